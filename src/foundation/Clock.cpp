@@ -1,0 +1,7 @@
+#include "foundation/Clock.h"
+
+Clock& Clock::system()
+{
+    static SystemClock clock;
+    return clock;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+// The one place that knows the roots of the user's folders (XDG on Linux):
+// "Caches" = $XDG_CACHE_HOME, "Application Support" = $XDG_DATA_HOME, the configuration root
+// ($XDG_CONFIG_HOME) for the user-defaults files, the temporary directory and home.
+// A test points every root into a temporary folder with Paths::Override.
+class Paths {
+public:
+    static QString caches();
+    static QString applicationSupport();
+    static QString configuration();
+    static QString temporary();
+    static QString home();
+
+    // "Quorvelle" under Caches and under Application Support: the application's own folders.
+    static QString appCaches();
+    static QString appSupport();
+
+    // Creates the folder when missing; false (and a log line) when it cannot.
+    static bool ensureFolder(const QString& path);
+
+    // Every root moves under `root` (caches/, support/, config/, tmp/, home/) while alive.
+    class Override {
+    public:
+        explicit Override(const QString& root);
+        ~Override();
+        Override(const Override&) = delete;
+        Override& operator=(const Override&) = delete;
+
+    private:
+        QString previous_;
+    };
+};

@@ -1,0 +1,1 @@
+#include "SampleCatalogue.h"

@@ -1,0 +1,2 @@
+#pragma once
+// Placeholder: the server class lands here.
