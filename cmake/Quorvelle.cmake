@@ -21,6 +21,7 @@ function(quorvelle_add_test_folder name dir)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE quorvelle_test_support ${ARG_LIBS})
   quorvelle_use_pch(${name})
+  target_precompile_headers(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/QtPrinters.h)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUORVELLE_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// Text helpers that count what the user sees: characters are extended grapheme clusters (an
+// emoji with its modifiers, a letter with its combining marks, a flag), never code units.
+namespace Text {
+
+qsizetype graphemeCount(const QString& text);
+
+// The first `maxGraphemes` characters followed by `suffix` when the text is longer, otherwise
+// the text unchanged. A cut never splits a character.
+QString truncated(const QString& text, qsizetype maxGraphemes, const QString& suffix = {});
+
+// White space and line breaks removed from both ends: every Unicode separator (Zs, Zl, Zp),
+// tab, line feed, vertical tab, form feed, carriage return and next line (U+0085).
+QString trimmed(const QString& text);
+
+// Only horizontal white space (tab and the Zs space separators) removed from both ends; line
+// breaks stay.
+QString trimmedSpaces(const QString& text);
+
+// printf-style formatting with the C library's conversions and rounding ("%.1f" of 2.25 gives
+// "2.2", the nearest value to the binary number), always with '.' as the decimal point
+// whatever the user's locale.
+QString format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+
+} // namespace Text

@@ -1,0 +1,233 @@
+#include "foundation/UserDefaults.h"
+
+#include "foundation/Clock.h"
+#include "foundation/JsonReader.h"
+#include "foundation/JsonWriter.h"
+#include "foundation/Log.h"
+#include "foundation/Paths.h"
+#include "foundation/Shared.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace {
+const QString kTypeKey = QStringLiteral("type");
+const QString kValueKey = QStringLiteral("value");
+
+// Index-aligned with the alternatives of UserDefaults::Value.
+const std::array<QString, 8> kTypeTags = {
+    QStringLiteral("data"), QStringLiteral("string"), QStringLiteral("integer"), QStringLiteral("double"),
+    QStringLiteral("bool"), QStringLiteral("date"), QStringLiteral("array"), QStringLiteral("dictionary"),
+};
+
+// JSON has no number for these; they are written as text so a stored double is never lost.
+const QString kNaN = QStringLiteral("nan");
+const QString kInfinity = QStringLiteral("inf");
+const QString kNegativeInfinity = QStringLiteral("-inf");
+
+QJsonValue encodeDouble(double value)
+{
+    if (std::isnan(value))
+        return kNaN;
+    if (std::isinf(value))
+        return value > 0 ? kInfinity : kNegativeInfinity;
+    return value;
+}
+
+double decodeDouble(const JsonReader& entry)
+{
+    const JsonReader value = entry.field(kValueKey);
+    if (!value.value().isString())
+        return value.number();
+    const QString text = value.string();
+    if (text == kNaN)
+        return std::numeric_limits<double>::quiet_NaN();
+    if (text == kInfinity)
+        return std::numeric_limits<double>::infinity();
+    if (text == kNegativeInfinity)
+        return -std::numeric_limits<double>::infinity();
+    value.fail(QStringLiteral("expected a number, found \"") + text + QLatin1Char('"'));
+}
+
+void warn(const QString& message) { logLine(QStringLiteral("⚠️"), QStringLiteral("UserDefaults"), message); }
+} // namespace
+
+UserDefaults::UserDefaults(QObject* parent) : UserDefaults(kStandardDomain, Storage::OnDisk, parent) {}
+
+UserDefaults::UserDefaults(const QString& domain, Storage storage, QObject* parent)
+    : QObject(parent)
+    , domain_(domain)
+    , filePath_(Paths::configuration() + QStringLiteral("/Quorvelle/") + domain + QStringLiteral(".json"))
+    , persists_(storage == Storage::OnDisk)
+{
+    if (persists_)
+        load();
+}
+
+UserDefaults& UserDefaults::standard() { return Shared<UserDefaults>::instance(); }
+
+template <typename T>
+T UserDefaults::get(const QString& key, T fallback) const
+{
+    const auto found = values_.constFind(key);
+    if (found == values_.cend())
+        return fallback;
+    const T* value = std::get_if<T>(&found.value());
+    return value ? *value : fallback;
+}
+
+QString UserDefaults::string(const QString& key, const QString& fallback) const { return get(key, fallback); }
+qint64 UserDefaults::integer(const QString& key, qint64 fallback) const { return get(key, fallback); }
+double UserDefaults::doubleValue(const QString& key, double fallback) const { return get(key, fallback); }
+bool UserDefaults::boolean(const QString& key, bool fallback) const { return get(key, fallback); }
+QByteArray UserDefaults::data(const QString& key) const { return get(key, QByteArray()); }
+QJsonArray UserDefaults::array(const QString& key) const { return get(key, QJsonArray()); }
+QJsonObject UserDefaults::dictionary(const QString& key) const { return get(key, QJsonObject()); }
+
+std::optional<QDateTime> UserDefaults::date(const QString& key) const
+{
+    const QDateTime value = get(key, QDateTime());
+    return value.isValid() ? std::optional(value) : std::nullopt;
+}
+
+void UserDefaults::setString(const QString& key, const QString& value) { store(key, value); }
+void UserDefaults::setInteger(const QString& key, qint64 value) { store(key, value); }
+void UserDefaults::setDouble(const QString& key, double value) { store(key, value); }
+void UserDefaults::setBool(const QString& key, bool value) { store(key, value); }
+void UserDefaults::setData(const QString& key, const QByteArray& value) { store(key, value); }
+void UserDefaults::setArray(const QString& key, const QJsonArray& value) { store(key, value); }
+void UserDefaults::setDictionary(const QString& key, const QJsonObject& value) { store(key, value); }
+
+void UserDefaults::setDate(const QString& key, const QDateTime& value)
+{
+    // The stored form holds milliseconds since a reference date; keeping the same in memory
+    // means a value reads the same before and after a restart.
+    store(key, QDateTime::fromMSecsSinceEpoch(value.toMSecsSinceEpoch(), Qt::UTC));
+}
+
+void UserDefaults::store(const QString& key, Value value)
+{
+    const auto found = values_.constFind(key);
+    if (found != values_.cend() && found.value() == value)
+        return;
+    values_.insert(key, std::move(value));
+    unreadable_.remove(key);
+    save();
+    emit valueChanged(key);
+}
+
+void UserDefaults::remove(const QString& key)
+{
+    const bool removed = values_.remove(key);
+    if (!removed && !unreadable_.contains(key))
+        return;
+    unreadable_.remove(key);
+    save();
+    if (removed)
+        emit valueChanged(key);
+}
+
+void UserDefaults::load()
+{
+    QFile file(filePath_);
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        moveAside(QStringLiteral("cannot be read: ") + file.errorString());
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        moveAside(QStringLiteral("cannot be read: ") + file.errorString());
+        return;
+    }
+    file.close();
+
+    QJsonObject entries;
+    try {
+        entries = JsonReader::parse(bytes).as<QJsonObject>();
+    } catch (const JsonError& error) {
+        moveAside(error.localizedDescription());
+        return;
+    }
+    for (auto it = entries.constBegin(); it != entries.constEnd(); ++it)
+        readEntry(it.key(), it.value());
+}
+
+void UserDefaults::readEntry(const QString& key, const QJsonValue& json)
+{
+    try {
+        const JsonReader entry(json, key);
+        const QString tag = entry.requiredString(kTypeKey);
+        const auto typeIndex = std::find(kTypeTags.cbegin(), kTypeTags.cend(), tag) - kTypeTags.cbegin();
+        switch (typeIndex) {
+        case 0: values_.insert(key, entry.requiredData(kValueKey)); return;
+        case 1: values_.insert(key, entry.requiredString(kValueKey)); return;
+        case 2: values_.insert(key, entry.requiredInt64(kValueKey)); return;
+        case 3: values_.insert(key, decodeDouble(entry)); return;
+        case 4: values_.insert(key, entry.requiredBool(kValueKey)); return;
+        case 5: values_.insert(key, entry.requiredDate(kValueKey)); return;
+        case 6: values_.insert(key, entry.required<QJsonArray>(kValueKey)); return;
+        case 7: values_.insert(key, entry.required<QJsonObject>(kValueKey)); return;
+        default: entry.field(kTypeKey).fail(QStringLiteral("unknown type \"") + tag + QLatin1Char('"'));
+        }
+    } catch (const JsonError& error) {
+        unreadable_.insert(key, json);
+        warn(QStringLiteral("Skipped a value in %1: %2").arg(filePath_, error.localizedDescription()));
+    }
+}
+
+void UserDefaults::moveAside(const QString& reason)
+{
+    const QString stamp = Clock::system().now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString stem = filePath_ + QStringLiteral(".damaged-") + stamp;
+    QString target = stem;
+    for (int attempt = 2; QFileInfo::exists(target); ++attempt)
+        target = stem + QLatin1Char('-') + QString::number(attempt);
+    if (QFile::rename(filePath_, target)) {
+        warn(QStringLiteral("Damaged file %1 (%2) moved to %3; starting empty").arg(filePath_, reason, target));
+    } else {
+        persists_ = false;
+        warn(QStringLiteral("Damaged file %1 (%2) could not be moved aside; changes are kept in memory only").arg(filePath_, reason));
+    }
+}
+
+void UserDefaults::save()
+{
+    if (!persists_)
+        return;
+    QJsonObject root = unreadable_;
+    for (auto it = values_.cbegin(); it != values_.cend(); ++it) {
+        const QJsonValue encoded = std::visit(
+            [](const auto& value) {
+                if constexpr (std::is_same_v<std::decay_t<decltype(value)>, double>)
+                    return encodeDouble(value);
+                else
+                    return JsonWriter::encode(value);
+            },
+            it.value());
+        root.insert(it.key(), QJsonObject{{kTypeKey, kTypeTags.at(it.value().index())}, {kValueKey, encoded}});
+    }
+    const QByteArray bytes = JsonWriter::toBytes(root, false);
+
+    // A folder that cannot be made shows up as the save file's own error below.
+    QDir().mkpath(QFileInfo(filePath_).path());
+    // A crash or a full disk in the middle of a write must never leave a truncated store:
+    // QSaveFile writes a temporary file beside it and renames it over the old one only once
+    // everything is written.
+    QSaveFile file(filePath_);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(bytes);
+        if (file.commit())
+            return;
+    }
+    logLine(QStringLiteral("❌"), QStringLiteral("UserDefaults"),
+            QStringLiteral("Could not write %1: %2; the value is kept in memory").arg(filePath_, file.errorString()));
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QObject>
+
+#include <optional>
+#include <variant>
+
+// The application's user-defaults store: typed values under text keys, one domain per JSON
+// file "<domain>.json" in the configuration folder's "Quorvelle/", rewritten whole and atomically
+// on every change. Each value keeps its type in the file ({"type": "data", "value": "<base64>"}),
+// so data and text, integers and doubles come back as they went in. A store built in memory
+// (for tests) never reads or writes a file. Lives on the GUI thread.
+class UserDefaults : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Storage { OnDisk, InMemory };
+
+    static inline const QString kStandardDomain = QStringLiteral("standard");
+
+    // The standard domain, on disk.
+    explicit UserDefaults(QObject* parent = nullptr);
+    explicit UserDefaults(const QString& domain, Storage storage = Storage::OnDisk, QObject* parent = nullptr);
+
+    static UserDefaults& standard();
+
+    const QString& domain() const { return domain_; }
+    // The domain's file, also in memory (where it is never touched).
+    const QString& filePath() const { return filePath_; }
+
+    bool contains(const QString& key) const { return values_.contains(key); }
+    QStringList keys() const { return values_.keys(); }
+
+    // Each getter gives the fallback when the key is absent or holds a value of another type.
+    QString string(const QString& key, const QString& fallback = {}) const;
+    qint64 integer(const QString& key, qint64 fallback = 0) const;
+    double doubleValue(const QString& key, double fallback = 0) const;
+    bool boolean(const QString& key, bool fallback = false) const;
+    QByteArray data(const QString& key) const;
+    std::optional<QDateTime> date(const QString& key) const;
+    QJsonArray array(const QString& key) const;
+    QJsonObject dictionary(const QString& key) const;
+
+    void setString(const QString& key, const QString& value);
+    void setInteger(const QString& key, qint64 value);
+    void setDouble(const QString& key, double value);
+    void setBool(const QString& key, bool value);
+    void setData(const QString& key, const QByteArray& value);
+    // Kept in UTC, to the millisecond.
+    void setDate(const QString& key, const QDateTime& value);
+    void setArray(const QString& key, const QJsonArray& value);
+    void setDictionary(const QString& key, const QJsonObject& value);
+    void remove(const QString& key);
+
+signals:
+    // A key's value or type changed, or the key was removed; storing an equal value is no change.
+    void valueChanged(const QString& key);
+
+private:
+    // The alternatives' order is the order of the type tags written to the file.
+    using Value = std::variant<QByteArray, QString, qint64, double, bool, QDateTime, QJsonArray, QJsonObject>;
+
+    template <typename T>
+    T get(const QString& key, T fallback) const;
+    void store(const QString& key, Value value);
+    void load();
+    void readEntry(const QString& key, const QJsonValue& entry);
+    void moveAside(const QString& reason);
+    void save();
+
+    QString domain_;
+    QString filePath_;
+    // False in memory, and when a damaged file could not be moved aside (it is never overwritten).
+    bool persists_;
+    QHash<QString, Value> values_;
+    // Entries this version cannot read (an unknown type, a bad value): skipped, and written back
+    // unchanged until the key is set or removed, so nothing stored is lost.
+    QJsonObject unreadable_;
+};

@@ -1,0 +1,182 @@
+#include "foundation/Log.h"
+#include "foundation/Paths.h"
+#include "foundation/UserDefaults.h"
+
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+class UserDefaultsTest : public ::testing::Test {
+protected:
+    QString folder() const { return Paths::configuration() + QStringLiteral("/Quorvelle"); }
+    QString file() const { return folder() + QStringLiteral("/standard.json"); }
+    QStringList folderEntries() const
+    {
+        return QDir(folder()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+
+    void writeFile(const QByteArray& bytes) const
+    {
+        QDir().mkpath(folder());
+        QFile out(file());
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    }
+
+    TempFolder temp_;
+};
+
+TEST_F(UserDefaultsTest, EveryTypeSurvivesAReloadFromDisk)
+{
+    const QDateTime moment = QDateTime::fromMSecsSinceEpoch(1'700'000'000'123, Qt::UTC);
+    const QJsonArray array{1, QStringLiteral("two"), QJsonValue(qint64(9007199254740993))};
+    const QJsonObject dictionary{{QStringLiteral("Display_1920x1080"), QJsonObject{{QStringLiteral("key"), 7}}}};
+    {
+        UserDefaults defaults;
+        defaults.setData(QStringLiteral("data"), QByteArray("\x00\x01text", 6));
+        defaults.setString(QStringLiteral("text"), QStringLiteral("dGV4dA=="));
+        defaults.setInteger(QStringLiteral("big"), std::numeric_limits<qint64>::min());
+        defaults.setInteger(QStringLiteral("odd"), (qint64(1) << 53) + 1);
+        defaults.setDouble(QStringLiteral("whole"), 3.0);
+        defaults.setDouble(QStringLiteral("infinite"), -HUGE_VAL);
+        defaults.setBool(QStringLiteral("enableLockScreen"), true);
+        defaults.setDate(QStringLiteral("when"), moment.toLocalTime());
+        defaults.setArray(QStringLiteral("list"), array);
+        defaults.setDictionary(QStringLiteral("savedPerMonitorWallpapers"), dictionary);
+    }
+    const UserDefaults reloaded;
+    EXPECT_EQ(reloaded.data(QStringLiteral("data")), QByteArray("\x00\x01text", 6));
+    EXPECT_EQ(reloaded.string(QStringLiteral("text")), "dGV4dA==");
+    EXPECT_TRUE(reloaded.data(QStringLiteral("text")).isEmpty()) << "text must not come back as data";
+    EXPECT_EQ(reloaded.integer(QStringLiteral("big")), std::numeric_limits<qint64>::min());
+    EXPECT_EQ(reloaded.integer(QStringLiteral("odd")), (qint64(1) << 53) + 1);
+    EXPECT_EQ(reloaded.doubleValue(QStringLiteral("whole")), 3.0);
+    EXPECT_EQ(reloaded.integer(QStringLiteral("whole"), -1), -1) << "a double is not an integer";
+    EXPECT_EQ(reloaded.doubleValue(QStringLiteral("infinite")), -HUGE_VAL);
+    EXPECT_TRUE(reloaded.boolean(QStringLiteral("enableLockScreen")));
+    EXPECT_EQ(reloaded.date(QStringLiteral("when")), moment);
+    EXPECT_EQ(reloaded.array(QStringLiteral("list")), array);
+    EXPECT_EQ(reloaded.dictionary(QStringLiteral("savedPerMonitorWallpapers")), dictionary);
+    EXPECT_EQ(reloaded.keys().size(), 10);
+}
+
+TEST_F(UserDefaultsTest, GettersGiveTheFallbackForMissingOrOtherTypes)
+{
+    UserDefaults defaults(UserDefaults::kStandardDomain, UserDefaults::Storage::InMemory);
+    defaults.setString(QStringLiteral("key"), QStringLiteral("12"));
+    EXPECT_EQ(defaults.integer(QStringLiteral("key")), 0);
+    EXPECT_FALSE(defaults.boolean(QStringLiteral("key")));
+    EXPECT_FALSE(defaults.boolean(QStringLiteral("absent")));
+    EXPECT_EQ(defaults.string(QStringLiteral("absent"), QStringLiteral("fallback")), "fallback");
+    EXPECT_EQ(defaults.date(QStringLiteral("key")), std::nullopt);
+    EXPECT_TRUE(defaults.contains(QStringLiteral("key")));
+    defaults.remove(QStringLiteral("key"));
+    EXPECT_FALSE(defaults.contains(QStringLiteral("key")));
+}
+
+TEST_F(UserDefaultsTest, AnnouncesOnlyRealChanges)
+{
+    UserDefaults defaults(UserDefaults::kStandardDomain, UserDefaults::Storage::InMemory);
+    QSignalSpy spy(&defaults, &UserDefaults::valueChanged);
+    defaults.setInteger(QStringLiteral("n"), 1);
+    defaults.setInteger(QStringLiteral("n"), 1);
+    defaults.setDouble(QStringLiteral("n"), 1.0); // same number, other type: a change
+    defaults.remove(QStringLiteral("n"));
+    defaults.remove(QStringLiteral("n"));
+    ASSERT_EQ(spy.count(), 3);
+    EXPECT_EQ(spy.at(0).at(0).toString(), "n");
+}
+
+TEST_F(UserDefaultsTest, InMemoryStoreWritesNothing)
+{
+    UserDefaults defaults(UserDefaults::kStandardDomain, UserDefaults::Storage::InMemory);
+    defaults.setString(QStringLiteral("savedWallpaperKey"), QStringLiteral("7"));
+    EXPECT_FALSE(QFileInfo::exists(folder()));
+    EXPECT_EQ(defaults.string(QStringLiteral("savedWallpaperKey")), "7");
+}
+
+TEST_F(UserDefaultsTest, WritesAtomicallyIntoAFolderItCreates)
+{
+    UserDefaults defaults(QStringLiteral("analytics"));
+    EXPECT_FALSE(QFileInfo::exists(folder()));
+    defaults.setString(QStringLiteral("a"), QStringLiteral("b"));
+    defaults.setString(QStringLiteral("a"), QStringLiteral("c"));
+    EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("analytics.json")});
+}
+
+TEST_F(UserDefaultsTest, DamagedFilesAreMovedAsideAndKept)
+{
+    const QByteArray damaged[] = {"{\"a\": {\"type\": \"string\", \"value\": \"x\"", "[1, 2]", "", "\xff\xfe"};
+    for (const QByteArray& bytes : damaged) {
+        writeFile(bytes);
+        LogCapture log;
+        UserDefaults defaults;
+        EXPECT_TRUE(defaults.keys().isEmpty());
+        ASSERT_EQ(log.lines().size(), 1);
+        EXPECT_TRUE(log.lines().at(0).startsWith(QStringLiteral("⚠️ [UserDefaults] Damaged file ") + file()));
+        defaults.setBool(QStringLiteral("fresh"), true);
+        EXPECT_TRUE(UserDefaults().boolean(QStringLiteral("fresh")));
+    }
+    // Every damaged file is still there, none overwritten by the next.
+    QStringList aside = QDir(folder()).entryList({QStringLiteral("standard.json.damaged-*")}, QDir::Files);
+    ASSERT_EQ(aside.size(), 4);
+    QStringList contents;
+    for (const QString& name : aside) {
+        QFile in(folder() + QLatin1Char('/') + name);
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        contents << QString::fromLatin1(in.readAll().toHex());
+    }
+    for (const QByteArray& bytes : damaged)
+        EXPECT_TRUE(contents.contains(QString::fromLatin1(bytes.toHex())));
+}
+
+TEST_F(UserDefaultsTest, UnreadableEntriesAreSkippedButKeptInTheFile)
+{
+    writeFile(R"({"good": {"type": "integer", "value": 5},
+                  "future": {"type": "colour", "value": "#fff"},
+                  "broken": {"type": "bool", "value": 1},
+                  "bare": 3})");
+    LogCapture log;
+    {
+        UserDefaults defaults;
+        EXPECT_EQ(defaults.keys(), QStringList{QStringLiteral("good")});
+        EXPECT_EQ(defaults.integer(QStringLiteral("good")), 5);
+        EXPECT_TRUE(log.contains(QStringLiteral("future.type: unknown type \"colour\"")));
+        EXPECT_TRUE(log.contains(QStringLiteral("broken.value: expected a boolean, found a number")));
+        EXPECT_TRUE(log.contains(QStringLiteral("bare: expected an object, found a number")));
+        defaults.setInteger(QStringLiteral("good"), 6);
+        defaults.setString(QStringLiteral("broken"), QStringLiteral("now fine"));
+    }
+    log.clear();
+    const UserDefaults reloaded;
+    EXPECT_EQ(reloaded.integer(QStringLiteral("good")), 6);
+    EXPECT_EQ(reloaded.string(QStringLiteral("broken")), "now fine");
+    EXPECT_TRUE(log.contains(QStringLiteral("unknown type \"colour\"")));
+    EXPECT_TRUE(log.contains(QStringLiteral("bare: expected an object")));
+}
+
+TEST_F(UserDefaultsTest, AFailedWriteIsLoggedAndTheValueKept)
+{
+    // A plain file where the folder should be makes every write fail.
+    QDir().mkpath(Paths::configuration());
+    QFile blocker(folder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    LogCapture log;
+    UserDefaults defaults;
+    defaults.setString(QStringLiteral("savedWallpaperKey"), QStringLiteral("42"));
+    EXPECT_EQ(defaults.string(QStringLiteral("savedWallpaperKey")), "42");
+    EXPECT_TRUE(log.contains(QStringLiteral("❌ [UserDefaults] Could not write ") + file()));
+}
+
+} // namespace
