@@ -1,0 +1,40 @@
+#include "SampleCatalogueFixture.h"
+
+#include <gtest/gtest.h>
+
+SampleCatalogueFixture::SampleCatalogueFixture() : SampleCatalogueFixture(testOptions()) {}
+
+SampleCatalogueFixture::SampleCatalogueFixture(samplecatalogue::SampleCatalogue::Options options) : server_(std::move(options))
+{
+    if (!server_.start()) {
+        ADD_FAILURE() << "the sample catalogue did not start: " << server_.errorString().toStdString();
+        return;
+    }
+    config_.backendBaseUrl = QUrl(server_.backendUrl());
+    config_.backendKey = server_.options().bearerKey;
+    config_.caCertificateFile = certificateFile();
+    config_.analyticsUrl = QUrl(server_.baseUrl());
+    config_.updateFeedUrl = QUrl(server_.baseUrl() + QStringLiteral("/appcast.xml"));
+    override_ = std::make_unique<Shared<Config>::Override>(config_);
+}
+
+SampleCatalogueFixture::~SampleCatalogueFixture()
+{
+    override_.reset();
+    server_.stop();
+}
+
+QString SampleCatalogueFixture::sharedMediaFolder()
+{
+    const QString configured = qEnvironmentVariable("QUORVELLE_SAMPLE_MEDIA_DIR");
+    return configured.isEmpty() ? QStringLiteral(SAMPLE_CATALOGUE_BUILD_MEDIA_DIR) : configured;
+}
+
+samplecatalogue::SampleCatalogue::Options SampleCatalogueFixture::testOptions()
+{
+    samplecatalogue::SampleCatalogue::Options options;
+    options.certificateFile = QStringLiteral(QUORVELLE_TEST_DATA_DIR "/sample-catalogue-cert.pem");
+    options.privateKeyFile = QStringLiteral(QUORVELLE_TEST_DATA_DIR "/sample-catalogue-key.pem");
+    options.mediaFolder = sharedMediaFolder();
+    return options;
+}

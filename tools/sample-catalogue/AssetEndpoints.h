@@ -1,0 +1,16 @@
+#pragma once
+
+namespace samplecatalogue {
+
+class CatalogueData;
+class MediaStore;
+class Router;
+
+// "/wallpaper/<key>/<file>": posters, thumbnails and videos of the catalogue's wallpapers, drawn
+// on first request and streamed with range support. Open to anyone, like a public asset host.
+class AssetEndpoints {
+public:
+    static void install(Router& router, const CatalogueData& data, MediaStore& media);
+};
+
+} // namespace samplecatalogue

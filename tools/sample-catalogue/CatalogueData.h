@@ -1,0 +1,56 @@
+#pragma once
+
+#include "MediaRecipe.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace samplecatalogue {
+
+// The catalogue the sample server answers from, read once from the seed file: wallpaper items
+// exactly as the backend sends them, categories, the home page layout and the platform figures.
+// Read-only after load, so server threads share it freely.
+class CatalogueData {
+public:
+    // Reads and checks the seed; false, with the reason in error, when it is missing or broken
+    // (keys that are not 64-bit integers, duplicate keys, references to unknown keys, ...).
+    bool load(const QString& seedFile, QString* error);
+
+    // Every wallpaper item, in seed order.
+    const QList<QJsonObject>& wallpapers() const { return wallpapers_; }
+    std::optional<QJsonObject> wallpaper(qint64 key) const;
+    static qint64 keyOf(const QJsonObject& item);
+
+    QJsonArray categories() const { return categories_; }
+    bool hasCategory(qint64 id) const;
+
+    // The home page reply: "hero_carousel" and one member per section, each with its items.
+    QJsonObject homePage() const;
+
+    // The platform statistics record for an asset host "host:port".
+    QJsonObject platformStats(const QString& assetHost) const;
+
+    std::optional<MediaRecipe::Source> mediaSource(qint64 key) const;
+    QList<MediaRecipe::Source> mediaSources() const;
+
+private:
+    bool readWallpapers(const QJsonArray& items, QString* error);
+    bool readCategories(const QJsonArray& categories, QString* error);
+    bool readHomePage(const QJsonObject& home, QString* error);
+    QJsonObject section(const QJsonObject& layout) const;
+    MediaRecipe::Source sourceOf(const QJsonObject& item) const;
+
+    QList<QJsonObject> wallpapers_;
+    QHash<qint64, qsizetype> indexByKey_;
+    QJsonArray categories_;
+    QHash<qint64, QString> categoryNames_;
+    QJsonObject home_;
+    QJsonObject stats_;
+};
+
+} // namespace samplecatalogue

@@ -1,0 +1,18 @@
+#pragma once
+
+namespace samplecatalogue {
+
+// How the sample catalogue misbehaves for the requests of one path, so that tests can reach every
+// error path of a client. Kinds combine: the delay comes first, then a status replaces the reply,
+// otherwise the real reply is sent and may be mangled.
+struct Fault {
+    int status = 0;           // non-zero: answer with this status and a JSON error body
+    int delayMs = 0;          // wait this long before answering
+    bool cutShort = false;    // announce the full length, send half the bytes, close the connection
+    bool invalidJson = false; // answer 200 with a body that is not JSON
+    int times = -1;           // how many requests it applies to; -1 until cleared
+
+    bool operator==(const Fault&) const = default;
+};
+
+} // namespace samplecatalogue
