@@ -1,0 +1,59 @@
+#pragma once
+
+#include "signalry/SendBackoff.h"
+#include "signalry/SignalPostBody.h"
+
+#include <QHash>
+#include <QObject>
+
+#include <memory>
+#include <optional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTimer;
+class QUrl;
+
+namespace signalry {
+
+class SignalCache;
+class SignalryManagerConfiguration;
+
+// Posts the cache to the ingest service: one batch at start, then one every 10 seconds, and one
+// on request. Lives in the signal manager's timer thread; every method below runs there.
+// A delivered batch is forgotten; a batch refused for good (400, 401, 403, 404, 413, 422) is
+// dropped and logged; any other failure puts it back at the end of the cache and makes the
+// scheduled sends back off.
+class SignalSender : public QObject {
+    Q_OBJECT
+
+public:
+    SignalSender(std::shared_ptr<SignalryManagerConfiguration> configuration, std::shared_ptr<SignalCache> cache);
+    ~SignalSender() override;
+
+    void start();
+    // A scheduled send waits out the back-off; a requested one does not.
+    void sendNextBatch(bool scheduled);
+    // Stops the timer, puts the batches still in flight back into the cache and moves this
+    // object to `target`, where it only builds records from then on.
+    void stop(QThread* target);
+
+    // "/v2/", or "/v2/namespace/<namespace>/", resolved against the base; invalid when none results.
+    static QUrl endpointUrl(const QUrl& baseUrl, const std::optional<QString>& namespaceName);
+    static bool isPermanentFailure(int statusCode);
+
+private:
+    void post(QList<SignalPostBody> batch);
+    void finish(QNetworkReply* reply);
+    void requeue(const QString& reason, const QList<SignalPostBody>& batch);
+
+    const std::shared_ptr<SignalryManagerConfiguration> configuration_;
+    const std::shared_ptr<SignalCache> cache_;
+    QTimer* timer_ = nullptr;
+    QNetworkAccessManager* network_ = nullptr;
+    QHash<QNetworkReply*, QList<SignalPostBody>> inFlight_;
+    SendBackoff backoff_;
+    bool stopped_ = false;
+};
+
+} // namespace signalry

@@ -1,0 +1,141 @@
+#include "LogLines.h"
+
+#include "signalry/SignalCache.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace signalry;
+
+namespace {
+
+class SignalCacheTest : public ::testing::Test {
+protected:
+    std::unique_ptr<SignalCache> openCache() { return std::make_unique<SignalCache>(path, logLines.handler()); }
+
+    static SignalPostBody record(int number)
+    {
+        return {QDateTime::fromSecsSinceEpoch(1'740'000'000 + number, Qt::UTC),
+                QStringLiteral("app"),
+                QStringLiteral("user"),
+                QStringLiteral("SESSION"),
+                QStringLiteral("Numbered"),
+                number % 2 ? std::optional<double>(number) : std::nullopt,
+                {{QStringLiteral("n"), QString::number(number)}},
+                QStringLiteral("false")};
+    }
+
+    void writeFile(const QByteArray& content)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    QTemporaryDir folder;
+    QString path = folder.filePath(QStringLiteral("caches/signalrysignalcache"));
+    LogLines logLines;
+};
+
+TEST_F(SignalCacheTest, SavedRecordsComeBackOnceAtTheNextStart)
+{
+    auto cache = openCache();
+    cache->pushSignals({record(1), record(2)});
+    cache->pushSignal(record(3));
+    cache->saveToDisk();
+    EXPECT_EQ(cache->count(), 0);
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Saved Signalry cache ")));
+    EXPECT_TRUE(logLines.lines().last().endsWith(QStringLiteral(" bytes of 3 signals")));
+
+    const auto reopened = openCache();
+    EXPECT_EQ(reopened->snapshot(), (QList<SignalPostBody>{record(1), record(2), record(3)}));
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Loading Signalry cache from: file://") + path));
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Loaded 3 signals")));
+}
+
+TEST_F(SignalCacheTest, EmptyCacheWritesAnEmptyArray)
+{
+    openCache()->saveToDisk();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("[]"));
+    file.close();
+    EXPECT_EQ(openCache()->count(), 0);
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Loaded 0 signals")));
+}
+
+TEST_F(SignalCacheTest, DamagedFileIsMovedAsideAndTheCacheStartsEmpty)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    for (const QByteArray& damaged : {QByteArray("[{\"type\": tru"), QByteArray("{\"not\": \"an array\"}"), QByteArray("\x00\xff", 2)}) {
+        writeFile(damaged);
+        const auto cache = openCache();
+        EXPECT_EQ(cache->count(), 0);
+        EXPECT_FALSE(QFile::exists(path));
+        QFile aside(path + QStringLiteral(".damaged"));
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), damaged);
+    }
+    EXPECT_EQ(logLines.count(QStringLiteral("Signalry cache is damaged")), 3);
+}
+
+TEST_F(SignalCacheTest, OneUnreadableRecordDoesNotCostTheOthers)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    writeFile("[" + record(1).toCacheJson() + ",{\"type\":5}," + record(2).toCacheJson() + "]");
+    EXPECT_EQ(openCache()->snapshot(), (QList<SignalPostBody>{record(1), record(2)}));
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Skipped 1 unreadable signals")));
+}
+
+TEST_F(SignalCacheTest, HoldsAtMostTenThousandDroppingTheOldest)
+{
+    auto cache = openCache();
+    for (int i = 0; i < SignalCache::kMaximumNumberOfSignals; ++i)
+        cache->pushSignal(record(i));
+    cache->pushSignals({record(-1), record(-2)});
+    EXPECT_EQ(cache->count(), SignalCache::kMaximumNumberOfSignals);
+    EXPECT_EQ(cache->popBatch().first(), record(2));
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Signalry cache is full, dropped the 2 oldest signals")));
+}
+
+TEST_F(SignalCacheTest, BatchesAreTheOldestHundred)
+{
+    auto cache = openCache();
+    for (int i = 0; i < 250; ++i)
+        cache->pushSignal(record(i));
+    EXPECT_EQ(cache->popBatch().size(), 100);
+    const QList<SignalPostBody> second = cache->popBatch();
+    EXPECT_EQ(second.first(), record(100));
+    EXPECT_EQ(cache->popBatch().size(), 50);
+    EXPECT_TRUE(cache->popBatch().isEmpty());
+}
+
+TEST_F(SignalCacheTest, FailedSaveKeepsTheRecords)
+{
+    // A file where the Caches folder should be: nothing can be written below it.
+    QFile blocker(folder.filePath(QStringLiteral("caches")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto cache = openCache();
+    cache->pushSignal(record(1));
+    cache->saveToDisk();
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Error saving Signalry cache")));
+    EXPECT_EQ(cache->count(), 1);
+}
+
+TEST_F(SignalCacheTest, ACacheReplacedInTheSameRunDoesNotOverwriteTheOther)
+{
+    auto first = openCache();
+    auto second = openCache();
+    first->pushSignal(record(1));
+    second->pushSignal(record(2));
+    first->saveToDisk(false);
+    second->saveToDisk();
+    EXPECT_EQ(openCache()->snapshot(), (QList<SignalPostBody>{record(1), record(2)}));
+}
+
+} // namespace
