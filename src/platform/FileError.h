@@ -1,0 +1,22 @@
+#pragma once
+
+#include "foundation/AppError.h"
+
+#include <QDir>
+
+// A local file that could not be read or written, kept apart from transfer failures so callers
+// can tell a full disk from a lost connection.
+class FileError : public AppError {
+public:
+    FileError(QString path, QString problem) : path_(std::move(path)), problem_(std::move(problem)) {}
+
+    QString path() const { return path_; }
+    QString localizedDescription() const override
+    {
+        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path_), problem_);
+    }
+
+private:
+    QString path_;
+    QString problem_;
+};

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/HttpResponse.h"
+
+#include <QByteArray>
+#include <QCoro/QCoroTask>
+#include <QNetworkRequest>
+#include <QSslConfiguration>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+
+class QIODevice;
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// Bytes done and bytes expected (-1 when the server did not say), reported on the GUI thread.
+using HttpProgress = std::function<void(qint64 done, qint64 total)>;
+
+// Every transfer of the application: one QNetworkAccessManager on the GUI thread, used from
+// coroutines. A reply that carries an HTTP status is returned as an HttpResponse, whatever the
+// status; a transfer that fails without one throws HttpError. Local file failures of download
+// and upload throw FileError. TLS trusts the system's certificates plus the extra CA file of
+// the deployment configuration, and never ignores a certificate error.
+class Http {
+public:
+    static constexpr int kDefaultTimeoutMs = 60'000;
+
+    Http();
+    ~Http();
+    Http(const Http&) = delete;
+    Http& operator=(const Http&) = delete;
+
+    static Http& shared();
+
+    // `timeoutMs` is the longest silence allowed during the transfer (no bytes either way);
+    // a stop request aborts the transfer and throws HttpError::Kind::Cancelled.
+    QCoro::Task<HttpResponse> send(QNetworkRequest request, QByteArray verb = "GET", QByteArray body = {},
+        std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs);
+
+    // Streams a GET into `destinationPath`. The file appears, whole, only for a complete 2xx
+    // reply; any other status returns the response (its small error body in `body`) and writes
+    // nothing; a failure leaves neither a partial file nor a temporary one, and an existing file
+    // at the destination stays as it was until a successful transfer replaces it.
+    QCoro::Task<HttpResponse> download(QNetworkRequest request, QString destinationPath, HttpProgress progress = {},
+        std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs);
+
+    // Sends the file at `filePath` as the body, read from disk as the transfer goes.
+    QCoro::Task<HttpResponse> upload(QNetworkRequest request, QByteArray verb, QString filePath,
+        HttpProgress progress = {}, std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs);
+
+private:
+    QNetworkRequest prepared(QNetworkRequest request);
+    QSslConfiguration tlsConfiguration();
+    QNetworkReply* start(const QNetworkRequest& request, const QByteArray& verb, const QByteArray& body);
+    QNetworkReply* start(const QNetworkRequest& request, const QByteArray& verb, QIODevice* body);
+
+    std::unique_ptr<QNetworkAccessManager> manager_;
+    // The trust built for the CA file last seen in the configuration.
+    std::optional<QString> caFile_;
+    QSslConfiguration tls_;
+};

@@ -1,0 +1,156 @@
+#include "platform/HttpTransfer.h"
+
+#include <QCoro/QCoroNetworkReply>
+#include <QNetworkReply>
+#include <QSslError>
+#include <QTimer>
+
+namespace {
+// The errors Qt derives from the status line alone: such a reply still is a complete answer.
+bool comesFromStatus(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::NoError:
+    case QNetworkReply::ContentAccessDenied:
+    case QNetworkReply::ContentOperationNotPermittedError:
+    case QNetworkReply::ContentNotFoundError:
+    case QNetworkReply::AuthenticationRequiredError:
+    case QNetworkReply::ContentConflictError:
+    case QNetworkReply::ContentGoneError:
+    case QNetworkReply::UnknownContentError:
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+    case QNetworkReply::ProtocolUnknownError:
+    case QNetworkReply::ProtocolInvalidOperationError:
+    case QNetworkReply::InternalServerError:
+    case QNetworkReply::OperationNotImplementedError:
+    case QNetworkReply::ServiceUnavailableError:
+    case QNetworkReply::UnknownServerError:
+    case QNetworkReply::InsecureRedirectError:
+    case QNetworkReply::TooManyRedirectsError:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+HttpTransfer::HttpTransfer(QNetworkReply* reply, QByteArray verb, std::stop_token stop, int timeoutMs)
+    : reply_(reply), verb_(std::move(verb)), timeoutMs_(timeoutMs), idleTimer_(new QTimer(this))
+{
+    idleTimer_->setSingleShot(true);
+    connect(idleTimer_, &QTimer::timeout, this, [this] { abortLater(HttpError::Kind::TimedOut); });
+    // Qt throttles the progress signals, so arriving data counts as activity too.
+    connect(reply_, &QNetworkReply::metaDataChanged, this, &HttpTransfer::restartIdleTimer);
+    connect(reply_, &QNetworkReply::readyRead, this, &HttpTransfer::restartIdleTimer);
+    connect(reply_, &QNetworkReply::downloadProgress, this, &HttpTransfer::restartIdleTimer);
+    connect(reply_, &QNetworkReply::uploadProgress, this, &HttpTransfer::restartIdleTimer);
+    connect(reply_, &QNetworkReply::sslErrors, this, [this](const QList<QSslError>& errors) {
+        for (const QSslError& error : errors)
+            tlsErrors_ << error.errorString();
+    });
+    restartIdleTimer();
+    // The stop may be requested on any thread; the abort itself always runs on the reply's.
+    stopCallback_.emplace(std::move(stop), [this] { abortLater(HttpError::Kind::Cancelled); });
+}
+
+HttpTransfer::~HttpTransfer()
+{
+    // Waits for a stop callback running on another thread, so nothing posts after this.
+    stopCallback_.reset();
+    reply_->disconnect(this);
+    if (!reply_->isFinished())
+        reply_->abort();
+    reply_->deleteLater();
+}
+
+void HttpTransfer::abortLater(HttpError::Kind reason)
+{
+    // Queued on the reply, which outlives this object until its deferred deletion: once the
+    // reply has finished, the call touches nothing else.
+    QNetworkReply* reply = reply_;
+    QMetaObject::invokeMethod(reply, [this, reply, reason] {
+        if (reply->isFinished())
+            return;
+        abortReason_ = reason;
+        reply->abort(); // resumes the waiting coroutine, which may delete this object
+    }, Qt::QueuedConnection);
+}
+
+QCoro::Task<> HttpTransfer::finished()
+{
+    if (!reply_->isFinished())
+        co_await qCoro(reply_).waitForFinished();
+}
+
+QByteArray HttpTransfer::takeAvailable()
+{
+    return reply_->isOpen() ? reply_->readAll() : QByteArray();
+}
+
+void HttpTransfer::restartIdleTimer()
+{
+    if (timeoutMs_ > 0)
+        idleTimer_->start(timeoutMs_);
+}
+
+HttpResponse HttpTransfer::result(QByteArray body, qint64 receivedBytes) const
+{
+    const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    // The status comes first: a reply that carries one is an answer, whatever Qt made of it,
+    // unless the transfer itself broke off.
+    if (abortReason_ || status <= 0 || !comesFromStatus(reply_->error()))
+        throwFailure(status);
+    checkComplete(status, receivedBytes);
+
+    HttpResponse response;
+    response.status = status;
+    response.headers = reply_->rawHeaderPairs();
+    response.body = std::move(body);
+    response.url = reply_->url();
+    return response;
+}
+
+HttpResponse HttpTransfer::resultWithBody()
+{
+    QByteArray body = takeAvailable();
+    const qint64 size = body.size();
+    return result(std::move(body), size);
+}
+
+void HttpTransfer::checkComplete(int status, qint64 receivedBytes) const
+{
+    const bool hasBody = verb_ != "HEAD" && status >= 200 && status != 204 && status != 304;
+    // Qt drops Content-Length itself when it unpacks a compressed body.
+    const QByteArray announced = reply_->rawHeader("Content-Length");
+    if (!hasBody || announced.isEmpty())
+        return;
+    bool valid = false;
+    const qint64 expected = announced.trimmed().toLongLong(&valid);
+    if (valid && receivedBytes < expected) {
+        throw HttpError(HttpError::Kind::Transport, reply_->error(),
+            QStringLiteral("The connection closed before the whole reply arrived (%1 of %2 bytes).")
+                .arg(receivedBytes).arg(expected));
+    }
+}
+
+void HttpTransfer::throwFailure(int status) const
+{
+    using Kind = HttpError::Kind;
+    const QNetworkReply::NetworkError error = reply_->error();
+    if (abortReason_ == Kind::TimedOut || error == QNetworkReply::TimeoutError)
+        throw HttpError(Kind::TimedOut, error, QStringLiteral("The request timed out."));
+    if (abortReason_ == Kind::Cancelled || error == QNetworkReply::OperationCanceledError)
+        throw HttpError(Kind::Cancelled, error, QStringLiteral("The request was cancelled."));
+    if (!tlsErrors_.isEmpty() || error == QNetworkReply::SslHandshakeFailedError) {
+        const QString details = tlsErrors_.isEmpty() ? reply_->errorString() : tlsErrors_.join(QStringLiteral("; "));
+        throw HttpError(Kind::Tls, error, QStringLiteral("The secure connection could not be established: ") + details);
+    }
+    if (status > 0) {
+        throw HttpError(Kind::Transport, error,
+            QStringLiteral("The connection closed before the whole reply arrived: ") + reply_->errorString());
+    }
+    if (error == QNetworkReply::NoError)
+        throw HttpError(Kind::Transport, error, QStringLiteral("The server's reply is not an HTTP reply."));
+    throw HttpError(Kind::Transport, error, reply_->errorString());
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/HttpError.h"
+#include "platform/HttpResponse.h"
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <stop_token>
+
+class QNetworkReply;
+class QTimer;
+
+// Watches one reply for Http on the GUI thread: the inactivity time-out, the caller's stop
+// request and TLS failures, then reads the finished reply as a response or a failure.
+// Owns the reply; the reply is deleted later, since it may still be emitting when we are done.
+class HttpTransfer : public QObject {
+    Q_OBJECT
+public:
+    // `timeoutMs` is the longest silence allowed (no bytes either way); 0 or less waits forever.
+    HttpTransfer(QNetworkReply* reply, QByteArray verb, std::stop_token stop, int timeoutMs);
+    ~HttpTransfer() override;
+
+    QNetworkReply* reply() const { return reply_; }
+
+    // Ends the transfer on a later turn of the event loop, never inside one of the reply's
+    // signals, so a waiting coroutine never resumes in the middle of our own handlers.
+    void abortLater(HttpError::Kind reason);
+
+    QCoro::Task<> finished();
+
+    // What the reply holds unread; nothing once the transfer was aborted.
+    QByteArray takeAvailable();
+
+    // After finished(): the reply as a response carrying `body`, or an HttpError when the
+    // transfer failed or fewer bytes arrived (`receivedBytes`) than the server announced.
+    HttpResponse result(QByteArray body, qint64 receivedBytes) const;
+    // result() with whatever body the reply holds.
+    HttpResponse resultWithBody();
+
+private:
+    void restartIdleTimer();
+    void checkComplete(int status, qint64 receivedBytes) const;
+    [[noreturn]] void throwFailure(int status) const;
+
+    QNetworkReply* reply_;
+    QByteArray verb_;
+    int timeoutMs_;
+    QTimer* idleTimer_;
+    std::optional<HttpError::Kind> abortReason_;
+    QStringList tlsErrors_;
+    std::optional<std::stop_callback<std::function<void()>>> stopCallback_;
+};

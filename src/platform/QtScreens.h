@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/Screens.h"
+
+class QScreen;
+class QTimer;
+
+// Screens from QGuiApplication: follows screens being added and removed and each screen's
+// geometry and pixel ratio, and folds every burst of such changes into one parametersChanged.
+class QtScreens : public Screens {
+    Q_OBJECT
+public:
+    explicit QtScreens(QObject* parent = nullptr);
+
+    QList<ScreenInfo> screens() const override;
+    std::optional<ScreenInfo> mainScreen() const override;
+
+    static ScreenInfo infoFor(const QScreen* screen);
+    // Identical monitors share a model name; later ones get " (2)", " (3)" so that names,
+    // and everything keyed by them, stay apart.
+    static QList<ScreenInfo> withDistinctNames(QList<ScreenInfo> screens);
+
+private:
+    void watch(QScreen* screen);
+    void scheduleChange();
+
+    QTimer* coalesce_;
+};

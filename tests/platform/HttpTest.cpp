@@ -1,0 +1,325 @@
+#include "foundation/Config.h"
+#include "foundation/Shared.h"
+#include "platform/FileError.h"
+#include "platform/Http.h"
+#include "platform/HttpError.h"
+#include "support/TaskWait.h"
+#include "support/TempFolder.h"
+#include "support/TestHttpsServer.h"
+
+#include <QCoro/QCoroTask>
+#include <QDir>
+#include <QFile>
+#include <QNetworkRequest>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <atomic>
+#include <future>
+#include <thread>
+
+namespace {
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(42);
+    for (char& byte : bytes)
+        byte = static_cast<char>(generator.bounded(256));
+    return bytes;
+}
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+Config configTrusting(const QString& caFile)
+{
+    Config config;
+    config.caCertificateFile = caFile;
+    return config;
+}
+
+// Runs a transfer and returns the HttpError it throws (the test fails when it throws none).
+template <typename Task>
+std::optional<HttpError> failureOf(Task task)
+{
+    try {
+        waitForTask(std::move(task));
+    } catch (const HttpError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "the transfer did not fail";
+    return std::nullopt;
+}
+
+// A loopback TLS server with every kind of reply the tests need, and a fresh Http that trusts
+// the server's certificate through the deployment configuration.
+class HttpTest : public ::testing::Test {
+protected:
+    static constexpr qsizetype kFileSize = 3 * 1024 * 1024 + 17;
+
+    HttpTest() : file_(randomBytes(kFileSize))
+    {
+        auto& routes = server_.routes();
+        routes.Get("/hello", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("hello", "text/plain"); // text, so the server may compress it
+        });
+        routes.Get(R"(/status/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+            res.status = std::stoi(req.matches[1]);
+            if (res.status != 204 && res.status != 304)
+                res.set_content("status page", "application/octet-stream");
+        });
+        routes.Get("/redirect", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/hello"); });
+        routes.Get("/file", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content(file_.constData(), static_cast<size_t>(file_.size()), "application/octet-stream");
+        });
+        routes.Get("/silent", [this](const httplib::Request&, httplib::Response& res) {
+            requestArrived();
+            server_.waitForShutdown(30'000);
+            res.set_content("too late", "application/octet-stream");
+        });
+        // Announces 1000 bytes, sends 100, then drops the connection.
+        routes.Get("/cut", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(1000, "application/octet-stream", [](size_t offset, size_t, httplib::DataSink& sink) {
+                if (offset > 0)
+                    return false;
+                sink.write(std::string(100, 'x').data(), 100);
+                return true;
+            });
+        });
+        // Sends the first 256 KiB of a large file, then stalls.
+        routes.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(8 << 20, "application/octet-stream", [this](size_t offset, size_t, httplib::DataSink& sink) {
+                if (offset >= (256 << 10)) {
+                    requestArrived();
+                    server_.waitForShutdown(30'000);
+                    return false;
+                }
+                const std::string block(64 << 10, 'y');
+                sink.write(block.data(), block.size());
+                return true;
+            });
+        });
+        routes.Put("/upload", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard lock(uploadMutex_);
+            uploaded_ = QByteArray::fromStdString(req.body);
+            res.status = 201;
+            res.set_content("stored", "application/octet-stream");
+        });
+        server_.start();
+    }
+
+    QNetworkRequest request(const QString& path) const { return QNetworkRequest(server_.url(path)); }
+
+    HttpResponse get(const QString& path, int timeoutMs = Http::kDefaultTimeoutMs)
+    {
+        return waitForTask(http_.send(request(path), "GET", {}, {}, timeoutMs));
+    }
+
+    QString destination() const { return temp_.file(QStringLiteral("downloads/video.mp4")); }
+    QStringList downloadFolder() const
+    {
+        return QDir(temp_.file(QStringLiteral("downloads"))).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    void requestArrived()
+    {
+        if (!arrivedOnce_.exchange(true))
+            arrived_.set_value();
+    }
+    // Stops `source` from another thread once the server has the request.
+    std::thread stopWhenArrived(std::stop_source& source)
+    {
+        return std::thread([this, &source] {
+            arrived_.get_future().wait();
+            source.request_stop();
+        });
+    }
+
+    TempFolder temp_;
+    Config config_ = configTrusting(TestHttpsServer::certificateFile());
+    Shared<Config>::Override configGuard_{config_};
+    const QByteArray file_;
+    std::mutex uploadMutex_;
+    QByteArray uploaded_;
+    std::promise<void> arrived_;
+    std::atomic<bool> arrivedOnce_ = false;
+    TestHttpsServer server_;
+    Http http_; // destroyed first, closing its connections before the server stops
+};
+
+TEST_F(HttpTest, ReturnsTheBodyOfASuccessfulReply)
+{
+    const HttpResponse response = get(QStringLiteral("/hello"));
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.body, "hello");
+    EXPECT_EQ(response.header("content-type"), "text/plain");
+    EXPECT_EQ(response.url, server_.url(QStringLiteral("/hello")));
+}
+
+TEST_F(HttpTest, AnyStatusIsAResponseNotAnError)
+{
+    struct Case {
+        int status;
+        QByteArray body;
+    };
+    for (const Case& c : {Case{200, "status page"}, Case{204, ""}, Case{299, "status page"}, Case{300, "status page"},
+             Case{404, "status page"}, Case{500, "status page"}, Case{503, "status page"}}) {
+        SCOPED_TRACE(c.status);
+        const HttpResponse response = get(QStringLiteral("/status/%1").arg(c.status));
+        EXPECT_EQ(response.status, c.status);
+        EXPECT_EQ(response.body, c.body);
+        EXPECT_EQ(response.isSuccess(), c.status >= 200 && c.status <= 299);
+    }
+}
+
+TEST_F(HttpTest, ARedirectIsFollowedOrReturnedAsItsStatus)
+{
+    const HttpResponse followed = get(QStringLiteral("/redirect"));
+    EXPECT_EQ(followed.status, 200);
+    EXPECT_EQ(followed.url, server_.url(QStringLiteral("/hello")));
+
+    QNetworkRequest manual = request(QStringLiteral("/redirect"));
+    manual.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    const HttpResponse kept = waitForTask(http_.send(manual));
+    EXPECT_EQ(kept.status, 302);
+    EXPECT_TRUE(kept.header("Location").endsWith("/hello"));
+}
+
+TEST_F(HttpTest, ASilentServerTimesOut)
+{
+    const auto error = failureOf(http_.send(request(QStringLiteral("/silent")), "GET", {}, {}, 200));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), HttpError::Kind::TimedOut);
+}
+
+TEST_F(HttpTest, AStopRequestFromAnotherThreadCancels)
+{
+    std::stop_source source;
+    std::thread stopper = stopWhenArrived(source);
+    const auto error = failureOf(http_.send(request(QStringLiteral("/silent")), "GET", {}, source.get_token()));
+    stopper.join();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), HttpError::Kind::Cancelled);
+
+    std::stop_source already;
+    already.request_stop();
+    const auto early = failureOf(http_.send(request(QStringLiteral("/hello")), "GET", {}, already.get_token()));
+    ASSERT_TRUE(early);
+    EXPECT_EQ(early->kind(), HttpError::Kind::Cancelled);
+}
+
+TEST_F(HttpTest, ABodyCutShortIsAnError)
+{
+    const auto error = failureOf(http_.send(request(QStringLiteral("/cut"))));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), HttpError::Kind::Transport);
+}
+
+TEST_F(HttpTest, TrustComesFromTheConfiguredCaFileOnly)
+{
+    EXPECT_EQ(get(QStringLiteral("/hello")).status, 200);
+
+    // Without the extra CA the same server is untrusted, even though a connection verified
+    // under the old trust may still be open.
+    Config untrusting = configTrusting(QString());
+    Shared<Config>::Override guard(untrusting);
+    const auto error = failureOf(http_.send(request(QStringLiteral("/hello"))));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), HttpError::Kind::Tls);
+    EXPECT_FALSE(error->localizedDescription().isEmpty());
+}
+
+TEST_F(HttpTest, DownloadWritesTheWholeFileAndReportsProgress)
+{
+    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
+    QList<std::pair<qint64, qint64>> reports;
+    const HttpResponse response = waitForTask(http_.download(request(QStringLiteral("/file")), destination(),
+        [&](qint64 done, qint64 total) { reports.append({done, total}); }));
+
+    EXPECT_EQ(response.status, 200);
+    EXPECT_TRUE(response.body.isEmpty());
+    EXPECT_EQ(readFile(destination()), file_);
+    EXPECT_EQ(downloadFolder(), QStringList{QStringLiteral("video.mp4")});
+    ASSERT_FALSE(reports.isEmpty());
+    EXPECT_EQ(reports.last(), std::make_pair(qint64(kFileSize), qint64(kFileSize)));
+    for (qsizetype i = 1; i < reports.size(); ++i)
+        EXPECT_LE(reports[i - 1].first, reports[i].first);
+}
+
+TEST_F(HttpTest, AFailedDownloadLeavesTheDestinationAsItWas)
+{
+    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
+    writeFile(destination(), "previous video");
+
+    const HttpResponse missing = waitForTask(http_.download(request(QStringLiteral("/status/404")), destination()));
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_EQ(missing.body, "status page");
+
+    const auto cut = failureOf(http_.download(request(QStringLiteral("/cut")), destination()));
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->kind(), HttpError::Kind::Transport);
+
+    // Stopped once the server has sent part of the body.
+    std::stop_source source;
+    std::thread stopper = stopWhenArrived(source);
+    const auto stopped = failureOf(http_.download(request(QStringLiteral("/stall")), destination(), {}, source.get_token()));
+    stopper.join();
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(stopped->kind(), HttpError::Kind::Cancelled);
+
+    EXPECT_EQ(readFile(destination()), "previous video");
+    EXPECT_EQ(downloadFolder(), QStringList{QStringLiteral("video.mp4")});
+}
+
+TEST_F(HttpTest, AFailedDownloadWritesNoFile)
+{
+    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
+    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/status/500")), destination())).status, 500);
+    EXPECT_TRUE(failureOf(http_.download(request(QStringLiteral("/cut")), destination())));
+    EXPECT_TRUE(downloadFolder().isEmpty());
+}
+
+TEST_F(HttpTest, ADownloadIntoAMissingFolderIsAFileError)
+{
+    EXPECT_THROW(waitForTask(http_.download(request(QStringLiteral("/file")), destination())), FileError);
+}
+
+TEST_F(HttpTest, UploadSendsTheFileAsItIsOnDisk)
+{
+    const QString path = temp_.file(QStringLiteral("upload.bin"));
+    writeFile(path, file_);
+    qint64 lastSent = 0;
+    qint64 lastTotal = 0;
+    const HttpResponse response = waitForTask(http_.upload(request(QStringLiteral("/upload")), "PUT", path,
+        [&](qint64 sent, qint64 total) {
+            lastSent = sent;
+            lastTotal = total;
+        }));
+
+    EXPECT_EQ(response.status, 201);
+    EXPECT_EQ(response.body, "stored");
+    {
+        std::lock_guard lock(uploadMutex_);
+        EXPECT_EQ(uploaded_, file_);
+    }
+    EXPECT_EQ(lastSent, kFileSize);
+    EXPECT_EQ(lastTotal, kFileSize);
+
+    EXPECT_THROW(waitForTask(http_.upload(request(QStringLiteral("/upload")), "PUT", temp_.file(QStringLiteral("absent")))),
+        FileError);
+}
+
+} // namespace
