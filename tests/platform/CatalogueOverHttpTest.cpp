@@ -2,8 +2,8 @@
 #include "platform/Http.h"
 #include "platform/HttpError.h"
 
-#include "SampleCatalogueFixture.h"
-#include "TaskWait.h"
+#include "support/SampleCatalogueFixture.h"
+#include "support/TaskWait.h"
 
 #include <QImage>
 #include <QNetworkRequest>

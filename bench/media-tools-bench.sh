@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# MediaTools next to the ffmpeg tool on a 1920×1080 30 fps 10 s H.264 master with AAC sound:
+#   export to a QuickTime movie   vs  ffmpeg -i IN.mp4 -c copy OUT.mov
+#   frame at 2 s written as PNG   vs  ffmpeg -ss 2 -i IN.mp4 -frames:v 1 OUT.png
+# Each side runs as a whole process, warm file cache, median wall time of N runs. Writes the
+# table to bench/results/media-tools.txt. Needs ffmpeg.
+#
+#   bench/media-tools-bench.sh [runs]     (default 9)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+runs=${1:-9}
+results="$top/bench/results"
+build="${QUORVELLE_BENCH_BUILD:-$top/build/bench}"
+mkdir -p "$results"
+command -v ffmpeg >/dev/null || { echo "media-tools-bench: ffmpeg is missing (scripts/setup)" >&2; exit 1; }
+
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVELLE_BENCH=ON -DQUORVELLE_TESTS=OFF >/dev/null
+cmake --build "$build" --target media-tools-bench >/dev/null
+bench="$build/bench/media-tools-bench"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+master="$work/master.mp4"
+ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=10" -f lavfi -i "sine=duration=10" \
+  -c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p -c:a aac -shortest "$master"
+
+# Wall time in milliseconds of one run of the command, its output discarded.
+wall_ms() {
+  local start end
+  start=$(date +%s%N)
+  "$@" >/dev/null 2>&1
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000000))
+}
+
+median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
+
+# Median wall times of two commands given as strings, run alternately $runs times after one
+# warm-up each, so both see the same machine load. Prints "ours tool".
+compare() {
+  local ours=() tool=()
+  eval "$1" >/dev/null 2>&1
+  eval "$2" >/dev/null 2>&1
+  for _ in $(seq "$runs"); do
+    ours+=("$(wall_ms eval "$1")")
+    tool+=("$(wall_ms eval "$2")")
+  done
+  echo "$(median "${ours[@]}") $(median "${tool[@]}")"
+}
+
+read -r ours_export tool_export < <(compare \
+  '"$bench" export "$master" "$work/ours.mov"' \
+  'ffmpeg -v error -y -i "$master" -c copy "$work/tool.mov"')
+read -r ours_frame tool_frame < <(compare \
+  '"$bench" frame "$master" 2 "$work/ours.png"' \
+  'ffmpeg -v error -y -ss 2 -i "$master" -frames:v 1 "$work/tool.png"')
+inner_export=$("$bench" export "$master" "$work/ours.mov")
+inner_frame=$("$bench" frame "$master" 2 "$work/ours.png")
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+{
+  echo "MediaTools vs ffmpeg tool, $(basename "$master"): 1920x1080 30 fps 10 s H.264 + AAC, $(du -h "$master" | cut -f1)"
+  echo "median of $runs runs, whole process, warm cache ($(nproc) cores)"
+  printf '%-28s %8s %8s %7s\n' "operation" "ours ms" "tool ms" "ratio"
+  printf '%-28s %8d %8d %7s\n' "export to movie (copy)" "$ours_export" "$tool_export" "$(ratio "$ours_export" "$tool_export")"
+  printf '%-28s %8d %8d %7s\n' "frame at 2 s to PNG" "$ours_frame" "$tool_frame" "$(ratio "$ours_frame" "$tool_frame")"
+  echo "inside our process (one run): $inner_export; $inner_frame"
+} | tee "$results/media-tools.txt"

@@ -1,0 +1,366 @@
+#include "platform/MediaError.h"
+#include "platform/MediaTools.h"
+#include "support/TempFolder.h"
+
+#include <QBuffer>
+#include <QCoro/QCoroTask>
+#include <QFile>
+#include <QImageWriter>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <stop_token>
+
+namespace {
+
+using Kind = MediaError::Kind;
+
+QByteArray runTool(const QString& tool, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(tool, QStringList{QStringLiteral("-v"), QStringLiteral("error")} + arguments);
+    if (!process.waitForFinished(60'000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        ADD_FAILURE() << qPrintable(tool) << " failed: " << process.readAllStandardError().constData();
+        return {};
+    }
+    return process.readAllStandardOutput();
+}
+
+// Each test clip is made once per run by the ffmpeg tool from its test sources. The main clip
+// is 320x180, 30 fps, 3 s, with a tone; its top half is red before 2 s and blue from 2 s on. It
+// has a keyframe every second and reordered (B) frames, so seeks land on several keyframes.
+class MediaToolsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        clips_ = new QTemporaryDir;
+        const QString withSound = QStringLiteral("-f lavfi -i {picture} -f lavfi -i sine=duration=3 -shortest ");
+        makeClip(QStringLiteral("clip.mp4"),
+            withSound + QStringLiteral("-c:v libx264 -pix_fmt yuv420p -g 30 -sc_threshold 0 -c:a aac"));
+        // A phone held upright stores landscape pictures and a quarter turn.
+        makeClip(QStringLiteral("rotated.mp4"), QStringLiteral("-i {clip} -c copy -metadata:s:v:0 rotate=90"));
+        for (const QString& container : {QStringLiteral("ts"), QStringLiteral("mkv"), QStringLiteral("flv")})
+            makeClip(QStringLiteral("clip.") + container, QStringLiteral("-i {clip} -c copy"));
+        makeClip(QStringLiteral("anamorphic.mp4"), QStringLiteral("-f lavfi -i {picture} -vf setsar=4/3 -c:v libx264 -pix_fmt yuv420p"));
+        // Theora is unknown to movie files; VP9 is known but refused when the movie is begun.
+        // Either way the export must re-encode.
+        makeClip(QStringLiteral("theora.ogv"), withSound + QStringLiteral("-c:v libtheora -q:v 8 -c:a libvorbis"));
+        makeClip(QStringLiteral("vp9.webm"), withSound + QStringLiteral("-c:v libvpx-vp9 -deadline realtime -c:a libopus"));
+        makeClip(QStringLiteral("audio.m4a"), QStringLiteral("-f lavfi -i sine=duration=1.5 -c:a aac"));
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete clips_;
+        clips_ = nullptr;
+    }
+
+    // Runs the ffmpeg tool with the blank-separated arguments, where "{picture}" stands for the
+    // test picture and "{clip}" for the main clip, writing the clip `name`.
+    static void makeClip(const QString& name, const QString& arguments)
+    {
+        static const QString picture = QStringLiteral(
+            "testsrc2=size=320x180:rate=30:duration=3,"
+            "drawbox=x=0:y=0:w=iw:h=ih/2:color=red:t=fill:enable='lt(t,2)',"
+            "drawbox=x=0:y=0:w=iw:h=ih/2:color=blue:t=fill:enable='gte(t,2)'");
+        QStringList words = arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (QString& word : words) {
+            if (word == QLatin1String("{picture}"))
+                word = picture;
+            else if (word == QLatin1String("{clip}"))
+                word = clip(QStringLiteral("clip.mp4"));
+        }
+        runTool(QStringLiteral("ffmpeg"), QStringList{QStringLiteral("-y")} + words + QStringList{clip(name)});
+    }
+
+    static QString clip(const QString& name) { return clips_->filePath(name); }
+
+    // Fingerprints of the video packets (size and checksum of each), to tell a stream copy from
+    // a re-encode.
+    static QByteArray videoPacketHashes(const QString& path)
+    {
+        return runTool(QStringLiteral("ffprobe"), {QStringLiteral("-select_streams"), QStringLiteral("v:0"),
+            QStringLiteral("-show_entries"), QStringLiteral("packet=size,data_hash"), QStringLiteral("-show_data_hash"),
+            QStringLiteral("md5"), QStringLiteral("-of"), QStringLiteral("csv"), path});
+    }
+
+    static QByteArray probeEntry(const QString& path, const QString& entries)
+    {
+        return runTool(QStringLiteral("ffprobe"), {QStringLiteral("-show_entries"), entries, QStringLiteral("-of"),
+            QStringLiteral("default=noprint_wrappers=1:nokey=1"), path}).trimmed();
+    }
+
+    template <typename Call>
+    static Kind failureOf(Call&& call)
+    {
+        try {
+            call();
+        } catch (const MediaError& error) {
+            EXPECT_FALSE(error.localizedDescription().isEmpty());
+            return error.kind();
+        }
+        ADD_FAILURE() << "no MediaError thrown";
+        return Kind::cancelled;
+    }
+
+    static bool isRed(QRgb pixel) { return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60; }
+    static bool isBlue(QRgb pixel) { return qBlue(pixel) > 200 && qRed(pixel) < 60 && qGreen(pixel) < 60; }
+
+    inline static QTemporaryDir* clips_ = nullptr;
+    TempFolder folder_;
+    MediaTools tools_;
+};
+
+TEST_F(MediaToolsTest, ProbeReadsTheVideoFacts)
+{
+    const MediaInfo info = tools_.probe(clip(QStringLiteral("clip.mp4")));
+    EXPECT_TRUE(info.hasVideoTrack);
+    EXPECT_NEAR(info.durationSeconds, 3.0, 0.05);
+    EXPECT_EQ(info.naturalSize, QSize(320, 180));
+    EXPECT_EQ(info.rotation, 0);
+    EXPECT_EQ(info.codecName, QStringLiteral("h264"));
+    EXPECT_DOUBLE_EQ(info.frameRate, 30.0);
+}
+
+// The natural size stays as stored; rotation and non-square pixels show in the display size and
+// in the extracted picture.
+TEST_F(MediaToolsTest, RotationAndPixelAspectShapeTheDisplayedPicture)
+{
+    const MediaInfo rotated = tools_.probe(clip(QStringLiteral("rotated.mp4")));
+    EXPECT_EQ(rotated.naturalSize, QSize(320, 180));
+    // The tool's "rotate=90" stores a counter-clockwise quarter turn in the display matrix.
+    EXPECT_EQ(rotated.rotation, 270);
+    EXPECT_EQ(rotated.displaySize(), QSize(180, 320));
+    // As players show it, the red top half of the stored picture becomes the left half.
+    const QImage upright = tools_.frameAt(clip(QStringLiteral("rotated.mp4")), 1.0);
+    ASSERT_EQ(upright.size(), QSize(180, 320));
+    EXPECT_TRUE(isRed(upright.pixel(45, 160)));
+    EXPECT_FALSE(isRed(upright.pixel(135, 160)));
+
+    EXPECT_EQ(tools_.probe(clip(QStringLiteral("anamorphic.mp4"))).naturalSize, QSize(427, 180));
+    EXPECT_EQ(tools_.frameAt(clip(QStringLiteral("anamorphic.mp4")), 1.0).size(), QSize(427, 180));
+}
+
+TEST_F(MediaToolsTest, ProbeOfAFileWithoutVideoStillReadsTheDuration)
+{
+    const MediaInfo info = tools_.probe(clip(QStringLiteral("audio.m4a")));
+    EXPECT_FALSE(info.hasVideoTrack);
+    EXPECT_NEAR(info.durationSeconds, 1.5, 0.05);
+    EXPECT_TRUE(info.naturalSize.isEmpty());
+    EXPECT_EQ(failureOf([&] { tools_.frameAt(clip(QStringLiteral("audio.m4a")), 0); }), Kind::noVideoTrack);
+}
+
+TEST_F(MediaToolsTest, FrameAtGivesTheFrameShownAtThatInstant)
+{
+    const QString path = clip(QStringLiteral("clip.mp4"));
+    const QImage atTwo = tools_.frameAt(path, 2.0);
+    ASSERT_EQ(atTwo.size(), QSize(320, 180));
+    EXPECT_EQ(atTwo.format(), QImage::Format_RGB32);
+    EXPECT_TRUE(isBlue(atTwo.pixel(160, 45)));
+    // The last frame before 2 s (at 1.967 s) is still red, asked for at its own time or just
+    // before it, though the keyframe at 2 s is decoded before it; so is the first frame.
+    EXPECT_TRUE(isRed(tools_.frameAt(path, 59.0 / 30).pixel(160, 45)));
+    EXPECT_TRUE(isRed(tools_.frameAt(path, 1.94).pixel(160, 45)));
+    EXPECT_TRUE(isRed(tools_.frameAt(path, 0).pixel(160, 45)));
+    EXPECT_TRUE(isRed(tools_.frameAt(path, -4).pixel(160, 45)));
+
+    EXPECT_EQ(tools_.frameAt(path, 2.0, QSize(160, 160)).size(), QSize(160, 90));
+}
+
+// The same pictures in other containers give the same frames, though their seeks land
+// differently (by decoding time, by byte estimate, some after the wanted keyframe).
+TEST_F(MediaToolsTest, FrameAtIsTheSameInEveryContainer)
+{
+    for (const double seconds : {0.0, 0.5, 0.95, 1.94, 2.0, 9.0}) {
+        const QImage expected = tools_.frameAt(clip(QStringLiteral("clip.mp4")), seconds);
+        for (const QString& container : {QStringLiteral("ts"), QStringLiteral("mkv"), QStringLiteral("flv")}) {
+            SCOPED_TRACE(qPrintable(container + QLatin1Char(' ') + QString::number(seconds)));
+            EXPECT_EQ(tools_.frameAt(clip(QStringLiteral("clip.") + container), seconds), expected);
+        }
+    }
+}
+
+TEST_F(MediaToolsTest, FrameAtPastTheEndGivesTheLastFrame)
+{
+    const QString path = clip(QStringLiteral("clip.mp4"));
+    const QImage last = tools_.frameAt(path, 2.96);
+    EXPECT_EQ(tools_.frameAt(path, 10.0), last);
+    EXPECT_EQ(tools_.frameAt(path, 1e12), last);
+    EXPECT_FALSE(tools_.frameAt(path, 2.0) == last);
+}
+
+TEST_F(MediaToolsTest, ExportCopiesTheTracksIntoAMovie)
+{
+    const QString output = folder_.file(QStringLiteral("clip.mov.part"));
+    QList<double> progress;
+    tools_.exportMovie(clip(QStringLiteral("clip.mp4")), output, [&](double fraction) { progress << fraction; });
+
+    EXPECT_EQ(probeEntry(output, QStringLiteral("format_tags=major_brand")), "qt");
+    const MediaInfo info = tools_.probe(output);
+    EXPECT_EQ(info.codecName, QStringLiteral("h264"));
+    EXPECT_NEAR(info.durationSeconds, tools_.probe(clip(QStringLiteral("clip.mp4"))).durationSeconds, 0.05);
+    const QByteArray hashes = videoPacketHashes(output);
+    EXPECT_EQ(hashes.count('\n'), 90);
+    EXPECT_EQ(hashes, videoPacketHashes(clip(QStringLiteral("clip.mp4"))));
+    EXPECT_EQ(probeEntry(output, QStringLiteral("stream=codec_name")), "h264\naac");
+
+    ASSERT_FALSE(progress.isEmpty());
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(progress.count(1.0), 1);
+    EXPECT_EQ(progress.last(), 1.0);
+}
+
+TEST_F(MediaToolsTest, ExportKeepsTheRotation)
+{
+    const QString output = folder_.file(QStringLiteral("rotated.mov"));
+    tools_.exportMovie(clip(QStringLiteral("rotated.mp4")), output);
+    EXPECT_EQ(tools_.probe(output).rotation, 270);
+}
+
+TEST_F(MediaToolsTest, ExportReencodesAVideoTheMovieCannotHold)
+{
+    for (const QString& name : {QStringLiteral("theora.ogv"), QStringLiteral("vp9.webm")}) {
+        SCOPED_TRACE(qPrintable(name));
+        const QString output = folder_.file(name + QStringLiteral(".mov"));
+        tools_.exportMovie(clip(name), output);
+        const MediaInfo info = tools_.probe(output);
+        EXPECT_EQ(info.codecName, QStringLiteral("h264"));
+        EXPECT_EQ(info.naturalSize, QSize(320, 180));
+        EXPECT_NEAR(info.durationSeconds, 3.0, 0.1);
+        EXPECT_EQ(probeEntry(output, QStringLiteral("stream=codec_type")), "video");
+        EXPECT_TRUE(isBlue(tools_.frameAt(output, 2.0).pixel(160, 45)));
+    }
+}
+
+TEST_F(MediaToolsTest, AStoppedOrFailedExportLeavesNoFile)
+{
+    const QString input = clip(QStringLiteral("clip.mp4"));
+    const QString output = folder_.file(QStringLiteral("out.mov"));
+
+    std::stop_source stopped;
+    stopped.request_stop();
+    EXPECT_EQ(failureOf([&] { tools_.exportMovie(input, output, {}, stopped.get_token()); }), Kind::cancelled);
+    EXPECT_FALSE(QFile::exists(output));
+
+    // Stopped halfway, from the progress report, after the movie was begun.
+    std::stop_source midway;
+    const auto stopOnFirstReport = [&](double) { midway.request_stop(); };
+    EXPECT_EQ(failureOf([&] { tools_.exportMovie(input, output, stopOnFirstReport, midway.get_token()); }), Kind::cancelled);
+    EXPECT_FALSE(QFile::exists(output));
+
+    EXPECT_EQ(failureOf([&] { tools_.exportMovie(clip(QStringLiteral("audio.m4a")), output); }), Kind::noVideoTrack);
+    EXPECT_FALSE(QFile::exists(output));
+
+    EXPECT_EQ(failureOf([&] { tools_.exportMovie(input, input); }), Kind::writeFailed);
+    EXPECT_TRUE(tools_.probe(input).hasVideoTrack);
+
+    const QString unwritable = folder_.file(QStringLiteral("missing-folder/out.mov"));
+    EXPECT_EQ(failureOf([&] { tools_.exportMovie(input, unwritable); }), Kind::writeFailed);
+    EXPECT_FALSE(QFile::exists(unwritable));
+}
+
+// Damaged or foreign files end in a MediaError (or a best-effort result), never a crash, and a
+// failed export leaves nothing behind.
+TEST_F(MediaToolsTest, DamagedInputsFailCleanly)
+{
+    QFile original(clip(QStringLiteral("clip.mp4")));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray clipBytes = original.readAll();
+    QByteArray scrambled = clipBytes;
+    for (qsizetype i = scrambled.size() / 4; i < scrambled.size() * 3 / 4; i += 7)
+        scrambled[i] = char(scrambled[i] ^ 0x5a);
+    QByteArray noise(64 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919 + 13) % 251);
+
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        bool readable;
+    } cases[] = {
+        {"empty.mp4", {}, false},
+        {"text.mp4", "just some words, not a video\n", false},
+        {"noise.mp4", noise, false},
+        {"first-half.mp4", clipBytes.left(clipBytes.size() / 2), false},
+        {"scrambled.mp4", scrambled, true},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        const QString path = folder_.file(QString::fromLatin1(entry.name));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(entry.bytes);
+        file.close();
+        const QString output = path + QStringLiteral(".mov");
+        if (!entry.readable) {
+            EXPECT_EQ(failureOf([&] { tools_.probe(path); }), Kind::unreadable);
+            EXPECT_EQ(failureOf([&] { tools_.frameAt(path, 2.0); }), Kind::unreadable);
+            EXPECT_EQ(failureOf([&] { tools_.exportMovie(path, output); }), Kind::unreadable);
+            continue;
+        }
+        try {
+            tools_.frameAt(path, 2.0);
+            tools_.exportMovie(path, output);
+        } catch (const MediaError&) {
+            EXPECT_FALSE(QFile::exists(output));
+        }
+    }
+    EXPECT_EQ(failureOf([&] { tools_.probe(folder_.file(QStringLiteral("nothing.mp4"))); }), Kind::fileNotFound);
+}
+
+TEST_F(MediaToolsTest, ConvertsAWebpImageToPng)
+{
+    QImage picture(64, 32, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    QByteArray webp;
+    QBuffer buffer(&webp);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "webp");
+    writer.setQuality(100); // lossless
+    ASSERT_TRUE(writer.write(picture)) << qPrintable(writer.errorString());
+
+    const QString output = folder_.file(QStringLiteral("thumbnail.png"));
+    tools_.convertImageDataToPng(webp, output);
+    QFile written(output);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.read(8).startsWith("\x89PNG"));
+    const QImage converted(output);
+    EXPECT_EQ(converted.size(), QSize(64, 32));
+    EXPECT_EQ(converted.pixel(10, 10), QColor(Qt::green).rgb());
+
+    // An error page instead of an image fails and leaves the previous file whole.
+    EXPECT_EQ(failureOf([&] { tools_.convertImageDataToPng("<html>502 Bad Gateway</html>", output); }), Kind::notAnImage);
+    EXPECT_EQ(QImage(output).size(), QSize(64, 32));
+    EXPECT_EQ(failureOf([&] { tools_.convertImageFileToPng(folder_.file(QStringLiteral("none.webp")), output); }),
+        Kind::fileNotFound);
+}
+
+// The kind of MediaError a task ends with. QCoro 0.8's waitFor never returns from a task that
+// throws, so the error is caught inside a coroutine.
+template <typename T>
+QCoro::Task<std::optional<Kind>> failureOfTask(QCoro::Task<T> task)
+{
+    try {
+        co_await task;
+    } catch (const MediaError& error) {
+        co_return error.kind();
+    }
+    co_return std::nullopt;
+}
+
+// The awaitable forms run off the GUI thread and hand back the work's own MediaError.
+TEST_F(MediaToolsTest, AsyncFormsReturnResultsAndErrors)
+{
+    EXPECT_EQ(QCoro::waitFor(tools_.probeAsync(clip(QStringLiteral("clip.mp4")))).naturalSize, QSize(320, 180));
+    EXPECT_EQ(QCoro::waitFor(tools_.frameAtAsync(clip(QStringLiteral("clip.mp4")), 2.0)).size(), QSize(320, 180));
+    EXPECT_EQ(QCoro::waitFor(failureOfTask(tools_.frameAtAsync(clip(QStringLiteral("audio.m4a")), 2.0))), Kind::noVideoTrack);
+    EXPECT_EQ(QCoro::waitFor(failureOfTask(tools_.exportMovieAsync(clip(QStringLiteral("audio.m4a")), folder_.file(QStringLiteral("a.mov"))))),
+        Kind::noVideoTrack);
+    EXPECT_EQ(QCoro::waitFor(failureOfTask(tools_.convertImageDataToPngAsync("garbage", folder_.file(QStringLiteral("a.png"))))),
+        Kind::notAnImage);
+}
+
+} // namespace
