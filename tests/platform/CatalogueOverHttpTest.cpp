@@ -38,7 +38,7 @@ TEST_F(CatalogueOverHttpTest, PlatformStatsAndAPosterArriveOverTls)
     EXPECT_EQ(assetHost, catalogue_.server().assetHost());
 
     // The first wallpaper of the first page names a poster on the asset host.
-    const HttpResponse page = waitForTask(http_.send(backendRequest(QStringLiteral("/get-wallpapers?mode=latest&limit=1&page=1"))));
+    const HttpResponse page = waitForTask(http_.send(backendRequest(QStringLiteral("/get-wallpapers?mode=recent&limit=1&page=1"))));
     ASSERT_EQ(page.status, 200);
     const qint64 key = JsonReader::parse(page.body).field("wallpapers").at(0).requiredInt64("key");
 
