@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# What a full-screen 1920×1080 30 fps desktop video costs in our DesktopVideoWindow, next to
+# mpv's own X11 output playing the same loop, both on a private Xvfb display of that size.
+# Reports CPU time and peak memory of each process (/usr/bin/time -v), our CPU once paused,
+# and our time to the first frame. Needs Xvfb, mpv, GNU time and ffmpeg.
+#
+#   bench/desktop-video-cost.sh [seconds]     (default 20)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-20}
+results="$top/bench/results"
+build="${QUORVELLE_BENCH_BUILD:-$top/build/bench}"
+mkdir -p "$results"
+
+for tool in Xvfb mpv ffmpeg /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "desktop-video-cost: $tool is missing (scripts/setup)" >&2; exit 1; }
+done
+
+clip="$results/loop-1920x1080-30.mp4"
+if [ ! -s "$clip" ]; then
+  ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=10" \
+    -c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p -movflags +faststart "$clip"
+fi
+
+build_log="$results/build.log"
+if ! { cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVELLE_BENCH=ON -DQUORVELLE_TESTS=OFF &&
+       cmake --build "$build" --target desktop-video-bench; } >"$build_log" 2>&1; then
+  echo "desktop-video-cost: build failed, see $build_log" >&2
+  tail -n 20 "$build_log" >&2
+  exit 1
+fi
+bench="$build/bench/desktop-video-bench"
+
+# Xvfb picks a free display and writes its number to the file descriptor we give it.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+xvfb_pid=$!
+trap 'kill $xvfb_pid 2>/dev/null; rm -f "$display_file"' EXIT
+for _ in $(seq 50); do [ -s "$display_file" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$display_file")"
+
+# "User time", "System time" and "Maximum resident set size" of one /usr/bin/time -v report.
+cpu_seconds() { awk -F': ' '/User time|System time/ { sum += $2 } END { printf "%.2f", sum }' "$1"; }
+peak_rss_kb() { awk -F': ' '/Maximum resident set size/ { print $2 }' "$1"; }
+
+echo "== ours: DesktopVideoWindow, ${seconds} s"
+BENCH_START_NS=$(date +%s%N) QT_QPA_PLATFORM=xcb /usr/bin/time -v -o "$results/ours.time" \
+  "$bench" "$clip" "$seconds" | tee "$results/ours.out"
+
+echo "== mpv --vo=x11, ${seconds} s"
+/usr/bin/time -v -o "$results/mpv.time" timeout -s INT "$seconds" \
+  mpv --no-config --no-audio --loop-file=inf --vo=x11 --fs --really-quiet "$clip" || true
+
+echo "== ours, paused after the first frame, ${seconds} s"
+QT_QPA_PLATFORM=xcb /usr/bin/time -v -o "$results/ours-paused.time" \
+  "$bench" "$clip" "$seconds" --paused | tee "$results/ours-paused.out"
+
+ours_cpu=$(cpu_seconds "$results/ours.time")
+mpv_cpu=$(cpu_seconds "$results/mpv.time")
+ours_rss=$(peak_rss_kb "$results/ours.time")
+mpv_rss=$(peak_rss_kb "$results/mpv.time")
+{
+  echo "seconds              $seconds"
+  echo "cpu ours (s)         $ours_cpu   ($(awk "BEGIN { printf \"%.2f\", $ours_cpu / $seconds }") cores)"
+  echo "cpu mpv (s)          $mpv_cpu   ($(awk "BEGIN { printf \"%.2f\", $mpv_cpu / $seconds }") cores)"
+  echo "cpu ours/mpv         $(awk "BEGIN { printf \"%.2f\", $ours_cpu / $mpv_cpu }")"
+  echo "peak rss ours (MiB)  $(awk "BEGIN { printf \"%.1f\", $ours_rss / 1024 }")"
+  echo "peak rss mpv (MiB)   $(awk "BEGIN { printf \"%.1f\", $mpv_rss / 1024 }")"
+  echo "rss ours/mpv         $(awk "BEGIN { printf \"%.2f\", $ours_rss / $mpv_rss }")"
+  echo "paused cpu (%)       $(awk '/paused_cpu_percent/ { print $2 }' "$results/ours-paused.out")"
+  echo "first frame (ms)     $(awk '/^first_frame_ms/ { print $2 }' "$results/ours.out")"
+  echo "frames shown         $(awk '/frames_shown/ { print $2 }' "$results/ours.out")"
+  echo "teardown (ms)        $(awk '/teardown_ms/ { print $2 }' "$results/ours.out")"
+} | tee "$results/desktop-video-cost.txt"

@@ -1,0 +1,34 @@
+#include "platform/DesktopVideoWindow.h"
+
+#include "platform/VideoSurface.h"
+#include "platform/X11DesktopHints.h"
+
+DesktopVideoWindow::DesktopVideoWindow()
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint
+                           | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint),
+      surface_(new VideoSurface(this))
+{
+    // Clicks pass through (Qt gives the window an empty input shape); it never takes focus.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_X11DoNotAcceptFocus);
+}
+
+DesktopVideoWindow::~DesktopVideoWindow() = default;
+
+void DesktopVideoWindow::setScreenGeometry(const QRect& geometry)
+{
+    setGeometry(geometry);
+}
+
+void DesktopVideoWindow::showEvent(QShowEvent* event)
+{
+    // Sent before Qt maps the window, which is when the window manager reads the hints.
+    X11DesktopHints::apply(windowHandle());
+    QWidget::showEvent(event);
+}
+
+void DesktopVideoWindow::resizeEvent(QResizeEvent* event)
+{
+    surface_->setGeometry(rect());
+    QWidget::resizeEvent(event);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QWidget>
+
+class VideoSurface;
+
+// One display's live wallpaper: a frameless top-level window that covers the display at the
+// desktop level, on every workspace, outside task bars, letting every click through to the
+// desktop below, and showing a looping video that fills it.
+class DesktopVideoWindow : public QWidget {
+    Q_OBJECT
+public:
+    DesktopVideoWindow();
+    ~DesktopVideoWindow() override;
+
+    // Moves and resizes the window to cover a display (global coordinates, logical pixels).
+    void setScreenGeometry(const QRect& geometry);
+
+    VideoSurface* surface() const { return surface_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    VideoSurface* surface_;
+};

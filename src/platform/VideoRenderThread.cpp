@@ -1,0 +1,131 @@
+#include "platform/VideoRenderThread.h"
+
+#include "platform/VideoFrameBuffer.h"
+
+#include <mpv/render.h>
+
+#include <utility>
+
+namespace {
+// The renderer's name for QImage::Format_RGB32: 32-bit words 0xffRRGGBB in native byte order,
+// padding byte first on big-endian machines and last on little-endian ones.
+constexpr const char* kRenderFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "bgr0" : "0rgb";
+
+// Where frames go while nobody has asked for a size: mpv's video output waits for each frame to
+// be drawn, so they are still taken, just never shown.
+constexpr QSize kDiscardSize(1, 1);
+} // namespace
+
+VideoRenderThread::VideoRenderThread(mpv_render_context* context, QObject* parent)
+    : QThread(parent), context_(context)
+{
+    setObjectName(QStringLiteral("VideoRender"));
+    start();
+    mpv_render_context_set_update_callback(context_, &VideoRenderThread::onUpdate, this);
+}
+
+VideoRenderThread::~VideoRenderThread()
+{
+    mpv_render_context_set_update_callback(context_, nullptr, nullptr);
+    {
+        std::lock_guard lock(mutex_);
+        abort_ = true;
+    }
+    wake_.notify_one();
+    wait();
+}
+
+void VideoRenderThread::onUpdate(void* self)
+{
+    // Called on one of mpv's threads: no mpv calls here, only wake the render thread.
+    auto* thread = static_cast<VideoRenderThread*>(self);
+    {
+        std::lock_guard lock(thread->mutex_);
+        thread->updatePending_ = true;
+    }
+    thread->wake_.notify_one();
+}
+
+void VideoRenderThread::setTargetSize(QSize pixels)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (targetSize_ == pixels)
+            return;
+        targetSize_ = pixels;
+        redrawPending_ = true;
+    }
+    wake_.notify_one();
+}
+
+bool VideoRenderThread::takeFrame(std::shared_ptr<VideoFrameBuffer>& displayed, bool& decoded)
+{
+    signalPending_ = false;
+    std::lock_guard lock(mutex_);
+    if (!publishedIsNew_)
+        return false;
+    std::swap(displayed, published_);
+    decoded = std::exchange(publishedDecoded_, false);
+    publishedIsNew_ = false;
+    return true;
+}
+
+void VideoRenderThread::run()
+{
+    std::shared_ptr<VideoFrameBuffer> drawing;
+    bool hasPicture = false;
+    // A decoded picture not yet published: one that arrived while there was no size to draw at
+    // is still new when a size comes.
+    bool unshownPicture = false;
+    for (;;) {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return abort_ || updatePending_ || redrawPending_; });
+        if (abort_)
+            return;
+        const bool update = std::exchange(updatePending_, false);
+        const bool redraw = std::exchange(redrawPending_, false);
+        const QSize size = targetSize_;
+        lock.unlock();
+
+        const bool decoded = update && (mpv_render_context_update(context_) & MPV_RENDER_UPDATE_FRAME);
+        hasPicture = hasPicture || decoded;
+        unshownPicture = unshownPicture || decoded;
+        if (!decoded && !(redraw && hasPicture))
+            continue;
+        if (size.isEmpty()) {
+            render(drawing, kDiscardSize);
+            continue;
+        }
+        if (!render(drawing, size))
+            continue;
+
+        lock.lock();
+        std::swap(drawing, published_);
+        publishedIsNew_ = true;
+        publishedDecoded_ = publishedDecoded_ || std::exchange(unshownPicture, false);
+        lock.unlock();
+        if (!signalPending_.exchange(true))
+            Q_EMIT frameRendered();
+    }
+}
+
+bool VideoRenderThread::render(std::shared_ptr<VideoFrameBuffer>& target, QSize size)
+{
+    if (!target || target->size() != size)
+        target = VideoFrameBuffer::create(size);
+    if (!target)
+        return false;
+    int swSize[2] = {size.width(), size.height()};
+    size_t stride = size_t(target->stride());
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_SW_SIZE, swSize},
+        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>(kRenderFormat)},
+        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+        {MPV_RENDER_PARAM_SW_POINTER, target->pixels()},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (mpv_render_context_render(context_, params) < 0)
+        return false;
+    target->makeOpaque();
+    return true;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QSize>
+#include <QThread>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+struct mpv_render_context;
+class VideoFrameBuffer;
+
+// Draws one player's frames with libmpv's software renderer on a thread of its own, so a 4K
+// frame (tens of milliseconds) never stalls the GUI thread. Shaped like a classic render
+// thread: parameters behind a mutex, woken by a condition, an abort flag for the destructor.
+//
+// Three buffers circulate, so nobody writes pixels another thread is reading: the thread draws
+// into its own, swaps it into a shared "published" slot, and the GUI thread swaps the published
+// one out for the one it displayed before.
+class VideoRenderThread : public QThread {
+    Q_OBJECT
+public:
+    // Starts drawing with `context`, which must outlive this object.
+    explicit VideoRenderThread(mpv_render_context* context, QObject* parent = nullptr);
+    // Clears the update callback, then stops and joins the thread: the first step of tearing a
+    // player down. The render context is left to its owner to free.
+    ~VideoRenderThread() override;
+
+    // Frames are drawn at this size in device pixels; an empty size draws nothing visible.
+    // A frame already shown is drawn again at the new size.
+    void setTargetSize(QSize pixels);
+
+    // Swaps the newest published frame into `displayed`, which the GUI thread owns from then on.
+    // False when nothing new was published. `decoded` tells a picture not shown before from a
+    // redraw of the last one at another size.
+    bool takeFrame(std::shared_ptr<VideoFrameBuffer>& displayed, bool& decoded);
+
+Q_SIGNALS:
+    // A frame waits in takeFrame(). Emitted from the render thread, at most once until taken.
+    void frameRendered();
+
+protected:
+    void run() override;
+
+private:
+    static void onUpdate(void* self);
+    // Draws into `target` (replaced when its size is stale); false when nothing could be drawn.
+    bool render(std::shared_ptr<VideoFrameBuffer>& target, QSize size);
+
+    mpv_render_context* context_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool abort_ = false;
+    bool updatePending_ = false;
+    bool redrawPending_ = false;
+    QSize targetSize_;
+    std::shared_ptr<VideoFrameBuffer> published_;
+    bool publishedIsNew_ = false;
+    bool publishedDecoded_ = false;
+    std::atomic<bool> signalPending_ = false;
+};

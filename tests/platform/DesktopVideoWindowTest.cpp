@@ -1,0 +1,122 @@
+#include "platform/DesktopVideoWindow.h"
+
+#include "platform/VideoPlayer.h"
+#include "platform/VideoSurface.h"
+#include "VideoTestClips.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace VideoTestClips;
+
+constexpr int kWaitMs = 15'000;
+constexpr char kX11ChildVariable[] = "QUORVELLE_X11_CHILD";
+
+TEST(DesktopVideoWindowTest, CoversItsScreenAndLetsInputThrough)
+{
+    DesktopVideoWindow window;
+    window.setScreenGeometry(QRect(0, 0, 320, 180));
+    window.show();
+    EXPECT_EQ(window.geometry(), QRect(0, 0, 320, 180));
+    EXPECT_EQ(window.surface()->geometry(), QRect(0, 0, 320, 180));
+    EXPECT_TRUE(window.windowFlags().testFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint
+                                               | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus));
+    EXPECT_TRUE(window.windowTitle().isEmpty());
+
+    // A display that changes resolution or moves takes its window along.
+    window.setScreenGeometry(QRect(320, 0, 640, 360));
+    EXPECT_EQ(window.geometry(), QRect(320, 0, 640, 360));
+    EXPECT_EQ(window.surface()->geometry(), QRect(0, 0, 640, 360));
+}
+
+TEST(DesktopVideoWindowTest, PlaysAtTheSizeOfItsScreen)
+{
+    DesktopVideoWindow window;
+    window.setScreenGeometry(QRect(0, 0, 480, 200));
+    QSignalSpy ready(window.surface(), &VideoSurface::ready);
+    window.surface()->load(loop());
+    window.show();
+    ASSERT_TRUE(ready.wait(kWaitMs));
+    EXPECT_EQ(window.surface()->player()->currentFrame().size(), QSize(480, 200) * window.devicePixelRatioF());
+    window.hide();
+    EXPECT_TRUE(window.surface()->player()->isPaused());
+}
+
+// What the window manager is told, read back with xprop from a real X server. Runs in a child
+// process on the display the parent started.
+void checkDesktopHintsOnX11()
+{
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    DesktopVideoWindow window;
+    window.setScreenGeometry(QRect(0, 0, 640, 360));
+    QSignalSpy ready(window.surface(), &VideoSurface::ready);
+    window.surface()->load(loop());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(ready.wait(kWaitMs));
+
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window.winId()),
+                                          QStringLiteral("_NET_WM_WINDOW_TYPE"), QStringLiteral("_NET_WM_STATE"),
+                                          QStringLiteral("_NET_WM_DESKTOP")});
+    ASSERT_TRUE(xprop.waitForFinished(kWaitMs));
+    const QString properties = QString::fromUtf8(xprop.readAllStandardOutput());
+    EXPECT_TRUE(properties.contains(QStringLiteral("_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_DESKTOP")))
+        << properties.toStdString();
+    for (const char* state : {"_NET_WM_STATE_BELOW", "_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR",
+                              "_NET_WM_STATE_SKIP_PAGER"})
+        EXPECT_TRUE(properties.contains(QLatin1String(state))) << state;
+    EXPECT_TRUE(properties.contains(QStringLiteral("_NET_WM_DESKTOP(CARDINAL) = 4294967295")));
+
+    const QImage shown = window.grab().toImage();
+    EXPECT_TRUE(isNear(shown.pixelColor(320, 180), loopColour()));
+}
+
+TEST(DesktopVideoWindowX11Test, MarksItselfAsTheDesktopOnX11)
+{
+    if (qEnvironmentVariableIsSet(kX11ChildVariable)) {
+        checkDesktopHintsOnX11();
+        return;
+    }
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (xvfb.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty())
+        GTEST_SKIP() << "needs Xvfb and xprop";
+
+    // Xvfb picks a free display number and writes it to standard output.
+    QProcess server;
+    server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                        QStringLiteral("640x360x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    ASSERT_TRUE(server.waitForReadyRead(kWaitMs)) << "Xvfb did not start";
+    const QString display = QLatin1Char(':') + QString::fromUtf8(server.readLine().trimmed());
+
+    // The QApplication of this process is bound to the offscreen platform, so the X11 half runs
+    // in a child process of this same test binary.
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QLatin1String(kX11ChildVariable), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=%1.%2").arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name()))});
+    const bool finished = child.waitForFinished(60'000);
+    const QString output = QString::fromUtf8(child.readAll());
+    server.terminate();
+    server.waitForFinished(kWaitMs);
+
+    ASSERT_TRUE(finished) << output.toStdString();
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+}
+
+} // namespace

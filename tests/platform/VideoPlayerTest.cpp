@@ -1,0 +1,217 @@
+#include "platform/VideoPlayer.h"
+
+#include "VideoTestClips.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <memory>
+
+namespace {
+
+using namespace VideoTestClips;
+
+constexpr int kWaitMs = 15'000;
+
+class VideoPlayerTest : public ::testing::Test {
+protected:
+    VideoPlayerTest() { player.setTargetSize(QSize(160, 90), 1.0); }
+
+    // Lets frames already on their way arrive, so a count read after it is settled.
+    static void settle() { QTest::qWait(400); }
+
+    void playUntilReady(const QUrl& url)
+    {
+        QSignalSpy ready(&player, &VideoPlayer::ready);
+        player.load(url);
+        ASSERT_TRUE(ready.wait(kWaitMs));
+        ASSERT_EQ(ready.size(), 1);
+    }
+
+    VideoPlayer player;
+};
+
+TEST_F(VideoPlayerTest, ReportsReadyWithTheClipsFirstFrame)
+{
+    QSignalSpy errors(&player, &VideoPlayer::error);
+    EXPECT_TRUE(player.currentFrame().isNull());
+    playUntilReady(loop());
+
+    EXPECT_TRUE(player.isReady());
+    const QImage frame = player.currentFrame();
+    ASSERT_EQ(frame.size(), QSize(160, 90));
+    EXPECT_EQ(frame.format(), QImage::Format_RGB32);
+    EXPECT_TRUE(isNear(frame.pixelColor(80, 45), loopColour())) << frame.pixelColor(80, 45).name().toStdString();
+    EXPECT_EQ(errors.size(), 0);
+}
+
+TEST_F(VideoPlayerTest, FramesAreOpaqueAtAnySize)
+{
+    // Scaled frames and frames at the video's own size take different conversions.
+    playUntilReady(loop());
+    for (const QSize size : {QSize(320, 180), QSize(100, 100), QSize(160, 90)}) {
+        QSignalSpy frames(&player, &VideoPlayer::frameReady);
+        player.setTargetSize(size, 1.0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return player.currentFrame().size() == size; }, kWaitMs));
+        // Wait for a frame decoded after the switch, not a redraw of the old one.
+        const quint64 decoded = player.frameCount();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return player.frameCount() > decoded; }, kWaitMs));
+        const QImage frame = player.currentFrame();
+        for (const QPoint at : {QPoint(0, 0), QPoint(size.width() / 2, size.height() / 2),
+                                QPoint(size.width() - 1, size.height() - 1)}) {
+            // Straight from the words, as Qt's blending reads them: the padding byte must be 0xff.
+            const QRgb word = reinterpret_cast<const QRgb*>(frame.constScanLine(at.y()))[at.x()];
+            EXPECT_EQ(qAlpha(word), 255) << size.width() << "x" << size.height();
+            EXPECT_TRUE(isNear(QColor::fromRgb(word), loopColour())) << QColor::fromRgb(word).name().toStdString();
+        }
+    }
+}
+
+TEST_F(VideoPlayerTest, PausingStopsFramesAndResumingRestartsThem)
+{
+    playUntilReady(loop());
+    QSignalSpy paused(&player, &VideoPlayer::pausedChanged);
+    player.setPaused(true);
+    player.setPaused(true);
+    EXPECT_EQ(paused.size(), 1);
+    settle();
+    const quint64 pausedAt = player.frameCount();
+    settle();
+    EXPECT_EQ(player.frameCount(), pausedAt);
+
+    QSignalSpy frames(&player, &VideoPlayer::frameReady);
+    player.setPaused(false);
+    ASSERT_TRUE(frames.wait(kWaitMs));
+    EXPECT_GT(player.frameCount(), pausedAt);
+}
+
+TEST_F(VideoPlayerTest, APausedFrameIsRedrawnAtANewSize)
+{
+    playUntilReady(loop());
+    player.setPaused(true);
+    settle();
+
+    QSignalSpy frames(&player, &VideoPlayer::frameReady);
+    player.setTargetSize(QSize(100, 50), 2.0);
+    ASSERT_TRUE(frames.wait(kWaitMs));
+    const QImage frame = player.currentFrame();
+    EXPECT_EQ(frame.size(), QSize(200, 100));
+    EXPECT_EQ(frame.devicePixelRatio(), 2.0);
+    EXPECT_TRUE(isNear(frame.pixelColor(100, 50), loopColour()));
+
+    // Redrawn, not resumed.
+    settle();
+    const quint64 shown = player.frameCount();
+    settle();
+    EXPECT_EQ(player.frameCount(), shown);
+}
+
+TEST(VideoPlayerSizeTest, APausedPlayerSizedLateIsStillReady)
+{
+    // A hidden surface learns its size only when shown; its paused player decoded the first
+    // frame before that and will not decode another.
+    VideoPlayer player;
+    player.setPaused(true);
+    QSignalSpy ready(&player, &VideoPlayer::ready);
+    player.load(loop());
+    QTest::qWait(400);
+    EXPECT_EQ(ready.size(), 0);
+    player.setTargetSize(QSize(64, 36), 1.0);
+    ASSERT_TRUE(ready.wait(kWaitMs));
+    EXPECT_EQ(player.currentFrame().size(), QSize(64, 36));
+}
+
+TEST_F(VideoPlayerTest, ANewLoadWaitsForItsOwnFirstFrame)
+{
+    playUntilReady(loop());
+    QSignalSpy errors(&player, &VideoPlayer::error);
+    // The first of these fails, but it was replaced before it could: only the second counts.
+    player.load(missing());
+    EXPECT_FALSE(player.isReady());
+    playUntilReady(loop());
+    settle();
+    EXPECT_EQ(errors.size(), 0);
+}
+
+TEST(VideoPlayerFrameTest, AKeptFrameOutlivesThePlayer)
+{
+    auto other = std::make_unique<VideoPlayer>();
+    other->setTargetSize(QSize(64, 36), 1.0);
+    QSignalSpy ready(other.get(), &VideoPlayer::ready);
+    other->load(loop());
+    ASSERT_TRUE(ready.wait(kWaitMs));
+    const QImage kept = other->currentFrame();
+    other.reset();
+    // The pixels stay alive as long as an image refers to them.
+    EXPECT_TRUE(isNear(kept.pixelColor(32, 18), loopColour()));
+}
+
+struct BadVideo {
+    const char* name;
+    QUrl url;
+};
+
+class VideoPlayerFailureTest : public ::testing::TestWithParam<BadVideo> {};
+
+TEST_P(VideoPlayerFailureTest, ReportsAnErrorAndNeverReady)
+{
+    VideoPlayer player;
+    player.setTargetSize(QSize(64, 36), 1.0);
+    QSignalSpy errors(&player, &VideoPlayer::error);
+    QSignalSpy ready(&player, &VideoPlayer::ready);
+    player.load(GetParam().url);
+    ASSERT_TRUE(errors.wait(kWaitMs));
+    EXPECT_TRUE(errors.first().first().toString().startsWith(QStringLiteral("Could not play ")));
+    EXPECT_EQ(ready.size(), 0);
+    EXPECT_FALSE(player.isReady());
+}
+
+INSTANTIATE_TEST_SUITE_P(Videos, VideoPlayerFailureTest,
+                         ::testing::Values(BadVideo{"MissingFile", missing()}, BadVideo{"NotAVideo", notAVideo()},
+                                           BadVideo{"UnsupportedScheme", QUrl(QStringLiteral("ftp://example.com/a.mp4"))}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(VideoPlayerLifetimeTest, DestroyingAtAnyMomentIsClean)
+{
+    // Gone before mpv saw the command, after its first events, and while frames flow.
+    for (int turns : {0, 1, 5, 50}) {
+        auto player = std::make_unique<VideoPlayer>();
+        player->setTargetSize(QSize(320, 180), 1.0);
+        player->load(loop());
+        for (int i = 0; i < turns; ++i)
+            QTest::qWait(2);
+        player.reset();
+    }
+    QTest::qWait(50);
+}
+
+TEST(VideoPlayerLifetimeTest, DestroyingFromItsOwnErrorIsClean)
+{
+    auto* player = new VideoPlayer;
+    QPointer<VideoPlayer> watch(player);
+    QObject::connect(player, &VideoPlayer::error, player, [player] { delete player; });
+    player->load(missing());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watch.isNull(); }, kWaitMs));
+}
+
+TEST(VideoPlayerLifetimeTest, APlayerWithoutAnEngineReportsErrors)
+{
+    // libmpv refuses to start under any numeric locale but "C" (or "C.UTF-8" by that name).
+    if (!std::setlocale(LC_NUMERIC, "C.utf8"))
+        GTEST_SKIP() << "no C.utf8 locale";
+    VideoPlayer player;
+    std::setlocale(LC_NUMERIC, "C");
+
+    QSignalSpy errors(&player, &VideoPlayer::error);
+    player.setTargetSize(QSize(64, 36), 1.0);
+    player.setPaused(true);
+    player.load(loop());
+    ASSERT_TRUE(errors.wait(kWaitMs));
+    EXPECT_TRUE(errors.first().first().toString().contains(QStringLiteral("not available")));
+    EXPECT_TRUE(player.currentFrame().isNull());
+}
+
+} // namespace
