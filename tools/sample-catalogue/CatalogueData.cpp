@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 
+#include <algorithm>
+
 namespace samplecatalogue {
 
 namespace {
@@ -38,7 +40,8 @@ bool CatalogueData::load(const QString& seedFile, QString* error)
     stats_ = seed.value(QLatin1String("platform_stats")).toObject();
     if (!readWallpapers(seed.value(QLatin1String("wallpapers")).toArray(), error)
         || !readCategories(seed.value(QLatin1String("categories")).toArray(), error)
-        || !readHomePage(seed.value(QLatin1String("home_page")).toObject(), error)) {
+        || !readHomePage(seed.value(QLatin1String("home_page")).toObject(), error)
+        || !readPartnerWallpapers(seed.value(QLatin1String("partner_wallpapers")).toArray(), error)) {
         error->prepend(seedFile + QStringLiteral(": "));
         return false;
     }
@@ -120,6 +123,26 @@ bool CatalogueData::readHomePage(const QJsonObject& home, QString* error)
     return true;
 }
 
+bool CatalogueData::readPartnerWallpapers(const QJsonArray& items, QString* error)
+{
+    static const QStringList kTexts{QStringLiteral("title"), QStringLiteral("slug"), QStringLiteral("category"),
+                                    QStringLiteral("file_size"), QStringLiteral("thumbnail_url"),
+                                    QStringLiteral("preview_url"), QStringLiteral("video_url"), QStringLiteral("page_url")};
+    for (const QJsonValue& value : items) {
+        const QJsonObject item = value.toObject();
+        const bool complete = isInteger(item.value(QLatin1String("id")))
+                              && std::all_of(kTexts.begin(), kTexts.end(),
+                                             [&item](const QString& field) { return item.value(field).isString(); });
+        if (!complete) {
+            *error = QStringLiteral("broken partner wallpaper %1")
+                         .arg(QString::fromUtf8(QJsonDocument(item).toJson(QJsonDocument::Compact)));
+            return false;
+        }
+        partnerWallpapers_.append(item);
+    }
+    return true;
+}
+
 qint64 CatalogueData::keyOf(const QJsonObject& item)
 {
     return item.value(QLatin1String("key")).toInteger();
@@ -159,6 +182,22 @@ QJsonObject CatalogueData::homePage() const
     for (auto it = sections.begin(); it != sections.end(); ++it)
         page.insert(it.key(), section(it.value().toObject()));
     return page;
+}
+
+std::optional<QJsonObject> CatalogueData::partnerWallpaper(const QString& idOrSlug, const QString& assetHost) const
+{
+    for (const QJsonObject& item : partnerWallpapers_) {
+        if (QString::number(item.value(QLatin1String("id")).toInteger()) != idOrSlug
+            && item.value(QLatin1String("slug")).toString() != idOrSlug)
+            continue;
+        QJsonObject resolved = item;
+        for (auto it = resolved.begin(); it != resolved.end(); ++it) {
+            if (it->isString())
+                *it = it->toString().replace(kAssetHostPlaceholder, assetHost);
+        }
+        return resolved;
+    }
+    return std::nullopt;
 }
 
 QJsonObject CatalogueData::platformStats(const QString& assetHost) const

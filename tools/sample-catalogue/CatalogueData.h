@@ -13,7 +13,8 @@
 namespace samplecatalogue {
 
 // The catalogue the sample server answers from, read once from the seed file: wallpaper items
-// exactly as the backend sends them, categories, the home page layout and the platform figures.
+// exactly as the backend sends them, categories, the home page layout, the platform figures and a
+// few wallpapers of the partner site.
 // Read-only after load, so server threads share it freely.
 class CatalogueData {
 public:
@@ -28,6 +29,11 @@ public:
 
     QJsonArray categories() const { return categories_; }
     bool hasCategory(qint64 id) const;
+    QString categoryName(qint64 id) const { return categoryNames_.value(id); }
+
+    // A wallpaper of the partner site by its id or slug, its addresses on the asset host
+    // "host:port".
+    std::optional<QJsonObject> partnerWallpaper(const QString& idOrSlug, const QString& assetHost) const;
 
     // The home page reply: "hero_carousel" and one member per section, each with its items.
     QJsonObject homePage() const;
@@ -42,6 +48,7 @@ private:
     bool readWallpapers(const QJsonArray& items, QString* error);
     bool readCategories(const QJsonArray& categories, QString* error);
     bool readHomePage(const QJsonObject& home, QString* error);
+    bool readPartnerWallpapers(const QJsonArray& items, QString* error);
     QJsonObject section(const QJsonObject& layout) const;
     MediaRecipe::Source sourceOf(const QJsonObject& item) const;
 
@@ -50,6 +57,7 @@ private:
     QJsonArray categories_;
     QHash<qint64, QString> categoryNames_;
     QJsonObject home_;
+    QList<QJsonObject> partnerWallpapers_;
     QJsonObject stats_;
 };
 

@@ -3,12 +3,14 @@
 namespace samplecatalogue {
 
 class CatalogueData;
+class ReplyShapes;
 class Router;
 
-// "/get-categories" and "/get-home-page": the fixed browse structure of the catalogue.
+// "/get-categories" and "/get-home-page": the fixed browse structure of the catalogue. The
+// categories come as their envelope, or as a "bare-array" when a test asks.
 class CatalogueEndpoints {
 public:
-    static void install(Router& router, const CatalogueData& data);
+    static void install(Router& router, const CatalogueData& data, const ReplyShapes& shapes);
 };
 
 } // namespace samplecatalogue

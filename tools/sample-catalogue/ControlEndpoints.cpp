@@ -1,6 +1,7 @@
 #include "ControlEndpoints.h"
 
 #include "FaultInjector.h"
+#include "ReplyShapes.h"
 #include "RequestLog.h"
 #include "Router.h"
 
@@ -28,7 +29,7 @@ QJsonObject toJson(const CatalogueRequest& request)
 }
 } // namespace
 
-void ControlEndpoints::install(Router& router, FaultInjector& faults, RequestLog& log)
+void ControlEndpoints::install(Router& router, FaultInjector& faults, RequestLog& log, ReplyShapes& shapes)
 {
     router.control(HttpMethod::Post, QStringLiteral("/__control/fault"), [&faults](const CatalogueRequest& request) {
         const QJsonObject body = QJsonDocument::fromJson(request.body).object();
@@ -56,6 +57,14 @@ void ControlEndpoints::install(Router& router, FaultInjector& faults, RequestLog
     });
     router.control(HttpMethod::Post, QStringLiteral("/__control/clear-requests"), [&log](const CatalogueRequest&) {
         log.clear();
+        return CatalogueReply::json(kDone);
+    });
+    router.control(HttpMethod::Post, QStringLiteral("/__control/reply-shape"), [&shapes](const CatalogueRequest& request) {
+        const QJsonObject body = QJsonDocument::fromJson(request.body).object();
+        const QString path = body.value(QLatin1String("path")).toString();
+        if (!path.startsWith(u'/'))
+            return CatalogueReply::error(400, QStringLiteral("The body needs a \"path\" starting with /"));
+        shapes.setShape(path, body.value(QLatin1String("shape")).toString());
         return CatalogueReply::json(kDone);
     });
 }

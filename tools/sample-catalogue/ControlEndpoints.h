@@ -3,6 +3,7 @@
 namespace samplecatalogue {
 
 class FaultInjector;
+class ReplyShapes;
 class RequestLog;
 class Router;
 
@@ -12,9 +13,10 @@ class Router;
 //   POST /__control/clear-faults
 //   GET  /__control/requests?path=P  → {"count", "last": {"method", "path", "query", "headers", "body"} or null}
 //   POST /__control/clear-requests
+//   POST /__control/reply-shape    {"path", "shape"} (an empty shape goes back to the usual one)
 class ControlEndpoints {
 public:
-    static void install(Router& router, FaultInjector& faults, RequestLog& log);
+    static void install(Router& router, FaultInjector& faults, RequestLog& log, ReplyShapes& shapes);
 };
 
 } // namespace samplecatalogue

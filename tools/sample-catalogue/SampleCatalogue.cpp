@@ -3,9 +3,15 @@
 #include "AssetEndpoints.h"
 #include "CatalogueEndpoints.h"
 #include "ControlEndpoints.h"
+#include "CounterEndpoint.h"
 #include "MediaStore.h"
+#include "PartnerEndpoint.h"
 #include "PlatformStatsEndpoint.h"
 #include "Router.h"
+#include "SearchEndpoints.h"
+#include "StockManifestEndpoint.h"
+#include "UpdateFeedEndpoints.h"
+#include "UploadEndpoints.h"
 #include "WallpaperListEndpoints.h"
 
 #include <QDir>
@@ -133,6 +139,9 @@ bool SampleCatalogue::start(quint16 port)
                      .arg(options_.certificateFile, options_.privateKeyFile);
         return false;
     }
+    // Replies go out in several small writes; without this each waits some 40 ms for the
+    // client's delayed acknowledgement. Accepted sockets take it from the listening one.
+    server->set_tcp_nodelay(true);
     const int bound = port == 0 ? server->bind_to_any_port(kHost) : (server->bind_to_port(kHost, port) ? port : -1);
     if (bound <= 0) {
         error_ = QStringLiteral("cannot listen on %1:%2").arg(QLatin1String(kHost)).arg(port);
@@ -162,10 +171,16 @@ void SampleCatalogue::installEndpoints()
 {
     router_ = std::make_unique<Router>(*server_, faults_, requests_, options_.bearerKey.toUtf8());
     PlatformStatsEndpoint::install(*router_, data_, assetHost());
-    CatalogueEndpoints::install(*router_, data_);
-    WallpaperListEndpoints::install(*router_, data_);
+    CatalogueEndpoints::install(*router_, data_, shapes_);
+    WallpaperListEndpoints::install(*router_, data_, shapes_);
+    SearchEndpoints::install(*router_, data_, shapes_, usage_);
+    PartnerEndpoint::install(*router_, data_, shapes_, assetHost());
+    UploadEndpoints::install(*router_, data_, uploads_, shapes_, baseUrl());
+    CounterEndpoint::install(*router_, data_, usage_);
     AssetEndpoints::install(*router_, data_, *media_);
-    ControlEndpoints::install(*router_, faults_, requests_);
+    UpdateFeedEndpoints::install(*router_, options_.updatesFolder, baseUrl());
+    StockManifestEndpoint::install(*router_);
+    ControlEndpoints::install(*router_, faults_, requests_, shapes_);
 }
 
 void SampleCatalogue::stop()

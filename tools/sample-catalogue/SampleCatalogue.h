@@ -4,7 +4,10 @@
 #include "CatalogueRequest.h"
 #include "Fault.h"
 #include "FaultInjector.h"
+#include "ReplyShapes.h"
 #include "RequestLog.h"
+#include "UploadStore.h"
+#include "UsageCounters.h"
 
 #include <QString>
 
@@ -35,6 +38,7 @@ public:
         QString privateKeyFile = defaultPrivateKeyFile();
         QString bearerKey = QStringLiteral("sample-anon-key");
         QString ffmpeg = QStringLiteral("ffmpeg");
+        QString updatesFolder; // the update feed and packages; see UpdateFeedEndpoints
     };
 
     SampleCatalogue();
@@ -66,6 +70,17 @@ public:
     void setFault(const QString& path, const Fault& fault) { faults_.setFault(path, fault); }
     void clearFaults() { faults_.clearFaults(); }
 
+    // The reply shape of a backend path whose real backend may answer in several (see the
+    // endpoint groups); an empty shape goes back to the usual one. The request header
+    // "X-Sample-Reply-Shape" picks one for a single request.
+    void setReplyShape(const QString& path, const QString& shape) { shapes_.setShape(path, shape); }
+    void clearReplyShapes() { shapes_.clear(); }
+
+    // What clients reported: download and like counts ("downloads", "likes"), wallpaper reports,
+    // community uploads (whose review status a test may set).
+    const UsageCounters& usage() const { return usage_; }
+    UploadStore& uploads() { return uploads_; }
+
     // Requests received per exact path (control requests excluded).
     int requestCount(const QString& path) const { return requests_.count(path); }
     std::optional<CatalogueRequest> lastRequest(const QString& path) const { return requests_.last(path); }
@@ -86,6 +101,9 @@ private:
     std::unique_ptr<MediaStore> media_;
     FaultInjector faults_;
     RequestLog requests_;
+    ReplyShapes shapes_;
+    UsageCounters usage_;
+    UploadStore uploads_;
     std::unique_ptr<httplib::SSLServer> server_;
     std::unique_ptr<Router> router_;
     std::thread thread_;

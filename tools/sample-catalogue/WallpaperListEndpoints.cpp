@@ -1,7 +1,9 @@
 #include "WallpaperListEndpoints.h"
 
 #include "CatalogueData.h"
+#include "ReplyShapes.h"
 #include "Router.h"
+#include "WallpaperListReply.h"
 
 #include <QHash>
 #include <QJsonDocument>
@@ -93,9 +95,15 @@ QJsonArray pageOf(const Items& items, Paging paging)
     return page;
 }
 
-CatalogueReply wallpapers(const QJsonArray& items)
+// The catalogue and the shape a test asked for, as the handlers see them.
+struct Lists {
+    const CatalogueData& data;
+    const ReplyShapes& shapes;
+};
+
+CatalogueReply wallpapers(const QJsonArray& items, const Lists& lists, const CatalogueRequest& request)
 {
-    return CatalogueReply::json(QJsonObject{{QStringLiteral("wallpapers"), items}});
+    return WallpaperListReply::make(items, lists.shapes.shapeFor(request, QStringLiteral("envelope")));
 }
 
 bool matchesResolution(const QJsonObject& item, const QString& filter)
@@ -112,8 +120,9 @@ bool matchesResolution(const QJsonObject& item, const QString& filter)
     return width * 100 >= height * 230 && width * 100 <= height * 240;
 }
 
-CatalogueReply byMode(const CatalogueData& data, const CatalogueRequest& request)
+CatalogueReply byMode(const Lists& lists, const CatalogueRequest& request)
 {
+    const CatalogueData& data = lists.data;
     const auto mode = request.queryValue(QStringLiteral("mode"));
     const auto page = paging(request);
     if (!mode || !page)
@@ -128,11 +137,12 @@ CatalogueReply byMode(const CatalogueData& data, const CatalogueRequest& request
     }
     if (!kModes.contains(*mode))
         return badRequest(QStringLiteral("Unknown mode: ") + *mode);
-    return wallpapers(pageOf(ordered(items, kModes.value(*mode), std::nullopt), *page));
+    return wallpapers(pageOf(ordered(items, kModes.value(*mode), std::nullopt), *page), lists, request);
 }
 
-CatalogueReply byCategory(const CatalogueData& data, const CatalogueRequest& request)
+CatalogueReply byCategory(const Lists& lists, const CatalogueRequest& request)
 {
+    const CatalogueData& data = lists.data;
     const auto category = request.queryInteger(QStringLiteral("category"));
     const auto page = paging(request);
     if (!category || !page)
@@ -143,11 +153,13 @@ CatalogueReply byCategory(const CatalogueData& data, const CatalogueRequest& req
     });
     if (!kSorts.contains(sort))
         return badRequest(QStringLiteral("Unknown sort: ") + sort);
-    return wallpapers(pageOf(ordered(items, kSorts.value(sort), request.queryInteger(QStringLiteral("seed"))), *page));
+    const Items sorted = ordered(items, kSorts.value(sort), request.queryInteger(QStringLiteral("seed")));
+    return wallpapers(pageOf(sorted, *page), lists, request);
 }
 
-CatalogueReply byResolution(const CatalogueData& data, const CatalogueRequest& request)
+CatalogueReply byResolution(const Lists& lists, const CatalogueRequest& request)
 {
+    const CatalogueData& data = lists.data;
     const auto filter = request.queryValue(QStringLiteral("filter"));
     const auto page = paging(request);
     if (!filter || !page)
@@ -163,12 +175,19 @@ CatalogueReply byResolution(const CatalogueData& data, const CatalogueRequest& r
                                  {QStringLiteral("next_page"), hasMore ? QJsonValue(page->page + 1) : QJsonValue()},
                                  {QStringLiteral("has_more"), hasMore},
                                  {QStringLiteral("filter"), *filter}};
+    // "bare-array": the items alone, a shape clients of this endpoint must refuse.
+    const QString shape = lists.shapes.shapeFor(request, QStringLiteral("page"));
+    if (shape == QLatin1String("bare-array"))
+        return CatalogueReply::json(QJsonDocument(pageOf(items, *page)));
+    if (shape != QLatin1String("page"))
+        return badRequest(QStringLiteral("Unknown reply shape: ") + shape);
     return CatalogueReply::json(QJsonObject{{QStringLiteral("wallpapers"), pageOf(items, *page)},
                                             {QStringLiteral("pagination"), pagination}});
 }
 
-CatalogueReply byId(const CatalogueData& data, const CatalogueRequest& request)
+CatalogueReply byId(const Lists& lists, const CatalogueRequest& request)
 {
+    const CatalogueData& data = lists.data;
     const auto keys = request.queryValue(QStringLiteral("keys"));
     if (!keys)
         return badRequest(QStringLiteral("keys is required"));
@@ -181,30 +200,31 @@ CatalogueReply byId(const CatalogueData& data, const CatalogueRequest& request)
         if (const auto item = data.wallpaper(key))
             items.append(*item);
     }
-    return wallpapers(items);
+    return wallpapers(items, lists, request);
 }
 
-CatalogueReply suggestions(const CatalogueData& data, const CatalogueRequest& request)
+CatalogueReply suggestions(const Lists& lists, const CatalogueRequest& request)
 {
+    const CatalogueData& data = lists.data;
     const QJsonValue key = QJsonDocument::fromJson(request.body).object().value(QLatin1String("key"));
     if (!key.isDouble() || key.toInteger(0) != key.toInteger(1))
         return badRequest(QStringLiteral("The body needs an integer \"key\""));
     const auto wallpaper = data.wallpaper(key.toInteger());
     if (!wallpaper)
-        return wallpapers({});
+        return wallpapers({}, lists, request);
     const qint64 category = wallpaper->value(QLatin1String("category_id")).toInteger();
     const Items related = filtered(data.wallpapers(), [&](const QJsonObject& item) {
         return item.value(QLatin1String("category_id")).toInteger() == category
                && CatalogueData::keyOf(item) != key.toInteger();
     });
-    return wallpapers(pageOf(sortedBy(related, QStringLiteral("downloads")), {1, kSuggestionCount}));
+    return wallpapers(pageOf(sortedBy(related, QStringLiteral("downloads")), {1, kSuggestionCount}), lists, request);
 }
 } // namespace
 
-void WallpaperListEndpoints::install(Router& router, const CatalogueData& data)
+void WallpaperListEndpoints::install(Router& router, const CatalogueData& data, const ReplyShapes& shapes)
 {
-    const auto bind = [&data](CatalogueReply (*handler)(const CatalogueData&, const CatalogueRequest&)) {
-        return [&data, handler](const CatalogueRequest& request) { return handler(data, request); };
+    const auto bind = [lists = Lists{data, shapes}](CatalogueReply (*handler)(const Lists&, const CatalogueRequest&)) {
+        return [lists, handler](const CatalogueRequest& request) { return handler(lists, request); };
     };
     router.backend(HttpMethod::Get, QStringLiteral("get-wallpapers"), bind(byMode));
     router.backend(HttpMethod::Get, QStringLiteral("get-wallpapers-by-category"), bind(byCategory));

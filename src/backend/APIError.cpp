@@ -1,0 +1,49 @@
+#include "backend/APIError.h"
+
+namespace {
+QString describe(const std::exception_ptr& error)
+{
+    if (!error)
+        return {};
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& exception) {
+        return describeError(exception);
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+} // namespace
+
+APIError::APIError(Kind kind, int statusCode, std::exception_ptr underlying)
+    : kind_(kind), statusCode_(statusCode), underlying_(std::move(underlying)), underlyingDescription_(describe(underlying_))
+{
+}
+
+APIError APIError::httpError(int statusCode) { return APIError(Kind::HttpError, statusCode, nullptr); }
+
+APIError APIError::networkError(std::exception_ptr underlying) { return APIError(Kind::NetworkError, 0, std::move(underlying)); }
+
+APIError APIError::decodingError(std::exception_ptr underlying)
+{
+    return APIError(Kind::DecodingError, 0, std::move(underlying));
+}
+
+APIError APIError::invalidURL() { return APIError(Kind::InvalidURL, 0, nullptr); }
+
+APIError APIError::invalidResponse() { return APIError(Kind::InvalidResponse, 0, nullptr); }
+
+APIError APIError::invalidResponseFormat() { return APIError(Kind::InvalidResponseFormat, 0, nullptr); }
+
+QString APIError::localizedDescription() const
+{
+    switch (kind_) {
+    case Kind::HttpError: return QStringLiteral("HTTP error with status code: ") + QString::number(statusCode_);
+    case Kind::NetworkError: return QStringLiteral("Network error: ") + underlyingDescription_;
+    case Kind::DecodingError: return QStringLiteral("Failed to decode response: ") + underlyingDescription_;
+    case Kind::InvalidURL: return QStringLiteral("Invalid API URL");
+    case Kind::InvalidResponse: return QStringLiteral("Invalid response from server");
+    case Kind::InvalidResponseFormat: return QStringLiteral("Response format is not valid JSON");
+    }
+    return {};
+}

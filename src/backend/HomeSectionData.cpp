@@ -1,0 +1,12 @@
+#include "backend/HomeSectionData.h"
+
+#include "foundation/JsonReader.h"
+
+HomeSectionData HomeSectionData::fromJson(const JsonReader& json)
+{
+    HomeSectionData section;
+    section.title = json.optionalString("title");
+    section.subtitle = json.optionalString("subtitle");
+    section.data = json.required<QList<WallpaperResponseItem>>("data");
+    return section;
+}

@@ -1,0 +1,41 @@
+#include "backend/WallpaperCounterService.h"
+
+#include "backend/APIService.h"
+#include "foundation/AppError.h"
+#include "foundation/Log.h"
+#include "foundation/Shared.h"
+
+namespace {
+void log(const QString& emoji, const QString& message)
+{
+    logLine(emoji, QStringLiteral("WallpaperCounterService"), message);
+}
+} // namespace
+
+WallpaperCounterService::WallpaperCounterService(QObject* parent) : WallpaperCounterService(APIService::shared(), parent) {}
+
+WallpaperCounterService::WallpaperCounterService(APIService& api, QObject* parent) : QObject(parent), apiService_(api) {}
+
+WallpaperCounterService& WallpaperCounterService::shared() { return Shared<WallpaperCounterService>::instance(); }
+
+QCoro::Task<> WallpaperCounterService::incrementDownloads(qint64 key) { return incrementCounter(key, true); }
+
+QCoro::Task<> WallpaperCounterService::incrementLikes(qint64 key) { return incrementCounter(key, false); }
+
+QCoro::Task<> WallpaperCounterService::incrementCounter(qint64 key, bool isDownload)
+{
+    const QString kind = isDownload ? QStringLiteral("downloads") : QStringLiteral("likes");
+    const auto url = apiService_.endpointURL(QStringLiteral("increment-wallpaper"),
+        {{QStringLiteral("key"), QString::number(key)}, {QStringLiteral("type"), kind}});
+    if (!url) {
+        log(QStringLiteral("❌"), QStringLiteral("Invalid URL for increment-wallpaper"));
+        co_return;
+    }
+    try {
+        co_await apiService_.request(*url, "GET");
+    } catch (const std::exception& error) {
+        log(QStringLiteral("❌"), QStringLiteral("Failed to increment counter: ") + describeError(error));
+        co_return;
+    }
+    log(QStringLiteral("✅"), QStringLiteral("Successfully incremented %1 counter for wallpaper %2").arg(kind).arg(key));
+}

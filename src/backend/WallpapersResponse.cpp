@@ -1,0 +1,18 @@
+#include "backend/WallpapersResponse.h"
+
+#include "foundation/JsonReader.h"
+
+WallpapersResponse WallpapersResponse::fromJson(const JsonReader& json)
+{
+    return WallpapersResponse{json.required<QList<WallpaperResponseItem>>("wallpapers")};
+}
+
+QList<WallpaperResponseItem> WallpapersResponse::listFromReply(const QByteArray& reply)
+{
+    const JsonReader json = JsonReader::parse(reply);
+    try {
+        return fromJson(json).wallpapers;
+    } catch (const JsonError&) {
+        return json.as<QList<WallpaperResponseItem>>();
+    }
+}

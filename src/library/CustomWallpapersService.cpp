@@ -1,0 +1,111 @@
+#include "library/CustomWallpapersService.h"
+
+#include "foundation/Log.h"
+#include "foundation/Paths.h"
+#include "foundation/Shared.h"
+#include "foundation/UserDefaults.h"
+#include "library/PersonalWallpaperList.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+const QString kType = QStringLiteral("CustomWallpapersService");
+}
+
+CustomWallpapersService::CustomWallpapersService(QObject* parent)
+    : CustomWallpapersService(UserDefaults::standard(), Paths::applicationSupport(), parent)
+{
+}
+
+CustomWallpapersService::CustomWallpapersService(UserDefaults& defaults, QString applicationSupport, QObject* parent)
+    : QObject(parent)
+    , applicationSupport_(std::move(applicationSupport))
+    , list_(std::make_unique<PersonalWallpaperList>(defaults, kCustomWallpapersKey,
+          StoredList::Lines{kType, QStringLiteral("📁"), QStringLiteral("custom wallpapers"),
+              QStringLiteral("Loaded %1 custom wallpapers from UserDefaults"),
+              QStringLiteral("Saved %1 custom wallpapers to UserDefaults")}))
+{
+    list_->load();
+}
+
+CustomWallpapersService::~CustomWallpapersService() = default;
+
+const WallpapersByKey& CustomWallpapersService::customWallpapers() const { return list_->records(); }
+const QList<qint64>& CustomWallpapersService::customOrder() const { return list_->order(); }
+QList<WallpaperModel> CustomWallpapersService::orderedCustomWallpapers() const { return list_->inOrder(); }
+
+CustomWallpapersService& CustomWallpapersService::shared() { return Shared<CustomWallpapersService>::instance(); }
+
+QString CustomWallpapersService::folderPath() const
+{
+    return applicationSupport_ + QStringLiteral("/Quorvelle/custom");
+}
+
+void CustomWallpapersService::addCustomWallpaper(const WallpaperModel& wallpaper)
+{
+    if (!wallpaper.key) {
+        log(QStringLiteral("⚠️"), QStringLiteral("Cannot add wallpaper - key is nil"));
+        return;
+    }
+    const qint64 key = *wallpaper.key;
+    // Three assignments: the key leaves its place, comes in at the front, its record is stored.
+    const bool wasListed = list_->removeFromOrder(key);
+    list_->insertAtFront(key);
+    list_->put(wallpaper);
+    if (wasListed)
+        emit customOrderChanged();
+    emit customOrderChanged();
+    emit customWallpapersChanged();
+    list_->save();
+    log(QStringLiteral("📁"), QStringLiteral("Added custom wallpaper %1 (%2)").arg(key).arg(wallpaper.title));
+}
+
+void CustomWallpapersService::clearAllCustomWallpapers()
+{
+    list_->clearRecords();
+    list_->clearOrder();
+    emit customWallpapersChanged();
+    emit customOrderChanged();
+    list_->save();
+    log(QStringLiteral("🗑️"), QStringLiteral("Cleared all custom wallpapers"));
+}
+
+void CustomWallpapersService::clearCustomWallpapersCache()
+{
+    const QList<qint64> keys = list_->records().keys();
+    if (applicationSupport_.isEmpty()) {
+        log(QStringLiteral("❌"), QStringLiteral("Could not access Application Support directory"));
+        return;
+    }
+    const int deleted = deleteVideos(keys);
+    clearAllCustomWallpapers();
+    log(QStringLiteral("🗑️"), QStringLiteral("Cleared custom wallpapers cache: deleted %1 file(s)").arg(deleted));
+}
+
+int CustomWallpapersService::deleteVideos(const QList<qint64>& keys)
+{
+    const QDir folder(folderPath());
+    // A failure to create it only means there is nothing to delete.
+    if (!folder.exists())
+        QDir().mkpath(folder.path());
+    int deleted = 0;
+    for (const qint64 key : keys) {
+        const QString name = QString::number(key) + QStringLiteral(".mp4");
+        QFile file(folder.filePath(name));
+        if (!file.exists())
+            continue;
+        if (file.remove()) {
+            ++deleted;
+            log(QStringLiteral("🗑️"), QStringLiteral("Deleted file: ") + name);
+        } else {
+            log(QStringLiteral("⚠️"), QStringLiteral("Failed to delete file %1: %2").arg(name, file.errorString()));
+        }
+    }
+    return deleted;
+}
+
+void CustomWallpapersService::log(const QString& emoji, const QString& message) const
+{
+    logLine(emoji, kType, message);
+}

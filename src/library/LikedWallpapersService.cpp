@@ -1,0 +1,87 @@
+#include "library/LikedWallpapersService.h"
+
+#include "backend/WallpaperCounterService.h"
+#include "foundation/Async.h"
+#include "foundation/Log.h"
+#include "foundation/Shared.h"
+#include "foundation/UserDefaults.h"
+#include "library/PersonalWallpaperList.h"
+#include "library/WallpaperPlaylistService.h"
+
+namespace {
+const QString kType = QStringLiteral("LikedWallpapersService");
+}
+
+LikedWallpapersService::LikedWallpapersService(QObject* parent)
+    : LikedWallpapersService(UserDefaults::standard(), WallpaperPlaylistService::shared(),
+          WallpaperCounterService::shared(), parent)
+{
+}
+
+LikedWallpapersService::LikedWallpapersService(UserDefaults& defaults, WallpaperPlaylistService& playlists,
+    WallpaperCounterService& counter, QObject* parent)
+    : QObject(parent)
+    , playlists_(playlists)
+    , counter_(counter)
+    , list_(std::make_unique<PersonalWallpaperList>(defaults, kLikedWallpapersKey,
+          StoredList::Lines{kType, QStringLiteral("❤️"), QStringLiteral("liked wallpapers"),
+              QStringLiteral("Loaded  %1 liked wallpapers from UserDefaults"),
+              QStringLiteral("Saved %1 liked wallpapers to UserDefaults")}))
+{
+    list_->load();
+}
+
+LikedWallpapersService::~LikedWallpapersService() = default;
+
+const WallpapersByKey& LikedWallpapersService::likedWallpapers() const { return list_->records(); }
+const QList<qint64>& LikedWallpapersService::likedOrder() const { return list_->order(); }
+QList<WallpaperModel> LikedWallpapersService::likedWallpapersInOrder() const { return list_->inOrder(); }
+
+LikedWallpapersService& LikedWallpapersService::shared() { return Shared<LikedWallpapersService>::instance(); }
+
+void LikedWallpapersService::addWallpaper(const WallpaperModel& wallpaper, bool skipCounter)
+{
+    if (!wallpaper.key) {
+        log(QStringLiteral("⚠️"), QStringLiteral("Cannot add wallpaper - key is nil"));
+        return;
+    }
+    const qint64 key = *wallpaper.key;
+    // Both changes are made before either is announced, so observers never see a key without
+    // its record.
+    const bool orderChanged = list_->moveToFront(key);
+    const bool recordsChanged = list_->put(wallpaper);
+    if (orderChanged)
+        emit likedOrderChanged();
+    if (recordsChanged)
+        emit likedWallpapersChanged();
+    list_->save();
+    log(QStringLiteral("❤️"), QStringLiteral("Added wallpaper %1 (%2) to liked list").arg(key).arg(wallpaper.title));
+    if (!skipCounter) {
+        // Reported later, on its own: the like stands whatever the backend answers.
+        launch([&counter = counter_, key] { return counter.incrementLikes(key); }, kType);
+    }
+}
+
+void LikedWallpapersService::removeWallpaper(std::optional<qint64> key)
+{
+    if (!key) {
+        log(QStringLiteral("⚠️"), QStringLiteral("Cannot remove wallpaper - key is nil"));
+        return;
+    }
+    const bool orderChanged = list_->removeFromOrder(*key);
+    const bool recordsChanged = list_->removeRecord(*key);
+    if (orderChanged)
+        emit likedOrderChanged();
+    if (recordsChanged)
+        emit likedWallpapersChanged();
+    list_->save();
+    playlists_.removeWallpaperFromAllPlaylists(*key);
+    log(QStringLiteral("💔"), QStringLiteral("Removed wallpaper %1 from liked list").arg(*key));
+}
+
+void LikedWallpapersService::removeWallpaper(const WallpaperModel& wallpaper) { removeWallpaper(wallpaper.key); }
+
+void LikedWallpapersService::log(const QString& emoji, const QString& message) const
+{
+    logLine(emoji, kType, message);
+}

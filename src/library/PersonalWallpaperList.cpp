@@ -1,0 +1,96 @@
+#include "library/PersonalWallpaperList.h"
+
+#include <QJsonObject>
+
+PersonalWallpaperList::PersonalWallpaperList(UserDefaults& defaults, QString key, StoredList::Lines lines)
+    : stored_(defaults, std::move(key), std::move(lines))
+{
+}
+
+QList<WallpaperModel> PersonalWallpaperList::inOrder() const
+{
+    QList<WallpaperModel> wallpapers;
+    wallpapers.reserve(order_.size());
+    for (const qint64 key : order_) {
+        const auto found = records_.constFind(key);
+        if (found != records_.cend())
+            wallpapers.append(found.value());
+    }
+    return wallpapers;
+}
+
+void PersonalWallpaperList::load()
+{
+    std::optional<QList<WallpaperModel>> stored = stored_.load<WallpaperModel>();
+    if (!stored)
+        return;
+    records_.reserve(stored->size());
+    order_.reserve(stored->size());
+    for (WallpaperModel& wallpaper : *stored) {
+        if (!wallpaper.key) {
+            stored_.skip(QStringLiteral("\"%1\" has no key").arg(wallpaper.title));
+            continue;
+        }
+        const qint64 key = *wallpaper.key;
+        if (records_.contains(key)) {
+            stored_.skip(QStringLiteral("\"%1\" repeats the key %2").arg(wallpaper.title).arg(key));
+            continue;
+        }
+        records_.insert(key, std::move(wallpaper));
+        order_.append(key);
+    }
+    stored_.logLoaded(records_.size());
+}
+
+void PersonalWallpaperList::save() { stored_.save(inOrder()); }
+
+bool PersonalWallpaperList::removeFromOrder(qint64 key) { return order_.removeAll(key) > 0; }
+
+void PersonalWallpaperList::insertAtFront(qint64 key) { order_.prepend(key); }
+
+bool PersonalWallpaperList::moveToFront(qint64 key)
+{
+    if (!order_.isEmpty() && order_.first() == key)
+        return false;
+    removeFromOrder(key);
+    insertAtFront(key);
+    return true;
+}
+
+bool PersonalWallpaperList::put(const WallpaperModel& wallpaper)
+{
+    const qint64 key = *wallpaper.key;
+    const auto found = records_.constFind(key);
+    // Records compare equal by id alone; a fresh record of the same wallpaper may carry new
+    // figures, so the stored forms are compared.
+    if (found != records_.cend() && found.value().toJson() == wallpaper.toJson())
+        return false;
+    records_.insert(key, wallpaper);
+    return true;
+}
+
+bool PersonalWallpaperList::removeRecord(qint64 key) { return records_.remove(key); }
+
+bool PersonalWallpaperList::keepFirst(qsizetype count)
+{
+    if (order_.size() <= count)
+        return false;
+    for (qsizetype i = count; i < order_.size(); ++i)
+        records_.remove(order_.at(i));
+    order_.resize(count);
+    return true;
+}
+
+bool PersonalWallpaperList::clearRecords()
+{
+    const bool hadRecords = !records_.isEmpty();
+    records_.clear();
+    return hadRecords;
+}
+
+bool PersonalWallpaperList::clearOrder()
+{
+    const bool hadKeys = !order_.isEmpty();
+    order_.clear();
+    return hadKeys;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "library/WallpapersByKey.h"
+
+#include <QList>
+#include <QObject>
+
+#include <memory>
+
+class PersonalWallpaperList;
+class UserDefaults;
+
+// The last ten applied wallpapers, newest first, for the tray menu's recents: the apply
+// pipeline, the tray menu and the full-screen view record what they apply. Stored whole under
+// "recentsWallpapersModels" on every change. A stored list longer than ten loads whole and is cut
+// at the next addition. Publishes real changes only. One shared instance on the GUI thread.
+class RecentsWallpapersService : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(WallpapersByKey recentsWallpapers READ recentsWallpapers NOTIFY recentsWallpapersChanged)
+    Q_PROPERTY(QList<qint64> recentsOrder READ recentsOrder NOTIFY recentsOrderChanged)
+
+public:
+    static inline const QString kRecentsWallpapersKey = QStringLiteral("recentsWallpapersModels");
+    static constexpr qsizetype kMaxRecents = 10;
+
+    // The standard defaults store.
+    explicit RecentsWallpapersService(QObject* parent = nullptr);
+    // Loads the stored list before returning.
+    explicit RecentsWallpapersService(UserDefaults& defaults, QObject* parent = nullptr);
+    ~RecentsWallpapersService() override;
+
+    static RecentsWallpapersService& shared();
+
+    const WallpapersByKey& recentsWallpapers() const;
+    const QList<qint64>& recentsOrder() const;
+    QList<WallpaperModel> recentWallpapersInOrder() const;
+
+    // Moves the wallpaper to the front with this record and keeps the newest ten. A record
+    // without a key is refused.
+    void addWallpaper(const WallpaperModel& wallpaper);
+    // Stores an empty list (the key stays).
+    void clearRecents();
+
+signals:
+    void recentsWallpapersChanged();
+    void recentsOrderChanged();
+
+private:
+    void log(const QString& emoji, const QString& message) const;
+
+    std::unique_ptr<PersonalWallpaperList> list_;
+};

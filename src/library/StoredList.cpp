@@ -1,0 +1,127 @@
+#include "library/StoredList.h"
+
+#include "foundation/Log.h"
+#include "foundation/UserDefaults.h"
+
+#include <algorithm>
+
+namespace {
+// The type of a stored value. UserDefaults keeps it to itself, but each typed getter answers its
+// fallback for a value of another type, so a getter that gives the same answer for two
+// fallbacks has found it.
+enum class StoredType { Data, Text, Array, Dictionary, Date, Integer, Double, Boolean, Empty };
+
+StoredType storedType(const UserDefaults& defaults, const QString& key)
+{
+    if (!defaults.data(key).isEmpty())
+        return StoredType::Data;
+    if (defaults.string(key, QStringLiteral("a")) == defaults.string(key, QStringLiteral("b")))
+        return StoredType::Text;
+    if (!defaults.array(key).isEmpty())
+        return StoredType::Array;
+    if (!defaults.dictionary(key).isEmpty())
+        return StoredType::Dictionary;
+    if (defaults.date(key))
+        return StoredType::Date;
+    if (defaults.integer(key, 0) == defaults.integer(key, 1))
+        return StoredType::Integer;
+    if (defaults.doubleValue(key, 0) == defaults.doubleValue(key, 1))
+        return StoredType::Double;
+    if (defaults.boolean(key, false) == defaults.boolean(key, true))
+        return StoredType::Boolean;
+    // Empty data, an empty array or an empty dictionary: nothing to keep either way.
+    return StoredType::Empty;
+}
+
+QString typeName(StoredType type)
+{
+    switch (type) {
+    case StoredType::Text: return QStringLiteral("text");
+    case StoredType::Array: return QStringLiteral("an array value");
+    case StoredType::Dictionary: return QStringLiteral("a dictionary");
+    case StoredType::Date: return QStringLiteral("a date");
+    case StoredType::Integer: return QStringLiteral("an integer");
+    case StoredType::Double: return QStringLiteral("a number");
+    case StoredType::Boolean: return QStringLiteral("a boolean");
+    case StoredType::Data:
+    case StoredType::Empty: break;
+    }
+    return QStringLiteral("data");
+}
+
+// False when there was nothing to copy.
+bool copyValue(UserDefaults& defaults, const QString& from, const QString& to)
+{
+    switch (storedType(defaults, from)) {
+    case StoredType::Data: defaults.setData(to, defaults.data(from)); return true;
+    case StoredType::Text: defaults.setString(to, defaults.string(from)); return true;
+    case StoredType::Array: defaults.setArray(to, defaults.array(from)); return true;
+    case StoredType::Dictionary: defaults.setDictionary(to, defaults.dictionary(from)); return true;
+    case StoredType::Date: defaults.setDate(to, *defaults.date(from)); return true;
+    case StoredType::Integer: defaults.setInteger(to, defaults.integer(from)); return true;
+    case StoredType::Double: defaults.setDouble(to, defaults.doubleValue(from)); return true;
+    case StoredType::Boolean: defaults.setBool(to, defaults.boolean(from)); return true;
+    case StoredType::Empty: break;
+    }
+    return false;
+}
+} // namespace
+
+StoredList::StoredList(UserDefaults& defaults, QString key, Lines lines)
+    : defaults_(defaults), key_(std::move(key)), lines_(std::move(lines))
+{
+}
+
+QList<std::pair<qsizetype, qsizetype>> StoredList::chunks(qsizetype count)
+{
+    // Enough records per task that handing them out costs little beside decoding them.
+    constexpr qsizetype kRecordsPerTask = 500;
+    QList<std::pair<qsizetype, qsizetype>> ranges;
+    for (qsizetype begin = 0; begin < count || ranges.isEmpty(); begin += kRecordsPerTask)
+        ranges.append({begin, std::min(count, begin + kRecordsPerTask)});
+    return ranges;
+}
+
+std::optional<JsonReader> StoredList::readArray()
+{
+    if (!defaults_.contains(key_)) {
+        log(lines_.emoji, QStringLiteral("No %1 found, starting fresh").arg(lines_.noun));
+        return std::nullopt;
+    }
+    try {
+        if (const StoredType type = storedType(defaults_, key_); type != StoredType::Data && type != StoredType::Empty)
+            throw JsonError({}, QStringLiteral("the stored value is %1, not data").arg(typeName(type)));
+        JsonReader array = JsonReader::parse(defaults_.data(key_));
+        array.size(); // throws unless it is an array
+        return array;
+    } catch (const JsonError& error) {
+        backupPending_ = true;
+        log(QStringLiteral("⚠️"), QStringLiteral("Failed to load %1: %2").arg(lines_.noun, error.localizedDescription()));
+        return std::nullopt;
+    }
+}
+
+void StoredList::skip(const QString& reason)
+{
+    backupPending_ = true;
+    log(QStringLiteral("⚠️"), QStringLiteral("Skipped a stored record of the %1: %2").arg(lines_.noun, reason));
+}
+
+void StoredList::logLoaded(qsizetype count) const { log(lines_.emoji, lines_.loaded.arg(count)); }
+
+void StoredList::write(const QJsonArray& records)
+{
+    if (backupPending_)
+        keepBackup();
+    defaults_.setData(key_, JsonWriter::toBytes(records));
+    log(QStringLiteral("💾"), lines_.saved.arg(records.size()));
+}
+
+void StoredList::keepBackup()
+{
+    backupPending_ = false;
+    if (copyValue(defaults_, key_, backupKey()))
+        log(QStringLiteral("💾"), QStringLiteral("Kept the earlier stored %1 under %2").arg(lines_.noun, backupKey()));
+}
+
+void StoredList::log(const QString& emoji, const QString& message) const { logLine(emoji, lines_.type, message); }

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "foundation/JsonReader.h"
+#include "foundation/JsonWriter.h"
+
+#include <QJsonArray>
+#include <QList>
+#include <QString>
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <optional>
+#include <utility>
+
+class UserDefaults;
+
+// One list of the personal library in the user-defaults store: a data value holding the compact
+// JSON array of its records, rewritten whole on every change. It decodes record by record, so a
+// damaged record costs only itself; whatever the load could not keep (a value that is no array,
+// a skipped record) is copied to "<key>.backup" before the first write that would drop it, so a
+// user's list is never lost to one bad record. Logs with its owner's type. GUI thread only.
+class StoredList {
+public:
+    // The owner's lines: "<emoji> [<type>] No <noun> found, starting fresh",
+    // "⚠️ [<type>] Failed to load <noun>: <error>", "<emoji> [<type>] " + loaded (%1 = count)
+    // and "💾 [<type>] " + saved (%1 = count).
+    struct Lines {
+        QString type;
+        QString emoji;
+        QString noun;
+        QString loaded;
+        QString saved;
+    };
+
+    StoredList(UserDefaults& defaults, QString key, Lines lines);
+
+    const QString& key() const { return key_; }
+    QString backupKey() const { return key_ + QStringLiteral(".backup"); }
+
+    // The records that decode, in stored order; nothing when no value is stored or the value is
+    // not a JSON array (each with its line). Every record left out is logged. A long list is
+    // decoded on every core: records decode on their own, and the JSON is only read.
+    template <JsonDecodable T>
+    std::optional<QList<T>> load()
+    {
+        const std::optional<JsonReader> array = readArray();
+        if (!array)
+            return std::nullopt;
+        const auto decodeRange = [&array](const std::pair<qsizetype, qsizetype>& range) {
+            JsonRecords<T> part;
+            part.values.reserve(range.second - range.first);
+            for (qsizetype index = range.first; index < range.second; ++index) {
+                try {
+                    part.values.append(T::fromJson(array->at(index)));
+                } catch (const JsonError& error) {
+                    part.errors.append(error);
+                }
+            }
+            return part;
+        };
+        const QList<std::pair<qsizetype, qsizetype>> ranges = chunks(array->size());
+        const QList<JsonRecords<T>> parts = ranges.size() == 1
+            ? QList<JsonRecords<T>>{decodeRange(ranges.first())}
+            : QtConcurrent::blockingMapped<QList<JsonRecords<T>>>(ranges, decodeRange);
+        QList<T> records;
+        records.reserve(array->size());
+        for (const JsonRecords<T>& part : parts) {
+            records.append(part.values);
+            for (const JsonError& error : part.errors)
+                skip(error.localizedDescription());
+        }
+        return records;
+    }
+
+    // The owner leaves out a record that decoded (no key, a repeated key): logged, and kept in
+    // the backup.
+    void skip(const QString& reason);
+    void logLoaded(qsizetype count) const;
+
+    template <JsonEncodable T>
+    void save(const QList<T>& records)
+    {
+        write(JsonWriter::encode(records).toArray());
+    }
+
+private:
+    // [begin, end) ranges of a few hundred records each that together cover `count`.
+    static QList<std::pair<qsizetype, qsizetype>> chunks(qsizetype count);
+    std::optional<JsonReader> readArray();
+    void write(const QJsonArray& records);
+    void keepBackup();
+    void log(const QString& emoji, const QString& message) const;
+
+    UserDefaults& defaults_;
+    const QString key_;
+    const Lines lines_;
+    // Set when the load left something out; cleared once the stored value is in the backup.
+    bool backupPending_ = false;
+};

@@ -1,0 +1,24 @@
+#include "state/DeepLinkWallpaperService.h"
+
+#include "foundation/Async.h"
+#include "foundation/Shared.h"
+#include "state/AssignChanged.h"
+
+#include <QPointer>
+
+DeepLinkWallpaperService& DeepLinkWallpaperService::shared() { return Shared<DeepLinkWallpaperService>::instance(); }
+
+void DeepLinkWallpaperService::setPendingWallpaper(std::optional<WallpaperModel> wallpaper)
+{
+    postToMain([self = QPointer<DeepLinkWallpaperService>(this), wallpaper = std::move(wallpaper)] {
+        if (self)
+            self->setPendingWallpaperNow(wallpaper);
+    });
+}
+
+void DeepLinkWallpaperService::setPendingWallpaperNow(std::optional<WallpaperModel> wallpaper)
+{
+    // Records are equal by their id, and each link builds a new one.
+    if (assignChanged(pendingWallpaper_, std::move(wallpaper)))
+        Q_EMIT pendingWallpaperChanged();
+}

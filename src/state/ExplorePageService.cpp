@@ -1,0 +1,211 @@
+#include "state/ExplorePageService.h"
+
+#include "backend/APIService.h"
+#include "foundation/AppError.h"
+#include "foundation/Log.h"
+#include "foundation/Shared.h"
+#include "foundation/Text.h"
+#include "state/AssignChanged.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+
+#include <array>
+
+namespace {
+const QString kType = QStringLiteral("ExplorePageService");
+
+// One curated row: the name its log lines use, its texts and its request (get-wallpapers with
+// a mode, or the Monochrome category by latest).
+struct ExploreRow {
+    QString name;
+    QString title;
+    QString subtitle;
+    qint64 rows;
+    std::optional<QString> mode;
+    qint64 limit;
+};
+
+constexpr qint64 kMonochromeCategory = 99;
+const QString kMonochromeSort = QStringLiteral("latest");
+
+// In display order.
+const std::array<ExploreRow, 4> kRows{{
+    {QStringLiteral("Latest"), QStringLiteral("Latest Wallpapers"),
+        QStringLiteral("Browse the newest additions to our collection"), 2, QStringLiteral("recent"), 6},
+    {QStringLiteral("Popular"), QStringLiteral("Most Popular Wallpapers"),
+        QStringLiteral("Trending wallpapers loved by the community"), 1, QStringLiteral("download"), 15},
+    {QStringLiteral("Discover"), ExplorePageService::kDiscoverTitle, QStringLiteral("Random wallpapers to discover"), 2,
+        QStringLiteral("random"), 6},
+    {QStringLiteral("Monochrome"), QStringLiteral("Monochrome Wallpapers"), QStringLiteral("Black and white wallpapers"),
+        2, std::nullopt, 6},
+}};
+
+void logInfo(const QString& message) { logLine(QStringLiteral("🔵"), kType, message); }
+void logDone(const QString& message) { logLine(QStringLiteral("✅"), kType, message); }
+
+QString sectionPrefix(const ExploreRow& row) { return QStringLiteral("[") + row.name + QStringLiteral(" Section] "); }
+
+QList<WallpaperResponseItem> discoverStrip(const QList<WallpaperResponseItem>& items)
+{
+    return items.first(std::min(items.size(), ExplorePageService::kDiscoverCount));
+}
+} // namespace
+
+ExplorePageService::ExplorePageService(QObject* parent) : ExplorePageService(APIService::shared(), parent) {}
+
+ExplorePageService::ExplorePageService(APIService& api, QObject* parent) : QObject(parent), api_(api) {}
+
+ExplorePageService& ExplorePageService::shared() { return Shared<ExplorePageService>::instance(); }
+
+QCoro::Task<> ExplorePageService::loadExplorePage()
+{
+    if (isLoaded_) {
+        logInfo(QStringLiteral("Already loaded, skipping..."));
+        co_return;
+    }
+    if (isLoading_) {
+        logInfo(QStringLiteral("Already loading, skipping..."));
+        co_return;
+    }
+    logInfo(QStringLiteral("===== Starting loadExplorePage ====="));
+    setLoading(true);
+    logInfo(QStringLiteral("Starting concurrent API calls for all 4 sections..."));
+
+    // Tasks start at once, so the four transfers overlap; they are awaited in row order.
+    std::array<QCoro::Task<QList<WallpaperResponseItem>>, kRows.size()> requests{
+        fetchRow(0), fetchRow(1), fetchRow(2), fetchRow(3)};
+    QPointer<ExplorePageService> self(this);
+    QList<QList<WallpaperResponseItem>> results;
+    std::exception_ptr failure;
+    for (auto& request : requests) {
+        try {
+            results.append(co_await std::move(request));
+        } catch (...) {
+            // Every request is still awaited, so none outlives the call; the first failure wins.
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (!self)
+        co_return;
+    if (failure) {
+        setLoading(false);
+        std::rethrow_exception(failure);
+    }
+    publish(results);
+}
+
+QCoro::Task<QList<WallpaperResponseItem>> ExplorePageService::fetchRow(int index)
+{
+    const ExploreRow& row = kRows.at(index);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const QString prefix = sectionPrefix(row);
+    QList<WallpaperResponseItem> items;
+    if (row.mode) {
+        logInfo(prefix + QStringLiteral("Fetching endpoint: get-wallpapers"));
+        logInfo(prefix + QStringLiteral("Parameters: mode='") + *row.mode + QStringLiteral("', limit=")
+                + QString::number(row.limit) + QStringLiteral(", page=1"));
+        items = co_await api_.getWallpapers(*row.mode, row.limit, 1);
+    } else {
+        logInfo(prefix + QStringLiteral("Fetching endpoint: get-wallpapers-by-category"));
+        logInfo(prefix + QStringLiteral("Parameters: category=") + QString::number(kMonochromeCategory)
+                + QStringLiteral(", limit=") + QString::number(row.limit) + QStringLiteral(", page=1, sort_by=")
+                + kMonochromeSort);
+        items = co_await api_.getWallpapersByCategory(kMonochromeCategory, row.limit, 1, kMonochromeSort);
+    }
+    logDone(prefix + QStringLiteral("Loaded ") + QString::number(items.size()) + QStringLiteral(" wallpapers in ")
+            + Text::format("%.2f", static_cast<double>(elapsed.nsecsElapsed()) / 1e6) + QStringLiteral("ms"));
+    co_return items;
+}
+
+void ExplorePageService::publish(const QList<QList<WallpaperResponseItem>>& results)
+{
+    logDone(QStringLiteral("All sections loaded - Latest: ") + QString::number(results.at(0).size())
+            + QStringLiteral(", Popular: ") + QString::number(results.at(1).size()) + QStringLiteral(", Discover: ")
+            + QString::number(results.at(2).size()) + QStringLiteral(", Monochrome: ")
+            + QString::number(results.at(3).size()));
+    QList<ExplorePageSection> built;
+    for (qsizetype i = 0; i < results.size(); ++i) {
+        const ExploreRow& row = kRows.at(i);
+        const QList<WallpaperResponseItem>& items = results.at(i);
+        if (items.isEmpty()) {
+            logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Section '") + row.title + QStringLiteral("' is empty"));
+            continue;
+        }
+        logDone(QStringLiteral("Section '") + row.title + QStringLiteral("' ready - ") + QString::number(items.size())
+                + QStringLiteral(" items"));
+        built.append(ExplorePageSection{QUuid::createUuid(), row.title, row.subtitle, items, row.rows, std::nullopt});
+    }
+    setSections(std::move(built));
+    if (const ExplorePageSection* discover = discoverSection())
+        setDiscoverWallpapers(discoverStrip(discover->wallpapers));
+    setLoaded(true);
+    setLoading(false);
+    logDone(QStringLiteral("===== loadExplorePage completed - Total sections: ") + QString::number(sections_.size())
+            + QStringLiteral(" ====="));
+}
+
+QCoro::Task<> ExplorePageService::refreshDiscoverSection()
+{
+    if (!discoverWallpapers_.isEmpty())
+        co_return;
+    if (const ExplorePageSection* discover = discoverSection(); discover && !discover->wallpapers.isEmpty()) {
+        setDiscoverWallpapers(discoverStrip(discover->wallpapers));
+        co_return;
+    }
+    QPointer<ExplorePageService> self(this);
+    QList<WallpaperResponseItem> items;
+    try {
+        items = co_await api_.getWallpapers(QStringLiteral("random"), kDiscoverCount, 1);
+    } catch (const std::exception& error) {
+        logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Failed to fetch Discover wallpapers: ") + describeError(error));
+        co_return;
+    }
+    if (self)
+        setDiscoverWallpapers(std::move(items));
+}
+
+void ExplorePageService::reset()
+{
+    setSections({});
+    setLoaded(false);
+    setLoading(false);
+}
+
+const ExplorePageSection* ExplorePageService::discoverSection() const
+{
+    for (const ExplorePageSection& section : sections_) {
+        if (section.title == kDiscoverTitle)
+            return &section;
+    }
+    return nullptr;
+}
+
+void ExplorePageService::setSections(QList<ExplorePageSection> sections)
+{
+    if (sections.isEmpty() && sections_.isEmpty())
+        return;
+    // Sections carry fresh ids, so a new list is always a change.
+    sections_ = std::move(sections);
+    Q_EMIT sectionsChanged();
+}
+
+void ExplorePageService::setLoaded(bool loaded)
+{
+    if (assignChanged(isLoaded_, loaded))
+        Q_EMIT isLoadedChanged();
+}
+
+void ExplorePageService::setLoading(bool loading)
+{
+    if (assignChanged(isLoading_, loading))
+        Q_EMIT isLoadingChanged();
+}
+
+void ExplorePageService::setDiscoverWallpapers(QList<WallpaperResponseItem> wallpapers)
+{
+    discoverWallpapers_ = std::move(wallpapers);
+    Q_EMIT discoverWallpapersChanged();
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "state/Delays.h"
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+// The one in-app toast through which long operations report: title, status message, optional
+// thumbnail and optional progress bar, and whether it is on screen. Draws nothing; the toast
+// views observe it. A new toast overwrites the current one. Updates and hides always take effect
+// on a later turn of the event loop, in the order they were made; a hide or content reset meant
+// for an earlier show() does nothing once a newer show() happened. GUI thread; one shared
+// instance kept until exit.
+class NotificationManager : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isPresented READ isPresented WRITE setPresented NOTIFY isPresentedChanged)
+    Q_PROPERTY(QString title READ title WRITE setTitle NOTIFY titleChanged)
+    Q_PROPERTY(QString message READ message WRITE setMessage NOTIFY messageChanged)
+    Q_PROPERTY(QImage thumbnailImage READ thumbnailImage WRITE setThumbnailImage NOTIFY thumbnailImageChanged)
+    Q_PROPERTY(double progress READ progress WRITE setProgress NOTIFY progressChanged)
+    Q_PROPERTY(bool showProgress READ showProgress WRITE setShowProgress NOTIFY showProgressChanged)
+
+public:
+    // The content is cleared this long after the panel hides, once its fade-out is over.
+    static constexpr int kResetDelayMs = 500;
+
+    // Real timers.
+    explicit NotificationManager(QObject* parent = nullptr);
+    explicit NotificationManager(Delays delays, QObject* parent = nullptr);
+
+    static NotificationManager& shared();
+
+    bool isPresented() const { return isPresented_; }
+    // The toast view's binding: the user closing the panel.
+    void setPresented(bool presented);
+    const QString& title() const { return title_; }
+    void setTitle(QString title);
+    const QString& message() const { return message_; }
+    void setMessage(QString message);
+    // A null image is no thumbnail.
+    const QImage& thumbnailImage() const { return thumbnailImage_; }
+    void setThumbnailImage(QImage image);
+    double progress() const { return progress_; }
+    // Clamped to 0...1; a value that is not a number becomes 0.
+    void setProgress(double progress);
+    bool showProgress() const { return showProgress_; }
+    void setShowProgress(bool show);
+
+    // Presents the toast with the content as it is now (set through the setters just before):
+    // the panel appears two event-loop turns later, so views see the content first.
+    void show();
+    // Sets the content at once, then presents it as show() does.
+    void show(QString title, QString message, QImage thumbnail, double progress, bool showProgress);
+    // Each takes effect on a later turn of the event loop.
+    void updateProgress(double progress);
+    void updateMessage(QString message);
+    // Hides the panel on a later turn and clears the content half a second after that.
+    void hide();
+    // Hides after `seconds` (not a number or negative: as soon as possible).
+    void hide(double seconds);
+
+Q_SIGNALS:
+    void isPresentedChanged();
+    void titleChanged();
+    void messageChanged();
+    void thumbnailImageChanged();
+    void progressChanged();
+    void showProgressChanged();
+
+private:
+    void hideShown(quint64 generation);
+    void resetContent();
+
+    const Delays delays_;
+    bool isPresented_ = false;
+    QString title_;
+    QString message_;
+    QImage thumbnailImage_;
+    double progress_ = 0;
+    bool showProgress_ = true;
+
+    // Counts show() calls: delayed work carries the count of its time and stands down once a
+    // newer toast has been shown.
+    quint64 generation_ = 0;
+    // The newest generation a hide has taken effect for; its presentation, if still pending,
+    // must not bring the panel back.
+    quint64 hiddenGeneration_ = 0;
+};

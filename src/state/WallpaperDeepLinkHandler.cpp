@@ -1,0 +1,117 @@
+#include "state/WallpaperDeepLinkHandler.h"
+
+#include "backend/APIService.h"
+#include "foundation/AppError.h"
+#include "foundation/Async.h"
+#include "foundation/Log.h"
+#include "foundation/Shared.h"
+#include "state/AppStore.h"
+#include "state/AssetHost.h"
+#include "state/DeepLink.h"
+#include "state/DeepLinkWallpaperService.h"
+#include "state/GravelnookDeepLinkService.h"
+
+namespace {
+const QString kType = QStringLiteral("WallpaperDeepLinkHandler");
+
+void logWarning(const QString& message) { logLine(QStringLiteral("⚠️"), kType, message); }
+void logFailure(const QString& message) { logLine(QStringLiteral("❌"), kType, message); }
+void logDone(const QString& message) { logLine(QStringLiteral("✅"), kType, message); }
+} // namespace
+
+WallpaperDeepLinkHandler::WallpaperDeepLinkHandler(QObject* parent)
+    : WallpaperDeepLinkHandler(AppStore::shared(), APIService::shared(), DeepLinkWallpaperService::shared(),
+          GravelnookDeepLinkService::shared(), Delays::real(), parent)
+{
+}
+
+WallpaperDeepLinkHandler::WallpaperDeepLinkHandler(AppStore& store, APIService& api,
+    DeepLinkWallpaperService& wallpapers, GravelnookDeepLinkService& gravelnook, Delays delays, QObject* parent)
+    : QObject(parent)
+    , store_(store)
+    , api_(api)
+    , wallpapers_(wallpapers)
+    , gravelnook_(gravelnook)
+    , delays_(std::move(delays))
+{
+}
+
+WallpaperDeepLinkHandler& WallpaperDeepLinkHandler::shared() { return Shared<WallpaperDeepLinkHandler>::instance(); }
+
+void WallpaperDeepLinkHandler::handle(const QString& link)
+{
+    const DeepLink parsed = DeepLink::parse(link);
+    QPointer<WallpaperDeepLinkHandler> self(this);
+    switch (parsed.kind) {
+    case DeepLink::Kind::Ignored:
+        return;
+    case DeepLink::Kind::InvalidGravelnook:
+        logWarning(QStringLiteral("Invalid gravelnook URL (missing id): ") + link);
+        return;
+    case DeepLink::Kind::InvalidWallpaper:
+        logWarning(QStringLiteral("Invalid wallpaper URL: ") + link);
+        return;
+    case DeepLink::Kind::Gravelnook:
+        postToMain([self, id = parsed.gravelnookId] {
+            if (self)
+                self->openGravelnook(id);
+        });
+        return;
+    case DeepLink::Kind::Wallpaper:
+        launch([self, key = parsed.key] { return openWallpaper(self, key); }, kType);
+        return;
+    }
+}
+
+QCoro::Task<bool> WallpaperDeepLinkHandler::waitForState(QPointer<WallpaperDeepLinkHandler> handler)
+{
+    for (int attempt = 0; attempt < kReadyPollAttempts; ++attempt) {
+        if (!handler || handler->store_.isInitialized())
+            break;
+        co_await handler->delays_.sleep(kReadyPollMs, std::stop_token());
+    }
+    co_return handler && handler->store_.isInitialized();
+}
+
+QCoro::Task<> WallpaperDeepLinkHandler::openWallpaper(QPointer<WallpaperDeepLinkHandler> handler, qint64 key)
+{
+    const QString keyText = QString::number(key);
+    // A link that launched the application arrives before the first load has finished.
+    if (!co_await waitForState(handler)) {
+        if (handler)
+            logWarning(QStringLiteral("AppStore not initialized, cannot open wallpaper ") + keyText);
+        co_return;
+    }
+
+    QList<WallpaperResponseItem> items;
+    try {
+        // Not a braced list: g++ 12 cannot keep an initializer list across a suspension.
+        items = co_await handler->api_.getWallpapersById(QList<qint64>(1, key));
+    } catch (const std::exception& error) {
+        logFailure(QStringLiteral("Failed to fetch wallpaper ") + keyText + QStringLiteral(": ") + describeError(error));
+        co_return;
+    }
+    if (!handler)
+        co_return;
+    if (items.isEmpty()) {
+        logWarning(QStringLiteral("Wallpaper not found for key: ") + keyText);
+        co_return;
+    }
+    handler->deliver(items.first());
+}
+
+void WallpaperDeepLinkHandler::deliver(const WallpaperResponseItem& item)
+{
+    const QString host = store_.baseUrl().value_or(AssetHost::fallback());
+    const QString category = store_.categoryName(item.categoryId).value_or(QStringLiteral("Wallpaper"));
+    wallpapers_.setPendingWallpaper(item.toWallpaperModel(host, category));
+    Q_EMIT mainWindowRequested();
+    logDone(QStringLiteral("Opened wallpaper ") + QString::number(item.key) + QStringLiteral(" from link"));
+}
+
+void WallpaperDeepLinkHandler::openGravelnook(const QString& id)
+{
+    gravelnook_.setPendingId(id);
+    Q_EMIT mainWindowRequested();
+    logDone(QStringLiteral("Opened Gravelnook ") + id + QStringLiteral(" from link"));
+}

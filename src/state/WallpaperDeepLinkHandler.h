@@ -1,0 +1,57 @@
+#pragma once
+
+#include "state/Delays.h"
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class APIService;
+struct WallpaperResponseItem;
+class AppStore;
+class DeepLinkWallpaperService;
+class GravelnookDeepLinkService;
+
+// Opens the links of the URL scheme: a catalogue wallpaper is fetched by its key (once the
+// application state is ready, waiting up to about 5 s for it) and dropped into its inbox; a
+// partner-site id goes to its inbox unchanged. Either then asks for the main window. Every
+// failure is only a log line. GUI thread; one shared instance kept until exit.
+class WallpaperDeepLinkHandler : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kReadyPollMs = 100;
+    static constexpr int kReadyPollAttempts = 50;
+
+    // The shared state, backend client and inboxes, real timers.
+    explicit WallpaperDeepLinkHandler(QObject* parent = nullptr);
+    WallpaperDeepLinkHandler(AppStore& store, APIService& api, DeepLinkWallpaperService& wallpapers,
+        GravelnookDeepLinkService& gravelnook, Delays delays, QObject* parent = nullptr);
+
+    static WallpaperDeepLinkHandler& shared();
+
+    // Classifies the link's text as received and, for a valid link, starts opening it on the
+    // next turn of the event loop; returns at once.
+    void handle(const QString& link);
+
+Q_SIGNALS:
+    // A link was opened: the application shell shows the main window (creating it when there is
+    // none), de-minimises it and brings it to the front.
+    void mainWindowRequested();
+
+private:
+    // Polls for the application state's first load, at most kReadyPollAttempts times; true once
+    // it is ready. A link that launched the application arrives before that load has finished.
+    static QCoro::Task<bool> waitForState(QPointer<WallpaperDeepLinkHandler> handler);
+    static QCoro::Task<> openWallpaper(QPointer<WallpaperDeepLinkHandler> handler, qint64 key);
+    // Drops the wallpaper into its inbox and asks for the main window.
+    void deliver(const WallpaperResponseItem& item);
+    void openGravelnook(const QString& id);
+
+    AppStore& store_;
+    APIService& api_;
+    DeepLinkWallpaperService& wallpapers_;
+    GravelnookDeepLinkService& gravelnook_;
+    const Delays delays_;
+};

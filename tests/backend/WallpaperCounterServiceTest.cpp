@@ -1,0 +1,66 @@
+#include "CatalogueClientTest.h"
+
+#include "backend/WallpaperCounterService.h"
+#include "foundation/Log.h"
+
+namespace {
+
+constexpr qint64 kKey = 1718000000174;
+
+class WallpaperCounterServiceTest : public CatalogueClientTest {
+protected:
+    WallpaperCounterService counters_{*api_};
+};
+
+} // namespace
+
+TEST_F(WallpaperCounterServiceTest, EveryBumpReachesTheBackend)
+{
+    LogCapture log;
+    QCoro::waitFor(counters_.incrementDownloads(kKey));
+    QCoro::waitFor(counters_.incrementDownloads(kKey));
+    QCoro::waitFor(counters_.incrementLikes(kKey));
+
+    EXPECT_EQ(server().usage().count(kKey, QStringLiteral("downloads")), 2);
+    EXPECT_EQ(server().usage().count(kKey, QStringLiteral("likes")), 1);
+    EXPECT_EQ(lastRequest(QStringLiteral("increment-wallpaper")).query,
+        (QList<std::pair<QString, QString>>{{QStringLiteral("key"), QString::number(kKey)},
+            {QStringLiteral("type"), QStringLiteral("likes")}}));
+    const QString downloaded = QStringLiteral("✅ [WallpaperCounterService] Successfully incremented downloads counter for wallpaper %1").arg(kKey);
+    EXPECT_EQ(log.lines().count(downloaded), 2);
+    EXPECT_TRUE(log.contains(QStringLiteral("✅ [WallpaperCounterService] Successfully incremented likes counter for wallpaper %1").arg(kKey)));
+    EXPECT_FALSE(log.contains(QStringLiteral("Cache")));
+}
+
+TEST_F(WallpaperCounterServiceTest, NegativeKeysKeepTheirSign)
+{
+    QCoro::waitFor(counters_.incrementLikes(-4242));
+    EXPECT_EQ(lastRequest(QStringLiteral("increment-wallpaper")).query.first(), std::pair(QStringLiteral("key"), QStringLiteral("-4242")));
+    EXPECT_EQ(server().usage().count(-4242, QStringLiteral("likes")), 1);
+}
+
+TEST_F(WallpaperCounterServiceTest, FailuresEndInALogLine)
+{
+    LogCapture log;
+    QCoro::waitFor(counters_.incrementDownloads(42)); // not in the catalogue
+    EXPECT_EQ(log.lines().last(), QStringLiteral("❌ [WallpaperCounterService] Failed to increment counter: HTTP error with status code: 404"));
+    EXPECT_FALSE(log.contains(QStringLiteral("Successfully")));
+
+    APIService::Settings offline = settings();
+    offline.baseURL = QStringLiteral("https://127.0.0.1:1/functions/v1");
+    const auto unreachable = client(offline);
+    WallpaperCounterService offlineCounters(*unreachable);
+    QCoro::waitFor(offlineCounters.incrementDownloads(kKey));
+    EXPECT_TRUE(log.lines().last().startsWith(QStringLiteral("❌ [WallpaperCounterService] Failed to increment counter: Network error: ")));
+}
+
+TEST_F(WallpaperCounterServiceTest, AddressThatCannotBeBuiltSendsNothing)
+{
+    APIService::Settings broken = settings();
+    broken.baseURL = QStringLiteral("https://exa mple.org/functions/v1");
+    const auto api = client(broken);
+    WallpaperCounterService brokenCounters(*api);
+    LogCapture log;
+    QCoro::waitFor(brokenCounters.incrementLikes(kKey));
+    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("❌ [WallpaperCounterService] Invalid URL for increment-wallpaper")});
+}

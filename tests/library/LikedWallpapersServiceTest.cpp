@@ -1,0 +1,163 @@
+#include "LibraryFixture.h"
+
+#include "backend/APIService.h"
+#include "backend/WallpaperCounterService.h"
+#include "foundation/Clock.h"
+#include "foundation/Config.h"
+#include "foundation/Shared.h"
+#include "library/LikedWallpapersService.h"
+#include "library/WallpaperPlaylistService.h"
+#include "platform/Http.h"
+#include "support/TestHttpsServer.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <httplib.h>
+
+#include <mutex>
+
+namespace {
+
+// The like counter goes to a loopback backend that records the keys it was asked to count.
+class LikedWallpapersServiceTest : public LibraryFixture {
+protected:
+    LikedWallpapersServiceTest()
+    {
+        config_.caCertificateFile = TestHttpsServer::certificateFile();
+        server_.routes().Get("/functions/v1/increment-wallpaper", [this](const httplib::Request& req, httplib::Response& res) {
+            const std::lock_guard lock(mutex_);
+            counted_.append(QString::fromStdString(req.get_param_value("type") + ":" + req.get_param_value("key")));
+            res.set_content("{}", "application/json");
+        });
+        server_.start();
+        api_ = std::make_unique<APIService>(backendAt(server_.url(QStringLiteral("/functions/v1")).toString()), clock_, http_);
+        counter_ = std::make_unique<WallpaperCounterService>(*api_);
+        restart();
+    }
+
+    LikedWallpapersService& restart()
+    {
+        liked_.reset();
+        playlists_.reset();
+        reopenDefaults();
+        playlists_ = std::make_unique<WallpaperPlaylistService>(defaults(), clock_);
+        liked_ = std::make_unique<LikedWallpapersService>(defaults(), *playlists_, *counter_);
+        return *liked_;
+    }
+    LikedWallpapersService& liked() { return *liked_; }
+
+    QStringList counted()
+    {
+        const std::lock_guard lock(mutex_);
+        return counted_;
+    }
+
+    ManualClock clock_;
+    Config config_;
+    Shared<Config>::Override configOverride_{config_};
+    TestHttpsServer server_;
+    Http http_;
+    std::unique_ptr<APIService> api_;
+    std::unique_ptr<WallpaperCounterService> counter_;
+    std::unique_ptr<WallpaperPlaylistService> playlists_;
+    std::unique_ptr<LikedWallpapersService> liked_;
+    std::mutex mutex_;
+    QStringList counted_;
+};
+
+TEST_F(LikedWallpapersServiceTest, LikesGoFirstAndSurviveARestart)
+{
+    EXPECT_TRUE(log_.contains(QStringLiteral("❤️ [LikedWallpapersService] No liked wallpapers found, starting fresh")));
+    EXPECT_FALSE(defaults().contains(LikedWallpapersService::kLikedWallpapersKey)) << "nothing is written before a change";
+    log_.clear();
+
+    liked().addWallpaper(wallpaper(1, QStringLiteral("One")), true);
+    liked().addWallpaper(wallpaper(2, QStringLiteral("Two")), true);
+    liked().addWallpaper(wallpaper(3, QStringLiteral("Three")), true);
+    liked().addWallpaper(wallpaper(1, QStringLiteral("One again")), true);
+    EXPECT_EQ(log_.lines().mid(0, 2),
+        (QStringList{QStringLiteral("💾 [LikedWallpapersService] Saved 1 liked wallpapers to UserDefaults"),
+            QStringLiteral("❤️ [LikedWallpapersService] Added wallpaper 1 (One) to liked list")}));
+
+    restart();
+    EXPECT_EQ(liked().likedOrder(), (QList<qint64>{1, 3, 2}));
+    EXPECT_EQ(titles(liked().likedWallpapersInOrder()),
+        (QStringList{QStringLiteral("One again"), QStringLiteral("Three"), QStringLiteral("Two")}));
+    EXPECT_TRUE(log_.contains(QStringLiteral("❤️ [LikedWallpapersService] Loaded  3 liked wallpapers from UserDefaults")));
+}
+
+TEST_F(LikedWallpapersServiceTest, OnlyRealChangesArePublished)
+{
+    const WallpaperModel one = wallpaper(1);
+    liked().addWallpaper(one, true);
+    QSignalSpy order(&liked(), &LikedWallpapersService::likedOrderChanged);
+    QSignalSpy records(&liked(), &LikedWallpapersService::likedWallpapersChanged);
+
+    liked().addWallpaper(one, true);
+    EXPECT_EQ(order.size() + records.size(), 0) << "the same record already at the front";
+    WallpaperModel moreLikes = one;
+    moreLikes.likes = 12;
+    liked().addWallpaper(moreLikes, true);
+    EXPECT_EQ(records.size(), 1) << "records equal by id may still differ";
+    EXPECT_EQ(liked().likedWallpapers().value(1).likes, 12);
+    liked().removeWallpaper(std::optional<qint64>(99));
+    EXPECT_EQ(order.size(), 0);
+}
+
+TEST_F(LikedWallpapersServiceTest, AWallpaperWithoutAKeyIsRefused)
+{
+    log_.clear();
+    liked().addWallpaper(wallpaper(std::nullopt), false);
+    liked().removeWallpaper(wallpaper(std::nullopt));
+    EXPECT_EQ(log_.lines(), (QStringList{QStringLiteral("⚠️ [LikedWallpapersService] Cannot add wallpaper - key is nil"),
+                                QStringLiteral("⚠️ [LikedWallpapersService] Cannot remove wallpaper - key is nil")}));
+    EXPECT_FALSE(defaults().contains(LikedWallpapersService::kLikedWallpapersKey));
+}
+
+TEST_F(LikedWallpapersServiceTest, UnlikingTakesTheKeyOutOfEveryPlaylist)
+{
+    const QUuid id = playlists_->createPlaylist(QStringLiteral("Calm"), 300).id;
+    const QUuid other = playlists_->createPlaylist(QStringLiteral("Other"), 300).id;
+    playlists_->setWallpaperKeys({4, 5, 4}, id);
+    playlists_->setWallpaperKeys({4}, other);
+    liked().addWallpaper(wallpaper(4), true);
+    liked().addWallpaper(wallpaper(5), true);
+    log_.clear();
+
+    liked().removeWallpaper(wallpaper(4));
+    EXPECT_EQ(log_.lines(),
+        (QStringList{QStringLiteral("💾 [LikedWallpapersService] Saved 1 liked wallpapers to UserDefaults"),
+            QStringLiteral("💾 [WallpaperPlaylistService] Saved 2 playlists"),
+            QStringLiteral("📋 [WallpaperPlaylistService] Removed wallpaper 4 from all playlists"),
+            QStringLiteral("💔 [LikedWallpapersService] Removed wallpaper 4 from liked list")}));
+
+    log_.clear();
+    liked().removeWallpaper(std::optional<qint64>(77));
+    EXPECT_EQ(log_.lines(),
+        (QStringList{QStringLiteral("💾 [LikedWallpapersService] Saved 1 liked wallpapers to UserDefaults"),
+            QStringLiteral("💔 [LikedWallpapersService] Removed wallpaper 77 from liked list")}))
+        << "unliking what is not liked still saves; a key in no playlist changes no playlist";
+
+    restart();
+    EXPECT_EQ(liked().likedOrder(), QList<qint64>{5});
+    EXPECT_EQ(playlists_->playlist(id)->wallpaperKeys, QList<qint64>{5});
+    EXPECT_TRUE(playlists_->playlist(other)->wallpaperKeys.isEmpty());
+}
+
+TEST_F(LikedWallpapersServiceTest, ALikeIsCountedLaterUnlessSuppressed)
+{
+    const QString counted11 = QStringLiteral("✅ [WallpaperCounterService] Successfully incremented likes counter for wallpaper 11");
+    const auto reports = [&] { return log_.lines().count(counted11); };
+    liked().addWallpaper(wallpaper(10), true);
+    liked().addWallpaper(wallpaper(11), false);
+    EXPECT_TRUE(counted().isEmpty()) << "the report runs after the caller's own work";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reports() == 1; }, 10'000));
+    liked().addWallpaper(wallpaper(11), false);
+    // Waiting for the counter's own line lets each report end before the backend goes away.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reports() == 2; }, 10'000));
+    EXPECT_EQ(counted(), (QStringList{QStringLiteral("likes:11"), QStringLiteral("likes:11")}))
+        << "a suppressed like is never counted; a repeated one is counted again";
+}
+
+} // namespace

@@ -1,0 +1,91 @@
+#include "foundation/Log.h"
+#include "platform/SingleInstance.h"
+
+#include <QFile>
+#include <QLocalSocket>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+constexpr int kWaitMs = 5'000;
+
+class SingleInstanceTest : public ::testing::Test {
+protected:
+    QString socketPath() const { return folder_.filePath(QStringLiteral("quorvelle.socket")); }
+
+    QTemporaryDir folder_;
+};
+
+TEST_F(SingleInstanceTest, SecondLaunchHandsItsLinksToTheRunningOne)
+{
+    SingleInstance running(socketPath());
+    ASSERT_TRUE(running.listen());
+    QSignalSpy activations(&running, &SingleInstance::activationRequested);
+    QSignalSpy links(&running, &SingleInstance::linkReceived);
+
+    SingleInstance second(socketPath());
+    EXPECT_FALSE(second.listen()) << "another copy answers";
+    EXPECT_TRUE(second.handOver({QStringLiteral("quorvelle://wallpaper/1"), QStringLiteral("quorvelle://gravelnook/a\nb")}));
+
+    QTRY_COMPARE_WITH_TIMEOUT(links.count(), 2, kWaitMs);
+    EXPECT_EQ(activations.count(), 1);
+    EXPECT_EQ(links.at(0).at(0).toString(), QStringLiteral("quorvelle://wallpaper/1"));
+    EXPECT_EQ(links.at(1).at(0).toString(), QStringLiteral("quorvelle://gravelnook/a\nb")) << "links arrive whole";
+}
+
+TEST_F(SingleInstanceTest, LaunchWithoutLinksStillAsksForTheWindow)
+{
+    SingleInstance running(socketPath());
+    ASSERT_TRUE(running.listen());
+    QSignalSpy activations(&running, &SingleInstance::activationRequested);
+    QSignalSpy links(&running, &SingleInstance::linkReceived);
+
+    EXPECT_TRUE(SingleInstance(socketPath()).handOver({}));
+    QTRY_COMPARE_WITH_TIMEOUT(activations.count(), 1, kWaitMs);
+    EXPECT_EQ(links.count(), 0);
+}
+
+TEST_F(SingleInstanceTest, ProbesAndStrayBytesAreNotHandOvers)
+{
+    SingleInstance running(socketPath());
+    ASSERT_TRUE(running.listen());
+    QSignalSpy activations(&running, &SingleInstance::activationRequested);
+    LogCapture log;
+
+    EXPECT_FALSE(SingleInstance(socketPath()).listen());
+    QLocalSocket stray;
+    stray.connectToServer(socketPath());
+    ASSERT_TRUE(stray.waitForConnected(kWaitMs));
+    stray.write("hello");
+    stray.waitForBytesWritten(kWaitMs);
+    stray.disconnectFromServer();
+
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Ignored a message that is not a hand-over")), kWaitMs);
+    EXPECT_EQ(activations.count(), 0);
+}
+
+TEST_F(SingleInstanceTest, SocketLeftByACrashedCopyIsTakenOver)
+{
+    QFile leftover(socketPath());
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    leftover.close();
+
+    SingleInstance running(socketPath());
+    EXPECT_TRUE(running.listen());
+    EXPECT_TRUE(running.isListening());
+}
+
+TEST_F(SingleInstanceTest, NothingToHandOverToWhenNoCopyRuns)
+{
+    EXPECT_FALSE(SingleInstance(socketPath()).handOver({QStringLiteral("quorvelle://wallpaper/1")}, 200));
+    {
+        SingleInstance first(socketPath());
+        ASSERT_TRUE(first.listen());
+    }
+    SingleInstance next(socketPath());
+    EXPECT_TRUE(next.listen()) << "the next launch runs once the first has quit";
+}
+} // namespace

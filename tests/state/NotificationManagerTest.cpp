@@ -1,0 +1,154 @@
+#include "TestDelays.h"
+
+#include "state/NotificationManager.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+constexpr int kWaitMs = 5'000;
+
+QImage thumbnail()
+{
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    return image;
+}
+
+class NotificationManagerTest : public ::testing::Test {
+protected:
+    // Shows a toast and waits until it is on screen.
+    void present(const QString& title)
+    {
+        toast_.show(title, QStringLiteral("Downloading..."), thumbnail(), 0.5, true);
+        QTRY_VERIFY_WITH_TIMEOUT(toast_.isPresented(), kWaitMs);
+    }
+    void expectCleared()
+    {
+        EXPECT_EQ(toast_.title(), QString());
+        EXPECT_EQ(toast_.message(), QString());
+        EXPECT_TRUE(toast_.thumbnailImage().isNull());
+        EXPECT_EQ(toast_.progress(), 0.0);
+        EXPECT_TRUE(toast_.showProgress());
+    }
+
+    TestDelays delays_;
+    NotificationManager toast_{delays_.delays()};
+};
+
+TEST_F(NotificationManagerTest, ShowSetsTheContentAtOnceAndPresentsLater)
+{
+    QSignalSpy presented(&toast_, &NotificationManager::isPresentedChanged);
+    toast_.show(QStringLiteral("Aurora"), QStringLiteral("Downloading..."), thumbnail(), 0.5, false);
+    EXPECT_EQ(toast_.title(), QStringLiteral("Aurora"));
+    EXPECT_EQ(toast_.message(), QStringLiteral("Downloading..."));
+    EXPECT_FALSE(toast_.thumbnailImage().isNull());
+    EXPECT_EQ(toast_.progress(), 0.5);
+    EXPECT_FALSE(toast_.showProgress());
+    EXPECT_FALSE(toast_.isPresented());
+    QTRY_VERIFY_WITH_TIMEOUT(toast_.isPresented(), kWaitMs);
+    EXPECT_EQ(presented.count(), 1);
+}
+
+TEST_F(NotificationManagerTest, FieldsSetDirectlyThenShowPresentThem)
+{
+    toast_.setTitle(QStringLiteral("Reapplying"));
+    toast_.setShowProgress(false);
+    toast_.show();
+    QTRY_VERIFY_WITH_TIMEOUT(toast_.isPresented(), kWaitMs);
+    EXPECT_EQ(toast_.title(), QStringLiteral("Reapplying"));
+    EXPECT_FALSE(toast_.showProgress());
+}
+
+TEST_F(NotificationManagerTest, UpdatesTakeEffectOnALaterTurnInOrder)
+{
+    present(QStringLiteral("Aurora"));
+    toast_.updateMessage(QStringLiteral("Applying..."));
+    toast_.updateProgress(0.8);
+    toast_.updateMessage(QStringLiteral("Wallpaper applied"));
+    EXPECT_EQ(toast_.message(), QStringLiteral("Downloading...")) << "the old value right after the call";
+    EXPECT_EQ(toast_.progress(), 0.5);
+    QTRY_COMPARE_WITH_TIMEOUT(toast_.message(), QStringLiteral("Wallpaper applied"), kWaitMs);
+    EXPECT_EQ(toast_.progress(), 0.8);
+}
+
+TEST_F(NotificationManagerTest, ProgressIsClampedAndNotANumberIsZero)
+{
+    const std::pair<double, double> cases[] = {{-0.25, 0.0}, {1.7, 1.0}, {1.0, 1.0}, {0.3, 0.3},
+        {std::numeric_limits<double>::quiet_NaN(), 0.0}, {std::numeric_limits<double>::infinity(), 1.0}};
+    for (const auto& [given, stored] : cases) {
+        toast_.setProgress(0.5);
+        toast_.updateProgress(given);
+        QTRY_COMPARE_WITH_TIMEOUT(toast_.progress(), stored, kWaitMs);
+    }
+    toast_.show(QString(), QString(), QImage(), 1.5, true);
+    EXPECT_EQ(toast_.progress(), 1.0);
+}
+
+TEST_F(NotificationManagerTest, HideAfterHidesAtItsDeadlineAndClearsHalfASecondLater)
+{
+    present(QStringLiteral("Aurora"));
+    toast_.hide(2.0);
+    delays_.advance(1'999);
+    EXPECT_TRUE(toast_.isPresented());
+    delays_.advance(1);
+    EXPECT_FALSE(toast_.isPresented());
+    EXPECT_EQ(toast_.title(), QStringLiteral("Aurora")) << "content stays while the panel fades";
+    delays_.advance(NotificationManager::kResetDelayMs);
+    expectCleared();
+    EXPECT_EQ(delays_.scheduled(), (QList<int>{2'000, NotificationManager::kResetDelayMs}));
+}
+
+TEST_F(NotificationManagerTest, HideIsPostedAndHidingAHiddenToastStillClears)
+{
+    present(QStringLiteral("Aurora"));
+    toast_.hide();
+    EXPECT_TRUE(toast_.isPresented());
+    QTRY_VERIFY_WITH_TIMEOUT(!toast_.isPresented(), kWaitMs);
+    delays_.advance(NotificationManager::kResetDelayMs);
+    expectCleared();
+
+    toast_.setTitle(QStringLiteral("left over"));
+    toast_.hide(0);
+    delays_.advance(0);
+    delays_.advance(NotificationManager::kResetDelayMs);
+    EXPECT_EQ(toast_.title(), QString());
+}
+
+TEST_F(NotificationManagerTest, HideMeantForAnEarlierToastLeavesANewerOneAlone)
+{
+    present(QStringLiteral("First"));
+    toast_.hide(2.0);
+    present(QStringLiteral("Second"));
+    delays_.advance(5'000);
+    EXPECT_TRUE(toast_.isPresented());
+    EXPECT_EQ(toast_.title(), QStringLiteral("Second"));
+}
+
+TEST_F(NotificationManagerTest, PendingResetSparesAToastShownMeanwhile)
+{
+    present(QStringLiteral("First"));
+    toast_.hide(0);
+    delays_.advance(0);
+    EXPECT_FALSE(toast_.isPresented());
+    present(QStringLiteral("Second"));
+    delays_.advance(NotificationManager::kResetDelayMs);
+    EXPECT_TRUE(toast_.isPresented());
+    EXPECT_EQ(toast_.title(), QStringLiteral("Second"));
+    EXPECT_FALSE(toast_.thumbnailImage().isNull());
+}
+
+TEST_F(NotificationManagerTest, ToastHiddenBeforeItAppearedStaysHidden)
+{
+    QSignalSpy presented(&toast_, &NotificationManager::isPresentedChanged);
+    toast_.show(QStringLiteral("Brief"), QString(), QImage(), 0, false);
+    toast_.hide();
+    QTest::qWait(50);
+    EXPECT_FALSE(toast_.isPresented());
+    EXPECT_EQ(presented.count(), 0);
+}
+} // namespace

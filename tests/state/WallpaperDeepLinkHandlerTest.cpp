@@ -1,0 +1,144 @@
+#include "CatalogueSession.h"
+#include "Settle.h"
+#include "TestDelays.h"
+
+#include "foundation/Log.h"
+#include "state/AppStore.h"
+#include "state/DeepLinkWallpaperService.h"
+#include "state/GravelnookDeepLinkService.h"
+#include "state/HomePageService.h"
+#include "state/WallpaperDeepLinkHandler.h"
+#include "RunToEnd.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using samplecatalogue::Fault;
+
+namespace {
+constexpr int kWaitMs = 20'000;
+constexpr qint64 kMonochromeKey = 1718000001543; // a wallpaper of the "Monochrome" category
+const QString kById = QStringLiteral("get-wallpapers-by-id");
+
+class WallpaperDeepLinkHandlerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(session_.isRunning()); }
+    void TearDown() override { settle(); }
+
+    void initialize()
+    {
+        runToEnd(store_.initializeIfNeeded());
+        ASSERT_TRUE(store_.isInitialized());
+    }
+    static QString link(qint64 key) { return QStringLiteral("quorvelle://wallpaper/") + QString::number(key); }
+
+    TestDelays delays_;
+    CatalogueSession session_;
+    HomePageService home_{session_.api()};
+    AppStore store_{session_.api(), home_, delays_.delays()};
+    DeepLinkWallpaperService wallpapers_;
+    GravelnookDeepLinkService gravelnook_;
+    WallpaperDeepLinkHandler handler_{store_, session_.api(), wallpapers_, gravelnook_, delays_.delays()};
+    QSignalSpy windowRequests_{&handler_, &WallpaperDeepLinkHandler::mainWindowRequested};
+};
+
+TEST_F(WallpaperDeepLinkHandlerTest, WallpaperLinkFillsTheInboxAndAsksForTheWindow)
+{
+    initialize();
+    runToEnd(store_.loadCategoriesIfNeeded());
+    LogCapture log;
+    handler_.handle(link(kMonochromeKey));
+    EXPECT_EQ(session_.requests(kById), 0) << "opening waits for the next turn";
+
+    QTRY_VERIFY_WITH_TIMEOUT(wallpapers_.pendingWallpaper(), kWaitMs);
+    const WallpaperModel& model = *wallpapers_.pendingWallpaper();
+    EXPECT_EQ(model.key, kMonochromeKey);
+    EXPECT_EQ(model.category, QStringLiteral("Monochrome"));
+    ASSERT_TRUE(model.posterUrl);
+    EXPECT_EQ(model.posterUrl->authority(), session_.server().assetHost());
+    EXPECT_EQ(windowRequests_.count(), 1);
+    EXPECT_EQ(session_.lastQuery(kById, QStringLiteral("keys")), QString::number(kMonochromeKey));
+    EXPECT_TRUE(log.lines().contains(
+        QStringLiteral("✅ [WallpaperDeepLinkHandler] Opened wallpaper ") + QString::number(kMonochromeKey) + QStringLiteral(" from link")));
+
+    // The root view takes the value.
+    wallpapers_.setPendingWallpaperNow(std::nullopt);
+    EXPECT_FALSE(wallpapers_.pendingWallpaper());
+}
+
+TEST_F(WallpaperDeepLinkHandlerTest, UnknownCategoryIsNamedWallpaper)
+{
+    initialize();
+    handler_.handle(link(kMonochromeKey));
+    QTRY_VERIFY_WITH_TIMEOUT(wallpapers_.pendingWallpaper(), kWaitMs);
+    EXPECT_EQ(wallpapers_.pendingWallpaper()->category, QStringLiteral("Wallpaper"));
+}
+
+TEST_F(WallpaperDeepLinkHandlerTest, UnknownKeyOrFailedRequestOnlyLogs)
+{
+    initialize();
+    LogCapture log;
+    handler_.handle(link(5));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        log.lines().contains(QStringLiteral("⚠️ [WallpaperDeepLinkHandler] Wallpaper not found for key: 5")), kWaitMs);
+
+    session_.server().setFault(CatalogueSession::path(kById), Fault{500, 0, false, false, 1});
+    handler_.handle(QStringLiteral("quorvelle://wallpaper/-7"));
+    QTRY_VERIFY_WITH_TIMEOUT(log.lines().contains(QStringLiteral(
+                                 "❌ [WallpaperDeepLinkHandler] Failed to fetch wallpaper -7: HTTP error with status code: 500")),
+        kWaitMs);
+    settle();
+    EXPECT_EQ(windowRequests_.count(), 0);
+    EXPECT_FALSE(wallpapers_.pendingWallpaper());
+}
+
+TEST_F(WallpaperDeepLinkHandlerTest, LinkBeforeTheFirstLoadOpensOnceTheStateIsReady)
+{
+    delays_.holdSleeps(true);
+    handler_.handle(link(kMonochromeKey));
+    QTRY_COMPARE_WITH_TIMEOUT(delays_.heldSleeps(), 1, kWaitMs);
+    EXPECT_EQ(session_.requests(kById), 0);
+
+    initialize();
+    delays_.releaseSleeps();
+    QTRY_VERIFY_WITH_TIMEOUT(wallpapers_.pendingWallpaper(), kWaitMs);
+    EXPECT_EQ(delays_.sleeps(), QList<int>{WallpaperDeepLinkHandler::kReadyPollMs});
+}
+
+TEST_F(WallpaperDeepLinkHandlerTest, LinkIsRefusedWhenTheStateNeverBecomesReady)
+{
+    LogCapture log;
+    handler_.handle(link(123));
+    QTRY_VERIFY_WITH_TIMEOUT(log.lines().contains(QStringLiteral(
+                                 "⚠️ [WallpaperDeepLinkHandler] AppStore not initialized, cannot open wallpaper 123")),
+        kWaitMs);
+    EXPECT_EQ(delays_.sleeps(),
+        QList<int>(WallpaperDeepLinkHandler::kReadyPollAttempts, WallpaperDeepLinkHandler::kReadyPollMs));
+    EXPECT_EQ(session_.requests(kById), 0);
+    EXPECT_EQ(windowRequests_.count(), 0);
+}
+
+TEST_F(WallpaperDeepLinkHandlerTest, PartnerLinkPassesItsIdOn)
+{
+    LogCapture log;
+    handler_.handle(QStringLiteral("quorvelle://gravelnook/a%2Bb%26c"));
+    EXPECT_FALSE(gravelnook_.pendingId());
+    QTRY_COMPARE_WITH_TIMEOUT(gravelnook_.pendingId(), std::optional<QString>(QStringLiteral("a+b&c")), kWaitMs);
+    EXPECT_EQ(windowRequests_.count(), 1);
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("✅ [WallpaperDeepLinkHandler] Opened Gravelnook a+b&c from link")));
+}
+
+TEST_F(WallpaperDeepLinkHandlerTest, MalformedLinksAreLoggedAsReceived)
+{
+    LogCapture log;
+    handler_.handle(QStringLiteral("quorvelle://gravelnook/"));
+    handler_.handle(QStringLiteral("quorvelle://Wallpaper/12"));
+    handler_.handle(QStringLiteral("quorvelle://oauth/callback"));
+    settle();
+    EXPECT_EQ(log.lines(),
+        (QStringList{"⚠️ [WallpaperDeepLinkHandler] Invalid gravelnook URL (missing id): quorvelle://gravelnook/",
+            "⚠️ [WallpaperDeepLinkHandler] Invalid wallpaper URL: quorvelle://Wallpaper/12"}));
+    EXPECT_EQ(windowRequests_.count(), 0);
+}
+} // namespace
