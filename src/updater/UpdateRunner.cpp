@@ -1,0 +1,105 @@
+#include "updater/UpdateRunner.h"
+
+#include "foundation/AppError.h"
+#include "foundation/Log.h"
+#include "foundation/Shared.h"
+#include "state/NotificationManager.h"
+#include "updater/UpdateCheckService.h"
+#include "updater/UpdateInfo.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+
+namespace {
+constexpr double kDownloadShare = 0.9;
+constexpr double kHideAfterFailureSeconds = 3;
+constexpr int kIconSize = 64;
+
+void log(const QString& emoji, const QString& message) { logLine(emoji, QStringLiteral("AppDelegate"), message); }
+
+QImage appIcon()
+{
+    const QIcon named = QIcon::fromTheme(QStringLiteral("AppIcon"));
+    const QIcon icon = named.isNull() ? QGuiApplication::windowIcon() : named;
+    return icon.isNull() ? QImage() : icon.pixmap(kIconSize).toImage();
+}
+} // namespace
+
+UpdateRunner::UpdateRunner(UpdateCheckService& service, NotificationManager& notifications, QObject* parent)
+    : QObject(parent), service_(service), notifications_(notifications), flight_(this)
+{
+}
+
+UpdateRunner::UpdateRunner() : UpdateRunner(UpdateCheckService::shared(), NotificationManager::shared()) {}
+
+UpdateRunner& UpdateRunner::shared() { return Shared<UpdateRunner>::instance(); }
+
+QCoro::Task<UpdateRunner::Outcome> UpdateRunner::runAtLaunch()
+{
+    log(QStringLiteral("🔍"), QStringLiteral("Checking for updates on app launch (enforced)..."));
+    co_return co_await run();
+}
+
+QCoro::Task<UpdateRunner::Outcome> UpdateRunner::run(Approval approval)
+{
+    // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
+    SingleFlight::Job job = [this, approval = std::move(approval)]() { return runOnce(approval); };
+    co_await flight_.run(std::move(job));
+    co_return lastOutcome_;
+}
+
+QCoro::Task<> UpdateRunner::runOnce(Approval approval)
+{
+    const std::optional<UpdateInfo> info = co_await service_.checkForUpdates();
+    if (!info) {
+        lastOutcome_ = Outcome::noUpdate;
+    } else if (approval && !approval(*info)) {
+        lastOutcome_ = Outcome::declined;
+    } else {
+        lastOutcome_ = co_await downloadAndInstall(*info);
+        co_await service_.discardDownloads();
+    }
+}
+
+QCoro::Task<UpdateRunner::Outcome> UpdateRunner::downloadAndInstall(UpdateInfo info)
+{
+    log(QStringLiteral("✅"), QStringLiteral("Update found on launch, starting download..."));
+    notifications_.show(QStringLiteral("App Update"), QStringLiteral("Downloading..."), appIcon(), 0, true);
+    QPointer<NotificationManager> notifications(&notifications_);
+    try {
+        UpdateCheckService::DownloadProgress downloading = [notifications](std::optional<double> fraction) {
+            if (!notifications)
+                return;
+            // An unknown total has no bar to fill.
+            notifications->setShowProgress(fraction.has_value());
+            if (fraction)
+                notifications->updateProgress(kDownloadShare * *fraction);
+        };
+        const QString file = co_await service_.downloadUpdate(info, std::move(downloading));
+        notifications_.updateMessage(QStringLiteral("Installing..."));
+        notifications_.setShowProgress(true);
+        notifications_.updateProgress(kDownloadShare);
+        // Reports already arrive on later turns, in order: a second hop could land after the
+        // final "Update installed" and move the bar back.
+        UpdateCheckService::InstallProgress installing = [notifications](double fraction) {
+            if (notifications)
+                notifications->setProgress(kDownloadShare + (1 - kDownloadShare) * fraction);
+        };
+        co_await service_.installUpdate(file, std::move(installing));
+    } catch (const std::exception& error) {
+        reportFailure(error);
+        co_return Outcome::failed;
+    }
+    notifications_.updateMessage(QStringLiteral("Update installed"));
+    notifications_.updateProgress(1.0);
+    log(QStringLiteral("✅"), QStringLiteral("Update installed successfully"));
+    co_return Outcome::installed;
+}
+
+void UpdateRunner::reportFailure(const std::exception& error)
+{
+    log(QStringLiteral("❌"), QStringLiteral("Launch update failed: ") + describeError(error));
+    notifications_.updateMessage(QStringLiteral("Update failed"));
+    notifications_.updateProgress(0);
+    notifications_.hide(kHideAfterFailureSeconds);
+}

@@ -1,0 +1,231 @@
+#include "UpdatePackages.h"
+#include "UpdaterFixture.h"
+#include "foundation/Async.h"
+#include "foundation/Log.h"
+#include "platform/FileError.h"
+#include "support/TaskWait.h"
+#include "updater/Relauncher.h"
+#include "updater/UpdateError.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+class UpdateInstallTest : public UpdaterFixture {
+protected:
+    UpdateInstallTest() { recordShell(); }
+
+    void install(const QString& file)
+    {
+        std::exception_ptr failure;
+        try {
+            waitForTask([](UpdateCheckService& service, QString path, QList<double>& reports) -> QCoro::Task<bool> {
+                co_await service.installUpdate(path, [&reports](double fraction) { reports.append(fraction); });
+                co_return true;
+            }(service(), file, reports_));
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QCoreApplication::processEvents(); // the last reports arrive on later turns
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+    // The description of the UpdateError the installation throws.
+    QString failureOf(const QString& file)
+    {
+        try {
+            install(file);
+        } catch (const UpdateError& error) {
+            return error.localizedDescription();
+        }
+        ADD_FAILURE() << "no UpdateError for " << file.toStdString();
+        return {};
+    }
+    void expectOldAppUntouched()
+    {
+        EXPECT_EQ(UpdatePackages::labelOf(installedBundle()), u"old");
+        EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+        EXPECT_TRUE(delays_.scheduled().isEmpty()) << "a termination was scheduled";
+        EXPECT_FALSE(QFileInfo::exists(temp_.file(QStringLiteral("shell-arguments")))) << "the relaunch started";
+    }
+
+    QList<double> reports_;
+    LogCapture log_;
+};
+
+struct KindCase {
+    const char* kind;
+    const char* fileName;
+    QList<double> reports;
+
+    friend void PrintTo(const KindCase& c, std::ostream* out) { *out << c.fileName; }
+};
+
+class InstallKindTest : public UpdateInstallTest, public ::testing::WithParamInterface<KindCase> {};
+
+TEST_P(InstallKindTest, ReplacesTheAppAndRelaunchesIt)
+{
+    const KindCase& c = GetParam();
+    install(buildPackage(QString::fromLatin1(c.kind), QString::fromLatin1(c.fileName), QStringLiteral("new")));
+    EXPECT_EQ(UpdatePackages::labelOf(installedBundle()), u"new");
+    EXPECT_TRUE(QFileInfo(installedBundle() + QStringLiteral("/bin/quorvelle")).isExecutable());
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+    EXPECT_EQ(reports_, c.reports);
+    // The script gets the bundle as its argument, and the application is asked to end 0.5 s later.
+    EXPECT_EQ(shellArguments(), (QStringList{Relauncher::scriptPath(), installedBundle()}));
+    EXPECT_EQ(delays_.scheduled(), QList<int>{Relauncher::kTerminateDelayMs});
+    EXPECT_EQ(terminations_, 0);
+    delays_.runScheduled();
+    EXPECT_EQ(terminations_, 1);
+    EXPECT_EQ(log_.lines().last(), QStringLiteral("📦 [UpdateCheckService] Terminating current app..."));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, InstallKindTest,
+    ::testing::Values(KindCase{"dmg", "QuorvelleUpdate.dmg", {0.1, 0.2, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1.0}},
+        KindCase{"dmg", "QuorvelleUpdate.DMG", {0.1, 0.2, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1.0}},
+        KindCase{"zip", "QuorvelleUpdate.zip", {0.1, 0.2, 0.4, 0.6, 0.7, 0.9, 1.0}},
+        KindCase{"app", "QuorvelleUpdate.app", {0.1, 0.3, 0.5, 0.7, 0.9, 1.0}}),
+    [](const auto& param) { return std::string(param.param.kind) + std::to_string(param.index); });
+
+struct BadPackageCase {
+    const char* name;
+    std::function<QString(UpdaterFixture&)> build;
+    QString failure;
+    QString line;
+
+    friend void PrintTo(const BadPackageCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class BadPackageTest : public UpdateInstallTest, public ::testing::WithParamInterface<BadPackageCase> {};
+
+TEST_P(BadPackageTest, FailsAndLeavesTheAppAsItWas)
+{
+    const BadPackageCase& c = GetParam();
+    EXPECT_EQ(failureOf(c.build(*this)), c.failure);
+    EXPECT_TRUE(log_.contains(c.line)) << log_.lines().join(u'\n').toStdString();
+    expectOldAppUntouched();
+}
+
+QString writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
+    return path;
+}
+
+// A package holding `entries` made with `make` in a fresh folder.
+QString packageOf(UpdaterFixture& fixture, const QString& kind, const QString& fileName,
+    const std::function<void(const QString& folder)>& make)
+{
+    const QString folder = fixture.work(QStringLiteral("volume-of-") + fileName);
+    QDir().mkpath(folder);
+    make(folder);
+    const QString package = fixture.work(fileName);
+    const bool built = kind == u"dmg"
+        ? UpdatePackages::diskImage(folder, package)
+        : UpdatePackages::zip(folder, QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), package);
+    EXPECT_TRUE(built);
+    return package;
+}
+
+INSTANTIATE_TEST_SUITE_P(Packages, BadPackageTest,
+    ::testing::Values(
+        BadPackageCase{"NotADiskImage",
+            [](UpdaterFixture& f) { return writeFile(f.work(QStringLiteral("QuorvelleUpdate.dmg")), "not an image"); },
+            QStringLiteral("Failed to mount DMG"), QStringLiteral("❌ [UpdateCheckService] Failed to mount DMG, exit code: 1")},
+        BadPackageCase{"DiskImageWithoutBundle",
+            [](UpdaterFixture& f) {
+                return packageOf(f, QStringLiteral("dmg"), QStringLiteral("QuorvelleUpdate.dmg"), [&f](const QString& folder) {
+                    // The case of the extension counts.
+                    UpdatePackages::makeBundle(folder + QStringLiteral("/Quorvelle.APP"), QStringLiteral("new"), f.marker());
+                });
+            },
+            QStringLiteral("No .app bundle found in DMG"), QStringLiteral("❌ [UpdateCheckService] No .app bundle found in DMG contents")},
+        BadPackageCase{"DiskImageWithAForeignBundle",
+            [](UpdaterFixture& f) {
+                return f.buildPackage(QStringLiteral("dmg"), QStringLiteral("QuorvelleUpdate.dmg"), QStringLiteral("new"),
+                    QStringLiteral("Other.app"));
+            },
+            QStringLiteral("Unexpected app bundle"),
+            QStringLiteral("❌ [UpdateCheckService] Refusing to install Other.app: the application's bundle is Quorvelle.app")},
+        BadPackageCase{"NotAnArchive",
+            [](UpdaterFixture& f) { return writeFile(f.work(QStringLiteral("QuorvelleUpdate.zip")), "not a zip"); },
+            QStringLiteral("Failed to extract ZIP"), QStringLiteral("❌ [UpdateCheckService] Failed to extract ZIP, exit code: 9")},
+        BadPackageCase{"ArchiveWithTheBundleInAFolder",
+            [](UpdaterFixture& f) {
+                return packageOf(f, QStringLiteral("zip"), QStringLiteral("QuorvelleUpdate.zip"), [&f](const QString& folder) {
+                    UpdatePackages::makeBundle(folder + QStringLiteral("/inner/Quorvelle.app"), QStringLiteral("new"), f.marker());
+                });
+            },
+            QStringLiteral("No .app bundle found in ZIP"), QStringLiteral("❌ [UpdateCheckService] No .app bundle found in ZIP contents")},
+        BadPackageCase{"ArchiveWithABundleNamedLikeACommand",
+            [](UpdaterFixture& f) {
+                return f.buildPackage(QStringLiteral("zip"), QStringLiteral("QuorvelleUpdate.zip"), QStringLiteral("new"),
+                    QStringLiteral("x\"; touch injected; echo \".app"));
+            },
+            QStringLiteral("Unexpected app bundle"), QStringLiteral("❌ [UpdateCheckService] Refusing to install x\"; touch")},
+        BadPackageCase{"ArchiveWithABundleWithoutProgram",
+            [](UpdaterFixture& f) {
+                return packageOf(f, QStringLiteral("zip"), QStringLiteral("QuorvelleUpdate.zip"), [](const QString& folder) {
+                    QDir().mkpath(folder + QStringLiteral("/Quorvelle.app/share"));
+                });
+            },
+            QStringLiteral("Not an app bundle"), QStringLiteral("❌ [UpdateCheckService] Not an app bundle (no bin/quorvelle): ")},
+        BadPackageCase{"PackedBundleThatIsNoArchive",
+            [](UpdaterFixture& f) { return writeFile(f.work(QStringLiteral("QuorvelleUpdate.app")), "#!/bin/sh\n"); },
+            QStringLiteral("Failed to unpack app bundle"),
+            QStringLiteral("❌ [UpdateCheckService] Failed to unpack app bundle, exit code: 9")},
+        BadPackageCase{"UnknownKind",
+            [](UpdaterFixture& f) { return writeFile(f.work(QStringLiteral("QuorvelleUpdate.pkg")), "package"); },
+            QStringLiteral("Unsupported update file"),
+            QStringLiteral("❌ [UpdateCheckService] Unknown file type (pkg), nothing installed")}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(UpdateInstallTest, AFailedCopyKeepsTheInstalledApp)
+{
+    // A pipe is no part of a bundle: the copy stops on it, half done.
+    const QString package = packageOf(*this, QStringLiteral("dmg"), QStringLiteral("QuorvelleUpdate.dmg"), [this](const QString& folder) {
+        UpdatePackages::makeBundle(folder + QStringLiteral("/Quorvelle.app"), QStringLiteral("new"), marker());
+        ASSERT_EQ(::mkfifo(QFile::encodeName(folder + QStringLiteral("/Quorvelle.app/share/zz-pipe")).constData(), 0600), 0);
+    });
+    EXPECT_THROW(install(package), FileError);
+    expectOldAppUntouched();
+}
+
+TEST_F(UpdateInstallTest, AnApplicationsFolderThatCannotBeWrittenChangesNothing)
+{
+    const QString blocked = work(QStringLiteral("not-a-folder"));
+    writeFile(blocked, "file");
+    environment().applicationsFolder = blocked + QStringLiteral("/Applications");
+    EXPECT_THROW(install(buildPackage(QStringLiteral("zip"), QStringLiteral("QuorvelleUpdate.zip"), QStringLiteral("new"))),
+        FileError);
+    expectOldAppUntouched();
+}
+
+TEST_F(UpdateInstallTest, AnApplicationsFolderWithControlCharactersIsRefused)
+{
+    environment().applicationsFolder = temp_.file(QStringLiteral("home/Apps\nlications"));
+    EXPECT_EQ(failureOf(buildPackage(QStringLiteral("app"), QStringLiteral("QuorvelleUpdate.app"), QStringLiteral("new"))),
+        u"Invalid Applications folder");
+    EXPECT_FALSE(QFileInfo::exists(environment().applicationsFolder));
+    expectOldAppUntouched();
+}
+
+TEST(RelauncherTest, TheScriptTakesTheBundleAsItsArgument)
+{
+    EXPECT_EQ(Relauncher::scriptText(), QStringLiteral("#!/bin/bash\n# Wait for old app to quit\nsleep 2\n"
+                                                       "# Launch new app (force new instance)\nexec \"$1/bin/quorvelle\""));
+    EXPECT_TRUE(Relauncher::isSafePath(QStringLiteral("/home/me/Applications/Quorvelle.app")));
+    EXPECT_TRUE(Relauncher::isSafePath(QStringLiteral("/home/me/My \"Apps\" $(x)/Quorvelle.app")));
+    EXPECT_FALSE(Relauncher::isSafePath(QStringLiteral("Applications/Quorvelle.app")));
+    EXPECT_FALSE(Relauncher::isSafePath(QStringLiteral("/home/me/App\rs/Quorvelle.app")));
+}
+
+} // namespace

@@ -1,0 +1,121 @@
+#include "UpdatePackages.h"
+#include "UpdaterFixture.h"
+#include "foundation/Log.h"
+#include "state/NotificationManager.h"
+#include "support/TaskWait.h"
+#include "updater/UpdateRunner.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Outcome = UpdateRunner::Outcome;
+
+// The whole update against the sample catalogue, with the real shell: the relaunch script
+// starts the new bundle's program, which writes its label into marker().
+class UpdateRunnerTest : public UpdaterFixture {
+protected:
+    UpdateRunnerTest()
+    {
+        QObject::connect(&notifications_, &NotificationManager::progressChanged, [this] { progress_.append(notifications_.progress()); });
+    }
+
+    UpdateRunner& runner()
+    {
+        if (!runner_)
+            runner_ = std::make_unique<UpdateRunner>(service(), notifications_);
+        return *runner_;
+    }
+    Outcome runAtLaunch()
+    {
+        const Outcome outcome = waitForTask(runner().runAtLaunch());
+        QCoreApplication::processEvents();
+        return outcome;
+    }
+
+    ManualDelays toastDelays_;
+    NotificationManager notifications_{toastDelays_.delays()};
+    QList<double> progress_;
+    std::unique_ptr<UpdateRunner> runner_;
+    LogCapture log_;
+};
+
+class InstallEveryKindTest : public UpdateRunnerTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(InstallEveryKindTest, InstallsTheNewerVersionAndStartsItsProgram)
+{
+    const QString kind = QString::fromLatin1(GetParam());
+    const QString package = QStringLiteral("Quorvelle-1.3.") + kind;
+    servePackage(kind, package, QStringLiteral("new ") + kind);
+    serveFeed(QStringLiteral("1.3"), package);
+
+    EXPECT_EQ(runAtLaunch(), Outcome::installed);
+    EXPECT_EQ(UpdatePackages::labelOf(installedBundle()), QStringLiteral("new ") + kind);
+    EXPECT_EQ(notifications_.title(), u"App Update");
+    EXPECT_EQ(notifications_.message(), u"Update installed");
+    EXPECT_EQ(notifications_.progress(), 1.0);
+    EXPECT_TRUE(std::is_sorted(progress_.cbegin(), progress_.cend())) << "the bar went back: " << QDebug::toString(progress_).toStdString();
+    EXPECT_TRUE(log_.contains(QStringLiteral("✅ [AppDelegate] Update installed successfully")));
+    // Downloads, mounts and extractions are gone.
+    EXPECT_FALSE(QFileInfo::exists(UpdateCheckService::downloadDirectory()));
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+
+    EXPECT_EQ(waitForProgram(), QStringLiteral("new ") + kind);
+    delays_.runScheduled();
+    EXPECT_EQ(terminations_, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, InstallEveryKindTest, ::testing::Values("dmg", "zip", "app"));
+
+TEST_F(UpdateRunnerTest, AFailedDownloadShowsTheFailureAndKeepsTheApp)
+{
+    serveFeed(QStringLiteral("1.3"), QStringLiteral("Missing.zip"));
+    EXPECT_EQ(runAtLaunch(), Outcome::failed);
+    EXPECT_TRUE(log_.contains(QStringLiteral("❌ [AppDelegate] Launch update failed: Invalid response")));
+    EXPECT_EQ(notifications_.message(), u"Update failed");
+    EXPECT_EQ(notifications_.progress(), 0.0);
+    EXPECT_TRUE(notifications_.isPresented());
+    EXPECT_EQ(toastDelays_.scheduled().value(0), 3000);
+    toastDelays_.runScheduled();
+    EXPECT_FALSE(notifications_.isPresented());
+    EXPECT_EQ(UpdatePackages::labelOf(installedBundle()), u"old");
+    EXPECT_EQ(terminations_, 0);
+}
+
+TEST_F(UpdateRunnerTest, AnArchiveWithAForeignBundleFailsTheUpdate)
+{
+    servePackage(QStringLiteral("zip"), QStringLiteral("Other.zip"), QStringLiteral("other"), QStringLiteral("Other.app"));
+    serveFeed(QStringLiteral("2.0"), QStringLiteral("Other.zip"));
+    EXPECT_EQ(runAtLaunch(), Outcome::failed);
+    EXPECT_EQ(notifications_.message(), u"Update failed");
+    EXPECT_EQ(UpdatePackages::labelOf(installedBundle()), u"old");
+    EXPECT_FALSE(QFileInfo::exists(UpdateCheckService::downloadDirectory()));
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+}
+
+TEST_F(UpdateRunnerTest, NoUpdateShowsNothing)
+{
+    serveFeed(QStringLiteral("1.2"), QStringLiteral("Quorvelle.zip"));
+    EXPECT_EQ(runAtLaunch(), Outcome::noUpdate);
+    EXPECT_TRUE(notifications_.title().isEmpty());
+    EXPECT_FALSE(notifications_.isPresented());
+    EXPECT_EQ(log_.lines().first(), QStringLiteral("🔍 [AppDelegate] Checking for updates on app launch (enforced)..."));
+}
+
+TEST_F(UpdateRunnerTest, ASecondCallerWaitsForTheRunUnderWay)
+{
+    serveFeed(QStringLiteral("1.3"), QStringLiteral("Missing.zip"));
+    auto first = runner().run();
+    auto second = runner().run();
+    EXPECT_EQ(waitForTask(std::move(second)), Outcome::failed);
+    EXPECT_EQ(waitForTask(std::move(first)), Outcome::failed);
+    EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/appcast.xml")), 1);
+    // The next call is a run of its own.
+    EXPECT_EQ(waitForTask(runner().run()), Outcome::failed);
+    EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/appcast.xml")), 2);
+}
+
+} // namespace
