@@ -129,6 +129,10 @@ QCoro::Task<HttpResponse> Http::upload(QNetworkRequest request, QByteArray verb,
 QNetworkRequest Http::prepared(QNetworkRequest request)
 {
     request.setSslConfiguration(tlsConfiguration());
+    // Qt 6.4 stalls the requests queued behind one aborted while HTTP/2 is still being
+    // negotiated with a new host; every transfer here is one request per file, so HTTP/1.1
+    // loses nothing.
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     return request;
 }
 

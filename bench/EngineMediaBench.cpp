@@ -1,0 +1,143 @@
+// The engine's media paths, timed in-process for bench/engine-media-bench.sh, which compares
+// them with the ffmpeg and curl tools doing the same job in the same run.
+//
+//   engine-media-bench still VIDEO             the still picture at 2 s (decode, JPEG, write)
+//   engine-media-bench download URL RUNS       master downloads in fresh sessions; trust comes
+//                                              from QUORVELLE_CA_CERT
+//   engine-media-bench image-cache IMAGE       memory and disk hits of the image cache
+
+#include "engine/StaticWallpaperService.h"
+#include "engine/WallpaperDownloadService.h"
+#include "foundation/AppError.h"
+#include "foundation/Paths.h"
+#include "foundation/UserDefaults.h"
+#include "ui/WallpaperImageCache.h"
+
+#include <QCoreApplication>
+#include <QCoro/QCoroTask>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <vector>
+
+namespace {
+
+// Runs a task to its end; what it throws comes back as a thrown exception here.
+template <typename T>
+T finish(QCoro::Task<T> task)
+{
+    std::exception_ptr failure;
+    auto caught = [](QCoro::Task<T> inner, std::exception_ptr& error) -> QCoro::Task<std::optional<T>> {
+        try {
+            co_return co_await std::move(inner);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        co_return std::nullopt;
+    };
+    std::optional<T> value = QCoro::waitFor(caught(std::move(task), failure));
+    if (failure)
+        std::rethrow_exception(failure);
+    return std::move(*value);
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+int still(const QString& video)
+{
+    UserDefaults loginWindow(StaticWallpaperService::kLoginWindowDomain, UserDefaults::Storage::InMemory);
+    StaticWallpaperService service(loginWindow);
+    QElapsedTimer timer;
+    timer.start();
+    const QUrl image = finish(service.extractFrameImage(QUrl::fromLocalFile(video)));
+    std::printf("still %lld ms (%s)\n", qint64(timer.elapsed()), qPrintable(image.toLocalFile()));
+    return 0;
+}
+
+int download(const QUrl& url, int runs)
+{
+    WallpaperDownloadService service;
+    std::vector<double> rates;
+    qint64 bytes = 0;
+    for (int run = 0; run < runs; ++run) {
+        service.clearAll();
+        QElapsedTimer timer;
+        timer.start();
+        const QUrl file = finish(service.downloadWallpaper(url, 1, {}));
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        bytes = QFileInfo(file.toLocalFile()).size();
+        rates.push_back(double(bytes) / seconds);
+    }
+    std::printf("download %lld bytes, median %.1f MB/s over %d runs\n", bytes, median(rates) / 1e6, runs);
+    return 0;
+}
+
+int imageCache(const QString& imagePath)
+{
+    const QImage poster(imagePath);
+    if (poster.isNull())
+        throw MessageError(QStringLiteral("cannot read ") + imagePath);
+    const QUrl url(QStringLiteral("https://assets.example/wallpaper/1/poster.webp"));
+    {
+        WallpaperImageCache cache;
+        cache.store(poster, url);
+        cache.waitForDiskWrites();
+
+        constexpr int kMemoryHits = 200'000;
+        QElapsedTimer timer;
+        timer.start();
+        qint64 pixels = 0;
+        for (int i = 0; i < kMemoryHits; ++i)
+            pixels += cache.image(url).width();
+        const double nsPerHit = double(timer.nsecsElapsed()) / kMemoryHits;
+        std::printf("memory hit %.2f us (%lld)\n", nsPerHit / 1000.0, pixels / kMemoryHits);
+    }
+
+    // A fresh cache each time, as after a restart: every lookup reads and decodes the file.
+    constexpr int kDiskHits = 200;
+    std::vector<double> times;
+    for (int i = 0; i < kDiskHits; ++i) {
+        WallpaperImageCache cache;
+        QElapsedTimer timer;
+        timer.start();
+        const QImage image = cache.image(url);
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (image.size() != poster.size())
+            throw MessageError(QStringLiteral("the disk hit gave a different image"));
+    }
+    std::printf("disk hit %dx%d median %.2f ms\n", poster.width(), poster.height(), median(times));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    // The user's own folders stay untouched.
+    QTemporaryDir root;
+    Paths::Override paths(root.path());
+    try {
+        if (args.size() == 3 && args[1] == u"still")
+            return still(args[2]);
+        if (args.size() == 4 && args[1] == u"download")
+            return download(QUrl(args[2]), args[3].toInt());
+        if (args.size() == 3 && args[1] == u"image-cache")
+            return imageCache(args[2]);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", qPrintable(describeError(error)));
+        return 1;
+    }
+    std::fprintf(stderr, "usage: engine-media-bench still VIDEO | download URL RUNS | image-cache IMAGE\n");
+    return 2;
+}

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# The engine's media paths next to the command-line tools doing the same job, in one run:
+#   still picture at 2 s of a 1920×1080 30 fps 10 s H.264 file, JPEG
+#       ours (whole process)   vs  ffmpeg -ss 2 -i FILE -frames:v 1 OUT.jpg
+#   master video (3840×2160) from the sample catalogue over loopback TLS into a file
+#       ours (WallpaperDownloadService)  vs  curl (a process each), median throughput of N runs
+#   image cache: memory hit, and disk hit of a 600×340 poster
+# Writes the table to bench/results/engine-media.txt. Needs ffmpeg and curl.
+#
+#   bench/engine-media-bench.sh [runs]     (default 9)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+runs=${1:-9}
+results="$top/bench/results"
+build="${QUORVELLE_BENCH_BUILD:-$top/build/engine-media-bench}"
+mkdir -p "$results"
+for tool in ffmpeg curl; do
+  command -v "$tool" >/dev/null || { echo "engine-media-bench: $tool is missing (scripts/setup)" >&2; exit 1; }
+done
+
+build_log="$results/engine-media-build.log"
+if ! { cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVELLE_BENCH=ON -DQUORVELLE_TESTS=OFF &&
+       cmake --build "$build" --target engine-media-bench sample-catalogue; } >"$build_log" 2>&1; then
+  echo "engine-media-bench: build failed, see $build_log" >&2
+  tail -n 20 "$build_log" >&2
+  exit 1
+fi
+bench="$build/bench/engine-media-bench"
+catalogue_bin=$(find "$build" -type f -name sample-catalogue -perm -u+x | head -n1)
+cert="$top/tests/data/sample-catalogue-cert.pem"
+key="$top/tests/data/sample-catalogue-key.pem"
+
+work=$(mktemp -d)
+catalogue_pid=
+cleanup() {
+  [ -n "$catalogue_pid" ] && kill "$catalogue_pid" 2>/dev/null && wait "$catalogue_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+clip="$work/master-1080p.mp4"
+ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=10" \
+  -c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p "$clip"
+poster="$work/poster.png"
+ffmpeg -v error -y -ss 1 -i "$clip" -vf scale=600:340 -frames:v 1 "$poster"
+
+wall_ms() {
+  local start end
+  start=$(date +%s%N)
+  "$@" >/dev/null 2>&1
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000000))
+}
+median() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }
+
+# Still picture: both sides as whole processes, alternately, after one warm-up each.
+"$bench" still "$clip" >/dev/null
+ffmpeg -v error -y -ss 2 -i "$clip" -frames:v 1 "$work/tool.jpg"
+ours_still=() tool_still=()
+for _ in $(seq "$runs"); do
+  ours_still+=("$(wall_ms "$bench" still "$clip")")
+  tool_still+=("$(wall_ms ffmpeg -v error -y -ss 2 -i "$clip" -frames:v 1 "$work/tool.jpg")")
+done
+inner_still=$("$bench" still "$clip" | awk '{ print $2 }')
+
+# Master download from the sample catalogue as a process of its own.
+"$catalogue_bin" --port 0 --cert "$cert" --key "$key" --media "$build/sample-catalogue-media" >"$work/catalogue.out" 2>&1 &
+catalogue_pid=$!
+base=
+for _ in $(seq 100); do
+  base=$(sed -n 's/^sample-catalogue listening on //p' "$work/catalogue.out")
+  [ -n "$base" ] && break
+  sleep 0.1
+done
+[ -n "$base" ] || { echo "engine-media-bench: the sample catalogue did not start" >&2; cat "$work/catalogue.out" >&2; exit 1; }
+url="$base/wallpaper/1718000000174/master.mp4"
+curl -sf --cacert "$cert" -o /dev/null "$url" # draws the file on first request
+size=$(curl -sf --cacert "$cert" -o /dev/null -w '%{size_download}' "$url")
+curl_rates=()
+for _ in $(seq "$runs"); do
+  curl_rates+=("$(curl -sf --cacert "$cert" -o "$work/curl.mp4" -w '%{speed_download}' "$url")")
+done
+curl_rate=$(median "${curl_rates[@]}")
+# Our file is flushed to disk before it replaces the old one; curl's is not. The same bytes
+# with curl writing a file and then flushing it:
+synced_rates=()
+for _ in $(seq "$runs"); do
+  start=$(date +%s%N)
+  curl -sf --cacert "$cert" -o "$work/curl.mp4" "$url"
+  sync "$work/curl.mp4"
+  end=$(date +%s%N)
+  synced_rates+=("$(awk -v b="$size" -v ns="$((end - start))" 'BEGIN { printf "%.1f", b / (ns / 1e9) / 1e6 }')")
+done
+synced_mb=$(median "${synced_rates[@]}")
+ours_rate=$(QUORVELLE_CA_CERT="$cert" "$bench" download "$url" "$runs" | awk '{ print $5 }')
+
+cache=$("$bench" image-cache "$poster")
+memory_us=$(echo "$cache" | awk '/memory hit/ { print $3 }')
+disk_ms=$(echo "$cache" | awk '/disk hit/ { print $5 }')
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+curl_mb=$(awk -v r="$curl_rate" 'BEGIN { printf "%.1f", r / 1e6 }')
+{
+  echo "engine media paths, same run, median of $runs runs ($(nproc) cores)"
+  echo "still picture at 2 s, 1920x1080 30 fps 10 s H.264, whole process:"
+  echo "  ours $(median "${ours_still[@]}") ms, ffmpeg -ss 2 -i FILE -frames:v 1 OUT.jpg $(median "${tool_still[@]}") ms," \
+       "ratio $(ratio "$(median "${ours_still[@]}")" "$(median "${tool_still[@]}")") (target <= 1); inside our process $inner_still ms"
+  echo "master download, $size bytes over loopback TLS into a file:"
+  echo "  ours $ours_rate MB/s, curl $curl_mb MB/s, ratio $(ratio "$ours_rate" "$curl_mb") (target >= 0.80)"
+  echo "  curl writing a file then flushing it to disk, as ours does: $synced_mb MB/s, ratio $(ratio "$ours_rate" "$synced_mb")"
+  echo "image cache: memory hit $memory_us us (target < 5), disk hit of a 600x340 poster $disk_ms ms (target < 5)"
+} | tee "$results/engine-media.txt"

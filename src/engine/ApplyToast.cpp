@@ -1,0 +1,136 @@
+#include "engine/ApplyToast.h"
+
+#include "foundation/Async.h"
+#include "platform/Http.h"
+#include "platform/HttpResponse.h"
+#include "state/NotificationManager.h"
+
+#include <QCoro/QCoroFuture>
+#include <QNetworkRequest>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <exception>
+
+namespace {
+// A thumbnail that takes longer than this is not worth waiting for.
+constexpr int kThumbnailTimeoutMs = 15'000;
+
+// The image at `url` (a local file or a remote address), or a null image when it cannot be read.
+// Reading and decoding run on a worker.
+QCoro::Task<QImage> readImage(QUrl url)
+{
+    try {
+        if (url.isLocalFile()) {
+            QFuture<QImage> reading = QtConcurrent::run([path = url.toLocalFile()] { return QImage(path); });
+            co_return co_await reading;
+        }
+        // Named arguments: g++ 12 destroys a temporary of a co_await expression twice when the
+        // awaited task throws.
+        const QNetworkRequest request(url);
+        const QByteArray verb("GET");
+        const QByteArray body;
+        const std::stop_token never;
+        const HttpResponse response = co_await Http::shared().send(request, verb, body, never, kThumbnailTimeoutMs);
+        if (!response.isSuccess())
+            co_return QImage();
+        QFuture<QImage> decoding = QtConcurrent::run([body = response.body] { return QImage::fromData(body); });
+        co_return co_await decoding;
+    } catch (const std::exception&) {
+        // No thumbnail: the toast goes on without one.
+    }
+    co_return QImage();
+}
+} // namespace
+
+struct ApplyToast::State {
+    QPointer<NotificationManager> toast;
+    Owner owner;
+    quint64 ticket = 0;
+    QString title;
+    std::optional<QUrl> thumbnailUrl;
+    QImage thumbnail;
+    Stage stage = Stage::notice;
+    bool showsThumbnail = false;
+    bool loadStarted = false;
+    bool hidden = false;
+};
+
+ApplyToast::ApplyToast(NotificationManager& toast, Owner owner, quint64 ticket, QString title, std::optional<QUrl> thumbnailUrl)
+    : state_(std::make_shared<State>())
+{
+    state_->toast = &toast;
+    state_->owner = std::move(owner);
+    state_->ticket = ticket;
+    state_->title = std::move(title);
+    state_->thumbnailUrl = std::move(thumbnailUrl);
+}
+
+bool ApplyToast::accepts(Stage stage) const
+{
+    return state_->toast && *state_->owner == state_->ticket && stage >= state_->stage;
+}
+
+void ApplyToast::show(Stage stage, const QString& message, double progress, bool withThumbnail)
+{
+    State& state = *state_;
+    // A newer apply's toast is never taken back.
+    if (!state.toast || *state.owner > state.ticket)
+        return;
+    *state.owner = state.ticket;
+    state.stage = stage;
+    state.hidden = false;
+    state.showsThumbnail = withThumbnail;
+    if (withThumbnail)
+        startThumbnailLoad();
+
+    NotificationManager& toast = *state.toast;
+    toast.setTitle(state.title);
+    toast.setMessage(message);
+    toast.setThumbnailImage(withThumbnail ? state.thumbnail : QImage());
+    toast.setProgress(progress);
+    toast.setShowProgress(true);
+    toast.show();
+}
+
+void ApplyToast::update(Stage stage, const QString& message, double progress)
+{
+    if (!accepts(stage))
+        return;
+    state_->stage = stage;
+    state_->toast->setMessage(message);
+    state_->toast->setProgress(progress);
+}
+
+void ApplyToast::updateProgress(Stage stage, double progress)
+{
+    if (!accepts(stage))
+        return;
+    state_->stage = stage;
+    state_->toast->setProgress(progress);
+}
+
+void ApplyToast::hide(double seconds)
+{
+    // Hiding goes by the toast's newest show, so only the owner may hide.
+    if (!accepts(state_->stage))
+        return;
+    state_->hidden = true;
+    state_->toast->hide(seconds);
+}
+
+void ApplyToast::startThumbnailLoad()
+{
+    if (state_->loadStarted || !state_->thumbnailUrl)
+        return;
+    state_->loadStarted = true;
+    fireAndForget(loadThumbnail(state_), QStringLiteral("ApplyToast"));
+}
+
+QCoro::Task<> ApplyToast::loadThumbnail(std::shared_ptr<State> state)
+{
+    const QImage image = co_await readImage(*state->thumbnailUrl);
+    state->thumbnail = image;
+    const bool showing = state->toast && *state->owner == state->ticket && state->showsThumbnail && !state->hidden;
+    if (showing && !image.isNull())
+        state->toast->setThumbnailImage(image);
+}

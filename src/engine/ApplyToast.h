@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QCoro/QCoroTask>
+#include <QImage>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+#include <optional>
+
+class NotificationManager;
+
+// What one apply shows in the one in-app toast. Applies may overlap (a rotation step during a
+// manual apply), so the toast belongs to the newest apply that has shown it, and the writes of
+// older applies are dropped. Within an apply, a write for a stage that has been left is dropped
+// too, so a late download report never follows "Applying...". The thumbnail is read off the GUI
+// thread and put in when it arrives, while the toast still shows this apply.
+// A handle: copies share one state, so a progress callback may outlive the apply. GUI thread.
+class ApplyToast {
+public:
+    // The stages of one apply, in the order they can follow each other.
+    enum class Stage { notice, applying, downloading, downloaded, applied, lockScreen };
+    // The newest apply (by its ticket) that has shown a toast; one per apply service.
+    using Owner = std::shared_ptr<quint64>;
+
+    ApplyToast(NotificationManager& toast, Owner owner, quint64 ticket, QString title, std::optional<QUrl> thumbnailUrl);
+
+    // Sets every field at once and presents the toast. The first step with a thumbnail starts
+    // reading it; until it arrives, and when it cannot be read, the toast has none.
+    void show(Stage stage, const QString& message, double progress, bool withThumbnail);
+    // Moves on to `stage` (or stays in it) with a new message and progress.
+    void update(Stage stage, const QString& message, double progress);
+    void updateProgress(Stage stage, double progress);
+    // Hides the toast after `seconds`, unless a newer toast is shown by then.
+    void hide(double seconds);
+
+private:
+    struct State;
+
+    // True when this apply still owns the toast and `stage` has not been left.
+    bool accepts(Stage stage) const;
+    void startThumbnailLoad();
+    // Reads the image and puts it in, if the toast still shows this apply by then.
+    static QCoro::Task<> loadThumbnail(std::shared_ptr<State> state);
+
+    std::shared_ptr<State> state_;
+};

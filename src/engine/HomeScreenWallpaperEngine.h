@@ -1,0 +1,110 @@
+#pragma once
+
+#include "engine/ScreenEntry.h"
+#include "engine/WallpaperPersistenceService.h"
+
+#include <QObject>
+#include <QSet>
+#include <QUrl>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+class DesktopVideoWindow;
+class Screens;
+class UserDefaults;
+struct ScreenInfo;
+
+// The live desktop wallpaper: one looping, silent video per display, each in a desktop-level
+// window of its own that covers the display and lets every click through. Entries are keyed by
+// display id (ordered, so "the first entry" is the one with the lowest id) and every display's
+// wallpaper is recorded through the persistence service, so launch and display changes can bring
+// it back. Failures are EngineError values thrown to the caller; writes no log lines. One shared
+// instance on the GUI thread, kept until exit.
+class HomeScreenWallpaperEngine : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(std::optional<qint64> currentWallpaperKey READ currentWallpaperKey NOTIFY currentWallpaperKeyChanged)
+    Q_PROPERTY(bool isPaused READ isPaused NOTIFY isPausedChanged)
+
+public:
+    // Makes the (hidden) window of a new entry; the engine places it, loads the video and shows it.
+    using WindowFactory = std::function<std::unique_ptr<DesktopVideoWindow>()>;
+
+    // The shared screens and the standard defaults store.
+    explicit HomeScreenWallpaperEngine(QObject* parent = nullptr);
+    // Without a factory, entries get plain desktop video windows.
+    HomeScreenWallpaperEngine(Screens& screens, UserDefaults& defaults, WindowFactory makeWindow = {}, QObject* parent = nullptr);
+    ~HomeScreenWallpaperEngine() override;
+
+    static HomeScreenWallpaperEngine& shared();
+
+    // Display identity: the id names the connected monitor; the persistence id
+    // ("<name>_<width>x<height>", logical pixels) names it in the saved records.
+    static quint32 displayID(const ScreenInfo& screen);
+    static QString displayPersistenceID(const ScreenInfo& screen);
+
+    const std::map<quint32, ScreenEntry>& entries() const { return entries_; }
+    // The key of the first entry; absent with no entries (or when it plays the shipped video).
+    std::optional<qint64> currentWallpaperKey() const { return currentWallpaperKey_; }
+    bool isPaused() const { return isPaused_; }
+
+    // Plays the video on every display (replacing what they show), or only on the displays at
+    // the given positions of the screen list, leaving the others as they are. Throws unknown
+    // without displays and missingVideo without a playable file, both before anything changes.
+    // Without a key the video plays but nothing is recorded.
+    void start(const QUrl& videoURL, std::optional<qint64> wallpaperKey = std::nullopt,
+               const std::optional<QSet<int>>& screenIndices = std::nullopt);
+    // Stops everything and plays the video that ships with the application.
+    void startBundledWallpaper();
+    // Replaces one display's entry with a new one playing the video, and records it. Throws
+    // missingVideo (the old entry stays) without a playable file.
+    void applyToScreen(const ScreenInfo& screen, quint32 displayID, const QUrl& videoURL, std::optional<qint64> wallpaperKey);
+    // Drops the display's entry and its saved record.
+    void removeWallpaper(quint32 displayID);
+    void stopAll();
+    void pause();
+    void resume();
+    bool isShowing(qint64 wallpaperKey) const;
+
+    // After displays changed: moves windows onto their displays, brings saved wallpapers back to
+    // displays without one, drops entries of displays that are gone. Never fails.
+    void handleScreenConfigurationChange();
+    // Gives every display without an entry its saved wallpaper, or else the first entry's.
+    // Does nothing while no display shows a wallpaper. Never fails.
+    void reapplySavedPerMonitorWallpapers();
+
+    // The shipped video: "share/quorvelle/wallpaper.mp4" beside the executable's folder, else
+    // "wallpaper.mp4" in the working folder.
+    static QUrl bundledWallpaperUrl();
+
+Q_SIGNALS:
+    void currentWallpaperKeyChanged();
+    void isPausedChanged();
+    // An entry was added, replaced or dropped.
+    void entriesChanged();
+    // A display's player could not play its video; its window was taken off the screen.
+    void playbackFailed(quint32 displayID, const QString& message);
+
+private:
+    std::unique_ptr<DesktopVideoWindow> makeDesktopWindow(const ScreenInfo& screen, quint32 displayID, const QUrl& videoURL);
+    void handlePlaybackFailure(const DesktopVideoWindow* window, quint32 displayID, const QString& message);
+    bool removeEntry(quint32 displayID);
+    void saveMainScreenWallpaper();
+    void refreshCurrentKey();
+    void setPausedFlag(bool paused);
+    void installSpaceChangeObserver();
+    void removeSpaceChangeObserver();
+    void handleActiveSpaceChange();
+    void updateWindowFrames();
+    void removeEntriesForDisconnectedDisplays();
+
+    Screens& screens_;
+    WallpaperPersistenceService persistence_;
+    WindowFactory makeWindow_;
+    std::map<quint32, ScreenEntry> entries_;
+    std::optional<qint64> currentWallpaperKey_;
+    bool isPaused_ = false;
+    QMetaObject::Connection spaceChangeObserver_;
+};

@@ -1,0 +1,5 @@
+#include "engine/MenuBarHook.h"
+
+#include "foundation/Shared.h"
+
+MenuBarHook& MenuBarHook::shared() { return Shared<MenuBarHook>::instance(); }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// A file that replaces `destination` only once it is complete: it is written or copied to
+// "<destination>.part" in the same folder and renamed over the destination by commit(), which
+// the file system does atomically. Until then the destination keeps its old content whatever
+// happens; an uncommitted staging file is removed when the object goes. Every failure throws
+// FileError. Usable on any thread, one thread at a time.
+class StagedFile {
+public:
+    explicit StagedFile(QString destination);
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    const QString& destination() const { return destination_; }
+    // Where the new content goes before commit(), for writers that take a path.
+    const QString& stagingPath() const { return staging_; }
+
+    void write(const QByteArray& bytes);
+    void copyFrom(const QString& source);
+    // Flushes the staging file to disk; commit() does it too, this lets a worker thread do it.
+    void sync() const;
+    // Flushes the staging file to disk and renames it over the destination; the staging file
+    // must be complete.
+    void commit();
+
+private:
+    QString destination_;
+    QString staging_;
+    bool committed_ = false;
+};

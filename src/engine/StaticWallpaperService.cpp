@@ -1,0 +1,178 @@
+#include "engine/StaticWallpaperService.h"
+
+#include "engine/DesktopPictureScript.h"
+#include "engine/StaticWallpaperError.h"
+#include "foundation/Paths.h"
+#include "foundation/Shared.h"
+#include "foundation/UserDefaults.h"
+#include "platform/DesktopPicture.h"
+#include "platform/FileError.h"
+#include "platform/MediaError.h"
+#include "platform/MediaTools.h"
+#include "platform/ProcessRunner.h"
+#include "platform/Screens.h"
+
+#include <QBuffer>
+#include <QCoro/QCoroFuture>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <variant>
+
+namespace {
+using Kind = StaticWallpaperError::Kind;
+
+const QString kScriptTool = QStringLiteral("osascript");
+
+// What the worker that encodes and writes the JPEG reports back: nothing on success.
+struct EncodeFailed {};
+struct WriteFailed {
+    QString reason;
+};
+using WriteOutcome = std::variant<std::monostate, EncodeFailed, WriteFailed>;
+
+WriteOutcome writeJpeg(const QImage& frame, const QString& path)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(StaticWallpaperService::kJpegQuality);
+    if (!writer.write(frame) || jpeg.isEmpty())
+        return EncodeFailed{};
+    // QSaveFile: the desktop never picks up a half-written picture.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size() || !file.commit())
+        return WriteFailed{file.errorString()};
+    return {};
+}
+
+QString expandedTilde(const QString& path)
+{
+    if (path == u"~" || path.startsWith(QLatin1String("~/")))
+        return Paths::home() + path.mid(1);
+    return path;
+}
+
+// The tool's output as text; "Unknown error" when it is not UTF-8.
+QString outputText(const QByteArray& output)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(output);
+    return decoder.hasError() ? QStringLiteral("Unknown error") : text;
+}
+} // namespace
+
+StaticWallpaperService::StaticWallpaperService(QObject* parent)
+    : QObject(parent), ownDefaults_(std::make_unique<UserDefaults>(kLoginWindowDomain)), loginWindow_(*ownDefaults_)
+{
+}
+
+StaticWallpaperService::StaticWallpaperService(UserDefaults& loginWindowDefaults, QObject* parent)
+    : QObject(parent), loginWindow_(loginWindowDefaults)
+{
+}
+
+StaticWallpaperService::~StaticWallpaperService() = default;
+
+StaticWallpaperService& StaticWallpaperService::shared() { return Shared<StaticWallpaperService>::instance(); }
+
+QString StaticWallpaperService::folderPath() { return Paths::temporary() + QStringLiteral("/StaticWallpaper"); }
+
+QString StaticWallpaperService::imageFileName(const QString& videoPath)
+{
+    return QFileInfo(videoPath).completeBaseName() + QStringLiteral("_static.jpg");
+}
+
+QCoro::Task<> StaticWallpaperService::setStaticWallpaper(QUrl videoUrl)
+{
+    const QUrl image = co_await extractFrameImage(videoUrl);
+    bool desktopRefused = false;
+    try {
+        co_await setDesktopPicture(image);
+    } catch (const std::exception&) {
+        // The fallback's outcome decides; the desktop's own reason is dropped.
+        desktopRefused = true;
+    }
+    if (desktopRefused)
+        co_await setDesktopPictureViaAppleScript(image.toLocalFile());
+}
+
+QCoro::Task<QUrl> StaticWallpaperService::extractFrameImage(QUrl videoUrl)
+{
+    const QString videoPath = videoUrl.isLocalFile() ? videoUrl.toLocalFile() : videoUrl.toString();
+    if (!videoUrl.isLocalFile() || !QFileInfo::exists(videoPath))
+        throw StaticWallpaperError(Kind::videoFileNotFound, videoPath);
+
+    QImage frame;
+    try {
+        frame = co_await MediaTools::shared().frameAtAsync(videoPath, kFrameSeconds, kLargestPicture);
+    } catch (const MediaError& error) {
+        if (error.kind() == MediaError::Kind::fileNotFound)
+            throw StaticWallpaperError(Kind::videoFileNotFound, videoPath);
+        throw StaticWallpaperError(Kind::frameExtractionFailed);
+    }
+    if (frame.isNull())
+        throw StaticWallpaperError(Kind::imageConversionFailed);
+
+    const QString folder = folderPath();
+    if (!QDir().mkpath(folder))
+        throw FileError(folder, QStringLiteral("cannot be created"));
+    const QString imagePath = folder + QLatin1Char('/') + imageFileName(videoPath);
+
+    // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
+    QFuture<WriteOutcome> writing = QtConcurrent::run([frame, imagePath] { return writeJpeg(frame, imagePath); });
+    const WriteOutcome outcome = co_await writing;
+    if (std::holds_alternative<EncodeFailed>(outcome))
+        throw StaticWallpaperError(Kind::imageSaveFailed);
+    if (const auto* failed = std::get_if<WriteFailed>(&outcome))
+        throw FileError(imagePath, QStringLiteral("cannot be written (%1)").arg(failed->reason));
+    co_return QUrl::fromLocalFile(imagePath);
+}
+
+QCoro::Task<> StaticWallpaperService::setDesktopPicture(QUrl imageUrl)
+{
+    const QString imagePath = imageUrl.toLocalFile();
+    DesktopPicture& desktop = DesktopPicture::shared();
+    for (const ScreenInfo& screen : Screens::shared().screens()) {
+        QString refusal;
+        try {
+            co_await desktop.setPicture(imagePath, screen);
+        } catch (const std::exception& error) {
+            refusal = describeError(error);
+        }
+        if (!refusal.isNull())
+            throw StaticWallpaperError(Kind::wallpaperSettingFailed, refusal);
+    }
+    loginWindow_.setString(kLoginWindowPictureKey, imagePath);
+}
+
+QCoro::Task<> StaticWallpaperService::setDesktopPictureViaAppleScript(QString imagePath)
+{
+    if (!DesktopPicture::shared().isTrustedForAccessibility())
+        throw StaticWallpaperError(Kind::accessibilityPermissionDenied);
+    const QString path = expandedTilde(imagePath);
+    if (!QFileInfo::exists(path))
+        throw StaticWallpaperError(Kind::imageFileNotFound, path);
+
+    // Built before the co_await: g++ 12 cannot keep a braced list's array in a coroutine frame.
+    const QStringList arguments{QStringLiteral("-e"), DesktopPictureScript::build(path)};
+    const ProcessResult result = co_await ProcessRunner::shared().run(kScriptTool, arguments);
+    if (result.failedToStart)
+        throw StaticWallpaperError(Kind::appleScriptFailed, result.errorMessage);
+    if (result.succeeded())
+        co_return;
+
+    // The tool writes both streams to one pipe.
+    QString output = outputText(result.standardOutput + result.standardError);
+    if (output.contains(QLatin1String("-10004")) || output.contains(QLatin1String("privilege violation")))
+        throw StaticWallpaperError(Kind::accessibilityPermissionDenied);
+    // A run that was killed or crashed says so, when the tool itself wrote nothing.
+    if (output.isEmpty())
+        output = result.errorMessage;
+    throw StaticWallpaperError(Kind::appleScriptFailed, output);
+}

@@ -1,0 +1,276 @@
+#include "engine/WallpaperApplyService.h"
+
+#include "backend/WallpaperCounterService.h"
+#include "engine/EngineError.h"
+#include "engine/HomeScreenWallpaperEngine.h"
+#include "engine/LockScreenService.h"
+#include "engine/MenuBarHook.h"
+#include "engine/StaticWallpaperService.h"
+#include "engine/VideoConversionService.h"
+#include "engine/WallpaperApplyError.h"
+#include "engine/WallpaperDownloadService.h"
+#include "foundation/Async.h"
+#include "foundation/Log.h"
+#include "foundation/Shared.h"
+#include "library/PlaylistPlaybackService.h"
+#include "library/RecentsWallpapersService.h"
+#include "platform/MediaError.h"
+#include "platform/MediaTools.h"
+#include "state/NotificationManager.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+
+#include <exception>
+
+namespace {
+using Stage = ApplyToast::Stage;
+
+const QString kType = QStringLiteral("WallpaperApplyService");
+constexpr double kNoticeSeconds = 4.0;
+constexpr double kHideSeconds = 2.0;
+constexpr double kFailureHideSeconds = 3.0;
+constexpr int kLockScreenPauseMs = 500;
+// The download fills the bar up to here; the steps after it take the rest.
+constexpr double kDownloadShare = 0.9;
+constexpr double kDownloadedProgress = 0.95;
+constexpr double kFoundProgress = 0.5;
+
+bool lockScreenEnabled() { return LockScreenService::shared().isEnabled(); }
+
+// "host" or "host:port" of an address: the asset host as the rest of the application names it.
+QString assetHost(const QUrl& url)
+{
+    return url.port() == -1 ? url.host() : url.host() + u':' + QString::number(url.port());
+}
+
+// The record the recents list gets: the caller's, or one made from the request when the video
+// comes from an asset host; nothing for a local file without a record.
+std::optional<WallpaperModel> recentsRecord(const WallpaperApplyRequest& request)
+{
+    if (request.wallpaper)
+        return request.wallpaper;
+    if (request.videoURL.host().isEmpty())
+        return std::nullopt;
+    const QString key = QString::number(request.key);
+    WallpaperModel record;
+    record.id = QUuid::createUuid();
+    record.key = request.key;
+    record.title = QStringLiteral("Wallpaper ") + key;
+    record.category = QStringLiteral("Wallpaper");
+    const QUrl thumbnail(QStringLiteral("https://") + assetHost(request.videoURL) + QStringLiteral("/wallpaper/") + key
+            + QStringLiteral("/thumbnail.webp"),
+        QUrl::StrictMode);
+    if (thumbnail.isValid()) {
+        record.imageUrl = thumbnail;
+        record.posterUrl = thumbnail;
+    }
+    record.masterUrl = request.videoURL;
+    return record;
+}
+
+// The lock-screen thumbnail: the record's image, for a catalogue wallpaper fetched from the asset
+// host only; otherwise the installed thumbnail stays.
+std::optional<QUrl> lockScreenThumbnail(const WallpaperApplyRequest& request)
+{
+    if (request.isCustom || request.videoURL.isLocalFile() || !request.wallpaper || !request.wallpaper->imageUrl
+        || request.wallpaper->imageUrl->isLocalFile())
+        return std::nullopt;
+    return request.wallpaper->imageUrl;
+}
+
+bool isInDownloadCache(const QString& path)
+{
+    return QFileInfo(path).absolutePath() == QDir(WallpaperDownloadService::folderPath()).absolutePath();
+}
+} // namespace
+
+WallpaperApplyService::WallpaperApplyService(QObject* parent)
+    : WallpaperApplyService(NotificationManager::shared(), Delays::real(), parent)
+{
+}
+
+WallpaperApplyService::WallpaperApplyService(NotificationManager& notificationManager, Delays delays, QObject* parent)
+    : QObject(parent), notificationManager_(notificationManager), delays_(std::move(delays)),
+      toastOwner_(std::make_shared<quint64>(0))
+{
+}
+
+WallpaperApplyService::~WallpaperApplyService() = default;
+
+WallpaperApplyService& WallpaperApplyService::shared() { return Shared<WallpaperApplyService>::instance(); }
+
+QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest request)
+{
+    if (!request.fromPlaylist)
+        PlaylistPlaybackService::shared().deactivatePlaylist();
+    const quint64 ticket = ++lastTicket_;
+    if (!request.lockScreenOnly)
+        latestDesktopTicket_ = ticket;
+    const std::optional<WallpaperModel>& record = request.wallpaper;
+    ApplyToast toast(notificationManager_, toastOwner_, ticket, record ? record->title : kDefaultTitle,
+        record ? record->imageUrl : std::nullopt);
+
+    if (request.lockScreenOnly && !lockScreenEnabled()) {
+        toast.show(Stage::notice, kLockScreenOffNotice, 0, false);
+        toast.hide(kNoticeSeconds);
+        throw WallpaperApplyError::lockScreenOff();
+    }
+
+    // The caller reports a failure in a toast of its own, which supersedes this hide; a caller
+    // that only logs (the rotation) must not leave the toast up for good.
+    std::exception_ptr failure;
+    try {
+        co_await runApply(request, ticket, toast);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (failure) {
+        toast.hide(kFailureHideSeconds);
+        std::rethrow_exception(failure);
+    }
+}
+
+QCoro::Task<> WallpaperApplyService::runApply(WallpaperApplyRequest request, quint64 ticket, ApplyToast toast)
+{
+    const QPointer<WallpaperApplyService> self(this);
+    const QUrl file = co_await videoFile(request, toast);
+    if (!self)
+        co_return;
+
+    if (request.lockScreenOnly) {
+        recordApply(request);
+        if (!lockScreenEnabled()) {
+            toast.hide(kHideSeconds);
+            co_return;
+        }
+        co_await delays_.sleep(kLockScreenPauseMs, {});
+        if (self)
+            co_await installLockScreen(request, file, toast);
+        co_return;
+    }
+
+    co_await applyToDesktop(request, file, ticket, toast);
+    if (!self)
+        co_return;
+    if (!lockScreenEnabled() || request.skipLockScreenPipeline) {
+        toast.hide(kHideSeconds);
+        co_return;
+    }
+    // A cut-short pause does not stop the install: the desktop half is already done.
+    co_await delays_.sleep(kLockScreenPauseMs, {});
+    if (self)
+        co_await installLockScreen(request, file, toast);
+}
+
+QCoro::Task<QUrl> WallpaperApplyService::videoFile(WallpaperApplyRequest request, ApplyToast toast)
+{
+    std::optional<QUrl> found;
+    if (request.videoURL.isLocalFile())
+        found = request.videoURL;
+    else if (!request.isCustom)
+        found = WallpaperDownloadService::shared().cachedFileUrl(request.key);
+    else
+        found = request.videoURL;
+    if (found) {
+        toast.show(Stage::applying, kApplyingMessage, kFoundProgress, true);
+        co_return *found;
+    }
+
+    toast.show(Stage::downloading, kDownloadingMessage, 0, true);
+    // Every argument is a named object: g++ 12 destroys a temporary of a co_await expression
+    // twice when the awaited task throws.
+    const WallpaperDownloadService::ProgressHandler report = [toast](double fraction) mutable {
+        toast.update(Stage::downloading, kDownloadingMessage, fraction * kDownloadShare);
+    };
+    const QUrl file = co_await WallpaperDownloadService::shared().downloadWallpaper(request.videoURL, request.key, report);
+    toast.update(Stage::downloaded, kApplyingMessage, kDownloadedProgress);
+    co_return file;
+}
+
+QCoro::Task<> WallpaperApplyService::checkPlayable(QUrl file)
+{
+    // A missing file is the engine's to report.
+    const QString path = file.toLocalFile();
+    if (!file.isLocalFile() || !QFileInfo(path).isFile())
+        co_return;
+    bool playable = false;
+    try {
+        const MediaInfo info = co_await MediaTools::shared().probeAsync(path);
+        playable = info.hasVideoTrack;
+    } catch (const MediaError&) {
+        // Unreadable as media: no video.
+    }
+    if (playable)
+        co_return;
+    if (isInDownloadCache(path) && QFile::remove(path))
+        logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Removed cached file that is not a video: ") + QFileInfo(path).fileName());
+    throw EngineError::missingVideo(file);
+}
+
+QCoro::Task<> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest request, QUrl file, quint64 ticket, ApplyToast toast)
+{
+    const QPointer<WallpaperApplyService> self(this);
+    co_await checkPlayable(file);
+    if (!self)
+        co_return;
+    const AsyncFifoLock::Guard turn = co_await desktopTurns_.lock();
+    if (!self)
+        co_return;
+    if (ticket != latestDesktopTicket_ || request.cancel.stop_requested())
+        throw WallpaperApplyError::cancelled();
+
+    HomeScreenWallpaperEngine::shared().start(file, request.key, request.screenIndices);
+    MenuBarHook::shared().updateThumbnail();
+    recordApply(request);
+
+    if (!lockScreenEnabled()) {
+        std::optional<QString> failure;
+        try {
+            co_await StaticWallpaperService::shared().setStaticWallpaper(file);
+        } catch (const std::exception& error) {
+            failure = describeError(error);
+        }
+        if (!self)
+            co_return;
+        if (failure)
+            logLine(QStringLiteral("Failed to set static wallpaper: ") + *failure);
+        else
+            MenuBarHook::shared().updateThumbnail();
+    }
+    toast.update(Stage::applied, kAppliedMessage, 1.0);
+}
+
+QCoro::Task<> WallpaperApplyService::installLockScreen(WallpaperApplyRequest request, QUrl file, ApplyToast toast)
+{
+    toast.show(Stage::lockScreen, kSettingLockScreenMessage, 0, true);
+    const std::optional<QUrl> thumbnail = lockScreenThumbnail(request);
+    const VideoConversionService::ProgressHandler report = [toast](double progress) mutable {
+        toast.updateProgress(Stage::lockScreen, progress);
+    };
+    std::optional<QString> failure;
+    try {
+        co_await VideoConversionService::shared().installLockScreenWallpaper(file, request.key, thumbnail, report);
+    } catch (const std::exception& error) {
+        failure = describeError(error);
+    }
+    if (failure) {
+        toast.updateProgress(Stage::lockScreen, 0);
+        toast.hide(kHideSeconds);
+        logLine(QStringLiteral("⚠️ Failed to process lock screen wallpaper: ") + *failure);
+        co_return;
+    }
+    toast.hide(kHideSeconds);
+}
+
+void WallpaperApplyService::recordApply(const WallpaperApplyRequest& request)
+{
+    if (!request.isCustom) {
+        const qint64 key = request.key;
+        launch([key] { return WallpaperCounterService::shared().incrementDownloads(key); }, kType);
+    }
+    if (const std::optional<WallpaperModel> record = recentsRecord(request))
+        RecentsWallpapersService::shared().addWallpaper(*record);
+}

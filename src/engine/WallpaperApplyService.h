@@ -1,0 +1,74 @@
+#pragma once
+
+#include "engine/ApplyToast.h"
+#include "engine/AsyncFifoLock.h"
+#include "engine/WallpaperApplyRequest.h"
+#include "state/Delays.h"
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+
+class NotificationManager;
+
+// The road by which one wallpaper reaches the screen: the running playlist rotation is ended
+// (unless the rotation asks), the video file is found locally or downloaded with progress in the
+// in-app toast, the desktop video starts on every display or the chosen ones, the download is
+// counted, the wallpaper joins the recents, and then either the still desktop picture is set
+// (lock-screen feature off) or the video is converted and installed as the lock-screen wallpaper
+// (feature on). The full-screen view and the playlist rotation call it.
+//
+// Applies may be requested while others run. The desktop steps of one apply never interleave
+// with another's, and an apply for the desktop ends before it starts its video once a newer one
+// has been requested (the latest request wins); the lock-screen installs take turns in the order
+// they began. GUI thread; one shared instance kept until exit.
+class WallpaperApplyService : public QObject {
+    Q_OBJECT
+
+public:
+    static inline const QString kLockScreenOffNotice =
+        QStringLiteral("Turn on Lock Screen in Settings to set this wallpaper for the lock screen only.");
+    static inline const QString kApplyingMessage = QStringLiteral("Applying...");
+    static inline const QString kDownloadingMessage = QStringLiteral("Downloading...");
+    static inline const QString kAppliedMessage = QStringLiteral("Wallpaper applied");
+    static inline const QString kSettingLockScreenMessage = QStringLiteral("Setting Lock Screen");
+    // The display title without a record.
+    static inline const QString kDefaultTitle = QStringLiteral("Wallpaper");
+
+    // The shared toast and real timers.
+    explicit WallpaperApplyService(QObject* parent = nullptr);
+    // `delays` times the pause before the lock-screen install and nothing else.
+    WallpaperApplyService(NotificationManager& notificationManager, Delays delays, QObject* parent = nullptr);
+    ~WallpaperApplyService() override;
+
+    static WallpaperApplyService& shared();
+
+    NotificationManager& notificationManager() const { return notificationManager_; }
+
+    // Throws WallpaperApplyError (lock screen off, or replaced by a newer apply), DownloadError
+    // or EngineError (also for a file that is no playable video); every later failure (still
+    // picture, lock-screen install, counter) is logged and absorbed.
+    QCoro::Task<> applyWallpaper(WallpaperApplyRequest request);
+
+private:
+    // Everything after the lock-screen gate.
+    QCoro::Task<> runApply(WallpaperApplyRequest request, quint64 ticket, ApplyToast toast);
+    // The local video file: the file URL itself, the cached master video, the own video, or a
+    // fresh download.
+    QCoro::Task<QUrl> videoFile(WallpaperApplyRequest request, ApplyToast toast);
+    // Throws EngineError when an existing local file is no video, before anything on screen
+    // changes; such a file in the download cache is removed, so the next apply fetches it anew.
+    QCoro::Task<> checkPlayable(QUrl file);
+    // The desktop video, the counter and recents, and the still picture, in one turn.
+    QCoro::Task<> applyToDesktop(WallpaperApplyRequest request, QUrl file, quint64 ticket, ApplyToast toast);
+    QCoro::Task<> installLockScreen(WallpaperApplyRequest request, QUrl file, ApplyToast toast);
+    // The counter bump in a task of its own, and the recents entry.
+    void recordApply(const WallpaperApplyRequest& request);
+
+    NotificationManager& notificationManager_;
+    const Delays delays_;
+    const ApplyToast::Owner toastOwner_;
+    quint64 lastTicket_ = 0;
+    // The newest request that starts a desktop video.
+    quint64 latestDesktopTicket_ = 0;
+    AsyncFifoLock desktopTurns_;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+// Keeps the master video of every wallpaper that was applied, one file "<key>.mp4" per catalogue
+// key in "Wallpapers" of the application's Caches folder, and downloads a missing one with
+// progress reports. A cached file is never checked against the asset host again. Lives on the
+// GUI thread; one shared instance. Writes no log lines: its callers report failures.
+class WallpaperDownloadService : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int activeDownloadCount READ activeDownloadCount NOTIFY activeDownloadCountChanged)
+
+public:
+    using ProgressHandler = std::function<void(double fraction)>;
+
+    explicit WallpaperDownloadService(QObject* parent = nullptr);
+
+    static WallpaperDownloadService& shared();
+
+    // The cache folder, without creating it; a plain path, safe from any thread.
+    static QString folderPath();
+    // The cache folder, created (with its parents) when missing; a creation failure shows up
+    // later as a failed download.
+    QString wallpapersDirectory() const;
+    static QString fileName(qint64 key);
+
+    // The local file of `key` when it is on disk; never downloads or creates anything.
+    std::optional<QUrl> cachedFileUrl(qint64 key) const;
+
+    // The local file URL of `key`'s master video. A file already on disk is returned at once
+    // after one progress report of 1.0; otherwise `masterUrl` is fetched in a transfer of its
+    // own, reporting fractions on the GUI thread. Throws DownloadError; nothing is written then.
+    QCoro::Task<QUrl> downloadWallpaper(QUrl masterUrl, qint64 key, ProgressHandler progress);
+
+    // Removes every entry of the cache folder (subfolders too); the folder stays.
+    void clearAll();
+
+    // Downloads in flight: each is counted from its start until its outcome is delivered.
+    int activeDownloadCount() const { return activeDownloads_; }
+
+Q_SIGNALS:
+    void activeDownloadCountChanged();
+
+private:
+    void setActiveDownloads(int count);
+
+    int activeDownloads_ = 0;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "engine/EngineError.h"
+#include "foundation/Result.h"
+
+#include <QHash>
+#include <QString>
+
+#include <functional>
+
+// The root view's wallpaper actions: start the video that ships with the application, and take
+// every desktop video down (also used when an active playlist rotation is stopped). Analytics
+// signals go out through the sender its owner passes in; the application passes the analytics
+// client's signal operation:
+//     WallpaperManager manager([](const QString& name, const QHash<QString, QString>& parameters) {
+//         signalry::Signalry::signal(name, parameters);
+//     });
+// GUI thread.
+class WallpaperManager {
+public:
+    using SignalSender = std::function<void(const QString& name, const QHash<QString, QString>& parameters)>;
+
+    explicit WallpaperManager(SignalSender sendSignal);
+
+    // Never throws: every failure comes back in the result, an unexpected one as EngineError's
+    // unknown case.
+    Result<Success, EngineError> applyWallpaper();
+    // Stops every desktop video and forgets the saved wallpaper; sends no signal.
+    static void removeWallpaper();
+
+private:
+    void send(const QString& name, const QHash<QString, QString>& parameters) const;
+
+    SignalSender sendSignal_;
+};

@@ -1,0 +1,185 @@
+#include "engine/WallpaperPersistenceService.h"
+
+#include "foundation/AppError.h"
+#include "foundation/JsonReader.h"
+#include "foundation/JsonWriter.h"
+#include "foundation/Log.h"
+#include "foundation/Shared.h"
+#include "foundation/UserDefaults.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+const QString kType = QStringLiteral("WallpaperPersistenceService");
+
+// The store's getters hand back their fallback for a value of another type, so a value that
+// ignores two different fallbacks is of the asked type.
+std::optional<qint64> storedInteger(const UserDefaults& defaults, const QString& key)
+{
+    const qint64 value = defaults.integer(key, 0);
+    if (value != 0 || defaults.integer(key, 1) == 0)
+        return value;
+    return std::nullopt;
+}
+
+// A key written as any number is read as a whole number, cut toward zero; a value no 64-bit
+// integer can hold is no key.
+std::optional<qint64> storedKey(const UserDefaults& defaults, const QString& key)
+{
+    if (const auto integer = storedInteger(defaults, key))
+        return integer;
+    const double number = defaults.doubleValue(key, std::numeric_limits<double>::quiet_NaN());
+    constexpr double kLimit = 9223372036854775808.0; // 2^63
+    if (std::isnan(number) || number >= kLimit || number < -kLimit)
+        return std::nullopt;
+    return static_cast<qint64>(number);
+}
+} // namespace
+
+WallpaperPersistenceService::WallpaperPersistenceService(QObject* parent)
+    : WallpaperPersistenceService(UserDefaults::standard(), parent)
+{
+}
+
+WallpaperPersistenceService::WallpaperPersistenceService(UserDefaults& defaults, QObject* parent)
+    : QObject(parent), defaults_(defaults)
+{
+}
+
+WallpaperPersistenceService& WallpaperPersistenceService::shared()
+{
+    return Shared<WallpaperPersistenceService>::instance();
+}
+
+std::optional<QUrl> WallpaperPersistenceService::storedUrl(const QString& text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    if (text.isEmpty() || !url.isValid())
+        return std::nullopt;
+    return url;
+}
+
+void WallpaperPersistenceService::saveWallpaper(qint64 key, const QUrl& masterUrl)
+{
+    // The store writes its file on every change, so each value is on disk once set.
+    defaults_.setInteger(kWallpaperKeyKey, key);
+    defaults_.setString(kWallpaperScreenKey, rawValue(WallpaperScreenType::homeScreen));
+    defaults_.setString(kWallpaperMasterUrlKey, masterUrl.toString(QUrl::FullyEncoded));
+    log(QStringLiteral("💾"), QStringLiteral("Saved wallpaper: key=") + QString::number(key) + QStringLiteral(", screen=")
+            + rawValue(WallpaperScreenType::homeScreen));
+}
+
+std::optional<WallpaperPersistenceService::SavedWallpaper> WallpaperPersistenceService::loadSavedWallpaper() const
+{
+    if (!defaults_.contains(kWallpaperKeyKey)) {
+        log(QStringLiteral("ℹ️"), QStringLiteral("No saved wallpaper found"));
+        return std::nullopt;
+    }
+    const auto key = storedKey(defaults_, kWallpaperKeyKey);
+    if (!key)
+        return std::nullopt;
+    const auto screen = wallpaperScreenType(defaults_.string(kWallpaperScreenKey, rawValue(WallpaperScreenType::homeScreen)));
+    if (!screen)
+        return std::nullopt;
+    const auto masterUrl = storedUrl(defaults_.string(kWallpaperMasterUrlKey));
+    if (!masterUrl)
+        return std::nullopt;
+    log(QStringLiteral("📖"), QStringLiteral("Loaded wallpaper: key=") + QString::number(*key) + QStringLiteral(", screen=")
+            + rawValue(*screen));
+    return SavedWallpaper{*key, *screen, *masterUrl};
+}
+
+void WallpaperPersistenceService::clearSavedWallpaper()
+{
+    defaults_.remove(kWallpaperKeyKey);
+    defaults_.remove(kWallpaperScreenKey);
+    defaults_.remove(kWallpaperMasterUrlKey);
+    log(QStringLiteral("🗑️"), QStringLiteral("Cleared saved wallpaper"));
+}
+
+std::optional<QJsonObject> WallpaperPersistenceService::perMonitorDocument() const
+{
+    if (!defaults_.contains(kPerMonitorKey))
+        return QJsonObject();
+    try {
+        const JsonReader document = JsonReader::parse(defaults_.data(kPerMonitorKey));
+        if (!document.value().isObject())
+            document.fail(QStringLiteral("expected an object"));
+        return document.value().toObject();
+    } catch (const AppError& error) {
+        log(QStringLiteral("⚠️"), QStringLiteral("Unreadable per-monitor wallpapers: ") + error.localizedDescription());
+        return std::nullopt;
+    }
+}
+
+QMap<QString, PerMonitorEntry> WallpaperPersistenceService::loadPerMonitorWallpapers() const
+{
+    QMap<QString, PerMonitorEntry> entries;
+    const auto document = perMonitorDocument();
+    if (!document)
+        return entries;
+    const JsonReader reader(*document);
+    for (const QString& id : reader.keys()) {
+        try {
+            entries.insert(id, PerMonitorEntry::fromJson(reader.field(id)));
+        } catch (const AppError& error) {
+            log(QStringLiteral("⚠️"),
+                QStringLiteral("Skipped unreadable per-monitor entry: ") + error.localizedDescription());
+        }
+    }
+    return entries;
+}
+
+std::optional<WallpaperPersistenceService::SavedDisplayWallpaper>
+WallpaperPersistenceService::loadPerMonitorWallpaper(const QString& displayPersistenceID) const
+{
+    const auto entries = loadPerMonitorWallpapers();
+    const auto found = entries.constFind(displayPersistenceID);
+    if (found == entries.cend())
+        return std::nullopt;
+    const auto masterUrl = storedUrl(found->masterUrlString);
+    if (!masterUrl)
+        return std::nullopt;
+    return SavedDisplayWallpaper{found->key, *masterUrl};
+}
+
+void WallpaperPersistenceService::savePerMonitorWallpaper(const QString& displayPersistenceID, qint64 key, const QUrl& masterUrl)
+{
+    // Edited as raw JSON, so other displays' records, readable or not, go back as they were.
+    auto document = perMonitorDocument();
+    if (!document) {
+        log(QStringLiteral("⚠️"),
+            QStringLiteral("Kept the unreadable per-monitor wallpapers; not saved: display=") + displayPersistenceID);
+        return;
+    }
+    document->insert(displayPersistenceID,
+                     PerMonitorEntry{displayPersistenceID, key, masterUrl.toString(QUrl::FullyEncoded)}.toJson());
+    defaults_.setData(kPerMonitorKey, JsonWriter::toBytes(*document));
+    log(QStringLiteral("💾"),
+        QStringLiteral("Saved per-monitor: display=") + displayPersistenceID + QStringLiteral(", key=") + QString::number(key));
+}
+
+void WallpaperPersistenceService::removePerMonitorWallpaper(const QString& displayPersistenceID)
+{
+    auto document = perMonitorDocument();
+    if (!document) {
+        log(QStringLiteral("⚠️"),
+            QStringLiteral("Kept the unreadable per-monitor wallpapers; not cleared: display=") + displayPersistenceID);
+        return;
+    }
+    document->remove(displayPersistenceID);
+    defaults_.setData(kPerMonitorKey, JsonWriter::toBytes(*document));
+    log(QStringLiteral("🗑️"), QStringLiteral("Cleared per-monitor: display=") + displayPersistenceID);
+}
+
+void WallpaperPersistenceService::clearAllPerMonitorWallpapers()
+{
+    defaults_.remove(kPerMonitorKey);
+    log(QStringLiteral("🗑️"), QStringLiteral("Cleared all per-monitor wallpapers"));
+}
+
+void WallpaperPersistenceService::log(const QString& emoji, const QString& message) const
+{
+    logLine(emoji, kType, message);
+}

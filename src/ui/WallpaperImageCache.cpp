@@ -1,0 +1,137 @@
+#include "ui/WallpaperImageCache.h"
+
+#include "engine/CacheFolder.h"
+#include "engine/StableHash.h"
+#include "foundation/Log.h"
+#include "foundation/Paths.h"
+#include "foundation/Shared.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QSaveFile>
+
+namespace {
+const QString kType = QStringLiteral("WallpaperImageCache");
+}
+
+WallpaperImageCache::WallpaperImageCache(QString baseDirectory, qsizetype memoryLimitBytes)
+    : baseDirectory_(std::move(baseDirectory)), memory_(memoryLimitBytes)
+{
+    writers_.setMaxThreadCount(2);
+    for (const QString& folder : {baseDirectory_, thumbnailsFolder(), postersFolder()})
+        QDir().mkpath(folder);
+}
+
+WallpaperImageCache::~WallpaperImageCache() { writers_.waitForDone(); }
+
+WallpaperImageCache& WallpaperImageCache::shared() { return Shared<WallpaperImageCache>::instance(); }
+
+QString WallpaperImageCache::defaultBaseDirectory() { return Paths::appCaches() + QStringLiteral("/images"); }
+
+QString WallpaperImageCache::thumbnailsFolder() const { return baseDirectory_ + QStringLiteral("/thumbnails"); }
+
+QString WallpaperImageCache::postersFolder() const { return baseDirectory_ + QStringLiteral("/posters"); }
+
+bool WallpaperImageCache::isPosterUrl(const QUrl& url)
+{
+    const QString address = url.toString(QUrl::FullyEncoded).toLower();
+    if (address.contains(QLatin1String("thumb")))
+        return false;
+    return address.contains(QLatin1String("poster"));
+}
+
+QString WallpaperImageCache::fileName(const QUrl& url)
+{
+    const QString extension = QFileInfo(url.path()).suffix();
+    return QString::number(StableHash::of(url.toString(QUrl::FullyEncoded))) + QLatin1Char('.')
+        + (extension.isEmpty() ? QStringLiteral("webp") : extension);
+}
+
+QString WallpaperImageCache::filePath(const QUrl& url) const
+{
+    return (isPosterUrl(url) ? postersFolder() : thumbnailsFolder()) + QLatin1Char('/') + fileName(url);
+}
+
+QImage WallpaperImageCache::image(const QUrl& url)
+{
+    if (const QImage* held = memory_.object(url))
+        return *held;
+
+    const QString path = filePath(url);
+    if (!QFileInfo::exists(path))
+        return {};
+    // The content decides the format: the file holds PNG whatever its extension.
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    const QImage decoded = reader.read();
+    if (decoded.isNull()) {
+        QFile::remove(path);
+        logLine(QStringLiteral("⚠️"), kType,
+            QStringLiteral("Dropped unreadable cached image ") + QFileInfo(path).fileName() + QStringLiteral(": ")
+                + reader.errorString());
+        return {};
+    }
+    remember(decoded, url);
+    return decoded;
+}
+
+void WallpaperImageCache::store(const QImage& image, const QUrl& url)
+{
+    if (image.isNull())
+        return;
+    remember(image, url);
+    const quint64 generation = generation_.load();
+    writers_.start([this, image, path = filePath(url), generation] {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        // An image that cannot be encoded is simply not kept on disk.
+        if (!QImageWriter(&buffer, "png").write(image))
+            return;
+
+        const std::lock_guard lock(diskMutex_);
+        if (generation != generation_.load())
+            return;
+        // The folders may have been removed behind our back since start-up.
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        // QSaveFile: a reader never meets a half-written file, and a failed write leaves none.
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit()) {
+            logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Failed to save image to disk: ") + file.errorString());
+        }
+    });
+}
+
+void WallpaperImageCache::remember(const QImage& image, const QUrl& url)
+{
+    // Too large for the whole limit: QCache refuses it and frees the copy itself.
+    memory_.insert(url, new QImage(image), image.sizeInBytes());
+}
+
+void WallpaperImageCache::clearAll()
+{
+    memory_.clear();
+    {
+        const std::lock_guard lock(diskMutex_);
+        ++generation_;
+        CacheFolder::removeEntries(thumbnailsFolder());
+        CacheFolder::removeEntries(postersFolder());
+    }
+    logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Cleared all image caches (memory and disk)"));
+}
+
+void WallpaperImageCache::clearMemory()
+{
+    memory_.clear();
+    logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Cleared memory image cache"));
+}
+
+qint64 WallpaperImageCache::diskCacheSize() const
+{
+    return CacheFolder::fileBytes(thumbnailsFolder()) + CacheFolder::fileBytes(postersFolder());
+}
+
+void WallpaperImageCache::waitForDiskWrites() { writers_.waitForDone(); }

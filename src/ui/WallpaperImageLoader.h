@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QCoro/QCoroTask>
+#include <QImage>
+#include <QObject>
+#include <QUrl>
+
+#include <optional>
+#include <stop_token>
+
+class WallpaperImageCache;
+
+// The image behind one remote picture on screen: answered from the shared image cache when it
+// can be, otherwise fetched with up to ten attempts and a doubling pause between failed ones,
+// then published and cached. One loader per view, on the GUI thread. A running load ends only
+// when a later request of the same loader cancels it; it finishes (and fills the cache) even
+// when the loader is gone, and then publishes nothing.
+class WallpaperImageLoader : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QImage image READ image NOTIFY imageChanged)
+
+public:
+    struct RetryPolicy {
+        int attempts = 10;
+        int firstPauseMs = 1000;
+        int longestPauseMs = 5000;
+    };
+
+    explicit WallpaperImageLoader(QObject* parent = nullptr);
+    WallpaperImageLoader(WallpaperImageCache& cache, RetryPolicy policy, QObject* parent = nullptr);
+    ~WallpaperImageLoader() override;
+
+    QImage image() const { return image_; }
+    QUrl url() const { return url_; }
+
+    // Shows the image of `url`; an empty address clears the image and cancels the running load.
+    // Asking again for the address already shown does nothing. A new address keeps the previous
+    // image on screen until its own is there.
+    void setUrl(const QUrl& url);
+    // Cancels the running load, then shows the stored address's image from the cache or starts
+    // a new load for it.
+    void startLoading();
+
+    // The fetch loop of one load: stops at the first decodable reply, after the last attempt, or
+    // when `stop` is requested; a cancelled load never publishes.
+    QCoro::Task<> load(QUrl url, std::stop_token stop);
+
+Q_SIGNALS:
+    void imageChanged();
+
+private:
+    void publish(const QImage& image);
+    void cancelLoad();
+
+    WallpaperImageCache& cache_;
+    const RetryPolicy policy_;
+    QImage image_;
+    QUrl url_;
+    std::optional<std::stop_source> load_;
+};

@@ -1,0 +1,267 @@
+#include "EngineFixture.h"
+
+#include "engine/EngineError.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+using Service = WallpaperPersistenceService;
+
+class HomeScreenWallpaperEngineTest : public EngineFixture {
+protected:
+    // Calls `action`, which must throw EngineError, and hands back its description.
+    template <typename Action>
+    static QString failureOf(Action&& action)
+    {
+        try {
+            action();
+        } catch (const EngineError& error) {
+            return error.localizedDescription();
+        }
+        ADD_FAILURE() << "no EngineError";
+        return {};
+    }
+
+    std::optional<qint64> savedKeyOf(const ScreenInfo& screen) const
+    {
+        const auto saved = persistence.loadPerMonitorWallpaper(HomeScreenWallpaperEngine::displayPersistenceID(screen));
+        return saved ? std::optional(saved->key) : std::nullopt;
+    }
+};
+
+TEST_F(HomeScreenWallpaperEngineTest, StartsOnEveryDisplayAndRecordsEach)
+{
+    QSignalSpy keyChanges(&engine, &HomeScreenWallpaperEngine::currentWallpaperKeyChanged);
+    engine.start(clip(), 42);
+
+    EXPECT_EQ(entryIds(), (std::vector<quint32>{1, 2}));
+    EXPECT_EQ(windowsMade, 2);
+    for (const ScreenInfo& screen : {displayA(), displayB()}) {
+        DesktopVideoWindow* shown = window(screen.displayId);
+        ASSERT_TRUE(shown);
+        EXPECT_TRUE(shown->isVisible());
+        EXPECT_EQ(shown->geometry(), screen.geometry);
+        EXPECT_EQ(shown->surface()->player()->url(), clip());
+        EXPECT_EQ(entry(screen.displayId)->wallpaperKey, 42);
+        EXPECT_EQ(savedKeyOf(screen), 42);
+    }
+    EXPECT_EQ(engine.currentWallpaperKey(), 42);
+    EXPECT_EQ(keyChanges.count(), 1);
+    EXPECT_TRUE(engine.isShowing(42));
+    EXPECT_FALSE(engine.isShowing(43));
+    ASSERT_TRUE(persistence.loadSavedWallpaper());
+    EXPECT_EQ(persistence.loadSavedWallpaper()->masterUrl, clip());
+    EXPECT_EQ(HomeScreenWallpaperEngine::displayPersistenceID(displayA()), "Display A_320x180");
+
+    // The first frame reaches both windows.
+    for (quint32 id : {1u, 2u}) {
+        VideoSurface* surface = window(id)->surface();
+        if (!surface->isReady()) {
+            EXPECT_TRUE(QSignalSpy(surface, &VideoSurface::ready).wait(kWaitMs));
+        }
+    }
+}
+
+TEST_F(HomeScreenWallpaperEngineTest, RefusesBeforeChangingAnything)
+{
+    engine.start(clip(), 42);
+    DesktopVideoWindow* before = window(1);
+    const int windowsBefore = windowsMade;
+
+    EXPECT_EQ(failureOf([&] { engine.start(missing(), 7); }),
+              QStringLiteral("The video at ") + missing().toLocalFile()
+                  + QStringLiteral(" could not be found. Reinstall or choose another wallpaper."));
+    EXPECT_EQ(failureOf([&] { engine.start(QUrl(QStringLiteral("https://example.com/video.mp4")), 7); }),
+              "The video at /video.mp4 could not be found. Reinstall or choose another wallpaper.");
+    EXPECT_FALSE(failureOf([&] { engine.applyToScreen(displayA(), 1, missing(), 7); }).isEmpty());
+    // A folder is no video either.
+    EXPECT_FALSE(failureOf([&] { engine.applyToScreen(displayA(), 1, QUrl::fromLocalFile(folder.path()), 7); }).isEmpty());
+    EXPECT_EQ(window(1), before);
+    EXPECT_EQ(windowsMade, windowsBefore);
+    EXPECT_EQ(engine.currentWallpaperKey(), 42);
+
+    screens.setScreens({});
+    EXPECT_EQ(failureOf([&] { engine.start(clip(), 7); }), "Wallpaper engine unavailable: No connected displays were detected.");
+    EXPECT_EQ(window(1), before);
+}
+
+TEST_F(HomeScreenWallpaperEngineTest, StartsOnChosenDisplaysAndLeavesTheOthers)
+{
+    engine.start(clip(), 1);
+    DesktopVideoWindow* first = window(1);
+    const QUrl other = copyOfClip(QStringLiteral("other.mp4"));
+
+    engine.start(other, 2, QSet<int>{1});
+    EXPECT_EQ(window(1), first);
+    EXPECT_EQ(entry(1)->wallpaperKey, 1);
+    EXPECT_EQ(entry(2)->wallpaperKey, 2);
+    EXPECT_EQ(entry(2)->videoURL, other);
+    // The first entry by display id names the wallpaper.
+    EXPECT_EQ(engine.currentWallpaperKey(), 1);
+    EXPECT_TRUE(engine.isShowing(2));
+
+    engine.pause();
+    DesktopVideoWindow* second = window(2);
+    engine.start(clip(), 3, QSet<int>{5});
+    EXPECT_EQ(window(1), first);
+    EXPECT_EQ(window(2), second);
+    EXPECT_FALSE(engine.isPaused());
+}
+
+TEST_F(HomeScreenWallpaperEngineTest, ApplyingToOneDisplayRecordsItAndTheMainDisplayAlone)
+{
+    engine.applyToScreen(displayB(), 2, clip(), 5);
+    EXPECT_EQ(savedKeyOf(displayB()), 5);
+    // Only the main display's wallpaper becomes the single saved one.
+    EXPECT_FALSE(defaults.contains(Service::kWallpaperKeyKey));
+
+    engine.applyToScreen(displayA(), 1, clip(), 6);
+    EXPECT_EQ(defaults.integer(Service::kWallpaperKeyKey), 6);
+    EXPECT_EQ(engine.currentWallpaperKey(), 6);
+}
+
+TEST_F(HomeScreenWallpaperEngineTest, PauseReachesEveryPlayerAndANewDisplayPlays)
+{
+    engine.start(clip(), 1);
+    QSignalSpy pausedChanges(&engine, &HomeScreenWallpaperEngine::isPausedChanged);
+    engine.pause();
+    EXPECT_TRUE(engine.isPaused());
+    EXPECT_TRUE(window(1)->surface()->isPaused());
+    EXPECT_TRUE(window(2)->surface()->player()->isPaused());
+
+    engine.applyToScreen(displayB(), 2, clip(), 2);
+    EXPECT_FALSE(window(2)->surface()->isPaused());
+    EXPECT_TRUE(window(1)->surface()->isPaused());
+    EXPECT_FALSE(engine.isPaused());
+
+    engine.resume();
+    EXPECT_FALSE(window(1)->surface()->isPaused());
+    EXPECT_EQ(pausedChanges.count(), 2);
+}
+
+TEST_F(HomeScreenWallpaperEngineTest, StartWithoutAKeyPlaysButRecordsNothing)
+{
+    engine.start(clip());
+    EXPECT_EQ(entryIds(), (std::vector<quint32>{1, 2}));
+    EXPECT_FALSE(engine.currentWallpaperKey());
+    EXPECT_TRUE(defaults.keys().isEmpty());
+}
+
+TEST_F(HomeScreenWallpaperEngineTest, ADisplayThatLeavesAndReturnsGetsItsWallpaperBack)
+{
+    engine.start(clip(), 42);
+    screens.setScreens({displayA()});
+    engine.handleScreenConfigurationChange();
+    EXPECT_EQ(entryIds(), std::vector<quint32>{1});
+    EXPECT_EQ(savedKeyOf(displayB()), 42);
+    EXPECT_EQ(engine.currentWallpaperKey(), 42);
+
+    screens.setScreens({displayA(), displayB()});
+    engine.handleScreenConfigurationChange();
+    ASSERT_TRUE(entry(2));
+    EXPECT_EQ(entry(2)->wallpaperKey, 42);
+    EXPECT_EQ(entry(2)->videoURL, clip());
+}
+
+TEST_F(HomeScreenWallpaperEngineTest, AReturningDisplayWhoseVideoIsGoneStaysEmpty)
+{
+    const QUrl other = copyOfClip(QStringLiteral("gone.mp4"));
+    engine.start(other, 42);
+    screens.setScreens({displayA()});
+    engine.handleScreenConfigurationChange();
+    ASSERT_TRUE(QFile::remove(other.toLocalFile()));
+
+    screens.setScreens({displayA(), displayB()});
+    engine.handleScreenConfigurationChange();
+    EXPECT_EQ(entryIds(), std::vector<quint32>{1});
+}
+
+TEST_F(HomeScreenWallpaperEngineTest, ALayoutChangeMovesWindowsWithTheirDisplays)
+{
+    engine.start(clip(), 1);
+    DesktopVideoWindow* before = window(1);
+    ScreenInfo larger = displayA();
+    larger.geometry = QRect(0, 0, 480, 270);
+    screens.setScreens({larger, displayB()});
+
+    engine.handleScreenConfigurationChange();
+    EXPECT_EQ(window(1), before);
+    EXPECT_EQ(window(1)->geometry(), larger.geometry);
+
+    // The engine also follows the layout on its own while it shows a wallpaper.
+    larger.geometry = QRect(0, 0, 400, 200);
+    screens.setScreens({larger, displayB()});
+    screens.announceChange();
+    EXPECT_EQ(window(1)->geometry(), larger.geometry);
+}
+
+TEST_F(HomeScreenWallpaperEngineTest, NewDisplaysMirrorAWallpaperUnlessTheyHaveTheirOwn)
+{
+    const QUrl own = copyOfClip(QStringLiteral("own.mp4"));
+    persistence.savePerMonitorWallpaper(HomeScreenWallpaperEngine::displayPersistenceID(displayB()), 8, own);
+
+    // Nothing shows: nothing to extend, records or not.
+    engine.reapplySavedPerMonitorWallpapers();
+    EXPECT_TRUE(engine.entries().empty());
+
+    const ScreenInfo displayC = display(QStringLiteral("Display C"), QRect(640, 0, 320, 180), 3);
+    screens.setScreens({displayA()});
+    engine.start(clip(), 7);
+    screens.setScreens({displayA(), displayB(), displayC});
+    engine.reapplySavedPerMonitorWallpapers();
+    EXPECT_EQ(entry(2)->wallpaperKey, 8);
+    EXPECT_EQ(entry(2)->videoURL, own);
+    EXPECT_EQ(entry(3)->wallpaperKey, 7);
+    EXPECT_EQ(entry(3)->videoURL, clip());
+    EXPECT_EQ(savedKeyOf(displayC), 7);
+}
+
+TEST_F(HomeScreenWallpaperEngineTest, RemovingAndStoppingLetGoOfEverything)
+{
+    engine.start(clip(), 42);
+    engine.removeWallpaper(2);
+    EXPECT_EQ(entryIds(), std::vector<quint32>{1});
+    EXPECT_FALSE(savedKeyOf(displayB()));
+
+    engine.removeWallpaper(1);
+    EXPECT_TRUE(engine.entries().empty());
+    EXPECT_FALSE(engine.currentWallpaperKey());
+    // The single saved wallpaper stays for the next launch.
+    EXPECT_EQ(defaults.integer(Service::kWallpaperKeyKey), 42);
+    // Unknown displays only refresh the key.
+    engine.removeWallpaper(99);
+    screens.announceChange();
+
+    engine.start(clip(), 42);
+    engine.pause();
+    engine.stopAll();
+    engine.stopAll();
+    EXPECT_TRUE(engine.entries().empty());
+    EXPECT_FALSE(engine.currentWallpaperKey());
+    EXPECT_FALSE(engine.isPaused());
+    EXPECT_EQ(savedKeyOf(displayA()), 42);
+}
+
+TEST_F(HomeScreenWallpaperEngineTest, AFileThatIsNoVideoLeavesTheDesktopPictureAndTheOtherDisplay)
+{
+    engine.start(clip(), 1, QSet<int>{0});
+    QSignalSpy failures(&engine, &HomeScreenWallpaperEngine::playbackFailed);
+    engine.start(notAVideo(), 2, QSet<int>{1});
+
+    ASSERT_TRUE(failures.wait(kWaitMs));
+    EXPECT_EQ(failures.first().at(0).value<quint32>(), 2u);
+    ASSERT_TRUE(entry(2));
+    EXPECT_TRUE(entry(2)->playbackFailed);
+    EXPECT_FALSE(window(2)->isVisible());
+    EXPECT_TRUE(window(1)->isVisible());
+    EXPECT_FALSE(entry(1)->playbackFailed);
+
+    // A layout change shows the windows again, except the one that cannot play.
+    screens.announceChange();
+    EXPECT_FALSE(window(2)->isVisible());
+    EXPECT_TRUE(window(1)->isVisible());
+}
+
+} // namespace

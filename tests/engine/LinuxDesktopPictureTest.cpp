@@ -1,0 +1,133 @@
+#include "engine/VoidTaskWait.h"
+#include "platform/DesktopPictureError.h"
+#include "platform/LinuxDesktopPicture.h"
+#include "platform/ProcessRunner.h"
+#include "support/FakeScreens.h"
+#include "support/TempFolder.h"
+
+#include <QCoro/QCoroTask>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Tool = LinuxDesktopPicture::Tool;
+
+// Desktop tools stood in for by shell scripts that log their arguments, one run per line.
+class LinuxDesktopPictureTest : public ::testing::Test {
+protected:
+    void installTool(const QString& name, const QString& body = {})
+    {
+        const QString path = temp_.file(name);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("#!/bin/sh\necho \"$*\" >> '%1'\n%2\n").arg(runLog(), body).toUtf8());
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        runner_.setToolPath(name, path);
+    }
+    QString runLog() const { return temp_.file(QStringLiteral("runs.txt")); }
+    QStringList runs() const
+    {
+        QFile file(runLog());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+    LinuxDesktopPicture desktop(const QString& currentDesktop) { return {currentDesktop, runner_, recordFile()}; }
+    QString recordFile() const { return temp_.file(QStringLiteral("support/desktop-pictures.json")); }
+
+    TempFolder temp_;
+    ProcessRunner runner_;
+    const ScreenInfo left_ = FakeScreens::display(QStringLiteral("Left"), QRect(0, 0, 1920, 1080));
+    const ScreenInfo right_ = FakeScreens::display(QStringLiteral("Right"), QRect(1920, 0, 1920, 1080));
+};
+
+TEST_F(LinuxDesktopPictureTest, TheSessionsDesktopChoosesTheTool)
+{
+    struct Case {
+        QString desktop;
+        Tool tool;
+    };
+    for (const Case& c : {Case{QStringLiteral("GNOME"), Tool::gsettings}, Case{QStringLiteral("ubuntu:GNOME"), Tool::gsettings},
+             Case{QStringLiteral("Unity"), Tool::gsettings}, Case{QStringLiteral("KDE"), Tool::plasma},
+             Case{QStringLiteral("XFCE"), Tool::xfconf}, Case{QStringLiteral("X-Cinnamon"), Tool::none},
+             Case{QString(), Tool::none}}) {
+        SCOPED_TRACE(qPrintable(c.desktop));
+        EXPECT_EQ(LinuxDesktopPicture::toolForDesktop(c.desktop), c.tool);
+    }
+}
+
+TEST_F(LinuxDesktopPictureTest, GnomeGetsThePictureForBothStyles)
+{
+    installTool(QStringLiteral("gsettings"));
+    waitForTask(desktop(QStringLiteral("ubuntu:GNOME")).setPicture(QStringLiteral("/tmp/a b.jpg"), left_));
+    EXPECT_EQ(runs(), (QStringList{
+        QStringLiteral("set org.gnome.desktop.background picture-uri file:///tmp/a%20b.jpg"),
+        QStringLiteral("set org.gnome.desktop.background picture-uri-dark file:///tmp/a%20b.jpg"),
+    }));
+}
+
+TEST_F(LinuxDesktopPictureTest, PlasmaAndXfceGetThePictureThroughTheirTools)
+{
+    installTool(QStringLiteral("plasma-apply-wallpaperimage"));
+    waitForTask(desktop(QStringLiteral("KDE")).setPicture(QStringLiteral("/tmp/p.jpg"), left_));
+    EXPECT_EQ(runs(), QStringList{QStringLiteral("/tmp/p.jpg")});
+
+    QFile::remove(runLog());
+    installTool(QStringLiteral("xfconf-query"), QStringLiteral(
+        "[ \"$3\" = -l ] && printf '/backdrop/screen0/monitorHDMI-1/workspace0/last-image\\n/backdrop/screen0/monitorHDMI-1/workspace0/image-style\\n"
+        "/backdrop/screen0/monitoreDP-1/workspace0/last-image\\n'; exit 0"));
+    waitForTask(desktop(QStringLiteral("XFCE")).setPicture(QStringLiteral("/tmp/p.jpg"), left_));
+    EXPECT_EQ(runs(), (QStringList{
+        QStringLiteral("-c xfce4-desktop -l"),
+        QStringLiteral("-c xfce4-desktop -p /backdrop/screen0/monitorHDMI-1/workspace0/last-image -s /tmp/p.jpg"),
+        QStringLiteral("-c xfce4-desktop -p /backdrop/screen0/monitoreDP-1/workspace0/last-image -s /tmp/p.jpg"),
+    }));
+}
+
+TEST_F(LinuxDesktopPictureTest, AFailingToolIsAnErrorWithItsOwnWords)
+{
+    installTool(QStringLiteral("gsettings"), QStringLiteral("echo 'No such schema' >&2; exit 1"));
+    try {
+        waitForTask(desktop(QStringLiteral("GNOME")).setPicture(QStringLiteral("/tmp/p.jpg"), left_));
+        ADD_FAILURE() << "no error";
+    } catch (const DesktopPictureError& error) {
+        EXPECT_EQ(error.localizedDescription(), QStringLiteral("“gsettings” exited with status 1: No such schema"));
+    }
+}
+
+TEST_F(LinuxDesktopPictureTest, WithoutADesktopToolThePictureIsRecordedPerDisplay)
+{
+    // KDE without its tool installed, and a desktop we have no tool for.
+    for (const QString& session : {QStringLiteral("KDE"), QStringLiteral("LXQt")}) {
+        SCOPED_TRACE(qPrintable(session));
+        LinuxDesktopPicture picture = desktop(session);
+        EXPECT_EQ(picture.tool(), Tool::none);
+        waitForTask(picture.setPicture(QStringLiteral("/tmp/left.jpg"), left_));
+        waitForTask(picture.setPicture(QStringLiteral("/tmp/right.jpg"), right_));
+        const RecordedDesktopPicture record(recordFile());
+        EXPECT_EQ(record.picture(left_), QStringLiteral("/tmp/left.jpg"));
+        EXPECT_EQ(record.picture(right_), QStringLiteral("/tmp/right.jpg"));
+    }
+    EXPECT_TRUE(runs().isEmpty());
+}
+
+TEST_F(LinuxDesktopPictureTest, ADamagedRecordIsStartedAfresh)
+{
+    QFile file(recordFile());
+    QDir().mkpath(QFileInfo(recordFile()).absolutePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{ not json");
+    file.close();
+
+    RecordedDesktopPicture record(recordFile());
+    EXPECT_EQ(record.picture(left_), std::nullopt);
+    record.record(QStringLiteral("/tmp/p.jpg"), left_);
+    EXPECT_EQ(record.picture(left_), QStringLiteral("/tmp/p.jpg"));
+}
+
+} // namespace

@@ -1,0 +1,129 @@
+#include "engine/VideoCacheError.h"
+#include "engine/VideoCacheService.h"
+#include "engine/VoidTaskWait.h"
+#include "foundation/Log.h"
+#include "foundation/Paths.h"
+#include "platform/HttpError.h"
+#include "support/SampleCatalogueFixture.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using samplecatalogue::Fault;
+
+constexpr qint64 kKey = 1718000000137;
+
+QStringList entriesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+class VideoCacheServiceTest : public ::testing::Test {
+protected:
+    QUrl asset(const QString& name)
+    {
+        return QUrl(catalogue_.server().baseUrl() + QStringLiteral("/wallpaper/%1/%2").arg(kKey).arg(name));
+    }
+
+    TempFolder temp_;
+    SampleCatalogueFixture catalogue_;
+    VideoCacheService service_;
+};
+
+TEST_F(VideoCacheServiceTest, AddressesMapToTheirFolderAndName)
+{
+    struct Case {
+        QString url;
+        std::optional<qint64> key;
+        QString folder;
+        QString name;
+    };
+    const QString normal = VideoCacheService::previewFolder();
+    const QString hd = VideoCacheService::hdPreviewFolder();
+    for (const Case& c : {Case{QStringLiteral("https://h/wallpaper/7/previewhd.mp4"), 7, hd, QStringLiteral("7.mp4")},
+             Case{QStringLiteral("https://h/wallpaper/7/PREVIEWHD.MP4"), 7, hd, QStringLiteral("7.mp4")},
+             Case{QStringLiteral("https://h/wallpaper/7/preview.mp4"), 7, normal, QStringLiteral("7.mp4")},
+             Case{QStringLiteral("https://h/wallpaper/7/poster.webp"), -7, normal, QStringLiteral("-7.mp4")},
+             Case{QStringLiteral("https://h/wallpaper/7/master.mp4"), 7, normal, QStringLiteral("7.mp4")},
+             // Without a key, a stable hash of the address: the same name in every run.
+             Case{QStringLiteral("https://assets.example/wallpaper/7/preview.mp4"), std::nullopt, normal,
+                 QStringLiteral("11245352556018400202.mp4")}}) {
+        SCOPED_TRACE(qPrintable(c.url));
+        EXPECT_EQ(service_.cacheSubdirectory(QUrl(c.url)), c.folder);
+        EXPECT_EQ(service_.cacheFileName(QUrl(c.url), c.key), c.name);
+    }
+}
+
+TEST_F(VideoCacheServiceTest, APreviewIsFetchedOnceThenPlayedFromDisk)
+{
+    const QString file = VideoCacheService::hdPreviewFolder() + QStringLiteral("/1718000000137.mp4");
+    {
+        LogCapture log;
+        EXPECT_EQ(waitForTask(service_.cachePreviewVideo(asset(QStringLiteral("previewhd.mp4")), kKey)), QUrl::fromLocalFile(file));
+        EXPECT_EQ(log.lines(), (QStringList{
+            QStringLiteral("📥 [VideoCacheService] Downloading preview video: previewhd.mp4"),
+            QStringLiteral("📁 [VideoCacheService] Destination: ") + file,
+            QStringLiteral("✅ [VideoCacheService] Preview video cached: 1718000000137.mp4"),
+        }));
+    }
+    EXPECT_EQ(entriesOf(VideoCacheService::hdPreviewFolder()), QStringList{QStringLiteral("1718000000137.mp4")});
+    EXPECT_EQ(service_.cachedHDPreviewUrl(kKey), QUrl::fromLocalFile(file));
+    EXPECT_EQ(service_.cachedPreviewVideoUrl(asset(QStringLiteral("preview.mp4")), kKey), std::nullopt);
+
+    LogCapture log;
+    QList<double> progress;
+    waitForTask(service_.cachePreviewVideo(asset(QStringLiteral("previewhd.mp4")), kKey, [&](double f) { progress << f; }));
+    EXPECT_EQ(progress, QList<double>{1.0});
+    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("✅ [VideoCacheService] Preview video already cached: 1718000000137.mp4")});
+    EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/wallpaper/1718000000137/previewhd.mp4")), 1);
+}
+
+TEST_F(VideoCacheServiceTest, FailuresWriteNothingAndTheNextCallTriesAgain)
+{
+    const QString path = QStringLiteral("/wallpaper/1718000000137/preview.mp4");
+    catalogue_.server().setFault(path, Fault{.status = 404, .times = 1});
+    try {
+        waitForTask(service_.cachePreviewVideo(asset(QStringLiteral("preview.mp4")), kKey));
+        ADD_FAILURE() << "a 404 was stored";
+    } catch (const VideoCacheError& error) {
+        EXPECT_EQ(error.kind(), VideoCacheError::Kind::invalidResponse);
+    }
+
+    // A transfer failure reaches the caller as itself.
+    catalogue_.server().setFault(path, Fault{.cutShort = true, .times = 1});
+    EXPECT_THROW(waitForTask(service_.cachePreviewVideo(asset(QStringLiteral("preview.mp4")), kKey)), HttpError);
+    EXPECT_TRUE(entriesOf(VideoCacheService::previewFolder()).isEmpty());
+
+    waitForTask(service_.cachePreviewVideo(asset(QStringLiteral("preview.mp4")), kKey));
+    EXPECT_EQ(entriesOf(VideoCacheService::previewFolder()), QStringList{QStringLiteral("1718000000137.mp4")});
+}
+
+TEST_F(VideoCacheServiceTest, ClearingEmptiesBothFoldersAndSizesCountTheirFiles)
+{
+    QFile(VideoCacheService::previewFolder() + QStringLiteral("/1.mp4")).open(QIODevice::WriteOnly);
+    QFile hd(VideoCacheService::hdPreviewFolder() + QStringLiteral("/1.mp4"));
+    ASSERT_TRUE(hd.open(QIODevice::WriteOnly));
+    hd.write(QByteArray(1000, 'x'));
+    hd.close();
+    EXPECT_EQ(service_.cacheSizeInBytes(), 1000);
+
+    LogCapture log;
+    service_.clearCache();
+    service_.clearCache();
+    EXPECT_EQ(log.lines().size(), 2); // logged also when there was nothing to remove
+    EXPECT_EQ(log.lines().first(), QStringLiteral("🗑️ [VideoCacheService] Cleared preview video cache"));
+    EXPECT_TRUE(QFileInfo(VideoCacheService::previewFolder()).isDir());
+    EXPECT_TRUE(entriesOf(VideoCacheService::hdPreviewFolder()).isEmpty());
+    EXPECT_EQ(service_.cacheSizeInBytes(), 0);
+
+    QDir(Paths::appCaches() + QStringLiteral("/videos")).removeRecursively();
+    EXPECT_EQ(service_.cacheSizeInBytes(), 0);
+}
+
+} // namespace

@@ -1,0 +1,312 @@
+#include "engine/ApplyHarness.h"
+
+#include "engine/DownloadError.h"
+#include "engine/EngineError.h"
+#include "engine/WallpaperApplyError.h"
+
+#include <QFileInfo>
+
+namespace {
+
+using samplecatalogue::Fault;
+
+QStringList progressOf(const QStringList& events) { return events.filter(QStringLiteral("progress:")); }
+
+template <typename Error>
+std::optional<Error> as(std::exception_ptr failure)
+{
+    try {
+        if (failure)
+            std::rethrow_exception(failure);
+    } catch (const Error& error) {
+        return error;
+    } catch (const std::exception& other) {
+        ADD_FAILURE() << "another error: " << other.what();
+    }
+    return std::nullopt;
+}
+
+// One row of what each combination of options does, from a catalogue wallpaper whose master
+// video is cached or from an own video.
+struct Combination {
+    const char* name;
+    bool isCustom;
+    bool lockScreenOnly;
+    bool skipLockScreenPipeline;
+    bool lockScreenFeature;
+    QStringList steps;
+    QStringList messages;
+    QStringList progress;
+    bool counted;
+};
+
+const QStringList kDesktop{"desktop video", "menu thumbnail", "recents"};
+const QStringList kStill{"still picture", "menu thumbnail"};
+const QStringList kLockScreen{"movie converted", "thumbnail installed", "movie installed", "extension restarted", "converted movie removed"};
+const QStringList kOwnLockScreen{"movie converted", "movie installed", "extension restarted", "converted movie removed"};
+const QStringList kLockProgress{"progress:0", "progress:0.1", "progress:0.25", "progress:0.35", "progress:0.5", "progress:0.6",
+    "progress:0.75", "progress:0.85", "progress:0.9", "progress:0.95", "progress:1"};
+const QStringList kOwnLockProgress{"progress:0", "progress:0.1", "progress:0.25", "progress:0.5", "progress:0.6", "progress:0.75",
+    "progress:0.85", "progress:0.9", "progress:0.95", "progress:1"};
+const QStringList kApplied{"message:Applying...", "message:Wallpaper applied"};
+const QStringList kAppliedProgress{"progress:0.5", "progress:1"};
+
+class ApplyCombinationTest : public ApplyHarness, public ::testing::WithParamInterface<Combination> {};
+
+TEST_P(ApplyCombinationTest, RunsItsStepsWithItsToastStates)
+{
+    const Combination& row = GetParam();
+    setLockScreenFeature(row.lockScreenFeature);
+    WallpaperApplyRequest request = row.isCustom ? customRequest(424242) : cachedRequest();
+    request.lockScreenOnly = row.lockScreenOnly;
+    request.skipLockScreenPipeline = row.skipLockScreenPipeline;
+
+    waitForTask(service_.applyWallpaper(request));
+
+    EXPECT_EQ(trace_.steps(), row.steps);
+    EXPECT_EQ(toastEvents_.messages(), row.messages);
+    EXPECT_EQ(progressOf(toastEvents_.events()), row.progress);
+    EXPECT_EQ(toast_.title(), request.wallpaper->title);
+    const bool lockScreenRan = row.lockScreenFeature && !row.skipLockScreenPipeline;
+    EXPECT_EQ(delays_.sleeps(), lockScreenRan ? QList<int>{500} : QList<int>{});
+    EXPECT_EQ(delays_.scheduled(), QList<int>{2000}); // hidden 2 s after its last state
+    EXPECT_EQ(QFileInfo::exists(folders_.installedMoviePath()), lockScreenRan);
+    EXPECT_FALSE(QFileInfo::exists(VideoConversionService::convertedMoviePath(request.key)));
+    EXPECT_EQ(shownKey(), row.lockScreenOnly ? std::nullopt : std::optional<qint64>(request.key));
+    EXPECT_EQ(recents_.recentsOrder().value(0), request.key);
+    EXPECT_TRUE(pipelineLines().isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return downloadCount(request.key) == (row.counted ? 1 : 0) && log_.contains(row.counted ? "Successfully incremented" : ""); }));
+    delays_.runScheduled();
+    EXPECT_FALSE(toast_.isPresented());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ApplyCombinationTest,
+    ::testing::Values(
+        Combination{"FeatureOff", false, false, false, false, kDesktop + kStill, kApplied, kAppliedProgress, true},
+        Combination{"FeatureOffSkip", false, false, true, false, kDesktop + kStill, kApplied, kAppliedProgress, true},
+        Combination{"FeatureOn", false, false, false, true, kDesktop + kLockScreen, kApplied + QStringList{"message:Setting Lock Screen"},
+            kAppliedProgress + kLockProgress, true},
+        Combination{"FeatureOnSkip", false, false, true, true, kDesktop, kApplied, kAppliedProgress, true},
+        Combination{"LockScreenOnly", false, true, false, true, QStringList{"recents"} + kLockScreen,
+            {"message:Applying...", "message:Setting Lock Screen"}, QStringList{"progress:0.5"} + kLockProgress, true},
+        Combination{"OwnFeatureOff", true, false, false, false, kDesktop + kStill, kApplied, kAppliedProgress, false},
+        Combination{"OwnFeatureOn", true, false, false, true, kDesktop + kOwnLockScreen,
+            kApplied + QStringList{"message:Setting Lock Screen"}, kAppliedProgress + kOwnLockProgress, false}),
+    [](const ::testing::TestParamInfo<Combination>& row) { return std::string(row.param.name); });
+
+using WallpaperApplyServiceTest = ApplyHarness;
+
+TEST_F(WallpaperApplyServiceTest, ALockScreenOnlyApplyWhileTheFeatureIsOffIsRefusedAndStopsTheRotation)
+{
+    WallpaperApplyRequest own = customRequest(77);
+    const WallpaperPlaylist playlist = playlists_.createPlaylist(QStringLiteral("Mine"), 300);
+    custom_.addCustomWallpaper(*own.wallpaper);
+    playlists_.setWallpaperKeys({77}, playlist.id);
+    rotation_.startPlaylist(*playlists_.playlist(playlist.id));
+    ASSERT_TRUE(waitUntil([&] { return !rotation_.isApplying() && shownKey() == 77; }));
+    toastEvents_.clear();
+    trace_.clear();
+
+    const auto error = as<WallpaperApplyError>(
+        failureOf(WallpaperApplyRequest{.key = kCatalogueKey, .videoURL = masterUrl(kCatalogueKey), .wallpaper = record(kCatalogueKey), .lockScreenOnly = true}));
+
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), QStringLiteral("WallpaperApply"));
+    EXPECT_EQ(error->code(), 1);
+    EXPECT_EQ(error->localizedDescription(), QStringLiteral("Lock Screen is off in Settings"));
+    EXPECT_EQ(toastEvents_.messages(), QStringList{"message:" + WallpaperApplyService::kLockScreenOffNotice});
+    EXPECT_EQ(toast_.progress(), 0);
+    EXPECT_TRUE(toast_.thumbnailImage().isNull());
+    EXPECT_EQ(delays_.scheduled().last(), 4000);
+    EXPECT_FALSE(rotation_.activePlaylistId());
+    EXPECT_EQ(shownKey(), 77); // the rotation ended quietly: its wallpaper stays
+    EXPECT_TRUE(trace_.steps().isEmpty());
+    EXPECT_EQ(catalogue_.server().requestCount(masterPath(kCatalogueKey)), 0);
+}
+
+TEST_F(WallpaperApplyServiceTest, AnUncachedMasterIsDownloadedWithProgressThenApplied)
+{
+    waitForTask(service_.applyWallpaper({.key = kCatalogueKey, .videoURL = masterUrl(kCatalogueKey), .wallpaper = record(kCatalogueKey)}));
+
+    EXPECT_EQ(toastEvents_.messages(), (QStringList{"message:Downloading...", "message:Applying...", "message:Wallpaper applied"}));
+    const QStringList progress = progressOf(toastEvents_.events());
+    ASSERT_GE(progress.size(), 3);
+    EXPECT_EQ(progress.mid(progress.size() - 2), (QStringList{"progress:0.95", "progress:1"}));
+    for (const QString& report : progress.mid(0, progress.size() - 2))
+        EXPECT_LE(report.mid(9).toDouble(), 0.9) << report.toStdString();
+    EXPECT_EQ(downloads_.cachedFileUrl(kCatalogueKey), engine_.entries().begin()->second.videoURL);
+    EXPECT_EQ(trace_.steps(), kDesktop + kStill);
+    EXPECT_TRUE(waitUntil([&] { return downloadCount(kCatalogueKey) == 1; }));
+
+    // The next apply of the key takes the cached file at once.
+    toastEvents_.clear();
+    waitForTask(service_.applyWallpaper({.key = kCatalogueKey, .videoURL = masterUrl(kCatalogueKey), .wallpaper = record(kCatalogueKey)}));
+    EXPECT_EQ(toastEvents_.messages().value(0), QStringLiteral("message:Applying..."));
+    EXPECT_EQ(catalogue_.server().requestCount(masterPath(kCatalogueKey)), 1);
+}
+
+TEST_F(WallpaperApplyServiceTest, TheToastShowsTheRecordsThumbnailOnceItHasArrived)
+{
+    waitForTask(service_.applyWallpaper(cachedRequest()));
+    EXPECT_TRUE(waitUntil([&] { return !toast_.thumbnailImage().isNull(); }));
+    EXPECT_EQ(toast_.thumbnailImage().size(), QImage::fromData(waitForTask(Http::shared().send(QNetworkRequest(*record(kCatalogueKey).imageUrl))).body).size());
+}
+
+TEST_F(WallpaperApplyServiceTest, AFailedOrCutDownloadChangesNothingAndReachesTheCaller)
+{
+    for (const Fault& fault : {Fault{.status = 500}, Fault{.cutShort = true}}) {
+        catalogue_.server().setFault(masterPath(kCatalogueKey), fault);
+        const auto error = as<DownloadError>(failureOf({.key = kCatalogueKey, .videoURL = masterUrl(kCatalogueKey), .wallpaper = record(kCatalogueKey)}));
+        ASSERT_TRUE(error);
+        EXPECT_EQ(toast_.message(), QStringLiteral("Downloading..."));
+        EXPECT_EQ(delays_.scheduled().last(), 3000); // a caller that only logs leaves no toast up
+        EXPECT_FALSE(downloads_.cachedFileUrl(kCatalogueKey));
+    }
+    EXPECT_TRUE(trace_.steps().isEmpty());
+    EXPECT_TRUE(engine_.entries().empty());
+    EXPECT_TRUE(recents_.recentsOrder().isEmpty());
+}
+
+TEST_F(WallpaperApplyServiceTest, WithoutDisplaysTheEnginesErrorReachesTheCallerAndNothingIsRecorded)
+{
+    screens_.setScreens({});
+    const auto error = as<EngineError>(failureOf(cachedRequest()));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), EngineError::Kind::unknown);
+    EXPECT_EQ(toast_.message(), QStringLiteral("Applying..."));
+    EXPECT_TRUE(recents_.recentsOrder().isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/functions/v1/increment-wallpaper")), 0);
+}
+
+TEST_F(WallpaperApplyServiceTest, ACachedFileThatIsNoVideoIsDroppedAndThePreviousWallpaperStays)
+{
+    waitForTask(service_.applyWallpaper(cachedRequest(kOtherCatalogueKey)));
+    const QString cached = WallpaperDownloadService::folderPath() + u'/' + WallpaperDownloadService::fileName(kCatalogueKey);
+    ASSERT_TRUE(QFile::copy(notAVideoPath(), cached));
+    trace_.clear();
+
+    const auto error = as<EngineError>(failureOf({.key = kCatalogueKey, .videoURL = masterUrl(kCatalogueKey), .wallpaper = record(kCatalogueKey)}));
+
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), EngineError::Kind::missingVideo);
+    EXPECT_FALSE(QFileInfo::exists(cached));
+    EXPECT_EQ(shownKey(), kOtherCatalogueKey);
+    EXPECT_TRUE(trace_.steps().isEmpty());
+}
+
+TEST_F(WallpaperApplyServiceTest, AStillPictureFailureIsLoggedAndTheApplyGoesOn)
+{
+    desktop_.refuse(QStringLiteral("Display A"));
+    desktop_.setTrusted(false);
+    waitForTask(service_.applyWallpaper(cachedRequest()));
+
+    EXPECT_EQ(trace_.steps(), kDesktop + QStringList{"still picture"}); // the menu thumbnail only once
+    ASSERT_EQ(pipelineLines().size(), 1);
+    EXPECT_TRUE(pipelineLines().first().startsWith(QLatin1String("Failed to set static wallpaper: ")));
+    EXPECT_EQ(toast_.message(), QStringLiteral("Wallpaper applied"));
+    EXPECT_EQ(shownKey(), kCatalogueKey);
+}
+
+TEST_F(WallpaperApplyServiceTest, ALockScreenFailureIsLoggedAndAMovieAlreadyConvertedIsReusedNextTime)
+{
+    setLockScreenFeature(true);
+    failAtStep_ = QStringLiteral("thumbnail staged");
+    waitForTask(service_.applyWallpaper(cachedRequest()));
+
+    EXPECT_EQ(progressOf(toastEvents_.events()).last(), QStringLiteral("progress:0"));
+    EXPECT_EQ(delays_.scheduled(), QList<int>{2000});
+    ASSERT_EQ(pipelineLines().size(), 1);
+    EXPECT_TRUE(pipelineLines().first().startsWith(QStringLiteral("⚠️ Failed to process lock screen wallpaper: ")));
+    EXPECT_EQ(shownKey(), kCatalogueKey); // the desktop half stands
+    EXPECT_TRUE(QFileInfo::exists(VideoConversionService::convertedMoviePath(kCatalogueKey)));
+    EXPECT_FALSE(QFileInfo::exists(folders_.installedMoviePath()));
+
+    failAtStep_.clear();
+    toastEvents_.clear();
+    waitForTask(service_.applyWallpaper(cachedRequest()));
+    const QStringList progress = progressOf(toastEvents_.events());
+    const qsizetype lockScreen = progress.lastIndexOf(QStringLiteral("progress:0"));
+    EXPECT_EQ(progress.value(lockScreen + 1), QStringLiteral("progress:0.25"));
+    EXPECT_TRUE(QFileInfo::exists(folders_.installedMoviePath()));
+}
+
+TEST_F(WallpaperApplyServiceTest, AFailingExtensionRestartStillEndsTheLockScreenStepsAtOneWithoutALine)
+{
+    setLockScreenFeature(true);
+    restartError_ = EPERM;
+    waitForTask(service_.applyWallpaper(cachedRequest()));
+    EXPECT_EQ(progressOf(toastEvents_.events()).last(), QStringLiteral("progress:1"));
+    EXPECT_TRUE(pipelineLines().isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(folders_.installedMoviePath()));
+}
+
+TEST_F(WallpaperApplyServiceTest, TheLatestDesktopRequestWinsAndAnOlderApplyNeverWritesOverItsToast)
+{
+    // The older one downloads; the newer one finds its video cached and is applied first.
+    QCoro::Task<> older = service_.applyWallpaper({.key = kCatalogueKey, .videoURL = masterUrl(kCatalogueKey), .wallpaper = record(kCatalogueKey)});
+    QCoro::Task<> newer = service_.applyWallpaper(cachedRequest(kOtherCatalogueKey));
+
+    waitForTask(std::move(newer));
+    const auto error = as<WallpaperApplyError>([&]() -> std::exception_ptr {
+        try {
+            waitForTask(std::move(older));
+        } catch (...) {
+            return std::current_exception();
+        }
+        return nullptr;
+    }());
+
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), WallpaperApplyError::Kind::cancelled);
+    EXPECT_EQ(shownKey(), kOtherCatalogueKey);
+    EXPECT_TRUE(downloads_.cachedFileUrl(kCatalogueKey)); // the download itself is kept
+    const QStringList messages = toastEvents_.messages();
+    EXPECT_EQ(messages.mid(messages.indexOf(QStringLiteral("message:Applying..."))),
+        (QStringList{"message:Applying...", "message:Wallpaper applied"}));
+    EXPECT_EQ(toast_.title(), QStringLiteral("Misty Pine Valley"));
+}
+
+TEST_F(WallpaperApplyServiceTest, ACancelledRequestEndsBeforeTheDesktop)
+{
+    std::stop_source stop;
+    WallpaperApplyRequest request = cachedRequest();
+    request.cancel = stop.get_token();
+    stop.request_stop();
+    EXPECT_THROW(waitForTask(service_.applyWallpaper(request)), WallpaperApplyError);
+    EXPECT_TRUE(engine_.entries().empty());
+}
+
+TEST_F(WallpaperApplyServiceTest, WithoutARecordTheRecentsGetARecordMadeFromARemoteAddressOnly)
+{
+    WallpaperApplyRequest remote = cachedRequest();
+    remote.wallpaper.reset();
+    waitForTask(service_.applyWallpaper(remote));
+
+    EXPECT_EQ(toast_.title(), QStringLiteral("Wallpaper"));
+    const WallpaperModel made = recents_.recentsWallpapers().value(kCatalogueKey);
+    EXPECT_EQ(made.title, QStringLiteral("Wallpaper 1718000000137"));
+    EXPECT_EQ(made.category, QStringLiteral("Wallpaper"));
+    EXPECT_EQ(made.imageUrl, QUrl(assetUrl(kCatalogueKey, QStringLiteral("thumbnail.webp"))));
+    EXPECT_EQ(made.posterUrl, made.imageUrl);
+    EXPECT_EQ(made.masterUrl, remote.videoURL);
+
+    waitForTask(service_.applyWallpaper({.key = 5, .videoURL = QUrl::fromLocalFile(clipPath())}));
+    EXPECT_EQ(recents_.recentsOrder(), QList<qint64>{kCatalogueKey});
+    EXPECT_EQ(shownKey(), 5);
+}
+
+TEST_F(WallpaperApplyServiceTest, ChosenDisplaysGetTheVideoWhileEveryDisplayGetsTheStillPicture)
+{
+    WallpaperApplyRequest request = cachedRequest();
+    request.screenIndices = QSet<int>{1};
+    waitForTask(service_.applyWallpaper(request));
+
+    ASSERT_EQ(engine_.entries().size(), 1u);
+    EXPECT_EQ(engine_.entries().begin()->first, 2u);
+    ASSERT_EQ(desktop_.calls().size(), 2);
+    EXPECT_EQ(desktop_.calls().at(0).screenName, QStringLiteral("Display A"));
+    EXPECT_EQ(desktop_.calls().at(1).screenName, QStringLiteral("Display B"));
+}
+
+} // namespace

@@ -1,0 +1,175 @@
+#include "engine/DownloadError.h"
+#include "engine/VoidTaskWait.h"
+#include "engine/WallpaperDownloadService.h"
+#include "foundation/Paths.h"
+#include "platform/Http.h"
+#include "support/SampleCatalogueFixture.h"
+#include "support/TempFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QNetworkRequest>
+#include <QSignalSpy>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using samplecatalogue::Fault;
+
+using Kind = DownloadError::Kind;
+
+constexpr qint64 kKey = 1718000000137;
+const QString kMasterPath = QStringLiteral("/wallpaper/1718000000137/master.mp4");
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The real service against the sample catalogue's asset host, in a fresh Caches folder.
+class WallpaperDownloadServiceTest : public ::testing::Test {
+protected:
+    QUrl masterUrl() { return QUrl(catalogue_.server().baseUrl() + kMasterPath); }
+    QString destination() const { return Paths::appCaches() + QStringLiteral("/Wallpapers/1718000000137.mp4"); }
+    QStringList folderEntries() const
+    {
+        return QDir(WallpaperDownloadService::folderPath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    std::optional<DownloadError> failureOf(QCoro::Task<QUrl> task)
+    {
+        try {
+            waitForTask(std::move(task));
+        } catch (const DownloadError& error) {
+            return error;
+        }
+        ADD_FAILURE() << "the download did not fail";
+        return std::nullopt;
+    }
+
+    TempFolder temp_;
+    SampleCatalogueFixture catalogue_;
+    WallpaperDownloadService service_;
+};
+
+TEST_F(WallpaperDownloadServiceTest, TheMasterVideoIsDownloadedWholeWithProgressOnTheGuiThread)
+{
+    QList<double> progress;
+    bool offGuiThread = false;
+    QSignalSpy active(&service_, &WallpaperDownloadService::activeDownloadCountChanged);
+    const QUrl file = waitForTask(service_.downloadWallpaper(masterUrl(), kKey, [&](double fraction) {
+        progress << fraction;
+        offGuiThread |= QThread::currentThread() != qApp->thread();
+    }));
+
+    EXPECT_EQ(file, QUrl::fromLocalFile(destination()));
+    EXPECT_EQ(readFile(destination()), waitForTask(Http::shared().send(QNetworkRequest(masterUrl()))).body);
+    EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("1718000000137.mp4")});
+    ASSERT_FALSE(progress.isEmpty());
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(progress.last(), 1.0);
+    EXPECT_FALSE(offGuiThread);
+    EXPECT_EQ(active.size(), 2); // one up, one down
+    EXPECT_EQ(service_.activeDownloadCount(), 0);
+    EXPECT_EQ(service_.cachedFileUrl(kKey), file);
+}
+
+TEST_F(WallpaperDownloadServiceTest, AFileOnDiskIsReturnedAtOnceWithOneReportOfOne)
+{
+    QDir().mkpath(service_.wallpapersDirectory());
+    QFile stale(destination());
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write("even a stale file is kept");
+    stale.close();
+
+    QList<double> progress;
+    const QUrl file = waitForTask(service_.downloadWallpaper(masterUrl(), kKey, [&](double fraction) { progress << fraction; }));
+    EXPECT_EQ(file, QUrl::fromLocalFile(destination()));
+    EXPECT_EQ(progress, QList<double>{1.0});
+    EXPECT_EQ(catalogue_.server().requestCount(kMasterPath), 0);
+}
+
+TEST_F(WallpaperDownloadServiceTest, OnlyA2xxReplyIsStored)
+{
+    struct Case {
+        int status;
+        bool stored;
+    };
+    for (const Case& c : {Case{404, false}, Case{500, false}, Case{300, false}, Case{204, true}, Case{299, true}}) {
+        SCOPED_TRACE(c.status);
+        service_.clearAll();
+        catalogue_.server().setFault(kMasterPath, Fault{.status = c.status, .times = 1});
+        if (c.stored) {
+            EXPECT_EQ(waitForTask(service_.downloadWallpaper(masterUrl(), kKey, {})), QUrl::fromLocalFile(destination()));
+            EXPECT_TRUE(QFile::exists(destination()));
+            continue;
+        }
+        const auto failure = failureOf(service_.downloadWallpaper(masterUrl(), kKey, {}));
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->kind(), Kind::invalidResponse);
+        EXPECT_EQ(failure->localizedDescription(), QStringLiteral("Invalid response from server"));
+        EXPECT_TRUE(folderEntries().isEmpty());
+        // The fault is spent: the next call fetches the video.
+        waitForTask(service_.downloadWallpaper(masterUrl(), kKey, {}));
+        EXPECT_GT(QFileInfo(destination()).size(), 1000);
+    }
+}
+
+TEST_F(WallpaperDownloadServiceTest, ABodyCutShortIsANetworkErrorAndLeavesNoFile)
+{
+    catalogue_.server().setFault(kMasterPath, Fault{.cutShort = true, .times = 1});
+    const auto failure = failureOf(service_.downloadWallpaper(masterUrl(), kKey, {}));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->kind(), Kind::networkError);
+    EXPECT_TRUE(failure->localizedDescription().startsWith(QStringLiteral("Network error: ")));
+    EXPECT_TRUE(folderEntries().isEmpty());
+    EXPECT_EQ(service_.activeDownloadCount(), 0);
+}
+
+TEST_F(WallpaperDownloadServiceTest, AFolderThatCannotBeWrittenIsAFileSystemError)
+{
+    // A file where the folder should be: nothing can be created under it.
+    QDir().mkpath(Paths::appCaches());
+    QFile blocker(WallpaperDownloadService::folderPath());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    const auto failure = failureOf(service_.downloadWallpaper(masterUrl(), kKey, {}));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->kind(), Kind::fileSystemError);
+    EXPECT_TRUE(failure->localizedDescription().startsWith(QStringLiteral("File system error: ")));
+}
+
+TEST_F(WallpaperDownloadServiceTest, TwoDownloadsOfOneKeyBothGetTheWholeFile)
+{
+    QCoro::Task<QUrl> first = service_.downloadWallpaper(masterUrl(), kKey, {});
+    QCoro::Task<QUrl> second = service_.downloadWallpaper(masterUrl(), kKey, {});
+    EXPECT_EQ(service_.activeDownloadCount(), 2);
+    EXPECT_EQ(waitForTask(std::move(first)), QUrl::fromLocalFile(destination()));
+    EXPECT_EQ(waitForTask(std::move(second)), QUrl::fromLocalFile(destination()));
+    EXPECT_EQ(catalogue_.server().requestCount(kMasterPath), 2);
+    EXPECT_EQ(readFile(destination()), waitForTask(Http::shared().send(QNetworkRequest(masterUrl()))).body);
+    EXPECT_EQ(folderEntries().size(), 1);
+}
+
+TEST_F(WallpaperDownloadServiceTest, ClearingEmptiesTheFolderAndLooksUpsCreateNothing)
+{
+    EXPECT_EQ(service_.cachedFileUrl(kKey), std::nullopt);
+    EXPECT_FALSE(QFile::exists(WallpaperDownloadService::folderPath()));
+
+    service_.clearAll(); // a missing folder is made, empty
+    EXPECT_TRUE(QFileInfo(WallpaperDownloadService::folderPath()).isDir());
+
+    QDir().mkpath(WallpaperDownloadService::folderPath() + QStringLiteral("/sub/deeper"));
+    QFile(WallpaperDownloadService::folderPath() + QStringLiteral("/-5.mp4")).open(QIODevice::WriteOnly);
+    EXPECT_EQ(service_.cachedFileUrl(-5), QUrl::fromLocalFile(WallpaperDownloadService::folderPath() + QStringLiteral("/-5.mp4")));
+    service_.clearAll();
+    EXPECT_TRUE(folderEntries().isEmpty());
+    EXPECT_TRUE(QFileInfo(WallpaperDownloadService::folderPath()).isDir());
+}
+
+} // namespace

@@ -1,0 +1,179 @@
+#include "engine/WallpaperPersistenceService.h"
+
+#include "foundation/Log.h"
+#include "foundation/UserDefaults.h"
+
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Service = WallpaperPersistenceService;
+
+const QUrl kVideo = QUrl::fromLocalFile(QStringLiteral("/videos/a b.mp4"));
+const QUrl kOtherVideo = QUrl::fromLocalFile(QStringLiteral("/videos/other.mp4"));
+
+class WallpaperPersistenceServiceTest : public ::testing::Test {
+protected:
+    QJsonObject storedDocument() const { return QJsonDocument::fromJson(defaults.data(Service::kPerMonitorKey)).object(); }
+    void storeDocument(const QByteArray& json) { defaults.setData(Service::kPerMonitorKey, json); }
+
+    UserDefaults defaults{QStringLiteral("persistence-test"), UserDefaults::Storage::InMemory};
+    Service service{defaults};
+    LogCapture log;
+};
+
+// The single record
+
+TEST_F(WallpaperPersistenceServiceTest, SavesAndLoadsTheSingleRecord)
+{
+    service.saveWallpaper(42, kVideo);
+    EXPECT_TRUE(log.contains(QStringLiteral("💾 [WallpaperPersistenceService] Saved wallpaper: key=42, screen=homeScreen")));
+    EXPECT_EQ(defaults.integer(Service::kWallpaperKeyKey), 42);
+    EXPECT_EQ(defaults.string(Service::kWallpaperScreenKey), "homeScreen");
+    EXPECT_EQ(defaults.string(Service::kWallpaperMasterUrlKey), "file:///videos/a%20b.mp4");
+
+    const auto saved = service.loadSavedWallpaper();
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->key, 42);
+    EXPECT_EQ(saved->screen, WallpaperScreenType::homeScreen);
+    EXPECT_EQ(saved->masterUrl, kVideo);
+    EXPECT_TRUE(log.contains(QStringLiteral("📖 [WallpaperPersistenceService] Loaded wallpaper: key=42, screen=homeScreen")));
+}
+
+TEST_F(WallpaperPersistenceServiceTest, NothingSavedIsLoggedAndGivesNothing)
+{
+    EXPECT_FALSE(service.loadSavedWallpaper());
+    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("ℹ️ [WallpaperPersistenceService] No saved wallpaper found")});
+    EXPECT_TRUE(service.loadPerMonitorWallpapers().isEmpty());
+    EXPECT_EQ(log.lines().size(), 1);
+}
+
+TEST_F(WallpaperPersistenceServiceTest, ReadsStoredSingleRecordsLeniently)
+{
+    // What is stored under the key, the screen type (none: left out) and the address.
+    struct Case {
+        const char* name;
+        std::function<void(UserDefaults&)> storeKey;
+        std::optional<QString> screen;
+        std::optional<QString> url;
+        std::optional<qint64> expectedKey;
+    };
+    const QString url = kVideo.toString(QUrl::FullyEncoded);
+    const auto integer = [](qint64 key) { return [key](UserDefaults& d) { d.setInteger(Service::kWallpaperKeyKey, key); }; };
+    const auto number = [](double key) { return [key](UserDefaults& d) { d.setDouble(Service::kWallpaperKeyKey, key); }; };
+    const auto text = [](UserDefaults& d) { d.setString(Service::kWallpaperKeyKey, QStringLiteral("7")); };
+    const std::vector<Case> cases = {
+        {"no screen type reads as the desktop", integer(7), std::nullopt, url, 7},
+        {"zero is a key", integer(0), QStringLiteral("homeScreen"), url, 0},
+        {"a key stored as a double is cut to a whole number", number(7.9), std::nullopt, url, 7},
+        {"a double no integer holds is none", number(1e300), std::nullopt, url, std::nullopt},
+        {"a key stored as text is none", text, std::nullopt, url, std::nullopt},
+        {"another screen type is none", integer(7), QStringLiteral("lockScreen"), url, std::nullopt},
+        {"an address that is not a URL is none", integer(7), std::nullopt, QStringLiteral("http://[::1"), std::nullopt},
+        {"no address is none", integer(7), std::nullopt, std::nullopt, std::nullopt},
+    };
+    for (const Case& each : cases) {
+        UserDefaults store(QStringLiteral("case"), UserDefaults::Storage::InMemory);
+        each.storeKey(store);
+        if (each.screen)
+            store.setString(Service::kWallpaperScreenKey, *each.screen);
+        if (each.url)
+            store.setString(Service::kWallpaperMasterUrlKey, *each.url);
+        LogCapture lines;
+        const auto saved = Service(store).loadSavedWallpaper();
+        EXPECT_EQ(saved ? std::optional(saved->key) : std::nullopt, each.expectedKey) << each.name;
+        // Only a wholly missing record is worth a line; a damaged one is left as it is.
+        EXPECT_EQ(lines.lines().size(), each.expectedKey ? 1 : 0) << each.name;
+        EXPECT_TRUE(store.contains(Service::kWallpaperKeyKey)) << each.name;
+    }
+}
+
+TEST_F(WallpaperPersistenceServiceTest, ClearingTheSingleRecordKeepsTheDisplays)
+{
+    service.saveWallpaper(42, kVideo);
+    service.savePerMonitorWallpaper(QStringLiteral("Display A_1920x1080"), 42, kVideo);
+    const QByteArray document = defaults.data(Service::kPerMonitorKey);
+
+    service.clearSavedWallpaper();
+    EXPECT_TRUE(log.contains(QStringLiteral("🗑️ [WallpaperPersistenceService] Cleared saved wallpaper")));
+    EXPECT_FALSE(defaults.contains(Service::kWallpaperKeyKey));
+    EXPECT_FALSE(defaults.contains(Service::kWallpaperScreenKey));
+    EXPECT_FALSE(defaults.contains(Service::kWallpaperMasterUrlKey));
+    EXPECT_EQ(defaults.data(Service::kPerMonitorKey), document);
+}
+
+// The per-display records
+
+TEST_F(WallpaperPersistenceServiceTest, KeepsOneRecordPerDisplayUntilRemoved)
+{
+    service.savePerMonitorWallpaper(QStringLiteral("A_1920x1080"), 1, kVideo);
+    service.savePerMonitorWallpaper(QStringLiteral("B_1280x720"), 2, kVideo);
+    service.savePerMonitorWallpaper(QStringLiteral("A_1920x1080"), 3, kOtherVideo);
+    EXPECT_TRUE(log.contains(QStringLiteral("💾 [WallpaperPersistenceService] Saved per-monitor: display=A_1920x1080, key=3")));
+
+    const auto records = service.loadPerMonitorWallpapers();
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_EQ(records.value(QStringLiteral("A_1920x1080")),
+              (PerMonitorEntry{QStringLiteral("A_1920x1080"), 3, QStringLiteral("file:///videos/other.mp4")}));
+    EXPECT_EQ(records.value(QStringLiteral("B_1280x720")).key, 2);
+
+    const auto one = service.loadPerMonitorWallpaper(QStringLiteral("B_1280x720"));
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->key, 2);
+    EXPECT_EQ(one->masterUrl, kVideo);
+    EXPECT_FALSE(service.loadPerMonitorWallpaper(QStringLiteral("C_800x600")));
+
+    // The stored form: compact JSON, one object of records named after their displays.
+    EXPECT_EQ(storedDocument().value(QStringLiteral("B_1280x720")).toObject(),
+              (QJsonObject{{QStringLiteral("displayPersistenceID"), QStringLiteral("B_1280x720")}, {QStringLiteral("key"), 2},
+                           {QStringLiteral("masterUrlString"), QStringLiteral("file:///videos/a%20b.mp4")}}));
+    EXPECT_FALSE(defaults.data(Service::kPerMonitorKey).contains('\n'));
+
+    service.removePerMonitorWallpaper(QStringLiteral("A_1920x1080"));
+    service.removePerMonitorWallpaper(QStringLiteral("Z_1x1"));
+    EXPECT_TRUE(log.contains(QStringLiteral("🗑️ [WallpaperPersistenceService] Cleared per-monitor: display=Z_1x1")));
+    EXPECT_EQ(service.loadPerMonitorWallpapers().keys(), QStringList{QStringLiteral("B_1280x720")});
+    service.clearAllPerMonitorWallpapers();
+    EXPECT_FALSE(defaults.contains(Service::kPerMonitorKey));
+}
+
+TEST_F(WallpaperPersistenceServiceTest, ABadRecordCostsNoOtherDisplayItsRecord)
+{
+    storeDocument(R"({"A_1":{"displayPersistenceID":"A_1","key":1,"masterUrlString":"file:///a.mp4"},)"
+                  R"("B_1":{"displayPersistenceID":"B_1","key":2},)"
+                  R"("C_1":{"displayPersistenceID":"C_1","key":3,"masterUrlString":"not a url"}})");
+
+    const auto records = service.loadPerMonitorWallpapers();
+    EXPECT_EQ(records.keys(), (QStringList{QStringLiteral("A_1"), QStringLiteral("C_1")}));
+    EXPECT_TRUE(log.contains(QStringLiteral("Skipped unreadable per-monitor entry: ")));
+    // A record whose address is not a URL is listed but gives no wallpaper.
+    EXPECT_FALSE(service.loadPerMonitorWallpaper(QStringLiteral("C_1")));
+
+    // Saving another display rewrites the document with every record it held, the bad one too.
+    service.savePerMonitorWallpaper(QStringLiteral("D_1"), 4, kVideo);
+    const QJsonObject stored = storedDocument();
+    EXPECT_EQ(stored.keys(), QString("A_1 B_1 C_1 D_1").split(QLatin1Char(' ')));
+    EXPECT_FALSE(stored.value(QStringLiteral("B_1")).toObject().contains(QStringLiteral("masterUrlString")));
+}
+
+TEST_F(WallpaperPersistenceServiceTest, NeverOverwritesADocumentItCannotRead)
+{
+    for (const QByteArray& damaged : {QByteArray(R"({"A_1":)"), QByteArray(R"([{"key":1}])"), QByteArray()}) {
+        storeDocument(damaged);
+        log.clear();
+        EXPECT_TRUE(service.loadPerMonitorWallpapers().isEmpty());
+        service.savePerMonitorWallpaper(QStringLiteral("A_1"), 1, kVideo);
+        service.removePerMonitorWallpaper(QStringLiteral("A_1"));
+        EXPECT_EQ(defaults.data(Service::kPerMonitorKey), damaged);
+        EXPECT_FALSE(log.contains(QStringLiteral("Saved per-monitor")));
+        EXPECT_TRUE(log.contains(QStringLiteral("⚠️ [WallpaperPersistenceService] Kept the unreadable per-monitor")));
+    }
+    // Only an explicit clear lets it go.
+    service.clearAllPerMonitorWallpapers();
+    service.savePerMonitorWallpaper(QStringLiteral("A_1"), 1, kVideo);
+    EXPECT_EQ(service.loadPerMonitorWallpapers().size(), 1);
+}
+
+} // namespace

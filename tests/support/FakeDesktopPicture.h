@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/DesktopPicture.h"
+
+#include <QList>
+#include <QSet>
+
+// A desktop that records every picture it is given. Install with
+// Shared<DesktopPicture>::Override; refuse(name) makes the display of that name fail.
+class FakeDesktopPicture : public DesktopPicture {
+public:
+    struct Call {
+        QString imagePath;
+        QString screenName;
+    };
+
+    QCoro::Task<> setPicture(QString imagePath, ScreenInfo screen) override;
+    bool isTrustedForAccessibility() const override { return trusted_; }
+
+    void refuse(const QString& screenName) { refused_.insert(screenName); }
+    void setTrusted(bool trusted) { trusted_ = trusted; }
+    const QList<Call>& calls() const { return calls_; }
+
+private:
+    QList<Call> calls_;
+    QSet<QString> refused_;
+    bool trusted_ = true;
+};
