@@ -56,7 +56,8 @@ void expectInstalledOver(const QByteArray& bytes, const QByteArray& before)
 
 class EntriesJSONServiceTest : public LockScreenFixture {
 protected:
-    EntriesJSONServiceTest() { service_.setStockManifestTimeout(300); }
+    // Long enough for a loaded machine; the hanging server case waits longer still.
+    EntriesJSONServiceTest() { service_.setStockManifestTimeout(2'000); }
 
     QByteArray backup() const { return readFile(service_.backupPath()); }
     // The next run stops with an exception right after its n-th file step.
@@ -198,7 +199,7 @@ TEST_F(EntriesJSONServiceTest, FallsBackToTheBackupWhenTheStockManifestCannotBeH
         {"server error", Fault{500, 0, false, false, -1}, stock},
         {"not JSON", Fault{0, 0, false, true, -1}, stock},
         {"cut short", Fault{0, 0, true, false, -1}, stock},
-        {"hangs", Fault{0, 5'000, false, false, -1}, stock},
+        {"hangs", Fault{0, 8'000, false, false, -1}, stock},
         {"another shape", Fault{}, QStringLiteral("/__control/requests")},
         {"not found", Fault{}, QStringLiteral("/assets/in-app/missing.json")},
     };
