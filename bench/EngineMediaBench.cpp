@@ -22,29 +22,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include "support/TaskWait.h"
+
 #include <exception>
 #include <vector>
 
 namespace {
-
-// Runs a task to its end; what it throws comes back as a thrown exception here.
-template <typename T>
-T finish(QCoro::Task<T> task)
-{
-    std::exception_ptr failure;
-    auto caught = [](QCoro::Task<T> inner, std::exception_ptr& error) -> QCoro::Task<std::optional<T>> {
-        try {
-            co_return co_await std::move(inner);
-        } catch (...) {
-            error = std::current_exception();
-        }
-        co_return std::nullopt;
-    };
-    std::optional<T> value = QCoro::waitFor(caught(std::move(task), failure));
-    if (failure)
-        std::rethrow_exception(failure);
-    return std::move(*value);
-}
 
 double median(std::vector<double> values)
 {
@@ -58,7 +41,7 @@ int still(const QString& video)
     StaticWallpaperService service(loginWindow);
     QElapsedTimer timer;
     timer.start();
-    const QUrl image = finish(service.extractFrameImage(QUrl::fromLocalFile(video)));
+    const QUrl image = waitForTask(service.extractFrameImage(QUrl::fromLocalFile(video)));
     std::printf("still %lld ms (%s)\n", qint64(timer.elapsed()), qPrintable(image.toLocalFile()));
     return 0;
 }
@@ -72,7 +55,7 @@ int download(const QUrl& url, int runs)
         service.clearAll();
         QElapsedTimer timer;
         timer.start();
-        const QUrl file = finish(service.downloadWallpaper(url, 1, {}));
+        const QUrl file = waitForTask(service.downloadWallpaper(url, 1, {}));
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
         bytes = QFileInfo(file.toLocalFile()).size();
         rates.push_back(double(bytes) / seconds);

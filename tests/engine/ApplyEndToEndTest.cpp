@@ -4,28 +4,12 @@
 #include "platform/MediaTools.h"
 #include "platform/VideoSurface.h"
 
+#include "support/ImageCompare.h"
+
 #include <QFileInfo>
 #include <QImage>
 
 namespace {
-
-// Mean difference per colour channel (0 to 255) of two pictures, compared at a coarse scale so
-// that JPEG and scaling filters do not count.
-double meanDifference(const QImage& a, const QImage& b)
-{
-    const QSize coarse(64, 36);
-    const QImage left = a.scaled(coarse, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
-    const QImage right = b.scaled(coarse, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
-    double total = 0;
-    for (int y = 0; y < coarse.height(); ++y) {
-        for (int x = 0; x < coarse.width(); ++x) {
-            const QRgb p = left.pixel(x, y);
-            const QRgb q = right.pixel(x, y);
-            total += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
-        }
-    }
-    return total / (3.0 * coarse.width() * coarse.height());
-}
 
 using ApplyEndToEndTest = ApplyHarness;
 
@@ -60,7 +44,7 @@ TEST_F(ApplyEndToEndTest, ACatalogueWallpaperReachesTheDesktopTheStillPictureAnd
     EXPECT_EQ(loginWindow_.string(StaticWallpaperService::kLoginWindowPictureKey), picture);
     const QImage still(picture);
     ASSERT_FALSE(still.isNull());
-    EXPECT_LT(meanDifference(still, MediaTools::shared().frameAt(cached->toLocalFile(), 2.0)), 6.0);
+    EXPECT_LT(meanChannelDifference(still, MediaTools::shared().frameAt(cached->toLocalFile(), 2.0)), 6.0);
     EXPECT_FALSE(QFileInfo::exists(folders_.installedMoviePath()));
 
     // Lock screen: a second wallpaper with the feature on.

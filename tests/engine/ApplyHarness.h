@@ -2,7 +2,7 @@
 
 #include "engine/ManualDelays.h"
 #include "engine/LockScreenFixture.h"
-#include "engine/VoidTaskWait.h"
+#include "support/TaskWait.h"
 #include "library/ManualRotationTimer.h"
 
 #include "backend/APIService.h"

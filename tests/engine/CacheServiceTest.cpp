@@ -1,6 +1,6 @@
 #include "engine/CacheService.h"
 #include "engine/VideoCacheService.h"
-#include "engine/VoidTaskWait.h"
+#include "support/TaskWait.h"
 #include "engine/WallpaperDownloadService.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"

@@ -2,7 +2,7 @@
 #include "engine/AerialsManifestEdit.h"
 #include "engine/EntriesJSONError.h"
 #include "engine/EntriesJSONService.h"
-#include "engine/VoidTaskWait.h"
+#include "support/TaskWait.h"
 #include "foundation/JsonError.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"

@@ -16,6 +16,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "support/ImageCompare.h"
+#include "support/XvfbServer.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -23,24 +26,6 @@ namespace {
 constexpr int kWaitMs = 20'000;
 constexpr char kX11ChildVariable[] = "QUORVELLE_ENGINE_X11_CHILD";
 constexpr QSize kMonitor(1920, 1080);
-
-// The mean difference of two pictures per colour channel (0 to 255), compared at a coarse
-// scale so that scaling filters and YUV rounding do not count.
-double meanDifference(const QImage& a, const QImage& b)
-{
-    const QSize coarse(96, 54);
-    const QImage left = a.scaled(coarse, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
-    const QImage right = b.scaled(coarse, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
-    double total = 0;
-    for (int y = 0; y < coarse.height(); ++y) {
-        for (int x = 0; x < coarse.width(); ++x) {
-            const QRgb p = left.pixel(x, y);
-            const QRgb q = right.pixel(x, y);
-            total += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
-        }
-    }
-    return total / (3.0 * coarse.width() * coarse.height());
-}
 
 // The X11 half, in a child process on the two-monitor display the parent made: the engine
 // starts a still colour-bar video, and what each monitor shows is grabbed from the screen and
@@ -76,11 +61,11 @@ void checkVideoOnBothMonitors()
     // A monitor left black (or showing the wrong picture) is far beyond the tolerance.
     QImage black(kMonitor, QImage::Format_RGB32);
     black.fill(Qt::black);
-    ASSERT_GT(meanDifference(black, expected), 40.0);
+    ASSERT_GT(meanChannelDifference(black, expected), 40.0);
     for (QScreen* screen : QGuiApplication::screens()) {
         const QImage shown = screen->grabWindow(0).toImage();
         ASSERT_EQ(shown.size(), kMonitor) << screen->name().toStdString();
-        EXPECT_LT(meanDifference(shown, expected), 8.0) << screen->name().toStdString();
+        EXPECT_LT(meanChannelDifference(shown, expected), 8.0) << screen->name().toStdString();
     }
     engine.stopAll();
 }
@@ -95,20 +80,15 @@ TEST(HomeScreenWallpaperEngineX11Test, ShowsTheVideoOnBothMonitors)
         checkVideoOnBothMonitors();
         return;
     }
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     const QString xrandr = QStandardPaths::findExecutable(QStringLiteral("xrandr"));
-    if (xvfb.isEmpty() || xrandr.isEmpty())
+    if (!XvfbServer::isInstalled() || xrandr.isEmpty())
         GTEST_SKIP() << "needs Xvfb and xrandr";
 
-    // Xvfb picks a free display number and writes it to standard output. Without -noreset it
-    // would forget the monitors when xrandr, its last client, disconnects.
-    QProcess server;
-    server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"), QStringLiteral("-screen"),
-                        QStringLiteral("0"), QStringLiteral("3840x1080x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    ASSERT_TRUE(server.waitForReadyRead(kWaitMs)) << "Xvfb did not start";
-    const QString display = QLatin1Char(':') + QString::fromUtf8(server.readLine().trimmed());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), display);
+    // Without -noreset the server would forget the monitors when xrandr, its last client,
+    // disconnects.
+    XvfbServer server({QStringLiteral("-noreset"), QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("3840x1080x24")});
+    ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
+    const QProcessEnvironment environment = server.environment();
 
     for (const QString& monitor : {QStringLiteral("LEFT 1920/508x1080/286+0+0 screen"),
                                   QStringLiteral("RIGHT 1920/508x1080/286+1920+0 none")}) {
@@ -119,25 +99,8 @@ TEST(HomeScreenWallpaperEngineX11Test, ShowsTheVideoOnBothMonitors)
         ASSERT_EQ(setMonitor.exitCode(), 0) << setMonitor.readAllStandardError().constData();
     }
 
-    // This process's QApplication is bound to the offscreen platform, so the X11 half runs in a
-    // child process of this same test binary.
-    QProcess child;
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QLatin1String(kX11ChildVariable), QStringLiteral("1"));
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const QString filter =
-        QStringLiteral("--gtest_filter=%1.%2").arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name()));
-    child.start(QCoreApplication::applicationFilePath(), {filter});
-    const bool finished = child.waitForFinished(90'000);
-    const QString output = QString::fromUtf8(child.readAll());
-    server.terminate();
-    server.waitForFinished(kWaitMs);
-
-    ASSERT_TRUE(finished) << output.toStdString();
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+    const ChildTestRun run = rerunCurrentTestOn(environment, kX11ChildVariable, 90'000);
+    EXPECT_TRUE(run.passed()) << run.output.toStdString();
 }
 
 } // namespace

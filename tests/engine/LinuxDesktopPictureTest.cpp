@@ -1,4 +1,4 @@
-#include "engine/VoidTaskWait.h"
+#include "support/TaskWait.h"
 #include "platform/DesktopPictureError.h"
 #include "platform/LinuxDesktopPicture.h"
 #include "platform/ProcessRunner.h"

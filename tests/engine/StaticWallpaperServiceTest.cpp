@@ -1,6 +1,6 @@
 #include "engine/StaticWallpaperError.h"
 #include "engine/StaticWallpaperService.h"
-#include "engine/VoidTaskWait.h"
+#include "support/TaskWait.h"
 #include "EngineTestClips.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"

@@ -1,6 +1,6 @@
 #include "engine/VideoCacheError.h"
 #include "engine/VideoCacheService.h"
-#include "engine/VoidTaskWait.h"
+#include "support/TaskWait.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
 #include "platform/HttpError.h"

@@ -2,7 +2,7 @@
 #include "LockScreenFixture.h"
 #include "engine/ConversionError.h"
 #include "engine/VideoConversionService.h"
-#include "engine/VoidTaskWait.h"
+#include "support/TaskWait.h"
 #include "foundation/Log.h"
 #include "platform/Http.h"
 #include "platform/MediaTools.h"

@@ -1,6 +1,6 @@
 #include "LockScreenFixture.h"
 #include "engine/ExtensionRestartError.h"
-#include "engine/VoidTaskWait.h"
+#include "support/TaskWait.h"
 #include "foundation/Log.h"
 #include "platform/ProcessRunner.h"
 

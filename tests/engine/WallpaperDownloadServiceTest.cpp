@@ -1,5 +1,5 @@
 #include "engine/DownloadError.h"
-#include "engine/VoidTaskWait.h"
+#include "support/TaskWait.h"
 #include "engine/WallpaperDownloadService.h"
 #include "foundation/Paths.h"
 #include "platform/Http.h"

@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include "support/XvfbServer.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -86,37 +88,12 @@ TEST(DesktopVideoWindowX11Test, MarksItselfAsTheDesktopOnX11)
         checkDesktopHintsOnX11();
         return;
     }
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    if (xvfb.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty())
+    if (!XvfbServer::isInstalled() || QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty())
         GTEST_SKIP() << "needs Xvfb and xprop";
-
-    // Xvfb picks a free display number and writes it to standard output.
-    QProcess server;
-    server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                        QStringLiteral("640x360x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    ASSERT_TRUE(server.waitForReadyRead(kWaitMs)) << "Xvfb did not start";
-    const QString display = QLatin1Char(':') + QString::fromUtf8(server.readLine().trimmed());
-
-    // The QApplication of this process is bound to the offscreen platform, so the X11 half runs
-    // in a child process of this same test binary.
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), display);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QLatin1String(kX11ChildVariable), QStringLiteral("1"));
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=%1.%2").arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name()))});
-    const bool finished = child.waitForFinished(60'000);
-    const QString output = QString::fromUtf8(child.readAll());
-    server.terminate();
-    server.waitForFinished(kWaitMs);
-
-    ASSERT_TRUE(finished) << output.toStdString();
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+    XvfbServer server({QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("640x360x24")});
+    ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
+    const ChildTestRun run = rerunCurrentTestOn(server.environment(), kX11ChildVariable, 60'000);
+    EXPECT_TRUE(run.passed()) << run.output.toStdString();
 }
 
 } // namespace

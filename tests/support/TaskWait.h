@@ -24,3 +24,12 @@ T waitForTask(QCoro::Task<T> task)
         std::rethrow_exception(failure);
     return std::move(*value);
 }
+
+// waitForTask for a task without a value: runs it to its end, or rethrows what it threw.
+inline void waitForTask(QCoro::Task<> task)
+{
+    waitForTask([](QCoro::Task<> inner) -> QCoro::Task<bool> {
+        co_await std::move(inner);
+        co_return true;
+    }(std::move(task)));
+}

@@ -4,6 +4,7 @@
 #include "CatalogueEndpoints.h"
 #include "ControlEndpoints.h"
 #include "CounterEndpoint.h"
+#include "IngestEndpoints.h"
 #include "MediaStore.h"
 #include "PartnerEndpoint.h"
 #include "PlatformStatsEndpoint.h"
@@ -180,6 +181,7 @@ void SampleCatalogue::installEndpoints()
     AssetEndpoints::install(*router_, data_, *media_);
     UpdateFeedEndpoints::install(*router_, options_.updatesFolder, baseUrl());
     StockManifestEndpoint::install(*router_);
+    IngestEndpoints::install(*router_, ingest_);
     ControlEndpoints::install(*router_, faults_, requests_, shapes_);
 }
 

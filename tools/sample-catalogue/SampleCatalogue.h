@@ -7,6 +7,7 @@
 #include "ReplyShapes.h"
 #include "RequestLog.h"
 #include "UploadStore.h"
+#include "IngestStore.h"
 #include "UsageCounters.h"
 
 #include <QString>
@@ -80,6 +81,8 @@ public:
     // community uploads (whose review status a test may set).
     const UsageCounters& usage() const { return usage_; }
     UploadStore& uploads() { return uploads_; }
+    // Analytics signals posted to the ingest service.
+    IngestStore& ingest() { return ingest_; }
 
     // Requests received per exact path (control requests excluded).
     int requestCount(const QString& path) const { return requests_.count(path); }
@@ -104,6 +107,7 @@ private:
     ReplyShapes shapes_;
     UsageCounters usage_;
     UploadStore uploads_;
+    IngestStore ingest_;
     std::unique_ptr<httplib::SSLServer> server_;
     std::unique_ptr<Router> router_;
     std::thread thread_;

@@ -1,0 +1,61 @@
+#include "support/XvfbServer.h"
+
+#include <QCoreApplication>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+namespace {
+constexpr int kStartMs = 20'000;
+
+QString xvfbPath() { return QStandardPaths::findExecutable(QStringLiteral("Xvfb")); }
+} // namespace
+
+XvfbServer::XvfbServer(const QStringList& arguments)
+{
+    // Xvfb writes the display number it chose to the descriptor given with -displayfd.
+    server_.start(xvfbPath(), QStringList{QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                                          QStringLiteral("tcp")} + arguments);
+    if (server_.waitForReadyRead(kStartMs))
+        display_ = QLatin1Char(':') + QString::fromUtf8(server_.readLine().trimmed());
+}
+
+XvfbServer::~XvfbServer()
+{
+    if (server_.state() == QProcess::NotRunning)
+        return;
+    server_.terminate();
+    if (!server_.waitForFinished(kStartMs))
+        server_.kill();
+    server_.waitForFinished();
+}
+
+bool XvfbServer::isInstalled() { return !xvfbPath().isEmpty(); }
+
+QProcessEnvironment XvfbServer::environment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display_);
+    return environment;
+}
+
+ChildTestRun rerunCurrentTestOn(QProcessEnvironment environment, const char* childVariable, int timeoutMs)
+{
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QLatin1String(childVariable), QStringLiteral("1"));
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=%1.%2").arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name()))});
+    ChildTestRun run;
+    run.finished = child.waitForFinished(timeoutMs);
+    if (!run.finished) {
+        child.kill();
+        child.waitForFinished();
+    }
+    run.exitCode = child.exitCode();
+    run.output = QString::fromUtf8(child.readAll());
+    return run;
+}

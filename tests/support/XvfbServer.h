@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+// An Xvfb X server for one test, on a display number it picks itself. Tests run under the
+// offscreen platform, so the X11 half of a test runs again in a child process of the same test
+// binary on this display (rerunCurrentTestOn).
+class XvfbServer {
+public:
+    // Xvfb's own arguments after -displayfd, e.g. {"-screen", "0", "1920x1080x24"}.
+    explicit XvfbServer(const QStringList& arguments = {QStringLiteral("-screen"), QStringLiteral("0"),
+                                                        QStringLiteral("1920x1080x24")});
+    ~XvfbServer();
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
+    static bool isInstalled();
+    bool isRunning() const { return !display_.isEmpty(); }
+    QString display() const { return display_; }
+    // This process's environment with DISPLAY pointing at the server.
+    QProcessEnvironment environment() const;
+
+private:
+    QProcess server_;
+    QString display_;
+};
+
+// What a child run of one test printed and how it ended.
+struct ChildTestRun {
+    bool finished = false;
+    int exitCode = -1;
+    QString output;
+    bool passed() const { return finished && exitCode == 0 && output.contains(QStringLiteral("[  PASSED  ] 1 test")); }
+};
+
+// Runs the current test again in a child process of this binary under the xcb platform, with
+// `childVariable` set so the test knows it is the X11 half.
+ChildTestRun rerunCurrentTestOn(QProcessEnvironment environment, const char* childVariable, int timeoutMs);
