@@ -1,4 +1,4 @@
-#include "engine/VoidTaskWait.h"
+#include "support/TaskWait.h"
 #include "foundation/Config.h"
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
