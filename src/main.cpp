@@ -1,11 +1,30 @@
+#include "app/VideoWallpaperApp.h"
+#include "foundation/Config.h"
 #include "foundation/Log.h"
 #include "platform/UnixSignalWatcher.h"
+#include "signalry/Signalry.h"
+#include "signalry/SignalryManagerConfiguration.h"
 
 #include <QApplication>
 
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <memory>
+
+namespace {
+// The analytics client is configured before the launch sequence, so signals sent during launch
+// find it ready.
+void startAnalytics()
+{
+    const Config& config = Config::current();
+    auto analytics = std::make_shared<signalry::SignalryManagerConfiguration>(config.analyticsAppId, std::nullopt,
+        config.analyticsUrl.isEmpty() ? std::nullopt : std::optional<QUrl>(config.analyticsUrl));
+    if (!config.caCertificateFile.isEmpty() && !analytics->addCaCertificatesFromFile(config.caCertificateFile))
+        logLine(QStringLiteral("⚠️"), QStringLiteral("Quorvelle"), QStringLiteral("No certificate in ") + config.caCertificateFile);
+    signalry::Signalry::initialize(std::move(analytics));
+}
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -23,11 +42,18 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(QUORVELLE_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // A logout or kill ends the process through quit(), so the termination steps still run.
     UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
     QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [](int) { QApplication::quit(); });
 
     logLine(QStringLiteral("🚀"), QStringLiteral("Quorvelle"), QStringLiteral("Started version ") + QStringLiteral(QUORVELLE_VERSION));
+    VideoWallpaperApp wallpaperApp(QApplication::arguments());
+    if (!wallpaperApp.claimInstance())
+        return 0;
+    startAnalytics();
+    wallpaperApp.launch();
     const int code = QApplication::exec();
+    signalry::Signalry::terminate();
     logLine(QStringLiteral("👋"), QStringLiteral("Quorvelle"), QStringLiteral("Quit"));
     return code;
 }

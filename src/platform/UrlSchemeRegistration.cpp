@@ -2,6 +2,7 @@
 
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
+#include "platform/DesktopEntry.h"
 #include "platform/ProcessRunner.h"
 
 #include <QFile>
@@ -11,20 +12,6 @@
 namespace {
 const QString kType = QStringLiteral("UrlSchemeRegistration");
 const QString kXdgMime = QStringLiteral("xdg-mime");
-
-// A desktop entry's Exec argument: quoted, with the characters the format reserves escaped.
-QString quotedArgument(const QString& argument)
-{
-    QString escaped;
-    for (const QChar c : argument) {
-        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
-            escaped += u'\\';
-        escaped += c;
-    }
-    // A literal percent sign is written doubled; "%u" stands for the link.
-    escaped.replace(QLatin1Char('%'), QStringLiteral("%%"));
-    return u'"' + escaped + u'"';
-}
 
 // Built outside the coroutine: g++ 12 cannot keep an initializer list across a suspension.
 QStringList queryDefaultArguments()
@@ -54,7 +41,7 @@ QString UrlSchemeRegistration::desktopEntry() const
                           "Type=Application\n"
                           "Name=Quorvelle\n"
                           "Exec=")
-           + quotedArgument(executablePath_)
+           + DesktopEntry::quotedArgument(executablePath_)
            + QStringLiteral(" %u\n"
                             "Terminal=false\n"
                             "NoDisplay=true\n"

@@ -36,6 +36,9 @@ QProcessEnvironment XvfbServer::environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), display_);
+    // The X platform loads libraries whose process-long allocations are known leaks.
+    if (!environment.contains(QStringLiteral("LSAN_OPTIONS")))
+        environment.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=" QUORVELLE_SOURCE_DIR "/tests/lsan.supp"));
     return environment;
 }
 

@@ -1,0 +1,175 @@
+#include "app/AppDelegate.h"
+
+#include "app/AppWindows.h"
+#include "app/AutoStartService.h"
+#include "app/LaunchReapply.h"
+#include "app/LaunchUpdateCheck.h"
+#include "app/LoginItemService.h"
+#include "app/PowerStateMonitorService.h"
+#include "app/ShellDefaults.h"
+#include "app/SystemEventObservers.h"
+#include "app/SystemMonitorService.h"
+#include "engine/CacheService.h"
+#include "engine/LockScreenService.h"
+#include "engine/MonitorChangeService.h"
+#include "engine/WallpaperAerialsExtensionService.h"
+#include "foundation/AppError.h"
+#include "foundation/Async.h"
+#include "foundation/Log.h"
+#include "foundation/Paths.h"
+#include "foundation/UserDefaults.h"
+#include "menubar/MenuBarManager.h"
+#include "platform/LoginItem.h"
+#include "platform/SessionEvents.h"
+#include "state/AppStore.h"
+#include "state/WallpaperDeepLinkHandler.h"
+#include "updater/UpdaterController.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QWindow>
+
+namespace {
+const QString kType = QStringLiteral("AppDelegate");
+
+// A free coroutine with its arguments by value: a capturing lambda would be gone before it ends.
+QCoro::Task<> reapplySavedState(QPointer<LaunchReapply> reapply, bool isLoginLaunch)
+{
+    if (reapply)
+        co_await reapply->autoApplySavedState(isLoginLaunch);
+}
+} // namespace
+
+AppDelegate::AppDelegate(QStringList arguments, MainWindowPresence::WindowFactory makeWindow, QObject* parent)
+    : AppDelegate(std::move(arguments), std::move(makeWindow), UserDefaults::standard(), SessionEvents::shared(),
+          std::make_unique<LaunchReapply>(), parent)
+{
+}
+
+AppDelegate::AppDelegate(QStringList arguments, MainWindowPresence::WindowFactory makeWindow, UserDefaults& defaults,
+    SessionEvents& sessionEvents, std::unique_ptr<LaunchReapply> reapply, QObject* parent)
+    : QObject(parent), arguments_(std::move(arguments)), defaults_(defaults),
+      presence_(new MainWindowPresence(ActivationPolicy::shared(), defaults, std::move(makeWindow), ConnectivityProbe(), this)),
+      systemObservers_(new SystemEventObservers(sessionEvents, this)), reapply_(reapply.release())
+{
+    reapply_->setParent(this);
+    connect(reapply_, &LaunchReapply::wallpaperRunning, this, &AppDelegate::wallpaperRunning);
+}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    CacheService::shared().removeLegacyFolders();
+    isLaunchAtLogin_ = detectLoginLaunch();
+    launch([reapply = QPointer<LaunchReapply>(reapply_), login = isLaunchAtLogin_] { return reapplySavedState(reapply, login); },
+        kType);
+    clearUpdaterCaches();
+    updaterController_ = std::make_unique<UpdaterController>(false, &customUserDriver_);
+    // The tray's first use makes its item and menu.
+    MenuBarManager::shared().attach(*this);
+    SystemMonitorService::shared();
+    PowerStateMonitorService::shared().start();
+    presence_->applyRegularPolicyAtLaunch();
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, presence_, &MainWindowPresence::handleWindowDidChange);
+    connect(qGuiApp, &QGuiApplication::lastWindowClosed, presence_, &MainWindowPresence::applicationShouldTerminateAfterLastWindowClosed);
+    handleFirstLaunch();
+    syncLoginItemState();
+    registerSystemObservers();
+    MonitorChangeService& displays = MonitorChangeService::shared();
+    connect(&displays, &MonitorChangeService::wallpaperReapplied, this, &AppDelegate::wallpaperRunning, Qt::UniqueConnection);
+    displays.startObserving();
+    if (LockScreenService::shared().isEnabled()) {
+        logLine(QStringLiteral("🔄"), kType, QStringLiteral("Lock screen enabled - restarting WallpaperAerialsExtension on app launch..."));
+        // Awaited, not waited for: the rest of the launch goes on meanwhile.
+        fireAndForget(restartExtensionOnLaunch(), kType);
+    }
+    logLine(QStringLiteral("Application launched (login launch: ") + (isLaunchAtLogin_ ? QStringLiteral("true") : QStringLiteral("false"))
+        + u')');
+    if (!isLaunchAtLogin_) {
+        defaults_.setBool(ShellDefaults::hiddenDueToLoginLaunch, false);
+        defaults_.setBool(ShellDefaults::hasShownWindowThisSession, true);
+        for (const int delayMs : kAttachDelaysMs) {
+            runAfter(delayMs, presence_, [presence = presence_] {
+                presence->attachWindowDelegate();
+                presence->updateDockVisibility();
+            });
+        }
+    } else {
+        logLine(QStringLiteral("Login launch detected - hiding windows and starting wallpaper in background"));
+        defaults_.setBool(ShellDefaults::hiddenDueToLoginLaunch, true);
+        runAfter(kLoginHideDelayMs, this, [] { AppWindows::orderOutNormalWindows(); });
+    }
+    launch([] { return LaunchUpdateCheck::checkForUpdatesOnLaunch(); }, kType);
+    launch([] { return AppStore::shared().initializeIfNeeded(); }, kType);
+    logLine(QStringLiteral("Application launched with menu bar"));
+}
+
+bool AppDelegate::detectLoginLaunch()
+{
+    const bool hasShownWindow = defaults_.boolean(ShellDefaults::hasShownWindowThisSession);
+    const bool startOnLogin = defaults_.boolean(LoginItemService::startOnLoginKey);
+    // The session's autostart entry is the only one that passes this argument.
+    const bool startedByLoginItem = arguments_.contains(LoginItem::kLoginLaunchArgument);
+    if (startOnLogin && startedByLoginItem && !hasShownWindow)
+        return true;
+    defaults_.setBool(ShellDefaults::hasShownWindowThisSession, true);
+    return false;
+}
+
+void AppDelegate::handleFirstLaunch()
+{
+    if (defaults_.boolean(ShellDefaults::hasLaunchedBefore))
+        return;
+    AutoStartService::shared().setEnabled(true);
+    defaults_.setBool(ShellDefaults::hasLaunchedBefore, true);
+}
+
+void AppDelegate::syncLoginItemState()
+{
+    const bool registered = LoginItemService::shared().isLoginItemOn();
+    if (registered == defaults_.boolean(LoginItemService::startOnLoginKey))
+        return;
+    defaults_.setBool(LoginItemService::startOnLoginKey, registered);
+    AutoStartService& autoStart = AutoStartService::shared();
+    if (autoStart.isEnabled() != registered)
+        autoStart.setEnabled(registered);
+}
+
+void AppDelegate::clearUpdaterCaches()
+{
+    const QString caches = Paths::caches();
+    if (caches.isEmpty())
+        return;
+    // A failed removal is retried at the next launch; nothing depends on it.
+    QDir(caches + u'/' + kApplicationIdentifier).removeRecursively();
+}
+
+void AppDelegate::updaterWillScheduleUpdateCheck() { clearUpdaterCaches(); }
+
+void AppDelegate::open(const QStringList& links)
+{
+    for (const QString& link : links)
+        WallpaperDeepLinkHandler::shared().handle(link);
+}
+
+void AppDelegate::registerSystemObservers() { systemObservers_->registerSystemObservers(); }
+
+void AppDelegate::applicationWillTerminate()
+{
+    systemObservers_->removeSystemObservers();
+    MonitorChangeService::shared().stopObserving();
+    defaults_.setBool(ShellDefaults::hasShownWindowThisSession, false);
+    defaults_.setBool(ShellDefaults::hiddenDueToLoginLaunch, false);
+}
+
+QCoro::Task<> AppDelegate::restartExtensionOnLaunch()
+{
+    try {
+        co_await WallpaperAerialsExtensionService::shared().restartExtension();
+    } catch (const std::exception& error) {
+        logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Failed to restart extension on app launch: ") + describeError(error));
+        co_return;
+    }
+    logLine(QStringLiteral("✅"), kType, QStringLiteral("WallpaperAerialsExtension restarted successfully on app launch"));
+}

@@ -1,0 +1,48 @@
+#include "app/AppWindows.h"
+
+#include <QApplication>
+#include <QWidget>
+
+bool AppWindows::isDesktopLevel(const QWidget* window)
+{
+    return window->windowFlags().testFlag(Qt::WindowStaysOnBottomHint);
+}
+
+bool AppWindows::isMainWindow(const QWidget* window)
+{
+    if (!window->isWindow() || window->windowType() != Qt::Window)
+        return false;
+    const Qt::WindowFlags flags = window->windowFlags();
+    if (flags.testFlag(Qt::WindowStaysOnTopHint) || flags.testFlag(Qt::WindowStaysOnBottomHint))
+        return false;
+    return !flags.testFlag(Qt::WindowDoesNotAcceptFocus) && !window->testAttribute(Qt::WA_X11DoNotAcceptFocus);
+}
+
+bool AppWindows::isShownMainWindow(const QWidget* window)
+{
+    return isMainWindow(window) && (window->isVisible() || window->isMinimized());
+}
+
+QList<QWidget*> AppWindows::mainWindows()
+{
+    QList<QWidget*> windows;
+    const QWidgetList topLevel = QApplication::topLevelWidgets();
+    for (QWidget* window : topLevel)
+        if (isMainWindow(window))
+            windows.append(window);
+    return windows;
+}
+
+bool AppWindows::hasShownMainWindow()
+{
+    const QWidgetList topLevel = QApplication::topLevelWidgets();
+    return std::any_of(topLevel.begin(), topLevel.end(), [](const QWidget* window) { return isShownMainWindow(window); });
+}
+
+void AppWindows::orderOutNormalWindows()
+{
+    const QWidgetList topLevel = QApplication::topLevelWidgets();
+    for (QWidget* window : topLevel)
+        if (window->isWindow() && window->isVisible() && !isDesktopLevel(window))
+            window->hide();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class LoginItem;
+class NotificationCenter;
+class UserDefaults;
+
+// Registers the application as a login item or removes it, records the wish under
+// "startOnLoginEnabled" and announces every call with "LoginItemServiceDidChange"
+// {"isEnabled": <the wish>}. Failures are logged and dropped. GUI thread; one shared instance.
+class LoginItemService : public QObject {
+    Q_OBJECT
+public:
+    static inline const QString startOnLoginKey = QStringLiteral("startOnLoginEnabled");
+    static inline const QString didChangeNotification = QStringLiteral("LoginItemServiceDidChange");
+    static inline const QString isEnabledKey = QStringLiteral("isEnabled");
+
+    // The shared login item, standard defaults and notification centre.
+    explicit LoginItemService(QObject* parent = nullptr);
+    LoginItemService(LoginItem& loginItem, UserDefaults& defaults, NotificationCenter& center, QObject* parent = nullptr);
+
+    static LoginItemService& shared();
+
+    // Whether the system will start the application at login. An item still waiting for the
+    // user's approval counts: it is pending, and treating it as off would unregister it.
+    bool isLoginItemOn() const;
+
+    void setEnabled(bool enabled);
+
+private:
+    void registerItem();
+    void unregisterItem();
+
+    LoginItem& loginItem_;
+    UserDefaults& defaults_;
+    NotificationCenter& center_;
+};

@@ -1,0 +1,26 @@
+#include "app/MainWindow.h"
+
+#include "app/DarkAppearance.h"
+#include "app/MainWindowSize.h"
+
+#include <QVBoxLayout>
+
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent, Qt::Window), rootContainer_(new QWidget(this))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    rootContainer_->setObjectName(QStringLiteral("rootContainer"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(rootContainer_);
+    configure();
+}
+
+void MainWindow::configure()
+{
+    DarkAppearance::apply(this);
+    DarkAppearance::apply(rootContainer_);
+    // A fixed size is what keeps the user from resizing the window.
+    setFixedSize(MainWindowSize::current());
+    setWindowTitle(QString());
+}

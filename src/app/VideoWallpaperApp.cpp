@@ -1,0 +1,97 @@
+#include "app/VideoWallpaperApp.h"
+
+#include "app/AppDelegate.h"
+#include "app/AppWindows.h"
+#include "app/MainWindow.h"
+#include "engine/CacheService.h"
+#include "foundation/Async.h"
+#include "foundation/Log.h"
+#include "platform/LoginItem.h"
+#include "platform/ProcessRunner.h"
+#include "platform/SingleInstance.h"
+#include "platform/UrlSchemeRegistration.h"
+#include "state/AppStore.h"
+#include "state/ExplorePageService.h"
+#include "state/ExploreWallpapersService.h"
+#include "state/PopularWallpapersService.h"
+#include "state/WallpaperDeepLinkHandler.h"
+
+#include <QCoreApplication>
+
+namespace {
+const QString kType = QStringLiteral("VideoWallpaperApp");
+
+QCoro::Task<> registerUrlScheme(QString program)
+{
+    UrlSchemeRegistration registration(ProcessRunner::shared(), std::move(program));
+    co_await registration.registerScheme();
+}
+} // namespace
+
+VideoWallpaperApp::VideoWallpaperApp(QStringList arguments, QObject* parent)
+    : QObject(parent), arguments_(std::move(arguments)), instance_(new SingleInstance(SingleInstance::defaultServerName(), this)),
+      delegate_(new AppDelegate(arguments_, [] { return createMainWindow(); }, this))
+{
+}
+
+VideoWallpaperApp::~VideoWallpaperApp() = default;
+
+QStringList VideoWallpaperApp::linksIn(const QStringList& arguments)
+{
+    QStringList links;
+    for (qsizetype index = 1; index < arguments.size(); ++index)
+        if (!arguments[index].startsWith(u'-'))
+            links.append(arguments[index]);
+    return links;
+}
+
+bool VideoWallpaperApp::claimInstance()
+{
+    if (instance_->listen())
+        return true;
+    // A login launch while the application already runs has nothing to ask of it.
+    if (!arguments_.contains(LoginItem::kLoginLaunchArgument))
+        instance_->handOver(linksIn(arguments_));
+    logLine(QStringLiteral("ℹ️"), kType, QStringLiteral("Already running; handed this launch to the running copy"));
+    return false;
+}
+
+void VideoWallpaperApp::launch()
+{
+    connectInstance();
+    connect(qApp, &QCoreApplication::aboutToQuit, delegate_, &AppDelegate::applicationWillTerminate);
+    registerFeedCaches();
+    fireAndForget(registerUrlScheme(QCoreApplication::applicationFilePath()), kType);
+
+    firstWindow_ = createMainWindow();
+    delegate_->applicationDidFinishLaunching();
+    if (!delegate_->isLaunchAtLogin()) {
+        firstWindow_->show();
+        // The window's own first load; the launch sequence asked for the same one.
+        ::launch([] { return AppStore::shared().initializeIfNeeded(); }, kType);
+    }
+    delegate_->open(linksIn(arguments_));
+}
+
+MainWindow* VideoWallpaperApp::createMainWindow() { return new MainWindow(); }
+
+void VideoWallpaperApp::registerFeedCaches()
+{
+    CacheService& caches = CacheService::shared();
+    ExploreWallpapersService& explore = ExploreWallpapersService::shared();
+    caches.registerFeedCache(&explore, [&explore] { explore.clearMemory(); });
+    PopularWallpapersService& popular = PopularWallpapersService::shared();
+    caches.registerFeedCache(&popular, [&popular] { popular.clearMemory(); });
+    ExplorePageService& page = ExplorePageService::shared();
+    caches.registerFeedCache(&page, [&page] { page.reset(); });
+}
+
+void VideoWallpaperApp::connectInstance()
+{
+    MainWindowPresence& presence = delegate_->presence();
+    connect(instance_, &SingleInstance::activationRequested, &presence,
+        [&presence] { presence.applicationShouldHandleReopen(AppWindows::hasShownMainWindow()); });
+    connect(instance_, &SingleInstance::linkReceived, this, [](const QString& link) { WallpaperDeepLinkHandler::shared().handle(link); });
+    connect(&WallpaperDeepLinkHandler::shared(), &WallpaperDeepLinkHandler::mainWindowRequested, &presence,
+        &MainWindowPresence::showMainWindow);
+}

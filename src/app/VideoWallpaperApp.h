@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+class AppDelegate;
+class MainWindow;
+class SingleInstance;
+
+// The application itself: one running copy per user (a later launch hands its links over and
+// ends), the URL-scheme registration, the feed caches the memory clean-up empties, the
+// application delegate with its launch sequence, and the main window. GUI thread; made once by
+// main() after the QApplication.
+class VideoWallpaperApp : public QObject {
+    Q_OBJECT
+public:
+    // `arguments`: the command line; its links (anything not an option) are opened.
+    explicit VideoWallpaperApp(QStringList arguments, QObject* parent = nullptr);
+    ~VideoWallpaperApp() override;
+
+    // Links the command line gives: every argument after the program that is not an option.
+    static QStringList linksIn(const QStringList& arguments);
+
+    // Becomes the running copy; false when another copy runs (it got this launch's links) and
+    // this process should end.
+    bool claimInstance();
+    // Runs the launch sequence and shows the main window (unless launched at login).
+    void launch();
+
+    AppDelegate& delegate() { return *delegate_; }
+
+private:
+    static MainWindow* createMainWindow();
+    void registerFeedCaches();
+    void connectInstance();
+
+    const QStringList arguments_;
+    SingleInstance* instance_;
+    AppDelegate* delegate_;
+    QPointer<MainWindow> firstWindow_;
+};

@@ -1,0 +1,163 @@
+#include "menubar/MenuApplyPipeline.h"
+
+#include "engine/HomeScreenWallpaperEngine.h"
+#include "engine/LockScreenService.h"
+#include "engine/StaticWallpaperService.h"
+#include "engine/VideoConversionService.h"
+#include "engine/WallpaperAerialsExtensionService.h"
+#include "engine/WallpaperDownloadService.h"
+#include "foundation/AppError.h"
+#include "foundation/Log.h"
+#include "library/RecentsWallpapersService.h"
+#include "menubar/MenuBarManager.h"
+
+namespace {
+const QString kType = QStringLiteral("MenuBarManager");
+const QString kApplying = QStringLiteral("Applying wallpaper");
+const QString kDownloading = QStringLiteral("Downloading wallpaper");
+constexpr int kLockScreenPauseMs = 500;
+} // namespace
+
+void MenuApplyPipeline::logApplied(qint64 key)
+{
+    logLine(QStringLiteral("✅ Wallpaper ") + QString::number(key) + QStringLiteral(" applied from menu"));
+}
+
+QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
+{
+    QUrl file;
+    try {
+        file = co_await localVideoFile(request, run);
+        // Checked before anything on screen is touched: a broken file never replaces the wallpaper.
+        co_await MenuPipelineRun::ensurePlayable(file);
+        if (run.isOvertaken()) {
+            run.logOvertaken(request.key);
+            co_return;
+        }
+        HomeScreenWallpaperEngine::shared().start(file, request.key);
+    } catch (const std::exception& error) {
+        logLine(QStringLiteral("❌ Failed to apply wallpaper from menu: ") + describeError(error));
+        run.updateMessage(QStringLiteral("Failed to apply wallpaper"));
+        run.updateProgress(0);
+        run.hideToast(3);
+        co_return;
+    }
+    if (MenuBarManager* manager = run.manager()) {
+        manager->updateThumbnail();
+        manager->updateWallpaperStatus(true);
+    }
+    RecentsWallpapersService::shared().addWallpaper(request.wallpaper);
+
+    // Read once: a switch flipped halfway through takes effect at the next run.
+    const bool lockScreenOn = LockScreenService::shared().isEnabled();
+    if (!lockScreenOn) {
+        std::optional<QString> failure;
+        try {
+            co_await StaticWallpaperService::shared().setStaticWallpaper(file);
+        } catch (const std::exception& error) {
+            failure = describeError(error);
+        }
+        if (failure)
+            logLine(QStringLiteral("Failed to set static wallpaper: ") + *failure);
+        else if (MenuBarManager* manager = run.manager(); manager && !run.isOvertaken())
+            manager->updateThumbnail();
+    }
+    run.updateMessage(QStringLiteral("Wallpaper applied"));
+    run.updateProgress(1.0);
+    if (!lockScreenOn) {
+        run.hideToast(2);
+        logApplied(request.key);
+        co_return;
+    }
+    co_await installLockScreen(request, file, run);
+}
+
+QCoro::Task<QUrl> MenuApplyPipeline::localVideoFile(Request request, MenuPipelineRun run)
+{
+    if (request.isCustom) {
+        run.openToast(kApplying, 0.5);
+        co_return request.masterUrl;
+    }
+    WallpaperDownloadService& downloads = WallpaperDownloadService::shared();
+    if (const std::optional<QUrl> cached = downloads.cachedFileUrl(request.key)) {
+        run.openToast(kApplying, 0.5);
+        co_return *cached;
+    }
+    run.openToast(kDownloading, 0);
+    // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
+    const WallpaperDownloadService::ProgressHandler report = [run](double fraction) {
+        run.updateMessage(kDownloading);
+        run.updateProgress(fraction * 0.9);
+    };
+    const QUrl file = co_await downloads.downloadWallpaper(request.masterUrl, request.key, report);
+    run.updateMessage(kApplying);
+    run.updateProgress(0.95);
+    co_return file;
+}
+
+QCoro::Task<> MenuApplyPipeline::installLockScreen(Request request, QUrl file, MenuPipelineRun run)
+{
+    const qint64 key = request.key;
+    const QString keyText = QString::number(key);
+    if (MenuBarManager* manager = run.manager()) {
+        const std::stop_token neverStopped;
+        co_await manager->delays().sleep(kLockScreenPauseMs, neverStopped);
+    }
+    // A newer choice owns the lock screen now: installing this one after it would undo it.
+    if (run.isOvertaken()) {
+        run.logOvertaken(key);
+        co_return;
+    }
+    run.openToast(QStringLiteral("Applying Lock Screen"), 0);
+    VideoConversionService& conversion = VideoConversionService::shared();
+    std::optional<QString> failure;
+    try {
+        if (conversion.hasConvertedVideo(key)) {
+            run.updateProgress(0.25);
+            logLine(QStringLiteral("✅ MOV file already exists for key ") + keyText + QStringLiteral(", skipping conversion"));
+        } else {
+            run.updateProgress(0.1);
+            logLine(QStringLiteral("🔄"), kType, QStringLiteral("Converting MP4 to MOV for key ") + keyText + QStringLiteral("..."));
+            co_await conversion.convertToMOV(file, key);
+            run.updateProgress(0.25);
+            logLine(QStringLiteral("✅ Converted master.mp4 to ") + keyText + QStringLiteral(".mov (stored in Caches, ready for lock screen)"));
+        }
+        // An own wallpaper's image is its video: there is no picture to install.
+        if (request.wallpaper.imageUrl && !request.isCustom) {
+            run.updateProgress(0.35);
+            co_await conversion.copyThumbnailToAerials(*request.wallpaper.imageUrl);
+            run.updateProgress(0.5);
+            logLine(QStringLiteral("✅ Copied thumbnail to Apple wallpaper thumbnails directory"));
+        } else {
+            run.updateProgress(0.5);
+        }
+        run.updateProgress(0.6);
+        co_await conversion.copyMOVToAerials(key);
+        run.updateProgress(0.75);
+        logLine(QStringLiteral("✅ Copied MOV file to Apple wallpaper videos directory"));
+    } catch (const std::exception& error) {
+        failure = describeError(error);
+    }
+    if (failure) {
+        run.updateProgress(0);
+        run.hideToast(2);
+        logLine(QStringLiteral("⚠️ Failed to process lock screen wallpaper: ") + *failure);
+        logApplied(key);
+        co_return;
+    }
+
+    run.updateProgress(0.85);
+    try {
+        co_await WallpaperAerialsExtensionService::shared().restartExtension();
+    } catch (const std::exception&) {
+        // The files are in place; the extension reads them when it next starts.
+    }
+    run.updateProgress(0.9);
+    logLine(QStringLiteral("✅ Restarted WallpaperAerialsExtension"));
+    run.updateProgress(0.95);
+    conversion.removeConvertedVideo(key);
+    run.updateProgress(1.0);
+    logLine(QStringLiteral("✅ Deleted MOV file from Caches after successful lock screen application"));
+    run.hideToast(2);
+    logApplied(key);
+}

@@ -1,0 +1,87 @@
+#include "menubar/MenuPipelineRun.h"
+
+#include "engine/EngineError.h"
+#include "foundation/AppError.h"
+#include "foundation/Log.h"
+#include "menubar/MenuBarManager.h"
+#include "platform/MediaTools.h"
+#include "state/NotificationManager.h"
+
+#include <QFileInfo>
+
+#include <cxxabi.h>
+
+#include <cstdlib>
+#include <memory>
+#include <typeinfo>
+
+MenuPipelineRun::MenuPipelineRun(QPointer<MenuBarManager> manager, QPointer<NotificationManager> toast, quint64 ticket)
+    : manager_(std::move(manager)), toast_(std::move(toast)), ticket_(ticket)
+{
+}
+
+bool MenuPipelineRun::isOvertaken() const { return !manager_ || !manager_->isLatestRun(ticket_); }
+
+void MenuPipelineRun::logOvertaken(qint64 key) const
+{
+    logLine(QStringLiteral("ℹ️"), QStringLiteral("MenuBarManager"),
+        QStringLiteral("Wallpaper ") + QString::number(key) + QStringLiteral(" not applied - a newer choice replaced it"));
+}
+
+NotificationManager* MenuPipelineRun::liveToast() const { return isOvertaken() ? nullptr : toast_.data(); }
+
+void MenuPipelineRun::openToast(const QString& message, double progress) const
+{
+    NotificationManager* toast = liveToast();
+    if (!toast)
+        return;
+    toast->setTitle(QString());
+    toast->setMessage(message);
+    toast->setThumbnailImage(QImage());
+    toast->setProgress(progress);
+    toast->setShowProgress(true);
+    // show() presents on a later turn by itself; called now, later hides belong to this toast.
+    toast->show();
+}
+
+void MenuPipelineRun::updateMessage(const QString& message) const
+{
+    if (NotificationManager* toast = liveToast())
+        toast->updateMessage(message);
+}
+
+void MenuPipelineRun::updateProgress(double progress) const
+{
+    if (NotificationManager* toast = liveToast())
+        toast->updateProgress(progress);
+}
+
+void MenuPipelineRun::hideToast(double seconds) const
+{
+    if (NotificationManager* toast = liveToast())
+        toast->hide(seconds);
+}
+
+QCoro::Task<> MenuPipelineRun::ensurePlayable(QUrl file)
+{
+    const QString path = file.toLocalFile();
+    if (!file.isLocalFile() || !QFileInfo(path).isFile())
+        throw EngineError::missingVideo(file);
+    bool playable = false;
+    try {
+        playable = (co_await MediaTools::shared().probeAsync(path)).hasVideoTrack;
+    } catch (const std::exception&) {
+        // Unreadable as media: no video.
+    }
+    if (!playable)
+        throw EngineError::missingVideo(file);
+}
+
+QString MenuPipelineRun::errorDetails(const std::exception& error)
+{
+    int status = 0;
+    const std::unique_ptr<char, decltype(&std::free)> name(
+        abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status), &std::free);
+    const QString type = status == 0 && name ? QString::fromLatin1(name.get()) : QString::fromLatin1(typeid(error).name());
+    return type + QStringLiteral("(\"") + describeError(error) + QStringLiteral("\")");
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QCoro/QCoroTask>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <exception>
+
+class MenuBarManager;
+class NotificationManager;
+
+// One run of a tray-menu pipeline (re-apply, apply of a recent wallpaper): its place among the
+// runs and the in-app toast it reports in. Runs may overlap; the newest one started owns the
+// desktop and the toast, and an older run that is overtaken changes neither any more, so a slow
+// download for an earlier choice never replaces a later one. A value copied into the run's task.
+// GUI thread.
+class MenuPipelineRun {
+public:
+    MenuPipelineRun(QPointer<MenuBarManager> manager, QPointer<NotificationManager> toast, quint64 ticket);
+
+    MenuBarManager* manager() const { return manager_; }
+    quint64 ticket() const { return ticket_; }
+    // A newer run began, or the manager is gone.
+    bool isOvertaken() const;
+    // Logs that the run ends early because a newer one began.
+    void logOvertaken(qint64 key) const;
+
+    // A fresh toast: no title, no picture, a progress bar at `progress`.
+    void openToast(const QString& message, double progress) const;
+    // The toast's own queued updates, in the order issued.
+    void updateMessage(const QString& message) const;
+    void updateProgress(double progress) const;
+    void hideToast(double seconds) const;
+
+    // Throws EngineError (missing video) unless the file is a local file with a video track, so a
+    // broken file never takes the place of the wallpaper on screen.
+    static QCoro::Task<> ensurePlayable(QUrl file);
+    // The error's type and text, for the detail lines of the log.
+    static QString errorDetails(const std::exception& error);
+
+private:
+    NotificationManager* liveToast() const;
+
+    QPointer<MenuBarManager> manager_;
+    QPointer<NotificationManager> toast_;
+    quint64 ticket_;
+};

@@ -1,0 +1,168 @@
+#include "menubar/MenuReapplyPipeline.h"
+
+#include "engine/HomeScreenWallpaperEngine.h"
+#include "engine/LockScreenService.h"
+#include "engine/StaticWallpaperService.h"
+#include "engine/WallpaperAerialsExtensionService.h"
+#include "engine/WallpaperDownloadService.h"
+#include "foundation/AppError.h"
+#include "foundation/Log.h"
+#include "library/CustomWallpapersService.h"
+#include "menubar/MenuBarManager.h"
+#include "model/WallpaperModel.h"
+
+#include <QUuid>
+
+namespace {
+const QString kType = QStringLiteral("MenuBarManager");
+
+void log(const QString& emoji, const QString& message) { logLine(emoji, kType, message); }
+} // namespace
+
+WallpaperModel MenuReapplyPipeline::wallpaperFor(const Request& request)
+{
+    const WallpapersByKey& custom = CustomWallpapersService::shared().customWallpapers();
+    if (const auto found = custom.constFind(request.key); found != custom.cend()) {
+        log(QStringLiteral("✅"), QStringLiteral("Found custom wallpaper: ") + found->title);
+        return *found;
+    }
+    log(QStringLiteral("ℹ️"), QStringLiteral("Not a custom wallpaper, constructing model from saved data"));
+    WallpaperModel model;
+    model.id = QUuid::createUuid();
+    model.key = request.key;
+    model.title = QStringLiteral("Wallpaper ") + QString::number(request.key);
+    model.category = QStringLiteral("Unknown");
+    model.masterUrl = request.masterUrl;
+    return model;
+}
+
+QCoro::Task<> MenuReapplyPipeline::run(Request request, MenuPipelineRun run)
+{
+    run.openToast(QStringLiteral("Reapplying wallpaper"), 0);
+    log(QStringLiteral("📢"), QStringLiteral("Step 1: Showing notification"));
+
+    log(QStringLiteral("🔍"), QStringLiteral("Step 3: Getting wallpaper model for key=") + QString::number(request.key));
+    const WallpaperModel wallpaper = wallpaperFor(request);
+    log(QStringLiteral("✅"), QStringLiteral("Wallpaper model obtained: title=") + wallpaper.title + QStringLiteral(", category=") + wallpaper.category);
+    run.updateProgress(0.2);
+
+    const bool isCustom = wallpaper.category == QLatin1String("Custom");
+    QUrl file;
+    try {
+        log(QStringLiteral("🔍"), QStringLiteral("Step 4: Getting local video file"));
+        log(QStringLiteral("ℹ️"), QStringLiteral("Is custom wallpaper: ") + (isCustom ? QStringLiteral("true") : QStringLiteral("false")));
+        file = co_await localVideoFile(request, isCustom, run);
+        log(QStringLiteral("✅"), QStringLiteral("Local video file ready: ") + file.toLocalFile());
+        // Checked before anything on screen is touched: a failed re-apply keeps the wallpaper.
+        co_await MenuPipelineRun::ensurePlayable(file);
+    } catch (const std::exception& error) {
+        fail(error, run);
+        co_return;
+    }
+    if (run.isOvertaken()) {
+        run.logOvertaken(request.key);
+        co_return;
+    }
+
+    HomeScreenWallpaperEngine& engine = HomeScreenWallpaperEngine::shared();
+    log(QStringLiteral("🛑"), QStringLiteral("Step 2: Stopping wallpaper engine"));
+    engine.stopAll();
+    log(QStringLiteral("✅"), QStringLiteral("Wallpaper engine stopped"));
+    log(QStringLiteral("🔄"), QStringLiteral("Step 5: Restarting wallpaper engine for home screen"));
+    run.updateMessage(QStringLiteral("Applying Home Screen"));
+    run.updateProgress(0.6);
+    try {
+        engine.start(file, request.key);
+    } catch (const std::exception& error) {
+        fail(error, run);
+        co_return;
+    }
+    log(QStringLiteral("✅"), QStringLiteral("Home screen wallpaper engine started"));
+
+    if (MenuBarManager* manager = run.manager()) {
+        manager->updateThumbnail();
+        manager->updateWallpaperStatus(true);
+    }
+    log(QStringLiteral("✅"), QStringLiteral("Menu bar state updated"));
+    run.updateProgress(0.7);
+
+    co_await renewStillOrLockScreen(file, run);
+
+    run.updateMessage(QStringLiteral("Wallpaper reapplied"));
+    run.hideToast(2);
+    log(QStringLiteral("✅"), QStringLiteral("Wallpaper ") + QString::number(request.key) + QStringLiteral(" reapplied successfully"));
+}
+
+QCoro::Task<QUrl> MenuReapplyPipeline::localVideoFile(Request request, bool isCustom, MenuPipelineRun run)
+{
+    if (isCustom) {
+        log(QStringLiteral("✅"), QStringLiteral("Using custom wallpaper file: ") + request.masterUrl.toLocalFile());
+        run.updateProgress(0.5);
+        co_return request.masterUrl;
+    }
+    WallpaperDownloadService& downloads = WallpaperDownloadService::shared();
+    if (const std::optional<QUrl> cached = downloads.cachedFileUrl(request.key)) {
+        log(QStringLiteral("✅"), QStringLiteral("Found cached wallpaper: ") + cached->toLocalFile());
+        run.updateProgress(0.5);
+        co_return *cached;
+    }
+    log(QStringLiteral("⬇️"), QStringLiteral("Wallpaper not cached, downloading from: ") + request.masterUrl.toString());
+    run.updateMessage(QStringLiteral("Downloading wallpaper"));
+    run.updateProgress(0.3);
+    // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
+    const WallpaperDownloadService::ProgressHandler report = [run](double fraction) {
+        run.updateMessage(QStringLiteral("Downloading wallpaper"));
+        run.updateProgress(fraction * 0.2 + 0.3);
+    };
+    const QUrl file = co_await downloads.downloadWallpaper(request.masterUrl, request.key, report);
+    log(QStringLiteral("✅"), QStringLiteral("Download complete: ") + file.toLocalFile());
+    run.updateProgress(0.5);
+    co_return file;
+}
+
+QCoro::Task<> MenuReapplyPipeline::renewStillOrLockScreen(QUrl file, MenuPipelineRun run)
+{
+    // Read once: a switch flipped halfway through takes effect at the next run.
+    const bool lockScreenOn = LockScreenService::shared().isEnabled();
+    if (lockScreenOn) {
+        log(QStringLiteral("ℹ️"), QStringLiteral("Lock screen is enabled, skipping static wallpaper"));
+        log(QStringLiteral("🔄"), QStringLiteral("Step 7: Restarting lock screen extension"));
+        run.updateMessage(QStringLiteral("Applying Lock Screen"));
+        run.updateProgress(0.9);
+        try {
+            co_await WallpaperAerialsExtensionService::shared().restartExtension();
+            log(QStringLiteral("✅"), QStringLiteral("Lock screen extension restarted successfully"));
+        } catch (const std::exception& error) {
+            log(QStringLiteral("⚠️"), QStringLiteral("Failed to restart lock screen extension: ") + describeError(error));
+        }
+        run.updateProgress(1.0);
+        co_return;
+    }
+
+    log(QStringLiteral("🔄"), QStringLiteral("Step 6: Setting static wallpaper (lock screen disabled)"));
+    std::optional<QString> failure;
+    try {
+        co_await StaticWallpaperService::shared().setStaticWallpaper(file);
+    } catch (const std::exception& error) {
+        failure = describeError(error);
+    }
+    if (failure) {
+        log(QStringLiteral("⚠️"), QStringLiteral("Failed to set static wallpaper: ") + *failure);
+    } else {
+        log(QStringLiteral("✅"), QStringLiteral("Static wallpaper set successfully"));
+        if (MenuBarManager* manager = run.manager(); manager && !run.isOvertaken())
+            manager->updateThumbnail();
+        run.updateProgress(0.8);
+    }
+    log(QStringLiteral("ℹ️"), QStringLiteral("Lock screen is disabled, skipping extension restart"));
+    run.updateProgress(1.0);
+}
+
+void MenuReapplyPipeline::fail(const std::exception& error, const MenuPipelineRun& run)
+{
+    log(QStringLiteral("❌"), QStringLiteral("Failed to reapply wallpaper: ") + describeError(error));
+    log(QStringLiteral("❌"), QStringLiteral("Error details: ") + MenuPipelineRun::errorDetails(error));
+    run.updateMessage(QStringLiteral("Failed to reapply wallpaper"));
+    run.updateProgress(0);
+    run.hideToast(3);
+}

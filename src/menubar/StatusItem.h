@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+
+class QMenu;
+class QSystemTrayIcon;
+
+// The application's item in the desktop's tray. A click opens the full popup menu at the item;
+// the tray's own context menu (trays that export menus over D-Bus cannot show widget rows)
+// carries the plain entries. Without a tray the item is still made, so one appears when a tray
+// starts later, and the application goes on from its main window. GUI thread; owned by the
+// menu-bar manager.
+class StatusItem : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kPictureSize = 18;
+
+    StatusItem(QMenu* popupMenu, QMenu* contextMenu, QObject* parent = nullptr);
+    ~StatusItem() override;
+
+    // The tray's picture: our logo, else a stand-in symbol (with a warning line).
+    static QIcon picture();
+    // The logo files, first existing one wins.
+    static QStringList pictureCandidates();
+
+    bool isTrayAvailable() const;
+    QSystemTrayIcon* trayIcon() const { return trayIcon_; }
+
+    // Opens the popup menu at the tray item, or at the pointer when the tray does not say where
+    // its item is.
+    void openPopupMenu();
+
+private:
+    QPointer<QMenu> popupMenu_;
+    QSystemTrayIcon* trayIcon_;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// This program's entry among the programs the desktop session starts when the user logs in.
+// The Linux implementation is XdgAutostartLoginItem; tests install FakeLoginItem with
+// Shared<LoginItem>::Override. GUI thread.
+class LoginItem {
+public:
+    // The status values of the item; only Enabled means the session will start the program.
+    // RequiresApproval: registered but waiting for the user's consent (no Linux desktop has it).
+    enum class Status { NotRegistered, Enabled, RequiresApproval, NotFound };
+
+    // The argument the session passes when it starts the program at login.
+    static inline const QString kLoginLaunchArgument = QStringLiteral("--login-launch");
+
+    virtual ~LoginItem() = default;
+
+    static LoginItem& shared();
+
+    // Read afresh from the system on every call.
+    virtual Status status() const = 0;
+    // Both throw an AppError when the system refuses.
+    virtual void registerItem() = 0;
+    virtual void unregisterItem() = 0;
+    // Shows the user where login items are managed; never fails.
+    virtual void openSettings() = 0;
+};

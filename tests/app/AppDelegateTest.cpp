@@ -1,0 +1,160 @@
+#include "app/AppDelegate.h"
+#include "app/AutoStartService.h"
+#include "app/LaunchReapply.h"
+#include "app/LoginItemService.h"
+#include "app/MainWindow.h"
+#include "app/NotificationCenter.h"
+#include "app/ShellDefaults.h"
+#include "engine/HomeScreenWallpaperEngine.h"
+#include "engine/MonitorChangeService.h"
+#include "foundation/Log.h"
+#include "foundation/Shared.h"
+#include "foundation/UserDefaults.h"
+#include "support/FakeLoginItem.h"
+#include "support/FakeScreens.h"
+#include "support/FakeSessionEvents.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using Status = LoginItem::Status;
+
+// The delegate's login, first-launch and termination rules over a fake login item, fake session
+// events and the real login-item services, each installed as the shared one.
+class AppDelegateTest : public ::testing::Test {
+protected:
+    AppDelegate& delegate(const QStringList& arguments = {QStringLiteral("quorvelle")})
+    {
+        made = std::make_unique<AppDelegate>(arguments, [] { return new MainWindow(); }, defaults, events, std::make_unique<LaunchReapply>());
+        return *made;
+    }
+    void makeSwitch()
+    {
+        autoStartGuard.reset();
+        autoStart = std::make_unique<AutoStartService>(loginItems, defaults, center);
+        autoStartGuard = std::make_unique<Shared<AutoStartService>::Override>(*autoStart);
+    }
+
+    TempFolder folder;
+    UserDefaults defaults{UserDefaults::kStandardDomain, UserDefaults::Storage::InMemory};
+    FakeLoginItem item;
+    NotificationCenter center;
+    Shared<NotificationCenter>::Override centerGuard{center};
+    LoginItemService loginItems{item, defaults, center};
+    Shared<LoginItemService>::Override loginItemsGuard{loginItems};
+    std::unique_ptr<AutoStartService> autoStart;
+    std::unique_ptr<Shared<AutoStartService>::Override> autoStartGuard;
+    FakeScreens screens{{FakeScreens::display(QStringLiteral("Display A"), QRect(0, 0, 320, 180))}};
+    HomeScreenWallpaperEngine engine{screens, defaults};
+    MonitorChangeService displays{screens, engine};
+    Shared<MonitorChangeService>::Override displaysGuard{displays};
+    FakeSessionEvents events;
+    std::unique_ptr<AppDelegate> made;
+    LogCapture log;
+};
+
+struct LoginCase {
+    bool startOnLogin;
+    bool startedWithFlag;
+    bool hasShownWindow;
+    bool isLoginLaunch;
+};
+
+class LoginLaunchTest : public AppDelegateTest, public ::testing::WithParamInterface<LoginCase> {};
+
+TEST_P(LoginLaunchTest, OnlyTheAutostartEntryOfAnEnabledLoginItemCounts)
+{
+    const LoginCase& c = GetParam();
+    defaults.setBool(LoginItemService::startOnLoginKey, c.startOnLogin);
+    defaults.setBool(ShellDefaults::hasShownWindowThisSession, c.hasShownWindow);
+    QStringList arguments{QStringLiteral("quorvelle")};
+    if (c.startedWithFlag)
+        arguments.append(LoginItem::kLoginLaunchArgument);
+
+    EXPECT_EQ(delegate(arguments).detectLoginLaunch(), c.isLoginLaunch);
+    // Only an ordinary launch marks the session as having shown a window.
+    EXPECT_EQ(defaults.boolean(ShellDefaults::hasShownWindowThisSession), c.hasShownWindow || !c.isLoginLaunch);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, LoginLaunchTest,
+    ::testing::Values(LoginCase{true, true, false, true}, LoginCase{false, true, false, false}, LoginCase{true, false, false, false},
+        // A process that ended without its termination steps left the flag set.
+        LoginCase{true, true, true, false}));
+
+TEST_F(AppDelegateTest, TheFirstLaunchSwitchesStartAtLoginOnOnce)
+{
+    makeSwitch();
+    delegate().handleFirstLaunch();
+    EXPECT_TRUE(autoStart->isEnabled());
+    EXPECT_EQ(item.status(), Status::Enabled);
+    EXPECT_TRUE(defaults.boolean(ShellDefaults::hasLaunchedBefore));
+    EXPECT_EQ(log.lines().last(), QStringLiteral("Auto-start set to: true"));
+
+    autoStart->setEnabled(false);
+    delegate().handleFirstLaunch();
+    EXPECT_FALSE(autoStart->isEnabled());
+    EXPECT_EQ(item.registerCalls, 1);
+}
+
+TEST_F(AppDelegateTest, TheLaunchFollowsTheSystemsLoginItem)
+{
+    // The user removed the entry while the application was not running.
+    defaults.setBool(LoginItemService::startOnLoginKey, true);
+    makeSwitch();
+    delegate().syncLoginItemState();
+    EXPECT_FALSE(defaults.boolean(LoginItemService::startOnLoginKey));
+    EXPECT_FALSE(autoStart->isEnabled());
+    EXPECT_EQ(item.unregisterCalls, 0);
+
+    // Flag and system agree: a differing switch is left as it is.
+    item.setStatus(Status::Enabled);
+    defaults.setBool(LoginItemService::startOnLoginKey, true);
+    log.clear();
+    delegate().syncLoginItemState();
+    EXPECT_FALSE(autoStart->isEnabled());
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST_F(AppDelegateTest, AnEntryAddedElsewhereTurnsTheSwitchOn)
+{
+    makeSwitch();
+    item.setStatus(Status::Enabled);
+    delegate().syncLoginItemState();
+    EXPECT_TRUE(defaults.boolean(LoginItemService::startOnLoginKey));
+    EXPECT_TRUE(autoStart->isEnabled());
+    EXPECT_EQ(item.registerCalls, 0);
+    EXPECT_EQ(log.lines(), (QStringList{"App already registered as login item", "Auto-start changed: true", "Auto-start set to: true"}));
+}
+
+TEST_F(AppDelegateTest, TerminationClearsTheSessionFlagsAndStopsObserving)
+{
+    AppDelegate& app = delegate();
+    defaults.setBool(ShellDefaults::hasShownWindowThisSession, true);
+    defaults.setBool(ShellDefaults::hiddenDueToLoginLaunch, true);
+    displays.startObserving();
+
+    app.applicationWillTerminate();
+    EXPECT_FALSE(defaults.boolean(ShellDefaults::hasShownWindowThisSession));
+    EXPECT_FALSE(defaults.boolean(ShellDefaults::hiddenDueToLoginLaunch));
+    EXPECT_FALSE(displays.isObserving());
+    log.clear();
+    events.unlock();
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST_F(AppDelegateTest, OnlyTheUpdateFrameworksOwnCacheFolderIsCleared)
+{
+    const QString updater = Paths::caches() + u'/' + AppDelegate::kApplicationIdentifier;
+    const QString wallpapers = Paths::appCaches() + QStringLiteral("/Wallpapers");
+    for (const QString& path : {updater, wallpapers})
+        ASSERT_TRUE(QDir().mkpath(path));
+    delegate().clearUpdaterCaches();
+    EXPECT_FALSE(QDir(updater).exists());
+    EXPECT_TRUE(QDir(wallpapers).exists());
+}
+
+} // namespace

@@ -1,0 +1,190 @@
+#include "WallpaperShellFixture.h"
+
+#include "app/LaunchReapply.h"
+#include "backend/APIService.h"
+#include "foundation/Async.h"
+#include "platform/Http.h"
+#include "state/AppStore.h"
+#include "state/HomePageService.h"
+#include "support/SampleCatalogueFixture.h"
+#include "support/TaskWait.h"
+
+#include <QSignalSpy>
+
+namespace {
+
+// Every wait of the re-apply is recorded and over at once, so 60 attempts take no time.
+class LaunchReapplyTest : public WallpaperShellFixture {
+protected:
+    void run(bool isLoginLaunch)
+    {
+        QSignalSpy running(&reapply, &LaunchReapply::wallpaperRunning);
+        QCoro::waitFor(reapply.autoApplySavedState(isLoginLaunch));
+        runningSignals = int(running.count());
+    }
+    int waitsOf(int ms) const { return int(waits.count(ms)); }
+    // What the re-apply itself logged, without the persistence service's own lines.
+    QStringList lines() const
+    {
+        QStringList own = log.lines();
+        own.removeIf([](const QString& line) { return line.contains(QStringLiteral("[WallpaperPersistenceService]")); });
+        return own;
+    }
+    QString displayID() const { return HomeScreenWallpaperEngine::displayPersistenceID(mainDisplay()); }
+
+    QList<int> waits;
+    int runningSignals = 0;
+    LaunchReapply reapply{Delays{[this](int ms, std::stop_token stop) {
+                                     waits.append(ms);
+                                     return sleepFor(0, std::move(stop));
+                                 },
+        Delays::real().after}};
+};
+
+TEST_F(LaunchReapplyTest, AnOrdinaryLaunchLeavesAnActivePlaylistToItsService)
+{
+    persistence.saveWallpaper(kKey, cacheMasterVideo(kKey));
+    startPlaylist({kKey});
+    log.clear();
+    run(false);
+    EXPECT_FALSE(engine.currentWallpaperKey());
+    EXPECT_TRUE(lines().isEmpty()) << lines().join(u'\n').toStdString();
+}
+
+TEST_F(LaunchReapplyTest, PutsThePerDisplayWallpapersBack)
+{
+    persistence.savePerMonitorWallpaper(displayID(), kKey, cacheMasterVideo(kKey));
+    persistence.saveWallpaper(7, clip());
+    run(false);
+    EXPECT_EQ(engine.currentWallpaperKey(), kKey);
+    EXPECT_EQ(runningSignals, 1);
+    EXPECT_EQ(lines(), (QStringList{"🎬 AUTO-APPLYING PER-MONITOR WALLPAPERS (priority #1)", "✅ Applied per-monitor wallpapers"}));
+}
+
+TEST_F(LaunchReapplyTest, ALoginLaunchCountsItsAttempts)
+{
+    persistence.savePerMonitorWallpaper(displayID(), kKey, cacheMasterVideo(kKey));
+    run(true);
+    EXPECT_EQ(engine.currentWallpaperKey(), kKey);
+    EXPECT_TRUE(log.contains(QStringLiteral("✅ Applied per-monitor wallpapers")));
+    EXPECT_EQ(lines().last(), QStringLiteral("✅ Per-monitor wallpapers applied after 1 attempt(s)"));
+}
+
+TEST_F(LaunchReapplyTest, ALoginLaunchGivesUpAfterSixtyAttempts)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        const char* giveUpLine;
+        int screenWaits;
+        int retryWaits;
+    };
+    const QList<Case> cases{
+        {"entries of displays no longer attached",
+            [this] { persistence.savePerMonitorWallpaper(QStringLiteral("Gone_1920x1080"), kKey, cacheMasterVideo(kKey)); },
+            "❌ Failed to apply per-monitor wallpapers after 60 attempts", 0, 60},
+        {"no display at all",
+            [this] {
+                persistence.savePerMonitorWallpaper(displayID(), kKey, cacheMasterVideo(kKey));
+                screens.setScreens({});
+            },
+            "❌ Failed to apply per-monitor wallpapers after 60 attempts", 60, 0},
+        {"a single wallpaper without a display",
+            [this] {
+                persistence.saveWallpaper(kKey, cacheMasterVideo(kKey));
+                screens.setScreens({});
+            },
+            "❌ Failed to apply wallpaper after 60 seconds of retrying", 60, 0},
+        {"a playlist that never shows", [this] { startPlaylist({kKey}); }, "❌ Failed to apply playlist wallpaper after 60 attempts", 0, 60},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        TempFolder fresh;
+        persistence.clearAllPerMonitorWallpapers();
+        persistence.clearSavedWallpaper();
+        playback->deactivatePlaylist();
+        screens.setScreens({mainDisplay()});
+        each.arrange();
+        waits.clear();
+        log.clear();
+        run(true);
+        EXPECT_EQ(lines().last(), QString::fromUtf8(each.giveUpLine));
+        EXPECT_EQ(waitsOf(LaunchReapply::kScreenWaitMs), each.screenWaits);
+        EXPECT_EQ(waitsOf(LaunchReapply::kRetryWaitMs), each.retryWaits);
+        EXPECT_FALSE(engine.currentWallpaperKey());
+    }
+}
+
+TEST_F(LaunchReapplyTest, ASingleSavedWallpaperStartsOnEveryDisplay)
+{
+    persistence.saveWallpaper(kKey, cacheMasterVideo(kKey));
+    run(false);
+    EXPECT_EQ(engine.currentWallpaperKey(), kKey);
+    EXPECT_EQ(lines(), (QStringList{"🎬 AUTO-APPLYING WALLPAPER IMMEDIATELY (priority #1): key=1718000000137",
+                               "Auto-applied wallpaper to home screen"}));
+
+    engine.stopAll();
+    persistence.clearAllPerMonitorWallpapers();
+    log.clear();
+    run(true);
+    EXPECT_EQ(lines().last(), QStringLiteral("✅ Successfully applied wallpaper after 1 second(s)"));
+}
+
+TEST_F(LaunchReapplyTest, PlaylistSuccessNamesTheAttempt)
+{
+    startPlaylist({kKey});
+    engine.start(clip(), kKey);
+    log.clear();
+    run(true);
+    EXPECT_EQ(lines(), QStringList{"✅ Playlist wallpaper applied after 1 attempt(s)"});
+    EXPECT_EQ(runningSignals, 1);
+}
+
+// The catalogue behind a saved wallpaper whose video went missing.
+class LaunchReapplyDownloadTest : public LaunchReapplyTest {
+protected:
+    static APIService::Settings backend(const SampleCatalogueFixture& catalogue)
+    {
+        APIService::Settings settings;
+        settings.baseURL = catalogue.config().backendBaseUrl.toString();
+        settings.bearerKey = catalogue.config().backendKey;
+        return settings;
+    }
+
+    SampleCatalogueFixture catalogue;
+    APIService api{backend(catalogue), Clock::system(), Http::shared()};
+    HomePageService homePage{api};
+    AppStore store{api, homePage, Delays::real()};
+    Shared<AppStore>::Override storeGuard{store};
+};
+
+TEST_F(LaunchReapplyDownloadTest, AVideoGoneFromTheCacheIsFetchedAgain)
+{
+    ASSERT_TRUE(catalogue.isRunning());
+    const QUrl cleared = QUrl::fromLocalFile(Paths::appCaches() + QStringLiteral("/Wallpapers/1718000000137.mp4"));
+    persistence.saveWallpaper(kKey, cleared);
+    run(false);
+    EXPECT_EQ(engine.currentWallpaperKey(), kKey);
+    EXPECT_TRUE(QFileInfo::exists(cleared.toLocalFile()));
+    EXPECT_EQ(catalogue.server().requestCount(QStringLiteral("/wallpaper/1718000000137/master.mp4")), 1);
+    EXPECT_EQ(lines().last(), QStringLiteral("Auto-applied wallpaper to home screen"));
+}
+
+TEST_F(LaunchReapplyDownloadTest, ALoginLaunchRetriesAFailingDownloadEveryFifthAttempt)
+{
+    ASSERT_TRUE(catalogue.isRunning());
+    const QString path = QStringLiteral("/wallpaper/424242/master.mp4");
+    persistence.saveWallpaper(424242, QUrl(catalogue.server().baseUrl() + path));
+    run(true);
+    EXPECT_EQ(catalogue.server().requestCount(path), 12);
+    EXPECT_EQ(lines().last(), QStringLiteral("❌ Failed to apply wallpaper after 60 seconds of retrying"));
+    EXPECT_EQ(waitsOf(LaunchReapply::kRetryWaitMs), 60);
+
+    // An ordinary launch tries once, logs the failure and ends.
+    log.clear();
+    run(false);
+    EXPECT_EQ(catalogue.server().requestCount(path), 13);
+    EXPECT_TRUE(lines().last().startsWith(QStringLiteral("⚠️ [AppDelegate] Could not download the saved wallpaper 424242")));
+}
+
+} // namespace

@@ -1,0 +1,146 @@
+#include "app/MainWindow.h"
+#include "app/MainWindowPresence.h"
+#include "app/MainWindowSize.h"
+#include "app/ShellDefaults.h"
+#include "foundation/Log.h"
+#include "foundation/Shared.h"
+#include "foundation/UserDefaults.h"
+#include "platform/ScreenInfo.h"
+#include "support/FakeScreens.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SizeCase {
+    int visibleHeight;
+    QSize expected;
+};
+
+class MainWindowSizeTest : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(MainWindowSizeTest, FollowsTheMainDisplaysUsableHeight)
+{
+    ScreenInfo screen = FakeScreens::display(QStringLiteral("Main"), QRect(0, 0, 3000, GetParam().visibleHeight + 40));
+    screen.visibleGeometry = QRect(0, 40, 3000, GetParam().visibleHeight);
+    EXPECT_EQ(MainWindowSize::forScreen(screen), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Heights, MainWindowSizeTest,
+    ::testing::Values(SizeCase{1000, {1280, 800}}, SizeCase{1250, {1600, 1000}}, SizeCase{2000, {1600, 1000}}, SizeCase{600, {768, 480}}));
+
+TEST(MainWindowSizeTest, WithoutADisplayItIsTheLargestSize) { EXPECT_EQ(MainWindowSize::forScreen(std::nullopt), QSize(1600, 1000)); }
+
+// The presence over its own activation policy, with main windows built on the fake main display.
+class MainWindowPresenceTest : public ::testing::Test {
+protected:
+    using Policy = ActivationPolicy::Policy;
+
+    ~MainWindowPresenceTest() override
+    {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        for (QWidget* window : windows)
+            if (qobject_cast<MainWindow*>(window))
+                delete window;
+    }
+
+    static ScreenInfo display()
+    {
+        ScreenInfo screen = FakeScreens::display(QStringLiteral("Main"), QRect(0, 0, 2000, 1300));
+        screen.visibleGeometry = QRect(0, 50, 2000, 1250);
+        return screen;
+    }
+    // The time the presence's delayed steps need, and a little more.
+    static void settle() { QTest::qWait(MainWindowPresence::kUpdateAfterCloseMs + 100); }
+
+    FakeScreens screens{{display()}};
+    Shared<Screens>::Override screensGuard{screens};
+    UserDefaults defaults{UserDefaults::kStandardDomain, UserDefaults::Storage::InMemory};
+    ActivationPolicy policy;
+    int windowsMade = 0;
+    MainWindowPresence presence{policy, defaults, [this] {
+                                    ++windowsMade;
+                                    return new MainWindow();
+                                }};
+    LogCapture log;
+};
+
+TEST_F(MainWindowPresenceTest, ThePolicyFollowsTheShownMainWindows)
+{
+    auto* window = new MainWindow();
+    window->show();
+    presence.attachWindowDelegate();
+    presence.updateDockVisibility();
+    EXPECT_TRUE(log.lines().isEmpty()); // regular already
+
+    // A desktop-level window and a tool window never keep the task-bar entry.
+    QWidget desktop(nullptr, Qt::Window | Qt::WindowStaysOnBottomHint | Qt::WindowDoesNotAcceptFocus);
+    desktop.show();
+    QWidget tool(nullptr, Qt::Tool);
+    tool.show();
+    window->close();
+    settle();
+    EXPECT_EQ(policy.policy(), Policy::Accessory);
+    EXPECT_EQ(presence.currentActivationPolicy(), Policy::Accessory);
+    EXPECT_EQ(log.lines(), QStringList{"❌ All windows closed - hiding dock dot (setting to .accessory)"});
+
+    presence.updateDockVisibility();
+    EXPECT_EQ(log.lines().size(), 1);
+}
+
+TEST_F(MainWindowPresenceTest, AMinimisedWindowStillCounts)
+{
+    auto* window = new MainWindow();
+    window->showMinimized();
+    presence.updateDockVisibility();
+    EXPECT_EQ(policy.policy(), Policy::Regular);
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST_F(MainWindowPresenceTest, ShowingWithNoWindowLeftBuildsACentredOne)
+{
+    auto* first = new MainWindow();
+    first->show();
+    presence.attachWindowDelegate();
+    first->close();
+    settle();
+    ASSERT_EQ(policy.policy(), Policy::Accessory);
+
+    log.clear();
+    presence.showMainWindow();
+    settle();
+    ASSERT_EQ(windowsMade, 1);
+    QWidget* made = presence.manualWindow();
+    ASSERT_TRUE(made);
+    EXPECT_NE(made, first);
+    EXPECT_TRUE(made->isVisible());
+    EXPECT_EQ(made->size(), QSize(1600, 1000));
+    EXPECT_EQ(made->minimumSize(), made->maximumSize());
+    EXPECT_EQ(made->pos(), QPoint(200, 175));
+    EXPECT_FALSE(made->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(defaults.boolean(ShellDefaults::hasShownWindowThisSession));
+    EXPECT_FALSE(defaults.boolean(ShellDefaults::hiddenDueToLoginLaunch));
+    EXPECT_EQ(policy.policy(), Policy::Regular);
+    EXPECT_TRUE(log.contains(QStringLiteral("✅ Main windows exist - showing dock dot (setting to .regular)")));
+
+    made->close();
+    settle();
+    EXPECT_FALSE(presence.manualWindow());
+}
+
+TEST_F(MainWindowPresenceTest, AHiddenWindowIsBroughtBackNotRebuilt)
+{
+    auto* hidden = new MainWindow();
+    presence.showMainWindow();
+    settle();
+    EXPECT_EQ(windowsMade, 0);
+    EXPECT_TRUE(hidden->isVisible());
+
+    EXPECT_TRUE(presence.applicationShouldHandleReopen(true));
+    EXPECT_TRUE(log.contains(QStringLiteral("🔄 Dock icon clicked - hasVisibleWindows: true")));
+}
+
+} // namespace

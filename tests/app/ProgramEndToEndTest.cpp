@@ -1,0 +1,180 @@
+#include "PrivateSessionBus.h"
+#include "ProgramRun.h"
+#include "support/XvfbServer.h"
+
+#include "engine/LockScreenService.h"
+#include "engine/WallpaperPersistenceService.h"
+#include "foundation/Paths.h"
+#include "foundation/UserDefaults.h"
+#include "platform/DesktopEntry.h"
+#include "platform/XdgAutostartLoginItem.h"
+#include "support/SampleCatalogueFixture.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+constexpr qint64 kKey = 1718000000137;
+const QString kQuit = QStringLiteral("👋 [Quorvelle] Quit");
+
+// The real program on a display of its own, its folders in a temporary folder, its backend the
+// in-process sample catalogue and its session bus a private one (no system bus at all).
+class ProgramEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (ProgramRun::programPath().isEmpty())
+            GTEST_FAIL() << "the quorvelle program is not built beside the tests";
+        ASSERT_TRUE(catalogue.isRunning());
+        ASSERT_TRUE(bus.isRunning());
+        QDir().mkpath(folder.file(QStringLiteral("runtime")));
+        QFile::setPermissions(folder.file(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), Paths::caches());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), Paths::applicationSupport());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), Paths::configuration());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.file(QStringLiteral("runtime")));
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=") + folder.file(QStringLiteral("no-system-bus")));
+        const Config& config = catalogue.config();
+        env.insert(QStringLiteral("QUORVELLE_BACKEND_URL"), config.backendBaseUrl.toString());
+        env.insert(QStringLiteral("QUORVELLE_BACKEND_KEY"), config.backendKey);
+        env.insert(QStringLiteral("QUORVELLE_ANALYTICS_URL"), config.analyticsUrl.toString());
+        env.insert(QStringLiteral("QUORVELLE_UPDATE_FEED_URL"), config.updateFeedUrl.toString());
+        env.insert(QStringLiteral("QUORVELLE_CA_CERT"), config.caCertificateFile);
+        if (display.isRunning()) {
+            env.insert(QStringLiteral("DISPLAY"), display.display());
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        } else {
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        }
+        return env;
+    }
+
+    // Waits for the launch's own tasks to end, so the program quits with none suspended halfway.
+    static void waitForLaunch(ProgramRun& program)
+    {
+        ASSERT_TRUE(program.waitForLine(QStringLiteral("Application launched with menu bar"))) << program.output().toStdString();
+        ASSERT_TRUE(program.waitForLine(QStringLiteral("[UpdateCheckService] Update check complete"))) << program.output().toStdString();
+    }
+
+    // The program's standard defaults as it left them (read afresh from its file).
+    static std::unique_ptr<UserDefaults> savedDefaults() { return std::make_unique<UserDefaults>(); }
+
+    static QUrl cacheMasterVideo(qint64 key)
+    {
+        const QString wallpapers = Paths::appCaches() + QStringLiteral("/Wallpapers");
+        QDir().mkpath(wallpapers);
+        const QString path = wallpapers + u'/' + QString::number(key) + QStringLiteral(".mp4");
+        QFile::copy(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4"), path);
+        return QUrl::fromLocalFile(path);
+    }
+
+    TempFolder folder;
+    SampleCatalogueFixture catalogue;
+    PrivateSessionBus bus;
+    XvfbServer display{{QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24")}};
+};
+
+TEST_F(ProgramEndToEndTest, ARestartPutsThePerDisplayWallpapersBack)
+{
+    {
+        auto defaults = savedDefaults();
+        defaults->setBool(QStringLiteral("hasLaunchedBefore"), true);
+        WallpaperPersistenceService(*defaults).saveWallpaper(kKey, cacheMasterVideo(kKey));
+    }
+    ProgramRun first(environment());
+    ASSERT_TRUE(first.waitForLine(QStringLiteral("Auto-applied wallpaper to home screen"))) << first.output().toStdString();
+    waitForLaunch(first);
+    EXPECT_LT(first.indexOf(QStringLiteral("Application launched (login launch: false)")),
+        first.indexOf(QStringLiteral("Application launched with menu bar")));
+    EXPECT_EQ(first.terminate(), 0);
+    EXPECT_TRUE(first.hasLine(kQuit));
+    EXPECT_TRUE(first.hasLine(QStringLiteral("✅ [MonitorChangeService] Monitor change detection stopped")));
+    {
+        auto defaults = savedDefaults();
+        EXPECT_FALSE(defaults->boolean(QStringLiteral("hasShownWindowThisSession")));
+        EXPECT_FALSE(WallpaperPersistenceService(*defaults).loadPerMonitorWallpapers().isEmpty());
+    }
+
+    ProgramRun second(environment());
+    ASSERT_TRUE(second.waitForLine(QStringLiteral("✅ Applied per-monitor wallpapers"))) << second.output().toStdString();
+    waitForLaunch(second);
+    EXPECT_TRUE(second.hasLine(QStringLiteral("🎬 AUTO-APPLYING PER-MONITOR WALLPAPERS (priority #1)")));
+    EXPECT_EQ(second.terminate(), 0);
+}
+
+TEST_F(ProgramEndToEndTest, StartAtLoginWritesTheEntryThatALoginLaunchIsKnownBy)
+{
+    ProgramRun first(environment());
+    waitForLaunch(first);
+    EXPECT_TRUE(first.hasLine(QStringLiteral("Auto-start set to: true")));
+    EXPECT_EQ(first.terminate(), 0);
+
+    QFile entry(XdgAutostartLoginItem::defaultEntryPath());
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const DesktopEntry autostart(QString::fromUtf8(entry.readAll()));
+    EXPECT_EQ(autostart.value(QStringLiteral("Exec")),
+        DesktopEntry::quotedArgument(ProgramRun::programPath()) + QStringLiteral(" --login-launch"));
+
+    ProgramRun atLogin(environment(), {QStringLiteral("--login-launch")});
+    waitForLaunch(atLogin);
+    EXPECT_TRUE(atLogin.hasLine(QStringLiteral("Application launched (login launch: true)")));
+    EXPECT_TRUE(atLogin.hasLine(QStringLiteral("Login launch detected - hiding windows and starting wallpaper in background")));
+    EXPECT_EQ(atLogin.terminate(), 0);
+    EXPECT_TRUE(savedDefaults()->boolean(QStringLiteral("startOnLoginEnabled")));
+}
+
+TEST_F(ProgramEndToEndTest, AnUnlockOnTheSessionBusRestartsTheLockScreenExtension)
+{
+    {
+        auto defaults = savedDefaults();
+        defaults->setBool(QStringLiteral("hasLaunchedBefore"), true);
+        defaults->setBool(LockScreenService::kUserDefaultsKey, true);
+    }
+    ProgramRun program(environment());
+    waitForLaunch(program);
+    ASSERT_TRUE(program.waitForLine(QStringLiteral("WallpaperAerialsExtension restarted successfully on app launch")))
+        << program.output().toStdString();
+
+    QProcess extension;
+    extension.start(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("exec -a WallpaperAerialsExtension sleep 120")});
+    ASSERT_TRUE(extension.waitForStarted());
+    bus.emitSignal(QStringLiteral("/org/freedesktop/ScreenSaver"), QStringLiteral("org.freedesktop.ScreenSaver"),
+        QStringLiteral("ActiveChanged"), {false});
+
+    ASSERT_TRUE(program.waitForLine(QStringLiteral("✅ [AppDelegate] WallpaperAerialsExtension restarted successfully after unlock")))
+        << program.output().toStdString();
+    EXPECT_TRUE(program.hasLine(QStringLiteral("🔓 [AppDelegate] ========== SYSTEM UNLOCK EVENT ==========")));
+    EXPECT_TRUE(extension.waitForFinished(10'000));
+    EXPECT_EQ(program.terminate(), 0);
+}
+
+TEST_F(ProgramEndToEndTest, ASecondLaunchHandsItsLinkToTheRunningCopy)
+{
+    ProgramRun running(environment());
+    waitForLaunch(running);
+
+    ProgramRun second(environment(), {QStringLiteral("quorvelle://wallpaper/1718000000137")});
+    EXPECT_EQ(second.waitForExit(), 0);
+    EXPECT_TRUE(second.hasLine(QStringLiteral("Already running"))) << second.output().toStdString();
+    EXPECT_FALSE(second.hasLine(QStringLiteral("Application launched")));
+
+    ASSERT_TRUE(running.waitForLine(QStringLiteral("✅ [WallpaperDeepLinkHandler] Opened wallpaper 1718000000137 from link")))
+        << running.output().toStdString();
+    EXPECT_TRUE(running.hasLine(QStringLiteral("🔄 Dock icon clicked - hasVisibleWindows: true")));
+    EXPECT_EQ(running.terminate(), 0);
+}
+
+} // namespace

@@ -1,0 +1,77 @@
+#include "ProgramRun.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFileInfo>
+
+QString ProgramRun::programPath()
+{
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/quorvelle");
+    return QFileInfo(path).isExecutable() ? QFileInfo(path).canonicalFilePath() : QString();
+}
+
+ProgramRun::ProgramRun(const QProcessEnvironment& environment, const QStringList& arguments)
+{
+    process_.setProcessEnvironment(environment);
+    // Its own messages (Qt, sanitizers) stay on the test's standard error.
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(programPath(), arguments);
+    process_.waitForStarted();
+}
+
+ProgramRun::~ProgramRun()
+{
+    if (isRunning())
+        terminate();
+}
+
+void ProgramRun::readLines()
+{
+    pending_ += process_.readAllStandardOutput();
+    qsizetype end;
+    while ((end = pending_.indexOf('\n')) >= 0) {
+        lines_.append(QString::fromUtf8(pending_.left(end)));
+        pending_.remove(0, end + 1);
+    }
+}
+
+bool ProgramRun::hasLine(const QString& fragment) const { return indexOf(fragment) >= 0; }
+
+int ProgramRun::indexOf(const QString& fragment) const
+{
+    for (qsizetype index = 0; index < lines_.size(); ++index)
+        if (lines_[index].contains(fragment))
+            return int(index);
+    return -1;
+}
+
+bool ProgramRun::waitForLine(const QString& fragment, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    readLines();
+    while (!hasLine(fragment)) {
+        if (!isRunning() || deadline.hasExpired())
+            return false;
+        process_.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1)));
+        readLines();
+    }
+    return true;
+}
+
+int ProgramRun::terminate()
+{
+    process_.terminate();
+    return waitForExit();
+}
+
+int ProgramRun::waitForExit()
+{
+    if (!process_.waitForFinished(kWaitMs)) {
+        process_.kill();
+        process_.waitForFinished();
+        readLines();
+        return -1;
+    }
+    readLines();
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}

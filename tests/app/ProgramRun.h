@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+// The real quorvelle program run as a child process with an environment the test gives,
+// its standard output collected line by line. Ended (SIGTERM, then SIGKILL) when still running
+// at the end of the test.
+class ProgramRun {
+public:
+    static constexpr int kWaitMs = 60'000;
+
+    // The program built beside this test program; empty when it is not there.
+    static QString programPath();
+
+    ProgramRun(const QProcessEnvironment& environment, const QStringList& arguments = {});
+    ~ProgramRun();
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    bool isRunning() const { return process_.state() != QProcess::NotRunning; }
+    // Waits (blocking) for a line that contains `fragment`; false when the program ended first
+    // or the time ran out.
+    bool waitForLine(const QString& fragment, int timeoutMs = kWaitMs);
+    bool hasLine(const QString& fragment) const;
+    int indexOf(const QString& fragment) const;
+    const QStringList& lines() const { return lines_; }
+    QString output() const { return lines_.join(u'\n'); }
+
+    // Sends SIGTERM and waits for the end; the exit code, or -1 when it crashed or hung.
+    int terminate();
+    // Waits for the program to end by itself; the exit code, or -1 as above.
+    int waitForExit();
+
+private:
+    void readLines();
+
+    QProcess process_;
+    QByteArray pending_;
+    QStringList lines_;
+};

@@ -1,0 +1,217 @@
+#include "menubar/MenuBarFixture.h"
+
+#include "platform/DesktopVideoWindow.h"
+
+namespace {
+
+using samplecatalogue::Fault;
+
+class MenuApplyPipelineTest : public MenuBarFixture {
+protected:
+    // Puts the record in the recents and chooses it from the submenu.
+    void choose(const WallpaperModel& wallpaper)
+    {
+        recents_.addWallpaper(wallpaper);
+        settle();
+        toastEvents_.clear();
+        trace_.clear();
+        QAction* item = recentItem(wallpaper.title);
+        ASSERT_TRUE(item);
+        item->trigger();
+    }
+    QStringList progressAfter(const QString& message) const
+    {
+        const QStringList& events = toastEvents_.events();
+        return events.mid(events.indexOf(u"message:" + message)).filter(QStringLiteral("progress:"));
+    }
+    // Each line is in the log, in this order.
+    void expectLinesInOrder(const QStringList& expected) const
+    {
+        qsizetype previous = -1;
+        for (const QString& line : expected) {
+            const qsizetype at = log_.lines().indexOf(line);
+            EXPECT_GT(at, previous) << line.toStdString();
+            previous = at;
+        }
+    }
+};
+
+struct Start {
+    const char* name;
+    const char* firstMessage;
+    const char* firstProgress;
+    int downloads;
+};
+
+class MenuApplyStartTest : public MenuApplyPipelineTest, public ::testing::WithParamInterface<Start> {};
+
+TEST_P(MenuApplyStartTest, AChosenRecentReachesTheDesktopAndTheStillPicture)
+{
+    const Start start = GetParam();
+    const QString kind = QString::fromLatin1(start.name);
+    const qint64 key = kind == u"Own" ? 71 : kCatalogueKey;
+    WallpaperModel wallpaper = kind == u"Own" ? ownWallpaper(key) : record(key);
+    if (kind == u"Cached")
+        cachedRequest(key);
+
+    choose(wallpaper);
+    waitForRuns();
+
+    EXPECT_EQ(shownKey(), key);
+    EXPECT_EQ(recents_.recentsOrder().first(), key);
+    EXPECT_TRUE(manager_->isWallpaperRunning());
+    EXPECT_EQ(toastEvents_.messages().first(), QStringLiteral("message:") + start.firstMessage);
+    EXPECT_EQ(toastEvents_.messages().last(), QStringLiteral("message:Wallpaper applied"));
+    if (start.firstProgress) {
+        EXPECT_EQ(toastEvents_.events().filter(QStringLiteral("progress:")).first(), QString::fromLatin1(start.firstProgress));
+    }
+    EXPECT_EQ(toastEvents_.events().filter(QStringLiteral("progress:")).last(), QStringLiteral("progress:1"));
+    EXPECT_EQ(delays_.scheduled().last(), 2000);
+    EXPECT_TRUE(trace_.steps().contains(QStringLiteral("still picture")));
+    EXPECT_EQ(catalogue_.server().requestCount(masterPath(key)), start.downloads);
+    EXPECT_TRUE(log_.contains(QStringLiteral("✅ Wallpaper ") + QString::number(key) + QStringLiteral(" applied from menu")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, MenuApplyStartTest,
+    ::testing::Values(Start{"Own", "Applying wallpaper", "progress:0.5", 0}, Start{"Cached", "Applying wallpaper", "progress:0.5", 0},
+        // The bar of a download is the next test's.
+        Start{"Download", "Downloading wallpaper", nullptr, 1}),
+    [](const ::testing::TestParamInfo<Start>& row) { return std::string(row.param.name); });
+
+TEST_F(MenuApplyPipelineTest, ADownloadFillsTheBarToNinetyPercentBeforeApplying)
+{
+    choose(record(kCatalogueKey));
+    waitForRuns();
+
+    const QStringList progress = toastEvents_.events().filter(QStringLiteral("progress:"));
+    const qsizetype applying = progress.indexOf(QStringLiteral("progress:0.95"));
+    ASSERT_GT(applying, 0);
+    for (const QString& step : progress.mid(0, applying))
+        EXPECT_LE(step.mid(9).toDouble(), 0.9) << step.toStdString();
+}
+
+struct Failure {
+    const char* name;
+    bool brokenCacheFile;
+};
+
+class MenuApplyFailureTest : public MenuApplyPipelineTest, public ::testing::WithParamInterface<Failure> {};
+
+TEST_P(MenuApplyFailureTest, AFailedChoiceKeepsTheWallpaperThatWasPlaying)
+{
+    showOnDesktop(cachedRequest(kCatalogueKey));
+    if (GetParam().brokenCacheFile) {
+        QFile::copy(notAVideoPath(), WallpaperDownloadService::folderPath() + u'/' + WallpaperDownloadService::fileName(kOtherCatalogueKey));
+    } else {
+        catalogue_.server().setFault(masterPath(kOtherCatalogueKey), Fault{.status = 500});
+    }
+
+    choose(record(kOtherCatalogueKey, QStringLiteral("Harbour at Dusk")));
+    waitForRuns();
+
+    EXPECT_EQ(shownKey(), kCatalogueKey);
+    for (const auto& [id, entry] : engine_.entries())
+        EXPECT_TRUE(entry.window->isVisible()) << id;
+    EXPECT_EQ(toastEvents_.messages().last(), QStringLiteral("message:Failed to apply wallpaper"));
+    EXPECT_EQ(toast_.progress(), 0);
+    EXPECT_EQ(delays_.scheduled().last(), 3000);
+    EXPECT_FALSE(log_.lines().filter(QStringLiteral("❌ Failed to apply wallpaper from menu: ")).isEmpty());
+    EXPECT_FALSE(trace_.steps().contains(QStringLiteral("still picture")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, MenuApplyFailureTest, ::testing::Values(Failure{"DownloadRefused", false}, Failure{"NotAVideo", true}),
+    [](const ::testing::TestParamInfo<Failure>& row) { return std::string(row.param.name); });
+
+TEST_F(MenuApplyPipelineTest, ARecordWithoutVideoOnlyStopsThePlaylist)
+{
+    rotate(ownPlaylist(QStringLiteral("Evenings"), {71, 72}));
+    const qint64 playing = *shownKey();
+    WallpaperModel noVideo = record(kCatalogueKey, QStringLiteral("No Video"));
+    noVideo.masterUrl.reset();
+
+    choose(noVideo);
+    settle();
+
+    EXPECT_TRUE(log_.contains(QStringLiteral("Cannot apply wallpaper from menu: missing masterUrl or key")));
+    EXPECT_FALSE(rotation_.activePlaylistId());
+    EXPECT_EQ(manager_->activeRuns(), 0);
+    EXPECT_EQ(shownKey(), playing);
+    EXPECT_TRUE(toastEvents_.messages().isEmpty());
+}
+
+TEST_F(MenuApplyPipelineTest, TheLaterOfTwoQuickChoicesWins)
+{
+    catalogue_.server().setFault(masterPath(kOtherCatalogueKey), Fault{.delayMs = 1500});
+    cachedRequest(kCatalogueKey);
+    recents_.addWallpaper(record(kOtherCatalogueKey, QStringLiteral("Harbour at Dusk")));
+    recents_.addWallpaper(record(kCatalogueKey));
+    settle();
+
+    recentItem(QStringLiteral("Harbour at Dusk"))->trigger();
+    recentItem(QStringLiteral("Misty Pine Valley"))->trigger();
+    waitForRuns();
+
+    EXPECT_EQ(shownKey(), kCatalogueKey);
+    EXPECT_EQ(recents_.recentsOrder().first(), kCatalogueKey);
+    EXPECT_TRUE(log_.contains(QStringLiteral("Wallpaper ") + QString::number(kOtherCatalogueKey) + QStringLiteral(" not applied - a newer choice replaced it")));
+}
+
+TEST_F(MenuApplyPipelineTest, WithTheLockScreenOnTheVideoIsInstalledThere)
+{
+    setLockScreenFeature(true);
+    cachedRequest(kCatalogueKey);
+    const QString key = QString::number(kCatalogueKey);
+
+    choose(record(kCatalogueKey));
+    waitForRuns();
+
+    EXPECT_EQ(shownKey(), kCatalogueKey);
+    EXPECT_EQ(menuSleeps_, QList<int>{500});
+    EXPECT_EQ(toastEvents_.messages(), (QStringList{"message:Applying wallpaper", "message:Wallpaper applied", "message:Applying Lock Screen"}));
+    EXPECT_EQ(progressAfter(QStringLiteral("Applying Lock Screen")),
+        (QStringList{"progress:0", "progress:0.1", "progress:0.25", "progress:0.35", "progress:0.5", "progress:0.6", "progress:0.75",
+            "progress:0.85", "progress:0.9", "progress:0.95", "progress:1"}));
+    EXPECT_FALSE(trace_.steps().contains(QStringLiteral("still picture")));
+    EXPECT_FALSE(conversion_.hasConvertedVideo(kCatalogueKey));
+    EXPECT_TRUE(QFileInfo::exists(folders_.installedMoviePath()));
+    expectLinesInOrder({"🔄 [MenuBarManager] Converting MP4 to MOV for key " + key + "...",
+        "✅ Converted master.mp4 to " + key + ".mov (stored in Caches, ready for lock screen)",
+        "✅ Copied thumbnail to Apple wallpaper thumbnails directory", "✅ Copied MOV file to Apple wallpaper videos directory",
+        "✅ Restarted WallpaperAerialsExtension", "✅ Deleted MOV file from Caches after successful lock screen application",
+        "✅ Wallpaper " + key + " applied from menu"});
+}
+
+TEST_F(MenuApplyPipelineTest, AFailedLockScreenInstallLeavesTheDesktopApplied)
+{
+    setLockScreenFeature(true);
+    failAtStep_ = QStringLiteral("movie converted");
+    cachedRequest(kCatalogueKey);
+
+    choose(record(kCatalogueKey));
+    waitForRuns();
+
+    EXPECT_EQ(shownKey(), kCatalogueKey);
+    EXPECT_EQ(toast_.progress(), 0);
+    EXPECT_EQ(toastEvents_.messages().last(), QStringLiteral("message:Applying Lock Screen"));
+    expectLinesInOrder({"⚠️ Failed to process lock screen wallpaper: stopped at movie converted",
+        "✅ Wallpaper " + QString::number(kCatalogueKey) + " applied from menu"});
+}
+
+TEST_F(MenuApplyPipelineTest, ChoosingAPlaylistStartsItsRotationUnlessItIsEmpty)
+{
+    const WallpaperPlaylist empty = playlists_.createPlaylist(QStringLiteral("Empty"), 300);
+    const WallpaperPlaylist evenings = ownPlaylist(QStringLiteral("Evenings"), {71, 72});
+    settle();
+
+    playlistItem(QStringLiteral("Empty (0) - 5 mins"))->trigger();
+    EXPECT_TRUE(log_.contains(QStringLiteral("Cannot play playlist: no wallpapers")));
+    EXPECT_FALSE(rotation_.activePlaylistId());
+
+    playlistItem(QStringLiteral("Evenings (2) - 5 mins"))->trigger();
+    EXPECT_EQ(rotation_.activePlaylistId(), evenings.id);
+    EXPECT_TRUE(waitUntil([&] { return !rotation_.isApplying() && evenings.wallpaperKeys.contains(shownKey().value_or(0)); }));
+    settle();
+    EXPECT_TRUE(playlistItem(QStringLiteral("Evenings (2) - 5 mins"))->isChecked());
+}
+
+} // namespace

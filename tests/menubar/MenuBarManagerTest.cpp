@@ -1,0 +1,219 @@
+#include "menubar/MenuBarFixture.h"
+
+#include "app/MainWindowPresence.h"
+#include "platform/DesktopVideoWindow.h"
+#include "menubar/StatusItem.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+namespace {
+
+using MenuBarManagerTest = MenuBarFixture;
+
+const QString kLastLine = QStringLiteral("---");
+
+TEST_F(MenuBarManagerTest, BothMenusListTheirItemsInTheFixedOrder)
+{
+    // The widget rows (picture, spacer, playback row) have no text.
+    EXPECT_EQ(texts(menu().popupMenu()),
+        (QStringList{"", "", "Version Unknown", kLastLine, "", kLastLine, "Open quorvelle", kLastLine, "Recents", "Playlists", kLastLine,
+            "CPU: 0.0%", "RAM: 0 MB", "Cache: 0.0 MB", kLastLine, kLastLine, "Clear Cache", "Clear RAM", "Start on login", kLastLine, "Quit"}));
+    EXPECT_EQ(texts(menu().contextMenu()),
+        (QStringList{"Version Unknown", kLastLine, "Open quorvelle", kLastLine, "Recents", "Playlists", kLastLine, "CPU: 0.0%",
+            "RAM: 0 MB", "Cache: 0.0 MB", kLastLine, "Clear Cache", "Clear RAM", "Start on login", kLastLine, "Quit"}));
+
+    for (const QAction* information : {menu().versionItem(), menu().cpuUsageItem(), menu().ramUsageItem(), menu().cacheUsageItem()})
+        EXPECT_FALSE(information->isEnabled()) << information->text().toStdString();
+    EXPECT_FALSE(menu().thumbnailItem()->isVisible());
+    EXPECT_FALSE(menu().clearCacheItem()->icon().isNull());
+    EXPECT_EQ(menu().quitItem()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+TEST_F(MenuBarManagerTest, WithoutATrayTheMenuStillWorksAndTheLackIsLogged)
+{
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    EXPECT_TRUE(log_.contains(QStringLiteral("ℹ️ [MenuBarManager] No system tray available")));
+    EXPECT_FALSE(StatusItem::picture().isNull());
+    manager_->statusItem().openPopupMenu();
+    EXPECT_TRUE(menu().popupMenu()->isVisible());
+    menu().popupMenu()->close();
+}
+
+TEST_F(MenuBarManagerTest, OpeningTheMenuRefreshesTheReadouts)
+{
+    load_.setMemory(quint64(300) << 20, quint64(8) << 30);
+    cacheMegabytes_ = 12.34;
+    QSignalSpy pass(&monitor_, &SystemMonitorService::passFinished);
+
+    menu().popupMenu()->popup(QPoint(0, 0));
+    ASSERT_TRUE(waitUntil([&] { return !pass.isEmpty(); }));
+    menuDelays_.runScheduled();
+
+    EXPECT_EQ(menuDelays_.scheduled(), QList<int>{MenuBarManager::kReadoutDelayMs});
+    // The first pass only stores the CPU counters.
+    EXPECT_EQ(menu().cpuUsageItem()->text(), QStringLiteral("CPU: 0.0%"));
+    EXPECT_EQ(menu().ramUsageItem()->text(), QStringLiteral("RAM: 300 MB"));
+    EXPECT_EQ(menu().cacheUsageItem()->text(), QStringLiteral("Cache: 12.3 MB"));
+    menu().popupMenu()->close();
+}
+
+TEST_F(MenuBarManagerTest, EmptySubmenusSaySo)
+{
+    EXPECT_EQ(texts(menu().recentsSubmenu()), QStringList{"No recent wallpapers"});
+    EXPECT_EQ(texts(menu().playlistsSubmenu()), QStringList{"No playlists"});
+    EXPECT_FALSE(menu().recentsSubmenu()->actions().first()->isEnabled());
+    EXPECT_FALSE(menu().playlistsSubmenu()->actions().first()->isEnabled());
+}
+
+TEST_F(MenuBarManagerTest, RecentsAreListedNewestFirstWithTheirPictures)
+{
+    recents_.addWallpaper(record(kCatalogueKey));
+    recents_.addWallpaper(record(kOtherCatalogueKey, QString()));
+    settle();
+
+    EXPECT_EQ(texts(menu().recentsSubmenu()), (QStringList{"Wallpaper " + QString::number(kOtherCatalogueKey), "Misty Pine Valley"}));
+    QAction* named = recentItem(QStringLiteral("Misty Pine Valley"));
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->data().value<WallpaperModel>().key, kCatalogueKey);
+    EXPECT_TRUE(waitUntil([named] { return !named->icon().isNull(); }));
+}
+
+TEST_F(MenuBarManagerTest, PlaylistsShowSizeIntervalAndWhichOneRotates)
+{
+    const WallpaperPlaylist calm = playlists_.createPlaylist(QStringLiteral("Calm"), 1800);
+    playlists_.setWallpaperKeys({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, calm.id);
+    playlists_.createPlaylist(QStringLiteral("Odd"), 1000);
+    const WallpaperPlaylist evenings = ownPlaylist(QStringLiteral("Evenings"), {71, 72}, 86400);
+    rotate(evenings);
+
+    EXPECT_EQ(texts(menu().playlistsSubmenu()), (QStringList{"Evenings (2) - 1 day", "Odd (0) - 15 mins", "Calm (12) - 30 mins"}));
+    EXPECT_TRUE(playlistItem(QStringLiteral("Evenings (2) - 1 day"))->isChecked());
+    EXPECT_FALSE(playlistItem(QStringLiteral("Calm (12) - 30 mins"))->isChecked());
+
+    playlists_.deletePlaylist(evenings.id);
+    settle();
+    EXPECT_EQ(texts(menu().playlistsSubmenu()), (QStringList{"Odd (0) - 15 mins", "Calm (12) - 30 mins"}));
+    for (const QAction* item : menu().playlistsSubmenu()->actions())
+        EXPECT_FALSE(item->isChecked());
+}
+
+TEST_F(MenuBarManagerTest, ClearCacheEmptiesTheCachesAndTheRecents)
+{
+    cachedRequest(kCatalogueKey);
+    recents_.addWallpaper(record(kCatalogueKey));
+    settle();
+
+    menu().clearCacheItem()->trigger();
+
+    EXPECT_FALSE(downloads_.cachedFileUrl(kCatalogueKey));
+    EXPECT_TRUE(recents_.recentsOrder().isEmpty());
+    EXPECT_EQ(texts(menu().recentsSubmenu()), QStringList{"No recent wallpapers"});
+}
+
+TEST_F(MenuBarManagerTest, ClearRamClosesTheWindowsButKeepsTheDesktopVideoPlaying)
+{
+    showOnDesktop(cachedRequest());
+    auto* window = new QWidget();
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    const QPointer<QWidget> watched(window);
+    policy_.setPolicy(ActivationPolicy::Policy::Accessory);
+
+    menu().clearRamItem()->trigger();
+    settle();
+
+    EXPECT_TRUE(!watched || !watched->isVisible());
+    EXPECT_EQ(engine_.entries().size(), 2u);
+    for (const auto& [id, entry] : engine_.entries())
+        EXPECT_TRUE(entry.window->isVisible()) << id;
+    EXPECT_EQ(policy_.policy(), ActivationPolicy::Policy::Regular);
+    EXPECT_EQ(log_.lines().filter(QStringLiteral("[MenuBarManager]")).mid(1),
+        (QStringList{"✅ [MenuBarManager] Closed all app windows", "✅ [MenuBarManager] Cleared RAM and closed windows (windows can be reopened)"}));
+}
+
+TEST_F(MenuBarManagerTest, StartOnLoginFollowsTheSwitchFromEitherSide)
+{
+    menu().startOnLoginItem()->trigger();
+    EXPECT_TRUE(autoStart_.isEnabled());
+    EXPECT_TRUE(menu().startOnLoginItem()->isChecked());
+
+    // Switched off in the settings: the menu hears of it.
+    autoStart_.setEnabled(false);
+    settle();
+    EXPECT_FALSE(menu().startOnLoginItem()->isChecked());
+}
+
+TEST_F(MenuBarManagerTest, QuitTakesTheDesktopVideoDownFirst)
+{
+    showOnDesktop(cachedRequest());
+    manager_->updateWallpaperStatus(true);
+
+    menu().quitItem()->trigger();
+
+    EXPECT_TRUE(engine_.entries().empty());
+    EXPECT_FALSE(manager_->isWallpaperRunning());
+    EXPECT_EQ(terminations_, 1);
+}
+
+TEST_F(MenuBarManagerTest, OpenBringsTheMainWindowBack)
+{
+    // Without the application delegate, a hidden main window comes back.
+    QWidget hidden;
+    manager_->openApp();
+    EXPECT_TRUE(hidden.isVisible());
+    hidden.hide();
+
+    // With it, the delegate's own way is taken (the state it would load is there already).
+    waitForTask(store_.initializeIfNeeded());
+    int made = 0;
+    MainWindowPresence presence(policy_, defaults_, [&made] {
+        ++made;
+        auto* window = new QWidget();
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        return window;
+    });
+    manager_->setWindowPresence(&presence);
+    menu().openItem()->trigger();
+    EXPECT_TRUE(log_.contains(QStringLiteral("🔓 Opening main window from menu bar...")));
+    EXPECT_TRUE(waitUntil([&] { return hidden.isVisible() || made > 0; }));
+}
+
+TEST_F(MenuBarManagerTest, TheApplyPipelineKeepsTheMenuCurrentThroughItsHook)
+{
+    hook_.updateWallpaperStatus(true);
+    EXPECT_TRUE(manager_->isWallpaperRunning());
+
+    const quint64 loads = manager_->thumbnailLoader().generation();
+    waitForTask(service_.applyWallpaper(cachedRequest()));
+    settle();
+    EXPECT_GT(manager_->thumbnailLoader().generation(), loads);
+    EXPECT_TRUE(row().state().reapplyEnabled);
+
+    hook_.updateWallpaperStatus(false);
+    EXPECT_FALSE(manager_->isWallpaperRunning());
+}
+
+// A picture of the open menu with a wallpaper, recents and playlists, for a person to look at.
+TEST_F(MenuBarManagerTest, TheOpenMenuIsSavedAsAPicture)
+{
+    recents_.addWallpaper(record(kOtherCatalogueKey, QStringLiteral("Harbour at Dusk")));
+    recents_.addWallpaper(record(kCatalogueKey));
+    playlists_.createPlaylist(QStringLiteral("Calm"), 1800);
+    rotate(ownPlaylist(QStringLiteral("Evenings"), {71, 72, 73}));
+    ASSERT_TRUE(waitUntil([this] { return !menu().thumbnailView()->thumbnailImage().isNull(); }));
+
+    menu().popupMenu()->popup(QPoint(0, 0));
+    settle();
+    const QImage picture = menu().popupMenu()->grab().toImage();
+    menu().popupMenu()->close();
+
+    EXPECT_GE(picture.height(), ThumbnailMenuItemView::kSize.height() + 10 * 18);
+    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/menubar-screenshots");
+    QDir().mkpath(folder);
+    EXPECT_TRUE(picture.save(folder + QStringLiteral("/menu-offscreen.png")));
+}
+
+} // namespace

@@ -1,0 +1,95 @@
+#include "menubar/MenuBarFixture.h"
+#include "support/XvfbServer.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+const char* const kChildVariable = "QUORVELLE_MENUBAR_XVFB_CHILD";
+
+QString screenshotPath() { return QCoreApplication::applicationDirPath() + QStringLiteral("/menubar-screenshots/menu-xvfb.png"); }
+
+// The menu on a real X server: this test program runs its child test there, as a process of
+// its own, since a process keeps the windowing platform it started with.
+TEST(MenuBarOnXvfb, TheMenuOpensAndAppliesOnARealXServer)
+{
+    if (qEnvironmentVariableIsSet(kChildVariable))
+        GTEST_SKIP() << "inside the child run";
+    XvfbServer display{{QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24")}};
+    if (!display.isRunning())
+        GTEST_SKIP() << "Xvfb is not available";
+    QFile::remove(screenshotPath());
+
+    QProcess child;
+    QProcessEnvironment environment = display.environment();
+    environment.insert(QString::fromLatin1(kChildVariable), QStringLiteral("1"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=MenuBarOnXvfbChild.*")});
+    ASSERT_TRUE(child.waitForFinished(100'000));
+    const QString output = QString::fromUtf8(child.readAll());
+
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+    EXPECT_FALSE(QImage(screenshotPath()).isNull());
+}
+
+class MenuBarOnXvfbChild : public MenuBarFixture {
+protected:
+    void SetUp() override
+    {
+        if (!qEnvironmentVariableIsSet(kChildVariable))
+            GTEST_SKIP() << "runs inside MenuBarOnXvfb only";
+        ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    }
+};
+
+TEST_F(MenuBarOnXvfbChild, OpensShowsTheStateAndAppliesARecent)
+{
+    EXPECT_TRUE(log_.contains(QStringLiteral("No system tray available")));
+    const WallpaperApplyRequest harbour = cachedRequest(kOtherCatalogueKey);
+    recents_.addWallpaper(record(kOtherCatalogueKey, QStringLiteral("Harbour at Dusk")));
+    recents_.addWallpaper(record(kCatalogueKey));
+    cachedRequest(kCatalogueKey);
+    rotate(ownPlaylist(QStringLiteral("Evenings"), {71, 72, 73}, 1800));
+    ASSERT_TRUE(waitUntil([this] { return !menu().thumbnailView()->thumbnailImage().isNull(); }));
+
+    load_.setMemory(quint64(182) << 20, quint64(16) << 30);
+    cacheMegabytes_ = 245.6;
+    QSignalSpy sampled(&monitor_, &SystemMonitorService::passFinished);
+    QMenu* popup = menu().popupMenu();
+    popup->popup(QPoint(200, 100));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+    ASSERT_TRUE(waitUntil([&] { return !sampled.isEmpty(); }));
+    menuDelays_.runScheduled();
+    settle();
+    EXPECT_EQ(menu().cacheUsageItem()->text(), QStringLiteral("Cache: 245.6 MB"));
+    EXPECT_EQ(texts(menu().playlistsSubmenu()), QStringList{"Evenings (3) - 30 mins"});
+    EXPECT_TRUE(playlistItem(QStringLiteral("Evenings (3) - 30 mins"))->isChecked());
+
+    // Pausing from the row of the open menu pauses the video and the rotation.
+    PlaylistControlsRowView& controls = row();
+    QTest::mouseClick(&controls, Qt::LeftButton, {}, controls.iconRect(PlaylistControlsRowView::pausePlay).center().toPoint());
+    EXPECT_TRUE(engine_.isPaused());
+    EXPECT_TRUE(rotation_.isPaused());
+    settle();
+
+    const QImage picture = popup->grab().toImage();
+    QDir().mkpath(QFileInfo(screenshotPath()).path());
+    EXPECT_TRUE(picture.save(screenshotPath()));
+
+    recentItem(QStringLiteral("Harbour at Dusk"))->trigger();
+    popup->close();
+    waitForRuns();
+    EXPECT_EQ(shownKey(), harbour.key);
+    EXPECT_FALSE(rotation_.activePlaylistId());
+    EXPECT_TRUE(log_.contains(QStringLiteral("✅ Wallpaper ") + QString::number(harbour.key) + QStringLiteral(" applied from menu")));
+}
+
+} // namespace
