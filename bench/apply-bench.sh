@@ -6,19 +6,11 @@
 #
 #   bench/apply-bench.sh [runs]     (default 9)
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+name=apply-bench
+. "$(dirname "$0")/bench-lib.sh"
 runs=${1:-9}
-results="$top/bench/results"
-build="${QUORVELLE_BENCH_BUILD:-$top/build/apply-bench}"
-mkdir -p "$results"
 
-build_log="$results/apply-build.log"
-if ! { cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVELLE_BENCH=ON -DQUORVELLE_TESTS=OFF &&
-       cmake --build "$build" --target apply-bench; } >"$build_log" 2>&1; then
-  echo "apply-bench: build failed, see $build_log" >&2
-  tail -n 20 "$build_log" >&2
-  exit 1
-fi
+build_targets apply-bench
 
 export QUORVELLE_SAMPLE_MEDIA_DIR="${QUORVELLE_SAMPLE_MEDIA_DIR:-$build/sample-catalogue-media}"
 run=("$build/bench/apply-bench" "$top/tests/data" "$runs")

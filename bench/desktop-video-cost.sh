@@ -6,29 +6,16 @@
 #
 #   bench/desktop-video-cost.sh [seconds]     (default 20)
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+name=desktop-video-cost
+. "$(dirname "$0")/bench-lib.sh"
 seconds=${1:-20}
-results="$top/bench/results"
-build="${QUORVELLE_BENCH_BUILD:-$top/build/bench}"
-mkdir -p "$results"
 
-for tool in Xvfb mpv ffmpeg /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "desktop-video-cost: $tool is missing (scripts/setup)" >&2; exit 1; }
-done
+require_tools Xvfb mpv ffmpeg /usr/bin/time
 
 clip="$results/loop-1920x1080-30.mp4"
-if [ ! -s "$clip" ]; then
-  ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=10" \
-    -c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p -movflags +faststart "$clip"
-fi
+make_master "$clip"
 
-build_log="$results/build.log"
-if ! { cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVELLE_BENCH=ON -DQUORVELLE_TESTS=OFF &&
-       cmake --build "$build" --target desktop-video-bench; } >"$build_log" 2>&1; then
-  echo "desktop-video-cost: build failed, see $build_log" >&2
-  tail -n 20 "$build_log" >&2
-  exit 1
-fi
+build_targets desktop-video-bench
 bench="$build/bench/desktop-video-bench"
 
 # Xvfb picks a free display and writes its number to the file descriptor we give it.

@@ -9,22 +9,12 @@
 #
 #   bench/engine-media-bench.sh [runs]     (default 9)
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+name=engine-media-bench
+. "$(dirname "$0")/bench-lib.sh"
 runs=${1:-9}
-results="$top/bench/results"
-build="${QUORVELLE_BENCH_BUILD:-$top/build/engine-media-bench}"
-mkdir -p "$results"
-for tool in ffmpeg curl; do
-  command -v "$tool" >/dev/null || { echo "engine-media-bench: $tool is missing (scripts/setup)" >&2; exit 1; }
-done
+require_tools ffmpeg curl
 
-build_log="$results/engine-media-build.log"
-if ! { cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVELLE_BENCH=ON -DQUORVELLE_TESTS=OFF &&
-       cmake --build "$build" --target engine-media-bench sample-catalogue; } >"$build_log" 2>&1; then
-  echo "engine-media-bench: build failed, see $build_log" >&2
-  tail -n 20 "$build_log" >&2
-  exit 1
-fi
+build_targets engine-media-bench sample-catalogue
 bench="$build/bench/engine-media-bench"
 catalogue_bin=$(find "$build" -type f -name sample-catalogue -perm -u+x | head -n1)
 cert="$top/tests/data/sample-catalogue-cert.pem"
@@ -44,14 +34,6 @@ ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=10" \
 poster="$work/poster.png"
 ffmpeg -v error -y -ss 1 -i "$clip" -vf scale=600:340 -frames:v 1 "$poster"
 
-wall_ms() {
-  local start end
-  start=$(date +%s%N)
-  "$@" >/dev/null 2>&1
-  end=$(date +%s%N)
-  echo $(((end - start) / 1000000))
-}
-median() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }
 
 # Still picture: both sides as whole processes, alternately, after one warm-up each.
 "$bench" still "$clip" >/dev/null

@@ -7,32 +7,19 @@
 #
 #   bench/lockscreen-conversion-bench.sh [runs]     (default 9)
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+name=lockscreen-conversion-bench
+. "$(dirname "$0")/bench-lib.sh"
 runs=${1:-9}
-results="$top/bench/results"
-build="${QUORVELLE_BENCH_BUILD:-$top/build/bench}"
-mkdir -p "$results"
-command -v ffmpeg >/dev/null || { echo "lockscreen-conversion-bench: ffmpeg is missing (scripts/setup)" >&2; exit 1; }
+require_tools ffmpeg
 
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVELLE_BENCH=ON -DQUORVELLE_TESTS=OFF >/dev/null
-cmake --build "$build" --target lockscreen-conversion-bench >/dev/null
+build_targets lockscreen-conversion-bench
 bench="$build/bench/lockscreen-conversion-bench"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 master="$work/master.mp4"
-ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=10" -f lavfi -i "sine=duration=10" \
-  -c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p -c:a aac -shortest "$master"
+make_master "$master" audio
 
-# Wall time in milliseconds of one run of the command; its output goes to $work/last.out.
-wall_ms() {
-  local start end
-  start=$(date +%s%N)
-  "$@" >"$work/last.out" 2>&1
-  end=$(date +%s%N)
-  echo $(((end - start) / 1000000))
-}
-median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 verdict() { awk -v r="$1" 'BEGIN { print (r <= 1.2 ? "met" : "MISSED") }'; }
 

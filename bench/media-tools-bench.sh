@@ -7,33 +7,20 @@
 #
 #   bench/media-tools-bench.sh [runs]     (default 9)
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+name=media-tools-bench
+. "$(dirname "$0")/bench-lib.sh"
 runs=${1:-9}
-results="$top/bench/results"
-build="${QUORVELLE_BENCH_BUILD:-$top/build/bench}"
-mkdir -p "$results"
-command -v ffmpeg >/dev/null || { echo "media-tools-bench: ffmpeg is missing (scripts/setup)" >&2; exit 1; }
+require_tools ffmpeg
 
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVELLE_BENCH=ON -DQUORVELLE_TESTS=OFF >/dev/null
-cmake --build "$build" --target media-tools-bench >/dev/null
+build_targets media-tools-bench
 bench="$build/bench/media-tools-bench"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 master="$work/master.mp4"
-ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=10" -f lavfi -i "sine=duration=10" \
-  -c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p -c:a aac -shortest "$master"
+make_master "$master" audio
 
-# Wall time in milliseconds of one run of the command, its output discarded.
-wall_ms() {
-  local start end
-  start=$(date +%s%N)
-  "$@" >/dev/null 2>&1
-  end=$(date +%s%N)
-  echo $(((end - start) / 1000000))
-}
 
-median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
 
 # Median wall times of two commands given as strings, run alternately $runs times after one
 # warm-up each, so both see the same machine load. Prints "ours tool".

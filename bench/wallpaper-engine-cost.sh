@@ -9,31 +9,18 @@
 #
 # QUORVELLE_ENGINE_BENCH=<binary> skips the build and runs that wallpaper-engine-bench.
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+name=wallpaper-engine-cost
+. "$(dirname "$0")/bench-lib.sh"
 seconds=${1:-20}
-results="$top/bench/results"
-build="${QUORVELLE_BENCH_BUILD:-$top/build/bench}"
-mkdir -p "$results"
 
-for tool in Xvfb xrandr mpv ffmpeg /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "wallpaper-engine-cost: $tool is missing (scripts/setup)" >&2; exit 1; }
-done
+require_tools Xvfb xrandr mpv ffmpeg /usr/bin/time
 
 clip="$results/loop-1920x1080-30.mp4"
-if [ ! -s "$clip" ]; then
-  ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=10" \
-    -c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p -movflags +faststart "$clip"
-fi
+make_master "$clip"
 
 bench="${QUORVELLE_ENGINE_BENCH:-}"
 if [ -z "$bench" ]; then
-  build_log="$results/build.log"
-  if ! { cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVELLE_BENCH=ON -DQUORVELLE_TESTS=OFF &&
-         cmake --build "$build" --target wallpaper-engine-bench; } >"$build_log" 2>&1; then
-    echo "wallpaper-engine-cost: build failed, see $build_log" >&2
-    tail -n 20 "$build_log" >&2
-    exit 1
-  fi
+  build_targets wallpaper-engine-bench
   bench="$build/bench/wallpaper-engine-bench"
 fi
 

@@ -113,25 +113,18 @@ void PlaylistPlaybackService::deactivatePlaylist()
     saveState();
 }
 
-void PlaylistPlaybackService::nextWallpaper()
-{
-    if (!currentPlaylist_)
-        return;
-    refreshCurrentPlaylist();
-    if (!currentPlaylist_)
-        return;
-    step(+1);
-    applyCurrentWallpaper();
-}
+void PlaylistPlaybackService::nextWallpaper() { stepAndApply(+1); }
 
-void PlaylistPlaybackService::previousWallpaper()
+void PlaylistPlaybackService::previousWallpaper() { stepAndApply(-1); }
+
+void PlaylistPlaybackService::stepAndApply(int direction)
 {
     if (!currentPlaylist_)
         return;
     refreshCurrentPlaylist();
     if (!currentPlaylist_)
         return;
-    step(-1);
+    step(direction);
     applyCurrentWallpaper();
 }
 

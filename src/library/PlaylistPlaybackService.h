@@ -91,6 +91,8 @@ private:
     void handleTimerTick();
     // Moves the index one step forward or back, by the shuffle rule.
     void step(int direction);
+    // A manual next or previous: one step in `direction`, then apply.
+    void stepAndApply(int direction);
     void saveState();
     // Ends the timer and the current copy, and cancels the running apply.
     void endRotation();
