@@ -181,12 +181,14 @@ QCoro::Task<QByteArray> APIService::transfer(Call call)
 }
 
 QCoro::Task<QList<WallpaperResponseItem>> APIService::getWallpapers(QString mode, qint64 limit, qint64 page,
-    std::optional<QString> type)
+    std::optional<QString> type, std::optional<qint64> seed)
 {
     QList<QueryItem> query{{QStringLiteral("mode"), mode}, {QStringLiteral("limit"), QString::number(limit)},
         {QStringLiteral("page"), QString::number(page)}};
     if (type)
         query.append({QStringLiteral("type"), *type});
+    if (seed)
+        query.append({QStringLiteral("seed"), QString::number(*seed)});
     const QUrl url = requireURL(QStringLiteral("get-wallpapers"), query);
     co_return co_await send<QList<WallpaperResponseItem>>(Call::get(url), &WallpapersResponse::listFromReply);
 }

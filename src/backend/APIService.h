@@ -69,9 +69,10 @@ public:
         std::optional<QByteArray> body = std::nullopt, std::stop_token stop = {});
 
     // Catalogue reads. Failures: APIError::invalidURL before sending, the request's APIError,
-    // or the decoder's own JsonError for a reply of the wrong shape.
+    // or the decoder's own JsonError for a reply of the wrong shape. A seed (sent last, only when
+    // given) fixes a random order, so every page of one list is cut from the same order.
     QCoro::Task<QList<WallpaperResponseItem>> getWallpapers(QString mode, qint64 limit, qint64 page,
-        std::optional<QString> type = std::nullopt);
+        std::optional<QString> type = std::nullopt, std::optional<qint64> seed = std::nullopt);
     QCoro::Task<QList<WallpaperResponseItem>> getWallpapersByCategory(qint64 category, qint64 limit, qint64 page,
         std::optional<QString> sort = std::nullopt, std::optional<qint64> seed = std::nullopt);
     QCoro::Task<ResolutionWallpapersResponse> getWallpapersByResolution(QString filter, qint64 limit, qint64 page);

@@ -18,6 +18,9 @@ struct ExplorePageSection {
     qint64 rows = 1;                         // rows of cards the screen gives the section
     // When present, the section's full list is shown shuffled by SeededRandomGenerator.
     std::optional<qint64> shuffleSeed;
+    // The seed a random row was fetched with: its rows are the head of the list in that order, so
+    // the full list they are handed over to asks its later pages with it.
+    std::optional<qint64> listSeed;
 };
 
 Q_DECLARE_METATYPE(ExplorePageSection)

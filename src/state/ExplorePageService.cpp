@@ -2,10 +2,12 @@
 
 #include "backend/APIService.h"
 #include "foundation/AppError.h"
+#include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
 #include "foundation/Text.h"
 #include "state/AssignChanged.h"
+#include "state/WallpaperListQuery.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -46,6 +48,13 @@ void logDone(const QString& message) { logLine(QStringLiteral("✅"), kType, mes
 
 QString sectionPrefix(const ExploreRow& row) { return QStringLiteral("[") + row.name + QStringLiteral(" Section] "); }
 
+// A row is the head of the full list of its mode; only one in random order takes the load's seed.
+std::optional<qint64> seedFor(const ExploreRow& row, qint64 seed)
+{
+    const WallpaperListQuery fullList{WallpaperListQuery::kExploreSectionId, row.mode, {}, {}};
+    return fullList.isSeeded() ? std::optional(seed) : std::nullopt;
+}
+
 QList<WallpaperResponseItem> discoverStrip(const QList<WallpaperResponseItem>& items)
 {
     return items.first(std::min(items.size(), ExplorePageService::kDiscoverCount));
@@ -54,7 +63,15 @@ QList<WallpaperResponseItem> discoverStrip(const QList<WallpaperResponseItem>& i
 
 ExplorePageService::ExplorePageService(QObject* parent) : ExplorePageService(APIService::shared(), parent) {}
 
-ExplorePageService::ExplorePageService(APIService& api, QObject* parent) : QObject(parent), api_(api) {}
+ExplorePageService::ExplorePageService(APIService& api, QObject* parent)
+    : ExplorePageService(api, Clock::system(), parent)
+{
+}
+
+ExplorePageService::ExplorePageService(APIService& api, const Clock& clock, QObject* parent)
+    : QObject(parent), api_(api), clock_(clock)
+{
+}
 
 ExplorePageService& ExplorePageService::shared() { return Shared<ExplorePageService>::instance(); }
 
@@ -72,9 +89,10 @@ QCoro::Task<> ExplorePageService::loadExplorePage()
     setLoading(true);
     logInfo(QStringLiteral("Starting concurrent API calls for all 4 sections..."));
 
+    const qint64 seed = WallpaperListQuery::freshSeed(clock_);
     // Tasks start at once, so the four transfers overlap; they are awaited in row order.
     std::array<QCoro::Task<QList<WallpaperResponseItem>>, kRows.size()> requests{
-        fetchRow(0), fetchRow(1), fetchRow(2), fetchRow(3)};
+        fetchRow(0, seed), fetchRow(1, seed), fetchRow(2, seed), fetchRow(3, seed)};
     QPointer<ExplorePageService> self(this);
     QList<QList<WallpaperResponseItem>> results;
     std::exception_ptr failure;
@@ -93,10 +111,10 @@ QCoro::Task<> ExplorePageService::loadExplorePage()
         setLoading(false);
         std::rethrow_exception(failure);
     }
-    publish(results);
+    publish(results, seed);
 }
 
-QCoro::Task<QList<WallpaperResponseItem>> ExplorePageService::fetchRow(int index)
+QCoro::Task<QList<WallpaperResponseItem>> ExplorePageService::fetchRow(int index, qint64 seed)
 {
     const ExploreRow& row = kRows.at(index);
     QElapsedTimer elapsed;
@@ -107,7 +125,7 @@ QCoro::Task<QList<WallpaperResponseItem>> ExplorePageService::fetchRow(int index
         logInfo(prefix + QStringLiteral("Fetching endpoint: get-wallpapers"));
         logInfo(prefix + QStringLiteral("Parameters: mode='") + *row.mode + QStringLiteral("', limit=")
                 + QString::number(row.limit) + QStringLiteral(", page=1"));
-        items = co_await api_.getWallpapers(*row.mode, row.limit, 1);
+        items = co_await api_.getWallpapers(*row.mode, row.limit, 1, std::nullopt, seedFor(row, seed));
     } else {
         logInfo(prefix + QStringLiteral("Fetching endpoint: get-wallpapers-by-category"));
         logInfo(prefix + QStringLiteral("Parameters: category=") + QString::number(kMonochromeCategory)
@@ -120,7 +138,7 @@ QCoro::Task<QList<WallpaperResponseItem>> ExplorePageService::fetchRow(int index
     co_return items;
 }
 
-void ExplorePageService::publish(const QList<QList<WallpaperResponseItem>>& results)
+void ExplorePageService::publish(const QList<QList<WallpaperResponseItem>>& results, qint64 seed)
 {
     logDone(QStringLiteral("All sections loaded - Latest: ") + QString::number(results.at(0).size())
             + QStringLiteral(", Popular: ") + QString::number(results.at(1).size()) + QStringLiteral(", Discover: ")
@@ -136,7 +154,8 @@ void ExplorePageService::publish(const QList<QList<WallpaperResponseItem>>& resu
         }
         logDone(QStringLiteral("Section '") + row.title + QStringLiteral("' ready - ") + QString::number(items.size())
                 + QStringLiteral(" items"));
-        built.append(ExplorePageSection{QUuid::createUuid(), row.title, row.subtitle, items, row.rows, std::nullopt});
+        built.append(ExplorePageSection{
+            QUuid::createUuid(), row.title, row.subtitle, items, row.rows, std::nullopt, seedFor(row, seed)});
     }
     setSections(std::move(built));
     if (const ExplorePageSection* discover = discoverSection())

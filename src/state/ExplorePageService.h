@@ -8,6 +8,7 @@
 #include <QObject>
 
 class APIService;
+class Clock;
 
 // The Explore page: its four curated rows, loaded in one concurrent pass and kept for the run
 // (until the memory clearing resets them), and the "Discover" strip of up to six random
@@ -23,14 +24,16 @@ public:
     static inline const QString kDiscoverTitle = QStringLiteral("Discover Community Wallpapers");
     static constexpr qsizetype kDiscoverCount = 6;
 
-    // Uses the shared backend client.
+    // Uses the shared backend client and the system clock (the seed of the random row).
     explicit ExplorePageService(QObject* parent = nullptr);
     explicit ExplorePageService(APIService& api, QObject* parent = nullptr);
+    ExplorePageService(APIService& api, const Clock& clock, QObject* parent = nullptr);
 
     static ExplorePageService& shared();
 
     // Loads the four rows at once unless the page is loaded or loading. Publishes nothing when a
     // row fails: the first failure in row order is rethrown once every request has ended.
+    // Each load picks a new seed for the random row; the row's section carries it.
     QCoro::Task<> loadExplorePage();
     // Fills the Discover strip when it is empty: from the loaded Discover row, else from the
     // backend. Never fails; a failed request leaves the strip empty and prints a line.
@@ -51,8 +54,8 @@ Q_SIGNALS:
 
 private:
     // The request of the row at `index` in display order, with its log lines.
-    QCoro::Task<QList<WallpaperResponseItem>> fetchRow(int index);
-    void publish(const QList<QList<WallpaperResponseItem>>& results);
+    QCoro::Task<QList<WallpaperResponseItem>> fetchRow(int index, qint64 seed);
+    void publish(const QList<QList<WallpaperResponseItem>>& results, qint64 seed);
     void setSections(QList<ExplorePageSection> sections);
     void setLoaded(bool loaded);
     void setLoading(bool loading);
@@ -60,6 +63,7 @@ private:
     const ExplorePageSection* discoverSection() const;
 
     APIService& api_;
+    const Clock& clock_;
     QList<ExplorePageSection> sections_;
     bool isLoaded_ = false;
     bool isLoading_ = false;

@@ -45,11 +45,12 @@ ExploreWallpapersService::ExploreWallpapersService(APIService& api, const Clock&
 ExploreWallpapersService& ExploreWallpapersService::shared() { return Shared<ExploreWallpapersService>::instance(); }
 
 void ExploreWallpapersService::prepopulateCache(qint64 categoryId, QList<WallpaperResponseItem> wallpapers,
-    std::optional<QString> mode)
+    std::optional<QString> mode, std::optional<qint64> seed)
 {
     const QString id = QString::number(categoryId);
+    const bool seeded = WallpaperListQuery{categoryId, mode, {}, {}}.isSeeded();
     storeHandedOver(mode ? id + u'_' + *mode : id, categoryId, std::move(wallpapers),
-        QStringLiteral("mode: ") + orNil(mode));
+        QStringLiteral("mode: ") + orNil(mode), seeded, seed);
 }
 
 void ExploreWallpapersService::prepopulateSortedCache(qint64 categoryId, QList<WallpaperResponseItem> wallpapers,
@@ -57,18 +58,24 @@ void ExploreWallpapersService::prepopulateSortedCache(qint64 categoryId, QList<W
 {
     const QString id = QString::number(categoryId);
     storeHandedOver(sortBy ? id + QStringLiteral("_sort_") + *sortBy : id, categoryId, std::move(wallpapers),
-        QStringLiteral("sortBy: ") + orNil(sortBy));
+        QStringLiteral("sortBy: ") + orNil(sortBy), false, std::nullopt);
 }
 
 void ExploreWallpapersService::storeHandedOver(const QString& key, qint64 categoryId,
-    QList<WallpaperResponseItem> wallpapers, const QString& origin)
+    QList<WallpaperResponseItem> wallpapers, const QString& origin, bool seeded, std::optional<qint64> seed)
 {
     const qsizetype count = wallpapers.size();
     // Handed-over rows are the head of the list in its order, but their request may have used a
     // smaller limit: count only the whole pages of the normal size they cover, so the next page
     // asked for starts where they end and skips nothing (duplicates are filtered on merge).
-    cacheData_[key]
-        = ExploreWallpapersCacheData{std::move(wallpapers), count / kItemsPerPage, true, true, std::nullopt};
+    qint64 wholePages = count / kItemsPerPage;
+    // Random rows without their seed belong to no order that later pages could continue: page
+    // through a new order from its start instead, which covers everything they skip.
+    if (seeded && !seed) {
+        seed = WallpaperListQuery::freshSeed(clock_);
+        wholePages = 0;
+    }
+    cacheData_[key] = ExploreWallpapersCacheData{std::move(wallpapers), wholePages, true, true, seed};
     Q_EMIT cacheDataChanged();
     logDone(QStringLiteral("Pre-populated cache with key '") + key + QStringLiteral("' for categoryId ")
             + QString::number(categoryId) + QStringLiteral(" with ") + QString::number(count)
@@ -107,7 +114,8 @@ QCoro::Task<> ExploreWallpapersService::loadWallpapers(WallpaperListQuery query)
 
     markLoading(key, 1);
     const bool category = query.kind() == WallpaperListQuery::Kind::Category;
-    const std::optional<qint64> seed = random ? std::optional<qint64>(clock_.now().toSecsSinceEpoch()) : std::nullopt;
+    const std::optional<qint64> seed
+        = query.isSeeded() ? std::optional(WallpaperListQuery::freshSeed(clock_)) : std::nullopt;
     if (category) {
         logInfo(QStringLiteral("Fetching endpoint: ") + kCategoryEndpoint);
         logInfo(categoryParameters(query, 1) + QStringLiteral(", seed=") + QString::number(seed.value_or(-1)));
@@ -221,9 +229,9 @@ QCoro::Task<QList<WallpaperResponseItem>> ExploreWallpapersService::fetchPage(Wa
 {
     switch (query.kind()) {
     case WallpaperListQuery::Kind::ExploreSection:
-        co_return co_await api_.getWallpapers(*query.mode, kItemsPerPage, page);
+        co_return co_await api_.getWallpapers(*query.mode, kItemsPerPage, page, std::nullopt, seed);
     case WallpaperListQuery::Kind::LockScreen:
-        co_return co_await api_.getWallpapers(*query.mode, kItemsPerPage, page, QStringLiteral("lockscreen"));
+        co_return co_await api_.getWallpapers(*query.mode, kItemsPerPage, page, QStringLiteral("lockscreen"), seed);
     case WallpaperListQuery::Kind::Resolution:
         co_return (co_await api_.getWallpapersByResolution(*query.resolutionFilter, kItemsPerPage, page)).wallpapers;
     case WallpaperListQuery::Kind::Category:

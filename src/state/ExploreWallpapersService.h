@@ -43,8 +43,11 @@ public:
     static QString cacheKey(const WallpaperListQuery& query) { return query.cacheKey(); }
 
     // Stores rows the caller already holds as a loaded list under id + "_" + mode (or the id
-    // alone), so a full-list page shows them at once.
-    void prepopulateCache(qint64 categoryId, QList<WallpaperResponseItem> wallpapers, std::optional<QString> mode);
+    // alone), so a full-list page shows them at once. Rows of a random mode come with the seed
+    // they were fetched with, and the list's later pages are asked with it; without one, paging
+    // starts over from the first page of a new order (the rows already held are not repeated).
+    void prepopulateCache(qint64 categoryId, QList<WallpaperResponseItem> wallpapers, std::optional<QString> mode,
+        std::optional<qint64> seed = std::nullopt);
     // The same for a category-backed row: under id + "_sort_" + sortBy (or the id alone).
     void prepopulateSortedCache(qint64 categoryId, QList<WallpaperResponseItem> wallpapers,
         std::optional<QString> sortBy);
@@ -75,7 +78,7 @@ Q_SIGNALS:
 
 private:
     void storeHandedOver(const QString& key, qint64 categoryId, QList<WallpaperResponseItem> wallpapers,
-        const QString& origin);
+        const QString& origin, bool seeded, std::optional<qint64> seed);
     // True (after its line) when a loaded, non-empty list is already held for the query.
     bool usesHeldList(const WallpaperListQuery& query, const QString& key) const;
     QCoro::Task<QList<WallpaperResponseItem>> fetchPage(WallpaperListQuery query, qint64 page,

@@ -1,5 +1,7 @@
 #include "state/WallpaperListQuery.h"
 
+#include "foundation/Clock.h"
+
 WallpaperListQuery::Kind WallpaperListQuery::kind() const
 {
     if (categoryId == kResolutionId && resolutionFilter)
@@ -22,3 +24,12 @@ QString WallpaperListQuery::cacheKey() const
     }
     return sortBy ? id + QStringLiteral("_sort_") + *sortBy : id;
 }
+
+bool WallpaperListQuery::isSeeded() const
+{
+    const Kind listKind = kind();
+    const bool byMode = listKind == Kind::ExploreSection || listKind == Kind::LockScreen;
+    return isRandom() || (byMode && mode == QLatin1String("random"));
+}
+
+qint64 WallpaperListQuery::freshSeed(const Clock& clock) { return clock.now().toSecsSinceEpoch(); }

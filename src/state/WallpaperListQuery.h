@@ -4,6 +4,8 @@
 
 #include <optional>
 
+class Clock;
+
 // What describes one paged wallpaper list. Three negative category ids are reserved and select
 // another kind of list when their argument is present; otherwise (also a reserved id without its
 // argument) it is the list of one category.
@@ -25,4 +27,9 @@ struct WallpaperListQuery {
     QString cacheKey() const;
     // Lists in random order are fetched anew by every first-page load and carry their seed.
     bool isRandom() const { return sortBy == QLatin1String("random"); }
+    // Every list in a random order (a category's, or a catalogue-wide "random" mode) is asked
+    // with one seed for all its pages, so the pages never repeat or skip items.
+    bool isSeeded() const;
+    // The seed a random list takes when it is (re)loaded from its first page.
+    static qint64 freshSeed(const Clock& clock);
 };

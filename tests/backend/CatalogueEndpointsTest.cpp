@@ -77,6 +77,13 @@ TEST_F(CatalogueEndpointsTest, WallpapersByModeSendTheirQueryInOrder)
     ASSERT_FALSE(lockscreen.isEmpty());
     for (const WallpaperResponseItem& item : lockscreen)
         EXPECT_EQ(item.for_lockscreen, true);
+
+    // A seed goes last, after everything a request without one sends.
+    waitForTask(api_->getWallpapers(QStringLiteral("random"), 20, 2, QStringLiteral("lockscreen"), -7));
+    EXPECT_EQ(lastRequest(QStringLiteral("get-wallpapers")).query,
+        (Query{{QStringLiteral("mode"), QStringLiteral("random")}, {QStringLiteral("limit"), QStringLiteral("20")},
+            {QStringLiteral("page"), QStringLiteral("2")}, {QStringLiteral("type"), QStringLiteral("lockscreen")},
+            {QStringLiteral("seed"), QStringLiteral("-7")}}));
 }
 
 TEST_F(CatalogueEndpointsTest, WallpapersByCategorySendSortAndSeedOnlyWhenGiven)
@@ -97,10 +104,11 @@ TEST_F(CatalogueEndpointsTest, RandomOrdersAreNeverTakenFromTheCache)
     for (int i = 0; i < 2; ++i) {
         waitForTask(api_->getWallpapersByCategory(1, 6, 1, QStringLiteral("random")));
         waitForTask(api_->getWallpapers(QStringLiteral("random"), 6, 1));
+        waitForTask(api_->getWallpapers(QStringLiteral("random"), 6, 1, std::nullopt, 5));
         waitForTask(api_->getWallpapersByCategory(1, 6, 1, QStringLiteral("latest")));
     }
     EXPECT_EQ(requests(QStringLiteral("get-wallpapers-by-category")), 3);
-    EXPECT_EQ(requests(QStringLiteral("get-wallpapers")), 2);
+    EXPECT_EQ(requests(QStringLiteral("get-wallpapers")), 4);
 }
 
 TEST_F(CatalogueEndpointsTest, WallpapersByKeyJoinTheKeysInTheCallersOrder)

@@ -2,6 +2,7 @@
 #include "Settle.h"
 
 #include "backend/APIError.h"
+#include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "state/ExplorePageService.h"
 #include "RunToEnd.h"
@@ -32,7 +33,8 @@ protected:
     void TearDown() override { settle(); }
 
     CatalogueSession session_;
-    ExplorePageService explore_{session_.api()};
+    ManualClock clock_;
+    ExplorePageService explore_{session_.api(), clock_};
 };
 
 TEST_F(ExplorePageServiceTest, LoadsTheFourRowsAndTheDiscoverStrip)
@@ -57,6 +59,12 @@ TEST_F(ExplorePageServiceTest, LoadsTheFourRowsAndTheDiscoverStrip)
     }
     EXPECT_EQ(sections.at(1).subtitle, QStringLiteral("Trending wallpapers loved by the community"));
     EXPECT_EQ(keysOf(explore_.discoverWallpapers()), keysOf(sections.at(2).wallpapers));
+    // The random row carries the seed it was fetched with, for the full list it is handed to.
+    const qint64 seed = clock_.now().toSecsSinceEpoch();
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(sections.at(i).listSeed, i == 2 ? std::optional(seed) : std::nullopt);
+    EXPECT_EQ(keysOf(sections.at(2).wallpapers),
+        keysOf(waitForTask(session_.api().getWallpapers(QStringLiteral("random"), 6, 1, std::nullopt, seed))));
     EXPECT_TRUE(explore_.isLoaded());
     EXPECT_FALSE(explore_.isLoading());
 

@@ -237,4 +237,39 @@ TEST_F(RandomListTest, PagesOfOneSeedFitTogetherAndANewLoadTakesANewSeed)
     EXPECT_EQ(lists_.list(random)->loadedWallpapers.size(), 20);
     EXPECT_EQ(lists_.list(random)->currentPage, 1);
 }
+
+TEST_F(ExploreWallpapersServiceTest, RandomModePagesContinueHandedOverRowsInOneOrder)
+{
+    const WallpaperListQuery random = section(QStringLiteral("random"));
+    const QList<qint64> all = keysOf(everything(QStringLiteral("recent")));
+    constexpr qint64 kSeed = 4242;
+    const auto pageThrough = [&] {
+        runToEnd(lists_.loadWallpapers(random));
+        const QString seed = QString::number(*lists_.list(random)->seed);
+        while (lists_.canLoadMore(random)) {
+            runToEnd(lists_.loadNextPage(random));
+            EXPECT_EQ(session_.lastQuery(kByMode, QStringLiteral("seed")), seed) << "every page of the order";
+        }
+        return keysOf(lists_.list(random)->loadedWallpapers);
+    };
+
+    // The Discover row is the head of the order its seed fixes; the pages after it fit exactly.
+    const QList<WallpaperResponseItem> row
+        = waitForTask(session_.api().getWallpapers(QStringLiteral("random"), 6, 1, std::nullopt, kSeed));
+    lists_.prepopulateCache(WallpaperListQuery::kExploreSectionId, row, QStringLiteral("random"), kSeed);
+    const int before = session_.requests(kByMode);
+    const QList<qint64> keys = pageThrough();
+    EXPECT_EQ(session_.requests(kByMode), before + 3);
+    EXPECT_EQ(keys, keysOf(waitForTask(session_.api().getWallpapers(QStringLiteral("random"), 100, 1, std::nullopt, kSeed))));
+    EXPECT_EQ(QSet<qint64>(keys.begin(), keys.end()), QSet<qint64>(all.begin(), all.end()));
+
+    // Rows without their seed: the list takes a new one and pages from its start, still whole.
+    lists_.clearMemory();
+    lists_.prepopulateCache(WallpaperListQuery::kExploreSectionId, row, QStringLiteral("random"));
+    EXPECT_EQ(lists_.list(random)->seed, clock_.now().toSecsSinceEpoch());
+    const QList<qint64> restarted = pageThrough();
+    EXPECT_EQ(restarted.first(6), keysOf(row));
+    EXPECT_EQ(restarted.size(), all.size()) << "no item repeated or skipped";
+    EXPECT_EQ(QSet<qint64>(restarted.begin(), restarted.end()), QSet<qint64>(all.begin(), all.end()));
+}
 } // namespace

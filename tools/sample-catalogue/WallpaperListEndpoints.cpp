@@ -137,7 +137,8 @@ CatalogueReply byMode(const Lists& lists, const CatalogueRequest& request)
     }
     if (!kModes.contains(*mode))
         return badRequest(QStringLiteral("Unknown mode: ") + *mode);
-    return wallpapers(pageOf(ordered(items, kModes.value(*mode), std::nullopt), *page), lists, request);
+    const Items sorted = ordered(items, kModes.value(*mode), request.queryInteger(QStringLiteral("seed")));
+    return wallpapers(pageOf(sorted, *page), lists, request);
 }
 
 CatalogueReply byCategory(const Lists& lists, const CatalogueRequest& request)
