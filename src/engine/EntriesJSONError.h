@@ -1,20 +1,14 @@
 #pragma once
 
-#include "foundation/AppError.h"
+#include "foundation/KindError.h"
+
+enum class EntriesJSONErrorKind { originalFileNotFound, backupFileNotFound, copyFailed };
 
 // Why the lock-screen manifest could not be backed up, edited or restored. Each case carries
 // the detail appended to its message.
-class EntriesJSONError : public AppError {
+class EntriesJSONError : public KindError<EntriesJSONErrorKind> {
 public:
-    enum class Kind { originalFileNotFound, backupFileNotFound, copyFailed };
+    using KindError::KindError;
 
-    EntriesJSONError(Kind kind, QString detail) : kind_(kind), detail_(std::move(detail)) {}
-
-    Kind kind() const { return kind_; }
-    const QString& detail() const { return detail_; }
     QString localizedDescription() const override;
-
-private:
-    Kind kind_;
-    QString detail_;
 };

@@ -1,20 +1,14 @@
 #pragma once
 
-#include "foundation/AppError.h"
+#include "foundation/KindError.h"
+
+enum class ExtensionRestartErrorKind { killFailed, processNotFound };
 
 // Why the lock-screen extension could not be restarted: a process that could be neither
 // terminated nor killed (the detail names it), or no process at all.
-class ExtensionRestartError : public AppError {
+class ExtensionRestartError : public KindError<ExtensionRestartErrorKind> {
 public:
-    enum class Kind { killFailed, processNotFound };
+    using KindError::KindError;
 
-    explicit ExtensionRestartError(Kind kind, QString detail = {}) : kind_(kind), detail_(std::move(detail)) {}
-
-    Kind kind() const { return kind_; }
-    const QString& detail() const { return detail_; }
     QString localizedDescription() const override;
-
-private:
-    Kind kind_;
-    QString detail_;
 };

@@ -1,29 +1,23 @@
 #pragma once
 
-#include "foundation/AppError.h"
+#include "foundation/KindError.h"
+
+enum class StaticWallpaperErrorKind {
+    imageFileNotFound,
+    videoFileNotFound,
+    appleScriptFailed,
+    wallpaperSettingFailed,
+    frameExtractionFailed,
+    imageConversionFailed,
+    imageSaveFailed,
+    accessibilityPermissionDenied,
+};
 
 // Why a video's still frame could not become the desktop picture. The cases with a text carry
 // a path or the underlying reason, appended to their message.
-class StaticWallpaperError : public AppError {
+class StaticWallpaperError : public KindError<StaticWallpaperErrorKind> {
 public:
-    enum class Kind {
-        imageFileNotFound,
-        videoFileNotFound,
-        appleScriptFailed,
-        wallpaperSettingFailed,
-        frameExtractionFailed,
-        imageConversionFailed,
-        imageSaveFailed,
-        accessibilityPermissionDenied,
-    };
+    using KindError::KindError;
 
-    explicit StaticWallpaperError(Kind kind, QString detail = {}) : kind_(kind), detail_(std::move(detail)) {}
-
-    Kind kind() const { return kind_; }
-    QString detail() const { return detail_; }
     QString localizedDescription() const override;
-
-private:
-    Kind kind_;
-    QString detail_;
 };
