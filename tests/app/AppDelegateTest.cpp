@@ -15,6 +15,10 @@
 #include "support/FakeSessionEvents.h"
 #include "support/TempFolder.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -98,6 +102,39 @@ TEST_F(AppDelegateTest, TheFirstLaunchSwitchesStartAtLoginOnOnce)
     delegate().handleFirstLaunch();
     EXPECT_FALSE(autoStart->isEnabled());
     EXPECT_EQ(item.registerCalls, 1);
+}
+
+// Settings that were there and could not be read prove an earlier launch: the user may have
+// switched start at login off, and the rule must not switch it back on.
+TEST_F(AppDelegateTest, DamagedSettingsAreNoFirstLaunch)
+{
+    const QByteArray offAndLaunched = R"({"startOnLoginEnabled": {"type": "bool", "value": false},
+        "hasLaunchedBefore": {"type": "bool", "value": true}})";
+    struct Case {
+        const char* what;
+        QByteArray file;
+    };
+    const Case cases[] = {
+        {"cut short before the flag", offAndLaunched.left(offAndLaunched.indexOf("\"hasLaunchedBefore\"") + 12)},
+        {"the flag unreadable", QByteArray(offAndLaunched).replace("\"value\": true", "\"value\": \"yes\"")},
+    };
+    const QString path = Paths::configuration() + QStringLiteral("/Quorvelle/standard.json");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(QFileInfo(path).path()).removeRecursively();
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.file);
+        file.close();
+        UserDefaults onDisk;
+        makeSwitch();
+        AppDelegate(QStringList{QStringLiteral("quorvelle")}, [] { return new MainWindow(); }, onDisk, events,
+            std::make_unique<LaunchReapply>())
+            .handleFirstLaunch();
+        EXPECT_EQ(item.registerCalls, 0);
+        EXPECT_FALSE(onDisk.boolean(LoginItemService::startOnLoginKey, true));
+    }
 }
 
 TEST_F(AppDelegateTest, TheLaunchFollowsTheSystemsLoginItem)

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -162,6 +163,84 @@ TEST_F(UserDefaultsTest, UnreadableEntriesAreSkippedButKeptInTheFile)
     EXPECT_EQ(reloaded.string(QStringLiteral("broken")), "now fine");
     EXPECT_TRUE(log.contains(QStringLiteral("unknown type \"colour\"")));
     EXPECT_TRUE(log.contains(QStringLiteral("bare: expected an object")));
+}
+
+TEST_F(UserDefaultsTest, ADamagedFileKeepsEveryEntryThatStillReads)
+{
+    const QByteArray whole = R"({"startOnLoginEnabled": {"type": "bool", "value": true},
+        "wallpaperPlaylists": {"type": "data", "value": "W10="},
+        "future": {"type": "colour", "value": "#fff"},
+        "hasLaunchedBefore": {"type": "bool", "value": true}})";
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        QStringList readable;
+    };
+    const Case cases[] = {
+        {"cut short in the last entry", whole.left(whole.indexOf("\"hasLaunchedBefore\"") + 30),
+            {QStringLiteral("startOnLoginEnabled"), QStringLiteral("wallpaperPlaylists")}},
+        {"garbled in the middle", QByteArray(whole).replace("\"data\", \"value\"", "\"data\" \x01\"value\""),
+            {QStringLiteral("hasLaunchedBefore"), QStringLiteral("startOnLoginEnabled")}},
+        {"a byte that is no UTF-8", QByteArray(whole).replace("#fff", "#\xff\xff"),
+            {QStringLiteral("hasLaunchedBefore"), QStringLiteral("startOnLoginEnabled"), QStringLiteral("wallpaperPlaylists")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(folder()).removeRecursively();
+        writeFile(c.bytes);
+        {
+            UserDefaults defaults;
+            QStringList keys = defaults.keys();
+            keys.sort();
+            EXPECT_EQ(keys, c.readable);
+            EXPECT_TRUE(defaults.hasDamagedCopies());
+        }
+        // The salvaged entries are in a new file at once, the damaged one beside it as it was.
+        const QStringList aside = QDir(folder()).entryList({QStringLiteral("standard.json.damaged-*")}, QDir::Files);
+        ASSERT_EQ(aside.size(), 1);
+        QFile copy(folder() + QLatin1Char('/') + aside.first());
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+        EXPECT_EQ(copy.readAll(), c.bytes);
+        LogCapture log;
+        QStringList reloaded = UserDefaults().keys();
+        reloaded.sort();
+        EXPECT_EQ(reloaded, c.readable);
+        EXPECT_FALSE(log.contains(QStringLiteral("Damaged file")));
+    }
+}
+
+TEST_F(UserDefaultsTest, AnUnreadableEntryIsToldApartFromAnAbsentOneAndCopiesAsItIs)
+{
+    const QJsonObject badBase64{{QStringLiteral("type"), QStringLiteral("data")}, {QStringLiteral("value"), QStringLiteral("W1*=")}};
+    const QJsonObject numberAsData{{QStringLiteral("type"), QStringLiteral("data")}, {QStringLiteral("value"), 5}};
+    const QJsonObject unknownType{{QStringLiteral("type"), QStringLiteral("colour")}, {QStringLiteral("value"), QStringLiteral("#fff")}};
+    writeFile(QJsonDocument(QJsonObject{{QStringLiteral("a"), badBase64}, {QStringLiteral("b"), numberAsData},
+                                {QStringLiteral("c"), unknownType},
+                                {QStringLiteral("good"), QJsonObject{{QStringLiteral("type"), QStringLiteral("integer")}, {QStringLiteral("value"), 1}}}})
+                  .toJson());
+    {
+        UserDefaults defaults;
+        for (const QString& key : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
+            EXPECT_TRUE(defaults.isUnreadable(key)) << key.toStdString();
+            EXPECT_FALSE(defaults.contains(key)) << key.toStdString();
+            EXPECT_TRUE(defaults.copyEntry(key, key + QStringLiteral(".backup")));
+            defaults.setData(key, "fresh");
+        }
+        EXPECT_FALSE(defaults.isUnreadable(QStringLiteral("good")));
+        EXPECT_FALSE(defaults.isUnreadable(QStringLiteral("absent")));
+        EXPECT_FALSE(defaults.copyEntry(QStringLiteral("absent"), QStringLiteral("absent.backup")));
+        EXPECT_TRUE(defaults.copyEntry(QStringLiteral("good"), QStringLiteral("good.backup")));
+        EXPECT_FALSE(defaults.hasDamagedCopies());
+    }
+    QFile file(this->file());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject stored = QJsonDocument::fromJson(file.readAll()).object();
+    EXPECT_EQ(stored.value(QStringLiteral("a.backup")), badBase64);
+    EXPECT_EQ(stored.value(QStringLiteral("b.backup")), numberAsData);
+    EXPECT_EQ(stored.value(QStringLiteral("c.backup")), unknownType);
+    const UserDefaults reloaded;
+    EXPECT_EQ(reloaded.data(QStringLiteral("a")), "fresh");
+    EXPECT_EQ(reloaded.integer(QStringLiteral("good.backup")), 1);
 }
 
 TEST_F(UserDefaultsTest, AFailedWriteIsLoggedAndTheValueKept)

@@ -1,6 +1,7 @@
 #include "foundation/Log.h"
 #include "platform/SingleInstance.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QLocalSocket>
 #include <QSignalSpy>
@@ -65,6 +66,47 @@ TEST_F(SingleInstanceTest, ProbesAndStrayBytesAreNotHandOvers)
 
     QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Ignored a message that is not a hand-over")), kWaitMs);
     EXPECT_EQ(activations.count(), 0);
+}
+
+// Messages that claim more than they hold, or are far too long to be a hand-over.
+TEST_F(SingleInstanceTest, AbsurdMessagesAreRefusedWithoutReservingTheirClaims)
+{
+    const auto message = [](quint32 count, const QStringList& links, quint32 declaredLength = 0) {
+        QByteArray bytes;
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_4);
+        out << quint32(0x51564c31) << count;
+        for (const QString& link : links)
+            out << link;
+        if (declaredLength)
+            out << declaredLength;
+        return bytes;
+    };
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"a count of two billion links", message(0x7fff'ffff, {})},
+        {"more links counted than sent", message(3, {QStringLiteral("quorvelle://wallpaper/1")})},
+        {"a link longer than the message", message(1, {}, 0x7fff'fff0)},
+        {"a message of several megabytes", message(1, {QString(3 << 20, u'a')})},
+    };
+    SingleInstance running(socketPath());
+    ASSERT_TRUE(running.listen());
+    QSignalSpy activations(&running, &SingleInstance::activationRequested);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LogCapture log;
+        QLocalSocket sender;
+        sender.connectToServer(socketPath());
+        ASSERT_TRUE(sender.waitForConnected(kWaitMs));
+        sender.write(c.bytes);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sender.bytesToWrite() == 0 || sender.state() != QLocalSocket::ConnectedState; }, kWaitMs));
+        sender.disconnectFromServer();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return log.contains(QStringLiteral("Ignored a message that is not a hand-over")); }, kWaitMs));
+        EXPECT_EQ(activations.count(), 0);
+    }
 }
 
 TEST_F(SingleInstanceTest, SocketLeftByACrashedCopyIsTakenOver)
