@@ -213,13 +213,7 @@ void ResponseCache::load()
             damaged = true;
     }
     const qsizetype total = read.size();
-    for (auto entry = read.begin(); entry != read.end();) {
-        if (isFresh(*entry)) {
-            ++entry;
-        } else {
-            entry = read.erase(entry);
-        }
-    }
+    read.removeIf([this](const auto& entry) { return !isFresh(entry.value()); });
     // Only what decoded and is fresh goes back into the file.
     for (const QString& key : keys) {
         if (!read.contains(key))

@@ -143,9 +143,7 @@ bool UserDefaults::copyEntry(const QString& from, const QString& to)
 
 bool UserDefaults::hasDamagedCopies() const
 {
-    if (foundDamaged_)
-        return true;
-    return storage_ == Storage::OnDisk && DamagedFile::hasCopies(filePath_);
+    return foundDamaged_ || (storage_ == Storage::OnDisk && DamagedFile::hasCopies(filePath_));
 }
 
 void UserDefaults::remove(const QString& key)

@@ -16,8 +16,9 @@ class UserDefaults;
 // One list of the personal library in the user-defaults store: a data value holding the compact
 // JSON array of its records, rewritten whole on every change. It decodes record by record, so a
 // damaged record costs only itself; whatever the load could not keep (a value that is no array,
-// an entry the defaults store cannot read, a skipped record) is copied to "<key>.backup" before the first write that would drop it, so a
-// user's list is never lost to one bad record. Logs with its owner's type. GUI thread only.
+// an entry the defaults store cannot read, a skipped record) is copied as it is to "<key>.backup"
+// before the first write that would drop it, so a user's list is never lost to one bad record.
+// Logs with its owner's type. GUI thread only.
 class StoredList {
 public:
     // The owner's lines: "<emoji> [<type>] No <noun> found, starting fresh",

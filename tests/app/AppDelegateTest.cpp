@@ -17,7 +17,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -118,22 +117,19 @@ TEST_F(AppDelegateTest, DamagedSettingsAreNoFirstLaunch)
         {"cut short before the flag", offAndLaunched.left(offAndLaunched.indexOf("\"hasLaunchedBefore\"") + 12)},
         {"the flag unreadable", QByteArray(offAndLaunched).replace("\"value\": true", "\"value\": \"yes\"")},
     };
-    const QString path = Paths::configuration() + QStringLiteral("/Quorvelle/standard.json");
+    const QString settings = Paths::configuration() + QStringLiteral("/Quorvelle");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        QDir(QFileInfo(path).path()).removeRecursively();
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
+        QDir(settings).removeRecursively();
+        QDir().mkpath(settings);
+        QFile file(settings + QStringLiteral("/standard.json"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(c.file);
         file.close();
         UserDefaults onDisk;
         makeSwitch();
-        AppDelegate(QStringList{QStringLiteral("quorvelle")}, [] { return new MainWindow(); }, onDisk, events,
-            std::make_unique<LaunchReapply>())
-            .handleFirstLaunch();
+        AppDelegate({}, [] { return new MainWindow(); }, onDisk, events, std::make_unique<LaunchReapply>()).handleFirstLaunch();
         EXPECT_EQ(item.registerCalls, 0);
-        EXPECT_FALSE(onDisk.boolean(LoginItemService::startOnLoginKey, true));
     }
 }
 

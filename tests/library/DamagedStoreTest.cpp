@@ -112,28 +112,20 @@ TEST_F(DamagedStoreTest, AValueOfAnotherTypeIsKeptWithItsType)
     }
 }
 
-// Entries the defaults store cannot read at all: a bad Base64 character, a number under a
-// "data" tag, a type this version does not know.
 TEST_F(DamagedStoreTest, AnEntryTheDefaultsCannotReadIsKeptAsItWasBeforeTheFirstWrite)
 {
-    const QJsonObject entries[] = {
-        {{QStringLiteral("type"), QStringLiteral("data")}, {QStringLiteral("value"), QStringLiteral("W3si*mtleSI6MX1d")}},
-        {{QStringLiteral("type"), QStringLiteral("data")}, {QStringLiteral("value"), 42}},
-        {{QStringLiteral("type"), QStringLiteral("compressed")}, {QStringLiteral("value"), QStringLiteral("eJyLjgUAARUAuQ==")}},
-    };
+    const QJsonObject entry{{QStringLiteral("type"), QStringLiteral("data")}, {QStringLiteral("value"), QStringLiteral("W3si*mtleSI6MX1d")}};
     for (const Store& store : stores()) {
-        for (const QJsonObject& entry : entries) {
-            SCOPED_TRACE(store.key.toStdString() + " " + QJsonDocument(entry).toJson(QJsonDocument::Compact).toStdString());
-            defaults_.reset();
-            writeDefaultsFile(QJsonObject{{store.key, entry}});
-            reopenDefaults();
-            log_.clear();
-            store.openAndChange(defaults());
+        SCOPED_TRACE(store.key.toStdString());
+        defaults_.reset();
+        writeDefaultsFile(QJsonObject{{store.key, entry}});
+        reopenDefaults();
+        log_.clear();
+        store.openAndChange(defaults());
 
-            EXPECT_EQ(lineStartingWith(store.failedLine), store.failedLine + QStringLiteral("the stored entry cannot be read"));
-            EXPECT_EQ(defaultsFile().value(backupKey(store.key)), entry);
-            EXPECT_EQ(storedArray(store.key).size(), 1);
-        }
+        EXPECT_EQ(lineStartingWith(store.failedLine), store.failedLine + QStringLiteral("the stored entry cannot be read"));
+        EXPECT_EQ(defaultsFile().value(backupKey(store.key)), entry);
+        EXPECT_EQ(storedArray(store.key).size(), 1);
     }
 }
 
