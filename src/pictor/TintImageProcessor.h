@@ -1,0 +1,24 @@
+#pragma once
+
+#include "pictor/DrawingProcessor.h"
+
+#include <QColor>
+
+namespace pictor {
+
+// Lays the tint colour over the whole picture with the colour's own alpha.
+class TintImageProcessor : public DrawingProcessor {
+public:
+    explicit TintImageProcessor(QColor tint);
+
+    QString identifier() const override { return identifier_; }
+
+protected:
+    Image processImage(const Image& image, const PictorParsedOptionsInfo& options) const override;
+
+private:
+    QString identifier_;
+    QColor tint_;
+};
+
+} // namespace pictor
