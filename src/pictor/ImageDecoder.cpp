@@ -34,7 +34,7 @@ QString ImageDecoder::truncation(const QByteArray& data)
         // is the end-of-image marker.
         const qsizetype scan = data.indexOf("\xFF\xDA");
         if (scan < 0)
-            return QStringLiteral("JPEG data has no scan");
+            return QStringLiteral("JPEG data ends before its first scan");
         return data.indexOf("\xFF\xD9", scan) < 0 ? QStringLiteral("JPEG data ends before its end-of-image marker") : QString();
     }
     case ImageFormat::GIF:

@@ -61,12 +61,20 @@ QPainterPath roundedRectPath(const QRectF& rect, RectCorners corners, double rad
     const double topRight = cornerRadius(RectCorner::topRight);
     const double bottomRight = cornerRadius(RectCorner::bottomRight);
     const double bottomLeft = cornerRadius(RectCorner::bottomLeft);
-    // Clockwise on screen from the middle of the top edge; each arc rounds one corner.
+    // Clockwise on screen from the middle of the top edge; each corner is an arc, or the corner
+    // point itself when its radius is 0 (an arc in an empty box adds nothing).
+    const auto corner = [&path](QPointF point, double r, QRectF box, double startAngle) {
+        if (r > 0)
+            path.arcTo(box, startAngle, -90);
+        else
+            path.lineTo(point);
+    };
     path.moveTo(rect.center().x(), rect.top());
-    path.arcTo(rect.right() - 2 * topRight, rect.top(), 2 * topRight, 2 * topRight, 90, -90);
-    path.arcTo(rect.right() - 2 * bottomRight, rect.bottom() - 2 * bottomRight, 2 * bottomRight, 2 * bottomRight, 0, -90);
-    path.arcTo(rect.left(), rect.bottom() - 2 * bottomLeft, 2 * bottomLeft, 2 * bottomLeft, 270, -90);
-    path.arcTo(rect.left(), rect.top(), 2 * topLeft, 2 * topLeft, 180, -90);
+    corner(rect.topRight(), topRight, QRectF(rect.right() - 2 * topRight, rect.top(), 2 * topRight, 2 * topRight), 90);
+    corner(rect.bottomRight(), bottomRight,
+           QRectF(rect.right() - 2 * bottomRight, rect.bottom() - 2 * bottomRight, 2 * bottomRight, 2 * bottomRight), 0);
+    corner(rect.bottomLeft(), bottomLeft, QRectF(rect.left(), rect.bottom() - 2 * bottomLeft, 2 * bottomLeft, 2 * bottomLeft), 270);
+    corner(rect.topLeft(), topLeft, QRectF(rect.left(), rect.top(), 2 * topLeft, 2 * topLeft), 180);
     path.closeSubpath();
     return path;
 }
