@@ -13,7 +13,7 @@ ColorControlsProcessor::ColorControlsProcessor(double brightness, double contras
 
 Image ColorControlsProcessor::processImage(const Image& image, const PictorParsedOptionsInfo& options) const
 {
-    return pt::adjusted(scaleStep(image, options), element_.brightness, element_.contrast, element_.saturation, element_.inputEV);
+    return FilterImageProcessor::processImage(scaleStep(image, options), options);
 }
 
 } // namespace pictor

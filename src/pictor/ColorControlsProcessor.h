@@ -1,16 +1,16 @@
 #pragma once
 
-#include "pictor/DrawingProcessor.h"
-#include "pictor/Filter.h"
+#include "pictor/FilterImageProcessor.h"
 
 namespace pictor {
 
 // Adjusts brightness, contrast, saturation and exposure.
-class ColorControlsProcessor : public DrawingProcessor {
+class ColorControlsProcessor : public FilterImageProcessor {
 public:
     ColorControlsProcessor(double brightness, double contrast, double saturation, double inputEV);
 
     QString identifier() const override { return identifier_; }
+    Filter filter() const override { return Filter::colorControl(element_); }
 
 protected:
     ColorControlsProcessor(QString identifier, Filter::ColorElement element) : identifier_(std::move(identifier)), element_(element) {}

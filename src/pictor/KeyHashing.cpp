@@ -1,6 +1,7 @@
 #include "pictor/KeyHashing.h"
 
-#include <QCryptographicHash>
+#include "pictor/Sha256.h"
+
 #include <QStringList>
 
 namespace pictor {
@@ -8,7 +9,7 @@ namespace pt {
 
 QString sha256(const QString& text)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex());
+    return QString::fromLatin1(Sha256::digest(text.toUtf8()).toHex());
 }
 
 std::optional<QString> fileExtension(const QString& key)

@@ -1,6 +1,5 @@
 #include "pictor/TintImageProcessor.h"
 
-#include "pictor/Filter.h"
 #include "pictor/TextForms.h"
 
 namespace pictor {
@@ -12,7 +11,7 @@ TintImageProcessor::TintImageProcessor(QColor tint)
 
 Image TintImageProcessor::processImage(const Image& image, const PictorParsedOptionsInfo& options) const
 {
-    return pt::tinted(scaleStep(image, options), tint_);
+    return FilterImageProcessor::processImage(scaleStep(image, options), options);
 }
 
 } // namespace pictor

@@ -1,17 +1,18 @@
 #pragma once
 
-#include "pictor/DrawingProcessor.h"
+#include "pictor/FilterImageProcessor.h"
 
 #include <QColor>
 
 namespace pictor {
 
 // Lays the tint colour over the whole picture with the colour's own alpha.
-class TintImageProcessor : public DrawingProcessor {
+class TintImageProcessor : public FilterImageProcessor {
 public:
     explicit TintImageProcessor(QColor tint);
 
     QString identifier() const override { return identifier_; }
+    Filter filter() const override { return Filter::tint(tint_); }
 
 protected:
     Image processImage(const Image& image, const PictorParsedOptionsInfo& options) const override;

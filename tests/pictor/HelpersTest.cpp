@@ -1,7 +1,11 @@
 #include "pictor/Border.h"
 #include "pictor/KeyHashing.h"
+#include "pictor/Sha256.h"
 #include "pictor/SizeGeometry.h"
 #include "pictor/TextForms.h"
+
+#include <QCryptographicHash>
+#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +20,17 @@ TEST(KeyHashingTest, Sha256HexOfUtf8)
 {
     EXPECT_EQ(pt::sha256(QString()), QStringLiteral("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"));
     EXPECT_EQ(pt::sha256(QStringLiteral("abc")), QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
+}
+
+// Every length around the block and padding edges, against Qt's portable implementation.
+TEST(KeyHashingTest, Sha256MatchesAtEveryPaddingEdge)
+{
+    QByteArray bytes(1 << 20, Qt::Uninitialized);
+    QRandomGenerator(3).fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
+    for (const qsizetype length : {0, 1, 55, 56, 57, 63, 64, 65, 119, 120, 128, 1000, 1 << 20}) {
+        const QByteArrayView view(bytes.constData(), length);
+        EXPECT_EQ(Sha256::digest(view), QCryptographicHash::hash(view, QCryptographicHash::Sha256)) << length;
+    }
 }
 
 TEST(KeyHashingTest, FileExtensionOfTheFirstPartBeforeAnAt)

@@ -8,6 +8,7 @@
 #include "pictor/CroppingImageProcessor.h"
 #include "pictor/DefaultImageProcessor.h"
 #include "pictor/DownsamplingImageProcessor.h"
+#include "pictor/FilterImageProcessor.h"
 #include "pictor/GeneralProcessor.h"
 #include "pictor/ImageDrawing.h"
 #include "pictor/LivePhotoImageProcessor.h"
@@ -102,6 +103,29 @@ TEST(ImageProcessorTest, BlackWhiteEqualsItsColourControlsUnderAnotherName)
     const ColorControlsProcessor controls(0.0, 1.0, 0.0, 0.7);
     EXPECT_EQ(blackWhite.process(item, {})->bitmap(), controls.process(item, {})->bitmap());
     EXPECT_NE(blackWhite.identifier(), controls.identifier());
+}
+
+// A processor defined only by its filter: data is decoded, then filtered.
+class InvertProcessor : public FilterImageProcessor {
+public:
+    QString identifier() const override { return QStringLiteral("invert"); }
+    Filter filter() const override
+    {
+        return Filter([](const QImage& input) {
+            QImage output = input.convertToFormat(QImage::Format_RGB32);
+            output.invertPixels();
+            return std::optional(output);
+        });
+    }
+};
+
+TEST(ImageProcessorTest, FilterProcessorsDecodeDataThenFilter)
+{
+    const QByteArray png = testimages::encoded(testimages::quadrants(QSize(8, 8)), "png");
+    const std::optional<Image> inverted = InvertProcessor().process(ImageProcessItem::data(png), {});
+    ASSERT_TRUE(inverted);
+    EXPECT_EQ(inverted->bitmap().pixelColor(0, 0), QColor(Qt::cyan));
+    EXPECT_FALSE(InvertProcessor().process(ImageProcessItem::data(QByteArray("no image here")), {}));
 }
 
 TEST(ImageProcessorTest, LivePhotoAndDownsamplingItems)
