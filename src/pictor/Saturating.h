@@ -6,21 +6,13 @@
 
 namespace pictor {
 
-// Products and sums of sizes and costs that stop at the largest value instead of wrapping.
+// A product of sizes or costs that stops at the largest value instead of wrapping.
 inline int64_t saturatingMultiply(int64_t a, int64_t b)
 {
     int64_t product = 0;
     if (__builtin_mul_overflow(a, b, &product))
         return ((a < 0) != (b < 0)) ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
     return product;
-}
-
-inline int64_t saturatingAdd(int64_t a, int64_t b)
-{
-    int64_t sum = 0;
-    if (__builtin_add_overflow(a, b, &sum))
-        return b < 0 ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
-    return sum;
 }
 
 // A finite double turned into an int, clamped to the int range (NaN gives 0).

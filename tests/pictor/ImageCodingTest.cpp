@@ -4,6 +4,8 @@
 #include "pictor/ImageCoding.h"
 #include "pictor/ImageDrawing.h"
 
+#include <QtConcurrent/QtConcurrentMap>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -96,6 +98,20 @@ TEST(AnimatedImageTest, FrameSourceReadsAnyFrameAgainAndCopiesIndependently)
     EXPECT_EQ(QColor(copy->frame(1).pixel(0, 0)), QColor(Qt::green));
     EXPECT_EQ(copy->data(), gif);
     EXPECT_DOUBLE_EQ(copy->duration(0), 0.05);
+}
+
+// Views read frames of one image from several threads at once.
+TEST(AnimatedImageTest, OneFrameSourceServesManyThreads)
+{
+    const QByteArray gif = testimages::gif(QSize(16, 16), {{QSize(16, 16), 1, 5}, {QSize(16, 16), 2, 5}, {QSize(16, 16), 3, 5}});
+    const std::shared_ptr<ImageFrameSource> source = pt::image(gif, {})->frameSource();
+    QList<int> indices;
+    for (int i = 0; i < 60; ++i)
+        indices.append(i % 3);
+    const QList<QColor> colours = QtConcurrent::blockingMapped(indices, [&source](int index) { return QColor(source->frame(index).pixel(0, 0)); });
+    const QColor expected[] = {Qt::red, Qt::green, Qt::blue};
+    for (int i = 0; i < indices.size(); ++i)
+        EXPECT_EQ(colours[i], expected[indices[i]]);
 }
 
 TEST(AnimatedImageTest, FrameDelayRule)

@@ -145,6 +145,7 @@ TEST(ImageDrawingTest, ScaledAndDecodedGiveNewImagesOfPixelSize)
     EXPECT_EQ(twice.size(), QSizeF(200, 200));
     EXPECT_EQ(pt::decoded(image, 2.0).pixelSize(), QSizeF(100, 100));
     EXPECT_TRUE(pt::normalized(image).isSameObject(image));
+    EXPECT_EQ(Image(QImage(), QSizeF(30, 20)).pixelSize(), QSizeF(30, 20)) << "without pixels, the point size";
 
     QImage canvas(300, 300, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::black);
