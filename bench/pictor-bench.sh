@@ -27,19 +27,6 @@ trap 'rm -rf "$work"' EXIT
 ffmpeg -v error -y -f lavfi -i "testsrc2=size=4000x3000" -frames:v 1 -q:v 3 "$work/large.jpg"
 ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080" -frames:v 1 -q:v 3 "$work/hd.jpg"
 
-# Median wall times of two commands given as strings, run alternately $runs times after one
-# warm-up each, so both see the same machine load. Prints "ours tool".
-compare() {
-  local mine=() theirs=()
-  eval "$1" >/dev/null 2>&1
-  eval "$2" >/dev/null 2>&1
-  for _ in $(seq "$runs"); do
-    mine+=("$(wall_ms eval "$1")")
-    theirs+=("$(wall_ms eval "$2")")
-  done
-  echo "$(median "${mine[@]}") $(median "${theirs[@]}")"
-}
-
 read -r ours_blur tool_blur < <(compare \
   '"$tool" "$work/hd.jpg" "$work/ours-blur.jpg" blur:10' \
   'convert "$work/hd.jpg" -blur 0x10 -quality 90 "$work/tool-blur.jpg"')

@@ -6,7 +6,7 @@
 namespace pictor {
 
 BlurImageProcessor::BlurImageProcessor(double blurRadius)
-    : identifier_("com.quillmoth.Pictor.BlurImageProcessor(" + TextForms::number(blurRadius) + ")"), blurRadius_(blurRadius)
+    : DrawingProcessor("com.quillmoth.Pictor.BlurImageProcessor(" + TextForms::number(blurRadius) + ")"), blurRadius_(blurRadius)
 {
 }
 

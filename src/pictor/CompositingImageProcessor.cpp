@@ -7,12 +7,10 @@ namespace pictor {
 
 CompositingImageProcessor::CompositingImageProcessor(CompositingOperation compositingOperation, double alpha,
                                                      std::optional<QColor> backgroundColor)
-    : compositingOperation_(compositingOperation), alpha_(alpha), backgroundColor_(backgroundColor)
+    : DrawingProcessor("com.quillmoth.Pictor.CompositingImageProcessor(" + QString::number(int(compositingOperation)) + "," +
+                       TextForms::number(alpha) + ")" + (backgroundColor ? "_" + TextForms::colorComponents(*backgroundColor) : QString())),
+      compositingOperation_(compositingOperation), alpha_(alpha), backgroundColor_(backgroundColor)
 {
-    identifier_ = "com.quillmoth.Pictor.CompositingImageProcessor(" + QString::number(int(compositingOperation)) + "," +
-                  TextForms::number(alpha) + ")";
-    if (backgroundColor)
-        identifier_ += "_" + TextForms::colorComponents(*backgroundColor);
 }
 
 Image CompositingImageProcessor::processImage(const Image& image, const PictorParsedOptionsInfo& options) const

@@ -13,13 +13,11 @@ public:
     CompositingImageProcessor(CompositingOperation compositingOperation = CompositingOperation::copy, double alpha = 1.0,
                               std::optional<QColor> backgroundColor = std::nullopt);
 
-    QString identifier() const override { return identifier_; }
 
 protected:
     Image processImage(const Image& image, const PictorParsedOptionsInfo& options) const override;
 
 private:
-    QString identifier_;
     CompositingOperation compositingOperation_;
     double alpha_;
     std::optional<QColor> backgroundColor_;

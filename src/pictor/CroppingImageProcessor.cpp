@@ -6,7 +6,7 @@
 namespace pictor {
 
 CroppingImageProcessor::CroppingImageProcessor(QSizeF size, QPointF anchor)
-    : identifier_("com.quillmoth.Pictor.CroppingImageProcessor(" + TextForms::size(size) + "_" + TextForms::point(anchor) + ")"),
+    : DrawingProcessor("com.quillmoth.Pictor.CroppingImageProcessor(" + TextForms::size(size) + "_" + TextForms::point(anchor) + ")"),
       size_(size), anchor_(anchor)
 {
 }

@@ -12,13 +12,11 @@ class CroppingImageProcessor : public DrawingProcessor {
 public:
     explicit CroppingImageProcessor(QSizeF size, QPointF anchor = QPointF(0.5, 0.5));
 
-    QString identifier() const override { return identifier_; }
 
 protected:
     Image processImage(const Image& image, const PictorParsedOptionsInfo& options) const override;
 
 private:
-    QString identifier_;
     QSizeF size_;
     QPointF anchor_;
 };

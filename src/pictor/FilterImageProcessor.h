@@ -12,6 +12,7 @@ public:
     virtual Filter filter() const = 0;
 
 protected:
+    using DrawingProcessor::DrawingProcessor;
     Image processImage(const Image& image, const PictorParsedOptionsInfo& options) const override;
 };
 

@@ -6,7 +6,7 @@
 namespace pictor {
 
 OverlayImageProcessor::OverlayImageProcessor(QColor overlay, double fraction)
-    : identifier_("com.quillmoth.Pictor.OverlayImageProcessor(" + TextForms::colorComponents(overlay) + "_" + TextForms::number(fraction) + ")"),
+    : DrawingProcessor("com.quillmoth.Pictor.OverlayImageProcessor(" + TextForms::colorComponents(overlay) + "_" + TextForms::number(fraction) + ")"),
       overlay_(overlay), fraction_(fraction)
 {
 }

@@ -11,13 +11,11 @@ class OverlayImageProcessor : public DrawingProcessor {
 public:
     explicit OverlayImageProcessor(QColor overlay, double fraction = 0.5);
 
-    QString identifier() const override { return identifier_; }
 
 protected:
     Image processImage(const Image& image, const PictorParsedOptionsInfo& options) const override;
 
 private:
-    QString identifier_;
     QColor overlay_;
     double fraction_;
 };

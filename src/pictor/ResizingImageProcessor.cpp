@@ -5,15 +5,24 @@
 
 namespace pictor {
 
-ResizingImageProcessor::ResizingImageProcessor(QSizeF referenceSize, ContentMode mode)
-    : referenceSize_(referenceSize), targetContentMode_(mode)
+namespace {
+
+QString modeText(ContentMode mode)
 {
-    identifier_ = "com.quillmoth.Pictor.ResizingImageProcessor(" + TextForms::size(referenceSize);
-    if (mode == ContentMode::aspectFit)
-        identifier_ += QStringLiteral(", aspectFit");
-    else if (mode == ContentMode::aspectFill)
-        identifier_ += QStringLiteral(", aspectFill");
-    identifier_ += ")";
+    switch (mode) {
+    case ContentMode::aspectFit: return QStringLiteral(", aspectFit");
+    case ContentMode::aspectFill: return QStringLiteral(", aspectFill");
+    case ContentMode::none: break;
+    }
+    return {};
+}
+
+} // namespace
+
+ResizingImageProcessor::ResizingImageProcessor(QSizeF referenceSize, ContentMode mode)
+    : DrawingProcessor("com.quillmoth.Pictor.ResizingImageProcessor(" + TextForms::size(referenceSize) + modeText(mode) + ")"),
+      referenceSize_(referenceSize), targetContentMode_(mode)
+{
 }
 
 Image ResizingImageProcessor::processImage(const Image& image, const PictorParsedOptionsInfo& options) const

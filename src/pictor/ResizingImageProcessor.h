@@ -12,13 +12,11 @@ class ResizingImageProcessor : public DrawingProcessor {
 public:
     explicit ResizingImageProcessor(QSizeF referenceSize, ContentMode mode = ContentMode::none);
 
-    QString identifier() const override { return identifier_; }
 
 protected:
     Image processImage(const Image& image, const PictorParsedOptionsInfo& options) const override;
 
 private:
-    QString identifier_;
     QSizeF referenceSize_;
     ContentMode targetContentMode_;
 };

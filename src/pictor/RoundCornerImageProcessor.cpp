@@ -5,18 +5,28 @@
 
 namespace pictor {
 
+namespace {
+
+QString identifierFor(Radius radius, std::optional<QSizeF> targetSize, RectCorners roundingCorners, std::optional<QColor> backgroundColor)
+{
+    QString identifier = "com.quillmoth.Pictor.RoundCornerImageProcessor(" + radius.text();
+    if (targetSize)
+        identifier += "_" + TextForms::size(*targetSize);
+    if (roundingCorners != RectCorner::all)
+        identifier += "_corner(" + QString::number(roundingCorners) + ")";
+    identifier += ")";
+    if (backgroundColor)
+        identifier += "_" + TextForms::colorDescription(*backgroundColor);
+    return identifier;
+}
+
+} // namespace
+
 RoundCornerImageProcessor::RoundCornerImageProcessor(Radius radius, std::optional<QSizeF> targetSize, RectCorners roundingCorners,
                                                      std::optional<QColor> backgroundColor)
-    : radius_(radius), roundingCorners_(roundingCorners), targetSize_(targetSize), backgroundColor_(backgroundColor)
+    : DrawingProcessor(identifierFor(radius, targetSize, roundingCorners, backgroundColor)), radius_(radius),
+      roundingCorners_(roundingCorners), targetSize_(targetSize), backgroundColor_(backgroundColor)
 {
-    identifier_ = "com.quillmoth.Pictor.RoundCornerImageProcessor(" + radius.text();
-    if (targetSize)
-        identifier_ += "_" + TextForms::size(*targetSize);
-    if (roundingCorners != RectCorner::all)
-        identifier_ += "_corner(" + QString::number(roundingCorners) + ")";
-    identifier_ += ")";
-    if (backgroundColor)
-        identifier_ += "_" + TextForms::colorDescription(*backgroundColor);
 }
 
 RoundCornerImageProcessor::RoundCornerImageProcessor(double cornerRadius, std::optional<QSizeF> targetSize, RectCorners roundingCorners,

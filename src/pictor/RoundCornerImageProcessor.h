@@ -18,13 +18,11 @@ public:
     RoundCornerImageProcessor(double cornerRadius, std::optional<QSizeF> targetSize = std::nullopt,
                               RectCorners roundingCorners = RectCorner::all, std::optional<QColor> backgroundColor = std::nullopt);
 
-    QString identifier() const override { return identifier_; }
 
 protected:
     Image processImage(const Image& image, const PictorParsedOptionsInfo& options) const override;
 
 private:
-    QString identifier_;
     Radius radius_;
     RectCorners roundingCorners_;
     std::optional<QSizeF> targetSize_;

@@ -5,7 +5,7 @@
 namespace pictor {
 
 TintImageProcessor::TintImageProcessor(QColor tint)
-    : identifier_("com.quillmoth.Pictor.TintImageProcessor(" + TextForms::colorComponents(tint) + ")"), tint_(tint)
+    : FilterImageProcessor("com.quillmoth.Pictor.TintImageProcessor(" + TextForms::colorComponents(tint) + ")"), tint_(tint)
 {
 }
 

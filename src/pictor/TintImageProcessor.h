@@ -10,15 +10,12 @@ namespace pictor {
 class TintImageProcessor : public FilterImageProcessor {
 public:
     explicit TintImageProcessor(QColor tint);
-
-    QString identifier() const override { return identifier_; }
     Filter filter() const override { return Filter::tint(tint_); }
 
 protected:
     Image processImage(const Image& image, const PictorParsedOptionsInfo& options) const override;
 
 private:
-    QString identifier_;
     QColor tint_;
 };
 

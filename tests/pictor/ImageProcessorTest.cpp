@@ -108,7 +108,7 @@ TEST(ImageProcessorTest, BlackWhiteEqualsItsColourControlsUnderAnotherName)
 // A processor defined only by its filter: data is decoded, then filtered.
 class InvertProcessor : public FilterImageProcessor {
 public:
-    QString identifier() const override { return QStringLiteral("invert"); }
+    InvertProcessor() : FilterImageProcessor(QStringLiteral("invert")) {}
     Filter filter() const override
     {
         return Filter([](const QImage& input) {
