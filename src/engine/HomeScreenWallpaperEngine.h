@@ -69,7 +69,8 @@ public:
     bool isShowing(qint64 wallpaperKey) const;
 
     // After displays changed: moves windows onto their displays, brings saved wallpapers back to
-    // displays without one, drops entries of displays that are gone. Never fails.
+    // displays without one, drops entries of displays that are gone; when none of the displays
+    // that played a wallpaper is left, the wallpaper goes on every current display. Never fails.
     void handleScreenConfigurationChange();
     // Gives every display without an entry its saved wallpaper, or else the first entry's.
     // Does nothing while no display shows a wallpaper. Never fails.
