@@ -71,7 +71,7 @@ void HomeScreenWallpaperEngine::start(const QUrl& videoURL, std::optional<qint64
 
 void HomeScreenWallpaperEngine::startBundledWallpaper()
 {
-    stopAll();
+    // start() checks the displays and the file before it stops what plays.
     start(bundledWallpaperUrl());
 }
 

@@ -56,7 +56,8 @@ public:
     // Without a key the video plays but nothing is recorded.
     void start(const QUrl& videoURL, std::optional<qint64> wallpaperKey = std::nullopt,
                const std::optional<QSet<int>>& screenIndices = std::nullopt);
-    // Stops everything and plays the video that ships with the application.
+    // Replaces everything with the video that ships with the application; throws as start() does,
+    // with what plays left as it was.
     void startBundledWallpaper();
     // Replaces one display's entry with a new one playing the video, and records it. Throws
     // missingVideo (the old entry stays) without a playable file.
