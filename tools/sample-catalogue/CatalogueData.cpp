@@ -155,7 +155,7 @@ QJsonObject CatalogueData::counted(QJsonObject item) const
     if (!usage_)
         return item;
     const qint64 key = keyOf(item);
-    for (const QString field : {QStringLiteral("downloads"), QStringLiteral("likes")})
+    for (const QString& field : {QStringLiteral("downloads"), QStringLiteral("likes")})
         item.insert(field, item.value(field).toInteger() + usage_->count(key, field));
     return item;
 }
