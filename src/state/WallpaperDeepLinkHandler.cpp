@@ -11,7 +11,6 @@
 #include "state/DeepLinkWallpaperService.h"
 #include "state/GravelnookDeepLinkService.h"
 
-#include <QUrl>
 
 namespace {
 const QString kType = QStringLiteral("WallpaperDeepLinkHandler");
@@ -20,11 +19,20 @@ void logWarning(const QString& message) { logLine(QStringLiteral("⚠️"), kTyp
 void logFailure(const QString& message) { logLine(QStringLiteral("❌"), kType, message); }
 void logDone(const QString& message) { logLine(QStringLiteral("✅"), kType, message); }
 
-// A link as it may be printed: line breaks, blanks and other characters outside a URL's own are
-// percent-escaped, so a link can never write a line of its own into the log.
+// A link as it may be printed: line breaks, blanks and everything outside printable ASCII are
+// percent-escaped (escapes already there stay as written), so a link never writes a line of its
+// own into the log.
 QString escaped(const QString& link)
 {
-    return QString::fromLatin1(QUrl::toPercentEncoding(link, "!$&'()*+,;=:/?#[]@%~"));
+    QByteArray text;
+    for (const char byte : link.toUtf8()) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code > 0x20 && code < 0x7F)
+            text.append(byte);
+        else
+            text.append('%').append(QByteArray::number(code, 16).toUpper().rightJustified(2, '0'));
+    }
+    return QString::fromLatin1(text);
 }
 } // namespace
 

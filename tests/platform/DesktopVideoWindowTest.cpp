@@ -47,7 +47,7 @@ TEST(DesktopVideoWindowTest, PlaysAtTheSizeOfItsScreen)
     QSignalSpy ready(window.surface(), &VideoSurface::ready);
     window.surface()->load(loop());
     window.show();
-    ASSERT_TRUE(ready.wait(kWaitMs));
+    ASSERT_TRUE(!ready.isEmpty() || ready.wait(kWaitMs));
     EXPECT_EQ(window.surface()->player()->currentFrame().size(), QSize(480, 200) * window.devicePixelRatioF());
     window.hide();
     EXPECT_TRUE(window.surface()->player()->isPaused());
@@ -64,7 +64,7 @@ void checkDesktopHintsOnX11()
     window.surface()->load(loop());
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    ASSERT_TRUE(ready.wait(kWaitMs));
+    ASSERT_TRUE(!ready.isEmpty() || ready.wait(kWaitMs));
 
     QProcess xprop;
     xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window.winId()),
@@ -117,7 +117,7 @@ void checkStaysBelowWithoutWindowManager()
     desktop.surface()->load(loop());
     desktop.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&desktop));
-    ASSERT_TRUE(ready.wait(kWaitMs));
+    ASSERT_TRUE(!ready.isEmpty() || ready.wait(kWaitMs));
 
     const auto shownAt = [](int x, int y) {
         return QGuiApplication::primaryScreen()->grabWindow(0, x, y, 1, 1).toImage().pixelColor(0, 0);

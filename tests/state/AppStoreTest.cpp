@@ -3,6 +3,8 @@
 #include "TestDelays.h"
 
 #include "backend/APIError.h"
+#include "backend/APIService.h"
+#include "backend/ResponseCache.h"
 #include "foundation/Log.h"
 #include "state/AppStore.h"
 #include "state/HomePageService.h"
@@ -120,6 +122,9 @@ TEST_F(AppStoreTest, ACallerJoiningARunningLoadNeverMarksTheStoreReadyBeforeTheH
     };
     for (const Case& each : {Case{"retry during the first load", false}, Case{"first load during a retry", true}}) {
         SCOPED_TRACE(each.name);
+        // Each case fetches the feed itself, slowly.
+        session_.api().responseCache().remove(
+            ResponseCache::cacheKey("GET", *session_.api().endpointURL(QStringLiteral("get-home-page")), std::nullopt));
         HomePageService home(session_.api());
         AppStore store(session_.api(), home, delays_.delays());
         server().setFault(CatalogueSession::path(QStringLiteral("get-home-page")), Fault{0, 400, false, false, 1});
