@@ -126,10 +126,7 @@ TEST_F(UpdateRunnerTest, TheLaunchCheckIsTheSharedRunnersOwn)
     Shared<UpdateRunner>::Override shared(runner());
     QCoro::Task<> launch = AppDelegate::checkForUpdatesOnLaunch();
     EXPECT_EQ(waitForTask(runner().run()), Outcome::noUpdate);
-    waitForTask([](QCoro::Task<> inner) -> QCoro::Task<bool> {
-        co_await std::move(inner);
-        co_return true;
-    }(std::move(launch)));
+    waitForTask(std::move(launch));
     EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/appcast.xml")), 1);
     EXPECT_EQ(log_.lines().first(), QStringLiteral("🔍 [AppDelegate] Checking for updates on app launch (enforced)..."));
 }
