@@ -47,7 +47,10 @@ StatusItem::StatusItem(QMenu* popupMenu, QMenu* contextMenu, QObject* parent)
         logLine(QStringLiteral("ℹ️"), QStringLiteral("MenuBarManager"),
             QStringLiteral("No system tray available - the menu opens from the main window only"));
     trayIcon_->show();
-    // Most panels are dark; the picture turns dark once the tray shows a light one.
+    // Most panels are dark; the picture turns dark once the tray shows a light one. Only an X11
+    // tray embeds the item where its panel can be seen.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
     auto* panelCheck = new QTimer(this);
     panelCheck->setInterval(kPanelCheckMs);
     connect(panelCheck, &QTimer::timeout, this, &StatusItem::followPanel);
