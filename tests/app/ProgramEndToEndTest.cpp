@@ -2,6 +2,7 @@
 #include "ProgramRun.h"
 #include "support/XvfbServer.h"
 
+#include "engine/AerialsFolders.h"
 #include "engine/LockScreenService.h"
 #include "engine/WallpaperPersistenceService.h"
 #include "foundation/Paths.h"
@@ -13,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -143,8 +145,13 @@ TEST_F(ProgramEndToEndTest, AnUnlockOnTheSessionBusRestartsTheLockScreenExtensio
         defaults->setBool(QStringLiteral("hasLaunchedBefore"), true);
         defaults->setBool(LockScreenService::kUserDefaultsKey, true);
     }
+    // A movie install cut by a crash of the previous run: the launch sweeps it away.
+    const QString unfinished = AerialsFolders().installedMoviePath() + QStringLiteral(".part");
+    QDir().mkpath(QFileInfo(unfinished).path());
+    ASSERT_TRUE(QFile(unfinished).open(QIODevice::WriteOnly));
     ProgramRun program(environment());
     waitForLaunch(program);
+    EXPECT_FALSE(QFileInfo::exists(unfinished));
     ASSERT_TRUE(program.waitForLine(QStringLiteral("WallpaperAerialsExtension restarted successfully on app launch")))
         << program.output().toStdString();
 
