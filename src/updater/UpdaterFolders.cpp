@@ -10,6 +10,7 @@
 #include <QHash>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <sys/stat.h>
@@ -51,13 +52,17 @@ bool clearCaches()
 
 QString workFolder()
 {
-    const QString base = Paths::runtime();
+    // The runtime folder is private already; the temporary folder is the fallback when it is
+    // missing or unusable.
+    QString base = Paths::runtime();
+    if (!isPrivateFolder(base) && base != Paths::temporary())
+        base = Paths::temporary();
     const QString fixed = base + QStringLiteral("/quorvelle-update-") + QString::number(::geteuid());
     ::mkdir(QFile::encodeName(fixed).constData(), 0700);
     if (isPrivateFolder(fixed))
         return fixed;
-    // Someone else's name in a shared folder: a fresh folder of our own, the same one for the rest
-    // of this run.
+    // Someone else's entry at our name in a shared folder: a fresh folder of our own, the same
+    // one for the rest of this run.
     static std::mutex mutex;
     static QHash<QString, QString> fresh;
     std::lock_guard lock(mutex);
