@@ -15,7 +15,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
+#include <QSet>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -182,6 +186,39 @@ TEST_F(ProgramEndToEndTest, ASecondLaunchHandsItsLinkToTheRunningCopy)
         << running.output().toStdString();
     EXPECT_TRUE(running.hasLine(QStringLiteral("🔄 Dock icon clicked - hasVisibleWindows: true")));
     EXPECT_EQ(running.terminate(), 0);
+}
+
+// The analytics queue of a killed run is on disk within a tick of the sender, and the next run
+// delivers it, each signal once.
+TEST_F(ProgramEndToEndTest, AKilledRunsQueuedSignalsAreDeliveredOnceByTheNextRun)
+{
+    catalogue.server().setFault(QStringLiteral("/v2/"), samplecatalogue::Fault{.status = 503});
+    const auto queued = [] {
+        QFile file(Paths::caches() + QStringLiteral("/signalrysignalcache"));
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).array() : QJsonArray();
+    };
+    {
+        ProgramRun killed(environment());
+        waitForLaunch(killed);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !queued().isEmpty(); }, 30'000)) << killed.output().toStdString();
+        killed.kill();
+    }
+    const QJsonArray lost = queued();
+    QSet<QString> killedSessions;
+    for (const QJsonValue& signal : lost)
+        killedSessions.insert(signal[QStringLiteral("sessionID")].toString());
+    const auto delivered = [&] {
+        const QJsonArray ingested = catalogue.server().ingest().signalList();
+        return std::count_if(ingested.begin(), ingested.end(),
+            [&](const QJsonValue& signal) { return killedSessions.contains(signal[QStringLiteral("sessionID")].toString()); });
+    };
+
+    catalogue.server().clearFaults();
+    ProgramRun next(environment());
+    waitForLaunch(next);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered() >= lost.size(); }, 30'000)) << next.output().toStdString();
+    EXPECT_EQ(next.terminate(), 0);
+    EXPECT_EQ(delivered(), lost.size());
 }
 
 } // namespace
