@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 QUrl url(const char* text) { return QUrl(QString::fromUtf8(text)); }
@@ -190,21 +192,22 @@ TEST_F(ResponseCacheTest, StoresLeaveTheWriteToAWorkerAndASeriesEndsInOneWholeFi
 {
     QThreadPool& pool = *QThreadPool::globalInstance();
     const int workers = pool.maxThreadCount();
-    QSemaphore held;
-    QSemaphore released;
+    // Shared with the workers, which may still be inside them after the test ends.
+    const auto held = std::make_shared<QSemaphore>();
+    const auto released = std::make_shared<QSemaphore>();
     for (int i = 0; i < workers; ++i) {
-        pool.start([&] {
-            held.release();
-            released.acquire();
+        pool.start([held, released] {
+            held->release();
+            released->acquire();
         });
     }
-    held.acquire(workers);
+    held->acquire(workers);
     {
         auto cache = open();
         for (int i = 0; i < 200; ++i)
             cache->store(QByteArray(1000, 'p'), QStringLiteral("k%1").arg(i));
         EXPECT_FALSE(QFile::exists(path()));
-        released.release(workers);
+        released->release(workers);
     }
     auto reopened = open();
     EXPECT_EQ(reopened->size(), 200);
