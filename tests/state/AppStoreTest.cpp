@@ -6,6 +6,7 @@
 #include "foundation/Log.h"
 #include "state/AppStore.h"
 #include "state/HomePageService.h"
+#include "support/Eventually.h"
 #include "RunToEnd.h"
 
 #include <QJsonArray>
@@ -16,7 +17,11 @@
 using samplecatalogue::Fault;
 
 namespace {
-constexpr int kWaitMs = 20'000;
+// Waits, by what they wait for: a few turns of the event loop, a few loopback requests, and a
+// whole retry series (eleven failed requests, sleeps of a millisecond between them).
+constexpr int kTurnsWaitMs = 1'000;
+constexpr int kRequestsWaitMs = 5'000;
+constexpr int kSeriesWaitMs = 10'000;
 const QString kStats = QStringLiteral("platform-stats");
 
 APIError::Kind errorKind(std::exception_ptr error)
@@ -105,11 +110,26 @@ TEST_F(AppStoreTest, OverlappingFirstLoadsShareOneRequestAndNeitherReportsFailur
     auto second = store().initializeIfNeeded();
     runToEnd(std::move(second));
     EXPECT_TRUE(store().isInitialized()) << "a waiting caller returns once the load it joined is done";
+    EXPECT_TRUE(home_.isLoaded());
     runToEnd(std::move(first));
 
     EXPECT_EQ(session_.requests(kStats), 1);
     EXPECT_EQ(failures.count(), 0);
     EXPECT_FALSE(store().isAutoRetrying());
+}
+
+TEST_F(AppStoreTest, OverlappingFailedFirstLoadsStartOneRetrySeries)
+{
+    failStats(1);
+    delays_.holdSleeps(true);
+    auto first = store().initializeIfNeeded();
+    auto second = store().initializeIfNeeded();
+    runToEnd(std::move(second));
+    runToEnd(std::move(first));
+
+    EXPECT_EQ(session_.requests(kStats), 1);
+    EXPECT_TRUE(store().connectionFailed());
+    EXPECT_EQ(delays_.sleeps(), QList<int>{AppStore::kRetryDelayMs});
 }
 
 TEST_F(AppStoreTest, UnreachableBackendRetriesTenTimesThreeSecondsApartThenWaits)
@@ -119,7 +139,7 @@ TEST_F(AppStoreTest, UnreachableBackendRetriesTenTimesThreeSecondsApartThenWaits
     EXPECT_TRUE(store().connectionFailed());
     EXPECT_TRUE(store().isAutoRetrying());
 
-    QTRY_VERIFY_WITH_TIMEOUT(!store().isAutoRetrying(), kWaitMs);
+    ASSERT_EVENTUALLY(!store().isAutoRetrying(), kSeriesWaitMs) << session_.requests(kStats) << " requests";
     EXPECT_EQ(session_.requests(kStats), 1 + AppStore::kMaxRetryAttempts);
     EXPECT_EQ(delays_.sleeps(), QList<int>(AppStore::kMaxRetryAttempts, AppStore::kRetryDelayMs));
     EXPECT_TRUE(store().connectionFailed());
@@ -140,14 +160,14 @@ TEST_F(AppStoreTest, BackendComingBackDuringTheSeriesMakesTheStoreReady)
     failStats(3);
     ChangeLog changes(store());
     runToEnd(store().initializeIfNeeded());
-    QTRY_VERIFY_WITH_TIMEOUT(store().isInitialized(), kWaitMs);
+    ASSERT_EVENTUALLY(store().isInitialized(), kRequestsWaitMs);
 
     EXPECT_EQ(session_.requests(kStats), 4);
     EXPECT_FALSE(store().connectionFailed());
     EXPECT_TRUE(home_.isLoaded());
     EXPECT_EQ(changes.names(),
         (QStringList{"connectionFailed", "platformStats", "baseUrl", "isInitialized", "connectionFailed"}));
-    QTRY_VERIFY_WITH_TIMEOUT(!store().isAutoRetrying(), kWaitMs);
+    ASSERT_EVENTUALLY(!store().isAutoRetrying(), kTurnsWaitMs);
 }
 
 TEST_F(AppStoreTest, ManualRetryEndsTheSeriesAndStartsNoNewOneWhenItFails)
@@ -155,12 +175,12 @@ TEST_F(AppStoreTest, ManualRetryEndsTheSeriesAndStartsNoNewOneWhenItFails)
     failStats();
     delays_.holdSleeps(true);
     runToEnd(store().initializeIfNeeded());
-    QTRY_COMPARE_WITH_TIMEOUT(delays_.heldSleeps(), 1, kWaitMs);
+    ASSERT_EVENTUALLY(delays_.heldSleeps() == 1, kTurnsWaitMs);
 
     store().retryConnection();
     EXPECT_FALSE(store().connectionFailed()) << "cleared at once, before the load";
     EXPECT_FALSE(store().isAutoRetrying());
-    QTRY_VERIFY_WITH_TIMEOUT(store().connectionFailed(), kWaitMs);
+    ASSERT_EVENTUALLY(store().connectionFailed(), kRequestsWaitMs);
     settle();
 
     EXPECT_EQ(session_.requests(kStats), 2);
@@ -242,14 +262,31 @@ INSTANTIATE_TEST_SUITE_P(Replies, AppStoreBadStatsTest,
         BadStats{"nullHost", QJsonValue::Undefined, QJsonValue(QJsonValue::Null)}),
     [](const auto& param) { return std::string(param.param.name); });
 
-TEST_F(AppStoreTest, InvalidJsonIsADecodingFailure)
+// Successful replies that carry no statistics, and the failure each one is.
+struct UnreadableStats {
+    const char* name;
+    Fault fault;
+    APIError::Kind failure;
+};
+
+void PrintTo(const UnreadableStats& reply, std::ostream* out) { *out << reply.name; }
+
+class AppStoreUnreadableStatsTest : public AppStoreTest, public ::testing::WithParamInterface<UnreadableStats> {};
+
+TEST_P(AppStoreUnreadableStatsTest, SuccessWithoutStatisticsKeepsTheAppOffline)
 {
-    server().setFault(CatalogueSession::path(kStats), Fault{0, 0, false, true, -1});
+    server().setFault(CatalogueSession::path(kStats), GetParam().fault);
     delays_.holdSleeps(true);
     runToEnd(store().initializeIfNeeded());
     EXPECT_TRUE(store().connectionFailed());
-    EXPECT_EQ(errorKind(store().platformStatsError()), APIError::Kind::DecodingError);
+    EXPECT_FALSE(store().isInitialized());
+    EXPECT_EQ(errorKind(store().platformStatsError()), GetParam().failure);
 }
+
+INSTANTIATE_TEST_SUITE_P(Replies, AppStoreUnreadableStatsTest,
+    ::testing::Values(UnreadableStats{"invalidJson", Fault{0, 0, false, true, -1}, APIError::Kind::DecodingError},
+        UnreadableStats{"emptyBody", Fault{0, 0, false, false, -1, true}, APIError::Kind::InvalidResponseFormat}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 class AppStoreAssetHostTest : public AppStoreTest, public ::testing::WithParamInterface<std::pair<QString, bool>> {
 protected:
@@ -286,9 +323,9 @@ TEST_F(AppStoreTest, DestroyingTheStoreEndsItsRetrySeries)
     failStats();
     delays_.holdSleeps(true);
     runToEnd(store().initializeIfNeeded());
-    QTRY_COMPARE_WITH_TIMEOUT(delays_.heldSleeps(), 1, kWaitMs);
+    ASSERT_EVENTUALLY(delays_.heldSleeps() == 1, kTurnsWaitMs);
     store_.reset();
-    QTRY_COMPARE_WITH_TIMEOUT(delays_.heldSleeps(), 0, kWaitMs);
+    ASSERT_EVENTUALLY(delays_.heldSleeps() == 0, kTurnsWaitMs);
     EXPECT_EQ(session_.requests(kStats), 1);
 }
 } // namespace
