@@ -6,6 +6,7 @@
 #include "pictor/PictorOptionsInfoItem.h"
 #include "support/TaskWait.h"
 
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QThread>
 
@@ -183,6 +184,20 @@ TEST_F(ImageCacheTest, CleanAnnouncesExpiredThenTrimmedFilesFromTheCleaningCache
 
     waitForTask(other->cleanExpiredCacheAsync());
     EXPECT_EQ(spy.count(), 1) << "nothing removed, nothing announced";
+}
+
+TEST_F(ImageCacheTest, LeavingTheActiveStateCleansExpiredFiles)
+{
+    cache->diskStorage()->store("x", "old", StorageExpiration::seconds(5));
+    clock.advance(10);
+    QCoreApplication::processEvents(); // the observer is registered on a later turn
+    QSignalSpy spy(&ImageCacheNotifications::shared(), &ImageCacheNotifications::didCleanDiskCache);
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    emit app->applicationStateChanged(Qt::ApplicationActive);
+    EXPECT_EQ(spy.count(), 0);
+    emit app->applicationStateChanged(Qt::ApplicationInactive);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return spy.count() == 1; }, 5000));
+    EXPECT_EQ(spy.at(0).at(0).value<ImageCache*>(), cache.get());
 }
 
 TEST_F(ImageCacheTest, EmptyNameIsRefused)
