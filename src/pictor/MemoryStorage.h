@@ -10,7 +10,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <list>
 #include <memory>
 #include <mutex>

@@ -244,15 +244,4 @@ TEST_F(DiskStorageTest, RemoveAllNeverDeletesTheBaseFolder)
     EXPECT_TRUE(QFile::exists(temp.path() + "/other-program"));
 }
 
-TEST_F(DiskStorageTest, RemoveOfAMissingFileReportsNotFound)
-{
-    auto storage = make();
-    try {
-        storage->remove("missing");
-        FAIL() << "no error";
-    } catch (const std::system_error& error) {
-        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
-    }
-}
-
 } // namespace

@@ -48,16 +48,6 @@ TEST_F(MemoryStorageTest, DefaultExpirationServesFor300SecondsAfterLastRead)
     EXPECT_EQ(storage->count(), 0);
 }
 
-TEST_F(MemoryStorageTest, IsCachedNeverExtends)
-{
-    auto storage = make();
-    storage->store({1}, "k", StorageExpiration::seconds(10));
-    clock.advance(9);
-    EXPECT_TRUE(storage->isCached("k"));
-    clock.advance(1);
-    EXPECT_FALSE(storage->isCached("k"));
-}
-
 TEST_F(MemoryStorageTest, AlreadyExpiredPoliciesStoreNothingAndKeepTheOlderEntry)
 {
     auto storage = make();
