@@ -2,6 +2,7 @@
 
 #include "foundation/Log.h"
 #include "menubar/MenuSymbols.h"
+#include "ui/Symbols.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -20,7 +21,7 @@ const QColor kPictureColor(0xE8, 0xE8, 0xE8);
 QImage loadPicture(const QString& path, qreal ratio)
 {
     if (path.endsWith(QLatin1String(".svg")))
-        return MenuSymbols::tinted(path, kPictureColor, StatusItem::kPictureSize, ratio);
+        return Symbols::tinted(path, kPictureColor, StatusItem::kPictureSize, ratio);
     QImageReader reader(path);
     QImage picture = reader.read();
     if (picture.isNull())
