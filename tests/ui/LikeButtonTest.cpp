@@ -1,0 +1,141 @@
+#include "Pointer.h"
+#include "backend/APIService.h"
+#include "backend/WallpaperCounterService.h"
+#include "foundation/Clock.h"
+#include "foundation/Config.h"
+#include "foundation/Shared.h"
+#include "library/LibraryFixture.h"
+#include "library/LikedWallpapersService.h"
+#include "library/WallpaperPlaylistService.h"
+#include "platform/Http.h"
+#include "support/TestHttpsServer.h"
+#include "ui/LikeButton.h"
+#include "ui/Theme.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <httplib.h>
+
+#include <mutex>
+
+namespace {
+
+// The real liked list, whose likes are counted by a loopback backend that records them.
+class LikeButtonTest : public LibraryFixture {
+protected:
+    LikeButtonTest()
+    {
+        config_.caCertificateFile = TestHttpsServer::certificateFile();
+        server_.routes().Get("/functions/v1/increment-wallpaper", [this](const httplib::Request& req, httplib::Response& res) {
+            const std::lock_guard lock(mutex_);
+            counted_.append(QString::fromStdString(req.get_param_value("type") + ":" + req.get_param_value("key")));
+            res.set_content("{}", "application/json");
+        });
+        server_.start();
+        api_ = std::make_unique<APIService>(backendAt(server_.url(QStringLiteral("/functions/v1")).toString()), clock_, http_);
+        counter_ = std::make_unique<WallpaperCounterService>(*api_);
+        playlists_ = std::make_unique<WallpaperPlaylistService>(defaults(), clock_);
+        liked_ = std::make_unique<LikedWallpapersService>(defaults(), *playlists_, *counter_);
+    }
+
+    std::unique_ptr<LikeButton> button(std::optional<qint64> key, LikeButton::Look look = LikeButton::Look::posterCard())
+    {
+        auto made = std::make_unique<LikeButton>(wallpaper(key), look, *liked_);
+        made->show();
+        return made;
+    }
+    static void click(LikeButton& button) { QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(2, 2)); }
+    static bool showsRed(const LikeButton& button) { return button.heartColor() == Theme::systemRed(); }
+    QStringList counted()
+    {
+        const std::lock_guard lock(mutex_);
+        return counted_;
+    }
+
+    ManualClock clock_;
+    Config config_;
+    Shared<Config>::Override configOverride_{config_};
+    TestHttpsServer server_;
+    Http http_;
+    std::unique_ptr<APIService> api_;
+    std::unique_ptr<WallpaperCounterService> counter_;
+    std::unique_ptr<WallpaperPlaylistService> playlists_;
+    std::unique_ptr<LikedWallpapersService> liked_;
+    std::mutex mutex_;
+    QStringList counted_;
+};
+
+TEST_F(LikeButtonTest, LikingCountsOnceAndEveryHeartOfTheWallpaperFollows)
+{
+    const auto card = button(11);
+    const auto footBar = button(11, LikeButton::Look::fullScreenFootBar());
+    QSignalSpy toggles(card.get(), &LikeButton::toggled);
+    click(*card); // a corner of the square counts, not only the heart
+    ASSERT_EQ(toggles.count(), 1);
+    EXPECT_TRUE(toggles[0][0].toBool());
+    EXPECT_TRUE(liked_->likedWallpapers().contains(11));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return showsRed(*card) && showsRed(*footBar); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counted().size() == 1; }, 10'000));
+    EXPECT_EQ(counted(), QStringList{QStringLiteral("likes:11")});
+}
+
+TEST_F(LikeButtonTest, UnlikingLeavesTheCounterAndEmptiesPlaylists)
+{
+    liked_->addWallpaper(wallpaper(12), true);
+    const WallpaperPlaylist playlist = playlists_->createPlaylist(QStringLiteral("Evening"), 0);
+    playlists_->addWallpapers({12}, playlist.id);
+    const auto heart = button(12);
+    EXPECT_TRUE(showsRed(*heart)) << "a heart made for a liked wallpaper starts red";
+    QSignalSpy toggles(heart.get(), &LikeButton::toggled);
+    click(*heart);
+    ASSERT_EQ(toggles.count(), 1);
+    EXPECT_FALSE(toggles[0][0].toBool());
+    EXPECT_TRUE(liked_->likedWallpapers().isEmpty());
+    EXPECT_TRUE(playlists_->playlists().first().wallpaperKeys.isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heart->heartColor() == QColor(Qt::white); }, 5000));
+    QTest::qWait(50);
+    EXPECT_TRUE(counted().isEmpty());
+}
+
+TEST_F(LikeButtonTest, AWallpaperWithoutKeyIsNeverLiked)
+{
+    const auto heart = button(std::nullopt);
+    QSignalSpy toggles(heart.get(), &LikeButton::toggled);
+    QSignalSpy changes(liked_.get(), &LikedWallpapersService::likedWallpapersChanged);
+    click(*heart);
+    ASSERT_EQ(toggles.count(), 1);
+    EXPECT_FALSE(toggles[0][0].toBool());
+    EXPECT_EQ(changes.count(), 0);
+    EXPECT_EQ(heart->heartColor(), QColor(Qt::white));
+}
+
+TEST_F(LikeButtonTest, HoverOpacityFollowsTheLook)
+{
+    const auto look = [](bool alwaysFull, bool hoverSoft) {
+        LikeButton::Look made = LikeButton::Look::posterCard();
+        made.alwaysFullOpacity = alwaysFull;
+        made.hoverSoftOpacity = hoverSoft;
+        return made;
+    };
+    const struct {
+        const char* name;
+        LikeButton::Look look;
+        qreal away;
+        qreal over;
+    } cases[] = {
+        {"dimmed until hovered", look(false, false), 0.7, 1.0},
+        {"always full", look(true, false), 1.0, 1.0},
+        {"soft hover wins over always full", look(true, true), 1.0, 0.92},
+    };
+    for (const auto& row : cases) {
+        const auto heart = button(5, row.look);
+        EXPECT_DOUBLE_EQ(heart->labelOpacity(), row.away) << row.name;
+        hoverOver(*heart, true);
+        EXPECT_DOUBLE_EQ(heart->labelOpacity(), row.over) << row.name;
+        hoverOver(*heart, false);
+        EXPECT_DOUBLE_EQ(heart->labelOpacity(), row.away) << row.name;
+    }
+}
+
+} // namespace
