@@ -24,7 +24,7 @@ DiscordIcon::DiscordIcon(const QUrl& url, Http& http, QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(sizeHint());
     spinner_->move((kSide - spinner_->width()) / 2, (kSide - spinner_->height()) / 2 - 2);
-    fireAndForget(load(url, http), QStringLiteral("DiscordIcon"));
+    fireAndForget(load(url, http, stop_.get_token()), QStringLiteral("DiscordIcon"));
 }
 
 QUrl DiscordIcon::defaultUrl()
@@ -33,18 +33,21 @@ QUrl DiscordIcon::defaultUrl()
     return QUrl(QStringLiteral("https://") + host + QStringLiteral("/assets/discord.ico"));
 }
 
-QCoro::Task<> DiscordIcon::load(QUrl url, Http& http)
+DiscordIcon::~DiscordIcon() { stop_.request_stop(); }
+
+QCoro::Task<> DiscordIcon::load(QUrl url, Http& http, std::stop_token stop)
 {
     const QPointer<DiscordIcon> self(this);
     QImage icon;
     try {
-        const HttpResponse response = co_await http.send(QNetworkRequest(url));
+        const HttpResponse response = co_await http.send(QNetworkRequest(url), "GET", {}, stop);
         if (response.isSuccess())
             icon = QImage::fromData(response.body);
     } catch (const std::exception&) {
         // Offline or refused: the stand-in symbol says enough.
     }
-    if (self)
+    // A stop comes from the destructor, while the widget is half gone.
+    if (self && !stop.stop_requested())
         finish(icon);
 }
 

@@ -5,6 +5,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <stop_token>
+
 class Http;
 class Spinner;
 
@@ -21,6 +23,8 @@ public:
     // The icon of the current asset host, through the shared transfer stack.
     explicit DiscordIcon(QWidget* parent = nullptr);
     DiscordIcon(const QUrl& url, Http& http, QWidget* parent = nullptr);
+    // Ends a transfer still under way.
+    ~DiscordIcon() override;
 
     static QUrl defaultUrl();
 
@@ -34,10 +38,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QCoro::Task<> load(QUrl url, Http& http);
+    QCoro::Task<> load(QUrl url, Http& http, std::stop_token stop);
     void finish(const QImage& icon);
 
     Phase phase_ = Phase::Loading;
     QImage icon_;
     Spinner* spinner_;
+    std::stop_source stop_;
 };

@@ -1,3 +1,4 @@
+#include "Backdrop.h"
 #include "Pointer.h"
 #include "backend/APIService.h"
 #include "backend/WallpaperCounterService.h"
@@ -136,6 +137,29 @@ TEST_F(LikeButtonTest, HoverOpacityFollowsTheLook)
         hoverOver(*heart, false);
         EXPECT_DOUBLE_EQ(heart->labelOpacity(), row.away) << row.name;
     }
+}
+
+TEST_F(LikeButtonTest, Screenshots)
+{
+    liked_->addWallpaper(wallpaper(1), true);
+    LikeButton::Look circled = LikeButton::Look::heroOverlay();
+    circled.background = true;
+    auto* plain = new LikeButton(wallpaper(2), LikeButton::Look::posterCard(), *liked_);
+    auto* hovered = new LikeButton(wallpaper(2), LikeButton::Look::posterCard(), *liked_);
+    auto* likedHeart = new LikeButton(wallpaper(1), LikeButton::Look::posterCard(), *liked_);
+    auto* likedHovered = new LikeButton(wallpaper(1), LikeButton::Look::heroOverlay(), *liked_);
+    auto* withCircle = new LikeButton(wallpaper(2), circled, *liked_);
+    auto* glowing = new LikeButton(wallpaper(1), LikeButton::Look::fullScreenFootBar(), *liked_);
+    auto* glowingHovered = new LikeButton(wallpaper(2), LikeButton::Look::fullScreenFootBar(), *liked_);
+    const Shot shot = shoot(QStringLiteral("like-buttons"),
+        {plain, hovered, likedHeart, likedHovered, withCircle, glowing, glowingHovered}, false, [&] {
+            for (LikeButton* button : {hovered, likedHovered, glowingHovered})
+                hoverOver(*button, true);
+        });
+    // The liked heart's middle is red, the unliked one's middle shows the background.
+    const QColor likedMiddle = shot.picture.pixelColor(shot.frames[2].center());
+    EXPECT_GT(likedMiddle.red(), likedMiddle.green() + 100);
+    EXPECT_LT(shot.picture.pixelColor(shot.frames[0].center()).red(), 60);
 }
 
 } // namespace
