@@ -49,3 +49,12 @@ void PressableWidget::mouseReleaseEvent(QMouseEvent* event)
     if (hitTest(event->position()))
         emit clicked();
 }
+
+// A control hidden under the pointer gets no leave: it comes back unhovered.
+void PressableWidget::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    hovered_ = false;
+    pressed_ = false;
+    hover_.setValue(0);
+}

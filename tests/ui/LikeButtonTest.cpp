@@ -1,70 +1,24 @@
 #include "Backdrop.h"
 #include "Pointer.h"
-#include "backend/APIService.h"
-#include "backend/WallpaperCounterService.h"
-#include "foundation/Clock.h"
-#include "foundation/Config.h"
-#include "foundation/Shared.h"
-#include "library/LibraryFixture.h"
-#include "library/LikedWallpapersService.h"
-#include "library/WallpaperPlaylistService.h"
-#include "platform/Http.h"
-#include "support/TestHttpsServer.h"
+#include "library/LikedListFixture.h"
 #include "ui/LikeButton.h"
 #include "ui/Theme.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
-#include <httplib.h>
-
-#include <mutex>
-
 namespace {
 
-// The real liked list, whose likes are counted by a loopback backend that records them.
-class LikeButtonTest : public LibraryFixture {
+class LikeButtonTest : public LikedListFixture {
 protected:
-    LikeButtonTest()
-    {
-        config_.caCertificateFile = TestHttpsServer::certificateFile();
-        server_.routes().Get("/functions/v1/increment-wallpaper", [this](const httplib::Request& req, httplib::Response& res) {
-            const std::lock_guard lock(mutex_);
-            counted_.append(QString::fromStdString(req.get_param_value("type") + ":" + req.get_param_value("key")));
-            res.set_content("{}", "application/json");
-        });
-        server_.start();
-        api_ = std::make_unique<APIService>(backendAt(server_.url(QStringLiteral("/functions/v1")).toString()), clock_, http_);
-        counter_ = std::make_unique<WallpaperCounterService>(*api_);
-        playlists_ = std::make_unique<WallpaperPlaylistService>(defaults(), clock_);
-        liked_ = std::make_unique<LikedWallpapersService>(defaults(), *playlists_, *counter_);
-    }
-
     std::unique_ptr<LikeButton> button(std::optional<qint64> key, LikeButton::Look look = LikeButton::Look::posterCard())
     {
-        auto made = std::make_unique<LikeButton>(wallpaper(key), look, *liked_);
+        auto made = std::make_unique<LikeButton>(wallpaper(key), look, liked());
         made->show();
         return made;
     }
     static void click(LikeButton& button) { QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(2, 2)); }
     static bool showsRed(const LikeButton& button) { return button.heartColor() == Theme::systemRed(); }
-    QStringList counted()
-    {
-        const std::lock_guard lock(mutex_);
-        return counted_;
-    }
-
-    ManualClock clock_;
-    Config config_;
-    Shared<Config>::Override configOverride_{config_};
-    TestHttpsServer server_;
-    Http http_;
-    std::unique_ptr<APIService> api_;
-    std::unique_ptr<WallpaperCounterService> counter_;
-    std::unique_ptr<WallpaperPlaylistService> playlists_;
-    std::unique_ptr<LikedWallpapersService> liked_;
-    std::mutex mutex_;
-    QStringList counted_;
 };
 
 TEST_F(LikeButtonTest, LikingCountsOnceAndEveryHeartOfTheWallpaperFollows)
@@ -75,7 +29,7 @@ TEST_F(LikeButtonTest, LikingCountsOnceAndEveryHeartOfTheWallpaperFollows)
     click(*card); // a corner of the square counts, not only the heart
     ASSERT_EQ(toggles.count(), 1);
     EXPECT_TRUE(toggles[0][0].toBool());
-    EXPECT_TRUE(liked_->likedWallpapers().contains(11));
+    EXPECT_TRUE(liked().likedWallpapers().contains(11));
     ASSERT_TRUE(QTest::qWaitFor([&] { return showsRed(*card) && showsRed(*footBar); }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return counted().size() == 1; }, 10'000));
     EXPECT_EQ(counted(), QStringList{QStringLiteral("likes:11")});
@@ -83,7 +37,7 @@ TEST_F(LikeButtonTest, LikingCountsOnceAndEveryHeartOfTheWallpaperFollows)
 
 TEST_F(LikeButtonTest, UnlikingLeavesTheCounterAndEmptiesPlaylists)
 {
-    liked_->addWallpaper(wallpaper(12), true);
+    liked().addWallpaper(wallpaper(12), true);
     const WallpaperPlaylist playlist = playlists_->createPlaylist(QStringLiteral("Evening"), 0);
     playlists_->addWallpapers({12}, playlist.id);
     const auto heart = button(12);
@@ -92,7 +46,7 @@ TEST_F(LikeButtonTest, UnlikingLeavesTheCounterAndEmptiesPlaylists)
     click(*heart);
     ASSERT_EQ(toggles.count(), 1);
     EXPECT_FALSE(toggles[0][0].toBool());
-    EXPECT_TRUE(liked_->likedWallpapers().isEmpty());
+    EXPECT_TRUE(liked().likedWallpapers().isEmpty());
     EXPECT_TRUE(playlists_->playlists().first().wallpaperKeys.isEmpty());
     ASSERT_TRUE(QTest::qWaitFor([&] { return heart->heartColor() == QColor(Qt::white); }, 5000));
     QTest::qWait(50);
@@ -103,7 +57,7 @@ TEST_F(LikeButtonTest, AWallpaperWithoutKeyIsNeverLiked)
 {
     const auto heart = button(std::nullopt);
     QSignalSpy toggles(heart.get(), &LikeButton::toggled);
-    QSignalSpy changes(liked_.get(), &LikedWallpapersService::likedWallpapersChanged);
+    QSignalSpy changes(&liked(), &LikedWallpapersService::likedWallpapersChanged);
     click(*heart);
     ASSERT_EQ(toggles.count(), 1);
     EXPECT_FALSE(toggles[0][0].toBool());
@@ -141,16 +95,16 @@ TEST_F(LikeButtonTest, HoverOpacityFollowsTheLook)
 
 TEST_F(LikeButtonTest, Screenshots)
 {
-    liked_->addWallpaper(wallpaper(1), true);
+    liked().addWallpaper(wallpaper(1), true);
     LikeButton::Look circled = LikeButton::Look::heroOverlay();
     circled.background = true;
-    auto* plain = new LikeButton(wallpaper(2), LikeButton::Look::posterCard(), *liked_);
-    auto* hovered = new LikeButton(wallpaper(2), LikeButton::Look::posterCard(), *liked_);
-    auto* likedHeart = new LikeButton(wallpaper(1), LikeButton::Look::posterCard(), *liked_);
-    auto* likedHovered = new LikeButton(wallpaper(1), LikeButton::Look::heroOverlay(), *liked_);
-    auto* withCircle = new LikeButton(wallpaper(2), circled, *liked_);
-    auto* glowing = new LikeButton(wallpaper(1), LikeButton::Look::fullScreenFootBar(), *liked_);
-    auto* glowingHovered = new LikeButton(wallpaper(2), LikeButton::Look::fullScreenFootBar(), *liked_);
+    auto* plain = new LikeButton(wallpaper(2), LikeButton::Look::posterCard(), liked());
+    auto* hovered = new LikeButton(wallpaper(2), LikeButton::Look::posterCard(), liked());
+    auto* likedHeart = new LikeButton(wallpaper(1), LikeButton::Look::posterCard(), liked());
+    auto* likedHovered = new LikeButton(wallpaper(1), LikeButton::Look::heroOverlay(), liked());
+    auto* withCircle = new LikeButton(wallpaper(2), circled, liked());
+    auto* glowing = new LikeButton(wallpaper(1), LikeButton::Look::fullScreenFootBar(), liked());
+    auto* glowingHovered = new LikeButton(wallpaper(2), LikeButton::Look::fullScreenFootBar(), liked());
     const Shot shot = shoot(QStringLiteral("like-buttons"),
         {plain, hovered, likedHeart, likedHovered, withCircle, glowing, glowingHovered}, false, [&] {
             for (LikeButton* button : {hovered, likedHovered, glowingHovered})
