@@ -230,13 +230,7 @@ void LazyGridView::setInView(Cell& cell, bool inView)
     if (cell.inView == inView)
         return;
     cell.inView = inView;
-    auto* aware = dynamic_cast<AppearanceAware*>(cell.widget.data());
-    if (!aware)
-        return;
-    if (inView)
-        aware->appeared();
-    else
-        aware->disappeared();
+    AppearanceAware::tell(cell.widget, inView);
 }
 
 void LazyGridView::removeCell(const QUuid& key)

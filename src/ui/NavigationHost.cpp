@@ -4,19 +4,6 @@
 
 #include <QStackedLayout>
 
-namespace {
-void tell(QWidget* page, bool appeared)
-{
-    auto* aware = dynamic_cast<AppearanceAware*>(page);
-    if (!aware)
-        return;
-    if (appeared)
-        aware->appeared();
-    else
-        aware->disappeared();
-}
-} // namespace
-
 NavigationHost::NavigationHost(QWidget* root, QWidget* parent) : QWidget(parent), stack_(new QStackedLayout(this))
 {
     stack_->setContentsMargins(0, 0, 0, 0);
@@ -82,11 +69,11 @@ void NavigationHost::setShownPage(QWidget* page)
         return;
     if (QPointer<QWidget> leaving = appearedPage_) {
         appearedPage_ = nullptr;
-        tell(leaving, false);
+        AppearanceAware::tell(leaving, false);
     }
     appearedPage_ = page;
     if (page)
-        tell(page, true);
+        AppearanceAware::tell(page, true);
 }
 
 void NavigationHost::showEvent(QShowEvent*)

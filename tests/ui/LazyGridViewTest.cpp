@@ -116,6 +116,27 @@ TEST_F(LazyGridViewTest, OnlyCellsNearTheViewportExistAndHearWhenTheyAreSeen)
     saveScreenshot(area, QStringLiteral("lazy-grid-scrolled-to-end"));
 }
 
+TEST_F(LazyGridViewTest, TheLastCellsAppearingAskForMoreAndTheGridGrows)
+{
+    keys.resize(30);
+    start();
+    QObject::connect(grid, &LazyGridView::cellAppeared, grid, [this](int index) {
+        if (index < grid->keys().size() - 3 || grid->keys().size() >= 90)
+            return;
+        QList<QUuid> more = grid->keys();
+        for (int i = 0; i < 30; ++i)
+            more.append(QUuid::createUuid());
+        grid->setKeys(more);
+    });
+    for (int page = 0; page < 5; ++page) {
+        QCoreApplication::sendPostedEvents();
+        scrollTo(area.verticalScrollBar()->maximum());
+    }
+    EXPECT_EQ(grid->keys().size(), 90);
+    EXPECT_EQ(grid->height(), 30 * 60 - 10);
+    EXPECT_NE(grid->cellForKey(grid->keys().last()), nullptr);
+}
+
 TEST_F(LazyGridViewTest, CellsStayWithTheirKeyWhenTheListChanges)
 {
     start();
