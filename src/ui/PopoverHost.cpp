@@ -1,5 +1,8 @@
 #include "ui/PopoverHost.h"
 
+#include "ui/GlassBackground.h"
+#include "ui/Theme.h"
+
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -11,8 +14,9 @@
 
 PopoverHost::PopoverHost(QWidget* owner) : QWidget(owner, Qt::Popup | Qt::FramelessWindowHint), owner_(owner)
 {
+    setPalette(Theme::palette());
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setContentsMargins(12, 10, 12, 10);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -65,10 +69,11 @@ void PopoverHost::closeThen(std::function<void()> then)
 
 void PopoverHost::paintEvent(QPaintEvent*)
 {
+    // A popup is a window of its own, opaque without a compositor: the floating controls' glass
+    // over the window colour.
     QPainter painter(this);
-    painter.fillRect(rect(), palette().window());
-    painter.setPen(QColor(255, 255, 255, 40));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    painter.fillRect(rect(), Theme::appBackgroundColor());
+    GlassBackground::paint(painter, QRectF(rect()), kCornerRadius);
 }
 
 void PopoverHost::hideEvent(QHideEvent*)

@@ -14,6 +14,7 @@ class PopoverHost : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kGap = 6;
+    static constexpr qreal kCornerRadius = 10;
 
     explicit PopoverHost(QWidget* owner);
 
