@@ -38,7 +38,7 @@ private:
 // What a shot saved: the picture and where each widget was in it.
 struct Shot {
     QImage picture;
-    QList<QRect> frames;
+    QList<QRect> frames; // in the picture's pixels, which on a dense screen are smaller than the widgets'
 };
 
 // Shows `widgets` in a row on a backdrop (which takes them), lets `prepare` set their state,
@@ -58,7 +58,10 @@ inline Shot shoot(const QString& name, const QList<QWidget*>& widgets, bool colo
         prepare();
     QTest::qWait(0);
     Shot shot{saveScreenshot(host, name), {}};
-    for (const QWidget* widget : widgets)
-        shot.frames.append(widget->geometry());
+    const qreal ratio = shot.picture.devicePixelRatio();
+    for (const QWidget* widget : widgets) {
+        const QRectF frame = widget->geometry();
+        shot.frames.append(QRectF(frame.topLeft() * ratio, frame.size() * ratio).toRect());
+    }
     return shot;
 }

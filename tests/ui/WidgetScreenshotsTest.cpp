@@ -55,15 +55,16 @@ TEST(WidgetLook, SelectedChipIsWhiteWithBlackText)
         hoverOver(*lockscreenHovered, true);
     });
     const QImage& picture = shot.picture;
+    const int r = int(picture.devicePixelRatio());
     const QRect chip = shot.frames[0];
     // Inside the left padding: the capsule's own colour.
-    EXPECT_EQ(picture.pixelColor(chip.left() + 12, chip.center().y()), QColor(Qt::white));
+    EXPECT_EQ(picture.pixelColor(chip.left() + 12 * r, chip.center().y()), QColor(Qt::white));
     int darkest = 255;
-    for (int x = chip.left() + 18; x < chip.right() - 18; ++x)
-        for (int y = chip.top() + 9; y < chip.bottom() - 9; ++y)
+    for (int x = chip.left() + 18 * r; x < chip.right() - 18 * r; ++x)
+        for (int y = chip.top() + 9 * r; y < chip.bottom() - 9 * r; ++y)
             darkest = std::min(darkest, qGray(picture.pixel(x, y)));
     EXPECT_LT(darkest, 30) << "the title is drawn black";
-    EXPECT_LT(qGray(picture.pixel(shot.frames[1].left() + 12, shot.frames[1].center().y())), 40);
+    EXPECT_LT(qGray(picture.pixel(shot.frames[1].left() + 12 * r, shot.frames[1].center().y())), 40);
 }
 
 TEST(WidgetLook, ChipsRowWraps)
@@ -102,7 +103,7 @@ TEST(WidgetLook, GlassBackgrounds)
     const Shot shot = shoot(QStringLiteral("glass"), panels, true);
     // A radius beyond half the height makes a pill: the corner shows the picture behind.
     const QRect pill = shot.frames[2];
-    const QColor corner = shot.picture.pixelColor(pill.topLeft() + QPoint(2, 2));
+    const QColor corner = shot.picture.pixelColor(pill.topLeft() + QPoint(2, 2) * shot.picture.devicePixelRatio());
     const QColor middle = shot.picture.pixelColor(pill.center());
     EXPECT_GT(qGray(corner.rgb()), qGray(middle.rgb()) + 20);
 }
@@ -208,12 +209,13 @@ TEST_F(DiscordIconTest, ShowsTheIconWhiteOrTheLinkSymbolWhenItCannotLoad)
     // The shot's end destroyed the icon still loading: its transfer ends on the next turn.
     QTest::qWait(20);
 
+    const qreal r = shot.picture.devicePixelRatio();
     const QImage link = shot.picture.copy(shot.frames[1]);
     const QRect area = drawnArea(link);
     ASSERT_FALSE(area.isEmpty());
-    EXPECT_NEAR(area.center().y(), DiscordIcon::kSide / 2.0 - 2, 1.0) << "two pixels above the slot's centre";
+    EXPECT_NEAR(area.center().y() / r, DiscordIcon::kSide / 2.0 - 2, 1.0) << "two pixels above the slot's centre";
     const QImage icon = shot.picture.copy(shot.frames[0]);
-    EXPECT_EQ(icon.pixelColor(12, 10), QColor(Qt::white)) << "the icon's shape, tinted white";
+    EXPECT_EQ(icon.pixelColor(int(12 * r), int(10 * r)), QColor(Qt::white)) << "the icon's shape, tinted white";
 }
 
 } // namespace
