@@ -269,14 +269,13 @@ void LazyGridView::updateCells()
         last = std::min(int(keys_.size()) - 1, (lastLine + 1) * perLine() - 1);
     }
 
-    // A hidden grid keeps its cells for when it comes back; a visible one keeps only those near view.
-    if (isVisible()) {
-        const QList<QUuid> live = cells_.keys();
-        for (const QUuid& key : live) {
-            const int index = indexOfKey_.value(key, -1);
-            if (index < first || index > last)
-                removeCell(key);
-        }
+    // A hidden grid keeps the cells of its keys for when it comes back; a visible one keeps only
+    // those near view.
+    const QList<QUuid> live = cells_.keys();
+    for (const QUuid& key : live) {
+        const int index = indexOfKey_.value(key, -1);
+        if (index < 0 || (isVisible() && (index < first || index > last)))
+            removeCell(key);
     }
 
     QList<int> appearing;
