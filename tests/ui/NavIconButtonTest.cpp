@@ -54,4 +54,17 @@ TEST(NavIconButton, BarRingsItsButtonsAndReportsEveryClick)
     EXPECT_EQ(uploads.count(), 2);
 }
 
+// A button hidden under the pointer gets no leave event; shown again it must not stay lit.
+TEST(NavIconButton, HiddenWhileHoveredComesBackUnlit)
+{
+    NavIconButton* button = NavIconButton::upload();
+    NavButtonBar bar({button});
+    bar.show();
+    hoverOver(*button, true);
+    bar.hide();
+    bar.show();
+    EXPECT_FALSE(button->isHovered());
+    EXPECT_DOUBLE_EQ(button->capsuleOpacity(), 0.0);
+}
+
 } // namespace
