@@ -20,7 +20,8 @@ FlowLayout::Arrangement FlowLayout::arrange(const QList<QSize>& sizes, int width
     int y = 0;
     int rowHeight = 0;
     int widest = 0;
-    for (const QSize& size : sizes) {
+    for (const QSize& given : sizes) {
+        const QSize size = given.expandedTo(QSize(0, 0)); // an invalid size takes no room
         // Strictly past the edge: an item ending exactly on it stays on the row.
         if (x > 0 && x + size.width() > width) {
             y += rowHeight + spacing;

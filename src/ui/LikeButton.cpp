@@ -6,6 +6,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 namespace {
 
 const auto kHoverCurve = AnimatedValue::Curve::easeInOut(150);
@@ -96,7 +98,11 @@ qreal LikeButton::labelOpacity() const
 
 QColor LikeButton::heartColor() const { return Theme::mix(Qt::white, Theme::systemRed(), likedness_.value()); }
 
-QSize LikeButton::sizeHint() const { return {look_.frameSize, look_.frameSize}; }
+QSize LikeButton::sizeHint() const
+{
+    const int side = std::max(0, look_.frameSize);
+    return {side, side};
+}
 
 void LikeButton::paintEvent(QPaintEvent*)
 {
