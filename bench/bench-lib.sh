@@ -48,6 +48,17 @@ wall_ms() {
 
 median() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }
 
+# Starts a private Xvfb display of the given screen (e.g. 1920x1080x24), exports DISPLAY for it
+# and stops it when the script exits.
+start_xvfb() {
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$display_file" 2>/dev/null &
+  xvfb_pid=$!
+  trap 'kill $xvfb_pid 2>/dev/null; rm -f "$display_file"' EXIT
+  for _ in $(seq 50); do [ -s "$display_file" ] && break; sleep 0.1; done
+  export DISPLAY=":$(head -n1 "$display_file")"
+}
+
 # Median wall times of two commands given as strings, run alternately $runs times after one
 # warm-up each, so both see the same machine load. Prints "first second".
 compare() {

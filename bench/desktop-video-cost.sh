@@ -18,13 +18,7 @@ make_master "$clip"
 build_targets desktop-video-bench
 bench="$build/bench/desktop-video-bench"
 
-# Xvfb picks a free display and writes its number to the file descriptor we give it.
-display_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
-xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null; rm -f "$display_file"' EXIT
-for _ in $(seq 50); do [ -s "$display_file" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$display_file")"
+start_xvfb 1920x1080x24
 
 # "User time", "System time" and "Maximum resident set size" of one /usr/bin/time -v report.
 cpu_seconds() { awk -F': ' '/User time|System time/ { sum += $2 } END { printf "%.2f", sum }' "$1"; }

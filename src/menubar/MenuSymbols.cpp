@@ -1,12 +1,11 @@
 #include "menubar/MenuSymbols.h"
 
 #include "app/DarkAppearance.h"
+#include "ui/Symbols.h"
 
 #include <QFile>
-#include <QPainter>
 #include <QPalette>
 #include <QPixmap>
-#include <QSvgRenderer>
 
 // The resource file is part of a static library: its registration must be pulled in by hand.
 static void registerMenuSymbols() { Q_INIT_RESOURCE(menubar); }
@@ -24,26 +23,7 @@ QImage MenuSymbols::image(const QString& name, const QColor& color, int size, qr
 {
     if (!exists(name))
         return {};
-    return tinted(path(name), color, size, devicePixelRatio);
-}
-
-QImage MenuSymbols::tinted(const QString& svgPath, const QColor& color, int size, qreal devicePixelRatio)
-{
-    QSvgRenderer renderer(svgPath);
-    if (!renderer.isValid())
-        return {};
-    const int pixels = qRound(size * devicePixelRatio);
-    QImage picture(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    renderer.render(&painter);
-    // The drawing's shape, filled with the colour: the SVGs are drawn in black.
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(picture.rect(), color);
-    painter.end();
-    picture.setDevicePixelRatio(devicePixelRatio);
-    return picture;
+    return Symbols::tinted(path(name), color, size, devicePixelRatio);
 }
 
 QIcon MenuSymbols::menuIcon(const QString& name)

@@ -20,8 +20,6 @@ public:
     // A 16-point menu icon tinted with the dark appearance's text colour; an empty icon when no such symbol
     // exists, so the item shows without a picture.
     static QIcon menuIcon(const QString& name);
-    // The picture rendered from any SVG file, tinted; null when the file is no SVG.
-    static QImage tinted(const QString& svgPath, const QColor& color, int size, qreal devicePixelRatio);
 
 private:
     static QString path(const QString& name);

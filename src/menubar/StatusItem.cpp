@@ -2,6 +2,7 @@
 
 #include "foundation/Log.h"
 #include "menubar/MenuSymbols.h"
+#include "ui/Symbols.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -21,7 +22,7 @@ const QColor kDarkPicture(0x1E, 0x1E, 0x1E);
 QImage loadPicture(const QString& path, const QColor& color, qreal ratio)
 {
     if (path.endsWith(QLatin1String(".svg")))
-        return MenuSymbols::tinted(path, color, StatusItem::kPictureSize, ratio);
+        return Symbols::tinted(path, color, StatusItem::kPictureSize, ratio);
     QImageReader reader(path);
     QImage picture = reader.read();
     if (picture.isNull())

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 namespace {
@@ -22,7 +23,12 @@ WallpaperImageCache::WallpaperImageCache(QString baseDirectory, qsizetype memory
 {
     writers_.setMaxThreadCount(2);
     for (const QString& folder : {baseDirectory_, thumbnailsFolder(), postersFolder()})
-        QDir().mkpath(folder);
+        diskLevel_ = diskLevel_ && QDir().mkpath(folder);
+    // Pictures still show without a disk level; they are fetched again after a restart.
+    if (!diskLevel_) {
+        logLine(QStringLiteral("⚠️"), kType,
+            QStringLiteral("No caches folder at ") + baseDirectory_ + QStringLiteral(": images are kept in memory only"));
+    }
 }
 
 WallpaperImageCache::~WallpaperImageCache() { writers_.waitForDone(); }
@@ -45,7 +51,11 @@ bool WallpaperImageCache::isPosterUrl(const QUrl& url)
 
 QString WallpaperImageCache::fileName(const QUrl& url)
 {
-    const QString extension = QFileInfo(url.path()).suffix();
+    // The extension comes from a remote address: anything but a short plain word could make an
+    // odd or unsafe file name.
+    static const QRegularExpression plainExtension(QStringLiteral("^[A-Za-z0-9]{1,8}$"));
+    const QString suffix = QFileInfo(url.path()).suffix();
+    const QString extension = plainExtension.match(suffix).hasMatch() ? suffix : QString();
     return QString::number(StableHash::of(url.toString(QUrl::FullyEncoded))) + QLatin1Char('.')
         + (extension.isEmpty() ? QStringLiteral("webp") : extension);
 }
@@ -57,11 +67,23 @@ QString WallpaperImageCache::filePath(const QUrl& url) const
 
 QImage WallpaperImageCache::image(const QUrl& url)
 {
-    if (const QImage* held = memory_.object(url))
-        return *held;
+    if (const QImage held = memoryImage(url); !held.isNull())
+        return held;
+    const QImage decoded = readFile(url);
+    keep(decoded, url);
+    return decoded;
+}
 
+QImage WallpaperImageCache::memoryImage(const QUrl& url)
+{
+    const QImage* held = memory_.object(url);
+    return held ? *held : QImage();
+}
+
+QImage WallpaperImageCache::readFile(const QUrl& url) const
+{
     const QString path = filePath(url);
-    if (!QFileInfo::exists(path))
+    if (!diskLevel_ || !QFileInfo::exists(path))
         return {};
     // The content decides the format: the file holds PNG whatever its extension.
     QImageReader reader(path);
@@ -74,7 +96,6 @@ QImage WallpaperImageCache::image(const QUrl& url)
                 + reader.errorString());
         return {};
     }
-    remember(decoded, url);
     return decoded;
 }
 
@@ -82,7 +103,9 @@ void WallpaperImageCache::store(const QImage& image, const QUrl& url)
 {
     if (image.isNull())
         return;
-    remember(image, url);
+    keep(image, url);
+    if (!diskLevel_)
+        return;
     const quint64 generation = generation_.load();
     writers_.start([this, image, path = filePath(url), generation] {
         QByteArray png;
@@ -105,8 +128,10 @@ void WallpaperImageCache::store(const QImage& image, const QUrl& url)
     });
 }
 
-void WallpaperImageCache::remember(const QImage& image, const QUrl& url)
+void WallpaperImageCache::keep(const QImage& image, const QUrl& url)
 {
+    if (image.isNull())
+        return;
     // Too large for the whole limit: QCache refuses it and frees the copy itself.
     memory_.insert(url, new QImage(image), image.sizeInBytes());
 }

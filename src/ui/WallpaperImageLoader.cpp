@@ -35,7 +35,7 @@ void WallpaperImageLoader::setUrl(const QUrl& url)
         startLoading();
         return;
     }
-    publish({});
+    publish({}, {});
     cancelLoad();
 }
 
@@ -44,12 +44,19 @@ void WallpaperImageLoader::startLoading()
     if (url_.isEmpty())
         return;
     cancelLoad();
-    if (const QImage cached = cache_.image(url_); !cached.isNull()) {
-        publish(cached);
+    givenUp_ = false;
+    if (const QImage cached = cache_.memoryImage(url_); !cached.isNull()) {
+        publish(cached, url_);
         return;
     }
     load_.emplace();
     fireAndForget(load(url_, load_->get_token()), QStringLiteral("WallpaperImageLoader"));
+}
+
+void WallpaperImageLoader::retryIfGivenUp()
+{
+    if (givenUp_)
+        startLoading();
 }
 
 void WallpaperImageLoader::cancelLoad()
@@ -59,8 +66,9 @@ void WallpaperImageLoader::cancelLoad()
     load_.reset();
 }
 
-void WallpaperImageLoader::publish(const QImage& image)
+void WallpaperImageLoader::publish(const QImage& image, const QUrl& url)
 {
+    imageUrl_ = url;
     if (image.cacheKey() == image_.cacheKey())
         return;
     image_ = image;
@@ -76,29 +84,45 @@ QCoro::Task<> WallpaperImageLoader::load(QUrl url, std::stop_token stop)
     const QString name = url.fileName();
     const QNetworkRequest request(url);
 
+    // The file of an earlier run: decoded off the GUI thread, which a scrolling grid needs.
+    QFuture<QImage> reading = QtConcurrent::run([&cache, url] { return cache.readFile(url); });
+    const QImage stored = co_await reading;
+    if (stop.stop_requested())
+        co_return;
+    if (!stored.isNull()) {
+        cache.keep(stored, url);
+        if (self)
+            self->publish(stored, url);
+        co_return;
+    }
+
     int pauseMs = policy.firstPauseMs;
     for (int attempt = 0; attempt < policy.attempts && !stop.stop_requested(); ++attempt) {
         QString failure;
         try {
-            // The status is not looked at: an error page simply does not decode.
             // Arguments and work are named before each co_await: g++ 12 mishandles temporaries (a
             // lambda above all) held across a suspension.
             const HttpResponse response = co_await Http::shared().send(request, "GET", QByteArray(), stop);
             if (stop.stop_requested())
                 co_return;
-            QFuture<QImage> decoding = QtConcurrent::run([body = response.body] { return QImage::fromData(body); });
-            const QImage image = co_await decoding;
-            if (stop.stop_requested())
-                co_return;
-            if (!image.isNull()) {
-                cache.store(image, url);
-                if (self)
-                    self->publish(image);
-                if (attempt > 0)
-                    logLine(QStringLiteral("✅ Image loaded successfully on attempt %1: %2").arg(attempt + 1).arg(name));
-                co_return;
+            if (response.isSuccess()) {
+                QFuture<QImage> decoding = QtConcurrent::run([body = response.body] { return QImage::fromData(body); });
+                const QImage image = co_await decoding;
+                if (stop.stop_requested())
+                    co_return;
+                if (!image.isNull()) {
+                    cache.store(image, url);
+                    if (self)
+                        self->publish(image, url);
+                    if (attempt > 0)
+                        logLine(QStringLiteral("✅ Image loaded successfully on attempt %1: %2").arg(attempt + 1).arg(name));
+                    co_return;
+                }
+                continue; // not an image: the next attempt at once, silently
             }
-            continue; // not an image: the next attempt at once, silently
+            // An error status is a failed attempt like a lost connection: fetching again at once
+            // would only hit a struggling server ten times in a row.
+            failure = QStringLiteral("The server answered with status %1").arg(response.status);
         } catch (const HttpError& error) {
             failure = error.localizedDescription();
         }
@@ -107,7 +131,7 @@ QCoro::Task<> WallpaperImageLoader::load(QUrl url, std::stop_token stop)
             co_return;
         if (attempt == policy.attempts - 1) {
             logLine(QStringLiteral("❌ Image load failed after %1 attempts: %2").arg(policy.attempts).arg(name));
-            co_return;
+            break;
         }
         if (attempt == 0) {
             logLine(QStringLiteral("⏳ Image load failed (attempt 1/%1): %2 - %3").arg(policy.attempts).arg(name, failure));
@@ -115,4 +139,7 @@ QCoro::Task<> WallpaperImageLoader::load(QUrl url, std::stop_token stop)
         co_await sleepFor(std::min(pauseMs, policy.longestPauseMs), stop);
         pauseMs = std::min(pauseMs * 2, policy.longestPauseMs);
     }
+    // Given up: the view asks again when it next comes on screen.
+    if (!stop.stop_requested() && self && self->url_ == url)
+        self->givenUp_ = true;
 }

@@ -44,7 +44,13 @@ TEST_F(WallpaperImageCacheTest, AddressesMapToAStableNameInTheirFolder)
              Case{QStringLiteral("https://h/wallpaper/1/poster.webp"), QStringLiteral("posters"), QStringLiteral("webp")},
              Case{QStringLiteral("https://h/posters/thumb.png"), QStringLiteral("thumbnails"), QStringLiteral("png")},
              Case{QStringLiteral("https://h/images/cover.jpg"), QStringLiteral("thumbnails"), QStringLiteral("jpg")},
-             Case{QStringLiteral("https://h/POSTER"), QStringLiteral("posters"), QStringLiteral("webp")}}) {
+             Case{QStringLiteral("https://h/POSTER"), QStringLiteral("posters"), QStringLiteral("webp")},
+             // Only a short plain extension passes into the file name.
+             Case{QStringLiteral("https://h/a/poster.JPEG2000"), QStringLiteral("posters"), QStringLiteral("JPEG2000")},
+             Case{QStringLiteral("https://h/a/poster.jpeg20000"), QStringLiteral("posters"), QStringLiteral("webp")},
+             Case{QStringLiteral("https://h/a/poster.we%20bp"), QStringLiteral("posters"), QStringLiteral("webp")},
+             Case{QStringLiteral("https://h/a/poster.p-g"), QStringLiteral("posters"), QStringLiteral("webp")},
+             Case{QStringLiteral("https://h/a/poster."), QStringLiteral("posters"), QStringLiteral("webp")}}) {
         SCOPED_TRACE(qPrintable(c.url));
         const QFileInfo file(cache_.filePath(QUrl(c.url)));
         EXPECT_EQ(file.absolutePath(), folder(c.folder));
@@ -119,6 +125,27 @@ TEST_F(WallpaperImageCacheTest, MemoryKeepsTheMostRecentlyUsedImagesWithinItsLim
     EXPECT_FALSE(small.image(kPoster).isNull());
     EXPECT_TRUE(small.image(kThumbnail).isNull());
     EXPECT_FALSE(small.image(third).isNull());
+}
+
+TEST_F(WallpaperImageCacheTest, WithoutACachesFolderImagesLiveInMemoryOnly)
+{
+    // A file where the folder should be: no folder can be made there.
+    const QString blocked = temp_.file(QStringLiteral("blocked"));
+    QFile blocker(blocked);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    LogCapture log;
+    WallpaperImageCache memoryOnly(blocked + QStringLiteral("/images"));
+    EXPECT_FALSE(memoryOnly.hasDiskLevel());
+    memoryOnly.store(filled(Qt::red), kPoster);
+    memoryOnly.store(filled(Qt::blue), kThumbnail);
+    memoryOnly.waitForDiskWrites();
+    EXPECT_EQ(memoryOnly.image(kPoster).pixelColor(0, 0), QColor(Qt::red));
+    EXPECT_EQ(memoryOnly.diskCacheSize(), 0);
+    EXPECT_EQ(log.lines(),
+        QStringList{QStringLiteral("⚠️ [WallpaperImageCache] No caches folder at ") + blocked
+            + QStringLiteral("/images: images are kept in memory only")});
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QCoro/QCoroTask>
 #include <QImageWriter>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -63,6 +64,10 @@ protected:
             res.status = 404;
             res.set_content("<html>Not found</html>", "text/html");
         });
+        routes.Get("/page/poster.png", [this](const httplib::Request&, httplib::Response& res) {
+            ++pageRequests_;
+            res.set_content("<html>Maintenance</html>", "text/html");
+        });
         routes.Get("/silent/poster.png", [this](const httplib::Request&, httplib::Response& res) {
             ++requests_;
             server_.waitForShutdown(30'000);
@@ -84,6 +89,7 @@ protected:
     const QByteArray red_ = pngOf(Qt::red);
     const QByteArray blue_ = pngOf(Qt::blue);
     std::atomic<int> requests_ = 0;
+    std::atomic<int> pageRequests_ = 0;
     TestHttpsServer server_;
 };
 
@@ -129,14 +135,50 @@ TEST_F(WallpaperImageLoaderTest, AnUnreachableServerGetsTenAttemptsAndTwoLogLine
     EXPECT_EQ(log.lines()[1], QStringLiteral("❌ Image load failed after 10 attempts: poster.webp"));
 }
 
-TEST_F(WallpaperImageLoaderTest, AReplyThatIsNoImageIsFetchedAgainSilently)
+TEST_F(WallpaperImageLoaderTest, RepliesWithoutAnImageUseUpTheAttempts)
 {
+    struct Case {
+        const char* path;
+        std::atomic<int>& requests;
+        QStringList log; // an error status pauses and logs like a lost connection; a page that is no image does neither
+    };
+    const Case cases[] = {
+        {"/page/poster.png", pageRequests_, {}},
+        {"/missing/poster.png", requests_,
+            {QStringLiteral("⏳ Image load failed (attempt 1/10): poster.png - The server answered with status 404"),
+                QStringLiteral("❌ Image load failed after 10 attempts: poster.png")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        auto loader = makeLoader();
+        LogCapture log;
+        loader->setUrl(url(c.path));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return loader->hasGivenUp(); }, 10'000));
+        EXPECT_EQ(c.requests, 10);
+        EXPECT_TRUE(loader->image().isNull());
+        EXPECT_EQ(log.lines(), c.log);
+
+        // Its view coming back on screen tries again.
+        loader->retryIfGivenUp();
+        EXPECT_FALSE(loader->hasGivenUp());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return c.requests > 10; }, 10'000));
+        loader->setUrl(QUrl()); // stops the retry
+    }
+}
+
+TEST_F(WallpaperImageLoaderTest, AStoredFileIsShownWithoutARequest)
+{
+    WallpaperImageCache earlierRun(cache_.baseDirectory());
+    earlierRun.store(QImage::fromData(red_), url("/red/poster.png"));
+    earlierRun.waitForDiskWrites();
+
     auto loader = makeLoader();
-    LogCapture log;
-    waitForTask(loader->load(url("/missing/poster.png"), {}));
-    EXPECT_EQ(requests_, 10);
-    EXPECT_TRUE(loader->image().isNull());
-    EXPECT_TRUE(log.lines().isEmpty());
+    QSignalSpy published(loader.get(), &WallpaperImageLoader::imageChanged);
+    loader->setUrl(url("/red/poster.png"));
+    // A quick worker may have read the file before setUrl() returned.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !published.isEmpty(); }, 10'000));
+    EXPECT_EQ(loader->imageUrl(), url("/red/poster.png"));
+    EXPECT_EQ(requests_, 0);
 }
 
 TEST_F(WallpaperImageLoaderTest, ANewAddressCancelsTheRunningLoadWhichNeverPublishes)

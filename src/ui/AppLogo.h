@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+// The application's logo, 32 by 32 with rounded corners, beside the bold white wordmark. The
+// picture is read when the logo is made; without it the wordmark stands alone.
+class AppLogo : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit AppLogo(QWidget* parent = nullptr);
+    // With the picture from another file, for a missing or unreadable one.
+    explicit AppLogo(const QString& picturePath, QWidget* parent = nullptr);
+
+    static QString defaultPicturePath();
+    bool hasPicture() const { return !picture_.isNull(); }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QRectF wordmarkRect() const;
+
+    QImage picture_;
+    QString wordmark_;
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "ui/WallpaperImageLoader.h"
+
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+class QPainter;
+class QRectF;
+class QWidget;
+
+// A remote picture painted by the widget that owns its shape: that widget sets its clip (a rounded
+// card, say), asks paint() to fill a rectangle with the picture, scaled to fill and cropped, and
+// draws its own placeholder while paint() answers false. The picture of an earlier address is
+// never painted for the current one. The host is repainted when the picture arrives, and each
+// time the host comes on screen a load that gave up is tried again. GUI thread only.
+class CachedAsyncImage : public QObject {
+    Q_OBJECT
+public:
+    explicit CachedAsyncImage(QWidget* host);
+    CachedAsyncImage(QWidget* host, WallpaperImageCache& cache, WallpaperImageLoader::RetryPolicy policy);
+
+    // An empty address shows the placeholder and stops a running load.
+    void setUrl(const QUrl& url);
+    QUrl url() const { return loader_->url(); }
+    // The picture of the current address, or null while it is not there.
+    QImage image() const;
+    bool hasImage() const { return !image().isNull(); }
+
+    // Fills `target` (in the painter's coordinates) with the picture; false when there is none
+    // or `target` is empty, and then nothing is painted.
+    bool paint(QPainter& painter, const QRectF& target) const;
+
+Q_SIGNALS:
+    void imageChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QPointer<QWidget> host_;
+    WallpaperImageLoader* loader_;
+    // The picture scaled for the last frame it filled: a scroll repaints cells many times, and
+    // scaling a poster each time would cost more than the rest of the frame.
+    mutable QImage scaled_;
+    mutable qint64 scaledFrom_ = 0;
+};

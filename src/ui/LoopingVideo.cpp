@@ -1,0 +1,154 @@
+#include "ui/LoopingVideo.h"
+
+#include "platform/VideoPlayer.h"
+#include "ui/AspectFill.h"
+#include "ui/VideoPlayerPool.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QWidget>
+
+LoopingVideo::LoopingVideo(QWidget* host) : LoopingVideo(host, VideoPlayerPool::shared()) {}
+
+LoopingVideo::LoopingVideo(QWidget* host, VideoPlayerPool& pool) : QObject(host), host_(host), pool_(pool)
+{
+    if (host_)
+        host_->installEventFilter(this);
+}
+
+LoopingVideo::~LoopingVideo()
+{
+    pool_.release(this);
+}
+
+void LoopingVideo::setUrl(const QUrl& url)
+{
+    if (url == url_)
+        return;
+    url_ = url;
+    setReady(false);
+    if (url_.isEmpty()) {
+        dropPlayer();
+        return;
+    }
+    if (player_)
+        player_->load(url_);
+    updatePlayback();
+}
+
+void LoopingVideo::setPlaying(bool playing)
+{
+    if (wantsToPlay_ == playing)
+        return;
+    wantsToPlay_ = playing;
+    updatePlayback();
+}
+
+bool LoopingVideo::isRunning() const
+{
+    return player_ && !player_->isPaused();
+}
+
+bool LoopingVideo::isSeen() const
+{
+    return host_ && host_->isVisible() && !host_->window()->isMinimized();
+}
+
+void LoopingVideo::updatePlayback()
+{
+    const bool run = wantsToPlay_ && !url_.isEmpty() && isSeen();
+    // A player is made only for a video that is to run; a paused one keeps its last frame.
+    if (run && !player_)
+        makePlayer();
+    if (!player_)
+        return;
+    player_->setPaused(!run);
+    pool_.setActive(this, run);
+}
+
+void LoopingVideo::makePlayer()
+{
+    pool_.acquire(this, [this] { dropPlayer(); });
+    player_ = new VideoPlayer(this);
+    connect(player_, &VideoPlayer::ready, this, [this] { setReady(true); });
+    connect(player_, &VideoPlayer::frameReady, this, [this] {
+        if (host_ && ready_)
+            host_->update();
+    });
+    player_->setTargetSize(host_->size(), host_->devicePixelRatioF());
+    player_->load(url_);
+    watchWindow();
+}
+
+void LoopingVideo::dropPlayer()
+{
+    pool_.release(this);
+    if (!player_)
+        return;
+    // Disconnected first: nothing of the old player reaches the host while it shuts down.
+    player_->disconnect(this);
+    delete player_;
+    player_ = nullptr;
+    setReady(false);
+}
+
+void LoopingVideo::setReady(bool ready)
+{
+    if (ready_ == ready)
+        return;
+    ready_ = ready;
+    if (host_)
+        host_->update();
+    Q_EMIT readyChanged(ready_);
+}
+
+bool LoopingVideo::paint(QPainter& painter, const QRectF& target) const
+{
+    if (!ready_ || !player_ || target.isEmpty())
+        return false;
+    const QImage frame = player_->currentFrame();
+    if (frame.isNull())
+        return false;
+    // The player draws at the host's size already; only right after a resize does a frame of the
+    // old size need cropping here.
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    painter.drawImage(target, frame, AspectFill::sourceRect(frame.size(), target.size() * ratio));
+    return true;
+}
+
+void LoopingVideo::watchWindow()
+{
+    // Minimizing only tells the top-level widget.
+    QWidget* window = host_ ? host_->window() : nullptr;
+    if (window == host_)
+        window = nullptr;
+    if (watchedWindow_ == window)
+        return;
+    if (watchedWindow_)
+        watchedWindow_->removeEventFilter(this);
+    watchedWindow_ = window;
+    if (window)
+        window->installEventFilter(this);
+}
+
+bool LoopingVideo::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Show:
+        if (watched == host_)
+            watchWindow();
+        updatePlayback();
+        break;
+    case QEvent::Hide:
+    case QEvent::WindowStateChange:
+        updatePlayback();
+        break;
+    case QEvent::Resize:
+        if (watched == host_ && player_)
+            player_->setTargetSize(host_->size(), host_->devicePixelRatioF());
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}

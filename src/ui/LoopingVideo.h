@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+class QPainter;
+class QRectF;
+class QWidget;
+class VideoPlayer;
+class VideoPlayerPool;
+
+// A silent video that loops without end, painted by the widget that owns its shape (a card, a
+// carousel slide) over its own poster: paint() draws nothing until the first frame of the current
+// address, so the poster shows through until then, and again if the video never plays. It runs
+// only while its owner wants it and the host widget can be seen; a new address starts a new
+// source. Players come from a pool that keeps a handful alive: a video whose player was taken
+// gets one back the next time it is asked to run. GUI thread only; owned by its host.
+class LoopingVideo : public QObject {
+    Q_OBJECT
+public:
+    explicit LoopingVideo(QWidget* host);
+    LoopingVideo(QWidget* host, VideoPlayerPool& pool);
+    ~LoopingVideo() override;
+
+    // The same address again keeps the running video; an empty one drops the player.
+    void setUrl(const QUrl& url);
+    QUrl url() const { return url_; }
+
+    // The owner's wish; the video also stops while the host cannot be seen.
+    void setPlaying(bool playing);
+    bool wantsToPlay() const { return wantsToPlay_; }
+    // True while a player runs the video (it may not have a frame yet).
+    bool isRunning() const;
+    bool hasPlayer() const { return player_ != nullptr; }
+
+    // True from the first frame of the current address on.
+    bool isReady() const { return ready_; }
+
+    // Fills `target` with the current frame, scaled to fill and cropped; false, painting
+    // nothing, before the first frame.
+    bool paint(QPainter& painter, const QRectF& target) const;
+
+Q_SIGNALS:
+    void readyChanged(bool ready);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool isSeen() const;
+    void updatePlayback();
+    void makePlayer();
+    void dropPlayer();
+    void setReady(bool ready);
+    void watchWindow();
+
+    QPointer<QWidget> host_;
+    VideoPlayerPool& pool_;
+    QUrl url_;
+    bool wantsToPlay_ = false;
+    bool ready_ = false;
+    VideoPlayer* player_ = nullptr;
+    QPointer<QWidget> watchedWindow_;
+};

@@ -1,0 +1,60 @@
+#include "ui/PressableWidget.h"
+
+#include <QMouseEvent>
+
+PressableWidget::PressableWidget(const AnimatedValue::Curve& hoverCurve, QWidget* parent)
+    : QWidget(parent), hoverCurve_(hoverCurve)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    // The widget's own cursor: it cannot outlive the widget or stay stuck when it disappears.
+    setCursor(Qt::PointingHandCursor);
+    connect(&hover_, &AnimatedValue::valueChanged, this, qOverload<>(&QWidget::update));
+}
+
+bool PressableWidget::hitTest(const QPointF& point) const { return rect().contains(point.toPoint()); }
+
+void PressableWidget::setHovered(bool hovered)
+{
+    if (hovered == hovered_)
+        return;
+    hovered_ = hovered;
+    hover_.animateTo(hovered ? 1 : 0, hoverCurve_);
+}
+
+void PressableWidget::enterEvent(QEnterEvent* event)
+{
+    QWidget::enterEvent(event);
+    setHovered(true);
+}
+
+void PressableWidget::leaveEvent(QEvent* event)
+{
+    QWidget::leaveEvent(event);
+    setHovered(false);
+    pressed_ = false;
+}
+
+void PressableWidget::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !hitTest(event->position()))
+        return QWidget::mousePressEvent(event);
+    pressed_ = true;
+}
+
+void PressableWidget::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !pressed_)
+        return QWidget::mouseReleaseEvent(event);
+    pressed_ = false;
+    if (hitTest(event->position()))
+        emit clicked();
+}
+
+// A control hidden under the pointer gets no leave: it comes back unhovered.
+void PressableWidget::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    hovered_ = false;
+    pressed_ = false;
+    hover_.setValue(0);
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ui/AnimatedValue.h"
+
+#include <QWidget>
+
+// The base of the painted controls (hearts, chips, bar buttons): it follows the pointer as a
+// hover flag and an animated hover amount from 0 to 1, shows the pointing hand over itself, and
+// reports a click when the left button is pressed and released inside its hit shape.
+class PressableWidget : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit PressableWidget(const AnimatedValue::Curve& hoverCurve, QWidget* parent = nullptr);
+
+    bool isHovered() const { return hovered_; }
+    // 0 when the pointer is away, 1 when over, in between while the change animates.
+    qreal hoverAmount() const { return hover_.value(); }
+
+signals:
+    void clicked();
+
+protected:
+    // Where clicks count; the whole widget unless a control says otherwise.
+    virtual bool hitTest(const QPointF& point) const;
+
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void setHovered(bool hovered);
+
+    AnimatedValue::Curve hoverCurve_;
+    AnimatedValue hover_;
+    bool hovered_ = false;
+    bool pressed_ = false;
+};

@@ -1,0 +1,121 @@
+#include "ui/SheetHost.h"
+
+#include "ui/EscapeKeyFilter.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QPainter>
+
+namespace {
+const QColor kDim(0, 0, 0, 102);
+}
+
+SheetHost::SheetHost(QWidget* window) : QWidget(window)
+{
+    hide();
+    window->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { keepFocusInside(now); });
+}
+
+SheetHost::~SheetHost()
+{
+    EscapeKeyFilter::shared().remove(this);
+}
+
+QWidget* SheetHost::sheet() const
+{
+    return sheets_.isEmpty() ? nullptr : sheets_.last().data();
+}
+
+void SheetHost::present(QWidget* sheet)
+{
+    if (!sheet || sheets_.contains(sheet))
+        return;
+    if (QWidget* below = this->sheet())
+        below->hide();
+    sheet->setParent(this);
+    sheets_.append(sheet);
+    EscapeKeyFilter::shared().add(this, [this] { dismiss(); });
+    showTop();
+}
+
+void SheetHost::dismiss()
+{
+    if (sheets_.isEmpty())
+        return;
+    QPointer<QWidget> leaving = sheets_.takeLast();
+    if (leaving) {
+        leaving->hide();
+        // Later: the sheet's own button may have asked for this.
+        leaving->deleteLater();
+    }
+    sheets_.removeAll(nullptr);
+    if (sheets_.isEmpty()) {
+        EscapeKeyFilter::shared().remove(this);
+        hide();
+    } else {
+        showTop();
+    }
+    Q_EMIT dismissed();
+}
+
+void SheetHost::showTop()
+{
+    QWidget* top = sheet();
+    if (!top)
+        return;
+    layoutSheet();
+    show();
+    raise();
+    top->show();
+    if (!top->isAncestorOf(QApplication::focusWidget()))
+        top->setFocus(Qt::OtherFocusReason);
+}
+
+void SheetHost::layoutSheet()
+{
+    if (QWidget* window = parentWidget())
+        setGeometry(window->rect());
+    QWidget* top = sheet();
+    if (!top)
+        return;
+    const QSize size = top->sizeHint().expandedTo(top->minimumSize()).boundedTo(this->size());
+    top->setGeometry(QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size));
+}
+
+void SheetHost::keepFocusInside(QWidget* now)
+{
+    QWidget* top = sheet();
+    if (!top || !isVisible() || !now || now->window() != window())
+        return;
+    // Tab or a click must not reach the page beneath a modal sheet.
+    if (!top->isAncestorOf(now) && now != top)
+        top->setFocus(Qt::OtherFocusReason);
+}
+
+void SheetHost::paintEvent(QPaintEvent*)
+{
+    QPainter(this).fillRect(rect(), kDim);
+}
+
+bool SheetHost::event(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+        // Taken here: ignored, they would travel on to the window beneath.
+        event->accept();
+        return true;
+    default:
+        return QWidget::event(event);
+    }
+}
+
+bool SheetHost::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::Resize && !sheets_.isEmpty())
+        layoutSheet();
+    return QWidget::eventFilter(watched, event);
+}

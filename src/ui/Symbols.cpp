@@ -1,0 +1,68 @@
+#include "ui/Symbols.h"
+
+#include <QCache>
+#include <QFile>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include <cmath>
+
+// The resource file is part of a static library: its registration must be pulled in by hand.
+static void registerSymbols() { Q_INIT_RESOURCE(ui); }
+
+QString Symbols::path(const QString& name)
+{
+    static const bool registered = (registerSymbols(), true);
+    Q_UNUSED(registered);
+    return QStringLiteral(":/ui/") + name + QStringLiteral(".svg");
+}
+
+bool Symbols::exists(const QString& name) { return QFile::exists(path(name)); }
+
+QImage Symbols::image(const QString& name, const QColor& color, int size, qreal devicePixelRatio)
+{
+    if (size <= 0 || !(devicePixelRatio > 0) || !exists(name))
+        return {};
+    // Cost in kilobytes; a few hundred hover-sized symbols fit.
+    static QCache<QString, QImage> cache(8 * 1024);
+    const QString key = QStringLiteral("%1|%2|%3|%4").arg(name).arg(color.rgba(), 0, 16).arg(size).arg(devicePixelRatio);
+    if (const QImage* cached = cache.object(key))
+        return *cached;
+    QImage picture = tinted(path(name), color, size, devicePixelRatio);
+    if (!picture.isNull())
+        cache.insert(key, new QImage(picture), std::max<qsizetype>(1, picture.sizeInBytes() / 1024));
+    return picture;
+}
+
+void Symbols::paint(QPainter& painter, const QRectF& box, const QString& name, const QColor& color)
+{
+    const int side = int(std::floor(std::min(box.width(), box.height())));
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QImage picture = image(name, color, side, ratio);
+    if (picture.isNull())
+        return;
+    const QRectF target(box.center().x() - side / 2.0, box.center().y() - side / 2.0, side, side);
+    painter.drawImage(target, picture);
+}
+
+int Symbols::sizeForFont(qreal pointSize) { return std::max(1, int(std::lround(pointSize * 1.2))); }
+
+QImage Symbols::tinted(const QString& svgPath, const QColor& color, int size, qreal devicePixelRatio)
+{
+    QSvgRenderer renderer(svgPath);
+    if (!renderer.isValid() || size <= 0)
+        return {};
+    const int pixels = qRound(size * devicePixelRatio);
+    QImage picture(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    renderer.render(&painter);
+    // The drawing's shape, filled with the colour: the SVGs are drawn in black.
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(picture.rect(), color);
+    painter.end();
+    picture.setDevicePixelRatio(devicePixelRatio);
+    return picture;
+}
