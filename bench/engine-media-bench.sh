@@ -16,10 +16,6 @@ require_tools ffmpeg curl
 
 build_targets engine-media-bench sample-catalogue
 bench="$build/bench/engine-media-bench"
-catalogue_bin=$(find "$build" -type f -name sample-catalogue -perm -u+x | head -n1)
-cert="$top/tests/data/sample-catalogue-cert.pem"
-key="$top/tests/data/sample-catalogue-key.pem"
-
 work=$(mktemp -d)
 catalogue_pid=
 cleanup() {
@@ -46,15 +42,7 @@ done
 inner_still=$("$bench" still "$clip" | awk '{ print $2 }')
 
 # Master download from the sample catalogue as a process of its own.
-"$catalogue_bin" --port 0 --cert "$cert" --key "$key" --media "$build/sample-catalogue-media" >"$work/catalogue.out" 2>&1 &
-catalogue_pid=$!
-base=
-for _ in $(seq 100); do
-  base=$(sed -n 's/^sample-catalogue listening on //p' "$work/catalogue.out")
-  [ -n "$base" ] && break
-  sleep 0.1
-done
-[ -n "$base" ] || { echo "engine-media-bench: the sample catalogue did not start" >&2; cat "$work/catalogue.out" >&2; exit 1; }
+start_catalogue "$work/catalogue.out"
 url="$base/wallpaper/1718000000174/master.mp4"
 curl -sf --cacert "$cert" -o /dev/null "$url" # draws the file on first request
 size=$(curl -sf --cacert "$cert" -o /dev/null -w '%{size_download}' "$url")
@@ -80,7 +68,6 @@ cache=$("$bench" image-cache "$poster")
 memory_us=$(echo "$cache" | awk '/memory hit/ { print $3 }')
 disk_ms=$(echo "$cache" | awk '/disk hit/ { print $5 }')
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 curl_mb=$(awk -v r="$curl_rate" 'BEGIN { printf "%.1f", r / 1e6 }')
 {
   echo "engine media paths, same run, median of $runs runs ($(nproc) cores)"

@@ -17,9 +17,10 @@ namespace {
 const QString kLogType = QStringLiteral("VideoPlayer");
 
 // Options for a silent wallpaper loop drawn by our own renderer: no audio output, no window of
-// mpv's own, no scripts or child processes, filled and cropped, frames handed over as soon as
-// they are due rather than held until their display time, and the built-in "sw-fast" profile's
-// cheaper software scaling.
+// mpv's own, no scripts (the built-in controller, console, statistics and auto-profile scripts
+// each cost a Lua state and a thread, 5-6 MiB a player), no child processes, no input bindings,
+// filled and cropped, frames handed over as soon as they are due rather than held until their
+// display time, and the built-in "sw-fast" profile's cheaper software scaling.
 constexpr std::pair<const char*, const char*> kOptions[] = {
     {"vo", "libmpv"},
     {"audio", "no"},
@@ -29,6 +30,11 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
     {"hwdec", "no"},
     {"ytdl", "no"},
     {"load-scripts", "no"},
+    {"osc", "no"},
+    {"load-stats-overlay", "no"},
+    {"load-osd-console", "no"},
+    {"load-auto-profiles", "no"},
+    {"input-default-bindings", "no"},
     {"panscan", "1.0"},
     {"video-timing-offset", "0"},
     {"profile", "sw-fast"},
