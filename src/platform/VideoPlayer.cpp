@@ -8,9 +8,11 @@
 #include <QPointer>
 #include <QThreadPool>
 
+#include <malloc.h>
 #include <mpv/client.h>
 #include <mpv/render.h>
 
+#include <mutex>
 #include <utility>
 
 namespace {
@@ -51,6 +53,8 @@ QThreadPool& teardownPool()
     return pool;
 }
 
+constexpr int kLargeBlockBytes = 1 << 20;
+
 bool isPlayableAddress(const QUrl& url)
 {
     const QString scheme = url.scheme();
@@ -75,11 +79,22 @@ VideoPlayer::~VideoPlayer()
     teardownPool().start([mpv = mpv_, context = renderContext_] {
         mpv_render_context_free(context);
         mpv_terminate_destroy(mpv);
+        // What the core's threads freed into malloc's arenas goes back to the system too.
+        malloc_trim(0);
     });
 }
 
 bool VideoPlayer::startCore()
 {
+    // malloc serves a block from its arenas once a block that size was freed, and keeps freed
+    // arena memory from the system: the decoder's frames (2 to 12 MiB each) of one video then
+    // stay with the process after the next video starts, and applying videos one after
+    // another grows it by hundreds of MiB. A fixed threshold maps every large block on its own,
+    // and the system gets it back when it is freed. Frames come from pools, so this costs no
+    // system call per frame.
+    static std::once_flag largeBlocksMapped;
+    std::call_once(largeBlocksMapped, [] { mallopt(M_MMAP_THRESHOLD, kLargeBlockBytes); });
+
     // Fails unless LC_NUMERIC is "C" (set once in main).
     mpv_ = mpv_create();
     if (!mpv_)
