@@ -84,17 +84,18 @@ start_xvfb() {
 stop_xvfb() { local pid; for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null; done; }
 
 # Starts the sample catalogue (built by build_targets sample-catalogue) on a free port over TLS
-# and sets `base` to its address; `catalogue_pid` is its process. Logs go to $1.
+# and sets `base` to its address; `catalogue_pid` is its process. Logs go to $1, media to $2
+# (default: the build's media folder).
 cert="$top/tests/data/sample-catalogue-cert.pem"
 start_catalogue() {
-  local log=$1 binary
+  local log=$1 media=${2:-$build/sample-catalogue-media} binary
   binary=$(find "$build" -type f -name sample-catalogue -perm -u+x | head -n1)
   "$binary" --port 0 --cert "$cert" --key "$top/tests/data/sample-catalogue-key.pem" \
-    --media "$build/sample-catalogue-media" >"$log" 2>&1 &
+    --media "$media" >"$log" 2>&1 &
   catalogue_pid=$!
   base=
   for _ in $(seq 100); do
-    base=$(sed -n 's/^sample-catalogue listening on //p' "$log")
+    base=$(sed -n 's/^sample-catalogue listening on //p' "$log" 2>/dev/null || true)
     [ -n "$base" ] && return 0
     sleep 0.1
   done

@@ -26,9 +26,6 @@ trap 'kill $xvfb_pid 2>/dev/null; rm -f "$display_file"' EXIT
 for _ in $(seq 50); do [ -s "$display_file" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$display_file")"
 
-# "User time", "System time" and "Maximum resident set size" of one /usr/bin/time -v report.
-cpu_seconds() { awk -F': ' '/User time|System time/ { sum += $2 } END { printf "%.2f", sum }' "$1"; }
-peak_rss_kb() { awk -F': ' '/Maximum resident set size/ { print $2 }' "$1"; }
 
 echo "== ours: DesktopVideoWindow, ${seconds} s"
 BENCH_START_NS=$(date +%s%N) QT_QPA_PLATFORM=xcb /usr/bin/time -v -o "$results/ours.time" \

@@ -2,16 +2,20 @@
 # The engine's media paths next to the command-line tools doing the same job, in one run:
 #   still picture at 2 s of a 1920×1080 30 fps 10 s H.264 file, JPEG
 #       ours (whole process)   vs  ffmpeg -ss 2 -i FILE -frames:v 1 OUT.jpg
-#   master video (3840×2160) from the sample catalogue over loopback TLS into a file
+#   a 200 MB master (the sample catalogue's 3840×2160 one, padded) over loopback TLS into a file
 #       ours (WallpaperDownloadService)  vs  curl (a process each), median throughput of N runs
 #   image cache: memory hit, and disk hit of a 600×340 poster
 # Writes the table to bench/results/engine-media.txt. Needs ffmpeg and curl.
 #
-#   bench/engine-media-bench.sh [runs]     (default 9)
+#   bench/engine-media-bench.sh [runs] [master MB]     (defaults 9 and 200)
+#
+# QUORVELLE_BASELINE_MEDIA_BENCH=<binary> adds another build of engine-media-bench (an earlier
+# commit's) to the download.
 set -euo pipefail
 name=engine-media-bench
 . "$(dirname "$0")/bench-lib.sh"
 runs=${1:-9}
+master_mb=${2:-200}
 require_tools ffmpeg curl
 
 build_targets engine-media-bench sample-catalogue
@@ -41,10 +45,16 @@ for _ in $(seq "$runs"); do
 done
 inner_still=$("$bench" still "$clip" | awk '{ print $2 }')
 
-# Master download from the sample catalogue as a process of its own.
-start_catalogue "$work/catalogue.out"
+# Master download from the sample catalogue as a process of its own, serving a copy of the
+# build's media in which the master is made as large as a real one (the download does not read
+# what it fetches).
+cp -r "$build/sample-catalogue-media" "$work/media" 2>/dev/null || mkdir -p "$work/media"
+start_catalogue "$work/catalogue.out" "$work/media"
 url="$base/wallpaper/1718000000174/master.mp4"
 curl -sf --cacert "$cert" -o /dev/null "$url" # draws the file on first request
+for master in "$work"/media/1718000000174/master-*.mp4; do
+  head -c "${master_mb}M" /dev/urandom >"$master.part" && mv "$master.part" "$master"
+done
 size=$(curl -sf --cacert "$cert" -o /dev/null -w '%{size_download}' "$url")
 curl_rates=()
 for _ in $(seq "$runs"); do
@@ -63,6 +73,10 @@ for _ in $(seq "$runs"); do
 done
 synced_mb=$(median "${synced_rates[@]}")
 ours_rate=$(QUORVELLE_CA_CERT="$cert" "$bench" download "$url" "$runs" | awk '{ print $5 }')
+baseline="${QUORVELLE_BASELINE_MEDIA_BENCH:-}"
+if [ -n "$baseline" ]; then
+  baseline_rate=$(QUORVELLE_CA_CERT="$cert" "$baseline" download "$url" "$runs" | awk '{ print $5 }')
+fi
 
 cache=$("$bench" image-cache "$poster")
 memory_us=$(echo "$cache" | awk '/memory hit/ { print $3 }')
@@ -77,5 +91,8 @@ curl_mb=$(awk -v r="$curl_rate" 'BEGIN { printf "%.1f", r / 1e6 }')
   echo "master download, $size bytes over loopback TLS into a file:"
   echo "  ours $ours_rate MB/s, curl $curl_mb MB/s, ratio $(ratio "$ours_rate" "$curl_mb") (target >= 0.80)"
   echo "  curl writing a file then flushing it to disk, as ours does: $synced_mb MB/s, ratio $(ratio "$ours_rate" "$synced_mb")"
+  if [ -n "$baseline" ]; then
+    echo "  baseline $baseline_rate MB/s, ratio to curl $(ratio "$baseline_rate" "$curl_mb")"
+  fi
   echo "image cache: memory hit $memory_us us (target < 5), disk hit of a 600x340 poster $disk_ms ms (target < 5)"
 } | tee "$results/engine-media.txt"

@@ -5,6 +5,8 @@
 # Targets: no file written, under 0.1% of one core. Writes bench/results/idle-writes.txt.
 #
 #   bench/idle-writes.sh [seconds]     (default 60; the warm-up is 20 s)
+#
+# QUORVELLE_APP=<binary> runs another build of the application (an earlier commit's).
 set -euo pipefail
 name=idle-writes
 . "$(dirname "$0")/bench-lib.sh"
@@ -12,6 +14,7 @@ seconds=${1:-60}
 require_tools Xvfb strace
 
 build_targets quorvelle sample-catalogue
+app="${QUORVELLE_APP:-$build/src/quorvelle}"
 work=$(mktemp -d)
 catalogue_pid=
 app_pid=
@@ -29,7 +32,7 @@ export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/dat
 mkdir -p "$HOME"
 DISPLAY=$server QT_QPA_PLATFORM=xcb QUORVELLE_CA_CERT="$cert" QUORVELLE_BACKEND_URL="$base/functions/v1" \
   QUORVELLE_ANALYTICS_URL="$base" QUORVELLE_UPDATE_FEED_URL="$base/appcast.xml" \
-  "$build/src/quorvelle" >"$work/app.out" 2>&1 &
+  "$app" >"$work/app.out" 2>&1 &
 app_pid=$!
 echo "== warm-up, 20 s"
 sleep 20
