@@ -103,3 +103,16 @@ start_catalogue() {
   cat "$log" >&2
   exit 1
 }
+
+# Median wall times of two commands given as strings, run alternately $runs times after one
+# warm-up each, so both see the same machine load. Prints "first second".
+compare() {
+  local mine=() theirs=()
+  eval "$1" >/dev/null 2>&1
+  eval "$2" >/dev/null 2>&1
+  for _ in $(seq "$runs"); do
+    mine+=("$(wall_ms eval "$1")")
+    theirs+=("$(wall_ms eval "$2")")
+  done
+  echo "$(median "${mine[@]}") $(median "${theirs[@]}")"
+}

@@ -20,21 +20,6 @@ trap 'rm -rf "$work"' EXIT
 master="$work/master.mp4"
 make_master "$master" audio
 
-
-
-# Median wall times of two commands given as strings, run alternately $runs times after one
-# warm-up each, so both see the same machine load. Prints "ours tool".
-compare() {
-  local ours=() tool=()
-  eval "$1" >/dev/null 2>&1
-  eval "$2" >/dev/null 2>&1
-  for _ in $(seq "$runs"); do
-    ours+=("$(wall_ms eval "$1")")
-    tool+=("$(wall_ms eval "$2")")
-  done
-  echo "$(median "${ours[@]}") $(median "${tool[@]}")"
-}
-
 read -r ours_export tool_export < <(compare \
   '"$bench" export "$master" "$work/ours.mov"' \
   'ffmpeg -v error -y -i "$master" -c copy "$work/tool.mov"')

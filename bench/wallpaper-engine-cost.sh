@@ -77,9 +77,9 @@ mpv_run() {
   rm -f "$results"/engine-"$label"-*.time
 }
 
-# compare <case> <display> <clip> [mpv geometries]: alternating runs, median CPU and memory of
+# against_mpv <case> <display> <clip> [mpv geometries]: alternating runs, median CPU and memory of
 # each side into the variables <case>_ours_cpu, <case>_mpv_rss and so on.
-compare() {
+against_mpv() {
   local case=$1 display=$2 clip=$3 run side
   shift 3
   declare -A cpu rss
@@ -105,9 +105,9 @@ compare() {
   done
 }
 
-compare hd "$hd_display" "$hd"
-compare uhd "$uhd_display" "$uhd"
-compare two "$two_display" "$hd" 1920x1080+0+0 1920x1080+1920+0
+against_mpv hd "$hd_display" "$hd"
+against_mpv uhd "$uhd_display" "$uhd"
+against_mpv two "$two_display" "$hd" 1920x1080+0+0 1920x1080+1920+0
 
 echo "== engine alone: one of two monitors, paused, hidden, covered"
 single=()

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The image library next to its references, on files made here by ffmpeg:
+#   inside one process (pictor-bench, Google Benchmark): downsampling a 4000x3000 JPEG to 400x300
+#   at decode against a full decode and smooth scale; format detection and SHA-256 of 1 MB; the
+#   progressive-JPEG marker scan remembered against rescanned.
+#   whole processes on a 1920x1080 JPEG, pictor-tool against ImageMagick's convert:
+#     blur radius 10        vs  convert IN -blur 0x10 OUT.jpg
+#     round corners r 40    vs  convert IN ( mask with a rounded rectangle ) -compose DstIn OUT.png
+#     resize to 960x540     vs  convert IN -resize 960x540! OUT.jpg
+# Median wall time of N runs each, run alternately, warm file cache. Writes bench/results/pictor.txt.
+# Needs ffmpeg and ImageMagick (scripts/setup).
+#
+#   bench/pictor-bench.sh [runs]     (default 9)
+set -euo pipefail
+name=pictor-bench
+. "$(dirname "$0")/bench-lib.sh"
+runs=${1:-9}
+require_tools ffmpeg convert
+
+build_targets pictor-bench pictor-tool
+bench="$build/bench/pictor-bench"
+tool="$build/tools/pictor-tool/pictor-tool"
+export QT_QPA_PLATFORM=offscreen
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+ffmpeg -v error -y -f lavfi -i "testsrc2=size=4000x3000" -frames:v 1 -q:v 3 "$work/large.jpg"
+ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080" -frames:v 1 -q:v 3 "$work/hd.jpg"
+
+read -r ours_blur tool_blur < <(compare \
+  '"$tool" "$work/hd.jpg" "$work/ours-blur.jpg" blur:10' \
+  'convert "$work/hd.jpg" -blur 0x10 -quality 90 "$work/tool-blur.jpg"')
+read -r ours_round tool_round < <(compare \
+  '"$tool" "$work/hd.jpg" "$work/ours-round.png" round:40' \
+  'convert "$work/hd.jpg" \( -size 1920x1080 xc:none -fill white -draw "roundrectangle 0,0,1919,1079,40,40" \) -compose DstIn -composite "$work/tool-round.png"')
+read -r ours_resize tool_resize < <(compare \
+  '"$tool" "$work/hd.jpg" "$work/ours-resize.jpg" resize:960x540' \
+  'convert "$work/hd.jpg" -resize "960x540!" -quality 90 "$work/tool-resize.jpg"')
+inner=$("$bench" "$work/large.jpg" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true 2>/dev/null | grep -E "_median")
+
+{
+  echo "pictor-tool vs ImageMagick convert $(convert -version | head -1 | cut -d' ' -f3), 1920x1080 JPEG"
+  echo "median of $runs runs, whole process, warm cache ($(nproc) cores)"
+  printf '%-28s %8s %8s %7s\n' "operation" "ours ms" "tool ms" "ratio"
+  printf '%-28s %8d %8d %7s\n' "blur radius 10 (JPEG)" "$ours_blur" "$tool_blur" "$(ratio "$ours_blur" "$tool_blur")"
+  printf '%-28s %8d %8d %7s\n' "round corners 40 (PNG)" "$ours_round" "$tool_round" "$(ratio "$ours_round" "$tool_round")"
+  printf '%-28s %8d %8d %7s\n' "resize to 960x540 (JPEG)" "$ours_resize" "$tool_resize" "$(ratio "$ours_resize" "$tool_resize")"
+  echo
+  echo "inside one process (median of 5 repetitions):"
+  echo "$inner"
+} | tee "$results/pictor.txt"

@@ -1,0 +1,13 @@
+#include "pictor/Border.h"
+
+#include "pictor/TextForms.h"
+
+namespace pictor {
+
+QString Border::description() const
+{
+    return "Border(color: " + TextForms::colorComponents(color) + ", lineWidth: " + TextForms::number(lineWidth) +
+           ", radius: " + radius.description() + ", roundingCorners: " + QString::number(roundingCorners) + ")";
+}
+
+} // namespace pictor

@@ -1,0 +1,12 @@
+#include "pictor/BorderImageProcessor.h"
+
+#include "pictor/ImageDrawing.h"
+
+namespace pictor {
+
+Image BorderImageProcessor::processImage(const Image& image, const PictorParsedOptionsInfo&) const
+{
+    return pt::addingBorder(image, border_);
+}
+
+} // namespace pictor

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "pictor/Result.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <cstdint>
+
+namespace pictor {
+
+// Decodes still image data through Qt's image readers, refusing what would hurt: data whose
+// header declares more pixels than the cap (checked before any pixel is allocated), and PNG,
+// JPEG and WebP data that ends before the image does (readers would fill the rest with grey).
+// Failures come back as a sentence that says why, for error texts.
+class ImageDecoder {
+public:
+    // 64 megapixels: 256 MiB as 32-bit pixels.
+    static constexpr int64_t maxPixels = int64_t(64) * 1024 * 1024;
+
+    // With a size to fit, the reader decodes straight to the largest size of the image's aspect
+    // ratio whose longer side is at most that size's longer side (never larger than the image);
+    // JPEG data is then scaled while it is decoded.
+    static Result<QImage, QString> decode(const QByteArray& data, int maxPixelSide = 0);
+
+    // "image of W x H pixels is above the decoding cap of N pixels" when that is so, else empty.
+    static QString capFailure(QSize declared);
+    // Empty when the data holds its whole image as far as its container tells, else why not.
+    static QString truncation(const QByteArray& data);
+};
+
+} // namespace pictor

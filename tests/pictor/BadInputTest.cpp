@@ -1,0 +1,128 @@
+#include "TestImages.h"
+
+#include "pictor/BlurImageProcessor.h"
+#include "pictor/DefaultImageProcessor.h"
+#include "pictor/DownsamplingImageProcessor.h"
+#include "pictor/ImageDecoder.h"
+
+#include <QRandomGenerator>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+using namespace pictor;
+using testimages::GifFrame;
+
+namespace {
+
+quint32 crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xFFFFFFFF;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+QByteArray picturePng() { return testimages::encoded(testimages::quadrants(QSize(64, 48)), "png"); }
+QByteArray pictureJpeg() { return testimages::encoded(testimages::quadrants(QSize(64, 48)), "jpeg"); }
+QByteArray pictureWebp() { return testimages::encoded(testimages::quadrants(QSize(64, 48)), "webp"); }
+QByteArray pictureGif() { return testimages::gif(QSize(8, 8), {{QSize(8, 8), 1, 5}, {QSize(8, 8), 2, 5}}); }
+
+QByteArray halved(const QByteArray& bytes) { return bytes.left(bytes.size() / 2); }
+
+// A PNG whose header declares the size, its checksum made right so that only the size is wrong.
+QByteArray pngDeclaring(quint32 width, quint32 height)
+{
+    QByteArray png = picturePng();
+    qToBigEndian(width, png.data() + 16);
+    qToBigEndian(height, png.data() + 20);
+    qToBigEndian(crc32(png.mid(12, 17)), png.data() + 29);
+    return png;
+}
+
+QByteArray jpegDeclaring(quint16 width, quint16 height)
+{
+    QByteArray jpeg = pictureJpeg();
+    const qsizetype sof = jpeg.indexOf("\xFF\xC0");
+    qToBigEndian(height, jpeg.data() + sof + 5);
+    qToBigEndian(width, jpeg.data() + sof + 7);
+    return jpeg;
+}
+
+QByteArray withBytes(QByteArray bytes, qsizetype at, const QByteArray& replacement)
+{
+    bytes.replace(at, replacement.size(), replacement);
+    return bytes;
+}
+
+struct BadCase {
+    const char* name;
+    QByteArray data;
+    // A phrase the error must give as the reason.
+    const char* reason;
+};
+
+QList<BadCase> badCases()
+{
+    QByteArray random(4096, Qt::Uninitialized);
+    QRandomGenerator generator(42);
+    generator.fillRange(reinterpret_cast<quint32*>(random.data()), random.size() / 4);
+    const QByteArray jpeg = pictureJpeg();
+    const QByteArray png = picturePng();
+    const QByteArray webp = pictureWebp();
+    QList<GifFrame> tinyFrames(10000, GifFrame {QSize(1, 1), 1, 2});
+    return {
+        {"zero bytes", QByteArray(), "no data"},
+        {"random bytes", random, "not an image"},
+        {"truncated PNG", halved(png), "ends before its IEND"},
+        {"corrupt PNG", withBytes(png, png.indexOf("IDAT") + 8, QByteArray(8, char(0x5A))), "could not be decoded"},
+        {"PNG of 30000 x 30000", pngDeclaring(30000, 30000), "above the decoding cap"},
+        {"truncated JPEG", halved(jpeg), "JPEG data ends before"},
+        {"corrupt JPEG", withBytes(jpeg, jpeg.indexOf("\xFF\xC0") + 4, QByteArray(1, char(3))), "could not be decoded"},
+        {"JPEG of 30000 x 30000", jpegDeclaring(30000, 30000), "above the decoding cap"},
+        {"truncated GIF", pictureGif().left(pictureGif().size() - 12), "ends inside frame 2"},
+        {"corrupt GIF", withBytes(pictureGif(), 25, QByteArray(1, char(0x99))), "unknown block"},
+        {"GIF of 30000 x 30000", testimages::gif(QSize(30000, 30000), {{QSize(1, 1), 1, 5}}), "above the decoding cap"},
+        {"GIF of 10,000 frames", testimages::gif(QSize(100, 100), tinyFrames), "animation of 10000 frames"},
+        {"truncated WebP", halved(webp), "shorter than its RIFF header"},
+        {"corrupt WebP", withBytes(webp, 20, QByteArray(16, char(0xFF))), "could not be decoded"},
+    };
+}
+
+TEST(BadInputTest, EveryBadInputIsAProcessingErrorThatSaysWhy)
+{
+    const QList<ImageProcessorPtr> processors = {DefaultImageProcessor::shared(), std::make_shared<BlurImageProcessor>(4),
+                                                 std::make_shared<DownsamplingImageProcessor>(QSizeF(32, 32))};
+    for (const BadCase& c : badCases()) {
+        for (const ImageProcessorPtr& processor : processors) {
+            SCOPED_TRACE(std::string(c.name) + " through " + processor->identifier().toStdString());
+            // The downsampling path reads only the first frame of a GIF, so the frame count cannot hurt it.
+            if (processor == processors[2] && QByteArray(c.name).contains("10,000"))
+                continue;
+            const Result<Image, PictorError> result = process(*processor, ImageProcessItem::data(c.data), {});
+            ASSERT_TRUE(result.isFailure());
+            EXPECT_EQ(result.error().reason(), PictorError::Reason::processingFailed);
+            EXPECT_TRUE(result.error().errorDescription()->contains(QLatin1String(c.reason))) << result.error().what();
+        }
+    }
+}
+
+TEST(BadInputTest, TheSameFilesWholeDecode)
+{
+    for (const QByteArray& data : {picturePng(), pictureJpeg(), pictureWebp(), pictureGif()}) {
+        const Result<Image, PictorError> result = process(*DefaultImageProcessor::shared(), ImageProcessItem::data(data), {});
+        ASSERT_TRUE(result.isSuccess()) << result.error().what();
+    }
+    // Only the first frame of the bomb is wanted: one canvas fits the cap.
+    PictorParsedOptionsInfo firstFrame;
+    firstFrame.onlyLoadFirstFrame = true;
+    const QByteArray bomb = testimages::gif(QSize(100, 100), QList<GifFrame>(10000, GifFrame {QSize(1, 1), 1, 2}));
+    const Result<Image, PictorError> first = process(*DefaultImageProcessor::shared(), ImageProcessItem::data(bomb), firstFrame);
+    ASSERT_TRUE(first.isSuccess()) << first.error().what();
+    EXPECT_EQ(first.value().imageFrameCount(), 10000);
+}
+
+} // namespace

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QImageWriter>
+#include <QList>
+#include <QPainter>
+#include <QSize>
+
+#include <optional>
+
+// Image data made in the test, so every byte of a case is known.
+namespace testimages {
+
+// A picture with four coloured quadrants, so scaling, cropping and flips show.
+inline QImage quadrants(QSize size, bool alpha = false)
+{
+    QImage image(size, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QPainter painter(&image);
+    const int w = size.width() / 2, h = size.height() / 2;
+    painter.fillRect(0, 0, w, h, Qt::red);
+    painter.fillRect(w, 0, size.width() - w, h, Qt::green);
+    painter.fillRect(0, h, w, size.height() - h, Qt::blue);
+    painter.fillRect(w, h, size.width() - w, size.height() - h, Qt::white);
+    return image;
+}
+
+inline QByteArray encoded(const QImage& image, const char* format, int quality = 90)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    writer.write(image);
+    return bytes;
+}
+
+struct GifFrame {
+    QSize size;
+    // Palette index 0 to 3 (black, red, green, blue) of every pixel.
+    int colorIndex = 1;
+    // Centiseconds; absent writes no graphic control extension.
+    std::optional<int> delay;
+};
+
+// A GIF89a of the given canvas and frames. The pixels are coded as LZW literals with a clear code
+// after every two, so the code size stays at 3 bits and no compression is needed.
+inline QByteArray gif(QSize canvas, const QList<GifFrame>& frames, bool trailer = true)
+{
+    QByteArray out("GIF89a");
+    const auto word = [&out](int value) {
+        out.append(char(value & 0xFF));
+        out.append(char((value >> 8) & 0xFF));
+    };
+    word(canvas.width());
+    word(canvas.height());
+    out.append(char(0x81)); // global table of 4 colours
+    out.append(char(0));
+    out.append(char(0));
+    out.append(QByteArray::fromHex("000000ff000000ff000000ff"));
+    for (const GifFrame& frame : frames) {
+        if (frame.delay) {
+            out.append(QByteArray::fromHex("21f90404"));
+            word(*frame.delay);
+            out.append(QByteArray::fromHex("0000"));
+        }
+        out.append(char(0x2C));
+        for (const int value : {0, 0, frame.size.width(), frame.size.height()})
+            word(value);
+        out.append(char(0));
+        out.append(char(2)); // LZW minimum code size
+        QByteArray codes;
+        quint32 bits = 0;
+        int count = 0;
+        const auto put = [&](int code) {
+            bits |= quint32(code) << count;
+            count += 3;
+            while (count >= 8) {
+                codes.append(char(bits & 0xFF));
+                bits >>= 8;
+                count -= 8;
+            }
+        };
+        const int pixels = frame.size.width() * frame.size.height();
+        for (int i = 0; i < pixels; ++i) {
+            if (i % 2 == 0)
+                put(4);
+            put(frame.colorIndex);
+        }
+        put(5);
+        if (count > 0)
+            codes.append(char(bits & 0xFF));
+        for (qsizetype at = 0; at < codes.size(); at += 255) {
+            const QByteArray block = codes.mid(at, 255);
+            out.append(char(block.size()));
+            out.append(block);
+        }
+        out.append(char(0));
+    }
+    if (trailer)
+        out.append(char(0x3B));
+    return out;
+}
+
+} // namespace testimages

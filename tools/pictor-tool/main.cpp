@@ -1,0 +1,62 @@
+// pictor-tool INPUT OUTPUT [--quality Q] [--scale S] STEP...
+// Decodes INPUT through the processor chain of the steps (see ProcessorChainParser.h) and writes
+// OUTPUT as JPEG (.jpg, .jpeg) or PNG (anything else). Prints the chain's identifier; on failure
+// prints the library's error and exits with 1.
+#include "ProcessorChainParser.h"
+
+#include "pictor/ImageCoding.h"
+#include "pictor/PictorParsedOptionsInfo.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+using namespace pictor;
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    QTextStream err(stderr);
+    double quality = 0.9;
+    PictorParsedOptionsInfo options;
+    for (const QString& flag : {QStringLiteral("--quality"), QStringLiteral("--scale")}) {
+        const qsizetype at = args.indexOf(flag);
+        if (at >= 0 && at + 1 < args.size()) {
+            (flag == "--quality" ? quality : options.scaleFactor) = args[at + 1].toDouble();
+            args.remove(at, 2);
+        }
+    }
+    if (args.size() < 2) {
+        err << "usage: pictor-tool INPUT OUTPUT [--quality Q] [--scale S] STEP...\n";
+        return 2;
+    }
+    QString parseError;
+    const ImageProcessorPtr chain = ProcessorChainParser::parse(args.mid(2), parseError);
+    if (!chain) {
+        err << "pictor-tool: " << parseError << "\n";
+        return 2;
+    }
+    QFile input(args[0]);
+    if (!input.open(QIODevice::ReadOnly)) {
+        err << "pictor-tool: cannot read " << args[0] << ": " << input.errorString() << "\n";
+        return 1;
+    }
+    const Result<Image, PictorError> result = process(*chain, ImageProcessItem::data(input.readAll()), options);
+    if (result.isFailure()) {
+        err << "pictor-tool: " << result.error().what() << "\n";
+        return 1;
+    }
+    const QString& path = args[1];
+    const bool jpeg = path.endsWith(".jpg", Qt::CaseInsensitive) || path.endsWith(".jpeg", Qt::CaseInsensitive);
+    const std::optional<QByteArray> bytes = pt::data(result.value(), jpeg ? ImageFormat::JPEG : ImageFormat::PNG, quality);
+    QFile output(path);
+    if (!bytes || !output.open(QIODevice::WriteOnly) || output.write(*bytes) != bytes->size()) {
+        err << "pictor-tool: cannot write " << path << "\n";
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(chain->identifier()));
+    return 0;
+}
