@@ -83,6 +83,20 @@ start_xvfb() {
 }
 stop_xvfb() { local pid; for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null; done; }
 
+# A temporary folder in `work`, removed at exit along with the sample catalogue and the Xvfb
+# servers the script started; a function `on_exit`, when the script has one, runs first.
+make_work() {
+  work=$(mktemp -d)
+  catalogue_pid=
+  trap remove_work EXIT
+}
+remove_work() {
+  if declare -F on_exit >/dev/null; then on_exit; fi
+  if [ -n "$catalogue_pid" ]; then kill "$catalogue_pid" 2>/dev/null && wait "$catalogue_pid" 2>/dev/null; fi
+  stop_xvfb
+  rm -rf "$work"
+}
+
 # Starts the sample catalogue (built by build_targets sample-catalogue) on a free port over TLS
 # and sets `base` to its address; `catalogue_pid` is its process. Logs go to $1, media to $2
 # (default: the build's media folder).

@@ -20,13 +20,7 @@ require_tools ffmpeg curl
 
 build_targets engine-media-bench sample-catalogue
 bench="$build/bench/engine-media-bench"
-work=$(mktemp -d)
-catalogue_pid=
-cleanup() {
-  [ -n "$catalogue_pid" ] && kill "$catalogue_pid" 2>/dev/null && wait "$catalogue_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+make_work
 
 clip="$work/master-1080p.mp4"
 ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=10" \

@@ -14,13 +14,7 @@ runs=${1:-9}
 
 build_targets first-request-bench sample-catalogue
 bench="$build/bench/first-request-bench"
-work=$(mktemp -d)
-catalogue_pid=
-cleanup() {
-  [ -n "$catalogue_pid" ] && kill "$catalogue_pid" 2>/dev/null && wait "$catalogue_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+make_work
 start_catalogue "$work/catalogue.out"
 url="$base/hotspot-detect.html"
 

@@ -15,16 +15,10 @@ require_tools Xvfb strace
 
 build_targets quorvelle sample-catalogue
 app="${QUORVELLE_APP:-$build/src/quorvelle}"
-work=$(mktemp -d)
-catalogue_pid=
 app_pid=
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
-  [ -n "$catalogue_pid" ] && kill "$catalogue_pid" 2>/dev/null && wait "$catalogue_pid" 2>/dev/null
-  stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# The application goes first, so nothing loses its display or server while quitting.
+on_exit() { if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null; fi; }
+make_work
 start_xvfb 1920x1080x24
 start_catalogue "$work/catalogue.out"
 

@@ -11,6 +11,7 @@
 #include <QNetworkReply>
 #include <QSaveFile>
 #include <QSslCertificate>
+#include <QCoro/QCoroFuture>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace {
@@ -59,6 +60,7 @@ QCoro::Task<HttpResponse> Http::send(QNetworkRequest request, QByteArray verb, Q
     std::stop_token stop, int timeoutMs)
 {
     throwIfStopped(stop);
+    co_await trustReady();
     HttpTransfer transfer(start(prepared(std::move(request)), verb, body), verb, std::move(stop), timeoutMs);
     co_await transfer.finished();
     co_return transfer.resultWithBody();
@@ -68,6 +70,7 @@ QCoro::Task<HttpResponse> Http::download(QNetworkRequest request, QString destin
     std::stop_token stop, int timeoutMs)
 {
     throwIfStopped(stop);
+    co_await trustReady();
     // The bytes go to a temporary file beside the destination, renamed over it only on commit;
     // dropping an uncommitted QSaveFile removes its temporary file.
     QSaveFile file(destinationPath);
@@ -113,6 +116,7 @@ QCoro::Task<HttpResponse> Http::upload(QNetworkRequest request, QByteArray verb,
     HttpProgress progress, std::stop_token stop, int timeoutMs)
 {
     throwIfStopped(stop);
+    co_await trustReady();
     auto file = std::make_unique<QFile>(filePath);
     if (!file->open(QIODevice::ReadOnly))
         throw FileError(filePath, QStringLiteral("cannot be read (%1)").arg(file->errorString()));
@@ -133,6 +137,15 @@ QCoro::Task<HttpResponse> Http::upload(QNetworkRequest request, QByteArray verb,
     co_return transfer.resultWithBody();
 }
 
+QCoro::Task<> Http::trustReady()
+{
+    // The GUI thread goes on while prepareTrust() is still reading.
+    if (preparedTrust_.isValid() && !preparedTrust_.isFinished()) {
+        QFuture<Trust> pending = preparedTrust_;
+        co_await pending;
+    }
+}
+
 QNetworkRequest Http::prepared(QNetworkRequest request)
 {
     request.setSslConfiguration(tlsConfiguration());
@@ -150,7 +163,7 @@ QSslConfiguration Http::tlsConfiguration()
     if (caFile_ == caFile)
         return tls_;
 
-    // Waits for prepareTrust() when it is still reading, which is never longer than reading here.
+    // Requests wait for prepareTrust() in trustReady(), so its result is there.
     std::optional<Trust> trust;
     if (preparedTrust_.isValid()) {
         trust = preparedTrust_.result();

@@ -59,6 +59,7 @@ public:
         HttpProgress progress = {}, std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs);
 
 private:
+    QCoro::Task<> trustReady();
     QNetworkRequest prepared(QNetworkRequest request);
     QSslConfiguration tlsConfiguration();
     QNetworkReply* start(const QNetworkRequest& request, const QByteArray& verb, const QByteArray& body);
