@@ -50,27 +50,25 @@ for master in "$work"/media/1718000000174/master-*.mp4; do
   head -c "${master_mb}M" /dev/urandom >"$master.part" && mv "$master.part" "$master"
 done
 size=$(curl -sf --cacert "$cert" -o /dev/null -w '%{size_download}' "$url")
-curl_rates=()
+# One download each per round, curl, ours, the baseline and curl flushing its file to disk (ours
+# is flushed before it replaces the old one; curl's is not), so all of them see the same disk.
+baseline="${QUORVELLE_BASELINE_MEDIA_BENCH:-}"
+download_mb() { QUORVELLE_CA_CERT="$cert" "$1" download "$url" 1 | awk '{ print $5 }'; }
+curl_rates=() ours_rates=() baseline_rates=() synced_rates=()
 for _ in $(seq "$runs"); do
   curl_rates+=("$(curl -sf --cacert "$cert" -o "$work/curl.mp4" -w '%{speed_download}' "$url")")
-done
-curl_rate=$(median "${curl_rates[@]}")
-# Our file is flushed to disk before it replaces the old one; curl's is not. The same bytes
-# with curl writing a file and then flushing it:
-synced_rates=()
-for _ in $(seq "$runs"); do
+  ours_rates+=("$(download_mb "$bench")")
+  if [ -n "$baseline" ]; then baseline_rates+=("$(download_mb "$baseline")"); fi
   start=$(date +%s%N)
   curl -sf --cacert "$cert" -o "$work/curl.mp4" "$url"
   sync "$work/curl.mp4"
   end=$(date +%s%N)
   synced_rates+=("$(awk -v b="$size" -v ns="$((end - start))" 'BEGIN { printf "%.1f", b / (ns / 1e9) / 1e6 }')")
 done
+curl_rate=$(median "${curl_rates[@]}")
+ours_rate=$(median "${ours_rates[@]}")
 synced_mb=$(median "${synced_rates[@]}")
-ours_rate=$(QUORVELLE_CA_CERT="$cert" "$bench" download "$url" "$runs" | awk '{ print $5 }')
-baseline="${QUORVELLE_BASELINE_MEDIA_BENCH:-}"
-if [ -n "$baseline" ]; then
-  baseline_rate=$(QUORVELLE_CA_CERT="$cert" "$baseline" download "$url" "$runs" | awk '{ print $5 }')
-fi
+if [ -n "$baseline" ]; then baseline_rate=$(median "${baseline_rates[@]}"); fi
 
 cache=$("$bench" image-cache "$poster")
 memory_us=$(echo "$cache" | awk '/memory hit/ { print $3 }')

@@ -157,7 +157,7 @@ void VideoSurface::watchNativeWindow()
     if (visibility_ && visibility_->windowId() == handle->winId())
         return;
     delete visibility_;
-    visibility_ = X11WindowVisibility::watch(handle, handle);
+    visibility_ = X11WindowVisibility::watch(handle, this);
     if (visibility_)
         connect(visibility_, &X11WindowVisibility::fullyObscuredChanged, this, &VideoSurface::updatePlayback);
 }
