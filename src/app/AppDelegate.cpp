@@ -3,12 +3,12 @@
 #include "app/AppWindows.h"
 #include "app/AutoStartService.h"
 #include "app/LaunchReapply.h"
-#include "app/LaunchUpdateCheck.h"
 #include "app/LoginItemService.h"
 #include "app/PowerStateMonitorService.h"
 #include "app/ShellDefaults.h"
 #include "app/SystemEventObservers.h"
 #include "app/SystemMonitorService.h"
+#include "engine/AerialsFolders.h"
 #include "engine/CacheService.h"
 #include "engine/LockScreenService.h"
 #include "engine/MonitorChangeService.h"
@@ -16,16 +16,16 @@
 #include "foundation/AppError.h"
 #include "foundation/Async.h"
 #include "foundation/Log.h"
-#include "foundation/Paths.h"
 #include "foundation/UserDefaults.h"
 #include "menubar/MenuBarManager.h"
 #include "platform/LoginItem.h"
 #include "platform/SessionEvents.h"
 #include "state/AppStore.h"
 #include "state/WallpaperDeepLinkHandler.h"
+#include "updater/UpdateRunner.h"
 #include "updater/UpdaterController.h"
+#include "updater/UpdaterFolders.h"
 
-#include <QDir>
 #include <QGuiApplication>
 #include <QWindow>
 
@@ -61,6 +61,7 @@ AppDelegate::~AppDelegate() = default;
 void AppDelegate::applicationDidFinishLaunching()
 {
     CacheService::shared().removeLegacyFolders();
+    AerialsFolders::shared().removeUnfinishedFiles();
     isLaunchAtLogin_ = detectLoginLaunch();
     launch([reapply = QPointer<LaunchReapply>(reapply_), login = isLaunchAtLogin_] { return reapplySavedState(reapply, login); },
         kType);
@@ -100,9 +101,14 @@ void AppDelegate::applicationDidFinishLaunching()
         defaults_.setBool(ShellDefaults::hiddenDueToLoginLaunch, true);
         runAfter(kLoginHideDelayMs, this, [] { AppWindows::orderOutNormalWindows(); });
     }
-    launch([] { return LaunchUpdateCheck::checkForUpdatesOnLaunch(); }, kType);
+    launch([] { return checkForUpdatesOnLaunch(); }, kType);
     launch([] { return AppStore::shared().initializeIfNeeded(); }, kType);
     logLine(QStringLiteral("Application launched with menu bar"));
+}
+
+QCoro::Task<> AppDelegate::checkForUpdatesOnLaunch()
+{
+    co_await UpdateRunner::shared().runAtLaunch();
 }
 
 bool AppDelegate::detectLoginLaunch()
@@ -138,11 +144,8 @@ void AppDelegate::syncLoginItemState()
 
 void AppDelegate::clearUpdaterCaches()
 {
-    const QString caches = Paths::caches();
-    if (caches.isEmpty())
-        return;
     // A failed removal is retried at the next launch; nothing depends on it.
-    QDir(caches + u'/' + kApplicationIdentifier).removeRecursively();
+    UpdaterFolders::clearCaches();
 }
 
 void AppDelegate::updaterWillScheduleUpdateCheck() { clearUpdaterCaches(); }

@@ -14,12 +14,8 @@
 #include "foundation/Shared.h"
 #include "library/PlaylistPlaybackService.h"
 #include "library/RecentsWallpapersService.h"
-#include "platform/MediaError.h"
-#include "platform/MediaTools.h"
 #include "state/NotificationManager.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 
@@ -80,11 +76,6 @@ std::optional<QUrl> lockScreenThumbnail(const WallpaperApplyRequest& request)
         return std::nullopt;
     return request.wallpaper->imageUrl;
 }
-
-bool isInDownloadCache(const QString& path)
-{
-    return QFileInfo(path).absolutePath() == QDir(WallpaperDownloadService::folderPath()).absolutePath();
-}
 } // namespace
 
 WallpaperApplyService::WallpaperApplyService(QObject* parent)
@@ -104,6 +95,9 @@ WallpaperApplyService& WallpaperApplyService::shared() { return Shared<Wallpaper
 
 QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest request)
 {
+    // Cancelled before it began: it neither supersedes the apply that runs nor takes its toast.
+    if (request.cancel.stop_requested())
+        throw WallpaperApplyError::cancelled();
     if (!request.fromPlaylist)
         PlaylistPlaybackService::shared().deactivatePlaylist();
     const quint64 ticket = ++lastTicket_;
@@ -196,16 +190,11 @@ QCoro::Task<> WallpaperApplyService::checkPlayable(QUrl file)
     const QString path = file.toLocalFile();
     if (!file.isLocalFile() || !QFileInfo(path).isFile())
         co_return;
-    bool playable = false;
-    try {
-        const MediaInfo info = co_await MediaTools::shared().probeAsync(path);
-        playable = info.hasVideoTrack;
-    } catch (const MediaError&) {
-        // Unreadable as media: no video.
-    }
+    // A cut master fails here too: its recorded size no longer matches.
+    const bool playable = co_await WallpaperDownloadService::isPlayable(path);
     if (playable)
         co_return;
-    if (isInDownloadCache(path) && QFile::remove(path))
+    if (WallpaperDownloadService::isCachedMaster(path) && WallpaperDownloadService::discard(path))
         logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Removed cached file that is not a video: ") + QFileInfo(path).fileName());
     throw EngineError::missingVideo(file);
 }

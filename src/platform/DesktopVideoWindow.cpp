@@ -11,7 +11,7 @@ DesktopVideoWindow::DesktopVideoWindow()
     // Clicks pass through (Qt gives the window an empty input shape); it never takes focus.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
-    // The video fills the window and nothing covers it.
+    // The video fills the window, and no other widget of the window draws over it.
     surface_->setPresentsDirectly(true);
 }
 
@@ -26,7 +26,17 @@ void DesktopVideoWindow::showEvent(QShowEvent* event)
 {
     // Sent before Qt maps the window, which is when the window manager reads the hints.
     X11DesktopHints::apply(windowHandle());
+    // An unmapped window keeps its place in the stack when mapped: lowered now, it maps at the
+    // bottom instead of over the windows already on screen.
+    X11DesktopHints::keepAtBottom(windowHandle());
     QWidget::showEvent(event);
+}
+
+bool DesktopVideoWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
+{
+    if (X11DesktopHints::isRaisedEvent(eventType, message))
+        X11DesktopHints::keepAtBottom(windowHandle());
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 void DesktopVideoWindow::resizeEvent(QResizeEvent* event)
