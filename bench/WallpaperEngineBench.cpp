@@ -1,10 +1,10 @@
 // Runs the desktop video engine on this machine's displays for a while, as the application
 // does, and reports what only the process itself can see: time from start() to the first frame
-// painted on a display, frames shown, and (with --paused or --hidden) the CPU it still uses once
-// the wallpaper is paused or its windows are off the screen. bench/wallpaper-engine-cost.sh
-// measures the whole process around it.
+// painted on a display, frames shown, and (with --paused, --hidden or --obscured) the CPU it
+// still uses once the wallpaper is paused, its windows are off the screen, or a full-screen
+// window covers them. bench/wallpaper-engine-cost.sh measures the whole process around it.
 //
-//   wallpaper-engine-bench <video> <seconds> [--displays N] [--paused | --hidden]
+//   wallpaper-engine-bench <video> <seconds> [--displays N] [--paused | --hidden | --obscured]
 
 #include "engine/HomeScreenWallpaperEngine.h"
 #include "foundation/UserDefaults.h"
@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QScreen>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -54,7 +55,7 @@ private:
     std::function<void(double)> done_;
 };
 
-enum class Mode { playing, paused, hidden };
+enum class Mode { playing, paused, hidden, obscured };
 
 } // namespace
 
@@ -66,6 +67,7 @@ int main(int argc, char* argv[])
     QStringList args = QApplication::arguments().mid(1);
     const Mode mode = args.removeAll(QStringLiteral("--paused")) ? Mode::paused
         : args.removeAll(QStringLiteral("--hidden"))             ? Mode::hidden
+        : args.removeAll(QStringLiteral("--obscured"))           ? Mode::obscured
                                                                  : Mode::playing;
     std::optional<QSet<int>> displays;
     if (const qsizetype at = args.indexOf(QStringLiteral("--displays")); at >= 0 && at + 1 < args.size()) {
@@ -75,7 +77,7 @@ int main(int argc, char* argv[])
         args.remove(at, 2);
     }
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: wallpaper-engine-bench <video> <seconds> [--displays N] [--paused | --hidden]\n");
+        std::fprintf(stderr, "usage: wallpaper-engine-bench <video> <seconds> [--displays N] [--paused | --hidden | --obscured]\n");
         return 2;
     }
     const QUrl video = QUrl::fromLocalFile(QDir::current().absoluteFilePath(args[0]));
@@ -92,6 +94,7 @@ int main(int argc, char* argv[])
     QElapsedTimer idleClock;
     qsizetype painted = 0;
     std::vector<std::unique_ptr<FirstPaintWatch>> watches;
+    std::vector<std::unique_ptr<QWidget>> covers;
     QElapsedTimer clock;
     clock.start();
     try {
@@ -112,10 +115,18 @@ int main(int argc, char* argv[])
                 return;
             if (mode == Mode::paused) {
                 engine.pause();
-            } else {
+            } else if (mode == Mode::hidden) {
                 // As when the window system takes the desktop off the screen.
                 for (const auto& [each, shown] : engine.entries())
                     shown.window->hide();
+            } else {
+                // As a full-screen application over the desktop: mapped last, so on top.
+                for (QScreen* screen : QGuiApplication::screens()) {
+                    auto cover = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint);
+                    cover->setGeometry(screen->geometry());
+                    cover->show();
+                    covers.push_back(std::move(cover));
+                }
             }
             // Measure from a second later, once the last frames in flight have landed.
             QTimer::singleShot(1000, &app, [&] {

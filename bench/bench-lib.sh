@@ -24,15 +24,16 @@ build_targets() {
   fi
 }
 
-# A 1920×1080 30 fps 10 s H.264 loop at the given path, made once ("audio" adds AAC sound).
+# A 30 fps 10 s H.264 loop at the given path, 1920×1080 unless a size is given, made once
+# ("audio" adds AAC sound).
 make_master() {
-  local path=$1 audio=${2:-}
+  local path=$1 audio=${2:-} size=${3:-1920x1080}
   [ -s "$path" ] && return
   if [ "$audio" = audio ]; then
-    ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=10" -f lavfi -i "sine=duration=10" \
+    ffmpeg -v error -y -f lavfi -i "testsrc2=size=$size:rate=30:duration=10" -f lavfi -i "sine=duration=10" \
       -c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p -c:a aac -shortest "$path"
   else
-    ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=10" \
+    ffmpeg -v error -y -f lavfi -i "testsrc2=size=$size:rate=30:duration=10" \
       -c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p -movflags +faststart "$path"
   fi
 }
@@ -48,15 +49,73 @@ wall_ms() {
 
 median() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }
 
-# Starts a private Xvfb display of the given screen (e.g. 1920x1080x24), exports DISPLAY for it
-# and stops it when the script exits.
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+
+# "User time" plus "System time", and "Maximum resident set size", of one /usr/bin/time -v report.
+cpu_seconds() { awk -F': ' '/User time|System time/ { sum += $2 } END { printf "%.2f", sum }' "$1"; }
+peak_rss_kb() { awk -F': ' '/Maximum resident set size/ { print $2 }' "$1"; }
+
+# Starts a private Xvfb of the given size ("1920x1080x24") on the first free display number
+# below 10, sets `server` to its name and adds its process to `servers` (the caller kills them).
+# mpv 0.35 takes displays :10 and above for remote ones and then does without shared memory,
+# which would make it look slower than it is. -noreset keeps the monitors xrandr defines after
+# xrandr, its last client, has gone.
+servers=()
 start_xvfb() {
-  display_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$display_file" 2>/dev/null &
-  xvfb_pid=$!
-  trap 'kill $xvfb_pid 2>/dev/null; rm -f "$display_file"' EXIT
-  for _ in $(seq 50); do [ -s "$display_file" ] && break; sleep 0.1; done
-  export DISPLAY=":$(head -n1 "$display_file")"
+  local number pid
+  for number in 1 2 3 4 5 6 7 8 9; do
+    [ -e "/tmp/.X$number-lock" ] && continue
+    Xvfb ":$number" -noreset -screen 0 "$1" -nolisten tcp >/dev/null 2>&1 &
+    pid=$!
+    for _ in $(seq 50); do
+      [ -S "/tmp/.X11-unix/X$number" ] && kill -0 "$pid" 2>/dev/null && break
+      sleep 0.1
+    done
+    sleep 0.2 # a server that lost the race for the number ends now
+    if kill -0 "$pid" 2>/dev/null && [ -S "/tmp/.X11-unix/X$number" ]; then
+      servers+=("$pid")
+      server=":$number"
+      return 0
+    fi
+  done
+  echo "$name: no free X display below :10" >&2
+  exit 1
+}
+stop_xvfb() { local pid; for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null; done; }
+
+# A temporary folder in `work`, removed at exit along with the sample catalogue and the Xvfb
+# servers the script started; a function `on_exit`, when the script has one, runs first.
+make_work() {
+  work=$(mktemp -d)
+  catalogue_pid=
+  trap remove_work EXIT
+}
+remove_work() {
+  if declare -F on_exit >/dev/null; then on_exit; fi
+  if [ -n "$catalogue_pid" ]; then kill "$catalogue_pid" 2>/dev/null && wait "$catalogue_pid" 2>/dev/null; fi
+  stop_xvfb
+  rm -rf "$work"
+}
+
+# Starts the sample catalogue (built by build_targets sample-catalogue) on a free port over TLS
+# and sets `base` to its address; `catalogue_pid` is its process. Logs go to $1, media to $2
+# (default: the build's media folder).
+cert="$top/tests/data/sample-catalogue-cert.pem"
+start_catalogue() {
+  local log=$1 media=${2:-$build/sample-catalogue-media} binary
+  binary=$(find "$build" -type f -name sample-catalogue -perm -u+x | head -n1)
+  "$binary" --port 0 --cert "$cert" --key "$top/tests/data/sample-catalogue-key.pem" \
+    --media "$media" >"$log" 2>&1 &
+  catalogue_pid=$!
+  base=
+  for _ in $(seq 100); do
+    base=$(sed -n 's/^sample-catalogue listening on //p' "$log" 2>/dev/null || true)
+    [ -n "$base" ] && return 0
+    sleep 0.1
+  done
+  echo "$name: the sample catalogue did not start" >&2
+  cat "$log" >&2
+  exit 1
 }
 
 # Median wall times of two commands given as strings, run alternately $runs times after one

@@ -18,11 +18,10 @@ make_master "$clip"
 build_targets desktop-video-bench
 bench="$build/bench/desktop-video-bench"
 
+trap stop_xvfb EXIT
 start_xvfb 1920x1080x24
+export DISPLAY=$server
 
-# "User time", "System time" and "Maximum resident set size" of one /usr/bin/time -v report.
-cpu_seconds() { awk -F': ' '/User time|System time/ { sum += $2 } END { printf "%.2f", sum }' "$1"; }
-peak_rss_kb() { awk -F': ' '/Maximum resident set size/ { print $2 }' "$1"; }
 
 echo "== ours: DesktopVideoWindow, ${seconds} s"
 BENCH_START_NS=$(date +%s%N) QT_QPA_PLATFORM=xcb /usr/bin/time -v -o "$results/ours.time" \

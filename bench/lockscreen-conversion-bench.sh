@@ -20,7 +20,6 @@ trap 'rm -rf "$work"' EXIT
 master="$work/master.mp4"
 make_master "$master" audio
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 verdict() { awk -v r="$1" 'BEGIN { print (r <= 1.2 ? "met" : "MISSED") }'; }
 
 ours_cmd() { "$bench" "$master" "$work/ours"; }

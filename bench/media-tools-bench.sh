@@ -29,7 +29,6 @@ read -r ours_frame tool_frame < <(compare \
 inner_export=$("$bench" export "$master" "$work/ours.mov")
 inner_frame=$("$bench" frame "$master" 2 "$work/ours.png")
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 {
   echo "MediaTools vs ffmpeg tool, $(basename "$master"): 1920x1080 30 fps 10 s H.264 + AAC, $(du -h "$master" | cut -f1)"
   echo "median of $runs runs, whole process, warm cache ($(nproc) cores)"

@@ -45,7 +45,6 @@ read -r ours_resize tool_resize < <(compare \
 inner=$("$bench" "$work/large.jpg" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true 2>/dev/null | grep -E "_median")
 cache=$("$cache_bench" "$work/small.jpg" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true 2>/dev/null | grep -vE "_(mean|stddev|cv)|^-|^Benchmark")
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 {
   echo "pictor-tool vs ImageMagick convert $(convert -version | head -1 | cut -d' ' -f3), 1920x1080 JPEG"
   echo "median of $runs runs, whole process, warm cache ($(nproc) cores)"

@@ -12,7 +12,9 @@ require_tools Xvfb
 build_targets ui-kit-bench
 bench="$build/bench/ui-kit-bench"
 
+trap stop_xvfb EXIT
 start_xvfb 1920x1080x24
+export DISPLAY=$server
 export QT_QPA_PLATFORM=xcb
 
 echo "== hover repaint (reference: styledPushButton)"

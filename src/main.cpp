@@ -1,6 +1,7 @@
 #include "app/VideoWallpaperApp.h"
 #include "foundation/Config.h"
 #include "foundation/Log.h"
+#include "platform/Http.h"
 #include "platform/UnixSignalWatcher.h"
 #include "signalry/Signalry.h"
 #include "signalry/SignalryManagerConfiguration.h"
@@ -53,6 +54,7 @@ int main(int argc, char* argv[])
     if (!wallpaperApp.claimInstance())
         return 0;
     startAnalytics();
+    Http::shared().prepareTrust();
     wallpaperApp.launch();
     const int code = QApplication::exec();
     signalry::Signalry::terminate();

@@ -11,6 +11,8 @@ DesktopVideoWindow::DesktopVideoWindow()
     // Clicks pass through (Qt gives the window an empty input shape); it never takes focus.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    // The video fills the window, and no other widget of the window draws over it.
+    surface_->setPresentsDirectly(true);
 }
 
 DesktopVideoWindow::~DesktopVideoWindow() = default;

@@ -1,6 +1,8 @@
 #include "platform/VideoFrameBuffer.h"
 
-#include <cstdlib>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <limits>
 
 namespace {
@@ -17,29 +19,27 @@ std::shared_ptr<VideoFrameBuffer> VideoFrameBuffer::create(QSize size)
     const qsizetype stride = (qsizetype(size.width()) * 4 + kAlignment - 1) / kAlignment * kAlignment;
     if (stride > std::numeric_limits<int>::max() || size.height() > std::numeric_limits<qsizetype>::max() / stride)
         return nullptr;
-    auto* pixels = static_cast<uchar*>(std::aligned_alloc(kAlignment, size_t(stride) * size_t(size.height())));
-    if (!pixels)
+    const size_t bytes = size_t(stride) * size_t(size.height());
+    const int fd = memfd_create("video-frame", MFD_CLOEXEC);
+    if (fd < 0)
         return nullptr;
-    return std::shared_ptr<VideoFrameBuffer>(new VideoFrameBuffer(size, stride, pixels));
+    void* pixels = ftruncate(fd, off_t(bytes)) == 0 ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
+    if (pixels == MAP_FAILED) {
+        close(fd);
+        return nullptr;
+    }
+    return std::shared_ptr<VideoFrameBuffer>(new VideoFrameBuffer(size, stride, fd, static_cast<uchar*>(pixels)));
 }
 
-VideoFrameBuffer::VideoFrameBuffer(QSize size, qsizetype stride, uchar* pixels)
-    : size_(size), stride_(stride), pixels_(pixels)
+VideoFrameBuffer::VideoFrameBuffer(QSize size, qsizetype stride, int fd, uchar* pixels)
+    : size_(size), stride_(stride), fd_(fd), pixels_(pixels)
 {
 }
 
 VideoFrameBuffer::~VideoFrameBuffer()
 {
-    std::free(pixels_);
-}
-
-void VideoFrameBuffer::makeOpaque()
-{
-    for (int y = 0; y < size_.height(); ++y) {
-        auto* row = reinterpret_cast<quint32*>(pixels_ + y * stride_);
-        for (int x = 0; x < size_.width(); ++x)
-            row[x] |= 0xff000000u;
-    }
+    munmap(pixels_, size_t(byteCount()));
+    close(fd_);
 }
 
 QImage VideoFrameBuffer::image(qreal devicePixelRatio) const

@@ -5,9 +5,11 @@
 
 #include <memory>
 
-// The pixels of one rendered video frame as QImage::Format_RGB32 (0xffRRGGBB words), rows and
-// start aligned to 64 bytes as libmpv's software renderer wants. RGB32 is what Qt's backing
-// stores use, so a frame painted at its own size is a plain copy.
+// The pixels of one rendered video frame as QImage::Format_RGB32 (0xffRRGGBB words), drawn
+// there by libmpv's software renderer as "bgra", which leaves every alpha byte opaque. RGB32 is
+// what Qt's backing stores and X11's 24-bit windows use, so a frame shown at its own size is a
+// plain copy. Rows are aligned to 64 bytes as the renderer wants, and the memory is a memory
+// file, so the X server can read a frame in place (X11FramePresenter).
 // Shared: the render thread holds it while drawing, and every QImage made by image() keeps it
 // alive, so memory is freed only when the last of them lets go.
 class VideoFrameBuffer : public std::enable_shared_from_this<VideoFrameBuffer> {
@@ -22,19 +24,19 @@ public:
 
     QSize size() const { return size_; }
     qsizetype stride() const { return stride_; }
+    qsizetype byteCount() const { return stride_ * size_.height(); }
     uchar* pixels() const { return pixels_; }
-
-    // The renderer leaves the padding byte of each pixel undefined (often 0); RGB32 promises
-    // 0xff there, and Qt relies on it when it blends, fades or converts the image.
-    void makeOpaque();
+    // The memory file that holds the pixels; it stays open as long as the buffer.
+    int fileDescriptor() const { return fd_; }
 
     // A shallow image over these pixels: no copy, so it shows whatever is drawn into them next.
     QImage image(qreal devicePixelRatio) const;
 
 private:
-    VideoFrameBuffer(QSize size, qsizetype stride, uchar* pixels);
+    VideoFrameBuffer(QSize size, qsizetype stride, int fd, uchar* pixels);
 
     QSize size_;
     qsizetype stride_;
+    int fd_;
     uchar* pixels_;
 };

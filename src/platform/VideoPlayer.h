@@ -49,6 +49,8 @@ public:
     // the player's pixels, which are drawn over again a couple of frames later: copy() it to keep
     // it beyond the next frameReady().
     QImage currentFrame() const { return frame_; }
+    // The memory behind currentFrame(), for a view that hands it to the window system whole.
+    std::shared_ptr<const VideoFrameBuffer> currentBuffer() const { return displayed_; }
 
     // Frames mpv handed over for display since the player was made: a steady stream while
     // playing, none while paused beyond a redraw after a resize.

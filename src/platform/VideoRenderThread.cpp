@@ -7,9 +7,10 @@
 #include <utility>
 
 namespace {
-// The renderer's name for QImage::Format_RGB32: 32-bit words 0xffRRGGBB in native byte order,
-// padding byte first on big-endian machines and last on little-endian ones.
-constexpr const char* kRenderFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "bgr0" : "0rgb";
+// The renderer's name for QImage::Format_RGB32: 32-bit words 0xffRRGGBB in native byte order.
+// The alpha formats, unlike "bgr0" and "0rgb", write 0xff into the fourth byte, which RGB32
+// needs and which would otherwise take a pass over every pixel.
+constexpr const char* kRenderFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "bgra" : "argb";
 
 // Where frames go while nobody has asked for a size: mpv's video output waits for each frame to
 // be drawn, so they are still taken, just never shown.
@@ -61,12 +62,16 @@ void VideoRenderThread::setTargetSize(QSize pixels)
 bool VideoRenderThread::takeFrame(std::shared_ptr<VideoFrameBuffer>& displayed, bool& decoded)
 {
     signalPending_ = false;
-    std::lock_guard lock(mutex_);
-    if (!publishedIsNew_)
-        return false;
-    std::swap(displayed, published_);
-    decoded = std::exchange(publishedDecoded_, false);
-    publishedIsNew_ = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (!publishedIsNew_)
+            return false;
+        std::swap(displayed, published_);
+        decoded = std::exchange(publishedDecoded_, false);
+        publishedIsNew_ = false;
+    }
+    // The thread may be waiting for the buffer that was just given back.
+    wake_.notify_one();
     return true;
 }
 
@@ -92,6 +97,8 @@ void VideoRenderThread::run()
         unshownPicture = unshownPicture || decoded;
         if (!decoded && !(redraw && hasPicture))
             continue;
+        if (!drawing && !takeBackBuffer(drawing))
+            return;
         if (size.isEmpty()) {
             render(drawing, kDiscardSize);
             continue;
@@ -100,13 +107,26 @@ void VideoRenderThread::run()
             continue;
 
         lock.lock();
-        std::swap(drawing, published_);
+        published_ = std::move(drawing);
         publishedIsNew_ = true;
         publishedDecoded_ = publishedDecoded_ || std::exchange(unshownPicture, false);
         lock.unlock();
         if (!signalPending_.exchange(true))
             Q_EMIT frameRendered();
     }
+}
+
+bool VideoRenderThread::takeBackBuffer(std::shared_ptr<VideoFrameBuffer>& drawing)
+{
+    // Until the GUI thread takes the last frame, the slot holds that frame and the GUI thread
+    // the one before: neither may be drawn into. Then the slot holds the one given back (none
+    // the first time, and render() makes one).
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] { return abort_ || !publishedIsNew_; });
+    if (abort_)
+        return false;
+    drawing = std::exchange(published_, nullptr);
+    return true;
 }
 
 bool VideoRenderThread::render(std::shared_ptr<VideoFrameBuffer>& target, QSize size)
@@ -124,8 +144,5 @@ bool VideoRenderThread::render(std::shared_ptr<VideoFrameBuffer>& target, QSize 
         {MPV_RENDER_PARAM_SW_POINTER, target->pixels()},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    if (mpv_render_context_render(context_, params) < 0)
-        return false;
-    target->makeOpaque();
-    return true;
+    return mpv_render_context_render(context_, params) >= 0;
 }

@@ -15,9 +15,11 @@ class VideoFrameBuffer;
 // frame (tens of milliseconds) never stalls the GUI thread. Shaped like a classic render
 // thread: parameters behind a mutex, woken by a condition, an abort flag for the destructor.
 //
-// Three buffers circulate, so nobody writes pixels another thread is reading: the thread draws
-// into its own, swaps it into a shared "published" slot, and the GUI thread swaps the published
-// one out for the one it displayed before.
+// Two buffers circulate, so nobody writes pixels another thread is reading: the thread draws into
+// one while the GUI thread shows the other, puts it into a shared "published" slot, and the GUI
+// thread swaps it there for the one it showed before, which the thread draws the next frame
+// into. A frame is a large block (33 MB at 4K), so a third one that would let the thread draw
+// before the GUI thread has taken the last frame is not worth it: taking one is a swap.
 class VideoRenderThread : public QThread {
     Q_OBJECT
 public:
@@ -31,8 +33,8 @@ public:
     // A frame already shown is drawn again at the new size.
     void setTargetSize(QSize pixels);
 
-    // Swaps the newest published frame into `displayed`, which the GUI thread owns from then on.
-    // False when nothing new was published. `decoded` tells a picture not shown before from a
+    // Swaps the newest published frame into `displayed`, which the GUI thread owns from then on,
+    // and gives the one it held back for drawing. False when nothing new was published. `decoded` tells a picture not shown before from a
     // redraw of the last one at another size.
     bool takeFrame(std::shared_ptr<VideoFrameBuffer>& displayed, bool& decoded);
 
@@ -45,6 +47,8 @@ protected:
 
 private:
     static void onUpdate(void* self);
+    // Waits for a buffer the GUI thread does not show; false when the thread is to end.
+    bool takeBackBuffer(std::shared_ptr<VideoFrameBuffer>& drawing);
     // Draws into `target` (replaced when its size is stale); false when nothing could be drawn.
     bool render(std::shared_ptr<VideoFrameBuffer>& target, QSize size);
 

@@ -1,10 +1,14 @@
 #include "platform/VideoSurface.h"
 
+#include "platform/VideoFrameBuffer.h"
 #include "platform/VideoPlayer.h"
+#include "platform/X11FramePresenter.h"
+#include "platform/X11WindowVisibility.h"
 
 #include <QEvent>
 #include <QHideEvent>
 #include <QPainter>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -24,13 +28,23 @@ VideoSurface::VideoSurface(QWidget* parent) : QWidget(parent), player_(new Video
     // Every pixel is painted (frame or black), so Qt need not clear first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-    connect(player_, &VideoPlayer::frameReady, this, qOverload<>(&QWidget::update));
+    connect(player_, &VideoPlayer::frameReady, this, &VideoSurface::showFrame);
     connect(player_, &VideoPlayer::ready, this, &VideoSurface::ready);
     connect(player_, &VideoPlayer::error, this, &VideoSurface::error);
     updatePlayback();
 }
 
 VideoSurface::~VideoSurface() = default;
+
+void VideoSurface::setPresentsDirectly(bool direct)
+{
+    presentsDirectly_ = direct;
+    if (!direct) {
+        presenter_.reset();
+        presenterWindow_ = 0;
+        presenterFailed_ = false;
+    }
+}
 
 void VideoSurface::load(const QUrl& url)
 {
@@ -74,6 +88,7 @@ void VideoSurface::showEvent(QShowEvent*)
 {
     hiddenBySystem_ = false;
     watchWindow();
+    watchNativeWindow();
     updateTargetSize();
     updatePlayback();
 }
@@ -95,12 +110,17 @@ bool VideoSurface::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == watchedWindow_ && event->type() == QEvent::WindowStateChange)
         updatePlayback();
+    // Qt answers an exposure by showing its backing store again when nothing is due for
+    // painting, and frames presented directly never went there: marked, the surface is painted
+    // with the current frame first.
+    if (presentsDirectly_ && event->type() == QEvent::Expose && watched == window()->windowHandle())
+        update();
     return QWidget::eventFilter(watched, event);
 }
 
 bool VideoSurface::isSeen() const
 {
-    return isVisible() && !hiddenBySystem_ && !window()->isMinimized();
+    return isVisible() && !hiddenBySystem_ && !window()->isMinimized() && !(visibility_ && visibility_->isFullyObscured());
 }
 
 void VideoSurface::updatePlayback()
@@ -122,7 +142,55 @@ void VideoSurface::watchWindow()
         top->installEventFilter(this);
 }
 
+void VideoSurface::watchNativeWindow()
+{
+    // The native window comes with the first show, and Qt may make a new one later.
+    QWindow* handle = window()->windowHandle();
+    if (!handle || !handle->handle())
+        return;
+    if (nativeWindow_ != handle) {
+        if (nativeWindow_)
+            nativeWindow_->removeEventFilter(this);
+        nativeWindow_ = handle;
+        handle->installEventFilter(this);
+    }
+    if (visibility_ && visibility_->windowId() == handle->winId())
+        return;
+    delete visibility_;
+    visibility_ = X11WindowVisibility::watch(handle, this);
+    if (visibility_)
+        connect(visibility_, &X11WindowVisibility::fullyObscuredChanged, this, &VideoSurface::updatePlayback);
+}
+
 void VideoSurface::updateTargetSize()
 {
     player_->setTargetSize(size(), devicePixelRatioF());
+}
+
+void VideoSurface::showFrame()
+{
+    if (!presentsDirectly_ || !presentFrame())
+        update();
+}
+
+bool VideoSurface::presentFrame()
+{
+    const std::shared_ptr<const VideoFrameBuffer> frame = player_->currentBuffer();
+    const qreal ratio = devicePixelRatioF();
+    QWindow* handle = window()->windowHandle();
+    // A frame of another size (just after a resize) needs the crop that painting does.
+    if (!frame || !player_->isReady() || !handle || !handle->isExposed() || frame->size() != (QSizeF(size()) * ratio).toSize())
+        return false;
+    if (presenterWindow_ != handle->winId()) {
+        presenterWindow_ = handle->winId();
+        presenter_ = X11FramePresenter::create(handle);
+        presenterFailed_ = !presenter_;
+    }
+    if (presenterFailed_)
+        return false;
+    if (presenter_->present(frame, (QPointF(mapTo(window(), QPoint())) * ratio).toPoint()))
+        return true;
+    presenter_.reset();
+    presenterFailed_ = true;
+    return false;
 }

@@ -3,13 +3,19 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
 class QUrl;
+class QWindow;
 class VideoPlayer;
+class X11FramePresenter;
+class X11WindowVisibility;
 
 // Shows a silent looping video, scaled to fill and cropped, black until its first frame.
 // It only paints the player's last frame; drawing happens on the player's render thread.
-// Decoding stops whenever the surface cannot be seen (hidden, or its window minimized) and
-// resumes when it can again, unless its owner paused it.
+// Decoding stops whenever the surface cannot be seen (hidden, its window minimized, or reported
+// fully covered by the X server) and resumes where it was when it can again, unless its owner
+// paused it.
 class VideoSurface : public QWidget {
     Q_OBJECT
     Q_PROPERTY(bool paused READ isPaused WRITE setPaused NOTIFY pausedChanged)
@@ -26,6 +32,12 @@ public:
     // True once the first frame of the current video is shown.
     bool isReady() const;
     VideoPlayer* player() const { return player_; }
+
+    // Frames go from the player's memory to the window through the X server (X11FramePresenter)
+    // instead of being painted into Qt's backing store first, which saves a copy of every frame.
+    // Only for a surface that nothing in its window overlaps; Qt still paints it when the
+    // window is exposed or resized, and on other platforms.
+    void setPresentsDirectly(bool direct);
 
 Q_SIGNALS:
     void ready();
@@ -44,11 +56,21 @@ private:
     bool isSeen() const;
     void updatePlayback();
     void watchWindow();
+    void watchNativeWindow();
     void updateTargetSize();
+    void showFrame();
+    bool presentFrame();
 
     VideoPlayer* player_;
     bool paused_ = false;
     // A spontaneous hide (the window system unmapped us) leaves isVisible() true.
     bool hiddenBySystem_ = false;
     QPointer<QWidget> watchedWindow_;
+    QPointer<QWindow> nativeWindow_;
+    QPointer<X11WindowVisibility> visibility_;
+    bool presentsDirectly_ = false;
+    std::unique_ptr<X11FramePresenter> presenter_;
+    // The native window the presenter was made for (0: none tried yet, or it failed).
+    WId presenterWindow_ = 0;
+    bool presenterFailed_ = false;
 };

@@ -1,6 +1,7 @@
 #include "signalry/DefaultsSuite.h"
 
 #include "signalry/AtomicFile.h"
+#include "signalry/Clock.h"
 #include "signalry/Sha256Hex.h"
 #include "signalry/StorageLocations.h"
 
@@ -10,6 +11,7 @@
 #include <QJsonObject>
 
 #include <atomic>
+#include <utility>
 
 namespace signalry {
 
@@ -66,6 +68,7 @@ DefaultsSuite::DefaultsSuite(QString filePath, std::optional<LogHandler> logHand
     writer_.setMaxThreadCount(1);
     load();
     revision_ = nextRevision();
+    writtenAt_ = Clock::current().monotonicSeconds();
 }
 
 DefaultsSuite::~DefaultsSuite() { waitForPendingWrites(); }
@@ -113,17 +116,13 @@ std::optional<QByteArray> DefaultsSuite::data(const QString& key) const
     return decoded ? std::optional<QByteArray>(*decoded) : std::nullopt;
 }
 
-void DefaultsSuite::setData(const QString& key, const QByteArray& value) { set(key, value); }
+void DefaultsSuite::setData(const QString& key, const QByteArray& value, Write write) { set(key, value, write); }
 
 void DefaultsSuite::remove(const QString& key)
 {
-    std::unique_lock lock(mutex_);
-    if (!values_.remove(key))
-        return;
-    const quint64 revision = revision_ = nextRevision();
-    QVariantHash snapshot = values_;
-    lock.unlock();
-    scheduleWrite(std::move(snapshot), revision);
+    std::lock_guard lock(mutex_);
+    if (values_.remove(key))
+        changed(Write::Promptly);
 }
 
 quint64 DefaultsSuite::revision() const
@@ -132,7 +131,15 @@ quint64 DefaultsSuite::revision() const
     return revision_;
 }
 
-void DefaultsSuite::waitForPendingWrites() { writer_.waitForDone(); }
+void DefaultsSuite::waitForPendingWrites()
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (unwritten_)
+            scheduleWrite();
+    }
+    writer_.waitForDone();
+}
 
 void DefaultsSuite::load()
 {
@@ -153,14 +160,14 @@ void DefaultsSuite::load()
         values_.insert(it.key(), typedValue(it.value()));
 }
 
-void DefaultsSuite::set(const QString& key, const QVariant& value)
+void DefaultsSuite::set(const QString& key, const QVariant& value, Write write)
 {
-    std::unique_lock lock(mutex_);
+    std::lock_guard lock(mutex_);
+    const auto existing = values_.constFind(key);
+    if (existing != values_.cend() && existing.value() == value)
+        return;
     values_.insert(key, value);
-    const quint64 revision = revision_ = nextRevision();
-    QVariantHash snapshot = values_;
-    lock.unlock();
-    scheduleWrite(std::move(snapshot), revision);
+    changed(write);
 }
 
 QVariant DefaultsSuite::value(const QString& key) const
@@ -169,15 +176,29 @@ QVariant DefaultsSuite::value(const QString& key) const
     return values_.value(key);
 }
 
-void DefaultsSuite::scheduleWrite(QVariantHash values, quint64 revision)
+void DefaultsSuite::changed(Write write)
 {
-    // One writer thread runs the writes in order; a write whose state a later change already
-    // replaced is skipped, since the later write carries everything.
-    writer_.start([this, values = std::move(values), revision] {
+    revision_ = nextRevision();
+    if (write == Write::Promptly || Clock::current().monotonicSeconds() - writtenAt_ >= kLazyWriteSeconds)
+        scheduleWrite();
+    else if (!writeQueued_)
+        unwritten_ = true;
+}
+
+void DefaultsSuite::scheduleWrite()
+{
+    unwritten_ = false;
+    if (std::exchange(writeQueued_, true))
+        return;
+    writtenAt_ = Clock::current().monotonicSeconds();
+    // One writer thread runs the writes in order; each takes the values as they are when it
+    // starts, so every change made while it waited goes in the same write.
+    writer_.start([this] {
+        QVariantHash values;
         {
             std::lock_guard lock(mutex_);
-            if (revision != revision_)
-                return;
+            writeQueued_ = false;
+            values = values_;
         }
         QString error;
         if (!AtomicFile::write(filePath_, QJsonDocument(fileObject(values)).toJson(QJsonDocument::Compact), &error))

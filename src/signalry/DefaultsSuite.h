@@ -13,10 +13,17 @@ namespace signalry {
 
 // The analytics client's own user-defaults domain: typed values in one small JSON file
 // (<configuration folder>/<suite name>.json). Reads come from memory, already typed, since some
-// are read for every signal; every change is written to the file on a serial background writer,
-// latest state wins, atomically. Any thread may use it. Data values are written as Base64 text.
+// are read for every signal; every real change (a value set to what it already is is none) is
+// written to the file on a serial background writer, atomically, changes that come while a write
+// waits joining it. Any thread may use it. Data values are written as Base64 text.
 class DefaultsSuite {
 public:
+    // How soon a change reaches the file. A value that changes all the time (a running duration)
+    // is written lazily: with the next prompt change, once the file is older than
+    // kLazyWriteSeconds, or when the suite is flushed or destroyed; a crash loses at most that.
+    enum class Write { Promptly, Lazily };
+    static constexpr double kLazyWriteSeconds = 300;
+
     DefaultsSuite(QString filePath, std::optional<LogHandler> logHandler);
     ~DefaultsSuite();
     DefaultsSuite(const DefaultsSuite&) = delete;
@@ -33,25 +40,33 @@ public:
     std::optional<QStringList> stringList(const QString& key) const;
     void setStringList(const QString& key, const QStringList& value);
     std::optional<QByteArray> data(const QString& key) const;
-    void setData(const QString& key, const QByteArray& value);
+    void setData(const QString& key, const QByteArray& value, Write write = Write::Promptly);
     void remove(const QString& key);
 
     // Changes with every change of this suite; never the same for two suites.
     quint64 revision() const;
-    // Blocks until every change so far is on disk.
+    // Blocks until every change so far, lazy ones included, is on disk.
     void waitForPendingWrites();
 
 private:
     void load();
-    void set(const QString& key, const QVariant& value);
+    void set(const QString& key, const QVariant& value, Write write = Write::Promptly);
     QVariant value(const QString& key) const;
-    void scheduleWrite(QVariantHash values, quint64 revision);
+    // Called with the mutex held.
+    void changed(Write write);
+    void scheduleWrite();
 
     const QString filePath_;
     const std::optional<LogHandler> logHandler_;
     mutable std::mutex mutex_;
     QVariantHash values_;
     quint64 revision_ = 0;
+    // A write is queued and has not taken its copy of the values yet.
+    bool writeQueued_ = false;
+    // Lazy changes that no queued or finished write holds.
+    bool unwritten_ = false;
+    // Monotonic seconds when the last write was queued.
+    double writtenAt_ = 0;
     QThreadPool writer_;
 };
 

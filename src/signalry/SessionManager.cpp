@@ -142,7 +142,7 @@ void SessionManager::persistCurrentSession()
         recentSessions_.append({currentSessionStartedAt_, seconds});
     ++revision_;
     if (const std::shared_ptr<DefaultsSuite> suite = suiteLookup_())
-        suite->setData(kRecentSessionsKey, StoredSession::encodeList(recentSessions_));
+        suite->setData(kRecentSessionsKey, StoredSession::encodeList(recentSessions_), DefaultsSuite::Write::Lazily);
 }
 
 void SessionManager::stopTimer()

@@ -16,7 +16,8 @@ class DefaultsSuite;
 // Keeps the usage history behind the retention figures of every signal: the sessions of the
 // last 90 days with their active seconds, how many aged out, the calendar days of use and the
 // first session's day, all in the analytics defaults suite. The running session's active time
-// grows once a second while the application is active and is saved each time; inactive time is
+// grows once a second while the application is active and goes into the suite each time, which
+// writes it to disk lazily, so an idle application does not touch the disk; inactive time is
 // never counted. Reports a new install once. Lives on the GUI thread.
 class SessionManager : public QObject {
     Q_OBJECT

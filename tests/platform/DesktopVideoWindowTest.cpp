@@ -3,13 +3,15 @@
 #include "platform/VideoPlayer.h"
 #include "platform/VideoSurface.h"
 #include "VideoTestClips.h"
+#include "engine/EngineTestClips.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "support/XvfbServer.h"
@@ -53,6 +55,17 @@ TEST(DesktopVideoWindowTest, PlaysAtTheSizeOfItsScreen)
     EXPECT_TRUE(window.surface()->player()->isPaused());
 }
 
+// Runs the X11 half of the current test in a child process on a 640×360 Xvfb display.
+void rerunOnXvfb()
+{
+    if (!XvfbServer::isInstalled())
+        GTEST_SKIP() << "needs Xvfb";
+    XvfbServer server({QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("640x360x24")});
+    ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
+    const ChildTestRun run = rerunCurrentTestOn(server.environment(), kX11ChildVariable, 60'000);
+    EXPECT_TRUE(run.passed()) << run.output.toStdString();
+}
+
 // What the window manager is told, read back with xprop from a real X server. Runs in a child
 // process on the display the parent started.
 void checkDesktopHintsOnX11()
@@ -89,12 +102,66 @@ TEST(DesktopVideoWindowX11Test, MarksItselfAsTheDesktopOnX11)
         checkDesktopHintsOnX11();
         return;
     }
-    if (!XvfbServer::isInstalled() || QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty())
-        GTEST_SKIP() << "needs Xvfb and xprop";
-    XvfbServer server({QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("640x360x24")});
-    ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
-    const ChildTestRun run = rerunCurrentTestOn(server.environment(), kX11ChildVariable, 60'000);
-    EXPECT_TRUE(run.passed()) << run.output.toStdString();
+    if (QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty())
+        GTEST_SKIP() << "needs xprop";
+    rerunOnXvfb();
+}
+
+// What the X server shows at the middle of the window's display.
+QColor shownAtCentre(const DesktopVideoWindow& window)
+{
+    const QImage shown = window.screen()->grabWindow(0).toImage();
+    return shown.pixelColor(shown.rect().center());
+}
+
+// Frames go to the X server straight from the player, a full-screen window over the video stops
+// it until it goes, and what the server shows then is the current frame, even when no new one
+// follows. The clip starts with a short first colour, then holds a second one, so an early frame
+// shown again stands out.
+void checkCoveringOnX11()
+{
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    QTemporaryDir folder;
+    const QString clip = folder.filePath(QStringLiteral("two-colours.mp4"));
+    ASSERT_TRUE(EngineTestClips::ffmpeg(QStringLiteral("-f lavfi -i color=c=0xC05020:s=320x180:r=30:d=0.3 "
+                                                       "-f lavfi -i color=c=0x2050C0:s=320x180:r=30:d=3 "
+                                                       "-filter_complex concat=n=2 -c:v libx264 -pix_fmt yuv420p")
+                                            .split(QLatin1Char(' '))
+                                        << clip));
+    DesktopVideoWindow window;
+    window.setScreenGeometry(QRect(0, 0, 640, 360));
+    QSignalSpy ready(window.surface(), &VideoSurface::ready);
+    window.surface()->load(QUrl::fromLocalFile(clip));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(ready.wait(kWaitMs));
+    VideoPlayer* player = window.surface()->player();
+    const auto showsSecondColour = [&] { return isNear(shownAtCentre(window), loopColour()); };
+    ASSERT_TRUE(QTest::qWaitFor(showsSecondColour, kWaitMs));
+
+    QWidget cover(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    cover.setGeometry(window.geometry());
+    cover.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player->isPaused(); }, kWaitMs));
+    cover.hide();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !player->isPaused(); }, kWaitMs));
+
+    ASSERT_TRUE(QTest::qWaitFor(showsSecondColour, kWaitMs));
+    window.surface()->setPaused(true);
+    cover.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !showsSecondColour(); }, kWaitMs));
+    cover.hide();
+    EXPECT_TRUE(QTest::qWaitFor(showsSecondColour, kWaitMs));
+    EXPECT_TRUE(player->isPaused());
+}
+
+TEST(DesktopVideoWindowX11Test, StopsWhileCoveredAndShowsTheVideoAgain)
+{
+    if (qEnvironmentVariableIsSet(kX11ChildVariable)) {
+        checkCoveringOnX11();
+        return;
+    }
+    rerunOnXvfb();
 }
 
 // With no window manager on the display, a desktop window maps below the windows already there
@@ -136,12 +203,7 @@ TEST(DesktopVideoWindowX11Test, StaysBelowOtherWindowsWithoutAWindowManager)
         checkStaysBelowWithoutWindowManager();
         return;
     }
-    if (!XvfbServer::isInstalled())
-        GTEST_SKIP() << "needs Xvfb";
-    XvfbServer server({QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("640x360x24")});
-    ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
-    const ChildTestRun run = rerunCurrentTestOn(server.environment(), kX11ChildVariable, 60'000);
-    EXPECT_TRUE(run.passed()) << run.output.toStdString();
+    rerunOnXvfb();
 }
 
 } // namespace

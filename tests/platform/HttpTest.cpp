@@ -261,6 +261,34 @@ TEST_F(HttpTest, TrustComesFromTheConfiguredCaFileOnly)
     EXPECT_FALSE(error->localizedDescription().isEmpty());
 }
 
+TEST_F(HttpTest, TrustPreparedAtStartServesOnlyTheConfigurationItWasMadeFor)
+{
+    struct Case {
+        const char* name;
+        bool preparedWithCa;
+        bool requestedWithCa;
+    };
+    for (const Case& c : {Case{"same file", true, true}, Case{"file added since", false, true},
+                          Case{"file removed since", true, false}}) {
+        SCOPED_TRACE(c.name);
+        Http http;
+        {
+            Config atStart = configTrusting(c.preparedWithCa ? TestHttpsServer::certificateFile() : QString());
+            Shared<Config>::Override guard(atStart);
+            http.prepareTrust();
+        }
+        Config now = configTrusting(c.requestedWithCa ? TestHttpsServer::certificateFile() : QString());
+        Shared<Config>::Override guard(now);
+        if (c.requestedWithCa) {
+            EXPECT_EQ(waitForTask(http.send(request(QStringLiteral("/hello")))).status, 200);
+        } else {
+            const auto error = failureOf(http.send(request(QStringLiteral("/hello"))));
+            ASSERT_TRUE(error);
+            EXPECT_EQ(error->kind(), HttpError::Kind::Tls);
+        }
+    }
+}
+
 TEST_F(HttpTest, DownloadWritesTheWholeFileAndReportsProgress)
 {
     ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));

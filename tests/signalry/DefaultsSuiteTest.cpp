@@ -1,12 +1,16 @@
 #include "LogLines.h"
+#include "ManualClock.h"
 
 #include "signalry/DefaultsSuite.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace signalry;
 
@@ -60,5 +64,61 @@ TEST_F(DefaultsSuiteTest, DamagedFileIsMovedAsideAndReplacedOnTheNextChange)
     suite.reset();
     EXPECT_EQ(open()->string(QStringLiteral("firstSessionDate")), QStringLiteral("2025-03-02"));
 }
+
+// What reaches the disk after a first write: the file is removed, one change is made, and the
+// file must (or must not) be there again before anything flushes the suite.
+struct DiskWriteCase {
+    const char* name;
+    std::function<void(DefaultsSuite&, ManualClock&)> change;
+    bool written;
+};
+
+class DefaultsSuiteDiskWriteTest : public DefaultsSuiteTest, public ::testing::WithParamInterface<DiskWriteCase> {};
+
+TEST_P(DefaultsSuiteDiskWriteTest, WritesOnlyRealChangesAndLazyOnesLater)
+{
+    ManualClock clock;
+    Clock::Override useClock(clock);
+    auto suite = open();
+    suite->setData(QStringLiteral("recentSessions"), QByteArray("[1]"));
+    suite->waitForPendingWrites();
+    ASSERT_TRUE(QFile::remove(path));
+
+    GetParam().change(*suite, clock);
+    if (GetParam().written) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(path); }));
+    } else {
+        // Nothing was queued, so nothing can write the file now.
+        EXPECT_FALSE(QFile::exists(path));
+    }
+    // A change, prompt or lazy, is on disk once the suite is flushed, as at exit.
+    const QByteArray latest = suite->data(QStringLiteral("recentSessions")).value_or(QByteArray());
+    suite.reset();
+    if (latest != "[1]") {
+        EXPECT_EQ(open()->data(QStringLiteral("recentSessions")), latest);
+    }
+}
+
+using Write = DefaultsSuite::Write;
+INSTANTIATE_TEST_SUITE_P(Changes, DefaultsSuiteDiskWriteTest, ::testing::Values(
+    DiskWriteCase{"SameValueAgain", [](DefaultsSuite& suite, ManualClock&) {
+        suite.setData(QStringLiteral("recentSessions"), QByteArray("[1]"));
+    }, false},
+    DiskWriteCase{"LazyChange", [](DefaultsSuite& suite, ManualClock& clock) {
+        clock.advance(DefaultsSuite::kLazyWriteSeconds - 1);
+        suite.setData(QStringLiteral("recentSessions"), QByteArray("[2]"), Write::Lazily);
+    }, false},
+    DiskWriteCase{"LazyChangeOnceTheFileIsOld", [](DefaultsSuite& suite, ManualClock& clock) {
+        clock.advance(DefaultsSuite::kLazyWriteSeconds);
+        suite.setData(QStringLiteral("recentSessions"), QByteArray("[2]"), Write::Lazily);
+    }, true},
+    DiskWriteCase{"LazyChangeCarriedByAPromptOne", [](DefaultsSuite& suite, ManualClock&) {
+        suite.setData(QStringLiteral("recentSessions"), QByteArray("[2]"), Write::Lazily);
+        suite.setString(QStringLiteral("firstSessionDate"), QStringLiteral("2025-03-02"));
+    }, true},
+    DiskWriteCase{"RemovingAMissingKey", [](DefaultsSuite& suite, ManualClock&) {
+        suite.remove(QStringLiteral("lastTrial"));
+    }, false}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 } // namespace
