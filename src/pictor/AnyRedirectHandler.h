@@ -27,7 +27,8 @@ public:
             promise->reportResult(std::move(request));
             promise->reportFinished();
         });
-        co_return co_await promise->future();
+        const QFuture<std::optional<QNetworkRequest>> answered = promise->future();
+        co_return co_await answered;
     }
 
 private:

@@ -54,7 +54,8 @@ QCoro::Task<Value> awaitCompletion(std::function<std::shared_ptr<DownloadTask>(s
     });
     // A stop before the handle is linked is kept by the handle itself.
     std::stop_callback withdraw(stop, [handle] { handle->cancel(); });
-    co_await outcome->done.future();
+    const QFuture<void> finished = outcome->done.future();
+    co_await finished;
     if (outcome->result->isFailure())
         throw outcome->result->error();
     co_return std::move(*outcome->result).value();
@@ -306,16 +307,18 @@ void ImageDownloader::bindTaskDone(const std::shared_ptr<SessionDataTask>& task,
 
 QCoro::Task<ImageLoadingResult> ImageDownloader::downloadImageAsync(QUrl url, PictorParsedOptionsInfo options, std::stop_token stop)
 {
+    // Named locals: g++ 12 destroys temporaries of a co_await expression twice.
     std::shared_ptr<ImageDownloader> self = shared_from_this();
-    co_return co_await awaitCompletion<ImageLoadingResult>(
-        [self, url, options](std::function<void(ImageResult)> done) { return self->downloadImage(url, options, std::move(done)); },
-        std::move(stop));
+    std::function<std::shared_ptr<DownloadTask>(std::function<void(ImageResult)>)> start
+        = [self, url, options](std::function<void(ImageResult)> done) { return self->downloadImage(url, options, std::move(done)); };
+    co_return co_await awaitCompletion<ImageLoadingResult>(std::move(start), std::move(stop));
 }
 
 QCoro::Task<ImageLoadingResult> ImageDownloader::downloadImageAsync(QUrl url, std::optional<QList<PictorOptionsInfoItem>> items,
                                                                     ProgressBlock progress, std::stop_token stop)
 {
-    co_return co_await downloadImageAsync(std::move(url), withProgress(items, std::move(progress)), std::move(stop));
+    PictorParsedOptionsInfo options = withProgress(items, std::move(progress));
+    co_return co_await downloadImageAsync(std::move(url), std::move(options), std::move(stop));
 }
 
 std::shared_ptr<DownloadTask> ImageDownloader::downloadLivePhotoResource(const QUrl& url, const PictorParsedOptionsInfo& options,
@@ -338,11 +341,9 @@ QCoro::Task<LivePhotoResourceDownloadingResult> ImageDownloader::downloadLivePho
                                                                                                 std::stop_token stop)
 {
     std::shared_ptr<ImageDownloader> self = shared_from_this();
-    co_return co_await awaitCompletion<LivePhotoResourceDownloadingResult>(
-        [self, url, options](std::function<void(LivePhotoResult)> done) {
-            return self->downloadLivePhotoResource(url, options, std::move(done));
-        },
-        std::move(stop));
+    std::function<std::shared_ptr<DownloadTask>(std::function<void(LivePhotoResult)>)> start
+        = [self, url, options](std::function<void(LivePhotoResult)> done) { return self->downloadLivePhotoResource(url, options, std::move(done)); };
+    co_return co_await awaitCompletion<LivePhotoResourceDownloadingResult>(std::move(start), std::move(stop));
 }
 
 void ImageDownloader::cancel(const QUrl& url) { sessionDelegate_->cancel(url); }

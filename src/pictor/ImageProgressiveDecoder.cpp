@@ -44,9 +44,12 @@ QList<QByteArray> ImageProgressiveDecoder::newScanPrefixes(const QByteArray& dat
     return prefixes;
 }
 
-void ImageProgressiveDecoder::decode(const QByteArray& prefix, const QList<SessionDataTask::TaskCallback>& callbacks, ImageCallback image,
+void ImageProgressiveDecoder::decode(const QByteArray& scans, const QList<SessionDataTask::TaskCallback>& callbacks, ImageCallback image,
                                      std::function<void()> done)
 {
+    // Closed with an end-of-image marker, the complete scans make a whole, smaller JPEG, which the
+    // decoder takes as any other (it refuses data that ends early).
+    const QByteArray prefix = scans + QByteArray("\xFF\xD9", 2);
     // Prefixes only come from data already found progressive.
     if (callbacks.isEmpty()) {
         CallbackQueue::runMainCurrentOrAsync(std::move(done));

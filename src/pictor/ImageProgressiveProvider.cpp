@@ -49,11 +49,19 @@ void ImageProgressiveProvider::dataReceived(const std::shared_ptr<SessionDataTas
         if (!self->shouldApply())
             return;
         const QByteArray data = task->mutableData();
-        const QList<SessionDataTask::TaskCallback> callbacks = task->callbacks();
+        QList<SessionDataTask::TaskCallback> callbacks = task->callbacks();
         if (data.isEmpty())
             return;
-        self->queue_->add(self->progressive_.scanInterval, [self, data, callbacks](std::function<void()> notify) {
-            self->update(data, callbacks, std::move(notify));
+        // A pending update holds neither this provider nor, through the callers' options, any
+        // side effect: the queue it sits in belongs to this provider.
+        for (SessionDataTask::TaskCallback& callback : callbacks)
+            callback.options.onDataReceived.reset();
+        std::weak_ptr<ImageProgressiveProvider> weak = self;
+        self->queue_->add(self->progressive_.scanInterval, [weak, data, callbacks](std::function<void()> notify) {
+            if (const std::shared_ptr<ImageProgressiveProvider> provider = weak.lock())
+                provider->update(data, callbacks, std::move(notify));
+            else
+                notify();
         });
     });
 }

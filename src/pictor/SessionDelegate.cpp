@@ -354,7 +354,11 @@ void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& tas
     Transfer* state = transfer(task->identifier());
     if (!state || !state->reply)
         return;
-    ++state->sample.redirectCount;
+    if (++state->sample.redirectCount > kMaximumRedirects) {
+        finishTask(task, SessionDataTask::TaskResult::failure(
+                             PictorError::urlSessionError(QStringLiteral("more than %1 redirections").arg(kMaximumRedirects))));
+        return abort(task->identifier());
+    }
     // The first caller that brought a redirect handler decides.
     std::shared_ptr<const ImageDownloadRedirectHandler> handler;
     for (const SessionDataTask::TaskCallback& callback : task->callbacks()) {
@@ -383,7 +387,7 @@ void SessionDelegate::handleFinished(const std::shared_ptr<SessionDataTask>& tas
         return;
     }
     QPointer<QNetworkReply> reply = state->reply;
-    if (!state->responseChecked && !state->ended && reply) {
+    if (!state->responseChecked && !state->ended && reply && !isTransportError(*reply)) {
         handleResponse(task);
         if (state->awaitingDisposition) {
             state->finishedPending = true;
@@ -404,8 +408,14 @@ void SessionDelegate::handleFinished(const std::shared_ptr<SessionDataTask>& tas
     sample.taskEndNs = sample.responseEndNs.emplace(nowNs());
     sample.statusCode = response.statusCode;
     task->setMetrics(NetworkMetrics::build(sample));
-    const bool failed = isTransportError(*reply);
-    const QString failure = reply->errorString();
+    QString failure;
+    if (isTransportError(*reply))
+        failure = reply->errorString();
+    else if (response.statusCode && *response.statusCode < 200)
+        failure = QStringLiteral("the server gave no final response"); // what Qt ends a redirect loop with
+    else if (response.statusCode && *response.statusCode < 400 && reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid())
+        failure = QStringLiteral("the redirection was not followed");
+    const bool failed = !failure.isEmpty();
     if (failed)
         onDownloadingFinished.call(task->originalURL(), Result<URLResponse, PictorError>::failure(PictorError::urlSessionError(failure)));
     else
@@ -413,6 +423,9 @@ void SessionDelegate::handleFinished(const std::shared_ptr<SessionDataTask>& tas
 
     if (failed)
         return finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(failure)));
+    if (response.statusCode && onValidStatusCode.call(*response.statusCode) != std::optional<bool>(true))
+        return finishTask(task, SessionDataTask::TaskResult::failure(
+                                    PictorError::invalidHTTPStatusCode(*response.statusCode, response.description())));
     std::optional<QByteArray> data = onDidDownloadData.call(task);
     if (!data)
         return finishTask(task, SessionDataTask::TaskResult::failure(PictorError::dataModifyingFailed(task->description())));

@@ -30,6 +30,7 @@ class SessionDelegate : public std::enable_shared_from_this<SessionDelegate> {
 public:
     // Larger bodies would only exhaust memory: they fail before they are buffered.
     static constexpr qint64 kMaximumDataLength = qint64(512) << 20;
+    static constexpr int kMaximumRedirects = 16;
 
     static std::shared_ptr<SessionDelegate> create();
     ~SessionDelegate();
