@@ -45,23 +45,27 @@ bool ImageProgressiveProvider::shouldApply() const
 
 void ImageProgressiveProvider::dataReceived(const std::shared_ptr<SessionDataTask>& task, const QByteArray&)
 {
-    CallbackQueue::runMainAsync([self = shared_from_this(), task] {
-        if (!self->shouldApply())
+    // Pending updates hold the provider and the task weakly: the provider owns the queue they sit
+    // in, and the task holds the provider through its callers' options. They read the data when
+    // they run, so a chunk costs no copy of the whole download.
+    std::weak_ptr<ImageProgressiveProvider> weak = weak_from_this();
+    std::weak_ptr<SessionDataTask> weakTask = task;
+    CallbackQueue::runMainAsync([weak, weakTask] {
+        const std::shared_ptr<ImageProgressiveProvider> self = weak.lock();
+        if (!self || !self->shouldApply())
             return;
-        const QByteArray data = task->mutableData();
-        QList<SessionDataTask::TaskCallback> callbacks = task->callbacks();
-        if (data.isEmpty())
-            return;
-        // A pending update holds neither this provider nor, through the callers' options, any
-        // side effect: the queue it sits in belongs to this provider.
-        for (SessionDataTask::TaskCallback& callback : callbacks)
-            callback.options.onDataReceived.reset();
-        std::weak_ptr<ImageProgressiveProvider> weak = self;
-        self->queue_->add(self->progressive_.scanInterval, [weak, data, callbacks](std::function<void()> notify) {
-            if (const std::shared_ptr<ImageProgressiveProvider> provider = weak.lock())
-                provider->update(data, callbacks, std::move(notify));
-            else
-                notify();
+        self->queue_->add(self->progressive_.scanInterval, [weak, weakTask](std::function<void()> notify) {
+            const std::shared_ptr<ImageProgressiveProvider> provider = weak.lock();
+            const std::shared_ptr<SessionDataTask> transfer = weakTask.lock();
+            if (!provider || !transfer)
+                return notify();
+            const QByteArray data = transfer->mutableData();
+            QList<SessionDataTask::TaskCallback> callbacks = transfer->callbacks();
+            for (SessionDataTask::TaskCallback& callback : callbacks)
+                callback.options.onDataReceived.reset();
+            if (data.isEmpty() || callbacks.isEmpty())
+                return notify();
+            provider->update(data, callbacks, std::move(notify));
         });
     });
 }

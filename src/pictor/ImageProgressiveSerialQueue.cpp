@@ -23,6 +23,11 @@ std::shared_ptr<ImageProgressiveSerialQueue> ImageProgressiveSerialQueue::create
 
 void ImageProgressiveSerialQueue::add(double minimumInterval, Work work)
 {
+    // An update reads the newest data when it runs: one waiting behind the current is enough.
+    if (items_.size() >= 2) {
+        items_.back() = {minimumInterval, std::move(work)};
+        return;
+    }
     const bool idle = items_.empty();
     items_.push_back({minimumInterval, std::move(work)});
     if (!idle)

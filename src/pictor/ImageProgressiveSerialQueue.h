@@ -10,8 +10,9 @@
 namespace pictor {
 
 // Runs progressive updates one at a time, in order, each starting at least its interval after
-// the previous one finished (the first at once). An update calls the notify it is given exactly
-// once when it is done. Lives on the GUI thread; times come from a monotonic clock.
+// the previous one finished (the first at once); a newer update replaces the one still waiting.
+// An update calls the notify it is given once when it is done. Lives on the GUI thread; times
+// come from a monotonic clock.
 class ImageProgressiveSerialQueue : public std::enable_shared_from_this<ImageProgressiveSerialQueue> {
 public:
     using Work = std::function<void(std::function<void()> notify)>;
