@@ -47,7 +47,9 @@ int main(int argc, char* argv[])
     QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [](int) { QApplication::quit(); });
 
     logLine(QStringLiteral("🚀"), QStringLiteral("Quorvelle"), QStringLiteral("Started version ") + QStringLiteral(QUORVELLE_VERSION));
-    VideoWallpaperApp wallpaperApp(QApplication::arguments());
+    VideoWallpaperApp wallpaperApp(QApplication::arguments(), [](const QString& name, const QHash<QString, QString>& parameters) {
+        signalry::Signalry::signal(name, parameters);
+    });
     if (!wallpaperApp.claimInstance())
         return 0;
     startAnalytics();

@@ -3,7 +3,6 @@
 #include "app/AppWindows.h"
 #include "app/AutoStartService.h"
 #include "app/LaunchReapply.h"
-#include "app/LaunchUpdateCheck.h"
 #include "app/LoginItemService.h"
 #include "app/PowerStateMonitorService.h"
 #include "app/ShellDefaults.h"
@@ -23,6 +22,7 @@
 #include "platform/SessionEvents.h"
 #include "state/AppStore.h"
 #include "state/WallpaperDeepLinkHandler.h"
+#include "updater/UpdateRunner.h"
 #include "updater/UpdaterController.h"
 
 #include <QDir>
@@ -100,9 +100,14 @@ void AppDelegate::applicationDidFinishLaunching()
         defaults_.setBool(ShellDefaults::hiddenDueToLoginLaunch, true);
         runAfter(kLoginHideDelayMs, this, [] { AppWindows::orderOutNormalWindows(); });
     }
-    launch([] { return LaunchUpdateCheck::checkForUpdatesOnLaunch(); }, kType);
+    launch([] { return checkForUpdatesOnLaunch(); }, kType);
     launch([] { return AppStore::shared().initializeIfNeeded(); }, kType);
     logLine(QStringLiteral("Application launched with menu bar"));
+}
+
+QCoro::Task<> AppDelegate::checkForUpdatesOnLaunch()
+{
+    co_await UpdateRunner::shared().runAtLaunch();
 }
 
 bool AppDelegate::detectLoginLaunch()

@@ -52,6 +52,9 @@ public:
     void clearUpdaterCaches();
     // The update framework is about to schedule a check.
     void updaterWillScheduleUpdateCheck();
+    // The enforced check of every launch: one run of the shared update runner, which a check
+    // asked for meanwhile (the tray) joins.
+    static QCoro::Task<> checkForUpdatesOnLaunch();
 
 Q_SIGNALS:
     // A saved wallpaper runs again (launch, display change): the tray shows it as running.

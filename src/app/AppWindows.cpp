@@ -15,6 +15,9 @@ bool AppWindows::isMainWindow(const QWidget* window)
     const Qt::WindowFlags flags = window->windowFlags();
     if (flags.testFlag(Qt::WindowStaysOnTopHint) || flags.testFlag(Qt::WindowStaysOnBottomHint))
         return false;
+    // The window manager never sees it: the tray icon's own window in an XEmbed tray.
+    if (flags.testFlag(Qt::BypassWindowManagerHint))
+        return false;
     return !flags.testFlag(Qt::WindowDoesNotAcceptFocus) && !window->testAttribute(Qt::WA_X11DoNotAcceptFocus);
 }
 
@@ -43,6 +46,6 @@ void AppWindows::orderOutNormalWindows()
 {
     const QWidgetList topLevel = QApplication::topLevelWidgets();
     for (QWidget* window : topLevel)
-        if (window->isWindow() && window->isVisible() && !isDesktopLevel(window))
+        if (isMainWindow(window) && window->isVisible())
             window->hide();
 }

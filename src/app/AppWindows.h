@@ -5,8 +5,9 @@
 class QWidget;
 
 // Which of the application's top-level windows count as what. A main window sits at the normal
-// level, can take the keyboard focus and is neither a dialog, a sheet, a popup nor a tool
-// window; it is shown while visible or minimised. The desktop video windows sit below
+// level, is managed by the window manager, can take the keyboard focus and is neither a dialog,
+// a sheet, a popup, a tool window nor the tray icon's window; it is shown while visible or
+// minimised. The desktop video windows sit below
 // everything and never take the focus. GUI thread.
 class AppWindows {
 public:
@@ -17,6 +18,6 @@ public:
     // Every main window, shown or not, in the application's order.
     static QList<QWidget*> mainWindows();
     static bool hasShownMainWindow();
-    // Hides every visible window at the normal level; the desktop video stays.
+    // Hides every visible main window; the desktop video and the tray icon stay.
     static void orderOutNormalWindows();
 };

@@ -6,10 +6,8 @@
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
 #include "library/PlaylistPlaybackService.h"
-#include "model/WallpaperAssets.h"
 #include "platform/Screens.h"
-#include "state/AppStore.h"
-#include "state/AssetHost.h"
+#include "state/SavedWallpaperSource.h"
 
 #include <QFileInfo>
 
@@ -86,12 +84,14 @@ QCoro::Task<bool> LaunchReapply::applyPerMonitorWallpapers(QList<PerMonitorEntry
     const QList<ScreenInfo> screens = Screens::shared().screens();
     if (screens.isEmpty())
         co_return false;
+    bool anyDisplayKnown = false;
     for (const ScreenInfo& screen : screens) {
         const QString persistenceID = HomeScreenWallpaperEngine::displayPersistenceID(screen);
         const auto entry = std::find_if(entries.cbegin(), entries.cend(),
             [&persistenceID](const PerMonitorEntry& candidate) { return candidate.displayPersistenceID == persistenceID; });
         if (entry == entries.cend())
             continue;
+        anyDisplayKnown = true;
         const std::optional<QUrl> saved = WallpaperPersistenceService::storedUrl(entry->masterUrlString);
         if (!saved)
             continue;
@@ -114,11 +114,32 @@ QCoro::Task<bool> LaunchReapply::applyPerMonitorWallpapers(QList<PerMonitorEntry
         }
     }
     HomeScreenWallpaperEngine::shared().reapplySavedPerMonitorWallpapers();
+    // Records of other displays only (all displays renamed or swapped since): rather than an
+    // empty desktop, the last wallpaper goes on every display.
+    if (!isShowing() && !anyDisplayKnown) {
+        co_await applyOnEveryDisplay(entries);
+        co_return isShowing();
+    }
     if (!isShowing())
         co_return false;
     Q_EMIT wallpaperRunning();
     logLine(QStringLiteral("✅ Applied per-monitor wallpapers"));
     co_return true;
+}
+
+QCoro::Task<> LaunchReapply::applyOnEveryDisplay(QList<PerMonitorEntry> entries)
+{
+    const auto saved = WallpaperPersistenceService::shared().loadSavedWallpaper();
+    if (saved) {
+        co_await applySavedWallpaper(saved->key, saved->masterUrl);
+        co_return;
+    }
+    for (const PerMonitorEntry& entry : entries) {
+        if (const std::optional<QUrl> url = WallpaperPersistenceService::storedUrl(entry.masterUrlString)) {
+            co_await applySavedWallpaper(entry.key, *url);
+            co_return;
+        }
+    }
 }
 
 QCoro::Task<> LaunchReapply::applyPerMonitorWallpapersWithRetry(QList<PerMonitorEntry> entries)
@@ -220,13 +241,9 @@ std::optional<QUrl> LaunchReapply::localVideo(qint64 key, const QUrl& masterUrl)
 QCoro::Task<std::optional<QUrl>> LaunchReapply::download(qint64 key, QUrl masterUrl)
 {
     const std::stop_token stop = stop_.get_token();
-    std::optional<QUrl> source = masterUrl;
-    // A local file that is gone (the caches were cleared) comes back from the catalogue.
-    if (masterUrl.isLocalFile()) {
-        source = co_await catalogueMasterUrl(key);
-        if (stop.stop_requested())
-            co_return std::nullopt;
-    }
+    const std::optional<QUrl> source = co_await SavedWallpaperSource::downloadAddress(key, masterUrl);
+    if (stop.stop_requested())
+        co_return std::nullopt;
     QString failure = QStringLiteral("no address for it");
     if (source) {
         try {
@@ -242,15 +259,6 @@ QCoro::Task<std::optional<QUrl>> LaunchReapply::download(qint64 key, QUrl master
     logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Could not download the saved wallpaper ") + QString::number(key)
             + QStringLiteral(": ") + failure);
     co_return std::nullopt;
-}
-
-QCoro::Task<std::optional<QUrl>> LaunchReapply::catalogueMasterUrl(qint64 key)
-{
-    AppStore& store = AppStore::shared();
-    // The asset host comes with the first load, which a launch has only just started.
-    if (!store.baseUrl())
-        co_await store.initializeIfNeeded();
-    co_return WallpaperAssets::url(store.baseUrl().value_or(AssetHost::fallback()), key, WallpaperAssets::File::Master);
 }
 
 QCoro::Task<bool> LaunchReapply::wait(int ms)

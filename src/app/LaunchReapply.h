@@ -14,7 +14,7 @@
 
 // Puts the previous run's wallpaper back at launch: the active playlist (only on a login launch;
 // otherwise the playlist service brings it back by itself), else the per-display wallpapers,
-// else the single saved wallpaper. An ordinary launch tries once; a login launch, when displays,
+// else the single saved wallpaper (also when no saved display is attached any more). An ordinary launch tries once; a login launch, when displays,
 // window manager and network may not be ready, retries up to 60 times. A saved video that is gone
 // from disk is downloaded again from the catalogue by its key. Results are only the wallpaper
 // and log lines. GUI thread; owned by the application delegate, which stops it when it goes.
@@ -42,6 +42,8 @@ private:
     // One pass over the current displays; true when a wallpaper shows afterwards.
     QCoro::Task<bool> applyPerMonitorWallpapers(QList<PerMonitorEntry> entries);
     QCoro::Task<> applyPerMonitorWallpapersWithRetry(QList<PerMonitorEntry> entries);
+    // The single saved wallpaper, else the first usable per-display one, on every display.
+    QCoro::Task<> applyOnEveryDisplay(QList<PerMonitorEntry> entries);
     QCoro::Task<> applySavedWallpaper(qint64 key, QUrl masterUrl);
     QCoro::Task<> applySavedWallpaperWithRetry(qint64 key, QUrl masterUrl);
 
@@ -50,7 +52,6 @@ private:
     // Downloads the key's master video (from the catalogue when the saved address is a local file
     // that is gone); nothing, and a log line, when that fails.
     QCoro::Task<std::optional<QUrl>> download(qint64 key, QUrl masterUrl);
-    static QCoro::Task<std::optional<QUrl>> catalogueMasterUrl(qint64 key);
     // Waits; false when the re-apply was stopped meanwhile.
     QCoro::Task<bool> wait(int ms);
 

@@ -28,8 +28,8 @@ QCoro::Task<> registerUrlScheme(QString program)
 }
 } // namespace
 
-VideoWallpaperApp::VideoWallpaperApp(QStringList arguments, QObject* parent)
-    : QObject(parent), arguments_(std::move(arguments)), instance_(new SingleInstance(SingleInstance::defaultServerName(), this)),
+VideoWallpaperApp::VideoWallpaperApp(QStringList arguments, WallpaperManager::SignalSender analytics, QObject* parent)
+    : QObject(parent), arguments_(std::move(arguments)), wallpaperManager_(std::move(analytics)), instance_(new SingleInstance(SingleInstance::defaultServerName(), this)),
       delegate_(new AppDelegate(arguments_, [] { return createMainWindow(); }, this))
 {
 }

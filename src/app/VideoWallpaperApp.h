@@ -1,5 +1,8 @@
 #pragma once
 
+#include "engine/WallpaperManager.h"
+#include "foundation/Shared.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -10,13 +13,14 @@ class SingleInstance;
 
 // The application itself: one running copy per user (a later launch hands its links over and
 // ends), the URL-scheme registration, the feed caches the memory clean-up empties, the
-// application delegate with its launch sequence, and the main window. GUI thread; made once by
+// application delegate with its launch sequence, the shared wallpaper manager (its analytics
+// signals going through `analytics`), and the main window. GUI thread; made once by
 // main() after the QApplication.
 class VideoWallpaperApp : public QObject {
     Q_OBJECT
 public:
     // `arguments`: the command line; its links (anything not an option) are opened.
-    explicit VideoWallpaperApp(QStringList arguments, QObject* parent = nullptr);
+    VideoWallpaperApp(QStringList arguments, WallpaperManager::SignalSender analytics, QObject* parent = nullptr);
     ~VideoWallpaperApp() override;
 
     // Links the command line gives: every argument after the program that is not an option.
@@ -36,6 +40,8 @@ private:
     void connectInstance();
 
     const QStringList arguments_;
+    WallpaperManager wallpaperManager_;
+    Shared<WallpaperManager>::Override wallpaperManagerOverride_{wallpaperManager_};
     SingleInstance* instance_;
     AppDelegate* delegate_;
     QPointer<MainWindow> firstWindow_;

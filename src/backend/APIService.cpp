@@ -181,7 +181,7 @@ QCoro::Task<QByteArray> APIService::transfer(Call call)
 }
 
 QCoro::Task<QList<WallpaperResponseItem>> APIService::getWallpapers(QString mode, qint64 limit, qint64 page,
-    std::optional<QString> type, std::optional<qint64> seed)
+    std::optional<QString> type, std::optional<qint64> seed, std::stop_token stop)
 {
     QList<QueryItem> query{{QStringLiteral("mode"), mode}, {QStringLiteral("limit"), QString::number(limit)},
         {QStringLiteral("page"), QString::number(page)}};
@@ -190,11 +190,11 @@ QCoro::Task<QList<WallpaperResponseItem>> APIService::getWallpapers(QString mode
     if (seed)
         query.append({QStringLiteral("seed"), QString::number(*seed)});
     const QUrl url = requireURL(QStringLiteral("get-wallpapers"), query);
-    co_return co_await send<QList<WallpaperResponseItem>>(Call::get(url), &WallpapersResponse::listFromReply);
+    co_return co_await send<QList<WallpaperResponseItem>>(Call::get(url, std::move(stop)), &WallpapersResponse::listFromReply);
 }
 
 QCoro::Task<QList<WallpaperResponseItem>> APIService::getWallpapersByCategory(qint64 category, qint64 limit, qint64 page,
-    std::optional<QString> sort, std::optional<qint64> seed)
+    std::optional<QString> sort, std::optional<qint64> seed, std::stop_token stop)
 {
     QList<QueryItem> query{{QStringLiteral("category"), QString::number(category)},
         {QStringLiteral("limit"), QString::number(limit)}, {QStringLiteral("page"), QString::number(page)}};
@@ -203,7 +203,7 @@ QCoro::Task<QList<WallpaperResponseItem>> APIService::getWallpapersByCategory(qi
     if (seed)
         query.append({QStringLiteral("seed"), QString::number(*seed)});
     const QUrl url = requireURL(QStringLiteral("get-wallpapers-by-category"), query);
-    co_return co_await send<QList<WallpaperResponseItem>>(Call::get(url), &WallpapersResponse::listFromReply);
+    co_return co_await send<QList<WallpaperResponseItem>>(Call::get(url, std::move(stop)), &WallpapersResponse::listFromReply);
 }
 
 QCoro::Task<ResolutionWallpapersResponse> APIService::getWallpapersByResolution(QString filter, qint64 limit, qint64 page)

@@ -71,10 +71,11 @@ public:
     // Catalogue reads. Failures: APIError::invalidURL before sending, the request's APIError,
     // or the decoder's own JsonError for a reply of the wrong shape. A seed (sent last, only when
     // given) fixes a random order, so every page of one list is cut from the same order.
+    // `stop` ends the transfer with RequestCancelledError.
     QCoro::Task<QList<WallpaperResponseItem>> getWallpapers(QString mode, qint64 limit, qint64 page,
-        std::optional<QString> type = std::nullopt, std::optional<qint64> seed = std::nullopt);
+        std::optional<QString> type = std::nullopt, std::optional<qint64> seed = std::nullopt, std::stop_token stop = {});
     QCoro::Task<QList<WallpaperResponseItem>> getWallpapersByCategory(qint64 category, qint64 limit, qint64 page,
-        std::optional<QString> sort = std::nullopt, std::optional<qint64> seed = std::nullopt);
+        std::optional<QString> sort = std::nullopt, std::optional<qint64> seed = std::nullopt, std::stop_token stop = {});
     QCoro::Task<ResolutionWallpapersResponse> getWallpapersByResolution(QString filter, qint64 limit, qint64 page);
     QCoro::Task<HomePageResponse> getHomePage();
     QCoro::Task<QList<CategoryItem>> getCategories();
@@ -110,7 +111,7 @@ private:
         std::optional<QByteArray> body;
         std::stop_token stop;
 
-        static Call get(QUrl url) { return Call{std::move(url), "GET", {}, std::nullopt, {}}; }
+        static Call get(QUrl url, std::stop_token stop = {}) { return Call{std::move(url), "GET", {}, std::nullopt, std::move(stop)}; }
         static Call post(QUrl url, QByteArray body, std::stop_token stop = {})
         {
             return Call{std::move(url), "POST", {}, std::move(body), std::move(stop)};

@@ -71,7 +71,7 @@ void HomeScreenWallpaperEngine::start(const QUrl& videoURL, std::optional<qint64
 
 void HomeScreenWallpaperEngine::startBundledWallpaper()
 {
-    stopAll();
+    // start() checks the displays and the file before it stops what plays.
     start(bundledWallpaperUrl());
 }
 
@@ -246,6 +246,11 @@ void HomeScreenWallpaperEngine::updateWindowFrames()
 
 void HomeScreenWallpaperEngine::handleScreenConfigurationChange()
 {
+    // Kept for the case where every display it plays on is replaced at once (docking, outputs
+    // renamed after a mode change): the wallpaper carries on on the new displays.
+    std::optional<std::pair<QUrl, std::optional<qint64>>> playing;
+    if (!entries_.empty())
+        playing.emplace(entries_.begin()->second.videoURL, entries_.begin()->second.wallpaperKey);
     updateWindowFrames();
     const QMap<QString, PerMonitorEntry> records = persistence_.loadPerMonitorWallpapers();
     for (const ScreenInfo& screen : screens_.screens()) {
@@ -265,6 +270,15 @@ void HomeScreenWallpaperEngine::handleScreenConfigurationChange()
         }
     }
     removeEntriesForDisconnectedDisplays();
+    if (entries_.empty() && playing) {
+        for (const ScreenInfo& screen : screens_.screens()) {
+            try {
+                applyToScreen(screen, displayID(screen), playing->first, playing->second);
+            } catch (const EngineError&) {
+                // The file went meanwhile: nothing can carry on.
+            }
+        }
+    }
     saveMainScreenWallpaper();
     refreshCurrentKey();
 }

@@ -56,7 +56,8 @@ public:
     // Without a key the video plays but nothing is recorded.
     void start(const QUrl& videoURL, std::optional<qint64> wallpaperKey = std::nullopt,
                const std::optional<QSet<int>>& screenIndices = std::nullopt);
-    // Stops everything and plays the video that ships with the application.
+    // Replaces everything with the video that ships with the application; throws as start() does,
+    // with what plays left as it was.
     void startBundledWallpaper();
     // Replaces one display's entry with a new one playing the video, and records it. Throws
     // missingVideo (the old entry stays) without a playable file.
@@ -69,7 +70,8 @@ public:
     bool isShowing(qint64 wallpaperKey) const;
 
     // After displays changed: moves windows onto their displays, brings saved wallpapers back to
-    // displays without one, drops entries of displays that are gone. Never fails.
+    // displays without one, drops entries of displays that are gone; when none of the displays
+    // that played a wallpaper is left, the wallpaper goes on every current display. Never fails.
     void handleScreenConfigurationChange();
     // Gives every display without an entry its saved wallpaper, or else the first entry's.
     // Does nothing while no display shows a wallpaper. Never fails.

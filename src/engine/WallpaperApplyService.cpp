@@ -104,6 +104,9 @@ WallpaperApplyService& WallpaperApplyService::shared() { return Shared<Wallpaper
 
 QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest request)
 {
+    // Cancelled before it began: it neither supersedes the apply that runs nor takes its toast.
+    if (request.cancel.stop_requested())
+        throw WallpaperApplyError::cancelled();
     if (!request.fromPlaylist)
         PlaylistPlaybackService::shared().deactivatePlaylist();
     const quint64 ticket = ++lastTicket_;

@@ -44,7 +44,7 @@ public:
 
     NotificationManager& notificationManager() const { return notificationManager_; }
 
-    // Throws WallpaperApplyError (lock screen off, or replaced by a newer apply), DownloadError
+    // Throws WallpaperApplyError (lock screen off, cancelled, or replaced by a newer apply), DownloadError
     // or EngineError (also for a file that is no playable video); every later failure (still
     // picture, lock-screen install, counter) is logged and absorbed.
     QCoro::Task<> applyWallpaper(WallpaperApplyRequest request);

@@ -5,10 +5,13 @@
 #include "engine/WallpaperPersistenceService.h"
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
+#include "foundation/Shared.h"
 
 #include <exception>
 
 WallpaperManager::WallpaperManager(SignalSender sendSignal) : sendSignal_(std::move(sendSignal)) {}
+
+WallpaperManager& WallpaperManager::shared() { return Shared<WallpaperManager>::instance(); }
 
 void WallpaperManager::send(const QString& name, const QHash<QString, QString>& parameters) const
 {

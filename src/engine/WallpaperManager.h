@@ -10,17 +10,15 @@
 
 // The root view's wallpaper actions: start the video that ships with the application, and take
 // every desktop video down (also used when an active playlist rotation is stopped). Analytics
-// signals go out through the sender its owner passes in; the application passes the analytics
-// client's signal operation:
-//     WallpaperManager manager([](const QString& name, const QHash<QString, QString>& parameters) {
-//         signalry::Signalry::signal(name, parameters);
-//     });
-// GUI thread.
+// signals go out through the sender its owner passes in: the application makes the shared
+// instance at start with the analytics client's signal operation. GUI thread.
 class WallpaperManager {
 public:
     using SignalSender = std::function<void(const QString& name, const QHash<QString, QString>& parameters)>;
 
-    explicit WallpaperManager(SignalSender sendSignal);
+    explicit WallpaperManager(SignalSender sendSignal = {});
+
+    static WallpaperManager& shared();
 
     // Never throws: every failure comes back in the result, an unexpected one as EngineError's
     // unknown case.

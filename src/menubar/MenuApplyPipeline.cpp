@@ -40,6 +40,7 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
         run.updateMessage(QStringLiteral("Failed to apply wallpaper"));
         run.updateProgress(0);
         run.hideToast(3);
+        run.reportFailure(QStringLiteral("Failed to apply wallpaper"), error);
         co_return;
     }
     if (MenuBarManager* manager = run.manager()) {

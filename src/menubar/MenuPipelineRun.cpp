@@ -1,9 +1,11 @@
 #include "menubar/MenuPipelineRun.h"
 
+#include "app/AppWindows.h"
 #include "engine/EngineError.h"
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
 #include "menubar/MenuBarManager.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/MediaTools.h"
 #include "state/NotificationManager.h"
 
@@ -21,6 +23,15 @@ MenuPipelineRun::MenuPipelineRun(QPointer<MenuBarManager> manager, QPointer<Noti
 }
 
 bool MenuPipelineRun::isOvertaken() const { return !manager_ || !manager_->isLatestRun(ticket_); }
+
+void MenuPipelineRun::reportFailure(const QString& summary, const std::exception& error) const
+{
+    // The in-app toast shows only inside the main window: without one on screen, the desktop
+    // tells the user.
+    if (isOvertaken() || AppWindows::hasShownMainWindow())
+        return;
+    DesktopNotifications::shared().notify(summary, describeError(error));
+}
 
 void MenuPipelineRun::logOvertaken(qint64 key) const
 {

@@ -32,6 +32,9 @@ public:
     void updateMessage(const QString& message) const;
     void updateProgress(double progress) const;
     void hideToast(double seconds) const;
+    // A failure the user asked about from the tray, as a desktop notification when no main
+    // window shows the toast.
+    void reportFailure(const QString& summary, const std::exception& error) const;
 
     // Throws EngineError (missing video) unless the file is a local file with a video track, so a
     // broken file never takes the place of the wallpaper on screen.

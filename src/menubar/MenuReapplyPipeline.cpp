@@ -1,5 +1,6 @@
 #include "menubar/MenuReapplyPipeline.h"
 
+#include "engine/EngineError.h"
 #include "engine/HomeScreenWallpaperEngine.h"
 #include "engine/LockScreenService.h"
 #include "engine/StaticWallpaperService.h"
@@ -10,6 +11,7 @@
 #include "library/CustomWallpapersService.h"
 #include "menubar/MenuBarManager.h"
 #include "model/WallpaperModel.h"
+#include "state/SavedWallpaperSource.h"
 
 #include <QUuid>
 
@@ -106,7 +108,12 @@ QCoro::Task<QUrl> MenuReapplyPipeline::localVideoFile(Request request, bool isCu
         run.updateProgress(0.5);
         co_return *cached;
     }
-    log(QStringLiteral("⬇️"), QStringLiteral("Wallpaper not cached, downloading from: ") + request.masterUrl.toString());
+    // The saved address is the cached file itself once applied: with the cache cleared, the video
+    // comes back from the catalogue by its key.
+    const std::optional<QUrl> source = co_await SavedWallpaperSource::downloadAddress(request.key, request.masterUrl);
+    if (!source)
+        throw EngineError::missingVideo(request.masterUrl);
+    log(QStringLiteral("⬇️"), QStringLiteral("Wallpaper not cached, downloading from: ") + source->toString());
     run.updateMessage(QStringLiteral("Downloading wallpaper"));
     run.updateProgress(0.3);
     // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
@@ -114,7 +121,7 @@ QCoro::Task<QUrl> MenuReapplyPipeline::localVideoFile(Request request, bool isCu
         run.updateMessage(QStringLiteral("Downloading wallpaper"));
         run.updateProgress(fraction * 0.2 + 0.3);
     };
-    const QUrl file = co_await downloads.downloadWallpaper(request.masterUrl, request.key, report);
+    const QUrl file = co_await downloads.downloadWallpaper(*source, request.key, report);
     log(QStringLiteral("✅"), QStringLiteral("Download complete: ") + file.toLocalFile());
     run.updateProgress(0.5);
     co_return file;
@@ -165,4 +172,5 @@ void MenuReapplyPipeline::fail(const std::exception& error, const MenuPipelineRu
     run.updateMessage(QStringLiteral("Failed to reapply wallpaper"));
     run.updateProgress(0);
     run.hideToast(3);
+    run.reportFailure(QStringLiteral("Failed to reapply wallpaper"), error);
 }

@@ -8,7 +8,8 @@
 struct WallpaperModel;
 
 // Rebuilds the saved wallpaper on every display from the tray's re-apply icon: finds its record
-// and its local video (downloading it again when the cache lost it), and only once the video is
+// and its local video (downloading it again by its key when the cache lost it, as the launch
+// does), and only once the video is
 // known to play replaces the desktop video windows, refreshes the menu, then renews the still
 // desktop picture (lock-screen feature off) or restarts the lock-screen extension (on). Each
 // stage goes to the in-app toast and to the log. A failure ends with a toast and log lines and

@@ -12,15 +12,16 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 namespace {
-// Trays draw on dark panels; a light picture reads on all of them.
-const QColor kPictureColor(0xE8, 0xE8, 0xE8);
+const QColor kLightPicture(0xE8, 0xE8, 0xE8);
+const QColor kDarkPicture(0x1E, 0x1E, 0x1E);
 
-QImage loadPicture(const QString& path, qreal ratio)
+QImage loadPicture(const QString& path, const QColor& color, qreal ratio)
 {
     if (path.endsWith(QLatin1String(".svg")))
-        return MenuSymbols::tinted(path, kPictureColor, StatusItem::kPictureSize, ratio);
+        return MenuSymbols::tinted(path, color, StatusItem::kPictureSize, ratio);
     QImageReader reader(path);
     QImage picture = reader.read();
     if (picture.isNull())
@@ -33,7 +34,8 @@ QImage loadPicture(const QString& path, qreal ratio)
 } // namespace
 
 StatusItem::StatusItem(QMenu* popupMenu, QMenu* contextMenu, QObject* parent)
-    : QObject(parent), popupMenu_(popupMenu), trayIcon_(new QSystemTrayIcon(picture(), this))
+    : QObject(parent), popupMenu_(popupMenu), trayIcon_(new QSystemTrayIcon(picture(kLightPicture), this)),
+      pictureColor_(kLightPicture)
 {
     trayIcon_->setToolTip(QCoreApplication::applicationName());
     trayIcon_->setContextMenu(contextMenu);
@@ -45,6 +47,55 @@ StatusItem::StatusItem(QMenu* popupMenu, QMenu* contextMenu, QObject* parent)
         logLine(QStringLiteral("ℹ️"), QStringLiteral("MenuBarManager"),
             QStringLiteral("No system tray available - the menu opens from the main window only"));
     trayIcon_->show();
+    // Most panels are dark; the picture turns dark once the tray shows a light one. Only an X11
+    // tray embeds the item where its panel can be seen.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    auto* panelCheck = new QTimer(this);
+    panelCheck->setInterval(kPanelCheckMs);
+    connect(panelCheck, &QTimer::timeout, this, &StatusItem::followPanel);
+    panelCheck->start();
+    QTimer::singleShot(0, this, &StatusItem::followPanel);
+}
+
+QColor StatusItem::pictureColorOn(const QColor& panel)
+{
+    return panel.lightnessF() > 0.5 ? kDarkPicture : kLightPicture;
+}
+
+std::optional<QColor> StatusItem::panelColor() const
+{
+    const QRect item = trayIcon_->geometry();
+    QScreen* screen = item.isEmpty() ? nullptr : QGuiApplication::screenAt(item.center());
+    if (!screen)
+        return std::nullopt;
+    // The picture is smaller than the tray's slot: the slot's corners show the panel.
+    const QRect local = item.translated(-screen->geometry().topLeft());
+    const QImage shown = screen->grabWindow(0, local.x(), local.y(), local.width(), local.height()).toImage();
+    if (shown.width() < 2 || shown.height() < 2)
+        return std::nullopt;
+    const QList<QPoint> corners{{0, 0}, {shown.width() - 1, 0}, {0, shown.height() - 1}, {shown.width() - 1, shown.height() - 1}};
+    double red = 0, green = 0, blue = 0;
+    for (const QPoint& corner : corners) {
+        const QColor color = shown.pixelColor(corner);
+        red += color.redF();
+        green += color.greenF();
+        blue += color.blueF();
+    }
+    const double count = double(corners.size());
+    return QColor::fromRgbF(float(red / count), float(green / count), float(blue / count));
+}
+
+void StatusItem::followPanel()
+{
+    const std::optional<QColor> panel = panelColor();
+    if (!panel)
+        return;
+    const QColor color = pictureColorOn(*panel);
+    if (color == pictureColor_)
+        return;
+    pictureColor_ = color;
+    trayIcon_->setIcon(picture(color));
 }
 
 StatusItem::~StatusItem() = default;
@@ -58,14 +109,14 @@ QStringList StatusItem::pictureCandidates()
         shared + QStringLiteral("Resources/logo-min.png")};
 }
 
-QIcon StatusItem::picture()
+QIcon StatusItem::picture(const QColor& color)
 {
     QIcon icon;
     for (const QString& candidate : pictureCandidates()) {
         if (!QFileInfo::exists(candidate))
             continue;
         for (const qreal ratio : {1.0, 2.0}) {
-            const QImage image = loadPicture(candidate, ratio);
+            const QImage image = loadPicture(candidate, color, ratio);
             if (!image.isNull())
                 icon.addPixmap(QPixmap::fromImage(image));
         }
@@ -74,7 +125,7 @@ QIcon StatusItem::picture()
     }
     logLine(QStringLiteral("Warning: logo-min.png not found, using fallback icon"));
     for (const qreal ratio : {1.0, 2.0})
-        icon.addPixmap(QPixmap::fromImage(MenuSymbols::image(QStringLiteral("play.circle.fill"), kPictureColor, kPictureSize, ratio)));
+        icon.addPixmap(QPixmap::fromImage(MenuSymbols::image(QStringLiteral("play.circle.fill"), color, kPictureSize, ratio)));
     return icon;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QColor>
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
+
+#include <optional>
 
 class QMenu;
 class QSystemTrayIcon;
@@ -10,19 +13,23 @@ class QSystemTrayIcon;
 // The application's item in the desktop's tray. A click opens the full popup menu at the item;
 // the tray's own context menu (trays that export menus over D-Bus cannot show widget rows)
 // carries the plain entries. Without a tray the item is still made, so one appears when a tray
-// starts later, and the application goes on from its main window. GUI thread; owned by the
-// menu-bar manager.
+// starts later, and the application goes on from its main window. The picture follows the
+// panel: light on a dark panel, dark on a light one. GUI thread; owned by the menu-bar manager.
 class StatusItem : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int kPictureSize = 18;
+    // How often the panel's colour is looked at again (the desktop's theme may change).
+    static constexpr int kPanelCheckMs = 2'000;
 
     StatusItem(QMenu* popupMenu, QMenu* contextMenu, QObject* parent = nullptr);
     ~StatusItem() override;
 
-    // The tray's picture: our logo, else a stand-in symbol (with a warning line).
-    static QIcon picture();
+    // The tray's picture in `color`: our logo, else a stand-in symbol (with a warning line).
+    static QIcon picture(const QColor& color);
+    // The picture's colour on a panel of this colour.
+    static QColor pictureColorOn(const QColor& panel);
     // The logo files, first existing one wins.
     static QStringList pictureCandidates();
 
@@ -34,6 +41,11 @@ public:
     void openPopupMenu();
 
 private:
+    // The colour the tray shows around the item; none while the tray does not say where it is.
+    std::optional<QColor> panelColor() const;
+    void followPanel();
+
     QPointer<QMenu> popupMenu_;
     QSystemTrayIcon* trayIcon_;
+    QColor pictureColor_;
 };

@@ -31,6 +31,11 @@ StatusMenu::StatusMenu(QObject* parent) : QObject(parent), popupMenu_(new QMenu(
     clearRamItem_ = createItem(QStringLiteral("Clear RAM"), QStringLiteral("memorychip"), true);
     startOnLoginItem_ = createItem(QStringLiteral("Start on login"), QStringLiteral("power"), true);
     startOnLoginItem_->setCheckable(true);
+    // A checked item with a picture only gets a faint frame around it: when on, the picture
+    // itself becomes a check mark.
+    connect(startOnLoginItem_, &QAction::toggled, this, [this](bool on) {
+        startOnLoginItem_->setIcon(MenuSymbols::menuIcon(on ? QStringLiteral("checkmark") : QStringLiteral("power")));
+    });
     quitItem_ = createItem(QStringLiteral("Quit"), QStringLiteral("xmark.circle"), true);
     quitItem_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     fillPopupMenu();

@@ -24,7 +24,17 @@ void DesktopVideoWindow::showEvent(QShowEvent* event)
 {
     // Sent before Qt maps the window, which is when the window manager reads the hints.
     X11DesktopHints::apply(windowHandle());
+    // An unmapped window keeps its place in the stack when mapped: lowered now, it maps at the
+    // bottom instead of over the windows already on screen.
+    X11DesktopHints::keepAtBottom(windowHandle());
     QWidget::showEvent(event);
+}
+
+bool DesktopVideoWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
+{
+    if (X11DesktopHints::isRaisedEvent(eventType, message))
+        X11DesktopHints::keepAtBottom(windowHandle());
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 void DesktopVideoWindow::resizeEvent(QResizeEvent* event)

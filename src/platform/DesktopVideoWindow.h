@@ -6,7 +6,8 @@ class VideoSurface;
 
 // One display's live wallpaper: a frameless top-level window that covers the display at the
 // desktop level, on every workspace, outside task bars, letting every click through to the
-// desktop below, and showing a looping video that fills it.
+// desktop below, and showing a looping video that fills it. Without a window manager it keeps
+// itself below every other window.
 class DesktopVideoWindow : public QWidget {
     Q_OBJECT
 public:
@@ -21,6 +22,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
     VideoSurface* surface_;

@@ -4,6 +4,8 @@
 
 quint32 ScreenInfo::stableDisplayId(QStringView connector, QStringView manufacturer, QStringView model, QStringView serial)
 {
+    if (connector.isEmpty() && manufacturer.isEmpty() && model.isEmpty() && serial.isEmpty())
+        return 0;
     constexpr quint32 kOffsetBasis = 2166136261u;
     constexpr quint32 kPrime = 16777619u;
     quint32 hash = kOffsetBasis;
@@ -13,5 +15,6 @@ quint32 ScreenInfo::stableDisplayId(QStringView connector, QStringView manufactu
         // A separator, so ("ab", "c") and ("a", "bc") differ.
         hash = (hash ^ 0u) * kPrime;
     }
-    return hash;
+    // 0 stays the id of a display without identity.
+    return hash != 0 ? hash : 1;
 }

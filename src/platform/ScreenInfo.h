@@ -15,6 +15,6 @@ struct ScreenInfo {
     bool operator==(const ScreenInfo&) const = default;
 
     // A 32-bit FNV-1a hash of the monitor's identity: the same in every process and after a
-    // restart (unlike qHash, which is seeded per process).
+    // restart (unlike qHash, which is seeded per process). 0 when nothing identifies the monitor.
     static quint32 stableDisplayId(QStringView connector, QStringView manufacturer, QStringView model, QStringView serial);
 };

@@ -27,6 +27,7 @@ AppStore::AppStore(APIService& api, HomePageService& homePage, Delays delays, QO
     , delays_(std::move(delays))
     , statsFlight_(new SingleFlight(this))
     , firstLoadFlight_(new SingleFlight(this))
+    , loadFlight_(new SingleFlight(this))
     , categoriesFlight_(new SingleFlight(this))
 {
 }
@@ -49,18 +50,27 @@ QCoro::Task<> AppStore::initializeIfNeeded()
 QCoro::Task<> AppStore::runFirstLoad()
 {
     QPointer<AppStore> self(this);
-    co_await loadPlatformStats();
-    if (!self)
-        co_return;
-    if (!platformStats_) {
+    co_await loadStatsThenHomeFeed();
+    if (self && !platformStats_) {
         setConnectionFailed(true);
         startAutoRetry();
-        co_return;
     }
-    setConnectionFailed(false);
+}
+
+QCoro::Task<> AppStore::loadStatsThenHomeFeed()
+{
+    co_await loadFlight_->run([this] { return runStatsThenHomeFeed(); });
+}
+
+QCoro::Task<> AppStore::runStatsThenHomeFeed()
+{
+    QPointer<AppStore> self(this);
+    co_await loadPlatformStats();
+    if (!self || !platformStats_)
+        co_return;
     co_await loadHomeFeed();
     if (self)
-        setInitialized(true);
+        markReady();
 }
 
 QCoro::Task<> AppStore::loadPlatformStats()
@@ -134,18 +144,13 @@ QCoro::Task<> AppStore::runRetrySeries(std::stop_token stop, int series)
         co_await delays_.sleep(kRetryDelayMs, stop);
         if (!self || stop.stop_requested())
             co_return;
-        if (platformStats_)
+        if (isInitialized_)
             break;
-        co_await loadPlatformStats();
+        co_await loadStatsThenHomeFeed();
         if (!self)
             co_return;
-        if (platformStats_) {
-            co_await loadHomeFeed();
-            if (!self)
-                co_return;
-            markReady();
+        if (platformStats_)
             break;
-        }
         if (attempt == kMaxRetryAttempts)
             break;
     }
@@ -165,16 +170,9 @@ QCoro::Task<> AppStore::runManualRetry(QPointer<AppStore> store)
 {
     if (!store)
         co_return;
-    co_await store->loadPlatformStats();
-    if (!store)
-        co_return;
-    if (!store->platformStats_) {
+    co_await store->loadStatsThenHomeFeed();
+    if (store && !store->platformStats_)
         store->setConnectionFailed(true);
-        co_return;
-    }
-    co_await store->loadHomeFeed();
-    if (store)
-        store->markReady();
 }
 
 QCoro::Task<> AppStore::loadCategoriesIfNeeded()

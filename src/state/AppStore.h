@@ -88,6 +88,10 @@ private:
     QCoro::Task<> loadPlatformStats();
     QCoro::Task<> fetchPlatformStats();
     QCoro::Task<> runFirstLoad();
+    // Statistics, then the home feed, then ready: one load at a time, which every caller (first
+    // load, retry series, manual retry) joins, so none can mark the store ready before the feed.
+    QCoro::Task<> loadStatsThenHomeFeed();
+    QCoro::Task<> runStatsThenHomeFeed();
     QCoro::Task<> fetchCategories();
     // The home feed after good statistics; its failure is the home screen's business.
     QCoro::Task<> loadHomeFeed();
@@ -111,6 +115,7 @@ private:
     const Delays delays_;
     SingleFlight* statsFlight_;
     SingleFlight* firstLoadFlight_;
+    SingleFlight* loadFlight_;
     SingleFlight* categoriesFlight_;
 
     std::optional<PlatformStatsData> platformStats_;

@@ -10,7 +10,8 @@ const QString kGravelnookHost = QStringLiteral("gravelnook");
 const QString kOAuthHost = QStringLiteral("oauth");
 
 const QRegularExpression kSchemePattern(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):"));
-const QRegularExpression kKeyPattern(QStringLiteral("^[+-]?[0-9]+$"));
+// Anchored at the very end: "$" would also accept a key followed by a line feed.
+const QRegularExpression kKeyPattern(QRegularExpression::anchoredPattern(QStringLiteral("[+-]?[0-9]+")));
 const QRegularExpression kAuthorityEnd(QStringLiteral("[/?#]"));
 
 // The scheme and host exactly as written. QUrl lower-cases both, and link words are matched

@@ -90,9 +90,12 @@ QCoro::Task<> ExplorePageService::loadExplorePage()
     logInfo(QStringLiteral("Starting concurrent API calls for all 4 sections..."));
 
     const qint64 seed = WallpaperListQuery::freshSeed(clock_);
-    // Tasks start at once, so the four transfers overlap; they are awaited in row order.
+    // Tasks start at once, so the four transfers overlap; they are awaited in row order. Once
+    // one has failed the page cannot be shown, so the others are cancelled.
+    std::stop_source cancel;
+    const std::stop_token stop = cancel.get_token();
     std::array<QCoro::Task<QList<WallpaperResponseItem>>, kRows.size()> requests{
-        fetchRow(0, seed), fetchRow(1, seed), fetchRow(2, seed), fetchRow(3, seed)};
+        fetchRow(0, seed, stop), fetchRow(1, seed, stop), fetchRow(2, seed, stop), fetchRow(3, seed, stop)};
     QPointer<ExplorePageService> self(this);
     QList<QList<WallpaperResponseItem>> results;
     std::exception_ptr failure;
@@ -103,6 +106,7 @@ QCoro::Task<> ExplorePageService::loadExplorePage()
             // Every request is still awaited, so none outlives the call; the first failure wins.
             if (!failure)
                 failure = std::current_exception();
+            cancel.request_stop();
         }
     }
     if (!self)
@@ -114,7 +118,7 @@ QCoro::Task<> ExplorePageService::loadExplorePage()
     publish(results, seed);
 }
 
-QCoro::Task<QList<WallpaperResponseItem>> ExplorePageService::fetchRow(int index, qint64 seed)
+QCoro::Task<QList<WallpaperResponseItem>> ExplorePageService::fetchRow(int index, qint64 seed, std::stop_token stop)
 {
     const ExploreRow& row = kRows.at(index);
     QElapsedTimer elapsed;
@@ -125,13 +129,14 @@ QCoro::Task<QList<WallpaperResponseItem>> ExplorePageService::fetchRow(int index
         logInfo(prefix + QStringLiteral("Fetching endpoint: get-wallpapers"));
         logInfo(prefix + QStringLiteral("Parameters: mode='") + *row.mode + QStringLiteral("', limit=")
                 + QString::number(row.limit) + QStringLiteral(", page=1"));
-        items = co_await api_.getWallpapers(*row.mode, row.limit, 1, std::nullopt, seedFor(row, seed));
+        items = co_await api_.getWallpapers(*row.mode, row.limit, 1, std::nullopt, seedFor(row, seed), std::move(stop));
     } else {
         logInfo(prefix + QStringLiteral("Fetching endpoint: get-wallpapers-by-category"));
         logInfo(prefix + QStringLiteral("Parameters: category=") + QString::number(kMonochromeCategory)
                 + QStringLiteral(", limit=") + QString::number(row.limit) + QStringLiteral(", page=1, sort_by=")
                 + kMonochromeSort);
-        items = co_await api_.getWallpapersByCategory(kMonochromeCategory, row.limit, 1, kMonochromeSort);
+        items = co_await api_.getWallpapersByCategory(kMonochromeCategory, row.limit, 1, kMonochromeSort, std::nullopt,
+                                                      std::move(stop));
     }
     logDone(prefix + QStringLiteral("Loaded ") + QString::number(items.size()) + QStringLiteral(" wallpapers in ")
             + Text::format("%.2f", static_cast<double>(elapsed.nsecsElapsed()) / 1e6) + QStringLiteral("ms"));

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QObject>
 
+#include <stop_token>
+
 class APIService;
 class Clock;
 
@@ -32,7 +34,8 @@ public:
     static ExplorePageService& shared();
 
     // Loads the four rows at once unless the page is loaded or loading. Publishes nothing when a
-    // row fails: the first failure in row order is rethrown once every request has ended.
+    // row fails: the rows still loading are cancelled, and the first failure in row order is
+    // rethrown once every request has ended.
     // Each load picks a new seed for the random row; the row's section carries it.
     QCoro::Task<> loadExplorePage();
     // Fills the Discover strip when it is empty: from the loaded Discover row, else from the
@@ -54,7 +57,7 @@ Q_SIGNALS:
 
 private:
     // The request of the row at `index` in display order, with its log lines.
-    QCoro::Task<QList<WallpaperResponseItem>> fetchRow(int index, qint64 seed);
+    QCoro::Task<QList<WallpaperResponseItem>> fetchRow(int index, qint64 seed, std::stop_token stop);
     void publish(const QList<QList<WallpaperResponseItem>>& results, qint64 seed);
     void setSections(QList<ExplorePageSection> sections);
     void setLoaded(bool loaded);

@@ -11,12 +11,29 @@
 #include "state/DeepLinkWallpaperService.h"
 #include "state/GravelnookDeepLinkService.h"
 
+
 namespace {
 const QString kType = QStringLiteral("WallpaperDeepLinkHandler");
 
 void logWarning(const QString& message) { logLine(QStringLiteral("⚠️"), kType, message); }
 void logFailure(const QString& message) { logLine(QStringLiteral("❌"), kType, message); }
 void logDone(const QString& message) { logLine(QStringLiteral("✅"), kType, message); }
+
+// A link as it may be printed: line breaks, blanks and everything outside printable ASCII are
+// percent-escaped (escapes already there stay as written), so a link never writes a line of its
+// own into the log.
+QString escaped(const QString& link)
+{
+    QByteArray text;
+    for (const char byte : link.toUtf8()) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code > 0x20 && code < 0x7F)
+            text.append(byte);
+        else
+            text.append('%').append(QByteArray::number(code, 16).toUpper().rightJustified(2, '0'));
+    }
+    return QString::fromLatin1(text);
+}
 } // namespace
 
 WallpaperDeepLinkHandler::WallpaperDeepLinkHandler(QObject* parent)
@@ -46,10 +63,10 @@ void WallpaperDeepLinkHandler::handle(const QString& link)
     case DeepLink::Kind::Ignored:
         return;
     case DeepLink::Kind::InvalidGravelnook:
-        logWarning(QStringLiteral("Invalid gravelnook URL (missing id): ") + link);
+        logWarning(QStringLiteral("Invalid gravelnook URL (missing id): ") + escaped(link));
         return;
     case DeepLink::Kind::InvalidWallpaper:
-        logWarning(QStringLiteral("Invalid wallpaper URL: ") + link);
+        logWarning(QStringLiteral("Invalid wallpaper URL: ") + escaped(link));
         return;
     case DeepLink::Kind::Gravelnook:
         postToMain([self, id = parsed.gravelnookId] {
@@ -97,16 +114,16 @@ QCoro::Task<> WallpaperDeepLinkHandler::openWallpaper(QPointer<WallpaperDeepLink
         logWarning(QStringLiteral("Wallpaper not found for key: ") + keyText);
         co_return;
     }
-    handler->deliver(items.first());
+    handler->deliver(items.first(), key);
 }
 
-void WallpaperDeepLinkHandler::deliver(const WallpaperResponseItem& item)
+void WallpaperDeepLinkHandler::deliver(const WallpaperResponseItem& item, qint64 requestedKey)
 {
     const QString host = store_.baseUrl().value_or(AssetHost::fallback());
     const QString category = store_.categoryName(item.categoryId).value_or(QStringLiteral("Wallpaper"));
     wallpapers_.setPendingWallpaper(item.toWallpaperModel(host, category));
     Q_EMIT mainWindowRequested();
-    logDone(QStringLiteral("Opened wallpaper ") + QString::number(item.key) + QStringLiteral(" from link"));
+    logDone(QStringLiteral("Opened wallpaper ") + QString::number(requestedKey) + QStringLiteral(" from link"));
 }
 
 void WallpaperDeepLinkHandler::openGravelnook(const QString& id)

@@ -46,7 +46,7 @@ private:
     static QCoro::Task<bool> waitForState(QPointer<WallpaperDeepLinkHandler> handler);
     static QCoro::Task<> openWallpaper(QPointer<WallpaperDeepLinkHandler> handler, qint64 key);
     // Drops the wallpaper into its inbox and asks for the main window.
-    void deliver(const WallpaperResponseItem& item);
+    void deliver(const WallpaperResponseItem& item, qint64 requestedKey);
     void openGravelnook(const QString& id);
 
     AppStore& store_;

@@ -80,9 +80,6 @@ TEST_F(LaunchReapplyTest, ALoginLaunchGivesUpAfterSixtyAttempts)
         int retryWaits;
     };
     const QList<Case> cases{
-        {"entries of displays no longer attached",
-            [this] { persistence.savePerMonitorWallpaper(QStringLiteral("Gone_1920x1080"), kKey, cacheMasterVideo(kKey)); },
-            "❌ Failed to apply per-monitor wallpapers after 60 attempts", 0, 60},
         {"no display at all",
             [this] {
                 persistence.savePerMonitorWallpaper(displayID(), kKey, cacheMasterVideo(kKey));
@@ -112,6 +109,36 @@ TEST_F(LaunchReapplyTest, ALoginLaunchGivesUpAfterSixtyAttempts)
         EXPECT_EQ(waitsOf(LaunchReapply::kScreenWaitMs), each.screenWaits);
         EXPECT_EQ(waitsOf(LaunchReapply::kRetryWaitMs), each.retryWaits);
         EXPECT_FALSE(engine.currentWallpaperKey());
+    }
+}
+
+TEST_F(LaunchReapplyTest, RecordsOfDisplaysNoLongerAttachedFallBackOnEveryDisplay)
+{
+    constexpr qint64 kOther = 1718000000211;
+    const ScreenInfo docked = FakeScreens::display(QStringLiteral("Dock B"), QRect(320, 0, 320, 180));
+    struct Case {
+        const char* name;
+        bool singleSaved;
+        qint64 shown;
+    };
+    for (const Case& each : {Case{"the single saved wallpaper first", true, kKey}, Case{"else a per-display one", false, kOther}}) {
+        for (const bool isLoginLaunch : {false, true}) {
+            SCOPED_TRACE(std::string(each.name) + (isLoginLaunch ? ", login launch" : ""));
+            TempFolder fresh;
+            engine.stopAll();
+            persistence.clearAllPerMonitorWallpapers();
+            persistence.clearSavedWallpaper();
+            screens.setScreens({FakeScreens::display(QStringLiteral("Gone"), QRect(0, 0, 1920, 1080))});
+            persistence.savePerMonitorWallpaper(QStringLiteral("Gone_1920x1080"), kOther, cacheMasterVideo(kOther));
+            if (each.singleSaved)
+                persistence.saveWallpaper(kKey, cacheMasterVideo(kKey));
+            screens.setScreens({mainDisplay(), docked});
+            run(isLoginLaunch);
+            EXPECT_EQ(engine.currentWallpaperKey(), each.shown);
+            EXPECT_EQ(engine.entries().size(), 2u);
+            EXPECT_TRUE(engine.isShowing(each.shown));
+            EXPECT_EQ(runningSignals, 1);
+        }
     }
 }
 

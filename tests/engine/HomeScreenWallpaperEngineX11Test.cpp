@@ -1,6 +1,8 @@
 #include "EngineTestClips.h"
 
 #include "engine/HomeScreenWallpaperEngine.h"
+#include "engine/MonitorChangeService.h"
+#include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 #include "platform/DesktopVideoWindow.h"
 #include "platform/MediaTools.h"
@@ -26,6 +28,21 @@ namespace {
 constexpr int kWaitMs = 20'000;
 constexpr char kX11ChildVariable[] = "QUORVELLE_ENGINE_X11_CHILD";
 constexpr QSize kMonitor(1920, 1080);
+
+// Splits the X server's screen into the given RandR monitors ("NAME geometry output" each).
+bool setMonitors(const QProcessEnvironment& environment, const QStringList& monitors)
+{
+    for (const QString& monitor : monitors) {
+        QProcess setMonitor;
+        setMonitor.setProcessEnvironment(environment);
+        setMonitor.start(QStringLiteral("xrandr"), QStringList{QStringLiteral("--setmonitor")} + monitor.split(QLatin1Char(' ')));
+        if (!setMonitor.waitForFinished(kWaitMs) || setMonitor.exitCode() != 0) {
+            ADD_FAILURE() << setMonitor.readAllStandardError().constData();
+            return false;
+        }
+    }
+    return true;
+}
 
 // The X11 half, in a child process on the two-monitor display the parent made: the engine
 // starts a still colour-bar video, and what each monitor shows is grabbed from the screen and
@@ -80,8 +97,7 @@ TEST(HomeScreenWallpaperEngineX11Test, ShowsTheVideoOnBothMonitors)
         checkVideoOnBothMonitors();
         return;
     }
-    const QString xrandr = QStandardPaths::findExecutable(QStringLiteral("xrandr"));
-    if (!XvfbServer::isInstalled() || xrandr.isEmpty())
+    if (!XvfbServer::isInstalled() || QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty())
         GTEST_SKIP() << "needs Xvfb and xrandr";
 
     // Without -noreset the server would forget the monitors when xrandr, its last client,
@@ -90,16 +106,57 @@ TEST(HomeScreenWallpaperEngineX11Test, ShowsTheVideoOnBothMonitors)
     ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
     const QProcessEnvironment environment = server.environment();
 
-    for (const QString& monitor : {QStringLiteral("LEFT 1920/508x1080/286+0+0 screen"),
-                                  QStringLiteral("RIGHT 1920/508x1080/286+1920+0 none")}) {
-        QProcess setMonitor;
-        setMonitor.setProcessEnvironment(environment);
-        setMonitor.start(xrandr, QStringList{QStringLiteral("--setmonitor")} + monitor.split(QLatin1Char(' ')));
-        ASSERT_TRUE(setMonitor.waitForFinished(kWaitMs));
-        ASSERT_EQ(setMonitor.exitCode(), 0) << setMonitor.readAllStandardError().constData();
-    }
+    ASSERT_TRUE(setMonitors(environment, {QStringLiteral("LEFT 1920/508x1080/286+0+0 screen"),
+                                          QStringLiteral("RIGHT 1920/508x1080/286+1920+0 none")}));
 
     const ChildTestRun run = rerunCurrentTestOn(environment, kX11ChildVariable, 90'000);
+    EXPECT_TRUE(run.passed()) << run.output.toStdString();
+}
+
+// The X11 half: a wallpaper plays on the one monitor, then that monitor is replaced by two new
+// ones at once, as when a laptop is docked; the wallpaper carries on on both.
+void checkWallpaperSurvivesReplacedMonitors()
+{
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    QtScreens screens;
+    ASSERT_EQ(screens.screens().size(), 1);
+    const QUrl clip = QUrl::fromLocalFile(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4"));
+    UserDefaults defaults(QStringLiteral("engine-x11-test"), UserDefaults::Storage::InMemory);
+    HomeScreenWallpaperEngine engine(screens, defaults);
+    MonitorChangeService monitors(screens, engine);
+    monitors.startObserving();
+    engine.start(clip, 42);
+    const quint32 before = engine.entries().begin()->first;
+
+    LogCapture log;
+    QSignalSpy reapplied(&monitors, &MonitorChangeService::wallpaperReapplied);
+    ASSERT_TRUE(setMonitors(QProcessEnvironment::systemEnvironment(),
+                            {QStringLiteral("DOCK-LEFT 1920/508x1080/286+0+0 screen"),
+                             QStringLiteral("DOCK-RIGHT 1920/508x1080/286+1920+0 none")}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return screens.screens().size() == 2; }, kWaitMs)) << "the split never reached Qt";
+    ASSERT_TRUE(reapplied.count() > 0 || reapplied.wait(kWaitMs)) << log.lines().join(u'\n').toStdString();
+
+    EXPECT_FALSE(log.contains(QStringLiteral("No wallpaper is currently active, skipping")));
+    EXPECT_EQ(engine.currentWallpaperKey(), 42);
+    ASSERT_EQ(engine.entries().size(), 2u);
+    for (const ScreenInfo& screen : screens.screens()) {
+        EXPECT_NE(screen.displayId, before) << "the displays were not replaced";
+        EXPECT_TRUE(engine.entries().contains(screen.displayId)) << screen.localizedName.toStdString();
+    }
+    engine.stopAll();
+}
+
+TEST(HomeScreenWallpaperEngineX11Test, AWallpaperCarriesOnWhenEveryMonitorIsReplaced)
+{
+    if (qEnvironmentVariableIsSet(kX11ChildVariable)) {
+        checkWallpaperSurvivesReplacedMonitors();
+        return;
+    }
+    if (!XvfbServer::isInstalled() || QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty())
+        GTEST_SKIP() << "needs Xvfb and xrandr";
+    XvfbServer server({QStringLiteral("-noreset"), QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("3840x1080x24")});
+    ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
+    const ChildTestRun run = rerunCurrentTestOn(server.environment(), kX11ChildVariable, 90'000);
     EXPECT_TRUE(run.passed()) << run.output.toStdString();
 }
 

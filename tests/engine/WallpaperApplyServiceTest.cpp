@@ -277,6 +277,24 @@ TEST_F(WallpaperApplyServiceTest, ACancelledRequestEndsBeforeTheDesktop)
     EXPECT_TRUE(engine_.entries().empty());
 }
 
+TEST_F(WallpaperApplyServiceTest, ACancelledRequestLeavesTheRunningApplyAndItsToastAlone)
+{
+    // A rotation step superseded before it started must not end the manual apply that did.
+    QCoro::Task<> manual = service_.applyWallpaper(
+        {.key = kCatalogueKey, .videoURL = masterUrl(kCatalogueKey), .wallpaper = record(kCatalogueKey, QStringLiteral("Chosen"))});
+    std::stop_source stop;
+    stop.request_stop();
+    WallpaperApplyRequest step = cachedRequest(kOtherCatalogueKey);
+    step.wallpaper = record(kOtherCatalogueKey, QStringLiteral("Rotation step"));
+    step.fromPlaylist = true;
+    step.cancel = stop.get_token();
+    EXPECT_THROW(waitForTask(service_.applyWallpaper(step)), WallpaperApplyError);
+
+    EXPECT_NO_THROW(waitForTask(std::move(manual)));
+    EXPECT_EQ(shownKey(), kCatalogueKey);
+    EXPECT_EQ(toast_.title(), QStringLiteral("Chosen"));
+}
+
 TEST_F(WallpaperApplyServiceTest, WithoutARecordTheRecentsGetARecordMadeFromARemoteAddressOnly)
 {
     WallpaperApplyRequest remote = cachedRequest();

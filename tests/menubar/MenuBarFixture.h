@@ -101,12 +101,11 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return !rotation_.isApplying() && shownKey() == playlist.wallpaperKeys.value(rotation_.currentIndex()); }));
         settle();
     }
-    // The wallpaper on the desktop as a finished apply leaves it: playing, saved with its
-    // address on the asset host, and shown in the menu.
+    // The wallpaper on the desktop as a finished apply leaves it: playing, saved (by the engine,
+    // with the local file it plays), and shown in the menu.
     void showOnDesktop(const WallpaperApplyRequest& request)
     {
         waitForTask(service_.applyWallpaper(request));
-        persistence_.saveWallpaper(request.key, request.videoURL);
         manager_->updateThumbnail();
         settle();
     }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
+#include <QTest>
 #include <QWidget>
 
 namespace {
@@ -36,7 +37,7 @@ TEST_F(MenuBarManagerTest, WithoutATrayTheMenuStillWorksAndTheLackIsLogged)
 {
     ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
     EXPECT_TRUE(log_.contains(QStringLiteral("ℹ️ [MenuBarManager] No system tray available")));
-    EXPECT_FALSE(StatusItem::picture().isNull());
+    EXPECT_FALSE(manager_->statusItem().trayIcon()->icon().isNull());
     manager_->statusItem().openPopupMenu();
     EXPECT_TRUE(menu().popupMenu()->isVisible());
     menu().popupMenu()->close();
@@ -144,6 +145,34 @@ TEST_F(MenuBarManagerTest, StartOnLoginFollowsTheSwitchFromEitherSide)
     autoStart_.setEnabled(false);
     settle();
     EXPECT_FALSE(menu().startOnLoginItem()->isChecked());
+}
+
+TEST_F(MenuBarManagerTest, StartOnLoginShowsAClearCheckMarkWhenOn)
+{
+    QMenu* popup = menu().popupMenu();
+    popup->popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+    const QRect row = popup->actionGeometry(menu().startOnLoginItem());
+    const auto rowPicture = [&] {
+        popup->repaint();
+        return popup->grab(row).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage off = rowPicture();
+    menu().startOnLoginItem()->trigger();
+    const QImage on = rowPicture();
+    popup->close();
+    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/menubar-screenshots");
+    QDir().mkpath(folder);
+    off.save(folder + QStringLiteral("/start-on-login-off.png"));
+    on.save(folder + QStringLiteral("/start-on-login-on.png"));
+
+    // A mark of its own at the item's picture, not a faint frame around the same picture.
+    int changed = 0;
+    for (int y = 0; y < row.height(); ++y)
+        for (int x = 0; x < std::min(row.height() + 8, row.width()); ++x)
+            if (std::abs(QColor(off.pixel(x, y)).lightnessF() - QColor(on.pixel(x, y)).lightnessF()) > 0.3)
+                ++changed;
+    EXPECT_GT(changed, 30);
 }
 
 TEST_F(MenuBarManagerTest, QuitTakesTheDesktopVideoDownFirst)

@@ -1,8 +1,11 @@
 #include "menubar/MenuBarFixture.h"
 
+#include "app/MainWindow.h"
 #include "platform/DesktopVideoWindow.h"
+#include "support/FakeDesktopNotifications.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -79,14 +82,18 @@ TEST_F(MenuReapplyPipelineTest, ACachedWallpaperIsRebuiltStepByStep)
     EXPECT_TRUE(log_.contains(QStringLiteral("✅ [MenuBarManager] Wallpaper model obtained: title=Wallpaper ") + key + QStringLiteral(", category=Unknown")));
 }
 
-TEST_F(MenuReapplyPipelineTest, ALostCacheIsDownloadedAgain)
+TEST_F(MenuReapplyPipelineTest, AfterClearCacheTheVideoIsFetchedAgainByItsKey)
 {
     showOnDesktop(cachedRequest(kCatalogueKey));
-    QFile::remove(downloads_.cachedFileUrl(kCatalogueKey)->toLocalFile());
+    const QUrl saved = persistence_.loadSavedWallpaper()->masterUrl;
+    ASSERT_TRUE(saved.isLocalFile()) << "the engine saves the file it plays";
+    manager_->clearCache();
+    ASSERT_FALSE(QFileInfo::exists(saved.toLocalFile()));
 
     reapply();
 
     EXPECT_EQ(shownKey(), kCatalogueKey);
+    EXPECT_TRUE(QFileInfo::exists(saved.toLocalFile()));
     EXPECT_EQ(catalogue_.server().requestCount(masterPath(kCatalogueKey)), 1);
     EXPECT_TRUE(toastEvents_.messages().contains(QStringLiteral("message:Downloading wallpaper")));
     // The bar runs from 0.3 to 0.5 while the video comes in, before the engine starts at 0.6.
@@ -117,6 +124,25 @@ TEST_F(MenuReapplyPipelineTest, AnOwnWallpaperWhoseFileIsGoneFailsAndKeepsPlayin
     EXPECT_TRUE(log_.contains(QStringLiteral("✅ [MenuBarManager] Found custom wallpaper: My Beach")));
     EXPECT_TRUE(log_.contains(QStringLiteral("❌ [MenuBarManager] Error details: EngineError(")));
     EXPECT_FALSE(log_.contains(QStringLiteral("Step 2: Stopping wallpaper engine")));
+}
+
+TEST_F(MenuReapplyPipelineTest, AFailureReachesTheDesktopWhenNoMainWindowShowsTheToast)
+{
+    FakeDesktopNotifications desktop;
+    Shared<DesktopNotifications>::Override desktopOverride(desktop);
+    const WallpaperModel own = ownWallpaper(71);
+    showOnDesktop(WallpaperApplyRequest{.key = 71, .videoURL = *own.masterUrl, .wallpaper = own, .isCustom = true});
+    QFile::remove(own.masterUrl->toLocalFile());
+
+    reapply();
+    ASSERT_EQ(desktop.shown.size(), 1);
+    EXPECT_EQ(desktop.shown.first().first, QStringLiteral("Failed to reapply wallpaper"));
+    EXPECT_FALSE(desktop.shown.first().second.isEmpty());
+
+    MainWindow window;
+    window.show();
+    reapply();
+    EXPECT_EQ(desktop.shown.size(), 1) << "the main window's toast says it";
 }
 
 TEST_F(MenuReapplyPipelineTest, WithTheLockScreenOnTheExtensionIsRestartedInsteadOfTheStillPicture)

@@ -52,6 +52,8 @@ TEST_F(MenuThumbnailTest, ACachedPosterIsShownWithoutAnyRequest)
 
 TEST_F(MenuThumbnailTest, AFetchedPosterIsKeptAsItCameForNextTime)
 {
+    // The launch's first load names the asset host the poster comes from.
+    waitForTask(store_.initializeIfNeeded());
     showOnDesktop(cachedRequest(kCatalogueKey));
     waitForLoad();
     ASSERT_FALSE(shown().isNull());
@@ -61,9 +63,10 @@ TEST_F(MenuThumbnailTest, AFetchedPosterIsKeptAsItCameForNextTime)
     const QNetworkRequest request(QUrl(assetUrl(kCatalogueKey, QStringLiteral("poster.webp"))));
     EXPECT_EQ(cached.readAll(), waitForTask(Http::shared().send(request)).body);
 
+    const int fetched = catalogue_.server().requestCount(posterPath(kCatalogueKey));
     manager_->updateThumbnail();
     waitForLoad();
-    EXPECT_EQ(catalogue_.server().requestCount(posterPath(kCatalogueKey)), 2) << "one for the menu, one for the test";
+    EXPECT_EQ(catalogue_.server().requestCount(posterPath(kCatalogueKey)), fetched) << "the kept poster serves the next time";
 }
 
 TEST_F(MenuThumbnailTest, AReplyThatIsNoPictureClearsThePreviousWallpapersPicture)

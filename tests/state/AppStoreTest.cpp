@@ -3,6 +3,8 @@
 #include "TestDelays.h"
 
 #include "backend/APIError.h"
+#include "backend/APIService.h"
+#include "backend/ResponseCache.h"
 #include "foundation/Log.h"
 #include "state/AppStore.h"
 #include "state/HomePageService.h"
@@ -110,6 +112,50 @@ TEST_F(AppStoreTest, OverlappingFirstLoadsShareOneRequestAndNeitherReportsFailur
     EXPECT_EQ(session_.requests(kStats), 1);
     EXPECT_EQ(failures.count(), 0);
     EXPECT_FALSE(store().isAutoRetrying());
+}
+
+TEST_F(AppStoreTest, ACallerJoiningARunningLoadNeverMarksTheStoreReadyBeforeTheHomeFeed)
+{
+    struct Case {
+        const char* name;
+        bool retryFirst;
+    };
+    for (const Case& each : {Case{"retry during the first load", false}, Case{"first load during a retry", true}}) {
+        SCOPED_TRACE(each.name);
+        // Each case fetches the feed itself, slowly.
+        session_.api().responseCache().remove(
+            ResponseCache::cacheKey("GET", *session_.api().endpointURL(QStringLiteral("get-home-page")), std::nullopt));
+        HomePageService home(session_.api());
+        AppStore store(session_.api(), home, delays_.delays());
+        server().setFault(CatalogueSession::path(QStringLiteral("get-home-page")), Fault{0, 400, false, false, 1});
+        QList<bool> feedLoadedWhenReady;
+        QObject::connect(&store, &AppStore::isInitializedChanged, [&] { feedLoadedWhenReady.append(home.isLoaded()); });
+
+        // A retry runs in a task of its own; a first load is awaited.
+        const auto start = [&store](bool retry) {
+            std::optional<QCoro::Task<>> load;
+            if (retry)
+                store.retryConnection();
+            else
+                load.emplace(store.initializeIfNeeded());
+            return load;
+        };
+        auto first = start(each.retryFirst);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return store.platformStats().has_value(); }, kWaitMs));
+        auto second = start(!each.retryFirst);
+        for (auto* load : {&second, &first}) {
+            if (*load)
+                runToEnd(std::move(**load));
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return store.isInitialized(); }, kWaitMs));
+
+        EXPECT_EQ(feedLoadedWhenReady, QList<bool>{true});
+        EXPECT_EQ(session_.requests(QStringLiteral("get-home-page")), 1);
+        server().clearFaults();
+        session_.server().clearRequests();
+        // The caller that joined resumes on a later turn, before its store goes.
+        settle();
+    }
 }
 
 TEST_F(AppStoreTest, UnreachableBackendRetriesTenTimesThreeSecondsApartThenWaits)

@@ -27,6 +27,8 @@ TEST(DeepLinkTest, ClassifiesEachFormOfLink)
         {"quorvelle://wallpaper/+", Kind::InvalidWallpaper},
         {"quorvelle://wallpaper/++7", Kind::InvalidWallpaper},
         {"quorvelle://wallpaper/%201", Kind::InvalidWallpaper},
+        {"quorvelle://wallpaper/123%0A", Kind::InvalidWallpaper},
+        {"quorvelle://open/wallpaper/123%0A", Kind::InvalidWallpaper},
         {"quorvelle://wallpaper/abc", Kind::InvalidWallpaper},
         {"quorvelle://wallpaper/\u0661\u0662", Kind::InvalidWallpaper},
         {"quorvelle://open/wallpaper/12/34", Kind::Wallpaper, 12},

@@ -112,6 +112,17 @@ TEST_F(ExplorePageServiceTest, OneFailedRowPublishesNothingAndTheNextCallLoadsAg
     EXPECT_EQ(explore_.sections().size(), 4);
 }
 
+TEST_F(ExplorePageServiceTest, AFailedRowCancelsTheRowsStillLoading)
+{
+    // One of the three catalogue-wide rows fails; the Monochrome row would take long.
+    session_.server().setFault(CatalogueSession::path(kByMode), Fault{500, 0, false, false, 1});
+    session_.server().setFault(CatalogueSession::path(kByCategory), Fault{0, 10'000, false, false, 1});
+    LogCapture log;
+    EXPECT_THROW(runToEnd(explore_.loadExplorePage()), APIError);
+    EXPECT_FALSE(log.contains(QStringLiteral("[Monochrome Section] Loaded"))) << "the slow row was awaited to its end";
+    EXPECT_FALSE(explore_.isLoading());
+}
+
 TEST_F(ExplorePageServiceTest, DiscoverStripComesFromTheRowOrFromTheBackend)
 {
     runToEnd(explore_.refreshDiscoverSection());

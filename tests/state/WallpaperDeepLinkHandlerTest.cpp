@@ -129,16 +129,20 @@ TEST_F(WallpaperDeepLinkHandlerTest, PartnerLinkPassesItsIdOn)
     EXPECT_TRUE(log.lines().contains(QStringLiteral("✅ [WallpaperDeepLinkHandler] Opened Gravelnook a+b&c from link")));
 }
 
-TEST_F(WallpaperDeepLinkHandlerTest, MalformedLinksAreLoggedAsReceived)
+TEST_F(WallpaperDeepLinkHandlerTest, MalformedLinksAreLoggedEscaped)
 {
     LogCapture log;
     handler_.handle(QStringLiteral("quorvelle://gravelnook/"));
     handler_.handle(QStringLiteral("quorvelle://Wallpaper/12"));
     handler_.handle(QStringLiteral("quorvelle://oauth/callback"));
+    handler_.handle(QStringLiteral("quorvelle://wallpaper/123%0A"));
+    handler_.handle(QStringLiteral("quorvelle://wallpaper/1\n✅ [Fake] line"));
     settle();
     EXPECT_EQ(log.lines(),
         (QStringList{"⚠️ [WallpaperDeepLinkHandler] Invalid gravelnook URL (missing id): quorvelle://gravelnook/",
-            "⚠️ [WallpaperDeepLinkHandler] Invalid wallpaper URL: quorvelle://Wallpaper/12"}));
+            "⚠️ [WallpaperDeepLinkHandler] Invalid wallpaper URL: quorvelle://Wallpaper/12",
+            "⚠️ [WallpaperDeepLinkHandler] Invalid wallpaper URL: quorvelle://wallpaper/123%0A",
+            "⚠️ [WallpaperDeepLinkHandler] Invalid wallpaper URL: quorvelle://wallpaper/1%0A%E2%9C%85%20[Fake]%20line"}));
     EXPECT_EQ(windowRequests_.count(), 0);
 }
 } // namespace

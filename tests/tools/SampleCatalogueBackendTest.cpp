@@ -203,3 +203,39 @@ TEST_F(SampleCatalogueBackendTest, InstallsConfigPointingAtTheServer)
     EXPECT_EQ(Config::current().backendBaseUrl, QUrl(server().baseUrl() + QStringLiteral("/functions/v1")));
     EXPECT_EQ(Config::current().caCertificateFile, fixture_.certificateFile());
 }
+
+// A record served anywhere shows the downloads and likes counted so far, as a real backend's do.
+TEST_F(SampleCatalogueBackendTest, EveryListShowsCountedDownloadsAndLikes)
+{
+    const QJsonObject hero = CatalogueClient::json(client_.backend("get-home-page"))
+                                 .value(QLatin1String("hero_carousel")).toObject()
+                                 .value(QLatin1String("data")).toArray().first().toObject();
+    const qint64 key = hero.value(QLatin1String("key")).toInteger();
+    const std::string keyText = std::to_string(key);
+    for (const char* kind : {"downloads", "downloads", "likes"})
+        ASSERT_EQ(client_.backend("increment-wallpaper?key=" + keyText + "&type=" + kind)->status, 200);
+
+    const auto findIn = [key](const QJsonArray& items) {
+        for (const QJsonValue& item : items) {
+            if (item.toObject().value(QLatin1String("key")).toInteger() == key)
+                return item.toObject();
+        }
+        return QJsonObject();
+    };
+    const QString title = hero.value(QLatin1String("title")).toString();
+    const std::string search = QJsonDocument(QJsonObject{{QStringLiteral("query"), title}}).toJson().toStdString();
+    const QList<std::pair<const char*, QJsonObject>> served{
+        {"by id", findIn(CatalogueClient::json(client_.backend("get-wallpapers-by-id?keys=" + keyText))
+                             .value(QLatin1String("wallpapers")).toArray())},
+        {"home page", findIn(CatalogueClient::json(client_.backend("get-home-page"))
+                                 .value(QLatin1String("hero_carousel")).toObject().value(QLatin1String("data")).toArray())},
+        {"catalogue list", findIn(CatalogueClient::json(client_.backend("get-wallpapers?mode=download&limit=100&page=1"))
+                                      .value(QLatin1String("wallpapers")).toArray())},
+        {"search", findIn(CatalogueClient::json(client_.backendPost("search-wallpapers", search)).value(QLatin1String("wallpapers")).toArray())},
+    };
+    for (const auto& [where, item] : served) {
+        ASSERT_FALSE(item.isEmpty()) << where;
+        EXPECT_EQ(item.value(QLatin1String("downloads")).toInteger(), hero.value(QLatin1String("downloads")).toInteger() + 2) << where;
+        EXPECT_EQ(item.value(QLatin1String("likes")).toInteger(), hero.value(QLatin1String("likes")).toInteger() + 1) << where;
+    }
+}

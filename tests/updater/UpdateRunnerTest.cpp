@@ -1,4 +1,5 @@
 #include "UpdatePackages.h"
+#include "app/AppDelegate.h"
 #include "UpdaterFixture.h"
 #include "foundation/Log.h"
 #include "state/NotificationManager.h"
@@ -116,6 +117,18 @@ TEST_F(UpdateRunnerTest, ASecondCallerWaitsForTheRunUnderWay)
     // The next call is a run of its own.
     EXPECT_EQ(waitForTask(runner().run()), Outcome::failed);
     EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/appcast.xml")), 2);
+}
+
+// The launch's check and one asked for meanwhile are one run: one feed request, one outcome.
+TEST_F(UpdateRunnerTest, TheLaunchCheckIsTheSharedRunnersOwn)
+{
+    serveFeed(QStringLiteral("1.1"), QStringLiteral("Quorvelle-1.1.zip"));
+    Shared<UpdateRunner>::Override shared(runner());
+    QCoro::Task<> launch = AppDelegate::checkForUpdatesOnLaunch();
+    EXPECT_EQ(waitForTask(runner().run()), Outcome::noUpdate);
+    waitForTask(std::move(launch));
+    EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/appcast.xml")), 1);
+    EXPECT_EQ(log_.lines().first(), QStringLiteral("🔍 [AppDelegate] Checking for updates on app launch (enforced)..."));
 }
 
 } // namespace

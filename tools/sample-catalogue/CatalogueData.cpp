@@ -1,5 +1,7 @@
 #include "CatalogueData.h"
 
+#include "UsageCounters.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -148,12 +150,31 @@ qint64 CatalogueData::keyOf(const QJsonObject& item)
     return item.value(QLatin1String("key")).toInteger();
 }
 
+QJsonObject CatalogueData::counted(QJsonObject item) const
+{
+    if (!usage_)
+        return item;
+    const qint64 key = keyOf(item);
+    for (const QString& field : {QStringLiteral("downloads"), QStringLiteral("likes")})
+        item.insert(field, item.value(field).toInteger() + usage_->count(key, field));
+    return item;
+}
+
+QList<QJsonObject> CatalogueData::wallpapers() const
+{
+    QList<QJsonObject> items;
+    items.reserve(wallpapers_.size());
+    for (const QJsonObject& item : wallpapers_)
+        items.append(counted(item));
+    return items;
+}
+
 std::optional<QJsonObject> CatalogueData::wallpaper(qint64 key) const
 {
     const auto it = indexByKey_.constFind(key);
     if (it == indexByKey_.constEnd())
         return std::nullopt;
-    return wallpapers_.at(*it);
+    return counted(wallpapers_.at(*it));
 }
 
 bool CatalogueData::hasCategory(qint64 id) const
@@ -170,7 +191,7 @@ QJsonObject CatalogueData::section(const QJsonObject& layout) const
     }
     QJsonArray items;
     for (const QJsonValue& key : layout.value(QLatin1String("keys")).toArray())
-        items.append(wallpapers_.at(indexByKey_.value(key.toInteger())));
+        items.append(counted(wallpapers_.at(indexByKey_.value(key.toInteger()))));
     section.insert(QStringLiteral("data"), items);
     return section;
 }

@@ -12,6 +12,8 @@
 
 namespace samplecatalogue {
 
+class UsageCounters;
+
 // The catalogue the sample server answers from, read once from the seed file: wallpaper items
 // exactly as the backend sends them, categories, the home page layout, the platform figures and a
 // few wallpapers of the partner site.
@@ -22,8 +24,12 @@ public:
     // (keys that are not 64-bit integers, duplicate keys, references to unknown keys, ...).
     bool load(const QString& seedFile, QString* error);
 
+    // Downloads and likes clients counted are added to the seed's figures of every item served,
+    // as a real backend's records grow.
+    void countWith(const UsageCounters& usage) { usage_ = &usage; }
+
     // Every wallpaper item, in seed order.
-    const QList<QJsonObject>& wallpapers() const { return wallpapers_; }
+    QList<QJsonObject> wallpapers() const;
     std::optional<QJsonObject> wallpaper(qint64 key) const;
     static qint64 keyOf(const QJsonObject& item);
 
@@ -51,6 +57,7 @@ private:
     bool readPartnerWallpapers(const QJsonArray& items, QString* error);
     QJsonObject section(const QJsonObject& layout) const;
     MediaRecipe::Source sourceOf(const QJsonObject& item) const;
+    QJsonObject counted(QJsonObject item) const;
 
     QList<QJsonObject> wallpapers_;
     QHash<qint64, qsizetype> indexByKey_;
@@ -59,6 +66,7 @@ private:
     QJsonObject home_;
     QList<QJsonObject> partnerWallpapers_;
     QJsonObject stats_;
+    const UsageCounters* usage_ = nullptr;
 };
 
 } // namespace samplecatalogue

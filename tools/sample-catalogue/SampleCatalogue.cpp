@@ -62,6 +62,7 @@ SampleCatalogue::SampleCatalogue() : SampleCatalogue(Options()) {}
 SampleCatalogue::SampleCatalogue(Options options)
     : options_(std::move(options)), media_(std::make_unique<MediaStore>(options_.mediaFolder, options_.ffmpeg))
 {
+    data_.countWith(usage_);
 }
 
 SampleCatalogue::~SampleCatalogue()

@@ -1,0 +1,34 @@
+#include "app/VideoWallpaperApp.h"
+#include "engine/HomeScreenWallpaperEngine.h"
+#include "foundation/UserDefaults.h"
+#include "support/FakeScreens.h"
+#include "support/FakeSessionEvents.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The application's wallpaper manager sends its analytics through what main() hands in.
+TEST(VideoWallpaperAppTest, TheSharedWallpaperManagerSendsThroughTheApplicationsAnalytics)
+{
+    TempFolder folder;
+    FakeSessionEvents events;
+    Shared<SessionEvents>::Override eventsGuard{events};
+    // No display, so the shipped video cannot start and the manager reports that.
+    FakeScreens screens{{}};
+    Shared<Screens>::Override screensGuard{screens};
+    UserDefaults defaults{UserDefaults::kStandardDomain, UserDefaults::Storage::InMemory};
+    HomeScreenWallpaperEngine engine{screens, defaults};
+    Shared<HomeScreenWallpaperEngine>::Override engineGuard{engine};
+
+    QStringList sent;
+    {
+        VideoWallpaperApp app({QStringLiteral("quorvelle")},
+                              [&sent](const QString& name, const QHash<QString, QString>&) { sent.append(name); });
+        EXPECT_TRUE(WallpaperManager::shared().applyWallpaper().isFailure());
+    }
+    EXPECT_EQ(sent, QStringList{QStringLiteral("Wallpaper.applyFailed")});
+}
+
+} // namespace
