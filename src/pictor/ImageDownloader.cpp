@@ -225,6 +225,10 @@ void ImageDownloader::createDownloadContext(const QUrl& url, const PictorParsedO
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setTransferTimeout(int(downloadTimeout() * 1000));
     request.setAttribute(QNetworkRequest::HttpPipeliningAllowedAttribute, requestsUsePipelining());
+    // Qt knows three priorities; the option's 0 to 1 maps onto them (0.5, the default, is normal).
+    request.setPriority(options.downloadPriority > 0.75f ? QNetworkRequest::HighPriority
+                        : options.downloadPriority < 0.25f ? QNetworkRequest::LowPriority
+                                                           : QNetworkRequest::NormalPriority);
     auto check = [done, options](std::optional<QNetworkRequest> ready) {
         if (!ready)
             return done(ContextResult::failure(PictorError::emptyRequest()));
