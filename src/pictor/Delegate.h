@@ -24,10 +24,12 @@ class Delegate;
 // can own a delegate whose block refers back to it without keeping itself alive. Calls answer
 // nothing when no block is bound or the target is gone; an optional output is answered flat.
 // Blocks are read under the lock and called outside it, so a block may call other delegates.
+// A delegate without output (void) answers whether a block ran.
 template <typename Output, typename... Input>
 class Delegate<Output(Input...)> {
 public:
-    using Answer = std::conditional_t<IsOptional<Output>::value, Output, std::optional<Output>>;
+    using Answer = std::conditional_t<std::is_void_v<Output>, bool,
+                                      std::conditional_t<IsOptional<Output>::value, Output, std::optional<Output>>>;
     using Block = std::function<Answer(Input...)>;
     using AsyncBlock = std::function<QCoro::Task<Answer>(Input...)>;
 
@@ -72,7 +74,12 @@ public:
             const std::shared_ptr<Target> strong = weak.lock();
             if (!strong || !block)
                 co_return Answer();
-            co_return Answer(co_await block(*strong, input...));
+            if constexpr (std::is_void_v<Output>) {
+                co_await block(*strong, input...);
+                co_return true;
+            } else {
+                co_return Answer(co_await block(*strong, input...));
+            }
         });
     }
 
@@ -106,7 +113,12 @@ private:
             auto strong = lockHandle(handle);
             if (!strong || !block)
                 return Answer();
-            return Answer(block(*strong, input...));
+            if constexpr (std::is_void_v<Output>) {
+                block(*strong, input...);
+                return true;
+            } else {
+                return Answer(block(*strong, input...));
+            }
         };
     }
     template <typename Target>

@@ -1,0 +1,244 @@
+// The image downloader against a loopback TLS server (cpp-httplib, the test certificate):
+//   serve CERT KEY                 serves /img/<n>.jpg, 200 images of about 200 KB, until stdin closes;
+//                                  prints its port first
+//   fetch PORT CA                  fetches the 200 images, 6 at a time, decoded; prints wall ms
+//   fetch-raw PORT CA              the same without decoding (bytes kept as they arrive)
+//   shared CERT KEY                100 callers of one URL at once; prints the server's transfers
+//   progressive CERT KEY INTERVAL  a 2 MB progressive JPEG arriving at 1 MB/s: intermediate images,
+//                                  their closest spacing, and the decoding CPU against one full decode
+// pictor-net-bench.sh runs them next to curl --parallel --parallel-max 6 on the same server.
+#include "pictor/DefaultImageProcessor.h"
+#include "pictor/ImageDownloader.h"
+#include "pictor/ImageProgressive.h"
+#include "pictor/ImageProgressiveProvider.h"
+#include "pictor/LivePhotoImageProcessor.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
+#include <QRandomGenerator>
+#include <QSslCertificate>
+#include <QTimer>
+
+#include <httplib.h>
+
+#include <sys/resource.h>
+
+#include <atomic>
+#include <cstdio>
+#include <iostream>
+#include <thread>
+
+using namespace pictor;
+
+namespace {
+
+constexpr int kImages = 200;
+constexpr int kParallel = 6;
+
+QByteArray encode(const QImage& image, bool progressive, int quality)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(progressive);
+    writer.setQuality(quality);
+    writer.write(image);
+    return bytes;
+}
+
+// Smooth gradients with noise: a photograph's compressibility, of about the asked size.
+QByteArray photo(QSize size, bool progressive, quint32 seed)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int noise = int(random.bounded(64));
+            line[x] = qRgb((x * 255 / size.width() + noise) & 0xFF, (y * 255 / size.height() + noise) & 0xFF, (x + y + noise) & 0xFF);
+        }
+    }
+    return encode(image, progressive, 85);
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+std::shared_ptr<ImageDownloader> trustingDownloader(const QString& ca)
+{
+    auto downloader = ImageDownloader::create(QStringLiteral("bench"));
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.addCaCertificates(QSslCertificate::fromPath(ca));
+    downloader->setSessionConfiguration(configuration);
+    return downloader;
+}
+
+struct Server {
+    httplib::SSLServer server;
+    std::thread thread;
+    int port = 0;
+    std::atomic<int> transfers = 0;
+
+    Server(const char* cert, const char* key) : server(cert, key) {}
+    void start()
+    {
+        server.set_logger([this](const auto&, const auto&) { ++transfers; });
+        port = server.bind_to_any_port("127.0.0.1");
+        thread = std::thread([this] { server.listen_after_bind(); });
+        while (!server.is_running())
+            std::this_thread::yield();
+    }
+    ~Server()
+    {
+        server.stop();
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
+int serve(const char* cert, const char* key)
+{
+    QList<QByteArray> images;
+    for (int i = 0; i < kImages; ++i)
+        images.append(photo(QSize(720, 540), false, quint32(i)));
+    Server server(cert, key);
+    server.server.Get(R"(/img/(\d+)\.jpg)", [&](const httplib::Request& request, httplib::Response& response) {
+        const QByteArray& image = images[std::stoi(request.matches[1]) % kImages];
+        response.set_content(image.constData(), size_t(image.size()), "image/jpeg");
+    });
+    server.start();
+    qint64 total = 0;
+    for (const QByteArray& image : images)
+        total += image.size();
+    std::printf("%d %lld\n", server.port, total / kImages);
+    std::fflush(stdout);
+    std::string line;
+    std::getline(std::cin, line);
+    return 0;
+}
+
+int fetch(int port, const QString& ca, bool raw)
+{
+    auto downloader = trustingDownloader(ca);
+    PictorParsedOptionsInfo options;
+    if (raw)
+        options.processor = std::make_shared<LivePhotoImageProcessor>();
+    int next = 0, done = 0, failed = 0;
+    QElapsedTimer clock;
+    clock.start();
+    std::function<void()> startNext = [&] {
+        const QUrl url(QStringLiteral("https://127.0.0.1:%1/img/%2.jpg").arg(port).arg(next++));
+        downloader->downloadImage(url, options, [&](ImageDownloader::ImageResult result) {
+            ++done;
+            failed += result.isFailure();
+            if (next < kImages)
+                startNext();
+            else if (done == kImages)
+                QCoreApplication::quit();
+        });
+    };
+    for (int i = 0; i < kParallel; ++i)
+        startNext();
+    QCoreApplication::exec();
+    std::printf("%lld %d\n", clock.elapsed(), failed);
+    return failed == 0 ? 0 : 1;
+}
+
+int shared(const char* cert, const char* key)
+{
+    Server server(cert, key);
+    const QByteArray image = photo(QSize(560, 420), false, 1);
+    server.server.Get("/one.jpg", [&](const httplib::Request&, httplib::Response& response) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        response.set_content(image.constData(), size_t(image.size()), "image/jpeg");
+    });
+    server.start();
+    auto downloader = trustingDownloader(QString::fromLocal8Bit(cert));
+    int done = 0;
+    for (int i = 0; i < 100; ++i)
+        downloader->downloadImage(QUrl(QStringLiteral("https://127.0.0.1:%1/one.jpg").arg(server.port)), PictorParsedOptionsInfo(),
+                                  [&](const ImageDownloader::ImageResult& result) {
+                                      if (result.isSuccess() && ++done == 100)
+                                          QCoreApplication::quit();
+                                  });
+    QCoreApplication::exec();
+    std::printf("%d %d\n", done, server.transfers.load());
+    return 0;
+}
+
+// One run of the 2 MB image at 1 MB/s, with or without progressive display; the CPU it cost.
+double progressiveRun(Server& server, const QString& ca, std::optional<double> interval, QList<qint64>& refreshes)
+{
+    auto downloader = trustingDownloader(ca);
+    PictorParsedOptionsInfo options;
+    std::shared_ptr<ImageProgressiveProvider> provider;
+    QElapsedTimer clock;
+    if (interval) {
+        auto progressive = std::make_shared<ImageProgressive>();
+        progressive->scanInterval = *interval;
+        options.progressiveJPEG = progressive;
+        provider = ImageProgressiveProvider::create(options, [&](const Image&) { refreshes.append(clock.elapsed()); });
+        options.onDataReceived = QList<std::shared_ptr<DataReceivingSideEffect>>{provider};
+    }
+    const double before = cpuSeconds();
+    clock.start();
+    downloader->downloadImage(QUrl(QStringLiteral("https://127.0.0.1:%1/progressive.jpg").arg(server.port)), options,
+                              [](const ImageDownloader::ImageResult&) { QTimer::singleShot(500, [] { QCoreApplication::quit(); }); });
+    QCoreApplication::exec();
+    return cpuSeconds() - before;
+}
+
+int progressive(const char* cert, const char* key, double interval)
+{
+    const QByteArray image = photo(QSize(2400, 1700), true, 2);
+    Server server(cert, key);
+    // 16 KB every 16 ms: 1 MB/s.
+    server.server.Get("/progressive.jpg", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_content_provider(size_t(image.size()), "image/jpeg", [&](size_t offset, size_t, httplib::DataSink& sink) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(16));
+            return sink.write(image.constData() + offset, std::min<size_t>(16384, size_t(image.size()) - offset));
+        });
+    });
+    server.start();
+    const QString ca = QString::fromLocal8Bit(cert);
+    QList<qint64> none, refreshes;
+    const double plain = progressiveRun(server, ca, std::nullopt, none);
+    const double shown = progressiveRun(server, ca, interval, refreshes);
+    const double decodeStart = cpuSeconds();
+    constexpr int kDecodes = 5;
+    for (int i = 0; i < kDecodes; ++i)
+        DefaultImageProcessor::shared()->process(ImageProcessItem::data(image), PictorParsedOptionsInfo());
+    const double oneDecode = (cpuSeconds() - decodeStart) / kDecodes;
+    qint64 closest = -1;
+    for (qsizetype i = 1; i < refreshes.size(); ++i)
+        closest = closest < 0 ? refreshes[i] - refreshes[i - 1] : std::min(closest, refreshes[i] - refreshes[i - 1]);
+    std::printf("%lld %lld %lld %.3f %.3f %.3f\n", image.size(), refreshes.size(), closest, shown - plain, oneDecode, (shown - plain) / oneDecode);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const QString mode = args.value(1);
+    if (mode == QLatin1String("serve") && argc == 4)
+        return serve(argv[2], argv[3]);
+    if ((mode == QLatin1String("fetch") || mode == QLatin1String("fetch-raw")) && argc == 4)
+        return fetch(args[2].toInt(), args[3], mode == QLatin1String("fetch-raw"));
+    if (mode == QLatin1String("shared") && argc == 4)
+        return shared(argv[2], argv[3]);
+    if (mode == QLatin1String("progressive") && argc == 5)
+        return progressive(argv[2], argv[3], args[4].toDouble());
+    std::fprintf(stderr, "usage: pictor-net-bench serve|fetch|fetch-raw|shared|progressive ...\n");
+    return 2;
+}

@@ -1,0 +1,50 @@
+#include "pictor/ImageDataProcessor.h"
+
+#include "pictor/ImageDrawing.h"
+#include "pictor/ImageProcessor.h"
+
+#include <QHash>
+
+namespace pictor {
+
+std::shared_ptr<ImageDataProcessor> ImageDataProcessor::create(QByteArray data, QList<SessionDataTask::TaskCallback> callbacks,
+                                                               std::optional<CallbackQueue> processingQueue)
+{
+    CallbackQueue queue = processingQueue.value_or(CallbackQueue::dispatch(sharedProcessingQueue()));
+    return std::shared_ptr<ImageDataProcessor>(new ImageDataProcessor(std::move(data), std::move(callbacks), std::move(queue)));
+}
+
+const std::shared_ptr<DispatchQueue>& ImageDataProcessor::sharedProcessingQueue()
+{
+    static const std::shared_ptr<DispatchQueue> queue = DispatchQueue::create(QStringLiteral("com.quillmoth.Pictor.ImageDownloader.Process"));
+    return queue;
+}
+
+void ImageDataProcessor::process()
+{
+    queue_.execute([self = shared_from_this()] { self->doProcess(); });
+}
+
+void ImageDataProcessor::doProcess()
+{
+    // Failures are not remembered: a later caller with the same processor tries again.
+    QHash<QString, Image> processed;
+    const ImageProcessItem item = ImageProcessItem::data(data_);
+    for (const SessionDataTask::TaskCallback& callback : std::as_const(callbacks_)) {
+        const ImageProcessor& processor = *callback.options.processor;
+        const QString identifier = processor.identifier();
+        std::optional<ImageResult> result;
+        if (const auto cached = processed.constFind(identifier); cached != processed.constEnd()) {
+            result = ImageResult::success(*cached);
+        } else {
+            result = pictor::process(processor, item, callback.options);
+            if (result->isSuccess())
+                processed.insert(identifier, result->value());
+        }
+        if (result->isSuccess() && callback.options.backgroundDecode)
+            result = ImageResult::success(pt::decoded(result->value(), 1.0));
+        onImageProcessed.call(std::move(*result), callback);
+    }
+}
+
+} // namespace pictor

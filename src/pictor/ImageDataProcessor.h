@@ -1,0 +1,41 @@
+#pragma once
+
+#include "pictor/CallbackQueue.h"
+#include "pictor/Delegate.h"
+#include "pictor/SessionDataTask.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <memory>
+
+namespace pictor {
+
+// Turns the bytes of a finished transfer into one image per waiting caller, each with the
+// caller's own processor, running every distinct processor once; pre-decodes for callers that
+// ask. Used for one run; runs where its queue says (by default a shared serial queue).
+class ImageDataProcessor : public std::enable_shared_from_this<ImageDataProcessor> {
+public:
+    using ImageResult = Result<Image, PictorError>;
+
+    static std::shared_ptr<ImageDataProcessor> create(QByteArray data, QList<SessionDataTask::TaskCallback> callbacks,
+                                                      std::optional<CallbackQueue> processingQueue);
+    static const std::shared_ptr<DispatchQueue>& sharedProcessingQueue();
+
+    // Runs the step on the queue; the processor keeps itself alive until it has run.
+    void process();
+
+    // Told once per callback, in order, on the processing queue.
+    Delegate<void(ImageResult, SessionDataTask::TaskCallback)> onImageProcessed;
+
+private:
+    ImageDataProcessor(QByteArray data, QList<SessionDataTask::TaskCallback> callbacks, CallbackQueue queue)
+        : data_(std::move(data)), callbacks_(std::move(callbacks)), queue_(std::move(queue)) {}
+    void doProcess();
+
+    QByteArray data_;
+    QList<SessionDataTask::TaskCallback> callbacks_;
+    CallbackQueue queue_;
+};
+
+} // namespace pictor

@@ -1,0 +1,15 @@
+#include "pictor/ImageDownloaderDelegate.h"
+
+#include "pictor/SessionDataTask.h"
+
+namespace pictor {
+
+std::optional<QByteArray> ImageDownloaderDelegate::didDownloadTaskData(ImageDownloader& downloader, const QByteArray& data,
+                                                                       SessionDataTask& task)
+{
+    if (task.originalURL().isEmpty())
+        return data;
+    return didDownloadData(downloader, data, task.originalURL());
+}
+
+} // namespace pictor

@@ -1,0 +1,380 @@
+#include "ImageServer.h"
+#include "support/TaskWait.h"
+
+#include "pictor/AnyModifier.h"
+#include "pictor/AnyRedirectHandler.h"
+#include "pictor/DownloadTask.h"
+#include "pictor/SessionDataTask.h"
+
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace pictor;
+
+namespace {
+
+using Reason = PictorError::Reason;
+
+// Every completion a caller received.
+struct Outcomes {
+    QList<ImageDownloader::ImageResult> results;
+
+    ImageDownloader::Completion completion()
+    {
+        return [this](ImageDownloader::ImageResult result) { results.append(std::move(result)); };
+    }
+    bool waitFor(qsizetype count) { return QTest::qWaitFor([&] { return results.size() >= count; }, 10000); }
+};
+
+PictorParsedOptionsInfo options(QList<PictorOptionsInfoItem> items = {}) { return PictorParsedOptionsInfo(items); }
+
+PictorParsedOptionsInfo withModifier(std::shared_ptr<const AsyncImageDownloadRequestModifier> modifier)
+{
+    return options({PictorOptionsInfoItem::requestModifier(std::move(modifier))});
+}
+
+// A request modifier that answers only when released.
+class HeldModifier : public AsyncImageDownloadRequestModifier {
+public:
+    QCoro::Task<std::optional<QNetworkRequest>> modifiedAsync(QNetworkRequest request) const override
+    {
+        const QFuture<void> opened = gate->future();
+        co_await opened;
+        co_return request;
+    }
+    void release() const { gate->reportFinished(); }
+    std::shared_ptr<QFutureInterface<void>> gate = [] {
+        auto made = std::make_shared<QFutureInterface<void>>();
+        made->reportStarted();
+        return made;
+    }();
+};
+
+class ImageDownloaderTest : public ::testing::Test {
+protected:
+    ImageServer server;
+    std::shared_ptr<ImageDownloader> downloader = ImageServer::downloader();
+};
+
+struct BadInput {
+    const char* name;
+    QString path;
+    Reason reason;
+};
+
+class DownloaderBadInputTest : public ImageDownloaderTest, public ::testing::WithParamInterface<BadInput> {};
+
+TEST_P(DownloaderBadInputTest, CompletesOnceWithTheReason)
+{
+    downloader->setDownloadTimeout(0.5);
+    const QUrl url = GetParam().path.startsWith(QLatin1Char('/')) ? server.url(GetParam().path) : QUrl(GetParam().path);
+    Outcomes outcomes;
+    downloader->downloadImage(url, options(), outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    QTest::qWait(100);
+    ASSERT_EQ(outcomes.results.size(), 1);
+    ASSERT_TRUE(outcomes.results[0].isFailure());
+    EXPECT_EQ(outcomes.results[0].error().reason(), GetParam().reason) << outcomes.results[0].error().what();
+    // Nothing is left filed: the same URL starts a new transfer.
+    if (url.scheme() == QLatin1String("https")) {
+        downloader->downloadImage(url, options(), outcomes.completion());
+        ASSERT_TRUE(outcomes.waitFor(2));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, DownloaderBadInputTest,
+    ::testing::Values(BadInput{"NotFound", "/status/404", Reason::invalidHTTPStatusCode},
+                      BadInput{"ServerError", "/status/500", Reason::invalidHTTPStatusCode},
+                      BadInput{"Html", "/page.html", Reason::processingFailed},
+                      BadInput{"RedirectLoop", "/loop", Reason::URLSessionError},
+                      BadInput{"CutBody", "/cut.png", Reason::URLSessionError},
+                      BadInput{"FiveGigabytes", "/huge.png", Reason::URLSessionError},
+                      BadInput{"Silent", "/silent.png", Reason::URLSessionError},
+                      BadInput{"NotHttp", "ftp://127.0.0.1/image.png", Reason::URLSessionError},
+                      BadInput{"File", "file:///dev/zero", Reason::URLSessionError},
+                      BadInput{"Empty", "", Reason::invalidURL}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(ImageDownloaderTest, UnknownCertificateFailsUnlessTheHostIsTrusted)
+{
+    auto untrusting = ImageServer::downloader(false);
+    Outcomes outcomes;
+    untrusting->downloadImage(server.url("/image.png"), options(), outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    EXPECT_EQ(outcomes.results[0].error().reason(), Reason::URLSessionError);
+
+    untrusting->setTrustedHosts(QSet<QString>{QStringLiteral("127.0.0.1")});
+    untrusting->downloadImage(server.url("/image.png"), options(), outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(2));
+    EXPECT_TRUE(outcomes.results[1].isSuccess());
+}
+
+TEST_F(ImageDownloaderTest, HundredCallersShareOneTransfer)
+{
+    Outcomes outcomes;
+    QList<std::shared_ptr<DownloadTask>> handles;
+    for (int i = 0; i < 100; ++i)
+        handles.append(downloader->downloadImage(server.url("/slow.png"), options(), outcomes.completion()));
+    EXPECT_EQ(handles[0]->sessionTask(), handles[99]->sessionTask());
+    EXPECT_EQ(handles[99]->cancelToken(), 99);
+    ASSERT_TRUE(outcomes.waitFor(100));
+    EXPECT_EQ(server.hits("/slow.png"), 1);
+    for (const auto& result : outcomes.results) {
+        ASSERT_TRUE(result.isSuccess());
+        EXPECT_EQ(result.value().originalData, ImageServer::png());
+        EXPECT_EQ(result.value().image.size(), QSizeF(32, 24));
+        ASSERT_TRUE(result.value().metrics);
+        EXPECT_EQ(result.value().metrics->responseBodyBytesReceived, ImageServer::png().size());
+    }
+    // The finished transfer is forgotten: the next caller starts another.
+    downloader->downloadImage(server.url("/slow.png"), options(), outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(101));
+    EXPECT_EQ(server.hits("/slow.png"), 2);
+}
+
+// Each case withdraws some callers of one slow transfer in a given way.
+struct Withdrawal {
+    const char* name;
+    std::function<void(ImageDownloader&, const QUrl&, QList<std::shared_ptr<DownloadTask>>&)> act;
+    int cancelled;
+};
+
+class DownloaderWithdrawalTest : public ImageDownloaderTest, public ::testing::WithParamInterface<Withdrawal> {};
+
+TEST_P(DownloaderWithdrawalTest, EachCallerCompletesOnce)
+{
+    const QUrl url = server.url("/slow.png");
+    QList<Outcomes> outcomes(3);
+    QList<std::shared_ptr<DownloadTask>> handles;
+    for (Outcomes& caller : outcomes)
+        handles.append(downloader->downloadImage(url, options(), caller.completion()));
+    GetParam().act(*downloader, url, handles);
+    for (Outcomes& caller : outcomes)
+        ASSERT_TRUE(caller.waitFor(1));
+    QTest::qWait(600);
+    int cancelled = 0;
+    for (qsizetype i = 0; i < outcomes.size(); ++i) {
+        ASSERT_EQ(outcomes[i].results.size(), 1) << i;
+        const auto& result = outcomes[i].results[0];
+        if (result.isFailure()) {
+            EXPECT_EQ(result.error().reason(), Reason::taskCancelled);
+            EXPECT_EQ(result.error().number(), i);
+            ++cancelled;
+        }
+    }
+    EXPECT_EQ(cancelled, GetParam().cancelled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, DownloaderWithdrawalTest,
+    ::testing::Values(Withdrawal{"OneHandle", [](auto&, auto&, auto& handles) { handles[1]->cancel(); }, 1},
+                      Withdrawal{"OneHandleTwice", [](auto&, auto&, auto& handles) { handles[0]->cancel(); handles[0]->cancel(); }, 1},
+                      Withdrawal{"EveryHandle", [](auto&, auto&, auto& handles) { for (auto& h : handles) h->cancel(); }, 3},
+                      Withdrawal{"ByUrl", [](auto& d, auto& url, auto&) { d.cancel(url); }, 3},
+                      Withdrawal{"All", [](auto& d, auto&, auto&) { d.cancelAll(); }, 3},
+                      Withdrawal{"AfterTheEnd",
+                                 [](auto&, auto&, auto& handles) {
+                                     ASSERT_TRUE(QTest::qWaitFor([&] { return !handles[0]->sessionTask()->callbacks().size(); }, 5000));
+                                     handles[0]->cancel();
+                                 },
+                                 0}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(ImageDownloaderTest, DestroyingTheDownloaderCancelsEveryWaitingCaller)
+{
+    Outcomes outcomes;
+    downloader->downloadImage(server.url("/slow.png"), options(), outcomes.completion());
+    downloader->downloadImage(server.url("/slow.png"), options(), outcomes.completion());
+    downloader->downloadImage(server.url("/silent.png"), options(), outcomes.completion());
+    downloader.reset();
+    ASSERT_TRUE(outcomes.waitFor(3));
+    QTest::qWait(600);
+    ASSERT_EQ(outcomes.results.size(), 3);
+    for (const auto& result : outcomes.results)
+        EXPECT_TRUE(result.isFailure() && result.error().isTaskCancelled());
+}
+
+TEST_F(ImageDownloaderTest, CancelBeforeTheAsyncModifierAnsweredIsKept)
+{
+    auto modifier = std::make_shared<HeldModifier>();
+    Outcomes outcomes;
+    auto handle = downloader->downloadImage(server.url("/image.png"), withModifier(modifier), outcomes.completion());
+    EXPECT_FALSE(handle->isInitialized());
+    handle->cancel();
+    modifier->release();
+    ASSERT_TRUE(outcomes.waitFor(1));
+    EXPECT_TRUE(outcomes.results[0].error().isTaskCancelled());
+    EXPECT_TRUE(handle->isInitialized());
+}
+
+struct ModifierCase {
+    const char* name;
+    AnyModifier::Block block;
+    QString expectedPath; // empty: emptyRequest
+};
+
+class DownloaderModifierTest : public ImageDownloaderTest, public ::testing::WithParamInterface<ModifierCase> {};
+
+TEST_P(DownloaderModifierTest, TheFinalRequestDecides)
+{
+    Outcomes outcomes;
+    auto handle = downloader->downloadImage(server.url("/status/404"), withModifier(std::make_shared<AnyModifier>(GetParam().block)),
+                                            outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    if (GetParam().expectedPath.isEmpty()) {
+        EXPECT_EQ(outcomes.results[0].error().reason(), Reason::emptyRequest);
+        EXPECT_FALSE(handle->isInitialized());
+        return;
+    }
+    ASSERT_TRUE(outcomes.results[0].isSuccess());
+    EXPECT_EQ(outcomes.results[0].value().url.path(), GetParam().expectedPath);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modifiers, DownloaderModifierTest,
+                         ::testing::Values(ModifierCase{"NoRequest", [](const QNetworkRequest&) { return std::nullopt; }, {}},
+                                           ModifierCase{"OtherUrl",
+                                                        [](const QNetworkRequest& request) {
+                                                            QNetworkRequest moved = request;
+                                                            QUrl url = request.url();
+                                                            url.setPath(QStringLiteral("/image.png"));
+                                                            moved.setUrl(url);
+                                                            return std::optional(moved);
+                                                        },
+                                                        QStringLiteral("/image.png")}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(ImageDownloaderTest, TheFirstCallersRedirectHandlerDecides)
+{
+    auto handler = [](bool follow) {
+        return options({PictorOptionsInfoItem::redirectHandler(std::make_shared<AnyRedirectHandler>(
+            [follow](auto, const URLResponse&, const QNetworkRequest& next, AnyRedirectHandler::Answer answer) {
+                answer(follow ? std::optional(next) : std::nullopt);
+            }))});
+    };
+    for (const bool follow : {true, false}) {
+        Outcomes outcomes;
+        downloader->downloadImage(server.url("/moved"), handler(follow), outcomes.completion());
+        downloader->downloadImage(server.url("/moved"), handler(!follow), outcomes.completion());
+        ASSERT_TRUE(outcomes.waitFor(2));
+        EXPECT_EQ(outcomes.results[0].isSuccess(), follow);
+        EXPECT_EQ(outcomes.results[1].isSuccess(), follow);
+    }
+}
+
+// Records what it is told and answers as configured.
+class RecordingDelegate : public ImageDownloaderDelegate {
+public:
+    bool refuseData = false;
+    ResponseDisposition disposition = ResponseDisposition::allow;
+    bool acceptEveryStatus = false;
+    int willDownload = 0;
+    int finished = 0;
+    int images = 0;
+
+    void willDownloadImage(ImageDownloader&, const QUrl&, const std::optional<QNetworkRequest>&) override { ++willDownload; }
+    void didFinishDownloadingImage(ImageDownloader&, const QUrl&, const std::optional<URLResponse>&, const std::optional<PictorError>&) override
+    {
+        ++finished;
+    }
+    std::optional<QByteArray> didDownloadData(ImageDownloader&, const QByteArray& data, const QUrl&) override
+    {
+        return refuseData ? std::nullopt : std::optional(data);
+    }
+    void didDownloadImage(ImageDownloader&, const Image&, const QUrl&, const std::optional<URLResponse>&) override { ++images; }
+    bool isValidStatusCode(qint64 code, ImageDownloader& downloader) override
+    {
+        return acceptEveryStatus || ImageDownloaderDelegate::isValidStatusCode(code, downloader);
+    }
+    QCoro::Task<ResponseDisposition> didReceiveResponse(ImageDownloader&, URLResponse) override { co_return disposition; }
+};
+
+struct DelegateCase {
+    const char* name;
+    std::function<void(RecordingDelegate&)> configure;
+    QString path;
+    std::optional<Reason> reason;
+};
+
+class DownloaderDelegateTest : public ImageDownloaderTest, public ::testing::WithParamInterface<DelegateCase> {};
+
+TEST_P(DownloaderDelegateTest, IsToldOnceAndDecides)
+{
+    auto delegate = std::make_shared<RecordingDelegate>();
+    GetParam().configure(*delegate);
+    downloader->setDelegate(delegate);
+    Outcomes outcomes;
+    downloader->downloadImage(server.url(GetParam().path), options(), outcomes.completion());
+    downloader->downloadImage(server.url(GetParam().path), options(), outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(2));
+    QTest::qWait(100);
+    EXPECT_EQ(delegate->willDownload, 1);
+    EXPECT_EQ(delegate->finished, 1);
+    EXPECT_EQ(delegate->images, GetParam().reason ? 0 : 2);
+    for (const auto& result : outcomes.results) {
+        if (GetParam().reason)
+            EXPECT_EQ(result.error().reason(), *GetParam().reason);
+        else
+            EXPECT_TRUE(result.isSuccess());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Delegates, DownloaderDelegateTest,
+    ::testing::Values(DelegateCase{"Defaults", [](auto&) {}, "/slow.png", std::nullopt},
+                      DelegateCase{"RefusesData", [](auto& d) { d.refuseData = true; }, "/slow.png", Reason::dataModifyingFailed},
+                      DelegateCase{"CancelsResponse", [](auto& d) { d.disposition = ResponseDisposition::cancel; }, "/slow.png",
+                                   Reason::cancelledByDelegate},
+                      DelegateCase{"AcceptsNotFound", [](auto& d) { d.acceptEveryStatus = true; }, "/status/404", Reason::processingFailed}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(ImageDownloaderTest, ProgressReportsTheWholeTransfer)
+{
+    QList<std::pair<qint64, qint64>> progress;
+    Outcomes outcomes;
+    downloader->downloadImage(server.url("/image.png"), std::nullopt, [&](qint64 received, qint64 expected) { progress.append({received, expected}); },
+                              outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !progress.isEmpty() && progress.last().first == ImageServer::png().size(); }, 5000));
+    EXPECT_EQ(progress.last().second, ImageServer::png().size());
+}
+
+TEST_F(ImageDownloaderTest, AsyncFormReturnsThrowsAndWithdraws)
+{
+    const ImageLoadingResult loaded = waitForTask(downloader->downloadImageAsync(server.url("/image.png"), options()));
+    EXPECT_EQ(loaded.originalData, ImageServer::png());
+
+    try {
+        waitForTask(downloader->downloadImageAsync(server.url("/status/500"), options()));
+        FAIL() << "a 500 answer must throw";
+    } catch (const PictorError& error) {
+        EXPECT_TRUE(error.isInvalidResponseStatusCode(500));
+    }
+
+    for (const bool early : {true, false}) {
+        std::stop_source stop;
+        if (early)
+            stop.request_stop();
+        else
+            QTimer::singleShot(100, [&] { stop.request_stop(); });
+        try {
+            waitForTask(downloader->downloadImageAsync(server.url("/slow.png"), options(), stop.get_token()));
+            FAIL() << "a withdrawn download must throw";
+        } catch (const PictorError& error) {
+            EXPECT_TRUE(error.isTaskCancelled());
+        }
+    }
+}
+
+TEST_F(ImageDownloaderTest, LivePhotoResourcesKeepTheirBytes)
+{
+    PictorParsedOptionsInfo decoding = options({PictorOptionsInfoItem::backgroundDecode()});
+    const LivePhotoResourceDownloadingResult movie = waitForTask(downloader->downloadLivePhotoResourceAsync(server.url("/movie.mp4"), decoding));
+    EXPECT_EQ(movie.originalData, ImageServer::movieBytes());
+    EXPECT_EQ(movie.url, server.url("/movie.mp4"));
+    EXPECT_THROW(waitForTask(downloader->downloadLivePhotoResourceAsync(server.url("/status/404"), decoding)), PictorError);
+}
+
+} // namespace

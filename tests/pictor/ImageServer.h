@@ -1,0 +1,102 @@
+#pragma once
+
+#include "TestImages.h"
+#include "support/TestHttpsServer.h"
+
+#include "pictor/ImageDownloader.h"
+
+#include <QFile>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <thread>
+
+// A loopback TLS image server that can delay, cut, fail and redirect, counting the requests of
+// every path; and downloaders that trust its certificate.
+class ImageServer {
+public:
+    ImageServer()
+    {
+        auto& routes = server_.routes();
+        routes.set_logger([this](const httplib::Request& request, const httplib::Response&) {
+            std::lock_guard lock(mutex_);
+            ++hits_[request.path];
+        });
+        routes.Get("/image.png", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content(png().toStdString(), "image/png");
+        });
+        // Sleeps a while first, so that callers can join the transfer.
+        routes.Get("/slow.png", [this](const httplib::Request&, httplib::Response& response) {
+            server_.waitForShutdown(400);
+            response.set_content(png().toStdString(), "image/png");
+        });
+        routes.Get(R"(/status/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+            response.status = std::stoi(request.matches[1]);
+            response.set_content("no image here", "text/plain");
+        });
+        routes.Get("/page.html", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><body>Not an image</body></html>", "text/html");
+        });
+        routes.Get("/loop", [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/loop", 301); });
+        routes.Get("/moved", [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/image.png", 302); });
+        // Announces more than it sends, then closes the connection.
+        routes.Get("/cut.png", [](const httplib::Request&, httplib::Response& response) {
+            const std::string head = png().left(100).toStdString();
+            response.set_content_provider(png().size(), "image/png", [head](size_t offset, size_t, httplib::DataSink& sink) {
+                if (offset == 0)
+                    sink.write(head.data(), head.size());
+                return offset == 0;
+            });
+        });
+        routes.Get("/huge.png", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content_provider(size_t(5) << 30, "image/png", [](size_t, size_t, httplib::DataSink& sink) {
+                static const std::string block(64 * 1024, 'x');
+                return sink.write(block.data(), block.size());
+            });
+        });
+        routes.Get("/silent.png", [this](const httplib::Request&, httplib::Response& response) {
+            server_.waitForShutdown(5000);
+            response.set_content(png().toStdString(), "image/png");
+        });
+        routes.Get("/movie.mp4", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content(movieBytes().toStdString(), "video/mp4");
+        });
+        server_.start();
+    }
+
+    QUrl url(const QString& path) const { return server_.url(path); }
+    int hits(const std::string& path)
+    {
+        std::lock_guard lock(mutex_);
+        return hits_[path];
+    }
+    httplib::Server& routes() { return server_.routes(); }
+
+    static QByteArray png() { return testimages::encoded(testimages::quadrants(QSize(32, 24)), "png"); }
+    static QByteArray movieBytes() { return QByteArray("\x00\x00\x00\x18" "ftypmp42 not really a movie", 31); }
+
+    static QSslConfiguration trusting()
+    {
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.addCaCertificates(QSslCertificate::fromPath(TestHttpsServer::certificateFile()));
+        return configuration;
+    }
+    static std::shared_ptr<pictor::ImageDownloader> downloader(bool trust = true)
+    {
+        auto made = pictor::ImageDownloader::create(QStringLiteral("test"));
+        if (trust)
+            made->setSessionConfiguration(trusting());
+        return made;
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, int> hits_;
+    // Last, so it stops before what its handlers use goes away.
+    TestHttpsServer server_;
+};
