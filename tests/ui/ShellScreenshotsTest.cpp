@@ -10,7 +10,6 @@
 #include "ui/NavIconButton.h"
 #include "ui/NotificationToast.h"
 #include "ui/NotificationToastOverlay.h"
-#include "ui/TopNavigationBar.h"
 
 #include <QHBoxLayout>
 #include <QLinearGradient>
@@ -20,50 +19,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-bool barSettled(const TopNavigationBar& bar)
-{
-    for (AppTab tab : TopNavigationBar::kTabs) {
-        const qreal opacity = bar.capsuleOpacity(tab);
-        if (opacity != 0 && opacity != 0.15 && opacity != 0.9)
-            return false;
-    }
-    return true;
-}
-
-TEST(ShellLook, TabBarInEverySelectionAndHovered)
-{
-    const struct {
-        const char* name;
-        AppTab selected;
-        std::optional<AppTab> hovered;
-    } cases[] = {
-        {"tab-bar-home", AppTab::Home, std::nullopt},
-        {"tab-bar-explore", AppTab::Explore, std::nullopt},
-        {"tab-bar-library", AppTab::Library, std::nullopt},
-        {"tab-bar-settings-selected", AppTab::Settings, std::nullopt},
-        {"tab-bar-home-explore-hovered", AppTab::Home, AppTab::Explore},
-    };
-    for (const auto& row : cases) {
-        Backdrop host(true);
-        host.resize(360, 90);
-        auto* bar = new TopNavigationBar(row.selected, &host);
-        bar->resize(bar->sizeHint());
-        bar->move((host.width() - bar->width()) / 2, (host.height() - bar->height()) / 2);
-        host.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
-        if (row.hovered)
-            QTest::mouseMove(host.windowHandle(), bar->mapTo(&host, bar->tabRect(*row.hovered).center().toPoint()));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return bar->hoveredTab() == row.hovered && barSettled(*bar); }, 5000));
-        const QImage picture = saveScreenshot(host, QString::fromLatin1(row.name));
-        // The selected tab's capsule is near white inside its left padding.
-        if (row.selected != AppTab::Settings) {
-            const QRectF tab = bar->tabRect(row.selected).translated(bar->pos());
-            const qreal ratio = picture.devicePixelRatio();
-            EXPECT_GT(qGray(picture.pixel((QPointF(tab.left() + 6, tab.center().y()) * ratio).toPoint())), 200) << row.name;
-        }
-    }
-}
 
 // The header over a page: logo, tab bar, the navigation buttons; then the same while the home
 // page loads, and half-way in.
