@@ -45,8 +45,9 @@ TEST(ShellLook, HeaderRowShownHiddenAndComingIn)
     saveScreenshot(root, QStringLiteral("header-hidden"));
 
     homePage.setShowingLoader(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return row->presentation() > 0.4; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return row->presentation() > 0.4 && row->presentation() < 0.9; }, 5000));
     saveScreenshot(root, QStringLiteral("header-coming-in"));
+    EXPECT_LT(row->y(), HeaderRow::kTop) << "moves down from above the top edge";
     ASSERT_TRUE(QTest::qWaitFor([&] { return row->presentation() == 1; }, 5000));
 }
 

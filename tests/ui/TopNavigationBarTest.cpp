@@ -234,14 +234,4 @@ TEST_F(HeaderRowTest, AwayOnlyWhileHomeShowsItsLoader)
     EXPECT_LE(std::abs(bar.center().x() - root.width() / 2), 1);
 }
 
-// On the way in the row fades and moves down from above the top edge.
-TEST_F(HeaderRowTest, ComesInFromAboveTheTopEdge)
-{
-    homePage.setShowingLoader(false);
-    ASSERT_TRUE(row->isVisible());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return row->presentation() > 0.1 && row->presentation() < 0.9; }, 5000));
-    EXPECT_LT(row->y(), HeaderRow::kTop);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return settledIn(); }, 5000));
-}
-
 } // namespace
