@@ -3,6 +3,10 @@
 #   inside one process (pictor-bench, Google Benchmark): downsampling a 4000x3000 JPEG to 400x300
 #   at decode against a full decode and smooth scale; format detection and SHA-256 of 1 MB; the
 #   progressive-JPEG marker scan remembered against rescanned.
+#   the image cache (pictor-cache-bench): memory hit; disk hit of a 600x340 JPEG with its decode
+#   against QImageReader on the same file; storing 10,000 small images and trimming to half the
+#   size limit against QImage::save; total size of 10,000 files against a QDirIterator walk;
+#   resident memory while 1 GiB of images passes a 64 MiB memory level.
 #   whole processes on a 1920x1080 JPEG, pictor-tool against ImageMagick's convert:
 #     blur radius 10        vs  convert IN -blur 0x10 OUT.jpg
 #     round corners r 40    vs  convert IN ( mask with a rounded rectangle ) -compose DstIn OUT.png
@@ -17,8 +21,9 @@ name=pictor-bench
 runs=${1:-9}
 require_tools ffmpeg convert
 
-build_targets pictor-bench pictor-tool
+build_targets pictor-bench pictor-cache-bench pictor-tool
 bench="$build/bench/pictor-bench"
+cache_bench="$build/bench/pictor-cache-bench"
 tool="$build/tools/pictor-tool/pictor-tool"
 export QT_QPA_PLATFORM=offscreen
 
@@ -26,6 +31,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 ffmpeg -v error -y -f lavfi -i "testsrc2=size=4000x3000" -frames:v 1 -q:v 3 "$work/large.jpg"
 ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080" -frames:v 1 -q:v 3 "$work/hd.jpg"
+ffmpeg -v error -y -f lavfi -i "testsrc2=size=600x340" -frames:v 1 -q:v 3 "$work/small.jpg"
 
 read -r ours_blur tool_blur < <(compare \
   '"$tool" "$work/hd.jpg" "$work/ours-blur.jpg" blur:10' \
@@ -37,6 +43,7 @@ read -r ours_resize tool_resize < <(compare \
   '"$tool" "$work/hd.jpg" "$work/ours-resize.jpg" resize:960x540' \
   'convert "$work/hd.jpg" -resize "960x540!" -quality 90 "$work/tool-resize.jpg"')
 inner=$("$bench" "$work/large.jpg" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true 2>/dev/null | grep -E "_median")
+cache=$("$cache_bench" "$work/small.jpg" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true 2>/dev/null | grep -vE "_(mean|stddev|cv)|^-|^Benchmark")
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 {
@@ -49,4 +56,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'
   echo
   echo "inside one process (median of 5 repetitions):"
   echo "$inner"
+  echo
+  echo "image cache (medians of 5 repetitions; disk hit target <= 1.2x QImageReader):"
+  echo "$cache"
 } | tee "$results/pictor.txt"

@@ -125,8 +125,14 @@ bool AppDelegate::detectLoginLaunch()
 
 void AppDelegate::handleFirstLaunch()
 {
-    if (defaults_.boolean(ShellDefaults::hasLaunchedBefore))
+    if (defaults_.boolean(ShellDefaults::hasLaunchedBefore) || defaults_.isUnreadable(ShellDefaults::hasLaunchedBefore))
         return;
+    // A settings file kept aside proves an earlier launch, whose choices may be in it.
+    if (defaults_.hasDamagedCopies()) {
+        logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Settings were damaged; not treating this launch as the first"));
+        defaults_.setBool(ShellDefaults::hasLaunchedBefore, true);
+        return;
+    }
     AutoStartService::shared().setEnabled(true);
     defaults_.setBool(ShellDefaults::hasLaunchedBefore, true);
 }

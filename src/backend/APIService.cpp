@@ -102,7 +102,7 @@ QCoro::Task<QByteArray> APIService::request(QUrl url, QByteArray method, Headers
 }
 
 template <typename T>
-QCoro::Task<T> APIService::send(Call call, std::function<T(const QByteArray&)> decode)
+QCoro::Task<T> APIService::send(Call call, std::function<T(const QByteArray&)> decode, std::function<bool(const T&)> worthKeeping)
 {
     const bool cacheable = ResponseCache::isCacheable(call.method, call.url);
     const QString described = describeRequest(call.method, call.url);
@@ -112,8 +112,10 @@ QCoro::Task<T> APIService::send(Call call, std::function<T(const QByteArray&)> d
         if (const auto cached = cache_->cachedResponse(key)) {
             try {
                 T value = decode(*cached);
-                logService(QStringLiteral("💾"), QStringLiteral("Cache HIT: ") + described);
-                co_return value;
+                if (!worthKeeping || worthKeeping(value)) {
+                    logService(QStringLiteral("💾"), QStringLiteral("Cache HIT: ") + described);
+                    co_return value;
+                }
             } catch (const JsonError&) {
                 cache_->remove(key); // written by an older version, or damaged: fetch it again
             }
@@ -122,7 +124,7 @@ QCoro::Task<T> APIService::send(Call call, std::function<T(const QByteArray&)> d
     }
     const QByteArray reply = co_await transfer(call);
     T value = decode(reply); // a reply that does not decode is never cached
-    if (cacheable) {
+    if (cacheable && (!worthKeeping || worthKeeping(value))) {
         cache_->store(reply, key);
         logService(QStringLiteral("💾"), QStringLiteral("Cached response: ") + described);
     }
@@ -223,8 +225,10 @@ QCoro::Task<HomePageResponse> APIService::getHomePage()
 QCoro::Task<QList<CategoryItem>> APIService::getCategories()
 {
     const QUrl url = requireURL(QStringLiteral("get-categories"));
+    // The store asks again while it has no categories: an empty list is never kept.
     co_return co_await send<QList<CategoryItem>>(Call::get(url),
-        [](const QByteArray& reply) { return decodeRecord<CategoriesResponse>(reply).categories; });
+        [](const QByteArray& reply) { return decodeRecord<CategoriesResponse>(reply).categories; },
+        [](const QList<CategoryItem>& categories) { return !categories.isEmpty(); });
 }
 
 QCoro::Task<QList<WallpaperResponseItem>> APIService::getWallpapersById(QList<qint64> keys)

@@ -120,9 +120,12 @@ private:
 
     // The request core: the cache lookup, the transfer and the store. A reply is decoded before
     // it is cached, and a cached one before it is served, so only replies that decode are ever
-    // kept; a cached reply that no longer decodes is dropped and fetched again.
+    // kept; a cached reply that no longer decodes is dropped and fetched again. A value that
+    // `worthKeeping` refuses (one the caller asks again for) is neither cached nor served from
+    // the cache.
     template <typename T>
-    QCoro::Task<T> send(Call call, std::function<T(const QByteArray&)> decode);
+    QCoro::Task<T> send(Call call, std::function<T(const QByteArray&)> decode,
+        std::function<bool(const T&)> worthKeeping = {});
     QCoro::Task<QByteArray> transfer(Call call);
     QCoro::Task<> sendReport(QUrl url, QByteArray body, qint64 key);
     QUrl requireURL(const QString& endpoint, const QList<QueryItem>& query = {}) const;

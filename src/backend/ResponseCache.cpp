@@ -3,7 +3,9 @@
 #include "backend/QueryItem.h"
 #include "backend/Utf8.h"
 #include "foundation/Clock.h"
+#include "foundation/DamagedFile.h"
 #include "foundation/JsonReader.h"
+#include "foundation/JsonSalvage.h"
 #include "foundation/Log.h"
 
 #include <QDir>
@@ -12,10 +14,12 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 #include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QUrl>
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 
 namespace {
 // Endpoints whose replies are never reused: each call must reach the backend. Matched anywhere
@@ -60,6 +64,8 @@ ResponseCache::ResponseCache(QString filePath, const Clock& clock) : filePath_(s
         QDir().mkpath(QFileInfo(filePath_).absolutePath()); // a failure shows at the first save
     load();
 }
+
+ResponseCache::~ResponseCache() { writer_.waitForFinished(); }
 
 bool ResponseCache::isCacheable(const QByteArray& method, const QUrl& url)
 {
@@ -133,16 +139,39 @@ qsizetype ResponseCache::size() const
     return entries_.size();
 }
 
-void ResponseCache::save() const
+void ResponseCache::save()
 {
     if (filePath_.isEmpty())
         return;
-    // Written beside the old file and renamed over it, so a crash never leaves half a cache.
-    // A failed write is not worth a word: the next store tries again.
-    QSaveFile file(filePath_);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(QJsonDocument(stored_).toJson(QJsonDocument::Compact));
-        file.commit();
+    std::lock_guard lock(writeMutex_);
+    changed_ = true;
+    if (std::exchange(writing_, true))
+        return; // the running job writes this change too
+    writer_ = QtConcurrent::run([this] { writeWhileChanged(); });
+}
+
+void ResponseCache::writeWhileChanged()
+{
+    for (;;) {
+        {
+            std::lock_guard lock(writeMutex_);
+            if (!std::exchange(changed_, false)) {
+                writing_ = false;
+                return;
+            }
+        }
+        QJsonObject content;
+        {
+            std::shared_lock lock(mutex_);
+            content = stored_;
+        }
+        // Written beside the old file and renamed over it, so a crash never leaves half a cache.
+        // A failed write is not worth a word: the next change tries again.
+        QSaveFile file(filePath_);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(QJsonDocument(content).toJson(QJsonDocument::Compact));
+            file.commit();
+        }
     }
 }
 
@@ -153,40 +182,42 @@ void ResponseCache::load()
     QFile file(filePath_);
     if (!file.open(QIODevice::ReadOnly))
         return; // not written yet
-    QHash<QString, CacheEntry> read;
+    const QByteArray bytes = file.readAll();
+    file.close();
     QJsonObject content;
+    bool damaged = false;
     try {
-        const JsonReader json = JsonReader::parse(file.readAll());
-        content = json.as<QJsonObject>();
-        const QStringList keys = json.keys();
-        // Decoding the bodies from Base64 is most of the work of a large file: it is spread over
-        // the cores. Reading a shared JSON document from several threads is safe.
-        const QList<std::optional<CacheEntry>> entries = QtConcurrent::blockingMapped(keys,
-            [&json](const QString& key) -> std::optional<CacheEntry> {
-                try {
-                    return json.required<CacheEntry>(key);
-                } catch (const JsonError&) {
-                    return std::nullopt;
-                }
-            });
-        read.reserve(keys.size());
-        for (qsizetype i = 0; i < keys.size(); ++i) {
-            if (!entries.at(i))
-                return; // one damaged entry and the file is not trusted at all
-            read.insert(keys.at(i), *entries.at(i));
-        }
+        content = JsonReader::parse(bytes).as<QJsonObject>();
     } catch (const JsonError&) {
-        // A damaged file is not trusted at all; the next store replaces it.
-        return;
+        content = JsonSalvage::objectEntries(bytes);
+        damaged = true;
+    }
+    const JsonReader json{QJsonValue(content)};
+    const QStringList keys = content.keys();
+    // Decoding the bodies from Base64 is most of the work of a large file: it is spread over
+    // the cores. Reading a shared JSON object from several threads is safe.
+    const QList<std::optional<CacheEntry>> entries = QtConcurrent::blockingMapped(keys,
+        [&json](const QString& key) -> std::optional<CacheEntry> {
+            try {
+                return json.required<CacheEntry>(key);
+            } catch (const JsonError&) {
+                return std::nullopt;
+            }
+        });
+    QHash<QString, CacheEntry> read;
+    read.reserve(keys.size());
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        if (entries.at(i))
+            read.insert(keys.at(i), *entries.at(i));
+        else
+            damaged = true;
     }
     const qsizetype total = read.size();
-    for (auto entry = read.begin(); entry != read.end();) {
-        if (isFresh(*entry)) {
-            ++entry;
-        } else {
-            content.remove(entry.key());
-            entry = read.erase(entry);
-        }
+    read.removeIf([this](const auto& entry) { return !isFresh(entry.value()); });
+    // Only what decoded and is fresh goes back into the file.
+    for (const QString& key : keys) {
+        if (!read.contains(key))
+            content.remove(key);
     }
     const qsizetype kept = read.size();
     {
@@ -196,4 +227,16 @@ void ResponseCache::load()
     }
     logLine(QStringLiteral("💾"), QStringLiteral("APIService"),
         QStringLiteral("Loaded %1 cached responses from disk (discarded %2 expired)").arg(kept).arg(total - kept));
+    if (damaged)
+        keepAside(kept);
+}
+
+void ResponseCache::keepAside(qsizetype kept)
+{
+    const std::optional<QString> aside = DamagedFile::moveAside(filePath_);
+    logLine(QStringLiteral("⚠️"), QStringLiteral("APIService"),
+        aside ? QStringLiteral("Damaged response cache %1 moved to %2; kept %3 entries").arg(filePath_, *aside).arg(kept)
+              : QStringLiteral("Damaged response cache %1 could not be moved aside; it is replaced").arg(filePath_));
+    std::unique_lock lock(mutex_);
+    save();
 }

@@ -1,7 +1,8 @@
 #include "foundation/UserDefaults.h"
 
-#include "foundation/Clock.h"
+#include "foundation/DamagedFile.h"
 #include "foundation/JsonReader.h"
+#include "foundation/JsonSalvage.h"
 #include "foundation/JsonWriter.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
@@ -65,6 +66,7 @@ UserDefaults::UserDefaults(const QString& domain, Storage storage, QObject* pare
     : QObject(parent)
     , domain_(domain)
     , filePath_(Paths::configuration() + QStringLiteral("/Quorvelle/") + domain + QStringLiteral(".json"))
+    , storage_(storage)
     , persists_(storage == Storage::OnDisk)
 {
     if (persists_)
@@ -123,6 +125,27 @@ void UserDefaults::store(const QString& key, Value value)
     emit valueChanged(key);
 }
 
+bool UserDefaults::copyEntry(const QString& from, const QString& to)
+{
+    if (const auto found = values_.constFind(from); found != values_.cend()) {
+        store(to, Value(found.value()));
+        return true;
+    }
+    if (!unreadable_.contains(from))
+        return false;
+    const bool hadValue = values_.remove(to);
+    unreadable_.insert(to, unreadable_.value(from));
+    save();
+    if (hadValue)
+        emit valueChanged(to);
+    return true;
+}
+
+bool UserDefaults::hasDamagedCopies() const
+{
+    return foundDamaged_ || (storage_ == Storage::OnDisk && DamagedFile::hasCopies(filePath_));
+}
+
 void UserDefaults::remove(const QString& key)
 {
     const bool removed = values_.remove(key);
@@ -140,12 +163,12 @@ void UserDefaults::load()
     if (!file.exists())
         return;
     if (!file.open(QIODevice::ReadOnly)) {
-        moveAside(QStringLiteral("cannot be read: ") + file.errorString());
+        moveAside(QStringLiteral("cannot be read: ") + file.errorString(), 0);
         return;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        moveAside(QStringLiteral("cannot be read: ") + file.errorString());
+        moveAside(QStringLiteral("cannot be read: ") + file.errorString(), 0);
         return;
     }
     file.close();
@@ -154,7 +177,7 @@ void UserDefaults::load()
     try {
         entries = JsonReader::parse(bytes).as<QJsonObject>();
     } catch (const JsonError& error) {
-        moveAside(error.localizedDescription());
+        salvage(bytes, error.localizedDescription());
         return;
     }
     for (auto it = entries.constBegin(); it != entries.constEnd(); ++it)
@@ -184,15 +207,23 @@ void UserDefaults::readEntry(const QString& key, const QJsonValue& json)
     }
 }
 
-void UserDefaults::moveAside(const QString& reason)
+void UserDefaults::salvage(const QByteArray& bytes, const QString& reason)
 {
-    const QString stamp = Clock::system().now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const QString stem = filePath_ + QStringLiteral(".damaged-") + stamp;
-    QString target = stem;
-    for (int attempt = 2; QFileInfo::exists(target); ++attempt)
-        target = stem + QLatin1Char('-') + QString::number(attempt);
-    if (QFile::rename(filePath_, target)) {
-        warn(QStringLiteral("Damaged file %1 (%2) moved to %3; starting empty").arg(filePath_, reason, target));
+    const QJsonObject entries = JsonSalvage::objectEntries(bytes);
+    for (auto it = entries.constBegin(); it != entries.constEnd(); ++it)
+        readEntry(it.key(), it.value());
+    moveAside(reason, entries.size());
+    // The new file holds at once what was saved, should the program end before its next change.
+    if (!entries.isEmpty())
+        save();
+}
+
+void UserDefaults::moveAside(const QString& reason, qsizetype salvaged)
+{
+    foundDamaged_ = true;
+    if (const std::optional<QString> target = DamagedFile::moveAside(filePath_)) {
+        const QString kept = salvaged == 0 ? QStringLiteral("starting empty") : QStringLiteral("salvaged %1 entries").arg(salvaged);
+        warn(QStringLiteral("Damaged file %1 (%2) moved to %3; %4").arg(filePath_, reason, *target, kept));
     } else {
         persists_ = false;
         warn(QStringLiteral("Damaged file %1 (%2) could not be moved aside; changes are kept in memory only").arg(filePath_, reason));

@@ -12,8 +12,9 @@
 // The application's user-defaults store: typed values under text keys, one domain per JSON
 // file "<domain>.json" in the configuration folder's "Quorvelle/", rewritten whole and atomically
 // on every change. Each value keeps its type in the file ({"type": "data", "value": "<base64>"}),
-// so data and text, integers and doubles come back as they went in. A store built in memory
-// (for tests) never reads or writes a file. Lives on the GUI thread.
+// so data and text, integers and doubles come back as they went in. A file that no longer parses
+// is moved aside ("<domain>.json.damaged-<time>") and every entry that still reads is kept. A
+// store built in memory (for tests) never reads or writes a file. Lives on the GUI thread.
 class UserDefaults : public QObject {
     Q_OBJECT
 
@@ -32,8 +33,18 @@ public:
     // The domain's file, also in memory (where it is never touched).
     const QString& filePath() const { return filePath_; }
 
+    // Readable entries only: an unreadable one reads as absent through every getter.
     bool contains(const QString& key) const { return values_.contains(key); }
     QStringList keys() const { return values_.keys(); }
+    // The file holds an entry under the key that this version cannot read (a bad value, an
+    // unknown type). It stays in the file until the key is set or removed, so a caller that is
+    // about to write the key backs it up first (copyEntry).
+    bool isUnreadable(const QString& key) const { return unreadable_.contains(key); }
+    // Stores the entry under `from`, readable or not, under `to` as well; false when there is none.
+    bool copyEntry(const QString& from, const QString& to);
+    // A damaged file of this domain was moved aside, now or by an earlier launch, and is still
+    // there: what was stored before may be missing, so nothing here proves a first launch.
+    bool hasDamagedCopies() const;
 
     // Each getter gives the fallback when the key is absent or holds a value of another type.
     QString string(const QString& key, const QString& fallback = {}) const;
@@ -69,11 +80,15 @@ private:
     void store(const QString& key, Value value);
     void load();
     void readEntry(const QString& key, const QJsonValue& entry);
-    void moveAside(const QString& reason);
+    void salvage(const QByteArray& bytes, const QString& reason);
+    void moveAside(const QString& reason, qsizetype salvaged);
     void save();
 
     QString domain_;
     QString filePath_;
+    const Storage storage_;
+    // The file could not be parsed at this launch (moved aside or not).
+    bool foundDamaged_ = false;
     // False in memory, and when a damaged file could not be moved aside (it is never overwritten).
     bool persists_;
     QHash<QString, Value> values_;

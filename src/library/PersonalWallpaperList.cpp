@@ -42,6 +42,15 @@ void PersonalWallpaperList::load()
     stored_.logLoaded(records_.size());
 }
 
+void PersonalWallpaperList::cutLoaded(qsizetype count)
+{
+    const qsizetype stored = order_.size();
+    if (!keepFirst(count))
+        return;
+    stored_.leaveOut(QStringLiteral("Kept the first %1 of %2 stored %3").arg(count).arg(stored).arg(stored_.noun()));
+    save();
+}
+
 void PersonalWallpaperList::save() { stored_.save(inOrder()); }
 
 bool PersonalWallpaperList::removeFromOrder(qint64 key) { return order_.removeAll(key) > 0; }

@@ -21,6 +21,9 @@ public:
     // Reads the stored array. A record without a key, and a later record of a key already read
     // (the first one wins), are left out with a line.
     void load();
+    // Cuts a loaded list longer than `count` (a foreign or damaged store) to its first `count`
+    // keys and stores it so, after keeping the stored value in the backup.
+    void cutLoaded(qsizetype count);
     void save();
 
     // Each step reports whether it changed anything.

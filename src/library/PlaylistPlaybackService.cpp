@@ -301,9 +301,16 @@ void PlaylistPlaybackService::restoreState()
     if (!id)
         return;
     setActivePlaylistId(id);
-    const std::optional<WallpaperPlaylist> stored = WallpaperPlaylistService::shared().playlist(*id);
+    const WallpaperPlaylistService& playlists = WallpaperPlaylistService::shared();
+    const std::optional<WallpaperPlaylist> stored = playlists.playlist(*id);
     if (!stored || stored->wallpaperKeys.isEmpty()) {
         setActivePlaylistId(std::nullopt);
+        // A playlist that could not be read is still in the playlists' backup; the id stays
+        // with it.
+        if (!stored && playlists.isIncomplete()) {
+            logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Active playlist not among the readable playlists; keeping its id"));
+            return;
+        }
         defaults_.remove(kActivePlaylistIdKey);
         return;
     }

@@ -22,6 +22,7 @@ RecentsWallpapersService::RecentsWallpapersService(UserDefaults& defaults, QObje
               QStringLiteral("Saved %1 recent wallpapers to UserDefaults")}))
 {
     list_->load();
+    list_->cutLoaded(kMaxRecents);
 }
 
 RecentsWallpapersService::~RecentsWallpapersService() = default;

@@ -12,8 +12,9 @@ class UserDefaults;
 
 // The last ten applied wallpapers, newest first, for the tray menu's recents: the apply
 // pipeline, the tray menu and the full-screen view record what they apply. Stored whole under
-// "recentsWallpapersModels" on every change. A stored list longer than ten loads whole and is cut
-// at the next addition. Publishes real changes only. One shared instance on the GUI thread.
+// "recentsWallpapersModels" on every change. A stored list longer than ten (a foreign or damaged
+// store) is cut to its first ten on load, the whole value kept under the backup key first.
+// Publishes real changes only. One shared instance on the GUI thread.
 class RecentsWallpapersService : public QObject {
     Q_OBJECT
     Q_PROPERTY(WallpapersByKey recentsWallpapers READ recentsWallpapers NOTIFY recentsWallpapersChanged)

@@ -29,7 +29,7 @@ StoredType storedType(const UserDefaults& defaults, const QString& key)
         return StoredType::Double;
     if (defaults.boolean(key, false) == defaults.boolean(key, true))
         return StoredType::Boolean;
-    // Empty data, an empty array or an empty dictionary: nothing to keep either way.
+    // Empty data, an empty array or an empty dictionary: none of them holds a record.
     return StoredType::Empty;
 }
 
@@ -47,23 +47,6 @@ QString typeName(StoredType type)
     case StoredType::Empty: break;
     }
     return QStringLiteral("data");
-}
-
-// False when there was nothing to copy.
-bool copyValue(UserDefaults& defaults, const QString& from, const QString& to)
-{
-    switch (storedType(defaults, from)) {
-    case StoredType::Data: defaults.setData(to, defaults.data(from)); return true;
-    case StoredType::Text: defaults.setString(to, defaults.string(from)); return true;
-    case StoredType::Array: defaults.setArray(to, defaults.array(from)); return true;
-    case StoredType::Dictionary: defaults.setDictionary(to, defaults.dictionary(from)); return true;
-    case StoredType::Date: defaults.setDate(to, *defaults.date(from)); return true;
-    case StoredType::Integer: defaults.setInteger(to, defaults.integer(from)); return true;
-    case StoredType::Double: defaults.setDouble(to, defaults.doubleValue(from)); return true;
-    case StoredType::Boolean: defaults.setBool(to, defaults.boolean(from)); return true;
-    case StoredType::Empty: break;
-    }
-    return false;
 }
 } // namespace
 
@@ -84,6 +67,10 @@ QList<std::pair<qsizetype, qsizetype>> StoredList::chunks(qsizetype count)
 
 std::optional<JsonReader> StoredList::readArray()
 {
+    if (defaults_.isUnreadable(key_)) {
+        leaveOut(QStringLiteral("Failed to load %1: the stored entry cannot be read").arg(lines_.noun));
+        return std::nullopt;
+    }
     if (!defaults_.contains(key_)) {
         log(lines_.emoji, QStringLiteral("No %1 found, starting fresh").arg(lines_.noun));
         return std::nullopt;
@@ -95,16 +82,21 @@ std::optional<JsonReader> StoredList::readArray()
         array.size(); // throws unless it is an array
         return array;
     } catch (const JsonError& error) {
-        backupPending_ = true;
-        log(QStringLiteral("⚠️"), QStringLiteral("Failed to load %1: %2").arg(lines_.noun, error.localizedDescription()));
+        leaveOut(QStringLiteral("Failed to load %1: %2").arg(lines_.noun, error.localizedDescription()));
         return std::nullopt;
     }
 }
 
 void StoredList::skip(const QString& reason)
 {
+    leaveOut(QStringLiteral("Skipped a stored record of the %1: %2").arg(lines_.noun, reason));
+}
+
+void StoredList::leaveOut(const QString& message)
+{
     backupPending_ = true;
-    log(QStringLiteral("⚠️"), QStringLiteral("Skipped a stored record of the %1: %2").arg(lines_.noun, reason));
+    isIncomplete_ = true;
+    log(QStringLiteral("⚠️"), message);
 }
 
 void StoredList::logLoaded(qsizetype count) const { log(lines_.emoji, lines_.loaded.arg(count)); }
@@ -120,7 +112,7 @@ void StoredList::write(const QJsonArray& records)
 void StoredList::keepBackup()
 {
     backupPending_ = false;
-    if (copyValue(defaults_, key_, backupKey()))
+    if (defaults_.copyEntry(key_, backupKey()))
         log(QStringLiteral("💾"), QStringLiteral("Kept the earlier stored %1 under %2").arg(lines_.noun, backupKey()));
 }
 

@@ -16,8 +16,9 @@ class UserDefaults;
 // One list of the personal library in the user-defaults store: a data value holding the compact
 // JSON array of its records, rewritten whole on every change. It decodes record by record, so a
 // damaged record costs only itself; whatever the load could not keep (a value that is no array,
-// a skipped record) is copied to "<key>.backup" before the first write that would drop it, so a
-// user's list is never lost to one bad record. Logs with its owner's type. GUI thread only.
+// an entry the defaults store cannot read, a skipped record) is copied as it is to "<key>.backup"
+// before the first write that would drop it, so a user's list is never lost to one bad record.
+// Logs with its owner's type. GUI thread only.
 class StoredList {
 public:
     // The owner's lines: "<emoji> [<type>] No <noun> found, starting fresh",
@@ -34,6 +35,7 @@ public:
     StoredList(UserDefaults& defaults, QString key, Lines lines);
 
     const QString& key() const { return key_; }
+    const QString& noun() const { return lines_.noun; }
     QString backupKey() const { return key_ + QStringLiteral(".backup"); }
 
     // The records that decode, in stored order; nothing when no value is stored or the value is
@@ -74,6 +76,12 @@ public:
     // The owner leaves out a record that decoded (no key, a repeated key): logged, and kept in
     // the backup.
     void skip(const QString& reason);
+    // The owner leaves out something else (a part of a record, the part of a list beyond its
+    // length): the line after "⚠️ [<type>] ", and the stored value is kept in the backup.
+    void leaveOut(const QString& message);
+    // The load left something out (a stored value that cannot be read, a skipped record): what
+    // is missing is in the backup, or will be before the first write.
+    bool isIncomplete() const { return isIncomplete_; }
     void logLoaded(qsizetype count) const;
 
     template <JsonEncodable T>
@@ -95,4 +103,5 @@ private:
     const Lines lines_;
     // Set when the load left something out; cleared once the stored value is in the backup.
     bool backupPending_ = false;
+    bool isIncomplete_ = false;
 };

@@ -8,6 +8,21 @@
 
 #include <QSet>
 
+namespace {
+// A stored playlist and the wallpaper keys it lost on the way.
+struct StoredPlaylist {
+    WallpaperPlaylist playlist;
+    QList<JsonError> skippedKeys;
+
+    static StoredPlaylist fromJson(const JsonReader& json)
+    {
+        StoredPlaylist stored;
+        stored.playlist = WallpaperPlaylist::fromJson(json, &stored.skippedKeys);
+        return stored;
+    }
+};
+} // namespace
+
 WallpaperPlaylistService::WallpaperPlaylistService(QObject* parent)
     : WallpaperPlaylistService(UserDefaults::standard(), Clock::system(), parent)
 {
@@ -170,11 +185,20 @@ void WallpaperPlaylistService::writeBack(qsizetype index, WallpaperPlaylist play
 
 void WallpaperPlaylistService::loadPlaylists()
 {
-    if (std::optional<QList<WallpaperPlaylist>> stored = stored_->load<WallpaperPlaylist>()) {
-        playlists_ = std::move(*stored);
-        stored_->logLoaded(playlists_.size());
+    std::optional<QList<StoredPlaylist>> stored = stored_->load<StoredPlaylist>();
+    if (!stored)
+        return;
+    playlists_.reserve(stored->size());
+    for (StoredPlaylist& playlist : *stored) {
+        for (const JsonError& error : playlist.skippedKeys)
+            stored_->leaveOut(QStringLiteral("Skipped a stored wallpaper key of the playlist \"%1\": %2")
+                    .arg(playlist.playlist.name, error.localizedDescription()));
+        playlists_.append(std::move(playlist.playlist));
     }
+    stored_->logLoaded(playlists_.size());
 }
+
+bool WallpaperPlaylistService::isIncomplete() const { return stored_->isIncomplete(); }
 
 void WallpaperPlaylistService::savePlaylists() { stored_->save(playlists_); }
 

@@ -44,6 +44,8 @@
 #include <QPixmap>
 #include <QWidgetAction>
 
+#include <algorithm>
+
 namespace {
 const QString kType = QStringLiteral("MenuBarManager");
 constexpr int kRecentPictureSize = 16;
@@ -291,7 +293,8 @@ void MenuBarManager::updateRecentsMenu()
         submenu->addAction(QStringLiteral("No recent wallpapers"))->setEnabled(false);
         return;
     }
-    for (const WallpaperModel& wallpaper : recents) {
+    // Every item starts a picture request: no more items than the list may hold.
+    for (const WallpaperModel& wallpaper : recents.first(std::min(recents.size(), RecentsWallpapersService::kMaxRecents))) {
         if (!wallpaper.key)
             continue;
         QAction* item = submenu->addAction(recentTitle(wallpaper));

@@ -3,13 +3,16 @@
 #include "foundation/JsonReader.h"
 #include "foundation/JsonWriter.h"
 
-WallpaperPlaylist WallpaperPlaylist::fromJson(const JsonReader& json)
+WallpaperPlaylist WallpaperPlaylist::fromJson(const JsonReader& json, QList<JsonError>* skippedKeys)
 {
     WallpaperPlaylist playlist;
     playlist.id = json.requiredUuid("id");
     playlist.name = json.requiredString("name");
     playlist.autoChangeIntervalSeconds = json.requiredInt64("autoChangeIntervalSeconds");
-    playlist.wallpaperKeys = json.required<QList<qint64>>("wallpaperKeys");
+    JsonRecords<qint64> keys = json.field("wallpaperKeys").records([](const JsonReader& key) { return key.int64(); });
+    playlist.wallpaperKeys = std::move(keys.values);
+    if (skippedKeys)
+        skippedKeys->append(keys.errors);
     playlist.createdAt = json.requiredDate("createdAt");
     return playlist;
 }

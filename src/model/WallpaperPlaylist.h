@@ -6,6 +6,7 @@
 #include <QString>
 #include <QUuid>
 
+class JsonError;
 class JsonReader;
 class QJsonObject;
 
@@ -21,8 +22,9 @@ struct WallpaperPlaylist {
     QDateTime createdAt;         // stored as seconds since 2001-01-01 00:00:00 UTC
 
     // All five keys are required; a missing key, a null or another type (a date written as
-    // text) fails the whole playlist with JsonError.
-    static WallpaperPlaylist fromJson(const JsonReader& json);
+    // text) fails the whole playlist with JsonError. One wallpaper key that is no integer costs
+    // only itself: it is left out, with its error added to `skippedKeys` when given.
+    static WallpaperPlaylist fromJson(const JsonReader& json, QList<JsonError>* skippedKeys = nullptr);
     QJsonObject toJson() const;
 
     friend bool operator==(const WallpaperPlaylist& a, const WallpaperPlaylist& b) { return a.id == b.id; }

@@ -36,6 +36,15 @@ public:
     const Value& value() const { return value_; }
     bool operator==(const StorageExpiration&) const = default;
 
+    // When something stored at `now` under this policy expires. Arithmetic saturates: days that
+    // overflow count as never, far offsets stop at the distant future or past.
+    QDateTime estimatedExpiration(const QDateTime& now) const;
+    // Whether the policy gives no time left at `now` (a zero, negative or NaN span, a past date).
+    bool isExpired(const QDateTime& now) const;
+
+    static QDateTime distantFuture();
+    static QDateTime distantPast();
+
 private:
     explicit StorageExpiration(Value value) : value_(std::move(value)) {}
 

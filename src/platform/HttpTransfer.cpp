@@ -6,9 +6,17 @@
 #include <QTimer>
 
 namespace {
-// The errors Qt derives from the status line alone: such a reply still is a complete answer.
-bool comesFromStatus(QNetworkReply::NetworkError error)
+// Qt's error for a 4xx status it has no name for, and also for a body it could not decompress.
+bool isUndecodableBody(QNetworkReply::NetworkError error, int status)
 {
+    return error == QNetworkReply::UnknownContentError && (status < 400 || status > 499);
+}
+
+// The errors Qt derives from the status line alone: such a reply still is a complete answer.
+bool comesFromStatus(QNetworkReply::NetworkError error, int status)
+{
+    if (isUndecodableBody(error, status))
+        return false;
     switch (error) {
     case QNetworkReply::NoError:
     case QNetworkReply::ContentAccessDenied:
@@ -99,7 +107,7 @@ HttpResponse HttpTransfer::result(QByteArray body, qint64 receivedBytes) const
     const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     // The status comes first: a reply that carries one is an answer, whatever Qt made of it,
     // unless the transfer itself broke off.
-    if (abortReason_ || status <= 0 || !comesFromStatus(reply_->error()))
+    if (abortReason_ || status <= 0 || !comesFromStatus(reply_->error(), status))
         throwFailure(status);
     checkComplete(status, receivedBytes);
 
@@ -146,6 +154,8 @@ void HttpTransfer::throwFailure(int status) const
         const QString details = tlsErrors_.isEmpty() ? reply_->errorString() : tlsErrors_.join(QStringLiteral("; "));
         throw HttpError(Kind::Tls, error, QStringLiteral("The secure connection could not be established: ") + details);
     }
+    if (isUndecodableBody(error, status))
+        throw HttpError(Kind::Transport, error, QStringLiteral("The reply's body could not be decompressed."));
     if (status > 0) {
         throw HttpError(Kind::Transport, error,
             QStringLiteral("The connection closed before the whole reply arrived: ") + reply_->errorString());

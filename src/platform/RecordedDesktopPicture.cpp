@@ -1,5 +1,7 @@
 #include "platform/RecordedDesktopPicture.h"
 
+#include "foundation/DamagedFile.h"
+#include "foundation/JsonSalvage.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
 #include "platform/DesktopPictureError.h"
@@ -28,25 +30,32 @@ QCoro::Task<> RecordedDesktopPicture::setPicture(QString imagePath, ScreenInfo s
     co_return;
 }
 
-QJsonObject RecordedDesktopPicture::read() const
+QJsonObject RecordedDesktopPicture::read(bool* damaged) const
 {
     QFile file(filePath_);
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return {};
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
-    if (!document.isObject()) {
-        // Only our own writes make this file; a damaged one is started afresh.
-        logLine(QStringLiteral("⚠️"), QStringLiteral("DesktopPicture"),
-            QStringLiteral("Ignoring unreadable desktop picture record ") + filePath_);
-        return {};
-    }
-    return document.object();
+    const QByteArray bytes = file.readAll();
+    const QJsonDocument document = QJsonDocument::fromJson(bytes);
+    if (document.isObject())
+        return document.object();
+    if (damaged)
+        *damaged = true;
+    return JsonSalvage::objectEntries(bytes);
 }
 
 void RecordedDesktopPicture::record(const QString& imagePath, const ScreenInfo& screen)
 {
-    QJsonObject records = read();
+    bool damaged = false;
+    QJsonObject records = read(&damaged);
+    if (damaged) {
+        // Kept for whoever wants to look; the displays that could be read stay recorded.
+        const std::optional<QString> aside = DamagedFile::moveAside(filePath_);
+        logLine(QStringLiteral("⚠️"), QStringLiteral("DesktopPicture"),
+            aside ? QStringLiteral("Damaged desktop picture record %1 moved to %2; kept %3 displays")
+                        .arg(filePath_, *aside).arg(records.size())
+                  : QStringLiteral("Damaged desktop picture record %1 could not be moved aside; it is replaced").arg(filePath_));
+    }
     records.insert(keyFor(screen), QJsonObject{{kName, screen.localizedName}, {kPicture, imagePath}});
 
     QDir().mkpath(QFileInfo(filePath_).absolutePath());

@@ -29,9 +29,20 @@ std::optional<QStringList> decoded(const QByteArray& bytes)
     QDataStream in(bytes);
     in.setVersion(QDataStream::Qt_6_4);
     quint32 magic = 0;
+    quint32 count = 0;
+    in >> magic >> count;
+    // The stream's own list reading reserves room for the count it reads before a single link
+    // arrives; every link takes at least its 4-byte length, so a count beyond that is a lie.
+    if (in.status() != QDataStream::Ok || magic != kMagic || qint64(count) > (bytes.size() - in.device()->pos()) / 4)
+        return std::nullopt;
     QStringList links;
-    in >> magic >> links;
-    if (in.status() != QDataStream::Ok || magic != kMagic || !in.atEnd())
+    links.reserve(count);
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        QString link;
+        in >> link;
+        links.append(link);
+    }
+    if (in.status() != QDataStream::Ok || !in.atEnd())
         return std::nullopt;
     return links;
 }
@@ -96,6 +107,7 @@ void SingleInstance::accept()
             QByteArray& bytes = received_[socket];
             bytes += socket->readAll();
             if (bytes.size() > kMaxMessageBytes) {
+                logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Ignored a message that is not a hand-over"));
                 received_.remove(socket);
                 socket->abort();
                 socket->deleteLater();
@@ -113,13 +125,13 @@ void SingleInstance::finish(QLocalSocket* socket)
     const auto entry = received_.find(socket);
     if (entry == received_.end())
         return;
-    const QByteArray bytes = *entry + socket->readAll();
+    const QByteArray bytes = *entry + socket->read(kMaxMessageBytes + 1 - entry->size());
     received_.erase(entry);
     socket->deleteLater();
     // An empty connection is another launch probing whether we run.
     if (bytes.isEmpty())
         return;
-    const std::optional<QStringList> links = decoded(bytes);
+    const std::optional<QStringList> links = bytes.size() > kMaxMessageBytes ? std::nullopt : decoded(bytes);
     if (!links) {
         logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Ignored a message that is not a hand-over"));
         return;

@@ -16,6 +16,9 @@
 #include "support/TempFolder.h"
 #include "updater/UpdaterFolders.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -99,6 +102,36 @@ TEST_F(AppDelegateTest, TheFirstLaunchSwitchesStartAtLoginOnOnce)
     delegate().handleFirstLaunch();
     EXPECT_FALSE(autoStart->isEnabled());
     EXPECT_EQ(item.registerCalls, 1);
+}
+
+// Settings that were there and could not be read prove an earlier launch: the user may have
+// switched start at login off, and the rule must not switch it back on.
+TEST_F(AppDelegateTest, DamagedSettingsAreNoFirstLaunch)
+{
+    const QByteArray offAndLaunched = R"({"startOnLoginEnabled": {"type": "bool", "value": false},
+        "hasLaunchedBefore": {"type": "bool", "value": true}})";
+    struct Case {
+        const char* what;
+        QByteArray file;
+    };
+    const Case cases[] = {
+        {"cut short before the flag", offAndLaunched.left(offAndLaunched.indexOf("\"hasLaunchedBefore\"") + 12)},
+        {"the flag unreadable", QByteArray(offAndLaunched).replace("\"value\": true", "\"value\": \"yes\"")},
+    };
+    const QString settings = Paths::configuration() + QStringLiteral("/Quorvelle");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(settings).removeRecursively();
+        QDir().mkpath(settings);
+        QFile file(settings + QStringLiteral("/standard.json"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.file);
+        file.close();
+        UserDefaults onDisk;
+        makeSwitch();
+        AppDelegate({}, [] { return new MainWindow(); }, onDisk, events, std::make_unique<LaunchReapply>()).handleFirstLaunch();
+        EXPECT_EQ(item.registerCalls, 0);
+    }
 }
 
 TEST_F(AppDelegateTest, TheLaunchFollowsTheSystemsLoginItem)

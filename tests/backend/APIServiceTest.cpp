@@ -186,6 +186,7 @@ TEST_F(APIServiceTest, StoppedRequestEndsAsCancelledNotAsANetworkError)
 TEST_F(APIServiceTest, CacheFileCarriesRepliesAcrossRestarts)
 {
     waitForTask(api_->getHomePage());
+    api_.reset(); // the program's one client, at quit
     LogCapture log;
     const auto restarted = client();
     EXPECT_TRUE(log.contains(QStringLiteral("💾 [APIService] Loaded 1 cached responses from disk (discarded 0 expired)")));
@@ -193,12 +194,13 @@ TEST_F(APIServiceTest, CacheFileCarriesRepliesAcrossRestarts)
     EXPECT_EQ(requests(QStringLiteral("get-home-page")), 1);
 }
 
-TEST_F(APIServiceTest, DamagedCacheFileIsIgnoredAndRewritten)
+TEST_F(APIServiceTest, DamagedCacheFileIsSetAsideAndRewritten)
 {
     writeFile(cacheFile(), "{\"GET_x\": {\"data\": \"not base64!\", \"timestamp\": 1}");
     api_ = client();
     EXPECT_EQ(api_->responseCache().size(), 0);
     waitForTask(api_->getCategories());
+    api_.reset();
     const JsonReader file = JsonReader::parse(readFile(cacheFile()));
     EXPECT_EQ(file.keys(), QStringList{QStringLiteral("GET_") + address(QStringLiteral("get-categories"))});
 }

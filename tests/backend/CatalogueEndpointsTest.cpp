@@ -155,6 +155,17 @@ TEST_F(CatalogueEndpointsTest, CategoriesAndHomePage)
     EXPECT_TRUE(failureOf<JsonError>(freshClient()->getCategories()));
 }
 
+// The store asks again while it has no categories; the cache must not answer for the backend.
+TEST_F(CatalogueEndpointsTest, AnEmptyCategoryListIsNeverACacheHit)
+{
+    setShape(QStringLiteral("get-categories"), QStringLiteral("empty"));
+    EXPECT_TRUE(waitForTask(api_->getCategories()).isEmpty());
+    setShape(QStringLiteral("get-categories"), QString());
+    EXPECT_EQ(waitForTask(api_->getCategories()).size(), 8);
+    EXPECT_EQ(waitForTask(api_->getCategories()).size(), 8);
+    EXPECT_EQ(requests(QStringLiteral("get-categories")), 2);
+}
+
 TEST_F(CatalogueEndpointsTest, PartnerLookupIsNeverCachedAndNeedsSuccess)
 {
     const GravelnookData koi = waitForTask(api_->getGravelnookWallpaper(QStringLiteral("501")));

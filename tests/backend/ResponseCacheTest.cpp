@@ -8,9 +8,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace {
 
@@ -141,29 +145,73 @@ TEST_F(ResponseCacheTest, LoadDropsExpiredEntriesWithoutRewritingTheFile)
     EXPECT_EQ(readFile(path()), before);
 }
 
-TEST_F(ResponseCacheTest, DamagedFileIsNotTrustedAndIsReplacedByTheNextStore)
+TEST_F(ResponseCacheTest, ADamagedFileIsKeptAsideOnceWithTheEntriesThatStillDecode)
 {
-    const QList<QByteArray> damaged{
-        "not json",
-        R"({"GET_x": {"data": "cGFnZQ==", "timestamp": 8)",                          // cut short
-        R"([{"data": "cGFnZQ==", "timestamp": 1}])",                                 // not a map
-        R"({"GET_x": {"data": "cGFnZQ==", "timestamp": 1}, "GET_y": {"data": "***", "timestamp": 1}})",
-        R"({"GET_x": {"data": "cGFnZQ=="}})",                                       // no timestamp
-        R"({"GET_x": {"data": "cGFnZQ==", "timestamp": "yesterday"}})",
-        QByteArray("{\"GET_\xff\": {\"data\": \"\", \"timestamp\": 1}}"),           // not UTF-8
-        "",
+    // Stored now, by the test's clock.
+    const QByteArray now = QByteArray::number((clock_.now().toMSecsSinceEpoch() - JsonReader::kReferenceDateMSecs) / 1000);
+    const QByteArray x = R"("GET_x": {"data": "cGFnZQ==", "timestamp": )" + now + "}";
+    struct Case {
+        QByteArray content;
+        qsizetype kept;
     };
-    for (const QByteArray& content : damaged) {
-        writeFile(path(), content);
+    const Case cases[] = {
+        {"not json", 0},
+        {"{" + x + R"(, "GET_y": {"data": "cGFnZQ==", "timest)", 1}, // cut short
+        {"[{" + x + "}]", 0},                                       // not a map
+        {"{" + x + R"(, "GET_y": {"data": "***", "timestamp": )" + now + "}}", 1},
+        {"{" + x + R"(, "GET_y": {"data": "cGFnZQ=="}})", 1},       // no timestamp
+        {"{" + x + R"(, "GET_y": {"data": "cGFnZQ==", "timestamp": "yesterday"}})", 1},
+        {"{\"GET_\xff\": {\"data\": \"\", \"timestamp\": " + now + "}, " + x + "}", 1}, // not UTF-8
+        {"", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.content.toStdString());
+        QDir(QFileInfo(path()).path()).removeRecursively();
+        QDir().mkpath(QFileInfo(path()).path());
+        writeFile(path(), c.content);
         LogCapture log;
-        auto cache = open();
-        EXPECT_EQ(cache->size(), 0) << content.toStdString();
-        EXPECT_TRUE(log.lines().isEmpty()) << content.toStdString();
-        EXPECT_EQ(readFile(path()), content);
+        {
+            auto cache = open();
+            EXPECT_EQ(cache->size(), c.kept);
+            EXPECT_EQ(cache->cachedResponse(QStringLiteral("GET_x")).has_value(), c.kept == 1);
+        }
+        EXPECT_TRUE(log.lines().last().startsWith(QStringLiteral("⚠️ [APIService] Damaged response cache ") + path()));
+        const QStringList aside = QDir(QFileInfo(path()).path()).entryList({QStringLiteral("api_cache.json.damaged-*")});
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_EQ(readFile(QFileInfo(path()).path() + u'/' + aside.first()), c.content);
 
-        cache->store("fresh", QStringLiteral("k"));
-        EXPECT_EQ(open()->cachedResponse(QStringLiteral("k")), QByteArray("fresh"));
+        // What was kept is in the file now, which reads whole.
+        log.clear();
+        EXPECT_EQ(open()->size(), c.kept);
+        EXPECT_FALSE(log.contains(QStringLiteral("Damaged")));
     }
+}
+
+// Every worker of the shared pool is held, so a write the store made itself would show.
+TEST_F(ResponseCacheTest, StoresLeaveTheWriteToAWorkerAndASeriesEndsInOneWholeFile)
+{
+    QThreadPool& pool = *QThreadPool::globalInstance();
+    const int workers = pool.maxThreadCount();
+    // Shared with the workers, which may still be inside them after the test ends.
+    const auto held = std::make_shared<QSemaphore>();
+    const auto released = std::make_shared<QSemaphore>();
+    for (int i = 0; i < workers; ++i) {
+        pool.start([held, released] {
+            held->release();
+            released->acquire();
+        });
+    }
+    held->acquire(workers);
+    {
+        auto cache = open();
+        for (int i = 0; i < 200; ++i)
+            cache->store(QByteArray(1000, 'p'), QStringLiteral("k%1").arg(i));
+        EXPECT_FALSE(QFile::exists(path()));
+        released->release(workers);
+    }
+    auto reopened = open();
+    EXPECT_EQ(reopened->size(), 200);
+    EXPECT_EQ(QDir(QFileInfo(path()).path()).entryList(QDir::Files), QStringList{QStringLiteral("api_cache.json")});
 }
 
 TEST_F(ResponseCacheTest, MissingFileIsSilentAndMemoryOnlyCacheWorks)
@@ -179,10 +227,12 @@ TEST_F(ResponseCacheTest, MissingFileIsSilentAndMemoryOnlyCacheWorks)
 
 TEST_F(ResponseCacheTest, RemoveForgetsAnEntryOnDiskToo)
 {
-    auto cache = open();
-    cache->store("a", QStringLiteral("a"));
-    cache->store("b", QStringLiteral("b"));
-    cache->remove(QStringLiteral("a"));
+    {
+        auto cache = open();
+        cache->store("a", QStringLiteral("a"));
+        cache->store("b", QStringLiteral("b"));
+        cache->remove(QStringLiteral("a"));
+    }
     auto reopened = open();
     EXPECT_FALSE(reopened->cachedResponse(QStringLiteral("a")));
     EXPECT_EQ(reopened->cachedResponse(QStringLiteral("b")), QByteArray("b"));

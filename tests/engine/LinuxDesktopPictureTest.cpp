@@ -2,6 +2,7 @@
 #include "platform/DesktopPictureError.h"
 #include "platform/LinuxDesktopPicture.h"
 #include "platform/ProcessRunner.h"
+#include "platform/RecordedDesktopPicture.h"
 #include "support/FakeScreens.h"
 #include "support/TempFolder.h"
 
@@ -116,18 +117,42 @@ TEST_F(LinuxDesktopPictureTest, WithoutADesktopToolThePictureIsRecordedPerDispla
     EXPECT_TRUE(runs().isEmpty());
 }
 
-TEST_F(LinuxDesktopPictureTest, ADamagedRecordIsStartedAfresh)
+TEST_F(LinuxDesktopPictureTest, ADamagedRecordIsKeptAsideOnceWithTheDisplaysThatStillRead)
 {
-    QFile file(recordFile());
-    QDir().mkpath(QFileInfo(recordFile()).absolutePath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("{ not json");
-    file.close();
+    const QByteArray left = "\"" + QByteArray::number(left_.displayId) + R"(": {"name": "Left", "picture": "/tmp/l.jpg"})";
+    struct Case {
+        const char* what;
+        QByteArray content;
+        bool leftKept;
+    };
+    const Case cases[] = {
+        {"not JSON", "{ not json", false},
+        {"cut short", "{" + left + R"(, "99": {"name": "Gone", "pic)", true},
+        {"garbled", "{" + left + R"(, "99": {"name" "Gone"}})", true},
+    };
+    const QString folder = QFileInfo(recordFile()).absolutePath();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        QFile file(recordFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.content);
+        file.close();
 
-    RecordedDesktopPicture record(recordFile());
-    EXPECT_EQ(record.picture(left_), std::nullopt);
-    record.record(QStringLiteral("/tmp/p.jpg"), left_);
-    EXPECT_EQ(record.picture(left_), QStringLiteral("/tmp/p.jpg"));
+        RecordedDesktopPicture record(recordFile());
+        EXPECT_EQ(record.picture(left_).has_value(), c.leftKept);
+        record.record(QStringLiteral("/tmp/r.jpg"), right_);
+        record.record(QStringLiteral("/tmp/r2.jpg"), right_);
+        EXPECT_EQ(record.picture(right_), QStringLiteral("/tmp/r2.jpg"));
+        EXPECT_EQ(record.picture(left_).has_value(), c.leftKept);
+
+        const QStringList aside = QDir(folder).entryList({QStringLiteral("desktop-pictures.json.damaged-*")});
+        ASSERT_EQ(aside.size(), 1);
+        QFile copy(folder + u'/' + aside.first());
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+        EXPECT_EQ(copy.readAll(), c.content);
+    }
 }
 
 } // namespace

@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace {
 
 using Kind = StaticWallpaperError::Kind;
@@ -155,10 +157,14 @@ TEST_F(StaticWallpaperServiceTest, ThePictureIsNamedAfterTheVideoAndReplacedWhol
     const QUrl video = masterVideo(u"clip.mp4", QStringLiteral("1234.mp4"));
     const QUrl image = waitForTask(service_.extractFrameImage(video));
     EXPECT_EQ(image.toLocalFile(), Paths::temporary() + QStringLiteral("/StaticWallpaper/1234_static.jpg"));
+    // What a reader of the old picture holds: the new picture must take the name, not the bytes.
+    const QString held = Paths::temporary() + QStringLiteral("/held.jpg");
+    ASSERT_EQ(::link(QFile::encodeName(image.toLocalFile()).constData(), QFile::encodeName(held).constData()), 0);
 
     masterVideo(u"short.mp4", QStringLiteral("1234.mp4"));
     EXPECT_EQ(waitForTask(service_.extractFrameImage(video)), image);
     EXPECT_EQ(QImage(image.toLocalFile()).size(), QSize(320, 180));
+    EXPECT_EQ(QImage(held).size(), QSize(640, 360));
     // Only the picture itself: no temporary file is left beside it.
     EXPECT_EQ(QDir(StaticWallpaperService::folderPath()).entryList(QDir::Files | QDir::Hidden),
         QStringList{QStringLiteral("1234_static.jpg")});

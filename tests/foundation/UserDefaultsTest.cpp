@@ -164,6 +164,64 @@ TEST_F(UserDefaultsTest, UnreadableEntriesAreSkippedButKeptInTheFile)
     EXPECT_TRUE(log.contains(QStringLiteral("bare: expected an object")));
 }
 
+TEST_F(UserDefaultsTest, ADamagedFileKeepsEveryEntryThatStillReads)
+{
+    const QByteArray whole = R"({"startOnLoginEnabled": {"type": "bool", "value": true},
+        "wallpaperPlaylists": {"type": "data", "value": "W10="},
+        "future": {"type": "colour", "value": "#fff"},
+        "hasLaunchedBefore": {"type": "bool", "value": true}})";
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        QStringList readable; // sorted
+    };
+    const Case cases[] = {
+        {"cut short in the last entry", whole.left(whole.indexOf("\"hasLaunchedBefore\"") + 30),
+            {QStringLiteral("startOnLoginEnabled"), QStringLiteral("wallpaperPlaylists")}},
+        {"garbled in the middle", QByteArray(whole).replace("\"data\", \"value\"", "\"data\" \x01\"value\""),
+            {QStringLiteral("hasLaunchedBefore"), QStringLiteral("startOnLoginEnabled")}},
+        {"a byte that is no UTF-8", QByteArray(whole).replace("#fff", "#\xff\xff"),
+            {QStringLiteral("hasLaunchedBefore"), QStringLiteral("startOnLoginEnabled"), QStringLiteral("wallpaperPlaylists")}},
+    };
+    const auto sortedKeys = [](const UserDefaults& defaults) {
+        QStringList keys = defaults.keys();
+        keys.sort();
+        return keys;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(folder()).removeRecursively();
+        writeFile(c.bytes);
+        EXPECT_EQ(sortedKeys(UserDefaults()), c.readable);
+        // The salvaged entries are in a new file at once, the damaged one beside it as it was.
+        const QStringList aside = QDir(folder()).entryList({QStringLiteral("standard.json.damaged-*")}, QDir::Files);
+        ASSERT_EQ(aside.size(), 1);
+        QFile copy(folder() + QLatin1Char('/') + aside.first());
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+        EXPECT_EQ(copy.readAll(), c.bytes);
+        const UserDefaults reloaded;
+        EXPECT_EQ(sortedKeys(reloaded), c.readable);
+        EXPECT_TRUE(reloaded.hasDamagedCopies());
+    }
+}
+
+// A bad Base64 character, a number under a "data" tag, a type this version does not know.
+TEST_F(UserDefaultsTest, AnUnreadableEntryIsToldApartFromAnAbsentOne)
+{
+    writeFile(R"({"bad": {"type": "data", "value": "W1*="}, "number": {"type": "data", "value": 5},
+                  "unknown": {"type": "colour", "value": "#fff"}, "good": {"type": "integer", "value": 1}})");
+    UserDefaults defaults;
+    for (const QString& key : {QStringLiteral("bad"), QStringLiteral("number"), QStringLiteral("unknown")})
+        EXPECT_TRUE(defaults.isUnreadable(key) && !defaults.contains(key)) << key.toStdString();
+    EXPECT_FALSE(defaults.isUnreadable(QStringLiteral("good")));
+    EXPECT_FALSE(defaults.isUnreadable(QStringLiteral("absent")));
+    EXPECT_TRUE(defaults.copyEntry(QStringLiteral("bad"), QStringLiteral("bad.backup")));
+    EXPECT_FALSE(defaults.copyEntry(QStringLiteral("absent"), QStringLiteral("absent.backup")));
+    defaults.setData(QStringLiteral("bad"), "fresh");
+    EXPECT_TRUE(UserDefaults().isUnreadable(QStringLiteral("bad.backup")));
+    EXPECT_FALSE(defaults.hasDamagedCopies());
+}
+
 TEST_F(UserDefaultsTest, AFailedWriteIsLoggedAndTheValueKept)
 {
     // A plain file where the folder should be makes every write fail.

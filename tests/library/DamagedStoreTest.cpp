@@ -9,6 +9,11 @@
 #include "library/WallpaperPlaylistService.h"
 #include "platform/Http.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+
 #include <functional>
 
 namespace {
@@ -50,6 +55,19 @@ protected:
     }
 
     QString backupKey(const QString& key) { return key + QStringLiteral(".backup"); }
+    QString defaultsPath() const { return Paths::configuration() + QStringLiteral("/Quorvelle/standard.json"); }
+    void writeDefaultsFile(const QJsonObject& entries) const
+    {
+        QDir().mkpath(QFileInfo(defaultsPath()).path());
+        QFile file(defaultsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(entries).toJson());
+    }
+    QJsonObject defaultsFile() const
+    {
+        QFile file(defaultsPath());
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+    }
     QString lineStartingWith(const QString& prefix) const
     {
         for (const QString& line : log_.lines()) {
@@ -94,6 +112,23 @@ TEST_F(DamagedStoreTest, AValueOfAnotherTypeIsKeptWithItsType)
     }
 }
 
+TEST_F(DamagedStoreTest, AnEntryTheDefaultsCannotReadIsKeptAsItWasBeforeTheFirstWrite)
+{
+    const QJsonObject entry{{QStringLiteral("type"), QStringLiteral("data")}, {QStringLiteral("value"), QStringLiteral("W3si*mtleSI6MX1d")}};
+    for (const Store& store : stores()) {
+        SCOPED_TRACE(store.key.toStdString());
+        defaults_.reset();
+        writeDefaultsFile(QJsonObject{{store.key, entry}});
+        reopenDefaults();
+        log_.clear();
+        store.openAndChange(defaults());
+
+        EXPECT_EQ(lineStartingWith(store.failedLine), store.failedLine + QStringLiteral("the stored entry cannot be read"));
+        EXPECT_EQ(defaultsFile().value(backupKey(store.key)), entry);
+        EXPECT_EQ(storedArray(store.key).size(), 1);
+    }
+}
+
 TEST_F(DamagedStoreTest, OneDamagedPlaylistCostsOnlyItself)
 {
     WallpaperPlaylist good{QUuid::createUuid(), QStringLiteral("Good"), 300, {1, 2}, clock_.now()};
@@ -112,6 +147,27 @@ TEST_F(DamagedStoreTest, OneDamagedPlaylistCostsOnlyItself)
     playlists.createPlaylist(QStringLiteral("New"), 300);
     EXPECT_EQ(defaults().data(backupKey(WallpaperPlaylistService::kPlaylistsKey)), original);
     EXPECT_EQ(storedArray(WallpaperPlaylistService::kPlaylistsKey).size(), 2);
+}
+
+TEST_F(DamagedStoreTest, OneDamagedWallpaperKeyCostsOnlyItself)
+{
+    WallpaperPlaylist playlist{QUuid::createUuid(), QStringLiteral("Evenings"), 300, {}, clock_.now()};
+    QJsonObject stored = playlist.toJson();
+    stored.insert(QStringLiteral("wallpaperKeys"), QJsonArray{1, QStringLiteral("2"), 3, 4.5, QJsonValue(), 6});
+    store(WallpaperPlaylistService::kPlaylistsKey, {stored});
+    const QByteArray original = defaults().data(WallpaperPlaylistService::kPlaylistsKey);
+
+    WallpaperPlaylistService playlists(defaults(), clock_);
+    ASSERT_EQ(playlists.playlists().size(), 1);
+    EXPECT_EQ(playlists.playlists().first().wallpaperKeys, (QList<qint64>{1, 3, 6}));
+    EXPECT_TRUE(playlists.isIncomplete());
+    EXPECT_TRUE(log_.contains(QStringLiteral(
+        "⚠️ [WallpaperPlaylistService] Skipped a stored wallpaper key of the playlist \"Evenings\": [0].wallpaperKeys[1]")));
+
+    playlists.addWallpapers({7}, playlist.id);
+    EXPECT_EQ(defaults().data(backupKey(WallpaperPlaylistService::kPlaylistsKey)), original);
+    EXPECT_EQ(storedArray(WallpaperPlaylistService::kPlaylistsKey).at(0)[QStringLiteral("wallpaperKeys")].toArray(),
+        (QJsonArray{1, 3, 6, 7}));
 }
 
 TEST_F(DamagedStoreTest, KeylessAndRepeatedRecordsAreLeftOutAndTheFirstOfAKeyWins)

@@ -1,4 +1,6 @@
 #include "engine/ApplyHarness.h"
+#include "foundation/JsonReader.h"
+#include "foundation/JsonWriter.h"
 
 #include <QRegularExpression>
 
@@ -345,6 +347,30 @@ TEST_F(PlaylistPlaybackServiceTest, AStoredIdThatIsGoneIsDroppedAndOneThatIsNoId
     PlaylistPlaybackService garbled(defaults_, std::make_unique<ManualRotationTimer>());
     EXPECT_FALSE(garbled.activePlaylistId());
     EXPECT_EQ(defaults_.string(PlaylistPlaybackService::kActivePlaylistIdKey), QStringLiteral("not an id"));
+}
+
+// The playlists survive in their backup when they cannot be read; so does the active one's id.
+TEST_F(PlaylistPlaybackServiceTest, AStoredIdStaysWhileThePlaylistsCannotBeRead)
+{
+    const WallpaperPlaylist active = makePlaylist({11, 12}, 300, QStringLiteral("Active"));
+    makePlaylist({13}, 300, QStringLiteral("Other"));
+    const QString id = active.id.toString(QUuid::WithoutBraces).toUpper();
+    const QJsonArray good = JsonReader::parse(defaults_.data(WallpaperPlaylistService::kPlaylistsKey)).as<QJsonArray>();
+    QJsonArray activeDamaged = good;
+    QJsonObject damagedRecord = activeDamaged.at(1).toObject();
+    damagedRecord.insert(QStringLiteral("createdAt"), QStringLiteral("yesterday"));
+    activeDamaged[1] = damagedRecord;
+    const QByteArray values[] = {"[{\"id\": ", JsonWriter::toBytes(activeDamaged)};
+    for (const QByteArray& value : values) {
+        SCOPED_TRACE(value.toStdString());
+        defaults_.setData(WallpaperPlaylistService::kPlaylistsKey, value);
+        defaults_.setString(PlaylistPlaybackService::kActivePlaylistIdKey, id);
+        WallpaperPlaylistService reloaded(defaults_, clock_);
+        Shared<WallpaperPlaylistService>::Override reloadedOverride(reloaded);
+        PlaylistPlaybackService relaunched(defaults_, std::make_unique<ManualRotationTimer>());
+        EXPECT_FALSE(relaunched.activePlaylistId());
+        EXPECT_EQ(storedId(), id);
+    }
 }
 
 } // namespace

@@ -34,18 +34,21 @@ TEST_F(RecentsWallpapersServiceTest, TheNewestTenAreKeptAcrossARestart)
     EXPECT_TRUE(log_.contains(QStringLiteral("🕒 [RecentsWallpapersService] Loaded 10 recent wallpapers from UserDefaults")));
 }
 
-TEST_F(RecentsWallpapersServiceTest, ALongerStoredListLoadsWholeAndIsCutAtTheNextAddition)
+// A foreign or damaged store can hold any number of recents; the program keeps its ten.
+TEST_F(RecentsWallpapersServiceTest, ALongerStoredListIsCutOnLoadAfterABackup)
 {
-    QJsonArray twelve;
-    for (qint64 key = 1; key <= 12; ++key)
-        twelve.append(wallpaper(key).toJson());
-    store(RecentsWallpapersService::kRecentsWallpapersKey, twelve);
-    EXPECT_EQ(restart().recentsOrder().size(), 12);
+    constexpr qint64 kStored = 2'000;
+    QJsonArray stored;
+    for (qint64 key = 1; key <= kStored; ++key)
+        stored.append(wallpaper(key).toJson());
+    store(RecentsWallpapersService::kRecentsWallpapersKey, stored);
+    const QByteArray original = defaults().data(RecentsWallpapersService::kRecentsWallpapersKey);
 
-    recents().addWallpaper(wallpaper(13));
-    EXPECT_EQ(recents().recentsOrder().size(), 10);
+    EXPECT_EQ(restart().recentsOrder(), (QList<qint64>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     EXPECT_EQ(recents().recentsWallpapers().size(), 10);
+    EXPECT_EQ(defaults().data(RecentsWallpapersService::kRecentsWallpapersKey + QStringLiteral(".backup")), original);
     EXPECT_EQ(storedArray(RecentsWallpapersService::kRecentsWallpapersKey).size(), 10);
+    EXPECT_TRUE(log_.contains(QStringLiteral("⚠️ [RecentsWallpapersService] Kept the first 10 of 2000 stored recent wallpapers")));
 }
 
 TEST_F(RecentsWallpapersServiceTest, ClearingStoresAnEmptyArray)

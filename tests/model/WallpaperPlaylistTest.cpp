@@ -54,7 +54,7 @@ TEST(WallpaperPlaylistTest, EveryKeyIsRequiredWithItsType)
         {QStringLiteral("createdAt"), QJsonValue::Undefined},
         {QStringLiteral("createdAt"), QStringLiteral("2025-01-01T00:00:00Z")},
         {QStringLiteral("name"), QJsonValue::Null},
-        {QStringLiteral("wallpaperKeys"), QJsonArray{1, QStringLiteral("2")}},
+        {QStringLiteral("wallpaperKeys"), QStringLiteral("1,2")},
     };
     for (const auto& [key, value] : broken) {
         QJsonObject json = good;

@@ -81,6 +81,11 @@ protected:
             if (res.status != 204 && res.status != 304)
                 res.set_content("status page", "application/octet-stream");
         });
+        // A body that claims an encoding it does not have.
+        routes.Get(R"(/garbled/(\w+))", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_header("Content-Encoding", req.matches[1].str());
+            res.set_content("this was never compressed", "application/octet-stream");
+        });
         routes.Get("/redirect", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/hello"); });
         routes.Get("/file", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content(file_.constData(), static_cast<size_t>(file_.size()), "application/octet-stream");
@@ -226,6 +231,20 @@ TEST_F(HttpTest, ABodyCutShortIsAnError)
     const auto error = failureOf(http_.send(request(QStringLiteral("/cut"))));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), HttpError::Kind::Transport);
+}
+
+TEST_F(HttpTest, ABodyThatCannotBeDecompressedIsAnError)
+{
+    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
+    for (const QString& encoding : {QStringLiteral("gzip"), QStringLiteral("deflate")}) {
+        SCOPED_TRACE(encoding.toStdString());
+        const QNetworkRequest garbled = request(QStringLiteral("/garbled/") + encoding);
+        const auto error = failureOf(http_.send(garbled));
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->kind(), HttpError::Kind::Transport);
+        EXPECT_TRUE(failureOf(http_.download(garbled, destination())));
+        EXPECT_TRUE(downloadFolder().isEmpty());
+    }
 }
 
 TEST_F(HttpTest, TrustComesFromTheConfiguredCaFileOnly)

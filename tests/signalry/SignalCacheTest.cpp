@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -154,6 +156,25 @@ TEST_F(SignalCacheTest, HoldsAtMostTenThousandDroppingTheOldest)
     EXPECT_EQ(cache->count(), SignalCache::kMaximumNumberOfSignals);
     EXPECT_EQ(cache->popBatch().records.first(), record(2));
     EXPECT_TRUE(logLines.contains(QStringLiteral("Signalry cache is full, dropped the 2 oldest signals")));
+}
+
+TEST_F(SignalCacheTest, ALongerFileLoadsAndSavesOnlyItsNewestTenThousand)
+{
+    QList<SignalPostBody> many;
+    for (int i = 0; i < SignalCache::kMaximumNumberOfSignals + 2; ++i)
+        many.append(record(i));
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    writeFile(SignalPostBody::encodeCacheList(many));
+    const auto loaded = openCache();
+    EXPECT_EQ(loaded->count(), SignalCache::kMaximumNumberOfSignals);
+    EXPECT_EQ(loaded->popBatch().records.first(), record(2));
+
+    loaded->saveToDisk();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonArray saved = QJsonDocument::fromJson(file.readAll()).array();
+    ASSERT_EQ(saved.size(), SignalCache::kMaximumNumberOfSignals);
+    EXPECT_EQ(SignalPostBody::fromCacheJson(saved.first()), record(2));
 }
 
 TEST_F(SignalCacheTest, BatchesAreTheOldestHundred)

@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTimer>
 
 #include <stdexcept>
 
@@ -81,7 +82,7 @@ TEST_F(SignalSenderTest, SignalsReachTheIngestServiceWithTheDefaultPayload)
          std::make_shared<ListedEnricher>(Parameters{}),
          std::make_shared<ListedEnricher>(Parameters{{QStringLiteral("extra"), QStringLiteral("later")}})});
     Signalry::signal(QStringLiteral("Opened"), {{QStringLiteral("screen"), QStringLiteral("browse")}});
-    Signalry::signal(QStringLiteral("Rated"), {}, 4.5);
+    Signalry::signal(QStringLiteral("Rated"), {}, 4.5, QStringLiteral("bob"));
     ASSERT_TRUE(waitForCache(manager, 2));
     manager.sendNextBatch();
     ASSERT_TRUE(server.waitForRequests(1));
@@ -103,6 +104,8 @@ TEST_F(SignalSenderTest, SignalsReachTheIngestServiceWithTheDefaultPayload)
                     .hasMatch());
     EXPECT_FALSE(opened.contains(QStringLiteral("floatValue")));
     EXPECT_EQ(received[1].value(QStringLiteral("floatValue")).toDouble(), 4.5);
+    EXPECT_EQ(received[1].value(QStringLiteral("clientUser")).toString(), sha256Hex(QStringLiteral("bob"), QStringLiteral("pepper")))
+        << "a signal's own user comes before the default one";
 
     const QJsonObject payload = opened.value(QStringLiteral("payload")).toObject();
     EXPECT_EQ(payload.value(QStringLiteral("screen")).toString(), QStringLiteral("browse"));
@@ -208,6 +211,24 @@ TEST_F(SignalSenderTest, ScheduledSendsBackOffAfterFailures)
     sender.sendNextBatch(true);
     ASSERT_TRUE(server.waitForRequests(2));
     EXPECT_TRUE(QTest::qWaitFor([&] { return cache->count() == 0; }, 15'000));
+    sender.stop(QThread::currentThread());
+}
+
+TEST_F(SignalSenderTest, StartSendsTheCacheAtOnceThenEveryTenSeconds)
+{
+    configuration = makeConfiguration(server.baseUrl());
+    configuration->addCaCertificatesFromFile(IngestServer::certificateFile());
+    auto cache = std::make_shared<SignalCache>(cacheFile(), std::nullopt);
+    cache->pushSignal({QDateTime::currentDateTimeUtc(), kAppID, QStringLiteral("u"), QStringLiteral("S"),
+        QStringLiteral("Saved"), std::nullopt, {}, QStringLiteral("false")});
+    SignalSender sender(configuration, cache);
+    sender.start();
+    EXPECT_EQ(cache->count(), 0) << "the saved batch left before the first tick";
+    const auto timers = sender.findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(timers.size(), 1);
+    EXPECT_TRUE(timers.first()->isActive());
+    EXPECT_EQ(timers.first()->interval(), 10'000);
+    ASSERT_TRUE(server.waitForRequests(1));
     sender.stop(QThread::currentThread());
 }
 

@@ -1,5 +1,6 @@
 #include "SignalryFixture.h"
 
+#include "signalry/DefaultsSuite.h"
 #include "signalry/Signalry.h"
 
 #include <QDir>
@@ -144,6 +145,18 @@ TEST_F(SignalryEntryPointsTest, InstalledManagerStartsItsSessionHalfASecondLater
     EXPECT_EQ(recorder.recorded[0].type, QStringLiteral("Signalry.Session.started"));
     EXPECT_TRUE(recorder.recorded[0].parameters.isEmpty());
     EXPECT_NE(configuration->sessionID(), initial);
+}
+
+TEST_F(SignalryEntryPointsTest, TheDefaultsSuiteIsNamedAfterTheEndOfTheAppIDsDigest)
+{
+    installRecording();
+    const std::shared_ptr<DefaultsSuite> suite = SignalryManager::analyticsDefaultsSuite();
+    ASSERT_TRUE(suite);
+    suite->setString(QStringLiteral("firstSessionDate"), QStringLiteral("2025-03-02"));
+    suite->waitForPendingWrites();
+    // The SHA-256 digest of kAppID ends in fec96b6c17b4.
+    EXPECT_EQ(QDir(StorageLocations::defaultsFolder()).entryList(QDir::Files),
+        QStringList{QStringLiteral("com.signalry.fec96b6c17b4.json")});
 }
 
 TEST_F(SignalryEntryPointsTest, ImmediateSyncAtMostOncePerTenSeconds)

@@ -8,6 +8,7 @@
 #include "foundation/Log.h"
 #include "state/AppStore.h"
 #include "state/HomePageService.h"
+#include "support/Eventually.h"
 #include "RunToEnd.h"
 
 #include <QJsonArray>
@@ -18,7 +19,11 @@
 using samplecatalogue::Fault;
 
 namespace {
-constexpr int kWaitMs = 20'000;
+// Waits, by what they wait for: a few turns of the event loop, a few loopback requests, and a
+// whole retry series (eleven failed requests, sleeps of a millisecond between them).
+constexpr int kTurnsWaitMs = 1'000;
+constexpr int kRequestsWaitMs = 5'000;
+constexpr int kSeriesWaitMs = 10'000;
 const QString kStats = QStringLiteral("platform-stats");
 
 APIError::Kind errorKind(std::exception_ptr error)
@@ -107,11 +112,26 @@ TEST_F(AppStoreTest, OverlappingFirstLoadsShareOneRequestAndNeitherReportsFailur
     auto second = store().initializeIfNeeded();
     runToEnd(std::move(second));
     EXPECT_TRUE(store().isInitialized()) << "a waiting caller returns once the load it joined is done";
+    EXPECT_TRUE(home_.isLoaded());
     runToEnd(std::move(first));
 
     EXPECT_EQ(session_.requests(kStats), 1);
     EXPECT_EQ(failures.count(), 0);
     EXPECT_FALSE(store().isAutoRetrying());
+}
+
+TEST_F(AppStoreTest, OverlappingFailedFirstLoadsStartOneRetrySeries)
+{
+    failStats(1);
+    delays_.holdSleeps(true);
+    auto first = store().initializeIfNeeded();
+    auto second = store().initializeIfNeeded();
+    runToEnd(std::move(second));
+    runToEnd(std::move(first));
+
+    EXPECT_EQ(session_.requests(kStats), 1);
+    EXPECT_TRUE(store().connectionFailed());
+    EXPECT_EQ(delays_.sleeps(), QList<int>{AppStore::kRetryDelayMs});
 }
 
 TEST_F(AppStoreTest, ACallerJoiningARunningLoadNeverMarksTheStoreReadyBeforeTheHomeFeed)
@@ -141,13 +161,13 @@ TEST_F(AppStoreTest, ACallerJoiningARunningLoadNeverMarksTheStoreReadyBeforeTheH
             return load;
         };
         auto first = start(each.retryFirst);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return store.platformStats().has_value(); }, kWaitMs));
+        ASSERT_EVENTUALLY(store.platformStats().has_value(), kRequestsWaitMs);
         auto second = start(!each.retryFirst);
         for (auto* load : {&second, &first}) {
             if (*load)
                 runToEnd(std::move(**load));
         }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return store.isInitialized(); }, kWaitMs));
+        ASSERT_EVENTUALLY(store.isInitialized(), kRequestsWaitMs);
 
         EXPECT_EQ(feedLoadedWhenReady, QList<bool>{true});
         EXPECT_EQ(session_.requests(QStringLiteral("get-home-page")), 1);
@@ -165,7 +185,7 @@ TEST_F(AppStoreTest, UnreachableBackendRetriesTenTimesThreeSecondsApartThenWaits
     EXPECT_TRUE(store().connectionFailed());
     EXPECT_TRUE(store().isAutoRetrying());
 
-    QTRY_VERIFY_WITH_TIMEOUT(!store().isAutoRetrying(), kWaitMs);
+    ASSERT_EVENTUALLY(!store().isAutoRetrying(), kSeriesWaitMs) << session_.requests(kStats) << " requests";
     EXPECT_EQ(session_.requests(kStats), 1 + AppStore::kMaxRetryAttempts);
     EXPECT_EQ(delays_.sleeps(), QList<int>(AppStore::kMaxRetryAttempts, AppStore::kRetryDelayMs));
     EXPECT_TRUE(store().connectionFailed());
@@ -186,14 +206,14 @@ TEST_F(AppStoreTest, BackendComingBackDuringTheSeriesMakesTheStoreReady)
     failStats(3);
     ChangeLog changes(store());
     runToEnd(store().initializeIfNeeded());
-    QTRY_VERIFY_WITH_TIMEOUT(store().isInitialized(), kWaitMs);
+    ASSERT_EVENTUALLY(store().isInitialized(), kRequestsWaitMs);
 
     EXPECT_EQ(session_.requests(kStats), 4);
     EXPECT_FALSE(store().connectionFailed());
     EXPECT_TRUE(home_.isLoaded());
     EXPECT_EQ(changes.names(),
         (QStringList{"connectionFailed", "platformStats", "baseUrl", "isInitialized", "connectionFailed"}));
-    QTRY_VERIFY_WITH_TIMEOUT(!store().isAutoRetrying(), kWaitMs);
+    ASSERT_EVENTUALLY(!store().isAutoRetrying(), kTurnsWaitMs);
 }
 
 TEST_F(AppStoreTest, ManualRetryEndsTheSeriesAndStartsNoNewOneWhenItFails)
@@ -201,12 +221,12 @@ TEST_F(AppStoreTest, ManualRetryEndsTheSeriesAndStartsNoNewOneWhenItFails)
     failStats();
     delays_.holdSleeps(true);
     runToEnd(store().initializeIfNeeded());
-    QTRY_COMPARE_WITH_TIMEOUT(delays_.heldSleeps(), 1, kWaitMs);
+    ASSERT_EVENTUALLY(delays_.heldSleeps() == 1, kTurnsWaitMs);
 
     store().retryConnection();
     EXPECT_FALSE(store().connectionFailed()) << "cleared at once, before the load";
     EXPECT_FALSE(store().isAutoRetrying());
-    QTRY_VERIFY_WITH_TIMEOUT(store().connectionFailed(), kWaitMs);
+    ASSERT_EVENTUALLY(store().connectionFailed(), kRequestsWaitMs);
     settle();
 
     EXPECT_EQ(session_.requests(kStats), 2);
@@ -288,13 +308,26 @@ INSTANTIATE_TEST_SUITE_P(Replies, AppStoreBadStatsTest,
         BadStats{"nullHost", QJsonValue::Undefined, QJsonValue(QJsonValue::Null)}),
     [](const auto& param) { return std::string(param.param.name); });
 
-TEST_F(AppStoreTest, InvalidJsonIsADecodingFailure)
+TEST_F(AppStoreTest, SuccessWithoutStatisticsKeepsTheAppOffline)
 {
-    server().setFault(CatalogueSession::path(kStats), Fault{0, 0, false, true, -1});
+    const struct {
+        const char* name;
+        Fault fault;
+        APIError::Kind failure;
+    } replies[] = {
+        {"invalidJson", Fault{0, 0, false, true, -1}, APIError::Kind::DecodingError},
+        {"emptyBody", Fault{0, 0, false, false, -1, true}, APIError::Kind::InvalidResponseFormat},
+    };
     delays_.holdSleeps(true);
-    runToEnd(store().initializeIfNeeded());
-    EXPECT_TRUE(store().connectionFailed());
-    EXPECT_EQ(errorKind(store().platformStatsError()), APIError::Kind::DecodingError);
+    for (const auto& reply : replies) {
+        SCOPED_TRACE(reply.name);
+        server().setFault(CatalogueSession::path(kStats), reply.fault);
+        store_ = std::make_unique<AppStore>(session_.api(), home_, delays_.delays());
+        runToEnd(store().initializeIfNeeded());
+        EXPECT_TRUE(store().connectionFailed());
+        EXPECT_FALSE(store().isInitialized());
+        EXPECT_EQ(errorKind(store().platformStatsError()), reply.failure);
+    }
 }
 
 class AppStoreAssetHostTest : public AppStoreTest, public ::testing::WithParamInterface<std::pair<QString, bool>> {
@@ -332,9 +365,9 @@ TEST_F(AppStoreTest, DestroyingTheStoreEndsItsRetrySeries)
     failStats();
     delays_.holdSleeps(true);
     runToEnd(store().initializeIfNeeded());
-    QTRY_COMPARE_WITH_TIMEOUT(delays_.heldSleeps(), 1, kWaitMs);
+    ASSERT_EVENTUALLY(delays_.heldSleeps() == 1, kTurnsWaitMs);
     store_.reset();
-    QTRY_COMPARE_WITH_TIMEOUT(delays_.heldSleeps(), 0, kWaitMs);
+    ASSERT_EVENTUALLY(delays_.heldSleeps() == 0, kTurnsWaitMs);
     EXPECT_EQ(session_.requests(kStats), 1);
 }
 } // namespace

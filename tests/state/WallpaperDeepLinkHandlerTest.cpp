@@ -8,6 +8,7 @@
 #include "state/GravelnookDeepLinkService.h"
 #include "state/HomePageService.h"
 #include "state/WallpaperDeepLinkHandler.h"
+#include "support/Eventually.h"
 #include "RunToEnd.h"
 
 #include <QSignalSpy>
@@ -17,7 +18,9 @@
 using samplecatalogue::Fault;
 
 namespace {
-constexpr int kWaitMs = 20'000;
+// A link opens on a later turn of the event loop, most with one loopback request.
+constexpr int kTurnsWaitMs = 1'000;
+constexpr int kRequestWaitMs = 5'000;
 constexpr qint64 kMonochromeKey = 1718000001543; // a wallpaper of the "Monochrome" category
 const QString kById = QStringLiteral("get-wallpapers-by-id");
 
@@ -51,7 +54,7 @@ TEST_F(WallpaperDeepLinkHandlerTest, WallpaperLinkFillsTheInboxAndAsksForTheWind
     handler_.handle(link(kMonochromeKey));
     EXPECT_EQ(session_.requests(kById), 0) << "opening waits for the next turn";
 
-    QTRY_VERIFY_WITH_TIMEOUT(wallpapers_.pendingWallpaper(), kWaitMs);
+    ASSERT_EVENTUALLY(wallpapers_.pendingWallpaper(), kRequestWaitMs);
     const WallpaperModel& model = *wallpapers_.pendingWallpaper();
     EXPECT_EQ(model.key, kMonochromeKey);
     EXPECT_EQ(model.category, QStringLiteral("Monochrome"));
@@ -71,7 +74,7 @@ TEST_F(WallpaperDeepLinkHandlerTest, UnknownCategoryIsNamedWallpaper)
 {
     initialize();
     handler_.handle(link(kMonochromeKey));
-    QTRY_VERIFY_WITH_TIMEOUT(wallpapers_.pendingWallpaper(), kWaitMs);
+    ASSERT_EVENTUALLY(wallpapers_.pendingWallpaper(), kRequestWaitMs);
     EXPECT_EQ(wallpapers_.pendingWallpaper()->category, QStringLiteral("Wallpaper"));
 }
 
@@ -80,14 +83,14 @@ TEST_F(WallpaperDeepLinkHandlerTest, UnknownKeyOrFailedRequestOnlyLogs)
     initialize();
     LogCapture log;
     handler_.handle(link(5));
-    QTRY_VERIFY_WITH_TIMEOUT(
-        log.lines().contains(QStringLiteral("⚠️ [WallpaperDeepLinkHandler] Wallpaper not found for key: 5")), kWaitMs);
+    ASSERT_EVENTUALLY(
+        log.lines().contains(QStringLiteral("⚠️ [WallpaperDeepLinkHandler] Wallpaper not found for key: 5")), kRequestWaitMs);
 
     session_.server().setFault(CatalogueSession::path(kById), Fault{500, 0, false, false, 1});
     handler_.handle(QStringLiteral("quorvelle://wallpaper/-7"));
-    QTRY_VERIFY_WITH_TIMEOUT(log.lines().contains(QStringLiteral(
-                                 "❌ [WallpaperDeepLinkHandler] Failed to fetch wallpaper -7: HTTP error with status code: 500")),
-        kWaitMs);
+    ASSERT_EVENTUALLY(log.lines().contains(QStringLiteral(
+                          "❌ [WallpaperDeepLinkHandler] Failed to fetch wallpaper -7: HTTP error with status code: 500")),
+        kRequestWaitMs);
     settle();
     EXPECT_EQ(windowRequests_.count(), 0);
     EXPECT_FALSE(wallpapers_.pendingWallpaper());
@@ -97,12 +100,12 @@ TEST_F(WallpaperDeepLinkHandlerTest, LinkBeforeTheFirstLoadOpensOnceTheStateIsRe
 {
     delays_.holdSleeps(true);
     handler_.handle(link(kMonochromeKey));
-    QTRY_COMPARE_WITH_TIMEOUT(delays_.heldSleeps(), 1, kWaitMs);
+    ASSERT_EVENTUALLY(delays_.heldSleeps() == 1, kTurnsWaitMs);
     EXPECT_EQ(session_.requests(kById), 0);
 
     initialize();
     delays_.releaseSleeps();
-    QTRY_VERIFY_WITH_TIMEOUT(wallpapers_.pendingWallpaper(), kWaitMs);
+    ASSERT_EVENTUALLY(wallpapers_.pendingWallpaper(), kRequestWaitMs);
     EXPECT_EQ(delays_.sleeps(), QList<int>{WallpaperDeepLinkHandler::kReadyPollMs});
 }
 
@@ -110,9 +113,10 @@ TEST_F(WallpaperDeepLinkHandlerTest, LinkIsRefusedWhenTheStateNeverBecomesReady)
 {
     LogCapture log;
     handler_.handle(link(123));
-    QTRY_VERIFY_WITH_TIMEOUT(log.lines().contains(QStringLiteral(
-                                 "⚠️ [WallpaperDeepLinkHandler] AppStore not initialized, cannot open wallpaper 123")),
-        kWaitMs);
+    // Fifty polls, each a sleep of a millisecond here.
+    ASSERT_EVENTUALLY(log.lines().contains(QStringLiteral(
+                          "⚠️ [WallpaperDeepLinkHandler] AppStore not initialized, cannot open wallpaper 123")),
+        kRequestWaitMs);
     EXPECT_EQ(delays_.sleeps(),
         QList<int>(WallpaperDeepLinkHandler::kReadyPollAttempts, WallpaperDeepLinkHandler::kReadyPollMs));
     EXPECT_EQ(session_.requests(kById), 0);
@@ -124,7 +128,8 @@ TEST_F(WallpaperDeepLinkHandlerTest, PartnerLinkPassesItsIdOn)
     LogCapture log;
     handler_.handle(QStringLiteral("quorvelle://gravelnook/a%2Bb%26c"));
     EXPECT_FALSE(gravelnook_.pendingId());
-    QTRY_COMPARE_WITH_TIMEOUT(gravelnook_.pendingId(), std::optional<QString>(QStringLiteral("a+b&c")), kWaitMs);
+    ASSERT_EVENTUALLY(gravelnook_.pendingId(), kTurnsWaitMs);
+    EXPECT_EQ(gravelnook_.pendingId(), QStringLiteral("a+b&c"));
     EXPECT_EQ(windowRequests_.count(), 1);
     EXPECT_TRUE(log.lines().contains(QStringLiteral("✅ [WallpaperDeepLinkHandler] Opened Gravelnook a+b&c from link")));
 }

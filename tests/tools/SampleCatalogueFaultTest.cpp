@@ -86,6 +86,28 @@ TEST_F(SampleCatalogueFaultTest, InvalidJsonFaultSendsSuccessThatDoesNotParse)
     EXPECT_NE(error.error, QJsonParseError::NoError);
 }
 
+TEST_F(SampleCatalogueFaultTest, EmptyBodyFaultSendsSuccessWithNothingInIt)
+{
+    Fault empty;
+    empty.emptyBody = true;
+    empty.times = 1;
+    server().setFault(kStats, empty);
+    const auto reply = client_.backend("platform-stats");
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->status, 200);
+    EXPECT_TRUE(reply->body.empty());
+    EXPECT_FALSE(client_.backend("platform-stats")->body.empty());
+
+    // The same switch from another process.
+    const auto set = client_.post("/__control/fault", R"({"path": "/functions/v1/get-categories", "empty_body": true})");
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->status, 200);
+    const auto categories = client_.backend("get-categories");
+    ASSERT_TRUE(categories);
+    EXPECT_EQ(categories->status, 200);
+    EXPECT_TRUE(categories->body.empty());
+}
+
 TEST_F(SampleCatalogueFaultTest, DelayHoldsTheReplyAndStopCutsItShort)
 {
     Fault slow;

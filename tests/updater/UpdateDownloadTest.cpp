@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -116,6 +117,36 @@ TEST_F(UpdateDownloadTest, FetchesOnlyOverHttpsFromTheFeedsHost)
         EXPECT_TRUE(log_.lines().last().startsWith(QStringLiteral("❌ [UpdateCheckService] Refusing to download")));
     }
     EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/updates/Quorvelle.zip")), 0);
+}
+
+TEST_F(UpdateDownloadTest, RedirectsAreFollowedOnlyOnTheFeedsHost)
+{
+    std::atomic<int> elsewhereFetches = 0;
+    TestHttpsServer elsewhere;
+    elsewhere.routes().Get("/Quorvelle.zip", [&elsewhereFetches](const httplib::Request&, httplib::Response& res) {
+        ++elsewhereFetches;
+        res.set_content("from elsewhere", "application/zip");
+    });
+    elsewhere.start();
+    TestHttpsServer feedHost;
+    feedHost.routes().Get("/updates/moved.zip", [&feedHost](const httplib::Request&, httplib::Response& res) {
+        res.set_redirect(feedHost.url(QStringLiteral("/updates/Quorvelle.zip")).toString().toStdString());
+    });
+    feedHost.routes().Get("/updates/Quorvelle.zip", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("from the feed's host", "application/zip");
+    });
+    feedHost.routes().Get("/updates/away.zip", [&elsewhere](const httplib::Request&, httplib::Response& res) {
+        res.set_redirect(elsewhere.url(QStringLiteral("/Quorvelle.zip")).toString().toStdString());
+    });
+    feedHost.start();
+    UpdateCheckService service(feedHost.url(QStringLiteral("/appcast.xml")), environment());
+    const auto download = [&service, &feedHost](const QString& path) {
+        return waitForTask(service.downloadUpdate(UpdateInfo{feedHost.url(path)}, {}));
+    };
+
+    EXPECT_EQ(contentOf(download(QStringLiteral("/updates/moved.zip"))), QByteArray("from the feed's host"));
+    EXPECT_THROW(download(QStringLiteral("/updates/away.zip")), UpdateError);
+    EXPECT_EQ(elsewhereFetches, 0);
 }
 
 TEST_F(UpdateDownloadTest, AnUnknownTotalGivesNoFraction)

@@ -1,8 +1,10 @@
+#include "RenameFault.h"
 #include "UpdatePackages.h"
 #include "UpdaterFixture.h"
 #include "foundation/Async.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
+#include "platform/DiskImageTool.h"
 #include "platform/FileError.h"
 #include "support/TaskWait.h"
 #include "updater/Relauncher.h"
@@ -248,6 +250,33 @@ TEST_F(UpdateInstallTest, AFailedCopyKeepsTheInstalledApp)
     });
     EXPECT_THROW(install(package), FileError);
     expectOldAppUntouched();
+}
+
+TEST_F(UpdateInstallTest, ASwapThatFailsPutsTheInstalledAppBack)
+{
+    const QString package = buildPackage(QStringLiteral("zip"), QStringLiteral("QuorvelleUpdate.zip"), QStringLiteral("new"));
+    // The installed bundle has moved aside; the new one cannot take its place.
+    const RenameFault fault([this](const QString& from, const QString& to) {
+        return to == installedBundle() && !from.endsWith(QStringLiteral(".previous"));
+    });
+    EXPECT_THROW(install(package), FileError);
+    EXPECT_EQ(fault.failures(), 1);
+    expectOldAppUntouched();
+}
+
+TEST_F(UpdateInstallTest, ADiskImageInstallsFromTheVolumeItsOwnAttachMade)
+{
+    // An image attached earlier (by an install that crashed, say) is listed before the new one.
+    const ProcessResult stale = waitForTask(DiskImageTool::attach(
+        buildPackage(QStringLiteral("dmg"), QStringLiteral("Stale.dmg"), QStringLiteral("stale")), work(QStringLiteral("mounts"))));
+    ASSERT_TRUE(stale.succeeded()) << stale.standardError.toStdString();
+    const std::optional<QString> staleVolume = DiskImageTool::mountPointFrom(stale.standardOutput);
+    ASSERT_TRUE(staleVolume);
+
+    install(buildPackage(QStringLiteral("dmg"), QStringLiteral("QuorvelleUpdate.dmg"), QStringLiteral("new")));
+    EXPECT_EQ(UpdatePackages::labelOf(installedBundle()), u"new");
+    EXPECT_TRUE(QFileInfo::exists(*staleVolume)) << "another image's volume is not ours to detach";
+    EXPECT_TRUE(waitForTask(DiskImageTool::detach(*staleVolume)).succeeded());
 }
 
 TEST_F(UpdateInstallTest, AnApplicationsFolderThatCannotBeWrittenChangesNothing)

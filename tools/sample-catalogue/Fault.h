@@ -11,6 +11,7 @@ struct Fault {
     bool cutShort = false;    // announce the full length, send half the bytes, close the connection
     bool invalidJson = false; // answer 200 with a body that is not JSON
     int times = -1;           // how many requests it applies to; -1 until cleared
+    bool emptyBody = false;   // answer 200 with no body at all
 
     bool operator==(const Fault&) const = default;
 };

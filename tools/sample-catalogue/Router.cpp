@@ -179,6 +179,8 @@ CatalogueReply Router::answer(const CatalogueRequest& request, Kind kind, const 
         return CatalogueReply::error(fault->status, QStringLiteral("Injected fault"));
     if (fault && fault->invalidJson)
         return {200, "application/json", R"({"data": {"total_wallpapers": 1,)", {}};
+    if (fault && fault->emptyBody)
+        return {200, "application/json", {}, {}};
     if (kind == Kind::Backend) {
         if (auto refused = refusal(request))
             return *refused;

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+// Turns the event loop until `condition` holds. When `timeoutMs` pass first the test fails and
+// returns, naming what it waited for; more detail can be streamed after it with <<.
+// (Qt's QTRY_* macros only return on a timeout, which GoogleTest counts as a pass.)
+#define ASSERT_EVENTUALLY(condition, timeoutMs)                                                     \
+    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, (timeoutMs)))       \
+        << "waited " << (timeoutMs) << " ms for: " #condition " "
