@@ -22,10 +22,17 @@ NavButtonBar::NavButtonBar(const QList<NavIconButton*>& buttons, QWidget* parent
 void NavButtonBar::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    const QRectF bar = QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25);
+    paintBackground(painter, rect());
+}
+
+void NavButtonBar::paintBackground(QPainter& painter, const QRectF& rect)
+{
+    painter.save();
+    const QRectF bar = rect.adjusted(0.25, 0.25, -0.25, -0.25);
     GlassBackground::paint(painter, bar, kCornerRadius);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Theme::withOpacity(Qt::white, 0.1), 0.1));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(GlassBackground::shape(bar, kCornerRadius));
+    painter.restore();
 }

@@ -3,6 +3,8 @@
 #include <QWidget>
 
 class NavIconButton;
+class QPainter;
+class QRectF;
 
 // The small floating bar that holds navigation buttons: a 7-pixel ring of glass around them,
 // rounded with radius 34 and finished with a hairline white edge. The search button sits in a
@@ -17,6 +19,9 @@ public:
 
     // Takes the buttons as children, left to right.
     explicit NavButtonBar(const QList<NavIconButton*>& buttons, QWidget* parent = nullptr);
+
+    // The glass pill with its hairline edge, filling `rect`; the top bars all wear it.
+    static void paintBackground(QPainter& painter, const QRectF& rect);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

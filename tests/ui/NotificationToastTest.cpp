@@ -1,0 +1,142 @@
+#include "state/NotificationManager.h"
+#include "ui/NotificationToast.h"
+#include "ui/NotificationToastOverlay.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+QImage thumbnail()
+{
+    QImage picture(64, 36, QImage::Format_RGB32);
+    picture.fill(QColor(200, 120, 40));
+    return picture;
+}
+
+// A 220-wide card: 12 padding each side, the column after the 40 circle and 16 spacing, or 12
+// further in without it; the track is the column less 5 trailing and 20.
+TEST(NotificationToast, ColumnAndBarFollowTheThumbnailAndClampedProgress)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        bool thumbnail;
+        double progress;
+        qreal column;
+        qreal track;
+        qreal fill;
+    } cases[] = {
+        {true, 0.5, 68, 115, 57.5},
+        {false, 0.5, 24, 159, 79.5},
+        {true, 0, 68, 115, 0},
+        {true, 1, 68, 115, 115},
+        {true, -0.3, 68, 115, 0},
+        {true, 7, 68, 115, 115},
+        {true, nan, 68, 115, 0},
+        {true, inf, 68, 115, 115},
+    };
+    for (const auto& row : cases) {
+        NotificationToast toast;
+        toast.setMessage(QStringLiteral("Downloading..."));
+        toast.setThumbnail(row.thumbnail ? thumbnail() : QImage());
+        toast.setProgress(row.progress);
+        const NotificationToast::Parts parts = toast.parts(NotificationToast::kMaxWidth);
+        EXPECT_EQ(parts.message.left(), row.column) << row.progress;
+        EXPECT_EQ(parts.track.left(), row.column);
+        EXPECT_DOUBLE_EQ(parts.track.width(), row.track) << row.thumbnail;
+        EXPECT_DOUBLE_EQ(parts.fill.width(), row.fill) << row.progress;
+        EXPECT_GE(parts.track.top(), parts.message.bottom() + 10 - 0.01);
+        EXPECT_EQ(parts.thumbnail.isEmpty(), !row.thumbnail);
+    }
+}
+
+TEST(NotificationToast, EmptyPartsTakeNoRoomAndLongTextWraps)
+{
+    NotificationToast toast;
+    toast.setShowProgress(false);
+    EXPECT_EQ(toast.heightForWidth(NotificationToast::kMaxWidth), 24) << "padding only";
+
+    toast.setMessage(QStringLiteral("Done"));
+    const int oneLine = toast.heightForWidth(NotificationToast::kMaxWidth);
+    toast.setMessage(QStringLiteral("Applying the wallpaper to every display, this can take a moment"));
+    EXPECT_GT(toast.heightForWidth(NotificationToast::kMaxWidth), oneLine);
+    toast.setMessage(QString(80, QLatin1Char('W'))); // one word longer than a line
+    const NotificationToast::Parts parts = toast.parts(NotificationToast::kMaxWidth);
+    EXPECT_LE(parts.message.right(), NotificationToast::kMaxWidth - 12);
+    EXPECT_GT(parts.height, 3 * oneLine / 2);
+}
+
+// A host whose whole area is a button, with a toast over it bound to a manager.
+class NotificationToastOverlayTest : public ::testing::Test {
+protected:
+    NotificationToastOverlayTest()
+    {
+        host.resize(600, 400);
+        button->setGeometry(host.rect());
+        host.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&host));
+    }
+
+    NotificationToast& toast() const { return *overlay->toast(); }
+    bool atRest() const { return toast().isVisible() && toast().geometry() == overlay->restingGeometry() && toast().opacity() == 1; }
+    // Clicks where the card rests, through the window as the pointer would.
+    int clicksReachingTheButton()
+    {
+        QSignalSpy clicks(button, &QPushButton::clicked);
+        QTest::mouseClick(host.windowHandle(), Qt::LeftButton, {}, overlay->restingGeometry().center());
+        return int(clicks.count());
+    }
+
+    NotificationManager manager;
+    QWidget host;
+    QPushButton* button = new QPushButton(&host);
+    NotificationToastOverlay* overlay = new NotificationToastOverlay(manager, &host);
+};
+
+TEST_F(NotificationToastOverlayTest, SpringsInAtTheBottomRightAndOutLettingClicksThrough)
+{
+    EXPECT_FALSE(toast().isVisible());
+    EXPECT_EQ(clicksReachingTheButton(), 1);
+
+    manager.show(QStringLiteral("Download"), QStringLiteral("Downloading..."), thumbnail(), 0.25, true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return toast().isPresented(); }, 5000));
+    EXPECT_GT(toast().x(), overlay->restingGeometry().x()) << "starts out to the right";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return atRest(); }, 5000));
+    const QRect rest = overlay->restingGeometry();
+    EXPECT_EQ(rest.right() + 1, host.width() - 28);
+    EXPECT_EQ(rest.bottom() + 1, host.height() - 40);
+    EXPECT_EQ(rest.width(), NotificationToast::kMaxWidth);
+    EXPECT_DOUBLE_EQ(toast().parts(rest.width()).fill.width(), 115 * 0.25);
+    EXPECT_EQ(clicksReachingTheButton(), 0) << "the card takes the pointer over itself";
+
+    manager.updateMessage(QStringLiteral("Applying the wallpaper to every display, this can take a moment"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return overlay->restingGeometry().height() > rest.height() && atRest(); }, 5000));
+    EXPECT_EQ(toast().geometry().bottom() + 1, host.height() - 40) << "grows upwards";
+
+    manager.hide();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !toast().isPresented(); }, 5000));
+    EXPECT_EQ(clicksReachingTheButton(), 1) << "on its way out";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !toast().isVisible(); }, 5000));
+    EXPECT_EQ(clicksReachingTheButton(), 1);
+}
+
+TEST_F(NotificationToastOverlayTest, NarrowHostKeepsTheMinimumWidth)
+{
+    const struct {
+        int hostWidth;
+        int cardWidth;
+    } cases[] = {{600, 220}, {228, 200}, {100, 140}};
+    for (const auto& row : cases) {
+        host.resize(row.hostWidth, 300);
+        EXPECT_EQ(overlay->restingGeometry().width(), row.cardWidth) << row.hostWidth;
+        EXPECT_EQ(overlay->restingGeometry().right() + 1, row.hostWidth - 28);
+    }
+}
+
+} // namespace
