@@ -8,6 +8,7 @@
 #include "app/ShellDefaults.h"
 #include "app/SystemEventObservers.h"
 #include "app/SystemMonitorService.h"
+#include "engine/AerialsFolders.h"
 #include "engine/CacheService.h"
 #include "engine/LockScreenService.h"
 #include "engine/MonitorChangeService.h"
@@ -15,7 +16,6 @@
 #include "foundation/AppError.h"
 #include "foundation/Async.h"
 #include "foundation/Log.h"
-#include "foundation/Paths.h"
 #include "foundation/UserDefaults.h"
 #include "menubar/MenuBarManager.h"
 #include "platform/LoginItem.h"
@@ -24,8 +24,8 @@
 #include "state/WallpaperDeepLinkHandler.h"
 #include "updater/UpdateRunner.h"
 #include "updater/UpdaterController.h"
+#include "updater/UpdaterFolders.h"
 
-#include <QDir>
 #include <QGuiApplication>
 #include <QWindow>
 
@@ -61,6 +61,7 @@ AppDelegate::~AppDelegate() = default;
 void AppDelegate::applicationDidFinishLaunching()
 {
     CacheService::shared().removeLegacyFolders();
+    AerialsFolders::shared().removeUnfinishedFiles();
     isLaunchAtLogin_ = detectLoginLaunch();
     launch([reapply = QPointer<LaunchReapply>(reapply_), login = isLaunchAtLogin_] { return reapplySavedState(reapply, login); },
         kType);
@@ -143,11 +144,8 @@ void AppDelegate::syncLoginItemState()
 
 void AppDelegate::clearUpdaterCaches()
 {
-    const QString caches = Paths::caches();
-    if (caches.isEmpty())
-        return;
     // A failed removal is retried at the next launch; nothing depends on it.
-    QDir(caches + u'/' + kApplicationIdentifier).removeRecursively();
+    UpdaterFolders::clearCaches();
 }
 
 void AppDelegate::updaterWillScheduleUpdateCheck() { clearUpdaterCaches(); }

@@ -14,18 +14,16 @@ class SystemEventObservers;
 class UpdaterController;
 class UserDefaults;
 
-// The application delegate: runs the launch sequence in its fixed order (legacy folders, login
-// launch, saved wallpapers, updater, monitors, window observers, login item, session events,
-// display changes, lock-screen extension, windows, update check, first load), hands links of the
+// The application delegate: runs the launch sequence in its fixed order (legacy folders,
+// unfinished lock-screen files, login launch, saved wallpapers, updater, monitors, window
+// observers, login item, session events, display changes, lock-screen extension, windows,
+// update check, first load), hands links of the
 // URL scheme to the deep-link handler and cleans up at termination. Its window and task-bar
 // behaviour is MainWindowPresence's. Nothing it starts blocks the GUI thread. GUI thread; one
 // per process, owned by the application.
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
-    // The folder under Caches named after the application's identifier, which only the update
-    // framework's caches use.
-    static inline const QString kApplicationIdentifier = QStringLiteral("app.quorvelle.Quorvelle");
     static constexpr int kLoginHideDelayMs = 100;
     static constexpr int kAttachDelaysMs[] = {100, 300, 500};
 

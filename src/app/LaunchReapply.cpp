@@ -95,7 +95,9 @@ QCoro::Task<bool> LaunchReapply::applyPerMonitorWallpapers(QList<PerMonitorEntry
         const std::optional<QUrl> saved = WallpaperPersistenceService::storedUrl(entry->masterUrlString);
         if (!saved)
             continue;
-        std::optional<QUrl> video = localVideo(entry->key, *saved);
+        std::optional<QUrl> video = co_await localVideo(entry->key, *saved);
+        if (stop.stop_requested())
+            co_return false;
         if (!video && !failedDownloads_.contains(entry->key)) {
             video = co_await download(entry->key, *saved);
             if (stop.stop_requested())
@@ -167,7 +169,9 @@ QCoro::Task<> LaunchReapply::applyPerMonitorWallpapersWithRetry(QList<PerMonitor
 QCoro::Task<> LaunchReapply::applySavedWallpaper(qint64 key, QUrl masterUrl)
 {
     const std::stop_token stop = stop_.get_token();
-    std::optional<QUrl> video = localVideo(key, masterUrl);
+    std::optional<QUrl> video = co_await localVideo(key, masterUrl);
+    if (stop.stop_requested())
+        co_return;
     if (!video) {
         video = co_await download(key, masterUrl);
         if (stop.stop_requested() || !video)
@@ -189,7 +193,9 @@ QCoro::Task<> LaunchReapply::applySavedWallpaperWithRetry(qint64 key, QUrl maste
 {
     const std::stop_token stop = stop_.get_token();
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-        std::optional<QUrl> video = localVideo(key, masterUrl);
+        std::optional<QUrl> video = co_await localVideo(key, masterUrl);
+        if (stop.stop_requested())
+            co_return;
         if (!video) {
             const bool isDownloadAttempt = attempt % kDownloadEveryAttempts == 1;
             if (isDownloadAttempt) {
@@ -231,11 +237,25 @@ QCoro::Task<> LaunchReapply::applySavedWallpaperWithRetry(qint64 key, QUrl maste
     logLine(QStringLiteral("❌ Failed to apply wallpaper after %1 seconds of retrying").arg(kMaxAttempts));
 }
 
-std::optional<QUrl> LaunchReapply::localVideo(qint64 key, const QUrl& masterUrl)
+QCoro::Task<std::optional<QUrl>> LaunchReapply::localVideo(qint64 key, QUrl masterUrl)
 {
-    if (fileExists(masterUrl))
-        return masterUrl;
-    return WallpaperDownloadService::shared().cachedFileUrl(key);
+    QList<QUrl> candidates{masterUrl};
+    if (const std::optional<QUrl> cached = WallpaperDownloadService::shared().cachedFileUrl(key))
+        candidates.append(*cached);
+    for (const QUrl& candidate : candidates) {
+        if (!fileExists(candidate))
+            continue;
+        const QString path = candidate.toLocalFile();
+        // Only a cached master is judged: it can be fetched again, an own video cannot.
+        if (!WallpaperDownloadService::isCachedMaster(path))
+            co_return candidate;
+        const bool playable = co_await WallpaperDownloadService::isPlayable(path);
+        if (playable)
+            co_return candidate;
+        WallpaperDownloadService::discard(path);
+        logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Removed a cached master that cannot be played: ") + QFileInfo(path).fileName());
+    }
+    co_return std::nullopt;
 }
 
 QCoro::Task<std::optional<QUrl>> LaunchReapply::download(qint64 key, QUrl masterUrl)

@@ -1,5 +1,6 @@
 #include "engine/AerialsFolders.h"
 
+#include "engine/CacheFolder.h"
 #include "engine/StagedFile.h"
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
@@ -129,5 +130,17 @@ void AerialsFolders::seedIfNew() const
         // The steps that read the manifest report its absence themselves.
         logLine(QStringLiteral("⚠️"), QStringLiteral("AerialsFolders"),
             QStringLiteral("Could not seed the stock manifest: ") + describeError(error));
+    }
+}
+
+void AerialsFolders::removeUnfinishedFiles() const
+{
+    for (const QString& folder : {QFileInfo(manifestPath()).path(), videosFolder(), thumbnailsFolder()}) {
+        for (const QFileInfo& entry : CacheFolder::entries(folder)) {
+            if (!CacheFolder::hasExtension(entry, u"part") || !CacheFolder::removeEntry(entry))
+                continue;
+            logLine(QStringLiteral("🗑️"), QStringLiteral("AerialsFolders"),
+                QStringLiteral("Removed an unfinished file: ") + entry.absoluteFilePath());
+        }
     }
 }

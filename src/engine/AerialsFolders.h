@@ -35,6 +35,10 @@ public:
     // is left alone even without a manifest: a lost manifest is a fault to report, not to hide.
     void seedIfNew() const;
 
+    // Removes the unfinished files (".part") a crash left beside the manifest, the movie and the
+    // thumbnail; run at launch, before anything writes there.
+    void removeUnfinishedFiles() const;
+
     // The manifest the stand-in starts with.
     static QByteArray stockManifest();
 

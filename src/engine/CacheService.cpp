@@ -15,7 +15,12 @@
 namespace {
 const QString kType = QStringLiteral("CacheService");
 
-bool isMovie(const QFileInfo& entry) { return CacheFolder::hasExtension(entry, u"mov"); }
+// A movie, or the unfinished one a conversion interrupted by a crash left ("<key>.mov.part").
+bool isMovie(const QFileInfo& entry)
+{
+    return CacheFolder::hasExtension(entry, u"mov")
+        || (CacheFolder::hasExtension(entry, u"part") && entry.completeBaseName().endsWith(u".mov", Qt::CaseInsensitive));
+}
 } // namespace
 
 CacheService::CacheService(QObject* parent)

@@ -34,7 +34,8 @@ public:
     // called, in the order of registration, for as long as `owner` lives.
     void registerFeedCache(const QObject* owner, std::function<void()> drop);
 
-    // Images (memory and disk), previews, master videos, then the lock-screen movies.
+    // Images (memory and disk), previews, master videos, then the lock-screen movies (unfinished
+    // ones included).
     void clearAllCaches();
     // Decoded images and loaded catalogue pages; nothing on disk.
     void clearRAM();

@@ -3,6 +3,7 @@
 #include "platform/FileError.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -48,6 +49,53 @@ void StagedFile::commit()
     if (std::rename(QFile::encodeName(staging_).constData(), QFile::encodeName(destination_).constData()) != 0)
         throw FileError(destination_, QStringLiteral("cannot be replaced (%1)").arg(systemError()));
     committed_ = true;
+}
+
+void StagedFile::commitTogether(const QList<StagedFile*>& files, const std::function<void(const StagedFile&)>& afterEach)
+{
+    struct Committed {
+        QString destination;
+        QString previous; // empty: there was no earlier file
+    };
+    QList<Committed> committed;
+    try {
+        for (StagedFile* file : files) {
+            if (!file)
+                continue;
+            Committed done{file->destination_, {}};
+            if (QFileInfo::exists(done.destination)) {
+                done.previous = done.destination + QStringLiteral(".previous.part");
+                QFile::remove(done.previous);
+                // A second name for the earlier file costs nothing; a copy is the fallback where
+                // the file system has no hard links.
+                if (::link(QFile::encodeName(done.destination).constData(), QFile::encodeName(done.previous).constData()) != 0
+                    && !QFile::copy(done.destination, done.previous))
+                    throw FileError(done.destination, QStringLiteral("cannot be kept aside (%1)").arg(systemError()));
+            }
+            try {
+                file->commit();
+            } catch (...) {
+                if (!done.previous.isEmpty())
+                    QFile::remove(done.previous);
+                throw;
+            }
+            committed.append(done);
+            if (afterEach)
+                afterEach(*file);
+        }
+    } catch (...) {
+        for (auto done = committed.crbegin(); done != committed.crend(); ++done) {
+            if (done->previous.isEmpty())
+                QFile::remove(done->destination);
+            else
+                std::rename(QFile::encodeName(done->previous).constData(), QFile::encodeName(done->destination).constData());
+        }
+        throw;
+    }
+    for (const Committed& done : committed) {
+        if (!done.previous.isEmpty())
+            QFile::remove(done.previous);
+    }
 }
 
 // The data reaches the disk before the rename makes it visible, so a power cut cannot leave an

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <functional>
 
 // A file that replaces `destination` only once it is complete: it is written or copied to
 // "<destination>.part" in the same folder and renamed over the destination by commit(), which
@@ -26,6 +29,13 @@ public:
     // Flushes the staging file to disk and renames it over the destination; the staging file
     // must be complete.
     void commit();
+
+    // Commits `files` (null entries skipped) in order as one change: when a commit fails, or
+    // `afterEach` throws after one, the files already committed get their earlier content back
+    // (or go, when they had none) and the failure is thrown. While it runs, each earlier content
+    // is kept as "<destination>.previous.part".
+    static void commitTogether(const QList<StagedFile*>& files,
+        const std::function<void(const StagedFile&)>& afterEach = {});
 
 private:
     QString destination_;

@@ -90,7 +90,8 @@ QCoro::Task<> VideoConversionService::copyThumbnailToAerials(QUrl thumbnailUrl)
 {
     const AsyncFifoLock::Guard turn = co_await turns_.lock();
     try {
-        co_await installThumbnail(thumbnailUrl);
+        const std::unique_ptr<StagedFile> thumbnail = co_await stageThumbnail(thumbnailUrl);
+        commit(nullptr, thumbnail.get());
     } catch (const std::exception& error) {
         logFailure(QStringLiteral("Thumbnail install"), error);
         throw;
@@ -101,11 +102,36 @@ QCoro::Task<> VideoConversionService::copyMOVToAerials(qint64 key)
 {
     const AsyncFifoLock::Guard turn = co_await turns_.lock();
     try {
-        co_await installMovie(key);
+        const std::unique_ptr<StagedFile> movie = co_await stageMovie(key);
+        commit(movie.get(), nullptr);
     } catch (const std::exception& error) {
         logFailure(QStringLiteral("Movie install"), error);
         throw;
     }
+}
+
+QCoro::Task<> VideoConversionService::copyToAerials(qint64 key, std::optional<QUrl> thumbnailUrl, ProgressHandler progress)
+{
+    const AsyncFifoLock::Guard turn = co_await turns_.lock();
+    try {
+        co_await installFiles(key, thumbnailUrl, progress);
+    } catch (const std::exception& error) {
+        logFailure(QStringLiteral("Lock-screen install of ") + QString::number(key), error);
+        throw;
+    }
+}
+
+QCoro::Task<> VideoConversionService::installFiles(qint64 key, std::optional<QUrl> thumbnailUrl, ProgressHandler progress)
+{
+    std::unique_ptr<StagedFile> thumbnail;
+    if (thumbnailUrl) {
+        report(progress, 0.35);
+        thumbnail = co_await stageThumbnail(*thumbnailUrl);
+    }
+    report(progress, 0.5);
+    report(progress, 0.6);
+    const std::unique_ptr<StagedFile> movie = co_await stageMovie(key);
+    commit(movie.get(), thumbnail.get());
 }
 
 void VideoConversionService::removeConvertedVideo(qint64 key)
@@ -128,13 +154,7 @@ QCoro::Task<> VideoConversionService::installLockScreenWallpaper(QUrl videoUrl, 
             co_await convert(videoUrl, key);
         }
         report(progress, 0.25);
-        if (thumbnailUrl) {
-            report(progress, 0.35);
-            co_await installThumbnail(*thumbnailUrl);
-        }
-        report(progress, 0.5);
-        report(progress, 0.6);
-        co_await installMovie(key);
+        co_await installFiles(key, thumbnailUrl, progress);
     } catch (const std::exception& error) {
         logFailure(QStringLiteral("Lock-screen install of ") + QString::number(key), error);
         throw;
@@ -182,7 +202,7 @@ QCoro::Task<> VideoConversionService::convert(QUrl videoUrl, qint64 key)
     logLine(QStringLiteral("✅"), kType, QStringLiteral("Conversion complete: ") + output);
 }
 
-QCoro::Task<> VideoConversionService::installThumbnail(QUrl thumbnailUrl)
+QCoro::Task<std::unique_ptr<StagedFile>> VideoConversionService::stageThumbnail(QUrl thumbnailUrl)
 {
     folders_.seedIfNew();
     makeFolder(folders_.thumbnailsFolder());
@@ -191,28 +211,22 @@ QCoro::Task<> VideoConversionService::installThumbnail(QUrl thumbnailUrl)
     if (!response.isSuccess())
         throw ConversionError(Kind::exportFailed, QStringLiteral("Failed to load WebP image"));
 
-    // The installed thumbnail is replaced only by a complete new one.
-    const QString installed = folders_.installedThumbnailPath();
-    StagedFile thumbnail(installed);
+    auto thumbnail = std::make_unique<StagedFile>(folders_.installedThumbnailPath());
     std::optional<MediaError> failure;
     try {
-        co_await MediaTools::shared().convertImageDataToPngAsync(response.body, thumbnail.stagingPath());
+        co_await MediaTools::shared().convertImageDataToPngAsync(response.body, thumbnail->stagingPath());
     } catch (const MediaError& error) {
         failure = error;
     }
     if (failure && failure->kind() == MediaError::Kind::notAnImage)
         throw ConversionError(Kind::exportFailed, QStringLiteral("Failed to load WebP image"));
     if (failure)
-        throw FileError(thumbnail.stagingPath(), failure->localizedDescription());
+        throw FileError(thumbnail->stagingPath(), failure->localizedDescription());
     step(QStringLiteral("thumbnail staged"));
-    thumbnail.commit();
-    step(QStringLiteral("thumbnail installed"));
-    logLine(QStringLiteral("✅"), kType,
-        QStringLiteral("Downloaded, converted, and copied thumbnail (WebP→PNG) to Apple wallpaper thumbnails directory: ")
-            + installed);
+    co_return thumbnail;
 }
 
-QCoro::Task<> VideoConversionService::installMovie(qint64 key)
+QCoro::Task<std::unique_ptr<StagedFile>> VideoConversionService::stageMovie(qint64 key)
 {
     const QString source = convertedMoviePath(key);
     if (!QFileInfo::exists(source))
@@ -220,13 +234,12 @@ QCoro::Task<> VideoConversionService::installMovie(qint64 key)
     folders_.seedIfNew();
     makeFolder(folders_.videosFolder());
 
-    const QString installed = folders_.installedMoviePath();
-    StagedFile movie(installed);
+    auto movie = std::make_unique<StagedFile>(folders_.installedMoviePath());
     // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
-    QFuture<std::exception_ptr> copying = QtConcurrent::run([&movie, source]() -> std::exception_ptr {
+    QFuture<std::exception_ptr> copying = QtConcurrent::run([staged = movie.get(), source]() -> std::exception_ptr {
         try {
-            movie.copyFrom(source);
-            movie.sync();
+            staged->copyFrom(source);
+            staged->sync();
         } catch (...) {
             return std::current_exception();
         }
@@ -235,7 +248,23 @@ QCoro::Task<> VideoConversionService::installMovie(qint64 key)
     if (const std::exception_ptr failure = co_await copying)
         std::rethrow_exception(failure);
     step(QStringLiteral("movie install staged"));
-    movie.commit();
-    step(QStringLiteral("movie installed"));
-    logLine(QStringLiteral("✅"), kType, QStringLiteral("Copied MOV file to Apple wallpaper videos directory: ") + installed);
+    co_return movie;
+}
+
+// The installed thumbnail and movie change together: a failure between the two puts the first
+// one back.
+void VideoConversionService::commit(StagedFile* movie, StagedFile* thumbnail)
+{
+    StagedFile::commitTogether({thumbnail, movie}, [this, movie](const StagedFile& file) {
+        step(&file == movie ? QStringLiteral("movie installed") : QStringLiteral("thumbnail installed"));
+    });
+    if (thumbnail) {
+        logLine(QStringLiteral("✅"), kType,
+            QStringLiteral("Downloaded, converted, and copied thumbnail (WebP→PNG) to Apple wallpaper thumbnails directory: ")
+                + thumbnail->destination());
+    }
+    if (movie) {
+        logLine(QStringLiteral("✅"), kType,
+            QStringLiteral("Copied MOV file to Apple wallpaper videos directory: ") + movie->destination());
+    }
 }

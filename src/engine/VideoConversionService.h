@@ -7,9 +7,11 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class AerialsFolders;
+class StagedFile;
 
 // Makes and installs the lock-screen wallpaper: a wallpaper's master video becomes a QuickTime
 // movie in "Quorvelle/conversions" of Caches (streams copied, re-encoded only when the movie
@@ -47,14 +49,19 @@ public:
     QCoro::Task<> copyThumbnailToAerials(QUrl thumbnailUrl);
     // Installs the key's converted movie as the lock-screen movie.
     QCoro::Task<> copyMOVToAerials(qint64 key);
+    // Installs the key's converted movie and, when an address is given, the picture there as the
+    // lock-screen thumbnail, as one change: both are made complete first and then put in place
+    // together, so a failure keeps the earlier movie and thumbnail, a pair. Progress: 0.35 (with
+    // a picture), 0.5, 0.6.
+    QCoro::Task<> copyToAerials(qint64 key, std::optional<QUrl> thumbnailUrl, ProgressHandler progress = {});
     // Deletes the key's converted movie when there is one; never fails.
     void removeConvertedVideo(qint64 key);
 
     // The whole lock-screen install in one turn, so that two applies never mix their files:
     // the movie (converted unless it already is), the thumbnail when an address is given (else
-    // the installed one stays), the extension restart (its failure ignored), then the converted
-    // movie removed. Progress goes 0.1/0.25 … 1.0 as the steps pass. A failure of the movie or
-    // the thumbnail ends the install and is thrown.
+    // the installed one stays), both put in place together, the extension restart (its failure
+    // ignored), then the converted movie removed. Progress goes 0.1/0.25 … 1.0 as the steps
+    // pass. A failure of the movie or the thumbnail ends the install and is thrown.
     QCoro::Task<> installLockScreenWallpaper(QUrl videoUrl, qint64 key, std::optional<QUrl> thumbnailUrl,
         ProgressHandler progress = {});
 
@@ -62,8 +69,11 @@ public:
 
 private:
     QCoro::Task<> convert(QUrl videoUrl, qint64 key);
-    QCoro::Task<> installThumbnail(QUrl thumbnailUrl);
-    QCoro::Task<> installMovie(qint64 key);
+    // The new thumbnail and movie, complete beside the installed ones.
+    QCoro::Task<std::unique_ptr<StagedFile>> stageThumbnail(QUrl thumbnailUrl);
+    QCoro::Task<std::unique_ptr<StagedFile>> stageMovie(qint64 key);
+    QCoro::Task<> installFiles(qint64 key, std::optional<QUrl> thumbnailUrl, ProgressHandler progress);
+    void commit(StagedFile* movie, StagedFile* thumbnail);
     void step(const QString& name) const;
 
     AerialsFolders& folders_;

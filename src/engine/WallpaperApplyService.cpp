@@ -14,12 +14,8 @@
 #include "foundation/Shared.h"
 #include "library/PlaylistPlaybackService.h"
 #include "library/RecentsWallpapersService.h"
-#include "platform/MediaError.h"
-#include "platform/MediaTools.h"
 #include "state/NotificationManager.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 
@@ -79,11 +75,6 @@ std::optional<QUrl> lockScreenThumbnail(const WallpaperApplyRequest& request)
         || request.wallpaper->imageUrl->isLocalFile())
         return std::nullopt;
     return request.wallpaper->imageUrl;
-}
-
-bool isInDownloadCache(const QString& path)
-{
-    return QFileInfo(path).absolutePath() == QDir(WallpaperDownloadService::folderPath()).absolutePath();
 }
 } // namespace
 
@@ -199,16 +190,11 @@ QCoro::Task<> WallpaperApplyService::checkPlayable(QUrl file)
     const QString path = file.toLocalFile();
     if (!file.isLocalFile() || !QFileInfo(path).isFile())
         co_return;
-    bool playable = false;
-    try {
-        const MediaInfo info = co_await MediaTools::shared().probeAsync(path);
-        playable = info.hasVideoTrack;
-    } catch (const MediaError&) {
-        // Unreadable as media: no video.
-    }
+    // A cut master fails here too: its recorded size no longer matches.
+    const bool playable = co_await WallpaperDownloadService::isPlayable(path);
     if (playable)
         co_return;
-    if (isInDownloadCache(path) && QFile::remove(path))
+    if (WallpaperDownloadService::isCachedMaster(path) && WallpaperDownloadService::discard(path))
         logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Removed cached file that is not a video: ") + QFileInfo(path).fileName());
     throw EngineError::missingVideo(file);
 }

@@ -2,16 +2,24 @@
 
 #include "engine/CacheFolder.h"
 #include "engine/DownloadError.h"
+#include "engine/StagedFile.h"
 #include "engine/VideoDownload.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
 #include "platform/FileError.h"
 #include "platform/HttpError.h"
+#include "platform/MediaError.h"
+#include "platform/MediaTools.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QScopeGuard>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 WallpaperDownloadService::WallpaperDownloadService(QObject* parent) : QObject(parent) {}
 
@@ -31,18 +39,59 @@ QString WallpaperDownloadService::fileName(qint64 key) { return QString::number(
 std::optional<QUrl> WallpaperDownloadService::cachedFileUrl(qint64 key) const
 {
     const QString path = folderPath() + QLatin1Char('/') + fileName(key);
-    if (!QFileInfo::exists(path))
+    if (!QFileInfo::exists(path) || !isWhole(path))
         return std::nullopt;
     return QUrl::fromLocalFile(path);
+}
+
+QString WallpaperDownloadService::recordPath(const QString& path) { return path + QStringLiteral(".size"); }
+
+bool WallpaperDownloadService::isWhole(const QString& path)
+{
+    QFile record(recordPath(path));
+    if (!record.open(QIODevice::ReadOnly))
+        return true;
+    bool readable = false;
+    const qint64 size = record.read(32).trimmed().toLongLong(&readable);
+    // A damaged record vouches for nothing: the file is fetched again.
+    return readable && QFileInfo(path).size() == size;
+}
+
+QCoro::Task<bool> WallpaperDownloadService::isPlayable(QString path)
+{
+    if (!QFileInfo(path).isFile() || !isWhole(path))
+        co_return false;
+    bool hasVideo = false;
+    try {
+        const MediaInfo info = co_await MediaTools::shared().probeAsync(path);
+        hasVideo = info.hasVideoTrack;
+    } catch (const MediaError&) {
+        // Unreadable as media: no video.
+    }
+    co_return hasVideo;
+}
+
+bool WallpaperDownloadService::isCachedMaster(const QString& path)
+{
+    return QFileInfo(path).absolutePath() == QDir(folderPath()).absolutePath();
+}
+
+bool WallpaperDownloadService::discard(const QString& path)
+{
+    QFile::remove(recordPath(path));
+    return QFile::remove(path);
 }
 
 QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qint64 key, ProgressHandler progress)
 {
     const QString destination = wallpapersDirectory() + QLatin1Char('/') + fileName(key);
     if (QFileInfo::exists(destination)) {
-        if (progress)
-            progress(1.0);
-        co_return QUrl::fromLocalFile(destination);
+        if (isWhole(destination)) {
+            if (progress)
+                progress(1.0);
+            co_return QUrl::fromLocalFile(destination);
+        }
+        discard(destination);
     }
 
     const QPointer<WallpaperDownloadService> self(this);
@@ -53,9 +102,14 @@ QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qi
             self->setActiveDownloads(self->activeDownloads_ - 1);
     });
 
+    // Checked and recorded before it takes the master's name, so every "<key>.mp4" is a video.
+    // Each download has a staging file of its own: two of one key never mix.
+    static quint64 downloads = 0;
+    const QString staged = destination + QStringLiteral(".%1.part").arg(++downloads);
+    const auto removeStaged = qScopeGuard([staged] { QFile::remove(staged); });
     HttpResponse response;
     try {
-        response = co_await VideoDownload::run(masterUrl, destination, std::move(progress));
+        response = co_await VideoDownload::run(masterUrl, staged, std::move(progress));
     } catch (const HttpError& error) {
         throw DownloadError::networkError(error);
     } catch (const FileError& error) {
@@ -63,6 +117,19 @@ QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qi
     }
     if (!response.isSuccess())
         throw DownloadError::invalidResponse();
+    const bool playable = co_await isPlayable(staged);
+    if (!playable)
+        throw DownloadError::invalidResponse();
+    try {
+        StagedFile record(recordPath(destination));
+        record.write(QByteArray::number(QFileInfo(staged).size()));
+        record.commit();
+        if (std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(destination).constData()) != 0)
+            throw FileError(destination, QStringLiteral("cannot be replaced (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    } catch (const FileError& error) {
+        discard(destination);
+        throw DownloadError::fileSystemError(error);
+    }
     co_return QUrl::fromLocalFile(destination);
 }
 

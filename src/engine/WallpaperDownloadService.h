@@ -9,8 +9,11 @@
 
 // Keeps the master video of every wallpaper that was applied, one file "<key>.mp4" per catalogue
 // key in "Wallpapers" of the application's Caches folder, and downloads a missing one with
-// progress reports. A cached file is never checked against the asset host again. Lives on the
-// GUI thread; one shared instance. Writes no log lines: its callers report failures.
+// progress reports. A download is stored only when it holds a video track, with its size
+// recorded beside it ("<key>.mp4.size"); a cached file whose size no longer matches (cut by a
+// full disk or a crash) counts as absent and is fetched again. A cached file is never checked
+// against the asset host again. Lives on the GUI thread; one shared instance. Writes no log
+// lines: its callers report failures.
 class WallpaperDownloadService : public QObject {
     Q_OBJECT
     Q_PROPERTY(int activeDownloadCount READ activeDownloadCount NOTIFY activeDownloadCountChanged)
@@ -29,12 +32,22 @@ public:
     QString wallpapersDirectory() const;
     static QString fileName(qint64 key);
 
-    // The local file of `key` when it is on disk; never downloads or creates anything.
+    // The local file of `key` when it is on disk and whole; never downloads or creates anything.
     std::optional<QUrl> cachedFileUrl(qint64 key) const;
+    // False for a file that was stored with a recorded size it no longer has. Files without a
+    // record (kept by earlier versions, or not masters at all) pass; any thread.
+    static bool isWhole(const QString& path);
+    // A whole file with a video track; probed off the GUI thread.
+    static QCoro::Task<bool> isPlayable(QString path);
+    // A file directly in the cache folder.
+    static bool isCachedMaster(const QString& path);
+    // Removes a cached master that cannot be used, with its record; false when it stays.
+    static bool discard(const QString& path);
 
     // The local file URL of `key`'s master video. A file already on disk is returned at once
     // after one progress report of 1.0; otherwise `masterUrl` is fetched in a transfer of its
     // own, reporting fractions on the GUI thread. Throws DownloadError; nothing is written then.
+    // A reply without a video (a portal's page, an empty body) is an invalid response.
     QCoro::Task<QUrl> downloadWallpaper(QUrl masterUrl, qint64 key, ProgressHandler progress);
 
     // Removes every entry of the cache folder (subfolders too); the folder stays.
@@ -47,6 +60,7 @@ Q_SIGNALS:
     void activeDownloadCountChanged();
 
 private:
+    static QString recordPath(const QString& path);
     void setActiveDownloads(int count);
 
     int activeDownloads_ = 0;

@@ -43,6 +43,14 @@ QString Paths::temporary()
     return overrideRoot().isEmpty() ? QDir::tempPath() : underOverride("tmp");
 }
 
+QString Paths::runtime()
+{
+    const QString value = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!overrideRoot().isEmpty() || value.isEmpty() || !QDir::isAbsolutePath(value))
+        return temporary();
+    return QDir::cleanPath(value);
+}
+
 QString Paths::home()
 {
     return overrideRoot().isEmpty() ? QDir::homePath() : underOverride("home");

@@ -4,7 +4,8 @@
 
 // The one place that knows the roots of the user's folders (XDG on Linux):
 // "Caches" = $XDG_CACHE_HOME, "Application Support" = $XDG_DATA_HOME, the configuration root
-// ($XDG_CONFIG_HOME) for the user-defaults files, the temporary directory and home.
+// ($XDG_CONFIG_HOME) for the user-defaults files, the temporary directory, the user's private
+// runtime folder ($XDG_RUNTIME_DIR, else the temporary directory) and home.
 // A test points every root into a temporary folder with Paths::Override.
 class Paths {
 public:
@@ -12,6 +13,7 @@ public:
     static QString applicationSupport();
     static QString configuration();
     static QString temporary();
+    static QString runtime();
     static QString home();
 
     // "Quorvelle" under Caches and under Application Support: the application's own folders.

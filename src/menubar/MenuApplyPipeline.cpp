@@ -124,17 +124,15 @@ QCoro::Task<> MenuApplyPipeline::installLockScreen(Request request, QUrl file, M
             logLine(QStringLiteral("✅ Converted master.mp4 to ") + keyText + QStringLiteral(".mov (stored in Caches, ready for lock screen)"));
         }
         // An own wallpaper's image is its video: there is no picture to install.
-        if (request.wallpaper.imageUrl && !request.isCustom) {
-            run.updateProgress(0.35);
-            co_await conversion.copyThumbnailToAerials(*request.wallpaper.imageUrl);
-            run.updateProgress(0.5);
-            logLine(QStringLiteral("✅ Copied thumbnail to Apple wallpaper thumbnails directory"));
-        } else {
-            run.updateProgress(0.5);
-        }
-        run.updateProgress(0.6);
-        co_await conversion.copyMOVToAerials(key);
+        const bool withThumbnail = request.wallpaper.imageUrl && !request.isCustom;
+        const std::optional<QUrl> thumbnail = withThumbnail ? request.wallpaper.imageUrl : std::nullopt;
+        // The movie and the thumbnail change together. Named before the co_await: g++ 12
+        // mishandles a lambda temporary held across a suspension.
+        const VideoConversionService::ProgressHandler report = [run](double fraction) { run.updateProgress(fraction); };
+        co_await conversion.copyToAerials(key, thumbnail, report);
         run.updateProgress(0.75);
+        if (withThumbnail)
+            logLine(QStringLiteral("✅ Copied thumbnail to Apple wallpaper thumbnails directory"));
         logLine(QStringLiteral("✅ Copied MOV file to Apple wallpaper videos directory"));
     } catch (const std::exception& error) {
         failure = describeError(error);

@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace signalry {
 
 using Level = LogHandler::LogLevel;
@@ -14,16 +16,65 @@ using Level = LogHandler::LogLevel;
 SignalCache::SignalCache(QString filePath, std::optional<LogHandler> logHandler)
     : filePath_(std::move(filePath)), logHandler_(std::move(logHandler))
 {
-    loadFromDisk();
+}
+
+std::shared_ptr<SignalCache> SignalCache::open(const QString& filePath, std::optional<LogHandler> logHandler)
+{
+    static std::mutex mutex;
+    static QHash<QString, std::weak_ptr<SignalCache>> openCaches;
+    std::lock_guard lock(mutex);
+    openCaches.removeIf([](const auto& entry) { return entry.value().expired(); });
+    if (std::shared_ptr<SignalCache> cache = openCaches.value(filePath).lock())
+        return cache;
+    auto cache = std::make_shared<SignalCache>(filePath, std::move(logHandler));
+    openCaches.insert(filePath, cache);
+    return cache;
 }
 
 QString SignalCache::defaultFilePath() { return StorageLocations::caches() + QStringLiteral("/signalrysignalcache"); }
+
+void SignalCache::load()
+{
+    std::lock_guard fileLock(fileMutex_);
+    {
+        std::lock_guard lock(mutex_);
+        if (loaded_)
+            return;
+    }
+    log(Level::Info, QStringLiteral("Loading Signalry cache from: ") + QUrl::fromLocalFile(filePath_).toString());
+    QList<SignalPostBody> loaded;
+    QFile file(filePath_);
+    const bool readable = file.open(QIODevice::ReadOnly);
+    const qint64 size = readable ? file.size() : 0;
+    if (size > kMaximumFileBytes) {
+        file.close();
+        // No queue of ours grows that large: reading it would only cost seconds and memory.
+        const QString aside = AtomicFile::moveAside(filePath_);
+        log(Level::Error, QStringLiteral("Signalry cache is too large (%1 bytes), moved aside to %2")
+                              .arg(size)
+                              .arg(aside.isEmpty() ? QStringLiteral("nowhere") : aside));
+    } else if (readable) {
+        loaded = readFile(file.readAll());
+    }
+
+    std::lock_guard lock(mutex_);
+    loaded_ = true;
+    // Until something else arrives, the file says what memory holds.
+    const bool matchesFile = cachedSignals_.empty() && inFlight_.isEmpty();
+    cachedSignals_.insert(cachedSignals_.begin(), loaded.begin(), loaded.end());
+    dropOverflowLocked();
+    if (matchesFile)
+        savedGeneration_ = generation_;
+    if (readable)
+        log(Level::Info, QStringLiteral("Loaded %1 signals").arg(loaded.size()));
+}
 
 void SignalCache::pushSignal(SignalPostBody signal)
 {
     std::lock_guard lock(mutex_);
     cachedSignals_.push_back(std::move(signal));
     dropOverflowLocked();
+    changedLocked();
 }
 
 void SignalCache::pushSignals(const QList<SignalPostBody>& signalList)
@@ -31,19 +82,42 @@ void SignalCache::pushSignals(const QList<SignalPostBody>& signalList)
     std::lock_guard lock(mutex_);
     cachedSignals_.insert(cachedSignals_.end(), signalList.begin(), signalList.end());
     dropOverflowLocked();
+    changedLocked();
 }
 
-QList<SignalPostBody> SignalCache::popBatch()
+SignalCache::Batch SignalCache::popBatch()
 {
     std::lock_guard lock(mutex_);
     const auto size = std::min<std::size_t>(cachedSignals_.size(), kMaximumNumberOfSignalsToPopAtOnce);
-    QList<SignalPostBody> batch;
-    batch.reserve(static_cast<qsizetype>(size));
+    Batch batch;
+    if (size == 0)
+        return batch;
+    batch.id = nextBatchId_++;
+    batch.records.reserve(static_cast<qsizetype>(size));
     for (std::size_t i = 0; i < size; ++i) {
-        batch.append(std::move(cachedSignals_.front()));
+        batch.records.append(std::move(cachedSignals_.front()));
         cachedSignals_.pop_front();
     }
+    // Still undelivered: a save keeps them.
+    inFlight_.insert(batch.id, batch.records);
     return batch;
+}
+
+int SignalCache::confirm(quint64 batchId)
+{
+    std::lock_guard lock(mutex_);
+    const QList<SignalPostBody> records = inFlight_.take(batchId);
+    changedLocked();
+    return static_cast<int>(records.size());
+}
+
+void SignalCache::requeue(quint64 batchId)
+{
+    std::lock_guard lock(mutex_);
+    const QList<SignalPostBody> records = inFlight_.take(batchId);
+    cachedSignals_.insert(cachedSignals_.end(), records.begin(), records.end());
+    dropOverflowLocked();
+    changedLocked();
 }
 
 int SignalCache::count() const
@@ -58,48 +132,43 @@ QList<SignalPostBody> SignalCache::snapshot() const
     return QList<SignalPostBody>(cachedSignals_.begin(), cachedSignals_.end());
 }
 
-void SignalCache::saveToDisk(bool evenWhenEmpty)
+void SignalCache::saveIfChanged()
 {
-    std::lock_guard lock(mutex_);
-    if (cachedSignals_.empty() && !evenWhenEmpty)
-        return;
-    // The file exists here only when a cache replaced earlier in this process saved into it;
-    // its records are older than ours and go first.
-    QFile existing(filePath_);
-    if (existing.open(QIODevice::ReadOnly)) {
-        const QList<SignalPostBody> earlier = readFile(existing.readAll());
-        existing.close();
-        cachedSignals_.insert(cachedSignals_.begin(), earlier.begin(), earlier.end());
-        dropOverflowLocked();
+    {
+        std::lock_guard lock(mutex_);
+        if (loaded_ && savedGeneration_ == generation_)
+            return;
     }
+    saveToDisk();
+}
 
-    const QByteArray data = SignalPostBody::encodeCacheList(cachedSignals_);
+void SignalCache::saveToDisk()
+{
+    // Records of the file that were never read must not be written over.
+    load();
+    std::lock_guard fileLock(fileMutex_);
+    QList<SignalPostBody> records;
+    quint64 generation = 0;
+    {
+        std::lock_guard lock(mutex_);
+        // Batches in flight are older than what waits.
+        QList<quint64> batches = inFlight_.keys();
+        std::sort(batches.begin(), batches.end());
+        for (const quint64 id : batches)
+            records.append(inFlight_.value(id));
+        records.append(QList<SignalPostBody>(cachedSignals_.begin(), cachedSignals_.end()));
+        generation = generation_;
+    }
+    const QByteArray data = SignalPostBody::encodeCacheList(records);
     QString error;
     if (!AtomicFile::write(filePath_, data, &error)) {
         log(Level::Error, QStringLiteral("Error saving Signalry cache"));
         log(Level::Debug, error);
         return;
     }
-    log(Level::Info, QStringLiteral("Saved Signalry cache %1 bytes of %2 signals").arg(data.size()).arg(cachedSignals_.size()));
-    cachedSignals_.clear();
-}
-
-void SignalCache::loadFromDisk()
-{
-    log(Level::Info, QStringLiteral("Loading Signalry cache from: ") + QUrl::fromLocalFile(filePath_).toString());
-    QFile file(filePath_);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QByteArray data = file.readAll();
-    file.close();
-    const QList<SignalPostBody> loaded = readFile(data);
-    // The records now live in memory; the file is consumed so a crash cannot post them twice.
-    QFile::remove(filePath_);
-
+    log(Level::Info, QStringLiteral("Saved Signalry cache %1 bytes of %2 signals").arg(data.size()).arg(records.size()));
     std::lock_guard lock(mutex_);
-    cachedSignals_.assign(loaded.begin(), loaded.end());
-    dropOverflowLocked();
-    log(Level::Info, QStringLiteral("Loaded %1 signals").arg(cachedSignals_.size()));
+    savedGeneration_ = generation;
 }
 
 QList<SignalPostBody> SignalCache::readFile(const QByteArray& data)

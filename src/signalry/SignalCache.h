@@ -3,54 +3,87 @@
 #include "signalry/LogHandler.h"
 #include "signalry/SignalPostBody.h"
 
+#include <QHash>
+
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 
 namespace signalry {
 
-// The signals waiting to be posted, oldest first. Kept in memory, saved to the file
-// "signalrysignalcache" in the Caches folder at termination and read back (and consumed) at the
-// next start. Holds at most kMaximumNumberOfSignals; beyond that the oldest are dropped and
-// logged. Every operation may run on any thread; a batch leaves the cache under the same lock
-// that selects it, so two overlapping sends never post one record twice.
+// The signals not yet delivered, oldest first: those waiting to be posted and the batches in
+// flight. The file "signalrysignalcache" in the Caches folder holds the same records: it is read
+// at start (on the sender's thread, refused above kMaximumFileBytes) and kept until its records
+// are delivered, rewritten whenever the records changed (by the sender at most every 10 seconds)
+// and at termination, so a crash or kill -9 loses at most the last moments. Holds at most
+// kMaximumNumberOfSignals; beyond that the oldest are dropped and logged. Every operation may run
+// on any thread; a batch leaves the waiting records under the same lock that selects it, so two
+// overlapping sends never post one record twice. Managers of one process that use the same file
+// share one cache (open()), so a replaced manager never overwrites its successor's records.
 class SignalCache {
 public:
     static constexpr int kMaximumNumberOfSignalsToPopAtOnce = 100;
     static constexpr int kMaximumNumberOfSignals = 10'000;
+    // A full cache of ordinary signals takes about 27 MB.
+    static constexpr qint64 kMaximumFileBytes = 32 << 20;
 
-    // Loads the file at `filePath`.
+    // Records posted together, under an identity of this cache.
+    struct Batch {
+        quint64 id = 0;
+        QList<SignalPostBody> records;
+    };
+
+    // The file is read by load().
     SignalCache(QString filePath, std::optional<LogHandler> logHandler);
     SignalCache(const SignalCache&) = delete;
     SignalCache& operator=(const SignalCache&) = delete;
 
+    // The cache of `filePath` that is open in this process, or a new one.
+    static std::shared_ptr<SignalCache> open(const QString& filePath, std::optional<LogHandler> logHandler);
     static QString defaultFilePath();
+
+    // Reads the file once, putting its records before any pushed meanwhile; later calls do nothing.
+    void load();
 
     void pushSignal(SignalPostBody signal);
     // Appends in the given order.
     void pushSignals(const QList<SignalPostBody>& signalList);
-    // Removes and returns the oldest records, at most kMaximumNumberOfSignalsToPopAtOnce.
-    QList<SignalPostBody> popBatch();
+    // Moves the oldest waiting records, at most kMaximumNumberOfSignalsToPopAtOnce, into flight.
+    Batch popBatch();
+    // The batch was delivered (or refused for good): it is forgotten. Returns its size.
+    int confirm(quint64 batchId);
+    // The batch was not delivered: its records go back to the end of the waiting ones.
+    void requeue(quint64 batchId);
+    // Waiting records, not counting those in flight.
     int count() const;
-    // A copy of every cached record, oldest first.
+    // A copy of every waiting record, oldest first.
     QList<SignalPostBody> snapshot() const;
 
-    // Writes every record to the file (together with records a replaced cache of this process
-    // left there) and empties the cache. On failure logs "Error saving Signalry cache" and keeps
-    // them. `evenWhenEmpty` false skips the write when nothing is cached.
-    void saveToDisk(bool evenWhenEmpty = true);
+    // Writes every undelivered record to the file (an empty array when there is none). On
+    // failure logs "Error saving Signalry cache"; the records stay in memory either way.
+    void saveToDisk();
+    // Saves only when the records changed since the last save.
+    void saveIfChanged();
 
 private:
-    void loadFromDisk();
     // Reads the file's records; a file that is not a JSON array is moved aside.
     QList<SignalPostBody> readFile(const QByteArray& data);
     void dropOverflowLocked();
+    void changedLocked() { ++generation_; }
     void log(LogHandler::LogLevel level, const QString& message) const;
 
     const QString filePath_;
     const std::optional<LogHandler> logHandler_;
     mutable std::mutex mutex_;
     std::deque<SignalPostBody> cachedSignals_;
+    QHash<quint64, QList<SignalPostBody>> inFlight_;
+    quint64 nextBatchId_ = 1;
+    bool loaded_ = false;
+    quint64 generation_ = 0;
+    std::optional<quint64> savedGeneration_;
+    // One writer of the file at a time; taken before mutex_.
+    std::mutex fileMutex_;
 };
 
 } // namespace signalry

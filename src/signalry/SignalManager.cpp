@@ -24,7 +24,7 @@ const QString kDefaultUserIdentifierKey = QStringLiteral("defaultUserIdentifier"
 
 SignalManager::SignalManager(std::shared_ptr<SignalryManagerConfiguration> configuration, const QString& cacheFilePath)
     : configuration_(std::move(configuration)),
-      signalCache_(std::make_shared<SignalCache>(
+      signalCache_(SignalCache::open(
           cacheFilePath, configuration_->swiftUIPreviewMode() ? std::nullopt : configuration_->logHandler())),
       sender_(new SignalSender(configuration_, signalCache_))
 {
@@ -40,7 +40,7 @@ SignalManager::~SignalManager()
 {
     stopSending();
     drainPending();
-    signalCache_->saveToDisk(false);
+    signalCache_->saveIfChanged();
     delete sender_;
 }
 

@@ -15,9 +15,10 @@ class SignalSender;
 
 // Turns accepted signals into records and hands them to the cache and the sender. The default
 // payload and the user identifier are taken on the GUI thread; the record is built, and batches
-// are posted, on the timer thread "com.signalry.SignalTimer". At application quit the batches in
-// flight come back and the cache is saved; a manager destroyed earlier saves what it still holds.
-// Created and destroyed on the GUI thread.
+// are posted, on the timer thread "com.signalry.SignalTimer", which also reads and periodically
+// saves the cache file. At application quit the batches in flight get a moment to be answered,
+// those still unanswered come back, and the cache is saved; a manager destroyed earlier saves
+// what changed. Created and destroyed on the GUI thread.
 class SignalManager : public SignalManageable {
 public:
     explicit SignalManager(std::shared_ptr<SignalryManagerConfiguration> configuration,

@@ -5,6 +5,7 @@
 #include "signalry/SignalryError.h"
 #include "signalry/SignalryManagerConfiguration.h"
 
+#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -32,8 +33,12 @@ void SignalSender::start()
     timer_ = new QTimer(this);
     timer_->setTimerType(Qt::PreciseTimer);
     timer_->setInterval(static_cast<int>(SendBackoff::kSendIntervalSeconds * 1000));
-    connect(timer_, &QTimer::timeout, this, [this] { sendNextBatch(true); });
-    // Records saved at the last termination leave right after start.
+    connect(timer_, &QTimer::timeout, this, [this] {
+        sendNextBatch(true);
+        cache_->saveIfChanged();
+    });
+    // Read here, off the GUI thread; records saved at the last termination leave right after.
+    cache_->load();
     sendNextBatch(false);
     timer_->start();
 }
@@ -45,12 +50,13 @@ void SignalSender::sendNextBatch(bool scheduled)
     if (scheduled && !backoff_.allowsSendAt(Clock::current().monotonicSeconds()))
         return;
     configuration_->log(Level::Debug, QStringLiteral("Current signal cache count: %1").arg(cache_->count()));
-    QList<SignalPostBody> batch = cache_->popBatch();
-    if (batch.isEmpty())
+    const SignalCache::Batch batch = cache_->popBatch();
+    if (batch.records.isEmpty())
         return;
-    configuration_->log(Level::Info,
-                        QStringLiteral("Sending %1 signals leaving a cache of %2 signals").arg(batch.size()).arg(cache_->count()));
-    post(std::move(batch));
+    configuration_->log(Level::Info, QStringLiteral("Sending %1 signals leaving a cache of %2 signals")
+                                         .arg(batch.records.size())
+                                         .arg(cache_->count()));
+    post(batch);
 }
 
 void SignalSender::stop(QThread* target)
@@ -58,10 +64,17 @@ void SignalSender::stop(QThread* target)
     stopped_ = true;
     if (timer_)
         timer_->stop();
+    if (!inFlight_.isEmpty()) {
+        QEventLoop wait;
+        QTimer::singleShot(kQuitWaitMs, &wait, &QEventLoop::quit);
+        quitWait_ = &wait;
+        wait.exec();
+        quitWait_ = nullptr;
+    }
     // Nobody will hear these answers any more; their batches count as not delivered.
     const auto replies = inFlight_.keys();
     for (QNetworkReply* reply : replies) {
-        cache_->pushSignals(inFlight_.take(reply));
+        cache_->requeue(inFlight_.take(reply));
         reply->disconnect(this);
         reply->abort();
         delete reply;
@@ -99,32 +112,35 @@ bool SignalSender::isPermanentFailure(int statusCode)
     }
 }
 
-void SignalSender::post(QList<SignalPostBody> batch)
+void SignalSender::post(const SignalCache::Batch& batch)
 {
     const QUrl url = endpointUrl(configuration_->apiBaseURL(), configuration_->namespaceName());
     if (!url.isValid()) {
         configuration_->log(Level::Error, QStringLiteral("Unable to construct signal API URL for namespace ")
                                               + configuration_->namespaceName().value_or(QStringLiteral("nil")));
-        requeue(SignalryError::invalidEndpointUrl().description(), batch);
+        requeue(SignalryError::invalidEndpointUrl().description(), batch.id);
         return;
     }
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     request.setTransferTimeout(kRequestTimeoutMs);
     request.setSslConfiguration(configuration_->sslConfiguration());
-    const QByteArray body = SignalPostBody::encodeWireBatch(batch);
+    const QByteArray body = SignalPostBody::encodeWireBatch(batch.records);
     if (passes(configuration_->logHandler(), Level::Debug))
         configuration_->log(Level::Debug, QString::fromUtf8(body));
 
     QNetworkReply* reply = network_->post(request, body);
-    inFlight_.insert(reply, std::move(batch));
+    inFlight_.insert(reply, batch.id);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { finish(reply); });
 }
 
 void SignalSender::finish(QNetworkReply* reply)
 {
     reply->deleteLater();
-    const QList<SignalPostBody> batch = inFlight_.take(reply);
+    const quint64 batch = inFlight_.take(reply);
+    // stop() waits only as long as answers are due.
+    if (quitWait_ && inFlight_.isEmpty())
+        quitWait_->quit();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid()) {
         // No HTTP answer at all: the transfer failed, or something that is not HTTP answered.
@@ -143,10 +159,12 @@ void SignalSender::finish(QNetworkReply* reply)
         // Sending the same records again would be refused again.
         backoff_.recordSuccess();
         configuration_->log(Level::Error, description);
-        configuration_->log(Level::Error, QStringLiteral("Dropped %1 signals the ingest service refused").arg(batch.size()));
+        const int dropped = cache_->confirm(batch);
+        configuration_->log(Level::Error, QStringLiteral("Dropped %1 signals the ingest service refused").arg(dropped));
         return;
     }
     backoff_.recordSuccess();
+    cache_->confirm(batch);
     if (passes(configuration_->logHandler(), Level::Debug)) {
         const QByteArray answer = reply->readAll();
         if (!answer.isEmpty())
@@ -154,10 +172,10 @@ void SignalSender::finish(QNetworkReply* reply)
     }
 }
 
-void SignalSender::requeue(const QString& reason, const QList<SignalPostBody>& batch)
+void SignalSender::requeue(const QString& reason, quint64 batchId)
 {
     configuration_->log(Level::Error, reason);
-    cache_->pushSignals(batch);
+    cache_->requeue(batchId);
     backoff_.recordFailure(Clock::current().monotonicSeconds());
 }
 

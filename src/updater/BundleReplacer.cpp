@@ -5,6 +5,7 @@
 #include "platform/FileError.h"
 #include "platform/ProcessRunner.h"
 #include "updater/UpdateError.h"
+#include "updater/UpdaterFolders.h"
 
 #include <QCoro/QCoroFuture>
 #include <QDir>
@@ -57,15 +58,6 @@ QString makeStagingFolder(const QString& destination)
     return staging.path();
 }
 
-void removeAll(const QString& path)
-{
-    const QFileInfo info(path);
-    if (info.isDir() && !info.isSymLink())
-        QDir(path).removeRecursively();
-    else
-        QFile::remove(path);
-}
-
 void copyLink(const QString& source, const QString& target)
 {
     QByteArray link(4096, '\0');
@@ -111,6 +103,33 @@ void copyTree(const QString& source, const QString& target)
         QFile::setPermissions(folder->first, folder->second);
 }
 
+bool isInside(const QString& path, const QString& folder)
+{
+    return path == folder || path.startsWith(folder + u'/');
+}
+
+// A link in a bundle may only lead to another part of it: one that leads out would make the
+// installed application run, or read, whatever is there.
+void requireLinksInside(const QString& staging, const QString& source)
+{
+    const QString root = QFileInfo(staging).canonicalFilePath();
+    QDirIterator entries(staging, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QFileInfo entry(entries.next());
+        if (!entry.isSymLink())
+            continue;
+        const QString target = entry.symLinkTarget();
+        // Read twice: as written, and as the file system resolves it through other links.
+        const QString canonical = entry.canonicalFilePath();
+        if (!isInside(target, staging) || (!canonical.isEmpty() && !isInside(canonical, root))) {
+            log(QStringLiteral("❌"), QStringLiteral("Refusing an app bundle with a link that leads outside it: ")
+                    + QDir(staging).relativeFilePath(entry.filePath()) + QStringLiteral(" in ") + source);
+            throw UpdateError(QStringLiteral("App bundle links outside itself"));
+        }
+    }
+}
+
 void requireProgram(const QString& staging, const QString& source)
 {
     const QFileInfo program(ApplicationBundle::programPath(staging));
@@ -144,7 +163,7 @@ void swapIn(const QString& staging, const QString& destination)
         rename(previous, destination);
         throw;
     }
-    removeAll(previous);
+    UpdaterFolders::remove(previous);
     if (QFileInfo::exists(previous))
         log(QStringLiteral("⚠️"), QStringLiteral("Could not remove the previous app bundle at ") + previous);
 }
@@ -153,10 +172,11 @@ void swapIn(const QString& staging, const QString& destination)
 void finish(const QString& staging, const QString& source, const QString& destination)
 {
     try {
+        requireLinksInside(staging, source);
         requireProgram(staging, source);
         swapIn(staging, destination);
     } catch (...) {
-        removeAll(staging);
+        UpdaterFolders::remove(staging);
         throw;
     }
 }
@@ -165,11 +185,16 @@ void finish(const QString& staging, const QString& source, const QString& destin
 QCoro::Task<> BundleReplacer::copy(QString source, QString destination)
 {
     std::function<void()> work = [source, destination] {
+        // A bundle that is itself a link would be copied from wherever it points.
+        if (QFileInfo(source).isSymLink()) {
+            log(QStringLiteral("❌"), QStringLiteral("Refusing an app bundle that is a link: ") + source);
+            throw UpdateError(QStringLiteral("App bundle links outside itself"));
+        }
         const QString staging = makeStagingFolder(destination);
         try {
             copyTree(source, staging);
         } catch (...) {
-            removeAll(staging);
+            UpdaterFolders::remove(staging);
             throw;
         }
         finish(staging, source, destination);
@@ -185,7 +210,7 @@ QCoro::Task<> BundleReplacer::unpack(QString archive, QString destination)
     const QStringList arguments{QStringLiteral("-q"), archive, QStringLiteral("-d"), staging};
     const ProcessResult unzipped = co_await ProcessRunner::shared().run(QStringLiteral("unzip"), arguments, kUnzipTimeoutMs);
     if (!unzipped.succeeded()) {
-        std::function<void()> cleanUp = [staging] { removeAll(staging); };
+        std::function<void()> cleanUp = [staging] { UpdaterFolders::remove(staging); };
         co_await onPool(std::move(cleanUp));
         if (unzipped.failedToStart)
             throw MessageError(unzipped.errorMessage);

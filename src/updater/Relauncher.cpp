@@ -1,32 +1,46 @@
 #include "updater/Relauncher.h"
 
 #include "foundation/Log.h"
-#include "foundation/Paths.h"
 #include "platform/ApplicationBundle.h"
 #include "platform/ProcessRunner.h"
 #include "updater/UpdateError.h"
+#include "updater/UpdaterFolders.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 void log(const QString& emoji, const QString& message) { logLine(emoji, QStringLiteral("UpdateCheckService"), message); }
 
 // The script never holds the path itself: it arrives as "$1", so no bundle name can turn into
-// shell code.
+// shell code. Whatever is at the script's name goes first (a link is removed, not followed), and
+// the script is made new, so the write can only land in this file.
 void writeScript()
 {
-    QSaveFile file(Relauncher::scriptPath());
-    if (!file.open(QIODevice::WriteOnly) || file.write(Relauncher::scriptText().toUtf8()) < 0 || !file.commit()) {
-        log(QStringLiteral("❌"), QStringLiteral("Could not write the relaunch script: ") + file.errorString());
+    const QString path = Relauncher::scriptPath();
+    const QByteArray text = Relauncher::scriptText().toUtf8();
+    QString reason;
+    if (!UpdaterFolders::remove(path)) {
+        reason = QStringLiteral("%1 cannot be replaced").arg(path);
+    } else {
+        const int descriptor = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0700);
+        const bool written = descriptor >= 0 && ::write(descriptor, text.constData(), size_t(text.size())) == text.size();
+        if (!written)
+            reason = QString::fromLocal8Bit(std::strerror(errno));
+        if (descriptor >= 0)
+            ::close(descriptor);
+    }
+    if (!reason.isEmpty()) {
+        log(QStringLiteral("❌"), QStringLiteral("Could not write the relaunch script: ") + reason);
         throw UpdateError(QStringLiteral("Failed to prepare relaunch"));
     }
-    // rwxr-xr-x; bash is handed the script, so the mode only matters to people who look.
-    QFile::setPermissions(Relauncher::scriptPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-            | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
 }
 } // namespace
 
@@ -45,7 +59,7 @@ QString Relauncher::scriptText()
         + ApplicationBundle::kProgram + u'"';
 }
 
-QString Relauncher::scriptPath() { return Paths::temporary() + QStringLiteral("/quorvelle_relaunch.sh"); }
+QString Relauncher::scriptPath() { return UpdaterFolders::workFolder() + QStringLiteral("/quorvelle_relaunch.sh"); }
 
 bool Relauncher::isSafePath(const QString& path)
 {

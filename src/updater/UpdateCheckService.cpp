@@ -3,7 +3,6 @@
 #include "foundation/Async.h"
 #include "foundation/Config.h"
 #include "foundation/Log.h"
-#include "foundation/Paths.h"
 #include "foundation/Shared.h"
 #include "platform/FileError.h"
 #include "platform/Http.h"
@@ -11,6 +10,7 @@
 #include "updater/Relauncher.h"
 #include "updater/UpdateError.h"
 #include "updater/UpdateInstaller.h"
+#include "updater/UpdaterFolders.h"
 
 #include <QCoreApplication>
 #include <QCoro/QCoroFuture>
@@ -79,7 +79,7 @@ UpdateCheckService::~UpdateCheckService() = default;
 
 UpdateCheckService& UpdateCheckService::shared() { return Shared<UpdateCheckService>::instance(); }
 
-QString UpdateCheckService::downloadDirectory() { return Paths::temporary() + QStringLiteral("/QuorvelleUpdate"); }
+QString UpdateCheckService::downloadDirectory() { return UpdaterFolders::workFolder() + QStringLiteral("/QuorvelleUpdate"); }
 
 QCoro::Task<> UpdateCheckService::pause()
 {
@@ -180,10 +180,11 @@ QCoro::Task<QString> UpdateCheckService::downloadUpdate(UpdateInfo updateInfo, D
 
     log(QStringLiteral("📥"), QStringLiteral("Preparing download directory..."));
     const QString folder = downloadDirectory();
-    if (QFileInfo(folder).isDir()) {
+    const QFileInfo existing(folder);
+    if (existing.isDir() && !existing.isSymLink()) {
         log(QStringLiteral("✅"), QStringLiteral("Download directory already exists: ") + folder);
     } else {
-        if (!QDir().mkpath(folder))
+        if (!UpdaterFolders::remove(folder) || !QDir().mkpath(folder))
             throw FileError(folder, QStringLiteral("cannot be created"));
         log(QStringLiteral("✅"), QStringLiteral("Created download directory: ") + folder);
     }
@@ -258,6 +259,6 @@ QCoro::Task<> UpdateCheckService::installUpdate(QString file, InstallProgress pr
 
 QCoro::Task<> UpdateCheckService::discardDownloads()
 {
-    QFuture<bool> removed = QtConcurrent::run([folder = downloadDirectory()] { return QDir(folder).removeRecursively(); });
+    QFuture<bool> removed = QtConcurrent::run([folder = downloadDirectory()] { return UpdaterFolders::remove(folder); });
     co_await removed;
 }

@@ -15,7 +15,7 @@
 class Relauncher;
 
 // The application's own updater: reads the update feed, compares its version with the running
-// one, downloads a newer build into the temporary directory and installs it into the
+// one, downloads a newer build into its private working folder and installs it into the
 // applications folder, then relaunches the new bundle and ends this process. GUI thread; one
 // shared instance, made on first use and kept until exit.
 class UpdateCheckService : public QObject {
@@ -54,7 +54,7 @@ public:
     // in order by their leading digits (none counts 0), a missing piece counting 0.
     static bool isNewerVersion(const QString& candidate, const QString& current);
 
-    // Downloads the update into the temporary directory and returns the file's path. Only an
+    // Downloads the update into the working folder and returns the file's path. Only an
     // https address on the feed's own host is fetched. Throws on any failure, leaving no file.
     QCoro::Task<QString> downloadUpdate(UpdateInfo updateInfo, DownloadProgress progress);
 

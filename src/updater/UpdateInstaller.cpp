@@ -1,13 +1,13 @@
 #include "updater/UpdateInstaller.h"
 
 #include "foundation/Log.h"
-#include "foundation/Paths.h"
 #include "platform/DiskImageTool.h"
 #include "platform/FileError.h"
 #include "platform/ProcessRunner.h"
 #include "updater/BundleReplacer.h"
 #include "updater/Relauncher.h"
 #include "updater/UpdateError.h"
+#include "updater/UpdaterFolders.h"
 
 #include <QCoro/QCoroFuture>
 #include <QDir>
@@ -50,7 +50,7 @@ std::optional<QFileInfo> firstBundleIn(const QString& folder, QDir::Filters filt
 
 QCoro::Task<> removeFolder(QString folder)
 {
-    QFuture<bool> removed = QtConcurrent::run([folder] { return QDir(folder).removeRecursively(); });
+    QFuture<bool> removed = QtConcurrent::run([folder] { return UpdaterFolders::remove(folder); });
     co_await removed;
 }
 } // namespace
@@ -65,7 +65,7 @@ UpdateInstaller::UpdateInstaller(QString applicationsFolder, QString bundleName,
 {
 }
 
-QString UpdateInstaller::extractionDirectory() { return Paths::temporary() + QStringLiteral("/QuorvelleUpdateExtract"); }
+QString UpdateInstaller::extractionDirectory() { return UpdaterFolders::workFolder() + QStringLiteral("/QuorvelleUpdateExtract"); }
 
 QString UpdateInstaller::destinationFor(const QString& bundleName) const
 {
@@ -108,7 +108,7 @@ QCoro::Task<> UpdateInstaller::installFromDMG(QString image)
     log(QStringLiteral("📦"), QStringLiteral("Installing from DMG: ") + image);
     report_(0.2);
     log(QStringLiteral("📦"), QStringLiteral("Step 1/6: Mounting DMG..."));
-    const ProcessResult attached = started(co_await DiskImageTool::attach(image, Paths::temporary()));
+    const ProcessResult attached = started(co_await DiskImageTool::attach(image, UpdaterFolders::workFolder()));
     if (!attached.succeeded()) {
         log(QStringLiteral("❌"), QStringLiteral("Failed to mount DMG, exit code: ") + QString::number(attached.exitCode));
         throw UpdateError(QStringLiteral("Failed to mount DMG"));

@@ -14,6 +14,7 @@
 #include "support/FakeScreens.h"
 #include "support/FakeSessionEvents.h"
 #include "support/TempFolder.h"
+#include "updater/UpdaterFolders.h"
 
 #include <gtest/gtest.h>
 
@@ -148,7 +149,7 @@ TEST_F(AppDelegateTest, TerminationClearsTheSessionFlagsAndStopsObserving)
 
 TEST_F(AppDelegateTest, OnlyTheUpdateFrameworksOwnCacheFolderIsCleared)
 {
-    const QString updater = Paths::caches() + u'/' + AppDelegate::kApplicationIdentifier;
+    const QString updater = UpdaterFolders::cachesFolder();
     const QString wallpapers = Paths::appCaches() + QStringLiteral("/Wallpapers");
     for (const QString& path : {updater, wallpapers})
         ASSERT_TRUE(QDir().mkpath(path));

@@ -1,6 +1,7 @@
 #include "WallpaperShellFixture.h"
 
 #include "app/LaunchReapply.h"
+#include "engine/WallpaperDownloadService.h"
 #include "backend/APIService.h"
 #include "foundation/Async.h"
 #include "platform/Http.h"
@@ -213,5 +214,63 @@ TEST_F(LaunchReapplyDownloadTest, ALoginLaunchRetriesAFailingDownloadEveryFifthA
     EXPECT_EQ(catalogue.server().requestCount(path), 13);
     EXPECT_TRUE(lines().last().startsWith(QStringLiteral("⚠️ [AppDelegate] Could not download the saved wallpaper 424242")));
 }
+
+const QString kMasterPath = QStringLiteral("/wallpaper/1718000000137/master.mp4");
+
+// The catalogue answers 200 with something that is not a video: the launch reports it and stores
+// nothing, so the next launch asks again.
+TEST_F(LaunchReapplyDownloadTest, AReplyThatIsNoVideoIsReportedAndNotStored)
+{
+    ASSERT_TRUE(catalogue.isRunning());
+    catalogue.server().setFault(kMasterPath, samplecatalogue::Fault{.invalidJson = true});
+    const QString master = WallpaperDownloadService::folderPath() + QStringLiteral("/1718000000137.mp4");
+    persistence.savePerMonitorWallpaper(displayID(), kKey, QUrl::fromLocalFile(master));
+    run(false);
+    EXPECT_FALSE(engine.currentWallpaperKey());
+    EXPECT_FALSE(QFileInfo::exists(master));
+    EXPECT_TRUE(log.contains(QStringLiteral("⚠️ [AppDelegate] Could not download the saved wallpaper 1718000000137: Invalid response from server")));
+    EXPECT_FALSE(log.contains(QStringLiteral("Applied per-monitor wallpapers")));
+}
+
+struct DamagedMasterCase {
+    const char* name;
+    // Damages the stored master at the path.
+    std::function<void(const QString& path)> damage;
+};
+
+class DamagedMasterTest : public LaunchReapplyDownloadTest, public ::testing::WithParamInterface<DamagedMasterCase> {};
+
+// A stored master that cannot be played is fetched again before it is applied.
+TEST_P(DamagedMasterTest, IsFetchedAgainAtLaunch)
+{
+    ASSERT_TRUE(catalogue.isRunning());
+    const QUrl address(catalogue.server().baseUrl() + kMasterPath);
+    const QString master = waitForTask(WallpaperDownloadService::shared().downloadWallpaper(address, kKey, {})).toLocalFile();
+    QFile file(master);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    file.close();
+    GetParam().damage(master);
+    persistence.savePerMonitorWallpaper(displayID(), kKey, QUrl::fromLocalFile(master));
+
+    run(false);
+    EXPECT_EQ(catalogue.server().requestCount(kMasterPath), 2);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), whole);
+    EXPECT_EQ(engine.currentWallpaperKey(), kKey);
+    EXPECT_TRUE(log.contains(QStringLiteral("🗑️ [AppDelegate] Removed a cached master that cannot be played: 1718000000137.mp4")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Damage, DamagedMasterTest,
+    ::testing::Values(DamagedMasterCase{"CutInHalf", [](const QString& path) { QFile(path).resize(QFileInfo(path).size() / 2); }},
+        // An older version stored a portal's page, with no record of its size.
+        DamagedMasterCase{"APageStoredWithoutARecord",
+            [](const QString& path) {
+                QFile::remove(path + QStringLiteral(".size"));
+                QFile page(path);
+                if (page.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                    page.write("<html><body>Sign in to the network</body></html>");
+            }}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "ProgramRun.h"
 #include "support/XvfbServer.h"
 
+#include "engine/AerialsFolders.h"
 #include "engine/LockScreenService.h"
 #include "engine/WallpaperPersistenceService.h"
 #include "foundation/Paths.h"
@@ -13,7 +14,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
+#include <QSet>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -143,8 +149,13 @@ TEST_F(ProgramEndToEndTest, AnUnlockOnTheSessionBusRestartsTheLockScreenExtensio
         defaults->setBool(QStringLiteral("hasLaunchedBefore"), true);
         defaults->setBool(LockScreenService::kUserDefaultsKey, true);
     }
+    // A movie install cut by a crash of the previous run: the launch sweeps it away.
+    const QString unfinished = AerialsFolders().installedMoviePath() + QStringLiteral(".part");
+    QDir().mkpath(QFileInfo(unfinished).path());
+    ASSERT_TRUE(QFile(unfinished).open(QIODevice::WriteOnly));
     ProgramRun program(environment());
     waitForLaunch(program);
+    EXPECT_FALSE(QFileInfo::exists(unfinished));
     ASSERT_TRUE(program.waitForLine(QStringLiteral("WallpaperAerialsExtension restarted successfully on app launch")))
         << program.output().toStdString();
 
@@ -175,6 +186,39 @@ TEST_F(ProgramEndToEndTest, ASecondLaunchHandsItsLinkToTheRunningCopy)
         << running.output().toStdString();
     EXPECT_TRUE(running.hasLine(QStringLiteral("🔄 Dock icon clicked - hasVisibleWindows: true")));
     EXPECT_EQ(running.terminate(), 0);
+}
+
+// The analytics queue of a killed run is on disk within a tick of the sender, and the next run
+// delivers it, each signal once.
+TEST_F(ProgramEndToEndTest, AKilledRunsQueuedSignalsAreDeliveredOnceByTheNextRun)
+{
+    catalogue.server().setFault(QStringLiteral("/v2/"), samplecatalogue::Fault{.status = 503});
+    const auto queued = [] {
+        QFile file(Paths::caches() + QStringLiteral("/signalrysignalcache"));
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).array() : QJsonArray();
+    };
+    {
+        ProgramRun killed(environment());
+        waitForLaunch(killed);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !queued().isEmpty(); }, 30'000)) << killed.output().toStdString();
+        killed.kill();
+    }
+    const QJsonArray lost = queued();
+    QSet<QString> killedSessions;
+    for (const QJsonValue& signal : lost)
+        killedSessions.insert(signal[QStringLiteral("sessionID")].toString());
+    const auto delivered = [&] {
+        const QJsonArray ingested = catalogue.server().ingest().signalList();
+        return std::count_if(ingested.begin(), ingested.end(),
+            [&](const QJsonValue& signal) { return killedSessions.contains(signal[QStringLiteral("sessionID")].toString()); });
+    };
+
+    catalogue.server().clearFaults();
+    ProgramRun next(environment());
+    waitForLaunch(next);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered() >= lost.size(); }, 30'000)) << next.output().toStdString();
+    EXPECT_EQ(next.terminate(), 0);
+    EXPECT_EQ(delivered(), lost.size());
 }
 
 } // namespace

@@ -64,6 +64,13 @@ int ProgramRun::terminate()
     return waitForExit();
 }
 
+void ProgramRun::kill()
+{
+    process_.kill();
+    process_.waitForFinished();
+    readLines();
+}
+
 int ProgramRun::waitForExit()
 {
     if (!process_.waitForFinished(kWaitMs)) {

@@ -33,6 +33,8 @@ public:
     int terminate();
     // Waits for the program to end by itself; the exit code, or -1 as above.
     int waitForExit();
+    // Ends the program at once with SIGKILL, as a crash would, and waits for the end.
+    void kill();
 
 private:
     void readLines();

@@ -40,7 +40,8 @@ protected:
     {
         writeFile(caches(QStringLiteral("Wallpapers/1234.mp4")), 1 << 20);
         writeFile(caches(QStringLiteral("Wallpapers/old/nested.mp4")), 4096); // a subfolder counts nothing
-        writeFile(caches(QStringLiteral("conversions/x.MOV")), 256 << 10);
+        writeFile(caches(QStringLiteral("conversions/w.mov.part")), 128 << 10); // a conversion cut by a crash
+        writeFile(caches(QStringLiteral("conversions/x.MOV")), 128 << 10);
         writeFile(caches(QStringLiteral("conversions/y.mov")), 256 << 10);
         writeFile(caches(QStringLiteral("conversions/z.mp4")), 1000);
         writeFile(caches(QStringLiteral("videos/preview/7.mp4")), 256 << 10);
@@ -97,9 +98,10 @@ TEST_F(CacheServiceTest, ClearingEmptiesEveryCacheButKeepsOwnVideosAndTheRespons
     EXPECT_EQ(log.lines(), (QStringList{
         QStringLiteral("🗑️ [WallpaperImageCache] Cleared all image caches (memory and disk)"),
         QStringLiteral("🗑️ [VideoCacheService] Cleared preview video cache"),
+        QStringLiteral("🗑️ [CacheService] Deleted .mov file: w.mov.part"),
         QStringLiteral("🗑️ [CacheService] Deleted .mov file: x.MOV"),
         QStringLiteral("🗑️ [CacheService] Deleted .mov file: y.mov"),
-        QStringLiteral("✅ [CacheService] Cleared 2 .mov file(s) from Caches"),
+        QStringLiteral("✅ [CacheService] Cleared 3 .mov file(s) from Caches"),
         QStringLiteral("✅ [CacheService] All caches cleared (custom wallpapers preserved)"),
     }));
 }

@@ -57,7 +57,7 @@ void expectInstalledOver(const QByteArray& bytes, const QByteArray& before)
 class EntriesJSONServiceTest : public LockScreenFixture {
 protected:
     // Long enough for a loaded machine; the hanging server case waits longer still.
-    EntriesJSONServiceTest() { service_.setStockManifestTimeout(2'000); }
+    EntriesJSONServiceTest() { service_.setStockManifestTimeout(5'000); }
 
     QByteArray backup() const { return readFile(service_.backupPath()); }
     // The next run stops with an exception right after its n-th file step.

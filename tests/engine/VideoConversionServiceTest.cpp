@@ -162,10 +162,35 @@ TEST_F(VideoConversionServiceTest, StoppingAfterAnyFileStepLeavesAWholeWallpaper
         });
         EXPECT_THROW(waitForTask(service_.installLockScreenWallpaper(clipUrl(u"master.mp4"), kKey, thumbnailUrl(kKey))),
             std::runtime_error);
-        EXPECT_TRUE(installedMovie() == kEarlierMovie || installedMovie() == newMovie);
-        EXPECT_TRUE(installedThumbnail() == earlierThumbnail || installedThumbnail() == newThumbnail);
+        // The movie and the thumbnail always belong together.
+        const bool earlierPair = installedMovie() == kEarlierMovie && installedThumbnail() == earlierThumbnail;
+        const bool newPair = installedMovie() == newMovie && installedThumbnail() == newThumbnail;
+        EXPECT_TRUE(earlierPair || newPair);
+        for (const QString& folder : {folders_.videosFolder(), folders_.thumbnailsFolder()})
+            EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1) << "only the installed file stays";
         EXPECT_TRUE(!service_.hasConvertedVideo(kKey) || readFile(VideoConversionService::convertedMoviePath(kKey)) == newMovie);
     }
+}
+
+// What a crash mid-install leaves beside the installed files goes at the next launch.
+TEST_F(VideoConversionServiceTest, UnfinishedFilesAreSweptAndInstalledOnesKept)
+{
+    installEarlierWallpaper();
+    const QString manifestFolder = QFileInfo(manifestPath()).path();
+    QDir().mkpath(manifestFolder);
+    const QStringList unfinished{folders_.installedMoviePath() + QStringLiteral(".part"),
+        folders_.installedThumbnailPath() + QStringLiteral(".previous.part"), manifestFolder + QStringLiteral("/entries.json.part")};
+    for (const QString& path : unfinished) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    LogCapture log;
+    folders_.removeUnfinishedFiles();
+    for (const QString& path : unfinished)
+        EXPECT_FALSE(QFile::exists(path)) << path.toStdString();
+    EXPECT_EQ(installedMovie(), kEarlierMovie);
+    EXPECT_FALSE(QImage(folders_.installedThumbnailPath()).isNull());
+    EXPECT_EQ(log.lines().filter(QStringLiteral("🗑️ [AerialsFolders] Removed an unfinished file: ")).size(), 3);
 }
 
 TEST_F(VideoConversionServiceTest, InstallsTakeTurnsInTheOrderTheyCame)

@@ -68,7 +68,7 @@ TEST_F(WallpaperDownloadServiceTest, TheMasterVideoIsDownloadedWholeWithProgress
 
     EXPECT_EQ(file, QUrl::fromLocalFile(destination()));
     EXPECT_EQ(readFile(destination()), waitForTask(Http::shared().send(QNetworkRequest(masterUrl()))).body);
-    EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("1718000000137.mp4")});
+    EXPECT_EQ(folderEntries(), (QStringList{QStringLiteral("1718000000137.mp4"), QStringLiteral("1718000000137.mp4.size")}));
     ASSERT_FALSE(progress.isEmpty());
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     EXPECT_EQ(progress.last(), 1.0);
@@ -93,21 +93,15 @@ TEST_F(WallpaperDownloadServiceTest, AFileOnDiskIsReturnedAtOnceWithOneReportOfO
     EXPECT_EQ(catalogue_.server().requestCount(kMasterPath), 0);
 }
 
-TEST_F(WallpaperDownloadServiceTest, OnlyA2xxReplyIsStored)
+// Only a video is stored as a master: an error status, and a success whose body is no video (a
+// portal's page, an error text, nothing at all), are an invalid response and leave no file.
+TEST_F(WallpaperDownloadServiceTest, OnlyAVideoIsStored)
 {
-    struct Case {
-        int status;
-        bool stored;
-    };
-    for (const Case& c : {Case{404, false}, Case{500, false}, Case{300, false}, Case{204, true}, Case{299, true}}) {
-        SCOPED_TRACE(c.status);
+    for (const Fault& fault : {Fault{.status = 404, .times = 1}, Fault{.status = 500, .times = 1}, Fault{.status = 300, .times = 1},
+             Fault{.status = 204, .times = 1}, Fault{.status = 299, .times = 1}, Fault{.invalidJson = true, .times = 1}}) {
+        SCOPED_TRACE(fault.status);
         service_.clearAll();
-        catalogue_.server().setFault(kMasterPath, Fault{.status = c.status, .times = 1});
-        if (c.stored) {
-            EXPECT_EQ(waitForTask(service_.downloadWallpaper(masterUrl(), kKey, {})), QUrl::fromLocalFile(destination()));
-            EXPECT_TRUE(QFile::exists(destination()));
-            continue;
-        }
+        catalogue_.server().setFault(kMasterPath, fault);
         const auto failure = failureOf(service_.downloadWallpaper(masterUrl(), kKey, {}));
         ASSERT_TRUE(failure);
         EXPECT_EQ(failure->kind(), Kind::invalidResponse);
@@ -117,6 +111,21 @@ TEST_F(WallpaperDownloadServiceTest, OnlyA2xxReplyIsStored)
         waitForTask(service_.downloadWallpaper(masterUrl(), kKey, {}));
         EXPECT_GT(QFileInfo(destination()).size(), 1000);
     }
+}
+
+// A master cut after it was stored (a full disk, a crash of another program) is fetched again.
+TEST_F(WallpaperDownloadServiceTest, ACutMasterCountsAsAbsent)
+{
+    waitForTask(service_.downloadWallpaper(masterUrl(), kKey, {}));
+    const QByteArray whole = readFile(destination());
+    ASSERT_TRUE(QFile(destination()).resize(whole.size() / 2));
+    EXPECT_EQ(service_.cachedFileUrl(kKey), std::nullopt);
+    EXPECT_FALSE(waitForTask(WallpaperDownloadService::isPlayable(destination())));
+
+    EXPECT_EQ(waitForTask(service_.downloadWallpaper(masterUrl(), kKey, {})), QUrl::fromLocalFile(destination()));
+    EXPECT_EQ(catalogue_.server().requestCount(kMasterPath), 2);
+    EXPECT_EQ(readFile(destination()), whole);
+    EXPECT_EQ(service_.cachedFileUrl(kKey), QUrl::fromLocalFile(destination()));
 }
 
 TEST_F(WallpaperDownloadServiceTest, ABodyCutShortIsANetworkErrorAndLeavesNoFile)
@@ -153,7 +162,7 @@ TEST_F(WallpaperDownloadServiceTest, TwoDownloadsOfOneKeyBothGetTheWholeFile)
     EXPECT_EQ(waitForTask(std::move(second)), QUrl::fromLocalFile(destination()));
     EXPECT_EQ(catalogue_.server().requestCount(kMasterPath), 2);
     EXPECT_EQ(readFile(destination()), waitForTask(Http::shared().send(QNetworkRequest(masterUrl()))).body);
-    EXPECT_EQ(folderEntries().size(), 1);
+    EXPECT_EQ(folderEntries().size(), 2); // the master and its record
 }
 
 TEST_F(WallpaperDownloadServiceTest, ClearingEmptiesTheFolderAndLooksUpsCreateNothing)

@@ -1,11 +1,14 @@
 #include "SignalryFixture.h"
 
+#include "signalry/SignalCache.h"
 #include "signalry/SignalManager.h"
+#include "signalry/SignalSender.h"
 #include "signalry/Signalry.h"
 #include "support/SampleCatalogueFixture.h"
 
 #include <QJsonArray>
 #include <QTest>
+#include <QThread>
 
 using namespace signalry;
 
@@ -35,6 +38,21 @@ protected:
         return catalogue_.server().ingest().signalList();
     }
 
+    void sendSignals(SignalManager& manager, int count)
+    {
+        for (int i = 0; i < count; ++i)
+            Signalry::signal(QStringLiteral("Numbered"), {{QStringLiteral("n"), QString::number(i)}});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return manager.signalCache().count() == count; }, 15'000));
+    }
+    int ingested() { return int(catalogue_.server().ingest().signalList().size()); }
+    // What a process killed now would find at its next start.
+    QList<SignalPostBody> onDisk() const
+    {
+        SignalCache cache(cacheFile(), std::nullopt);
+        cache.load();
+        return cache.snapshot();
+    }
+
     SampleCatalogueFixture catalogue_;
     std::shared_ptr<SignalryManagerConfiguration> configuration_;
 };
@@ -58,6 +76,76 @@ TEST_F(CatalogueIngestTest, NamespacedSignalsAreKeptUnderTheirNamespace)
     const QJsonArray received = sendOne(initialize(QStringLiteral("desk")), QStringLiteral("Playlist.created"));
     ASSERT_EQ(received.size(), 1);
     EXPECT_EQ(received.first().toObject().value(QStringLiteral("__namespace")).toString(), QStringLiteral("desk"));
+}
+
+// Signals the service could not take yet are on disk within one 10-second tick, without a
+// termination; a kill costs nothing, and the next start delivers them once.
+TEST_F(CatalogueIngestTest, QueuedSignalsAreSavedWhileTheProgramRuns)
+{
+    ASSERT_TRUE(catalogue_.isRunning());
+    catalogue_.server().setFault(QStringLiteral("/v2/"), samplecatalogue::Fault{.status = 503});
+    SignalManager& manager = initialize(std::nullopt);
+    sendSignals(manager, 3);
+    manager.sendNextBatch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logLines.contains(QStringLiteral("Invalid status code 503")); }, 15'000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return onDisk().size() == 3; }, 15'000));
+
+    catalogue_.server().clearFaults();
+    Signalry::terminate();
+    initialize(std::nullopt);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ingested() == 3; }, 15'000));
+    Signalry::terminate();
+    EXPECT_TRUE(onDisk().isEmpty());
+    EXPECT_EQ(ingested(), 3);
+}
+
+struct QuitCase {
+    int replyDelayMs;
+    int savedAtQuit; // signals the next start sends
+};
+
+class BatchInFlightAtQuitTest : public CatalogueIngestTest, public ::testing::WithParamInterface<QuitCase> {};
+
+// A slow answer that comes within the wait at quit counts as delivered: the batch is not sent
+// again. One that does not come is kept, so nothing is lost either.
+TEST_P(BatchInFlightAtQuitTest, IsSentAgainOnlyWhenItsAnswerNeverCame)
+{
+    ASSERT_TRUE(catalogue_.isRunning());
+    catalogue_.server().setFault(QStringLiteral("/v2/"), samplecatalogue::Fault{.delayMs = GetParam().replyDelayMs});
+    SignalManager& manager = initialize(std::nullopt);
+    sendSignals(manager, 2);
+    manager.sendNextBatch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return catalogue_.server().requestCount(QStringLiteral("/v2/")) == 1; }, 15'000));
+    manager.appWillTerminate();
+    Signalry::terminate();
+    EXPECT_EQ(onDisk().size(), GetParam().savedAtQuit);
+}
+
+INSTANTIATE_TEST_SUITE_P(Delays, BatchInFlightAtQuitTest,
+    ::testing::Values(QuitCase{1'000, 0}, QuitCase{SignalSender::kQuitWaitMs + 3'000, 2}),
+    [](const auto& param) { return "Reply" + std::to_string(param.param.replyDelayMs) + "ms"; });
+
+// A stored queue is read on the sender's thread, never on the GUI thread that starts the client.
+TEST_F(CatalogueIngestTest, TheStoredQueueIsReadOffTheGuiThread)
+{
+    ASSERT_TRUE(catalogue_.isRunning());
+    {
+        SignalCache earlier(cacheFile(), std::nullopt);
+        earlier.pushSignal(SignalPostBody{QDateTime::currentDateTimeUtc(), kAppID, QStringLiteral("u"), QStringLiteral("S"),
+            QStringLiteral("Stored"), std::nullopt, {}, QStringLiteral("false")});
+        earlier.saveToDisk();
+    }
+    auto readOn = std::make_shared<QString>();
+    auto configuration = makeConfiguration(QUrl(catalogue_.server().baseUrl()));
+    configuration->addCaCertificatesFromFile(catalogue_.certificateFile());
+    configuration->setLogHandler(LogHandler(LogHandler::LogLevel::Info, [readOn](LogHandler::LogLevel, const QString& line) {
+        if (line.startsWith(QStringLiteral("Loading Signalry cache")))
+            *readOn = QThread::currentThread()->objectName();
+    }));
+    Signalry::initialize(configuration);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ingested() == 1; }, 15'000));
+    Signalry::terminate(); // joins the sender's thread before its note is read
+    EXPECT_EQ(*readOn, QStringLiteral("com.signalry.SignalTimer"));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -14,7 +15,12 @@ namespace {
 
 class SignalCacheTest : public ::testing::Test {
 protected:
-    std::unique_ptr<SignalCache> openCache() { return std::make_unique<SignalCache>(path, logLines.handler()); }
+    std::unique_ptr<SignalCache> openCache()
+    {
+        auto cache = std::make_unique<SignalCache>(path, logLines.handler());
+        cache->load();
+        return cache;
+    }
 
     static SignalPostBody record(int number)
     {
@@ -40,21 +46,69 @@ protected:
     LogLines logLines;
 };
 
-TEST_F(SignalCacheTest, SavedRecordsComeBackOnceAtTheNextStart)
+// The file holds what is not delivered yet, batches in flight first, until it is delivered.
+TEST_F(SignalCacheTest, TheFileKeepsRecordsUntilTheyAreDelivered)
 {
     auto cache = openCache();
     cache->pushSignals({record(1), record(2)});
     cache->pushSignal(record(3));
-    cache->saveToDisk();
-    EXPECT_EQ(cache->count(), 0);
-    EXPECT_TRUE(logLines.contains(QStringLiteral("Saved Signalry cache ")));
-    EXPECT_TRUE(logLines.lines().last().endsWith(QStringLiteral(" bytes of 3 signals")));
-
-    const auto reopened = openCache();
-    EXPECT_EQ(reopened->snapshot(), (QList<SignalPostBody>{record(1), record(2), record(3)}));
-    EXPECT_FALSE(QFile::exists(path));
+    const SignalCache::Batch sent = cache->popBatch();
+    cache->pushSignal(record(4));
+    cache->saveIfChanged();
+    EXPECT_TRUE(logLines.lines().last().endsWith(QStringLiteral(" bytes of 4 signals")));
+    EXPECT_EQ(openCache()->snapshot(), (QList<SignalPostBody>{record(1), record(2), record(3), record(4)}));
+    EXPECT_TRUE(QFile::exists(path)) << "read, not consumed";
     EXPECT_TRUE(logLines.contains(QStringLiteral("Loading Signalry cache from: file://") + path));
-    EXPECT_TRUE(logLines.contains(QStringLiteral("Loaded 3 signals")));
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Loaded 4 signals")));
+
+    const qsizetype saves = logLines.count(QStringLiteral("Saved Signalry cache"));
+    cache->saveIfChanged();
+    EXPECT_EQ(logLines.count(QStringLiteral("Saved Signalry cache")), saves) << "nothing changed";
+
+    EXPECT_EQ(cache->confirm(sent.id), 3);
+    cache->saveIfChanged();
+    EXPECT_EQ(openCache()->snapshot(), QList<SignalPostBody>{record(4)});
+}
+
+TEST_F(SignalCacheTest, AnUndeliveredBatchGoesBackBehindTheWaitingRecords)
+{
+    auto cache = openCache();
+    cache->pushSignals({record(1), record(2)});
+    const SignalCache::Batch sent = cache->popBatch();
+    cache->pushSignal(record(3));
+    EXPECT_EQ(cache->count(), 1);
+    cache->requeue(sent.id);
+    EXPECT_EQ(cache->snapshot(), (QList<SignalPostBody>{record(3), record(1), record(2)}));
+    EXPECT_NE(cache->popBatch().id, sent.id) << "every batch has its own identity";
+}
+
+// Records pushed before the file was read stay behind the older ones from the file.
+TEST_F(SignalCacheTest, RecordsPushedBeforeTheLoadFollowTheFilesRecords)
+{
+    {
+        auto cache = openCache();
+        cache->pushSignal(record(1));
+        cache->saveToDisk();
+    }
+    SignalCache late(path, logLines.handler());
+    late.pushSignal(record(2));
+    late.load();
+    late.load();
+    EXPECT_EQ(late.snapshot(), (QList<SignalPostBody>{record(1), record(2)}));
+}
+
+TEST_F(SignalCacheTest, AFileBeyondTheSizeLimitIsMovedAsideUnread)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(SignalCache::kMaximumFileBytes + 1)); // sparse: no time spent writing it
+    file.close();
+    EXPECT_EQ(openCache()->count(), 0);
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(QFileInfo(path + QStringLiteral(".damaged")).size(), SignalCache::kMaximumFileBytes + 1);
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Signalry cache is too large (%1 bytes), moved aside to ")
+                                      .arg(SignalCache::kMaximumFileBytes + 1)));
 }
 
 TEST_F(SignalCacheTest, EmptyCacheWritesAnEmptyArray)
@@ -98,7 +152,7 @@ TEST_F(SignalCacheTest, HoldsAtMostTenThousandDroppingTheOldest)
         cache->pushSignal(record(i));
     cache->pushSignals({record(-1), record(-2)});
     EXPECT_EQ(cache->count(), SignalCache::kMaximumNumberOfSignals);
-    EXPECT_EQ(cache->popBatch().first(), record(2));
+    EXPECT_EQ(cache->popBatch().records.first(), record(2));
     EXPECT_TRUE(logLines.contains(QStringLiteral("Signalry cache is full, dropped the 2 oldest signals")));
 }
 
@@ -107,11 +161,11 @@ TEST_F(SignalCacheTest, BatchesAreTheOldestHundred)
     auto cache = openCache();
     for (int i = 0; i < 250; ++i)
         cache->pushSignal(record(i));
-    EXPECT_EQ(cache->popBatch().size(), 100);
-    const QList<SignalPostBody> second = cache->popBatch();
+    EXPECT_EQ(cache->popBatch().records.size(), 100);
+    const QList<SignalPostBody> second = cache->popBatch().records;
     EXPECT_EQ(second.first(), record(100));
-    EXPECT_EQ(cache->popBatch().size(), 50);
-    EXPECT_TRUE(cache->popBatch().isEmpty());
+    EXPECT_EQ(cache->popBatch().records.size(), 50);
+    EXPECT_TRUE(cache->popBatch().records.isEmpty());
 }
 
 TEST_F(SignalCacheTest, FailedSaveKeepsTheRecords)
@@ -129,11 +183,12 @@ TEST_F(SignalCacheTest, FailedSaveKeepsTheRecords)
 
 TEST_F(SignalCacheTest, ACacheReplacedInTheSameRunDoesNotOverwriteTheOther)
 {
-    auto first = openCache();
-    auto second = openCache();
+    const auto first = SignalCache::open(path, logLines.handler());
+    const auto second = SignalCache::open(path, logLines.handler());
+    EXPECT_EQ(first, second) << "one file, one cache";
     first->pushSignal(record(1));
     second->pushSignal(record(2));
-    first->saveToDisk(false);
+    first->saveIfChanged();
     second->saveToDisk();
     EXPECT_EQ(openCache()->snapshot(), (QList<SignalPostBody>{record(1), record(2)}));
 }

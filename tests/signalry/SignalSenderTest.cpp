@@ -258,12 +258,15 @@ TEST_F(SignalSenderTest, UnsentSignalsSurviveARestart)
     Signalry::terminate();
     ASSERT_TRUE(QFile::exists(cacheFile()));
 
-    // The next start loads the file and sends it at once.
+    // The next start loads the file and sends it at once; once delivered, the file lets go of them.
     initialize(server.baseUrl());
     ASSERT_TRUE(server.waitForRequests(1));
     EXPECT_EQ(server.acceptedSignals().size(), 3);
-    EXPECT_FALSE(QFile::exists(cacheFile()));
     EXPECT_TRUE(logLines.contains(QStringLiteral("Loaded 3 signals")));
+    Signalry::terminate();
+    QFile file(cacheFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("[]"));
 }
 
 } // namespace

@@ -2,10 +2,13 @@
 #include "UpdaterFixture.h"
 #include "foundation/Async.h"
 #include "foundation/Log.h"
+#include "foundation/Paths.h"
 #include "platform/FileError.h"
 #include "support/TaskWait.h"
 #include "updater/Relauncher.h"
 #include "updater/UpdateError.h"
+#include "updater/UpdateInstaller.h"
+#include "updater/UpdaterFolders.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -75,6 +79,7 @@ TEST_P(InstallKindTest, ReplacesTheAppAndRelaunchesIt)
     install(buildPackage(QString::fromLatin1(c.kind), QString::fromLatin1(c.fileName), QStringLiteral("new")));
     EXPECT_EQ(UpdatePackages::labelOf(installedBundle()), u"new");
     EXPECT_TRUE(QFileInfo(installedBundle() + QStringLiteral("/bin/quorvelle")).isExecutable());
+    EXPECT_TRUE(QFileInfo(installedBundle() + QStringLiteral("/share/quorvelle/label-link")).isSymLink()) << "links inside stay";
     EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
     EXPECT_EQ(reports_, c.reports);
     // The script gets the bundle as its argument, and the application is asked to end 0.5 s later.
@@ -120,6 +125,12 @@ QString writeFile(const QString& path, const QByteArray& content)
     return path;
 }
 
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // A package holding `entries` made with `make` in a fresh folder.
 QString packageOf(UpdaterFixture& fixture, const QString& kind, const QString& fileName,
     const std::function<void(const QString& folder)>& make)
@@ -131,6 +142,24 @@ QString packageOf(UpdaterFixture& fixture, const QString& kind, const QString& f
     const bool built = kind == u"dmg"
         ? UpdatePackages::diskImage(folder, package)
         : UpdatePackages::zip(folder, QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), package);
+    EXPECT_TRUE(built);
+    return package;
+}
+
+// A package of `kind` whose bundle's program is a link to a script outside the bundle.
+QString programLinkedOutside(UpdaterFixture& fixture, const QString& kind)
+{
+    const QString outside = writeFile(fixture.work(QStringLiteral("outside.sh")), "#!/bin/bash\ntouch ran-outside\n");
+    const QString fileName = QStringLiteral("QuorvelleUpdate.") + kind;
+    const QString bundle = fixture.work(QStringLiteral("volume-of-") + fileName + QStringLiteral("/Quorvelle.app"));
+    UpdatePackages::makeBundle(bundle, QStringLiteral("new"), fixture.marker());
+    QFile::remove(bundle + QStringLiteral("/bin/quorvelle"));
+    QFile::link(outside, bundle + QStringLiteral("/bin/quorvelle"));
+    const QString package = fixture.work(fileName);
+    const QString volume = QFileInfo(bundle).path();
+    const bool built = kind == u"dmg" ? UpdatePackages::diskImage(volume, package)
+        : kind == u"zip"              ? UpdatePackages::zip(volume, {QStringLiteral("Quorvelle.app")}, package)
+                                      : UpdatePackages::packedBundle(bundle, package);
     EXPECT_TRUE(built);
     return package;
 }
@@ -182,6 +211,28 @@ INSTANTIATE_TEST_SUITE_P(Packages, BadPackageTest,
             [](UpdaterFixture& f) { return writeFile(f.work(QStringLiteral("QuorvelleUpdate.app")), "#!/bin/sh\n"); },
             QStringLiteral("Failed to unpack app bundle"),
             QStringLiteral("❌ [UpdateCheckService] Failed to unpack app bundle, exit code: 9")},
+        BadPackageCase{"DiskImageWithAProgramLinkedOutside",
+            [](UpdaterFixture& f) { return programLinkedOutside(f, QStringLiteral("dmg")); },
+            QStringLiteral("App bundle links outside itself"),
+            QStringLiteral("❌ [UpdateCheckService] Refusing an app bundle with a link that leads outside it: bin/quorvelle")},
+        BadPackageCase{"ArchiveWithAProgramLinkedOutside",
+            [](UpdaterFixture& f) { return programLinkedOutside(f, QStringLiteral("zip")); },
+            QStringLiteral("App bundle links outside itself"),
+            QStringLiteral("❌ [UpdateCheckService] Refusing an app bundle with a link that leads outside it: bin/quorvelle")},
+        BadPackageCase{"PackedBundleWithAProgramLinkedOutside",
+            [](UpdaterFixture& f) { return programLinkedOutside(f, QStringLiteral("app")); },
+            QStringLiteral("App bundle links outside itself"),
+            QStringLiteral("❌ [UpdateCheckService] Refusing an app bundle with a link that leads outside it: bin/quorvelle")},
+        BadPackageCase{"ArchiveWhoseBundleIsALinkToAnOutsideFolder",
+            [](UpdaterFixture& f) {
+                const QString elsewhere = f.work(QStringLiteral("elsewhere/Quorvelle.app"));
+                UpdatePackages::makeBundle(elsewhere, QStringLiteral("new"), f.marker());
+                return packageOf(f, QStringLiteral("zip"), QStringLiteral("QuorvelleUpdate.zip"), [elsewhere](const QString& folder) {
+                    QFile::link(elsewhere, folder + QStringLiteral("/Quorvelle.app"));
+                });
+            },
+            QStringLiteral("App bundle links outside itself"),
+            QStringLiteral("❌ [UpdateCheckService] Refusing an app bundle that is a link: ")},
         BadPackageCase{"UnknownKind",
             [](UpdaterFixture& f) { return writeFile(f.work(QStringLiteral("QuorvelleUpdate.pkg")), "package"); },
             QStringLiteral("Unsupported update file"),
@@ -217,6 +268,66 @@ TEST_F(UpdateInstallTest, AnApplicationsFolderWithControlCharactersIsRefused)
     EXPECT_FALSE(QFileInfo::exists(environment().applicationsFolder));
     expectOldAppUntouched();
 }
+
+// Links planted at the updater's fixed names are replaced or removed, never followed.
+TEST_F(UpdateInstallTest, LinksAtTheWorkingNamesAreNotFollowed)
+{
+    const QString victimFile = writeFile(work(QStringLiteral("victim.txt")), "keep me");
+    const QString victimFolder = work(QStringLiteral("victim-folder"));
+    QDir().mkpath(victimFolder);
+    writeFile(victimFolder + QStringLiteral("/inside.txt"), "keep me too");
+    ASSERT_TRUE(QFile::link(victimFile, Relauncher::scriptPath()));
+    ASSERT_TRUE(QFile::link(victimFolder, UpdateInstaller::extractionDirectory()));
+
+    install(buildPackage(QStringLiteral("zip"), QStringLiteral("QuorvelleUpdate.zip"), QStringLiteral("new")));
+    EXPECT_EQ(UpdatePackages::labelOf(installedBundle()), u"new");
+    EXPECT_EQ(readFile(victimFile), "keep me");
+    EXPECT_EQ(readFile(victimFolder + QStringLiteral("/inside.txt")), "keep me too");
+    const QFileInfo script(Relauncher::scriptPath());
+    EXPECT_FALSE(script.isSymLink());
+    EXPECT_EQ(readFile(script.filePath()), Relauncher::scriptText().toUtf8());
+}
+
+struct PlantedCase {
+    const char* name;
+    std::function<void(const QString& fixedName, const QString& elsewhere)> plant;
+
+    friend void PrintTo(const PlantedCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class WorkFolderTest : public ::testing::TestWithParam<PlantedCase> {
+protected:
+    TempFolder temp_;
+};
+
+// The working folder is this user's alone, whatever another user left at its fixed name.
+TEST_P(WorkFolderTest, IsPrivateAndNoLink)
+{
+    const QString fixed = Paths::runtime() + QStringLiteral("/quorvelle-update-") + QString::number(::geteuid());
+    const QString elsewhere = temp_.file(QStringLiteral("elsewhere"));
+    QDir().mkpath(elsewhere);
+    GetParam().plant(fixed, elsewhere);
+
+    const QString folder = UpdaterFolders::workFolder();
+    struct stat status {};
+    ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &status), 0);
+    EXPECT_TRUE(S_ISDIR(status.st_mode));
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+    EXPECT_EQ(status.st_uid, ::geteuid());
+    EXPECT_EQ(UpdaterFolders::workFolder(), folder) << "one folder for the whole run";
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Planted, WorkFolderTest,
+    ::testing::Values(PlantedCase{"Nothing", [](const QString&, const QString&) {}},
+        PlantedCase{"ALinkToAnotherFolder", [](const QString& fixed, const QString& elsewhere) { QFile::link(elsewhere, fixed); }},
+        PlantedCase{"AFolderOpenToEveryone",
+            [](const QString& fixed, const QString&) {
+                QDir().mkpath(fixed);
+                ::chmod(QFile::encodeName(fixed).constData(), 0777);
+            }},
+        PlantedCase{"AFile", [](const QString& fixed, const QString&) { writeFile(fixed, "squatted"); }}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST(RelauncherTest, TheScriptTakesTheBundleAsItsArgument)
 {

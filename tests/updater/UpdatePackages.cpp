@@ -35,6 +35,8 @@ void UpdatePackages::makeBundle(const QString& bundlePath, const QString& label,
         QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
             | QFile::ExeOther);
     write(labelFile(bundlePath), label.toUtf8());
+    // A link inside the bundle, as real bundles have.
+    QFile::link(QStringLiteral("label"), labelFile(bundlePath) + QStringLiteral("-link"));
 }
 
 QString UpdatePackages::labelOf(const QString& bundlePath)

@@ -7,7 +7,7 @@
 // for the updater's tests.
 class UpdatePackages {
 public:
-    // A bundle folder (bin/quorvelle and a resource) whose program, a bash script, writes
+    // A bundle folder (bin/quorvelle, a resource and a link to it) whose program, a bash script, writes
     // `label` into the file `marker` when it runs.
     static void makeBundle(const QString& bundlePath, const QString& label, const QString& marker);
     // The label of the bundle at `bundlePath`; empty when there is no readable bundle.

@@ -5,11 +5,13 @@
 #include "updater/UpdateCommand.h"
 #include "updater/UpdateInfo.h"
 #include "updater/UpdaterController.h"
+#include "updater/UpdaterFolders.h"
 #include "updater/UserDriverDelegate.h"
 #include "updater/UserUpdateState.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -95,15 +97,22 @@ TEST_F(UpdaterControllerTest, StartingTheUpdaterMakesOneScheduledCheck)
 
 TEST_F(UpdaterControllerTest, TheCacheClearingCommandClearsThenChecks)
 {
-    const QString cached = Paths::appCaches() + QStringLiteral("/api_cache.json");
-    QDir().mkpath(Paths::appCaches());
-    QFile(cached).open(QIODevice::WriteOnly);
+    // Only the updater's own folder goes: masters and the response cache cost downloads.
+    const QString kept[] = {Paths::appCaches() + QStringLiteral("/api_cache.json"),
+        Paths::appCaches() + QStringLiteral("/Wallpapers/1.mp4")};
+    const QString cleared = UpdaterFolders::cachesFolder() + QStringLiteral("/feed");
+    for (const QString& file : {kept[0], kept[1], cleared}) {
+        QDir().mkpath(QFileInfo(file).path());
+        ASSERT_TRUE(QFile(file).open(QIODevice::WriteOnly));
+    }
 
     waitForTask([]() -> QCoro::Task<bool> {
         co_await checkForUpdatesWithCacheClear(nullptr);
         co_return true;
     }());
-    EXPECT_FALSE(QFileInfo::exists(Paths::appCaches()));
+    EXPECT_FALSE(QFileInfo::exists(UpdaterFolders::cachesFolder()));
+    for (const QString& file : kept)
+        EXPECT_TRUE(QFileInfo::exists(file)) << file.toStdString();
     EXPECT_EQ(feedRequests(), 0);
 
     UpdaterController controller(false, &driver_, runner());

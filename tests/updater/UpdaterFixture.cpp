@@ -1,6 +1,7 @@
 #include "UpdaterFixture.h"
 
 #include "UpdatePackages.h"
+#include "updater/UpdaterFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -128,8 +129,8 @@ QStringList UpdaterFixture::leftovers() const
         if (name != u"Quorvelle.app")
             found << name;
     }
-    const QDir temporary(Paths::temporary());
-    for (const QString& name : temporary.entryList({QStringLiteral("volume-*"), QStringLiteral("QuorvelleUpdateExtract")},
+    const QDir work(UpdaterFolders::workFolder());
+    for (const QString& name : work.entryList({QStringLiteral("volume-*"), QStringLiteral("QuorvelleUpdateExtract")},
              QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
         found << name;
     return found;

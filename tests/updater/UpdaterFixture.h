@@ -52,7 +52,7 @@ public:
     QString waitForProgram(int waitMs = kProgramWaitMs) const;
 
     // Hidden leftovers (staging or previous bundles) next to the installed bundle, and mount
-    // or extraction folders in the temporary directory.
+    // or extraction folders in the updater's working folder.
     QStringList leftovers() const;
 
 protected:
