@@ -314,6 +314,7 @@ void PosterCardView::placeHeart()
 void PosterCardView::resizeEvent(QResizeEvent* event)
 {
     PressableWidget::resizeEvent(event);
+    video_->setFrameSize(cardRect().size().toSize());
     placeHeart();
 }
 
@@ -362,13 +363,19 @@ void PosterCardView::paintEvent(QPaintEvent*)
     painter.setClipPath(shape);
 
     const bool localVideo = !poster_;
-    if (poster_ && !poster_->paint(painter, card)) {
-        PlaceholderPosterCard::paint(painter, card, options_.lightPlaceholderWhileLoading, shimmer_.value());
-    } else if (localVideo && !video_->isReady()) {
-        PlaceholderPosterCard::paint(painter, card, options_.lightPlaceholderWhileLoading, PlaceholderPosterCard::kShimmerStart);
+    const qreal videoOpacity = video_->isReady() ? (localVideo ? 1.0 : videoOpacity_.value()) : 0.0;
+    // Under a video that covers it the poster is not drawn: every frame repaints the card.
+    if (videoOpacity < 1) {
+        if (poster_ && !poster_->paint(painter, card))
+            PlaceholderPosterCard::paint(painter, card, options_.lightPlaceholderWhileLoading, shimmer_.value());
+        else if (localVideo)
+            PlaceholderPosterCard::paint(painter, card, options_.lightPlaceholderWhileLoading, PlaceholderPosterCard::kShimmerStart);
     }
-    if (video_->isReady()) {
-        painter.setOpacity(localVideo ? 1.0 : videoOpacity_.value());
+    if (videoOpacity > 0) {
+        // Frames come at nearly the card's size (only the hover scale differs): a smooth filter
+        // per frame would cost more than decoding it.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.setOpacity(videoOpacity);
         video_->paint(painter, card);
         painter.setOpacity(1);
     }
