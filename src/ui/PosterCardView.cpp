@@ -36,6 +36,8 @@ constexpr qreal kHeartSlide = -60;
 constexpr qreal kTitleSlide = 60;
 const auto kHoverCurve = AnimatedValue::Curve::easeOut(200);
 const auto kVideoFadeCurve = AnimatedValue::Curve::easeInOut(250);
+// The partner's badge wears the system yellow, the colour of a pending upload.
+const QColor kSystemYellow = PosterCardRules::statusColor(PosterCardRules::StatusGroup::Pending);
 
 // Copies the remote preview into the cache for the next time. Holds nothing of the card, which
 // may be gone before the copy ends.
@@ -410,7 +412,7 @@ void PosterCardView::paintBadges(QPainter& painter, const QRectF& card) const
     }
     if (wallpaper_.isFromGravelnook)
         paintBadge(painter, card.topLeft() + QPointF(14, 14), QStringLiteral("Gravel Nook"), medium,
-            Theme::withOpacity(Qt::black, 0.9), Theme::withOpacity(PosterCardRules::statusColor(PosterCardRules::StatusGroup::Pending), 0.95));
+            Theme::withOpacity(Qt::black, 0.9), Theme::withOpacity(kSystemYellow, 0.95));
     if (isNew())
         paintBadge(painter, card.topLeft() + QPointF(14, 14), QStringLiteral("NEW"), Theme::systemFont(11, QFont::Bold),
             Qt::white, Theme::withOpacity(Theme::systemBlue(), 0.9));
