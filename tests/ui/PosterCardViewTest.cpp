@@ -67,6 +67,13 @@ protected:
         return made;
     }
 
+    // The backend counted the heart's like and the client has its answer, so nothing is in flight.
+    bool waitLikeCounted()
+    {
+        return QTest::qWaitFor(
+            [&] { return counted().size() == 1 && log_.contains(QStringLiteral("Successfully incremented likes counter")); }, 10'000);
+    }
+
     static void click(QWidget& widget, QPoint at = {}) { QTest::mouseClick(&widget, Qt::LeftButton, {}, at.isNull() ? widget.rect().center() : at); }
     static bool waitShown(PosterCardView& card) { return QTest::qWaitFor([&] { return card.isPreviewShown(); }, kWaitMs); }
 
@@ -77,6 +84,7 @@ protected:
         window_.show();
     }
 
+    LogCapture log_;
     WallpaperImageCache images_;
     VideoCacheService videoCache_;
     WallpaperDownloadService downloads_;
@@ -103,7 +111,7 @@ TEST_F(PosterCardViewTest, ClickingOpensTheWallpaperUnlessTheContainerTakesClick
     hoverOver(*first, true);
     click(*first->likeButton());
     EXPECT_TRUE(liked().likedWallpapers().contains(1));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return counted().size() == 1; }, 10'000));
+    ASSERT_TRUE(waitLikeCounted());
     EXPECT_EQ(openTitle(), QStringLiteral("Second"));
 }
 
@@ -198,7 +206,7 @@ TEST_F(PosterCardViewTest, TheCountFollowsTheLikedStateWhereverItChanges)
     }
     EXPECT_FALSE(shown->likeButton()->isLiked());
     // Only the heart's like reaches the backend's counter.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return counted().size() == 1; }, 10'000));
+    ASSERT_TRUE(waitLikeCounted());
 }
 
 TEST_F(PosterCardViewTest, AutoplayFollowsAppearanceAndThePauseOfItsContainer)
