@@ -71,9 +71,45 @@ void BrowseContext::setSelectedWallpaper(const std::optional<WallpaperModel>& wa
     // A child whose ancestors are gone keeps the selection itself rather than dropping it.
     owner->ownsSelection_ = true;
     const bool changed = !sameSelection(owner->selection_, wallpaper);
+    // Any newer choice replaces one that waits to be opened.
+    if (owner->reselect_)
+        owner->reselect_->stop();
+    owner->pendingSelection_.reset();
     owner->selection_ = wallpaper;
     if (changed)
         Q_EMIT owner->selectedWallpaperChanged();
+}
+
+bool BrowseContext::isSameWallpaper(const WallpaperModel& a, const WallpaperModel& b)
+{
+    if (a.key && b.key)
+        return *a.key == *b.key;
+    return a.id == b.id;
+}
+
+void BrowseContext::openWallpaper(const WallpaperModel& wallpaper)
+{
+    BrowseContext* owner = selectionOwner();
+    const std::optional<WallpaperModel> open = selectedWallpaper();
+    if (!open) {
+        setSelectedWallpaper(wallpaper);
+        return;
+    }
+    if (isSameWallpaper(*open, wallpaper))
+        return;
+    // Closing first lets the full-screen view leave before the next one comes in.
+    setSelectedWallpaper(std::nullopt);
+    if (!owner->reselect_) {
+        owner->reselect_ = new QTimer(owner);
+        owner->reselect_->setSingleShot(true);
+        owner->reselect_->setInterval(kReselectDelayMs);
+        connect(owner->reselect_, &QTimer::timeout, owner, [owner] {
+            if (const auto pending = owner->pendingSelection_)
+                owner->setSelectedWallpaper(pending);
+        });
+    }
+    owner->pendingSelection_ = wallpaper;
+    owner->reselect_->start();
 }
 
 void BrowseContext::keepOwnSelection()

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QSize>
+#include <QTimer>
 
 #include <optional>
 
@@ -32,6 +33,13 @@ public:
     void setSelectedWallpaper(const std::optional<WallpaperModel>& wallpaper);
     // From now on this context and its children select on their own; starts with none selected.
     void keepOwnSelection();
+    // What clicking a card does: the wallpaper already open stays; another one open is closed
+    // first and this one opened kReselectDelayMs later, unless the selection changes meanwhile
+    // (a later click, the view closed), so the last choice always wins.
+    void openWallpaper(const WallpaperModel& wallpaper);
+    static constexpr int kReselectDelayMs = 120;
+    // One wallpaper when both keys are present and equal, or by id when either key is absent.
+    static bool isSameWallpaper(const WallpaperModel& a, const WallpaperModel& b);
 
     bool cardsShouldPause() const;
     // Sets the value for this context and every child that does not set its own.
@@ -58,6 +66,8 @@ private:
     QPointer<BrowseContext> inherited_;
     bool ownsSelection_;
     std::optional<WallpaperModel> selection_;
+    QTimer* reselect_ = nullptr;
+    std::optional<WallpaperModel> pendingSelection_;
     std::optional<bool> cardsShouldPause_;
     std::optional<QSize> windowSize_;
 };

@@ -75,7 +75,7 @@ void LoopingVideo::makePlayer()
         if (host_ && ready_)
             host_->update();
     });
-    player_->setTargetSize(host_->size(), host_->devicePixelRatioF());
+    player_->setTargetSize(frameSize(), host_->devicePixelRatioF());
     player_->load(url_);
     watchWindow();
 }
@@ -100,6 +100,22 @@ void LoopingVideo::setReady(bool ready)
     if (host_)
         host_->update();
     Q_EMIT readyChanged(ready_);
+}
+
+void LoopingVideo::setFrameSize(const QSize& size)
+{
+    if (size == frameSize_)
+        return;
+    frameSize_ = size;
+    if (player_ && host_)
+        player_->setTargetSize(frameSize(), host_->devicePixelRatioF());
+}
+
+QSize LoopingVideo::frameSize() const
+{
+    if (!frameSize_.isEmpty())
+        return frameSize_;
+    return host_ ? host_->size() : QSize();
 }
 
 bool LoopingVideo::paint(QPainter& painter, const QRectF& target) const
@@ -145,7 +161,7 @@ bool LoopingVideo::eventFilter(QObject* watched, QEvent* event)
         break;
     case QEvent::Resize:
         if (watched == host_ && player_)
-            player_->setTargetSize(host_->size(), host_->devicePixelRatioF());
+            player_->setTargetSize(frameSize(), host_->devicePixelRatioF());
         break;
     default:
         break;

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 #include <QUrl>
 
 class QPainter;
@@ -34,6 +35,10 @@ public:
     bool isRunning() const;
     bool hasPlayer() const { return player_ != nullptr; }
 
+    // Frames are drawn at the host's size unless the owner paints them into a part of it: then
+    // at that part's size, so a frame needs no scaling on its way to the screen.
+    void setFrameSize(const QSize& size);
+
     // True from the first frame of the current address on.
     bool isReady() const { return ready_; }
 
@@ -54,6 +59,7 @@ private:
     void dropPlayer();
     void setReady(bool ready);
     void watchWindow();
+    QSize frameSize() const;
 
     QPointer<QWidget> host_;
     VideoPlayerPool& pool_;
@@ -62,4 +68,5 @@ private:
     bool ready_ = false;
     VideoPlayer* player_ = nullptr;
     QPointer<QWidget> watchedWindow_;
+    QSize frameSize_;
 };

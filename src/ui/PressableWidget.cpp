@@ -9,6 +9,7 @@ PressableWidget::PressableWidget(const AnimatedValue::Curve& hoverCurve, QWidget
     // The widget's own cursor: it cannot outlive the widget or stay stuck when it disappears.
     setCursor(Qt::PointingHandCursor);
     connect(&hover_, &AnimatedValue::valueChanged, this, qOverload<>(&QWidget::update));
+    connect(&hover_, &AnimatedValue::valueChanged, this, &PressableWidget::hoverAmountChanged);
 }
 
 bool PressableWidget::hitTest(const QPointF& point) const { return rect().contains(point.toPoint()); }

@@ -19,6 +19,8 @@ public:
 
 signals:
     void clicked();
+    // Every step of the hover animation, for parts placed by it rather than painted.
+    void hoverAmountChanged(qreal amount);
 
 protected:
     // Where clicks count; the whole widget unless a control says otherwise.

@@ -1,10 +1,12 @@
 #include "ui/BrowseContext.h"
 
 #include <QSignalSpy>
+#include <QTest>
 #include <QUuid>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -102,6 +104,52 @@ TEST(BrowseContextTest, FallbackWindowSize)
     };
     for (const Case& c : cases)
         EXPECT_EQ(BrowseContext::fallbackWindowSize(c.available), c.expected) << c.available.height();
+}
+
+// Opening from cards: steps taken on the context that owns the selection, and what is open after.
+TEST(BrowseContextTest, OpeningAWallpaperLetsTheLastChoiceWin)
+{
+    const WallpaperModel a = wallpaper(QStringLiteral("A"));
+    const WallpaperModel b = wallpaper(QStringLiteral("B"));
+    const WallpaperModel c = wallpaper(QStringLiteral("C"));
+    WallpaperModel aAgain = wallpaper(QStringLiteral("A, another record"));
+    WallpaperModel keyed = a;
+    keyed.key = 4;
+    aAgain.key = 4;
+    using Steps = std::function<void(BrowseContext&)>;
+    const struct {
+        const char* name;
+        std::optional<WallpaperModel> open;
+        Steps steps;
+        std::optional<QString> openAfter;
+    } cases[] = {
+        {"nothing open", std::nullopt, [&](BrowseContext& ctx) { ctx.openWallpaper(a); }, QStringLiteral("A")},
+        {"another one open", a, [&](BrowseContext& ctx) { ctx.openWallpaper(b); }, QStringLiteral("B")},
+        {"same key, other record", keyed, [&](BrowseContext& ctx) { ctx.openWallpaper(aAgain); }, QStringLiteral("A")},
+        {"a later click wins", a, [&](BrowseContext& ctx) { ctx.openWallpaper(b); ctx.openWallpaper(c); }, QStringLiteral("C")},
+        {"closed meanwhile stays closed", a,
+            [&](BrowseContext& ctx) { ctx.openWallpaper(b); ctx.setSelectedWallpaper(std::nullopt); }, std::nullopt},
+    };
+    for (const auto& row : cases) {
+        BrowseContext root;
+        BrowseContext page(&root, nullptr);
+        root.setSelectedWallpaper(row.open);
+        row.steps(page);
+        QTest::qWait(BrowseContext::kReselectDelayMs * 2);
+        const auto open = root.selectedWallpaper();
+        EXPECT_EQ(open ? std::optional(open->title.left(1)) : std::nullopt, row.openAfter) << row.name;
+    }
+}
+
+TEST(BrowseContextTest, AnotherWallpaperClosesTheOpenOneFirst)
+{
+    BrowseContext root;
+    root.setSelectedWallpaper(wallpaper(QStringLiteral("A")));
+    QSignalSpy changes(&root, &BrowseContext::selectedWallpaperChanged);
+    root.openWallpaper(wallpaper(QStringLiteral("B")));
+    EXPECT_FALSE(root.selectedWallpaper().has_value());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return root.selectedWallpaper().has_value(); }, 5000));
+    EXPECT_EQ(changes.count(), 2);
 }
 
 } // namespace
