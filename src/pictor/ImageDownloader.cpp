@@ -9,6 +9,8 @@
 #include <QCoro/QCoroFuture>
 #include <QFutureInterface>
 
+#include <stdexcept>
+
 namespace pictor {
 
 namespace {
@@ -66,7 +68,7 @@ QCoro::Task<Value> awaitCompletion(std::function<std::shared_ptr<DownloadTask>(s
 std::shared_ptr<ImageDownloader> ImageDownloader::create(const QString& name)
 {
     if (name.isEmpty())
-        qFatal("[Pictor] You should specify a name for the downloader. A downloader with empty name is not permitted.");
+        throw std::invalid_argument("[Pictor] You should specify a name for the downloader. A downloader with empty name is not permitted.");
     std::shared_ptr<ImageDownloader> downloader(new ImageDownloader(name));
     downloader->setupSessionHandler();
     return downloader;

@@ -112,6 +112,11 @@ TEST_F(ImageDownloaderTest, UnknownCertificateFailsUnlessTheHostIsTrusted)
     EXPECT_TRUE(outcomes.results[1].isSuccess());
 }
 
+TEST_F(ImageDownloaderTest, EmptyNameIsRefusedWithoutEndingTheProcess)
+{
+    EXPECT_THROW(ImageDownloader::create(QString()), std::invalid_argument);
+}
+
 TEST_F(ImageDownloaderTest, HundredCallersShareOneTransfer)
 {
     Outcomes outcomes;
