@@ -1,5 +1,6 @@
 #include "platform/VideoSurface.h"
 
+#include "foundation/CoverCrop.h"
 #include "platform/VideoFrameBuffer.h"
 #include "platform/VideoPlayer.h"
 #include "platform/X11FramePresenter.h"
@@ -9,19 +10,6 @@
 #include <QHideEvent>
 #include <QPainter>
 #include <QWindow>
-
-#include <algorithm>
-
-namespace {
-// The part of an image of `image` size that fills `target` when scaled up or down evenly:
-// centred, the overflow on one axis cut off.
-QRectF aspectFillSource(QSizeF image, QSizeF target)
-{
-    const qreal scale = std::max(target.width() / image.width(), target.height() / image.height());
-    const QSizeF shown = target / scale;
-    return QRectF(QPointF((image.width() - shown.width()) / 2, (image.height() - shown.height()) / 2), shown);
-}
-} // namespace
 
 VideoSurface::VideoSurface(QWidget* parent) : QWidget(parent), player_(new VideoPlayer(this))
 {
@@ -76,7 +64,7 @@ void VideoSurface::paintEvent(QPaintEvent*)
     }
     // The player already draws at our size, filled and cropped; only right after a resize does a
     // frame of the old size need the same crop here.
-    painter.drawImage(QRectF(rect()), frame, aspectFillSource(frame.size(), QSizeF(size()) * devicePixelRatioF()));
+    painter.drawImage(QRectF(rect()), frame, CoverCrop::sourceRect(frame.size(), QSizeF(size()) * devicePixelRatioF()));
 }
 
 void VideoSurface::resizeEvent(QResizeEvent*)

@@ -1,6 +1,6 @@
 #include "ui/CachedAsyncImage.h"
 
-#include "ui/AspectFill.h"
+#include "foundation/CoverCrop.h"
 #include "ui/WallpaperImageCache.h"
 
 #include <QEvent>
@@ -53,7 +53,7 @@ bool CachedAsyncImage::paint(QPainter& painter, const QRectF& target) const
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const QSize pixels(int(std::ceil(target.width() * ratio)), int(std::ceil(target.height() * ratio)));
     if (scaledFrom_ != picture.cacheKey() || scaled_.size() != pixels) {
-        const QRect source = AspectFill::sourceRect(picture.size(), pixels).toAlignedRect() & picture.rect();
+        const QRect source = CoverCrop::sourceRect(picture.size(), pixels).toAlignedRect() & picture.rect();
         scaled_ = picture.copy(source).scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         scaledFrom_ = picture.cacheKey();
     }

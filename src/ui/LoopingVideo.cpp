@@ -1,7 +1,7 @@
 #include "ui/LoopingVideo.h"
 
 #include "platform/VideoPlayer.h"
-#include "ui/AspectFill.h"
+#include "foundation/CoverCrop.h"
 #include "ui/VideoPlayerPool.h"
 
 #include <QEvent>
@@ -128,7 +128,7 @@ bool LoopingVideo::paint(QPainter& painter, const QRectF& target) const
     // The player draws at the host's size already; only right after a resize does a frame of the
     // old size need cropping here.
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    painter.drawImage(target, frame, AspectFill::sourceRect(frame.size(), target.size() * ratio));
+    painter.drawImage(target, frame, CoverCrop::sourceRect(frame.size(), target.size() * ratio));
     return true;
 }
 

@@ -1,6 +1,6 @@
 #include "ui/NotificationToast.h"
 
-#include "ui/AspectFill.h"
+#include "foundation/CoverCrop.h"
 #include "ui/GlassBackground.h"
 #include "ui/Theme.h"
 
@@ -178,7 +178,7 @@ void NotificationToast::paintEvent(QPaintEvent*)
         QPainterPath circle;
         circle.addEllipse(shown.thumbnail);
         painter.setClipPath(circle);
-        painter.drawImage(shown.thumbnail, thumbnail_, AspectFill::sourceRect(thumbnail_.size(), shown.thumbnail.size()));
+        painter.drawImage(shown.thumbnail, thumbnail_, CoverCrop::sourceRect(thumbnail_.size(), shown.thumbnail.size()));
         painter.restore();
     }
     if (!shown.message.isEmpty()) {

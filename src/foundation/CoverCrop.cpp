@@ -1,8 +1,8 @@
-#include "ui/AspectFill.h"
+#include "foundation/CoverCrop.h"
 
 #include <algorithm>
 
-QRectF AspectFill::sourceRect(QSizeF picture, QSizeF frame)
+QRectF CoverCrop::sourceRect(QSizeF picture, QSizeF frame)
 {
     if (picture.isEmpty() || frame.isEmpty())
         return {};
