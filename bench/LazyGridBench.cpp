@@ -5,6 +5,7 @@
 //
 //   lazy-grid-bench [steps]
 
+#include "BenchPosters.h"
 #include "ui/CachedAsyncImage.h"
 #include "ui/LazyGridView.h"
 #include "ui/WallpaperImageCache.h"
@@ -37,21 +38,11 @@ QUrl posterUrl(int index)
     return QUrl(QStringLiteral("https://assets.invalid/wallpaper/%1/poster.webp").arg(index));
 }
 
-// A 640×360 poster of its own for each cell, as the catalogue's are.
 void fillDiskCache(const QString& folder)
 {
     WallpaperImageCache cache(folder);
     for (int i = 0; i < kCells; ++i) {
-        QImage poster(640, 360, QImage::Format_RGB32);
-        QPainter painter(&poster);
-        QLinearGradient gradient(0, 0, 640, 360);
-        gradient.setColorAt(0, QColor::fromHsv(i * 7 % 360, 160, 220));
-        gradient.setColorAt(1, QColor::fromHsv(i * 13 % 360, 200, 90));
-        painter.fillRect(poster.rect(), gradient);
-        painter.setPen(Qt::white);
-        painter.setFont(QFont(QString(), 64));
-        painter.drawText(poster.rect(), Qt::AlignCenter, QString::number(i));
-        painter.end();
+        const QImage poster = benchPoster(i, true);
         cache.store(poster, posterUrl(i));
         if (i % 50 == 49)
             cache.waitForDiskWrites(); // keeps the queued copies from piling up

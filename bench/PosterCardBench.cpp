@@ -4,6 +4,7 @@
 //                   first video frame is on the card
 //   play CLIP SECS  one 480×270 card previewing CLIP for SECS seconds (CPU measured outside)
 
+#include "BenchPosters.h"
 #include "engine/VideoCacheService.h"
 #include "engine/WallpaperDownloadService.h"
 #include "foundation/Paths.h"
@@ -18,7 +19,6 @@
 #include <QEnterEvent>
 #include <QFile>
 #include <QGridLayout>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -54,13 +54,7 @@ void fillDiskCache(const QString& folder, int count)
 {
     WallpaperImageCache cache(folder);
     for (int i = 0; i < count; ++i) {
-        QImage poster(640, 360, QImage::Format_RGB32);
-        QPainter painter(&poster);
-        QLinearGradient gradient(0, 0, 640, 360);
-        gradient.setColorAt(0, QColor::fromHsv(i * 7 % 360, 160, 220));
-        gradient.setColorAt(1, QColor::fromHsv(i * 13 % 360, 200, 90));
-        painter.fillRect(poster.rect(), gradient);
-        painter.end();
+        const QImage poster = benchPoster(i, false);
         cache.store(poster, *wallpaper(i).posterUrl);
     }
     cache.waitForDiskWrites();
