@@ -6,13 +6,10 @@
 #include "screens/detail/PreviewSourceChain.h"
 #include "screens/detail/RelatedWallpapersSection.h"
 #include "state/AppStore.h"
-#include "state/NotificationManager.h"
 #include "ui/BrowseContext.h"
 #include "ui/EscapeKeyFilter.h"
 #include "ui/LoopingVideo.h"
 #include "ui/NavigationHost.h"
-#include "ui/NotificationToast.h"
-#include "ui/NotificationToastOverlay.h"
 #include "ui/SheetHost.h"
 #include "ui/Theme.h"
 
@@ -43,7 +40,6 @@ FullScreenView::FullScreenView(const WallpaperModel& wallpaper, BrowseContext* o
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setWidget(content_);
     buildOverlay();
-    new NotificationToastOverlay(NotificationManager::shared(), this);
 
     connect(scroll_->verticalScrollBar(), &QScrollBar::valueChanged, this, &FullScreenView::checkRelatedOnScreen);
     connect(related_, &RelatedWallpapersSection::contentChanged, this, &FullScreenView::layoutContent);

@@ -23,7 +23,8 @@ class RelatedWallpapersSection;
 // scroll, the similar wallpapers. A similar wallpaper opens in a page of its own pushed on top
 // (its back returns here). The page closes on Escape (unless a popup, a sheet or a dialog has
 // it, or its window is not the active one) and by the foot bar's back button: it clears the
-// selection of the context that opened it, whose owner pops it. GUI thread.
+// selection of the context that opened it, whose owner pops it. The toasts of its applies show
+// in the window's toast overlay. GUI thread.
 class FullScreenView : public QWidget, public AppearanceAware {
     Q_OBJECT
 

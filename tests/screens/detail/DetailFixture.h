@@ -11,6 +11,8 @@
 #include "ui/BrowseContext.h"
 #include "ui/EscapeKeyFilter.h"
 #include "ui/NavigationHost.h"
+#include "ui/NotificationToast.h"
+#include "ui/NotificationToastOverlay.h"
 #include "ui/VideoPlayerPool.h"
 #include "ui/WallpaperImageCache.h"
 
@@ -21,7 +23,8 @@
 
 // The full-screen page on the real services of the apply harness (two displays, a sample
 // catalogue, in-memory stores), with the analytics signals recorded, a window holding a
-// navigation host, and a root selection that pushes the page as the root view does.
+// navigation host and the toast overlay, and a root selection that pushes the page as the root
+// view does.
 class DetailFixture : public ApplyHarness {
 protected:
     struct SentSignal {
@@ -34,6 +37,7 @@ protected:
         window_.resize(1280, 800);
         host_ = new NavigationHost(new QWidget, &window_);
         host_->resize(window_.size());
+        new NotificationToastOverlay(toast_, &window_);
         QObject::connect(&root_, &BrowseContext::selectedWallpaperChanged, host_, [this] {
             if (const auto selected = root_.selectedWallpaper())
                 host_->push(new FullScreenView(*selected, &root_, FullScreenView::Options{}));
