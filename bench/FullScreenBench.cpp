@@ -26,6 +26,7 @@
 #include "platform/DesktopVideoWindow.h"
 #include "platform/Http.h"
 #include "platform/RecordedDesktopPicture.h"
+#include "platform/Screens.h"
 #include "platform/VideoSurface.h"
 #include "screens/detail/FootBarApplyControl.h"
 #include "screens/detail/FullScreenFootBar.h"
@@ -122,7 +123,8 @@ struct Shell {
                 host->pop();
         });
         window.show();
-        QTest::qWaitForWindowExposed(&window);
+        if (!QTest::qWaitForWindowExposed(&window))
+            std::fprintf(stderr, "full-screen-bench: the window was not shown\n");
     }
     FullScreenView* page() const { return qobject_cast<FullScreenView*>(host->currentPage()); }
     void close()
