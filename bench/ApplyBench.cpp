@@ -8,6 +8,7 @@
 //
 //   apply-bench <test-data-folder> [runs]
 
+#include "BenchCatalogue.h"
 #include "backend/APIService.h"
 #include "backend/WallpaperCounterService.h"
 #include "engine/HomeScreenWallpaperEngine.h"
@@ -18,7 +19,6 @@
 #include "engine/WallpaperDownloadService.h"
 #include "foundation/Async.h"
 #include "foundation/Clock.h"
-#include "foundation/Config.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
@@ -31,8 +31,6 @@
 #include "platform/Screens.h"
 #include "platform/VideoSurface.h"
 #include "state/NotificationManager.h"
-
-#include <sample-catalogue/SampleCatalogue.h>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -123,21 +121,10 @@ int main(int argc, char** argv)
 
     QTemporaryDir root;
     Paths::Override paths(root.path());
-    samplecatalogue::SampleCatalogue::Options options;
-    options.certificateFile = data + QStringLiteral("/sample-catalogue-cert.pem");
-    options.privateKeyFile = data + QStringLiteral("/sample-catalogue-key.pem");
-    if (const QString media = qEnvironmentVariable("QUORVELLE_SAMPLE_MEDIA_DIR"); !media.isEmpty())
-        options.mediaFolder = media;
-    samplecatalogue::SampleCatalogue catalogue(options);
-    if (!catalogue.start()) {
-        std::fprintf(stderr, "apply-bench: %s\n", qPrintable(catalogue.errorString()));
+    BenchCatalogue backend(data, "apply-bench");
+    if (!backend.isRunning())
         return 1;
-    }
-    Config config;
-    config.backendBaseUrl = QUrl(catalogue.backendUrl());
-    config.backendKey = options.bearerKey;
-    config.caCertificateFile = options.certificateFile;
-    Shared<Config>::Override configOverride(config);
+    samplecatalogue::SampleCatalogue& catalogue = backend.server();
 
     UserDefaults defaults(QStringLiteral("apply-bench"), UserDefaults::Storage::InMemory);
     UserDefaults loginWindow(QStringLiteral("apply-bench-login"), UserDefaults::Storage::InMemory);

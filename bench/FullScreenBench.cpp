@@ -10,6 +10,7 @@
 // the backend calls of an apply (the download counter) go to a sample catalogue.
 
 #include "BenchPosters.h"
+#include "BenchCatalogue.h"
 #include "backend/APIService.h"
 #include "backend/WallpaperCounterService.h"
 #include "engine/HomeScreenWallpaperEngine.h"
@@ -19,7 +20,6 @@
 #include "engine/VideoCacheService.h"
 #include "engine/WallpaperDownloadService.h"
 #include "foundation/Clock.h"
-#include "foundation/Config.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
@@ -40,8 +40,6 @@
 #include "ui/NavigationHost.h"
 #include "ui/PosterCardView.h"
 #include "ui/WallpaperImageCache.h"
-
-#include <sample-catalogue/SampleCatalogue.h>
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -153,19 +151,10 @@ int main(int argc, char** argv)
 
     QTemporaryDir root;
     Paths::Override paths(root.path());
-    samplecatalogue::SampleCatalogue::Options options;
-    options.certificateFile = data + QStringLiteral("/sample-catalogue-cert.pem");
-    options.privateKeyFile = data + QStringLiteral("/sample-catalogue-key.pem");
-    samplecatalogue::SampleCatalogue catalogue(options);
-    if (!catalogue.start()) {
-        std::fprintf(stderr, "full-screen-bench: %s\n", qPrintable(catalogue.errorString()));
+    BenchCatalogue backend(data, "full-screen-bench");
+    if (!backend.isRunning())
         return 1;
-    }
-    Config config;
-    config.backendBaseUrl = QUrl(catalogue.backendUrl());
-    config.backendKey = options.bearerKey;
-    config.caCertificateFile = options.certificateFile;
-    Shared<Config>::Override configOverride(config);
+    samplecatalogue::SampleCatalogue& catalogue = backend.server();
     UserDefaults defaults(QStringLiteral("full-screen-bench"), UserDefaults::Storage::InMemory);
     UserDefaults loginWindow(QStringLiteral("full-screen-bench-login"), UserDefaults::Storage::InMemory);
     RecordedDesktopPicture desktop(root.filePath(QStringLiteral("desktop.json")));

@@ -28,18 +28,6 @@ make_work
 start_xvfb 1920x1080x24
 export DISPLAY=$server QT_QPA_PLATFORM=xcb
 
-steady_cpu() {
-  local pid=$1 warm=$2 secs=$3 tick before after
-  tick=$(getconf CLK_TCK)
-  sleep "$warm"
-  before=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
-  sleep "$secs"
-  after=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
-  kill -INT "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  awk "BEGIN { printf \"%.2f\", ($after - $before) / $tick }"
-}
-
 echo "== open"
 "${bench[@]}" open "$clip" "$runs" "$data" 2>/dev/null | grep '_ms' | tee "$work/open.out"
 echo "== apply"
