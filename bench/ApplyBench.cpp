@@ -8,6 +8,7 @@
 //
 //   apply-bench <test-data-folder> [runs]
 
+#include "BenchApplyServices.h"
 #include "BenchCatalogue.h"
 #include "backend/APIService.h"
 #include "backend/WallpaperCounterService.h"
@@ -126,21 +127,11 @@ int main(int argc, char** argv)
         return 1;
     samplecatalogue::SampleCatalogue& catalogue = backend.server();
 
-    UserDefaults defaults(QStringLiteral("apply-bench"), UserDefaults::Storage::InMemory);
-    UserDefaults loginWindow(QStringLiteral("apply-bench-login"), UserDefaults::Storage::InMemory);
-    RecordedDesktopPicture desktop(root.filePath(QStringLiteral("desktop.json")));
-    Shared<DesktopPicture>::Override desktopOverride(desktop);
-    APIService api(APIService::Settings::deployment(), Clock::system(), Http::shared());
-    WallpaperCounterService counter(api);
-    Shared<WallpaperCounterService>::Override counterOverride(counter);
+    BenchApplyServices services(root.path(), QStringLiteral("apply-bench"));
+    UserDefaults& defaults = services.defaults;
+    HomeScreenWallpaperEngine& engine = services.engine;
     RecentsWallpapersService recents(defaults);
     Shared<RecentsWallpapersService>::Override recentsOverride(recents);
-    LockScreenService lockScreen(defaults);
-    Shared<LockScreenService>::Override lockScreenOverride(lockScreen);
-    HomeScreenWallpaperEngine engine(Screens::shared(), defaults);
-    Shared<HomeScreenWallpaperEngine>::Override engineOverride(engine);
-    StaticWallpaperService still(loginWindow);
-    Shared<StaticWallpaperService>::Override stillOverride(still);
     PlaylistPlaybackService rotation(defaults, std::make_unique<RotationTimer>());
     Shared<PlaylistPlaybackService>::Override rotationOverride(rotation);
     NotificationManager toast;

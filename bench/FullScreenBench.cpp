@@ -10,22 +10,15 @@
 // the backend calls of an apply (the download counter) go to a sample catalogue.
 
 #include "BenchPosters.h"
+#include "BenchApplyServices.h"
 #include "BenchCatalogue.h"
-#include "backend/APIService.h"
-#include "backend/WallpaperCounterService.h"
 #include "engine/HomeScreenWallpaperEngine.h"
-#include "engine/LockScreenService.h"
 #include "engine/ScreenEntry.h"
-#include "engine/StaticWallpaperService.h"
 #include "engine/VideoCacheService.h"
 #include "engine/WallpaperDownloadService.h"
-#include "foundation/Clock.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
-#include "foundation/UserDefaults.h"
 #include "platform/DesktopVideoWindow.h"
-#include "platform/Http.h"
-#include "platform/RecordedDesktopPicture.h"
 #include "platform/Screens.h"
 #include "platform/VideoSurface.h"
 #include "screens/detail/FootBarApplyControl.h"
@@ -155,20 +148,8 @@ int main(int argc, char** argv)
     if (!backend.isRunning())
         return 1;
     samplecatalogue::SampleCatalogue& catalogue = backend.server();
-    UserDefaults defaults(QStringLiteral("full-screen-bench"), UserDefaults::Storage::InMemory);
-    UserDefaults loginWindow(QStringLiteral("full-screen-bench-login"), UserDefaults::Storage::InMemory);
-    RecordedDesktopPicture desktop(root.filePath(QStringLiteral("desktop.json")));
-    Shared<DesktopPicture>::Override desktopOverride(desktop);
-    APIService api(APIService::Settings::deployment(), Clock::system(), Http::shared());
-    Shared<APIService>::Override apiOverride(api);
-    WallpaperCounterService counter(api);
-    Shared<WallpaperCounterService>::Override counterOverride(counter);
-    LockScreenService lockScreen(defaults);
-    Shared<LockScreenService>::Override lockScreenOverride(lockScreen);
-    HomeScreenWallpaperEngine engine(Screens::shared(), defaults);
-    Shared<HomeScreenWallpaperEngine>::Override engineOverride(engine);
-    StaticWallpaperService still(loginWindow);
-    Shared<StaticWallpaperService>::Override stillOverride(still);
+    BenchApplyServices services(root.path(), QStringLiteral("full-screen-bench"));
+    HomeScreenWallpaperEngine& engine = services.engine;
 
     const WallpaperModel model = wallpaper(catalogue.assetHost());
     {
