@@ -24,7 +24,11 @@ WallpaperImageLoader::WallpaperImageLoader(WallpaperImageCache& cache, RetryPoli
 {
 }
 
-WallpaperImageLoader::~WallpaperImageLoader() = default;
+// A load in its pause between attempts would otherwise go on fetching for a view that is gone.
+WallpaperImageLoader::~WallpaperImageLoader()
+{
+    cancelLoad();
+}
 
 void WallpaperImageLoader::setUrl(const QUrl& url)
 {

@@ -120,6 +120,19 @@ TEST_F(FullScreenViewTest, ARelatedFetchThatFailsShowsTheEmptyState)
     EXPECT_TRUE(log_.contains(QStringLiteral("Failed to fetch related wallpapers: ")));
 }
 
+TEST_F(FullScreenViewTest, APageWhosePicturesAllFailStaysUsable)
+{
+    for (const char* file : {"poster.webp", "previewhd.mp4", "preview.mp4"})
+        catalogue_.server().setFault(QStringLiteral("/wallpaper/%1/%2").arg(kCatalogueKey).arg(QLatin1String(file)), Fault{.status = 500});
+    FullScreenView* view = open(catalogueRecord(), false);
+    ASSERT_TRUE(waitUntil([&] { return !view->preview()->isLoading(); }));
+    EXPECT_FALSE(view->preview()->isVideoReady());
+    EXPECT_FALSE(view->hero()->poster()->hasImage());
+    EXPECT_TRUE(view->footBar()->applyControl()->isEnabled());
+    pressEscape();
+    EXPECT_EQ(host_->depth(), 1);
+}
+
 TEST_F(FullScreenViewTest, SetWallpaperGoesThroughThePickerAndTheButtonThenRemovesIt)
 {
     cachedRequest();
