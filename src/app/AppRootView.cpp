@@ -2,6 +2,7 @@
 
 #include "screens/PageLinks.h"
 #include "screens/browse/CategoryNavigationItem.h"
+#include "screens/detail/FullScreenView.h"
 #include "state/HomePageService.h"
 #include "state/NotificationManager.h"
 #include "ui/BrowseContext.h"
@@ -53,9 +54,10 @@ QWidget* makeLibraryPage(BrowseContext*, const PageLinks&) { return placeholderP
 QWidget* makeUploadPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Upload")); }
 QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Settings")); }
 
-QWidget* makeWallpaperDestination(const WallpaperModel& wallpaper, BrowseContext*, const PageLinks& links)
+// Its own close clears the selection, as links.close does.
+QWidget* makeWallpaperDestination(const WallpaperModel& wallpaper, BrowseContext* context, const PageLinks&)
 {
-    return placeholderPage(wallpaper.title, links);
+    return new FullScreenView(wallpaper, context, {.isCustom = FullScreenView::isCustomRecord(wallpaper)});
 }
 
 QWidget* makeGravelnookDestination(const QString& id, BrowseContext*, const PageLinks& links)

@@ -1,6 +1,9 @@
 #include "app/AppRootView.h"
 #include "ui/Screenshot.h"
 #include "screens/browse/CategoryNavigationItem.h"
+#include "screens/detail/FootBarIconButton.h"
+#include "screens/detail/FullScreenFootBar.h"
+#include "screens/detail/FullScreenView.h"
 #include "state/HomePageService.h"
 #include "ui/HeaderRow.h"
 #include "ui/BrowseContext.h"
@@ -40,14 +43,18 @@ protected:
     QString shownTitle() const
     {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        const auto* label = root.navigationHost()->currentPage()->findChild<QLabel*>(QStringLiteral("placeholderTitle"));
+        QWidget* page = root.navigationHost()->currentPage();
+        if (const auto* wallpaperPage = qobject_cast<FullScreenView*>(page))
+            return wallpaperPage->wallpaper().title;
+        const auto* label = page->findChild<QLabel*>(QStringLiteral("placeholderTitle"));
         return label ? label->text() : QString();
     }
     void clickBack() const
     {
-        auto* back = root.navigationHost()->currentPage()->findChild<QPushButton*>();
-        ASSERT_NE(back, nullptr);
-        QTest::mouseClick(back, Qt::LeftButton);
+        auto* wallpaperPage = qobject_cast<FullScreenView*>(root.navigationHost()->currentPage());
+        ASSERT_NE(wallpaperPage, nullptr);
+        QWidget* back = wallpaperPage->footBar()->backButton();
+        QTest::mouseClick(back, Qt::LeftButton, {}, back->rect().center());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
