@@ -29,21 +29,6 @@ constexpr int kWaitMs = 20'000;
 constexpr char kX11ChildVariable[] = "QUORVELLE_ENGINE_X11_CHILD";
 constexpr QSize kMonitor(1920, 1080);
 
-// Splits the X server's screen into the given RandR monitors ("NAME geometry output" each).
-bool setMonitors(const QProcessEnvironment& environment, const QStringList& monitors)
-{
-    for (const QString& monitor : monitors) {
-        QProcess setMonitor;
-        setMonitor.setProcessEnvironment(environment);
-        setMonitor.start(QStringLiteral("xrandr"), QStringList{QStringLiteral("--setmonitor")} + monitor.split(QLatin1Char(' ')));
-        if (!setMonitor.waitForFinished(kWaitMs) || setMonitor.exitCode() != 0) {
-            ADD_FAILURE() << setMonitor.readAllStandardError().constData();
-            return false;
-        }
-    }
-    return true;
-}
-
 // The X11 half, in a child process on the two-monitor display the parent made: the engine
 // starts a still colour-bar video, and what each monitor shows is grabbed from the screen and
 // compared with the video's own frame.

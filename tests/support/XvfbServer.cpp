@@ -42,6 +42,20 @@ QProcessEnvironment XvfbServer::environment() const
     return environment;
 }
 
+bool setMonitors(const QProcessEnvironment& environment, const QStringList& monitors)
+{
+    for (const QString& monitor : monitors) {
+        QProcess setMonitor;
+        setMonitor.setProcessEnvironment(environment);
+        setMonitor.start(QStringLiteral("xrandr"), QStringList{QStringLiteral("--setmonitor")} + monitor.split(QLatin1Char(' ')));
+        if (!setMonitor.waitForFinished(kStartMs) || setMonitor.exitCode() != 0) {
+            ADD_FAILURE() << setMonitor.readAllStandardError().constData();
+            return false;
+        }
+    }
+    return true;
+}
+
 ChildTestRun rerunCurrentTestOn(QProcessEnvironment environment, const char* childVariable, int timeoutMs)
 {
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));

@@ -36,6 +36,10 @@ struct ChildTestRun {
     bool passed() const { return finished && exitCode == 0 && output.contains(QStringLiteral("[  PASSED  ] 1 test")); }
 };
 
+// Splits the X server's screen into the given RandR monitors ("NAME geometry output" each, as
+// xrandr --setmonitor takes them); a failure is reported as a test failure.
+bool setMonitors(const QProcessEnvironment& environment, const QStringList& monitors);
+
 // Runs the current test again in a child process of this binary under the xcb platform, with
 // `childVariable` set so the test knows it is the X11 half.
 ChildTestRun rerunCurrentTestOn(QProcessEnvironment environment, const char* childVariable, int timeoutMs);

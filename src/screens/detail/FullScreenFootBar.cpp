@@ -21,6 +21,8 @@
 namespace {
 constexpr qreal kCornerRadius = 34;
 constexpr int kCopiedNoteOffset = 52;
+constexpr int kRowSpacing = 10;
+constexpr int kControlSpacing = 12;
 } // namespace
 
 FullScreenFootBar::Services FullScreenFootBar::Services::shared()
@@ -45,23 +47,23 @@ FullScreenFootBar::FullScreenFootBar(const WallpaperModel& wallpaper, FootBarApp
 {
     new FootBarIconHoverPressModifier(like_);
 
+    // One flat row: a nested layout would keep the width of an older label of the apply control.
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(16, 12, 16, 12);
-    row->setSpacing(10);
+    row->setSpacing(kRowSpacing);
     row->addWidget(back_);
     row->addWidget(new FootBarTitleBlock(wallpaper.title, DetailItem::of(wallpaper), this), 1);
-    row->addStretch(0);
-    auto* cluster = new QHBoxLayout;
-    cluster->setSpacing(12);
     if (wallpaper.key) {
         share_ = new FootBarIconButton(QStringLiteral("square.and.arrow.up"), FootBarIconButton::Look::footBarIcon(), this);
         connect(share_, &FootBarIconButton::clicked, this, &FullScreenFootBar::copyShareLink);
-        cluster->addWidget(share_);
+        row->addWidget(share_);
+        row->addSpacing(kControlSpacing - kRowSpacing);
     }
-    cluster->addWidget(playlist_);
-    cluster->addWidget(like_);
-    cluster->addWidget(applyControl_);
-    row->addLayout(cluster);
+    for (QWidget* control : std::initializer_list<QWidget*>{playlist_, like_, applyControl_}) {
+        row->addWidget(control);
+        if (control != applyControl_)
+            row->addSpacing(kControlSpacing - kRowSpacing);
+    }
 
     connect(back_, &FootBarIconButton::clicked, this, &FullScreenFootBar::backRequested);
     connect(playlist_, &FootBarIconButton::clicked, this, &FullScreenFootBar::togglePlaylistPopover);
