@@ -9,6 +9,7 @@
 #include "screens/detail/MonitorPickerPopoverContent.h"
 #include "screens/detail/PlaylistAddPopoverContent.h"
 #include "screens/detail/PlaylistRowButton.h"
+#include "ui/Pointer.h"
 #include "ui/Screenshot.h"
 
 #include <QClipboard>
@@ -130,6 +131,19 @@ TEST_F(FootBarTest, TheApplyControlShowsWhatItWillDo)
         EXPECT_EQ(control.isEnabled(), c.enabled);
         EXPECT_DOUBLE_EQ(control.fillOpacity(), c.fill);
     }
+}
+
+TEST_F(FootBarTest, DisablingTheHoveredButtonClearsItsHoverAndCursor)
+{
+    FootBarApplyControl* control = bar(catalogueRecord())->applyControl();
+    hoverOver(*control, true);
+    EXPECT_LT(control->fillOpacity(), 1.0);
+    control->setDownloading(true); // the pointer stays where it is
+    EXPECT_FALSE(control->isHovered());
+    EXPECT_EQ(control->cursor().shape(), Qt::ArrowCursor);
+    control->setDownloading(false); // still under the pointer
+    EXPECT_EQ(control->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_TRUE(control->isHovered());
 }
 
 TEST_F(FootBarTest, TheGatedButtonExplainsItselfAndTheSwitchLiftsTheGate)
