@@ -131,6 +131,8 @@ TEST_F(FullScreenViewTest, APageWhosePicturesAllFailStaysUsable)
     EXPECT_TRUE(view->footBar()->applyControl()->isEnabled());
     pressEscape();
     EXPECT_EQ(host_->depth(), 1);
+    // The poster's load ends at the close of its pause between attempts.
+    QTest::qWait(1200);
 }
 
 TEST_F(FullScreenViewTest, SetWallpaperGoesThroughThePickerAndTheButtonThenRemovesIt)
