@@ -8,7 +8,7 @@
 #   size limit against QImage::save; total size of 10,000 files against a QDirIterator walk;
 #   resident memory while 1 GiB of images passes a 64 MiB memory level.
 #   retrieval through PictorManager (pictor-retrieval-bench): a processed image from the memory
-#   cache; a 600x340 JPEG from the disk cache against QImageReader decoding the same file.
+#   cache; a 600x340 JPEG from the disk cache, next to the cache bench's QImageReader figure.
 #   the frame at 2 s of a 1080p H.264 video as JPEG, whole processes: pictor-tool --frame 2
 #   against ffmpeg -ss 2 -i FILE -frames:v 1 OUT.jpg.
 #   whole processes on a 1920x1080 JPEG, pictor-tool against ImageMagick's convert:
@@ -72,6 +72,6 @@ retrieval=$("$retrieval_bench" "$work/small.jpg" "$work/hd.mp4" --benchmark_repe
   echo "image cache (medians of 5 repetitions; disk hit target <= 1.2x QImageReader):"
   echo "$cache"
   echo
-  echo "retrieval through PictorManager (medians of 5 repetitions; memory hit target < 5 us, disk hit <= 1.3x QImageReader):"
+  echo "retrieval through PictorManager (medians of 5 repetitions; memory hit target < 5 us, disk hit <= 1.3x BM_QImageReaderJpeg above):"
   echo "$retrieval"
 } | tee "$results/pictor.txt"
