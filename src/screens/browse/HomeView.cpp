@@ -32,7 +32,7 @@ QString popularTitle() { return QObject::tr("Most Popular Wallpapers"); }
 
 HomeView::Services HomeView::Services::shared()
 {
-    return {AppStore::shared(), HomePageService::shared(), APIService::shared()};
+    return {AppStore::shared(), HomePageService::shared(), APIService::shared(), kRetryMs};
 }
 
 HomeView::HomeView(BrowseContext* context, PageLinks links, std::function<void()> checkForUpdates, QWidget* parent)
@@ -137,11 +137,11 @@ qreal HomeView::sectionSpacingFor(QRect available)
     return std::min(0.8 * available.height() * 0.065, 60.0);
 }
 
-int HomeView::retryDelayMs(int failures)
+int HomeView::retryDelayMs(int failures, int first)
 {
     if (failures <= 0)
         return 0;
-    const qint64 delay = qint64(kRetryMs) << std::min(failures - 1, 16);
+    const qint64 delay = qint64(first) << std::min(failures - 1, 16);
     return int(std::min<qint64>(delay, kRetryMaxMs));
 }
 
@@ -224,6 +224,7 @@ QCoro::Task<> HomeView::loadInitialData(QPointer<HomeView> self)
         co_return;
     self->loadRunning_ = true;
     bool failed = false;
+    bool popularStage = false;
     try {
         // A feed that failed in the first load is asked for again here: nothing else would.
         if (!home.isLoaded())
@@ -233,10 +234,14 @@ QCoro::Task<> HomeView::loadInitialData(QPointer<HomeView> self)
             if (self && store.categories().isEmpty())
                 throw MessageError(QStringLiteral("No categories"));
         }
-        if (self && home.popularWallpapers().isEmpty())
+        if (self && home.popularWallpapers().isEmpty()) {
+            popularStage = true;
             co_await loadPopularSection(self);
+        }
     } catch (const std::exception& error) {
-        logLine(QStringLiteral("❌"), kType, QStringLiteral("Failed to load the home page: ") + describeError(error));
+        logLine(QStringLiteral("❌"), kType,
+            (popularStage ? QStringLiteral("Failed to load popular section: ") : QStringLiteral("Failed to load the home page: "))
+                + describeError(error));
         failed = true;
     }
     if (!self)
@@ -256,13 +261,7 @@ QCoro::Task<> HomeView::loadInitialData(QPointer<HomeView> self)
 QCoro::Task<> HomeView::loadPopularSection(QPointer<HomeView> self)
 {
     HomePageService* home = &self->services_.homePage;
-    QList<WallpaperResponseItem> popular;
-    try {
-        popular = co_await self->services_.api.getWallpapers(QStringLiteral("download"), 10, 1);
-    } catch (const std::exception& error) {
-        logLine(QStringLiteral("❌"), kType, QStringLiteral("Failed to load popular section: ") + describeError(error));
-        throw;
-    }
+    QList<WallpaperResponseItem> popular = co_await self->services_.api.getWallpapers(QStringLiteral("download"), 10, 1);
     // An empty list keeps the page waiting for it as surely as a failure would.
     if (popular.isEmpty())
         throw MessageError(QStringLiteral("The popular list is empty"));
@@ -276,7 +275,7 @@ void HomeView::scheduleRetry()
 {
     // Tried again after 3 s, twice as long each time up to a minute; Retry is offered after three.
     ++loadFailures_;
-    retryTimer_.start(retryDelayMs(loadFailures_));
+    retryTimer_.start(retryDelayMs(loadFailures_, services_.retryMs));
     if (loadFailures_ >= kFailuresBeforeRetryButton)
         loading_->setLoadFailed(true);
 }

@@ -34,14 +34,15 @@ class HomeView : public QWidget {
     Q_OBJECT
 
 public:
+    static constexpr int kRetryMs = 3000;
+    static constexpr int kRetryMaxMs = 60000;
     struct Services {
         AppStore& appStore;
         HomePageService& homePage;
         APIService& api;
+        int retryMs = kRetryMs; // the first wait after a failed load
         static Services shared();
     };
-    static constexpr int kRetryMs = 3000;
-    static constexpr int kRetryMaxMs = 60000;
     static constexpr int kFailuresBeforeRetryButton = 3;
     static constexpr int kReadyMomentMs = 500;
     static constexpr int kMinimumHeight = 650;
@@ -58,8 +59,9 @@ public:
     // The message of the start-up screen for the state so far.
     QString loadingMessage() const;
     bool isReadyToShow() const;
-    // The delay before the next try after `failures` failed loads in a row.
-    static int retryDelayMs(int failures);
+    // The delay before the next try after `failures` failed loads in a row: `first`, doubling
+    // each time, at most kRetryMaxMs.
+    static int retryDelayMs(int failures, int first = kRetryMs);
 
     LoadingScreenView* loadingScreen() const { return loading_; }
     HomeHeroCarousel* hero() const { return hero_; }
