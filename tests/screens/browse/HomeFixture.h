@@ -15,6 +15,7 @@
 
 #include <QScrollArea>
 #include <QTest>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -35,8 +36,10 @@ protected:
     void TearDown() override
     {
         window_.reset();
-        // Transfers of the page's last moment end before the services go.
-        QTest::qWait(50);
+        // Loads the page started end (cancelled) before the services go: decodes on the pool
+        // first, then a few turns for the cancelled transfers.
+        EXPECT_TRUE(QTest::qWaitFor([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }, 10'000));
+        QTest::qWait(200);
     }
 
     samplecatalogue::SampleCatalogue& server() { return session_.server(); }
