@@ -68,6 +68,7 @@ void HeroSlideView::setWallpaper(const WallpaperModel& wallpaper)
     update();
 }
 
+bool HeroSlideView::hasPoster() const { return poster_->hasImage(); }
 bool HeroSlideView::hasPlayer() const { return video_ && video_->hasPlayer(); }
 bool HeroSlideView::isVideoReady() const { return video_ && video_->isReady(); }
 bool HeroSlideView::isPlaying() const { return video_ && video_->wantsToPlay() && video_->isRunning(); }

@@ -42,6 +42,7 @@ public:
     // The carousel's shade, painted over the picture where this slide lies in the carousel.
     void setShade(const QImage* shade) { shade_ = shade; }
 
+    bool hasPoster() const;
     bool hasPlayer() const;
     bool isVideoReady() const;
     bool isPlaying() const;
