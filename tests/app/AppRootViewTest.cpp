@@ -78,9 +78,10 @@ protected:
     }
     void clickBack() const
     {
-        auto* wallpaperPage = qobject_cast<FullScreenView*>(root.navigationHost()->currentPage());
-        ASSERT_NE(wallpaperPage, nullptr);
-        QWidget* back = wallpaperPage->footBar()->backButton();
+        QWidget* page = root.navigationHost()->currentPage();
+        auto* wallpaperPage = qobject_cast<FullScreenView*>(page);
+        QWidget* back = wallpaperPage ? static_cast<QWidget*>(wallpaperPage->footBar()->backButton()) : page->findChild<QPushButton*>();
+        ASSERT_NE(back, nullptr);
         QTest::mouseClick(back, Qt::LeftButton, {}, back->rect().center());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

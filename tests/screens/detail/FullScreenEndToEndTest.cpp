@@ -1,4 +1,6 @@
 #include "app/AppRootView.h"
+#include "app/ShellDefaults.h"
+#include "foundation/UserDefaults.h"
 #include "engine/HomeScreenWallpaperEngine.h"
 #include "engine/ScreenEntry.h"
 #include "platform/DesktopVideoWindow.h"
@@ -14,6 +16,8 @@
 #include "support/SampleCatalogueFixture.h"
 #include "support/TempFolder.h"
 #include "support/XvfbServer.h"
+#include "foundation/Async.h"
+#include "state/AppStore.h"
 #include "ui/BrowseContext.h"
 #include "ui/PosterCardView.h"
 #include "ui/Screenshot.h"
@@ -29,7 +33,6 @@ namespace {
 
 constexpr int kWaitMs = 60'000;
 constexpr char kChildVariable[] = "QUORVELLE_DETAIL_X11_CHILD";
-constexpr qint64 kKey = 1718000000137;
 
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs) { return QTest::qWaitFor(done, timeoutMs); }
 void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
@@ -59,8 +62,9 @@ bool everyDesktopWindowPlays(size_t count)
 }
 
 // The X11 half: the real root view in a main window on the first of two monitors, a wallpaper
-// of the sample catalogue opened from a card, applied to the second monitor, then to both, then
-// removed, and the page closed with Escape. What each desktop shows is grabbed from the screen.
+// of the sample catalogue opened from a card of the home page, applied to the second monitor,
+// then to both, then removed, and the page closed with Escape. What each desktop shows is
+// grabbed from the screen.
 void applyOnTwoMonitors()
 {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
@@ -70,27 +74,28 @@ void applyOnTwoMonitors()
     FakeDesktopPicture desktop;
     Shared<DesktopPicture>::Override desktopOverride(desktop);
 
-    const QString assets = catalogue.server().baseUrl() + QStringLiteral("/wallpaper/") + QString::number(kKey);
-    WallpaperModel record;
-    record.id = QUuid::createUuid();
-    record.key = kKey;
-    record.title = QStringLiteral("Misty Pine Valley");
-    record.posterUrl = QUrl(assets + QStringLiteral("/poster.webp"));
-    record.previewhdUrl = QUrl(assets + QStringLiteral("/previewhd.mp4"));
-    record.masterUrl = QUrl(assets + QStringLiteral("/master.mp4"));
-
+    // A returning user: no onboarding sheet over the window.
+    UserDefaults::standard().setBool(ShellDefaults::hasLaunchedBefore, true);
+    UserDefaults::standard().setBool(ShellDefaults::onboardingSheetCompleted, true);
+    fireAndForget(AppStore::shared().initializeIfNeeded());
     AppRootView root;
     root.setGeometry(0, 0, 1280, 800);
     root.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&root));
-    // A card of the browse pages, writing the root view's selection.
-    PosterCardView card(record, {}, root.context());
-    card.setGeometry(60, 860, 320, 180);
-    card.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&card));
-    click(&card);
+    // The home page fills from the catalogue; its first card that is on screen opens.
+    PosterCardView* card = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        for (PosterCardView* candidate : root.tabPage(AppTab::Home)->findChildren<PosterCardView*>()) {
+            if (candidate->isVisible() && candidate->wallpaper().key)
+                card = candidate;
+        }
+        return card != nullptr;
+    }));
+    const qint64 key = *card->wallpaper().key;
+    click(card);
     ASSERT_TRUE(waitUntil([&] { return qobject_cast<FullScreenView*>(root.wallpaperDestination()); }, 5000));
     auto* page = qobject_cast<FullScreenView*>(root.wallpaperDestination());
+    EXPECT_EQ(page->wallpaper().key, key);
     QScreen* first = QGuiApplication::screens()[0];
     QScreen* second = QGuiApplication::screens()[1];
     EXPECT_FALSE(desktopShowsVideo(first));
@@ -133,7 +138,7 @@ void applyOnTwoMonitors()
 
 // Two 1920×1080 RandR monitors side by side on one Xvfb screen, as the engine's own X11 test
 // makes them; the X11 half runs in a child process on that display.
-TEST(FullScreenEndToEndTest, AWallpaperOpenedFromACardGoesToOneDisplayThenBothAndComesOff)
+TEST(FullScreenEndToEndTest, AWallpaperOpenedFromTheHomePageGoesToOneDisplayThenBothAndComesOff)
 {
     if (qEnvironmentVariableIsSet(kChildVariable)) {
         applyOnTwoMonitors();
