@@ -10,6 +10,7 @@
 
 #include "BenchApplyServices.h"
 #include "BenchCatalogue.h"
+#include "BenchWait.h"
 #include "backend/APIService.h"
 #include "backend/WallpaperCounterService.h"
 #include "engine/HomeScreenWallpaperEngine.h"
@@ -53,16 +54,7 @@ namespace {
 
 constexpr qint64 kKeys[] = {1718000000137, 1718000000211};
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = 120'000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 120'000) { return benchWaitUntil(done, timeoutMs); }
 
 std::vector<const DesktopVideoWindow*> windowsOf(const HomeScreenWallpaperEngine& engine)
 {

@@ -12,6 +12,7 @@
 #include "BenchPosters.h"
 #include "BenchApplyServices.h"
 #include "BenchCatalogue.h"
+#include "BenchWait.h"
 #include "engine/HomeScreenWallpaperEngine.h"
 #include "engine/ScreenEntry.h"
 #include "engine/VideoCacheService.h"
@@ -52,16 +53,7 @@ namespace {
 
 constexpr qint64 kKey = 1718000000137;
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = 60'000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 60'000) { return benchWaitUntil(done, timeoutMs); }
 
 void report(const char* what, std::vector<double> values)
 {

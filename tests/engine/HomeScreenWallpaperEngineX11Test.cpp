@@ -72,29 +72,17 @@ void checkVideoOnBothMonitors()
     engine.stopAll();
 }
 
-// Runs the Xvfb X server with one 3840×1080 screen split into two 1920×1080 monitors (RandR
-// monitors, which Qt reads as two screens side by side). Xvfb's own multi-screen modes give
-// either separate X screens or Xinerama heads stacked at the same origin, neither of which is
-// two monitors side by side.
+// Two monitors side by side on one Xvfb screen; the X11 half runs in a child process there.
 TEST(HomeScreenWallpaperEngineX11Test, ShowsTheVideoOnBothMonitors)
 {
     if (qEnvironmentVariableIsSet(kX11ChildVariable)) {
         checkVideoOnBothMonitors();
         return;
     }
-    if (!XvfbServer::isInstalled() || QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty())
+    if (!XvfbServer::canSplitMonitors())
         GTEST_SKIP() << "needs Xvfb and xrandr";
-
-    // Without -noreset the server would forget the monitors when xrandr, its last client,
-    // disconnects.
-    XvfbServer server({QStringLiteral("-noreset"), QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("3840x1080x24")});
-    ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
-    const QProcessEnvironment environment = server.environment();
-
-    ASSERT_TRUE(setMonitors(environment, {QStringLiteral("LEFT 1920/508x1080/286+0+0 screen"),
-                                          QStringLiteral("RIGHT 1920/508x1080/286+1920+0 none")}));
-
-    const ChildTestRun run = rerunCurrentTestOn(environment, kX11ChildVariable, 90'000);
+    const std::unique_ptr<XvfbServer> server = XvfbServer::twoMonitors();
+    const ChildTestRun run = rerunCurrentTestOn(server->environment(), kX11ChildVariable, 90'000);
     EXPECT_TRUE(run.passed()) << run.output.toStdString();
 }
 
@@ -137,8 +125,9 @@ TEST(HomeScreenWallpaperEngineX11Test, AWallpaperCarriesOnWhenEveryMonitorIsRepl
         checkWallpaperSurvivesReplacedMonitors();
         return;
     }
-    if (!XvfbServer::isInstalled() || QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty())
+    if (!XvfbServer::canSplitMonitors())
         GTEST_SKIP() << "needs Xvfb and xrandr";
+    // One monitor, which the child replaces by two.
     XvfbServer server({QStringLiteral("-noreset"), QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("3840x1080x24")});
     ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
     const ChildTestRun run = rerunCurrentTestOn(server.environment(), kX11ChildVariable, 90'000);
