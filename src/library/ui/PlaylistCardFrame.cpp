@@ -1,0 +1,36 @@
+#include "library/ui/PlaylistCardFrame.h"
+
+#include "ui/GlassBackground.h"
+#include "ui/Theme.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+QRectF PlaylistCardFrame::cardRect(const QRectF& bounds)
+{
+    const QRectF room = bounds.adjusted(kPadding, kPadding, -kPadding, -kPadding);
+    if (room.isEmpty())
+        return {};
+    QSizeF size(room.width(), room.width() * 9.0 / 16.0);
+    if (size.height() > room.height())
+        size = QSizeF(room.height() * 16.0 / 9.0, room.height());
+    return QRectF(room.center() - QPointF(size.width() / 2, size.height() / 2), size);
+}
+
+void PlaylistCardFrame::paintPlaceholder(QPainter& painter, const QRectF& card)
+{
+    QLinearGradient fill(card.topLeft(), card.bottomRight());
+    fill.setColorAt(0, Theme::withOpacity(Qt::white, 0.1));
+    fill.setColorAt(1, Theme::withOpacity(Qt::white, 0.05));
+    painter.fillPath(GlassBackground::shape(card, kCornerRadius), fill);
+}
+
+void PlaylistCardFrame::scaleAboutCentre(QPainter& painter, const QRectF& card, qreal factor)
+{
+    if (factor == 1.0)
+        return;
+    painter.translate(card.center());
+    painter.scale(factor, factor);
+    painter.translate(-card.center());
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "engine/WallpaperManager.h"
+#include "model/WallpaperPlaylist.h"
+#include "ui/AppearanceAware.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class AppStore;
+class BrowseContext;
+class CreatePlaylistCardView;
+class CreatePlaylistPopupService;
+class CreatePlaylistSheet;
+class CustomWallpapersService;
+class ExplorePageService;
+class LazyGridView;
+class LikedWallpapersService;
+class QLabel;
+class QPushButton;
+class QScrollArea;
+class QStackedWidget;
+class SheetHost;
+class WallpaperPlaylistService;
+
+// The library tab: the user's playlists (after the card that creates one) above the grid of saved
+// (liked) wallpapers. It owns no data: it follows the shared playlist, liked, own-wallpaper and
+// application stores and the explore service's Discover strip (the create card's previews), and
+// opens three things: the create-playlist sheet (when the create card asks for it), the
+// add-wallpapers sheet of a playlist, and the confirmation that deletes every playlist. GUI thread.
+class LikedView : public QWidget, public AppearanceAware {
+    Q_OBJECT
+
+public:
+    static constexpr int kPlaylistSpacing = 20;
+    static constexpr int kSavedSpacing = 24;
+
+    // Sheets go to `sheets`; poster cards open wallpapers through `context`; "Playlist.created"
+    // goes to `analytics`.
+    LikedView(BrowseContext* context, SheetHost* sheets, WallpaperManager::SignalSender analytics, QWidget* parent = nullptr);
+    ~LikedView() override;
+
+    LazyGridView* playlistGrid() const { return playlistGrid_; }
+    LazyGridView* savedGrid() const { return savedGrid_; }
+    CreatePlaylistCardView* createCard() const { return createCard_; }
+    QPushButton* clearAllButton() const { return clearAll_; }
+    QLabel* savedSubtitle() const { return savedSubtitle_; }
+    bool isEmptyStateShown() const;
+    QScrollArea* scrollArea() const { return scroll_; }
+
+    // The key of the create card's cell in the playlist grid.
+    static QUuid createCardKey();
+    // "Your collection of 3 saved wallpapers", or the invitation when there are none.
+    static QString savedSubtitleText(qsizetype count);
+
+    // Opens the add-wallpapers sheet for the stored playlist with this id.
+    void showAddWallpapers(const QUuid& playlistId);
+
+    void appeared() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void followPopup(bool presented);
+    void refreshPlaylists();
+    void refreshSaved();
+    void refreshCreateCard();
+    void confirmClearAll();
+    QWidget* makePlaylistCell(int index);
+    QWidget* makeSavedCell(int index);
+
+    QPointer<BrowseContext> context_;
+    QPointer<SheetHost> sheets_;
+    WallpaperManager::SignalSender analytics_;
+    AppStore& appStore_;
+    LikedWallpapersService& liked_;
+    CustomWallpapersService& custom_;
+    WallpaperPlaylistService& playlists_;
+    ExplorePageService& explore_;
+    CreatePlaylistPopupService& popup_;
+
+    QScrollArea* scroll_;
+    QPushButton* clearAll_;
+    LazyGridView* playlistGrid_;
+    QLabel* savedSubtitle_;
+    QStackedWidget* saved_;
+    LazyGridView* savedGrid_;
+    QPointer<CreatePlaylistCardView> createCard_;
+    QPointer<CreatePlaylistSheet> createSheet_;
+    QList<WallpaperPlaylist> shownPlaylists_;
+};
