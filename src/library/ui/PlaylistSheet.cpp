@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 
 PlaylistSheet::PlaylistSheet(QSize size, QWidget* parent)
@@ -36,14 +36,6 @@ PlaylistSheet::PlaylistSheet(QSize size, QWidget* parent)
     body_->setContentsMargins(0, 0, 0, 0);
     body_->setSpacing(0);
     column->addLayout(body_, 1);
-
-    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* confirm = new QShortcut(QKeySequence(key), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-        connect(confirm, &QShortcut::activated, this, [this] {
-            if (default_ && default_->isEnabled() && default_->isVisible())
-                default_->click();
-        });
-    }
 }
 
 void PlaylistSheet::setTitle(const QString& title)
@@ -62,6 +54,16 @@ void PlaylistSheet::dismiss()
     auto* host = qobject_cast<SheetHost*>(parentWidget());
     if (host && host->sheet() == this)
         host->dismiss();
+}
+
+void PlaylistSheet::keyPressEvent(QKeyEvent* event)
+{
+    // Fields pass Return on to their container, as they do in dialogs.
+    const bool confirm = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (confirm && default_ && default_->isEnabled() && default_->isVisible())
+        default_->click();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void PlaylistSheet::paintEvent(QPaintEvent*) { QPainter(this).fillRect(rect(), Theme::appBackgroundColor()); }

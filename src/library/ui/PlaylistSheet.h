@@ -31,6 +31,7 @@ public:
     QSize sizeHint() const override { return size_; }
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

@@ -2,6 +2,7 @@
 
 #include "foundation/Async.h"
 #include "library/CreatePlaylistPopupService.h"
+#include "ui/BrowseContext.h"
 #include "library/CustomWallpapersService.h"
 #include "library/LikedWallpapersService.h"
 #include "library/WallpaperPlaylistService.h"
