@@ -38,6 +38,7 @@ void CreatePlaylistPickerThumbnail::setSelected(bool selected)
 
 QUrl CreatePlaylistPickerThumbnail::videoUrl() const { return still_->url(); }
 QUrl CreatePlaylistPickerThumbnail::imageUrl() const { return image_->url(); }
+bool CreatePlaylistPickerThumbnail::hasPicture() const { return still_->hasImage() || image_->hasImage(); }
 
 void CreatePlaylistPickerThumbnail::mousePressEvent(QMouseEvent* event)
 {

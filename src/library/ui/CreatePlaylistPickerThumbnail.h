@@ -29,6 +29,7 @@ public:
     // Where the picture comes from: an own video, or an image.
     QUrl videoUrl() const;
     QUrl imageUrl() const;
+    bool hasPicture() const;
 
 Q_SIGNALS:
     void tapped();

@@ -65,6 +65,11 @@ QUrl PlaylistCardView::previewUrl() const
     return {};
 }
 
+bool PlaylistCardView::hasPreviewPicture() const
+{
+    return preview() == Preview::Video ? still_->hasImage() : thumbnail_->hasImage();
+}
+
 bool PlaylistCardView::isActive() const { return rotation_.isPlaylistActive(playlist_.id); }
 bool PlaylistCardView::isControlShown() const { return isHovered() || isActive(); }
 

@@ -41,6 +41,8 @@ public:
     enum class Preview { Video, Image, Placeholder };
     Preview preview() const;
     QUrl previewUrl() const;
+    // The preview's picture has arrived (the placeholder shows until then).
+    bool hasPreviewPicture() const;
     bool isActive() const;
     bool isControlShown() const;
     // The control's square, in the card's coordinates.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DarkAppearance.h"
 #include "engine/ApplyHarness.h"
 #include "library/CreatePlaylistPopupService.h"
 #include "library/ui/PlaylistCardView.h"
@@ -23,7 +24,11 @@
 // desktop). Analytics signals are recorded.
 class LibraryScreensFixture : public ApplyHarness {
 protected:
-    LibraryScreensFixture() { window_.resize(1280, 900); }
+    LibraryScreensFixture()
+    {
+        window_.resize(1280, 900);
+        DarkAppearance::apply(&window_);
+    }
     ~LibraryScreensFixture() override
     {
         // Alerts live as windows of their own.

@@ -53,6 +53,8 @@ TEST_F(LikedViewTest, LikedWallpapersAndPlaylistsShowInStoredOrderAndFollowChang
     ASSERT_EQ(page.playlistGrid()->keys().size(), 4);
     EXPECT_EQ(page.playlistGrid()->keys().at(1), newest.id);
     EXPECT_TRUE(page.clearAllButton()->isVisible());
+    // The own video's first frame stands for the first playlist.
+    ASSERT_EVENTUALLY(cardOf(page.playlistGrid()->keys().at(3))->hasPreviewPicture(), 10'000);
     saveScreenshot(window_, QStringLiteral("library-page-playlists"));
 
     // Unliking takes the key out of every playlist; the saved grid and the cards follow.

@@ -8,6 +8,7 @@
 #include "support/Eventually.h"
 #include "ui/PopoverHost.h"
 #include "ui/Pointer.h"
+#include "ui/LoopingVideo.h"
 #include "ui/Screenshot.h"
 
 #include <QComboBox>
@@ -67,7 +68,8 @@ TEST_F(PlaylistScreensTest, ACreatedPlaylistHoldsTheTickedOwnAndLikedWallpapersA
     EXPECT_EQ(picker->offered().at(0).key, kOwnKey);
     EXPECT_EQ(picker->offered().at(1).key, kOtherLikedKey);
     EXPECT_EQ(picker->countLabel()->text(), QStringLiteral("2 selected"));
-    ASSERT_EVENTUALLY(picker->thumbnailOf(kOwnKey)->videoUrl().isLocalFile(), 5000);
+    ASSERT_TRUE(picker->thumbnailOf(kOwnKey)->videoUrl().isLocalFile());
+    ASSERT_EVENTUALLY(picker->thumbnailOf(kOwnKey)->hasPicture(), 10'000);
     saveScreenshot(window_, QStringLiteral("library-wallpaper-picker-sheet"));
     click(picker->confirmButton());
 
@@ -238,6 +240,7 @@ TEST_F(PlaylistScreensTest, AddWallpapersTicksThePlaylistsOwnAddsRemovesAndKeeps
     EXPECT_EQ(sheet->countLabel()->text(), QStringLiteral("2 selected"));
     tickThumbnail(*sheet, kLikedKey);
     tickThumbnail(*sheet, kOwnKey);
+    ASSERT_EVENTUALLY(sheet->thumbnailOf(kOwnKey)->hasPicture(), 10'000);
     // Ticking does not move a thumbnail here.
     EXPECT_EQ(sheet->offered().first().key, kLikedKey);
     saveScreenshot(window_, QStringLiteral("library-add-wallpapers-sheet"));
@@ -264,6 +267,28 @@ TEST_F(PlaylistScreensTest, NoOwnOrLikedWallpapersShowTheEmptyStateAndDoneStillK
     click(sheet->confirmButton());
     ASSERT_EVENTUALLY(sheets_.depth() == 0, 5000);
     EXPECT_TRUE(playlists_.playlists().isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PlaylistScreensTest, TheCreateCardCrossFadesBackAndForthBetweenTwoRealPreviews)
+{
+    // Two addresses of the same clip: the players load each once and never report again.
+    const QString second = temp_.file(QStringLiteral("second.mp4"));
+    ASSERT_TRUE(QFile::copy(clipPath(), second));
+    CreatePlaylistCardView card;
+    card.resize(484, 274);
+    card.setMedia({QUrl::fromLocalFile(clipPath()), QUrl::fromLocalFile(second)}, {});
+    card.show();
+    card.appeared();
+    ASSERT_EVENTUALLY(card.cycle().currentIndex() == 1, 15'000);
+    ASSERT_EVENTUALLY(card.cycle().currentIndex() == 0, 15'000);
+    ASSERT_EVENTUALLY(card.cycle().currentIndex() == 1 && card.layerVideo(card.cycle().visibleLayer())->isReady(), 15'000);
+    saveScreenshot(card, QStringLiteral("library-create-card-playing"));
+    card.disappeared();
+    EXPECT_FALSE(card.cycle().isRunning());
 }
 
 } // namespace
