@@ -171,12 +171,8 @@ bool LikedView::isEmptyStateShown() const { return saved_->currentIndex() == 1; 
 void LikedView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    appeared();
-}
-
-void LikedView::appeared()
-{
-    // Fills the Discover strip (the create card's previews) unless it has wallpapers already.
+    // Each showing fills the Discover strip (the create card's previews) unless it has
+    // wallpapers already.
     fireAndForget(explore_.refreshDiscoverSection(), QStringLiteral("LikedView"));
 }
 

@@ -2,7 +2,6 @@
 
 #include "engine/WallpaperManager.h"
 #include "model/WallpaperPlaylist.h"
-#include "ui/AppearanceAware.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -28,7 +27,7 @@ class WallpaperPlaylistService;
 // application stores and the explore service's Discover strip (the create card's previews), and
 // opens three things: the create-playlist sheet (when the create card asks for it), the
 // add-wallpapers sheet of a playlist, and the confirmation that deletes every playlist. GUI thread.
-class LikedView : public QWidget, public AppearanceAware {
+class LikedView : public QWidget {
     Q_OBJECT
 
 public:
@@ -55,8 +54,6 @@ public:
 
     // Opens the add-wallpapers sheet for the stored playlist with this id.
     void showAddWallpapers(const QUuid& playlistId);
-
-    void appeared() override;
 
 protected:
     void showEvent(QShowEvent* event) override;

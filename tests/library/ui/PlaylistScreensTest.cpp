@@ -244,10 +244,12 @@ TEST_F(PlaylistScreensTest, AddWallpapersTicksThePlaylistsOwnAddsRemovesAndKeeps
     // Ticking does not move a thumbnail here.
     EXPECT_EQ(sheet->offered().first().key, kLikedKey);
     saveScreenshot(window_, QStringLiteral("library-add-wallpapers-sheet"));
+    // A wallpaper added from the full-screen view meanwhile is kept.
+    playlists_.addWallpapers({kOtherLikedKey}, playlist.id);
     QTest::keyClick(sheet, Qt::Key_Return);
 
     ASSERT_EVENTUALLY(sheets_.depth() == 0, 5000);
-    EXPECT_EQ(playlists_.playlist(playlist.id)->wallpaperKeys, (QList<qint64>{kUnlikedKey, kOwnKey}));
+    EXPECT_EQ(playlists_.playlist(playlist.id)->wallpaperKeys, (QList<qint64>{kUnlikedKey, kOwnKey, kOtherLikedKey}));
     EXPECT_TRUE(signals_.isEmpty());
     // The card's first wallpaper is not known any more: the gradient stands in.
     ASSERT_EVENTUALLY(cardOf(playlist.id)->preview() == PlaylistCardView::Preview::Placeholder, 5000);
