@@ -11,6 +11,7 @@
 #include "library/LikedWallpapersService.h"
 #include "library/WallpaperPlaylistService.h"
 #include "library/ui/CreatePlaylistCardView.h"
+#include "library/ui/PlaylistCardView.h"
 #include "screens/browse/LikedView.h"
 #include "ui/BrowseContext.h"
 #include "ui/LazyGridView.h"
@@ -46,7 +47,8 @@ WallpaperModel wallpaper(int index)
     model.category = QStringLiteral("Nature");
     model.createdAt = QStringLiteral("2025-06-08");
     model.posterUrl = QUrl(QStringLiteral("https://assets.invalid/wallpaper/%1/poster.webp").arg(5000 + index));
-    // The playlists start with partner-site wallpapers, whose cards show their own poster.
+    // The playlists start with partner-site wallpapers, whose cards show their own poster (no
+// asset host is known here).
     model.isFromGravelnook = index < kPlaylists;
     return model;
 }
@@ -57,14 +59,20 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// Every poster card the viewport shows has its poster.
+// Every card the window shows has its picture: the saved wallpapers' posters and the playlists'.
+template <typename Card>
+bool picturesLoaded(QWidget& window, bool (Card::*loaded)() const)
+{
+    const auto cards = window.findChildren<Card*>();
+    return std::all_of(cards.begin(), cards.end(), [&](Card* card) {
+        const QRect onWindow(card->mapTo(&window, QPoint()), card->size());
+        return !card->isVisible() || !onWindow.intersects(window.rect()) || (card->*loaded)();
+    });
+}
+
 bool visiblePostersLoaded(QWidget& window)
 {
-    const auto cards = window.findChildren<PosterCardView*>();
-    return std::all_of(cards.begin(), cards.end(), [&](PosterCardView* card) {
-        const QRect onWindow(card->mapTo(&window, QPoint()), card->size());
-        return !card->isVisible() || !onWindow.intersects(window.rect()) || card->hasPoster();
-    });
+    return picturesLoaded(window, &PosterCardView::hasPoster) && picturesLoaded(window, &PlaylistCardView::hasPreviewPicture);
 }
 
 // Shows `page` in a window and measures until its first paint with the visible posters.

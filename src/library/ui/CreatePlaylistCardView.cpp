@@ -40,6 +40,7 @@ CreatePlaylistCardView::CreatePlaylistCardView(CreatePlaylistPopupService& popup
     for (int layer = 0; layer < 2; ++layer) {
         connect(videos_.at(layer), &LoopingVideo::readyChanged, this, [this, layer](bool ready) {
             cycle_->setLayerReady(layer, ready);
+            updatePlayback();
             update();
         });
         connect(&opacity_.at(layer), &AnimatedValue::valueChanged, this, qOverload<>(&QWidget::update));
@@ -67,19 +68,30 @@ void CreatePlaylistCardView::followLayers()
 {
     for (int layer = 0; layer < 2; ++layer) {
         videos_.at(layer)->setUrl(cycle_->videoOfLayer(layer));
-        videos_.at(layer)->setPlaying(true);
         posters_.at(layer)->setUrl(cycle_->posterOfLayer(layer));
         opacity_.at(layer).setValue(cycle_->targetOpacity(layer));
         // A player that kept its address is still ready.
         cycle_->setLayerReady(layer, videos_.at(layer)->isReady());
     }
+    updatePlayback();
     update();
 }
 
 void CreatePlaylistCardView::followCrossfade()
 {
+    updatePlayback();
     for (int layer = 0; layer < 2; ++layer)
         opacity_.at(layer).animateTo(cycle_->targetOpacity(layer), kFadeCurve);
+}
+
+void CreatePlaylistCardView::updatePlayback()
+{
+    // The hidden layer loads the next video and then waits on its first frame until it fades
+    // in: it cannot be seen, and decoding it would double the card's cost.
+    for (int layer = 0; layer < 2; ++layer) {
+        LoopingVideo* video = videos_.at(layer);
+        video->setPlaying(layer == cycle_->visibleLayer() || cycle_->isFading() || !video->isReady());
+    }
 }
 
 // -- pointer -------------------------------------------------------------------------------------
@@ -150,12 +162,30 @@ void CreatePlaylistCardView::paintEvent(QPaintEvent*)
     }
     painter.fillRect(card, Theme::withOpacity(Qt::black, 0.3));
     painter.restore();
+    painter.drawPixmap(QPointF(), overlay());
+}
 
+const QPixmap& CreatePlaylistCardView::overlay() const
+{
+    const qreal ratio = devicePixelRatioF();
+    const std::array<qreal, 2> hover{hoverAmount(), buttonHover_.value()};
+    if (hover != overlayHover_ || overlay_.size() != size() * ratio) {
+        overlayHover_ = hover;
+        overlay_ = QPixmap(size() * ratio);
+        overlay_.setDevicePixelRatio(ratio);
+        overlay_.fill(Qt::transparent);
+        QPainter painter(&overlay_);
+        painter.setRenderHint(QPainter::Antialiasing);
+        paintOverlay(painter, PlaylistCardFrame::cardRect(rect()));
+    }
+    return overlay_;
+}
+
+void CreatePlaylistCardView::paintOverlay(QPainter& painter, const QRectF& card) const
+{
     paintButton(painter, card);
-
     // The dashed border lies inside the card's edge.
-    const qreal hover = hoverAmount();
-    QPen dashes(Theme::withOpacity(Qt::white, 0.35 + 0.15 * hover), 2, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
+    QPen dashes(Theme::withOpacity(Qt::white, 0.35 + 0.15 * hoverAmount()), 2, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
     dashes.setDashPattern({8.0 / 2, 6.0 / 2}); // in units of the pen's width
     painter.setPen(dashes);
     painter.setBrush(Qt::NoBrush);

@@ -5,6 +5,8 @@
 #include "ui/AppearanceAware.h"
 #include "ui/PressableWidget.h"
 
+#include <QPixmap>
+
 #include <array>
 
 class CachedAsyncImage;
@@ -49,6 +51,11 @@ protected:
 private:
     void followLayers();
     void followCrossfade();
+    void updatePlayback();
+    // The border and the button, drawn again only when the size or a hover changes: a frame of
+    // video repaints the card thirty times a second.
+    const QPixmap& overlay() const;
+    void paintOverlay(QPainter& painter, const QRectF& card) const;
     void paintLayer(QPainter& painter, const QRectF& card, int layer) const;
     void paintButton(QPainter& painter, const QRectF& card) const;
     void setButtonHovered(bool hovered);
@@ -60,4 +67,6 @@ private:
     std::array<AnimatedValue, 2> opacity_;
     AnimatedValue buttonHover_;
     bool buttonHovered_ = false;
+    mutable QPixmap overlay_;
+    mutable std::array<qreal, 2> overlayHover_{-1, -1};
 };
