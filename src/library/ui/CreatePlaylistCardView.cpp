@@ -148,21 +148,34 @@ void CreatePlaylistCardView::paintEvent(QPaintEvent*)
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QPainterPath shape = GlassBackground::shape(card, PlaylistCardFrame::kCornerRadius);
-    painter.save();
-    painter.setClipPath(shape);
-    if (cycle_->videoOfLayer(0).isEmpty()) {
-        // No video: the current poster, else the gradient.
-        if (!posters_.at(0)->paint(painter, card))
-            PlaylistCardFrame::paintPlaceholder(painter, card);
-    } else {
-        PlaylistCardFrame::paintPlaceholder(painter, card);
-        for (int layer = 0; layer < 2; ++layer)
-            paintLayer(painter, card, layer);
-    }
-    painter.fillRect(card, Theme::withOpacity(Qt::black, 0.3));
-    painter.restore();
-    painter.drawPixmap(QPointF(), overlay());
+    PlaylistCardFrame::paintClipped(painter, card, [&] {
+        if (cycle_->videoOfLayer(0).isEmpty()) {
+            // No video: the current poster, else the gradient.
+            if (!posters_.at(0)->paint(painter, card))
+                PlaylistCardFrame::paintPlaceholder(painter, card);
+        } else {
+            const int front = cycle_->visibleLayer();
+            // A front video that covers the card leaves nothing beneath to show.
+            if (!videos_.at(front)->isReady() || opacity_.at(front).value() < 1)
+                PlaylistCardFrame::paintPlaceholder(painter, card);
+            for (int layer = 0; layer < 2; ++layer)
+                paintLayer(painter, card, layer);
+        }
+        painter.fillRect(card, Theme::withOpacity(Qt::black, 0.3));
+    });
+    // Only the border and the button are drawn from the overlay: the rest of it is clear.
+    const QPixmap& picture = overlay();
+    const qreal ratio = picture.devicePixelRatio();
+    const QRectF button = buttonRect().adjusted(-8, -8, 8, 8); // room for the hover scale
+    const qreal edge = 4;
+    const qreal corner = PlaylistCardFrame::kCornerRadius;
+    const QList<QRectF> parts{button, QRectF(card.left(), card.top(), card.width(), edge),
+        QRectF(card.left(), card.bottom() - edge, card.width(), edge), QRectF(card.left(), card.top(), edge, card.height()),
+        QRectF(card.right() - edge, card.top(), edge, card.height()), QRectF(card.topLeft(), QSizeF(corner, corner)),
+        QRectF(card.right() - corner, card.top(), corner, corner), QRectF(card.left(), card.bottom() - corner, corner, corner),
+        QRectF(card.bottomRight() - QPointF(corner, corner), QSizeF(corner, corner))};
+    for (const QRectF& part : parts)
+        painter.drawPixmap(part, picture, QRectF(part.topLeft() * ratio, part.size() * ratio));
 }
 
 const QPixmap& CreatePlaylistCardView::overlay() const

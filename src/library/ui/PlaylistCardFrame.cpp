@@ -26,6 +26,27 @@ void PlaylistCardFrame::paintPlaceholder(QPainter& painter, const QRectF& card)
     painter.fillPath(GlassBackground::shape(card, kCornerRadius), fill);
 }
 
+void PlaylistCardFrame::paintClipped(QPainter& painter, const QRectF& card, const std::function<void()>& paint)
+{
+    const qreal radius = std::min({kCornerRadius, card.width() / 2, card.height() / 2});
+    // Whole pixels inside the outline, so the rectangles need no smoothing.
+    const QRect wide = card.adjusted(0, radius, 0, -radius).toAlignedRect() & card.toRect();
+    const QRect tall = card.adjusted(radius, 0, -radius, 0).toAlignedRect() & card.toRect();
+    painter.save();
+    painter.setClipRegion(QRegion(wide).united(tall));
+    paint();
+    const QPainterPath shape = GlassBackground::shape(card, kCornerRadius);
+    const QSizeF corner(radius + 1, radius + 1);
+    for (const QPointF& origin : {card.topLeft(), QPointF(card.right() - corner.width(), card.top()),
+             QPointF(card.left(), card.bottom() - corner.height()), card.bottomRight() - QPointF(corner.width(), corner.height())}) {
+        QPainterPath piece;
+        piece.addRect(QRectF(origin, corner));
+        painter.setClipPath(shape.intersected(piece));
+        paint();
+    }
+    painter.restore();
+}
+
 void PlaylistCardFrame::scaleAboutCentre(QPainter& painter, const QRectF& card, qreal factor)
 {
     if (factor == 1.0)
