@@ -12,6 +12,7 @@
 #include "library/WallpaperPlaylistService.h"
 #include "library/ui/CreatePlaylistCardView.h"
 #include "library/ui/PlaylistCardView.h"
+#include "screens/PageLinks.h"
 #include "screens/browse/LikedView.h"
 #include "ui/BrowseContext.h"
 #include "ui/LazyGridView.h"
@@ -115,13 +116,18 @@ int page(const QString& posters)
             QWidget window;
             window.resize(kWindow);
             SheetHost sheets(&window);
-            auto* library = new LikedView(&context, &sheets, {}, &window);
-            library->setGeometry(window.rect());
-            library->hide();
+            PageLinks links;
+            links.sheets = &sheets;
+            // As the root view holds it: in the main scroll view.
+            auto* scroll = new QScrollArea(&window);
+            scroll->setGeometry(window.rect());
+            scroll->setWidgetResizable(true);
+            scroll->setWidget(new LikedView(&context, links));
+            scroll->hide();
             window.show();
             if (!QTest::qWaitForWindowExposed(&window))
                 return 1;
-            pages.push_back(showAndPaint(window, *library));
+            pages.push_back(showAndPaint(window, *scroll));
         }
         WallpaperImageCache referenceImages(posters);
         Shared<WallpaperImageCache>::Override referenceOverride(referenceImages);

@@ -2,6 +2,7 @@
 
 #include "screens/PageLinks.h"
 #include "screens/browse/CategoryNavigationItem.h"
+#include "screens/browse/LikedView.h"
 #include "state/HomePageService.h"
 #include "state/NotificationManager.h"
 #include "ui/BrowseContext.h"
@@ -49,7 +50,7 @@ QWidget* placeholderPage(const QString& text, const PageLinks& links = {})
 // One factory per page: each tab's page and each pushed destination is built in exactly one place.
 QWidget* makeHomePage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Home")); }
 QWidget* makeExplorePage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Explore")); }
-QWidget* makeLibraryPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Library")); }
+QWidget* makeLibraryPage(BrowseContext* context, const PageLinks& links) { return new LikedView(context, links); }
 QWidget* makeUploadPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Upload")); }
 QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Settings")); }
 

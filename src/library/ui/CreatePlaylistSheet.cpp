@@ -25,8 +25,8 @@ QLabel* sectionHeader(const QString& text, QWidget* parent)
 }
 } // namespace
 
-CreatePlaylistSheet::CreatePlaylistSheet(WallpaperManager::SignalSender analytics, QWidget* parent)
-    : PlaylistSheet(kSize, parent), analytics_(std::move(analytics)),
+CreatePlaylistSheet::CreatePlaylistSheet(QWidget* parent)
+    : PlaylistSheet(kSize, parent),
       name_(FormControls::textField(QStringLiteral("Playlist name"), this)), interval_(nullptr),
       create_(FormControls::button(QStringLiteral("Create"), FormControls::ButtonStyle::Prominent, this))
 {
@@ -81,7 +81,7 @@ void CreatePlaylistSheet::showWallpaperPicker()
         return;
     const qint64 seconds = AutoChangeTimeOption::allCases.at(interval_->currentIndex());
     QPointer<CreatePlaylistSheet> self(this);
-    host->present(new CreatePlaylistWallpaperPickerSheet(PlaylistNameRules::trimmed(name_->text()), seconds, analytics_, [self] {
+    host->present(new CreatePlaylistWallpaperPickerSheet(PlaylistNameRules::trimmed(name_->text()), seconds, [self] {
         if (self)
             self->dismiss();
     }));

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "engine/WallpaperManager.h"
 #include "library/ui/PlaylistSheet.h"
 
 class QComboBox;
@@ -17,7 +16,7 @@ class CreatePlaylistSheet : public PlaylistSheet {
 public:
     static constexpr QSize kSize{380, 280};
 
-    explicit CreatePlaylistSheet(WallpaperManager::SignalSender analytics, QWidget* parent = nullptr);
+    explicit CreatePlaylistSheet(QWidget* parent = nullptr);
 
     QLineEdit* nameField() const { return name_; }
     QComboBox* intervalPicker() const { return interval_; }
@@ -28,7 +27,6 @@ public:
 private:
     void limitName(const QString& typed);
 
-    WallpaperManager::SignalSender analytics_;
     QLineEdit* name_;
     QComboBox* interval_;
     QPushButton* create_;

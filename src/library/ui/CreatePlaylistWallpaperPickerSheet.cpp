@@ -1,14 +1,15 @@
 #include "library/ui/CreatePlaylistWallpaperPickerSheet.h"
 
+#include "engine/WallpaperManager.h"
 #include "library/WallpaperPlaylistService.h"
 #include "library/ui/PlaylistPickerOffer.h"
 
 CreatePlaylistWallpaperPickerSheet::CreatePlaylistWallpaperPickerSheet(QString playlistName, qint64 autoChangeIntervalSeconds,
-    WallpaperManager::SignalSender analytics, std::function<void()> onPlaylistCreated, QWidget* parent)
+    std::function<void()> onPlaylistCreated, QWidget* parent)
     : PlaylistPickerSheet(QStringLiteral("Select wallpapers for \"") + playlistName + u'"', QStringLiteral("Create Playlist"),
           {}, parent),
       name_(std::move(playlistName)), interval_(autoChangeIntervalSeconds), playlists_(WallpaperPlaylistService::shared()),
-      analytics_(std::move(analytics)), onPlaylistCreated_(std::move(onPlaylistCreated))
+      onPlaylistCreated_(std::move(onPlaylistCreated))
 {
     followSelection();
 }
@@ -24,8 +25,7 @@ void CreatePlaylistWallpaperPickerSheet::confirm()
         return;
     const WallpaperPlaylist created = playlists_.createPlaylist(name_, interval_);
     playlists_.setWallpaperKeys(selectedKeys(), created.id);
-    if (analytics_)
-        analytics_(QStringLiteral("Playlist.created"), {});
+    WallpaperManager::shared().send(QStringLiteral("Playlist.created"), {});
     // This sheet goes first: the one beneath closes itself next.
     const std::function<void()> done = onPlaylistCreated_;
     dismiss();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "engine/WallpaperManager.h"
 #include "library/ui/PlaylistPickerSheet.h"
 
 #include <functional>
@@ -15,7 +14,7 @@ class CreatePlaylistWallpaperPickerSheet : public PlaylistPickerSheet {
 
 public:
     CreatePlaylistWallpaperPickerSheet(QString playlistName, qint64 autoChangeIntervalSeconds,
-        WallpaperManager::SignalSender analytics, std::function<void()> onPlaylistCreated, QWidget* parent = nullptr);
+        std::function<void()> onPlaylistCreated, QWidget* parent = nullptr);
 
 protected:
     QList<WallpaperModel> arrange(const QList<WallpaperModel>& combined) const override;
@@ -25,6 +24,5 @@ private:
     const QString name_;
     const qint64 interval_;
     WallpaperPlaylistService& playlists_;
-    WallpaperManager::SignalSender analytics_;
     std::function<void()> onPlaylistCreated_;
 };

@@ -32,18 +32,15 @@ void PlaylistCardFrame::paintClipped(QPainter& painter, const QRectF& card, cons
     // Whole pixels inside the outline, so the rectangles need no smoothing.
     const QRect wide = card.adjusted(0, radius, 0, -radius).toAlignedRect() & card.toRect();
     const QRect tall = card.adjusted(radius, 0, -radius, 0).toAlignedRect() & card.toRect();
+    const QRegion body = QRegion(wide).united(tall);
     painter.save();
-    painter.setClipRegion(QRegion(wide).united(tall));
+    painter.setClipRegion(body);
     paint();
-    const QPainterPath shape = GlassBackground::shape(card, kCornerRadius);
-    const QSizeF corner(radius + 1, radius + 1);
-    for (const QPointF& origin : {card.topLeft(), QPointF(card.right() - corner.width(), card.top()),
-             QPointF(card.left(), card.bottom() - corner.height()), card.bottomRight() - QPointF(corner.width(), corner.height())}) {
-        QPainterPath piece;
-        piece.addRect(QRectF(origin, corner));
-        painter.setClipPath(shape.intersected(piece));
-        paint();
-    }
+    // The corners: what the rectangles left of the rounded outline, each pixel painted once.
+    QPainterPath bodyPath;
+    bodyPath.addRegion(body);
+    painter.setClipPath(GlassBackground::shape(card, kCornerRadius).subtracted(bodyPath));
+    paint();
     painter.restore();
 }
 

@@ -2,6 +2,7 @@
 
 #include "foundation/Async.h"
 #include "library/CreatePlaylistPopupService.h"
+#include "screens/PageLinks.h"
 #include "ui/BrowseContext.h"
 #include "library/CustomWallpapersService.h"
 #include "library/LikedWallpapersService.h"
@@ -25,7 +26,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -91,11 +91,11 @@ QWidget* emptyState(QWidget* parent)
 
 } // namespace
 
-LikedView::LikedView(BrowseContext* context, SheetHost* sheets, WallpaperManager::SignalSender analytics, QWidget* parent)
-    : QWidget(parent), context_(context), sheets_(sheets), analytics_(std::move(analytics)), appStore_(AppStore::shared()),
+LikedView::LikedView(BrowseContext* context, const PageLinks& links, QWidget* parent)
+    : QWidget(parent), context_(context), sheets_(links.sheets), appStore_(AppStore::shared()),
       liked_(LikedWallpapersService::shared()), custom_(CustomWallpapersService::shared()),
       playlists_(WallpaperPlaylistService::shared()), explore_(ExplorePageService::shared()),
-      popup_(CreatePlaylistPopupService::shared()), scroll_(new QScrollArea(this)),
+      popup_(CreatePlaylistPopupService::shared()),
       clearAll_(FormControls::button(QStringLiteral("Clear all"), FormControls::ButtonStyle::Bordered)),
       playlistGrid_(new LazyGridView), savedSubtitle_(subtitleLabel({}, nullptr)), saved_(new QStackedWidget),
       savedGrid_(new LazyGridView)
@@ -126,14 +126,10 @@ LikedView::LikedView(BrowseContext* context, SheetHost* sheets, WallpaperManager
     stack->addWidget(saved_);
     stack->addStretch();
 
-    auto* wrapper = new MainWrapper(column, 50, 120, MainWrapperStyle::Standard);
-    scroll_->setWidget(wrapper);
-    scroll_->setWidgetResizable(true);
-    scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The root view scrolls the page in its main scroll view.
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(scroll_);
+    layout->addWidget(new MainWrapper(column, 50, 120, MainWrapperStyle::Standard));
 
     connect(clearAll_, &QPushButton::clicked, this, &LikedView::confirmClearAll);
     connect(&playlists_, &WallpaperPlaylistService::playlistsChanged, this, &LikedView::refreshPlaylists);
@@ -165,6 +161,8 @@ QString LikedView::savedSubtitleText(qsizetype count)
     return QStringLiteral("Your collection of ") + QString::number(count) + QStringLiteral(" saved wallpaper")
         + (count == 1 ? QString() : QStringLiteral("s"));
 }
+
+CreatePlaylistCardView* LikedView::createCard() const { return createCard_; }
 
 bool LikedView::isEmptyStateShown() const { return saved_->currentIndex() == 1; }
 
@@ -252,7 +250,7 @@ void LikedView::followPopup(bool presented)
     if (!sheets_)
         return;
     if (presented && !createSheet_) {
-        createSheet_ = new CreatePlaylistSheet(analytics_);
+        createSheet_ = new CreatePlaylistSheet;
         // However the sheet goes (Cancel, Escape, created), the popup flag follows.
         connect(createSheet_, &QObject::destroyed, &popup_, [popup = &popup_] { popup->hide(); });
         sheets_->present(createSheet_);

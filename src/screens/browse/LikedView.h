@@ -1,6 +1,5 @@
 #pragma once
 
-#include "engine/WallpaperManager.h"
 #include "model/WallpaperPlaylist.h"
 
 #include <QPointer>
@@ -15,9 +14,9 @@ class CustomWallpapersService;
 class ExplorePageService;
 class LazyGridView;
 class LikedWallpapersService;
+struct PageLinks;
 class QLabel;
 class QPushButton;
-class QScrollArea;
 class QStackedWidget;
 class SheetHost;
 class WallpaperPlaylistService;
@@ -34,18 +33,16 @@ public:
     static constexpr int kPlaylistSpacing = 20;
     static constexpr int kSavedSpacing = 24;
 
-    // Sheets go to `sheets`; poster cards open wallpapers through `context`; "Playlist.created"
-    // goes to `analytics`.
-    LikedView(BrowseContext* context, SheetHost* sheets, WallpaperManager::SignalSender analytics, QWidget* parent = nullptr);
+    // Sheets go to the window's sheets of `links`; poster cards open wallpapers through `context`.
+    LikedView(BrowseContext* context, const PageLinks& links, QWidget* parent = nullptr);
     ~LikedView() override;
 
     LazyGridView* playlistGrid() const { return playlistGrid_; }
     LazyGridView* savedGrid() const { return savedGrid_; }
-    CreatePlaylistCardView* createCard() const { return createCard_; }
+    CreatePlaylistCardView* createCard() const;
     QPushButton* clearAllButton() const { return clearAll_; }
     QLabel* savedSubtitle() const { return savedSubtitle_; }
     bool isEmptyStateShown() const;
-    QScrollArea* scrollArea() const { return scroll_; }
 
     // The key of the create card's cell in the playlist grid.
     static QUuid createCardKey();
@@ -69,7 +66,6 @@ private:
 
     QPointer<BrowseContext> context_;
     QPointer<SheetHost> sheets_;
-    WallpaperManager::SignalSender analytics_;
     AppStore& appStore_;
     LikedWallpapersService& liked_;
     CustomWallpapersService& custom_;
@@ -77,7 +73,6 @@ private:
     ExplorePageService& explore_;
     CreatePlaylistPopupService& popup_;
 
-    QScrollArea* scroll_;
     QPushButton* clearAll_;
     LazyGridView* playlistGrid_;
     QLabel* savedSubtitle_;

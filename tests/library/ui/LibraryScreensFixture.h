@@ -4,6 +4,8 @@
 #include "engine/ApplyHarness.h"
 #include "library/CreatePlaylistPopupService.h"
 #include "library/ui/PlaylistCardView.h"
+#include "engine/WallpaperManager.h"
+#include "screens/PageLinks.h"
 #include "screens/browse/LikedView.h"
 #include "state/ExplorePageService.h"
 #include "ui/BrowseContext.h"
@@ -17,6 +19,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QScrollArea>
 #include <QTest>
 
 // The library tab in a window of its own with a sheet host, over the real stores and the real
@@ -40,9 +43,15 @@ protected:
 
     LikedView& showPage()
     {
-        page_ = new LikedView(&context_, &sheets_, [this](const QString& name, const QHash<QString, QString>&) { signals_.append(name); },
-            &window_);
-        page_->setGeometry(window_.rect());
+        // As the root view holds it: in the window's main scroll view.
+        PageLinks links;
+        links.sheets = &sheets_;
+        page_ = new LikedView(&context_, links);
+        auto* scroll = new QScrollArea(&window_);
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidget(page_);
+        scroll->setGeometry(window_.rect());
         window_.show();
         sheets_.raise();
         [&] { ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_)); }();
@@ -133,4 +142,6 @@ protected:
     BrowseContext context_;
     LikedView* page_ = nullptr;
     QStringList signals_;
+    WallpaperManager manager_{[this](const QString& name, const QHash<QString, QString>&) { signals_.append(name); }};
+    Shared<WallpaperManager>::Override managerOverride_{manager_};
 };
