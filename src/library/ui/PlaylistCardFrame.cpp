@@ -30,17 +30,26 @@ void PlaylistCardFrame::paintClipped(QPainter& painter, const QRectF& card, cons
 {
     const qreal radius = std::min({kCornerRadius, card.width() / 2, card.height() / 2});
     // Whole pixels inside the outline, so the rectangles need no smoothing.
+    const QRect outer = card.toAlignedRect();
     const QRect wide = card.adjusted(0, radius, 0, -radius).toAlignedRect() & card.toRect();
     const QRect tall = card.adjusted(radius, 0, -radius, 0).toAlignedRect() & card.toRect();
-    const QRegion body = QRegion(wide).united(tall);
     painter.save();
-    painter.setClipRegion(body);
+    painter.setClipRegion(QRegion(wide).united(tall));
     paint();
-    // The corners: what the rectangles left of the rounded outline, each pixel painted once.
-    QPainterPath bodyPath;
-    bodyPath.addRegion(body);
-    painter.setClipPath(GlassBackground::shape(card, kCornerRadius).subtracted(bodyPath));
-    paint();
+    // The four corners the rectangles leave, each pixel painted once, clipped to the outline.
+    const QPainterPath shape = GlassBackground::shape(card, kCornerRadius);
+    const int lefts[] = {outer.left(), tall.right() + 1};
+    const int rights[] = {tall.left() - 1, outer.right()};
+    const int tops[] = {outer.top(), wide.bottom() + 1};
+    const int bottoms[] = {wide.top() - 1, outer.bottom()};
+    for (int column = 0; column < 2; ++column) {
+        for (int row = 0; row < 2; ++row) {
+            QPainterPath corner;
+            corner.addRect(QRect(QPoint(lefts[column], tops[row]), QPoint(rights[column], bottoms[row])));
+            painter.setClipPath(shape.intersected(corner));
+            paint();
+        }
+    }
     painter.restore();
 }
 
