@@ -86,11 +86,13 @@ void CreatePlaylistCardView::followCrossfade()
 
 void CreatePlaylistCardView::updatePlayback()
 {
-    // The hidden layer loads the next video and then waits on its first frame until it fades
-    // in: it cannot be seen, and decoding it would double the card's cost.
+    // One video moves at a time: the hidden layer loads the next video and waits on its first
+    // frame until it fades in, and the front one rests on its last frame while it fades out.
+    // Decoding both would double the card's cost for nothing the eye can follow.
+    const int moving = cycle_->isFading() ? 1 - cycle_->visibleLayer() : cycle_->visibleLayer();
     for (int layer = 0; layer < 2; ++layer) {
         LoopingVideo* video = videos_.at(layer);
-        video->setPlaying(layer == cycle_->visibleLayer() || cycle_->isFading() || !video->isReady());
+        video->setPlaying(layer == moving || !video->isReady());
     }
 }
 
