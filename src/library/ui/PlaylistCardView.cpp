@@ -5,6 +5,7 @@
 #include "library/ui/PlaylistArtwork.h"
 #include "library/ui/PlaylistCardFrame.h"
 #include "library/ui/PlaylistCardPopoverView.h"
+#include "screens/browse/CategoryCardView.h"
 #include "ui/CachedAsyncImage.h"
 #include "ui/ConfirmationAlert.h"
 #include "ui/GlassBackground.h"
@@ -13,7 +14,6 @@
 #include "ui/Theme.h"
 #include "ui/VideoStill.h"
 
-#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -175,13 +175,8 @@ void PlaylistCardView::paintEvent(QPaintEvent*)
     if (!painted)
         PlaylistCardFrame::paintPlaceholder(painter, card);
 
-    // The lower 40 % darkens so the name reads on any picture.
-    const QRectF shade(card.left(), card.bottom() - 0.4 * card.height(), card.width(), 0.4 * card.height());
-    QLinearGradient dark(shade.topLeft(), shade.bottomLeft());
-    dark.setColorAt(0, Theme::withOpacity(Qt::black, 0));
-    dark.setColorAt(0.5, Theme::withOpacity(Qt::black, 0.4));
-    dark.setColorAt(1, Theme::withOpacity(Qt::black, 0.7));
-    painter.fillRect(shade, dark);
+    // The lower part darkens so the name reads on any picture.
+    CategoryCardView::paintBottomShade(painter, card);
 
     paintName(painter, card);
 

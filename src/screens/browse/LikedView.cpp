@@ -15,7 +15,8 @@
 #include "state/AppStore.h"
 #include "state/ExplorePageService.h"
 #include "ui/ConfirmationAlert.h"
-#include "ui/FormControls.h"
+#include "screens/browse/SectionTitleComponent.h"
+#include "ui/LabelButton.h"
 #include "ui/LazyGridView.h"
 #include "ui/MainWrapper.h"
 #include "ui/PosterCardView.h"
@@ -25,7 +26,6 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -33,37 +33,16 @@ namespace {
 // The cells of the playlist grid are 37 : 21; the card inside keeps 16 : 9.
 constexpr double kPlaylistCellAspect = 21.0 / 37.0;
 
-QLabel* titleLabel(const QString& text, QWidget* parent)
+LabelButton::Look clearAllLook()
 {
-    auto* title = new QLabel(text, parent);
-    title->setFont(Theme::font(Theme::TextStyle::Title, QFont::Bold));
-    title->setStyleSheet(QStringLiteral("color: white;"));
-    return title;
-}
-
-QLabel* subtitleLabel(const QString& text, QWidget* parent)
-{
-    auto* subtitle = new QLabel(text, parent);
-    subtitle->setFont(Theme::font(Theme::TextStyle::Title3, QFont::Light));
-    subtitle->setStyleSheet(QStringLiteral("color: rgba(255,255,255,0.45);"));
-    subtitle->setWordWrap(true);
-    return subtitle;
-}
-
-// A section heading: the title (with anything trailing at the right end of its row) over the
-// subtitle.
-QVBoxLayout* sectionTitle(QLabel* title, QLabel* subtitle, QWidget* trailing)
-{
-    auto* column = new QVBoxLayout;
-    column->setSpacing(4);
-    auto* row = new QHBoxLayout;
-    row->setSpacing(12);
-    row->addWidget(title, 1);
-    if (trailing)
-        row->addWidget(trailing);
-    column->addLayout(row);
-    column->addWidget(subtitle);
-    return column;
+    LabelButton::Look look;
+    look.font = Theme::systemFont(14, QFont::Medium);
+    look.textColor = Theme::withOpacity(Qt::white, 0.8);
+    look.fill = look.hoverFill = Theme::withOpacity(Qt::white, 0.1);
+    look.cornerRadius = 8;
+    look.horizontalPadding = 16;
+    look.verticalPadding = 8;
+    return look;
 }
 
 QWidget* emptyState(QWidget* parent)
@@ -96,8 +75,8 @@ LikedView::LikedView(BrowseContext* context, const PageLinks& links, QWidget* pa
       liked_(LikedWallpapersService::shared()), custom_(CustomWallpapersService::shared()),
       playlists_(WallpaperPlaylistService::shared()), explore_(ExplorePageService::shared()),
       popup_(CreatePlaylistPopupService::shared()),
-      clearAll_(FormControls::button(QStringLiteral("Clear all"), FormControls::ButtonStyle::Bordered)),
-      playlistGrid_(new LazyGridView), savedSubtitle_(subtitleLabel({}, nullptr)), saved_(new QStackedWidget),
+      clearAll_(new LabelButton(QStringLiteral("Clear all"), clearAllLook())), playlistGrid_(new LazyGridView),
+      savedTitle_(new SectionTitleComponent(QStringLiteral("Saved Wallpapers"), {}, false)), saved_(new QStackedWidget),
       savedGrid_(new LazyGridView)
 {
     auto* column = new QWidget;
@@ -105,11 +84,10 @@ LikedView::LikedView(BrowseContext* context, const PageLinks& links, QWidget* pa
     stack->setContentsMargins(0, 30, 0, 0);
     stack->setSpacing(40);
 
-    clearAll_->setFont(Theme::systemFont(14, QFont::Medium));
     auto* playlistsSection = new QVBoxLayout;
     playlistsSection->setSpacing(30);
-    playlistsSection->addLayout(sectionTitle(titleLabel(QStringLiteral("Wallpaper Playlists"), column),
-        subtitleLabel(QStringLiteral("Create playlists and auto-rotate your favorite wallpapers"), column), clearAll_));
+    playlistsSection->addWidget(new SectionTitleComponent(QStringLiteral("Wallpaper Playlists"),
+        QStringLiteral("Create playlists and auto-rotate your favorite wallpapers"), false, clearAll_));
     playlistGrid_->setColumns(3);
     playlistGrid_->setCellAspectRatio(kPlaylistCellAspect);
     playlistGrid_->setSpacing(kPlaylistSpacing, kPlaylistSpacing);
@@ -117,7 +95,7 @@ LikedView::LikedView(BrowseContext* context, const PageLinks& links, QWidget* pa
     playlistsSection->addWidget(playlistGrid_);
     stack->addLayout(playlistsSection);
 
-    stack->addLayout(sectionTitle(titleLabel(QStringLiteral("Saved Wallpapers"), column), savedSubtitle_, nullptr));
+    stack->addWidget(savedTitle_);
     savedGrid_->setColumns(3);
     savedGrid_->setSpacing(kSavedSpacing, kSavedSpacing);
     savedGrid_->setCellFactory([this](int index) { return makeSavedCell(index); });
@@ -131,7 +109,7 @@ LikedView::LikedView(BrowseContext* context, const PageLinks& links, QWidget* pa
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(new MainWrapper(column, 50, 120, MainWrapperStyle::Standard));
 
-    connect(clearAll_, &QPushButton::clicked, this, &LikedView::confirmClearAll);
+    connect(clearAll_, &PressableWidget::clicked, this, &LikedView::confirmClearAll);
     connect(&playlists_, &WallpaperPlaylistService::playlistsChanged, this, &LikedView::refreshPlaylists);
     for (auto changed : {&LikedWallpapersService::likedOrderChanged, &LikedWallpapersService::likedWallpapersChanged})
         connect(&liked_, changed, this, [this] {
@@ -239,7 +217,7 @@ void LikedView::refreshSaved()
     for (const WallpaperModel& wallpaper : saved)
         keys.append(wallpaper.id);
     savedGrid_->setKeys(keys);
-    savedSubtitle_->setText(savedSubtitleText(saved.size()));
+    savedTitle_->setSubtitle(savedSubtitleText(saved.size()));
     saved_->setCurrentIndex(saved.isEmpty() ? 1 : 0);
 }
 

@@ -15,8 +15,8 @@ class ExplorePageService;
 class LazyGridView;
 class LikedWallpapersService;
 struct PageLinks;
-class QLabel;
-class QPushButton;
+class LabelButton;
+class SectionTitleComponent;
 class QStackedWidget;
 class SheetHost;
 class WallpaperPlaylistService;
@@ -40,8 +40,8 @@ public:
     LazyGridView* playlistGrid() const { return playlistGrid_; }
     LazyGridView* savedGrid() const { return savedGrid_; }
     CreatePlaylistCardView* createCard() const;
-    QPushButton* clearAllButton() const { return clearAll_; }
-    QLabel* savedSubtitle() const { return savedSubtitle_; }
+    LabelButton* clearAllButton() const { return clearAll_; }
+    SectionTitleComponent* savedTitle() const { return savedTitle_; }
     bool isEmptyStateShown() const;
 
     // The key of the create card's cell in the playlist grid.
@@ -73,9 +73,9 @@ private:
     ExplorePageService& explore_;
     CreatePlaylistPopupService& popup_;
 
-    QPushButton* clearAll_;
+    LabelButton* clearAll_;
     LazyGridView* playlistGrid_;
-    QLabel* savedSubtitle_;
+    SectionTitleComponent* savedTitle_;
     QStackedWidget* saved_;
     LazyGridView* savedGrid_;
     QPointer<CreatePlaylistCardView> createCard_;

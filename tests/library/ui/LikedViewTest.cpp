@@ -4,9 +4,8 @@
 #include "ui/PosterCardView.h"
 #include "ui/Screenshot.h"
 
-#include <QLabel>
-#include <QPushButton>
-#include <QScrollArea>
+#include "screens/browse/SectionTitleComponent.h"
+#include "ui/LabelButton.h"
 
 namespace {
 
@@ -45,7 +44,7 @@ TEST_F(LikedViewTest, LikedWallpapersAndPlaylistsShowInStoredOrderAndFollowChang
     LikedView& page = showPage();
 
     EXPECT_FALSE(page.isEmptyStateShown());
-    EXPECT_EQ(page.savedSubtitle()->text(), QStringLiteral("Your collection of 5 saved wallpapers"));
+    EXPECT_EQ(page.savedTitle()->subtitle(), QStringLiteral("Your collection of 5 saved wallpapers"));
     EXPECT_EQ(page.savedGrid()->keys().size(), 5);
     auto* first = qobject_cast<PosterCardView*>(page.savedGrid()->cellForKey(page.savedGrid()->keys().first()));
     ASSERT_TRUE(first);
