@@ -1,4 +1,6 @@
 #include "app/AppRootView.h"
+#include "app/ShellDefaults.h"
+#include "foundation/UserDefaults.h"
 #include "library/ui/CreatePlaylistCardView.h"
 #include "library/ui/CreatePlaylistPickerThumbnail.h"
 #include "library/ui/CreatePlaylistSheet.h"
@@ -28,6 +30,8 @@ protected:
     LikedView* libraryPage() const { return root.tabPage(AppTab::Library)->findChild<LikedView*>(); }
 
     bool loaderOff = (HomePageService::shared().setShowingLoader(false), true);
+    // A returning user: the onboarding sheet stays away.
+    bool onboarded = (UserDefaults::standard().setBool(ShellDefaults::onboardingSheetCompleted, true), true);
     AppRootView root;
 };
 
