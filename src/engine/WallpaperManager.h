@@ -26,11 +26,10 @@ public:
     Result<Success, EngineError> applyWallpaper();
     // Stops every desktop video and forgets the saved wallpaper; sends no signal.
     static void removeWallpaper();
-
-    // Hands an analytics signal to the sender; nothing without one.
+    // Sends an analytics signal of the views ("Playlist.created", "Wallpaper.appliedFromFullScreen",
+    // ...) through the same sender; nothing without one.
     void send(const QString& name, const QHash<QString, QString>& parameters) const;
 
 private:
-
     SignalSender sendSignal_;
 };
