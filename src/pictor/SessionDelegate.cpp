@@ -259,7 +259,19 @@ void SessionDelegate::abort(quint64 identifier)
     if (!state || !state->reply)
         return;
     state->ended = true;
-    state->reply->abort();
+    // Qt's HTTP connection stalls every other request to the host when a reply is aborted before
+    // its response has begun: such a reply is aborted once its response arrives (or it ends on
+    // its own). Its callers were told already; nothing of it reaches them.
+    QNetworkReply* reply = state->reply;
+    if (state->responseChecked || reply->isFinished())
+        return reply->abort();
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply] { reply->abort(); }, Qt::QueuedConnection);
+    // The transfer's record goes when the reply ends, even once its task is gone.
+    QObject::connect(reply, &QNetworkReply::finished, reply, [weak = weak_from_this(), identifier, reply] {
+        if (std::shared_ptr<SessionDelegate> self = weak.lock())
+            self->transfers_.erase(identifier);
+        reply->deleteLater();
+    });
 }
 
 void SessionDelegate::handleResponse(const std::shared_ptr<SessionDataTask>& task)
