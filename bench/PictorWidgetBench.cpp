@@ -15,11 +15,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QMovie>
 #include <QPainter>
 #include <QTest>
+#include <QTimer>
 
 #include <sys/resource.h>
 
@@ -40,11 +42,14 @@ double cpuSeconds()
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// The CPU share of one core the process spends while the event loop runs that long.
+// The CPU share of one core the process spends while the event loop runs that long (a plain
+// loop: QTest::qWait would add wake-ups of its own).
 double cpuShare(double seconds)
 {
     const double before = cpuSeconds();
-    QTest::qWait(int(seconds * 1000));
+    QEventLoop loop;
+    QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
     return 100.0 * (cpuSeconds() - before) / seconds;
 }
 
