@@ -1,6 +1,8 @@
 #include "ManagerFixture.h"
 #include "support/TaskWait.h"
 
+#include "pictor/ImageLoadingProgressSideEffect.h"
+
 #include <QTimer>
 
 #include <system_error>
@@ -31,6 +33,19 @@ TEST_F(PictorManagerAsyncTest, DownloadsThenHitsMemoryAndReportsProgress)
     QObject guard;
     QTimer::singleShot(0, &guard, [&] { stop.request_stop(); });
     EXPECT_EQ(waitForTask(manager->retrieveImageAsync(source, std::nullopt, {}, stop.get_token())).cacheType, CacheType::memory);
+}
+
+TEST_F(PictorManagerAsyncTest, AReferenceCheckThatSaysNoSilencesTheDataEffects)
+{
+    PictorParsedOptionsInfo options = manager->parsedOptions(std::nullopt);
+    bool progressed = false;
+    options.onDataReceived = QList<std::shared_ptr<DataReceivingSideEffect>>{
+        std::make_shared<ImageLoadingProgressSideEffect>([&](qint64, qint64) { progressed = true; })};
+    const RetrieveImageResult result = waitForTask(
+        manager->retrieveImageAsync(network(server.url(QStringLiteral("/image.png"))), options, nullptr, [] { return false; }));
+    EXPECT_EQ(result.cacheType, CacheType::none);
+    QTest::qWait(50);
+    EXPECT_FALSE(progressed);
 }
 
 TEST_F(PictorManagerAsyncTest, StopDuringTheDownloadThrowsItsCancellation)

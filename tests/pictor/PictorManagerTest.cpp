@@ -3,6 +3,7 @@
 #include "pictor/AnyImageModifier.h"
 #include "pictor/Base64ImageDataProvider.h"
 #include "pictor/BlackWhiteProcessor.h"
+#include "pictor/DefaultCacheSerializer.h"
 #include "pictor/DownsamplingImageProcessor.h"
 #include "pictor/LocalFileImageDataProvider.h"
 #include "pictor/RawImageDataProvider.h"
@@ -105,6 +106,20 @@ TEST_F(PictorManagerTest, ProcessedImageIsMadeAgainFromTheCachedOriginalWithoutD
     EXPECT_EQ(result.value().cacheType, CacheType::none);
     EXPECT_EQ(result.value().image.pixelSize(), QSizeF(16, 12));
     EXPECT_TRUE(cache->diskStorage()->isCached(ImageCache::computedKey(source.cacheKey(), small->identifier())));
+    EXPECT_EQ(server.hits("/image.png"), 1);
+}
+
+TEST_F(PictorManagerTest, AHitStoredAsOriginalDataIsProcessedAgain)
+{
+    const Source source = network(at("/image.png"));
+    const QList<Item> items{Item::processor(std::make_shared<const DownsamplingImageProcessor>(QSizeF(16, 12))),
+                            Item::cacheSerializer(std::make_shared<const DefaultCacheSerializer>(1.0, true)), Item::waitForCache()};
+    ASSERT_TRUE(retrieve(source, items).isSuccess());
+    cache->clearMemoryCache();
+    const auto hit = retrieve(source, items);
+    ASSERT_TRUE(hit.isSuccess());
+    EXPECT_EQ(hit.value().cacheType, CacheType::disk);
+    EXPECT_EQ(hit.value().image.pixelSize(), QSizeF(16, 12));
     EXPECT_EQ(server.hits("/image.png"), 1);
 }
 
