@@ -222,6 +222,15 @@ TEST_F(WidgetDemoTest, AnimatedDeclarativeAndLivePhoto)
     }).fade(0.1).onSuccess([&](const RetrieveImageResult&) { ++done; });
     grid->addWidget(captioned(QStringLiteral("Declarative image"), declarative, size), 0, 1);
 
+    auto* waiting = new PTImage(at(QStringLiteral("/never.jpg")));
+    waiting->placeholder([](PTImageBinder*) {
+        auto* label = new QLabel(QStringLiteral("Loading…"));
+        label->setAlignment(Qt::AlignCenter);
+        label->setStyleSheet(QStringLiteral("background: #303848; color: white;"));
+        return label;
+    });
+    grid->addWidget(captioned(QStringLiteral("Declarative, loading"), waiting, size), 1, 1);
+
     auto* failing = new PTAnimatedImage(at(QStringLiteral("/status/500")));
     failing->onFailureView([] {
         auto* label = new QLabel(QStringLiteral("Could not load"));
@@ -234,7 +243,7 @@ TEST_F(WidgetDemoTest, AnimatedDeclarativeAndLivePhoto)
     auto* live = new LivePhotoView;
     LivePhotoLoading::setLivePhoto(live, LivePhotoSource::fromURLs({server.url(QStringLiteral("/photo1.jpg")), server.url(QStringLiteral("/movie.mov"))}),
                                    std::nullopt, [&](const Result<RetrieveLivePhotoResult, PictorError>&) { ++done; });
-    grid->addWidget(captioned(QStringLiteral("Live photo: still"), live, size), 0, 3);
+    grid->addWidget(captioned(QStringLiteral("Live photo: still"), live, size), 1, 2);
 
     window.show();
     ASSERT_TRUE(loaded(done, 4));
