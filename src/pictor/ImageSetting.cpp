@@ -35,13 +35,16 @@ std::shared_ptr<DownloadTask> ImageSetting::setImage(const std::shared_ptr<Image
                                                      ProgressBlock progress, Completion completion)
 {
     ImageTaskState* state = stateOf(target->object(), target->slot());
-    if (!state)
-        return nullptr;
-    if (!source) {
-        target->showPlaceholder(placeholder, false, options);
-        state->setIdentifier(std::nullopt);
+    if (!state || !source) {
+        // No source: the placeholder shows whatever the options say, and the object waits for
+        // nothing. No object (already destroyed): nothing to load into.
+        if (state) {
+            target->showPlaceholder(placeholder, false, options);
+            state->setIdentifier(std::nullopt);
+        }
         if (completion)
-            completion(SettingResult::failure(PictorError::emptySource()));
+            completion(SettingResult::failure(source ? PictorError::notCurrentSourceTask(std::nullopt, std::nullopt, source->description())
+                                                     : PictorError::emptySource()));
         return nullptr;
     }
     target->showPlaceholder(placeholder, options.keepCurrentImageWhileLoading, options);
