@@ -1,11 +1,14 @@
 #include "pictor/ThumbnailImageDataProvider.h"
 
+#include "pictor/ExifThumbnailReader.h"
 #include "pictor/TextForms.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QThreadPool>
+#include <QTransform>
 
 #include <cmath>
 
@@ -26,27 +29,63 @@ void ThumbnailImageDataProvider::data(Handler handler) const
     QThreadPool::globalInstance()->start([request = *this, handler = std::move(handler)] { handler(request.thumbnailData()); });
 }
 
+namespace {
+
+// Reads the picture at most maxPixelSize on its longer side, never enlarged.
+QImage readScaled(QImageReader& reader, double maxPixelSize)
+{
+    const QSize stored = reader.size();
+    const double longer = std::max(stored.width(), stored.height());
+    if (stored.isValid() && maxPixelSize < longer) {
+        const double factor = maxPixelSize / longer;
+        reader.setScaledSize(QSize(std::max(1, int(std::lround(stored.width() * factor))), std::max(1, int(std::lround(stored.height() * factor)))));
+    }
+    return reader.read();
+}
+
+// Turns a picture as an EXIF orientation says: mirror or flip first, then a quarter turn.
+QImage oriented(const QImage& image, QImageIOHandler::Transformations transformation)
+{
+    QImage turned = image.mirrored(transformation.testFlag(QImageIOHandler::TransformationMirror),
+                                   transformation.testFlag(QImageIOHandler::TransformationFlip));
+    if (transformation.testFlag(QImageIOHandler::TransformationRotate90))
+        turned = turned.transformed(QTransform().rotate(90));
+    return turned;
+}
+
+} // namespace
+
 ImageDataProvider::DataResult ThumbnailImageDataProvider::thumbnailData() const
 {
     using Reason = ImageDataProviderError::Reason;
     if (!url_.isValid() || !url_.isLocalFile())
         return DataResult::failure({Reason::emptySource, url_.toString()});
-    QImageReader reader(url_.toLocalFile());
+    QFile file(url_.toLocalFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return DataResult::failure({Reason::invalidImageSource, file.errorString()});
+    QByteArray source = file.readAll();
+    QBuffer sourceBuffer(&source);
+    sourceBuffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&sourceBuffer);
     reader.setAutoTransform(true);
-    const QSize stored = reader.size();
-    if (!reader.canRead() || !stored.isValid())
+    if (!reader.canRead() || !reader.size().isValid())
         return DataResult::failure({Reason::invalidImageSource, reader.errorString()});
     const QByteArray format = reader.format();
-    const double longer = std::max(stored.width(), stored.height());
     if (!(maxPixelSize_ >= 1))
         return DataResult::failure({Reason::invalidThumbnail, QStringLiteral("maximum size %1").arg(TextForms::number(maxPixelSize_))});
-    if (maxPixelSize_ < longer) {
-        const double factor = maxPixelSize_ / longer;
-        reader.setScaledSize(QSize(std::max(1, int(std::lround(stored.width() * factor))), std::max(1, int(std::lround(stored.height() * factor)))));
+    QImage thumbnail;
+    if (alwaysCreateThumbnail_) {
+        thumbnail = readScaled(reader, maxPixelSize_);
+    } else if (std::optional<QByteArray> embedded = ExifThumbnailReader::read(source)) {
+        // Only the thumbnail the file carries; it is turned as the picture itself is.
+        QBuffer embeddedBuffer(&*embedded);
+        embeddedBuffer.open(QIODevice::ReadOnly);
+        QImageReader embeddedReader(&embeddedBuffer);
+        embeddedReader.setAutoTransform(false);
+        thumbnail = oriented(readScaled(embeddedReader, maxPixelSize_), reader.transformation());
     }
-    const QImage thumbnail = reader.read();
     if (thumbnail.isNull())
-        return DataResult::failure({Reason::invalidThumbnail, reader.errorString()});
+        return DataResult::failure({Reason::invalidThumbnail, alwaysCreateThumbnail_ ? reader.errorString() : QStringLiteral("no embedded thumbnail")});
     QByteArray bytes;
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::WriteOnly))

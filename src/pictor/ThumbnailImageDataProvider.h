@@ -6,8 +6,9 @@ namespace pictor {
 
 // A smaller copy of a local image file, at most maxPixelSize pixels on its longer side (never
 // enlarged), turned upright by its EXIF orientation and encoded in the file's own format (PNG
-// when that format cannot be written). Made on the shared thread pool. Every thumbnail is made
-// from the full image: alwaysCreateThumbnail only names the request in the key.
+// when that format cannot be written). Made from the whole picture with alwaysCreateThumbnail,
+// else only from the thumbnail a JPEG file carries in its EXIF block (a file without one has no
+// thumbnail). Made on the shared thread pool.
 class ThumbnailImageDataProvider : public ImageDataProvider {
 public:
     ThumbnailImageDataProvider(QUrl url, double maxPixelSize, bool alwaysCreateThumbnail = true,

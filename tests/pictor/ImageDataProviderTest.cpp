@@ -91,20 +91,62 @@ TEST_F(ImageDataProviderTest, Base64IsDecodedStrictly)
     }
 }
 
+namespace {
+
+// A JPEG of the picture whose EXIF block holds an orientation and, when given, a thumbnail.
+QByteArray jpegWithExif(const QImage& picture, quint16 orientation, const QByteArray& thumbnail)
+{
+    QByteArray tiff("II*\0", 4);
+    const auto u16 = [&tiff](quint16 v) { tiff.append(char(v & 0xFF)).append(char(v >> 8)); };
+    const auto u32 = [&](quint32 v) { u16(v & 0xFFFF), u16(v >> 16); };
+    const auto entry = [&](quint16 tag, quint16 type, quint32 value) {
+        u16(tag), u16(type), u32(1);
+        type == 3 ? (u16(quint16(value)), u16(0)) : u32(value);
+    };
+    // The picture's directory at 8 (18 bytes), the thumbnail's at 26 (30 bytes), its data at 56.
+    u32(8);
+    u16(1), entry(0x0112, 3, orientation), u32(thumbnail.isEmpty() ? 0 : 26);
+    if (!thumbnail.isEmpty()) {
+        u16(2), entry(0x0201, 4, 56), entry(0x0202, 4, quint32(thumbnail.size())), u32(0);
+        tiff += thumbnail;
+    }
+    const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
+    const QByteArray segment = QByteArray("\xFF\xE1") + char((exif.size() + 2) >> 8) + char((exif.size() + 2) & 0xFF) + exif;
+    const QByteArray jpeg = testimages::encoded(picture, "jpeg");
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+bool isBlue(QRgb pixel) { return qBlue(pixel) > 200 && qRed(pixel) < 60 && qGreen(pixel) < 60; }
+
+} // namespace
+
 TEST_F(ImageDataProviderTest, ThumbnailsKeepTheFormatStayUprightAndNeverGrow)
 {
     const QImage wide = testimages::quadrants(QSize(400, 200));
+    // Orientation 6: the picture is shown turned a quarter clockwise.
+    const QString turned = write(QStringLiteral("turned.jpg"), jpegWithExif(wide, 6, testimages::encoded(testimages::quadrants(QSize(40, 20)), "jpeg")));
     struct Case {
-        const char* format;
+        QString path;
         double maxPixelSize;
+        bool always;
+        ImageFormat format;
         QSize expected;
     };
-    for (const Case& c : {Case{"png", 100, QSize(100, 50)}, Case{"jpeg", 100, QSize(100, 50)}, Case{"png", 1000, QSize(400, 200)}}) {
-        const QString path = write(QStringLiteral("wide.") + QString::fromUtf8(c.format), testimages::encoded(wide, c.format));
-        const auto result = loadData(ThumbnailImageDataProvider(QUrl::fromLocalFile(path), c.maxPixelSize));
+    for (const Case& c : {Case{write(QStringLiteral("wide.png"), testimages::encoded(wide, "png")), 100, true, ImageFormat::PNG, QSize(100, 50)},
+                          Case{write(QStringLiteral("wide.jpg"), testimages::encoded(wide, "jpeg")), 100, true, ImageFormat::JPEG, QSize(100, 50)},
+                          Case{write(QStringLiteral("large.png"), testimages::encoded(wide, "png")), 1000, true, ImageFormat::PNG, QSize(400, 200)},
+                          Case{turned, 100, true, ImageFormat::JPEG, QSize(50, 100)},
+                          // The embedded thumbnail, turned like the picture.
+                          Case{turned, 100, false, ImageFormat::JPEG, QSize(20, 40)}}) {
+        const auto result = loadData(ThumbnailImageDataProvider(QUrl::fromLocalFile(c.path), c.maxPixelSize, c.always));
         ASSERT_TRUE(result.isSuccess()) << result.error().what();
-        EXPECT_EQ(pt::imageFormat(result.value()), QByteArray(c.format) == "png" ? ImageFormat::PNG : ImageFormat::JPEG);
-        EXPECT_EQ(QImage::fromData(result.value()).size(), c.expected) << c.format << " " << c.maxPixelSize;
+        EXPECT_EQ(pt::imageFormat(result.value()), c.format);
+        const QImage thumbnail = QImage::fromData(result.value());
+        EXPECT_EQ(thumbnail.size(), c.expected) << c.path.toStdString() << " " << c.maxPixelSize;
+        // Red was top left; turned a quarter clockwise, blue (bottom left) is.
+        if (c.path == turned) {
+            EXPECT_TRUE(isBlue(thumbnail.pixel(2, 2))) << c.always;
+        }
     }
 }
 
@@ -126,6 +168,12 @@ TEST_F(ImageDataProviderTest, BadThumbnailRequestsFailWithTheirReason)
         ASSERT_TRUE(result.isFailure()) << c.url.toString().toStdString();
         EXPECT_EQ(result.error().reason(), c.reason) << c.url.toString().toStdString();
     }
+    // Asked for the thumbnail the file carries, of files that carry none or a damaged one.
+    const QImage picture = testimages::quadrants(QSize(40, 20));
+    for (const QString& path : {image, write(QStringLiteral("plain.jpg"), testimages::encoded(picture, "jpeg")),
+                                write(QStringLiteral("damaged.jpg"), jpegWithExif(picture, 1, "not a jpeg"))})
+        EXPECT_EQ(loadData(ThumbnailImageDataProvider(QUrl::fromLocalFile(path), 100, false)).error().reason(), Reason::invalidThumbnail)
+            << path.toStdString();
 }
 
 TEST_F(ImageDataProviderTest, VideoFrameIsTheFrameShownAtTheTimeTurnedUpright)

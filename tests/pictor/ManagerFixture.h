@@ -23,6 +23,16 @@ protected:
         ImageCacheFixture::SetUp();
         manager = pictor::PictorManager::create(downloader, cache);
     }
+    void TearDown() override { drain(cache); }
+
+    // Waits until the disk writes a retrieval left running have reported back on the GUI thread,
+    // as they would in the running program: nothing of the test outlives it.
+    static void drain(const std::shared_ptr<pictor::ImageCache>& target)
+    {
+        bool drained = false;
+        target->calculateDiskStorageSize([&drained](pictor::Result<uint64_t, pictor::PictorError>) { drained = true; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return drained; }, 5000));
+    }
 
     // Retrieves and waits for the one completion; a second one fails the test.
     pictor::PictorManager::RetrieveResult retrieve(const pictor::Source& source, const pictor::PictorManager::OptionList& options = std::nullopt)

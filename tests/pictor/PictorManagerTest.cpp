@@ -77,6 +77,7 @@ TEST_F(PictorManagerTest, CallerItemsWinOverTheManagersOwnCache)
     ASSERT_TRUE(retrieve(source, QList<Item>{Item::targetCache(other)}).isSuccess());
     EXPECT_EQ(other->imageCachedType(source.cacheKey()), CacheType::memory);
     EXPECT_EQ(cache->imageCachedType(source.cacheKey()), CacheType::none);
+    drain(other);
 }
 
 TEST_F(PictorManagerTest, OnlyFromCacheMissesWithTheKeyUnlessForcedToRefresh)

@@ -31,7 +31,8 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyCase{"file:///x/y.APP/i.png", "pictor.local.cacheKey///x/y.APP/i.png"},
                       KeyCase{"file:///tmp/a.png?v=2", "pictor.local.cacheKey///tmp/a.png?v=2"},
                       KeyCase{"file:///tmp/a.png?", "pictor.local.cacheKey///tmp/a.png?"},
-                      KeyCase{"file:///tmp/a.png#frag", "pictor.local.cacheKey///tmp/a.png"}));
+                      KeyCase{"file:///tmp/a.png#frag", "pictor.local.cacheKey///tmp/a.png"}),
+    [](const auto& test) { return "Case" + std::to_string(test.index); });
 
 TEST(SourceTest, ResourcesBecomeNetworkOrLocalFileSources)
 {
