@@ -51,10 +51,8 @@ CategoryDetailView::CategoryDetailView(const CategoryNavigationItem& item, Brows
       back_(new BackButton(this))
 {
     setMinimumHeight(kMinimumHeight);
+    setPalette(Theme::palette());
     setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Theme::appBackgroundColor());
-    setPalette(palette);
     for (int i = 0; i < kPlaceholderCount; ++i)
         placeholderKeys_.append(QUuid::createUuid());
 
@@ -219,7 +217,7 @@ void CategoryDetailView::followSelection()
         hero_->setVideoPlaying(!selected);
 }
 
-int CategoryDetailView::heroHeight() const { return int(kHeroShare * context_->windowSizeOrFallback().height()); }
+int CategoryDetailView::heroHeight() const { return qRound(kHeroShare * context_->windowSizeOrFallback().height()); }
 
 void CategoryDetailView::followWindowSize()
 {
