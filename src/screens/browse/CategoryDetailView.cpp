@@ -1,6 +1,7 @@
 #include "screens/browse/CategoryDetailView.h"
 
 #include "screens/browse/HeroBackdrop.h"
+#include "state/AnalyticsSignals.h"
 #include "state/AppStore.h"
 #include "state/ExploreWallpapersService.h"
 #include "state/NotificationManager.h"
@@ -46,7 +47,11 @@ CategoryDetailView::CategoryDetailView(const CategoryNavigationItem& item, Brows
     QWidget* parent)
     : QWidget(parent),
       controller_(new CategoryDetailController(item, ExploreWallpapersService::shared(), AppStore::shared(),
-          hooks.sendSignal, this)),
+          hooks.sendSignal ? hooks.sendSignal
+                           : [](const QString& name, const QHash<QString, QString>& parameters) {
+                                 AnalyticsSignals::shared().send(name, parameters);
+                             },
+          this)),
       context_(new BrowseContext(context, this)), hooks_(std::move(hooks)), scroll_(new QScrollArea(this)),
       back_(new BackButton(this))
 {

@@ -35,7 +35,7 @@ public:
     static constexpr int kBackButtonLeading = 50;
     static constexpr int kBackButtonTop = 20;
 
-    // What the page asks of its host.
+    // What the page asks of its host; analytics go to the shared sender unless one is given.
     struct Hooks {
         std::function<void()> dismiss;
         CategoryDetailController::SignalSender sendSignal;

@@ -18,6 +18,7 @@
 
 #include <QGuiApplication>
 #include <QPointer>
+#include <QScrollArea>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -53,13 +54,18 @@ int screenSpacing()
 ExploreView::ExploreView(BrowseContext* context, OpenCategory openCategory, QWidget* parent)
     : QWidget(parent), context_(context), openCategory_(std::move(openCategory)), appStore_(AppStore::shared()),
       service_(ExplorePageService::shared()), lists_(ExploreWallpapersService::shared()), api_(APIService::shared()),
-      hero_(new ExploreHero(appStore_, this)), chips_(new ExploreFilterChips(appStore_)),
+      scroll_(new QScrollArea(this)), hero_(new ExploreHero(appStore_)), chips_(new ExploreFilterChips(appStore_)),
       loading_(new LoadingWallpapersRow), sections_(new QWidget), sectionsLayout_(new QVBoxLayout(sections_))
 {
     setPalette(Theme::palette());
     setAutoFillBackground(true);
     const int spacing = screenSpacing();
-    auto* page = new QVBoxLayout(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* content = new QWidget;
+    auto* page = new QVBoxLayout(content);
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(0);
     page->addWidget(hero_);
@@ -74,6 +80,7 @@ ExploreView::ExploreView(BrowseContext* context, OpenCategory openCategory, QWid
     sectionsLayout_->setSpacing(spacing);
     page->addWidget(new MainWrapper(column, 50, 120, MainWrapperStyle::Home));
     page->addStretch();
+    scroll_->setWidget(content);
 
     const auto fitHero = [this] { hero_->setFixedHeight(qRound(ExploreHero::kHeightShare * context_->windowSizeOrFallback().height())); };
     fitHero();
@@ -100,6 +107,12 @@ int ExploreView::sectionSpacing(std::optional<int> availableHeight)
         return 60;
     const double usable = 0.8 * *availableHeight;
     return usable > 1000 ? 60 : int(std::min(0.065 * usable, 60.0));
+}
+
+void ExploreView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    scroll_->setGeometry(rect());
 }
 
 void ExploreView::showEvent(QShowEvent* event)

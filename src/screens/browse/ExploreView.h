@@ -22,9 +22,10 @@ class ExploreWallpapersService;
 class HomeGridSection;
 class LoadingWallpapersRow;
 class PopularScrollableSection;
+class QScrollArea;
 class QVBoxLayout;
 
-// The page of the Explore tab, one tall column for the tab's scroll area: the hero, the chip
+// The page of the Explore tab, one tall column in a scroll area of its own: the hero, the chip
 // rows, the catalogue's explore rows as grids (their titles open the full lists), and the most
 // popular wallpapers, paged by the page itself 15 at a time. Every chip and title opens a
 // category page through the owner. The rows come from the shared explore-page service and are
@@ -39,6 +40,7 @@ public:
 
     ExploreView(BrowseContext* context, OpenCategory openCategory, QWidget* parent = nullptr);
 
+    QScrollArea* scrollArea() const { return scroll_; }
     ExploreHero* hero() const { return hero_; }
     ExploreFilterChips* chips() const { return chips_; }
     QList<HomeGridSection*> sectionGrids() const { return grids_; }
@@ -60,6 +62,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QCoro::Task<> loadPage();
@@ -78,6 +81,7 @@ private:
     ExploreWallpapersService& lists_;
     APIService& api_;
 
+    QScrollArea* scroll_;
     ExploreHero* hero_;
     ExploreFilterChips* chips_;
     LoadingWallpapersRow* loading_;

@@ -37,25 +37,22 @@ protected:
         ASSERT_TRUE(session_.catalogue.isRunning());
         session_.start();
         context_.setWindowSize({1280, 800});
-        area_.setWidgetResizable(true);
-        area_.setFrameShape(QFrame::NoFrame);
-        area_.resize(1280, 800);
     }
 
     // Poster fetches outlive their cards: they end before the catalogue does.
     void TearDown() override
     {
-        delete area_.takeWidget();
+        page_.reset();
         QTest::qWait(1000);
         QThreadPool::globalInstance()->waitForDone();
     }
 
     ExploreView* show()
     {
-        auto* page = new ExploreView(&context_, [this](const CategoryNavigationItem& item) { opened_.append(item); });
-        area_.setWidget(page);
-        area_.show();
-        return page;
+        page_ = std::make_unique<ExploreView>(&context_, [this](const CategoryNavigationItem& item) { opened_.append(item); });
+        page_->resize(1280, 800);
+        page_->show();
+        return page_.get();
     }
 
     static bool showsRows(const ExploreView& page)
@@ -70,7 +67,7 @@ protected:
 
     BrowseSession session_;
     BrowseContext context_;
-    QScrollArea area_;
+    std::unique_ptr<ExploreView> page_;
     QList<CategoryNavigationItem> opened_;
 };
 
@@ -95,12 +92,12 @@ TEST_F(ExploreViewTest, ShowsTheHeroChipsAndTheCataloguesRows)
     EXPECT_EQ(page->chips()->categoryChipItems().last(), FilterChipsRow::kMonochromeTitle);
     EXPECT_EQ(page->chips()->categoryChipItems().size(), session_.store.categories().size() + 1);
     ASSERT_EVENTUALLY(page->hero()->isVideoReady(), kWaitMs);
-    saveScreenshot(area_, QStringLiteral("explore-top"));
+    saveScreenshot(*page, QStringLiteral("explore-top"));
     for (const auto& [shown, name] : {std::pair<QWidget*, const char*>{page->chips(), "explore-chips-and-rows"},
              {page->popularSection(), "explore-popular"}}) {
-        area_.verticalScrollBar()->setValue(shown->mapTo(page, QPoint()).y() - 40);
+        page->scrollArea()->verticalScrollBar()->setValue(shown->mapTo(page->scrollArea()->widget(), QPoint()).y() - 40);
         ASSERT_EVENTUALLY(showsRows(*page), kWaitMs);
-        saveScreenshot(area_, QString::fromLatin1(name));
+        saveScreenshot(*page, QString::fromLatin1(name));
     }
 }
 
@@ -147,8 +144,8 @@ TEST_F(ExploreViewTest, TitlesAndChipsOpenTheirCategoryPages)
 
     // Back from a resolution list, its chip is no longer highlighted.
     QTest::mouseClick(chips->resolutionChip(QStringLiteral("HD")), Qt::LeftButton);
-    area_.hide();
-    area_.show();
+    page->hide();
+    page->show();
     EXPECT_FALSE(chips->selectedResolution());
 }
 
@@ -180,11 +177,11 @@ TEST_F(ExploreViewTest, AFailedFirstLoadKeepsChipsAndHeroAndLoadsOnTheNextShowin
     EXPECT_TRUE(page->sectionGrids().isEmpty());
     EXPECT_EQ(page->popularSection(), nullptr);
     EXPECT_TRUE(page->chips()->isVisible());
-    saveScreenshot(area_, QStringLiteral("explore-failed"));
+    saveScreenshot(*page, QStringLiteral("explore-failed"));
 
     session_.catalogue.server().clearFaults();
-    area_.hide();
-    area_.show();
+    page->hide();
+    page->show();
     ASSERT_EVENTUALLY(showsRows(*page), kWaitMs);
 }
 
