@@ -20,6 +20,7 @@
 
 #include <QHBoxLayout>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -53,7 +54,7 @@ CategoryDetailView::CategoryDetailView(const CategoryNavigationItem& item, Brows
                              },
           this)),
       context_(new BrowseContext(context, this)), hooks_(std::move(hooks)), scroll_(new QScrollArea(this)),
-      back_(new BackButton(this))
+      back_(new BackButton)
 {
     setMinimumHeight(kMinimumHeight);
     setPalette(Theme::palette());
@@ -77,8 +78,16 @@ CategoryDetailView::CategoryDetailView(const CategoryNavigationItem& item, Brows
     scroll_->setWidget(content);
 
     new NotificationToastOverlay(NotificationManager::shared(), this);
-    back_->move(kBackButtonLeading, kBackButtonTop);
-    back_->raise();
+    // The button rides in the scrolled content and is moved back by every scroll: a control laid
+    // over the scroll area would stop Qt from scrolling by copying pixels and make every frame
+    // repaint the whole page.
+    back_->setParent(content);
+    const auto pin = [this](int offset) {
+        back_->move(kBackButtonLeading, kBackButtonTop + offset);
+        back_->raise();
+    };
+    pin(0);
+    connect(scroll_->verticalScrollBar(), &QScrollBar::valueChanged, back_, pin);
     connect(back_, &BackButton::clicked, this, [this] {
         if (hooks_.dismiss)
             hooks_.dismiss();

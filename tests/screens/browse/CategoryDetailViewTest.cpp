@@ -105,6 +105,11 @@ TEST_F(CategoryDetailViewTest, LoadingCardsThenWallpapersPagedToTheEndByScrollin
     }, kWaitMs));
     EXPECT_EQ(session_.catalogue.requests(kByCategory), 3);
     EXPECT_FALSE(page->loadingMoreRow()->isVisible());
+    EXPECT_EQ(page->backButton()->mapTo(page, QPoint()),
+        QPoint(CategoryDetailView::kBackButtonLeading, CategoryDetailView::kBackButtonTop))
+        << "the back button stays in the corner while the list scrolls under it";
+    ASSERT_EVENTUALLY(showsCards(*page), kWaitMs);
+    saveScreenshot(host_, QStringLiteral("category-scrolled"));
     EXPECT_EQ(session_.sent, QStringList{QStringLiteral("Category.pageOpened:Gaming")});
 }
 
