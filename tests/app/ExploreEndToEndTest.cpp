@@ -13,7 +13,6 @@
 #include "ui/NavigationHost.h"
 #include "ui/PosterCardView.h"
 #include "ui/Screenshot.h"
-#include "ui/TextLabel.h"
 #include "ui/Theme.h"
 #include "ui/TopNavigationBar.h"
 
@@ -61,8 +60,8 @@ TEST(ExploreEndToEndTest, TheExploreTabOpensCategoryPagesAndComesBack)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(root.navigationHost()->depth(), 1);
 
-    SectionTitleComponent* latest = explore->sectionGrids().first()->titleComponent();
-    QTest::mouseClick(latest, Qt::LeftButton, {}, latest->titleLabel()->geometry().center());
+    SectionTitleComponent* latest = explore->sectionGrids().first()->heading();
+    QTest::mouseClick(latest, Qt::LeftButton, {}, latest->titleHitRect().center());
     auto* section = qobject_cast<CategoryDetailView*>(root.navigationHost()->currentPage());
     ASSERT_NE(section, nullptr);
     EXPECT_EQ(section->grid()->keys().size(), 6) << "the row's wallpapers show at once";

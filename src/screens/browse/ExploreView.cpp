@@ -183,7 +183,7 @@ void ExploreView::rebuildSections()
             continue;
         const bool routed = std::any_of(sectionRoutes().begin(), sectionRoutes().end(),
             [&](const SectionRoute& route) { return route.title == section.title; });
-        auto* grid = new HomeGridSection(section.title, section.subtitle, int(section.rows), 3, routed, context_);
+        auto* grid = new HomeGridSection(section.title, section.subtitle, routed, {int(section.rows), 3, 20, 24}, context_);
         grid->setWallpapers(wallpaperModels(section.wallpapers));
         connect(grid, &HomeGridSection::titleClicked, this, [this, section] { openSection(section); });
         sectionsLayout_->insertWidget(at++, grid);
@@ -210,8 +210,8 @@ void ExploreView::showPopular()
         return;
     if (!popular_) {
         popular_ = new PopularScrollableSection(kPopularTitle, QStringLiteral("Trending wallpapers loved by the community"),
-            context_);
-        connect(popular_, &PopularScrollableSection::loadMoreRequested, this, &ExploreView::loadMorePopular);
+            3, 20, 24, context_);
+        connect(popular_, &PopularScrollableSection::loadMore, this, &ExploreView::loadMorePopular);
         sectionsLayout_->addWidget(popular_);
     }
     popular_->setWallpapers(wallpaperModels(popularWallpapers_));

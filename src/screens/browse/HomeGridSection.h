@@ -9,25 +9,34 @@ class BrowseContext;
 class LazyGridView;
 class SectionTitleComponent;
 
-// A titled grid of poster cards showing a fixed number of rows: the first rows × columns
-// wallpapers of its list. A clickable title asks for the section's full list.
+// A titled grid of poster cards with a fixed number of rows: the first rows × columns
+// wallpapers of the list, each card as wide as its column. A clickable title asks for the
+// section's full list.
 class HomeGridSection : public QWidget {
     Q_OBJECT
 
 public:
-    HomeGridSection(const QString& title, const QString& subtitle, int rows, int columnsPerRow, bool clickableTitle,
+    struct Shape {
+        int rows = 2;
+        int columnsPerRow = 3;
+        int cardSpacing = 20;   // between rows
+        int columnSpacing = 24; // between columns
+    };
+
+    HomeGridSection(const QString& title, const QString& subtitle, bool clickableTitle, const Shape& shape,
         BrowseContext* context, QWidget* parent = nullptr);
 
     void setWallpapers(const QList<WallpaperModel>& wallpapers);
-    const QList<WallpaperModel>& wallpapers() const { return shown_; }
-    SectionTitleComponent* titleComponent() const { return title_; }
+    // The wallpapers that get a card.
+    const QList<WallpaperModel>& shownWallpapers() const { return shown_; }
+    SectionTitleComponent* heading() const { return title_; }
     LazyGridView* grid() const { return grid_; }
 
 Q_SIGNALS:
     void titleClicked();
 
 private:
-    const int cardCount_;
+    const Shape shape_;
     BrowseContext* context_;
     SectionTitleComponent* title_;
     LazyGridView* grid_;

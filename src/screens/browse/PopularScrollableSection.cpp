@@ -1,38 +1,31 @@
 #include "screens/browse/PopularScrollableSection.h"
 
+#include "screens/browse/SectionTitleComponent.h"
 #include "ui/LazyGridView.h"
 #include "ui/LoadingWallpapersRow.h"
 #include "ui/PosterCardView.h"
-#include "ui/TextLabel.h"
-#include "ui/Theme.h"
 
 #include <QVBoxLayout>
 
-PopularScrollableSection::PopularScrollableSection(const QString& title, const QString& subtitle,
-    BrowseContext* context, QWidget* parent)
+PopularScrollableSection::PopularScrollableSection(const QString& title, const QString& subtitle, int columns,
+    int cardSpacing, int columnSpacing, BrowseContext* context, QWidget* parent)
     : QWidget(parent), context_(context), grid_(new LazyGridView), loading_(new LoadingWallpapersRow)
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(30);
-    auto* heading = new QVBoxLayout;
-    heading->setSpacing(4);
-    heading->addWidget(new TextLabel(title, Theme::font(Theme::TextStyle::LargeTitle, QFont::Bold), Qt::white, this));
-    if (!subtitle.isEmpty()) {
-        heading->addWidget(new TextLabel(subtitle, Theme::font(Theme::TextStyle::Title3, QFont::Light),
-            Theme::withOpacity(Qt::white, 0.45), this));
-    }
-    column->addLayout(heading);
+    column->addWidget(
+        new SectionTitleComponent(title, subtitle, false, nullptr, SectionTitleComponent::Size::Block, this));
     column->addWidget(grid_);
     column->addWidget(loading_);
     loading_->hide();
-    grid_->setColumns(3);
-    grid_->setSpacing(24, 20);
+    grid_->setColumns(std::max(1, columns));
+    grid_->setSpacing(columnSpacing, cardSpacing);
     grid_->setCellFactory(
         [this](int index) -> QWidget* { return new PosterCardView(wallpapers_.at(index), {}, context_); });
     connect(grid_, &LazyGridView::cellAppeared, this, [this](int index) {
-        if (index >= wallpapers_.size() - kLoadMoreReach)
-            Q_EMIT loadMoreRequested();
+        if (index >= wallpapers_.size() - kLoadMoreWithin)
+            Q_EMIT loadMore();
     });
 }
 
@@ -46,3 +39,5 @@ void PopularScrollableSection::setWallpapers(const QList<WallpaperModel>& wallpa
 }
 
 void PopularScrollableSection::setLoadingMore(bool loading) { loading_->setVisible(loading); }
+
+bool PopularScrollableSection::isLoadingMore() const { return loading_->isVisibleTo(this); }

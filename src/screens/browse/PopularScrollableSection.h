@@ -16,19 +16,20 @@ class PopularScrollableSection : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int kLoadMoreReach = 9;
+    static constexpr int kLoadMoreWithin = 9;
 
-    PopularScrollableSection(const QString& title, const QString& subtitle, BrowseContext* context,
-        QWidget* parent = nullptr);
+    PopularScrollableSection(const QString& title, const QString& subtitle, int columns, int cardSpacing,
+        int columnSpacing, BrowseContext* context, QWidget* parent = nullptr);
 
+    // Cards of wallpapers already shown keep their widgets.
     void setWallpapers(const QList<WallpaperModel>& wallpapers);
     const QList<WallpaperModel>& wallpapers() const { return wallpapers_; }
     void setLoadingMore(bool loading);
+    bool isLoadingMore() const;
     LazyGridView* grid() const { return grid_; }
-    LoadingWallpapersRow* loadingRow() const { return loading_; }
 
 Q_SIGNALS:
-    void loadMoreRequested();
+    void loadMore();
 
 private:
     BrowseContext* context_;

@@ -38,11 +38,12 @@ private:
 } // namespace
 
 SectionTitleComponent::SectionTitleComponent(const QString& title, const QString& subtitle, bool clickable,
-    QWidget* parent)
+    QWidget* trailing, Size size, QWidget* parent)
     : PressableWidget(AnimatedValue::Curve::easeInOut(150), parent), clickable_(clickable),
-      title_(new TextLabel(title, Theme::font(Theme::TextStyle::Title, QFont::Bold), Qt::white, this))
+      title_(new TextLabel(title,
+          Theme::font(size == Size::Block ? Theme::TextStyle::LargeTitle : Theme::TextStyle::Title, QFont::Bold),
+          Qt::white, this))
 {
-    title_->setWordWrap(true);
     if (!clickable_)
         setCursor(Qt::ArrowCursor);
     auto* column = new QVBoxLayout(this);
@@ -55,8 +56,11 @@ SectionTitleComponent::SectionTitleComponent(const QString& title, const QString
         chevron_ = new Chevron(this);
         row->addWidget(chevron_);
         connect(this, &PressableWidget::hoverAmountChanged, this, &SectionTitleComponent::follow);
+        connect(this, &PressableWidget::clicked, this, &SectionTitleComponent::titleClicked);
     }
     row->addStretch();
+    if (trailing)
+        row->addWidget(trailing);
     column->addLayout(row);
     if (!subtitle.isEmpty()) {
         column->addWidget(new TextLabel(subtitle, Theme::font(Theme::TextStyle::Title3, QFont::Light),
@@ -64,10 +68,14 @@ SectionTitleComponent::SectionTitleComponent(const QString& title, const QString
     }
 }
 
-bool SectionTitleComponent::hitTest(const QPointF& point) const
+QString SectionTitleComponent::title() const { return title_->text(); }
+
+QRect SectionTitleComponent::titleHitRect() const
 {
-    return clickable_ && (title_->geometry().contains(point.toPoint()) || chevron_->geometry().contains(point.toPoint()));
+    return clickable_ ? title_->geometry().united(chevron_->geometry()) : QRect();
 }
+
+bool SectionTitleComponent::hitTest(const QPointF& point) const { return titleHitRect().contains(point.toPoint()); }
 
 void SectionTitleComponent::follow(qreal hover)
 {

@@ -15,7 +15,6 @@
 #include "ui/LockscreenExclusiveChip.h"
 #include "ui/PosterCardView.h"
 #include "ui/Screenshot.h"
-#include "ui/TextLabel.h"
 
 #include <QScrollArea>
 #include <QScrollBar>
@@ -81,9 +80,9 @@ TEST_F(ExploreViewTest, ShowsTheHeroChipsAndTheCataloguesRows)
 
     QStringList titles;
     for (const HomeGridSection* grid : page->sectionGrids())
-        titles.append(grid->titleComponent()->titleLabel()->text());
+        titles.append(grid->heading()->title());
     EXPECT_EQ(titles, (QStringList{"Latest Wallpapers", "Discover Community Wallpapers", "Monochrome Wallpapers"}));
-    EXPECT_EQ(page->sectionGrids().first()->wallpapers().size(), 6);
+    EXPECT_EQ(page->sectionGrids().first()->shownWallpapers().size(), 6);
     EXPECT_EQ(page->popularSection()->wallpapers().size(), 15);
     EXPECT_TRUE(page->hasMorePopularPages());
     EXPECT_EQ(page->hero()->height(), 456) << "0.57 of the window's height";
@@ -106,7 +105,7 @@ TEST_F(ExploreViewTest, TitlesAndChipsOpenTheirCategoryPages)
     ExploreView* page = show();
     ASSERT_EVENTUALLY(showsRows(*page), kWaitMs);
     for (HomeGridSection* grid : page->sectionGrids())
-        QTest::mouseClick(grid->titleComponent(), Qt::LeftButton, {}, grid->titleComponent()->titleLabel()->geometry().center());
+        QTest::mouseClick(grid->heading(), Qt::LeftButton, {}, grid->heading()->titleHitRect().center());
     ExploreFilterChips* chips = page->chips();
     QTest::mouseClick(chips->resolutionChip(QStringLiteral("4K")), Qt::LeftButton);
     EXPECT_TRUE(chips->resolutionChip(QStringLiteral("4K"))->isSelected());
