@@ -4,6 +4,7 @@
 #include "foundation/AppError.h"
 #include "foundation/Async.h"
 #include "foundation/Log.h"
+#include "screens/browse/CategoriesSection.h"
 #include "screens/browse/ExploreFilterChips.h"
 #include "screens/browse/ExploreHero.h"
 #include "screens/browse/HomeGridSection.h"
@@ -55,7 +56,8 @@ ExploreView::ExploreView(BrowseContext* context, OpenCategory openCategory, QWid
     : QWidget(parent), context_(context), openCategory_(std::move(openCategory)), appStore_(AppStore::shared()),
       service_(ExplorePageService::shared()), lists_(ExploreWallpapersService::shared()), api_(APIService::shared()),
       scroll_(new QScrollArea(this)), hero_(new ExploreHero(appStore_)), chips_(new ExploreFilterChips(appStore_)),
-      loading_(new LoadingWallpapersRow), sections_(new QWidget), sectionsLayout_(new QVBoxLayout(sections_))
+      loading_(new LoadingWallpapersRow), sections_(new QWidget), sectionsLayout_(new QVBoxLayout(sections_)),
+      categories_(new CategoriesSection(appStore_, 20))
 {
     setPalette(Theme::palette());
     setAutoFillBackground(true);
@@ -78,6 +80,11 @@ ExploreView::ExploreView(BrowseContext* context, OpenCategory openCategory, QWid
     blocks->addWidget(sections_);
     sectionsLayout_->setContentsMargins(0, 0, 0, kGridRowsSpacer);
     sectionsLayout_->setSpacing(spacing);
+    sectionsLayout_->addWidget(categories_);
+    categories_->setCategories(appStore_.categories());
+    connect(categories_, &CategoriesSection::categoryTapped, this, [this](const CategoryItem& category) {
+        open(CategoryNavigationItem::named(int(category.id), category.categoryName));
+    });
     page->addWidget(new MainWrapper(column, 50, 120, MainWrapperStyle::Home));
     page->addStretch();
     scroll_->setWidget(content);
@@ -94,6 +101,7 @@ ExploreView::ExploreView(BrowseContext* context, OpenCategory openCategory, QWid
         showPopular();
     });
     connect(&appStore_, &AppStore::categoriesChanged, this, [this] {
+        categories_->setCategories(appStore_.categories());
         rebuildSections();
         showPopular();
     });

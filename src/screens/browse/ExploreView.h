@@ -15,6 +15,7 @@
 class APIService;
 class AppStore;
 class BrowseContext;
+class CategoriesSection;
 class ExploreFilterChips;
 class ExploreHero;
 class ExplorePageService;
@@ -26,8 +27,8 @@ class QScrollArea;
 class QVBoxLayout;
 
 // The page of the Explore tab, one tall column in a scroll area of its own: the hero, the chip
-// rows, the catalogue's explore rows as grids (their titles open the full lists), and the most
-// popular wallpapers, paged by the page itself 15 at a time. Every chip and title opens a
+// rows, the catalogue's explore rows as grids (their titles open the full lists), the category
+// cards, and the most popular wallpapers, paged by the page itself 15 at a time. Every chip and title opens a
 // category page through the owner. The rows come from the shared explore-page service and are
 // loaded the first time the page shows. GUI thread.
 class ExploreView : public QWidget {
@@ -44,6 +45,7 @@ public:
     ExploreHero* hero() const { return hero_; }
     ExploreFilterChips* chips() const { return chips_; }
     QList<HomeGridSection*> sectionGrids() const { return grids_; }
+    CategoriesSection* categoriesSection() const { return categories_; }
     // Null while the popular list is empty.
     PopularScrollableSection* popularSection() const { return popular_; }
     LoadingWallpapersRow* loadingBlock() const { return loading_; }
@@ -88,6 +90,7 @@ private:
     QWidget* sections_;
     QVBoxLayout* sectionsLayout_;
     QList<HomeGridSection*> grids_;
+    CategoriesSection* categories_;
     PopularScrollableSection* popular_ = nullptr;
 
     bool isLoadingInitial_ = false;

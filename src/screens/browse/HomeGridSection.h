@@ -2,7 +2,7 @@
 
 #include "model/WallpaperModel.h"
 
-#include <QList>
+#include <QPointer>
 #include <QWidget>
 
 class BrowseContext;
@@ -10,8 +10,7 @@ class LazyGridView;
 class SectionTitleComponent;
 
 // A titled grid of poster cards with a fixed number of rows: the first rows × columns
-// wallpapers of the list, each card as wide as its column. A clickable title asks for the
-// section's full list.
+// wallpapers of the list, each card as wide as its column. GUI thread.
 class HomeGridSection : public QWidget {
     Q_OBJECT
 
@@ -29,7 +28,7 @@ public:
     void setWallpapers(const QList<WallpaperModel>& wallpapers);
     // The wallpapers that get a card.
     const QList<WallpaperModel>& shownWallpapers() const { return shown_; }
-    SectionTitleComponent* heading() const { return title_; }
+    SectionTitleComponent* heading() const { return heading_; }
     LazyGridView* grid() const { return grid_; }
 
 Q_SIGNALS:
@@ -37,8 +36,8 @@ Q_SIGNALS:
 
 private:
     const Shape shape_;
-    BrowseContext* context_;
-    SectionTitleComponent* title_;
+    QPointer<BrowseContext> context_;
+    SectionTitleComponent* heading_;
     LazyGridView* grid_;
     QList<WallpaperModel> shown_;
 };

@@ -2,16 +2,17 @@
 
 #include "model/WallpaperModel.h"
 
-#include <QList>
+#include <QPointer>
 #include <QWidget>
 
 class BrowseContext;
 class LazyGridView;
-class LoadingWallpapersRow;
+class SectionTitleComponent;
 
-// A titled, growing grid of poster cards that asks its owner for more whenever one of its last
-// nine cards comes into view (the owner ignores asks while a page loads or when none is left),
-// with the loading row under it while the owner fetches.
+// A long, growing grid of poster cards under a page-block heading. It loads nothing itself: each
+// time one of the last nine cards comes into view it asks its owner for more (loadMore), and
+// while the owner says a page is coming it shows a spinner with "Loading wallpapers..." below
+// the grid. The owner ignores asks it cannot serve. GUI thread.
 class PopularScrollableSection : public QWidget {
     Q_OBJECT
 
@@ -32,8 +33,9 @@ Q_SIGNALS:
     void loadMore();
 
 private:
-    BrowseContext* context_;
-    LazyGridView* grid_;
-    LoadingWallpapersRow* loading_;
+    QPointer<BrowseContext> context_;
     QList<WallpaperModel> wallpapers_;
+    SectionTitleComponent* heading_;
+    LazyGridView* grid_;
+    QWidget* loading_;
 };

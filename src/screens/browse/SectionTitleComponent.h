@@ -1,14 +1,16 @@
 #pragma once
 
-#include "ui/PressableWidget.h"
+#include "ui/AnimatedValue.h"
 
-class TextLabel;
+#include <QPointer>
+#include <QWidget>
 
-// The heading above a row or grid of wallpapers: a bold white title, an optional lighter subtitle
-// under it, and optional trailing controls at the right end of
-// the title row. A clickable title carries a chevron, dims while the pointer is over it and
-// reports clicks.
-class SectionTitleComponent : public PressableWidget {
+// The heading above a row or grid of wallpapers: a bold white title that wraps instead of being
+// cut, an optional lighter subtitle under it, and optional trailing controls at the right end of
+// the title row. A clickable title carries a chevron, dims to 0.7 while the pointer is over it,
+// shows the pointing hand there and reports clicks. Painted by this widget; only the trailing
+// controls are children. GUI thread.
+class SectionTitleComponent : public QWidget {
     Q_OBJECT
 
 public:
@@ -18,21 +20,44 @@ public:
     SectionTitleComponent(const QString& title, const QString& subtitle, bool clickable, QWidget* trailing = nullptr,
         Size size = Size::Section, QWidget* parent = nullptr);
 
-    QString title() const;
+    QString title() const { return title_; }
     bool isClickable() const { return clickable_; }
     // Where the title (with its chevron) takes clicks; empty when it takes none.
     QRect titleHitRect() const;
+    qreal titleOpacity() const;
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
 
 Q_SIGNALS:
     void titleClicked();
 
 protected:
-    bool hitTest(const QPointF& point) const override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
-    void follow(qreal hover);
+    struct Geometry {
+        QRect titleText;
+        QRect chevron;
+        int rowHeight = 0;
+        QRect subtitle;
+    };
+    Geometry geometryFor(int width) const;
+    void setTitleHovered(bool hovered);
 
+    QString title_;
+    QString subtitle_;
     bool clickable_;
-    TextLabel* title_;
-    QWidget* chevron_ = nullptr;
+    QPointer<QWidget> trailing_;
+    QFont titleFont_;
+    QFont subtitleFont_;
+    AnimatedValue hover_;
+    bool hovered_ = false;
+    bool pressed_ = false;
 };

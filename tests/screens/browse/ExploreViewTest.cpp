@@ -1,5 +1,6 @@
 #include "BrowseSession.h"
 
+#include "screens/browse/CategoriesSection.h"
 #include "screens/browse/ExploreFilterChips.h"
 #include "screens/browse/ExploreHero.h"
 #include "screens/browse/ExploreHeroDiscordButton.h"
@@ -114,6 +115,7 @@ TEST_F(ExploreViewTest, TitlesAndChipsOpenTheirCategoryPages)
     QTest::mouseClick(chips->categoryRow()->chip(QStringLiteral("Gaming")), Qt::LeftButton);
     QTest::mouseClick(chips->categoryRow()->chip(FilterChipsRow::kMonochromeTitle), Qt::LeftButton);
     QTest::mouseClick(chips->lockScreenChip(), Qt::LeftButton);
+    Q_EMIT page->categoriesSection()->categoryTapped(session_.store.categories().first());
 
     struct Expected {
         int id;
@@ -129,6 +131,7 @@ TEST_F(ExploreViewTest, TitlesAndChipsOpenTheirCategoryPages)
         {BrowseSession::kGaming, "Gaming", {}, {}},
         {CategoryNavigationItem::kMonochrome, "Monochrome", {}, {}},
         {CategoryNavigationItem::kLockScreenExclusives, "Lockscreen Exclusive", {}, {}},
+        {int(session_.store.categories().first().id), session_.store.categories().first().categoryName, {}, {}},
     };
     ASSERT_EQ(opened_.size(), expected.size());
     for (qsizetype i = 0; i < expected.size(); ++i) {
