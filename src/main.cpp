@@ -5,6 +5,7 @@
 #include "platform/UnixSignalWatcher.h"
 #include "signalry/Signalry.h"
 #include "signalry/SignalryManagerConfiguration.h"
+#include "ui/WallpaperImageCache.h"
 
 #include <QApplication>
 
@@ -57,6 +58,9 @@ int main(int argc, char* argv[])
     Http::shared().prepareTrust();
     wallpaperApp.launch();
     const int code = QApplication::exec();
+    // Image-cache writes still running use Qt's image writers, which need the application: they
+    // end before it does.
+    WallpaperImageCache::shared().waitForDiskWrites();
     signalry::Signalry::terminate();
     logLine(QStringLiteral("👋"), QStringLiteral("Quorvelle"), QStringLiteral("Quit"));
     return code;
