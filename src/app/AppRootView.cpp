@@ -11,6 +11,7 @@
 #include "screens/browse/CategoryNavigationItem.h"
 #include "screens/browse/ExploreView.h"
 #include "screens/browse/HomeView.h"
+#include "screens/browse/LikedView.h"
 #include "state/AppStore.h"
 #include "state/DeepLinkWallpaperService.h"
 #include "state/GravelnookDeepLinkService.h"
@@ -74,7 +75,7 @@ QWidget* makeExplorePage(BrowseContext* context, const PageLinks& links)
 {
     return new ExploreView(context, links.openCategory);
 }
-QWidget* makeLibraryPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Library")); }
+QWidget* makeLibraryPage(BrowseContext* context, const PageLinks& links) { return new LikedView(context, links); }
 QWidget* makeUploadPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Upload")); }
 QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Settings")); }
 
