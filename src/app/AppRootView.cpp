@@ -7,8 +7,10 @@
 #include "foundation/UserDefaults.h"
 #include "foundation/Async.h"
 #include "screens/PageLinks.h"
-#include "screens/browse/HomeView.h"
+#include "screens/browse/CategoryDetailView.h"
 #include "screens/browse/CategoryNavigationItem.h"
+#include "screens/browse/ExploreView.h"
+#include "screens/browse/HomeView.h"
 #include "screens/browse/LikedView.h"
 #include "screens/detail/FullScreenView.h"
 #include "state/AppStore.h"
@@ -70,7 +72,10 @@ QWidget* makeHomePage(BrowseContext* context, const PageLinks& links)
     };
     return new HomeView(context, links, checkForUpdates);
 }
-QWidget* makeExplorePage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Explore")); }
+QWidget* makeExplorePage(BrowseContext* context, const PageLinks& links)
+{
+    return new ExploreView(context, links.openCategory);
+}
 QWidget* makeLibraryPage(BrowseContext* context, const PageLinks& links) { return new LikedView(context, links); }
 QWidget* makeUploadPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Upload")); }
 QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Settings")); }
@@ -95,9 +100,9 @@ QWidget* makeGravelnookDestination(const QString& id, BrowseContext*, const Page
     return placeholderPage(QStringLiteral("Gravelnook ") + id, links);
 }
 
-QWidget* makeCategoryDestination(const CategoryNavigationItem& item, BrowseContext*, const PageLinks& links)
+QWidget* makeCategoryDestination(const CategoryNavigationItem& item, BrowseContext* context, const PageLinks& links)
 {
-    return placeholderPage(item.customTitle.value_or(item.categoryName), links);
+    return new CategoryDetailView(item, context, {links.close, {}});
 }
 
 QWidget* makeSearchOverlay(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Search")); }

@@ -29,7 +29,7 @@ QCoro::Task<> registerUrlScheme(QString program)
 } // namespace
 
 VideoWallpaperApp::VideoWallpaperApp(QStringList arguments, WallpaperManager::SignalSender analytics, QObject* parent)
-    : QObject(parent), arguments_(std::move(arguments)), wallpaperManager_(std::move(analytics)), instance_(new SingleInstance(SingleInstance::defaultServerName(), this)),
+    : QObject(parent), arguments_(std::move(arguments)), analytics_(analytics), wallpaperManager_(std::move(analytics)), instance_(new SingleInstance(SingleInstance::defaultServerName(), this)),
       delegate_(new AppDelegate(arguments_, [] { return createMainWindow(); }, this))
 {
 }

@@ -2,6 +2,7 @@
 
 #include "engine/WallpaperManager.h"
 #include "foundation/Shared.h"
+#include "state/AnalyticsSignals.h"
 
 #include <QObject>
 #include <QPointer>
@@ -40,6 +41,8 @@ private:
     void connectInstance();
 
     const QStringList arguments_;
+    AnalyticsSignals analytics_;
+    Shared<AnalyticsSignals>::Override analyticsOverride_{analytics_};
     WallpaperManager wallpaperManager_;
     Shared<WallpaperManager>::Override wallpaperManagerOverride_{wallpaperManager_};
     SingleInstance* instance_;

@@ -240,6 +240,19 @@ QCoro::Task<QList<WallpaperResponseItem>> ExploreWallpapersService::fetchPage(Wa
     co_return co_await api_.getWallpapersByCategory(query.categoryId, kItemsPerPage, page, query.sortBy, seed);
 }
 
+void ExploreWallpapersService::resetList(const WallpaperListQuery& query)
+{
+    const QString key = query.cacheKey();
+    cacheData_.insert(key, ExploreWallpapersCacheData{});
+    Q_EMIT cacheDataChanged();
+    if (query.isRandom()) {
+        transientRandomData_.insert(key, ExploreWallpapersCacheData{});
+        Q_EMIT transientRandomDataChanged();
+    }
+    if (loadingPages_.remove(key))
+        Q_EMIT loadingPagesChanged();
+}
+
 void ExploreWallpapersService::clearMemory()
 {
     if (!cacheData_.isEmpty()) {

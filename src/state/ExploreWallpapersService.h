@@ -64,6 +64,10 @@ public:
     // The list the query names, from the store its order belongs to.
     std::optional<ExploreWallpapersCacheData> list(const WallpaperListQuery& query) const;
 
+    // Puts an empty, unloaded entry in place of the list (in both stores for a random order) and
+    // forgets its page in flight, so the next load fetches it afresh (a new shuffle).
+    void resetList(const WallpaperListQuery& query);
+
     // The memory clearing: drops every non-random list and every in-flight mark.
     void clearMemory();
 

@@ -13,10 +13,12 @@
 #include "ui/LabelButton.h"
 #include "ui/SheetHost.h"
 #include "ui/Screenshot.h"
+#include "screens/browse/CategoryDetailView.h"
 #include "screens/browse/CategoryNavigationItem.h"
 #include "screens/detail/FootBarIconButton.h"
 #include "screens/detail/FullScreenFootBar.h"
 #include "screens/detail/FullScreenView.h"
+#include "ui/BackButton.h"
 #include "state/HomePageService.h"
 #include "ui/HeaderRow.h"
 #include "ui/BrowseContext.h"
@@ -163,12 +165,13 @@ TEST_F(AppRootViewTest, ACategoryPageClosesItselfAndWhatWasOpenedAboveIt)
     item.categoryId = 4;
     item.categoryName = QStringLiteral("Nature");
     root.openCategory(item);
-    EXPECT_EQ(shownTitle(), QStringLiteral("Nature"));
-    QWidget* category = root.navigationHost()->currentPage();
+    auto* category = qobject_cast<CategoryDetailView*>(root.navigationHost()->currentPage());
+    ASSERT_NE(category, nullptr);
+    EXPECT_EQ(category->controller()->item(), item);
     root.context()->setSelectedWallpaper(wallpaper(QStringLiteral("Lagoon")));
     EXPECT_EQ(root.navigationHost()->depth(), 3);
 
-    QTest::mouseClick(category->findChild<QPushButton*>(), Qt::LeftButton);
+    QTest::mouseClick(category->backButton(), Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(root.navigationHost()->depth(), 1);
     EXPECT_FALSE(root.context()->selectedWallpaper().has_value());

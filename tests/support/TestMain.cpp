@@ -1,3 +1,5 @@
+#include "ui/WallpaperImageCache.h"
+
 #include <QApplication>
 #include <QStandardPaths>
 
@@ -15,5 +17,9 @@ int main(int argc, char** argv)
     // libmpv refuses to start unless numbers are formatted the C way.
     std::setlocale(LC_NUMERIC, "C");
     QStandardPaths::setTestModeEnabled(true);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // The image cache encodes its files on worker threads with Qt's image writers, which need the
+    // application: writes that a test's poster fetches left running end before it goes.
+    WallpaperImageCache::shared().waitForDiskWrites();
+    return result;
 }

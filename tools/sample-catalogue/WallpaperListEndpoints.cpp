@@ -63,7 +63,9 @@ const QHash<QString, Order> kModes{{QStringLiteral("recent"), Order::Newest},
                                    {QStringLiteral("download"), Order::MostDownloaded},
                                    {QStringLiteral("likes"), Order::MostLiked},
                                    {QStringLiteral("random"), Order::Random}};
+// The category pages ask for "download", as the modes spell it; "downloads" is kept for older clients.
 const QHash<QString, Order> kSorts{{QStringLiteral("latest"), Order::Newest},
+                                   {QStringLiteral("download"), Order::MostDownloaded},
                                    {QStringLiteral("downloads"), Order::MostDownloaded},
                                    {QStringLiteral("likes"), Order::MostLiked},
                                    {QStringLiteral("random"), Order::Random}};

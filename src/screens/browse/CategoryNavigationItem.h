@@ -23,5 +23,17 @@ struct CategoryNavigationItem {
     std::optional<int> shuffleSeed;
     std::optional<QString> resolutionFilter;
 
+    // An item that names only the list and its title; every other field is absent.
+    static CategoryNavigationItem named(int categoryId, const QString& categoryName)
+    {
+        CategoryNavigationItem item;
+        item.categoryId = categoryId;
+        item.categoryName = categoryName;
+        return item;
+    }
+
+    // The page's title: the custom one, else the category's name.
+    QString title() const { return customTitle.value_or(categoryName); }
+
     bool operator==(const CategoryNavigationItem&) const = default;
 };

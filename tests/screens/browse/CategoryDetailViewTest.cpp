@@ -1,0 +1,190 @@
+#include "BrowseSession.h"
+
+#include "ui/Screenshot.h"
+#include "screens/browse/CategoryDetailView.h"
+#include "screens/browse/HeroBackdrop.h"
+#include "support/Eventually.h"
+#include "ui/BackButton.h"
+#include "ui/BrowseContext.h"
+#include "ui/FilterChip.h"
+#include "ui/LazyGridView.h"
+#include "ui/LoadingWallpapersRow.h"
+#include "ui/NavigationHost.h"
+#include "ui/PlaceholderPosterCard.h"
+#include "ui/PosterCardView.h"
+
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+#include <QThreadPool>
+
+#include <gtest/gtest.h>
+
+using samplecatalogue::Fault;
+
+namespace {
+const QString kByCategory = QStringLiteral("get-wallpapers-by-category");
+constexpr int kWaitMs = 15'000;
+constexpr int kExtraGaming = 45;
+
+class CategoryDetailViewTest : public ::testing::Test {
+protected:
+    CategoryDetailViewTest() : session_([](QJsonObject& seed) { BrowseSession::addWallpapers(seed, kExtraGaming); }) {}
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(session_.catalogue.isRunning());
+        session_.start();
+        context_.setWindowSize({1280, 800});
+        host_.resize(1280, 800);
+        host_.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host_));
+    }
+
+    // The pages go while the catalogue still answers: poster fetches outlive their cards, and
+    // they end (and are written to the cache) before the catalogue and the process do.
+    void TearDown() override
+    {
+        host_.popToRoot();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::qWait(1000);
+        QThreadPool::globalInstance()->waitForDone();
+    }
+
+    CategoryDetailView* open(const CategoryNavigationItem& item)
+    {
+        CategoryDetailView::Hooks hooks{[this] { host_.pop(); },
+            [this](const QString& name, const QHash<QString, QString>& parameters) { session_.send(name, parameters); }};
+        auto* page = new CategoryDetailView(item, &context_, hooks);
+        host_.push(page);
+        return page;
+    }
+
+    static bool settled(const CategoryDetailView& page)
+    {
+        const CategoryDetailController& data = *page.controller();
+        return !data.isLoadingInitial() && !data.isLoadInProgress() && !data.isLoadingMorePages();
+    }
+
+    // Settled, with the cards in view showing their posters.
+    static bool showsCards(const CategoryDetailView& page)
+    {
+        const QList<PosterCardView*> cards = page.grid()->findChildren<PosterCardView*>();
+        return settled(page) && !cards.isEmpty()
+               && std::all_of(cards.begin(), cards.end(), [](const PosterCardView* card) {
+                      return card->hasPoster() || !card->isVisible();
+                  });
+    }
+
+    BrowseSession session_;
+    BrowseContext context_;
+    NavigationHost host_{new QWidget};
+};
+
+CategoryNavigationItem gaming() { return CategoryNavigationItem::named(BrowseSession::kGaming, QStringLiteral("Gaming")); }
+
+TEST_F(CategoryDetailViewTest, LoadingCardsThenWallpapersPagedToTheEndByScrolling)
+{
+    session_.catalogue.server().setFault(CatalogueSession::path(kByCategory), Fault{.delayMs = 500, .times = 1});
+    CategoryDetailView* page = open(gaming());
+    ASSERT_TRUE(page->showsPlaceholders());
+    ASSERT_EVENTUALLY(page->grid()->findChildren<PlaceholderPosterCard*>().size() > 0, kWaitMs);
+    EXPECT_EQ(page->grid()->keys().size(), CategoryDetailView::kPlaceholderCount);
+    saveScreenshot(host_, QStringLiteral("category-loading"));
+
+    ASSERT_EVENTUALLY(showsCards(*page), kWaitMs);
+    EXPECT_EQ(page->grid()->keys().size(), 20);
+    EXPECT_TRUE(page->chip(CategoryFilter::Latest)->isSelected());
+    saveScreenshot(host_, QStringLiteral("category-page"));
+
+    // Scrolling to the end asks for each next page until the list is complete.
+    QScrollBar* bar = page->scrollArea()->verticalScrollBar();
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        bar->setValue(bar->maximum());
+        return page->grid()->keys().size() == 50 && settled(*page);
+    }, kWaitMs));
+    EXPECT_EQ(session_.catalogue.requests(kByCategory), 3);
+    EXPECT_FALSE(page->loadingMoreRow()->isVisible());
+    EXPECT_EQ(page->backButton()->mapTo(page, QPoint()),
+        QPoint(CategoryDetailView::kBackButtonLeading, CategoryDetailView::kBackButtonTop))
+        << "the back button stays in the corner while the list scrolls under it";
+    ASSERT_EVENTUALLY(showsCards(*page), kWaitMs);
+    saveScreenshot(host_, QStringLiteral("category-scrolled"));
+    EXPECT_EQ(session_.sent, QStringList{QStringLiteral("Category.pageOpened:Gaming")});
+}
+
+TEST_F(CategoryDetailViewTest, ChipsReloadInTheirOrderAndBackLeavesThePage)
+{
+    CategoryDetailView* page = open(gaming());
+    ASSERT_EVENTUALLY(showsCards(*page), kWaitMs);
+    QTest::mouseClick(page->chip(CategoryFilter::Popular), Qt::LeftButton);
+    EXPECT_TRUE(page->chip(CategoryFilter::Popular)->isSelected());
+    EXPECT_FALSE(page->chip(CategoryFilter::Latest)->isSelected());
+    ASSERT_EVENTUALLY(showsCards(*page), kWaitMs);
+    EXPECT_EQ(session_.catalogue.lastQuery(kByCategory, QStringLiteral("sort_by")), QStringLiteral("download"));
+
+    // Back while a load runs: the page goes and nothing is left to crash.
+    QTest::mouseClick(page->chip(CategoryFilter::Random), Qt::LeftButton);
+    QTest::mouseClick(page->backButton(), Qt::LeftButton);
+    EXPECT_EQ(host_.depth(), 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EVENTUALLY(session_.lists.loadingPages().isEmpty(), kWaitMs);
+}
+
+TEST_F(CategoryDetailViewTest, AnOpenWallpaperPausesTheCardsAndComingBackRunsNothingAgain)
+{
+    CategoryDetailView* page = open(gaming());
+    ASSERT_EVENTUALLY(showsCards(*page), kWaitMs);
+    const int requests = session_.catalogue.requests(kByCategory);
+    auto* card = page->grid()->findChildren<PosterCardView*>().first();
+    QTest::mouseClick(card, Qt::LeftButton);
+    ASSERT_TRUE(context_.selectedWallpaper());
+    EXPECT_TRUE(page->context()->cardsShouldPause());
+    EXPECT_FALSE(context_.cardsShouldPause()) << "only the page's cards pause";
+
+    host_.push(new QWidget); // the full-screen view
+    host_.pop();
+    context_.setSelectedWallpaper(std::nullopt);
+    EXPECT_FALSE(page->context()->cardsShouldPause());
+    EXPECT_EQ(session_.sent.size(), 1) << "no second opening signal for the same visit";
+    EXPECT_EQ(session_.catalogue.requests(kByCategory), requests);
+}
+
+TEST_F(CategoryDetailViewTest, SectionAndLockScreenPagesWithTheirHeaders)
+{
+    CategoryNavigationItem section
+        = CategoryNavigationItem::named(CategoryNavigationItem::kSectionList, QStringLiteral("Most Popular Wallpapers"));
+    section.isFromSection = true;
+    section.sectionFilter = CategoryFilter::Popular;
+    section.customTitle = section.categoryName;
+    CategoryDetailView* sectionPage = open(section);
+    EXPECT_EQ(sectionPage->chip(CategoryFilter::Latest), nullptr);
+    EXPECT_EQ(sectionPage->hero(), nullptr);
+    ASSERT_EVENTUALLY(showsCards(*sectionPage), kWaitMs);
+    saveScreenshot(host_, QStringLiteral("category-section"));
+
+    CategoryDetailView* lockScreen
+        = open(CategoryNavigationItem::named(CategoryNavigationItem::kLockScreenExclusives, QStringLiteral("Lockscreen Exclusive")));
+    ASSERT_NE(lockScreen->hero(), nullptr);
+    EXPECT_EQ(lockScreen->hero()->height(), 360) << "0.45 of the window's height";
+    EXPECT_TRUE(lockScreen->hero()->remoteVideo());
+    ASSERT_EVENTUALLY(showsCards(*lockScreen) && lockScreen->hero()->isVideoReady(), kWaitMs);
+    saveScreenshot(host_, QStringLiteral("category-lockscreen"));
+
+    lockScreen->hero()->setVideoAddress(QStringLiteral("not a url"));
+    EXPECT_FALSE(lockScreen->hero()->remoteVideo());
+    saveScreenshot(host_, QStringLiteral("category-lockscreen-gradient"));
+}
+
+TEST_F(CategoryDetailViewTest, AFailingCatalogueLeavesAnEmptyPageNotALoadingOne)
+{
+    session_.catalogue.server().setFault(CatalogueSession::path(kByCategory), Fault{.cutShort = true});
+    CategoryDetailView* page = open(gaming());
+    ASSERT_EVENTUALLY(settled(*page), kWaitMs);
+    EXPECT_TRUE(page->grid()->keys().isEmpty());
+    EXPECT_FALSE(page->showsPlaceholders());
+    EXPECT_FALSE(page->loadingMoreRow()->isVisible());
+    saveScreenshot(host_, QStringLiteral("category-failed"));
+}
+
+} // namespace
