@@ -69,7 +69,7 @@ sample_pid() {
   rss=$(awk '/^VmRSS/ { print $2 }' "/proc/$pid/status")
   kill -INT "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
-  awk "BEGIN { printf \"%.2f %d\", ($after - $before) / $tick, $rss }"
+  awk "BEGIN { printf \"%.2f %d\\n\", ($after - $before) / $tick, $rss }"
 }
 
 echo "== home page with its hero playing, ${seconds} s"
