@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPointer>
 #include <QTimer>
 
 #include <clocale>
@@ -90,15 +91,18 @@ int main(int argc, char** argv)
     const QString mode = argc > 1 ? QString::fromLatin1(argv[1]) : QStringLiteral("startup");
     const int seconds = argc > 2 ? QString::fromLatin1(argv[2]).toInt() : 20;
 
-    std::unique_ptr<MainWindow> window;
+    // As in the application: closing the window does not quit, and the window deletes itself.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QPointer<MainWindow> window;
     if (mode != QLatin1String("nowindow")) {
-        window = std::make_unique<MainWindow>();
+        window = new MainWindow();
+        QObject::connect(window, &QObject::destroyed, [] { std::printf("window closed\n"); });
         window->show();
     }
     fireAndForget(AppStore::shared().initializeIfNeeded());
 
     if (mode == QLatin1String("startup")) {
-        whenTrue([&] { return paintedWithPosters(*window); }, [&] {
+        whenTrue([&] { return window && paintedWithPosters(*window); }, [&] {
             window->repaint();
             std::printf("home_painted_ms = %.0f\n", secondsSinceStart() * 1000);
             // Loads still under way end before the process does.
@@ -107,12 +111,14 @@ int main(int argc, char** argv)
     } else if (mode == QLatin1String("nowindow")) {
         whenTrue([] { return HomePageService::shared().isLoaded(); }, [] { ready(); });
     } else {
-        whenTrue([&] { return heroPlaying(*window); }, [&, mode] {
+        whenTrue([&] { return window && heroPlaying(*window); }, [&, mode] {
             if (mode == QLatin1String("minimised"))
                 window->showMinimized();
             ready();
         });
     }
     QTimer::singleShot(std::max(seconds, 1) * 1000 + 60'000, qApp, &QApplication::quit);
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    delete window;
+    return code;
 }

@@ -37,7 +37,9 @@ start_catalogue "$work/catalogue.log" "$build/sample-catalogue-media" "$work/see
 start_xvfb 1280x800x24
 export DISPLAY=$server QT_QPA_PLATFORM=xcb
 export XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/Quorvelle" && chmod 700 "$XDG_RUNTIME_DIR"
+# A user who has been through the onboarding sheet: only the home page is on screen.
+echo '{"onboardingSheetCompleted": {"type": "bool", "value": true}}' >"$XDG_CONFIG_HOME/Quorvelle/standard.json"
 export QUORVELLE_BACKEND_URL=$base/functions/v1 QUORVELLE_ANALYTICS_URL=$base \
   QUORVELLE_UPDATE_FEED_URL=$base/appcast.xml QUORVELLE_CA_CERT=$cert
 
@@ -49,13 +51,14 @@ for _ in $(seq "$runs"); do
 done
 echo "runs (ms): ${starts[*]}"
 
+# (Both run in this shell, never in a subshell, whose end would run the clean-up trap.)
 # Starts the bench in `mode`, waits for its "ready", lets it settle `warm` seconds, then prints
 # the CPU seconds it spends over `seconds` and its resident memory (KiB) at the end.
 sample_bench() {
   local mode=$1 warm=$2 out="$work/$1.out" pid
   "$bench" "$mode" $((seconds + 60)) >"$out" 2>&1 &
   pid=$!
-  for _ in $(seq 600); do grep -q '^ready' "$out" && break; sleep 0.1; done
+  for _ in $(seq 600); do grep -qs '^ready' "$out" && break; sleep 0.1; done
   grep -q '^ready' "$out" || { echo "$name: $mode never got ready" >&2; cat "$out" >&2; exit 1; }
   sample_pid "$pid" "$warm"
 }
@@ -69,19 +72,23 @@ sample_pid() {
   rss=$(awk '/^VmRSS/ { print $2 }' "/proc/$pid/status")
   kill -INT "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
-  awk "BEGIN { printf \"%.2f %d\", ($after - $before) / $tick, $rss }"
+  awk "BEGIN { printf \"%.2f %d\\n\", ($after - $before) / $tick, $rss }"
 }
 
 echo "== home page with its hero playing, ${seconds} s"
-read -r ours ours_rss < <(sample_bench play 2)
+sample_bench play 2 >"$work/play.sample"
+read -r ours ours_rss <"$work/play.sample"
 echo "== mpv playing the same preview at 1024x640, ${seconds} s"
 preview=$(find "$build/sample-catalogue-media/$key" -name 'previewhd*' | head -n1)
 mpv --no-config --no-audio --loop-file=inf --vo=x11 --geometry=1024x640 --panscan=1.0 --really-quiet "$preview" &
-read -r theirs _ < <(sample_pid $! 3)
+sample_pid $! 3 >"$work/mpv.sample"
+read -r theirs _ <"$work/mpv.sample"
 echo "== the same, window minimised, ${seconds} s"
-read -r minimised _ < <(sample_bench minimised 2)
+sample_bench minimised 2 >"$work/minimised.sample"
+read -r minimised _ <"$work/minimised.sample"
 echo "== no window, ${seconds} s"
-read -r _ bare_rss < <(sample_bench nowindow 2)
+sample_bench nowindow 2 >"$work/nowindow.sample"
+read -r _ bare_rss <"$work/nowindow.sample"
 
 {
   echo "start-up to home with posters (ms)   $(median "${starts[@]}")   (median of $runs; target < 800)"

@@ -155,6 +155,9 @@ void HomeCarouselSection::scrollTo(int index)
     scrolling_ = true;
     scrollValue_.setValue(scroll_->horizontalScrollBar()->value());
     scrollValue_.animateTo(offsetFor(index), AnimatedValue::Curve::easeInOut(kScrollMs));
+    // Already there: no animation runs, so none ends to say so.
+    if (scrollValue_.state() != QAbstractAnimation::Running)
+        scrolling_ = false;
     updateChevrons();
 }
 

@@ -34,6 +34,8 @@ public:
 
     // The card the chevrons last paged to (the start counts as 0).
     int scrollTargetIndex() const { return target_; }
+    // A chevron's scroll is under way.
+    bool isScrolling() const { return scrolling_; }
     SymbolButton* leftChevron() const { return left_; }
     SymbolButton* rightChevron() const { return right_; }
     SectionTitleComponent* heading() const { return heading_; }

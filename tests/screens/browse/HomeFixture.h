@@ -39,7 +39,9 @@ protected:
         // Loads the page started end (cancelled) before the services go: decodes on the pool
         // first, then a few turns for the cancelled transfers.
         EXPECT_TRUE(QTest::qWaitFor([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }, 10'000));
-        QTest::qWait(200);
+        // The hero's players shut down off the GUI thread (up to 0.2 s each, longer while one
+        // still reads from the network): done before the process and its TLS library end.
+        QTest::qWait(1500);
     }
 
     samplecatalogue::SampleCatalogue& server() { return session_.server(); }

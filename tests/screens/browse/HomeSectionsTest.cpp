@@ -49,7 +49,7 @@ protected:
     static void page(HomeCarouselSection& section, bool right)
     {
         QTest::mouseClick(right ? section.rightChevron() : section.leftChevron(), Qt::LeftButton);
-        QTest::qWait(HomeCarouselSection::kScrollMs + 100);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !section.isScrolling(); }, 5000));
     }
 
     BrowseContext context_;

@@ -140,10 +140,9 @@ TEST_F(HomeViewTest, AFailedPopularRequestIsTriedAgainLessOftenUntilItComes)
 
 TEST_F(HomeViewTest, ASlowCatalogueOnlyKeepsTheStartupScreenLonger)
 {
-    server().setFault(path(QStringLiteral("get-home-page")), Fault{0, 800});
+    server().setFault(path(QStringLiteral("get-home-page")), Fault{0, 1500});
     HomeView& page = show();
-    QTest::qWait(300);
-    EXPECT_EQ(page.loadingScreen()->statusText(), u"Getting things ready");
+    ASSERT_EVENTUALLY(page.loadingScreen()->statusText() == u"Getting things ready", kLoadMs);
     ASSERT_EVENTUALLY(feedShows(), kLoadMs);
     EXPECT_EQ(page.loadFailures(), 0);
 }
