@@ -58,9 +58,10 @@ int main(int argc, char* argv[])
     Http::shared().prepareTrust();
     wallpaperApp.launch();
     const int code = QApplication::exec();
-    // Posters still being written on workers need the image plugins, which go with the application.
-    WallpaperImageCache::shared().waitForDiskWrites();
+    // Delivering the last signals runs the event loop again, which can still store posters; they
+    // are written on workers with the image plugins, which go with the application.
     signalry::Signalry::terminate();
+    WallpaperImageCache::shared().waitForDiskWrites();
     logLine(QStringLiteral("👋"), QStringLiteral("Quorvelle"), QStringLiteral("Quit"));
     return code;
 }
