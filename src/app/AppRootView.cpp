@@ -2,8 +2,13 @@
 
 #include "screens/PageLinks.h"
 #include "screens/browse/CategoryNavigationItem.h"
+#include "screens/search/SearchOverlayHost.h"
+#include "screens/search/SearchOverlayService.h"
+#include "screens/settings/SettingsView.h"
+#include "screens/sheets/OnboardingPresenter.h"
 #include "state/HomePageService.h"
 #include "state/NotificationManager.h"
+#include "state/OnboardingSheetState.h"
 #include "ui/BrowseContext.h"
 #include "ui/HeaderRow.h"
 #include "ui/NavButtonBar.h"
@@ -51,7 +56,7 @@ QWidget* makeHomePage(BrowseContext*, const PageLinks&) { return placeholderPage
 QWidget* makeExplorePage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Explore")); }
 QWidget* makeLibraryPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Library")); }
 QWidget* makeUploadPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Upload")); }
-QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Settings")); }
+QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return new SettingsView; }
 
 QWidget* makeWallpaperDestination(const WallpaperModel& wallpaper, BrowseContext*, const PageLinks& links)
 {
@@ -68,7 +73,10 @@ QWidget* makeCategoryDestination(const CategoryNavigationItem& item, BrowseConte
     return placeholderPage(item.customTitle.value_or(item.categoryName), links);
 }
 
-QWidget* makeSearchOverlay(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Search")); }
+QWidget* makeSearchOverlay(BrowseContext* context, const PageLinks&)
+{
+    return new SearchOverlayHost(SearchOverlayService::shared(), context);
+}
 
 QWidget* makeTabPage(AppTab tab, BrowseContext* context, const PageLinks& links)
 {
@@ -112,11 +120,15 @@ AppRootView::AppRootView(QWidget* parent)
     topBar_ = createTopBar();
     searchOverlay_ = makeSearchOverlay(context_, linksFor([this] { setSearchPresented(false); }));
     searchOverlay_->setParent(rootPage_);
-    searchOverlay_->hide();
     rootPage_->installEventFilter(this);
 
     toasts_ = new NotificationToastOverlay(NotificationManager::shared(), this);
     sheets_->raise();
+    new OnboardingPresenter(OnboardingSheetState::shared(), *sheets_, [this] { setSelectedTab(AppTab::Explore); }, this);
+    connect(&SearchOverlayService::shared(), &SearchOverlayService::isPresentedChanged, this, [this](bool presented) {
+        searchButton_->setActive(presented);
+        Q_EMIT searchPresentedChanged(presented);
+    });
 
     connect(context_, &BrowseContext::selectedWallpaperChanged, this, &AppRootView::syncWallpaperDestination);
     setSelectedTab(AppTab::Home);
@@ -192,17 +204,10 @@ void AppRootView::setSelectedTab(AppTab tab)
         Q_EMIT selectedTabChanged(tab);
 }
 
-bool AppRootView::isSearchPresented() const { return searchOverlay_->isVisibleTo(rootPage_); }
+bool AppRootView::isSearchPresented() const { return SearchOverlayService::shared().isPresented(); }
 
-void AppRootView::setSearchPresented(bool presented)
-{
-    if (presented == isSearchPresented())
-        return;
-    searchOverlay_->setVisible(presented);
-    searchOverlay_->raise();
-    searchButton_->setActive(presented);
-    Q_EMIT searchPresentedChanged(presented);
-}
+// The overlay follows the shared search state, which the button and the overlay itself change too.
+void AppRootView::setSearchPresented(bool presented) { SearchOverlayService::shared().setPresented(presented); }
 
 void AppRootView::openCategory(const CategoryNavigationItem& item)
 {

@@ -9,17 +9,18 @@
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
 
-SearchOverlayHost::SearchOverlayHost(SearchOverlayService& service, BrowseContext* context, QWidget* window)
-    : SearchOverlayHost(service, context, APIService::shared(), AppStore::shared(), window)
+SearchOverlayHost::SearchOverlayHost(SearchOverlayService& service, BrowseContext* context, QWidget* parent)
+    : SearchOverlayHost(service, context, APIService::shared(), AppStore::shared(), parent)
 {
 }
 
 SearchOverlayHost::SearchOverlayHost(SearchOverlayService& service, BrowseContext* context, APIService& api, AppStore& store,
-    QWidget* window)
-    : QWidget(window), service_(service), context_(context), api_(api), store_(store)
+    QWidget* parent)
+    : QWidget(parent), service_(service), context_(context), api_(api), store_(store)
 {
     hide();
-    window->installEventFilter(this);
+    if (parent)
+        parent->installEventFilter(this);
     connect(&service_, &SearchOverlayService::isPresentedChanged, this, &SearchOverlayHost::follow);
     connect(&opacity_, &AnimatedValue::valueChanged, this, [this](double value) {
         if (effect_)
@@ -32,13 +33,15 @@ SearchOverlayHost::SearchOverlayHost(SearchOverlayService& service, BrowseContex
 
 SearchOverlayHost::~SearchOverlayHost() = default;
 
+SearchOverlayView* SearchOverlayHost::view() const { return view_; }
+
 void SearchOverlayHost::follow(bool presented)
 {
     if (presented == bool(view_))
         return;
     delete leaving_;
     if (presented) {
-        setGeometry(parentWidget()->rect());
+        cover();
         view_ = new SearchOverlayView(service_, context_, api_, store_, this);
         view_->setGeometry(rect());
         show();
@@ -76,12 +79,33 @@ void SearchOverlayHost::fadeFinished()
     hide();
 }
 
+void SearchOverlayHost::cover()
+{
+    if (parentWidget())
+        setGeometry(parentWidget()->rect());
+}
+
+bool SearchOverlayHost::event(QEvent* event)
+{
+    // A host made before its window was known follows the window it is put into.
+    if (event->type() == QEvent::ParentChange && parentWidget()) {
+        parentWidget()->installEventFilter(this);
+        cover();
+    }
+    return QWidget::event(event);
+}
+
 bool SearchOverlayHost::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == parentWidget() && event->type() == QEvent::Resize) {
-        setGeometry(parentWidget()->rect());
-        if (view_)
-            view_->setGeometry(rect());
-    }
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        cover();
     return QWidget::eventFilter(watched, event);
+}
+
+void SearchOverlayHost::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    for (SearchOverlayView* view : {view_.data(), leaving_.data()})
+        if (view)
+            view->setGeometry(rect());
 }

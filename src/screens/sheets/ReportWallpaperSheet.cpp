@@ -6,6 +6,7 @@
 #include "screens/sheets/ReportReasonRow.h"
 #include "screens/sheets/ReportSubmitButton.h"
 #include "ui/GlassBackground.h"
+#include "ui/SheetHost.h"
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
 
@@ -94,6 +95,18 @@ ReportWallpaperSheet::ReportWallpaperSheet(const WallpaperModel& wallpaper, std:
     connect(submit_, &ReportSubmitButton::clicked, this, &ReportWallpaperSheet::submit);
     connect(other_, &QPlainTextEdit::textChanged, this, &ReportWallpaperSheet::refresh);
     refresh();
+}
+
+ReportWallpaperSheet* ReportWallpaperSheet::present(SheetHost& sheets, const WallpaperModel& wallpaper)
+{
+    auto* sheet = new ReportWallpaperSheet(wallpaper, {});
+    // A second close (a quick double click) must not take down the sheet beneath.
+    sheet->onDismiss_ = [host = QPointer(&sheets), sheet] {
+        if (host && host->sheet() == sheet)
+            host->dismiss();
+    };
+    sheets.present(sheet);
+    return sheet;
 }
 
 QSize ReportWallpaperSheet::sizeHint() const { return {kWidth, heightForWidth(kWidth)}; }

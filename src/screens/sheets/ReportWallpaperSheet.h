@@ -15,6 +15,7 @@ class QPlainTextEdit;
 class QSpacerItem;
 class ReportReasonRow;
 class ReportSubmitButton;
+class SheetHost;
 class SymbolButton;
 
 // The sheet in which the user reports one catalogue wallpaper: one of four reasons (free text
@@ -35,6 +36,9 @@ public:
     ReportWallpaperSheet(const WallpaperModel& wallpaper, std::function<void()> onDismiss, QWidget* parent = nullptr);
     ReportWallpaperSheet(const WallpaperModel& wallpaper, std::function<void()> onDismiss, APIService& api,
         QWidget* parent = nullptr);
+
+    // Presents a sheet for `wallpaper` on `sheets`; its dismissals take down only this sheet.
+    static ReportWallpaperSheet* present(SheetHost& sheets, const WallpaperModel& wallpaper);
 
     std::optional<ReportReason> selectedReason() const { return selected_; }
     void selectReason(ReportReason reason);
