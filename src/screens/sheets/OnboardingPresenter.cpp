@@ -18,6 +18,13 @@ OnboardingPresenter::OnboardingPresenter(OnboardingSheetState& state, SheetHost&
       defaults_(defaults)
 {
     connect(&state_, &OnboardingSheetState::isPresentedChanged, this, &OnboardingPresenter::follow);
+    // Escape takes the sheet down through the host: the flag follows.
+    connect(&sheets, &SheetHost::dismissed, this, [this] {
+        if (sheet_ && sheets_->sheet() != sheet_ && !sheet_->isVisible()) {
+            sheet_ = nullptr;
+            state_.setPresented(false);
+        }
+    });
     follow();
 }
 
@@ -28,7 +35,10 @@ void OnboardingPresenter::follow()
     if (!sheets_)
         return;
     if (!state_.isPresented()) {
-        if (sheet_ && sheets_->sheet() == sheet_)
+        // Forgotten at once: the sheet is deleted later, and a new flag makes a new sheet.
+        OnboardingSheet* leaving = sheet_;
+        sheet_ = nullptr;
+        if (leaving && sheets_->sheet() == leaving)
             sheets_->dismiss();
         return;
     }

@@ -4,6 +4,7 @@
 #include "screens/sheets/ReportSubmitButton.h"
 #include "screens/sheets/ReportWallpaperSheet.h"
 #include "support/Eventually.h"
+#include "ui/SheetHost.h"
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
 
@@ -126,6 +127,24 @@ TEST_F(ReportWallpaperSheetTest, CloseDismissesAtOnceAndTheReportStillGoes)
     sheet_.reset(); // the presenter drops the sheet: nothing scheduled may reach it
     QTest::qWait(ReportWallpaperSheet::kMinimumSpinMs + ReportWallpaperSheet::kDismissAfterReportedMs + 200);
     EXPECT_EQ(dismissed_, 1);
+}
+
+TEST_F(ReportWallpaperSheetTest, APresentedSheetClosedTwiceLeavesTheSheetBeneath)
+{
+    QWidget window;
+    window.resize(900, 700);
+    window.show();
+    SheetHost sheets(&window);
+    auto* beneath = new QWidget;
+    sheets.present(beneath);
+    WallpaperModel wallpaper;
+    wallpaper.id = QUuid::createUuid();
+    wallpaper.key = kKey;
+    ReportWallpaperSheet* sheet = ReportWallpaperSheet::present(sheets, wallpaper);
+    ASSERT_EQ(sheets.sheet(), sheet);
+    click(sheet->closeButton());
+    click(sheet->closeButton());
+    EXPECT_EQ(sheets.sheet(), beneath);
 }
 
 } // namespace
