@@ -151,12 +151,6 @@ SettingsView::SettingsView(const Services& services, QWidget* parent) : QWidget(
     connect(&services_.appStore, &AppStore::platformStatsChanged, this, [this] { discord_->setUrl(discordUrl()); });
 }
 
-SettingsView::~SettingsView()
-{
-    if (alert_)
-        alert_->deleteLater();
-}
-
 QWidget* SettingsView::createColumn()
 {
     auto* column = new QWidget;

@@ -51,7 +51,6 @@ public:
 
     explicit SettingsView(QWidget* parent = nullptr);
     explicit SettingsView(const Services& services, QWidget* parent = nullptr);
-    ~SettingsView() override;
 
     // The column's padding above and below for the main screen's visible height (none: no screen).
     static int columnPadding(std::optional<int> visibleHeight);
