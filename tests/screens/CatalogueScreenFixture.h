@@ -18,20 +18,20 @@
 
 #include <memory>
 
-// A screen on the sample catalogue: user folders in a temporary folder, the backend client
-// (short time-outs, so a silent catalogue fails quickly) and the application state installed as
-// the shared ones, and the log captured.
+// A screen on the sample catalogue: user folders in a temporary folder, the backend client and
+// the application state installed as the shared ones, and the log captured. A test of a silent
+// catalogue passes a short time-out, so that it fails quickly.
 class CatalogueScreenFixture : public ::testing::Test {
 protected:
-    static constexpr int kTimeoutMs = 1'500;
+    static constexpr int kTimeoutMs = 30'000;
 
-    CatalogueScreenFixture()
+    explicit CatalogueScreenFixture(int timeoutMs = kTimeoutMs)
     {
         APIService::Settings settings;
         settings.baseURL = catalogue_.config().backendBaseUrl.toString();
         settings.bearerKey = catalogue_.config().backendKey;
-        settings.requestTimeoutMs = kTimeoutMs;
-        settings.resourceTimeoutMs = kTimeoutMs;
+        settings.requestTimeoutMs = timeoutMs;
+        settings.resourceTimeoutMs = timeoutMs;
         api_ = std::make_unique<APIService>(settings, Clock::system(), Http::shared());
         apiOverride_ = std::make_unique<Shared<APIService>::Override>(*api_);
         home_ = std::make_unique<HomePageService>(*api_);
