@@ -30,6 +30,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThreadPool>
 
 namespace {
 
@@ -51,6 +52,8 @@ protected:
     ~RootViewSearchAndSettingsTest() override
     {
         root_.reset();
+        // A size walk still running on a worker reads the caches, which go with the test.
+        QThreadPool::globalInstance()->waitForDone();
         SearchOverlayService::shared().setPresented(false);
         SearchOverlayService::shared().setSearchQuery(QString());
     }

@@ -30,6 +30,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThreadPool>
 
 #include <cmath>
 
@@ -66,6 +67,13 @@ private:
 
 class SettingsViewTest : public CatalogueScreenFixture {
 protected:
+    // A size walk still running on a worker reads the caches, which go with the test.
+    ~SettingsViewTest() override
+    {
+        page_.reset();
+        QThreadPool::globalInstance()->waitForDone();
+    }
+
     SettingsView& page()
     {
         if (!page_) {
