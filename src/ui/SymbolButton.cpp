@@ -1,41 +1,52 @@
 #include "ui/SymbolButton.h"
 
 #include "ui/Symbols.h"
-#include "ui/Theme.h"
 
+#include <QEvent>
 #include <QPainter>
 
+namespace {
+constexpr qreal kDisabledOpacity = 0.4;
+}
+
 SymbolButton::SymbolButton(const Look& look, QWidget* parent)
-    : PressableWidget(AnimatedValue::Curve::easeInOut(120), parent), look_(look)
+    : PressableWidget(AnimatedValue::Curve::easeInOut(150), parent), look_(look)
 {
     setFixedSize(sizeHint());
 }
 
-QColor SymbolButton::symbolColor() const
+SymbolButton::SymbolButton(const QString& symbol, qreal pointSize, const QColor& color, QWidget* parent)
+    : SymbolButton(Look{symbol, pointSize, color}, parent)
 {
-    // Hovering lifts the symbol a quarter of the way towards full opacity.
-    QColor color = look_.color;
-    color.setAlphaF(float(color.alphaF() + (1 - color.alphaF()) * 0.25 * hoverAmount()));
-    return color;
 }
 
 QSize SymbolButton::sizeHint() const
 {
-    const int side = look_.side > 0 ? look_.side : Symbols::sizeForFont(look_.symbolPointSize);
+    const int side = look_.side > 0 ? look_.side : Symbols::sizeForFont(look_.pointSize);
     return {side, side};
+}
+
+void SymbolButton::changeEvent(QEvent* event)
+{
+    PressableWidget::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange) {
+        // A disabled button shows no pointing hand.
+        setCursor(isEnabled() ? Qt::PointingHandCursor : Qt::ArrowCursor);
+        update();
+    }
 }
 
 void SymbolButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(isEnabled() ? 1.0 : kDisabledOpacity);
     const QRectF box = rect();
     if (look_.backdrop.alpha() > 0) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(look_.backdrop);
         painter.drawEllipse(box);
     }
-    const qreal symbol = std::min<qreal>(Symbols::sizeForFont(look_.symbolPointSize), std::min(box.width(), box.height()));
-    Symbols::paint(painter, QRectF(box.center() - QPointF(symbol / 2, symbol / 2), QSizeF(symbol, symbol)), look_.symbol,
-        symbolColor());
+    const qreal side = std::min<qreal>(Symbols::sizeForFont(look_.pointSize), std::min(box.width(), box.height()));
+    Symbols::paint(painter, QRectF(box.center() - QPointF(side / 2, side / 2), QSizeF(side, side)), look_.symbol, look_.color);
 }

@@ -1,3 +1,4 @@
+#include "app/AppSheetsHost.h"
 #include "screens/CatalogueScreenFixture.h"
 #include "screens/search/DebouncedSearch.h"
 #include "screens/search/GhostTextField.h"
@@ -8,7 +9,7 @@
 #include "screens/settings/SettingsView.h"
 #include "screens/sheets/OnboardingSheet.h"
 #include "screens/sheets/PromotionalSheetCard.h"
-#include "screens/sheets/ReportReason.h"
+#include "screens/ReportReason.h"
 #include "screens/sheets/ReportReasonRow.h"
 #include "screens/sheets/ReportWallpaperSheet.h"
 #include "support/Eventually.h"
@@ -92,9 +93,9 @@ TEST_F(ScreenScreenshots, ReportSheet)
     wallpaper.key = 1718000000137;
     wallpaper.category = QStringLiteral("Nature");
     auto* sheet = new ReportWallpaperSheet(wallpaper, [] {}, *api_);
-    sheet->selectReason(ReportReason::other);
+    sheet->selectReason(ReportReason::Other);
     sheet->otherEditor()->setPlainText(QStringLiteral("The loop jumps after four seconds."));
-    ReportReasonRow* hovered = sheet->row(ReportReason::duplicate);
+    ReportReasonRow* hovered = sheet->row(ReportReason::Duplicate);
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(hovered, &enter);
     QTest::qWait(200);
@@ -103,8 +104,9 @@ TEST_F(ScreenScreenshots, ReportSheet)
 
 TEST_F(ScreenScreenshots, OnboardingSheetWithItsVideo)
 {
-    const QString video = store_->platformStats()->onBoardingScreenVideo.value_or(QString());
-    auto* sheet = new OnboardingSheet(OnboardingSheet::Texts::welcome(), QUrl(video), [] {}, [] {});
+    const OnboardingContent content = AppSheetsHost::content(*store_);
+    auto* sheet = new OnboardingSheet({content.subtitle, content.title, content.description, content.buttonText},
+        content.videoUrl, [] {}, [] {});
     SheetHost host(&window_);
     host.present(sheet);
     ASSERT_EVENTUALLY(sheet->card()->isShowingVideo(), kWaitMs);

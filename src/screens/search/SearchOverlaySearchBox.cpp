@@ -42,7 +42,7 @@ QLabel* magnifier(QWidget* parent)
 
 SearchOverlaySearchBox::SearchOverlaySearchBox(APIService& api, QWidget* parent)
     : QWidget(parent), api_(api), field_(new GhostTextField), spinner_(new Spinner(kSpinnerScale)),
-      clear_(new SymbolButton({QStringLiteral("xmark.circle.fill"), 20, Theme::withOpacity(Qt::white, 0.4)})),
+      clear_(new SymbolButton(SymbolButton::Look{QStringLiteral("xmark.circle.fill"), 20, Theme::withOpacity(Qt::white, 0.4)})),
       chipsRow_(new FilterChipsRow)
 {
     setMaximumWidth(kMaxWidth);

@@ -227,7 +227,7 @@ QWidget* SettingsView::createPreferences()
     lockScreen_ = new ToggleSwitch(services_.lockScreen.isEnabled());
     addRow(label(tr("Enable Lock Screen"), rowFont, Qt::white), lockScreen_);
     cacheLabel_ = label(cacheLabelText(0), rowFont, Qt::white);
-    trash_ = new SymbolButton({QStringLiteral("trash"), 18, Qt::white});
+    trash_ = new SymbolButton(SymbolButton::Look{QStringLiteral("trash"), 18, Qt::white});
     addRow(cacheLabel_, trash_);
     lines->addLayout(rows);
 

@@ -24,14 +24,6 @@ QLabel* label(const QString& text, const QFont& font, const QColor& color, bool 
 }
 } // namespace
 
-OnboardingSheet::Texts OnboardingSheet::Texts::welcome()
-{
-    return {QStringLiteral("Hey there 👋"), QStringLiteral("Welcome to Quorvelle"),
-        QStringLiteral("Discover stunning live wallpapers, curated collections, and lockscreen exclusives - all in one place. ")
-            + QStringLiteral("\n\nMake your Mac truly yours."),
-        QStringLiteral("Get Started")};
-}
-
 OnboardingSheet::OnboardingSheet(const Texts& texts, const std::optional<QUrl>& videoURL, std::function<void()> onButtonClick,
     std::function<void()> close, QWidget* parent)
     : OnboardingSheet(texts, videoURL, std::move(onButtonClick), std::move(close), VideoPlayerPool::shared(), parent)

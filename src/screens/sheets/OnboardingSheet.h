@@ -23,9 +23,6 @@ public:
         QString title;
         QString description;
         QString buttonText;
-
-        // What the application greets a new user with.
-        static Texts welcome();
     };
 
     OnboardingSheet(const Texts& texts, const std::optional<QUrl>& videoURL, std::function<void()> onButtonClick,

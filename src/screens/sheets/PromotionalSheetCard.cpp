@@ -43,7 +43,7 @@ PromotionalSheetCard::PromotionalSheetCard(const Options& options, QWidget* cont
     }
     if (options_.onClose) {
         close_ = new SymbolButton(
-            {QStringLiteral("xmark"), 12, Theme::withOpacity(Qt::white, 0.9), Theme::withOpacity(Qt::black, 0.4), kCloseSide}, this);
+            SymbolButton::Look{QStringLiteral("xmark"), 12, Theme::withOpacity(Qt::white, 0.9), Theme::withOpacity(Qt::black, 0.4), kCloseSide}, this);
         connect(close_, &SymbolButton::clicked, this, [this] { options_.onClose(); });
     }
     if (topTrailing_)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "screens/sheets/ReportReason.h"
+#include "screens/ReportReason.h"
 #include "ui/PressableWidget.h"
 
 // One choice of the report sheet: a radio mark, the reason's label and its confirmation line

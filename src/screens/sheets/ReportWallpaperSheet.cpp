@@ -46,7 +46,8 @@ ReportWallpaperSheet::ReportWallpaperSheet(const WallpaperModel& wallpaper, std:
     QWidget* parent)
     : QWidget(parent), wallpaper_(wallpaper), onDismiss_(std::move(onDismiss)), api_(api), other_(new QPlainTextEdit),
       submit_(new ReportSubmitButton),
-      close_(new SymbolButton({QStringLiteral("xmark"), 11, Theme::withOpacity(Qt::white, 0.6), Theme::withOpacity(Qt::white, 0.1), 24}))
+      close_(new SymbolButton(SymbolButton::Look{
+          QStringLiteral("xmark"), 11, Theme::withOpacity(Qt::white, 0.6), Theme::withOpacity(Qt::white, 0.1), 24}))
 {
     setFixedWidth(kWidth);
     setAutoFillBackground(false);
@@ -126,7 +127,7 @@ void ReportWallpaperSheet::selectReason(ReportReason reason)
     selected_ = reason;
     for (ReportReasonRow* row : std::as_const(rows_))
         row->setSelected(row->reason() == reason);
-    const bool other = reason == ReportReason::other;
+    const bool other = reason == ReportReason::Other;
     if (other != other_->isVisible()) {
         other_->setVisible(other);
         // The editor sits 14 above the button only while it is shown.
@@ -143,7 +144,7 @@ bool ReportWallpaperSheet::canSubmit() const
     // A wallpaper without a key has nothing to report against.
     if (!selected_ || submitting_ || submitted_ || !wallpaper_.key)
         return false;
-    return *selected_ != ReportReason::other || !Text::trimmed(otherText()).isEmpty();
+    return *selected_ != ReportReason::Other || !Text::trimmed(otherText()).isEmpty();
 }
 
 void ReportWallpaperSheet::submit()

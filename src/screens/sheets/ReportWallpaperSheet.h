@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/WallpaperModel.h"
-#include "screens/sheets/ReportReason.h"
+#include "screens/ReportReason.h"
 
 #include <QElapsedTimer>
 #include <QWidget>

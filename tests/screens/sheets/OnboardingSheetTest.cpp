@@ -1,11 +1,6 @@
-#include "foundation/UserDefaults.h"
-#include "screens/sheets/OnboardingPresenter.h"
 #include "screens/sheets/OnboardingPrimaryButton.h"
 #include "screens/sheets/OnboardingSheet.h"
 #include "screens/sheets/PromotionalSheetCard.h"
-#include "state/AppStore.h"
-#include "state/OnboardingSheetState.h"
-#include "ui/SheetHost.h"
 #include "ui/SymbolButton.h"
 
 #include <QLabel>
@@ -17,11 +12,17 @@ namespace {
 
 void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
 
+OnboardingSheet::Texts welcome()
+{
+    return {QStringLiteral("Hey there"), QStringLiteral("Welcome"), QStringLiteral("Live wallpapers.\n\nAll yours."),
+        QStringLiteral("Get Started")};
+}
+
 TEST(OnboardingSheet, TheButtonRunsTheActionOnceThenClosesAndCloseOnlyCloses)
 {
     int actions = 0;
     int closes = 0;
-    OnboardingSheet sheet(OnboardingSheet::Texts::welcome(), std::nullopt, [&] { ++actions; }, [&] { ++closes; });
+    OnboardingSheet sheet(welcome(), std::nullopt, [&] { ++actions; }, [&] { ++closes; });
     sheet.show();
     click(sheet.primaryButton());
     EXPECT_EQ(actions, 1);
@@ -34,7 +35,7 @@ TEST(OnboardingSheet, TheButtonRunsTheActionOnceThenClosesAndCloseOnlyCloses)
 
 TEST(OnboardingSheet, KeepsItsWidthAndGrowsWithTheDescription)
 {
-    OnboardingSheet::Texts texts = OnboardingSheet::Texts::welcome();
+    OnboardingSheet::Texts texts = welcome();
     OnboardingSheet brief(texts, std::nullopt, [] {}, [] {});
     texts.description = QStringList(6, texts.description).join(QStringLiteral("\n\n"));
     OnboardingSheet lengthy(texts, std::nullopt, [] {}, [] {});
@@ -60,42 +61,6 @@ TEST(PromotionalSheetCard, WithoutACloseActionTheAccessoryStandsAlone)
     EXPECT_EQ(card.width(), 360);
     EXPECT_EQ(accessory->geometry().right(), 360 - 12 - 1);
     EXPECT_EQ(accessory->y(), 12);
-}
-
-// The flag brings the sheet up and takes it down; only the button records that onboarding ended.
-TEST(OnboardingPresenter, FollowsTheFlagAndOnlyTheButtonCompletes)
-{
-    QWidget window;
-    window.resize(900, 700);
-    window.show();
-    SheetHost sheets(&window);
-    OnboardingSheetState state;
-    UserDefaults defaults(UserDefaults::kStandardDomain, UserDefaults::Storage::InMemory);
-    int explored = 0;
-    OnboardingPresenter presenter(state, sheets, [&] { ++explored; }, AppStore::shared(), defaults);
-    EXPECT_EQ(sheets.sheet(), nullptr);
-
-    state.setPresented(true);
-    ASSERT_NE(presenter.sheet(), nullptr);
-    EXPECT_EQ(sheets.sheet(), presenter.sheet());
-    click(presenter.sheet()->card()->closeButton());
-    EXPECT_FALSE(state.isPresented());
-    EXPECT_EQ(sheets.depth(), 0);
-    EXPECT_FALSE(defaults.boolean(OnboardingPresenter::kOnboardingCompletedKey, false));
-
-    state.setPresented(true);
-    ASSERT_NE(presenter.sheet(), nullptr);
-    click(presenter.sheet()->primaryButton());
-    EXPECT_TRUE(defaults.boolean(OnboardingPresenter::kOnboardingCompletedKey, false));
-    EXPECT_EQ(explored, 1);
-    EXPECT_FALSE(state.isPresented());
-    EXPECT_EQ(sheets.depth(), 0);
-
-    // Escape, through the host, lowers the flag too.
-    state.setPresented(true);
-    sheets.dismiss();
-    EXPECT_FALSE(state.isPresented());
-    EXPECT_EQ(presenter.sheet(), nullptr);
 }
 
 } // namespace

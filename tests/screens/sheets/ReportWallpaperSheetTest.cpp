@@ -1,5 +1,5 @@
 #include "screens/CatalogueScreenFixture.h"
-#include "screens/sheets/ReportReason.h"
+#include "screens/ReportReason.h"
 #include "screens/sheets/ReportReasonRow.h"
 #include "screens/sheets/ReportSubmitButton.h"
 #include "screens/sheets/ReportWallpaperSheet.h"
@@ -43,9 +43,9 @@ TEST(ReportReasons, RawValuesLabelsAndRemarks)
     for (const ReportReason reason : ReportReasons::all())
         EXPECT_EQ(ReportReasons::fromRawValue(ReportReasons::rawValue(reason)), reason);
     EXPECT_EQ(ReportReasons::fromRawValue(QStringLiteral("Duplicate")), std::nullopt);
-    EXPECT_EQ(ReportReasons::remarks(ReportReason::duplicate, QStringLiteral("ignored")), QStringLiteral("Duplicate wallpaper"));
-    EXPECT_EQ(ReportReasons::remarks(ReportReason::other, QStringLiteral("  \n It flickers\n")), QStringLiteral("other: It flickers"));
-    EXPECT_FALSE(ReportReasons::confirmationText(ReportReason::other).has_value());
+    EXPECT_EQ(ReportReasons::remarks(ReportReason::Duplicate, QStringLiteral("ignored")), QStringLiteral("Duplicate wallpaper"));
+    EXPECT_EQ(ReportReasons::remarks(ReportReason::Other, QStringLiteral("  \n It flickers\n")), QStringLiteral("other: It flickers"));
+    EXPECT_FALSE(ReportReasons::confirmationText(ReportReason::Other).has_value());
 }
 
 TEST_F(ReportWallpaperSheetTest, ASubmittedReportShowsReportedOnlyOnceItArrivedThenCloses)
@@ -53,7 +53,7 @@ TEST_F(ReportWallpaperSheetTest, ASubmittedReportShowsReportedOnlyOnceItArrivedT
     ReportWallpaperSheet& sheet = open();
     EXPECT_FALSE(sheet.submitButton()->isEnabled());
     EXPECT_EQ(sheet.submitButton()->fillColor(), Theme::withOpacity(Qt::white, 0.3));
-    choose(ReportReason::duplicate);
+    choose(ReportReason::Duplicate);
     ASSERT_TRUE(sheet.submitButton()->isEnabled());
     click(sheet.submitButton());
     click(sheet.submitButton()); // the second press finds the button disabled
@@ -68,7 +68,7 @@ TEST_F(ReportWallpaperSheetTest, ASubmittedReportShowsReportedOnlyOnceItArrivedT
 TEST_F(ReportWallpaperSheetTest, OtherNeedsWordsAndKeepsThemAcrossReasons)
 {
     ReportWallpaperSheet& sheet = open();
-    choose(ReportReason::other);
+    choose(ReportReason::Other);
     ASSERT_TRUE(sheet.otherEditor()->isVisible());
     QTest::keyClicks(sheet.otherEditor(), QStringLiteral("   "));
     QTest::keyClick(sheet.otherEditor(), Qt::Key_Return);
@@ -76,9 +76,9 @@ TEST_F(ReportWallpaperSheetTest, OtherNeedsWordsAndKeepsThemAcrossReasons)
     QTest::keyClicks(sheet.otherEditor(), QStringLiteral("  Flickers on my second screen"));
     QTest::keyClick(sheet.otherEditor(), Qt::Key_Return);
     EXPECT_TRUE(sheet.submitButton()->isEnabled());
-    choose(ReportReason::lowResolution);
+    choose(ReportReason::LowResolution);
     EXPECT_FALSE(sheet.otherEditor()->isVisible());
-    choose(ReportReason::other);
+    choose(ReportReason::Other);
     EXPECT_TRUE(sheet.otherText().contains(QStringLiteral("Flickers on my second screen")));
     click(sheet.submitButton());
     ASSERT_EVENTUALLY(sheet.isSubmitted(), kWaitMs);
@@ -89,7 +89,7 @@ TEST_F(ReportWallpaperSheetTest, AReportThatDidNotArriveCanBeSentAgain)
 {
     ReportWallpaperSheet& sheet = open();
     server().setFault(path(QStringLiteral("flag-wallpaper")), failing(503));
-    choose(ReportReason::lowResolution);
+    choose(ReportReason::LowResolution);
     click(sheet.submitButton());
     ASSERT_EVENTUALLY(sheet.hasFailed(), kWaitMs);
     EXPECT_FALSE(sheet.isSubmitted());
@@ -107,8 +107,8 @@ TEST_F(ReportWallpaperSheetTest, AReportThatDidNotArriveCanBeSentAgain)
 TEST_F(ReportWallpaperSheetTest, AWallpaperWithoutAKeyCannotBeReported)
 {
     ReportWallpaperSheet& sheet = open(std::nullopt);
-    choose(ReportReason::duplicate);
-    EXPECT_TRUE(sheet.row(ReportReason::duplicate)->isSelected());
+    choose(ReportReason::Duplicate);
+    EXPECT_TRUE(sheet.row(ReportReason::Duplicate)->isSelected());
     EXPECT_FALSE(sheet.submitButton()->isEnabled());
     sheet.submit();
     QTest::qWait(200);
@@ -119,7 +119,7 @@ TEST_F(ReportWallpaperSheetTest, AWallpaperWithoutAKeyCannotBeReported)
 TEST_F(ReportWallpaperSheetTest, CloseDismissesAtOnceAndTheReportStillGoes)
 {
     ReportWallpaperSheet& sheet = open();
-    choose(ReportReason::duplicate);
+    choose(ReportReason::Duplicate);
     click(sheet.submitButton());
     click(sheet.closeButton());
     EXPECT_EQ(dismissed_, 1);

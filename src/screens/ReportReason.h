@@ -5,16 +5,17 @@
 
 #include <optional>
 
-// Why a wallpaper is reported. The raw value is what identifies a reason; the label is what the
-// report sends and the row shows, the confirmation an optional second line under it.
-enum class ReportReason { lowResolution, thumbnailNotLoading, duplicate, other };
+// Why a user reports a wallpaper, in the order the report sheet lists them. The raw value
+// identifies a reason; the label is what the row shows and the report says, the confirmation an
+// optional second line under it.
+enum class ReportReason { LowResolution, ThumbnailNotLoading, Duplicate, Other };
 
 namespace ReportReasons {
 
-// Every reason, in the order the sheet lists them.
-QList<ReportReason> all();
 QString rawValue(ReportReason reason);
+// The reason whose text is exactly `raw`; none for any other text.
 std::optional<ReportReason> fromRawValue(const QString& raw);
+const QList<ReportReason>& all();
 QString label(ReportReason reason);
 std::optional<QString> confirmationText(ReportReason reason);
 // What the report says: the label, or for "other" the user's own words after "other: ".
