@@ -111,7 +111,7 @@ TEST_F(SearchOverlayTest, AnEditDuringARequestNeverEmptiesTheGridNorEndsTheLoadi
     ASSERT_EVENTUALLY(logCount(QStringLiteral("Discarding response (cancelled)")) == 1, kWaitMs);
     EXPECT_EQ(search().results().size(), 4);
     EXPECT_TRUE(search().isLoading());
-    EXPECT_EQ(logCount(QStringLiteral("Request failed")), 0);
+    EXPECT_EQ(logCount(QStringLiteral("[SearchOverlay] Request failed")), 0);
     ASSERT_TRUE(waitSettled());
     EXPECT_TRUE(search().results().isEmpty()); // "rain x" matches nothing
 }
