@@ -1,5 +1,6 @@
 #include "app/AppRootView.h"
 #include "app/AutoStartService.h"
+#include "app/ShellDefaults.h"
 #include "app/LoginItemService.h"
 #include "app/NotificationCenter.h"
 #include "engine/CacheService.h"
@@ -7,6 +8,7 @@
 #include "engine/WallpaperDownloadService.h"
 #include "foundation/UserDefaults.h"
 #include "screens/CatalogueScreenFixture.h"
+#include "state/HomePageService.h"
 #include "screens/search/DebouncedSearch.h"
 #include "screens/search/GhostTextField.h"
 #include "screens/search/SearchOverlayHost.h"
@@ -43,7 +45,8 @@ protected:
     RootViewSearchAndSettingsTest()
     {
         loadStore();
-        // As after the first load: the start-up loader is gone.
+        // A returning user after the first load: the start-up loader is gone, no welcome sheet.
+        UserDefaults::standard().setBool(ShellDefaults::onboardingSheetCompleted, true);
         HomePageService::shared().setShowingLoader(false);
         root_ = std::make_unique<AppRootView>();
         root_->resize(1200, 800);
