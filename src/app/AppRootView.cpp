@@ -13,6 +13,10 @@
 #include "screens/browse/HomeView.h"
 #include "screens/browse/LikedView.h"
 #include "screens/detail/FullScreenView.h"
+#include "screens/search/SearchOverlayHost.h"
+#include "screens/search/SearchOverlayService.h"
+#include "screens/settings/SettingsView.h"
+#include "screens/sheets/OnboardingSheet.h"
 #include "state/AppStore.h"
 #include "state/DeepLinkWallpaperService.h"
 #include "state/GravelnookDeepLinkService.h"
@@ -78,7 +82,7 @@ QWidget* makeExplorePage(BrowseContext* context, const PageLinks& links)
 }
 QWidget* makeLibraryPage(BrowseContext* context, const PageLinks& links) { return new LikedView(context, links); }
 QWidget* makeUploadPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Upload")); }
-QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Settings")); }
+QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return new SettingsView; }
 
 // Stands in for the report sheet until it is built.
 QWidget* makeReportSheet(const WallpaperModel& wallpaper, SheetHost* sheets)
@@ -105,12 +109,15 @@ QWidget* makeCategoryDestination(const CategoryNavigationItem& item, BrowseConte
     return new CategoryDetailView(item, context, {links.close, {}});
 }
 
-QWidget* makeSearchOverlay(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Search")); }
+QWidget* makeSearchOverlay(BrowseContext* context, const PageLinks&)
+{
+    return new SearchOverlayHost(SearchOverlayService::shared(), context);
+}
 
 QWidget* makeOnboardingSheet(const OnboardingContent& content, std::function<void()> onButtonClick)
 {
-    return new AlertSheet(content.title, content.subtitle + QStringLiteral("\n\n") + content.description, content.buttonText,
-        std::move(onButtonClick));
+    return new OnboardingSheet({content.subtitle, content.title, content.description, content.buttonText}, content.videoUrl,
+        std::move(onButtonClick), [] { OnboardingSheetState::shared().setPresented(false); });
 }
 
 QWidget* makeTabPage(AppTab tab, BrowseContext* context, const PageLinks& links)
@@ -155,11 +162,14 @@ AppRootView::AppRootView(QWidget* parent)
     topBar_ = createTopBar();
     searchOverlay_ = makeSearchOverlay(context_, linksFor([this] { setSearchPresented(false); }));
     searchOverlay_->setParent(rootPage_);
-    searchOverlay_->hide();
     rootPage_->installEventFilter(this);
 
     toasts_ = new NotificationToastOverlay(NotificationManager::shared(), this);
     sheets_->raise();
+    connect(&SearchOverlayService::shared(), &SearchOverlayService::isPresentedChanged, this, [this](bool presented) {
+        searchButton_->setActive(presented);
+        Q_EMIT searchPresentedChanged(presented);
+    });
 
     connect(context_, &BrowseContext::selectedWallpaperChanged, this, &AppRootView::syncWallpaperDestination);
     setSelectedTab(AppTab::Home);
@@ -299,17 +309,10 @@ void AppRootView::setSelectedTab(AppTab tab)
         Q_EMIT selectedTabChanged(tab);
 }
 
-bool AppRootView::isSearchPresented() const { return searchOverlay_->isVisibleTo(rootPage_); }
+bool AppRootView::isSearchPresented() const { return SearchOverlayService::shared().isPresented(); }
 
-void AppRootView::setSearchPresented(bool presented)
-{
-    if (presented == isSearchPresented())
-        return;
-    searchOverlay_->setVisible(presented);
-    searchOverlay_->raise();
-    searchButton_->setActive(presented);
-    Q_EMIT searchPresentedChanged(presented);
-}
+// The overlay follows the shared search state, which the button and the overlay itself change too.
+void AppRootView::setSearchPresented(bool presented) { SearchOverlayService::shared().setPresented(presented); }
 
 void AppRootView::openCategory(const CategoryNavigationItem& item)
 {

@@ -279,31 +279,44 @@ QCoro::Task<AutoCompleteResult> APIService::autoComplete(QString query, std::sto
     logLine(QStringLiteral("⌨️"), QStringLiteral("AutoComplete"),
         QStringLiteral("POST auto-complete (no debounce) query=") + queryLength(query) + QStringLiteral(" chars — ")
             + url.toString(QUrl::FullyEncoded));
-    co_return co_await send<AutoCompleteResult>(Call::post(url, body, stop),
-        [query](const QByteArray& reply) { return AutoCompleteReader::read(reply, query); });
+    // Named before the co_await: g++ 12 destroys a lambda temporary held across a suspension twice.
+    std::function<AutoCompleteResult(const QByteArray&)> decode = [query](const QByteArray& reply) {
+        return AutoCompleteReader::read(reply, query);
+    };
+    co_return co_await send<AutoCompleteResult>(Call::post(url, body, stop), std::move(decode));
 }
 
-void APIService::flagWallpaper(qint64 key, QString remarks)
+void APIService::flagWallpaper(qint64 key, QString remarks, std::function<void(bool)> arrived)
 {
     const auto url = endpointURL(QStringLiteral("flag-wallpaper"));
-    if (!url)
+    if (!url) {
+        if (arrived)
+            postToMain([arrived] { arrived(false); });
         return;
+    }
     const QByteArray body = jsonBody({{QStringLiteral("key"), JsonWriter::encode(key)}, {QStringLiteral("remarks"), remarks}});
     // Sent on a later turn of the event loop; the caller never waits for the outcome.
-    launch([self = QPointer<APIService>(this), url = *url, body, key]() -> QCoro::Task<> {
-        if (!self)
+    launch([self = QPointer<APIService>(this), url = *url, body, key, arrived]() -> QCoro::Task<> {
+        if (!self) {
+            if (arrived)
+                arrived(false);
             return []() -> QCoro::Task<> { co_return; }();
-        return self->sendReport(url, body, key);
+        }
+        return self->sendReport(url, body, key, arrived);
     }, QStringLiteral("APIService"));
 }
 
-QCoro::Task<> APIService::sendReport(QUrl url, QByteArray body, qint64 key)
+QCoro::Task<> APIService::sendReport(QUrl url, QByteArray body, qint64 key, std::function<void(bool)> arrived)
 {
+    bool sent = true;
     try {
         co_await request(url, "POST", {}, body);
     } catch (const std::exception& error) {
+        sent = false;
         logService(QStringLiteral("❌"), QStringLiteral("Failed to flag wallpaper %1: ").arg(key) + describeError(error));
     }
+    if (arrived)
+        arrived(sent);
 }
 
 QCoro::Task<UploadURLResponse> APIService::requestUploadURL(QString deviceUUID)

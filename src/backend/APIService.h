@@ -90,8 +90,9 @@ public:
     // A blank query gives no result without a request; a reply of no known shape gives no
     // result, not an error.
     QCoro::Task<AutoCompleteResult> autoComplete(QString query, std::stop_token stop = {});
-    // Reports a wallpaper and returns at once; the outcome is only logged when the report failed.
-    void flagWallpaper(qint64 key, QString remarks);
+    // Reports a wallpaper and returns at once. `arrived`, when given, hears on a later turn
+    // whether the backend took the report; a failure is logged as well.
+    void flagWallpaper(qint64 key, QString remarks, std::function<void(bool arrived)> arrived = {});
 
     // Uploads. requestUploadURL: a reply of the wrong shape is APIError::decodingError.
     QCoro::Task<UploadURLResponse> requestUploadURL(QString deviceUUID);
@@ -127,7 +128,7 @@ private:
     QCoro::Task<T> send(Call call, std::function<T(const QByteArray&)> decode,
         std::function<bool(const T&)> worthKeeping = {});
     QCoro::Task<QByteArray> transfer(Call call);
-    QCoro::Task<> sendReport(QUrl url, QByteArray body, qint64 key);
+    QCoro::Task<> sendReport(QUrl url, QByteArray body, qint64 key, std::function<void(bool)> arrived);
     QUrl requireURL(const QString& endpoint, const QList<QueryItem>& query = {}) const;
 
     const QString baseURL_;

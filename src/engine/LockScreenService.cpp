@@ -8,6 +8,10 @@
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
 
+#include <QCoro/QCoroFuture>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <exception>
 #include <optional>
 
 namespace {
@@ -54,9 +58,20 @@ QCoro::Task<> LockScreenService::switchTo(QPointer<LockScreenService> self, bool
 {
     std::optional<QString> failure;
     try {
-        if (enabled)
-            EntriesJSONService::shared().backupAndInstallEntries();
-        else
+        if (enabled) {
+            // File copies and JSON edits: on a worker, so a slow disk never stalls the window.
+            EntriesJSONService* entries = &EntriesJSONService::shared();
+            const std::exception_ptr installFailure = co_await QtConcurrent::run([entries]() -> std::exception_ptr {
+                try {
+                    entries->backupAndInstallEntries();
+                    return nullptr;
+                } catch (...) {
+                    return std::current_exception();
+                }
+            });
+            if (installFailure)
+                std::rethrow_exception(installFailure);
+        } else
             co_await EntriesJSONService::shared().restoreDefaultEntries();
     } catch (const std::exception& error) {
         failure = describeError(error);

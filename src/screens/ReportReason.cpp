@@ -1,5 +1,7 @@
 #include "screens/ReportReason.h"
 
+#include "foundation/Text.h"
+
 QString ReportReasons::rawValue(ReportReason reason)
 {
     switch (reason) {
@@ -24,4 +26,33 @@ const QList<ReportReason>& ReportReasons::all()
     static const QList<ReportReason> reasons{
         ReportReason::LowResolution, ReportReason::ThumbnailNotLoading, ReportReason::Duplicate, ReportReason::Other};
     return reasons;
+}
+
+QString ReportReasons::label(ReportReason reason)
+{
+    switch (reason) {
+    case ReportReason::LowResolution: return QStringLiteral("The wallpaper is Low res / blurry");
+    case ReportReason::ThumbnailNotLoading: return QStringLiteral("The Wallpaper's preview / thumbnail are not loading properly");
+    case ReportReason::Duplicate: return QStringLiteral("Duplicate wallpaper");
+    case ReportReason::Other: return QStringLiteral("Other");
+    }
+    return {};
+}
+
+std::optional<QString> ReportReasons::confirmationText(ReportReason reason)
+{
+    switch (reason) {
+    case ReportReason::LowResolution: return QStringLiteral("I have tried setting the wallpaper as wallpaper");
+    case ReportReason::ThumbnailNotLoading: return QStringLiteral("I have tried clearing the cache");
+    case ReportReason::Duplicate: return QStringLiteral("I confirm this wallpaper is repeated");
+    case ReportReason::Other: return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+QString ReportReasons::remarks(ReportReason reason, const QString& otherText)
+{
+    if (reason == ReportReason::Other)
+        return QStringLiteral("other: ") + Text::trimmed(otherText);
+    return label(reason);
 }

@@ -19,6 +19,8 @@ SheetHost::SheetHost(QWidget* window) : QWidget(window)
 
 SheetHost::~SheetHost()
 {
+    // Deleting the sheets moves the focus: no longer this host's business once it is going.
+    disconnect(qApp, nullptr, this, nullptr);
     EscapeKeyFilter::shared().remove(this);
 }
 
@@ -34,6 +36,7 @@ void SheetHost::present(QWidget* sheet)
     if (QWidget* below = this->sheet())
         below->hide();
     sheet->setParent(this);
+    sheet->installEventFilter(this);
     sheets_.append(sheet);
     EscapeKeyFilter::shared().add(this, [this] { dismiss(); });
     showTop();
@@ -116,6 +119,9 @@ bool SheetHost::event(QEvent* event)
 bool SheetHost::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == parentWidget() && event->type() == QEvent::Resize && !sheets_.isEmpty())
+        layoutSheet();
+    // A sheet whose content changed its size (a field that appears) is placed again.
+    if (watched == sheet() && event->type() == QEvent::LayoutRequest)
         layoutSheet();
     return QWidget::eventFilter(watched, event);
 }

@@ -7,7 +7,7 @@
 // Sheets of the main window: a dimmed layer over the whole window with the sheet centred on it at
 // its own size. While a sheet is up nothing beneath it takes a click or the keyboard focus, and
 // Escape dismisses it. A sheet may present another on top; dismissing shows the one below again.
-// Dismissed sheets are destroyed. GUI thread only; a child of the window it covers.
+// A sheet whose size changes is centred again. Dismissed sheets are destroyed. GUI thread only; a child of the window it covers.
 class SheetHost : public QWidget {
     Q_OBJECT
 public:

@@ -9,15 +9,20 @@ namespace {
 constexpr qreal kDisabledOpacity = 0.4;
 }
 
-SymbolButton::SymbolButton(const QString& symbol, qreal pointSize, const QColor& color, QWidget* parent)
-    : PressableWidget(AnimatedValue::Curve::easeInOut(150), parent), symbol_(symbol), pointSize_(pointSize), color_(color)
+SymbolButton::SymbolButton(const Look& look, QWidget* parent)
+    : PressableWidget(AnimatedValue::Curve::easeInOut(150), parent), look_(look)
 {
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setFixedSize(sizeHint());
+}
+
+SymbolButton::SymbolButton(const QString& symbol, qreal pointSize, const QColor& color, QWidget* parent)
+    : SymbolButton(Look{symbol, pointSize, color}, parent)
+{
 }
 
 QSize SymbolButton::sizeHint() const
 {
-    const int side = Symbols::sizeForFont(pointSize_);
+    const int side = look_.side > 0 ? look_.side : Symbols::sizeForFont(look_.pointSize);
     return {side, side};
 }
 
@@ -34,6 +39,14 @@ void SymbolButton::changeEvent(QEvent* event)
 void SymbolButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(isEnabled() ? 1.0 : kDisabledOpacity);
-    Symbols::paint(painter, rect(), symbol_, color_);
+    const QRectF box = rect();
+    if (look_.backdrop.alpha() > 0) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(look_.backdrop);
+        painter.drawEllipse(box);
+    }
+    const qreal side = std::min<qreal>(Symbols::sizeForFont(look_.pointSize), std::min(box.width(), box.height()));
+    Symbols::paint(painter, QRectF(box.center() - QPointF(side / 2, side / 2), QSizeF(side, side)), look_.symbol, look_.color);
 }

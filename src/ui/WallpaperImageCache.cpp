@@ -7,6 +7,7 @@
 #include "foundation/Shared.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
@@ -22,6 +23,10 @@ WallpaperImageCache::WallpaperImageCache(QString baseDirectory, qsizetype memory
     : baseDirectory_(std::move(baseDirectory)), memory_(memoryLimitBytes)
 {
     writers_.setMaxThreadCount(2);
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        quitWatch_ = std::make_unique<QObject>();
+        QObject::connect(application, &QCoreApplication::aboutToQuit, quitWatch_.get(), [this] { writers_.waitForDone(); });
+    }
     for (const QString& folder : {baseDirectory_, thumbnailsFolder(), postersFolder()})
         diskLevel_ = diskLevel_ && QDir().mkpath(folder);
     // Pictures still show without a disk level; they are fetched again after a restart.

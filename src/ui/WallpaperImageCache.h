@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QCache>
+#include <QObject>
 #include <QImage>
 #include <QString>
 #include <QThreadPool>
 #include <QUrl>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 // The application's two-level cache of decoded posters and thumbnails, keyed by image address:
@@ -78,4 +80,7 @@ private:
     std::atomic<quint64> generation_{0};
     // Last, so it is destroyed first: pending writes end before the state they use goes.
     QThreadPool writers_;
+    // Drains the writers when the application quits: an encoder still running on a worker would
+    // race the application's teardown. Gone with the cache, so a short-lived cache is never called.
+    std::unique_ptr<QObject> quitWatch_;
 };

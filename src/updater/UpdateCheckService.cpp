@@ -90,6 +90,7 @@ QCoro::Task<> UpdateCheckService::pause()
 QCoro::Task<std::optional<UpdateInfo>> UpdateCheckService::checkForUpdates()
 {
     log(QStringLiteral("🔄"), QStringLiteral("Starting update check..."));
+    feedReached_ = false;
     co_await pause();
     HttpResponse response;
     try {
@@ -104,6 +105,7 @@ QCoro::Task<std::optional<UpdateInfo>> UpdateCheckService::checkForUpdates()
         log(QStringLiteral("⚠️"), QStringLiteral("Invalid response: ") + describe(response));
         co_return std::nullopt;
     }
+    feedReached_ = true;
     const QString feed = AppcastReader::decode(response.body);
     co_await pause();
 

@@ -49,6 +49,9 @@ public:
 
     // The newer version's download, or nothing: no newer version, or any failure (logged).
     QCoro::Task<std::optional<UpdateInfo>> checkForUpdates();
+    // Whether the last check read the feed: false when it could not be fetched, so "nothing"
+    // meant the feed was out of reach rather than no newer version.
+    bool lastCheckReachedFeed() const { return feedReached_; }
 
     // Whether `candidate` is a later version than `current`: the dot-separated pieces compare
     // in order by their leading digits (none counts 0), a missing piece counting 0.
@@ -75,4 +78,5 @@ private:
     const QUrl appcastURL_;
     Environment environment_;
     std::unique_ptr<Relauncher> relauncher_;
+    bool feedReached_ = true;
 };

@@ -58,7 +58,7 @@ QCoro::Task<> UpdateRunner::runOnce(Approval approval)
 {
     const std::optional<UpdateInfo> info = co_await service_.checkForUpdates();
     if (!info) {
-        lastOutcome_ = Outcome::noUpdate;
+        lastOutcome_ = service_.lastCheckReachedFeed() ? Outcome::noUpdate : Outcome::unreachable;
     } else if (approval && !approval(*info)) {
         lastOutcome_ = Outcome::declined;
     } else {

@@ -20,7 +20,8 @@ class UpdateRunner : public QObject {
     Q_OBJECT
 
 public:
-    enum class Outcome { noUpdate, declined, installed, failed };
+    // unreachable: the update feed could not be read, so whether an update exists is unknown.
+    enum class Outcome { noUpdate, declined, installed, failed, unreachable };
     // Asked with the update found whether to go on with it; false ends the run as declined.
     using Approval = std::function<bool(const UpdateInfo&)>;
 

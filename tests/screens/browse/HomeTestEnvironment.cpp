@@ -1,4 +1,5 @@
 #include "foundation/Paths.h"
+#include "ui/WallpaperImageCache.h"
 
 #include <QTemporaryDir>
 
@@ -13,7 +14,12 @@ namespace {
 class HomeTestEnvironment : public ::testing::Environment {
 public:
     void SetUp() override { paths_ = std::make_unique<Paths::Override>(folder_.path()); }
-    void TearDown() override { paths_.reset(); }
+    void TearDown() override
+    {
+        // Poster writes still encoding on the shared cache's workers would race the process's end.
+        WallpaperImageCache::shared().waitForDiskWrites();
+        paths_.reset();
+    }
 
 private:
     QTemporaryDir folder_;

@@ -1,0 +1,391 @@
+#include "screens/settings/SettingsView.h"
+
+#include "app/AutoStartService.h"
+#include "engine/CacheService.h"
+#include "engine/LockScreenService.h"
+#include "foundation/Async.h"
+#include "foundation/Text.h"
+#include "platform/ApplicationBundle.h"
+#include "platform/UrlOpener.h"
+#include "screens/settings/CommunityButton.h"
+#include "screens/settings/LinkText.h"
+#include "state/AppStore.h"
+#include "ui/AppLogo.h"
+#include "ui/GlassBackground.h"
+#include "ui/MainWrapper.h"
+#include "ui/SymbolButton.h"
+#include "ui/Theme.h"
+#include "ui/ToggleSwitch.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QImageReader>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+const QColor kGrey = Theme::withOpacity(Qt::white, 0.5);
+constexpr int kSectionSpacing = 40;
+constexpr int kLogoCorner = 35;
+constexpr int kSupportOffset = 115;
+constexpr int kCornerLinksRight = 40;
+constexpr int kCornerLinksBottom = 16;
+constexpr int kStatusPollMs = 100;
+
+QLabel* label(const QString& text, const QFont& font, const QColor& color)
+{
+    auto* made = new QLabel(text);
+    made->setFont(font);
+    QPalette colors = made->palette();
+    colors.setColor(QPalette::WindowText, color);
+    made->setPalette(colors);
+    return made;
+}
+
+QLabel* sectionTitle(const QString& text) { return label(text, Theme::systemFont(18, QFont::Light), kGrey); }
+
+// The logo resource at `side`, rounded; a null picture when it is missing or unreadable.
+QPixmap logoPicture(qreal side, qreal devicePixelRatio)
+{
+    QImageReader reader(AppLogo::defaultPicturePath());
+    const int pixels = qRound(side * devicePixelRatio);
+    reader.setScaledSize(QSize(pixels, pixels));
+    const QImage image = reader.read();
+    if (image.isNull())
+        return {};
+    QPixmap rounded(pixels, pixels);
+    rounded.fill(Qt::transparent);
+    QPainter painter(&rounded);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setClipPath(GlassBackground::shape(QRectF(0, 0, pixels, pixels), kLogoCorner * devicePixelRatio));
+    painter.drawImage(0, 0, image);
+    painter.end();
+    rounded.setDevicePixelRatio(devicePixelRatio);
+    return rounded;
+}
+
+QString updateOutcomeText(UpdateRunner::Outcome outcome)
+{
+    switch (outcome) {
+    case UpdateRunner::Outcome::noUpdate: return QObject::tr("You're up to date");
+    case UpdateRunner::Outcome::declined: return {};
+    case UpdateRunner::Outcome::installed: return QObject::tr("Update installed");
+    case UpdateRunner::Outcome::failed: return QObject::tr("The update could not be installed");
+    case UpdateRunner::Outcome::unreachable: return QObject::tr("Could not reach the update server");
+    }
+    return {};
+}
+
+std::optional<int> screenHeight(bool visible)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return std::nullopt;
+    return visible ? screen->availableGeometry().height() : screen->geometry().height();
+}
+} // namespace
+
+SettingsView::Services SettingsView::Services::shared()
+{
+    return {AppStore::shared(), AutoStartService::shared(), LockScreenService::shared(), CacheService::shared(),
+        UrlOpener::shared(), [] { return UpdateRunner::shared().run(); }};
+}
+
+SettingsView::SettingsView(QWidget* parent) : SettingsView(Services::shared(), parent) {}
+
+SettingsView::SettingsView(const Services& services, QWidget* parent) : QWidget(parent), services_(services)
+{
+    auto* page = new QWidget;
+    auto* rows = new QVBoxLayout(page);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->addSpacerItem(new QSpacerItem(0, 20, QSizePolicy::Minimum, QSizePolicy::Expanding));
+    auto* centred = new QHBoxLayout;
+    const int padding = columnPadding(screenHeight(true));
+    centred->setContentsMargins(0, padding, 0, padding);
+    centred->addStretch(1);
+    centred->addWidget(createColumn());
+    centred->addStretch(1);
+    rows->addLayout(centred);
+    rows->addSpacerItem(new QSpacerItem(0, 20, QSizePolicy::Minimum, QSizePolicy::Expanding));
+
+    auto* wrapper = new MainWrapper(page, 50, 120, MainWrapperStyle::Standard, this);
+    auto* whole = new QVBoxLayout(this);
+    whole->setContentsMargins(0, 0, 0, 0);
+    whole->addWidget(wrapper);
+
+    // The note points at the button from outside the column: placed over the page by hand.
+    supportNote_ = new QWidget(this);
+    auto* note = new QHBoxLayout(supportNote_);
+    note->setContentsMargins(0, 0, 0, 0);
+    note->setSpacing(4);
+    QFont hand(QStringLiteral("Bradley Hand"));
+    hand.setStyleHint(QFont::Cursive);
+    hand.setPixelSize(18);
+    note->addWidget(label(tr("Support"), hand, Theme::withOpacity(Qt::white, 0.4)));
+    QLabel* arrow = label(QStringLiteral("→"), hand, Theme::withOpacity(Qt::white, 0.4));
+    arrow->setContentsMargins(10, 0, 10, 0);
+    note->addWidget(arrow);
+    supportNote_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    cornerLinks_ = new QWidget(this);
+    auto* links = new QHBoxLayout(cornerLinks_);
+    links->setContentsMargins(0, 0, 0, 0);
+    links->setSpacing(30);
+    terms_ = new LinkText(tr("Terms of Use"), 12, kGrey);
+    privacy_ = new LinkText(tr("Privacy Policies"), 12, kGrey);
+    links->addWidget(terms_);
+    links->addWidget(privacy_);
+    for (LinkText* link : {terms_, privacy_})
+        connect(link, &LinkText::clicked, this, [this] { services_.urls.open(QUrl(kTermsUrl)); });
+
+    connect(&services_.autoStart, &AutoStartService::isEnabledChanged, this,
+        [this] { startOnLogin_->setOn(services_.autoStart.isEnabled()); });
+    connect(&services_.lockScreen, &LockScreenService::isEnabledChanged, lockScreen_, &ToggleSwitch::setOn);
+    connect(&services_.appStore, &AppStore::platformStatsChanged, this, [this] { discord_->setUrl(discordUrl()); });
+}
+
+QWidget* SettingsView::createColumn()
+{
+    auto* column = new QWidget;
+    column->setFixedWidth(kColumnWidth);
+    auto* sections = new QVBoxLayout(column);
+    sections->setContentsMargins(0, 0, 0, 0);
+    sections->setSpacing(kSectionSpacing);
+    sections->addWidget(createHeader());
+    sections->addWidget(createCommunity());
+    sections->addWidget(createPreferences());
+    return column;
+}
+
+QWidget* SettingsView::createHeader()
+{
+    auto* header = new QWidget;
+    auto* lines = new QVBoxLayout(header);
+    lines->setContentsMargins(0, 0, 0, 30);
+    lines->setSpacing(16);
+    const qreal side = logoSide(screenHeight(false));
+    if (const QPixmap logo = logoPicture(side, devicePixelRatioF()); !logo.isNull()) {
+        auto* picture = new QLabel;
+        picture->setPixmap(logo);
+        lines->addWidget(picture, 0, Qt::AlignHCenter);
+    }
+    lines->addWidget(label(QStringLiteral("quorvelle"), Theme::systemFont(32, QFont::Bold), Qt::white), 0, Qt::AlignHCenter);
+    lines->addWidget(label(versionText(ApplicationBundle::running().shortVersion), Theme::systemFont(16, QFont::Light), kGrey), 0,
+        Qt::AlignHCenter);
+
+    updateLink_ = new LinkText(tr("Check for Updates"), 13, kGrey);
+    updateStatus_ = label(QString(), Theme::systemFont(12), kGrey);
+    updateStatus_->hide();
+    auto* update = new QVBoxLayout;
+    update->setSpacing(4);
+    update->addWidget(updateLink_, 0, Qt::AlignHCenter);
+    update->addWidget(updateStatus_, 0, Qt::AlignHCenter);
+    lines->addLayout(update);
+    connect(updateLink_, &LinkText::clicked, this, &SettingsView::checkForUpdates);
+    return header;
+}
+
+QWidget* SettingsView::createCommunity()
+{
+    auto* section = new QWidget;
+    auto* lines = new QVBoxLayout(section);
+    lines->setContentsMargins(0, 0, 0, 0);
+    lines->setSpacing(16);
+    lines->addWidget(sectionTitle(tr("Join the Community")));
+    discord_ = new CommunityButton(QStringLiteral("discord"), QStringLiteral("Discord"), discordUrl(), {}, services_.urls);
+    lines->addWidget(discord_, 0, Qt::AlignLeft);
+    return section;
+}
+
+QWidget* SettingsView::createPreferences()
+{
+    auto* section = new QWidget;
+    auto* lines = new QVBoxLayout(section);
+    lines->setContentsMargins(0, 0, 0, 0);
+    lines->setSpacing(16);
+    lines->addWidget(sectionTitle(tr("Preferences")));
+
+    auto* rows = new QVBoxLayout;
+    rows->setSpacing(12);
+    const auto addRow = [rows](QWidget* name, QWidget* control) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(name);
+        row->addStretch(1);
+        row->addWidget(control);
+        rows->addLayout(row);
+    };
+    const QFont rowFont = Theme::systemFont(16);
+    startOnLogin_ = new ToggleSwitch(services_.autoStart.isEnabled());
+    addRow(label(tr("Start on Login"), rowFont, Qt::white), startOnLogin_);
+    lockScreen_ = new ToggleSwitch(services_.lockScreen.isEnabled());
+    addRow(label(tr("Enable Lock Screen"), rowFont, Qt::white), lockScreen_);
+    cacheLabel_ = label(cacheLabelText(0), rowFont, Qt::white);
+    trash_ = new SymbolButton(SymbolButton::Look{QStringLiteral("trash"), 18, Qt::white});
+    addRow(cacheLabel_, trash_);
+    lines->addLayout(rows);
+
+    notice_ = label(QString(), Theme::systemFont(12), Theme::mix(Theme::systemRed(), Qt::white, 0.3));
+    notice_->setWordWrap(true);
+    notice_->hide();
+    lines->addWidget(notice_);
+
+    connect(startOnLogin_, &ToggleSwitch::toggled, this, &SettingsView::flipStartOnLogin);
+    connect(lockScreen_, &ToggleSwitch::toggled, this, &SettingsView::flipLockScreen);
+    connect(trash_, &SymbolButton::clicked, this, &SettingsView::clearCache);
+    return section;
+}
+
+int SettingsView::columnPadding(std::optional<int> visibleHeight)
+{
+    if (!visibleHeight || *visibleHeight >= 750)
+        return 40;
+    return *visibleHeight >= 600 ? 20 : 10;
+}
+
+qreal SettingsView::logoSide(std::optional<int> screenHeight) { return screenHeight && *screenHeight < 700 ? 84.75 : 113; }
+
+QString SettingsView::cacheLabelText(double megabytes)
+{
+    // Whole megabytes, the fraction dropped; a size that is not a number reads as none.
+    const long long whole = std::isfinite(megabytes) && megabytes > 0 ? static_cast<long long>(megabytes) : 0;
+    return QStringLiteral("Cache - %1 MB").arg(whole);
+}
+
+QString SettingsView::versionText(const std::optional<QString>& shortVersion)
+{
+    return QStringLiteral("Version ") + shortVersion.value_or(QStringLiteral("Unknown"));
+}
+
+QString SettingsView::lockScreenInstructions()
+{
+    return QStringList{QStringLiteral("Very Important"), QString(), QStringLiteral("To use the Lock Screen feature:"), QString(),
+        QStringLiteral("1. Go to System Settings > Wallpaper"),
+        QStringLiteral("2. Select \"Quorvelle\" from the wallpaper sections"),
+        QStringLiteral("3. Toggle \"Show on all spaces\""), QStringLiteral("4. Come back and set a wallpaper from the app")}
+        .join(u'\n');
+}
+
+std::optional<QString> SettingsView::discordUrl() const
+{
+    const auto& stats = services_.appStore.platformStats();
+    if (stats && stats->discordInviteUrl)
+        return stats->discordInviteUrl;
+    return kDiscordInviteUrl;
+}
+
+void SettingsView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    placeOverlays();
+    fireAndForget(readCacheSize(this, false), QStringLiteral("SettingsView"));
+}
+
+void SettingsView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeOverlays();
+}
+
+void SettingsView::placeOverlays()
+{
+    cornerLinks_->adjustSize();
+    cornerLinks_->move(width() - kCornerLinksRight - cornerLinks_->width(), height() - kCornerLinksBottom - cornerLinks_->height());
+    supportNote_->adjustSize();
+    if (layout())
+        layout()->activate();
+    const QPoint button = discord_->mapTo(this, QPoint(0, 0));
+    supportNote_->move(button.x() - kSupportOffset, button.y() + (discord_->height() - supportNote_->height()) / 2);
+}
+
+void SettingsView::flipStartOnLogin(bool on)
+{
+    services_.autoStart.setIsEnabled(on);
+    // The login item has the last word: when it refused, the service is already back.
+    if (services_.autoStart.isEnabled() != on)
+        showNotice(on ? tr("Start on Login could not be turned on.") : tr("Start on Login could not be turned off."));
+    startOnLogin_->setOn(services_.autoStart.isEnabled());
+}
+
+void SettingsView::flipLockScreen(bool on)
+{
+    services_.lockScreen.setIsEnabled(on);
+    fireAndForget(confirmLockScreen(this, on), QStringLiteral("SettingsView"));
+}
+
+QCoro::Task<> SettingsView::confirmLockScreen(QPointer<SettingsView> self, bool on)
+{
+    co_await sleepFor(kAlertDelayMs);
+    // The switching step may take longer than the delay (the stock manifest is downloaded):
+    // only its end tells whether the flip held.
+    while (self && self->services_.lockScreen.isProcessing())
+        co_await sleepFor(kStatusPollMs);
+    if (!self || self->services_.lockScreen.isEnabled() != on)
+        co_return;
+    if (on)
+        self->showAlert(tr("Enable Quorvelle Extension"), lockScreenInstructions(), true);
+    else
+        self->showAlert(tr("Disable Lock Screen"),
+            tr("If You see a black screen, please select another wallpaper extension from Settings > Wallpaper"), true);
+}
+
+void SettingsView::showAlert(const QString& title, const QString& message, bool offersSettings)
+{
+    if (alert_)
+        alert_->close();
+    alert_ = new QMessageBox(QMessageBox::NoIcon, title, message, QMessageBox::NoButton, this);
+    alert_->setAttribute(Qt::WA_DeleteOnClose);
+    if (offersSettings) {
+        QPushButton* open = alert_->addButton(tr("Open System Settings"), QMessageBox::AcceptRole);
+        connect(open, &QPushButton::clicked, this, [this] { services_.urls.openWallpaperSettings(); });
+    }
+    alert_->addButton(tr("OK"), QMessageBox::RejectRole);
+    alert_->open();
+}
+
+void SettingsView::showNotice(const QString& text)
+{
+    notice_->setText(text);
+    notice_->setVisible(!text.isEmpty());
+}
+
+void SettingsView::clearCache()
+{
+    services_.cache.clearAllCaches();
+    fireAndForget(readCacheSize(this, true), QStringLiteral("SettingsView"));
+}
+
+QCoro::Task<> SettingsView::readCacheSize(QPointer<SettingsView> self, bool afterClear)
+{
+    // Walked on a worker thread: a large cache never stalls the page.
+    const double size = co_await self->services_.cache.cacheSizeMBAsync();
+    if (!self)
+        co_return;
+    self->cacheSizeMB_ = size;
+    self->cacheLabel_->setText(cacheLabelText(size));
+    if (afterClear)
+        self->showNotice(size > 0 ? tr("Some cached files could not be removed.") : QString());
+    Q_EMIT self->cacheSizeRead(size);
+}
+
+void SettingsView::checkForUpdates() { fireAndForget(runUpdateCheck(this), QStringLiteral("SettingsView")); }
+
+QCoro::Task<> SettingsView::runUpdateCheck(QPointer<SettingsView> self)
+{
+    self->updateLink_->setEnabled(false);
+    self->updateStatus_->setText(tr("Checking for updates…"));
+    self->updateStatus_->show();
+    const UpdateRunner::Outcome outcome = co_await self->services_.checkForUpdates();
+    if (!self)
+        co_return;
+    self->updateLink_->setEnabled(true);
+    const QString text = updateOutcomeText(outcome);
+    self->updateStatus_->setText(text);
+    self->updateStatus_->setVisible(!text.isEmpty());
+}

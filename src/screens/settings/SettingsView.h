@@ -1,0 +1,121 @@
+#pragma once
+
+#include "updater/UpdateRunner.h"
+
+#include <QCoro/QCoroTask>
+#include <QMessageBox>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class AppStore;
+class AutoStartService;
+class CacheService;
+class CommunityButton;
+class LinkText;
+class LockScreenService;
+class QLabel;
+class SymbolButton;
+class ToggleSwitch;
+class UrlOpener;
+
+// The settings tab: the logo, name and version with an update check; the community chat
+// button; start at login, the lock-screen wallpaper switch with its guidance alerts, and the
+// cache size with its clear button; the terms links in the bottom-right corner. The switches
+// show the services' values and follow them; a flip only asks the service. The lock-screen
+// alerts appear once a flip has held (its switching step finished without being undone).
+// GUI thread; the root view makes the page when the tab is shown.
+class SettingsView : public QWidget {
+    Q_OBJECT
+
+public:
+    struct Services {
+        AppStore& appStore;
+        AutoStartService& autoStart;
+        LockScreenService& lockScreen;
+        CacheService& cache;
+        UrlOpener& urls;
+        // A check for updates the user asked for, answering its outcome.
+        std::function<QCoro::Task<UpdateRunner::Outcome>()> checkForUpdates;
+
+        // The shared services; updates through the shared update runner.
+        static Services shared();
+    };
+
+    static constexpr int kColumnWidth = 300;
+    static constexpr int kAlertDelayMs = 500;
+    static inline const QString kDiscordInviteUrl = QStringLiteral("https://discord.gg/quorvelle");
+    static inline const QString kTermsUrl = QStringLiteral("https://quorvelle.app/terms-and-conditions");
+
+    explicit SettingsView(QWidget* parent = nullptr);
+    explicit SettingsView(const Services& services, QWidget* parent = nullptr);
+
+    // The column's padding above and below for the main screen's visible height (none: no screen).
+    static int columnPadding(std::optional<int> visibleHeight);
+    // The logo's side for the main screen's height (none: no screen).
+    static qreal logoSide(std::optional<int> screenHeight);
+    // "Cache - N MB", the fraction dropped.
+    static QString cacheLabelText(double megabytes);
+    // "Version " and the short version, or "Unknown" without one.
+    static QString versionText(const std::optional<QString>& shortVersion);
+    static QString lockScreenInstructions();
+
+    double cacheSizeMB() const { return cacheSizeMB_; }
+    // Clears every cache and reads the size again.
+    void clearCache();
+    void checkForUpdates();
+
+    ToggleSwitch* startOnLoginSwitch() const { return startOnLogin_; }
+    ToggleSwitch* lockScreenSwitch() const { return lockScreen_; }
+    SymbolButton* trashButton() const { return trash_; }
+    CommunityButton* discordButton() const { return discord_; }
+    LinkText* termsLink() const { return terms_; }
+    LinkText* privacyLink() const { return privacy_; }
+    LinkText* updateLink() const { return updateLink_; }
+    QLabel* cacheLabel() const { return cacheLabel_; }
+    QLabel* notice() const { return notice_; }
+    QLabel* updateStatus() const { return updateStatus_; }
+    // The alert on screen, or null.
+    QMessageBox* alert() const { return alert_; }
+
+Q_SIGNALS:
+    // The size read after the page came on screen or after a clear.
+    void cacheSizeRead(double megabytes);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QWidget* createColumn();
+    QWidget* createHeader();
+    QWidget* createCommunity();
+    QWidget* createPreferences();
+    void placeOverlays();
+    void flipStartOnLogin(bool on);
+    void flipLockScreen(bool on);
+    static QCoro::Task<> confirmLockScreen(QPointer<SettingsView> self, bool on);
+    static QCoro::Task<> readCacheSize(QPointer<SettingsView> self, bool afterClear);
+    static QCoro::Task<> runUpdateCheck(QPointer<SettingsView> self);
+    void showAlert(const QString& title, const QString& message, bool offersSettings);
+    void showNotice(const QString& text);
+    std::optional<QString> discordUrl() const;
+
+    Services services_;
+    double cacheSizeMB_ = 0;
+    ToggleSwitch* startOnLogin_ = nullptr;
+    ToggleSwitch* lockScreen_ = nullptr;
+    SymbolButton* trash_ = nullptr;
+    CommunityButton* discord_ = nullptr;
+    QWidget* supportNote_ = nullptr;
+    QWidget* cornerLinks_ = nullptr;
+    LinkText* terms_ = nullptr;
+    LinkText* privacy_ = nullptr;
+    LinkText* updateLink_ = nullptr;
+    QLabel* updateStatus_ = nullptr;
+    QLabel* cacheLabel_ = nullptr;
+    QLabel* notice_ = nullptr;
+    QPointer<QMessageBox> alert_;
+};

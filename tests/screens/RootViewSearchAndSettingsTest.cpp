@@ -1,0 +1,142 @@
+#include "app/AppRootView.h"
+#include "app/AutoStartService.h"
+#include "app/ShellDefaults.h"
+#include "app/LoginItemService.h"
+#include "app/NotificationCenter.h"
+#include "engine/CacheService.h"
+#include "engine/VideoCacheService.h"
+#include "engine/WallpaperDownloadService.h"
+#include "foundation/UserDefaults.h"
+#include "screens/CatalogueScreenFixture.h"
+#include "state/HomePageService.h"
+#include "screens/search/DebouncedSearch.h"
+#include "screens/search/GhostTextField.h"
+#include "screens/search/SearchOverlayHost.h"
+#include "screens/search/SearchOverlaySearchBox.h"
+#include "screens/search/SearchOverlayService.h"
+#include "screens/search/SearchOverlayView.h"
+#include "screens/settings/SettingsView.h"
+#include "support/Eventually.h"
+#include "support/FakeLoginItem.h"
+#include "ui/BrowseContext.h"
+#include "ui/LazyGridView.h"
+#include "ui/Screenshot.h"
+#include "ui/NavIconButton.h"
+#include "ui/PosterCardView.h"
+#include "ui/ToggleSwitch.h"
+#include "ui/SymbolButton.h"
+#include "ui/WallpaperImageCache.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThreadPool>
+
+namespace {
+
+constexpr int kWaitMs = 15'000;
+
+// The main window's root view on the sample catalogue, driven as a user does: the search button,
+// typing, the settings tab.
+class RootViewSearchAndSettingsTest : public CatalogueScreenFixture {
+protected:
+    RootViewSearchAndSettingsTest()
+    {
+        loadStore();
+        // A returning user after the first load: the start-up loader is gone, no welcome sheet.
+        UserDefaults::standard().setBool(ShellDefaults::onboardingSheetCompleted, true);
+        HomePageService::shared().setShowingLoader(false);
+        root_ = std::make_unique<AppRootView>();
+        root_->resize(1200, 800);
+        root_->show();
+    }
+    ~RootViewSearchAndSettingsTest() override
+    {
+        root_.reset();
+        // A size walk still running on a worker reads the caches, which go with the test.
+        QThreadPool::globalInstance()->waitForDone();
+        SearchOverlayService::shared().setPresented(false);
+        SearchOverlayService::shared().setSearchQuery(QString());
+    }
+    static void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
+
+    UserDefaults defaults_{UserDefaults::kStandardDomain, UserDefaults::Storage::InMemory};
+    NotificationCenter center_;
+    FakeLoginItem loginItem_;
+    LoginItemService loginItems_{loginItem_, defaults_, center_};
+    AutoStartService autoStart_{loginItems_, defaults_, center_};
+    Shared<AutoStartService>::Override autoStartOverride_{autoStart_};
+    WallpaperImageCache images_;
+    VideoCacheService previews_;
+    WallpaperDownloadService masters_;
+    CacheService cache_{images_, previews_, masters_};
+    Shared<CacheService>::Override cacheOverride_{cache_};
+    std::unique_ptr<AppRootView> root_;
+};
+
+TEST_F(RootViewSearchAndSettingsTest, TheSearchButtonOpensTheOverlayAndTypingShowsResults)
+{
+    auto* host = qobject_cast<SearchOverlayHost*>(root_->searchOverlay());
+    ASSERT_NE(host, nullptr);
+    NavIconButton* button = root_->findChild<NavIconButton*>();
+    ASSERT_NE(button, nullptr);
+    ASSERT_EQ(button->symbol(), QStringLiteral("magnifyingglass"));
+    click(button);
+    ASSERT_EVENTUALLY(root_->isSearchPresented() && host->view() && host->isVisible(), kWaitMs);
+    EXPECT_TRUE(button->isActive());
+    SearchOverlayView& view = *host->view();
+    ASSERT_EVENTUALLY(QApplication::focusWidget() == view.searchBox()->field(), kWaitMs);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("rain"), Qt::NoModifier, 100);
+    ASSERT_EVENTUALLY(view.search().results().size() == 4 && !view.search().isLoading(), kWaitMs);
+    ASSERT_EVENTUALLY(view.grid()->liveCellCount() == 4, kWaitMs);
+    EXPECT_EQ(requests(QStringLiteral("search-wallpapers")), 1);
+
+    // A result opens its wallpaper in place of everything, the overlay included.
+    click(view.grid()->cellForKey(view.search().results().first().id));
+    ASSERT_EVENTUALLY(root_->wallpaperDestination() != nullptr, kWaitMs);
+    EXPECT_TRUE(root_->isSearchPresented());
+
+    saveScreenshot(*root_, QStringLiteral("root-wallpaper-from-search"));
+
+    // Closing the wallpaper shows the overlay again, as it was; Escape then closes it.
+    root_->context()->setSelectedWallpaper(std::nullopt);
+    ASSERT_EVENTUALLY(!root_->wallpaperDestination() && view.isVisible(), kWaitMs);
+    EXPECT_EQ(view.search().results().size(), 4);
+    ASSERT_EVENTUALLY(std::all_of(view.search().results().begin(), view.search().results().end(), [&](const WallpaperModel& w) {
+        auto* card = qobject_cast<PosterCardView*>(view.grid()->cellForKey(w.id));
+        return card && card->hasPoster();
+    }), kWaitMs);
+    saveScreenshot(*root_, QStringLiteral("root-search-results"));
+    QTest::keyClick(view.searchBox()->field(), Qt::Key_Escape);
+    ASSERT_EVENTUALLY(!root_->isSearchPresented() && !button->isActive(), kWaitMs);
+}
+
+TEST_F(RootViewSearchAndSettingsTest, TheSettingsTabTogglesStartAtLoginAndClearsTheCache)
+{
+    const QString master = QDir(WallpaperDownloadService::folderPath()).filePath(QStringLiteral("9.mp4"));
+    QDir().mkpath(QFileInfo(master).path());
+    QFile file(master);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.resize(5 * 1'048'576);
+    file.close();
+
+    root_->setSelectedTab(AppTab::Settings);
+    auto* page = root_->tabPage(AppTab::Settings)->findChild<SettingsView*>();
+    ASSERT_NE(page, nullptr);
+    ASSERT_EVENTUALLY(page->isVisible() && page->cacheLabel()->text() == QStringLiteral("Cache - 5 MB"), kWaitMs);
+
+    click(page->startOnLoginSwitch());
+    EXPECT_TRUE(autoStart_.isEnabled());
+    EXPECT_EQ(loginItem_.status(), LoginItem::Status::Enabled);
+    EXPECT_TRUE(defaults_.boolean(AutoStartService::autoStartKey, false));
+
+    click(page->trashButton());
+    ASSERT_EVENTUALLY(page->cacheLabel()->text() == QStringLiteral("Cache - 0 MB"), kWaitMs);
+    EXPECT_FALSE(QFile::exists(master));
+    QTest::qWait(300); // the switch's knob slides
+    saveScreenshot(*root_, QStringLiteral("root-settings"));
+}
+
+} // namespace

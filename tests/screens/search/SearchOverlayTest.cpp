@@ -1,0 +1,278 @@
+#include "screens/CatalogueScreenFixture.h"
+#include "screens/search/DebouncedSearch.h"
+#include "screens/search/GhostTextField.h"
+#include "screens/search/SearchOverlayHost.h"
+#include "screens/search/SearchOverlaySearchBox.h"
+#include "screens/search/SearchOverlayService.h"
+#include "screens/search/SearchOverlayView.h"
+#include "support/Eventually.h"
+#include "ui/BrowseContext.h"
+#include "ui/FilterChip.h"
+#include "ui/FilterChipsRow.h"
+#include "ui/LazyGridView.h"
+#include "ui/PosterCardView.h"
+
+#include <QApplication>
+#include <QScrollArea>
+#include <QTest>
+
+namespace {
+
+using samplecatalogue::Fault;
+constexpr int kWaitMs = 10'000;
+
+class SearchOverlayTest : public CatalogueScreenFixture {
+protected:
+    explicit SearchOverlayTest(int timeoutMs = kTimeoutMs) : CatalogueScreenFixture(timeoutMs)
+    {
+        window_.resize(1200, 800);
+        window_.show();
+        service_.setPresented(true);
+    }
+
+    SearchOverlayView& view() { return *host_.view(); }
+    SearchOverlaySearchBox& box() { return *view().searchBox(); }
+    DebouncedSearch& search() { return view().search(); }
+    QStringList resultTitles()
+    {
+        QStringList titles;
+        for (const WallpaperModel& wallpaper : search().results())
+            titles.append(wallpaper.title);
+        return titles;
+    }
+    // Types as a person does, ten characters a second.
+    void type(const QString& text) { QTest::keyClicks(box().field(), text, Qt::NoModifier, 100); }
+    bool waitSettled() { return QTest::qWaitFor([&] { return !search().isPending() && !search().isLoading(); }, kWaitMs); }
+
+    QWidget window_;
+    SearchOverlayService service_;
+    BrowseContext context_;
+    SearchOverlayHost host_{service_, &context_, *api_, *store_, &window_};
+};
+
+TEST_F(SearchOverlayTest, TypingSendsOneSearchAfterTheQueryRestsAndCompletesEveryEdit)
+{
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == box().field(); }, kWaitMs));
+    type(QStringLiteral("silver"));
+    // Every edit asks for a completion at once; the search waits for the query to rest.
+    ASSERT_EVENTUALLY(box().ghostSuffix() == QStringLiteral(" Rain"), kWaitMs);
+    // Asked once per edit (an overtaken request may be cut before the catalogue sees it).
+    EXPECT_EQ(logCount(QStringLiteral("POST auto-complete (no debounce)")), 6);
+    EXPECT_EQ(lastQuery(QStringLiteral("auto-complete")), QStringLiteral("silver"));
+    EXPECT_EQ(service_.searchQuery(), QStringLiteral("silver"));
+    ASSERT_TRUE(waitSettled());
+    EXPECT_EQ(requests(QStringLiteral("search-wallpapers")), 1);
+    EXPECT_EQ(lastQuery(QStringLiteral("search-wallpapers")), QStringLiteral("silver"));
+    EXPECT_EQ(resultTitles(), QStringList{QStringLiteral("Silver Rain")});
+    EXPECT_EQ(logCount(QStringLiteral("Query length 3 < 4 — idle (no request)")), 1);
+    EXPECT_EQ(logCount(QStringLiteral("Debounce cancelled before firing")), 2);
+    EXPECT_EQ(view().grid()->keys().size(), 1);
+
+    // Tab takes the ghost text, keeps the focus and asks again for the completed text.
+    QTest::keyClick(box().field(), Qt::Key_Tab);
+    EXPECT_EQ(box().text(), QStringLiteral("silver Rain"));
+    EXPECT_EQ(QApplication::focusWidget(), box().field());
+    ASSERT_EVENTUALLY(logCount(QStringLiteral("POST auto-complete (no debounce)")) == 7, kWaitMs);
+    ASSERT_EVENTUALLY(lastQuery(QStringLiteral("auto-complete")) == QStringLiteral("silver Rain"), kWaitMs);
+    ASSERT_TRUE(waitSettled());
+    EXPECT_EQ(requests(QStringLiteral("search-wallpapers")), 2);
+    // With nothing left to complete, Tab is the window's again.
+    EXPECT_FALSE(box().acceptGhostSuffix());
+}
+
+TEST_F(SearchOverlayTest, ChipsOfferOtherPhrasesAndAClickReplacesTheQuery)
+{
+    type(QStringLiteral("rain"));
+    ASSERT_EVENTUALLY(box().chipSuggestions().size() == 3, kWaitMs);
+    EXPECT_EQ(box().ghostSuffix(), QStringLiteral(" On Glass"));
+    EXPECT_EQ(box().chipSuggestions(),
+        (QStringList{QStringLiteral("Fern Rain"), QStringLiteral("Grain And Shadow"), QStringLiteral("Silver Rain")}));
+    FilterChip* chip = box().chipsRow()->chip(QStringLiteral("Fern Rain"));
+    ASSERT_NE(chip, nullptr);
+    ASSERT_EVENTUALLY(chip->isVisible() && chip->width() > 0, kWaitMs);
+    QTest::mouseClick(chip, Qt::LeftButton, {}, chip->rect().center());
+    ASSERT_EVENTUALLY(box().text() == QStringLiteral("Fern Rain"), kWaitMs);
+    EXPECT_TRUE(box().chipSuggestions().isEmpty());
+    ASSERT_TRUE(waitSettled());
+    EXPECT_EQ(lastQuery(QStringLiteral("search-wallpapers")), QStringLiteral("Fern Rain"));
+    EXPECT_EQ(resultTitles(), QStringList{QStringLiteral("Fern Rain")});
+    EXPECT_TRUE(host_.isVisible()); // the overlay stays while the query changes
+}
+
+TEST_F(SearchOverlayTest, AnEditDuringARequestNeverEmptiesTheGridNorEndsTheLoading)
+{
+    type(QStringLiteral("rain"));
+    ASSERT_TRUE(waitSettled());
+    ASSERT_EQ(search().results().size(), 4);
+    server().setFault(path(QStringLiteral("search-wallpapers")), delayed(1'000));
+    type(QStringLiteral(" "));
+    ASSERT_EVENTUALLY(search().isLoading(), kWaitMs);
+    type(QStringLiteral("x")); // cancels the request in flight
+    ASSERT_EVENTUALLY(logCount(QStringLiteral("Discarding response (cancelled)")) == 1, kWaitMs);
+    EXPECT_EQ(search().results().size(), 4);
+    EXPECT_TRUE(search().isLoading());
+    EXPECT_EQ(logCount(QStringLiteral("[SearchOverlay] Request failed")), 0);
+    ASSERT_TRUE(waitSettled());
+    EXPECT_TRUE(search().results().isEmpty()); // "rain x" matches nothing
+}
+
+TEST_F(SearchOverlayTest, RemovingCharactersBelowFourEmptiesTheGridAtOnce)
+{
+    type(QStringLiteral("rain"));
+    ASSERT_TRUE(waitSettled());
+    type(QStringLiteral("s"));
+    QTest::keyClick(box().field(), Qt::Key_Backspace);
+    QTest::keyClick(box().field(), Qt::Key_Backspace);
+    EXPECT_TRUE(search().results().isEmpty());
+    EXPECT_FALSE(search().isPending());
+    QTest::qWait(DebouncedSearch::kDebounceMs + 200);
+    EXPECT_EQ(requests(QStringLiteral("search-wallpapers")), 1);
+}
+
+// What a user may type: sent trimmed and whole, never cut, never breaking the field.
+TEST_F(SearchOverlayTest, UnusualQueriesAreSentAsTypedOrNotAtAll)
+{
+    struct Case {
+        QString typed;
+        std::optional<QString> sent; // none: nothing is sent
+    };
+    const QString thousand(1'000, u'w');
+    const QList<Case> cases{
+        {QStringLiteral("      "), std::nullopt},
+        {QStringLiteral("abc "), std::nullopt},
+        {QStringLiteral("  🌊🌅🌌🏔️ \n"), QStringLiteral("🌊🌅🌌🏔️")},
+        {QStringLiteral("بحر هادئ"), QStringLiteral("بحر هادئ")},
+        {QStringLiteral("'; DROP TABLE wallpapers; --"), QStringLiteral("'; DROP TABLE wallpapers; --")},
+        {QStringLiteral("$(rm -rf ~) `id` && echo"), QStringLiteral("$(rm -rf ~) `id` && echo")},
+        {thousand, thousand},
+    };
+    for (const Case& entry : cases) {
+        server().clearRequests();
+        box().setText(entry.typed);
+        QTest::qWait(DebouncedSearch::kDebounceMs + 100);
+        ASSERT_TRUE(waitSettled()) << entry.typed.left(40).toStdString();
+        EXPECT_EQ(requests(QStringLiteral("search-wallpapers")), entry.sent ? 1 : 0) << entry.typed.left(40).toStdString();
+        if (entry.sent) {
+            EXPECT_EQ(lastQuery(QStringLiteral("search-wallpapers")), *entry.sent);
+        }
+        EXPECT_EQ(box().text(), entry.typed);
+    }
+}
+
+// A catalogue that stays silent fails after a short time-out.
+class SearchOverlayFaultTest : public SearchOverlayTest {
+protected:
+    static constexpr int kShortTimeoutMs = 3'000;
+    SearchOverlayFaultTest() : SearchOverlayTest(kShortTimeoutMs) {}
+};
+
+TEST_F(SearchOverlayFaultTest, AFailingOrSilentCatalogueEmptiesTheGridAndTheAnswer)
+{
+    const QList<std::pair<Fault, QString>> faults{
+        {failing(500), QStringLiteral("HTTP error with status code: 500")},
+        {garbled(), QString()},
+        {delayed(2 * kShortTimeoutMs), QStringLiteral("Network error")},
+    };
+    for (const auto& [fault, reason] : faults) {
+        box().setText(QString());
+        type(QStringLiteral("rain"));
+        ASSERT_TRUE(waitSettled());
+        ASSERT_EQ(search().results().size(), 4);
+        ASSERT_EVENTUALLY(!box().ghostSuffix().isEmpty(), kWaitMs);
+        server().setFault(path(QStringLiteral("search-wallpapers")), fault);
+        server().setFault(path(QStringLiteral("auto-complete")), fault);
+        log_.clear();
+        type(QStringLiteral("y"));
+        ASSERT_TRUE(waitSettled());
+        EXPECT_TRUE(search().results().isEmpty());
+        EXPECT_EQ(logCount(QStringLiteral("[SearchOverlay] Request failed: ") + reason), 1) << log_.lines().join(u'\n').toStdString();
+        // An unreadable completion is no error: either way the old answer is gone.
+        ASSERT_EVENTUALLY(box().ghostSuffix().isEmpty() && box().chipSuggestions().isEmpty(), kWaitMs);
+        server().clearFaults();
+    }
+}
+
+TEST_F(SearchOverlayTest, ACardOpensItsWallpaperAndOnlyClicksOutsideTheCardsClose)
+{
+    type(QStringLiteral("rain"));
+    ASSERT_TRUE(waitSettled());
+    QWidget* card = nullptr;
+    ASSERT_EVENTUALLY((card = view().grid()->cellForKey(search().results().first().id)) && card->isVisible(), kWaitMs);
+    QTest::mouseClick(card, Qt::LeftButton, {}, card->rect().center());
+    ASSERT_TRUE(context_.selectedWallpaper().has_value());
+    EXPECT_EQ(context_.selectedWallpaper()->key, search().results().first().key);
+    QTest::qWait(50);
+    EXPECT_TRUE(service_.isPresented());
+
+    // The space above the results closes, and reopening shows the query with an empty grid.
+    QWidget* content = view().scrollArea()->widget();
+    QTest::mouseClick(content, Qt::LeftButton, {}, QPoint(10, 10));
+    ASSERT_EVENTUALLY(!service_.isPresented() && !host_.isVisible(), kWaitMs);
+    EXPECT_EQ(logCount(QStringLiteral("Closed — cancelled tasks and cleared results")), 1);
+    service_.toggle();
+    ASSERT_EVENTUALLY(host_.view() != nullptr, kWaitMs);
+    EXPECT_EQ(box().text(), QStringLiteral("rain"));
+    EXPECT_TRUE(search().results().isEmpty());
+    ASSERT_EVENTUALLY(QApplication::focusWidget() == box().field(), kWaitMs);
+    QTest::qWait(DebouncedSearch::kDebounceMs + 100);
+    EXPECT_EQ(requests(QStringLiteral("search-wallpapers")), 1);
+
+    // Escape closes as well.
+    QTest::keyClick(box().field(), Qt::Key_Escape);
+    ASSERT_EVENTUALLY(!service_.isPresented(), kWaitMs);
+}
+
+TEST_F(SearchOverlayTest, TheResultsStartBelowTheChromeAndKeepTheirMinimumHeight)
+{
+    view().updateChromeInset(0);
+    const int before = view().scrollContentTopInset();
+    EXPECT_GT(before, SearchOverlayView::kSearchBarTopPadding + SearchOverlayView::kSearchToGridSpacing);
+    view().updateChromeInset(120);
+    EXPECT_EQ(view().scrollContentTopInset(), 160);
+    window_.resize(1200, 300);
+    ASSERT_EVENTUALLY(view().height() == 300, kWaitMs);
+    EXPECT_EQ(view().availableResultsHeight(), SearchOverlayView::kMinimumResultsHeight);
+}
+
+TEST(SearchOverlayService, TogglesTakeEffectLaterInCallOrder)
+{
+    SearchOverlayService service;
+    service.toggle();
+    service.toggle();
+    EXPECT_FALSE(service.isPresented());
+    QTest::qWait(20);
+    EXPECT_FALSE(service.isPresented());
+    service.hide();
+    service.toggle();
+    QTest::qWait(20);
+    EXPECT_TRUE(service.isPresented());
+}
+
+TEST(SearchGhostSuffix, CompletesTheTextOrItsLastWord)
+{
+    struct Case {
+        const char* typed;
+        const char* suggestion;
+        const char* ghost;
+    };
+    const Case cases[] = {
+        {"oce", "Ocean Waves", "an Waves"},
+        {"blue oce", "Ocean", "an"},
+        {"blue", "Ocean", ""},
+        {"  oce", "Ocean", "an"},
+        {"ocean ", "Ocean Waves", "Waves"},
+        {"OCEAN", "ocean", ""},
+        {"deep bl", "Deep", ""},
+        {"red car", "Car", ""},
+        {"", "Ocean", ""},
+        {"oce", "   ", ""},
+        {"oce", "  Ocean  ", "an"},
+        {"🌊 wa", "Waves 🌊", "ves 🌊"},
+    };
+    for (const Case& entry : cases)
+        EXPECT_EQ(SearchOverlaySearchBox::computeGhostSuffix(QString::fromUtf8(entry.typed), QString::fromUtf8(entry.suggestion)),
+            QString::fromUtf8(entry.ghost))
+            << entry.typed << " / " << entry.suggestion;
+}
+
+} // namespace

@@ -1,0 +1,233 @@
+#include "app/AutoStartService.h"
+#include "app/LoginItemService.h"
+#include "app/NotificationCenter.h"
+#include "engine/AerialsFolders.h"
+#include "engine/CacheService.h"
+#include "engine/EntriesJSONService.h"
+#include "engine/LockScreenService.h"
+#include "engine/VideoCacheService.h"
+#include "engine/WallpaperAerialsExtensionService.h"
+#include "engine/WallpaperDownloadService.h"
+#include "foundation/UserDefaults.h"
+#include "screens/CatalogueScreenFixture.h"
+#include "screens/settings/CommunityButton.h"
+#include "screens/settings/LinkText.h"
+#include "screens/settings/SettingsView.h"
+#include "state/NotificationManager.h"
+#include "support/Eventually.h"
+#include "support/FakeLoginItem.h"
+#include "support/FakeUrlOpener.h"
+#include "ui/SymbolButton.h"
+#include "ui/ToggleSwitch.h"
+#include "ui/WallpaperImageCache.h"
+#include "updater/UpdateCheckService.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThreadPool>
+
+#include <cmath>
+
+#include <unistd.h>
+
+namespace {
+
+using samplecatalogue::Fault;
+constexpr int kWaitMs = 15'000;
+
+// Makes a file impossible to delete while alive: its folder read-only, or for root (whom folder
+// permissions do not stop) the file immutable.
+class Undeletable {
+public:
+    explicit Undeletable(const QString& file) : file_(file), folder_(QFileInfo(file).path())
+    {
+        if (geteuid() == 0)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), file_});
+        else
+            QFile::setPermissions(folder_, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    ~Undeletable()
+    {
+        if (geteuid() == 0)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), file_});
+        else
+            QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+private:
+    QString file_;
+    QString folder_;
+};
+
+class SettingsViewTest : public CatalogueScreenFixture {
+protected:
+    // A size walk still running on a worker reads the caches, which go with the test.
+    ~SettingsViewTest() override
+    {
+        page_.reset();
+        QThreadPool::globalInstance()->waitForDone();
+    }
+
+    SettingsView& page()
+    {
+        if (!page_) {
+            const SettingsView::Services services{*store_, autoStart_, lockScreen_, cache_, urls_, [this] { return updates_.run(); }};
+            page_ = std::make_unique<SettingsView>(services);
+            page_->resize(1000, 900);
+            page_->show();
+        }
+        return *page_;
+    }
+    static void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
+    static void writeFile(const QString& path, qint64 bytes)
+    {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.resize(bytes);
+    }
+    bool alertSays(const QString& title) const { return page_->alert() && page_->alert()->windowTitle() == title; }
+    QAbstractButton* alertButton(const QString& text) const
+    {
+        for (QAbstractButton* button : page_->alert()->buttons())
+            if (button->text() == text)
+                return button;
+        return nullptr;
+    }
+
+    UserDefaults defaults_{UserDefaults::kStandardDomain, UserDefaults::Storage::InMemory};
+    NotificationCenter center_;
+    FakeLoginItem loginItem_;
+    LoginItemService loginItems_{loginItem_, defaults_, center_};
+    AutoStartService autoStart_{loginItems_, defaults_, center_};
+    AerialsFolders folders_{folder_.file(QStringLiteral("lockscreen"))};
+    Shared<AerialsFolders>::Override foldersOverride_{folders_};
+    EntriesJSONService manifests_{folders_};
+    Shared<EntriesJSONService>::Override manifestsOverride_{manifests_};
+    WallpaperAerialsExtensionService extension_{QStringLiteral("QvlNoSuchExtension")};
+    Shared<WallpaperAerialsExtensionService>::Override extensionOverride_{extension_};
+    LockScreenService lockScreen_{defaults_};
+    WallpaperImageCache images_;
+    VideoCacheService previews_;
+    WallpaperDownloadService masters_;
+    CacheService cache_{images_, previews_, masters_};
+    FakeUrlOpener urls_;
+    NotificationManager notifications_{Delays::real()};
+    UpdateCheckService updateCheck_{catalogue_.config().updateFeedUrl, UpdateCheckService::Environment::real()};
+    UpdateRunner updates_{updateCheck_, notifications_};
+    std::unique_ptr<SettingsView> page_;
+};
+
+TEST(SettingsViewRules, FollowTheScreenTheSizeAndTheIconKey)
+{
+    const std::pair<std::optional<int>, int> paddings[] = {{599, 10}, {600, 20}, {749, 20}, {750, 40}, {std::nullopt, 40}};
+    for (const auto& [height, padding] : paddings)
+        EXPECT_EQ(SettingsView::columnPadding(height), padding) << height.value_or(-1);
+    EXPECT_EQ(SettingsView::logoSide(699), 84.75);
+    EXPECT_EQ(SettingsView::logoSide(700), 113);
+    EXPECT_EQ(SettingsView::logoSide(std::nullopt), 113);
+    const std::pair<double, const char*> sizes[] = {{0.99, "Cache - 0 MB"}, {1536.7, "Cache - 1536 MB"}, {123456.0, "Cache - 123456 MB"},
+        {NAN, "Cache - 0 MB"}, {-2, "Cache - 0 MB"}};
+    for (const auto& [size, text] : sizes)
+        EXPECT_EQ(SettingsView::cacheLabelText(size), QString::fromUtf8(text));
+    const std::pair<const char*, const char*> icons[] = {
+        {"discord", "message.fill"}, {"sparkles", "sparkles"}, {"", "globe"}, {"Discord", "globe"}};
+    for (const auto& [icon, symbol] : icons)
+        EXPECT_EQ(CommunityButton::symbolFor(QString::fromUtf8(icon)), QString::fromUtf8(symbol));
+    EXPECT_EQ(SettingsView::versionText(std::nullopt), QStringLiteral("Version Unknown"));
+    EXPECT_FALSE(SettingsView::lockScreenInstructions().endsWith(u'\n'));
+}
+
+TEST_F(SettingsViewTest, StartOnLoginFollowsTheLoginItemAndSaysWhenItRefused)
+{
+    ToggleSwitch* toggle = page().startOnLoginSwitch();
+    click(toggle);
+    EXPECT_TRUE(autoStart_.isEnabled());
+    EXPECT_TRUE(toggle->isOn());
+    EXPECT_EQ(loginItem_.status(), LoginItem::Status::Enabled);
+    click(toggle);
+    EXPECT_FALSE(toggle->isOn());
+    EXPECT_TRUE(page().notice()->isHidden());
+
+    // No autostart folder to write into: the switch shows the login item's truth.
+    loginItem_.registerFailure = QStringLiteral("No such file or directory");
+    click(toggle);
+    EXPECT_FALSE(autoStart_.isEnabled());
+    EXPECT_FALSE(toggle->isOn());
+    EXPECT_FALSE(page().notice()->isHidden());
+    EXPECT_TRUE(page().notice()->text().contains(QStringLiteral("could not be turned on")));
+}
+
+TEST_F(SettingsViewTest, TheLockScreenAlertsAppearOnlyOnceTheFlipHeld)
+{
+    folders_.seedIfNew();
+    ToggleSwitch* toggle = page().lockScreenSwitch();
+    click(toggle);
+    EXPECT_TRUE(toggle->isOn());
+    ASSERT_EVENTUALLY(alertSays(QStringLiteral("Enable Quorvelle Extension")), kWaitMs);
+    EXPECT_EQ(page().alert()->text(), SettingsView::lockScreenInstructions());
+    click(alertButton(QStringLiteral("Open System Settings")));
+    EXPECT_EQ(urls_.wallpaperSettingsOpened, 1);
+    ASSERT_EVENTUALLY(!page().alert(), kWaitMs);
+
+    click(toggle);
+    ASSERT_EVENTUALLY(alertSays(QStringLiteral("Disable Lock Screen")), kWaitMs);
+    click(alertButton(QStringLiteral("OK")));
+    EXPECT_EQ(urls_.wallpaperSettingsOpened, 1);
+    ASSERT_EVENTUALLY(!page().alert(), kWaitMs);
+
+    // A switching step that fails puts the switch back, once, and no alert follows.
+    manifests_.setStepHook([](const QString&) { throw std::runtime_error("disk full"); });
+    QSignalSpy changes(&lockScreen_, &LockScreenService::isEnabledChanged);
+    click(toggle);
+    ASSERT_EVENTUALLY(!lockScreen_.isProcessing() && !toggle->isOn(), kWaitMs);
+    QTest::qWait(SettingsView::kAlertDelayMs + 300);
+    EXPECT_FALSE(page().alert());
+    EXPECT_EQ(changes.size(), 2);
+    EXPECT_FALSE(lockScreen_.isEnabled());
+}
+
+TEST_F(SettingsViewTest, TheCacheRowReadsTheSizeAndClearsIt)
+{
+    writeFile(QDir(WallpaperDownloadService::folderPath()).filePath(QStringLiteral("5.mp4")), 3 * 1'048'576 + 10);
+    ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 3 MB"), kWaitMs);
+    click(page().trashButton());
+    ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 0 MB"), kWaitMs);
+    EXPECT_TRUE(page().notice()->isHidden());
+
+    // A file the clear cannot remove is still counted, and said.
+    const QString stuck = QDir(WallpaperDownloadService::folderPath()).filePath(QStringLiteral("7.mp4"));
+    writeFile(stuck, 2 * 1'048'576);
+    const Undeletable guard(stuck);
+    click(page().trashButton());
+    ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 2 MB"), kWaitMs);
+    EXPECT_FALSE(page().notice()->isHidden());
+}
+
+TEST_F(SettingsViewTest, LinksOpenTheInviteAndTheTermsPage)
+{
+    click(page().discordButton());
+    loadStore();
+    click(page().discordButton());
+    click(page().termsLink());
+    click(page().privacyLink());
+    EXPECT_EQ(urls_.opened, (QList<QUrl>{QUrl(SettingsView::kDiscordInviteUrl), QUrl(QStringLiteral("https://chat.example.org/invite/quorvelle-sample")),
+        QUrl(SettingsView::kTermsUrl), QUrl(SettingsView::kTermsUrl)}));
+}
+
+TEST_F(SettingsViewTest, AnUpdateFeedOutOfReachIsNotTakenForNoUpdate)
+{
+    server().setFault(catalogue_.config().updateFeedUrl.path(), failing(503));
+    click(page().updateLink());
+    EXPECT_FALSE(page().updateLink()->isEnabled());
+    ASSERT_EVENTUALLY(page().updateLink()->isEnabled(), kWaitMs);
+    EXPECT_EQ(page().updateStatus()->text(), QStringLiteral("Could not reach the update server"));
+}
+
+} // namespace
