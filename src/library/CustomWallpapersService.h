@@ -38,14 +38,17 @@ public:
     QList<WallpaperModel> orderedCustomWallpapers() const;
     // "<Application Support>/Quorvelle/custom".
     QString folderPath() const;
+    // False when the Application Support folder is unknown: no video can be kept or deleted.
+    bool knowsFolder() const { return !applicationSupport_.isEmpty(); }
 
     // Puts the record at the front, replacing an earlier record of its key. A record without a
     // key is refused.
     void addCustomWallpaper(const WallpaperModel& wallpaper);
     // Stores an empty list.
     void clearAllCustomWallpapers();
-    // Deletes the video of every listed key (other files stay), then clears the list.
-    void clearCustomWallpapersCache();
+    // Deletes the video of every listed key (other files stay), then clears the list. False,
+    // with nothing changed, when the folder is unknown.
+    bool clearCustomWallpapersCache();
 
 signals:
     void customWallpapersChanged();
