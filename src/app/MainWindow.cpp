@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/AppRootView.h"
 #include "app/DarkAppearance.h"
 #include "app/MainWindowSize.h"
 
@@ -13,6 +14,9 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent, Qt::Window), rootConta
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(rootContainer_);
+    auto* rootLayout = new QVBoxLayout(rootContainer_);
+    rootLayout->setContentsMargins(0, 0, 0, 0);
+    rootLayout->addWidget(new AppRootView(rootContainer_));
     configure();
 }
 

@@ -3,7 +3,7 @@
 #include <QWidget>
 
 // The application's main window: fixed at MainWindowSize, dark, with an empty title, its whole
-// area given to the root container that the screens fill. Closing it deletes it; the
+// area given to the root container that holds the root view. Closing it deletes it; the
 // application keeps running in the tray, and showing the main window again builds a new one.
 // GUI thread.
 class MainWindow : public QWidget {
@@ -11,7 +11,7 @@ class MainWindow : public QWidget {
 public:
     explicit MainWindow(QWidget* parent = nullptr);
 
-    // The dark, empty area the root view takes over.
+    // The dark area the root view fills.
     QWidget* rootContainer() const { return rootContainer_; }
 
     // Applies the appearance, the size for the current main display and the title again.

@@ -70,6 +70,10 @@ void HeaderRow::resizeEvent(QResizeEvent*)
     const int barWidth = bar_->sizeHint().width();
     centred(bar_, (width() - barWidth) / 2);
     centred(logo_, kSidePadding);
-    if (trailing_)
-        centred(trailing_, width() - kSidePadding - trailing_->sizeHint().width());
+    // The trailing controls take the whole width right of the bar, as the logo's side does left.
+    if (trailing_) {
+        const int x = (width() + barWidth) / 2 + kSpacing;
+        const int height = trailing_->sizeHint().height();
+        trailing_->setGeometry(x, (this->height() - height) / 2, std::max(0, width() - kSidePadding - x), height);
+    }
 }

@@ -10,7 +10,7 @@ class QGraphicsOpacityEffect;
 class TopNavigationBar;
 
 // The row along the top of the main window, laid over the pages: the logo at the left, the tab
-// bar at the horizontal centre and the given trailing controls at the right. It keeps itself as
+// bar at the horizontal centre and the given trailing controls filling the width right of it. It keeps itself as
 // wide as its parent and at the top. While the Home section is selected and the home page still
 // shows its loading screen the row is away: it fades out moving up past the top edge and comes
 // back the same way. GUI thread; a child of the view it covers.

@@ -41,6 +41,13 @@ void NavigationHost::popToRoot()
     popTo(1);
 }
 
+void NavigationHost::popThrough(QWidget* page)
+{
+    const qsizetype index = page ? pages_.indexOf(page) : -1;
+    if (index > 0)
+        popTo(int(index));
+}
+
 void NavigationHost::popTo(int depth)
 {
     if (depth < 1 || depth >= pages_.size())

@@ -21,6 +21,8 @@ public:
     // Does nothing at the root.
     void pop();
     void popToRoot();
+    // Pops `page` and every page above it; nothing when it is the root or not on the stack.
+    void popThrough(QWidget* page);
 
     int depth() const { return int(pages_.size()); }
     QWidget* currentPage() const;

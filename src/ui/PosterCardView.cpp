@@ -399,17 +399,6 @@ void PosterCardView::paintEvent(QPaintEvent*)
 void PosterCardView::paintBadges(QPainter& painter, const QRectF& card) const
 {
     const QFont medium = Theme::systemFont(11, QFont::Medium);
-    if (options_.rank) {
-        // Large digits that fade out downwards.
-        const QFont font = Theme::systemFont(90, QFont::Bold);
-        const QFontMetricsF metrics(font);
-        QPainterPath digits;
-        digits.addText(card.left() + 16, card.top() + metrics.ascent(), font, QString::number(*options_.rank));
-        QLinearGradient fill(0, card.top(), 0, card.top() + metrics.height());
-        fill.setColorAt(0, Qt::white);
-        fill.setColorAt(1, Theme::withOpacity(Qt::white, 0));
-        painter.fillPath(digits, fill);
-    }
     if (wallpaper_.isFromGravelnook)
         paintBadge(painter, card.topLeft() + QPointF(14, 14), QStringLiteral("Gravel Nook"), medium,
             Theme::withOpacity(Qt::black, 0.9), Theme::withOpacity(kSystemYellow, 0.95));
@@ -421,6 +410,18 @@ void PosterCardView::paintBadges(QPainter& painter, const QRectF& card) const
         const QString& text = *options_.uploadStatus;
         paintBadge(painter, QPointF(card.right() - 8 - badgeWidth(text, medium), card.top() + 8), text, medium, Qt::white,
             Theme::withOpacity(PosterCardRules::statusColor(group), 0.9));
+    }
+    // The rank goes over the badges: on a ranked partner card the number is what the row is about.
+    if (options_.rank) {
+        // Large digits that fade out downwards.
+        const QFont font = Theme::systemFont(90, QFont::Bold);
+        const QFontMetricsF metrics(font);
+        QPainterPath digits;
+        digits.addText(card.left() + 16, card.top() + metrics.ascent(), font, QString::number(*options_.rank));
+        QLinearGradient fill(0, card.top(), 0, card.top() + metrics.height());
+        fill.setColorAt(0, Qt::white);
+        fill.setColorAt(1, Theme::withOpacity(Qt::white, 0));
+        painter.fillPath(digits, fill);
     }
 }
 

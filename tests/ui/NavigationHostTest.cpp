@@ -10,7 +10,10 @@ namespace {
 
 class JournalPage : public QPushButton, public AppearanceAware {
 public:
-    JournalPage(const QString& name, QStringList& journal) : QPushButton(name), journal_(journal) {}
+    JournalPage(const QString& name, QStringList& journal) : QPushButton(name), journal_(journal)
+    {
+        setObjectName(name);
+    }
     ~JournalPage() override { journal_.append(QStringLiteral("gone ") + text()); }
     void appeared() override { journal_.append(QStringLiteral("appeared ") + text()); }
     void disappeared() override { journal_.append(QStringLiteral("disappeared ") + text()); }
@@ -54,6 +57,15 @@ TEST_F(NavigationHostTest, PagesAppearAndDisappearAsTheStackChanges)
         {[this](NavigationHost& h) { h.push(page("nested")); }, {"disappeared category", "appeared nested"}, 3},
         {[](NavigationHost& h) { h.popToRoot(); }, {"disappeared nested", "appeared home", "gone nested", "gone category"}, 1},
         {[](NavigationHost& h) { h.pop(); }, {}, 1}, // the root stays
+        {[this](NavigationHost& h) {
+             h.push(page("a"));
+             h.push(page("b"));
+             h.popThrough(h.currentPage()->parentWidget()->findChild<JournalPage*>(QStringLiteral("a")));
+         },
+            {"disappeared home", "appeared a", "disappeared a", "appeared b", "disappeared b", "appeared home", "gone b",
+                "gone a"},
+            1},
+        {[](NavigationHost& h) { h.popThrough(h.currentPage()); }, {}, 1}, // never the root
     };
     for (const Step& step : steps) {
         step.act(host);

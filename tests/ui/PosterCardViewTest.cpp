@@ -293,6 +293,14 @@ TEST_F(PosterCardViewTest, Screenshots)
         if (shot.preview) {
             EXPECT_TRUE(isNear(middle, loopColour())) << shot.name.toStdString();
         }
+        if (shot.options.rank && shot.wallpaper.isFromGravelnook) {
+            // The white top of the rank's digit shows inside the yellow partner badge.
+            int white = 0;
+            for (int y = 36; y < 52; ++y)
+                for (int x = 36; x < 100; ++x)
+                    white += picture.pixelColor(x, y).blue() > 200 ? 1 : 0;
+            EXPECT_GT(white, 0) << "the rank is drawn above the partner badge";
+        }
     }
 }
 

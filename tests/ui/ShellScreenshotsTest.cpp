@@ -34,6 +34,7 @@ TEST(ShellLook, HeaderRowShownHiddenAndComingIn)
     buttons->setContentsMargins(0, 0, 0, 0);
     buttons->setSpacing(HeaderRow::kSpacing);
     buttons->addWidget(new NavButtonBar({NavIconButton::search()}));
+    buttons->addStretch();
     buttons->addWidget(new NavButtonBar({NavIconButton::upload(), NavIconButton::settings()}));
     auto* row = new HeaderRow(homePage, trailing, &root);
     root.show();

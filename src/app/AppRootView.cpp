@@ -1,0 +1,277 @@
+#include "app/AppRootView.h"
+
+#include "screens/PageLinks.h"
+#include "screens/browse/CategoryNavigationItem.h"
+#include "state/HomePageService.h"
+#include "state/NotificationManager.h"
+#include "ui/BrowseContext.h"
+#include "ui/HeaderRow.h"
+#include "ui/NavButtonBar.h"
+#include "ui/NavIconButton.h"
+#include "ui/NavigationHost.h"
+#include "ui/NotificationToast.h"
+#include "ui/NotificationToastOverlay.h"
+#include "ui/SheetHost.h"
+#include "ui/TopNavigationBar.h"
+#include "ui/TranslucentBackground.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+// Stands in for a page that is not built yet, saying which one it is.
+QWidget* placeholderPage(const QString& text, const PageLinks& links = {})
+{
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("placeholder"));
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(50, 90, 50, 50);
+    auto* label = new QLabel(text, page);
+    label->setObjectName(QStringLiteral("placeholderTitle"));
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    if (links.close) {
+        auto* back = new QPushButton(QStringLiteral("Back"), page);
+        QObject::connect(back, &QPushButton::clicked, page, links.close);
+        layout->addWidget(back, 0, Qt::AlignHCenter);
+    }
+    layout->addStretch();
+    return page;
+}
+
+// One factory per page: each tab's page and each pushed destination is built in exactly one place.
+QWidget* makeHomePage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Home")); }
+QWidget* makeExplorePage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Explore")); }
+QWidget* makeLibraryPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Library")); }
+QWidget* makeUploadPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Upload")); }
+QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Settings")); }
+
+QWidget* makeWallpaperDestination(const WallpaperModel& wallpaper, BrowseContext*, const PageLinks& links)
+{
+    return placeholderPage(wallpaper.title, links);
+}
+
+QWidget* makeGravelnookDestination(const QString& id, BrowseContext*, const PageLinks& links)
+{
+    return placeholderPage(QStringLiteral("Gravelnook ") + id, links);
+}
+
+QWidget* makeCategoryDestination(const CategoryNavigationItem& item, BrowseContext*, const PageLinks& links)
+{
+    return placeholderPage(item.customTitle.value_or(item.categoryName), links);
+}
+
+QWidget* makeSearchOverlay(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Search")); }
+
+QWidget* makeTabPage(AppTab tab, BrowseContext* context, const PageLinks& links)
+{
+    switch (tab) {
+    case AppTab::Home: return makeHomePage(context, links);
+    case AppTab::Explore: return makeExplorePage(context, links);
+    case AppTab::Library: return makeLibraryPage(context, links);
+    case AppTab::Upload: return makeUploadPage(context, links);
+    case AppTab::Settings: return makeSettingsPage(context, links);
+    }
+    return nullptr;
+}
+
+// Every tab but Explore (which scrolls by itself) scrolls in the main scroll view.
+QWidget* inMainScrollView(QWidget* page)
+{
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("mainScrollView"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->viewport()->setAutoFillBackground(false);
+    scroll->setWidget(page);
+    // After setWidget, which turns it on: the window's background shows through.
+    page->setAutoFillBackground(false);
+    return scroll;
+}
+
+} // namespace
+
+AppRootView::AppRootView(QWidget* parent)
+    : QWidget(parent), context_(new BrowseContext(this)), background_(new TranslucentBackground(this)),
+      rootPage_(new QWidget), navigation_(new NavigationHost(rootPage_, this))
+{
+    setObjectName(QStringLiteral("appRootView"));
+    // Made first so every page's links reach it; raised above everything below.
+    sheets_ = new SheetHost(this);
+    tabs_ = createTabPages();
+    tabs_->setParent(rootPage_);
+    topBar_ = createTopBar();
+    searchOverlay_ = makeSearchOverlay(context_, linksFor([this] { setSearchPresented(false); }));
+    searchOverlay_->setParent(rootPage_);
+    searchOverlay_->hide();
+    rootPage_->installEventFilter(this);
+
+    toasts_ = new NotificationToastOverlay(NotificationManager::shared(), this);
+    sheets_->raise();
+
+    connect(context_, &BrowseContext::selectedWallpaperChanged, this, &AppRootView::syncWallpaperDestination);
+    setSelectedTab(AppTab::Home);
+}
+
+AppRootView::~AppRootView()
+{
+    // Pages going down with the view must not change a selection that goes down too.
+    for (QWidget* page : {wallpaperPage_.data(), gravelnookPage_.data()})
+        if (page)
+            page->disconnect(this);
+}
+
+QStackedWidget* AppRootView::createTabPages()
+{
+    auto* tabs = new QStackedWidget;
+    for (AppTab tab : AppTabs::all()) {
+        QWidget* page = makeTabPage(tab, context_, linksFor({}));
+        tabs->addWidget(tab == AppTab::Explore ? page : inMainScrollView(page));
+    }
+    return tabs;
+}
+
+HeaderRow* AppRootView::createTopBar()
+{
+    searchButton_ = NavIconButton::search();
+    uploadButton_ = NavIconButton::upload();
+    settingsButton_ = NavIconButton::settings();
+    // Search right of the tabs, upload and settings at the far right.
+    auto* trailing = new QWidget;
+    auto* buttons = new QHBoxLayout(trailing);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->setSpacing(HeaderRow::kSpacing);
+    buttons->addWidget(new NavButtonBar({searchButton_}));
+    buttons->addStretch();
+    buttons->addWidget(new NavButtonBar({uploadButton_, settingsButton_}));
+
+    auto* row = new HeaderRow(HomePageService::shared(), trailing, rootPage_);
+    row->setObjectName(QStringLiteral("topBar"));
+    tabBar_ = row->navigationBar();
+    connect(tabBar_, &TopNavigationBar::selectedTabChanged, this, &AppRootView::setSelectedTab);
+    connect(uploadButton_, &NavIconButton::clicked, this, [this] { setSelectedTab(AppTab::Upload); });
+    connect(settingsButton_, &NavIconButton::clicked, this, [this] { setSelectedTab(AppTab::Settings); });
+    connect(searchButton_, &NavIconButton::clicked, this, [this] { setSearchPresented(!isSearchPresented()); });
+    return row;
+}
+
+PageLinks AppRootView::linksFor(std::function<void()> close)
+{
+    PageLinks links;
+    links.openCategory = [this](const CategoryNavigationItem& item) { openCategory(item); };
+    links.close = std::move(close);
+    links.selectTab = [this](AppTab tab) { setSelectedTab(tab); };
+    links.navigation = navigation_;
+    links.sheets = sheets_;
+    return links;
+}
+
+QWidget* AppRootView::tabPage(AppTab tab) const
+{
+    return tabs_->widget(int(AppTabs::all().indexOf(tab)));
+}
+
+void AppRootView::setSelectedTab(AppTab tab)
+{
+    const bool changed = tab != selectedTab_;
+    selectedTab_ = tab;
+    tabs_->setCurrentIndex(int(AppTabs::all().indexOf(tab)));
+    tabBar_->setSelectedTab(tab);
+    uploadButton_->setActive(tab == AppTab::Upload);
+    settingsButton_->setActive(tab == AppTab::Settings);
+    if (changed)
+        Q_EMIT selectedTabChanged(tab);
+}
+
+bool AppRootView::isSearchPresented() const { return searchOverlay_->isVisibleTo(rootPage_); }
+
+void AppRootView::setSearchPresented(bool presented)
+{
+    if (presented == isSearchPresented())
+        return;
+    searchOverlay_->setVisible(presented);
+    searchOverlay_->raise();
+    searchButton_->setActive(presented);
+    Q_EMIT searchPresentedChanged(presented);
+}
+
+void AppRootView::openCategory(const CategoryNavigationItem& item)
+{
+    // The page's own close button pops it, whatever was pushed above it meanwhile.
+    auto page = std::make_shared<QPointer<QWidget>>();
+    *page = makeCategoryDestination(item, context_, linksFor([this, page] { navigation_->popThrough(*page); }));
+    navigation_->push(*page);
+}
+
+void AppRootView::syncWallpaperDestination()
+{
+    if (QWidget* leaving = wallpaperPage_.data()) {
+        wallpaperPage_ = nullptr;
+        leaving->disconnect(this);
+        navigation_->popThrough(leaving);
+    }
+    const std::optional<WallpaperModel> wallpaper = context_->selectedWallpaper();
+    if (!wallpaper)
+        return;
+    wallpaperPage_ = makeWallpaperDestination(
+        *wallpaper, context_, linksFor([this] { context_->setSelectedWallpaper(std::nullopt); }));
+    // Leaving the page by any other way closes the selection as well.
+    connect(wallpaperPage_, &QObject::destroyed, this, [this] { context_->setSelectedWallpaper(std::nullopt); });
+    navigation_->push(wallpaperPage_);
+}
+
+void AppRootView::setSelectedGravelnookId(const std::optional<QString>& id)
+{
+    if (id == gravelnookId_)
+        return;
+    gravelnookId_ = id;
+    syncGravelnookDestination();
+}
+
+void AppRootView::syncGravelnookDestination()
+{
+    if (QWidget* leaving = gravelnookPage_.data()) {
+        gravelnookPage_ = nullptr;
+        leaving->disconnect(this);
+        navigation_->popThrough(leaving);
+    }
+    if (!gravelnookId_)
+        return;
+    gravelnookPage_ = makeGravelnookDestination(
+        *gravelnookId_, context_, linksFor([this] { setSelectedGravelnookId(std::nullopt); }));
+    connect(gravelnookPage_, &QObject::destroyed, this, [this] { setSelectedGravelnookId(std::nullopt); });
+    navigation_->push(gravelnookPage_);
+}
+
+void AppRootView::layoutRootPage()
+{
+    const QRect area = rootPage_->rect();
+    tabs_->setGeometry(area);
+    searchOverlay_->setGeometry(area);
+    topBar_->raise();
+    searchOverlay_->raise();
+}
+
+bool AppRootView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == rootPage_ && event->type() == QEvent::Resize)
+        layoutRootPage();
+    return QWidget::eventFilter(watched, event);
+}
+
+void AppRootView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    background_->setGeometry(rect());
+    navigation_->setGeometry(rect());
+    context_->setWindowSize(size());
+}
