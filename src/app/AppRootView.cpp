@@ -2,6 +2,8 @@
 
 #include "screens/PageLinks.h"
 #include "screens/browse/CategoryNavigationItem.h"
+#include "screens/detail/PartnerSiteView.h"
+#include "screens/own/CustomView.h"
 #include "state/HomePageService.h"
 #include "state/NotificationManager.h"
 #include "ui/BrowseContext.h"
@@ -50,7 +52,12 @@ QWidget* placeholderPage(const QString& text, const PageLinks& links = {})
 QWidget* makeHomePage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Home")); }
 QWidget* makeExplorePage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Explore")); }
 QWidget* makeLibraryPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Library")); }
-QWidget* makeUploadPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Upload")); }
+QWidget* makeUploadPage(BrowseContext* context, const PageLinks& links)
+{
+    auto* page = new CustomView(context);
+    page->setCategoryOpener(links.openCategory);
+    return page;
+}
 QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Settings")); }
 
 QWidget* makeWallpaperDestination(const WallpaperModel& wallpaper, BrowseContext*, const PageLinks& links)
@@ -58,9 +65,16 @@ QWidget* makeWallpaperDestination(const WallpaperModel& wallpaper, BrowseContext
     return placeholderPage(wallpaper.title, links);
 }
 
-QWidget* makeGravelnookDestination(const QString& id, BrowseContext*, const PageLinks& links)
+QWidget* makeGravelnookDestination(const QString& id, BrowseContext* context, const PageLinks& links)
 {
-    return placeholderPage(QStringLiteral("Gravelnook ") + id, links);
+    // Once loaded, the partner's wallpaper shows in the ordinary full-screen page.
+    auto* page = new PartnerSiteView(id, [context, links](const WallpaperModel& wallpaper, std::function<void()> close) {
+        PageLinks inner = links;
+        inner.close = std::move(close);
+        return makeWallpaperDestination(wallpaper, context, inner);
+    });
+    QObject::connect(page, &PartnerSiteView::closeRequested, page, links.close);
+    return page;
 }
 
 QWidget* makeCategoryDestination(const CategoryNavigationItem& item, BrowseContext*, const PageLinks& links)

@@ -94,6 +94,7 @@ QWidget* PartnerSiteView::createFailure()
 
 void PartnerSiteView::appeared()
 {
+    AppearanceAware::tell(fullScreen_, true);
     // Once the full-screen view shows, Escape is its own.
     if (state_ != State::Showing)
         EscapeKeyFilter::shared().add(this, [this] { Q_EMIT closeRequested(); });
@@ -120,7 +121,11 @@ QCoro::Task<> PartnerSiteView::load(QPointer<PartnerSiteView> self, std::shared_
         self->fail(failure);
 }
 
-void PartnerSiteView::disappeared() { EscapeKeyFilter::shared().remove(this); }
+void PartnerSiteView::disappeared()
+{
+    EscapeKeyFilter::shared().remove(this);
+    AppearanceAware::tell(fullScreen_, false);
+}
 
 void PartnerSiteView::showWallpaper(const WallpaperModel& wallpaper)
 {
@@ -134,6 +139,7 @@ void PartnerSiteView::showWallpaper(const WallpaperModel& wallpaper)
     if (fullScreen_) {
         stack_->addWidget(fullScreen_);
         stack_->setCurrentWidget(fullScreen_);
+        AppearanceAware::tell(fullScreen_, isVisible());
         // The full-screen view answers Escape from now on.
         EscapeKeyFilter::shared().remove(this);
     }

@@ -8,6 +8,7 @@
 #include "library/CustomWallpapersService.h"
 #include "platform/Http.h"
 #include "platform/MediaTools.h"
+#include "screens/browse/CategoryNavigationItem.h"
 #include "screens/own/CustomBackgroundImageLoader.h"
 #include "screens/own/DragDropArea.h"
 #include "screens/own/OwnVideoImport.h"
@@ -37,6 +38,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -454,9 +456,12 @@ void CustomView::openRecentCommunityUploads()
     const std::optional<ExplorePageSection> section = latestSection();
     if (!section)
         return;
-    services_.exploreLists.prepopulateCache(-999, section->wallpapers, QStringLiteral("recent"), section->listSeed);
-    if (openRecentUploads_)
-        openRecentUploads_();
+    services_.exploreLists.prepopulateCache(CategoryNavigationItem::kSectionList, section->wallpapers, QStringLiteral("recent"),
+        section->listSeed);
+    const QString title = QStringLiteral("Recent Community Uploads");
+    const std::optional<int> seed = section->shuffleSeed ? std::optional(int(*section->shuffleSeed)) : std::nullopt;
+    if (openCategory_)
+        openCategory_(CategoryNavigationItem{CategoryNavigationItem::kSectionList, title, true, CategoryFilter::Latest, title, seed, {}});
 }
 
 void CustomView::showAlert(const QString& title, const QString& message)
@@ -476,6 +481,14 @@ bool CustomView::eventFilter(QObject* watched, QEvent* event)
         ownGrid_->setColumns(std::max(1, (width + kGridSpacing) / (kOwnMinimumColumnWidth + kGridSpacing)));
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void CustomView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The tab's page comes on screen when its tab is chosen; a window coming back is no new visit.
+    if (!event->spontaneous())
+        appeared();
 }
 
 void CustomView::resizeEvent(QResizeEvent*)

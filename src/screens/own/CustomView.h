@@ -2,7 +2,6 @@
 
 #include "model/WallpaperModel.h"
 #include "state/ExplorePageSection.h"
-#include "ui/AppearanceAware.h"
 
 #include <QCoro/QCoroTask>
 
@@ -14,6 +13,7 @@
 #include <optional>
 
 class APIService;
+struct CategoryNavigationItem;
 class AppStore;
 class BrowseContext;
 class CustomBackgroundImageLoader;
@@ -37,7 +37,7 @@ class WallpaperImageCache;
 // that copies a video into the own wallpapers, the own wallpapers under "My uploads" with the
 // review status of each upload, "Clear all", and the newest community uploads. Every failure is
 // told in one alert. GUI thread; built by the root view for its tab.
-class CustomView : public QWidget, public AppearanceAware {
+class CustomView : public QWidget {
     Q_OBJECT
 
 public:
@@ -64,12 +64,13 @@ public:
 
     // The vertical space between the page's blocks for a screen of this usable height.
     static double sectionSpacing(std::optional<int> usableHeight);
-    // The page of the recent uploads opens through this (the root view knows the list pages).
-    void setRecentUploadsOpener(std::function<void()> open) { openRecentUploads_ = std::move(open); }
+    // List pages open through this (the root view knows them).
+    void setCategoryOpener(std::function<void(const CategoryNavigationItem&)> open) { openCategory_ = std::move(open); }
     // Tests replace the open panel.
     void setFilePicker(FilePicker picker) { picker_ = std::move(picker); }
 
-    void appeared() override;
+    // What the page does each time it comes on screen.
+    void appeared();
 
     // What the controls do.
     void handleDroppedFiles(const QStringList& paths);
@@ -98,6 +99,7 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -119,7 +121,7 @@ private:
     QPointer<BrowseContext> context_;
     Services services_;
     FilePicker picker_;
-    std::function<void()> openRecentUploads_;
+    std::function<void(const CategoryNavigationItem&)> openCategory_;
     UploadStatuses* statuses_;
     CustomBackgroundImageLoader* background_;
     QScrollArea* scroll_;

@@ -27,11 +27,9 @@ protected:
         waitForTask(appStore_.initializeIfNeeded());
         view_.resize(1280, 1500);
         view_.show();
-        view_.appeared();
     }
     ~CustomViewTest() override
     {
-        view_.disappeared();
         // No request may outlive the client it was sent with.
         static_cast<void>(QTest::qWaitFor([&] {
             return !explore_.isLoading() && !view_.statuses().isLoading() && view_.pendingWork() == 0;
