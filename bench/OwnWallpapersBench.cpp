@@ -10,6 +10,7 @@
 //                                         of resident memory while it ran
 
 #include "backend/APIService.h"
+#include "foundation/Clock.h"
 #include "foundation/Paths.h"
 #include "foundation/UserDefaults.h"
 #include "library/CustomWallpapersService.h"

@@ -4,6 +4,7 @@
 #include "screens/browse/CategoryNavigationItem.h"
 #include "screens/detail/PartnerSiteView.h"
 #include "screens/own/CustomView.h"
+#include "state/GravelnookDeepLinkService.h"
 #include "state/HomePageService.h"
 #include "state/NotificationManager.h"
 #include "ui/BrowseContext.h"
@@ -133,6 +134,16 @@ AppRootView::AppRootView(QWidget* parent)
     sheets_->raise();
 
     connect(context_, &BrowseContext::selectedWallpaperChanged, this, &AppRootView::syncWallpaperDestination);
+    // A partner-site link waits in its inbox until the root takes it.
+    GravelnookDeepLinkService& partnerLinks = GravelnookDeepLinkService::shared();
+    const auto takePartnerLink = [this, &partnerLinks] {
+        if (const std::optional<QString> id = partnerLinks.pendingId()) {
+            partnerLinks.setPendingIdNow(std::nullopt);
+            setSelectedGravelnookId(id);
+        }
+    };
+    connect(&partnerLinks, &GravelnookDeepLinkService::pendingIdChanged, this, takePartnerLink);
+    takePartnerLink();
     setSelectedTab(AppTab::Home);
 }
 
