@@ -7,7 +7,8 @@
 //   own-wallpapers-bench upload VIDEO     a community upload of VIDEO to the backend of
 //                                         QUORVELLE_BACKEND_URL (trust from QUORVELLE_CA_CERT):
 //                                         whole submission, the file transfer alone, and the rise
-//                                         of resident memory while it ran
+//                                         of resident memory over the whole submission and over
+//                                         the transfer alone
 
 #include "backend/APIService.h"
 #include "foundation/Clock.h"
@@ -114,8 +115,14 @@ int upload(const QString& video)
     });
     const qint64 baseline = residentBytes();
     qint64 peak = baseline;
+    qint64 transferPeak = baseline;
     QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, [&] { peak = std::max(peak, residentBytes()); });
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        const qint64 now = residentBytes();
+        peak = std::max(peak, now);
+        if (transferStart && !transferEnd)
+            transferPeak = std::max(transferPeak, now);
+    });
     sampler.start(10);
     pending.setPendingFilePath(video);
     bool succeeded = false;
@@ -134,8 +141,10 @@ int upload(const QString& video)
         std::fprintf(stderr, "upload failed\n");
         return 1;
     }
-    std::printf("upload %lld bytes: whole submission %.3f s, transfer %.3f s, %.1f MB/s, resident memory rise %.1f MiB\n", bytes,
-        total, transfer, double(bytes) / transfer / 1e6, double(peak - baseline) / 1048576.0);
+    std::printf("upload %lld bytes: whole submission %.3f s, transfer %.3f s, %.1f MB/s, resident memory rise %.1f MiB"
+                " (%.1f MiB while the file went out)\n",
+        bytes, total, transfer, double(bytes) / transfer / 1e6, double(peak - baseline) / 1048576.0,
+        double(transferPeak - baseline) / 1048576.0);
     return 0;
 }
 

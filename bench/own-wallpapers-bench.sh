@@ -35,7 +35,7 @@ size=$(stat -c %s "$big")
 ours_import=() cp_rates=() cp_sync_rates=() stalls=()
 rate() { awk -v b="$1" -v ns="$2" 'BEGIN { printf "%.1f", b / (ns / 1e9) / 1e6 }'; }
 for _ in $(seq "$runs"); do
-  line=$("$bench" import "$big")
+  line=$("$bench" import "$big" | grep '^import ')
   ours_import+=("$(echo "$line" | awk '{ print $7 }')")
   stalls+=("$(echo "$line" | awk '{ print $12 }')")
   start=$(date +%s%N); cp "$big" "$work/cp.mp4"; end=$(date +%s%N)
@@ -53,13 +53,13 @@ upload_size=$(stat -c %s "$upload")
 start_catalogue "$work/catalogue.out" "$work/media"
 backend="$base/functions/v1"
 signed_address() {
-  curl -sf --cacert "$cert" -H 'Authorization: Bearer sample-anon-key' -H 'Content-Type: application/json' \
+  curl -sf --cacert "$cert" -H 'Authorization: Bearer sample-anon-key' -H 'Accept: application/json' -H 'Content-Type: application/json' \
     -d '{"device_uuid":"bench-curl"}' "$backend/request-upload-url" |
     python3 -c 'import json,sys; r=json.load(sys.stdin); print(r["upload_url"].replace("/?", "/" + r["wallpaper_key"] + ".mp4?"))'
 }
 ours_transfer=() ours_whole=() rss=() curl_rates=()
 for _ in $(seq "$runs"); do
-  line=$(QUORVELLE_BACKEND_URL="$backend" QUORVELLE_CA_CERT="$cert" "$bench" upload "$upload")
+  line=$(QUORVELLE_BACKEND_URL="$backend" QUORVELLE_CA_CERT="$cert" "$bench" upload "$upload" | grep '^upload ')
   ours_whole+=("$(echo "$line" | awk '{ print $6 }')")
   ours_transfer+=("$(echo "$line" | awk '{ print $11 }')")
   rss+=("$(echo "$line" | awk '{ print $16 }')")

@@ -108,7 +108,8 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
             if (transfer->finished || total <= 0)
                 return;
             const double shown = kTransferStart + kTransferSpan * std::clamp(double(done) / double(total), 0.0, 1.0);
-            if (shown <= transfer->shown)
+            // A thousandth of the bar is the finest step anyone sees; finer ones only cost.
+            if (shown < transfer->shown + 0.001 && shown < kTransferStart + kTransferSpan)
                 return;
             transfer->shown = shown;
             toast.updateProgress(shown);

@@ -234,7 +234,7 @@ void CustomWallpaperFormFootBar::createForm()
         Theme::systemFont(11), white(0.5), form_);
     rights->setWordWrap(true);
     rights->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    rightsRow->addWidget(rights, 1, Qt::AlignTop);
+    rightsRow->addWidget(rights, 1);
     column->addLayout(rightsRow);
 
     auto* buttons = new QHBoxLayout;
@@ -427,6 +427,12 @@ void CustomWallpaperFormFootBar::refresh()
     category.symbol = dropdownOpen_ ? QStringLiteral("chevron.up") : QStringLiteral("chevron.down");
     categoryButton_->setStyle(category);
     categoryButton_->setText(selectedCategory_ ? selectedCategory_->categoryName : QStringLiteral("Select category"));
+    // The card is as tall as what it shows now, wrapped text included; the host lays it out by that.
+    if (layout()) {
+        form_->layout()->invalidate();
+        layout()->invalidate();
+        setFixedHeight(layout()->totalHeightForWidth(width()));
+    }
     update();
 }
 

@@ -16,6 +16,7 @@
 #include "ui/Theme.h"
 
 #include <QLineEdit>
+#include <QVBoxLayout>
 #include <QSignalSpy>
 
 namespace {
@@ -104,13 +105,22 @@ TEST_F(CommunityUploadFormTest, SubmitsThroughTheServiceAndBackLeavesItRunning)
     stage.setAutoFillBackground(true);
     stage.resize(700, 760);
     auto* form = new CommunityUploadForm(candidate, appStore_, pending_, uploads_, &stage);
-    form->move(164, 760 - form->sizeHint().height() - 20);
-    form->resize(form->sizeHint());
+    // Where the full-screen view lays it: at the bottom, centred.
+    auto* column = new QVBoxLayout(&stage);
+    column->addStretch();
+    column->addWidget(form, 0, Qt::AlignHCenter);
     stage.show();
     Bar& bar = *form->footBar();
     bar.setDropdownOpen(true);
     saveScreenshot(stage, QStringLiteral("upload-form-categories"));
     bar.chooseCategory(appStore_.categories().value(1));
+    // A title the host holds that is too long: the counter turns red and Submit stays off.
+    bar.setTitle(QStringLiteral("A Very Long Title For A Night Drive Through The City Lights"));
+    EXPECT_EQ(bar.counterText(), QStringLiteral("59/50"));
+    EXPECT_FALSE(bar.submitButton()->isEnabled());
+    QTest::qWait(50); // the layout follows the counter
+    saveScreenshot(stage, QStringLiteral("upload-form-title-too-long"));
+    bar.setTitle(QStringLiteral("Night Drive"));
     QTest::keyClicks(bar.titleField(), QStringLiteral(" at dusk"));
     EXPECT_EQ(bar.title(), QStringLiteral("Night Drive At Dusk"));
     saveScreenshot(stage, QStringLiteral("upload-form"));
@@ -119,6 +129,7 @@ TEST_F(CommunityUploadFormTest, SubmitsThroughTheServiceAndBackLeavesItRunning)
     QSignalSpy finished(&uploads_, &CommunityUploadService::submissionFinished);
     bar.submitButton()->clicked();
     EXPECT_TRUE(form->isSubmitting());
+    QTest::qWait(50);
     saveScreenshot(stage, QStringLiteral("upload-form-submitting"));
     bar.backButton()->clicked();
     EXPECT_EQ(closed.size(), 1);

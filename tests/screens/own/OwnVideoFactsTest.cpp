@@ -103,12 +103,15 @@ TEST_F(UploadIntakeTest, AcceptableVideoBecomesTheCandidate)
 TEST_F(UploadIntakeTest, EveryBadFileGetsItsReason)
 {
     const QString missing = temp_.file(QStringLiteral("gone.mp4"));
+    const QString empty = temp_.file(QStringLiteral("empty.mp4"));
+    QFile(empty).open(QIODevice::WriteOnly);
     const struct {
         QString path;
         QStringList fragments;
     } cases[] = {
         {QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4"), {QStringLiteral("Failed to process wallpaper: ")}},
         {missing, {QStringLiteral("Failed to process wallpaper: "), QStringLiteral("does not exist")}},
+        {empty, {QStringLiteral("Failed to process wallpaper: ")}},
         {clip(Clip::AudioOnly), {QStringLiteral("(current: unknown)")}},
         {clip(Clip::SmallLong), {QStringLiteral("(current: 320×180)"), QStringLiteral("(current: 1:15s)")}},
         {clip(Clip::UhdTooBigAndLong), {QStringLiteral("File size must be less than 200 MB (current: 250.0 MB)\n\nDuration must be "
