@@ -288,11 +288,11 @@ void CustomView::followOwnCount()
 
 void CustomView::fetchStatuses()
 {
-    QPointer<UploadStatuses> statuses(statuses_);
-    launch([statuses]() -> QCoro::Task<> {
+    // On a later turn, as a task of its own; a second fetch meanwhile returns at once.
+    postToMain([statuses = QPointer<UploadStatuses>(statuses_)] {
         if (statuses)
-            co_await statuses->fetch();
-    }, kType);
+            fireAndForget(statuses->fetch(), kType);
+    });
 }
 
 std::optional<ExplorePageSection> CustomView::latestSection() const
@@ -332,18 +332,20 @@ void CustomView::appeared()
         logLine(QStringLiteral("✅"), kType, QStringLiteral("Using cached Latest Wallpapers section from explore page"));
     } else {
         logLine(QStringLiteral("🔵"), kType, QStringLiteral("Latest Wallpapers section not loaded, fetching explore page data..."));
-        ExplorePageService* explore = &services_.explorePage;
-        launch([explore]() -> QCoro::Task<> {
-            try {
-                co_await explore->loadExplorePage();
-                logLine(QStringLiteral("✅"), kType, QStringLiteral("Explore page loaded for Latest Wallpapers section"));
-            } catch (const std::exception& error) {
-                logLine(QStringLiteral("❌"), kType, QStringLiteral("Failed to load explore page: ") + describeError(error));
-            }
-        }, kType);
+        fireAndForget(loadExplorePage(&services_.explorePage), kType);
     }
     if (!services_.ownWallpapers.customOrder().isEmpty())
         fetchStatuses();
+}
+
+QCoro::Task<> CustomView::loadExplorePage(ExplorePageService* explore)
+{
+    try {
+        co_await explore->loadExplorePage();
+        logLine(QStringLiteral("✅"), kType, QStringLiteral("Explore page loaded for Latest Wallpapers section"));
+    } catch (const std::exception& error) {
+        logLine(QStringLiteral("❌"), kType, QStringLiteral("Failed to load explore page: ") + describeError(error));
+    }
 }
 
 void CustomView::runWork(QCoro::Task<> work)

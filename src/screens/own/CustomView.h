@@ -114,6 +114,7 @@ private:
     std::optional<ExplorePageSection> latestSection() const;
     // Counts the task until it ends.
     void runWork(QCoro::Task<> work);
+    static QCoro::Task<> loadExplorePage(ExplorePageService* explore);
     static QCoro::Task<> examineDrop(QPointer<CustomView> self, QString path, const MediaTools* media);
     static QCoro::Task<> importVideo(QPointer<CustomView> self, QString path, CustomWallpapersService* store,
         const MediaTools* media);
