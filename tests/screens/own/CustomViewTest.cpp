@@ -2,6 +2,7 @@
 
 #include "screens/own/CustomBackgroundImageLoader.h"
 #include "screens/own/CustomView.h"
+#include "screens/own/DragDropArea.h"
 #include "screens/own/OwnVideoFacts.h"
 #include "screens/own/PendingUploadService.h"
 #include "screens/own/UploadStatuses.h"
@@ -17,6 +18,11 @@
 #include "ui/TextButton.h"
 #include "ui/WallpaperImageCache.h"
 #include "ui/Screenshot.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSignalSpy>
 
 namespace {
 
@@ -121,6 +127,25 @@ TEST_F(CustomViewTest, DropsAreCheckedAndEveryRefusalIsTold)
     view_.handleDroppedFiles({temp_.file(QStringLiteral("notes.txt")), temp_.file(QStringLiteral("clip.mov"))});
     ASSERT_TRUE(alert());
     EXPECT_EQ(alert()->message(), QStringLiteral("Only MP4 videos can be shared (not: notes.txt, clip.mov)"));
+}
+
+TEST(DragDropAreaTest, TakesLocalFilesOnlyAndSaysWhileADragHovers)
+{
+    DragDropArea zone;
+    QSignalSpy dropped(&zone, &DragDropArea::filesDropped);
+    QSignalSpy dragging(&zone, &DragDropArea::draggingChanged);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/videos/a b.mp4")), QUrl(QStringLiteral("https://example.org/c.mp4")),
+        QUrl::fromLocalFile(QStringLiteral("/videos/d.mov"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&zone, &enter);
+    EXPECT_TRUE(zone.isDragging());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&zone, &drop);
+    EXPECT_FALSE(zone.isDragging());
+    ASSERT_EQ(dropped.size(), 1);
+    EXPECT_EQ(dropped[0][0].toStringList(), (QStringList{QStringLiteral("/videos/a b.mp4"), QStringLiteral("/videos/d.mov")}));
+    EXPECT_EQ(dragging.size(), 2);
 }
 
 TEST_F(CustomViewTest, ClearAllAsksFirstThenRemovesFilesAndStatuses)
