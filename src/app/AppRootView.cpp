@@ -9,6 +9,7 @@
 #include "state/NotificationManager.h"
 #include "ui/BrowseContext.h"
 #include "ui/HeaderRow.h"
+#include "ui/LazyPage.h"
 #include "ui/NavButtonBar.h"
 #include "ui/NavIconButton.h"
 #include "ui/NavigationHost.h"
@@ -55,9 +56,11 @@ QWidget* makeExplorePage(BrowseContext*, const PageLinks&) { return placeholderP
 QWidget* makeLibraryPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Library")); }
 QWidget* makeUploadPage(BrowseContext* context, const PageLinks& links)
 {
-    auto* page = new CustomView(context);
-    page->setCategoryOpener(links.openCategory);
-    return page;
+    return new LazyPage([context, links] {
+        auto* page = new CustomView(context);
+        page->setCategoryOpener(links.openCategory);
+        return page;
+    });
 }
 QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Settings")); }
 

@@ -51,7 +51,9 @@ protected:
     ~OwnWallpapersEndToEndTest() override
     {
         // No request may outlive the client it was sent with.
-        static_cast<void>(QTest::qWaitFor([&] { return !explore_.isLoading() && !page()->statuses().isLoading(); }, 20'000));
+        static_cast<void>(QTest::qWaitFor([&] {
+            return !explore_.isLoading() && !(page() && page()->statuses().isLoading());
+        }, 20'000));
     }
 
     static APIService::Settings settings(const Config& config)
