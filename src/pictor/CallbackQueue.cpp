@@ -23,6 +23,30 @@ void CallbackQueue::execute(std::function<void()> job) const
     }
 }
 
+bool CallbackQueue::isCurrent() const
+{
+    switch (kind_) {
+    case Kind::mainAsync:
+    case Kind::mainCurrentOrAsync: {
+        const QCoreApplication* app = QCoreApplication::instance();
+        return !app || QThread::currentThread() == app->thread();
+    }
+    case Kind::untouch:
+        return true;
+    case Kind::dispatch:
+        return queue_->isCurrent();
+    }
+    return false;
+}
+
+void CallbackQueue::deliver(std::function<void()> job) const
+{
+    if (isCurrent())
+        job();
+    else
+        execute(std::move(job));
+}
+
 void CallbackQueue::runMainAsync(std::function<void()> job)
 {
     QCoreApplication* app = QCoreApplication::instance();

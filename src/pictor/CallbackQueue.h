@@ -23,6 +23,11 @@ public:
     bool operator==(const CallbackQueue& other) const = default;
 
     void execute(std::function<void()> job) const;
+    // Whether a job running now on the calling thread is already where this queue puts jobs (the
+    // GUI thread for the main kinds, anywhere for untouch).
+    bool isCurrent() const;
+    // Runs the job at once when isCurrent(), else as execute() does: no needless hop.
+    void deliver(std::function<void()> job) const;
 
     // Without an application object there is no event loop to queue on: the job runs at once.
     static void runMainAsync(std::function<void()> job);

@@ -4,6 +4,10 @@
 
 namespace pictor {
 
+namespace {
+thread_local const DispatchQueue* runningQueue = nullptr;
+}
+
 std::shared_ptr<DispatchQueue> DispatchQueue::create(const QString& label)
 {
     return std::shared_ptr<DispatchQueue>(new DispatchQueue(label));
@@ -34,8 +38,12 @@ void DispatchQueue::drain()
             job = std::move(jobs_.front());
             jobs_.pop_front();
         }
+        runningQueue = this;
         job();
+        runningQueue = nullptr;
     }
 }
+
+bool DispatchQueue::isCurrent() const { return runningQueue == this; }
 
 } // namespace pictor

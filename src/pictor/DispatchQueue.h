@@ -18,6 +18,8 @@ public:
 
     const QString& label() const { return label_; }
     void async(std::function<void()> job);
+    // Whether the calling thread is running one of this queue's jobs.
+    bool isCurrent() const;
 
 private:
     explicit DispatchQueue(QString label) : label_(std::move(label)) {}

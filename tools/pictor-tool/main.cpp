@@ -1,9 +1,12 @@
 // pictor-tool INPUT OUTPUT [--quality Q] [--scale S] STEP...
+// pictor-tool VIDEO OUTPUT.jpg --frame SECONDS
 // Decodes INPUT through the processor chain of the steps (see ProcessorChainParser.h) and writes
 // OUTPUT as JPEG (.jpg, .jpeg) or PNG (anything else). Prints the chain's identifier; on failure
-// prints the library's error and exits with 1.
+// prints the library's error and exits with 1. With --frame, writes the video's frame at that
+// time as the video-frame data provider makes it (JPEG).
 #include "ProcessorChainParser.h"
 
+#include "pictor/AVAssetImageDataProvider.h"
 #include "pictor/ImageCoding.h"
 #include "pictor/PictorParsedOptionsInfo.h"
 
@@ -12,8 +15,32 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <future>
 
 using namespace pictor;
+
+namespace {
+
+int writeFrame(const QString& video, const QString& path, double seconds)
+{
+    std::promise<ImageDataProvider::DataResult> answer;
+    AVAssetImageDataProvider(QUrl::fromLocalFile(video), seconds).data([&answer](ImageDataProvider::DataResult result) {
+        answer.set_value(std::move(result));
+    });
+    const ImageDataProvider::DataResult result = answer.get_future().get();
+    QFile output(path);
+    if (result.isFailure()) {
+        QTextStream(stderr) << "pictor-tool: " << result.error().description() << "\n";
+        return 1;
+    }
+    if (!output.open(QIODevice::WriteOnly) || output.write(result.value()) != result.value().size()) {
+        QTextStream(stderr) << "pictor-tool: cannot write " << path << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -29,6 +56,8 @@ int main(int argc, char** argv)
             args.remove(at, 2);
         }
     }
+    if (const qsizetype at = args.indexOf(QStringLiteral("--frame")); at >= 0 && at + 1 < args.size() && args.size() == 4)
+        return writeFrame(args[0], args[1], args[at + 1].toDouble());
     if (args.size() < 2) {
         err << "usage: pictor-tool INPUT OUTPUT [--quality Q] [--scale S] STEP...\n";
         return 2;
