@@ -207,14 +207,15 @@ QWidget* CustomView::createOwnBlock()
     connect(clearAll_, &TextButton::clicked, this, &CustomView::confirmClearAll);
     column->addWidget(sectionHeader(QStringLiteral("My uploads"), QStringLiteral("Your uploaded wallpapers"), clearAll_).widget);
 
-    emptyState_ = new QLabel;
-    emptyState_->setAlignment(Qt::AlignCenter);
-    emptyState_->setTextFormat(Qt::RichText);
-    emptyState_->setText(QStringLiteral("<div style='font-size:16px; font-weight:500; color:rgba(255,255,255,0.7)'>"
-                                        "No uploaded wallpapers</div><div style='height:12px'></div>"
-                                        "<div style='font-size:14px; color:rgba(255,255,255,0.5)'>"
-                                        "Select wallpapers to start sharing with the community</div>"));
-    emptyState_->setContentsMargins(0, 30, 0, 30);
+    emptyState_ = new QWidget;
+    auto* empty = new QVBoxLayout(emptyState_);
+    empty->setContentsMargins(0, 30, 0, 30);
+    empty->setSpacing(12);
+    for (QLabel* line : {label(QStringLiteral("No uploaded wallpapers"), Theme::systemFont(16, QFont::Medium), 0.7, emptyState_),
+             label(QStringLiteral("Select wallpapers to start sharing with the community"), Theme::systemFont(14), 0.5, emptyState_)}) {
+        line->setAlignment(Qt::AlignHCenter);
+        empty->addWidget(line);
+    }
     column->addWidget(emptyState_);
 
     ownGrid_ = new LazyGridView;

@@ -130,7 +130,7 @@ private:
     DragDropArea* dropZone_ = nullptr;
     TextButton* personalUse_ = nullptr;
     TextButton* clearAll_ = nullptr;
-    QLabel* emptyState_ = nullptr;
+    QWidget* emptyState_ = nullptr;
     LazyGridView* ownGrid_ = nullptr;
     QWidget* latestBlock_ = nullptr;
     QLabel* latestTitle_ = nullptr;

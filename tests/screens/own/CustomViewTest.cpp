@@ -81,6 +81,7 @@ TEST_F(CustomViewTest, EmptyPageThenImportsNewestFirstWithTheirStatuses)
     ASSERT_EVENTUALLY(view_.isLatestSectionShown() && !view_.background().image().isNull(), 20'000);
     EXPECT_TRUE(view_.isEmptyStateShown());
     EXPECT_TRUE(view_.clearAllButton()->isHidden());
+    letCardsDraw();
     saveScreenshot(view_, QStringLiteral("own-wallpapers-empty"));
     EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/functions/v1/check-upload-status")), 0);
 
