@@ -1,7 +1,7 @@
 #include "screens/own/CustomWallpaperFormFootBar.h"
 
 #include "foundation/Text.h"
-#include "ui/DetailItem.h"
+#include "screens/detail/DetailItem.h"
 #include "ui/GlassBackground.h"
 #include "ui/Spinner.h"
 #include "ui/Symbols.h"
@@ -9,6 +9,7 @@
 #include "ui/Theme.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,6 +40,7 @@ QLabel* textLabel(const QString& text, const QFont& font, const QColor& color, Q
 }
 
 QColor white(qreal opacity) { return Theme::withOpacity(Qt::white, opacity); }
+QFont chipFont() { return Theme::font(Theme::TextStyle::Caption); }
 
 TextButton::Style plainStyle(const QColor& text, qreal fontSize, const QString& symbol)
 {
@@ -218,9 +220,9 @@ void CustomWallpaperFormFootBar::createForm()
     column->addLayout(categoryRow);
 
     chips_ = new QWidget(form_);
-    chips_->setFixedHeight(DetailItem::height() + 10);
+    chips_->setFixedHeight(QFontMetrics(chipFont()).height() + 10);
     chips_->installEventFilter(this);
-    chips_->setVisible(!DetailItem::detailItems(wallpaper_).isEmpty());
+    chips_->setVisible(!DetailItem::of(wallpaper_).isEmpty());
     column->addWidget(chips_);
 
     auto* rightsRow = new QHBoxLayout;
@@ -457,14 +459,7 @@ bool CustomWallpaperFormFootBar::eventFilter(QObject* watched, QEvent* event)
     if (event->type() != QEvent::Paint)
         return QWidget::eventFilter(watched, event);
     if (watched == chips_) {
-        QPainter painter(chips_);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QList<DetailItem> items = DetailItem::detailItems(wallpaper_);
-        qreal x = chips_->width() - DetailItem::rowWidth(items, 12);
-        for (const DetailItem& item : items) {
-            item.paint(painter, QPointF(x, 0));
-            x += item.width() + 12;
-        }
+        paintChips();
         return true;
     }
     if (watched == dropdown_) {
@@ -485,6 +480,31 @@ bool CustomWallpaperFormFootBar::eventFilter(QObject* watched, QEvent* event)
         return false;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void CustomWallpaperFormFootBar::paintChips()
+{
+    // Symbol and text 4 apart, chips 12 apart, the row flush with the trailing edge.
+    constexpr int kGap = 4;
+    constexpr int kSpacing = 12;
+    const QList<DetailItem> items = DetailItem::of(wallpaper_);
+    const QFontMetrics metrics(chipFont());
+    const int side = Symbols::sizeForFont(Theme::pixelSize(Theme::TextStyle::Caption));
+    int x = chips_->width() + kSpacing;
+    for (const DetailItem& item : items)
+        x -= side + kGap + metrics.horizontalAdvance(item.text) + kSpacing;
+    QPainter painter(chips_);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setFont(chipFont());
+    const QColor color = white(0.8);
+    painter.setPen(color);
+    for (const DetailItem& item : items) {
+        Symbols::paint(painter, QRectF(x, (metrics.height() - side) / 2.0, side, side), item.icon, color);
+        x += side + kGap;
+        const int width = metrics.horizontalAdvance(item.text);
+        painter.drawText(QRect(x, 0, width + 1, metrics.height()), Qt::AlignLeft | Qt::AlignVCenter, item.text);
+        x += width + kSpacing;
+    }
 }
 
 void CustomWallpaperFormFootBar::paintEvent(QPaintEvent*)

@@ -84,6 +84,7 @@ private:
     void createForm();
     void refresh();
     void placeDropdown();
+    void paintChips();
     void rebuildDropdown();
     QRect titleFieldFrame() const;
 

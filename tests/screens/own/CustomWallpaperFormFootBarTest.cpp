@@ -1,5 +1,6 @@
 #include "OwnFixture.h"
 
+#include "screens/detail/DetailItem.h"
 #include "screens/own/CommunityUploadForm.h"
 #include "screens/own/CommunityUploadService.h"
 #include "screens/own/CustomWallpaperFormFootBar.h"
@@ -10,7 +11,6 @@
 #include "state/HomePageService.h"
 #include "state/NotificationManager.h"
 #include "support/Eventually.h"
-#include "ui/DetailItem.h"
 #include "ui/Screenshot.h"
 #include "ui/TextButton.h"
 #include "ui/Theme.h"
@@ -51,7 +51,7 @@ TEST(CustomWallpaperFormFootBarTest, ChipsDropdownAndDisplays)
     WallpaperModel wallpaper;
     wallpaper.resolution = QStringLiteral("3840x2160");
     wallpaper.fileSize = QString();
-    EXPECT_EQ(DetailItem::detailItems(wallpaper), (QList<DetailItem>{{QStringLiteral("aspectratio"), QStringLiteral("3840x2160")}}));
+    EXPECT_EQ(DetailItem::of(wallpaper), (QList<DetailItem>{{QStringLiteral("aspectratio"), QStringLiteral("3840x2160")}}));
 
     const QList<CategoryItem> categories{{QStringLiteral("A"), 1, {}}, {QStringLiteral("B"), 2, {}}, {QStringLiteral("C"), 3, {}}};
     Bar bar(wallpaper, categories);
