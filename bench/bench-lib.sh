@@ -99,13 +99,14 @@ remove_work() {
 
 # Starts the sample catalogue (built by build_targets sample-catalogue) on a free port over TLS
 # and sets `base` to its address; `catalogue_pid` is its process. Logs go to $1, media to $2
-# (default: the build's media folder).
+# (default: the build's media folder), the catalogue comes from the seed file $3 (default: the
+# stock seed).
 cert="$top/tests/data/sample-catalogue-cert.pem"
 start_catalogue() {
-  local log=$1 media=${2:-$build/sample-catalogue-media} binary
+  local log=$1 media=${2:-$build/sample-catalogue-media} seed=${3:-$top/tools/sample-catalogue/seed.json} binary
   binary=$(find "$build" -type f -name sample-catalogue -perm -u+x | head -n1)
   "$binary" --port 0 --cert "$cert" --key "$top/tests/data/sample-catalogue-key.pem" \
-    --media "$media" >"$log" 2>&1 &
+    --media "$media" --seed "$seed" >"$log" 2>&1 &
   catalogue_pid=$!
   base=
   for _ in $(seq 100); do

@@ -30,6 +30,8 @@
 #include <QWindow>
 
 namespace {
+// The one delegate of the running application.
+AppDelegate* currentDelegate = nullptr;
 const QString kType = QStringLiteral("AppDelegate");
 
 // A free coroutine with its arguments by value: a capturing lambda would be gone before it ends.
@@ -54,9 +56,16 @@ AppDelegate::AppDelegate(QStringList arguments, MainWindowPresence::WindowFactor
 {
     reapply_->setParent(this);
     connect(reapply_, &LaunchReapply::wallpaperRunning, this, &AppDelegate::wallpaperRunning);
+    currentDelegate = this;
 }
 
-AppDelegate::~AppDelegate() = default;
+AppDelegate::~AppDelegate()
+{
+    if (currentDelegate == this)
+        currentDelegate = nullptr;
+}
+
+AppDelegate* AppDelegate::current() { return currentDelegate; }
 
 void AppDelegate::applicationDidFinishLaunching()
 {

@@ -34,6 +34,9 @@ public:
         SessionEvents& sessionEvents, std::unique_ptr<LaunchReapply> reapply, QObject* parent = nullptr);
     ~AppDelegate() override;
 
+    // The delegate of the running application; none outside it (tests of single parts).
+    static AppDelegate* current();
+
     bool isLaunchAtLogin() const { return isLaunchAtLogin_; }
     MainWindowPresence& presence() { return *presence_; }
     // The update framework's controller, made (not started) by the launch sequence; for the tray.

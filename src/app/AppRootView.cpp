@@ -1,12 +1,23 @@
 #include "app/AppRootView.h"
 
+#include "app/AppDelegate.h"
+#include "app/AppSheetsHost.h"
+#include "app/OnboardingScheduler.h"
+#include "engine/WallpaperManager.h"
+#include "foundation/UserDefaults.h"
+#include "foundation/Async.h"
 #include "screens/PageLinks.h"
+#include "screens/browse/HomeView.h"
 #include "screens/browse/CategoryNavigationItem.h"
 #include "screens/detail/PartnerSiteView.h"
 #include "screens/own/CustomView.h"
+#include "state/AppStore.h"
+#include "state/DeepLinkWallpaperService.h"
 #include "state/GravelnookDeepLinkService.h"
 #include "state/HomePageService.h"
+#include "state/OnboardingSheetState.h"
 #include "state/NotificationManager.h"
+#include "ui/AlertSheet.h"
 #include "ui/BrowseContext.h"
 #include "ui/HeaderRow.h"
 #include "ui/LazyPage.h"
@@ -51,7 +62,15 @@ QWidget* placeholderPage(const QString& text, const PageLinks& links = {})
 }
 
 // One factory per page: each tab's page and each pushed destination is built in exactly one place.
-QWidget* makeHomePage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Home")); }
+QWidget* makeHomePage(BrowseContext* context, const PageLinks& links)
+{
+    // The home page asks for the launch's update check once it shows, in the running program only.
+    auto checkForUpdates = [] {
+        if (AppDelegate::current())
+            launch(&AppDelegate::checkForUpdatesOnLaunch, QStringLiteral("HomeView"));
+    };
+    return new HomeView(context, links, checkForUpdates);
+}
 QWidget* makeExplorePage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Explore")); }
 QWidget* makeLibraryPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Library")); }
 QWidget* makeUploadPage(BrowseContext* context, const PageLinks& links)
@@ -87,6 +106,12 @@ QWidget* makeCategoryDestination(const CategoryNavigationItem& item, BrowseConte
 }
 
 QWidget* makeSearchOverlay(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Search")); }
+
+QWidget* makeOnboardingSheet(const OnboardingContent& content, std::function<void()> onButtonClick)
+{
+    return new AlertSheet(content.title, content.subtitle + QStringLiteral("\n\n") + content.description, content.buttonText,
+        std::move(onButtonClick));
+}
 
 QWidget* makeTabPage(AppTab tab, BrowseContext* context, const PageLinks& links)
 {
@@ -137,18 +162,72 @@ AppRootView::AppRootView(QWidget* parent)
     sheets_->raise();
 
     connect(context_, &BrowseContext::selectedWallpaperChanged, this, &AppRootView::syncWallpaperDestination);
-    // A partner-site link waits in its inbox until the root takes it.
-    GravelnookDeepLinkService& partnerLinks = GravelnookDeepLinkService::shared();
-    const auto takePartnerLink = [this, &partnerLinks] {
-        if (const std::optional<QString> id = partnerLinks.pendingId()) {
-            partnerLinks.setPendingIdNow(std::nullopt);
-            setSelectedGravelnookId(id);
-        }
-    };
-    connect(&partnerLinks, &GravelnookDeepLinkService::pendingIdChanged, this, takePartnerLink);
-    takePartnerLink();
     setSelectedTab(AppTab::Home);
+
+    onboarding_ = new OnboardingScheduler(UserDefaults::standard(), OnboardingSheetState::shared(), this);
+    appSheets_ = new AppSheetsHost(*sheets_, OnboardingSheetState::shared(), UserDefaults::standard(), AppStore::shared(),
+        makeOnboardingSheet, [this] { setSelectedTab(AppTab::Explore); }, this);
+    HomePageService& home = HomePageService::shared();
+    connect(&home, &HomePageService::isShowingLoaderChanged, this, [this, &home] {
+        if (!home.isShowingLoader())
+            onboarding_->schedule();
+    });
+    connect(&DeepLinkWallpaperService::shared(), &DeepLinkWallpaperService::pendingWallpaperChanged, this,
+        &AppRootView::takePendingWallpaper);
+    connect(&GravelnookDeepLinkService::shared(), &GravelnookDeepLinkService::pendingIdChanged, this, [this] {
+        if (GravelnookDeepLinkService::shared().pendingId())
+            scheduleOnboardingUnlessLoading();
+        takePendingGravelnookId();
+    });
+    // What waited for the window before it was there.
+    scheduleOnboardingUnlessLoading();
+    takePendingWallpaper();
+    takePendingGravelnookId();
 }
+
+void AppRootView::scheduleOnboardingUnlessLoading()
+{
+    if (!HomePageService::shared().isShowingLoader())
+        onboarding_->schedule();
+}
+
+void AppRootView::takePendingWallpaper()
+{
+    DeepLinkWallpaperService& inbox = DeepLinkWallpaperService::shared();
+    const std::optional<WallpaperModel> pending = inbox.pendingWallpaper();
+    if (!pending)
+        return;
+    inbox.setPendingWallpaperNow(std::nullopt);
+    // One already open leaves first, and this one comes in a moment later.
+    context_->openWallpaper(*pending);
+}
+
+void AppRootView::takePendingGravelnookId()
+{
+    GravelnookDeepLinkService& inbox = GravelnookDeepLinkService::shared();
+    const std::optional<QString> pending = inbox.pendingId();
+    if (!pending)
+        return;
+    inbox.setPendingIdNow(std::nullopt);
+    if (!gravelnookId_) {
+        setSelectedGravelnookId(pending);
+        return;
+    }
+    setSelectedGravelnookId(std::nullopt);
+    runAfter(BrowseContext::kReselectDelayMs, this, [this, pending] { setSelectedGravelnookId(pending); });
+}
+
+void AppRootView::applyDefaultWallpaper()
+{
+    isApplying_ = true;
+    const auto result = WallpaperManager::shared().applyWallpaper();
+    isApplying_ = false;
+    if (result.isFailure())
+        sheets_->present(new AlertSheet(tr("Wallpaper Engine needs your attention"), result.error().localizedDescription(),
+            tr("Dismiss")));
+}
+
+void AppRootView::removeDefaultWallpaper() { WallpaperManager::removeWallpaper(); }
 
 AppRootView::~AppRootView()
 {

@@ -7,7 +7,9 @@
 
 #include <optional>
 
+class AppSheetsHost;
 class BrowseContext;
+class OnboardingScheduler;
 class HeaderRow;
 class NavIconButton;
 class NavigationHost;
@@ -22,8 +24,10 @@ struct PageLinks;
 // upload and settings buttons), the search overlay over them, and one navigation stack whose
 // pushed pages (a category, a wallpaper full screen) cover all of that. The toast overlay and the
 // sheets lie above everything. Owns the browse context every page gets: selecting a wallpaper in
-// it pushes the full-screen page, clearing it leaves that page. GUI thread; a new main window
-// builds a new root view, so the tab starts at Home and nothing is open.
+// it pushes the full-screen page, clearing it leaves that page. It takes wallpapers and partner
+// ids handed in by links, offers the onboarding sheet a second after the home page's loader
+// ends, and reports a failed apply of the bundled wallpaper in an alert. GUI thread; a new main
+// window builds a new root view, so the tab starts at Home and nothing is open.
 class AppRootView : public QWidget {
     Q_OBJECT
 
@@ -50,6 +54,12 @@ public:
 
     // Pushes the category page for `item`.
     void openCategory(const CategoryNavigationItem& item);
+    // Applies the bundled wallpaper video, showing an alert when the engine fails; and removes it.
+    void applyDefaultWallpaper();
+    void removeDefaultWallpaper();
+    bool isApplying() const { return isApplying_; }
+    OnboardingScheduler* onboarding() const { return onboarding_; }
+
     // Opens the partner-site wallpaper `id` full screen; none closes it.
     void setSelectedGravelnookId(const std::optional<QString>& id);
     std::optional<QString> selectedGravelnookId() const { return gravelnookId_; }
@@ -71,6 +81,9 @@ private:
     // Pops `page` and whatever was pushed above it.
     void popThrough(QWidget* page);
     void layoutRootPage();
+    void takePendingWallpaper();
+    void takePendingGravelnookId();
+    void scheduleOnboardingUnlessLoading();
 
     AppTab selectedTab_ = AppTab::Home;
     BrowseContext* context_;
@@ -89,4 +102,7 @@ private:
     QPointer<QWidget> wallpaperPage_;
     std::optional<QString> gravelnookId_;
     QPointer<QWidget> gravelnookPage_;
+    OnboardingScheduler* onboarding_ = nullptr;
+    AppSheetsHost* appSheets_ = nullptr;
+    bool isApplying_ = false;
 };

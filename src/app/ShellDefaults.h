@@ -11,4 +11,8 @@ struct ShellDefaults {
     static inline const QString hiddenDueToLoginLaunch = QStringLiteral("hiddenDueToLoginLaunch");
     // The first-launch rule has run.
     static inline const QString hasLaunchedBefore = QStringLiteral("hasLaunchedBefore");
+    // The onboarding sheet was completed with its button.
+    static inline const QString onboardingSheetCompleted = QStringLiteral("onboardingSheetCompleted");
+    // The first-run sheet of earlier versions was seen: the onboarding sheet is never offered.
+    static inline const QString legacyOnboardingCompleted = QStringLiteral("lockScreenFeaturePopupEnabled6");
 };

@@ -1,101 +1,110 @@
 #include "ui/AlertSheet.h"
 
 #include "ui/GlassBackground.h"
+#include "ui/LabelButton.h"
 #include "ui/SheetHost.h"
-#include "ui/TextButton.h"
 #include "ui/Theme.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPointer>
+#include <QPainterPath>
 #include <QVBoxLayout>
 
 namespace {
-constexpr int kWidth = 340;
-constexpr qreal kCornerRadius = 14;
+constexpr int kPadding = 24;
+constexpr qreal kCornerRadius = 18;
 
-TextButton::Style styleFor(AlertSheet::Role role)
+QLabel* label(const QString& text, const QFont& font, const QColor& color)
 {
-    TextButton::Style style = TextButton::Style::outlined(0.9, 0.1, 0.2, 13);
-    style.hoverFill = Theme::withOpacity(Qt::white, 0.18);
-    style.padding = QMargins(16, 6, 16, 6);
-    if (role == AlertSheet::Role::Destructive)
-        style.text = Theme::systemRed();
-    if (role == AlertSheet::Role::Default) {
-        style.fill = Theme::systemBlue();
-        style.hoverFill = Theme::systemBlue().lighter(115);
-        style.text = Qt::white;
-        style.border = QColor();
+    auto* label = new QLabel(text);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+    return label;
+}
+
+LabelButton::Look buttonLook(AlertSheet::Role role)
+{
+    LabelButton::Look look;
+    look.font = Theme::font(Theme::TextStyle::Body, QFont::DemiBold);
+    look.verticalPadding = 8;
+    switch (role) {
+    case AlertSheet::Role::Default:
+        look.textColor = Qt::black;
+        look.fill = Qt::white;
+        look.hoverFill = Theme::withOpacity(Qt::white, 0.85);
+        break;
+    case AlertSheet::Role::Destructive:
+        look.textColor = Theme::systemRed();
+        look.fill = Theme::withOpacity(Qt::white, 0.1);
+        look.hoverFill = Theme::withOpacity(Qt::white, 0.18);
+        break;
+    case AlertSheet::Role::Cancel:
+        look.textColor = Theme::withOpacity(Qt::white, 0.9);
+        look.fill = Theme::withOpacity(Qt::white, 0.1);
+        look.hoverFill = Theme::withOpacity(Qt::white, 0.18);
+        break;
     }
-    return style;
+    return look;
 }
 } // namespace
 
+AlertSheet::AlertSheet(const QString& title, const QString& message, const QString& buttonText,
+    std::function<void()> action, QWidget* parent)
+    : AlertSheet(title, message, QList<Button>{{buttonText, Role::Default, std::move(action)}}, parent)
+{
+}
+
 AlertSheet::AlertSheet(const QString& title, const QString& message, const QList<Button>& buttons, QWidget* parent)
-    : QWidget(parent), title_(new QLabel(title, this)), message_(new QLabel(message, this))
+    : QWidget(parent), title_(title), message_(message)
 {
     setAttribute(Qt::WA_TranslucentBackground);
-    setFocusPolicy(Qt::StrongFocus);
-    title_->setFont(Theme::font(Theme::TextStyle::Headline));
-    title_->setAlignment(Qt::AlignHCenter);
-    title_->setWordWrap(true);
-    message_->setFont(Theme::font(Theme::TextStyle::Subheadline));
-    message_->setAlignment(Qt::AlignHCenter);
-    message_->setWordWrap(true);
-    message_->setTextFormat(Qt::PlainText);
-    title_->setTextFormat(Qt::PlainText);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    title_->setPalette(palette);
-    palette.setColor(QPalette::WindowText, Theme::withOpacity(Qt::white, 0.8));
-    message_->setPalette(palette);
-
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    column->setSpacing(12);
+    column->addWidget(label(title, Theme::font(Theme::TextStyle::Title2, QFont::Bold), Qt::white));
+    if (!message.isEmpty())
+        column->addWidget(label(message, Theme::font(Theme::TextStyle::Body), Theme::withOpacity(Qt::white, 0.75)));
+    column->addSpacing(8);
     auto* row = new QHBoxLayout;
     row->setSpacing(10);
     row->addStretch();
     for (const Button& button : buttons) {
-        auto* widget = new TextButton(button.title, styleFor(button.role), this);
-        actions_.append({button.title, button.action});
-        const std::function<void()> action = button.action;
-        connect(widget, &TextButton::clicked, this, [this, action] { finish(action); });
+        auto* widget = new LabelButton(button.title, buttonLook(button.role));
+        connect(widget, &LabelButton::clicked, this, [this, action = button.action] { finish(action); });
+        buttons_.append(widget);
         row->addWidget(widget);
     }
-    row->addStretch();
-
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(24, 20, 24, 18);
-    column->setSpacing(10);
-    column->addWidget(title_);
-    column->addWidget(message_);
-    column->addSpacing(6);
     column->addLayout(row);
-    setFixedWidth(kWidth);
-}
-
-QSize AlertSheet::sizeHint() const { return {kWidth, layout()->heightForWidth(kWidth)}; }
-
-QString AlertSheet::title() const { return title_->text(); }
-QString AlertSheet::message() const { return message_->text(); }
-
-bool AlertSheet::press(const QString& buttonTitle)
-{
-    for (const auto& [title, action] : actions_) {
-        if (title == buttonTitle) {
-            finish(action);
-            return true;
-        }
-    }
-    return false;
+    setFixedSize(kWidth, column->totalHeightForWidth(kWidth));
 }
 
 void AlertSheet::finish(const std::function<void()>& action)
 {
-    // Closed first, so the action may present another sheet.
-    if (auto* host = qobject_cast<SheetHost*>(parentWidget()); host && host->sheet() == this)
-        host->dismiss();
     if (action)
         action();
+    // The sheet may be gone by now: the action can have dismissed it.
+    for (QWidget* up = parentWidget(); up; up = up->parentWidget())
+        if (auto* host = qobject_cast<SheetHost*>(up)) {
+            if (host->sheet() == this)
+                host->dismiss();
+            break;
+        }
+}
+
+bool AlertSheet::press(const QString& buttonTitle)
+{
+    for (LabelButton* button : buttons_) {
+        if (button->text() == buttonTitle) {
+            Q_EMIT button->clicked();
+            return true;
+        }
+    }
+    return false;
 }
 
 AlertSheet* AlertSheet::present(QWidget* from, const QString& title, const QString& message, const QList<Button>& buttons)
@@ -118,5 +127,7 @@ AlertSheet* AlertSheet::shown(QWidget* from)
 void AlertSheet::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    GlassBackground::paint(painter, QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillPath(GlassBackground::shape(rect(), kCornerRadius), Theme::appBackgroundColor());
+    GlassBackground::paint(painter, rect(), kCornerRadius);
 }

@@ -6,16 +6,18 @@
 
 #include <functional>
 
-class QLabel;
-class SheetHost;
+class LabelButton;
 
-// A short question or notice shown as a sheet of the window: a title, a message and a row of
-// buttons. Any button (or Escape) closes it; a button then runs its action. A destructive button
-// reads red, the cancel button is plain. GUI thread; the sheet host owns it.
+// A small sheet that says one thing: a bold title, a message in plain text and a row of buttons
+// at the right. A button runs its action and then dismisses the sheet through the sheet host;
+// Escape dismisses it without an action. A destructive button reads red, a cancel button is
+// quiet, the default one is white. GUI thread; presented by a SheetHost.
 class AlertSheet : public QWidget {
     Q_OBJECT
 
 public:
+    static constexpr int kWidth = 380;
+
     enum class Role { Cancel, Destructive, Default };
     struct Button {
         QString title;
@@ -23,19 +25,22 @@ public:
         std::function<void()> action; // may be empty
     };
 
+    // One default button.
+    AlertSheet(const QString& title, const QString& message, const QString& buttonText,
+        std::function<void()> action = {}, QWidget* parent = nullptr);
     AlertSheet(const QString& title, const QString& message, const QList<Button>& buttons, QWidget* parent = nullptr);
 
     // Shows the alert on the sheet host of `from`'s window, made when the window has none.
     static AlertSheet* present(QWidget* from, const QString& title, const QString& message, const QList<Button>& buttons);
-    // The alert showing in `from`'s window, if any.
+    // The alert on top of the sheets of `from`'s window, if any.
     static AlertSheet* shown(QWidget* from);
 
-    QString title() const;
-    QString message() const;
+    QString title() const { return title_; }
+    QString message() const { return message_; }
+    // The first button.
+    LabelButton* button() const { return buttons_.value(0); }
     // Presses the button with this title, as a click would; false when there is none.
     bool press(const QString& buttonTitle);
-
-    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -43,7 +48,7 @@ protected:
 private:
     void finish(const std::function<void()>& action);
 
-    QLabel* title_;
-    QLabel* message_;
-    QList<std::pair<QString, std::function<void()>>> actions_;
+    QString title_;
+    QString message_;
+    QList<LabelButton*> buttons_;
 };

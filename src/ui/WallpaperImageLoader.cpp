@@ -127,7 +127,9 @@ QCoro::Task<> WallpaperImageLoader::load(QUrl url, std::stop_token stop)
             failure = error.localizedDescription();
         }
 
-        if (stop.stop_requested())
+        // A view that went away gets its picture from the cache if this attempt filled it;
+        // retrying for nobody only loads a struggling server further.
+        if (stop.stop_requested() || !self)
             co_return;
         if (attempt == policy.attempts - 1) {
             logLine(QStringLiteral("❌ Image load failed after %1 attempts: %2").arg(policy.attempts).arg(name));

@@ -36,6 +36,12 @@ UpdateRunner& UpdateRunner::shared() { return Shared<UpdateRunner>::instance(); 
 
 QCoro::Task<UpdateRunner::Outcome> UpdateRunner::runAtLaunch()
 {
+    if (std::exchange(launchRunStarted_, true)) {
+        // Joins the run under way, or ends at once when there is none.
+        SingleFlight::Job nothing = []() -> QCoro::Task<> { co_return; };
+        co_await flight_.run(std::move(nothing));
+        co_return lastOutcome_;
+    }
     log(QStringLiteral("🔍"), QStringLiteral("Checking for updates on app launch (enforced)..."));
     co_return co_await run();
 }

@@ -30,7 +30,8 @@ public:
 
     static UpdateRunner& shared();
 
-    // The enforced check at launch.
+    // The enforced check at launch: one run per process. A later call (the home page asks once it
+    // shows) waits for that run if it is still under way and receives its outcome.
     QCoro::Task<Outcome> runAtLaunch();
     QCoro::Task<Outcome> run(Approval approval = {});
 
@@ -43,4 +44,5 @@ private:
     NotificationManager& notifications_;
     SingleFlight flight_;
     Outcome lastOutcome_ = Outcome::noUpdate;
+    bool launchRunStarted_ = false;
 };

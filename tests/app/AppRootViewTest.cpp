@@ -1,4 +1,17 @@
 #include "app/AppRootView.h"
+#include "app/AppSheetsHost.h"
+#include "app/OnboardingScheduler.h"
+#include "app/ShellDefaults.h"
+#include "foundation/Shared.h"
+#include "foundation/UserDefaults.h"
+#include "state/AppStore.h"
+#include "state/DeepLinkWallpaperService.h"
+#include "state/GravelnookDeepLinkService.h"
+#include "state/OnboardingSheetState.h"
+#include "support/Eventually.h"
+#include "ui/AlertSheet.h"
+#include "ui/LabelButton.h"
+#include "ui/SheetHost.h"
 #include "ui/Screenshot.h"
 #include "screens/browse/CategoryNavigationItem.h"
 #include "state/HomePageService.h"
@@ -12,6 +25,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -28,12 +42,25 @@ WallpaperModel wallpaper(const QString& title)
 
 class AppRootViewTest : public ::testing::Test {
 protected:
-    AppRootViewTest()
+    explicit AppRootViewTest(bool linkWaiting = false) : linkWaiting_(linkWaiting)
     {
         root.setPalette(Theme::palette());
         root.resize(1200, 760);
         root.show();
     }
+
+    const bool linkWaiting_;
+    // What the view reads on creation, fresh for each test.
+    UserDefaults defaults_{QStringLiteral("test"), UserDefaults::Storage::InMemory};
+    Shared<UserDefaults>::Override defaultsOverride_{defaults_};
+    DeepLinkWallpaperService links_;
+    Shared<DeepLinkWallpaperService>::Override linksOverride_{links_};
+    GravelnookDeepLinkService partnerLinks_;
+    Shared<GravelnookDeepLinkService>::Override partnerOverride_{partnerLinks_};
+    OnboardingSheetState onboardingState_;
+    Shared<OnboardingSheetState>::Override onboardingOverride_{onboardingState_};
+    bool pendingSet_ = linkWaiting_ && (links_.setPendingWallpaperNow(wallpaper(QStringLiteral("From a link"))), true);
+
     ~AppRootViewTest() override { HomePageService::shared().setShowingLoader(false); }
 
     // The title shown by the page on top of the navigation stack.
@@ -137,6 +164,88 @@ TEST_F(AppRootViewTest, ACategoryPageClosesItselfAndWhatWasOpenedAboveIt)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(root.navigationHost()->depth(), 1);
     EXPECT_FALSE(root.context()->selectedWallpaper().has_value());
+}
+
+class LinkedRootViewTest : public AppRootViewTest {
+protected:
+    LinkedRootViewTest() : AppRootViewTest(true) {}
+};
+
+TEST_F(LinkedRootViewTest, LinksOpenFullScreenAtOnceOrAfterTheOpenOneLeft)
+{
+    // Pending before the view existed: open as it appears.
+    EXPECT_EQ(shownTitle(), QStringLiteral("From a link"));
+    EXPECT_FALSE(links_.pendingWallpaper().has_value());
+
+    links_.setPendingWallpaperNow(wallpaper(QStringLiteral("Second link")));
+    EXPECT_FALSE(root.context()->selectedWallpaper().has_value()) << "the open one leaves first";
+    ASSERT_EVENTUALLY(root.context()->selectedWallpaper().has_value(), 2000);
+    EXPECT_EQ(shownTitle(), QStringLiteral("Second link"));
+    EXPECT_EQ(root.navigationHost()->depth(), 2);
+
+    partnerLinks_.setPendingIdNow(QStringLiteral("gn-7"));
+    EXPECT_EQ(root.selectedGravelnookId(), u"gn-7");
+    EXPECT_EQ(shownTitle(), QStringLiteral("Gravelnook gn-7"));
+    clickBack();
+    EXPECT_FALSE(root.selectedGravelnookId().has_value());
+}
+
+TEST(Onboarding, OfferedOnceAfterTheLastTriggerUnlessCompletedBefore)
+{
+    const struct {
+        const QString* key;
+        bool presented;
+    } cases[] = {{nullptr, true}, {&ShellDefaults::onboardingSheetCompleted, false}, {&ShellDefaults::legacyOnboardingCompleted, false}};
+    for (const auto& c : cases) {
+        UserDefaults defaults(QStringLiteral("test"), UserDefaults::Storage::InMemory);
+        if (c.key)
+            defaults.setBool(*c.key, true);
+        OnboardingSheetState state;
+        QSignalSpy presentations(&state, &OnboardingSheetState::isPresentedChanged);
+        OnboardingScheduler scheduler(defaults, state);
+        for (int i = 0; i < 3; ++i) {
+            scheduler.schedule(100);
+            QTest::qWait(30);
+        }
+        EXPECT_TRUE(scheduler.isScheduled());
+        ASSERT_EVENTUALLY(!scheduler.isScheduled(), 2000);
+        EXPECT_EQ(state.isPresented(), c.presented);
+        EXPECT_EQ(presentations.count(), c.presented ? 1 : 0);
+    }
+}
+
+TEST(Onboarding, GetStartedStoresTheChoiceAndLandsOnExploreAnyOtherCloseStoresNothing)
+{
+    QWidget window;
+    window.resize(900, 600);
+    window.show();
+    SheetHost sheets(&window);
+    UserDefaults defaults(QStringLiteral("test"), UserDefaults::Storage::InMemory);
+    OnboardingSheetState state;
+    AppStore store;
+    int explored = 0;
+    AppSheetsHost host(sheets, state, defaults, store,
+        [](const OnboardingContent& content, std::function<void()> done) {
+            return new AlertSheet(content.title, content.description, content.buttonText, std::move(done));
+        },
+        [&] { ++explored; });
+
+    state.setPresented(true);
+    auto* sheet = qobject_cast<AlertSheet*>(sheets.sheet());
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->title(), u"Welcome to Quorvelle");
+    sheets.dismiss(); // Escape
+    EXPECT_FALSE(state.isPresented());
+    EXPECT_FALSE(defaults.boolean(ShellDefaults::onboardingSheetCompleted));
+
+    state.setPresented(true);
+    sheet = qobject_cast<AlertSheet*>(sheets.sheet());
+    ASSERT_NE(sheet, nullptr);
+    QTest::mouseClick(sheet->button(), Qt::LeftButton, {}, sheet->button()->rect().center());
+    EXPECT_TRUE(defaults.boolean(ShellDefaults::onboardingSheetCompleted));
+    EXPECT_EQ(explored, 1);
+    EXPECT_FALSE(state.isPresented());
+    EXPECT_EQ(sheets.depth(), 0);
 }
 
 TEST_F(AppRootViewTest, TheWindowSizeReachesTheContext)

@@ -1,4 +1,4 @@
-#include "CatalogueSession.h"
+#include "support/CatalogueSession.h"
 #include "Settle.h"
 #include "TestDelays.h"
 

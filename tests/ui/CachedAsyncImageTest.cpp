@@ -170,6 +170,15 @@ TEST_F(CachedAsyncImageTest, AViewDestroyedWhileItsPictureLoadsIsLeftAlone)
     ASSERT_TRUE(QTest::qWaitFor([this] { return slowServed_.load(); }, 10'000));
     // The load still finishes and fills the cache for the next view.
     ASSERT_TRUE(QTest::qWaitFor([this] { return !cache_.memoryImage(url("/slow/poster.png")).isNull(); }, 10'000));
+
+    // A failing one is not tried again for nobody.
+    auto* gone = new PosterHost(cache_);
+    gone->show();
+    gone->image->setUrl(url("/later/poster.png"));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return laterRequests_ == 1; }, 10'000));
+    delete gone;
+    QTest::qWait(300); // several retry pauses of this host's policy
+    EXPECT_EQ(laterRequests_, 1);
 }
 
 } // namespace

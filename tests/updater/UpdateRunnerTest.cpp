@@ -131,4 +131,16 @@ TEST_F(UpdateRunnerTest, TheLaunchCheckIsTheSharedRunnersOwn)
     EXPECT_EQ(log_.lines().first(), QStringLiteral("🔍 [AppDelegate] Checking for updates on app launch (enforced)..."));
 }
 
+// The delegate and the home page both ask at launch, during the run and after it: one run.
+TEST_F(UpdateRunnerTest, TheLaunchCheckRunsOncePerProcess)
+{
+    serveFeed(QStringLiteral("1.3"), QStringLiteral("Missing.zip"));
+    auto first = runner().runAtLaunch();
+    auto joining = runner().runAtLaunch();
+    EXPECT_EQ(waitForTask(std::move(joining)), Outcome::failed);
+    EXPECT_EQ(waitForTask(std::move(first)), Outcome::failed);
+    EXPECT_EQ(runAtLaunch(), Outcome::failed);
+    EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/appcast.xml")), 1);
+}
+
 } // namespace

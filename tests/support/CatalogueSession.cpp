@@ -1,4 +1,4 @@
-#include "CatalogueSession.h"
+#include "support/CatalogueSession.h"
 
 #include "foundation/Clock.h"
 #include "platform/Http.h"

@@ -1,0 +1,118 @@
+// The main window's home page against the sample catalogue that the QUORVELLE_* variables name,
+// with the user folders that the XDG_* variables name (so a second run finds warm caches).
+//
+//   home-page-bench startup             ms from process start to the home page painted with posters
+//   home-page-bench play SECONDS        the home page with its hero playing; "ready" once it plays
+//   home-page-bench minimised SECONDS   the same, then the window minimised; "ready" after that
+//   home-page-bench nowindow SECONDS    the application state loaded and no window; "ready" then
+//
+// The script samples CPU and resident memory of the process from outside after "ready".
+#include "app/MainWindow.h"
+#include "foundation/Async.h"
+#include "screens/browse/HeroSlideView.h"
+#include "screens/browse/HomeHeroCarousel.h"
+#include "screens/browse/HomeView.h"
+#include "state/AppStore.h"
+#include "state/HomePageService.h"
+#include "ui/PosterCardView.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTimer>
+
+#include <clocale>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// Seconds since this process started, from the kernel's own clock.
+double secondsSinceStart()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    QFile uptime(QStringLiteral("/proc/uptime"));
+    if (!stat.open(QIODevice::ReadOnly) || !uptime.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // Fields after the command's closing parenthesis; the start time is field 22.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const double started = fields.value(19).toDouble() / double(sysconf(_SC_CLK_TCK));
+    return uptime.readAll().split(' ').value(0).toDouble() - started;
+}
+
+// The feed shows, the hero's first slide and every card in view have their posters.
+bool paintedWithPosters(const MainWindow& window)
+{
+    const auto* home = window.findChild<HomeView*>();
+    if (!home || HomePageService::shared().isShowingLoader())
+        return false;
+    const HeroSlideView* first = home->hero()->slide(0);
+    if (first && !first->hasPoster())
+        return false;
+    for (const PosterCardView* card : window.findChildren<PosterCardView*>())
+        if (card->isVisible() && !card->visibleRegion().isEmpty() && !card->hasPoster())
+            return false;
+    return true;
+}
+
+bool heroPlaying(const MainWindow& window)
+{
+    const auto* home = window.findChild<HomeView*>();
+    const HeroSlideView* first = home ? home->hero()->slide(0) : nullptr;
+    return first && first->isVideoReady() && first->isPlaying();
+}
+
+void whenTrue(std::function<bool()> condition, std::function<void()> then)
+{
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, qApp, [poll, condition, then] {
+        if (!condition())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        then();
+    });
+    poll->start(5);
+}
+
+void ready()
+{
+    std::printf("ready\n");
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    const QString mode = argc > 1 ? QString::fromLatin1(argv[1]) : QStringLiteral("startup");
+    const int seconds = argc > 2 ? QString::fromLatin1(argv[2]).toInt() : 20;
+
+    std::unique_ptr<MainWindow> window;
+    if (mode != QLatin1String("nowindow")) {
+        window = std::make_unique<MainWindow>();
+        window->show();
+    }
+    fireAndForget(AppStore::shared().initializeIfNeeded());
+
+    if (mode == QLatin1String("startup")) {
+        whenTrue([&] { return paintedWithPosters(*window); }, [&] {
+            window->repaint();
+            std::printf("home_painted_ms = %.0f\n", secondsSinceStart() * 1000);
+            // Loads still under way end before the process does.
+            QTimer::singleShot(1500, qApp, &QApplication::quit);
+        });
+    } else if (mode == QLatin1String("nowindow")) {
+        whenTrue([] { return HomePageService::shared().isLoaded(); }, [] { ready(); });
+    } else {
+        whenTrue([&] { return heroPlaying(*window); }, [&, mode] {
+            if (mode == QLatin1String("minimised"))
+                window->showMinimized();
+            ready();
+        });
+    }
+    QTimer::singleShot(std::max(seconds, 1) * 1000 + 60'000, qApp, &QApplication::quit);
+    return QApplication::exec();
+}

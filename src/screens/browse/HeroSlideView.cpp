@@ -1,0 +1,224 @@
+#include "screens/browse/HeroSlideView.h"
+
+#include "engine/VideoCacheService.h"
+#include "foundation/Async.h"
+#include "ui/BrowseContext.h"
+#include "ui/CachedAsyncImage.h"
+#include "ui/LabelButton.h"
+#include "ui/LikeButton.h"
+#include "ui/LoopingVideo.h"
+#include "ui/Theme.h"
+
+#include <QPainter>
+
+namespace {
+constexpr int kLeading = 50;
+constexpr int kSpacing = 8;
+constexpr int kFactSpacing = 12;
+constexpr int kButtonSpacing = 14;
+constexpr int kButtonTop = 6;
+constexpr qreal kDimmed = 0.6;
+
+QFont featuredFont()
+{
+    QFont font = Theme::font(Theme::TextStyle::Body, QFont::DemiBold);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 2.0);
+    return font;
+}
+QFont titleFont() { return Theme::systemFont(30, QFont::Bold); }
+QFont factFont() { return Theme::font(Theme::TextStyle::Body); }
+
+LabelButton::Look viewButtonLook()
+{
+    LabelButton::Look look;
+    look.font = Theme::font(Theme::TextStyle::Body);
+    look.textColor = Qt::black;
+    look.fill = Qt::white;
+    look.hoverFill = Theme::withOpacity(Qt::white, 0.9);
+    look.symbol = QStringLiteral("arrow.up.right");
+    look.restOpacity = 0.7;
+    look.hoverOpacity = 1.0;
+    return look;
+}
+} // namespace
+
+HeroSlideView::HeroSlideView(const WallpaperModel& wallpaper, BrowseContext* context, VideoCacheService& videoCache,
+    VideoPlayerPool& players, QWidget* parent)
+    : QWidget(parent), wallpaper_(wallpaper), context_(context), videoCache_(videoCache), players_(players),
+      poster_(new CachedAsyncImage(this)), viewButton_(new LabelButton(tr("View Wallpaper"), viewButtonLook(), this)),
+      likeButton_(new LikeButton(wallpaper, LikeButton::Look::heroOverlay(), this)), dim_(kDimmed)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    poster_->setUrl(wallpaper_.posterUrl.value_or(QUrl()));
+    connect(viewButton_, &LabelButton::clicked, this, [this] {
+        if (context_)
+            context_->openWallpaper(wallpaper_);
+    });
+    connect(&dim_, &AnimatedValue::valueChanged, this, qOverload<>(&QWidget::update));
+}
+
+HeroSlideView::~HeroSlideView() = default;
+
+void HeroSlideView::setWallpaper(const WallpaperModel& wallpaper)
+{
+    wallpaper_ = wallpaper;
+    poster_->setUrl(wallpaper_.posterUrl.value_or(QUrl()));
+    likeButton_->setWallpaper(wallpaper_);
+    resizeEvent(nullptr);
+    update();
+}
+
+bool HeroSlideView::hasPoster() const { return poster_->hasImage(); }
+bool HeroSlideView::hasPlayer() const { return video_ && video_->hasPlayer(); }
+bool HeroSlideView::isVideoReady() const { return video_ && video_->isReady(); }
+bool HeroSlideView::isPlaying() const { return video_ && video_->wantsToPlay() && video_->isRunning(); }
+QUrl HeroSlideView::playbackUrl() const { return video_ ? video_->url() : QUrl(); }
+
+void HeroSlideView::setShouldLoadVideo(bool load)
+{
+    if (load == shouldLoad_)
+        return;
+    shouldLoad_ = load;
+    if (load) {
+        makeVideo();
+    } else {
+        // The player goes with its readiness: the poster shows until a new player has a frame.
+        delete std::exchange(video_, nullptr);
+        update();
+    }
+}
+
+void HeroSlideView::makeVideo()
+{
+    if (!wallpaper_.previewhdUrl || video_)
+        return;
+    if (wallpaper_.key && !localCopy_)
+        localCopy_ = videoCache_.cachedPreviewVideoUrl(*wallpaper_.previewhdUrl, wallpaper_.key);
+    video_ = new LoopingVideo(this, players_);
+    video_->setFrameSize(size());
+    video_->setUrl(localCopy_.value_or(*wallpaper_.previewhdUrl));
+    connect(video_, &LoopingVideo::readyChanged, this, [this] {
+        updatePlayback();
+        update();
+    });
+    updatePlayback();
+    cacheLocalCopy();
+}
+
+void HeroSlideView::setCurrent(bool current)
+{
+    if (current == current_)
+        return;
+    current_ = current;
+    dim_.animateTo(current ? 1.0 : kDimmed, AnimatedValue::Curve::easeInOut(700));
+    updatePlayback();
+}
+
+void HeroSlideView::updatePlayback()
+{
+    if (!video_)
+        return;
+    // A slide waiting its turn runs only until its first frame, then holds it.
+    video_->setPlaying(current_ || !video_->isReady());
+}
+
+void HeroSlideView::cacheLocalCopy()
+{
+    if (!wallpaper_.key || localCopy_ || cacheAsked_)
+        return;
+    cacheAsked_ = true;
+    fireAndForget(copyPreview(this, &videoCache_, *wallpaper_.previewhdUrl, *wallpaper_.key), QStringLiteral("HeroCarouselItem"));
+}
+
+QCoro::Task<> HeroSlideView::copyPreview(QPointer<HeroSlideView> self, VideoCacheService* cache, QUrl url, qint64 key)
+{
+    try {
+        const QUrl local = co_await cache->cachePreviewVideo(url, key);
+        if (!self)
+            co_return;
+        self->localCopy_ = local;
+        // A player still waiting for its first frame switches now; a running one keeps going and
+        // the next player of this slide plays the copy.
+        if (self->video_ && !self->video_->isReady())
+            self->video_->setUrl(local);
+    } catch (const std::exception&) {
+        // The preview keeps streaming; the next showing tries again.
+        if (self)
+            self->cacheAsked_ = false;
+    }
+}
+
+QStringList HeroSlideView::facts() const
+{
+    QStringList facts{wallpaper_.category};
+    for (const std::optional<QString>& fact : {wallpaper_.resolution, wallpaper_.fileSize})
+        if (fact && !fact->isEmpty())
+            facts.append(*fact);
+    return facts;
+}
+
+HeroSlideView::TextLayout HeroSlideView::textLayout() const
+{
+    const int width = std::max(0, this->width() - 2 * kLeading);
+    const QFontMetrics featured(featuredFont());
+    const QFontMetrics title(titleFont());
+    const QFontMetrics fact(factFont());
+    const int titleHeight = title.boundingRect(QRect(0, 0, std::max(width, 1), 100000), Qt::TextWordWrap, wallpaper_.title).height();
+    const int buttonsHeight = std::max(viewButton_->sizeHint().height(), likeButton_->sizeHint().height());
+    const int total = featured.height() + kSpacing + titleHeight + kSpacing + fact.height() + kSpacing + kButtonTop + buttonsHeight;
+    TextLayout layout;
+    qreal y = (height() - total) / 2.0;
+    layout.featured = QRectF(kLeading, y, width, featured.height());
+    y += featured.height() + kSpacing;
+    layout.title = QRectF(kLeading, y, width, titleHeight);
+    y += titleHeight + kSpacing;
+    layout.facts = QRectF(kLeading, y, width, fact.height());
+    y += fact.height() + kSpacing + kButtonTop;
+    layout.buttons = QPoint(kLeading, int(y));
+    return layout;
+}
+
+void HeroSlideView::resizeEvent(QResizeEvent*)
+{
+    if (video_)
+        video_->setFrameSize(size());
+    const TextLayout layout = textLayout();
+    const QSize view = viewButton_->sizeHint();
+    const QSize like = likeButton_->sizeHint();
+    const int rowHeight = std::max(view.height(), like.height());
+    viewButton_->setGeometry(layout.buttons.x(), layout.buttons.y() + (rowHeight - view.height()) / 2, view.width(), view.height());
+    likeButton_->setGeometry(viewButton_->geometry().right() + 1 + kButtonSpacing,
+        layout.buttons.y() + (rowHeight - like.height()) / 2, like.width(), like.height());
+}
+
+void HeroSlideView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QRectF area = rect();
+    // The poster until the current player has a frame.
+    if (!(video_ && video_->paint(painter, area)) && !poster_->paint(painter, area))
+        painter.fillRect(area, Theme::appBackgroundColor());
+    if (shade_ && !shade_->isNull())
+        painter.drawImage(QPointF(-x(), 0), *shade_);
+
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const TextLayout layout = textLayout();
+    painter.setFont(featuredFont());
+    painter.setPen(Theme::withOpacity(Qt::white, 0.7));
+    painter.drawText(layout.featured, Qt::AlignLeft | Qt::AlignVCenter, tr("FEATURED"));
+    painter.setFont(titleFont());
+    painter.setPen(Theme::withOpacity(Qt::white, 0.9));
+    painter.drawText(layout.title, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, wallpaper_.title);
+    painter.setFont(factFont());
+    painter.setPen(Theme::withOpacity(Qt::white, 0.7));
+    const QFontMetrics metrics(factFont());
+    qreal x = layout.facts.left();
+    for (const QString& fact : facts()) {
+        painter.drawText(QRectF(x, layout.facts.top(), layout.facts.right() - x, layout.facts.height()),
+            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, fact);
+        x += metrics.horizontalAdvance(fact) + kFactSpacing;
+    }
+    // A slide that is not the current one fades towards the page.
+    if (dim_.value() < 1)
+        painter.fillRect(area, Theme::withOpacity(Theme::appBackgroundColor(), 1 - dim_.value()));
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "model/WallpaperModel.h"
+#include "ui/AnimatedValue.h"
+
+#include <QCoro/QCoroTask>
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+
+class BrowseContext;
+class CachedAsyncImage;
+class LabelButton;
+class LikeButton;
+class LoopingVideo;
+class VideoCacheService;
+class VideoPlayerPool;
+
+// One slide of the home hero: the wallpaper's poster, its silent preview over it once a player
+// has a first frame, the carousel's shade, and the text block (FEATURED, title, facts) with the
+// "View Wallpaper" and like buttons, 50 in from the left at mid-height. A slide that is not the
+// current one is dimmed to 0.6. A player exists only while the carousel wants the slide loaded;
+// the poster stays until that player's first frame, so a slide that comes back never shows a
+// blank. The preview is copied into the preview cache for later showings. GUI thread; owned by
+// the carousel.
+class HeroSlideView : public QWidget {
+    Q_OBJECT
+
+public:
+    HeroSlideView(const WallpaperModel& wallpaper, BrowseContext* context, VideoCacheService& videoCache,
+        VideoPlayerPool& players, QWidget* parent = nullptr);
+    ~HeroSlideView() override;
+
+    const WallpaperModel& wallpaper() const { return wallpaper_; }
+    // A newer record of the same wallpaper (its category named, say): text and poster follow.
+    void setWallpaper(const WallpaperModel& wallpaper);
+    // Holds a player (the current and the next slide do).
+    void setShouldLoadVideo(bool load);
+    // The current slide plays; any other shows its first frame or its poster, dimmed.
+    void setCurrent(bool current);
+    bool isCurrent() const { return current_; }
+    // The carousel's shade, painted over the picture where this slide lies in the carousel.
+    void setShade(const QImage* shade) { shade_ = shade; }
+
+    bool hasPoster() const;
+    bool hasPlayer() const;
+    bool isVideoReady() const;
+    bool isPlaying() const;
+    QUrl playbackUrl() const;
+    LabelButton* viewButton() const { return viewButton_; }
+    LikeButton* likeButton() const { return likeButton_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    struct TextLayout {
+        QRectF featured;
+        QRectF title;
+        QRectF facts;
+        QPoint buttons;
+    };
+    TextLayout textLayout() const;
+    QStringList facts() const;
+    void makeVideo();
+    void updatePlayback();
+    void cacheLocalCopy();
+    static QCoro::Task<> copyPreview(QPointer<HeroSlideView> self, VideoCacheService* cache, QUrl url, qint64 key);
+
+    WallpaperModel wallpaper_;
+    QPointer<BrowseContext> context_;
+    VideoCacheService& videoCache_;
+    VideoPlayerPool& players_;
+    CachedAsyncImage* poster_;
+    LoopingVideo* video_ = nullptr;
+    LabelButton* viewButton_;
+    LikeButton* likeButton_;
+    const QImage* shade_ = nullptr;
+    AnimatedValue dim_;
+    std::optional<QUrl> localCopy_;
+    bool shouldLoad_ = false;
+    bool current_ = false;
+    bool cacheAsked_ = false;
+};

@@ -1,0 +1,75 @@
+#include "ProgramFixture.h"
+
+#include "app/ShellDefaults.h"
+#include "support/Eventually.h"
+
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+// The real program on its display: the home page fills, and a card clicked with the real pointer
+// opens its wallpaper full screen.
+class HomeEndToEndTest : public ProgramFixture {
+protected:
+    // What the display shows, saved beside the test program for a reviewer.
+    QImage screen(const QString& name) const
+    {
+        const QString file = QCoreApplication::applicationDirPath() + QStringLiteral("/ui-screenshots/") + name + QStringLiteral(".png");
+        QDir().mkpath(QFileInfo(file).path());
+        QProcess::execute(QStringLiteral("import"), {QStringLiteral("-display"), display.display(), QStringLiteral("-window"),
+                                                         QStringLiteral("root"), file});
+        return QImage(file);
+    }
+    void pointer(const QStringList& arguments) const
+    {
+        QProcess xdotool;
+        xdotool.setProcessEnvironment(display.environment());
+        xdotool.start(QStringLiteral("xdotool"), arguments);
+        EXPECT_TRUE(xdotool.waitForFinished(10'000) && xdotool.exitCode() == 0) << arguments.join(u' ').toStdString();
+    }
+    // The logo's violet in the header row's top-left corner.
+    static int logoPixels(const QImage& screen)
+    {
+        int violet = 0;
+        for (int y = 10; y < 42; ++y)
+            for (int x = 52; x < 84; ++x) {
+                const QColor pixel = screen.pixelColor(x, y);
+                violet += pixel.blue() > 150 && pixel.red() > 70 && pixel.green() < 130 ? 1 : 0;
+            }
+        return violet;
+    }
+};
+
+TEST_F(HomeEndToEndTest, TheHomePageFillsAndAClickedCardOpensFullScreen)
+{
+    if (!display.isRunning() || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        GTEST_FAIL() << "needs Xvfb and xdotool (scripts/setup installs both)";
+    {
+        auto defaults = savedDefaults();
+        defaults->setBool(ShellDefaults::hasLaunchedBefore, true);
+        defaults->setBool(ShellDefaults::onboardingSheetCompleted, true);
+    }
+    ProgramRun program(environment());
+    ASSERT_TRUE(program.waitForLine(QStringLiteral("✅ [CategoriesSection] Loaded 8 categories"))) << program.output().toStdString();
+    waitForLaunch(program);
+    QTest::qWait(1500); // posters and the hero's first frame
+
+    const QImage home = screen(QStringLiteral("e2e-home"));
+    EXPECT_GT(logoPixels(home), 50) << "the header row over the home page";
+
+    // The window sits at the display's corner (no window manager): scroll the first row into
+    // view and click its first card.
+    pointer({QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("300")});
+    for (int i = 0; i < 5; ++i)
+        pointer({QStringLiteral("click"), QStringLiteral("5")});
+    QTest::qWait(800);
+    screen(QStringLiteral("e2e-scrolled"));
+    pointer({QStringLiteral("mousemove"), QStringLiteral("200"), QStringLiteral("420"), QStringLiteral("click"), QStringLiteral("1")});
+
+    // The full-screen page covers the whole window, header row included.
+    ASSERT_EVENTUALLY(logoPixels(screen(QStringLiteral("e2e-pushed"))) == 0, 10'000);
+    EXPECT_EQ(program.terminate(), 0) << program.output().toStdString();
+}
+
+} // namespace

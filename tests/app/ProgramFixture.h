@@ -1,0 +1,72 @@
+#pragma once
+
+#include "PrivateSessionBus.h"
+#include "ProgramRun.h"
+#include "support/XvfbServer.h"
+
+#include "foundation/Paths.h"
+#include "foundation/UserDefaults.h"
+#include "support/SampleCatalogueFixture.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// The real program on a display of its own, its folders in a temporary folder, its backend the
+// in-process sample catalogue and its session bus a private one (no system bus at all).
+class ProgramFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (ProgramRun::programPath().isEmpty())
+            GTEST_FAIL() << "the quorvelle program is not built beside the tests";
+        ASSERT_TRUE(catalogue.isRunning());
+        ASSERT_TRUE(bus.isRunning());
+        QDir().mkpath(folder.file(QStringLiteral("runtime")));
+        QFile::setPermissions(folder.file(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), Paths::caches());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), Paths::applicationSupport());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), Paths::configuration());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.file(QStringLiteral("runtime")));
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=") + folder.file(QStringLiteral("no-system-bus")));
+        const Config& config = catalogue.config();
+        env.insert(QStringLiteral("QUORVELLE_BACKEND_URL"), config.backendBaseUrl.toString());
+        env.insert(QStringLiteral("QUORVELLE_BACKEND_KEY"), config.backendKey);
+        env.insert(QStringLiteral("QUORVELLE_ANALYTICS_URL"), config.analyticsUrl.toString());
+        env.insert(QStringLiteral("QUORVELLE_UPDATE_FEED_URL"), config.updateFeedUrl.toString());
+        env.insert(QStringLiteral("QUORVELLE_CA_CERT"), config.caCertificateFile);
+        if (display.isRunning()) {
+            env.insert(QStringLiteral("DISPLAY"), display.display());
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        } else {
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        }
+        return env;
+    }
+
+    // Waits for the launch's own tasks to end, so the program quits with none suspended halfway.
+    static void waitForLaunch(ProgramRun& program)
+    {
+        ASSERT_TRUE(program.waitForLine(QStringLiteral("Application launched with menu bar"))) << program.output().toStdString();
+        ASSERT_TRUE(program.waitForLine(QStringLiteral("[UpdateCheckService] Update check complete"))) << program.output().toStdString();
+    }
+
+    // The program's standard defaults as it left them (read afresh from its file).
+    static std::unique_ptr<UserDefaults> savedDefaults() { return std::make_unique<UserDefaults>(); }
+
+    TempFolder folder;
+    SampleCatalogueFixture catalogue;
+    PrivateSessionBus bus;
+    XvfbServer display{{QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24")}};
+};

@@ -1,0 +1,145 @@
+#include "engine/VideoCacheService.h"
+#include "screens/browse/HeroSlideView.h"
+#include "screens/browse/HeroThumbnailRow.h"
+#include "screens/browse/HomeHeroCarousel.h"
+#include "support/Eventually.h"
+#include "ui/BrowseContext.h"
+#include "ui/LabelButton.h"
+#include "ui/VideoPlayerPool.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kFrameMs = 15'000;
+
+// Slides whose preview is the small test loop on disk (no key: nothing is copied to the cache).
+QList<WallpaperModel> slides(int count)
+{
+    QList<WallpaperModel> list;
+    for (int i = 0; i < count; ++i) {
+        WallpaperModel model;
+        model.id = QUuid::createUuid();
+        model.title = QStringLiteral("Slide %1").arg(i);
+        model.category = QStringLiteral("Nature");
+        model.previewhdUrl = QUrl::fromLocalFile(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4"));
+        list.append(model);
+    }
+    return list;
+}
+
+class HomeHeroTest : public ::testing::Test {
+protected:
+    HomeHeroCarousel& carousel(int count, int intervalMs = 60'000)
+    {
+        hero_ = std::make_unique<HomeHeroCarousel>(&context_, VideoCacheService::shared(), players_, intervalMs);
+        hero_->setWallpapers(slides(count));
+        hero_->resize(640, 400);
+        hero_->show();
+        return *hero_;
+    }
+    int players() const
+    {
+        int count = 0;
+        for (int i = 0; i < hero_->count(); ++i)
+            count += hero_->slide(i)->hasPlayer() ? 1 : 0;
+        return count;
+    }
+
+    BrowseContext context_;
+    VideoPlayerPool players_{4};
+    std::unique_ptr<HomeHeroCarousel> hero_;
+};
+
+TEST_F(HomeHeroTest, OnlyTheCurrentAndTheNextSlideHoldPlayers)
+{
+    const struct {
+        int count;
+        int current;
+        QList<int> loaded;
+    } cases[] = {{1, 0, {0}}, {2, 1, {0, 1}}, {5, 0, {0, 1}}, {5, 4, {4, 0}}, {5, 2, {2, 3}}};
+    for (const auto& c : cases) {
+        HomeHeroCarousel& hero = carousel(c.count);
+        hero.setCurrentIndex(c.current);
+        for (int i = 0; i < c.count; ++i)
+            EXPECT_EQ(hero.shouldLoadVideo(i), c.loaded.contains(i)) << c.count << " slides, current " << c.current << ", slide " << i;
+        ASSERT_EVENTUALLY(hero.slide(c.current)->isPlaying(), kFrameMs);
+        EXPECT_LE(players(), 2);
+        EXPECT_EQ(players_.leaseCount(), players());
+    }
+}
+
+TEST_F(HomeHeroTest, ASlideThatComesBackShowsItsPosterUntilItsNewPlayerHasAFrame)
+{
+    HomeHeroCarousel& hero = carousel(4);
+    HeroSlideView* first = hero.slide(0);
+    ASSERT_EVENTUALLY(first->isVideoReady(), kFrameMs);
+    // The next slide holds its first frame without running.
+    ASSERT_EVENTUALLY(hero.slide(1)->isVideoReady(), kFrameMs);
+    EXPECT_FALSE(hero.slide(1)->isPlaying());
+
+    hero.setCurrentIndex(2);
+    EXPECT_FALSE(first->hasPlayer());
+    EXPECT_FALSE(first->isVideoReady());
+    hero.setCurrentIndex(0);
+    EXPECT_FALSE(first->isVideoReady()) << "the poster stays until the new player's first frame";
+    ASSERT_EVENTUALLY(first->isVideoReady() && first->isPlaying(), kFrameMs);
+}
+
+TEST_F(HomeHeroTest, ItAdvancesByItselfOnlyWhileShownAndWrapsAround)
+{
+    HomeHeroCarousel& hero = carousel(3, 150);
+    QSignalSpy changes(&hero, &HomeHeroCarousel::currentIndexChanged);
+    ASSERT_EVENTUALLY(changes.count() >= 3, 5000);
+    EXPECT_EQ(changes.at(0).at(0).toInt(), 1);
+    EXPECT_EQ(changes.at(2).at(0).toInt(), 0) << "after the last slide the first";
+
+    hero.hide();
+    EXPECT_FALSE(hero.isAutoSliding());
+    hero.show();
+    EXPECT_TRUE(hero.isAutoSliding());
+
+    // A single slide: each tick names the same slide, which changes nothing.
+    HomeHeroCarousel& single = carousel(1, 100);
+    QSignalSpy none(&single, &HomeHeroCarousel::currentIndexChanged);
+    QTest::qWait(350);
+    EXPECT_EQ(none.count(), 0);
+}
+
+TEST_F(HomeHeroTest, ViewWallpaperOpensTheSlidesWallpaper)
+{
+    HomeHeroCarousel& hero = carousel(2);
+    QTest::mouseClick(hero.slide(0)->viewButton(), Qt::LeftButton, {}, hero.slide(0)->viewButton()->rect().center());
+    ASSERT_TRUE(context_.selectedWallpaper().has_value());
+    EXPECT_EQ(context_.selectedWallpaper()->title, u"Slide 0");
+}
+
+TEST(HeroThumbnails, AClickPicksAndTheRingsFollowHoverAndSelection)
+{
+    HeroThumbnailRow row;
+    row.setWallpapers(slides(4));
+    row.resize(1000, HeroThumbnailRow::kHeight);
+    row.show();
+    QSignalSpy picks(&row, &HeroThumbnailRow::picked);
+    QTest::mouseClick(&row, Qt::LeftButton, {}, row.thumbnailRect(2).center());
+    ASSERT_EQ(picks.count(), 1);
+    EXPECT_EQ(picks.at(0).at(0).toInt(), 2);
+    QTest::mouseClick(&row, Qt::LeftButton, {}, QPoint(10, 10)); // between thumbnails
+    EXPECT_EQ(picks.count(), 1);
+
+    row.setSelectedIndex(2);
+    QTest::mouseMove(&row, row.thumbnailRect(1).center());
+    EXPECT_EQ(row.hoveredIndex(), 1);
+    EXPECT_DOUBLE_EQ(row.thumbnailOpacity(1), 1.0);
+    EXPECT_DOUBLE_EQ(row.thumbnailOpacity(2), 0.6);
+    QTest::mouseMove(&row, row.thumbnailRect(2).center());
+    EXPECT_DOUBLE_EQ(row.thumbnailOpacity(2), 0.6) << "the selected one keeps 0.6 under the pointer";
+
+    HeroThumbnailRow empty;
+    EXPECT_FALSE(empty.indexAt(QPoint(60, 50)).has_value());
+}
+
+} // namespace
