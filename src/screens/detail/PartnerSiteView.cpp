@@ -9,7 +9,7 @@
 #include "ui/EscapeKeyFilter.h"
 #include "ui/Spinner.h"
 #include "ui/Symbols.h"
-#include "ui/TextButton.h"
+#include "ui/LabelButton.h"
 #include "ui/Theme.h"
 
 #include <QLabel>
@@ -77,15 +77,16 @@ QWidget* PartnerSiteView::createFailure()
     message_->setWordWrap(true);
     message_->setContentsMargins(40, 0, 40, 0);
     column->addWidget(message_);
-    TextButton::Style style;
+    LabelButton::Look style;
     style.font = Theme::font(Theme::TextStyle::Body, QFont::DemiBold);
-    style.text = Theme::appBackgroundColor();
+    style.textColor = Theme::appBackgroundColor();
     style.fill = Qt::white;
     style.hoverFill = Theme::withOpacity(Qt::white, 0.9);
     style.cornerRadius = 6;
-    style.padding = QMargins(14, 5, 14, 5);
-    goBack_ = new TextButton(QStringLiteral("Go Back"), style, page);
-    connect(goBack_, &TextButton::clicked, this, &PartnerSiteView::closeRequested);
+    style.horizontalPadding = 14;
+    style.verticalPadding = 5;
+    goBack_ = new LabelButton(QStringLiteral("Go Back"), style, page);
+    connect(goBack_, &LabelButton::clicked, this, &PartnerSiteView::closeRequested);
     column->addSpacing(8);
     column->addWidget(goBack_, 0, Qt::AlignHCenter);
     column->addStretch();

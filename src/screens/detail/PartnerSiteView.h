@@ -14,7 +14,7 @@
 class PartnerSiteLoader;
 class QLabel;
 class QStackedLayout;
-class TextButton;
+class LabelButton;
 
 // The page a partner-site link opens: "Loading wallpaper..." while the wallpaper is looked up,
 // then the ordinary full-screen view of it, or "Failed to load wallpaper" with the reason and
@@ -39,7 +39,7 @@ public:
     const QString& errorMessage() const { return errorMessage_; }
     const std::optional<WallpaperModel>& wallpaper() const { return wallpaper_; }
     QWidget* fullScreenView() const { return fullScreen_; }
-    TextButton* goBackButton() const { return goBack_; }
+    LabelButton* goBackButton() const { return goBack_; }
 
     // Starts the lookup unless one ran or runs already, and answers Escape while shown.
     void appeared() override;
@@ -64,7 +64,7 @@ private:
     std::shared_ptr<PartnerSiteLoader> loader_;
     QStackedLayout* stack_;
     QLabel* message_ = nullptr;
-    TextButton* goBack_ = nullptr;
+    LabelButton* goBack_ = nullptr;
     QPointer<QWidget> fullScreen_;
     State state_ = State::Loading;
     bool started_ = false;

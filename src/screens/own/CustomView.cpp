@@ -24,7 +24,7 @@
 #include "ui/LazyGridView.h"
 #include "ui/MainWrapper.h"
 #include "ui/PosterCardView.h"
-#include "ui/TextButton.h"
+#include "ui/LabelButton.h"
 #include "ui/Theme.h"
 #include "ui/WallpaperImageCache.h"
 
@@ -182,10 +182,10 @@ QWidget* CustomView::createShareBlock()
     auto* column = new QVBoxLayout(block);
     column->setContentsMargins(0, kBlockTopSpace, 0, 0);
     column->setSpacing(30);
-    TextButton::Style style = TextButton::Style::outlined(0.9, 0.15, 0.25);
+    LabelButton::Look style = LabelButton::Look::outlined(0.9, 0.15, 0.25);
     style.hoverFill = Theme::withOpacity(Qt::white, 0.2);
-    personalUse_ = new TextButton(QStringLiteral("Personal Use +"), style);
-    connect(personalUse_, &TextButton::clicked, this, &CustomView::openPersonalUsePanel);
+    personalUse_ = new LabelButton(QStringLiteral("Personal Use +"), style);
+    connect(personalUse_, &LabelButton::clicked, this, &CustomView::openPersonalUsePanel);
     column->addWidget(sectionHeader(QStringLiteral("Share with the Community"), QStringLiteral("Upload your favorite wallpapers."),
         personalUse_).widget);
     dropZone_ = new DragDropArea;
@@ -201,10 +201,10 @@ QWidget* CustomView::createOwnBlock()
     auto* column = new QVBoxLayout(block);
     column->setContentsMargins(0, kBlockTopSpace, 0, 0);
     column->setSpacing(30);
-    TextButton::Style style = TextButton::Style::outlined(0.8, 0.1, 0.2);
+    LabelButton::Look style = LabelButton::Look::outlined(0.8, 0.1, 0.2);
     style.hoverFill = Theme::withOpacity(Qt::white, 0.15);
-    clearAll_ = new TextButton(QStringLiteral("Clear all"), style);
-    connect(clearAll_, &TextButton::clicked, this, &CustomView::confirmClearAll);
+    clearAll_ = new LabelButton(QStringLiteral("Clear all"), style);
+    connect(clearAll_, &LabelButton::clicked, this, &CustomView::confirmClearAll);
     column->addWidget(sectionHeader(QStringLiteral("My uploads"), QStringLiteral("Your uploaded wallpapers"), clearAll_).widget);
 
     emptyState_ = new QWidget;

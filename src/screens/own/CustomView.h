@@ -28,7 +28,7 @@ class PendingUploadService;
 class QLabel;
 class QScrollArea;
 class QVBoxLayout;
-class TextButton;
+class LabelButton;
 class UploadStatuses;
 class WallpaperImageCache;
 
@@ -84,8 +84,8 @@ public:
     UploadStatuses& statuses() const { return *statuses_; }
     CustomBackgroundImageLoader& background() const { return *background_; }
     DragDropArea* dropZone() const { return dropZone_; }
-    TextButton* personalUseButton() const { return personalUse_; }
-    TextButton* clearAllButton() const { return clearAll_; }
+    LabelButton* personalUseButton() const { return personalUse_; }
+    LabelButton* clearAllButton() const { return clearAll_; }
     LazyGridView* ownGrid() const { return ownGrid_; }
     bool isEmptyStateShown() const;
     bool isLatestSectionShown() const;
@@ -128,8 +128,8 @@ private:
     QScrollArea* scroll_;
     QVBoxLayout* column_;
     DragDropArea* dropZone_ = nullptr;
-    TextButton* personalUse_ = nullptr;
-    TextButton* clearAll_ = nullptr;
+    LabelButton* personalUse_ = nullptr;
+    LabelButton* clearAll_ = nullptr;
     QWidget* emptyState_ = nullptr;
     LazyGridView* ownGrid_ = nullptr;
     QWidget* latestBlock_ = nullptr;

@@ -5,7 +5,7 @@
 #include "ui/GlassBackground.h"
 #include "ui/Spinner.h"
 #include "ui/Symbols.h"
-#include "ui/TextButton.h"
+#include "ui/LabelButton.h"
 #include "ui/Theme.h"
 
 #include <QEvent>
@@ -42,52 +42,58 @@ QLabel* textLabel(const QString& text, const QFont& font, const QColor& color, Q
 QColor white(qreal opacity) { return Theme::withOpacity(Qt::white, opacity); }
 QFont chipFont() { return Theme::font(Theme::TextStyle::Caption); }
 
-TextButton::Style plainStyle(const QColor& text, qreal fontSize, const QString& symbol)
+LabelButton::Look plainStyle(const QColor& text, qreal fontSize, const QString& symbol)
 {
-    TextButton::Style style;
+    LabelButton::Look style;
     style.font = Theme::systemFont(fontSize);
-    style.text = text;
+    style.textColor = text;
     style.fill = Qt::transparent;
-    style.padding = QMargins();
+    style.horizontalPadding = 0;
+    style.verticalPadding = 0;
     style.symbol = symbol;
     style.symbolLeading = true;
-    style.spacing = 4;
+    style.symbolSpacing = 4;
+    style.symbolPointSize = 12;
     style.centred = false;
     return style;
 }
 
-TextButton::Style fieldStyle(bool placeholder)
+LabelButton::Look fieldStyle(bool placeholder)
 {
-    TextButton::Style style = TextButton::Style::outlined(1.0, 0.1, 0.2, 14, QFont::Normal);
-    style.text = placeholder ? white(0.6) : QColor(Qt::white);
-    style.padding = kFieldPadding;
+    LabelButton::Look style = LabelButton::Look::outlined(1.0, 0.1, 0.2, 14, QFont::Normal);
+    style.textColor = placeholder ? white(0.6) : QColor(Qt::white);
+    style.horizontalPadding = kFieldPadding.left();
+    style.verticalPadding = kFieldPadding.top();
     style.centred = false;
     style.symbolAtEdge = true;
     style.symbolColor = white(0.7);
+    style.symbolPointSize = 12;
     return style;
 }
 
-TextButton::Style checkboxStyle(bool ticked)
+LabelButton::Look checkboxStyle(bool ticked)
 {
-    TextButton::Style style = plainStyle(ticked ? QColor(Qt::white) : white(0.5), 14,
+    LabelButton::Look style = plainStyle(ticked ? QColor(Qt::white) : white(0.5), 14,
         ticked ? QStringLiteral("checkmark.square.fill") : QStringLiteral("square"));
     style.symbolPointSize = 14;
-    style.spacing = 0;
+    style.symbolSpacing = 0;
     return style;
 }
 
-TextButton::Style rowStyle(bool selected)
+LabelButton::Look rowStyle(bool selected)
 {
-    TextButton::Style style;
+    LabelButton::Look style;
     style.font = Theme::systemFont(14);
-    style.text = white(0.9);
+    style.textColor = white(0.9);
     style.fill = selected ? white(0.15) : QColor(Qt::transparent);
     style.hoverFill = selected ? white(0.15) : white(0.06);
     style.cornerRadius = 0;
-    style.padding = QMargins(12, 10, 12, 10);
+    style.horizontalPadding = 12;
+    style.verticalPadding = 10;
     style.centred = false;
     style.symbolAtEdge = true;
     style.symbol = selected ? QStringLiteral("checkmark") : QString();
+    style.symbolPointSize = 12;
     return style;
 }
 } // namespace
@@ -97,14 +103,14 @@ CustomWallpaperFormFootBar::CustomWallpaperFormFootBar(const WallpaperModel& wal
     : QWidget(parent)
     , wallpaper_(wallpaper)
     , categories_(categories)
-    , back_(new TextButton(QStringLiteral("back"), plainStyle(white(0.5), 14, QStringLiteral("chevron.left")), this))
+    , back_(new LabelButton(QStringLiteral("back"), plainStyle(white(0.5), 14, QStringLiteral("chevron.left")), this))
     , successBlock_(new QWidget(this))
     , submittingRow_(new QWidget(this))
     , form_(new QWidget(this))
     , dropdown_(new QWidget(this))
 {
     setAttribute(Qt::WA_TranslucentBackground);
-    connect(back_, &TextButton::clicked, this, &CustomWallpaperFormFootBar::backClicked);
+    connect(back_, &LabelButton::clicked, this, &CustomWallpaperFormFootBar::backClicked);
 
     auto* success = new QVBoxLayout(successBlock_);
     success->setContentsMargins(0, 12, 0, 12);
@@ -213,9 +219,9 @@ void CustomWallpaperFormFootBar::createForm()
     QLabel* categoryLabel = textLabel(QStringLiteral("Category"), Theme::systemFont(14, QFont::Medium), white(0.9), form_);
     categoryLabel->setFixedWidth(kLabelWidth);
     categoryRow->addWidget(categoryLabel);
-    categoryButton_ = new TextButton(QStringLiteral("Select category"), fieldStyle(true), form_);
+    categoryButton_ = new LabelButton(QStringLiteral("Select category"), fieldStyle(true), form_);
     categoryButton_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    connect(categoryButton_, &TextButton::clicked, this, [this] { setDropdownOpen(!dropdownOpen_); });
+    connect(categoryButton_, &LabelButton::clicked, this, [this] { setDropdownOpen(!dropdownOpen_); });
     categoryRow->addWidget(categoryButton_, 1);
     column->addLayout(categoryRow);
 
@@ -228,8 +234,8 @@ void CustomWallpaperFormFootBar::createForm()
     auto* rightsRow = new QHBoxLayout;
     rightsRow->setSpacing(8);
     rightsRow->setContentsMargins(0, 0, 0, 12);
-    checkbox_ = new TextButton(QString(), checkboxStyle(true), form_);
-    connect(checkbox_, &TextButton::clicked, this, [this] { setAgreedToTerms(!agreedToTerms_); });
+    checkbox_ = new LabelButton(QString(), checkboxStyle(true), form_);
+    connect(checkbox_, &LabelButton::clicked, this, [this] { setAgreedToTerms(!agreedToTerms_); });
     rightsRow->addWidget(checkbox_, 0, Qt::AlignTop);
     QLabel* rights = textLabel(QStringLiteral("By uploading, you confirm this wallpaper is permitted for public use or you own "
                                               "the rights to it. Uploads cannot be reversed."),
@@ -241,20 +247,23 @@ void CustomWallpaperFormFootBar::createForm()
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
-    TextButton::Style cancelStyle = TextButton::Style::outlined(0.9, 0.1, 0.3, 14, QFont::Normal);
+    LabelButton::Look cancelStyle = LabelButton::Look::outlined(0.9, 0.1, 0.3, 14, QFont::Normal);
     cancelStyle.hoverFill = white(0.15);
-    cancel_ = new TextButton(QStringLiteral("Cancel"), cancelStyle, form_);
-    connect(cancel_, &TextButton::clicked, this, &CustomWallpaperFormFootBar::cancelClicked);
+    cancel_ = new LabelButton(QStringLiteral("Cancel"), cancelStyle, form_);
+    connect(cancel_, &LabelButton::clicked, this, &CustomWallpaperFormFootBar::cancelClicked);
     buttons->addWidget(cancel_);
-    TextButton::Style submitStyle;
+    LabelButton::Look submitStyle;
     submitStyle.font = Theme::systemFont(14);
-    submitStyle.text = Qt::black;
+    submitStyle.textColor = Qt::black;
     submitStyle.fill = Qt::white;
     submitStyle.hoverFill = white(0.9);
     submitStyle.disabledFill = white(0.5);
-    submit_ = new TextButton(QStringLiteral("Submit"), submitStyle, form_);
+    submitStyle.cornerRadius = 8;
+    submitStyle.horizontalPadding = 16;
+    submitStyle.verticalPadding = 8;
+    submit_ = new LabelButton(QStringLiteral("Submit"), submitStyle, form_);
     submit_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    connect(submit_, &TextButton::clicked, this, [this] {
+    connect(submit_, &LabelButton::clicked, this, [this] {
         if (canSubmit())
             Q_EMIT submitClicked();
     });
@@ -338,7 +347,7 @@ void CustomWallpaperFormFootBar::setSubmissionSuccessful(bool successful)
 void CustomWallpaperFormFootBar::setAgreedToTerms(bool agreed)
 {
     agreedToTerms_ = agreed;
-    checkbox_->setStyle(checkboxStyle(agreed));
+    checkbox_->setLook(checkboxStyle(agreed));
     refresh();
 }
 
@@ -382,9 +391,9 @@ void CustomWallpaperFormFootBar::rebuildDropdown()
     rows->setSpacing(1); // the divider between rows
     for (const CategoryItem& category : dropdownOrder()) {
         const bool selected = selectedCategory_ && selectedCategory_->id == category.id;
-        auto* row = new TextButton(category.categoryName, rowStyle(selected), dropdown_);
+        auto* row = new LabelButton(category.categoryName, rowStyle(selected), dropdown_);
         row->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        connect(row, &TextButton::clicked, this, [this, category] { chooseCategory(category); });
+        connect(row, &LabelButton::clicked, this, [this, category] { chooseCategory(category); });
         rows->addWidget(row);
     }
     if (dropdown_->isVisible())
@@ -425,9 +434,9 @@ void CustomWallpaperFormFootBar::refresh()
         counter_->setPalette(palette);
         counter_->setText(*counter);
     }
-    TextButton::Style category = fieldStyle(!selectedCategory_);
+    LabelButton::Look category = fieldStyle(!selectedCategory_);
     category.symbol = dropdownOpen_ ? QStringLiteral("chevron.up") : QStringLiteral("chevron.down");
-    categoryButton_->setStyle(category);
+    categoryButton_->setLook(category);
     categoryButton_->setText(selectedCategory_ ? selectedCategory_->categoryName : QStringLiteral("Select category"));
     // The card is as tall as what it shows now, wrapped text included; the host lays it out by that.
     if (layout()) {
@@ -471,7 +480,7 @@ bool CustomWallpaperFormFootBar::eventFilter(QObject* watched, QEvent* event)
         painter.setPen(QPen(white(0.35), 0.5));
         painter.drawPath(shape);
         // A divider under every row but the bottom one.
-        const auto rows = dropdown_->findChildren<TextButton*>(Qt::FindDirectChildrenOnly);
+        const auto rows = dropdown_->findChildren<LabelButton*>(Qt::FindDirectChildrenOnly);
         painter.setPen(QPen(white(0.2), 1));
         for (qsizetype i = 0; i + 1 < rows.size(); ++i) {
             const int y = rows[i]->geometry().bottom() + 1;

@@ -11,7 +11,7 @@
 class QLabel;
 class QLineEdit;
 class Spinner;
-class TextButton;
+class LabelButton;
 
 // The floating card at the bottom of the full-screen view while it previews a video picked for
 // the community: title, category (a list that opens upwards), the video's facts as chips, the
@@ -53,10 +53,10 @@ public:
     std::optional<QString> counterText() const;
 
     QLineEdit* titleField() const { return titleField_; }
-    TextButton* categoryButton() const { return categoryButton_; }
-    TextButton* submitButton() const { return submit_; }
-    TextButton* cancelButton() const { return cancel_; }
-    TextButton* backButton() const { return back_; }
+    LabelButton* categoryButton() const { return categoryButton_; }
+    LabelButton* submitButton() const { return submit_; }
+    LabelButton* cancelButton() const { return cancel_; }
+    LabelButton* backButton() const { return back_; }
     QWidget* dropdown() const { return dropdown_; }
 
     // The title an edit leaves: refused (the previous title) when the typed text passes 50
@@ -97,16 +97,16 @@ private:
     bool agreedToTerms_ = true;
     bool dropdownOpen_ = false;
 
-    TextButton* back_;
+    LabelButton* back_;
     QWidget* successBlock_;
     QWidget* submittingRow_;
     QWidget* form_;
     QLineEdit* titleField_ = nullptr;
     QLabel* counter_ = nullptr;
-    TextButton* categoryButton_ = nullptr;
+    LabelButton* categoryButton_ = nullptr;
     QWidget* chips_ = nullptr;
-    TextButton* checkbox_ = nullptr;
-    TextButton* cancel_ = nullptr;
-    TextButton* submit_ = nullptr;
+    LabelButton* checkbox_ = nullptr;
+    LabelButton* cancel_ = nullptr;
+    LabelButton* submit_ = nullptr;
     QWidget* dropdown_;
 };

@@ -1,7 +1,7 @@
 #include "screens/own/DragDropArea.h"
 
 #include "ui/GlassBackground.h"
-#include "ui/TextButton.h"
+#include "ui/LabelButton.h"
 #include "ui/Theme.h"
 
 #include <QDragEnterEvent>
@@ -18,28 +18,30 @@ const QColor kMaterial(34, 36, 40);
 
 QFont captionFont() { return Theme::systemFont(12); }
 
-TextButton::Style selectStyle()
+LabelButton::Look selectStyle()
 {
-    TextButton::Style style;
+    LabelButton::Look style;
     style.font = Theme::systemFont(14);
-    style.text = Qt::black;
+    style.textColor = Qt::black;
     style.fill = Qt::white;
     style.hoverFill = Theme::withOpacity(Qt::white, 0.9);
     style.cornerRadius = 24;
-    style.padding = QMargins(22, 8, 22, 8);
+    style.horizontalPadding = 22;
+    style.verticalPadding = 8;
     style.symbol = QStringLiteral("arrow.up.circle");
     style.symbolPointSize = 12;
+    style.symbolSpacing = 8;
     return style;
 }
 } // namespace
 
-DragDropArea::DragDropArea(QWidget* parent) : QWidget(parent), select_(new TextButton(QStringLiteral("Select"), selectStyle(), this))
+DragDropArea::DragDropArea(QWidget* parent) : QWidget(parent), select_(new LabelButton(QStringLiteral("Select"), selectStyle(), this))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAcceptDrops(true);
     setFixedSize(kSize);
     select_->resize(select_->sizeHint());
-    connect(select_, &TextButton::clicked, this, &DragDropArea::selectRequested);
+    connect(select_, &LabelButton::clicked, this, &DragDropArea::selectRequested);
 }
 
 QStringList DragDropArea::localFiles(const QMimeData& data)

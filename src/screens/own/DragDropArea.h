@@ -4,7 +4,7 @@
 #include <QWidget>
 
 class QMimeData;
-class TextButton;
+class LabelButton;
 
 // The zone on the own-wallpapers screen that takes videos for the community: files dragged
 // onto it, or the one file picked with its "Select" button, are reported as local paths through
@@ -20,7 +20,7 @@ public:
     explicit DragDropArea(QWidget* parent = nullptr);
 
     bool isDragging() const { return dragging_; }
-    TextButton* selectButton() const { return select_; }
+    LabelButton* selectButton() const { return select_; }
 
     // The local files a drop carries, in order; other addresses are left out.
     static QStringList localFiles(const QMimeData& data);
@@ -41,6 +41,6 @@ private:
     void setDragging(bool dragging);
     QRect captionRect() const;
 
-    TextButton* select_;
+    LabelButton* select_;
     bool dragging_ = false;
 };

@@ -8,7 +8,7 @@
 #include "screens/detail/PartnerSiteView.h"
 #include "support/Eventually.h"
 #include "ui/Screenshot.h"
-#include "ui/TextButton.h"
+#include "ui/LabelButton.h"
 
 #include <QLabel>
 #include <QSignalSpy>

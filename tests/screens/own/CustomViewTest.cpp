@@ -15,7 +15,7 @@
 #include "ui/BrowseContext.h"
 #include "ui/LazyGridView.h"
 #include "ui/PosterCardView.h"
-#include "ui/TextButton.h"
+#include "ui/LabelButton.h"
 #include "ui/WallpaperImageCache.h"
 #include "ui/Screenshot.h"
 

@@ -12,7 +12,7 @@
 #include "state/NotificationManager.h"
 #include "support/Eventually.h"
 #include "ui/Screenshot.h"
-#include "ui/TextButton.h"
+#include "ui/LabelButton.h"
 #include "ui/Theme.h"
 
 #include <QLineEdit>
