@@ -9,6 +9,8 @@
 #include "platform/Http.h"
 #include "platform/MediaTools.h"
 #include "screens/browse/CategoryNavigationItem.h"
+#include "screens/browse/HomeGridSection.h"
+#include "screens/browse/SectionTitleComponent.h"
 #include "screens/own/CustomBackgroundImageLoader.h"
 #include "screens/own/DragDropArea.h"
 #include "screens/own/OwnVideoImport.h"
@@ -34,7 +36,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLinearGradient>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
@@ -59,31 +60,6 @@ QLabel* label(const QString& text, const QFont& font, qreal opacity, QWidget* pa
     palette.setColor(QPalette::WindowText, Theme::withOpacity(Qt::white, opacity));
     widget->setPalette(palette);
     return widget;
-}
-
-struct Header {
-    QWidget* widget;
-    QLabel* title;
-    QLabel* subtitle;
-};
-
-// A section's title and subtitle, with optional controls at the trailing side.
-Header sectionHeader(const QString& title, const QString& subtitle, QWidget* trailing)
-{
-    auto* header = new QWidget;
-    auto* row = new QHBoxLayout(header);
-    row->setContentsMargins(0, 0, 0, 0);
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(4);
-    QLabel* titleWidget = label(title, Theme::font(Theme::TextStyle::Title2, QFont::Bold), 1.0, header);
-    texts->addWidget(titleWidget);
-    QLabel* subtitleWidget = label(subtitle, Theme::font(Theme::TextStyle::Subheadline), 0.6, header);
-    texts->addWidget(subtitleWidget);
-    row->addLayout(texts);
-    row->addStretch();
-    if (trailing)
-        row->addWidget(trailing, 0, Qt::AlignTop);
-    return {header, titleWidget, subtitleWidget};
 }
 
 // One grid key per card and status, so a card is made anew when its status changes.
@@ -186,8 +162,8 @@ QWidget* CustomView::createShareBlock()
     style.hoverFill = Theme::withOpacity(Qt::white, 0.2);
     personalUse_ = new LabelButton(QStringLiteral("Personal Use +"), style);
     connect(personalUse_, &LabelButton::clicked, this, &CustomView::openPersonalUsePanel);
-    column->addWidget(sectionHeader(QStringLiteral("Share with the Community"), QStringLiteral("Upload your favorite wallpapers."),
-        personalUse_).widget);
+    column->addWidget(new SectionTitleComponent(QStringLiteral("Share with the Community"),
+        QStringLiteral("Upload your favorite wallpapers."), false, personalUse_));
     dropZone_ = new DragDropArea;
     connect(dropZone_, &DragDropArea::filesDropped, this, &CustomView::handleDroppedFiles);
     connect(dropZone_, &DragDropArea::selectRequested, this, &CustomView::openCommunityUploadPanel);
@@ -205,7 +181,8 @@ QWidget* CustomView::createOwnBlock()
     style.hoverFill = Theme::withOpacity(Qt::white, 0.15);
     clearAll_ = new LabelButton(QStringLiteral("Clear all"), style);
     connect(clearAll_, &LabelButton::clicked, this, &CustomView::confirmClearAll);
-    column->addWidget(sectionHeader(QStringLiteral("My uploads"), QStringLiteral("Your uploaded wallpapers"), clearAll_).widget);
+    column->addWidget(new SectionTitleComponent(QStringLiteral("My uploads"), QStringLiteral("Your uploaded wallpapers"), false,
+        clearAll_));
 
     emptyState_ = new QWidget;
     auto* empty = new QVBoxLayout(emptyState_);
@@ -238,20 +215,6 @@ QWidget* CustomView::createLatestBlock()
     latestBlock_ = new QWidget;
     auto* column = new QVBoxLayout(latestBlock_);
     column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(20);
-    const Header header = sectionHeader(kLatestTitle, {}, nullptr);
-    column->addWidget(header.widget);
-    latestTitle_ = header.title;
-    latestSubtitle_ = header.subtitle;
-    latestTitle_->setCursor(Qt::PointingHandCursor);
-    latestTitle_->installEventFilter(this);
-    latestGrid_ = new LazyGridView;
-    latestGrid_->setColumns(3);
-    latestGrid_->setSpacing(kGridSpacing, 20);
-    latestGrid_->setCellFactory([this](int index) -> QWidget* {
-        return new PosterCardView(shownLatest_.at(index), PosterCardView::Options{}, context_);
-    });
-    column->addWidget(latestGrid_);
     latestBlock_->hide();
     return latestBlock_;
 }
@@ -312,17 +275,22 @@ void CustomView::showLatestSection()
         latestBlock_->hide();
         return;
     }
-    latestTitle_->setText(section->title);
-    latestSubtitle_->setText(section->subtitle);
-    const QString host = services_.appStore.baseUrl().value_or(QString());
-    shownLatest_.clear();
-    QList<QUuid> keys;
-    for (const WallpaperResponseItem& item : section->wallpapers.mid(0, qsizetype(std::max<qint64>(section->rows, 1)) * 3)) {
-        shownLatest_.append(item.toWallpaperModel(host,
-            services_.appStore.categoryName(item.categoryId).value_or(QStringLiteral("Unknown"))));
-        keys.append(shownLatest_.last().id);
+    const int rows = int(std::max<qint64>(section->rows, 1));
+    // The grid's heading and shape are fixed when it is made: a section that changed them gets a new one.
+    if (!latest_ || latest_->heading()->title() != section->title || latestRows_ != rows) {
+        delete latest_;
+        latest_ = new HomeGridSection(section->title, section->subtitle, true, HomeGridSection::Shape{rows, 3, 20, 24}, context_);
+        latestRows_ = rows;
+        connect(latest_, &HomeGridSection::titleClicked, this, &CustomView::openRecentCommunityUploads);
+        latestBlock_->layout()->addWidget(latest_);
     }
-    latestGrid_->setKeys(keys);
+    const QString host = services_.appStore.baseUrl().value_or(QString());
+    QList<WallpaperModel> wallpapers;
+    for (const WallpaperResponseItem& item : section->wallpapers) {
+        wallpapers.append(item.toWallpaperModel(host,
+            services_.appStore.categoryName(item.categoryId).value_or(QStringLiteral("Unknown"))));
+    }
+    latest_->setWallpapers(wallpapers);
     latestBlock_->show();
 }
 
@@ -474,11 +442,6 @@ void CustomView::showAlert(const QString& title, const QString& message)
 
 bool CustomView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == latestTitle_ && event->type() == QEvent::MouseButtonRelease
-        && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        openRecentCommunityUploads();
-        return true;
-    }
     if (watched == ownGrid_ && event->type() == QEvent::Resize) {
         const int width = ownGrid_->width();
         ownGrid_->setColumns(std::max(1, (width + kGridSpacing) / (kOwnMinimumColumnWidth + kGridSpacing)));

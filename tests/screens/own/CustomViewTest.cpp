@@ -130,6 +130,13 @@ TEST_F(CustomViewTest, DropsAreCheckedAndEveryRefusalIsTold)
     EXPECT_EQ(alert()->message(), QStringLiteral("Only MP4 videos can be shared (not: notes.txt, clip.mov)"));
 }
 
+TEST(CustomViewLayoutTest, BlocksAreSpacedByTheScreensUsableHeight)
+{
+    EXPECT_DOUBLE_EQ(CustomView::sectionSpacing(900), 900 * 0.8 * 0.065);
+    EXPECT_DOUBLE_EQ(CustomView::sectionSpacing(1200), 60);
+    EXPECT_DOUBLE_EQ(CustomView::sectionSpacing(std::nullopt), 60);
+}
+
 TEST(DragDropAreaTest, TakesLocalFilesOnlyAndSaysWhileADragHovers)
 {
     DragDropArea zone;
