@@ -9,6 +9,7 @@
 #include "screens/PageLinks.h"
 #include "screens/browse/HomeView.h"
 #include "screens/browse/CategoryNavigationItem.h"
+#include "screens/browse/LikedView.h"
 #include "screens/detail/PartnerSiteView.h"
 #include "screens/own/CustomView.h"
 #include "state/AppStore.h"
@@ -72,7 +73,7 @@ QWidget* makeHomePage(BrowseContext* context, const PageLinks& links)
     return new HomeView(context, links, checkForUpdates);
 }
 QWidget* makeExplorePage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Explore")); }
-QWidget* makeLibraryPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Library")); }
+QWidget* makeLibraryPage(BrowseContext* context, const PageLinks& links) { return new LikedView(context, links); }
 QWidget* makeUploadPage(BrowseContext* context, const PageLinks& links)
 {
     return new LazyPage([context, links] {

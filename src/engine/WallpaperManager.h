@@ -25,9 +25,10 @@ public:
     Result<Success, EngineError> applyWallpaper();
     // Stops every desktop video and forgets the saved wallpaper; sends no signal.
     static void removeWallpaper();
+    // Sends an analytics signal of the views ("Playlist.created", ...) through the same sender.
+    void send(const QString& name, const QHash<QString, QString>& parameters) const;
 
 private:
-    void send(const QString& name, const QHash<QString, QString>& parameters) const;
 
     SignalSender sendSignal_;
 };

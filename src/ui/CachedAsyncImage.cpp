@@ -1,13 +1,9 @@
 #include "ui/CachedAsyncImage.h"
 
-#include "foundation/CoverCrop.h"
 #include "ui/WallpaperImageCache.h"
 
 #include <QEvent>
-#include <QPainter>
 #include <QWidget>
-
-#include <cmath>
 
 CachedAsyncImage::CachedAsyncImage(QWidget* host)
     : CachedAsyncImage(host, WallpaperImageCache::shared(), WallpaperImageLoader::RetryPolicy{})
@@ -47,18 +43,7 @@ QImage CachedAsyncImage::image() const
 
 bool CachedAsyncImage::paint(QPainter& painter, const QRectF& target) const
 {
-    const QImage picture = image();
-    if (picture.isNull() || target.isEmpty())
-        return false;
-    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const QSize pixels(int(std::ceil(target.width() * ratio)), int(std::ceil(target.height() * ratio)));
-    if (scaledFrom_ != picture.cacheKey() || scaled_.size() != pixels) {
-        const QRect source = CoverCrop::sourceRect(picture.size(), pixels).toAlignedRect() & picture.rect();
-        scaled_ = picture.copy(source).scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        scaledFrom_ = picture.cacheKey();
-    }
-    painter.drawImage(target, scaled_);
-    return true;
+    return cover_.paint(painter, target, image());
 }
 
 bool CachedAsyncImage::eventFilter(QObject* watched, QEvent* event)

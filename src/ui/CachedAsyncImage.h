@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/CoverPicture.h"
 #include "ui/WallpaperImageLoader.h"
 
 #include <QImage>
@@ -42,8 +43,5 @@ protected:
 private:
     QPointer<QWidget> host_;
     WallpaperImageLoader* loader_;
-    // The picture scaled for the last frame it filled: a scroll repaints cells many times, and
-    // scaling a poster each time would cost more than the rest of the frame.
-    mutable QImage scaled_;
-    mutable qint64 scaledFrom_ = 0;
+    CoverPicture cover_;
 };

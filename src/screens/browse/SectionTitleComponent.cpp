@@ -78,6 +78,15 @@ QRect SectionTitleComponent::titleHitRect() const
 
 qreal SectionTitleComponent::titleOpacity() const { return 1.0 - (1.0 - kHoveredOpacity) * hover_.value(); }
 
+void SectionTitleComponent::setSubtitle(const QString& subtitle)
+{
+    if (subtitle == subtitle_)
+        return;
+    subtitle_ = subtitle;
+    updateGeometry();
+    update();
+}
+
 void SectionTitleComponent::resizeEvent(QResizeEvent*)
 {
     if (!trailing_)

@@ -21,6 +21,9 @@ public:
         Size size = Size::Section, QWidget* parent = nullptr);
 
     QString title() const { return title_; }
+    QString subtitle() const { return subtitle_; }
+    // A subtitle that follows the section's content (a count, say).
+    void setSubtitle(const QString& subtitle);
     bool isClickable() const { return clickable_; }
     // Where the title (with its chevron) takes clicks; empty when it takes none.
     QRect titleHitRect() const;

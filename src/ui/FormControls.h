@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+// The standard controls of the sheets and popovers (text fields, pop-up pickers, buttons and
+// their captions), made once with the dark look, so every form reads alike. Text fields,
+// pickers and buttons keep the pointer and focus behaviour of their kind; buttons show the
+// pointing hand.
+class FormControls {
+public:
+    enum class ButtonStyle {
+        Bordered,          // a quiet outlined button
+        Prominent,         // filled with the accent colour: the confirming action
+        Destructive,       // filled red: deletes something
+    };
+
+    // A caption above a control: the caption style, white at opacity 0.8.
+    static QLabel* caption(const QString& text, QWidget* parent = nullptr);
+    // A secondary line of text in `pixelSize`, white at opacity 0.6.
+    static QLabel* secondaryText(const QString& text, int pixelSize, QWidget* parent = nullptr);
+    static QLineEdit* textField(const QString& placeholder, QWidget* parent = nullptr);
+    static QComboBox* picker(const QStringList& items, QWidget* parent = nullptr);
+    static QPushButton* button(const QString& text, ButtonStyle style, QWidget* parent = nullptr);
+};

@@ -1,0 +1,77 @@
+#include "app/AppRootView.h"
+#include "app/ShellDefaults.h"
+#include "foundation/UserDefaults.h"
+#include "library/ui/CreatePlaylistCardView.h"
+#include "library/ui/CreatePlaylistPickerThumbnail.h"
+#include "library/ui/CreatePlaylistSheet.h"
+#include "library/ui/CreatePlaylistWallpaperPickerSheet.h"
+#include "library/ui/LibraryScreensFixture.h"
+#include "state/HomePageService.h"
+#include "support/Eventually.h"
+#include "ui/PosterCardView.h"
+#include "ui/Screenshot.h"
+#include "ui/Theme.h"
+#include "ui/TopNavigationBar.h"
+
+#include <QLineEdit>
+
+namespace {
+
+// The library tab of the real root view, over the real stores and apply pipeline.
+class LibraryTabEndToEndTest : public LibraryScreensFixture {
+protected:
+    LibraryTabEndToEndTest()
+    {
+        root.setPalette(Theme::palette());
+        root.resize(1280, 860);
+    }
+    ~LibraryTabEndToEndTest() override { HomePageService::shared().setShowingLoader(false); }
+
+    LikedView* libraryPage() const { return root.tabPage(AppTab::Library)->findChild<LikedView*>(); }
+
+    bool loaderOff = (HomePageService::shared().setShowingLoader(false), true);
+    // A returning user: the onboarding sheet stays away.
+    bool onboarded = (UserDefaults::standard().setBool(ShellDefaults::onboardingSheetCompleted, true), true);
+    AppRootView root;
+};
+
+TEST_F(LibraryTabEndToEndTest, TheTabShowsLikedWallpapersAndPlaylistsAndAPlaylistMadeThroughTheSheet)
+{
+    like(1718000000137, QStringLiteral("Misty Pine Valley"));
+    like(1718000000211, QStringLiteral("Coral Reef"));
+    const WallpaperPlaylist existing = makePlaylist(QStringLiteral("Forests"), {1718000000137});
+    root.show();
+    TopNavigationBar* bar = root.tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(AppTab::Library).center().toPoint());
+    ASSERT_EQ(root.selectedTab(), AppTab::Library);
+    LikedView* page = libraryPage();
+    ASSERT_TRUE(page);
+    ASSERT_EVENTUALLY(page->isVisible(), 5000);
+    EXPECT_EQ(page->savedGrid()->keys().size(), 2);
+    ASSERT_EVENTUALLY(qobject_cast<PosterCardView*>(page->savedGrid()->cellForKey(page->savedGrid()->keys().first())), 5000);
+    EXPECT_TRUE(page->playlistGrid()->cellForKey(existing.id));
+
+    QTest::mouseClick(page->createCard(), Qt::LeftButton, {}, page->createCard()->rect().center());
+    ASSERT_EVENTUALLY(qobject_cast<CreatePlaylistSheet*>(root.sheetHost()->sheet()), 5000);
+    auto* create = qobject_cast<CreatePlaylistSheet*>(root.sheetHost()->sheet());
+    QTest::keyClicks(create->nameField(), QStringLiteral("Reefs"));
+    QTest::keyClick(create->nameField(), Qt::Key_Return);
+    ASSERT_EVENTUALLY(qobject_cast<CreatePlaylistWallpaperPickerSheet*>(root.sheetHost()->sheet()), 5000);
+    auto* picker = qobject_cast<CreatePlaylistWallpaperPickerSheet*>(root.sheetHost()->sheet());
+    ASSERT_EVENTUALLY(picker->thumbnailOf(1718000000211), 5000);
+    QTest::mouseClick(picker->thumbnailOf(1718000000211), Qt::LeftButton);
+    saveScreenshot(root, QStringLiteral("library-tab-picker"));
+    QTest::keyClick(picker, Qt::Key_Return);
+
+    ASSERT_EVENTUALLY(root.sheetHost()->depth() == 0, 5000);
+    ASSERT_EQ(playlists_.playlists().size(), 2);
+    const WallpaperPlaylist created = playlists_.playlists().first();
+    EXPECT_EQ(created.name, QStringLiteral("Reefs"));
+    EXPECT_EQ(created.wallpaperKeys, QList<qint64>{1718000000211});
+    EXPECT_EQ(signals_, QStringList{QStringLiteral("Playlist.created")});
+    ASSERT_EVENTUALLY(page->playlistGrid()->cellForKey(created.id), 5000);
+    EXPECT_EQ(playlists_.playlist(existing.id)->name, QStringLiteral("Forests"));
+    saveScreenshot(root, QStringLiteral("library-tab"));
+}
+
+} // namespace
