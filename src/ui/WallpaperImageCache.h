@@ -2,6 +2,7 @@
 
 #include <QCache>
 #include <QImage>
+#include <QObject>
 #include <QString>
 #include <QThreadPool>
 #include <QUrl>
@@ -78,4 +79,6 @@ private:
     std::atomic<quint64> generation_{0};
     // Last, so it is destroyed first: pending writes end before the state they use goes.
     QThreadPool writers_;
+    // Ends the writes when the application quits; its connection goes with the cache.
+    QObject quitWatch_;
 };
