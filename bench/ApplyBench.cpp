@@ -8,6 +8,9 @@
 //
 //   apply-bench <test-data-folder> [runs]
 
+#include "BenchApplyServices.h"
+#include "BenchCatalogue.h"
+#include "BenchWait.h"
 #include "backend/APIService.h"
 #include "backend/WallpaperCounterService.h"
 #include "engine/HomeScreenWallpaperEngine.h"
@@ -18,7 +21,6 @@
 #include "engine/WallpaperDownloadService.h"
 #include "foundation/Async.h"
 #include "foundation/Clock.h"
-#include "foundation/Config.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
@@ -31,8 +33,6 @@
 #include "platform/Screens.h"
 #include "platform/VideoSurface.h"
 #include "state/NotificationManager.h"
-
-#include <sample-catalogue/SampleCatalogue.h>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -54,16 +54,7 @@ namespace {
 
 constexpr qint64 kKeys[] = {1718000000137, 1718000000211};
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = 120'000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 120'000) { return benchWaitUntil(done, timeoutMs); }
 
 std::vector<const DesktopVideoWindow*> windowsOf(const HomeScreenWallpaperEngine& engine)
 {
@@ -123,37 +114,16 @@ int main(int argc, char** argv)
 
     QTemporaryDir root;
     Paths::Override paths(root.path());
-    samplecatalogue::SampleCatalogue::Options options;
-    options.certificateFile = data + QStringLiteral("/sample-catalogue-cert.pem");
-    options.privateKeyFile = data + QStringLiteral("/sample-catalogue-key.pem");
-    if (const QString media = qEnvironmentVariable("QUORVELLE_SAMPLE_MEDIA_DIR"); !media.isEmpty())
-        options.mediaFolder = media;
-    samplecatalogue::SampleCatalogue catalogue(options);
-    if (!catalogue.start()) {
-        std::fprintf(stderr, "apply-bench: %s\n", qPrintable(catalogue.errorString()));
+    BenchCatalogue backend(data, "apply-bench");
+    if (!backend.isRunning())
         return 1;
-    }
-    Config config;
-    config.backendBaseUrl = QUrl(catalogue.backendUrl());
-    config.backendKey = options.bearerKey;
-    config.caCertificateFile = options.certificateFile;
-    Shared<Config>::Override configOverride(config);
+    samplecatalogue::SampleCatalogue& catalogue = backend.server();
 
-    UserDefaults defaults(QStringLiteral("apply-bench"), UserDefaults::Storage::InMemory);
-    UserDefaults loginWindow(QStringLiteral("apply-bench-login"), UserDefaults::Storage::InMemory);
-    RecordedDesktopPicture desktop(root.filePath(QStringLiteral("desktop.json")));
-    Shared<DesktopPicture>::Override desktopOverride(desktop);
-    APIService api(APIService::Settings::deployment(), Clock::system(), Http::shared());
-    WallpaperCounterService counter(api);
-    Shared<WallpaperCounterService>::Override counterOverride(counter);
+    BenchApplyServices services(root.path(), QStringLiteral("apply-bench"));
+    UserDefaults& defaults = services.defaults;
+    HomeScreenWallpaperEngine& engine = services.engine;
     RecentsWallpapersService recents(defaults);
     Shared<RecentsWallpapersService>::Override recentsOverride(recents);
-    LockScreenService lockScreen(defaults);
-    Shared<LockScreenService>::Override lockScreenOverride(lockScreen);
-    HomeScreenWallpaperEngine engine(Screens::shared(), defaults);
-    Shared<HomeScreenWallpaperEngine>::Override engineOverride(engine);
-    StaticWallpaperService still(loginWindow);
-    Shared<StaticWallpaperService>::Override stillOverride(still);
     PlaylistPlaybackService rotation(defaults, std::make_unique<RotationTimer>());
     Shared<PlaylistPlaybackService>::Override rotationOverride(rotation);
     NotificationManager toast;

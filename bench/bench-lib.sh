@@ -47,6 +47,20 @@ wall_ms() {
   echo $(((end - start) / 1000000))
 }
 
+# CPU seconds a process spent from `warm` seconds after its start over the next `secs`, so that
+# start-up (toolkit, fonts, decoder set-up) counts for neither side; then ends the process.
+steady_cpu() {
+  local pid=$1 warm=$2 secs=$3 tick before after
+  tick=$(getconf CLK_TCK)
+  sleep "$warm"
+  before=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
+  sleep "$secs"
+  after=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
+  kill -INT "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  awk "BEGIN { printf \"%.2f\", ($after - $before) / $tick }"
+}
+
 median() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }

@@ -36,20 +36,6 @@ echo "== grid of 60 cards"
 "$bench" grid | tee "$results/$name-grid.out"
 echo "== hover onto a card with a cached preview"
 "$bench" hover "$clip" | tee "$results/$name-hover.out"
-# CPU seconds a process spent from `warm` seconds after its start over the next `secs`, so that
-# start-up (toolkit, fonts, decoder set-up) counts for neither side.
-steady_cpu() {
-  local pid=$1 warm=$2 secs=$3 tick before after
-  tick=$(getconf CLK_TCK)
-  sleep "$warm"
-  before=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
-  sleep "$secs"
-  after=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
-  kill -INT "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  awk "BEGIN { printf \"%.2f\", ($after - $before) / $tick }"
-}
-
 echo "== one card previewing 480x270, ${seconds} s after 3 s"
 "$bench" play "$clip" $((seconds + 10)) >"$results/$name-play.out" 2>&1 &
 ours=$(steady_cpu $! 3 "$seconds")

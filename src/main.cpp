@@ -5,6 +5,7 @@
 #include "platform/UnixSignalWatcher.h"
 #include "signalry/Signalry.h"
 #include "signalry/SignalryManagerConfiguration.h"
+#include "ui/WallpaperImageCache.h"
 
 #include <QApplication>
 
@@ -57,6 +58,8 @@ int main(int argc, char* argv[])
     Http::shared().prepareTrust();
     wallpaperApp.launch();
     const int code = QApplication::exec();
+    // Posters still being written on workers need the image plugins, which go with the application.
+    WallpaperImageCache::shared().waitForDiskWrites();
     signalry::Signalry::terminate();
     logLine(QStringLiteral("👋"), QStringLiteral("Quorvelle"), QStringLiteral("Quit"));
     return code;

@@ -10,6 +10,7 @@
 #include "screens/browse/HomeView.h"
 #include "screens/browse/CategoryNavigationItem.h"
 #include "screens/browse/LikedView.h"
+#include "screens/detail/FullScreenView.h"
 #include "screens/detail/PartnerSiteView.h"
 #include "screens/own/CustomView.h"
 #include "state/AppStore.h"
@@ -84,9 +85,19 @@ QWidget* makeUploadPage(BrowseContext* context, const PageLinks& links)
 }
 QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Settings")); }
 
-QWidget* makeWallpaperDestination(const WallpaperModel& wallpaper, BrowseContext*, const PageLinks& links)
+// Stands in for the report sheet until it is built.
+QWidget* makeReportSheet(const WallpaperModel& wallpaper, SheetHost* sheets)
 {
-    return placeholderPage(wallpaper.title, links);
+    return new AlertSheet(QStringLiteral("Report wallpaper"), wallpaper.title, QStringLiteral("Close"), [sheets] { sheets->dismiss(); });
+}
+
+// Its own close clears the selection, as links.close does.
+QWidget* makeWallpaperDestination(const WallpaperModel& wallpaper, BrowseContext* context, const PageLinks& links)
+{
+    auto* page = new FullScreenView(wallpaper, context, {.isCustom = FullScreenView::isCustomRecord(wallpaper)});
+    QObject::connect(page, &FullScreenView::reportRequested, page,
+        [sheets = links.sheets](const WallpaperModel& reported) { sheets->present(makeReportSheet(reported, sheets)); });
+    return page;
 }
 
 QWidget* makeGravelnookDestination(const QString& id, BrowseContext* context, const PageLinks& links)

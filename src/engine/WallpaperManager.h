@@ -10,8 +10,9 @@
 
 // The root view's wallpaper actions: start the video that ships with the application, and take
 // every desktop video down (also used when an active playlist rotation is stopped). Analytics
-// signals go out through the sender its owner passes in: the application makes the shared
-// instance at start with the analytics client's signal operation. GUI thread.
+// signals, its own and the views', go out through the sender its owner passes in: the
+// application makes the shared instance at start with the analytics client's signal operation.
+// GUI thread.
 class WallpaperManager {
 public:
     using SignalSender = std::function<void(const QString& name, const QHash<QString, QString>& parameters)>;
@@ -25,10 +26,10 @@ public:
     Result<Success, EngineError> applyWallpaper();
     // Stops every desktop video and forgets the saved wallpaper; sends no signal.
     static void removeWallpaper();
-    // Sends an analytics signal of the views ("Playlist.created", ...) through the same sender.
+    // Sends an analytics signal of the views ("Playlist.created", "Wallpaper.appliedFromFullScreen",
+    // ...) through the same sender; nothing without one.
     void send(const QString& name, const QHash<QString, QString>& parameters) const;
 
 private:
-
     SignalSender sendSignal_;
 };

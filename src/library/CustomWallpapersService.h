@@ -38,7 +38,7 @@ public:
     QList<WallpaperModel> orderedCustomWallpapers() const;
     // "<Application Support>/Quorvelle/custom".
     QString folderPath() const;
-    // False when the Application Support folder is unknown: no video can be kept or deleted.
+    // False when the Application Support folder is unknown.
     bool knowsFolder() const { return !applicationSupport_.isEmpty(); }
 
     // Puts the record at the front, replacing an earlier record of its key. A record without a

@@ -24,3 +24,11 @@ std::optional<QUrl> WallpaperAssets::url(const std::optional<QString>& host, qin
         return std::nullopt;
     return url;
 }
+
+std::optional<QUrl> WallpaperAssets::urlOr(const std::optional<QUrl>& given, std::optional<qint64> key,
+    const std::optional<QString>& host, File file)
+{
+    if (given)
+        return given;
+    return key ? url(host, *key, file) : std::nullopt;
+}

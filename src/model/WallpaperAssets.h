@@ -16,4 +16,7 @@ public:
     // "https://" + host + "/wallpaper/" + key + "/" + file name. Nothing when the host is absent
     // or empty (the application state has none yet), or when the text is not a valid URL.
     static std::optional<QUrl> url(const std::optional<QString>& host, qint64 key, File file);
+    // The address a record gives, or else, for a record with a key, the asset host's.
+    static std::optional<QUrl> urlOr(const std::optional<QUrl>& given, std::optional<qint64> key,
+        const std::optional<QString>& host, File file);
 };

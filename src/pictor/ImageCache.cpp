@@ -100,7 +100,9 @@ void ImageCache::observeApplicationState()
         const std::shared_ptr<ImageCache> cache = weak.lock();
         if (!app || !cache)
             return;
-        auto* observer = new QObject();
+        // A child of the application, so that it goes at the latest with it: a cache that lives
+        // until the end of the process (the default one) has no event loop left to delete it.
+        auto* observer = new QObject(app);
         QObject::connect(app, &QGuiApplication::applicationStateChanged, observer,
                          [weak, previous = QGuiApplication::applicationState()](Qt::ApplicationState state) mutable {
                              const bool resigned = previous == Qt::ApplicationActive && state != Qt::ApplicationActive;

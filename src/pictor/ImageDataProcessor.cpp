@@ -4,20 +4,37 @@
 #include "pictor/ImageProcessor.h"
 
 #include <QHash>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
 
 namespace pictor {
 
 std::shared_ptr<ImageDataProcessor> ImageDataProcessor::create(QByteArray data, QList<SessionDataTask::TaskCallback> callbacks,
                                                                std::optional<CallbackQueue> processingQueue)
 {
-    CallbackQueue queue = processingQueue.value_or(CallbackQueue::dispatch(sharedProcessingQueue()));
-    return std::shared_ptr<ImageDataProcessor>(new ImageDataProcessor(std::move(data), std::move(callbacks), std::move(queue)));
+    return create(ImageProcessItem::data(std::move(data)), std::move(callbacks), std::move(processingQueue));
 }
 
-const std::shared_ptr<DispatchQueue>& ImageDataProcessor::sharedProcessingQueue()
+std::shared_ptr<ImageDataProcessor> ImageDataProcessor::create(ImageProcessItem item, QList<SessionDataTask::TaskCallback> callbacks,
+                                                               std::optional<CallbackQueue> processingQueue)
 {
-    static const std::shared_ptr<DispatchQueue> queue = DispatchQueue::create(QStringLiteral("com.quillmoth.Pictor.ImageDownloader.Process"));
-    return queue;
+    CallbackQueue queue = processingQueue.value_or(CallbackQueue::dispatch(sharedProcessingQueue()));
+    return std::shared_ptr<ImageDataProcessor>(new ImageDataProcessor(std::move(item), std::move(callbacks), std::move(queue)));
+}
+
+std::shared_ptr<DispatchQueue> ImageDataProcessor::sharedProcessingQueue()
+{
+    static const QList<std::shared_ptr<DispatchQueue>> queues = [] {
+        QList<std::shared_ptr<DispatchQueue>> made;
+        const int count = std::clamp(QThread::idealThreadCount() / 2, 1, 4);
+        for (int i = 0; i < count; ++i)
+            made.append(DispatchQueue::create(QStringLiteral("com.quillmoth.Pictor.ImageDownloader.Process")));
+        return made;
+    }();
+    static std::atomic<quint32> next = 0;
+    return queues[qsizetype(next++ % quint32(queues.size()))];
 }
 
 void ImageDataProcessor::process()
@@ -29,7 +46,6 @@ void ImageDataProcessor::doProcess()
 {
     // Failures are not remembered: a later caller with the same processor tries again.
     QHash<QString, Image> processed;
-    const ImageProcessItem item = ImageProcessItem::data(data_);
     for (const SessionDataTask::TaskCallback& callback : std::as_const(callbacks_)) {
         const ImageProcessor& processor = *callback.options.processor;
         const QString identifier = processor.identifier();
@@ -37,7 +53,7 @@ void ImageDataProcessor::doProcess()
         if (const auto cached = processed.constFind(identifier); cached != processed.constEnd()) {
             result = ImageResult::success(*cached);
         } else {
-            result = pictor::process(processor, item, callback.options);
+            result = pictor::process(processor, item_, callback.options);
             if (result->isSuccess())
                 processed.insert(identifier, result->value());
         }

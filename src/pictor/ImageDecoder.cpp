@@ -50,6 +50,29 @@ QString ImageDecoder::truncation(const QByteArray& data)
 
 Result<QImage, QString> ImageDecoder::decode(const QByteArray& data, int maxPixelSide)
 {
+    const ScaledSize fit = [](QSize declared, int maxSide) {
+        if (maxSide <= 0 || !declared.isValid() || qMax(declared.width(), declared.height()) <= maxSide)
+            return QSize();
+        const double factor = double(maxSide) / qMax(declared.width(), declared.height());
+        return QSize(qMax(1, int(std::lround(declared.width() * factor))), qMax(1, int(std::lround(declared.height() * factor))));
+    };
+    return read(data, fit, maxPixelSide, -1, nullptr);
+}
+
+Result<QImage, QString> ImageDecoder::decodePreview(const QByteArray& data, int divisor, QSize* fullSize)
+{
+    // Qt's JPEG reader picks libjpeg's DCT scaling for a size that divides the image exactly,
+    // and its fast integer transform for a quality hint below 50.
+    const ScaledSize reduced = [](QSize declared, int by) {
+        if (by <= 1 || !declared.isValid())
+            return QSize();
+        return QSize((declared.width() + by - 1) / by, (declared.height() + by - 1) / by);
+    };
+    return read(data, reduced, divisor, 0, fullSize);
+}
+
+Result<QImage, QString> ImageDecoder::read(const QByteArray& data, ScaledSize scaled, int parameter, int quality, QSize* fullSize)
+{
     using R = Result<QImage, QString>;
     if (data.isEmpty())
         return R::failure(QStringLiteral("no data"));
@@ -67,11 +90,12 @@ Result<QImage, QString> ImageDecoder::decode(const QByteArray& data, int maxPixe
     const QSize declared = reader.size();
     if (const QString capped = capFailure(declared); !capped.isEmpty())
         return R::failure(capped);
-    if (maxPixelSide > 0 && declared.isValid() && qMax(declared.width(), declared.height()) > maxPixelSide) {
-        const double factor = double(maxPixelSide) / qMax(declared.width(), declared.height());
-        reader.setScaledSize(QSize(qMax(1, int(std::lround(declared.width() * factor))),
-                                   qMax(1, int(std::lround(declared.height() * factor)))));
-    }
+    if (fullSize)
+        *fullSize = declared;
+    if (const QSize size = scaled(declared, parameter); size.isValid())
+        reader.setScaledSize(size);
+    if (quality >= 0)
+        reader.setQuality(quality);
     QImage image = reader.read();
     if (image.isNull())
         return R::failure(QStringLiteral("%1 data could not be decoded: %2")

@@ -24,11 +24,19 @@ public:
     // ratio whose longer side is at most that size's longer side (never larger than the image);
     // JPEG data is then scaled while it is decoded.
     static Result<QImage, QString> decode(const QByteArray& data, int maxPixelSide = 0);
+    // A quick preview at 1/divisor of the declared size: JPEG is scaled inside the decoder with
+    // its fast transform. The declared (full) size is written to fullSize when given.
+    static Result<QImage, QString> decodePreview(const QByteArray& data, int divisor, QSize* fullSize = nullptr);
 
     // "image of W x H pixels is above the decoding cap of N pixels" when that is so, else empty.
     static QString capFailure(QSize declared);
     // Empty when the data holds its whole image as far as its container tells, else why not.
     static QString truncation(const QByteArray& data);
+
+private:
+    // The size to decode to, given the declared one; invalid for the declared size.
+    using ScaledSize = QSize (*)(QSize declared, int parameter);
+    static Result<QImage, QString> read(const QByteArray& data, ScaledSize scaled, int parameter, int quality, QSize* fullSize);
 };
 
 } // namespace pictor

@@ -1,7 +1,7 @@
 #include "pictor/ImageProgressiveDecoder.h"
 
-#include "pictor/ImageCoding.h"
 #include "pictor/ImageDataProcessor.h"
+#include "pictor/ImageDecoder.h"
 #include "pictor/ImageDrawing.h"
 
 #include <atomic>
@@ -55,25 +55,33 @@ void ImageProgressiveDecoder::decode(const QByteArray& scans, const QList<Sessio
         CallbackQueue::runMainCurrentOrAsync(std::move(done));
         return;
     }
-    if (!option_.isBlur || scannedCount_ >= 6)
-        return processImage(prefix, callbacks, std::move(image), std::move(done));
-    const double radius = std::max(2, 14 - 4 * scannedCount_);
+    std::optional<double> radius;
+    if (option_.isBlur && scannedCount_ < 6)
+        radius = std::max(2, 14 - 4 * scannedCount_);
     std::weak_ptr<ImageProgressiveDecoder> weak = weak_from_this();
-    processingQueue_.execute([weak, prefix, callbacks, image, done, radius, creating = creatingOptions_] {
+    processingQueue_.execute([weak, prefix, callbacks, image, done, radius, scale = creatingOptions_.scale] {
         const std::shared_ptr<ImageProgressiveDecoder> self = weak.lock();
         if (!self)
             return;
-        std::optional<QByteArray> blurred;
-        if (const std::optional<Image> partial = pt::image(prefix, creating))
-            blurred = pt::data(pt::blurred(*partial, radius), ImageFormat::JPEG, 1.0);
-        self->processImage(blurred.value_or(prefix), callbacks, image, done);
+        // An intermediate image only bridges the wait for the final one: decoded at a fraction of
+        // the size (inside the JPEG decoder) and blurred there, it costs a fraction of a full
+        // decode. It keeps the full point size, so a view shows it where the final image goes.
+        QSize full;
+        Result<QImage, QString> preview = ImageDecoder::decodePreview(prefix, kPreviewDivisor, &full);
+        if (preview.isFailure())
+            return self->processImage(ImageProcessItem::data(prefix), callbacks, image, done);
+        const QSizeF pointSize = QSizeF(full) / (scale > 0 ? scale : 1.0);
+        Image partial(std::move(preview).value(), pointSize);
+        if (radius)
+            partial = Image(pt::blurred(partial, std::max(1.0, *radius / kPreviewDivisor)).bitmap(), pointSize);
+        self->processImage(ImageProcessItem::image(partial), callbacks, image, done);
     });
 }
 
-void ImageProgressiveDecoder::processImage(const QByteArray& data, const QList<SessionDataTask::TaskCallback>& callbacks, ImageCallback image,
-                                           std::function<void()> done)
+void ImageProgressiveDecoder::processImage(const ImageProcessItem& item, const QList<SessionDataTask::TaskCallback>& callbacks,
+                                           ImageCallback image, std::function<void()> done)
 {
-    auto processor = ImageDataProcessor::create(data, callbacks, processingQueue_);
+    auto processor = ImageDataProcessor::create(item, callbacks, processingQueue_);
     auto remaining = std::make_shared<std::atomic<qsizetype>>(callbacks.size());
     std::weak_ptr<ImageProgressiveDecoder> weak = weak_from_this();
     processor->onImageProcessed.setBlock([weak, remaining, image, done](ImageDataProcessor::ImageResult result, SessionDataTask::TaskCallback) {

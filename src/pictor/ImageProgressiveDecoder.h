@@ -2,6 +2,7 @@
 
 #include "pictor/CallbackQueue.h"
 #include "pictor/ImageCreatingOptions.h"
+#include "pictor/ImageProcessItem.h"
 #include "pictor/ImageProgressive.h"
 #include "pictor/JpegMarkerScanner.h"
 #include "pictor/SessionDataTask.h"
@@ -38,8 +39,11 @@ private:
     bool isProgressive(const QByteArray& data) { return markers_.contains(data, JPEGMarker::Kind::SOF2); }
     // Scan starts found beyond the last examined byte.
     QList<qsizetype> scanStarts(const QByteArray& data);
-    void processImage(const QByteArray& data, const QList<SessionDataTask::TaskCallback>& callbacks, ImageCallback image,
+    void processImage(const ImageProcessItem& item, const QList<SessionDataTask::TaskCallback>& callbacks, ImageCallback image,
                       std::function<void()> done);
+
+    // Intermediate images are decoded at 1/4 of the image's size on each side.
+    static constexpr int kPreviewDivisor = 4;
 
     ImageProgressive option_;
     CallbackQueue processingQueue_;

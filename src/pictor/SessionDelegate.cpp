@@ -3,10 +3,13 @@
 #include "pictor/DataReceivingSideEffect.h"
 #include "pictor/ImageDownloadRedirectHandler.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QThread>
+
+#include <vector>
 
 namespace pictor {
 
@@ -89,6 +92,21 @@ QCoro::Task<> askRedirect(std::shared_ptr<const ImageDownloadRedirectHandler> ha
 
 std::shared_ptr<SessionDelegate> SessionDelegate::create() { return std::shared_ptr<SessionDelegate>(new SessionDelegate()); }
 
+namespace {
+
+void keepUntilExit(QNetworkAccessManager* manager)
+{
+    struct Kept {
+        std::mutex mutex;
+        std::vector<std::unique_ptr<QNetworkAccessManager>> managers;
+    };
+    static Kept kept;
+    std::lock_guard lock(kept.mutex);
+    kept.managers.emplace_back(manager);
+}
+
+} // namespace
+
 SessionDelegate::SessionDelegate() : manager_(new QNetworkAccessManager()), ssl_(QSslConfiguration::defaultConfiguration())
 {
     manager_->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
@@ -96,8 +114,12 @@ SessionDelegate::SessionDelegate() : manager_(new QNetworkAccessManager()), ssl_
 
 SessionDelegate::~SessionDelegate()
 {
+    // The application object may be destroying the last pending job that held this delegate,
+    // under a lock that the manager's own thread needs to end: the manager then goes at exit.
     // Deleting the manager aborts its replies; it must go on its own thread.
-    if (QThread::currentThread() == manager_->thread())
+    if (QCoreApplication::closingDown())
+        keepUntilExit(manager_);
+    else if (QThread::currentThread() == manager_->thread())
         delete manager_;
     else
         manager_->deleteLater();
@@ -259,7 +281,19 @@ void SessionDelegate::abort(quint64 identifier)
     if (!state || !state->reply)
         return;
     state->ended = true;
-    state->reply->abort();
+    // Qt's HTTP connection stalls every other request to the host when a reply is aborted before
+    // its response has begun: such a reply is aborted once its response arrives (or it ends on
+    // its own). Its callers were told already; nothing of it reaches them.
+    QNetworkReply* reply = state->reply;
+    if (state->responseChecked || reply->isFinished())
+        return reply->abort();
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply] { reply->abort(); }, Qt::QueuedConnection);
+    // The transfer's record goes when the reply ends, even once its task is gone.
+    QObject::connect(reply, &QNetworkReply::finished, reply, [weak = weak_from_this(), identifier, reply] {
+        if (std::shared_ptr<SessionDelegate> self = weak.lock())
+            self->transfers_.erase(identifier);
+        reply->deleteLater();
+    });
 }
 
 void SessionDelegate::handleResponse(const std::shared_ptr<SessionDataTask>& task)

@@ -71,6 +71,7 @@ void LoopingVideo::makePlayer()
     pool_.acquire(this, [this] { dropPlayer(); });
     player_ = new VideoPlayer(this);
     connect(player_, &VideoPlayer::ready, this, [this] { setReady(true); });
+    connect(player_, &VideoPlayer::error, this, &LoopingVideo::failed);
     connect(player_, &VideoPlayer::frameReady, this, [this] {
         if (host_ && ready_)
             host_->update();

@@ -48,6 +48,8 @@ public:
 
 Q_SIGNALS:
     void readyChanged(bool ready);
+    // The current address cannot be played (missing, not a video, unreachable).
+    void failed(const QString& message);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

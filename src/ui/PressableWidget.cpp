@@ -25,28 +25,29 @@ void PressableWidget::setHovered(bool hovered)
 void PressableWidget::enterEvent(QEnterEvent* event)
 {
     QWidget::enterEvent(event);
-    setHovered(true);
+    // Qt still sends enter events to a disabled widget.
+    setHovered(isEnabled());
 }
 
 void PressableWidget::leaveEvent(QEvent* event)
 {
     QWidget::leaveEvent(event);
     setHovered(false);
-    pressed_ = false;
+    setPressed(false);
 }
 
 void PressableWidget::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton || !hitTest(event->position()))
         return QWidget::mousePressEvent(event);
-    pressed_ = true;
+    setPressed(true);
 }
 
 void PressableWidget::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton || !pressed_)
         return QWidget::mouseReleaseEvent(event);
-    pressed_ = false;
+    setPressed(false);
     if (hitTest(event->position()))
         emit clicked();
 }
@@ -58,4 +59,26 @@ void PressableWidget::hideEvent(QHideEvent* event)
     hovered_ = false;
     pressed_ = false;
     hover_.setValue(0);
+}
+
+void PressableWidget::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::EnabledChange)
+        return;
+    setCursor(isEnabled() ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    if (!isEnabled()) {
+        setHovered(false);
+        setPressed(false);
+    } else if (underMouse()) {
+        setHovered(true);
+    }
+}
+
+void PressableWidget::setPressed(bool pressed)
+{
+    if (pressed == pressed_)
+        return;
+    pressed_ = pressed;
+    update();
 }

@@ -97,7 +97,8 @@ QCoro::Task<> WallpaperImageLoader::load(QUrl url, std::stop_token stop)
     }
 
     int pauseMs = policy.firstPauseMs;
-    for (int attempt = 0; attempt < policy.attempts && !stop.stop_requested(); ++attempt) {
+    // The first attempt fills the cache even for a view that went meanwhile; retries are for views.
+    for (int attempt = 0; attempt < policy.attempts && !stop.stop_requested() && (attempt == 0 || self); ++attempt) {
         QString failure;
         try {
             // Arguments and work are named before each co_await: g++ 12 mishandles temporaries (a

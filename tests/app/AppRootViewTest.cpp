@@ -15,6 +15,9 @@
 #include "ui/SheetHost.h"
 #include "ui/Screenshot.h"
 #include "screens/browse/CategoryNavigationItem.h"
+#include "screens/detail/FootBarIconButton.h"
+#include "screens/detail/FullScreenFootBar.h"
+#include "screens/detail/FullScreenView.h"
 #include "state/HomePageService.h"
 #include "ui/HeaderRow.h"
 #include "ui/BrowseContext.h"
@@ -68,14 +71,19 @@ protected:
     QString shownTitle() const
     {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        const auto* label = root.navigationHost()->currentPage()->findChild<QLabel*>(QStringLiteral("placeholderTitle"));
+        QWidget* page = root.navigationHost()->currentPage();
+        if (const auto* wallpaperPage = qobject_cast<FullScreenView*>(page))
+            return wallpaperPage->wallpaper().title;
+        const auto* label = page->findChild<QLabel*>(QStringLiteral("placeholderTitle"));
         return label ? label->text() : QString();
     }
     void clickBack() const
     {
-        auto* back = root.navigationHost()->currentPage()->findChild<QPushButton*>();
+        QWidget* page = root.navigationHost()->currentPage();
+        auto* wallpaperPage = qobject_cast<FullScreenView*>(page);
+        QWidget* back = wallpaperPage ? static_cast<QWidget*>(wallpaperPage->footBar()->backButton()) : page->findChild<QPushButton*>();
         ASSERT_NE(back, nullptr);
-        QTest::mouseClick(back, Qt::LeftButton);
+        QTest::mouseClick(back, Qt::LeftButton, {}, back->rect().center());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 

@@ -29,21 +29,6 @@ constexpr int kWaitMs = 20'000;
 constexpr char kX11ChildVariable[] = "QUORVELLE_ENGINE_X11_CHILD";
 constexpr QSize kMonitor(1920, 1080);
 
-// Splits the X server's screen into the given RandR monitors ("NAME geometry output" each).
-bool setMonitors(const QProcessEnvironment& environment, const QStringList& monitors)
-{
-    for (const QString& monitor : monitors) {
-        QProcess setMonitor;
-        setMonitor.setProcessEnvironment(environment);
-        setMonitor.start(QStringLiteral("xrandr"), QStringList{QStringLiteral("--setmonitor")} + monitor.split(QLatin1Char(' ')));
-        if (!setMonitor.waitForFinished(kWaitMs) || setMonitor.exitCode() != 0) {
-            ADD_FAILURE() << setMonitor.readAllStandardError().constData();
-            return false;
-        }
-    }
-    return true;
-}
-
 // The X11 half, in a child process on the two-monitor display the parent made: the engine
 // starts a still colour-bar video, and what each monitor shows is grabbed from the screen and
 // compared with the video's own frame.
@@ -87,29 +72,17 @@ void checkVideoOnBothMonitors()
     engine.stopAll();
 }
 
-// Runs the Xvfb X server with one 3840×1080 screen split into two 1920×1080 monitors (RandR
-// monitors, which Qt reads as two screens side by side). Xvfb's own multi-screen modes give
-// either separate X screens or Xinerama heads stacked at the same origin, neither of which is
-// two monitors side by side.
+// Two monitors side by side on one Xvfb screen; the X11 half runs in a child process there.
 TEST(HomeScreenWallpaperEngineX11Test, ShowsTheVideoOnBothMonitors)
 {
     if (qEnvironmentVariableIsSet(kX11ChildVariable)) {
         checkVideoOnBothMonitors();
         return;
     }
-    if (!XvfbServer::isInstalled() || QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty())
+    if (!XvfbServer::canSplitMonitors())
         GTEST_SKIP() << "needs Xvfb and xrandr";
-
-    // Without -noreset the server would forget the monitors when xrandr, its last client,
-    // disconnects.
-    XvfbServer server({QStringLiteral("-noreset"), QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("3840x1080x24")});
-    ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
-    const QProcessEnvironment environment = server.environment();
-
-    ASSERT_TRUE(setMonitors(environment, {QStringLiteral("LEFT 1920/508x1080/286+0+0 screen"),
-                                          QStringLiteral("RIGHT 1920/508x1080/286+1920+0 none")}));
-
-    const ChildTestRun run = rerunCurrentTestOn(environment, kX11ChildVariable, 90'000);
+    const std::unique_ptr<XvfbServer> server = XvfbServer::twoMonitors();
+    const ChildTestRun run = rerunCurrentTestOn(server->environment(), kX11ChildVariable, 90'000);
     EXPECT_TRUE(run.passed()) << run.output.toStdString();
 }
 
@@ -152,8 +125,9 @@ TEST(HomeScreenWallpaperEngineX11Test, AWallpaperCarriesOnWhenEveryMonitorIsRepl
         checkWallpaperSurvivesReplacedMonitors();
         return;
     }
-    if (!XvfbServer::isInstalled() || QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty())
+    if (!XvfbServer::canSplitMonitors())
         GTEST_SKIP() << "needs Xvfb and xrandr";
+    // One monitor, which the child replaces by two.
     XvfbServer server({QStringLiteral("-noreset"), QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("3840x1080x24")});
     ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
     const ChildTestRun run = rerunCurrentTestOn(server.environment(), kX11ChildVariable, 90'000);

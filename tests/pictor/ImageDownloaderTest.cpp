@@ -188,6 +188,26 @@ INSTANTIATE_TEST_SUITE_P(
                                  0}),
     [](const auto& param) { return std::string(param.param.name); });
 
+TEST_F(ImageDownloaderTest, WithdrawingFromSomeTransfersLeavesTheOthersRunning)
+{
+    // One caller fetches two files; another fetches one of them and a third, and withdraws at once.
+    QList<Outcomes> kept(2), withdrawn(2);
+    downloader->downloadImage(server.url("/slow.png"), options(), kept[0].completion());
+    downloader->downloadImage(server.url("/image.png"), options(), kept[1].completion());
+    auto first = downloader->downloadImage(server.url("/slow.png?b"), options(), withdrawn[0].completion());
+    auto second = downloader->downloadImage(server.url("/image.png"), options(), withdrawn[1].completion());
+    first->cancel();
+    second->cancel();
+    for (Outcomes& caller : kept) {
+        ASSERT_TRUE(caller.waitFor(1));
+        EXPECT_TRUE(caller.results[0].isSuccess());
+    }
+    for (Outcomes& caller : withdrawn) {
+        ASSERT_TRUE(caller.waitFor(1));
+        EXPECT_EQ(caller.results[0].error().reason(), Reason::taskCancelled);
+    }
+}
+
 TEST_F(ImageDownloaderTest, DestroyingTheDownloaderCancelsEveryWaitingCaller)
 {
     Outcomes outcomes;

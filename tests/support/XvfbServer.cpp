@@ -32,6 +32,24 @@ XvfbServer::~XvfbServer()
 
 bool XvfbServer::isInstalled() { return !xvfbPath().isEmpty(); }
 
+bool XvfbServer::canSplitMonitors() { return isInstalled() && !QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty(); }
+
+// RandR monitors, which Qt reads as two screens side by side: Xvfb's own multi-screen modes give
+// either separate X screens or Xinerama heads stacked at the same origin. Without -noreset the
+// server would forget the monitors when xrandr, its last client, disconnects.
+std::unique_ptr<XvfbServer> XvfbServer::twoMonitors()
+{
+    auto server = std::make_unique<XvfbServer>(
+        QStringList{QStringLiteral("-noreset"), QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("3840x1080x24")});
+    if (!server->isRunning()) {
+        ADD_FAILURE() << "Xvfb did not start";
+        return server;
+    }
+    setMonitors(server->environment(),
+        {QStringLiteral("LEFT 1920/508x1080/286+0+0 screen"), QStringLiteral("RIGHT 1920/508x1080/286+1920+0 none")});
+    return server;
+}
+
 QProcessEnvironment XvfbServer::environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -40,6 +58,20 @@ QProcessEnvironment XvfbServer::environment() const
     if (!environment.contains(QStringLiteral("LSAN_OPTIONS")))
         environment.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=" QUORVELLE_SOURCE_DIR "/tests/lsan.supp"));
     return environment;
+}
+
+bool setMonitors(const QProcessEnvironment& environment, const QStringList& monitors)
+{
+    for (const QString& monitor : monitors) {
+        QProcess setMonitor;
+        setMonitor.setProcessEnvironment(environment);
+        setMonitor.start(QStringLiteral("xrandr"), QStringList{QStringLiteral("--setmonitor")} + monitor.split(QLatin1Char(' ')));
+        if (!setMonitor.waitForFinished(kStartMs) || setMonitor.exitCode() != 0) {
+            ADD_FAILURE() << setMonitor.readAllStandardError().constData();
+            return false;
+        }
+    }
+    return true;
 }
 
 ChildTestRun rerunCurrentTestOn(QProcessEnvironment environment, const char* childVariable, int timeoutMs)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 // An Xvfb X server for one test, on a display number it picks itself. Tests run under the
 // offscreen platform, so the X11 half of a test runs again in a child process of the same test
 // binary on this display (rerunCurrentTestOn).
@@ -18,6 +20,11 @@ public:
     XvfbServer& operator=(const XvfbServer&) = delete;
 
     static bool isInstalled();
+    // Xvfb and xrandr are there, so twoMonitors() can work.
+    static bool canSplitMonitors();
+    // A server whose one 3840×1080 screen is split into two 1920×1080 RandR monitors side by
+    // side, "LEFT" (the primary) and "RIGHT"; a failure is reported as a test failure.
+    static std::unique_ptr<XvfbServer> twoMonitors();
     bool isRunning() const { return !display_.isEmpty(); }
     QString display() const { return display_; }
     // This process's environment with DISPLAY pointing at the server.
@@ -35,6 +42,10 @@ struct ChildTestRun {
     QString output;
     bool passed() const { return finished && exitCode == 0 && output.contains(QStringLiteral("[  PASSED  ] 1 test")); }
 };
+
+// Splits the X server's screen into the given RandR monitors ("NAME geometry output" each, as
+// xrandr --setmonitor takes them); a failure is reported as a test failure.
+bool setMonitors(const QProcessEnvironment& environment, const QStringList& monitors);
 
 // Runs the current test again in a child process of this binary under the xcb platform, with
 // `childVariable` set so the test knows it is the X11 half.

@@ -196,4 +196,14 @@ TEST_F(WallpaperImageLoaderTest, ANewAddressCancelsTheRunningLoadWhichNeverPubli
     EXPECT_EQ(published.size(), 2);
 }
 
+TEST_F(WallpaperImageLoaderTest, ALoaderThatGoesStopsRetrying)
+{
+    auto loader = std::make_unique<WallpaperImageLoader>(cache_, WallpaperImageLoader::RetryPolicy{10, 200, 200});
+    loader->setUrl(url("/missing/poster.png"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return requests_ == 1; }, 10'000));
+    loader.reset(); // during its pause before the second attempt
+    QTest::qWait(600);
+    EXPECT_EQ(requests_, 1);
+}
+
 } // namespace

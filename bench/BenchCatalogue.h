@@ -1,0 +1,44 @@
+#pragma once
+
+#include "foundation/Config.h"
+#include "foundation/Shared.h"
+
+#include <sample-catalogue/SampleCatalogue.h>
+
+#include <cstdio>
+#include <memory>
+
+// A sample catalogue on a free port with the test certificate (media in
+// QUORVELLE_SAMPLE_MEDIA_DIR when set), and the application's Config pointed at it while alive.
+class BenchCatalogue {
+public:
+    BenchCatalogue(const QString& testData, const char* bench) : catalogue_(options(testData))
+    {
+        if (!catalogue_.start()) {
+            std::fprintf(stderr, "%s: %s\n", bench, qPrintable(catalogue_.errorString()));
+            return;
+        }
+        config_.backendBaseUrl = QUrl(catalogue_.backendUrl());
+        config_.backendKey = catalogue_.options().bearerKey;
+        config_.caCertificateFile = catalogue_.options().certificateFile;
+        override_ = std::make_unique<Shared<Config>::Override>(config_);
+    }
+
+    bool isRunning() const { return catalogue_.isRunning(); }
+    samplecatalogue::SampleCatalogue& server() { return catalogue_; }
+
+private:
+    static samplecatalogue::SampleCatalogue::Options options(const QString& testData)
+    {
+        samplecatalogue::SampleCatalogue::Options made;
+        made.certificateFile = testData + QStringLiteral("/sample-catalogue-cert.pem");
+        made.privateKeyFile = testData + QStringLiteral("/sample-catalogue-key.pem");
+        if (const QString media = qEnvironmentVariable("QUORVELLE_SAMPLE_MEDIA_DIR"); !media.isEmpty())
+            made.mediaFolder = media;
+        return made;
+    }
+
+    samplecatalogue::SampleCatalogue catalogue_;
+    Config config_;
+    std::unique_ptr<Shared<Config>::Override> override_;
+};

@@ -1,0 +1,197 @@
+#include "screens/detail/FootBarApplyControl.h"
+
+#include "engine/LockScreenService.h"
+#include "library/LikedWallpapersService.h"
+#include "platform/Screens.h"
+#include "screens/detail/FloatingNote.h"
+#include "screens/detail/MonitorPickerPopoverContent.h"
+#include "ui/GlassBackground.h"
+#include "ui/PopoverHost.h"
+#include "ui/Theme.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+
+namespace {
+constexpr int kPaddingX = 24;
+constexpr int kPaddingY = 8;
+constexpr qreal kCapsule = 999;
+constexpr int kHintMaxWidth = 280;
+
+QFont labelFont() { return Theme::font(Theme::TextStyle::Body); }
+} // namespace
+
+FootBarApplyControl::FootBarApplyControl(const WallpaperModel& wallpaper, Actions actions, QWidget* parent)
+    : FootBarApplyControl(wallpaper, actions, LockScreenService::shared(), Screens::shared(), LikedWallpapersService::shared(), parent)
+{
+}
+
+FootBarApplyControl::FootBarApplyControl(const WallpaperModel& wallpaper, Actions actions, LockScreenService& lockScreen,
+    Screens& screens, LikedWallpapersService& liked, QWidget* parent)
+    : PressableWidget(AnimatedValue::Curve::easeInOut(150), parent), wallpaper_(wallpaper), actions_(actions),
+      lockScreen_(lockScreen), screens_(screens), liked_(liked), pickerHost_(new PopoverHost(this)),
+      hint_(new FloatingNote(tr("Enable lockscreen from app settings."), Theme::systemFont(13), QMargins(12, 12, 12, 12),
+          kHintMaxWidth, this, Qt::ToolTip | Qt::FramelessWindowHint))
+{
+    setObjectName(QStringLiteral("setWallpaperButton"));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    connect(this, &PressableWidget::clicked, this, &FootBarApplyControl::tap);
+    connect(&lockScreen_, &LockScreenService::isEnabledChanged, this, &FootBarApplyControl::followState);
+    followState();
+}
+
+void FootBarApplyControl::setDownloading(bool downloading)
+{
+    if (downloading == downloading_)
+        return;
+    downloading_ = downloading;
+    followState();
+}
+
+void FootBarApplyControl::setWallpaperApplied(bool applied)
+{
+    if (applied == applied_)
+        return;
+    applied_ = applied;
+    followState();
+}
+
+bool FootBarApplyControl::isLockScreenWallpaper() const { return actions_.lockScreenOnly || wallpaper_.forLockscreen; }
+
+bool FootBarApplyControl::isGated() const { return !applied_ && isLockScreenWallpaper() && !lockScreen_.isEnabled(); }
+
+QString FootBarApplyControl::label() const
+{
+    if (downloading_)
+        return tr("Downloading...");
+    if (applied_)
+        return tr("Remove Wallpaper");
+    if (isLockScreenWallpaper())
+        return tr("Set lockscreen");
+    return tr("Set Wallpaper");
+}
+
+qreal FootBarApplyControl::fillOpacity() const
+{
+    if (downloading_)
+        return 0.5;
+    if (isGated())
+        return 0.45;
+    return 1.0 - 0.1 * hoverAmount();
+}
+
+qreal FootBarApplyControl::buttonOpacity() const
+{
+    if (downloading_)
+        return 0.9;
+    if (isPressed())
+        return 0.65;
+    return 1.0 - 0.15 * hoverAmount();
+}
+
+MonitorPickerPopoverContent* FootBarApplyControl::picker() const
+{
+    return pickerHost_->isVisible() ? qobject_cast<MonitorPickerPopoverContent*>(pickerHost_->content()) : nullptr;
+}
+
+bool FootBarApplyControl::isHintShown() const { return hint_->isVisible(); }
+
+QSize FootBarApplyControl::sizeHint() const
+{
+    const QFontMetrics metrics(labelFont());
+    return {metrics.horizontalAdvance(label()) + 2 * kPaddingX, metrics.height() + 2 * kPaddingY};
+}
+
+bool FootBarApplyControl::hitTest(const QPointF& point) const { return GlassBackground::shape(QRectF(rect()), kCapsule).contains(point); }
+
+void FootBarApplyControl::followState()
+{
+    // Disabling clears a hover that was under way (PressableWidget); the hint is for the gate only.
+    setEnabled(!downloading_ && !isGated());
+    if (!isGated() || downloading_)
+        showHint(false);
+    setFixedSize(sizeHint());
+    update();
+}
+
+void FootBarApplyControl::tap()
+{
+    if (applied_) {
+        Q_EMIT rightButtonTapped(std::nullopt, std::nullopt);
+    } else if (actions_.lockScreenOnly) {
+        Q_EMIT lockScreenOnlyRequested();
+    } else if (!wallpaper_.forLockscreen) {
+        openPicker();
+    }
+}
+
+void FootBarApplyControl::openPicker()
+{
+    auto* content = new MonitorPickerPopoverContent(screens_, lockScreen_, actions_.applyToAll);
+    connect(content, &MonitorPickerPopoverContent::monitorSelected, this, [this](int index, WallpaperFullscreenApplyTarget target) {
+        chose();
+        Q_EMIT rightButtonTapped(index, target);
+        pickerHost_->close();
+    });
+    connect(content, &MonitorPickerPopoverContent::applyToAllRequested, this, [this](WallpaperFullscreenApplyTarget target) {
+        chose();
+        Q_EMIT applyToAllRequested(target);
+        pickerHost_->close();
+    });
+    pickerHost_->setContent(content);
+    pickerHost_->open(this);
+}
+
+void FootBarApplyControl::chose()
+{
+    // The wallpaper the user sets is one they keep: it joins the saved list, no like counted.
+    if (!applied_)
+        liked_.addWallpaper(wallpaper_, true);
+}
+
+void FootBarApplyControl::showHint(bool show)
+{
+    if (!show) {
+        hint_->hide();
+        return;
+    }
+    hint_->adjustSize();
+    const QRect anchor(mapToGlobal(QPoint(0, 0)), size());
+    const QScreen* screen = this->screen();
+    hint_->move(PopoverHost::placement(anchor, hint_->size(), screen ? screen->availableGeometry() : QRect()));
+    hint_->show();
+}
+
+void FootBarApplyControl::enterEvent(QEnterEvent* event)
+{
+    PressableWidget::enterEvent(event);
+    // A disabled button still hears the pointer come in; only the gate says something then.
+    if (isGated() && !downloading_)
+        showHint(true);
+}
+
+void FootBarApplyControl::leaveEvent(QEvent* event)
+{
+    PressableWidget::leaveEvent(event);
+    showHint(false);
+}
+
+void FootBarApplyControl::hideEvent(QHideEvent* event)
+{
+    PressableWidget::hideEvent(event);
+    showHint(false);
+}
+
+void FootBarApplyControl::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(buttonOpacity());
+    const QPainterPath capsule = GlassBackground::shape(QRectF(rect()), kCapsule);
+    painter.fillPath(capsule, Theme::withOpacity(Qt::white, fillOpacity()));
+    painter.setFont(labelFont());
+    painter.setPen(Qt::black);
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, label());
+}

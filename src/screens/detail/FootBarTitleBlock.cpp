@@ -1,0 +1,70 @@
+#include "screens/detail/FootBarTitleBlock.h"
+
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace {
+constexpr int kLineSpacing = 6;
+constexpr int kItemSpacing = 12;
+constexpr int kIconSpacing = 4;
+constexpr qreal kDetailOpacity = 0.8;
+
+QFont titleFont() { return Theme::font(Theme::TextStyle::Title3, QFont::Medium); }
+QFont detailFont() { return Theme::font(Theme::TextStyle::Caption); }
+int iconSide() { return Symbols::sizeForFont(Theme::pixelSize(Theme::TextStyle::Caption)); }
+} // namespace
+
+FootBarTitleBlock::FootBarTitleBlock(const QString& title, QList<DetailItem> details, QWidget* parent)
+    : QWidget(parent), title_(title), details_(std::move(details))
+{
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+int FootBarTitleBlock::detailsWidth() const
+{
+    const QFontMetrics metrics(detailFont());
+    int width = 0;
+    for (const DetailItem& item : details_)
+        width += iconSide() + kIconSpacing + metrics.horizontalAdvance(item.text);
+    return width + std::max(0, int(details_.size()) - 1) * kItemSpacing;
+}
+
+QSize FootBarTitleBlock::sizeHint() const
+{
+    const int titleWidth = QFontMetrics(titleFont()).horizontalAdvance(title_);
+    const int height = QFontMetrics(titleFont()).height() + kLineSpacing + QFontMetrics(detailFont()).height();
+    return {std::min(std::max(titleWidth, detailsWidth()) + 1, kMaxWidth), height};
+}
+
+QSize FootBarTitleBlock::minimumSizeHint() const { return {std::min(detailsWidth(), kMaxWidth), sizeHint().height()}; }
+
+void FootBarTitleBlock::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QFontMetrics titleMetrics(titleFont());
+    painter.setFont(titleFont());
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(0, 0, width(), titleMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+        titleMetrics.elidedText(title_, Qt::ElideRight, width()));
+
+    const QFontMetrics metrics(detailFont());
+    const QColor color = Theme::withOpacity(Qt::white, kDetailOpacity);
+    painter.setFont(detailFont());
+    painter.setPen(color);
+    const int top = titleMetrics.height() + kLineSpacing;
+    int x = 0;
+    for (const DetailItem& item : details_) {
+        const int side = iconSide();
+        Symbols::paint(painter, QRectF(x, top + (metrics.height() - side) / 2.0, side, side), item.icon, color);
+        x += side + kIconSpacing;
+        const int textWidth = metrics.horizontalAdvance(item.text);
+        painter.drawText(QRect(x, top, textWidth + 1, metrics.height()), Qt::AlignLeft | Qt::AlignVCenter, item.text);
+        x += textWidth + kItemSpacing;
+    }
+}

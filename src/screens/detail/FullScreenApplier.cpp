@@ -1,0 +1,206 @@
+#include "screens/detail/FullScreenApplier.h"
+
+#include "engine/HomeScreenWallpaperEngine.h"
+#include "engine/WallpaperApplyRequest.h"
+#include "engine/WallpaperApplyService.h"
+#include "engine/WallpaperManager.h"
+#include "engine/WallpaperPersistenceService.h"
+#include "foundation/AppError.h"
+#include "foundation/Async.h"
+#include "foundation/Log.h"
+#include "library/LikedWallpapersService.h"
+#include "model/WallpaperAssets.h"
+#include "platform/Screens.h"
+#include "state/AppStore.h"
+#include "state/NotificationManager.h"
+
+#include <QPointer>
+
+namespace {
+const QString kDisplayFailure = QStringLiteral("Failed to apply wallpaper");
+const QString kLockScreenFailure = QStringLiteral("Failed to apply lock screen wallpaper");
+constexpr double kFailureToastSeconds = 3.0;
+
+QString flag(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
+
+// The task body: the apply runs to its end in the service; the applier hears the outcome only
+// while it still exists.
+QCoro::Task<> runApply(WallpaperApplyRequest request, std::function<void(std::optional<QString> failure)> done)
+{
+    std::optional<QString> failure;
+    try {
+        co_await WallpaperApplyService::shared().applyWallpaper(std::move(request));
+    } catch (const std::exception& error) {
+        failure = describeError(error);
+    } catch (...) {
+        failure = QStringLiteral("Unknown error");
+    }
+    done(failure);
+}
+} // namespace
+
+FullScreenApplier::FullScreenApplier(const WallpaperModel& wallpaper, Options options, QObject* parent)
+    : QObject(parent), wallpaper_(wallpaper), options_(options)
+{
+}
+
+std::optional<QUrl> FullScreenApplier::masterVideoUrl() const
+{
+    return WallpaperAssets::urlOr(wallpaper_.masterUrl, wallpaper_.key, AppStore::shared().baseUrl(), WallpaperAssets::File::Master);
+}
+
+void FullScreenApplier::refreshAppliedState()
+{
+    const bool applied = wallpaper_.key && HomeScreenWallpaperEngine::shared().isShowing(*wallpaper_.key);
+    if (applied == isApplied_)
+        return;
+    isApplied_ = applied;
+    Q_EMIT stateChanged();
+}
+
+void FullScreenApplier::applyFromFullScreen(std::optional<int> screenIndex, std::optional<WallpaperFullscreenApplyTarget> target)
+{
+    if (isApplied_) {
+        removeAppliedWallpaper();
+        return;
+    }
+    if (!screenIndex)
+        return;
+    applyToTarget(screenIndex, target.value_or(WallpaperFullscreenApplyTarget::desktop));
+}
+
+void FullScreenApplier::applyToTarget(std::optional<int> screenIndex, WallpaperFullscreenApplyTarget target)
+{
+    if (!wallpaper_.key) {
+        logLine(QStringLiteral("Cannot apply wallpaper: missing key"));
+        setState(isApplying_, downloadProgress_, kIncompleteError);
+        return;
+    }
+    const std::optional<QUrl> master = masterVideoUrl();
+    if (!master) {
+        logLine(QStringLiteral("Cannot apply wallpaper: missing masterUrl"));
+        setState(isApplying_, downloadProgress_, kIncompleteError);
+        return;
+    }
+    const int screenCount = int(Screens::shared().screens().size());
+    WallpaperApplyRequest request{.key = *wallpaper_.key, .videoURL = *master, .wallpaper = wallpaper_, .isCustom = options_.isCustom};
+    if (screenIndex)
+        request.screenIndices = QSet<int>{*screenIndex};
+    request.lockScreenOnly = target == WallpaperFullscreenApplyTarget::lockScreen;
+    request.skipLockScreenPipeline = target == WallpaperFullscreenApplyTarget::desktop;
+    start(std::move(request), Run{Kind::display, target, screenCount});
+}
+
+void FullScreenApplier::applyToLockScreenOnly()
+{
+    const std::optional<QUrl> master = masterVideoUrl();
+    if (!wallpaper_.key || !master) {
+        setState(isApplying_, downloadProgress_, kIncompleteError);
+        return;
+    }
+    // Joins the saved list, without a like being counted.
+    if (!isApplied_)
+        LikedWallpapersService::shared().addWallpaper(wallpaper_, true);
+    WallpaperApplyRequest request{.key = *wallpaper_.key, .videoURL = *master, .wallpaper = wallpaper_,
+        .isCustom = options_.isCustom, .lockScreenOnly = true};
+    start(std::move(request), Run{Kind::lockScreenOnly, WallpaperFullscreenApplyTarget::lockScreen, 0});
+}
+
+void FullScreenApplier::start(WallpaperApplyRequest request, Run run)
+{
+    setState(true, 0, std::nullopt);
+    const QPointer<FullScreenApplier> self(this);
+    auto done = [self, run](std::optional<QString> failure) {
+        if (!self)
+            return;
+        if (failure)
+            self->failed(run, *failure);
+        else
+            self->succeeded(run);
+    };
+    launch([request = std::move(request), done = std::move(done)] { return runApply(request, done); },
+        QStringLiteral("FullScreenView"));
+}
+
+void FullScreenApplier::succeeded(const Run& run)
+{
+    setState(false, 1.0, applyError_);
+    refreshAppliedState();
+    sendAnalytics(run);
+}
+
+void FullScreenApplier::failed(const Run& run, const QString& description)
+{
+    setState(false, 0, description);
+    const QString message = run.kind == Kind::display ? kDisplayFailure : kLockScreenFailure;
+    NotificationManager& toast = NotificationManager::shared();
+    toast.updateMessage(message);
+    toast.updateProgress(0.0);
+    logLine(message + QStringLiteral(": ") + description);
+    toast.hide(kFailureToastSeconds);
+}
+
+void FullScreenApplier::sendAnalytics(const Run& run) const
+{
+    const WallpaperManager& analytics = WallpaperManager::shared();
+    const QString key = QString::number(*wallpaper_.key);
+    if (run.kind == Kind::display) {
+        analytics.send(QStringLiteral("Wallpaper.appliedFromFullScreen"),
+            {{QStringLiteral("wallpaperKey"), key}, {QStringLiteral("isCustom"), flag(options_.isCustom)},
+                {QStringLiteral("screenCount"), QString::number(run.screenCount)},
+                {QStringLiteral("lockScreenOnly"), flag(run.target == WallpaperFullscreenApplyTarget::lockScreen)},
+                {QStringLiteral("applyTarget"), WallpaperFullscreenApplyTargets::rawValue(run.target)},
+                {QStringLiteral("skipLockScreenPipeline"), flag(run.target == WallpaperFullscreenApplyTarget::desktop)}});
+        return;
+    }
+    analytics.send(QStringLiteral("Wallpaper.appliedFromFullScreen"),
+        {{QStringLiteral("wallpaperKey"), key}, {QStringLiteral("isCustom"), flag(options_.isCustom)},
+            {QStringLiteral("lockScreenOnly"), flag(true)}});
+    if (options_.lockScreenExclusiveApply)
+        analytics.send(QStringLiteral("LockscreenExclusive.wallpaperApplied"), {{QStringLiteral("wallpaperKey"), key}});
+}
+
+void FullScreenApplier::removeAppliedWallpaper()
+{
+    HomeScreenWallpaperEngine& engine = HomeScreenWallpaperEngine::shared();
+    WallpaperPersistenceService& persistence = WallpaperPersistenceService::shared();
+    const Screens& screens = Screens::shared();
+    const QList<ScreenInfo> all = screens.screens();
+    if (all.size() == 1) {
+        engine.stopAll();
+        persistence.clearSavedWallpaper();
+        persistence.clearAllPerMonitorWallpapers();
+        refreshAppliedState();
+        return;
+    }
+    if (!wallpaper_.key)
+        return;
+    const auto shows = [&](const ScreenInfo& screen) {
+        const auto entry = engine.entries().find(HomeScreenWallpaperEngine::displayID(screen));
+        return entry != engine.entries().end() && entry->second.wallpaperKey == wallpaper_.key;
+    };
+    const std::optional<ScreenInfo> main = screens.mainScreen();
+    std::optional<ScreenInfo> showing;
+    if (main && shows(*main))
+        showing = main;
+    for (qsizetype i = 0; !showing && i < all.size(); ++i) {
+        if (shows(all[i]))
+            showing = all[i];
+    }
+    if (!showing)
+        return;
+    engine.removeWallpaper(HomeScreenWallpaperEngine::displayID(*showing));
+    if (main && *showing == *main)
+        persistence.clearSavedWallpaper();
+    refreshAppliedState();
+}
+
+void FullScreenApplier::setState(bool applying, double progress, std::optional<QString> error)
+{
+    if (applying == isApplying_ && progress == downloadProgress_ && error == applyError_)
+        return;
+    isApplying_ = applying;
+    downloadProgress_ = progress;
+    applyError_ = std::move(error);
+    Q_EMIT stateChanged();
+}

@@ -1,0 +1,203 @@
+#include "WidgetFixture.h"
+
+#include "pictor/ActivityIndicator.h"
+#include "pictor/ImagePlaceholder.h"
+#include "pictor/ImageView.h"
+#include "pictor/PictorOptionsInfoItem.h"
+#include "pictor/WidgetPlaceholder.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextEdit>
+
+using namespace pictor;
+
+namespace {
+
+Image placeholderImage() { return Image(testimages::quadrants(QSize(4, 4))); }
+
+bool shows(const std::optional<Image>& image, QSize size) { return image && image->bitmap().size() == size; }
+
+} // namespace
+
+class WidgetImageLoadingTest : public WidgetFixture {
+protected:
+    QUrl png() const { return server.url(QStringLiteral("/image.png")); }
+    QUrl slow() const { return server.url(QStringLiteral("/slow.png")); }
+    QUrl missing() const { return server.url(QStringLiteral("/status/404")); }
+};
+
+TEST_F(WidgetImageLoadingTest, TheLatestOfFiveSourcesWinsAndEveryLoadCompletesOnce)
+{
+    ImageView view;
+    view.setIndicatorType(IndicatorType::activity());
+    Completions done;
+    // Four slow loads, then the quick one: the earlier ones finish later and are refused.
+    for (int i = 0; i < 4; ++i)
+        pt::setImage(&view, network(slow(), QStringLiteral("slow-%1").arg(i)), nullptr, std::nullopt, {}, done.record());
+    pt::setImage(&view, network(png()), nullptr, std::nullopt, {}, done.record());
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 5; }));
+    QTest::qWait(50);
+    ASSERT_EQ(done.results.size(), 5);
+    int succeeded = 0;
+    for (qsizetype i = 0; i < 5; ++i) {
+        succeeded += done.results[i].isSuccess();
+        EXPECT_TRUE(done.results[i].isSuccess() || done.notCurrent(i)) << i;
+    }
+    EXPECT_EQ(succeeded, 1);
+    EXPECT_TRUE(shows(view.image(), QSize(32, 24)));
+    EXPECT_FALSE(ImageSetting::taskIdentifier(&view));
+    auto* spinner = static_cast<ActivityIndicator*>(view.indicator().get());
+    EXPECT_EQ(spinner->animatingCount(), 0) << "stopped once per load";
+}
+
+TEST_F(WidgetImageLoadingTest, NoSourceShowsThePlaceholderAndFailsAtOnce)
+{
+    ImageView view;
+    Completions done;
+    EXPECT_FALSE(pt::setImage(&view, std::nullopt, std::make_shared<ImagePlaceholder>(placeholderImage()), std::nullopt, {}, done.record()));
+    ASSERT_EQ(done.results.size(), 1) << "before setImage returned";
+    EXPECT_EQ(done.results[0].error().reason(), PictorError::Reason::emptySource);
+    EXPECT_TRUE(shows(view.image(), QSize(4, 4)));
+}
+
+TEST_F(WidgetImageLoadingTest, PlaceholderAndFailureImageByOptions)
+{
+    struct Case {
+        const char* name;
+        bool showsBefore;
+        QList<PictorOptionsInfoItem> options;
+        bool failing;
+        std::optional<QSize> shownWhileLoading;
+        std::optional<QSize> shownAtEnd;
+    };
+    const QList<Case> cases = {
+        {"placeholder while loading", true, {}, false, QSize(4, 4), QSize(32, 24)},
+        {"keep what is shown", true, {PictorOptionsInfoItem::keepCurrentImageWhileLoading()}, false, QSize(8, 8), QSize(32, 24)},
+        {"keep needs something shown", false, {PictorOptionsInfoItem::keepCurrentImageWhileLoading()}, false, QSize(4, 4), QSize(32, 24)},
+        {"failure keeps the placeholder", true, {}, true, QSize(4, 4), QSize(4, 4)},
+        {"failure image of none clears", true, {PictorOptionsInfoItem::onFailureImage(std::nullopt)}, true, QSize(4, 4), std::nullopt},
+    };
+    for (const Case& c : cases) {
+        ImageView view;
+        if (c.showsBefore)
+            view.setImage(Image(testimages::quadrants(QSize(8, 8))));
+        Completions done;
+        pt::setImage(&view, network(c.failing ? missing() : slow(), QString::fromLatin1(c.name)),
+                     std::make_shared<ImagePlaceholder>(placeholderImage()), c.options, {}, done.record());
+        EXPECT_EQ(view.image() ? std::optional(view.image()->bitmap().size()) : std::nullopt, c.shownWhileLoading) << c.name;
+        ASSERT_TRUE(waitFor([&] { return done.results.size() == 1; })) << c.name;
+        EXPECT_EQ(done.results[0].isFailure(), c.failing) << c.name;
+        EXPECT_EQ(view.image() ? std::optional(view.image()->bitmap().size()) : std::nullopt, c.shownAtEnd) << c.name;
+    }
+}
+
+TEST_F(WidgetImageLoadingTest, AWidgetPlaceholderLeavesOnSuccessAndMayBeDestroyedMeanwhile)
+{
+    ImageView view;
+    auto* label = new QLabel(QStringLiteral("loading"));
+    Completions done;
+    pt::setImage(&view, network(slow()), std::make_shared<WidgetPlaceholder>(label), std::nullopt, {}, done.record());
+    EXPECT_EQ(label->parentWidget(), &view);
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 1; }));
+    EXPECT_EQ(label->parentWidget(), nullptr);
+    EXPECT_TRUE(shows(view.image(), QSize(32, 24)));
+
+    pt::setImage(&view, network(slow(), QStringLiteral("again")), std::make_shared<WidgetPlaceholder>(label), std::nullopt, {}, done.record());
+    delete label;
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 2; }));
+    EXPECT_TRUE(done.results[1].isSuccess());
+}
+
+TEST_F(WidgetImageLoadingTest, ATargetDestroyedWhileLoadingGetsOneRefusal)
+{
+    Completions done;
+    auto* view = new ImageView;
+    auto* button = new QPushButton;
+    auto* document = new QTextDocument;
+    pt::setImage(view, network(slow()), nullptr, std::nullopt, {}, done.record());
+    pt::setImage(button, network(slow()), std::nullopt, std::nullopt, {}, done.record());
+    pt::setImage(TextAttachment{document, QUrl(QStringLiteral("pictor://cover")), {}}, network(slow()), std::nullopt, std::nullopt, {},
+                 done.record());
+    delete view;
+    delete button;
+    delete document;
+    pt::setImage(static_cast<ImageView*>(nullptr), network(slow()), nullptr, std::nullopt, {}, done.record());
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 4; }));
+    QTest::qWait(50);
+    ASSERT_EQ(done.results.size(), 4);
+    for (qsizetype i = 0; i < 4; ++i)
+        EXPECT_TRUE(done.notCurrent(i)) << i;
+}
+
+TEST_F(WidgetImageLoadingTest, CancellingEndsTheLoadWithTheCancellation)
+{
+    ImageView view;
+    Completions done;
+    pt::setImage(&view, network(slow()), nullptr, std::nullopt, {}, done.record());
+    ASSERT_TRUE(ImageSetting::imageTask(&view));
+    pt::cancelDownloadTask(&view);
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 1; }));
+    EXPECT_TRUE(done.results[0].error().isTaskCancelled());
+    EXPECT_FALSE(ImageSetting::imageTask(&view));
+    EXPECT_FALSE(ImageSetting::taskIdentifier(&view));
+}
+
+TEST_F(WidgetImageLoadingTest, ACacheHitStartsNoDownloadAndLeavesNoTask)
+{
+    storeAndWait(picture(), png().toString());
+    ImageView view;
+    Completions done;
+    EXPECT_FALSE(pt::setImage(&view, network(png()), nullptr, std::nullopt, {}, done.record()));
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 1; }));
+    EXPECT_EQ(done.results[0].value().cacheType, CacheType::memory);
+    EXPECT_TRUE(shows(view.image(), QSize(40, 30)));
+    EXPECT_FALSE(ImageSetting::imageTask(&view));
+}
+
+TEST_F(WidgetImageLoadingTest, AButtonsImageAndAlternateImageAreIndependentLoads)
+{
+    QPushButton button;
+    button.setCheckable(true);
+    storeAndWait(Image(testimages::quadrants(QSize(6, 6))), QStringLiteral("on"));
+    Completions done;
+    pt::setImage(&button, network(slow()), placeholderImage(), std::nullopt, {}, done.record());
+    pt::setAlternateImage(&button, network(png(), QStringLiteral("on")), std::nullopt, std::nullopt, {}, done.record());
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 2; }));
+    EXPECT_TRUE(done.results[0].isSuccess() && done.results[1].isSuccess());
+    const QIcon icon = button.icon();
+    EXPECT_EQ(icon.pixmap(QSize(64, 64), QIcon::Normal, QIcon::Off).size(), QSize(32, 24));
+    EXPECT_EQ(icon.pixmap(QSize(64, 64), QIcon::Normal, QIcon::On).size(), QSize(6, 6));
+}
+
+TEST_F(WidgetImageLoadingTest, AnActionKeepsItsIconUntilTheNewOneArrives)
+{
+    QAction action;
+    storeAndWait(Image(testimages::quadrants(QSize(6, 6))), QStringLiteral("first"));
+    Completions done;
+    pt::setImage(&action, network(png(), QStringLiteral("first")), std::nullopt, std::nullopt, {}, done.record());
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 1; }));
+    pt::setImage(&action, network(slow()), placeholderImage(), QList<PictorOptionsInfoItem>{PictorOptionsInfoItem::keepCurrentImageWhileLoading()},
+                 {}, done.record());
+    EXPECT_EQ(action.icon().pixmap(QSize(64, 64)).size(), QSize(6, 6));
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 2; }));
+    EXPECT_EQ(action.icon().pixmap(QSize(64, 64)).size(), QSize(32, 24));
+}
+
+TEST_F(WidgetImageLoadingTest, ATextAttachmentRepaintsItsViewOncePerAppliedImage)
+{
+    QTextEdit edit;
+    edit.setHtml(QStringLiteral("<p>Cover: <img src=\"pictor://cover\"></p>"));
+    int asked = 0;
+    const TextAttachment attachment{edit.document(), QUrl(QStringLiteral("pictor://cover")), [&] {
+                                        ++asked;
+                                        return edit.viewport();
+                                    }};
+    Completions done;
+    pt::setImage(attachment, network(slow()), std::nullopt, std::nullopt, {}, done.record());
+    pt::setImage(attachment, network(png()), std::nullopt, std::nullopt, {}, done.record());
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 2; }));
+    EXPECT_EQ(asked, 1) << "the refused load touches nothing";
+    EXPECT_EQ(edit.document()->resource(QTextDocument::ImageResource, attachment.name).value<QImage>().size(), QSize(32, 24));
+}

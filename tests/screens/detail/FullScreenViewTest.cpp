@@ -1,0 +1,185 @@
+#include "DetailFixture.h"
+
+#include "screens/detail/FloatingNote.h"
+#include "screens/detail/FootBarApplyControl.h"
+#include "screens/detail/FootBarIconButton.h"
+#include "screens/detail/FullScreenFootBar.h"
+#include "screens/detail/FullScreenHero.h"
+#include "screens/detail/FullscreenApplyTargetChip.h"
+#include "screens/detail/MonitorCardView.h"
+#include "screens/detail/MonitorPickerPopoverContent.h"
+#include "screens/detail/PreviewSourceChain.h"
+#include "screens/detail/RelatedWallpapersSection.h"
+#include "support/Eventually.h"
+#include "ui/CachedAsyncImage.h"
+#include "ui/LazyGridView.h"
+#include "ui/LoopingVideo.h"
+#include "ui/PosterCardView.h"
+#include "ui/SheetHost.h"
+#include "ui/Screenshot.h"
+
+#include <sample-catalogue/Fault.h>
+
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+
+namespace {
+
+using samplecatalogue::Fault;
+
+class FullScreenViewTest : public DetailFixture {
+protected:
+    static void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
+    // As the user does: into the main window once it is active again.
+    void pressEscape()
+    {
+        // The offscreen platform leaves a closed popup the active window.
+        QApplication::setActiveWindow(&window_);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &window_, Qt::Key_Escape);
+    }
+    bool waitPainted(FullScreenView& view)
+    {
+        return waitUntil([&] { return view.hero()->poster()->hasImage() && view.preview()->isVideoReady(); }, 20'000);
+    }
+};
+
+TEST_F(FullScreenViewTest, TheOpenedPageShowsThePosterThenTheAppliedVideoAndEscapeClosesIt)
+{
+    cachedRequest(); // applied before: the local master plays, no preview is fetched
+    FullScreenView* view = open(catalogueRecord());
+    ASSERT_TRUE(view);
+    ASSERT_TRUE(waitPainted(*view));
+    EXPECT_TRUE(view->preview()->videoUrl().isLocalFile());
+    EXPECT_EQ(catalogue_.server().requestCount(catalogueRecord().previewhdUrl->path()), 0);
+    ASSERT_TRUE(waitUntil([&] { return view->hero()->video()->isReady(); }));
+    QTest::qWait(FullScreenHero::kVideoFadeMs + 100);
+    saveScreenshot(window_, QStringLiteral("detail-fullscreen"));
+
+    pressEscape();
+    EXPECT_FALSE(root_.selectedWallpaper());
+    EXPECT_EQ(host_->depth(), 1);
+}
+
+TEST_F(FullScreenViewTest, EscapeLeavesThePageAloneUnderASheetOrAPopover)
+{
+    FullScreenView* view = open(catalogueRecord());
+    SheetHost sheets(&window_);
+    sheets.present(new QWidget);
+    pressEscape(); // the sheet goes, the page stays
+    EXPECT_EQ(sheets.depth(), 0);
+    EXPECT_EQ(host_->currentPage(), view);
+
+    click(view->footBar()->playlistButton());
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(view->footBar()->playlistPopover());
+    EXPECT_EQ(host_->currentPage(), view);
+
+    QSignalSpy report(view, &FullScreenView::reportRequested);
+    click(view->reportButton());
+    ASSERT_EQ(report.size(), 1);
+}
+
+TEST_F(FullScreenViewTest, SimilarWallpapersLoadOnceWhenSeenAndOpenOnTop)
+{
+    waitForTask(store_.initializeIfNeeded());
+    const QString suggestions = QStringLiteral("/functions/v1/wallpaper-suggestions");
+    FullScreenView* view = open(catalogueRecord());
+    QTest::qWait(200);
+    EXPECT_EQ(catalogue_.server().requestCount(suggestions), 0); // below the picture, not yet seen
+
+    QScrollBar* scroll = view->scrollArea()->verticalScrollBar();
+    scroll->setValue(scroll->maximum());
+    ASSERT_TRUE(waitUntil([&] { return view->related()->isFetchCompleted(); }));
+    scroll->setValue(0);
+    scroll->setValue(scroll->maximum());
+    EXPECT_EQ(catalogue_.server().requestCount(suggestions), 1);
+    ASSERT_FALSE(view->related()->wallpapers().isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return view->related()->grid()->liveCellCount() > 0; }));
+    QTest::qWait(500);
+    saveScreenshot(window_, QStringLiteral("detail-similar"));
+
+    auto* card = qobject_cast<PosterCardView*>(view->related()->grid()->cellForKey(view->related()->wallpapers()[0].id));
+    ASSERT_TRUE(card);
+    click(card);
+    ASSERT_TRUE(waitUntil([&] { return view->nestedPage(); }, 2000));
+    EXPECT_EQ(host_->currentPage(), view->nestedPage());
+    click(view->nestedPage()->footBar()->backButton());
+    EXPECT_EQ(host_->currentPage(), view);
+    EXPECT_TRUE(root_.selectedWallpaper());
+}
+
+TEST_F(FullScreenViewTest, ARelatedFetchThatFailsShowsTheEmptyState)
+{
+    catalogue_.server().setFault(QStringLiteral("/functions/v1/wallpaper-suggestions"), Fault{.status = 500});
+    FullScreenView* view = open(catalogueRecord());
+    view->scrollArea()->verticalScrollBar()->setValue(view->scrollArea()->verticalScrollBar()->maximum());
+    ASSERT_TRUE(waitUntil([&] { return view->related()->isFetchCompleted(); }));
+    EXPECT_TRUE(view->related()->isFailed());
+    EXPECT_TRUE(log_.contains(QStringLiteral("Failed to fetch related wallpapers: ")));
+}
+
+TEST_F(FullScreenViewTest, APageWhosePicturesAllFailStaysUsable)
+{
+    for (const char* file : {"poster.webp", "previewhd.mp4", "preview.mp4"})
+        catalogue_.server().setFault(QStringLiteral("/wallpaper/%1/%2").arg(kCatalogueKey).arg(QLatin1String(file)), Fault{.status = 500});
+    FullScreenView* view = open(catalogueRecord(), false);
+    ASSERT_TRUE(waitUntil([&] { return !view->preview()->isLoading(); }));
+    EXPECT_FALSE(view->preview()->isVideoReady());
+    EXPECT_FALSE(view->hero()->poster()->hasImage());
+    EXPECT_TRUE(view->footBar()->applyControl()->isEnabled());
+    pressEscape();
+    EXPECT_EQ(host_->depth(), 1);
+    // The poster's load ends at the close of its pause between attempts.
+    QTest::qWait(1200);
+}
+
+TEST_F(FullScreenViewTest, SetWallpaperGoesThroughThePickerAndTheButtonThenRemovesIt)
+{
+    cachedRequest();
+    FullScreenView* view = open(catalogueRecord());
+    FootBarApplyControl* control = view->footBar()->applyControl();
+    click(control);
+    ASSERT_TRUE(control->picker());
+    click(control->picker()->allButton());
+    EXPECT_EQ(control->label(), QStringLiteral("Downloading..."));
+    ASSERT_TRUE(waitUntil([&] { return control->label() == QStringLiteral("Remove Wallpaper"); }));
+    EXPECT_EQ(engine_.entries().size(), 2u);
+
+    // One display at a time, the main one first.
+    click(control);
+    EXPECT_EQ(engine_.entries().size(), 1u);
+    EXPECT_EQ(control->label(), QStringLiteral("Remove Wallpaper"));
+    click(control);
+    EXPECT_TRUE(engine_.entries().empty());
+    EXPECT_EQ(control->label(), QStringLiteral("Set Wallpaper"));
+}
+
+TEST_F(FullScreenViewTest, AFailedApplyIsShownAndTheViewStaysUsable)
+{
+    catalogue_.server().setFault(masterPath(kCatalogueKey), Fault{.delayMs = 1500, .cutShort = true});
+    FullScreenView* view = open(catalogueRecord());
+    FootBarApplyControl* control = view->footBar()->applyControl();
+    click(control);
+    click(control->picker()->cards()[0]);
+    ASSERT_TRUE(waitUntil([&] { return toast_.isPresented(); }));
+    QTest::qWait(400); // the toast's entrance
+    saveScreenshot(window_, QStringLiteral("detail-apply-in-progress"));
+    pressEscape(); // closing during the apply: the apply runs on, the page goes
+    EXPECT_EQ(host_->depth(), 1);
+
+    view = open(catalogueRecord());
+    control = view->footBar()->applyControl();
+    click(control);
+    click(control->picker()->cards()[0]);
+    ASSERT_TRUE(waitUntil([&] { return view->applier()->applyError().has_value(); }));
+    ASSERT_EVENTUALLY(toast_.message() == QStringLiteral("Failed to apply wallpaper"), 5000);
+    QTest::qWait(300);
+    saveScreenshot(window_, QStringLiteral("detail-apply-failed"));
+    EXPECT_EQ(control->label(), QStringLiteral("Set Wallpaper"));
+    EXPECT_TRUE(control->isEnabled());
+    EXPECT_TRUE(engine_.entries().empty());
+}
+
+} // namespace
