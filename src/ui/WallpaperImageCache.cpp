@@ -9,7 +9,6 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
-#include <QCoreApplication>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QRegularExpression>
@@ -23,10 +22,6 @@ WallpaperImageCache::WallpaperImageCache(QString baseDirectory, qsizetype memory
     : baseDirectory_(std::move(baseDirectory)), memory_(memoryLimitBytes)
 {
     writers_.setMaxThreadCount(2);
-    // A PNG still being written when the application quits would run into the image plugins as
-    // they go away: the writes end first.
-    if (QCoreApplication* app = QCoreApplication::instance())
-        QObject::connect(app, &QCoreApplication::aboutToQuit, &quitWatch_, [this] { writers_.waitForDone(); });
     for (const QString& folder : {baseDirectory_, thumbnailsFolder(), postersFolder()})
         diskLevel_ = diskLevel_ && QDir().mkpath(folder);
     // Pictures still show without a disk level; they are fetched again after a restart.

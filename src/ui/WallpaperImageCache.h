@@ -2,7 +2,6 @@
 
 #include <QCache>
 #include <QImage>
-#include <QObject>
 #include <QString>
 #include <QThreadPool>
 #include <QUrl>
@@ -79,6 +78,4 @@ private:
     std::atomic<quint64> generation_{0};
     // Last, so it is destroyed first: pending writes end before the state they use goes.
     QThreadPool writers_;
-    // Ends the writes when the application quits; its connection goes with the cache.
-    QObject quitWatch_;
 };
