@@ -13,10 +13,13 @@
 #include "screens/browse/HomeView.h"
 #include "screens/browse/LikedView.h"
 #include "screens/detail/FullScreenView.h"
+#include "screens/detail/PartnerSiteView.h"
+#include "screens/own/CustomView.h"
 #include "screens/search/SearchOverlayHost.h"
 #include "screens/search/SearchOverlayService.h"
 #include "screens/settings/SettingsView.h"
 #include "screens/sheets/OnboardingSheet.h"
+#include "screens/sheets/ReportWallpaperSheet.h"
 #include "state/AppStore.h"
 #include "state/DeepLinkWallpaperService.h"
 #include "state/GravelnookDeepLinkService.h"
@@ -26,6 +29,7 @@
 #include "ui/AlertSheet.h"
 #include "ui/BrowseContext.h"
 #include "ui/HeaderRow.h"
+#include "ui/LazyPage.h"
 #include "ui/NavButtonBar.h"
 #include "ui/NavIconButton.h"
 #include "ui/NavigationHost.h"
@@ -37,34 +41,11 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
 namespace {
-
-// Stands in for a page that is not built yet, saying which one it is.
-QWidget* placeholderPage(const QString& text, const PageLinks& links = {})
-{
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("placeholder"));
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(50, 90, 50, 50);
-    auto* label = new QLabel(text, page);
-    label->setObjectName(QStringLiteral("placeholderTitle"));
-    label->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(true);
-    layout->addWidget(label);
-    if (links.close) {
-        auto* back = new QPushButton(QStringLiteral("Back"), page);
-        QObject::connect(back, &QPushButton::clicked, page, links.close);
-        layout->addWidget(back, 0, Qt::AlignHCenter);
-    }
-    layout->addStretch();
-    return page;
-}
 
 // One factory per page: each tab's page and each pushed destination is built in exactly one place.
 QWidget* makeHomePage(BrowseContext* context, const PageLinks& links)
@@ -81,27 +62,35 @@ QWidget* makeExplorePage(BrowseContext* context, const PageLinks& links)
     return new ExploreView(context, links.openCategory);
 }
 QWidget* makeLibraryPage(BrowseContext* context, const PageLinks& links) { return new LikedView(context, links); }
-QWidget* makeUploadPage(BrowseContext*, const PageLinks&) { return placeholderPage(QStringLiteral("Upload")); }
-QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return new SettingsView; }
-
-// Stands in for the report sheet until it is built.
-QWidget* makeReportSheet(const WallpaperModel& wallpaper, SheetHost* sheets)
+QWidget* makeUploadPage(BrowseContext* context, const PageLinks& links)
 {
-    return new AlertSheet(QStringLiteral("Report wallpaper"), wallpaper.title, QStringLiteral("Close"), [sheets] { sheets->dismiss(); });
+    return new LazyPage([context, links] {
+        auto* page = new CustomView(context);
+        page->setCategoryOpener(links.openCategory);
+        return page;
+    });
 }
+QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return new SettingsView; }
 
 // Its own close clears the selection, as links.close does.
 QWidget* makeWallpaperDestination(const WallpaperModel& wallpaper, BrowseContext* context, const PageLinks& links)
 {
     auto* page = new FullScreenView(wallpaper, context, {.isCustom = FullScreenView::isCustomRecord(wallpaper)});
     QObject::connect(page, &FullScreenView::reportRequested, page,
-        [sheets = links.sheets](const WallpaperModel& reported) { sheets->present(makeReportSheet(reported, sheets)); });
+        [sheets = links.sheets](const WallpaperModel& reported) { ReportWallpaperSheet::present(*sheets, reported); });
     return page;
 }
 
-QWidget* makeGravelnookDestination(const QString& id, BrowseContext*, const PageLinks& links)
+QWidget* makeGravelnookDestination(const QString& id, BrowseContext* context, const PageLinks& links)
 {
-    return placeholderPage(QStringLiteral("Gravelnook ") + id, links);
+    // Once loaded, the partner's wallpaper shows in the ordinary full-screen page.
+    auto* page = new PartnerSiteView(id, [context, links](const WallpaperModel& wallpaper, std::function<void()> close) {
+        PageLinks inner = links;
+        inner.close = std::move(close);
+        return makeWallpaperDestination(wallpaper, context, inner);
+    });
+    QObject::connect(page, &PartnerSiteView::closeRequested, page, links.close);
+    return page;
 }
 
 QWidget* makeCategoryDestination(const CategoryNavigationItem& item, BrowseContext* context, const PageLinks& links)

@@ -4,6 +4,7 @@
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
+#include "model/PartnerSiteKey.h"
 
 namespace {
 void log(const QString& emoji, const QString& message)
@@ -24,6 +25,9 @@ QCoro::Task<> WallpaperCounterService::incrementLikes(qint64 key) { return incre
 
 QCoro::Task<> WallpaperCounterService::incrementCounter(qint64 key, bool isDownload)
 {
+    // The catalogue counts only its own wallpapers; a partner's number would bump another one.
+    if (PartnerSiteKey::isPartnerKey(key))
+        co_return;
     const QString kind = isDownload ? QStringLiteral("downloads") : QStringLiteral("likes");
     const auto url = apiService_.endpointURL(QStringLiteral("increment-wallpaper"),
         {{QStringLiteral("key"), QString::number(key)}, {QStringLiteral("type"), kind}});

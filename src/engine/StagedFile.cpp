@@ -11,8 +11,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+constexpr size_t kBlockBytes = size_t(8) << 20;
 } // namespace
 
 StagedFile::StagedFile(QString destination)
@@ -35,11 +39,43 @@ void StagedFile::write(const QByteArray& bytes)
 
 void StagedFile::copyFrom(const QString& source)
 {
-    // QFile::copy refuses to overwrite: a staging file left by an earlier crash goes first.
-    QFile::remove(staging_);
+    // A staging file left by an earlier crash is replaced.
     QFile input(source);
-    if (!input.copy(staging_))
-        throw FileError(source, QStringLiteral("cannot be copied to %1 (%2)").arg(staging_, input.errorString()));
+    if (!input.open(QIODevice::ReadOnly))
+        throw FileError(source, QStringLiteral("cannot be read (%1)").arg(input.errorString()));
+    QFile output(staging_);
+    if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw FileError(staging_, QStringLiteral("cannot be written (%1)").arg(output.errorString()));
+    // The kernel copies without the bytes passing through this process, as cp does; where it
+    // cannot (another file system type, an old kernel), large blocks go through memory.
+    const int from = input.handle();
+    const int to = output.handle();
+    bool kernelCopy = true;
+    std::vector<char> block;
+    for (;;) {
+        ssize_t copied = -1;
+        if (kernelCopy) {
+            copied = ::copy_file_range(from, nullptr, to, nullptr, kBlockBytes, 0);
+            if (copied < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+                kernelCopy = false;
+                block.resize(kBlockBytes);
+                continue;
+            }
+        } else {
+            copied = ::read(from, block.data(), block.size());
+            for (ssize_t written = 0; copied > 0 && written < copied;) {
+                const ssize_t step = ::write(to, block.data() + written, size_t(copied - written));
+                if (step < 0 && errno != EINTR)
+                    throw FileError(staging_, QStringLiteral("cannot be written (%1)").arg(systemError()));
+                written += std::max<ssize_t>(step, 0);
+            }
+        }
+        if (copied == 0)
+            break;
+        if (copied < 0 && errno != EINTR)
+            throw FileError(source, QStringLiteral("cannot be copied to %1 (%2)").arg(staging_, systemError()));
+    }
+    output.setPermissions(input.permissions());
 }
 
 void StagedFile::commit()

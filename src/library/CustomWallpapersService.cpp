@@ -71,16 +71,17 @@ void CustomWallpapersService::clearAllCustomWallpapers()
     log(QStringLiteral("🗑️"), QStringLiteral("Cleared all custom wallpapers"));
 }
 
-void CustomWallpapersService::clearCustomWallpapersCache()
+bool CustomWallpapersService::clearCustomWallpapersCache()
 {
     const QList<qint64> keys = list_->records().keys();
-    if (applicationSupport_.isEmpty()) {
+    if (!knowsFolder()) {
         log(QStringLiteral("❌"), QStringLiteral("Could not access Application Support directory"));
-        return;
+        return false;
     }
     const int deleted = deleteVideos(keys);
     clearAllCustomWallpapers();
     log(QStringLiteral("🗑️"), QStringLiteral("Cleared custom wallpapers cache: deleted %1 file(s)").arg(deleted));
+    return true;
 }
 
 int CustomWallpapersService::deleteVideos(const QList<qint64>& keys)

@@ -46,8 +46,9 @@ public:
     void addCustomWallpaper(const WallpaperModel& wallpaper);
     // Stores an empty list.
     void clearAllCustomWallpapers();
-    // Deletes the video of every listed key (other files stay), then clears the list.
-    void clearCustomWallpapersCache();
+    // Deletes the video of every listed key (other files stay), then clears the list. False,
+    // with nothing changed, when the folder is unknown.
+    bool clearCustomWallpapersCache();
 
 signals:
     void customWallpapersChanged();

@@ -1,5 +1,6 @@
 #include "platform/MediaTools.h"
 
+#include "foundation/AwaitWork.h"
 #include "foundation/Shared.h"
 #include "platform/MediaError.h"
 #include "platform/MediaInput.h"
@@ -193,25 +194,6 @@ void writePng(const QImage& image, const QString& outputPath)
         throw MediaError(MediaError::Kind::writeFailed, outputPath % QStringLiteral(" (") % writer.errorString() % QLatin1Char(')'));
     if (!file.commit())
         throw MediaError(MediaError::Kind::writeFailed, outputPath % QStringLiteral(" (") % file.errorString() % QLatin1Char(')'));
-}
-
-// Awaits work started with QtConcurrent::run and rethrows the work's own exception, which
-// QtConcurrent wraps in QUnhandledException unless it derives from QException.
-template <typename T>
-QCoro::Task<T> awaitWork(QFuture<T> future)
-{
-    try {
-        if constexpr (std::is_void_v<T>) {
-            co_await future;
-            co_return;
-        } else {
-            co_return co_await future;
-        }
-    } catch (const QUnhandledException& wrapped) {
-        if (wrapped.exception())
-            std::rethrow_exception(wrapped.exception());
-        throw;
-    }
 }
 
 } // namespace

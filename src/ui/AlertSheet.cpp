@@ -5,6 +5,7 @@
 #include "ui/SheetHost.h"
 #include "ui/Theme.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -26,21 +27,40 @@ QLabel* label(const QString& text, const QFont& font, const QColor& color)
     return label;
 }
 
-LabelButton::Look buttonLook()
+LabelButton::Look buttonLook(AlertSheet::Role role)
 {
     LabelButton::Look look;
     look.font = Theme::font(Theme::TextStyle::Body, QFont::DemiBold);
-    look.textColor = Qt::black;
-    look.fill = Qt::white;
-    look.hoverFill = Theme::withOpacity(Qt::white, 0.85);
     look.verticalPadding = 8;
+    switch (role) {
+    case AlertSheet::Role::Default:
+        look.textColor = Qt::black;
+        look.fill = Qt::white;
+        look.hoverFill = Theme::withOpacity(Qt::white, 0.85);
+        break;
+    case AlertSheet::Role::Destructive:
+        look.textColor = Theme::systemRed();
+        look.fill = Theme::withOpacity(Qt::white, 0.1);
+        look.hoverFill = Theme::withOpacity(Qt::white, 0.18);
+        break;
+    case AlertSheet::Role::Cancel:
+        look.textColor = Theme::withOpacity(Qt::white, 0.9);
+        look.fill = Theme::withOpacity(Qt::white, 0.1);
+        look.hoverFill = Theme::withOpacity(Qt::white, 0.18);
+        break;
+    }
     return look;
 }
 } // namespace
 
 AlertSheet::AlertSheet(const QString& title, const QString& message, const QString& buttonText,
     std::function<void()> action, QWidget* parent)
-    : QWidget(parent), title_(title), message_(message), button_(new LabelButton(buttonText, buttonLook()))
+    : AlertSheet(title, message, QList<Button>{{buttonText, Role::Default, std::move(action)}}, parent)
+{
+}
+
+AlertSheet::AlertSheet(const QString& title, const QString& message, const QList<Button>& buttons, QWidget* parent)
+    : QWidget(parent), title_(title), message_(message)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     auto* column = new QVBoxLayout(this);
@@ -50,19 +70,58 @@ AlertSheet::AlertSheet(const QString& title, const QString& message, const QStri
     if (!message.isEmpty())
         column->addWidget(label(message, Theme::font(Theme::TextStyle::Body), Theme::withOpacity(Qt::white, 0.75)));
     column->addSpacing(8);
-    column->addWidget(button_, 0, Qt::AlignRight);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(10);
+    row->addStretch();
+    for (const Button& button : buttons) {
+        auto* widget = new LabelButton(button.title, buttonLook(button.role));
+        connect(widget, &LabelButton::clicked, this, [this, action = button.action] { finish(action); });
+        buttons_.append(widget);
+        row->addWidget(widget);
+    }
+    column->addLayout(row);
     setFixedSize(kWidth, column->totalHeightForWidth(kWidth));
-    connect(button_, &LabelButton::clicked, this, [this, action = std::move(action)] {
-        if (action)
-            action();
-        // The sheet may be gone by now: the action can have dismissed it.
-        for (QWidget* up = parentWidget(); up; up = up->parentWidget())
-            if (auto* host = qobject_cast<SheetHost*>(up)) {
-                if (host->sheet() == this)
-                    host->dismiss();
-                break;
-            }
-    });
+}
+
+void AlertSheet::finish(const std::function<void()>& action)
+{
+    if (action)
+        action();
+    // The sheet may be gone by now: the action can have dismissed it.
+    for (QWidget* up = parentWidget(); up; up = up->parentWidget())
+        if (auto* host = qobject_cast<SheetHost*>(up)) {
+            if (host->sheet() == this)
+                host->dismiss();
+            break;
+        }
+}
+
+bool AlertSheet::press(const QString& buttonTitle)
+{
+    for (LabelButton* button : buttons_) {
+        if (button->text() == buttonTitle) {
+            Q_EMIT button->clicked();
+            return true;
+        }
+    }
+    return false;
+}
+
+AlertSheet* AlertSheet::present(QWidget* from, const QString& title, const QString& message, const QList<Button>& buttons)
+{
+    QWidget* window = from->window();
+    auto* host = window->findChild<SheetHost*>();
+    if (!host)
+        host = new SheetHost(window);
+    auto* alert = new AlertSheet(title, message, buttons);
+    host->present(alert);
+    return alert;
+}
+
+AlertSheet* AlertSheet::shown(QWidget* from)
+{
+    const auto* host = from->window()->findChild<SheetHost*>();
+    return host ? qobject_cast<AlertSheet*>(host->sheet()) : nullptr;
 }
 
 void AlertSheet::paintEvent(QPaintEvent*)

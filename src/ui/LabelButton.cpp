@@ -4,13 +4,11 @@
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
+#include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
 
-namespace {
-constexpr int kSymbolSpacing = 6;
-}
 
 LabelButton::LabelButton(const QString& text, const Look& look, QWidget* parent)
     : PressableWidget(AnimatedValue::Curve::easeInOut(150), parent), text_(text), look_(look)
@@ -18,13 +16,65 @@ LabelButton::LabelButton(const QString& text, const Look& look, QWidget* parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
-int LabelButton::symbolSide() const { return look_.symbol.isEmpty() ? 0 : Symbols::sizeForFont(look_.font.pixelSize()); }
+LabelButton::Look LabelButton::Look::outlined(qreal textOpacity, qreal fillOpacity, qreal borderOpacity, qreal fontSize,
+    QFont::Weight weight)
+{
+    Look look;
+    look.font = Theme::systemFont(fontSize, weight);
+    look.textColor = Theme::withOpacity(Qt::white, textOpacity);
+    look.fill = look.hoverFill = Theme::withOpacity(Qt::white, fillOpacity);
+    look.border = Theme::withOpacity(Qt::white, borderOpacity);
+    look.cornerRadius = 8;
+    look.horizontalPadding = 16;
+    look.verticalPadding = 8;
+    return look;
+}
+
+void LabelButton::setText(const QString& text)
+{
+    if (text == text_)
+        return;
+    text_ = text;
+    setAccessibleName(text);
+    updateGeometry();
+    update();
+}
+
+void LabelButton::setLook(const Look& look)
+{
+    look_ = look;
+    updateGeometry();
+    update();
+}
+
+QColor LabelButton::currentFill() const
+{
+    if (!isEnabled())
+        return look_.disabledFill.isValid() ? look_.disabledFill : look_.fill;
+    return Theme::mix(look_.fill, look_.hoverFill, hoverAmount());
+}
+
+void LabelButton::changeEvent(QEvent* event)
+{
+    PressableWidget::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange) {
+        setCursor(isEnabled() ? Qt::PointingHandCursor : Qt::ArrowCursor);
+        update();
+    }
+}
+
+int LabelButton::symbolSide() const
+{
+    if (look_.symbol.isEmpty())
+        return 0;
+    return Symbols::sizeForFont(look_.symbolPointSize > 0 ? look_.symbolPointSize : look_.font.pixelSize());
+}
 
 QSize LabelButton::sizeHint() const
 {
     const QFontMetrics metrics(look_.font);
     const int symbol = symbolSide();
-    const int width = metrics.horizontalAdvance(text_) + (symbol > 0 ? kSymbolSpacing + symbol : 0);
+    const int width = metrics.horizontalAdvance(text_) + (symbol > 0 ? look_.symbolSpacing + symbol : 0);
     return {width + 2 * look_.horizontalPadding, std::max(metrics.height(), symbol) + 2 * look_.verticalPadding};
 }
 
@@ -35,21 +85,34 @@ bool LabelButton::hitTest(const QPointF& point) const
 
 void LabelButton::paintEvent(QPaintEvent*)
 {
-    const qreal hover = hoverAmount();
+    const qreal hover = isEnabled() ? hoverAmount() : 0;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(look_.restOpacity + (look_.hoverOpacity - look_.restOpacity) * hover);
-    painter.fillPath(GlassBackground::shape(rect(), look_.cornerRadius), Theme::mix(look_.fill, look_.hoverFill, hover));
+    // A rim lies inside the button, half its width in from the edge.
+    const qreal inset = look_.border.isValid() ? look_.borderWidth / 2 : 0;
+    const QPainterPath shape = GlassBackground::shape(QRectF(rect()).adjusted(inset, inset, -inset, -inset), look_.cornerRadius);
+    painter.fillPath(shape, currentFill());
+    if (look_.border.isValid()) {
+        painter.setPen(QPen(look_.border, look_.borderWidth));
+        painter.drawPath(shape);
+    }
 
     const QFontMetrics metrics(look_.font);
     const int symbol = symbolSide();
-    const int textWidth = metrics.horizontalAdvance(text_);
-    const int contentWidth = textWidth + (symbol > 0 ? kSymbolSpacing + symbol : 0);
-    const QRectF text((width() - contentWidth) / 2.0, 0, textWidth, height());
+    const int room = width() - 2 * look_.horizontalPadding;
+    const int textWidth = std::min(metrics.horizontalAdvance(text_), std::max(room, 0));
+    const int contentWidth = textWidth + (symbol > 0 ? look_.symbolSpacing + symbol : 0);
+    const qreal left = look_.centred ? (width() - contentWidth) / 2.0 : look_.horizontalPadding;
+    const qreal textLeft = symbol > 0 && look_.symbolLeading ? left + symbol + look_.symbolSpacing : left;
     painter.setFont(look_.font);
     painter.setPen(look_.textColor);
-    painter.drawText(text, Qt::AlignCenter | Qt::TextSingleLine, text_);
-    if (symbol > 0)
-        Symbols::paint(painter, QRectF(text.right() + kSymbolSpacing, (height() - symbol) / 2.0, symbol, symbol),
-            look_.symbol, look_.textColor);
+    painter.drawText(QRectF(textLeft, 0, textWidth + 1, height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text_);
+    if (symbol > 0) {
+        const qreal symbolLeft = look_.symbolLeading ? left
+            : look_.symbolAtEdge                     ? width() - look_.horizontalPadding - symbol
+                                                     : textLeft + textWidth + look_.symbolSpacing;
+        Symbols::paint(painter, QRectF(symbolLeft, (height() - symbol) / 2.0, symbol, symbol), look_.symbol,
+            look_.symbolColor.isValid() ? look_.symbolColor : look_.textColor);
+    }
 }

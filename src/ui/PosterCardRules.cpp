@@ -100,16 +100,17 @@ PosterCardRules::StatusGroup PosterCardRules::uploadStatusGroup(const std::optio
 {
     if (!status || status->isEmpty())
         return StatusGroup::None;
-    const QString text = status->toLower();
-    const auto containsAny = [&](std::initializer_list<const char*> words) {
-        return std::any_of(words.begin(), words.end(), [&](const char* word) { return text.contains(QLatin1String(word)); });
+    // Whole words only, so "disapproved" or "unpublished" never reads as accepted; a refusal
+    // decides before anything else, so "review failed" is red.
+    static const QRegularExpression kNotLetters(QStringLiteral("[^\\p{L}\\p{N}]+"));
+    const QStringList words = status->toLower().split(kNotLetters, Qt::SkipEmptyParts);
+    const auto hasAny = [&](std::initializer_list<const char*> wanted) {
+        return std::any_of(wanted.begin(), wanted.end(), [&](const char* word) { return words.contains(QLatin1String(word)); });
     };
-    if (containsAny({"approved", "published", "live"}))
-        return StatusGroup::Approved;
-    if (containsAny({"review", "pending"}))
-        return StatusGroup::Pending;
-    if (containsAny({"rejected", "denied", "failed"}))
+    if (hasAny({"rejected", "denied", "failed", "disapproved", "unapproved", "unpublished"}))
         return StatusGroup::Rejected;
+    if (hasAny({"approved", "published", "live"}))
+        return StatusGroup::Approved;
     return StatusGroup::Pending;
 }
 

@@ -30,9 +30,10 @@ public:
     static bool isNew(const std::optional<QDateTime>& created, const QDateTime& now);
 
     enum class StatusGroup { None, Approved, Pending, Rejected };
-    // By words the status contains, in this order: approved/published/live, review/pending,
-    // rejected/denied/failed; any other text counts as pending. An absent or empty status has
-    // no badge.
+    // By the whole words of the status: a refusal (rejected, denied, failed, disapproved,
+    // unapproved, unpublished) first, then accepted (approved, published, live); any other text,
+    // "in review" and "pending" among them, counts as pending. An absent or empty status has no
+    // badge.
     static StatusGroup uploadStatusGroup(const std::optional<QString>& status);
     static QColor statusColor(StatusGroup group);
 

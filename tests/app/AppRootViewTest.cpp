@@ -1,4 +1,5 @@
 #include "app/AppRootView.h"
+#include "screens/detail/PartnerSiteView.h"
 #include "app/AppSheetsHost.h"
 #include "app/OnboardingScheduler.h"
 #include "app/ShellDefaults.h"
@@ -196,8 +197,11 @@ TEST_F(LinkedRootViewTest, LinksOpenFullScreenAtOnceOrAfterTheOpenOneLeft)
 
     partnerLinks_.setPendingIdNow(QStringLiteral("gn-7"));
     EXPECT_EQ(root.selectedGravelnookId(), u"gn-7");
-    EXPECT_EQ(shownTitle(), QStringLiteral("Gravelnook gn-7"));
-    clickBack();
+    auto* partner = qobject_cast<PartnerSiteView*>(root.navigationHost()->currentPage());
+    ASSERT_NE(partner, nullptr);
+    EXPECT_EQ(partner->partnerId(), u"gn-7");
+    Q_EMIT partner->closeRequested();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(root.selectedGravelnookId().has_value());
 }
 

@@ -77,14 +77,14 @@ TEST_F(CustomWallpapersServiceTest, ClearingTheCacheDeletesOnlyTheListedVideos)
 TEST_F(CustomWallpapersServiceTest, AMissingFolderIsCreatedAndAnUnknownSupportFolderChangesNothing)
 {
     custom().addCustomWallpaper(wallpaper(5));
-    custom().clearCustomWallpapersCache();
+    EXPECT_TRUE(custom().clearCustomWallpapersCache());
     EXPECT_TRUE(QDir(custom().folderPath()).exists());
     EXPECT_TRUE(log_.contains(QStringLiteral("🗑️ [CustomWallpapersService] Cleared custom wallpapers cache: deleted 0 file(s)")));
 
     restart().addCustomWallpaper(wallpaper(6));
     restart(QString());
     log_.clear();
-    custom().clearCustomWallpapersCache();
+    EXPECT_FALSE(custom().clearCustomWallpapersCache()) << "the caller learns that nothing was cleared";
     EXPECT_EQ(log_.lines(), QStringList{QStringLiteral("❌ [CustomWallpapersService] Could not access Application Support directory")});
     EXPECT_EQ(custom().customOrder(), QList<qint64>{6});
 }

@@ -79,6 +79,12 @@ TEST(PosterCardRulesTest, UploadStatusColours)
         {QStringLiteral("Rejected"), Group::Rejected},
         {QStringLiteral("upload failed"), Group::Rejected},
         {QStringLiteral("processing"), Group::Pending},
+        {QStringLiteral("In Review"), Group::Pending},
+        {QStringLiteral("rejected_by_moderator"), Group::Rejected},
+        {QStringLiteral("disapproved"), Group::Rejected},
+        {QStringLiteral("unpublished"), Group::Rejected},
+        {QStringLiteral("review failed"), Group::Rejected},
+        {QStringLiteral("delivered"), Group::Pending},
         {QStringLiteral(""), Group::None},
         {std::nullopt, Group::None},
     };

@@ -26,6 +26,15 @@ void AssetEndpoints::install(Router& router, const CatalogueData& data, MediaSto
                     }
                     return CatalogueReply::fromFile(file, MediaRecipe::contentType(*asset));
                 });
+    // The own-wallpapers page's background: a poster drawn for the page alone.
+    router.open(HttpMethod::Get, QStringLiteral(R"(/custom_page_bg\.webp)"), [&media](const CatalogueRequest&) {
+        const MediaRecipe::Source page{0, QStringLiteral("Share your loops"), 1920, 1080, 3, true};
+        QString failure;
+        const QString file = media.file(page, MediaRecipe::Asset::Poster, &failure);
+        if (file.isEmpty())
+            return CatalogueReply::error(500, QStringLiteral("Media generation failed: ") + failure);
+        return CatalogueReply::fromFile(file, MediaRecipe::contentType(MediaRecipe::Asset::Poster));
+    });
 }
 
 } // namespace samplecatalogue

@@ -50,6 +50,8 @@ CatalogueReply uploadAddress(UploadStore& uploads, const ReplyShapes& shapes, co
         reply.insert(QStringLiteral("upload_url"), QString(folder + QLatin1Char('/') + fileName + signedQuery(upload)));
     else if (shape == QLatin1String("numeric-key"))
         reply.insert(QStringLiteral("wallpaper_key"), upload.key);
+    else if (shape == QLatin1String("letters-key"))
+        reply.insert(QStringLiteral("wallpaper_key"), QString(QString::number(upload.key) + QStringLiteral("a")));
     else if (shape == QLatin1String("no-expiry"))
         reply.remove(QStringLiteral("expires_in"));
     else if (shape != QLatin1String("folder"))

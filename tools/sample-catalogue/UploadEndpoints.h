@@ -16,7 +16,8 @@ class UploadStore;
 // the bearer key and takes only "video/mp4".
 // Address reply shapes a test may ask for: "folder" (usual, ".../uploads/<token>/?..."),
 // "folder-no-slash", "file" (already ending in "<key>.mp4"), "numeric-key" ("wallpaper_key" as a
-// number) and "no-expiry". Status reply shapes: "usual", "text-key" (a key as text) and
+// number), "letters-key" (a key that is no number) and "no-expiry". A registered upload is
+// "pending upload" until its file arrives, then "in review"; a test moves it on from there. Status reply shapes: "usual", "text-key" (a key as text) and
 // "repeated-key" (each upload listed twice, an outdated status first).
 class UploadEndpoints {
 public:

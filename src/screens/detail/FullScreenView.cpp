@@ -5,6 +5,7 @@
 #include "screens/detail/FullScreenHero.h"
 #include "screens/detail/PreviewSourceChain.h"
 #include "screens/detail/RelatedWallpapersSection.h"
+#include "screens/own/CommunityUploadForm.h"
 #include "state/AppStore.h"
 #include "ui/BrowseContext.h"
 #include "ui/EscapeKeyFilter.h"
@@ -74,7 +75,12 @@ void FullScreenView::buildOverlay()
         report_ = new FootBarIconButton(QStringLiteral("flag"), FootBarIconButton::Look::report(), hero_);
         connect(report_, &FootBarIconButton::clicked, this, [this] { Q_EMIT reportRequested(wallpaper()); });
     }
-    // An own video still waiting for its upload has no foot bar of its own here.
+    // An own video handed over for the community gets the upload form in place of the foot bar.
+    if (CommunityUploadForm::isUploadCandidate(record)) {
+        uploadForm_ = new CommunityUploadForm(record, hero_);
+        connect(uploadForm_, &CommunityUploadForm::closeRequested, this, &FullScreenView::dismiss);
+        return;
+    }
     if (applier_->options().isCustom && !record.key)
         return;
     const bool lockScreenOnly = applier_->isLockScreenOnly();
@@ -103,10 +109,12 @@ void FullScreenView::layoutContent()
     related_->setGeometry(0, window.height(), window.width(), relatedHeight);
     if (report_)
         report_->move(window.width() - kReportPadding - report_->width(), kReportPadding);
-    if (footBar_) {
-        const int width = std::min(footBar_->sizeHint().width(), window.width() - 2 * kFootBarSideMargin);
-        const int height = footBar_->sizeHint().height();
-        footBar_->setGeometry((window.width() - width) / 2, window.height() - kFootBarBottom - height, width, height);
+    for (QWidget* bar : {static_cast<QWidget*>(footBar_), static_cast<QWidget*>(uploadForm_)}) {
+        if (!bar)
+            continue;
+        const int width = std::min(bar->sizeHint().width(), window.width() - 2 * kFootBarSideMargin);
+        const int height = bar->sizeHint().height();
+        bar->setGeometry((window.width() - width) / 2, window.height() - kFootBarBottom - height, width, height);
     }
     checkRelatedOnScreen();
 }

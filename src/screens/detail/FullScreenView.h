@@ -10,6 +10,7 @@
 #include <functional>
 
 class BrowseContext;
+class CommunityUploadForm;
 class FootBarIconButton;
 class FullScreenFootBar;
 class FullScreenHero;
@@ -45,6 +46,7 @@ public:
     FullScreenHero* hero() const { return hero_; }
     // Null for an own video without a key.
     FullScreenFootBar* footBar() const { return footBar_; }
+    CommunityUploadForm* uploadForm() const { return uploadForm_; }
     // Null for own videos and records without a key.
     FootBarIconButton* reportButton() const { return report_; }
     RelatedWallpapersSection* related() const { return related_; }
@@ -86,6 +88,7 @@ private:
     QWidget* content_;
     FullScreenHero* hero_;
     FullScreenFootBar* footBar_ = nullptr;
+    CommunityUploadForm* uploadForm_ = nullptr;
     FootBarIconButton* report_ = nullptr;
     RelatedWallpapersSection* related_;
     std::function<void(bool)> pendingCheck_;

@@ -1,0 +1,159 @@
+#include "screens/detail/PartnerSiteView.h"
+
+#include "backend/APIService.h"
+#include "foundation/AppError.h"
+#include "foundation/Async.h"
+#include "platform/Http.h"
+#include "platform/MediaTools.h"
+#include "screens/detail/PartnerSiteLoader.h"
+#include "ui/EscapeKeyFilter.h"
+#include "ui/Spinner.h"
+#include "ui/Symbols.h"
+#include "ui/LabelButton.h"
+#include "ui/Theme.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+namespace {
+QLabel* centredLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(font);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignHCenter);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+    return label;
+}
+} // namespace
+
+PartnerSiteView::PartnerSiteView(QString id, FullScreenFactory fullScreen, QWidget* parent)
+    : PartnerSiteView(std::move(id), std::move(fullScreen),
+          std::make_shared<PartnerSiteLoader>(APIService::shared(), Http::shared(), MediaTools::shared()), parent)
+{
+}
+
+PartnerSiteView::PartnerSiteView(QString id, FullScreenFactory fullScreen, std::shared_ptr<PartnerSiteLoader> loader,
+    QWidget* parent)
+    : QWidget(parent), id_(std::move(id)), factory_(std::move(fullScreen)), loader_(std::move(loader)), stack_(new QStackedLayout(this))
+{
+    setPalette(Theme::palette());
+    stack_->addWidget(createLoading());
+    stack_->addWidget(createFailure());
+}
+
+PartnerSiteView::~PartnerSiteView() { EscapeKeyFilter::shared().remove(this); }
+
+QWidget* PartnerSiteView::createLoading()
+{
+    auto* page = new QWidget;
+    auto* column = new QVBoxLayout(page);
+    column->setSpacing(16);
+    column->addStretch();
+    column->addWidget(new Spinner(1.5, Qt::white, page), 0, Qt::AlignHCenter);
+    column->addWidget(centredLabel(QStringLiteral("Loading wallpaper..."), Theme::font(Theme::TextStyle::Subheadline),
+        Theme::withOpacity(Qt::white, 0.8), page));
+    column->addStretch();
+    return page;
+}
+
+QWidget* PartnerSiteView::createFailure()
+{
+    auto* page = new QWidget;
+    auto* column = new QVBoxLayout(page);
+    column->setSpacing(24);
+    column->addStretch();
+    auto* symbol = new QLabel(page);
+    symbol->setPixmap(QPixmap::fromImage(Symbols::image(QStringLiteral("exclamationmark.triangle.fill"),
+        Theme::withOpacity(QColor(255, 159, 10), 0.8), 48, devicePixelRatioF())));
+    column->addWidget(symbol, 0, Qt::AlignHCenter);
+    column->addWidget(centredLabel(QStringLiteral("Failed to load wallpaper"), Theme::font(Theme::TextStyle::Title2),
+        Qt::white, page));
+    message_ = centredLabel(QString(), Theme::font(Theme::TextStyle::Subheadline), Theme::withOpacity(Qt::white, 0.7), page);
+    message_->setWordWrap(true);
+    message_->setContentsMargins(40, 0, 40, 0);
+    column->addWidget(message_);
+    LabelButton::Look style;
+    style.font = Theme::font(Theme::TextStyle::Body, QFont::DemiBold);
+    style.textColor = Theme::appBackgroundColor();
+    style.fill = Qt::white;
+    style.hoverFill = Theme::withOpacity(Qt::white, 0.9);
+    style.cornerRadius = 6;
+    style.horizontalPadding = 14;
+    style.verticalPadding = 5;
+    goBack_ = new LabelButton(QStringLiteral("Go Back"), style, page);
+    connect(goBack_, &LabelButton::clicked, this, &PartnerSiteView::closeRequested);
+    column->addSpacing(8);
+    column->addWidget(goBack_, 0, Qt::AlignHCenter);
+    column->addStretch();
+    return page;
+}
+
+void PartnerSiteView::appeared()
+{
+    AppearanceAware::tell(fullScreen_, true);
+    // Once the full-screen view shows, Escape is its own.
+    if (state_ != State::Showing)
+        EscapeKeyFilter::shared().add(this, [this] { Q_EMIT closeRequested(); });
+    if (started_)
+        return;
+    started_ = true;
+    fireAndForget(load(this, loader_, id_), QStringLiteral("PartnerSiteView"));
+}
+
+QCoro::Task<> PartnerSiteView::load(QPointer<PartnerSiteView> self, std::shared_ptr<PartnerSiteLoader> loader, QString id)
+{
+    std::optional<WallpaperModel> loaded;
+    QString failure;
+    try {
+        loaded = co_await loader->load(id);
+    } catch (const std::exception& error) {
+        failure = describeError(error);
+    }
+    if (!self)
+        co_return;
+    if (loaded)
+        self->showWallpaper(*loaded);
+    else
+        self->fail(failure);
+}
+
+void PartnerSiteView::disappeared()
+{
+    EscapeKeyFilter::shared().remove(this);
+    AppearanceAware::tell(fullScreen_, false);
+}
+
+void PartnerSiteView::showWallpaper(const WallpaperModel& wallpaper)
+{
+    wallpaper_ = wallpaper;
+    state_ = State::Showing;
+    QPointer<PartnerSiteView> self(this);
+    fullScreen_ = factory_(wallpaper, [self] {
+        if (self)
+            Q_EMIT self->closeRequested();
+    });
+    if (fullScreen_) {
+        stack_->addWidget(fullScreen_);
+        stack_->setCurrentWidget(fullScreen_);
+        AppearanceAware::tell(fullScreen_, isVisible());
+        // The full-screen view answers Escape from now on.
+        EscapeKeyFilter::shared().remove(this);
+    }
+    Q_EMIT stateChanged();
+}
+
+void PartnerSiteView::fail(const QString& message)
+{
+    errorMessage_ = message;
+    state_ = State::Failed;
+    message_->setText(message);
+    stack_->setCurrentIndex(1);
+    Q_EMIT stateChanged();
+}
+
+void PartnerSiteView::paintEvent(QPaintEvent*) { QPainter(this).fillRect(rect(), Theme::appBackgroundColor()); }

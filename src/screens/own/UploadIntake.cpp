@@ -1,0 +1,51 @@
+#include "screens/own/UploadIntake.h"
+
+#include "foundation/AppError.h"
+#include "foundation/Log.h"
+#include "foundation/Text.h"
+#include "screens/own/OwnVideoFacts.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+namespace {
+constexpr double kMaxMegabytes = 200.0;
+constexpr double kMaxSeconds = 60.0;
+const QSize kMinimumSize(3840, 2160);
+} // namespace
+
+QStringList UploadIntake::validate(const OwnVideoFacts& facts)
+{
+    QStringList messages;
+    const auto size = facts.naturalSize;
+    if (!size || size->width() < kMinimumSize.width() || size->height() < kMinimumSize.height()) {
+        messages.append(QStringLiteral("Resolution must be at least 3840×2160 (4K) (current: %1)")
+                            .arg(facts.resolutionText().value_or(QStringLiteral("unknown"))));
+    }
+    if (facts.megabytes() >= kMaxMegabytes)
+        messages.append(Text::format("File size must be less than 200 MB (current: %.1f MB)", facts.megabytes()));
+    if (facts.durationSeconds >= kMaxSeconds) {
+        messages.append(QStringLiteral("Duration must be less than 60 seconds (current: %1)")
+                            .arg(facts.durationText().value_or(QStringLiteral("unknown"))));
+    }
+    return messages;
+}
+
+QCoro::Task<Result<WallpaperModel, QString>> UploadIntake::examine(QString path, const MediaTools& media)
+{
+    QString problem;
+    try {
+        const OwnVideoFacts facts = co_await OwnVideoFacts::read(path, media);
+        if (!facts.durationText())
+            throw MessageError(QStringLiteral("The video does not state a usable duration."));
+        if (const QStringList messages = validate(facts); !messages.isEmpty())
+            co_return Result<WallpaperModel, QString>::failure(messages.join(QStringLiteral("\n\n")));
+        const QString title = OwnVideoFacts::wallpaperTitle(QFileInfo(path).fileName());
+        co_return Result<WallpaperModel, QString>::success(
+            facts.record(QUrl::fromLocalFile(path), std::nullopt, title, QStringLiteral("Custom")));
+    } catch (const std::exception& error) {
+        problem = describeError(error);
+    }
+    logLine(QStringLiteral("❌"), QStringLiteral("CustomView"), QStringLiteral("Failed to create temporary wallpaper: ") + problem);
+    co_return Result<WallpaperModel, QString>::failure(QStringLiteral("Failed to process wallpaper: ") + problem);
+}

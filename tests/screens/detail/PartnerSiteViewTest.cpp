@@ -1,0 +1,97 @@
+#include "screens/own/OwnFixture.h"
+
+#include "backend/WallpaperCounterService.h"
+#include "foundation/AppError.h"
+#include "model/PartnerSiteKey.h"
+#include "screens/detail/PartnerSiteLoader.h"
+#include "screens/detail/PartnerSiteRecord.h"
+#include "screens/detail/PartnerSiteView.h"
+#include "support/Eventually.h"
+#include "ui/Screenshot.h"
+#include "ui/LabelButton.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+
+namespace {
+
+TEST(PartnerSiteRecordTest, TitlesFactsAndKeys)
+{
+    const std::pair<const char*, const char*> titles[] = {
+        {"Neon City Live Wallpaper 4K", "Neon City"}, {"Lively  Koi   HD", "Lively Koi"}, {"LIVE 8K HD Wallpaper", ""}};
+    for (const auto& [title, cleaned] : titles)
+        EXPECT_EQ(PartnerSiteRecord::cleanTitle(QString::fromLatin1(title)), QString::fromLatin1(cleaned)) << title;
+
+    const std::pair<std::optional<qint64>, std::optional<QString>> durations[] = {
+        {59, QStringLiteral("0:59s")}, {125, QStringLiteral("2:05s")}, {0, QStringLiteral("0:00s")}, {-5, std::nullopt}, {std::nullopt, std::nullopt}};
+    for (const auto& [seconds, text] : durations)
+        EXPECT_EQ(PartnerSiteRecord::durationText(seconds), text);
+
+    for (const auto& [resolution, is4k] : {std::pair{"3840x2160", true}, {"3840×2160", true}, {"2160p", false}, {"3840x1600", false}})
+        EXPECT_EQ(PartnerSiteRecord::is4k(QString::fromUtf8(resolution)), is4k) << resolution;
+
+    GravelnookData record;
+    record.id = 501;
+    record.title = QStringLiteral("LIVE 8K HD Wallpaper Of A Very Long Name Indeed");
+    record.videoUrl = QStringLiteral("https://p.example/501/master.mp4");
+    const WallpaperModel model = PartnerSiteRecord::make(record, QStringLiteral("3840x2160"), std::nullopt);
+    EXPECT_EQ(model.title, QStringLiteral("Of A Very Long Name Indeed"));
+    EXPECT_EQ(model.key, PartnerSiteKey::kFirst + 501) << "never the catalogue's wallpaper 501";
+    EXPECT_TRUE(model.isFromGravelnook);
+    EXPECT_TRUE(model.is_4k);
+    EXPECT_FALSE(model.posterUrl) << "an empty address stays absent";
+    record.id = -1;
+    EXPECT_THROW(PartnerSiteRecord::make(record, std::nullopt, std::nullopt), MessageError);
+}
+
+class PartnerSiteViewTest : public OwnFixture {
+protected:
+    std::unique_ptr<PartnerSiteView> view(const QString& id)
+    {
+        auto page = std::make_unique<PartnerSiteView>(id,
+            [](const WallpaperModel& wallpaper, std::function<void()>) { return new QLabel(wallpaper.title); },
+            std::make_shared<PartnerSiteLoader>(*api_, Http::shared(), media_));
+        page->resize(900, 560);
+        page->show();
+        page->appeared();
+        return page;
+    }
+};
+
+TEST_F(PartnerSiteViewTest, OpensTheRecordMeasuringWhatItLacks)
+{
+    const auto complete = view(QStringLiteral("501"));
+    saveScreenshot(*complete, QStringLiteral("partner-loading"));
+    ASSERT_EVENTUALLY(complete->state() == PartnerSiteView::State::Showing, 20'000);
+    EXPECT_EQ(complete->wallpaper()->resolution, QStringLiteral("3840x2160"));
+    EXPECT_EQ(complete->wallpaper()->duration, QStringLiteral("0:04s"));
+    EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/wallpaper/1718000001025/master.mp4")), 0);
+
+    const auto bare = view(QStringLiteral("502"));
+    ASSERT_EVENTUALLY(bare->state() == PartnerSiteView::State::Showing, 30'000);
+    EXPECT_TRUE(bare->wallpaper()->resolution);
+    EXPECT_TRUE(bare->wallpaper()->duration);
+    EXPECT_EQ(qobject_cast<QLabel*>(bare->fullScreenView())->text(), QStringLiteral("Lantern Street"));
+}
+
+TEST_F(PartnerSiteViewTest, FailureShowsWhyAndGoesBack)
+{
+    const auto page = view(QStringLiteral("999"));
+    ASSERT_EVENTUALLY(page->state() == PartnerSiteView::State::Failed, 20'000);
+    EXPECT_TRUE(page->errorMessage().contains(QStringLiteral("404"))) << page->errorMessage().toStdString();
+    saveScreenshot(*page, QStringLiteral("partner-failed"));
+    QSignalSpy closed(page.get(), &PartnerSiteView::closeRequested);
+    page->goBackButton()->clicked();
+    EXPECT_EQ(closed.size(), 1);
+}
+
+TEST_F(PartnerSiteViewTest, PartnerKeysBumpNoCatalogueCounter)
+{
+    WallpaperCounterService counter(*api_);
+    const int before = requests(QStringLiteral("increment-wallpaper"));
+    waitForTask(counter.incrementDownloads(PartnerSiteKey::kFirst + 501));
+    waitForTask(counter.incrementLikes(PartnerSiteKey::kFirst + 501));
+    EXPECT_EQ(requests(QStringLiteral("increment-wallpaper")), before);
+}
+
+} // namespace

@@ -1,0 +1,178 @@
+#include "OwnFixture.h"
+
+#include "screens/own/CustomBackgroundImageLoader.h"
+#include "screens/own/CustomView.h"
+#include "screens/own/DragDropArea.h"
+#include "screens/own/OwnVideoFacts.h"
+#include "screens/own/PendingUploadService.h"
+#include "screens/own/UploadStatuses.h"
+#include "state/AppStore.h"
+#include "state/ExplorePageService.h"
+#include "state/ExploreWallpapersService.h"
+#include "state/HomePageService.h"
+#include "support/Eventually.h"
+#include "ui/AlertSheet.h"
+#include "ui/BrowseContext.h"
+#include "ui/LazyGridView.h"
+#include "ui/PosterCardView.h"
+#include "ui/LabelButton.h"
+#include "ui/WallpaperImageCache.h"
+#include "ui/Screenshot.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSignalSpy>
+
+namespace {
+
+class CustomViewTest : public OwnFixture {
+protected:
+    CustomViewTest()
+    {
+        waitForTask(appStore_.initializeIfNeeded());
+        view_.resize(1280, 1500);
+        view_.show();
+    }
+    ~CustomViewTest() override
+    {
+        // No request may outlive the client it was sent with.
+        static_cast<void>(QTest::qWaitFor([&] {
+            return !explore_.isLoading() && !view_.statuses().isLoading() && view_.pendingWork() == 0;
+        }, 20'000));
+    }
+
+    // Waits until every intake and import has finished.
+    void settle() { ASSERT_EVENTUALLY(view_.pendingWork() == 0, 30'000); }
+    AlertSheet* alert() { return AlertSheet::shown(&view_); }
+    // An own wallpaper whose key the catalogue reserved for this device, with a review status.
+    void ownUpload(const QString& title, const QString& status)
+    {
+        const UploadURLResponse address = waitForTask(api_->requestUploadURL(device_));
+        waitForTask(api_->uploadWallpaper(device_, title, 3, address.wallpaperKey));
+        catalogue_.server().uploads().setStatus(address.wallpaperKey.toLongLong(), status);
+        const QString file = copyOf(Clip::Uhd, title + QStringLiteral(".mp4"));
+        store_.addCustomWallpaper(OwnVideoFacts{}.record(QUrl::fromLocalFile(file), address.wallpaperKey.toLongLong(), title,
+            QStringLiteral("Custom")));
+    }
+    // Lets the cards show their first frames before a picture is taken.
+    void letCardsDraw()
+    {
+        static_cast<void>(QTest::qWaitFor([&] {
+            const auto cards = view_.findChildren<PosterCardView*>();
+            return std::all_of(cards.begin(), cards.end(), [](PosterCardView* card) { return card->isPreviewShown() || card->hasPoster(); });
+        }, 8000));
+        QTest::qWait(200);
+    }
+
+    HomePageService homePage_{*api_};
+    AppStore appStore_{*api_, homePage_, Delays::real()};
+    ExplorePageService explore_{*api_, clock_};
+    ExploreWallpapersService lists_{*api_, clock_};
+    PendingUploadService pending_;
+    WallpaperImageCache images_{temp_.file(QStringLiteral("images"))};
+    BrowseContext context_;
+    CustomView view_{&context_, CustomView::Services{appStore_, store_, explore_, lists_, pending_, *api_, Http::shared(), images_,
+                                    media_, [this] { return device_; }}};
+};
+
+TEST_F(CustomViewTest, EmptyPageThenImportsNewestFirstWithTheirStatuses)
+{
+    ASSERT_EVENTUALLY(view_.isLatestSectionShown() && !view_.background().image().isNull(), 20'000);
+    EXPECT_TRUE(view_.isEmptyStateShown());
+    EXPECT_TRUE(view_.clearAllButton()->isHidden());
+    letCardsDraw();
+    saveScreenshot(view_, QStringLiteral("own-wallpapers-empty"));
+    EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/functions/v1/check-upload-status")), 0);
+
+    QString picked;
+    view_.setFilePicker([&](QWidget*, const QString& message, std::function<void(QString)> onPick) {
+        picked = message;
+        onPick(copyOf(Clip::Uhd, QStringLiteral("aurora-borealis-live-wallpaper.mp4")));
+    });
+    view_.personalUseButton()->clicked();
+    settle();
+    EXPECT_EQ(picked, QStringLiteral("Select an MP4 video for personal use"));
+    EXPECT_FALSE(view_.isEmptyStateShown());
+    EXPECT_FALSE(view_.clearAllButton()->isHidden());
+    ASSERT_EQ(store_.orderedCustomWallpapers().size(), 1);
+    EXPECT_EQ(store_.orderedCustomWallpapers()[0].title, QStringLiteral("Aurora Borealis"));
+
+    ownUpload(QStringLiteral("Night Drive"), QStringLiteral("Approved"));
+    ownUpload(QStringLiteral("Koi Pond"), QStringLiteral("in review"));
+    ownUpload(QStringLiteral("Glitch Storm"), QStringLiteral("rejected_by_moderator"));
+    view_.appeared(); // shown again: the statuses are fetched anew
+    ASSERT_EVENTUALLY(view_.statuses().statuses().size() == 3 && !view_.statuses().isLoading(), 10'000);
+    EXPECT_EQ(view_.ownGrid()->keys().size(), 4);
+    letCardsDraw();
+    saveScreenshot(view_, QStringLiteral("own-wallpapers-statuses"));
+}
+
+TEST_F(CustomViewTest, DropsAreCheckedAndEveryRefusalIsTold)
+{
+    const QString good = copyOf(Clip::Uhd, QStringLiteral("a.MP4"));
+    const QString small = copyOf(Clip::SmallLong, QStringLiteral("c.mp4"));
+    view_.handleDroppedFiles({good, temp_.file(QStringLiteral("b.mov")), small});
+    settle();
+    EXPECT_EQ(pending_.pendingFilePath(), good);
+    ASSERT_TRUE(context_.selectedWallpaper());
+    EXPECT_EQ(context_.selectedWallpaper()->masterUrl, QUrl::fromLocalFile(good));
+    ASSERT_TRUE(alert());
+    EXPECT_EQ(alert()->title(), QStringLiteral("Validation Error"));
+    EXPECT_EQ(alert()->message(), QStringLiteral("Resolution must be at least 3840×2160 (4K) (current: 320×180)\n\n"
+                                                 "Duration must be less than 60 seconds (current: 1:15s)"));
+    saveScreenshot(view_, QStringLiteral("own-wallpapers-validation-error"));
+    EXPECT_TRUE(alert()->press(QStringLiteral("OK")));
+    ASSERT_EVENTUALLY(!alert(), 2000);
+
+    view_.handleDroppedFiles({temp_.file(QStringLiteral("notes.txt")), temp_.file(QStringLiteral("clip.mov"))});
+    ASSERT_TRUE(alert());
+    EXPECT_EQ(alert()->message(), QStringLiteral("Only MP4 videos can be shared (not: notes.txt, clip.mov)"));
+}
+
+TEST(CustomViewLayoutTest, BlocksAreSpacedByTheScreensUsableHeight)
+{
+    EXPECT_DOUBLE_EQ(CustomView::sectionSpacing(900), 900 * 0.8 * 0.065);
+    EXPECT_DOUBLE_EQ(CustomView::sectionSpacing(1200), 60);
+    EXPECT_DOUBLE_EQ(CustomView::sectionSpacing(std::nullopt), 60);
+}
+
+TEST(DragDropAreaTest, TakesLocalFilesOnlyAndSaysWhileADragHovers)
+{
+    DragDropArea zone;
+    QSignalSpy dropped(&zone, &DragDropArea::filesDropped);
+    QSignalSpy dragging(&zone, &DragDropArea::draggingChanged);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/videos/a b.mp4")), QUrl(QStringLiteral("https://example.org/c.mp4")),
+        QUrl::fromLocalFile(QStringLiteral("/videos/d.mov"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&zone, &enter);
+    EXPECT_TRUE(zone.isDragging());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&zone, &drop);
+    EXPECT_FALSE(zone.isDragging());
+    ASSERT_EQ(dropped.size(), 1);
+    EXPECT_EQ(dropped[0][0].toStringList(), (QStringList{QStringLiteral("/videos/a b.mp4"), QStringLiteral("/videos/d.mov")}));
+    EXPECT_EQ(dragging.size(), 2);
+}
+
+TEST_F(CustomViewTest, ClearAllAsksFirstThenRemovesFilesAndStatuses)
+{
+    view_.addPersonalUseWallpaper(copyOf(Clip::Uhd, QStringLiteral("one.mp4")));
+    settle();
+    const QString file = store_.orderedCustomWallpapers().value(0).masterUrl->toLocalFile();
+    view_.clearAllButton()->clicked();
+    ASSERT_TRUE(alert());
+    EXPECT_EQ(alert()->title(), QStringLiteral("Clear All Uploads"));
+    EXPECT_TRUE(alert()->press(QStringLiteral("Cancel")));
+    EXPECT_EQ(store_.orderedCustomWallpapers().size(), 1);
+
+    view_.confirmClearAll();
+    ASSERT_TRUE(alert()->press(QStringLiteral("Clear All")));
+    EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty());
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(view_.isEmptyStateShown());
+    EXPECT_TRUE(log_.contains(QStringLiteral("🗑️ [CustomView] Cleared all custom wallpapers")));
+}
+
+} // namespace

@@ -1,0 +1,142 @@
+#include "OwnFixture.h"
+
+#include "screens/detail/DetailItem.h"
+#include "screens/own/CommunityUploadForm.h"
+#include "screens/own/CommunityUploadService.h"
+#include "screens/own/CustomWallpaperFormFootBar.h"
+#include "screens/own/OwnVideoFacts.h"
+#include "screens/own/PendingUploadService.h"
+#include "screens/own/SignedUploadURLService.h"
+#include "state/AppStore.h"
+#include "state/HomePageService.h"
+#include "state/NotificationManager.h"
+#include "support/Eventually.h"
+#include "ui/Screenshot.h"
+#include "ui/LabelButton.h"
+#include "ui/Theme.h"
+
+#include <QLineEdit>
+#include <QVBoxLayout>
+#include <QSignalSpy>
+
+namespace {
+
+using Bar = CustomWallpaperFormFootBar;
+
+TEST(CustomWallpaperFormFootBarTest, TitleEditsAndWhenSubmitIsOffered)
+{
+    const std::tuple<const char*, const char*, const char*> edits[] = {
+        {"", "new york", "New York"},
+        {"", "NEW  YORK", "New  York"},
+        {"", "mcDONALD", "Mcdonald"},
+        {"Kept", "12345678901234567890123456789012345678901234567890x", "Kept"},
+        {"", "12345678901234567890123456789012345678901234567890", "12345678901234567890123456789012345678901234567890"},
+    };
+    for (const auto& [previous, typed, result] : edits)
+        EXPECT_EQ(Bar::titleAfterEdit(QString::fromUtf8(previous), QString::fromUtf8(typed)), QString::fromUtf8(result)) << typed;
+
+    const std::tuple<const char*, bool, bool, bool, bool> submits[] = {
+        {"  abc  ", true, true, false, false}, {" abcd ", true, true, false, true}, {"abcd", false, true, false, false},
+        {"abcd", true, false, false, false}, {"abcd", true, true, true, false},
+    };
+    for (const auto& [title, category, agreed, submitting, allowed] : submits)
+        EXPECT_EQ(Bar::canSubmit(QString::fromUtf8(title), category, agreed, submitting), allowed) << title;
+
+    EXPECT_EQ(Bar::counterText(QString(39, QLatin1Char('a'))), std::nullopt);
+    EXPECT_EQ(Bar::counterText(QStringLiteral("  ") + QString(40, QLatin1Char('a'))), QStringLiteral("40/50"));
+}
+
+TEST(CustomWallpaperFormFootBarTest, ChipsDropdownAndDisplays)
+{
+    WallpaperModel wallpaper;
+    wallpaper.resolution = QStringLiteral("3840x2160");
+    wallpaper.fileSize = QString();
+    EXPECT_EQ(DetailItem::of(wallpaper), (QList<DetailItem>{{QStringLiteral("aspectratio"), QStringLiteral("3840x2160")}}));
+
+    const QList<CategoryItem> categories{{QStringLiteral("A"), 1, {}}, {QStringLiteral("B"), 2, {}}, {QStringLiteral("C"), 3, {}}};
+    Bar bar(wallpaper, categories);
+    QStringList order;
+    for (const CategoryItem& item : bar.dropdownOrder())
+        order.append(item.categoryName);
+    EXPECT_EQ(order, (QStringList{QStringLiteral("C"), QStringLiteral("B"), QStringLiteral("A")}));
+    QSignalSpy chosen(&bar, &Bar::categoryChosen);
+    bar.setDropdownOpen(true);
+    bar.chooseCategory(categories[1]);
+    EXPECT_FALSE(bar.isDropdownOpen());
+    EXPECT_EQ(chosen.size(), 1);
+    EXPECT_EQ(bar.categoryButton()->text(), QStringLiteral("B"));
+
+    bar.setTitle(QStringLiteral("Night Drive"));
+    EXPECT_TRUE(bar.submitButton()->isEnabled());
+    bar.setAgreedToTerms(false);
+    EXPECT_FALSE(bar.submitButton()->isEnabled());
+    bar.setSubmitting(true);
+    bar.setSubmissionSuccessful(true);
+    EXPECT_EQ(bar.display(), Bar::Display::Success);
+    bar.setSubmissionSuccessful(false);
+    EXPECT_EQ(bar.display(), Bar::Display::Submitting);
+    EXPECT_FALSE(bar.backButton()->isHidden());
+}
+
+class CommunityUploadFormTest : public OwnFixture {
+protected:
+    CommunityUploadFormTest()
+    {
+        waitForTask(appStore_.loadCategoriesIfNeeded());
+        pending_.setPendingFilePath(copyOf(Clip::Uhd, QStringLiteral("night-drive.mp4")));
+    }
+
+    HomePageService homePage_{*api_};
+    AppStore appStore_{*api_, homePage_, Delays::real()};
+    NotificationManager toast_;
+    PendingUploadService pending_;
+    SignedUploadURLService signedURLs_{defaults_, *api_, clock_, [this] { return device_; }};
+    CommunityUploadService uploads_{{signedURLs_, pending_, *api_, Http::shared(), toast_, store_, media_, [this] { return device_; }}};
+};
+
+TEST_F(CommunityUploadFormTest, SubmitsThroughTheServiceAndBackLeavesItRunning)
+{
+    WallpaperModel candidate = waitForTask(OwnVideoFacts::read(*pending_.pendingFilePath(), media_))
+                                   .record(QUrl::fromLocalFile(*pending_.pendingFilePath()), std::nullopt,
+                                       QStringLiteral("Night Drive"), QStringLiteral("Custom"));
+    ASSERT_TRUE(CommunityUploadForm::isUploadCandidate(candidate));
+    QWidget stage;
+    stage.setPalette(Theme::palette());
+    stage.setAutoFillBackground(true);
+    stage.resize(700, 760);
+    auto* form = new CommunityUploadForm(candidate, appStore_, pending_, uploads_, &stage);
+    // Where the full-screen view lays it: at the bottom, centred.
+    auto* column = new QVBoxLayout(&stage);
+    column->addStretch();
+    column->addWidget(form, 0, Qt::AlignHCenter);
+    stage.show();
+    Bar& bar = *form->footBar();
+    bar.setDropdownOpen(true);
+    saveScreenshot(stage, QStringLiteral("upload-form-categories"));
+    bar.chooseCategory(appStore_.categories().value(1));
+    // A title the host holds that is too long: the counter turns red and Submit stays off.
+    bar.setTitle(QStringLiteral("A Very Long Title For A Night Drive Through The City Lights"));
+    EXPECT_EQ(bar.counterText(), QStringLiteral("59/50"));
+    EXPECT_FALSE(bar.submitButton()->isEnabled());
+    QTest::qWait(50); // the layout follows the counter
+    saveScreenshot(stage, QStringLiteral("upload-form-title-too-long"));
+    bar.setTitle(QStringLiteral("Night Drive"));
+    QTest::keyClicks(bar.titleField(), QStringLiteral(" at dusk"));
+    EXPECT_EQ(bar.title(), QStringLiteral("Night Drive At Dusk"));
+    saveScreenshot(stage, QStringLiteral("upload-form"));
+
+    QSignalSpy closed(form, &CommunityUploadForm::closeRequested);
+    QSignalSpy finished(&uploads_, &CommunityUploadService::submissionFinished);
+    bar.submitButton()->clicked();
+    EXPECT_TRUE(form->isSubmitting());
+    QTest::qWait(50);
+    saveScreenshot(stage, QStringLiteral("upload-form-submitting"));
+    bar.backButton()->clicked();
+    EXPECT_EQ(closed.size(), 1);
+    delete form; // the full-screen view closes
+    ASSERT_TRUE(finished.wait(30'000));
+    EXPECT_TRUE(finished.first().at(1).toBool()) << "the upload went on without its form";
+    EXPECT_EQ(catalogue_.server().uploads().registered(device_).value(0).title, QStringLiteral("Night Drive At Dusk"));
+}
+
+} // namespace
