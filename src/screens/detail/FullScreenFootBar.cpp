@@ -3,6 +3,7 @@
 #include "library/LikedWallpapersService.h"
 #include "library/RecentsWallpapersService.h"
 #include "library/WallpaperPlaylistService.h"
+#include "model/PartnerSiteKey.h"
 #include "screens/detail/FloatingNote.h"
 #include "screens/detail/FootBarIconButton.h"
 #include "screens/detail/FootBarIconHoverPressModifier.h"
@@ -74,7 +75,11 @@ FullScreenFootBar::FullScreenFootBar(const WallpaperModel& wallpaper, FootBarApp
 
 QString FullScreenFootBar::shareLink(const WallpaperModel& wallpaper)
 {
-    QString link = kWebsite + QStringLiteral("/wallpaper?key=") + QString::number(wallpaper.key.value_or(0));
+    // A partner wallpaper's key lives in its own range; the link carries the partner's number.
+    qint64 key = wallpaper.key.value_or(0);
+    if (PartnerSiteKey::isPartnerKey(key))
+        key = PartnerSiteKey::partnerId(key);
+    QString link = kWebsite + QStringLiteral("/wallpaper?key=") + QString::number(key);
     if (wallpaper.isFromGravelnook)
         link += QStringLiteral("&via=grvn");
     return link;

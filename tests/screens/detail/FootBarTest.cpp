@@ -1,5 +1,6 @@
 #include "DetailFixture.h"
 
+#include "model/PartnerSiteKey.h"
 #include "screens/detail/FloatingNote.h"
 #include "screens/detail/FootBarApplyControl.h"
 #include "screens/detail/FootBarIconButton.h"
@@ -38,8 +39,11 @@ TEST_F(FootBarTest, TheShareLinkNamesTheWallpaperAndItsOrigin)
 {
     WallpaperModel partner = catalogueRecord();
     partner.isFromGravelnook = true;
+    WallpaperModel partnerSite = partner;
+    partnerSite.key = *PartnerSiteKey::key(4521);
     for (const auto& [record, link] : {std::pair{catalogueRecord(), QStringLiteral("https://quorvelle.app/wallpaper?key=1718000000137")},
-             std::pair{partner, QStringLiteral("https://quorvelle.app/wallpaper?key=1718000000137&via=grvn")}}) {
+             std::pair{partner, QStringLiteral("https://quorvelle.app/wallpaper?key=1718000000137&via=grvn")},
+             std::pair{partnerSite, QStringLiteral("https://quorvelle.app/wallpaper?key=4521&via=grvn")}}) {
         FullScreenFootBar* footBar = bar(record);
         click(footBar->shareButton());
         EXPECT_EQ(QGuiApplication::clipboard()->text(), link);
