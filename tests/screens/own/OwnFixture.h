@@ -30,12 +30,16 @@ protected:
             const QString path = folder + QLatin1Char('/') + name;
             if (QFile::exists(path))
                 return path;
+            // Test processes run side by side: each draws into a part of its own, and the rename
+            // hands over only a whole clip.
+            const QString part = path + QStringLiteral(".%1.part.mp4").arg(QCoreApplication::applicationPid());
             QProcess ffmpeg;
             ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")}
-                + arguments + QStringList{QStringLiteral("-movflags"), QStringLiteral("+faststart"), path + QStringLiteral(".part.mp4")});
+                + arguments + QStringList{QStringLiteral("-movflags"), QStringLiteral("+faststart"), part});
             if (!ffmpeg.waitForFinished(120'000) || ffmpeg.exitCode() != 0)
                 ADD_FAILURE() << "ffmpeg failed: " << ffmpeg.readAllStandardError().constData();
-            QFile::rename(path + QStringLiteral(".part.mp4"), path);
+            if (!QFile::rename(part, path))
+                QFile::remove(part); // another process got there first with the same clip
             return path;
         };
         const auto video = [](const QString& size, int seconds) {
