@@ -7,7 +7,7 @@ QList<DetailItem> DetailItem::of(const WallpaperModel& wallpaper)
         if (text && !text->isEmpty())
             items.append(DetailItem{icon, *text});
     };
-    add(QStringLiteral("aspectratio"), wallpaper.resolution);
+    add(QStringLiteral("ratio.frame"), wallpaper.resolution);
     add(QStringLiteral("doc"), wallpaper.fileSize);
     add(QStringLiteral("clock"), wallpaper.duration);
     return items;

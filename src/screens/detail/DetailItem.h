@@ -10,7 +10,7 @@ struct DetailItem {
     QString icon;
     QString text;
 
-    // Resolution ("aspectratio"), file size ("doc") and duration ("clock"), in this order, each
+    // Resolution ("ratio.frame"), file size ("doc") and duration ("clock"), in this order, each
     // only when the record has that text and it is not empty.
     static QList<DetailItem> of(const WallpaperModel& wallpaper);
 

@@ -51,7 +51,7 @@ TEST(CustomWallpaperFormFootBarTest, ChipsDropdownAndDisplays)
     WallpaperModel wallpaper;
     wallpaper.resolution = QStringLiteral("3840x2160");
     wallpaper.fileSize = QString();
-    EXPECT_EQ(DetailItem::of(wallpaper), (QList<DetailItem>{{QStringLiteral("aspectratio"), QStringLiteral("3840x2160")}}));
+    EXPECT_EQ(DetailItem::of(wallpaper), (QList<DetailItem>{{QStringLiteral("ratio.frame"), QStringLiteral("3840x2160")}}));
 
     const QList<CategoryItem> categories{{QStringLiteral("A"), 1, {}}, {QStringLiteral("B"), 2, {}}, {QStringLiteral("C"), 3, {}}};
     Bar bar(wallpaper, categories);
