@@ -16,6 +16,7 @@
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
 #include "ui/ToggleSwitch.h"
+#include "ui/TextLabel.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -39,17 +40,7 @@ constexpr int kCornerLinksRight = 40;
 constexpr int kCornerLinksBottom = 16;
 constexpr int kStatusPollMs = 100;
 
-QLabel* label(const QString& text, const QFont& font, const QColor& color)
-{
-    auto* made = new QLabel(text);
-    made->setFont(font);
-    QPalette colors = made->palette();
-    colors.setColor(QPalette::WindowText, color);
-    made->setPalette(colors);
-    return made;
-}
-
-QLabel* sectionTitle(const QString& text) { return label(text, Theme::systemFont(18, QFont::Light), kGrey); }
+QLabel* sectionTitle(const QString& text) { return new TextLabel(text, Theme::systemFont(18, QFont::Light), kGrey); }
 
 // The logo resource at `side`, rounded; a null picture when it is missing or unreadable.
 QPixmap logoPicture(qreal side, qreal devicePixelRatio)
@@ -128,8 +119,8 @@ SettingsView::SettingsView(const Services& services, QWidget* parent) : QWidget(
     QFont hand(QStringLiteral("Bradley Hand"));
     hand.setStyleHint(QFont::Cursive);
     hand.setPixelSize(18);
-    note->addWidget(label(tr("Support"), hand, Theme::withOpacity(Qt::white, 0.4)));
-    QLabel* arrow = label(QStringLiteral("→"), hand, Theme::withOpacity(Qt::white, 0.4));
+    note->addWidget(new TextLabel(tr("Support"), hand, Theme::withOpacity(Qt::white, 0.4)));
+    QLabel* arrow = new TextLabel(QStringLiteral("→"), hand, Theme::withOpacity(Qt::white, 0.4));
     arrow->setContentsMargins(10, 0, 10, 0);
     note->addWidget(arrow);
     supportNote_->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -176,12 +167,12 @@ QWidget* SettingsView::createHeader()
         picture->setPixmap(logo);
         lines->addWidget(picture, 0, Qt::AlignHCenter);
     }
-    lines->addWidget(label(QStringLiteral("quorvelle"), Theme::systemFont(32, QFont::Bold), Qt::white), 0, Qt::AlignHCenter);
-    lines->addWidget(label(versionText(ApplicationBundle::running().shortVersion), Theme::systemFont(16, QFont::Light), kGrey), 0,
+    lines->addWidget(new TextLabel(QStringLiteral("quorvelle"), Theme::systemFont(32, QFont::Bold), Qt::white), 0, Qt::AlignHCenter);
+    lines->addWidget(new TextLabel(versionText(ApplicationBundle::running().shortVersion), Theme::systemFont(16, QFont::Light), kGrey), 0,
         Qt::AlignHCenter);
 
     updateLink_ = new LinkText(tr("Check for Updates"), 13, kGrey);
-    updateStatus_ = label(QString(), Theme::systemFont(12), kGrey);
+    updateStatus_ = new TextLabel(QString(), Theme::systemFont(12), kGrey);
     updateStatus_->hide();
     auto* update = new QVBoxLayout;
     update->setSpacing(4);
@@ -223,15 +214,15 @@ QWidget* SettingsView::createPreferences()
     };
     const QFont rowFont = Theme::systemFont(16);
     startOnLogin_ = new ToggleSwitch(services_.autoStart.isEnabled());
-    addRow(label(tr("Start on Login"), rowFont, Qt::white), startOnLogin_);
+    addRow(new TextLabel(tr("Start on Login"), rowFont, Qt::white), startOnLogin_);
     lockScreen_ = new ToggleSwitch(services_.lockScreen.isEnabled());
-    addRow(label(tr("Enable Lock Screen"), rowFont, Qt::white), lockScreen_);
-    cacheLabel_ = label(cacheLabelText(0), rowFont, Qt::white);
+    addRow(new TextLabel(tr("Enable Lock Screen"), rowFont, Qt::white), lockScreen_);
+    cacheLabel_ = new TextLabel(cacheLabelText(0), rowFont, Qt::white);
     trash_ = new SymbolButton(SymbolButton::Look{QStringLiteral("trash"), 18, Qt::white});
     addRow(cacheLabel_, trash_);
     lines->addLayout(rows);
 
-    notice_ = label(QString(), Theme::systemFont(12), Theme::mix(Theme::systemRed(), Qt::white, 0.3));
+    notice_ = new TextLabel(QString(), Theme::systemFont(12), Theme::mix(Theme::systemRed(), Qt::white, 0.3));
     notice_->setWordWrap(true);
     notice_->hide();
     lines->addWidget(notice_);

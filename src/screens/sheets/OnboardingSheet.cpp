@@ -4,6 +4,7 @@
 #include "screens/sheets/PromotionalSheetCard.h"
 #include "ui/Theme.h"
 #include "ui/VideoPlayerPool.h"
+#include "ui/TextLabel.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -14,12 +15,8 @@ constexpr int kBannerPadding = 22;
 
 QLabel* label(const QString& text, const QFont& font, const QColor& color, bool wraps = false)
 {
-    auto* made = new QLabel(text);
-    made->setFont(font);
+    auto* made = new TextLabel(text, font, color);
     made->setWordWrap(wraps);
-    QPalette colors = made->palette();
-    colors.setColor(QPalette::WindowText, color);
-    made->setPalette(colors);
     return made;
 }
 } // namespace

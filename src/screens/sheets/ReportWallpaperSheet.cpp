@@ -9,6 +9,7 @@
 #include "ui/SheetHost.h"
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
+#include "ui/TextLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -26,15 +27,6 @@ constexpr int kEditorInset = 8;
 constexpr int kEditorGap = 14;
 constexpr qreal kEditorCorner = 8;
 
-QLabel* label(const QString& text, const QFont& font, const QColor& color)
-{
-    auto* made = new QLabel(text);
-    made->setFont(font);
-    QPalette colors = made->palette();
-    colors.setColor(QPalette::WindowText, color);
-    made->setPalette(colors);
-    return made;
-}
 } // namespace
 
 ReportWallpaperSheet::ReportWallpaperSheet(const WallpaperModel& wallpaper, std::function<void()> onDismiss, QWidget* parent)
@@ -54,8 +46,8 @@ ReportWallpaperSheet::ReportWallpaperSheet(const WallpaperModel& wallpaper, std:
 
     auto* titles = new QVBoxLayout;
     titles->setSpacing(4);
-    titles->addWidget(label(tr("Report the wallpaper"), Theme::systemFont(15, QFont::DemiBold), Qt::white));
-    titles->addWidget(label(wallpaper.category, Theme::systemFont(12), Theme::withOpacity(Qt::white, 0.5)));
+    titles->addWidget(new TextLabel(tr("Report the wallpaper"), Theme::systemFont(15, QFont::DemiBold), Qt::white));
+    titles->addWidget(new TextLabel(wallpaper.category, Theme::systemFont(12), Theme::withOpacity(Qt::white, 0.5)));
     auto* header = new QHBoxLayout;
     header->setContentsMargins(0, 0, 0, 18);
     header->addLayout(titles, 1);
