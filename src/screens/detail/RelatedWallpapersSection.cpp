@@ -67,7 +67,7 @@ QCoro::Task<> fetch(qint64 key, std::function<void(QList<WallpaperModel>, std::o
 } // namespace
 
 RelatedWallpapersSection::RelatedWallpapersSection(std::optional<qint64> key, BrowseContext* context, QWidget* parent)
-    : QWidget(parent), key_(key), context_(context), states_(new QStackedWidget(this)), grid_(new LazyGridView)
+    : QWidget(parent), key_(key), context_(context), states_(new QStackedWidget(this)), grid_(new LazyGridView(LazyGridView::Orientation::Vertical, states_))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kSidePadding, topPadding(Screens::shared().mainScreen()
