@@ -1,5 +1,6 @@
 #include "screens/browse/CategoryDetailView.h"
 
+#include "screens/ScreenMessageView.h"
 #include "screens/browse/HeroBackdrop.h"
 #include "state/AnalyticsSignals.h"
 #include "state/AppStore.h"
@@ -98,6 +99,7 @@ CategoryDetailView::CategoryDetailView(const CategoryNavigationItem& item, Brows
         loadingMore_->setVisible(controller_->isLoadingMorePages());
         showGrid();
     });
+    connect(controller_, &CategoryDetailController::loadFailureChanged, this, &CategoryDetailView::showFailure);
     connect(controller_, &CategoryDetailController::selectedFilterChanged, this, [this] {
         for (FilterChip* chip : std::as_const(chips_))
             chip->setSelected(chip->title() == CategoryFilters::rawValue(controller_->selectedFilter()));
@@ -161,6 +163,11 @@ QWidget* CategoryDetailView::buildColumn()
     grid_->setSpacing(lockScreen ? 12 : 24, lockScreen ? 12 : 24);
     grid_->setContentsMargins(0, 5, 0, 0);
     layout->addWidget(grid_);
+    failure_ = new ScreenMessageView(column);
+    failure_->setContentsMargins(0, 40, 0, 40);
+    failure_->hide();
+    connect(failure_, &ScreenMessageView::actionClicked, controller_, &CategoryDetailController::retry);
+    layout->addWidget(failure_);
     loadingMore_ = new LoadingWallpapersRow(column);
     loadingMore_->hide();
     layout->addWidget(loadingMore_);
@@ -183,8 +190,21 @@ FilterChip* CategoryDetailView::chip(CategoryFilter filter) const
     return nullptr;
 }
 
+void CategoryDetailView::showFailure()
+{
+    // Cards still held (pages loaded before) say more than the failure of a reload.
+    const std::optional<QString>& failure = controller_->loadFailure();
+    const bool shown = failure && controller_->wallpapers().isEmpty() && !controller_->showsPlaceholders();
+    if (shown) {
+        failure_->setMessage(ScreenMessageView::Message::failure(QStringLiteral("Failed to load wallpapers"), *failure,
+            QStringLiteral("Try Again")));
+    }
+    failure_->setVisible(shown);
+}
+
 void CategoryDetailView::showGrid()
 {
+    showFailure();
     const bool placeholders = controller_->showsPlaceholders();
     if (placeholders) {
         if (!showingPlaceholders_) {
