@@ -23,8 +23,8 @@ class ScreenMessageView;
 // The category page pushed by a category card, a section title, a resolution or the lock-screen
 // exclusives chip: a scrolling column of the title (or, for the lock-screen exclusives, a video
 // hero), the sort chips, a lazy three-column grid of poster cards (loading cards while the
-// first page is on its way, the reason and a retry when it failed) and the loading-more row, with the back button floating at the
-// top-leading corner and the toast over it. A card click opens the wallpaper through the browse
+// first page is on its way, the reason and a retry when it failed) and the loading-more row,
+// with the back button floating at the top-leading corner and the toast over it. A card click opens the wallpaper through the browse
 // context (the window pushes the full-screen view); the page's cards and hero video pause while
 // one is open. GUI thread; owned by the window's navigation host.
 class CategoryDetailView : public QWidget, public AppearanceAware {
