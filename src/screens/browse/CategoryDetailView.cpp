@@ -99,7 +99,7 @@ CategoryDetailView::CategoryDetailView(const CategoryNavigationItem& item, Brows
         loadingMore_->setVisible(controller_->isLoadingMorePages());
         showGrid();
     });
-    connect(controller_, &CategoryDetailController::loadFailureChanged, this, &CategoryDetailView::showFailure);
+    connect(controller_, &CategoryDetailController::loadFailureChanged, this, &CategoryDetailView::showMessage);
     connect(controller_, &CategoryDetailController::selectedFilterChanged, this, [this] {
         for (FilterChip* chip : std::as_const(chips_))
             chip->setSelected(chip->title() == CategoryFilters::rawValue(controller_->selectedFilter()));
@@ -163,11 +163,11 @@ QWidget* CategoryDetailView::buildColumn()
     grid_->setSpacing(lockScreen ? 12 : 24, lockScreen ? 12 : 24);
     grid_->setContentsMargins(0, 5, 0, 0);
     layout->addWidget(grid_);
-    failure_ = new ScreenMessageView(column);
-    failure_->setContentsMargins(0, 40, 0, 40);
-    failure_->hide();
-    connect(failure_, &ScreenMessageView::actionClicked, controller_, &CategoryDetailController::retry);
-    layout->addWidget(failure_);
+    message_ = new ScreenMessageView(column);
+    message_->setContentsMargins(0, 40, 0, 40);
+    message_->hide();
+    connect(message_, &ScreenMessageView::actionClicked, controller_, &CategoryDetailController::retry);
+    layout->addWidget(message_);
     loadingMore_ = new LoadingWallpapersRow(column);
     loadingMore_->hide();
     layout->addWidget(loadingMore_);
@@ -190,21 +190,29 @@ FilterChip* CategoryDetailView::chip(CategoryFilter filter) const
     return nullptr;
 }
 
-void CategoryDetailView::showFailure()
+void CategoryDetailView::showMessage()
 {
-    // Cards still held (pages loaded before) say more than the failure of a reload.
+    // Only a page with nothing else to show speaks: cards still held say more than the failure
+    // of a reload, and loading cards are an answer of their own.
+    const bool nothing = controller_->wallpapers().isEmpty() && !controller_->isLoadingInitial();
     const std::optional<QString>& failure = controller_->loadFailure();
-    const bool shown = failure && controller_->wallpapers().isEmpty() && !controller_->showsPlaceholders();
-    if (shown) {
-        failure_->setMessage(ScreenMessageView::Message::failure(QStringLiteral("Failed to load wallpapers"), *failure,
+    if (nothing && failure) {
+        message_->setMessage(ScreenMessageView::Message::failure(QStringLiteral("Failed to load wallpapers"), *failure,
             QStringLiteral("Try Again")));
+    } else if (const ExploreWallpapersCacheData held = controller_->currentCacheData();
+               nothing && held.isLoaded && held.loadedWallpapers.isEmpty()) {
+        message_->setMessage(ScreenMessageView::Message::empty(QStringLiteral("photo.on.rectangle.angled"),
+            QStringLiteral("No wallpapers here yet"), QStringLiteral("New wallpapers arrive often. Check back soon.")));
+    } else {
+        message_->hide();
+        return;
     }
-    failure_->setVisible(shown);
+    message_->show();
 }
 
 void CategoryDetailView::showGrid()
 {
-    showFailure();
+    showMessage();
     const bool placeholders = controller_->showsPlaceholders();
     if (placeholders) {
         if (!showingPlaceholders_) {

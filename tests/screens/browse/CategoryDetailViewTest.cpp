@@ -179,7 +179,7 @@ TEST_F(CategoryDetailViewTest, SectionAndLockScreenPagesWithTheirHeaders)
 }
 
 // However the catalogue fails, the page says why instead of staying blank, and "Try Again" loads it.
-TEST_F(CategoryDetailViewTest, AFailedLoadSaysWhyAndTryAgainLoadsThePage)
+TEST_F(CategoryDetailViewTest, AFailedOrEmptyLoadSaysSoAndTryAgainLoadsThePage)
 {
     const std::pair<Fault, QString> faults[] = {
         {Fault{.status = 500}, QStringLiteral("500")},
@@ -192,22 +192,30 @@ TEST_F(CategoryDetailViewTest, AFailedLoadSaysWhyAndTryAgainLoadsThePage)
             host_.pop();
         session_.catalogue.server().setFault(CatalogueSession::path(kByCategory), fault);
         page = open(gaming());
-        ASSERT_EVENTUALLY(settled(*page) && page->failureMessage()->isVisible(), kWaitMs);
-        const QString detail = page->failureMessage()->detail();
+        ASSERT_EVENTUALLY(settled(*page) && page->message()->isVisible(), kWaitMs);
+        const QString detail = page->message()->detail();
         EXPECT_TRUE(!detail.isEmpty() && detail.contains(reason)) << detail.toStdString();
         EXPECT_TRUE(page->grid()->keys().isEmpty());
         EXPECT_FALSE(page->loadingMoreRow()->isVisible());
-        EXPECT_TRUE(page->failureMessage()->actionButton()->isVisible()) << "a way to try again";
+        EXPECT_TRUE(page->message()->actionButton()->isVisible()) << "a way to try again";
         if (fault.status) {
             QTest::qWait(50); // the page lays out the message
             saveScreenshot(host_, QStringLiteral("category-failed"));
         }
     }
     session_.catalogue.server().clearFaults();
-    QTest::mouseClick(page->failureMessage()->actionButton(), Qt::LeftButton);
+    QTest::mouseClick(page->message()->actionButton(), Qt::LeftButton);
     ASSERT_EVENTUALLY(showsCards(*page), kWaitMs);
-    EXPECT_FALSE(page->failureMessage()->isVisible());
+    EXPECT_FALSE(page->message()->isVisible());
     EXPECT_EQ(page->grid()->keys().size(), 20);
+
+    // A list that loads empty says so, with nothing to try again.
+    CategoryDetailView* empty = open(CategoryNavigationItem::named(987654, QStringLiteral("Empty")));
+    ASSERT_EVENTUALLY(settled(*empty) && empty->message()->isVisible(), kWaitMs);
+    EXPECT_EQ(empty->message()->title(), QStringLiteral("No wallpapers here yet"));
+    EXPECT_FALSE(empty->message()->actionButton()->isVisible());
+    QTest::qWait(50);
+    saveScreenshot(host_, QStringLiteral("category-empty"));
 }
 
 } // namespace
