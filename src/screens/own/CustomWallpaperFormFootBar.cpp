@@ -155,11 +155,9 @@ void CustomWallpaperFormFootBar::createForm()
     auto* outer = new QVBoxLayout(form_);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(16);
-    // What the user gives: locked (and dimmed) while the upload runs, kept for another try after it failed.
+    // What the user gives: locked (and dimmed) while the upload runs, kept for another try after
+    // it failed.
     fields_ = new QWidget(form_);
-    auto* fade = new QGraphicsOpacityEffect(fields_);
-    fade->setOpacity(1);
-    fields_->setGraphicsEffect(fade);
     outer->addWidget(fields_);
     auto* column = new QVBoxLayout(fields_);
     column->setContentsMargins(0, 0, 0, 0);
@@ -452,7 +450,15 @@ void CustomWallpaperFormFootBar::refresh()
     successBlock_->setVisible(shown == Display::Success);
     form_->setVisible(shown != Display::Success);
     fields_->setEnabled(shown == Display::Form);
-    static_cast<QGraphicsOpacityEffect*>(fields_->graphicsEffect())->setOpacity(shown == Display::Form ? 1 : kLockedOpacity);
+    if (const bool locked = shown == Display::Submitting; locked != (fields_->graphicsEffect() != nullptr)) {
+        QGraphicsOpacityEffect* fade = nullptr;
+        if (locked) {
+            fade = new QGraphicsOpacityEffect(fields_);
+            fade->setOpacity(kLockedOpacity);
+        }
+        // Only while locked: a field drawn through the effect costs a pixmap on every blink.
+        fields_->setGraphicsEffect(fade);
+    }
     progress_->setVisible(shown == Display::Submitting);
     buttonRow_->setVisible(shown == Display::Form);
     failure_->setVisible(shown == Display::Form && !failure_->text().isEmpty());
