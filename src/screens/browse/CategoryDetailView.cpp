@@ -1,6 +1,6 @@
 #include "screens/browse/CategoryDetailView.h"
 
-#include "screens/ScreenMessageView.h"
+#include "ui/ScreenMessageView.h"
 #include "screens/browse/HeroBackdrop.h"
 #include "state/AnalyticsSignals.h"
 #include "state/AppStore.h"

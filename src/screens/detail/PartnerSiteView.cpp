@@ -5,7 +5,7 @@
 #include "foundation/Async.h"
 #include "platform/Http.h"
 #include "platform/MediaTools.h"
-#include "screens/ScreenMessageView.h"
+#include "ui/ScreenMessageView.h"
 #include "screens/detail/PartnerSiteLoader.h"
 #include "ui/EscapeKeyFilter.h"
 #include "ui/Spinner.h"

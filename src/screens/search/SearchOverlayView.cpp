@@ -2,7 +2,7 @@
 
 #include "foundation/Log.h"
 #include "foundation/Text.h"
-#include "screens/ScreenMessageView.h"
+#include "ui/ScreenMessageView.h"
 #include "screens/search/DebouncedSearch.h"
 #include "screens/search/SearchOverlaySearchBox.h"
 #include "screens/search/SearchOverlayService.h"

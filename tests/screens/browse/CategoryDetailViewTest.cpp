@@ -1,7 +1,7 @@
 #include "BrowseSession.h"
 
 #include "ui/Screenshot.h"
-#include "screens/ScreenMessageView.h"
+#include "ui/ScreenMessageView.h"
 #include "screens/browse/CategoryDetailView.h"
 #include "screens/browse/HeroBackdrop.h"
 #include "support/Eventually.h"

@@ -1,5 +1,5 @@
 #include "screens/CatalogueScreenFixture.h"
-#include "screens/ScreenMessageView.h"
+#include "ui/ScreenMessageView.h"
 #include "screens/search/DebouncedSearch.h"
 #include "screens/search/GhostTextField.h"
 #include "screens/search/SearchOverlayHost.h"

@@ -1,4 +1,4 @@
-#include "screens/ScreenMessageView.h"
+#include "ui/ScreenMessageView.h"
 
 #include "ui/LabelButton.h"
 #include "ui/Symbols.h"
