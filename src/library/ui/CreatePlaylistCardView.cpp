@@ -98,7 +98,7 @@ void CreatePlaylistCardView::followLayers()
 
 void CreatePlaylistCardView::followOpacity(int layer)
 {
-    // A layer faded out plays on unseen: its frames need no repaint of the card.
+    // A layer faded out plays on unseen: its frames are neither drawn nor repaint the card.
     videos_.at(layer)->setShown(opacity_.at(layer).value() > 0);
     update();
 }
