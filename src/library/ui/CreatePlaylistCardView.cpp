@@ -150,12 +150,17 @@ void CreatePlaylistCardView::resizeEvent(QResizeEvent* event)
 
 QRectF CreatePlaylistCardView::buttonRect() const
 {
-    const QFontMetricsF metrics(Theme::systemFont(kFontSize));
-    const qreal symbol = Symbols::sizeForFont(kFontSize);
-    const QSizeF size(2 * kButtonPaddingX + symbol + kButtonSpacing + metrics.horizontalAdvance(kTitle),
-        2 * kButtonPaddingY + std::max(symbol, metrics.height()));
-    const QPointF centre = PlaylistCardFrame::cardRect(rect()).center();
-    return QRectF(centre - QPointF(size.width() / 2, size.height() / 2), size);
+    // Measuring the title shapes its text: once per size, not for every frame of video.
+    if (buttonRectSize_ != size()) {
+        buttonRectSize_ = size();
+        const QFontMetricsF metrics(Theme::systemFont(kFontSize));
+        const qreal symbol = Symbols::sizeForFont(kFontSize);
+        const QSizeF button(2 * kButtonPaddingX + symbol + kButtonSpacing + metrics.horizontalAdvance(kTitle),
+            2 * kButtonPaddingY + std::max(symbol, metrics.height()));
+        const QPointF centre = PlaylistCardFrame::cardRect(rect()).center();
+        buttonRect_ = QRectF(centre - QPointF(button.width() / 2, button.height() / 2), button);
+    }
+    return buttonRect_;
 }
 
 void CreatePlaylistCardView::paintEvent(QPaintEvent* event)

@@ -73,6 +73,8 @@ private:
     AnimatedValue buttonHover_;
     bool buttonHovered_ = false;
     PlaylistCardFrame::Clip clip_;
+    mutable QRectF buttonRect_;
+    mutable QSize buttonRectSize_;
     mutable QPixmap overlay_;
     mutable std::array<qreal, 2> overlayHover_{-1, -1};
 };

@@ -23,7 +23,7 @@ void PlaylistCardFrame::paintPlaceholder(QPainter& painter, const QRectF& card)
     QLinearGradient fill(card.topLeft(), card.bottomRight());
     fill.setColorAt(0, Theme::withOpacity(Qt::white, 0.1));
     fill.setColorAt(1, Theme::withOpacity(Qt::white, 0.05));
-    painter.fillPath(GlassBackground::shape(card, kCornerRadius), fill);
+    painter.fillRect(card, fill);
 }
 
 PlaylistCardFrame::Clip PlaylistCardFrame::clip(const QRectF& card)

@@ -21,7 +21,8 @@ public:
 
     // The card inside a cell of `bounds`: as large as fits at 16:9, centred.
     static QRectF cardRect(const QRectF& bounds);
-    // The gradient, white at opacity 0.1 at the top-left corner to 0.05 at the bottom-right.
+    // The gradient, white at opacity 0.1 at the top-left corner to 0.05 at the bottom-right,
+    // over the whole card: the caller clips it to the rounded shape, as it does the pictures.
     static void paintPlaceholder(QPainter& painter, const QRectF& card);
     // The card's rounded shape split for clipping. Most of it is two rectangles, which clip for
     // free; only the four corners need the rounded outline. Made once per size: a video frame
