@@ -28,6 +28,10 @@ const QString kStats = QStringLiteral("platform-stats");
 
 APIError::Kind errorKind(std::exception_ptr error)
 {
+    if (!error) {
+        ADD_FAILURE() << "no error was recorded";
+        return APIError::Kind::InvalidResponse;
+    }
     try {
         std::rethrow_exception(error);
     } catch (const APIError& apiError) {
