@@ -30,7 +30,7 @@ OnboardingContent AppSheetsHost::content(const AppStore& appStore)
     content.title = tr("Welcome to Quorvelle");
     content.description = tr("Discover stunning live wallpapers, curated collections, and lockscreen exclusives - all in "
                              "one place. ")
-        + QStringLiteral("\n\n") + tr("Make your Mac truly yours.");
+        + QStringLiteral("\n\n") + tr("Make your desktop truly yours.");
     content.buttonText = tr("Get Started");
     if (const auto& stats = appStore.platformStats(); stats && stats->onBoardingScreenVideo)
         content.videoUrl = QUrl(*stats->onBoardingScreenVideo);

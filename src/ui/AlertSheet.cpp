@@ -3,10 +3,10 @@
 #include "ui/GlassBackground.h"
 #include "ui/LabelButton.h"
 #include "ui/SheetHost.h"
+#include "ui/TextLabel.h"
 #include "ui/Theme.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
@@ -14,18 +14,6 @@
 namespace {
 constexpr int kPadding = 24;
 constexpr qreal kCornerRadius = 18;
-
-QLabel* label(const QString& text, const QFont& font, const QColor& color)
-{
-    auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
 
 LabelButton::Look buttonLook(AlertSheet::Role role)
 {
@@ -66,9 +54,10 @@ AlertSheet::AlertSheet(const QString& title, const QString& message, const QList
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     column->setSpacing(12);
-    column->addWidget(label(title, Theme::font(Theme::TextStyle::Title2, QFont::Bold), Qt::white));
+    column->addWidget((new TextLabel(title, Theme::font(Theme::TextStyle::Title2, QFont::Bold), Qt::white))->wrapped());
     if (!message.isEmpty())
-        column->addWidget(label(message, Theme::font(Theme::TextStyle::Body), Theme::withOpacity(Qt::white, 0.75)));
+        column->addWidget(
+            (new TextLabel(message, Theme::font(Theme::TextStyle::Body), Theme::withOpacity(Qt::white, 0.75)))->wrapped());
     column->addSpacing(8);
     auto* row = new QHBoxLayout;
     row->setSpacing(10);

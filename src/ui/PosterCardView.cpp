@@ -14,6 +14,7 @@
 #include "ui/LoopingVideo.h"
 #include "ui/PlaceholderPosterCard.h"
 #include "ui/PosterCardRules.h"
+#include "ui/VideoStill.h"
 #include "ui/TapHandler.h"
 #include "ui/Theme.h"
 #include "ui/VideoPlayerPool.h"
@@ -106,6 +107,12 @@ PosterCardView::PosterCardView(const WallpaperModel& wallpaper, const Options& o
         poster_ = new CachedAsyncImage(this, services_.images, {});
         poster_->setUrl(wallpaper_.posterUrl.value_or(wallpaper_.imageUrl.value_or(QUrl())));
         connect(poster_, &CachedAsyncImage::imageChanged, this, &PosterCardView::updateShimmer);
+    } else {
+        // A still read off the GUI thread, not a paused player: a page of own videos would
+        // otherwise hold more players than the pool keeps, and the cards it took them from
+        // would go blank.
+        still_ = new VideoStill(this);
+        still_->setUrl(*wallpaper_.imageUrl);
     }
 
     connect(this, &PressableWidget::hoverAmountChanged, this, &PosterCardView::placeHeart);
@@ -158,6 +165,7 @@ bool PosterCardView::isNew() const { return PosterCardRules::isNew(createdAt_, Q
 bool PosterCardView::hasPoster() const { return poster_ && poster_->hasImage(); }
 bool PosterCardView::isPreviewPlaying() const { return playing_ && video_->isRunning(); }
 bool PosterCardView::isPreviewShown() const { return video_->isReady(); }
+bool PosterCardView::isStillShown() const { return still_ && still_->hasImage(); }
 QUrl PosterCardView::previewSource() const { return video_->url(); }
 
 std::optional<QString> PosterCardView::host() const
@@ -196,7 +204,6 @@ void PosterCardView::setPlaying(bool playing)
 void PosterCardView::dropPreview()
 {
     setPlaying(false);
-    primingFirstFrame_ = false;
     cachedSource_ = false;
     video_->setUrl({});
 }
@@ -208,11 +215,7 @@ void PosterCardView::followVideoReady(bool ready)
         return;
     }
     videoOpacity_.animateTo(1, kVideoFadeCurve);
-    if (primingFirstFrame_) {
-        primingFirstFrame_ = false;
-        if (!isHovered() && !options_.autoplayPreviewWhenVisible)
-            setPlaying(false);
-    } else if (options_.autoplayPreviewWhenVisible) {
+    if (options_.autoplayPreviewWhenVisible) {
         setPlaying(true);
     }
 }
@@ -241,10 +244,6 @@ void PosterCardView::appeared()
     if (options_.autoplayPreviewWhenVisible
         && (localVideo || PosterCardRules::cardPreviewUrl(wallpaper_, options_.usePreviewHdForCard, host()))) {
         startPreviewPlayback();
-    } else if (localVideo && !video_->isReady()) {
-        // An own video has no poster: its first frame stands in, paused.
-        primingFirstFrame_ = true;
-        startPreviewPlayback();
     }
 }
 
@@ -266,7 +265,6 @@ void PosterCardView::enterEvent(QEnterEvent* event)
     PressableWidget::enterEvent(event);
     if (wasHovered)
         return;
-    primingFirstFrame_ = false;
     if (!video_->isReady() || video_->url().isEmpty())
         startPreviewPlayback();
     else
@@ -388,7 +386,7 @@ void PosterCardView::paintCard(QPainter& painter) const
     if (videoOpacity < 1) {
         if (poster_ && !poster_->paint(painter, card))
             PlaceholderPosterCard::paint(painter, card, options_.lightPlaceholderWhileLoading, shimmer_.value());
-        else if (localVideo)
+        else if (localVideo && !still_->paint(painter, card))
             PlaceholderPosterCard::paint(painter, card, options_.lightPlaceholderWhileLoading, PlaceholderPosterCard::kShimmerStart);
     }
     if (videoOpacity > 0) {

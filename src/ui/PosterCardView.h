@@ -13,6 +13,7 @@
 class AppStore;
 class BrowseContext;
 class CachedAsyncImage;
+class VideoStill;
 class LikeButton;
 class LikedWallpapersService;
 class LoopingVideo;
@@ -74,6 +75,8 @@ public:
     bool hasPoster() const;
     // The preview is asked to run, and it has a picture on the card.
     bool isPreviewPlaying() const;
+    // An own video's first frame is on the card in place of a poster.
+    bool isStillShown() const;
     bool isPreviewShown() const;
     // Where the preview plays from (a cached file, the own video, or the remote address).
     QUrl previewSource() const;
@@ -119,6 +122,8 @@ private:
     std::optional<QDateTime> createdAt_;
 
     CachedAsyncImage* poster_ = nullptr;
+    // An own video's first frame, standing in for the poster it does not have.
+    VideoStill* still_ = nullptr;
     LoopingVideo* video_;
     LikeButton* heart_;
     QGraphicsOpacityEffect* heartOpacity_;
@@ -127,8 +132,6 @@ private:
     AnimatedValue videoOpacity_;
 
     bool playing_ = false;
-    // Playing only until the own video's first frame is on the card.
-    bool primingFirstFrame_ = false;
     bool cachedSource_ = false;
     // Whether the wallpaper was liked when its counts last changed.
     bool likedAtCounts_ = false;

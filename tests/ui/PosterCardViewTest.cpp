@@ -228,17 +228,23 @@ TEST_F(PosterCardViewTest, AutoplayFollowsAppearanceAndThePauseOfItsContainer)
     EXPECT_FALSE(shown->isPreviewShown());
 }
 
-TEST_F(PosterCardViewTest, AnOwnVideoShowsItsFirstFramePausedAndPlaysOnHover)
+TEST_F(PosterCardViewTest, AnOwnVideoShowsItsFirstFrameWithoutAPlayerAndPlaysOnHover)
 {
     WallpaperModel own = wallpaper(std::nullopt, QStringLiteral("Beach"));
     own.category = QStringLiteral("Custom");
     own.imageUrl = loop();
-    PosterCardView* shown = card(own);
-    shown->appeared();
-    ASSERT_TRUE(waitShown(*shown));
-    EXPECT_FALSE(shown->isPreviewPlaying());
-    hoverOver(*shown, true);
-    EXPECT_TRUE(shown->isPreviewPlaying());
+    // More own videos than the pool keeps players: every one still shows its picture.
+    std::vector<PosterCardView*> cards;
+    for (int i = 0; i <= players_.capacity(); ++i) {
+        cards.push_back(card(own));
+        cards.back()->appeared();
+    }
+    for (PosterCardView* shown : cards)
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shown->isStillShown(); }, 10'000));
+    EXPECT_EQ(players_.leaseCount(), 0);
+    hoverOver(*cards[0], true);
+    EXPECT_TRUE(cards[0]->isPreviewPlaying());
+    ASSERT_TRUE(waitShown(*cards[0]));
 }
 
 TEST_F(PosterCardViewTest, Screenshots)

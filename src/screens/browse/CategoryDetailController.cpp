@@ -1,5 +1,6 @@
 #include "screens/browse/CategoryDetailController.h"
 
+#include "foundation/AppError.h"
 #include "foundation/Async.h"
 #include "state/AppStore.h"
 #include "state/ExploreWallpapersService.h"
@@ -90,23 +91,34 @@ void CategoryDetailController::pageOpened()
         setLoadingInitial(false);
         updateSortedCacheIfNeeded();
     }
-    if (freshShuffle || !held.isLoaded || held.loadedWallpapers.isEmpty()) {
-        setLoadInProgress(true);
-        QPointer<CategoryDetailController> self(this);
-        fireAndForget(
-            [](QPointer<CategoryDetailController> page) -> QCoro::Task<> {
-                co_await page->loadInitialWallpapers();
-                if (page)
-                    page->setLoadInProgress(false);
-            }(self),
-            kOwner);
-    }
+    if (freshShuffle || !held.isLoaded || held.loadedWallpapers.isEmpty())
+        startFirstLoad();
     if (!sendSignal_)
         return;
     const QHash<QString, QString> parameters{{QStringLiteral("title"), item_.title()}};
     sendSignal_(QStringLiteral("Category.pageOpened"), parameters);
     if (isLockScreen())
         sendSignal_(QStringLiteral("LockscreenExclusive.opened"), parameters);
+}
+
+void CategoryDetailController::startFirstLoad()
+{
+    setLoadInProgress(true);
+    QPointer<CategoryDetailController> self(this);
+    fireAndForget(
+        [](QPointer<CategoryDetailController> page) -> QCoro::Task<> {
+            co_await page->loadInitialWallpapers();
+            if (page)
+                page->setLoadInProgress(false);
+        }(self),
+        kOwner);
+}
+
+void CategoryDetailController::retry()
+{
+    if (isLoadInProgress_ || isLoadingInitial_)
+        return;
+    startFirstLoad();
 }
 
 void CategoryDetailController::selectFilter(CategoryFilter filter)
@@ -140,15 +152,21 @@ void CategoryDetailController::resetRandomList()
 QCoro::Task<> CategoryDetailController::loadInitialWallpapers()
 {
     QPointer<CategoryDetailController> self(this);
+    const WallpaperListQuery asked = query();
+    setLoadFailure(std::nullopt);
     setLoadingInitial(true);
-    bool loaded = true;
+    std::optional<QString> failure;
     try {
-        co_await service_.loadWallpapers(query());
-    } catch (...) {
-        loaded = false; // the page keeps what it shows; the service logged the failure
+        co_await service_.loadWallpapers(asked);
+    } catch (const std::exception& error) {
+        failure = describeError(error); // the page keeps what it shows; the service logged it
     }
     if (!self)
         co_return;
+    const bool loaded = !failure;
+    // A failure of a list the page has left since (another chip) is not this list's.
+    if (failure && asked.cacheKey() == query().cacheKey())
+        setLoadFailure(failure);
     // An earlier page of the same list may still be fetching the first page: its end (seen
     // through the service's loading marks) ends the loading state here too.
     awaitingOtherFirstPage_ = service_.loadingPages().value(query().cacheKey()) == 1;
@@ -239,6 +257,14 @@ void CategoryDetailController::sortNewestFirst(QList<WallpaperModel>& wallpapers
     wallpapers.clear();
     for (auto& entry : dated)
         wallpapers.append(std::move(entry.second));
+}
+
+void CategoryDetailController::setLoadFailure(std::optional<QString> failure)
+{
+    if (failure == loadFailure_)
+        return;
+    loadFailure_ = std::move(failure);
+    Q_EMIT loadFailureChanged();
 }
 
 void CategoryDetailController::setLoadingInitial(bool loading)

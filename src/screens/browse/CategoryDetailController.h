@@ -52,12 +52,16 @@ public:
     bool isLoadingMorePages() const { return isLoadingMorePages_; }
     // The grid shows loading cards: the first page of a list never loaded is on its way.
     bool showsPlaceholders() const { return isLoadingInitial_ && !currentCacheData().isLoaded; }
+    // Why the last first-page load failed, until the next one starts; none after a success.
+    const std::optional<QString>& loadFailure() const { return loadFailure_; }
 
     // The steps of the page being opened (pushed), once per visit: the random list of a plain
     // category starts afresh, a held list shows at once, anything else is loaded; then the
     // analytics signals. Does nothing while the load it started earlier still runs.
     void pageOpened();
     void selectFilter(CategoryFilter filter);
+    // Loads the first page again after a failure; does nothing while a load runs.
+    void retry();
     // The card at `index` came into view: from the third-last card on the next page is asked for.
     void loadMoreIfNeeded(int index);
 
@@ -69,6 +73,7 @@ Q_SIGNALS:
     void selectedFilterChanged();
     // Any of the three loading flags changed.
     void loadingChanged();
+    void loadFailureChanged();
 
 private:
     QCoro::Task<> loadInitialWallpapers();
@@ -79,6 +84,8 @@ private:
     void setLoadingInitial(bool loading);
     void setLoadInProgress(bool inProgress);
     void setLoadingMorePages(bool loading);
+    void setLoadFailure(std::optional<QString> failure);
+    void startFirstLoad();
     std::optional<QString> categoryNameFor(qint64 itemCategoryId) const;
 
     const CategoryNavigationItem item_;
@@ -97,6 +104,7 @@ private:
     bool isLoadingInitial_ = false;
     bool isLoadInProgress_ = false;
     bool isLoadingMorePages_ = false;
+    std::optional<QString> loadFailure_;
     // The first page is being fetched by another page's request of the same list.
     bool awaitingOtherFirstPage_ = false;
 };

@@ -1,5 +1,6 @@
 #include "screens/browse/CategoryDetailView.h"
 
+#include "ui/ScreenMessageView.h"
 #include "screens/browse/HeroBackdrop.h"
 #include "state/AnalyticsSignals.h"
 #include "state/AppStore.h"
@@ -98,6 +99,7 @@ CategoryDetailView::CategoryDetailView(const CategoryNavigationItem& item, Brows
         loadingMore_->setVisible(controller_->isLoadingMorePages());
         showGrid();
     });
+    connect(controller_, &CategoryDetailController::loadFailureChanged, this, &CategoryDetailView::showMessage);
     connect(controller_, &CategoryDetailController::selectedFilterChanged, this, [this] {
         for (FilterChip* chip : std::as_const(chips_))
             chip->setSelected(chip->title() == CategoryFilters::rawValue(controller_->selectedFilter()));
@@ -161,6 +163,11 @@ QWidget* CategoryDetailView::buildColumn()
     grid_->setSpacing(lockScreen ? 12 : 24, lockScreen ? 12 : 24);
     grid_->setContentsMargins(0, 5, 0, 0);
     layout->addWidget(grid_);
+    message_ = new ScreenMessageView(column);
+    message_->setContentsMargins(0, 40, 0, 40);
+    message_->hide();
+    connect(message_, &ScreenMessageView::actionClicked, controller_, &CategoryDetailController::retry);
+    layout->addWidget(message_);
     loadingMore_ = new LoadingWallpapersRow(column);
     loadingMore_->hide();
     layout->addWidget(loadingMore_);
@@ -183,8 +190,29 @@ FilterChip* CategoryDetailView::chip(CategoryFilter filter) const
     return nullptr;
 }
 
+void CategoryDetailView::showMessage()
+{
+    // Only a page with nothing else to show speaks: cards still held say more than the failure
+    // of a reload, and loading cards are an answer of their own.
+    const bool nothing = controller_->wallpapers().isEmpty() && !controller_->isLoadingInitial();
+    const std::optional<QString>& failure = controller_->loadFailure();
+    if (nothing && failure) {
+        message_->setMessage(ScreenMessageView::Message::failure(QStringLiteral("Failed to load wallpapers"), *failure,
+            QStringLiteral("Try Again")));
+    } else if (const ExploreWallpapersCacheData held = controller_->currentCacheData();
+               nothing && held.isLoaded && held.loadedWallpapers.isEmpty()) {
+        message_->setMessage(ScreenMessageView::Message::empty(QStringLiteral("photo.on.rectangle.angled"),
+            QStringLiteral("No wallpapers here yet"), QStringLiteral("New wallpapers arrive often. Check back soon.")));
+    } else {
+        message_->hide();
+        return;
+    }
+    message_->show();
+}
+
 void CategoryDetailView::showGrid()
 {
+    showMessage();
     const bool placeholders = controller_->showsPlaceholders();
     if (placeholders) {
         if (!showingPlaceholders_) {

@@ -18,12 +18,13 @@ class LazyGridView;
 class LoadingWallpapersRow;
 class QScrollArea;
 class QSpacerItem;
+class ScreenMessageView;
 
 // The category page pushed by a category card, a section title, a resolution or the lock-screen
 // exclusives chip: a scrolling column of the title (or, for the lock-screen exclusives, a video
 // hero), the sort chips, a lazy three-column grid of poster cards (loading cards while the
-// first page is on its way) and the loading-more row, with the back button floating at the
-// top-leading corner and the toast over it. A card click opens the wallpaper through the browse
+// first page is on its way, a word when it failed or holds nothing) and the loading-more row,
+// with the back button floating at the top-leading corner and the toast over it. A card click opens the wallpaper through the browse
 // context (the window pushes the full-screen view); the page's cards and hero video pause while
 // one is open. GUI thread; owned by the window's navigation host.
 class CategoryDetailView : public QWidget, public AppearanceAware {
@@ -51,6 +52,8 @@ public:
     BackButton* backButton() const { return back_; }
     LoadingWallpapersRow* loadingMoreRow() const { return loadingMore_; }
     HeroBackdrop* hero() const { return hero_; }
+    // Shown in place of the grid when the list failed to load (with a retry) or holds nothing.
+    ScreenMessageView* message() const { return message_; }
     FilterChip* chip(CategoryFilter filter) const;
     // Whether the grid shows loading cards rather than wallpapers.
     bool showsPlaceholders() const { return showingPlaceholders_; }
@@ -68,6 +71,7 @@ private:
     QWidget* buildColumn();
     QWidget* buildHero();
     void showGrid();
+    void showMessage();
     void followSelection();
     void followWindowSize();
 
@@ -79,6 +83,7 @@ private:
     QSpacerItem* heroSpacer_ = nullptr;
     LazyGridView* grid_ = nullptr;
     LoadingWallpapersRow* loadingMore_ = nullptr;
+    ScreenMessageView* message_ = nullptr;
     QList<FilterChip*> chips_;
     BackButton* back_;
     QList<QUuid> placeholderKeys_;

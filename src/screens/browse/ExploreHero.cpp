@@ -20,7 +20,7 @@ ExploreHero::ExploreHero(AppStore& appStore, QWidget* parent)
     auto* taglines = new QVBoxLayout;
     taglines->setSpacing(4);
     for (const QString& line : {QStringLiteral("Let your wallpaper tell a story. No ads. No Limits."),
-             QStringLiteral("Made for Your Mac.")}) {
+             QStringLiteral("Made for Your Desktop.")}) {
         taglines->addWidget(new TextLabel(line, Theme::font(Theme::TextStyle::Title3, QFont::Normal),
                                 Theme::withOpacity(Qt::white, 0.9), this),
             0, Qt::AlignHCenter);

@@ -5,31 +5,16 @@
 #include "foundation/Async.h"
 #include "platform/Http.h"
 #include "platform/MediaTools.h"
+#include "ui/ScreenMessageView.h"
 #include "screens/detail/PartnerSiteLoader.h"
 #include "ui/EscapeKeyFilter.h"
 #include "ui/Spinner.h"
-#include "ui/Symbols.h"
-#include "ui/LabelButton.h"
+#include "ui/TextLabel.h"
 #include "ui/Theme.h"
 
-#include <QLabel>
 #include <QPainter>
 #include <QStackedLayout>
 #include <QVBoxLayout>
-
-namespace {
-QLabel* centredLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignHCenter);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
-} // namespace
 
 PartnerSiteView::PartnerSiteView(QString id, FullScreenFactory fullScreen, QWidget* parent)
     : PartnerSiteView(std::move(id), std::move(fullScreen),
@@ -55,8 +40,9 @@ QWidget* PartnerSiteView::createLoading()
     column->setSpacing(16);
     column->addStretch();
     column->addWidget(new Spinner(1.5, Qt::white, page), 0, Qt::AlignHCenter);
-    column->addWidget(centredLabel(QStringLiteral("Loading wallpaper..."), Theme::font(Theme::TextStyle::Subheadline),
-        Theme::withOpacity(Qt::white, 0.8), page));
+    auto* label = new TextLabel(QStringLiteral("Loading wallpaper..."), Theme::font(Theme::TextStyle::Subheadline),
+        Theme::withOpacity(Qt::white, 0.8), page);
+    column->addWidget(label, 0, Qt::AlignHCenter);
     column->addStretch();
     return page;
 }
@@ -65,30 +51,11 @@ QWidget* PartnerSiteView::createFailure()
 {
     auto* page = new QWidget;
     auto* column = new QVBoxLayout(page);
-    column->setSpacing(24);
     column->addStretch();
-    auto* symbol = new QLabel(page);
-    symbol->setPixmap(QPixmap::fromImage(Symbols::image(QStringLiteral("exclamationmark.triangle.fill"),
-        Theme::withOpacity(QColor(255, 159, 10), 0.8), 48, devicePixelRatioF())));
-    column->addWidget(symbol, 0, Qt::AlignHCenter);
-    column->addWidget(centredLabel(QStringLiteral("Failed to load wallpaper"), Theme::font(Theme::TextStyle::Title2),
-        Qt::white, page));
-    message_ = centredLabel(QString(), Theme::font(Theme::TextStyle::Subheadline), Theme::withOpacity(Qt::white, 0.7), page);
-    message_->setWordWrap(true);
-    message_->setContentsMargins(40, 0, 40, 0);
-    column->addWidget(message_);
-    LabelButton::Look style;
-    style.font = Theme::font(Theme::TextStyle::Body, QFont::DemiBold);
-    style.textColor = Theme::appBackgroundColor();
-    style.fill = Qt::white;
-    style.hoverFill = Theme::withOpacity(Qt::white, 0.9);
-    style.cornerRadius = 6;
-    style.horizontalPadding = 14;
-    style.verticalPadding = 5;
-    goBack_ = new LabelButton(QStringLiteral("Go Back"), style, page);
-    connect(goBack_, &LabelButton::clicked, this, &PartnerSiteView::closeRequested);
-    column->addSpacing(8);
-    column->addWidget(goBack_, 0, Qt::AlignHCenter);
+    failure_ = new ScreenMessageView(page);
+    goBack_ = failure_->actionButton();
+    connect(failure_, &ScreenMessageView::actionClicked, this, &PartnerSiteView::closeRequested);
+    column->addWidget(failure_);
     column->addStretch();
     return page;
 }
@@ -151,7 +118,8 @@ void PartnerSiteView::fail(const QString& message)
 {
     errorMessage_ = message;
     state_ = State::Failed;
-    message_->setText(message);
+    failure_->setMessage(ScreenMessageView::Message::failure(QStringLiteral("Failed to load wallpaper"), message,
+        QStringLiteral("Go Back")));
     stack_->setCurrentIndex(1);
     Q_EMIT stateChanged();
 }

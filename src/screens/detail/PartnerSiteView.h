@@ -12,9 +12,9 @@
 #include <optional>
 
 class PartnerSiteLoader;
-class QLabel;
 class QStackedLayout;
 class LabelButton;
+class ScreenMessageView;
 
 // The page a partner-site link opens: "Loading wallpaper..." while the wallpaper is looked up,
 // then the ordinary full-screen view of it, or "Failed to load wallpaper" with the reason and
@@ -63,7 +63,7 @@ private:
     FullScreenFactory factory_;
     std::shared_ptr<PartnerSiteLoader> loader_;
     QStackedLayout* stack_;
-    QLabel* message_ = nullptr;
+    ScreenMessageView* failure_ = nullptr;
     LabelButton* goBack_ = nullptr;
     QPointer<QWidget> fullScreen_;
     State state_ = State::Loading;

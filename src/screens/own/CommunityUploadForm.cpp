@@ -32,6 +32,11 @@ CommunityUploadForm::CommunityUploadForm(const WallpaperModel& wallpaper, AppSto
     connect(bar_, &CustomWallpaperFormFootBar::backClicked, this, &CommunityUploadForm::leave);
     connect(bar_, &CustomWallpaperFormFootBar::cancelClicked, this, &CommunityUploadForm::leave);
     connect(bar_, &CustomWallpaperFormFootBar::submitClicked, this, &CommunityUploadForm::submit);
+    connect(&uploads_, &CommunityUploadService::submissionProgress, this,
+        [this](int submission, const QString& message, double progress) {
+            if (submission == submission_)
+                bar_->setProgress(message, progress);
+        });
     connect(&uploads_, &CommunityUploadService::submissionFinished, this, &CommunityUploadForm::finished);
 }
 
@@ -52,16 +57,20 @@ void CommunityUploadForm::submit()
 {
     if (!category_ || submitting_)
         return;
+    bar_->setFailure(QString());
     submission_ = uploads_.submit(title_, *category_);
     if (submission_)
         setFlags(true, false);
 }
 
-void CommunityUploadForm::finished(int submission, bool succeeded)
+void CommunityUploadForm::finished(int submission, bool succeeded, const QString& failure)
 {
     if (submission != submission_)
         return;
     submission_.reset();
+    // The title and the category stay as they were: the user tries again with one click.
+    if (!succeeded)
+        bar_->setFailure(QStringLiteral("Upload failed: ") + failure);
     setFlags(false, succeeded);
 }
 

@@ -14,7 +14,7 @@ class PendingUploadService;
 
 // What the full-screen view lays over a video picked for the community, in place of its foot
 // bar: the upload form with the title, category and flags it needs, wired to the upload
-// service. "back" and "Cancel" drop the pending file and ask to close; an upload that is still
+// service, whose progress and failures it shows. "back" and "Cancel" drop the pending file and ask to close; an upload that is still
 // running then goes on in the service, and this form stops following it. GUI thread.
 class CommunityUploadForm : public QWidget {
     Q_OBJECT
@@ -43,7 +43,7 @@ Q_SIGNALS:
 private:
     void leave();
     void submit();
-    void finished(int submission, bool succeeded);
+    void finished(int submission, bool succeeded, const QString& failure);
     void setFlags(bool submitting, bool successful);
 
     AppStore& appStore_;

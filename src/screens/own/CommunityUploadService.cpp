@@ -64,14 +64,16 @@ std::optional<int> CommunityUploadService::submit(const QString& title, const Ca
         return std::nullopt;
     const int submission = ++lastSubmission_;
     services_.toast.show(QString(), QStringLiteral("Preparing upload..."), QImage(), 0, true);
+    Q_EMIT submissionProgress(submission, QStringLiteral("Preparing upload..."), 0);
     fireAndForget(run(submission, *file, trimmedTitle, category), QStringLiteral("CommunityUploadService"));
     return submission;
 }
 
-void CommunityUploadService::step(const QString& message, double progress)
+void CommunityUploadService::step(int submission, const QString& message, double progress)
 {
     services_.toast.updateMessage(message);
     services_.toast.updateProgress(progress);
+    Q_EMIT submissionProgress(submission, message, progress);
 }
 
 QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QString title, CategoryItem category)
@@ -87,7 +89,7 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
     try {
         const QString device = services_.deviceUUID();
         log(QStringLiteral("📱"), QStringLiteral("Device UUID: ") + device);
-        step(QStringLiteral("Requesting upload URL..."), 0.1);
+        step(submission, QStringLiteral("Requesting upload URL..."), 0.1);
         log(QStringLiteral("📄"), QStringLiteral("Form submitted, requesting signed upload URL..."));
         const SignedUploadURLService::SignedUpload target = co_await services_.signedURLs.forceRefresh();
         log(QStringLiteral("✅"), QStringLiteral("Signed upload URL ready - wallpaper_key: ") + target.wallpaperKey);
@@ -96,15 +98,14 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
         if (!key)
             throw MessageError(QStringLiteral("Invalid wallpaper key format"));
 
-        step(QStringLiteral("Uploading metadata..."), 0.3);
+        step(submission, QStringLiteral("Uploading metadata..."), 0.3);
         log(QStringLiteral("📤"), QStringLiteral("Calling upload-wallpaper endpoint..."));
         co_await services_.api.uploadWallpaper(device, title, category.id, target.wallpaperKey);
         log(QStringLiteral("✅"), QStringLiteral("Wallpaper metadata uploaded successfully"));
 
-        step(QStringLiteral("Uploading file..."), kTransferStart);
+        step(submission, QStringLiteral("Uploading file..."), kTransferStart);
         log(QStringLiteral("📤"), QStringLiteral("Uploading file to signed URL..."));
-        NotificationManager& toast = services_.toast;
-        const HttpProgress progress = [transfer, &toast](qint64 done, qint64 total) {
+        const HttpProgress progress = [transfer, self, submission](qint64 done, qint64 total) {
             if (transfer->finished || total <= 0)
                 return;
             const double shown = kTransferStart + kTransferSpan * std::clamp(double(done) / double(total), 0.0, 1.0);
@@ -112,7 +113,8 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
             if (shown < transfer->shown + 0.001 && shown < kTransferStart + kTransferSpan)
                 return;
             transfer->shown = shown;
-            toast.updateProgress(shown);
+            if (self)
+                self->step(submission, QStringLiteral("Uploading file..."), shown);
         };
         try {
             co_await WallpaperFileUpload::send(target.uploadUrl, target.wallpaperKey, filePath, progress, {}, services_.http);
@@ -124,7 +126,7 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
         transfer->finished = true;
         log(QStringLiteral("✅"), QStringLiteral("File uploaded successfully"));
 
-        step(QStringLiteral("Processing wallpaper..."), kTransferStart + kTransferSpan);
+        step(submission, QStringLiteral("Processing wallpaper..."), kTransferStart + kTransferSpan);
         OwnVideoImport keeper(services_.ownWallpapers, services_.media);
         co_await keeper.keepUploadedCopy(filePath, *key, title, category.categoryName);
     } catch (const std::exception& error) {
@@ -134,14 +136,14 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
         co_return;
     if (!failure.isEmpty()) {
         log(QStringLiteral("❌"), QStringLiteral("Failed to submit form: ") + failure);
-        step(QStringLiteral("Upload failed"), 0.0);
+        step(submission, QStringLiteral("Upload failed"), 0.0);
         services_.toast.hide(3.0);
-        Q_EMIT submissionFinished(submission, false);
+        Q_EMIT submissionFinished(submission, false, failure);
         co_return;
     }
-    step(QStringLiteral("Upload successful!"), 1.0);
+    step(submission, QStringLiteral("Upload successful!"), 1.0);
     services_.toast.hide(2.0);
     if (services_.pending.pendingFilePath() == filePath)
         services_.pending.setPendingFilePath(std::nullopt);
-    Q_EMIT submissionFinished(submission, true);
+    Q_EMIT submissionFinished(submission, true, QString());
 }

@@ -21,7 +21,7 @@ class SignedUploadURLService;
 // the metadata registered at the backend, the file streamed to the signed address with its
 // progress in the toast, and a copy kept among the own wallpapers under the reserved key. Runs
 // each submission to its end whoever started it, so a form closed meanwhile loses nothing; the
-// form follows it through submissionFinished(). GUI thread; one shared instance.
+// form follows it through submissionProgress() and submissionFinished(). GUI thread; one shared instance.
 class CommunityUploadService : public QObject {
     Q_OBJECT
 
@@ -52,12 +52,14 @@ public:
     static std::optional<qint64> parseWallpaperKey(const QString& text);
 
 Q_SIGNALS:
-    // Once per submission, success or not.
-    void submissionFinished(int submission, bool succeeded);
+    // The step a submission is at and how far it got (0 to 1), as the toast shows them.
+    void submissionProgress(int submission, const QString& message, double progress);
+    // Once per submission, success or not; `failure` is the error's text when it failed.
+    void submissionFinished(int submission, bool succeeded, const QString& failure);
 
 private:
     QCoro::Task<> run(int submission, QString filePath, QString title, CategoryItem category);
-    void step(const QString& message, double progress);
+    void step(int submission, const QString& message, double progress);
 
     Services services_;
     int lastSubmission_ = 0;

@@ -27,6 +27,7 @@
 #include "ui/MainWrapper.h"
 #include "ui/PosterCardView.h"
 #include "ui/LabelButton.h"
+#include "ui/TextLabel.h"
 #include "ui/Theme.h"
 #include "ui/WallpaperImageCache.h"
 
@@ -34,7 +35,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QScreen>
@@ -50,17 +50,6 @@ const QString kLatestTitle = QStringLiteral("Latest Wallpapers");
 constexpr int kOwnMinimumColumnWidth = 280;
 constexpr int kGridSpacing = 24;
 constexpr int kBlockTopSpace = 30;
-
-QLabel* label(const QString& text, const QFont& font, qreal opacity, QWidget* parent)
-{
-    auto* widget = new QLabel(text, parent);
-    widget->setFont(font);
-    widget->setTextFormat(Qt::PlainText);
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, Theme::withOpacity(Qt::white, opacity));
-    widget->setPalette(palette);
-    return widget;
-}
 
 // One grid key per card and status, so a card is made anew when its status changes.
 QUuid cardKey(const WallpaperModel& wallpaper, const std::optional<QString>& status)
@@ -188,11 +177,12 @@ QWidget* CustomView::createOwnBlock()
     auto* empty = new QVBoxLayout(emptyState_);
     empty->setContentsMargins(0, 30, 0, 30);
     empty->setSpacing(12);
-    for (QLabel* line : {label(QStringLiteral("No uploaded wallpapers"), Theme::systemFont(16, QFont::Medium), 0.7, emptyState_),
-             label(QStringLiteral("Select wallpapers to start sharing with the community"), Theme::systemFont(14), 0.5, emptyState_)}) {
-        line->setAlignment(Qt::AlignHCenter);
-        empty->addWidget(line);
-    }
+    empty->addWidget(new TextLabel(QStringLiteral("No uploaded wallpapers"), Theme::systemFont(16, QFont::Medium),
+                         Theme::withOpacity(Qt::white, 0.7), emptyState_),
+        0, Qt::AlignHCenter);
+    empty->addWidget(new TextLabel(QStringLiteral("Select wallpapers to start sharing with the community"), Theme::systemFont(14),
+                         Theme::withOpacity(Qt::white, 0.5), emptyState_),
+        0, Qt::AlignHCenter);
     column->addWidget(emptyState_);
 
     ownGrid_ = new LazyGridView;

@@ -26,7 +26,6 @@ class Http;
 class LazyGridView;
 class MediaTools;
 class PendingUploadService;
-class QLabel;
 class QScrollArea;
 class QVBoxLayout;
 class LabelButton;

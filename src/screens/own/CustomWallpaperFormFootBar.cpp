@@ -1,15 +1,18 @@
 #include "screens/own/CustomWallpaperFormFootBar.h"
 
 #include "foundation/Text.h"
+#include "screens/browse/ProgressBarView.h"
 #include "screens/detail/DetailItem.h"
 #include "ui/GlassBackground.h"
 #include "ui/Spinner.h"
 #include "ui/Symbols.h"
 #include "ui/LabelButton.h"
+#include "ui/TextLabel.h"
 #include "ui/Theme.h"
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,19 +28,9 @@ constexpr int kLabelWidth = 66;
 constexpr int kCounterFrom = 40;
 constexpr int kRowHeightEstimate = 44;
 constexpr int kDropdownGap = 4;
+constexpr qreal kLockedOpacity = 0.45; // the fields while an upload runs
 const QMargins kCardPadding(24, 20, 24, 20);
 const QMargins kFieldPadding(12, 8, 12, 8);
-
-QLabel* textLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    label->setTextFormat(Qt::PlainText);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
 
 QColor white(qreal opacity) { return Theme::withOpacity(Qt::white, opacity); }
 QFont chipFont() { return Theme::font(Theme::TextStyle::Caption); }
@@ -105,7 +98,6 @@ CustomWallpaperFormFootBar::CustomWallpaperFormFootBar(const WallpaperModel& wal
     , categories_(categories)
     , back_(new LabelButton(QStringLiteral("back"), plainStyle(white(0.5), 14, QStringLiteral("chevron.left")), this))
     , successBlock_(new QWidget(this))
-    , submittingRow_(new QWidget(this))
     , form_(new QWidget(this))
     , dropdown_(new QWidget(this))
 {
@@ -122,23 +114,13 @@ CustomWallpaperFormFootBar::CustomWallpaperFormFootBar(const WallpaperModel& wal
     tick->setPixmap(QPixmap::fromImage(Symbols::image(QStringLiteral("checkmark.circle.fill"), QColor(48, 209, 88),
         Symbols::sizeForFont(20), devicePixelRatioF())));
     successTitle->addWidget(tick);
-    successTitle->addWidget(textLabel(QStringLiteral("Successfully submitted"), Theme::systemFont(16, QFont::DemiBold),
+    successTitle->addWidget(new TextLabel(QStringLiteral("Successfully submitted"), Theme::systemFont(16, QFont::DemiBold),
         Qt::white, successBlock_));
     successTitle->addStretch();
     success->addLayout(successTitle);
-    QLabel* thanks = textLabel(QStringLiteral("Thanks for contributing! Review usually takes 3–5 days."), Theme::systemFont(12),
-        white(0.5), successBlock_);
-    thanks->setAlignment(Qt::AlignHCenter);
-    success->addWidget(thanks);
-
-    auto* submitting = new QHBoxLayout(submittingRow_);
-    submitting->setContentsMargins(0, 12, 0, 12);
-    submitting->setSpacing(12);
-    submitting->addStretch();
-    submitting->addWidget(new Spinner(0.8, Qt::white, submittingRow_));
-    submitting->addWidget(textLabel(QStringLiteral("Submitting..."), Theme::systemFont(16, QFont::Medium), white(0.9),
-        submittingRow_));
-    submitting->addStretch();
+    success->addWidget(new TextLabel(QStringLiteral("Thanks for contributing! Review usually takes 3–5 days."),
+                           Theme::systemFont(12), white(0.5), successBlock_),
+        0, Qt::AlignHCenter);
 
     createForm();
 
@@ -151,7 +133,6 @@ CustomWallpaperFormFootBar::CustomWallpaperFormFootBar(const WallpaperModel& wal
     backRow->addStretch();
     column->addLayout(backRow);
     column->addWidget(successBlock_);
-    column->addWidget(submittingRow_);
     column->addWidget(form_);
     setFixedWidth(kContentWidth + kCardPadding.left() + kCardPadding.right());
 
@@ -171,16 +152,23 @@ CustomWallpaperFormFootBar::~CustomWallpaperFormFootBar()
 
 void CustomWallpaperFormFootBar::createForm()
 {
-    auto* column = new QVBoxLayout(form_);
+    auto* outer = new QVBoxLayout(form_);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(16);
+    // What the user gives: locked (and dimmed) while the upload runs, kept for another try after
+    // it failed.
+    fields_ = new QWidget(form_);
+    outer->addWidget(fields_);
+    auto* column = new QVBoxLayout(fields_);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(16);
 
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(12);
-    QLabel* titleLabel = textLabel(QStringLiteral("Title"), Theme::systemFont(14, QFont::Medium), white(0.9), form_);
+    auto* titleLabel = new TextLabel(QStringLiteral("Title"), Theme::systemFont(14, QFont::Medium), white(0.9), fields_);
     titleLabel->setFixedWidth(kLabelWidth);
     titleRow->addWidget(titleLabel);
-    titleField_ = new QLineEdit(form_);
+    titleField_ = new QLineEdit(fields_);
     titleField_->setFrame(false);
     titleField_->setFont(Theme::systemFont(14));
     titleField_->setPlaceholderText(QStringLiteral("Enter wallpaper title (4-50 characters)"));
@@ -208,7 +196,7 @@ void CustomWallpaperFormFootBar::createForm()
     auto* titleSection = new QVBoxLayout;
     titleSection->setSpacing(4);
     titleSection->addLayout(titleRow);
-    counter_ = textLabel(QString(), Theme::systemFont(11), white(0.5), form_);
+    counter_ = new TextLabel(QString(), Theme::systemFont(11), white(0.5), fields_);
     counter_->setAlignment(Qt::AlignRight);
     counter_->setContentsMargins(kLabelWidth + 12, 0, 4, 0);
     titleSection->addWidget(counter_);
@@ -216,16 +204,16 @@ void CustomWallpaperFormFootBar::createForm()
 
     auto* categoryRow = new QHBoxLayout;
     categoryRow->setSpacing(12);
-    QLabel* categoryLabel = textLabel(QStringLiteral("Category"), Theme::systemFont(14, QFont::Medium), white(0.9), form_);
+    auto* categoryLabel = new TextLabel(QStringLiteral("Category"), Theme::systemFont(14, QFont::Medium), white(0.9), fields_);
     categoryLabel->setFixedWidth(kLabelWidth);
     categoryRow->addWidget(categoryLabel);
-    categoryButton_ = new LabelButton(QStringLiteral("Select category"), fieldStyle(true), form_);
+    categoryButton_ = new LabelButton(QStringLiteral("Select category"), fieldStyle(true), fields_);
     categoryButton_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(categoryButton_, &LabelButton::clicked, this, [this] { setDropdownOpen(!dropdownOpen_); });
     categoryRow->addWidget(categoryButton_, 1);
     column->addLayout(categoryRow);
 
-    chips_ = new QWidget(form_);
+    chips_ = new QWidget(fields_);
     chips_->setFixedHeight(QFontMetrics(chipFont()).height() + 10);
     chips_->installEventFilter(this);
     chips_->setVisible(!DetailItem::of(wallpaper_).isEmpty());
@@ -234,22 +222,27 @@ void CustomWallpaperFormFootBar::createForm()
     auto* rightsRow = new QHBoxLayout;
     rightsRow->setSpacing(8);
     rightsRow->setContentsMargins(0, 0, 0, 12);
-    checkbox_ = new LabelButton(QString(), checkboxStyle(true), form_);
+    checkbox_ = new LabelButton(QString(), checkboxStyle(true), fields_);
     connect(checkbox_, &LabelButton::clicked, this, [this] { setAgreedToTerms(!agreedToTerms_); });
     rightsRow->addWidget(checkbox_, 0, Qt::AlignTop);
-    QLabel* rights = textLabel(QStringLiteral("By uploading, you confirm this wallpaper is permitted for public use or you own "
-                                              "the rights to it. Uploads cannot be reversed."),
-        Theme::systemFont(11), white(0.5), form_);
-    rights->setWordWrap(true);
-    rights->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    rightsRow->addWidget(rights, 1);
+    auto* rights = new TextLabel(QStringLiteral("By uploading, you confirm this wallpaper is permitted for public use or you "
+                                                "own the rights to it. Uploads cannot be reversed."),
+        Theme::systemFont(11), white(0.5), fields_);
+    rightsRow->addWidget(rights->wrapped(), 1);
     column->addLayout(rightsRow);
 
-    auto* buttons = new QHBoxLayout;
+    failure_ = new TextLabel(QString(), Theme::systemFont(12), Theme::mix(Theme::systemRed(), Qt::white, 0.3), form_);
+    outer->addWidget(failure_->wrapped());
+    createProgress();
+    outer->addWidget(progress_);
+
+    buttonRow_ = new QWidget(form_);
+    auto* buttons = new QHBoxLayout(buttonRow_);
+    buttons->setContentsMargins(0, 0, 0, 0);
     buttons->setSpacing(12);
     LabelButton::Look cancelStyle = LabelButton::Look::outlined(0.9, 0.1, 0.3, 14, QFont::Normal);
     cancelStyle.hoverFill = white(0.15);
-    cancel_ = new LabelButton(QStringLiteral("Cancel"), cancelStyle, form_);
+    cancel_ = new LabelButton(QStringLiteral("Cancel"), cancelStyle, buttonRow_);
     connect(cancel_, &LabelButton::clicked, this, &CustomWallpaperFormFootBar::cancelClicked);
     buttons->addWidget(cancel_);
     LabelButton::Look submitStyle;
@@ -261,14 +254,34 @@ void CustomWallpaperFormFootBar::createForm()
     submitStyle.cornerRadius = 8;
     submitStyle.horizontalPadding = 16;
     submitStyle.verticalPadding = 8;
-    submit_ = new LabelButton(QStringLiteral("Submit"), submitStyle, form_);
+    submit_ = new LabelButton(QStringLiteral("Submit"), submitStyle, buttonRow_);
     submit_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(submit_, &LabelButton::clicked, this, [this] {
         if (canSubmit())
             Q_EMIT submitClicked();
     });
     buttons->addWidget(submit_, 1);
-    column->addLayout(buttons);
+    outer->addWidget(buttonRow_);
+}
+
+void CustomWallpaperFormFootBar::createProgress()
+{
+    // Where the buttons were: the step the upload is at, how far it got, and a bar.
+    progress_ = new QWidget(form_);
+    auto* column = new QVBoxLayout(progress_);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
+    row->addWidget(new Spinner(0.8, Qt::white, progress_));
+    progressMessage_ = new TextLabel(QString(), Theme::systemFont(14, QFont::Medium), white(0.9), progress_);
+    row->addWidget(progressMessage_, 1);
+    progressPercent_ = new TextLabel(QString(), Theme::systemFont(14, QFont::Medium), white(0.6), progress_);
+    row->addWidget(progressPercent_);
+    column->addLayout(row);
+    progressBar_ = new ProgressBarView(progress_);
+    progressBar_->setFixedHeight(6);
+    column->addWidget(progressBar_);
 }
 
 QString CustomWallpaperFormFootBar::titleAfterEdit(const QString& previous, const QString& typed)
@@ -334,9 +347,28 @@ void CustomWallpaperFormFootBar::setCategories(const QList<CategoryItem>& catego
 
 void CustomWallpaperFormFootBar::setSubmitting(bool submitting)
 {
+    if (submitting && !submitting_)
+        setProgress(QStringLiteral("Submitting..."), 0);
     submitting_ = submitting;
     refresh();
 }
+
+void CustomWallpaperFormFootBar::setProgress(const QString& message, double progress)
+{
+    progressMessage_->setText(message);
+    progressPercent_->setText(QStringLiteral("%1%").arg(qRound(std::clamp(progress, 0.0, 1.0) * 100)));
+    progressBar_->setProgress(progress);
+}
+
+void CustomWallpaperFormFootBar::setFailure(const QString& failure)
+{
+    failure_->setText(failure);
+    refresh();
+}
+
+QString CustomWallpaperFormFootBar::failure() const { return failure_->text(); }
+QString CustomWallpaperFormFootBar::progressMessage() const { return progressMessage_->text(); }
+QString CustomWallpaperFormFootBar::progressPercent() const { return progressPercent_->text(); }
 
 void CustomWallpaperFormFootBar::setSubmissionSuccessful(bool successful)
 {
@@ -416,8 +448,20 @@ void CustomWallpaperFormFootBar::refresh()
     const Display shown = display();
     back_->setVisible(shown != Display::Form);
     successBlock_->setVisible(shown == Display::Success);
-    submittingRow_->setVisible(shown == Display::Submitting);
-    form_->setVisible(shown == Display::Form);
+    form_->setVisible(shown != Display::Success);
+    fields_->setEnabled(shown == Display::Form);
+    if (const bool locked = shown == Display::Submitting; locked != (fields_->graphicsEffect() != nullptr)) {
+        QGraphicsOpacityEffect* fade = nullptr;
+        if (locked) {
+            fade = new QGraphicsOpacityEffect(fields_);
+            fade->setOpacity(kLockedOpacity);
+        }
+        // Only while locked: a field drawn through the effect costs a pixmap on every blink.
+        fields_->setGraphicsEffect(fade);
+    }
+    progress_->setVisible(shown == Display::Submitting);
+    buttonRow_->setVisible(shown == Display::Form);
+    failure_->setVisible(shown == Display::Form && !failure_->text().isEmpty());
     if (shown != Display::Form && dropdownOpen_)
         dropdown_->hide();
     else if (dropdownOpen_)
@@ -429,9 +473,7 @@ void CustomWallpaperFormFootBar::refresh()
     if (counter) {
         const qsizetype length = Text::graphemeCount(Text::trimmed(title_));
         const bool fits = length >= kMinTitleLength && length <= kMaxTitleLength;
-        QPalette palette = counter_->palette();
-        palette.setColor(QPalette::WindowText, fits ? white(0.5) : Theme::withOpacity(Theme::systemRed(), 0.7));
-        counter_->setPalette(palette);
+        counter_->setColor(fits ? white(0.5) : Theme::withOpacity(Theme::systemRed(), 0.7));
         counter_->setText(*counter);
     }
     LabelButton::Look category = fieldStyle(!selectedCategory_);
@@ -440,6 +482,7 @@ void CustomWallpaperFormFootBar::refresh()
     categoryButton_->setText(selectedCategory_ ? selectedCategory_->categoryName : QStringLiteral("Select category"));
     // The card is as tall as what it shows now, wrapped text included; the host lays it out by that.
     if (layout()) {
+        fields_->layout()->invalidate();
         form_->layout()->invalidate();
         layout()->invalidate();
         setFixedHeight(layout()->totalHeightForWidth(width()));
@@ -526,6 +569,7 @@ void CustomWallpaperFormFootBar::paintEvent(QPaintEvent*)
     painter.setPen(QPen(white(0.35), 0.5));
     painter.drawPath(shape);
     if (form_->isVisible()) {
+        painter.setOpacity(submitting_ ? kLockedOpacity : 1);
         const QRectF field = QRectF(titleFieldFrame()).adjusted(0.5, 0.5, -0.5, -0.5);
         const QPainterPath fieldShape = GlassBackground::shape(field, 8);
         painter.fillPath(fieldShape, white(0.1));

@@ -8,16 +8,18 @@
 
 #include <optional>
 
-class QLabel;
-class QLineEdit;
-class Spinner;
 class LabelButton;
+class ProgressBarView;
+class QLineEdit;
+class TextLabel;
 
 // The floating card at the bottom of the full-screen view while it previews a video picked for
 // the community: title, category (a list that opens upwards), the video's facts as chips, the
-// rights checkbox, "Cancel" and "Submit"; "Submitting..." while the host uploads and a thank-you
-// once it succeeded, both with "back". It holds no upload logic: the host owns the title, the
-// category and the two flags, sets them here and hears every change. GUI thread.
+// rights checkbox, "Cancel" and "Submit". While the host uploads, the form stays in view but
+// locked, with the upload's step and progress where the buttons were; a failure is said above
+// the buttons with everything typed still there; a thank-you once it succeeded. "back" while
+// submitting and after. It holds no upload logic: the host owns the title, the category, the
+// flags, the progress and the failure, sets them here and hears every change. GUI thread.
 class CustomWallpaperFormFootBar : public QWidget {
     Q_OBJECT
 
@@ -39,6 +41,14 @@ public:
     void setCategories(const QList<CategoryItem>& categories);
     void setSubmitting(bool submitting);
     void setSubmissionSuccessful(bool successful);
+    // The upload's current step and how far it got, 0 to 1 (shown while submitting).
+    void setProgress(const QString& message, double progress);
+    // Why the last upload failed (shown over the buttons); empty clears it.
+    void setFailure(const QString& failure);
+    QString failure() const;
+    QString progressMessage() const;
+    // "64%".
+    QString progressPercent() const;
 
     Display display() const;
     bool agreedToTerms() const { return agreedToTerms_; }
@@ -82,6 +92,7 @@ protected:
 
 private:
     void createForm();
+    void createProgress();
     void refresh();
     void placeDropdown();
     void paintChips();
@@ -99,14 +110,20 @@ private:
 
     LabelButton* back_;
     QWidget* successBlock_;
-    QWidget* submittingRow_;
     QWidget* form_;
+    QWidget* fields_ = nullptr;
     QLineEdit* titleField_ = nullptr;
-    QLabel* counter_ = nullptr;
+    TextLabel* counter_ = nullptr;
     LabelButton* categoryButton_ = nullptr;
     QWidget* chips_ = nullptr;
     LabelButton* checkbox_ = nullptr;
     LabelButton* cancel_ = nullptr;
     LabelButton* submit_ = nullptr;
+    QWidget* buttonRow_ = nullptr;
+    TextLabel* failure_ = nullptr;
+    QWidget* progress_ = nullptr;
+    TextLabel* progressMessage_ = nullptr;
+    TextLabel* progressPercent_ = nullptr;
+    ProgressBarView* progressBar_ = nullptr;
     QWidget* dropdown_;
 };

@@ -40,10 +40,14 @@ void DebouncedSearch::queryChanged()
     if (length < kMinimumQueryLength) {
         show({});
         setLoading(false);
+        setOutcome(Outcome::Idle);
         log(QStringLiteral("Query length %1 < %2 — idle (no request)").arg(length).arg(kMinimumQueryLength));
         return;
     }
-    // The results on screen stay until the new search replaces or clears them.
+    // The results on screen stay until the new search replaces or clears them; a message about
+    // the former query does not.
+    if (outcome_ != Outcome::Found)
+        setOutcome(Outcome::Idle);
     stop_ = std::stop_source();
     pending_ = true;
     fireAndForget(run(this, query, stop_.get_token(), generation_), QStringLiteral("SearchOverlay"));
@@ -56,6 +60,7 @@ void DebouncedSearch::reset()
     pending_ = false;
     show({});
     setLoading(false);
+    setOutcome(Outcome::Idle);
 }
 
 bool DebouncedSearch::isNewest(const std::stop_token& stop, quint64 generation) const
@@ -106,6 +111,7 @@ QCoro::Task<> DebouncedSearch::run(QPointer<DebouncedSearch> self, QString query
     if (failure) {
         self->show({});
         log(QStringLiteral("Request failed: ") + *failure);
+        self->setOutcome(Outcome::Failed, query, *failure);
         self->setLoading(false);
         co_return;
     }
@@ -117,6 +123,7 @@ QCoro::Task<> DebouncedSearch::run(QPointer<DebouncedSearch> self, QString query
         results.append(item.toWallpaperModel(host, self->store_.categoryName(item.categoryId).value_or(kFallbackCategory)));
     self->show(results);
     log(QStringLiteral("Showing %1 wallpaper(s)").arg(self->results_.size()));
+    self->setOutcome(results.isEmpty() ? Outcome::NoResults : Outcome::Found, query);
     self->setLoading(false);
 }
 
@@ -126,6 +133,16 @@ void DebouncedSearch::show(const QList<WallpaperModel>& results)
         return;
     results_ = results;
     Q_EMIT resultsChanged();
+}
+
+void DebouncedSearch::setOutcome(Outcome outcome, const QString& query, const QString& failure)
+{
+    if (outcome == outcome_ && query == answeredQuery_ && failure == failure_)
+        return;
+    outcome_ = outcome;
+    answeredQuery_ = query;
+    failure_ = failure;
+    Q_EMIT outcomeChanged();
 }
 
 void DebouncedSearch::setLoading(bool loading)

@@ -27,6 +27,14 @@ public:
     static constexpr int kMinimumQueryLength = 4; // characters of the trimmed query
     static constexpr int kDebounceMs = 500;
 
+    // How the newest search ended, for what the overlay says besides the grid.
+    enum class Outcome {
+        Idle,      // no search yet, a query too short, or one still waiting for its answer
+        Found,     // the results are on screen
+        NoResults, // the catalogue answered with nothing
+        Failed,    // see failure()
+    };
+
     // `currentText` reads the live query text (untrimmed).
     DebouncedSearch(std::function<QString()> currentText, APIService& api, AppStore& store, QObject* parent = nullptr);
     ~DebouncedSearch() override;
@@ -35,6 +43,11 @@ public:
     bool isLoading() const { return isLoading_; }
     // A search is waiting for its delay or for its answer.
     bool isPending() const { return pending_; }
+    Outcome outcome() const { return outcome_; }
+    // The error's text of a failed search.
+    const QString& failure() const { return failure_; }
+    // The query the outcome is about, trimmed.
+    const QString& answeredQuery() const { return answeredQuery_; }
 
     // The query text changed.
     void queryChanged();
@@ -47,12 +60,14 @@ public:
 Q_SIGNALS:
     void resultsChanged();
     void isLoadingChanged(bool loading);
+    void outcomeChanged();
 
 private:
     static QCoro::Task<> run(QPointer<DebouncedSearch> self, QString query, std::stop_token stop, quint64 generation);
     bool isNewest(const std::stop_token& stop, quint64 generation) const;
     void show(const QList<WallpaperModel>& results);
     void setLoading(bool loading);
+    void setOutcome(Outcome outcome, const QString& query = {}, const QString& failure = {});
 
     std::function<QString()> currentText_;
     APIService& api_;
@@ -60,6 +75,9 @@ private:
     QList<WallpaperModel> results_;
     bool isLoading_ = false;
     bool pending_ = false;
+    Outcome outcome_ = Outcome::Idle;
+    QString failure_;
+    QString answeredQuery_;
     std::stop_source stop_;
     quint64 generation_ = 0;
 };

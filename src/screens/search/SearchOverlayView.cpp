@@ -1,6 +1,8 @@
 #include "screens/search/SearchOverlayView.h"
 
 #include "foundation/Log.h"
+#include "foundation/Text.h"
+#include "ui/ScreenMessageView.h"
 #include "screens/search/DebouncedSearch.h"
 #include "screens/search/SearchOverlaySearchBox.h"
 #include "screens/search/SearchOverlayService.h"
@@ -19,6 +21,8 @@ const QColor kDim(0, 0, 0, qRound(0.65 * 255));
 constexpr int kColumns = 3;
 constexpr int kColumnSpacing = 24;
 constexpr int kRowSpacing = 20;
+// A long query is quoted by its start: the rest would only push the message off the screen.
+constexpr qsizetype kQuotedQueryLength = 40;
 } // namespace
 
 SearchOverlayView::SearchOverlayView(SearchOverlayService& service, BrowseContext* context, APIService& api, AppStore& store,
@@ -50,6 +54,7 @@ SearchOverlayView::SearchOverlayView(SearchOverlayService& service, BrowseContex
     });
     connect(search_, &DebouncedSearch::isLoadingChanged, box_, &SearchOverlaySearchBox::setLoading);
     connect(search_, &DebouncedSearch::resultsChanged, this, &SearchOverlayView::showResults);
+    connect(search_, &DebouncedSearch::outcomeChanged, this, &SearchOverlayView::showOutcome);
 }
 
 SearchOverlayView::~SearchOverlayView() { EscapeKeyFilter::shared().remove(this); }
@@ -78,6 +83,12 @@ QWidget* SearchOverlayView::createResults()
         return card;
     });
     column->addWidget(grid_);
+    message_ = new ScreenMessageView(content_);
+    message_->setContentsMargins(0, 40, 0, 0);
+    message_->hide();
+    // Trying again is searching the same query again.
+    connect(message_, &ScreenMessageView::actionClicked, search_, &DebouncedSearch::queryChanged);
+    column->addWidget(message_);
     column->addStretch(1);
     return content_;
 }
@@ -88,6 +99,26 @@ void SearchOverlayView::showResults()
     for (const WallpaperModel& wallpaper : search_->results())
         keys.append(wallpaper.id);
     grid_->setKeys(keys);
+}
+
+void SearchOverlayView::showOutcome()
+{
+    switch (search_->outcome()) {
+    case DebouncedSearch::Outcome::NoResults:
+        message_->setMessage(ScreenMessageView::Message::empty(QStringLiteral("magnifyingglass"),
+            QStringLiteral("No wallpapers found"),
+            QStringLiteral("Nothing matches \u201c%1\u201d. Try other words.").arg(Text::truncated(search_->answeredQuery(), kQuotedQueryLength, QStringLiteral("\u2026")))));
+        break;
+    case DebouncedSearch::Outcome::Failed:
+        message_->setMessage(
+            ScreenMessageView::Message::failure(QStringLiteral("Search failed"), search_->failure(), QStringLiteral("Try Again")));
+        break;
+    case DebouncedSearch::Outcome::Idle:
+    case DebouncedSearch::Outcome::Found:
+        message_->hide();
+        return;
+    }
+    message_->show();
 }
 
 void SearchOverlayView::dismiss() { service_.hide(); }

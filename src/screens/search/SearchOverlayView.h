@@ -14,9 +14,11 @@ class QScrollArea;
 class QSpacerItem;
 class SearchOverlaySearchBox;
 class SearchOverlayService;
+class ScreenMessageView;
 
 // The search overlay: the window dimmed, the search box held at the top, and the results in a
-// three-column grid of poster cards that scrolls underneath it. Edits of the query run the
+// three-column grid of poster cards that scrolls underneath it, or a word when a search found
+// nothing or failed (with a retry). Edits of the query run the
 // debounced search; a card opens its wallpaper full screen and leaves the overlay open. Escape,
 // or a click anywhere but on the box or a card, hides the overlay. Made afresh each time the
 // overlay opens; the query lives in the service. GUI thread.
@@ -53,6 +55,8 @@ public:
     SearchOverlaySearchBox* searchBox() const { return box_; }
     DebouncedSearch& search() const { return *search_; }
     LazyGridView* grid() const { return grid_; }
+    // Says that the search found nothing or failed; hidden otherwise.
+    ScreenMessageView* message() const { return message_; }
     QScrollArea* scrollArea() const { return scroll_; }
 
 protected:
@@ -68,6 +72,7 @@ private:
     void layoutChrome();
     void applyInset();
     void showResults();
+    void showOutcome();
 
     SearchOverlayService& service_;
     QPointer<BrowseContext> context_;
@@ -76,6 +81,7 @@ private:
     QWidget* content_ = nullptr;
     QSpacerItem* topSpacer_ = nullptr;
     LazyGridView* grid_ = nullptr;
+    ScreenMessageView* message_ = nullptr;
     SearchOverlaySearchBox* box_;
     int topInset_ = kInitialTopInset;
     int focusToken_ = -1;

@@ -1,12 +1,14 @@
 #include "BrowseSession.h"
 
 #include "ui/Screenshot.h"
+#include "ui/ScreenMessageView.h"
 #include "screens/browse/CategoryDetailView.h"
 #include "screens/browse/HeroBackdrop.h"
 #include "support/Eventually.h"
 #include "ui/BackButton.h"
 #include "ui/BrowseContext.h"
 #include "ui/FilterChip.h"
+#include "ui/LabelButton.h"
 #include "ui/LazyGridView.h"
 #include "ui/LoadingWallpapersRow.h"
 #include "ui/NavigationHost.h"
@@ -176,15 +178,44 @@ TEST_F(CategoryDetailViewTest, SectionAndLockScreenPagesWithTheirHeaders)
     saveScreenshot(host_, QStringLiteral("category-lockscreen-gradient"));
 }
 
-TEST_F(CategoryDetailViewTest, AFailingCatalogueLeavesAnEmptyPageNotALoadingOne)
+// However the catalogue fails, the page says why instead of staying blank, and "Try Again" loads it.
+TEST_F(CategoryDetailViewTest, AFailedOrEmptyLoadSaysSoAndTryAgainLoadsThePage)
 {
-    session_.catalogue.server().setFault(CatalogueSession::path(kByCategory), Fault{.cutShort = true});
-    CategoryDetailView* page = open(gaming());
-    ASSERT_EVENTUALLY(settled(*page), kWaitMs);
-    EXPECT_TRUE(page->grid()->keys().isEmpty());
-    EXPECT_FALSE(page->showsPlaceholders());
-    EXPECT_FALSE(page->loadingMoreRow()->isVisible());
-    saveScreenshot(host_, QStringLiteral("category-failed"));
+    const std::pair<Fault, QString> faults[] = {
+        {Fault{.status = 500}, QStringLiteral("500")},
+        {Fault{.cutShort = true}, QString()},
+        {Fault{.invalidJson = true}, QString()},
+    };
+    CategoryDetailView* page = nullptr;
+    for (const auto& [fault, reason] : faults) {
+        if (page)
+            host_.pop();
+        session_.catalogue.server().setFault(CatalogueSession::path(kByCategory), fault);
+        page = open(gaming());
+        ASSERT_EVENTUALLY(settled(*page) && page->message()->isVisible(), kWaitMs);
+        const QString detail = page->message()->detail();
+        EXPECT_TRUE(!detail.isEmpty() && detail.contains(reason)) << detail.toStdString();
+        EXPECT_TRUE(page->grid()->keys().isEmpty());
+        EXPECT_FALSE(page->loadingMoreRow()->isVisible());
+        EXPECT_TRUE(page->message()->actionButton()->isVisible()) << "a way to try again";
+        if (fault.status) {
+            QTest::qWait(50); // the page lays out the message
+            saveScreenshot(host_, QStringLiteral("category-failed"));
+        }
+    }
+    session_.catalogue.server().clearFaults();
+    QTest::mouseClick(page->message()->actionButton(), Qt::LeftButton);
+    ASSERT_EVENTUALLY(showsCards(*page), kWaitMs);
+    EXPECT_FALSE(page->message()->isVisible());
+    EXPECT_EQ(page->grid()->keys().size(), 20);
+
+    // A list that loads empty says so, with nothing to try again.
+    CategoryDetailView* empty = open(CategoryNavigationItem::named(987654, QStringLiteral("Empty")));
+    ASSERT_EVENTUALLY(settled(*empty) && empty->message()->isVisible(), kWaitMs);
+    EXPECT_EQ(empty->message()->title(), QStringLiteral("No wallpapers here yet"));
+    EXPECT_FALSE(empty->message()->actionButton()->isVisible());
+    QTest::qWait(50);
+    saveScreenshot(host_, QStringLiteral("category-empty"));
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 
 namespace {
 
+using samplecatalogue::Fault;
 using Bar = CustomWallpaperFormFootBar;
 
 TEST(CustomWallpaperFormFootBarTest, TitleEditsAndWhenSubmitIsOffered)
@@ -86,6 +87,25 @@ protected:
         pending_.setPendingFilePath(copyOf(Clip::Uhd, QStringLiteral("night-drive.mp4")));
     }
 
+    // The form as the full-screen view lays it over the picked video: at the bottom, centred.
+    CommunityUploadForm* showForm()
+    {
+        WallpaperModel candidate = waitForTask(OwnVideoFacts::read(*pending_.pendingFilePath(), media_))
+                                       .record(QUrl::fromLocalFile(*pending_.pendingFilePath()), std::nullopt,
+                                           QStringLiteral("Night Drive"), QStringLiteral("Custom"));
+        EXPECT_TRUE(CommunityUploadForm::isUploadCandidate(candidate));
+        stage_.setPalette(Theme::palette());
+        stage_.setAutoFillBackground(true);
+        stage_.resize(700, 760);
+        auto* form = new CommunityUploadForm(candidate, appStore_, pending_, uploads_, &stage_);
+        auto* column = new QVBoxLayout(&stage_);
+        column->addStretch();
+        column->addWidget(form, 0, Qt::AlignHCenter);
+        stage_.show();
+        return form;
+    }
+
+    QWidget stage_;
     HomePageService homePage_{*api_};
     AppStore appStore_{*api_, homePage_, Delays::real()};
     NotificationManager toast_;
@@ -96,47 +116,68 @@ protected:
 
 TEST_F(CommunityUploadFormTest, SubmitsThroughTheServiceAndBackLeavesItRunning)
 {
-    WallpaperModel candidate = waitForTask(OwnVideoFacts::read(*pending_.pendingFilePath(), media_))
-                                   .record(QUrl::fromLocalFile(*pending_.pendingFilePath()), std::nullopt,
-                                       QStringLiteral("Night Drive"), QStringLiteral("Custom"));
-    ASSERT_TRUE(CommunityUploadForm::isUploadCandidate(candidate));
-    QWidget stage;
-    stage.setPalette(Theme::palette());
-    stage.setAutoFillBackground(true);
-    stage.resize(700, 760);
-    auto* form = new CommunityUploadForm(candidate, appStore_, pending_, uploads_, &stage);
-    // Where the full-screen view lays it: at the bottom, centred.
-    auto* column = new QVBoxLayout(&stage);
-    column->addStretch();
-    column->addWidget(form, 0, Qt::AlignHCenter);
-    stage.show();
+    CommunityUploadForm* form = showForm();
     Bar& bar = *form->footBar();
     bar.setDropdownOpen(true);
-    saveScreenshot(stage, QStringLiteral("upload-form-categories"));
+    saveScreenshot(stage_, QStringLiteral("upload-form-categories"));
     bar.chooseCategory(appStore_.categories().value(1));
     // A title the host holds that is too long: the counter turns red and Submit stays off.
     bar.setTitle(QStringLiteral("A Very Long Title For A Night Drive Through The City Lights"));
     EXPECT_EQ(bar.counterText(), QStringLiteral("59/50"));
     EXPECT_FALSE(bar.submitButton()->isEnabled());
     QTest::qWait(50); // the layout follows the counter
-    saveScreenshot(stage, QStringLiteral("upload-form-title-too-long"));
+    saveScreenshot(stage_, QStringLiteral("upload-form-title-too-long"));
     bar.setTitle(QStringLiteral("Night Drive"));
     QTest::keyClicks(bar.titleField(), QStringLiteral(" at dusk"));
     EXPECT_EQ(bar.title(), QStringLiteral("Night Drive At Dusk"));
-    saveScreenshot(stage, QStringLiteral("upload-form"));
+    saveScreenshot(stage_, QStringLiteral("upload-form"));
 
     QSignalSpy closed(form, &CommunityUploadForm::closeRequested);
     QSignalSpy finished(&uploads_, &CommunityUploadService::submissionFinished);
     bar.submitButton()->clicked();
     EXPECT_TRUE(form->isSubmitting());
     QTest::qWait(50);
-    saveScreenshot(stage, QStringLiteral("upload-form-submitting"));
+    saveScreenshot(stage_, QStringLiteral("upload-form-submitting"));
     bar.backButton()->clicked();
     EXPECT_EQ(closed.size(), 1);
     delete form; // the full-screen view closes
     ASSERT_TRUE(finished.wait(30'000));
     EXPECT_TRUE(finished.first().at(1).toBool()) << "the upload went on without its form";
     EXPECT_EQ(catalogue_.server().uploads().registered(device_).value(0).title, QStringLiteral("Night Drive At Dusk"));
+}
+
+// While the upload runs the form stays in view, locked, with the step and progress in its foot;
+// a failure says why there and keeps the title and category for another try.
+TEST_F(CommunityUploadFormTest, TheFormShowsTheUploadAndAFailureKeepsWhatWasTyped)
+{
+    Bar& bar = *showForm()->footBar();
+    const CategoryItem category = appStore_.categories().value(1);
+    bar.chooseCategory(category);
+    bar.setTitle(QStringLiteral("Night Drive"));
+    server().setFault(QStringLiteral("/functions/v1/upload-wallpaper"), Fault{.status = 500, .delayMs = 1'500, .times = 1});
+    bar.submitButton()->clicked();
+    ASSERT_EVENTUALLY(bar.progressMessage() == QStringLiteral("Uploading metadata..."), 10'000);
+    EXPECT_EQ(bar.progressPercent(), QStringLiteral("30%"));
+    EXPECT_TRUE(bar.titleField()->isVisible());
+    EXPECT_FALSE(bar.submitButton()->isVisible());
+    QTest::keyClicks(bar.titleField(), QStringLiteral(" x"));
+    QTest::mouseClick(bar.categoryButton(), Qt::LeftButton);
+    EXPECT_EQ(bar.title(), QStringLiteral("Night Drive")) << "locked while submitting";
+    EXPECT_FALSE(bar.isDropdownOpen());
+    QTest::qWait(600); // the bar reaches its mark
+    saveScreenshot(stage_, QStringLiteral("upload-form-uploading"));
+
+    ASSERT_EVENTUALLY(bar.display() == Bar::Display::Form, 10'000);
+    EXPECT_EQ(bar.failure(), QStringLiteral("Upload failed: HTTP error with status code: 500"));
+    EXPECT_EQ(bar.title(), QStringLiteral("Night Drive"));
+    EXPECT_EQ(bar.selectedCategory()->id, category.id);
+    EXPECT_TRUE(bar.submitButton()->isEnabled());
+    QTest::qWait(50); // the layout follows the message
+    saveScreenshot(stage_, QStringLiteral("upload-form-failed"));
+
+    bar.submitButton()->clicked();
+    EXPECT_TRUE(bar.failure().isEmpty()) << "a new try clears the old failure";
+    ASSERT_EVENTUALLY(bar.display() == Bar::Display::Success, 30'000);
 }
 
 } // namespace

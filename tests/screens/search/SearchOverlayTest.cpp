@@ -1,4 +1,5 @@
 #include "screens/CatalogueScreenFixture.h"
+#include "ui/ScreenMessageView.h"
 #include "screens/search/DebouncedSearch.h"
 #include "screens/search/GhostTextField.h"
 #include "screens/search/SearchOverlayHost.h"
@@ -6,9 +7,11 @@
 #include "screens/search/SearchOverlayService.h"
 #include "screens/search/SearchOverlayView.h"
 #include "support/Eventually.h"
+#include "ui/Screenshot.h"
 #include "ui/BrowseContext.h"
 #include "ui/FilterChip.h"
 #include "ui/FilterChipsRow.h"
+#include "ui/LabelButton.h"
 #include "ui/LazyGridView.h"
 #include "ui/PosterCardView.h"
 
@@ -186,10 +189,54 @@ TEST_F(SearchOverlayFaultTest, AFailingOrSilentCatalogueEmptiesTheGridAndTheAnsw
         ASSERT_TRUE(waitSettled());
         EXPECT_TRUE(search().results().isEmpty());
         EXPECT_EQ(logCount(QStringLiteral("[SearchOverlay] Request failed: ") + reason), 1) << log_.lines().join(u'\n').toStdString();
+        EXPECT_TRUE(view().message()->isVisible());
+        EXPECT_EQ(view().message()->title(), QStringLiteral("Search failed"));
+        EXPECT_TRUE(view().message()->detail().contains(reason)) << view().message()->detail().toStdString();
         // An unreadable completion is no error: either way the old answer is gone.
         ASSERT_EVENTUALLY(box().ghostSuffix().isEmpty() && box().chipSuggestions().isEmpty(), kWaitMs);
         server().clearFaults();
     }
+
+    // "Try Again" searches the same query again once the catalogue answers.
+    server().setFault(path(QStringLiteral("search-wallpapers")), failing(500));
+    box().setText(QStringLiteral("rain"));
+    QTest::qWait(DebouncedSearch::kDebounceMs + 100);
+    ASSERT_TRUE(waitSettled());
+    ASSERT_EQ(search().outcome(), DebouncedSearch::Outcome::Failed);
+    saveScreenshot(window_, QStringLiteral("search-failed"));
+    server().clearFaults();
+    QTest::mouseClick(view().message()->actionButton(), Qt::LeftButton);
+    ASSERT_EVENTUALLY(search().results().size() == 4 && !search().isLoading(), kWaitMs);
+    EXPECT_FALSE(view().message()->isVisible());
+}
+
+// Besides the grid the overlay says when a search found nothing; while idle it says nothing.
+TEST_F(SearchOverlayTest, ASearchThatFindsNothingSaysSoUntilTheQueryChanges)
+{
+    using Outcome = DebouncedSearch::Outcome;
+    const std::tuple<QString, Outcome, QString> cases[] = {
+        {QStringLiteral("rain x"), Outcome::NoResults, QStringLiteral("No wallpapers found")},
+        {QStringLiteral("rain"), Outcome::Found, QString()},
+        {QStringLiteral("qq"), Outcome::Idle, QString()},
+        {QStringLiteral("qqqqqq"), Outcome::NoResults, QStringLiteral("No wallpapers found")},
+    };
+    for (const auto& [typed, outcome, title] : cases) {
+        box().setText(typed);
+        QTest::qWait(DebouncedSearch::kDebounceMs + 100);
+        ASSERT_TRUE(waitSettled()) << typed.toStdString();
+        EXPECT_EQ(search().outcome(), outcome) << typed.toStdString();
+        EXPECT_EQ(view().message()->isVisible(), !title.isEmpty()) << typed.toStdString();
+        if (!title.isEmpty()) {
+            EXPECT_EQ(view().message()->title(), title);
+            EXPECT_TRUE(view().message()->detail().contains(typed)) << view().message()->detail().toStdString();
+        }
+        if (typed == QStringLiteral("rain x"))
+            saveScreenshot(window_, QStringLiteral("search-no-results"));
+    }
+    // An edit hides the word about the former query at once.
+    box().setText(QStringLiteral("qqqqq"));
+    EXPECT_TRUE(search().isPending());
+    EXPECT_FALSE(view().message()->isVisible());
 }
 
 TEST_F(SearchOverlayTest, ACardOpensItsWallpaperAndOnlyClicksOutsideTheCardsClose)
