@@ -360,7 +360,8 @@ void PosterCardView::paintEvent(QPaintEvent*)
     }
     // Everything the card shows without a preview, so a video beneath (the home hero) repaints
     // it with one blit.
-    const qreal poster = poster_ ? qreal(poster_->image().cacheKey()) : 0;
+    const QImage picture = poster_ ? poster_->image() : still_ ? still_->image() : QImage();
+    const qreal poster = qreal(picture.cacheKey());
     cache_.paint(painter, *this,
         {hoverAmount(), shimmer_.value(), poster, isNew() ? 1.0 : 0.0, qreal(optimisticLikeDelta()), qreal(recordGeneration_)},
         [this](QPainter& cached) { paintCard(cached); });
