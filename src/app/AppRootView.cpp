@@ -36,8 +36,8 @@
 #include "ui/NotificationToast.h"
 #include "ui/NotificationToastOverlay.h"
 #include "ui/SheetHost.h"
-#include "ui/Theme.h"
 #include "ui/TopNavigationBar.h"
+#include "ui/TranslucentBackground.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -374,8 +374,7 @@ bool AppRootView::eventFilter(QObject* watched, QEvent* event)
 void AppRootView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    for (const QRect& part : event->region())
-        painter.fillRect(part, Theme::appBackgroundColor());
+    TranslucentBackground::paint(painter, event->region());
 }
 
 void AppRootView::resizeEvent(QResizeEvent* event)
