@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QRect>
 
 #include <functional>
 
@@ -24,6 +25,7 @@ public:
 
 private:
     QImage image_;
+    QRect painted_;
     QList<qreal> state_;
     int renders_ = 0;
 };
