@@ -1,8 +1,10 @@
 // The image downloader against a loopback TLS server (cpp-httplib, the test certificate):
 //   serve CERT KEY                 serves /img/<n>.jpg, 200 images of about 200 KB, until stdin closes;
 //                                  prints its port first
-//   fetch PORT CA                  fetches the 200 images, 6 at a time, decoded; prints wall ms
-//   fetch-raw PORT CA              the same without decoding (bytes kept as they arrive)
+//   fetch PORT CA                  fetches the 200 images decoded, 6 callers asking for the next
+//                                  one as theirs is done; prints wall ms
+//   fetch-all PORT CA              the same with all 200 asked at once (the transport runs 6)
+//   fetch-raw PORT CA              as fetch, without decoding (bytes kept as they arrive)
 //   shared CERT KEY                100 callers of one URL at once; prints the server's transfers
 //   progressive CERT KEY INTERVAL  a 2 MB progressive JPEG arriving at 1 MB/s: intermediate images,
 //                                  their closest spacing, and the decoding CPU against one full decode
@@ -125,7 +127,9 @@ int serve(const char* cert, const char* key)
     return 0;
 }
 
-int fetch(int port, const QString& ca, bool raw)
+// `callers` images are asked for at once, the next as soon as one is done: 6 holds each decode in
+// its caller's turn; 200 leaves the 6 at a time to the transport's connections, as curl's limit does.
+int fetch(int port, const QString& ca, bool raw, int callers)
 {
     auto downloader = trustingDownloader(ca);
     PictorParsedOptionsInfo options;
@@ -145,7 +149,7 @@ int fetch(int port, const QString& ca, bool raw)
                 QCoreApplication::quit();
         });
     };
-    for (int i = 0; i < kParallel; ++i)
+    for (int i = 0; i < callers; ++i)
         startNext();
     QCoreApplication::exec();
     std::printf("%lld %d\n", clock.elapsed(), failed);
@@ -234,7 +238,9 @@ int main(int argc, char** argv)
     if (mode == QLatin1String("serve") && argc == 4)
         return serve(argv[2], argv[3]);
     if ((mode == QLatin1String("fetch") || mode == QLatin1String("fetch-raw")) && argc == 4)
-        return fetch(args[2].toInt(), args[3], mode == QLatin1String("fetch-raw"));
+        return fetch(args[2].toInt(), args[3], mode == QLatin1String("fetch-raw"), kParallel);
+    if (mode == QLatin1String("fetch-all") && argc == 4)
+        return fetch(args[2].toInt(), args[3], false, kImages);
     if (mode == QLatin1String("shared") && argc == 4)
         return shared(argv[2], argv[3]);
     if (mode == QLatin1String("progressive") && argc == 5)

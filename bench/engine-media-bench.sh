@@ -40,14 +40,15 @@ done
 inner_still=$("$bench" still "$clip" | awk '{ print $2 }')
 
 # Master download from the sample catalogue as a process of its own, serving a copy of the
-# build's media in which the master is made as large as a real one (the download does not read
-# what it fetches).
+# build's media in which the master is made as large as a real one: the real video, then random
+# bytes (the download checks that it fetched a video, by its first bytes, and reads no further).
 cp -r "$build/sample-catalogue-media" "$work/media" 2>/dev/null || mkdir -p "$work/media"
 start_catalogue "$work/catalogue.out" "$work/media"
 url="$base/wallpaper/1718000000174/master.mp4"
 curl -sf --cacert "$cert" -o /dev/null "$url" # draws the file on first request
 for master in "$work"/media/1718000000174/master-*.mp4; do
-  head -c "${master_mb}M" /dev/urandom >"$master.part" && mv "$master.part" "$master"
+  { cat "$master"; head -c $((master_mb * 1048576 - $(stat -c %s "$master"))) /dev/urandom; } >"$master.part" \
+    && mv "$master.part" "$master"
 done
 size=$(curl -sf --cacert "$cert" -o /dev/null -w '%{size_download}' "$url")
 # One download each per round, curl, ours, the baseline and curl flushing its file to disk (ours

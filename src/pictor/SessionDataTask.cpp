@@ -36,6 +36,12 @@ void SessionDataTask::appendData(const QByteArray& chunk)
     data_.append(chunk);
 }
 
+void SessionDataTask::reserveData(qsizetype bytes)
+{
+    std::lock_guard lock(mutex_);
+    data_.reserve(bytes);
+}
+
 std::optional<NetworkMetrics> SessionDataTask::metrics() const
 {
     std::lock_guard lock(mutex_);

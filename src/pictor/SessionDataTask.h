@@ -55,6 +55,8 @@ public:
     QByteArray mutableData() const;
     qsizetype dataSize() const;
     void appendData(const QByteArray& chunk);
+    // Room for the body the response announces, so the appends never move what arrived.
+    void reserveData(qsizetype bytes);
     std::optional<NetworkMetrics> metrics() const;
     void setMetrics(std::optional<NetworkMetrics> metrics);
     std::optional<URLResponse> response() const;

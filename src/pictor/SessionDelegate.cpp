@@ -9,6 +9,7 @@
 #include <QNetworkReply>
 #include <QThread>
 
+#include <algorithm>
 #include <vector>
 
 namespace pictor {
@@ -323,6 +324,9 @@ void SessionDelegate::handleResponse(const std::shared_ptr<SessionDataTask>& tas
                              PictorError::invalidHTTPStatusCode(*response.statusCode, response.description())));
         return abort(task->identifier());
     }
+    // Capped: a body announced larger grows as it comes, so a false length claims no memory.
+    if (response.expectedContentLength > 0)
+        task->reserveData(std::min(response.expectedContentLength, kReservedDataLength));
     state->awaitingDisposition = true;
     std::weak_ptr<SessionDelegate> weak = weak_from_this();
     std::weak_ptr<SessionDataTask> weakTask = task;

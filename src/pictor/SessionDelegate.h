@@ -31,6 +31,8 @@ public:
     // Larger bodies would only exhaust memory: they fail before they are buffered.
     static constexpr qint64 kMaximumDataLength = qint64(512) << 20;
     static constexpr int kMaximumRedirects = 16;
+    // The most memory taken ahead for a body on the strength of its Content-Length.
+    static constexpr qint64 kReservedDataLength = qint64(32) << 20;
 
     static std::shared_ptr<SessionDelegate> create();
     ~SessionDelegate();

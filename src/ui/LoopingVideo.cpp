@@ -76,7 +76,7 @@ void LoopingVideo::makePlayer()
         if (host_ && ready_)
             host_->update();
     });
-    player_->setTargetSize(frameSize(), host_->devicePixelRatioF());
+    applyTargetSize();
     player_->load(url_);
     watchWindow();
 }
@@ -98,6 +98,7 @@ void LoopingVideo::setReady(bool ready)
     if (ready_ == ready)
         return;
     ready_ = ready;
+    applyTargetSize();
     if (host_)
         host_->update();
     Q_EMIT readyChanged(ready_);
@@ -108,8 +109,24 @@ void LoopingVideo::setFrameSize(const QSize& size)
     if (size == frameSize_)
         return;
     frameSize_ = size;
-    if (player_ && host_)
-        player_->setTargetSize(frameSize(), host_->devicePixelRatioF());
+    applyTargetSize();
+}
+
+void LoopingVideo::setShown(bool shown)
+{
+    if (shown == shown_)
+        return;
+    shown_ = shown;
+    applyTargetSize();
+}
+
+void LoopingVideo::applyTargetSize()
+{
+    if (!player_ || !host_)
+        return;
+    // Out of sight, a video that has its first frame plays on without drawing its frames; shown
+    // again, its current frame is drawn at once.
+    player_->setTargetSize(shown_ || !ready_ ? frameSize() : QSize(), host_->devicePixelRatioF());
 }
 
 QSize LoopingVideo::frameSize() const
@@ -161,8 +178,8 @@ bool LoopingVideo::eventFilter(QObject* watched, QEvent* event)
         updatePlayback();
         break;
     case QEvent::Resize:
-        if (watched == host_ && player_)
-            player_->setTargetSize(frameSize(), host_->devicePixelRatioF());
+        if (watched == host_)
+            applyTargetSize();
         break;
     default:
         break;

@@ -35,6 +35,10 @@ public:
     bool isRunning() const;
     bool hasPlayer() const { return player_ != nullptr; }
 
+    // Whether the owner draws the video now (yes unless told). One that plays on out of sight,
+    // such as a layer faded out, neither draws its frames nor repaints the host for them.
+    void setShown(bool shown);
+
     // Frames are drawn at the host's size unless the owner paints them into a part of it: then
     // at that part's size, so a frame needs no scaling on its way to the screen.
     void setFrameSize(const QSize& size);
@@ -62,12 +66,14 @@ private:
     void setReady(bool ready);
     void watchWindow();
     QSize frameSize() const;
+    void applyTargetSize();
 
     QPointer<QWidget> host_;
     VideoPlayerPool& pool_;
     QUrl url_;
     bool wantsToPlay_ = false;
     bool ready_ = false;
+    bool shown_ = true;
     VideoPlayer* player_ = nullptr;
     QPointer<QWidget> watchedWindow_;
     QSize frameSize_;

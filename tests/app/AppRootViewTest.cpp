@@ -28,8 +28,6 @@
 #include "ui/Theme.h"
 #include "ui/TopNavigationBar.h"
 
-#include <QLabel>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
@@ -69,22 +67,23 @@ protected:
 
     ~AppRootViewTest() override { HomePageService::shared().setShowingLoader(false); }
 
-    // The title shown by the page on top of the navigation stack.
-    QString shownTitle() const
+    // The wallpaper page on top of the navigation stack, if that is what shows.
+    FullScreenView* wallpaperPage() const
     {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QWidget* page = root.navigationHost()->currentPage();
-        if (const auto* wallpaperPage = qobject_cast<FullScreenView*>(page))
-            return wallpaperPage->wallpaper().title;
-        const auto* label = page->findChild<QLabel*>(QStringLiteral("placeholderTitle"));
-        return label ? label->text() : QString();
+        return qobject_cast<FullScreenView*>(root.navigationHost()->currentPage());
+    }
+    // The title of the wallpaper shown full screen; empty when none is.
+    QString shownTitle() const
+    {
+        const FullScreenView* page = wallpaperPage();
+        return page ? page->wallpaper().title : QString();
     }
     void clickBack() const
     {
-        QWidget* page = root.navigationHost()->currentPage();
-        auto* wallpaperPage = qobject_cast<FullScreenView*>(page);
-        QWidget* back = wallpaperPage ? static_cast<QWidget*>(wallpaperPage->footBar()->backButton()) : page->findChild<QPushButton*>();
-        ASSERT_NE(back, nullptr);
+        FullScreenView* page = wallpaperPage();
+        ASSERT_NE(page, nullptr);
+        QWidget* back = page->footBar()->backButton();
         QTest::mouseClick(back, Qt::LeftButton, {}, back->rect().center());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

@@ -6,8 +6,12 @@
 #include "library/ui/CreatePlaylistSheet.h"
 #include "library/ui/CreatePlaylistWallpaperPickerSheet.h"
 #include "library/ui/LibraryScreensFixture.h"
+#include "library/ui/PlaylistCardView.h"
 #include "state/HomePageService.h"
 #include "support/Eventually.h"
+#include "support/TaskWait.h"
+#include "ui/LoopingVideo.h"
+#include "ui/NavigationTabLabel.h"
 #include "ui/PosterCardView.h"
 #include "ui/Screenshot.h"
 #include "ui/Theme.h"
@@ -29,6 +33,28 @@ protected:
 
     LikedView* libraryPage() const { return root.tabPage(AppTab::Library)->findChild<LikedView*>(); }
 
+    // What the user sees once the tab has come to rest: the pill on Library alone, each playlist
+    // card's picture, the create card's front video.
+    bool settled(const LikedView& page, const QList<QUuid>& playlists) const
+    {
+        const TopNavigationBar* bar = root.tabBar();
+        const bool pill = bar->capsuleOpacity(AppTab::Library) == NavigationTabLabel::capsuleOpacity(1, 0)
+            && bar->capsuleOpacity(AppTab::Home) == 0;
+        const bool pictures = std::all_of(playlists.begin(), playlists.end(), [&](const QUuid& id) {
+            const auto* card = qobject_cast<PlaylistCardView*>(page.playlistGrid()->cellForKey(id));
+            return card && card->hasPreviewPicture();
+        });
+        CreatePlaylistCardView* create = page.createCard();
+        return pill && pictures && create->layerVideo(create->cycle().visibleLayer())->isReady();
+    }
+    // The lightness of the screenshot at the left end of a tab's capsule.
+    int capsuleLightness(const QImage& shot, AppTab tab) const
+    {
+        const QRectF label = root.tabBar()->tabRect(tab);
+        const QPoint at = root.tabBar()->mapTo(&root, QPointF(label.left() + 6, label.center().y()).toPoint());
+        return shot.pixelColor(at * shot.devicePixelRatio()).lightness();
+    }
+
     bool loaderOff = (HomePageService::shared().setShowingLoader(false), true);
     // A returning user: the onboarding sheet stays away.
     bool onboarded = (UserDefaults::standard().setBool(ShellDefaults::onboardingSheetCompleted, true), true);
@@ -40,6 +66,8 @@ TEST_F(LibraryTabEndToEndTest, TheTabShowsLikedWallpapersAndPlaylistsAndAPlaylis
     like(1718000000137, QStringLiteral("Misty Pine Valley"));
     like(1718000000211, QStringLiteral("Coral Reef"));
     const WallpaperPlaylist existing = makePlaylist(QStringLiteral("Forests"), {1718000000137});
+    // As at launch, the store learns the asset host, which the playlist cards' posters come from.
+    waitForTask(store_.initializeIfNeeded());
     root.show();
     TopNavigationBar* bar = root.tabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(AppTab::Library).center().toPoint());
@@ -71,7 +99,10 @@ TEST_F(LibraryTabEndToEndTest, TheTabShowsLikedWallpapersAndPlaylistsAndAPlaylis
     EXPECT_EQ(signals_, QStringList{QStringLiteral("Playlist.created")});
     ASSERT_EVENTUALLY(page->playlistGrid()->cellForKey(created.id), 5000);
     EXPECT_EQ(playlists_.playlist(existing.id)->name, QStringLiteral("Forests"));
-    saveScreenshot(root, QStringLiteral("library-tab"));
+    ASSERT_EVENTUALLY(settled(*page, {created.id, existing.id}), 10'000);
+    const QImage shot = saveScreenshot(root, QStringLiteral("library-tab"));
+    EXPECT_GT(capsuleLightness(shot, AppTab::Library), 200);
+    EXPECT_LT(capsuleLightness(shot, AppTab::Home), 100);
 }
 
 } // namespace

@@ -12,8 +12,10 @@
 #include "pictor/PTAnimatedImage.h"
 #include "pictor/PTImage.h"
 #include "pictor/WidgetPlaceholder.h"
+#include "ui/LoopingVideoView.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
@@ -99,7 +101,8 @@ protected:
             response.set_content(testimages::gif(QSize(64, 64), frames).toStdString(), "image/gif");
         });
         server.routes().Get("/movie.mov", [](const httplib::Request&, httplib::Response& response) {
-            response.set_content(ImageServer::movieBytes().toStdString(), "video/quicktime");
+            QFile clip(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4"));
+            response.set_content(clip.open(QIODevice::ReadOnly) ? clip.readAll().toStdString() : std::string(), "video/quicktime");
         });
     }
     Source at(const QString& path) const { return network(server.url(path)); }
@@ -253,5 +256,18 @@ TEST_F(WidgetDemoTest, AnimatedDeclarativeAndLivePhoto)
     save(*animated, QStringLiteral("animated-later-frame"));
     EXPECT_TRUE(animated->isAnimating());
     ASSERT_TRUE(live->livePhoto());
-    EXPECT_TRUE(live->livePhoto()->movieFile);
+    ASSERT_TRUE(live->livePhoto()->movieFile);
+
+    // On request the movie plays in the application's own looping video view, over the still.
+    LoopingVideoView* movie = nullptr;
+    live->setMovieViewFactory([&](const QUrl& file, QWidget* parent) {
+        movie = new LoopingVideoView(parent);
+        movie->setUrl(file);
+        movie->setPlaying(true);
+        return movie;
+    });
+    ASSERT_TRUE(live->playMovie());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return movie->isReady(); }, 10000));
+    QTest::qWait(100);
+    save(window, QStringLiteral("live-photo-playing"));
 }

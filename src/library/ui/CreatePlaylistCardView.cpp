@@ -22,6 +22,10 @@ constexpr qreal kButtonPaddingY = 8;
 constexpr qreal kButtonSpacing = 8;
 const auto kFadeCurve = AnimatedValue::Curve::easeInOut(CreatePlaylistCardCycle::kCrossfadeMs);
 const auto kButtonHoverCurve = AnimatedValue::Curve::easeInOut(150);
+// Qt's raster engine hands every fill taller than about a hundred rows to its thread pool. For a
+// card this small, waking those threads for each of thirty frames a second costs more than the
+// fills themselves, so the card is painted in bands below that height.
+constexpr int kBandRows = 64;
 } // namespace
 
 CreatePlaylistCardView::CreatePlaylistCardView(QWidget* parent)
@@ -40,10 +44,9 @@ CreatePlaylistCardView::CreatePlaylistCardView(CreatePlaylistPopupService& popup
     for (int layer = 0; layer < 2; ++layer) {
         connect(videos_.at(layer), &LoopingVideo::readyChanged, this, [this, layer](bool ready) {
             cycle_->setLayerReady(layer, ready);
-            updatePlayback();
             update();
         });
-        connect(&opacity_.at(layer), &AnimatedValue::valueChanged, this, qOverload<>(&QWidget::update));
+        connect(&opacity_.at(layer), &AnimatedValue::valueChanged, this, [this, layer] { followOpacity(layer); });
     }
     connect(&buttonHover_, &AnimatedValue::valueChanged, this, qOverload<>(&QWidget::update));
     connect(cycle_.get(), &CreatePlaylistCardCycle::layersChanged, this, &CreatePlaylistCardView::followLayers);
@@ -61,8 +64,24 @@ void CreatePlaylistCardView::setMedia(const QList<QUrl>& videoUrls, const QList<
         cycle_->start();
 }
 
-void CreatePlaylistCardView::appeared() { cycle_->start(); }
-void CreatePlaylistCardView::disappeared() { cycle_->stop(); }
+// Both layers play while the card is on screen, the hidden one already on the next wallpaper.
+void CreatePlaylistCardView::appeared()
+{
+    setPlaying(true);
+    cycle_->start();
+}
+
+void CreatePlaylistCardView::disappeared()
+{
+    cycle_->stop();
+    setPlaying(false);
+}
+
+void CreatePlaylistCardView::setPlaying(bool playing)
+{
+    for (LoopingVideo* video : videos_)
+        video->setPlaying(playing);
+}
 
 void CreatePlaylistCardView::followLayers()
 {
@@ -70,30 +89,24 @@ void CreatePlaylistCardView::followLayers()
         videos_.at(layer)->setUrl(cycle_->videoOfLayer(layer));
         posters_.at(layer)->setUrl(cycle_->posterOfLayer(layer));
         opacity_.at(layer).setValue(cycle_->targetOpacity(layer));
+        followOpacity(layer);
         // A player that kept its address is still ready.
         cycle_->setLayerReady(layer, videos_.at(layer)->isReady());
     }
-    updatePlayback();
+    update();
+}
+
+void CreatePlaylistCardView::followOpacity(int layer)
+{
+    // A layer faded out plays on unseen: its frames are neither drawn nor repaint the card.
+    videos_.at(layer)->setShown(opacity_.at(layer).value() > 0);
     update();
 }
 
 void CreatePlaylistCardView::followCrossfade()
 {
-    updatePlayback();
     for (int layer = 0; layer < 2; ++layer)
         opacity_.at(layer).animateTo(cycle_->targetOpacity(layer), kFadeCurve);
-}
-
-void CreatePlaylistCardView::updatePlayback()
-{
-    // One video moves at a time: the hidden layer loads the next video and waits on its first
-    // frame until it fades in, and the front one rests on its last frame while it fades out.
-    // Decoding both would double the card's cost for nothing the eye can follow.
-    const int moving = cycle_->isFading() ? 1 - cycle_->visibleLayer() : cycle_->visibleLayer();
-    for (int layer = 0; layer < 2; ++layer) {
-        LoopingVideo* video = videos_.at(layer);
-        video->setPlaying(layer == moving || !video->isReady());
-    }
 }
 
 // -- pointer -------------------------------------------------------------------------------------
@@ -126,7 +139,9 @@ void CreatePlaylistCardView::setButtonHovered(bool hovered)
 void CreatePlaylistCardView::resizeEvent(QResizeEvent* event)
 {
     PressableWidget::resizeEvent(event);
-    const QSize frame = PlaylistCardFrame::cardRect(rect()).size().toSize();
+    const QRectF card = PlaylistCardFrame::cardRect(rect());
+    clip_ = PlaylistCardFrame::clip(card);
+    const QSize frame = card.size().toSize();
     for (LoopingVideo* video : videos_)
         video->setFrameSize(frame);
 }
@@ -135,22 +150,36 @@ void CreatePlaylistCardView::resizeEvent(QResizeEvent* event)
 
 QRectF CreatePlaylistCardView::buttonRect() const
 {
-    const QFontMetricsF metrics(Theme::systemFont(kFontSize));
-    const qreal symbol = Symbols::sizeForFont(kFontSize);
-    const QSizeF size(2 * kButtonPaddingX + symbol + kButtonSpacing + metrics.horizontalAdvance(kTitle),
-        2 * kButtonPaddingY + std::max(symbol, metrics.height()));
-    const QPointF centre = PlaylistCardFrame::cardRect(rect()).center();
-    return QRectF(centre - QPointF(size.width() / 2, size.height() / 2), size);
+    // Measuring the title shapes its text: once per size, not for every frame of video.
+    if (buttonRectSize_ != size()) {
+        buttonRectSize_ = size();
+        const QFontMetricsF metrics(Theme::systemFont(kFontSize));
+        const qreal symbol = Symbols::sizeForFont(kFontSize);
+        const QSizeF button(2 * kButtonPaddingX + symbol + kButtonSpacing + metrics.horizontalAdvance(kTitle),
+            2 * kButtonPaddingY + std::max(symbol, metrics.height()));
+        const QPointF centre = PlaylistCardFrame::cardRect(rect()).center();
+        buttonRect_ = QRectF(centre - QPointF(button.width() / 2, button.height() / 2), button);
+    }
+    return buttonRect_;
 }
 
-void CreatePlaylistCardView::paintEvent(QPaintEvent*)
+void CreatePlaylistCardView::paintEvent(QPaintEvent* event)
 {
     const QRectF card = PlaylistCardFrame::cardRect(rect());
     if (card.isEmpty())
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    PlaylistCardFrame::paintClipped(painter, card, [&] {
+    const QRect dirty = event->rect();
+    for (int top = dirty.top(); top <= dirty.bottom(); top += kBandRows) {
+        painter.setClipRect(QRect(dirty.left(), top, dirty.width(), std::min(kBandRows, dirty.bottom() + 1 - top)));
+        paintCard(painter, card);
+    }
+}
+
+void CreatePlaylistCardView::paintCard(QPainter& painter, const QRectF& card) const
+{
+    PlaylistCardFrame::paintClipped(painter, clip_, [&] {
         if (cycle_->videoOfLayer(0).isEmpty()) {
             // No video: the current poster, else the gradient.
             if (!posters_.at(0)->paint(painter, card))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/ui/CreatePlaylistCardCycle.h"
+#include "library/ui/PlaylistCardFrame.h"
 #include "ui/AnimatedValue.h"
 #include "ui/AppearanceAware.h"
 #include "ui/PressableWidget.h"
@@ -18,8 +19,9 @@ class WallpaperImageCache;
 // The tile that invites the user to create a playlist: a 16:9 card that keeps cross-fading
 // between silent looping previews of wallpapers, darkened, with a dashed white border and a
 // "Create Playlist" button in its middle. A click anywhere on it asks for the create-playlist
-// popup. Two video layers make the fade seamless: the hidden one loads the next wallpaper while
-// the front one plays (its poster shows until then), and a fade starts only once it can play.
+// popup. Two video layers make the fade seamless: both play while the card is on screen, the
+// hidden one already the next wallpaper (its poster shows until then), and a fade starts only
+// once it can play.
 // Painted by this one widget. GUI thread.
 class CreatePlaylistCardView : public PressableWidget, public AppearanceAware {
     Q_OBJECT
@@ -51,10 +53,13 @@ protected:
 private:
     void followLayers();
     void followCrossfade();
-    void updatePlayback();
+    void followOpacity(int layer);
+    void setPlaying(bool playing);
     // The border and the button, drawn again only when the size or a hover changes: a frame of
     // video repaints the card thirty times a second.
     const QPixmap& overlay() const;
+    // Everything the card shows, within the painter's clip.
+    void paintCard(QPainter& painter, const QRectF& card) const;
     void paintOverlay(QPainter& painter, const QRectF& card) const;
     void paintLayer(QPainter& painter, const QRectF& card, int layer) const;
     void paintButton(QPainter& painter, const QRectF& card) const;
@@ -67,6 +72,9 @@ private:
     std::array<AnimatedValue, 2> opacity_;
     AnimatedValue buttonHover_;
     bool buttonHovered_ = false;
+    PlaylistCardFrame::Clip clip_;
+    mutable QRectF buttonRect_;
+    mutable QSize buttonRectSize_;
     mutable QPixmap overlay_;
     mutable std::array<qreal, 2> overlayHover_{-1, -1};
 };

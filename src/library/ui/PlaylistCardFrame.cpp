@@ -23,19 +23,17 @@ void PlaylistCardFrame::paintPlaceholder(QPainter& painter, const QRectF& card)
     QLinearGradient fill(card.topLeft(), card.bottomRight());
     fill.setColorAt(0, Theme::withOpacity(Qt::white, 0.1));
     fill.setColorAt(1, Theme::withOpacity(Qt::white, 0.05));
-    painter.fillPath(GlassBackground::shape(card, kCornerRadius), fill);
+    painter.fillRect(card, fill);
 }
 
-void PlaylistCardFrame::paintClipped(QPainter& painter, const QRectF& card, const std::function<void()>& paint)
+PlaylistCardFrame::Clip PlaylistCardFrame::clip(const QRectF& card)
 {
     const qreal radius = std::min({kCornerRadius, card.width() / 2, card.height() / 2});
     // Whole pixels inside the outline, so the rectangles need no smoothing.
     const QRect outer = card.toAlignedRect();
     const QRect wide = card.adjusted(0, radius, 0, -radius).toAlignedRect() & card.toRect();
     const QRect tall = card.adjusted(radius, 0, -radius, 0).toAlignedRect() & card.toRect();
-    painter.save();
-    painter.setClipRegion(QRegion(wide).united(tall));
-    paint();
+    Clip clip{QRegion(wide).united(tall), {}};
     // The four corners the rectangles leave, each pixel painted once, clipped to the outline.
     const QPainterPath shape = GlassBackground::shape(card, kCornerRadius);
     const int lefts[] = {outer.left(), tall.right() + 1};
@@ -46,11 +44,31 @@ void PlaylistCardFrame::paintClipped(QPainter& painter, const QRectF& card, cons
         for (int row = 0; row < 2; ++row) {
             QPainterPath corner;
             corner.addRect(QRect(QPoint(lefts[column], tops[row]), QPoint(rights[column], bottoms[row])));
-            painter.setClipPath(shape.intersected(corner));
-            paint();
+            clip.corners.at(2 * column + row) = shape.intersected(corner);
         }
     }
-    painter.restore();
+    return clip;
+}
+
+void PlaylistCardFrame::paintClipped(QPainter& painter, const Clip& clip, const std::function<void()>& paint)
+{
+    const auto inside = [&painter](const QRectF& part) {
+        return !painter.hasClipping() || painter.clipBoundingRect().intersects(part);
+    };
+    if (inside(clip.rectangles.boundingRect())) {
+        painter.save();
+        painter.setClipRegion(clip.rectangles, Qt::IntersectClip);
+        paint();
+        painter.restore();
+    }
+    for (const QPainterPath& corner : clip.corners) {
+        if (!inside(corner.boundingRect()))
+            continue;
+        painter.save();
+        painter.setClipPath(corner, Qt::IntersectClip);
+        paint();
+        painter.restore();
+    }
 }
 
 void PlaylistCardFrame::scaleAboutCentre(QPainter& painter, const QRectF& card, qreal factor)

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QPainterPath>
 #include <QRectF>
+#include <QRegion>
 
+#include <array>
 #include <functional>
 
 class QPainter;
@@ -18,12 +21,20 @@ public:
 
     // The card inside a cell of `bounds`: as large as fits at 16:9, centred.
     static QRectF cardRect(const QRectF& bounds);
-    // The gradient, white at opacity 0.1 at the top-left corner to 0.05 at the bottom-right.
+    // The gradient, white at opacity 0.1 at the top-left corner to 0.05 at the bottom-right,
+    // over the whole card: the caller clips it to the rounded shape, as it does the pictures.
     static void paintPlaceholder(QPainter& painter, const QRectF& card);
-    // Runs `paint` clipped to the card's rounded shape. Most of the card is two rectangles, which
-    // clip for free; only the four corners need the rounded outline. A video frame repaints the
-    // card thirty times a second, and a whole-card path clip costs more than the frame itself.
-    static void paintClipped(QPainter& painter, const QRectF& card, const std::function<void()>& paint);
+    // The card's rounded shape split for clipping. Most of it is two rectangles, which clip for
+    // free; only the four corners need the rounded outline. Made once per size: a video frame
+    // repaints the card thirty times a second, and a whole-card path clip costs more than the
+    // frame itself.
+    struct Clip {
+        QRegion rectangles;
+        std::array<QPainterPath, 4> corners;
+    };
+    static Clip clip(const QRectF& card);
+    // Runs `paint` inside `clip` and the painter's own clip; a corner outside the latter is skipped.
+    static void paintClipped(QPainter& painter, const Clip& clip, const std::function<void()>& paint);
     // Scales the painter by `factor` about the card's centre.
     static void scaleAboutCentre(QPainter& painter, const QRectF& card, qreal factor);
 };

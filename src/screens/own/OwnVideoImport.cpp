@@ -52,13 +52,28 @@ QCoro::Task<> copyOnWorker(QString sourcePath, QString destination)
 }
 } // namespace
 
-QCoro::Task<QString> OwnVideoImport::copyIn(QString sourcePath, qint64 key)
+QCoro::Task<OwnVideoImport::Copied> OwnVideoImport::copyIn(QString sourcePath, qint64 key)
 {
     if (!store_.knowsFolder())
         throw MessageError(QStringLiteral("Could not access Application Support directory"));
-    const QString destination = QDir(folder()).filePath(fileName(key));
-    co_await copyOnWorker(sourcePath, destination);
-    co_return destination;
+    Copied copied{QDir(folder()).filePath(fileName(key)), {}, {}};
+    // Started first: the task runs up to its worker at once.
+    QCoro::Task<OwnVideoFacts> reading = OwnVideoFacts::read(sourcePath, media_);
+    std::exception_ptr copyFailure;
+    try {
+        co_await copyOnWorker(sourcePath, copied.path);
+    } catch (...) {
+        copyFailure = std::current_exception();
+    }
+    // Awaited even after a failed copy, so no worker outlives the media tools it uses.
+    try {
+        copied.facts = co_await std::move(reading);
+    } catch (...) {
+        copied.factsFailure = std::current_exception();
+    }
+    if (copyFailure)
+        std::rethrow_exception(copyFailure);
+    co_return copied;
 }
 
 QCoro::Task<WallpaperModel> OwnVideoImport::importForPersonalUse(QString sourcePath)
@@ -70,16 +85,14 @@ QCoro::Task<WallpaperModel> OwnVideoImport::importForPersonalUse(QString sourceP
         const qint64 key = drawKey([&](qint64 candidate) {
             return listed.contains(candidate) || QFileInfo::exists(videos.filePath(fileName(candidate)));
         });
-        const QString copy = co_await copyIn(sourcePath, key);
-        OwnVideoFacts facts;
-        facts.bytes = QFileInfo(copy).size();
-        try {
-            facts = co_await OwnVideoFacts::read(copy, media_);
-        } catch (const std::exception&) {
-            // A video whose length or picture size cannot be read is still the user's to keep.
+        Copied copied = co_await copyIn(sourcePath, key);
+        // A video whose length or picture size cannot be read is still the user's to keep.
+        if (copied.factsFailure) {
+            copied.facts = OwnVideoFacts();
+            copied.facts.bytes = QFileInfo(copied.path).size();
         }
         const QString title = OwnVideoFacts::wallpaperTitle(QFileInfo(sourcePath).fileName());
-        WallpaperModel record = facts.record(QUrl::fromLocalFile(copy), key, title, QStringLiteral("Custom"));
+        WallpaperModel record = copied.facts.record(QUrl::fromLocalFile(copied.path), key, title, QStringLiteral("Custom"));
         store_.addCustomWallpaper(record);
         logLine(QStringLiteral("✅"), type, QStringLiteral("Personal use wallpaper added: ") + title);
         co_return record;
@@ -94,11 +107,13 @@ QCoro::Task<WallpaperModel> OwnVideoImport::keepUploadedCopy(QString sourcePath,
     const QString type = QStringLiteral("FullScreenView");
     QString copy;
     try {
-        copy = co_await copyIn(sourcePath, key);
-        const OwnVideoFacts facts = co_await OwnVideoFacts::read(copy, media_);
-        if (!facts.durationText())
+        const Copied copied = co_await copyIn(sourcePath, key);
+        copy = copied.path;
+        if (copied.factsFailure)
+            std::rethrow_exception(copied.factsFailure);
+        if (!copied.facts.durationText())
             throw MessageError(QStringLiteral("The video does not state a usable duration."));
-        WallpaperModel record = facts.record(QUrl::fromLocalFile(copy), key, title, category);
+        WallpaperModel record = copied.facts.record(QUrl::fromLocalFile(copy), key, title, category);
         store_.addCustomWallpaper(record);
         logLine(QStringLiteral("✅"), type, QStringLiteral("Custom wallpaper processed and saved"));
         co_return record;

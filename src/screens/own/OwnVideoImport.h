@@ -1,10 +1,12 @@
 #pragma once
 
 #include "model/WallpaperModel.h"
+#include "screens/own/OwnVideoFacts.h"
 
 #include <QCoro/QCoroTask>
 #include <QString>
 
+#include <exception>
 #include <functional>
 
 class CustomWallpapersService;
@@ -33,8 +35,14 @@ public:
     static qint64 drawKey(const std::function<bool(qint64)>& taken);
 
 private:
-    // The copy's path once it is complete.
-    QCoro::Task<QString> copyIn(QString sourcePath, qint64 key);
+    struct Copied {
+        QString path;
+        OwnVideoFacts facts;
+        std::exception_ptr factsFailure; // why the facts could not be read, if they could not
+    };
+    // The complete copy, with the facts read from the source while the copy runs (the same
+    // bytes), so the probe adds no time of its own. A failed copy throws; failed facts do not.
+    QCoro::Task<Copied> copyIn(QString sourcePath, qint64 key);
     QString folder() const;
 
     CustomWallpapersService& store_;

@@ -288,9 +288,14 @@ TEST_F(PlaylistScreensTest, TheCreateCardCrossFadesBackAndForthBetweenTwoRealPre
     ASSERT_EVENTUALLY(card.cycle().currentIndex() == 1, 15'000);
     ASSERT_EVENTUALLY(card.cycle().currentIndex() == 0, 15'000);
     ASSERT_EVENTUALLY(card.cycle().currentIndex() == 1 && card.layerVideo(card.cycle().visibleLayer())->isReady(), 15'000);
+    // Both play all along, the hidden one too, so each comes back in motion.
+    for (int layer = 0; layer < 2; ++layer)
+        EXPECT_TRUE(card.layerVideo(layer)->isRunning()) << layer;
     saveScreenshot(card, QStringLiteral("library-create-card-playing"));
     card.disappeared();
     EXPECT_FALSE(card.cycle().isRunning());
+    for (int layer = 0; layer < 2; ++layer)
+        EXPECT_FALSE(card.layerVideo(layer)->isRunning()) << layer;
 }
 
 } // namespace

@@ -35,6 +35,17 @@ TEST_F(OwnVideoImportTest, PersonalVideoIsCopiedDescribedAndListedFirst)
     EXPECT_TRUE(log_.contains(QStringLiteral("✅ [CustomView] Personal use wallpaper added: Neon City")));
 }
 
+TEST_F(OwnVideoImportTest, PersonalVideoWithoutReadableFactsIsStillKept)
+{
+    const QString source = QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4");
+    const WallpaperModel kept = waitForTask(import_.importForPersonalUse(source));
+    EXPECT_EQ(kept.duration, QStringLiteral("0:00s"));
+    EXPECT_FALSE(kept.resolution);
+    ASSERT_TRUE(kept.masterUrl);
+    EXPECT_EQ(QFileInfo(kept.masterUrl->toLocalFile()).size(), QFileInfo(source).size());
+    EXPECT_EQ(filesInFolder().size(), 1);
+}
+
 TEST_F(OwnVideoImportTest, DrawnKeyAvoidsListedKeysAndFiles)
 {
     QSet<qint64> seen;
