@@ -9,6 +9,7 @@
 // The script samples CPU and resident memory of the process from outside after "ready".
 #include "app/MainWindow.h"
 #include "foundation/Async.h"
+#include "platform/Http.h"
 #include "screens/browse/HeroSlideView.h"
 #include "screens/browse/HomeHeroCarousel.h"
 #include "screens/browse/HomeView.h"
@@ -93,6 +94,8 @@ int main(int argc, char** argv)
 
     // As in the application: closing the window does not quit, and the window deletes itself.
     QApplication::setQuitOnLastWindowClosed(false);
+    // As in the application's main(): the TLS trust is read on a worker while the window is made.
+    Http::shared().prepareTrust();
     QPointer<MainWindow> window;
     if (mode != QLatin1String("nowindow")) {
         window = new MainWindow();

@@ -41,6 +41,8 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -140,10 +142,12 @@ QWidget* inMainScrollView(QWidget* page)
 } // namespace
 
 AppRootView::AppRootView(QWidget* parent)
-    : QWidget(parent), context_(new BrowseContext(this)), background_(new TranslucentBackground(this)),
-      rootPage_(new QWidget), navigation_(new NavigationHost(rootPage_, this))
+    : QWidget(parent), context_(new BrowseContext(this)), rootPage_(new QWidget), navigation_(new NavigationHost(rootPage_, this))
 {
     setObjectName(QStringLiteral("appRootView"));
+    // The background behind every page is painted here, beneath them all, so Qt leaves out what
+    // an opaque page covers (a video hero is not painted over the background with each frame).
+    setAttribute(Qt::WA_OpaquePaintEvent);
     // Made first so every page's links reach it; raised above everything below.
     sheets_ = new SheetHost(this);
     tabs_ = createTabPages();
@@ -367,10 +371,15 @@ bool AppRootView::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+void AppRootView::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    TranslucentBackground::paint(painter, event->region());
+}
+
 void AppRootView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    background_->setGeometry(rect());
     navigation_->setGeometry(rect());
     context_->setWindowSize(size());
 }

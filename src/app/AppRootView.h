@@ -69,6 +69,7 @@ Q_SIGNALS:
     void searchPresentedChanged(bool presented);
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -87,7 +88,6 @@ private:
 
     AppTab selectedTab_ = AppTab::Home;
     BrowseContext* context_;
-    QWidget* background_;
     QWidget* rootPage_;
     NavigationHost* navigation_;
     QStackedWidget* tabs_ = nullptr;

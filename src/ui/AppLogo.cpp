@@ -52,6 +52,11 @@ QRectF AppLogo::wordmarkRect() const
 void AppLogo::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    cache_.paint(painter, *this, {}, [this](QPainter& cached) { paintLogo(cached); });
+}
+
+void AppLogo::paintLogo(QPainter& painter) const
+{
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     if (hasPicture()) {
         // Fitted into 32 by 32 with its proportions kept, centred vertically.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/PaintCache.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -21,8 +23,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void paintLogo(QPainter& painter) const;
     QRectF wordmarkRect() const;
 
     QImage picture_;
     QString wordmark_;
+    PaintCache cache_;
 };

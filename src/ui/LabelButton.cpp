@@ -36,6 +36,7 @@ void LabelButton::setText(const QString& text)
         return;
     text_ = text;
     setAccessibleName(text);
+    cache_.invalidate();
     updateGeometry();
     update();
 }
@@ -43,6 +44,7 @@ void LabelButton::setText(const QString& text)
 void LabelButton::setLook(const Look& look)
 {
     look_ = look;
+    cache_.invalidate();
     updateGeometry();
     update();
 }
@@ -87,6 +89,11 @@ void LabelButton::paintEvent(QPaintEvent*)
 {
     const qreal hover = isEnabled() ? hoverAmount() : 0;
     QPainter painter(this);
+    cache_.paint(painter, *this, {hover, isEnabled() ? 1.0 : 0.0}, [this, hover](QPainter& cached) { paintButton(cached, hover); });
+}
+
+void LabelButton::paintButton(QPainter& painter, qreal hover) const
+{
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(look_.restOpacity + (look_.hoverOpacity - look_.restOpacity) * hover);
     // A rim lies inside the button, half its width in from the edge.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/PaintCache.h"
 #include "ui/PressableWidget.h"
 
 #include <QFont>
@@ -56,7 +57,10 @@ protected:
 
 private:
     int symbolSide() const;
+    void paintButton(QPainter& painter, qreal hover) const;
 
     QString text_;
     Look look_;
+    // Text and look paint it afresh; hover and enabled state are part of its key.
+    PaintCache cache_;
 };

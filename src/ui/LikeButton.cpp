@@ -107,6 +107,11 @@ QSize LikeButton::sizeHint() const
 void LikeButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    cache_.paint(painter, *this, {hoverAmount(), likedness_.value()}, [this](QPainter& cached) { paintHeart(cached); });
+}
+
+void LikeButton::paintHeart(QPainter& painter) const
+{
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF frame = rect();
     const qreal hover = hoverAmount();

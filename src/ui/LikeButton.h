@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/WallpaperModel.h"
+#include "ui/PaintCache.h"
 #include "ui/PressableWidget.h"
 
 class LikedWallpapersService;
@@ -52,9 +53,12 @@ protected:
 private:
     void tap();
     void followService();
+    void paintHeart(QPainter& painter) const;
 
     WallpaperModel wallpaper_;
     Look look_;
     LikedWallpapersService& liked_;
     AnimatedValue likedness_;
+    // Its glow is a blur: worth keeping while a video beneath repaints it.
+    PaintCache cache_;
 };

@@ -22,7 +22,7 @@ NavButtonBar::NavButtonBar(const QList<NavIconButton*>& buttons, QWidget* parent
 void NavButtonBar::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    paintBackground(painter, rect());
+    cache_.paint(painter, *this, {}, [this](QPainter& cached) { paintBackground(cached, rect()); });
 }
 
 void NavButtonBar::paintBackground(QPainter& painter, const QRectF& rect)

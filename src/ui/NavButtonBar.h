@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/PaintCache.h"
+
 #include <QWidget>
 
 class NavIconButton;
@@ -25,4 +27,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    PaintCache cache_;
 };

@@ -44,9 +44,13 @@ bool NavIconButton::hitTest(const QPointF& point) const { return GlassBackground
 
 void NavIconButton::paintEvent(QPaintEvent*)
 {
+    // The symbol is fixed for the button's life; what else shows follows from these two.
+    const qreal opacity = capsuleOpacity();
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    if (const qreal opacity = capsuleOpacity(); opacity > 0)
-        painter.fillPath(GlassBackground::shape(rect(), kCapsule), Theme::withOpacity(Qt::white, opacity));
-    Symbols::paint(painter, QRectF(rect()).adjusted(kPadding, kPadding, -kPadding, -kPadding), symbol_, symbolColor());
+    cache_.paint(painter, *this, {opacity, active_ ? 1.0 : 0.0}, [this, opacity](QPainter& cached) {
+        cached.setRenderHint(QPainter::Antialiasing);
+        if (opacity > 0)
+            cached.fillPath(GlassBackground::shape(rect(), kCapsule), Theme::withOpacity(Qt::white, opacity));
+        Symbols::paint(cached, QRectF(rect()).adjusted(kPadding, kPadding, -kPadding, -kPadding), symbol_, symbolColor());
+    });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/PaintCache.h"
 #include "ui/PressableWidget.h"
 
 // One of the icon buttons at the top of the main window (search, upload, settings): a white
@@ -35,4 +36,5 @@ protected:
 private:
     QString symbol_;
     bool active_ = false;
+    PaintCache cache_;
 };

@@ -142,6 +142,7 @@ void PosterCardView::setWallpaper(const WallpaperModel& wallpaper)
     heart_->setWallpaper(wallpaper_);
     if (poster_)
         poster_->setUrl(wallpaper_.posterUrl.value_or(wallpaper_.imageUrl.value_or(QUrl())));
+    ++recordGeneration_;
     update();
 }
 
@@ -248,6 +249,8 @@ void PosterCardView::appeared()
 
 void PosterCardView::disappeared()
 {
+    // Off screen the kept picture is only memory.
+    cache_.invalidate();
     if (!options_.autoplayPreviewWhenVisible)
         return;
     if (PosterCardRules::isLocalVideo(wallpaper_))
@@ -347,10 +350,26 @@ void PosterCardView::updateShimmer()
 
 void PosterCardView::paintEvent(QPaintEvent*)
 {
-    const QRectF card = cardRect();
-    if (card.isEmpty())
+    if (cardRect().isEmpty())
         return;
     QPainter painter(this);
+    // A preview on the card changes with every frame: nothing worth keeping.
+    if (video_->isReady()) {
+        paintCard(painter);
+        return;
+    }
+    // Everything the card shows without a preview, so a video beneath (the home hero) repaints
+    // it with one blit.
+    const QImage picture = poster_ ? poster_->image() : still_ ? still_->image() : QImage();
+    const qreal poster = qreal(picture.cacheKey());
+    cache_.paint(painter, *this,
+        {hoverAmount(), shimmer_.value(), poster, isNew() ? 1.0 : 0.0, qreal(optimisticLikeDelta()), qreal(recordGeneration_)},
+        [this](QPainter& cached) { paintCard(cached); });
+}
+
+void PosterCardView::paintCard(QPainter& painter) const
+{
+    const QRectF card = cardRect();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const qreal factor = scale();

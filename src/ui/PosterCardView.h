@@ -2,6 +2,7 @@
 
 #include "model/WallpaperModel.h"
 #include "ui/AppearanceAware.h"
+#include "ui/PaintCache.h"
 #include "ui/PressableWidget.h"
 
 #include <QDateTime>
@@ -67,6 +68,7 @@ public:
 
     // +1 after this wallpaper was liked since its counts last changed, -1 after it was unliked.
     int optimisticLikeDelta() const;
+    const PaintCache& paintCache() const { return cache_; }
     std::optional<QString> likeCountText() const;
     bool isNew() const;
     // The poster is loaded (an own video has none).
@@ -108,6 +110,7 @@ private:
     void rememberLikedState();
     void updateShimmer();
     void placeHeart();
+    void paintCard(QPainter& painter) const;
     void paintBadges(QPainter& painter, const QRectF& card) const;
     void paintHeartCount(QPainter& painter, const QRectF& card) const;
     void paintTitleBand(QPainter& painter, const QRectF& card) const;
@@ -132,4 +135,7 @@ private:
     bool cachedSource_ = false;
     // Whether the wallpaper was liked when its counts last changed.
     bool likedAtCounts_ = false;
+    // The card without a preview on it; a new record paints it afresh.
+    PaintCache cache_;
+    int recordGeneration_ = 0;
 };

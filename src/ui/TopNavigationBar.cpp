@@ -142,7 +142,15 @@ void TopNavigationBar::hideEvent(QHideEvent* event)
 
 void TopNavigationBar::paintEvent(QPaintEvent*)
 {
+    QList<qreal> state;
+    for (const TabState& tab : tabs_)
+        state << tab.selected.value() << tab.hovered.value();
     QPainter painter(this);
+    cache_.paint(painter, *this, state, [this](QPainter& cached) { paintBar(cached); });
+}
+
+void TopNavigationBar::paintBar(QPainter& painter) const
+{
     NavButtonBar::paintBackground(painter, rect());
     painter.setRenderHint(QPainter::Antialiasing);
     for (std::size_t i = 0; i < kTabs.size(); ++i) {

@@ -2,6 +2,7 @@
 
 #include "ui/AnimatedValue.h"
 #include "ui/AppTab.h"
+#include "ui/PaintCache.h"
 
 #include <QWidget>
 
@@ -58,9 +59,11 @@ private:
 
     static std::optional<int> indexOf(AppTab tab);
     void setHovered(std::optional<AppTab> tab);
+    void paintBar(QPainter& painter) const;
 
     AppTab selected_;
     std::optional<AppTab> hovered_;
     std::optional<AppTab> pressed_;
     std::array<TabState, kTabs.size()> tabs_;
+    PaintCache cache_;
 };

@@ -62,6 +62,7 @@ HeroSlideView::~HeroSlideView() = default;
 void HeroSlideView::setWallpaper(const WallpaperModel& wallpaper)
 {
     wallpaper_ = wallpaper;
+    overlay_.invalidate();
     poster_->setUrl(wallpaper_.posterUrl.value_or(QUrl()));
     likeButton_->setWallpaper(wallpaper_);
     resizeEvent(nullptr);
@@ -191,6 +192,13 @@ void HeroSlideView::resizeEvent(QResizeEvent*)
         layout.buttons.y() + (rowHeight - like.height()) / 2, like.width(), like.height());
 }
 
+void HeroSlideView::moveEvent(QMoveEvent*)
+{
+    // A slide moved out of the carousel is not painted again until it comes back.
+    if (parentWidget() && !geometry().intersects(parentWidget()->rect()))
+        overlay_.invalidate();
+}
+
 void HeroSlideView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -198,6 +206,13 @@ void HeroSlideView::paintEvent(QPaintEvent*)
     // The poster until the current player has a frame.
     if (!(video_ && video_->paint(painter, area)) && !poster_->paint(painter, area))
         painter.fillRect(area, Theme::appBackgroundColor());
+    const qreal shadeKey = shade_ ? qreal(shade_->cacheKey()) : 0;
+    overlay_.paint(painter, *this, {dim_.value(), qreal(x()), shadeKey}, [this](QPainter& cached) { paintOverlay(cached); });
+}
+
+void HeroSlideView::paintOverlay(QPainter& painter) const
+{
+    const QRectF area = rect();
     if (shade_ && !shade_->isNull())
         painter.drawImage(QPointF(-x(), 0), *shade_);
 

@@ -2,6 +2,7 @@
 
 #include "model/WallpaperModel.h"
 #include "ui/AnimatedValue.h"
+#include "ui/PaintCache.h"
 
 #include <QCoro/QCoroTask>
 #include <QPointer>
@@ -49,10 +50,12 @@ public:
     QUrl playbackUrl() const;
     LabelButton* viewButton() const { return viewButton_; }
     LikeButton* likeButton() const { return likeButton_; }
+    const PaintCache& overlay() const { return overlay_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     struct TextLayout {
@@ -63,6 +66,9 @@ private:
     };
     TextLayout textLayout() const;
     QStringList facts() const;
+    // The shade, the text and the dimming: everything over the picture, which changes far less
+    // often than the video's frames.
+    void paintOverlay(QPainter& painter) const;
     void makeVideo();
     void updatePlayback();
     void cacheLocalCopy();
@@ -78,6 +84,7 @@ private:
     LikeButton* likeButton_;
     const QImage* shade_ = nullptr;
     AnimatedValue dim_;
+    PaintCache overlay_;
     std::optional<QUrl> localCopy_;
     bool shouldLoad_ = false;
     bool current_ = false;

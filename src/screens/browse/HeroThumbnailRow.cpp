@@ -111,7 +111,15 @@ void HeroThumbnailRow::setScroll(int offset)
 
 void HeroThumbnailRow::paintEvent(QPaintEvent*)
 {
+    QList<qreal> state{qreal(scroll_), qreal(selected_), qreal(hovered_.value_or(-1))};
+    for (const Thumbnail& thumbnail : thumbnails_)
+        state << qreal(thumbnail.picture->image().cacheKey()) << thumbnail.selectedRing->value() << thumbnail.hoveredRing->value();
     QPainter painter(this);
+    cache_.paint(painter, *this, state, [this](QPainter& cached) { paintRow(cached); });
+}
+
+void HeroThumbnailRow::paintRow(QPainter& painter) const
+{
     painter.setRenderHint(QPainter::Antialiasing);
     if (thumbnails_.empty()) {
         painter.setFont(Theme::font(Theme::TextStyle::Caption));

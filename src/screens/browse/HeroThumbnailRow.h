@@ -2,6 +2,7 @@
 
 #include "model/WallpaperModel.h"
 #include "ui/AnimatedValue.h"
+#include "ui/PaintCache.h"
 
 #include <QWidget>
 
@@ -62,10 +63,13 @@ private:
     int contentWidth() const;
     void setHovered(std::optional<int> index);
     void setScroll(int offset);
+    void paintRow(QPainter& painter) const;
 
     std::vector<Thumbnail> thumbnails_;
     int selected_ = 0;
     std::optional<int> hovered_;
     std::optional<int> pressed_;
     int scroll_ = 0;
+    // The row lies over the home hero, whose every frame repaints it.
+    PaintCache cache_;
 };

@@ -83,6 +83,7 @@ void SectionTitleComponent::setSubtitle(const QString& subtitle)
     if (subtitle == subtitle_)
         return;
     subtitle_ = subtitle;
+    cache_.invalidate();
     updateGeometry();
     update();
 }
@@ -98,8 +99,13 @@ void SectionTitleComponent::resizeEvent(QResizeEvent*)
 
 void SectionTitleComponent::paintEvent(QPaintEvent*)
 {
-    const Geometry geometry = geometryFor(width());
     QPainter painter(this);
+    cache_.paint(painter, *this, {hover_.value()}, [this](QPainter& cached) { paintTitle(cached); });
+}
+
+void SectionTitleComponent::paintTitle(QPainter& painter) const
+{
+    const Geometry geometry = geometryFor(width());
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(titleOpacity());
     painter.setFont(titleFont_);

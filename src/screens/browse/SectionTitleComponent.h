@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/AnimatedValue.h"
+#include "ui/PaintCache.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -53,6 +54,7 @@ private:
     };
     Geometry geometryFor(int width) const;
     void setTitleHovered(bool hovered);
+    void paintTitle(QPainter& painter) const;
 
     QString title_;
     QString subtitle_;
@@ -63,4 +65,6 @@ private:
     AnimatedValue hover_;
     bool hovered_ = false;
     bool pressed_ = false;
+    // A title over the home hero is repainted with every frame of its video.
+    PaintCache cache_;
 };

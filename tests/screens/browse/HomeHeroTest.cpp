@@ -117,6 +117,25 @@ TEST_F(HomeHeroTest, ViewWallpaperOpensTheSlidesWallpaper)
     EXPECT_EQ(context_.selectedWallpaper()->title, u"Slide 0");
 }
 
+// Every video frame repaints the slide; its shade and text are painted again only when they change.
+TEST_F(HomeHeroTest, VideoFramesRepaintThePictureAndKeepTheTextAndShade)
+{
+    HomeHeroCarousel& hero = carousel(1);
+    HeroSlideView* slide = hero.slide(0);
+    ASSERT_EVENTUALLY(slide->isVideoReady() && slide->isPlaying(), kFrameMs);
+    slide->repaint();
+    const int rendered = slide->overlay().renderCount();
+    for (int frame = 0; frame < 3; ++frame)
+        slide->repaint();
+    EXPECT_EQ(slide->overlay().renderCount(), rendered);
+
+    WallpaperModel renamed = slide->wallpaper();
+    renamed.title = QStringLiteral("Renamed");
+    slide->setWallpaper(renamed);
+    slide->repaint();
+    EXPECT_EQ(slide->overlay().renderCount(), rendered + 1) << "a new title is painted, never the old one kept";
+}
+
 TEST(HeroThumbnails, AClickPicksAndTheRingsFollowHoverAndSelection)
 {
     HeroThumbnailRow row;
