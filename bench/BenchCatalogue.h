@@ -6,13 +6,18 @@
 #include <sample-catalogue/SampleCatalogue.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 // A sample catalogue on a free port with the test certificate (media in
 // QUORVELLE_SAMPLE_MEDIA_DIR when set), and the application's Config pointed at it while alive.
+// `adjust` changes the options before the start (another seed, another media folder).
 class BenchCatalogue {
 public:
-    BenchCatalogue(const QString& testData, const char* bench) : catalogue_(options(testData))
+    using Options = samplecatalogue::SampleCatalogue::Options;
+
+    BenchCatalogue(const QString& testData, const char* bench, const std::function<void(Options&)>& adjust = {})
+        : catalogue_(options(testData, adjust))
     {
         if (!catalogue_.start()) {
             std::fprintf(stderr, "%s: %s\n", bench, qPrintable(catalogue_.errorString()));
@@ -26,15 +31,18 @@ public:
 
     bool isRunning() const { return catalogue_.isRunning(); }
     samplecatalogue::SampleCatalogue& server() { return catalogue_; }
+    const Config& config() const { return config_; }
 
 private:
-    static samplecatalogue::SampleCatalogue::Options options(const QString& testData)
+    static Options options(const QString& testData, const std::function<void(Options&)>& adjust)
     {
-        samplecatalogue::SampleCatalogue::Options made;
+        Options made;
         made.certificateFile = testData + QStringLiteral("/sample-catalogue-cert.pem");
         made.privateKeyFile = testData + QStringLiteral("/sample-catalogue-key.pem");
         if (const QString media = qEnvironmentVariable("QUORVELLE_SAMPLE_MEDIA_DIR"); !media.isEmpty())
             made.mediaFolder = media;
+        if (adjust)
+            adjust(made);
         return made;
     }
 

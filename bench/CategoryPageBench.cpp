@@ -6,6 +6,7 @@
 // 300 cards in a bare lazy grid. Run by bench/category-page-bench.sh.
 //
 //   category-page-bench [opens] [steps]
+#include "BenchCatalogue.h"
 #include "BenchPosters.h"
 #include "backend/APIService.h"
 #include "foundation/Clock.h"
@@ -165,22 +166,13 @@ int main(int argc, char** argv)
 
     QTemporaryDir folder;
     Paths::Override paths(folder.path());
-    samplecatalogue::SampleCatalogue::Options options;
-    options.seedFile = seedWith300(folder.path());
-    options.mediaFolder = folder.filePath(QStringLiteral("media"));
-    options.certificateFile = QStringLiteral(QUORVELLE_TEST_DATA_DIR "/sample-catalogue-cert.pem");
-    options.privateKeyFile = QStringLiteral(QUORVELLE_TEST_DATA_DIR "/sample-catalogue-key.pem");
-    samplecatalogue::SampleCatalogue server(options);
-    if (!server.start()) {
-        std::fprintf(stderr, "the sample catalogue did not start\n");
+    BenchCatalogue backend(QStringLiteral(QUORVELLE_TEST_DATA_DIR), "category-page-bench", [&](BenchCatalogue::Options& options) {
+        options.seedFile = seedWith300(folder.path());
+        options.mediaFolder = folder.filePath(QStringLiteral("media"));
+    });
+    if (!backend.isRunning())
         return 1;
-    }
-    Config config;
-    config.backendBaseUrl = QUrl(server.backendUrl());
-    config.backendKey = options.bearerKey;
-    config.caCertificateFile = options.certificateFile;
-    Shared<Config>::Override configOverride(config);
-    APIService api({server.backendUrl(), config.backendKey, QString()}, Clock::system(), Http::shared());
+    APIService api({backend.server().backendUrl(), backend.config().backendKey, QString()}, Clock::system(), Http::shared());
     HomePageService home(api);
     AppStore store(api, home, Delays::real());
     Shared<APIService>::Override apiOverride(api);

@@ -6,6 +6,7 @@
 //
 //   search-bench <test-data-folder> [runs]
 
+#include "BenchCatalogue.h"
 #include "backend/APIService.h"
 #include "foundation/Clock.h"
 #include "foundation/Async.h"
@@ -131,21 +132,10 @@ int main(int argc, char** argv)
 
     QTemporaryDir root;
     Paths::Override paths(root.path());
-    samplecatalogue::SampleCatalogue::Options options;
-    options.certificateFile = data + QStringLiteral("/sample-catalogue-cert.pem");
-    options.privateKeyFile = data + QStringLiteral("/sample-catalogue-key.pem");
-    if (const QString media = qEnvironmentVariable("QUORVELLE_SAMPLE_MEDIA_DIR"); !media.isEmpty())
-        options.mediaFolder = media;
-    samplecatalogue::SampleCatalogue catalogue(options);
-    if (!catalogue.start()) {
-        std::fprintf(stderr, "search-bench: %s\n", qPrintable(catalogue.errorString()));
+    BenchCatalogue backend(data, "search-bench");
+    if (!backend.isRunning())
         return 1;
-    }
-    Config config;
-    config.backendBaseUrl = QUrl(catalogue.backendUrl());
-    config.backendKey = options.bearerKey;
-    config.caCertificateFile = options.certificateFile;
-    Shared<Config>::Override configOverride(config);
+    samplecatalogue::SampleCatalogue& catalogue = backend.server();
     APIService api;
     Shared<APIService>::Override apiOverride(api);
     HomePageService home(api);
