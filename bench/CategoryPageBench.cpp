@@ -9,6 +9,7 @@
 #include "BenchCatalogue.h"
 #include "BenchPosters.h"
 #include "backend/APIService.h"
+#include "engine/WallpaperImageCache.h"
 #include "foundation/Clock.h"
 #include "foundation/Config.h"
 #include "foundation/Paths.h"
@@ -23,7 +24,6 @@
 #include "ui/LazyGridView.h"
 #include "ui/NavigationHost.h"
 #include "ui/PosterCardView.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <sample-catalogue/SampleCatalogue.h>
 

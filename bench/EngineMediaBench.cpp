@@ -8,10 +8,10 @@
 
 #include "engine/StaticWallpaperService.h"
 #include "engine/WallpaperDownloadService.h"
+#include "engine/WallpaperImageCache.h"
 #include "foundation/AppError.h"
 #include "foundation/Paths.h"
 #include "foundation/UserDefaults.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <QCoreApplication>
 #include <QCoro/QCoroTask>

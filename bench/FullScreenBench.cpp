@@ -9,14 +9,15 @@
 // Everything is real except the desktop picture (recorded to a file) and the stores (in memory);
 // the backend calls of an apply (the download counter) go to a sample catalogue.
 
-#include "BenchPosters.h"
 #include "BenchApplyServices.h"
 #include "BenchCatalogue.h"
+#include "BenchPosters.h"
 #include "BenchWait.h"
 #include "engine/HomeScreenWallpaperEngine.h"
 #include "engine/ScreenEntry.h"
 #include "engine/VideoCacheService.h"
 #include "engine/WallpaperDownloadService.h"
+#include "engine/WallpaperImageCache.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
 #include "platform/DesktopVideoWindow.h"
@@ -26,14 +27,13 @@
 #include "screens/detail/FullScreenFootBar.h"
 #include "screens/detail/FullScreenHero.h"
 #include "screens/detail/FullScreenView.h"
-#include "screens/detail/MonitorPickerPopoverContent.h"
 #include "screens/detail/FullscreenApplyTargetChip.h"
+#include "screens/detail/MonitorPickerPopoverContent.h"
 #include "ui/BrowseContext.h"
 #include "ui/CachedAsyncImage.h"
 #include "ui/LoopingVideo.h"
 #include "ui/NavigationHost.h"
 #include "ui/PosterCardView.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -6,9 +6,9 @@
 //   lazy-grid-bench [steps]
 
 #include "BenchPosters.h"
+#include "engine/WallpaperImageCache.h"
 #include "ui/CachedAsyncImage.h"
 #include "ui/LazyGridView.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

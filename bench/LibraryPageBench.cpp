@@ -6,19 +6,19 @@
 //                   SECS seconds (CPU measured outside, against two mpv windows of the same size)
 
 #include "BenchPosters.h"
+#include "engine/WallpaperImageCache.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
 #include "library/LikedWallpapersService.h"
 #include "library/WallpaperPlaylistService.h"
-#include "library/ui/CreatePlaylistCardView.h"
-#include "library/ui/PlaylistCardView.h"
 #include "screens/PageLinks.h"
 #include "screens/browse/LikedView.h"
+#include "screens/library/CreatePlaylistCardView.h"
+#include "screens/library/PlaylistCardView.h"
 #include "ui/BrowseContext.h"
 #include "ui/LazyGridView.h"
 #include "ui/PosterCardView.h"
 #include "ui/SheetHost.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -7,11 +7,11 @@
 #include "BenchPosters.h"
 #include "engine/VideoCacheService.h"
 #include "engine/WallpaperDownloadService.h"
+#include "engine/WallpaperImageCache.h"
 #include "foundation/Paths.h"
 #include "library/LikedWallpapersService.h"
 #include "ui/PosterCardView.h"
 #include "ui/VideoPlayerPool.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <QApplication>
 #include <QDir>

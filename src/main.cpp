@@ -1,11 +1,11 @@
 #include "app/VideoWallpaperApp.h"
+#include "engine/WallpaperImageCache.h"
 #include "foundation/Config.h"
 #include "foundation/Log.h"
 #include "platform/Http.h"
 #include "platform/UnixSignalWatcher.h"
 #include "signalry/Signalry.h"
 #include "signalry/SignalryManagerConfiguration.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <QApplication>
 

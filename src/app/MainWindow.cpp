@@ -1,8 +1,8 @@
 #include "app/MainWindow.h"
 
 #include "app/AppRootView.h"
-#include "app/DarkAppearance.h"
 #include "app/MainWindowSize.h"
+#include "ui/DarkAppearance.h"
 
 #include <QVBoxLayout>
 

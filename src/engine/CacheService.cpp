@@ -3,10 +3,10 @@
 #include "engine/CacheFolder.h"
 #include "engine/VideoCacheService.h"
 #include "engine/WallpaperDownloadService.h"
+#include "engine/WallpaperImageCache.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <QCoro/QCoroFuture>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "menubar/MenuSymbols.h"
 
-#include "app/DarkAppearance.h"
+#include "ui/DarkAppearance.h"
 #include "ui/Symbols.h"
 
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "menubar/StatusMenu.h"
 
-#include "app/DarkAppearance.h"
 #include "menubar/MenuSpacerView.h"
 #include "menubar/MenuSymbols.h"
 #include "menubar/PlaylistControlsRowView.h"
 #include "menubar/ThumbnailMenuItemView.h"
+#include "ui/DarkAppearance.h"
 
 #include <QCoreApplication>
 #include <QMenu>

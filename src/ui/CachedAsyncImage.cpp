@@ -1,6 +1,6 @@
 #include "ui/CachedAsyncImage.h"
 
-#include "ui/WallpaperImageCache.h"
+#include "engine/WallpaperImageCache.h"
 
 #include <QEvent>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "engine/WallpaperImageLoader.h"
 #include "ui/CoverPicture.h"
-#include "ui/WallpaperImageLoader.h"
 
 #include <QImage>
 #include <QObject>

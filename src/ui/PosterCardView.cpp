@@ -2,6 +2,7 @@
 
 #include "engine/VideoCacheService.h"
 #include "engine/WallpaperDownloadService.h"
+#include "engine/WallpaperImageCache.h"
 #include "foundation/AppError.h"
 #include "foundation/Async.h"
 #include "foundation/Log.h"
@@ -14,11 +15,10 @@
 #include "ui/LoopingVideo.h"
 #include "ui/PlaceholderPosterCard.h"
 #include "ui/PosterCardRules.h"
-#include "ui/VideoStill.h"
 #include "ui/TapHandler.h"
 #include "ui/Theme.h"
 #include "ui/VideoPlayerPool.h"
-#include "ui/WallpaperImageCache.h"
+#include "ui/VideoStill.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QLinearGradient>

@@ -1,6 +1,6 @@
 #include "ui/Theme.h"
 
-#include "app/DarkAppearance.h"
+#include "ui/DarkAppearance.h"
 
 #include <QApplication>
 

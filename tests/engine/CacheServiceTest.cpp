@@ -1,11 +1,11 @@
 #include "engine/CacheService.h"
 #include "engine/VideoCacheService.h"
-#include "support/TaskWait.h"
 #include "engine/WallpaperDownloadService.h"
+#include "engine/WallpaperImageCache.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
+#include "support/TaskWait.h"
 #include "support/TempFolder.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <QCoro/QCoroTask>
 #include <QDir>

@@ -2,22 +2,22 @@
 
 #include "engine/ApplyHarness.h"
 
-#include "app/AutoStartService.h"
-#include "app/LoginItemService.h"
-#include "app/NotificationCenter.h"
-#include "app/SystemMonitorService.h"
-#include "foundation/Async.h"
 #include "engine/CacheService.h"
 #include "engine/VideoCacheService.h"
+#include "engine/WallpaperImageCache.h"
+#include "foundation/Async.h"
 #include "menubar/MenuBarManager.h"
 #include "menubar/MenuThumbnailLoader.h"
 #include "menubar/PlaylistControlsRowView.h"
 #include "menubar/StatusMenu.h"
 #include "menubar/ThumbnailMenuItemView.h"
 #include "platform/ActivationPolicy.h"
+#include "session/AutoStartService.h"
+#include "session/LoginItemService.h"
+#include "session/NotificationCenter.h"
+#include "session/SystemMonitorService.h"
 #include "support/FakeLoginItem.h"
 #include "support/FakeSystemLoad.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "ui/WallpaperImageCache.h"
+#include "engine/WallpaperImageCache.h"
 
 #include <QApplication>
 #include <QStandardPaths>

@@ -1,10 +1,10 @@
 #include "Screenshot.h"
+#include "engine/WallpaperImageCache.h"
 #include "foundation/Config.h"
 #include "foundation/Shared.h"
 #include "support/TempFolder.h"
 #include "support/TestHttpsServer.h"
 #include "ui/CachedAsyncImage.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <QBuffer>
 #include <QImageWriter>

@@ -2,6 +2,7 @@
 #include "Pointer.h"
 #include "engine/VideoCacheService.h"
 #include "engine/WallpaperDownloadService.h"
+#include "engine/WallpaperImageCache.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
 #include "library/LikedListFixture.h"
@@ -10,7 +11,6 @@
 #include "ui/LikeButton.h"
 #include "ui/PosterCardView.h"
 #include "ui/VideoPlayerPool.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <QCursor>
 #include <QDir>

@@ -1,5 +1,6 @@
 #include "screens/browse/CategoryCardView.h"
 
+#include "ui/BottomShade.h"
 #include "ui/CachedAsyncImage.h"
 #include "ui/GlassBackground.h"
 #include "ui/Theme.h"
@@ -10,7 +11,6 @@
 namespace {
 constexpr int kPadding = 2;
 constexpr qreal kHoverScale = 1.02;
-constexpr qreal kShadeShare = 0.4;
 } // namespace
 
 CategoryCardView::CategoryCardView(const CategoryItem& category, const std::optional<QUrl>& posterUrl, QWidget* parent)
@@ -50,16 +50,6 @@ bool CategoryCardView::hitTest(const QPointF& point) const
     return GlassBackground::shape(cardRect(), kCornerRadius).contains(point);
 }
 
-void CategoryCardView::paintBottomShade(QPainter& painter, const QRectF& card)
-{
-    const QRectF band(card.left(), card.bottom() - card.height() * kShadeShare, card.width(), card.height() * kShadeShare);
-    QLinearGradient shade(band.topLeft(), band.bottomLeft());
-    shade.setColorAt(0, Theme::withOpacity(Qt::black, 0));
-    shade.setColorAt(0.5, Theme::withOpacity(Qt::black, 0.4));
-    shade.setColorAt(1, Theme::withOpacity(Qt::black, 0.7));
-    painter.fillRect(band, shade);
-}
-
 void CategoryCardView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -80,7 +70,7 @@ void CategoryCardView::paintEvent(QPaintEvent*)
         placeholder.setColorAt(1, Theme::withOpacity(Qt::white, 0.05));
         painter.fillRect(card, placeholder);
     }
-    paintBottomShade(painter, card);
+    BottomShade::paint(painter, card);
     painter.setFont(Theme::systemFont(40, QFont::DemiBold));
     painter.setPen(Qt::white);
     const QRectF name = card.adjusted(18, 0, -18, -16);

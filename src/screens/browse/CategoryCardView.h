@@ -25,10 +25,6 @@ public:
     bool hasPicture() const;
     qreal scale() const;
 
-    // The shade along the bottom 40% of `card`, black from 0 to 0.7 downwards; playlist cards
-    // wear it too.
-    static void paintBottomShade(QPainter& painter, const QRectF& card);
-
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
     QSize sizeHint() const override;

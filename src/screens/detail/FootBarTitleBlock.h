@@ -1,6 +1,6 @@
 #pragma once
 
-#include "screens/detail/DetailItem.h"
+#include "ui/DetailItem.h"
 
 #include <QWidget>
 

@@ -2,10 +2,10 @@
 
 #include "backend/APIService.h"
 #include "foundation/Paths.h"
+#include "library/OwnVideoFacts.h"
 #include "platform/Http.h"
 #include "platform/MediaTools.h"
 #include "screens/detail/PartnerSiteRecord.h"
-#include "screens/own/OwnVideoFacts.h"
 
 #include <QFile>
 #include <QNetworkRequest>

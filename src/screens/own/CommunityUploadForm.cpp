@@ -1,8 +1,8 @@
 #include "screens/own/CommunityUploadForm.h"
 
-#include "screens/own/CommunityUploadService.h"
+#include "library/CommunityUploadService.h"
+#include "library/PendingUploadService.h"
 #include "screens/own/CustomWallpaperFormFootBar.h"
-#include "screens/own/PendingUploadService.h"
 #include "state/AppStore.h"
 
 #include <QVBoxLayout>

@@ -1,10 +1,10 @@
 #include "screens/own/CustomBackgroundImageLoader.h"
 
+#include "engine/WallpaperImageCache.h"
 #include "foundation/AppError.h"
 #include "foundation/Async.h"
 #include "foundation/Log.h"
 #include "platform/Http.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <QPointer>
 

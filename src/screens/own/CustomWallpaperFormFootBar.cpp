@@ -2,11 +2,11 @@
 
 #include "foundation/Text.h"
 #include "screens/browse/ProgressBarView.h"
-#include "screens/detail/DetailItem.h"
+#include "ui/DetailItem.h"
 #include "ui/GlassBackground.h"
+#include "ui/LabelButton.h"
 #include "ui/Spinner.h"
 #include "ui/Symbols.h"
-#include "ui/LabelButton.h"
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
 

@@ -3,7 +3,7 @@
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
 #include "foundation/Text.h"
-#include "screens/own/OwnVideoFacts.h"
+#include "library/OwnVideoFacts.h"
 
 #include <QFileInfo>
 #include <QUrl>

@@ -1,6 +1,5 @@
 #include "screens/settings/SettingsView.h"
 
-#include "app/AutoStartService.h"
 #include "engine/CacheService.h"
 #include "engine/LockScreenService.h"
 #include "foundation/Async.h"
@@ -9,14 +8,15 @@
 #include "platform/UrlOpener.h"
 #include "screens/settings/CommunityButton.h"
 #include "screens/settings/LinkText.h"
+#include "session/AutoStartService.h"
 #include "state/AppStore.h"
 #include "ui/AppLogo.h"
 #include "ui/GlassBackground.h"
 #include "ui/MainWrapper.h"
 #include "ui/SymbolButton.h"
+#include "ui/TextLabel.h"
 #include "ui/Theme.h"
 #include "ui/ToggleSwitch.h"
-#include "ui/TextLabel.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

@@ -1,5 +1,5 @@
 #include "foundation/Paths.h"
-#include "ui/WallpaperImageCache.h"
+#include "engine/WallpaperImageCache.h"
 
 #include <QTemporaryDir>
 

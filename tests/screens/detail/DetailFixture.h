@@ -3,18 +3,18 @@
 #include "engine/ApplyHarness.h"
 #include "engine/EntriesJSONService.h"
 #include "engine/VideoCacheService.h"
+#include "engine/WallpaperImageCache.h"
 #include "engine/WallpaperManager.h"
 #include "screens/detail/FullScreenHero.h"
 #include "screens/detail/FullScreenView.h"
-#include "ui/CachedAsyncImage.h"
 #include "support/Eventually.h"
 #include "ui/BrowseContext.h"
+#include "ui/CachedAsyncImage.h"
 #include "ui/EscapeKeyFilter.h"
 #include "ui/NavigationHost.h"
 #include "ui/NotificationToast.h"
 #include "ui/NotificationToastOverlay.h"
 #include "ui/VideoPlayerPool.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <QTest>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "screens/own/OwnFixture.h"
+#include "library/OwnFixture.h"
 
 #include "backend/WallpaperCounterService.h"
 #include "foundation/AppError.h"

@@ -1,10 +1,11 @@
-#include "OwnFixture.h"
+#include "library/OwnFixture.h"
 
+#include "engine/WallpaperImageCache.h"
+#include "library/OwnVideoFacts.h"
+#include "library/PendingUploadService.h"
 #include "screens/own/CustomBackgroundImageLoader.h"
 #include "screens/own/CustomView.h"
 #include "screens/own/DragDropArea.h"
-#include "screens/own/OwnVideoFacts.h"
-#include "screens/own/PendingUploadService.h"
 #include "screens/own/UploadStatuses.h"
 #include "state/AppStore.h"
 #include "state/ExplorePageService.h"
@@ -13,10 +14,9 @@
 #include "support/Eventually.h"
 #include "ui/AlertSheet.h"
 #include "ui/BrowseContext.h"
+#include "ui/LabelButton.h"
 #include "ui/LazyGridView.h"
 #include "ui/PosterCardView.h"
-#include "ui/LabelButton.h"
-#include "ui/WallpaperImageCache.h"
 #include "ui/Screenshot.h"
 
 #include <QApplication>

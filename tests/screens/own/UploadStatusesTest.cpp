@@ -1,9 +1,9 @@
-#include "OwnFixture.h"
+#include "library/OwnFixture.h"
 
+#include "engine/WallpaperImageCache.h"
 #include "screens/own/CustomBackgroundImageLoader.h"
 #include "screens/own/UploadStatuses.h"
 #include "support/Eventually.h"
-#include "ui/WallpaperImageCache.h"
 
 #include <QSignalSpy>
 

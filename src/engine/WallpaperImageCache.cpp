@@ -1,0 +1,167 @@
+#include "engine/WallpaperImageCache.h"
+
+#include "engine/CacheFolder.h"
+#include "engine/StableHash.h"
+#include "foundation/Log.h"
+#include "foundation/Paths.h"
+#include "foundation/Shared.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+namespace {
+const QString kType = QStringLiteral("WallpaperImageCache");
+}
+
+WallpaperImageCache::WallpaperImageCache(QString baseDirectory, qsizetype memoryLimitBytes)
+    : baseDirectory_(std::move(baseDirectory)), memory_(memoryLimitBytes)
+{
+    writers_.setMaxThreadCount(2);
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        quitWatch_ = std::make_unique<QObject>();
+        QObject::connect(application, &QCoreApplication::aboutToQuit, quitWatch_.get(), [this] { writers_.waitForDone(); });
+    }
+    for (const QString& folder : {baseDirectory_, thumbnailsFolder(), postersFolder()})
+        diskLevel_ = diskLevel_ && QDir().mkpath(folder);
+    // Pictures still show without a disk level; they are fetched again after a restart.
+    if (!diskLevel_) {
+        logLine(QStringLiteral("⚠️"), kType,
+            QStringLiteral("No caches folder at ") + baseDirectory_ + QStringLiteral(": images are kept in memory only"));
+    }
+}
+
+WallpaperImageCache::~WallpaperImageCache() { writers_.waitForDone(); }
+
+WallpaperImageCache& WallpaperImageCache::shared() { return Shared<WallpaperImageCache>::instance(); }
+
+QString WallpaperImageCache::defaultBaseDirectory() { return Paths::appCaches() + QStringLiteral("/images"); }
+
+QString WallpaperImageCache::thumbnailsFolder() const { return baseDirectory_ + QStringLiteral("/thumbnails"); }
+
+QString WallpaperImageCache::postersFolder() const { return baseDirectory_ + QStringLiteral("/posters"); }
+
+bool WallpaperImageCache::isPosterUrl(const QUrl& url)
+{
+    const QString address = url.toString(QUrl::FullyEncoded).toLower();
+    if (address.contains(QLatin1String("thumb")))
+        return false;
+    return address.contains(QLatin1String("poster"));
+}
+
+QString WallpaperImageCache::fileName(const QUrl& url)
+{
+    // The extension comes from a remote address: anything but a short plain word could make an
+    // odd or unsafe file name.
+    static const QRegularExpression plainExtension(QStringLiteral("^[A-Za-z0-9]{1,8}$"));
+    const QString suffix = QFileInfo(url.path()).suffix();
+    const QString extension = plainExtension.match(suffix).hasMatch() ? suffix : QString();
+    return QString::number(StableHash::of(url.toString(QUrl::FullyEncoded))) + QLatin1Char('.')
+        + (extension.isEmpty() ? QStringLiteral("webp") : extension);
+}
+
+QString WallpaperImageCache::filePath(const QUrl& url) const
+{
+    return (isPosterUrl(url) ? postersFolder() : thumbnailsFolder()) + QLatin1Char('/') + fileName(url);
+}
+
+QImage WallpaperImageCache::image(const QUrl& url)
+{
+    if (const QImage held = memoryImage(url); !held.isNull())
+        return held;
+    const QImage decoded = readFile(url);
+    keep(decoded, url);
+    return decoded;
+}
+
+QImage WallpaperImageCache::memoryImage(const QUrl& url)
+{
+    const QImage* held = memory_.object(url);
+    return held ? *held : QImage();
+}
+
+QImage WallpaperImageCache::readFile(const QUrl& url) const
+{
+    const QString path = filePath(url);
+    if (!diskLevel_ || !QFileInfo::exists(path))
+        return {};
+    // The content decides the format: the file holds PNG whatever its extension.
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    const QImage decoded = reader.read();
+    if (decoded.isNull()) {
+        QFile::remove(path);
+        logLine(QStringLiteral("⚠️"), kType,
+            QStringLiteral("Dropped unreadable cached image ") + QFileInfo(path).fileName() + QStringLiteral(": ")
+                + reader.errorString());
+        return {};
+    }
+    return decoded;
+}
+
+void WallpaperImageCache::store(const QImage& image, const QUrl& url)
+{
+    if (image.isNull())
+        return;
+    keep(image, url);
+    if (!diskLevel_)
+        return;
+    const quint64 generation = generation_.load();
+    writers_.start([this, image, path = filePath(url), generation] {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        // An image that cannot be encoded is simply not kept on disk.
+        if (!QImageWriter(&buffer, "png").write(image))
+            return;
+
+        const std::lock_guard lock(diskMutex_);
+        if (generation != generation_.load())
+            return;
+        // The folders may have been removed behind our back since start-up.
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        // QSaveFile: a reader never meets a half-written file, and a failed write leaves none.
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit()) {
+            logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Failed to save image to disk: ") + file.errorString());
+        }
+    });
+}
+
+void WallpaperImageCache::keep(const QImage& image, const QUrl& url)
+{
+    if (image.isNull())
+        return;
+    // Too large for the whole limit: QCache refuses it and frees the copy itself.
+    memory_.insert(url, new QImage(image), image.sizeInBytes());
+}
+
+void WallpaperImageCache::clearAll()
+{
+    memory_.clear();
+    {
+        const std::lock_guard lock(diskMutex_);
+        ++generation_;
+        CacheFolder::removeEntries(thumbnailsFolder());
+        CacheFolder::removeEntries(postersFolder());
+    }
+    logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Cleared all image caches (memory and disk)"));
+}
+
+void WallpaperImageCache::clearMemory()
+{
+    memory_.clear();
+    logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Cleared memory image cache"));
+}
+
+qint64 WallpaperImageCache::diskCacheSize() const
+{
+    return CacheFolder::fileBytes(thumbnailsFolder()) + CacheFolder::fileBytes(postersFolder());
+}
+
+void WallpaperImageCache::waitForDiskWrites() { writers_.waitForDone(); }

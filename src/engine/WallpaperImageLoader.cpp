@@ -1,0 +1,148 @@
+#include "engine/WallpaperImageLoader.h"
+
+#include "engine/WallpaperImageCache.h"
+#include "foundation/AppError.h"
+#include "foundation/Async.h"
+#include "foundation/Log.h"
+#include "platform/Http.h"
+#include "platform/HttpError.h"
+
+#include <QCoro/QCoroFuture>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+
+WallpaperImageLoader::WallpaperImageLoader(QObject* parent)
+    : WallpaperImageLoader(WallpaperImageCache::shared(), RetryPolicy{}, parent)
+{
+}
+
+WallpaperImageLoader::WallpaperImageLoader(WallpaperImageCache& cache, RetryPolicy policy, QObject* parent)
+    : QObject(parent), cache_(cache), policy_(policy)
+{
+}
+
+WallpaperImageLoader::~WallpaperImageLoader() = default;
+
+void WallpaperImageLoader::setUrl(const QUrl& url)
+{
+    if (url == url_)
+        return;
+    url_ = url;
+    if (!url_.isEmpty()) {
+        startLoading();
+        return;
+    }
+    publish({}, {});
+    cancelLoad();
+}
+
+void WallpaperImageLoader::startLoading()
+{
+    if (url_.isEmpty())
+        return;
+    cancelLoad();
+    givenUp_ = false;
+    if (const QImage cached = cache_.memoryImage(url_); !cached.isNull()) {
+        publish(cached, url_);
+        return;
+    }
+    load_.emplace();
+    fireAndForget(load(url_, load_->get_token()), QStringLiteral("WallpaperImageLoader"));
+}
+
+void WallpaperImageLoader::retryIfGivenUp()
+{
+    if (givenUp_)
+        startLoading();
+}
+
+void WallpaperImageLoader::cancelLoad()
+{
+    if (load_)
+        load_->request_stop();
+    load_.reset();
+}
+
+void WallpaperImageLoader::publish(const QImage& image, const QUrl& url)
+{
+    imageUrl_ = url;
+    if (image.cacheKey() == image_.cacheKey())
+        return;
+    image_ = image;
+    Q_EMIT imageChanged();
+}
+
+QCoro::Task<> WallpaperImageLoader::load(QUrl url, std::stop_token stop)
+{
+    // The load may outlive this loader: everything it needs after a wait is held here.
+    const QPointer<WallpaperImageLoader> self(this);
+    WallpaperImageCache& cache = cache_;
+    const RetryPolicy policy = policy_;
+    const QString name = url.fileName();
+    const QNetworkRequest request(url);
+
+    // The file of an earlier run: decoded off the GUI thread, which a scrolling grid needs.
+    QFuture<QImage> reading = QtConcurrent::run([&cache, url] { return cache.readFile(url); });
+    const QImage stored = co_await reading;
+    if (stop.stop_requested())
+        co_return;
+    if (!stored.isNull()) {
+        cache.keep(stored, url);
+        if (self)
+            self->publish(stored, url);
+        co_return;
+    }
+
+    int pauseMs = policy.firstPauseMs;
+    // The first attempt fills the cache even for a view that went meanwhile; retries are for views.
+    for (int attempt = 0; attempt < policy.attempts && !stop.stop_requested() && (attempt == 0 || self); ++attempt) {
+        QString failure;
+        try {
+            // Arguments and work are named before each co_await: g++ 12 mishandles temporaries (a
+            // lambda above all) held across a suspension.
+            const HttpResponse response = co_await Http::shared().send(request, "GET", QByteArray(), stop);
+            if (stop.stop_requested())
+                co_return;
+            if (response.isSuccess()) {
+                QFuture<QImage> decoding = QtConcurrent::run([body = response.body] { return QImage::fromData(body); });
+                const QImage image = co_await decoding;
+                if (stop.stop_requested())
+                    co_return;
+                if (!image.isNull()) {
+                    cache.store(image, url);
+                    if (self)
+                        self->publish(image, url);
+                    if (attempt > 0)
+                        logLine(QStringLiteral("✅ Image loaded successfully on attempt %1: %2").arg(attempt + 1).arg(name));
+                    co_return;
+                }
+                continue; // not an image: the next attempt at once, silently
+            }
+            // An error status is a failed attempt like a lost connection: fetching again at once
+            // would only hit a struggling server ten times in a row.
+            failure = QStringLiteral("The server answered with status %1").arg(response.status);
+        } catch (const HttpError& error) {
+            failure = error.localizedDescription();
+        }
+
+        // A view that went away gets its picture from the cache if this attempt filled it;
+        // retrying for nobody only loads a struggling server further.
+        if (stop.stop_requested() || !self)
+            co_return;
+        if (attempt == policy.attempts - 1) {
+            logLine(QStringLiteral("❌ Image load failed after %1 attempts: %2").arg(policy.attempts).arg(name));
+            break;
+        }
+        if (attempt == 0) {
+            logLine(QStringLiteral("⏳ Image load failed (attempt 1/%1): %2 - %3").arg(policy.attempts).arg(name, failure));
+        }
+        co_await sleepFor(std::min(pauseMs, policy.longestPauseMs), stop);
+        pauseMs = std::min(pauseMs * 2, policy.longestPauseMs);
+    }
+    // Given up: the view asks again when it next comes on screen.
+    if (!stop.stop_requested() && self && self->url_ == url)
+        self->givenUp_ = true;
+}

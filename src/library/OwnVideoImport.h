@@ -1,0 +1,50 @@
+#pragma once
+
+#include "library/OwnVideoFacts.h"
+#include "model/WallpaperModel.h"
+
+#include <QCoro/QCoroTask>
+#include <QString>
+
+#include <exception>
+#include <functional>
+
+class CustomWallpapersService;
+class MediaTools;
+
+// Copies a user's video into the own-videos folder ("Quorvelle/custom" under Application
+// Support) as "<key>.mp4", describes the copy and puts the record at the front of the own
+// wallpapers. The copy runs on a worker into a staging name that is renamed only once complete,
+// so the folder never holds half a video and a failed copy leaves nothing behind. GUI thread.
+class OwnVideoImport {
+public:
+    OwnVideoImport(CustomWallpapersService& store, const MediaTools& media);
+
+    // A video for this machine only, under a freshly drawn ten-digit key that names neither a
+    // listed wallpaper nor a file in the folder. Facts the file does not give fall back ("0:00s",
+    // no resolution). Logs the outcome under CustomView; throws FileError or MessageError.
+    QCoro::Task<WallpaperModel> importForPersonalUse(QString sourcePath);
+
+    // The local copy of a video just sent to the community, under the key the catalogue
+    // reserved (replacing a file of that name). Throws when the copy or its facts cannot be had;
+    // the copy is then removed again. Logs under FullScreenView.
+    QCoro::Task<WallpaperModel> keepUploadedCopy(QString sourcePath, qint64 key, QString title, QString category);
+
+    // The key drawn for a personal-use video: 1 000 000 000 to 9 999 999 999, drawn again while
+    // `taken` says it is in use. Throws MessageError when no free key turns up.
+    static qint64 drawKey(const std::function<bool(qint64)>& taken);
+
+private:
+    struct Copied {
+        QString path;
+        OwnVideoFacts facts;
+        std::exception_ptr factsFailure; // why the facts could not be read, if they could not
+    };
+    // The complete copy, with the facts read from the source while the copy runs (the same
+    // bytes), so the probe adds no time of its own. A failed copy throws; failed facts do not.
+    QCoro::Task<Copied> copyIn(QString sourcePath, qint64 key);
+    QString folder() const;
+
+    CustomWallpapersService& store_;
+    const MediaTools& media_;
+};

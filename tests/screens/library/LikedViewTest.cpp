@@ -1,0 +1,81 @@
+#include "LibraryScreensFixture.h"
+#include "screens/library/CreatePlaylistCardView.h"
+#include "support/Eventually.h"
+#include "ui/PosterCardView.h"
+#include "ui/Screenshot.h"
+
+#include "screens/browse/SectionTitleComponent.h"
+#include "ui/LabelButton.h"
+
+namespace {
+
+using LikedViewTest = LibraryScreensFixture;
+
+TEST_F(LikedViewTest, SavedSubtitleCountsWithItsPlural)
+{
+    const QList<std::pair<qsizetype, QString>> cases{
+        {0, "You haven't saved any wallpapers yet. Start exploring and save your favorites!"},
+        {1, "Your collection of 1 saved wallpaper"},
+        {2, "Your collection of 2 saved wallpapers"},
+        {200, "Your collection of 200 saved wallpapers"},
+    };
+    for (const auto& [count, text] : cases)
+        EXPECT_EQ(LikedView::savedSubtitleText(count), text);
+}
+
+TEST_F(LikedViewTest, AnEmptyLibraryShowsTheCreateCardAloneAndTheEmptyState)
+{
+    LikedView& page = showPage();
+    EXPECT_TRUE(page.isEmptyStateShown());
+    EXPECT_FALSE(page.clearAllButton()->isVisible());
+    EXPECT_EQ(page.playlistGrid()->keys(), QList<QUuid>{LikedView::createCardKey()});
+    EXPECT_TRUE(page.createCard());
+    saveScreenshot(window_, QStringLiteral("library-page-empty"));
+}
+
+TEST_F(LikedViewTest, LikedWallpapersAndPlaylistsShowInStoredOrderAndFollowChanges)
+{
+    own(1718000000301);
+    for (qint64 i = 0; i < 5; ++i)
+        like(kCatalogueKey + i, QStringLiteral("Saved %1").arg(i));
+    makePlaylist(QStringLiteral("Road trip 🚗"), {1718000000301, kCatalogueKey});
+    makePlaylist(QString(200, u'W').replace(20, 1, u' '), {kCatalogueKey + 1});
+    const WallpaperPlaylist newest = makePlaylist(QStringLiteral("Evening"), {kCatalogueKey + 2});
+    LikedView& page = showPage();
+
+    EXPECT_FALSE(page.isEmptyStateShown());
+    EXPECT_EQ(page.savedTitle()->subtitle(), QStringLiteral("Your collection of 5 saved wallpapers"));
+    EXPECT_EQ(page.savedGrid()->keys().size(), 5);
+    auto* first = qobject_cast<PosterCardView*>(page.savedGrid()->cellForKey(page.savedGrid()->keys().first()));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->wallpaper().title, QStringLiteral("Saved 4")); // newest like first
+    ASSERT_EQ(page.playlistGrid()->keys().size(), 4);
+    EXPECT_EQ(page.playlistGrid()->keys().at(1), newest.id);
+    EXPECT_TRUE(page.clearAllButton()->isVisible());
+    // The own video's first frame stands for the first playlist.
+    ASSERT_EVENTUALLY(cardOf(page.playlistGrid()->keys().at(3))->hasPreviewPicture(), 10'000);
+    saveScreenshot(window_, QStringLiteral("library-page-playlists"));
+
+    // Unliking takes the key out of every playlist; the saved grid and the cards follow.
+    liked_.removeWallpaper(std::optional<qint64>(kCatalogueKey + 2));
+    EXPECT_EQ(page.savedGrid()->keys().size(), 4);
+    EXPECT_EQ(cardOf(newest.id)->preview(), PlaylistCardView::Preview::Placeholder);
+    EXPECT_TRUE(playlists_.playlist(newest.id)->wallpaperKeys.isEmpty());
+}
+
+TEST_F(LikedViewTest, ClearAllAsksFirstAndCancelKeepsEveryPlaylist)
+{
+    makePlaylist(QStringLiteral("One"), {1});
+    makePlaylist(QStringLiteral("Two"), {2});
+    LikedView& page = showPage();
+    click(page.clearAllButton());
+    ASSERT_TRUE(answerAlert(QStringLiteral("Cancel")));
+    EXPECT_EQ(playlists_.playlists().size(), 2);
+    click(page.clearAllButton());
+    ASSERT_TRUE(answerAlert(QStringLiteral("Clear All")));
+    EXPECT_TRUE(playlists_.playlists().isEmpty());
+    EXPECT_FALSE(page.clearAllButton()->isVisible());
+    EXPECT_EQ(page.playlistGrid()->keys(), QList<QUuid>{LikedView::createCardKey()});
+}
+
+} // namespace
