@@ -1,9 +1,9 @@
 #include "TestImages.h"
 
-#include "pictor/BlurImageProcessor.h"
-#include "pictor/DefaultImageProcessor.h"
-#include "pictor/DownsamplingImageProcessor.h"
-#include "pictor/ImageDecoder.h"
+#include "pictor/processing/BlurImageProcessor.h"
+#include "pictor/processing/DefaultImageProcessor.h"
+#include "pictor/processing/DownsamplingImageProcessor.h"
+#include "pictor/processing/ImageDecoder.h"
 
 #include <QRandomGenerator>
 #include <QtEndian>

@@ -1,8 +1,8 @@
 #include "CacheTestSupport.h"
 
-#include "pictor/DiskStorage.h"
-#include "pictor/KeyHashing.h"
-#include "pictor/PictorError.h"
+#include "pictor/cache/DiskStorage.h"
+#include "pictor/cache/KeyHashing.h"
+#include "pictor/core/PictorError.h"
 
 #include <QDir>
 #include <QFileInfo>

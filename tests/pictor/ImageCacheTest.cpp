@@ -1,9 +1,9 @@
 #include "ImageCacheFixture.h"
 
-#include "pictor/DefaultCacheSerializer.h"
-#include "pictor/ImageCacheNotifications.h"
-#include "pictor/ImageProcessor.h"
-#include "pictor/PictorOptionsInfoItem.h"
+#include "pictor/cache/DefaultCacheSerializer.h"
+#include "pictor/cache/ImageCacheNotifications.h"
+#include "pictor/processing/ImageProcessor.h"
+#include "pictor/retrieval/PictorOptionsInfoItem.h"
 #include "support/TaskWait.h"
 
 #include <QGuiApplication>

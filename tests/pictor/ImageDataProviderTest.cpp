@@ -1,14 +1,14 @@
 #include "ProviderTestSupport.h"
 #include "TestImages.h"
 
-#include "pictor/AVAssetImageDataProvider.h"
-#include "pictor/Base64ImageDataProvider.h"
-#include "pictor/ImageFormat.h"
-#include "pictor/LocalFileImageDataProvider.h"
-#include "pictor/PHPickerResultImageDataProvider.h"
-#include "pictor/RawImageDataProvider.h"
-#include "pictor/Resource.h"
-#include "pictor/ThumbnailImageDataProvider.h"
+#include "pictor/retrieval/AVAssetImageDataProvider.h"
+#include "pictor/retrieval/Base64ImageDataProvider.h"
+#include "pictor/processing/ImageFormat.h"
+#include "pictor/retrieval/LocalFileImageDataProvider.h"
+#include "pictor/retrieval/PHPickerResultImageDataProvider.h"
+#include "pictor/retrieval/RawImageDataProvider.h"
+#include "pictor/retrieval/Resource.h"
+#include "pictor/retrieval/ThumbnailImageDataProvider.h"
 
 #include <QDir>
 #include <QFile>

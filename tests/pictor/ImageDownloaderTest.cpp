@@ -1,10 +1,10 @@
 #include "ImageServer.h"
 #include "support/TaskWait.h"
 
-#include "pictor/AnyModifier.h"
-#include "pictor/AnyRedirectHandler.h"
-#include "pictor/DownloadTask.h"
-#include "pictor/SessionDataTask.h"
+#include "pictor/networking/AnyModifier.h"
+#include "pictor/networking/AnyRedirectHandler.h"
+#include "pictor/networking/DownloadTask.h"
+#include "pictor/networking/SessionDataTask.h"
 
 #include <QTest>
 #include <QTimer>

@@ -1,9 +1,9 @@
 #include "TestImages.h"
 
-#include "pictor/BoxBlur.h"
-#include "pictor/Filter.h"
-#include "pictor/ImageCoding.h"
-#include "pictor/ImageDrawing.h"
+#include "pictor/processing/BoxBlur.h"
+#include "pictor/processing/Filter.h"
+#include "pictor/processing/ImageCoding.h"
+#include "pictor/processing/ImageDrawing.h"
 
 #include <gtest/gtest.h>
 

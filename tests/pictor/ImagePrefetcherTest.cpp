@@ -1,7 +1,7 @@
 #include "ManagerFixture.h"
 
-#include "pictor/ImagePrefetcher.h"
-#include "pictor/RawImageDataProvider.h"
+#include "pictor/retrieval/ImagePrefetcher.h"
+#include "pictor/retrieval/RawImageDataProvider.h"
 
 using namespace pictor;
 

@@ -3,7 +3,7 @@
 #include "TestImages.h"
 #include "support/TestHttpsServer.h"
 
-#include "pictor/ImageDownloader.h"
+#include "pictor/networking/ImageDownloader.h"
 
 #include <QFile>
 #include <QSslCertificate>

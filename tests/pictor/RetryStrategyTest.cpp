@@ -1,7 +1,7 @@
-#include "pictor/DelayRetryStrategy.h"
-#include "pictor/NetworkMonitor.h"
-#include "pictor/NetworkMetrics.h"
-#include "pictor/NetworkRetryStrategy.h"
+#include "pictor/retrieval/DelayRetryStrategy.h"
+#include "pictor/networking/NetworkMonitor.h"
+#include "pictor/networking/NetworkMetrics.h"
+#include "pictor/retrieval/NetworkRetryStrategy.h"
 
 #include <QTest>
 
