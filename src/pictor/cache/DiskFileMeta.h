@@ -12,8 +12,9 @@ struct stat;
 
 namespace pictor {
 
-// What the disk storage knows of one file from its dates: the last access in its access time, the
-// estimated expiry in its modification time.
+// What the disk storage knows of one file from its dates: the last access and the estimated expiry,
+// kept in an extended attribute only the cache writes and mirrored in the file's access and
+// modification times (read where the file system keeps no attribute).
 struct DiskFileMeta {
     QString path;
     std::optional<QDateTime> lastAccessDate;

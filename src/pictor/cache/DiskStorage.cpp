@@ -10,6 +10,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +24,9 @@ namespace pictor {
 namespace {
 
 QByteArray encoded(const QString& path) { return QFile::encodeName(path); }
+
+// Hidden, so that a temporary file is never listed, counted or served.
+constexpr const char* temporaryPrefix = ".pictor-";
 QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 // A file name that stays inside the folder and visible: "%", "/" and NUL escaped, a leading dot
@@ -98,6 +102,24 @@ std::optional<QByteArray> readAll(const QString& path)
     return data;
 }
 
+// A new temporary file in the folder, locked while it is written: a clean removes only
+// temporaries nobody holds, which a writer that died midway left behind (its lock went with it).
+// A clean may take the file between its creation and the lock; then another is made.
+int makeTemporaryIn(const QString& folder, QByteArray& temporary)
+{
+    for (;;) {
+        temporary = encoded(folder + QLatin1Char('/') + QLatin1String(temporaryPrefix) + QStringLiteral("XXXXXX"));
+        const int fd = ::mkstemp(temporary.data());
+        if (fd < 0)
+            return fd;
+        struct stat status {};
+        // A file system without locks keeps the file unlocked.
+        if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &status) != 0 || status.st_nlink > 0)
+            return fd;
+        ::close(fd);
+    }
+}
+
 bool writeAll(int fd, const QByteArray& data)
 {
     const char* cursor = data.constData();
@@ -137,7 +159,8 @@ void walk(const QString& folder, std::vector<QString>& paths)
 DiskStorage::DiskStorage(DiskStorageConfig config) : config_(std::move(config))
 {
     baseDirectory_ = QDir::cleanPath(config_.directory.value_or(userCachesDirectory()));
-    directoryPath_ = QDir::cleanPath(config_.cachePathBlock(baseDirectory_, cacheName(config_.name)));
+    // The name is escaped like a file name: "x/../../victim" must not climb out of the base.
+    directoryPath_ = QDir::cleanPath(config_.cachePathBlock(baseDirectory_, safeFileName(cacheName(config_.name))));
     config_.cachePathBlock = nullptr;
     metaChangingQueue_ = DispatchQueue::create(cacheName(config_.name));
 }
@@ -286,17 +309,15 @@ void DiskStorage::store(const QByteArray& data, const QString& key, const std::o
 void DiskStorage::writeFile(const QString& path, const QString& key, const QByteArray& data, DataWritingOptions options,
                             const StorageExpiration& expiration)
 {
-    // Hidden, so that a temporary file left by a crash is never listed, counted or served.
-    QByteArray temporary = encoded(directoryPath_ + QStringLiteral("/.pictor-XXXXXX"));
-    int fd = ::mkstemp(temporary.data());
+    QByteArray temporary;
+    int fd = makeTemporaryIn(directoryPath_, temporary);
     if (fd < 0 && errno == ENOENT) {
         try {
             ensureDirectory();
         } catch (const PictorError& error) {
             throw PictorError::cannotCreateCacheFile(path, key, data.size(), QString::fromUtf8(error.what()));
         }
-        temporary = encoded(directoryPath_ + QStringLiteral("/.pictor-XXXXXX"));
-        fd = ::mkstemp(temporary.data());
+        fd = makeTemporaryIn(directoryPath_, temporary);
     }
     if (fd < 0)
         throw PictorError::cannotCreateCacheFile(path, key, data.size(), errnoText(errno));
@@ -438,8 +459,28 @@ std::vector<DiskStorage::Entry> DiskStorage::entries() const
 
 QStringList DiskStorage::removeExpiredValues() { return removeExpiredValues(config().clock()); }
 
+void DiskStorage::removeAbandonedTemporaries()
+{
+    DIR* dir = ::opendir(encoded(directoryPath_).constData());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strncmp(entry->d_name, temporaryPrefix, std::strlen(temporaryPrefix)) != 0)
+            continue;
+        const QByteArray path = encoded(directoryPath_) + '/' + entry->d_name;
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.constData());
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
 QStringList DiskStorage::removeExpiredValues(const QDateTime& referenceDate)
 {
+    removeAbandonedTemporaries();
     QStringList expired;
     for (const Entry& entry : entries()) {
         if (!entry.meta || (!entry.meta->isDirectory && entry.meta->hasExpired(referenceDate)))

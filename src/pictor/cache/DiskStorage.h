@@ -19,8 +19,8 @@
 
 namespace pictor {
 
-// One file per key in a folder of its own, the file's access and modification times holding its
-// last access and estimated expiry; no index file. Files are written through a hidden temporary
+// One file per key in a folder of its own, each file's last access and estimated expiry kept with
+// the file (DiskFileMeta); no index file. Files are written through a hidden temporary
 // file renamed into place, so a reader never sees half a file. Errors are PictorError cache
 // errors, except deletions, which throw the file system's std::system_error.
 // The storage does not serialise its own operations; the image cache runs them on its I/O queue.
@@ -64,7 +64,7 @@ public:
     // Removes the folder and makes it again. A folder that is its base folder (or holds it) is
     // never deleted: that is someone else's.
     void removeAll(bool recreatingDirectory = true);
-    // The removed files' paths, in folder order.
+    // The removed files' paths, in folder order. Temporary files of writes that died midway go too.
     QStringList removeExpiredValues();
     QStringList removeExpiredValues(const QDateTime& referenceDate);
     // At or above the size limit, removes the least recently accessed files until at most half of
@@ -95,6 +95,8 @@ private:
     void writeFile(const QString& path, const QString& key, const QByteArray& data, DataWritingOptions options,
                    const StorageExpiration& expiration);
     void deleteIfPresent(const QString& path);
+    // Removes the temporary files of writes that died midway.
+    void removeAbandonedTemporaries();
 
     mutable std::mutex configMutex_;
     DiskStorageConfig config_;
