@@ -111,6 +111,11 @@ void keepUntilExit(QNetworkAccessManager* manager)
 SessionDelegate::SessionDelegate() : manager_(new QNetworkAccessManager()), ssl_(QSslConfiguration::defaultConfiguration())
 {
     manager_->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
+    // The shared downloader is made on whichever thread first asks for it, maybe a pool thread or
+    // a plain thread that never runs an event loop: the transfers then run on the GUI thread,
+    // whose loop always runs, instead of waiting for ever.
+    if (QCoreApplication* application = QCoreApplication::instance(); application && QThread::currentThread() != application->thread())
+        manager_->moveToThread(application->thread());
 }
 
 SessionDelegate::~SessionDelegate()
@@ -397,14 +402,11 @@ void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& tas
                              PictorError::urlSessionError(QStringLiteral("more than %1 redirections").arg(kMaximumRedirects))));
         return abort(task->identifier());
     }
-    // The first caller that brought a redirect handler decides.
+    // The latest caller that brought a redirect handler decides.
     std::shared_ptr<const ImageDownloadRedirectHandler> handler;
-    for (const SessionDataTask::TaskCallback& callback : task->callbacks()) {
-        if (callback.options.redirectHandler) {
-            handler = callback.options.redirectHandler;
-            break;
-        }
-    }
+    const QList<SessionDataTask::TaskCallback> callbacks = task->callbacks();
+    for (auto callback = callbacks.crbegin(); callback != callbacks.crend() && !handler; ++callback)
+        handler = callback->options.redirectHandler;
     if (!handler) {
         emit state->reply->redirectAllowed();
         return;

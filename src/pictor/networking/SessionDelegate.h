@@ -24,8 +24,8 @@ namespace pictor {
 // Runs the transfers of one downloader on a QNetworkAccessManager and files them by URL, so that a
 // caller asking for a URL already being fetched joins it. Turns the transfer's events (response,
 // data, redirection, certificate trouble, end) into calls on the task and on hooks the downloader
-// binds; it decides nothing about images. Transfers run on the thread that made it (the GUI
-// thread); the filing methods may be called from any thread.
+// binds; it decides nothing about images. Transfers run on the GUI thread, wherever it was made;
+// the filing methods may be called from any thread.
 class SessionDelegate : public std::enable_shared_from_this<SessionDelegate> {
 public:
     // Larger bodies would only exhaust memory: they fail before they are buffered.

@@ -7,14 +7,16 @@ void DelayRetryStrategy::retry(const std::shared_ptr<RetryContext>& context, std
     const int retried = context->retriedCount();
     if (retried >= maxRetryCount_ || !isRetryable(context->error()))
         return handler(RetryDecision::stop());
-    double delay = 0;
+    retryAfter(delayBefore(retried), std::move(handler));
+}
+
+double DelayRetryStrategy::delayBefore(int retriedCount) const
+{
     if (const auto* seconds = std::get_if<Seconds>(&retryInterval_))
-        delay = seconds->value;
-    else if (const auto* accumulated = std::get_if<Accumulated>(&retryInterval_))
-        delay = accumulated->value * (retried + 1);
-    else
-        delay = std::get<Custom>(retryInterval_)(retried);
-    retryAfter(delay, std::move(handler));
+        return seconds->value;
+    if (const auto* accumulated = std::get_if<Accumulated>(&retryInterval_))
+        return accumulated->value * (retriedCount + 1);
+    return std::get<Custom>(retryInterval_)(retriedCount);
 }
 
 } // namespace pictor

@@ -23,6 +23,8 @@ public:
     DelayRetryStrategy(int maxRetryCount, Interval retryInterval) : maxRetryCount_(maxRetryCount), retryInterval_(std::move(retryInterval)) {}
 
     void retry(const std::shared_ptr<RetryContext>& context, std::function<void(RetryDecision)> handler) const override;
+    // The wait in seconds before the retry that follows retriedCount earlier ones.
+    double delayBefore(int retriedCount) const;
 
 private:
     int maxRetryCount_;

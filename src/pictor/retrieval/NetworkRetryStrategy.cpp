@@ -2,13 +2,12 @@
 
 #include "pictor/networking/NetworkMonitor.h"
 
-#include <cmath>
 
 namespace pictor {
 
-NetworkRetryStrategy::NetworkRetryStrategy(std::optional<double> timeoutInterval, int maxRetryCount, double backoff,
+NetworkRetryStrategy::NetworkRetryStrategy(std::optional<double> timeoutInterval, int maxRetryCount,
                                            std::shared_ptr<NetworkMonitoring> networkMonitor)
-    : timeoutInterval_(timeoutInterval), maxRetryCount_(maxRetryCount), backoff_(backoff),
+    : timeoutInterval_(timeoutInterval), maxRetryCount_(maxRetryCount),
       networkMonitor_(networkMonitor ? std::move(networkMonitor) : NetworkMonitor::defaultMonitor())
 {
 }
@@ -22,7 +21,7 @@ void NetworkRetryStrategy::retry(const std::shared_ptr<RetryContext>& context, s
     if (!isRetryable(context->error()) || retried >= maxRetryCount_)
         return handler(RetryDecision::stop());
     if (networkMonitor_->isConnected())
-        return retryAfter(backoff_ * std::ldexp(1.0, std::min(retried, 30)), std::move(handler));
+        return handler(RetryDecision::retry());
     std::weak_ptr<RetryContext> weak = context;
     std::shared_ptr<NetworkObserver> observer
         = networkMonitor_->observeConnectivity(timeoutInterval_, [weak, handler = std::move(handler)](bool connected) {
