@@ -17,7 +17,8 @@ namespace {
 
 // Opens GIF data as a frame source, checking its blocks and sizes before any frame is decoded:
 // every frame of the canvas must fit the decoding cap, all of them together unless only the
-// first is wanted.
+// first is wanted. Each frame also costs its bookkeeping (its image's header, its record), counted
+// as pixels, so a million frames of one pixel weigh what they take.
 Result<std::shared_ptr<GifFrameSource>, QString> openGif(const QByteArray& data, const ImageCreatingOptions& options)
 {
     using R = Result<std::shared_ptr<GifFrameSource>, QString>;
@@ -29,8 +30,9 @@ Result<std::shared_ptr<GifFrameSource>, QString> openGif(const QByteArray& data,
     if (const QString capped = ImageDecoder::capFailure(structure.canvas); !capped.isEmpty())
         return R::failure(capped);
     const int64_t frames = options.onlyFirstFrame ? 1 : structure.delays.size();
+    constexpr int64_t frameOverheadPixels = 256;
     const int64_t canvas = saturatingMultiply(structure.canvas.width(), structure.canvas.height());
-    if (saturatingMultiply(frames, canvas) > ImageDecoder::maxPixels)
+    if (saturatingMultiply(frames, canvas + frameOverheadPixels) > ImageDecoder::maxPixels)
         return R::failure(QStringLiteral("animation of %1 frames of %2 x %3 pixels is above the decoding cap of %4 pixels")
                               .arg(frames)
                               .arg(structure.canvas.width())

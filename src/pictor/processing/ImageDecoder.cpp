@@ -23,6 +23,34 @@ QString ImageDecoder::capFailure(QSize declared)
         .arg(maxPixels);
 }
 
+namespace {
+
+// Where the first scan header of the image itself starts, past every marker segment; -1 when the
+// data ends first.
+qsizetype firstJpegScan(const QByteArray& data)
+{
+    qsizetype at = 2;
+    while (at + 4 <= data.size()) {
+        if (quint8(data[at]) != 0xFF)
+            return -1;
+        const quint8 marker = quint8(data[at + 1]);
+        if (marker == 0xDA)
+            return at;
+        if (marker == 0xFF) { // fill byte
+            ++at;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) { // no length follows
+            at += 2;
+            continue;
+        }
+        at += 2 + qFromBigEndian<quint16>(data.constData() + at + 2);
+    }
+    return -1;
+}
+
+} // namespace
+
 QString ImageDecoder::truncation(const QByteArray& data)
 {
     switch (pt::imageFormat(data)) {
@@ -31,8 +59,9 @@ QString ImageDecoder::truncation(const QByteArray& data)
         return data.contains("IEND") ? QString() : QStringLiteral("PNG data ends before its IEND chunk");
     case ImageFormat::JPEG: {
         // Entropy-coded data never holds FF D9 (FF is stuffed), so one after the first scan header
-        // is the end-of-image marker.
-        const qsizetype scan = data.indexOf("\xFF\xDA");
+        // is the end-of-image marker. The scan is found by walking the segments: an EXIF thumbnail
+        // inside one is a whole JPEG of its own, scan and end marker included.
+        const qsizetype scan = firstJpegScan(data);
         if (scan < 0)
             return QStringLiteral("JPEG data ends before its first scan");
         return data.indexOf("\xFF\xD9", scan) < 0 ? QStringLiteral("JPEG data ends before its end-of-image marker") : QString();
