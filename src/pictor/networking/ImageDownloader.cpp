@@ -3,6 +3,7 @@
 #include "pictor/networking/ImageDataProcessor.h"
 #include "pictor/networking/ImageDownloadRequestModifier.h"
 #include "pictor/networking/ImageLoadingProgressSideEffect.h"
+#include "pictor/processing/DefaultImageProcessor.h"
 #include "pictor/processing/LivePhotoImageProcessor.h"
 #include "pictor/networking/SessionDelegate.h"
 
@@ -190,8 +191,12 @@ std::shared_ptr<DownloadTask> ImageDownloader::downloadImage(const QUrl& url, co
     return downloadImage(url, withProgress(items, std::move(progress)), std::move(completion));
 }
 
-std::shared_ptr<DownloadTask> ImageDownloader::downloadImage(const QUrl& url, const PictorParsedOptionsInfo& options, Completion completion)
+std::shared_ptr<DownloadTask> ImageDownloader::downloadImage(const QUrl& url, const PictorParsedOptionsInfo& given, Completion completion)
 {
+    // A null processor stands for the default one: the data processor calls it for every caller.
+    PictorParsedOptionsInfo options = given;
+    if (!options.processor)
+        options.processor = DefaultImageProcessor::shared();
     auto handle = std::make_shared<DownloadTask>();
     // A request waiting for its modifier keeps the downloader alive.
     createDownloadContext(url, options, [self = shared_from_this(), handle, completion, queue = options.callbackQueue](ContextResult result) {

@@ -16,6 +16,9 @@ PictorParsedOptionsInfo::PictorParsedOptionsInfo(const std::optional<QList<Picto
         return;
     for (const PictorOptionsInfoItem& item : *items)
         item.applyTo(*this);
+    // A null processor stands for the default one: every stage calls the processor it is given.
+    if (!processor)
+        processor = DefaultImageProcessor::shared();
     const bool namesOriginal = std::any_of(items->begin(), items->end(), [](const PictorOptionsInfoItem& item) {
         return item.kind() == PictorOptionsInfoItem::Kind::originalCache;
     });
