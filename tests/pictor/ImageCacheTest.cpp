@@ -186,6 +186,21 @@ TEST_F(ImageCacheTest, CleanAnnouncesExpiredThenTrimmedFilesFromTheCleaningCache
     EXPECT_EQ(spy.count(), 1) << "nothing removed, nothing announced";
 }
 
+TEST_F(ImageCacheTest, CleanRemovesExpiredFilesBeforeTrimmingForSize)
+{
+    cache = make("sized", 1000);
+    const auto disk = cache->diskStorage();
+    disk->store(QByteArray(400, 'a'), "old");
+    clock.advance(1);
+    disk->store(QByteArray(700, 'b'), "expiring", StorageExpiration::seconds(5));
+    clock.advance(10);
+    bool cleaned = false;
+    cache->cleanExpiredDiskCache([&] { cleaned = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cleaned; }, 5000));
+    // Without the expired file the folder is under its limit: nothing live is trimmed.
+    EXPECT_TRUE(cache->isCached("old"));
+}
+
 TEST_F(ImageCacheTest, LeavingTheActiveStateCleansExpiredFiles)
 {
     cache->diskStorage()->store("x", "old", StorageExpiration::seconds(5));
