@@ -3,10 +3,10 @@
 // SHA-256 of a 1 MB buffer (targets: under 50 µs and 3 ms), and the progressive-JPEG marker scan of
 // a 2 MB download arriving in 16 KB chunks, remembered against rescanned from the start.
 // Run: pictor-bench FILE_4000x3000.jpg (pictor-bench.sh makes the file and runs it).
-#include "pictor/DownsamplingImageProcessor.h"
-#include "pictor/ImageFormat.h"
-#include "pictor/JpegMarkerScanner.h"
-#include "pictor/KeyHashing.h"
+#include "pictor/processing/DownsamplingImageProcessor.h"
+#include "pictor/processing/ImageFormat.h"
+#include "pictor/processing/JpegMarkerScanner.h"
+#include "pictor/cache/KeyHashing.h"
 
 #include <QFile>
 #include <QGuiApplication>

@@ -7,8 +7,8 @@
 //   QDirIterator walk;
 //   resident memory while 1 GiB of images passes through a memory level limited to 64 MiB.
 // Run: pictor-cache-bench FILE_600x340.jpg (pictor-bench.sh makes the file and runs it).
-#include "pictor/DefaultCacheSerializer.h"
-#include "pictor/ImageCache.h"
+#include "pictor/cache/DefaultCacheSerializer.h"
+#include "pictor/cache/ImageCache.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>

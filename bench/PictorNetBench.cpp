@@ -9,11 +9,11 @@
 //   progressive CERT KEY INTERVAL  a 2 MB progressive JPEG arriving at 1 MB/s: intermediate images,
 //                                  their closest spacing, and the decoding CPU against one full decode
 // pictor-net-bench.sh runs them next to curl --parallel --parallel-max 6 on the same server.
-#include "pictor/DefaultImageProcessor.h"
-#include "pictor/ImageDownloader.h"
-#include "pictor/ImageProgressive.h"
-#include "pictor/ImageProgressiveProvider.h"
-#include "pictor/LivePhotoImageProcessor.h"
+#include "pictor/processing/DefaultImageProcessor.h"
+#include "pictor/networking/ImageDownloader.h"
+#include "pictor/processing/ImageProgressive.h"
+#include "pictor/processing/ImageProgressiveProvider.h"
+#include "pictor/processing/LivePhotoImageProcessor.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

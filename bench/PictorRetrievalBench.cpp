@@ -5,9 +5,9 @@
 //   the frame at 2 s of a 1080p H.264 file as JPEG bytes (the script runs the ffmpeg command line
 //   as its reference).
 // Run: pictor-retrieval-bench FILE_600x340.jpg FILE_1080p.mp4 (pictor-bench.sh makes the files).
-#include "pictor/AVAssetImageDataProvider.h"
-#include "pictor/ImageResource.h"
-#include "pictor/PictorManager.h"
+#include "pictor/retrieval/AVAssetImageDataProvider.h"
+#include "pictor/retrieval/ImageResource.h"
+#include "pictor/retrieval/PictorManager.h"
 
 #include <QFile>
 #include <QGuiApplication>

@@ -5,13 +5,13 @@
 //                           QLabel; prints the CPU share of one core of each while shown, and of
 //                           the view while hidden: "ours_pct qmovie_pct hidden_pct"
 // pictor-widget-bench.sh runs both with ffmpeg's GIF of 100 frames at 480x270 and 25 fps.
-#include "pictor/AnimatedImageView.h"
-#include "pictor/ImageCache.h"
-#include "pictor/ImageCoding.h"
-#include "pictor/ImageResource.h"
-#include "pictor/ImageView.h"
-#include "pictor/PictorOptionsInfoItem.h"
-#include "pictor/WidgetImageLoading.h"
+#include "pictor/views/AnimatedImageView.h"
+#include "pictor/cache/ImageCache.h"
+#include "pictor/processing/ImageCoding.h"
+#include "pictor/retrieval/ImageResource.h"
+#include "pictor/views/ImageView.h"
+#include "pictor/retrieval/PictorOptionsInfoItem.h"
+#include "pictor/views/WidgetImageLoading.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #include "TestImages.h"
 
-#include "pictor/AnimatedImageView.h"
-#include "pictor/ImageCoding.h"
-#include "pictor/ImageFrameSource.h"
+#include "pictor/views/AnimatedImageView.h"
+#include "pictor/processing/ImageCoding.h"
+#include "pictor/core/ImageFrameSource.h"
 
 #include <QSignalSpy>
 #include <QTest>

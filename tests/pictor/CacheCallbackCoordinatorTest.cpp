@@ -1,4 +1,4 @@
-#include "pictor/CacheCallbackCoordinator.h"
+#include "pictor/retrieval/CacheCallbackCoordinator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "TestImages.h"
 
-#include "pictor/DefaultCacheSerializer.h"
-#include "pictor/FormatIndicatedCacheSerializer.h"
-#include "pictor/ImageCoding.h"
-#include "pictor/ImageFormat.h"
+#include "pictor/cache/DefaultCacheSerializer.h"
+#include "pictor/cache/FormatIndicatedCacheSerializer.h"
+#include "pictor/processing/ImageCoding.h"
+#include "pictor/processing/ImageFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pictor/CacheClock.h"
+#include "pictor/cache/CacheClock.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "pictor/CallbackQueue.h"
-#include "pictor/Delegate.h"
+#include "pictor/core/CallbackQueue.h"
+#include "pictor/core/Delegate.h"
 
 #include "support/TaskWait.h"
 

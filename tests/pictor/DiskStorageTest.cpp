@@ -1,12 +1,16 @@
 #include "CacheTestSupport.h"
 
-#include "pictor/DiskStorage.h"
-#include "pictor/KeyHashing.h"
-#include "pictor/PictorError.h"
+#include "pictor/cache/DiskStorage.h"
+#include "pictor/cache/KeyHashing.h"
+#include "pictor/core/PictorError.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -242,6 +246,55 @@ TEST_F(DiskStorageTest, RemoveAllNeverDeletesTheBaseFolder)
     own->removeAll();
     EXPECT_TRUE(QDir(folder()).isEmpty());
     EXPECT_TRUE(QFile::exists(temp.path() + "/other-program"));
+}
+
+TEST_F(DiskStorageTest, NameThatClimbsOutOfTheBaseStaysInsideAndClearingKeepsOthersFiles)
+{
+    QDir(temp.path()).mkdir("base");
+    writeFile(temp.path() + "/victim", "keep");
+    for (const QString name : {"x/../../victim", "../..", "a/../../../victim"}) {
+        DiskStorageConfig settings(name, 0, temp.path() + "/base");
+        settings.clock = clock.clock();
+        auto storage = make(settings);
+        EXPECT_TRUE(storage->directoryPath().startsWith(temp.path() + "/base/")) << storage->directoryPath().toStdString();
+        try {
+            storage->removeAll();
+        } catch (const std::system_error&) {
+            // Refusing is as good as clearing its own folder.
+        }
+        EXPECT_TRUE(QFile::exists(temp.path() + "/victim")) << name.toStdString();
+    }
+}
+
+TEST_F(DiskStorageTest, ReadsByOtherProgramsDoNotShortenARenewedLife)
+{
+    auto storage = make();
+    storage->store("x", "k", StorageExpiration::seconds(3600));
+    const QString path = storage->cacheFilePath("k");
+    clock.advance(3);
+    // Another program reads the file 3 s later: its access time moves, as a read may move it.
+    const struct timespec times[2] = {{time_t(secondsOf(clock.now())), 0}, {0, UTIME_OMIT}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    clock.advance(10);
+    const int64_t read = secondsOf(clock.now());
+    ASSERT_TRUE(storage->value("k", std::nullopt, ExpirationExtending::cacheTime()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fileDates(path).access == read; }, 5000));
+    EXPECT_EQ(fileDates(path).modification, read + 3600) << "renewed by the life it was stored with";
+}
+
+TEST_F(DiskStorageTest, CleanRemovesTemporariesOfDeadWritesButNotOfLiveOnes)
+{
+    auto storage = make();
+    storage->store("x", "k");
+    writeFile(folder() + "/.pictor-dead01", "half a file");
+    writeFile(folder() + "/.pictor-live01", "being written");
+    QFile live(folder() + "/.pictor-live01");
+    ASSERT_TRUE(live.open(QIODevice::ReadOnly));
+    ASSERT_EQ(::flock(live.handle(), LOCK_EX), 0);
+    EXPECT_TRUE(storage->removeExpiredValues().isEmpty()) << "temporaries are no cache entries";
+    EXPECT_FALSE(QFile::exists(folder() + "/.pictor-dead01"));
+    EXPECT_TRUE(QFile::exists(folder() + "/.pictor-live01"));
+    EXPECT_TRUE(storage->value("k", std::nullopt, ExpirationExtending::none()));
 }
 
 } // namespace

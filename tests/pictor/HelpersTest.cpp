@@ -1,8 +1,8 @@
-#include "pictor/Border.h"
-#include "pictor/KeyHashing.h"
-#include "pictor/Sha256.h"
-#include "pictor/SizeGeometry.h"
-#include "pictor/TextForms.h"
+#include "pictor/processing/Border.h"
+#include "pictor/cache/KeyHashing.h"
+#include "pictor/cache/Sha256.h"
+#include "pictor/processing/SizeGeometry.h"
+#include "pictor/views/TextForms.h"
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>

@@ -1,6 +1,6 @@
 #include "ImageCacheFixture.h"
 
-#include "pictor/PictorError.h"
+#include "pictor/core/PictorError.h"
 #include "support/TaskWait.h"
 
 #include <QDirIterator>

@@ -3,7 +3,7 @@
 #include "CacheTestSupport.h"
 #include "TestImages.h"
 
-#include "pictor/ImageCache.h"
+#include "pictor/cache/ImageCache.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 #include "ImageCacheFixture.h"
 
-#include "pictor/DefaultCacheSerializer.h"
-#include "pictor/ImageCacheNotifications.h"
-#include "pictor/ImageProcessor.h"
-#include "pictor/PictorOptionsInfoItem.h"
+#include "pictor/cache/DefaultCacheSerializer.h"
+#include "pictor/cache/ImageCacheNotifications.h"
+#include "pictor/processing/ImageProcessor.h"
+#include "pictor/retrieval/PictorOptionsInfoItem.h"
 #include "support/TaskWait.h"
 
 #include <QGuiApplication>
@@ -184,6 +184,21 @@ TEST_F(ImageCacheTest, CleanAnnouncesExpiredThenTrimmedFilesFromTheCleaningCache
 
     waitForTask(other->cleanExpiredCacheAsync());
     EXPECT_EQ(spy.count(), 1) << "nothing removed, nothing announced";
+}
+
+TEST_F(ImageCacheTest, CleanRemovesExpiredFilesBeforeTrimmingForSize)
+{
+    cache = make("sized", 1000);
+    const auto disk = cache->diskStorage();
+    disk->store(QByteArray(400, 'a'), "old");
+    clock.advance(1);
+    disk->store(QByteArray(700, 'b'), "expiring", StorageExpiration::seconds(5));
+    clock.advance(10);
+    bool cleaned = false;
+    cache->cleanExpiredDiskCache([&] { cleaned = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cleaned; }, 5000));
+    // Without the expired file the folder is under its limit: nothing live is trimmed.
+    EXPECT_TRUE(cache->isCached("old"));
 }
 
 TEST_F(ImageCacheTest, LeavingTheActiveStateCleansExpiredFiles)

@@ -1,8 +1,8 @@
 #include "TestImages.h"
 
-#include "pictor/GifFrameSource.h"
-#include "pictor/ImageCoding.h"
-#include "pictor/ImageDrawing.h"
+#include "pictor/processing/GifFrameSource.h"
+#include "pictor/processing/ImageCoding.h"
+#include "pictor/processing/ImageDrawing.h"
 
 #include <QtConcurrent/QtConcurrentMap>
 

@@ -1,14 +1,14 @@
 #include "ProviderTestSupport.h"
 #include "TestImages.h"
 
-#include "pictor/AVAssetImageDataProvider.h"
-#include "pictor/Base64ImageDataProvider.h"
-#include "pictor/ImageFormat.h"
-#include "pictor/LocalFileImageDataProvider.h"
-#include "pictor/PHPickerResultImageDataProvider.h"
-#include "pictor/RawImageDataProvider.h"
-#include "pictor/Resource.h"
-#include "pictor/ThumbnailImageDataProvider.h"
+#include "pictor/retrieval/AVAssetImageDataProvider.h"
+#include "pictor/retrieval/Base64ImageDataProvider.h"
+#include "pictor/processing/ImageFormat.h"
+#include "pictor/retrieval/LocalFileImageDataProvider.h"
+#include "pictor/retrieval/PHPickerResultImageDataProvider.h"
+#include "pictor/retrieval/RawImageDataProvider.h"
+#include "pictor/retrieval/Resource.h"
+#include "pictor/retrieval/ThumbnailImageDataProvider.h"
 
 #include <QDir>
 #include <QFile>
@@ -93,29 +93,6 @@ TEST_F(ImageDataProviderTest, Base64IsDecodedStrictly)
 
 namespace {
 
-// A JPEG of the picture whose EXIF block holds an orientation and, when given, a thumbnail.
-QByteArray jpegWithExif(const QImage& picture, quint16 orientation, const QByteArray& thumbnail)
-{
-    QByteArray tiff("II*\0", 4);
-    const auto u16 = [&tiff](quint16 v) { tiff.append(char(v & 0xFF)).append(char(v >> 8)); };
-    const auto u32 = [&](quint32 v) { u16(v & 0xFFFF), u16(v >> 16); };
-    const auto entry = [&](quint16 tag, quint16 type, quint32 value) {
-        u16(tag), u16(type), u32(1);
-        type == 3 ? (u16(quint16(value)), u16(0)) : u32(value);
-    };
-    // The picture's directory at 8 (18 bytes), the thumbnail's at 26 (30 bytes), its data at 56.
-    u32(8);
-    u16(1), entry(0x0112, 3, orientation), u32(thumbnail.isEmpty() ? 0 : 26);
-    if (!thumbnail.isEmpty()) {
-        u16(2), entry(0x0201, 4, 56), entry(0x0202, 4, quint32(thumbnail.size())), u32(0);
-        tiff += thumbnail;
-    }
-    const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
-    const QByteArray segment = QByteArray("\xFF\xE1") + char((exif.size() + 2) >> 8) + char((exif.size() + 2) & 0xFF) + exif;
-    const QByteArray jpeg = testimages::encoded(picture, "jpeg");
-    return jpeg.left(2) + segment + jpeg.mid(2);
-}
-
 bool isBlue(QRgb pixel) { return qBlue(pixel) > 200 && qRed(pixel) < 60 && qGreen(pixel) < 60; }
 
 } // namespace
@@ -124,7 +101,7 @@ TEST_F(ImageDataProviderTest, ThumbnailsKeepTheFormatStayUprightAndNeverGrow)
 {
     const QImage wide = testimages::quadrants(QSize(400, 200));
     // Orientation 6: the picture is shown turned a quarter clockwise.
-    const QString turned = write(QStringLiteral("turned.jpg"), jpegWithExif(wide, 6, testimages::encoded(testimages::quadrants(QSize(40, 20)), "jpeg")));
+    const QString turned = write(QStringLiteral("turned.jpg"), testimages::jpegWithExif(wide, 6, testimages::encoded(testimages::quadrants(QSize(40, 20)), "jpeg")));
     struct Case {
         QString path;
         double maxPixelSize;
@@ -171,7 +148,7 @@ TEST_F(ImageDataProviderTest, BadThumbnailRequestsFailWithTheirReason)
     // Asked for the thumbnail the file carries, of files that carry none or a damaged one.
     const QImage picture = testimages::quadrants(QSize(40, 20));
     for (const QString& path : {image, write(QStringLiteral("plain.jpg"), testimages::encoded(picture, "jpeg")),
-                                write(QStringLiteral("damaged.jpg"), jpegWithExif(picture, 1, "not a jpeg"))})
+                                write(QStringLiteral("damaged.jpg"), testimages::jpegWithExif(picture, 1, "not a jpeg"))})
         EXPECT_EQ(loadData(ThumbnailImageDataProvider(QUrl::fromLocalFile(path), 100, false)).error().reason(), Reason::invalidThumbnail)
             << path.toStdString();
 }

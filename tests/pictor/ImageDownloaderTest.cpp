@@ -1,13 +1,15 @@
 #include "ImageServer.h"
 #include "support/TaskWait.h"
 
-#include "pictor/AnyModifier.h"
-#include "pictor/AnyRedirectHandler.h"
-#include "pictor/DownloadTask.h"
-#include "pictor/SessionDataTask.h"
+#include "pictor/networking/AnyModifier.h"
+#include "pictor/networking/AnyRedirectHandler.h"
+#include "pictor/networking/DownloadTask.h"
+#include "pictor/networking/SessionDataTask.h"
 
 #include <QTest>
 #include <QTimer>
+
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -110,6 +112,18 @@ TEST_F(ImageDownloaderTest, UnknownCertificateFailsUnlessTheHostIsTrusted)
     untrusting->downloadImage(server.url("/image.png"), options(), outcomes.completion());
     ASSERT_TRUE(outcomes.waitFor(2));
     EXPECT_TRUE(outcomes.results[1].isSuccess());
+}
+
+TEST_F(ImageDownloaderTest, MadeOnAThreadWithoutAnEventLoopStillDownloads)
+{
+    std::shared_ptr<ImageDownloader> made;
+    Outcomes outcomes;
+    std::thread([&] {
+        made = ImageServer::downloader();
+        made->downloadImage(server.url("/image.png"), options(), outcomes.completion());
+    }).join();
+    ASSERT_TRUE(outcomes.waitFor(1));
+    EXPECT_TRUE(outcomes.results[0].isSuccess());
 }
 
 TEST_F(ImageDownloaderTest, EmptyNameIsRefusedWithoutEndingTheProcess)
@@ -271,7 +285,7 @@ INSTANTIATE_TEST_SUITE_P(Modifiers, DownloaderModifierTest,
                                                         QStringLiteral("/image.png")}),
                          [](const auto& param) { return std::string(param.param.name); });
 
-TEST_F(ImageDownloaderTest, TheFirstCallersRedirectHandlerDecides)
+TEST_F(ImageDownloaderTest, TheLastCallersRedirectHandlerDecides)
 {
     auto handler = [](bool follow) {
         return options({PictorOptionsInfoItem::redirectHandler(std::make_shared<AnyRedirectHandler>(
@@ -281,12 +295,35 @@ TEST_F(ImageDownloaderTest, TheFirstCallersRedirectHandlerDecides)
     };
     for (const bool follow : {true, false}) {
         Outcomes outcomes;
-        downloader->downloadImage(server.url("/moved"), handler(follow), outcomes.completion());
-        downloader->downloadImage(server.url("/moved"), handler(!follow), outcomes.completion());
-        ASSERT_TRUE(outcomes.waitFor(2));
-        EXPECT_EQ(outcomes.results[0].isSuccess(), follow);
-        EXPECT_EQ(outcomes.results[1].isSuccess(), follow);
+        downloader->downloadImage(server.url("/slowly-moved"), handler(!follow), outcomes.completion());
+        downloader->downloadImage(server.url("/slowly-moved"), handler(follow), outcomes.completion());
+        downloader->downloadImage(server.url("/slowly-moved"), options(), outcomes.completion());
+        ASSERT_TRUE(outcomes.waitFor(3));
+        for (const auto& result : outcomes.results)
+            EXPECT_EQ(result.isSuccess(), follow);
     }
+}
+
+TEST_F(ImageDownloaderTest, UnknownLengthReportsNoProgressButCompletes)
+{
+    server.routes().Get("/unsized.png", [](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider("image/png", [](size_t offset, httplib::DataSink& sink) {
+            if (offset == 0) {
+                const std::string body = ImageServer::png().toStdString();
+                sink.write(body.data(), body.size());
+            } else {
+                sink.done();
+            }
+            return true;
+        });
+    });
+    int reported = 0;
+    Outcomes outcomes;
+    downloader->downloadImage(server.url("/unsized.png"), std::nullopt, [&](qint64, qint64) { ++reported; }, outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    ASSERT_TRUE(outcomes.results[0].isSuccess());
+    QTest::qWait(50);
+    EXPECT_EQ(reported, 0) << "no share of an unknown whole";
 }
 
 // Records what it is told and answers as configured.

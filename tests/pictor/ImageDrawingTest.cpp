@@ -1,9 +1,9 @@
 #include "TestImages.h"
 
-#include "pictor/BoxBlur.h"
-#include "pictor/Filter.h"
-#include "pictor/ImageCoding.h"
-#include "pictor/ImageDrawing.h"
+#include "pictor/processing/BoxBlur.h"
+#include "pictor/processing/Filter.h"
+#include "pictor/processing/ImageCoding.h"
+#include "pictor/processing/ImageDrawing.h"
 
 #include <gtest/gtest.h>
 
@@ -92,6 +92,17 @@ TEST(ImageDrawingTest, RoundCornersShowTheBackgroundOrTransparency)
     EXPECT_EQ(at(filled, 99, 99), QColor(Qt::yellow));
     EXPECT_EQ(at(filled, 0, 0), QColor(Qt::red));
     EXPECT_EQ(at(filled, 0, 99), QColor(Qt::blue));
+}
+
+TEST(ImageDrawingTest, RadiusBeyondHalfTheShorterSideIsThatHalf)
+{
+    const Image image(testimages::quadrants(QSize(100, 40)));
+    const QImage largest = pt::roundCorners(image, Radius::point(20), QSizeF(100, 40)).bitmap();
+    for (const Radius radius : {Radius::point(1000), Radius::heightFraction(3), Radius::widthFraction(0.9)}) {
+        const QImage rounded = pt::roundCorners(image, radius, QSizeF(100, 40)).bitmap();
+        EXPECT_EQ(rounded, largest) << radius.description().toStdString();
+        EXPECT_EQ(rounded.pixelColor(50, 1).alpha(), 255) << "the straight middle of the edge stays";
+    }
 }
 
 TEST(ImageDrawingTest, BorderOverlayAndCompositing)

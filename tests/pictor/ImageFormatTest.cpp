@@ -1,5 +1,5 @@
-#include "pictor/ImageFormat.h"
-#include "pictor/JpegMarkerScanner.h"
+#include "pictor/processing/ImageFormat.h"
+#include "pictor/processing/JpegMarkerScanner.h"
 
 #include <gtest/gtest.h>
 

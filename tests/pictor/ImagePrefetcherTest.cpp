@@ -1,7 +1,11 @@
 #include "ManagerFixture.h"
 
-#include "pictor/ImagePrefetcher.h"
-#include "pictor/RawImageDataProvider.h"
+#include "pictor/retrieval/ImagePrefetcher.h"
+#include "pictor/retrieval/RawImageDataProvider.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace pictor;
 
@@ -48,6 +52,45 @@ TEST_F(ImagePrefetcherTest, LoadsEverySourceAFewAtATime)
     EXPECT_EQ(report.completed.size(), 10);
     EXPECT_TRUE(running->finished());
     EXPECT_EQ(cache->imageCachedType(QStringLiteral("k0")), CacheType::memory);
+}
+
+TEST_F(ImagePrefetcherTest, NeverRunsMoreThanItsLimitAtOnce)
+{
+    std::atomic<int> running {0}, most {0};
+    server.routes().Get("/held.png", [&](const httplib::Request&, httplib::Response& response) {
+        const int now = ++running;
+        for (int seen = most.load(); now > seen && !most.compare_exchange_weak(seen, now);) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        --running;
+        response.set_content(ImageServer::png().toStdString(), "image/png");
+    });
+    QList<Source> held;
+    for (int i = 0; i < 9; ++i)
+        held.append(network(server.url(QStringLiteral("/held.png?%1").arg(i)), QStringLiteral("h%1").arg(i)));
+    Report report;
+    const auto prefetching = prefetcher(held, report);
+    prefetching->setMaxConcurrentDownloads(3);
+    prefetching->start();
+    waitForReport(report);
+    EXPECT_EQ(report.completed.size(), 9);
+    EXPECT_EQ(most.load(), 3);
+}
+
+TEST_F(ImagePrefetcherTest, NullProcessorIsTheDefaultOne)
+{
+    Report report;
+    const auto running = prefetcher(sources(2), report, {PictorOptionsInfoItem::processor(nullptr)});
+    running->start();
+    waitForReport(report);
+    EXPECT_EQ(report.completed.size(), 2);
+
+    PictorParsedOptionsInfo bare;
+    bare.processor = nullptr;
+    std::optional<ImageDownloader::ImageResult> downloaded;
+    downloader->downloadImage(server.url("/image.png"), bare, [&](ImageDownloader::ImageResult result) { downloaded = std::move(result); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return downloaded.has_value(); }, 10000));
+    EXPECT_TRUE(downloaded->isSuccess());
 }
 
 TEST_F(ImagePrefetcherTest, CachedSourcesAreSkippedUnlessRefreshIsForced)

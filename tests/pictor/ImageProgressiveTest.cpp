@@ -1,8 +1,8 @@
 #include "ImageServer.h"
 
-#include "pictor/ImageProgressive.h"
-#include "pictor/ImageProgressiveProvider.h"
-#include "pictor/ImageProgressiveSerialQueue.h"
+#include "pictor/processing/ImageProgressive.h"
+#include "pictor/processing/ImageProgressiveProvider.h"
+#include "pictor/processing/ImageProgressiveSerialQueue.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

@@ -3,7 +3,7 @@
 #include "TestImages.h"
 #include "support/TestHttpsServer.h"
 
-#include "pictor/ImageDownloader.h"
+#include "pictor/networking/ImageDownloader.h"
 
 #include <QFile>
 #include <QSslCertificate>
@@ -44,6 +44,11 @@ public:
         });
         routes.Get("/loop", [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/loop", 301); });
         routes.Get("/moved", [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/image.png", 302); });
+        // Answers late, so that callers can join the transfer before its redirection.
+        routes.Get("/slowly-moved", [this](const httplib::Request&, httplib::Response& response) {
+            server_.waitForShutdown(300);
+            response.set_redirect("/image.png", 302);
+        });
         // Announces more than it sends, then closes the connection.
         routes.Get("/cut.png", [](const httplib::Request&, httplib::Response& response) {
             const std::string head = png().left(100).toStdString();

@@ -1,10 +1,10 @@
 #include "TestImages.h"
 
-#include "pictor/ActivityIndicator.h"
-#include "pictor/ImageIndicator.h"
-#include "pictor/ImagePlaceholder.h"
-#include "pictor/ImageView.h"
-#include "pictor/WidgetPlaceholder.h"
+#include "pictor/views/ActivityIndicator.h"
+#include "pictor/views/ImageIndicator.h"
+#include "pictor/views/ImagePlaceholder.h"
+#include "pictor/views/ImageView.h"
+#include "pictor/views/WidgetPlaceholder.h"
 
 #include <QLabel>
 

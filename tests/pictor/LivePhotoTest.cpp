@@ -1,9 +1,9 @@
 #include "ManagerFixture.h"
 #include "support/TaskWait.h"
 
-#include "pictor/BlackWhiteProcessor.h"
-#include "pictor/LivePhotoImageProcessor.h"
-#include "pictor/RawImageDataProvider.h"
+#include "pictor/processing/BlackWhiteProcessor.h"
+#include "pictor/processing/LivePhotoImageProcessor.h"
+#include "pictor/retrieval/RawImageDataProvider.h"
 
 #include <httplib.h>
 

@@ -1,7 +1,7 @@
 #include "WidgetFixture.h"
 
-#include "pictor/LivePhotoLoading.h"
-#include "pictor/LivePhotoView.h"
+#include "pictor/views/LivePhotoLoading.h"
+#include "pictor/views/LivePhotoView.h"
 
 #include <QLabel>
 

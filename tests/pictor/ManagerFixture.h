@@ -3,8 +3,8 @@
 #include "ImageCacheFixture.h"
 #include "ImageServer.h"
 
-#include "pictor/ImageResource.h"
-#include "pictor/PictorManager.h"
+#include "pictor/retrieval/ImageResource.h"
+#include "pictor/retrieval/PictorManager.h"
 
 #include <QTest>
 

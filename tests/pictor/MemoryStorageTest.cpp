@@ -1,8 +1,8 @@
 #include "CacheTestSupport.h"
 
-#include "pictor/Image.h"
-#include "pictor/ImageCost.h"
-#include "pictor/MemoryStorage.h"
+#include "pictor/core/Image.h"
+#include "pictor/cache/ImageCost.h"
+#include "pictor/cache/MemoryStorage.h"
 
 #include <QCoreApplication>
 #include <QTest>

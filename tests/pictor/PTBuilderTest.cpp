@@ -1,7 +1,7 @@
 #include "WidgetFixture.h"
 
-#include "pictor/ImageView.h"
-#include "pictor/PT.h"
+#include "pictor/views/ImageView.h"
+#include "pictor/views/PT.h"
 
 #include <QPushButton>
 

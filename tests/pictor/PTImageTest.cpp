@@ -1,7 +1,7 @@
 #include "WidgetFixture.h"
 
-#include "pictor/PTAnimatedImage.h"
-#include "pictor/PTImage.h"
+#include "pictor/views/PTAnimatedImage.h"
+#include "pictor/views/PTImage.h"
 
 #include <QLabel>
 

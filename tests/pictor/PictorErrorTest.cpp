@@ -1,4 +1,4 @@
-#include "pictor/PictorError.h"
+#include "pictor/core/PictorError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "ManagerFixture.h"
 #include "support/TaskWait.h"
 
-#include "pictor/ImageLoadingProgressSideEffect.h"
+#include "pictor/networking/ImageLoadingProgressSideEffect.h"
 
 #include <QTimer>
 

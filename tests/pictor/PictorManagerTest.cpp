@@ -1,13 +1,13 @@
 #include "ManagerFixture.h"
 
-#include "pictor/AnyImageModifier.h"
-#include "pictor/Base64ImageDataProvider.h"
-#include "pictor/BlackWhiteProcessor.h"
-#include "pictor/DefaultCacheSerializer.h"
-#include "pictor/DownsamplingImageProcessor.h"
-#include "pictor/LocalFileImageDataProvider.h"
-#include "pictor/RawImageDataProvider.h"
-#include "pictor/RetryStrategy.h"
+#include "pictor/retrieval/AnyImageModifier.h"
+#include "pictor/retrieval/Base64ImageDataProvider.h"
+#include "pictor/processing/BlackWhiteProcessor.h"
+#include "pictor/cache/DefaultCacheSerializer.h"
+#include "pictor/processing/DownsamplingImageProcessor.h"
+#include "pictor/retrieval/LocalFileImageDataProvider.h"
+#include "pictor/retrieval/RawImageDataProvider.h"
+#include "pictor/retrieval/RetryStrategy.h"
 
 #include <QDir>
 

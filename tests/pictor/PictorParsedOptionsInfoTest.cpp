@@ -1,5 +1,5 @@
-#include "pictor/BlurImageProcessor.h"
-#include "pictor/PictorOptionsInfoItem.h"
+#include "pictor/processing/BlurImageProcessor.h"
+#include "pictor/retrieval/PictorOptionsInfoItem.h"
 
 #include <gtest/gtest.h>
 

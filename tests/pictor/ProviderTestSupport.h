@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pictor/ImageDataProvider.h"
+#include "pictor/retrieval/ImageDataProvider.h"
 
 #include <QImage>
 #include <QProcess>

@@ -1,7 +1,7 @@
-#include "pictor/DelayRetryStrategy.h"
-#include "pictor/NetworkMonitor.h"
-#include "pictor/NetworkMetrics.h"
-#include "pictor/NetworkRetryStrategy.h"
+#include "pictor/retrieval/DelayRetryStrategy.h"
+#include "pictor/networking/NetworkMonitor.h"
+#include "pictor/networking/NetworkMetrics.h"
+#include "pictor/retrieval/NetworkRetryStrategy.h"
 
 #include <QTest>
 
@@ -68,6 +68,28 @@ INSTANTIATE_TEST_SUITE_P(
                       DelayCase{"Cancelled", 3, DelayRetryStrategy::Seconds{0}, 0, false, Kind::stop, true}),
     [](const auto& param) { return std::string(param.param.name); });
 
+struct DelayLengthCase {
+    const char* name;
+    DelayRetryStrategy::Interval interval;
+    QList<double> delays;  // before the first, second and third retry
+};
+
+class DelayRetryLengthTest : public ::testing::TestWithParam<DelayLengthCase> {};
+
+TEST_P(DelayRetryLengthTest, WaitsTheIntervalOfEachRetry)
+{
+    const DelayRetryStrategy strategy(5, GetParam().interval);
+    for (int retried = 0; retried < GetParam().delays.size(); ++retried)
+        EXPECT_DOUBLE_EQ(strategy.delayBefore(retried), GetParam().delays[retried]) << "after " << retried << " retries";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Intervals, DelayRetryLengthTest,
+    ::testing::Values(DelayLengthCase{"Fixed", DelayRetryStrategy::Seconds{1.5}, {1.5, 1.5, 1.5}},
+                      DelayLengthCase{"Accumulated", DelayRetryStrategy::Accumulated{0.25}, {0.25, 0.5, 0.75}},
+                      DelayLengthCase{"Custom", DelayRetryStrategy::Custom([](int retried) { return retried * 10.0 + 1; }), {1, 11, 21}}),
+    [](const auto& param) { return std::string(param.param.name); });
+
 TEST(DelayRetryStrategy, CustomIntervalIsAskedWithTheRetriedCount)
 {
     QList<int> asked;
@@ -92,7 +114,7 @@ TEST(NetworkRetryStrategy, RetriesWhileConnectedAndStopsAfterTheMaximum)
 {
     FakeNetwork network;
     network.connected = true;
-    NetworkRetryStrategy strategy(std::nullopt, 2, 0.0, network.monitor);
+    NetworkRetryStrategy strategy(std::nullopt, 2, network.monitor);
     Decisions decisions;
     for (int retried = 0; retried < 3; ++retried)
         strategy.retry(contextAt(retried), decisions.handler());
@@ -116,7 +138,7 @@ class NetworkRetryWaitTest : public ::testing::TestWithParam<WaitCase> {};
 TEST_P(NetworkRetryWaitTest, WaitsForTheNetworkAndDecidesOnce)
 {
     FakeNetwork network;
-    NetworkRetryStrategy strategy(GetParam().timeout, 5, 0.0, network.monitor);
+    NetworkRetryStrategy strategy(GetParam().timeout, 5, network.monitor);
     auto context = contextAt(0);
     Decisions decisions;
     strategy.retry(context, decisions.handler());
@@ -149,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, NetworkRetryWaitTest,
 TEST(NetworkRetryStrategy, ANewConsultationCancelsTheEarlierWait)
 {
     FakeNetwork network;
-    NetworkRetryStrategy strategy(0.2, 5, 0.0, network.monitor);
+    NetworkRetryStrategy strategy(0.2, 5, network.monitor);
     auto context = contextAt(0);
     Decisions first;
     strategy.retry(context, first.handler());

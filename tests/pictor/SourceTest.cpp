@@ -1,8 +1,8 @@
-#include "pictor/Base64ImageDataProvider.h"
-#include "pictor/ImageResource.h"
-#include "pictor/LocalFileImageDataProvider.h"
-#include "pictor/RawImageDataProvider.h"
-#include "pictor/Source.h"
+#include "pictor/retrieval/Base64ImageDataProvider.h"
+#include "pictor/retrieval/ImageResource.h"
+#include "pictor/retrieval/LocalFileImageDataProvider.h"
+#include "pictor/retrieval/RawImageDataProvider.h"
+#include "pictor/retrieval/Source.h"
 
 #include <gtest/gtest.h>
 

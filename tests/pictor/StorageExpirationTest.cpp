@@ -1,7 +1,7 @@
 #include "CacheTestSupport.h"
 
-#include "pictor/MemoryStorageObject.h"
-#include "pictor/StorageExpiration.h"
+#include "pictor/cache/MemoryStorageObject.h"
+#include "pictor/cache/StorageExpiration.h"
 
 #include <gtest/gtest.h>
 

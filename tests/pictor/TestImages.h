@@ -105,4 +105,27 @@ inline QByteArray gif(QSize canvas, const QList<GifFrame>& frames, bool trailer 
     return out;
 }
 
+// A JPEG of the picture whose EXIF block holds an orientation and, when given, a thumbnail.
+inline QByteArray jpegWithExif(const QImage& picture, quint16 orientation, const QByteArray& thumbnail)
+{
+    QByteArray tiff("II*\0", 4);
+    const auto u16 = [&tiff](quint16 v) { tiff.append(char(v & 0xFF)).append(char(v >> 8)); };
+    const auto u32 = [&](quint32 v) { u16(v & 0xFFFF), u16(v >> 16); };
+    const auto entry = [&](quint16 tag, quint16 type, quint32 value) {
+        u16(tag), u16(type), u32(1);
+        type == 3 ? (u16(quint16(value)), u16(0)) : u32(value);
+    };
+    // The picture's directory at 8 (18 bytes), the thumbnail's at 26 (30 bytes), its data at 56.
+    u32(8);
+    u16(1), entry(0x0112, 3, orientation), u32(thumbnail.isEmpty() ? 0 : 26);
+    if (!thumbnail.isEmpty()) {
+        u16(2), entry(0x0201, 4, 56), entry(0x0202, 4, quint32(thumbnail.size())), u32(0);
+        tiff += thumbnail;
+    }
+    const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
+    const QByteArray segment = QByteArray("\xFF\xE1") + char((exif.size() + 2) >> 8) + char((exif.size() + 2) & 0xFF) + exif;
+    const QByteArray jpeg = encoded(picture, "jpeg");
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
 } // namespace testimages

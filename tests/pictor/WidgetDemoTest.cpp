@@ -2,16 +2,16 @@
 // saved as "pictor-screenshots/<name>.png" beside the test program for a reviewer to look at.
 #include "WidgetFixture.h"
 
-#include "pictor/ActivityIndicator.h"
-#include "pictor/AnimatedImageView.h"
-#include "pictor/ImagePlaceholder.h"
-#include "pictor/ImageView.h"
-#include "pictor/LivePhotoLoading.h"
-#include "pictor/LivePhotoView.h"
-#include "pictor/PT.h"
-#include "pictor/PTAnimatedImage.h"
-#include "pictor/PTImage.h"
-#include "pictor/WidgetPlaceholder.h"
+#include "pictor/views/ActivityIndicator.h"
+#include "pictor/views/AnimatedImageView.h"
+#include "pictor/views/ImagePlaceholder.h"
+#include "pictor/views/ImageView.h"
+#include "pictor/views/LivePhotoLoading.h"
+#include "pictor/views/LivePhotoView.h"
+#include "pictor/views/PT.h"
+#include "pictor/views/PTAnimatedImage.h"
+#include "pictor/views/PTImage.h"
+#include "pictor/views/WidgetPlaceholder.h"
 #include "ui/LoopingVideoView.h"
 
 #include <QDir>

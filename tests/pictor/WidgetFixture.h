@@ -2,8 +2,8 @@
 
 #include "ManagerFixture.h"
 
-#include "pictor/PictorManager.h"
-#include "pictor/WidgetImageLoading.h"
+#include "pictor/retrieval/PictorManager.h"
+#include "pictor/views/WidgetImageLoading.h"
 
 // The shared manager, which the widgets load through, pointed at the loopback server's
 // downloader and a cache on a temporary folder for the test, and put back afterwards.

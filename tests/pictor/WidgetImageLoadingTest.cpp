@@ -1,10 +1,10 @@
 #include "WidgetFixture.h"
 
-#include "pictor/ActivityIndicator.h"
-#include "pictor/ImagePlaceholder.h"
-#include "pictor/ImageView.h"
-#include "pictor/PictorOptionsInfoItem.h"
-#include "pictor/WidgetPlaceholder.h"
+#include "pictor/views/ActivityIndicator.h"
+#include "pictor/views/ImagePlaceholder.h"
+#include "pictor/views/ImageView.h"
+#include "pictor/retrieval/PictorOptionsInfoItem.h"
+#include "pictor/views/WidgetPlaceholder.h"
 
 #include <QAction>
 #include <QLabel>

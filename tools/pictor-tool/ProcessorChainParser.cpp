@@ -1,16 +1,16 @@
 #include "ProcessorChainParser.h"
 
-#include "pictor/BlackWhiteProcessor.h"
-#include "pictor/BlurImageProcessor.h"
-#include "pictor/BorderImageProcessor.h"
-#include "pictor/ColorControlsProcessor.h"
-#include "pictor/CroppingImageProcessor.h"
-#include "pictor/DefaultImageProcessor.h"
-#include "pictor/DownsamplingImageProcessor.h"
-#include "pictor/OverlayImageProcessor.h"
-#include "pictor/ResizingImageProcessor.h"
-#include "pictor/RoundCornerImageProcessor.h"
-#include "pictor/TintImageProcessor.h"
+#include "pictor/processing/BlackWhiteProcessor.h"
+#include "pictor/processing/BlurImageProcessor.h"
+#include "pictor/processing/BorderImageProcessor.h"
+#include "pictor/processing/ColorControlsProcessor.h"
+#include "pictor/processing/CroppingImageProcessor.h"
+#include "pictor/processing/DefaultImageProcessor.h"
+#include "pictor/processing/DownsamplingImageProcessor.h"
+#include "pictor/processing/OverlayImageProcessor.h"
+#include "pictor/processing/ResizingImageProcessor.h"
+#include "pictor/processing/RoundCornerImageProcessor.h"
+#include "pictor/processing/TintImageProcessor.h"
 
 #include <QColor>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pictor/ImageProcessor.h"
+#include "pictor/processing/ImageProcessor.h"
 
 #include <QStringList>
 

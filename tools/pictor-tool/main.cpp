@@ -6,9 +6,9 @@
 // time as the video-frame data provider makes it (JPEG).
 #include "ProcessorChainParser.h"
 
-#include "pictor/AVAssetImageDataProvider.h"
-#include "pictor/ImageCoding.h"
-#include "pictor/PictorParsedOptionsInfo.h"
+#include "pictor/retrieval/AVAssetImageDataProvider.h"
+#include "pictor/processing/ImageCoding.h"
+#include "pictor/retrieval/PictorParsedOptionsInfo.h"
 
 #include <QFile>
 #include <QGuiApplication>

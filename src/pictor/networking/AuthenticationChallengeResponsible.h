@@ -1,0 +1,18 @@
+#pragma once
+
+#include "pictor/networking/AuthenticationChallenge.h"
+
+namespace pictor {
+
+class ImageDownloader;
+
+// Answers certificate challenges for a downloader. The transfer stack needs the answer before the
+// signal returns, so it is given at once.
+class AuthenticationChallengeResponsible {
+public:
+    virtual ~AuthenticationChallengeResponsible() = default;
+    // Default: trust the presented certificate of a host listed in the downloader's trustedHosts.
+    virtual AuthChallengeDisposition didReceiveChallenge(ImageDownloader& downloader, const AuthenticationChallenge& challenge);
+};
+
+} // namespace pictor

@@ -1,0 +1,54 @@
+#include "pictor/networking/DownloadTask.h"
+
+#include "pictor/networking/SessionDataTask.h"
+
+namespace pictor {
+
+std::shared_ptr<SessionDataTask> DownloadTask::sessionTask() const
+{
+    std::lock_guard lock(mutex_);
+    return sessionTask_;
+}
+
+std::optional<qint64> DownloadTask::cancelToken() const
+{
+    std::lock_guard lock(mutex_);
+    return cancelToken_;
+}
+
+bool DownloadTask::isInitialized() const
+{
+    std::lock_guard lock(mutex_);
+    return sessionTask_ && cancelToken_;
+}
+
+void DownloadTask::link(std::shared_ptr<SessionDataTask> sessionTask, qint64 cancelToken)
+{
+    bool cancelNow = false;
+    {
+        std::lock_guard lock(mutex_);
+        sessionTask_ = sessionTask;
+        cancelToken_ = cancelToken;
+        cancelNow = cancelRequested_;
+    }
+    if (cancelNow)
+        sessionTask->cancel(cancelToken);
+}
+
+void DownloadTask::cancel()
+{
+    std::shared_ptr<SessionDataTask> task;
+    std::optional<qint64> token;
+    {
+        std::lock_guard lock(mutex_);
+        if (!sessionTask_ || !cancelToken_) {
+            cancelRequested_ = true;
+            return;
+        }
+        task = sessionTask_;
+        token = cancelToken_;
+    }
+    task->cancel(*token);
+}
+
+} // namespace pictor

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "pictor/networking/AuthenticationChallengeResponsible.h"
+#include "pictor/networking/DownloadTask.h"
+#include "pictor/networking/ImageDownloaderDelegate.h"
+#include "pictor/retrieval/LivePhotoResourceDownloadingResult.h"
+#include "pictor/retrieval/PictorOptionsInfoItem.h"
+#include "pictor/networking/SessionDataTask.h"
+
+#include <QCoro/QCoroTask>
+#include <QSet>
+#include <QSslConfiguration>
+
+#include <memory>
+#include <mutex>
+#include <stop_token>
+
+namespace pictor {
+
+class SessionDelegate;
+
+// Fetches image data over HTTP for many callers: every caller asking for a URL while its transfer
+// runs joins that transfer, each gets its own image (its processor, its callback queue) or
+// error, and each can withdraw alone through its DownloadTask. Decisions (status codes, response,
+// data, certificates) go to the delegate and challenge responder, or to the downloader's own
+// defaults. Transfers run on the thread that created it (the GUI thread); every method may be
+// called from any thread. Destroying it completes every waiting caller with taskCancelled.
+class ImageDownloader : public ImageDownloaderDelegate,
+                        public AuthenticationChallengeResponsible,
+                        public std::enable_shared_from_this<ImageDownloader> {
+public:
+    using ImageResult = SessionDataTask::ImageResult;
+    using Completion = std::function<void(ImageResult)>;
+    using ProgressBlock = std::function<void(qint64 received, qint64 expected)>;
+    using LivePhotoResult = Result<LivePhotoResourceDownloadingResult, PictorError>;
+
+    // An empty name is a programming error and stops the process.
+    static std::shared_ptr<ImageDownloader> create(const QString& name);
+    // The shared downloader, named "default".
+    static const std::shared_ptr<ImageDownloader>& defaultDownloader();
+    ~ImageDownloader() override;
+
+    const QString& name() const { return name_; }
+    // Seconds without data after which a request fails; 15 at first. Later requests only.
+    double downloadTimeout() const;
+    void setDownloadTimeout(double seconds);
+    // Hosts whose certificate is trusted as presented.
+    std::optional<QSet<QString>> trustedHosts() const;
+    void setTrustedHosts(std::optional<QSet<QString>> hosts);
+    // The TLS settings of later transfers (the system's CA list at first).
+    QSslConfiguration sessionConfiguration() const;
+    void setSessionConfiguration(const QSslConfiguration& configuration);
+    bool requestsUsePipelining() const;
+    void setRequestsUsePipelining(bool enabled);
+    // Held weakly; when unset or gone, the downloader's own defaults answer.
+    std::shared_ptr<ImageDownloaderDelegate> delegate() const;
+    void setDelegate(std::weak_ptr<ImageDownloaderDelegate> delegate);
+    std::shared_ptr<AuthenticationChallengeResponsible> authenticationChallengeResponder() const;
+    void setAuthenticationChallengeResponder(std::weak_ptr<AuthenticationChallengeResponsible> responder);
+
+    // The completion runs once, on the options' callback queue. The returned handle is linked once
+    // the request is ready (at once unless an asynchronous request modifier is waited for).
+    std::shared_ptr<DownloadTask> downloadImage(const QUrl& url, const PictorParsedOptionsInfo& options, Completion completion = {});
+    // Parses the items; a progress block is told of the bytes received so far.
+    std::shared_ptr<DownloadTask> downloadImage(const QUrl& url, const std::optional<QList<PictorOptionsInfoItem>>& items,
+                                                ProgressBlock progress, Completion completion = {});
+    // The same awaited: returns the result or throws the PictorError; stopping the token
+    // withdraws this caller, whatever stage the download is at.
+    QCoro::Task<ImageLoadingResult> downloadImageAsync(QUrl url, PictorParsedOptionsInfo options, std::stop_token stop = {});
+    QCoro::Task<ImageLoadingResult> downloadImageAsync(QUrl url, std::optional<QList<PictorOptionsInfoItem>> items,
+                                                       ProgressBlock progress, std::stop_token stop = {});
+
+    // A live-photo resource: the bytes are kept as received, never decoded as an image.
+    std::shared_ptr<DownloadTask> downloadLivePhotoResource(const QUrl& url, const PictorParsedOptionsInfo& options,
+                                                            std::function<void(LivePhotoResult)> completion);
+    QCoro::Task<LivePhotoResourceDownloadingResult> downloadLivePhotoResourceAsync(QUrl url, PictorParsedOptionsInfo options,
+                                                                                    std::stop_token stop = {});
+
+    // Withdraws every caller of the URL's transfer, or of all transfers.
+    void cancel(const QUrl& url);
+    void cancelAll();
+
+private:
+    struct DownloadingContext {
+        QUrl url;
+        QNetworkRequest request;
+        PictorParsedOptionsInfo options;
+    };
+    using ContextResult = Result<DownloadingContext, PictorError>;
+
+    explicit ImageDownloader(QString name);
+    void setupSessionHandler();
+    void createDownloadContext(const QUrl& url, const PictorParsedOptionsInfo& options, std::function<void(ContextResult)> done);
+    std::shared_ptr<DownloadTask> startDownloadTask(const DownloadingContext& context, SessionDataTask::TaskCallback callback);
+    void bindTaskDone(const std::shared_ptr<SessionDataTask>& task, const DownloadingContext& context);
+    ImageDownloaderDelegate& effectiveDelegate(std::shared_ptr<ImageDownloaderDelegate>& holder);
+    static void complete(const SessionDataTask::TaskCallback& callback, ImageResult result);
+
+    const QString name_;
+    const std::shared_ptr<SessionDelegate> sessionDelegate_;
+    mutable std::mutex mutex_;
+    double downloadTimeout_ = 15.0;
+    std::optional<QSet<QString>> trustedHosts_;
+    bool requestsUsePipelining_ = false;
+    std::weak_ptr<ImageDownloaderDelegate> delegate_;
+    std::weak_ptr<AuthenticationChallengeResponsible> responder_;
+};
+
+} // namespace pictor

@@ -1,0 +1,507 @@
+#include "pictor/networking/SessionDelegate.h"
+
+#include "pictor/networking/DataReceivingSideEffect.h"
+#include "pictor/networking/ImageDownloadRedirectHandler.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QThread>
+
+#include <algorithm>
+#include <vector>
+
+namespace pictor {
+
+namespace {
+
+qint64 nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+URLResponse responseOf(QNetworkReply& reply)
+{
+    URLResponse response;
+    response.url = reply.url();
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid())
+        response.statusCode = status.toInt();
+    const QVariant length = reply.header(QNetworkRequest::ContentLengthHeader);
+    response.expectedContentLength = length.isValid() ? length.toLongLong() : -1;
+    response.headers = reply.rawHeaderPairs();
+    return response;
+}
+
+// Qt reports an HTTP error status as a reply error too; the status itself was already judged.
+bool isTransportError(const QNetworkReply& reply)
+{
+    const QNetworkReply::NetworkError error = reply.error();
+    if (error == QNetworkReply::NoError)
+        return false;
+    const bool statusError = (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
+                             || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+    return !(statusError && reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid());
+}
+
+bool isHttp(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+QCoro::Task<> askDisposition(std::weak_ptr<SessionDelegate> weak, URLResponse response,
+                             std::function<void(std::optional<ResponseDisposition>)> apply)
+{
+    std::optional<ResponseDisposition> answer;
+    try {
+        std::shared_ptr<SessionDelegate> self = weak.lock();
+        if (!self)
+            co_return;
+        auto pending = self->onResponseReceived.callAsync(std::move(response));
+        self.reset();
+        answer = co_await std::move(pending);
+    } catch (...) {
+        answer = std::nullopt;
+    }
+    apply(answer);
+}
+
+QCoro::Task<> askRedirect(std::shared_ptr<const ImageDownloadRedirectHandler> handler, std::shared_ptr<SessionDataTask> task,
+                          URLResponse response, QNetworkRequest request, QPointer<QNetworkReply> reply)
+{
+    std::optional<QNetworkRequest> answer;
+    try {
+        answer = co_await handler->handleHTTPRedirection(std::move(task), std::move(response), std::move(request));
+    } catch (...) {
+        answer = std::nullopt;
+    }
+    if (!reply)
+        co_return;
+    QMetaObject::invokeMethod(reply.data(), [reply, follow = answer.has_value()] {
+        if (!reply)
+            return;
+        if (follow)
+            emit reply->redirectAllowed();
+        else
+            reply->abort();
+    });
+}
+
+} // namespace
+
+std::shared_ptr<SessionDelegate> SessionDelegate::create() { return std::shared_ptr<SessionDelegate>(new SessionDelegate()); }
+
+namespace {
+
+void keepUntilExit(QNetworkAccessManager* manager)
+{
+    struct Kept {
+        std::mutex mutex;
+        std::vector<std::unique_ptr<QNetworkAccessManager>> managers;
+    };
+    static Kept kept;
+    std::lock_guard lock(kept.mutex);
+    kept.managers.emplace_back(manager);
+}
+
+} // namespace
+
+SessionDelegate::SessionDelegate() : manager_(new QNetworkAccessManager()), ssl_(QSslConfiguration::defaultConfiguration())
+{
+    manager_->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
+    // The shared downloader is made on whichever thread first asks for it, maybe a pool thread or
+    // a plain thread that never runs an event loop: the transfers then run on the GUI thread,
+    // whose loop always runs, instead of waiting for ever.
+    if (QCoreApplication* application = QCoreApplication::instance(); application && QThread::currentThread() != application->thread())
+        manager_->moveToThread(application->thread());
+}
+
+SessionDelegate::~SessionDelegate()
+{
+    // The application object may be destroying the last pending job that held this delegate,
+    // under a lock that the manager's own thread needs to end: the manager then goes at exit.
+    // Deleting the manager aborts its replies; it must go on its own thread.
+    if (QCoreApplication::closingDown())
+        keepUntilExit(manager_);
+    else if (QThread::currentThread() == manager_->thread())
+        delete manager_;
+    else
+        manager_->deleteLater();
+}
+
+void SessionDelegate::post(std::function<void()> job)
+{
+    QMetaObject::invokeMethod(manager_, std::move(job), Qt::AutoConnection);
+}
+
+std::shared_ptr<DownloadTask> SessionDelegate::addOrJoin(const QNetworkRequest& request, const QUrl& url,
+                                                         SessionDataTask::TaskCallback callback, bool* created)
+{
+    std::lock_guard lock(mutex_);
+    if (const auto filed = tasks_.constFind(url); filed != tasks_.constEnd()) {
+        *created = false;
+        const qint64 token = (*filed)->addCallback(std::move(callback));
+        return std::make_shared<DownloadTask>(*filed, token);
+    }
+    std::weak_ptr<SessionDelegate> weak = weak_from_this();
+    auto task = std::make_shared<SessionDataTask>(
+        request,
+        [weak](SessionDataTask& started) {
+            if (std::shared_ptr<SessionDelegate> self = weak.lock())
+                self->post([weak, task = started.weak_from_this()] {
+                    std::shared_ptr<SessionDelegate> strong = weak.lock();
+                    std::shared_ptr<SessionDataTask> target = task.lock();
+                    if (strong && target)
+                        strong->resume(target);
+                });
+        },
+        [weak](SessionDataTask& stopped) {
+            if (std::shared_ptr<SessionDelegate> self = weak.lock())
+                self->post([weak, id = stopped.identifier()] {
+                    if (std::shared_ptr<SessionDelegate> strong = weak.lock())
+                        strong->abort(id);
+                });
+        });
+    std::weak_ptr<SessionDataTask> weakTask = task;
+    task->onCallbackCancelled.setBlock([weak, weakTask](qint64 token, SessionDataTask::TaskCallback cancelled) {
+        std::shared_ptr<SessionDelegate> self = weak.lock();
+        std::shared_ptr<SessionDataTask> target = weakTask.lock();
+        if (!self || !target)
+            return false;
+        self->handleCallbackCancelled(target, token, std::move(cancelled));
+        return true;
+    });
+    const qint64 token = task->addCallback(std::move(callback));
+    tasks_.insert(url, task);
+    *created = true;
+    return std::make_shared<DownloadTask>(task, token);
+}
+
+std::shared_ptr<SessionDataTask> SessionDelegate::task(const QUrl& url) const
+{
+    std::lock_guard lock(mutex_);
+    return tasks_.value(url);
+}
+
+void SessionDelegate::cancel(const QUrl& url)
+{
+    if (std::shared_ptr<SessionDataTask> filed = task(url))
+        filed->cancelAllCallbacks();
+}
+
+void SessionDelegate::cancelAll()
+{
+    QList<std::shared_ptr<SessionDataTask>> snapshot;
+    {
+        std::lock_guard lock(mutex_);
+        snapshot = tasks_.values();
+    }
+    for (const std::shared_ptr<SessionDataTask>& filed : snapshot)
+        filed->cancelAllCallbacks();
+}
+
+QList<SessionDelegate::Abandoned> SessionDelegate::invalidate()
+{
+    QList<Abandoned> waiting;
+    QList<std::shared_ptr<SessionDataTask>> snapshot;
+    {
+        std::lock_guard lock(mutex_);
+        snapshot = tasks_.values();
+        tasks_.clear();
+        for (const std::shared_ptr<SessionDataTask>& filed : snapshot) {
+            for (auto& [token, callback] : filed->takeAllEntries())
+                waiting.append({filed, token, std::move(callback)});
+        }
+    }
+    for (const std::shared_ptr<SessionDataTask>& filed : snapshot)
+        filed->abortTransfer();
+    return waiting;
+}
+
+QSslConfiguration SessionDelegate::sslConfiguration() const
+{
+    std::lock_guard lock(mutex_);
+    return ssl_;
+}
+
+void SessionDelegate::setSslConfiguration(const QSslConfiguration& configuration)
+{
+    std::lock_guard lock(mutex_);
+    ssl_ = configuration;
+}
+
+SessionDelegate::Transfer* SessionDelegate::transfer(quint64 identifier)
+{
+    const auto found = transfers_.find(identifier);
+    return found == transfers_.end() ? nullptr : &found->second;
+}
+
+void SessionDelegate::resume(const std::shared_ptr<SessionDataTask>& task)
+{
+    if (this->task(task->originalURL()) != task)
+        return; // every caller left before it started
+    if (!isHttp(task->originalURL())) {
+        finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
+                             QStringLiteral("unsupported URL scheme \"%1\"").arg(task->originalURL().scheme()))));
+        return;
+    }
+    QNetworkRequest request = task->request();
+    request.setSslConfiguration(sslConfiguration());
+    QNetworkReply* reply = manager_->get(request);
+    Transfer& state = transfers_[task->identifier()];
+    state.reply = reply;
+    state.sample.requestStartNs = nowNs();
+    // The manager may outlive this object by a turn of the event loop: every step holds it weakly.
+    std::weak_ptr<SessionDelegate> weak = weak_from_this();
+    std::weak_ptr<SessionDataTask> weakTask = task;
+    auto with = [weak, weakTask](void (SessionDelegate::*step)(const std::shared_ptr<SessionDataTask>&)) {
+        return [weak, weakTask, step] {
+            std::shared_ptr<SessionDelegate> self = weak.lock();
+            std::shared_ptr<SessionDataTask> target = weakTask.lock();
+            if (self && target)
+                ((*self).*step)(target);
+        };
+    };
+    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [weak, reply](const QList<QSslError>& errors) {
+        std::shared_ptr<SessionDelegate> self = weak.lock();
+        const AuthenticationChallenge challenge{reply->url().host(), errors};
+        if (self && self->onReceiveSessionChallenge.call(challenge) == AuthChallengeDisposition::useCredential)
+            reply->ignoreSslErrors(errors);
+    });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, with(&SessionDelegate::handleResponse));
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, with(&SessionDelegate::drain));
+    QObject::connect(reply, &QNetworkReply::redirected, reply, [weak, weakTask](const QUrl& url) {
+        std::shared_ptr<SessionDelegate> self = weak.lock();
+        std::shared_ptr<SessionDataTask> target = weakTask.lock();
+        if (self && target)
+            self->handleRedirect(target, url);
+    });
+    QObject::connect(reply, &QNetworkReply::finished, reply, with(&SessionDelegate::handleFinished));
+}
+
+void SessionDelegate::abort(quint64 identifier)
+{
+    Transfer* state = transfer(identifier);
+    if (!state || !state->reply)
+        return;
+    state->ended = true;
+    // Qt's HTTP connection stalls every other request to the host when a reply is aborted before
+    // its response has begun: such a reply is aborted once its response arrives (or it ends on
+    // its own). Its callers were told already; nothing of it reaches them.
+    QNetworkReply* reply = state->reply;
+    if (state->responseChecked || reply->isFinished())
+        return reply->abort();
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply] { reply->abort(); }, Qt::QueuedConnection);
+    // The transfer's record goes when the reply ends, even once its task is gone.
+    QObject::connect(reply, &QNetworkReply::finished, reply, [weak = weak_from_this(), identifier, reply] {
+        if (std::shared_ptr<SessionDelegate> self = weak.lock())
+            self->transfers_.erase(identifier);
+        reply->deleteLater();
+    });
+}
+
+void SessionDelegate::handleResponse(const std::shared_ptr<SessionDataTask>& task)
+{
+    Transfer* state = transfer(task->identifier());
+    if (!state || state->ended || state->responseChecked || !state->reply)
+        return;
+    QNetworkReply& reply = *state->reply;
+    const URLResponse response = responseOf(reply);
+    if (response.statusCode && *response.statusCode >= 300 && *response.statusCode < 400
+        && reply.attribute(QNetworkRequest::RedirectionTargetAttribute).isValid())
+        return; // the redirection is decided on its own
+    state->responseChecked = true;
+    task->setResponse(response);
+    if (!response.isHTTP()) {
+        finishTask(task, SessionDataTask::TaskResult::failure(PictorError::invalidURLResponse(response.description())));
+        return abort(task->identifier());
+    }
+    if (response.expectedContentLength > kMaximumDataLength) {
+        finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
+                             QStringLiteral("the response announces %1 bytes, more than the %2 accepted")
+                                 .arg(response.expectedContentLength).arg(kMaximumDataLength))));
+        return abort(task->identifier());
+    }
+    if (onValidStatusCode.call(*response.statusCode) != std::optional<bool>(true)) {
+        finishTask(task, SessionDataTask::TaskResult::failure(
+                             PictorError::invalidHTTPStatusCode(*response.statusCode, response.description())));
+        return abort(task->identifier());
+    }
+    // Capped: a body announced larger grows as it comes, so a false length claims no memory.
+    if (response.expectedContentLength > 0)
+        task->reserveData(std::min(response.expectedContentLength, kReservedDataLength));
+    state->awaitingDisposition = true;
+    std::weak_ptr<SessionDelegate> weak = weak_from_this();
+    std::weak_ptr<SessionDataTask> weakTask = task;
+    auto apply = [weak, weakTask](std::optional<ResponseDisposition> disposition) {
+        if (std::shared_ptr<SessionDelegate> self = weak.lock())
+            self->post([weak, weakTask, disposition] {
+                if (std::shared_ptr<SessionDelegate> strong = weak.lock())
+                    strong->applyDisposition(weakTask, disposition);
+            });
+    };
+    auto running = askDisposition(weak, response, std::move(apply));
+    Q_UNUSED(running);
+}
+
+void SessionDelegate::applyDisposition(std::weak_ptr<SessionDataTask> weakTask, std::optional<ResponseDisposition> disposition)
+{
+    std::shared_ptr<SessionDataTask> task = weakTask.lock();
+    Transfer* state = task ? transfer(task->identifier()) : nullptr;
+    if (!state || state->ended)
+        return;
+    state->awaitingDisposition = false;
+    if (!disposition) {
+        // Nobody to ask: the transfer is stopped and ends as cancelled.
+        if (state->reply)
+            state->reply->abort();
+        return;
+    }
+    if (*disposition == ResponseDisposition::cancel) {
+        finishTask(task, SessionDataTask::TaskResult::failure(
+                             PictorError::cancelledByDelegate(task->response().value_or(URLResponse()).description())));
+        return abort(task->identifier());
+    }
+    drain(task);
+    if (state->finishedPending)
+        handleFinished(task);
+}
+
+void SessionDelegate::drain(const std::shared_ptr<SessionDataTask>& task)
+{
+    Transfer* state = transfer(task->identifier());
+    if (!state || state->ended || state->awaitingDisposition || !state->reply)
+        return;
+    const QByteArray chunk = state->reply->readAll();
+    if (chunk.isEmpty())
+        return;
+    state->sample.responseBodyBytesReceived += chunk.size();
+    if (state->sample.responseBodyBytesReceived > kMaximumDataLength) {
+        finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
+                             QStringLiteral("the response is larger than the %1 bytes accepted").arg(kMaximumDataLength))));
+        return abort(task->identifier());
+    }
+    task->appendData(chunk);
+    for (const SessionDataTask::TaskCallback& callback : task->callbacks()) {
+        if (!callback.options.onDataReceived)
+            continue;
+        for (const std::shared_ptr<DataReceivingSideEffect>& effect : *callback.options.onDataReceived)
+            effect->dataReceived(task, chunk);
+    }
+}
+
+void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& task, const QUrl& target)
+{
+    Transfer* state = transfer(task->identifier());
+    if (!state || !state->reply)
+        return;
+    if (++state->sample.redirectCount > kMaximumRedirects) {
+        finishTask(task, SessionDataTask::TaskResult::failure(
+                             PictorError::urlSessionError(QStringLiteral("more than %1 redirections").arg(kMaximumRedirects))));
+        return abort(task->identifier());
+    }
+    // The latest caller that brought a redirect handler decides.
+    std::shared_ptr<const ImageDownloadRedirectHandler> handler;
+    const QList<SessionDataTask::TaskCallback> callbacks = task->callbacks();
+    for (auto callback = callbacks.crbegin(); callback != callbacks.crend() && !handler; ++callback)
+        handler = callback->options.redirectHandler;
+    if (!handler) {
+        emit state->reply->redirectAllowed();
+        return;
+    }
+    QNetworkRequest next = task->request();
+    next.setUrl(target);
+    auto running = askRedirect(handler, task, responseOf(*state->reply), next, state->reply);
+    Q_UNUSED(running);
+}
+
+void SessionDelegate::handleFinished(const std::shared_ptr<SessionDataTask>& task)
+{
+    Transfer* state = transfer(task->identifier());
+    if (!state)
+        return;
+    if (state->awaitingDisposition) {
+        state->finishedPending = true;
+        return;
+    }
+    QPointer<QNetworkReply> reply = state->reply;
+    if (!state->responseChecked && !state->ended && reply && !isTransportError(*reply)) {
+        handleResponse(task);
+        if (state->awaitingDisposition) {
+            state->finishedPending = true;
+            return;
+        }
+    }
+    if (!state->ended && reply)
+        drain(task);
+    const bool ended = state->ended;
+    NetworkMetrics::Sample sample = state->sample;
+    transfers_.erase(task->identifier());
+    if (reply)
+        reply->deleteLater();
+    if (ended || !reply)
+        return;
+
+    const URLResponse response = responseOf(*reply);
+    sample.taskEndNs = sample.responseEndNs.emplace(nowNs());
+    sample.statusCode = response.statusCode;
+    task->setMetrics(NetworkMetrics::build(sample));
+    QString failure;
+    if (isTransportError(*reply))
+        failure = reply->errorString();
+    else if (response.statusCode && *response.statusCode < 200)
+        failure = QStringLiteral("the server gave no final response"); // what Qt ends a redirect loop with
+    else if (response.statusCode && *response.statusCode < 400 && reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid())
+        failure = QStringLiteral("the redirection was not followed");
+    const bool failed = !failure.isEmpty();
+    if (failed)
+        onDownloadingFinished.call(task->originalURL(), Result<URLResponse, PictorError>::failure(PictorError::urlSessionError(failure)));
+    else
+        onDownloadingFinished.call(task->originalURL(), Result<URLResponse, PictorError>::success(response));
+
+    if (failed)
+        return finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(failure)));
+    if (response.statusCode && onValidStatusCode.call(*response.statusCode) != std::optional<bool>(true))
+        return finishTask(task, SessionDataTask::TaskResult::failure(
+                                    PictorError::invalidHTTPStatusCode(*response.statusCode, response.description())));
+    std::optional<QByteArray> data = onDidDownloadData.call(task);
+    if (!data)
+        return finishTask(task, SessionDataTask::TaskResult::failure(PictorError::dataModifyingFailed(task->description())));
+    finishTask(task, SessionDataTask::TaskResult::success({std::move(*data), response}));
+}
+
+void SessionDelegate::handleCallbackCancelled(const std::shared_ptr<SessionDataTask>& task, qint64 token,
+                                              SessionDataTask::TaskCallback callback)
+{
+    task->onTaskDone.call(SessionDataTask::TaskResult::failure(PictorError::taskCancelled(task->description(), token)), {callback});
+    bool last = false;
+    {
+        std::lock_guard lock(mutex_);
+        const auto filed = tasks_.constFind(task->originalURL());
+        if (filed != tasks_.constEnd() && filed->get() == task.get() && task->callbacks().isEmpty()) {
+            tasks_.erase(filed);
+            last = true;
+        }
+    }
+    if (last)
+        task->abortTransfer();
+}
+
+void SessionDelegate::finishTask(const std::shared_ptr<SessionDataTask>& task, SessionDataTask::TaskResult result)
+{
+    QList<SessionDataTask::TaskCallback> callbacks;
+    {
+        // Unfiling and taking the callbacks in one step: a caller joining now starts a new transfer.
+        std::lock_guard lock(mutex_);
+        const auto filed = tasks_.constFind(task->originalURL());
+        if (filed == tasks_.constEnd() || filed->get() != task.get())
+            return;
+        tasks_.erase(filed);
+        callbacks = task->takeAllCallbacks();
+    }
+    task->onTaskDone.call(std::move(result), callbacks);
+}
+
+} // namespace pictor

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "pictor/networking/AuthenticationChallenge.h"
+#include "pictor/core/Delegate.h"
+#include "pictor/networking/DownloadTask.h"
+#include "pictor/networking/ImageDownloaderDelegate.h"
+#include "pictor/networking/NetworkMetrics.h"
+#include "pictor/networking/SessionDataTask.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QSslConfiguration>
+#include <QUrl>
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace pictor {
+
+// Runs the transfers of one downloader on a QNetworkAccessManager and files them by URL, so that a
+// caller asking for a URL already being fetched joins it. Turns the transfer's events (response,
+// data, redirection, certificate trouble, end) into calls on the task and on hooks the downloader
+// binds; it decides nothing about images. Transfers run on the GUI thread, wherever it was made;
+// the filing methods may be called from any thread.
+class SessionDelegate : public std::enable_shared_from_this<SessionDelegate> {
+public:
+    // Larger bodies would only exhaust memory: they fail before they are buffered.
+    static constexpr qint64 kMaximumDataLength = qint64(512) << 20;
+    static constexpr int kMaximumRedirects = 16;
+    // The most memory taken ahead for a body on the strength of its Content-Length.
+    static constexpr qint64 kReservedDataLength = qint64(32) << 20;
+
+    static std::shared_ptr<SessionDelegate> create();
+    ~SessionDelegate();
+
+    // Joins the transfer filed under the URL, or files and returns a new one (not started) with
+    // the caller under token 0; one step under the lock, so two callers never both create one.
+    std::shared_ptr<DownloadTask> addOrJoin(const QNetworkRequest& request, const QUrl& url,
+                                            SessionDataTask::TaskCallback callback, bool* created);
+    std::shared_ptr<SessionDataTask> task(const QUrl& url) const;
+    void cancel(const QUrl& url);
+    void cancelAll();
+    // A caller taken out of a transfer that will never end for it.
+    struct Abandoned {
+        std::shared_ptr<SessionDataTask> task;
+        qint64 token;
+        SessionDataTask::TaskCallback callback;
+    };
+    // Unfiles every transfer and hands back their waiting callers, stopping the transfers.
+    QList<Abandoned> invalidate();
+
+    QSslConfiguration sslConfiguration() const;
+    void setSslConfiguration(const QSslConfiguration& configuration);
+
+    Delegate<bool(qint64)> onValidStatusCode;
+    Delegate<ResponseDisposition(URLResponse)> onResponseReceived;
+    Delegate<void(QUrl, Result<URLResponse, PictorError>)> onDownloadingFinished;
+    Delegate<std::optional<QByteArray>(std::shared_ptr<SessionDataTask>)> onDidDownloadData;
+    Delegate<AuthChallengeDisposition(AuthenticationChallenge)> onReceiveSessionChallenge;
+
+private:
+    struct Transfer {
+        QPointer<QNetworkReply> reply;
+        NetworkMetrics::Sample sample;
+        bool responseChecked = false;
+        bool awaitingDisposition = false;
+        bool finishedPending = false;
+        bool ended = false;
+    };
+
+    SessionDelegate();
+    void resume(const std::shared_ptr<SessionDataTask>& task);
+    void abort(quint64 identifier);
+    void handleResponse(const std::shared_ptr<SessionDataTask>& task);
+    void applyDisposition(std::weak_ptr<SessionDataTask> weakTask, std::optional<ResponseDisposition> disposition);
+    void drain(const std::shared_ptr<SessionDataTask>& task);
+    void handleRedirect(const std::shared_ptr<SessionDataTask>& task, const QUrl& target);
+    void handleFinished(const std::shared_ptr<SessionDataTask>& task);
+    void handleCallbackCancelled(const std::shared_ptr<SessionDataTask>& task, qint64 token, SessionDataTask::TaskCallback callback);
+    void finishTask(const std::shared_ptr<SessionDataTask>& task, SessionDataTask::TaskResult result);
+    Transfer* transfer(quint64 identifier);
+    void post(std::function<void()> job);
+
+    QNetworkAccessManager* manager_;
+    mutable std::mutex mutex_;
+    QHash<QUrl, std::shared_ptr<SessionDataTask>> tasks_;
+    QSslConfiguration ssl_;
+    // Touched only on the manager's thread.
+    std::map<quint64, Transfer> transfers_;
+};
+
+} // namespace pictor

@@ -1,0 +1,135 @@
+#include "pictor/processing/ImageDecoder.h"
+
+#include "pictor/processing/GifStructure.h"
+#include "pictor/processing/ImageFormat.h"
+#include "pictor/core/Saturating.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QtEndian>
+
+#include <cmath>
+
+namespace pictor {
+
+QString ImageDecoder::capFailure(QSize declared)
+{
+    const int64_t pixels = saturatingMultiply(qMax(0, declared.width()), qMax(0, declared.height()));
+    if (pixels <= maxPixels)
+        return {};
+    return QStringLiteral("image of %1 x %2 pixels is above the decoding cap of %3 pixels")
+        .arg(declared.width())
+        .arg(declared.height())
+        .arg(maxPixels);
+}
+
+namespace {
+
+// Where the first scan header of the image itself starts, past every marker segment; -1 when the
+// data ends first.
+qsizetype firstJpegScan(const QByteArray& data)
+{
+    qsizetype at = 2;
+    while (at + 4 <= data.size()) {
+        if (quint8(data[at]) != 0xFF)
+            return -1;
+        const quint8 marker = quint8(data[at + 1]);
+        if (marker == 0xDA)
+            return at;
+        if (marker == 0xFF) { // fill byte
+            ++at;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) { // no length follows
+            at += 2;
+            continue;
+        }
+        at += 2 + qFromBigEndian<quint16>(data.constData() + at + 2);
+    }
+    return -1;
+}
+
+} // namespace
+
+QString ImageDecoder::truncation(const QByteArray& data)
+{
+    switch (pt::imageFormat(data)) {
+    case ImageFormat::PNG:
+        // The IEND chunk closes every complete PNG stream.
+        return data.contains("IEND") ? QString() : QStringLiteral("PNG data ends before its IEND chunk");
+    case ImageFormat::JPEG: {
+        // Entropy-coded data never holds FF D9 (FF is stuffed), so one after the first scan header
+        // is the end-of-image marker. The scan is found by walking the segments: an EXIF thumbnail
+        // inside one is a whole JPEG of its own, scan and end marker included.
+        const qsizetype scan = firstJpegScan(data);
+        if (scan < 0)
+            return QStringLiteral("JPEG data ends before its first scan");
+        return data.indexOf("\xFF\xD9", scan) < 0 ? QStringLiteral("JPEG data ends before its end-of-image marker") : QString();
+    }
+    case ImageFormat::GIF:
+        return GifStructure::read(data).failure;
+    case ImageFormat::WebP: {
+        const quint32 riffSize = qFromLittleEndian<quint32>(data.constData() + 4);
+        return qint64(riffSize) + 8 > data.size() ? QStringLiteral("WebP data is shorter than its RIFF header says") : QString();
+    }
+    default:
+        return {};
+    }
+}
+
+Result<QImage, QString> ImageDecoder::decode(const QByteArray& data, int maxPixelSide)
+{
+    const ScaledSize fit = [](QSize declared, int maxSide) {
+        if (maxSide <= 0 || !declared.isValid() || qMax(declared.width(), declared.height()) <= maxSide)
+            return QSize();
+        const double factor = double(maxSide) / qMax(declared.width(), declared.height());
+        return QSize(qMax(1, int(std::lround(declared.width() * factor))), qMax(1, int(std::lround(declared.height() * factor))));
+    };
+    return read(data, fit, maxPixelSide, -1, nullptr);
+}
+
+Result<QImage, QString> ImageDecoder::decodePreview(const QByteArray& data, int divisor, QSize* fullSize)
+{
+    // Qt's JPEG reader picks libjpeg's DCT scaling for a size that divides the image exactly,
+    // and its fast integer transform for a quality hint below 50.
+    const ScaledSize reduced = [](QSize declared, int by) {
+        if (by <= 1 || !declared.isValid())
+            return QSize();
+        return QSize((declared.width() + by - 1) / by, (declared.height() + by - 1) / by);
+    };
+    return read(data, reduced, divisor, 0, fullSize);
+}
+
+Result<QImage, QString> ImageDecoder::read(const QByteArray& data, ScaledSize scaled, int parameter, int quality, QSize* fullSize)
+{
+    using R = Result<QImage, QString>;
+    if (data.isEmpty())
+        return R::failure(QStringLiteral("no data"));
+    if (const QString cut = truncation(data); !cut.isEmpty())
+        return R::failure(cut);
+
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    reader.setAllocationLimit(int(maxPixels * 4 / (1024 * 1024)));
+    if (!reader.canRead())
+        return R::failure(QStringLiteral("data of %1 bytes is not an image Qt can read").arg(data.size()));
+    const QSize declared = reader.size();
+    if (const QString capped = capFailure(declared); !capped.isEmpty())
+        return R::failure(capped);
+    if (fullSize)
+        *fullSize = declared;
+    if (const QSize size = scaled(declared, parameter); size.isValid())
+        reader.setScaledSize(size);
+    if (quality >= 0)
+        reader.setQuality(quality);
+    QImage image = reader.read();
+    if (image.isNull())
+        return R::failure(QStringLiteral("%1 data could not be decoded: %2")
+                              .arg(QString::fromLatin1(reader.format().toUpper()), reader.errorString()));
+    return R::success(std::move(image));
+}
+
+} // namespace pictor

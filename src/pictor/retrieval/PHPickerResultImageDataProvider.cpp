@@ -1,0 +1,36 @@
+#include "pictor/retrieval/PHPickerResultImageDataProvider.h"
+
+#include <QFile>
+#include <QThreadPool>
+#include <QUuid>
+
+namespace pictor {
+
+QString PHPickerResultImageDataProvider::cacheKey() const
+{
+    const QString asset = pickerResult_.assetIdentifier.value_or(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    return asset + u'_' + contentType_;
+}
+
+void PHPickerResultImageDataProvider::data(Handler handler) const
+{
+    QThreadPool::globalInstance()->start([item = pickerResult_, type = contentType_, handler = std::move(handler)] {
+        using Reason = ImageDataProviderError::Reason;
+        if (!item.typeIdentifiers.contains(type))
+            return handler(DataResult::failure({Reason::pickerProviderError, QStringLiteral("the item cannot be read as %1").arg(type)}));
+        QFile file(item.fileURL.toLocalFile());
+        if (!item.fileURL.isLocalFile() || !file.open(QIODevice::ReadOnly))
+            return handler(DataResult::failure({Reason::pickerProviderError, QStringLiteral("%1: %2").arg(item.fileURL.toString(), file.errorString())}));
+        QByteArray bytes = file.readAll();
+        if (bytes.isEmpty())
+            return handler(DataResult::failure({Reason::invalidImage}));
+        handler(DataResult::success(std::move(bytes)));
+    });
+}
+
+QString PHPickerResultImageDataProvider::description() const
+{
+    return QStringLiteral("PHPickerResultImageDataProvider(%1, %2)").arg(pickerResult_.fileURL.toString(), contentType_);
+}
+
+} // namespace pictor
