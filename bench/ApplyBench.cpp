@@ -122,12 +122,14 @@ int main(int argc, char** argv)
     BenchApplyServices services(root.path(), QStringLiteral("apply-bench"));
     UserDefaults& defaults = services.defaults;
     HomeScreenWallpaperEngine& engine = services.engine;
+    NotificationManager toast;
+    WallpaperApplyService service(toast, Delays::real());
+    Shared<WallpaperApplyService>::Override serviceOverride(service);
+    // Made after the apply service is installed: they follow its applies.
     RecentsWallpapersService recents(defaults);
     Shared<RecentsWallpapersService>::Override recentsOverride(recents);
     PlaylistPlaybackService rotation(defaults, std::make_unique<RotationTimer>());
     Shared<PlaylistPlaybackService>::Override rotationOverride(rotation);
-    NotificationManager toast;
-    WallpaperApplyService service(toast, Delays::real());
 
     const auto masterUrl = [&](qint64 key) -> QUrl {
         return QUrl(catalogue.baseUrl() + QStringLiteral("/wallpaper/") + QString::number(key) + QStringLiteral("/master.mp4"));

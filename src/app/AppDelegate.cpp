@@ -13,6 +13,8 @@
 #include "foundation/Async.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
+#include "library/PlaylistPlaybackService.h"
+#include "library/RecentsWallpapersService.h"
 #include "menubar/MenuBarManager.h"
 #include "platform/LoginItem.h"
 #include "platform/SessionEvents.h"
@@ -71,6 +73,9 @@ void AppDelegate::applicationDidFinishLaunching()
 {
     CacheService::shared().removeLegacyFolders();
     AerialsFolders::shared().removeUnfinishedFiles();
+    // Made before any apply: the rotation and the recents hear of applies only once they exist.
+    PlaylistPlaybackService::shared();
+    RecentsWallpapersService::shared();
     isLaunchAtLogin_ = detectLoginLaunch();
     launch([reapply = QPointer<LaunchReapply>(reapply_), login = isLaunchAtLogin_] { return reapplySavedState(reapply, login); },
         kType);

@@ -1,13 +1,12 @@
 #include "app/LaunchReapply.h"
 
 #include "engine/HomeScreenWallpaperEngine.h"
-#include "engine/WallpaperDownloadService.h"
+#include "engine/LocalVideoResolver.h"
 #include "engine/WallpaperPersistenceService.h"
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
 #include "library/PlaylistPlaybackService.h"
 #include "platform/Screens.h"
-#include "state/SavedWallpaperSource.h"
 
 #include <QFileInfo>
 
@@ -239,39 +238,28 @@ QCoro::Task<> LaunchReapply::applySavedWallpaperWithRetry(qint64 key, QUrl maste
 
 QCoro::Task<std::optional<QUrl>> LaunchReapply::localVideo(qint64 key, QUrl masterUrl)
 {
-    QList<QUrl> candidates{masterUrl};
-    if (const std::optional<QUrl> cached = WallpaperDownloadService::shared().cachedFileUrl(key))
-        candidates.append(*cached);
-    for (const QUrl& candidate : candidates) {
-        if (!fileExists(candidate))
-            continue;
-        const QString path = candidate.toLocalFile();
-        // Only a cached master is judged: it can be fetched again, an own video cannot.
-        if (!WallpaperDownloadService::isCachedMaster(path))
-            co_return candidate;
-        const bool playable = co_await WallpaperDownloadService::isPlayable(path);
-        if (playable)
-            co_return candidate;
-        WallpaperDownloadService::discard(path);
-        logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Removed a cached master that cannot be played: ") + QFileInfo(path).fileName());
+    const LocalVideoResolver::Source source{.key = key, .address = masterUrl};
+    std::optional<QUrl> video;
+    try {
+        video = co_await LocalVideoResolver::find(source);
+    } catch (const std::exception& error) {
+        // A saved file that is not the cache's own: the catalogue may still have the key.
+        logLine(QStringLiteral("⚠️"), kType, QStringLiteral("The saved video cannot be played: ") + describeError(error));
     }
-    co_return std::nullopt;
+    co_return video;
 }
 
 QCoro::Task<std::optional<QUrl>> LaunchReapply::download(qint64 key, QUrl masterUrl)
 {
     const std::stop_token stop = stop_.get_token();
-    const std::optional<QUrl> source = co_await SavedWallpaperSource::downloadAddress(key, masterUrl);
-    if (stop.stop_requested())
-        co_return std::nullopt;
-    QString failure = QStringLiteral("no address for it");
-    if (source) {
-        try {
-            const QUrl file = co_await WallpaperDownloadService::shared().downloadWallpaper(*source, key, {});
-            co_return file;
-        } catch (const std::exception& error) {
-            failure = describeError(error);
-        }
+    const LocalVideoResolver::Source source{.key = key, .address = masterUrl};
+    const WallpaperDownloadService::ProgressHandler unreported;
+    QString failure;
+    try {
+        const QUrl file = co_await LocalVideoResolver::fetch(source, unreported);
+        co_return file;
+    } catch (const std::exception& error) {
+        failure = describeError(error);
     }
     if (stop.stop_requested())
         co_return std::nullopt;

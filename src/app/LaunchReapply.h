@@ -47,11 +47,11 @@ private:
     QCoro::Task<> applySavedWallpaper(qint64 key, QUrl masterUrl);
     QCoro::Task<> applySavedWallpaperWithRetry(qint64 key, QUrl masterUrl);
 
-    // The saved video when it is still on disk, else the cached master video of the key; a
-    // cached master that is cut or no video is removed and counts as absent.
+    // The saved video when it is still on disk, else the cached master video of the key, by the
+    // rule of LocalVideoResolver; a cached master that fails it is removed and counts as absent.
     static QCoro::Task<std::optional<QUrl>> localVideo(qint64 key, QUrl masterUrl);
-    // Downloads the key's master video (from the catalogue when the saved address is a local file
-    // that is gone); nothing, and a log line, when that fails.
+    // Downloads the key's master video through LocalVideoResolver (from the catalogue when the
+    // saved address is a local file that is gone); nothing, and a log line, when that fails.
     QCoro::Task<std::optional<QUrl>> download(qint64 key, QUrl masterUrl);
     // Waits; false when the re-apply was stopped meanwhile.
     QCoro::Task<bool> wait(int ms);

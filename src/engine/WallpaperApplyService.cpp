@@ -3,20 +3,18 @@
 #include "backend/WallpaperCounterService.h"
 #include "engine/EngineError.h"
 #include "engine/HomeScreenWallpaperEngine.h"
+#include "engine/LocalVideoResolver.h"
 #include "engine/LockScreenService.h"
 #include "engine/MenuBarHook.h"
 #include "engine/StaticWallpaperService.h"
 #include "engine/VideoConversionService.h"
 #include "engine/WallpaperApplyError.h"
-#include "engine/WallpaperDownloadService.h"
 #include "foundation/Async.h"
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
-#include "library/PlaylistPlaybackService.h"
-#include "library/RecentsWallpapersService.h"
+#include "model/WallpaperAssets.h"
 #include "state/NotificationManager.h"
 
-#include <QFileInfo>
 #include <QPointer>
 
 #include <exception>
@@ -50,16 +48,12 @@ std::optional<WallpaperModel> recentsRecord(const WallpaperApplyRequest& request
         return request.wallpaper;
     if (request.videoURL.host().isEmpty())
         return std::nullopt;
-    const QString key = QString::number(request.key);
     WallpaperModel record;
     record.id = QUuid::createUuid();
     record.key = request.key;
-    record.title = QStringLiteral("Wallpaper ") + key;
+    record.title = QStringLiteral("Wallpaper ") + QString::number(request.key);
     record.category = QStringLiteral("Wallpaper");
-    const QUrl thumbnail(QStringLiteral("https://") + assetHost(request.videoURL) + QStringLiteral("/wallpaper/") + key
-            + QStringLiteral("/thumbnail.webp"),
-        QUrl::StrictMode);
-    if (thumbnail.isValid()) {
+    if (const std::optional<QUrl> thumbnail = WallpaperAssets::url(assetHost(request.videoURL), request.key, WallpaperAssets::File::Thumbnail)) {
         record.imageUrl = thumbnail;
         record.posterUrl = thumbnail;
     }
@@ -99,7 +93,7 @@ QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest reques
     if (request.cancel.stop_requested())
         throw WallpaperApplyError::cancelled();
     if (!request.fromPlaylist)
-        PlaylistPlaybackService::shared().deactivatePlaylist();
+        Q_EMIT manualApplyStarted();
     const quint64 ticket = ++lastTicket_;
     if (!request.lockScreenOnly)
         latestDesktopTicket_ = ticket;
@@ -161,50 +155,22 @@ QCoro::Task<> WallpaperApplyService::runApply(WallpaperApplyRequest request, qui
 
 QCoro::Task<QUrl> WallpaperApplyService::videoFile(WallpaperApplyRequest request, ApplyToast toast)
 {
-    std::optional<QUrl> found;
-    if (request.videoURL.isLocalFile())
-        found = request.videoURL;
-    else if (!request.isCustom)
-        found = WallpaperDownloadService::shared().cachedFileUrl(request.key);
-    else
-        found = request.videoURL;
-    if (found) {
-        toast.show(Stage::applying, kApplyingMessage, kFoundProgress, true);
-        co_return *found;
-    }
-
-    toast.show(Stage::downloading, kDownloadingMessage, 0, true);
-    // Every argument is a named object: g++ 12 destroys a temporary of a co_await expression
-    // twice when the awaited task throws.
-    const WallpaperDownloadService::ProgressHandler report = [toast](double fraction) mutable {
-        toast.update(Stage::downloading, kDownloadingMessage, fraction * kDownloadShare);
+    const LocalVideoResolver::Source source{.key = request.key, .address = request.videoURL, .isCustom = request.isCustom};
+    // Named before the co_await: g++ 12 destroys a temporary of a co_await expression twice when
+    // the awaited task throws.
+    const LocalVideoResolver::Report report{
+        .checking = [toast]() mutable { toast.show(Stage::applying, kApplyingMessage, kFoundProgress, true); },
+        .downloading = [toast]() mutable { toast.show(Stage::downloading, kDownloadingMessage, 0, true); },
+        .progress = [toast](double fraction) mutable { toast.update(Stage::downloading, kDownloadingMessage, fraction * kDownloadShare); },
+        .downloaded = [toast]() mutable { toast.update(Stage::downloaded, kApplyingMessage, kDownloadedProgress); },
     };
-    const QUrl file = co_await WallpaperDownloadService::shared().downloadWallpaper(request.videoURL, request.key, report);
-    toast.update(Stage::downloaded, kApplyingMessage, kDownloadedProgress);
+    const QUrl file = co_await LocalVideoResolver::resolve(source, report);
     co_return file;
-}
-
-QCoro::Task<> WallpaperApplyService::checkPlayable(QUrl file)
-{
-    // A missing file is the engine's to report.
-    const QString path = file.toLocalFile();
-    if (!file.isLocalFile() || !QFileInfo(path).isFile())
-        co_return;
-    // A cut master fails here too: its recorded size no longer matches.
-    const bool playable = co_await WallpaperDownloadService::isPlayable(path);
-    if (playable)
-        co_return;
-    if (WallpaperDownloadService::isCachedMaster(path) && WallpaperDownloadService::discard(path))
-        logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Removed cached file that is not a video: ") + QFileInfo(path).fileName());
-    throw EngineError::missingVideo(file);
 }
 
 QCoro::Task<> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest request, QUrl file, quint64 ticket, ApplyToast toast)
 {
     const QPointer<WallpaperApplyService> self(this);
-    co_await checkPlayable(file);
-    if (!self)
-        co_return;
     const AsyncFifoLock::Guard turn = co_await desktopTurns_.lock();
     if (!self)
         co_return;
@@ -261,5 +227,5 @@ void WallpaperApplyService::recordApply(const WallpaperApplyRequest& request)
         launch([key] { return WallpaperCounterService::shared().incrementDownloads(key); }, kType);
     }
     if (const std::optional<WallpaperModel> record = recentsRecord(request))
-        RecentsWallpapersService::shared().addWallpaper(*record);
+        Q_EMIT wallpaperApplied(*record);
 }

@@ -15,7 +15,8 @@ class NotificationManager;
 // in-app toast, the desktop video starts on every display or the chosen ones, the download is
 // counted, the wallpaper joins the recents, and then either the still desktop picture is set
 // (lock-screen feature off) or the video is converted and installed as the lock-screen wallpaper
-// (feature on). The full-screen view and the playlist rotation call it.
+// (feature on). The full-screen view and the playlist rotation call it. The rotation and the
+// recents sit above this floor: they hear of an apply through the signals.
 //
 // Applies may be requested while others run. The desktop steps of one apply never interleave
 // with another's, and an apply for the desktop ends before it starts its video once a newer one
@@ -49,19 +50,22 @@ public:
     // picture, lock-screen install, counter) is logged and absorbed.
     QCoro::Task<> applyWallpaper(WallpaperApplyRequest request);
 
+Q_SIGNALS:
+    // An apply that is not the rotation's began: the rotation ends, leaving the desktop as is.
+    void manualApplyStarted();
+    // The wallpaper went on screen (or, lock screen only, is about to be installed there), with
+    // the record the recents list keeps.
+    void wallpaperApplied(const WallpaperModel& record);
+
 private:
     // Everything after the lock-screen gate.
     QCoro::Task<> runApply(WallpaperApplyRequest request, quint64 ticket, ApplyToast toast);
-    // The local video file: the file URL itself, the cached master video, the own video, or a
-    // fresh download.
-    QCoro::Task<QUrl> videoFile(WallpaperApplyRequest request, ApplyToast toast);
-    // Throws EngineError when an existing local file is no video, before anything on screen
-    // changes; such a file in the download cache is removed, so the next apply fetches it anew.
-    QCoro::Task<> checkPlayable(QUrl file);
+    // The local video file by the one rule of LocalVideoResolver, with the toast's stages.
+    static QCoro::Task<QUrl> videoFile(WallpaperApplyRequest request, ApplyToast toast);
     // The desktop video, the counter and recents, and the still picture, in one turn.
     QCoro::Task<> applyToDesktop(WallpaperApplyRequest request, QUrl file, quint64 ticket, ApplyToast toast);
     QCoro::Task<> installLockScreen(WallpaperApplyRequest request, QUrl file, ApplyToast toast);
-    // The counter bump in a task of its own, and the recents entry.
+    // The counter bump in a task of its own, and the recents entry through the signal.
     void recordApply(const WallpaperApplyRequest& request);
 
     NotificationManager& notificationManager_;

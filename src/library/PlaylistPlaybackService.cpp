@@ -12,6 +12,7 @@
 #include "library/LikedWallpapersService.h"
 #include "library/RotationTimer.h"
 #include "library/WallpaperPlaylistService.h"
+#include "model/WallpaperAssets.h"
 #include "state/AppStore.h"
 #include "state/AssignChanged.h"
 
@@ -60,6 +61,9 @@ PlaylistPlaybackService::PlaylistPlaybackService(UserDefaults& defaults, std::un
     : QObject(parent), defaults_(defaults), timer_(std::move(timer)), isShuffleEnabled_(defaults.boolean(kShuffleEnabledKey, false))
 {
     connect(timer_.get(), &RotationTimer::timeout, this, &PlaylistPlaybackService::handleTimerTick);
+    // A wallpaper applied by hand takes the place of the rotation.
+    connect(&WallpaperApplyService::shared(), &WallpaperApplyService::manualApplyStarted, this,
+        &PlaylistPlaybackService::deactivatePlaylist);
     restoreState();
     observeStores();
 }
@@ -237,12 +241,8 @@ std::optional<WallpaperApplyRequest> PlaylistPlaybackService::requestFor(qint64 
     QUrl videoURL;
     if (model && model->masterUrl) {
         videoURL = *model->masterUrl;
-    } else if (const std::optional<QString>& host = AppStore::shared().baseUrl()) {
-        videoURL = QUrl(QStringLiteral("https://") + *host + QStringLiteral("/wallpaper/") + QString::number(key)
-                + QStringLiteral("/master.mp4"),
-            QUrl::StrictMode);
-        if (!videoURL.isValid())
-            return std::nullopt;
+    } else if (const std::optional<QUrl> master = WallpaperAssets::url(AppStore::shared().baseUrl(), key, WallpaperAssets::File::Master)) {
+        videoURL = *master;
     } else {
         return std::nullopt;
     }

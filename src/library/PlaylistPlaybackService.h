@@ -41,7 +41,8 @@ public:
     explicit PlaylistPlaybackService(QObject* parent = nullptr);
     // Restores the active playlist before returning; its first apply starts on the next turn of
     // the event loop. The playlists, liked and own wallpapers, the asset host and the apply
-    // pipeline are the shared ones.
+    // pipeline are the shared ones; an apply of that pipeline that is not the rotation's ends the
+    // rotation.
     PlaylistPlaybackService(UserDefaults& defaults, std::unique_ptr<RotationTimer> timer, QObject* parent = nullptr);
     ~PlaylistPlaybackService() override;
 

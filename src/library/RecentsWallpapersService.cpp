@@ -1,5 +1,6 @@
 #include "library/RecentsWallpapersService.h"
 
+#include "engine/WallpaperApplyService.h"
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
@@ -23,6 +24,7 @@ RecentsWallpapersService::RecentsWallpapersService(UserDefaults& defaults, QObje
 {
     list_->load();
     list_->cutLoaded(kMaxRecents);
+    connect(&WallpaperApplyService::shared(), &WallpaperApplyService::wallpaperApplied, this, &RecentsWallpapersService::addWallpaper);
 }
 
 RecentsWallpapersService::~RecentsWallpapersService() = default;

@@ -10,8 +10,9 @@
 class PersonalWallpaperList;
 class UserDefaults;
 
-// The last ten applied wallpapers, newest first, for the tray menu's recents: the apply
-// pipeline, the tray menu and the full-screen view record what they apply. Stored whole under
+// The last ten applied wallpapers, newest first, for the tray menu's recents: the tray menu and
+// the full-screen view record what they apply, and every apply of the shared apply service
+// (heard through its signal, from the moment this list is made) joins too. Stored whole under
 // "recentsWallpapersModels" on every change. A stored list longer than ten (a foreign or damaged
 // store) is cut to its first ten on load, the whole value kept under the backup key first.
 // Publishes real changes only. One shared instance on the GUI thread.

@@ -1,11 +1,11 @@
 #include "menubar/MenuApplyPipeline.h"
 
 #include "engine/HomeScreenWallpaperEngine.h"
+#include "engine/LocalVideoResolver.h"
 #include "engine/LockScreenService.h"
 #include "engine/StaticWallpaperService.h"
 #include "engine/VideoConversionService.h"
 #include "engine/WallpaperAerialsExtensionService.h"
-#include "engine/WallpaperDownloadService.h"
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
 #include "library/RecentsWallpapersService.h"
@@ -27,9 +27,8 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
 {
     QUrl file;
     try {
-        file = co_await localVideoFile(request, run);
         // Checked before anything on screen is touched: a broken file never replaces the wallpaper.
-        co_await MenuPipelineRun::ensurePlayable(file);
+        file = co_await localVideoFile(request, run);
         if (run.isOvertaken()) {
             run.logOvertaken(request.key);
             co_return;
@@ -75,24 +74,21 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
 
 QCoro::Task<QUrl> MenuApplyPipeline::localVideoFile(Request request, MenuPipelineRun run)
 {
-    if (request.isCustom) {
-        run.openToast(kApplying, 0.5);
-        co_return request.masterUrl;
-    }
-    WallpaperDownloadService& downloads = WallpaperDownloadService::shared();
-    if (const std::optional<QUrl> cached = downloads.cachedFileUrl(request.key)) {
-        run.openToast(kApplying, 0.5);
-        co_return *cached;
-    }
-    run.openToast(kDownloading, 0);
+    const LocalVideoResolver::Source source{.key = request.key, .address = request.masterUrl, .isCustom = request.isCustom};
     // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
-    const WallpaperDownloadService::ProgressHandler report = [run](double fraction) {
-        run.updateMessage(kDownloading);
-        run.updateProgress(fraction * 0.9);
+    const LocalVideoResolver::Report report{
+        .checking = [run] { run.openToast(kApplying, 0.5); },
+        .downloading = [run] { run.openToast(kDownloading, 0); },
+        .progress = [run](double fraction) {
+            run.updateMessage(kDownloading);
+            run.updateProgress(fraction * 0.9);
+        },
+        .downloaded = [run] {
+            run.updateMessage(kApplying);
+            run.updateProgress(0.95);
+        },
     };
-    const QUrl file = co_await downloads.downloadWallpaper(request.masterUrl, request.key, report);
-    run.updateMessage(kApplying);
-    run.updateProgress(0.95);
+    const QUrl file = co_await LocalVideoResolver::resolve(source, report);
     co_return file;
 }
 

@@ -6,12 +6,13 @@
 #include <QCoro/QCoroTask>
 #include <QUrl>
 
-// Applies a wallpaper chosen among the tray menu's recents to every display: its own file or the
-// cached (else freshly downloaded) master video is checked and played, the menu refreshed, the
-// wallpaper moved to the front of the recents, then either the still desktop picture is set
-// (lock-screen feature off) or the video is converted and installed as the lock-screen wallpaper
-// (on). Progress goes to the in-app toast, one log line per event. A failed download or start
-// leaves the wallpaper on screen as it was. GUI thread; a run is one task nobody waits for.
+// Applies a wallpaper chosen among the tray menu's recents to every display: its local video
+// (LocalVideoResolver: own file, cached master or a fresh download) is played, the menu
+// refreshed, the wallpaper moved to the front of the recents, then either the still desktop
+// picture is set (lock-screen feature off) or the video is converted and installed as the
+// lock-screen wallpaper (on). Progress goes to the in-app toast, one log line per event. A
+// failed download or start leaves the wallpaper on screen as it was. GUI thread; a run is one
+// task nobody waits for.
 class MenuApplyPipeline {
 public:
     struct Request {

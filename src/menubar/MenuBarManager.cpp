@@ -26,6 +26,7 @@
 #include "menubar/PlaylistControlsRowView.h"
 #include "menubar/StatusItem.h"
 #include "menubar/StatusMenu.h"
+#include "model/WallpaperAssets.h"
 #include "model/WallpaperModel.h"
 #include "model/WallpaperPlaylist.h"
 #include "platform/ActivationPolicy.h"
@@ -232,9 +233,8 @@ void MenuBarManager::updateThumbnail()
     std::optional<QString> host = AppStore::shared().baseUrl();
     if (!host)
         host = savedAssetHost();
-    if (host) {
-        thumbnailLoader_->loadPoster(*key,
-            QStringLiteral("https://") + *host + QStringLiteral("/wallpaper/") + QString::number(*key) + QStringLiteral("/poster.webp"));
+    if (const std::optional<QUrl> poster = WallpaperAssets::url(host, *key, WallpaperAssets::File::Poster)) {
+        thumbnailLoader_->loadPoster(*key, poster->toString());
     } else {
         thumbnailLoader_->loadCachedPoster(*key);
     }

@@ -1,15 +1,11 @@
 #include "menubar/MenuPipelineRun.h"
 
 #include "app/AppWindows.h"
-#include "engine/EngineError.h"
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
 #include "menubar/MenuBarManager.h"
 #include "platform/DesktopNotifications.h"
-#include "platform/MediaTools.h"
 #include "state/NotificationManager.h"
-
-#include <QFileInfo>
 
 #include <cxxabi.h>
 
@@ -71,21 +67,6 @@ void MenuPipelineRun::hideToast(double seconds) const
 {
     if (NotificationManager* toast = liveToast())
         toast->hide(seconds);
-}
-
-QCoro::Task<> MenuPipelineRun::ensurePlayable(QUrl file)
-{
-    const QString path = file.toLocalFile();
-    if (!file.isLocalFile() || !QFileInfo(path).isFile())
-        throw EngineError::missingVideo(file);
-    bool playable = false;
-    try {
-        playable = (co_await MediaTools::shared().probeAsync(path)).hasVideoTrack;
-    } catch (const std::exception&) {
-        // Unreadable as media: no video.
-    }
-    if (!playable)
-        throw EngineError::missingVideo(file);
 }
 
 QString MenuPipelineRun::errorDetails(const std::exception& error)

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QCoro/QCoroTask>
 #include <QPointer>
 #include <QString>
-#include <QUrl>
 
 #include <exception>
 
@@ -36,9 +34,6 @@ public:
     // window shows the toast.
     void reportFailure(const QString& summary, const std::exception& error) const;
 
-    // Throws EngineError (missing video) unless the file is a local file with a video track, so a
-    // broken file never takes the place of the wallpaper on screen.
-    static QCoro::Task<> ensurePlayable(QUrl file);
     // The error's type and text, for the detail lines of the log.
     static QString errorDetails(const std::exception& error);
 

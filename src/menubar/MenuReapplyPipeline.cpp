@@ -1,17 +1,15 @@
 #include "menubar/MenuReapplyPipeline.h"
 
-#include "engine/EngineError.h"
 #include "engine/HomeScreenWallpaperEngine.h"
+#include "engine/LocalVideoResolver.h"
 #include "engine/LockScreenService.h"
 #include "engine/StaticWallpaperService.h"
 #include "engine/WallpaperAerialsExtensionService.h"
-#include "engine/WallpaperDownloadService.h"
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
 #include "library/CustomWallpapersService.h"
 #include "menubar/MenuBarManager.h"
 #include "model/WallpaperModel.h"
-#include "state/SavedWallpaperSource.h"
 
 #include <QUuid>
 
@@ -54,9 +52,8 @@ QCoro::Task<> MenuReapplyPipeline::run(Request request, MenuPipelineRun run)
         log(QStringLiteral("🔍"), QStringLiteral("Step 4: Getting local video file"));
         log(QStringLiteral("ℹ️"), QStringLiteral("Is custom wallpaper: ") + (isCustom ? QStringLiteral("true") : QStringLiteral("false")));
         file = co_await localVideoFile(request, isCustom, run);
-        log(QStringLiteral("✅"), QStringLiteral("Local video file ready: ") + file.toLocalFile());
         // Checked before anything on screen is touched: a failed re-apply keeps the wallpaper.
-        co_await MenuPipelineRun::ensurePlayable(file);
+        log(QStringLiteral("✅"), QStringLiteral("Local video file ready: ") + file.toLocalFile());
     } catch (const std::exception& error) {
         fail(error, run);
         co_return;
@@ -97,33 +94,27 @@ QCoro::Task<> MenuReapplyPipeline::run(Request request, MenuPipelineRun run)
 
 QCoro::Task<QUrl> MenuReapplyPipeline::localVideoFile(Request request, bool isCustom, MenuPipelineRun run)
 {
-    if (isCustom) {
-        log(QStringLiteral("✅"), QStringLiteral("Using custom wallpaper file: ") + request.masterUrl.toLocalFile());
-        run.updateProgress(0.5);
-        co_return request.masterUrl;
-    }
-    WallpaperDownloadService& downloads = WallpaperDownloadService::shared();
-    if (const std::optional<QUrl> cached = downloads.cachedFileUrl(request.key)) {
-        log(QStringLiteral("✅"), QStringLiteral("Found cached wallpaper: ") + cached->toLocalFile());
-        run.updateProgress(0.5);
-        co_return *cached;
-    }
     // The saved address is the cached file itself once applied: with the cache cleared, the video
     // comes back from the catalogue by its key.
-    const std::optional<QUrl> source = co_await SavedWallpaperSource::downloadAddress(request.key, request.masterUrl);
-    if (!source)
-        throw EngineError::missingVideo(request.masterUrl);
-    log(QStringLiteral("⬇️"), QStringLiteral("Wallpaper not cached, downloading from: ") + source->toString());
-    run.updateMessage(QStringLiteral("Downloading wallpaper"));
-    run.updateProgress(0.3);
+    const LocalVideoResolver::Source source{.key = request.key, .address = request.masterUrl, .isCustom = isCustom};
     // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
-    const WallpaperDownloadService::ProgressHandler report = [run](double fraction) {
-        run.updateMessage(QStringLiteral("Downloading wallpaper"));
-        run.updateProgress(fraction * 0.2 + 0.3);
+    const LocalVideoResolver::Report report{
+        .checking = [run] { run.updateProgress(0.5); },
+        .downloading = [run] {
+            log(QStringLiteral("⬇️"), QStringLiteral("Wallpaper not cached, downloading"));
+            run.updateMessage(QStringLiteral("Downloading wallpaper"));
+            run.updateProgress(0.3);
+        },
+        .progress = [run](double fraction) {
+            run.updateMessage(QStringLiteral("Downloading wallpaper"));
+            run.updateProgress(fraction * 0.2 + 0.3);
+        },
+        .downloaded = [run] {
+            log(QStringLiteral("✅"), QStringLiteral("Download complete"));
+            run.updateProgress(0.5);
+        },
     };
-    const QUrl file = co_await downloads.downloadWallpaper(*source, request.key, report);
-    log(QStringLiteral("✅"), QStringLiteral("Download complete: ") + file.toLocalFile());
-    run.updateProgress(0.5);
+    const QUrl file = co_await LocalVideoResolver::resolve(source, report);
     co_return file;
 }
 

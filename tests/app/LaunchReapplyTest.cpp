@@ -258,7 +258,7 @@ TEST_P(DamagedMasterTest, IsFetchedAgainAtLaunch)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), whole);
     EXPECT_EQ(engine.currentWallpaperKey(), kKey);
-    EXPECT_TRUE(log.contains(QStringLiteral("🗑️ [AppDelegate] Removed a cached master that cannot be played: 1718000000137.mp4")));
+    EXPECT_TRUE(log.contains(QStringLiteral("🗑️ [LocalVideoResolver] Removed a cached master that cannot be played: 1718000000137.mp4")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Damage, DamagedMasterTest,

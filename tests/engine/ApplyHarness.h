@@ -255,8 +255,6 @@ protected:
     Shared<LikedWallpapersService>::Override likedOverride_{liked_};
     CustomWallpapersService custom_{defaults_, Paths::applicationSupport()};
     Shared<CustomWallpapersService>::Override customOverride_{custom_};
-    RecentsWallpapersService recents_{defaults_};
-    Shared<RecentsWallpapersService>::Override recentsOverride_{recents_};
 
     NotificationManager toast_{delays_.delays()};
     Shared<NotificationManager>::Override toastOverride_{toast_};
@@ -291,6 +289,9 @@ protected:
 
     WallpaperApplyService service_{toast_, delays_.delays()};
     Shared<WallpaperApplyService>::Override serviceOverride_{service_};
+    // Made after the apply service is installed: the recents and the rotation follow its applies.
+    RecentsWallpapersService recents_{defaults_};
+    Shared<RecentsWallpapersService>::Override recentsOverride_{recents_};
     ManualRotationTimer* rotationTimer_ = new ManualRotationTimer;
     PlaylistPlaybackService rotation_{defaults_, std::unique_ptr<RotationTimer>(rotationTimer_)};
     Shared<PlaylistPlaybackService>::Override rotationOverride_{rotation_};

@@ -179,22 +179,6 @@ TEST_F(WallpaperApplyServiceTest, WithoutDisplaysTheEnginesErrorReachesTheCaller
     EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/functions/v1/increment-wallpaper")), 0);
 }
 
-TEST_F(WallpaperApplyServiceTest, ACachedFileThatIsNoVideoIsDroppedAndThePreviousWallpaperStays)
-{
-    waitForTask(service_.applyWallpaper(cachedRequest(kOtherCatalogueKey)));
-    const QString cached = WallpaperDownloadService::folderPath() + u'/' + WallpaperDownloadService::fileName(kCatalogueKey);
-    ASSERT_TRUE(QFile::copy(notAVideoPath(), cached));
-    trace_.clear();
-
-    const auto error = as<EngineError>(failureOf({.key = kCatalogueKey, .videoURL = masterUrl(kCatalogueKey), .wallpaper = record(kCatalogueKey)}));
-
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind(), EngineError::Kind::missingVideo);
-    EXPECT_FALSE(QFileInfo::exists(cached));
-    EXPECT_EQ(shownKey(), kOtherCatalogueKey);
-    EXPECT_TRUE(trace_.steps().isEmpty());
-}
-
 TEST_F(WallpaperApplyServiceTest, AStillPictureFailureIsLoggedAndTheApplyGoesOn)
 {
     desktop_.refuse(QStringLiteral("Display A"));
