@@ -103,6 +103,25 @@ void MainWindowPresence::showOrCreateMainWindow()
     runAfter(kUpdateAfterCloseMs, this, [this] { updateDockVisibility(); });
 }
 
+TrayWindowControl MainWindowPresence::trayWindowControl()
+{
+    return TrayWindowControl{
+        .showMainWindow =
+            [presence = QPointer<MainWindowPresence>(this)] {
+                if (presence)
+                    presence->showMainWindow();
+            },
+        .closeAllWindows =
+            [] {
+                const QList<QWidget*> windows = AppWindows::mainWindows();
+                for (QWidget* window : windows)
+                    window->close();
+                AppWindows::orderOutNormalWindows();
+            },
+        .hasShownMainWindow = &AppWindows::hasShownMainWindow,
+    };
+}
+
 QWidget* MainWindowPresence::createMainWindow()
 {
     QWidget* window = makeWindow_();

@@ -3,12 +3,8 @@
 QString StaticWallpaperError::localizedDescription() const
 {
     switch (kind_) {
-    case Kind::imageFileNotFound:
-        return QStringLiteral("Image file not found at path: ") + detail_;
     case Kind::videoFileNotFound:
         return QStringLiteral("Video file not found at path: ") + detail_;
-    case Kind::appleScriptFailed:
-        return QStringLiteral("Failed to set wallpaper via AppleScript: ") + detail_;
     case Kind::wallpaperSettingFailed:
         return QStringLiteral("Failed to set wallpaper: ") + detail_;
     case Kind::frameExtractionFailed:
@@ -17,10 +13,7 @@ QString StaticWallpaperError::localizedDescription() const
     case Kind::imageConversionFailed:
         return QStringLiteral("Failed to convert frame to image format");
     case Kind::imageSaveFailed:
-        return QStringLiteral("Failed to save extracted frame as image");
-    case Kind::accessibilityPermissionDenied:
         break;
     }
-    return QStringLiteral("Accessibility permissions are required to set wallpaper. Please grant permissions in "
-                          "System Settings > Privacy & Security > Accessibility.");
+    return QStringLiteral("Failed to save extracted frame as image");
 }

@@ -1,9 +1,5 @@
 #include "menubar/MenuBarManager.h"
 
-#include "app/AppDelegate.h"
-#include "app/AppWindows.h"
-#include "app/MainWindow.h"
-#include "app/MainWindowPresence.h"
 #include "engine/CacheService.h"
 #include "engine/HomeScreenWallpaperEngine.h"
 #include "engine/MenuBarHook.h"
@@ -30,7 +26,6 @@
 #include "model/WallpaperPlaylist.h"
 #include "platform/ActivationPolicy.h"
 #include "platform/Http.h"
-#include "platform/Screens.h"
 #include "session/AutoStartService.h"
 #include "session/NotificationCenter.h"
 #include "session/SystemMonitorService.h"
@@ -112,18 +107,17 @@ MenuBarManager::~MenuBarManager() = default;
 
 MenuBarManager& MenuBarManager::shared() { return Shared<MenuBarManager>::instance(); }
 
-void MenuBarManager::attach(AppDelegate& delegate)
+void MenuBarManager::attach(UpdaterController* controller, TrayWindowControl windows)
 {
-    setUpdaterController(delegate.updaterController());
-    setWindowPresence(&delegate.presence());
-    connect(&delegate, &AppDelegate::wallpaperRunning, this, [this] { updateWallpaperStatus(true); });
+    setUpdaterController(controller);
+    setWindowControl(std::move(windows));
 }
 
 void MenuBarManager::setUpdaterController(UpdaterController* controller) { updaterController_ = controller; }
 
 UpdaterController* MenuBarManager::updaterController() const { return updaterController_; }
 
-void MenuBarManager::setWindowPresence(MainWindowPresence* presence) { presence_ = presence; }
+void MenuBarManager::setWindowControl(TrayWindowControl windows) { windows_ = std::move(windows); }
 
 void MenuBarManager::connectActions()
 {
@@ -343,31 +337,10 @@ void MenuBarManager::menuWillOpen()
 
 void MenuBarManager::openApp()
 {
-    if (presence_) {
-        logLine(QStringLiteral("🔓 Opening main window from menu bar..."));
-        presence_->showMainWindow();
+    if (!windows_.showMainWindow)
         return;
-    }
-    // Without the application delegate: bring back what windows there are, else make one.
-    const QList<QWidget*> windows = AppWindows::mainWindows();
-    ActivationPolicy::shared().setPolicy(ActivationPolicy::Policy::Regular);
-    for (QWidget* window : windows) {
-        if (window->isMinimized())
-            window->showNormal();
-        window->show();
-        window->raise();
-        window->activateWindow();
-    }
-    if (!windows.isEmpty())
-        return;
-    auto* window = new MainWindow();
-    if (const std::optional<ScreenInfo> screen = Screens::shared().mainScreen()) {
-        const QRect visible = screen->visibleGeometry;
-        window->move(visible.left() + (visible.width() - window->width()) / 2, visible.top() + (visible.height() - window->height()) / 2);
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
+    logLine(QStringLiteral("🔓 Opening main window from menu bar..."));
+    windows_.showMainWindow();
 }
 
 void MenuBarManager::clearCache()
@@ -379,10 +352,8 @@ void MenuBarManager::clearCache()
 
 void MenuBarManager::closeAllAppWindows()
 {
-    const QList<QWidget*> windows = AppWindows::mainWindows();
-    for (QWidget* window : windows)
-        window->close();
-    AppWindows::orderOutNormalWindows();
+    if (windows_.closeAllWindows)
+        windows_.closeAllWindows();
     log(QStringLiteral("✅"), QStringLiteral("Closed all app windows"));
 }
 

@@ -55,10 +55,7 @@ QString StatusMenu::versionTitle()
 }
 
 ThumbnailMenuItemView* StatusMenu::thumbnailView() const { return thumbnailView_; }
-MenuSpacerView* StatusMenu::spacerView() const { return spacerView_; }
 PlaylistControlsRowView* StatusMenu::playlistControlsView() const { return playlistControlsView_; }
-QAction* StatusMenu::recentsMenuItem() const { return recentsSubmenu_->menuAction(); }
-QAction* StatusMenu::playlistsMenuItem() const { return playlistsSubmenu_->menuAction(); }
 
 void StatusMenu::applyAppearance(QMenu* menu)
 {
@@ -97,9 +94,8 @@ void StatusMenu::createPictureRows()
     // Shown while a wallpaper runs.
     thumbnailItem_->setVisible(false);
 
-    spacerView_ = new MenuSpacerView();
     spacerItem_ = new QWidgetAction(this);
-    spacerItem_->setDefaultWidget(spacerView_);
+    spacerItem_->setDefaultWidget(new MenuSpacerView());
     spacerItem_->setEnabled(false);
 }
 
@@ -118,7 +114,7 @@ void StatusMenu::fillPopupMenu()
     menu->addAction(versionItem_);
     menu->addSeparator();
     menu->addAction(playlistControlsItem_);
-    playlistControlsSeparatorItem_ = menu->addSeparator();
+    menu->addSeparator();
     menu->addAction(openItem_);
     menu->addSeparator();
     menu->addMenu(recentsSubmenu_);

@@ -198,7 +198,6 @@ TEST_F(WallpaperApplyServiceTest, ACachedFileThatIsNoVideoIsDroppedAndThePreviou
 TEST_F(WallpaperApplyServiceTest, AStillPictureFailureIsLoggedAndTheApplyGoesOn)
 {
     desktop_.refuse(QStringLiteral("Display A"));
-    desktop_.setTrusted(false);
     waitForTask(service_.applyWallpaper(cachedRequest()));
 
     EXPECT_EQ(trace_.steps(), kDesktop + QStringList{"still picture"}); // the menu thumbnail only once

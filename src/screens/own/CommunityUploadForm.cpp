@@ -77,7 +77,6 @@ void CommunityUploadForm::finished(int submission, bool succeeded, const QString
 void CommunityUploadForm::setFlags(bool submitting, bool successful)
 {
     submitting_ = submitting;
-    successful_ = successful;
     bar_->setSubmitting(submitting);
     bar_->setSubmissionSuccessful(successful);
     // The card is shorter while it submits and after it succeeded.

@@ -332,13 +332,6 @@ void CustomWallpaperFormFootBar::setTitle(const QString& title)
     refresh();
 }
 
-void CustomWallpaperFormFootBar::setSelectedCategory(const std::optional<CategoryItem>& category)
-{
-    selectedCategory_ = category;
-    rebuildDropdown();
-    refresh();
-}
-
 void CustomWallpaperFormFootBar::setCategories(const QList<CategoryItem>& categories)
 {
     categories_ = categories;

@@ -20,7 +20,6 @@ public:
     explicit DragDropArea(QWidget* parent = nullptr);
 
     bool isDragging() const { return dragging_; }
-    LabelButton* selectButton() const { return select_; }
 
     // The local files a drop carries, in order; other addresses are left out.
     static QStringList localFiles(const QMimeData& data);
