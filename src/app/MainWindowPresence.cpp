@@ -180,7 +180,7 @@ QCoro::Task<> MainWindowPresence::loadStateAfterShowingWindow(ConnectivityProbe 
     if (!online) {
         NotificationManager& toast = NotificationManager::shared();
         toast.setTitle(QString());
-        toast.setMessage(QStringLiteral("Please connect to internet and retry"));
+        toast.setMessage(tr("Please connect to internet and retry"));
         toast.setThumbnailImage(QImage());
         toast.setProgress(0);
         toast.setShowProgress(false);

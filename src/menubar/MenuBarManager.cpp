@@ -255,19 +255,19 @@ QString MenuBarManager::recentTitle(const WallpaperModel& wallpaper)
 {
     if (!wallpaper.title.isEmpty())
         return wallpaper.title;
-    return QStringLiteral("Wallpaper ") + (wallpaper.key ? QString::number(*wallpaper.key) : QString());
+    return tr("Wallpaper %1").arg(wallpaper.key ? QString::number(*wallpaper.key) : QString());
 }
 
 QString MenuBarManager::intervalLabel(qint64 seconds)
 {
     switch (AutoChangeTimeOption::nearest(seconds).value()) {
-    case AutoChangeTimeOption::fiveMinutes: return QStringLiteral("5 mins");
-    case AutoChangeTimeOption::fifteenMinutes: return QStringLiteral("15 mins");
-    case AutoChangeTimeOption::thirtyMinutes: return QStringLiteral("30 mins");
-    case AutoChangeTimeOption::oneHour: return QStringLiteral("1 hr");
-    case AutoChangeTimeOption::sixHours: return QStringLiteral("6 hrs");
-    case AutoChangeTimeOption::daily: return QStringLiteral("1 day");
-    case AutoChangeTimeOption::weekly: return QStringLiteral("1 week");
+    case AutoChangeTimeOption::fiveMinutes: return tr("5 mins");
+    case AutoChangeTimeOption::fifteenMinutes: return tr("15 mins");
+    case AutoChangeTimeOption::thirtyMinutes: return tr("30 mins");
+    case AutoChangeTimeOption::oneHour: return tr("1 hr");
+    case AutoChangeTimeOption::sixHours: return tr("6 hrs");
+    case AutoChangeTimeOption::daily: return tr("1 day");
+    case AutoChangeTimeOption::weekly: return tr("1 week");
     }
     return {};
 }
@@ -284,7 +284,7 @@ void MenuBarManager::updateRecentsMenu()
     StatusMenu::clearSubmenu(submenu);
     const QList<WallpaperModel> recents = RecentsWallpapersService::shared().recentWallpapersInOrder();
     if (recents.isEmpty()) {
-        submenu->addAction(QStringLiteral("No recent wallpapers"))->setEnabled(false);
+        submenu->addAction(tr("No recent wallpapers"))->setEnabled(false);
         return;
     }
     // Every item starts a picture request: no more items than the list may hold.
@@ -305,7 +305,7 @@ void MenuBarManager::updatePlaylistsMenu()
     StatusMenu::clearSubmenu(submenu);
     const QList<WallpaperPlaylist>& playlists = WallpaperPlaylistService::shared().playlists();
     if (playlists.isEmpty()) {
-        submenu->addAction(QStringLiteral("No playlists"))->setEnabled(false);
+        submenu->addAction(tr("No playlists"))->setEnabled(false);
         return;
     }
     const std::optional<QUuid> active = PlaylistPlaybackService::shared().activePlaylistId();
@@ -321,9 +321,9 @@ void MenuBarManager::updatePlaylistsMenu()
 void MenuBarManager::updateResourceReadouts()
 {
     const SystemMonitorService& monitor = SystemMonitorService::shared();
-    menu_->cpuUsageItem()->setText(QStringLiteral("CPU: ") + QString::asprintf("%.1f%%", monitor.cpuUsage()));
-    menu_->ramUsageItem()->setText(QStringLiteral("RAM: ") + QString::asprintf("%.0f MB", monitor.ramUsedMB()));
-    menu_->cacheUsageItem()->setText(QStringLiteral("Cache: ") + monitor.formattedCacheSize());
+    menu_->cpuUsageItem()->setText(tr("CPU: %1").arg(QString::asprintf("%.1f%%", monitor.cpuUsage())));
+    menu_->ramUsageItem()->setText(tr("RAM: %1 MB").arg(QString::asprintf("%.0f", monitor.ramUsedMB())));
+    menu_->cacheUsageItem()->setText(tr("Cache: %1").arg(monitor.formattedCacheSize()));
 }
 
 void MenuBarManager::menuWillOpen()

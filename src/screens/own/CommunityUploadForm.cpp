@@ -70,7 +70,7 @@ void CommunityUploadForm::finished(int submission, bool succeeded, const QString
     submission_.reset();
     // The title and the category stay as they were: the user tries again with one click.
     if (!succeeded)
-        bar_->setFailure(QStringLiteral("Upload failed: ") + failure);
+        bar_->setFailure(tr("Upload failed: ") + failure);
     setFlags(false, succeeded);
 }
 
