@@ -82,7 +82,9 @@ void AppDelegate::applicationDidFinishLaunching()
     clearUpdaterCaches();
     updaterController_ = std::make_unique<UpdaterController>(false, &customUserDriver_);
     // The tray's first use makes its item and menu.
-    MenuBarManager::shared().attach(*this);
+    MenuBarManager& tray = MenuBarManager::shared();
+    tray.attach(updaterController(), presence_->trayWindowControl());
+    connect(this, &AppDelegate::wallpaperRunning, &tray, [&tray] { tray.updateWallpaperStatus(true); });
     SystemMonitorService::shared();
     PowerStateMonitorService::shared().start();
     presence_->applyRegularPolicyAtLaunch();
@@ -167,8 +169,6 @@ void AppDelegate::clearUpdaterCaches()
     // A failed removal is retried at the next launch; nothing depends on it.
     UpdaterFolders::clearCaches();
 }
-
-void AppDelegate::updaterWillScheduleUpdateCheck() { clearUpdaterCaches(); }
 
 void AppDelegate::open(const QStringList& links)
 {

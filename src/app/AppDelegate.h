@@ -51,8 +51,6 @@ public:
     void handleFirstLaunch();
     void syncLoginItemState();
     void clearUpdaterCaches();
-    // The update framework is about to schedule a check.
-    void updaterWillScheduleUpdateCheck();
     // The enforced check of every launch: one run of the shared update runner, which a check
     // asked for meanwhile (the tray) joins.
     static QCoro::Task<> checkForUpdatesOnLaunch();

@@ -3,7 +3,6 @@
 #include "app/AppDelegate.h"
 #include "app/AppSheetsHost.h"
 #include "app/OnboardingScheduler.h"
-#include "engine/WallpaperManager.h"
 #include "foundation/UserDefaults.h"
 #include "foundation/Async.h"
 #include "screens/PageLinks.h"
@@ -26,7 +25,6 @@
 #include "state/HomePageService.h"
 #include "state/OnboardingSheetState.h"
 #include "state/NotificationManager.h"
-#include "ui/AlertSheet.h"
 #include "ui/BrowseContext.h"
 #include "ui/HeaderRow.h"
 #include "ui/LazyPage.h"
@@ -219,18 +217,6 @@ void AppRootView::takePendingGravelnookId()
     setSelectedGravelnookId(std::nullopt);
     runAfter(BrowseContext::kReselectDelayMs, this, [this, pending] { setSelectedGravelnookId(pending); });
 }
-
-void AppRootView::applyDefaultWallpaper()
-{
-    isApplying_ = true;
-    const auto result = WallpaperManager::shared().applyWallpaper();
-    isApplying_ = false;
-    if (result.isFailure())
-        sheets_->present(new AlertSheet(tr("Wallpaper Engine needs your attention"), result.error().localizedDescription(),
-            tr("Dismiss")));
-}
-
-void AppRootView::removeDefaultWallpaper() { WallpaperManager::removeWallpaper(); }
 
 AppRootView::~AppRootView()
 {

@@ -54,10 +54,6 @@ public:
 
     // Pushes the category page for `item`.
     void openCategory(const CategoryNavigationItem& item);
-    // Applies the bundled wallpaper video, showing an alert when the engine fails; and removes it.
-    void applyDefaultWallpaper();
-    void removeDefaultWallpaper();
-    bool isApplying() const { return isApplying_; }
     OnboardingScheduler* onboarding() const { return onboarding_; }
 
     // Opens the partner-site wallpaper `id` full screen; none closes it.
@@ -104,5 +100,4 @@ private:
     QPointer<QWidget> gravelnookPage_;
     OnboardingScheduler* onboarding_ = nullptr;
     AppSheetsHost* appSheets_ = nullptr;
-    bool isApplying_ = false;
 };

@@ -3,11 +3,6 @@
 #include <QApplication>
 #include <QWidget>
 
-bool AppWindows::isDesktopLevel(const QWidget* window)
-{
-    return window->windowFlags().testFlag(Qt::WindowStaysOnBottomHint);
-}
-
 bool AppWindows::isMainWindow(const QWidget* window)
 {
     if (!window->isWindow() || window->windowType() != Qt::Window)

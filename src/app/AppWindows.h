@@ -13,7 +13,6 @@ class AppWindows {
 public:
     static bool isMainWindow(const QWidget* window);
     static bool isShownMainWindow(const QWidget* window);
-    static bool isDesktopLevel(const QWidget* window);
 
     // Every main window, shown or not, in the application's order.
     static QList<QWidget*> mainWindows();

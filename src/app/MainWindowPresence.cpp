@@ -103,6 +103,25 @@ void MainWindowPresence::showOrCreateMainWindow()
     runAfter(kUpdateAfterCloseMs, this, [this] { updateDockVisibility(); });
 }
 
+TrayWindowControl MainWindowPresence::trayWindowControl()
+{
+    return TrayWindowControl{
+        .showMainWindow =
+            [presence = QPointer<MainWindowPresence>(this)] {
+                if (presence)
+                    presence->showMainWindow();
+            },
+        .closeAllWindows =
+            [] {
+                const QList<QWidget*> windows = AppWindows::mainWindows();
+                for (QWidget* window : windows)
+                    window->close();
+                AppWindows::orderOutNormalWindows();
+            },
+        .hasShownMainWindow = &AppWindows::hasShownMainWindow,
+    };
+}
+
 QWidget* MainWindowPresence::createMainWindow()
 {
     QWidget* window = makeWindow_();
@@ -161,7 +180,7 @@ QCoro::Task<> MainWindowPresence::loadStateAfterShowingWindow(ConnectivityProbe 
     if (!online) {
         NotificationManager& toast = NotificationManager::shared();
         toast.setTitle(QString());
-        toast.setMessage(QStringLiteral("Please connect to internet and retry"));
+        toast.setMessage(tr("Please connect to internet and retry"));
         toast.setThumbnailImage(QImage());
         toast.setProgress(0);
         toast.setShowProgress(false);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ConnectivityProbe.h"
+#include "menubar/TrayWindowControl.h"
 #include "platform/ActivationPolicy.h"
 
 #include <QCoro/QCoroTask>
@@ -50,6 +51,9 @@ public:
     // The last window was closed; the application keeps running.
     bool applicationShouldTerminateAfterLastWindowClosed();
     QWidget* createMainWindow();
+    // What the tray may do to the windows: show the main window the way this presence does,
+    // close them all, tell whether one is shown. Safe to call after the presence is gone.
+    TrayWindowControl trayWindowControl();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

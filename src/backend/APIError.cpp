@@ -1,5 +1,7 @@
 #include "backend/APIError.h"
 
+#include <QCoreApplication>
+
 namespace {
 QString describe(const std::exception_ptr& error)
 {
@@ -10,7 +12,7 @@ QString describe(const std::exception_ptr& error)
     } catch (const std::exception& exception) {
         return describeError(exception);
     } catch (...) {
-        return QStringLiteral("Unknown error");
+        return QCoreApplication::translate("APIError", "Unknown error");
     }
 }
 } // namespace
@@ -38,12 +40,12 @@ APIError APIError::invalidResponseFormat() { return APIError(Kind::InvalidRespon
 QString APIError::localizedDescription() const
 {
     switch (kind_) {
-    case Kind::HttpError: return QStringLiteral("HTTP error with status code: ") + QString::number(statusCode_);
-    case Kind::NetworkError: return QStringLiteral("Network error: ") + underlyingDescription_;
-    case Kind::DecodingError: return QStringLiteral("Failed to decode response: ") + underlyingDescription_;
-    case Kind::InvalidURL: return QStringLiteral("Invalid API URL");
-    case Kind::InvalidResponse: return QStringLiteral("Invalid response from server");
-    case Kind::InvalidResponseFormat: return QStringLiteral("Response format is not valid JSON");
+    case Kind::HttpError: return QCoreApplication::translate("APIError", "HTTP error with status code: ") + QString::number(statusCode_);
+    case Kind::NetworkError: return QCoreApplication::translate("APIError", "Network error: ") + underlyingDescription_;
+    case Kind::DecodingError: return QCoreApplication::translate("APIError", "Failed to decode response: ") + underlyingDescription_;
+    case Kind::InvalidURL: return QCoreApplication::translate("APIError", "Invalid API URL");
+    case Kind::InvalidResponse: return QCoreApplication::translate("APIError", "Invalid response from server");
+    case Kind::InvalidResponseFormat: return QCoreApplication::translate("APIError", "Response format is not valid JSON");
     }
     return {};
 }

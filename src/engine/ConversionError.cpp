@@ -1,14 +1,16 @@
 #include "engine/ConversionError.h"
 
+#include <QCoreApplication>
+
 QString ConversionError::localizedDescription() const
 {
     switch (kind_) {
     case Kind::noVideoTracks:
-        return QStringLiteral("Video file has no video tracks");
+        return QCoreApplication::translate("ConversionError", "Video file has no video tracks");
     case Kind::exportSessionCreationFailed:
-        return QStringLiteral("Failed to create export session");
+        return QCoreApplication::translate("ConversionError", "Failed to create export session");
     case Kind::exportFailed:
         break;
     }
-    return QStringLiteral("Video conversion failed: ") + detail_;
+    return QCoreApplication::translate("ConversionError", "Video conversion failed: ") + detail_;
 }

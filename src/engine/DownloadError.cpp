@@ -1,5 +1,7 @@
 #include "engine/DownloadError.h"
 
+#include <QCoreApplication>
+
 DownloadError DownloadError::fileSystemError(const std::exception& underlying)
 {
     return DownloadError(Kind::fileSystemError, describeError(underlying));
@@ -16,11 +18,11 @@ QString DownloadError::localizedDescription() const
 {
     switch (kind_) {
     case Kind::fileSystemError:
-        return QStringLiteral("File system error: ") + underlying_;
+        return QCoreApplication::translate("DownloadError", "File system error: ") + underlying_;
     case Kind::networkError:
-        return QStringLiteral("Network error: ") + underlying_;
+        return QCoreApplication::translate("DownloadError", "Network error: ") + underlying_;
     case Kind::invalidResponse:
         break;
     }
-    return QStringLiteral("Invalid response from server");
+    return QCoreApplication::translate("DownloadError", "Invalid response from server");
 }

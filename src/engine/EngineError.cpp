@@ -1,5 +1,7 @@
 #include "engine/EngineError.h"
 
+#include <QCoreApplication>
+
 EngineError EngineError::missingVideo(const QUrl& videoUrl)
 {
     // The path alone, as the user knows the file.
@@ -11,7 +13,7 @@ EngineError EngineError::unknown(const QString& reason) { return EngineError(Kin
 QString EngineError::localizedDescription() const
 {
     if (kind_ == Kind::missingVideo)
-        return QStringLiteral("The video at ") + detail_
-            + QStringLiteral(" could not be found. Reinstall or choose another wallpaper.");
-    return QStringLiteral("Wallpaper engine unavailable: ") + detail_;
+        return QCoreApplication::translate("EngineError", "The video at %1 could not be found. Reinstall or choose another wallpaper.")
+            .arg(detail_);
+    return QCoreApplication::translate("EngineError", "Wallpaper engine unavailable: ") + detail_;
 }

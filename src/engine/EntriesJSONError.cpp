@@ -1,14 +1,16 @@
 #include "engine/EntriesJSONError.h"
 
+#include <QCoreApplication>
+
 QString EntriesJSONError::localizedDescription() const
 {
     switch (kind_) {
     case Kind::originalFileNotFound:
-        return QStringLiteral("Original entries.json not found at: ") + detail_;
+        return QCoreApplication::translate("EntriesJSONError", "Original entries.json not found at: ") + detail_;
     case Kind::backupFileNotFound:
-        return QStringLiteral("Backup entries.json not found at: ") + detail_;
+        return QCoreApplication::translate("EntriesJSONError", "Backup entries.json not found at: ") + detail_;
     case Kind::copyFailed:
         break;
     }
-    return QStringLiteral("Failed to copy entries.json: ") + detail_;
+    return QCoreApplication::translate("EntriesJSONError", "Failed to copy entries.json: ") + detail_;
 }

@@ -1,8 +1,10 @@
 #include "engine/ExtensionRestartError.h"
 
+#include <QCoreApplication>
+
 QString ExtensionRestartError::localizedDescription() const
 {
     if (kind_ == Kind::processNotFound)
-        return QStringLiteral("WallpaperAerialsExtension process not found");
-    return QStringLiteral("Failed to restart extension: ") + detail_;
+        return QCoreApplication::translate("ExtensionRestartError", "WallpaperAerialsExtension process not found");
+    return QCoreApplication::translate("ExtensionRestartError", "Failed to restart extension: ") + detail_;
 }

@@ -1,26 +1,21 @@
 #include "engine/StaticWallpaperError.h"
 
+#include <QCoreApplication>
+
 QString StaticWallpaperError::localizedDescription() const
 {
     switch (kind_) {
-    case Kind::imageFileNotFound:
-        return QStringLiteral("Image file not found at path: ") + detail_;
     case Kind::videoFileNotFound:
-        return QStringLiteral("Video file not found at path: ") + detail_;
-    case Kind::appleScriptFailed:
-        return QStringLiteral("Failed to set wallpaper via AppleScript: ") + detail_;
+        return QCoreApplication::translate("StaticWallpaperError", "Video file not found at path: ") + detail_;
     case Kind::wallpaperSettingFailed:
-        return QStringLiteral("Failed to set wallpaper: ") + detail_;
+        return QCoreApplication::translate("StaticWallpaperError", "Failed to set wallpaper: ") + detail_;
     case Kind::frameExtractionFailed:
-        return QStringLiteral("Failed to extract first frame from video. The video file may be corrupted or in an "
-                              "unsupported format.");
+        return QCoreApplication::translate("StaticWallpaperError",
+            "Failed to extract first frame from video. The video file may be corrupted or in an unsupported format.");
     case Kind::imageConversionFailed:
-        return QStringLiteral("Failed to convert frame to image format");
+        return QCoreApplication::translate("StaticWallpaperError", "Failed to convert frame to image format");
     case Kind::imageSaveFailed:
-        return QStringLiteral("Failed to save extracted frame as image");
-    case Kind::accessibilityPermissionDenied:
         break;
     }
-    return QStringLiteral("Accessibility permissions are required to set wallpaper. Please grant permissions in "
-                          "System Settings > Privacy & Security > Accessibility.");
+    return QCoreApplication::translate("StaticWallpaperError", "Failed to save extracted frame as image");
 }

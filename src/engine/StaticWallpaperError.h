@@ -3,14 +3,11 @@
 #include "foundation/KindError.h"
 
 enum class StaticWallpaperErrorKind {
-    imageFileNotFound,
     videoFileNotFound,
-    appleScriptFailed,
     wallpaperSettingFailed,
     frameExtractionFailed,
     imageConversionFailed,
     imageSaveFailed,
-    accessibilityPermissionDenied,
 };
 
 // Why a video's still frame could not become the desktop picture. The cases with a text carry

@@ -1,6 +1,5 @@
 #include "engine/StaticWallpaperService.h"
 
-#include "engine/DesktopPictureScript.h"
 #include "engine/StaticWallpaperError.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
@@ -9,7 +8,6 @@
 #include "platform/FileError.h"
 #include "platform/MediaError.h"
 #include "platform/MediaTools.h"
-#include "platform/ProcessRunner.h"
 #include "platform/Screens.h"
 
 #include <QBuffer>
@@ -18,15 +16,12 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
-#include <QStringDecoder>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <variant>
 
 namespace {
 using Kind = StaticWallpaperError::Kind;
-
-const QString kScriptTool = QStringLiteral("osascript");
 
 // What the worker that encodes and writes the JPEG reports back: nothing on success.
 struct EncodeFailed {};
@@ -49,21 +44,6 @@ WriteOutcome writeJpeg(const QImage& frame, const QString& path)
     if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size() || !file.commit())
         return WriteFailed{file.errorString()};
     return {};
-}
-
-QString expandedTilde(const QString& path)
-{
-    if (path == u"~" || path.startsWith(QLatin1String("~/")))
-        return Paths::home() + path.mid(1);
-    return path;
-}
-
-// The tool's output as text; "Unknown error" when it is not UTF-8.
-QString outputText(const QByteArray& output)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(output);
-    return decoder.hasError() ? QStringLiteral("Unknown error") : text;
 }
 } // namespace
 
@@ -91,15 +71,7 @@ QString StaticWallpaperService::imageFileName(const QString& videoPath)
 QCoro::Task<> StaticWallpaperService::setStaticWallpaper(QUrl videoUrl)
 {
     const QUrl image = co_await extractFrameImage(videoUrl);
-    bool desktopRefused = false;
-    try {
-        co_await setDesktopPicture(image);
-    } catch (const std::exception&) {
-        // The fallback's outcome decides; the desktop's own reason is dropped.
-        desktopRefused = true;
-    }
-    if (desktopRefused)
-        co_await setDesktopPictureViaAppleScript(image.toLocalFile());
+    co_await setDesktopPicture(image);
 }
 
 QCoro::Task<QUrl> StaticWallpaperService::extractFrameImage(QUrl videoUrl)
@@ -149,30 +121,4 @@ QCoro::Task<> StaticWallpaperService::setDesktopPicture(QUrl imageUrl)
             throw StaticWallpaperError(Kind::wallpaperSettingFailed, refusal);
     }
     loginWindow_.setString(kLoginWindowPictureKey, imagePath);
-}
-
-QCoro::Task<> StaticWallpaperService::setDesktopPictureViaAppleScript(QString imagePath)
-{
-    if (!DesktopPicture::shared().isTrustedForAccessibility())
-        throw StaticWallpaperError(Kind::accessibilityPermissionDenied);
-    const QString path = expandedTilde(imagePath);
-    if (!QFileInfo::exists(path))
-        throw StaticWallpaperError(Kind::imageFileNotFound, path);
-
-    // Built before the co_await: g++ 12 cannot keep a braced list's array in a coroutine frame.
-    const QStringList arguments{QStringLiteral("-e"), DesktopPictureScript::build(path)};
-    const ProcessResult result = co_await ProcessRunner::shared().run(kScriptTool, arguments);
-    if (result.failedToStart)
-        throw StaticWallpaperError(Kind::appleScriptFailed, result.errorMessage);
-    if (result.succeeded())
-        co_return;
-
-    // The tool writes both streams to one pipe.
-    QString output = outputText(result.standardOutput + result.standardError);
-    if (output.contains(QLatin1String("-10004")) || output.contains(QLatin1String("privilege violation")))
-        throw StaticWallpaperError(Kind::accessibilityPermissionDenied);
-    // A run that was killed or crashed says so, when the tool itself wrote nothing.
-    if (output.isEmpty())
-        output = result.errorMessage;
-    throw StaticWallpaperError(Kind::appleScriptFailed, output);
 }

@@ -12,8 +12,9 @@ class UserDefaults;
 // Turns an applied wallpaper into the ordinary desktop picture of every display and the
 // login-window picture: the frame at 2 s of the local video, written as a JPEG into
 // "StaticWallpaper" of the temporary folder, handed to the desktop for each screen, and its path
-// stored in the login window's own defaults domain. When the desktop refuses, a scripted
-// fallback is tried. Lives on the GUI thread; decoding and encoding run on workers. Throws
+// stored in the login window's own defaults domain. The desktop picture already falls back on
+// its own (the desktop's tool, else a record per display), so a refusal here is final and goes
+// to the caller. Lives on the GUI thread; decoding and encoding run on workers. Throws
 // StaticWallpaperError (or the file system's FileError) to its callers, which log; writes no log
 // lines itself.
 class StaticWallpaperService : public QObject {
@@ -37,8 +38,8 @@ public:
     // "<video name without extension>_static.jpg".
     static QString imageFileName(const QString& videoPath);
 
-    // The frame becomes every screen's picture and the login-window picture; when the desktop
-    // refuses, the scripted fallback decides the outcome.
+    // The frame becomes every screen's picture and the login-window picture; a display's refusal
+    // is thrown (StaticWallpaperError wallpaperSettingFailed, with the desktop's reason).
     QCoro::Task<> setStaticWallpaper(QUrl videoUrl);
 
     // Writes the frame at 2 s (the last frame of a shorter video), upright and fitted within
@@ -46,8 +47,6 @@ public:
     QCoro::Task<QUrl> extractFrameImage(QUrl videoUrl);
     // Every screen in order, stopping at the first refusal; then the login-window picture.
     QCoro::Task<> setDesktopPicture(QUrl imageUrl);
-    // The scripted fallback, run through the "osascript" tool.
-    QCoro::Task<> setDesktopPictureViaAppleScript(QString imagePath);
 
 private:
     std::unique_ptr<UserDefaults> ownDefaults_;

@@ -1,5 +1,7 @@
 #include "engine/VideoCacheError.h"
 
+#include <QCoreApplication>
+
 VideoCacheError VideoCacheError::fileSystemError(const std::exception& underlying)
 {
     return VideoCacheError(Kind::fileSystemError, describeError(underlying));
@@ -10,6 +12,6 @@ VideoCacheError VideoCacheError::invalidResponse() { return VideoCacheError(Kind
 QString VideoCacheError::localizedDescription() const
 {
     if (kind_ == Kind::fileSystemError)
-        return QStringLiteral("File system error: ") + underlying_;
-    return QStringLiteral("Invalid response from server");
+        return QCoreApplication::translate("VideoCacheError", "File system error: ") + underlying_;
+    return QCoreApplication::translate("VideoCacheError", "Invalid response from server");
 }

@@ -61,13 +61,6 @@ QString VideoConversionService::convertedMoviePath(qint64 key)
 
 bool VideoConversionService::hasConvertedVideo(qint64 key) const { return QFileInfo(convertedMoviePath(key)).isFile(); }
 
-std::optional<QUrl> VideoConversionService::convertedMOVURL(qint64 key) const
-{
-    if (!hasConvertedVideo(key))
-        return std::nullopt;
-    return QUrl::fromLocalFile(convertedMoviePath(key));
-}
-
 void VideoConversionService::step(const QString& name) const
 {
     if (stepHook_)

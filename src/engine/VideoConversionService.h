@@ -40,7 +40,6 @@ public:
     static QString convertedMoviePath(qint64 key);
 
     bool hasConvertedVideo(qint64 key) const;
-    std::optional<QUrl> convertedMOVURL(qint64 key) const;
 
     // Converts the video file into the key's movie, replacing an earlier one only when the new
     // one is complete; returns its location.

@@ -1,5 +1,7 @@
 #include "library/AutoChangeTimeOption.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace {
@@ -32,13 +34,13 @@ AutoChangeTimeOption AutoChangeTimeOption::nearest(qint64 seconds)
 QString AutoChangeTimeOption::label() const
 {
     switch (case_) {
-    case fiveMinutes: return QStringLiteral("5 minutes");
-    case fifteenMinutes: return QStringLiteral("15 minutes");
-    case thirtyMinutes: return QStringLiteral("30 minutes");
-    case oneHour: return QStringLiteral("1 hour");
-    case sixHours: return QStringLiteral("6 hours");
-    case daily: return QStringLiteral("Daily");
-    case weekly: return QStringLiteral("Weekly");
+    case fiveMinutes: return QCoreApplication::translate("AutoChangeTimeOption", "5 minutes");
+    case fifteenMinutes: return QCoreApplication::translate("AutoChangeTimeOption", "15 minutes");
+    case thirtyMinutes: return QCoreApplication::translate("AutoChangeTimeOption", "30 minutes");
+    case oneHour: return QCoreApplication::translate("AutoChangeTimeOption", "1 hour");
+    case sixHours: return QCoreApplication::translate("AutoChangeTimeOption", "6 hours");
+    case daily: return QCoreApplication::translate("AutoChangeTimeOption", "Daily");
+    case weekly: return QCoreApplication::translate("AutoChangeTimeOption", "Weekly");
     }
     return {};
 }

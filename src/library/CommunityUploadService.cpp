@@ -63,8 +63,8 @@ std::optional<int> CommunityUploadService::submit(const QString& title, const Ca
     if (!file || trimmedTitle.isEmpty())
         return std::nullopt;
     const int submission = ++lastSubmission_;
-    services_.toast.show(QString(), QStringLiteral("Preparing upload..."), QImage(), 0, true);
-    Q_EMIT submissionProgress(submission, QStringLiteral("Preparing upload..."), 0);
+    services_.toast.show(QString(), tr("Preparing upload..."), QImage(), 0, true);
+    Q_EMIT submissionProgress(submission, tr("Preparing upload..."), 0);
     fireAndForget(run(submission, *file, trimmedTitle, category), QStringLiteral("CommunityUploadService"));
     return submission;
 }
@@ -89,7 +89,7 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
     try {
         const QString device = services_.deviceUUID();
         log(QStringLiteral("📱"), QStringLiteral("Device UUID: ") + device);
-        step(submission, QStringLiteral("Requesting upload URL..."), 0.1);
+        step(submission, tr("Requesting upload URL..."), 0.1);
         log(QStringLiteral("📄"), QStringLiteral("Form submitted, requesting signed upload URL..."));
         const SignedUploadURLService::SignedUpload target = co_await services_.signedURLs.forceRefresh();
         log(QStringLiteral("✅"), QStringLiteral("Signed upload URL ready - wallpaper_key: ") + target.wallpaperKey);
@@ -98,12 +98,12 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
         if (!key)
             throw MessageError(QStringLiteral("Invalid wallpaper key format"));
 
-        step(submission, QStringLiteral("Uploading metadata..."), 0.3);
+        step(submission, tr("Uploading metadata..."), 0.3);
         log(QStringLiteral("📤"), QStringLiteral("Calling upload-wallpaper endpoint..."));
         co_await services_.api.uploadWallpaper(device, title, category.id, target.wallpaperKey);
         log(QStringLiteral("✅"), QStringLiteral("Wallpaper metadata uploaded successfully"));
 
-        step(submission, QStringLiteral("Uploading file..."), kTransferStart);
+        step(submission, tr("Uploading file..."), kTransferStart);
         log(QStringLiteral("📤"), QStringLiteral("Uploading file to signed URL..."));
         const HttpProgress progress = [transfer, self, submission](qint64 done, qint64 total) {
             if (transfer->finished || total <= 0)
@@ -114,7 +114,7 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
                 return;
             transfer->shown = shown;
             if (self)
-                self->step(submission, QStringLiteral("Uploading file..."), shown);
+                self->step(submission, tr("Uploading file..."), shown);
         };
         try {
             co_await WallpaperFileUpload::send(target.uploadUrl, target.wallpaperKey, filePath, progress, {}, services_.http);
@@ -126,7 +126,7 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
         transfer->finished = true;
         log(QStringLiteral("✅"), QStringLiteral("File uploaded successfully"));
 
-        step(submission, QStringLiteral("Processing wallpaper..."), kTransferStart + kTransferSpan);
+        step(submission, tr("Processing wallpaper..."), kTransferStart + kTransferSpan);
         OwnVideoImport keeper(services_.ownWallpapers, services_.media);
         co_await keeper.keepUploadedCopy(filePath, *key, title, category.categoryName);
     } catch (const std::exception& error) {
@@ -136,12 +136,12 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
         co_return;
     if (!failure.isEmpty()) {
         log(QStringLiteral("❌"), QStringLiteral("Failed to submit form: ") + failure);
-        step(submission, QStringLiteral("Upload failed"), 0.0);
+        step(submission, tr("Upload failed"), 0.0);
         services_.toast.hide(3.0);
         Q_EMIT submissionFinished(submission, false, failure);
         co_return;
     }
-    step(submission, QStringLiteral("Upload successful!"), 1.0);
+    step(submission, tr("Upload successful!"), 1.0);
     services_.toast.hide(2.0);
     if (services_.pending.pendingFilePath() == filePath)
         services_.pending.setPendingFilePath(std::nullopt);

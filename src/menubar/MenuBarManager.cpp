@@ -1,9 +1,5 @@
 #include "menubar/MenuBarManager.h"
 
-#include "app/AppDelegate.h"
-#include "app/AppWindows.h"
-#include "app/MainWindow.h"
-#include "app/MainWindowPresence.h"
 #include "engine/CacheService.h"
 #include "engine/HomeScreenWallpaperEngine.h"
 #include "engine/MenuBarHook.h"
@@ -31,7 +27,6 @@
 #include "model/WallpaperPlaylist.h"
 #include "platform/ActivationPolicy.h"
 #include "platform/Http.h"
-#include "platform/Screens.h"
 #include "session/AutoStartService.h"
 #include "session/NotificationCenter.h"
 #include "session/SystemMonitorService.h"
@@ -113,18 +108,17 @@ MenuBarManager::~MenuBarManager() = default;
 
 MenuBarManager& MenuBarManager::shared() { return Shared<MenuBarManager>::instance(); }
 
-void MenuBarManager::attach(AppDelegate& delegate)
+void MenuBarManager::attach(UpdaterController* controller, TrayWindowControl windows)
 {
-    setUpdaterController(delegate.updaterController());
-    setWindowPresence(&delegate.presence());
-    connect(&delegate, &AppDelegate::wallpaperRunning, this, [this] { updateWallpaperStatus(true); });
+    setUpdaterController(controller);
+    setWindowControl(std::move(windows));
 }
 
 void MenuBarManager::setUpdaterController(UpdaterController* controller) { updaterController_ = controller; }
 
 UpdaterController* MenuBarManager::updaterController() const { return updaterController_; }
 
-void MenuBarManager::setWindowPresence(MainWindowPresence* presence) { presence_ = presence; }
+void MenuBarManager::setWindowControl(TrayWindowControl windows) { windows_ = std::move(windows); }
 
 void MenuBarManager::connectActions()
 {
@@ -261,19 +255,19 @@ QString MenuBarManager::recentTitle(const WallpaperModel& wallpaper)
 {
     if (!wallpaper.title.isEmpty())
         return wallpaper.title;
-    return QStringLiteral("Wallpaper ") + (wallpaper.key ? QString::number(*wallpaper.key) : QString());
+    return tr("Wallpaper %1").arg(wallpaper.key ? QString::number(*wallpaper.key) : QString());
 }
 
 QString MenuBarManager::intervalLabel(qint64 seconds)
 {
     switch (AutoChangeTimeOption::nearest(seconds).value()) {
-    case AutoChangeTimeOption::fiveMinutes: return QStringLiteral("5 mins");
-    case AutoChangeTimeOption::fifteenMinutes: return QStringLiteral("15 mins");
-    case AutoChangeTimeOption::thirtyMinutes: return QStringLiteral("30 mins");
-    case AutoChangeTimeOption::oneHour: return QStringLiteral("1 hr");
-    case AutoChangeTimeOption::sixHours: return QStringLiteral("6 hrs");
-    case AutoChangeTimeOption::daily: return QStringLiteral("1 day");
-    case AutoChangeTimeOption::weekly: return QStringLiteral("1 week");
+    case AutoChangeTimeOption::fiveMinutes: return tr("5 mins");
+    case AutoChangeTimeOption::fifteenMinutes: return tr("15 mins");
+    case AutoChangeTimeOption::thirtyMinutes: return tr("30 mins");
+    case AutoChangeTimeOption::oneHour: return tr("1 hr");
+    case AutoChangeTimeOption::sixHours: return tr("6 hrs");
+    case AutoChangeTimeOption::daily: return tr("1 day");
+    case AutoChangeTimeOption::weekly: return tr("1 week");
     }
     return {};
 }
@@ -290,7 +284,7 @@ void MenuBarManager::updateRecentsMenu()
     StatusMenu::clearSubmenu(submenu);
     const QList<WallpaperModel> recents = RecentsWallpapersService::shared().recentWallpapersInOrder();
     if (recents.isEmpty()) {
-        submenu->addAction(QStringLiteral("No recent wallpapers"))->setEnabled(false);
+        submenu->addAction(tr("No recent wallpapers"))->setEnabled(false);
         return;
     }
     // Every item starts a picture request: no more items than the list may hold.
@@ -311,7 +305,7 @@ void MenuBarManager::updatePlaylistsMenu()
     StatusMenu::clearSubmenu(submenu);
     const QList<WallpaperPlaylist>& playlists = WallpaperPlaylistService::shared().playlists();
     if (playlists.isEmpty()) {
-        submenu->addAction(QStringLiteral("No playlists"))->setEnabled(false);
+        submenu->addAction(tr("No playlists"))->setEnabled(false);
         return;
     }
     const std::optional<QUuid> active = PlaylistPlaybackService::shared().activePlaylistId();
@@ -327,9 +321,9 @@ void MenuBarManager::updatePlaylistsMenu()
 void MenuBarManager::updateResourceReadouts()
 {
     const SystemMonitorService& monitor = SystemMonitorService::shared();
-    menu_->cpuUsageItem()->setText(QStringLiteral("CPU: ") + QString::asprintf("%.1f%%", monitor.cpuUsage()));
-    menu_->ramUsageItem()->setText(QStringLiteral("RAM: ") + QString::asprintf("%.0f MB", monitor.ramUsedMB()));
-    menu_->cacheUsageItem()->setText(QStringLiteral("Cache: ") + monitor.formattedCacheSize());
+    menu_->cpuUsageItem()->setText(tr("CPU: %1").arg(QString::asprintf("%.1f%%", monitor.cpuUsage())));
+    menu_->ramUsageItem()->setText(tr("RAM: %1 MB").arg(QString::asprintf("%.0f", monitor.ramUsedMB())));
+    menu_->cacheUsageItem()->setText(tr("Cache: %1").arg(monitor.formattedCacheSize()));
 }
 
 void MenuBarManager::menuWillOpen()
@@ -343,31 +337,10 @@ void MenuBarManager::menuWillOpen()
 
 void MenuBarManager::openApp()
 {
-    if (presence_) {
-        logLine(QStringLiteral("🔓 Opening main window from menu bar..."));
-        presence_->showMainWindow();
+    if (!windows_.showMainWindow)
         return;
-    }
-    // Without the application delegate: bring back what windows there are, else make one.
-    const QList<QWidget*> windows = AppWindows::mainWindows();
-    ActivationPolicy::shared().setPolicy(ActivationPolicy::Policy::Regular);
-    for (QWidget* window : windows) {
-        if (window->isMinimized())
-            window->showNormal();
-        window->show();
-        window->raise();
-        window->activateWindow();
-    }
-    if (!windows.isEmpty())
-        return;
-    auto* window = new MainWindow();
-    if (const std::optional<ScreenInfo> screen = Screens::shared().mainScreen()) {
-        const QRect visible = screen->visibleGeometry;
-        window->move(visible.left() + (visible.width() - window->width()) / 2, visible.top() + (visible.height() - window->height()) / 2);
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
+    logLine(QStringLiteral("🔓 Opening main window from menu bar..."));
+    windows_.showMainWindow();
 }
 
 void MenuBarManager::clearCache()
@@ -379,10 +352,8 @@ void MenuBarManager::clearCache()
 
 void MenuBarManager::closeAllAppWindows()
 {
-    const QList<QWidget*> windows = AppWindows::mainWindows();
-    for (QWidget* window : windows)
-        window->close();
-    AppWindows::orderOutNormalWindows();
+    if (windows_.closeAllWindows)
+        windows_.closeAllWindows();
     log(QStringLiteral("✅"), QStringLiteral("Closed all app windows"));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "menubar/TrayWindowControl.h"
 #include "state/Delays.h"
 
 #include <QCoro/QCoroTask>
@@ -10,8 +11,6 @@
 #include <functional>
 #include <optional>
 
-class AppDelegate;
-class MainWindowPresence;
 class MenuPipelineRun;
 class MenuThumbnailLoader;
 class QAction;
@@ -26,7 +25,8 @@ struct WallpaperPlaylist;
 // RAM and cache readouts, cache and memory clean-up, start at login and quit. The menu keeps
 // itself current by observing the desktop video engine, the recents, the playlists and their
 // rotation, and refreshes its readouts and submenus each time it opens. The apply pipeline and
-// the launch re-apply report through MenuBarHook and the application delegate. GUI thread; one
+// the launch re-apply report through MenuBarHook and the shell, which also hands the tray
+// what it may do to the windows. GUI thread; one
 // shared instance, made at launch and kept until exit.
 class MenuBarManager : public QObject {
     Q_OBJECT
@@ -48,12 +48,13 @@ public:
 
     static MenuBarManager& shared();
 
-    // Joins the launch sequence: keeps the update controller, opens windows through the
-    // delegate's presence and shows the wallpaper as running whenever the delegate says so.
-    void attach(AppDelegate& delegate);
+    // Joins the launch sequence: keeps the update controller and what the tray may do to the
+    // windows.
+    void attach(UpdaterController* controller, TrayWindowControl windows);
     void setUpdaterController(UpdaterController* controller);
     UpdaterController* updaterController() const;
-    void setWindowPresence(MainWindowPresence* presence);
+    void setWindowControl(TrayWindowControl windows);
+    const TrayWindowControl& windowControl() const { return windows_; }
 
     StatusMenu& menu() const { return *menu_; }
     StatusItem& statusItem() const { return *statusItem_; }
@@ -118,7 +119,7 @@ private:
     StatusItem* statusItem_;
     MenuThumbnailLoader* thumbnailLoader_;
     QPointer<UpdaterController> updaterController_;
-    QPointer<MainWindowPresence> presence_;
+    TrayWindowControl windows_;
     bool isWallpaperRunning_ = false;
     quint64 lastTicket_ = 0;
     int activeRuns_ = 0;

@@ -1,6 +1,5 @@
 #include "menubar/MenuPipelineRun.h"
 
-#include "app/AppWindows.h"
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
 #include "menubar/MenuBarManager.h"
@@ -24,7 +23,10 @@ void MenuPipelineRun::reportFailure(const QString& summary, const std::exception
 {
     // The in-app toast shows only inside the main window: without one on screen, the desktop
     // tells the user.
-    if (isOvertaken() || AppWindows::hasShownMainWindow())
+    if (isOvertaken())
+        return;
+    const TrayWindowControl& windows = manager_->windowControl();
+    if (windows.hasShownMainWindow && windows.hasShownMainWindow())
         return;
     DesktopNotifications::shared().notify(summary, describeError(error));
 }

@@ -21,22 +21,22 @@ StatusMenu::StatusMenu(QObject* parent) : QObject(parent), popupMenu_(new QMenu(
     createPictureRows();
     versionItem_ = createItem(versionTitle(), QStringLiteral("info.circle"), false);
     createPlaylistControlsRow();
-    openItem_ = createItem(QStringLiteral("Open quorvelle"), QStringLiteral("app.badge"), true);
-    recentsSubmenu_ = createSubmenu(QStringLiteral("Recents"), QStringLiteral("clock"));
-    playlistsSubmenu_ = createSubmenu(QStringLiteral("Playlists"), QStringLiteral("list.bullet"));
-    cpuUsageItem_ = createItem(QStringLiteral("CPU: --"), QStringLiteral("cpu"), false);
-    ramUsageItem_ = createItem(QStringLiteral("RAM: --"), QStringLiteral("memorychip"), false);
-    cacheUsageItem_ = createItem(QStringLiteral("Cache: --"), QStringLiteral("externaldrive"), false);
-    clearCacheItem_ = createItem(QStringLiteral("Clear Cache"), QStringLiteral("trash"), true);
-    clearRamItem_ = createItem(QStringLiteral("Clear RAM"), QStringLiteral("memorychip"), true);
-    startOnLoginItem_ = createItem(QStringLiteral("Start on login"), QStringLiteral("power"), true);
+    openItem_ = createItem(tr("Open quorvelle"), QStringLiteral("app.badge"), true);
+    recentsSubmenu_ = createSubmenu(tr("Recents"), QStringLiteral("clock"));
+    playlistsSubmenu_ = createSubmenu(tr("Playlists"), QStringLiteral("list.bullet"));
+    cpuUsageItem_ = createItem(tr("CPU: --"), QStringLiteral("cpu"), false);
+    ramUsageItem_ = createItem(tr("RAM: --"), QStringLiteral("memorychip"), false);
+    cacheUsageItem_ = createItem(tr("Cache: --"), QStringLiteral("externaldrive"), false);
+    clearCacheItem_ = createItem(tr("Clear Cache"), QStringLiteral("trash"), true);
+    clearRamItem_ = createItem(tr("Clear RAM"), QStringLiteral("memorychip"), true);
+    startOnLoginItem_ = createItem(tr("Start on login"), QStringLiteral("power"), true);
     startOnLoginItem_->setCheckable(true);
     // A checked item with a picture only gets a faint frame around it: when on, the picture
     // itself becomes a check mark.
     connect(startOnLoginItem_, &QAction::toggled, this, [this](bool on) {
         startOnLoginItem_->setIcon(MenuSymbols::menuIcon(on ? QStringLiteral("checkmark") : QStringLiteral("power")));
     });
-    quitItem_ = createItem(QStringLiteral("Quit"), QStringLiteral("xmark.circle"), true);
+    quitItem_ = createItem(tr("Quit"), QStringLiteral("xmark.circle"), true);
     quitItem_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     fillPopupMenu();
     fillContextMenu();
@@ -51,14 +51,11 @@ StatusMenu::~StatusMenu()
 QString StatusMenu::versionTitle()
 {
     const QString version = QCoreApplication::applicationVersion();
-    return QStringLiteral("Version ") + (version.isEmpty() ? QStringLiteral("Unknown") : version);
+    return tr("Version %1").arg(version.isEmpty() ? tr("Unknown") : version);
 }
 
 ThumbnailMenuItemView* StatusMenu::thumbnailView() const { return thumbnailView_; }
-MenuSpacerView* StatusMenu::spacerView() const { return spacerView_; }
 PlaylistControlsRowView* StatusMenu::playlistControlsView() const { return playlistControlsView_; }
-QAction* StatusMenu::recentsMenuItem() const { return recentsSubmenu_->menuAction(); }
-QAction* StatusMenu::playlistsMenuItem() const { return playlistsSubmenu_->menuAction(); }
 
 void StatusMenu::applyAppearance(QMenu* menu)
 {
@@ -97,9 +94,8 @@ void StatusMenu::createPictureRows()
     // Shown while a wallpaper runs.
     thumbnailItem_->setVisible(false);
 
-    spacerView_ = new MenuSpacerView();
     spacerItem_ = new QWidgetAction(this);
-    spacerItem_->setDefaultWidget(spacerView_);
+    spacerItem_->setDefaultWidget(new MenuSpacerView());
     spacerItem_->setEnabled(false);
 }
 
@@ -118,7 +114,7 @@ void StatusMenu::fillPopupMenu()
     menu->addAction(versionItem_);
     menu->addSeparator();
     menu->addAction(playlistControlsItem_);
-    playlistControlsSeparatorItem_ = menu->addSeparator();
+    menu->addSeparator();
     menu->addAction(openItem_);
     menu->addSeparator();
     menu->addMenu(recentsSubmenu_);

@@ -6,7 +6,6 @@
 class QAction;
 class QMenu;
 class QWidgetAction;
-class MenuSpacerView;
 class PlaylistControlsRowView;
 class ThumbnailMenuItemView;
 
@@ -34,15 +33,10 @@ public:
 
     QWidgetAction* thumbnailItem() const { return thumbnailItem_; }
     ThumbnailMenuItemView* thumbnailView() const;
-    MenuSpacerView* spacerView() const;
     QAction* versionItem() const { return versionItem_; }
-    QWidgetAction* playlistControlsItem() const { return playlistControlsItem_; }
-    QAction* playlistControlsSeparatorItem() const { return playlistControlsSeparatorItem_; }
     PlaylistControlsRowView* playlistControlsView() const;
     QAction* openItem() const { return openItem_; }
-    QAction* recentsMenuItem() const;
     QMenu* recentsSubmenu() const { return recentsSubmenu_; }
-    QAction* playlistsMenuItem() const;
     QMenu* playlistsSubmenu() const { return playlistsSubmenu_; }
     QAction* cpuUsageItem() const { return cpuUsageItem_; }
     QAction* ramUsageItem() const { return ramUsageItem_; }
@@ -71,10 +65,8 @@ private:
     QWidgetAction* thumbnailItem_ = nullptr;
     QPointer<ThumbnailMenuItemView> thumbnailView_;
     QWidgetAction* spacerItem_ = nullptr;
-    QPointer<MenuSpacerView> spacerView_;
     QAction* versionItem_ = nullptr;
     QWidgetAction* playlistControlsItem_ = nullptr;
-    QAction* playlistControlsSeparatorItem_ = nullptr;
     QPointer<PlaylistControlsRowView> playlistControlsView_;
     QAction* openItem_ = nullptr;
     QMenu* recentsSubmenu_ = nullptr;

@@ -16,8 +16,4 @@ public:
 
     // Shows the image file as the desktop picture of `screen`. Throws DesktopPictureError.
     virtual QCoro::Task<> setPicture(QString imagePath, ScreenInfo screen) = 0;
-
-    // Whether this process may drive the desktop through its scripting service; asked without
-    // prompting the user.
-    virtual bool isTrustedForAccessibility() const = 0;
 };

@@ -10,7 +10,6 @@ class ProcessRunner;
 // The desktop picture through the running desktop's own tool: GNOME's `gsettings`, KDE
 // Plasma's `plasma-apply-wallpaperimage`, XFCE's `xfconf-query`. On any other desktop, or when
 // the tool is not installed, the picture is recorded per display by RecordedDesktopPicture.
-// These desktops have no scripting gate to pass, so the process always counts as trusted.
 class LinuxDesktopPicture : public DesktopPicture {
 public:
     enum class Tool { gsettings, plasma, xfconf, none };
@@ -25,7 +24,6 @@ public:
     Tool tool() const;
 
     QCoro::Task<> setPicture(QString imagePath, ScreenInfo screen) override;
-    bool isTrustedForAccessibility() const override { return true; }
 
 private:
     QCoro::Task<> setWithGsettings(QString imagePath);

@@ -1,5 +1,7 @@
 #include "platform/MediaError.h"
 
+#include <QCoreApplication>
+
 extern "C" {
 #include <libavutil/error.h>
 }
@@ -16,28 +18,28 @@ QString MediaError::localizedDescription() const
     QString message;
     switch (kind_) {
     case Kind::fileNotFound:
-        message = QStringLiteral("Media file not found at path");
+        message = QCoreApplication::translate("MediaError", "Media file not found at path");
         break;
     case Kind::unreadable:
-        message = QStringLiteral("The file is not a readable video");
+        message = QCoreApplication::translate("MediaError", "The file is not a readable video");
         break;
     case Kind::noVideoTrack:
-        message = QStringLiteral("Video file has no video tracks");
+        message = QCoreApplication::translate("MediaError", "Video file has no video tracks");
         break;
     case Kind::decodeFailed:
-        message = QStringLiteral("The video could not be decoded");
+        message = QCoreApplication::translate("MediaError", "The video could not be decoded");
         break;
     case Kind::encodeFailed:
-        message = QStringLiteral("The video could not be encoded");
+        message = QCoreApplication::translate("MediaError", "The video could not be encoded");
         break;
     case Kind::writeFailed:
-        message = QStringLiteral("The file could not be written");
+        message = QCoreApplication::translate("MediaError", "The file could not be written");
         break;
     case Kind::cancelled:
-        message = QStringLiteral("The operation was cancelled");
+        message = QCoreApplication::translate("MediaError", "The operation was cancelled");
         break;
     case Kind::notAnImage:
-        message = QStringLiteral("The data is not a readable image");
+        message = QCoreApplication::translate("MediaError", "The data is not a readable image");
         break;
     }
     return detail_.isEmpty() ? message : message % QStringLiteral(": ") % detail_;

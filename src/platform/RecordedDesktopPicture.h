@@ -17,7 +17,6 @@ public:
     QString filePath() const { return filePath_; }
 
     QCoro::Task<> setPicture(QString imagePath, ScreenInfo screen) override;
-    bool isTrustedForAccessibility() const override { return true; }
 
     // Writes the record at once (atomically). Throws DesktopPictureError.
     void record(const QString& imagePath, const ScreenInfo& screen);

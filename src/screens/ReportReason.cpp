@@ -2,6 +2,8 @@
 
 #include "foundation/Text.h"
 
+#include <QCoreApplication>
+
 QString ReportReasons::rawValue(ReportReason reason)
 {
     switch (reason) {
@@ -31,10 +33,11 @@ const QList<ReportReason>& ReportReasons::all()
 QString ReportReasons::label(ReportReason reason)
 {
     switch (reason) {
-    case ReportReason::LowResolution: return QStringLiteral("The wallpaper is Low res / blurry");
-    case ReportReason::ThumbnailNotLoading: return QStringLiteral("The Wallpaper's preview / thumbnail are not loading properly");
-    case ReportReason::Duplicate: return QStringLiteral("Duplicate wallpaper");
-    case ReportReason::Other: return QStringLiteral("Other");
+    case ReportReason::LowResolution: return QCoreApplication::translate("ReportReasons", "The wallpaper is Low res / blurry");
+    case ReportReason::ThumbnailNotLoading:
+        return QCoreApplication::translate("ReportReasons", "The Wallpaper's preview / thumbnail are not loading properly");
+    case ReportReason::Duplicate: return QCoreApplication::translate("ReportReasons", "Duplicate wallpaper");
+    case ReportReason::Other: return QCoreApplication::translate("ReportReasons", "Other");
     }
     return {};
 }
@@ -42,9 +45,9 @@ QString ReportReasons::label(ReportReason reason)
 std::optional<QString> ReportReasons::confirmationText(ReportReason reason)
 {
     switch (reason) {
-    case ReportReason::LowResolution: return QStringLiteral("I have tried setting the wallpaper as wallpaper");
-    case ReportReason::ThumbnailNotLoading: return QStringLiteral("I have tried clearing the cache");
-    case ReportReason::Duplicate: return QStringLiteral("I confirm this wallpaper is repeated");
+    case ReportReason::LowResolution: return QCoreApplication::translate("ReportReasons", "I have tried setting the wallpaper as wallpaper");
+    case ReportReason::ThumbnailNotLoading: return QCoreApplication::translate("ReportReasons", "I have tried clearing the cache");
+    case ReportReason::Duplicate: return QCoreApplication::translate("ReportReasons", "I confirm this wallpaper is repeated");
     case ReportReason::Other: return std::nullopt;
     }
     return std::nullopt;

@@ -1,13 +1,15 @@
 #include "ui/AppTab.h"
 
+#include <QCoreApplication>
+
 QString AppTabs::title(AppTab tab)
 {
     switch (tab) {
-    case AppTab::Home: return QStringLiteral("Home");
-    case AppTab::Explore: return QStringLiteral("Explore");
-    case AppTab::Library: return QStringLiteral("Library");
-    case AppTab::Upload: return QStringLiteral("Upload");
-    case AppTab::Settings: return QStringLiteral("Settings");
+    case AppTab::Home: return QCoreApplication::translate("AppTabs", "Home");
+    case AppTab::Explore: return QCoreApplication::translate("AppTabs", "Explore");
+    case AppTab::Library: return QCoreApplication::translate("AppTabs", "Library");
+    case AppTab::Upload: return QCoreApplication::translate("AppTabs", "Upload");
+    case AppTab::Settings: return QCoreApplication::translate("AppTabs", "Settings");
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "ui/ConfirmationAlert.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -11,7 +12,7 @@ QMessageBox* ConfirmationAlert::ask(QWidget* parent, const QString& title, const
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setText(title);
     alert->setInformativeText(message);
-    QPushButton* cancel = alert->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    QPushButton* cancel = alert->addButton(QCoreApplication::translate("ConfirmationAlert", "Cancel"), QMessageBox::RejectRole);
     QPushButton* confirm = alert->addButton(confirmText, QMessageBox::DestructiveRole);
     alert->setDefaultButton(cancel);
     alert->setEscapeButton(cancel);

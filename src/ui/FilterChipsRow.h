@@ -30,7 +30,6 @@ public:
 
     const QStringList& items() const { return items_; }
     void setItems(const QStringList& items);
-    const QString& selectedItem() const { return selected_; }
     void setSelectedItem(const QString& title);
     // With navigation wired, clicks open categories instead of reporting titles.
     void setCategoryNavigation(CategoryNavigation navigate);

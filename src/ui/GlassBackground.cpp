@@ -19,14 +19,6 @@ GlassBackground::GlassBackground(qreal cornerRadius, QWidget* parent) : QWidget(
     setAttribute(Qt::WA_TranslucentBackground);
 }
 
-void GlassBackground::setCornerRadius(qreal radius)
-{
-    if (radius == cornerRadius_)
-        return;
-    cornerRadius_ = radius;
-    update();
-}
-
 QPainterPath GlassBackground::shape(const QRectF& rect, qreal cornerRadius)
 {
     const qreal radius = std::clamp(cornerRadius, 0.0, std::min(rect.width(), rect.height()) / 2);

@@ -13,7 +13,6 @@ public:
     explicit GlassBackground(qreal cornerRadius, QWidget* parent = nullptr);
 
     qreal cornerRadius() const { return cornerRadius_; }
-    void setCornerRadius(qreal radius);
 
     // The rounded outline of `rect`; corners never exceed half the shorter side, so a large
     // radius gives a pill.

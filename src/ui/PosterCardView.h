@@ -68,7 +68,6 @@ public:
 
     // +1 after this wallpaper was liked since its counts last changed, -1 after it was unliked.
     int optimisticLikeDelta() const;
-    const PaintCache& paintCache() const { return cache_; }
     std::optional<QString> likeCountText() const;
     bool isNew() const;
     // The poster is loaded (an own video has none).

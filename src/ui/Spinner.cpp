@@ -26,8 +26,6 @@ Spinner::Spinner(qreal scale, QColor color, QWidget* parent) : QWidget(parent), 
     });
 }
 
-bool Spinner::isSpinning() const { return phase_.state() == QAbstractAnimation::Running; }
-
 QSize Spinner::sizeHint() const
 {
     const int side = std::max(1, int(std::lround(kDiameter * scale_)));

@@ -16,7 +16,6 @@ public:
 
     explicit Spinner(qreal scale = 1.0, QColor color = Qt::white, QWidget* parent = nullptr);
 
-    bool isSpinning() const;
     QSize sizeHint() const override;
 
 protected:

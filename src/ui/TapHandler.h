@@ -15,7 +15,6 @@ class TapHandler : public QObject {
 public:
     TapHandler(QWidget* target, std::function<void()> action);
 
-    bool isSuppressed() const { return suppressed_; }
     void setSuppressed(bool suppressed);
 
 protected:

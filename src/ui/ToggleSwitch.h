@@ -19,8 +19,6 @@ public:
     bool isOn() const { return on_; }
     // Moves the knob to the new end (animated unless the switch is hidden).
     void setOn(bool on);
-    // 0 with the knob at the off end, 1 at the on end.
-    qreal knobPosition() const { return knob_.value(); }
 
     QSize sizeHint() const override { return {kWidth, kHeight}; }
 

@@ -8,6 +8,7 @@
 #include "screens/library/LibraryScreensFixture.h"
 #include "screens/library/PlaylistCardView.h"
 #include "state/HomePageService.h"
+#include "state/OnboardingSheetState.h"
 #include "support/Eventually.h"
 #include "support/TaskWait.h"
 #include "ui/LoopingVideo.h"
@@ -58,6 +59,9 @@ protected:
     bool loaderOff = (HomePageService::shared().setShowingLoader(false), true);
     // A returning user: the onboarding sheet stays away.
     bool onboarded = (UserDefaults::standard().setBool(ShellDefaults::onboardingSheetCompleted, true), true);
+    // The sheet's state is shared by the process: a root view of an earlier test may have left it
+    // presented.
+    bool notPresented = (OnboardingSheetState::shared().setPresented(false), true);
     AppRootView root;
 };
 

@@ -6,7 +6,6 @@
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
 #include "platform/DesktopPicture.h"
-#include "platform/ProcessRunner.h"
 #include "platform/Screens.h"
 #include "support/FakeDesktopPicture.h"
 #include "support/FakeScreens.h"
@@ -116,19 +115,6 @@ protected:
 
     QImage extracted(const QUrl& video) { return QImage(waitForTask(service_.extractFrameImage(video)).toLocalFile()); }
 
-    // Points the "osascript" tool at a shell script with `body`; its arguments land in args.txt.
-    void installScriptTool(const QString& body)
-    {
-        const QString path = temp_.file(QStringLiteral("osascript"));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$2\" > '%1'\n%2\n").arg(temp_.file(QStringLiteral("args.txt")), body).toUtf8());
-        file.close();
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        runner_.setToolPath(QStringLiteral("osascript"), path);
-    }
-    bool scriptToolRan() const { return QFile::exists(temp_.file(QStringLiteral("args.txt"))); }
-
     static inline QTemporaryDir* clips_ = nullptr;
     TempFolder temp_;
     FakeScreens screens_{{FakeScreens::display(QStringLiteral("Left"), QRect(0, 0, 1920, 1080)),
@@ -136,8 +122,6 @@ protected:
     Shared<Screens>::Override screensGuard_{screens_};
     FakeDesktopPicture desktop_;
     Shared<DesktopPicture>::Override desktopGuard_{desktop_};
-    ProcessRunner runner_;
-    Shared<ProcessRunner>::Override runnerGuard_{runner_};
     UserDefaults loginWindow_{StaticWallpaperService::kLoginWindowDomain, UserDefaults::Storage::InMemory};
     StaticWallpaperService service_{loginWindow_};
 };
@@ -218,70 +202,18 @@ TEST_F(StaticWallpaperServiceTest, EveryScreenAndTheLoginWindowGetThePicture)
     EXPECT_EQ(desktop_.calls()[1].screenName, QStringLiteral("Right"));
     EXPECT_EQ(desktop_.calls()[1].imagePath, image);
     EXPECT_EQ(loginWindow_.string(StaticWallpaperService::kLoginWindowPictureKey), image);
-    EXPECT_FALSE(scriptToolRan());
 }
 
-TEST_F(StaticWallpaperServiceTest, WhenADisplayRefusesTheScriptedFallbackDecides)
+TEST_F(StaticWallpaperServiceTest, ADisplaysRefusalIsReportedAndNothingMoreIsSet)
 {
     desktop_.refuse(QStringLiteral("Left"));
-    const QUrl video = masterVideo(u"clip.mp4", QStringLiteral("42.mp4"));
 
-    // No scripting tool on this system: its absence is the error.
-    const auto failure = errorOf(service_.setStaticWallpaper(video));
+    const auto failure = errorOf(service_.setStaticWallpaper(masterVideo(u"clip.mp4", QStringLiteral("42.mp4"))));
     ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->kind(), Kind::appleScriptFailed);
-    EXPECT_TRUE(failure->localizedDescription().startsWith(QStringLiteral("Failed to set wallpaper via AppleScript: ")));
+    EXPECT_EQ(failure->kind(), Kind::wallpaperSettingFailed);
+    EXPECT_TRUE(failure->localizedDescription().startsWith(QStringLiteral("Failed to set wallpaper: ")));
     EXPECT_EQ(desktop_.calls().size(), 1); // the first refusal ends the loop
     EXPECT_FALSE(loginWindow_.contains(StaticWallpaperService::kLoginWindowPictureKey));
-
-    installScriptTool(QStringLiteral("exit 0"));
-    waitForTask(service_.setStaticWallpaper(video));
-    QFile args(temp_.file(QStringLiteral("args.txt")));
-    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
-    const QString script = QString::fromUtf8(args.readAll());
-    EXPECT_TRUE(script.startsWith(QStringLiteral("set imagePath to POSIX file \"") + Paths::temporary()));
-}
-
-TEST_F(StaticWallpaperServiceTest, TheScriptsOutputDecidesItsError)
-{
-    const QString image = temp_.file(QStringLiteral("picture.jpg"));
-    QFile(image).open(QIODevice::WriteOnly);
-    struct Case {
-        QString body;
-        Kind kind;
-        QString description;
-    };
-    const QString appleScriptPrefix = QStringLiteral("Failed to set wallpaper via AppleScript: ");
-    for (const Case& c : {
-             Case{QStringLiteral("echo 'Not authorised to send Apple events (-10004)'; exit 1"), Kind::accessibilityPermissionDenied, {}},
-             Case{QStringLiteral("echo 'privilege violation' >&2; exit 1"), Kind::accessibilityPermissionDenied, {}},
-             Case{QStringLiteral("printf boom; exit 3"), Kind::appleScriptFailed, appleScriptPrefix + QStringLiteral("boom")},
-             Case{QStringLiteral("printf '\\377\\376'; exit 1"), Kind::appleScriptFailed, appleScriptPrefix + QStringLiteral("Unknown error")},
-         }) {
-        SCOPED_TRACE(qPrintable(c.body));
-        installScriptTool(c.body);
-        const auto failure = errorOf(service_.setDesktopPictureViaAppleScript(image));
-        ASSERT_TRUE(failure);
-        EXPECT_EQ(failure->kind(), c.kind);
-        if (!c.description.isEmpty()) {
-            EXPECT_EQ(failure->localizedDescription(), c.description);
-        }
-    }
-}
-
-TEST_F(StaticWallpaperServiceTest, TheFallbackChecksTrustAndTheImageBeforeRunningAnything)
-{
-    installScriptTool(QStringLiteral("exit 0"));
-    QDir().mkpath(Paths::home());
-    const auto missing = errorOf(service_.setDesktopPictureViaAppleScript(QStringLiteral("~/none.jpg")));
-    ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->localizedDescription(), QStringLiteral("Image file not found at path: ") + Paths::home() + QStringLiteral("/none.jpg"));
-
-    desktop_.setTrusted(false);
-    const auto untrusted = errorOf(service_.setDesktopPictureViaAppleScript(QStringLiteral("~/none.jpg")));
-    ASSERT_TRUE(untrusted);
-    EXPECT_EQ(untrusted->kind(), Kind::accessibilityPermissionDenied);
-    EXPECT_FALSE(scriptToolRan());
 }
 
 } // namespace

@@ -182,7 +182,6 @@ TEST_F(WallpaperApplyServiceTest, WithoutDisplaysTheEnginesErrorReachesTheCaller
 TEST_F(WallpaperApplyServiceTest, AStillPictureFailureIsLoggedAndTheApplyGoesOn)
 {
     desktop_.refuse(QStringLiteral("Display A"));
-    desktop_.setTrusted(false);
     waitForTask(service_.applyWallpaper(cachedRequest()));
 
     EXPECT_EQ(trace_.steps(), kDesktop + QStringList{"still picture"}); // the menu thumbnail only once

@@ -2,6 +2,7 @@
 
 #include "engine/ApplyHarness.h"
 
+#include "app/MainWindowPresence.h"
 #include "engine/CacheService.h"
 #include "engine/VideoCacheService.h"
 #include "engine/WallpaperImageCache.h"
@@ -30,10 +31,15 @@
 // offscreen desktop windows on two fake displays, recording desktop picture, lock-screen
 // stand-in, in-memory stores), plus the shell's services it reads: the start-at-login switch
 // over a fake login item, the resource monitor over fake figures, the caches in the temporary
-// folder. The manager's own delays and its quitting are in the test's hands.
+// folder. The manager's own delays and its quitting are in the test's hands; it reaches the
+// windows through the shell's presence, whose new main windows are plain counted widgets.
 class MenuBarFixture : public ApplyHarness {
 protected:
-    MenuBarFixture() { settle(); }
+    MenuBarFixture()
+    {
+        manager_->setWindowControl(presence_.trayWindowControl());
+        settle();
+    }
 
     ~MenuBarFixture() override
     {
@@ -144,6 +150,14 @@ protected:
     Shared<CacheService>::Override cachesOverride_{caches_};
     ActivationPolicy policy_;
     Shared<ActivationPolicy>::Override policyOverride_{policy_};
+
+    int windowsMade_ = 0;
+    MainWindowPresence presence_{policy_, defaults_, [this] {
+                                     ++windowsMade_;
+                                     auto* window = new QWidget();
+                                     window->setAttribute(Qt::WA_DeleteOnClose);
+                                     return window;
+                                 }};
 
     std::unique_ptr<MenuBarManager> manager_ = std::make_unique<MenuBarManager>(
         MenuBarManager::Options{.delays = menuDelays(), .terminate = [this] { ++terminations_; }});

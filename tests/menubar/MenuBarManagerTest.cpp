@@ -1,6 +1,5 @@
 #include "menubar/MenuBarFixture.h"
 
-#include "app/MainWindowPresence.h"
 #include "platform/DesktopVideoWindow.h"
 #include "menubar/StatusItem.h"
 
@@ -189,25 +188,21 @@ TEST_F(MenuBarManagerTest, QuitTakesTheDesktopVideoDownFirst)
 
 TEST_F(MenuBarManagerTest, OpenBringsTheMainWindowBack)
 {
-    // Without the application delegate, a hidden main window comes back.
-    QWidget hidden;
-    manager_->openApp();
-    EXPECT_TRUE(hidden.isVisible());
-    hidden.hide();
-
-    // With it, the delegate's own way is taken (the state it would load is there already).
+    // The shell's presence decides (the state it would load is there already): a hidden main
+    // window comes back, and with none left a new one is made.
     waitForTask(store_.initializeIfNeeded());
-    int made = 0;
-    MainWindowPresence presence(policy_, defaults_, [&made] {
-        ++made;
-        auto* window = new QWidget();
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        return window;
-    });
-    manager_->setWindowPresence(&presence);
+    auto* hidden = new QWidget();
+    hidden->setAttribute(Qt::WA_DeleteOnClose);
     menu().openItem()->trigger();
     EXPECT_TRUE(log_.contains(QStringLiteral("🔓 Opening main window from menu bar...")));
-    EXPECT_TRUE(waitUntil([&] { return hidden.isVisible() || made > 0; }));
+    EXPECT_TRUE(waitUntil([&] { return hidden->isVisible(); }));
+    EXPECT_EQ(windowsMade_, 0);
+
+    manager_->closeAllAppWindows();
+    EXPECT_TRUE(waitUntil([this] { return !presence_.trayWindowControl().hasShownMainWindow(); }));
+    menu().openItem()->trigger();
+    EXPECT_TRUE(waitUntil([this] { return windowsMade_ == 1; }));
+    manager_->closeAllAppWindows();
 }
 
 TEST_F(MenuBarManagerTest, TheApplyPipelineKeepsTheMenuCurrentThroughItsHook)

@@ -15,14 +15,11 @@ public:
     };
 
     QCoro::Task<> setPicture(QString imagePath, ScreenInfo screen) override;
-    bool isTrustedForAccessibility() const override { return trusted_; }
 
     void refuse(const QString& screenName) { refused_.insert(screenName); }
-    void setTrusted(bool trusted) { trusted_ = trusted; }
     const QList<Call>& calls() const { return calls_; }
 
 private:
     QList<Call> calls_;
     QSet<QString> refused_;
-    bool trusted_ = true;
 };

@@ -172,7 +172,7 @@ QWidget* CategoryDetailView::buildColumn()
     loadingMore_->hide();
     layout->addWidget(loadingMore_);
     if (lockScreen) {
-        auto* note = new TextLabel(QStringLiteral("More lockscreen exclusive wallpapers coming soon, stay tuned!"),
+        auto* note = new TextLabel(tr("More lockscreen exclusive wallpapers coming soon, stay tuned!"),
             Theme::font(Theme::TextStyle::Body, QFont::Normal), Theme::withOpacity(Qt::white, 0.38), column);
         note->setAlignment(Qt::AlignCenter);
         note->setContentsMargins(0, 48, 0, 40);
@@ -197,12 +197,12 @@ void CategoryDetailView::showMessage()
     const bool nothing = controller_->wallpapers().isEmpty() && !controller_->isLoadingInitial();
     const std::optional<QString>& failure = controller_->loadFailure();
     if (nothing && failure) {
-        message_->setMessage(ScreenMessageView::Message::failure(QStringLiteral("Failed to load wallpapers"), *failure,
-            QStringLiteral("Try Again")));
+        message_->setMessage(ScreenMessageView::Message::failure(tr("Failed to load wallpapers"), *failure,
+            tr("Try Again")));
     } else if (const ExploreWallpapersCacheData held = controller_->currentCacheData();
                nothing && held.isLoaded && held.loadedWallpapers.isEmpty()) {
         message_->setMessage(ScreenMessageView::Message::empty(QStringLiteral("photo.on.rectangle.angled"),
-            QStringLiteral("No wallpapers here yet"), QStringLiteral("New wallpapers arrive often. Check back soon.")));
+            tr("No wallpapers here yet"), tr("New wallpapers arrive often. Check back soon.")));
     } else {
         message_->hide();
         return;

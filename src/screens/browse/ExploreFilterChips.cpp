@@ -23,10 +23,10 @@ QHBoxLayout* leadingRow()
 const QList<ExploreFilterChips::Resolution>& ExploreFilterChips::resolutions()
 {
     static const QList<Resolution> list{
-        {QStringLiteral("Ultrawide (21:9)"), QStringLiteral("21:9")},
-        {QStringLiteral("Landscape (16:9)"), QStringLiteral("16:9")},
-        {QStringLiteral("HD (1920x1080)"), QStringLiteral("HD")},
-        {QStringLiteral("4K (3840x2160)"), QStringLiteral("4K")},
+        {tr("Ultrawide (21:9)"), QStringLiteral("21:9")},
+        {tr("Landscape (16:9)"), QStringLiteral("16:9")},
+        {tr("HD (1920x1080)"), QStringLiteral("HD")},
+        {tr("4K (3840x2160)"), QStringLiteral("4K")},
     };
     return list;
 }

@@ -14,13 +14,13 @@ ExploreHero::ExploreHero(AppStore& appStore, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 40);
     column->setSpacing(16);
     column->addStretch(33);
-    column->addWidget(new TextLabel(QStringLiteral("Explore"), Theme::systemFont(40, QFont::Bold),
+    column->addWidget(new TextLabel(tr("Explore"), Theme::systemFont(40, QFont::Bold),
                           Theme::withOpacity(Qt::white, 0.85), this),
         0, Qt::AlignHCenter);
     auto* taglines = new QVBoxLayout;
     taglines->setSpacing(4);
-    for (const QString& line : {QStringLiteral("Let your wallpaper tell a story. No ads. No Limits."),
-             QStringLiteral("Made for Your Desktop.")}) {
+    for (const QString& line : {tr("Let your wallpaper tell a story. No ads. No Limits."),
+             tr("Made for Your Desktop.")}) {
         taglines->addWidget(new TextLabel(line, Theme::font(Theme::TextStyle::Title3, QFont::Normal),
                                 Theme::withOpacity(Qt::white, 0.9), this),
             0, Qt::AlignHCenter);

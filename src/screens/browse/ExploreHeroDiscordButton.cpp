@@ -10,7 +10,7 @@
 #include <QUrl>
 
 namespace {
-const QString kTitle = QStringLiteral("Join Discord");
+const char* const kTitle = QT_TRANSLATE_NOOP("ExploreHeroDiscordButton", "Join Discord");
 const QColor kPurple = QColor::fromRgbF(0.35f, 0.40f, 0.95f);
 const QColor kRim = QColor::fromRgbF(0.22f, 0.28f, 0.70f);
 constexpr int kHorizontalPadding = 22;
@@ -46,7 +46,7 @@ void ExploreHeroDiscordButton::openInviteLink()
 QSize ExploreHeroDiscordButton::sizeHint() const
 {
     const QFontMetrics metrics(titleFont());
-    const int content = DiscordIcon::kSide + kSpacing + metrics.horizontalAdvance(kTitle);
+    const int content = DiscordIcon::kSide + kSpacing + metrics.horizontalAdvance(tr(kTitle));
     const int height = std::max(DiscordIcon::kSide, metrics.height()) + 2 * kVerticalPadding;
     // Room for the hover growth, so the grown capsule is not clipped.
     return QSize(int((content + 2 * kHorizontalPadding) * kHoverScale) + 2, int(height * kHoverScale) + 2);
@@ -83,5 +83,5 @@ void ExploreHeroDiscordButton::paintEvent(QPaintEvent*)
     painter.setFont(titleFont());
     const QRectF text = QRectF(icon_->geometry().right() + 1 + kSpacing, shape.top(),
         shape.right() - icon_->geometry().right() - kSpacing, shape.height());
-    painter.drawText(text, Qt::AlignVCenter | Qt::AlignLeft, kTitle);
+    painter.drawText(text, Qt::AlignVCenter | Qt::AlignLeft, tr(kTitle));
 }

@@ -217,7 +217,7 @@ void ExploreView::showPopular()
     if (popularWallpapers_.isEmpty())
         return;
     if (!popular_) {
-        popular_ = new PopularScrollableSection(kPopularTitle, QStringLiteral("Trending wallpapers loved by the community"),
+        popular_ = new PopularScrollableSection(kPopularTitle, tr("Trending wallpapers loved by the community"),
             3, 20, 24, context_);
         connect(popular_, &PopularScrollableSection::loadMore, this, &ExploreView::loadMorePopular);
         sectionsLayout_->addWidget(popular_);

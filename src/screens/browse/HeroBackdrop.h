@@ -26,7 +26,6 @@ public:
     const std::optional<QUrl>& remoteVideo() const { return remote_; }
     // What the player is given: the cached file when it exists, else the remote address.
     QUrl playedUrl() const;
-    bool isVideoPlaying() const { return playing_; }
     bool isVideoReady() const;
     // The page covering the hero (a wallpaper open full screen) stops the video.
     void setVideoPlaying(bool playing);

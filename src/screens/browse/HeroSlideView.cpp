@@ -73,7 +73,6 @@ bool HeroSlideView::hasPoster() const { return poster_->hasImage(); }
 bool HeroSlideView::hasPlayer() const { return video_ && video_->hasPlayer(); }
 bool HeroSlideView::isVideoReady() const { return video_ && video_->isReady(); }
 bool HeroSlideView::isPlaying() const { return video_ && video_->wantsToPlay() && video_->isRunning(); }
-QUrl HeroSlideView::playbackUrl() const { return video_ ? video_->url() : QUrl(); }
 
 void HeroSlideView::setShouldLoadVideo(bool load)
 {

@@ -47,7 +47,6 @@ public:
     bool hasPlayer() const;
     bool isVideoReady() const;
     bool isPlaying() const;
-    QUrl playbackUrl() const;
     LabelButton* viewButton() const { return viewButton_; }
     LikeButton* likeButton() const { return likeButton_; }
     const PaintCache& overlay() const { return overlay_; }

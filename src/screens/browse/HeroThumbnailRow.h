@@ -31,7 +31,6 @@ public:
 
     void setWallpapers(const QList<WallpaperModel>& wallpapers);
     void setSelectedIndex(int index);
-    int selectedIndex() const { return selected_; }
     std::optional<int> hoveredIndex() const { return hovered_; }
     // Where thumbnail `index` is drawn, scrolling included.
     QRect thumbnailRect(int index) const;

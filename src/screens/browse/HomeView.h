@@ -69,7 +69,6 @@ public:
     QList<HomeCarouselSection*> rows() const;
     CategoriesSection* categories() const { return categories_; }
     int loadFailures() const { return loadFailures_; }
-    bool isRetryScheduled() const { return retryTimer_.isActive(); }
 
 protected:
     void showEvent(QShowEvent* event) override;

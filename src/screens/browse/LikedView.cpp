@@ -24,6 +24,7 @@
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStackedWidget>
@@ -55,11 +56,12 @@ QWidget* emptyState(QWidget* parent)
     heart->setPixmap(QPixmap::fromImage(Symbols::image(QStringLiteral("heart"), Theme::withOpacity(Qt::white, 0.3),
         Symbols::sizeForFont(48), state->devicePixelRatioF())));
     column->addWidget(heart, 0, Qt::AlignHCenter);
-    auto* title = new QLabel(QStringLiteral("No saved wallpapers yet"), state);
+    auto* title = new QLabel(QCoreApplication::translate("LikedView", "No saved wallpapers yet"), state);
     title->setFont(Theme::font(Theme::TextStyle::Title3));
     title->setStyleSheet(QStringLiteral("color: rgba(255,255,255,0.6);"));
     column->addWidget(title, 0, Qt::AlignHCenter);
-    auto* hint = new QLabel(QStringLiteral("Save wallpapers from the home or explore sections to see them here"), state);
+    auto* hint = new QLabel(
+        QCoreApplication::translate("LikedView", "Save wallpapers from the home or explore sections to see them here"), state);
     hint->setFont(Theme::font(Theme::TextStyle::Subheadline));
     hint->setStyleSheet(QStringLiteral("color: rgba(255,255,255,0.4);"));
     hint->setAlignment(Qt::AlignHCenter);
@@ -75,8 +77,8 @@ LikedView::LikedView(BrowseContext* context, const PageLinks& links, QWidget* pa
       liked_(LikedWallpapersService::shared()), custom_(CustomWallpapersService::shared()),
       playlists_(WallpaperPlaylistService::shared()), explore_(ExplorePageService::shared()),
       popup_(CreatePlaylistPopupService::shared()),
-      clearAll_(new LabelButton(QStringLiteral("Clear all"), clearAllLook())), playlistGrid_(new LazyGridView),
-      savedTitle_(new SectionTitleComponent(QStringLiteral("Saved Wallpapers"), {}, false)), saved_(new QStackedWidget),
+      clearAll_(new LabelButton(tr("Clear all"), clearAllLook())), playlistGrid_(new LazyGridView),
+      savedTitle_(new SectionTitleComponent(tr("Saved Wallpapers"), {}, false)), saved_(new QStackedWidget),
       savedGrid_(new LazyGridView)
 {
     auto* column = new QWidget;
@@ -86,8 +88,8 @@ LikedView::LikedView(BrowseContext* context, const PageLinks& links, QWidget* pa
 
     auto* playlistsSection = new QVBoxLayout;
     playlistsSection->setSpacing(30);
-    playlistsSection->addWidget(new SectionTitleComponent(QStringLiteral("Wallpaper Playlists"),
-        QStringLiteral("Create playlists and auto-rotate your favorite wallpapers"), false, clearAll_));
+    playlistsSection->addWidget(new SectionTitleComponent(tr("Wallpaper Playlists"),
+        tr("Create playlists and auto-rotate your favorite wallpapers"), false, clearAll_));
     playlistGrid_->setColumns(3);
     playlistGrid_->setCellAspectRatio(kPlaylistCellAspect);
     playlistGrid_->setSpacing(kPlaylistSpacing, kPlaylistSpacing);
@@ -135,9 +137,8 @@ QUuid LikedView::createCardKey() { return QUuid(QStringLiteral("{00000000-0000-0
 QString LikedView::savedSubtitleText(qsizetype count)
 {
     if (count == 0)
-        return QStringLiteral("You haven't saved any wallpapers yet. Start exploring and save your favorites!");
-    return QStringLiteral("Your collection of ") + QString::number(count) + QStringLiteral(" saved wallpaper")
-        + (count == 1 ? QString() : QStringLiteral("s"));
+        return tr("You haven't saved any wallpapers yet. Start exploring and save your favorites!");
+    return count == 1 ? tr("Your collection of 1 saved wallpaper") : tr("Your collection of %1 saved wallpapers").arg(count);
 }
 
 CreatePlaylistCardView* LikedView::createCard() const { return createCard_; }
@@ -198,9 +199,9 @@ void LikedView::refreshCreateCard()
 
 void LikedView::confirmClearAll()
 {
-    ConfirmationAlert::ask(this, QStringLiteral("Clear All Playlists"),
-        QStringLiteral("This will permanently delete all your playlists. This action cannot be undone."),
-        QStringLiteral("Clear All"), [this] { playlists_.deleteAllPlaylists(); });
+    ConfirmationAlert::ask(this, tr("Clear All Playlists"),
+        tr("This will permanently delete all your playlists. This action cannot be undone."),
+        tr("Clear All"), [this] { playlists_.deleteAllPlaylists(); });
 }
 
 // -- saved wallpapers ----------------------------------------------------------------------------

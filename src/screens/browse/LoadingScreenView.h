@@ -36,7 +36,6 @@ public:
     void setLoadFailed(bool failed);
     bool showsFailure() const;
     QString statusText() const;
-    ProgressBarView* progressBar() const { return bar_; }
     LabelButton* retryButton() const { return retry_; }
 
     QSize sizeHint() const override;

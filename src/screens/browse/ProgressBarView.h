@@ -15,8 +15,6 @@ public:
 
     double progress() const { return progress_; }
     void setProgress(double progress);
-    // The fraction drawn right now.
-    double animatedProgress() const { return drawn_.value(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -14,11 +14,12 @@
 #include "state/AppStore.h"
 #include "state/NotificationManager.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 
 namespace {
-const QString kDisplayFailure = QStringLiteral("Failed to apply wallpaper");
-const QString kLockScreenFailure = QStringLiteral("Failed to apply lock screen wallpaper");
+const char* const kDisplayFailure = QT_TRANSLATE_NOOP("FullScreenApplier", "Failed to apply wallpaper");
+const char* const kLockScreenFailure = QT_TRANSLATE_NOOP("FullScreenApplier", "Failed to apply lock screen wallpaper");
 constexpr double kFailureToastSeconds = 3.0;
 
 QString flag(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
@@ -33,7 +34,7 @@ QCoro::Task<> runApply(WallpaperApplyRequest request, std::function<void(std::op
     } catch (const std::exception& error) {
         failure = describeError(error);
     } catch (...) {
-        failure = QStringLiteral("Unknown error");
+        failure = QCoreApplication::translate("FullScreenApplier", "Unknown error");
     }
     done(failure);
 }
@@ -73,13 +74,13 @@ void FullScreenApplier::applyToTarget(std::optional<int> screenIndex, WallpaperF
 {
     if (!wallpaper_.key) {
         logLine(QStringLiteral("Cannot apply wallpaper: missing key"));
-        setState(isApplying_, downloadProgress_, kIncompleteError);
+        setState(isApplying_, downloadProgress_, tr(kIncompleteError));
         return;
     }
     const std::optional<QUrl> master = masterVideoUrl();
     if (!master) {
         logLine(QStringLiteral("Cannot apply wallpaper: missing masterUrl"));
-        setState(isApplying_, downloadProgress_, kIncompleteError);
+        setState(isApplying_, downloadProgress_, tr(kIncompleteError));
         return;
     }
     const int screenCount = int(Screens::shared().screens().size());
@@ -95,7 +96,7 @@ void FullScreenApplier::applyToLockScreenOnly()
 {
     const std::optional<QUrl> master = masterVideoUrl();
     if (!wallpaper_.key || !master) {
-        setState(isApplying_, downloadProgress_, kIncompleteError);
+        setState(isApplying_, downloadProgress_, tr(kIncompleteError));
         return;
     }
     // Joins the saved list, without a like being counted.
@@ -132,7 +133,7 @@ void FullScreenApplier::succeeded(const Run& run)
 void FullScreenApplier::failed(const Run& run, const QString& description)
 {
     setState(false, 0, description);
-    const QString message = run.kind == Kind::display ? kDisplayFailure : kLockScreenFailure;
+    const QString message = tr(run.kind == Kind::display ? kDisplayFailure : kLockScreenFailure);
     NotificationManager& toast = NotificationManager::shared();
     toast.updateMessage(message);
     toast.updateProgress(0.0);

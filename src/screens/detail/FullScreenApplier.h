@@ -23,7 +23,7 @@ class FullScreenApplier : public QObject {
     Q_PROPERTY(bool isWallpaperApplied READ isWallpaperApplied NOTIFY stateChanged)
 
 public:
-    static inline const QString kIncompleteError = QStringLiteral("Wallpaper information is incomplete");
+    static constexpr const char* kIncompleteError = QT_TR_NOOP("Wallpaper information is incomplete");
 
     struct Options {
         bool isCustom = false;                 // one of the user's own videos

@@ -23,12 +23,10 @@ public:
 
     LoopingVideo* video() const { return video_; }
     CachedAsyncImage* poster() const { return poster_; }
-    LoadingIndicator* loadingIndicator() const { return loading_; }
 
     void setLoading(bool loading);
     // The preview shows from the moment it is ready, fading in.
     void setVideoReady(bool ready);
-    bool isVideoShown() const { return videoReady_; }
 
     // The fade at the bottom edge: 18% of the height less 100, at least 50.
     static int fadeHeight(int height);

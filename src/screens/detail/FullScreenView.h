@@ -46,7 +46,6 @@ public:
     FullScreenHero* hero() const { return hero_; }
     // Null for an own video without a key.
     FullScreenFootBar* footBar() const { return footBar_; }
-    CommunityUploadForm* uploadForm() const { return uploadForm_; }
     // Null for own videos and records without a key.
     FootBarIconButton* reportButton() const { return report_; }
     RelatedWallpapersSection* related() const { return related_; }

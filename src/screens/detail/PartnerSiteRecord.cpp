@@ -4,6 +4,7 @@
 #include "foundation/Text.h"
 #include "model/PartnerSiteKey.h"
 
+#include <QCoreApplication>
 #include <QSet>
 #include <QUrl>
 
@@ -48,7 +49,9 @@ WallpaperModel PartnerSiteRecord::make(const GravelnookData& record, const std::
 {
     const std::optional<qint64> key = PartnerSiteKey::key(record.id);
     if (!key)
-        throw MessageError(QStringLiteral("The partner site sent a wallpaper number that cannot be used: %1").arg(record.id));
+        throw MessageError(
+            QCoreApplication::translate("PartnerSiteRecord", "The partner site sent a wallpaper number that cannot be used: %1")
+                .arg(record.id));
     WallpaperModel model;
     model.id = QUuid::createUuid();
     model.key = key;

@@ -40,7 +40,7 @@ QWidget* PartnerSiteView::createLoading()
     column->setSpacing(16);
     column->addStretch();
     column->addWidget(new Spinner(1.5, Qt::white, page), 0, Qt::AlignHCenter);
-    auto* label = new TextLabel(QStringLiteral("Loading wallpaper..."), Theme::font(Theme::TextStyle::Subheadline),
+    auto* label = new TextLabel(tr("Loading wallpaper..."), Theme::font(Theme::TextStyle::Subheadline),
         Theme::withOpacity(Qt::white, 0.8), page);
     column->addWidget(label, 0, Qt::AlignHCenter);
     column->addStretch();
@@ -118,8 +118,8 @@ void PartnerSiteView::fail(const QString& message)
 {
     errorMessage_ = message;
     state_ = State::Failed;
-    failure_->setMessage(ScreenMessageView::Message::failure(QStringLiteral("Failed to load wallpaper"), message,
-        QStringLiteral("Go Back")));
+    failure_->setMessage(ScreenMessageView::Message::failure(tr("Failed to load wallpaper"), message,
+        tr("Go Back")));
     stack_->setCurrentIndex(1);
     Q_EMIT stateChanged();
 }

@@ -16,7 +16,7 @@ QList<qint64> withoutRepeats(const QList<qint64>& keys)
 } // namespace
 
 AddWallpapersToPlaylistSheet::AddWallpapersToPlaylistSheet(const WallpaperPlaylist& playlist, QWidget* parent)
-    : PlaylistPickerSheet(QStringLiteral("Add wallpapers to \"") + playlist.name + u'"', QStringLiteral("Done"),
+    : PlaylistPickerSheet(tr("Add wallpapers to \"%1\"").arg(playlist.name), tr("Done"),
           withoutRepeats(playlist.wallpaperKeys), parent),
       playlist_(playlist), playlists_(WallpaperPlaylistService::shared())
 {

@@ -15,7 +15,7 @@
 #include <QPainterPath>
 
 namespace {
-const QString kTitle = QStringLiteral("Create Playlist");
+const char* const kTitle = QT_TRANSLATE_NOOP("CreatePlaylistCardView", "Create Playlist");
 constexpr qreal kFontSize = 14;
 constexpr qreal kButtonPaddingX = 14;
 constexpr qreal kButtonPaddingY = 8;
@@ -155,7 +155,7 @@ QRectF CreatePlaylistCardView::buttonRect() const
         buttonRectSize_ = size();
         const QFontMetricsF metrics(Theme::systemFont(kFontSize));
         const qreal symbol = Symbols::sizeForFont(kFontSize);
-        const QSizeF button(2 * kButtonPaddingX + symbol + kButtonSpacing + metrics.horizontalAdvance(kTitle),
+        const QSizeF button(2 * kButtonPaddingX + symbol + kButtonSpacing + metrics.horizontalAdvance(tr(kTitle)),
             2 * kButtonPaddingY + std::max(symbol, metrics.height()));
         const QPointF centre = PlaylistCardFrame::cardRect(rect()).center();
         buttonRect_ = QRectF(centre - QPointF(button.width() / 2, button.height() / 2), button);
@@ -261,6 +261,6 @@ void CreatePlaylistCardView::paintButton(QPainter& painter, const QRectF& card) 
     Symbols::paint(painter, QRectF(content.left(), content.center().y() - symbol / 2, symbol, symbol), QStringLiteral("plus"), Qt::black);
     painter.setFont(Theme::systemFont(kFontSize));
     painter.setPen(Qt::black);
-    painter.drawText(content.adjusted(symbol + kButtonSpacing, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, kTitle);
+    painter.drawText(content.adjusted(symbol + kButtonSpacing, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, tr(kTitle));
     painter.restore();
 }

@@ -36,7 +36,6 @@ public:
     void setMedia(const QList<QUrl>& videoUrls, const QList<QUrl>& posterUrls);
     CreatePlaylistCardCycle& cycle() { return *cycle_; }
     LoopingVideo* layerVideo(int layer) const { return videos_.at(layer); }
-    bool isButtonHovered() const { return buttonHovered_; }
     // The button's rectangle, unscaled.
     QRectF buttonRect() const;
 

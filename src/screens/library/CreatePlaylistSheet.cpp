@@ -27,11 +27,11 @@ QLabel* sectionHeader(const QString& text, QWidget* parent)
 
 CreatePlaylistSheet::CreatePlaylistSheet(QWidget* parent)
     : PlaylistSheet(kSize, parent),
-      name_(FormControls::textField(QStringLiteral("Playlist name"), this)), interval_(nullptr),
-      create_(FormControls::button(QStringLiteral("Create"), FormControls::ButtonStyle::Prominent, this))
+      name_(FormControls::textField(tr("Playlist name"), this)), interval_(nullptr),
+      create_(FormControls::button(tr("Create"), FormControls::ButtonStyle::Prominent, this))
 {
-    setTitle(QStringLiteral("Create Playlist"));
-    auto* cancel = FormControls::button(QStringLiteral("Cancel"), FormControls::ButtonStyle::Bordered, this);
+    setTitle(tr("Create Playlist"));
+    auto* cancel = FormControls::button(tr("Cancel"), FormControls::ButtonStyle::Bordered, this);
     addHeaderButton(cancel);
     addHeaderButton(create_);
     setDefaultButton(create_);
@@ -46,13 +46,13 @@ CreatePlaylistSheet::CreatePlaylistSheet(QWidget* parent)
     auto* form = new QVBoxLayout;
     form->setContentsMargins(20, 16, 20, 16);
     form->setSpacing(8);
-    form->addWidget(sectionHeader(QStringLiteral("Name"), this));
+    form->addWidget(sectionHeader(tr("Name"), this));
     form->addWidget(name_);
     form->addSpacing(12);
-    form->addWidget(sectionHeader(QStringLiteral("Auto Change"), this));
+    form->addWidget(sectionHeader(tr("Auto Change"), this));
     auto* row = new QFormLayout;
     row->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    row->addRow(new QLabel(QStringLiteral("Auto change every"), this), interval_);
+    row->addRow(new QLabel(tr("Auto change every"), this), interval_);
     form->addLayout(row);
     form->addStretch();
     body()->addLayout(form);

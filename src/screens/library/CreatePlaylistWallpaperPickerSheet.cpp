@@ -6,7 +6,7 @@
 
 CreatePlaylistWallpaperPickerSheet::CreatePlaylistWallpaperPickerSheet(QString playlistName, qint64 autoChangeIntervalSeconds,
     std::function<void()> onPlaylistCreated, QWidget* parent)
-    : PlaylistPickerSheet(QStringLiteral("Select wallpapers for \"") + playlistName + u'"', QStringLiteral("Create Playlist"),
+    : PlaylistPickerSheet(tr("Select wallpapers for \"%1\"").arg(playlistName), tr("Create Playlist"),
           {}, parent),
       name_(std::move(playlistName)), interval_(autoChangeIntervalSeconds), playlists_(WallpaperPlaylistService::shared()),
       onPlaylistCreated_(std::move(onPlaylistCreated))

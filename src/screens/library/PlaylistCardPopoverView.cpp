@@ -41,19 +41,19 @@ PlaylistCardPopoverView::PlaylistCardPopoverView(const WallpaperPlaylist& playli
     QWidget* parent)
     : QWidget(parent), playlist_(playlist), playlists_(playlists),
       selected_(AutoChangeTimeOption::nearest(playlist.autoChangeIntervalSeconds)),
-      name_(FormControls::textField(QStringLiteral("Playlist name"), this)),
+      name_(FormControls::textField(tr("Playlist name"), this)),
       interval_(FormControls::picker(optionLabels(), this)),
-      add_(FormControls::button(QStringLiteral("Add wallpapers"), FormControls::ButtonStyle::Bordered, this)),
-      delete_(FormControls::button(QStringLiteral("Delete"), FormControls::ButtonStyle::Destructive, this))
+      add_(FormControls::button(tr("Add wallpapers"), FormControls::ButtonStyle::Bordered, this)),
+      delete_(FormControls::button(tr("Delete"), FormControls::ButtonStyle::Destructive, this))
 {
     setMinimumSize(kMinimumSize);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(16);
     name_->setText(playlist_.name);
-    section(this, column, QStringLiteral("Name"), name_);
+    section(this, column, tr("Name"), name_);
     interval_->setCurrentIndex(indexOf(selected_));
-    section(this, column, QStringLiteral("Auto change"), interval_);
+    section(this, column, tr("Auto change"), interval_);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
     buttons->addWidget(add_);

@@ -112,9 +112,8 @@ void PlaylistCardView::openPopover()
 void PlaylistCardView::confirmDelete()
 {
     const QUuid id = playlist_.id;
-    ConfirmationAlert::ask(this, QStringLiteral("Delete Playlist"),
-        QStringLiteral("Are you sure you want to delete \"") + playlist_.name + QStringLiteral("\"? This cannot be undone."),
-        QStringLiteral("Delete"), [this, id] {
+    ConfirmationAlert::ask(this, tr("Delete Playlist"),
+        tr("Are you sure you want to delete \"%1\"? This cannot be undone.").arg(playlist_.name), tr("Delete"), [this, id] {
             // The rotation ends first, so it never applies a wallpaper of a playlist that is gone.
             rotation_.stopPlaylistIfActive(id);
             playlists_.deletePlaylist(id);

@@ -10,6 +10,7 @@
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -32,8 +33,10 @@ QWidget* emptyState(QWidget* parent)
     symbol->setPixmap(QPixmap::fromImage(Symbols::image(QStringLiteral("photo.on.rectangle.angled"),
         Theme::withOpacity(Qt::white, 0.55), Symbols::sizeForFont(40), state->devicePixelRatioF())));
     column->addWidget(symbol, 0, Qt::AlignHCenter);
-    for (const auto& [text, style] : {std::pair{QStringLiteral("No wallpapers to add"), Theme::TextStyle::Body},
-             std::pair{QStringLiteral("Save wallpapers from home or explore first"), Theme::TextStyle::Caption}}) {
+    for (const auto& [text, style] :
+        {std::pair{QCoreApplication::translate("PlaylistPickerSheet", "No wallpapers to add"), Theme::TextStyle::Body},
+            std::pair{QCoreApplication::translate("PlaylistPickerSheet", "Save wallpapers from home or explore first"),
+                Theme::TextStyle::Caption}}) {
         QLabel* line = FormControls::secondaryText(text, Theme::pixelSize(style), state);
         line->setAlignment(Qt::AlignHCenter);
         column->addWidget(line);
@@ -51,7 +54,7 @@ PlaylistPickerSheet::PlaylistPickerSheet(const QString& title, const QString& co
       confirm_(FormControls::button(confirmText, FormControls::ButtonStyle::Prominent, footer_))
 {
     setTitle(title);
-    auto* cancel = FormControls::button(QStringLiteral("Cancel"), FormControls::ButtonStyle::Bordered, this);
+    auto* cancel = FormControls::button(tr("Cancel"), FormControls::ButtonStyle::Bordered, this);
     addHeaderButton(cancel);
     connect(cancel, &QPushButton::clicked, this, &PlaylistSheet::dismiss);
 

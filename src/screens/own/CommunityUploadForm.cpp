@@ -70,14 +70,13 @@ void CommunityUploadForm::finished(int submission, bool succeeded, const QString
     submission_.reset();
     // The title and the category stay as they were: the user tries again with one click.
     if (!succeeded)
-        bar_->setFailure(QStringLiteral("Upload failed: ") + failure);
+        bar_->setFailure(tr("Upload failed: ") + failure);
     setFlags(false, succeeded);
 }
 
 void CommunityUploadForm::setFlags(bool submitting, bool successful)
 {
     submitting_ = submitting;
-    successful_ = successful;
     bar_->setSubmitting(submitting);
     bar_->setSubmissionSuccessful(successful);
     // The card is shorter while it submits and after it succeeded.

@@ -32,7 +32,6 @@ public:
 
     CustomWallpaperFormFootBar* footBar() const { return bar_; }
     bool isSubmitting() const { return submitting_; }
-    bool isSubmissionSuccessful() const { return successful_; }
 
     QSize sizeHint() const override;
 
@@ -54,5 +53,4 @@ private:
     std::optional<CategoryItem> category_;
     std::optional<int> submission_;
     bool submitting_ = false;
-    bool successful_ = false;
 };

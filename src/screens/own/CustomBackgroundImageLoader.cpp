@@ -75,7 +75,7 @@ QCoro::Task<> CustomBackgroundImageLoader::download(QUrl url, std::stop_token st
     try {
         response = co_await http_.send(QNetworkRequest(url), "GET", {}, stop);
         if (!response.isSuccess())
-            failure = QStringLiteral("The server answered with status %1").arg(response.status);
+            failure = tr("The server answered with status %1").arg(response.status);
     } catch (const std::exception& error) {
         failure = describeError(error);
     }

@@ -31,6 +31,7 @@
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -64,8 +65,8 @@ void defaultFilePicker(QWidget* parent, const QString& message, std::function<vo
     auto* dialog = new QFileDialog(parent->window(), message);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setNameFilter(QStringLiteral("MPEG-4 movie (*.mp4 *.MP4 *.m4v)"));
-    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Open"));
+    dialog->setNameFilter(QCoreApplication::translate("CustomView", "MPEG-4 movie (*.mp4 *.MP4 *.m4v)"));
+    dialog->setLabelText(QFileDialog::Accept, QCoreApplication::translate("CustomView", "Open"));
     QObject::connect(dialog, &QFileDialog::fileSelected, parent, [onPick](const QString& file) {
         if (!file.isEmpty())
             postToMain([onPick, file] { onPick(file); });
@@ -149,10 +150,10 @@ QWidget* CustomView::createShareBlock()
     column->setSpacing(30);
     LabelButton::Look style = LabelButton::Look::outlined(0.9, 0.15, 0.25);
     style.hoverFill = Theme::withOpacity(Qt::white, 0.2);
-    personalUse_ = new LabelButton(QStringLiteral("Personal Use +"), style);
+    personalUse_ = new LabelButton(tr("Personal Use +"), style);
     connect(personalUse_, &LabelButton::clicked, this, &CustomView::openPersonalUsePanel);
-    column->addWidget(new SectionTitleComponent(QStringLiteral("Share with the Community"),
-        QStringLiteral("Upload your favorite wallpapers."), false, personalUse_));
+    column->addWidget(new SectionTitleComponent(tr("Share with the Community"),
+        tr("Upload your favorite wallpapers."), false, personalUse_));
     dropZone_ = new DragDropArea;
     connect(dropZone_, &DragDropArea::filesDropped, this, &CustomView::handleDroppedFiles);
     connect(dropZone_, &DragDropArea::selectRequested, this, &CustomView::openCommunityUploadPanel);
@@ -168,19 +169,19 @@ QWidget* CustomView::createOwnBlock()
     column->setSpacing(30);
     LabelButton::Look style = LabelButton::Look::outlined(0.8, 0.1, 0.2);
     style.hoverFill = Theme::withOpacity(Qt::white, 0.15);
-    clearAll_ = new LabelButton(QStringLiteral("Clear all"), style);
+    clearAll_ = new LabelButton(tr("Clear all"), style);
     connect(clearAll_, &LabelButton::clicked, this, &CustomView::confirmClearAll);
-    column->addWidget(new SectionTitleComponent(QStringLiteral("My uploads"), QStringLiteral("Your uploaded wallpapers"), false,
+    column->addWidget(new SectionTitleComponent(tr("My uploads"), tr("Your uploaded wallpapers"), false,
         clearAll_));
 
     emptyState_ = new QWidget;
     auto* empty = new QVBoxLayout(emptyState_);
     empty->setContentsMargins(0, 30, 0, 30);
     empty->setSpacing(12);
-    empty->addWidget(new TextLabel(QStringLiteral("No uploaded wallpapers"), Theme::systemFont(16, QFont::Medium),
+    empty->addWidget(new TextLabel(tr("No uploaded wallpapers"), Theme::systemFont(16, QFont::Medium),
                          Theme::withOpacity(Qt::white, 0.7), emptyState_),
         0, Qt::AlignHCenter);
-    empty->addWidget(new TextLabel(QStringLiteral("Select wallpapers to start sharing with the community"), Theme::systemFont(14),
+    empty->addWidget(new TextLabel(tr("Select wallpapers to start sharing with the community"), Theme::systemFont(14),
                          Theme::withOpacity(Qt::white, 0.5), emptyState_),
         0, Qt::AlignHCenter);
     column->addWidget(emptyState_);
@@ -325,7 +326,7 @@ QCoro::Task<> CustomView::examineDrop(QPointer<CustomView> self, QString path, c
     if (!self)
         co_return;
     if (outcome.isFailure()) {
-        self->showAlert(QStringLiteral("Validation Error"), outcome.error());
+        self->showAlert(tr("Validation Error"), outcome.error());
         co_return;
     }
     // The form reads the file from here, so it is set before the form opens.
@@ -345,7 +346,7 @@ QCoro::Task<> CustomView::importVideo(QPointer<CustomView> self, QString path, C
         failure = describeError(error);
     }
     if (self && !failure.isEmpty())
-        self->showAlert(QStringLiteral("Could Not Add Video"), failure);
+        self->showAlert(tr("Could Not Add Video"), failure);
 }
 
 void CustomView::handleDroppedFiles(const QStringList& paths)
@@ -359,15 +360,15 @@ void CustomView::handleDroppedFiles(const QStringList& paths)
     }
     // Nothing else happens for such a drop, so it is said why.
     if (ignored.size() == paths.size() && !ignored.isEmpty()) {
-        showAlert(QStringLiteral("Validation Error"),
-            QStringLiteral("Only MP4 videos can be shared (not: %1)").arg(ignored.join(QStringLiteral(", "))));
+        showAlert(tr("Validation Error"),
+            tr("Only MP4 videos can be shared (not: %1)").arg(ignored.join(QStringLiteral(", "))));
     }
 }
 
 void CustomView::openCommunityUploadPanel()
 {
     QPointer<CustomView> self(this);
-    picker_(this, QStringLiteral("Select an MP4 video to share with the community"), [self](const QString& file) {
+    picker_(this, tr("Select an MP4 video to share with the community"), [self](const QString& file) {
         if (self)
             self->handleDroppedFiles({file});
     });
@@ -376,7 +377,7 @@ void CustomView::openCommunityUploadPanel()
 void CustomView::openPersonalUsePanel()
 {
     QPointer<CustomView> self(this);
-    picker_(this, QStringLiteral("Select an MP4 video for personal use"), [self](const QString& file) {
+    picker_(this, tr("Select an MP4 video for personal use"), [self](const QString& file) {
         if (self)
             self->addPersonalUseWallpaper(file);
     });
@@ -390,11 +391,11 @@ void CustomView::addPersonalUseWallpaper(const QString& path)
 void CustomView::confirmClearAll()
 {
     QPointer<CustomView> self(this);
-    AlertSheet::present(this, QStringLiteral("Clear All Uploads"),
+    AlertSheet::present(this, tr("Clear All Uploads"),
         QStringLiteral("This will only remove the wallpaper files from your device. Note that wallpapers you've uploaded "
                        "to the community cannot be removed from the public pages and will remain visible to others."),
-        {{QStringLiteral("Cancel"), AlertSheet::Role::Cancel, {}},
-            {QStringLiteral("Clear All"), AlertSheet::Role::Destructive, [self] {
+        {{tr("Cancel"), AlertSheet::Role::Cancel, {}},
+            {tr("Clear All"), AlertSheet::Role::Destructive, [self] {
                  if (self)
                      self->clearAllUploads();
              }}});
@@ -405,7 +406,7 @@ void CustomView::clearAllUploads()
     if (!services_.ownWallpapers.clearCustomWallpapersCache()) {
         // Nothing was removed, so the statuses still describe the list.
         logLine(QStringLiteral("❌"), kType, QStringLiteral("Could not clear custom wallpapers: the Application Support folder is unknown"));
-        showAlert(QStringLiteral("Clear All Uploads"), QStringLiteral("Could not access Application Support directory"));
+        showAlert(tr("Clear All Uploads"), tr("Could not access Application Support directory"));
         return;
     }
     statuses_->clear();
@@ -419,7 +420,7 @@ void CustomView::openRecentCommunityUploads()
         return;
     services_.exploreLists.prepopulateCache(CategoryNavigationItem::kSectionList, section->wallpapers, QStringLiteral("recent"),
         section->listSeed);
-    const QString title = QStringLiteral("Recent Community Uploads");
+    const QString title = tr("Recent Community Uploads");
     const std::optional<int> seed = section->shuffleSeed ? std::optional(int(*section->shuffleSeed)) : std::nullopt;
     if (openCategory_)
         openCategory_(CategoryNavigationItem{CategoryNavigationItem::kSectionList, title, true, CategoryFilter::Latest, title, seed, {}});

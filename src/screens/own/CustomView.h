@@ -83,7 +83,6 @@ public:
 
     UploadStatuses& statuses() const { return *statuses_; }
     CustomBackgroundImageLoader& background() const { return *background_; }
-    DragDropArea* dropZone() const { return dropZone_; }
     LabelButton* personalUseButton() const { return personalUse_; }
     LabelButton* clearAllButton() const { return clearAll_; }
     LazyGridView* ownGrid() const { return ownGrid_; }

@@ -114,11 +114,11 @@ CustomWallpaperFormFootBar::CustomWallpaperFormFootBar(const WallpaperModel& wal
     tick->setPixmap(QPixmap::fromImage(Symbols::image(QStringLiteral("checkmark.circle.fill"), QColor(48, 209, 88),
         Symbols::sizeForFont(20), devicePixelRatioF())));
     successTitle->addWidget(tick);
-    successTitle->addWidget(new TextLabel(QStringLiteral("Successfully submitted"), Theme::systemFont(16, QFont::DemiBold),
+    successTitle->addWidget(new TextLabel(tr("Successfully submitted"), Theme::systemFont(16, QFont::DemiBold),
         Qt::white, successBlock_));
     successTitle->addStretch();
     success->addLayout(successTitle);
-    success->addWidget(new TextLabel(QStringLiteral("Thanks for contributing! Review usually takes 3–5 days."),
+    success->addWidget(new TextLabel(tr("Thanks for contributing! Review usually takes 3–5 days."),
                            Theme::systemFont(12), white(0.5), successBlock_),
         0, Qt::AlignHCenter);
 
@@ -165,13 +165,13 @@ void CustomWallpaperFormFootBar::createForm()
 
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(12);
-    auto* titleLabel = new TextLabel(QStringLiteral("Title"), Theme::systemFont(14, QFont::Medium), white(0.9), fields_);
+    auto* titleLabel = new TextLabel(tr("Title"), Theme::systemFont(14, QFont::Medium), white(0.9), fields_);
     titleLabel->setFixedWidth(kLabelWidth);
     titleRow->addWidget(titleLabel);
     titleField_ = new QLineEdit(fields_);
     titleField_->setFrame(false);
     titleField_->setFont(Theme::systemFont(14));
-    titleField_->setPlaceholderText(QStringLiteral("Enter wallpaper title (4-50 characters)"));
+    titleField_->setPlaceholderText(tr("Enter wallpaper title (4-50 characters)"));
     titleField_->setTextMargins(kFieldPadding);
     QPalette field = titleField_->palette();
     field.setColor(QPalette::Base, Qt::transparent);
@@ -204,10 +204,10 @@ void CustomWallpaperFormFootBar::createForm()
 
     auto* categoryRow = new QHBoxLayout;
     categoryRow->setSpacing(12);
-    auto* categoryLabel = new TextLabel(QStringLiteral("Category"), Theme::systemFont(14, QFont::Medium), white(0.9), fields_);
+    auto* categoryLabel = new TextLabel(tr("Category"), Theme::systemFont(14, QFont::Medium), white(0.9), fields_);
     categoryLabel->setFixedWidth(kLabelWidth);
     categoryRow->addWidget(categoryLabel);
-    categoryButton_ = new LabelButton(QStringLiteral("Select category"), fieldStyle(true), fields_);
+    categoryButton_ = new LabelButton(tr("Select category"), fieldStyle(true), fields_);
     categoryButton_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(categoryButton_, &LabelButton::clicked, this, [this] { setDropdownOpen(!dropdownOpen_); });
     categoryRow->addWidget(categoryButton_, 1);
@@ -242,7 +242,7 @@ void CustomWallpaperFormFootBar::createForm()
     buttons->setSpacing(12);
     LabelButton::Look cancelStyle = LabelButton::Look::outlined(0.9, 0.1, 0.3, 14, QFont::Normal);
     cancelStyle.hoverFill = white(0.15);
-    cancel_ = new LabelButton(QStringLiteral("Cancel"), cancelStyle, buttonRow_);
+    cancel_ = new LabelButton(tr("Cancel"), cancelStyle, buttonRow_);
     connect(cancel_, &LabelButton::clicked, this, &CustomWallpaperFormFootBar::cancelClicked);
     buttons->addWidget(cancel_);
     LabelButton::Look submitStyle;
@@ -254,7 +254,7 @@ void CustomWallpaperFormFootBar::createForm()
     submitStyle.cornerRadius = 8;
     submitStyle.horizontalPadding = 16;
     submitStyle.verticalPadding = 8;
-    submit_ = new LabelButton(QStringLiteral("Submit"), submitStyle, buttonRow_);
+    submit_ = new LabelButton(tr("Submit"), submitStyle, buttonRow_);
     submit_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(submit_, &LabelButton::clicked, this, [this] {
         if (canSubmit())
@@ -329,13 +329,6 @@ void CustomWallpaperFormFootBar::setTitle(const QString& title)
     title_ = title;
     if (titleField_->text() != title)
         titleField_->setText(title);
-    refresh();
-}
-
-void CustomWallpaperFormFootBar::setSelectedCategory(const std::optional<CategoryItem>& category)
-{
-    selectedCategory_ = category;
-    rebuildDropdown();
     refresh();
 }
 
@@ -479,7 +472,7 @@ void CustomWallpaperFormFootBar::refresh()
     LabelButton::Look category = fieldStyle(!selectedCategory_);
     category.symbol = dropdownOpen_ ? QStringLiteral("chevron.up") : QStringLiteral("chevron.down");
     categoryButton_->setLook(category);
-    categoryButton_->setText(selectedCategory_ ? selectedCategory_->categoryName : QStringLiteral("Select category"));
+    categoryButton_->setText(selectedCategory_ ? selectedCategory_->categoryName : tr("Select category"));
     // The card is as tall as what it shows now, wrapped text included; the host lays it out by that.
     if (layout()) {
         fields_->layout()->invalidate();

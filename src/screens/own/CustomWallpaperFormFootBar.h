@@ -36,7 +36,6 @@ public:
     // What the host holds; setting them never emits.
     void setTitle(const QString& title);
     QString title() const { return title_; }
-    void setSelectedCategory(const std::optional<CategoryItem>& category);
     const std::optional<CategoryItem>& selectedCategory() const { return selectedCategory_; }
     void setCategories(const QList<CategoryItem>& categories);
     void setSubmitting(bool submitting);
@@ -51,7 +50,6 @@ public:
     QString progressPercent() const;
 
     Display display() const;
-    bool agreedToTerms() const { return agreedToTerms_; }
     void setAgreedToTerms(bool agreed);
     bool canSubmit() const;
     bool isDropdownOpen() const { return dropdownOpen_; }
@@ -65,9 +63,7 @@ public:
     QLineEdit* titleField() const { return titleField_; }
     LabelButton* categoryButton() const { return categoryButton_; }
     LabelButton* submitButton() const { return submit_; }
-    LabelButton* cancelButton() const { return cancel_; }
     LabelButton* backButton() const { return back_; }
-    QWidget* dropdown() const { return dropdown_; }
 
     // The title an edit leaves: refused (the previous title) when the typed text passes 50
     // characters, otherwise every word between spaces capitalised (runs of spaces kept).

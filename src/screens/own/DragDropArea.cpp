@@ -35,7 +35,7 @@ LabelButton::Look selectStyle()
 }
 } // namespace
 
-DragDropArea::DragDropArea(QWidget* parent) : QWidget(parent), select_(new LabelButton(QStringLiteral("Select"), selectStyle(), this))
+DragDropArea::DragDropArea(QWidget* parent) : QWidget(parent), select_(new LabelButton(tr("Select"), selectStyle(), this))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAcceptDrops(true);
@@ -88,7 +88,7 @@ void DragDropArea::paintEvent(QPaintEvent*)
     painter.drawPath(shape);
     painter.setFont(captionFont());
     painter.setPen(Theme::withOpacity(Qt::white, 0.6));
-    painter.drawText(captionRect(), Qt::AlignHCenter | Qt::AlignVCenter, kCaption);
+    painter.drawText(captionRect(), Qt::AlignHCenter | Qt::AlignVCenter, tr(kCaption));
 }
 
 void DragDropArea::dragEnterEvent(QDragEnterEvent* event)

@@ -15,12 +15,11 @@ class DragDropArea : public QWidget {
 
 public:
     static constexpr QSize kSize{450, 300};
-    static inline const QString kCaption = QStringLiteral("MP4 • 3840x2160 min (4K) • Under 60s • Max 200MB");
+    static constexpr const char* kCaption = QT_TR_NOOP("MP4 • 3840x2160 min (4K) • Under 60s • Max 200MB");
 
     explicit DragDropArea(QWidget* parent = nullptr);
 
     bool isDragging() const { return dragging_; }
-    LabelButton* selectButton() const { return select_; }
 
     // The local files a drop carries, in order; other addresses are left out.
     static QStringList localFiles(const QMimeData& data);

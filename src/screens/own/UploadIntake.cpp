@@ -2,9 +2,9 @@
 
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
-#include "foundation/Text.h"
 #include "library/OwnVideoFacts.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -19,14 +19,15 @@ QStringList UploadIntake::validate(const OwnVideoFacts& facts)
     QStringList messages;
     const auto size = facts.naturalSize;
     if (!size || size->width() < kMinimumSize.width() || size->height() < kMinimumSize.height()) {
-        messages.append(QStringLiteral("Resolution must be at least 3840×2160 (4K) (current: %1)")
-                            .arg(facts.resolutionText().value_or(QStringLiteral("unknown"))));
+        messages.append(QCoreApplication::translate("UploadIntake", "Resolution must be at least 3840×2160 (4K) (current: %1)")
+                            .arg(facts.resolutionText().value_or(QCoreApplication::translate("UploadIntake", "unknown"))));
     }
     if (facts.megabytes() >= kMaxMegabytes)
-        messages.append(Text::format("File size must be less than 200 MB (current: %.1f MB)", facts.megabytes()));
+        messages.append(QCoreApplication::translate("UploadIntake", "File size must be less than 200 MB (current: %1 MB)")
+                            .arg(facts.megabytes(), 0, 'f', 1));
     if (facts.durationSeconds >= kMaxSeconds) {
-        messages.append(QStringLiteral("Duration must be less than 60 seconds (current: %1)")
-                            .arg(facts.durationText().value_or(QStringLiteral("unknown"))));
+        messages.append(QCoreApplication::translate("UploadIntake", "Duration must be less than 60 seconds (current: %1)")
+                            .arg(facts.durationText().value_or(QCoreApplication::translate("UploadIntake", "unknown"))));
     }
     return messages;
 }
@@ -37,7 +38,7 @@ QCoro::Task<Result<WallpaperModel, QString>> UploadIntake::examine(QString path,
     try {
         const OwnVideoFacts facts = co_await OwnVideoFacts::read(path, media);
         if (!facts.durationText())
-            throw MessageError(QStringLiteral("The video does not state a usable duration."));
+            throw MessageError(QCoreApplication::translate("UploadIntake", "The video does not state a usable duration."));
         if (const QStringList messages = validate(facts); !messages.isEmpty())
             co_return Result<WallpaperModel, QString>::failure(messages.join(QStringLiteral("\n\n")));
         const QString title = OwnVideoFacts::wallpaperTitle(QFileInfo(path).fileName());
@@ -47,5 +48,5 @@ QCoro::Task<Result<WallpaperModel, QString>> UploadIntake::examine(QString path,
         problem = describeError(error);
     }
     logLine(QStringLiteral("❌"), QStringLiteral("CustomView"), QStringLiteral("Failed to create temporary wallpaper: ") + problem);
-    co_return Result<WallpaperModel, QString>::failure(QStringLiteral("Failed to process wallpaper: ") + problem);
+    co_return Result<WallpaperModel, QString>::failure(QCoreApplication::translate("UploadIntake", "Failed to process wallpaper: ") + problem);
 }

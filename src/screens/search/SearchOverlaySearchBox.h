@@ -53,7 +53,6 @@ public:
 
     GhostTextField* field() const { return field_; }
     FilterChipsRow* chipsRow() const { return chipsRow_; }
-    SymbolButton* clearButton() const { return clear_; }
     Spinner* spinner() const { return spinner_; }
 
     // The rest of a suggestion after the typed text (T as typed, S trimmed), in S's own case:

@@ -106,12 +106,12 @@ void SearchOverlayView::showOutcome()
     switch (search_->outcome()) {
     case DebouncedSearch::Outcome::NoResults:
         message_->setMessage(ScreenMessageView::Message::empty(QStringLiteral("magnifyingglass"),
-            QStringLiteral("No wallpapers found"),
-            QStringLiteral("Nothing matches \u201c%1\u201d. Try other words.").arg(Text::truncated(search_->answeredQuery(), kQuotedQueryLength, QStringLiteral("\u2026")))));
+            tr("No wallpapers found"),
+            tr("Nothing matches \u201c%1\u201d. Try other words.").arg(Text::truncated(search_->answeredQuery(), kQuotedQueryLength, QStringLiteral("\u2026")))));
         break;
     case DebouncedSearch::Outcome::Failed:
         message_->setMessage(
-            ScreenMessageView::Message::failure(QStringLiteral("Search failed"), search_->failure(), QStringLiteral("Try Again")));
+            ScreenMessageView::Message::failure(tr("Search failed"), search_->failure(), tr("Try Again")));
         break;
     case DebouncedSearch::Outcome::Idle:
     case DebouncedSearch::Outcome::Found:

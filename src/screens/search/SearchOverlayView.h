@@ -50,7 +50,6 @@ public:
     void updateChromeInset(int chromeHeight);
     // The height the results area takes at least: what is left below the inset, 320 or more.
     int availableResultsHeight() const;
-    int focusToken() const { return focusToken_; }
 
     SearchOverlaySearchBox* searchBox() const { return box_; }
     DebouncedSearch& search() const { return *search_; }

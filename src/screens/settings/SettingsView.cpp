@@ -190,7 +190,7 @@ QWidget* SettingsView::createCommunity()
     lines->setContentsMargins(0, 0, 0, 0);
     lines->setSpacing(16);
     lines->addWidget(sectionTitle(tr("Join the Community")));
-    discord_ = new CommunityButton(QStringLiteral("discord"), QStringLiteral("Discord"), discordUrl(), {}, services_.urls);
+    discord_ = new CommunityButton(QStringLiteral("discord"), tr("Discord"), discordUrl(), {}, services_.urls);
     lines->addWidget(discord_, 0, Qt::AlignLeft);
     return section;
 }
@@ -246,20 +246,20 @@ QString SettingsView::cacheLabelText(double megabytes)
 {
     // Whole megabytes, the fraction dropped; a size that is not a number reads as none.
     const long long whole = std::isfinite(megabytes) && megabytes > 0 ? static_cast<long long>(megabytes) : 0;
-    return QStringLiteral("Cache - %1 MB").arg(whole);
+    return tr("Cache - %1 MB").arg(whole);
 }
 
 QString SettingsView::versionText(const std::optional<QString>& shortVersion)
 {
-    return QStringLiteral("Version ") + shortVersion.value_or(QStringLiteral("Unknown"));
+    return tr("Version %1").arg(shortVersion.value_or(tr("Unknown")));
 }
 
 QString SettingsView::lockScreenInstructions()
 {
-    return QStringList{QStringLiteral("Very Important"), QString(), QStringLiteral("To use the Lock Screen feature:"), QString(),
-        QStringLiteral("1. Go to System Settings > Wallpaper"),
-        QStringLiteral("2. Select \"Quorvelle\" from the wallpaper sections"),
-        QStringLiteral("3. Toggle \"Show on all spaces\""), QStringLiteral("4. Come back and set a wallpaper from the app")}
+    return QStringList{tr("Very Important"), QString(), tr("To use the Lock Screen feature:"), QString(),
+        tr("1. Go to System Settings > Wallpaper"),
+        tr("2. Select \"Quorvelle\" from the wallpaper sections"),
+        tr("3. Toggle \"Show on all spaces\""), tr("4. Come back and set a wallpaper from the app")}
         .join(u'\n');
 }
 

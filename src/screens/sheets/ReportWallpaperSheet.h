@@ -40,7 +40,6 @@ public:
     // Presents a sheet for `wallpaper` on `sheets`; its dismissals take down only this sheet.
     static ReportWallpaperSheet* present(SheetHost& sheets, const WallpaperModel& wallpaper);
 
-    std::optional<ReportReason> selectedReason() const { return selected_; }
     void selectReason(ReportReason reason);
     QString otherText() const;
     bool canSubmit() const;

@@ -73,7 +73,7 @@ TEST_F(FullScreenApplierTest, ARecordItCannotApplyIsRefusedWithoutATask)
         FullScreenApplier applier(record, {});
         applier.applyToTarget(0, Target::desktop);
         EXPECT_FALSE(applier.isApplyingWallpaper());
-        EXPECT_EQ(applier.applyError(), FullScreenApplier::kIncompleteError);
+        EXPECT_EQ(applier.applyError(), QString::fromUtf8(FullScreenApplier::kIncompleteError));
         EXPECT_TRUE(log_.contains(QString::fromLatin1(line)));
         applier.applyToLockScreenOnly();
         EXPECT_FALSE(applier.isApplyingWallpaper());
