@@ -222,6 +222,7 @@ void CategoryDetailView::showGrid()
             showingPlaceholders_ = true;
             grid_->setKeys({});
             grid_->setCellFactory([](int) { return new PlaceholderPosterCard(false); });
+            grid_->setCellUpdater({});
             grid_->setKeys(placeholderKeys_);
         }
         return;
