@@ -246,6 +246,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(session_.isRunning());
+        // A partner link also offers the onboarding sheet, which would take the Escape.
+        defaults_.setBool(ShellDefaults::onboardingSheetCompleted, true);
         QApplication::setActiveWindow(&root);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&root));
     }
