@@ -43,6 +43,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -72,22 +73,30 @@ QWidget* makeUploadPage(BrowseContext* context, const PageLinks& links)
 }
 QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return new SettingsView; }
 
-// Its own close clears the selection, as links.close does.
+// Its own close (back, Escape) clears the opener's selection and then leaves through links.close.
 QWidget* makeWallpaperDestination(const WallpaperModel& wallpaper, BrowseContext* context, const PageLinks& links)
 {
     auto* page = new FullScreenView(wallpaper, context, {.isCustom = FullScreenView::isCustomRecord(wallpaper)});
     QObject::connect(page, &FullScreenView::reportRequested, page,
         [sheets = links.sheets](const WallpaperModel& reported) { ReportWallpaperSheet::present(*sheets, reported); });
+    if (links.close)
+        QObject::connect(page, &FullScreenView::dismissRequested, page, links.close);
     return page;
 }
 
 QWidget* makeGravelnookDestination(const QString& id, BrowseContext* context, const PageLinks& links)
 {
-    // Once loaded, the partner's wallpaper shows in the ordinary full-screen page.
+    // Once loaded, the partner's wallpaper shows in the ordinary full-screen page. Its opener keeps
+    // a selection of its own: leaving the partner's page must not close a catalogue wallpaper
+    // open beneath it.
     auto* page = new PartnerSiteView(id, [context, links](const WallpaperModel& wallpaper, std::function<void()> close) {
+        auto* opener = new BrowseContext(context, nullptr);
+        opener->keepOwnSelection();
         PageLinks inner = links;
         inner.close = std::move(close);
-        return makeWallpaperDestination(wallpaper, context, inner);
+        QWidget* fullScreen = makeWallpaperDestination(wallpaper, opener, inner);
+        opener->setParent(fullScreen);
+        return fullScreen;
     });
     QObject::connect(page, &PartnerSiteView::closeRequested, page, links.close);
     return page;
@@ -180,6 +189,13 @@ AppRootView::AppRootView(QWidget* parent)
             scheduleOnboardingUnlessLoading();
         takePendingGravelnookId();
     });
+    gravelnookReopen_ = new QTimer(this);
+    gravelnookReopen_->setSingleShot(true);
+    gravelnookReopen_->setInterval(kLinkReopenDelayMs);
+    connect(gravelnookReopen_, &QTimer::timeout, this, [this] {
+        if (const std::optional<QString> id = std::exchange(reopenGravelnookId_, std::nullopt))
+            setSelectedGravelnookId(id);
+    });
     // What waited for the window before it was there.
     scheduleOnboardingUnlessLoading();
     takePendingWallpaper();
@@ -199,8 +215,8 @@ void AppRootView::takePendingWallpaper()
     if (!pending)
         return;
     inbox.setPendingWallpaperNow(std::nullopt);
-    // One already open leaves first, and this one comes in a moment later.
-    context_->openWallpaper(*pending);
+    // One already open (even this very one) leaves first, and this one comes in a moment later.
+    context_->reopenWallpaper(*pending, kLinkReopenDelayMs);
 }
 
 void AppRootView::takePendingGravelnookId()
@@ -214,8 +230,10 @@ void AppRootView::takePendingGravelnookId()
         setSelectedGravelnookId(pending);
         return;
     }
+    // The open page leaves first; the newest link is the one that comes in.
     setSelectedGravelnookId(std::nullopt);
-    runAfter(BrowseContext::kReselectDelayMs, this, [this, pending] { setSelectedGravelnookId(pending); });
+    reopenGravelnookId_ = pending;
+    gravelnookReopen_->start();
 }
 
 AppRootView::~AppRootView()
@@ -320,6 +338,9 @@ void AppRootView::syncWallpaperDestination()
 
 void AppRootView::setSelectedGravelnookId(const std::optional<QString>& id)
 {
+    // Any choice made meanwhile replaces a link waiting to be reopened.
+    gravelnookReopen_->stop();
+    reopenGravelnookId_.reset();
     if (id == gravelnookId_)
         return;
     gravelnookId_ = id;

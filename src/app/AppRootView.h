@@ -15,6 +15,7 @@ class NavIconButton;
 class NavigationHost;
 class NotificationToastOverlay;
 class QStackedWidget;
+class QTimer;
 class SheetHost;
 class TopNavigationBar;
 struct CategoryNavigationItem;
@@ -55,6 +56,10 @@ public:
     // Pushes the category page for `item`.
     void openCategory(const CategoryNavigationItem& item);
     OnboardingScheduler* onboarding() const { return onboarding_; }
+
+    // A link arriving while a wallpaper (or partner wallpaper) is open closes it; the link's own
+    // opens this long after, unless a newer link or choice came meanwhile.
+    static constexpr int kLinkReopenDelayMs = 100;
 
     // Opens the partner-site wallpaper `id` full screen; none closes it.
     void setSelectedGravelnookId(const std::optional<QString>& id);
@@ -98,6 +103,8 @@ private:
     QPointer<QWidget> wallpaperPage_;
     std::optional<QString> gravelnookId_;
     QPointer<QWidget> gravelnookPage_;
+    QTimer* gravelnookReopen_ = nullptr;
+    std::optional<QString> reopenGravelnookId_;
     OnboardingScheduler* onboarding_ = nullptr;
     AppSheetsHost* appSheets_ = nullptr;
 };

@@ -89,27 +89,31 @@ bool BrowseContext::isSameWallpaper(const WallpaperModel& a, const WallpaperMode
 
 void BrowseContext::openWallpaper(const WallpaperModel& wallpaper)
 {
-    BrowseContext* owner = selectionOwner();
     const std::optional<WallpaperModel> open = selectedWallpaper();
-    if (!open) {
+    if (open && isSameWallpaper(*open, wallpaper))
+        return;
+    reopenWallpaper(wallpaper, kReselectDelayMs);
+}
+
+void BrowseContext::reopenWallpaper(const WallpaperModel& wallpaper, int delayMs)
+{
+    BrowseContext* owner = selectionOwner();
+    if (!selectedWallpaper()) {
         setSelectedWallpaper(wallpaper);
         return;
     }
-    if (isSameWallpaper(*open, wallpaper))
-        return;
     // Closing first lets the full-screen view leave before the next one comes in.
     setSelectedWallpaper(std::nullopt);
     if (!owner->reselect_) {
         owner->reselect_ = new QTimer(owner);
         owner->reselect_->setSingleShot(true);
-        owner->reselect_->setInterval(kReselectDelayMs);
         connect(owner->reselect_, &QTimer::timeout, owner, [owner] {
             if (const auto pending = owner->pendingSelection_)
                 owner->setSelectedWallpaper(pending);
         });
     }
     owner->pendingSelection_ = wallpaper;
-    owner->reselect_->start();
+    owner->reselect_->start(delayMs);
 }
 
 void BrowseContext::keepOwnSelection()

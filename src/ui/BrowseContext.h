@@ -38,6 +38,9 @@ public:
     // (a later click, the view closed), so the last choice always wins.
     void openWallpaper(const WallpaperModel& wallpaper);
     static constexpr int kReselectDelayMs = 120;
+    // The same for a wallpaper handed in from outside (a link): whatever is open, this one
+    // included, is closed first and `wallpaper` opened `delayMs` later, the newest call winning.
+    void reopenWallpaper(const WallpaperModel& wallpaper, int delayMs);
     // One wallpaper when both keys are present and equal, or by id when either key is absent.
     static bool isSameWallpaper(const WallpaperModel& a, const WallpaperModel& b);
 

@@ -30,6 +30,8 @@ void LazyGridView::setCellFactory(CellFactory factory)
     factory_ = std::move(factory);
 }
 
+void LazyGridView::setCellUpdater(CellUpdater updater) { updater_ = std::move(updater); }
+
 void LazyGridView::setKeys(const QList<QUuid>& keys)
 {
     keys_ = keys;
@@ -37,6 +39,13 @@ void LazyGridView::setKeys(const QList<QUuid>& keys)
     indexOfKey_.reserve(keys_.size());
     for (int i = 0; i < keys_.size(); ++i)
         indexOfKey_.insert(keys_[i], i);
+    if (updater_) {
+        for (auto it = cells_.cbegin(); it != cells_.cend(); ++it) {
+            const auto index = indexOfKey_.constFind(it.key());
+            if (it->widget && index != indexOfKey_.constEnd())
+                updater_(it->widget, *index);
+        }
+    }
     updateGeometry();
     updateCells();
 }

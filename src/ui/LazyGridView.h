@@ -23,12 +23,17 @@ public:
     enum class Orientation { Vertical, Horizontal };
     // Makes the cell for the key at `index`; the grid takes ownership.
     using CellFactory = std::function<QWidget*(int index)>;
+    // Hands a live cell the current record of its key, now at `index`.
+    using CellUpdater = std::function<void(QWidget* cell, int index)>;
 
     explicit LazyGridView(Orientation orientation = Orientation::Vertical, QWidget* parent = nullptr);
     ~LazyGridView() override;
 
     void setCellFactory(CellFactory factory);
-    // The cells in order. Cells of keys that remain keep their widget (at their new place);
+    // Without one, a kept cell goes on showing the record it was made with.
+    void setCellUpdater(CellUpdater updater);
+    // The cells in order. Cells of keys that remain keep their widget (at their new place) and
+    // hear the updater, since the record behind a key may have changed (counts, asset host);
     // cells of keys that went are removed.
     void setKeys(const QList<QUuid>& keys);
     const QList<QUuid>& keys() const { return keys_; }
@@ -84,6 +89,7 @@ private:
 
     const Orientation orientation_;
     CellFactory factory_;
+    CellUpdater updater_;
     QList<QUuid> keys_;
     QHash<QUuid, int> indexOfKey_;
     QHash<QUuid, Cell> cells_;

@@ -146,6 +146,12 @@ void PosterCardView::setWallpaper(const WallpaperModel& wallpaper)
     update();
 }
 
+void PosterCardView::refresh(QWidget* cell, const WallpaperModel& wallpaper)
+{
+    if (auto* card = qobject_cast<PosterCardView*>(cell))
+        card->setWallpaper(wallpaper);
+}
+
 void PosterCardView::rememberLikedState() { likedAtCounts_ = heart_->isLiked(); }
 
 int PosterCardView::optimisticLikeDelta() const

@@ -65,6 +65,8 @@ public:
     const WallpaperModel& wallpaper() const { return wallpaper_; }
     // A refreshed record of the same wallpaper: new counts replace the card's own like.
     void setWallpaper(const WallpaperModel& wallpaper);
+    // What a grid's cell updater does: a card it kept for a key gets that key's current record.
+    static void refresh(QWidget* cell, const WallpaperModel& wallpaper);
 
     // +1 after this wallpaper was liked since its counts last changed, -1 after it was unliked.
     int optimisticLikeDelta() const;

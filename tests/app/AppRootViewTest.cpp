@@ -8,6 +8,9 @@
 #include "state/AppStore.h"
 #include "state/DeepLinkWallpaperService.h"
 #include "state/GravelnookDeepLinkService.h"
+#include "state/WallpaperDeepLinkHandler.h"
+#include "backend/APIService.h"
+#include "support/CatalogueSession.h"
 #include "state/OnboardingSheetState.h"
 #include "support/Eventually.h"
 #include "ui/AlertSheet.h"
@@ -28,6 +31,7 @@
 #include "ui/Theme.h"
 #include "ui/TopNavigationBar.h"
 
+#include <QApplication>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
@@ -202,6 +206,97 @@ TEST_F(LinkedRootViewTest, LinksOpenFullScreenAtOnceOrAfterTheOpenOneLeft)
     Q_EMIT partner->closeRequested();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(root.selectedGravelnookId().has_value());
+}
+
+TEST_F(LinkedRootViewTest, TheNewestLinkWinsAndALinkToTheOpenWallpaperOpensItAgain)
+{
+    ASSERT_EQ(shownTitle(), QStringLiteral("From a link"));
+    const QPointer<FullScreenView> first = wallpaperPage();
+    links_.setPendingWallpaperNow(root.context()->selectedWallpaper().value());
+    EXPECT_FALSE(root.context()->selectedWallpaper().has_value()) << "the open page leaves first";
+    ASSERT_EVENTUALLY(root.context()->selectedWallpaper().has_value(), 2000);
+    EXPECT_EQ(shownTitle(), QStringLiteral("From a link"));
+    EXPECT_TRUE(first.isNull()) << "opened again in a page of its own";
+
+    // Partner links, one quickly after the other while a partner page is open: the older one,
+    // still waiting to reopen, must not replace the newer one.
+    partnerLinks_.setPendingIdNow(QStringLiteral("gn-1"));
+    ASSERT_EQ(root.selectedGravelnookId(), u"gn-1");
+    partnerLinks_.setPendingIdNow(QStringLiteral("gn-2"));
+    EXPECT_FALSE(root.selectedGravelnookId().has_value());
+    QTest::qWait(20);
+    partnerLinks_.setPendingIdNow(QStringLiteral("gn-3"));
+    EXPECT_EQ(root.selectedGravelnookId(), u"gn-3");
+    QTest::qWait(BrowseContext::kReselectDelayMs * 3);
+    EXPECT_EQ(root.selectedGravelnookId(), u"gn-3");
+    auto* partner = qobject_cast<PartnerSiteView*>(root.navigationHost()->currentPage());
+    ASSERT_NE(partner, nullptr);
+    EXPECT_EQ(partner->partnerId(), u"gn-3");
+
+    // The same id again reloads it: closed, then opened anew.
+    partnerLinks_.setPendingIdNow(QStringLiteral("gn-3"));
+    EXPECT_FALSE(root.selectedGravelnookId().has_value());
+    ASSERT_EVENTUALLY(root.selectedGravelnookId() == u"gn-3", 2000);
+}
+
+// A partner link handled as the URL scheme hands it over, against the sample catalogue, then
+// left the two ways a user leaves it.
+class PartnerLinkTest : public AppRootViewTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(session_.isRunning());
+        // A partner link also offers the onboarding sheet, which would take the Escape.
+        defaults_.setBool(ShellDefaults::onboardingSheetCompleted, true);
+        QApplication::setActiveWindow(&root);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&root));
+    }
+    void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    FullScreenView* openPartnerLink()
+    {
+        handler_.handle(QStringLiteral("quorvelle://gravelnook/501"));
+        PartnerSiteView* partner = nullptr;
+        const bool shown = QTest::qWaitFor([&] {
+            partner = qobject_cast<PartnerSiteView*>(root.navigationHost()->currentPage());
+            return partner && partner->state() == PartnerSiteView::State::Showing;
+        }, 20'000);
+        EXPECT_TRUE(shown);
+        return shown ? qobject_cast<FullScreenView*>(partner->fullScreenView()) : nullptr;
+    }
+    // Home again: nothing pushed, the home page on screen and the header row over it, once its
+    // fade has run (unless the home page's loader, which it reruns until its first load is done,
+    // wants the header hidden).
+    bool homeShows() const
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return root.navigationHost()->depth() == 1 && !root.selectedGravelnookId() && root.tabPage(AppTab::Home)->isVisible()
+               && root.topBar()->isVisible() == root.topBar()->isWanted();
+    }
+
+    CatalogueSession session_;
+    Shared<APIService>::Override api_{session_.api()};
+    WallpaperDeepLinkHandler handler_{AppStore::shared(), session_.api(), links_, partnerLinks_, Delays::real()};
+};
+
+TEST_F(PartnerLinkTest, EscapeAndTheBackButtonLeaveThePartnerWallpaperForHome)
+{
+    const std::pair<const char*, std::function<void(FullScreenView&)>> exits[] = {
+        {"Escape", [](FullScreenView&) { QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow(), Qt::Key_Escape); }},
+        {"back", [](FullScreenView& page) {
+             QWidget* back = page.footBar()->backButton();
+             QTest::mouseClick(back, Qt::LeftButton, {}, back->rect().center());
+         }},
+    };
+    for (const auto& [name, leave] : exits) {
+        FullScreenView* page = openPartnerLink();
+        ASSERT_NE(page, nullptr) << name;
+        ASSERT_NE(page->footBar(), nullptr);
+        EXPECT_EQ(page->wallpaper().title, QStringLiteral("Koi Pond at Dusk"));
+        EXPECT_FALSE(root.topBar()->isVisible()) << "the page covers the header row";
+        leave(*page);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return homeShows(); }, 3000)) << name;
+    }
 }
 
 TEST(Onboarding, OfferedOnceAfterTheLastTriggerUnlessCompletedBefore)

@@ -143,6 +143,9 @@ TEST_F(LazyGridViewTest, CellsStayWithTheirKeyWhenTheListChanges)
     RecordingCell* zero = cell(0);
     RecordingCell* one = cell(1);
     made = 0;
+    // The record behind a kept key may have changed: its cell hears its new index.
+    QHash<QWidget*, int> updated;
+    grid->setCellUpdater([&](QWidget* cell, int index) { updated.insert(cell, index); });
 
     // A new key in front, 0 and 1 swapped, 3 gone: the cells move with their keys.
     QList<QUuid> changed = keys;
@@ -156,6 +159,9 @@ TEST_F(LazyGridViewTest, CellsStayWithTheirKeyWhenTheListChanges)
     EXPECT_EQ(zero->geometry(), grid->cellRect(2));
     EXPECT_EQ(grid->cellForKey(originalKeys[3]), nullptr);
     EXPECT_EQ(made, 1);
+    EXPECT_EQ(updated.value(one, -1), 1);
+    EXPECT_EQ(updated.value(zero, -1), 2);
+    EXPECT_FALSE(updated.contains(grid->cellForKey(changed[0]))) << "a new cell is made with its record";
 }
 
 TEST_F(LazyGridViewTest, HidingTheGridTellsItsCellsAndKeepsThem)

@@ -10,6 +10,7 @@
 #include "ui/BrowseContext.h"
 #include "ui/FilterChip.h"
 #include "ui/LazyGridView.h"
+#include "ui/OverscrollStretch.h"
 #include "ui/LoadingWallpapersRow.h"
 #include "ui/MainWrapper.h"
 #include "ui/NotificationToast.h"
@@ -71,8 +72,10 @@ CategoryDetailView::CategoryDetailView(const CategoryNavigationItem& item, Brows
     auto* stack = new QVBoxLayout(content);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
-    if (controller_->isLockScreen())
+    if (controller_->isLockScreen()) {
         stack->addWidget(buildHero());
+        connect(new OverscrollStretch(scroll_), &OverscrollStretch::pullChanged, hero_, &HeroBackdrop::setPull);
+    }
     stack->addWidget(new MainWrapper(buildColumn(), 50, 120,
         controller_->isLockScreen() ? MainWrapperStyle::Home : MainWrapperStyle::Standard));
     stack->addStretch();
@@ -219,6 +222,7 @@ void CategoryDetailView::showGrid()
             showingPlaceholders_ = true;
             grid_->setKeys({});
             grid_->setCellFactory([](int) { return new PlaceholderPosterCard(false); });
+            grid_->setCellUpdater({});
             grid_->setKeys(placeholderKeys_);
         }
         return;
@@ -236,6 +240,8 @@ void CategoryDetailView::showGrid()
     grid_->setCellFactory([this, options](int index) -> QWidget* {
         return new PosterCardView(controller_->wallpapers().at(index), options, context_);
     });
+    grid_->setCellUpdater(
+        [this](QWidget* cell, int index) { PosterCardView::refresh(cell, controller_->wallpapers().at(index)); });
     QList<QUuid> keys;
     keys.reserve(controller_->wallpapers().size());
     for (const WallpaperModel& wallpaper : controller_->wallpapers())

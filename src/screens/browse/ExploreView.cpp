@@ -19,6 +19,8 @@
 
 #include <QGuiApplication>
 #include <QPointer>
+#include "ui/OverscrollStretch.h"
+
 #include <QScrollArea>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -88,6 +90,7 @@ ExploreView::ExploreView(BrowseContext* context, OpenCategory openCategory, QWid
     page->addWidget(new MainWrapper(column, 50, 120, MainWrapperStyle::Home));
     page->addStretch();
     scroll_->setWidget(content);
+    connect(new OverscrollStretch(scroll_), &OverscrollStretch::pullChanged, hero_, &HeroBackdrop::setPull);
 
     const auto fitHero = [this] { hero_->setFixedHeight(qRound(ExploreHero::kHeightShare * context_->windowSizeOrFallback().height())); };
     fitHero();

@@ -3,6 +3,7 @@
 #include "engine/VideoCacheService.h"
 #include "foundation/Async.h"
 #include "ui/LoopingVideo.h"
+#include "ui/OverscrollStretch.h"
 #include "ui/Theme.h"
 #include "ui/VideoPlayerPool.h"
 
@@ -51,6 +52,14 @@ void HeroBackdrop::setVideoPlaying(bool playing)
     video_->setPlaying(playing && remote_);
 }
 
+void HeroBackdrop::setPull(double pull)
+{
+    if (pull == pull_)
+        return;
+    pull_ = pull;
+    update();
+}
+
 void HeroBackdrop::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
@@ -67,10 +76,16 @@ void HeroBackdrop::startVideo()
     if (cache_.cachedPreviewVideoUrl(*remote_, std::nullopt))
         return;
     // The player streams the address meanwhile; once the file is in the cache a video that has
-    // shown no frame yet (a stream the player could not open) plays the file instead.
+    // shown no frame yet (a stream the player could not open) plays the file instead. A failed
+    // download changes nothing: the player keeps streaming and the next showing tries again.
     fireAndForget(
         [](QPointer<HeroBackdrop> hero, VideoCacheService& cache, QUrl url) -> QCoro::Task<> {
-            const QUrl file = co_await cache.cachePreviewVideo(url, std::nullopt);
+            QUrl file;
+            try {
+                file = co_await cache.cachePreviewVideo(url, std::nullopt);
+            } catch (const std::exception&) {
+                co_return;
+            }
             if (hero && hero->remote_ == url && !hero->video_->isReady())
                 hero->video_->setUrl(file);
         }(this, cache_, *remote_),
@@ -82,6 +97,7 @@ void HeroBackdrop::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF area(rect());
+    painter.setTransform(OverscrollStretch::stretchTransform(area, pull_));
     if (!remote_ || !video_->paint(painter, area)) {
         QLinearGradient fallback(area.topLeft(), area.bottomRight());
         fallback.setColorAt(0, Theme::withOpacity(QColor(191, 90, 242), 0.8));

@@ -29,6 +29,9 @@ public:
     bool isVideoReady() const;
     // The page covering the hero (a wallpaper open full screen) stops the video.
     void setVideoPlaying(bool playing);
+    // The page's pull-down past its top: the background grows from its top edge; children stay.
+    void setPull(double pull);
+    double pull() const { return pull_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -44,4 +47,5 @@ private:
     LoopingVideo* video_;
     std::optional<QUrl> remote_;
     bool playing_ = false;
+    double pull_ = 0;
 };

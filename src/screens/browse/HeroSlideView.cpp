@@ -7,6 +7,7 @@
 #include "ui/LabelButton.h"
 #include "ui/LikeButton.h"
 #include "ui/LoopingVideo.h"
+#include "ui/OverscrollStretch.h"
 #include "ui/Theme.h"
 
 #include <QPainter>
@@ -198,13 +199,23 @@ void HeroSlideView::moveEvent(QMoveEvent*)
         overlay_.invalidate();
 }
 
+void HeroSlideView::setPull(double pull)
+{
+    if (pull == pull_)
+        return;
+    pull_ = pull;
+    update();
+}
+
 void HeroSlideView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const QRectF area = rect();
-    // The poster until the current player has a frame.
+    // The poster until the current player has a frame; stretched, either still covers the slide.
+    painter.setTransform(OverscrollStretch::stretchTransform(area, pull_));
     if (!(video_ && video_->paint(painter, area)) && !poster_->paint(painter, area))
         painter.fillRect(area, Theme::appBackgroundColor());
+    painter.resetTransform();
     const qreal shadeKey = shade_ ? qreal(shade_->cacheKey()) : 0;
     overlay_.paint(painter, *this, {dim_.value(), qreal(x()), shadeKey}, [this](QPainter& cached) { paintOverlay(cached); });
 }

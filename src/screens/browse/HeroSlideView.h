@@ -42,6 +42,9 @@ public:
     bool isCurrent() const { return current_; }
     // The carousel's shade, painted over the picture where this slide lies in the carousel.
     void setShade(const QImage* shade) { shade_ = shade; }
+    // The page's pull-down past its top: the picture grows from its top edge, the text stays.
+    void setPull(double pull);
+    double pull() const { return pull_; }
 
     bool hasPoster() const;
     bool hasPlayer() const;
@@ -88,4 +91,5 @@ private:
     bool shouldLoad_ = false;
     bool current_ = false;
     bool cacheAsked_ = false;
+    double pull_ = 0;
 };

@@ -22,6 +22,7 @@ HomeGridSection::HomeGridSection(const QString& title, const QString& subtitle, 
     grid_->setCellAspectRatio(kPosterAspect);
     grid_->setSpacing(shape_.columnSpacing, shape_.cardSpacing);
     grid_->setCellFactory([this](int index) -> QWidget* { return new PosterCardView(shown_.at(index), {}, context_); });
+    grid_->setCellUpdater([this](QWidget* cell, int index) { PosterCardView::refresh(cell, shown_.at(index)); });
     connect(heading_, &SectionTitleComponent::titleClicked, this, &HomeGridSection::titleClicked);
 
     auto* column = new QVBoxLayout(this);

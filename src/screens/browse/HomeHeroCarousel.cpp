@@ -62,6 +62,12 @@ bool HomeHeroCarousel::shouldLoadVideo(int index) const
     return index == current_ || index == (current_ + 1) % count();
 }
 
+void HomeHeroCarousel::setPull(double pull)
+{
+    for (HeroSlideView* slide : slides_)
+        slide->setPull(pull);
+}
+
 qreal HomeHeroCarousel::position() const { return width() > 0 ? offset_.value() / width() : 0; }
 
 void HomeHeroCarousel::setCurrentIndex(int index)

@@ -42,6 +42,8 @@ public:
     bool isAutoSliding() const { return timer_.isActive(); }
     // Where the strip is scrolled to, in slide widths.
     qreal position() const;
+    // The page's pull-down past its top: every slide's picture grows from its top edge.
+    void setPull(double pull);
 
 Q_SIGNALS:
     void currentIndexChanged(int index);

@@ -15,7 +15,9 @@
 #include "ui/BrowseContext.h"
 #include "ui/FooterView.h"
 #include "ui/MainWrapper.h"
+#include "ui/OverscrollStretch.h"
 
+#include <QAbstractScrollArea>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShowEvent>
@@ -178,6 +180,7 @@ void HomeView::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (event->spontaneous())
         return;
+    attachStretch();
     // Back on Home after the ready moment, the feed shows at once.
     if (services_.homePage.hasShownReadyMessage()) {
         services_.homePage.setShowingLoader(false);
@@ -185,6 +188,20 @@ void HomeView::showEvent(QShowEvent* event)
     }
     services_.homePage.setShowingLoader(true);
     startLoad();
+}
+
+void HomeView::attachStretch()
+{
+    // The page scrolls in the scroll area of whoever shows it; the carousel answers its pull.
+    if (stretchAttached_ || !hero_)
+        return;
+    for (QWidget* widget = parentWidget(); widget; widget = widget->parentWidget()) {
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) {
+            connect(new OverscrollStretch(area), &OverscrollStretch::pullChanged, hero_, &HomeHeroCarousel::setPull);
+            stretchAttached_ = true;
+            return;
+        }
+    }
 }
 
 void HomeView::followLoader()

@@ -76,6 +76,7 @@ protected:
 private:
     QWidget* createFeed();
     void followLoader();
+    void attachStretch();
     void followWindowSize();
     void startLoad();
     static QCoro::Task<> loadInitialData(QPointer<HomeView> self);
@@ -104,6 +105,7 @@ private:
     CategoriesSection* categories_ = nullptr;
     FooterView* footer_ = nullptr;
     bool showReadyMessage_ = false;
+    bool stretchAttached_ = false;
     bool loadRunning_ = false;
     int loadFailures_ = 0;
     QTimer retryTimer_;

@@ -101,6 +101,8 @@ LikedView::LikedView(BrowseContext* context, const PageLinks& links, QWidget* pa
     savedGrid_->setColumns(3);
     savedGrid_->setSpacing(kSavedSpacing, kSavedSpacing);
     savedGrid_->setCellFactory([this](int index) { return makeSavedCell(index); });
+    savedGrid_->setCellUpdater(
+        [this](QWidget* cell, int index) { PosterCardView::refresh(cell, liked_.likedWallpapersInOrder().at(index)); });
     saved_->addWidget(savedGrid_);
     saved_->addWidget(emptyState(column));
     stack->addWidget(saved_);

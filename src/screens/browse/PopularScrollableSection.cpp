@@ -42,6 +42,7 @@ PopularScrollableSection::PopularScrollableSection(const QString& title, const Q
     grid_->setCellAspectRatio(kPosterAspect);
     grid_->setSpacing(columnSpacing, cardSpacing);
     grid_->setCellFactory([this](int index) -> QWidget* { return new PosterCardView(wallpapers_.at(index), {}, context_); });
+    grid_->setCellUpdater([this](QWidget* cell, int index) { PosterCardView::refresh(cell, wallpapers_.at(index)); });
     connect(grid_, &LazyGridView::cellAppeared, this, [this](int index) {
         if (index >= int(wallpapers_.size()) - kLoadMoreWithin)
             Q_EMIT loadMore();

@@ -3,6 +3,7 @@
 #include "ui/CachedAsyncImage.h"
 #include "ui/LoadingIndicator.h"
 #include "ui/LoopingVideo.h"
+#include "ui/OverscrollStretch.h"
 #include "ui/Theme.h"
 
 #include <QLinearGradient>
@@ -46,11 +47,20 @@ void FullScreenHero::resizeEvent(QResizeEvent*)
     loading_->setGeometry(rect());
 }
 
+void FullScreenHero::setPull(double pull)
+{
+    if (pull == pull_)
+        return;
+    pull_ = pull;
+    update();
+}
+
 void FullScreenHero::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const QRectF area(rect());
     painter.fillRect(area, Theme::appBackgroundColor());
+    painter.setTransform(OverscrollStretch::stretchTransform(area, pull_));
     poster_->paint(painter, area);
     if (videoReady_) {
         painter.setOpacity(videoOpacity_.value());

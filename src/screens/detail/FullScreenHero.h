@@ -27,6 +27,9 @@ public:
     void setLoading(bool loading);
     // The preview shows from the moment it is ready, fading in.
     void setVideoReady(bool ready);
+    // The page's pull-down past its top: the picture grows from its top edge; children stay.
+    void setPull(double pull);
+    double pull() const { return pull_; }
 
     // The fade at the bottom edge: 18% of the height less 100, at least 50.
     static int fadeHeight(int height);
@@ -44,4 +47,5 @@ private:
     AnimatedValue videoOpacity_;
     bool loadingWanted_ = false;
     bool videoReady_ = false;
+    double pull_ = 0;
 };

@@ -11,6 +11,7 @@
 #include "ui/EscapeKeyFilter.h"
 #include "ui/LoopingVideo.h"
 #include "ui/NavigationHost.h"
+#include "ui/OverscrollStretch.h"
 #include "ui/SheetHost.h"
 #include "ui/Theme.h"
 
@@ -40,6 +41,7 @@ FullScreenView::FullScreenView(const WallpaperModel& wallpaper, BrowseContext* o
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setWidget(content_);
+    connect(new OverscrollStretch(scroll_), &OverscrollStretch::pullChanged, hero_, &FullScreenHero::setPull);
     buildOverlay();
 
     connect(scroll_->verticalScrollBar(), &QScrollBar::valueChanged, this, &FullScreenView::checkRelatedOnScreen);
@@ -79,6 +81,8 @@ void FullScreenView::buildOverlay()
     if (CommunityUploadForm::isUploadCandidate(record)) {
         uploadForm_ = new CommunityUploadForm(record, hero_);
         connect(uploadForm_, &CommunityUploadForm::closeRequested, this, &FullScreenView::dismiss);
+        // Its bottom stays where it was as it grows or shrinks.
+        connect(uploadForm_, &CommunityUploadForm::sizeHintChanged, this, &FullScreenView::layoutContent);
         return;
     }
     if (applier_->options().isCustom && !record.key)

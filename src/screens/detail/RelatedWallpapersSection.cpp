@@ -100,6 +100,7 @@ RelatedWallpapersSection::RelatedWallpapersSection(std::optional<qint64> key, Br
     grid_->setCellFactory([this](int index) -> QWidget* {
         return new PosterCardView(wallpapers_.value(index), PosterCardView::Options{}, context_);
     });
+    grid_->setCellUpdater([this](QWidget* cell, int index) { PosterCardView::refresh(cell, wallpapers_.value(index)); });
     gridColumn->addWidget(grid_);
     states_->addWidget(gridPageWidget);
     states_->setCurrentIndex(loadingPage);

@@ -83,4 +83,5 @@ void CommunityUploadForm::setFlags(bool submitting, bool successful)
     bar_->adjustSize();
     updateGeometry();
     adjustSize();
+    Q_EMIT sizeHintChanged();
 }

@@ -38,6 +38,8 @@ public:
 Q_SIGNALS:
     // The form was left; the full-screen view closes.
     void closeRequested();
+    // The card changed its height (submitting, done): the host places it anew.
+    void sizeHintChanged();
 
 private:
     void leave();

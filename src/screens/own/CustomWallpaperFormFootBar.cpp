@@ -118,9 +118,12 @@ CustomWallpaperFormFootBar::CustomWallpaperFormFootBar(const WallpaperModel& wal
         Qt::white, successBlock_));
     successTitle->addStretch();
     success->addLayout(successTitle);
-    success->addWidget(new TextLabel(tr("Thanks for contributing! Review usually takes 3–5 days."),
-                           Theme::systemFont(12), white(0.5), successBlock_),
-        0, Qt::AlignHCenter);
+    // Wider than the card in most fonts: it wraps, centred, rather than losing its end.
+    auto* thanks = new TextLabel(tr("Thanks for contributing! Review usually takes 3–5 days."), Theme::systemFont(12), white(0.5),
+        successBlock_);
+    thanks->setWordWrap(true);
+    thanks->setAlignment(Qt::AlignHCenter);
+    success->addWidget(thanks);
 
     createForm();
 
@@ -478,7 +481,7 @@ void CustomWallpaperFormFootBar::refresh()
         fields_->layout()->invalidate();
         form_->layout()->invalidate();
         layout()->invalidate();
-        setFixedHeight(layout()->totalHeightForWidth(width()));
+        setFixedHeight(cardHeight());
     }
     update();
 }
@@ -488,7 +491,15 @@ QRect CustomWallpaperFormFootBar::titleFieldFrame() const
     return QRect(titleField_->mapTo(this, QPoint(0, 0)), titleField_->size());
 }
 
-QSize CustomWallpaperFormFootBar::sizeHint() const { return {width(), layout()->heightForWidth(width())}; }
+QSize CustomWallpaperFormFootBar::sizeHint() const { return {width(), cardHeight()}; }
+
+int CustomWallpaperFormFootBar::cardHeight() const
+{
+    // The thank-you alone wraps no text, so the column then has no height for a width: its size
+    // hint is the height (asking for the other gives -1, a card of no height).
+    const QLayout* column = layout();
+    return column->hasHeightForWidth() ? column->totalHeightForWidth(width()) : column->totalSizeHint().height();
+}
 
 void CustomWallpaperFormFootBar::resizeEvent(QResizeEvent* event)
 {

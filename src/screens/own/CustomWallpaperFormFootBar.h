@@ -94,6 +94,7 @@ private:
     void paintChips();
     void rebuildDropdown();
     QRect titleFieldFrame() const;
+    int cardHeight() const;
 
     WallpaperModel wallpaper_;
     QList<CategoryItem> categories_;

@@ -20,6 +20,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
+#include <QApplication>
 #include <QThreadPool>
 
 #include <gtest/gtest.h>
@@ -93,6 +95,16 @@ TEST_F(ExploreViewTest, ShowsTheHeroChipsAndTheCataloguesRows)
     EXPECT_EQ(page->chips()->categoryChipItems().size(), session_.store.categories().size() + 1);
     ASSERT_EVENTUALLY(page->hero()->isVideoReady(), kWaitMs);
     saveScreenshot(*page, QStringLiteral("explore-top"));
+
+    // Pulled down at its top (a touchpad over the hero), the hero stretches and springs back.
+    QWidget* viewport = page->scrollArea()->viewport();
+    const QPointF over(600, 200);
+    QWheelEvent pull(over, viewport->mapToGlobal(over), QPoint(0, 80), QPoint(0, 160), Qt::NoButton, Qt::NoModifier,
+        Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &pull);
+    EXPECT_GT(page->hero()->pull(), 0);
+    EXPECT_EQ(page->scrollArea()->verticalScrollBar()->value(), 0);
+    ASSERT_EVENTUALLY(page->hero()->pull() == 0, 3000);
     for (const auto& [shown, name] : {std::pair<QWidget*, const char*>{page->chips(), "explore-chips-and-rows"},
              {page->popularSection(), "explore-popular"}}) {
         page->scrollArea()->verticalScrollBar()->setValue(shown->mapTo(page->scrollArea()->widget(), QPoint()).y() - 40);

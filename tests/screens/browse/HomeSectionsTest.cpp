@@ -163,6 +163,54 @@ TEST(PopularSection, EachOfTheLastNineCardsAsksForMoreAsItComesIntoView)
     EXPECT_GT(section->sizeHint().height(), before);
 }
 
+// The same wallpapers come back with new counts and from another asset host (the page's memo
+// keeps their ids): the cards on screen show the new records, not the ones they were made with.
+TEST(ListSections, CardsOnScreenTakeTheNewRecordOfTheirWallpaper)
+{
+    BrowseContext context;
+    using Setter = std::function<void(const QList<WallpaperModel>&)>;
+    // Each section and how its owner hands it a list.
+    const std::function<QWidget*(Setter&)> makers[] = {
+        [&](Setter& set) -> QWidget* {
+            auto* section = new PopularScrollableSection(QStringLiteral("Most Popular"), {}, 3, 20, 24, &context);
+            set = [section](const QList<WallpaperModel>& list) { section->setWallpapers(list); };
+            return section;
+        },
+        [&](Setter& set) -> QWidget* {
+            auto* section = new HomeGridSection(QStringLiteral("New"), {}, false, {2, 3, 20, 24}, &context);
+            set = [section](const QList<WallpaperModel>& list) { section->setWallpapers(list); };
+            return section;
+        },
+    };
+    const auto onHost = [](QList<WallpaperModel> list, const QString& host, int likes) {
+        for (WallpaperModel& model : list) {
+            model.posterUrl = QUrl(QStringLiteral("https://%1/wallpaper/%2/poster.webp").arg(host).arg(*model.key));
+            model.likes = likes;
+        }
+        return list;
+    };
+    for (const auto& make : makers) {
+        const QList<WallpaperModel> first = onHost(wallpapers(6), QStringLiteral("old.example"), 3);
+        Setter set;
+        QScrollArea window;
+        window.setWidgetResizable(true);
+        window.setWidget(make(set));
+        window.resize(1200, 2000);
+        set(first);
+        window.show();
+        auto cards = [&] { return window.widget()->findChildren<PosterCardView*>(); };
+        ASSERT_TRUE(QTest::qWaitFor([&] { return cards().size() == 6; }, 5000));
+        const QList<PosterCardView*> before = cards();
+
+        set(onHost(first, QStringLiteral("new.example"), 41));
+        EXPECT_EQ(cards(), before) << "the cards stay";
+        for (const PosterCardView* card : cards()) {
+            EXPECT_EQ(card->wallpaper().likes, 41);
+            EXPECT_EQ(card->wallpaper().posterUrl->host(), QStringLiteral("new.example"));
+        }
+    }
+}
+
 TEST(HomeGrid, ShowsTheFirstRowsTimesColumnsWallpapers)
 {
     BrowseContext context;

@@ -6,6 +6,9 @@
 #include "library/SignedUploadURLService.h"
 #include "screens/own/CommunityUploadForm.h"
 #include "screens/own/CustomWallpaperFormFootBar.h"
+#include "screens/detail/FullScreenView.h"
+#include "ui/BrowseContext.h"
+#include "ui/TextLabel.h"
 #include "state/AppStore.h"
 #include "state/HomePageService.h"
 #include "state/NotificationManager.h"
@@ -90,9 +93,7 @@ protected:
     // The form as the full-screen view lays it over the picked video: at the bottom, centred.
     CommunityUploadForm* showForm()
     {
-        WallpaperModel candidate = waitForTask(OwnVideoFacts::read(*pending_.pendingFilePath(), media_))
-                                       .record(QUrl::fromLocalFile(*pending_.pendingFilePath()), std::nullopt,
-                                           QStringLiteral("Night Drive"), QStringLiteral("Custom"));
+        const WallpaperModel candidate = this->candidate();
         EXPECT_TRUE(CommunityUploadForm::isUploadCandidate(candidate));
         stage_.setPalette(Theme::palette());
         stage_.setAutoFillBackground(true);
@@ -103,6 +104,13 @@ protected:
         column->addWidget(form, 0, Qt::AlignHCenter);
         stage_.show();
         return form;
+    }
+
+    WallpaperModel candidate()
+    {
+        return waitForTask(OwnVideoFacts::read(*pending_.pendingFilePath(), media_))
+            .record(QUrl::fromLocalFile(*pending_.pendingFilePath()), std::nullopt, QStringLiteral("Night Drive"),
+                QStringLiteral("Custom"));
     }
 
     QWidget stage_;
@@ -178,6 +186,46 @@ TEST_F(CommunityUploadFormTest, TheFormShowsTheUploadAndAFailureKeepsWhatWasType
     bar.submitButton()->clicked();
     EXPECT_TRUE(bar.failure().isEmpty()) << "a new try clears the old failure";
     ASSERT_EVENTUALLY(bar.display() == Bar::Display::Success, 30'000);
+}
+
+// In the full-screen page over the picked video, as the user meets it: once the upload is done
+// the card stays at the bottom with the back row and the thank-you, and back leaves the page.
+TEST_F(CommunityUploadFormTest, AFinishedUploadKeepsTheCardWithTheBackRowAndTheThanks)
+{
+    Shared<AppStore>::Override store(appStore_);
+    Shared<PendingUploadService>::Override pending(pending_);
+    Shared<CommunityUploadService>::Override uploads(uploads_);
+    BrowseContext context;
+    FullScreenView page(candidate(), &context, {.isCustom = true});
+    page.setPalette(Theme::palette());
+    page.resize(1100, 700);
+    page.show();
+    page.appeared();
+    CommunityUploadForm* form = page.uploadForm();
+    ASSERT_NE(form, nullptr);
+    Bar& bar = *form->footBar();
+    bar.chooseCategory(appStore_.categories().value(1));
+    bar.submitButton()->clicked();
+    ASSERT_EVENTUALLY(form->isSubmissionSuccessful(), 30'000);
+    QTest::qWait(50); // the page lays out the shorter card
+
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(bar.backButton()->isVisible());
+    const QRect card(form->mapTo(&page, QPoint(0, 0)), form->size());
+    EXPECT_TRUE(page.rect().contains(card)) << "the card is on the page";
+    EXPECT_EQ(card.bottom() + 1, page.height() - 40) << "at the bottom, where the form was";
+    EXPECT_EQ(form->height(), bar.height());
+    QStringList texts;
+    for (const TextLabel* label : bar.findChildren<TextLabel*>())
+        if (label->isVisible())
+            texts.append(label->text());
+    EXPECT_TRUE(texts.contains(QStringLiteral("Successfully submitted"))) << texts.join(u'|').toStdString();
+    EXPECT_TRUE(texts.contains(QStringLiteral("Thanks for contributing! Review usually takes 3–5 days.")));
+    saveScreenshot(page, QStringLiteral("upload-form-done-full-screen"));
+
+    QSignalSpy left(&page, &FullScreenView::dismissRequested);
+    QTest::mouseClick(bar.backButton(), Qt::LeftButton, {}, bar.backButton()->rect().center());
+    EXPECT_EQ(left.size(), 1);
 }
 
 } // namespace
