@@ -178,7 +178,7 @@ int main(int argc, char** argv)
         clock.start();
         double downloaded = 0;
         const QMetaObject::Connection watch = QObject::connect(&toast, &NotificationManager::messageChanged, &toast, [&] {
-            if (toast.message() == WallpaperApplyService::kApplyingMessage && downloaded == 0)
+            if (toast.message() == WallpaperApplyService::applyingMessage() && downloaded == 0)
                 downloaded = clock.nsecsElapsed() / 1e6;
         });
         QCoro::Task<> apply = service.applyWallpaper(request(key));

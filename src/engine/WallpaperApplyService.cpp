@@ -102,7 +102,7 @@ QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest reques
         record ? record->imageUrl : std::nullopt);
 
     if (request.lockScreenOnly && !lockScreenEnabled()) {
-        toast.show(Stage::notice, kLockScreenOffNotice, 0, false);
+        toast.show(Stage::notice, lockScreenOffNotice(), 0, false);
         toast.hide(kNoticeSeconds);
         throw WallpaperApplyError::lockScreenOff();
     }
@@ -159,10 +159,10 @@ QCoro::Task<QUrl> WallpaperApplyService::videoFile(WallpaperApplyRequest request
     // Named before the co_await: g++ 12 destroys a temporary of a co_await expression twice when
     // the awaited task throws.
     const LocalVideoResolver::Report report{
-        .checking = [toast]() mutable { toast.show(Stage::applying, kApplyingMessage, kFoundProgress, true); },
-        .downloading = [toast]() mutable { toast.show(Stage::downloading, kDownloadingMessage, 0, true); },
-        .progress = [toast](double fraction) mutable { toast.update(Stage::downloading, kDownloadingMessage, fraction * kDownloadShare); },
-        .downloaded = [toast]() mutable { toast.update(Stage::downloaded, kApplyingMessage, kDownloadedProgress); },
+        .checking = [toast]() mutable { toast.show(Stage::applying, applyingMessage(), kFoundProgress, true); },
+        .downloading = [toast]() mutable { toast.show(Stage::downloading, downloadingMessage(), 0, true); },
+        .progress = [toast](double fraction) mutable { toast.update(Stage::downloading, downloadingMessage(), fraction * kDownloadShare); },
+        .downloaded = [toast]() mutable { toast.update(Stage::downloaded, applyingMessage(), kDownloadedProgress); },
     };
     const QUrl file = co_await LocalVideoResolver::resolve(source, report);
     co_return file;
@@ -195,12 +195,12 @@ QCoro::Task<> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest reques
         else
             MenuBarHook::shared().updateThumbnail();
     }
-    toast.update(Stage::applied, kAppliedMessage, 1.0);
+    toast.update(Stage::applied, appliedMessage(), 1.0);
 }
 
 QCoro::Task<> WallpaperApplyService::installLockScreen(WallpaperApplyRequest request, QUrl file, ApplyToast toast)
 {
-    toast.show(Stage::lockScreen, kSettingLockScreenMessage, 0, true);
+    toast.show(Stage::lockScreen, settingLockScreenMessage(), 0, true);
     const std::optional<QUrl> thumbnail = lockScreenThumbnail(request);
     const VideoConversionService::ProgressHandler report = [toast](double progress) mutable {
         toast.updateProgress(Stage::lockScreen, progress);

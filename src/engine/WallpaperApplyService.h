@@ -26,12 +26,11 @@ class WallpaperApplyService : public QObject {
     Q_OBJECT
 
 public:
-    static inline const QString kLockScreenOffNotice =
-        QStringLiteral("Turn on Lock Screen in Settings to set this wallpaper for the lock screen only.");
-    static inline const QString kApplyingMessage = QStringLiteral("Applying...");
-    static inline const QString kDownloadingMessage = QStringLiteral("Downloading...");
-    static inline const QString kAppliedMessage = QStringLiteral("Wallpaper applied");
-    static inline const QString kSettingLockScreenMessage = QStringLiteral("Setting Lock Screen");
+    static QString lockScreenOffNotice() { return tr("Turn on Lock Screen in Settings to set this wallpaper for the lock screen only."); }
+    static QString applyingMessage() { return tr("Applying..."); }
+    static QString downloadingMessage() { return tr("Downloading..."); }
+    static QString appliedMessage() { return tr("Wallpaper applied"); }
+    static QString settingLockScreenMessage() { return tr("Setting Lock Screen"); }
     // The display title without a record.
     static inline const QString kDefaultTitle = QStringLiteral("Wallpaper");
 

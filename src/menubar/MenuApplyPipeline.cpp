@@ -11,10 +11,12 @@
 #include "library/RecentsWallpapersService.h"
 #include "menubar/MenuBarManager.h"
 
+#include <QCoreApplication>
+
 namespace {
 const QString kType = QStringLiteral("MenuBarManager");
-const QString kApplying = QStringLiteral("Applying wallpaper");
-const QString kDownloading = QStringLiteral("Downloading wallpaper");
+const char* const kApplying = QT_TRANSLATE_NOOP("MenuBarManager", "Applying wallpaper");
+const char* const kDownloading = QT_TRANSLATE_NOOP("MenuBarManager", "Downloading wallpaper");
 constexpr int kLockScreenPauseMs = 500;
 } // namespace
 
@@ -36,10 +38,10 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
         HomeScreenWallpaperEngine::shared().start(file, request.key);
     } catch (const std::exception& error) {
         logLine(QStringLiteral("❌ Failed to apply wallpaper from menu: ") + describeError(error));
-        run.updateMessage(QStringLiteral("Failed to apply wallpaper"));
+        run.updateMessage(QCoreApplication::translate("MenuBarManager", "Failed to apply wallpaper"));
         run.updateProgress(0);
         run.hideToast(3);
-        run.reportFailure(QStringLiteral("Failed to apply wallpaper"), error);
+        run.reportFailure(QCoreApplication::translate("MenuBarManager", "Failed to apply wallpaper"), error);
         co_return;
     }
     if (MenuBarManager* manager = run.manager()) {
@@ -62,7 +64,7 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
         else if (MenuBarManager* manager = run.manager(); manager && !run.isOvertaken())
             manager->updateThumbnail();
     }
-    run.updateMessage(QStringLiteral("Wallpaper applied"));
+    run.updateMessage(QCoreApplication::translate("MenuBarManager", "Wallpaper applied"));
     run.updateProgress(1.0);
     if (!lockScreenOn) {
         run.hideToast(2);
@@ -77,14 +79,14 @@ QCoro::Task<QUrl> MenuApplyPipeline::localVideoFile(Request request, MenuPipelin
     const LocalVideoResolver::Source source{.key = request.key, .address = request.masterUrl, .isCustom = request.isCustom};
     // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
     const LocalVideoResolver::Report report{
-        .checking = [run] { run.openToast(kApplying, 0.5); },
-        .downloading = [run] { run.openToast(kDownloading, 0); },
+        .checking = [run] { run.openToast(QCoreApplication::translate("MenuBarManager", kApplying), 0.5); },
+        .downloading = [run] { run.openToast(QCoreApplication::translate("MenuBarManager", kDownloading), 0); },
         .progress = [run](double fraction) {
-            run.updateMessage(kDownloading);
+            run.updateMessage(QCoreApplication::translate("MenuBarManager", kDownloading));
             run.updateProgress(fraction * 0.9);
         },
         .downloaded = [run] {
-            run.updateMessage(kApplying);
+            run.updateMessage(QCoreApplication::translate("MenuBarManager", kApplying));
             run.updateProgress(0.95);
         },
     };
@@ -105,7 +107,7 @@ QCoro::Task<> MenuApplyPipeline::installLockScreen(Request request, QUrl file, M
         run.logOvertaken(key);
         co_return;
     }
-    run.openToast(QStringLiteral("Applying Lock Screen"), 0);
+    run.openToast(QCoreApplication::translate("MenuBarManager", "Applying Lock Screen"), 0);
     VideoConversionService& conversion = VideoConversionService::shared();
     std::optional<QString> failure;
     try {

@@ -11,6 +11,7 @@
 #include "menubar/MenuBarManager.h"
 #include "model/WallpaperModel.h"
 
+#include <QCoreApplication>
 #include <QUuid>
 
 namespace {
@@ -38,7 +39,7 @@ WallpaperModel MenuReapplyPipeline::wallpaperFor(const Request& request)
 
 QCoro::Task<> MenuReapplyPipeline::run(Request request, MenuPipelineRun run)
 {
-    run.openToast(QStringLiteral("Reapplying wallpaper"), 0);
+    run.openToast(QCoreApplication::translate("MenuBarManager", "Reapplying wallpaper"), 0);
     log(QStringLiteral("📢"), QStringLiteral("Step 1: Showing notification"));
 
     log(QStringLiteral("🔍"), QStringLiteral("Step 3: Getting wallpaper model for key=") + QString::number(request.key));
@@ -68,7 +69,7 @@ QCoro::Task<> MenuReapplyPipeline::run(Request request, MenuPipelineRun run)
     engine.stopAll();
     log(QStringLiteral("✅"), QStringLiteral("Wallpaper engine stopped"));
     log(QStringLiteral("🔄"), QStringLiteral("Step 5: Restarting wallpaper engine for home screen"));
-    run.updateMessage(QStringLiteral("Applying Home Screen"));
+    run.updateMessage(QCoreApplication::translate("MenuBarManager", "Applying Home Screen"));
     run.updateProgress(0.6);
     try {
         engine.start(file, request.key);
@@ -87,7 +88,7 @@ QCoro::Task<> MenuReapplyPipeline::run(Request request, MenuPipelineRun run)
 
     co_await renewStillOrLockScreen(file, run);
 
-    run.updateMessage(QStringLiteral("Wallpaper reapplied"));
+    run.updateMessage(QCoreApplication::translate("MenuBarManager", "Wallpaper reapplied"));
     run.hideToast(2);
     log(QStringLiteral("✅"), QStringLiteral("Wallpaper ") + QString::number(request.key) + QStringLiteral(" reapplied successfully"));
 }
@@ -102,11 +103,11 @@ QCoro::Task<QUrl> MenuReapplyPipeline::localVideoFile(Request request, bool isCu
         .checking = [run] { run.updateProgress(0.5); },
         .downloading = [run] {
             log(QStringLiteral("⬇️"), QStringLiteral("Wallpaper not cached, downloading"));
-            run.updateMessage(QStringLiteral("Downloading wallpaper"));
+            run.updateMessage(QCoreApplication::translate("MenuBarManager", "Downloading wallpaper"));
             run.updateProgress(0.3);
         },
         .progress = [run](double fraction) {
-            run.updateMessage(QStringLiteral("Downloading wallpaper"));
+            run.updateMessage(QCoreApplication::translate("MenuBarManager", "Downloading wallpaper"));
             run.updateProgress(fraction * 0.2 + 0.3);
         },
         .downloaded = [run] {
@@ -125,7 +126,7 @@ QCoro::Task<> MenuReapplyPipeline::renewStillOrLockScreen(QUrl file, MenuPipelin
     if (lockScreenOn) {
         log(QStringLiteral("ℹ️"), QStringLiteral("Lock screen is enabled, skipping static wallpaper"));
         log(QStringLiteral("🔄"), QStringLiteral("Step 7: Restarting lock screen extension"));
-        run.updateMessage(QStringLiteral("Applying Lock Screen"));
+        run.updateMessage(QCoreApplication::translate("MenuBarManager", "Applying Lock Screen"));
         run.updateProgress(0.9);
         try {
             co_await WallpaperAerialsExtensionService::shared().restartExtension();
@@ -160,8 +161,8 @@ void MenuReapplyPipeline::fail(const std::exception& error, const MenuPipelineRu
 {
     log(QStringLiteral("❌"), QStringLiteral("Failed to reapply wallpaper: ") + describeError(error));
     log(QStringLiteral("❌"), QStringLiteral("Error details: ") + MenuPipelineRun::errorDetails(error));
-    run.updateMessage(QStringLiteral("Failed to reapply wallpaper"));
+    run.updateMessage(QCoreApplication::translate("MenuBarManager", "Failed to reapply wallpaper"));
     run.updateProgress(0);
     run.hideToast(3);
-    run.reportFailure(QStringLiteral("Failed to reapply wallpaper"), error);
+    run.reportFailure(QCoreApplication::translate("MenuBarManager", "Failed to reapply wallpaper"), error);
 }

@@ -114,7 +114,7 @@ TEST_F(WallpaperApplyServiceTest, ALockScreenOnlyApplyWhileTheFeatureIsOffIsRefu
     EXPECT_EQ(error->domain(), QStringLiteral("WallpaperApply"));
     EXPECT_EQ(error->code(), 1);
     EXPECT_EQ(error->localizedDescription(), QStringLiteral("Lock Screen is off in Settings"));
-    EXPECT_EQ(toastEvents_.messages(), QStringList{"message:" + WallpaperApplyService::kLockScreenOffNotice});
+    EXPECT_EQ(toastEvents_.messages(), QStringList{"message:" + WallpaperApplyService::lockScreenOffNotice()});
     EXPECT_EQ(toast_.progress(), 0);
     EXPECT_TRUE(toast_.thumbnailImage().isNull());
     EXPECT_EQ(delays_.scheduled().last(), 4000);
