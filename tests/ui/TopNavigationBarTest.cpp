@@ -144,6 +144,19 @@ TEST_F(TopNavigationBarTest, PointerLightsTheTabUnderItWithTheHand)
     EXPECT_EQ(bar.textColor(AppTab::Home), QColor(Qt::black));
 }
 
+TEST_F(TopNavigationBarTest, LeavingTheBarUnlightsItsTab)
+{
+    moveTo(centreOf(AppTab::Explore));
+    ASSERT_EQ(bar.hoveredTab(), AppTab::Explore);
+    // As the window system reports a pointer that left the bar over the window's edge.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&bar, &leave);
+    EXPECT_EQ(bar.hoveredTab(), std::nullopt);
+    EXPECT_EQ(bar.cursor().shape(), Qt::ArrowCursor);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settled(); }, 5000));
+    EXPECT_DOUBLE_EQ(bar.capsuleOpacity(AppTab::Explore), 0.0);
+}
+
 TEST_F(TopNavigationBarTest, ShownAgainWithNoTabLit)
 {
     moveTo(centreOf(AppTab::Explore));
