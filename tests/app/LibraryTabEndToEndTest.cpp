@@ -8,6 +8,7 @@
 #include "screens/library/LibraryScreensFixture.h"
 #include "screens/library/PlaylistCardView.h"
 #include "state/HomePageService.h"
+#include "state/OnboardingSheetState.h"
 #include "support/Eventually.h"
 #include "support/TaskWait.h"
 #include "ui/LoopingVideo.h"
@@ -56,8 +57,10 @@ protected:
     }
 
     bool loaderOff = (HomePageService::shared().setShowingLoader(false), true);
-    // A returning user: the onboarding sheet stays away.
-    bool onboarded = (UserDefaults::standard().setBool(ShellDefaults::onboardingSheetCompleted, true), true);
+    // A returning user: the onboarding sheet stays away, also when an earlier test of this
+    // process left the shared sheet state presented.
+    bool onboarded = (UserDefaults::standard().setBool(ShellDefaults::onboardingSheetCompleted, true),
+        OnboardingSheetState::shared().setPresented(false), true);
     AppRootView root;
 };
 

@@ -175,7 +175,7 @@ TEST_F(ScreenScreenshots, ReportSheet)
     ASSERT_TRUE(wholeInView(sheet, window_, &frame));
     EXPECT_LE(std::abs(frame.center().x() - window_.rect().center().x()), 1);
     EXPECT_LE(std::abs(frame.center().y() - window_.rect().center().y()), 1);
-    EXPECT_LT(shot.pixelColor(5, 5).lightness(), kBackdropCorner.lightness() / 2) << "the window is not dimmed";
+    EXPECT_LT(shot.pixelColor(5, 5).lightness(), kBackdropCorner.lightness() * 3 / 4) << "the window is not dimmed";
     // The chosen row, the hovered row and a plain one each in their own colour, left of the text.
     QList<QColor> rowColours;
     for (const ReportReason reason : {ReportReason::Other, ReportReason::Duplicate, ReportReason::LowResolution}) {
