@@ -22,8 +22,13 @@ function(quorvelle_add_test_folder name dir)
   target_link_libraries(${name} PRIVATE quorvelle_test_support ${ARG_LIBS})
   quorvelle_use_pch(${name})
   target_precompile_headers(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/QtPrinters.h)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUORVELLE_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  set(environment "QT_QPA_PLATFORM=offscreen;QUORVELLE_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 ENVIRONMENT "${environment}")
+  # The whole executable once more in one process, as a developer runs it: a test that leaves
+  # something behind (a load still running, a shared instance swapped) breaks a later one only
+  # here. Started first, since it is the longest.
+  add_test(NAME ${name}.whole COMMAND ${name})
+  set_tests_properties(${name}.whole PROPERTIES TIMEOUT 2400 COST 100000 ENVIRONMENT "${environment}")
 endfunction()
 
 # Qt and standard headers nearly every file includes, precompiled once per target.

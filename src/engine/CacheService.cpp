@@ -43,9 +43,14 @@ void CacheService::registerFeedCache(const QObject* owner, std::function<void()>
     feedCaches_.append({owner, std::move(drop)});
 }
 
-void CacheService::clearAllCaches()
+QCoro::Task<> CacheService::clearAllCaches()
 {
-    images_.clearAll();
+    const QPointer<CacheService> self(this);
+    // Named before the co_await: g++ 12 mishandles temporaries held across a suspension.
+    QCoro::Task<> images = images_.clearAll();
+    co_await images;
+    if (!self)
+        co_return;
     previews_.clearCache();
     masters_.clearAll();
     clearConversions();

@@ -35,8 +35,8 @@ public:
     void registerFeedCache(const QObject* owner, std::function<void()> drop);
 
     // Images (memory and disk), previews, master videos, then the lock-screen movies (unfinished
-    // ones included).
-    void clearAllCaches();
+    // ones included); the image files are removed on a worker.
+    QCoro::Task<> clearAllCaches();
     // Decoded images and loaded catalogue pages; nothing on disk.
     void clearRAM();
     // Application Support's old "images" and "videos" folders; run once at launch.

@@ -8,12 +8,14 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QCoro/QCoroFuture>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 const QString kType = QStringLiteral("WallpaperImageCache");
@@ -23,10 +25,9 @@ WallpaperImageCache::WallpaperImageCache(QString baseDirectory, qsizetype memory
     : baseDirectory_(std::move(baseDirectory)), memory_(memoryLimitBytes)
 {
     writers_.setMaxThreadCount(2);
-    if (QCoreApplication* application = QCoreApplication::instance()) {
-        quitWatch_ = std::make_unique<QObject>();
-        QObject::connect(application, &QCoreApplication::aboutToQuit, quitWatch_.get(), [this] { writers_.waitForDone(); });
-    }
+    // An encoder still running on a worker would race the application's teardown.
+    if (QCoreApplication* application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, [this] { waitForDiskWrites(); });
     for (const QString& folder : {baseDirectory_, thumbnailsFolder(), postersFolder()})
         diskLevel_ = diskLevel_ && QDir().mkpath(folder);
     // Pictures still show without a disk level; they are fetched again after a restart.
@@ -36,7 +37,7 @@ WallpaperImageCache::WallpaperImageCache(QString baseDirectory, qsizetype memory
     }
 }
 
-WallpaperImageCache::~WallpaperImageCache() { writers_.waitForDone(); }
+WallpaperImageCache::~WallpaperImageCache() { waitForDiskWrites(); }
 
 WallpaperImageCache& WallpaperImageCache::shared() { return Shared<WallpaperImageCache>::instance(); }
 
@@ -74,7 +75,7 @@ QImage WallpaperImageCache::image(const QUrl& url)
 {
     if (const QImage held = memoryImage(url); !held.isNull())
         return held;
-    const QImage decoded = readFile(url);
+    const QImage decoded = readFile(diskPath(url));
     keep(decoded, url);
     return decoded;
 }
@@ -85,10 +86,9 @@ QImage WallpaperImageCache::memoryImage(const QUrl& url)
     return held ? *held : QImage();
 }
 
-QImage WallpaperImageCache::readFile(const QUrl& url) const
+QImage WallpaperImageCache::readFile(const QString& path)
 {
-    const QString path = filePath(url);
-    if (!diskLevel_ || !QFileInfo::exists(path))
+    if (path.isEmpty() || !QFileInfo::exists(path))
         return {};
     // The content decides the format: the file holds PNG whatever its extension.
     QImageReader reader(path);
@@ -112,13 +112,16 @@ void WallpaperImageCache::store(const QImage& image, const QUrl& url)
     if (!diskLevel_)
         return;
     const quint64 generation = generation_.load();
-    writers_.start([this, image, path = filePath(url), generation] {
+    writers_.start([this, image, path = filePath(url), generation, clearing = clearing_] {
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         // An image that cannot be encoded is simply not kept on disk.
         if (!QImageWriter(&buffer, "png").write(image))
             return;
+        // Outside the lock, which the removal itself takes.
+        QFuture<void> removal = clearing;
+        removal.waitForFinished();
 
         const std::lock_guard lock(diskMutex_);
         if (generation != generation_.load())
@@ -141,15 +144,20 @@ void WallpaperImageCache::keep(const QImage& image, const QUrl& url)
     memory_.insert(url, new QImage(image), image.sizeInBytes());
 }
 
-void WallpaperImageCache::clearAll()
+QCoro::Task<> WallpaperImageCache::clearAll()
 {
     memory_.clear();
-    {
+    // Writes that began before this point are dropped from here on; removing many files takes
+    // long enough to stall the window, so it runs on a worker.
+    ++generation_;
+    clearing_ = QtConcurrent::run([this, folders = QStringList{thumbnailsFolder(), postersFolder()}] {
         const std::lock_guard lock(diskMutex_);
-        ++generation_;
-        CacheFolder::removeEntries(thumbnailsFolder());
-        CacheFolder::removeEntries(postersFolder());
-    }
+        for (const QString& folder : folders)
+            CacheFolder::removeEntries(folder);
+    });
+    // Named before the co_await: g++ 12 mishandles temporaries held across a suspension.
+    QFuture<void> removal = clearing_;
+    co_await removal;
     logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Cleared all image caches (memory and disk)"));
 }
 
@@ -164,4 +172,8 @@ qint64 WallpaperImageCache::diskCacheSize() const
     return CacheFolder::fileBytes(thumbnailsFolder()) + CacheFolder::fileBytes(postersFolder());
 }
 
-void WallpaperImageCache::waitForDiskWrites() { writers_.waitForDone(); }
+void WallpaperImageCache::waitForDiskWrites()
+{
+    clearing_.waitForFinished();
+    writers_.waitForDone();
+}

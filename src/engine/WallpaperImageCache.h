@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QCache>
+#include <QCoro/QCoroTask>
+#include <QFuture>
 #include <QObject>
 #include <QImage>
 #include <QString>
@@ -8,7 +10,6 @@
 #include <QUrl>
 
 #include <atomic>
-#include <memory>
 #include <mutex>
 
 // The application's two-level cache of decoded posters and thumbnails, keyed by image address:
@@ -17,16 +18,17 @@
 // "images/posters" of the application's Caches folder, named by a stable hash of the address so
 // they are found again after a restart. Without a caches folder it keeps images in memory only.
 // Used on the GUI thread; PNG encoding and writing run on a worker pool of its own, and every
-// file appears whole or not at all.
-class WallpaperImageCache {
+// file appears whole or not at all. A QObject so that work still running when a view or a test
+// lets it go can tell (QPointer) instead of writing into freed memory.
+class WallpaperImageCache : public QObject {
 public:
     static constexpr qsizetype kDefaultMemoryLimitBytes = qsizetype(256) << 20;
 
     // Creates the folders when missing; when that fails, says so once and uses memory only.
     explicit WallpaperImageCache(QString baseDirectory = defaultBaseDirectory(),
         qsizetype memoryLimitBytes = kDefaultMemoryLimitBytes);
-    // Waits for disk writes still running.
-    ~WallpaperImageCache();
+    // Waits for disk writes and a clearing still running.
+    ~WallpaperImageCache() override;
     WallpaperImageCache(const WallpaperImageCache&) = delete;
     WallpaperImageCache& operator=(const WallpaperImageCache&) = delete;
 
@@ -39,16 +41,20 @@ public:
     QImage image(const QUrl& url);
     // The image of `url` from memory only; a null image when memory lacks it.
     QImage memoryImage(const QUrl& url);
-    // Decodes the file of `url` without touching memory, so a worker can run it; a null image when
-    // there is none or it is unreadable (then it is removed). Keep what it gives with keep().
-    QImage readFile(const QUrl& url) const;
+    // The file that holds (or would hold) the image of `url`; empty without a disk level.
+    QString diskPath(const QUrl& url) const { return diskLevel_ ? filePath(url) : QString(); }
+    // Decodes the file at `path` (from diskPath()) without touching any cache, so a worker can run
+    // it even while the cache goes away; a null image when there is none or it is unreadable (then
+    // it is removed). Keep what it gives with keep().
+    static QImage readFile(const QString& path);
     // Keeps an image read by readFile() in memory.
     void keep(const QImage& image, const QUrl& url);
     // Keeps the image in memory at once and writes its PNG file on a worker a moment later.
     void store(const QImage& image, const QUrl& url);
 
-    // Empties memory and both folders (the folders stay).
-    void clearAll();
+    // Empties memory at once and both folders on a worker (the folders stay); ends when the files
+    // are gone. Images stored meanwhile are kept: their files are written after the removal.
+    QCoro::Task<> clearAll();
     // Frees the decoded images; the files stay.
     void clearMemory();
     // Bytes of the files directly inside both folders; reads only, safe from any thread.
@@ -64,7 +70,8 @@ public:
     QString baseDirectory() const { return baseDirectory_; }
     bool hasDiskLevel() const { return diskLevel_; }
 
-    // Blocks until every write started so far has ended (tests, benchmarks, shutdown).
+    // Blocks until every write started so far, and the last clearing, have ended (tests,
+    // benchmarks, shutdown).
     void waitForDiskWrites();
 
 private:
@@ -78,9 +85,9 @@ private:
     // bumps the generation, and a write commits only under the lock and in its own generation.
     std::mutex diskMutex_;
     std::atomic<quint64> generation_{0};
+    // The removal of the last clearAll(): a write started after it waits for it to end, so the
+    // removal never takes a file that belongs to the new generation.
+    QFuture<void> clearing_;
     // Last, so it is destroyed first: pending writes end before the state they use goes.
     QThreadPool writers_;
-    // Drains the writers when the application quits: an encoder still running on a worker would
-    // race the application's teardown. Gone with the cache, so a short-lived cache is never called.
-    std::unique_ptr<QObject> quitWatch_;
 };

@@ -20,7 +20,7 @@ WallpaperImageLoader::WallpaperImageLoader(QObject* parent)
 }
 
 WallpaperImageLoader::WallpaperImageLoader(WallpaperImageCache& cache, RetryPolicy policy, QObject* parent)
-    : QObject(parent), cache_(cache), policy_(policy)
+    : QObject(parent), cache_(&cache), policy_(std::move(policy))
 {
 }
 
@@ -45,7 +45,7 @@ void WallpaperImageLoader::startLoading()
         return;
     cancelLoad();
     givenUp_ = false;
-    if (const QImage cached = cache_.memoryImage(url_); !cached.isNull()) {
+    if (const QImage cached = cache_ ? cache_->memoryImage(url_) : QImage(); !cached.isNull()) {
         publish(cached, url_);
         return;
     }
@@ -77,20 +77,24 @@ void WallpaperImageLoader::publish(const QImage& image, const QUrl& url)
 
 QCoro::Task<> WallpaperImageLoader::load(QUrl url, std::stop_token stop)
 {
-    // The load may outlive this loader: everything it needs after a wait is held here.
+    // The load may outlive this loader and its cache: everything it needs after a wait is held
+    // here, and both are looked up again after every wait.
     const QPointer<WallpaperImageLoader> self(this);
-    WallpaperImageCache& cache = cache_;
+    const QPointer<WallpaperImageCache> cache = cache_;
     const RetryPolicy policy = policy_;
     const QString name = url.fileName();
     const QNetworkRequest request(url);
 
-    // The file of an earlier run: decoded off the GUI thread, which a scrolling grid needs.
-    QFuture<QImage> reading = QtConcurrent::run([&cache, url] { return cache.readFile(url); });
+    // The file of an earlier run: decoded off the GUI thread, which a scrolling grid needs. The
+    // worker gets the path, never the cache.
+    const QString path = cache ? cache->diskPath(url) : QString();
+    QFuture<QImage> reading = QtConcurrent::run([path] { return WallpaperImageCache::readFile(path); });
     const QImage stored = co_await reading;
     if (stop.stop_requested())
         co_return;
     if (!stored.isNull()) {
-        cache.keep(stored, url);
+        if (cache)
+            cache->keep(stored, url);
         if (self)
             self->publish(stored, url);
         co_return;
@@ -112,7 +116,8 @@ QCoro::Task<> WallpaperImageLoader::load(QUrl url, std::stop_token stop)
                 if (stop.stop_requested())
                     co_return;
                 if (!image.isNull()) {
-                    cache.store(image, url);
+                    if (cache)
+                        cache->store(image, url);
                     if (self)
                         self->publish(image, url);
                     if (attempt > 0)
@@ -139,7 +144,8 @@ QCoro::Task<> WallpaperImageLoader::load(QUrl url, std::stop_token stop)
         if (attempt == 0) {
             logLine(QStringLiteral("⏳ Image load failed (attempt 1/%1): %2 - %3").arg(policy.attempts).arg(name, failure));
         }
-        co_await sleepFor(std::min(pauseMs, policy.longestPauseMs), stop);
+        QCoro::Task<bool> pause = policy.sleep(std::min(pauseMs, policy.longestPauseMs), stop);
+        co_await pause;
         pauseMs = std::min(pauseMs * 2, policy.longestPauseMs);
     }
     // Given up: the view asks again when it next comes on screen.

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "state/Delays.h"
+
 #include <QCoro/QCoroTask>
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QUrl>
 
 #include <optional>
@@ -15,7 +18,7 @@ class WallpaperImageCache;
 // doubling pause after each failed one (no answer, or a status outside 2xx), then published and
 // cached. One loader per view, on the GUI thread. A running load ends only when a later request
 // of the same loader cancels it; it finishes (and fills the cache) even when the loader is gone,
-// and then publishes nothing.
+// and then publishes nothing. Neither it nor the loader touch a cache that went away before them.
 class WallpaperImageLoader : public QObject {
     Q_OBJECT
     Q_PROPERTY(QImage image READ image NOTIFY imageChanged)
@@ -25,6 +28,8 @@ public:
         int attempts = 10;
         int firstPauseMs = 1000;
         int longestPauseMs = 5000;
+        // How a pause between attempts is waited; tests note the pauses instead.
+        Delays::Sleep sleep = Delays::real().sleep;
     };
 
     explicit WallpaperImageLoader(QObject* parent = nullptr);
@@ -59,7 +64,7 @@ private:
     void publish(const QImage& image, const QUrl& url);
     void cancelLoad();
 
-    WallpaperImageCache& cache_;
+    const QPointer<WallpaperImageCache> cache_;
     const RetryPolicy policy_;
     QImage image_;
     QUrl imageUrl_;

@@ -126,7 +126,7 @@ void MenuBarManager::connectActions()
     connect(menu.popupMenu(), &QMenu::aboutToShow, this, &MenuBarManager::menuWillOpen);
     connect(menu.contextMenu(), &QMenu::aboutToShow, this, &MenuBarManager::menuWillOpen);
     connect(menu.openItem(), &QAction::triggered, this, &MenuBarManager::openApp);
-    connect(menu.clearCacheItem(), &QAction::triggered, this, &MenuBarManager::clearCache);
+    connect(menu.clearCacheItem(), &QAction::triggered, this, [this] { fireAndForget(clearCache(), kType); });
     connect(menu.clearRamItem(), &QAction::triggered, this, &MenuBarManager::clearRAM);
     connect(menu.startOnLoginItem(), &QAction::triggered, this, &MenuBarManager::toggleStartOnLogin);
     connect(menu.quitItem(), &QAction::triggered, this, &MenuBarManager::quitApp);
@@ -343,11 +343,15 @@ void MenuBarManager::openApp()
     windows_.showMainWindow();
 }
 
-void MenuBarManager::clearCache()
+QCoro::Task<> MenuBarManager::clearCache()
 {
-    CacheService::shared().clearAllCaches();
+    const QPointer<MenuBarManager> self(this);
+    // Named before the co_await: g++ 12 mishandles temporaries held across a suspension.
+    QCoro::Task<> clearing = CacheService::shared().clearAllCaches();
+    co_await clearing;
     RecentsWallpapersService::shared().clearRecents();
-    updateRecentsMenu();
+    if (self)
+        self->updateRecentsMenu();
 }
 
 void MenuBarManager::closeAllAppWindows()

@@ -75,7 +75,7 @@ public:
 
     // The menu's commands.
     void openApp();
-    void clearCache();
+    QCoro::Task<> clearCache();
     void clearRAM();
     void closeAllAppWindows();
     void toggleStartOnLogin();

@@ -44,6 +44,7 @@ TEST_P(WallpaperConversionTextsTest, FormatsTheDisplayTexts)
 INSTANTIATE_TEST_SUITE_P(Texts, WallpaperConversionTextsTest,
     ::testing::Values(TextsCase{"exact4k", 3840, 2160, 50 * 1048576, 75, "3840×2160", "50MB", "1:15s", true},
         TextsCase{"portrait4k", 2160, 3840, 1048576, 5, "2160×3840", "1MB", "0:05s", false},
+        TextsCase{"fullWidthShortHeight", 3840, 1600, 1048576, 5, "3840×1600", "1MB", "0:05s", false},
         TextsCase{"fiveK", 5120, 2880, 1048576, 600, "5120×2880", "1MB", "10:00s", false},
         TextsCase{"underHalfMegabyte", 1920, 1080, 500'000, 59, "1920×1080", "0MB", "0:59s", false},
         TextsCase{"roundsUp", 1920, 1080, 1048576 * 3 / 2 + 1, 3600, "1920×1080", "2MB", "60:00s", false},

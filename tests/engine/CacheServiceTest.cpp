@@ -81,7 +81,7 @@ TEST_F(CacheServiceTest, ClearingEmptiesEveryCacheButKeepsOwnVideosAndTheRespons
 {
     populate();
     LogCapture log;
-    service_.clearAllCaches();
+    waitForTask(service_.clearAllCaches());
 
     for (const QString& folder : {QStringLiteral("Wallpapers"), QStringLiteral("videos/preview"),
              QStringLiteral("videos/previewhd"), QStringLiteral("images/thumbnails"), QStringLiteral("images/posters")}) {
@@ -109,7 +109,7 @@ TEST_F(CacheServiceTest, ClearingEmptiesEveryCacheButKeepsOwnVideosAndTheRespons
 TEST_F(CacheServiceTest, ClearingWithoutConversionsWritesNoCountLine)
 {
     LogCapture log;
-    service_.clearAllCaches();
+    waitForTask(service_.clearAllCaches());
     EXPECT_FALSE(log.contains(QStringLiteral(".mov")));
     EXPECT_EQ(log.lines().last(), QStringLiteral("✅ [CacheService] All caches cleared (custom wallpapers preserved)"));
     // The master-video folder is there afterwards, empty.

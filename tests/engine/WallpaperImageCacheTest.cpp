@@ -1,5 +1,7 @@
 #include "foundation/Log.h"
+#include "support/TaskWait.h"
 #include "engine/WallpaperImageCache.h"
+#include "support/HeldWorkerPool.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -100,13 +102,35 @@ TEST_F(WallpaperImageCacheTest, ClearingEmptiesBothLevelsAndKeepsTheFolders)
     EXPECT_GT(cache_.diskCacheSize(), 0);
 
     LogCapture log;
-    cache_.clearAll();
+    waitForTask(cache_.clearAll());
     EXPECT_EQ(log.lines(), QStringList{QStringLiteral("🗑️ [WallpaperImageCache] Cleared all image caches (memory and disk)")});
     EXPECT_TRUE(filesIn(folder(QStringLiteral("thumbnails"))).isEmpty());
     EXPECT_TRUE(filesIn(folder(QStringLiteral("posters"))).isEmpty());
     EXPECT_EQ(cache_.diskCacheSize(), 0);
     EXPECT_TRUE(cache_.image(kPoster).isNull());
     EXPECT_TRUE(cache_.image(kThumbnail).isNull());
+}
+
+TEST_F(WallpaperImageCacheTest, ClearingRemovesFilesOnAWorkerWhileTheCacheStaysUsable)
+{
+    cache_.store(filled(Qt::red), kPoster);
+    cache_.waitForDiskWrites();
+    const QString posterFile = cache_.filePath(kPoster);
+    ASSERT_TRUE(QFileInfo::exists(posterFile));
+
+    HeldWorkerPool workers;
+    QCoro::Task<> clearing = cache_.clearAll();
+    EXPECT_TRUE(QFileInfo::exists(posterFile)) << "removed on the GUI thread";
+    EXPECT_TRUE(cache_.memoryImage(kPoster).isNull());
+    cache_.store(filled(Qt::blue), kThumbnail);
+    EXPECT_EQ(cache_.memoryImage(kThumbnail).pixelColor(0, 0), QColor(Qt::blue));
+
+    workers.release();
+    waitForTask(std::move(clearing));
+    cache_.waitForDiskWrites();
+    EXPECT_FALSE(QFileInfo::exists(posterFile));
+    // Stored during the clearing: its file is written after the removal, not taken by it.
+    EXPECT_EQ(WallpaperImageCache::readFile(cache_.diskPath(kThumbnail)).pixelColor(0, 0), QColor(Qt::blue));
 }
 
 TEST_F(WallpaperImageCacheTest, MemoryKeepsTheMostRecentlyUsedImagesWithinItsLimit)

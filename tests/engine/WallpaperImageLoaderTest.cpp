@@ -1,9 +1,11 @@
 #include "support/TaskWait.h"
 #include "engine/WallpaperImageCache.h"
+#include "engine/ManualDelays.h"
 #include "engine/WallpaperImageLoader.h"
 #include "foundation/Config.h"
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
+#include "support/Eventually.h"
 #include "support/TempFolder.h"
 #include "support/TestHttpsServer.h"
 
@@ -17,6 +19,8 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -45,6 +49,10 @@ protected:
         });
         routes.Get("/blue/poster.png", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content(blue_.constData(), size_t(blue_.size()), "image/png");
+        });
+        routes.Get("/slow/poster.png", [this](const httplib::Request&, httplib::Response& res) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            res.set_content(red_.constData(), size_t(red_.size()), "image/png");
         });
         // The first two replies are cut short: the connection drops after half the image.
         routes.Get("/flaky/poster.png", [this](const httplib::Request&, httplib::Response& res) {
@@ -194,6 +202,32 @@ TEST_F(WallpaperImageLoaderTest, ANewAddressCancelsTheRunningLoadWhichNeverPubli
     loader->setUrl(QUrl());
     EXPECT_TRUE(loader->image().isNull());
     EXPECT_EQ(published.size(), 2);
+}
+
+TEST_F(WallpaperImageLoaderTest, TheRetryPausesDoubleFromOneSecondUpToFive)
+{
+    ManualDelays delays;
+    WallpaperImageLoader loader(cache_, WallpaperImageLoader::RetryPolicy{.sleep = delays.delays().sleep});
+    loader.setUrl(url("/missing/poster.png"));
+    ASSERT_EVENTUALLY(loader.hasGivenUp(), 10'000);
+    EXPECT_EQ(requests_, 10);
+    EXPECT_EQ(delays.sleeps(), (QList<int>{1000, 2000, 4000, 5000, 5000, 5000, 5000, 5000, 5000}));
+}
+
+TEST_F(WallpaperImageLoaderTest, ACacheThatGoesDuringALoadIsLeftAlone)
+{
+    auto cache = std::make_unique<WallpaperImageCache>(temp_.file(QStringLiteral("short-lived")));
+    WallpaperImageLoader loader(*cache, WallpaperImageLoader::RetryPolicy{10, 1, 5});
+    QSignalSpy published(&loader, &WallpaperImageLoader::imageChanged);
+    loader.setUrl(url("/slow/poster.png"));
+    cache.reset(); // while the reply is on its way
+    ASSERT_TRUE(published.wait(10'000));
+    EXPECT_EQ(loader.image().pixelColor(0, 0), QColor(Qt::red));
+
+    // Later addresses still load, without a cache.
+    loader.setUrl(url("/blue/poster.png"));
+    ASSERT_TRUE(published.wait(10'000));
+    EXPECT_EQ(loader.image().pixelColor(0, 0), QColor(Qt::blue));
 }
 
 TEST_F(WallpaperImageLoaderTest, ALoaderThatGoesStopsRetrying)

@@ -1,4 +1,5 @@
 #include "menubar/MenuBarFixture.h"
+#include "support/TaskWait.h"
 
 #include "app/MainWindow.h"
 #include "platform/DesktopVideoWindow.h"
@@ -87,7 +88,7 @@ TEST_F(MenuReapplyPipelineTest, AfterClearCacheTheVideoIsFetchedAgainByItsKey)
     showOnDesktop(cachedRequest(kCatalogueKey));
     const QUrl saved = persistence_.loadSavedWallpaper()->masterUrl;
     ASSERT_TRUE(saved.isLocalFile()) << "the engine saves the file it plays";
-    manager_->clearCache();
+    waitForTask(manager_->clearCache());
     ASSERT_FALSE(QFileInfo::exists(saved.toLocalFile()));
 
     reapply();

@@ -6,18 +6,27 @@
 #include "screens/search/SearchOverlaySearchBox.h"
 #include "screens/search/SearchOverlayService.h"
 #include "screens/search/SearchOverlayView.h"
+#include "screens/settings/CommunityButton.h"
+#include "screens/settings/LinkText.h"
 #include "screens/settings/SettingsView.h"
+#include "screens/sheets/OnboardingPrimaryButton.h"
 #include "screens/sheets/OnboardingSheet.h"
 #include "screens/sheets/PromotionalSheetCard.h"
 #include "screens/ReportReason.h"
 #include "screens/sheets/ReportReasonRow.h"
+#include "screens/sheets/ReportSubmitButton.h"
 #include "screens/sheets/ReportWallpaperSheet.h"
 #include "support/Eventually.h"
 #include "ui/Backdrop.h"
 #include "ui/BrowseContext.h"
+#include "ui/FilterChip.h"
+#include "ui/FilterChipsRow.h"
 #include "ui/LazyGridView.h"
 #include "ui/PosterCardView.h"
+#include "ui/ScreenMessageView.h"
 #include "ui/SheetHost.h"
+#include "ui/SymbolButton.h"
+#include "ui/ToggleSwitch.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -30,15 +39,59 @@
 namespace {
 
 constexpr int kWaitMs = 20'000;
+// The colourful backdrop's top-left corner.
+const QColor kBackdropCorner(240, 140, 60);
 
-// A picture shows something: more than a handful of colours across it.
-bool showsSomething(const QImage& picture)
+// How many colours a region of the picture shows: a handful for a flat fill, many for a photo,
+// a video frame or text.
+int coloursIn(const QImage& picture, const QRect& region)
 {
     QSet<QRgb> colours;
-    for (int y = 0; y < picture.height(); y += 7)
-        for (int x = 0; x < picture.width(); x += 7)
+    const QRect inside = region & picture.rect();
+    for (int y = inside.top(); y <= inside.bottom(); y += 3)
+        for (int x = inside.left(); x <= inside.right(); x += 3)
             colours.insert(picture.pixel(x, y));
-    return colours.size() > 20;
+    return int(colours.size());
+}
+
+QColor meanColour(const QImage& picture, const QRect& region)
+{
+    const QRect inside = region & picture.rect();
+    double red = 0, green = 0, blue = 0;
+    int count = 0;
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const QColor colour = picture.pixelColor(x, y);
+            red += colour.redF();
+            green += colour.greenF();
+            blue += colour.blueF();
+            ++count;
+        }
+    return count ? QColor::fromRgbF(float(red / count), float(green / count), float(blue / count)) : QColor();
+}
+
+// Whether a widget is shown whole inside `window`; `frame` gets where, in the window.
+::testing::AssertionResult wholeInView(const QWidget* widget, const QWidget& window, QRect* frame = nullptr)
+{
+    if (!widget || !widget->isVisibleTo(&window))
+        return ::testing::AssertionFailure() << (widget ? widget->metaObject()->className() : "a widget") << " is not shown";
+    const QRect at(widget->mapTo(&window, QPoint(0, 0)), widget->size());
+    if (frame)
+        *frame = at;
+    if (at.isEmpty() || !window.rect().contains(at))
+        return ::testing::AssertionFailure() << widget->metaObject()->className() << " at " << at.x() << "," << at.y() << " "
+                                             << at.width() << "×" << at.height() << " is not whole in the window";
+    return ::testing::AssertionSuccess();
+}
+
+// The labels inside `widget` that are on screen, by their text.
+QStringList shownTexts(const QWidget* widget)
+{
+    QStringList texts;
+    for (const QLabel* label : widget->findChildren<QLabel*>())
+        if (label->isVisibleTo(widget) && !label->text().isEmpty())
+            texts.append(label->text());
+    return texts;
 }
 
 class ScreenScreenshots : public CatalogueScreenFixture {
@@ -50,10 +103,11 @@ protected:
         window_.show();
     }
 
+    // Presents `sheet` on the window, where it stays for the test's checks.
     QImage shootSheet(QWidget* sheet, const QString& name)
     {
-        SheetHost host(&window_);
-        host.present(sheet);
+        auto* host = new SheetHost(&window_);
+        host->present(sheet);
         QTest::qWait(50);
         return saveScreenshot(window_, name);
     }
@@ -76,14 +130,29 @@ TEST_F(ScreenScreenshots, SearchOverlayWithResultsGhostTextAndChips)
         return card && card->hasPoster();
     }), kWaitMs);
     QTest::qWait(SearchOverlayHost::kFadeMs + 100);
-    EXPECT_TRUE(showsSomething(saveScreenshot(window_, QStringLiteral("search-results"))));
+    const QImage found = saveScreenshot(window_, QStringLiteral("search-results"));
+    // The query with its completion, each chip and each card whole in the window, every card
+    // showing its poster rather than a flat placeholder.
+    EXPECT_TRUE(wholeInView(view.searchBox()->field(), window_));
+    EXPECT_EQ(view.searchBox()->field()->text() + view.searchBox()->ghostSuffix(), QStringLiteral("rain On Glass"));
+    for (const QString& chip : view.searchBox()->chipSuggestions())
+        EXPECT_TRUE(wholeInView(view.searchBox()->chipsRow()->chip(chip), window_)) << chip.toStdString();
+    for (const WallpaperModel& result : view.search().results()) {
+        QRect card;
+        EXPECT_TRUE(wholeInView(view.grid()->cellForKey(result.id), window_, &card)) << result.title.toStdString();
+        EXPECT_GT(coloursIn(found, card), 200) << result.title.toStdString();
+    }
 
     view.searchBox()->setText(QStringLiteral("nothing like this"));
     ASSERT_EVENTUALLY(view.search().results().isEmpty() && !view.search().isPending(), kWaitMs);
     const QImage empty = saveScreenshot(window_, QStringLiteral("search-no-results"));
-    // Dimmed by 65 % black, and nothing drawn over the place of the grid.
+    // Dimmed by 65 % black, nothing drawn over the place of the grid, and the message in view.
     const QColor corner = empty.pixelColor(empty.width() - 5, empty.height() - 5);
     EXPECT_LT(corner.lightness(), 70);
+    QRect message;
+    EXPECT_TRUE(wholeInView(view.message(), window_, &message));
+    EXPECT_EQ(view.message()->title(), QStringLiteral("No wallpapers found"));
+    EXPECT_GT(coloursIn(empty, message), 10) << "the message's text is drawn";
 }
 
 TEST_F(ScreenScreenshots, ReportSheet)
@@ -99,7 +168,30 @@ TEST_F(ScreenScreenshots, ReportSheet)
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(hovered, &enter);
     QTest::qWait(200);
-    EXPECT_TRUE(showsSomething(shootSheet(sheet, QStringLiteral("report-sheet"))));
+    const QImage shot = shootSheet(sheet, QStringLiteral("report-sheet"));
+
+    // The sheet whole and centred, over the dimmed window.
+    QRect frame;
+    ASSERT_TRUE(wholeInView(sheet, window_, &frame));
+    EXPECT_LE(std::abs(frame.center().x() - window_.rect().center().x()), 1);
+    EXPECT_LE(std::abs(frame.center().y() - window_.rect().center().y()), 1);
+    EXPECT_LT(shot.pixelColor(5, 5).lightness(), kBackdropCorner.lightness() * 3 / 4) << "the window is not dimmed";
+    // The chosen row, the hovered row and a plain one each in their own colour, left of the text.
+    QList<QColor> rowColours;
+    for (const ReportReason reason : {ReportReason::Other, ReportReason::Duplicate, ReportReason::LowResolution}) {
+        QRect row;
+        ASSERT_TRUE(wholeInView(sheet->row(reason), window_, &row));
+        rowColours.append(meanColour(shot, QRect(row.left() + 4, row.center().y() - 2, 6, 4)));
+    }
+    EXPECT_NE(rowColours[0], rowColours[1]);
+    EXPECT_NE(rowColours[1], rowColours[2]);
+    EXPECT_NE(rowColours[0], rowColours[2]);
+    // The user's words in the editor, and the submit button ready.
+    QRect editor;
+    ASSERT_TRUE(wholeInView(sheet->otherEditor(), window_, &editor));
+    EXPECT_GT(coloursIn(shot, editor), 10) << "the typed text is drawn";
+    EXPECT_TRUE(wholeInView(sheet->submitButton(), window_));
+    EXPECT_TRUE(sheet->canSubmit());
 }
 
 TEST_F(ScreenScreenshots, OnboardingSheetWithItsVideo)
@@ -111,7 +203,19 @@ TEST_F(ScreenScreenshots, OnboardingSheetWithItsVideo)
     host.present(sheet);
     ASSERT_EVENTUALLY(sheet->card()->isShowingVideo(), kWaitMs);
     QTest::qWait(300);
-    EXPECT_TRUE(showsSomething(saveScreenshot(window_, QStringLiteral("onboarding-sheet"))));
+    const QImage shot = saveScreenshot(window_, QStringLiteral("onboarding-sheet"));
+
+    QRect card;
+    ASSERT_TRUE(wholeInView(sheet->card(), window_, &card));
+    // The banner shows a video frame, not a flat fill.
+    const QRectF banner = sheet->card()->bannerRect();
+    EXPECT_GT(coloursIn(shot, banner.toRect().translated(card.topLeft()).adjusted(8, 8, -8, -8)), 100);
+    // The welcome texts and the button with its words.
+    const QStringList texts = shownTexts(sheet);
+    for (const QString& text : {content.title, content.description})
+        EXPECT_TRUE(texts.contains(text)) << text.toStdString() << " is not among " << texts.join(u" | ").toStdString();
+    EXPECT_TRUE(wholeInView(sheet->primaryButton(), window_));
+    EXPECT_EQ(sheet->primaryButton()->text(), content.buttonText);
 }
 
 TEST_F(ScreenScreenshots, PromotionalCardRoundedWithAnAccessory)
@@ -128,7 +232,21 @@ TEST_F(ScreenScreenshots, PromotionalCardRoundedWithAnAccessory)
     options.width = 380;
     options.cornerRadius = 24;
     options.onClose = [] {};
-    EXPECT_TRUE(showsSomething(shootSheet(new PromotionalSheetCard(options, content, accessory), QStringLiteral("promo-card"))));
+    auto* card = new PromotionalSheetCard(options, content, accessory);
+    const QImage shot = shootSheet(card, QStringLiteral("promo-card"));
+
+    QRect frame;
+    ASSERT_TRUE(wholeInView(card, window_, &frame));
+    EXPECT_EQ(frame.width(), 380);
+    EXPECT_TRUE(wholeInView(content, window_));
+    EXPECT_TRUE(wholeInView(accessory, window_));
+    EXPECT_TRUE(wholeInView(card->closeButton(), window_));
+    // Rounded: the corner pixel is the dimmed window, a little further in is the card.
+    const QColor outside = shot.pixelColor(frame.topLeft() + QPoint(1, 1));
+    const QColor dimmed = shot.pixelColor(frame.topLeft() - QPoint(4, 4));
+    const QColor inside = shot.pixelColor(frame.center().x(), frame.bottom() - 4);
+    EXPECT_LE(std::abs(outside.lightness() - dimmed.lightness()), 12);
+    EXPECT_GT(std::abs(inside.lightness() - dimmed.lightness()) + std::abs(inside.hue() - dimmed.hue()), 12);
 }
 
 TEST_F(ScreenScreenshots, SettingsPage)
@@ -140,7 +258,17 @@ TEST_F(ScreenScreenshots, SettingsPage)
     QSignalSpy read(page, &SettingsView::cacheSizeRead);
     frame.show();
     ASSERT_EVENTUALLY(!read.isEmpty(), kWaitMs); // the size may be read before show() returns
-    EXPECT_TRUE(showsSomething(saveScreenshot(frame, QStringLiteral("settings"))));
+    const QImage shot = saveScreenshot(frame, QStringLiteral("settings"));
+
+    // The cache row says its size beside the trash button; both switches and the links in view.
+    QRect cache;
+    ASSERT_TRUE(wholeInView(page->cacheLabel(), frame, &cache));
+    EXPECT_TRUE(page->cacheLabel()->text().startsWith(QStringLiteral("Cache - "))) << page->cacheLabel()->text().toStdString();
+    EXPECT_GT(coloursIn(shot, cache), 10) << "the cache text is drawn";
+    for (const QWidget* control : std::initializer_list<const QWidget*>{page->trashButton(), page->startOnLoginSwitch(),
+             page->lockScreenSwitch(), page->discordButton(), page->termsLink(), page->privacyLink()})
+        EXPECT_TRUE(wholeInView(control, frame));
+    EXPECT_TRUE(page->notice()->isHidden());
 }
 
 } // namespace

@@ -79,6 +79,9 @@ protected:
         bar.show();
         bar.resize(bar.sizeHint());
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&bar));
+        // The pointer stays where an earlier test left it, and a move to the same place is no
+        // move: every test starts from the bar's corner, over no tab.
+        moveTo(QPoint(2, 2));
     }
 
     QPoint centreOf(AppTab tab) const { return bar.tabRect(tab).center().toPoint(); }
@@ -142,6 +145,19 @@ TEST_F(TopNavigationBarTest, PointerLightsTheTabUnderItWithTheHand)
     ASSERT_TRUE(QTest::qWaitFor([&] { return settled(); }, 5000));
     EXPECT_DOUBLE_EQ(bar.capsuleOpacity(AppTab::Home), 0.9);
     EXPECT_EQ(bar.textColor(AppTab::Home), QColor(Qt::black));
+}
+
+TEST_F(TopNavigationBarTest, LeavingTheBarUnlightsItsTab)
+{
+    moveTo(centreOf(AppTab::Explore));
+    ASSERT_EQ(bar.hoveredTab(), AppTab::Explore);
+    // As the window system reports a pointer that left the bar over the window's edge.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&bar, &leave);
+    EXPECT_EQ(bar.hoveredTab(), std::nullopt);
+    EXPECT_EQ(bar.cursor().shape(), Qt::ArrowCursor);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settled(); }, 5000));
+    EXPECT_DOUBLE_EQ(bar.capsuleOpacity(AppTab::Explore), 0.0);
 }
 
 TEST_F(TopNavigationBarTest, ShownAgainWithNoTabLit)

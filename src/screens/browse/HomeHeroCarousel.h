@@ -40,6 +40,8 @@ public:
     // Whether slide `index` holds a player: the current and the next one.
     bool shouldLoadVideo(int index) const;
     bool isAutoSliding() const { return timer_.isActive(); }
+    // Milliseconds until the carousel moves on by itself; -1 while it does not.
+    int msToNextSlide() const { return timer_.remainingTime(); }
     // Where the strip is scrolled to, in slide widths.
     qreal position() const;
     // The page's pull-down past its top: every slide's picture grows from its top edge.

@@ -6,10 +6,12 @@
 #include "foundation/Log.h"
 #include "platform/Http.h"
 
+#include <QCoro/QCoroFuture>
 #include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
 
 CustomBackgroundImageLoader::CustomBackgroundImageLoader(Http& http, WallpaperImageCache& cache, QObject* parent)
-    : QObject(parent), http_(http), cache_(cache)
+    : QObject(parent), http_(http), cache_(&cache)
 {
 }
 
@@ -43,11 +45,11 @@ void CustomBackgroundImageLoader::startLoading()
 {
     if (!url_)
         return;
-    if (const QImage cached = cache_.image(*url_); !cached.isNull()) {
-        setImage(cached);
+    cancel();
+    if (const QImage held = cache_ ? cache_->memoryImage(*url_) : QImage(); !held.isNull()) {
+        setImage(held);
         return;
     }
-    cancel();
     stop_.emplace();
     fireAndForget(download(*url_, stop_->get_token()), QStringLiteral("CustomBackgroundImageLoader"));
 }
@@ -70,6 +72,20 @@ void CustomBackgroundImageLoader::setImage(const QImage& image)
 QCoro::Task<> CustomBackgroundImageLoader::download(QUrl url, std::stop_token stop)
 {
     QPointer<CustomBackgroundImageLoader> self(this);
+    const QString path = cache_ ? cache_->diskPath(url) : QString();
+    // Named before each co_await: g++ 12 mishandles a lambda temporary held across a suspension.
+    QFuture<QImage> reading = QtConcurrent::run([path] { return WallpaperImageCache::readFile(path); });
+    const QImage stored = co_await reading;
+    if (stop.stop_requested() || !self)
+        co_return;
+    if (!stored.isNull()) {
+        stop_.reset();
+        if (cache_)
+            cache_->keep(stored, url);
+        setImage(stored);
+        co_return;
+    }
+
     HttpResponse response;
     QString failure;
     try {
@@ -81,17 +97,24 @@ QCoro::Task<> CustomBackgroundImageLoader::download(QUrl url, std::stop_token st
     }
     if (stop.stop_requested() || !self)
         co_return;
+    QImage image;
+    if (failure.isEmpty()) {
+        QFuture<QImage> decoding = QtConcurrent::run([body = response.body] { return QImage::fromData(body); });
+        image = co_await decoding;
+        if (stop.stop_requested() || !self)
+            co_return;
+    }
     stop_.reset();
     if (!failure.isEmpty()) {
         failed_ = true;
         logLine(QStringLiteral("Custom background image load failed: ") + failure);
         co_return;
     }
-    const QImage image = QImage::fromData(response.body);
     if (image.isNull()) {
         failed_ = true;
         co_return;
     }
-    cache_.store(image, url);
+    if (cache_)
+        cache_->store(image, url);
     setImage(image);
 }

@@ -3,6 +3,7 @@
 #include <QCoro/QCoroTask>
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QUrl>
 
 #include <optional>
@@ -14,8 +15,9 @@ class WallpaperImageCache;
 // The decorative picture behind the own-wallpapers screen: follows the address it is handed,
 // answers from the image cache when it can, otherwise downloads it (any reply outside 200-299
 // is a failure) and keeps it in the cache. Only the download for the latest address may set
-// the picture; a failed one is tried again when its address is handed over again. Owned by the
-// screen; GUI thread.
+// the picture; a failed one is tried again when its address is handed over again. The cached file
+// and the download are decoded on a worker: a page-sized picture would stall the window. Owned by
+// the screen; GUI thread.
 class CustomBackgroundImageLoader : public QObject {
     Q_OBJECT
     Q_PROPERTY(QImage image READ image NOTIFY imageChanged)
@@ -44,7 +46,8 @@ private:
     QCoro::Task<> download(QUrl url, std::stop_token stop);
 
     Http& http_;
-    WallpaperImageCache& cache_;
+    // The cache may go before a download ends.
+    const QPointer<WallpaperImageCache> cache_;
     QImage image_;
     std::optional<QUrl> url_;
     bool failed_ = false;

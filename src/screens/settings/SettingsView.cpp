@@ -346,10 +346,17 @@ void SettingsView::showNotice(const QString& text)
     notice_->setVisible(!text.isEmpty());
 }
 
-void SettingsView::clearCache()
+void SettingsView::clearCache() { fireAndForget(clearThenReadCacheSize(this), QStringLiteral("SettingsView")); }
+
+QCoro::Task<> SettingsView::clearThenReadCacheSize(QPointer<SettingsView> self)
 {
-    services_.cache.clearAllCaches();
-    fireAndForget(readCacheSize(this, true), QStringLiteral("SettingsView"));
+    // Named before each co_await: g++ 12 mishandles temporaries held across a suspension.
+    QCoro::Task<> clearing = self->services_.cache.clearAllCaches();
+    co_await clearing;
+    if (!self)
+        co_return;
+    QCoro::Task<> reading = readCacheSize(self, true);
+    co_await reading;
 }
 
 QCoro::Task<> SettingsView::readCacheSize(QPointer<SettingsView> self, bool afterClear)

@@ -97,6 +97,7 @@ private:
     void flipStartOnLogin(bool on);
     void flipLockScreen(bool on);
     static QCoro::Task<> confirmLockScreen(QPointer<SettingsView> self, bool on);
+    static QCoro::Task<> clearThenReadCacheSize(QPointer<SettingsView> self);
     static QCoro::Task<> readCacheSize(QPointer<SettingsView> self, bool afterClear);
     static QCoro::Task<> runUpdateCheck(QPointer<SettingsView> self);
     void showAlert(const QString& title, const QString& message, bool offersSettings);

@@ -109,6 +109,16 @@ TEST_F(HomeHeroTest, ItAdvancesByItselfOnlyWhileShownAndWrapsAround)
     EXPECT_EQ(none.count(), 0);
 }
 
+TEST_F(HomeHeroTest, PickingASlideStartsTheIntervalAnew)
+{
+    HomeHeroCarousel& hero = carousel(3, 5000);
+    // Part of the interval has gone by...
+    ASSERT_EVENTUALLY(hero.msToNextSlide() >= 0 && hero.msToNextSlide() < 4700, 10'000);
+    // ...and a slide the user picks stays the whole interval.
+    hero.setCurrentIndex((hero.currentIndex() + 2) % hero.count());
+    EXPECT_GT(hero.msToNextSlide(), 4700);
+}
+
 TEST_F(HomeHeroTest, ViewWallpaperOpensTheSlidesWallpaper)
 {
     HomeHeroCarousel& hero = carousel(2);

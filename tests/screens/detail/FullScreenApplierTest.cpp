@@ -35,12 +35,15 @@ TEST_F(FullScreenApplierTest, ADisplayApplyReachesTheChosenDisplaysAndReportsIts
         Target target;
         std::set<quint32> displays;
         const char* skip;
+        bool setsLockScreen;
     };
-    for (const Case& c : {Case{"second display, desktop", 1, Target::desktop, {2}, "true"},
-             Case{"every display, both", std::nullopt, Target::both, {1, 2}, "false"}}) {
+    setLockScreenFeature(true);
+    for (const Case& c : {Case{"second display, desktop", 1, Target::desktop, {2}, "true", false},
+             Case{"every display, both", std::nullopt, Target::both, {1, 2}, "false", true}}) {
         SCOPED_TRACE(c.name);
         engine_.stopAll();
         signals_.clear();
+        trace_.clear();
         cachedRequest();
         FullScreenApplier applier(catalogueRecord(), {});
         applier.applyToTarget(c.index, c.target);
@@ -48,6 +51,8 @@ TEST_F(FullScreenApplierTest, ADisplayApplyReachesTheChosenDisplaysAndReportsIts
         finish(applier);
 
         EXPECT_EQ(displaysShowing(kCatalogueKey), c.displays);
+        // With the lock-screen feature on, only an apply that names it reaches the lock screen.
+        EXPECT_EQ(trace_.steps().contains(QStringLiteral("movie installed")), c.setsLockScreen) << trace_.steps().join(u", ").toStdString();
         EXPECT_TRUE(applier.isWallpaperApplied());
         EXPECT_EQ(applier.downloadProgress(), 1.0);
         EXPECT_FALSE(applier.applyError());

@@ -4,6 +4,7 @@
 #include "screens/own/CustomBackgroundImageLoader.h"
 #include "screens/own/UploadStatuses.h"
 #include "support/Eventually.h"
+#include "support/HeldWorkerPool.h"
 
 #include <QSignalSpy>
 
@@ -76,6 +77,23 @@ TEST_F(CustomBackgroundImageLoaderTest, FetchesOnceRetriesAfterAFailureAndClears
     second.load(pictureURL());
     EXPECT_FALSE(second.image().isNull()) << "answered from the image cache";
     EXPECT_EQ(pictureRequests(), 2);
+}
+
+TEST_F(CustomBackgroundImageLoaderTest, AStoredPictureIsDecodedOnAWorker)
+{
+    QImage picture(64, 36, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    WallpaperImageCache earlierRun(cache_.baseDirectory());
+    earlierRun.store(picture, *pictureURL());
+    earlierRun.waitForDiskWrites();
+
+    HeldWorkerPool workers;
+    loader_.load(pictureURL());
+    EXPECT_TRUE(loader_.image().isNull()) << "decoded on the GUI thread";
+    workers.release();
+    ASSERT_EVENTUALLY(!loader_.image().isNull(), 10'000);
+    EXPECT_EQ(loader_.image().pixelColor(0, 0), QColor(Qt::green));
+    EXPECT_EQ(pictureRequests(), 0);
 }
 
 } // namespace

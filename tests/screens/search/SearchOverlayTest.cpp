@@ -102,6 +102,24 @@ TEST_F(SearchOverlayTest, ChipsOfferOtherPhrasesAndAClickReplacesTheQuery)
     EXPECT_TRUE(host_.isVisible()); // the overlay stays while the query changes
 }
 
+TEST_F(SearchOverlayTest, ALateCompletionOfAnOlderQueryChangesNothing)
+{
+    Fault held = delayed(800);
+    held.times = 1;
+    server().setFault(path(QStringLiteral("auto-complete")), held);
+    box().field()->setText(QStringLiteral("silve"));
+    // The catalogue holds the older query's answer...
+    ASSERT_EVENTUALLY(lastQuery(QStringLiteral("auto-complete")) == QStringLiteral("silve"), kWaitMs);
+    // ...while the newer one is answered first.
+    box().field()->setText(QStringLiteral("silver"));
+    ASSERT_EVENTUALLY(box().ghostSuffix() == QStringLiteral(" Rain"), kWaitMs);
+    const QStringList chips = box().chipSuggestions();
+
+    QTest::qWait(1'500); // the held answer has come and gone
+    EXPECT_EQ(box().ghostSuffix(), QStringLiteral(" Rain"));
+    EXPECT_EQ(box().chipSuggestions(), chips);
+}
+
 TEST_F(SearchOverlayTest, AnEditDuringARequestNeverEmptiesTheGridNorEndsTheLoading)
 {
     type(QStringLiteral("rain"));
