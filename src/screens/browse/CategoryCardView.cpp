@@ -2,6 +2,7 @@
 
 #include "ui/BottomShade.h"
 #include "ui/CachedAsyncImage.h"
+#include "ui/ElidedText.h"
 #include "ui/GlassBackground.h"
 #include "ui/Theme.h"
 
@@ -75,7 +76,7 @@ void CategoryCardView::paintEvent(QPaintEvent*)
     painter.setPen(Qt::white);
     const QRectF name = card.adjusted(18, 0, -18, -16);
     painter.drawText(name, Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine,
-        QFontMetricsF(painter.font()).elidedText(category_.categoryName, Qt::ElideRight, name.width()));
+        ElidedText::toWidth(category_.categoryName, QFontMetricsF(painter.font()), name.width()));
     painter.restore();
 
     QPen border(Theme::withOpacity(Qt::white, 0.08 + (0.15 - 0.08) * hover), 1.0 + 0.5 * hover);

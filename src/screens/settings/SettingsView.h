@@ -3,13 +3,13 @@
 #include "updater/UpdateRunner.h"
 
 #include <QCoro/QCoroTask>
-#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
 #include <functional>
 #include <optional>
 
+class AlertSheet;
 class AppStore;
 class AutoStartService;
 class CacheService;
@@ -78,7 +78,7 @@ public:
     QLabel* notice() const { return notice_; }
     QLabel* updateStatus() const { return updateStatus_; }
     // The alert on screen, or null.
-    QMessageBox* alert() const { return alert_; }
+    AlertSheet* alert() const { return alert_; }
 
 Q_SIGNALS:
     // The size read after the page came on screen or after a clear.
@@ -117,5 +117,5 @@ private:
     QLabel* updateStatus_ = nullptr;
     QLabel* cacheLabel_ = nullptr;
     QLabel* notice_ = nullptr;
-    QPointer<QMessageBox> alert_;
+    QPointer<AlertSheet> alert_;
 };
