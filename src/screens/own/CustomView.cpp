@@ -24,6 +24,7 @@
 #include "state/ExploreWallpapersService.h"
 #include "ui/AlertSheet.h"
 #include "ui/BrowseContext.h"
+#include "ui/DarkAppearance.h"
 #include "ui/LabelButton.h"
 #include "ui/LazyGridView.h"
 #include "ui/MainWrapper.h"
@@ -97,6 +98,7 @@ CustomView::CustomView(BrowseContext* context, Services services, QWidget* paren
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(true);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    DarkAppearance::applyToScrollBars(scroll_);
     scroll_->viewport()->setAutoFillBackground(false);
 
     auto* content = new QWidget;
