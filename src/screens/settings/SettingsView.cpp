@@ -173,6 +173,12 @@ QWidget* SettingsView::createHeader()
 
     updateLink_ = new LinkText(tr("Check for Updates"), 13, kGrey);
     updateStatus_ = new TextLabel(QString(), Theme::systemFont(12), kGrey);
+    // Its line is kept while it says nothing: a check that starts or ends never moves the
+    // switches below under a pointer on its way to one of them.
+    updateStatus_->setFixedHeight(QFontMetrics(updateStatus_->font()).height());
+    QSizePolicy keepRoom = updateStatus_->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    updateStatus_->setSizePolicy(keepRoom);
     updateStatus_->hide();
     auto* update = new QVBoxLayout;
     update->setSpacing(4);

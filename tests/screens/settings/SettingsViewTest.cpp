@@ -222,10 +222,18 @@ TEST_F(SettingsViewTest, LinksOpenTheInviteAndTheTermsPage)
 TEST_F(SettingsViewTest, AnUpdateFeedOutOfReachIsNotTakenForNoUpdate)
 {
     server().setFault(catalogue_.config().updateFeedUrl.path(), failing(503));
+    // The status line's room is kept before, during and after the check: the switches stay put.
+    const auto switchAt = [this] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        return page().startOnLoginSwitch()->mapTo(&page(), QPoint());
+    };
+    const QPoint before = switchAt();
     click(page().updateLink());
     EXPECT_FALSE(page().updateLink()->isEnabled());
+    EXPECT_EQ(switchAt(), before);
     ASSERT_EVENTUALLY(page().updateLink()->isEnabled(), kWaitMs);
     EXPECT_EQ(page().updateStatus()->text(), QStringLiteral("Could not reach the update server"));
+    EXPECT_EQ(switchAt(), before);
 }
 
 } // namespace
