@@ -4,6 +4,7 @@
 #include "library/OwnVideoFacts.h"
 #include "library/PendingUploadService.h"
 #include "library/SignedUploadURLService.h"
+#include "screens/browse/ProgressBarView.h"
 #include "screens/own/CommunityUploadForm.h"
 #include "screens/own/CustomWallpaperFormFootBar.h"
 #include "state/AppStore.h"
@@ -157,7 +158,12 @@ TEST_F(CommunityUploadFormTest, TheFormShowsTheUploadAndAFailureKeepsWhatWasType
     server().setFault(QStringLiteral("/functions/v1/upload-wallpaper"), Fault{.status = 500, .delayMs = 1'500, .times = 1});
     bar.submitButton()->clicked();
     ASSERT_EVENTUALLY(bar.progressMessage() == QStringLiteral("Uploading metadata..."), 10'000);
-    EXPECT_EQ(bar.progressPercent(), QStringLiteral("30%"));
+    // The figure is the bar's, on its way and at its mark.
+    const auto* drawn = bar.findChild<ProgressBarView*>();
+    ASSERT_NE(drawn, nullptr);
+    EXPECT_EQ(bar.progressPercent(), QStringLiteral("%1%").arg(qRound(drawn->animatedProgress() * 100)));
+    ASSERT_EVENTUALLY(bar.progressPercent() == QStringLiteral("30%"), 5'000);
+    EXPECT_DOUBLE_EQ(drawn->animatedProgress(), 0.3);
     EXPECT_TRUE(bar.titleField()->isVisible());
     EXPECT_FALSE(bar.submitButton()->isVisible());
     QTest::keyClicks(bar.titleField(), QStringLiteral(" x"));
