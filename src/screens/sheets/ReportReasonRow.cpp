@@ -24,8 +24,9 @@ int wrappedHeight(const QString& text, const QFont& font, int width)
 {
     const QFontMetrics metrics(font);
     const int full = metrics.boundingRect(QRect(0, 0, width, 10'000), Qt::TextWordWrap, text).height();
-    const int lines = std::clamp(qRound(double(full) / metrics.lineSpacing()), 1, kMaxLines);
-    return lines * metrics.lineSpacing();
+    const int lines = std::clamp(qRound(double(full - metrics.height()) / metrics.lineSpacing()) + 1, 1, kMaxLines);
+    // The last line needs its full height, descenders included, whatever the font's leading.
+    return (lines - 1) * metrics.lineSpacing() + std::max(metrics.height(), metrics.lineSpacing());
 }
 } // namespace
 
