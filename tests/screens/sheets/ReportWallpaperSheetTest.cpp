@@ -51,7 +51,7 @@ TEST(ReportReasons, RawValuesLabelsAndRemarks)
 TEST(ReportReasonRows, EveryRowHoldsItsWrappedTextDescendersIncluded)
 {
     // Narrow enough for the long reasons to take two lines, wide enough for one.
-    for (const int width : {260, 340, 600}) {
+    for (const int width : {340, 420, 600}) {
         for (const ReportReason reason : ReportReasons::all()) {
             SCOPED_TRACE(ReportReasons::label(reason).toStdString() + " at " + std::to_string(width));
             ReportReasonRow row(reason);
