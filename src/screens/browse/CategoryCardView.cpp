@@ -4,6 +4,7 @@
 #include "ui/CachedAsyncImage.h"
 #include "ui/ElidedText.h"
 #include "ui/GlassBackground.h"
+#include "ui/NameGradient.h"
 #include "ui/Theme.h"
 
 #include <QPainter>
@@ -65,7 +66,10 @@ void CategoryCardView::paintEvent(QPaintEvent*)
     const QPainterPath shape = GlassBackground::shape(card, kCornerRadius);
     painter.save();
     painter.setClipPath(shape);
-    if (!picture_->paint(painter, card)) {
+    if (picture_->url().isEmpty()) {
+        // No poster will come: a colour of its own rather than an empty tile.
+        NameGradient::paint(painter, card, category_.categoryName);
+    } else if (!picture_->paint(painter, card)) {
         QLinearGradient placeholder(card.topLeft(), card.bottomRight());
         placeholder.setColorAt(0, Theme::withOpacity(Qt::white, 0.1));
         placeholder.setColorAt(1, Theme::withOpacity(Qt::white, 0.05));
