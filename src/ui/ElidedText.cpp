@@ -6,6 +6,18 @@
 
 #include <algorithm>
 
+namespace {
+// Catalogue texts are shown as one paragraph: a line break in one is a space.
+QString flattened(QString text)
+{
+    for (QChar& unit : text) {
+        if (unit == u'\n' || unit == u'\r' || unit == QChar::LineSeparator || unit == QChar::ParagraphSeparator)
+            unit = u' ';
+    }
+    return text;
+}
+} // namespace
+
 QString ElidedText::bounded(const QString& text, int maxCharacters)
 {
     if (text.size() <= maxCharacters)
@@ -18,12 +30,12 @@ QString ElidedText::bounded(const QString& text, int maxCharacters)
 
 QString ElidedText::toWidth(const QString& text, const QFontMetricsF& metrics, qreal width)
 {
-    return metrics.elidedText(bounded(text), Qt::ElideRight, std::max<qreal>(0, width));
+    return metrics.elidedText(flattened(bounded(text)), Qt::ElideRight, std::max<qreal>(0, width));
 }
 
 QString ElidedText::wrapped(const QString& text, const QFont& font, qreal width, int maxLines)
 {
-    const QString bounded = ElidedText::bounded(text);
+    const QString bounded = flattened(ElidedText::bounded(text));
     width = std::max<qreal>(1, width);
     QTextLayout layout(bounded, font);
     QTextOption option;
