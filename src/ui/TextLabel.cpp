@@ -3,6 +3,7 @@
 #include "ui/ElidedText.h"
 
 #include <QPainter>
+#include <QtMath>
 
 TextLabel::TextLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
     : QLabel(text, parent)
