@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 namespace {
 constexpr int kPaddingX = 18;
 constexpr int kPaddingY = 9;

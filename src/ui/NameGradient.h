@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QString>
+
 #include <utility>
 
 class QPainter;

@@ -60,7 +60,9 @@ WallpaperModel PartnerSiteRecord::make(const GravelnookData& record, const std::
     model.videoUrl = model.previewhdUrl = parsed(record.previewUrl);
     model.masterUrl = parsed(record.videoUrl);
     // Written the partner's way; the chips show every record's facts one way.
-    model.resolution = resolution ? MediaFactsText::resolution(*resolution).value_or(*resolution) : resolution;
+    model.resolution = resolution;
+    if (resolution)
+        model.resolution = MediaFactsText::resolution(*resolution).value_or(*resolution);
     model.fileSize = MediaFactsText::megabytes(record.fileSize).value_or(record.fileSize);
     model.duration = duration;
     model.is_4k = is4k(resolution);
