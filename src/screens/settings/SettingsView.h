@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/AlertSheet.h"
 #include "updater/UpdateRunner.h"
 
 #include <QCoro/QCoroTask>
@@ -9,7 +10,6 @@
 #include <functional>
 #include <optional>
 
-class AlertSheet;
 class AppStore;
 class AutoStartService;
 class CacheService;
