@@ -46,13 +46,9 @@ QColor DarkAppearance::popupColor() { return {0x2a, 0x2f, 0x32}; }
 void DarkAppearance::applyToPopup(QComboBox* comboBox)
 {
     QAbstractItemView* list = comboBox->view();
-    QWidget* popup = list->window();
-    QPalette dark = palette();
-    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
-        dark.setColor(role, popupColor());
-    popup->setPalette(dark);
-    popup->setAutoFillBackground(true);
-    list->setPalette(dark);
+    // The list's own window is a frame whose margins the style fills from its own light
+    // defaults: only a style sheet on that window reaches them.
+    list->window()->setStyleSheet(QStringLiteral("QFrame { background: %1; border: none; }").arg(popupColor().name()));
     applyToScrollBars(list);
 }
 

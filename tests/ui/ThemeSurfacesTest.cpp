@@ -68,14 +68,21 @@ TEST(HeaderBackdrop, DarkensTheStripOnlyOnceContentIsScrolledUnderTheRow)
 
 TEST(DarkSurfaces, DropDownListsAndScrollBarsWearTheDarkTheme)
 {
-    QComboBox* picker = FormControls::picker({QStringLiteral("5 minutes"), QStringLiteral("1 hour")});
-    // The list's window: its frame and the margins above and below the rows are painted in
-    // these, never in the system's light window colour.
-    const QWidget* popup = picker->view()->window();
-    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::Base})
-        EXPECT_LT(popup->palette().color(role).lightness(), 80) << role;
-    EXPECT_TRUE(popup->autoFillBackground());
-    delete picker;
+    // The open list as it is drawn: no light strip along its top or bottom edge.
+    QWidget window;
+    window.resize(400, 300);
+    DarkAppearance::apply(&window);
+    QComboBox* picker = FormControls::picker({QStringLiteral("5 minutes"), QStringLiteral("1 hour")}, &window);
+    picker->setGeometry(40, 40, 200, 28);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    picker->showPopup();
+    QWidget* popup = picker->view()->window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+    const QImage drawn = popup->grab().toImage();
+    for (const int y : {0, 1, 2, drawn.height() - 3, drawn.height() - 2, drawn.height() - 1})
+        EXPECT_LT(drawn.pixelColor(drawn.width() / 2, y).lightness(), 100) << "row " << y;
+    picker->hidePopup();
 
     QScrollArea area;
     DarkAppearance::applyToScrollBars(&area);
