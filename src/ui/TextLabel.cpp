@@ -45,7 +45,7 @@ QSize TextLabel::sizeHint() const
     const QFontMetricsF metrics(font());
     const QMargins margins = contentsMargins();
     return {qCeil(metrics.horizontalAdvance(text())) + margins.left() + margins.right(),
-        qCeil(metrics.height()) + margins.top() + margins.bottom()};
+        QFontMetrics(font()).height() + margins.top() + margins.bottom()};
 }
 
 QSize TextLabel::minimumSizeHint() const
