@@ -87,7 +87,7 @@ TEST_F(SearchOverlayTest, ChipsOfferOtherPhrasesAndAClickReplacesTheQuery)
 {
     type(QStringLiteral("rain"));
     ASSERT_EVENTUALLY(box().chipSuggestions().size() == 3, kWaitMs);
-    EXPECT_EQ(box().ghostSuffix(), QStringLiteral(" On Glass"));
+    EXPECT_EQ(box().ghostSuffix(), QStringLiteral(" on Glass"));
     EXPECT_EQ(box().chipSuggestions(),
         (QStringList{QStringLiteral("Fern Rain"), QStringLiteral("Grain and Shadow"), QStringLiteral("Silver Rain")}));
     FilterChip* chip = box().chipsRow()->chip(QStringLiteral("Fern Rain"));
