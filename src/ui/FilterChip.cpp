@@ -73,7 +73,7 @@ void FilterChip::paintTitle(QPainter& painter, const QColor& color) const
     painter.setFont(font());
     const QRectF capsule = capsuleRect();
     painter.drawText(capsule, Qt::AlignCenter | Qt::TextSingleLine,
-        ElidedText::toWidth(title_, QFontMetricsF(font()), capsule.width() - 2 * kPaddingX));
+        ElidedText::toWidth(title_, QFontMetricsF(font()), std::min<qreal>(kMaxTextWidth, capsule.width())));
 }
 
 void FilterChip::paintEvent(QPaintEvent*)

@@ -71,6 +71,7 @@ TEST(ElidedText, WidgetsAskForNoMoreRoomForALongerText)
         // A chip in a row of chips never grows past the width of a long name.
         EXPECT_LE(FilterChip(c.text).sizeHint().width(), FilterChip(QString(60, u'W')).sizeHint().width());
         EXPECT_EQ(FilterChip(c.text).sizeHint().height(), FilterChip(normal).sizeHint().height());
+        EXPECT_LE(FilterChip(c.text).title().size(), ElidedText::kMaxCharacters);
 
         // An eliding label takes any width it is given, and its text is cut before it is laid out.
         TextLabel label(c.text, Theme::systemFont(36, QFont::Bold), Qt::white);
