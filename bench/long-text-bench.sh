@@ -30,12 +30,11 @@ def long(text):
         out += " " + (words[i % len(words)] or "extra")
         i += 1
     return out
-for wallpaper in seed["wallpapers"]:
-    wallpaper["title"] = long(wallpaper["title"])
-for category in seed["categories"]:
-    category["category_name"] = long(category["category_name"])
-for partner in seed["partner_wallpapers"]:
-    partner["title"] = long(partner["title"])
+for records, field in ((seed["wallpapers"], "title"), (seed["categories"], "category_name"),
+                      (seed["partner_wallpapers"], "title")):
+    for record in records:
+        if isinstance(record.get(field), str):
+            record[field] = long(record[field])
 for section in [seed["home_page"]["hero_carousel"], *seed["home_page"]["sections"].values()]:
     for field in ("title", "subtitle"):
         if field in section:
