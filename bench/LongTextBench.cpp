@@ -137,6 +137,10 @@ int main(int argc, char** argv)
         times.append(clickTab(*window, *bar, i % 2 == 0 ? AppTab::Home : AppTab::Explore));
         QTest::qWait(200); // a user's pace: fades and loads started by the click run between clicks
     }
+    std::printf("click_times_ms =");
+    for (const double time : times)
+        std::printf(" %.1f", time);
+    std::printf("\n");
     std::sort(times.begin(), times.end());
     std::printf("peak_rss_kb = %ld\nrss_kb = %ld\nclick_median_ms = %.1f\nclick_max_ms = %.1f\n", statusKb("VmHWM:"),
         statusKb("VmRSS:"), times.at(times.size() / 2), times.last());

@@ -75,4 +75,6 @@ run_on "$work/long.json" long
   echo "peak rss ratio                       $(ratio "$(figure long peak_rss_kb)" "$(figure stock peak_rss_kb)")   (target <= 1.2)"
   echo "tab click stock, median / max (ms)   $(figure stock click_median_ms) / $(figure stock click_max_ms)"
   echo "tab click 10 KB, median / max (ms)   $(figure long click_median_ms) / $(figure long click_max_ms)   (target max < 100)"
+  echo "tab clicks stock, in order (ms)      $(sed -n 's/^click_times_ms = //p' "$work/stock.out")"
+  echo "tab clicks 10 KB, in order (ms)      $(sed -n 's/^click_times_ms = //p' "$work/long.out")"
 } | tee "$results/$name.txt"
