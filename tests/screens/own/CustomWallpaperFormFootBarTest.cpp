@@ -162,8 +162,8 @@ TEST_F(CommunityUploadFormTest, TheFormShowsTheUploadAndAFailureKeepsWhatWasType
     const auto* drawn = bar.findChild<ProgressBarView*>();
     ASSERT_NE(drawn, nullptr);
     EXPECT_EQ(bar.progressPercent(), QStringLiteral("%1%").arg(qRound(drawn->animatedProgress() * 100)));
-    ASSERT_EVENTUALLY(bar.progressPercent() == QStringLiteral("30%"), 5'000);
-    EXPECT_DOUBLE_EQ(drawn->animatedProgress(), 0.3);
+    ASSERT_EVENTUALLY(drawn->animatedProgress() == 0.3, 5'000);
+    EXPECT_EQ(bar.progressPercent(), QStringLiteral("30%"));
     EXPECT_TRUE(bar.titleField()->isVisible());
     EXPECT_FALSE(bar.submitButton()->isVisible());
     QTest::keyClicks(bar.titleField(), QStringLiteral(" x"));
