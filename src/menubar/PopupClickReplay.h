@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 
 class QMenu;
 
@@ -23,5 +22,7 @@ private:
     // Submenus are made and filled after the menu: they are followed each time it opens.
     void followSubmenus();
 
-    QPointer<QMenu> menu_;
+    // The watched menu as an object only: the filter still hears it while it is being destroyed,
+    // when it is no longer a menu.
+    QObject* const menu_;
 };
