@@ -26,6 +26,7 @@
 #include "state/OnboardingSheetState.h"
 #include "state/NotificationManager.h"
 #include "ui/BrowseContext.h"
+#include "ui/HeaderBackdrop.h"
 #include "ui/HeaderRow.h"
 #include "ui/LazyPage.h"
 #include "ui/NavButtonBar.h"
@@ -367,6 +368,7 @@ void AppRootView::layoutRootPage()
     const QRect area = rootPage_->rect();
     tabs_->setGeometry(area);
     searchOverlay_->setGeometry(area);
+    topBar_->backdrop()->raise();
     topBar_->raise();
     searchOverlay_->raise();
 }

@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLocale>
+#include <QSet>
 #include <QTextBoundaryFinder>
 
 namespace {
@@ -206,21 +207,44 @@ std::optional<QString> AutoCompleteReader::pick(const QStringList& list, const Q
 
 QString AutoCompleteReader::capitalized(const QString& text)
 {
+    // The catalogue's titles are in title case: its short joining words stay lower case inside a
+    // title ("Rain on Glass", "Aurora from Orbit"), and a completion reads as the title it
+    // completes.
+    static const QSet<QString> kJoiningWords{QStringLiteral("a"), QStringLiteral("an"), QStringLiteral("and"),
+        QStringLiteral("as"), QStringLiteral("at"), QStringLiteral("but"), QStringLiteral("by"), QStringLiteral("for"),
+        QStringLiteral("from"), QStringLiteral("in"), QStringLiteral("into"), QStringLiteral("nor"), QStringLiteral("of"),
+        QStringLiteral("on"), QStringLiteral("onto"), QStringLiteral("or"), QStringLiteral("the"), QStringLiteral("to"),
+        QStringLiteral("via"), QStringLiteral("with")};
     const QLocale locale = QLocale::system();
     const QString lower = locale.toLower(Text::trimmed(text));
+    QList<QStringView> words;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, lower);
+    qsizetype start = 0;
+    for (qsizetype end = finder.toNextBoundary(); end != -1; start = end, end = finder.toNextBoundary())
+        if (end > start)
+            words.append(QStringView(lower).mid(start, end - start));
+    // Where the first and last words stand (spaces and marks are segments of their own).
+    const auto isWord = [](QStringView segment) { return segment.front().isLetterOrNumber() || segment.front().isSurrogate(); };
+    qsizetype firstWord = -1, lastWord = -1;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        if (!isWord(words.at(i)))
+            continue;
+        if (firstWord < 0)
+            firstWord = i;
+        lastWord = i;
+    }
     QString result;
     result.reserve(lower.size());
-    QTextBoundaryFinder words(QTextBoundaryFinder::Word, lower);
-    qsizetype start = 0;
-    for (qsizetype end = words.toNextBoundary(); end != -1; start = end, end = words.toNextBoundary()) {
-        const QStringView word = QStringView(lower).mid(start, end - start);
-        if (word.isEmpty())
-            continue;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const QStringView word = words.at(i);
+        // After a hyphen or an apostrophe a word is part of the one before it ("Rock-N-Roll").
+        const bool joining = i != firstWord && i != lastWord && kJoiningWords.contains(word.toString())
+            && i > 0 && words.at(i - 1).front().isSpace();
         // The first letter is one code point, which may be a surrogate pair.
         const qsizetype firstLength = word.front().isHighSurrogate() && word.size() > 1 ? 2 : 1;
         const QStringView first = word.left(firstLength);
         const bool isLetter = QChar::isLetter(QStringView(first).toUcs4().value(0));
-        result += isLetter ? locale.toUpper(first.toString()) : first.toString();
+        result += isLetter && !joining ? locale.toUpper(first.toString()) : first.toString();
         result += word.mid(firstLength);
     }
     return result;

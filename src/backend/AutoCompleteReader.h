@@ -19,8 +19,9 @@ public:
     // shape gives no result.
     static AutoCompleteResult read(const QByteArray& reply, const QString& query);
 
-    // Trimmed, then the first letter of every word upper case and the others lower case, by
-    // the rules of the user's locale.
+    // Trimmed, then in title case as the catalogue writes its titles: the first letter of every
+    // word upper case and the others lower case, by the rules of the user's locale, except short
+    // joining words ("on", "and", "from") inside the text, which stay lower case.
     static QString capitalized(const QString& text);
 
 private:

@@ -3,6 +3,7 @@
 #include "foundation/JsonReader.h"
 #include "foundation/JsonWriter.h"
 #include "foundation/Text.h"
+#include "model/MediaFactsText.h"
 #include "model/WallpaperAssets.h"
 
 namespace {
@@ -67,8 +68,8 @@ WallpaperModel WallpaperResponseItem::toWallpaperModel(const std::optional<QStri
     model.likes = likes;
     model.downloads = downloads;
     model.createdAt = createdAt;
-    model.resolution = QString::number(resolutionWidth) + QChar(0x00D7) + QString::number(resolutionHeight);
-    model.fileSize = Text::format("%.0fMB", static_cast<double>(fileSize) / kBytesPerMegabyte);
+    model.resolution = MediaFactsText::resolution(resolutionWidth, resolutionHeight);
+    model.fileSize = MediaFactsText::megabytes(static_cast<double>(fileSize) / kBytesPerMegabyte);
     model.duration = Text::format("%lld:%02llds", static_cast<long long>(durationSeconds / 60),
         static_cast<long long>(durationSeconds % 60));
     model.is_4k = resolutionWidth == kWidth4k && resolutionHeight == kHeight4k;

@@ -1,5 +1,6 @@
 #include "engine/StagedFile.h"
 
+#include "foundation/CancelledError.h"
 #include "platform/FileError.h"
 
 #include <QFile>
@@ -37,7 +38,7 @@ void StagedFile::write(const QByteArray& bytes)
         throw FileError(staging_, QStringLiteral("cannot be written (%1)").arg(file.errorString()));
 }
 
-void StagedFile::copyFrom(const QString& source)
+void StagedFile::copyFrom(const QString& source, const CopyProgress& progress)
 {
     // A staging file left by an earlier crash is replaced.
     QFile input(source);
@@ -85,6 +86,8 @@ void StagedFile::copyFrom(const QString& source)
             // finds little left to write. Only a hint: sync() reports the failures.
             ::sync_file_range(to, done, copied, SYNC_FILE_RANGE_WRITE);
             done += copied;
+            if (progress && !progress(done, input.size()))
+                throw CancelledError();
         }
     }
     output.setPermissions(input.permissions());

@@ -22,8 +22,14 @@ public:
     // Where the new content goes before commit(), for writers that take a path.
     const QString& stagingPath() const { return staging_; }
 
+    // Told the bytes copied so far and the source's size after each block; answering false
+    // stops the copy.
+    using CopyProgress = std::function<bool(qint64 copied, qint64 total)>;
+
     void write(const QByteArray& bytes);
-    void copyFrom(const QString& source);
+    // Throws CancelledError when `progress` stops it; the staging file then goes with the object,
+    // so nothing half-copied is left.
+    void copyFrom(const QString& source, const CopyProgress& progress = {});
     // Flushes the staging file to disk; commit() does it too, this lets a worker thread do it.
     void sync() const;
     // Flushes the staging file to disk and renames it over the destination; the staging file

@@ -1,6 +1,7 @@
 #include "library/OwnVideoFacts.h"
 
 #include "foundation/Text.h"
+#include "model/MediaFactsText.h"
 #include "platform/FileError.h"
 #include "platform/MediaTools.h"
 
@@ -25,7 +26,7 @@ QCoro::Task<OwnVideoFacts> OwnVideoFacts::read(QString path, const MediaTools& m
     co_return facts;
 }
 
-QString OwnVideoFacts::sizeText() const { return Text::format("%.0fMB", megabytes()); }
+QString OwnVideoFacts::sizeText() const { return MediaFactsText::megabytes(megabytes()); }
 
 std::optional<QString> OwnVideoFacts::durationText() const
 {
@@ -40,7 +41,7 @@ std::optional<QString> OwnVideoFacts::resolutionText() const
 {
     if (!naturalSize)
         return std::nullopt;
-    return QStringLiteral("%1×%2").arg(naturalSize->width()).arg(naturalSize->height());
+    return MediaFactsText::resolution(naturalSize->width(), naturalSize->height());
 }
 
 WallpaperModel OwnVideoFacts::record(const QUrl& fileUrl, std::optional<qint64> key, const QString& title,

@@ -3,8 +3,10 @@
 #include "engine/StagedFile.h"
 #include "foundation/AppError.h"
 #include "foundation/AwaitWork.h"
+#include "foundation/CancelledError.h"
 #include "foundation/Log.h"
 #include "library/CustomWallpapersService.h"
+#include "library/ImportProgress.h"
 #include "library/OwnVideoFacts.h"
 #include "platform/FileError.h"
 
@@ -37,22 +39,25 @@ QString OwnVideoImport::folder() const { return store_.folderPath(); }
 
 namespace {
 // The copy on a worker: into a staging name, flushed and renamed once complete.
-QCoro::Task<> copyOnWorker(QString sourcePath, QString destination)
+QCoro::Task<> copyOnWorker(QString sourcePath, QString destination, std::shared_ptr<ImportProgress> progress)
 {
-    return awaitWork(QtConcurrent::run([sourcePath, destination] {
+    return awaitWork(QtConcurrent::run([sourcePath, destination, progress] {
         if (!QFileInfo(sourcePath).isFile())
             throw FileError(sourcePath, QStringLiteral("The file does not exist or is not a file."));
         const QString folderPath = QFileInfo(destination).path();
         if (!QDir().mkpath(folderPath))
             throw FileError(folderPath, QStringLiteral("The folder cannot be created."));
         StagedFile staged(destination);
-        staged.copyFrom(sourcePath);
+        StagedFile::CopyProgress onBlock;
+        if (progress)
+            onBlock = [&progress](qint64 copied, qint64 total) { return progress->report(copied, total); };
+        staged.copyFrom(sourcePath, onBlock);
         staged.commit();
     }));
 }
 } // namespace
 
-QCoro::Task<OwnVideoImport::Copied> OwnVideoImport::copyIn(QString sourcePath, qint64 key)
+QCoro::Task<OwnVideoImport::Copied> OwnVideoImport::copyIn(QString sourcePath, qint64 key, std::shared_ptr<ImportProgress> progress)
 {
     if (!store_.knowsFolder())
         throw MessageError(QStringLiteral("Could not access Application Support directory"));
@@ -61,7 +66,7 @@ QCoro::Task<OwnVideoImport::Copied> OwnVideoImport::copyIn(QString sourcePath, q
     QCoro::Task<OwnVideoFacts> reading = OwnVideoFacts::read(sourcePath, media_);
     std::exception_ptr copyFailure;
     try {
-        co_await copyOnWorker(sourcePath, copied.path);
+        co_await copyOnWorker(sourcePath, copied.path, std::move(progress));
     } catch (...) {
         copyFailure = std::current_exception();
     }
@@ -76,7 +81,7 @@ QCoro::Task<OwnVideoImport::Copied> OwnVideoImport::copyIn(QString sourcePath, q
     co_return copied;
 }
 
-QCoro::Task<WallpaperModel> OwnVideoImport::importForPersonalUse(QString sourcePath)
+QCoro::Task<WallpaperModel> OwnVideoImport::importForPersonalUse(QString sourcePath, std::shared_ptr<ImportProgress> progress)
 {
     const QString type = QStringLiteral("CustomView");
     try {
@@ -85,7 +90,7 @@ QCoro::Task<WallpaperModel> OwnVideoImport::importForPersonalUse(QString sourceP
         const qint64 key = drawKey([&](qint64 candidate) {
             return listed.contains(candidate) || QFileInfo::exists(videos.filePath(fileName(candidate)));
         });
-        Copied copied = co_await copyIn(sourcePath, key);
+        Copied copied = co_await copyIn(sourcePath, key, std::move(progress));
         // A video whose length or picture size cannot be read is still the user's to keep.
         if (copied.factsFailure) {
             copied.facts = OwnVideoFacts();
@@ -96,6 +101,9 @@ QCoro::Task<WallpaperModel> OwnVideoImport::importForPersonalUse(QString sourceP
         store_.addCustomWallpaper(record);
         logLine(QStringLiteral("✅"), type, QStringLiteral("Personal use wallpaper added: ") + title);
         co_return record;
+    } catch (const CancelledError&) {
+        logLine(QStringLiteral("⏹️"), type, QStringLiteral("Personal use wallpaper not added: the copy was stopped"));
+        throw;
     } catch (const std::exception& error) {
         logLine(QStringLiteral("❌"), type, QStringLiteral("Failed to add personal use wallpaper: ") + describeError(error));
         throw;

@@ -8,8 +8,10 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 
 class CustomWallpapersService;
+class ImportProgress;
 class MediaTools;
 
 // Copies a user's video into the own-videos folder ("Quorvelle/custom" under Application
@@ -23,7 +25,9 @@ public:
     // A video for this machine only, under a freshly drawn ten-digit key that names neither a
     // listed wallpaper nor a file in the folder. Facts the file does not give fall back ("0:00s",
     // no resolution). Logs the outcome under CustomView; throws FileError or MessageError.
-    QCoro::Task<WallpaperModel> importForPersonalUse(QString sourcePath);
+    // `progress`, when given, follows the copy and may stop it: the import then throws
+    // CancelledError and leaves nothing behind.
+    QCoro::Task<WallpaperModel> importForPersonalUse(QString sourcePath, std::shared_ptr<ImportProgress> progress = {});
 
     // The local copy of a video just sent to the community, under the key the catalogue
     // reserved (replacing a file of that name). Throws when the copy or its facts cannot be had;
@@ -42,7 +46,7 @@ private:
     };
     // The complete copy, with the facts read from the source while the copy runs (the same
     // bytes), so the probe adds no time of its own. A failed copy throws; failed facts do not.
-    QCoro::Task<Copied> copyIn(QString sourcePath, qint64 key);
+    QCoro::Task<Copied> copyIn(QString sourcePath, qint64 key, std::shared_ptr<ImportProgress> progress = {});
     QString folder() const;
 
     CustomWallpapersService& store_;

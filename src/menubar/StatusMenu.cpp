@@ -3,6 +3,7 @@
 #include "menubar/MenuSpacerView.h"
 #include "menubar/MenuSymbols.h"
 #include "menubar/PlaylistControlsRowView.h"
+#include "menubar/PopupClickReplay.h"
 #include "menubar/ThumbnailMenuItemView.h"
 #include "ui/DarkAppearance.h"
 
@@ -40,6 +41,8 @@ StatusMenu::StatusMenu(QObject* parent) : QObject(parent), popupMenu_(new QMenu(
     quitItem_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     fillPopupMenu();
     fillContextMenu();
+    new PopupClickReplay(popupMenu_);
+    new PopupClickReplay(contextMenu_);
 }
 
 StatusMenu::~StatusMenu()

@@ -66,11 +66,8 @@ std::optional<ScreenInfo> QtScreens::mainScreen() const
 ScreenInfo QtScreens::infoFor(const QScreen* screen)
 {
     ScreenInfo info;
-    const QString product = QString(screen->manufacturer() + QLatin1Char(' ') + screen->model()).trimmed();
-    // Virtual and headless screens may carry no name at all.
-    info.localizedName = !product.isEmpty() ? product
-        : !screen->name().isEmpty()         ? screen->name()
-                                            : QStringLiteral("Display");
+    // Empty for virtual and headless screens; named by their place later.
+    info.localizedName = QString(screen->manufacturer() + QLatin1Char(' ') + screen->model()).trimmed();
     info.geometry = screen->geometry();
     info.visibleGeometry = screen->availableGeometry();
     info.devicePixelRatio = screen->devicePixelRatio();
@@ -80,6 +77,10 @@ ScreenInfo QtScreens::infoFor(const QScreen* screen)
 
 QList<ScreenInfo> QtScreens::withDistinctNames(QList<ScreenInfo> screens)
 {
+    for (qsizetype i = 0; i < screens.size(); ++i) {
+        if (screens[i].localizedName.isEmpty())
+            screens[i].localizedName = QStringLiteral("Display %1").arg(i + 1);
+    }
     QHash<QString, int> seen;
     for (ScreenInfo& info : screens) {
         const int count = ++seen[info.localizedName];

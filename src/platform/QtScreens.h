@@ -17,7 +17,9 @@ public:
 
     static ScreenInfo infoFor(const QScreen* screen);
     // Identical monitors share a model name; later ones get " (2)", " (3)" so that names,
-    // and everything keyed by them, stay apart.
+    // and everything keyed by them, stay apart. A screen that tells no model (virtual and
+    // headless ones, which only carry a connector name such as "screen") is "Display" and its
+    // place in the list, counted from 1.
     static QList<ScreenInfo> withDistinctNames(QList<ScreenInfo> screens);
 
 private:

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 double clampedProgress(double progress)
@@ -105,6 +106,7 @@ void NotificationManager::resetContent()
     setMessage(QString());
     setThumbnailImage(QImage());
     setShowProgress(true);
+    setCancelAction({});
 }
 
 void NotificationManager::setPresented(bool presented)
@@ -141,4 +143,20 @@ void NotificationManager::setShowProgress(bool show)
 {
     if (assignChanged(showProgress_, show))
         Q_EMIT showProgressChanged();
+}
+
+void NotificationManager::setCancelAction(std::function<void()> action)
+{
+    const bool was = isCancellable();
+    cancelAction_ = std::move(action);
+    if (was != isCancellable())
+        Q_EMIT cancellableChanged();
+}
+
+void NotificationManager::cancel()
+{
+    if (std::function<void()> action = std::exchange(cancelAction_, nullptr)) {
+        Q_EMIT cancellableChanged();
+        action();
+    }
 }

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 // The one in-app toast through which long operations report: title, status message, optional
 // thumbnail and optional progress bar, and whether it is on screen. Draws nothing; the toast
 // views observe it. A new toast overwrites the current one. Updates and hides always take effect
@@ -46,6 +48,12 @@ public:
     void setProgress(double progress);
     bool showProgress() const { return showProgress_; }
     void setShowProgress(bool show);
+    // An operation that can be stopped offers it while its toast shows (an empty action offers
+    // nothing); the toast then carries a cancel button. Cleared with the rest of the content.
+    void setCancelAction(std::function<void()> action);
+    bool isCancellable() const { return bool(cancelAction_); }
+    // Runs the offered action, once; nothing when none is offered.
+    void cancel();
 
     // Presents the toast with the content as it is now (set through the setters just before):
     // the panel appears two event-loop turns later, so views see the content first.
@@ -67,6 +75,7 @@ Q_SIGNALS:
     void thumbnailImageChanged();
     void progressChanged();
     void showProgressChanged();
+    void cancellableChanged();
 
 private:
     void hideShown(quint64 generation);
@@ -79,6 +88,7 @@ private:
     QImage thumbnailImage_;
     double progress_ = 0;
     bool showProgress_ = true;
+    std::function<void()> cancelAction_;
 
     // Counts show() calls: delayed work carries the count of its time and stands down once a
     // newer toast has been shown.

@@ -1,5 +1,9 @@
 #include "ui/DarkAppearance.h"
 
+#include <QAbstractItemView>
+#include <QAbstractScrollArea>
+#include <QComboBox>
+#include <QScrollBar>
 #include <QWidget>
 
 QPalette DarkAppearance::palette()
@@ -35,4 +39,29 @@ void DarkAppearance::apply(QWidget* window)
 {
     window->setPalette(palette());
     window->setAutoFillBackground(true);
+}
+
+QColor DarkAppearance::popupColor() { return {0x2a, 0x2f, 0x32}; }
+
+void DarkAppearance::applyToPopup(QComboBox* comboBox)
+{
+    QAbstractItemView* list = comboBox->view();
+    // The list's own window is a frame whose margins the style fills from its own light
+    // defaults: only a style sheet on that window reaches them.
+    list->window()->setStyleSheet(QStringLiteral("QFrame { background: %1; border: none; }").arg(popupColor().name()));
+    applyToScrollBars(list);
+}
+
+void DarkAppearance::applyToScrollBars(QAbstractScrollArea* area)
+{
+    const QString style = QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 10px; margin: 2px 2px 2px 0; }"
+        " QScrollBar:horizontal { background: transparent; height: 10px; margin: 0 2px 2px 2px; }"
+        " QScrollBar::handle { background: rgba(255,255,255,0.25); border-radius: 4px; }"
+        " QScrollBar::handle:vertical { min-height: 32px; } QScrollBar::handle:horizontal { min-width: 32px; }"
+        " QScrollBar::handle:hover { background: rgba(255,255,255,0.4); }"
+        " QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; background: none; }"
+        " QScrollBar::add-page, QScrollBar::sub-page { background: none; }");
+    area->verticalScrollBar()->setStyleSheet(style);
+    area->horizontalScrollBar()->setStyleSheet(style);
 }

@@ -1,5 +1,6 @@
 #include "ui/FilterChip.h"
 
+#include "ui/ElidedText.h"
 #include "ui/GlassBackground.h"
 #include "ui/Theme.h"
 
@@ -7,14 +8,18 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 namespace {
 constexpr int kPaddingX = 18;
 constexpr int kPaddingY = 9;
 constexpr qreal kCapsule = 999;
+// A category name from the catalogue can be any length; past this its chip elides it.
+constexpr int kMaxTextWidth = 320;
 } // namespace
 
 FilterChip::FilterChip(const QString& title, bool selected, QWidget* parent)
-    : PressableWidget(AnimatedValue::Curve::easeOut(200), parent), title_(title), selected_(selected)
+    : PressableWidget(AnimatedValue::Curve::easeOut(200), parent), title_(ElidedText::bounded(title)), selected_(selected)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setFont(Theme::font(Theme::TextStyle::Body));
@@ -45,7 +50,8 @@ QColor FilterChip::fillColor() const
 QSize FilterChip::capsuleSize(const QString& title)
 {
     const QFontMetrics metrics(Theme::font(Theme::TextStyle::Body));
-    return {metrics.horizontalAdvance(title) + 2 * kPaddingX, metrics.height() + 2 * kPaddingY};
+    const int text = std::min(metrics.horizontalAdvance(ElidedText::bounded(title)), kMaxTextWidth);
+    return {text + 2 * kPaddingX, metrics.height() + 2 * kPaddingY};
 }
 
 QSize FilterChip::sizeHint() const { return capsuleSize(title_); }
@@ -65,7 +71,9 @@ void FilterChip::paintTitle(QPainter& painter, const QColor& color) const
 {
     painter.setPen(color);
     painter.setFont(font());
-    painter.drawText(capsuleRect(), Qt::AlignCenter | Qt::TextSingleLine, title_);
+    const QRectF capsule = capsuleRect();
+    painter.drawText(capsule, Qt::AlignCenter | Qt::TextSingleLine,
+        ElidedText::toWidth(title_, QFontMetricsF(font()), std::min<qreal>(kMaxTextWidth, capsule.width())));
 }
 
 void FilterChip::paintEvent(QPaintEvent*)

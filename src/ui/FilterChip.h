@@ -3,8 +3,8 @@
 #include "ui/PressableWidget.h"
 
 // A capsule-shaped text button that narrows a list: white with black text when selected,
-// otherwise a dark capsule whose text and fill brighten while hovered. It never wraps or
-// truncates its text, and only clicks inside the capsule count. Selection belongs to the
+// otherwise a dark capsule whose text and fill brighten while hovered. It never wraps its
+// text and elides only a name too long for any row, and only clicks inside the capsule count. Selection belongs to the
 // owner, who sets it; the chip only reports clicks.
 class FilterChip : public PressableWidget {
     Q_OBJECT

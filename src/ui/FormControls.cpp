@@ -1,5 +1,6 @@
 #include "ui/FormControls.h"
 
+#include "ui/DarkAppearance.h"
 #include "ui/Theme.h"
 
 #include <QComboBox>
@@ -58,8 +59,9 @@ QComboBox* FormControls::picker(const QStringList& items, QWidget* parent)
     picker->setCursor(Qt::PointingHandCursor);
     picker->setStyleSheet(QStringLiteral("QComboBox {") + kFieldStyle.arg(rgba(Theme::systemBlue()))
         + QStringLiteral("} QComboBox::drop-down { border: none; width: 18px; }"
-                         " QComboBox QAbstractItemView { background: #2a2f32; color: white; selection-background-color: ")
-        + rgba(Theme::systemBlue()) + u'}');
+                         " QComboBox QAbstractItemView { border: none; outline: 0; color: white; background: ")
+        + rgba(DarkAppearance::popupColor()) + QStringLiteral("; selection-background-color: ") + rgba(Theme::systemBlue()) + u'}');
+    DarkAppearance::applyToPopup(picker);
     return picker;
 }
 

@@ -2,6 +2,7 @@
 
 #include "state/HomePageService.h"
 #include "ui/AppLogo.h"
+#include "ui/HeaderBackdrop.h"
 #include "ui/TopNavigationBar.h"
 
 #include <QEvent>
@@ -11,7 +12,7 @@
 
 HeaderRow::HeaderRow(HomePageService& homePage, QWidget* trailing, QWidget* parent)
     : QWidget(parent), homePage_(homePage), logo_(new AppLogo(this)), bar_(new TopNavigationBar(AppTab::Home, this)),
-      trailing_(trailing), fade_(new QGraphicsOpacityEffect(this))
+      trailing_(trailing), fade_(new QGraphicsOpacityEffect(this)), backdrop_(new HeaderBackdrop(parent))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     if (trailing_)
@@ -21,11 +22,16 @@ HeaderRow::HeaderRow(HomePageService& homePage, QWidget* trailing, QWidget* pare
     connect(bar_, &TopNavigationBar::selectedTabChanged, this, &HeaderRow::follow);
     connect(&homePage_, &HomePageService::isShowingLoaderChanged, this, &HeaderRow::follow);
     connect(&presentation_, &AnimatedValue::valueChanged, this, &HeaderRow::place);
-    connect(&presentation_, &QAbstractAnimation::finished, this, [this] { setVisible(wanted_); });
+    connect(&presentation_, &QAbstractAnimation::finished, this, [this] {
+        setVisible(wanted_);
+        backdrop_->setVisible(wanted_);
+    });
 
     wanted_ = !(bar_->selectedTab() == AppTab::Home && homePage_.isShowingLoader());
     presentation_.setValue(wanted_ ? 1 : 0);
     setVisible(wanted_);
+    backdrop_->setVisible(wanted_);
+    backdrop_->raise();
     raise();
     place();
 }
@@ -36,8 +42,10 @@ void HeaderRow::follow()
     if (wanted == wanted_)
         return;
     wanted_ = wanted;
-    if (wanted)
+    if (wanted) {
         show();
+        backdrop_->show();
+    }
     presentation_.animateTo(wanted ? 1 : 0, AnimatedValue::Curve());
 }
 
@@ -56,6 +64,7 @@ void HeaderRow::place()
     const qreal shown = std::clamp(presentation_.value(), 0.0, 1.0);
     const int top = qRound(-height + (kTop + height) * presentation_.value());
     setGeometry(0, top, parentWidget()->width(), height);
+    backdrop_->setRowBottom(top + height);
     fade_->setOpacity(shown);
     // The effect renders the row offscreen; at rest in place it is not needed.
     fade_->setEnabled(shown < 1);

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class AppLogo;
+class HeaderBackdrop;
 class HomePageService;
 class QGraphicsOpacityEffect;
 class TopNavigationBar;
@@ -13,7 +14,8 @@ class TopNavigationBar;
 // bar at the horizontal centre and the given trailing controls filling the width right of it. It keeps itself as
 // wide as its parent and at the top. While the Home section is selected and the home page still
 // shows its loading screen the row is away: it fades out moving up past the top edge and comes
-// back the same way. GUI thread; a child of the view it covers.
+// back the same way. Under it lies its backdrop, which darkens the strip once content scrolls
+// under the row. GUI thread; a child of the view it covers.
 class HeaderRow : public QWidget {
     Q_OBJECT
 
@@ -31,6 +33,7 @@ public:
     bool isWanted() const { return wanted_; }
     // 0 away, 1 in place.
     qreal presentation() const { return presentation_.value(); }
+    HeaderBackdrop* backdrop() const { return backdrop_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -45,6 +48,7 @@ private:
     TopNavigationBar* bar_;
     QWidget* trailing_;
     QGraphicsOpacityEffect* fade_;
+    HeaderBackdrop* backdrop_;
     AnimatedValue presentation_;
     bool wanted_ = true;
 };

@@ -2,8 +2,10 @@
 
 #include "foundation/CoverCrop.h"
 #include "ui/GlassBackground.h"
+#include "ui/Symbols.h"
 #include "ui/Theme.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
@@ -22,6 +24,7 @@ constexpr qreal kBarHeight = 3;
 constexpr qreal kBarTrailing = 5;
 constexpr qreal kTrackShortening = 20;
 constexpr qreal kCornerRadius = 20;
+constexpr qreal kCancel = 20;
 
 QFont messageFont() { return Theme::font(Theme::TextStyle::Body, QFont::Medium); }
 
@@ -91,6 +94,15 @@ void NotificationToast::setShowProgress(bool show)
     emit placementChanged();
 }
 
+void NotificationToast::setCancellable(bool cancellable)
+{
+    if (cancellable == cancellable_)
+        return;
+    cancellable_ = cancellable;
+    update();
+    emit placementChanged();
+}
+
 void NotificationToast::setPresented(bool presented)
 {
     if (presented == presented_)
@@ -111,7 +123,9 @@ NotificationToast::Parts NotificationToast::parts(int width) const
     Parts parts;
     const bool hasThumbnail = !thumbnail_.isNull();
     const qreal columnLeft = kPadding + (hasThumbnail ? kThumbnail + kSpacing : kInsetWithoutThumbnail);
-    const qreal columnWidth = std::max<qreal>(0, width - kPadding - columnLeft);
+    // The cancel button takes a strip at the right of the text column.
+    const qreal cancelRoom = cancellable_ ? kCancel + 6 : 0;
+    const qreal columnWidth = std::max<qreal>(0, width - kPadding - columnLeft - cancelRoom);
 
     qreal messageHeight = 0;
     if (!message_.isEmpty()) {
@@ -138,6 +152,8 @@ NotificationToast::Parts NotificationToast::parts(int width) const
         parts.track = QRectF(columnLeft, barTop, track, kBarHeight);
         parts.fill = QRectF(columnLeft, barTop, track * fraction(progress_), kBarHeight);
     }
+    if (cancellable_)
+        parts.cancel = QRectF(width - kPadding - kCancel, (parts.height - kCancel) / 2, kCancel, kCancel);
     return parts;
 }
 
@@ -150,8 +166,12 @@ QSize NotificationToast::sizeHint() const { return {kMaxWidth, heightForWidth(kM
 bool NotificationToast::event(QEvent* event)
 {
     switch (event->type()) {
-    case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
+        if (cancellable_ && parts(width()).cancel.contains(static_cast<QMouseEvent*>(event)->position()))
+            emit cancelRequested();
+        event->accept();
+        return true;
+    case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseMove:
     case QEvent::Wheel:
@@ -191,5 +211,11 @@ void NotificationToast::paintEvent(QPaintEvent*)
         painter.fillPath(GlassBackground::shape(shown.track, kBarHeight), Theme::withOpacity(Qt::white, 0.2));
         if (shown.fill.width() > 0)
             painter.fillPath(GlassBackground::shape(shown.fill, kBarHeight), Qt::white);
+    }
+    if (!shown.cancel.isNull()) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Theme::withOpacity(Qt::white, 0.15));
+        painter.drawEllipse(shown.cancel);
+        Symbols::paint(painter, shown.cancel.adjusted(6, 6, -6, -6), QStringLiteral("xmark"), Qt::white);
     }
 }

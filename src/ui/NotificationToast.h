@@ -9,7 +9,7 @@
 // message that wraps onto as many lines as it needs, and an optional progress bar, on the glass
 // background. Presenting it springs it in from the right while it fades in; hiding springs it
 // out the same way. While hidden it lets the pointer through to what lies beneath; presented, it
-// takes the pointer over its area and does nothing with it. It has no timer: whoever presents
+// takes the pointer over its area and does nothing with it but a click on its cancel button. It has no timer: whoever presents
 // it hides it. Its owner places it (offset by slideOffset()) and sizes it with heightForWidth().
 // GUI thread.
 class NotificationToast : public QWidget {
@@ -26,6 +26,7 @@ public:
         QRectF message;
         QRectF track;
         QRectF fill;
+        QRectF cancel;
         int height = 0;
     };
 
@@ -37,6 +38,8 @@ public:
     // The fill is drawn clamped to 0...1; a value that is not a number draws as 0.
     void setProgress(double progress);
     void setShowProgress(bool show);
+    // A small cancel button at the top right, for an operation that can be stopped.
+    void setCancellable(bool cancellable);
     bool isPresented() const { return presented_; }
     void setPresented(bool presented);
 
@@ -54,6 +57,8 @@ public:
 signals:
     // The size or the slide offset changed: the owner places the card again.
     void placementChanged();
+    // The cancel button was clicked.
+    void cancelRequested();
 
 protected:
     bool event(QEvent* event) override;
@@ -63,6 +68,7 @@ private:
     QString message_;
     QImage thumbnail_;
     double progress_ = 0;
+    bool cancellable_ = false;
     bool showProgress_ = true;
     bool presented_ = false;
     AnimatedValue presentation_;

@@ -21,12 +21,16 @@ NotificationToastOverlay::NotificationToastOverlay(NotificationManager& manager,
         [this] { toast_->setShowProgress(manager_.showProgress()); });
     connect(&manager_, &NotificationManager::isPresentedChanged, toast,
         [this] { toast_->setPresented(manager_.isPresented()); });
+    connect(&manager_, &NotificationManager::cancellableChanged, toast,
+        [this] { toast_->setCancellable(manager_.isCancellable()); });
+    connect(toast, &NotificationToast::cancelRequested, &manager_, &NotificationManager::cancel);
     connect(toast, &NotificationToast::placementChanged, this, &NotificationToastOverlay::place);
 
     toast->setMessage(manager_.message());
     toast->setThumbnail(manager_.thumbnailImage());
     toast->setProgress(manager_.progress());
     toast->setShowProgress(manager_.showProgress());
+    toast->setCancellable(manager_.isCancellable());
     toast->setPresented(manager_.isPresented());
     toast->raise();
     host->installEventFilter(this);

@@ -10,6 +10,7 @@
 #include "state/AppStore.h"
 #include "ui/BrowseContext.h"
 #include "ui/CachedAsyncImage.h"
+#include "ui/ElidedText.h"
 #include "ui/GlassBackground.h"
 #include "ui/LikeButton.h"
 #include "ui/LoopingVideo.h"
@@ -494,9 +495,9 @@ void PosterCardView::paintTitleBand(QPainter& painter, const QRectF& card) const
     const QRectF categoryBox(card.left() + 18, titleBox.top() - 2 - caption.height(), textWidth, caption.height());
     painter.setFont(captionFont);
     painter.setPen(Theme::withOpacity(Qt::white, 0.8));
-    painter.drawText(categoryBox, Qt::AlignLeft | Qt::AlignVCenter, caption.elidedText(wallpaper_.category, Qt::ElideRight, textWidth));
+    painter.drawText(categoryBox, Qt::AlignLeft | Qt::AlignVCenter, ElidedText::toWidth(wallpaper_.category, caption, textWidth));
     painter.setFont(titleFont);
     painter.setPen(Qt::white);
-    painter.drawText(titleBox, Qt::AlignLeft | Qt::AlignVCenter, title.elidedText(wallpaper_.title, Qt::ElideRight, textWidth));
+    painter.drawText(titleBox, Qt::AlignLeft | Qt::AlignVCenter, ElidedText::toWidth(wallpaper_.title, title, textWidth));
     painter.restore();
 }

@@ -15,4 +15,19 @@ public:
     // Wrapped onto as many lines as the width needs, aligned as given; returns the label so a
     // layout line can build it in one go.
     TextLabel* wrapped(Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop);
+    // One line cut with an ellipsis to the width the layout gives, for texts of any length from
+    // the catalogue: the label asks for no more than its text's bounded length and accepts less.
+    TextLabel* elided();
+    bool isElided() const { return elided_; }
+    // Hides QLabel::setText so an eliding label keeps its bound.
+    void setText(const QString& text);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool elided_ = false;
 };

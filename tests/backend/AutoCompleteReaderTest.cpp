@@ -106,6 +106,11 @@ TEST(AutoCompleteReaderTest, CapitalisesEveryWord)
         {QStringLiteral("rock-n-roll"), QStringLiteral("Rock-N-Roll")},
         {QStringLiteral("it's raining"), QStringLiteral("It's Raining")},
         {QStringLiteral("émile zola"), QStringLiteral("Émile Zola")},
+        {QStringLiteral("rain on glass"), QStringLiteral("Rain on Glass")},     // cased as the title it completes
+        {QStringLiteral("AURORA FROM ORBIT"), QStringLiteral("Aurora from Orbit")},
+        {QStringLiteral("the grain and the shadow"), QStringLiteral("The Grain and the Shadow")}, // first word always
+        {QStringLiteral("worth fighting for"), QStringLiteral("Worth Fighting For")},             // last word always
+        {QStringLiteral("on"), QStringLiteral("On")},
         {QString(), QString()},
     };
     for (const auto& [text, expected] : cases)

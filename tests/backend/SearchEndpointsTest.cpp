@@ -70,15 +70,15 @@ TEST_P(AutoCompleteEndpointShapesTest, ReadsEveryShapeTheBackendMayUse)
     EXPECT_EQ(result.chips, GetParam().chips);
 }
 
-const QStringList kRainChips{QStringLiteral("Fern Rain"), QStringLiteral("Grain And Shadow"), QStringLiteral("Silver Rain")};
+const QStringList kRainChips{QStringLiteral("Fern Rain"), QStringLiteral("Grain and Shadow"), QStringLiteral("Silver Rain")};
 
 INSTANTIATE_TEST_SUITE_P(Shapes, AutoCompleteEndpointShapesTest,
-    ::testing::Values(CompletionShape{"array", QStringLiteral("Rain On Glass"), kRainChips},
-        CompletionShape{"suggestions", QStringLiteral("Rain On Glass"), kRainChips},
-        CompletionShape{"results", QStringLiteral("Rain On Glass"), kRainChips},
-        CompletionShape{"suggestion", QStringLiteral("Rain On Glass"), {}},
-        CompletionShape{"query", QStringLiteral("Rain On Glass"), {}},
-        CompletionShape{"text", QStringLiteral("Rain On Glass"), {}},
+    ::testing::Values(CompletionShape{"array", QStringLiteral("Rain on Glass"), kRainChips},
+        CompletionShape{"suggestions", QStringLiteral("Rain on Glass"), kRainChips},
+        CompletionShape{"results", QStringLiteral("Rain on Glass"), kRainChips},
+        CompletionShape{"suggestion", QStringLiteral("Rain on Glass"), {}},
+        CompletionShape{"query", QStringLiteral("Rain on Glass"), {}},
+        CompletionShape{"text", QStringLiteral("Rain on Glass"), {}},
         CompletionShape{"empty-array", std::nullopt, {}}, CompletionShape{"empty-object", std::nullopt, {}}),
     [](const auto& test) {
         std::string name = test.param.shape;

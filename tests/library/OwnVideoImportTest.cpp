@@ -1,10 +1,14 @@
 #include "library/OwnFixture.h"
 
 #include "foundation/AppError.h"
+#include "foundation/CancelledError.h"
+#include "library/ImportProgress.h"
 #include "library/OwnVideoImport.h"
 #include "platform/FileError.h"
 
 #include <QDirIterator>
+
+#include <algorithm>
 
 namespace {
 
@@ -44,6 +48,43 @@ TEST_F(OwnVideoImportTest, PersonalVideoWithoutReadableFactsIsStillKept)
     ASSERT_TRUE(kept.masterUrl);
     EXPECT_EQ(QFileInfo(kept.masterUrl->toLocalFile()).size(), QFileInfo(source).size());
     EXPECT_EQ(filesInFolder().size(), 1);
+}
+
+TEST_F(OwnVideoImportTest, TheCopyReportsItsProgressAndAStopLeavesNothingBehind)
+{
+    // Larger than one copied block, so the copy reports on its way and can be stopped there.
+    const QString source = temp_.file(QStringLiteral("long take.mp4"));
+    {
+        QFile file(source);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(20 << 20, 'v'));
+    }
+    const struct {
+        const char* name;
+        bool stop;
+    } cases[] = {{"left to finish", false}, {"stopped before it began", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QStringList before = filesInFolder();
+        const std::shared_ptr<ImportProgress> progress = ImportProgress::make();
+        QList<double> heard;
+        QObject::connect(progress.get(), &ImportProgress::fractionChanged, progress.get(),
+            [&](double fraction) { heard.append(fraction); });
+        if (c.stop) {
+            // The worker sees the stop at its first block, as it would a click during the copy.
+            progress->cancel();
+            EXPECT_THROW(waitForTask(import_.importForPersonalUse(source, progress)), CancelledError);
+            EXPECT_EQ(filesInFolder(), before) << "no copy and no staging file";
+            EXPECT_LT(progress->fraction(), 1.0);
+        } else {
+            const WallpaperModel added = waitForTask(import_.importForPersonalUse(source, progress));
+            EXPECT_DOUBLE_EQ(progress->fraction(), 1.0);
+            EXPECT_EQ(store_.customOrder().value(0), added.key);
+        }
+        EXPECT_FALSE(heard.isEmpty());
+        EXPECT_TRUE(std::is_sorted(heard.begin(), heard.end()));
+    }
+    EXPECT_EQ(store_.orderedCustomWallpapers().size(), 1) << "only the finished copy is listed";
 }
 
 TEST_F(OwnVideoImportTest, DrawnKeyAvoidsListedKeysAndFiles)

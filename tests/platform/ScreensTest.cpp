@@ -67,4 +67,26 @@ TEST(QtScreensTest, IdenticalMonitorsGetDistinctNames)
                          QStringLiteral("Acme X27 (3)")}));
 }
 
+TEST(QtScreensTest, ScreensWithoutAModelAreNamedByTheirPlace)
+{
+    ScreenInfo acme;
+    acme.localizedName = QStringLiteral("Acme X27");
+    const ScreenInfo nameless;
+    const struct {
+        const char* name;
+        QList<ScreenInfo> screens;
+        QStringList names;
+    } cases[] = {
+        {"one virtual screen", {nameless}, {QStringLiteral("Display 1")}},
+        {"second of two", {acme, nameless}, {QStringLiteral("Acme X27"), QStringLiteral("Display 2")}},
+        {"two nameless", {nameless, nameless}, {QStringLiteral("Display 1"), QStringLiteral("Display 2")}},
+    };
+    for (const auto& c : cases) {
+        QStringList names;
+        for (const ScreenInfo& info : QtScreens::withDistinctNames(c.screens))
+            names << info.localizedName;
+        EXPECT_EQ(names, c.names) << c.name;
+    }
+}
+
 } // namespace

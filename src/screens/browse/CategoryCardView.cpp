@@ -2,7 +2,9 @@
 
 #include "ui/BottomShade.h"
 #include "ui/CachedAsyncImage.h"
+#include "ui/ElidedText.h"
 #include "ui/GlassBackground.h"
+#include "ui/NameGradient.h"
 #include "ui/Theme.h"
 
 #include <QPainter>
@@ -64,7 +66,10 @@ void CategoryCardView::paintEvent(QPaintEvent*)
     const QPainterPath shape = GlassBackground::shape(card, kCornerRadius);
     painter.save();
     painter.setClipPath(shape);
-    if (!picture_->paint(painter, card)) {
+    if (picture_->url().isEmpty()) {
+        // No poster will come: a colour of its own rather than an empty tile.
+        NameGradient::paint(painter, card, category_.categoryName);
+    } else if (!picture_->paint(painter, card)) {
         QLinearGradient placeholder(card.topLeft(), card.bottomRight());
         placeholder.setColorAt(0, Theme::withOpacity(Qt::white, 0.1));
         placeholder.setColorAt(1, Theme::withOpacity(Qt::white, 0.05));
@@ -75,7 +80,7 @@ void CategoryCardView::paintEvent(QPaintEvent*)
     painter.setPen(Qt::white);
     const QRectF name = card.adjusted(18, 0, -18, -16);
     painter.drawText(name, Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine,
-        QFontMetricsF(painter.font()).elidedText(category_.categoryName, Qt::ElideRight, name.width()));
+        ElidedText::toWidth(category_.categoryName, QFontMetricsF(painter.font()), name.width()));
     painter.restore();
 
     QPen border(Theme::withOpacity(Qt::white, 0.08 + (0.15 - 0.08) * hover), 1.0 + 0.5 * hover);

@@ -39,8 +39,9 @@ QWidget* titleBlock(const CategoryDetailController& page, QWidget* parent)
     column->addWidget(new TextLabel(page.caption(), Theme::font(Theme::TextStyle::Body, QFont::Normal),
                           Theme::withOpacity(Qt::white, 0.7), block),
         0, align);
-    column->addWidget(new TextLabel(page.item().title(), Theme::systemFont(36, QFont::Bold),
-                          Theme::withOpacity(Qt::white, 0.9), block),
+    column->addWidget((new TextLabel(page.item().title(), Theme::systemFont(36, QFont::Bold),
+                           Theme::withOpacity(Qt::white, 0.9), block))
+                          ->elided(),
         0, align);
     return block;
 }

@@ -4,6 +4,7 @@
 #include "foundation/Async.h"
 #include "ui/BrowseContext.h"
 #include "ui/CachedAsyncImage.h"
+#include "ui/ElidedText.h"
 #include "ui/LabelButton.h"
 #include "ui/LikeButton.h"
 #include "ui/LoopingVideo.h"
@@ -16,6 +17,8 @@ namespace {
 constexpr int kLeading = 50;
 constexpr int kSpacing = 8;
 constexpr int kFactSpacing = 12;
+// A category is one fact in a row of them, not a text column.
+constexpr int kMaxFactCharacters = 60;
 constexpr int kButtonSpacing = 14;
 constexpr int kButtonTop = 6;
 constexpr qreal kDimmed = 0.6;
@@ -151,11 +154,16 @@ QCoro::Task<> HeroSlideView::copyPreview(QPointer<HeroSlideView> self, VideoCach
 
 QStringList HeroSlideView::facts() const
 {
-    QStringList facts{wallpaper_.category};
+    QStringList facts{ElidedText::bounded(wallpaper_.category, kMaxFactCharacters)};
     for (const std::optional<QString>& fact : {wallpaper_.resolution, wallpaper_.fileSize})
         if (fact && !fact->isEmpty())
             facts.append(*fact);
     return facts;
+}
+
+QString HeroSlideView::titleLines() const
+{
+    return ElidedText::wrapped(wallpaper_.title, titleFont(), std::max(1, width() - 2 * kLeading), 2);
 }
 
 HeroSlideView::TextLayout HeroSlideView::textLayout() const
@@ -164,7 +172,7 @@ HeroSlideView::TextLayout HeroSlideView::textLayout() const
     const QFontMetrics featured(featuredFont());
     const QFontMetrics title(titleFont());
     const QFontMetrics fact(factFont());
-    const int titleHeight = title.boundingRect(QRect(0, 0, std::max(width, 1), 100000), Qt::TextWordWrap, wallpaper_.title).height();
+    const int titleHeight = title.boundingRect(QRect(0, 0, std::max(width, 1), 100000), 0, titleLines()).height();
     const int buttonsHeight = std::max(viewButton_->sizeHint().height(), likeButton_->sizeHint().height());
     const int total = featured.height() + kSpacing + titleHeight + kSpacing + fact.height() + kSpacing + kButtonTop + buttonsHeight;
     TextLayout layout;
@@ -233,7 +241,7 @@ void HeroSlideView::paintOverlay(QPainter& painter) const
     painter.drawText(layout.featured, Qt::AlignLeft | Qt::AlignVCenter, tr("FEATURED"));
     painter.setFont(titleFont());
     painter.setPen(Theme::withOpacity(Qt::white, 0.9));
-    painter.drawText(layout.title, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, wallpaper_.title);
+    painter.drawText(layout.title, Qt::AlignLeft | Qt::AlignTop, titleLines());
     painter.setFont(factFont());
     painter.setPen(Theme::withOpacity(Qt::white, 0.7));
     const QFontMetrics metrics(factFont());

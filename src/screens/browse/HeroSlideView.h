@@ -68,6 +68,8 @@ private:
     };
     TextLayout textLayout() const;
     QStringList facts() const;
+    // The title in at most two lines of the text column, elided after that.
+    QString titleLines() const;
     // The shade, the text and the dimming: everything over the picture, which changes far less
     // often than the video's frames.
     void paintOverlay(QPainter& painter) const;

@@ -2,6 +2,7 @@
 
 #include "ui/CachedAsyncImage.h"
 #include "ui/GlassBackground.h"
+#include "ui/PointerRecheck.h"
 #include "ui/Theme.h"
 
 #include <QMouseEvent>
@@ -21,6 +22,8 @@ HeroThumbnailRow::HeroThumbnailRow(QWidget* parent) : QWidget(parent)
     setMouseTracking(true);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setFixedHeight(kHeight);
+    // The page scrolls under a resting pointer: the thumbnail it left must not stay lit.
+    new PointerRecheck(this, [this](std::optional<QPoint> at) { setHovered(at ? indexAt(*at) : std::nullopt); });
 }
 
 HeroThumbnailRow::~HeroThumbnailRow() = default;

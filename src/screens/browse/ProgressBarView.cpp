@@ -8,7 +8,10 @@
 ProgressBarView::ProgressBarView(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TranslucentBackground);
-    connect(&drawn_, &AnimatedValue::valueChanged, this, qOverload<>(&QWidget::update));
+    connect(&drawn_, &AnimatedValue::valueChanged, this, [this] {
+        update();
+        Q_EMIT animatedProgressChanged(drawn_.value());
+    });
 }
 
 void ProgressBarView::setProgress(double progress)
@@ -17,13 +20,21 @@ void ProgressBarView::setProgress(double progress)
     if (progress == progress_)
         return;
     progress_ = progress;
-    if (isVisible())
-        drawn_.animateTo(progress_, AnimatedValue::Curve::easeInOut(500));
+    if (progress_ >= 1)
+        drawn_.setValue(1);
+    else if (isVisible())
+        // Starting fast: targets that come in quick succession restart the move each time, and
+        // a slow start would leave the bar ever further behind.
+        drawn_.animateTo(progress_, AnimatedValue::Curve::easeOut(400));
 }
 
 void ProgressBarView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    if (progress_ >= 1) {
+        drawn_.setValue(1);
+        return;
+    }
     drawn_.setValue(0);
     drawn_.animateTo(progress_, AnimatedValue::Curve::easeOut(400));
 }

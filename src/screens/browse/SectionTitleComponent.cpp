@@ -1,5 +1,6 @@
 #include "screens/browse/SectionTitleComponent.h"
 
+#include "ui/ElidedText.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
@@ -12,11 +13,13 @@ constexpr int kChevronSpacing = 8;
 constexpr int kSubtitleSpacing = 4;
 constexpr qreal kHoveredOpacity = 0.7;
 const int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+// A title wraps rather than being cut, but a catalogue's title may be any length.
+constexpr int kMaxTitleLines = 2;
 } // namespace
 
 SectionTitleComponent::SectionTitleComponent(const QString& title, const QString& subtitle, bool clickable,
     QWidget* trailing, Size size, QWidget* parent)
-    : QWidget(parent), title_(title), subtitle_(subtitle), clickable_(clickable), trailing_(trailing),
+    : QWidget(parent), title_(ElidedText::bounded(title)), subtitle_(ElidedText::bounded(subtitle)), clickable_(clickable), trailing_(trailing),
       titleFont_(Theme::font(size == Size::Block ? Theme::TextStyle::LargeTitle : Theme::TextStyle::Title, QFont::Bold)),
       subtitleFont_(Theme::font(Theme::TextStyle::Title3, QFont::Light))
 {
@@ -40,7 +43,8 @@ SectionTitleComponent::Geometry SectionTitleComponent::geometryFor(int width) co
         available -= kChevronSpacing + chevronSide;
     available = std::max(available, 1);
     const QFontMetrics metrics(titleFont_);
-    const QRect text = metrics.boundingRect(QRect(0, 0, available, 100000), kTextFlags, title_);
+    geometry.titleLines = ElidedText::wrapped(title_, titleFont_, available, kMaxTitleLines);
+    const QRect text = metrics.boundingRect(QRect(0, 0, available, 100000), kTextFlags, geometry.titleLines);
     geometry.rowHeight = std::max(text.height(), trailing.height());
     geometry.titleText = QRect(0, (geometry.rowHeight - text.height()) / 2, text.width(), text.height());
     if (clickable_) {
@@ -64,7 +68,7 @@ int SectionTitleComponent::heightForWidth(int width) const
 
 QSize SectionTitleComponent::sizeHint() const
 {
-    const int width = QFontMetrics(titleFont_).horizontalAdvance(title_) + (trailing_ ? trailing_->sizeHint().width() + 100 : 0);
+    const int width = QFontMetrics(titleFont_).horizontalAdvance(geometryFor(QWIDGETSIZE_MAX).titleLines) + (trailing_ ? trailing_->sizeHint().width() + 100 : 0);
     return {width, heightForWidth(width)};
 }
 
@@ -110,7 +114,7 @@ void SectionTitleComponent::paintTitle(QPainter& painter) const
     painter.setOpacity(titleOpacity());
     painter.setFont(titleFont_);
     painter.setPen(Qt::white);
-    painter.drawText(geometry.titleText, kTextFlags, title_);
+    painter.drawText(geometry.titleText, kTextFlags, geometry.titleLines);
     if (clickable_)
         Symbols::paint(painter, geometry.chevron, QStringLiteral("chevron.right"), Theme::withOpacity(Qt::white, 0.9));
     painter.setOpacity(1);

@@ -47,6 +47,7 @@ protected:
 
 private:
     struct Geometry {
+        QString titleLines;
         QRect titleText;
         QRect chevron;
         int rowHeight = 0;

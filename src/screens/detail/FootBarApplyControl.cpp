@@ -14,6 +14,8 @@
 #include <QPainterPath>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace {
 constexpr int kPaddingX = 24;
 constexpr int kPaddingY = 8;
@@ -62,11 +64,13 @@ bool FootBarApplyControl::isLockScreenWallpaper() const { return actions_.lockSc
 
 bool FootBarApplyControl::isGated() const { return !applied_ && isLockScreenWallpaper() && !lockScreen_.isEnabled(); }
 
-QString FootBarApplyControl::label() const
+QString FootBarApplyControl::label() const { return labelFor(downloading_, applied_); }
+
+QString FootBarApplyControl::labelFor(bool downloading, bool applied) const
 {
-    if (downloading_)
+    if (downloading)
         return tr("Downloading...");
-    if (applied_)
+    if (applied)
         return tr("Remove Wallpaper");
     if (isLockScreenWallpaper())
         return tr("Set lockscreen");
@@ -98,10 +102,16 @@ MonitorPickerPopoverContent* FootBarApplyControl::picker() const
 
 bool FootBarApplyControl::isHintShown() const { return hint_->isVisible(); }
 
+// As wide as the widest label the button can show, so the bar does not shift while an apply runs
+// and the button's text changes under the pointer.
 QSize FootBarApplyControl::sizeHint() const
 {
     const QFontMetrics metrics(labelFont());
-    return {metrics.horizontalAdvance(label()) + 2 * kPaddingX, metrics.height() + 2 * kPaddingY};
+    int widest = 0;
+    for (const bool downloading : {false, true})
+        for (const bool applied : {false, true})
+            widest = std::max(widest, metrics.horizontalAdvance(labelFor(downloading, applied)));
+    return {widest + 2 * kPaddingX, metrics.height() + 2 * kPaddingY};
 }
 
 bool FootBarApplyControl::hitTest(const QPointF& point) const { return GlassBackground::shape(QRectF(rect()), kCapsule).contains(point); }

@@ -63,6 +63,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    QString labelFor(bool downloading, bool applied) const;
     void tap();
     void openPicker();
     void chose();

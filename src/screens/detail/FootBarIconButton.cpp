@@ -18,8 +18,9 @@ FootBarIconButton::Look FootBarIconButton::Look::back()
 
 FootBarIconButton::Look FootBarIconButton::Look::report()
 {
+    // It stands on the wallpaper itself, which may be as light as the flag.
     return Look{.symbolPointSize = 13, .side = 30, .symbolOpacity = 0.35, .circleOpacity = 0.08, .hoveredCircleOpacity = 0.08,
-        .hoveredOpacity = 1.0, .iconStyle = false};
+        .shadeOpacity = 0.35, .hoveredOpacity = 1.0, .iconStyle = false};
 }
 
 FootBarIconButton::FootBarIconButton(const QString& symbol, const Look& look, QWidget* parent)
@@ -45,6 +46,11 @@ void FootBarIconButton::paintEvent(QPaintEvent*)
     const QRectF box(rect());
     const qreal hover = hoverAmount();
     const qreal circle = look_.circleOpacity + (look_.hoveredCircleOpacity - look_.circleOpacity) * hover;
+    if (look_.shadeOpacity > 0) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Theme::withOpacity(Qt::black, look_.shadeOpacity));
+        painter.drawEllipse(box);
+    }
     if (circle > 0) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(Theme::withOpacity(Qt::white, circle));

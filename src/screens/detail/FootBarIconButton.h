@@ -16,6 +16,7 @@ public:
         qreal symbolOpacity = 1.0;
         qreal circleOpacity = 0;        // white circle behind the symbol at rest
         qreal hoveredCircleOpacity = 0; // and while hovered
+        qreal shadeOpacity = 0;         // a black disc under all that, for a light picture beneath
         qreal hoveredOpacity = 0.85;    // the whole button while hovered
         bool iconStyle = true;          // dims to 0.65 while pressed, glows softly
 

@@ -1,5 +1,6 @@
 #include "screens/detail/FootBarTitleBlock.h"
 
+#include "ui/ElidedText.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
@@ -20,7 +21,7 @@ int iconSide() { return Symbols::sizeForFont(Theme::pixelSize(Theme::TextStyle::
 } // namespace
 
 FootBarTitleBlock::FootBarTitleBlock(const QString& title, QList<DetailItem> details, QWidget* parent)
-    : QWidget(parent), title_(title), details_(std::move(details))
+    : QWidget(parent), title_(ElidedText::bounded(title)), details_(std::move(details))
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
@@ -51,7 +52,7 @@ void FootBarTitleBlock::paintEvent(QPaintEvent*)
     painter.setFont(titleFont());
     painter.setPen(Qt::white);
     painter.drawText(QRect(0, 0, width(), titleMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-        titleMetrics.elidedText(title_, Qt::ElideRight, width()));
+        ElidedText::toWidth(title_, QFontMetricsF(titleFont()), width()));
 
     const QFontMetrics metrics(detailFont());
     const QColor color = Theme::withOpacity(Qt::white, kDetailOpacity);

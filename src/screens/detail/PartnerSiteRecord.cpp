@@ -2,6 +2,7 @@
 
 #include "foundation/AppError.h"
 #include "foundation/Text.h"
+#include "model/MediaFactsText.h"
 #include "model/PartnerSiteKey.h"
 
 #include <QCoreApplication>
@@ -61,8 +62,11 @@ WallpaperModel PartnerSiteRecord::make(const GravelnookData& record, const std::
     model.imageUrl = model.posterUrl = parsed(record.thumbnailUrl);
     model.videoUrl = model.previewhdUrl = parsed(record.previewUrl);
     model.masterUrl = parsed(record.videoUrl);
+    // Written the partner's way; the chips show every record's facts one way.
     model.resolution = resolution;
-    model.fileSize = record.fileSize;
+    if (resolution)
+        model.resolution = MediaFactsText::resolution(*resolution).value_or(*resolution);
+    model.fileSize = MediaFactsText::megabytes(record.fileSize).value_or(record.fileSize);
     model.duration = duration;
     model.is_4k = is4k(resolution);
     model.isFromGravelnook = true;

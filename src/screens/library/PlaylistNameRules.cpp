@@ -11,10 +11,15 @@ QStringList words(const QString& name) { return name.split(u' ', Qt::SkipEmptyPa
 QString PlaylistNameRules::limited(const QString& typed)
 {
     const QString cut = Text::truncated(typed, kMaxCharacters);
-    const QStringList parts = words(cut);
-    if (parts.size() <= kMaxWords)
-        return cut;
-    return parts.mid(0, kMaxWords).join(u' ');
+    // Up to where a third word starts, the spaces before it kept: what follows is refused, and
+    // letters typed next never join the second word.
+    int words = 0;
+    for (qsizetype i = 0; i < cut.size(); ++i) {
+        const bool starts = cut.at(i) != u' ' && (i == 0 || cut.at(i - 1) == u' ');
+        if (starts && ++words > kMaxWords)
+            return cut.left(i);
+    }
+    return cut;
 }
 
 QString PlaylistNameRules::trimmed(const QString& name) { return Text::trimmedSpaces(name); }

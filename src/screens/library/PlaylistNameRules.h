@@ -12,8 +12,9 @@ public:
     static constexpr int kMaxCharacters = 15;
     static constexpr int kMaxWords = 2;
 
-    // What the field keeps of the typed text: cut to 15 characters, and from a third word on cut
-    // to the first two words joined by one space. Spaces are left alone otherwise.
+    // What the field keeps of the typed text: cut to 15 characters, and cut where a third word
+    // would start (the spaces after the second word stay, so nothing typed next joins it).
+    // Spaces are left alone otherwise.
     static QString limited(const QString& typed);
     // The name with horizontal white space trimmed from both ends.
     static QString trimmed(const QString& name);

@@ -4,9 +4,11 @@
 #include "engine/WallpaperImageCache.h"
 #include "foundation/AppError.h"
 #include "foundation/Async.h"
+#include "foundation/CancelledError.h"
 #include "foundation/CoverCrop.h"
 #include "foundation/Log.h"
 #include "library/CustomWallpapersService.h"
+#include "library/ImportProgress.h"
 #include "library/OwnVideoImport.h"
 #include "library/PendingUploadService.h"
 #include "library/UploadDeviceIdentifier.h"
@@ -22,8 +24,10 @@
 #include "state/AppStore.h"
 #include "state/ExplorePageService.h"
 #include "state/ExploreWallpapersService.h"
+#include "state/NotificationManager.h"
 #include "ui/AlertSheet.h"
 #include "ui/BrowseContext.h"
+#include "ui/DarkAppearance.h"
 #include "ui/LabelButton.h"
 #include "ui/LazyGridView.h"
 #include "ui/MainWrapper.h"
@@ -51,6 +55,8 @@ const QString kLatestTitle = QStringLiteral("Latest Wallpapers");
 constexpr int kOwnMinimumColumnWidth = 280;
 constexpr int kGridSpacing = 24;
 constexpr int kBlockTopSpace = 30;
+// How long the toast stays after an import ended.
+constexpr double kToastSeconds = 1.5;
 
 // One grid key per card and status, so a card is made anew when its status changes.
 QUuid cardKey(const WallpaperModel& wallpaper, const std::optional<QString>& status)
@@ -98,6 +104,7 @@ CustomView::CustomView(BrowseContext* context, Services services, QWidget* paren
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(true);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    DarkAppearance::applyToScrollBars(scroll_);
     scroll_->viewport()->setAutoFillBackground(false);
 
     auto* content = new QWidget;
@@ -338,12 +345,28 @@ QCoro::Task<> CustomView::examineDrop(QPointer<CustomView> self, QString path, c
 QCoro::Task<> CustomView::importVideo(QPointer<CustomView> self, QString path, CustomWallpapersService* store,
     const MediaTools* media)
 {
+    // A large video copies for many seconds: its progress shows in the toast, as a download's
+    // does, and the toast's cancel button stops it.
+    NotificationManager& toast = NotificationManager::shared();
+    const std::shared_ptr<ImportProgress> progress = ImportProgress::make();
+    toast.show(QStringLiteral("Adding Video"), QStringLiteral("Copying %1…").arg(QFileInfo(path).fileName()), QImage(), 0, true);
+    toast.setCancelAction([progress] { progress->cancel(); });
+    QObject::connect(progress.get(), &ImportProgress::fractionChanged, &toast, &NotificationManager::updateProgress);
     QString failure;
     try {
         OwnVideoImport import(*store, *media);
-        co_await import.importForPersonalUse(path);
+        co_await import.importForPersonalUse(path, progress);
+        toast.setCancelAction({});
+        toast.updateProgress(1);
+        toast.updateMessage(QStringLiteral("Video added"));
+        toast.hide(kToastSeconds);
+    } catch (const CancelledError&) {
+        toast.updateMessage(QStringLiteral("Stopped: the video was not added"));
+        toast.hide(kToastSeconds);
     } catch (const std::exception& error) {
         failure = describeError(error);
+        toast.setCancelAction({});
+        toast.hide();
     }
     if (self && !failure.isEmpty())
         self->showAlert(tr("Could Not Add Video"), failure);

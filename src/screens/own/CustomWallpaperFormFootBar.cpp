@@ -279,11 +279,16 @@ void CustomWallpaperFormFootBar::createProgress()
     row->addWidget(new Spinner(0.8, Qt::white, progress_));
     progressMessage_ = new TextLabel(QString(), Theme::systemFont(14, QFont::Medium), white(0.9), progress_);
     row->addWidget(progressMessage_, 1);
-    progressPercent_ = new TextLabel(QString(), Theme::systemFont(14, QFont::Medium), white(0.6), progress_);
+    progressPercent_ = new TextLabel(QStringLiteral("0%"), Theme::systemFont(14, QFont::Medium), white(0.6), progress_);
+    progressPercent_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    progressPercent_->setMinimumWidth(QFontMetrics(progressPercent_->font()).horizontalAdvance(QStringLiteral("100%")));
     row->addWidget(progressPercent_);
     column->addLayout(row);
     progressBar_ = new ProgressBarView(progress_);
     progressBar_->setFixedHeight(6);
+    // The figure says what the bar shows, not where it is heading.
+    connect(progressBar_, &ProgressBarView::animatedProgressChanged, this,
+        [this](double drawn) { progressPercent_->setText(QStringLiteral("%1%").arg(qRound(drawn * 100))); });
     column->addWidget(progressBar_);
 }
 
@@ -352,7 +357,6 @@ void CustomWallpaperFormFootBar::setSubmitting(bool submitting)
 void CustomWallpaperFormFootBar::setProgress(const QString& message, double progress)
 {
     progressMessage_->setText(message);
-    progressPercent_->setText(QStringLiteral("%1%").arg(qRound(std::clamp(progress, 0.0, 1.0) * 100)));
     progressBar_->setProgress(progress);
 }
 

@@ -10,6 +10,7 @@
 #include "screens/settings/LinkText.h"
 #include "session/AutoStartService.h"
 #include "state/AppStore.h"
+#include "ui/AlertSheet.h"
 #include "ui/AppLogo.h"
 #include "ui/GlassBackground.h"
 #include "ui/MainWrapper.h"
@@ -22,7 +23,6 @@
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -173,6 +173,12 @@ QWidget* SettingsView::createHeader()
 
     updateLink_ = new LinkText(tr("Check for Updates"), 13, kGrey);
     updateStatus_ = new TextLabel(QString(), Theme::systemFont(12), kGrey);
+    // Its line is kept while it says nothing: a check that starts or ends never moves the
+    // switches below under a pointer on its way to one of them.
+    updateStatus_->setFixedHeight(QFontMetrics(updateStatus_->font()).height());
+    QSizePolicy keepRoom = updateStatus_->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    updateStatus_->setSizePolicy(keepRoom);
     updateStatus_->hide();
     auto* update = new QVBoxLayout;
     update->setSpacing(4);
@@ -256,11 +262,9 @@ QString SettingsView::versionText(const std::optional<QString>& shortVersion)
 
 QString SettingsView::lockScreenInstructions()
 {
-    return QStringList{tr("Very Important"), QString(), tr("To use the Lock Screen feature:"), QString(),
-        tr("1. Go to System Settings > Wallpaper"),
-        tr("2. Select \"Quorvelle\" from the wallpaper sections"),
-        tr("3. Toggle \"Show on all spaces\""), tr("4. Come back and set a wallpaper from the app")}
-        .join(u'\n');
+    return tr("From now on the wallpaper you set in Quorvelle also shows on the lock screen. Set a wallpaper "
+              "from the app to see it there. If the lock screen still shows another picture, choose it in "
+              "the desktop's background settings.");
 }
 
 std::optional<QString> SettingsView::discordUrl() const
@@ -320,24 +324,23 @@ QCoro::Task<> SettingsView::confirmLockScreen(QPointer<SettingsView> self, bool 
     if (!self || self->services_.lockScreen.isEnabled() != on)
         co_return;
     if (on)
-        self->showAlert(tr("Enable Quorvelle Extension"), lockScreenInstructions(), true);
+        self->showAlert(tr("Lock Screen Wallpaper On"), lockScreenInstructions(), true);
     else
-        self->showAlert(tr("Disable Lock Screen"),
-            tr("If You see a black screen, please select another wallpaper extension from Settings > Wallpaper"), true);
+        self->showAlert(tr("Lock Screen Wallpaper Off"),
+            tr("The lock screen goes back to the picture it showed before. If it stays black, choose a picture "
+               "in the desktop's background settings."),
+            true);
 }
 
 void SettingsView::showAlert(const QString& title, const QString& message, bool offersSettings)
 {
     if (alert_)
-        alert_->close();
-    alert_ = new QMessageBox(QMessageBox::NoIcon, title, message, QMessageBox::NoButton, this);
-    alert_->setAttribute(Qt::WA_DeleteOnClose);
-    if (offersSettings) {
-        QPushButton* open = alert_->addButton(tr("Open System Settings"), QMessageBox::AcceptRole);
-        connect(open, &QPushButton::clicked, this, [this] { services_.urls.openWallpaperSettings(); });
-    }
-    alert_->addButton(tr("OK"), QMessageBox::RejectRole);
-    alert_->open();
+        alert_->press(tr("OK"));
+    QList<AlertSheet::Button> buttons;
+    if (offersSettings)
+        buttons.append({tr("Open Background Settings"), AlertSheet::Role::Cancel, [this] { services_.urls.openWallpaperSettings(); }});
+    buttons.append({tr("OK"), AlertSheet::Role::Default, {}});
+    alert_ = AlertSheet::present(this, title, message, buttons);
 }
 
 void SettingsView::showNotice(const QString& text)

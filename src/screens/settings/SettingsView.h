@@ -1,9 +1,9 @@
 #pragma once
 
+#include "ui/AlertSheet.h"
 #include "updater/UpdateRunner.h"
 
 #include <QCoro/QCoroTask>
-#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
@@ -78,7 +78,7 @@ public:
     QLabel* notice() const { return notice_; }
     QLabel* updateStatus() const { return updateStatus_; }
     // The alert on screen, or null.
-    QMessageBox* alert() const { return alert_; }
+    AlertSheet* alert() const { return alert_; }
 
 Q_SIGNALS:
     // The size read after the page came on screen or after a clear.
@@ -118,5 +118,5 @@ private:
     QLabel* updateStatus_ = nullptr;
     QLabel* cacheLabel_ = nullptr;
     QLabel* notice_ = nullptr;
-    QPointer<QMessageBox> alert_;
+    QPointer<AlertSheet> alert_;
 };

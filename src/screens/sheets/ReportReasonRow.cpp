@@ -5,6 +5,8 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
+#include <QtMath>
 
 namespace {
 constexpr int kPaddingX = 12;
@@ -19,13 +21,24 @@ constexpr int kMaxLines = 2;
 QFont labelFont() { return Theme::systemFont(13, QFont::Medium); }
 QFont confirmationFont() { return Theme::systemFont(11); }
 
-// The height of `text` wrapped into `width`: whole lines, at most two.
+// The height of `text` wrapped into `width`: whole lines, at most two, each as tall as the painter
+// lays it out (a line takes a pixel more than the font's line spacing says, and the last one
+// would lose its descenders to a box of spacings).
 int wrappedHeight(const QString& text, const QFont& font, int width)
 {
-    const QFontMetrics metrics(font);
-    const int full = metrics.boundingRect(QRect(0, 0, width, 10'000), Qt::TextWordWrap, text).height();
-    const int lines = std::clamp(qRound(double(full) / metrics.lineSpacing()), 1, kMaxLines);
-    return lines * metrics.lineSpacing();
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal height = 0;
+    int lines = 0;
+    for (QTextLine line = layout.createLine(); line.isValid() && lines < kMaxLines; line = layout.createLine(), ++lines) {
+        line.setLineWidth(width);
+        height += line.height();
+    }
+    layout.endLayout();
+    return std::max(qCeil(height), QFontMetrics(font).height());
 }
 } // namespace
 

@@ -22,13 +22,13 @@ public:
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
     QSize sizeHint() const override;
+    // Where the text column starts at `width` (its height is left to the lines).
+    QRect textRect(int width) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QRect textRect(int width) const;
-
     ReportReason reason_;
     bool selected_ = false;
 };

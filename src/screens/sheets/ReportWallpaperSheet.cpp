@@ -47,7 +47,7 @@ ReportWallpaperSheet::ReportWallpaperSheet(const WallpaperModel& wallpaper, std:
     auto* titles = new QVBoxLayout;
     titles->setSpacing(4);
     titles->addWidget(new TextLabel(tr("Report the wallpaper"), Theme::systemFont(15, QFont::DemiBold), Qt::white));
-    titles->addWidget(new TextLabel(wallpaper.category, Theme::systemFont(12), Theme::withOpacity(Qt::white, 0.5)));
+    titles->addWidget((new TextLabel(wallpaper.category, Theme::systemFont(12), Theme::withOpacity(Qt::white, 0.5)))->elided());
     auto* header = new QHBoxLayout;
     header->setContentsMargins(0, 0, 0, 18);
     header->addLayout(titles, 1);

@@ -7,6 +7,9 @@
 #include "ui/LabelButton.h"
 #include "ui/VideoPlayerPool.h"
 
+#include <QCursor>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -169,6 +172,36 @@ TEST(HeroThumbnails, AClickPicksAndTheRingsFollowHoverAndSelection)
 
     HeroThumbnailRow empty;
     EXPECT_FALSE(empty.indexAt(QPoint(60, 50)).has_value());
+}
+
+TEST(HeroThumbnails, AScrollUnderARestingPointerMovesTheHoverWithTheContent)
+{
+    // The row inside a scrolled page, as on the home page; the pointer never moves.
+    QScrollArea page;
+    auto* content = new QWidget;
+    content->setFixedSize(1000, 1200);
+    auto* row = new HeroThumbnailRow(content);
+    row->setWallpapers(slides(4));
+    row->setGeometry(0, 300, 1000, HeroThumbnailRow::kHeight);
+    page.setWidget(content);
+    page.resize(1020, 600);
+    page.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+    QTest::mouseMove(row, row->thumbnailRect(1).center());
+    ASSERT_EQ(row->hoveredIndex(), 1);
+    QCursor::setPos(row->mapToGlobal(row->thumbnailRect(1).center()));
+
+    struct Case {
+        const char* name;
+        int scroll;
+        std::optional<int> hovered;
+    };
+    for (const Case& c : {Case{"scrolled a little: still over it", 20, 1}, Case{"scrolled past the row", 250, std::nullopt},
+             Case{"scrolled back", 0, 1}}) {
+        SCOPED_TRACE(c.name);
+        page.verticalScrollBar()->setValue(c.scroll);
+        EXPECT_EQ(row->hoveredIndex(), c.hovered);
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "screens/browse/HomeGridSection.h"
 #include "screens/browse/LoadingScreenView.h"
 #include "screens/browse/PopularScrollableSection.h"
+#include "screens/browse/ProgressBarView.h"
 #include "screens/browse/SectionTitleComponent.h"
 #include "state/AppStore.h"
 #include "ui/BrowseContext.h"
@@ -266,6 +267,31 @@ TEST(LoadingScreen, TheBarHeadsForWhatHasArrived)
     };
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(LoadingScreenView::targetProgress(c.parts), c.target);
+}
+
+TEST(LoadingScreen, TheBarIsFullTheMomentItsMessageSaysReady)
+{
+    // A part that arrives is animated to; the end is shown at once, whatever was drawn before.
+    const struct {
+        const char* name;
+        double before;
+        double target;
+        double drawnAtOnce;
+    } cases[] = {
+        {"a part arrives", 0.3, 0.6, 0.3},
+        {"ready from part way", 0.3, 1.0, 1.0},
+        {"ready from nothing", 0.0, 1.0, 1.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgressBarView bar;
+        bar.resize(200, 4);
+        bar.setProgress(c.before);
+        bar.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bar.animatedProgress() == c.before; }, 5000));
+        bar.setProgress(c.target);
+        EXPECT_DOUBLE_EQ(bar.animatedProgress(), c.drawnAtOnce);
+    }
 }
 
 } // namespace

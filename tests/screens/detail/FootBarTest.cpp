@@ -17,6 +17,8 @@
 #include <QGuiApplication>
 #include <QSignalSpy>
 
+#include <map>
+
 namespace {
 
 using Target = WallpaperFullscreenApplyTarget;
@@ -120,6 +122,7 @@ TEST_F(FootBarTest, TheApplyControlShowsWhatItWillDo)
         bool enabled;
         qreal fill;
     };
+    std::map<bool, int> widths;
     for (const Case& c : {Case{"ready", catalogueRecord(), false, false, false, "Set Wallpaper", true, 1.0},
              Case{"downloading", catalogueRecord(), true, false, false, "Downloading...", false, 0.5},
              Case{"applied", catalogueRecord(), false, true, false, "Remove Wallpaper", true, 1.0},
@@ -134,6 +137,10 @@ TEST_F(FootBarTest, TheApplyControlShowsWhatItWillDo)
         EXPECT_EQ(control.label(), c.label);
         EXPECT_EQ(control.isEnabled(), c.enabled);
         EXPECT_DOUBLE_EQ(control.fillOpacity(), c.fill);
+        // One width whatever the label says: the bar never shifts under the pointer.
+        const auto [width, added] = widths.try_emplace(c.record.forLockscreen, control.width());
+        EXPECT_EQ(control.width(), width->second);
+        EXPECT_GE(control.width(), QFontMetrics(control.font()).horizontalAdvance(c.label));
     }
 }
 

@@ -34,7 +34,10 @@ TEST(PartnerSiteRecordTest, TitlesFactsAndKeys)
     record.id = 501;
     record.title = QStringLiteral("LIVE 8K HD Wallpaper Of A Very Long Name Indeed");
     record.videoUrl = QStringLiteral("https://p.example/501/master.mp4");
+    record.fileSize = QStringLiteral("18.4 MB");
     const WallpaperModel model = PartnerSiteRecord::make(record, QStringLiteral("3840x2160"), std::nullopt);
+    EXPECT_EQ(model.resolution, QStringLiteral("3840×2160"));
+    EXPECT_EQ(model.fileSize, QStringLiteral("18MB"));
     EXPECT_EQ(model.title, QStringLiteral("Of A Very Long Name Indeed"));
     EXPECT_EQ(model.key, PartnerSiteKey::kFirst + 501) << "never the catalogue's wallpaper 501";
     EXPECT_TRUE(model.isFromGravelnook);
@@ -63,7 +66,7 @@ TEST_F(PartnerSiteViewTest, OpensTheRecordMeasuringWhatItLacks)
     const auto complete = view(QStringLiteral("501"));
     saveScreenshot(*complete, QStringLiteral("partner-loading"));
     ASSERT_EVENTUALLY(complete->state() == PartnerSiteView::State::Showing, 20'000);
-    EXPECT_EQ(complete->wallpaper()->resolution, QStringLiteral("3840x2160"));
+    EXPECT_EQ(complete->wallpaper()->resolution, QStringLiteral("3840×2160")) << "written as every other chip";
     EXPECT_EQ(complete->wallpaper()->duration, QStringLiteral("0:04s"));
     EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/wallpaper/1718000001025/master.mp4")), 0);
 

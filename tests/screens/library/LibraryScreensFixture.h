@@ -8,6 +8,7 @@
 #include "screens/browse/LikedView.h"
 #include "screens/library/PlaylistCardView.h"
 #include "state/ExplorePageService.h"
+#include "ui/AlertSheet.h"
 #include "ui/BrowseContext.h"
 #include "ui/DarkAppearance.h"
 #include "ui/LazyGridView.h"
@@ -18,7 +19,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QMessageBox>
 #include <QScrollArea>
 #include <QTest>
 
@@ -31,14 +31,6 @@ protected:
     {
         window_.resize(1280, 900);
         DarkAppearance::apply(&window_);
-    }
-    ~LibraryScreensFixture() override
-    {
-        // Alerts live as windows of their own.
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (qobject_cast<QMessageBox*>(widget))
-                delete widget;
-        }
     }
 
     LikedView& showPage()
@@ -110,25 +102,14 @@ protected:
         QTest::mouseClick(widget, Qt::LeftButton, {}, point);
     }
     // The open alert, answered with the button of that text.
-    static bool answerAlert(const QString& button)
+    bool answerAlert(const QString& button)
     {
-        QMessageBox* alert = nullptr;
-        if (!QTest::qWaitFor([&] {
-                for (QWidget* widget : QApplication::topLevelWidgets()) {
-                    if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
-                        alert = box;
-                }
-                return alert != nullptr;
-            }, 5000))
+        AlertSheet* alert = nullptr;
+        if (!QTest::qWaitFor([&] { return (alert = AlertSheet::shown(&window_)) != nullptr; }, 5000))
             return false;
-        for (QAbstractButton* candidate : alert->buttons()) {
-            if (candidate->text() == button) {
-                candidate->click();
-                QCoreApplication::processEvents();
-                return true;
-            }
-        }
-        return false;
+        const bool pressed = alert->press(button);
+        QCoreApplication::processEvents();
+        return pressed;
     }
 
     WallpaperImageCache images_{temp_.file(QStringLiteral("images"))};

@@ -30,16 +30,26 @@ TEST(PlaylistNameRulesTest, TypedNamesAreCutToFifteenCharactersAndTwoWords)
     const QList<std::pair<QString, QString>> cases{
         {"Sunset Beaches!!", "Sunset Beaches!"},  // the 16th character goes
         {QString(40, u'x'), QString(15, u'x')},    // a long paste keeps 15
-        {"Sunset beach d", "Sunset beach"},        // a third word begins
+        {"Sunset beach d", "Sunset beach "},       // a third word begins: the space before it stays
         {"Sunset beach ", "Sunset beach "},        // a space after the second word stays
         {"Sunset  beach", "Sunset  beach"},        // two spaces between two words stay
-        {"  one two three", "one two"},            // three words after leading spaces
+        {"  one two three", "  one two "},         // three words after leading spaces
         {"  one", "  one"},                        // one word keeps its leading spaces
         {"a\tb c", "a\tb c"},                      // a tab does not split words
-        {"🏖️🌅 beach 🌊", "🏖️🌅 beach"},            // emoji are characters
+        {"🏖️🌅 beach 🌊", "🏖️🌅 beach "},           // emoji are characters
     };
     for (const auto& [typed, kept] : cases)
         EXPECT_EQ(PlaylistNameRules::limited(typed), kept) << typed.toStdString();
+
+    // Typed a key at a time, as the field limits after each one: a third word never glues on.
+    const QList<std::pair<QString, QString>> typing{
+        {"Evening chill extra", "Evening chill "}, {"one two  three", "one two  "}, {"ab cd", "ab cd"}};
+    for (const auto& [keys, kept] : typing) {
+        QString field;
+        for (const QChar key : keys)
+            field = PlaylistNameRules::limited(field + key);
+        EXPECT_EQ(field, kept) << keys.toStdString();
+    }
 }
 
 TEST(PlaylistNameRulesTest, CreateNeedsAVisibleNameWithinTheLimitsRenameTrimsAndNeverStoresBlank)

@@ -4,6 +4,7 @@
 #include "library/OwnVideoFacts.h"
 #include "library/PendingUploadService.h"
 #include "library/SignedUploadURLService.h"
+#include "screens/browse/ProgressBarView.h"
 #include "screens/own/CommunityUploadForm.h"
 #include "screens/own/CustomWallpaperFormFootBar.h"
 #include "screens/detail/FullScreenView.h"
@@ -165,6 +166,11 @@ TEST_F(CommunityUploadFormTest, TheFormShowsTheUploadAndAFailureKeepsWhatWasType
     server().setFault(QStringLiteral("/functions/v1/upload-wallpaper"), Fault{.status = 500, .delayMs = 1'500, .times = 1});
     bar.submitButton()->clicked();
     ASSERT_EVENTUALLY(bar.progressMessage() == QStringLiteral("Uploading metadata..."), 10'000);
+    // The figure is the bar's, on its way and at its mark.
+    const auto* drawn = bar.findChild<ProgressBarView*>();
+    ASSERT_NE(drawn, nullptr);
+    EXPECT_EQ(bar.progressPercent(), QStringLiteral("%1%").arg(qRound(drawn->animatedProgress() * 100)));
+    ASSERT_EVENTUALLY(drawn->animatedProgress() == 0.3, 5'000);
     EXPECT_EQ(bar.progressPercent(), QStringLiteral("30%"));
     EXPECT_TRUE(bar.titleField()->isVisible());
     EXPECT_FALSE(bar.submitButton()->isVisible());

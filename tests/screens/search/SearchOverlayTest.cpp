@@ -87,9 +87,9 @@ TEST_F(SearchOverlayTest, ChipsOfferOtherPhrasesAndAClickReplacesTheQuery)
 {
     type(QStringLiteral("rain"));
     ASSERT_EVENTUALLY(box().chipSuggestions().size() == 3, kWaitMs);
-    EXPECT_EQ(box().ghostSuffix(), QStringLiteral(" On Glass"));
+    EXPECT_EQ(box().ghostSuffix(), QStringLiteral(" on Glass"));
     EXPECT_EQ(box().chipSuggestions(),
-        (QStringList{QStringLiteral("Fern Rain"), QStringLiteral("Grain And Shadow"), QStringLiteral("Silver Rain")}));
+        (QStringList{QStringLiteral("Fern Rain"), QStringLiteral("Grain and Shadow"), QStringLiteral("Silver Rain")}));
     FilterChip* chip = box().chipsRow()->chip(QStringLiteral("Fern Rain"));
     ASSERT_NE(chip, nullptr);
     ASSERT_EVENTUALLY(chip->isVisible() && chip->width() > 0, kWaitMs);

@@ -18,6 +18,7 @@
 #include "support/Eventually.h"
 #include "support/FakeLoginItem.h"
 #include "support/FakeUrlOpener.h"
+#include "ui/AlertSheet.h"
 #include "ui/SymbolButton.h"
 #include "ui/ToggleSwitch.h"
 #include "updater/UpdateCheckService.h"
@@ -26,7 +27,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QMessageBox>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -92,14 +92,7 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.resize(bytes);
     }
-    bool alertSays(const QString& title) const { return page_->alert() && page_->alert()->windowTitle() == title; }
-    QAbstractButton* alertButton(const QString& text) const
-    {
-        for (QAbstractButton* button : page_->alert()->buttons())
-            if (button->text() == text)
-                return button;
-        return nullptr;
-    }
+    bool alertSays(const QString& title) const { return page_->alert() && page_->alert()->title() == title; }
 
     UserDefaults defaults_{UserDefaults::kStandardDomain, UserDefaults::Storage::InMemory};
     NotificationCenter center_;
@@ -142,6 +135,9 @@ TEST(SettingsViewRules, FollowTheScreenTheSizeAndTheIconKey)
         EXPECT_EQ(CommunityButton::symbolFor(QString::fromUtf8(icon)), QString::fromUtf8(symbol));
     EXPECT_EQ(SettingsView::versionText(std::nullopt), QStringLiteral("Version Unknown"));
     EXPECT_FALSE(SettingsView::lockScreenInstructions().endsWith(u'\n'));
+    // The guidance names only what a Linux desktop has.
+    for (const char* foreign : {"System Settings", "spaces", "extension"})
+        EXPECT_FALSE(SettingsView::lockScreenInstructions().contains(QString::fromUtf8(foreign), Qt::CaseInsensitive)) << foreign;
 }
 
 TEST_F(SettingsViewTest, StartOnLoginFollowsTheLoginItemAndSaysWhenItRefused)
@@ -170,15 +166,17 @@ TEST_F(SettingsViewTest, TheLockScreenAlertsAppearOnlyOnceTheFlipHeld)
     ToggleSwitch* toggle = page().lockScreenSwitch();
     click(toggle);
     EXPECT_TRUE(toggle->isOn());
-    ASSERT_EVENTUALLY(alertSays(QStringLiteral("Enable Quorvelle Extension")), kWaitMs);
-    EXPECT_EQ(page().alert()->text(), SettingsView::lockScreenInstructions());
-    click(alertButton(QStringLiteral("Open System Settings")));
+    ASSERT_EVENTUALLY(alertSays(QStringLiteral("Lock Screen Wallpaper On")), kWaitMs);
+    EXPECT_EQ(page().alert()->message(), SettingsView::lockScreenInstructions());
+    // Said in the window's own dark alert, not in a window of the system's.
+    EXPECT_EQ(page().alert()->window(), page().window());
+    ASSERT_TRUE(page().alert()->press(QStringLiteral("Open Background Settings")));
     EXPECT_EQ(urls_.wallpaperSettingsOpened, 1);
     ASSERT_EVENTUALLY(!page().alert(), kWaitMs);
 
     click(toggle);
-    ASSERT_EVENTUALLY(alertSays(QStringLiteral("Disable Lock Screen")), kWaitMs);
-    click(alertButton(QStringLiteral("OK")));
+    ASSERT_EVENTUALLY(alertSays(QStringLiteral("Lock Screen Wallpaper Off")), kWaitMs);
+    ASSERT_TRUE(page().alert()->press(QStringLiteral("OK")));
     EXPECT_EQ(urls_.wallpaperSettingsOpened, 1);
     ASSERT_EVENTUALLY(!page().alert(), kWaitMs);
 
@@ -224,10 +222,18 @@ TEST_F(SettingsViewTest, LinksOpenTheInviteAndTheTermsPage)
 TEST_F(SettingsViewTest, AnUpdateFeedOutOfReachIsNotTakenForNoUpdate)
 {
     server().setFault(catalogue_.config().updateFeedUrl.path(), failing(503));
+    // The status line's room is kept before, during and after the check: the switches stay put.
+    const auto switchAt = [this] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        return page().startOnLoginSwitch()->mapTo(&page(), QPoint());
+    };
+    const QPoint before = switchAt();
     click(page().updateLink());
     EXPECT_FALSE(page().updateLink()->isEnabled());
+    EXPECT_EQ(switchAt(), before);
     ASSERT_EVENTUALLY(page().updateLink()->isEnabled(), kWaitMs);
     EXPECT_EQ(page().updateStatus()->text(), QStringLiteral("Could not reach the update server"));
+    EXPECT_EQ(switchAt(), before);
 }
 
 } // namespace

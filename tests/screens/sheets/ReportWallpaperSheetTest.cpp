@@ -48,6 +48,26 @@ TEST(ReportReasons, RawValuesLabelsAndRemarks)
     EXPECT_FALSE(ReportReasons::confirmationText(ReportReason::Other).has_value());
 }
 
+TEST(ReportReasonRows, EveryRowHoldsItsWrappedTextDescendersIncluded)
+{
+    // Narrow enough for the long reasons to take two lines, wide enough for one.
+    for (const int width : {340, 420, 600}) {
+        for (const ReportReason reason : ReportReasons::all()) {
+            SCOPED_TRACE(ReportReasons::label(reason).toStdString() + " at " + std::to_string(width));
+            ReportReasonRow row(reason);
+            const QRect text = row.textRect(width);
+            const auto needed = [&](const QString& line, int pixelSize, QFont::Weight weight) {
+                const QFont font = Theme::systemFont(pixelSize, weight);
+                return QFontMetrics(font).boundingRect(QRect(0, 0, text.width(), 10'000), Qt::TextWordWrap, line).height();
+            };
+            int block = needed(ReportReasons::label(reason), 13, QFont::Medium);
+            if (const auto confirmation = ReportReasons::confirmationText(reason))
+                block += needed(*confirmation, 11, QFont::Normal);
+            EXPECT_GE(row.heightForWidth(width) - 2 * text.top(), block);
+        }
+    }
+}
+
 TEST_F(ReportWallpaperSheetTest, ASubmittedReportShowsReportedOnlyOnceItArrivedThenCloses)
 {
     ReportWallpaperSheet& sheet = open();

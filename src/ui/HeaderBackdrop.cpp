@@ -1,0 +1,54 @@
+#include "ui/HeaderBackdrop.h"
+
+#include "ui/Theme.h"
+
+#include <QAbstractScrollArea>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+
+HeaderBackdrop::HeaderBackdrop(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void HeaderBackdrop::setRowBottom(int rowBottom)
+{
+    rowBottom_ = rowBottom;
+    setGeometry(0, 0, parentWidget()->width(), std::max(0, rowBottom + kFadeBelow));
+}
+
+bool HeaderBackdrop::isContentUnder()
+{
+    const QRect strip(mapToGlobal(QPoint(0, 0)), size());
+    for (QAbstractScrollArea* area : parentWidget()->findChildren<QAbstractScrollArea*>()) {
+        if (!area->isVisible())
+            continue;
+        follow(area);
+        if (area->verticalScrollBar()->value() > 0 && QRect(area->mapToGlobal(QPoint(0, 0)), area->size()).intersects(strip))
+            return true;
+    }
+    return false;
+}
+
+void HeaderBackdrop::follow(QAbstractScrollArea* area)
+{
+    connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this, &HeaderBackdrop::refresh, Qt::UniqueConnection);
+}
+
+void HeaderBackdrop::paintEvent(QPaintEvent*)
+{
+    if (height() == 0 || !isContentUnder())
+        return;
+    QPainter painter(this);
+    const QColor background = Theme::appBackgroundColor();
+    QLinearGradient fade(0, 0, 0, height());
+    const qreal solid = qreal(std::max(0, rowBottom_ - 6)) / height();
+    fade.setColorAt(0, Theme::withOpacity(background, 0.96));
+    fade.setColorAt(solid, Theme::withOpacity(background, 0.9));
+    fade.setColorAt(1, Theme::withOpacity(background, 0));
+    painter.fillRect(rect(), fade);
+}

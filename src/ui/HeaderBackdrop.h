@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QWidget>
+
+class QAbstractScrollArea;
+
+// The fade behind the header row: once a page's content has scrolled up under the header, the
+// window's background darkens the strip from the top edge to a little below the row, so the
+// logo, the tab pill and the buttons never stand on titles and cards. At rest at the top of a
+// page nothing is drawn and the page's own picture shows. It takes no clicks: the row above it
+// and the page below get them. GUI thread; a sibling just under the header row.
+class HeaderBackdrop : public QWidget {
+    Q_OBJECT
+
+public:
+    // How far below the row the fade reaches transparent.
+    static constexpr int kFadeBelow = 28;
+
+    explicit HeaderBackdrop(QWidget* parent);
+
+    // Where the row's bottom edge is; the fade runs from there.
+    void setRowBottom(int rowBottom);
+    // Some visible scroll area under the backdrop has its content scrolled up.
+    bool isContentUnder();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // Scrolled content repaints the strip above it, this widget included; the scroll bars are
+    // followed as well for pages that move their content without repainting under the header.
+    void follow(QAbstractScrollArea* area);
+    void refresh() { update(); }
+
+    int rowBottom_ = 0;
+};
