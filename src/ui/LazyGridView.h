@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/UuidKey.h"
+
 #include <QHash>
 #include <QList>
 #include <QPointer>
@@ -85,8 +87,8 @@ private:
     const Orientation orientation_;
     CellFactory factory_;
     QList<QUuid> keys_;
-    QHash<QUuid, int> indexOfKey_;
-    QHash<QUuid, Cell> cells_;
+    QHash<UuidKey, int> indexOfKey_;
+    QHash<UuidKey, Cell> cells_;
     int columns_ = 3;
     double aspect_ = 9.0 / 16.0;
     QSize cellSize_{320, 180};
