@@ -13,6 +13,7 @@
 #include "foundation/Async.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
+#include "library/CustomWallpapersService.h"
 #include "menubar/MenuBarManager.h"
 #include "platform/LoginItem.h"
 #include "platform/SessionEvents.h"
@@ -71,6 +72,7 @@ void AppDelegate::applicationDidFinishLaunching()
 {
     CacheService::shared().removeLegacyFolders();
     AerialsFolders::shared().removeUnfinishedFiles();
+    CustomWallpapersService::shared().removeUnfinishedImports();
     isLaunchAtLogin_ = detectLoginLaunch();
     launch([reapply = QPointer<LaunchReapply>(reapply_), login = isLaunchAtLogin_] { return reapplySavedState(reapply, login); },
         kType);
