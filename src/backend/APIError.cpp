@@ -1,5 +1,7 @@
 #include "backend/APIError.h"
 
+#include "foundation/JsonError.h"
+
 namespace {
 QString describe(const std::exception_ptr& error)
 {
@@ -46,4 +48,19 @@ QString APIError::localizedDescription() const
     case Kind::InvalidResponseFormat: return QStringLiteral("Response format is not valid JSON");
     }
     return {};
+}
+
+bool APIError::isUnreadableReply(std::exception_ptr failure)
+{
+    if (!failure)
+        return false;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const JsonError&) {
+        return true;
+    } catch (const APIError& error) {
+        return error.kind() == Kind::DecodingError || error.kind() == Kind::InvalidResponseFormat;
+    } catch (...) {
+    }
+    return false;
 }
