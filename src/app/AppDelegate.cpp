@@ -150,6 +150,9 @@ void AppDelegate::handleFirstLaunch()
 
 void AppDelegate::syncLoginItemState()
 {
+    // A damaged entry tells nothing of the user's choice: the choice stays and mends the entry.
+    if (LoginItemService::shared().repairDamagedItem())
+        return;
     const bool registered = LoginItemService::shared().isLoginItemOn();
     if (registered == defaults_.boolean(LoginItemService::startOnLoginKey))
         return;
