@@ -4,6 +4,7 @@
 #include "engine/DownloadError.h"
 #include "engine/StagedFile.h"
 #include "engine/VideoDownload.h"
+#include "foundation/AppError.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
 #include "platform/FileError.h"
@@ -84,7 +85,12 @@ bool WallpaperDownloadService::discard(const QString& path)
 
 QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qint64 key, ProgressHandler progress)
 {
-    const QString destination = wallpapersDirectory() + QLatin1Char('/') + fileName(key);
+    // The folder's own trouble (a file in its place, a read-only disk) is the reason to show,
+    // not the staging file that could then not be opened.
+    QString reason;
+    if (!Paths::makeFolder(folderPath(), &reason))
+        throw DownloadError::fileSystemError(MessageError(QStringLiteral("The wallpapers folder cannot be used: ") + reason));
+    const QString destination = folderPath() + QLatin1Char('/') + fileName(key);
     if (QFileInfo::exists(destination)) {
         if (isWhole(destination)) {
             if (progress)
