@@ -4,6 +4,7 @@
 #include "foundation/AppError.h"
 #include "foundation/AwaitWork.h"
 #include "foundation/Log.h"
+#include "foundation/Paths.h"
 #include "library/CustomWallpapersService.h"
 #include "library/OwnVideoFacts.h"
 #include "platform/FileError.h"
@@ -43,10 +44,13 @@ QCoro::Task<> copyOnWorker(QString sourcePath, QString destination)
         if (!QFileInfo(sourcePath).isFile())
             throw FileError(sourcePath, QStringLiteral("The file does not exist or is not a file."));
         const QString folderPath = QFileInfo(destination).path();
-        if (!QDir().mkpath(folderPath))
-            throw FileError(folderPath, QStringLiteral("The folder cannot be created."));
+        QString reason;
+        if (!Paths::makePrivateFolder(folderPath, &reason))
+            throw FileError(folderPath, QStringLiteral("The folder cannot be created: ") + reason);
         StagedFile staged(destination);
         staged.copyFrom(sourcePath);
+        // The user's own videos are nobody else's to read.
+        Paths::makePrivateFile(staged.stagingPath());
         staged.commit();
     }));
 }

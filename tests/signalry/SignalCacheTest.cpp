@@ -175,6 +175,20 @@ TEST_F(SignalCacheTest, AGarbledRecordCostsOnlyItself)
     EXPECT_EQ(logLines.count(QStringLiteral("Skipped 1 unreadable signals")), 4);
 }
 
+TEST_F(SignalCacheTest, TheFileAndTheFolderMadeForItAreTheOwnersAlone)
+{
+    auto cache = openCache();
+    cache->pushSignal(record(1));
+    cache->saveToDisk();
+    const auto rights = [](const QString& path) {
+        return QFileInfo(path).permissions()
+            & (QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::WriteGroup
+                | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
+    };
+    EXPECT_EQ(rights(path), QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(rights(QFileInfo(path).absolutePath()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 TEST_F(SignalCacheTest, HoldsAtMostTenThousandDroppingTheOldest)
 {
     auto cache = openCache();
