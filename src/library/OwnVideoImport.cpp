@@ -90,10 +90,15 @@ QCoro::Task<WallpaperModel> OwnVideoImport::importForPersonalUse(QString sourceP
             return listed.contains(candidate) || QFileInfo::exists(videos.filePath(fileName(candidate)));
         });
         Copied copied = co_await copyIn(sourcePath, key);
-        // A video whose length or picture size cannot be read is still the user's to keep.
-        if (copied.factsFailure) {
-            copied.facts = OwnVideoFacts();
-            copied.facts.bytes = QFileInfo(copied.path).size();
+        // What FFmpeg cannot open as an MPEG-4 video would only be a blank card that never plays.
+        try {
+            if (copied.factsFailure)
+                std::rethrow_exception(copied.factsFailure);
+            if (const std::optional<QString> refusal = copied.facts.refusal())
+                throw MessageError(*refusal);
+        } catch (...) {
+            QFile::remove(copied.path);
+            throw;
         }
         const QString title = OwnVideoFacts::wallpaperTitle(QFileInfo(sourcePath).fileName());
         WallpaperModel record = copied.facts.record(QUrl::fromLocalFile(copied.path), key, title, QStringLiteral("Custom"));

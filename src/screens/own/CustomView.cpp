@@ -7,6 +7,7 @@
 #include "foundation/CoverCrop.h"
 #include "foundation/Log.h"
 #include "library/CustomWallpapersService.h"
+#include "library/OwnVideoFacts.h"
 #include "library/OwnVideoImport.h"
 #include "library/PendingUploadService.h"
 #include "library/UploadDeviceIdentifier.h"
@@ -64,7 +65,7 @@ void defaultFilePicker(QWidget* parent, const QString& message, std::function<vo
     auto* dialog = new QFileDialog(parent->window(), message);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setNameFilter(QStringLiteral("MPEG-4 movie (*.mp4 *.MP4 *.m4v)"));
+    dialog->setNameFilter(OwnVideoFacts::fileDialogFilter());
     dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Open"));
     QObject::connect(dialog, &QFileDialog::fileSelected, parent, [onPick](const QString& file) {
         if (!file.isEmpty())
@@ -352,7 +353,7 @@ void CustomView::handleDroppedFiles(const QStringList& paths)
 {
     QStringList ignored;
     for (const QString& path : paths) {
-        if (QFileInfo(path).suffix().toLower() != QLatin1String("mp4"))
+        if (!OwnVideoFacts::hasAcceptedName(path))
             ignored.append(QFileInfo(path).fileName());
         else
             runWork(examineDrop(this, path, &services_.media));
