@@ -180,8 +180,8 @@ TEST_F(SignalCacheTest, TheFileAndTheFolderMadeForItAreTheOwnersAlone)
     auto cache = openCache();
     cache->pushSignal(record(1));
     cache->saveToDisk();
-    const auto rights = [](const QString& path) {
-        return QFileInfo(path).permissions()
+    const auto rights = [](const QString& file) {
+        return QFileInfo(file).permissions()
             & (QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::WriteGroup
                 | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
     };

@@ -16,8 +16,8 @@ struct Fault {
     bool emptyBody = false;   // answer 200 with no body at all
     // Non-empty: the first match of this pattern in the real reply's body is replaced by
     // `rewriteWith`, to serve one value a backend should not send.
-    QString rewritePattern;
-    QString rewriteWith;
+    QString rewritePattern = {};
+    QString rewriteWith = {};
 
     bool operator==(const Fault&) const = default;
 };
