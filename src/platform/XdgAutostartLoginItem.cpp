@@ -70,18 +70,18 @@ LoginItem::Status XdgAutostartLoginItem::status() const
     return Status::Enabled;
 }
 
-bool XdgAutostartLoginItem::removeFolderInPlace() const
+void XdgAutostartLoginItem::removeFolderInPlace() const
 {
     const QFileInfo info(entryPath_);
-    return !info.isDir() || info.isSymLink() || QDir().rmdir(entryPath_);
+    if (info.isDir() && !info.isSymLink() && !QDir().rmdir(entryPath_))
+        throw FileError(entryPath_, QStringLiteral("A folder that is not empty stands where the login entry goes"));
 }
 
 void XdgAutostartLoginItem::registerItem()
 {
     if (!Paths::ensureFolder(QFileInfo(entryPath_).absolutePath()))
         throw FileError(QFileInfo(entryPath_).absolutePath(), QStringLiteral("The autostart folder cannot be created"));
-    if (!removeFolderInPlace())
-        throw FileError(entryPath_, QStringLiteral("A folder that is not empty stands where the login entry goes"));
+    removeFolderInPlace();
     const QByteArray text = entryText().toUtf8();
     // Written whole or not at all: the session reads this file at the next login.
     QSaveFile file(entryPath_);
@@ -92,8 +92,7 @@ void XdgAutostartLoginItem::registerItem()
 void XdgAutostartLoginItem::unregisterItem()
 {
     if (QFileInfo(entryPath_).isDir() && !QFileInfo(entryPath_).isSymLink()) {
-        if (!removeFolderInPlace())
-            throw FileError(entryPath_, QStringLiteral("A folder that is not empty stands where the login entry goes"));
+        removeFolderInPlace();
         return;
     }
     QFile file(entryPath_);

@@ -28,8 +28,8 @@ public:
     void openSettings() override;
 
 private:
-    // An empty folder where the entry goes is removed; false when a folder stays.
-    bool removeFolderInPlace() const;
+    // An empty folder where the entry goes is removed; throws FileError when a folder stays.
+    void removeFolderInPlace() const;
 
     QString programPath_;
     QString entryPath_;

@@ -114,7 +114,7 @@ TEST_F(HomeViewTest, EachFailingRequestKeepsTheStartupScreenUntilTheFaultIsLifte
         ASSERT_EVENTUALLY(screen->retryButton()->isVisible(), kLoadMs) << screen->statusText().toStdString();
         EXPECT_TRUE(home.isShowingLoader());
         EXPECT_EQ(screen->statusText(),
-            QString(c.unreadable ? u"The catalogue's reply could not be read" : u"Unable to connect to internet"));
+            c.unreadable ? QStringLiteral("The catalogue's reply could not be read") : QStringLiteral("Unable to connect to internet"));
         EXPECT_EQ(page->loadingMessage(), QString::fromUtf8(c.message));
 
         session.server().clearFaults();
