@@ -270,8 +270,8 @@ TEST_F(SignalSenderTest, TheFirstSignalOfARunIsSavedAtOnceLaterOnesAtTheTick)
         return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).array().size() : -1;
     };
     sendSignals(1);
-    // No tick and no termination: a kill now must not lose it.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return savedCount() == 1; }, 15'000));
+    // Before the first tick (10 s) and without a termination: a kill now must not lose it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return savedCount() == 1; }, 5'000));
 
     sendSignals(1);
     ASSERT_TRUE(waitForCache(manager, 2));
