@@ -13,6 +13,7 @@
 #include "foundation/Async.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
+#include "library/CustomWallpapersService.h"
 #include "library/PlaylistPlaybackService.h"
 #include "library/RecentsWallpapersService.h"
 #include "menubar/MenuBarManager.h"
@@ -76,6 +77,7 @@ void AppDelegate::applicationDidFinishLaunching()
     // Made before any apply: the rotation and the recents hear of applies only once they exist.
     PlaylistPlaybackService::shared();
     RecentsWallpapersService::shared();
+    CustomWallpapersService::shared().removeUnfinishedImports();
     isLaunchAtLogin_ = detectLoginLaunch();
     launch([reapply = QPointer<LaunchReapply>(reapply_), login = isLaunchAtLogin_] { return reapplySavedState(reapply, login); },
         kType);
@@ -155,6 +157,9 @@ void AppDelegate::handleFirstLaunch()
 
 void AppDelegate::syncLoginItemState()
 {
+    // A damaged entry tells nothing of the user's choice: the choice stays and mends the entry.
+    if (LoginItemService::shared().repairDamagedItem())
+        return;
     const bool registered = LoginItemService::shared().isLoginItemOn();
     if (registered == defaults_.boolean(LoginItemService::startOnLoginKey))
         return;

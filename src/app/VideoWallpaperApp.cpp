@@ -6,13 +6,17 @@
 #include "engine/CacheService.h"
 #include "foundation/Async.h"
 #include "foundation/Log.h"
+#include "foundation/UserDefaults.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/LoginItem.h"
 #include "platform/ProcessRunner.h"
 #include "platform/SingleInstance.h"
 #include "platform/UrlSchemeRegistration.h"
+#include "session/DiskFailureNotice.h"
 #include "state/AppStore.h"
 #include "state/ExplorePageService.h"
 #include "state/ExploreWallpapersService.h"
+#include "state/NotificationManager.h"
 #include "state/PopularWallpapersService.h"
 #include "state/WallpaperDeepLinkHandler.h"
 
@@ -63,6 +67,10 @@ void VideoWallpaperApp::launch()
     registerFeedCaches();
     fireAndForget(registerUrlScheme(QCoreApplication::applicationFilePath()), kType);
 
+    // Settings that cannot be written are told to the user, not only to the log.
+    auto* diskNotice = new DiskFailureNotice(NotificationManager::shared(), DesktopNotifications::shared(),
+        &AppWindows::hasShownMainWindow, this);
+    diskNotice->watch(UserDefaults::standard());
     firstWindow_ = createMainWindow();
     delegate_->applicationDidFinishLaunching();
     if (!delegate_->isLaunchAtLogin()) {

@@ -1,5 +1,7 @@
 #include "backend/APIError.h"
 
+#include "foundation/JsonError.h"
+
 #include <QCoreApplication>
 
 namespace {
@@ -48,4 +50,19 @@ QString APIError::localizedDescription() const
     case Kind::InvalidResponseFormat: return QCoreApplication::translate("APIError", "Response format is not valid JSON");
     }
     return {};
+}
+
+bool APIError::isUnreadableReply(std::exception_ptr failure)
+{
+    if (!failure)
+        return false;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const JsonError&) {
+        return true;
+    } catch (const APIError& error) {
+        return error.kind() == Kind::DecodingError || error.kind() == Kind::InvalidResponseFormat;
+    } catch (...) {
+    }
+    return false;
 }

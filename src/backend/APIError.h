@@ -25,6 +25,10 @@ public:
     // "HTTP error with status code: 404", "Network error: <cause>", ...
     QString localizedDescription() const override;
 
+    // True when `failure` says the backend answered but its reply could not be read (not JSON,
+    // not the expected shape), as against a connection that failed.
+    static bool isUnreadableReply(std::exception_ptr failure);
+
 private:
     APIError(Kind kind, int statusCode, std::exception_ptr underlying);
 

@@ -7,6 +7,6 @@ HomeSectionData HomeSectionData::fromJson(const JsonReader& json)
     HomeSectionData section;
     section.title = json.optionalString("title");
     section.subtitle = json.optionalString("subtitle");
-    section.data = json.required<QList<WallpaperResponseItem>>("data");
+    section.data = WallpaperResponseItem::listFromJson(json.field("data"));
     return section;
 }

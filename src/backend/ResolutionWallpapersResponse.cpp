@@ -5,7 +5,7 @@
 ResolutionWallpapersResponse ResolutionWallpapersResponse::fromJson(const JsonReader& json)
 {
     ResolutionWallpapersResponse response;
-    response.wallpapers = json.required<QList<WallpaperResponseItem>>("wallpapers");
+    response.wallpapers = WallpaperResponseItem::listFromJson(json.field("wallpapers"));
     response.pagination = json.required<ResolutionPagination>("pagination");
     return response;
 }

@@ -49,7 +49,7 @@ QList<WallpaperResponseItem> SearchReplyReader::read(const QByteArray& reply)
             log(QStringLiteral("Decoded as WallpapersResponse, count=%1").arg(items->size()));
             return *items;
         }
-        if (auto items = attempt([&] { return json->as<QList<WallpaperResponseItem>>(); })) {
+        if (auto items = attempt([&] { return WallpaperResponseItem::listFromJson(*json); })) {
             log(QStringLiteral("Decoded as [WallpaperResponseItem], count=%1").arg(items->size()));
             return *items;
         }

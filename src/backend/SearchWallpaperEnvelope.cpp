@@ -5,9 +5,14 @@
 SearchWallpaperEnvelope SearchWallpaperEnvelope::fromJson(const JsonReader& json)
 {
     SearchWallpaperEnvelope envelope;
-    envelope.wallpapers = json.optional<QList<WallpaperResponseItem>>("wallpapers");
-    envelope.data = json.optional<QList<WallpaperResponseItem>>("data");
-    envelope.results = json.optional<QList<WallpaperResponseItem>>("results");
+    const auto list = [&](QAnyStringView key) -> std::optional<QList<WallpaperResponseItem>> {
+        if (const auto field = json.optionalField(key))
+            return WallpaperResponseItem::listFromJson(*field);
+        return std::nullopt;
+    };
+    envelope.wallpapers = list(u"wallpapers");
+    envelope.data = list(u"data");
+    envelope.results = list(u"results");
     return envelope;
 }
 

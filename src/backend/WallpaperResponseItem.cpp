@@ -2,14 +2,46 @@
 
 #include "foundation/JsonReader.h"
 #include "foundation/JsonWriter.h"
+#include "foundation/Log.h"
 #include "foundation/Text.h"
 #include "model/MediaFactsText.h"
 #include "model/WallpaperAssets.h"
+
+#include <QSet>
+
+#include <mutex>
 
 namespace {
 constexpr double kBytesPerMegabyte = 1048576.0;
 constexpr qint64 kWidth4k = 3840;
 constexpr qint64 kHeight4k = 2160;
+// Beyond these no wallpaper video goes: a larger value is a fault of the reply, not a fact.
+constexpr qint64 kLargestSide = 16384;
+constexpr qint64 kLargestFileBytes = qint64(1) << 40;
+constexpr qint64 kLongestSeconds = 7 * 24 * 3600;
+
+bool plausible(qint64 value, qint64 largest) { return value >= 0 && value <= largest; }
+
+// The same reply is read again from the response cache and on every refresh: one line per fault.
+void logLeftOut(const JsonReader& element, const JsonError& error)
+{
+    QString key = QStringLiteral("with an unreadable key");
+    try {
+        if (const auto value = element.optionalInt64("key"))
+            key = QString::number(*value);
+    } catch (const JsonError&) {
+    }
+    const QString message = QStringLiteral("Left out wallpaper %1: %2").arg(key, error.localizedDescription());
+    static std::mutex mutex;
+    static QSet<QString> logged;
+    {
+        std::lock_guard lock(mutex);
+        if (logged.contains(message))
+            return;
+        logged.insert(message);
+    }
+    logLine(QStringLiteral("⚠️"), QStringLiteral("APIService"), message);
+}
 } // namespace
 
 WallpaperResponseItem WallpaperResponseItem::fromJson(const JsonReader& json)
@@ -28,6 +60,21 @@ WallpaperResponseItem WallpaperResponseItem::fromJson(const JsonReader& json)
     item.createdAt = json.requiredString("created_at");
     item.for_lockscreen = json.optionalBool("for_lockscreen");
     return item;
+}
+
+QList<WallpaperResponseItem> WallpaperResponseItem::listFromJson(const JsonReader& array)
+{
+    QList<WallpaperResponseItem> items;
+    items.reserve(array.size());
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        const JsonReader element = array.at(i);
+        try {
+            items.append(fromJson(element));
+        } catch (const JsonError& error) {
+            logLeftOut(element, error);
+        }
+    }
+    return items;
 }
 
 QJsonObject WallpaperResponseItem::toJson() const
@@ -68,10 +115,14 @@ WallpaperModel WallpaperResponseItem::toWallpaperModel(const std::optional<QStri
     model.likes = likes;
     model.downloads = downloads;
     model.createdAt = createdAt;
-    model.resolution = MediaFactsText::resolution(resolutionWidth, resolutionHeight);
-    model.fileSize = MediaFactsText::megabytes(static_cast<double>(fileSize) / kBytesPerMegabyte);
-    model.duration = Text::format("%lld:%02llds", static_cast<long long>(durationSeconds / 60),
-        static_cast<long long>(durationSeconds % 60));
+    if (plausible(resolutionWidth, kLargestSide) && plausible(resolutionHeight, kLargestSide))
+        model.resolution = MediaFactsText::resolution(resolutionWidth, resolutionHeight);
+    if (plausible(fileSize, kLargestFileBytes))
+        model.fileSize = MediaFactsText::megabytes(static_cast<double>(fileSize) / kBytesPerMegabyte);
+    if (plausible(durationSeconds, kLongestSeconds)) {
+        model.duration = Text::format("%lld:%02llds", static_cast<long long>(durationSeconds / 60),
+            static_cast<long long>(durationSeconds % 60));
+    }
     model.is_4k = resolutionWidth == kWidth4k && resolutionHeight == kHeight4k;
     model.isFromGravelnook = false;
     model.forLockscreen = for_lockscreen.value_or(false);

@@ -27,10 +27,15 @@ struct WallpaperResponseItem {
     std::optional<bool> for_lockscreen;
 
     static WallpaperResponseItem fromJson(const JsonReader& json);
+    // The items of a JSON array, record by record: an item with a field that cannot be read
+    // (a count beyond 64 bits, a missing key) is left out and logged once with its key, so one
+    // bad item never costs the list. Throws JsonError only when `array` is not an array.
+    static QList<WallpaperResponseItem> listFromJson(const JsonReader& array);
     // The backend's form, for replies built in tests and stored feeds.
     QJsonObject toJson() const;
 
     // A fresh record (new id every call) with the asset addresses of `host` (none while the host
-    // is absent) and the display texts of resolution, size and length. Never fails.
+    // is absent) and the display texts of resolution, size and length; a resolution, size or
+    // length that is negative or beyond any real video is left absent. Never fails.
     WallpaperModel toWallpaperModel(const std::optional<QString>& host, const std::optional<QString>& categoryName) const;
 };

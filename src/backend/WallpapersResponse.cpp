@@ -4,7 +4,7 @@
 
 WallpapersResponse WallpapersResponse::fromJson(const JsonReader& json)
 {
-    return WallpapersResponse{json.required<QList<WallpaperResponseItem>>("wallpapers")};
+    return WallpapersResponse{WallpaperResponseItem::listFromJson(json.field("wallpapers"))};
 }
 
 QList<WallpaperResponseItem> WallpapersResponse::listFromReply(const QByteArray& reply)
@@ -13,6 +13,6 @@ QList<WallpaperResponseItem> WallpapersResponse::listFromReply(const QByteArray&
     try {
         return fromJson(json).wallpapers;
     } catch (const JsonError&) {
-        return json.as<QList<WallpaperResponseItem>>();
+        return WallpaperResponseItem::listFromJson(json);
     }
 }

@@ -21,6 +21,8 @@ bool isMovie(const QFileInfo& entry)
     return CacheFolder::hasExtension(entry, u"mov")
         || (CacheFolder::hasExtension(entry, u"part") && entry.completeBaseName().endsWith(u".mov", Qt::CaseInsensitive));
 }
+
+bool isUnfinished(const QFileInfo& entry) { return CacheFolder::hasExtension(entry, u"part"); }
 } // namespace
 
 CacheService::CacheService(QObject* parent)
@@ -114,6 +116,8 @@ double CacheService::cacheSizeMB() const
     total += CacheFolder::fileBytes(conversionsFolder(), isMovie);
     total += images_.diskCacheSize();
     total += previews_.cacheSizeInBytes();
+    // An own-video copy a kill cut short takes room until the next launch sweeps it.
+    total += CacheFolder::fileBytes(Paths::appSupport() + QStringLiteral("/custom"), isUnfinished);
     return static_cast<double>(total) / static_cast<double>(1 << 20);
 }
 

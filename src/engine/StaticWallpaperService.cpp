@@ -61,7 +61,9 @@ StaticWallpaperService::~StaticWallpaperService() = default;
 
 StaticWallpaperService& StaticWallpaperService::shared() { return Shared<StaticWallpaperService>::instance(); }
 
-QString StaticWallpaperService::folderPath() { return Paths::temporary() + QStringLiteral("/StaticWallpaper"); }
+// In the user's own caches: a fixed folder in the shared temporary folder could be made first,
+// and so owned, by another user of the machine, who would then own the pictures the desktop shows.
+QString StaticWallpaperService::folderPath() { return Paths::appCaches() + QStringLiteral("/StaticWallpaper"); }
 
 QString StaticWallpaperService::imageFileName(const QString& videoPath)
 {
@@ -92,8 +94,9 @@ QCoro::Task<QUrl> StaticWallpaperService::extractFrameImage(QUrl videoUrl)
         throw StaticWallpaperError(Kind::imageConversionFailed);
 
     const QString folder = folderPath();
-    if (!QDir().mkpath(folder))
-        throw FileError(folder, QStringLiteral("cannot be created"));
+    QString reason;
+    if (!Paths::makePrivateFolder(folder, &reason))
+        throw FileError(folder, QStringLiteral("cannot be created (%1)").arg(reason));
     const QString imagePath = folder + QLatin1Char('/') + imageFileName(videoPath);
 
     // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.

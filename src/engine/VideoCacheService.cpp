@@ -1,6 +1,7 @@
 #include "engine/VideoCacheService.h"
 
 #include "engine/CacheFolder.h"
+#include "engine/CheckedVideoFile.h"
 #include "engine/VideoDownload.h"
 #include "engine/StableHash.h"
 #include "engine/VideoCacheError.h"
@@ -9,9 +10,12 @@
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
 #include "platform/FileError.h"
+#include "state/SingleFlight.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 
 namespace {
 const QString kType = QStringLiteral("VideoCacheService");
@@ -61,47 +65,103 @@ QString VideoCacheService::destination(const QUrl& url, std::optional<qint64> ke
     return cacheSubdirectory(url) + QLatin1Char('/') + cacheFileName(url, key);
 }
 
-std::optional<QUrl> VideoCacheService::cachedPreviewVideoUrl(const QUrl& url, std::optional<qint64> key) const
+std::optional<QUrl> VideoCacheService::wholeFile(const QString& path)
 {
-    const QString path = destination(url, key);
-    if (!QFileInfo::exists(path))
+    if (!QFileInfo(path).isFile() || !CheckedVideoFile::isWhole(path, false))
         return std::nullopt;
     return QUrl::fromLocalFile(path);
 }
 
+std::optional<QUrl> VideoCacheService::cachedPreviewVideoUrl(const QUrl& url, std::optional<qint64> key) const
+{
+    return wholeFile(destination(url, key));
+}
+
 std::optional<QUrl> VideoCacheService::cachedHDPreviewUrl(qint64 key) const
 {
-    const QString path = hdPreviewFolder() + QLatin1Char('/') + QString::number(key) + QStringLiteral(".mp4");
-    if (!QFileInfo::exists(path))
-        return std::nullopt;
-    return QUrl::fromLocalFile(path);
+    return wholeFile(hdPreviewFolder() + QLatin1Char('/') + QString::number(key) + QStringLiteral(".mp4"));
 }
 
 QCoro::Task<QUrl> VideoCacheService::cachePreviewVideo(QUrl url, std::optional<qint64> key, ProgressHandler progress)
 {
     const QString path = destination(url, key);
     const QString name = QFileInfo(path).fileName();
-    if (QFileInfo::exists(path)) {
+    if (const std::optional<QUrl> cached = wholeFile(path)) {
         logLine(QStringLiteral("✅"), kType, QStringLiteral("Preview video already cached: ") + name);
         if (progress)
             progress(1.0);
-        co_return QUrl::fromLocalFile(path);
+        co_return *cached;
     }
 
+    Flight& flight = flights_[path];
+    if (!flight.gate)
+        flight.gate = new SingleFlight(this);
+    ++flight.waiting;
+    if (progress)
+        flight.listeners.append(std::move(progress));
+    const QPointer<VideoCacheService> self(this);
+    const SingleFlight::Job job = [self, url, path]() -> QCoro::Task<> {
+        if (self)
+            co_await self->fetchInto(url, path);
+    };
+    co_await flight.gate->run(job);
+    if (!self)
+        throw VideoCacheError::fileSystemError(MessageError(QStringLiteral("The preview cache has closed")));
+
+    // The last caller to hear the outcome lets go of the flight; a later call starts afresh.
+    Flight& done = self->flights_[path];
+    const std::exception_ptr failure = done.failure;
+    if (--done.waiting == 0) {
+        done.gate->deleteLater();
+        self->flights_.remove(path);
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+    co_return QUrl::fromLocalFile(path);
+}
+
+QCoro::Task<> VideoCacheService::fetchInto(QUrl url, QString path)
+{
+    const QString name = QFileInfo(path).fileName();
     logLine(QStringLiteral("📥"), kType, QStringLiteral("Downloading preview video: ") + url.fileName());
     logLine(QStringLiteral("📁"), kType, QStringLiteral("Destination: ") + path);
-    // The folders may have gone since start-up (a user emptying ~/.cache).
-    QDir().mkpath(QFileInfo(path).absolutePath());
-
+    flights_[path].failure = nullptr;
+    const QPointer<VideoCacheService> self(this);
+    const ProgressHandler report = [self, path](double fraction) {
+        if (!self)
+            return;
+        // A copy: a listener may start another preview meanwhile.
+        const QList<ProgressHandler> listeners = self->flights_.value(path).listeners;
+        for (const ProgressHandler& listener : listeners)
+            listener(fraction);
+    };
+    // Checked before it takes the preview's name, so every stored preview is a video.
+    const QString staged = path + QStringLiteral(".part");
+    std::exception_ptr failure;
     try {
-        co_await fetch(url, path, std::move(progress));
+        // The folders may have gone since start-up (a user emptying ~/.cache).
+        QString reason;
+        if (!Paths::makeFolder(QFileInfo(path).absolutePath(), &reason))
+            throw VideoCacheError::fileSystemError(MessageError(reason));
+        CheckedVideoFile::discard(path);
+        co_await fetch(url, staged, report);
+        const bool video = co_await CheckedVideoFile::hasVideo(staged);
+        if (!video)
+            throw VideoCacheError::invalidResponse();
+        try {
+            CheckedVideoFile::store(staged, path);
+        } catch (const FileError& error) {
+            throw VideoCacheError::fileSystemError(error);
+        }
+        logLine(QStringLiteral("✅"), kType, QStringLiteral("Preview video cached: ") + name);
     } catch (const std::exception& error) {
+        QFile::remove(staged);
         logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Failed to cache preview video ") + name + QStringLiteral(": ")
                 + describeError(error));
-        throw;
+        failure = std::current_exception();
     }
-    logLine(QStringLiteral("✅"), kType, QStringLiteral("Preview video cached: ") + name);
-    co_return QUrl::fromLocalFile(path);
+    if (self)
+        self->flights_[path].failure = failure;
 }
 
 void VideoCacheService::clearCache()

@@ -1,16 +1,24 @@
 #pragma once
 
 #include <QCoro/QCoroTask>
+#include <QHash>
+#include <QList>
 #include <QObject>
 #include <QUrl>
 
+#include <exception>
 #include <functional>
 #include <optional>
+
+class SingleFlight;
 
 // Keeps the short preview videos that the browse screens, the poster cards and the full-screen
 // view play: each remote preview maps to one file in "videos/preview" or, for high-definition
 // previews, "videos/previewhd" of the application's Caches folder, fetched once and then played
-// from disk. Lives on the GUI thread; one shared instance.
+// from disk. A preview is stored only once it holds a video, with its size recorded beside it;
+// a file without a record, or whose size no longer matches it (cut short, kept by an earlier
+// version), is fetched again. One transfer per file: callers that ask while it runs wait for it
+// and share its outcome. Lives on the GUI thread; one shared instance.
 class VideoCacheService : public QObject {
     Q_OBJECT
 
@@ -32,13 +40,14 @@ public:
     // address finds its file again after a restart.
     QString cacheFileName(const QUrl& url, std::optional<qint64> key) const;
 
-    // The local file when it is on disk; never downloads.
+    // The local file when it is on disk and whole; never downloads.
     std::optional<QUrl> cachedPreviewVideoUrl(const QUrl& url, std::optional<qint64> key) const;
     std::optional<QUrl> cachedHDPreviewUrl(qint64 key) const;
 
-    // The local file URL of the preview, fetched in a transfer of its own unless it is on disk
-    // (then `progress`, when given, is told 1.0 once). Throws HttpError when the transfer fails,
-    // VideoCacheError for a non-2xx reply or a file that cannot be written.
+    // The local file URL of the preview, fetched unless it is on disk and whole (then `progress`,
+    // when given, is told 1.0 once); joins a transfer of the same file already running. Throws
+    // HttpError when the transfer fails, VideoCacheError for a non-2xx reply, a reply that holds
+    // no video or a file that cannot be written.
     QCoro::Task<QUrl> cachePreviewVideo(QUrl url, std::optional<qint64> key, ProgressHandler progress = {});
 
     // Empties both preview folders; the folders stay.
@@ -47,5 +56,18 @@ public:
     qint64 cacheSizeInBytes() const;
 
 private:
+    // The transfer of one file and the callers waiting for it.
+    struct Flight {
+        SingleFlight* gate = nullptr;
+        int waiting = 0;
+        QList<ProgressHandler> listeners;
+        std::exception_ptr failure;
+    };
+
     QString destination(const QUrl& url, std::optional<qint64> key) const;
+    static std::optional<QUrl> wholeFile(const QString& path);
+    // The one transfer of `path`; records its failure in the flight instead of throwing.
+    QCoro::Task<> fetchInto(QUrl url, QString path);
+
+    QHash<QString, Flight> flights_;
 };

@@ -1,15 +1,14 @@
 #include "engine/WallpaperDownloadService.h"
 
 #include "engine/CacheFolder.h"
+#include "engine/CheckedVideoFile.h"
 #include "engine/DownloadError.h"
-#include "engine/StagedFile.h"
 #include "engine/VideoDownload.h"
+#include "foundation/AppError.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
 #include "platform/FileError.h"
 #include "platform/HttpError.h"
-#include "platform/MediaError.h"
-#include "platform/MediaTools.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,9 +16,6 @@
 #include <QPointer>
 #include <QScopeGuard>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 WallpaperDownloadService::WallpaperDownloadService(QObject* parent) : QObject(parent) {}
 
@@ -44,31 +40,13 @@ std::optional<QUrl> WallpaperDownloadService::cachedFileUrl(qint64 key) const
     return QUrl::fromLocalFile(path);
 }
 
-QString WallpaperDownloadService::recordPath(const QString& path) { return path + QStringLiteral(".size"); }
-
-bool WallpaperDownloadService::isWhole(const QString& path)
-{
-    QFile record(recordPath(path));
-    if (!record.open(QIODevice::ReadOnly))
-        return true;
-    bool readable = false;
-    const qint64 size = record.read(32).trimmed().toLongLong(&readable);
-    // A damaged record vouches for nothing: the file is fetched again.
-    return readable && QFileInfo(path).size() == size;
-}
+bool WallpaperDownloadService::isWhole(const QString& path) { return CheckedVideoFile::isWhole(path, true); }
 
 QCoro::Task<bool> WallpaperDownloadService::isPlayable(QString path)
 {
     if (!QFileInfo(path).isFile() || !isWhole(path))
         co_return false;
-    bool hasVideo = false;
-    try {
-        const MediaInfo info = co_await MediaTools::shared().probeAsync(path);
-        hasVideo = info.hasVideoTrack;
-    } catch (const MediaError&) {
-        // Unreadable as media: no video.
-    }
-    co_return hasVideo;
+    co_return co_await CheckedVideoFile::hasVideo(path);
 }
 
 bool WallpaperDownloadService::isCachedMaster(const QString& path)
@@ -76,15 +54,16 @@ bool WallpaperDownloadService::isCachedMaster(const QString& path)
     return QFileInfo(path).absolutePath() == QDir(folderPath()).absolutePath();
 }
 
-bool WallpaperDownloadService::discard(const QString& path)
-{
-    QFile::remove(recordPath(path));
-    return QFile::remove(path);
-}
+bool WallpaperDownloadService::discard(const QString& path) { return CheckedVideoFile::discard(path); }
 
 QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qint64 key, ProgressHandler progress)
 {
-    const QString destination = wallpapersDirectory() + QLatin1Char('/') + fileName(key);
+    // The folder's own trouble (a file in its place, a read-only disk) is the reason to show,
+    // not the staging file that could then not be opened.
+    QString reason;
+    if (!Paths::makeFolder(folderPath(), &reason))
+        throw DownloadError::fileSystemError(MessageError(QStringLiteral("The wallpapers folder cannot be used: ") + reason));
+    const QString destination = folderPath() + QLatin1Char('/') + fileName(key);
     if (QFileInfo::exists(destination)) {
         if (isWhole(destination)) {
             if (progress)
@@ -121,13 +100,8 @@ QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qi
     if (!playable)
         throw DownloadError::invalidResponse();
     try {
-        StagedFile record(recordPath(destination));
-        record.write(QByteArray::number(QFileInfo(staged).size()));
-        record.commit();
-        if (std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(destination).constData()) != 0)
-            throw FileError(destination, QStringLiteral("cannot be replaced (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        CheckedVideoFile::store(staged, destination);
     } catch (const FileError& error) {
-        discard(destination);
         throw DownloadError::fileSystemError(error);
     }
     co_return QUrl::fromLocalFile(destination);

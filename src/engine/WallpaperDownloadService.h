@@ -60,7 +60,6 @@ Q_SIGNALS:
     void activeDownloadCountChanged();
 
 private:
-    static QString recordPath(const QString& path);
     void setActiveDownloads(int count);
 
     int activeDownloads_ = 0;

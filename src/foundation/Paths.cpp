@@ -3,6 +3,12 @@
 #include "foundation/Log.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 
 namespace {
 QString& overrideRoot()
@@ -67,6 +73,50 @@ bool Paths::ensureFolder(const QString& path)
     logLine(QStringLiteral("❌"), QStringLiteral("Paths"), QStringLiteral("Could not create folder ") + path);
     return false;
 }
+
+namespace {
+bool createFolders(const QString& path, mode_t leafMode, QString* reason)
+{
+    const QString clean = QDir::cleanPath(QDir(path).absolutePath());
+    const QStringList parts = clean.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString prefix;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        prefix += QLatin1Char('/') + parts[i];
+        const QFileInfo info(prefix);
+        if (info.isDir())
+            continue;
+        if (info.exists() || info.isSymLink()) {
+            if (reason)
+                *reason = QStringLiteral("%1 is a file, not a folder").arg(prefix);
+            return false;
+        }
+        const mode_t mode = i == parts.size() - 1 ? leafMode : 0777;
+        if (::mkdir(QFile::encodeName(prefix).constData(), mode) != 0 && errno != EEXIST) {
+            if (reason)
+                *reason = QStringLiteral("%1 cannot be created (%2)").arg(prefix, QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+    }
+    return true;
+}
+} // namespace
+
+bool Paths::makeFolder(const QString& path, QString* reason) { return createFolders(path, 0777, reason); }
+
+bool Paths::makePrivateFolder(const QString& path, QString* reason)
+{
+    if (!createFolders(path, 0700, reason))
+        return false;
+    // A folder made by an earlier version, with the umask's rights, is closed as well.
+    if (::chmod(QFile::encodeName(path).constData(), 0700) != 0) {
+        if (reason)
+            *reason = QStringLiteral("%1 cannot be made private (%2)").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    return true;
+}
+
+bool Paths::makePrivateFile(const QString& path) { return ::chmod(QFile::encodeName(path).constData(), 0600) == 0; }
 
 Paths::Override::Override(const QString& root) : previous_(overrideRoot())
 {

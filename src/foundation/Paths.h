@@ -22,6 +22,14 @@ public:
 
     // Creates the folder when missing; false (and a log line) when it cannot.
     static bool ensureFolder(const QString& path);
+    // Creates the folder and its parents when missing. False, with the reason in `reason` (a
+    // file standing where a folder goes, the system's refusal), when it cannot.
+    static bool makeFolder(const QString& path, QString* reason = nullptr);
+    // As makeFolder, and the folder is its owner's alone (0700), created so or made so: for
+    // what no other user of the machine should read (settings, library, analytics, own videos).
+    static bool makePrivateFolder(const QString& path, QString* reason = nullptr);
+    // Makes a file its owner's alone (0600).
+    static bool makePrivateFile(const QString& path);
 
     // Every root moves under `root` (caches/, support/, config/, tmp/, home/) while alive.
     class Override {

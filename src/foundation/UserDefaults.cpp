@@ -248,17 +248,39 @@ void UserDefaults::save()
     }
     const QByteArray bytes = JsonWriter::toBytes(root, false);
 
-    // A folder that cannot be made shows up as the save file's own error below.
-    QDir().mkpath(QFileInfo(filePath_).path());
-    // A crash or a full disk in the middle of a write must never leave a truncated store:
-    // QSaveFile writes a temporary file beside it and renames it over the old one only once
-    // everything is written.
-    QSaveFile file(filePath_);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(bytes);
-        if (file.commit())
+    QString reason;
+    if (Paths::makePrivateFolder(QFileInfo(filePath_).path(), &reason)) {
+        // A crash or a full disk in the middle of a write must never leave a truncated store:
+        // QSaveFile writes a temporary file beside it and renames it over the old one only once
+        // everything is written.
+        QSaveFile file(filePath_);
+        if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) {
+            Paths::makePrivateFile(filePath_);
+            if (!writeFailure_.isEmpty()) {
+                writeFailure_.clear();
+                retry_->stop();
+                logLine(QStringLiteral("✅"), QStringLiteral("UserDefaults"), QStringLiteral("Wrote %1 again").arg(filePath_));
+            }
             return;
+        }
+        reason = file.errorString();
     }
+    saveFailedFor(reason);
+}
+
+void UserDefaults::saveFailedFor(const QString& reason)
+{
+    if (!retry_) {
+        retry_ = new QTimer(this);
+        retry_->setSingleShot(true);
+        retry_->setInterval(kRetryMs);
+        connect(retry_, &QTimer::timeout, this, &UserDefaults::save);
+    }
+    retry_->start();
+    if (reason == writeFailure_)
+        return;
+    writeFailure_ = reason;
     logLine(QStringLiteral("❌"), QStringLiteral("UserDefaults"),
-            QStringLiteral("Could not write %1: %2; the value is kept in memory").arg(filePath_, file.errorString()));
+        QStringLiteral("Could not write %1: %2; the values are kept in memory and the write is tried again").arg(filePath_, reason));
+    Q_EMIT saveFailed(filePath_, reason);
 }

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QObject>
+#include <QTimer>
 
 #include <optional>
 #include <variant>
@@ -14,7 +15,10 @@
 // on every change. Each value keeps its type in the file ({"type": "data", "value": "<base64>"}),
 // so data and text, integers and doubles come back as they went in. A file that no longer parses
 // is moved aside ("<domain>.json.damaged-<time>") and every entry that still reads is kept. A
-// store built in memory (for tests) never reads or writes a file. Lives on the GUI thread.
+// store built in memory (for tests) never reads or writes a file. The folder and the file are
+// the user's alone (0700, 0600). A write that fails (a read-only disk, a file where the folder
+// goes) keeps the values in memory, is announced once per reason, and is tried again every
+// kRetryMs until it lands. Lives on the GUI thread.
 class UserDefaults : public QObject {
     Q_OBJECT
 
@@ -22,6 +26,7 @@ public:
     enum class Storage { OnDisk, InMemory };
 
     static inline const QString kStandardDomain = QStringLiteral("standard");
+    static constexpr int kRetryMs = 3000;
 
     // The standard domain, on disk.
     explicit UserDefaults(QObject* parent = nullptr);
@@ -67,9 +72,14 @@ public:
     void setDictionary(const QString& key, const QJsonObject& value);
     void remove(const QString& key);
 
+    // The last write failed and is being tried again.
+    bool hasUnsavedChanges() const { return !writeFailure_.isEmpty(); }
+
 signals:
     // A key's value or type changed, or the key was removed; storing an equal value is no change.
     void valueChanged(const QString& key);
+    // The file could not be written, for a reason not announced since the last good write.
+    void saveFailed(const QString& filePath, const QString& reason);
 
 private:
     // The alternatives' order is the order of the type tags written to the file.
@@ -83,6 +93,7 @@ private:
     void salvage(const QByteArray& bytes, const QString& reason);
     void moveAside(const QString& reason, qsizetype salvaged);
     void save();
+    void saveFailedFor(const QString& reason);
 
     QString domain_;
     QString filePath_;
@@ -95,4 +106,7 @@ private:
     // Entries this version cannot read (an unknown type, a bad value): skipped, and written back
     // unchanged until the key is set or removed, so nothing stored is lost.
     QJsonObject unreadable_;
+    // Why the last write failed; empty once a write landed.
+    QString writeFailure_;
+    QTimer* retry_ = nullptr;
 };

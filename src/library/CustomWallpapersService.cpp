@@ -1,5 +1,6 @@
 #include "library/CustomWallpapersService.h"
 
+#include "engine/CacheFolder.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
@@ -82,6 +83,17 @@ bool CustomWallpapersService::clearCustomWallpapersCache()
     clearAllCustomWallpapers();
     log(QStringLiteral("🗑️"), QStringLiteral("Cleared custom wallpapers cache: deleted %1 file(s)").arg(deleted));
     return true;
+}
+
+void CustomWallpapersService::removeUnfinishedImports() const
+{
+    if (!knowsFolder())
+        return;
+    for (const QFileInfo& entry : CacheFolder::entries(folderPath())) {
+        if (!CacheFolder::hasExtension(entry, u"part") || !CacheFolder::removeEntry(entry))
+            continue;
+        log(QStringLiteral("🗑️"), QStringLiteral("Removed an unfinished import: ") + entry.fileName());
+    }
 }
 
 int CustomWallpapersService::deleteVideos(const QList<qint64>& keys)

@@ -49,6 +49,9 @@ public:
     // Deletes the video of every listed key (other files stay), then clears the list. False,
     // with nothing changed, when the folder is unknown.
     bool clearCustomWallpapersCache();
+    // Removes the unfinished copies (".part") an import cut short by a kill left in the folder;
+    // run at launch, before any import starts.
+    void removeUnfinishedImports() const;
 
 signals:
     void customWallpapersChanged();

@@ -5,10 +5,44 @@
 #include "platform/FileError.h"
 #include "platform/MediaTools.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
 #include <cmath>
+
+namespace {
+const QStringList kAcceptedSuffixes{QStringLiteral("mp4"), QStringLiteral("m4v")};
+
+// An MPEG-4 file opens with its "ftyp" box: a size, then the type, at byte 4.
+bool startsAsMpeg4(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(8).mid(4) == "ftyp";
+}
+} // namespace
+
+bool OwnVideoFacts::hasAcceptedName(const QString& path)
+{
+    return kAcceptedSuffixes.contains(QFileInfo(path).suffix().toLower());
+}
+
+QString OwnVideoFacts::fileDialogFilter()
+{
+    QStringList patterns;
+    for (const QString& suffix : kAcceptedSuffixes)
+        patterns << QStringLiteral("*.") + suffix << QStringLiteral("*.") + suffix.toUpper();
+    return QStringLiteral("MPEG-4 movie (%1)").arg(patterns.join(QLatin1Char(' ')));
+}
+
+std::optional<QString> OwnVideoFacts::refusal() const
+{
+    if (!isMpeg4)
+        return QStringLiteral("The file is not an MP4 video.");
+    if (!naturalSize)
+        return QStringLiteral("The file holds no video picture.");
+    return std::nullopt;
+}
 
 QCoro::Task<OwnVideoFacts> OwnVideoFacts::read(QString path, const MediaTools& media)
 {
@@ -19,6 +53,7 @@ QCoro::Task<OwnVideoFacts> OwnVideoFacts::read(QString path, const MediaTools& m
         throw FileError(path, QStringLiteral("The file cannot be read."));
     OwnVideoFacts facts;
     facts.bytes = file.size();
+    facts.isMpeg4 = startsAsMpeg4(path);
     const MediaInfo info = co_await media.probeAsync(path);
     facts.durationSeconds = info.durationSeconds;
     if (info.hasVideoTrack)

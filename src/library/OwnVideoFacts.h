@@ -17,10 +17,20 @@ struct OwnVideoFacts {
     qint64 bytes = 0;
     double durationSeconds = 0;       // as the file states it; may be non-finite
     std::optional<QSize> naturalSize; // of the first video track; none without one
+    bool isMpeg4 = false;             // the bytes are an MPEG-4 file, whatever its name says
 
     // Reads the size and probes the file with FFmpeg off the GUI thread. Throws FileError when
     // the file cannot be read, MediaError when it is no media file.
     static QCoro::Task<OwnVideoFacts> read(QString path, const MediaTools& media);
+
+    // The one set of files both the personal and the community path take: MPEG-4 videos, named
+    // ".mp4" or ".m4v" (any case) and checked by their content (refusal()).
+    static bool hasAcceptedName(const QString& path);
+    // The file picker's filter for those names.
+    static QString fileDialogFilter();
+    // Why these facts are no video either path takes (not MPEG-4 by content, no video track);
+    // nothing when they are.
+    std::optional<QString> refusal() const;
 
     double megabytes() const { return double(bytes) / 1048576.0; }
     // "%.0fMB" of the size in MiB.

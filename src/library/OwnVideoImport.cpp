@@ -5,6 +5,7 @@
 #include "foundation/AwaitWork.h"
 #include "foundation/CancelledError.h"
 #include "foundation/Log.h"
+#include "foundation/Paths.h"
 #include "library/CustomWallpapersService.h"
 #include "library/ImportProgress.h"
 #include "library/OwnVideoFacts.h"
@@ -45,13 +46,16 @@ QCoro::Task<> copyOnWorker(QString sourcePath, QString destination, std::shared_
         if (!QFileInfo(sourcePath).isFile())
             throw FileError(sourcePath, QStringLiteral("The file does not exist or is not a file."));
         const QString folderPath = QFileInfo(destination).path();
-        if (!QDir().mkpath(folderPath))
-            throw FileError(folderPath, QStringLiteral("The folder cannot be created."));
+        QString reason;
+        if (!Paths::makePrivateFolder(folderPath, &reason))
+            throw FileError(folderPath, QStringLiteral("The folder cannot be created: ") + reason);
         StagedFile staged(destination);
         StagedFile::CopyProgress onBlock;
         if (progress)
             onBlock = [&progress](qint64 copied, qint64 total) { return progress->report(copied, total); };
         staged.copyFrom(sourcePath, onBlock);
+        // The user's own videos are nobody else's to read.
+        Paths::makePrivateFile(staged.stagingPath());
         staged.commit();
     }));
 }
@@ -91,10 +95,15 @@ QCoro::Task<WallpaperModel> OwnVideoImport::importForPersonalUse(QString sourceP
             return listed.contains(candidate) || QFileInfo::exists(videos.filePath(fileName(candidate)));
         });
         Copied copied = co_await copyIn(sourcePath, key, std::move(progress));
-        // A video whose length or picture size cannot be read is still the user's to keep.
-        if (copied.factsFailure) {
-            copied.facts = OwnVideoFacts();
-            copied.facts.bytes = QFileInfo(copied.path).size();
+        // What FFmpeg cannot open as an MPEG-4 video would only be a blank card that never plays.
+        try {
+            if (copied.factsFailure)
+                std::rethrow_exception(copied.factsFailure);
+            if (const std::optional<QString> refusal = copied.facts.refusal())
+                throw MessageError(*refusal);
+        } catch (...) {
+            QFile::remove(copied.path);
+            throw;
         }
         const QString title = OwnVideoFacts::wallpaperTitle(QFileInfo(sourcePath).fileName());
         WallpaperModel record = copied.facts.record(QUrl::fromLocalFile(copied.path), key, title, QStringLiteral("Custom"));

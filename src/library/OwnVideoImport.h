@@ -23,8 +23,9 @@ public:
     OwnVideoImport(CustomWallpapersService& store, const MediaTools& media);
 
     // A video for this machine only, under a freshly drawn ten-digit key that names neither a
-    // listed wallpaper nor a file in the folder. Facts the file does not give fall back ("0:00s",
-    // no resolution). Logs the outcome under CustomView; throws FileError or MessageError.
+    // listed wallpaper nor a file in the folder. A file FFmpeg cannot open as an MPEG-4 video is
+    // refused and its copy removed; a length the video does not state falls back to "0:00s".
+    // Logs the outcome under CustomView; throws FileError, MediaError or MessageError.
     // `progress`, when given, follows the copy and may stop it: the import then throws
     // CancelledError and leaves nothing behind.
     QCoro::Task<WallpaperModel> importForPersonalUse(QString sourcePath, std::shared_ptr<ImportProgress> progress = {});

@@ -67,7 +67,7 @@ QCoro::Task<HttpResponse> Http::send(QNetworkRequest request, QByteArray verb, Q
 }
 
 QCoro::Task<HttpResponse> Http::download(QNetworkRequest request, QString destinationPath, HttpProgress progress,
-    std::stop_token stop, int timeoutMs)
+    std::stop_token stop, int timeoutMs, qint64 byteLimit)
 {
     throwIfStopped(stop);
     co_await trustReady();
@@ -86,12 +86,22 @@ QCoro::Task<HttpResponse> Http::download(QNetworkRequest request, QString destin
     QByteArray errorBody;
     qint64 received = 0;
     bool writeFailed = false;
+    bool limitReached = false;
     const auto drain = [&] {
-        const QByteArray chunk = transfer.takeAvailable();
+        QByteArray chunk = transfer.takeAvailable();
         received += chunk.size();
         if (!hasSuccessStatus(reply)) {
             errorBody.append(chunk.left(kMaxErrorBodyBytes - errorBody.size()));
-        } else if (!writeFailed && file.write(chunk) != chunk.size()) {
+            return;
+        }
+        if (limitReached)
+            return;
+        if (byteLimit >= 0 && file.pos() + chunk.size() >= byteLimit) {
+            chunk.truncate(byteLimit - file.pos());
+            limitReached = true;
+            transfer.abortLater(HttpError::Kind::Cancelled);
+        }
+        if (!writeFailed && file.write(chunk) != chunk.size()) {
             writeFailed = true;
             transfer.abortLater(HttpError::Kind::Cancelled);
         }
@@ -106,7 +116,8 @@ QCoro::Task<HttpResponse> Http::download(QNetworkRequest request, QString destin
     drain();
     if (writeFailed)
         throw FileError(destinationPath, QStringLiteral("cannot be written (%1)").arg(file.errorString()));
-    HttpResponse response = transfer.result(std::move(errorBody), received);
+    // Ended on purpose once the limit was there: the reply as it stood, with the bytes asked for.
+    HttpResponse response = limitReached ? transfer.answerSoFar() : transfer.result(std::move(errorBody), received);
     if (response.isSuccess() && !file.commit())
         throw FileError(destinationPath, QStringLiteral("cannot be saved (%1)").arg(file.errorString()));
     co_return response;

@@ -50,9 +50,11 @@ public:
     // Streams a GET into `destinationPath`. The file appears, whole, only for a complete 2xx
     // reply; any other status returns the response (its small error body in `body`) and writes
     // nothing; a failure leaves neither a partial file nor a temporary one, and an existing file
-    // at the destination stays as it was until a successful transfer replaces it.
+    // at the destination stays as it was until a successful transfer replaces it. With
+    // `byteLimit` (0 or more), a 2xx reply stops once that many bytes arrived and the file holds
+    // just those: a server that ignores a Range header never costs more than was asked for.
     QCoro::Task<HttpResponse> download(QNetworkRequest request, QString destinationPath, HttpProgress progress = {},
-        std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs);
+        std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs, qint64 byteLimit = -1);
 
     // Sends the file at `filePath` as the body, read from disk as the transfer goes.
     QCoro::Task<HttpResponse> upload(QNetworkRequest request, QByteArray verb, QString filePath,

@@ -111,10 +111,16 @@ HttpResponse HttpTransfer::result(QByteArray body, qint64 receivedBytes) const
         throwFailure(status);
     checkComplete(status, receivedBytes);
 
-    HttpResponse response;
-    response.status = status;
-    response.headers = reply_->rawHeaderPairs();
+    HttpResponse response = answerSoFar();
     response.body = std::move(body);
+    return response;
+}
+
+HttpResponse HttpTransfer::answerSoFar() const
+{
+    HttpResponse response;
+    response.status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    response.headers = reply_->rawHeaderPairs();
     response.url = reply_->url();
     return response;
 }

@@ -40,6 +40,9 @@ public:
     HttpResponse result(QByteArray body, qint64 receivedBytes) const;
     // result() with whatever body the reply holds.
     HttpResponse resultWithBody();
+    // The status, headers and address the reply had when this side ended it on purpose (it
+    // had all it wanted), without a body.
+    HttpResponse answerSoFar() const;
 
 private:
     void restartIdleTimer();

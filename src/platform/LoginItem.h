@@ -9,7 +9,9 @@ class LoginItem {
 public:
     // The status values of the item; only Enabled means the session will start the program.
     // RequiresApproval: registered but waiting for the user's consent (no Linux desktop has it).
-    enum class Status { NotRegistered, Enabled, RequiresApproval, NotFound };
+    // Damaged: the program's own entry is there but cannot be read as one (garbage, cut short,
+    // no command, a folder); it says nothing of the user's wish, which is kept elsewhere.
+    enum class Status { NotRegistered, Enabled, RequiresApproval, NotFound, Damaged };
 
     // The argument the session passes when it starts the program at login.
     static inline const QString kLoginLaunchArgument = QStringLiteral("--login-launch");

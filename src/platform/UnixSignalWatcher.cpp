@@ -8,16 +8,34 @@
 
 namespace {
 int signalPipe[2] = {-1, -1};
+unsigned graceSeconds = 0;
+volatile sig_atomic_t pendingSignal = 0;
 
+// Only async-signal-safe calls in both handlers.
 void handleSignal(int number)
 {
     const char byte = static_cast<char>(number);
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[0], &byte, 1);
+    if (pendingSignal == 0) {
+        pendingSignal = number;
+        ::alarm(graceSeconds);
+    }
+}
+
+// The GUI thread did not take the signal in time: end the way the sender asked for.
+void handleDeadline(int)
+{
+    const int number = pendingSignal != 0 ? int(pendingSignal) : SIGTERM;
+    ::signal(number, SIG_DFL);
+    ::raise(number);
 }
 } // namespace
 
-UnixSignalWatcher::UnixSignalWatcher(std::initializer_list<int> signalNumbers, QObject* parent) : QObject(parent)
+UnixSignalWatcher::UnixSignalWatcher(std::initializer_list<int> signalNumbers, QObject* parent, unsigned grace)
+    : QObject(parent)
 {
+    graceSeconds = grace;
+    ::signal(SIGALRM, handleDeadline);
     if (signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
     notifier_ = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
@@ -36,6 +54,10 @@ UnixSignalWatcher::~UnixSignalWatcher() = default;
 void UnixSignalWatcher::readSignal()
 {
     char byte = 0;
-    if (::read(signalPipe[1], &byte, 1) == 1)
-        Q_EMIT received(static_cast<unsigned char>(byte));
+    if (::read(signalPipe[1], &byte, 1) != 1)
+        return;
+    // The GUI thread is answering: the ordinary way out runs the termination steps.
+    ::alarm(0);
+    pendingSignal = 0;
+    Q_EMIT received(static_cast<unsigned char>(byte));
 }

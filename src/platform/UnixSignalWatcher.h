@@ -7,11 +7,16 @@
 class QSocketNotifier;
 
 // Turns Unix signals (SIGINT, SIGTERM) into a Qt signal on the GUI thread through a self-pipe:
-// the handler only writes the signal number, so no Qt code runs inside it.
+// the handler only writes the signal number, so no Qt code runs inside it. A GUI thread stuck in
+// a long load never reads the pipe, so the handler also arms a deadline: unless the GUI thread
+// takes the signal within `graceSeconds`, the process ends by the signal it was sent.
 class UnixSignalWatcher : public QObject {
     Q_OBJECT
 public:
-    explicit UnixSignalWatcher(std::initializer_list<int> signalNumbers, QObject* parent = nullptr);
+    static constexpr unsigned kDefaultGraceSeconds = 5;
+
+    explicit UnixSignalWatcher(std::initializer_list<int> signalNumbers, QObject* parent = nullptr,
+        unsigned graceSeconds = kDefaultGraceSeconds);
     ~UnixSignalWatcher() override;
 
 Q_SIGNALS:

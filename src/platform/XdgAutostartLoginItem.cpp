@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -48,23 +49,39 @@ QString XdgAutostartLoginItem::entryText() const
 
 LoginItem::Status XdgAutostartLoginItem::status() const
 {
-    QFile file(entryPath_);
-    if (!file.open(QIODevice::ReadOnly))
+    const QFileInfo info(entryPath_);
+    if (!info.exists() && !info.isSymLink())
         return Status::NotRegistered;
+    QFile file(entryPath_);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return Status::Damaged;
     const DesktopEntry entry(QString::fromUtf8(file.readAll()));
+    // The user's own word, whatever else the entry holds.
     if (entry.boolean(QStringLiteral("Hidden")) == true
         || entry.boolean(QStringLiteral("X-GNOME-Autostart-enabled")) == false)
         return Status::NotRegistered;
+    const std::optional<QString> command = entry.value(QStringLiteral("Exec"));
+    const QString ours = programCommand(programPath_);
+    if (!command || command->trimmed().isEmpty() || (*command != ours && ours.startsWith(*command)))
+        return Status::Damaged;
     // An entry left by a copy of the program that has since moved would start nothing useful.
-    if (entry.value(QStringLiteral("Exec")) != programCommand(programPath_))
+    if (*command != ours)
         return Status::NotRegistered;
     return Status::Enabled;
+}
+
+void XdgAutostartLoginItem::removeFolderInPlace() const
+{
+    const QFileInfo info(entryPath_);
+    if (info.isDir() && !info.isSymLink() && !QDir().rmdir(entryPath_))
+        throw FileError(entryPath_, QStringLiteral("A folder that is not empty stands where the login entry goes"));
 }
 
 void XdgAutostartLoginItem::registerItem()
 {
     if (!Paths::ensureFolder(QFileInfo(entryPath_).absolutePath()))
         throw FileError(QFileInfo(entryPath_).absolutePath(), QStringLiteral("The autostart folder cannot be created"));
+    removeFolderInPlace();
     const QByteArray text = entryText().toUtf8();
     // Written whole or not at all: the session reads this file at the next login.
     QSaveFile file(entryPath_);
@@ -74,6 +91,10 @@ void XdgAutostartLoginItem::registerItem()
 
 void XdgAutostartLoginItem::unregisterItem()
 {
+    if (QFileInfo(entryPath_).isDir() && !QFileInfo(entryPath_).isSymLink()) {
+        removeFolderInPlace();
+        return;
+    }
     QFile file(entryPath_);
     if (!file.exists())
         throw FileError(entryPath_, QStringLiteral("The login item is not registered"));

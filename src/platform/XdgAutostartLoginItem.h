@@ -6,7 +6,9 @@
 // folder, which every freedesktop session reads at login. The entry starts this program with
 // the login-launch argument. The status is read back from the file: an entry the user turned
 // off (Hidden, or the GNOME switch set to false) or one that starts another program counts as
-// not registered, so registering again rewrites it.
+// not registered, so registering again rewrites it. An entry that cannot be read (not a file,
+// unreadable, without a command, cut short inside it) is damaged; registering replaces it, and
+// unregistering removes it (an empty folder in its place too).
 class XdgAutostartLoginItem : public LoginItem {
 public:
     // The running program and the entry in the configuration folder.
@@ -26,6 +28,9 @@ public:
     void openSettings() override;
 
 private:
+    // An empty folder where the entry goes is removed; throws FileError when a folder stays.
+    void removeFolderInPlace() const;
+
     QString programPath_;
     QString entryPath_;
 };

@@ -36,6 +36,21 @@ void LoginItemService::setEnabled(bool enabled)
     center_.post(didChangeNotification, {{isEnabledKey, enabled}});
 }
 
+bool LoginItemService::repairDamagedItem()
+{
+    if (loginItem_.status() != LoginItem::Status::Damaged)
+        return false;
+    const bool wanted = defaults_.boolean(startOnLoginKey);
+    logLine(QStringLiteral("⚠️"), QStringLiteral("LoginItemService"),
+        wanted ? QStringLiteral("The login item was damaged; writing it again (start at login is on)")
+               : QStringLiteral("The login item was damaged; removing it (start at login is off)"));
+    if (wanted)
+        registerItem();
+    else
+        unregisterItem();
+    return true;
+}
+
 void LoginItemService::registerItem()
 {
     if (loginItem_.status() == LoginItem::Status::Enabled) {

@@ -29,6 +29,11 @@ public:
 
     void setEnabled(bool enabled);
 
+    // A damaged entry of the program's own is written again from the recorded wish (or removed,
+    // when the wish is off), with a log line; true when it was damaged. The wish is not touched
+    // and nothing is announced: a broken file is no choice of the user's.
+    bool repairDamagedItem();
+
 private:
     void registerItem();
     void unregisterItem();

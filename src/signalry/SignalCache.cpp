@@ -1,9 +1,11 @@
 #include "signalry/SignalCache.h"
 
 #include "signalry/AtomicFile.h"
+#include "signalry/JsonArrayElements.h"
 #include "signalry/StorageLocations.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QUrl>
 
@@ -175,16 +177,25 @@ QList<SignalPostBody> SignalCache::readFile(const QByteArray& data)
 {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
-    if (!document.isArray()) {
+    QJsonArray values;
+    if (document.isArray()) {
+        values = document.array();
+    } else {
+        // Kept aside as it was; the records that still read on their own are not lost with it.
         const QString aside = AtomicFile::moveAside(filePath_);
         log(Level::Error, QStringLiteral("Signalry cache is damaged (%1), moved aside to %2")
                               .arg(parseError.error == QJsonParseError::NoError ? QStringLiteral("not an array") : parseError.errorString(),
                                    aside.isEmpty() ? QStringLiteral("nowhere") : aside));
-        return {};
+        const QList<QByteArray> elements = JsonArrayElements::split(data);
+        for (const QByteArray& element : elements) {
+            const QJsonDocument one = QJsonDocument::fromJson("[" + element + "]");
+            // An element that does not parse counts as an unreadable record below.
+            values.append(one.isArray() && one.array().size() == 1 ? one.array().first() : QJsonValue());
+        }
     }
     QList<SignalPostBody> records;
     int skipped = 0;
-    for (const QJsonValue& value : document.array()) {
+    for (const QJsonValue& value : std::as_const(values)) {
         if (std::optional<SignalPostBody> record = SignalPostBody::fromCacheJson(value))
             records.append(std::move(*record));
         else

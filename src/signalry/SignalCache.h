@@ -67,7 +67,8 @@ public:
     void saveIfChanged();
 
 private:
-    // Reads the file's records; a file that is not a JSON array is moved aside.
+    // Reads the file's records; a file that is not a JSON array is moved aside, and the records
+    // of it that read on their own are kept.
     QList<SignalPostBody> readFile(const QByteArray& data);
     void dropOverflowLocked();
     void changedLocked() { ++generation_; }

@@ -105,6 +105,7 @@ void SignalManager::drainPending()
             pending.configuration->log(Level::Debug, QStringLiteral("Process signal: ") + records.last().description());
     }
     signalCache_->pushSignals(records);
+    sender_->recordsArrived();
 }
 
 void SignalManager::sendNextBatch()

@@ -35,7 +35,7 @@ void SignalSender::start()
     timer_->setInterval(static_cast<int>(SendBackoff::kSendIntervalSeconds * 1000));
     connect(timer_, &QTimer::timeout, this, [this] {
         sendNextBatch(true);
-        cache_->saveIfChanged();
+        save();
     });
     // Read here, off the GUI thread; records saved at the last termination leave right after.
     cache_->load();
@@ -57,6 +57,22 @@ void SignalSender::sendNextBatch(bool scheduled)
                                          .arg(batch.records.size())
                                          .arg(cache_->count()));
     post(batch);
+}
+
+void SignalSender::recordsArrived()
+{
+    if (stopped_)
+        return;
+    const double now = Clock::current().monotonicSeconds();
+    if (lastSave_ && now - *lastSave_ < SendBackoff::kSendIntervalSeconds)
+        return;
+    save();
+}
+
+void SignalSender::save()
+{
+    lastSave_ = Clock::current().monotonicSeconds();
+    cache_->saveIfChanged();
 }
 
 void SignalSender::stop(QThread* target)

@@ -280,11 +280,11 @@ void LazyGridView::updateCells()
 
     // A hidden grid keeps the cells of its keys for when it comes back; a visible one keeps only
     // those near view.
-    const QList<QUuid> live = cells_.keys();
-    for (const QUuid& key : live) {
+    const QList<UuidKey> live = cells_.keys();
+    for (const UuidKey& key : live) {
         const int index = indexOfKey_.value(key, -1);
         if (index < 0 || (isVisible() && (index < first || index > last)))
-            removeCell(key);
+            removeCell(key.id);
     }
 
     QList<int> appearing;

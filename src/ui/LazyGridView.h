@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/UuidKey.h"
+
 #include <QHash>
 #include <QList>
 #include <QPointer>
@@ -91,8 +93,8 @@ private:
     CellFactory factory_;
     CellUpdater updater_;
     QList<QUuid> keys_;
-    QHash<QUuid, int> indexOfKey_;
-    QHash<QUuid, Cell> cells_;
+    QHash<UuidKey, int> indexOfKey_;
+    QHash<UuidKey, Cell> cells_;
     int columns_ = 3;
     double aspect_ = 9.0 / 16.0;
     QSize cellSize_{320, 180};

@@ -7,6 +7,7 @@
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
+#include "platform/XdgAutostartLoginItem.h"
 #include "session/AutoStartService.h"
 #include "session/LoginItemService.h"
 #include "session/NotificationCenter.h"
@@ -21,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -151,6 +153,59 @@ TEST_F(AppDelegateTest, TheLaunchFollowsTheSystemsLoginItem)
     delegate().syncLoginItemState();
     EXPECT_FALSE(autoStart->isEnabled());
     EXPECT_TRUE(log.lines().isEmpty());
+}
+
+// The real autostart entry in a temporary configuration folder, damaged in the ways a crash, a
+// full disk or a hand edit leave it: the stored choice holds and mends the entry.
+TEST_F(AppDelegateTest, ADamagedAutostartEntryKeepsTheChoiceAndIsWrittenAgain)
+{
+    XdgAutostartLoginItem entry(QStringLiteral("/opt/quorvelle/bin/quorvelle"), XdgAutostartLoginItem::defaultEntryPath());
+    LoginItemService realItems{entry, defaults, center};
+    Shared<LoginItemService>::Override realGuard{realItems};
+    makeSwitch();
+    entry.registerItem();
+    QFile written(entry.entryPath());
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray whole = written.readAll();
+    written.close();
+
+    const auto damage = [&](const QByteArray& text) {
+        QFile::remove(entry.entryPath());
+        QFile file(entry.entryPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+    };
+    const Case cases[] = {
+        {"garbage", [&] { damage(QByteArray("\x7f\x00\xff garbage \x01", 14)); }},
+        {"empty", [&] { damage({}); }},
+        {"half", [&] { damage(whole.left(whole.indexOf("Exec=") + 12)); }},
+        {"no command", [&] { damage(QByteArray(whole).replace("Exec=", "Exe=")); }},
+        {"folder", [&] { QFile::remove(entry.entryPath()); ASSERT_TRUE(QDir().mkdir(entry.entryPath())); }},
+    };
+    for (const bool wanted : {true, false}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (wanted ? " (on)" : " (off)"));
+            defaults.setBool(LoginItemService::startOnLoginKey, wanted);
+            c.make();
+            ASSERT_EQ(entry.status(), Status::Damaged);
+            log.clear();
+            delegate().syncLoginItemState();
+            EXPECT_EQ(defaults.boolean(LoginItemService::startOnLoginKey), wanted);
+            EXPECT_EQ(entry.status(), wanted ? Status::Enabled : Status::NotRegistered);
+            EXPECT_TRUE(log.contains(QStringLiteral("The login item was damaged")));
+        }
+    }
+
+    // Turned off by the user's hand: that is a choice, and the switch follows it.
+    entry.registerItem();
+    damage(whole + "Hidden=true\n");
+    defaults.setBool(LoginItemService::startOnLoginKey, true);
+    delegate().syncLoginItemState();
+    EXPECT_FALSE(defaults.boolean(LoginItemService::startOnLoginKey));
 }
 
 TEST_F(AppDelegateTest, AnEntryAddedElsewhereTurnsTheSwitchOn)

@@ -104,14 +104,14 @@ TEST(ResponseRecordsTest, ListRepliesTakeTheEnvelopeOrABareArray)
     EXPECT_EQ(WallpapersResponse::listFromReply(bytes(two)).size(), 2);
     EXPECT_TRUE(WallpapersResponse::listFromReply(bytes(QJsonObject{{QStringLiteral("wallpapers"), QJsonArray()}})).isEmpty());
 
-    // One broken item fails the envelope, and the complaint is the array attempt's.
-    const QJsonArray broken{itemJson(1), with(itemJson(2), QStringLiteral("key"), QJsonValue::Undefined)};
-    try {
-        WallpapersResponse::listFromReply(bytes(QJsonObject{{QStringLiteral("wallpapers"), broken}}));
-        FAIL() << "decoded";
-    } catch (const JsonError& error) {
-        EXPECT_TRUE(error.path().isEmpty());
-        EXPECT_EQ(error.message(), QStringLiteral("expected an array, found an object"));
+    // One broken item is left out of either shape; the others stay, in order.
+    const QJsonArray broken{itemJson(1), with(itemJson(2), QStringLiteral("likes"), -1e300), itemJson(3),
+        with(itemJson(4), QStringLiteral("key"), QJsonValue::Undefined)};
+    for (const QByteArray& reply : {bytes(QJsonObject{{QStringLiteral("wallpapers"), broken}}), bytes(broken)}) {
+        const auto items = WallpapersResponse::listFromReply(reply);
+        ASSERT_EQ(items.size(), 2);
+        EXPECT_EQ(items[0].key, 1);
+        EXPECT_EQ(items[1].key, 3);
     }
     EXPECT_THROW(WallpapersResponse::listFromReply(R"({"wallpapers": null})"), JsonError);
     EXPECT_THROW(WallpapersResponse::listFromReply(R"({"items": []})"), JsonError);
@@ -136,7 +136,8 @@ TEST(ResponseRecordsTest, HomePageKeepsGoodSectionsAndDropsTheRest)
 {
     const QJsonObject section{{QStringLiteral("title"), QStringLiteral("Trending")}, {QStringLiteral("data"), QJsonArray{itemJson()}}};
     const QJsonObject page{
-        {QStringLiteral("hero_carousel"), QJsonObject{{QStringLiteral("data"), QJsonArray{itemJson(1), itemJson(2)}}}},
+        {QStringLiteral("hero_carousel"), QJsonObject{{QStringLiteral("data"),
+            QJsonArray{itemJson(1), with(itemJson(9), QStringLiteral("likes"), -1e300), itemJson(2)}}}},
         {QStringLiteral("trending_now"), section},
         {QStringLiteral("bare"), QJsonObject{{QStringLiteral("data"), QJsonArray()}}},
         {QStringLiteral("count"), 5},
@@ -148,7 +149,8 @@ TEST(ResponseRecordsTest, HomePageKeepsGoodSectionsAndDropsTheRest)
     EXPECT_EQ(home.heroCarousel.data.size(), 2);
     EXPECT_FALSE(home.heroCarousel.title);
     EXPECT_EQ(QSet<QString>(home.sections.keyBegin(), home.sections.keyEnd()),
-        (QSet<QString>{QStringLiteral("trending_now"), QStringLiteral("bare")}));
+        (QSet<QString>{QStringLiteral("trending_now"), QStringLiteral("bare"), QStringLiteral("broken")}));
+    EXPECT_TRUE(home.sections.value(QStringLiteral("broken")).data.isEmpty()) << "its only item is left out";
     EXPECT_EQ(home.sections.value(QStringLiteral("trending_now")).title, QStringLiteral("Trending"));
     EXPECT_FALSE(home.sections.value(QStringLiteral("bare")).subtitle);
 
@@ -156,7 +158,7 @@ TEST(ResponseRecordsTest, HomePageKeepsGoodSectionsAndDropsTheRest)
     EXPECT_EQ(decode<HomePageResponse>(QJsonObject{{QStringLiteral("hero_carousel"), page.value(QStringLiteral("hero_carousel"))}})
                   .sections.size(),
         0);
-    EXPECT_EQ(onlyHero.sections.size(), 1);
+    EXPECT_EQ(onlyHero.sections.size(), 2);
     EXPECT_THROW(decode<HomePageResponse>(with(page, QStringLiteral("hero_carousel"), QJsonValue::Undefined)), JsonError);
     EXPECT_THROW(decode<HomePageResponse>(with(page, QStringLiteral("hero_carousel"), QJsonValue::Null)), JsonError);
 }

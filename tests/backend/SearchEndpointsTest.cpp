@@ -45,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(Shapes, SearchEndpointShapesTest,
         SearchShape{"results", 4, "Decoded envelope (wallpapers/data/results), count="},
         SearchShape{"null-wallpapers-data", 4, "Decoded envelope (wallpapers/data/results), count="},
         SearchShape{"empty-object", 0, "Decoded envelope (wallpapers/data/results), count="},
-        SearchShape{"keyless-item", -1, ""}, SearchShape{"text", -1, ""}),
+        SearchShape{"keyless-item", 4, "Decoded as WallpapersResponse, count="}, SearchShape{"text", -1, ""}),
     [](const auto& test) {
         std::string name = test.param.shape;
         std::erase(name, '-');

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 WallpaperResponseItem item(qint64 width, qint64 height, qint64 bytes, qint64 seconds)
@@ -35,9 +37,11 @@ TEST_P(WallpaperConversionTextsTest, FormatsTheDisplayTexts)
 {
     const TextsCase& c = GetParam();
     const WallpaperModel model = item(c.width, c.height, c.bytes, c.seconds).toWallpaperModel(QStringLiteral("a.example"), {});
-    EXPECT_EQ(model.resolution, QString::fromUtf8(c.resolution));
-    EXPECT_EQ(model.fileSize, QString::fromUtf8(c.fileSize));
-    EXPECT_EQ(model.duration, QString::fromUtf8(c.duration));
+    // A null text: the fact is left absent.
+    const auto text = [](const char* utf8) { return utf8 ? std::optional(QString::fromUtf8(utf8)) : std::nullopt; };
+    EXPECT_EQ(model.resolution, text(c.resolution));
+    EXPECT_EQ(model.fileSize, text(c.fileSize));
+    EXPECT_EQ(model.duration, text(c.duration));
     EXPECT_EQ(model.is_4k, c.is4k);
 }
 
@@ -48,7 +52,15 @@ INSTANTIATE_TEST_SUITE_P(Texts, WallpaperConversionTextsTest,
         TextsCase{"fiveK", 5120, 2880, 1048576, 600, "5120×2880", "1MB", "10:00s", false},
         TextsCase{"underHalfMegabyte", 1920, 1080, 500'000, 59, "1920×1080", "0MB", "0:59s", false},
         TextsCase{"roundsUp", 1920, 1080, 1048576 * 3 / 2 + 1, 3600, "1920×1080", "2MB", "60:00s", false},
-        TextsCase{"zero", 0, 0, 0, 0, "0×0", "0MB", "0:00s", false}),
+        TextsCase{"zero", 0, 0, 0, 0, "0×0", "0MB", "0:00s", false},
+        // Nonsense a reply may carry is no fact to show.
+        TextsCase{"negative", -1, -5, -1, -8, nullptr, nullptr, nullptr, false},
+        TextsCase{"oneNegativeSide", 1920, -1080, 1048576, 60, nullptr, "1MB", "1:00s", false},
+        TextsCase{"absurd", 1 << 20, 1080, std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::max(), nullptr, nullptr,
+            nullptr, false},
+        TextsCase{"hugeButReal", 7680, 4320, qint64(20) << 30, 24 * 3600, "7680×4320", "20480MB", "1440:00s", false},
+        TextsCase{"lowest", std::numeric_limits<qint64>::min(), 1, std::numeric_limits<qint64>::min(),
+            std::numeric_limits<qint64>::min(), nullptr, nullptr, nullptr, false}),
     [](const auto& test) { return std::string(test.param.name); });
 
 } // namespace

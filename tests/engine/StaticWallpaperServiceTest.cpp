@@ -14,6 +14,7 @@
 #include <QCoro/QCoroTask>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -140,7 +141,10 @@ TEST_F(StaticWallpaperServiceTest, ThePictureIsNamedAfterTheVideoAndReplacedWhol
 {
     const QUrl video = masterVideo(u"clip.mp4", QStringLiteral("1234.mp4"));
     const QUrl image = waitForTask(service_.extractFrameImage(video));
-    EXPECT_EQ(image.toLocalFile(), Paths::temporary() + QStringLiteral("/StaticWallpaper/1234_static.jpg"));
+    // In the user's own caches, in a folder only they can enter: never a fixed shared one.
+    EXPECT_EQ(image.toLocalFile(), Paths::appCaches() + QStringLiteral("/StaticWallpaper/1234_static.jpg"));
+    EXPECT_EQ(QFileInfo(StaticWallpaperService::folderPath()).permissions() & (QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther),
+        QFile::Permissions());
     // What a reader of the old picture holds: the new picture must take the name, not the bytes.
     const QString held = Paths::temporary() + QStringLiteral("/held.jpg");
     ASSERT_EQ(::link(QFile::encodeName(image.toLocalFile()).constData(), QFile::encodeName(held).constData()), 0);
@@ -196,7 +200,7 @@ TEST_F(StaticWallpaperServiceTest, FilesThatGiveNoFrameFailWithTheirOwnError)
 TEST_F(StaticWallpaperServiceTest, EveryScreenAndTheLoginWindowGetThePicture)
 {
     waitForTask(service_.setStaticWallpaper(masterVideo(u"clip.mp4", QStringLiteral("42.mp4"))));
-    const QString image = Paths::temporary() + QStringLiteral("/StaticWallpaper/42_static.jpg");
+    const QString image = Paths::appCaches() + QStringLiteral("/StaticWallpaper/42_static.jpg");
     ASSERT_EQ(desktop_.calls().size(), 2);
     EXPECT_EQ(desktop_.calls()[0].screenName, QStringLiteral("Left"));
     EXPECT_EQ(desktop_.calls()[1].screenName, QStringLiteral("Right"));

@@ -1,6 +1,7 @@
 #include "engine/VideoCacheError.h"
 #include "engine/VideoCacheService.h"
 #include "support/TaskWait.h"
+#include "foundation/Async.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
 #include "platform/HttpError.h"
@@ -10,8 +11,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -72,7 +77,8 @@ TEST_F(VideoCacheServiceTest, APreviewIsFetchedOnceThenPlayedFromDisk)
             QStringLiteral("✅ [VideoCacheService] Preview video cached: 1718000000137.mp4"),
         }));
     }
-    EXPECT_EQ(entriesOf(VideoCacheService::hdPreviewFolder()), QStringList{QStringLiteral("1718000000137.mp4")});
+    EXPECT_EQ(entriesOf(VideoCacheService::hdPreviewFolder()),
+        (QStringList{QStringLiteral("1718000000137.mp4"), QStringLiteral("1718000000137.mp4.size")}));
     EXPECT_EQ(service_.cachedHDPreviewUrl(kKey), QUrl::fromLocalFile(file));
     EXPECT_EQ(service_.cachedPreviewVideoUrl(asset(QStringLiteral("preview.mp4")), kKey), std::nullopt);
 
@@ -101,7 +107,102 @@ TEST_F(VideoCacheServiceTest, FailuresWriteNothingAndTheNextCallTriesAgain)
     EXPECT_TRUE(entriesOf(VideoCacheService::previewFolder()).isEmpty());
 
     waitForTask(service_.cachePreviewVideo(asset(QStringLiteral("preview.mp4")), kKey));
-    EXPECT_EQ(entriesOf(VideoCacheService::previewFolder()), QStringList{QStringLiteral("1718000000137.mp4")});
+    EXPECT_EQ(entriesOf(VideoCacheService::previewFolder()),
+        (QStringList{QStringLiteral("1718000000137.mp4"), QStringLiteral("1718000000137.mp4.size")}));
+}
+
+// A preview cut short (stored so by an earlier version, or cut on disk since) or a reply that is
+// no video is never played: it is fetched again, and only a whole video is kept.
+TEST_F(VideoCacheServiceTest, OnlyAWholeVideoIsKeptAndACutOneIsFetchedAgain)
+{
+    const QUrl preview = asset(QStringLiteral("preview.mp4"));
+    const QString file = VideoCacheService::previewFolder() + QStringLiteral("/1718000000137.mp4");
+    const QString served = QStringLiteral("/wallpaper/1718000000137/preview.mp4");
+    waitForTask(service_.cachePreviewVideo(preview, kKey));
+    QFile whole(file);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    whole.close();
+
+    struct Case {
+        const char* name;
+        std::function<void()> damage;
+    };
+    const auto writeCut = [&] {
+        QFile cut(file);
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+        cut.write(bytes.left(bytes.size() / 3));
+    };
+    const Case cases[] = {
+        {"cut since it was stored", writeCut},
+        {"stored cut without a record", [&] { writeCut(); QFile::remove(file + QStringLiteral(".size")); }},
+        {"a damaged record", [&] {
+             QFile record(file + QStringLiteral(".size"));
+             ASSERT_TRUE(record.open(QIODevice::WriteOnly));
+             record.write("many");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.damage();
+        EXPECT_EQ(service_.cachedPreviewVideoUrl(preview, kKey), std::nullopt);
+        const int before = catalogue_.server().requestCount(served);
+        EXPECT_EQ(waitForTask(service_.cachePreviewVideo(preview, kKey)), QUrl::fromLocalFile(file));
+        EXPECT_EQ(catalogue_.server().requestCount(served), before + 1);
+        QFile again(file);
+        ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+        EXPECT_EQ(again.readAll(), bytes);
+    }
+
+    // A reply that holds no video is refused and leaves nothing behind.
+    service_.clearCache();
+    catalogue_.server().setFault(served, Fault{.invalidJson = true, .times = 1});
+    try {
+        waitForTask(service_.cachePreviewVideo(preview, kKey));
+        ADD_FAILURE() << "a reply without a video was stored";
+    } catch (const VideoCacheError& error) {
+        EXPECT_EQ(error.kind(), VideoCacheError::Kind::invalidResponse);
+    }
+    EXPECT_TRUE(entriesOf(VideoCacheService::previewFolder()).isEmpty());
+}
+
+// Hovering again before the first frame asks for the same preview while it downloads: every
+// caller is served by the one transfer.
+TEST_F(VideoCacheServiceTest, CallersOfAPreviewInFlightShareOneTransfer)
+{
+    const QString served = QStringLiteral("/wallpaper/1718000000137/preview.mp4");
+    const QUrl preview = asset(QStringLiteral("preview.mp4"));
+    for (const bool fails : {false, true}) {
+        SCOPED_TRACE(fails ? "failing" : "succeeding");
+        service_.clearCache();
+        catalogue_.server().clearRequests();
+        catalogue_.server().setFault(served, fails ? Fault{.status = 500, .delayMs = 300, .times = 1} : Fault{.delayMs = 300, .times = 1});
+        int done = 0;
+        int failed = 0;
+        QList<double> progress;
+        QList<QUrl> urls;
+        const auto ask = [&](bool withProgress) -> QCoro::Task<> {
+            try {
+                urls.append(co_await service_.cachePreviewVideo(preview, kKey,
+                    withProgress ? VideoCacheService::ProgressHandler([&](double f) { progress << f; }) : nullptr));
+            } catch (const VideoCacheError&) {
+                ++failed;
+            }
+            ++done;
+        };
+        for (int hover = 0; hover < 3; ++hover)
+            fireAndForget(ask(hover == 2));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return done == 3; }, 15'000));
+        EXPECT_EQ(catalogue_.server().requestCount(served), 1);
+        if (fails) {
+            EXPECT_EQ(failed, 3);
+        } else {
+            EXPECT_EQ(urls.size(), 3);
+            EXPECT_EQ(QSet<QUrl>(urls.begin(), urls.end()).size(), 1);
+            ASSERT_FALSE(progress.isEmpty()) << "a caller that joins hears the transfer's progress";
+            EXPECT_EQ(progress.last(), 1.0);
+        }
+    }
 }
 
 TEST_F(VideoCacheServiceTest, ClearingEmptiesBothFoldersAndSizesCountTheirFiles)

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkRequest>
 #include <QSignalSpy>
 #include <QThread>
@@ -139,18 +140,32 @@ TEST_F(WallpaperDownloadServiceTest, ABodyCutShortIsANetworkErrorAndLeavesNoFile
     EXPECT_EQ(service_.activeDownloadCount(), 0);
 }
 
-TEST_F(WallpaperDownloadServiceTest, AFolderThatCannotBeWrittenIsAFileSystemError)
+TEST_F(WallpaperDownloadServiceTest, AFolderThatCannotBeWrittenIsAFileSystemErrorThatSaysWhy)
 {
-    // A file where the folder should be: nothing can be created under it.
-    QDir().mkpath(Paths::appCaches());
-    QFile blocker(WallpaperDownloadService::folderPath());
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    struct Case {
+        const char* name;
+        QString blocked; // a plain file stands here
+        QString reason;
+    };
+    const Case cases[] = {
+        {"masters folder", WallpaperDownloadService::folderPath(), WallpaperDownloadService::folderPath() + QStringLiteral(" is a file, not a folder")},
+        {"caches folder", Paths::appCaches(), Paths::appCaches() + QStringLiteral(" is a file, not a folder")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(Paths::appCaches()).removeRecursively();
+        QFile::remove(Paths::appCaches());
+        QDir().mkpath(QFileInfo(c.blocked).path());
+        QFile blocker(c.blocked);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
 
-    const auto failure = failureOf(service_.downloadWallpaper(masterUrl(), kKey, {}));
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->kind(), Kind::fileSystemError);
-    EXPECT_TRUE(failure->localizedDescription().startsWith(QStringLiteral("File system error: ")));
+        const auto failure = failureOf(service_.downloadWallpaper(masterUrl(), kKey, {}));
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->kind(), Kind::fileSystemError);
+        EXPECT_EQ(failure->localizedDescription(), QStringLiteral("File system error: The wallpapers folder cannot be used: ") + c.reason);
+        QFile::remove(c.blocked);
+    }
 }
 
 TEST_F(WallpaperDownloadServiceTest, TwoDownloadsOfOneKeyBothGetTheWholeFile)

@@ -2,6 +2,7 @@
 #include "foundation/Paths.h"
 #include "foundation/UserDefaults.h"
 
+#include "support/Eventually.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -11,9 +12,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace {
+
+// The owner, group and other rights (QFileInfo adds the "user" ones, which repeat the owner's).
+constexpr QFile::Permissions kEveryone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+    | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
 
 class UserDefaultsTest : public ::testing::Test {
 protected:
@@ -111,6 +117,22 @@ TEST_F(UserDefaultsTest, WritesAtomicallyIntoAFolderItCreates)
     defaults.setString(QStringLiteral("a"), QStringLiteral("b"));
     defaults.setString(QStringLiteral("a"), QStringLiteral("c"));
     EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("analytics.json")});
+    // Other users of the machine read neither the folder nor the file.
+    EXPECT_EQ(QFileInfo(folder()).permissions() & kEveryone, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(QFileInfo(file().replace(QStringLiteral("standard"), QStringLiteral("analytics"))).permissions() & kEveryone,
+        QFile::ReadOwner | QFile::WriteOwner);
+}
+
+TEST_F(UserDefaultsTest, AFolderMadeByAnEarlierVersionIsClosedAtTheNextWrite)
+{
+    QDir().mkpath(folder());
+    QFile::setPermissions(folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    writeFile("{}");
+    QFile::setPermissions(file(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    UserDefaults defaults;
+    defaults.setBool(QStringLiteral("startOnLoginEnabled"), true);
+    EXPECT_EQ(QFileInfo(folder()).permissions() & kEveryone, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(QFileInfo(file()).permissions() & kEveryone, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 TEST_F(UserDefaultsTest, DamagedFilesAreMovedAsideAndKept)
@@ -222,19 +244,58 @@ TEST_F(UserDefaultsTest, AnUnreadableEntryIsToldApartFromAnAbsentOne)
     EXPECT_FALSE(defaults.hasDamagedCopies());
 }
 
-TEST_F(UserDefaultsTest, AFailedWriteIsLoggedAndTheValueKept)
+// The disk refuses the write, then takes it again: the changes of the meantime land on disk,
+// and the failure is announced once per reason.
+TEST_F(UserDefaultsTest, AFailedWriteIsAnnouncedOnceAndLandsWhenTheDiskIsBack)
 {
-    // A plain file where the folder should be makes every write fail.
-    QDir().mkpath(Paths::configuration());
-    QFile blocker(folder());
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    struct Case {
+        const char* name;
+        std::function<void()> block;
+        std::function<void()> unblock;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"a file where the folder goes",
+            [&] {
+                QDir().mkpath(Paths::configuration());
+                QFile blocker(folder());
+                ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+            },
+            [&] { QFile::remove(folder()); }, "is a file, not a folder"},
+        {"a read-only folder",
+            [&] {
+                QDir().mkpath(folder());
+                QFile::setPermissions(folder(), QFile::ReadOwner | QFile::ExeOwner);
+            },
+            [&] { QFile::setPermissions(folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); }, "ermission"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(folder()).removeRecursively();
+        QFile::remove(folder());
+        c.block();
+        if (QFileInfo(folder()).isDir() && QFileInfo(folder()).isWritable()) {
+            c.unblock();
+            continue; // the superuser writes into a read-only folder all the same
+        }
+        LogCapture log;
+        UserDefaults defaults;
+        QSignalSpy failed(&defaults, &UserDefaults::saveFailed);
+        defaults.setString(QStringLiteral("savedWallpaperKey"), QStringLiteral("42"));
+        defaults.setBool(QStringLiteral("startOnLoginEnabled"), true);
+        EXPECT_EQ(defaults.string(QStringLiteral("savedWallpaperKey")), "42");
+        EXPECT_TRUE(defaults.hasUnsavedChanges());
+        ASSERT_EQ(failed.size(), 1) << "one announcement per reason";
+        EXPECT_TRUE(failed.first().at(1).toString().contains(QString::fromUtf8(c.reason))) << failed.first().at(1).toString().toStdString();
+        EXPECT_TRUE(log.contains(QStringLiteral("❌ [UserDefaults] Could not write ") + file()));
 
-    LogCapture log;
-    UserDefaults defaults;
-    defaults.setString(QStringLiteral("savedWallpaperKey"), QStringLiteral("42"));
-    EXPECT_EQ(defaults.string(QStringLiteral("savedWallpaperKey")), "42");
-    EXPECT_TRUE(log.contains(QStringLiteral("❌ [UserDefaults] Could not write ") + file()));
+        c.unblock();
+        ASSERT_EVENTUALLY(!defaults.hasUnsavedChanges(), 3 * UserDefaults::kRetryMs);
+        UserDefaults reread;
+        EXPECT_EQ(reread.string(QStringLiteral("savedWallpaperKey")), "42");
+        EXPECT_TRUE(reread.boolean(QStringLiteral("startOnLoginEnabled")));
+        EXPECT_TRUE(log.contains(QStringLiteral("✅ [UserDefaults] Wrote ") + file() + QStringLiteral(" again")));
+    }
 }
 
 } // namespace

@@ -89,4 +89,17 @@ TEST_F(CustomWallpapersServiceTest, AMissingFolderIsCreatedAndAnUnknownSupportFo
     EXPECT_EQ(custom().customOrder(), QList<qint64>{6});
 }
 
+TEST_F(CustomWallpapersServiceTest, UnfinishedImportsAreSweptAndVideosKept)
+{
+    writeVideo(QStringLiteral("1111111111.mp4"));
+    writeVideo(QStringLiteral("2222222222.mp4.part"));
+    writeVideo(QStringLiteral("3333333333.MP4.PART"));
+    log_.clear();
+
+    custom().removeUnfinishedImports();
+    EXPECT_EQ(QDir(custom().folderPath()).entryList(QDir::Files), QStringList{QStringLiteral("1111111111.mp4")});
+    EXPECT_TRUE(log_.contains(QStringLiteral("🗑️ [CustomWallpapersService] Removed an unfinished import: 2222222222.mp4.part")));
+    EXPECT_EQ(log_.lines().size(), 2);
+}
+
 } // namespace

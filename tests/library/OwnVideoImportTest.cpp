@@ -3,6 +3,7 @@
 #include "foundation/AppError.h"
 #include "foundation/CancelledError.h"
 #include "library/ImportProgress.h"
+#include "library/OwnVideoFacts.h"
 #include "library/OwnVideoImport.h"
 #include "platform/FileError.h"
 
@@ -39,25 +40,58 @@ TEST_F(OwnVideoImportTest, PersonalVideoIsCopiedDescribedAndListedFirst)
     EXPECT_TRUE(log_.contains(QStringLiteral("✅ [CustomView] Personal use wallpaper added: Neon City")));
 }
 
-TEST_F(OwnVideoImportTest, PersonalVideoWithoutReadableFactsIsStillKept)
+// Only what FFmpeg opens as an MPEG-4 video is taken, whatever the file is named; a refused
+// file leaves no copy and no record.
+TEST_F(OwnVideoImportTest, OnlyMpeg4VideosAreTakenByTheirContent)
 {
-    const QString source = QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4");
-    const WallpaperModel kept = waitForTask(import_.importForPersonalUse(source));
-    EXPECT_EQ(kept.duration, QStringLiteral("0:00s"));
-    EXPECT_FALSE(kept.resolution);
+    const QString empty = temp_.file(QStringLiteral("empty.mp4"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    const QString noise = temp_.file(QStringLiteral("noise.mp4"));
+    {
+        QFile file(noise);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        QByteArray bytes(300 * 1024, Qt::Uninitialized);
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            bytes[i] = char((i * 7919 + 13) % 251);
+        file.write(bytes);
+    }
+    for (const QString& refused : {empty, noise, QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4"), clip(Clip::AudioOnly)}) {
+        SCOPED_TRACE(refused.toStdString());
+        EXPECT_ANY_THROW(waitForTask(import_.importForPersonalUse(refused)));
+        EXPECT_TRUE(filesInFolder().isEmpty());
+        EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty());
+    }
+
+    // An MPEG-4 video named ".m4v" is as welcome as one named ".mp4", and kept private.
+    const WallpaperModel kept = waitForTask(import_.importForPersonalUse(copyOf(Clip::Uhd, QStringLiteral("Harbor.M4V"))));
+    EXPECT_EQ(kept.resolution, QStringLiteral("3840×2160"));
     ASSERT_TRUE(kept.masterUrl);
-    EXPECT_EQ(QFileInfo(kept.masterUrl->toLocalFile()).size(), QFileInfo(source).size());
-    EXPECT_EQ(filesInFolder().size(), 1);
+    const QFileInfo copy(kept.masterUrl->toLocalFile());
+    EXPECT_EQ(copy.suffix(), QStringLiteral("mp4"));
+    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+        | QFile::WriteOther | QFile::ExeOther;
+    EXPECT_EQ(copy.permissions() & others, QFile::Permissions());
+    EXPECT_EQ(QFileInfo(store_.folderPath()).permissions() & others, QFile::Permissions());
+}
+
+TEST(OwnVideoNamesTest, BothPathsOfferAndTakeTheSameNames)
+{
+    for (const char* name : {"a.mp4", "b.MP4", "c.m4v", "d.M4V"})
+        EXPECT_TRUE(OwnVideoFacts::hasAcceptedName(QString::fromUtf8(name))) << name;
+    for (const char* name : {"a.mov", "b.mkv", "c.mp4.part", "mp4"})
+        EXPECT_FALSE(OwnVideoFacts::hasAcceptedName(QString::fromUtf8(name))) << name;
+    EXPECT_EQ(OwnVideoFacts::fileDialogFilter(), QStringLiteral("MPEG-4 movie (*.mp4 *.MP4 *.m4v *.M4V)"));
 }
 
 TEST_F(OwnVideoImportTest, TheCopyReportsItsProgressAndAStopLeavesNothingBehind)
 {
-    // Larger than one copied block, so the copy reports on its way and can be stopped there.
-    const QString source = temp_.file(QStringLiteral("long take.mp4"));
+    // A real video padded past one copied block, so the copy reports on its way and can be
+    // stopped there, and what lands is still a video the import takes.
+    const QString source = copyOf(Clip::Uhd, QStringLiteral("long take.mp4"));
     {
         QFile file(source);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(20 << 20, 'v'));
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write(QByteArray(20 << 20, '\0'));
     }
     const struct {
         const char* name;

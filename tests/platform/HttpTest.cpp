@@ -306,6 +306,24 @@ TEST_F(HttpTest, DownloadWritesTheWholeFileAndReportsProgress)
         EXPECT_LE(reports[i - 1].first, reports[i].first);
 }
 
+TEST_F(HttpTest, ADownloadWithALimitKeepsOnlyTheBytesAskedFor)
+{
+    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
+    for (const qint64 limit : {qint64(0), qint64(1), qint64(1024 * 1024), qint64(kFileSize - 1), qint64(kFileSize), qint64(kFileSize + 1)}) {
+        SCOPED_TRACE(limit);
+        QFile::remove(destination());
+        const HttpResponse response = waitForTask(
+            http_.download(request(QStringLiteral("/file")), destination(), {}, {}, Http::kDefaultTimeoutMs, limit));
+        EXPECT_EQ(response.status, 200);
+        EXPECT_EQ(readFile(destination()), file_.left(limit));
+        EXPECT_EQ(downloadFolder(), QStringList{QStringLiteral("video.mp4")}) << "no temporary file is left";
+    }
+    // A failure status is still no file, limit or not.
+    QFile::remove(destination());
+    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/status/404")), destination(), {}, {}, Http::kDefaultTimeoutMs, 10)).status, 404);
+    EXPECT_FALSE(QFile::exists(destination()));
+}
+
 TEST_F(HttpTest, AFailedDownloadLeavesTheDestinationAsItWas)
 {
     ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));

@@ -147,6 +147,48 @@ TEST_F(SignalCacheTest, OneUnreadableRecordDoesNotCostTheOthers)
     EXPECT_TRUE(logLines.contains(QStringLiteral("Skipped 1 unreadable signals")));
 }
 
+TEST_F(SignalCacheTest, AGarbledRecordCostsOnlyItself)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QByteArray one = record(1).toCacheJson();
+    const QByteArray two = record(2).toCacheJson();
+    const QByteArray three = record(3).toCacheJson();
+    struct Case {
+        const char* name;
+        QByteArray text;
+        QList<SignalPostBody> kept;
+    };
+    const Case cases[] = {
+        {"broken value", "[" + one + ",{\"type\": tru}," + two + "]", {record(1), record(2)}},
+        {"stray bytes", "[" + one + ",\x01\xff garbage," + two + "," + three + "]", {record(1), record(2), record(3)}},
+        {"brace in a string", "[" + one + ",{\"type\":\"}{[\",oops}," + two + "]", {record(1), record(2)}},
+        {"cut short", "[" + one + "," + two + "," + three.left(three.size() / 2), {record(1), record(2)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(c.text);
+        EXPECT_EQ(openCache()->snapshot(), c.kept);
+        QFile aside(path + QStringLiteral(".damaged"));
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly)) << "the damaged file is kept aside";
+        EXPECT_EQ(aside.readAll(), c.text);
+    }
+    EXPECT_EQ(logLines.count(QStringLiteral("Skipped 1 unreadable signals")), 4);
+}
+
+TEST_F(SignalCacheTest, TheFileAndTheFolderMadeForItAreTheOwnersAlone)
+{
+    auto cache = openCache();
+    cache->pushSignal(record(1));
+    cache->saveToDisk();
+    const auto rights = [](const QString& file) {
+        return QFileInfo(file).permissions()
+            & (QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::WriteGroup
+                | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
+    };
+    EXPECT_EQ(rights(path), QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(rights(QFileInfo(path).absolutePath()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 TEST_F(SignalCacheTest, HoldsAtMostTenThousandDroppingTheOldest)
 {
     auto cache = openCache();

@@ -9,7 +9,9 @@
 #include "signalry/SignalSender.h"
 #include "signalry/Signalry.h"
 
+#include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTimer>
@@ -256,6 +258,31 @@ TEST_F(SignalSenderTest, UnreachableServiceKeepsTheSignals)
     manager.sendNextBatch();
     ASSERT_TRUE(QTest::qWaitFor([&] { return logLines.contains(QStringLiteral("Connection refused")); }, 15'000));
     EXPECT_TRUE(waitForCache(manager, 5));
+}
+
+TEST_F(SignalSenderTest, TheFirstSignalOfARunIsSavedAtOnceLaterOnesAtTheTick)
+{
+    ManualClock clock;
+    const Clock::Override useClock(clock);
+    SignalManager& manager = initialize(unreachableUrl());
+    const auto savedCount = [&] {
+        QFile file(cacheFile());
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).array().size() : -1;
+    };
+    sendSignals(1);
+    // Before the first tick (10 s) and without a termination: a kill now must not lose it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return savedCount() == 1; }, 5'000));
+
+    sendSignals(1);
+    ASSERT_TRUE(waitForCache(manager, 2));
+    clock.advance(SendBackoff::kSendIntervalSeconds - 1);
+    sendSignals(1);
+    ASSERT_TRUE(waitForCache(manager, 3));
+    EXPECT_EQ(savedCount(), 1) << "within ten seconds of a save, new signals wait for the tick";
+
+    clock.advance(2);
+    sendSignals(1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return savedCount() == 4; }, 15'000));
 }
 
 TEST_F(SignalSenderTest, HugeParameterValuesArriveWhole)

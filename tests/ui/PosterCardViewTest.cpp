@@ -1,5 +1,6 @@
 #include "Backdrop.h"
 #include "Pointer.h"
+#include "engine/CheckedVideoFile.h"
 #include "engine/VideoCacheService.h"
 #include "engine/WallpaperDownloadService.h"
 #include "engine/WallpaperImageCache.h"
@@ -137,7 +138,9 @@ TEST_F(PosterCardViewTest, ACachedPreviewPlaysFromDisk)
     WallpaperModel wallpaper = record(7);
     wallpaper.videoUrl = QUrl(QStringLiteral("https://127.0.0.1:1/wallpaper/7/preview.mp4"));
     const QString cached = QDir(VideoCacheService::previewFolder()).filePath(QStringLiteral("7.mp4"));
-    ASSERT_TRUE(QFile::copy(loop().toLocalFile(), cached));
+    // Stored as the cache stores it: with its size recorded.
+    ASSERT_TRUE(QFile::copy(loop().toLocalFile(), cached + QStringLiteral(".part")));
+    CheckedVideoFile::store(cached + QStringLiteral(".part"), cached);
     PosterCardView* shown = card(wallpaper);
     hoverOver(*shown, true);
     EXPECT_EQ(shown->previewSource(), QUrl::fromLocalFile(cached));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace samplecatalogue {
 
 // How the sample catalogue misbehaves for the requests of one path, so that tests can reach every
@@ -12,6 +14,10 @@ struct Fault {
     bool invalidJson = false; // answer 200 with a body that is not JSON
     int times = -1;           // how many requests it applies to; -1 until cleared
     bool emptyBody = false;   // answer 200 with no body at all
+    // Non-empty: the first match of this pattern in the real reply's body is replaced by
+    // `rewriteWith`, to serve one value a backend should not send.
+    QString rewritePattern = {};
+    QString rewriteWith = {};
 
     bool operator==(const Fault&) const = default;
 };

@@ -4,6 +4,7 @@
 #include "RequestLog.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QUrlQuery>
 
 #include <httplib.h>
@@ -185,7 +186,16 @@ CatalogueReply Router::answer(const CatalogueRequest& request, Kind kind, const 
         if (auto refused = refusal(request))
             return *refused;
     }
-    return handler(request);
+    CatalogueReply reply = handler(request);
+    if (fault && !fault->rewritePattern.isEmpty() && reply.file.isEmpty()) {
+        QString body = QString::fromUtf8(reply.body);
+        const QRegularExpressionMatch match = QRegularExpression(fault->rewritePattern).match(body);
+        if (match.hasMatch()) {
+            body.replace(match.capturedStart(), match.capturedLength(), fault->rewriteWith);
+            reply.body = body.toUtf8();
+        }
+    }
+    return reply;
 }
 
 std::optional<CatalogueReply> Router::refusal(const CatalogueRequest& request) const

@@ -1,5 +1,6 @@
 #include "screens/browse/HomeView.h"
 
+#include "backend/APIError.h"
 #include "backend/APIService.h"
 #include "foundation/AppError.h"
 #include "foundation/Async.h"
@@ -241,6 +242,7 @@ QCoro::Task<> HomeView::loadInitialData(QPointer<HomeView> self)
         co_return;
     self->loadRunning_ = true;
     bool failed = false;
+    bool unreadable = false;
     bool popularStage = false;
     try {
         // A feed that failed in the first load is asked for again here: nothing else would.
@@ -248,8 +250,11 @@ QCoro::Task<> HomeView::loadInitialData(QPointer<HomeView> self)
             co_await home.loadHomePage();
         if (self && store.categories().isEmpty() && !store.isLoadingCategories()) {
             co_await store.loadCategoriesIfNeeded();
-            if (self && store.categories().isEmpty())
+            if (self && store.categories().isEmpty()) {
+                if (store.categoriesError())
+                    std::rethrow_exception(store.categoriesError());
                 throw MessageError(QStringLiteral("No categories"));
+            }
         }
         if (self && home.popularWallpapers().isEmpty()) {
             popularStage = true;
@@ -260,12 +265,13 @@ QCoro::Task<> HomeView::loadInitialData(QPointer<HomeView> self)
             (popularStage ? QStringLiteral("Failed to load popular section: ") : QStringLiteral("Failed to load the home page: "))
                 + describeError(error));
         failed = true;
+        unreadable = APIError::isUnreadableReply(std::current_exception());
     }
     if (!self)
         co_return;
     self->loadRunning_ = false;
     if (failed) {
-        self->scheduleRetry();
+        self->scheduleRetry(unreadable);
         co_return;
     }
     self->loadFailures_ = 0;
@@ -288,13 +294,13 @@ QCoro::Task<> HomeView::loadPopularSection(QPointer<HomeView> self)
     home->setPopularSectionLoaded(true);
 }
 
-void HomeView::scheduleRetry()
+void HomeView::scheduleRetry(bool unreadableReply)
 {
     // Tried again after 3 s, twice as long each time up to a minute; Retry is offered after three.
     ++loadFailures_;
     retryTimer_.start(retryDelayMs(loadFailures_, services_.retryMs));
     if (loadFailures_ >= kFailuresBeforeRetryButton)
-        loading_->setLoadFailed(true);
+        loading_->setLoadFailed(true, unreadableReply);
 }
 
 void HomeView::retry()

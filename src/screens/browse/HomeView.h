@@ -82,7 +82,8 @@ private:
     static QCoro::Task<> loadInitialData(QPointer<HomeView> self);
     static QCoro::Task<> loadPopularSection(QPointer<HomeView> self);
     void checkReadyState();
-    void scheduleRetry();
+    // `unreadableReply`: the failure was a reply that could not be read, not a lost connection.
+    void scheduleRetry(bool unreadableReply);
     void retry();
     void markDirty(bool hero, bool rows);
     void rebuild();

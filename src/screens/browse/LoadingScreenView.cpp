@@ -1,5 +1,5 @@
 #include "screens/browse/LoadingScreenView.h"
-
+#include "backend/APIError.h"
 #include "screens/browse/ProgressBarView.h"
 #include "state/AppStore.h"
 #include "state/HomePageService.h"
@@ -67,9 +67,10 @@ void LoadingScreenView::setLoadingMessage(const QString& message)
     update();
 }
 
-void LoadingScreenView::setLoadFailed(bool failed)
+void LoadingScreenView::setLoadFailed(bool failed, bool unreadableReply)
 {
     loadFailed_ = failed;
+    unreadableReply_ = failed && unreadableReply;
     refresh();
 }
 
@@ -77,8 +78,11 @@ bool LoadingScreenView::showsFailure() const { return appStore_.connectionFailed
 
 QString LoadingScreenView::statusText() const
 {
-    if (showsFailure())
-        return tr("Unable to connect to internet");
+    if (showsFailure()) {
+        const bool unreadable = appStore_.connectionFailed() ? APIError::isUnreadableReply(appStore_.platformStatsError())
+                                                             : unreadableReply_;
+        return unreadable ? tr("The catalogue's reply could not be read") : tr("Unable to connect to internet");
+    }
     return ready_ ? tr("Ready to go!") : message_;
 }
 

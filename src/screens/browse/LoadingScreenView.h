@@ -10,7 +10,8 @@ class ProgressBarView;
 // The start-up screen of the home page: the product name and tag line in the middle, and at the
 // bottom a status line over a thin bar that tracks how much of the catalogue state has arrived.
 // The status is the home page's message, "Ready to go!" for the ready moment, or, when the
-// connection failed, "Unable to connect to internet" with a Retry button. Holds no logic beyond
+// connection failed, "Unable to connect to internet" with a Retry button (or, when the backend
+// answered with a reply that cannot be read, a line that says so). Holds no logic beyond
 // the bar's target; the home page decides when it goes. GUI thread.
 class LoadingScreenView : public QWidget {
     Q_OBJECT
@@ -33,7 +34,9 @@ public:
     void setShowReadyMessage(bool ready);
     void setLoadingMessage(const QString& message);
     // The failure state for a failure the application state does not know of (the popular list).
-    void setLoadFailed(bool failed);
+    // `unreadableReply`: the backend answered with something that cannot be read, which is no
+    // lost connection and is not shown as one.
+    void setLoadFailed(bool failed, bool unreadableReply = false);
     bool showsFailure() const;
     QString statusText() const;
     LabelButton* retryButton() const { return retry_; }
@@ -55,6 +58,7 @@ private:
     HomePageService& homePage_;
     bool ready_ = false;
     bool loadFailed_ = false;
+    bool unreadableReply_ = false;
     QString message_;
     ProgressBarView* bar_;
     LabelButton* retry_;

@@ -46,6 +46,8 @@ public:
     FullScreenHero* hero() const { return hero_; }
     // Null for an own video without a key.
     FullScreenFootBar* footBar() const { return footBar_; }
+    // The upload card over a video the user picked to share; none otherwise.
+    CommunityUploadForm* uploadForm() const { return uploadForm_; }
     // Null for own videos and records without a key.
     FootBarIconButton* reportButton() const { return report_; }
     RelatedWallpapersSection* related() const { return related_; }

@@ -42,7 +42,8 @@ QCoro::Task<PartnerSiteLoader::Facts> PartnerSiteLoader::probeVideoMetadata(QUrl
     try {
         QNetworkRequest request(video);
         request.setRawHeader("Range", "bytes=0-" + QByteArray::number(kProbeBytes - 1));
-        const HttpResponse response = co_await http_.download(request, head);
+        // A server that ignores the range answers with the whole video: only the head is read.
+        const HttpResponse response = co_await http_.download(request, head, {}, {}, Http::kDefaultTimeoutMs, kProbeBytes);
         if (!response.isSuccess())
             co_return Facts{};
         const OwnVideoFacts facts = co_await OwnVideoFacts::read(head, media_);

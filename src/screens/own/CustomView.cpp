@@ -9,6 +9,7 @@
 #include "foundation/Log.h"
 #include "library/CustomWallpapersService.h"
 #include "library/ImportProgress.h"
+#include "library/OwnVideoFacts.h"
 #include "library/OwnVideoImport.h"
 #include "library/PendingUploadService.h"
 #include "library/UploadDeviceIdentifier.h"
@@ -71,7 +72,7 @@ void defaultFilePicker(QWidget* parent, const QString& message, std::function<vo
     auto* dialog = new QFileDialog(parent->window(), message);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setNameFilter(QCoreApplication::translate("CustomView", "MPEG-4 movie (*.mp4 *.MP4 *.m4v)"));
+    dialog->setNameFilter(OwnVideoFacts::fileDialogFilter());
     dialog->setLabelText(QFileDialog::Accept, QCoreApplication::translate("CustomView", "Open"));
     QObject::connect(dialog, &QFileDialog::fileSelected, parent, [onPick](const QString& file) {
         if (!file.isEmpty())
@@ -376,7 +377,7 @@ void CustomView::handleDroppedFiles(const QStringList& paths)
 {
     QStringList ignored;
     for (const QString& path : paths) {
-        if (QFileInfo(path).suffix().toLower() != QLatin1String("mp4"))
+        if (!OwnVideoFacts::hasAcceptedName(path))
             ignored.append(QFileInfo(path).fileName());
         else
             runWork(examineDrop(this, path, &services_.media));

@@ -40,6 +40,7 @@ public:
     void setCategories(const QList<CategoryItem>& categories);
     void setSubmitting(bool submitting);
     void setSubmissionSuccessful(bool successful);
+    bool isSubmissionSuccessful() const { return successful_; }
     // The upload's current step and how far it got, 0 to 1 (shown while submitting).
     void setProgress(const QString& message, double progress);
     // Why the last upload failed (shown over the buttons); empty clears it.

@@ -37,6 +37,8 @@ QCoro::Task<Result<WallpaperModel, QString>> UploadIntake::examine(QString path,
     QString problem;
     try {
         const OwnVideoFacts facts = co_await OwnVideoFacts::read(path, media);
+        if (!facts.isMpeg4)
+            throw MessageError(*facts.refusal());
         if (!facts.durationText())
             throw MessageError(QCoreApplication::translate("UploadIntake", "The video does not state a usable duration."));
         if (const QStringList messages = validate(facts); !messages.isEmpty())

@@ -78,17 +78,19 @@ TEST_F(HomeViewTest, EachFailingRequestKeepsTheStartupScreenUntilTheFaultIsLifte
         const char* endpoint;
         Fault fault;
         const char* message; // the page's own message while it fails
+        bool unreadable;     // the backend answered, with something that cannot be read
     };
     const Case cases[] = {
-        {"platform-stats", Fault{503}, "Waking things up"},
-        {"platform-stats", Fault{0, 0, false, true}, "Waking things up"},
-        {"get-home-page", Fault{500}, "Getting things ready"},
-        {"get-home-page", Fault{0, 0, true}, "Getting things ready"},
-        {"get-categories", Fault{0, 0, false, true}, "Setting up your space"},
-        {"get-categories", Fault{0, 0, false, false, -1, true}, "Setting up your space"},
-        {"get-wallpapers", Fault{404}, "Setting up your space"},
-        {"get-wallpapers", Fault{0, 0, true}, "Setting up your space"},
-        {"get-wallpapers", Fault{0, 0, false, false, -1, true}, "Setting up your space"},
+        {"platform-stats", Fault{503}, "Waking things up", false},
+        {"platform-stats", Fault{0, 0, false, true}, "Waking things up", true},
+        {"get-home-page", Fault{500}, "Getting things ready", false},
+        {"get-home-page", Fault{0, 0, true}, "Getting things ready", false},
+        {"get-home-page", Fault{0, 0, false, true}, "Getting things ready", true},
+        {"get-categories", Fault{0, 0, false, true}, "Setting up your space", true},
+        {"get-categories", Fault{0, 0, false, false, -1, true}, "Setting up your space", true},
+        {"get-wallpapers", Fault{404}, "Setting up your space", false},
+        {"get-wallpapers", Fault{0, 0, true}, "Setting up your space", false},
+        {"get-wallpapers", Fault{0, 0, false, false, -1, true}, "Setting up your space", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.endpoint) + " status " + std::to_string(c.fault.status));
@@ -111,7 +113,8 @@ TEST_F(HomeViewTest, EachFailingRequestKeepsTheStartupScreenUntilTheFaultIsLifte
         LoadingScreenView* screen = page->loadingScreen();
         ASSERT_EVENTUALLY(screen->retryButton()->isVisible(), kLoadMs) << screen->statusText().toStdString();
         EXPECT_TRUE(home.isShowingLoader());
-        EXPECT_EQ(screen->statusText(), u"Unable to connect to internet");
+        EXPECT_EQ(screen->statusText(),
+            c.unreadable ? QStringLiteral("The catalogue's reply could not be read") : QStringLiteral("Unable to connect to internet"));
         EXPECT_EQ(page->loadingMessage(), QString::fromUtf8(c.message));
 
         session.server().clearFaults();

@@ -1,5 +1,6 @@
 #include "DetailFixture.h"
 
+#include "engine/CheckedVideoFile.h"
 #include "screens/detail/PreviewSourceChain.h"
 
 #include <QDir>
@@ -36,7 +37,9 @@ protected:
     {
         QDir().mkpath(VideoCacheService::hdPreviewFolder());
         const QString path = VideoCacheService::hdPreviewFolder() + u'/' + QString::number(kCatalogueKey) + QStringLiteral(".mp4");
-        QFile::copy(from, path);
+        // Stored as the cache stores it: with its size recorded.
+        QFile::copy(from, path + QStringLiteral(".part"));
+        CheckedVideoFile::store(path + QStringLiteral(".part"), path);
         return QUrl::fromLocalFile(path);
     }
     QUrl masterFile() { return QUrl::fromLocalFile(WallpaperDownloadService::folderPath() + u'/' + WallpaperDownloadService::fileName(kCatalogueKey)); }

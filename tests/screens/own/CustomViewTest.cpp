@@ -130,6 +130,32 @@ TEST_F(CustomViewTest, DropsAreCheckedAndEveryRefusalIsTold)
     EXPECT_EQ(alert()->message(), QStringLiteral("Only MP4 videos can be shared (not: notes.txt, clip.mov)"));
 }
 
+// The personal path takes what the community path takes: an MPEG-4 video by its content, named
+// ".mp4" or ".m4v"; anything else gets the "Could Not Add Video" alert and leaves no card.
+TEST_F(CustomViewTest, APersonalFileThatIsNoVideoIsRefusedWithTheAlert)
+{
+    const QString empty = temp_.file(QStringLiteral("empty.mp4"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    view_.addPersonalUseWallpaper(empty);
+    settle();
+    ASSERT_EVENTUALLY(alert() != nullptr, 10'000);
+    EXPECT_EQ(alert()->title(), QStringLiteral("Could Not Add Video"));
+    EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty());
+    EXPECT_TRUE(alert()->press(QStringLiteral("OK")));
+    ASSERT_EVENTUALLY(!alert(), 2000);
+
+    view_.addPersonalUseWallpaper(copyOf(Clip::Uhd, QStringLiteral("harbor.m4v")));
+    settle();
+    ASSERT_EVENTUALLY(store_.orderedCustomWallpapers().size() == 1, 10'000);
+    EXPECT_FALSE(alert());
+
+    // The community path takes the same name.
+    view_.handleDroppedFiles({copyOf(Clip::Uhd, QStringLiteral("harbor.M4V"))});
+    settle();
+    ASSERT_EVENTUALLY(context_.selectedWallpaper().has_value(), 10'000);
+    EXPECT_FALSE(alert());
+}
+
 TEST(CustomViewLayoutTest, BlocksAreSpacedByTheScreensUsableHeight)
 {
     EXPECT_DOUBLE_EQ(CustomView::sectionSpacing(900), 900 * 0.8 * 0.065);

@@ -212,7 +212,7 @@ TEST_F(CommunityUploadFormTest, AFinishedUploadKeepsTheCardWithTheBackRowAndTheT
     Bar& bar = *form->footBar();
     bar.chooseCategory(appStore_.categories().value(1));
     bar.submitButton()->clicked();
-    ASSERT_EVENTUALLY(form->isSubmissionSuccessful(), 30'000);
+    ASSERT_EVENTUALLY(form->footBar()->isSubmissionSuccessful(), 30'000);
     QTest::qWait(50); // the page lays out the shorter card
 
     EXPECT_TRUE(form->isVisible());
