@@ -15,6 +15,8 @@ public:
     explicit ProgressBarView(QWidget* parent = nullptr);
 
     double progress() const { return progress_; }
+    // The fraction drawn now, on its way to progress().
+    double animatedProgress() const { return drawn_.value(); }
     void setProgress(double progress);
 
 signals:
