@@ -1,9 +1,11 @@
 #include "ManagerFixture.h"
+#include "TestImages.h"
 
 #include "pictor/retrieval/AnyImageModifier.h"
 #include "pictor/retrieval/Base64ImageDataProvider.h"
 #include "pictor/processing/BlackWhiteProcessor.h"
 #include "pictor/cache/DefaultCacheSerializer.h"
+#include "pictor/processing/DefaultImageProcessor.h"
 #include "pictor/processing/DownsamplingImageProcessor.h"
 #include "pictor/retrieval/LocalFileImageDataProvider.h"
 #include "pictor/retrieval/RawImageDataProvider.h"
@@ -13,6 +15,8 @@
 
 using namespace pictor;
 using Item = PictorOptionsInfoItem;
+using testimages::GifFrame;
+using testimages::gif;
 
 namespace {
 
@@ -29,6 +33,23 @@ public:
 
 private:
     int retries_;
+};
+
+// Decodes as the default processor does under its own name, and remembers the thread of every
+// decoding of data.
+class ThreadRecordingProcessor : public ImageProcessor {
+public:
+    QString identifier() const override { return QStringLiteral("thread-recording"); }
+    std::optional<Image> process(const ImageProcessItem& item, const PictorParsedOptionsInfo& options) const override
+    {
+        if (item.asData()) {
+            std::lock_guard lock(mutex);
+            decodingThreads.append(QThread::currentThread());
+        }
+        return DefaultImageProcessor::shared()->process(item, options);
+    }
+    mutable std::mutex mutex;
+    mutable QList<QThread*> decodingThreads;
 };
 
 std::shared_ptr<const Source> shared(Source source) { return std::make_shared<const Source>(std::move(source)); }
@@ -122,6 +143,24 @@ TEST_F(PictorManagerTest, AHitStoredAsOriginalDataIsProcessedAgain)
     EXPECT_EQ(hit.value().cacheType, CacheType::disk);
     EXPECT_EQ(hit.value().image.pixelSize(), QSizeF(16, 12));
     EXPECT_EQ(server.hits("/image.png"), 1);
+}
+
+TEST_F(PictorManagerTest, AnAnimationHitWithOtherSettingsIsDecodedAgainOffTheGuiThread)
+{
+    const QList<GifFrame> frames(3, GifFrame{QSize(8, 6), 2, 5});
+    const Source source = raw(gif(QSize(8, 6), frames), QStringLiteral("animation"));
+    const auto recorder = std::make_shared<ThreadRecordingProcessor>();
+    ASSERT_TRUE(retrieve(source, QList<Item>{Item::processor(recorder), Item::cacheMemoryOnly()}).isSuccess());
+    ASSERT_EQ(recorder->decodingThreads.size(), 1);
+
+    const auto hit = retrieve(source, QList<Item>{Item::processor(recorder), Item::cacheMemoryOnly(), Item::scaleFactor(2.0)});
+    ASSERT_TRUE(hit.isSuccess()) << hit.error().what();
+    EXPECT_EQ(hit.value().cacheType, CacheType::memory);
+    EXPECT_EQ(hit.value().image.imageFrameCount(), 3);
+    EXPECT_EQ(hit.value().image.creatingOptions()->scale, 2.0);
+    std::lock_guard lock(recorder->mutex);
+    ASSERT_EQ(recorder->decodingThreads.size(), 2);
+    EXPECT_NE(recorder->decodingThreads.last(), QThread::currentThread());
 }
 
 TEST_F(PictorManagerTest, StoringFollowsTheOptions)
