@@ -236,17 +236,36 @@ TEST_F(ImageDownloaderTest, DestroyingTheDownloaderCancelsEveryWaitingCaller)
         EXPECT_TRUE(result.isFailure() && result.error().isTaskCancelled());
 }
 
-TEST_F(ImageDownloaderTest, CancelBeforeTheAsyncModifierAnsweredIsKept)
+TEST_F(ImageDownloaderTest, CancelBeforeTheAsyncModifierAnsweredWithdrawsNothing)
 {
-    auto modifier = std::make_shared<HeldModifier>();
-    Outcomes outcomes;
-    auto handle = downloader->downloadImage(server.url("/image.png"), withModifier(modifier), outcomes.completion());
-    EXPECT_FALSE(handle->isInitialized());
-    handle->cancel();
-    modifier->release();
-    ASSERT_TRUE(outcomes.waitFor(1));
-    EXPECT_TRUE(outcomes.results[0].error().isTaskCancelled());
-    EXPECT_TRUE(handle->isInitialized());
+    for (const bool awaited : {false, true}) {
+        auto modifier = std::make_shared<HeldModifier>();
+        std::optional<ImageDownloader::ImageResult> result;
+        if (awaited) {
+            std::stop_source stop;
+            QTimer::singleShot(50, [&] {
+                stop.request_stop();
+                modifier->release();
+            });
+            try {
+                result.emplace(ImageDownloader::ImageResult::success(
+                    waitForTask(downloader->downloadImageAsync(server.url("/image.png"), withModifier(modifier), stop.get_token()))));
+            } catch (const PictorError& error) {
+                result.emplace(ImageDownloader::ImageResult::failure(error));
+            }
+        } else {
+            Outcomes outcomes;
+            auto handle = downloader->downloadImage(server.url("/image.png"), withModifier(modifier), outcomes.completion());
+            EXPECT_FALSE(handle->isInitialized());
+            handle->cancel();
+            modifier->release();
+            ASSERT_TRUE(outcomes.waitFor(1));
+            EXPECT_TRUE(handle->isInitialized());
+            result = outcomes.results[0];
+        }
+        ASSERT_TRUE(result->isSuccess()) << "awaited " << awaited << ": " << result->error().what();
+        EXPECT_EQ(result->value().originalData, ImageServer::png());
+    }
 }
 
 struct ModifierCase {

@@ -55,7 +55,7 @@ QCoro::Task<Value> awaitCompletion(std::function<std::shared_ptr<DownloadTask>(s
         outcome->result.emplace(std::move(result));
         outcome->done.reportFinished();
     });
-    // A stop before the handle is linked is kept by the handle itself.
+    // A stop before the handle is linked withdraws nothing (see DownloadTask).
     std::stop_callback withdraw(stop, [handle] { handle->cancel(); });
     const QFuture<void> finished = outcome->done.future();
     co_await finished;

@@ -65,7 +65,8 @@ public:
     std::shared_ptr<DownloadTask> downloadImage(const QUrl& url, const std::optional<QList<PictorOptionsInfoItem>>& items,
                                                 ProgressBlock progress, Completion completion = {});
     // The same awaited: returns the result or throws the PictorError; stopping the token
-    // withdraws this caller, whatever stage the download is at.
+    // withdraws this caller from its transfer. A stop while an asynchronous request modifier is
+    // still preparing the request finds no transfer to leave: the download then ends normally.
     QCoro::Task<ImageLoadingResult> downloadImageAsync(QUrl url, PictorParsedOptionsInfo options, std::stop_token stop = {});
     QCoro::Task<ImageLoadingResult> downloadImageAsync(QUrl url, std::optional<QList<PictorOptionsInfoItem>> items,
                                                        ProgressBlock progress, std::stop_token stop = {});
