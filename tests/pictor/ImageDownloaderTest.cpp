@@ -5,6 +5,7 @@
 #include "pictor/networking/AnyRedirectHandler.h"
 #include "pictor/networking/DownloadTask.h"
 #include "pictor/networking/SessionDataTask.h"
+#include "pictor/networking/TransferBudget.h"
 
 #include <QTest>
 #include <QTimer>
@@ -321,6 +322,37 @@ TEST_F(ImageDownloaderTest, TheLastCallersRedirectHandlerDecides)
         for (const auto& result : outcomes.results)
             EXPECT_EQ(result.isSuccess(), follow);
     }
+}
+
+TEST_F(ImageDownloaderTest, TransfersTogetherHoldNoMoreThanTheBudget)
+{
+    // Each body comes in three parts of 64 KiB with a pause before the second and the third.
+    constexpr size_t kPart = 64 * 1024;
+    server.routes().Get(R"(/parts/(\d+))", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content_provider(3 * kPart, "application/octet-stream", [](size_t offset, size_t, httplib::DataSink& sink) {
+            static const std::string part(kPart, 'x');
+            if (offset > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            return sink.write(part.data(), part.size());
+        });
+    });
+    TransferBudget& budget = TransferBudget::shared();
+    const qint64 limit = budget.limit();
+    // Both first parts fit, the second parts of both do not: one transfer fails there, and the
+    // other, alone then, is received whole.
+    budget.setLimit(qint64(3 * kPart + kPart / 2));
+    Outcomes outcomes;
+    downloader->downloadImage(server.url("/parts/1"), options(), outcomes.completion());
+    downloader->downloadImage(server.url("/parts/2"), options(), outcomes.completion());
+    const bool ended = outcomes.waitFor(2);
+    budget.setLimit(limit);
+    ASSERT_TRUE(ended);
+    QStringList reasons;
+    for (const auto& result : outcomes.results)
+        reasons << QString::fromUtf8(result.error().what());
+    EXPECT_EQ(reasons.filter(QStringLiteral("allowed for all")).size(), 1) << reasons.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(reasons.filter(QStringLiteral("data(%1 bytes").arg(3 * kPart)).size(), 1) << reasons.join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return budget.held() == 0; }, 5000)) << budget.held();
 }
 
 TEST_F(ImageDownloaderTest, UnknownLengthReportsNoProgressButCompletes)

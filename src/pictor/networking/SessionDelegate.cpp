@@ -383,6 +383,13 @@ void SessionDelegate::drain(const std::shared_ptr<SessionDataTask>& task)
                              QStringLiteral("the response is larger than the %1 bytes accepted").arg(kMaximumDataLength))));
         return abort(task->identifier());
     }
+    if (!state->buffered.take(chunk.size())) {
+        const TransferBudget& budget = TransferBudget::shared();
+        finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
+                             QStringLiteral("the downloads in progress already hold %1 bytes: %2 more would pass the %3 bytes allowed for all of them")
+                                 .arg(budget.held()).arg(chunk.size()).arg(budget.limit()))));
+        return abort(task->identifier());
+    }
     task->appendData(chunk);
     for (const SessionDataTask::TaskCallback& callback : task->callbacks()) {
         if (!callback.options.onDataReceived)
