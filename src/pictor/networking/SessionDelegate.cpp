@@ -95,40 +95,47 @@ std::shared_ptr<SessionDelegate> SessionDelegate::create() { return std::shared_
 
 namespace {
 
-void keepUntilExit(QNetworkAccessManager* manager)
+// One manager serves every downloader, for the life of the process. Qt's network thread winds up
+// a manager's connections only after it is deleted, and a connection still busy then is left
+// behind, unreachable, at exit; a manager that stays keeps them all in reach and reuses them.
+// The shared downloader is made on whichever thread first asks for it, maybe a pool thread or a
+// plain thread that never runs an event loop: the manager then lives on the GUI thread, whose loop
+// always runs, instead of transfers waiting for ever.
+QNetworkAccessManager* sharedManager()
 {
-    struct Kept {
-        std::mutex mutex;
-        std::vector<std::unique_ptr<QNetworkAccessManager>> managers;
-    };
-    static Kept kept;
-    std::lock_guard lock(kept.mutex);
-    kept.managers.emplace_back(manager);
+    static QNetworkAccessManager* const manager = [] {
+        auto* made = new QNetworkAccessManager();
+        made->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
+        if (QCoreApplication* application = QCoreApplication::instance(); application && QThread::currentThread() != application->thread())
+            made->moveToThread(application->thread());
+        return made;
+    }();
+    return manager;
 }
 
 } // namespace
 
-SessionDelegate::SessionDelegate() : manager_(new QNetworkAccessManager()), ssl_(QSslConfiguration::defaultConfiguration())
-{
-    manager_->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
-    // The shared downloader is made on whichever thread first asks for it, maybe a pool thread or
-    // a plain thread that never runs an event loop: the transfers then run on the GUI thread,
-    // whose loop always runs, instead of waiting for ever.
-    if (QCoreApplication* application = QCoreApplication::instance(); application && QThread::currentThread() != application->thread())
-        manager_->moveToThread(application->thread());
-}
+SessionDelegate::SessionDelegate() : manager_(sharedManager()), ssl_(QSslConfiguration::defaultConfiguration()) {}
 
 SessionDelegate::~SessionDelegate()
 {
     // The application object may be destroying the last pending job that held this delegate,
-    // under a lock that the manager's own thread needs to end: the manager then goes at exit.
-    // Deleting the manager aborts its replies; it must go on its own thread.
+    // under a lock that the manager's own thread needs: what is left open then goes at exit.
     if (QCoreApplication::closingDown())
-        keepUntilExit(manager_);
-    else if (QThread::currentThread() == manager_->thread())
-        delete manager_;
-    else
-        manager_->deleteLater();
+        return;
+    // Every transfer still open ends with its downloader. Its steps hold this object weakly, so
+    // its end reaches nobody; the replies must be stopped and freed on the manager's thread.
+    QList<QPointer<QNetworkReply>> open;
+    for (const auto& [identifier, state] : transfers_)
+        open.append(state.reply);
+    QMetaObject::invokeMethod(manager_, [open] {
+        for (const QPointer<QNetworkReply>& reply : open) {
+            if (!reply)
+                continue;
+            reply->abort();
+            reply->deleteLater();
+        }
+    });
 }
 
 void SessionDelegate::post(std::function<void()> job)
@@ -407,7 +414,10 @@ void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& tas
     if (++state->sample.redirectCount > kMaximumRedirects) {
         finishTask(task, SessionDataTask::TaskResult::failure(
                              PictorError::urlSessionError(QStringLiteral("more than %1 redirections").arg(kMaximumRedirects))));
-        return abort(task->identifier());
+        // The redirection's answer has arrived, so stopping now stalls no other request; left
+        // waiting for a decision, the reply would stay open until the downloader goes.
+        state->ended = true;
+        return state->reply->abort();
     }
     // The latest caller that brought a redirect handler decides.
     std::shared_ptr<const ImageDownloadRedirectHandler> handler;
