@@ -324,6 +324,37 @@ TEST_F(ImageDownloaderTest, TheLastCallersRedirectHandlerDecides)
     }
 }
 
+TEST_F(ImageDownloaderTest, MetricsTimeTheWaitTheFinalRequestAndTheWholeTransferApart)
+{
+    // The server waits before answering /slow.png, and before redirecting /slowly-moved.
+    Outcomes outcomes;
+    downloader->downloadImage(server.url("/slow.png"), options(), outcomes.completion());
+    downloader->downloadImage(server.url("/slowly-moved"), options(), outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(2));
+    QList<NetworkMetrics> metrics;
+    for (const auto& result : outcomes.results) {
+        ASSERT_TRUE(result.isSuccess()) << result.error().what();
+        ASSERT_TRUE(result.value().metrics);
+        metrics.append(*result.value().metrics);
+    }
+    const bool slowFirst = metrics[0].redirectCount == 0;
+    const NetworkMetrics& slow = metrics[slowFirst ? 0 : 1];
+    const NetworkMetrics& moved = metrics[slowFirst ? 1 : 0];
+    for (const NetworkMetrics& each : metrics) {
+        EXPECT_EQ(each.responseBodyBytesReceived, ImageServer::png().size());
+        EXPECT_EQ(each.requestBodyBytesSent, 0);
+        ASSERT_TRUE(each.firstByteDuration && each.retrieveImageDuration);
+        EXPECT_LE(*each.firstByteDuration, *each.retrieveImageDuration);
+        EXPECT_LE(*each.retrieveImageDuration, each.totalRequestDuration);
+        EXPECT_FALSE(each.domainLookupDuration || each.connectDuration || each.secureConnectionDuration);
+    }
+    EXPECT_EQ(slow.redirectCount, 0);
+    EXPECT_GE(*slow.firstByteDuration, 0.35);
+    // The wait before the redirection belongs to the whole transfer, not to the final request.
+    EXPECT_EQ(moved.redirectCount, 1);
+    EXPECT_GE(moved.totalRequestDuration - *moved.retrieveImageDuration, 0.25);
+}
+
 TEST_F(ImageDownloaderTest, TransfersTogetherHoldNoMoreThanTheBudget)
 {
     // Each body comes in three parts of 64 KiB with a pause before the second and the third.

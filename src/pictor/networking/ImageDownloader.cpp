@@ -295,9 +295,12 @@ void ImageDownloader::bindTaskDone(const std::shared_ptr<SessionDataTask>& task,
             return true;
         }
         const SessionDataTask::Downloaded downloaded = result.value();
+        // Read now: the transfer may be gone by the time its data is processed.
+        const std::shared_ptr<SessionDataTask> transfer = weakTask.lock();
+        const std::optional<NetworkMetrics> metrics = transfer ? transfer->metrics() : std::nullopt;
         auto processor = ImageDataProcessor::create(downloaded.data, callbacks, context.options.processingQueue);
-        processor->onImageProcessed.setBlock([weak, weakTask, context, downloaded](ImageDataProcessor::ImageResult processed,
-                                                                                   SessionDataTask::TaskCallback callback) {
+        processor->onImageProcessed.setBlock([weak, metrics, context, downloaded](ImageDataProcessor::ImageResult processed,
+                                                                                  SessionDataTask::TaskCallback callback) {
             if (processed.isFailure()) {
                 complete(callback, ImageResult::failure(processed.error()));
                 return true;
@@ -306,9 +309,7 @@ void ImageDownloader::bindTaskDone(const std::shared_ptr<SessionDataTask>& task,
                 std::shared_ptr<ImageDownloaderDelegate> holder;
                 owner->effectiveDelegate(holder).didDownloadImage(*owner, processed.value(), context.url, downloaded.response);
             }
-            const std::shared_ptr<SessionDataTask> transfer = weakTask.lock();
-            complete(callback, ImageResult::success({processed.value(), context.url, downloaded.data,
-                                                     transfer ? transfer->metrics() : std::nullopt}));
+            complete(callback, ImageResult::success({processed.value(), context.url, downloaded.data, metrics}));
             return true;
         });
         processor->process();

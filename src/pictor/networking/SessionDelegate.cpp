@@ -259,7 +259,7 @@ void SessionDelegate::resume(const std::shared_ptr<SessionDataTask>& task)
     QNetworkReply* reply = manager_->get(request);
     Transfer& state = transfers_[task->identifier()];
     state.reply = reply;
-    state.sample.requestStartNs = nowNs();
+    state.sample.taskStartNs = state.sample.requestStartNs = nowNs();
     // The manager may outlive this object by a turn of the event loop: every step holds it weakly.
     std::weak_ptr<SessionDelegate> weak = weak_from_this();
     std::weak_ptr<SessionDataTask> weakTask = task;
@@ -276,6 +276,11 @@ void SessionDelegate::resume(const std::shared_ptr<SessionDataTask>& task)
         const AuthenticationChallenge challenge{reply->url().host(), errors};
         if (self && self->onReceiveSessionChallenge.call(challenge) == AuthChallengeDisposition::useCredential)
             reply->ignoreSslErrors(errors);
+    });
+    QObject::connect(reply, &QNetworkReply::uploadProgress, reply, [weak, id = task->identifier()](qint64 sent, qint64) {
+        std::shared_ptr<SessionDelegate> self = weak.lock();
+        if (Transfer* sending = self ? self->transfer(id) : nullptr)
+            sending->sample.requestBodyBytesSent = std::max(sending->sample.requestBodyBytesSent, sent);
     });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, with(&SessionDelegate::handleResponse));
     QObject::connect(reply, &QNetworkReply::readyRead, reply, with(&SessionDelegate::drain));
@@ -384,6 +389,8 @@ void SessionDelegate::drain(const std::shared_ptr<SessionDataTask>& task)
     const QByteArray chunk = state->reply->readAll();
     if (chunk.isEmpty())
         return;
+    if (!state->sample.responseStartNs)
+        state->sample.responseStartNs = nowNs();
     state->sample.responseBodyBytesReceived += chunk.size();
     if (state->sample.responseBodyBytesReceived > kMaximumDataLength) {
         finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
@@ -419,6 +426,9 @@ void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& tas
         state->ended = true;
         return state->reply->abort();
     }
+    // The request that follows is timed on its own; the whole transfer keeps its start.
+    state->sample.requestStartNs = nowNs();
+    state->sample.responseStartNs.reset();
     // The latest caller that brought a redirect handler decides.
     std::shared_ptr<const ImageDownloadRedirectHandler> handler;
     const QList<SessionDataTask::TaskCallback> callbacks = task->callbacks();
