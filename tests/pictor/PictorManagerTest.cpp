@@ -210,6 +210,28 @@ TEST_F(PictorManagerTest, AlternativesAreTriedInTurnAndAllFailuresAreReported)
     EXPECT_TRUE(updated.first());
 }
 
+TEST_F(PictorManagerTest, AConstrainedNetworkTurnsToTheLowDataSourceOnce)
+{
+    const Source full = network(at("/slow.png"), QStringLiteral("full"));
+    const Source lowData = network(at("/image.png"), QStringLiteral("low-data"));
+    for (const bool constrained : {false, true}) {
+        downloader->setConstrainedNetworkCheck([constrained] { return constrained; });
+        cache->clearMemoryCache();
+        const auto result = retrieve(full, QList<Item>{Item::lowDataMode(shared(lowData)), Item::forceRefresh()});
+        ASSERT_TRUE(result.isSuccess()) << "constrained " << constrained << ": " << result.error().what();
+        // The low-data source is fetched with the field cleared: its own request may use the
+        // constrained network, so it is not refused in turn.
+        EXPECT_EQ(result.value().source, constrained ? lowData : full);
+        EXPECT_EQ(result.value().originalSource, full);
+    }
+    EXPECT_EQ(server.hits("/slow.png"), 1);
+    EXPECT_EQ(server.hits("/image.png"), 1);
+
+    // Without a low-data source the request is not held back.
+    EXPECT_TRUE(retrieve(network(at("/image.png"), QStringLiteral("plain")), QList<Item>{Item::forceRefresh()}).isSuccess());
+    EXPECT_EQ(server.hits("/image.png"), 2);
+}
+
 TEST_F(PictorManagerTest, RetriesRestartTheFirstSourceAndCountAcrossSources)
 {
     const auto strategy = std::make_shared<CountingRetryStrategy>(2);

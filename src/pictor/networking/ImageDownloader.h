@@ -52,6 +52,12 @@ public:
     void setSessionConfiguration(const QSslConfiguration& configuration);
     bool requestsUsePipelining() const;
     void setRequestsUsePipelining(bool enabled);
+    // Whether the network is constrained (metered) now. A request whose options name a low-data
+    // source may not use such a network: it fails at once with a constrained-network error, so
+    // that the retrieval turns to that source. By default the system's network information
+    // answers; where it cannot tell, the network is not constrained.
+    using ConstrainedNetworkCheck = std::function<bool()>;
+    void setConstrainedNetworkCheck(ConstrainedNetworkCheck check);
     // Held weakly; when unset or gone, the downloader's own defaults answer.
     std::shared_ptr<ImageDownloaderDelegate> delegate() const;
     void setDelegate(std::weak_ptr<ImageDownloaderDelegate> delegate);
@@ -103,6 +109,7 @@ private:
     double downloadTimeout_ = 15.0;
     std::optional<QSet<QString>> trustedHosts_;
     bool requestsUsePipelining_ = false;
+    ConstrainedNetworkCheck constrainedNetwork_;
     std::weak_ptr<ImageDownloaderDelegate> delegate_;
     std::weak_ptr<AuthenticationChallengeResponsible> responder_;
 };
