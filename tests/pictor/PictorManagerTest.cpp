@@ -8,6 +8,7 @@
 #include "pictor/processing/DefaultImageProcessor.h"
 #include "pictor/processing/DownsamplingImageProcessor.h"
 #include "pictor/retrieval/LocalFileImageDataProvider.h"
+#include "pictor/core/PropagationError.h"
 #include "pictor/retrieval/RawImageDataProvider.h"
 #include "pictor/retrieval/RetryStrategy.h"
 
@@ -192,6 +193,14 @@ TEST_F(PictorManagerTest, AlternativesAreTriedInTurnAndAllFailuresAreReported)
     const QString text = QString::fromUtf8(exhausted.error().what());
     EXPECT_LT(text.indexOf(QStringLiteral("/status/404")), text.indexOf(QStringLiteral("/status/500")));
     EXPECT_LT(text.indexOf(QStringLiteral("/status/500")), text.indexOf(QStringLiteral("/page.html")));
+    // The failures themselves travel with it, in the order tried.
+    const auto* failures = exhausted.error().payload<QList<PropagationError>>();
+    ASSERT_TRUE(failures);
+    ASSERT_EQ(failures->size(), 3);
+    EXPECT_EQ(failures->at(0).source, first);
+    EXPECT_EQ(failures->at(0).error.reason(), PictorError::Reason::invalidHTTPStatusCode);
+    EXPECT_EQ(failures->at(2).source, *alternatives[1]);
+    EXPECT_EQ(failures->at(2).error.reason(), PictorError::Reason::processingFailed);
 
     // A single failing source reports its own error.
     EXPECT_EQ(retrieve(first).error().reason(), PictorError::Reason::invalidHTTPStatusCode);

@@ -242,7 +242,8 @@ void PictorManager::fallBack(const std::shared_ptr<Retrieval>& retrieval, const 
     QStringList tried;
     for (const PropagationError& failed : context.propagationErrors())
         tried << QStringLiteral("%1: %2").arg(failed.source.description(), QString::fromUtf8(failed.error.what()));
-    retrieval->finish(RetrieveResult::failure(PictorError::alternativeSourcesExhausted(tried.join(QStringLiteral("; ")))));
+    retrieval->finish(RetrieveResult::failure(
+        PictorError::alternativeSourcesExhausted(tried.join(QStringLiteral("; "))).withPayload(context.propagationErrors())));
 }
 
 void PictorManager::restart(const std::shared_ptr<Retrieval>& retrieval, const Source& source)
