@@ -5,6 +5,7 @@
 #include "pictor/networking/AnyRedirectHandler.h"
 #include "pictor/networking/DownloadTask.h"
 #include "pictor/networking/SessionDataTask.h"
+#include "pictor/networking/TransferBudget.h"
 
 #include <QTest>
 #include <QTimer>
@@ -236,17 +237,36 @@ TEST_F(ImageDownloaderTest, DestroyingTheDownloaderCancelsEveryWaitingCaller)
         EXPECT_TRUE(result.isFailure() && result.error().isTaskCancelled());
 }
 
-TEST_F(ImageDownloaderTest, CancelBeforeTheAsyncModifierAnsweredIsKept)
+TEST_F(ImageDownloaderTest, CancelBeforeTheAsyncModifierAnsweredWithdrawsNothing)
 {
-    auto modifier = std::make_shared<HeldModifier>();
-    Outcomes outcomes;
-    auto handle = downloader->downloadImage(server.url("/image.png"), withModifier(modifier), outcomes.completion());
-    EXPECT_FALSE(handle->isInitialized());
-    handle->cancel();
-    modifier->release();
-    ASSERT_TRUE(outcomes.waitFor(1));
-    EXPECT_TRUE(outcomes.results[0].error().isTaskCancelled());
-    EXPECT_TRUE(handle->isInitialized());
+    for (const bool awaited : {false, true}) {
+        auto modifier = std::make_shared<HeldModifier>();
+        std::optional<ImageDownloader::ImageResult> result;
+        if (awaited) {
+            std::stop_source stop;
+            QTimer::singleShot(50, [&] {
+                stop.request_stop();
+                modifier->release();
+            });
+            try {
+                result.emplace(ImageDownloader::ImageResult::success(
+                    waitForTask(downloader->downloadImageAsync(server.url("/image.png"), withModifier(modifier), stop.get_token()))));
+            } catch (const PictorError& error) {
+                result.emplace(ImageDownloader::ImageResult::failure(error));
+            }
+        } else {
+            Outcomes outcomes;
+            auto handle = downloader->downloadImage(server.url("/image.png"), withModifier(modifier), outcomes.completion());
+            EXPECT_FALSE(handle->isInitialized());
+            handle->cancel();
+            modifier->release();
+            ASSERT_TRUE(outcomes.waitFor(1));
+            EXPECT_TRUE(handle->isInitialized());
+            result = outcomes.results[0];
+        }
+        ASSERT_TRUE(result->isSuccess()) << "awaited " << awaited << ": " << result->error().what();
+        EXPECT_EQ(result->value().originalData, ImageServer::png());
+    }
 }
 
 struct ModifierCase {
@@ -302,6 +322,68 @@ TEST_F(ImageDownloaderTest, TheLastCallersRedirectHandlerDecides)
         for (const auto& result : outcomes.results)
             EXPECT_EQ(result.isSuccess(), follow);
     }
+}
+
+TEST_F(ImageDownloaderTest, MetricsTimeTheWaitTheFinalRequestAndTheWholeTransferApart)
+{
+    // The server waits before answering /slow.png, and before redirecting /slowly-moved.
+    Outcomes outcomes;
+    downloader->downloadImage(server.url("/slow.png"), options(), outcomes.completion());
+    downloader->downloadImage(server.url("/slowly-moved"), options(), outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(2));
+    QList<NetworkMetrics> metrics;
+    for (const auto& result : outcomes.results) {
+        ASSERT_TRUE(result.isSuccess()) << result.error().what();
+        ASSERT_TRUE(result.value().metrics);
+        metrics.append(*result.value().metrics);
+    }
+    const bool slowFirst = metrics[0].redirectCount == 0;
+    const NetworkMetrics& slow = metrics[slowFirst ? 0 : 1];
+    const NetworkMetrics& moved = metrics[slowFirst ? 1 : 0];
+    for (const NetworkMetrics& each : metrics) {
+        EXPECT_EQ(each.responseBodyBytesReceived, ImageServer::png().size());
+        EXPECT_EQ(each.requestBodyBytesSent, 0);
+        ASSERT_TRUE(each.firstByteDuration && each.retrieveImageDuration);
+        EXPECT_LE(*each.firstByteDuration, *each.retrieveImageDuration);
+        EXPECT_LE(*each.retrieveImageDuration, each.totalRequestDuration);
+        EXPECT_FALSE(each.domainLookupDuration || each.connectDuration || each.secureConnectionDuration);
+    }
+    EXPECT_EQ(slow.redirectCount, 0);
+    EXPECT_GE(*slow.firstByteDuration, 0.35);
+    // The wait before the redirection belongs to the whole transfer, not to the final request.
+    EXPECT_EQ(moved.redirectCount, 1);
+    EXPECT_GE(moved.totalRequestDuration - *moved.retrieveImageDuration, 0.25);
+}
+
+TEST_F(ImageDownloaderTest, TransfersTogetherHoldNoMoreThanTheBudget)
+{
+    // Each body comes in three parts of 64 KiB with a pause before the second and the third.
+    constexpr size_t kPart = 64 * 1024;
+    server.routes().Get(R"(/parts/(\d+))", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content_provider(3 * kPart, "application/octet-stream", [](size_t offset, size_t, httplib::DataSink& sink) {
+            static const std::string part(kPart, 'x');
+            if (offset > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            return sink.write(part.data(), part.size());
+        });
+    });
+    TransferBudget& budget = TransferBudget::shared();
+    const qint64 limit = budget.limit();
+    // Both first parts fit, the second parts of both do not: one transfer fails there, and the
+    // other, alone then, is received whole.
+    budget.setLimit(qint64(3 * kPart + kPart / 2));
+    Outcomes outcomes;
+    downloader->downloadImage(server.url("/parts/1"), options(), outcomes.completion());
+    downloader->downloadImage(server.url("/parts/2"), options(), outcomes.completion());
+    const bool ended = outcomes.waitFor(2);
+    budget.setLimit(limit);
+    ASSERT_TRUE(ended);
+    QStringList reasons;
+    for (const auto& result : outcomes.results)
+        reasons << QString::fromUtf8(result.error().what());
+    EXPECT_EQ(reasons.filter(QStringLiteral("allowed for all")).size(), 1) << reasons.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(reasons.filter(QStringLiteral("data(%1 bytes").arg(3 * kPart)).size(), 1) << reasons.join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return budget.held() == 0; }, 5000)) << budget.held();
 }
 
 TEST_F(ImageDownloaderTest, UnknownLengthReportsNoProgressButCompletes)

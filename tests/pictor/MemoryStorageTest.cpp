@@ -48,14 +48,19 @@ TEST_F(MemoryStorageTest, DefaultExpirationServesFor300SecondsAfterLastRead)
     EXPECT_EQ(storage->count(), 0);
 }
 
-TEST_F(MemoryStorageTest, AlreadyExpiredPoliciesStoreNothingAndKeepTheOlderEntry)
+TEST_F(MemoryStorageTest, RefusedStoresKeepTheOlderEntry)
 {
-    auto storage = make();
-    storage->store({1}, "k");
+    auto storage = make(100);
+    storage->store({1, 10}, "k");
     for (const StorageExpiration& policy : {StorageExpiration::expired(), StorageExpiration::seconds(0), StorageExpiration::date(clock.now().addSecs(-1))}) {
         storage->store({2}, "k", policy);
         ASSERT_EQ(storage->value("k", ExpirationExtending::none())->id, 1);
     }
+    // A value above the whole cost limit is not kept, and takes nothing away either.
+    storage->store({3, 500}, "k");
+    ASSERT_TRUE(storage->value("k", ExpirationExtending::none()));
+    EXPECT_EQ(storage->value("k", ExpirationExtending::none())->id, 1);
+    EXPECT_EQ(storage->totalCost(), 10);
 }
 
 struct EvictionCase {
@@ -63,9 +68,11 @@ struct EvictionCase {
     int64_t costLimit;
     int64_t countLimit;
     std::vector<int64_t> costs;
-    // Entry read between the stores of entries 2 and 3 (-1: none): it becomes the most recent.
+    // Entry read between the stores of entries 2 and 3 (-1: none): it becomes the most recent,
+    // unless it was only checked for.
     int readBeforeLast;
     std::vector<int> survivors;
+    bool onlyChecked = false;
 };
 
 class MemoryStorageEviction : public MemoryStorageTest, public ::testing::WithParamInterface<EvictionCase> {};
@@ -75,8 +82,12 @@ TEST_P(MemoryStorageEviction, LeastRecentlyUsedGoesFirst)
     const EvictionCase& c = GetParam();
     auto storage = make(c.costLimit, c.countLimit);
     for (int i = 0; i < int(c.costs.size()); ++i) {
-        if (i == int(c.costs.size()) - 1 && c.readBeforeLast >= 0)
-            storage->value(QString::number(c.readBeforeLast), ExpirationExtending::none());
+        if (i == int(c.costs.size()) - 1 && c.readBeforeLast >= 0) {
+            if (c.onlyChecked)
+                ASSERT_TRUE(storage->isCached(QString::number(c.readBeforeLast)));
+            else
+                storage->value(QString::number(c.readBeforeLast), ExpirationExtending::none());
+        }
         storage->store({i, c.costs[i]}, QString::number(i));
     }
     std::vector<int> survivors;
@@ -95,6 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
     Limits, MemoryStorageEviction,
     ::testing::Values(EvictionCase {"costLimit", 100, 0, {40, 40, 40}, -1, {1, 2}},
                       EvictionCase {"readEntryIsKept", 100, 0, {40, 40, 40}, 0, {0, 2}},
+                      EvictionCase {"checkedEntryKeepsItsPlace", 100, 0, {40, 40, 40}, 0, {1, 2}, true},
                       EvictionCase {"countLimit", 0, 2, {1, 1, 1}, -1, {1, 2}},
                       EvictionCase {"aloneAboveTheLimitIsNotKept", 100, 0, {10, 10, 500}, -1, {0, 1}},
                       EvictionCase {"noLimits", 0, 0, {1000, 1000, 1000}, -1, {0, 1, 2}}),

@@ -1,11 +1,14 @@
 #include "ManagerFixture.h"
+#include "TestImages.h"
 
 #include "pictor/retrieval/AnyImageModifier.h"
 #include "pictor/retrieval/Base64ImageDataProvider.h"
 #include "pictor/processing/BlackWhiteProcessor.h"
 #include "pictor/cache/DefaultCacheSerializer.h"
+#include "pictor/processing/DefaultImageProcessor.h"
 #include "pictor/processing/DownsamplingImageProcessor.h"
 #include "pictor/retrieval/LocalFileImageDataProvider.h"
+#include "pictor/core/PropagationError.h"
 #include "pictor/retrieval/RawImageDataProvider.h"
 #include "pictor/retrieval/RetryStrategy.h"
 
@@ -13,6 +16,8 @@
 
 using namespace pictor;
 using Item = PictorOptionsInfoItem;
+using testimages::GifFrame;
+using testimages::gif;
 
 namespace {
 
@@ -29,6 +34,23 @@ public:
 
 private:
     int retries_;
+};
+
+// Decodes as the default processor does under its own name, and remembers the thread of every
+// decoding of data.
+class ThreadRecordingProcessor : public ImageProcessor {
+public:
+    QString identifier() const override { return QStringLiteral("thread-recording"); }
+    std::optional<Image> process(const ImageProcessItem& item, const PictorParsedOptionsInfo& options) const override
+    {
+        if (item.asData()) {
+            std::lock_guard lock(mutex);
+            decodingThreads.append(QThread::currentThread());
+        }
+        return DefaultImageProcessor::shared()->process(item, options);
+    }
+    mutable std::mutex mutex;
+    mutable QList<QThread*> decodingThreads;
 };
 
 std::shared_ptr<const Source> shared(Source source) { return std::make_shared<const Source>(std::move(source)); }
@@ -124,6 +146,24 @@ TEST_F(PictorManagerTest, AHitStoredAsOriginalDataIsProcessedAgain)
     EXPECT_EQ(server.hits("/image.png"), 1);
 }
 
+TEST_F(PictorManagerTest, AnAnimationHitWithOtherSettingsIsDecodedAgainOffTheGuiThread)
+{
+    const QList<GifFrame> frames(3, GifFrame{QSize(8, 6), 2, 5});
+    const Source source = raw(gif(QSize(8, 6), frames), QStringLiteral("animation"));
+    const auto recorder = std::make_shared<ThreadRecordingProcessor>();
+    ASSERT_TRUE(retrieve(source, QList<Item>{Item::processor(recorder), Item::cacheMemoryOnly()}).isSuccess());
+    ASSERT_EQ(recorder->decodingThreads.size(), 1);
+
+    const auto hit = retrieve(source, QList<Item>{Item::processor(recorder), Item::cacheMemoryOnly(), Item::scaleFactor(2.0)});
+    ASSERT_TRUE(hit.isSuccess()) << hit.error().what();
+    EXPECT_EQ(hit.value().cacheType, CacheType::memory);
+    EXPECT_EQ(hit.value().image.imageFrameCount(), 3);
+    EXPECT_EQ(hit.value().image.creatingOptions()->scale, 2.0);
+    std::lock_guard lock(recorder->mutex);
+    ASSERT_EQ(recorder->decodingThreads.size(), 2);
+    EXPECT_NE(recorder->decodingThreads.last(), QThread::currentThread());
+}
+
 TEST_F(PictorManagerTest, StoringFollowsTheOptions)
 {
     // Memory only, and the default processor keeps no second copy of the original.
@@ -153,6 +193,14 @@ TEST_F(PictorManagerTest, AlternativesAreTriedInTurnAndAllFailuresAreReported)
     const QString text = QString::fromUtf8(exhausted.error().what());
     EXPECT_LT(text.indexOf(QStringLiteral("/status/404")), text.indexOf(QStringLiteral("/status/500")));
     EXPECT_LT(text.indexOf(QStringLiteral("/status/500")), text.indexOf(QStringLiteral("/page.html")));
+    // The failures themselves travel with it, in the order tried.
+    const auto* failures = exhausted.error().payload<QList<PropagationError>>();
+    ASSERT_TRUE(failures);
+    ASSERT_EQ(failures->size(), 3);
+    EXPECT_EQ(failures->at(0).source, first);
+    EXPECT_EQ(failures->at(0).error.reason(), PictorError::Reason::invalidHTTPStatusCode);
+    EXPECT_EQ(failures->at(2).source, *alternatives[1]);
+    EXPECT_EQ(failures->at(2).error.reason(), PictorError::Reason::processingFailed);
 
     // A single failing source reports its own error.
     EXPECT_EQ(retrieve(first).error().reason(), PictorError::Reason::invalidHTTPStatusCode);
@@ -169,6 +217,28 @@ TEST_F(PictorManagerTest, AlternativesAreTriedInTurnAndAllFailuresAreReported)
     EXPECT_EQ(result->value().originalSource, first);
     ASSERT_EQ(updated.size(), 1);
     EXPECT_TRUE(updated.first());
+}
+
+TEST_F(PictorManagerTest, AConstrainedNetworkTurnsToTheLowDataSourceOnce)
+{
+    const Source full = network(at("/slow.png"), QStringLiteral("full"));
+    const Source lowData = network(at("/image.png"), QStringLiteral("low-data"));
+    for (const bool constrained : {false, true}) {
+        downloader->setConstrainedNetworkCheck([constrained] { return constrained; });
+        cache->clearMemoryCache();
+        const auto result = retrieve(full, QList<Item>{Item::lowDataMode(shared(lowData)), Item::forceRefresh()});
+        ASSERT_TRUE(result.isSuccess()) << "constrained " << constrained << ": " << result.error().what();
+        // The low-data source is fetched with the field cleared: its own request may use the
+        // constrained network, so it is not refused in turn.
+        EXPECT_EQ(result.value().source, constrained ? lowData : full);
+        EXPECT_EQ(result.value().originalSource, full);
+    }
+    EXPECT_EQ(server.hits("/slow.png"), 1);
+    EXPECT_EQ(server.hits("/image.png"), 1);
+
+    // Without a low-data source the request is not held back.
+    EXPECT_TRUE(retrieve(network(at("/image.png"), QStringLiteral("plain")), QList<Item>{Item::forceRefresh()}).isSuccess());
+    EXPECT_EQ(server.hits("/image.png"), 2);
 }
 
 TEST_F(PictorManagerTest, RetriesRestartTheFirstSourceAndCountAcrossSources)

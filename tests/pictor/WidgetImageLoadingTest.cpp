@@ -8,6 +8,9 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QStandardItemModel>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
 #include <QPushButton>
 #include <QTextEdit>
 
@@ -44,6 +47,13 @@ TEST_F(WidgetImageLoadingTest, TheLatestOfFiveSourcesWinsAndEveryLoadCompletesOn
     for (qsizetype i = 0; i < 5; ++i) {
         succeeded += done.results[i].isSuccess();
         EXPECT_TRUE(done.results[i].isSuccess() || done.notCurrent(i)) << i;
+        // An overtaken load still hands over what it got.
+        if (done.results[i].isFailure()) {
+            const auto* overtaken = done.results[i].error().payload<ImageSetting::SettingResult>();
+            ASSERT_TRUE(overtaken) << i;
+            ASSERT_TRUE(overtaken->isSuccess()) << i;
+            EXPECT_EQ(overtaken->value().image.pixelSize(), QSizeF(32, 24));
+        }
     }
     EXPECT_EQ(succeeded, 1);
     EXPECT_TRUE(shows(view.image(), QSize(32, 24)));
@@ -129,6 +139,46 @@ TEST_F(WidgetImageLoadingTest, ATargetDestroyedWhileLoadingGetsOneRefusal)
     ASSERT_EQ(done.results.size(), 4);
     for (qsizetype i = 0; i < 4; ++i)
         EXPECT_TRUE(done.notCurrent(i)) << i;
+}
+
+TEST_F(WidgetImageLoadingTest, TabsCellsAndTheTrayIconTakeOnlyTheirLatestLoad)
+{
+    QTabWidget tabs;
+    tabs.addTab(new QWidget, QStringLiteral("first"));
+    tabs.addTab(new QWidget, QStringLiteral("second"));
+    QStandardItemModel model(2, 2);
+    auto* item = new QStandardItem;
+    model.setItem(1, 1, item);
+    QSystemTrayIcon tray;
+    using Load = std::function<void(const Source&, ImageSetting::Completion)>;
+    struct Target {
+        const char* name;
+        Load load;
+        std::function<QSize()> shown;
+    };
+    const QList<Target> targets{
+        {"tab", [&](const Source& source, auto done) { pt::setTabImage(&tabs, 1, source, std::nullopt, std::nullopt, {}, done); },
+         [&] { return tabs.tabIcon(1).isNull() ? QSize() : tabs.tabIcon(1).availableSizes().value(0); }},
+        {"cell", [&](const Source& source, auto done) { pt::setImage(QPersistentModelIndex(model.index(0, 1)), source, std::nullopt, std::nullopt, {}, done); },
+         [&] { return model.index(0, 1).data(Qt::DecorationRole).value<QPixmap>().size(); }},
+        {"standardItem", [&](const Source& source, auto done) { pt::setImage(item, source, std::nullopt, std::nullopt, {}, done); },
+         [&] { return item->data(Qt::DecorationRole).value<QPixmap>().size(); }},
+        {"tray", [&](const Source& source, auto done) { pt::setImage(&tray, source, std::nullopt, std::nullopt, {}, done); },
+         [&] { return tray.icon().isNull() ? QSize() : tray.icon().availableSizes().value(0); }},
+    };
+    for (const Target& target : targets) {
+        Completions done;
+        // The slow load finishes last and is refused: what shows is the newer one's image.
+        target.load(network(slow(), QStringLiteral("slow-") + QLatin1String(target.name)), done.record());
+        target.load(network(png(), QStringLiteral("quick-") + QLatin1String(target.name)), done.record());
+        ASSERT_TRUE(waitFor([&] { return done.results.size() == 2; })) << target.name;
+        EXPECT_TRUE(done.results[0].isSuccess()) << target.name;
+        ASSERT_TRUE(done.notCurrent(1)) << target.name << " the slow one ends second and is not current";
+        EXPECT_EQ(target.shown(), QSize(32, 24)) << target.name;
+    }
+    // The other cells and tabs are untouched.
+    EXPECT_TRUE(tabs.tabIcon(0).isNull());
+    EXPECT_FALSE(model.index(0, 0).data(Qt::DecorationRole).isValid());
 }
 
 TEST_F(WidgetImageLoadingTest, CancellingEndsTheLoadWithTheCancellation)

@@ -81,10 +81,11 @@ public:
             if (policy.isExpired(now))
                 return;
             const int64_t cost = std::max<int64_t>(0, cacheCost(value));
-            removeLocked(key);
-            // Room for it would mean flushing everything else, and it would go next anyway.
+            // Room for it would mean flushing everything else, and it would go next anyway; the
+            // older entry under the key stays usable.
             if (config_.totalCostLimit > 0 && cost > config_.totalCostLimit)
                 return;
+            removeLocked(key);
             std::shared_ptr<Object> object;
             if (config_.keepWhenEnteringBackground)
                 object = std::make_shared<BackgroundKeepingStorageObject<T>>(std::move(value), policy, now);
@@ -101,24 +102,19 @@ public:
     // Nothing for a missing, expired or discarded entry; a hit is extended as asked.
     std::optional<T> value(const QString& key, const ExpirationExtending& extending)
     {
-        std::shared_ptr<Object> object;
-        QDateTime now;
-        {
-            std::lock_guard lock(mutex_);
-            const auto found = index_.constFind(key);
-            if (found == index_.constEnd())
-                return std::nullopt;
-            entries_.splice(entries_.begin(), entries_, *found);
-            object = (*found)->object;
-            now = config_.clock();
-        }
-        if (object->isExpired(now))
+        const auto [object, now] = live(key, true);
+        if (!object)
             return std::nullopt;
         object->extendOnAccess(extending, now);
         return object->value();
     }
 
-    bool isCached(const QString& key) { return value(key, ExpirationExtending::none()).has_value(); }
+    // Neither extends the entry nor counts as a use: it keeps its place in the eviction order.
+    bool isCached(const QString& key)
+    {
+        const std::shared_ptr<Object> object = live(key, false).first;
+        return object && object->value().has_value();
+    }
 
     void remove(const QString& key)
     {
@@ -168,6 +164,26 @@ public:
     }
 
 private:
+    // The unexpired entry under the key and the time it was judged at; a use moves it to the front.
+    std::pair<std::shared_ptr<Object>, QDateTime> live(const QString& key, bool use)
+    {
+        std::shared_ptr<Object> object;
+        QDateTime now;
+        {
+            std::lock_guard lock(mutex_);
+            const auto found = index_.constFind(key);
+            if (found == index_.constEnd())
+                return {};
+            if (use)
+                entries_.splice(entries_.begin(), entries_, *found);
+            object = (*found)->object;
+            now = config_.clock();
+        }
+        if (object->isExpired(now))
+            return {};
+        return {object, now};
+    }
+
     struct Entry {
         QString key;
         std::shared_ptr<Object> object;

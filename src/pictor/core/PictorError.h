@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <any>
 #include <exception>
 #include <optional>
 
@@ -10,7 +11,9 @@ namespace pictor {
 
 // Every failure the image library reports: the stage that failed and, within it, the reason, with
 // its fixed code and English description. Payload objects travel as their descriptions; the few
-// values that callers test (status code, cancel token, constrained network) are kept as values.
+// values that callers test (status code, cancel token, constrained network) are kept as values,
+// and so are the objects some reasons carry: an overtaken load's result (notCurrentSourceTask) and
+// the failures of every source tried (alternativeSourcesExhausted, a QList<PropagationError>).
 // Thrown by the asynchronous forms, carried inside a Result by the completion forms.
 class PictorError : public std::exception {
 public:
@@ -102,6 +105,15 @@ public:
     bool isConstrainedNetworkError() const { return reason_ == Reason::URLSessionError && constrained_; }
     // The cancel token of taskCancelled, the status code of invalidHTTPStatusCode.
     qint64 number() const { return number_; }
+    // The object the error carries, when it is a T.
+    template <typename T>
+    const T* payload() const { return std::any_cast<T>(&payload_); }
+    PictorError withPayload(std::any payload) const
+    {
+        PictorError carrying = *this;
+        carrying.payload_ = std::move(payload);
+        return carrying;
+    }
 
 private:
     struct Extra {
@@ -122,6 +134,7 @@ private:
     // Which of result and error the not-current and live-photo reasons carry.
     bool hasResult_ = false;
     bool hasError_ = false;
+    std::any payload_;
     QByteArray what_;
 };
 

@@ -24,15 +24,9 @@ bool DownloadTask::isInitialized() const
 
 void DownloadTask::link(std::shared_ptr<SessionDataTask> sessionTask, qint64 cancelToken)
 {
-    bool cancelNow = false;
-    {
-        std::lock_guard lock(mutex_);
-        sessionTask_ = sessionTask;
-        cancelToken_ = cancelToken;
-        cancelNow = cancelRequested_;
-    }
-    if (cancelNow)
-        sessionTask->cancel(cancelToken);
+    std::lock_guard lock(mutex_);
+    sessionTask_ = std::move(sessionTask);
+    cancelToken_ = cancelToken;
 }
 
 void DownloadTask::cancel()
@@ -41,10 +35,8 @@ void DownloadTask::cancel()
     std::optional<qint64> token;
     {
         std::lock_guard lock(mutex_);
-        if (!sessionTask_ || !cancelToken_) {
-            cancelRequested_ = true;
+        if (!sessionTask_ || !cancelToken_)
             return;
-        }
         task = sessionTask_;
         token = cancelToken_;
     }

@@ -11,8 +11,9 @@ namespace pictor {
 class SessionDataTask;
 
 // One caller's handle on a shared transfer: cancelling it withdraws only this caller. It is
-// unlinked until the downloader has started or joined the transfer; a cancel that arrives before
-// that is kept and applied the moment the handle is linked. Safe to use from any thread.
+// unlinked until the downloader has started or joined the transfer (an asynchronous request
+// modifier may still be preparing the request); an unlinked handle names nothing to withdraw, so
+// cancelling it does nothing. Safe to use from any thread.
 class DownloadTask {
 public:
     DownloadTask() = default;
@@ -23,8 +24,7 @@ public:
     std::optional<qint64> cancelToken() const;
     bool isInitialized() const;
 
-    // Links the handle to a caller's place in a transfer, cancelling it at once when a cancel
-    // was asked for meanwhile.
+    // Links the handle to a caller's place in a transfer; it stays linked.
     void link(std::shared_ptr<SessionDataTask> sessionTask, qint64 cancelToken);
     void cancel();
 
@@ -32,7 +32,6 @@ private:
     mutable std::mutex mutex_;
     std::shared_ptr<SessionDataTask> sessionTask_;
     std::optional<qint64> cancelToken_;
-    bool cancelRequested_ = false;
 };
 
 } // namespace pictor

@@ -9,6 +9,7 @@
 
 #include <QCoro/QCoroFuture>
 #include <QFutureInterface>
+#include <QNetworkInformation>
 
 #include <stdexcept>
 
@@ -55,7 +56,7 @@ QCoro::Task<Value> awaitCompletion(std::function<std::shared_ptr<DownloadTask>(s
         outcome->result.emplace(std::move(result));
         outcome->done.reportFinished();
     });
-    // A stop before the handle is linked is kept by the handle itself.
+    // A stop before the handle is linked withdraws nothing (see DownloadTask).
     std::stop_callback withdraw(stop, [handle] { handle->cancel(); });
     const QFuture<void> finished = outcome->done.future();
     co_await finished;
@@ -81,7 +82,23 @@ const std::shared_ptr<ImageDownloader>& ImageDownloader::defaultDownloader()
     return shared;
 }
 
-ImageDownloader::ImageDownloader(QString name) : name_(std::move(name)), sessionDelegate_(SessionDelegate::create()) {}
+namespace {
+
+// The system's answer, through the first backend that can tell whether the network is metered;
+// without one (no network manager on the machine) the network counts as not constrained.
+bool networkIsMetered()
+{
+    static const bool loaded = QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Metered);
+    const QNetworkInformation* information = loaded ? QNetworkInformation::instance() : nullptr;
+    return information && information->isMetered();
+}
+
+} // namespace
+
+ImageDownloader::ImageDownloader(QString name)
+    : name_(std::move(name)), sessionDelegate_(SessionDelegate::create()), constrainedNetwork_(networkIsMetered)
+{
+}
 
 ImageDownloader::~ImageDownloader()
 {
@@ -224,6 +241,12 @@ std::shared_ptr<DownloadTask> ImageDownloader::downloadImage(const QUrl& url, co
     return handle;
 }
 
+void ImageDownloader::setConstrainedNetworkCheck(ConstrainedNetworkCheck check)
+{
+    std::lock_guard lock(mutex_);
+    constrainedNetwork_ = std::move(check);
+}
+
 void ImageDownloader::createDownloadContext(const QUrl& url, const PictorParsedOptionsInfo& options, std::function<void(ContextResult)> done)
 {
     QNetworkRequest request(url);
@@ -236,11 +259,19 @@ void ImageDownloader::createDownloadContext(const QUrl& url, const PictorParsedO
     request.setPriority(options.downloadPriority > 0.75f ? QNetworkRequest::HighPriority
                         : options.downloadPriority < 0.25f ? QNetworkRequest::LowPriority
                                                            : QNetworkRequest::NormalPriority);
-    auto check = [done, options](std::optional<QNetworkRequest> ready) {
+    ConstrainedNetworkCheck constrained;
+    if (options.lowDataModeSource) {
+        std::lock_guard lock(mutex_);
+        constrained = constrainedNetwork_;
+    }
+    auto check = [done, options, constrained](std::optional<QNetworkRequest> ready) {
         if (!ready)
             return done(ContextResult::failure(PictorError::emptyRequest()));
         if (ready->url().isEmpty() || !ready->url().isValid())
             return done(ContextResult::failure(PictorError::invalidURL(ready->url().toString())));
+        if (constrained && constrained())
+            return done(ContextResult::failure(PictorError::urlSessionError(
+                QStringLiteral("the network is constrained and this request may not use it"), true)));
         done(ContextResult::success({ready->url(), *ready, options}));
     };
     if (!options.requestModifier)
@@ -295,9 +326,12 @@ void ImageDownloader::bindTaskDone(const std::shared_ptr<SessionDataTask>& task,
             return true;
         }
         const SessionDataTask::Downloaded downloaded = result.value();
+        // Read now: the transfer may be gone by the time its data is processed.
+        const std::shared_ptr<SessionDataTask> transfer = weakTask.lock();
+        const std::optional<NetworkMetrics> metrics = transfer ? transfer->metrics() : std::nullopt;
         auto processor = ImageDataProcessor::create(downloaded.data, callbacks, context.options.processingQueue);
-        processor->onImageProcessed.setBlock([weak, weakTask, context, downloaded](ImageDataProcessor::ImageResult processed,
-                                                                                   SessionDataTask::TaskCallback callback) {
+        processor->onImageProcessed.setBlock([weak, metrics, context, downloaded](ImageDataProcessor::ImageResult processed,
+                                                                                  SessionDataTask::TaskCallback callback) {
             if (processed.isFailure()) {
                 complete(callback, ImageResult::failure(processed.error()));
                 return true;
@@ -306,9 +340,7 @@ void ImageDownloader::bindTaskDone(const std::shared_ptr<SessionDataTask>& task,
                 std::shared_ptr<ImageDownloaderDelegate> holder;
                 owner->effectiveDelegate(holder).didDownloadImage(*owner, processed.value(), context.url, downloaded.response);
             }
-            const std::shared_ptr<SessionDataTask> transfer = weakTask.lock();
-            complete(callback, ImageResult::success({processed.value(), context.url, downloaded.data,
-                                                     transfer ? transfer->metrics() : std::nullopt}));
+            complete(callback, ImageResult::success({processed.value(), context.url, downloaded.data, metrics}));
             return true;
         });
         processor->process();

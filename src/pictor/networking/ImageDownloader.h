@@ -52,6 +52,12 @@ public:
     void setSessionConfiguration(const QSslConfiguration& configuration);
     bool requestsUsePipelining() const;
     void setRequestsUsePipelining(bool enabled);
+    // Whether the network is constrained (metered) now. A request whose options name a low-data
+    // source may not use such a network: it fails at once with a constrained-network error, so
+    // that the retrieval turns to that source. By default the system's network information
+    // answers; where it cannot tell, the network is not constrained.
+    using ConstrainedNetworkCheck = std::function<bool()>;
+    void setConstrainedNetworkCheck(ConstrainedNetworkCheck check);
     // Held weakly; when unset or gone, the downloader's own defaults answer.
     std::shared_ptr<ImageDownloaderDelegate> delegate() const;
     void setDelegate(std::weak_ptr<ImageDownloaderDelegate> delegate);
@@ -65,7 +71,8 @@ public:
     std::shared_ptr<DownloadTask> downloadImage(const QUrl& url, const std::optional<QList<PictorOptionsInfoItem>>& items,
                                                 ProgressBlock progress, Completion completion = {});
     // The same awaited: returns the result or throws the PictorError; stopping the token
-    // withdraws this caller, whatever stage the download is at.
+    // withdraws this caller from its transfer. A stop while an asynchronous request modifier is
+    // still preparing the request finds no transfer to leave: the download then ends normally.
     QCoro::Task<ImageLoadingResult> downloadImageAsync(QUrl url, PictorParsedOptionsInfo options, std::stop_token stop = {});
     QCoro::Task<ImageLoadingResult> downloadImageAsync(QUrl url, std::optional<QList<PictorOptionsInfoItem>> items,
                                                        ProgressBlock progress, std::stop_token stop = {});
@@ -102,6 +109,7 @@ private:
     double downloadTimeout_ = 15.0;
     std::optional<QSet<QString>> trustedHosts_;
     bool requestsUsePipelining_ = false;
+    ConstrainedNetworkCheck constrainedNetwork_;
     std::weak_ptr<ImageDownloaderDelegate> delegate_;
     std::weak_ptr<AuthenticationChallengeResponsible> responder_;
 };

@@ -6,10 +6,15 @@ std::optional<NetworkMetrics> NetworkMetrics::build(const Sample& sample)
 {
     if (!sample.statusCode || *sample.statusCode < 200 || *sample.statusCode > 299)
         return std::nullopt;
+    // Qt's network stack tells when a request went out and when its answer's head and last byte
+    // came, but not when the name lookup, the connection or the TLS handshake began or ended:
+    // those durations stay absent.
     NetworkMetrics metrics;
     if (sample.responseEndNs)
         metrics.retrieveImageDuration = double(*sample.responseEndNs - sample.requestStartNs) / 1e9;
-    metrics.totalRequestDuration = double(sample.taskEndNs - sample.requestStartNs) / 1e9;
+    if (sample.responseStartNs)
+        metrics.firstByteDuration = double(*sample.responseStartNs - sample.requestStartNs) / 1e9;
+    metrics.totalRequestDuration = double(sample.taskEndNs - sample.taskStartNs) / 1e9;
     metrics.requestBodyBytesSent = sample.requestBodyBytesSent;
     metrics.responseBodyBytesReceived = sample.responseBodyBytesReceived;
     metrics.httpStatusCode = sample.statusCode;

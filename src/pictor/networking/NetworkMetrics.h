@@ -12,7 +12,12 @@ namespace pictor {
 struct NetworkMetrics {
     // Gathered while the transfer runs; build() turns them into the summary.
     struct Sample {
+        // The first request was sent; the whole transfer, redirections included, runs from here.
+        qint64 taskStartNs = 0;
+        // The request that got the final answer was sent (after the last redirection).
         qint64 requestStartNs = 0;
+        // The final answer's first byte arrived.
+        std::optional<qint64> responseStartNs;
         std::optional<qint64> responseEndNs;
         qint64 taskEndNs = 0;
         qint64 requestBodyBytesSent = 0;
@@ -23,7 +28,11 @@ struct NetworkMetrics {
     // Nothing unless the final status is 200 to 299.
     static std::optional<NetworkMetrics> build(const Sample& sample);
 
+    // From the final request to the last byte of its answer.
     std::optional<double> retrieveImageDuration;
+    // From the final request to the first byte of its answer.
+    std::optional<double> firstByteDuration;
+    // From the first request to the end, redirections included.
     double totalRequestDuration = 0;
     std::optional<double> domainLookupDuration;
     std::optional<double> connectDuration;

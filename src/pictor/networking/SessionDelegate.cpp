@@ -95,40 +95,47 @@ std::shared_ptr<SessionDelegate> SessionDelegate::create() { return std::shared_
 
 namespace {
 
-void keepUntilExit(QNetworkAccessManager* manager)
+// One manager serves every downloader, for the life of the process. Qt's network thread winds up
+// a manager's connections only after it is deleted, and a connection still busy then is left
+// behind, unreachable, at exit; a manager that stays keeps them all in reach and reuses them.
+// The shared downloader is made on whichever thread first asks for it, maybe a pool thread or a
+// plain thread that never runs an event loop: the manager then lives on the GUI thread, whose loop
+// always runs, instead of transfers waiting for ever.
+QNetworkAccessManager* sharedManager()
 {
-    struct Kept {
-        std::mutex mutex;
-        std::vector<std::unique_ptr<QNetworkAccessManager>> managers;
-    };
-    static Kept kept;
-    std::lock_guard lock(kept.mutex);
-    kept.managers.emplace_back(manager);
+    static QNetworkAccessManager* const manager = [] {
+        auto* made = new QNetworkAccessManager();
+        made->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
+        if (QCoreApplication* application = QCoreApplication::instance(); application && QThread::currentThread() != application->thread())
+            made->moveToThread(application->thread());
+        return made;
+    }();
+    return manager;
 }
 
 } // namespace
 
-SessionDelegate::SessionDelegate() : manager_(new QNetworkAccessManager()), ssl_(QSslConfiguration::defaultConfiguration())
-{
-    manager_->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
-    // The shared downloader is made on whichever thread first asks for it, maybe a pool thread or
-    // a plain thread that never runs an event loop: the transfers then run on the GUI thread,
-    // whose loop always runs, instead of waiting for ever.
-    if (QCoreApplication* application = QCoreApplication::instance(); application && QThread::currentThread() != application->thread())
-        manager_->moveToThread(application->thread());
-}
+SessionDelegate::SessionDelegate() : manager_(sharedManager()), ssl_(QSslConfiguration::defaultConfiguration()) {}
 
 SessionDelegate::~SessionDelegate()
 {
     // The application object may be destroying the last pending job that held this delegate,
-    // under a lock that the manager's own thread needs to end: the manager then goes at exit.
-    // Deleting the manager aborts its replies; it must go on its own thread.
+    // under a lock that the manager's own thread needs: what is left open then goes at exit.
     if (QCoreApplication::closingDown())
-        keepUntilExit(manager_);
-    else if (QThread::currentThread() == manager_->thread())
-        delete manager_;
-    else
-        manager_->deleteLater();
+        return;
+    // Every transfer still open ends with its downloader. Its steps hold this object weakly, so
+    // its end reaches nobody; the replies must be stopped and freed on the manager's thread.
+    QList<QPointer<QNetworkReply>> open;
+    for (const auto& [identifier, state] : transfers_)
+        open.append(state.reply);
+    QMetaObject::invokeMethod(manager_, [open] {
+        for (const QPointer<QNetworkReply>& reply : open) {
+            if (!reply)
+                continue;
+            reply->abort();
+            reply->deleteLater();
+        }
+    });
 }
 
 void SessionDelegate::post(std::function<void()> job)
@@ -252,7 +259,7 @@ void SessionDelegate::resume(const std::shared_ptr<SessionDataTask>& task)
     QNetworkReply* reply = manager_->get(request);
     Transfer& state = transfers_[task->identifier()];
     state.reply = reply;
-    state.sample.requestStartNs = nowNs();
+    state.sample.taskStartNs = state.sample.requestStartNs = nowNs();
     // The manager may outlive this object by a turn of the event loop: every step holds it weakly.
     std::weak_ptr<SessionDelegate> weak = weak_from_this();
     std::weak_ptr<SessionDataTask> weakTask = task;
@@ -269,6 +276,11 @@ void SessionDelegate::resume(const std::shared_ptr<SessionDataTask>& task)
         const AuthenticationChallenge challenge{reply->url().host(), errors};
         if (self && self->onReceiveSessionChallenge.call(challenge) == AuthChallengeDisposition::useCredential)
             reply->ignoreSslErrors(errors);
+    });
+    QObject::connect(reply, &QNetworkReply::uploadProgress, reply, [weak, id = task->identifier()](qint64 sent, qint64) {
+        std::shared_ptr<SessionDelegate> self = weak.lock();
+        if (Transfer* sending = self ? self->transfer(id) : nullptr)
+            sending->sample.requestBodyBytesSent = std::max(sending->sample.requestBodyBytesSent, sent);
     });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, with(&SessionDelegate::handleResponse));
     QObject::connect(reply, &QNetworkReply::readyRead, reply, with(&SessionDelegate::drain));
@@ -377,10 +389,19 @@ void SessionDelegate::drain(const std::shared_ptr<SessionDataTask>& task)
     const QByteArray chunk = state->reply->readAll();
     if (chunk.isEmpty())
         return;
+    if (!state->sample.responseStartNs)
+        state->sample.responseStartNs = nowNs();
     state->sample.responseBodyBytesReceived += chunk.size();
     if (state->sample.responseBodyBytesReceived > kMaximumDataLength) {
         finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
                              QStringLiteral("the response is larger than the %1 bytes accepted").arg(kMaximumDataLength))));
+        return abort(task->identifier());
+    }
+    if (!state->buffered.take(chunk.size())) {
+        const TransferBudget& budget = TransferBudget::shared();
+        finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
+                             QStringLiteral("the downloads in progress already hold %1 bytes: %2 more would pass the %3 bytes allowed for all of them")
+                                 .arg(budget.held()).arg(chunk.size()).arg(budget.limit()))));
         return abort(task->identifier());
     }
     task->appendData(chunk);
@@ -400,8 +421,14 @@ void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& tas
     if (++state->sample.redirectCount > kMaximumRedirects) {
         finishTask(task, SessionDataTask::TaskResult::failure(
                              PictorError::urlSessionError(QStringLiteral("more than %1 redirections").arg(kMaximumRedirects))));
-        return abort(task->identifier());
+        // The redirection's answer has arrived, so stopping now stalls no other request; left
+        // waiting for a decision, the reply would stay open until the downloader goes.
+        state->ended = true;
+        return state->reply->abort();
     }
+    // The request that follows is timed on its own; the whole transfer keeps its start.
+    state->sample.requestStartNs = nowNs();
+    state->sample.responseStartNs.reset();
     // The latest caller that brought a redirect handler decides.
     std::shared_ptr<const ImageDownloadRedirectHandler> handler;
     const QList<SessionDataTask::TaskCallback> callbacks = task->callbacks();

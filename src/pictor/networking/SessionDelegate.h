@@ -6,6 +6,7 @@
 #include "pictor/networking/ImageDownloaderDelegate.h"
 #include "pictor/networking/NetworkMetrics.h"
 #include "pictor/networking/SessionDataTask.h"
+#include "pictor/networking/TransferBudget.h"
 
 #include <QHash>
 #include <QPointer>
@@ -66,6 +67,8 @@ private:
     struct Transfer {
         QPointer<QNetworkReply> reply;
         NetworkMetrics::Sample sample;
+        // The body's bytes counted against the process-wide budget until the transfer goes.
+        TransferBudget::Share buffered;
         bool responseChecked = false;
         bool awaitingDisposition = false;
         bool finishedPending = false;

@@ -55,6 +55,14 @@ void appendProgressiveProvider(PictorParsedOptionsInfo& options, PictorManager::
         appendSideEffect(options, std::move(provider));
 }
 
+// An animated image decoded with other settings than this request's is decoded again.
+bool decodedOtherwise(const Image& image, const PictorParsedOptionsInfo& options)
+{
+    const std::optional<int> frames = image.imageFrameCount();
+    const ImageCreatingOptions wanted{options.scaleFactor, 0.0, options.preloadAllAnimationData, options.onlyLoadFirstFrame};
+    return frames && *frames != 1 && image.creatingOptions() != wanted && image.animatedSourceData();
+}
+
 Image modified(const Image& image, const PictorParsedOptionsInfo& options)
 {
     return options.imageModifier ? options.imageModifier->modify(image) : image;
@@ -234,7 +242,8 @@ void PictorManager::fallBack(const std::shared_ptr<Retrieval>& retrieval, const 
     QStringList tried;
     for (const PropagationError& failed : context.propagationErrors())
         tried << QStringLiteral("%1: %2").arg(failed.source.description(), QString::fromUtf8(failed.error.what()));
-    retrieval->finish(RetrieveResult::failure(PictorError::alternativeSourcesExhausted(tried.join(QStringLiteral("; ")))));
+    retrieval->finish(RetrieveResult::failure(
+        PictorError::alternativeSourcesExhausted(tried.join(QStringLiteral("; "))).withPayload(context.propagationErrors())));
 }
 
 void PictorManager::restart(const std::shared_ptr<Retrieval>& retrieval, const Source& source)
@@ -317,14 +326,7 @@ void PictorManager::deliverCacheHit(const Source& source, const std::shared_ptr<
     if (!result.value().image())
         return fail(PictorError::imageNotExisting(source.cacheKey()));
     const CacheType cacheType = result.value().cacheType();
-    const auto deliver = [source, originalSource = context->originalSource(), options, cacheType, completion](Image image) {
-        // An animated image decoded with other settings than this request's is decoded again.
-        const std::optional<int> frames = image.imageFrameCount();
-        const ImageCreatingOptions wanted{options.scaleFactor, 0.0, options.preloadAllAnimationData, options.onlyLoadFirstFrame};
-        if (frames && *frames != 1 && image.creatingOptions() != wanted) {
-            if (const std::optional<QByteArray> animated = image.animatedSourceData())
-                image = options.processor->process(ImageProcessItem::data(*animated), options).value_or(Image());
-        }
+    const auto deliver = [source, originalSource = context->originalSource(), options, cacheType, completion](const Image& image) {
         const std::shared_ptr<const CacheSerializer> serializer = CacheSerializer::of(options);
         const Image delivered = modified(image, options);
         if (completion)
@@ -332,18 +334,26 @@ void PictorManager::deliverCacheHit(const Source& source, const std::shared_ptr<
                                                 [serializer, delivered] { return serializer->data(delivered, std::nullopt); }, std::nullopt}));
     };
     const Image& image = *result.value().image();
-    if (!CacheSerializer::of(options)->originalDataUsed())
+    const bool reprocess = CacheSerializer::of(options)->originalDataUsed();
+    if (!reprocess && !decodedOtherwise(image, options))
         return callbackQueue.execute([deliver, image] { deliver(image); });
-    // The cache kept the original data: the request's processing is done again.
-    processingQueue(options).execute([options, image, deliver, callbackQueue, completion] {
-        Result<Image, PictorError> processed = process(*options.processor, ImageProcessItem::image(image), options);
-        if (processed.isFailure()) {
-            return callbackQueue.execute([completion, error = processed.error()] {
-                if (completion)
-                    completion(RetrieveResult::failure(error));
-            });
+    // Processing the kept original again or decoding every frame of an animation again takes long:
+    // it is done on the processing queue, never on the caller's (often the GUI thread).
+    processingQueue(options).execute([options, image, reprocess, deliver, callbackQueue, completion] {
+        Image ready = image;
+        if (reprocess) {
+            Result<Image, PictorError> processed = process(*options.processor, ImageProcessItem::image(image), options);
+            if (processed.isFailure()) {
+                return callbackQueue.execute([completion, error = processed.error()] {
+                    if (completion)
+                        completion(RetrieveResult::failure(error));
+                });
+            }
+            ready = processed.value();
         }
-        callbackQueue.execute([deliver, image = processed.value()] { deliver(image); });
+        if (decodedOtherwise(ready, options))
+            ready = options.processor->process(ImageProcessItem::data(*ready.animatedSourceData()), options).value_or(Image());
+        callbackQueue.execute([deliver, ready] { deliver(ready); });
     });
 }
 

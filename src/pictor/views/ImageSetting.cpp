@@ -107,7 +107,7 @@ void ImageSetting::complete(const std::shared_ptr<ImageSettable>& target, quint6
                 retrieved = result.value().image.description();
             else
                 error = QString::fromUtf8(result.error().what());
-            completion(SettingResult::failure(PictorError::notCurrentSourceTask(retrieved, error, source.description())));
+            completion(SettingResult::failure(PictorError::notCurrentSourceTask(retrieved, error, source.description()).withPayload(result)));
         }
         return;
     }

@@ -83,8 +83,9 @@ void PTImageBinder::complete(quint64 request, const std::shared_ptr<PTImageConte
             retrieved = result.value().image.description();
         else
             error = QString::fromUtf8(result.error().what());
-        CallbackQueue::runMainAsync([context, retrieved, error] {
-            context->onFailureDelegate->call(PictorError::notCurrentSourceTask(retrieved, error, context->source()->description()));
+        CallbackQueue::runMainAsync([context, retrieved, error, result] {
+            context->onFailureDelegate->call(
+                PictorError::notCurrentSourceTask(retrieved, error, context->source()->description()).withPayload(result));
         });
         return;
     }

@@ -3,11 +3,16 @@
 #include "pictor/views/IconImageTarget.h"
 #include "pictor/views/ImagePlaceholder.h"
 #include "pictor/views/ImageViewTarget.h"
+#include "pictor/views/ModelItemImageTarget.h"
+#include "pictor/views/TabImageTarget.h"
 #include "pictor/retrieval/PictorManager.h"
 #include "pictor/views/TextAttachmentTarget.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QStandardItem>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
 
 namespace pictor::pt {
 
@@ -80,6 +85,35 @@ std::shared_ptr<DownloadTask> setImage(const TextAttachment& attachment, const s
     return setImage(attachment, source, placeholder, parsed(options), std::move(progress), std::move(completion));
 }
 
+std::shared_ptr<DownloadTask> setTabImage(QTabWidget* tabs, int index, const std::optional<Source>& source,
+                                          const std::optional<Image>& placeholder, const OptionList& options,
+                                          ImageSetting::ProgressBlock progress, ImageSetting::Completion completion)
+{
+    return ImageSetting::setImage(std::make_shared<TabImageTarget>(tabs, tabs ? tabs->widget(index) : nullptr), source,
+                                  imagePlaceholder(placeholder), parsed(options), std::move(progress), std::move(completion));
+}
+
+std::shared_ptr<DownloadTask> setImage(const QPersistentModelIndex& cell, const std::optional<Source>& source,
+                                       const std::optional<Image>& placeholder, const OptionList& options,
+                                       ImageSetting::ProgressBlock progress, ImageSetting::Completion completion)
+{
+    return ImageSetting::setImage(std::make_shared<ModelItemImageTarget>(cell), source, imagePlaceholder(placeholder), parsed(options),
+                                  std::move(progress), std::move(completion));
+}
+
+std::shared_ptr<DownloadTask> setImage(QStandardItem* item, const std::optional<Source>& source, const std::optional<Image>& placeholder,
+                                       const OptionList& options, ImageSetting::ProgressBlock progress, ImageSetting::Completion completion)
+{
+    return setImage(QPersistentModelIndex(item ? item->index() : QModelIndex()), source, placeholder, options, std::move(progress),
+                    std::move(completion));
+}
+
+std::shared_ptr<DownloadTask> setImage(QSystemTrayIcon* trayIcon, const std::optional<Source>& source, const std::optional<Image>& placeholder,
+                                       const OptionList& options, ImageSetting::ProgressBlock progress, ImageSetting::Completion completion)
+{
+    return setIconImage(trayIcon, false, source, placeholder, parsed(options), std::move(progress), std::move(completion));
+}
+
 void cancelDownloadTask(ImageView* view) { ImageSetting::cancelDownloadTask(view); }
 
 void cancelImageDownloadTask(QAbstractButton* button) { ImageSetting::cancelDownloadTask(button); }
@@ -89,5 +123,19 @@ void cancelAlternateImageDownloadTask(QAbstractButton* button) { ImageSetting::c
 void cancelDownloadTask(QAction* action) { ImageSetting::cancelDownloadTask(action); }
 
 void cancelDownloadTask(const TextAttachment& attachment) { ImageSetting::cancelDownloadTask(attachment.document, attachmentSlot(attachment)); }
+
+void cancelTabDownloadTask(QTabWidget* tabs, int index)
+{
+    if (QWidget* page = tabs ? tabs->widget(index) : nullptr)
+        ImageSetting::cancelDownloadTask(page, QStringLiteral("tabIcon"));
+}
+
+void cancelDownloadTask(const QPersistentModelIndex& cell)
+{
+    if (cell.isValid())
+        ImageSetting::cancelDownloadTask(const_cast<QAbstractItemModel*>(cell.model()), ModelItemImageTarget::slotOf(cell));
+}
+
+void cancelDownloadTask(QSystemTrayIcon* trayIcon) { ImageSetting::cancelDownloadTask(trayIcon); }
 
 } // namespace pictor::pt
