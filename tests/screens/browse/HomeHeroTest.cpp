@@ -124,16 +124,36 @@ TEST_F(HomeHeroTest, VideoFramesRepaintThePictureAndKeepTheTextAndShade)
     HeroSlideView* slide = hero.slide(0);
     ASSERT_EVENTUALLY(slide->isVideoReady() && slide->isPlaying(), kFrameMs);
     slide->repaint();
-    const int rendered = slide->overlay().renderCount();
+    const int rendered = slide->text().renderCount();
     for (int frame = 0; frame < 3; ++frame)
         slide->repaint();
-    EXPECT_EQ(slide->overlay().renderCount(), rendered);
+    EXPECT_EQ(slide->text().renderCount(), rendered);
 
     WallpaperModel renamed = slide->wallpaper();
     renamed.title = QStringLiteral("Renamed");
     slide->setWallpaper(renamed);
     slide->repaint();
-    EXPECT_EQ(slide->overlay().renderCount(), rendered + 1) << "a new title is painted, never the old one kept";
+    EXPECT_EQ(slide->text().renderCount(), rendered + 1) << "a new title is painted, never the old one kept";
+}
+
+// A slide that moves across the carousel and fades is repainted with what it kept: its text
+// is laid out and rasterised once, however many frames the move takes.
+TEST_F(HomeHeroTest, ASlideMoveOrFadeDoesNotPaintTheTextAgain)
+{
+    HomeHeroCarousel& hero = carousel(3);
+    for (int i = 0; i < hero.count(); ++i)
+        hero.slide(i)->repaint();
+    const int leaving = hero.slide(0)->text().renderCount();
+    const int arriving = hero.slide(1)->text().renderCount();
+    ASSERT_EQ(leaving, 1);
+    ASSERT_EQ(arriving, 1);
+
+    hero.setCurrentIndex(1);
+    int frames = 0;
+    ASSERT_EVENTUALLY((++frames, hero.slide(0)->repaint(), hero.slide(1)->repaint(), hero.position() == 1.0), kFrameMs);
+    EXPECT_GT(frames, 2) << "the move took frames to paint";
+    EXPECT_EQ(hero.slide(0)->text().renderCount(), leaving);
+    EXPECT_EQ(hero.slide(1)->text().renderCount(), arriving);
 }
 
 TEST(HeroThumbnails, AClickPicksAndTheRingsFollowHoverAndSelection)
