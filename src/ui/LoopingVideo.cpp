@@ -174,6 +174,13 @@ bool LoopingVideo::eventFilter(QObject* watched, QEvent* event)
         updatePlayback();
         break;
     case QEvent::Hide:
+        // A host taken off the screen (its page left, its window hidden) gives its player up, with
+        // the decoder's threads and frames; it comes back with a new one, over its poster until the
+        // first frame. A minimised window only pauses: it is back in an instant.
+        if (watched == host_ && !event->spontaneous() && !host_->window()->isMinimized())
+            dropPlayer();
+        updatePlayback();
+        break;
     case QEvent::WindowStateChange:
         updatePlayback();
         break;

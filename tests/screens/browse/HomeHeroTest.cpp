@@ -8,6 +8,7 @@
 #include "ui/VideoPlayerPool.h"
 
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -87,6 +88,36 @@ TEST_F(HomeHeroTest, ASlideThatComesBackShowsItsPosterUntilItsNewPlayerHasAFrame
     hero.setCurrentIndex(0);
     EXPECT_FALSE(first->isVideoReady()) << "the poster stays until the new player's first frame";
     ASSERT_EVENTUALLY(first->isVideoReady() && first->isPlaying(), kFrameMs);
+}
+
+// A page that leaves the screen (another tab chosen) gives up its players, threads and frames;
+// back on the screen, the current and the next slide play again.
+TEST_F(HomeHeroTest, APageOffTheScreenHoldsNoPlayer)
+{
+    QStackedWidget pages;
+    auto* hero = new HomeHeroCarousel(&context_, VideoCacheService::shared(), players_, 60'000);
+    hero->setWallpapers(slides(3));
+    pages.addWidget(hero);
+    auto* other = new QWidget;
+    pages.addWidget(other);
+    pages.resize(640, 400);
+    pages.show();
+    const auto held = [&] {
+        int count = 0;
+        for (int i = 0; i < hero->count(); ++i)
+            count += hero->slide(i)->hasPlayer() ? 1 : 0;
+        return count;
+    };
+    ASSERT_EVENTUALLY(hero->slide(0)->isPlaying() && hero->slide(1)->isVideoReady(), kFrameMs);
+    EXPECT_EQ(held(), 2);
+
+    pages.setCurrentWidget(other);
+    EXPECT_EQ(held(), 0);
+    EXPECT_EQ(players_.leaseCount(), 0);
+
+    pages.setCurrentWidget(hero);
+    ASSERT_EVENTUALLY(hero->slide(0)->isPlaying() && hero->slide(1)->isVideoReady(), kFrameMs);
+    EXPECT_EQ(held(), 2);
 }
 
 TEST_F(HomeHeroTest, ItAdvancesByItselfOnlyWhileShownAndWrapsAround)
