@@ -31,22 +31,25 @@ curl -sf --cacert "$cert" -o "$work/master.mp4" "$master"
 export DISPLAY=$server QT_QPA_PLATFORM=xcb
 export QUORVELLE_BACKEND_URL=$base/functions/v1 QUORVELLE_ANALYTICS_URL=$base \
   QUORVELLE_UPDATE_FEED_URL=$base/appcast.xml QUORVELLE_CA_CERT=$cert
-# Folders for a user with (`with`) or without (`bare`) a saved wallpaper; the warm-up launch
-# fetches the wallpaper into the first's cache.
-for setup in with bare; do
+# The folders of a user who starts the application at login, with (`with`) or without (`bare`)
+# a saved wallpaper, their settings written anew before each launch (a launch records that it
+# showed a window); the warm-up launch fetches the wallpaper into the first's cache.
+defaults() {
+  local setup=$1
   mkdir -p "$work/$setup/config/Quorvelle" "$work/$setup/home" "$work/$setup/runtime"
   chmod 700 "$work/$setup/runtime"
   python3 - "$work/$setup/config/Quorvelle/standard.json" "$setup" "$key" "$master" <<'PY'
 import json, sys
 path, setup, key, master = sys.argv[1:]
 values = {"onboardingSheetCompleted": {"type": "bool", "value": True},
-          "hasLaunchedBefore": {"type": "bool", "value": True}}
+          "hasLaunchedBefore": {"type": "bool", "value": True},
+          "startOnLoginEnabled": {"type": "bool", "value": True}}
 if setup == "with":
     values["savedWallpaperKey"] = {"type": "integer", "value": int(key)}
     values["savedWallpaperMasterUrl"] = {"type": "string", "value": master}
 json.dump(values, open(path, "w"))
 PY
-done
+}
 
 # Prints the resident memory (KiB) and threads of one side after `settle` seconds.
 sample() {
@@ -54,6 +57,7 @@ sample() {
   if [ "$side" = mpv ]; then
     mpv --no-config --no-audio --loop-file=inf --vo=x11 --fs --geometry=1920x1080 --really-quiet "$work/master.mp4" &
   else
+    defaults "$setup"
     HOME=$work/$setup/home XDG_CONFIG_HOME=$work/$setup/config XDG_DATA_HOME=$work/$setup/data \
       XDG_CACHE_HOME=$work/$setup/cache XDG_RUNTIME_DIR=$work/$setup/runtime \
       "$binary" --login-launch >>"$work/app.log" 2>&1 &
