@@ -114,6 +114,7 @@ TEST_F(LoopingVideoTest, ItRunsOnlyWhileWantedAndSeen)
     };
     for (const Step& step : steps) {
         step.act();
+        QCoreApplication::sendPostedEvents();
         EXPECT_EQ(host->video->isRunning(), step.running) << step.what;
         EXPECT_EQ(host->video->hasPlayer(), step.player) << step.what;
         EXPECT_EQ(pool.leaseCount(), step.player ? 1 : 0) << step.what;
