@@ -4,6 +4,8 @@
 //   engine-media-bench still VIDEO             the still picture at 2 s (decode, JPEG, write)
 //   engine-media-bench download URL RUNS       master downloads in fresh sessions; trust comes
 //                                              from QUORVELLE_CA_CERT
+//   engine-media-bench upload URL FILE RUNS    PUTs of FILE as video/mp4 (any status counts: the
+//                                              whole body is sent either way)
 //   engine-media-bench image-cache IMAGE       memory and disk hits of the image cache
 
 #include "engine/StaticWallpaperService.h"
@@ -12,12 +14,14 @@
 #include "foundation/AppError.h"
 #include "foundation/Paths.h"
 #include "foundation/UserDefaults.h"
+#include "platform/Http.h"
 
 #include <QCoreApplication>
 #include <QCoro/QCoroTask>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
+#include <QNetworkRequest>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -61,6 +65,23 @@ int download(const QUrl& url, int runs)
         rates.push_back(double(bytes) / seconds);
     }
     std::printf("download %lld bytes, median %.1f MB/s over %d runs\n", bytes, median(rates) / 1e6, runs);
+    return 0;
+}
+
+int upload(const QUrl& url, const QString& file, int runs)
+{
+    std::vector<double> rates;
+    const qint64 bytes = QFileInfo(file).size();
+    int status = 0;
+    for (int run = 0; run < runs; ++run) {
+        QNetworkRequest request(url);
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("video/mp4"));
+        QElapsedTimer timer;
+        timer.start();
+        status = waitForTask(Http::shared().upload(request, "PUT", file)).status;
+        rates.push_back(double(bytes) / (double(timer.nsecsElapsed()) / 1e9));
+    }
+    std::printf("upload %lld bytes, status %d, median %.1f MB/s over %d runs\n", bytes, status, median(rates) / 1e6, runs);
     return 0;
 }
 
@@ -115,12 +136,14 @@ int main(int argc, char** argv)
             return still(args[2]);
         if (args.size() == 4 && args[1] == u"download")
             return download(QUrl(args[2]), args[3].toInt());
+        if (args.size() == 5 && args[1] == u"upload")
+            return upload(QUrl(args[2]), args[3], args[4].toInt());
         if (args.size() == 3 && args[1] == u"image-cache")
             return imageCache(args[2]);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", qPrintable(describeError(error)));
         return 1;
     }
-    std::fprintf(stderr, "usage: engine-media-bench still VIDEO | download URL RUNS | image-cache IMAGE\n");
+    std::fprintf(stderr, "usage: engine-media-bench still VIDEO | download URL RUNS | upload URL FILE RUNS | image-cache IMAGE\n");
     return 2;
 }

@@ -16,8 +16,18 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent, Qt::Window), rootConta
     layout->addWidget(rootContainer_);
     auto* rootLayout = new QVBoxLayout(rootContainer_);
     rootLayout->setContentsMargins(0, 0, 0, 0);
-    rootLayout->addWidget(new AppRootView(rootContainer_));
     configure();
+}
+
+void MainWindow::setVisible(bool visible)
+{
+    // A launch at login keeps the window hidden, often for the whole session: its pages, their
+    // images and players are built when it first shows, not before.
+    if (visible && !rootView_) {
+        rootView_ = new AppRootView(rootContainer_);
+        rootContainer_->layout()->addWidget(rootView_);
+    }
+    QWidget::setVisible(visible);
 }
 
 void MainWindow::configure()

@@ -3,7 +3,7 @@
 #include <QWidget>
 
 // The application's main window: fixed at MainWindowSize, dark, with an empty title, its whole
-// area given to the root container that holds the root view. Closing it deletes it; the
+// area given to the root container that holds the root view, built when the window first shows. Closing it deletes it; the
 // application keeps running in the tray, and showing the main window again builds a new one.
 // GUI thread.
 class MainWindow : public QWidget {
@@ -16,7 +16,12 @@ public:
 
     // Applies the appearance, the size for the current main display and the title again.
     void configure();
+    // The root view, once the window has been shown.
+    QWidget* rootView() const { return rootView_; }
+
+    void setVisible(bool visible) override;
 
 private:
     QWidget* rootContainer_;
+    QWidget* rootView_ = nullptr;
 };

@@ -3,20 +3,18 @@
 #include "foundation/Config.h"
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
-#include "platform/FileError.h"
 #include "platform/HttpTransfer.h"
 
-#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QSaveFile>
+#include <QTimer>
 #include <QSslCertificate>
 #include <QCoro/QCoroFuture>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace {
-// Error pages are kept for the caller's message; anything beyond this is counted, not kept.
-constexpr qint64 kMaxErrorBodyBytes = 1 << 20;
+// How often a file transfer's progress reaches its caller.
+constexpr int kProgressIntervalMs = 100;
 
 void throwIfStopped(const std::stop_token& stop)
 {
@@ -35,12 +33,6 @@ void report(const HttpProgress& progress, qint64 done, qint64 total)
     } catch (const std::exception& error) {
         logLine(QStringLiteral("❌"), QStringLiteral("Http"), QStringLiteral("Progress handler failed: ") + describeError(error));
     }
-}
-
-bool hasSuccessStatus(const QNetworkReply* reply)
-{
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    return status >= 200 && status <= 299;
 }
 } // namespace
 
@@ -61,7 +53,7 @@ QCoro::Task<HttpResponse> Http::send(QNetworkRequest request, QByteArray verb, Q
 {
     throwIfStopped(stop);
     co_await trustReady();
-    HttpTransfer transfer(start(prepared(std::move(request)), verb, body), verb, std::move(stop), timeoutMs);
+    HttpTransfer transfer(start(*manager_, prepared(std::move(request)), verb, body), verb, std::move(stop), timeoutMs);
     co_await transfer.finished();
     co_return transfer.resultWithBody();
 }
@@ -71,56 +63,14 @@ QCoro::Task<HttpResponse> Http::download(QNetworkRequest request, QString destin
 {
     throwIfStopped(stop);
     co_await trustReady();
-    // The bytes go to a temporary file beside the destination, renamed over it only on commit;
-    // dropping an uncommitted QSaveFile removes its temporary file.
-    QSaveFile file(destinationPath);
-    if (!file.open(QIODevice::WriteOnly))
-        throw FileError(destinationPath, QStringLiteral("cannot be written (%1)").arg(file.errorString()));
-
-    HttpTransfer transfer(start(prepared(std::move(request)), "GET", QByteArray()), "GET", std::move(stop), timeoutMs);
-    // The reply's read buffer is left unbounded: every readyRead is drained at once, so it only
-    // holds what arrives while the GUI thread is busy, and a bound costs a round trip to Qt's
-    // network thread each time it fills (measured: 15% of the throughput at 4 MiB).
-    QNetworkReply* reply = transfer.reply();
-
-    QByteArray errorBody;
-    qint64 received = 0;
-    bool writeFailed = false;
-    bool limitReached = false;
-    const auto drain = [&] {
-        QByteArray chunk = transfer.takeAvailable();
-        received += chunk.size();
-        if (!hasSuccessStatus(reply)) {
-            errorBody.append(chunk.left(kMaxErrorBodyBytes - errorBody.size()));
-            return;
-        }
-        if (limitReached)
-            return;
-        if (byteLimit >= 0 && file.pos() + chunk.size() >= byteLimit) {
-            chunk.truncate(byteLimit - file.pos());
-            limitReached = true;
-            transfer.abortLater(HttpError::Kind::Cancelled);
-        }
-        if (!writeFailed && file.write(chunk) != chunk.size()) {
-            writeFailed = true;
-            transfer.abortLater(HttpError::Kind::Cancelled);
-        }
+    // Named, not a temporary: g++ 12 mishandles temporaries held across a suspension.
+    WorkerStart start = [request = prepared(std::move(request)), destinationPath, stop, timeoutMs, byteLimit](
+                            QNetworkAccessManager& manager, std::shared_ptr<HttpFileTransfer::Progress> counts,
+                            HttpFileTransfer::Promise promise) {
+        HttpFileTransfer::download(manager, request, destinationPath, stop, timeoutMs, byteLimit, std::move(counts),
+            std::move(promise));
     };
-    QObject::connect(reply, &QNetworkReply::readyRead, &transfer, drain);
-    QObject::connect(reply, &QNetworkReply::downloadProgress, &transfer, [&](qint64 done, qint64 total) {
-        if (hasSuccessStatus(reply))
-            report(progress, done, total);
-    });
-
-    co_await transfer.finished();
-    drain();
-    if (writeFailed)
-        throw FileError(destinationPath, QStringLiteral("cannot be written (%1)").arg(file.errorString()));
-    // Ended on purpose once the limit was there: the reply as it stood, with the bytes asked for.
-    HttpResponse response = limitReached ? transfer.answerSoFar() : transfer.result(std::move(errorBody), received);
-    if (response.isSuccess() && !file.commit())
-        throw FileError(destinationPath, QStringLiteral("cannot be saved (%1)").arg(file.errorString()));
-    co_return response;
+    co_return co_await onWorker(std::move(start), std::move(progress));
 }
 
 QCoro::Task<HttpResponse> Http::upload(QNetworkRequest request, QByteArray verb, QString filePath,
@@ -128,24 +78,43 @@ QCoro::Task<HttpResponse> Http::upload(QNetworkRequest request, QByteArray verb,
 {
     throwIfStopped(stop);
     co_await trustReady();
-    auto file = std::make_unique<QFile>(filePath);
-    if (!file->open(QIODevice::ReadOnly))
-        throw FileError(filePath, QStringLiteral("cannot be read (%1)").arg(file->errorString()));
     if (request.header(QNetworkRequest::ContentTypeHeader).isNull())
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/octet-stream"));
+    WorkerStart start = [request = prepared(std::move(request)), verb, filePath, stop, timeoutMs](QNetworkAccessManager& manager,
+                            std::shared_ptr<HttpFileTransfer::Progress> counts, HttpFileTransfer::Promise promise) {
+        HttpFileTransfer::upload(manager, request, verb, filePath, stop, timeoutMs, std::move(counts), std::move(promise));
+    };
+    co_return co_await onWorker(std::move(start), std::move(progress));
+}
 
-    HttpTransfer transfer(start(prepared(std::move(request)), verb, file.get()), verb, std::move(stop), timeoutMs);
-    QNetworkReply* reply = transfer.reply();
-    // Qt reads the body from the file until the reply is gone, so the reply owns it.
-    file.release()->setParent(reply);
-    QObject::connect(reply, &QNetworkReply::uploadProgress, &transfer, [&progress](qint64 done, qint64 total) {
-        // Qt resets the figures to (0, 0) once the body is sent; that is no progress to show.
-        if (done > 0 || total > 0)
-            report(progress, done, total);
-    });
+QCoro::Task<HttpResponse> Http::onWorker(WorkerStart start, HttpProgress progress)
+{
+    auto counts = std::make_shared<HttpFileTransfer::Progress>();
+    auto promise = std::make_shared<QPromise<HttpResponse>>();
+    QFuture<HttpResponse> outcome = promise->future();
+    promise->start();
+    worker_.post([start = std::move(start), counts, promise](QNetworkAccessManager& manager) { start(manager, counts, promise); });
 
-    co_await transfer.finished();
-    co_return transfer.resultWithBody();
+    // The counts reach the caller's closure on this thread a few times a second, and once more
+    // at the end, rather than with every piece of the body.
+    int shown = 0;
+    const auto relay = [&] {
+        const int updates = counts->updates;
+        if (updates == shown)
+            return;
+        shown = updates;
+        const qint64 total = counts->total;
+        report(progress, counts->done, total);
+    };
+    QTimer ticker;
+    if (progress) {
+        QObject::connect(&ticker, &QTimer::timeout, relay);
+        ticker.start(kProgressIntervalMs);
+    }
+    HttpResponse response = co_await outcome;
+    ticker.stop();
+    relay();
+    co_return response;
 }
 
 QCoro::Task<> Http::trustReady()
@@ -186,6 +155,7 @@ QSslConfiguration Http::tlsConfiguration()
     tls_ = trust->tls;
     // Connections already open were verified against the previous trust.
     manager_->clearConnectionCache();
+    worker_.clearConnectionCache();
     return tls_;
 }
 
@@ -202,26 +172,28 @@ Http::Trust Http::buildTrust(const QString& caFile)
     return trust;
 }
 
-QNetworkReply* Http::start(const QNetworkRequest& request, const QByteArray& verb, const QByteArray& body)
+QNetworkReply* Http::start(QNetworkAccessManager& manager, const QNetworkRequest& request, const QByteArray& verb,
+    const QByteArray& body)
 {
     if (verb == "GET" && body.isEmpty())
-        return manager_->get(request);
+        return manager.get(request);
     if (verb == "HEAD")
-        return manager_->head(request);
+        return manager.head(request);
     if (verb == "POST")
-        return manager_->post(request, body);
+        return manager.post(request, body);
     if (verb == "PUT")
-        return manager_->put(request, body);
+        return manager.put(request, body);
     if (verb == "DELETE" && body.isEmpty())
-        return manager_->deleteResource(request);
-    return manager_->sendCustomRequest(request, verb, body);
+        return manager.deleteResource(request);
+    return manager.sendCustomRequest(request, verb, body);
 }
 
-QNetworkReply* Http::start(const QNetworkRequest& request, const QByteArray& verb, QIODevice* body)
+QNetworkReply* Http::start(QNetworkAccessManager& manager, const QNetworkRequest& request, const QByteArray& verb,
+    QIODevice* body)
 {
     if (verb == "POST")
-        return manager_->post(request, body);
+        return manager.post(request, body);
     if (verb == "PUT")
-        return manager_->put(request, body);
-    return manager_->sendCustomRequest(request, verb, body);
+        return manager.put(request, body);
+    return manager.sendCustomRequest(request, verb, body);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "platform/HttpFileTransfer.h"
 #include "platform/HttpResponse.h"
+#include "platform/HttpWorker.h"
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
@@ -22,7 +24,7 @@ class QNetworkReply;
 using HttpProgress = std::function<void(qint64 done, qint64 total)>;
 
 // Every transfer of the application: one QNetworkAccessManager on the GUI thread, used from
-// coroutines. A reply that carries an HTTP status is returned as an HttpResponse, whatever the
+// coroutines, and one on a worker thread for the transfers of files (HttpWorker). A reply that carries an HTTP status is returned as an HttpResponse, whatever the
 // status; a transfer that fails without one throws HttpError. Local file failures of download
 // and upload throw FileError. TLS trusts the system's certificates plus the extra CA file of
 // the deployment configuration, and never ignores a certificate error.
@@ -60,12 +62,21 @@ public:
     QCoro::Task<HttpResponse> upload(QNetworkRequest request, QByteArray verb, QString filePath,
         HttpProgress progress = {}, std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs);
 
+    // The call on `manager` that sends `verb` with `body`.
+    static QNetworkReply* start(QNetworkAccessManager& manager, const QNetworkRequest& request, const QByteArray& verb,
+        const QByteArray& body);
+    static QNetworkReply* start(QNetworkAccessManager& manager, const QNetworkRequest& request, const QByteArray& verb,
+        QIODevice* body);
+
 private:
+    using WorkerStart = std::function<void(QNetworkAccessManager&, std::shared_ptr<HttpFileTransfer::Progress>,
+        HttpFileTransfer::Promise)>;
+
     QCoro::Task<> trustReady();
     QNetworkRequest prepared(QNetworkRequest request);
     QSslConfiguration tlsConfiguration();
-    QNetworkReply* start(const QNetworkRequest& request, const QByteArray& verb, const QByteArray& body);
-    QNetworkReply* start(const QNetworkRequest& request, const QByteArray& verb, QIODevice* body);
+    // Runs a file transfer on the worker and waits for its outcome, relaying its progress.
+    QCoro::Task<HttpResponse> onWorker(WorkerStart start, HttpProgress progress);
 
     // TLS settings that trust the system's certificates plus those of one CA file.
     struct Trust {
@@ -75,6 +86,8 @@ private:
     static Trust buildTrust(const QString& caFile);
 
     std::unique_ptr<QNetworkAccessManager> manager_;
+    // Downloads into files and uploads from them stream there, with a manager of their own.
+    HttpWorker worker_;
     // The trust built for the CA file last seen in the configuration.
     std::optional<QString> caFile_;
     QSslConfiguration tls_;

@@ -174,6 +174,19 @@ bool LoopingVideo::eventFilter(QObject* watched, QEvent* event)
         updatePlayback();
         break;
     case QEvent::Hide:
+        // A host taken off the screen (its page left, its window hidden) gives its player up, with
+        // the decoder's threads and frames; it comes back with a new one, over its poster until the
+        // first frame. A minimised window only pauses: it is back in an instant.
+        // Dropped a turn later, when the host is still off the screen: a host hidden on its way
+        // to deletion, or shown again at once, keeps it.
+        if (watched == host_ && !event->spontaneous()) {
+            QMetaObject::invokeMethod(this, [this] {
+                if (host_ && !host_->isVisible() && !host_->window()->isMinimized())
+                    dropPlayer();
+            }, Qt::QueuedConnection);
+        }
+        updatePlayback();
+        break;
     case QEvent::WindowStateChange:
         updatePlayback();
         break;

@@ -14,7 +14,8 @@ class VideoPlayerPool;
 // A silent video that loops without end, painted by the widget that owns its shape (a card, a
 // carousel slide) over its own poster: paint() draws nothing until the first frame of the current
 // address, so the poster shows through until then, and again if the video never plays. It runs
-// only while its owner wants it and the host widget can be seen; a new address starts a new
+// only while its owner wants it and the host widget can be seen, and holds no player while the
+// host is off the screen (a minimised window keeps a paused one); a new address starts a new
 // source. Players come from a pool that keeps a handful alive: a video whose player was taken
 // gets one back the next time it is asked to run. GUI thread only; owned by its host.
 class LoopingVideo : public QObject {

@@ -3,49 +3,34 @@
 #include <QPainter>
 #include <QWidget>
 
-namespace {
-// The part of a premultiplied image that is not fully transparent, in pixels.
-QRect paintedBounds(const QImage& image)
-{
-    int top = image.height(), bottom = -1, left = image.width(), right = -1;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (qAlpha(row[x]) == 0)
-                continue;
-            top = std::min(top, y);
-            bottom = y;
-            left = std::min(left, x);
-            right = std::max(right, x);
-        }
-    }
-    return bottom < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
-}
-} // namespace
-
-void PaintCache::paint(QPainter& painter, const QWidget& widget, const QList<qreal>& state, const Painting& painting)
+void PaintCache::paint(QPainter& painter, const QWidget& widget, const QList<qreal>& state, const Painting& painting,
+    const QRectF& area)
 {
     const qreal ratio = widget.devicePixelRatioF();
-    const QSize pixels = widget.size() * ratio;
+    const QRectF bounds = area.isNull() ? QRectF(widget.rect()) : area & QRectF(widget.rect());
+    const QRect pixels = QRectF(bounds.topLeft() * ratio, bounds.size() * ratio).toAlignedRect();
     if (pixels.isEmpty())
         return;
-    if (image_.size() != pixels || image_.devicePixelRatio() != ratio || state != state_) {
-        image_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    if (stale_ || pixels != pixels_ || image_.devicePixelRatio() != ratio || state != state_) {
+        // Painted again into the same memory when the size holds: a fresh image of a window's
+        // size is a fresh zero-filled mapping from the kernel each time.
+        if (image_.size() != pixels.size() || !image_.isDetached())
+            image_ = QImage(pixels.size(), QImage::Format_ARGB32_Premultiplied);
         image_.setDevicePixelRatio(ratio);
         image_.fill(Qt::transparent);
         {
             // As a painter on the widget itself starts.
             QPainter cached(&image_);
+            cached.translate(-QPointF(pixels.topLeft()) / ratio);
             cached.setPen(widget.palette().color(QPalette::WindowText));
             cached.setBrush(widget.palette().window());
             cached.setFont(widget.font());
             painting(cached);
         }
-        // Blending transparent pixels is work too: a row with one thumbnail blits only that.
-        painted_ = paintedBounds(image_);
+        pixels_ = pixels;
         state_ = state;
+        stale_ = false;
         ++renders_;
     }
-    if (!painted_.isEmpty())
-        painter.drawImage(QRectF(QPointF(painted_.topLeft()) / ratio, QSizeF(painted_.size()) / ratio), image_, painted_);
+    painter.drawImage(QPointF(pixels_.topLeft()) / ratio, image_);
 }

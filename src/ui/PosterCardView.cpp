@@ -305,6 +305,13 @@ QRectF PosterCardView::cardRect() const
 
 qreal PosterCardView::scale() const { return 1.0 + (kHoverScale - 1.0) * hoverAmount(); }
 
+QRectF PosterCardView::scaledCardRect() const
+{
+    const QRectF card = cardRect();
+    const QSizeF size = card.size() * scale();
+    return QRectF(card.center() - QPointF(size.width() / 2, size.height() / 2), size);
+}
+
 void PosterCardView::placeHeart()
 {
     const qreal hover = hoverAmount();
@@ -313,9 +320,7 @@ void PosterCardView::placeHeart()
     // The effect draws off screen; only a fading heart needs it.
     heartOpacity_->setEnabled(hover < 1);
     // The heart sits in the scaled card's top-right corner, sliding down from above it.
-    const QRectF card = cardRect();
-    const QPointF centre = card.center();
-    const QPointF corner = centre + (card.topRight() - centre) * scale();
+    const QPointF corner = scaledCardRect().topRight();
     heart_->move(QPointF(corner.x() - kHeartPadding - heart_->width(), corner.y() + kHeartPadding + kHeartSlide * (1 - hover))
                      .toPoint());
     update();
@@ -371,7 +376,7 @@ void PosterCardView::paintEvent(QPaintEvent*)
     const qreal poster = qreal(picture.cacheKey());
     cache_.paint(painter, *this,
         {hoverAmount(), shimmer_.value(), poster, isNew() ? 1.0 : 0.0, qreal(optimisticLikeDelta()), qreal(recordGeneration_)},
-        [this](QPainter& cached) { paintCard(cached); });
+        [this](QPainter& cached) { paintCard(cached); }, scaledCardRect());
 }
 
 void PosterCardView::paintCard(QPainter& painter) const

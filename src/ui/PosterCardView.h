@@ -101,6 +101,8 @@ protected:
 private:
     QRectF cardRect() const;
     qreal scale() const;
+    // The card as the hover scale draws it: everything the card paints lies inside it.
+    QRectF scaledCardRect() const;
     std::optional<QString> host() const;
     void startPreviewPlayback();
     void setPlaying(bool playing);

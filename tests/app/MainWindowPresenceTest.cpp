@@ -150,4 +150,19 @@ TEST_F(MainWindowPresenceTest, AHiddenWindowIsBroughtBackNotRebuilt)
     EXPECT_TRUE(log.contains(QStringLiteral("🔄 Dock icon clicked - hasVisibleWindows: true")));
 }
 
+// A launch at login keeps the window hidden: its pages cost nothing until it shows, then stay.
+TEST_F(MainWindowPresenceTest, AWindowBuildsItsPagesWhenItFirstShows)
+{
+    auto* window = newWindow();
+    EXPECT_EQ(window->rootView(), nullptr);
+    window->show();
+    QWidget* root = window->rootView();
+    ASSERT_NE(root, nullptr);
+    EXPECT_TRUE(root->isVisible());
+    EXPECT_EQ(root->parentWidget(), window->rootContainer());
+    window->hide();
+    window->show();
+    EXPECT_EQ(window->rootView(), root);
+}
+
 } // namespace

@@ -8,10 +8,12 @@
 #include "support/TestHttpsServer.h"
 
 #include <QCoro/QCoroTask>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QNetworkRequest>
 #include <QRandomGenerator>
+#include <QThread>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -322,6 +324,19 @@ TEST_F(HttpTest, ADownloadWithALimitKeepsOnlyTheBytesAskedFor)
     QFile::remove(destination());
     EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/status/404")), destination(), {}, {}, Http::kDefaultTimeoutMs, 10)).status, 404);
     EXPECT_FALSE(QFile::exists(destination()));
+}
+
+// The body is received and written on a thread of its own: a GUI thread that turns no event
+// loop for the whole transfer does not hold it up.
+TEST_F(HttpTest, ADownloadIsWrittenWhileTheGuiThreadIsBusy)
+{
+    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
+    auto download = http_.download(request(QStringLiteral("/file")), destination());
+    QDeadlineTimer deadline(30'000);
+    while (!QFile::exists(destination()) && !deadline.hasExpired())
+        QThread::msleep(5);
+    EXPECT_EQ(readFile(destination()), file_) << "written before the GUI thread looked again";
+    EXPECT_EQ(waitForTask(std::move(download)).status, 200);
 }
 
 TEST_F(HttpTest, AFailedDownloadLeavesTheDestinationAsItWas)

@@ -115,6 +115,11 @@ TEST_F(RootViewSearchAndSettingsTest, TheSearchButtonOpensTheOverlayAndTypingSho
 
 TEST_F(RootViewSearchAndSettingsTest, TheSettingsTabTogglesStartAtLoginAndClearsTheCache)
 {
+    // The home hero keeps copies of its first two previews; once they are there they are
+    // cleared, so the cache holds the master below and nothing else.
+    ASSERT_EVENTUALLY(QDir(VideoCacheService::hdPreviewFolder()).entryList({QStringLiteral("*.mp4")}, QDir::Files).size() >= 2,
+        kWaitMs);
+    VideoCacheService::shared().clearCache();
     const QString master = QDir(WallpaperDownloadService::folderPath()).filePath(QStringLiteral("9.mp4"));
     QDir().mkpath(QFileInfo(master).path());
     QFile file(master);

@@ -66,7 +66,7 @@ HeroSlideView::~HeroSlideView() = default;
 void HeroSlideView::setWallpaper(const WallpaperModel& wallpaper)
 {
     wallpaper_ = wallpaper;
-    overlay_.invalidate();
+    text_.invalidate();
     poster_->setUrl(wallpaper_.posterUrl.value_or(QUrl()));
     likeButton_->setWallpaper(wallpaper_);
     resizeEvent(nullptr);
@@ -191,20 +191,14 @@ void HeroSlideView::resizeEvent(QResizeEvent*)
 {
     if (video_)
         video_->setFrameSize(size());
-    const TextLayout layout = textLayout();
+    layout_ = textLayout();
+    const TextLayout& layout = layout_;
     const QSize view = viewButton_->sizeHint();
     const QSize like = likeButton_->sizeHint();
     const int rowHeight = std::max(view.height(), like.height());
     viewButton_->setGeometry(layout.buttons.x(), layout.buttons.y() + (rowHeight - view.height()) / 2, view.width(), view.height());
     likeButton_->setGeometry(viewButton_->geometry().right() + 1 + kButtonSpacing,
         layout.buttons.y() + (rowHeight - like.height()) / 2, like.width(), like.height());
-}
-
-void HeroSlideView::moveEvent(QMoveEvent*)
-{
-    // A slide moved out of the carousel is not painted again until it comes back.
-    if (parentWidget() && !geometry().intersects(parentWidget()->rect()))
-        overlay_.invalidate();
 }
 
 void HeroSlideView::setPull(double pull)
@@ -224,18 +218,23 @@ void HeroSlideView::paintEvent(QPaintEvent*)
     if (!(video_ && video_->paint(painter, area)) && !poster_->paint(painter, area))
         painter.fillRect(area, Theme::appBackgroundColor());
     painter.resetTransform();
-    const qreal shadeKey = shade_ ? qreal(shade_->cacheKey()) : 0;
-    overlay_.paint(painter, *this, {dim_.value(), qreal(x()), shadeKey}, [this](QPainter& cached) { paintOverlay(cached); });
-}
-
-void HeroSlideView::paintOverlay(QPainter& painter) const
-{
-    const QRectF area = rect();
+    // The shade stays with the carousel while the slide moves under it, so it is laid straight
+    // from the carousel's image; the text moves with the slide and is kept, and the dimming is a
+    // fill: a slide that moves or fades paints nothing anew.
     if (shade_ && !shade_->isNull())
         painter.drawImage(QPointF(-x(), 0), *shade_);
+    // Glyphs may reach a little past their boxes.
+    const QRectF text = layout_.featured.united(layout_.title).united(layout_.facts).adjusted(-4, -4, 4, 4);
+    text_.paint(painter, *this, {}, [this](QPainter& cached) { paintText(cached); }, text);
+    // A slide that is not the current one fades towards the page.
+    if (dim_.value() < 1)
+        painter.fillRect(area, Theme::withOpacity(Theme::appBackgroundColor(), 1 - dim_.value()));
+}
 
+void HeroSlideView::paintText(QPainter& painter) const
+{
+    const TextLayout& layout = layout_;
     painter.setRenderHint(QPainter::TextAntialiasing);
-    const TextLayout layout = textLayout();
     painter.setFont(featuredFont());
     painter.setPen(Theme::withOpacity(Qt::white, 0.7));
     painter.drawText(layout.featured, Qt::AlignLeft | Qt::AlignVCenter, tr("FEATURED"));
@@ -251,7 +250,4 @@ void HeroSlideView::paintOverlay(QPainter& painter) const
             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, fact);
         x += metrics.horizontalAdvance(fact) + kFactSpacing;
     }
-    // A slide that is not the current one fades towards the page.
-    if (dim_.value() < 1)
-        painter.fillRect(area, Theme::withOpacity(Theme::appBackgroundColor(), 1 - dim_.value()));
 }

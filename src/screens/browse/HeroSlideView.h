@@ -52,12 +52,12 @@ public:
     bool isPlaying() const;
     LabelButton* viewButton() const { return viewButton_; }
     LikeButton* likeButton() const { return likeButton_; }
-    const PaintCache& overlay() const { return overlay_; }
+    // The slide's text, kept between repaints.
+    const PaintCache& text() const { return text_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
 
 private:
     struct TextLayout {
@@ -70,9 +70,9 @@ private:
     QStringList facts() const;
     // The title in at most two lines of the text column, elided after that.
     QString titleLines() const;
-    // The shade, the text and the dimming: everything over the picture, which changes far less
-    // often than the video's frames.
-    void paintOverlay(QPainter& painter) const;
+    // The featured line, the title and the facts, which change far less often than the video's
+    // frames and do not change as the slide moves or fades.
+    void paintText(QPainter& painter) const;
     void makeVideo();
     void updatePlayback();
     void cacheLocalCopy();
@@ -88,7 +88,9 @@ private:
     LikeButton* likeButton_;
     const QImage* shade_ = nullptr;
     AnimatedValue dim_;
-    PaintCache overlay_;
+    // Laid out with the size and the wallpaper, not for every frame.
+    TextLayout layout_;
+    PaintCache text_;
     std::optional<QUrl> localCopy_;
     bool shouldLoad_ = false;
     bool current_ = false;

@@ -117,8 +117,12 @@ void HeroThumbnailRow::paintEvent(QPaintEvent*)
     QList<qreal> state{qreal(scroll_), qreal(selected_), qreal(hovered_.value_or(-1))};
     for (const Thumbnail& thumbnail : thumbnails_)
         state << qreal(thumbnail.picture->image().cacheKey()) << thumbnail.selectedRing->value() << thumbnail.hoveredRing->value();
+    // Only the thumbnails are drawn on (or the whole row's message without them).
+    QRectF area;
+    for (int i = 0; i < int(thumbnails_.size()); ++i)
+        area |= QRectF(thumbnailRect(i));
     QPainter painter(this);
-    cache_.paint(painter, *this, state, [this](QPainter& cached) { paintRow(cached); });
+    cache_.paint(painter, *this, state, [this](QPainter& cached) { paintRow(cached); }, area);
 }
 
 void HeroThumbnailRow::paintRow(QPainter& painter) const

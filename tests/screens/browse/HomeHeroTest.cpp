@@ -11,6 +11,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -92,6 +93,37 @@ TEST_F(HomeHeroTest, ASlideThatComesBackShowsItsPosterUntilItsNewPlayerHasAFrame
     ASSERT_EVENTUALLY(first->isVideoReady() && first->isPlaying(), kFrameMs);
 }
 
+// A page that leaves the screen (another tab chosen) gives up its players, threads and frames;
+// back on the screen, the current and the next slide play again.
+TEST_F(HomeHeroTest, APageOffTheScreenHoldsNoPlayer)
+{
+    QStackedWidget pages;
+    auto* hero = new HomeHeroCarousel(&context_, VideoCacheService::shared(), players_, 60'000);
+    hero->setWallpapers(slides(3));
+    pages.addWidget(hero);
+    auto* other = new QWidget;
+    pages.addWidget(other);
+    pages.resize(640, 400);
+    pages.show();
+    const auto held = [&] {
+        int count = 0;
+        for (int i = 0; i < hero->count(); ++i)
+            count += hero->slide(i)->hasPlayer() ? 1 : 0;
+        return count;
+    };
+    ASSERT_EVENTUALLY(hero->slide(0)->isPlaying() && hero->slide(1)->isVideoReady(), kFrameMs);
+    EXPECT_EQ(held(), 2);
+
+    pages.setCurrentWidget(other);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(held(), 0);
+    EXPECT_EQ(players_.leaseCount(), 0);
+
+    pages.setCurrentWidget(hero);
+    ASSERT_EVENTUALLY(hero->slide(0)->isPlaying() && hero->slide(1)->isVideoReady(), kFrameMs);
+    EXPECT_EQ(held(), 2);
+}
+
 TEST_F(HomeHeroTest, ItAdvancesByItselfOnlyWhileShownAndWrapsAround)
 {
     HomeHeroCarousel& hero = carousel(3, 150);
@@ -137,16 +169,35 @@ TEST_F(HomeHeroTest, VideoFramesRepaintThePictureAndKeepTheTextAndShade)
     HeroSlideView* slide = hero.slide(0);
     ASSERT_EVENTUALLY(slide->isVideoReady() && slide->isPlaying(), kFrameMs);
     slide->repaint();
-    const int rendered = slide->overlay().renderCount();
+    const int rendered = slide->text().renderCount();
     for (int frame = 0; frame < 3; ++frame)
         slide->repaint();
-    EXPECT_EQ(slide->overlay().renderCount(), rendered);
+    EXPECT_EQ(slide->text().renderCount(), rendered);
 
     WallpaperModel renamed = slide->wallpaper();
     renamed.title = QStringLiteral("Renamed");
     slide->setWallpaper(renamed);
     slide->repaint();
-    EXPECT_EQ(slide->overlay().renderCount(), rendered + 1) << "a new title is painted, never the old one kept";
+    EXPECT_EQ(slide->text().renderCount(), rendered + 1) << "a new title is painted, never the old one kept";
+}
+
+// A slide that moves across the carousel and fades is repainted with what it kept: its text
+// is laid out and rasterised once, however many frames the move takes.
+TEST_F(HomeHeroTest, ASlideMoveOrFadeDoesNotPaintTheTextAgain)
+{
+    HomeHeroCarousel& hero = carousel(3);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&hero));
+    for (int i = 0; i < hero.count(); ++i)
+        hero.slide(i)->repaint();
+    ASSERT_EQ(hero.slide(0)->text().renderCount(), 1);
+    ASSERT_EQ(hero.slide(1)->text().renderCount(), 0) << "out of view, not painted";
+
+    hero.setCurrentIndex(1);
+    int frames = 0;
+    ASSERT_EVENTUALLY((++frames, hero.slide(0)->repaint(), hero.slide(1)->repaint(), hero.position() == 1.0), kFrameMs);
+    EXPECT_GT(frames, 2) << "the move took frames to paint";
+    EXPECT_EQ(hero.slide(0)->text().renderCount(), 1);
+    EXPECT_EQ(hero.slide(1)->text().renderCount(), 1) << "painted as it came into view, then kept";
 }
 
 TEST(HeroThumbnails, AClickPicksAndTheRingsFollowHoverAndSelection)
