@@ -279,7 +279,6 @@ QCoro::Task<AutoCompleteResult> APIService::autoComplete(QString query, std::sto
     logLine(QStringLiteral("⌨️"), QStringLiteral("AutoComplete"),
         QStringLiteral("POST auto-complete (no debounce) query=") + queryLength(query) + QStringLiteral(" chars — ")
             + url.toString(QUrl::FullyEncoded));
-    // Named before the co_await: g++ 12 destroys a lambda temporary held across a suspension twice.
     std::function<AutoCompleteResult(const QByteArray&)> decode = [query](const QByteArray& reply) {
         return AutoCompleteReader::read(reply, query);
     };

@@ -24,8 +24,6 @@ QCoro::Task<QImage> readImage(QUrl url)
             QFuture<QImage> reading = QtConcurrent::run([path = url.toLocalFile()] { return QImage(path); });
             co_return co_await reading;
         }
-        // Named arguments: g++ 12 destroys a temporary of a co_await expression twice when the
-        // awaited task throws.
         const QNetworkRequest request(url);
         const QByteArray verb("GET");
         const QByteArray body;

@@ -48,7 +48,6 @@ void CacheService::registerFeedCache(const QObject* owner, std::function<void()>
 QCoro::Task<> CacheService::clearAllCaches()
 {
     const QPointer<CacheService> self(this);
-    // Named before the co_await: g++ 12 mishandles temporaries held across a suspension.
     QCoro::Task<> images = images_.clearAll();
     co_await images;
     if (!self)
@@ -123,7 +122,6 @@ double CacheService::cacheSizeMB() const
 
 QCoro::Task<double> CacheService::cacheSizeMBAsync() const
 {
-    // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
     QFuture<double> walk = QtConcurrent::run([this] { return cacheSizeMB(); });
     co_return co_await walk;
 }

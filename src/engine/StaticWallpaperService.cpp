@@ -99,7 +99,6 @@ QCoro::Task<QUrl> StaticWallpaperService::extractFrameImage(QUrl videoUrl)
         throw FileError(folder, QStringLiteral("cannot be created (%1)").arg(reason));
     const QString imagePath = folder + QLatin1Char('/') + imageFileName(videoPath);
 
-    // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
     QFuture<WriteOutcome> writing = QtConcurrent::run([frame, imagePath] { return writeJpeg(frame, imagePath); });
     const WriteOutcome outcome = co_await writing;
     if (std::holds_alternative<EncodeFailed>(outcome))

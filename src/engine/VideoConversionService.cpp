@@ -228,7 +228,6 @@ QCoro::Task<std::unique_ptr<StagedFile>> VideoConversionService::stageMovie(qint
     makeFolder(folders_.videosFolder());
 
     auto movie = std::make_unique<StagedFile>(folders_.installedMoviePath());
-    // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
     QFuture<std::exception_ptr> copying = QtConcurrent::run([staged = movie.get(), source]() -> std::exception_ptr {
         try {
             staged->copyFrom(source);

@@ -6,8 +6,6 @@
 
 QCoro::Task<HttpResponse> VideoDownload::run(QUrl url, QString destinationPath, ProgressHandler progress)
 {
-    // Every argument is a named object: g++ 12 mishandles temporaries (a lambda above all) held
-    // across a suspension.
     const HttpProgress report = [progress = std::move(progress)](qint64 done, qint64 total) {
         if (progress && total > 0)
             progress(static_cast<double>(done) / static_cast<double>(total));

@@ -156,8 +156,6 @@ QCoro::Task<> WallpaperApplyService::runApply(WallpaperApplyRequest request, qui
 QCoro::Task<QUrl> WallpaperApplyService::videoFile(WallpaperApplyRequest request, ApplyToast toast)
 {
     const LocalVideoResolver::Source source{.key = request.key, .address = request.videoURL, .isCustom = request.isCustom};
-    // Named before the co_await: g++ 12 destroys a temporary of a co_await expression twice when
-    // the awaited task throws.
     const LocalVideoResolver::Report report{
         .checking = [toast]() mutable { toast.show(Stage::applying, applyingMessage(), kFoundProgress, true); },
         .downloading = [toast]() mutable { toast.show(Stage::downloading, downloadingMessage(), 0, true); },

@@ -155,7 +155,6 @@ QCoro::Task<> WallpaperImageCache::clearAll()
         for (const QString& folder : folders)
             CacheFolder::removeEntries(folder);
     });
-    // Named before the co_await: g++ 12 mishandles temporaries held across a suspension.
     QFuture<void> removal = clearing_;
     co_await removal;
     logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Cleared all image caches (memory and disk)"));

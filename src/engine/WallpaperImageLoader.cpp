@@ -105,8 +105,6 @@ QCoro::Task<> WallpaperImageLoader::load(QUrl url, std::stop_token stop)
     for (int attempt = 0; attempt < policy.attempts && !stop.stop_requested() && (attempt == 0 || self); ++attempt) {
         QString failure;
         try {
-            // Arguments and work are named before each co_await: g++ 12 mishandles temporaries (a
-            // lambda above all) held across a suspension.
             const HttpResponse response = co_await Http::shared().send(request, "GET", QByteArray(), stop);
             if (stop.stop_requested())
                 co_return;

@@ -77,7 +77,6 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
 QCoro::Task<QUrl> MenuApplyPipeline::localVideoFile(Request request, MenuPipelineRun run)
 {
     const LocalVideoResolver::Source source{.key = request.key, .address = request.masterUrl, .isCustom = request.isCustom};
-    // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
     const LocalVideoResolver::Report report{
         .checking = [run] { run.openToast(QCoreApplication::translate("MenuBarManager", kApplying), 0.5); },
         .downloading = [run] { run.openToast(QCoreApplication::translate("MenuBarManager", kDownloading), 0); },
@@ -124,8 +123,7 @@ QCoro::Task<> MenuApplyPipeline::installLockScreen(Request request, QUrl file, M
         // An own wallpaper's image is its video: there is no picture to install.
         const bool withThumbnail = request.wallpaper.imageUrl && !request.isCustom;
         const std::optional<QUrl> thumbnail = withThumbnail ? request.wallpaper.imageUrl : std::nullopt;
-        // The movie and the thumbnail change together. Named before the co_await: g++ 12
-        // mishandles a lambda temporary held across a suspension.
+        // The movie and the thumbnail change together.
         const VideoConversionService::ProgressHandler report = [run](double fraction) { run.updateProgress(fraction); };
         co_await conversion.copyToAerials(key, thumbnail, report);
         run.updateProgress(0.75);

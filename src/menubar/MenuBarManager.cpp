@@ -51,7 +51,6 @@ void log(const QString& emoji, const QString& message) { logLine(emoji, kType, m
 // A recent wallpaper's picture as its menu item's icon; any failure leaves the item without one.
 QCoro::Task<> loadRecentPicture(QPointer<QAction> item, QUrl url)
 {
-    // Named before the co_await: g++ 12 mishandles temporaries held across a suspension.
     const QNetworkRequest request(url);
     QImage picture;
     try {
@@ -346,7 +345,6 @@ void MenuBarManager::openApp()
 QCoro::Task<> MenuBarManager::clearCache()
 {
     const QPointer<MenuBarManager> self(this);
-    // Named before the co_await: g++ 12 mishandles temporaries held across a suspension.
     QCoro::Task<> clearing = CacheService::shared().clearAllCaches();
     co_await clearing;
     RecentsWallpapersService::shared().clearRecents();

@@ -98,7 +98,6 @@ QCoro::Task<QUrl> MenuReapplyPipeline::localVideoFile(Request request, bool isCu
     // The saved address is the cached file itself once applied: with the cache cleared, the video
     // comes back from the catalogue by its key.
     const LocalVideoResolver::Source source{.key = request.key, .address = request.masterUrl, .isCustom = isCustom};
-    // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
     const LocalVideoResolver::Report report{
         .checking = [run] { run.updateProgress(0.5); },
         .downloading = [run] {

@@ -85,7 +85,6 @@ QCoro::Task<> MenuThumbnailLoader::poster(QPointer<MenuThumbnailLoader> self, qu
         self->hide(generation);
         co_return;
     }
-    // Named before the co_await: g++ 12 mishandles temporaries held across a suspension.
     const QNetworkRequest request(url);
     HttpResponse response;
     try {

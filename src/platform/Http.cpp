@@ -63,7 +63,6 @@ QCoro::Task<HttpResponse> Http::download(QNetworkRequest request, QString destin
 {
     throwIfStopped(stop);
     co_await trustReady();
-    // Named, not a temporary: g++ 12 mishandles temporaries held across a suspension.
     WorkerStart start = [request = prepared(std::move(request)), destinationPath, stop, timeoutMs, byteLimit](
                             QNetworkAccessManager& manager, std::shared_ptr<HttpFileTransfer::Progress> counts,
                             HttpFileTransfer::Promise promise) {

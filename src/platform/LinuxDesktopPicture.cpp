@@ -88,8 +88,6 @@ void LinuxDesktopPicture::record(const QString& imagePath, const ScreenInfo& scr
 
 QCoro::Task<> LinuxDesktopPicture::setWithGsettings(QString imagePath)
 {
-    // Argument lists are built before each co_await: g++ 12 cannot keep a braced list's backing
-    // array in a coroutine frame.
     const QString uri = QUrl::fromLocalFile(imagePath).toString(QUrl::FullyEncoded);
     const QStringList light{QStringLiteral("set"), kGnomeBackground, QStringLiteral("picture-uri"), uri};
     co_await runTool(kGsettings, light);

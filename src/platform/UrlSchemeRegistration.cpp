@@ -13,7 +13,6 @@ namespace {
 const QString kType = QStringLiteral("UrlSchemeRegistration");
 const QString kXdgMime = QStringLiteral("xdg-mime");
 
-// Built outside the coroutine: g++ 12 cannot keep an initializer list across a suspension.
 QStringList queryDefaultArguments()
 {
     return {QStringLiteral("query"), QStringLiteral("default"), UrlSchemeRegistration::kMimeType};

@@ -102,7 +102,6 @@ QCoro::Task<> WallpaperDeepLinkHandler::openWallpaper(QPointer<WallpaperDeepLink
 
     QList<WallpaperResponseItem> items;
     try {
-        // Not a braced list: g++ 12 cannot keep an initializer list across a suspension.
         items = co_await handler->api_.getWallpapersById(QList<qint64>(1, key));
     } catch (const std::exception& error) {
         logFailure(QStringLiteral("Failed to fetch wallpaper ") + keyText + QStringLiteral(": ") + describeError(error));

@@ -27,7 +27,6 @@ void log(const QString& emoji, const QString& message) { logLine(emoji, QStringL
 QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
 // Runs `work` on a pool thread; what it throws is thrown here, on the caller's thread.
-// (Each awaited object is named first: g++ 12 mishandles temporaries held across a suspension.)
 QCoro::Task<> onPool(std::function<void()> work)
 {
     QFuture<std::exception_ptr> done = QtConcurrent::run([work = std::move(work)]() -> std::exception_ptr {

@@ -200,7 +200,6 @@ QCoro::Task<QString> UpdateCheckService::downloadUpdate(UpdateInfo updateInfo, D
     QNetworkRequest request(address);
     // A redirect must not lead the download away from the feed's host either.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
-    // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
     HttpProgress fraction = [progress](qint64 done, qint64 total) {
         // An unknown total makes no fraction at all, never an infinite or NaN one.
         if (progress)

@@ -48,7 +48,6 @@ QCoro::Task<UpdateRunner::Outcome> UpdateRunner::runAtLaunch()
 
 QCoro::Task<UpdateRunner::Outcome> UpdateRunner::run(Approval approval)
 {
-    // Named before the co_await: g++ 12 mishandles a lambda temporary held across a suspension.
     SingleFlight::Job job = [this, approval = std::move(approval)]() { return runOnce(approval); };
     co_await flight_.run(std::move(job));
     co_return lastOutcome_;

@@ -350,7 +350,6 @@ void ImageDownloader::bindTaskDone(const std::shared_ptr<SessionDataTask>& task,
 
 QCoro::Task<ImageLoadingResult> ImageDownloader::downloadImageAsync(QUrl url, PictorParsedOptionsInfo options, std::stop_token stop)
 {
-    // Named locals: g++ 12 destroys temporaries of a co_await expression twice.
     std::shared_ptr<ImageDownloader> self = shared_from_this();
     std::function<std::shared_ptr<DownloadTask>(std::function<void(ImageResult)>)> start
         = [self, url, options](std::function<void(ImageResult)> done) { return self->downloadImage(url, options, std::move(done)); };

@@ -66,7 +66,6 @@ QCoro::Task<> load(QPointer<LivePhotoView> view, quint64 identifier, std::functi
     std::optional<LiveResult> failure;
     std::optional<LivePhoto> photo;
     try {
-        // Named locals: g++ 12 destroys temporaries of a co_await expression twice.
         QCoro::Task<LivePhotoLoadingInfoResult> retrieval = PictorManager::shared()->retrieveLivePhoto(source, options, {}, wanted, stop);
         info = co_await std::move(retrieval);
         QFuture<std::optional<LivePhoto>> assembling = QtConcurrent::run(&LivePhoto::fromFiles, info->fileURLs);

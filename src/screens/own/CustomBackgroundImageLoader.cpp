@@ -73,7 +73,6 @@ QCoro::Task<> CustomBackgroundImageLoader::download(QUrl url, std::stop_token st
 {
     QPointer<CustomBackgroundImageLoader> self(this);
     const QString path = cache_ ? cache_->diskPath(url) : QString();
-    // Named before each co_await: g++ 12 mishandles a lambda temporary held across a suspension.
     QFuture<QImage> reading = QtConcurrent::run([path] { return WallpaperImageCache::readFile(path); });
     const QImage stored = co_await reading;
     if (stop.stop_requested() || !self)

@@ -353,7 +353,6 @@ void SettingsView::clearCache() { fireAndForget(clearThenReadCacheSize(this), QS
 
 QCoro::Task<> SettingsView::clearThenReadCacheSize(QPointer<SettingsView> self)
 {
-    // Named before each co_await: g++ 12 mishandles temporaries held across a suspension.
     QCoro::Task<> clearing = self->services_.cache.clearAllCaches();
     co_await clearing;
     if (!self)
