@@ -79,6 +79,7 @@ TEST_F(MainWindowPresenceTest, ThePolicyFollowsTheShownMainWindows)
 {
     auto* window = newWindow();
     window->show();
+    log.clear(); // the stores the pages read on first show say how they started
     presence.attachWindowDelegate();
     presence.updateDockVisibility();
     EXPECT_TRUE(log.lines().isEmpty()); // regular already
@@ -102,6 +103,7 @@ TEST_F(MainWindowPresenceTest, AMinimisedWindowStillCounts)
 {
     auto* window = newWindow();
     window->showMinimized();
+    log.clear(); // the stores the pages read on first show say how they started
     presence.updateDockVisibility();
     EXPECT_EQ(policy.policy(), Policy::Regular);
     EXPECT_TRUE(log.lines().isEmpty());

@@ -134,7 +134,7 @@ TEST_F(ScreenScreenshots, SearchOverlayWithResultsGhostTextAndChips)
     // The query with its completion, each chip and each card whole in the window, every card
     // showing its poster rather than a flat placeholder.
     EXPECT_TRUE(wholeInView(view.searchBox()->field(), window_));
-    EXPECT_EQ(view.searchBox()->field()->text() + view.searchBox()->ghostSuffix(), QStringLiteral("rain On Glass"));
+    EXPECT_EQ(view.searchBox()->field()->text() + view.searchBox()->ghostSuffix(), QStringLiteral("rain on Glass"));
     for (const QString& chip : view.searchBox()->chipSuggestions())
         EXPECT_TRUE(wholeInView(view.searchBox()->chipsRow()->chip(chip), window_)) << chip.toStdString();
     for (const WallpaperModel& result : view.search().results()) {
