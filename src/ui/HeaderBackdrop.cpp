@@ -47,8 +47,8 @@ void HeaderBackdrop::paintEvent(QPaintEvent*)
     const QColor background = Theme::appBackgroundColor();
     QLinearGradient fade(0, 0, 0, height());
     const qreal solid = qreal(std::max(0, rowBottom_ - 6)) / height();
-    fade.setColorAt(0, Theme::withOpacity(background, 0.96));
-    fade.setColorAt(solid, Theme::withOpacity(background, 0.9));
+    fade.setColorAt(0, background);
+    fade.setColorAt(solid, Theme::withOpacity(background, 0.97));
     fade.setColorAt(1, Theme::withOpacity(background, 0));
     painter.fillRect(rect(), fade);
 }
