@@ -133,6 +133,21 @@ start_catalogue() {
   exit 1
 }
 
+# The start of a bench that runs the real program against a reference on one display: builds
+# both programs, sets `app` (QUORVELLE_APP overrides it) and `baseline` (QUORVELLE_BASELINE_APP,
+# an older build measured as a third side), ends the process in `running` at exit, and starts
+# the sample catalogue and an Xvfb server of the size $1.
+start_program_bench() {
+  build_targets quorvelle sample-catalogue
+  app="${QUORVELLE_APP:-$build/src/quorvelle}"
+  baseline="${QUORVELLE_BASELINE_APP:-}"
+  running=
+  on_exit() { if [ -n "$running" ]; then kill "$running" 2>/dev/null && wait "$running" 2>/dev/null; fi; }
+  make_work
+  start_catalogue "$work/catalogue.log"
+  start_xvfb "$1"
+}
+
 # Median wall times of two commands given as strings, run alternately $runs times after one
 # warm-up each, so both see the same machine load. Prints "first second".
 compare() {

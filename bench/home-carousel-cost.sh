@@ -19,14 +19,7 @@ runs=${2:-3}
 warm=10
 require_tools Xvfb mpv curl python3
 
-build_targets quorvelle sample-catalogue
-app="${QUORVELLE_APP:-$build/src/quorvelle}"
-baseline="${QUORVELLE_BASELINE_APP:-}"
-running=
-on_exit() { if [ -n "$running" ]; then kill "$running" 2>/dev/null && wait "$running" 2>/dev/null; fi; }
-make_work
-start_catalogue "$work/catalogue.log"
-start_xvfb 1280x800x24
+start_program_bench 1280x800x24
 key=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["home_page"]["hero_carousel"]["keys"][0])' \
   "$top/tools/sample-catalogue/seed.json")
 preview=$work/previewhd.mp4

@@ -16,14 +16,7 @@ settle=${1:-20}
 runs=${2:-3}
 require_tools Xvfb mpv curl python3
 
-build_targets quorvelle sample-catalogue
-app="${QUORVELLE_APP:-$build/src/quorvelle}"
-baseline="${QUORVELLE_BASELINE_APP:-}"
-running=
-on_exit() { if [ -n "$running" ]; then kill "$running" 2>/dev/null && wait "$running" 2>/dev/null; fi; }
-make_work
-start_catalogue "$work/catalogue.log"
-start_xvfb 1920x1080x24
+start_program_bench 1920x1080x24
 key=1718000000137 # a 1920×1080 wallpaper of the stock catalogue
 master="$base/wallpaper/$key/master.mp4"
 curl -sf --cacert "$cert" -o "$work/master.mp4" "$master"
