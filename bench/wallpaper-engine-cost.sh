@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # What the desktop video engine costs next to mpv's own X11 output playing the same 30 fps H.264
-# loop full screen on the same private Xvfb display, in one run so that the machine's load
-# weighs on both: CPU seconds and peak memory of whole processes (/usr/bin/time -v), medians
-# of N runs, the two alternating:
+# loop full screen on the same private Xvfb display, and next to the floor under any player: a
+# software decode of the same file at its own pace with as many decoder threads, that converts
+# and shows nothing. In one run so that the machine's load weighs on all: CPU seconds and peak
+# memory of whole processes (/usr/bin/time -v), and the frames each side showed and dropped, so
+# that CPU is compared per shown frame (a side that drops frames under load costs less for it).
+# Medians of N runs with ranges, the sides alternating, a run where any side dropped over 2 % of
+# its frames run again:
 #   1920×1080 loop on a 1920×1080 display, 3840×2160 loop on a 3840×2160 display, and the
-#   1920×1080 loop on two 1920×1080 monitors (mpv: one process per monitor);
+#   1920×1080 loop on two 1920×1080 monitors (mpv and the decode: one process per monitor);
 # then the engine alone: on one of the two monitors against both, paused, its windows hidden,
 # and covered by a full-screen window; and the time from start() to the first frame painted.
 # Needs Xvfb, xrandr, mpv, GNU time and ffmpeg.
 #
-#   bench/wallpaper-engine-cost.sh [seconds] [runs]     (defaults 20 and 3)
+#   bench/wallpaper-engine-cost.sh [seconds] [runs] [cases]     (defaults 20, 3, "hd uhd two alone")
 #
 # QUORVELLE_ENGINE_BENCH=<binary> skips the build and runs that wallpaper-engine-bench;
 # QUORVELLE_BASELINE_ENGINE_BENCH=<binary> adds another build of it (an earlier commit's) to the
@@ -19,6 +23,7 @@ name=wallpaper-engine-cost
 . "$(dirname "$0")/bench-lib.sh"
 seconds=${1:-20}
 runs=${2:-3}
+cases=${3:-hd uhd two alone}
 
 require_tools Xvfb xrandr mpv ffmpeg /usr/bin/time
 
@@ -46,17 +51,37 @@ DISPLAY=$two_display xrandr --setmonitor RIGHT 1920/508x1080/286+1920+0 none >/d
 
 value() { awk -v key="$1" '$1 == key { print $2 }' "$2"; }
 mib() { awk -v kb="$1" 'BEGIN { printf "%.1f", kb / 1024 }'; }
+fps=30 # the rate make_master writes
 
-# engine <label> <binary> <display> <clip> [bench options]: one run, its report in $results.
+# engine <label> <binary> <display> <clip> [bench options]: one run, its report in $results,
+# and the frames it showed and dropped in $results/engine-<label>.frames. Its players count the
+# frames they showed; the frames due are those of the time from its first frame to the end.
 engine() {
   local label=$1 binary=$2 display=$3 clip=$4
   shift 4
   DISPLAY=$display QT_QPA_PLATFORM=xcb /usr/bin/time -v -o "$results/engine-$label.time" \
     "$binary" "$clip" "$seconds" "$@" 2>/dev/null | grep -v '^💾\|^📖' >"$results/engine-$label.out"
+  awk -v seconds="$seconds" -v fps="$fps" '
+    $1 == "displays" { displays = $2 } $1 == "frames_shown" { shown = $2 } $1 == "first_frame_ms" { first = $2 }
+    END { due = int(fps * (seconds - first / 1000) * displays + 0.5)
+          printf "shown %d\ndropped %d\n", shown, (due > shown ? due - shown : 0) }' \
+    "$results/engine-$label.out" >"$results/engine-$label.frames"
+}
+
+# Adds up the CPU, memory and frames of the processes of one side (files engine-<label>-<i>.*).
+add_up() {
+  local label=$1
+  cat "$results"/engine-"$label"-*.time | awk -F': ' '
+    /User time|System time/ { cpu += $2 } /Maximum resident set size/ { rss += $2 }
+    END { printf "\tUser time (seconds): %.2f\n\tSystem time (seconds): 0\n\tMaximum resident set size (kbytes): %d\n", cpu, rss }' \
+    >"$results/engine-$label.time"
+  cat "$results"/engine-"$label"-*.frames | awk '{ sum[$1] += $2 } END { printf "shown %d\ndropped %d\n", sum["shown"], sum["dropped"] }' \
+    >"$results/engine-$label.frames"
+  rm -f "$results"/engine-"$label"-*.time "$results"/engine-"$label"-*.frames
 }
 
 # mpv_run <label> <display> <clip> [geometry ...]: full screen, or one process per geometry
-# (each a borderless window there), their CPU and memory added up.
+# (each a borderless window there), their CPU, memory and frames added up.
 mpv_run() {
   local label=$1 display=$2 clip=$3 pids=() i=0 geometry
   shift 3
@@ -64,88 +89,147 @@ mpv_run() {
   for geometry in "$@"; do
     local placement=(--fs)
     [ -n "$geometry" ] && placement=(--geometry="$geometry" --no-border)
-    DISPLAY=$display /usr/bin/time -v -o "$results/engine-$label-$i.time" timeout -s INT "$seconds" \
-      mpv --no-config --no-audio --loop-file=inf --vo=x11 "${placement[@]}" --really-quiet "$clip" &
+    # The script ends mpv after `seconds`; the timeout is a guard.
+    DISPLAY=$display /usr/bin/time -v -o "$results/engine-$label-$i.time" timeout -s INT $((seconds + 10)) \
+      mpv --no-config --no-audio --loop-file=inf --vo=x11 "${placement[@]}" --really-quiet --script="$top/bench/mpv-frames.lua" \
+      --script-opts="frames-out=$results/engine-$label-$i.frames,frames-seconds=$seconds" "$clip" &
     pids+=($!)
     i=$((i + 1))
   done
   wait "${pids[@]}" || true
-  cat "$results"/engine-"$label"-*.time | awk -F': ' '
-    /User time|System time/ { cpu += $2 } /Maximum resident set size/ { rss += $2 }
-    END { printf "\tUser time (seconds): %.2f\n\tSystem time (seconds): 0\n\tMaximum resident set size (kbytes): %d\n", cpu, rss }' \
-    >"$results/engine-$label.time"
-  rm -f "$results"/engine-"$label"-*.time
+  add_up "$label"
 }
 
-# against_mpv <case> <display> <clip> [mpv geometries]: alternating runs, median CPU and memory of
-# each side into the variables <case>_ours_cpu, <case>_mpv_rss and so on.
+# paced_run <label> <clip> <processes>: the floor under any player, a software decode of the same
+# file at its own pace (-re) with the decoder threads mpv picks by itself (cores + 1), converting
+# and showing nothing; one process per display.
+paced_run() {
+  local label=$1 clip=$2 pids=() i
+  for i in $(seq "$3"); do
+    /usr/bin/time -v -o "$results/engine-$label-$i.time" \
+      ffmpeg -hide_banner -nostats -v error -threads $(($(nproc) + 1)) -re -stream_loop -1 -i "$clip" \
+      -t "$seconds" -f null -progress "$results/engine-$label-$i.progress" - &
+    pids+=($!)
+  done
+  wait "${pids[@]}" || true
+  for i in $(seq "$3"); do
+    awk -F= '$1 == "frame" { shown = $2 } $1 == "drop_frames" { dropped = $2 }
+      END { printf "shown %d\ndropped %d\n", shown, dropped }' "$results/engine-$label-$i.progress" \
+      >"$results/engine-$label-$i.frames"
+    rm -f "$results/engine-$label-$i.progress"
+  done
+  add_up "$label"
+}
+
+# Over 2 % of its frames dropped: the side lost the race for the CPU, and fewer frames cost less.
+too_many_dropped() { awk '{ n[$1] = $2 } END { exit !(n["dropped"] > 0.02 * (n["shown"] + n["dropped"])) }' "$1"; }
+
+# against_mpv <case> <display> <clip> [mpv geometries]: alternating runs of the engine, mpv and
+# the paced decode (and the baseline, when given); a run where any side dropped over 2 % of its
+# frames is run again, three times at most. Each side's CPU, memory, frames shown and dropped,
+# and CPU per shown frame go into lists in <case>_<side>_<what>, one entry per run.
 against_mpv() {
-  local case=$1 display=$2 clip=$3 run side
+  local case=$1 display=$2 clip=$3 run side attempt sides=(ours mpv paced) what
   shift 3
-  declare -A cpu rss
+  [ -n "$baseline" ] && sides+=(baseline)
+  local processes=$(($# > 0 ? $# : 1))
+  declare -gA repeats
+  repeats[$case]=0
   for run in $(seq "$runs"); do
-    echo "== $case, run $run of $runs (${seconds} s each)"
-    engine "$case-ours" "$bench" "$display" "$clip"
-    cpu[ours]+=" $(cpu_seconds "$results/engine-$case-ours.time")"
-    rss[ours]+=" $(peak_rss_kb "$results/engine-$case-ours.time")"
-    mpv_run "$case-mpv" "$display" "$clip" "$@"
-    cpu[mpv]+=" $(cpu_seconds "$results/engine-$case-mpv.time")"
-    rss[mpv]+=" $(peak_rss_kb "$results/engine-$case-mpv.time")"
-    if [ -n "$baseline" ]; then
-      engine "$case-baseline" "$baseline" "$display" "$clip"
-      cpu[baseline]+=" $(cpu_seconds "$results/engine-$case-baseline.time")"
-      rss[baseline]+=" $(peak_rss_kb "$results/engine-$case-baseline.time")"
-    fi
-  done
-  for side in "${!cpu[@]}"; do
-    # shellcheck disable=SC2086 # the lists are words on purpose
-    printf -v "${case}_${side}_cpu" '%s' "$(median ${cpu[$side]})"
-    # shellcheck disable=SC2086
-    printf -v "${case}_${side}_rss" '%s' "$(median ${rss[$side]})"
+    for attempt in 1 2 3; do
+      echo "== $case, run $run of $runs (${seconds} s each), attempt $attempt"
+      engine "$case-ours" "$bench" "$display" "$clip"
+      mpv_run "$case-mpv" "$display" "$clip" "$@"
+      paced_run "$case-paced" "$clip" "$processes"
+      [ -n "$baseline" ] && engine "$case-baseline" "$baseline" "$display" "$clip"
+      local again=
+      for side in "${sides[@]}"; do
+        echo "   $side: cpu $(cpu_seconds "$results/engine-$case-$side.time") s, $(tr '\n' ' ' <"$results/engine-$case-$side.frames")"
+        too_many_dropped "$results/engine-$case-$side.frames" && again=1
+      done
+      [ -z "$again" ] && break
+      [ "$attempt" -lt 3 ] && repeats[$case]=$((repeats[$case] + 1)) && echo "   over 2 % dropped: run again"
+    done
+    for side in "${sides[@]}"; do
+      local cpu shown dropped
+      cpu=$(cpu_seconds "$results/engine-$case-$side.time")
+      shown=$(value shown "$results/engine-$case-$side.frames")
+      dropped=$(value dropped "$results/engine-$case-$side.frames")
+      for what in cpu rss shown dropped per_frame; do
+        local list=${case}_${side}_${what}
+        case $what in
+          cpu) printf -v "$list" '%s %s' "${!list:-}" "$cpu" ;;
+          rss) printf -v "$list" '%s %s' "${!list:-}" "$(peak_rss_kb "$results/engine-$case-$side.time")" ;;
+          shown) printf -v "$list" '%s %s' "${!list:-}" "$shown" ;;
+          dropped) printf -v "$list" '%s %s' "${!list:-}" "$dropped" ;;
+          per_frame) printf -v "$list" '%s %s' "${!list:-}" "$(awk -v c="$cpu" -v n="$shown" 'BEGIN { printf "%.2f", (n > 0 ? 1000 * c / n : 0) }')" ;;
+        esac
+      done
+    done
   done
 }
 
-against_mpv hd "$hd_display" "$hd"
-against_mpv uhd "$uhd_display" "$uhd"
-against_mpv two "$two_display" "$hd" 1920x1080+0+0 1920x1080+1920+0
+want() { [[ " $cases " == *" $1 "* ]]; }
+want hd && against_mpv hd "$hd_display" "$hd"
+want uhd && against_mpv uhd "$uhd_display" "$uhd"
+want two && against_mpv two "$two_display" "$hd" 1920x1080+0+0 1920x1080+1920+0
 
-echo "== engine alone: one of two monitors, paused, hidden, covered"
-single=()
-for _ in $(seq "$runs"); do
-  engine one-of-two "$bench" "$two_display" "$hd" --displays 1
-  single+=("$(cpu_seconds "$results/engine-one-of-two.time")")
-done
-single_cpu=$(median "${single[@]}")
-engine paused "$bench" "$hd_display" "$hd" --paused
-engine hidden "$bench" "$hd_display" "$hd" --hidden
-engine covered "$bench" "$hd_display" "$hd" --obscured
+if want alone; then
+  echo "== engine alone: one of two monitors, paused, hidden, covered"
+  single=()
+  for _ in $(seq "$runs"); do
+    engine one-of-two "$bench" "$two_display" "$hd" --displays 1
+    single+=("$(cpu_seconds "$results/engine-one-of-two.time")")
+  done
+  single_cpu=$(median "${single[@]}")
+  engine paused "$bench" "$hd_display" "$hd" --paused
+  engine hidden "$bench" "$hd_display" "$hd" --hidden
+  engine covered "$bench" "$hd_display" "$hd" --obscured
+fi
 
-# row <label> <case>: CPU and memory of ours against mpv (and the baseline, when run).
-row() {
-  local label=$1 case=$2 ours_cpu mpv_cpu ours_rss mpv_rss
-  ours_cpu=${case}_ours_cpu mpv_cpu=${case}_mpv_cpu ours_rss=${case}_ours_rss mpv_rss=${case}_mpv_rss
-  printf '%-22s cpu ours %6.2f s  mpv %6.2f s  ours/mpv %s   rss ours %6s MiB  mpv %6s MiB  ours/mpv %s\n' \
-    "$label" "${!ours_cpu}" "${!mpv_cpu}" "$(ratio "${!ours_cpu}" "${!mpv_cpu}")" \
-    "$(mib "${!ours_rss}")" "$(mib "${!mpv_rss}")" "$(ratio "${!ours_rss}" "${!mpv_rss}")"
-  if [ -n "$baseline" ]; then
-    local base_cpu=${case}_baseline_cpu base_rss=${case}_baseline_rss
-    printf '%-22s cpu baseline %6.2f s  ours/baseline %s   rss baseline %6s MiB  ours/baseline %s\n' "" \
-      "${!base_cpu}" "$(ratio "${!ours_cpu}" "${!base_cpu}")" "$(mib "${!base_rss}")" "$(ratio "${!ours_rss}" "${!base_rss}")"
-  fi
+range() { printf '%s\n' "$@" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "[%s-%s]", lo, hi }'; }
+# spread <list>: the median of a list of runs and its range.
+spread() { local list=$1 values; read -ra values <<<"${!list}"; echo "$(median "${values[@]}") $(range "${values[@]}")"; }
+# per_run_ratio <list> <list>: the median and range of the ratios of two lists, run by run.
+per_run_ratio() {
+  local top=$1 bottom=$2 ratios=() i
+  read -ra a <<<"${!top}"
+  read -ra b <<<"${!bottom}"
+  for i in "${!a[@]}"; do ratios+=("$(ratio "${a[$i]}" "${b[$i]}")"); done
+  echo "$(median "${ratios[@]}") $(range "${ratios[@]}")"
+}
+# table <label> <case>: each side's CPU, memory, frames shown and dropped and CPU per shown frame,
+# then ours against the paced decode and against mpv, per shown frame, run by run.
+table() {
+  local label=$1 case=$2 side sides=(ours mpv paced)
+  [ -n "$baseline" ] && sides+=(baseline)
+  echo "$label   (runs repeated for over 2 % dropped: ${repeats[$case]})"
+  printf '  %-9s %-20s %-20s %-16s %-22s %s\n' side "cpu (s)" "frames shown" "dropped" "cpu per frame (ms)" "peak rss (KiB)"
+  for side in "${sides[@]}"; do
+    printf '  %-9s %-20s %-20s %-16s %-22s %s\n' "$side" "$(spread "${case}_${side}_cpu")" "$(spread "${case}_${side}_shown")" \
+      "$(spread "${case}_${side}_dropped")" "$(spread "${case}_${side}_per_frame")" "$(spread "${case}_${side}_rss")"
+  done
+  echo "  ours/paced per frame     $(per_run_ratio "${case}_ours_per_frame" "${case}_paced_per_frame")   (target: at most 1.10)"
+  echo "  mpv/paced per frame      $(per_run_ratio "${case}_mpv_per_frame" "${case}_paced_per_frame")"
+  echo "  ours/mpv per frame       $(per_run_ratio "${case}_ours_per_frame" "${case}_mpv_per_frame")   (target: at most 0.80)"
+  echo "  ours/mpv cpu             $(per_run_ratio "${case}_ours_cpu" "${case}_mpv_cpu")"
+  echo "  ours/mpv rss             $(per_run_ratio "${case}_ours_rss" "${case}_mpv_rss")   (target: at most 1.10)"
+  [ -n "$baseline" ] && echo "  ours/baseline per frame  $(per_run_ratio "${case}_ours_per_frame" "${case}_baseline_per_frame")"
+  return 0
 }
 {
-  echo "desktop video against mpv --vo=x11, ${seconds} s per run, medians of $runs, $(nproc) cores"
-  echo "targets: cpu ours/mpv at most 0.80, rss ours/mpv at most 1.10, two/one displays at most 2.00"
-  row "1920x1080 30 fps" hd
-  row "3840x2160 30 fps" uhd
-  row "two 1920x1080 displays" two
-  echo "cpu 1 of 2 monitors (s)     $single_cpu"
-  echo "two/one displays            $(ratio "$two_ours_cpu" "$single_cpu")"
-  echo "paused cpu (% of a core)    $(value idle_cpu_percent "$results/engine-paused.out")   (target: under 1)"
-  echo "hidden cpu (% of a core)    $(value idle_cpu_percent "$results/engine-hidden.out")   (target: under 1)"
-  echo "covered cpu (% of a core)   $(value idle_cpu_percent "$results/engine-covered.out")   (target: under 1)"
-  echo "start to first frame (ms)   $(value first_frame_ms "$results/engine-hd-ours.out")   (target: under 300)"
-  echo "frames shown, 1080p         $(value frames_shown "$results/engine-hd-ours.out")"
-  echo "frames shown, 2160p         $(value frames_shown "$results/engine-uhd-ours.out")"
-  echo "frames shown, 2 displays    $(value frames_shown "$results/engine-two-ours.out")"
+  echo "desktop video against mpv --vo=x11 and a paced decode, ${seconds} s per run, medians of $runs [ranges], $(nproc) cores"
+  want hd && table "1920x1080 30 fps" hd
+  want uhd && table "3840x2160 30 fps" uhd
+  want two && table "two 1920x1080 displays" two
+  if want alone; then
+    echo "cpu 1 of 2 monitors (s)     $single_cpu"
+    # shellcheck disable=SC2086,SC2154 # a list of runs, words on purpose, set by against_mpv
+    want two && echo "two/one displays            $(ratio "$(median $two_ours_cpu)" "$single_cpu")   (target: at most 2.00)"
+    echo "paused cpu (% of a core)    $(value idle_cpu_percent "$results/engine-paused.out")   (target: under 1)"
+    echo "hidden cpu (% of a core)    $(value idle_cpu_percent "$results/engine-hidden.out")   (target: under 1)"
+    echo "covered cpu (% of a core)   $(value idle_cpu_percent "$results/engine-covered.out")   (target: under 1)"
+  fi
+  want hd && echo "start to first frame (ms)   $(value first_frame_ms "$results/engine-hd-ours.out")   (target: under 300)"
+  true
 } | tee "$results/wallpaper-engine-cost.txt"
