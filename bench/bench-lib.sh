@@ -148,6 +148,18 @@ start_program_bench() {
   start_xvfb "$1"
 }
 
+# Points the program at the started catalogue and Xvfb server, with a profile of its own in
+# `work` of a user who has been through the onboarding sheet: the home page is what shows.
+use_returning_user() {
+  export DISPLAY=$server QT_QPA_PLATFORM=xcb
+  export HOME=$work/home XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
+  export XDG_RUNTIME_DIR=$work/runtime
+  mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/Quorvelle" && chmod 700 "$XDG_RUNTIME_DIR"
+  echo '{"onboardingSheetCompleted": {"type": "bool", "value": true}}' >"$XDG_CONFIG_HOME/Quorvelle/standard.json"
+  export QUORVELLE_BACKEND_URL=$base/functions/v1 QUORVELLE_ANALYTICS_URL=$base \
+    QUORVELLE_UPDATE_FEED_URL=$base/appcast.xml QUORVELLE_CA_CERT=$cert
+}
+
 # Median wall times of two commands given as strings, run alternately $runs times after one
 # warm-up each, so both see the same machine load. Prints "first second".
 compare() {

@@ -25,14 +25,7 @@ key=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["home_page
 preview=$work/previewhd.mp4
 curl -sf --cacert "$cert" -o "$preview" "$base/wallpaper/$key/previewhd.mp4"
 
-export DISPLAY=$server QT_QPA_PLATFORM=xcb
-export HOME=$work/home XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
-export XDG_RUNTIME_DIR=$work/runtime
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/Quorvelle" && chmod 700 "$XDG_RUNTIME_DIR"
-# A user who has been through the onboarding sheet: the home page is what shows.
-echo '{"onboardingSheetCompleted": {"type": "bool", "value": true}}' >"$XDG_CONFIG_HOME/Quorvelle/standard.json"
-export QUORVELLE_BACKEND_URL=$base/functions/v1 QUORVELLE_ANALYTICS_URL=$base \
-  QUORVELLE_UPDATE_FEED_URL=$base/appcast.xml QUORVELLE_CA_CERT=$cert
+use_returning_user
 
 ticks() { awk '{ print $14 + $15 }' "$1"; }
 # Runs one side ("app <binary>" or "mpv") and prints "<process s> <GUI thread s>" over `seconds`.

@@ -20,14 +20,7 @@ make_work
 start_catalogue "$work/catalogue.log"
 start_xvfb 1920x1080x24
 
-export DISPLAY=$server QT_QPA_PLATFORM=xcb
-export HOME=$work/home XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
-export XDG_RUNTIME_DIR=$work/runtime
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/Quorvelle" && chmod 700 "$XDG_RUNTIME_DIR"
-# A user who has been through the onboarding sheet: the home page is what shows.
-echo '{"onboardingSheetCompleted": {"type": "bool", "value": true}}' >"$XDG_CONFIG_HOME/Quorvelle/standard.json"
-export QUORVELLE_BACKEND_URL=$base/functions/v1 QUORVELLE_ANALYTICS_URL=$base \
-  QUORVELLE_UPDATE_FEED_URL=$base/appcast.xml QUORVELLE_CA_CERT=$cert
+use_returning_user
 
 field() { awk -v when="$1" -v key="$2" '$1 == when { for (i = 2; i < NF; i += 2) if ($i == key) print $(i + 1) }' "$3"; }
 range() { printf '%s\n' "$@" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "[%s-%s]", lo, hi }'; }
