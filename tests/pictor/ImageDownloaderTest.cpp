@@ -1,4 +1,5 @@
 #include "ImageServer.h"
+#include "support/Eventually.h"
 #include "support/TaskWait.h"
 
 #include "pictor/networking/AnyModifier.h"
@@ -93,6 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"ServerError", "/status/500", Reason::invalidHTTPStatusCode},
                       BadInput{"Html", "/page.html", Reason::processingFailed},
                       BadInput{"RedirectLoop", "/loop", Reason::URLSessionError},
+                      BadInput{"RedirectToFile", "/to-file", Reason::URLSessionError},
                       BadInput{"CutBody", "/cut.png", Reason::URLSessionError},
                       BadInput{"FiveGigabytes", "/huge.png", Reason::URLSessionError},
                       BadInput{"Silent", "/silent.png", Reason::URLSessionError},
@@ -324,6 +326,169 @@ TEST_F(ImageDownloaderTest, TheLastCallersRedirectHandlerDecides)
     }
 }
 
+// A chain of redirections: how many hops, whether the image arrives, and the requests it takes.
+struct HopsCase {
+    const char* name;
+    int hops;
+    bool loads;
+    int requests;
+};
+
+class DownloaderHopsTest : public ImageDownloaderTest, public ::testing::WithParamInterface<HopsCase> {};
+
+TEST_P(DownloaderHopsTest, FollowsSixteenRedirectionsAndStopsAtTheSeventeenth)
+{
+    Outcomes outcomes;
+    downloader->downloadImage(server.url(QStringLiteral("/hops/%1").arg(GetParam().hops)), options(), outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    const auto& result = outcomes.results[0];
+    if (GetParam().loads) {
+        ASSERT_TRUE(result.isSuccess()) << result.error().what();
+        EXPECT_EQ(result.value().originalData, ImageServer::png());
+        ASSERT_TRUE(result.value().metrics);
+        EXPECT_EQ(result.value().metrics->redirectCount, GetParam().hops);
+        EXPECT_EQ(result.value().metrics->responseBodyBytesReceived, ImageServer::png().size());
+    } else {
+        ASSERT_TRUE(result.isFailure());
+        EXPECT_EQ(result.error().reason(), Reason::URLSessionError);
+        EXPECT_TRUE(QString::fromUtf8(result.error().what()).contains(QStringLiteral("more than 16 redirections"))) << result.error().what();
+    }
+    // The server logs a request after answering it; no request follows the end.
+    ASSERT_EVENTUALLY(server.hitsUnder("/hops/") >= GetParam().requests, 5000);
+    QTest::qWait(200);
+    EXPECT_EQ(server.hitsUnder("/hops/"), GetParam().requests);
+}
+
+INSTANTIATE_TEST_SUITE_P(Chains, DownloaderHopsTest,
+                         ::testing::Values(HopsCase{"Three", 3, true, 4}, HopsCase{"Sixteen", 16, true, 17},
+                                           HopsCase{"Seventeen", 17, false, 17}, HopsCase{"Thirty", 30, false, 17}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+// A redirect handler's answer, given the request the library would send next.
+struct AnsweredRedirect {
+    const char* name;
+    std::function<std::optional<QNetworkRequest>(const QNetworkRequest&)> answer;
+    QString path;
+    bool loads;
+};
+
+class DownloaderAnsweredRedirectTest : public ImageDownloaderTest, public ::testing::WithParamInterface<AnsweredRedirect> {};
+
+TEST_P(DownloaderAnsweredRedirectTest, TheAnsweredRequestIsTheOneSent)
+{
+    auto handler = std::make_shared<AnyRedirectHandler>(
+        [decide = GetParam().answer](auto, const URLResponse&, const QNetworkRequest& next, AnyRedirectHandler::Answer answer) {
+            answer(decide(next));
+        });
+    Outcomes outcomes;
+    downloader->downloadImage(server.url(GetParam().path), options({PictorOptionsInfoItem::redirectHandler(handler)}), outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    const auto& result = outcomes.results[0];
+    EXPECT_EQ(result.isSuccess(), GetParam().loads) << (result.isFailure() ? result.error().what() : "");
+    if (result.isFailure()) {
+        EXPECT_EQ(result.error().reason(), Reason::URLSessionError);
+    }
+}
+
+QNetworkRequest withUrl(QNetworkRequest request, const QUrl& url)
+{
+    request.setUrl(url);
+    return request;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, DownloaderAnsweredRedirectTest,
+    ::testing::Values(AnsweredRedirect{"AsProposed", [](const QNetworkRequest& next) { return std::optional(next); }, "/moved", true},
+                      AnsweredRedirect{"Elsewhere",
+                                       [](const QNetworkRequest& next) {
+                                           return std::optional(withUrl(next, next.url().resolved(QUrl(QStringLiteral("/image.png")))));
+                                       },
+                                       "/loop", true},
+                      AnsweredRedirect{"Refused", [](const QNetworkRequest&) { return std::optional<QNetworkRequest>(); }, "/moved", false},
+                      AnsweredRedirect{"ToAFile",
+                                       [](const QNetworkRequest& next) { return std::optional(withUrl(next, QUrl(QStringLiteral("file:///dev/zero")))); },
+                                       "/moved", false}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+QNetworkRequest withPass(QNetworkRequest request)
+{
+    request.setRawHeader("X-Pass", "1");
+    return request;
+}
+
+// Where a header the final server requires is added, two redirections before it.
+struct HeaderOrigin {
+    const char* name;
+    PictorParsedOptionsInfo options;
+    std::optional<Reason> reason;
+};
+
+class DownloaderRedirectHeaderTest : public ImageDownloaderTest, public ::testing::WithParamInterface<HeaderOrigin> {};
+
+TEST_P(DownloaderRedirectHeaderTest, HeadersGoOnThroughEveryHop)
+{
+    Outcomes outcomes;
+    downloader->downloadImage(server.url("/pass/2"), GetParam().options, outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    const auto& result = outcomes.results[0];
+    if (GetParam().reason) {
+        ASSERT_TRUE(result.isFailure());
+        EXPECT_EQ(result.error().reason(), *GetParam().reason) << result.error().what();
+    } else {
+        EXPECT_TRUE(result.isSuccess()) << result.error().what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Origins, DownloaderRedirectHeaderTest,
+    ::testing::Values(HeaderOrigin{"Nowhere", options(), Reason::invalidHTTPStatusCode},
+                      HeaderOrigin{"RequestModifier",
+                                   withModifier(std::make_shared<AnyModifier>([](const QNetworkRequest& request) { return std::optional(withPass(request)); })),
+                                   std::nullopt},
+                      // Added to the first hop only, it must reach the last.
+                      HeaderOrigin{"RedirectHandlerOnce",
+                                   options({PictorOptionsInfoItem::redirectHandler(std::make_shared<AnyRedirectHandler>(
+                                       [](auto, const URLResponse&, const QNetworkRequest& next, AnyRedirectHandler::Answer answer) {
+                                           answer(next.url().path() == QLatin1String("/pass/1") ? withPass(next) : next);
+                                       }))}),
+                                   std::nullopt}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// Ways for the only caller to leave while the redirect handler decides.
+struct LeavingDuringRedirect {
+    const char* name;
+    std::function<void(std::shared_ptr<ImageDownloader>&, const QUrl&)> leave;
+};
+
+class DownloaderLeavingDuringRedirectTest : public ImageDownloaderTest, public ::testing::WithParamInterface<LeavingDuringRedirect> {};
+
+TEST_P(DownloaderLeavingDuringRedirectTest, NothingIsSentAfterTheHandlerAnswers)
+{
+    std::optional<AnyRedirectHandler::Answer> held;
+    QNetworkRequest proposed;
+    auto handler = std::make_shared<AnyRedirectHandler>([&](auto, const URLResponse&, const QNetworkRequest& next, AnyRedirectHandler::Answer answer) {
+        proposed = next;
+        held = std::move(answer);
+    });
+    const QUrl url = server.url("/moved");
+    Outcomes outcomes;
+    downloader->downloadImage(url, options({PictorOptionsInfoItem::redirectHandler(handler)}), outcomes.completion());
+    ASSERT_EVENTUALLY(held.has_value(), 5000);
+    GetParam().leave(downloader, url);
+    ASSERT_TRUE(outcomes.waitFor(1));
+    EXPECT_TRUE(outcomes.results[0].isFailure() && outcomes.results[0].error().isTaskCancelled());
+    (*held)(proposed);
+    QTest::qWait(300);
+    EXPECT_EQ(outcomes.results.size(), 1);
+    EXPECT_EQ(server.hits("/image.png"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, DownloaderLeavingDuringRedirectTest,
+    ::testing::Values(LeavingDuringRedirect{"Cancel", [](auto& downloader, const QUrl& url) { downloader->cancel(url); }},
+                      LeavingDuringRedirect{"DownloaderGoes", [](auto& downloader, const QUrl&) { downloader.reset(); }}),
+    [](const auto& param) { return std::string(param.param.name); });
+
 TEST_F(ImageDownloaderTest, MetricsTimeTheWaitTheFinalRequestAndTheWholeTransferApart)
 {
     // The server waits before answering /slow.png, and before redirecting /slowly-moved.
@@ -476,13 +641,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ImageDownloaderTest, ProgressReportsTheWholeTransfer)
 {
+    // Redirections are not part of the image: progress counts the final answer only.
     QList<std::pair<qint64, qint64>> progress;
-    Outcomes outcomes;
-    downloader->downloadImage(server.url("/image.png"), std::nullopt, [&](qint64 received, qint64 expected) { progress.append({received, expected}); },
-                              outcomes.completion());
-    ASSERT_TRUE(outcomes.waitFor(1));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !progress.isEmpty() && progress.last().first == ImageServer::png().size(); }, 5000));
-    EXPECT_EQ(progress.last().second, ImageServer::png().size());
+    for (const char* path : {"/image.png", "/hops/3"}) {
+        progress.clear();
+        Outcomes outcomes;
+        downloader->downloadImage(server.url(path), std::nullopt, [&](qint64 received, qint64 expected) { progress.append({received, expected}); },
+                                  outcomes.completion());
+        ASSERT_TRUE(outcomes.waitFor(1));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !progress.isEmpty() && progress.last().first == ImageServer::png().size(); }, 5000)) << path;
+        EXPECT_EQ(progress.last().second, ImageServer::png().size()) << path;
+        for (const auto& [received, expected] : progress)
+            EXPECT_EQ(expected, ImageServer::png().size()) << path;
+    }
 }
 
 TEST_F(ImageDownloaderTest, AsyncFormReturnsThrowsAndWithdraws)

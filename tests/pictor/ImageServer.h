@@ -43,7 +43,28 @@ public:
             response.set_content("<html><body>Not an image</body></html>", "text/html");
         });
         routes.Get("/loop", [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/loop", 301); });
+        routes.Get("/to-file", [](const httplib::Request&, httplib::Response& response) { response.set_redirect("file:///dev/zero", 302); });
         routes.Get("/moved", [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/image.png", 302); });
+        // Redirects N times, through /hops/N-1 down to /hops/0, which serves the image. The hops
+        // cycle through every redirecting status, each bodyless.
+        routes.Get(R"(/hops/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+            static constexpr int kStatuses[] = {301, 302, 303, 307, 308};
+            const int left = std::stoi(request.matches[1]);
+            if (left > 0)
+                response.set_redirect("/hops/" + std::to_string(left - 1), kStatuses[left % 5]);
+            else
+                response.set_content(png().toStdString(), "image/png");
+        });
+        // Redirects N times like /hops/N, then serves the image only to a request with an X-Pass header.
+        routes.Get(R"(/pass/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+            const int left = std::stoi(request.matches[1]);
+            if (left > 0)
+                response.set_redirect("/pass/" + std::to_string(left - 1), 302);
+            else if (request.has_header("X-Pass"))
+                response.set_content(png().toStdString(), "image/png");
+            else
+                response.status = 403;
+        });
         // Answers late, so that callers can join the transfer before its redirection.
         routes.Get("/slowly-moved", [this](const httplib::Request&, httplib::Response& response) {
             server_.waitForShutdown(300);
@@ -79,6 +100,15 @@ public:
     {
         std::lock_guard lock(mutex_);
         return hits_[path];
+    }
+    // The requests of every path that starts with the prefix.
+    int hitsUnder(const std::string& prefix)
+    {
+        std::lock_guard lock(mutex_);
+        int sum = 0;
+        for (const auto& [path, count] : hits_)
+            sum += path.starts_with(prefix) ? count : 0;
+        return sum;
     }
     httplib::Server& routes() { return server_.routes(); }
 

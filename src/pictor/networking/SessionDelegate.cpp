@@ -51,6 +51,23 @@ bool isHttp(const QUrl& url)
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
 
+// Where a redirecting answer sends the transfer, made absolute against the URL it answered;
+// empty for any other answer, a redirecting status without a Location among them.
+QUrl redirectTarget(const QNetworkReply& reply)
+{
+    switch (reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()) {
+    case 301: case 302: case 303: case 307: case 308:
+        break;
+    default:
+        return {};
+    }
+    const QByteArray location = reply.rawHeader("Location");
+    const QUrl target(QString::fromUtf8(location));
+    if (location.isEmpty() || !target.isValid())
+        return {};
+    return reply.url().resolved(target);
+}
+
 QCoro::Task<> askDisposition(std::weak_ptr<SessionDelegate> weak, URLResponse response,
                              std::function<void(std::optional<ResponseDisposition>)> apply)
 {
@@ -69,7 +86,8 @@ QCoro::Task<> askDisposition(std::weak_ptr<SessionDelegate> weak, URLResponse re
 }
 
 QCoro::Task<> askRedirect(std::shared_ptr<const ImageDownloadRedirectHandler> handler, std::shared_ptr<SessionDataTask> task,
-                          URLResponse response, QNetworkRequest request, QPointer<QNetworkReply> reply)
+                          URLResponse response, QNetworkRequest request,
+                          std::function<void(std::optional<QNetworkRequest>)> apply)
 {
     std::optional<QNetworkRequest> answer;
     try {
@@ -77,16 +95,7 @@ QCoro::Task<> askRedirect(std::shared_ptr<const ImageDownloadRedirectHandler> ha
     } catch (...) {
         answer = std::nullopt;
     }
-    if (!reply)
-        co_return;
-    QMetaObject::invokeMethod(reply.data(), [reply, follow = answer.has_value()] {
-        if (!reply)
-            return;
-        if (follow)
-            emit reply->redirectAllowed();
-        else
-            reply->abort();
-    });
+    apply(std::move(answer));
 }
 
 } // namespace
@@ -105,7 +114,6 @@ QNetworkAccessManager* sharedManager()
 {
     static QNetworkAccessManager* const manager = [] {
         auto* made = new QNetworkAccessManager();
-        made->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
         if (QCoreApplication* application = QCoreApplication::instance(); application && QThread::currentThread() != application->thread())
             made->moveToThread(application->thread());
         return made;
@@ -254,12 +262,24 @@ void SessionDelegate::resume(const std::shared_ptr<SessionDataTask>& task)
                              QStringLiteral("unsupported URL scheme \"%1\"").arg(task->originalURL().scheme()))));
         return;
     }
-    QNetworkRequest request = task->request();
+    transfers_[task->identifier()].sample.taskStartNs = nowNs();
+    send(task, task->request());
+}
+
+void SessionDelegate::send(const std::shared_ptr<SessionDataTask>& task, QNetworkRequest request)
+{
+    // Qt's own following, asked to let a handler approve each hop, sends two hops and then ends
+    // with no final answer; every redirection is followed here instead, one request at a time.
+    // Set on each request, so that no request modifier can hand the following back to Qt.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setSslConfiguration(sslConfiguration());
     QNetworkReply* reply = manager_->get(request);
     Transfer& state = transfers_[task->identifier()];
     state.reply = reply;
-    state.sample.taskStartNs = state.sample.requestStartNs = nowNs();
+    state.responseChecked = false;
+    // Each request is timed on its own; the whole transfer keeps its start.
+    state.sample.requestStartNs = nowNs();
+    state.sample.responseStartNs.reset();
     // The manager may outlive this object by a turn of the event loop: every step holds it weakly.
     std::weak_ptr<SessionDelegate> weak = weak_from_this();
     std::weak_ptr<SessionDataTask> weakTask = task;
@@ -284,12 +304,6 @@ void SessionDelegate::resume(const std::shared_ptr<SessionDataTask>& task)
     });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, with(&SessionDelegate::handleResponse));
     QObject::connect(reply, &QNetworkReply::readyRead, reply, with(&SessionDelegate::drain));
-    QObject::connect(reply, &QNetworkReply::redirected, reply, [weak, weakTask](const QUrl& url) {
-        std::shared_ptr<SessionDelegate> self = weak.lock();
-        std::shared_ptr<SessionDataTask> target = weakTask.lock();
-        if (self && target)
-            self->handleRedirect(target, url);
-    });
     QObject::connect(reply, &QNetworkReply::finished, reply, with(&SessionDelegate::handleFinished));
 }
 
@@ -299,11 +313,15 @@ void SessionDelegate::abort(quint64 identifier)
     if (!state || !state->reply)
         return;
     state->ended = true;
+    QNetworkReply* reply = state->reply;
+    // A reply that already ended is kept only while its redirection or its response is being
+    // decided: it will report nothing more, so nothing else would ever free it.
+    if (reply->isFinished())
+        return forget(identifier);
     // Qt's HTTP connection stalls every other request to the host when a reply is aborted before
     // its response has begun: such a reply is aborted once its response arrives (or it ends on
     // its own). Its callers were told already; nothing of it reaches them.
-    QNetworkReply* reply = state->reply;
-    if (state->responseChecked || reply->isFinished())
+    if (state->responseChecked)
         return reply->abort();
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply] { reply->abort(); }, Qt::QueuedConnection);
     // The transfer's record goes when the reply ends, even once its task is gone.
@@ -320,10 +338,9 @@ void SessionDelegate::handleResponse(const std::shared_ptr<SessionDataTask>& tas
     if (!state || state->ended || state->responseChecked || !state->reply)
         return;
     QNetworkReply& reply = *state->reply;
+    if (!redirectTarget(reply).isEmpty())
+        return; // the redirection is decided once it has ended
     const URLResponse response = responseOf(reply);
-    if (response.statusCode && *response.statusCode >= 300 && *response.statusCode < 400
-        && reply.attribute(QNetworkRequest::RedirectionTargetAttribute).isValid())
-        return; // the redirection is decided on its own
     state->responseChecked = true;
     task->setResponse(response);
     if (!response.isHTTP()) {
@@ -384,7 +401,8 @@ void SessionDelegate::applyDisposition(std::weak_ptr<SessionDataTask> weakTask, 
 void SessionDelegate::drain(const std::shared_ptr<SessionDataTask>& task)
 {
     Transfer* state = transfer(task->identifier());
-    if (!state || state->ended || state->awaitingDisposition || !state->reply)
+    // Until a response is accepted, what comes is no part of the image (a redirection's body).
+    if (!state || state->ended || !state->responseChecked || state->awaitingDisposition || !state->reply)
         return;
     const QByteArray chunk = state->reply->readAll();
     if (chunk.isEmpty())
@@ -416,32 +434,60 @@ void SessionDelegate::drain(const std::shared_ptr<SessionDataTask>& task)
 void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& task, const QUrl& target)
 {
     Transfer* state = transfer(task->identifier());
-    if (!state || !state->reply)
-        return;
     if (++state->sample.redirectCount > kMaximumRedirects) {
         finishTask(task, SessionDataTask::TaskResult::failure(
                              PictorError::urlSessionError(QStringLiteral("more than %1 redirections").arg(kMaximumRedirects))));
-        // The redirection's answer has arrived, so stopping now stalls no other request; left
-        // waiting for a decision, the reply would stay open until the downloader goes.
-        state->ended = true;
-        return state->reply->abort();
+        return forget(task->identifier());
     }
-    // The request that follows is timed on its own; the whole transfer keeps its start.
-    state->sample.requestStartNs = nowNs();
-    state->sample.responseStartNs.reset();
+    // What the last request carried, headers a redirect handler added among them, goes on.
+    QNetworkRequest next = state->reply->request();
+    next.setUrl(target);
     // The latest caller that brought a redirect handler decides.
     std::shared_ptr<const ImageDownloadRedirectHandler> handler;
     const QList<SessionDataTask::TaskCallback> callbacks = task->callbacks();
     for (auto callback = callbacks.crbegin(); callback != callbacks.crend() && !handler; ++callback)
         handler = callback->options.redirectHandler;
-    if (!handler) {
-        emit state->reply->redirectAllowed();
-        return;
-    }
-    QNetworkRequest next = task->request();
-    next.setUrl(target);
-    auto running = askRedirect(handler, task, responseOf(*state->reply), next, state->reply);
+    if (!handler)
+        return follow(task, next);
+    std::weak_ptr<SessionDelegate> weak = weak_from_this();
+    std::weak_ptr<SessionDataTask> weakTask = task;
+    auto apply = [weak, weakTask, reply = state->reply](std::optional<QNetworkRequest> answer) {
+        if (std::shared_ptr<SessionDelegate> self = weak.lock())
+            self->post([weak, weakTask, reply, answer = std::move(answer)] {
+                if (std::shared_ptr<SessionDelegate> strong = weak.lock())
+                    strong->applyRedirect(weakTask, reply, answer);
+            });
+    };
+    auto running = askRedirect(handler, task, responseOf(*state->reply), next, std::move(apply));
     Q_UNUSED(running);
+}
+
+void SessionDelegate::applyRedirect(std::weak_ptr<SessionDataTask> weakTask, QPointer<QNetworkReply> redirecting,
+                                    std::optional<QNetworkRequest> answer)
+{
+    std::shared_ptr<SessionDataTask> task = weakTask.lock();
+    Transfer* state = task ? transfer(task->identifier()) : nullptr;
+    // The transfer may have been stopped, and its reply freed, while the handler decided.
+    if (!state || state->ended || !redirecting || state->reply != redirecting)
+        return;
+    if (!answer)
+        return conclude(task); // the redirecting answer is the final one
+    follow(task, std::move(*answer));
+}
+
+void SessionDelegate::follow(const std::shared_ptr<SessionDataTask>& task, QNetworkRequest next)
+{
+    // The manager also reads local files and resources: a server must not lead a transfer there.
+    if (!isHttp(next.url())) {
+        finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
+                             QStringLiteral("a redirection to \"%1\", which is not an HTTP URL").arg(next.url().toDisplayString()))));
+        return forget(task->identifier());
+    }
+    // The redirecting reply has ended; its connection serves the next request. Images are only
+    // ever fetched with GET, so the method a 303 asks for is the one already used.
+    if (QNetworkReply* ended = transfer(task->identifier())->reply)
+        ended->deleteLater();
+    send(task, std::move(next));
 }
 
 void SessionDelegate::handleFinished(const std::shared_ptr<SessionDataTask>& task)
@@ -453,6 +499,16 @@ void SessionDelegate::handleFinished(const std::shared_ptr<SessionDataTask>& tas
         state->finishedPending = true;
         return;
     }
+    if (!state->ended && state->reply && !isTransportError(*state->reply)) {
+        if (const QUrl target = redirectTarget(*state->reply); !target.isEmpty())
+            return handleRedirect(task, target);
+    }
+    conclude(task);
+}
+
+void SessionDelegate::conclude(const std::shared_ptr<SessionDataTask>& task)
+{
+    Transfer* state = transfer(task->identifier());
     QPointer<QNetworkReply> reply = state->reply;
     if (!state->responseChecked && !state->ended && reply && !isTransportError(*reply)) {
         handleResponse(task);
@@ -479,8 +535,8 @@ void SessionDelegate::handleFinished(const std::shared_ptr<SessionDataTask>& tas
     if (isTransportError(*reply))
         failure = reply->errorString();
     else if (response.statusCode && *response.statusCode < 200)
-        failure = QStringLiteral("the server gave no final response"); // what Qt ends a redirect loop with
-    else if (response.statusCode && *response.statusCode < 400 && reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid())
+        failure = QStringLiteral("the server gave no final response");
+    else if (!redirectTarget(*reply).isEmpty())
         failure = QStringLiteral("the redirection was not followed");
     const bool failed = !failure.isEmpty();
     if (failed)
@@ -514,6 +570,18 @@ void SessionDelegate::handleCallbackCancelled(const std::shared_ptr<SessionDataT
     }
     if (last)
         task->abortTransfer();
+}
+
+void SessionDelegate::forget(quint64 identifier)
+{
+    const auto found = transfers_.find(identifier);
+    if (found == transfers_.end())
+        return;
+    if (QNetworkReply* reply = found->second.reply) {
+        reply->abort();
+        reply->deleteLater();
+    }
+    transfers_.erase(found);
 }
 
 void SessionDelegate::finishTask(const std::shared_ptr<SessionDataTask>& task, SessionDataTask::TaskResult result)

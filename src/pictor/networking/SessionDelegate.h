@@ -25,7 +25,8 @@ namespace pictor {
 // Runs the transfers of one downloader on a QNetworkAccessManager and files them by URL, so that a
 // caller asking for a URL already being fetched joins it. Turns the transfer's events (response,
 // data, redirection, certificate trouble, end) into calls on the task and on hooks the downloader
-// binds; it decides nothing about images. Transfers run on the GUI thread, wherever it was made;
+// binds; it decides nothing about images. It follows each redirection itself, with a request of
+// its own, up to kMaximumRedirects. Transfers run on the GUI thread, wherever it was made;
 // the filing methods may be called from any thread.
 class SessionDelegate : public std::enable_shared_from_this<SessionDelegate> {
 public:
@@ -77,14 +78,23 @@ private:
 
     SessionDelegate();
     void resume(const std::shared_ptr<SessionDataTask>& task);
+    // Sends one request of the transfer; each redirection followed sends another.
+    void send(const std::shared_ptr<SessionDataTask>& task, QNetworkRequest request);
     void abort(quint64 identifier);
     void handleResponse(const std::shared_ptr<SessionDataTask>& task);
     void applyDisposition(std::weak_ptr<SessionDataTask> weakTask, std::optional<ResponseDisposition> disposition);
     void drain(const std::shared_ptr<SessionDataTask>& task);
     void handleRedirect(const std::shared_ptr<SessionDataTask>& task, const QUrl& target);
+    void applyRedirect(std::weak_ptr<SessionDataTask> weakTask, QPointer<QNetworkReply> redirecting,
+                       std::optional<QNetworkRequest> answer);
+    void follow(const std::shared_ptr<SessionDataTask>& task, QNetworkRequest next);
     void handleFinished(const std::shared_ptr<SessionDataTask>& task);
+    // Ends the transfer with its current reply as the final answer.
+    void conclude(const std::shared_ptr<SessionDataTask>& task);
     void handleCallbackCancelled(const std::shared_ptr<SessionDataTask>& task, qint64 token, SessionDataTask::TaskCallback callback);
     void finishTask(const std::shared_ptr<SessionDataTask>& task, SessionDataTask::TaskResult result);
+    // Drops the transfer's record and stops and frees its reply, when no signal of it will.
+    void forget(quint64 identifier);
     Transfer* transfer(quint64 identifier);
     void post(std::function<void()> job);
 
