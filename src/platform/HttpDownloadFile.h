@@ -3,8 +3,9 @@
 #include <QString>
 #include <QTemporaryFile>
 
-// The file a download is written into, on Http's worker thread: a staging file beside the
-// destination, renamed over it by commit(). Dropped without a commit, it removes the staging
+// The file a download is written into, on Http's worker thread: a staging file in the
+// destination's folder (unnamed where the file system allows, so a crash leaves nothing),
+// renamed over the destination by commit(). Dropped without a commit, it removes the staging
 // file, so the destination holds either its old content or the whole new one.
 class HttpDownloadFile {
 public:

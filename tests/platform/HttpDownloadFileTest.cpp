@@ -45,8 +45,9 @@ TEST(HttpDownloadFileTest, TheDestinationChangesOnlyOnCommit)
             ASSERT_TRUE(file.write("new ", 4));
             ASSERT_TRUE(file.write("video", 5));
             EXPECT_EQ(readFile(destination), c.before.value_or(QByteArray())) << "untouched while written";
-            if (c.commit)
+            if (c.commit) {
                 EXPECT_TRUE(file.commit()) << file.errorString().toStdString();
+            }
         }
         EXPECT_EQ(QFile::exists(destination), c.after.has_value());
         EXPECT_EQ(readFile(destination), c.after.value_or(QByteArray()));

@@ -11,7 +11,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QNetworkRequest>
 #include <QRandomGenerator>
 #include <QThread>
@@ -339,36 +338,6 @@ TEST_F(HttpTest, AFailureStatusKeepsItsBodyWhateverTheLimit)
     }
 }
 
-// The body reaches the disk as it arrives, on the transfer's own thread: a GUI thread that
-// turns no event loop sees it grow in a staging file, and a cancel removes that file.
-TEST_F(HttpTest, ADownloadIsStagedAsItArrivesAndACancelRemovesIt)
-{
-    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
-    writeFile(destination(), "previous video");
-    std::stop_source source;
-    auto download = http_.download(request(QStringLiteral("/stall")), destination(), {}, source.get_token());
-    arrived_.get_future().wait();
-    qint64 staged = 0;
-    QDeadlineTimer deadline(30'000);
-    while (staged == 0 && !deadline.hasExpired()) {
-        QThread::msleep(5);
-        for (const QString& name : downloadFolder()) {
-            if (name != QStringLiteral("video.mp4"))
-                staged = QFileInfo(QDir(temp_.file(QStringLiteral("downloads"))).filePath(name)).size();
-        }
-    }
-    EXPECT_GT(staged, 0);
-    EXPECT_LE(staged, qint64(kStallAfter));
-    EXPECT_EQ(readFile(destination()), "previous video");
-
-    source.request_stop();
-    const auto error = failureOf(std::move(download));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind(), HttpError::Kind::Cancelled);
-    EXPECT_EQ(readFile(destination()), "previous video");
-    EXPECT_EQ(downloadFolder(), QStringList{QStringLiteral("video.mp4")});
-}
-
 // The body is received and written on a thread of its own: a GUI thread that turns no event
 // loop for the whole transfer does not hold it up.
 TEST_F(HttpTest, ADownloadIsWrittenWhileTheGuiThreadIsBusy)
@@ -395,7 +364,7 @@ TEST_F(HttpTest, AFailedDownloadLeavesTheDestinationAsItWas)
     ASSERT_TRUE(cut);
     EXPECT_EQ(cut->kind(), HttpError::Kind::Transport);
 
-    // Stopped once the server has sent part of the body.
+    // Stopped once the server has sent several blocks of the body.
     std::stop_source source;
     std::thread stopper = stopWhenArrived(source);
     const auto stopped = failureOf(http_.download(request(QStringLiteral("/stall")), destination(), {}, source.get_token()));
