@@ -45,6 +45,9 @@ TEST(HttpDownloadFileTest, TheDestinationChangesOnlyOnCommit)
             ASSERT_TRUE(file.write("new ", 4));
             ASSERT_TRUE(file.write("video", 5));
             EXPECT_EQ(readFile(destination), c.before.value_or(QByteArray())) << "untouched while written";
+            // Unnamed while written, so a crash of the program leaves nothing in the folder.
+            EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden),
+                      c.before ? QStringList{QStringLiteral("video.mp4")} : QStringList());
             if (c.commit) {
                 EXPECT_TRUE(file.commit()) << file.errorString().toStdString();
             }
