@@ -3,9 +3,10 @@
 # loop full screen on the same private Xvfb display, and next to two floors: a software decode of
 # the same file at its own pace with as many decoder threads, that converts and shows nothing
 # (under any player), and the same decode converted to BGRA at display size with swscale's
-# cheapest flags (under any player that shows the pixels it decodes). In one run so that the machine's load weighs on all: CPU seconds and peak
-# memory of whole processes (/usr/bin/time -v), and the frames each side showed and dropped, so
-# that CPU is compared per shown frame (a side that drops frames under load costs less for it).
+# cheapest flags (under any player that shows the pixels it decodes). In one run so that the
+# machine's load weighs on all: CPU seconds and peak memory of whole processes (/usr/bin/time -v),
+# and the frames each side showed and dropped, so that CPU is compared per shown frame (a side
+# that drops frames under load costs less for it).
 # Medians of N runs with ranges, the sides alternating, a run where any side dropped over 2 % of
 # its frames run again:
 #   1920×1080 loop on a 1920×1080 display, 3840×2160 loop on a 3840×2160 display, and the
