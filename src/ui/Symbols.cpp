@@ -2,6 +2,7 @@
 
 #include <QCache>
 #include <QFile>
+#include <QHash>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -18,7 +19,19 @@ QString Symbols::path(const QString& name)
     return QStringLiteral(":/ui/") + name + QStringLiteral(".svg");
 }
 
-bool Symbols::exists(const QString& name) { return QFile::exists(path(name)); }
+int Symbols::lookups_ = 0;
+
+bool Symbols::exists(const QString& name)
+{
+    // The shipped symbols are fixed when the program is built; a button asks on every paint.
+    static QHash<QString, bool> known;
+    auto found = known.constFind(name);
+    if (found == known.cend()) {
+        ++lookups_;
+        found = known.insert(name, QFile::exists(path(name)));
+    }
+    return *found;
+}
 
 QImage Symbols::image(const QString& name, const QColor& color, int size, qreal devicePixelRatio)
 {

@@ -75,4 +75,33 @@ TEST(Symbols, MissingSymbolsAndEmptySizesDrawNothing)
     EXPECT_EQ(coverageOf(canvas, Qt::white).drawn, 0);
 }
 
+// A symbol button paints on every video frame beneath it; what the program ships cannot change
+// while it runs, so neither a shipped nor a missing symbol is searched for again.
+TEST(Symbols, RepeatedPaintsDoNotSearchTheResourcesAgain)
+{
+    const struct {
+        const char* name;
+        bool shipped;
+    } cases[] = {
+        {"chevron.left", true},
+        {"no.such.symbol.either", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString name = QString::fromLatin1(c.name);
+        ASSERT_EQ(Symbols::exists(name), c.shipped);
+        const int searched = Symbols::lookupCount();
+        QImage canvas(30, 30, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::transparent);
+        QPainter painter(&canvas);
+        for (int paint = 0; paint < 5; ++paint) {
+            Symbols::paint(painter, QRectF(0, 0, 30, 30), name, Qt::white);
+            EXPECT_EQ(Symbols::exists(name), c.shipped);
+        }
+        painter.end();
+        EXPECT_EQ(Symbols::lookupCount(), searched);
+        EXPECT_EQ(coverageOf(canvas, Qt::white).drawn > 0, c.shipped);
+    }
+}
+
 } // namespace
