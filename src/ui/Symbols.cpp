@@ -9,6 +9,19 @@
 
 #include <cmath>
 
+namespace {
+// What a tinted picture is kept under, compared as it is: a button asks for its symbol on every
+// paint, and formatting a text key each time cost more than the lookup.
+struct TintKey {
+    QString name;
+    QRgb rgba;
+    int size;
+    qreal ratio;
+    bool operator==(const TintKey&) const = default;
+};
+size_t qHash(const TintKey& key, size_t seed = 0) { return qHashMulti(seed, key.name, key.rgba, key.size, key.ratio); }
+} // namespace
+
 // The resource file is part of a static library: its registration must be pulled in by hand.
 static void registerSymbols() { Q_INIT_RESOURCE(ui); }
 
@@ -38,8 +51,8 @@ QImage Symbols::image(const QString& name, const QColor& color, int size, qreal 
     if (size <= 0 || !(devicePixelRatio > 0) || !exists(name))
         return {};
     // Cost in kilobytes; a few hundred hover-sized symbols fit.
-    static QCache<QString, QImage> cache(8 * 1024);
-    const QString key = QStringLiteral("%1|%2|%3|%4").arg(name).arg(color.rgba(), 0, 16).arg(size).arg(devicePixelRatio);
+    static QCache<TintKey, QImage> cache(8 * 1024);
+    const TintKey key{name, color.rgba(), size, devicePixelRatio};
     if (const QImage* cached = cache.object(key))
         return *cached;
     QImage picture = tinted(path(name), color, size, devicePixelRatio);
