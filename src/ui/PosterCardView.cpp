@@ -93,8 +93,7 @@ PosterCardView::PosterCardView(const WallpaperModel& wallpaper, const Options& o
 PosterCardView::PosterCardView(const WallpaperModel& wallpaper, const Options& options, BrowseContext* context,
     const Services& services, QWidget* parent)
     : PressableWidget(kHoverCurve, parent), wallpaper_(wallpaper), options_(options), context_(context),
-      services_(services),
-      new_(isNewNow(wallpaper)),
+      services_(services), new_(isNewNow(wallpaper)),
       video_(new LoopingVideo(this, services.players)),
       heart_(new LikeButton(wallpaper, LikeButton::Look::posterCard(), services.liked, this)),
       heartOpacity_(new QGraphicsOpacityEffect(heart_)),
