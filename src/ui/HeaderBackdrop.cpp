@@ -21,14 +21,34 @@ void HeaderBackdrop::setRowBottom(int rowBottom)
     setGeometry(0, 0, parentWidget()->width(), std::max(0, rowBottom + kFadeBelow));
 }
 
+QAbstractScrollArea* HeaderBackdrop::pageUnder() const
+{
+    // Below the row only the fade, which lets clicks through, lies over the page.
+    const QPoint probe = mapTo(parentWidget(), QPoint(width() / 2, (rowBottom_ + height()) / 2));
+    QAbstractScrollArea* outermost = nullptr;
+    for (QWidget* widget = parentWidget()->childAt(probe); widget && widget != parentWidget(); widget = widget->parentWidget())
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
+            outermost = area;
+    return outermost;
+}
+
 bool HeaderBackdrop::isContentUnder()
 {
+    QAbstractScrollArea* page = pageUnder();
+    if (!scanned_ || page != page_) {
+        page_ = page;
+        scanned_ = true;
+        ++scans_;
+        areas_.clear();
+        for (QAbstractScrollArea* area : parentWidget()->findChildren<QAbstractScrollArea*>()) {
+            follow(area);
+            areas_.append(area);
+        }
+    }
     const QRect strip(mapToGlobal(QPoint(0, 0)), size());
-    for (QAbstractScrollArea* area : parentWidget()->findChildren<QAbstractScrollArea*>()) {
-        if (!area->isVisible())
-            continue;
-        follow(area);
-        if (area->verticalScrollBar()->value() > 0 && QRect(area->mapToGlobal(QPoint(0, 0)), area->size()).intersects(strip))
+    for (const QPointer<QAbstractScrollArea>& area : std::as_const(areas_)) {
+        if (area && area->isVisible() && area->verticalScrollBar()->value() > 0
+            && QRect(area->mapToGlobal(QPoint(0, 0)), area->size()).intersects(strip))
             return true;
     }
     return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPointer>
 #include <QWidget>
 
 class QAbstractScrollArea;
@@ -22,6 +24,9 @@ public:
     void setRowBottom(int rowBottom);
     // Some visible scroll area under the backdrop has its content scrolled up.
     bool isContentUnder();
+    // Times the parent's widgets were searched for scroll areas, for tests that check a repaint
+    // does not search again.
+    int scanCount() const { return scans_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -31,6 +36,14 @@ private:
     // followed as well for pages that move their content without repainting under the header.
     void follow(QAbstractScrollArea* area);
     void refresh() { update(); }
+    // The outermost scroll area at a point of the fade, standing for the page on screen.
+    QAbstractScrollArea* pageUnder() const;
 
     int rowBottom_ = 0;
+    // Every scroll area under the parent, searched again only when another page comes under the
+    // fade: the backdrop is repainted for every video frame beneath it.
+    QList<QPointer<QAbstractScrollArea>> areas_;
+    QPointer<QAbstractScrollArea> page_;
+    bool scanned_ = false;
+    int scans_ = 0;
 };

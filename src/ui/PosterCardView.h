@@ -5,7 +5,6 @@
 #include "ui/PaintCache.h"
 #include "ui/PressableWidget.h"
 
-#include <QDateTime>
 #include <QPointer>
 
 #include <optional>
@@ -122,7 +121,8 @@ private:
     const Options options_;
     QPointer<BrowseContext> context_;
     Services services_;
-    std::optional<QDateTime> createdAt_;
+    // Whether the NEW badge shows, as of the record's last change.
+    bool new_;
 
     CachedAsyncImage* poster_ = nullptr;
     // An own video's first frame, standing in for the poster it does not have.

@@ -2,11 +2,25 @@
 
 #include <QCache>
 #include <QFile>
+#include <QHash>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QSvgRenderer>
 
 #include <cmath>
+
+namespace {
+// What a tinted picture is kept under, compared as it is: a button asks for its symbol on every
+// paint, and formatting a text key each time cost more than the lookup.
+struct TintKey {
+    QString name;
+    QRgb rgba;
+    int size;
+    qreal ratio;
+    bool operator==(const TintKey&) const = default;
+};
+size_t qHash(const TintKey& key, size_t seed = 0) { return qHashMulti(seed, key.name, key.rgba, key.size, key.ratio); }
+} // namespace
 
 // The resource file is part of a static library: its registration must be pulled in by hand.
 static void registerSymbols() { Q_INIT_RESOURCE(ui); }
@@ -18,15 +32,27 @@ QString Symbols::path(const QString& name)
     return QStringLiteral(":/ui/") + name + QStringLiteral(".svg");
 }
 
-bool Symbols::exists(const QString& name) { return QFile::exists(path(name)); }
+int Symbols::lookups_ = 0;
+
+bool Symbols::exists(const QString& name)
+{
+    // The shipped symbols are fixed when the program is built; a button asks on every paint.
+    static QHash<QString, bool> known;
+    auto found = known.constFind(name);
+    if (found == known.cend()) {
+        ++lookups_;
+        found = known.insert(name, QFile::exists(path(name)));
+    }
+    return *found;
+}
 
 QImage Symbols::image(const QString& name, const QColor& color, int size, qreal devicePixelRatio)
 {
     if (size <= 0 || !(devicePixelRatio > 0) || !exists(name))
         return {};
     // Cost in kilobytes; a few hundred hover-sized symbols fit.
-    static QCache<QString, QImage> cache(8 * 1024);
-    const QString key = QStringLiteral("%1|%2|%3|%4").arg(name).arg(color.rgba(), 0, 16).arg(size).arg(devicePixelRatio);
+    static QCache<TintKey, QImage> cache(8 * 1024);
+    const TintKey key{name, color.rgba(), size, devicePixelRatio};
     if (const QImage* cached = cache.object(key))
         return *cached;
     QImage picture = tinted(path(name), color, size, devicePixelRatio);

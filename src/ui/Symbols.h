@@ -14,6 +14,8 @@ class Symbols {
 public:
     // Whether the symbol ships with the application.
     static bool exists(const QString& name);
+    // Times the resources were searched for a symbol, for tests that check paints do not.
+    static int lookupCount() { return lookups_; }
     // The symbol in `color` in a square of `size` logical pixels, drawn for `devicePixelRatio`;
     // a null image when no such symbol exists or the size is not positive.
     static QImage image(const QString& name, const QColor& color, int size, qreal devicePixelRatio = 1.0);
@@ -27,4 +29,6 @@ public:
 
 private:
     static QString path(const QString& name);
+
+    static int lookups_;
 };

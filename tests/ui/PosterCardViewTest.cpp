@@ -250,6 +250,35 @@ TEST_F(PosterCardViewTest, AnOwnVideoShowsItsFirstFrameWithoutAPlayerAndPlaysOnH
     ASSERT_TRUE(waitShown(*cards[0]));
 }
 
+// The badge is read once per record, not per paint: a refreshed record with another date must
+// still move it.
+TEST_F(PosterCardViewTest, TheNewBadgeFollowsTheRecordsDate)
+{
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const QString monthAgo = QDate::currentDate().addDays(-30).toString(Qt::ISODate);
+    const struct {
+        const char* name;
+        QString first;
+        QString refreshed;
+    } cases[] = {
+        {"made today, then dated a month back", today, monthAgo},
+        {"a month old, then dated today", monthAgo, today},
+        {"undated, then dated today", QString(), today},
+        {"made today, then undated", today, QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WallpaperModel model = record(70);
+        model.createdAt = c.first;
+        PosterCardView* shown = card(model);
+        EXPECT_EQ(shown->isNew(), c.first == today);
+        model.createdAt = c.refreshed;
+        shown->setWallpaper(model);
+        EXPECT_EQ(shown->isNew(), c.refreshed == today);
+        delete shown;
+    }
+}
+
 TEST_F(PosterCardViewTest, Screenshots)
 {
     WallpaperModel fresh = record(60, QStringLiteral("Northern Lights over a Frozen Lake"));

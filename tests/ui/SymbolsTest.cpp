@@ -75,4 +75,61 @@ TEST(Symbols, MissingSymbolsAndEmptySizesDrawNothing)
     EXPECT_EQ(coverageOf(canvas, Qt::white).drawn, 0);
 }
 
+// Kept pictures are told apart by every part of what was asked: one asked before must never
+// stand in for another colour, size or pixel density.
+TEST(Symbols, KeptPicturesDifferByEveryPartOfTheAsk)
+{
+    const QString heart = QStringLiteral("heart");
+    const QImage first = Symbols::image(heart, Qt::white, 24, 1.0);
+    const struct {
+        const char* name;
+        QString symbol;
+        QColor color;
+        int size;
+        qreal ratio;
+    } cases[] = {
+        {"another symbol", QStringLiteral("heart.fill"), Qt::white, 24, 1.0},
+        {"another colour", heart, Qt::red, 24, 1.0},
+        {"another alpha", heart, QColor(255, 255, 255, 128), 24, 1.0},
+        {"another size", heart, Qt::white, 25, 1.0},
+        {"another density", heart, Qt::white, 24, 1.5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QImage other = Symbols::image(c.symbol, c.color, c.size, c.ratio);
+        EXPECT_EQ(other, Symbols::tinted(QStringLiteral(":/ui/") + c.symbol + QStringLiteral(".svg"), c.color, c.size, c.ratio));
+        EXPECT_NE(other, first);
+    }
+    EXPECT_EQ(Symbols::image(heart, Qt::white, 24, 1.0), first) << "the same ask is the same picture";
+}
+
+// A symbol button paints on every video frame beneath it; what the program ships cannot change
+// while it runs, so neither a shipped nor a missing symbol is searched for again.
+TEST(Symbols, RepeatedPaintsDoNotSearchTheResourcesAgain)
+{
+    const struct {
+        const char* name;
+        bool shipped;
+    } cases[] = {
+        {"chevron.left", true},
+        {"no.such.symbol.either", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString name = QString::fromLatin1(c.name);
+        ASSERT_EQ(Symbols::exists(name), c.shipped);
+        const int searched = Symbols::lookupCount();
+        QImage canvas(30, 30, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::transparent);
+        QPainter painter(&canvas);
+        for (int paint = 0; paint < 5; ++paint) {
+            Symbols::paint(painter, QRectF(0, 0, 30, 30), name, Qt::white);
+            EXPECT_EQ(Symbols::exists(name), c.shipped);
+        }
+        painter.end();
+        EXPECT_EQ(Symbols::lookupCount(), searched);
+        EXPECT_EQ(coverageOf(canvas, Qt::white).drawn > 0, c.shipped);
+    }
+}
+
 } // namespace

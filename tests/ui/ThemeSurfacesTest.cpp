@@ -16,35 +16,51 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace {
 
-// A page scrolled under the header row, as the main window lays them.
-TEST(HeaderBackdrop, DarkensTheStripOnlyOnceContentIsScrolledUnderTheRow)
-{
+// Pages under the header row, as the main window lays them.
+struct HeaderOverPages {
+    HeaderOverPages()
+    {
+        homePage.setShowingLoader(false);
+        root.resize(900, 600);
+    }
+    QScrollArea* addPage(bool shown)
+    {
+        auto* page = new QScrollArea(&root);
+        page->setWidget(new QWidget);
+        page->widget()->setFixedSize(880, 3000);
+        page->setGeometry(root.rect());
+        page->setVisible(shown);
+        return page;
+    }
+    HeaderBackdrop* show()
+    {
+        row = new HeaderRow(homePage, nullptr, &root);
+        root.show();
+        return QTest::qWaitForWindowExposed(&root) ? row->backdrop() : nullptr;
+    }
+
     APIService api{APIService::Settings::deployment(), Clock::system(), Http::shared()};
     HomePageService homePage{api};
-    homePage.setShowingLoader(false);
     QWidget root;
-    root.resize(900, 600);
-    auto* page = new QScrollArea(&root);
-    auto* content = new QWidget;
-    content->setFixedSize(880, 3000);
-    page->setWidget(content);
-    page->setGeometry(root.rect());
+    HeaderRow* row = nullptr;
+};
+
+TEST(HeaderBackdrop, DarkensTheStripOnlyOnceContentIsScrolledUnderTheRow)
+{
+    HeaderOverPages pages;
+    QScrollArea* page = pages.addPage(true);
     // A second page, hidden, as the other tabs are; its scrolling says nothing about this one.
-    auto* hidden = new QScrollArea(&root);
-    hidden->setWidget(new QWidget);
-    hidden->widget()->setFixedSize(880, 3000);
-    hidden->setGeometry(root.rect());
-    hidden->hide();
-    auto* row = new HeaderRow(homePage, nullptr, &root);
-    root.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&root));
-    HeaderBackdrop* backdrop = row->backdrop();
+    QScrollArea* hidden = pages.addPage(false);
+    HeaderBackdrop* backdrop = pages.show();
+    ASSERT_TRUE(backdrop);
     EXPECT_TRUE(backdrop->testAttribute(Qt::WA_TransparentForMouseEvents)) << "clicks go through to the page";
-    EXPECT_GE(backdrop->height(), row->geometry().bottom() + HeaderBackdrop::kFadeBelow);
+    EXPECT_GE(backdrop->height(), pages.row->geometry().bottom() + HeaderBackdrop::kFadeBelow);
 
     const struct {
         const char* name;
@@ -63,6 +79,47 @@ TEST(HeaderBackdrop, DarkensTheStripOnlyOnceContentIsScrolledUnderTheRow)
         page->verticalScrollBar()->setValue(c.shown);
         hidden->verticalScrollBar()->setValue(c.hidden);
         EXPECT_EQ(backdrop->isContentUnder(), c.under);
+    }
+}
+
+// The backdrop is repainted for every video frame beneath it: the window's widgets are searched
+// for scroll areas only when another page comes under it, and the answer still follows a page
+// switch, a scroll and a page made later.
+TEST(HeaderBackdrop, RepaintsDoNotSearchTheWindowAgain)
+{
+    HeaderOverPages pages;
+    QScrollArea* first = pages.addPage(true);
+    QScrollArea* second = pages.addPage(false);
+    HeaderBackdrop* backdrop = pages.show();
+    ASSERT_TRUE(backdrop);
+
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        bool under;
+    } cases[] = {
+        {"repainted at rest", [] {}, false},
+        {"first page scrolled", [&] { first->verticalScrollBar()->setValue(300); }, true},
+        {"second page shown", [&] { first->hide(); second->show(); }, false},
+        {"second page scrolled", [&] { second->verticalScrollBar()->setValue(40); }, true},
+        {"back to the first", [&] { second->hide(); first->show(); }, true},
+        {"first back at the top", [&] { first->verticalScrollBar()->setValue(0); }, false},
+        {"a page made later, scrolled", [&] {
+             first->hide();
+             QScrollArea* later = pages.addPage(true);
+             later->lower();
+             later->verticalScrollBar()->setValue(10);
+         }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.change();
+        backdrop->repaint();
+        const int searched = backdrop->scanCount();
+        for (int frame = 0; frame < 3; ++frame)
+            backdrop->repaint();
+        EXPECT_EQ(backdrop->isContentUnder(), c.under);
+        EXPECT_EQ(backdrop->scanCount(), searched);
     }
 }
 

@@ -8,6 +8,8 @@
 #include "ui/VideoPlayerPool.h"
 
 #include <QCursor>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -198,6 +200,57 @@ TEST_F(HomeHeroTest, ASlideMoveOrFadeDoesNotPaintTheTextAgain)
     EXPECT_GT(frames, 2) << "the move took frames to paint";
     EXPECT_EQ(hero.slide(0)->text().renderCount(), 1);
     EXPECT_EQ(hero.slide(1)->text().renderCount(), 1) << "painted as it came into view, then kept";
+}
+
+// A slide moved across the carousel looks exactly as one laid there from the start: what it
+// kept from its last place (the text) is blitted where it now lies, and the carousel's shade
+// stays put beneath it.
+TEST_F(HomeHeroTest, AMovedSlidePaintsWhatAFreshSlideThereWould)
+{
+    QWidget strip;
+    strip.resize(640, 400);
+    // Any shade whose pixels differ along the strip shows where it was laid.
+    QImage shade(strip.size(), QImage::Format_ARGB32_Premultiplied);
+    QPainter shadePainter(&shade);
+    QLinearGradient gradient(0, 0, shade.width(), shade.height());
+    gradient.setColorAt(0, QColor(0, 0, 0, 0));
+    gradient.setColorAt(1, QColor(40, 0, 80, 200));
+    shadePainter.fillRect(shade.rect(), gradient);
+    shadePainter.end();
+    const WallpaperModel wallpaper = slides(1).first();
+    auto slideAt = [&](int x) {
+        auto* made = new HeroSlideView(wallpaper, &context_, VideoCacheService::shared(), players_, &strip);
+        made->setShade(&shade);
+        made->setGeometry(x, 0, strip.width(), strip.height());
+        made->show();
+        return made;
+    };
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+
+    const struct {
+        const char* name;
+        int from;
+        int to;
+    } cases[] = {
+        {"coming in from the right", 400, 120},
+        {"leaving to the left", 0, -250},
+        {"at rest after a move", -250, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HeroSlideView* moved = slideAt(c.from);
+        const QImage before = moved->grab().toImage();
+        const int rendered = moved->text().renderCount();
+        moved->move(c.to, 0);
+        const QImage after = moved->grab().toImage();
+        EXPECT_EQ(moved->text().renderCount(), rendered) << "a move blits what was kept";
+        HeroSlideView* fresh = slideAt(c.to);
+        EXPECT_EQ(after, fresh->grab().toImage());
+        EXPECT_NE(after, before) << "the shade lies where the carousel is, not where the slide is";
+        delete moved;
+        delete fresh;
+    }
 }
 
 TEST(HeroThumbnails, AClickPicksAndTheRingsFollowHoverAndSelection)
