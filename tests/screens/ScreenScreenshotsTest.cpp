@@ -140,7 +140,9 @@ TEST_F(ScreenScreenshots, SearchOverlayWithResultsGhostTextAndChips)
     for (const WallpaperModel& result : view.search().results()) {
         QRect card;
         EXPECT_TRUE(wholeInView(view.grid()->cellForKey(result.id), window_, &card)) << result.title.toStdString();
-        EXPECT_GT(coloursIn(found, card), 200) << result.title.toStdString();
+        // A placeholder's faint gradients give about 15 colours; a grey poster has at most
+        // 256 greys, of which a sample meets about 200, so the line is drawn well below that.
+        EXPECT_GT(coloursIn(found, card), 120) << result.title.toStdString();
     }
 
     view.searchBox()->setText(QStringLiteral("nothing like this"));
