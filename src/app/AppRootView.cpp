@@ -59,11 +59,16 @@ QWidget* makeHomePage(BrowseContext* context, const PageLinks& links)
     };
     return new HomeView(context, links, checkForUpdates);
 }
+// Every tab but Home is built when it first shows: the window opens on Home, and a tab never
+// visited costs nothing (no services made, no request sent).
 QWidget* makeExplorePage(BrowseContext* context, const PageLinks& links)
 {
-    return new ExploreView(context, links.openCategory);
+    return new LazyPage([context, links] { return new ExploreView(context, links.openCategory); });
 }
-QWidget* makeLibraryPage(BrowseContext* context, const PageLinks& links) { return new LikedView(context, links); }
+QWidget* makeLibraryPage(BrowseContext* context, const PageLinks& links)
+{
+    return new LazyPage([context, links] { return new LikedView(context, links); });
+}
 QWidget* makeUploadPage(BrowseContext* context, const PageLinks& links)
 {
     return new LazyPage([context, links] {
@@ -72,7 +77,10 @@ QWidget* makeUploadPage(BrowseContext* context, const PageLinks& links)
         return page;
     });
 }
-QWidget* makeSettingsPage(BrowseContext*, const PageLinks&) { return new SettingsView; }
+QWidget* makeSettingsPage(BrowseContext*, const PageLinks&)
+{
+    return new LazyPage([] { return new SettingsView; });
+}
 
 // Its own close (back, Escape) clears the opener's selection and then leaves through links.close.
 QWidget* makeWallpaperDestination(const WallpaperModel& wallpaper, BrowseContext* context, const PageLinks& links)

@@ -45,6 +45,7 @@ public:
     HeaderRow* topBar() const { return topBar_; }
     TopNavigationBar* tabBar() const { return tabBar_; }
     // The page shown for `tab` while nothing is pushed (a scroll area around it for scrolling tabs).
+    // Every tab but Home makes its content the first time it shows.
     QWidget* tabPage(AppTab tab) const;
     // The page pushed for the selected wallpaper, if one is open.
     QWidget* wallpaperDestination() const { return wallpaperPage_; }

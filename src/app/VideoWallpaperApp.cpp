@@ -71,10 +71,11 @@ void VideoWallpaperApp::launch()
     auto* diskNotice = new DiskFailureNotice(NotificationManager::shared(), DesktopNotifications::shared(),
         &AppWindows::hasShownMainWindow, this);
     diskNotice->watch(UserDefaults::standard());
-    firstWindow_ = createMainWindow();
     delegate_->applicationDidFinishLaunching();
+    // A launch at login keeps the window hidden, often for the whole session: the main window,
+    // its pages, their images and players are made when it first shows, through the presence.
     if (!delegate_->isLaunchAtLogin()) {
-        firstWindow_->show();
+        createMainWindow()->show();
         // The window's own first load; the launch sequence asked for the same one.
         ::launch([] { return AppStore::shared().initializeIfNeeded(); }, kType);
     }

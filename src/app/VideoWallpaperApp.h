@@ -5,7 +5,6 @@
 #include "state/AnalyticsSignals.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QStringList>
 
 class AppDelegate;
@@ -15,8 +14,8 @@ class SingleInstance;
 // The application itself: one running copy per user (a later launch hands its links over and
 // ends), the URL-scheme registration, the feed caches the memory clean-up empties, the
 // application delegate with its launch sequence, the shared wallpaper manager (its analytics
-// signals going through `analytics`), and the main window. GUI thread; made once by
-// main() after the QApplication.
+// signals going through `analytics`), and the main window, made only once it shows. GUI thread;
+// made once by main() after the QApplication.
 class VideoWallpaperApp : public QObject {
     Q_OBJECT
 public:
@@ -47,5 +46,4 @@ private:
     Shared<WallpaperManager>::Override wallpaperManagerOverride_{wallpaperManager_};
     SingleInstance* instance_;
     AppDelegate* delegate_;
-    QPointer<MainWindow> firstWindow_;
 };

@@ -1,6 +1,7 @@
 #include "platform/VideoPlayer.h"
 
 #include "foundation/Log.h"
+#include "platform/MpvLibrary.h"
 #include "platform/VideoFrameBuffer.h"
 #include "platform/VideoRenderThread.h"
 
@@ -9,8 +10,6 @@
 #include <QThreadPool>
 
 #include <malloc.h>
-#include <mpv/client.h>
-#include <mpv/render.h>
 
 #include <mutex>
 #include <utility>
@@ -75,10 +74,10 @@ VideoPlayer::~VideoPlayer()
     renderThread_.reset();
     if (!mpv_)
         return;
-    mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
+    MpvLibrary::setWakeupCallback(mpv_, nullptr, nullptr);
     teardownPool().start([mpv = mpv_, context = renderContext_] {
-        mpv_render_context_free(context);
-        mpv_terminate_destroy(mpv);
+        MpvLibrary::renderContextFree(context);
+        MpvLibrary::terminateDestroy(mpv);
         // What the core's threads freed into malloc's arenas goes back to the system too. Under
         // AddressSanitizer the arenas are not malloc's, and a trim racing the end of the
         // process walks glibc's arenas as they go.
@@ -100,25 +99,25 @@ bool VideoPlayer::startCore()
     std::call_once(largeBlocksMapped, [] { mallopt(M_MMAP_THRESHOLD, kLargeBlockBytes); });
 
     // Fails unless LC_NUMERIC is "C" (set once in main).
-    mpv_ = mpv_create();
+    mpv_ = MpvLibrary::create();
     if (!mpv_)
         return false;
-    mpv_set_wakeup_callback(mpv_, &VideoPlayer::onWakeup, this);
+    MpvLibrary::setWakeupCallback(mpv_, &VideoPlayer::onWakeup, this);
     for (const auto& [name, value] : kOptions) {
-        if (mpv_set_option_string(mpv_, name, value) < 0)
+        if (MpvLibrary::setOptionString(mpv_, name, value) < 0)
             logLine(QStringLiteral("⚠️"), kLogType, QStringLiteral("Ignored video option ") + QLatin1String(name));
     }
-    mpv_request_log_messages(mpv_, "warn");
-    mpv_observe_property(mpv_, 0, "dwidth", MPV_FORMAT_INT64);
-    mpv_observe_property(mpv_, 0, "dheight", MPV_FORMAT_INT64);
+    MpvLibrary::requestLogMessages(mpv_, "warn");
+    MpvLibrary::observeProperty(mpv_, 0, "dwidth", MPV_FORMAT_INT64);
+    MpvLibrary::observeProperty(mpv_, 0, "dheight", MPV_FORMAT_INT64);
 
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    if (mpv_initialize(mpv_) < 0 || mpv_render_context_create(&renderContext_, mpv_, params) < 0) {
-        mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
-        mpv_terminate_destroy(mpv_);
+    if (MpvLibrary::initialize(mpv_) < 0 || MpvLibrary::renderContextCreate(&renderContext_, mpv_, params) < 0) {
+        MpvLibrary::setWakeupCallback(mpv_, nullptr, nullptr);
+        MpvLibrary::terminateDestroy(mpv_);
         mpv_ = nullptr;
         renderContext_ = nullptr;
         return false;
@@ -141,7 +140,7 @@ void VideoPlayer::load(const QUrl& url)
     }
     if (url.isEmpty()) {
         const char* args[] = {"stop", nullptr};
-        mpv_command_async(mpv_, 0, args);
+        MpvLibrary::commandAsync(mpv_, 0, args);
         return;
     }
     if (!isPlayableAddress(url)) {
@@ -150,8 +149,8 @@ void VideoPlayer::load(const QUrl& url)
     }
     const QByteArray target = url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : url.toEncoded();
     const char* args[] = {"loadfile", target.constData(), "replace", nullptr};
-    if (const int result = mpv_command_async(mpv_, loadRequest_, args); result < 0)
-        fail(QString::fromUtf8(mpv_error_string(result)));
+    if (const int result = MpvLibrary::commandAsync(mpv_, loadRequest_, args); result < 0)
+        fail(QString::fromUtf8(MpvLibrary::errorString(result)));
 }
 
 void VideoPlayer::setPaused(bool paused)
@@ -161,7 +160,7 @@ void VideoPlayer::setPaused(bool paused)
     paused_ = paused;
     if (mpv_) {
         int flag = paused ? 1 : 0;
-        mpv_set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &flag);
+        MpvLibrary::setPropertyAsync(mpv_, 0, "pause", MPV_FORMAT_FLAG, &flag);
     }
     Q_EMIT pausedChanged(paused_);
 }
@@ -186,7 +185,7 @@ void VideoPlayer::chooseConverter()
         return;
     convertsUnscaled_ = unscaled;
     int allowZimg = unscaled ? 0 : 1;
-    mpv_set_property_async(mpv_, 0, "sws-allow-zimg", MPV_FORMAT_FLAG, &allowZimg);
+    MpvLibrary::setPropertyAsync(mpv_, 0, "sws-allow-zimg", MPV_FORMAT_FLAG, &allowZimg);
 }
 
 void VideoPlayer::onWakeup(void* self)
@@ -202,7 +201,7 @@ void VideoPlayer::drainEvents()
     drainPosted_ = false;
     const QPointer<VideoPlayer> alive(this);
     while (alive && mpv_) {
-        const mpv_event* event = mpv_wait_event(mpv_, 0);
+        const mpv_event* event = MpvLibrary::waitEvent(mpv_, 0);
         if (event->event_id == MPV_EVENT_NONE)
             return;
         handleEvent(*event);
@@ -222,7 +221,7 @@ void VideoPlayer::handleEvent(const mpv_event& event)
         if (event.reply_userdata != loadRequest_)
             break;
         if (event.error < 0) {
-            Q_EMIT error(failureText(QString::fromUtf8(mpv_error_string(event.error))));
+            Q_EMIT error(failureText(QString::fromUtf8(MpvLibrary::errorString(event.error))));
             break;
         }
         // loadfile answers with the playlist entry it made; later file events name that entry.
@@ -256,7 +255,7 @@ void VideoPlayer::handleEvent(const mpv_event& event)
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
         if (end->reason == MPV_END_FILE_REASON_ERROR && end->playlist_entry_id == entryId_)
-            Q_EMIT error(failureText(QString::fromUtf8(mpv_error_string(end->error))));
+            Q_EMIT error(failureText(QString::fromUtf8(MpvLibrary::errorString(end->error))));
         break;
     }
     default:

@@ -1,8 +1,7 @@
 #include "platform/VideoRenderThread.h"
 
+#include "platform/MpvLibrary.h"
 #include "platform/VideoFrameBuffer.h"
-
-#include <mpv/render.h>
 
 #include <utility>
 
@@ -22,12 +21,12 @@ VideoRenderThread::VideoRenderThread(mpv_render_context* context, QObject* paren
 {
     setObjectName(QStringLiteral("VideoRender"));
     start();
-    mpv_render_context_set_update_callback(context_, &VideoRenderThread::onUpdate, this);
+    MpvLibrary::renderContextSetUpdateCallback(context_, &VideoRenderThread::onUpdate, this);
 }
 
 VideoRenderThread::~VideoRenderThread()
 {
-    mpv_render_context_set_update_callback(context_, nullptr, nullptr);
+    MpvLibrary::renderContextSetUpdateCallback(context_, nullptr, nullptr);
     {
         std::lock_guard lock(mutex_);
         abort_ = true;
@@ -92,7 +91,7 @@ void VideoRenderThread::run()
         const QSize size = targetSize_;
         lock.unlock();
 
-        const bool decoded = update && (mpv_render_context_update(context_) & MPV_RENDER_UPDATE_FRAME);
+        const bool decoded = update && (MpvLibrary::renderContextUpdate(context_) & MPV_RENDER_UPDATE_FRAME);
         hasPicture = hasPicture || decoded;
         unshownPicture = unshownPicture || decoded;
         if (!decoded && !(redraw && hasPicture))
@@ -144,5 +143,5 @@ bool VideoRenderThread::render(std::shared_ptr<VideoFrameBuffer>& target, QSize 
         {MPV_RENDER_PARAM_SW_POINTER, target->pixels()},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    return mpv_render_context_render(context_, params) >= 0;
+    return MpvLibrary::renderContextRender(context_, params) >= 0;
 }

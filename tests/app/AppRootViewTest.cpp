@@ -18,6 +18,11 @@
 #include "ui/SheetHost.h"
 #include "ui/Screenshot.h"
 #include "screens/browse/CategoryDetailView.h"
+#include "screens/browse/ExploreView.h"
+#include "screens/browse/HomeView.h"
+#include "screens/browse/LikedView.h"
+#include "screens/own/CustomView.h"
+#include "screens/settings/SettingsView.h"
 #include "screens/browse/CategoryNavigationItem.h"
 #include "screens/detail/FootBarIconButton.h"
 #include "screens/detail/FullScreenFootBar.h"
@@ -126,6 +131,31 @@ TEST_F(AppRootViewTest, EveryTabShowsItsPageAndOnlyExploreScrollsByItself)
         EXPECT_EQ(page->objectName() == QLatin1String("mainScrollView"), c.tab != AppTab::Explore) << title.toStdString();
         EXPECT_EQ(button("plus")->isActive(), c.tab == AppTab::Upload);
         EXPECT_EQ(button("gearshape.fill")->isActive(), c.tab == AppTab::Settings);
+    }
+}
+
+// The window opens on Home; every other tab's page is made the first time the tab shows, and
+// choosing one tab makes no other.
+TEST_F(AppRootViewTest, EveryTabButHomeIsBuiltWhenItFirstShows)
+{
+    struct Case {
+        AppTab tab;
+        std::function<bool()> built;
+    };
+    const Case cases[] = {
+        {AppTab::Explore, [this] { return root.findChild<ExploreView*>() != nullptr; }},
+        {AppTab::Library, [this] { return root.findChild<LikedView*>() != nullptr; }},
+        {AppTab::Upload, [this] { return root.findChild<CustomView*>() != nullptr; }},
+        {AppTab::Settings, [this] { return root.findChild<SettingsView*>() != nullptr; }},
+    };
+    EXPECT_NE(root.findChild<HomeView*>(), nullptr);
+    for (const Case& c : cases)
+        EXPECT_FALSE(c.built()) << AppTabs::title(c.tab).toStdString();
+    for (qsizetype chosen = 0; chosen < qsizetype(std::size(cases)); ++chosen) {
+        root.setSelectedTab(cases[chosen].tab);
+        for (qsizetype index = 0; index < qsizetype(std::size(cases)); ++index)
+            EXPECT_EQ(cases[index].built(), index <= chosen)
+                << AppTabs::title(cases[chosen].tab).toStdString() << " chosen, " << AppTabs::title(cases[index].tab).toStdString();
     }
 }
 

@@ -45,7 +45,7 @@ TEST(ExploreEndToEndTest, TheExploreTabOpensCategoryPagesAndComesBack)
     root.resize(1280, 800);
     root.show();
     QTest::mouseClick(root.tabBar(), Qt::LeftButton, {}, root.tabBar()->tabRect(AppTab::Explore).center().toPoint());
-    auto* explore = qobject_cast<ExploreView*>(root.tabPage(AppTab::Explore));
+    auto* explore = root.tabPage(AppTab::Explore)->findChild<ExploreView*>();
     ASSERT_NE(explore, nullptr);
     ASSERT_EVENTUALLY(explore->sectionGrids().size() == 3 && postersShown(*explore), kWaitMs);
     saveScreenshot(root, QStringLiteral("app-explore-tab"));

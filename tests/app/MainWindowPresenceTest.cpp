@@ -1,3 +1,4 @@
+#include "app/AppRootView.h"
 #include "app/MainWindow.h"
 #include "app/MainWindowPresence.h"
 #include "app/MainWindowSize.h"
@@ -6,6 +7,10 @@
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
 #include "platform/ScreenInfo.h"
+#include "screens/browse/ExploreView.h"
+#include "screens/browse/HomeView.h"
+#include "screens/browse/LikedView.h"
+#include "screens/settings/SettingsView.h"
 #include "support/FakeScreens.h"
 
 #include <QApplication>
@@ -165,6 +170,33 @@ TEST_F(MainWindowPresenceTest, AWindowBuildsItsPagesWhenItFirstShows)
     window->hide();
     window->show();
     EXPECT_EQ(window->rootView(), root);
+}
+
+// A launch at login makes no main window: the first show, from the tray or a second launch,
+// makes it then, open on Home, with the other tabs' pages still unbuilt.
+TEST_F(MainWindowPresenceTest, TheFirstShowMakesTheWindowOpenOnHome)
+{
+    const auto mainWindowCount = [] {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        return std::count_if(windows.begin(), windows.end(), [](QWidget* window) { return qobject_cast<MainWindow*>(window); });
+    };
+    ASSERT_EQ(mainWindowCount(), 0);
+    presence.trayWindowControl().showMainWindow();
+    settle();
+    ASSERT_EQ(windowsMade, 1);
+    EXPECT_EQ(mainWindowCount(), 1);
+    auto* window = qobject_cast<MainWindow*>(presence.manualWindow());
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isVisible());
+    auto* root = qobject_cast<AppRootView*>(window->rootView());
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->selectedTab(), AppTab::Home);
+    auto* home = root->findChild<HomeView*>();
+    ASSERT_TRUE(home);
+    EXPECT_TRUE(home->isVisible());
+    EXPECT_FALSE(root->findChild<ExploreView*>());
+    EXPECT_FALSE(root->findChild<LikedView*>());
+    EXPECT_FALSE(root->findChild<SettingsView*>());
 }
 
 } // namespace

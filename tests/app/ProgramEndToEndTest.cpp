@@ -91,6 +91,27 @@ TEST_F(ProgramEndToEndTest, StartAtLoginWritesTheEntryThatALoginLaunchIsKnownBy)
     EXPECT_TRUE(savedDefaults()->boolean(QStringLiteral("startOnLoginEnabled")));
 }
 
+// Started at login the program shows nothing; a second launch brings the main window, made
+// then, whose Home page loads what the launch did not (the categories).
+TEST_F(ProgramEndToEndTest, ALoginLaunchMakesItsWindowWhenASecondLaunchAsksForIt)
+{
+    {
+        auto defaults = savedDefaults();
+        defaults->setBool(QStringLiteral("hasLaunchedBefore"), true);
+        defaults->setBool(QStringLiteral("startOnLoginEnabled"), true);
+    }
+    ProgramRun atLogin(environment(), {QStringLiteral("--login-launch")});
+    waitForLaunch(atLogin);
+    ASSERT_TRUE(atLogin.hasLine(QStringLiteral("Application launched (login launch: true)"))) << atLogin.output().toStdString();
+    EXPECT_FALSE(atLogin.hasLine(QStringLiteral("Categories loaded")));
+
+    ProgramRun second(environment());
+    EXPECT_EQ(second.waitForExit(), 0);
+    ASSERT_TRUE(atLogin.waitForLine(QStringLiteral("🔄 Dock icon clicked - hasVisibleWindows: false"))) << atLogin.output().toStdString();
+    ASSERT_TRUE(atLogin.waitForLine(QStringLiteral("Categories loaded: "))) << atLogin.output().toStdString();
+    EXPECT_EQ(atLogin.terminate(), 0);
+}
+
 TEST_F(ProgramEndToEndTest, AnUnlockOnTheSessionBusRestartsTheLockScreenExtension)
 {
     {

@@ -49,7 +49,7 @@ HomeView::HomeView(BrowseContext* context, PageLinks links, std::function<void()
       services_(services), sectionSpacing_(sectionSpacingFor(QGuiApplication::primaryScreen()
                                                    ? QGuiApplication::primaryScreen()->availableGeometry()
                                                    : QRect())),
-      loading_(new LoadingScreenView(services.appStore, services.homePage))
+      loading_(new LoadingScreenView(services.appStore, services.homePage, this))
 {
     setMinimumHeight(kMinimumHeight);
     retryTimer_.setSingleShot(true);
@@ -61,7 +61,6 @@ HomeView::HomeView(BrowseContext* context, PageLinks links, std::function<void()
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(0);
-    page->addWidget(loading_);
     page->addWidget(createFeed());
 
     AppStore& store = services_.appStore;
@@ -209,15 +208,24 @@ void HomeView::followLoader()
 {
     const bool loader = services_.homePage.isShowingLoader();
     loading_->setVisible(loader);
-    feed_->setVisible(!loader);
+    // The start-up screen lies over the feed, which is laid out and fetches its posters beneath
+    // it during the ready moment, so the feed is whole the moment the screen goes.
+    feed_->setVisible(!loader || showReadyMessage_);
+    loading_->raise();
     loading_->setLoadingMessage(loadingMessage());
+}
+
+void HomeView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    loading_->setGeometry(0, 0, width(), loading_->height());
 }
 
 void HomeView::followWindowSize()
 {
     const QSize window = context_ ? context_->windowSizeOrFallback() : BrowseContext::fallbackWindowSize({});
     const int height = window.height();
-    loading_->setFixedHeight(height);
+    loading_->setGeometry(0, 0, width(), height);
     heroSpace_->changeSize(0, int(kHeroOverlap * height), QSizePolicy::Minimum, QSizePolicy::Fixed);
     feed_->layout()->invalidate();
     hero_->setGeometry(0, 0, std::max(feed_->width(), window.width()), height);
@@ -322,6 +330,7 @@ void HomeView::checkReadyState()
     showReadyMessage_ = true;
     home.setHasShownReadyMessage(true);
     loading_->setShowReadyMessage(true);
+    followLoader();
     QPointer<HomeView> self(this);
     // The loader goes even when the page went meanwhile: the service outlives it.
     runAfter(kReadyMomentMs, &home, [self, &home] {

@@ -23,7 +23,8 @@ class QVBoxLayout;
 struct WallpaperResponseItem;
 
 // The Home tab. While the catalogue state arrives it shows the start-up screen with a message
-// that follows the first load, then a short ready moment (once per run), then the feed: the hero
+// that follows the first load, then a short ready moment (once per run) with the feed built
+// beneath the screen, then the feed: the hero
 // carousel with its thumbnail row, one card row per home section, the ranked "Most Popular
 // Wallpapers" row, the categories and the footer. It loads the categories and the first page of
 // the most downloaded list itself, and the feed again when the first load did not bring it; a
@@ -72,6 +73,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QWidget* createFeed();

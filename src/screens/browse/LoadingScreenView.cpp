@@ -5,7 +5,9 @@
 #include "state/HomePageService.h"
 #include "ui/LabelButton.h"
 #include "ui/Theme.h"
+#include "ui/TranslucentBackground.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace {
@@ -46,7 +48,8 @@ LoadingScreenView::LoadingScreenView(AppStore& appStore, HomePageService& homePa
     : QWidget(parent), appStore_(appStore), homePage_(homePage), bar_(new ProgressBarView(this)),
       retry_(new LabelButton(tr("Retry"), retryLook(), this))
 {
-    setAttribute(Qt::WA_TranslucentBackground);
+    // It covers the home feed while that is built beneath it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     connect(retry_, &LabelButton::clicked, this, &LoadingScreenView::retryRequested);
     for (auto changed : {&AppStore::connectionFailedChanged, &AppStore::platformStatsChanged, &AppStore::categoriesChanged})
         connect(&appStore_, changed, this, &LoadingScreenView::refresh);
@@ -113,9 +116,10 @@ void LoadingScreenView::resizeEvent(QResizeEvent*)
     retry_->setGeometry((width() - retry.width()) / 2, statusRect().bottom() + 1 + kFailureSpacing, retry.width(), retry.height());
 }
 
-void LoadingScreenView::paintEvent(QPaintEvent*)
+void LoadingScreenView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
+    TranslucentBackground::paint(painter, event->region());
     painter.setRenderHint(QPainter::TextAntialiasing);
     const QFontMetrics name(nameFont());
     const QFontMetrics tagline(taglineFont());

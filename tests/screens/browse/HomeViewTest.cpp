@@ -51,6 +51,22 @@ TEST_F(HomeViewTest, TheStartupScreenGivesWayToTheWholeFeed)
     EXPECT_FALSE(home_.isShowingLoader());
 }
 
+// The feed is laid out beneath the start-up screen during the ready moment: when the screen
+// goes, the first row's cards are already there, not built after it.
+TEST_F(HomeViewTest, TheFeedIsBuiltBeneathTheReadyMoment)
+{
+    bool cardsWhenTheScreenWent = false;
+    HomeView& page = show();
+    QObject::connect(&home_, &HomePageService::isShowingLoaderChanged, &page, [&] {
+        if (home_.isShowingLoader() || page.rows().isEmpty())
+            return;
+        const LazyGridView* row = page.rows().first()->row();
+        cardsWhenTheScreenWent = !row->keys().isEmpty() && row->cellForKey(row->keys().first());
+    });
+    ASSERT_EVENTUALLY(feedShows(), kLoadMs);
+    EXPECT_TRUE(cardsWhenTheScreenWent);
+}
+
 TEST_F(HomeViewTest, CategoriesAndThePopularTitleOpenCategoryPages)
 {
     QList<CategoryNavigationItem> opened;

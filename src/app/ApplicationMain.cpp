@@ -1,0 +1,71 @@
+#include "app/ApplicationMain.h"
+
+#include "app/VideoWallpaperApp.h"
+#include "engine/WallpaperImageCache.h"
+#include "foundation/Config.h"
+#include "foundation/Log.h"
+#include "platform/Http.h"
+#include "platform/HttpWorker.h"
+#include "platform/UnixSignalWatcher.h"
+#include "signalry/Signalry.h"
+#include "signalry/SignalryManagerConfiguration.h"
+
+#include <QApplication>
+
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+namespace {
+// The analytics client is configured before the launch sequence, so signals sent during launch
+// find it ready.
+void startAnalytics()
+{
+    const Config& config = Config::current();
+    auto analytics = std::make_shared<signalry::SignalryManagerConfiguration>(config.analyticsAppId, std::nullopt,
+        config.analyticsUrl.isEmpty() ? std::nullopt : std::optional<QUrl>(config.analyticsUrl));
+    if (!config.caCertificateFile.isEmpty() && !analytics->addCaCertificatesFromFile(config.caCertificateFile))
+        logLine(QStringLiteral("⚠️"), QStringLiteral("Quorvelle"), QStringLiteral("No certificate in ") + config.caCertificateFile);
+    signalry::Signalry::initialize(std::move(analytics));
+}
+} // namespace
+
+int ApplicationMain::run(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--version") == 0) {
+            std::printf("Quorvelle %s\n", QUORVELLE_VERSION);
+            return 0;
+        }
+    }
+
+    HttpWorker::preferPlainEventLoops();
+    QApplication app(argc, argv);
+    // libmpv refuses to start unless numbers are formatted the C way.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationName(QStringLiteral("Quorvelle"));
+    QApplication::setApplicationVersion(QStringLiteral(QUORVELLE_VERSION));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // A logout or kill ends the process through quit(), so the termination steps still run.
+    UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [](int) { QApplication::quit(); });
+
+    logLine(QStringLiteral("🚀"), QStringLiteral("Quorvelle"), QStringLiteral("Started version ") + QStringLiteral(QUORVELLE_VERSION));
+    VideoWallpaperApp wallpaperApp(QApplication::arguments(), [](const QString& name, const QHash<QString, QString>& parameters) {
+        signalry::Signalry::signal(name, parameters);
+    });
+    if (!wallpaperApp.claimInstance())
+        return 0;
+    startAnalytics();
+    Http::shared().prepareTrust();
+    wallpaperApp.launch();
+    const int code = QApplication::exec();
+    // Delivering the last signals runs the event loop again, which can still store posters; they
+    // are written on workers with the image plugins, which go with the application.
+    signalry::Signalry::terminate();
+    WallpaperImageCache::shared().waitForDiskWrites();
+    logLine(QStringLiteral("👋"), QStringLiteral("Quorvelle"), QStringLiteral("Quit"));
+    return code;
+}
