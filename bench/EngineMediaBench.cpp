@@ -15,6 +15,7 @@
 #include "foundation/Paths.h"
 #include "foundation/UserDefaults.h"
 #include "platform/Http.h"
+#include "platform/HttpWorker.h"
 
 #include <QCoreApplication>
 #include <QCoro/QCoroTask>
@@ -126,6 +127,7 @@ int imageCache(const QString& imagePath)
 
 int main(int argc, char** argv)
 {
+    HttpWorker::preferPlainEventLoops();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     // The user's own folders stay untouched.

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # What the desktop video engine costs next to mpv's own X11 output playing the same 30 fps H.264
-# loop full screen on the same private Xvfb display, and next to the floor under any player: a
-# software decode of the same file at its own pace with as many decoder threads, that converts
-# and shows nothing. In one run so that the machine's load weighs on all: CPU seconds and peak
-# memory of whole processes (/usr/bin/time -v), and the frames each side showed and dropped, so
-# that CPU is compared per shown frame (a side that drops frames under load costs less for it).
+# loop full screen on the same private Xvfb display, and next to two floors: a software decode of
+# the same file at its own pace with as many decoder threads, that converts and shows nothing
+# (under any player), and the same decode converted to BGRA at display size with swscale's
+# cheapest flags (under any player that shows the pixels it decodes). In one run so that the
+# machine's load weighs on all: CPU seconds and peak memory of whole processes (/usr/bin/time -v),
+# and the frames each side showed and dropped, so that CPU is compared per shown frame (a side
+# that drops frames under load costs less for it).
 # Medians of N runs with ranges, the sides alternating, a run where any side dropped over 2 % of
 # its frames run again:
 #   1920×1080 loop on a 1920×1080 display, 3840×2160 loop on a 3840×2160 display, and the
@@ -100,19 +102,20 @@ mpv_run() {
   add_up "$label"
 }
 
-# paced_run <label> <clip> <processes>: the floor under any player, a software decode of the same
-# file at its own pace (-re) with the decoder threads mpv picks by itself (cores + 1), converting
-# and showing nothing; one process per display.
+# paced_run <label> <clip> <processes> [output options]: the floor under any player, a software
+# decode of the same file at its own pace (-re) with the decoder threads mpv picks by itself
+# (cores + 1), showing nothing; one process per display. The options add work per frame.
 paced_run() {
-  local label=$1 clip=$2 pids=() i
-  for i in $(seq "$3"); do
+  local label=$1 clip=$2 processes=$3 pids=() i
+  shift 3
+  for i in $(seq "$processes"); do
     /usr/bin/time -v -o "$results/engine-$label-$i.time" \
       ffmpeg -hide_banner -nostats -v error -threads $(($(nproc) + 1)) -re -stream_loop -1 -i "$clip" \
-      -t "$seconds" -f null -progress "$results/engine-$label-$i.progress" - &
+      "$@" -t "$seconds" -f null -progress "$results/engine-$label-$i.progress" - &
     pids+=($!)
   done
   wait "${pids[@]}" || true
-  for i in $(seq "$3"); do
+  for i in $(seq "$processes"); do
     awk -F= '$1 == "frame" { shown = $2 } $1 == "drop_frames" { dropped = $2 }
       END { printf "shown %d\ndropped %d\n", shown, dropped }' "$results/engine-$label-$i.progress" \
       >"$results/engine-$label-$i.frames"
@@ -121,15 +124,20 @@ paced_run() {
   add_up "$label"
 }
 
+# converted_run <label> <clip> <processes>: the paced decode, each frame converted to the BGRA
+# words a window takes, at display size (every monitor here is the clip's size) with swscale's
+# cheapest flags: what any player that shows its frames cannot do without.
+converted_run() { paced_run "$@" -vf "scale=iw:ih:flags=fast_bilinear,format=bgra"; }
+
 # Over 2 % of its frames dropped: the side lost the race for the CPU, and fewer frames cost less.
 too_many_dropped() { awk '{ n[$1] = $2 } END { exit !(n["dropped"] > 0.02 * (n["shown"] + n["dropped"])) }' "$1"; }
 
-# against_mpv <case> <display> <clip> [mpv geometries]: alternating runs of the engine, mpv and
-# the paced decode (and the baseline, when given); a run where any side dropped over 2 % of its
+# against_mpv <case> <display> <clip> [mpv geometries]: alternating runs of the engine, mpv, the
+# paced decode and the converted one (and the baseline, when given); a run where any side dropped over 2 % of its
 # frames is run again, three times at most. Each side's CPU, memory, frames shown and dropped,
 # and CPU per shown frame go into lists in <case>_<side>_<what>, one entry per run.
 against_mpv() {
-  local case=$1 display=$2 clip=$3 run side attempt sides=(ours mpv paced) what
+  local case=$1 display=$2 clip=$3 run side attempt sides=(ours mpv paced converted) what
   shift 3
   [ -n "$baseline" ] && sides+=(baseline)
   local processes=$(($# > 0 ? $# : 1))
@@ -141,6 +149,7 @@ against_mpv() {
       engine "$case-ours" "$bench" "$display" "$clip"
       mpv_run "$case-mpv" "$display" "$clip" "$@"
       paced_run "$case-paced" "$clip" "$processes"
+      converted_run "$case-converted" "$clip" "$processes"
       [ -n "$baseline" ] && engine "$case-baseline" "$baseline" "$display" "$clip"
       local again=
       for side in "${sides[@]}"; do
@@ -199,9 +208,9 @@ per_run_ratio() {
   echo "$(median "${ratios[@]}") $(range "${ratios[@]}")"
 }
 # table <label> <case>: each side's CPU, memory, frames shown and dropped and CPU per shown frame,
-# then ours against the paced decode and against mpv, per shown frame, run by run.
+# then ours against the two decodes and against mpv, per shown frame, run by run.
 table() {
-  local label=$1 case=$2 side sides=(ours mpv paced)
+  local label=$1 case=$2 side sides=(ours mpv paced converted)
   [ -n "$baseline" ] && sides+=(baseline)
   echo "$label   (runs repeated for over 2 % dropped: ${repeats[$case]})"
   printf '  %-9s %-20s %-20s %-16s %-22s %s\n' side "cpu (s)" "frames shown" "dropped" "cpu per frame (ms)" "peak rss (KiB)"
@@ -210,6 +219,8 @@ table() {
       "$(spread "${case}_${side}_dropped")" "$(spread "${case}_${side}_per_frame")" "$(spread "${case}_${side}_rss")"
   done
   echo "  ours/paced per frame     $(per_run_ratio "${case}_ours_per_frame" "${case}_paced_per_frame")   (target: at most 1.10)"
+  echo "  ours/converted per frame $(per_run_ratio "${case}_ours_per_frame" "${case}_converted_per_frame")"
+  echo "  converted/paced          $(per_run_ratio "${case}_converted_per_frame" "${case}_paced_per_frame")"
   echo "  mpv/paced per frame      $(per_run_ratio "${case}_mpv_per_frame" "${case}_paced_per_frame")"
   echo "  ours/mpv per frame       $(per_run_ratio "${case}_ours_per_frame" "${case}_mpv_per_frame")   (target: at most 0.80)"
   echo "  ours/mpv cpu             $(per_run_ratio "${case}_ours_cpu" "${case}_mpv_cpu")"
@@ -218,7 +229,7 @@ table() {
   return 0
 }
 {
-  echo "desktop video against mpv --vo=x11 and a paced decode, ${seconds} s per run, medians of $runs [ranges], $(nproc) cores"
+  echo "desktop video against mpv --vo=x11 and a paced decode, bare and converted, ${seconds} s per run, medians of $runs [ranges], $(nproc) cores"
   want hd && table "1920x1080 30 fps" hd
   want uhd && table "3840x2160 30 fps" uhd
   want two && table "two 1920x1080 displays" two

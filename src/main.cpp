@@ -3,6 +3,7 @@
 #include "foundation/Config.h"
 #include "foundation/Log.h"
 #include "platform/Http.h"
+#include "platform/HttpWorker.h"
 #include "platform/UnixSignalWatcher.h"
 #include "signalry/Signalry.h"
 #include "signalry/SignalryManagerConfiguration.h"
@@ -37,6 +38,7 @@ int main(int argc, char* argv[])
         }
     }
 
+    HttpWorker::preferPlainEventLoops();
     QApplication app(argc, argv);
     // libmpv refuses to start unless numbers are formatted the C way.
     std::setlocale(LC_NUMERIC, "C");

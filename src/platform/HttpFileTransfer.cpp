@@ -2,19 +2,21 @@
 
 #include "platform/FileError.h"
 #include "platform/Http.h"
+#include "platform/HttpDownloadFile.h"
 #include "platform/HttpTransfer.h"
 
 #include <QFile>
 #include <QNetworkReply>
-#include <QSaveFile>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
 // Error pages are kept for the caller's message; anything beyond this is counted, not kept.
 constexpr qint64 kMaxErrorBodyBytes = 1 << 20;
-// Bytes gathered before one write of the file.
-constexpr qint64 kWriteBytes = 1 << 20;
+// The network hands a body over in pieces of a few KiB, each with a wake-up of this thread;
+// the reply gathers them until a block is there, read and written in one go.
+constexpr qint64 kBlockBytes = 256 << 10;
 
 bool hasSuccessStatus(const QNetworkReply* reply)
 {
@@ -37,19 +39,17 @@ void HttpFileTransfer::download(QNetworkAccessManager& manager, const QNetworkRe
     self->byteLimit_ = byteLimit;
     self->setParent(&manager);
     self->path_ = path;
-    // The bytes go to a temporary file beside the destination, renamed over it only on commit;
-    // dropping an uncommitted QSaveFile removes its temporary file.
-    self->file_ = std::make_unique<QSaveFile>(path);
-    if (!self->file_->open(QIODevice::WriteOnly)) {
+    self->file_ = std::make_unique<HttpDownloadFile>(path);
+    if (!self->file_->open()) {
         const QString problem = QStringLiteral("cannot be written (%1)").arg(self->file_->errorString());
         self->settle([&]() -> HttpResponse { throw FileError(path, problem); });
         return;
     }
-    self->pending_.reserve(kWriteBytes);
+    self->block_.resize(kBlockBytes);
     self->transfer_ = std::make_unique<HttpTransfer>(Http::start(manager, request, "GET", QByteArray()), "GET", std::move(stop), timeoutMs);
-    // The reply's read buffer is left unbounded: every readyRead is drained at once.
+    // The reply's read buffer is left unbounded, so the body waits there until a block is whole.
     QNetworkReply* reply = self->transfer_->reply();
-    connect(reply, &QNetworkReply::readyRead, self, &HttpFileTransfer::drain);
+    connect(reply, &QNetworkReply::readyRead, self, [self] { self->drain(false); });
     connect(reply, &QNetworkReply::downloadProgress, self, [self, reply](qint64 done, qint64 total) {
         if (hasSuccessStatus(reply))
             self->count(done, total);
@@ -87,41 +87,44 @@ void HttpFileTransfer::count(qint64 done, qint64 total)
     ++progress_->updates;
 }
 
-void HttpFileTransfer::drain()
+void HttpFileTransfer::drain(bool everything)
 {
-    const QByteArray chunk = transfer_->takeAvailable();
-    received_ += chunk.size();
-    if (!hasSuccessStatus(transfer_->reply())) {
+    QNetworkReply* reply = transfer_->reply();
+    if (!reply->isOpen())
+        return;
+    if (!hasSuccessStatus(reply)) {
+        const QByteArray chunk = reply->readAll();
+        received_ += chunk.size();
         errorBody_.append(chunk.left(kMaxErrorBodyBytes - errorBody_.size()));
-    } else if (!writeFailed_ && !limitReached_) {
-        QByteArray kept = chunk;
-        if (byteLimit_ >= 0 && kept_ + kept.size() >= byteLimit_) {
-            kept.truncate(byteLimit_ - kept_);
-            limitReached_ = true;
-            transfer_->abortLater(HttpError::Kind::Cancelled);
-        }
-        kept_ += kept.size();
-        pending_.append(kept);
-        if (pending_.size() >= kWriteBytes)
-            flush();
+        return;
+    }
+    while (!writeFailed_ && !limitReached_) {
+        const qint64 block = byteLimit_ >= 0 ? std::min(kBlockBytes, byteLimit_ - kept_) : kBlockBytes;
+        const qint64 available = reply->bytesAvailable();
+        // A whole block, or what the limit still allows, or at the end whatever is left.
+        if (available == 0 || (available < block && !everything))
+            return;
+        keep(std::min(available, block));
     }
 }
 
-void HttpFileTransfer::flush()
+void HttpFileTransfer::keep(qint64 size)
 {
-    if (pending_.isEmpty() || writeFailed_)
-        return;
-    if (file_->write(pending_) != pending_.size()) {
+    const qint64 read = size > 0 ? transfer_->reply()->read(block_.data(), size) : 0;
+    received_ += read;
+    kept_ += read;
+    if (read > 0 && !file_->write(block_.constData(), read)) {
         writeFailed_ = true;
         transfer_->abortLater(HttpError::Kind::Cancelled);
+    } else if (byteLimit_ >= 0 && kept_ >= byteLimit_) {
+        limitReached_ = true;
+        transfer_->abortLater(HttpError::Kind::Cancelled);
     }
-    pending_.truncate(0);
 }
 
 HttpResponse HttpFileTransfer::downloaded()
 {
-    drain();
-    flush();
+    drain(true);
     if (writeFailed_)
         throw FileError(path_, QStringLiteral("cannot be written (%1)").arg(file_->errorString()));
     // Ended on purpose once the limit was there: the reply as it stood, with the bytes asked for.

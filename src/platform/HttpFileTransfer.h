@@ -11,9 +11,9 @@
 #include <memory>
 #include <stop_token>
 
+class HttpDownloadFile;
 class HttpTransfer;
 class QNetworkAccessManager;
-class QSaveFile;
 
 // One transfer between a file and the network, run from start to end on Http's worker thread
 // (HttpWorker): the reply, the file and every write to it or read from it stay on that thread.
@@ -44,8 +44,9 @@ public:
 private:
     HttpFileTransfer(std::shared_ptr<Progress> progress, Promise promise);
     void count(qint64 done, qint64 total);
-    void drain();
-    void flush();
+    // Reads what the reply holds in blocks of kBlockBytes, and with `everything` the rest too.
+    void drain(bool everything);
+    void keep(qint64 size);
     HttpResponse downloaded();
     // Tells the caller what `outcome` returns or throws, the file closed (and any temporary
     // one removed) first.
@@ -54,11 +55,10 @@ private:
     std::shared_ptr<Progress> progress_;
     Promise promise_;
     std::unique_ptr<HttpTransfer> transfer_;
-    std::unique_ptr<QSaveFile> file_;
+    std::unique_ptr<HttpDownloadFile> file_;
     QString path_;
-    // Received and not yet written: the network hands the body over in pieces of a few KiB,
-    // and one write per piece is most of the cost of a fast download.
-    QByteArray pending_;
+    // One block read from the reply and written to the file, reused for the next.
+    QByteArray block_;
     QByteArray errorBody_;
     qint64 received_ = 0;
     // Bytes of a 2xx body kept at most (-1: all); the transfer ends once they are there.

@@ -2,6 +2,12 @@
 
 #include <QNetworkAccessManager>
 
+void HttpWorker::preferPlainEventLoops()
+{
+    if (qEnvironmentVariableIsEmpty("QT_NO_THREADED_GLIB"))
+        qputenv("QT_NO_THREADED_GLIB", "1");
+}
+
 HttpWorker::~HttpWorker()
 {
     if (!context_)

@@ -71,6 +71,7 @@ std::optional<HttpError> failureOf(Task task)
 class HttpTest : public ::testing::Test {
 protected:
     static constexpr qsizetype kFileSize = 3 * 1024 * 1024 + 17;
+    static constexpr size_t kStallAfter = 1 << 20;
 
     HttpTest() : file_(randomBytes(kFileSize))
     {
@@ -106,10 +107,10 @@ protected:
                 return true;
             });
         });
-        // Sends the first 256 KiB of a large file, then stalls.
+        // Sends the first kStallAfter bytes of a large file, then stalls.
         routes.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content_provider(8 << 20, "application/octet-stream", [this](size_t offset, size_t, httplib::DataSink& sink) {
-                if (offset >= (256 << 10)) {
+                if (offset >= kStallAfter) {
                     requestArrived();
                     server_.waitForShutdown(30'000);
                     return false;
@@ -311,7 +312,8 @@ TEST_F(HttpTest, DownloadWritesTheWholeFileAndReportsProgress)
 TEST_F(HttpTest, ADownloadWithALimitKeepsOnlyTheBytesAskedFor)
 {
     ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
-    for (const qint64 limit : {qint64(0), qint64(1), qint64(1024 * 1024), qint64(kFileSize - 1), qint64(kFileSize), qint64(kFileSize + 1)}) {
+    for (const qint64 limit : {qint64(0), qint64(1), qint64(256 * 1024 + 1), qint64(1024 * 1024), qint64(kFileSize - 1),
+             qint64(kFileSize), qint64(kFileSize + 1)}) {
         SCOPED_TRACE(limit);
         QFile::remove(destination());
         const HttpResponse response = waitForTask(
@@ -320,10 +322,20 @@ TEST_F(HttpTest, ADownloadWithALimitKeepsOnlyTheBytesAskedFor)
         EXPECT_EQ(readFile(destination()), file_.left(limit));
         EXPECT_EQ(downloadFolder(), QStringList{QStringLiteral("video.mp4")}) << "no temporary file is left";
     }
-    // A failure status is still no file, limit or not.
-    QFile::remove(destination());
-    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/status/404")), destination(), {}, {}, Http::kDefaultTimeoutMs, 10)).status, 404);
-    EXPECT_FALSE(QFile::exists(destination()));
+}
+
+// The limit is on the file: an error page is no file and comes back whole as the body.
+TEST_F(HttpTest, AFailureStatusKeepsItsBodyWhateverTheLimit)
+{
+    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
+    for (const qint64 limit : {qint64(-1), qint64(0), qint64(4)}) {
+        SCOPED_TRACE(limit);
+        const HttpResponse response = waitForTask(
+            http_.download(request(QStringLiteral("/status/404")), destination(), {}, {}, Http::kDefaultTimeoutMs, limit));
+        EXPECT_EQ(response.status, 404);
+        EXPECT_EQ(response.body, "status page");
+        EXPECT_TRUE(downloadFolder().isEmpty());
+    }
 }
 
 // The body is received and written on a thread of its own: a GUI thread that turns no event
@@ -352,7 +364,7 @@ TEST_F(HttpTest, AFailedDownloadLeavesTheDestinationAsItWas)
     ASSERT_TRUE(cut);
     EXPECT_EQ(cut->kind(), HttpError::Kind::Transport);
 
-    // Stopped once the server has sent part of the body.
+    // Stopped once the server has sent several blocks of the body.
     std::stop_source source;
     std::thread stopper = stopWhenArrived(source);
     const auto stopped = failureOf(http_.download(request(QStringLiteral("/stall")), destination(), {}, source.get_token()));

@@ -1,6 +1,7 @@
 #include "platform/VideoPlayer.h"
 
 #include "VideoTestClips.h"
+#include "platform/VideoFrameBuffer.h"
 #include "support/Eventually.h"
 
 #include <QDir>
@@ -9,8 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <clocale>
+#include <cstring>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace {
@@ -151,6 +156,51 @@ TEST(VideoPlayerFrameTest, AKeptFrameOutlivesThePlayer)
     // The pixels stay alive as long as an image refers to them.
     EXPECT_TRUE(isNear(kept.pixelColor(32, 18), loopColour()));
 }
+
+// What handing frames to the window system whole relies on, at the clip's own size (no scaling)
+// and scaled both ways: each frame is drawn straight into one of exactly two buffers, which take
+// turns and are never replaced while the size holds, and the pixels drawn are those the buffer's
+// memory file holds, which the X server reads.
+struct HandOverSize {
+    const char* name;
+    QSize size;
+};
+
+class VideoPlayerHandOverTest : public ::testing::TestWithParam<HandOverSize> {};
+
+TEST_P(VideoPlayerHandOverTest, FramesAlternateBetweenTwoBuffersSharedThroughTheirFile)
+{
+    const QSize size = GetParam().size;
+    VideoPlayer player;
+    player.setTargetSize(size, 1.0);
+    QSignalSpy ready(&player, &VideoPlayer::ready);
+    player.load(loop());
+    ASSERT_TRUE(ready.wait(kWaitMs));
+
+    std::vector<const VideoFrameBuffer*> buffers;
+    QObject::connect(&player, &VideoPlayer::frameReady, &player, [&] {
+        const std::shared_ptr<const VideoFrameBuffer> buffer = player.currentBuffer();
+        const QImage frame = player.currentFrame();
+        ASSERT_EQ(buffer->size(), size);
+        EXPECT_EQ(frame.constBits(), buffer->pixels()) << "a copy of the drawn pixels";
+        EXPECT_EQ(frame.bytesPerLine(), buffer->stride());
+        QByteArray file(buffer->byteCount(), '\0');
+        ASSERT_EQ(pread(buffer->fileDescriptor(), file.data(), size_t(file.size()), 0), file.size());
+        EXPECT_EQ(std::memcmp(file.constData(), buffer->pixels(), size_t(file.size())), 0);
+        buffers.push_back(buffer.get());
+    });
+    constexpr size_t kFrames = 8;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return buffers.size() >= kFrames; }, kWaitMs));
+
+    for (size_t i = 1; i < buffers.size(); ++i)
+        EXPECT_NE(buffers[i], buffers[i - 1]) << "frame " << i << " drawn over the one shown";
+    EXPECT_EQ(std::set<const VideoFrameBuffer*>(buffers.begin(), buffers.end()).size(), 2U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, VideoPlayerHandOverTest,
+                         ::testing::Values(HandOverSize{"OwnSize", QSize(320, 180)}, HandOverSize{"ScaledUp", QSize(640, 360)},
+                                           HandOverSize{"ScaledDownOdd", QSize(101, 57)}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 struct BadVideo {
     const char* name;
