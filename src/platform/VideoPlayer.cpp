@@ -5,6 +5,7 @@
 #include "platform/VideoFrameBuffer.h"
 #include "platform/VideoRenderThread.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QPointer>
 #include <QThreadPool>
@@ -44,12 +45,23 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
 // Freeing a render context waits for mpv's video output to let go of it, which takes up to
 // 0.2 s while a frame is due (measured: 0.2 s for a playing player, 5 ms for a paused one), and
 // mpv_terminate_destroy() blocks until the core's threads are done (and a stalled network read
-// is cancelled). Both run here instead of on the GUI thread; the pool waits for them when the
-// process exits.
+// is cancelled). Both run here instead of on the GUI thread, on at most two threads: the players
+// of a page that closes are let go together, and a thread for each would outnumber the players
+// left. The threads end a second after the last teardown instead of idling for Qt's 30 s. The
+// application waits for the teardowns as it ends, before the libraries' own statics go.
+constexpr int kTeardownThreads = 2;
+constexpr int kTeardownIdleMs = 1000;
+
 QThreadPool& teardownPool()
 {
-    static QThreadPool pool;
-    return pool;
+    static const std::unique_ptr<QThreadPool> pool = [] {
+        auto made = std::make_unique<QThreadPool>();
+        made->setMaxThreadCount(kTeardownThreads);
+        made->setExpiryTimeout(kTeardownIdleMs);
+        qAddPostRoutine([] { teardownPool().waitForDone(); });
+        return made;
+    }();
+    return *pool;
 }
 
 constexpr int kLargeBlockBytes = 1 << 20;

@@ -17,6 +17,8 @@ CachedAsyncImage::CachedAsyncImage(QWidget* host, WallpaperImageCache& cache, Wa
         if (host_)
             host_->update();
         Q_EMIT imageChanged();
+        // A load that ends while the host is away only fills the cache.
+        releaseIfOffScreen();
     });
     if (host_)
         host_->installEventFilter(this);
@@ -24,8 +26,13 @@ CachedAsyncImage::CachedAsyncImage(QWidget* host, WallpaperImageCache& cache, Wa
 
 void CachedAsyncImage::setUrl(const QUrl& url)
 {
+    if (url == url_)
+        return;
     const bool had = hasImage();
-    loader_->setUrl(url);
+    url_ = url;
+    cover_.clear();
+    if (!offScreen_)
+        loader_->setUrl(url);
     // The loader keeps the old picture until the new one is there; this view shows none meanwhile.
     if (had && !hasImage()) {
         if (host_)
@@ -36,19 +43,51 @@ void CachedAsyncImage::setUrl(const QUrl& url)
 
 QImage CachedAsyncImage::image() const
 {
-    if (loader_->url().isEmpty() || loader_->imageUrl() != loader_->url())
+    if (url_.isEmpty() || loader_->url() != url_ || loader_->imageUrl() != url_)
         return {};
     return loader_->image();
 }
 
 bool CachedAsyncImage::paint(QPainter& painter, const QRectF& target) const
 {
-    return cover_.paint(painter, target, image());
+    const QImage full = image();
+    return full.isNull() ? cover_.paintKept(painter, target) : cover_.paint(painter, target, full);
+}
+
+void CachedAsyncImage::releaseIfOffScreen()
+{
+    // The cache keeps the full picture as long as it has room; the loader lets its copy go.
+    if (offScreen_ && !loader_->image().isNull())
+        loader_->setUrl(QUrl());
+}
+
+void CachedAsyncImage::followHostHidden()
+{
+    // Checked a turn later: a host hidden on its way to deletion, or shown again at once, keeps
+    // its picture.
+    QMetaObject::invokeMethod(this, [this] {
+        if (!host_ || host_->isVisible() || offScreen_)
+            return;
+        offScreen_ = true;
+        releaseIfOffScreen();
+    }, Qt::QueuedConnection);
+}
+
+void CachedAsyncImage::followHostShown()
+{
+    if (offScreen_) {
+        offScreen_ = false;
+        loader_->setUrl(url_);
+    }
+    loader_->retryIfGivenUp();
 }
 
 bool CachedAsyncImage::eventFilter(QObject* watched, QEvent* event)
 {
+    // A minimised window hides its widgets spontaneously; it is back in an instant.
     if (watched == host_ && event->type() == QEvent::Show)
-        loader_->retryIfGivenUp();
+        followHostShown();
+    else if (watched == host_ && event->type() == QEvent::Hide && !event->spontaneous())
+        followHostHidden();
     return QObject::eventFilter(watched, event);
 }

@@ -16,7 +16,9 @@ class QWidget;
 // card, say), asks paint() to fill a rectangle with the picture, scaled to fill and cropped, and
 // draws its own placeholder while paint() answers false. The picture of an earlier address is
 // never painted for the current one. The host is repainted when the picture arrives, and each
-// time the host comes on screen a load that gave up is tried again. GUI thread only.
+// time the host comes on screen a load that gave up is tried again. While the host is off the
+// screen (its page left) only the copy scaled for its last paint is kept, not the full decoded
+// picture; that copy is painted until the full one is back from the cache. GUI thread only.
 class CachedAsyncImage : public QObject {
     Q_OBJECT
 public:
@@ -25,10 +27,11 @@ public:
 
     // An empty address shows the placeholder and stops a running load.
     void setUrl(const QUrl& url);
-    QUrl url() const { return loader_->url(); }
-    // The picture of the current address, or null while it is not there.
+    QUrl url() const { return url_; }
+    // The full picture of the current address, or null while it is not there (off screen too).
     QImage image() const;
-    bool hasImage() const { return !image().isNull(); }
+    // Whether paint() has a picture of the current address to paint, full or kept.
+    bool hasImage() const { return !image().isNull() || cover_.hasKept(); }
 
     // Fills `target` (in the painter's coordinates) with the picture; false when there is none
     // or `target` is empty, and then nothing is painted.
@@ -41,7 +44,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void releaseIfOffScreen();
+    void followHostHidden();
+    void followHostShown();
+
     QPointer<QWidget> host_;
     WallpaperImageLoader* loader_;
     CoverPicture cover_;
+    // The address shown; the loader holds none while the host is off the screen.
+    QUrl url_;
+    bool offScreen_ = false;
 };

@@ -20,3 +20,19 @@ bool CoverPicture::paint(QPainter& painter, const QRectF& target, const QImage& 
     painter.drawImage(target, scaled_);
     return true;
 }
+
+bool CoverPicture::paintKept(QPainter& painter, const QRectF& target) const
+{
+    if (scaled_.isNull() || target.isEmpty())
+        return false;
+    // Made for the last target; one of another shape is filled and cropped all the same.
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    painter.drawImage(target, scaled_, CoverCrop::sourceRect(scaled_.size(), target.size() * ratio));
+    return true;
+}
+
+void CoverPicture::clear()
+{
+    scaled_ = QImage();
+    scaledFrom_ = 0;
+}

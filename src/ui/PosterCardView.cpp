@@ -264,7 +264,7 @@ void PosterCardView::appeared()
 void PosterCardView::disappeared()
 {
     // Off screen the kept picture is only memory.
-    cache_.invalidate();
+    cache_ = PaintCache();
     if (!options_.autoplayPreviewWhenVisible)
         return;
     if (PosterCardRules::isLocalVideo(wallpaper_))
@@ -349,6 +349,7 @@ void PosterCardView::showEvent(QShowEvent* event)
 void PosterCardView::hideEvent(QHideEvent* event)
 {
     PressableWidget::hideEvent(event);
+    cache_ = PaintCache();
     shimmer_.setValue(PlaceholderPosterCard::kShimmerStart);
     placeHeart();
 }

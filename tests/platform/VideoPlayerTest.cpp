@@ -2,7 +2,9 @@
 
 #include "VideoTestClips.h"
 #include "platform/VideoFrameBuffer.h"
+#include "support/Eventually.h"
 
+#include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -237,6 +239,29 @@ TEST(VideoPlayerLifetimeTest, DestroyingAtAnyMomentIsClean)
         player.reset();
     }
     QTest::qWait(50);
+}
+
+// Threads of the whole process.
+int processThreads()
+{
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+TEST(VideoPlayerLifetimeTest, PlayersLetGoTogetherLeaveNoThreadsBehind)
+{
+    const int before = processThreads();
+    std::vector<std::unique_ptr<VideoPlayer>> players;
+    for (int i = 0; i < 6; ++i) {
+        players.push_back(std::make_unique<VideoPlayer>());
+        players.back()->setTargetSize(QSize(64, 36), 1.0);
+        players.back()->load(loop());
+    }
+    for (const auto& player : players)
+        ASSERT_EVENTUALLY(player->isReady(), kWaitMs);
+    EXPECT_GT(processThreads(), before);
+    // A page closing lets its players go at once; their teardowns leave no idle threads waiting.
+    players.clear();
+    ASSERT_EVENTUALLY(processThreads() <= before, 20'000) << processThreads() << " threads, " << before << " before";
 }
 
 TEST(VideoPlayerLifetimeTest, DestroyingFromItsOwnErrorIsClean)

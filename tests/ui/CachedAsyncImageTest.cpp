@@ -15,6 +15,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <functional>
 
 namespace {
 
@@ -159,6 +160,65 @@ TEST_F(CachedAsyncImageTest, APictureThatGaveUpIsTriedAgainWhenItsViewComesBack)
         },
         10'000));
     EXPECT_EQ(laterRequests_, 11);
+}
+
+TEST_F(CachedAsyncImageTest, OffTheScreenOnlyThePaintedCopyStaysAndStandsInUntilThePictureIsBack)
+{
+    // How the view leaves the screen, and whether it lets its full picture go.
+    struct Case {
+        const char* how;
+        std::function<void(QWidget& page, PosterHost& view)> leave;
+        bool released;
+    };
+    const Case cases[] = {
+        {"its page is hidden", [](QWidget& page, PosterHost&) { page.hide(); }, true},
+        {"the view is hidden", [](QWidget&, PosterHost& view) { view.hide(); }, true},
+        {"hidden and shown again at once", [](QWidget&, PosterHost& view) { view.hide(); view.show(); }, false},
+    };
+    for (const Case& test : cases) {
+        cache_.clearMemory();
+        QWidget page;
+        auto* view = new PosterHost(cache_);
+        view->setParent(&page);
+        page.resize(view->size());
+        page.show();
+        view->image->setUrl(url("/halves/poster.png"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !view->image->image().isNull(); }, 10'000)) << test.how;
+        view->grab();
+        QImage full = view->image->image();
+        cache_.waitForDiskWrites();
+
+        test.leave(page, *view);
+        QCoreApplication::sendPostedEvents();
+        // With the cache's memory emptied, only a view that kept the picture still shares it.
+        cache_.clearMemory();
+        EXPECT_EQ(full.isDetached(), test.released) << test.how;
+        EXPECT_EQ(view->image->image().isNull(), test.released) << test.how;
+        EXPECT_TRUE(view->image->hasImage()) << test.how;
+        full = QImage();
+
+        page.show();
+        view->show();
+        // Back from the file on a worker; the copy painted last shows meanwhile, not the placeholder.
+        const QImage shown = view->grab().toImage();
+        EXPECT_TRUE(near(shown.pixelColor(2, 50), Qt::red)) << test.how;
+        EXPECT_TRUE(near(shown.pixelColor(197, 50), Qt::blue)) << test.how;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !view->image->image().isNull(); }, 10'000)) << test.how;
+    }
+}
+
+TEST_F(CachedAsyncImageTest, ANewAddressGivenOffTheScreenLoadsWhenTheViewIsBack)
+{
+    host_.image->setUrl(url("/halves/poster.png"));
+    ASSERT_TRUE(waitForImage());
+    host_.grab();
+    host_.hide();
+    QCoreApplication::sendPostedEvents();
+    host_.image->setUrl(url("/slow/poster.png"));
+    EXPECT_FALSE(host_.image->hasImage()) << "the kept copy belongs to the old address";
+    host_.show();
+    EXPECT_EQ(shownAt(100, 50), kPlaceholder);
+    ASSERT_TRUE(waitForImage());
 }
 
 TEST_F(CachedAsyncImageTest, AViewDestroyedWhileItsPictureLoadsIsLeftAlone)

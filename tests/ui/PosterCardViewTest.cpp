@@ -9,6 +9,7 @@
 #include "library/LikedListFixture.h"
 #include "platform/VideoTestClips.h"
 #include "ui/BrowseContext.h"
+#include "ui/CachedAsyncImage.h"
 #include "ui/LikeButton.h"
 #include "ui/PosterCardView.h"
 #include "ui/VideoPlayerPool.h"
@@ -277,6 +278,28 @@ TEST_F(PosterCardViewTest, TheNewBadgeFollowsTheRecordsDate)
         EXPECT_EQ(shown->isNew(), c.refreshed == today);
         delete shown;
     }
+}
+
+TEST_F(PosterCardViewTest, ACardOffTheScreenHoldsNoFullDecodedPoster)
+{
+    PosterCardView* shown = card(record(70));
+    auto* poster = shown->findChild<CachedAsyncImage*>();
+    ASSERT_TRUE(poster);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !poster->image().isNull(); }, 10'000));
+    shown->grab();
+    QImage full = poster->image();
+    images_.waitForDiskWrites();
+
+    window_.hide();
+    QCoreApplication::sendPostedEvents();
+    images_.clearMemory();
+    EXPECT_TRUE(full.isDetached()) << "nothing but this test holds the decoded poster";
+    full = QImage();
+    EXPECT_TRUE(shown->hasPoster()) << "the card keeps the copy it painted";
+
+    window_.show();
+    EXPECT_TRUE(shown->hasPoster());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !poster->image().isNull(); }, 10'000));
 }
 
 TEST_F(PosterCardViewTest, Screenshots)

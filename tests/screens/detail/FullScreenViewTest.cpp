@@ -110,6 +110,37 @@ TEST_F(FullScreenViewTest, SimilarWallpapersLoadOnceWhenSeenAndOpenOnTop)
     EXPECT_TRUE(root_.selectedWallpaper());
 }
 
+TEST_F(FullScreenViewTest, APageOffTheScreenHoldsNoPlayerAndGetsItBackWhenShown)
+{
+    FullScreenView* view = open(catalogueRecord());
+    ASSERT_TRUE(view);
+    ASSERT_TRUE(waitPainted(*view));
+    LoopingVideo* video = view->hero()->video();
+    ASSERT_TRUE(waitUntil([&] { return video->isReady(); }));
+
+    // How the page leaves the screen and comes back.
+    struct Case {
+        const char* how;
+        std::function<void()> leave;
+        std::function<void()> back;
+    };
+    auto* cover = new QWidget;
+    const Case cases[] = {
+        {"another page covers it", [&] { host_->push(cover); }, [&] { host_->pop(); }},
+        {"its tab is left", [&] { host_->hide(); }, [&] { host_->show(); }},
+    };
+    for (const Case& test : cases) {
+        test.leave();
+        QCoreApplication::sendPostedEvents();
+        EXPECT_FALSE(video->hasPlayer()) << test.how;
+        EXPECT_TRUE(view->hero()->poster()->image().isNull()) << test.how << ": the full poster goes too";
+        test.back();
+        EXPECT_TRUE(video->hasPlayer()) << test.how;
+        EXPECT_TRUE(view->hero()->poster()->hasImage()) << test.how;
+        ASSERT_TRUE(waitUntil([&] { return video->isReady(); })) << test.how;
+    }
+}
+
 TEST_F(FullScreenViewTest, ARelatedFetchThatFailsShowsTheEmptyState)
 {
     catalogue_.server().setFault(QStringLiteral("/functions/v1/wallpaper-suggestions"), Fault{.status = 500});
