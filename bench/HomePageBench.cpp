@@ -95,7 +95,10 @@ void watchStartup()
 {
     if (!measureStartup)
         return;
-    whenTrue([] { return programWindow() && paintedWithPosters(*programWindow()); }, [] {
+    whenTrue([] {
+        MainWindow* window = programWindow();
+        return window && paintedWithPosters(*window);
+    }, [] {
         programWindow()->repaint();
         std::printf("home_painted_ms = %.0f\n", secondsSinceStart() * 1000);
         std::fflush(stdout);

@@ -15,7 +15,7 @@ class SingleInstance;
 // ends), the URL-scheme registration, the feed caches the memory clean-up empties, the
 // application delegate with its launch sequence, the shared wallpaper manager (its analytics
 // signals going through `analytics`), and the main window, made only once it shows. GUI thread;
-// made once by main() after the QApplication.
+// made once by ApplicationMain after the QApplication.
 class VideoWallpaperApp : public QObject {
     Q_OBJECT
 public:

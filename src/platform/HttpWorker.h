@@ -17,7 +17,7 @@ public:
     // Threads started from now on wait for events with poll() rather than GLib, as does the
     // worker: Qt's network thread posts it one event per 4 KiB of a TLS body, and GLib wakes a
     // thread once per posted event where poll() wakes it once per batch. The GUI thread keeps
-    // GLib. Call first in main(), before any thread starts (it sets the environment).
+    // GLib. Call first at the program's start, before any thread starts (it sets the environment).
     static void preferPlainEventLoops();
 
     HttpWorker() = default;

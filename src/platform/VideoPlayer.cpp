@@ -110,7 +110,7 @@ bool VideoPlayer::startCore()
     static std::once_flag largeBlocksMapped;
     std::call_once(largeBlocksMapped, [] { mallopt(M_MMAP_THRESHOLD, kLargeBlockBytes); });
 
-    // Fails unless LC_NUMERIC is "C" (set once in main).
+    // Fails unless LC_NUMERIC is "C" (set once at the program's start, ApplicationMain).
     mpv_ = MpvLibrary::create();
     if (!mpv_)
         return false;

@@ -3,6 +3,7 @@
 #include "platform/ProcSystemLoad.h"
 #include "platform/SysfsPowerSupplies.h"
 #include "platform/XdgAutostartLoginItem.h"
+#include "support/FileBytes.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -19,12 +20,6 @@ void writeFile(const QString& path, const QByteArray& text)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(text);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // --- /proc ------------------------------------------------------------------------------------

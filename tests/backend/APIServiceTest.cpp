@@ -7,6 +7,7 @@
 #include "foundation/JsonReader.h"
 #include "foundation/Log.h"
 #include "platform/HttpError.h"
+#include "support/FileBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,12 +17,6 @@
 using samplecatalogue::Fault;
 
 namespace {
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void writeFile(const QString& path, const QByteArray& content)
 {

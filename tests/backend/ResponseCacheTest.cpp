@@ -2,6 +2,7 @@
 #include "foundation/Clock.h"
 #include "foundation/JsonReader.h"
 #include "foundation/Log.h"
+#include "support/FileBytes.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -19,12 +20,6 @@
 namespace {
 
 QUrl url(const char* text) { return QUrl(QString::fromUtf8(text)); }
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void writeFile(const QString& path, const QByteArray& content)
 {

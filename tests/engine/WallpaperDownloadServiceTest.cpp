@@ -3,6 +3,7 @@
 #include "engine/WallpaperDownloadService.h"
 #include "foundation/Paths.h"
 #include "platform/Http.h"
+#include "support/FileBytes.h"
 #include "support/SampleCatalogueFixture.h"
 #include "support/TempFolder.h"
 
@@ -24,12 +25,6 @@ using Kind = DownloadError::Kind;
 
 constexpr qint64 kKey = 1718000000137;
 const QString kMasterPath = QStringLiteral("/wallpaper/1718000000137/master.mp4");
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The real service against the sample catalogue's asset host, in a fresh Caches folder.
 class WallpaperDownloadServiceTest : public ::testing::Test {

@@ -1,6 +1,7 @@
 #include "ImageCacheFixture.h"
 
 #include "pictor/core/PictorError.h"
+#include "support/FileBytes.h"
 #include "support/TaskWait.h"
 
 #include <QDirIterator>
@@ -57,13 +58,6 @@ TEST_P(DamagedFiles, ReadGivesTheErrorOrAMiss)
         EXPECT_THROW(waitForTask(cache->retrieveImageAsync("k")), PictorError);
     else
         EXPECT_NO_THROW(waitForTask(cache->retrieveImageAsync("k")));
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,4 +1,5 @@
 #include "platform/HttpDownloadFile.h"
+#include "support/FileBytes.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -9,12 +10,6 @@
 #include <optional>
 
 namespace {
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 TEST(HttpDownloadFileTest, TheDestinationChangesOnlyOnCommit)
 {

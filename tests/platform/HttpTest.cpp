@@ -3,6 +3,7 @@
 #include "platform/FileError.h"
 #include "platform/Http.h"
 #include "platform/HttpError.h"
+#include "support/FileBytes.h"
 #include "support/TaskWait.h"
 #include "support/TempFolder.h"
 #include "support/TestHttpsServer.h"
@@ -38,12 +39,6 @@ void writeFile(const QString& path, const QByteArray& content)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(content);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 Config configTrusting(const QString& caFile)

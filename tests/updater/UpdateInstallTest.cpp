@@ -6,6 +6,7 @@
 #include "foundation/Paths.h"
 #include "platform/DiskImageTool.h"
 #include "platform/FileError.h"
+#include "support/FileBytes.h"
 #include "support/TaskWait.h"
 #include "updater/Relauncher.h"
 #include "updater/UpdateError.h"
@@ -125,12 +126,6 @@ QString writeFile(const QString& path, const QByteArray& content)
     if (file.open(QIODevice::WriteOnly))
         file.write(content);
     return path;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A package holding `entries` made with `make` in a fresh folder.

@@ -24,13 +24,12 @@ struct WallpaperResponseItem;
 
 // The Home tab. While the catalogue state arrives it shows the start-up screen with a message
 // that follows the first load, then a short ready moment (once per run) with the feed built
-// beneath the screen, then the feed: the hero
-// carousel with its thumbnail row, one card row per home section, the ranked "Most Popular
-// Wallpapers" row, the categories and the footer. It loads the categories and the first page of
-// the most downloaded list itself, and the feed again when the first load did not bring it; a
-// failed load is tried again after 3 s, then twice as long each time up to a minute, and after
-// three failures in a row the start-up screen offers Retry. Categories and the popular row's
-// title open category pages. GUI thread.
+// beneath the screen, then the feed: the hero carousel with its thumbnail row, one card row per
+// home section, the ranked "Most Popular Wallpapers" row, the categories and the footer. It
+// loads the categories and the first page of the most downloaded list itself, and the feed again
+// when the first load did not bring it; a failed load is tried again after 3 s, then twice as
+// long each time up to a minute, and after three failures in a row the start-up screen offers
+// Retry. Categories and the popular row's title open category pages. GUI thread.
 class HomeView : public QWidget {
     Q_OBJECT
 
