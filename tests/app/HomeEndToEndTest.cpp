@@ -2,8 +2,10 @@
 
 #include "app/ShellDefaults.h"
 #include "support/Eventually.h"
+#include "support/ReviewPicture.h"
 
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -15,11 +17,13 @@ protected:
     // What the display shows, saved beside the test program for a reviewer.
     QImage screen(const QString& name) const
     {
-        const QString file = QCoreApplication::applicationDirPath() + QStringLiteral("/ui-screenshots/") + name + QStringLiteral(".png");
-        QDir().mkpath(QFileInfo(file).path());
+        const QTemporaryDir shots;
+        const QString file = shots.filePath(QStringLiteral("screen.png"));
         QProcess::execute(QStringLiteral("import"), {QStringLiteral("-display"), display.display(), QStringLiteral("-window"),
                                                          QStringLiteral("root"), file});
-        return QImage(file);
+        const QImage picture(file);
+        keepReviewPicture(picture, QStringLiteral("ui-screenshots"), name);
+        return picture;
     }
     void pointer(const QStringList& arguments) const
     {

@@ -128,7 +128,7 @@ TEST(HomeScreenWallpaperEngineX11Test, AWallpaperCarriesOnWhenEveryMonitorIsRepl
     if (!XvfbServer::canSplitMonitors())
         GTEST_SKIP() << "needs Xvfb and xrandr";
     // One monitor, which the child replaces by two.
-    XvfbServer server({QStringLiteral("-noreset"), QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("3840x1080x24")});
+    XvfbServer server({QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("3840x1080x24")});
     ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
     const ChildTestRun run = rerunCurrentTestOn(server.environment(), kX11ChildVariable, 90'000);
     EXPECT_TRUE(run.passed()) << run.output.toStdString();

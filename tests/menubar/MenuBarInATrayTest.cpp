@@ -1,4 +1,5 @@
 #include "menubar/MenuBarFixture.h"
+#include "support/ReviewPicture.h"
 #include "support/XvfbServer.h"
 
 #include "app/AppWindows.h"
@@ -6,7 +7,6 @@
 #include "menubar/StatusItem.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
@@ -148,9 +148,7 @@ TEST_F(MenuBarInATrayChild, ThePictureStandsOutOnThePanel)
     const QString panel = qEnvironmentVariable(kPanelVariable);
     EXPECT_TRUE(QTest::qWaitFor([this] { return contrast() > 0.4; }, kWaitMs))
         << "on the " << panel.toStdString() << " panel the picture differs by " << contrast();
-    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/menubar-screenshots");
-    QDir().mkpath(folder);
-    slot().scaled(88, 88).save(folder + QStringLiteral("/tray-") + panel + QStringLiteral(".png"));
+    keepReviewPicture(slot().scaled(88, 88), QStringLiteral("menubar-screenshots"), QStringLiteral("tray-") + panel);
 }
 
 } // namespace

@@ -1,10 +1,10 @@
 #include "menubar/MenuBarFixture.h"
 #include "support/Eventually.h"
+#include "support/ReviewPicture.h"
 
 #include "platform/DesktopVideoWindow.h"
 #include "menubar/StatusItem.h"
 
-#include <QDir>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -161,10 +161,8 @@ TEST_F(MenuBarManagerTest, StartOnLoginShowsAClearCheckMarkWhenOn)
     menu().startOnLoginItem()->trigger();
     const QImage on = rowPicture();
     popup->close();
-    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/menubar-screenshots");
-    QDir().mkpath(folder);
-    off.save(folder + QStringLiteral("/start-on-login-off.png"));
-    on.save(folder + QStringLiteral("/start-on-login-on.png"));
+    keepReviewPicture(off, QStringLiteral("menubar-screenshots"), QStringLiteral("start-on-login-off"));
+    keepReviewPicture(on, QStringLiteral("menubar-screenshots"), QStringLiteral("start-on-login-on"));
 
     // A mark of its own at the item's picture, not a faint frame around the same picture.
     int changed = 0;
@@ -236,9 +234,7 @@ TEST_F(MenuBarManagerTest, TheOpenMenuIsSavedAsAPicture)
     menu().popupMenu()->close();
 
     EXPECT_GE(picture.height(), ThumbnailMenuItemView::kSize.height() + 10 * 18);
-    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/menubar-screenshots");
-    QDir().mkpath(folder);
-    EXPECT_TRUE(picture.save(folder + QStringLiteral("/menu-offscreen.png")));
+    EXPECT_TRUE(keepReviewPicture(picture, QStringLiteral("menubar-screenshots"), QStringLiteral("menu-offscreen")));
 }
 
 } // namespace

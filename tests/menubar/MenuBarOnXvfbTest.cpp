@@ -1,7 +1,8 @@
 #include "menubar/MenuBarFixture.h"
+#include "support/ReviewPicture.h"
 #include "support/XvfbServer.h"
 
-#include <QDir>
+#include <QTemporaryDir>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QSignalSpy>
@@ -10,8 +11,9 @@
 namespace {
 
 const char* const kChildVariable = "QUORVELLE_MENUBAR_XVFB_CHILD";
-
-QString screenshotPath() { return QCoreApplication::applicationDirPath() + QStringLiteral("/menubar-screenshots/menu-xvfb.png"); }
+// Where the child leaves its picture of the open menu: a folder of the parent run's own, since
+// another run of the same case may be going at the same time.
+const char* const kPictureVariable = "QUORVELLE_MENUBAR_XVFB_PICTURE";
 
 // The menu on a real X server: this test program runs its child test there, as a process of
 // its own, since a process keeps the windowing platform it started with.
@@ -22,11 +24,13 @@ TEST(MenuBarOnXvfb, TheMenuOpensAndAppliesOnARealXServer)
     XvfbServer display{{QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24")}};
     if (!display.isRunning())
         GTEST_SKIP() << "Xvfb is not available";
-    QFile::remove(screenshotPath());
+    const QTemporaryDir pictures;
+    const QString picturePath = pictures.filePath(QStringLiteral("menu.png"));
 
     QProcess child;
     QProcessEnvironment environment = display.environment();
     environment.insert(QString::fromLatin1(kChildVariable), QStringLiteral("1"));
+    environment.insert(QString::fromLatin1(kPictureVariable), picturePath);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
@@ -37,7 +41,9 @@ TEST(MenuBarOnXvfb, TheMenuOpensAndAppliesOnARealXServer)
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
-    EXPECT_FALSE(QImage(screenshotPath()).isNull());
+    const QImage picture(picturePath);
+    ASSERT_FALSE(picture.isNull());
+    keepReviewPicture(picture, QStringLiteral("menubar-screenshots"), QStringLiteral("menu-xvfb"));
 }
 
 class MenuBarOnXvfbChild : public MenuBarFixture {
@@ -80,9 +86,7 @@ TEST_F(MenuBarOnXvfbChild, OpensShowsTheStateAndAppliesARecent)
     EXPECT_TRUE(rotation_.isPaused());
     settle();
 
-    const QImage picture = popup->grab().toImage();
-    QDir().mkpath(QFileInfo(screenshotPath()).path());
-    EXPECT_TRUE(picture.save(screenshotPath()));
+    EXPECT_TRUE(popup->grab().toImage().save(qEnvironmentVariable(kPictureVariable)));
 
     recentItem(QStringLiteral("Harbour at Dusk"))->trigger();
     popup->close();

@@ -1,6 +1,7 @@
 // The widget targets loading from the loopback server in their loading, loaded and failed states,
 // saved as "pictor-screenshots/<name>.png" beside the test program for a reviewer to look at.
 #include "WidgetFixture.h"
+#include "support/ReviewPicture.h"
 
 #include "pictor/views/ActivityIndicator.h"
 #include "pictor/views/AnimatedImageView.h"
@@ -14,7 +15,6 @@
 #include "pictor/views/WidgetPlaceholder.h"
 #include "ui/LoopingVideoView.h"
 
-#include <QDir>
 #include <QFile>
 #include <QGridLayout>
 #include <QLabel>
@@ -73,9 +73,7 @@ QWidget* captioned(const QString& caption, QWidget* content, QSize size)
 
 void save(QWidget& widget, const QString& name)
 {
-    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/pictor-screenshots");
-    QDir().mkpath(folder);
-    EXPECT_TRUE(widget.grab().toImage().save(folder + QLatin1Char('/') + name + QStringLiteral(".png")));
+    EXPECT_TRUE(keepReviewPicture(widget.grab().toImage(), QStringLiteral("pictor-screenshots"), name));
 }
 
 } // namespace

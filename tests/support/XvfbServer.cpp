@@ -13,9 +13,11 @@ QString xvfbPath() { return QStandardPaths::findExecutable(QStringLiteral("Xvfb"
 
 XvfbServer::XvfbServer(const QStringList& arguments)
 {
-    // Xvfb writes the display number it chose to the descriptor given with -displayfd.
-    server_.start(xvfbPath(), QStringList{QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                                          QStringLiteral("tcp")} + arguments);
+    // Xvfb writes the display number it chose to the descriptor given with -displayfd. Without
+    // -noreset the server resets whenever its last client leaves, and a client connecting in that
+    // moment (a child test, a tray panel, a poll of the window tree) is turned away.
+    server_.start(xvfbPath(), QStringList{QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+                                          QStringLiteral("-nolisten"), QStringLiteral("tcp")} + arguments);
     if (server_.waitForReadyRead(kStartMs))
         display_ = QLatin1Char(':') + QString::fromUtf8(server_.readLine().trimmed());
 }
@@ -35,12 +37,11 @@ bool XvfbServer::isInstalled() { return !xvfbPath().isEmpty(); }
 bool XvfbServer::canSplitMonitors() { return isInstalled() && !QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty(); }
 
 // RandR monitors, which Qt reads as two screens side by side: Xvfb's own multi-screen modes give
-// either separate X screens or Xinerama heads stacked at the same origin. Without -noreset the
-// server would forget the monitors when xrandr, its last client, disconnects.
+// either separate X screens or Xinerama heads stacked at the same origin. The server keeps the
+// monitors after xrandr, its last client, leaves, since it never resets.
 std::unique_ptr<XvfbServer> XvfbServer::twoMonitors()
 {
-    auto server = std::make_unique<XvfbServer>(
-        QStringList{QStringLiteral("-noreset"), QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("3840x1080x24")});
+    auto server = std::make_unique<XvfbServer>(QStringList{QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("3840x1080x24")});
     if (!server->isRunning()) {
         ADD_FAILURE() << "Xvfb did not start";
         return server;

@@ -147,9 +147,7 @@ TEST(WidgetLook, SymbolSheet)
     for (qsizetype i = 0; i < names.size(); ++i)
         Symbols::paint(painter, QRectF(8 + (i % columns) * 40, 8 + (i / columns) * 40, 24, 24), names[i], Qt::white);
     painter.end();
-    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/ui-screenshots");
-    QDir().mkpath(folder);
-    EXPECT_TRUE(sheet.save(folder + QStringLiteral("/symbols.png")));
+    EXPECT_TRUE(keepReviewPicture(sheet, QStringLiteral("ui-screenshots"), QStringLiteral("symbols")));
 }
 
 // The icon comes from a loopback asset host: a picture, an error page, or no answer yet.
