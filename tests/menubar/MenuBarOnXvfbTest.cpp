@@ -2,10 +2,10 @@
 #include "support/ReviewPicture.h"
 #include "support/XvfbServer.h"
 
-#include <QTemporaryDir>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
