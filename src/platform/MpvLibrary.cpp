@@ -2,13 +2,13 @@
 
 #include "foundation/Log.h"
 
+#include <QFile>
+
 #include <dlfcn.h>
 
 #include <optional>
 
 namespace {
-// The client API's major version: libmpv 0.35 ships it as libmpv.so.2.
-constexpr char kLibraryName[] = "libmpv.so.2";
 
 struct Functions {
     decltype(&mpv_create) create = nullptr;
@@ -39,9 +39,10 @@ bool resolve(void* library, const char* name, Function& function)
 // Every function, or none when the library or one of them is missing. Kept open for the process.
 std::optional<Functions> open()
 {
-    void* library = dlopen(kLibraryName, RTLD_LAZY | RTLD_LOCAL);
+    QString missing;
+    void* library = MpvLibrary::openFirst(MpvLibrary::libraryNames(), &missing);
     if (!library) {
-        logLine(QStringLiteral("❌"), QStringLiteral("VideoPlayer"), QStringLiteral("No video library: ") + QString::fromLocal8Bit(dlerror()));
+        logLine(QStringLiteral("❌"), QStringLiteral("VideoPlayer"), QStringLiteral("No video library: ") + missing);
         return std::nullopt;
     }
     Functions f;
@@ -77,6 +78,26 @@ const std::optional<Functions>& functions()
 // Only reached through a handle or context that create() made, so the library is open.
 const Functions& f() { return *functions(); }
 } // namespace
+
+QStringList MpvLibrary::libraryNames()
+{
+    // The library's file carries the major version of the client API it implements: the one
+    // the headers of this build describe, then the development link, which comes with them.
+    return {QStringLiteral("libmpv.so.%1").arg(MPV_CLIENT_API_VERSION >> 16), QStringLiteral("libmpv.so")};
+}
+
+void* MpvLibrary::openFirst(const QStringList& names, QString* missing)
+{
+    QStringList reasons;
+    for (const QString& name : names) {
+        if (void* library = dlopen(QFile::encodeName(name).constData(), RTLD_LAZY | RTLD_LOCAL))
+            return library;
+        reasons.append(QString::fromLocal8Bit(dlerror()));
+    }
+    if (missing)
+        *missing = reasons.join(QStringLiteral("; "));
+    return nullptr;
+}
 
 mpv_handle* MpvLibrary::create() { return functions() ? functions()->create() : nullptr; }
 int MpvLibrary::initialize(mpv_handle* mpv) { return f().initialize(mpv); }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
+
 #include <mpv/client.h>
 #include <mpv/render.h>
 
@@ -11,6 +14,11 @@
 // fails, and the others are only reached through what it made. Any thread.
 class MpvLibrary {
 public:
+    // The file names tried, in order, for the library this build was made against.
+    static QStringList libraryNames();
+    // The first of `names` that opens; none, with each name's reason in `missing`, when none does.
+    static void* openFirst(const QStringList& names, QString* missing);
+
     static mpv_handle* create();
     static int initialize(mpv_handle* mpv);
     static void terminateDestroy(mpv_handle* mpv);

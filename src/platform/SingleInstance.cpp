@@ -1,11 +1,18 @@
 #include "platform/SingleInstance.h"
 
 #include "foundation/Log.h"
+#include "foundation/Paths.h"
 
 #include <QDataStream>
+#include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QString kType = QStringLiteral("SingleInstance");
@@ -46,6 +53,27 @@ std::optional<QStringList> decoded(const QByteArray& bytes)
         return std::nullopt;
     return links;
 }
+
+// Whether the process at the other end of a connected socket runs as this user.
+bool peerIsThisUser(const QLocalSocket& socket)
+{
+    ucred peer = {};
+    socklen_t size = sizeof peer;
+    const qintptr descriptor = socket.socketDescriptor();
+    return descriptor >= 0 && ::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0
+        && peer.uid == ::geteuid();
+}
+
+// Makes `path` when missing (0700) and tells whether it is this user's folder alone: a link,
+// another user's folder or one that others may enter is never used.
+bool claimPrivateFolder(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    ::mkdir(name.constData(), 0700);
+    struct stat info = {};
+    return ::lstat(name.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
+        && (info.st_mode & 077) == 0;
+}
 } // namespace
 
 SingleInstance::SingleInstance(QString serverName, QObject* parent)
@@ -57,23 +85,39 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultServerName()
 {
-    QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return runtime.isEmpty() ? QStringLiteral("quorvelle") : runtime + QStringLiteral("/quorvelle.socket");
+    // A bare name would land in the shared temporary folder, where another user can listen
+    // first and take this user's launches; so the socket sits in a folder only this user can
+    // enter. Without a runtime folder (su shells, minimal sessions) the temporary folder gets one
+    // of its own, and when someone else holds that name, the user's cache folder does.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty() && claimPrivateFolder(runtime))
+        return runtime + QStringLiteral("/quorvelle.socket");
+    const QString temporary = QDir::tempPath() + QStringLiteral("/quorvelle-") + QString::number(::geteuid());
+    if (claimPrivateFolder(temporary))
+        return temporary + QStringLiteral("/quorvelle.socket");
+    const QString cache = Paths::appCaches() + QStringLiteral("/run");
+    if (Paths::makeFolder(Paths::appCaches()) && claimPrivateFolder(cache))
+        return cache + QStringLiteral("/quorvelle.socket");
+    logLine(QStringLiteral("⚠️"), kType, QStringLiteral("No private folder for the launch socket; this copy runs alone"));
+    return {};
 }
 
 bool SingleInstance::isListening() const { return server_ && server_->isListening(); }
 
 bool SingleInstance::listen()
 {
-    if (isListening())
+    if (isListening() || serverName_.isEmpty())
         return true;
     QLocalSocket probe;
     probe.connectToServer(serverName_);
     if (probe.waitForConnected(kProbeTimeoutMs)) {
+        const bool ours = peerIsThisUser(probe);
         probe.disconnectFromServer();
-        return false;
+        if (ours)
+            return false;
+        logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Another user listens on ") + serverName_ + QStringLiteral("; taking the name back"));
     }
-    // Nobody answers: whatever is at the name was left by a copy that did not shut down.
+    // Nobody of ours answers: whatever is at the name was left by a copy that did not shut down.
     QLocalServer::removeServer(serverName_);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
@@ -92,6 +136,11 @@ bool SingleInstance::handOver(const QStringList& links, int timeoutMs) const
     socket.connectToServer(serverName_);
     if (!socket.waitForConnected(timeoutMs))
         return false;
+    // The links may be private (a partner's wallpaper): they go to this user's copy only.
+    if (!peerIsThisUser(socket)) {
+        logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Did not hand the launch to another user's socket at ") + serverName_);
+        return false;
+    }
     socket.write(encoded(links));
     if (!socket.waitForBytesWritten(timeoutMs))
         return false;
@@ -102,6 +151,12 @@ bool SingleInstance::handOver(const QStringList& links, int timeoutMs) const
 void SingleInstance::accept()
 {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        if (!peerIsThisUser(*socket)) {
+            logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Refused a launch of another user"));
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         received_.insert(socket, {});
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             QByteArray& bytes = received_[socket];

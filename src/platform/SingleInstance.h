@@ -22,11 +22,12 @@ public:
     explicit SingleInstance(QString serverName = defaultServerName(), QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // The socket in the user's runtime folder.
+    // The socket in a folder only this user can enter (the runtime folder, or one made for it);
+    // empty when there is none, and this copy then runs alone.
     static QString defaultServerName();
 
-    // True when this process is the running copy and now listens; false when another copy
-    // answers on the socket. A socket left behind by a copy that crashed is replaced. When
+    // True when this process is the running copy and now listens; false when another copy of
+    // this user answers on the socket (one of another user is never handed anything). A socket left behind by a copy that crashed is replaced. When
     // listening fails for another reason this process still runs alone (and says so in the log).
     bool listen();
     bool isListening() const;

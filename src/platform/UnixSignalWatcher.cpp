@@ -56,8 +56,8 @@ void UnixSignalWatcher::readSignal()
     char byte = 0;
     if (::read(signalPipe[1], &byte, 1) != 1)
         return;
-    // The GUI thread is answering: the ordinary way out runs the termination steps.
-    ::alarm(0);
-    pendingSignal = 0;
+    // The GUI thread is answering: the ordinary way out runs the termination steps. The deadline
+    // stays armed, since a step of that way out can hang too (a worker stuck on a dead network
+    // folder), and the sender asked for the process to end.
     Q_EMIT received(static_cast<unsigned char>(byte));
 }

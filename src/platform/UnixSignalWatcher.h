@@ -8,8 +8,9 @@ class QSocketNotifier;
 
 // Turns Unix signals (SIGINT, SIGTERM) into a Qt signal on the GUI thread through a self-pipe:
 // the handler only writes the signal number, so no Qt code runs inside it. A GUI thread stuck in
-// a long load never reads the pipe, so the handler also arms a deadline: unless the GUI thread
-// takes the signal within `graceSeconds`, the process ends by the signal it was sent.
+// a long load never reads the pipe, and an exit can wait on a stuck worker, so the handler also
+// arms a deadline: unless the whole process has ended within `graceSeconds` of the first signal,
+// it ends by the signal it was sent.
 class UnixSignalWatcher : public QObject {
     Q_OBJECT
 public:

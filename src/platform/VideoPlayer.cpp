@@ -1,6 +1,8 @@
 #include "platform/VideoPlayer.h"
 
+#include "foundation/Config.h"
 #include "foundation/Log.h"
+#include "foundation/Paths.h"
 #include "platform/MpvLibrary.h"
 #include "platform/VideoFrameBuffer.h"
 #include "platform/VideoRenderThread.h"
@@ -8,6 +10,9 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QPointer>
+#include <QSaveFile>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QThreadPool>
 
 #include <malloc.h>
@@ -41,6 +46,34 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
     {"video-timing-offset", "0"},
     {"profile", "sw-fast"},
 };
+
+// The player reads previews from the asset host when no copy is cached: it trusts what the
+// program's own connections trust, the system's authorities and the configured extra one. Its
+// TLS layer takes a single file of authorities, so with an extra one both go into one file,
+// written once for each configured file.
+QByteArray authoritiesFile()
+{
+    static std::mutex mutex;
+    static QString madeFor;
+    static QByteArray made;
+    const QString extra = Config::current().caCertificateFile;
+    const std::lock_guard lock(mutex);
+    if (extra.isEmpty() || extra == madeFor)
+        return extra.isEmpty() ? QByteArray() : made;
+    QByteArray pem;
+    for (const QSslCertificate& certificate : QSslConfiguration::systemCaCertificates() + QSslCertificate::fromPath(extra))
+        pem += certificate.toPem();
+    const QString path = Paths::appCaches() + QStringLiteral("/trusted-authorities.pem");
+    QSaveFile file(path);
+    if (!Paths::makeFolder(Paths::appCaches()) || !file.open(QIODevice::WriteOnly) || file.write(pem) != pem.size() || !file.commit()) {
+        // Without the file the system's authorities alone are trusted: stricter, never looser.
+        logLine(QStringLiteral("⚠️"), kLogType, QStringLiteral("Could not write the trusted authorities for videos to ") + path);
+        return {};
+    }
+    madeFor = extra;
+    made = QFile::encodeName(path);
+    return made;
+}
 
 // Freeing a render context waits for mpv's video output to let go of it, which takes up to
 // 0.2 s while a frame is due (measured: 0.2 s for a playing player, 5 ms for a paused one), and
@@ -118,6 +151,17 @@ bool VideoPlayer::startCore()
     for (const auto& [name, value] : kOptions) {
         if (MpvLibrary::setOptionString(mpv_, name, value) < 0)
             logLine(QStringLiteral("⚠️"), kLogType, QStringLiteral("Ignored video option ") + QLatin1String(name));
+    }
+    // Certificates are checked as on every other connection of the program; a player that
+    // cannot be told so plays no remote video.
+    const QByteArray authorities = authoritiesFile();
+    if (MpvLibrary::setOptionString(mpv_, "tls-verify", "yes") < 0
+        || (!authorities.isEmpty() && MpvLibrary::setOptionString(mpv_, "tls-ca-file", authorities.constData()) < 0)) {
+        logLine(QStringLiteral("❌"), kLogType, QStringLiteral("The video engine cannot check certificates"));
+        MpvLibrary::setWakeupCallback(mpv_, nullptr, nullptr);
+        MpvLibrary::terminateDestroy(mpv_);
+        mpv_ = nullptr;
+        return false;
     }
     MpvLibrary::requestLogMessages(mpv_, "warn");
     MpvLibrary::observeProperty(mpv_, 0, "dwidth", MPV_FORMAT_INT64);

@@ -1,12 +1,21 @@
 #include "platform/VideoPlayer.h"
 
+#include "foundation/Config.h"
+#include "foundation/Paths.h"
+#include "foundation/Shared.h"
+#include "platform/MpvLibrary.h"
+#include "support/TestHttpsServer.h"
+
 #include "VideoTestClips.h"
 #include "platform/VideoFrameBuffer.h"
 #include "support/Eventually.h"
 
 #include <QDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <httplib.h>
 
 #include <gtest/gtest.h>
 
@@ -226,6 +235,60 @@ INSTANTIATE_TEST_SUITE_P(Videos, VideoPlayerFailureTest,
                          ::testing::Values(BadVideo{"MissingFile", missing()}, BadVideo{"NotAVideo", notAVideo()},
                                            BadVideo{"UnsupportedScheme", QUrl(QStringLiteral("ftp://example.com/a.mp4"))}),
                          [](const auto& test) { return std::string(test.param.name); });
+
+// A preview read straight from the asset host, whose certificate the program may not trust.
+struct RemoteVideo {
+    const char* name;
+    bool trustTheHostsAuthority; // the configured extra authority signed the host's certificate
+    bool plays;
+};
+
+class VideoPlayerTrustTest : public ::testing::TestWithParam<RemoteVideo> {};
+
+TEST_P(VideoPlayerTrustTest, PlaysOnlyFromAHostTheProgramTrusts)
+{
+    QTemporaryDir folder;
+    Paths::Override paths(folder.path());
+    Config config;
+    if (GetParam().trustTheHostsAuthority)
+        config.caCertificateFile = TestHttpsServer::certificateFile();
+    Shared<Config>::Override configGuard(config);
+    QFile clip(loop().toLocalFile());
+    ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
+    const std::string bytes = clip.readAll().toStdString();
+    TestHttpsServer server;
+    server.routes().Get("/previewhd.mp4", [&bytes](const httplib::Request&, httplib::Response& response) {
+        response.set_content(bytes, "video/mp4");
+    });
+    server.start();
+
+    VideoPlayer player;
+    player.setTargetSize(QSize(64, 36), 1.0);
+    QSignalSpy errors(&player, &VideoPlayer::error);
+    QSignalSpy ready(&player, &VideoPlayer::ready);
+    player.load(server.url(QStringLiteral("/previewhd.mp4")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !errors.isEmpty() || !ready.isEmpty(); }, kWaitMs));
+    EXPECT_EQ(ready.size(), GetParam().plays ? 1 : 0);
+    EXPECT_EQ(errors.size(), GetParam().plays ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, VideoPlayerTrustTest,
+                         ::testing::Values(RemoteVideo{"ForeignCertificateIsRefused", false, false},
+                                           RemoteVideo{"ConfiguredAuthorityIsTrusted", true, true}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(VideoPlayerLibraryTest, OpensTheFirstNameThatLoadsAndNamesEachMissingOne)
+{
+    const QStringList names = MpvLibrary::libraryNames();
+    ASSERT_FALSE(names.isEmpty());
+    QString missing;
+    EXPECT_NE(MpvLibrary::openFirst(QStringList{QStringLiteral("libquorvelle-absent.so.9")} + names, &missing), nullptr)
+        << "the version this build was made against: " << missing.toStdString();
+
+    EXPECT_EQ(MpvLibrary::openFirst({QStringLiteral("libquorvelle-absent.so.9"), QStringLiteral("libquorvelle-gone.so.3")}, &missing), nullptr);
+    EXPECT_TRUE(missing.contains(QStringLiteral("libquorvelle-absent.so.9")) && missing.contains(QStringLiteral("libquorvelle-gone.so.3")))
+        << missing.toStdString();
+}
 
 TEST(VideoPlayerLifetimeTest, DestroyingAtAnyMomentIsClean)
 {
