@@ -172,7 +172,8 @@ TEST(AnimatedImageViewTest, KeepsNoMoreDecodedFramesThanTheDecodingCap)
     for (const Case& c : cases) {
         // Twelve frames of one pixel: the image of the first frame alone passes the cap.
         const QByteArray data = testimages::gif(c.canvas, QList<testimages::GifFrame>(12, {QSize(1, 1), 1, 4}));
-        const std::optional<Image> first = pt::image(data, ImageCreatingOptions {.scale = 1.0, .duration = 0.0, .preloadAll = false, .onlyFirstFrame = true});
+        const std::optional<Image> first =
+            pt::image(data, ImageCreatingOptions {.scale = 1.0, .duration = 0.0, .preloadAll = false, .onlyFirstFrame = true});
         ASSERT_TRUE(first) << c.name;
         AnimatedImageView view;
         view.resize(20, 20);

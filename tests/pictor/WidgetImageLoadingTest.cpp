@@ -221,7 +221,8 @@ TEST_F(ModelCellLoadingTest, ALoadStaysWithItsCellWhileRowsMove)
         fillRows();
         Completions done;
         const QPersistentModelIndex loading = cell(0);
-        pt::setImage(loading, network(slow(), QStringLiteral("slow-") + QLatin1String(c.name)), std::nullopt, std::nullopt, {}, done.record());
+        const Source slowly = network(slow(), QStringLiteral("slow-") + QLatin1String(c.name));
+        pt::setImage(loading, slowly, std::nullopt, std::nullopt, {}, done.record());
         c.rearrange(model);
         ASSERT_NE(loading.row(), 0) << c.name;
         // Another cell now holds row 0: its load is its own.
@@ -268,6 +269,33 @@ TEST_F(ModelCellLoadingTest, CancellingReachesOnlyTheCellsOwnLoad)
     pt::cancelDownloadTask(moving);
     ASSERT_TRUE(waitFor([&] { return done.results.size() == 3; }));
     EXPECT_TRUE(done.results[2].error().isTaskCancelled());
+}
+
+TEST_F(ModelCellLoadingTest, ARemovedCellLetsGoOfItsDownload)
+{
+    struct Case {
+        const char* name;
+        std::function<void(QStandardItemModel&)> remove;
+    };
+    const QList<Case> cases = {
+        {"row removed", [](QStandardItemModel& m) { m.removeRow(1); }},
+        {"column removed", [](QStandardItemModel& m) { m.removeColumn(0); }},
+        {"model cleared", [](QStandardItemModel& m) { m.clear(); }},
+    };
+    Completions done;
+    for (const Case& c : cases) {
+        fillRows();
+        std::weak_ptr<DownloadTask> download = pt::setImage(cell(1), network(silent(), QLatin1String(c.name)), std::nullopt, std::nullopt, {},
+                                                            done.record());
+        ASSERT_FALSE(download.expired()) << c.name;
+        c.remove(model);
+        EXPECT_TRUE(download.expired()) << c.name;
+        EXPECT_TRUE(done.results.isEmpty()) << c.name << ": the transfer runs on, only the cell forgets it";
+    }
+    downloader->cancelAll();
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == cases.size(); }));
+    for (qsizetype i = 0; i < cases.size(); ++i)
+        EXPECT_TRUE(done.notCurrent(i)) << cases[i].name;
 }
 
 TEST_F(ModelCellLoadingTest, CellsOfOneRowLoadApart)

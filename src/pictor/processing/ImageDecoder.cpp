@@ -140,7 +140,8 @@ Result<QImage, QString> ImageDecoder::read(const QByteArray& data, ScaledSize sc
     QImage image = reader.read();
     if (image.isNull()) {
         const QString why = reader.errorString();
-        return R::failure(QStringLiteral("%1 data could not be decoded").arg(format) + (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
+        const QString failure = QStringLiteral("%1 data could not be decoded").arg(format);
+        return R::failure(why.isEmpty() ? failure : failure + QStringLiteral(": ") + why);
     }
     // Everything after decoding works on 8-bit channels, which the cap's memory is counted in.
     if (image.depth() > 32)

@@ -69,7 +69,8 @@ std::optional<Animator::Settings> AnimatedImageView::animatorSettings(const std:
     settings.maxRepeatCount = repeatCount_;
     settings.needsPrescaling = needsPrescaling_;
     settings.maxFrameCount = framePreloadCount_;
-    const QSizeF frameSize = needsPrescaling_ && !settings.size.isEmpty() ? shown->pixelSize().boundedTo(QSizeF(settings.size)) : shown->pixelSize();
+    const QSizeF frameSize = needsPrescaling_ && !settings.size.isEmpty() ? shown->pixelSize().boundedTo(QSizeF(settings.size))
+                                                                          : shown->pixelSize();
     const qint64 framePixels = std::max<qint64>(1, qint64(frameSize.width()) * qint64(frameSize.height()));
     if (framePixels * 4 * source->frameCount() <= kKeepAllFramesBytes)
         settings.maxFrameCount = std::max(framePreloadCount_, source->frameCount());

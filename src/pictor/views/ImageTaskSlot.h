@@ -14,6 +14,9 @@ public:
     static ImageTaskSlot named(QString name) { return ImageTaskSlot(std::move(name), {}); }
     static ImageTaskSlot cell(const QPersistentModelIndex& cell) { return ImageTaskSlot({}, cell); }
 
+    // A cell's slot whose cell has left its model (removed, or the model reset).
+    bool isRemovedCell() const { return cell_ != QPersistentModelIndex() && !cell_.isValid(); }
+
     bool operator==(const ImageTaskSlot& other) const { return name_ == other.name_ && cell_ == other.cell_; }
     // A persistent index hashes by its identity, not by its row, so moves keep the hash.
     friend size_t qHash(const ImageTaskSlot& slot, size_t seed = 0) noexcept { return qHashMulti(seed, slot.name_, slot.cell_); }

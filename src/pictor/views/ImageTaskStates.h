@@ -12,7 +12,7 @@ namespace pictor {
 // The image slots of one object that have a load, looked up by slot: a child of the object, so
 // they go away with it. A model's thousands of cells cost one lookup each, whatever their number.
 // A slot is forgotten once it waits for nothing, so a model keeps no persistent index of a cell
-// whose load has ended. GUI thread.
+// whose load has ended, and a removed cell's slot with its download goes with the cell. GUI thread.
 class ImageTaskStates : public QObject {
     Q_OBJECT
 public:
@@ -27,7 +27,8 @@ public:
     void forgetIfIdle(const ImageTaskSlot& slot);
 
 private:
-    explicit ImageTaskStates(QObject* object) : QObject(object) {}
+    explicit ImageTaskStates(QObject* object);
+    void forgetRemovedCells();
 
     struct SlotHash {
         size_t operator()(const ImageTaskSlot& slot) const noexcept { return qHash(slot); }

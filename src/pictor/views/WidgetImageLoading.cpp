@@ -118,7 +118,10 @@ void cancelDownloadTask(ImageView* view) { ImageSetting::cancelDownloadTask(view
 
 void cancelImageDownloadTask(QAbstractButton* button) { ImageSetting::cancelDownloadTask(button); }
 
-void cancelAlternateImageDownloadTask(QAbstractButton* button) { ImageSetting::cancelDownloadTask(button, ImageTaskSlot::named(QStringLiteral("alternateImage"))); }
+void cancelAlternateImageDownloadTask(QAbstractButton* button)
+{
+    ImageSetting::cancelDownloadTask(button, ImageTaskSlot::named(QStringLiteral("alternateImage")));
+}
 
 void cancelDownloadTask(QAction* action) { ImageSetting::cancelDownloadTask(action); }
 
