@@ -156,3 +156,31 @@ TEST(AnimatedImageViewTest, TakesAnimationsOfOneOrTenThousandFrames)
         EXPECT_TRUE(view.isAnimating()) << frames;
     }
 }
+
+TEST(AnimatedImageViewTest, KeepsNoMoreDecodedFramesThanTheDecodingCap)
+{
+    struct Case {
+        const char* name;
+        QSize canvas;
+        int decoded; // once set up
+    };
+    const QList<Case> cases = {
+        {"all frames fit", QSize(1000, 1000), 12},
+        {"four canvases make the cap", QSize(4000, 4000), 4},
+        {"two canvases fit, three exceed the cap", QSize(5000, 5000), 2},
+    };
+    for (const Case& c : cases) {
+        // Twelve frames of one pixel: the image of the first frame alone passes the cap.
+        const QByteArray data = testimages::gif(c.canvas, QList<testimages::GifFrame>(12, {QSize(1, 1), 1, 4}));
+        const std::optional<Image> first =
+            pt::image(data, ImageCreatingOptions {.scale = 1.0, .duration = 0.0, .preloadAll = false, .onlyFirstFrame = true});
+        ASSERT_TRUE(first) << c.name;
+        AnimatedImageView view;
+        view.resize(20, 20);
+        view.setNeedsPrescaling(false);
+        view.setImage(first);
+        ASSERT_TRUE(view.animator()) << c.name;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view.animator()->loopDuration() > 0; }, 20000)) << c.name;
+        EXPECT_EQ(view.animator()->decodedFrameCount(), c.decoded) << c.name;
+    }
+}

@@ -54,6 +54,30 @@ QByteArray jpegDeclaring(quint16 width, quint16 height)
     return jpeg;
 }
 
+// A PNG chunk: length, type, data and the checksum of type and data.
+QByteArray pngChunk(const QByteArray& type, const QByteArray& data)
+{
+    QByteArray chunk(4, Qt::Uninitialized);
+    qToBigEndian(quint32(data.size()), chunk.data());
+    chunk += type + data;
+    QByteArray crc(4, Qt::Uninitialized);
+    qToBigEndian(crc32(type + data), crc.data());
+    return chunk + crc;
+}
+
+// A black PNG of 16-bit RGB channels, which Qt reads into 64-bit pixels.
+QByteArray deepPng(quint32 width, quint32 height)
+{
+    QByteArray header(13, char(0));
+    qToBigEndian(width, header.data());
+    qToBigEndian(height, header.data() + 4);
+    header[8] = 16; // bits a channel
+    header[9] = 2;  // RGB
+    // Each row: filter type 0, then six zero bytes a pixel. qCompress puts the length first.
+    const QByteArray rows(qsizetype(height) * (1 + qsizetype(width) * 6), char(0));
+    return QByteArray("\x89PNG\r\n\x1A\n") + pngChunk("IHDR", header) + pngChunk("IDAT", qCompress(rows).mid(4)) + pngChunk("IEND", {});
+}
+
 QByteArray withBytes(QByteArray bytes, qsizetype at, const QByteArray& replacement)
 {
     bytes.replace(at, replacement.size(), replacement);
@@ -80,13 +104,15 @@ QList<BadCase> badCases()
         {"zero bytes", QByteArray(), "no data"},
         {"random bytes", random, "not an image"},
         {"truncated PNG", halved(png), "ends before its IEND"},
-        {"corrupt PNG", withBytes(png, png.indexOf("IDAT") + 8, QByteArray(8, char(0x5A))), "could not be decoded"},
+        {"corrupt PNG", withBytes(png, png.indexOf("IDAT") + 8, QByteArray(8, char(0x5A))), "PNG data could not be decoded"},
         {"PNG of 30000 x 30000", pngDeclaring(30000, 30000), "above the decoding cap"},
         {"truncated JPEG", halved(jpeg), "JPEG data ends before"},
         {"truncated JPEG with an EXIF thumbnail",
          cutEnd(testimages::jpegWithExif(testimages::quadrants(QSize(64, 48)), 1, testimages::encoded(testimages::quadrants(QSize(16, 12)), "jpeg"))),
          "JPEG data ends before"},
-        {"corrupt JPEG", withBytes(jpeg, jpeg.indexOf("\xFF\xC0") + 4, QByteArray(1, char(3))), "could not be decoded"},
+        {"corrupt JPEG", withBytes(jpeg, jpeg.indexOf("\xFF\xC0") + 4, QByteArray(1, char(3))), "JPEG data could not be decoded"},
+        {"JPEG cut inside bytes between its segments",
+         jpeg.left(jpeg.indexOf("\xFF\xDB")) + QByteArray("\x00\x11\x22\x33", 4), "JPEG data ends before its first scan"},
         {"JPEG of 30000 x 30000", jpegDeclaring(30000, 30000), "above the decoding cap"},
         {"truncated GIF", pictureGif().left(pictureGif().size() - 12), "ends inside frame 2"},
         {"corrupt GIF", withBytes(pictureGif(), 25, QByteArray(1, char(0x99))), "unknown block"},
@@ -95,7 +121,7 @@ QList<BadCase> badCases()
         {"GIF of a million frames of one pixel", testimages::gif(QSize(1, 1), QList<GifFrame>(1000000, GifFrame {QSize(1, 1), 1, 2})),
          "animation of 1000000 frames"},
         {"truncated WebP", halved(webp), "shorter than its RIFF header"},
-        {"corrupt WebP", withBytes(webp, 20, QByteArray(16, char(0xFF))), "could not be decoded"},
+        {"corrupt WebP", withBytes(webp, 20, QByteArray(16, char(0xFF))), "WebP data could not be decoded"},
     };
 }
 
@@ -113,6 +139,7 @@ TEST(BadInputTest, EveryBadInputIsAProcessingErrorThatSaysWhy)
             ASSERT_TRUE(result.isFailure());
             EXPECT_EQ(result.error().reason(), PictorError::Reason::processingFailed);
             EXPECT_TRUE(result.error().errorDescription()->contains(QLatin1String(c.reason))) << result.error().what();
+            EXPECT_FALSE(result.error().errorDescription()->contains(QLatin1String("  "))) << result.error().what();
         }
     }
 }
@@ -129,7 +156,12 @@ TEST(BadInputTest, TheSameFilesWholeDecode)
     EXPECT_TRUE(shown.pixelColor(28, 4).red() > 200 && shown.pixelColor(28, 4).blue() < 60);
     EXPECT_TRUE(shown.pixelColor(4, 4).blue() > 200 && shown.pixelColor(4, 4).red() < 60);
 
-    for (const QByteArray& data : {picturePng(), pictureJpeg(), pictureWebp(), pictureGif()}) {
+    // Decoders skip fill bytes before a marker and extraneous bytes between segments.
+    const QByteArray jpeg = pictureJpeg();
+    const qsizetype tables = jpeg.indexOf("\xFF\xDB");
+    const QByteArray filled = jpeg.left(tables) + QByteArray(3, char(0xFF)) + jpeg.mid(tables);
+    const QByteArray extraneous = jpeg.left(tables) + QByteArray("\x00\x11\xFF\x00\x22", 5) + jpeg.mid(tables);
+    for (const QByteArray& data : {picturePng(), jpeg, filled, extraneous, pictureWebp(), pictureGif()}) {
         const Result<Image, PictorError> result = process(*DefaultImageProcessor::shared(), ImageProcessItem::data(data), {});
         ASSERT_TRUE(result.isSuccess()) << result.error().what();
     }
@@ -140,6 +172,34 @@ TEST(BadInputTest, TheSameFilesWholeDecode)
     const Result<Image, PictorError> first = process(*DefaultImageProcessor::shared(), ImageProcessItem::data(bomb), firstFrame);
     ASSERT_TRUE(first.isSuccess()) << first.error().what();
     EXPECT_EQ(first.value().imageFrameCount(), 10000);
+}
+
+TEST(BadInputTest, TheDecodingCapCountsPixelsWhateverTheirDepth)
+{
+    QImage mono(8192, 8192, QImage::Format_Mono);
+    mono.fill(0);
+    struct Case {
+        const char* name;
+        QByteArray data;
+        QSize decoded; // empty: refused as above the cap
+    };
+    const QList<Case> cases = {
+        {"exactly at the cap", testimages::encoded(mono, "png"), QSize(8192, 8192)},
+        {"one row above the cap", pngDeclaring(8192, 8193), QSize()},
+        // Above half the cap, 64-bit pixels weigh more than the cap's 32-bit ones.
+        {"16-bit channels above half the cap", deepPng(5800, 5800), QSize(5800, 5800)},
+    };
+    for (const Case& c : cases) {
+        const Result<QImage, QString> result = ImageDecoder::decode(c.data);
+        if (c.decoded.isEmpty()) {
+            ASSERT_TRUE(result.isFailure()) << c.name;
+            EXPECT_TRUE(result.error().contains(QLatin1String("above the decoding cap"))) << c.name << ": " << result.error().toStdString();
+            continue;
+        }
+        ASSERT_TRUE(result.isSuccess()) << c.name << ": " << result.error().toStdString();
+        EXPECT_EQ(result.value().size(), c.decoded) << c.name;
+        EXPECT_LE(result.value().depth(), 32) << c.name;
+    }
 }
 
 } // namespace

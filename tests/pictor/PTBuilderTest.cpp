@@ -25,6 +25,8 @@ TEST(PTOptionSetterTest, ProcessorSettersChainIdentifiers)
     const QString down = DownsamplingImageProcessor(QSizeF(10, 10)).identifier();
     const QList<std::pair<std::function<void(PTBuilder&)>, QString>> cases = {
         {[](PTBuilder& b) { b.setProcessors({}); }, QString()},
+        {[](PTBuilder& b) { b.blur(2).setProcessor(nullptr); }, QString()},
+        {[](PTBuilder& b) { b.setProcessor(nullptr).blur(2); }, QStringLiteral("|>") + blur},
         {[](PTBuilder& b) { b.blur(2); }, QStringLiteral("|>") + blur},
         {[](PTBuilder& b) { b.downsampling(QSizeF(10, 10)); }, down},
         {[](PTBuilder& b) { b.setProcessor(std::make_shared<BlurImageProcessor>(2)).downsampling(QSizeF(10, 10)); }, blur + "|>" + down},
@@ -68,6 +70,20 @@ TEST_F(PTBuilderTest, ReportsOnceToTheLastRegisteredBlocks)
     EXPECT_EQ(first, 0);
     EXPECT_EQ(failures, 0);
     ASSERT_TRUE(view.image());
+}
+
+TEST_F(PTBuilderTest, NoProcessorLoadsWithTheDefaultOne)
+{
+    ImageView view;
+    std::optional<bool> succeeded;
+    PT::url(server.url(QStringLiteral("/image.png")))
+        ->setProcessor(nullptr)
+        .onSuccess([&](const RetrieveImageResult&) { succeeded = true; })
+        .onFailure([&](const PictorError&) { succeeded = false; })
+        .setTo(&view);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return succeeded.has_value(); }, 10000));
+    EXPECT_TRUE(*succeeded);
+    EXPECT_TRUE(view.image());
 }
 
 TEST_F(PTBuilderTest, WithoutSourceShowsThePlaceholderAndFailsAtOnce)

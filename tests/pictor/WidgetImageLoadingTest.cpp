@@ -1,6 +1,9 @@
 #include "WidgetFixture.h"
 
+#include "pictor/retrieval/DelayRetryStrategy.h"
+#include "pictor/retrieval/RawImageDataProvider.h"
 #include "pictor/views/ActivityIndicator.h"
+#include "pictor/views/AnimatedImageView.h"
 #include "pictor/views/ImagePlaceholder.h"
 #include "pictor/views/ImageView.h"
 #include "pictor/retrieval/PictorOptionsInfoItem.h"
@@ -29,6 +32,7 @@ protected:
     QUrl png() const { return server.url(QStringLiteral("/image.png")); }
     QUrl slow() const { return server.url(QStringLiteral("/slow.png")); }
     QUrl missing() const { return server.url(QStringLiteral("/status/404")); }
+    QUrl silent() const { return server.url(QStringLiteral("/silent.png")); }
 };
 
 TEST_F(WidgetImageLoadingTest, TheLatestOfFiveSourcesWinsAndEveryLoadCompletesOnce)
@@ -181,6 +185,130 @@ TEST_F(WidgetImageLoadingTest, TabsCellsAndTheTrayIconTakeOnlyTheirLatestLoad)
     EXPECT_FALSE(model.index(0, 0).data(Qt::DecorationRole).isValid());
 }
 
+class ModelCellLoadingTest : public WidgetImageLoadingTest {
+protected:
+    void SetUp() override
+    {
+        WidgetImageLoadingTest::SetUp();
+        storeAndWait(Image(testimages::quadrants(QSize(6, 6))), QStringLiteral("quick"));
+        fillRows();
+    }
+    // Rows "d" to "a" of two cells, so that sorting turns them round.
+    void fillRows()
+    {
+        model.clear();
+        for (const char* text : {"d", "c", "b", "a"})
+            model.appendRow({new QStandardItem(QString::fromLatin1(text)), new QStandardItem});
+    }
+    Source quick() const { return network(png(), QStringLiteral("quick")); }
+    QPersistentModelIndex cell(int row, int column = 0) const { return QPersistentModelIndex(model.index(row, column)); }
+    static QSize shown(const QPersistentModelIndex& cell) { return cell.data(Qt::DecorationRole).value<QPixmap>().size(); }
+
+    QStandardItemModel model;
+};
+
+TEST_F(ModelCellLoadingTest, ALoadStaysWithItsCellWhileRowsMove)
+{
+    struct Case {
+        const char* name;
+        std::function<void(QStandardItemModel&)> rearrange;
+    };
+    const QList<Case> cases = {
+        {"rows inserted above", [](QStandardItemModel& m) { m.insertRows(0, 2); }},
+        {"rows sorted", [](QStandardItemModel& m) { m.sort(0); }},
+    };
+    for (const Case& c : cases) {
+        fillRows();
+        Completions done;
+        const QPersistentModelIndex loading = cell(0);
+        const Source slowly = network(slow(), QStringLiteral("slow-") + QLatin1String(c.name));
+        pt::setImage(loading, slowly, std::nullopt, std::nullopt, {}, done.record());
+        c.rearrange(model);
+        ASSERT_NE(loading.row(), 0) << c.name;
+        // Another cell now holds row 0: its load is its own.
+        pt::setImage(cell(0), quick(), std::nullopt, std::nullopt, {}, done.record());
+        ASSERT_TRUE(waitFor([&] { return done.results.size() == 2; })) << c.name;
+        EXPECT_TRUE(done.results[0].isSuccess() && done.results[1].isSuccess()) << c.name;
+        EXPECT_EQ(shown(loading), QSize(32, 24)) << c.name;
+        EXPECT_EQ(shown(cell(0)), QSize(6, 6)) << c.name;
+    }
+}
+
+TEST_F(ModelCellLoadingTest, AMovedCellTakesOnlyItsNewestLoad)
+{
+    Completions done;
+    const QPersistentModelIndex moving = cell(0);
+    pt::setImage(moving, network(slow()), std::nullopt, std::nullopt, {}, done.record());
+    model.sort(0);
+    pt::setImage(moving, quick(), std::nullopt, std::nullopt, {}, done.record());
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 2; }));
+    EXPECT_TRUE(done.results[0].isSuccess()) << "the quick load, from the cache";
+    EXPECT_TRUE(done.notCurrent(1)) << "the older load ends after the newer one and is refused";
+    EXPECT_EQ(shown(moving), QSize(6, 6));
+}
+
+TEST_F(ModelCellLoadingTest, CancellingReachesOnlyTheCellsOwnLoad)
+{
+    Completions done;
+    const QPersistentModelIndex moving = cell(0);
+    const QPersistentModelIndex neighbour = cell(0, 1);
+    pt::setImage(moving, network(slow(), QStringLiteral("moving")), std::nullopt, std::nullopt, {}, done.record());
+    pt::setImage(neighbour, network(slow(), QStringLiteral("neighbour")), std::nullopt, std::nullopt, {}, done.record());
+    model.sort(0);
+    // The cells now at the loading cells' old places have no load of their own to cancel.
+    pt::cancelDownloadTask(cell(0));
+    pt::cancelDownloadTask(cell(0, 1));
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 2; }));
+    EXPECT_TRUE(done.results[0].isSuccess() && done.results[1].isSuccess());
+    EXPECT_EQ(shown(moving), QSize(32, 24));
+    EXPECT_EQ(shown(neighbour), QSize(32, 24));
+
+    // The moved cell's own cancel ends its load.
+    pt::setImage(moving, network(silent()), std::nullopt, std::nullopt, {}, done.record());
+    model.sort(0, Qt::DescendingOrder);
+    pt::cancelDownloadTask(moving);
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 3; }));
+    EXPECT_TRUE(done.results[2].error().isTaskCancelled());
+}
+
+TEST_F(ModelCellLoadingTest, ARemovedCellLetsGoOfItsDownload)
+{
+    struct Case {
+        const char* name;
+        std::function<void(QStandardItemModel&)> remove;
+    };
+    const QList<Case> cases = {
+        {"row removed", [](QStandardItemModel& m) { m.removeRow(1); }},
+        {"column removed", [](QStandardItemModel& m) { m.removeColumn(0); }},
+        {"model cleared", [](QStandardItemModel& m) { m.clear(); }},
+    };
+    Completions done;
+    for (const Case& c : cases) {
+        fillRows();
+        std::weak_ptr<DownloadTask> download = pt::setImage(cell(1), network(silent(), QLatin1String(c.name)), std::nullopt, std::nullopt, {},
+                                                            done.record());
+        ASSERT_FALSE(download.expired()) << c.name;
+        c.remove(model);
+        EXPECT_TRUE(download.expired()) << c.name;
+        EXPECT_TRUE(done.results.isEmpty()) << c.name << ": the transfer runs on, only the cell forgets it";
+    }
+    downloader->cancelAll();
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == cases.size(); }));
+    for (qsizetype i = 0; i < cases.size(); ++i)
+        EXPECT_TRUE(done.notCurrent(i)) << cases[i].name;
+}
+
+TEST_F(ModelCellLoadingTest, CellsOfOneRowLoadApart)
+{
+    Completions done;
+    pt::setImage(cell(1, 0), network(slow()), std::nullopt, std::nullopt, {}, done.record());
+    pt::setImage(cell(1, 1), quick(), std::nullopt, std::nullopt, {}, done.record());
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 2; }));
+    EXPECT_TRUE(done.results[0].isSuccess() && done.results[1].isSuccess());
+    EXPECT_EQ(shown(cell(1, 0)), QSize(32, 24));
+    EXPECT_EQ(shown(cell(1, 1)), QSize(6, 6));
+}
+
 TEST_F(WidgetImageLoadingTest, CancellingEndsTheLoadWithTheCancellation)
 {
     ImageView view;
@@ -192,6 +320,44 @@ TEST_F(WidgetImageLoadingTest, CancellingEndsTheLoadWithTheCancellation)
     EXPECT_TRUE(done.results[0].error().isTaskCancelled());
     EXPECT_FALSE(ImageSetting::imageTask(&view));
     EXPECT_FALSE(ImageSetting::taskIdentifier(&view));
+}
+
+TEST_F(WidgetImageLoadingTest, AnOvertakenLoadsRetryNeverTakesTheNewerLoadsPlace)
+{
+    ImageView view;
+    Completions done;
+    const QList<PictorOptionsInfoItem> retrying{
+        PictorOptionsInfoItem::retryStrategy(std::make_shared<DelayRetryStrategy>(1, DelayRetryStrategy::Seconds{0.05}))};
+    pt::setImage(&view, network(missing()), nullptr, retrying, {}, done.record());
+    const std::shared_ptr<DownloadTask> newer = pt::setImage(&view, network(silent()), nullptr, std::nullopt, {}, done.record());
+    ASSERT_TRUE(newer);
+    // The overtaken load fails, retries with a download of its own, fails again and is refused.
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 1; }));
+    EXPECT_TRUE(done.notCurrent(0));
+    EXPECT_GE(server.hits("/status/404"), 2);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ImageSetting::imageTask(&view), newer);
+    pt::cancelDownloadTask(&view);
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 2; }));
+    EXPECT_TRUE(done.results[1].error().isTaskCancelled()) << "the cancel reached the newer load";
+}
+
+TEST_F(WidgetImageLoadingTest, AnImageViewDecodesAnimationsWholeAndAnAnimatedViewFrameByFrame)
+{
+    const QByteArray gif = testimages::gif(QSize(4, 4), {{QSize(4, 4), 1, 5}, {QSize(4, 4), 2, 5}});
+    ImageView still;
+    AnimatedImageView animated;
+    const QList<std::pair<ImageView*, bool>> cases{{&still, true}, {&animated, false}};
+    for (const auto& [view, preloadsAll] : cases) {
+        Completions done;
+        const Source source = Source::provider(std::make_shared<RawImageDataProvider>(gif, QStringLiteral("gif-%1").arg(preloadsAll)));
+        pt::setImage(view, source, nullptr, std::nullopt, {}, done.record());
+        ASSERT_TRUE(waitFor([&] { return done.results.size() == 1; })) << preloadsAll;
+        ASSERT_TRUE(done.results[0].isSuccess()) << preloadsAll;
+        const std::optional<ImageCreatingOptions> made = done.results[0].value().image.creatingOptions();
+        ASSERT_TRUE(made) << preloadsAll;
+        EXPECT_EQ(made->preloadAll, preloadsAll);
+    }
 }
 
 TEST_F(WidgetImageLoadingTest, ACacheHitStartsNoDownloadAndLeavesNoTask)

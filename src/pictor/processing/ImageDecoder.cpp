@@ -25,18 +25,26 @@ QString ImageDecoder::capFailure(QSize declared)
 
 namespace {
 
+// Readers give 16-bit channels 64-bit pixels: the cap's pixels are let in at that width.
+constexpr int64_t kWidestPixelBytes = 8;
+
 // Where the first scan header of the image itself starts, past every marker segment; -1 when the
-// data ends first.
+// data ends first. Bytes between segments that start no marker are skipped up to the next FF, as
+// decoders do (they warn of extraneous data and read on).
 qsizetype firstJpegScan(const QByteArray& data)
 {
     qsizetype at = 2;
     while (at + 4 <= data.size()) {
-        if (quint8(data[at]) != 0xFF)
-            return -1;
+        if (quint8(data[at]) != 0xFF) {
+            at = data.indexOf(char(0xFF), at);
+            if (at < 0)
+                return -1;
+            continue;
+        }
         const quint8 marker = quint8(data[at + 1]);
         if (marker == 0xDA)
             return at;
-        if (marker == 0xFF) { // fill byte
+        if (marker == 0xFF || marker == 0x00) { // a fill byte; FF 00 starts no marker
             ++at;
             continue;
         }
@@ -113,9 +121,13 @@ Result<QImage, QString> ImageDecoder::read(const QByteArray& data, ScaledSize sc
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
-    reader.setAllocationLimit(int(maxPixels * 4 / (1024 * 1024)));
+    reader.setAllocationLimit(int(maxPixels * kWidestPixelBytes / (1024 * 1024)));
     if (!reader.canRead())
         return R::failure(QStringLiteral("data of %1 bytes is not an image Qt can read").arg(data.size()));
+    // Ours when the signature tells it, else what Qt took the data for: a failed read forgets it.
+    const QString format = pt::imageFormat(data) != ImageFormat::unknown || reader.format().isEmpty()
+                               ? pt::formatName(pt::imageFormat(data))
+                               : QString::fromLatin1(reader.format().toUpper());
     const QSize declared = reader.size();
     if (const QString capped = capFailure(declared); !capped.isEmpty())
         return R::failure(capped);
@@ -126,9 +138,14 @@ Result<QImage, QString> ImageDecoder::read(const QByteArray& data, ScaledSize sc
     if (quality >= 0)
         reader.setQuality(quality);
     QImage image = reader.read();
-    if (image.isNull())
-        return R::failure(QStringLiteral("%1 data could not be decoded: %2")
-                              .arg(QString::fromLatin1(reader.format().toUpper()), reader.errorString()));
+    if (image.isNull()) {
+        const QString why = reader.errorString();
+        const QString failure = QStringLiteral("%1 data could not be decoded").arg(format);
+        return R::failure(why.isEmpty() ? failure : failure + QStringLiteral(": ") + why);
+    }
+    // Everything after decoding works on 8-bit channels, which the cap's memory is counted in.
+    if (image.depth() > 32)
+        image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     return R::success(std::move(image));
 }
 

@@ -69,5 +69,18 @@ bool contains(const QByteArray& data, JPEGMarker marker)
     return data.contains(QByteArrayView(pair, 2));
 }
 
+QString formatName(ImageFormat format)
+{
+    switch (format) {
+    case ImageFormat::PNG: return QStringLiteral("PNG");
+    case ImageFormat::JPEG: return QStringLiteral("JPEG");
+    case ImageFormat::GIF: return QStringLiteral("GIF");
+    case ImageFormat::WebP: return QStringLiteral("WebP");
+    case ImageFormat::HEIC: return QStringLiteral("HEIC");
+    case ImageFormat::unknown: break;
+    }
+    return QStringLiteral("unknown format");
+}
+
 } // namespace pt
 } // namespace pictor

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 #include <cstdint>
 
@@ -32,6 +33,8 @@ namespace pt {
 // Fewer than 9 bytes are unknown. PNG, GIF and JPEG by their signatures; WebP ("RIFF" size "WEBP")
 // and HEIC (an "ftyp" box of a HEIF brand) need 12 bytes.
 ImageFormat imageFormat(const QByteArray& data);
+// "PNG", "JPEG", "GIF", "WebP", "HEIC" or "unknown format", for texts.
+QString formatName(ImageFormat format);
 // Whether JPEG data holds the marker's byte pair anywhere (segment payloads included); false for
 // data that is not JPEG.
 bool contains(const QByteArray& data, JPEGMarker marker);

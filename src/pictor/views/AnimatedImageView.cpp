@@ -1,5 +1,7 @@
 #include "pictor/views/AnimatedImageView.h"
 
+#include "pictor/processing/ImageDecoder.h"
+
 #include <QResizeEvent>
 #include <QWindow>
 
@@ -42,25 +44,11 @@ void AnimatedImageView::reset()
 {
     animator_.reset();
     currentFrame_ = QImage();
-    const std::optional<Image>& shown = image();
-    std::shared_ptr<ImageFrameSource> source = shown ? shown->frameSource() : nullptr;
-    if (source) {
+    if (std::optional<Animator::Settings> settings = animatorSettings(image())) {
         if (!preloadQueue_)
             preloadQueue_ = DispatchQueue::create(QStringLiteral("com.quillmoth.Pictor.Animator.preloadQueue"));
-        Animator::Settings settings;
-        settings.size = pixelSize();
-        settings.frameSource = source->copy();
-        settings.maxRepeatCount = repeatCount_;
-        settings.needsPrescaling = needsPrescaling_;
-        settings.preloadQueue = preloadQueue_;
-        settings.maxFrameCount = framePreloadCount_;
-        const QSizeF frameSize = needsPrescaling_ && !settings.size.isEmpty()
-                                     ? shown->pixelSize().boundedTo(QSizeF(settings.size))
-                                     : shown->pixelSize();
-        const qint64 frameBytes = qint64(frameSize.width()) * qint64(frameSize.height()) * 4;
-        if (frameBytes * source->frameCount() <= kKeepAllFramesBytes)
-            settings.maxFrameCount = std::max(framePreloadCount_, source->frameCount());
-        animator_ = Animator::create(std::move(settings));
+        settings->preloadQueue = preloadQueue_;
+        animator_ = Animator::create(std::move(*settings));
         QPointer<AnimatedImageView> self(this);
         animator_->onLoopsPlayed = [self](quint32 count) {
             if (self)
@@ -68,6 +56,32 @@ void AnimatedImageView::reset()
         };
     }
     didMove();
+}
+
+std::optional<Animator::Settings> AnimatedImageView::animatorSettings(const std::optional<Image>& shown) const
+{
+    const std::shared_ptr<ImageFrameSource> source = shown ? shown->frameSource() : nullptr;
+    if (!source)
+        return std::nullopt;
+    Animator::Settings settings;
+    settings.size = pixelSize();
+    settings.frameSource = source->copy();
+    settings.maxRepeatCount = repeatCount_;
+    settings.needsPrescaling = needsPrescaling_;
+    settings.maxFrameCount = framePreloadCount_;
+    const QSizeF frameSize = needsPrescaling_ && !settings.size.isEmpty() ? shown->pixelSize().boundedTo(QSizeF(settings.size))
+                                                                          : shown->pixelSize();
+    const qint64 framePixels = std::max<qint64>(1, qint64(frameSize.width()) * qint64(frameSize.height()));
+    if (framePixels * 4 * source->frameCount() <= kKeepAllFramesBytes)
+        settings.maxFrameCount = std::max(framePreloadCount_, source->frameCount());
+    // The frames kept decoded, the current one and those after it, count against the decoding
+    // cap as a whole decode would: an image made of its first frame alone may carry many more.
+    const qint64 fitting = ImageDecoder::maxPixels / framePixels;
+    settings.maxFrameCount = int(std::min<qint64>(settings.maxFrameCount, fitting - 1));
+    // Playing needs the next frame decoded beside the current one; else the still image stays.
+    if (settings.maxFrameCount < 1 && source->frameCount() > 1)
+        return std::nullopt;
+    return settings;
 }
 
 bool AnimatedImageView::isAnimating() const { return displayLink_ && !displayLink_->isPaused(); }

@@ -9,7 +9,7 @@ namespace pictor {
 
 // An image view that plays animated images frame by frame on a display link, keeping only a
 // window of decoded frames (every frame when the whole animation fits in 64 MiB, so a loop
-// decodes nothing again). It plays while shown and pauses while hidden when autoplay is on; a
+// decodes nothing again; never more than the decoding cap's pixels). It plays while shown and pauses while hidden when autoplay is on; a
 // paused view runs no timer. GUI thread.
 class AnimatedImageView : public ImageView {
     Q_OBJECT
@@ -52,6 +52,9 @@ protected:
 
 private:
     void reset();
+    // How the shown image's frames play here; none when it has none to play, or when not even
+    // two of its frames fit the decoding cap.
+    std::optional<Animator::Settings> animatorSettings(const std::optional<Image>& shown) const;
     void didMove();
     void updateFrameIfNeeded();
     QSize pixelSize() const;

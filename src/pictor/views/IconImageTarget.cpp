@@ -12,7 +12,10 @@ const char* IconImageTarget::propertyName(QIcon::State state)
     return state == QIcon::On ? "pictorAlternateImage" : "pictorImage";
 }
 
-QString IconImageTarget::slot() const { return state_ == QIcon::On ? QStringLiteral("alternateImage") : QStringLiteral("image"); }
+ImageTaskSlot IconImageTarget::slot() const
+{
+    return ImageTaskSlot::named(state_ == QIcon::On ? QStringLiteral("alternateImage") : QStringLiteral("image"));
+}
 
 std::optional<Image> IconImageTarget::image() const
 {

@@ -16,7 +16,7 @@ public:
     IconImageTarget(QObject* object, QIcon::State state) : object_(object), state_(state) {}
 
     QObject* object() const override { return object_; }
-    QString slot() const override;
+    ImageTaskSlot slot() const override;
     void setImage(const std::optional<Image>& image, const PictorParsedOptionsInfo&) override;
     std::optional<Image> image() const override;
 

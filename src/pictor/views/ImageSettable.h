@@ -3,6 +3,7 @@
 #include "pictor/core/Image.h"
 #include "pictor/views/Indicator.h"
 #include "pictor/retrieval/PictorParsedOptionsInfo.h"
+#include "pictor/views/ImageTaskSlot.h"
 #include "pictor/views/Placeholder.h"
 
 #include <QObject>
@@ -22,8 +23,8 @@ public:
 
     // The object the load belongs to; null once destroyed, which refuses every later result.
     virtual QObject* object() const = 0;
-    // The slot's name; each slot of an object keeps its own request identity.
-    virtual QString slot() const { return QStringLiteral("image"); }
+    // Each slot of an object keeps its own request identity.
+    virtual ImageTaskSlot slot() const { return ImageTaskSlot::named(QStringLiteral("image")); }
     virtual void setImage(const std::optional<Image>& image, const PictorParsedOptionsInfo& options) = 0;
     virtual std::optional<Image> image() const = 0;
 

@@ -3,7 +3,7 @@
 #include "pictor/networking/ImageLoadingProgressSideEffect.h"
 #include "pictor/processing/ImageProgressive.h"
 #include "pictor/processing/ImageProgressiveProvider.h"
-#include "pictor/views/ImageTaskState.h"
+#include "pictor/views/ImageTaskStates.h"
 #include "pictor/retrieval/PictorManager.h"
 #include "pictor/retrieval/SourceIdentifier.h"
 
@@ -13,7 +13,21 @@ namespace pictor {
 
 namespace {
 
-ImageTaskState* stateOf(QObject* object, const QString& slot) { return object ? ImageTaskState::of(object, slot) : nullptr; }
+// The slot's state while it has one; null once the object is gone.
+ImageTaskState* existingState(QObject* object, const ImageTaskSlot& slot)
+{
+    ImageTaskStates* states = object ? ImageTaskStates::existing(object) : nullptr;
+    return states ? states->find(slot) : nullptr;
+}
+
+// Ends the slot's wait for the request, forgetting the slot once it holds nothing more.
+void stopWaiting(QObject* object, const ImageTaskSlot& slot)
+{
+    if (ImageTaskState* state = existingState(object, slot)) {
+        state->setIdentifier(std::nullopt);
+        ImageTaskStates::existing(object)->forgetIfIdle(slot);
+    }
+}
 
 // What a progressive image's delegate answers: the image itself, a replacement, or nothing.
 std::optional<std::optional<Image>> progressiveImageToShow(const PictorParsedOptionsInfo& options, const Image& image)
@@ -34,13 +48,14 @@ std::shared_ptr<DownloadTask> ImageSetting::setImage(const std::shared_ptr<Image
                                                      const std::shared_ptr<Placeholder>& placeholder, PictorParsedOptionsInfo options,
                                                      ProgressBlock progress, Completion completion)
 {
-    ImageTaskState* state = stateOf(target->object(), target->slot());
-    if (!state || !source) {
+    QObject* object = target->object();
+    const ImageTaskSlot slot = target->slot();
+    if (!object || !source) {
         // No source: the placeholder shows whatever the options say, and the object waits for
         // nothing. No object (already destroyed): nothing to load into.
-        if (state) {
+        if (object) {
             target->showPlaceholder(placeholder, false, options);
-            state->setIdentifier(std::nullopt);
+            stopWaiting(object, slot);
         }
         if (completion)
             completion(SettingResult::failure(source ? PictorError::notCurrentSourceTask(std::nullopt, std::nullopt, source->description())
@@ -52,7 +67,9 @@ std::shared_ptr<DownloadTask> ImageSetting::setImage(const std::shared_ptr<Image
     if (indicator)
         indicator->startAnimatingView();
     const quint64 identifier = SourceIdentifier::next();
-    state->setIdentifier(identifier);
+    // Only until the retrieval starts: a result at once may forget the slot.
+    ImageTaskState& state = ImageTaskStates::of(object)->state(slot);
+    state.setIdentifier(identifier);
     if (target->shouldPreloadAllAnimation())
         options.preloadAllAnimationData = true;
 
@@ -68,17 +85,16 @@ std::shared_ptr<DownloadTask> ImageSetting::setImage(const std::shared_ptr<Image
     if (provider)
         effects.append(std::move(provider));
     for (const std::shared_ptr<DataReceivingSideEffect>& effect : std::as_const(effects))
-        effect->setOnShouldApply(state->isCurrentCheck(identifier));
+        effect->setOnShouldApply(state.isCurrentCheck(identifier));
     if (!effects.isEmpty())
         options.onDataReceived = effects;
 
-    const QString slot = target->slot();
     auto context = std::make_shared<RetrievingContext>(options, *source);
     // A replacement download (a retry, another source) is stored only while this load is current,
     // so a late one of an overtaken load never takes the newer load's place.
-    auto updated = [target, slot, identifier](std::shared_ptr<DownloadTask> task) {
-        CallbackQueue::runMainAsync([target, slot, identifier, task] {
-            ImageTaskState* current = stateOf(target->object(), slot);
+    auto updated = [target, identifier](std::shared_ptr<DownloadTask> task) {
+        CallbackQueue::runMainAsync([target, identifier, task] {
+            ImageTaskState* current = existingState(target->object(), target->slot());
             if (current && current->identifier() == identifier)
                 current->setTask(task);
         });
@@ -88,7 +104,7 @@ std::shared_ptr<DownloadTask> ImageSetting::setImage(const std::shared_ptr<Image
     };
     std::shared_ptr<DownloadTask> task = PictorManager::shared()->retrieveImage(context, updated, done);
     // A load that already completed (at once, on this thread) leaves no task behind as current.
-    if (ImageTaskState* current = stateOf(target->object(), slot); current && current->identifier() == identifier)
+    if (ImageTaskState* current = existingState(target->object(), slot); current && current->identifier() == identifier)
         current->setTask(task);
     return task;
 }
@@ -99,7 +115,9 @@ void ImageSetting::complete(const std::shared_ptr<ImageSettable>& target, quint6
 {
     if (indicator)
         indicator->stopAnimatingView();
-    ImageTaskState* state = stateOf(target->object(), target->slot());
+    QObject* object = target->object();
+    const ImageTaskSlot slot = target->slot();
+    ImageTaskState* state = existingState(object, slot);
     if (!state || state->identifier() != identifier) {
         if (completion) {
             std::optional<QString> retrieved, error;
@@ -112,7 +130,7 @@ void ImageSetting::complete(const std::shared_ptr<ImageSettable>& target, quint6
         return;
     }
     state->setTask(nullptr);
-    state->setIdentifier(std::nullopt);
+    stopWaiting(object, slot);
     if (result.isSuccess()) {
         target->willApplyResult();
         target->setImage(result.value().image, options);
@@ -126,21 +144,21 @@ void ImageSetting::complete(const std::shared_ptr<ImageSettable>& target, quint6
         completion(std::move(result));
 }
 
-void ImageSetting::cancelDownloadTask(QObject* object, const QString& slot)
+void ImageSetting::cancelDownloadTask(QObject* object, const ImageTaskSlot& slot)
 {
-    if (ImageTaskState* state = stateOf(object, slot))
+    if (ImageTaskState* state = existingState(object, slot))
         state->cancelTask();
 }
 
-std::optional<quint64> ImageSetting::taskIdentifier(QObject* object, const QString& slot)
+std::optional<quint64> ImageSetting::taskIdentifier(QObject* object, const ImageTaskSlot& slot)
 {
-    ImageTaskState* state = stateOf(object, slot);
+    ImageTaskState* state = existingState(object, slot);
     return state ? state->identifier() : std::nullopt;
 }
 
-std::shared_ptr<DownloadTask> ImageSetting::imageTask(QObject* object, const QString& slot)
+std::shared_ptr<DownloadTask> ImageSetting::imageTask(QObject* object, const ImageTaskSlot& slot)
 {
-    ImageTaskState* state = stateOf(object, slot);
+    ImageTaskState* state = existingState(object, slot);
     return state ? state->task() : nullptr;
 }
 

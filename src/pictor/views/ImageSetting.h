@@ -30,9 +30,9 @@ public:
                                                   const std::shared_ptr<Placeholder>& placeholder, PictorParsedOptionsInfo options,
                                                   ProgressBlock progress = {}, Completion completion = {});
     // Cancels the slot's running download; its load then completes with the cancellation.
-    static void cancelDownloadTask(QObject* object, const QString& slot = QStringLiteral("image"));
-    static std::optional<quint64> taskIdentifier(QObject* object, const QString& slot = QStringLiteral("image"));
-    static std::shared_ptr<DownloadTask> imageTask(QObject* object, const QString& slot = QStringLiteral("image"));
+    static void cancelDownloadTask(QObject* object, const ImageTaskSlot& slot = ImageTaskSlot::named(QStringLiteral("image")));
+    static std::optional<quint64> taskIdentifier(QObject* object, const ImageTaskSlot& slot = ImageTaskSlot::named(QStringLiteral("image")));
+    static std::shared_ptr<DownloadTask> imageTask(QObject* object, const ImageTaskSlot& slot = ImageTaskSlot::named(QStringLiteral("image")));
 
 private:
     static void complete(const std::shared_ptr<ImageSettable>& target, quint64 identifier, const Source& source,

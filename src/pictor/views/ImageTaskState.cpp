@@ -2,16 +2,6 @@
 
 namespace pictor {
 
-ImageTaskState* ImageTaskState::of(QObject* target, const QString& slot)
-{
-    const QString name = QStringLiteral("pictor.task.") + slot;
-    if (auto* state = target->findChild<ImageTaskState*>(name, Qt::FindDirectChildrenOnly))
-        return state;
-    auto* state = new ImageTaskState(target);
-    state->setObjectName(name);
-    return state;
-}
-
 std::optional<SourceIdentifier::Value> ImageTaskState::identifier() const
 {
     const SourceIdentifier::Value value = identifier_->load();

@@ -3,26 +3,21 @@
 #include "pictor/networking/DownloadTask.h"
 #include "pictor/retrieval/SourceIdentifier.h"
 
-#include <QObject>
-
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
 namespace pictor {
 
-// What a target remembers of the load it waits for, per image slot: the request identifier and
-// the running download. A child object of the target, so it goes away with it. The identifier is
-// shared with the data checks of the load, which may ask from another thread.
-class ImageTaskState : public QObject {
-    Q_OBJECT
+// What one image slot remembers of the load it waits for: the request identifier and the running
+// download. The identifier is shared with the data checks of the load, which may ask from another
+// thread. Held by the object's ImageTaskStates; GUI thread.
+class ImageTaskState {
 public:
-    // The state of the slot ("image", "alternateImage", ...), made on first use.
-    static ImageTaskState* of(QObject* target, const QString& slot);
-
     std::optional<SourceIdentifier::Value> identifier() const;
     void setIdentifier(std::optional<SourceIdentifier::Value> identifier);
-    // True while the target waits for that request; safe from any thread and after the target is gone.
+    // True while the slot waits for that request; safe from any thread and after the slot is gone.
     std::function<bool()> isCurrentCheck(SourceIdentifier::Value identifier) const;
 
     std::shared_ptr<DownloadTask> task() const { return task_; }
@@ -30,9 +25,10 @@ public:
     // Cancels the stored download, if any; the load then completes with the cancellation.
     void cancelTask() const;
 
-private:
-    explicit ImageTaskState(QObject* target) : QObject(target) {}
+    // Waits for nothing and holds no download: the slot may be forgotten.
+    bool isIdle() const { return !identifier() && !task_; }
 
+private:
     // 0 stands for none.
     std::shared_ptr<std::atomic<SourceIdentifier::Value>> identifier_ = std::make_shared<std::atomic<SourceIdentifier::Value>>(0);
     std::shared_ptr<DownloadTask> task_;

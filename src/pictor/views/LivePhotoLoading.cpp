@@ -1,7 +1,7 @@
 #include "pictor/views/LivePhotoLoading.h"
 
 #include "pictor/core/CallbackQueue.h"
-#include "pictor/views/ImageTaskState.h"
+#include "pictor/views/ImageTaskStates.h"
 #include "pictor/views/LivePhotoView.h"
 #include "pictor/retrieval/PictorManager.h"
 #include "pictor/retrieval/SourceIdentifier.h"
@@ -18,7 +18,7 @@ namespace {
 
 using LiveResult = Result<RetrieveLivePhotoResult, PictorError>;
 
-const QString kSlot = QStringLiteral("livePhoto");
+const ImageTaskSlot kSlot = ImageTaskSlot::named(QStringLiteral("livePhoto"));
 
 QString describe(const LivePhotoSource& source)
 {
@@ -30,7 +30,7 @@ QString describe(const LivePhotoSource& source)
 
 bool isCurrent(const QPointer<LivePhotoView>& view, quint64 identifier)
 {
-    return view && ImageTaskState::of(view, kSlot)->identifier() == identifier;
+    return view && ImageTaskStates::of(view)->state(kSlot).identifier() == identifier;
 }
 
 // Everything after the retrieval, on the GUI thread.
@@ -86,18 +86,18 @@ QCoro::Task<> load(QPointer<LivePhotoView> view, quint64 identifier, std::functi
 std::optional<std::stop_source> LivePhotoLoading::setLivePhoto(LivePhotoView* view, const std::optional<LivePhotoSource>& source,
                                                                const std::optional<QList<PictorOptionsInfoItem>>& options, Completion completion)
 {
-    ImageTaskState* state = ImageTaskState::of(view, kSlot);
+    ImageTaskState& state = ImageTaskStates::of(view)->state(kSlot);
     if (!source) {
         view->setLivePhoto(std::nullopt);
-        state->setIdentifier(std::nullopt);
+        state.setIdentifier(std::nullopt);
         if (completion)
             completion(LiveResult::failure(PictorError::emptySource()));
         return std::nullopt;
     }
     const quint64 identifier = SourceIdentifier::next();
-    state->setIdentifier(identifier);
+    state.setIdentifier(identifier);
     std::stop_source stop;
-    auto running = load(QPointer<LivePhotoView>(view), identifier, state->isCurrentCheck(identifier), *source, options, stop.get_token(),
+    auto running = load(QPointer<LivePhotoView>(view), identifier, state.isCurrentCheck(identifier), *source, options, stop.get_token(),
                         std::move(completion));
     Q_UNUSED(running);
     return stop;

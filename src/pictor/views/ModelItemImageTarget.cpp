@@ -1,22 +1,26 @@
 #include "pictor/views/ModelItemImageTarget.h"
 
 #include <QAbstractItemModel>
+#include <QCoreApplication>
 #include <QPixmap>
+#include <QThread>
 
 namespace pictor {
+
+ModelItemImageTarget::~ModelItemImageTarget()
+{
+    // A persistent index is kept in its model's books: a load's closures may end on a worker
+    // thread, so the index is let go on the GUI thread, where the model lives.
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application || QThread::currentThread() == application->thread())
+        return;
+    auto* held = new QPersistentModelIndex(std::move(index_));
+    QMetaObject::invokeMethod(application, [held] { delete held; }, Qt::QueuedConnection);
+}
 
 QObject* ModelItemImageTarget::object() const
 {
     return index_.isValid() ? const_cast<QAbstractItemModel*>(index_.model()) : nullptr;
-}
-
-QString ModelItemImageTarget::slotOf(const QModelIndex& index)
-{
-    // The cell's place from the root: each cell of the model keeps its own request identity.
-    QStringList path;
-    for (QModelIndex at = index; at.isValid(); at = at.parent())
-        path.prepend(QStringLiteral("%1,%2").arg(at.row()).arg(at.column()));
-    return QStringLiteral("decoration:") + path.join(QLatin1Char('/'));
 }
 
 std::optional<Image> ModelItemImageTarget::image() const

@@ -145,7 +145,11 @@ public:
         return set(&PictorParsedOptionsInfo::diskCacheAccessExtendingExpiration, std::move(extending));
     }
 
-    Derived& setProcessor(ImageProcessorPtr processor) { return set(&PictorParsedOptionsInfo::processor, std::move(processor)); }
+    // No processor stands for the default one, as in a parsed item list: every stage calls it.
+    Derived& setProcessor(ImageProcessorPtr processor)
+    {
+        return set(&PictorParsedOptionsInfo::processor, processor ? std::move(processor) : DefaultImageProcessor::shared());
+    }
     // No processors: the default one; else each chained after the previous, in order.
     Derived& setProcessors(const QList<ImageProcessorPtr>& processors)
     {

@@ -14,7 +14,7 @@ public:
     TabImageTarget(QTabWidget* tabs, QWidget* page) : tabs_(tabs), page_(page) {}
 
     QObject* object() const override { return page_; }
-    QString slot() const override { return QStringLiteral("tabIcon"); }
+    ImageTaskSlot slot() const override { return ImageTaskSlot::named(QStringLiteral("tabIcon")); }
     void setImage(const std::optional<Image>& image, const PictorParsedOptionsInfo&) override;
     std::optional<Image> image() const override;
 

@@ -13,7 +13,7 @@ public:
     explicit TextAttachmentTarget(TextAttachment attachment) : attachment_(std::move(attachment)) {}
 
     QObject* object() const override { return attachment_.document; }
-    QString slot() const override { return QStringLiteral("attachment:") + attachment_.name.toString(); }
+    ImageTaskSlot slot() const override { return ImageTaskSlot::named(QStringLiteral("attachment:") + attachment_.name.toString()); }
     void setImage(const std::optional<Image>& image, const PictorParsedOptionsInfo&) override;
     std::optional<Image> image() const override;
     void showPlaceholder(const std::shared_ptr<Placeholder>& placeholder, bool keepCurrent, const PictorParsedOptionsInfo& options) override;

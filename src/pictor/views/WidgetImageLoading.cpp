@@ -25,7 +25,7 @@ std::shared_ptr<Placeholder> imagePlaceholder(const std::optional<Image>& image)
     return image ? std::make_shared<ImagePlaceholder>(*image) : nullptr;
 }
 
-QString attachmentSlot(const TextAttachment& attachment) { return TextAttachmentTarget(attachment).slot(); }
+ImageTaskSlot attachmentSlot(const TextAttachment& attachment) { return TextAttachmentTarget(attachment).slot(); }
 
 } // namespace
 
@@ -118,7 +118,10 @@ void cancelDownloadTask(ImageView* view) { ImageSetting::cancelDownloadTask(view
 
 void cancelImageDownloadTask(QAbstractButton* button) { ImageSetting::cancelDownloadTask(button); }
 
-void cancelAlternateImageDownloadTask(QAbstractButton* button) { ImageSetting::cancelDownloadTask(button, QStringLiteral("alternateImage")); }
+void cancelAlternateImageDownloadTask(QAbstractButton* button)
+{
+    ImageSetting::cancelDownloadTask(button, ImageTaskSlot::named(QStringLiteral("alternateImage")));
+}
 
 void cancelDownloadTask(QAction* action) { ImageSetting::cancelDownloadTask(action); }
 
@@ -127,13 +130,13 @@ void cancelDownloadTask(const TextAttachment& attachment) { ImageSetting::cancel
 void cancelTabDownloadTask(QTabWidget* tabs, int index)
 {
     if (QWidget* page = tabs ? tabs->widget(index) : nullptr)
-        ImageSetting::cancelDownloadTask(page, QStringLiteral("tabIcon"));
+        ImageSetting::cancelDownloadTask(page, ImageTaskSlot::named(QStringLiteral("tabIcon")));
 }
 
 void cancelDownloadTask(const QPersistentModelIndex& cell)
 {
     if (cell.isValid())
-        ImageSetting::cancelDownloadTask(const_cast<QAbstractItemModel*>(cell.model()), ModelItemImageTarget::slotOf(cell));
+        ImageSetting::cancelDownloadTask(const_cast<QAbstractItemModel*>(cell.model()), ImageTaskSlot::cell(cell));
 }
 
 void cancelDownloadTask(QSystemTrayIcon* trayIcon) { ImageSetting::cancelDownloadTask(trayIcon); }
