@@ -15,6 +15,8 @@ using Reason = PictorError::Reason;
 class DownloaderLimitsTest : public ::testing::Test {
 protected:
     ImageServer server;
+    // Before the downloader, which completes its waiting callers when it goes.
+    Outcomes outcomes;
     std::shared_ptr<ImageDownloader> downloader = ImageServer::downloader();
 };
 
@@ -47,7 +49,6 @@ TEST_P(DownloaderHugeBodyTest, IsNeverReceived)
             response.set_header("Location", "/image.png");
         serveFiveGigabytes(response, sent);
     });
-    Outcomes outcomes;
     downloader->downloadImage(server.url("/huge"), options(), outcomes.completion());
     ASSERT_TRUE(outcomes.waitFor(1));
     const auto& result = outcomes.results[0];
@@ -88,7 +89,6 @@ TEST_P(DownloaderTimeOutTest, TheWholeTransferIsBounded)
         });
     });
     downloader->setDownloadTimeout(1.0);
-    Outcomes outcomes;
     downloader->downloadImage(server.url(GetParam().path), GetParam().options(server.url("/hang")), outcomes.completion());
     ASSERT_TRUE(outcomes.waitFor(1));
     ASSERT_TRUE(outcomes.results[0].isFailure());
@@ -140,7 +140,6 @@ TEST_P(DownloaderCredentialsTest, StayWithTheirOrigin)
         signed_.setRawHeader("Cookie", "session=1");
         return std::optional(signed_);
     });
-    Outcomes outcomes;
     downloader->downloadImage(server.url("/away"), withModifier(signIn), outcomes.completion());
     ASSERT_TRUE(outcomes.waitFor(1));
     ASSERT_TRUE(outcomes.results[0].isSuccess()) << outcomes.results[0].error().what();
@@ -204,7 +203,6 @@ TEST_P(DownloaderDowngradeTest, IsRefusedBeforeAnythingIsSentInClear)
                   answer(moved);
               }))})
         : options();
-    Outcomes outcomes;
     downloader->downloadImage(server.url(GetParam().byHandler ? "/moved" : "/to-plain"), given, outcomes.completion());
     ASSERT_TRUE(outcomes.waitFor(1));
     const auto& result = outcomes.results[0];
