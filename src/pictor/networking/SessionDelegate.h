@@ -101,7 +101,7 @@ private:
     void follow(const std::shared_ptr<SessionDataTask>& task, QNetworkRequest next);
     void handleFinished(const std::shared_ptr<SessionDataTask>& task);
     void timeOut(const std::shared_ptr<SessionDataTask>& task, int milliseconds);
-    // Ends the transfer with its current reply as the final answer.
+    // Ends the transfer with its current reply, or else the redirection not followed, as the final answer.
     void conclude(const std::shared_ptr<SessionDataTask>& task);
     void handleCallbackCancelled(const std::shared_ptr<SessionDataTask>& task, qint64 token, SessionDataTask::TaskCallback callback);
     void finishTask(const std::shared_ptr<SessionDataTask>& task, SessionDataTask::TaskResult result);
@@ -113,7 +113,7 @@ private:
     mutable std::mutex mutex_;
     QHash<QUrl, std::shared_ptr<SessionDataTask>> tasks_;
     TrustConfiguration trust_;
-    // Touched only on the manager's thread.
+    // Touched only on the thread of the network managers (SessionManagers::home()).
     std::map<quint64, Transfer> transfers_;
 };
 
