@@ -297,4 +297,25 @@ TEST_F(DiskStorageTest, CleanRemovesTemporariesOfDeadWritesButNotOfLiveOnes)
     EXPECT_TRUE(storage->value("k", std::nullopt, ExpirationExtending::none()));
 }
 
+TEST_F(DiskStorageTest, ACleanDuringAWriteLeavesTheWriteWhole)
+{
+    DiskStorageConfig settings = config();
+    std::shared_ptr<DiskStorage> storage;
+    bool cleaned = false;
+    // The clock is read while the file is written: a clean then (another cache on the same folder)
+    // meets the temporary file.
+    settings.clock = [&, now = clock.clock()] {
+        const QStringList temporaries = QDir(folder()).entryList({QStringLiteral(".pictor-*")}, QDir::Files | QDir::Hidden);
+        if (!cleaned && storage && !temporaries.isEmpty()) {
+            cleaned = true;
+            storage->removeExpiredValues(now());
+        }
+        return now();
+    };
+    storage = make(settings);
+    ASSERT_NO_THROW(storage->store("whole", "k"));
+    EXPECT_TRUE(cleaned);
+    EXPECT_EQ(storage->value("k", std::nullopt, ExpirationExtending::none()), QByteArray("whole"));
+}
+
 } // namespace

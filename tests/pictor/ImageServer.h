@@ -111,6 +111,8 @@ public:
         return sum;
     }
     httplib::Server& routes() { return server_.routes(); }
+    // For a handler that must hang: true once the server shuts down, false after `ms`.
+    bool waitForShutdown(int ms) { return server_.waitForShutdown(ms); }
 
     static QByteArray png() { return testimages::encoded(testimages::quadrants(QSize(32, 24)), "png"); }
     static QByteArray movieBytes() { return QByteArray("\x00\x00\x00\x18" "ftypmp42 not really a movie", 31); }

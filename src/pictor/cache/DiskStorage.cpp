@@ -437,17 +437,23 @@ void DiskStorage::removeAll(bool recreatingDirectory)
         ensureDirectory();
 }
 
-std::vector<DiskStorage::Entry> DiskStorage::entries() const
+std::vector<QString> DiskStorage::paths() const
 {
     DIR* top = ::opendir(encoded(directoryPath_).constData());
     if (!top)
         throw PictorError::fileEnumeratorCreationFailed(directoryPath_);
     ::closedir(top);
-    std::vector<QString> paths;
-    walk(directoryPath_, paths);
+    std::vector<QString> found;
+    walk(directoryPath_, found);
+    return found;
+}
+
+std::vector<DiskStorage::Entry> DiskStorage::entries() const
+{
+    std::vector<QString> found = paths();
     std::vector<Entry> result;
-    result.reserve(paths.size());
-    for (QString& path : paths) {
+    result.reserve(found.size());
+    for (QString& path : found) {
         struct stat status {};
         Entry entry {std::move(path), std::nullopt};
         if (::lstat(encoded(entry.path).constData(), &status) == 0)
@@ -527,10 +533,12 @@ QStringList DiskStorage::removeSizeExceededValues()
 
 uint64_t DiskStorage::totalSize()
 {
+    // Sizes only: the dates are an attribute read per file, of no use here.
     uint64_t total = 0;
-    for (const Entry& entry : entries()) {
-        if (entry.meta)
-            total += uint64_t(std::max<int64_t>(0, entry.meta->fileSize));
+    for (const QString& path : paths()) {
+        struct stat status {};
+        if (::lstat(encoded(path).constData(), &status) == 0 && S_ISREG(status.st_mode))
+            total += uint64_t(status.st_size);
     }
     return total;
 }

@@ -88,7 +88,9 @@ private:
     explicit DiskStorage(DiskStorageConfig config);
     void startScan();
     void scanFinished(std::optional<QSet<QString>> names);
-    // Every entry below the folder, hidden names skipped; meta absent when it cannot be read.
+    // Every path below the folder, hidden names skipped.
+    std::vector<QString> paths() const;
+    // The same with their dates; meta absent when it cannot be read.
     std::vector<Entry> entries() const;
     bool mayBeCached(const QString& name) const;
     void noteStored(const QString& name);

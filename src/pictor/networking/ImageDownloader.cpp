@@ -118,17 +118,9 @@ void ImageDownloader::setDownloadTimeout(double seconds)
     downloadTimeout_ = seconds;
 }
 
-std::optional<QSet<QString>> ImageDownloader::trustedHosts() const
-{
-    std::lock_guard lock(mutex_);
-    return trustedHosts_;
-}
+std::optional<QSet<QString>> ImageDownloader::trustedHosts() const { return sessionDelegate_->trustedHosts(); }
 
-void ImageDownloader::setTrustedHosts(std::optional<QSet<QString>> hosts)
-{
-    std::lock_guard lock(mutex_);
-    trustedHosts_ = std::move(hosts);
-}
+void ImageDownloader::setTrustedHosts(std::optional<QSet<QString>> hosts) { sessionDelegate_->setTrustedHosts(std::move(hosts)); }
 
 QSslConfiguration ImageDownloader::sessionConfiguration() const { return sessionDelegate_->sslConfiguration(); }
 
@@ -253,7 +245,8 @@ void ImageDownloader::createDownloadContext(const QUrl& url, const PictorParsedO
     // Images are never answered from a local HTTP cache.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setTransferTimeout(int(downloadTimeout() * 1000));
+    const int timeout = int(downloadTimeout() * 1000);
+    request.setTransferTimeout(timeout);
     request.setAttribute(QNetworkRequest::HttpPipeliningAllowedAttribute, requestsUsePipelining());
     // Qt knows three priorities; the option's 0 to 1 maps onto them (0.5, the default, is normal).
     request.setPriority(options.downloadPriority > 0.75f ? QNetworkRequest::HighPriority
@@ -264,9 +257,11 @@ void ImageDownloader::createDownloadContext(const QUrl& url, const PictorParsedO
         std::lock_guard lock(mutex_);
         constrained = constrainedNetwork_;
     }
-    auto check = [done, options, constrained](std::optional<QNetworkRequest> ready) {
+    auto check = [done, options, constrained, timeout](std::optional<QNetworkRequest> ready) {
         if (!ready)
             return done(ContextResult::failure(PictorError::emptyRequest()));
+        // A modifier's fresh request knows nothing of the downloader's time-out; it holds all the same.
+        ready->setTransferTimeout(timeout);
         if (ready->url().isEmpty() || !ready->url().isValid())
             return done(ContextResult::failure(PictorError::invalidURL(ready->url().toString())));
         if (constrained && constrained())

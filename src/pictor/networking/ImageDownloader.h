@@ -41,10 +41,12 @@ public:
     ~ImageDownloader() override;
 
     const QString& name() const { return name_; }
-    // Seconds without data after which a request fails; 15 at first. Later requests only.
+    // Seconds a transfer may take in all, redirections included, before it fails; 15 at first.
+    // Later requests only.
     double downloadTimeout() const;
     void setDownloadTimeout(double seconds);
-    // Hosts whose certificate is trusted as presented.
+    // Hosts whose certificate is trusted as presented. Downloaders of different trust (these hosts
+    // and the session configuration) never share a connection.
     std::optional<QSet<QString>> trustedHosts() const;
     void setTrustedHosts(std::optional<QSet<QString>> hosts);
     // The TLS settings of later transfers (the system's CA list at first).
@@ -107,7 +109,6 @@ private:
     const std::shared_ptr<SessionDelegate> sessionDelegate_;
     mutable std::mutex mutex_;
     double downloadTimeout_ = 15.0;
-    std::optional<QSet<QString>> trustedHosts_;
     bool requestsUsePipelining_ = false;
     ConstrainedNetworkCheck constrainedNetwork_;
     std::weak_ptr<ImageDownloaderDelegate> delegate_;

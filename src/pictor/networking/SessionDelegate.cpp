@@ -2,12 +2,13 @@
 
 #include "pictor/networking/DataReceivingSideEffect.h"
 #include "pictor/networking/ImageDownloadRedirectHandler.h"
+#include "pictor/networking/SessionManagers.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <vector>
@@ -49,6 +50,14 @@ bool isHttp(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+bool isHttps(const QUrl& url) { return url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0; }
+
+bool sameOrigin(const QUrl& one, const QUrl& other)
+{
+    return one.scheme().compare(other.scheme(), Qt::CaseInsensitive) == 0 && one.host() == other.host()
+           && one.port(isHttps(one) ? 443 : 80) == other.port(isHttps(other) ? 443 : 80);
 }
 
 // Where a redirecting answer sends the transfer, made absolute against the URL it answered;
@@ -102,28 +111,7 @@ QCoro::Task<> askRedirect(std::shared_ptr<const ImageDownloadRedirectHandler> ha
 
 std::shared_ptr<SessionDelegate> SessionDelegate::create() { return std::shared_ptr<SessionDelegate>(new SessionDelegate()); }
 
-namespace {
-
-// One manager serves every downloader, for the life of the process. Qt's network thread winds up
-// a manager's connections only after it is deleted, and a connection still busy then is left
-// behind, unreachable, at exit; a manager that stays keeps them all in reach and reuses them.
-// The shared downloader is made on whichever thread first asks for it, maybe a pool thread or a
-// plain thread that never runs an event loop: the manager then lives on the GUI thread, whose loop
-// always runs, instead of transfers waiting for ever.
-QNetworkAccessManager* sharedManager()
-{
-    static QNetworkAccessManager* const manager = [] {
-        auto* made = new QNetworkAccessManager();
-        if (QCoreApplication* application = QCoreApplication::instance(); application && QThread::currentThread() != application->thread())
-            made->moveToThread(application->thread());
-        return made;
-    }();
-    return manager;
-}
-
-} // namespace
-
-SessionDelegate::SessionDelegate() : manager_(sharedManager()), ssl_(QSslConfiguration::defaultConfiguration()) {}
+SessionDelegate::SessionDelegate() = default;
 
 SessionDelegate::~SessionDelegate()
 {
@@ -136,7 +124,7 @@ SessionDelegate::~SessionDelegate()
     QList<QPointer<QNetworkReply>> open;
     for (const auto& [identifier, state] : transfers_)
         open.append(state.reply);
-    QMetaObject::invokeMethod(manager_, [open] {
+    QMetaObject::invokeMethod(SessionManagers::home(), [open] {
         for (const QPointer<QNetworkReply>& reply : open) {
             if (!reply)
                 continue;
@@ -148,7 +136,7 @@ SessionDelegate::~SessionDelegate()
 
 void SessionDelegate::post(std::function<void()> job)
 {
-    QMetaObject::invokeMethod(manager_, std::move(job), Qt::AutoConnection);
+    QMetaObject::invokeMethod(SessionManagers::home(), std::move(job), Qt::AutoConnection);
 }
 
 std::shared_ptr<DownloadTask> SessionDelegate::addOrJoin(const QNetworkRequest& request, const QUrl& url,
@@ -238,13 +226,25 @@ QList<SessionDelegate::Abandoned> SessionDelegate::invalidate()
 QSslConfiguration SessionDelegate::sslConfiguration() const
 {
     std::lock_guard lock(mutex_);
-    return ssl_;
+    return trust_.ssl;
 }
 
 void SessionDelegate::setSslConfiguration(const QSslConfiguration& configuration)
 {
     std::lock_guard lock(mutex_);
-    ssl_ = configuration;
+    trust_.ssl = configuration;
+}
+
+std::optional<QSet<QString>> SessionDelegate::trustedHosts() const
+{
+    std::lock_guard lock(mutex_);
+    return trust_.trustedHosts;
+}
+
+void SessionDelegate::setTrustedHosts(std::optional<QSet<QString>> hosts)
+{
+    std::lock_guard lock(mutex_);
+    trust_.trustedHosts = std::move(hosts);
 }
 
 SessionDelegate::Transfer* SessionDelegate::transfer(quint64 identifier)
@@ -262,7 +262,21 @@ void SessionDelegate::resume(const std::shared_ptr<SessionDataTask>& task)
                              QStringLiteral("unsupported URL scheme \"%1\"").arg(task->originalURL().scheme()))));
         return;
     }
-    transfers_[task->identifier()].sample.taskStartNs = nowNs();
+    Transfer& state = transfers_[task->identifier()];
+    state.sample.taskStartNs = nowNs();
+    {
+        std::lock_guard lock(mutex_);
+        state.trust = trust_;
+    }
+    // The whole transfer, every redirection and a body that only trickles included, is bounded.
+    if (const int timeout = task->request().transferTimeout(); timeout > 0) {
+        QTimer::singleShot(timeout, SessionManagers::home(), [weak = weak_from_this(), weakTask = std::weak_ptr(task), timeout] {
+            std::shared_ptr<SessionDelegate> self = weak.lock();
+            std::shared_ptr<SessionDataTask> target = weakTask.lock();
+            if (self && target)
+                self->timeOut(target, timeout);
+        });
+    }
     send(task, task->request());
 }
 
@@ -272,9 +286,9 @@ void SessionDelegate::send(const std::shared_ptr<SessionDataTask>& task, QNetwor
     // with no final answer; every redirection is followed here instead, one request at a time.
     // Set on each request, so that no request modifier can hand the following back to Qt.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    request.setSslConfiguration(sslConfiguration());
-    QNetworkReply* reply = manager_->get(request);
     Transfer& state = transfers_[task->identifier()];
+    request.setSslConfiguration(state.trust.ssl);
+    QNetworkReply* reply = SessionManagers::managerFor(state.trust)->get(request);
     state.reply = reply;
     state.responseChecked = false;
     // Each request is timed on its own; the whole transfer keeps its start.
@@ -310,12 +324,15 @@ void SessionDelegate::send(const std::shared_ptr<SessionDataTask>& task, QNetwor
 void SessionDelegate::abort(quint64 identifier)
 {
     Transfer* state = transfer(identifier);
-    if (!state || !state->reply)
+    if (!state)
         return;
     state->ended = true;
     QNetworkReply* reply = state->reply;
-    // A reply that already ended is kept only while its redirection or its response is being
-    // decided: it will report nothing more, so nothing else would ever free it.
+    // Between two requests (a redirection being decided) there is nothing left to stop.
+    if (!reply)
+        return (void)transfers_.erase(identifier);
+    // A reply that already ended is kept only while its response is being decided: it will
+    // report nothing more, so nothing else would ever free it.
     if (reply->isFinished())
         return forget(identifier);
     // Qt's HTTP connection stalls every other request to the host when a reply is aborted before
@@ -338,9 +355,14 @@ void SessionDelegate::handleResponse(const std::shared_ptr<SessionDataTask>& tas
     if (!state || state->ended || state->responseChecked || !state->reply)
         return;
     QNetworkReply& reply = *state->reply;
-    if (!redirectTarget(reply).isEmpty())
-        return; // the redirection is decided once it has ended
-    const URLResponse response = responseOf(reply);
+    if (const QUrl target = redirectTarget(reply); !target.isEmpty())
+        return handleRedirect(task, target);
+    judge(task, responseOf(reply));
+}
+
+void SessionDelegate::judge(const std::shared_ptr<SessionDataTask>& task, const URLResponse& response)
+{
+    Transfer* state = transfer(task->identifier());
     state->responseChecked = true;
     task->setResponse(response);
     if (!response.isHTTP()) {
@@ -359,7 +381,7 @@ void SessionDelegate::handleResponse(const std::shared_ptr<SessionDataTask>& tas
         return abort(task->identifier());
     }
     // Capped: a body announced larger grows as it comes, so a false length claims no memory.
-    if (response.expectedContentLength > 0)
+    if (response.expectedContentLength > 0 && state->reply)
         task->reserveData(std::min(response.expectedContentLength, kReservedDataLength));
     state->awaitingDisposition = true;
     std::weak_ptr<SessionDelegate> weak = weak_from_this();
@@ -385,8 +407,9 @@ void SessionDelegate::applyDisposition(std::weak_ptr<SessionDataTask> weakTask, 
     if (!disposition) {
         // Nobody to ask: the transfer is stopped and ends as cancelled.
         if (state->reply)
-            state->reply->abort();
-        return;
+            return state->reply->abort();
+        finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(QStringLiteral("the response was not answered"))));
+        return abort(task->identifier());
     }
     if (*disposition == ResponseDisposition::cancel) {
         finishTask(task, SessionDataTask::TaskResult::failure(
@@ -401,7 +424,6 @@ void SessionDelegate::applyDisposition(std::weak_ptr<SessionDataTask> weakTask, 
 void SessionDelegate::drain(const std::shared_ptr<SessionDataTask>& task)
 {
     Transfer* state = transfer(task->identifier());
-    // Until a response is accepted, what comes is no part of the image (a redirection's body).
     if (!state || state->ended || !state->responseChecked || state->awaitingDisposition || !state->reply)
         return;
     const QByteArray chunk = state->reply->readAll();
@@ -434,14 +456,27 @@ void SessionDelegate::drain(const std::shared_ptr<SessionDataTask>& task)
 void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& task, const QUrl& target)
 {
     Transfer* state = transfer(task->identifier());
-    if (++state->sample.redirectCount > kMaximumRedirects) {
+    QNetworkReply* reply = state->reply;
+    state->redirection = responseOf(*reply);
+    // What the last request carried, headers a redirect handler added among them, goes on; the
+    // credentials only while the transfer stays with the server they were meant for.
+    QNetworkRequest next = reply->request();
+    next.setUrl(target);
+    if (!sameOrigin(reply->url(), target)) {
+        next.setRawHeader("Authorization", QByteArray());
+        next.setRawHeader("Cookie", QByteArray());
+    }
+    // The headers decided the next hop: the body, however large it says it is, is never read.
+    QObject::disconnect(reply, nullptr, reply, nullptr);
+    reply->abort();
+    reply->deleteLater();
+    state->reply = nullptr;
+    const int hop = ++state->sample.redirectCount;
+    if (hop > kMaximumRedirects) {
         finishTask(task, SessionDataTask::TaskResult::failure(
                              PictorError::urlSessionError(QStringLiteral("more than %1 redirections").arg(kMaximumRedirects))));
         return forget(task->identifier());
     }
-    // What the last request carried, headers a redirect handler added among them, goes on.
-    QNetworkRequest next = state->reply->request();
-    next.setUrl(target);
     // The latest caller that brought a redirect handler decides.
     std::shared_ptr<const ImageDownloadRedirectHandler> handler;
     const QList<SessionDataTask::TaskCallback> callbacks = task->callbacks();
@@ -451,42 +486,46 @@ void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& tas
         return follow(task, next);
     std::weak_ptr<SessionDelegate> weak = weak_from_this();
     std::weak_ptr<SessionDataTask> weakTask = task;
-    auto apply = [weak, weakTask, reply = state->reply](std::optional<QNetworkRequest> answer) {
+    auto apply = [weak, weakTask, hop](std::optional<QNetworkRequest> answer) {
         if (std::shared_ptr<SessionDelegate> self = weak.lock())
-            self->post([weak, weakTask, reply, answer = std::move(answer)] {
+            self->post([weak, weakTask, hop, answer = std::move(answer)] {
                 if (std::shared_ptr<SessionDelegate> strong = weak.lock())
-                    strong->applyRedirect(weakTask, reply, answer);
+                    strong->applyRedirect(weakTask, hop, answer);
             });
     };
-    auto running = askRedirect(handler, task, responseOf(*state->reply), next, std::move(apply));
+    auto running = askRedirect(handler, task, *state->redirection, next, std::move(apply));
     Q_UNUSED(running);
 }
 
-void SessionDelegate::applyRedirect(std::weak_ptr<SessionDataTask> weakTask, QPointer<QNetworkReply> redirecting,
-                                    std::optional<QNetworkRequest> answer)
+void SessionDelegate::applyRedirect(std::weak_ptr<SessionDataTask> weakTask, int hop, std::optional<QNetworkRequest> answer)
 {
     std::shared_ptr<SessionDataTask> task = weakTask.lock();
     Transfer* state = task ? transfer(task->identifier()) : nullptr;
-    // The transfer may have been stopped, and its reply freed, while the handler decided.
-    if (!state || state->ended || !redirecting || state->reply != redirecting)
+    // The transfer may have been stopped, or have timed out, while the handler decided.
+    if (!state || state->ended || state->sample.redirectCount != hop)
         return;
-    if (!answer)
-        return conclude(task); // the redirecting answer is the final one
-    follow(task, std::move(*answer));
+    if (answer)
+        return follow(task, std::move(*answer));
+    // Not followed: the redirecting answer is the final one, judged like any other.
+    state->finishedPending = true;
+    judge(task, *state->redirection);
 }
 
 void SessionDelegate::follow(const std::shared_ptr<SessionDataTask>& task, QNetworkRequest next)
 {
+    const Transfer* state = transfer(task->identifier());
     // The manager also reads local files and resources: a server must not lead a transfer there.
     if (!isHttp(next.url())) {
         finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
                              QStringLiteral("a redirection to \"%1\", which is not an HTTP URL").arg(next.url().toDisplayString()))));
         return forget(task->identifier());
     }
-    // The redirecting reply has ended; its connection serves the next request. Images are only
-    // ever fetched with GET, so the method a 303 asks for is the one already used.
-    if (QNetworkReply* ended = transfer(task->identifier())->reply)
-        ended->deleteLater();
+    if (isHttps(state->redirection->url) && !isHttps(next.url())) {
+        finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
+                             QStringLiteral("a redirection from HTTPS to \"%1\", which is not encrypted").arg(next.url().toDisplayString()))));
+        return forget(task->identifier());
+    }
+    // Images are only ever fetched with GET, so the method a 303 asks for is the one already used.
     send(task, std::move(next));
 }
 
@@ -499,11 +538,22 @@ void SessionDelegate::handleFinished(const std::shared_ptr<SessionDataTask>& tas
         state->finishedPending = true;
         return;
     }
-    if (!state->ended && state->reply && !isTransportError(*state->reply)) {
+    // A redirection whose headers came with its end, unannounced.
+    if (!state->ended && !state->responseChecked && state->reply && !isTransportError(*state->reply)) {
         if (const QUrl target = redirectTarget(*state->reply); !target.isEmpty())
             return handleRedirect(task, target);
     }
     conclude(task);
+}
+
+void SessionDelegate::timeOut(const std::shared_ptr<SessionDataTask>& task, int milliseconds)
+{
+    const Transfer* state = transfer(task->identifier());
+    if (!state || state->ended)
+        return;
+    finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
+                         QStringLiteral("the transfer took longer than the %1 ms allowed").arg(milliseconds))));
+    abort(task->identifier());
 }
 
 void SessionDelegate::conclude(const std::shared_ptr<SessionDataTask>& task)
@@ -521,23 +571,23 @@ void SessionDelegate::conclude(const std::shared_ptr<SessionDataTask>& task)
         drain(task);
     const bool ended = state->ended;
     NetworkMetrics::Sample sample = state->sample;
+    // Without a reply, the answer is a redirection that was not followed.
+    const std::optional<URLResponse> kept = state->redirection;
     transfers_.erase(task->identifier());
     if (reply)
         reply->deleteLater();
-    if (ended || !reply)
+    if (ended || (!reply && !kept))
         return;
 
-    const URLResponse response = responseOf(*reply);
+    const URLResponse response = reply ? responseOf(*reply) : *kept;
     sample.taskEndNs = sample.responseEndNs.emplace(nowNs());
     sample.statusCode = response.statusCode;
     task->setMetrics(NetworkMetrics::build(sample));
     QString failure;
-    if (isTransportError(*reply))
+    if (reply && isTransportError(*reply))
         failure = reply->errorString();
     else if (response.statusCode && *response.statusCode < 200)
         failure = QStringLiteral("the server gave no final response");
-    else if (!redirectTarget(*reply).isEmpty())
-        failure = QStringLiteral("the redirection was not followed");
     const bool failed = !failure.isEmpty();
     if (failed)
         onDownloadingFinished.call(task->originalURL(), Result<URLResponse, PictorError>::failure(PictorError::urlSessionError(failure)));

@@ -7,6 +7,7 @@
 #include "pictor/networking/NetworkMetrics.h"
 #include "pictor/networking/SessionDataTask.h"
 #include "pictor/networking/TransferBudget.h"
+#include "pictor/networking/TrustConfiguration.h"
 
 #include <QHash>
 #include <QPointer>
@@ -26,8 +27,9 @@ namespace pictor {
 // caller asking for a URL already being fetched joins it. Turns the transfer's events (response,
 // data, redirection, certificate trouble, end) into calls on the task and on hooks the downloader
 // binds; it decides nothing about images. It follows each redirection itself, with a request of
-// its own, up to kMaximumRedirects. Transfers run on the GUI thread, wherever it was made;
-// the filing methods may be called from any thread.
+// its own, up to kMaximumRedirects. Each transfer runs on the network manager of the trust it
+// started with, is bounded as a whole by its request's transfer time-out, and runs on the GUI
+// thread, wherever this was made; the filing methods may be called from any thread.
 class SessionDelegate : public std::enable_shared_from_this<SessionDelegate> {
 public:
     // Larger bodies would only exhaust memory: they fail before they are buffered.
@@ -55,8 +57,11 @@ public:
     // Unfiles every transfer and hands back their waiting callers, stopping the transfers.
     QList<Abandoned> invalidate();
 
+    // The trust of later transfers.
     QSslConfiguration sslConfiguration() const;
     void setSslConfiguration(const QSslConfiguration& configuration);
+    std::optional<QSet<QString>> trustedHosts() const;
+    void setTrustedHosts(std::optional<QSet<QString>> hosts);
 
     Delegate<bool(qint64)> onValidStatusCode;
     Delegate<ResponseDisposition(URLResponse)> onResponseReceived;
@@ -66,7 +71,12 @@ public:
 
 private:
     struct Transfer {
+        // Taken when the transfer starts, for every request it sends.
+        TrustConfiguration trust;
+        // None while a redirection is decided: its reply is stopped once its headers are read.
         QPointer<QNetworkReply> reply;
+        // The redirection last met: the answer taken as final when it is not followed.
+        std::optional<URLResponse> redirection;
         NetworkMetrics::Sample sample;
         // The body's bytes counted against the process-wide budget until the transfer goes.
         TransferBudget::Share buffered;
@@ -82,14 +92,16 @@ private:
     void send(const std::shared_ptr<SessionDataTask>& task, QNetworkRequest request);
     void abort(quint64 identifier);
     void handleResponse(const std::shared_ptr<SessionDataTask>& task);
+    // Validates the final answer and asks whether to go on with it.
+    void judge(const std::shared_ptr<SessionDataTask>& task, const URLResponse& response);
     void applyDisposition(std::weak_ptr<SessionDataTask> weakTask, std::optional<ResponseDisposition> disposition);
     void drain(const std::shared_ptr<SessionDataTask>& task);
     void handleRedirect(const std::shared_ptr<SessionDataTask>& task, const QUrl& target);
-    void applyRedirect(std::weak_ptr<SessionDataTask> weakTask, QPointer<QNetworkReply> redirecting,
-                       std::optional<QNetworkRequest> answer);
+    void applyRedirect(std::weak_ptr<SessionDataTask> weakTask, int hop, std::optional<QNetworkRequest> answer);
     void follow(const std::shared_ptr<SessionDataTask>& task, QNetworkRequest next);
     void handleFinished(const std::shared_ptr<SessionDataTask>& task);
-    // Ends the transfer with its current reply as the final answer.
+    void timeOut(const std::shared_ptr<SessionDataTask>& task, int milliseconds);
+    // Ends the transfer with its current reply, or else the redirection not followed, as the final answer.
     void conclude(const std::shared_ptr<SessionDataTask>& task);
     void handleCallbackCancelled(const std::shared_ptr<SessionDataTask>& task, qint64 token, SessionDataTask::TaskCallback callback);
     void finishTask(const std::shared_ptr<SessionDataTask>& task, SessionDataTask::TaskResult result);
@@ -98,11 +110,10 @@ private:
     Transfer* transfer(quint64 identifier);
     void post(std::function<void()> job);
 
-    QNetworkAccessManager* manager_;
     mutable std::mutex mutex_;
     QHash<QUrl, std::shared_ptr<SessionDataTask>> tasks_;
-    QSslConfiguration ssl_;
-    // Touched only on the manager's thread.
+    TrustConfiguration trust_;
+    // Touched only on the thread of the network managers (SessionManagers::home()).
     std::map<quint64, Transfer> transfers_;
 };
 
