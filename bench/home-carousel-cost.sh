@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The application as a user starts it, on its home page with the stock five-slide hero carousel
-# turning by itself, against mpv playing the first slide's preview at the window's size, on a
-# private 1280×800 Xvfb display (the window is then 1024×640). Alternating runs in one go, each
-# side sampled over the same stretch after the same warm-up: CPU of the whole process, and of
-# its GUI thread for the application. Medians with [ranges].
+# turning by itself, against mpv playing the first slide's preview borderless at the window's
+# size, on a private 1920×1080 Xvfb display (the window's default size is then 1382×864).
+# Alternating runs in one go, each side sampled over the same stretch after the same warm-up:
+# CPU of the whole process, and of its GUI thread for the application, with the machine's
+# one-minute load average at the start of each sample. Medians with [ranges].
 # Targets: the application at most 1.05x mpv; its GUI thread at most 15% of the application.
 # Needs Xvfb, mpv, curl and python3.
 #
@@ -19,7 +20,9 @@ runs=${2:-3}
 warm=10
 require_tools Xvfb mpv curl python3
 
-start_program_bench 1280x800x24
+start_program_bench 1920x1080x24
+# The main window's default size on that display: 0.8 × 1.6 × 1080 by 0.8 × 1080.
+window=1382x864
 key=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["home_page"]["hero_carousel"]["keys"][0])' \
   "$top/tools/sample-catalogue/seed.json")
 preview=$work/previewhd.mp4
@@ -28,12 +31,13 @@ curl -sf --cacert "$cert" -o "$preview" "$base/wallpaper/$key/previewhd.mp4"
 use_returning_user
 
 ticks() { awk '{ print $14 + $15 }' "$1"; }
-# Runs one side ("app <binary>" or "mpv") and prints "<process s> <GUI thread s>" over `seconds`.
+# Runs one side ("app <binary>" or "mpv") and prints "<process s> <GUI thread s> <load>" over
+# `seconds`, the load average read as the sample starts.
 sample() {
-  local side=$1 binary=${2:-} pid before main_before after main_after tick
+  local side=$1 binary=${2:-} pid before main_before after main_after tick load
   tick=$(getconf CLK_TCK)
   if [ "$side" = mpv ]; then
-    mpv --no-config --no-audio --loop-file=inf --vo=x11 --geometry=1024x640 --panscan=1.0 --really-quiet "$preview" &
+    mpv --no-config --no-audio --loop-file=inf --vo=x11 --no-border --geometry="$window" --panscan=1.0 --really-quiet "$preview" &
   else
     "$binary" >>"$work/app.log" 2>&1 &
   fi
@@ -41,6 +45,7 @@ sample() {
   running=$pid
   sleep "$warm"
   kill -0 "$pid" || { echo "$name: $side ended early" >&2; tail -n 20 "$work/app.log" >&2; exit 1; }
+  load=$(cut -d' ' -f1 /proc/loadavg)
   before=$(ticks "/proc/$pid/stat")
   main_before=$(ticks "/proc/$pid/task/$pid/stat")
   sleep "$seconds"
@@ -49,7 +54,7 @@ sample() {
   kill -INT "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   running=
-  awk -v a=$((after - before)) -v m=$((main_after - main_before)) -v t="$tick" 'BEGIN { printf "%.2f %.2f\n", a / t, m / t }'
+  awk -v a=$((after - before)) -v m=$((main_after - main_before)) -v t="$tick" -v l="$load" 'BEGIN { printf "%.2f %.2f %s\n", a / t, m / t, l }'
 }
 range() { printf '%s\n' "$@" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "[%s-%s]", lo, hi }'; }
 
@@ -58,16 +63,18 @@ sample app "$app" >/dev/null
 sides=(app mpv)
 [ -n "$baseline" ] && sides=(baseline app mpv)
 declare -A cpu main
+loads=()
 for run in $(seq "$runs"); do
   for side in "${sides[@]}"; do
     case $side in
-      app) read -r c m < <(sample app "$app") ;;
-      baseline) read -r c m < <(sample app "$baseline") ;;
-      mpv) read -r c m < <(sample mpv) ;;
+      app) read -r c m l < <(sample app "$app") ;;
+      baseline) read -r c m l < <(sample app "$baseline") ;;
+      mpv) read -r c m l < <(sample mpv) ;;
     esac
-    echo "run $run $side: cpu $c s, GUI thread $m s"
+    echo "run $run $side: cpu $c s, GUI thread $m s, load $l"
     cpu[$side]="${cpu[$side]:-} $c"
     main[$side]="${main[$side]:-} $m"
+    loads+=("$l")
   done
 done
 
@@ -86,7 +93,8 @@ report() {
   echo "$label against mpv        $(median "${ratios[@]}") $(range "${ratios[@]}")   (target <= 1.05)"
 }
 {
-  echo "home page, five-slide carousel, ${seconds} s per sample, $runs alternating runs ($(nproc) cores)"
+  echo "home page, five-slide carousel, window $window, ${seconds} s per sample, $runs alternating runs ($(nproc) cores)"
+  echo "load average (1 min)        $(median "${loads[@]}") $(range "${loads[@]}")"
   echo "mpv cpu (s)                 $(median ${cpu[mpv]}) $(range ${cpu[mpv]})"
   [ -n "$baseline" ] && report baseline "baseline"
   report app "app     "

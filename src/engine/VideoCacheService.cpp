@@ -169,6 +169,7 @@ void VideoCacheService::clearCache()
     CacheFolder::removeEntries(previewFolder());
     CacheFolder::removeEntries(hdPreviewFolder());
     logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Cleared preview video cache"));
+    Q_EMIT cacheCleared();
 }
 
 qint64 VideoCacheService::cacheSizeInBytes() const

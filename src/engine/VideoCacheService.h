@@ -50,10 +50,14 @@ public:
     // no video or a file that cannot be written.
     QCoro::Task<QUrl> cachePreviewVideo(QUrl url, std::optional<qint64> key, ProgressHandler progress = {});
 
-    // Empties both preview folders; the folders stay.
+    // Empties both preview folders; the folders stay. Views playing a stored preview hear of it
+    // through cacheCleared().
     void clearCache();
     // Bytes of the files directly inside both preview folders; reads only, safe from any thread.
     qint64 cacheSizeInBytes() const;
+
+Q_SIGNALS:
+    void cacheCleared();
 
 private:
     // The transfer of one file and the callers waiting for it.

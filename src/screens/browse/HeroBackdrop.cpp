@@ -15,6 +15,7 @@ HeroBackdrop::HeroBackdrop(QWidget* parent)
       video_(new LoopingVideo(this, *players_))
 {
     connect(video_, &LoopingVideo::readyChanged, this, qOverload<>(&QWidget::update));
+    connect(&cache_, &VideoCacheService::cacheCleared, this, &HeroBackdrop::forgetStoredFile);
 }
 
 // The video gives its lease back to the pool, so it goes first.
@@ -90,6 +91,16 @@ void HeroBackdrop::startVideo()
                 hero->video_->setUrl(file);
         }(this, cache_, *remote_),
         QStringLiteral("HeroBackdrop"));
+}
+
+void HeroBackdrop::forgetStoredFile()
+{
+    if (!remote_ || !video_->url().isLocalFile())
+        return;
+    // Back to the address; a video on screen fetches the file again.
+    video_->setUrl(*remote_);
+    if (playing_)
+        startVideo();
 }
 
 void HeroBackdrop::paintEvent(QPaintEvent*)

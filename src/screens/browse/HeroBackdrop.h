@@ -40,6 +40,8 @@ protected:
 
 private:
     void startVideo();
+    // The cache was emptied: a player of the stored file would open a missing file.
+    void forgetStoredFile();
 
     VideoCacheService& cache_;
     // The hero's own player lease: the previews of a grid below never take it away.

@@ -59,6 +59,12 @@ HeroSlideView::HeroSlideView(const WallpaperModel& wallpaper, BrowseContext* con
             context_->openWallpaper(wallpaper_);
     });
     connect(&dim_, &AnimatedValue::valueChanged, this, qOverload<>(&QWidget::update));
+    connect(&videoCache_, &VideoCacheService::cacheCleared, this, &HeroSlideView::forgetLocalCopy);
+    // A poster that arrives during a turn is what the frozen slide shows.
+    connect(poster_, &CachedAsyncImage::imageChanged, this, [this] {
+        if (frozen_ && !isVideoReady())
+            freeze();
+    });
 }
 
 HeroSlideView::~HeroSlideView() = default;
@@ -76,6 +82,7 @@ void HeroSlideView::setWallpaper(const WallpaperModel& wallpaper)
 bool HeroSlideView::hasPoster() const { return poster_->hasImage(); }
 bool HeroSlideView::hasPlayer() const { return video_ && video_->hasPlayer(); }
 bool HeroSlideView::isVideoReady() const { return video_ && video_->isReady(); }
+QUrl HeroSlideView::videoUrl() const { return video_ ? video_->url() : QUrl(); }
 bool HeroSlideView::isPlaying() const { return video_ && video_->wantsToPlay() && video_->isRunning(); }
 
 void HeroSlideView::setShouldLoadVideo(bool load)
@@ -118,12 +125,37 @@ void HeroSlideView::setCurrent(bool current)
     updatePlayback();
 }
 
+void HeroSlideView::setFrozen(bool frozen)
+{
+    if (frozen == frozen_)
+        return;
+    frozen_ = frozen;
+    if (frozen_)
+        freeze();
+    else
+        still_ = QImage();
+    updatePlayback();
+    update();
+}
+
+void HeroSlideView::freeze()
+{
+    const qreal ratio = devicePixelRatioF();
+    still_ = QImage(size() * ratio, QImage::Format_RGB32);
+    still_.setDevicePixelRatio(ratio);
+    if (still_.isNull())
+        return;
+    QPainter painter(&still_);
+    paintSlide(painter, QPointF());
+}
+
 void HeroSlideView::updatePlayback()
 {
     if (!video_)
         return;
-    // A slide waiting its turn runs only until its first frame, then holds it.
-    video_->setPlaying(current_ || !video_->isReady());
+    // A slide waiting its turn runs only until its first frame, then holds it; nothing runs
+    // while the carousel turns.
+    video_->setPlaying(!frozen_ && (current_ || !video_->isReady()));
 }
 
 void HeroSlideView::cacheLocalCopy()
@@ -132,6 +164,20 @@ void HeroSlideView::cacheLocalCopy()
         return;
     cacheAsked_ = true;
     fireAndForget(copyPreview(this, &videoCache_, *wallpaper_.previewhdUrl, *wallpaper_.key), QStringLiteral("HeroCarouselItem"));
+}
+
+void HeroSlideView::forgetLocalCopy()
+{
+    if (!localCopy_)
+        return;
+    localCopy_.reset();
+    cacheAsked_ = false;
+    if (!video_)
+        return;
+    // Back to the address until the copy is fetched again.
+    if (video_->url().isLocalFile())
+        video_->setUrl(*wallpaper_.previewhdUrl);
+    cacheLocalCopy();
 }
 
 QCoro::Task<> HeroSlideView::copyPreview(QPointer<HeroSlideView> self, VideoCacheService* cache, QUrl url, qint64 key)
@@ -192,6 +238,8 @@ void HeroSlideView::resizeEvent(QResizeEvent*)
     if (video_)
         video_->setFrameSize(size());
     layout_ = textLayout();
+    if (frozen_)
+        freeze();
     const TextLayout& layout = layout_;
     const QSize view = viewButton_->sizeHint();
     const QSize like = likeButton_->sizeHint();
@@ -206,29 +254,40 @@ void HeroSlideView::setPull(double pull)
     if (pull == pull_)
         return;
     pull_ = pull;
+    if (frozen_)
+        freeze();
     update();
 }
 
 void HeroSlideView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    // The shade stays with the carousel while a slide at rest moves under it (a pull, a
+    // resize); a frozen slide carries the shade of its resting place along.
+    if (frozen_)
+        painter.drawImage(QPointF(), still_);
+    else
+        paintSlide(painter, QPointF(-x(), 0));
+    // A slide that is not the current one fades towards the page.
+    if (dim_.value() < 1)
+        painter.fillRect(rect(), Theme::withOpacity(Theme::appBackgroundColor(), 1 - dim_.value()));
+}
+
+void HeroSlideView::paintSlide(QPainter& painter, const QPointF& shadeAt)
+{
     const QRectF area = rect();
     // The poster until the current player has a frame; stretched, either still covers the slide.
     painter.setTransform(OverscrollStretch::stretchTransform(area, pull_));
-    if (!(video_ && video_->paint(painter, area)) && !poster_->paint(painter, area))
+    if (video_ && video_->paint(painter, area))
+        ++framesPainted_;
+    else if (!poster_->paint(painter, area))
         painter.fillRect(area, Theme::appBackgroundColor());
     painter.resetTransform();
-    // The shade stays with the carousel while the slide moves under it, so it is laid straight
-    // from the carousel's image; the text moves with the slide and is kept, and the dimming is a
-    // fill: a slide that moves or fades paints nothing anew.
     if (shade_ && !shade_->isNull())
-        painter.drawImage(QPointF(-x(), 0), *shade_);
-    // Glyphs may reach a little past their boxes.
+        painter.drawImage(shadeAt, *shade_);
+    // The text is kept between repaints. Glyphs may reach a little past their boxes.
     const QRectF text = layout_.featured.united(layout_.title).united(layout_.facts).adjusted(-4, -4, 4, 4);
     text_.paint(painter, *this, {}, [this](QPainter& cached) { paintText(cached); }, text);
-    // A slide that is not the current one fades towards the page.
-    if (dim_.value() < 1)
-        painter.fillRect(area, Theme::withOpacity(Theme::appBackgroundColor(), 1 - dim_.value()));
 }
 
 void HeroSlideView::paintText(QPainter& painter) const

@@ -40,6 +40,10 @@ public:
     // The current slide plays; any other shows its first frame or its poster, dimmed.
     void setCurrent(bool current);
     bool isCurrent() const { return current_; }
+    // While the carousel turns: the slide is painted from one picture of itself (frame, shade,
+    // text) taken now, and its player holds still, so a move copies no live frame.
+    void setFrozen(bool frozen);
+    bool isFrozen() const { return frozen_; }
     // The carousel's shade, painted over the picture where this slide lies in the carousel.
     void setShade(const QImage* shade) { shade_ = shade; }
     // The page's pull-down past its top: the picture grows from its top edge, the text stays.
@@ -50,8 +54,12 @@ public:
     bool hasPlayer() const;
     bool isVideoReady() const;
     bool isPlaying() const;
+    // What the slide's player is given: the preview's address, or its copy in the cache.
+    QUrl videoUrl() const;
     LabelButton* viewButton() const { return viewButton_; }
     LikeButton* likeButton() const { return likeButton_; }
+    // Video frames copied into the slide's painting so far, for tests that check what a repaint costs.
+    int framesPainted() const { return framesPainted_; }
     // The slide's text, kept between repaints.
     const PaintCache& text() const { return text_; }
 
@@ -73,9 +81,14 @@ private:
     // The featured line, the title and the facts, which change far less often than the video's
     // frames and do not change as the slide moves or fades.
     void paintText(QPainter& painter) const;
+    // Picture, shade and text, with the shade laid as when the slide is at rest.
+    void paintSlide(QPainter& painter, const QPointF& shadeAt);
+    void freeze();
     void makeVideo();
     void updatePlayback();
     void cacheLocalCopy();
+    // The cache was emptied: a player of the copy would open a missing file.
+    void forgetLocalCopy();
     static QCoro::Task<> copyPreview(QPointer<HeroSlideView> self, VideoCacheService* cache, QUrl url, qint64 key);
 
     WallpaperModel wallpaper_;
@@ -91,9 +104,13 @@ private:
     // Laid out with the size and the wallpaper, not for every frame.
     TextLayout layout_;
     PaintCache text_;
+    // What a frozen slide paints.
+    QImage still_;
     std::optional<QUrl> localCopy_;
     bool shouldLoad_ = false;
     bool current_ = false;
     bool cacheAsked_ = false;
+    bool frozen_ = false;
+    int framesPainted_ = 0;
     double pull_ = 0;
 };

@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -28,6 +29,7 @@ HomeHeroCarousel::HomeHeroCarousel(BrowseContext* context, VideoCacheService& vi
     timer_.setInterval(slideIntervalMs);
     connect(&timer_, &QTimer::timeout, this, &HomeHeroCarousel::advanceSlide);
     connect(&offset_, &AnimatedValue::valueChanged, this, &HomeHeroCarousel::placeSlides);
+    connect(&offset_, &AnimatedValue::finished, this, &HomeHeroCarousel::land);
 }
 
 void HomeHeroCarousel::setWallpapers(const QList<WallpaperModel>& wallpapers)
@@ -70,15 +72,41 @@ void HomeHeroCarousel::setPull(double pull)
 
 qreal HomeHeroCarousel::position() const { return width() > 0 ? offset_.value() / width() : 0; }
 
+bool HomeHeroCarousel::isTurning() const { return offset_.state() == QAbstractAnimation::Running; }
+
 void HomeHeroCarousel::setCurrentIndex(int index)
 {
     if (index == current_)
         return;
     current_ = index;
+    // Moving full-size live video costs a copy of each frame and a blend of its shade for every
+    // step of the move; frozen pictures are blitted. Players wait for the landing.
+    freezeTowards(current_);
+    for (int i = 0; i < count(); ++i)
+        slides_[i]->setCurrent(i == current_);
     offset_.animateTo(double(current_) * width(), kSlideSpring);
-    updateSlides();
+    if (!isTurning())
+        land();
     restartTimer();
     Q_EMIT currentIndexChanged(current_);
+}
+
+void HomeHeroCarousel::freezeTowards(int index)
+{
+    if (slides_.isEmpty())
+        return;
+    const qreal at = position();
+    const int first = std::clamp(std::min(int(std::floor(at)), index), 0, count() - 1);
+    const int last = std::clamp(std::max(int(std::ceil(at)), index), 0, count() - 1);
+    for (int i = first; i <= last; ++i)
+        slides_[i]->setFrozen(true);
+}
+
+void HomeHeroCarousel::land()
+{
+    updateSlides();
+    for (HeroSlideView* slide : slides_)
+        slide->setFrozen(false);
 }
 
 void HomeHeroCarousel::advanceSlide()
@@ -139,8 +167,10 @@ void HomeHeroCarousel::renderShade()
 void HomeHeroCarousel::resizeEvent(QResizeEvent*)
 {
     renderShade();
+    // A resize ends a turn where it was going.
     offset_.setValue(double(current_) * width());
     placeSlides();
+    land();
 }
 
 void HomeHeroCarousel::showEvent(QShowEvent* event)

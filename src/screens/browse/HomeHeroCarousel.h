@@ -17,7 +17,9 @@ class VideoPlayerPool;
 // that springs to the current slide, under a vignette and a fade into the page at the bottom. It
 // advances by itself every interval while it is on screen; any change of the current index (the
 // timer's, a thumbnail's, the owner's) springs to that slide and starts the interval anew. Only
-// the current and the next slide hold a video player. Draws nothing without wallpapers.
+// the current and the next slide hold a video player. While the strip moves, the slides it
+// passes are frozen pictures and no player runs or starts: the incoming slide plays, and the
+// one after it gets its player, once the strip has landed. Draws nothing without wallpapers.
 // GUI thread.
 class HomeHeroCarousel : public QWidget {
     Q_OBJECT
@@ -44,6 +46,8 @@ public:
     int msToNextSlide() const { return timer_.remainingTime(); }
     // Where the strip is scrolled to, in slide widths.
     qreal position() const;
+    // True from a change of the current index until the strip rests on that slide.
+    bool isTurning() const;
     // The page's pull-down past its top: every slide's picture grows from its top edge.
     void setPull(double pull);
 
@@ -59,6 +63,9 @@ protected:
 private:
     void advanceSlide();
     void restartTimer();
+    // Freezes every slide the strip passes on its way from where it is to `index`.
+    void freezeTowards(int index);
+    void land();
     void placeSlides();
     void updateSlides();
     void renderShade();

@@ -1,8 +1,12 @@
 #include "engine/VideoCacheService.h"
+#include "foundation/Config.h"
+#include "foundation/Shared.h"
 #include "screens/browse/HeroSlideView.h"
 #include "screens/browse/HeroThumbnailRow.h"
 #include "screens/browse/HomeHeroCarousel.h"
 #include "support/Eventually.h"
+#include "support/FileBytes.h"
+#include "support/TestHttpsServer.h"
 #include "ui/BrowseContext.h"
 #include "ui/LabelButton.h"
 #include "ui/VideoPlayerPool.h"
@@ -17,6 +21,7 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 namespace {
 
@@ -88,9 +93,11 @@ TEST_F(HomeHeroTest, ASlideThatComesBackShowsItsPosterUntilItsNewPlayerHasAFrame
     EXPECT_FALSE(hero.slide(1)->isPlaying());
 
     hero.setCurrentIndex(2);
+    ASSERT_EVENTUALLY(!hero.isTurning(), kFrameMs);
     EXPECT_FALSE(first->hasPlayer());
     EXPECT_FALSE(first->isVideoReady());
     hero.setCurrentIndex(0);
+    ASSERT_EVENTUALLY(!hero.isTurning(), kFrameMs);
     EXPECT_FALSE(first->isVideoReady()) << "the poster stays until the new player's first frame";
     ASSERT_EVENTUALLY(first->isVideoReady() && first->isPlaying(), kFrameMs);
 }
@@ -124,6 +131,133 @@ TEST_F(HomeHeroTest, APageOffTheScreenHoldsNoPlayer)
     pages.setCurrentWidget(hero);
     ASSERT_EVENTUALLY(hero->slide(0)->isPlaying() && hero->slide(1)->isVideoReady(), kFrameMs);
     EXPECT_EQ(held(), 2);
+}
+
+// A turn moves pictures: each slide the strip passes is frozen when the turn starts, no player
+// runs or starts and no live frame is copied until the strip lands; then the slide landed on
+// plays and the one after it gets its player. A pick during a turn lands where it points.
+TEST_F(HomeHeroTest, ATurnMovesFrozenSlidesAndPlaysTheIncomingOneOnLanding)
+{
+    const struct {
+        const char* name;
+        QList<int> picks; // the second one while the strip still moves towards the first
+        QList<int> frozen;
+    } cases[] = {
+        {"one step", {1}, {0, 1}},
+        {"a pick during the turn", {1, 3}, {0, 1, 2, 3}},
+        {"back past the start", {2, 0}, {0, 1, 2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HomeHeroCarousel& hero = carousel(4);
+        ASSERT_EVENTUALLY(hero.slide(0)->isPlaying() && hero.slide(1)->isVideoReady(), kFrameMs);
+        const auto held = [&] {
+            QList<bool> players;
+            for (int i = 0; i < hero.count(); ++i)
+                players.append(hero.slide(i)->hasPlayer());
+            return players;
+        };
+        const auto framesPainted = [&] {
+            int frames = 0;
+            for (int i = 0; i < hero.count(); ++i)
+                frames += hero.slide(i)->framesPainted();
+            return frames;
+        };
+        const QList<bool> before = held();
+        const int leases = players_.leaseCount();
+        int steps = 0;
+        const auto moving = [&] {
+            if (!hero.isTurning())
+                return false;
+            ++steps;
+            for (int i = 0; i < hero.count(); ++i) {
+                EXPECT_FALSE(hero.slide(i)->isPlaying()) << "slide " << i << " runs during the turn";
+                hero.slide(i)->repaint();
+            }
+            EXPECT_EQ(held(), before) << "a player came or went during the turn";
+            EXPECT_EQ(players_.leaseCount(), leases);
+            return true;
+        };
+
+        hero.setCurrentIndex(c.picks.first());
+        const int frames = framesPainted();
+        ASSERT_TRUE(hero.isTurning());
+        if (c.picks.size() > 1) {
+            ASSERT_EVENTUALLY(!moving() || std::abs(hero.position()) >= 0.3, kFrameMs);
+            ASSERT_TRUE(hero.isTurning());
+            hero.setCurrentIndex(c.picks.last());
+        }
+        for (int i = 0; i < hero.count(); ++i)
+            EXPECT_EQ(hero.slide(i)->isFrozen(), c.frozen.contains(i)) << "slide " << i;
+        ASSERT_EVENTUALLY(!moving(), kFrameMs);
+        EXPECT_GT(steps, 2) << "the move took frames to paint";
+        EXPECT_EQ(framesPainted(), frames) << "a frozen slide copies no live frame";
+
+        const int landed = c.picks.last();
+        EXPECT_DOUBLE_EQ(hero.position(), landed);
+        for (int i = 0; i < hero.count(); ++i) {
+            EXPECT_FALSE(hero.slide(i)->isFrozen()) << "slide " << i;
+            EXPECT_EQ(hero.slide(i)->hasPlayer(), hero.shouldLoadVideo(i)) << "slide " << i;
+        }
+        ASSERT_EVENTUALLY(hero.slide(landed)->isPlaying(), kFrameMs);
+        ASSERT_EVENTUALLY(hero.slide(landed)->framesPainted() > 0, kFrameMs) << "the landed slide shows live frames";
+    }
+}
+
+// A slide frozen for a turn looks as it did at rest, text and shade included.
+TEST_F(HomeHeroTest, AFrozenSlideLooksAsItDidAtRest)
+{
+    HomeHeroCarousel& hero = carousel(2);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&hero));
+    HeroSlideView* slide = hero.slide(1);
+    ASSERT_EVENTUALLY(slide->isVideoReady() && !slide->isPlaying(), kFrameMs);
+    slide->move(0, 0);
+    const QImage atRest = slide->grab().toImage();
+    slide->setFrozen(true);
+    EXPECT_EQ(slide->grab().toImage(), atRest);
+    slide->setFrozen(false);
+}
+
+// Clear Cache empties the preview cache under a slide that plays its stored copy: the slide's
+// next player (back from another tab, say) must not open the missing file, and the copy comes back.
+TEST_F(HomeHeroTest, ASlideWhoseStoredPreviewWasClearedPlaysAgainAndStoresItAgain)
+{
+    Config config;
+    config.caCertificateFile = TestHttpsServer::certificateFile();
+    Shared<Config>::Override configGuard(config);
+    TestHttpsServer server;
+    const QByteArray video = readFile(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4"));
+    server.routes().Get("/wallpaper/4104/previewhd.mp4", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(video.constData(), size_t(video.size()), "video/mp4");
+    });
+    server.start();
+    QList<WallpaperModel> list = slides(3);
+    list[0].key = 4104;
+    list[0].previewhdUrl = server.url(QStringLiteral("/wallpaper/4104/previewhd.mp4"));
+    hero_ = std::make_unique<HomeHeroCarousel>(&context_, VideoCacheService::shared(), players_, 60'000);
+    hero_->setWallpapers(list);
+    hero_->resize(640, 400);
+    hero_->show();
+    VideoCacheService& cache = VideoCacheService::shared();
+    const auto stored = [&] { return cache.cachedPreviewVideoUrl(*list[0].previewhdUrl, list[0].key).has_value(); };
+    ASSERT_EVENTUALLY(stored(), kFrameMs);
+    // Shown again, the slide plays its copy.
+    for (int index : {2, 0}) {
+        hero_->setCurrentIndex(index);
+        ASSERT_EVENTUALLY(!hero_->isTurning(), kFrameMs);
+    }
+    HeroSlideView* slide = hero_->slide(0);
+    ASSERT_EVENTUALLY(slide->isPlaying() && slide->isVideoReady(), kFrameMs);
+    ASSERT_TRUE(slide->videoUrl().isLocalFile());
+
+    cache.clearCache();
+    hero_->hide();
+    QCoreApplication::sendPostedEvents();
+    ASSERT_FALSE(slide->hasPlayer());
+    hero_->show();
+    ASSERT_EVENTUALLY(slide->isPlaying() && slide->isVideoReady(), kFrameMs) << slide->videoUrl().toString().toStdString();
+    ASSERT_EVENTUALLY(stored(), kFrameMs) << "the copy is fetched again";
+    hero_.reset();
 }
 
 TEST_F(HomeHeroTest, ItAdvancesByItselfOnlyWhileShownAndWrapsAround)
