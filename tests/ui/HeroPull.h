@@ -7,8 +7,8 @@
 #include <QWheelEvent>
 #include <QWidget>
 
-#include <cmath>
 #include <cstdlib>
+#include <ostream>
 
 // Pulling a page's hero down as a user does, and telling from two pictures of the hero which
 // point of its picture the stretch keeps in place.
@@ -28,14 +28,13 @@ inline void pullDown(QAbstractScrollArea& area, int steps = 3)
 
 enum class Anchor { Unmoved, Top, Centre };
 
-inline const char* name(Anchor anchor)
+inline void PrintTo(Anchor anchor, std::ostream* out)
 {
     switch (anchor) {
-    case Anchor::Unmoved: return "unmoved";
-    case Anchor::Top: return "top";
-    case Anchor::Centre: return "centre";
+    case Anchor::Unmoved: *out << "unmoved"; return;
+    case Anchor::Top: *out << "grown from the top"; return;
+    case Anchor::Centre: *out << "grown from the centre"; return;
     }
-    return "?";
 }
 
 // `rest` grown by `scale` about `anchor`, as a stretch would draw it.

@@ -195,8 +195,7 @@ TEST_F(CategoryDetailViewTest, SectionAndLockScreenPagesWithTheirHeaders)
     const QImage rest = lockScreen->hero()->grab().toImage();
     HeroPull::pullDown(*lockScreen->scrollArea());
     ASSERT_GT(lockScreen->hero()->pull(), 0);
-    const HeroPull::Anchor anchor = HeroPull::anchorOf(rest, lockScreen->hero()->grab().toImage(), lockScreen->hero()->pull());
-    EXPECT_EQ(anchor, HeroPull::Anchor::Top) << HeroPull::name(anchor);
+    EXPECT_EQ(HeroPull::anchorOf(rest, lockScreen->hero()->grab().toImage(), lockScreen->hero()->pull()), HeroPull::Anchor::Top);
     ASSERT_EVENTUALLY(lockScreen->hero()->pull() == 0, 3000);
 
     lockScreen->hero()->setVideoAddress(QStringLiteral("not a url"));

@@ -103,8 +103,7 @@ TEST_F(ExploreViewTest, ShowsTheHeroChipsAndTheCataloguesRows)
     HeroPull::pullDown(*page->scrollArea());
     EXPECT_GT(page->hero()->pull(), 0);
     EXPECT_EQ(page->scrollArea()->verticalScrollBar()->value(), 0);
-    const HeroPull::Anchor anchor = HeroPull::anchorOf(rest, page->hero()->grab().toImage(), page->hero()->pull());
-    EXPECT_EQ(anchor, HeroPull::Anchor::Top) << HeroPull::name(anchor);
+    EXPECT_EQ(HeroPull::anchorOf(rest, page->hero()->grab().toImage(), page->hero()->pull()), HeroPull::Anchor::Top);
     ASSERT_EVENTUALLY(page->hero()->pull() == 0, 3000);
     for (const auto& [shown, name] : {std::pair<QWidget*, const char*>{page->chips(), "explore-chips-and-rows"},
              {page->popularSection(), "explore-popular"}}) {

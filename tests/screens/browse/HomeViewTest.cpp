@@ -65,8 +65,7 @@ TEST_F(HomeViewTest, APullAtTheTopStretchesTheHeroFromItsTopEdge)
     HeroPull::pullDown(*window_);
     ASSERT_GT(slide->pull(), 0);
     EXPECT_EQ(window_->verticalScrollBar()->value(), 0);
-    const HeroPull::Anchor anchor = HeroPull::anchorOf(rest, slide->grab().toImage(), slide->pull());
-    EXPECT_EQ(anchor, HeroPull::Anchor::Top) << HeroPull::name(anchor);
+    EXPECT_EQ(HeroPull::anchorOf(rest, slide->grab().toImage(), slide->pull()), HeroPull::Anchor::Top);
     ASSERT_EVENTUALLY(slide->pull() == 0, 3000);
 }
 

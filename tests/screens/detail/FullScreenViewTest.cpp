@@ -75,8 +75,7 @@ TEST_F(FullScreenViewTest, APullAtTheTopStretchesTheHeroFromItsTopEdge)
     HeroPull::pullDown(*view->scrollArea());
     ASSERT_GT(view->hero()->pull(), 0);
     EXPECT_EQ(view->scrollArea()->verticalScrollBar()->value(), 0);
-    const HeroPull::Anchor anchor = HeroPull::anchorOf(rest, view->hero()->grab().toImage(), view->hero()->pull());
-    EXPECT_EQ(anchor, HeroPull::Anchor::Top) << HeroPull::name(anchor);
+    EXPECT_EQ(HeroPull::anchorOf(rest, view->hero()->grab().toImage(), view->hero()->pull()), HeroPull::Anchor::Top);
     ASSERT_EVENTUALLY(view->hero()->pull() == 0, 3000);
 }
 
