@@ -192,17 +192,24 @@ void ExploreWallpapersService::mergeNextPage(const WallpaperListQuery& query, co
     if (current == store.constEnd() || current->seed != seed || current->currentPage != page - 1)
         return;
     ExploreWallpapersCacheData merged = *current;
-    QSet<qint64> seen;
-    seen.reserve(merged.loadedWallpapers.size());
-    for (const WallpaperResponseItem& item : std::as_const(merged.loadedWallpapers))
-        seen.insert(item.key);
-    for (const WallpaperResponseItem& item : items) {
-        if (!seen.contains(item.key))
-            merged.loadedWallpapers.append(item);
-    }
+    appendUnseen(merged.loadedWallpapers, items);
     merged.currentPage = page;
     merged.hasMorePages = items.size() == kItemsPerPage;
     writeList(query, key, std::move(merged));
+}
+
+void ExploreWallpapersService::appendUnseen(QList<WallpaperResponseItem>& list, const QList<WallpaperResponseItem>& page)
+{
+    QSet<qint64> seen;
+    seen.reserve(list.size() + page.size());
+    for (const WallpaperResponseItem& item : std::as_const(list))
+        seen.insert(item.key);
+    for (const WallpaperResponseItem& item : page) {
+        if (!seen.contains(item.key)) {
+            seen.insert(item.key);
+            list.append(item);
+        }
+    }
 }
 
 bool ExploreWallpapersService::canLoadMore(const WallpaperListQuery& query) const

@@ -61,6 +61,11 @@ public:
     // False once the list is exhausted or while any of its pages is in flight.
     bool canLoadMore(const WallpaperListQuery& query) const;
 
+    // Appends the items of `page` whose key `list` does not hold yet (nor an earlier item of the
+    // page): a paged list that moved between two requests repeats rows, and grids keep one cell
+    // per wallpaper.
+    static void appendUnseen(QList<WallpaperResponseItem>& list, const QList<WallpaperResponseItem>& page);
+
     // The list the query names, from the store its order belongs to.
     std::optional<ExploreWallpapersCacheData> list(const WallpaperListQuery& query) const;
 

@@ -7,35 +7,50 @@
 #include <algorithm>
 
 namespace {
-// Catalogue texts are shown as one paragraph: a line break in one is a space.
-QString flattened(QString text)
+bool isLineBreakOrTab(QChar unit)
 {
-    for (QChar& unit : text) {
-        if (unit == u'\n' || unit == u'\r' || unit == QChar::LineSeparator || unit == QChar::ParagraphSeparator)
-            unit = u' ';
+    return unit == u'\n' || unit == u'\r' || unit == u'\t' || unit == u'\v' || unit == u'\f' || unit == QChar(0x85)
+        || unit == QChar::LineSeparator || unit == QChar::ParagraphSeparator;
+}
+
+// C0 controls, DEL and C1 controls: fonts draw them as boxes.
+bool isControl(QChar unit) { return unit.unicode() < 0x20 || (unit.unicode() >= 0x7f && unit.unicode() <= 0x9f); }
+
+// Catalogue texts are shown as one paragraph: a line break or tab in one is a space, and any other
+// control character is left out.
+QString flattened(const QString& text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar unit : text) {
+        if (isLineBreakOrTab(unit))
+            shown.append(u' ');
+        else if (!isControl(unit))
+            shown.append(unit);
     }
-    return text;
+    return shown;
 }
 } // namespace
 
 QString ElidedText::bounded(const QString& text, int maxCharacters)
 {
+    // Cut before the pass over the characters, so a huge text costs what its bound costs.
     if (text.size() <= maxCharacters)
-        return text;
+        return flattened(text);
     qsizetype end = std::max(0, maxCharacters - 1);
     if (end > 0 && text.at(end - 1).isHighSurrogate())
         --end;
-    return text.left(end) + QChar(0x2026);
+    return flattened(text.left(end)) + QChar(0x2026);
 }
 
 QString ElidedText::toWidth(const QString& text, const QFontMetricsF& metrics, qreal width)
 {
-    return metrics.elidedText(flattened(bounded(text)), Qt::ElideRight, std::max<qreal>(0, width));
+    return metrics.elidedText(bounded(text), Qt::ElideRight, std::max<qreal>(0, width));
 }
 
 QString ElidedText::wrapped(const QString& text, const QFont& font, qreal width, int maxLines)
 {
-    const QString bounded = flattened(ElidedText::bounded(text));
+    const QString bounded = ElidedText::bounded(text);
     width = std::max<qreal>(1, width);
     QTextLayout layout(bounded, font);
     QTextOption option;

@@ -15,7 +15,8 @@ public:
     static constexpr int kMaxCharacters = 400;
 
     // `text` cut to at most `maxCharacters` (never inside a surrogate pair), ending in an
-    // ellipsis when it was cut; shorter texts come back unchanged.
+    // ellipsis when it was cut, as one line: line breaks and tabs become spaces, and the other
+    // control characters (C0, DEL, C1), which fonts draw as boxes, are left out.
     static QString bounded(const QString& text, int maxCharacters = kMaxCharacters);
     // One line of `text` that fits `width`, ending in an ellipsis when it does not fit whole.
     static QString toWidth(const QString& text, const QFontMetricsF& metrics, qreal width);

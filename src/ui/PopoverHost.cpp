@@ -51,11 +51,21 @@ void PopoverHost::open(QWidget* anchor)
     afterClose_ = nullptr;
     adjustSize();
     const QRect anchorRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size());
-    const QScreen* screen = anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
-    move(placement(anchorRect, size(), screen ? screen->availableGeometry() : QRect()));
+    move(placement(anchorRect, size(), availableArea(anchor)));
     show();
     if (content_)
         content_->setFocus(Qt::PopupFocusReason);
+}
+
+QRect PopoverHost::availableArea(const QWidget* anchor)
+{
+    const QScreen* screen = anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
+    const QRect onScreen = screen ? screen->availableGeometry() : QRect();
+    // Inside the anchor's window as well: a popover hanging past the window's edge reads as
+    // cut off, and on a window at the screen's foot it would open downward out of sight.
+    const QRect inWindow = anchor->window()->geometry();
+    const QRect both = onScreen.isEmpty() ? inWindow : onScreen.intersected(inWindow);
+    return both.isEmpty() ? onScreen : both;
 }
 
 void PopoverHost::closeThen(std::function<void()> then)

@@ -7,7 +7,7 @@
 
 // A small panel that opens beside the control it belongs to (a menu of choices, a picker) as a
 // Qt::Popup window: a click outside or Escape closes it. Placed below its anchor when there is
-// room on the anchor's screen, else above, and kept inside the screen. A confirmation asked from
+// room in the anchor's window (on its screen), else above, and kept inside both. A confirmation asked from
 // the popover is shown by its owner once the popover has closed (closeThen), so the popup's grab
 // never fights the dialog. GUI thread only; the owner's child.
 class PopoverHost : public QWidget {
@@ -28,6 +28,9 @@ public:
 
     // Where a popup of `size` goes for an anchor (global coordinates) on a screen's available area.
     static QPoint placement(QRect anchor, QSize size, QRect available);
+    // Where a popup of `anchor` may go: the anchor's window clipped to its screen's available
+    // area (global coordinates); the screen alone when the window lies off it.
+    static QRect availableArea(const QWidget* anchor);
 
 Q_SIGNALS:
     void closed();

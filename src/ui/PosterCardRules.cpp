@@ -21,20 +21,6 @@ bool isRemoteUrl(const QUrl& url)
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
 
-// Whole days from `from` to `to` as a calendar counts them in local time: a partial day does not
-// count, in either direction.
-qint64 wholeDaysBetween(const QDateTime& from, const QDateTime& to)
-{
-    const QDateTime start = from.toLocalTime();
-    const QDateTime end = to.toLocalTime();
-    qint64 days = start.date().daysTo(end.date());
-    if (days > 0 && start.addDays(days) > end)
-        --days;
-    else if (days < 0 && start.addDays(days) < end)
-        ++days;
-    return days;
-}
-
 } // namespace
 
 QString PosterCardRules::formatCompactCount(qint64 count)
@@ -88,12 +74,19 @@ std::optional<QDateTime> PosterCardRules::parseCreatedAt(const QString& createdA
     return std::nullopt;
 }
 
-bool PosterCardRules::isNew(const std::optional<QDateTime>& created, const QDateTime& now)
+std::optional<PosterCardRules::NewSpan> PosterCardRules::newSpan(const std::optional<QDateTime>& created)
 {
     if (!created)
-        return false;
-    const qint64 days = wholeDaysBetween(*created, now);
-    return days >= 0 && days < kNewForDays;
+        return std::nullopt;
+    // Whole days count in local time, so the span's ends are days added on the local clock.
+    const QDateTime local = created->toLocalTime();
+    return NewSpan{local.addDays(-1).toUTC(), local.addDays(kNewForDays).toUTC()};
+}
+
+bool PosterCardRules::isNew(const std::optional<QDateTime>& created, const QDateTime& now)
+{
+    const std::optional<NewSpan> span = newSpan(created);
+    return span && span->contains(now.toUTC());
 }
 
 PosterCardRules::StatusGroup PosterCardRules::uploadStatusGroup(const std::optional<QString>& status)

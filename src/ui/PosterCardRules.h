@@ -25,8 +25,16 @@ public:
     // seconds, "yyyy-MM-ddTHH:mm:ss+hhmm", or a plain local "yyyy-MM-dd"); nothing when it does
     // not parse or is empty.
     static std::optional<QDateTime> parseCreatedAt(const QString& createdAt);
+    // The moments between which the NEW badge shows, both left out, kept in UTC so that a
+    // comparison with the clock costs no time-zone lookup.
+    struct NewSpan {
+        QDateTime after;
+        QDateTime before;
+        bool contains(const QDateTime& now) const { return after < now && now < before; }
+    };
     // New while fewer than 16 whole days (in local time) have passed since creation; a date a day
     // or more ahead is not new, and neither is no date.
+    static std::optional<NewSpan> newSpan(const std::optional<QDateTime>& created);
     static bool isNew(const std::optional<QDateTime>& created, const QDateTime& now);
 
     enum class StatusGroup { None, Approved, Pending, Rejected };

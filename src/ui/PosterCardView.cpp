@@ -69,11 +69,11 @@ void paintBadge(QPainter& painter, QPointF topLeft, const QString& text, const Q
 
 qreal badgeWidth(const QString& text, const QFont& font) { return QFontMetricsF(font).horizontalAdvance(text) + 16; }
 
-// Read once per record, not per paint: the local time zone behind the current time costs more
-// than the card's blit.
-bool isNewNow(const WallpaperModel& wallpaper)
+// Read once per record, not per paint: parsing the date and the local time zone behind it cost
+// more than the card's blit.
+std::optional<PosterCardRules::NewSpan> newSpanOf(const WallpaperModel& wallpaper)
 {
-    return PosterCardRules::isNew(PosterCardRules::parseCreatedAt(wallpaper.createdAt), QDateTime::currentDateTime());
+    return PosterCardRules::newSpan(PosterCardRules::parseCreatedAt(wallpaper.createdAt));
 }
 
 } // namespace
@@ -81,7 +81,7 @@ bool isNewNow(const WallpaperModel& wallpaper)
 PosterCardView::Services PosterCardView::Services::shared()
 {
     return {LikedWallpapersService::shared(), VideoCacheService::shared(), WallpaperDownloadService::shared(),
-        &AppStore::shared(), VideoPlayerPool::shared(), WallpaperImageCache::shared()};
+        &AppStore::shared(), VideoPlayerPool::shared(), WallpaperImageCache::shared(), Clock::system()};
 }
 
 PosterCardView::PosterCardView(const WallpaperModel& wallpaper, const Options& options, BrowseContext* context,
@@ -93,7 +93,7 @@ PosterCardView::PosterCardView(const WallpaperModel& wallpaper, const Options& o
 PosterCardView::PosterCardView(const WallpaperModel& wallpaper, const Options& options, BrowseContext* context,
     const Services& services, QWidget* parent)
     : PressableWidget(kHoverCurve, parent), wallpaper_(wallpaper), options_(options), context_(context),
-      services_(services), new_(isNewNow(wallpaper)),
+      services_(services), newSpan_(newSpanOf(wallpaper)),
       video_(new LoopingVideo(this, services.players)),
       heart_(new LikeButton(wallpaper, LikeButton::Look::posterCard(), services.liked, this)),
       heartOpacity_(new QGraphicsOpacityEffect(heart_)),
@@ -144,7 +144,7 @@ void PosterCardView::setWallpaper(const WallpaperModel& wallpaper)
     const bool createdChanged = wallpaper.createdAt != wallpaper_.createdAt;
     wallpaper_ = wallpaper;
     if (createdChanged)
-        new_ = isNewNow(wallpaper_);
+        newSpan_ = newSpanOf(wallpaper_);
     if (countsChanged)
         rememberLikedState();
     heart_->setWallpaper(wallpaper_);
@@ -174,7 +174,7 @@ std::optional<QString> PosterCardView::likeCountText() const
     return PosterCardRules::likeCountText(wallpaper_.likes, optimisticLikeDelta(), wallpaper_.downloads);
 }
 
-bool PosterCardView::isNew() const { return new_; }
+bool PosterCardView::isNew() const { return newSpan_ && newSpan_->contains(services_.clock.now()); }
 
 bool PosterCardView::hasPoster() const { return poster_ && poster_->hasImage(); }
 bool PosterCardView::isPreviewPlaying() const { return playing_ && video_->isRunning(); }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "foundation/Clock.h"
 #include "model/WallpaperModel.h"
 #include "ui/AppearanceAware.h"
 #include "ui/PaintCache.h"
+#include "ui/PosterCardRules.h"
 #include "ui/PressableWidget.h"
 
 #include <QPointer>
@@ -51,6 +53,7 @@ public:
         AppStore* appStore; // the asset host; none means no host is known
         VideoPlayerPool& players;
         WallpaperImageCache& images;
+        const Clock& clock = Clock::system(); // when the NEW badge ends
 
         static Services shared();
     };
@@ -70,6 +73,7 @@ public:
     // +1 after this wallpaper was liked since its counts last changed, -1 after it was unliked.
     int optimisticLikeDelta() const;
     std::optional<QString> likeCountText() const;
+    // Whether the NEW badge shows now.
     bool isNew() const;
     // The poster is loaded (an own video has none).
     bool hasPoster() const;
@@ -121,8 +125,8 @@ private:
     const Options options_;
     QPointer<BrowseContext> context_;
     Services services_;
-    // Whether the NEW badge shows, as of the record's last change.
-    bool new_;
+    // When the NEW badge shows, read once per record; the clock decides on each paint.
+    std::optional<PosterCardRules::NewSpan> newSpan_;
 
     CachedAsyncImage* poster_ = nullptr;
     // An own video's first frame, standing in for the poster it does not have.

@@ -6,6 +6,8 @@
 #include <QEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace {
 const QColor kDim(0, 0, 0, 102);
 }
@@ -27,6 +29,12 @@ SheetHost::~SheetHost()
 QWidget* SheetHost::sheet() const
 {
     return sheets_.isEmpty() ? nullptr : sheets_.last().data();
+}
+
+bool SheetHost::isSheetOpenIn(const QWidget* window)
+{
+    const QList<SheetHost*> hosts = window->findChildren<SheetHost*>();
+    return std::any_of(hosts.begin(), hosts.end(), [](const SheetHost* host) { return host->isVisible() && host->depth() > 0; });
 }
 
 void SheetHost::present(QWidget* sheet)

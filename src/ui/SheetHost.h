@@ -20,6 +20,8 @@ public:
     void dismiss();
     QWidget* sheet() const;
     int depth() const { return int(sheets_.size()); }
+    // Whether a sheet is up over `window`: Escape is the sheet's then, not the page's beneath.
+    static bool isSheetOpenIn(const QWidget* window);
 
 Q_SIGNALS:
     void dismissed();

@@ -78,6 +78,35 @@ TEST(WallpaperListQueryTest, KeysNameTheKindOfList)
     EXPECT_EQ((Q{-999, {}, {}, {}}).kind(), Q::Kind::Category) << "a reserved id without its argument";
 }
 
+TEST(ExploreWallpapersPages, AnAppendedPageAddsEachKeyOnce)
+{
+    const auto items = [](std::initializer_list<qint64> keys) {
+        QList<WallpaperResponseItem> made;
+        for (const qint64 key : keys) {
+            WallpaperResponseItem item;
+            item.key = key;
+            made.append(item);
+        }
+        return made;
+    };
+    const struct {
+        const char* name;
+        QList<WallpaperResponseItem> list;
+        QList<WallpaperResponseItem> page;
+        QList<qint64> after;
+    } cases[] = {
+        {"nothing shared", items({1, 2}), items({3, 4}), {1, 2, 3, 4}},
+        {"a key of the list again", items({1, 2}), items({2, 3}), {1, 2, 3}},
+        {"a key twice in the page", items({1}), items({3, 3, 4}), {1, 3, 4}},
+        {"onto an empty list", {}, items({5, 5}), {5}},
+    };
+    for (const auto& c : cases) {
+        QList<WallpaperResponseItem> list = c.list;
+        ExploreWallpapersService::appendUnseen(list, c.page);
+        EXPECT_EQ(keysOf(list), c.after) << c.name;
+    }
+}
+
 TEST_F(ExploreWallpapersServiceTest, HandedOverRowContinuesWithoutSkippingItems)
 {
     const QList<WallpaperResponseItem> recent = everything(QStringLiteral("recent"));

@@ -2,6 +2,7 @@
 #include "engine/WallpaperImageCache.h"
 #include "foundation/Config.h"
 #include "foundation/Shared.h"
+#include "support/HeldWorkerPool.h"
 #include "support/TempFolder.h"
 #include "support/TestHttpsServer.h"
 #include "ui/CachedAsyncImage.h"
@@ -10,12 +11,14 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QTest>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -130,6 +133,36 @@ TEST_F(CachedAsyncImageTest, ANewAddressNeverShowsThePreviousPicture)
     EXPECT_TRUE(host_.image->hasImage());
     host_.image->setUrl(QUrl());
     EXPECT_EQ(shownAt(100, 50), kPlaceholder);
+}
+
+// A picture still being decoded off the GUI thread when the view was given another address is
+// dropped when the decode ends: it never replaces the picture the view shows now.
+TEST_F(CachedAsyncImageTest, APictureDecodedAfterTheAddressChangedIsNeverShown)
+{
+    QImage green(40, 40, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    const QUrl stored = url("/halves/poster.png");
+    const QUrl current = url("/green/poster.png");
+    {
+        // On disk from an earlier run, not in memory: it is read and decoded on a worker.
+        QImage halves;
+        ASSERT_TRUE(halves.loadFromData(png_));
+        cache_.store(halves, stored);
+        cache_.waitForDiskWrites();
+        cache_.clearMemory();
+    }
+    cache_.keep(green, current);
+
+    auto held = std::make_unique<HeldWorkerPool>();
+    host_.image->setUrl(stored);
+    host_.image->setUrl(current);
+    ASSERT_TRUE(host_.image->hasImage());
+    held.reset(); // the decode of the first address ends now
+    QThreadPool::globalInstance()->waitForDone();
+    for (int turn = 0; turn < 5; ++turn) // its continuation runs on the GUI thread
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(near(shownAt(50, 50), Qt::green));
+    EXPECT_TRUE(near(shownAt(150, 50), Qt::green));
 }
 
 TEST_F(CachedAsyncImageTest, BadPicturesAndSizesLeaveThePlaceholder)

@@ -63,6 +63,32 @@ TEST(ElidedText, EveryHostileTextFitsItsBoxOnOneLineOrInTheLinesAllowed)
     EXPECT_EQ(ElidedText::wrapped(QStringLiteral("Rain on Glass"), font, 600, 2), QStringLiteral("Rain on Glass"));
 }
 
+TEST(ElidedText, ControlCharactersNeverReachTheScreen)
+{
+    const QFont font = Theme::systemFont(13);
+    const struct {
+        const char* name;
+        QString text;
+        QString shown;
+    } cases[] = {
+        {"a NUL name", QString(QChar(0)) + QStringLiteral("Nature"), QStringLiteral("Nature")},
+        {"BEL and ESC in a chip", QStringLiteral("Ci\atyscape\x1b[1m"), QStringLiteral("Cityscape[1m")},
+        {"DEL and C1 controls", QStringLiteral("Sea") + QChar(0x7f) + QChar(0x80) + QChar(0x9b) + QStringLiteral("side"),
+            QStringLiteral("Seaside")},
+        {"line breaks and tabs", QStringLiteral("Rain\ton\r\nGlass") + QChar(0x85), QStringLiteral("Rain on  Glass ")},
+        {"letters beyond C1 stay", QStringLiteral("Café ÿ"), QStringLiteral("Café ÿ")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ElidedText::bounded(c.text), c.shown);
+        EXPECT_EQ(ElidedText::toWidth(c.text, QFontMetricsF(font), 2'000), c.shown);
+        EXPECT_EQ(ElidedText::wrapped(c.text, font, 2'000, 1), c.shown.trimmed());
+    }
+    // Cut at the bound, the part kept is cleaned as well.
+    const QString bounded = ElidedText::bounded(QStringLiteral("\a").repeated(ElidedText::kMaxCharacters * 2));
+    EXPECT_EQ(bounded, QString(QChar(0x2026)));
+}
+
 TEST(ElidedText, WidgetsAskForNoMoreRoomForALongerText)
 {
     const QString normal = QStringLiteral("Nature");

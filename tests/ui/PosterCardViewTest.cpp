@@ -61,7 +61,7 @@ protected:
 
     PosterCardView* card(const WallpaperModel& wallpaper, const PosterCardView::Options& options = {})
     {
-        const PosterCardView::Services services{liked(), videoCache_, downloads_, nullptr, players_, images_};
+        const PosterCardView::Services services{liked(), videoCache_, downloads_, nullptr, players_, images_, clock_};
         auto* made = new PosterCardView(wallpaper, options, &context_, services, &window_);
         made->resize(320, made->heightForWidth(320));
         made->move(0, int(window_.findChildren<PosterCardView*>().size() - 1) * 200);
@@ -92,6 +92,7 @@ protected:
     WallpaperDownloadService downloads_;
     VideoPlayerPool players_{4};
     BrowseContext context_;
+    ManualClock clock_{QDateTime::currentDateTimeUtc()};
     QWidget window_;
 };
 
@@ -278,6 +279,22 @@ TEST_F(PosterCardViewTest, TheNewBadgeFollowsTheRecordsDate)
         EXPECT_EQ(shown->isNew(), c.refreshed == today);
         delete shown;
     }
+}
+
+// A card can outlive its wallpaper's last new day (home rows live as long as the window): the
+// badge goes when the clock passes the end, without a new record.
+TEST_F(PosterCardViewTest, TheNewBadgeEndsOnTimeOnACardThatStaysUp)
+{
+    WallpaperModel model = record(71);
+    const QDateTime created = clock_.now().toLocalTime().addDays(-16).addSecs(60);
+    model.createdAt = created.toUTC().toString(Qt::ISODate);
+    PosterCardView* shown = card(model);
+    ASSERT_TRUE(shown->isNew());
+    const QImage withBadge = shown->grab().toImage();
+
+    clock_.advance(120);
+    EXPECT_FALSE(shown->isNew());
+    EXPECT_NE(shown->grab().toImage(), withBadge) << "the badge is still painted";
 }
 
 TEST_F(PosterCardViewTest, ACardOffTheScreenHoldsNoFullDecodedPoster)

@@ -88,7 +88,49 @@ TEST(WidgetLook, NavigationBars)
     activeSearch->setActive(true);
     const QList<QWidget*> bars{new NavButtonBar({search}), new NavButtonBar({hoveredSearch}), new NavButtonBar({activeSearch}),
         new NavButtonBar({upload, settings})};
-    shoot(QStringLiteral("nav-bars"), bars, false, [&] { hoverOver(*hoveredSearch, true); });
+    const QList<NavIconButton*> buttons{search, hoveredSearch, activeSearch, upload, settings};
+    QList<QRect> places; // in the window, as laid out when the picture is taken
+    const Shot shot = shoot(QStringLiteral("nav-bars"), bars, false, [&] {
+        hoverOver(*hoveredSearch, true);
+        for (const NavIconButton* button : buttons)
+            places.append(QRect(button->mapTo(button->window(), QPoint(0, 0)), button->size()));
+    });
+    ASSERT_EQ(places.size(), buttons.size());
+    const qreal r = shot.picture.devicePixelRatio();
+    const auto gray = [&](QPoint at) { return qGray(shot.picture.pixel((QPointF(at) * r).toPoint())); };
+    // Inside the round capsule, left of the symbol: where the capsule's own fill shows.
+    const auto capsule = [&](int i) { return gray(QPoint(places[i].left() + 3, places[i].center().y())); };
+    // The brightest and darkest points of the symbol's box.
+    const auto symbolRange = [&](int i) {
+        int lightest = 0;
+        int darkest = 255;
+        const QRect box = places[i].adjusted(6, 6, -6, -6);
+        for (int x = box.left(); x <= box.right(); ++x)
+            for (int y = box.top(); y <= box.bottom(); ++y) {
+                lightest = std::max(lightest, gray(QPoint(x, y)));
+                darkest = std::min(darkest, gray(QPoint(x, y)));
+            }
+        return std::pair{lightest, darkest};
+    };
+    const struct {
+        const char* name;
+        int button;
+        bool active;
+    } cases[] = {{"search", 0, false}, {"hovered search", 1, false}, {"active search", 2, true}, {"upload", 3, false},
+        {"active settings", 4, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto [lightest, darkest] = symbolRange(c.button);
+        if (c.active) {
+            EXPECT_GT(capsule(c.button), 200) << "a white capsule";
+            EXPECT_LT(darkest, 60) << "a black symbol";
+        } else {
+            EXPECT_LT(capsule(c.button), 120) << "no white capsule";
+            EXPECT_GT(lightest, 200) << "a white symbol";
+        }
+    }
+    EXPECT_GT(capsule(1), capsule(0) + 8) << "hovering lights the capsule";
+
     shoot(QStringLiteral("nav-bars-on-picture"), {new NavButtonBar({NavIconButton::search()})}, true);
 }
 

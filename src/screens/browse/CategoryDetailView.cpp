@@ -1,6 +1,5 @@
 #include "screens/browse/CategoryDetailView.h"
 
-#include "ui/ScreenMessageView.h"
 #include "screens/browse/HeroBackdrop.h"
 #include "state/AnalyticsSignals.h"
 #include "state/AppStore.h"
@@ -8,15 +7,18 @@
 #include "state/NotificationManager.h"
 #include "ui/BackButton.h"
 #include "ui/BrowseContext.h"
+#include "ui/EscapeKeyFilter.h"
 #include "ui/FilterChip.h"
 #include "ui/LazyGridView.h"
-#include "ui/OverscrollStretch.h"
 #include "ui/LoadingWallpapersRow.h"
 #include "ui/MainWrapper.h"
 #include "ui/NotificationToast.h"
 #include "ui/NotificationToastOverlay.h"
+#include "ui/OverscrollStretch.h"
 #include "ui/PlaceholderPosterCard.h"
 #include "ui/PosterCardView.h"
+#include "ui/ScreenMessageView.h"
+#include "ui/SheetHost.h"
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
 
@@ -252,11 +254,18 @@ void CategoryDetailView::showGrid()
 
 void CategoryDetailView::appeared()
 {
+    // Like every other pushed page, Escape goes back, unless a sheet over the window has it.
+    EscapeKeyFilter::shared().add(this, [this] {
+        if (window()->isActiveWindow() && !SheetHost::isSheetOpenIn(window()) && hooks_.dismiss)
+            hooks_.dismiss();
+    });
     if (opened_)
         return;
     opened_ = true;
     controller_->pageOpened();
 }
+
+void CategoryDetailView::disappeared() { EscapeKeyFilter::shared().remove(this); }
 
 void CategoryDetailView::followSelection()
 {

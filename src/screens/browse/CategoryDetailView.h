@@ -61,8 +61,9 @@ public:
     // Hero height: 0.45 of the page height (the window's, or its fallback).
     int heroHeight() const;
     // The first showing after the push runs the page's opening steps; a later one (back from the
-    // full-screen view) does not.
+    // full-screen view) does not. Escape dismisses the page while it is on screen.
     void appeared() override;
+    void disappeared() override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -207,7 +207,8 @@ void ExploreView::seedPopularFromSections()
     for (const ExplorePageSection& section : service_.sections()) {
         if (section.title != kPopularTitle)
             continue;
-        popularWallpapers_ = section.wallpapers;
+        popularWallpapers_.clear();
+        ExploreWallpapersService::appendUnseen(popularWallpapers_, section.wallpapers);
         popularCurrentPage_ = 1;
         hasMorePopularPages_ = section.wallpapers.size() >= kPopularPageSize;
         showPopular();
@@ -251,7 +252,7 @@ QCoro::Task<> ExploreView::fetchPopularPage(qint64 page)
         co_return;
     isLoadingMorePopular_ = false;
     if (items) {
-        popularWallpapers_.append(*items);
+        ExploreWallpapersService::appendUnseen(popularWallpapers_, *items);
         popularCurrentPage_ = page;
         hasMorePopularPages_ = items->size() >= kPopularPageSize;
     }

@@ -12,7 +12,6 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScreen>
 
 #include <algorithm>
 
@@ -169,8 +168,7 @@ void FootBarApplyControl::showHint(bool show)
     }
     hint_->adjustSize();
     const QRect anchor(mapToGlobal(QPoint(0, 0)), size());
-    const QScreen* screen = this->screen();
-    hint_->move(PopoverHost::placement(anchor, hint_->size(), screen ? screen->availableGeometry() : QRect()));
+    hint_->move(PopoverHost::placement(anchor, hint_->size(), PopoverHost::availableArea(this)));
     hint_->show();
 }
 

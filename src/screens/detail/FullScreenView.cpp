@@ -201,8 +201,7 @@ bool FullScreenView::escapeBelongsToPage() const
 {
     if (!window()->isActiveWindow())
         return false;
-    const QList<SheetHost*> sheets = window()->findChildren<SheetHost*>();
-    return std::none_of(sheets.begin(), sheets.end(), [](const SheetHost* host) { return host->isVisible() && host->depth() > 0; });
+    return !SheetHost::isSheetOpenIn(window());
 }
 
 void FullScreenView::appeared()

@@ -59,6 +59,8 @@ CreatePlaylistSheet::CreatePlaylistSheet(QWidget* parent)
 
     connect(name_, &QLineEdit::textChanged, this, &CreatePlaylistSheet::limitName);
     create_->setEnabled(false);
+    // The sheet host focuses the sheet it shows: typing goes straight into the name.
+    setFocusProxy(name_);
 }
 
 void CreatePlaylistSheet::limitName(const QString& typed)

@@ -2,6 +2,7 @@
 
 #include "engine/CacheService.h"
 #include "engine/LockScreenService.h"
+#include "engine/WallpaperDownloadService.h"
 #include "foundation/Async.h"
 #include "foundation/Text.h"
 #include "platform/ApplicationBundle.h"
@@ -27,6 +28,8 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -86,7 +89,7 @@ std::optional<int> screenHeight(bool visible)
 SettingsView::Services SettingsView::Services::shared()
 {
     return {AppStore::shared(), AutoStartService::shared(), LockScreenService::shared(), CacheService::shared(),
-        UrlOpener::shared(), [] { return UpdateRunner::shared().run(); }};
+        WallpaperDownloadService::shared(), UrlOpener::shared(), [] { return UpdateRunner::shared().run(); }};
 }
 
 SettingsView::SettingsView(QWidget* parent) : SettingsView(Services::shared(), parent) {}
@@ -236,6 +239,7 @@ QWidget* SettingsView::createPreferences()
     connect(startOnLogin_, &ToggleSwitch::toggled, this, &SettingsView::flipStartOnLogin);
     connect(lockScreen_, &ToggleSwitch::toggled, this, &SettingsView::flipLockScreen);
     connect(trash_, &SymbolButton::clicked, this, &SettingsView::clearCache);
+    connect(&services_.masters, &WallpaperDownloadService::activeDownloadCountChanged, this, &SettingsView::rereadCacheSize);
     return section;
 }
 
@@ -278,8 +282,23 @@ std::optional<QString> SettingsView::discordUrl() const
 void SettingsView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    followScrollArea();
     placeOverlays();
-    fireAndForget(readCacheSize(this, false), QStringLiteral("SettingsView"));
+    rereadCacheSize();
+}
+
+void SettingsView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // Back from the tray's menu, whose applies may have downloaded since the last read.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        rereadCacheSize();
+}
+
+void SettingsView::rereadCacheSize()
+{
+    if (isVisible())
+        fireAndForget(readCacheSize(this, false), QStringLiteral("SettingsView"));
 }
 
 void SettingsView::resizeEvent(QResizeEvent* event)
@@ -288,10 +307,42 @@ void SettingsView::resizeEvent(QResizeEvent* event)
     placeOverlays();
 }
 
+void SettingsView::followScrollArea()
+{
+    QScrollArea* area = nullptr;
+    for (QWidget* above = parentWidget(); above && !area; above = above->parentWidget())
+        area = qobject_cast<QScrollArea*>(above);
+    if (!area || area->viewport() == viewport_)
+        return;
+    viewport_ = area->viewport();
+    connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this, &SettingsView::placeOverlays);
+    viewport_->installEventFilter(this);
+}
+
+bool SettingsView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize && watched == viewport_)
+        placeOverlays();
+    return QWidget::eventFilter(watched, event);
+}
+
+QRect SettingsView::shownRect() const
+{
+    if (!viewport_)
+        return rect();
+    const QRect shown(mapFromGlobal(viewport_->mapToGlobal(QPoint(0, 0))), viewport_->size());
+    return shown.intersected(rect());
+}
+
 void SettingsView::placeOverlays()
 {
+    // In the corner of what the window shows: a page taller than the window would otherwise put
+    // the links below its edge until the page is scrolled to the end.
+    const QRect shown = shownRect().isEmpty() ? rect() : shownRect();
     cornerLinks_->adjustSize();
-    cornerLinks_->move(width() - kCornerLinksRight - cornerLinks_->width(), height() - kCornerLinksBottom - cornerLinks_->height());
+    cornerLinks_->move(shown.right() + 1 - kCornerLinksRight - cornerLinks_->width(),
+        shown.bottom() + 1 - kCornerLinksBottom - cornerLinks_->height());
+    cornerLinks_->raise();
     supportNote_->adjustSize();
     if (layout())
         layout()->activate();
@@ -363,9 +414,10 @@ QCoro::Task<> SettingsView::clearThenReadCacheSize(QPointer<SettingsView> self)
 
 QCoro::Task<> SettingsView::readCacheSize(QPointer<SettingsView> self, bool afterClear)
 {
+    const int read = ++self->cacheReads_;
     // Walked on a worker thread: a large cache never stalls the page.
     const double size = co_await self->services_.cache.cacheSizeMBAsync();
-    if (!self)
+    if (!self || read != self->cacheReads_)
         co_return;
     self->cacheSizeMB_ = size;
     self->cacheLabel_->setText(cacheLabelText(size));

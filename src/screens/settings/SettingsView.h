@@ -20,6 +20,7 @@ class QLabel;
 class SymbolButton;
 class ToggleSwitch;
 class UrlOpener;
+class WallpaperDownloadService;
 
 // The settings tab: the logo, name and version with an update check; the community chat
 // button; start at login, the lock-screen wallpaper switch with its guidance alerts, and the
@@ -36,6 +37,8 @@ public:
         AutoStartService& autoStart;
         LockScreenService& lockScreen;
         CacheService& cache;
+        // Master downloads fill the cache while the page is up (a tray apply, a rotation).
+        WallpaperDownloadService& masters;
         UrlOpener& urls;
         // A check for updates the user asked for, answering its outcome.
         std::function<QCoro::Task<UpdateRunner::Outcome>()> checkForUpdates;
@@ -81,11 +84,13 @@ public:
     AlertSheet* alert() const { return alert_; }
 
 Q_SIGNALS:
-    // The size read after the page came on screen or after a clear.
+    // The size read after the page came on screen, after a clear, or after a cache changed.
     void cacheSizeRead(double megabytes);
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -93,11 +98,17 @@ private:
     QWidget* createHeader();
     QWidget* createCommunity();
     QWidget* createPreferences();
+    // Scrolled in the main window's scroll view, the page follows its scrolling and resizing.
+    void followScrollArea();
+    // The part of the page on screen, in its own coordinates.
+    QRect shownRect() const;
     void placeOverlays();
     void flipStartOnLogin(bool on);
     void flipLockScreen(bool on);
     static QCoro::Task<> confirmLockScreen(QPointer<SettingsView> self, bool on);
     static QCoro::Task<> clearThenReadCacheSize(QPointer<SettingsView> self);
+    // Reads the size unless the page is off screen; a read overtaken by a later one is dropped.
+    void rereadCacheSize();
     static QCoro::Task<> readCacheSize(QPointer<SettingsView> self, bool afterClear);
     static QCoro::Task<> runUpdateCheck(QPointer<SettingsView> self);
     void showAlert(const QString& title, const QString& message, bool offersSettings);
@@ -106,6 +117,7 @@ private:
 
     Services services_;
     double cacheSizeMB_ = 0;
+    int cacheReads_ = 0;
     ToggleSwitch* startOnLogin_ = nullptr;
     ToggleSwitch* lockScreen_ = nullptr;
     SymbolButton* trash_ = nullptr;
@@ -119,4 +131,6 @@ private:
     QLabel* cacheLabel_ = nullptr;
     QLabel* notice_ = nullptr;
     QPointer<AlertSheet> alert_;
+    // The viewport of the scroll area the page is shown in, if any.
+    QPointer<QWidget> viewport_;
 };

@@ -8,12 +8,14 @@
 #include "ui/BackButton.h"
 #include "ui/BrowseContext.h"
 #include "ui/FilterChip.h"
+#include "ui/HeroPull.h"
 #include "ui/LabelButton.h"
 #include "ui/LazyGridView.h"
 #include "ui/LoadingWallpapersRow.h"
 #include "ui/NavigationHost.h"
 #include "ui/PlaceholderPosterCard.h"
 #include "ui/PosterCardView.h"
+#include "ui/SheetHost.h"
 
 #include <QScrollArea>
 #include <QScrollBar>
@@ -133,6 +135,22 @@ TEST_F(CategoryDetailViewTest, ChipsReloadInTheirOrderAndBackLeavesThePage)
     ASSERT_EVENTUALLY(session_.lists.loadingPages().isEmpty(), kWaitMs);
 }
 
+TEST_F(CategoryDetailViewTest, EscapeLeavesThePageUnlessASheetIsUpOverIt)
+{
+    host_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host_));
+    open(gaming());
+    auto* sheets = new SheetHost(&host_);
+    sheets->present(new QWidget);
+
+    QTest::keyClick(&host_, Qt::Key_Escape);
+    EXPECT_EQ(sheets->depth(), 0) << "the sheet takes the first Escape";
+    EXPECT_EQ(host_.depth(), 2);
+    QTest::keyClick(&host_, Qt::Key_Escape);
+    EXPECT_EQ(host_.depth(), 1);
+    delete sheets;
+}
+
 TEST_F(CategoryDetailViewTest, AnOpenWallpaperPausesTheCardsAndComingBackRunsNothingAgain)
 {
     CategoryDetailView* page = open(gaming());
@@ -172,6 +190,13 @@ TEST_F(CategoryDetailViewTest, SectionAndLockScreenPagesWithTheirHeaders)
     EXPECT_TRUE(lockScreen->hero()->remoteVideo());
     ASSERT_EVENTUALLY(showsCards(*lockScreen) && lockScreen->hero()->isVideoReady(), kWaitMs);
     saveScreenshot(host_, QStringLiteral("category-lockscreen"));
+
+    // Pulled down at its top, the hero grows from its top edge.
+    const QImage rest = lockScreen->hero()->grab().toImage();
+    HeroPull::pullDown(*lockScreen->scrollArea());
+    ASSERT_GT(lockScreen->hero()->pull(), 0);
+    EXPECT_EQ(HeroPull::anchorOf(rest, lockScreen->hero()->grab().toImage(), lockScreen->hero()->pull()), HeroPull::Anchor::Top);
+    ASSERT_EVENTUALLY(lockScreen->hero()->pull() == 0, 3000);
 
     lockScreen->hero()->setVideoAddress(QStringLiteral("not a url"));
     EXPECT_FALSE(lockScreen->hero()->remoteVideo());
@@ -216,6 +241,30 @@ TEST_F(CategoryDetailViewTest, AFailedOrEmptyLoadSaysSoAndTryAgainLoadsThePage)
     EXPECT_FALSE(empty->message()->actionButton()->isVisible());
     QTest::qWait(50);
     saveScreenshot(host_, QStringLiteral("category-empty"));
+}
+
+// The statistics that name the asset host fail at start and arrive with the retry series, while
+// the page is up.
+class CategoryDetailViewBeforeTheHostTest : public CategoryDetailViewTest {
+protected:
+    void SetUp() override
+    {
+        session_.catalogue.server().setFault(CatalogueSession::path(QStringLiteral("platform-stats")), Fault{.status = 503, .times = 1});
+        CategoryDetailViewTest::SetUp();
+    }
+};
+
+TEST_F(CategoryDetailViewBeforeTheHostTest, CardsOnScreenGetTheirPostersWhenTheHostArrives)
+{
+    ASSERT_FALSE(session_.store.baseUrl());
+    CategoryDetailView* page = open(gaming());
+    ASSERT_EVENTUALLY(settled(*page) && !page->grid()->findChildren<PosterCardView*>().isEmpty(), kWaitMs);
+    const QList<PosterCardView*> before = page->grid()->findChildren<PosterCardView*>();
+    EXPECT_FALSE(before.first()->wallpaper().posterUrl) << "no host, no address";
+
+    ASSERT_EVENTUALLY(session_.store.baseUrl().has_value(), kWaitMs);
+    ASSERT_EVENTUALLY(showsCards(*page), kWaitMs);
+    EXPECT_EQ(page->grid()->findChildren<PosterCardView*>(), before) << "the same cards, given the new records";
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "screens/browse/ExploreView.h"
 #include "screens/browse/HomeGridSection.h"
 #include "screens/browse/PopularScrollableSection.h"
+#include "ui/HeroPull.h"
 #include "screens/browse/SectionTitleComponent.h"
 #include "support/Eventually.h"
 #include "ui/BrowseContext.h"
@@ -96,14 +97,13 @@ TEST_F(ExploreViewTest, ShowsTheHeroChipsAndTheCataloguesRows)
     ASSERT_EVENTUALLY(page->hero()->isVideoReady(), kWaitMs);
     saveScreenshot(*page, QStringLiteral("explore-top"));
 
-    // Pulled down at its top (a touchpad over the hero), the hero stretches and springs back.
-    QWidget* viewport = page->scrollArea()->viewport();
-    const QPointF over(600, 200);
-    QWheelEvent pull(over, viewport->mapToGlobal(over), QPoint(0, 80), QPoint(0, 160), Qt::NoButton, Qt::NoModifier,
-        Qt::NoScrollPhase, false);
-    QApplication::sendEvent(viewport, &pull);
+    // Pulled down at its top (a touchpad over the hero), the hero grows from its top edge and
+    // springs back.
+    const QImage rest = page->hero()->grab().toImage();
+    HeroPull::pullDown(*page->scrollArea());
     EXPECT_GT(page->hero()->pull(), 0);
     EXPECT_EQ(page->scrollArea()->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(HeroPull::anchorOf(rest, page->hero()->grab().toImage(), page->hero()->pull()), HeroPull::Anchor::Top);
     ASSERT_EVENTUALLY(page->hero()->pull() == 0, 3000);
     for (const auto& [shown, name] : {std::pair<QWidget*, const char*>{page->chips(), "explore-chips-and-rows"},
              {page->popularSection(), "explore-popular"}}) {
@@ -181,6 +181,31 @@ TEST_F(ExploreViewTest, PopularPagesUntilAShortPageAndRetriesAFailedOne)
     }
     EXPECT_EQ(page->popularWallpapers().size(), total);
     EXPECT_EQ(page->popularSection()->wallpapers().size(), total);
+}
+
+// Download counts moved between two pages: the next page repeats a wallpaper of the first. It is
+// listed once, so the grid has a card for every place (no hole, no card remade on each scroll).
+TEST_F(ExploreViewTest, APopularPageRepeatingAWallpaperAddsItOnce)
+{
+    ExploreView* page = show();
+    ASSERT_EVENTUALLY(showsRows(*page), kWaitMs);
+    const qint64 repeated = page->popularWallpapers().at(3).key;
+    session_.catalogue.server().setFault(CatalogueSession::path(kByMode),
+        Fault{.times = 1, .rewritePattern = QStringLiteral("\"key\"\\s*:\\s*\\d+"),
+            .rewriteWith = QStringLiteral("\"key\":%1").arg(repeated)});
+    page->loadMorePopular();
+    ASSERT_EVENTUALLY(!page->isLoadingMorePopular() && page->popularWallpapers().size() > 15, kWaitMs);
+
+    QSet<qint64> keys;
+    for (const WallpaperResponseItem& item : page->popularWallpapers())
+        keys.insert(item.key);
+    EXPECT_EQ(keys.size(), page->popularWallpapers().size()) << "no wallpaper twice";
+    EXPECT_EQ(page->popularWallpapers().size(), 29);
+    const QList<WallpaperModel> shown = page->popularSection()->wallpapers();
+    QSet<QUuid> ids;
+    for (const WallpaperModel& model : shown)
+        ids.insert(model.id);
+    EXPECT_EQ(ids.size(), shown.size()) << "one cell per place";
 }
 
 TEST_F(ExploreViewTest, AFailedFirstLoadKeepsChipsAndHeroAndLoadsOnTheNextShowing)

@@ -9,10 +9,12 @@
 #include "screens/browse/HomeHeroCarousel.h"
 #include "screens/browse/LoadingScreenView.h"
 #include "screens/browse/SectionTitleComponent.h"
+#include "ui/HeroPull.h"
 #include "ui/LabelButton.h"
 #include "ui/LazyGridView.h"
 
 #include <QJsonArray>
+#include <QScrollBar>
 
 using samplecatalogue::Fault;
 
@@ -49,6 +51,22 @@ TEST_F(HomeViewTest, TheStartupScreenGivesWayToTheWholeFeed)
     window_->hide();
     window_->show();
     EXPECT_FALSE(home_.isShowingLoader());
+}
+
+// Pulled down at the page's top, the current slide's picture grows from its top edge. The two
+// pictures are taken in one turn of the event loop, so the video shows the same frame in both.
+TEST_F(HomeViewTest, APullAtTheTopStretchesTheHeroFromItsTopEdge)
+{
+    HomeView& page = show();
+    ASSERT_EVENTUALLY(feedShows(), kLoadMs);
+    HeroSlideView* slide = page.hero()->slide(page.hero()->currentIndex());
+    ASSERT_EVENTUALLY(slide->hasPoster() || slide->isVideoReady(), kLoadMs);
+    const QImage rest = slide->grab().toImage();
+    HeroPull::pullDown(*window_);
+    ASSERT_GT(slide->pull(), 0);
+    EXPECT_EQ(window_->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(HeroPull::anchorOf(rest, slide->grab().toImage(), slide->pull()), HeroPull::Anchor::Top);
+    ASSERT_EVENTUALLY(slide->pull() == 0, 3000);
 }
 
 // The feed is laid out beneath the start-up screen during the ready moment: when the screen

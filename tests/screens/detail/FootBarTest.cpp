@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QSignalSpy>
 
+#include <functional>
 #include <map>
 
 namespace {
@@ -106,6 +107,40 @@ TEST_F(FootBarTest, WithoutPlaylistsThePopoverSaysSo)
     EXPECT_TRUE(footBar->playlistPopover()->rows().isEmpty());
     EXPECT_GE(footBar->playlistPopover()->width(), PlaylistAddPopoverContent::kMinWidth);
     saveScreenshot(*footBar->playlistPopover()->window(), QStringLiteral("detail-playlist-popover-empty"));
+}
+
+TEST_F(FootBarTest, PopoversOfABarAtTheWindowsFootStayInsideTheWindow)
+{
+    // A window short enough that the screen has room below it: the popovers must still open
+    // upward, where the window is.
+    window_.resize(900, 420);
+    window_.move(0, 0);
+    setLockScreenFeature(true);
+    playlists_.createPlaylist(QStringLiteral("Evenings"), 600);
+    playlists_.createPlaylist(QStringLiteral("Mornings"), 600);
+    FullScreenFootBar* footBar = bar(catalogueRecord());
+    footBar->move(20, window_.height() - footBar->height() - 8);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+
+    struct Case {
+        const char* name;
+        QWidget* button;
+        std::function<QWidget*()> popover;
+    };
+    const Case cases[] = {
+        {"add to playlist", footBar->playlistButton(), [&]() -> QWidget* { return footBar->playlistPopover(); }},
+        {"display picker", footBar->applyControl(), [&]() -> QWidget* { return footBar->applyControl()->picker(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        click(c.button);
+        QWidget* content = c.popover();
+        ASSERT_TRUE(content);
+        const QRect popup = content->window()->geometry();
+        EXPECT_TRUE(window_.geometry().contains(popup)) << "popup bottom " << popup.bottom() << ", window bottom " << window_.geometry().bottom();
+        EXPECT_LT(popup.bottom(), c.button->mapToGlobal(QPoint(0, 0)).y()) << "opens upward";
+        content->window()->close();
+    }
 }
 
 TEST_F(FootBarTest, TheApplyControlShowsWhatItWillDo)

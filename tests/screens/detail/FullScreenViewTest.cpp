@@ -12,6 +12,7 @@
 #include "screens/detail/RelatedWallpapersSection.h"
 #include "support/Eventually.h"
 #include "ui/CachedAsyncImage.h"
+#include "ui/HeroPull.h"
 #include "ui/LazyGridView.h"
 #include "ui/LoopingVideo.h"
 #include "ui/PosterCardView.h"
@@ -60,6 +61,22 @@ TEST_F(FullScreenViewTest, TheOpenedPageShowsThePosterThenTheAppliedVideoAndEsca
     pressEscape();
     EXPECT_FALSE(root_.selectedWallpaper());
     EXPECT_EQ(host_->depth(), 1);
+}
+
+// Pulled down at its top, the page's picture grows from its top edge and springs back.
+TEST_F(FullScreenViewTest, APullAtTheTopStretchesTheHeroFromItsTopEdge)
+{
+    FullScreenView* view = open(catalogueRecord());
+    ASSERT_TRUE(view);
+    ASSERT_TRUE(waitPainted(*view));
+    ASSERT_TRUE(waitUntil([&] { return view->hero()->video()->isReady(); }));
+    QTest::qWait(FullScreenHero::kVideoFadeMs + 100);
+    const QImage rest = view->hero()->grab().toImage();
+    HeroPull::pullDown(*view->scrollArea());
+    ASSERT_GT(view->hero()->pull(), 0);
+    EXPECT_EQ(view->scrollArea()->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(HeroPull::anchorOf(rest, view->hero()->grab().toImage(), view->hero()->pull()), HeroPull::Anchor::Top);
+    ASSERT_EVENTUALLY(view->hero()->pull() == 0, 3000);
 }
 
 TEST_F(FullScreenViewTest, EscapeLeavesThePageAloneUnderASheetOrAPopover)

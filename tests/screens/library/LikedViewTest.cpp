@@ -63,6 +63,26 @@ TEST_F(LikedViewTest, LikedWallpapersAndPlaylistsShowInStoredOrderAndFollowChang
     EXPECT_TRUE(playlists_.playlist(newest.id)->wallpaperKeys.isEmpty());
 }
 
+// Liked again from a fresher record (new counts, a corrected title): the saved card on screen
+// shows it, without being made anew.
+TEST_F(LikedViewTest, ASavedCardTakesTheFresherRecordOfItsWallpaper)
+{
+    like(kCatalogueKey + 1, QStringLiteral("Older"));
+    WallpaperModel record = like(kCatalogueKey, QStringLiteral("Misty Pine Valley"));
+    LikedView& page = showPage();
+    const QUuid key = page.savedGrid()->keys().first();
+    auto* card = qobject_cast<PosterCardView*>(page.savedGrid()->cellForKey(key));
+    ASSERT_TRUE(card);
+
+    record.title = QStringLiteral("Misty Pine Valley at Dawn");
+    record.likes = 4'200;
+    liked_.addWallpaper(record, true);
+    ASSERT_EQ(page.savedGrid()->keys().first(), key);
+    EXPECT_EQ(page.savedGrid()->cellForKey(key), card);
+    EXPECT_EQ(card->wallpaper().title, record.title);
+    EXPECT_EQ(card->wallpaper().likes, 4'200);
+}
+
 TEST_F(LikedViewTest, ClearAllAsksFirstAndCancelKeepsEveryPlaylist)
 {
     makePlaylist(QStringLiteral("One"), {1});

@@ -44,14 +44,18 @@ TEST_F(PlaylistScreensTest, ACreatedPlaylistHoldsTheTickedOwnAndLikedWallpapersA
     like(kOtherLikedKey, QStringLiteral("Coral Reef"));
     own(kOwnKey);
     LikedView& page = showPage();
+    window_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
 
     // The create card asks for the popup; the page answers with the sheet.
     click(page.createCard());
     ASSERT_EVENTUALLY(topSheet<CreatePlaylistSheet>(), 5000);
     auto* create = topSheet<CreatePlaylistSheet>();
     EXPECT_FALSE(create->createButton()->isEnabled());
-    // A third word is cut as soon as it begins; the space before it stays, so nothing glues on.
-    QTest::keyClicks(create->nameField(), QStringLiteral("Sunset beach dunes"));
+    // Typing goes to the name at once, without a click into it. A third word is cut as soon as
+    // it begins; the space before it stays, so nothing glues on.
+    ASSERT_EQ(QApplication::focusWidget(), create->nameField());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Sunset beach dunes"));
     EXPECT_EQ(create->nameField()->text(), QStringLiteral("Sunset beach "));
     create->intervalPicker()->setCurrentIndex(3);
     saveScreenshot(window_, QStringLiteral("library-create-playlist-sheet"));

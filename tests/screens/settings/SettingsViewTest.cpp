@@ -28,6 +28,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThreadPool>
@@ -77,12 +79,15 @@ protected:
     SettingsView& page()
     {
         if (!page_) {
-            const SettingsView::Services services{*store_, autoStart_, lockScreen_, cache_, urls_, [this] { return updates_.run(); }};
-            page_ = std::make_unique<SettingsView>(services);
+            page_ = std::make_unique<SettingsView>(services());
             page_->resize(1000, 900);
             page_->show();
         }
         return *page_;
+    }
+    SettingsView::Services services()
+    {
+        return {*store_, autoStart_, lockScreen_, cache_, masters_, urls_, [this] { return updates_.run(); }};
     }
     static void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
     static void writeFile(const QString& path, qint64 bytes)
@@ -206,6 +211,44 @@ TEST_F(SettingsViewTest, TheCacheRowReadsTheSizeAndClearsIt)
     click(page().trashButton());
     ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 2 MB"), kWaitMs);
     EXPECT_FALSE(page().notice()->isHidden());
+}
+
+// A tray apply downloads a master while the page is up: the row does not stay at the old size.
+TEST_F(SettingsViewTest, TheCacheRowFollowsAMasterDownloadedWhileThePageIsUp)
+{
+    QSignalSpy reads(&page(), &SettingsView::cacheSizeRead);
+    ASSERT_TRUE(reads.wait(kWaitMs));
+    EXPECT_EQ(page().cacheSizeMB(), 0);
+
+    const QUrl master(server().baseUrl() + QStringLiteral("/wallpaper/1718000000137/master.mp4"));
+    waitForTask(masters_.downloadWallpaper(master, 1718000000137, {}));
+    ASSERT_EVENTUALLY(page().cacheSizeMB() > 0, kWaitMs);
+    EXPECT_DOUBLE_EQ(page().cacheSizeMB(), cache_.cacheSizeMB());
+}
+
+// In the main window's scroll view a short window shows only part of the page: the corner links
+// stay whole in the corner of what it shows, however far the page is scrolled.
+TEST_F(SettingsViewTest, TheCornerLinksStayInsideAShortWindow)
+{
+    QScrollArea window;
+    window.setWidgetResizable(true);
+    window.setFrameShape(QFrame::NoFrame);
+    auto* settings = new SettingsView(services());
+    window.setWidget(settings);
+    window.resize(1000, 480);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QScrollBar* bar = window.verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0) << "the page is taller than the window";
+    const QRect shown(window.viewport()->mapToGlobal(QPoint(0, 0)), window.viewport()->size());
+    for (const int offset : {0, bar->maximum() / 2, bar->maximum()}) {
+        bar->setValue(offset);
+        for (QWidget* link : {static_cast<QWidget*>(settings->termsLink()), static_cast<QWidget*>(settings->privacyLink())}) {
+            const QRect placed(link->mapToGlobal(QPoint(0, 0)), link->size());
+            EXPECT_TRUE(shown.contains(placed)) << "scrolled by " << offset << ": link bottom " << placed.bottom()
+                                                << ", window bottom " << shown.bottom();
+        }
+    }
 }
 
 TEST_F(SettingsViewTest, LinksOpenTheInviteAndTheTermsPage)
