@@ -50,29 +50,32 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
 // The player reads previews from the asset host when no copy is cached: it trusts what the
 // program's own connections trust, the system's authorities and the configured extra one. Its
 // TLS layer takes a single file of authorities, so with an extra one both go into one file,
-// written once for each configured file.
+// written again whenever it is not what it should be (removed, or a new extra authority).
 QByteArray authoritiesFile()
 {
     static std::mutex mutex;
-    static QString madeFor;
-    static QByteArray made;
+    static QString readFrom;
+    static QByteArray pem;
     const QString extra = Config::current().caCertificateFile;
+    if (extra.isEmpty())
+        return {};
     const std::lock_guard lock(mutex);
-    if (extra.isEmpty() || extra == madeFor)
-        return extra.isEmpty() ? QByteArray() : made;
-    QByteArray pem;
-    for (const QSslCertificate& certificate : QSslConfiguration::systemCaCertificates() + QSslCertificate::fromPath(extra))
-        pem += certificate.toPem();
-    const QString path = Paths::appCaches() + QStringLiteral("/trusted-authorities.pem");
+    if (extra != readFrom) {
+        pem.clear();
+        for (const QSslCertificate& certificate : QSslConfiguration::systemCaCertificates() + QSslCertificate::fromPath(extra))
+            pem += certificate.toPem();
+        readFrom = extra;
+    }
+    const QString path = Paths::appSupport() + QStringLiteral("/trusted-authorities.pem");
+    if (QFile written(path); written.open(QIODevice::ReadOnly) && written.readAll() == pem)
+        return QFile::encodeName(path);
     QSaveFile file(path);
-    if (!Paths::makeFolder(Paths::appCaches()) || !file.open(QIODevice::WriteOnly) || file.write(pem) != pem.size() || !file.commit()) {
+    if (!Paths::makeFolder(Paths::appSupport()) || !file.open(QIODevice::WriteOnly) || file.write(pem) != pem.size() || !file.commit()) {
         // Without the file the system's authorities alone are trusted: stricter, never looser.
         logLine(QStringLiteral("⚠️"), kLogType, QStringLiteral("Could not write the trusted authorities for videos to ") + path);
         return {};
     }
-    madeFor = extra;
-    made = QFile::encodeName(path);
-    return made;
+    return QFile::encodeName(path);
 }
 
 // Freeing a render context waits for mpv's video output to let go of it, which takes up to
@@ -153,10 +156,8 @@ bool VideoPlayer::startCore()
             logLine(QStringLiteral("⚠️"), kLogType, QStringLiteral("Ignored video option ") + QLatin1String(name));
     }
     // Certificates are checked as on every other connection of the program; a player that
-    // cannot be told so plays no remote video.
-    const QByteArray authorities = authoritiesFile();
-    if (MpvLibrary::setOptionString(mpv_, "tls-verify", "yes") < 0
-        || (!authorities.isEmpty() && MpvLibrary::setOptionString(mpv_, "tls-ca-file", authorities.constData()) < 0)) {
+    // cannot be told so plays no video.
+    if (MpvLibrary::setOptionString(mpv_, "tls-verify", "yes") < 0) {
         logLine(QStringLiteral("❌"), kLogType, QStringLiteral("The video engine cannot check certificates"));
         MpvLibrary::setWakeupCallback(mpv_, nullptr, nullptr);
         MpvLibrary::terminateDestroy(mpv_);
@@ -202,6 +203,12 @@ void VideoPlayer::load(const QUrl& url)
     if (!isPlayableAddress(url)) {
         fail(QStringLiteral("Unsupported video address."));
         return;
+    }
+    if (!url.isLocalFile()) {
+        // Told before each remote load: the file may have gone with a cleared folder since.
+        const QByteArray authorities = authoritiesFile();
+        const char* path = authorities.constData();
+        MpvLibrary::setPropertyAsync(mpv_, 0, "tls-ca-file", MPV_FORMAT_STRING, &path);
     }
     const QByteArray target = url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : url.toEncoded();
     const char* args[] = {"loadfile", target.constData(), "replace", nullptr};
