@@ -7,11 +7,11 @@
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
+#include "signalry/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -249,21 +249,15 @@ void UserDefaults::save()
     const QByteArray bytes = JsonWriter::toBytes(root, false);
 
     QString reason;
-    if (Paths::makePrivateFolder(QFileInfo(filePath_).path(), &reason)) {
-        // A crash or a full disk in the middle of a write must never leave a truncated store:
-        // QSaveFile writes a temporary file beside it and renames it over the old one only once
-        // everything is written.
-        QSaveFile file(filePath_);
-        if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) {
-            Paths::makePrivateFile(filePath_);
-            if (!writeFailure_.isEmpty()) {
-                writeFailure_.clear();
-                retry_->stop();
-                logLine(QStringLiteral("✅"), QStringLiteral("UserDefaults"), QStringLiteral("Wrote %1 again").arg(filePath_));
-            }
-            return;
+    // A crash, a full disk or a failing device in the middle of a write must never leave a
+    // truncated store: the old file is replaced only by a whole, synced new one.
+    if (Paths::makePrivateFolder(QFileInfo(filePath_).path(), &reason) && signalry::AtomicFile::replace(filePath_, bytes, &reason)) {
+        if (!writeFailure_.isEmpty()) {
+            writeFailure_.clear();
+            retry_->stop();
+            logLine(QStringLiteral("✅"), QStringLiteral("UserDefaults"), QStringLiteral("Wrote %1 again").arg(filePath_));
         }
-        reason = file.errorString();
+        return;
     }
     saveFailedFor(reason);
 }
