@@ -110,7 +110,7 @@ qint64 memoryKib(const QByteArray& field)
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field + ':'))
+        if (line.startsWith(QByteArray(field + ':')))
             return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
     return -1;
 }

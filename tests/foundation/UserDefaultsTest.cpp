@@ -60,8 +60,10 @@ TEST_F(UserDefaultsTest, EveryTypeSurvivesAReloadFromDisk)
         defaults.setDate(QStringLiteral("when"), moment.toLocalTime());
         defaults.setArray(QStringLiteral("list"), array);
         defaults.setDictionary(QStringLiteral("savedPerMonitorWallpapers"), dictionary);
+        defaults.setString(QStringLiteral("a \"quoted\\ key\" ü\n"), QStringLiteral("kept"));
     }
     const UserDefaults reloaded;
+    EXPECT_EQ(reloaded.string(QStringLiteral("a \"quoted\\ key\" ü\n")), "kept");
     EXPECT_EQ(reloaded.data(QStringLiteral("data")), QByteArray("\x00\x01text", 6));
     EXPECT_EQ(reloaded.string(QStringLiteral("text")), "dGV4dA==");
     EXPECT_TRUE(reloaded.data(QStringLiteral("text")).isEmpty()) << "text must not come back as data";
@@ -74,7 +76,7 @@ TEST_F(UserDefaultsTest, EveryTypeSurvivesAReloadFromDisk)
     EXPECT_EQ(reloaded.date(QStringLiteral("when")), moment);
     EXPECT_EQ(reloaded.array(QStringLiteral("list")), array);
     EXPECT_EQ(reloaded.dictionary(QStringLiteral("savedPerMonitorWallpapers")), dictionary);
-    EXPECT_EQ(reloaded.keys().size(), 10);
+    EXPECT_EQ(reloaded.keys().size(), 11);
 }
 
 TEST_F(UserDefaultsTest, GettersGiveTheFallbackForMissingOrOtherTypes)
