@@ -3,11 +3,15 @@
 //
 //   home-page-bench startup             ms from process start to the home page painted with posters,
 //                                       in the real program started the way a user starts it
+//   home-page-bench library             the same, then the library tab selected: ms from the
+//                                       selection to the page painted with its saved grid (or its
+//                                       empty state), then the resident memory and its peak
 //   home-page-bench play SECONDS        the home page with its hero playing; "ready" once it plays
 //   home-page-bench minimised SECONDS   the same, then the window minimised; "ready" after that
 //   home-page-bench nowindow SECONDS    the application state loaded and no window; "ready" then
 //
 // The script samples CPU and resident memory of the process from outside after "ready".
+#include "app/AppRootView.h"
 #include "app/ApplicationMain.h"
 #include "app/MainWindow.h"
 #include "foundation/Async.h"
@@ -15,11 +19,14 @@
 #include "screens/browse/HeroSlideView.h"
 #include "screens/browse/HomeHeroCarousel.h"
 #include "screens/browse/HomeView.h"
+#include "screens/browse/LikedView.h"
 #include "state/AppStore.h"
 #include "state/HomePageService.h"
+#include "ui/LazyGridView.h"
 #include "ui/PosterCardView.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
 #include <QTimer>
@@ -89,8 +96,50 @@ MainWindow* programWindow()
     return nullptr;
 }
 
-// Set for the startup mode before the program starts; its application object calls this.
+// The library page shows what it holds: its saved grid has cells, or its empty state shows.
+bool libraryShown(const MainWindow& window)
+{
+    const auto* liked = window.findChild<LikedView*>();
+    return liked && liked->isVisible() && (liked->isEmptyStateShown() || liked->savedGrid()->liveCellCount() > 0);
+}
+
+// "VmRSS" or "VmHWM" of this process, in KiB.
+qint64 memoryKib(const QByteArray& field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(QByteArray(field + ':')))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+void quitSoon()
+{
+    // Loads still under way end before the process does.
+    QTimer::singleShot(1500, qApp, &QApplication::quit);
+}
+
+void openLibrary()
+{
+    auto* root = programWindow()->findChild<AppRootView*>();
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    root->setSelectedTab(AppTab::Library);
+    whenTrue([] { return libraryShown(*programWindow()); }, [clock] {
+        programWindow()->repaint();
+        std::printf("library_open_ms = %.0f\n", clock->nsecsElapsed() / 1e6);
+        delete clock;
+        std::printf("rss_kib = %lld\nrss_peak_kib = %lld\n", memoryKib("VmRSS"), memoryKib("VmHWM"));
+        std::fflush(stdout);
+        quitSoon();
+    });
+}
+
+// Set for the startup and library modes before the program starts; its application object calls this.
 bool measureStartup = false;
+bool openLibraryAfterHome = false;
 void watchStartup()
 {
     if (!measureStartup)
@@ -102,8 +151,10 @@ void watchStartup()
         programWindow()->repaint();
         std::printf("home_painted_ms = %.0f\n", secondsSinceStart() * 1000);
         std::fflush(stdout);
-        // Loads still under way end before the process does.
-        QTimer::singleShot(1500, qApp, &QApplication::quit);
+        if (openLibraryAfterHome)
+            openLibrary();
+        else
+            quitSoon();
     });
 }
 Q_COREAPP_STARTUP_FUNCTION(watchStartup)
@@ -119,8 +170,9 @@ void ready()
 int main(int argc, char** argv)
 {
     const QString mode = argc > 1 ? QString::fromLatin1(argv[1]) : QStringLiteral("startup");
-    if (mode == QLatin1String("startup")) {
+    if (mode == QLatin1String("startup") || mode == QLatin1String("library")) {
         measureStartup = true;
+        openLibraryAfterHome = mode == QLatin1String("library");
         // Without the bench's own arguments, which the program would take for links.
         return ApplicationMain::run(1, argv);
     }

@@ -4,6 +4,7 @@
 #include "app/AppWindows.h"
 #include "app/MainWindow.h"
 #include "engine/CacheService.h"
+#include "engine/StaticWallpaperService.h"
 #include "foundation/Async.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
@@ -71,6 +72,7 @@ void VideoWallpaperApp::launch()
     auto* diskNotice = new DiskFailureNotice(NotificationManager::shared(), DesktopNotifications::shared(),
         &AppWindows::hasShownMainWindow, this);
     diskNotice->watch(UserDefaults::standard());
+    diskNotice->watch(StaticWallpaperService::shared().loginWindowDefaults());
     delegate_->applicationDidFinishLaunching();
     // A launch at login keeps the window hidden, often for the whole session: the main window,
     // its pages, their images and players are made when it first shows, through the presence.

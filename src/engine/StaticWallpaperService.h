@@ -34,6 +34,9 @@ public:
 
     static StaticWallpaperService& shared();
 
+    // Where the login-window picture is recorded (its failed writes are told to the user).
+    UserDefaults& loginWindowDefaults() const { return loginWindow_; }
+
     static QString folderPath();
     // "<video name without extension>_static.jpg".
     static QString imageFileName(const QString& videoPath);

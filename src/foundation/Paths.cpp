@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QString& overrideRoot()
@@ -107,8 +108,23 @@ bool Paths::makePrivateFolder(const QString& path, QString* reason)
 {
     if (!createFolders(path, 0700, reason))
         return false;
-    // A folder made by an earlier version, with the umask's rights, is closed as well.
-    if (::chmod(QFile::encodeName(path).constData(), 0700) != 0) {
+    const QByteArray encoded = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(encoded.constData(), &info) != 0) {
+        if (reason)
+            *reason = QStringLiteral("%1 cannot be read (%2)").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    // Another user's folder is never ours to use, whatever its rights say.
+    if (info.st_uid != ::geteuid()) {
+        if (reason)
+            *reason = QStringLiteral("%1 belongs to another user").arg(path);
+        return false;
+    }
+    // Only the rights of others are taken away (a folder made by an earlier version with the
+    // umask's rights); the owner's own choice, a read-only folder say, stays.
+    const mode_t others = info.st_mode & (S_IRWXG | S_IRWXO);
+    if (others != 0 && ::chmod(encoded.constData(), info.st_mode & S_IRWXU) != 0) {
         if (reason)
             *reason = QStringLiteral("%1 cannot be made private (%2)").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return false;

@@ -25,8 +25,10 @@ public:
     // Creates the folder and its parents when missing. False, with the reason in `reason` (a
     // file standing where a folder goes, the system's refusal), when it cannot.
     static bool makeFolder(const QString& path, QString* reason = nullptr);
-    // As makeFolder, and the folder is its owner's alone (0700), created so or made so: for
-    // what no other user of the machine should read (settings, library, analytics, own videos).
+    // As makeFolder, and the folder is its owner's alone: created 0700, or an existing one's
+    // rights for group and others taken away (the owner's own, read-only say, stay as they are).
+    // For what no other user of the machine should read (settings, library, analytics, own
+    // videos). False, with the reason, for a folder that belongs to another user.
     static bool makePrivateFolder(const QString& path, QString* reason = nullptr);
     // Makes a file its owner's alone (0600).
     static bool makePrivateFile(const QString& path);

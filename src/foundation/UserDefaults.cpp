@@ -7,11 +7,11 @@
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
+#include "signalry/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -234,38 +234,55 @@ void UserDefaults::save()
 {
     if (!persists_)
         return;
-    QJsonObject root = unreadable_;
-    for (auto it = values_.cbegin(); it != values_.cend(); ++it) {
-        const QJsonValue encoded = std::visit(
-            [](const auto& value) {
-                if constexpr (std::is_same_v<std::decay_t<decltype(value)>, double>)
-                    return encodeDouble(value);
-                else
-                    return JsonWriter::encode(value);
-            },
-            it.value());
-        root.insert(it.key(), QJsonObject{{kTypeKey, kTypeTags.at(it.value().index())}, {kValueKey, encoded}});
-    }
-    const QByteArray bytes = JsonWriter::toBytes(root, false);
+    const QByteArray bytes = fileBytes();
 
     QString reason;
-    if (Paths::makePrivateFolder(QFileInfo(filePath_).path(), &reason)) {
-        // A crash or a full disk in the middle of a write must never leave a truncated store:
-        // QSaveFile writes a temporary file beside it and renames it over the old one only once
-        // everything is written.
-        QSaveFile file(filePath_);
-        if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) {
-            Paths::makePrivateFile(filePath_);
-            if (!writeFailure_.isEmpty()) {
-                writeFailure_.clear();
-                retry_->stop();
-                logLine(QStringLiteral("✅"), QStringLiteral("UserDefaults"), QStringLiteral("Wrote %1 again").arg(filePath_));
-            }
-            return;
+    // A crash, a full disk or a failing device in the middle of a write must never leave a
+    // truncated store: the old file is replaced only by a whole, synced new one.
+    if (Paths::makePrivateFolder(QFileInfo(filePath_).path(), &reason) && signalry::AtomicFile::replace(filePath_, bytes, &reason)) {
+        if (!writeFailure_.isEmpty()) {
+            writeFailure_.clear();
+            retry_->stop();
+            logLine(QStringLiteral("✅"), QStringLiteral("UserDefaults"), QStringLiteral("Wrote %1 again").arg(filePath_));
         }
-        reason = file.errorString();
+        return;
     }
     saveFailedFor(reason);
+}
+
+QByteArray UserDefaults::fileBytes() const
+{
+    // Written entry by entry rather than through one document: a long list held as data (tens
+    // of megabytes) is Base64-encoded straight into the file's bytes, never held as text too.
+    QStringList keys = values_.keys() + unreadable_.keys();
+    keys.sort();
+    QByteArray bytes("{");
+    for (const QString& key : std::as_const(keys)) {
+        if (bytes.size() > 1)
+            bytes += ',';
+        bytes += JsonWriter::toBytes(key, true);
+        bytes += ':';
+        const auto found = values_.constFind(key);
+        if (found == values_.cend()) {
+            bytes += JsonWriter::toBytes(unreadable_.value(key), true);
+        } else if (const QByteArray* data = std::get_if<QByteArray>(&found.value())) {
+            bytes += "{\"type\":\"data\",\"value\":\"";
+            bytes += data->toBase64();
+            bytes += "\"}";
+        } else {
+            const QJsonValue encoded = std::visit(
+                [](const auto& value) {
+                    if constexpr (std::is_same_v<std::decay_t<decltype(value)>, double>)
+                        return encodeDouble(value);
+                    else
+                        return JsonWriter::encode(value);
+                },
+                found.value());
+            bytes += JsonWriter::toBytes(QJsonObject{{kTypeKey, kTypeTags.at(found.value().index())}, {kValueKey, encoded}}, true);
+        }
+    }
+    bytes += '}';
+    return bytes;
 }
 
 void UserDefaults::saveFailedFor(const QString& reason)

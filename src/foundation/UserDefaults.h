@@ -93,6 +93,7 @@ private:
     void salvage(const QByteArray& bytes, const QString& reason);
     void moveAside(const QString& reason, qsizetype salvaged);
     void save();
+    QByteArray fileBytes() const;
     void saveFailedFor(const QString& reason);
 
     QString domain_;

@@ -99,9 +99,11 @@ void CustomWallpapersService::removeUnfinishedImports() const
 int CustomWallpapersService::deleteVideos(const QList<qint64>& keys)
 {
     const QDir folder(folderPath());
-    // A failure to create it only means there is nothing to delete.
-    if (!folder.exists())
-        QDir().mkpath(folder.path());
+    // Made as the import makes it, the user's alone; a failure only means there is nothing to
+    // delete.
+    QString reason;
+    if (!Paths::makePrivateFolder(folder.path(), &reason))
+        log(QStringLiteral("⚠️"), QStringLiteral("Could not create the custom wallpapers folder: ") + reason);
     int deleted = 0;
     for (const qint64 key : keys) {
         const QString name = QString::number(key) + QStringLiteral(".mp4");

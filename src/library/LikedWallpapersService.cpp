@@ -5,8 +5,9 @@
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
-#include "library/PersonalWallpaperList.h"
 #include "library/WallpaperPlaylistService.h"
+
+#include <utility>
 
 namespace {
 const QString kType = QStringLiteral("LikedWallpapersService");
@@ -28,14 +29,50 @@ LikedWallpapersService::LikedWallpapersService(UserDefaults& defaults, Wallpaper
               QStringLiteral("Loaded  %1 liked wallpapers from UserDefaults"),
               QStringLiteral("Saved %1 liked wallpapers to UserDefaults")}))
 {
-    list_->load();
+    std::optional<QFuture<PersonalWallpaperList::Decoded>> decoding = list_->decodeOnWorker();
+    if (!decoding) {
+        loaded_ = true; // nothing stored to wait for
+        return;
+    }
+    connect(&loading_, &QFutureWatcherBase::finished, this, [this] {
+        finishLoading();
+        emit isLoadingChanged(false);
+        if (!list_->order().isEmpty()) {
+            emit likedOrderChanged();
+            emit likedWallpapersChanged();
+        }
+    });
+    loading_.setFuture(*decoding);
 }
 
 LikedWallpapersService::~LikedWallpapersService() = default;
 
-const WallpapersByKey& LikedWallpapersService::likedWallpapers() const { return list_->records(); }
-const QList<qint64>& LikedWallpapersService::likedOrder() const { return list_->order(); }
-QList<WallpaperModel> LikedWallpapersService::likedWallpapersInOrder() const { return list_->inOrder(); }
+const WallpapersByKey& LikedWallpapersService::likedWallpapers() const
+{
+    finishLoading();
+    return list_->records();
+}
+
+const QList<qint64>& LikedWallpapersService::likedOrder() const
+{
+    finishLoading();
+    return list_->order();
+}
+
+QList<WallpaperModel> LikedWallpapersService::likedWallpapersInOrder() const
+{
+    finishLoading();
+    return list_->inOrder();
+}
+
+void LikedWallpapersService::finishLoading() const
+{
+    if (std::exchange(loaded_, true))
+        return;
+    // Waits for the worker, or decodes here when no worker took the task up yet; the records
+    // are moved out, never copied.
+    list_->takeIn(loading_.future().takeResult());
+}
 
 LikedWallpapersService& LikedWallpapersService::shared() { return Shared<LikedWallpapersService>::instance(); }
 
@@ -45,6 +82,7 @@ void LikedWallpapersService::addWallpaper(const WallpaperModel& wallpaper, bool 
         log(QStringLiteral("⚠️"), QStringLiteral("Cannot add wallpaper - key is nil"));
         return;
     }
+    finishLoading();
     const qint64 key = *wallpaper.key;
     // Both changes are made before either is announced, so observers never see a key without
     // its record.
@@ -68,6 +106,7 @@ void LikedWallpapersService::removeWallpaper(std::optional<qint64> key)
         log(QStringLiteral("⚠️"), QStringLiteral("Cannot remove wallpaper - key is nil"));
         return;
     }
+    finishLoading();
     const bool orderChanged = list_->removeFromOrder(*key);
     const bool recordsChanged = list_->removeRecord(*key);
     if (orderChanged)

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "library/PersonalWallpaperList.h"
 #include "library/WallpapersByKey.h"
 
+#include <QFutureWatcher>
 #include <QList>
 #include <QObject>
 
 #include <memory>
 #include <optional>
 
-class PersonalWallpaperList;
 class UserDefaults;
 class WallpaperCounterService;
 class WallpaperPlaylistService;
@@ -17,23 +18,30 @@ class WallpaperPlaylistService;
 // only keys, and the rotation, the menu thumbnail and the playlist sheets look the records up
 // here. Stored whole under "likedWallpapersModels" on every change. Liking reports the like to
 // the backend's counter later, unless the caller suppresses it; unliking also takes the key out
-// of every playlist. Publishes real changes only. One shared instance on the GUI thread.
+// of every playlist. The stored list, which may hold tens of thousands of records, is decoded on
+// a worker from construction on: while it is, isLoading() holds, and any other call waits for
+// it (so nothing ever sees or saves a list without its stored records). Its arrival is announced
+// on the event loop. Publishes real changes only. One shared instance on the GUI thread.
 class LikedWallpapersService : public QObject {
     Q_OBJECT
     Q_PROPERTY(WallpapersByKey likedWallpapers READ likedWallpapers NOTIFY likedWallpapersChanged)
     Q_PROPERTY(QList<qint64> likedOrder READ likedOrder NOTIFY likedOrderChanged)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
 
 public:
     static inline const QString kLikedWallpapersKey = QStringLiteral("likedWallpapersModels");
 
     // The standard defaults store, the shared playlist store and the shared counter service.
     explicit LikedWallpapersService(QObject* parent = nullptr);
-    // Loads the stored list before returning.
+    // Starts decoding the stored list.
     LikedWallpapersService(UserDefaults& defaults, WallpaperPlaylistService& playlists, WallpaperCounterService& counter,
         QObject* parent = nullptr);
     ~LikedWallpapersService() override;
 
     static LikedWallpapersService& shared();
+
+    // The stored list is still being decoded: a view shows its loading state rather than wait.
+    bool isLoading() const { return !loaded_; }
 
     // A wallpaper is liked when its key has an entry here.
     const WallpapersByKey& likedWallpapers() const;
@@ -49,11 +57,17 @@ public:
 signals:
     void likedWallpapersChanged();
     void likedOrderChanged();
+    void isLoadingChanged(bool isLoading);
 
 private:
+    // Takes the decoded list in, waiting for the worker when it is not done yet.
+    void finishLoading() const;
     void log(const QString& emoji, const QString& message) const;
 
     WallpaperPlaylistService& playlists_;
     WallpaperCounterService& counter_;
     std::unique_ptr<PersonalWallpaperList> list_;
+    QFutureWatcher<PersonalWallpaperList::Decoded> loading_;
+    // Taken in, perhaps early by a caller that could not wait; announced once the worker is done.
+    mutable bool loaded_ = false;
 };

@@ -1,6 +1,7 @@
 #include "library/PersonalWallpaperList.h"
 
 #include <QJsonObject>
+#include <QtConcurrent/QtConcurrentRun>
 
 PersonalWallpaperList::PersonalWallpaperList(UserDefaults& defaults, QString key, StoredList::Lines lines)
     : stored_(defaults, std::move(key), std::move(lines))
@@ -21,7 +22,21 @@ QList<WallpaperModel> PersonalWallpaperList::inOrder() const
 
 void PersonalWallpaperList::load()
 {
-    std::optional<QList<WallpaperModel>> stored = stored_.load<WallpaperModel>();
+    if (const std::optional<QByteArray> data = stored_.storedData())
+        takeIn(StoredList::decode<WallpaperModel>(*data));
+}
+
+std::optional<QFuture<PersonalWallpaperList::Decoded>> PersonalWallpaperList::decodeOnWorker()
+{
+    std::optional<QByteArray> data = stored_.storedData();
+    if (!data)
+        return std::nullopt;
+    return QtConcurrent::run([data = std::move(*data)] { return StoredList::decode<WallpaperModel>(data); });
+}
+
+void PersonalWallpaperList::takeIn(Decoded decoded)
+{
+    std::optional<QList<WallpaperModel>> stored = stored_.take(std::move(decoded));
     if (!stored)
         return;
     records_.reserve(stored->size());

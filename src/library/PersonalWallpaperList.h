@@ -3,6 +3,7 @@
 #include "library/StoredList.h"
 #include "library/WallpapersByKey.h"
 
+#include <QFuture>
 #include <QList>
 
 // The body of a personal wallpaper list (liked, recently applied, own): each record under its
@@ -18,9 +19,15 @@ public:
     // The records newest first.
     QList<WallpaperModel> inOrder() const;
 
+    using Decoded = StoredList::Decoded<WallpaperModel>;
+
     // Reads the stored array. A record without a key, and a later record of a key already read
     // (the first one wins), are left out with a line.
     void load();
+    // The same in two halves: the stored array is decoded on a worker (none when nothing
+    // readable is stored, with its line), and takeIn() adds what it found to the list.
+    std::optional<QFuture<Decoded>> decodeOnWorker();
+    void takeIn(Decoded decoded);
     // Cuts a loaded list longer than `count` (a foreign or damaged store) to its first `count`
     // keys and stores it so, after keeping the stored value in the backup.
     void cutLoaded(qsizetype count);

@@ -65,7 +65,7 @@ QList<std::pair<qsizetype, qsizetype>> StoredList::chunks(qsizetype count)
     return ranges;
 }
 
-std::optional<JsonReader> StoredList::readArray()
+std::optional<QByteArray> StoredList::storedData()
 {
     if (defaults_.isUnreadable(key_)) {
         leaveOut(QStringLiteral("Failed to load %1: the stored entry cannot be read").arg(lines_.noun));
@@ -75,16 +75,11 @@ std::optional<JsonReader> StoredList::readArray()
         log(lines_.emoji, QStringLiteral("No %1 found, starting fresh").arg(lines_.noun));
         return std::nullopt;
     }
-    try {
-        if (const StoredType type = storedType(defaults_, key_); type != StoredType::Data && type != StoredType::Empty)
-            throw JsonError({}, QStringLiteral("the stored value is %1, not data").arg(typeName(type)));
-        JsonReader array = JsonReader::parse(defaults_.data(key_));
-        array.size(); // throws unless it is an array
-        return array;
-    } catch (const JsonError& error) {
-        leaveOut(QStringLiteral("Failed to load %1: %2").arg(lines_.noun, error.localizedDescription()));
+    if (const StoredType type = storedType(defaults_, key_); type != StoredType::Data && type != StoredType::Empty) {
+        leaveOut(QStringLiteral("Failed to load %1: the stored value is %2, not data").arg(lines_.noun, typeName(type)));
         return std::nullopt;
     }
+    return defaults_.data(key_);
 }
 
 void StoredList::skip(const QString& reason)

@@ -38,15 +38,35 @@ public:
     const QString& noun() const { return lines_.noun; }
     QString backupKey() const { return key_ + QStringLiteral(".backup"); }
 
-    // The records that decode, in stored order; nothing when no value is stored or the value is
-    // not a JSON array (each with its line). Every record left out is logged. A long list is
-    // decoded on every core: records decode on their own, and the JSON is only read.
+    // What decoding the stored value found, ready to be taken in (take()).
     template <JsonDecodable T>
-    std::optional<QList<T>> load()
+    struct Decoded {
+        // None when the value is not a JSON array.
+        std::optional<QList<T>> records;
+        // Why there are none.
+        QString failure;
+        // The records left out.
+        QList<JsonError> errors;
+    };
+
+    // The stored value, to be decoded anywhere; nothing (with its line) when no value is stored
+    // or it cannot be read as data.
+    std::optional<QByteArray> storedData();
+
+    // Decodes a stored value. Touches nothing of the list, so it may run on any thread. A long
+    // list is decoded on every core: records decode on their own, and the JSON is only read.
+    template <JsonDecodable T>
+    static Decoded<T> decode(const QByteArray& data)
     {
-        const std::optional<JsonReader> array = readArray();
-        if (!array)
-            return std::nullopt;
+        Decoded<T> decoded;
+        std::optional<JsonReader> array;
+        try {
+            array = JsonReader::parse(data);
+            array->size(); // throws unless it is an array
+        } catch (const JsonError& error) {
+            decoded.failure = error.localizedDescription();
+            return decoded;
+        }
         const auto decodeRange = [&array](const std::pair<qsizetype, qsizetype>& range) {
             JsonRecords<T> part;
             part.values.reserve(range.second - range.first);
@@ -63,14 +83,36 @@ public:
         const QList<JsonRecords<T>> parts = ranges.size() == 1
             ? QList<JsonRecords<T>>{decodeRange(ranges.first())}
             : QtConcurrent::blockingMapped<QList<JsonRecords<T>>>(ranges, decodeRange);
-        QList<T> records;
-        records.reserve(array->size());
+        decoded.records.emplace();
+        decoded.records->reserve(array->size());
         for (const JsonRecords<T>& part : parts) {
-            records.append(part.values);
-            for (const JsonError& error : part.errors)
-                skip(error.localizedDescription());
+            decoded.records->append(part.values);
+            decoded.errors.append(part.errors);
         }
-        return records;
+        return decoded;
+    }
+
+    // The records that decoded, in stored order; nothing when the value was not a JSON array.
+    // Every record left out is logged. GUI thread, as everything but decode().
+    template <JsonDecodable T>
+    std::optional<QList<T>> take(Decoded<T> decoded)
+    {
+        if (!decoded.records) {
+            leaveOut(QStringLiteral("Failed to load %1: %2").arg(lines_.noun, decoded.failure));
+            return std::nullopt;
+        }
+        for (const JsonError& error : std::as_const(decoded.errors))
+            skip(error.localizedDescription());
+        return std::move(decoded.records);
+    }
+
+    // The records that decode, in stored order; nothing when no value is stored or the value is
+    // not a JSON array (each with its line). Every record left out is logged.
+    template <JsonDecodable T>
+    std::optional<QList<T>> load()
+    {
+        const std::optional<QByteArray> data = storedData();
+        return data ? take(decode<T>(*data)) : std::nullopt;
     }
 
     // The owner leaves out a record that decoded (no key, a repeated key): logged, and kept in
@@ -93,7 +135,6 @@ public:
 private:
     // [begin, end) ranges of a few hundred records each that together cover `count`.
     static QList<std::pair<qsizetype, qsizetype>> chunks(qsizetype count);
-    std::optional<JsonReader> readArray();
     void write(const QJsonArray& records);
     void keepBackup();
     void log(const QString& emoji, const QString& message) const;

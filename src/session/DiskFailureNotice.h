@@ -22,7 +22,8 @@ public:
     DiskFailureNotice(NotificationManager& toast, DesktopNotifications& desktop, std::function<bool()> windowShown,
         QObject* parent = nullptr);
 
-    // Settings writes that fail are told as "Settings Not Saved".
+    // Writes of a defaults store (the settings, the login-window picture) that fail are told as
+    // "Settings Not Saved".
     void watch(UserDefaults& defaults);
     // Tells `reason` under `title`, unless this title and reason were told before.
     void tell(const QString& title, const QString& reason);

@@ -3,9 +3,73 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#include <utility>
 
 namespace signalry {
+
+namespace {
+QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+
+// The file being written: its descriptor and, once it has one, its name. Both are let go unless
+// the write got as far as the rename.
+struct Staging {
+    Staging() = default;
+    Staging(const Staging&) = delete;
+    Staging& operator=(const Staging&) = delete;
+    ~Staging()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        if (!name.isEmpty())
+            ::unlink(name.constData());
+    }
+
+    int fd = -1;
+    QByteArray name;
+};
+
+// Short writes and interrupted calls are carried on; any other failure (ENOSPC, EIO) ends it.
+bool writeAll(int fd, const QByteArray& data)
+{
+    const char* next = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, next, static_cast<size_t>(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO;
+            return false;
+        }
+        next += written;
+        left -= written;
+    }
+    return true;
+}
+
+// Gives the unnamed file a name beside the target, so that it can be renamed over it.
+bool name(Staging& staging, const QByteArray& target)
+{
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(staging.fd);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        QByteArray candidate = target + '.' + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, candidate.constData(), AT_SYMLINK_FOLLOW) == 0) {
+            staging.name = std::move(candidate);
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+} // namespace
 
 bool AtomicFile::write(const QString& path, const QByteArray& data, QString* error)
 {
@@ -20,13 +84,40 @@ bool AtomicFile::write(const QString& path, const QByteArray& data, QString* err
     // folder made for it (one that was there, the user's caches root say, is left as it is).
     if (!folderExisted)
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+    return replace(path, data, error);
+}
+
+bool AtomicFile::replace(const QString& path, const QByteArray& data, QString* error)
+{
+    const QByteArray target = QFile::encodeName(path);
+    const auto fail = [error](int code) {
         if (error)
-            *error = file.errorString();
+            *error = systemError(code);
         return false;
+    };
+    Staging staging;
+    // Unnamed until it is whole: a kill in the middle leaves nothing in the folder.
+    staging.fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (staging.fd < 0) {
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return fail(errno);
+        // A file system without unnamed files: the staging file has its name from the start.
+        QByteArray pattern = target + ".XXXXXX";
+        staging.fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (staging.fd < 0)
+            return fail(errno);
+        staging.name = pattern;
     }
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    // Synced before the rename: after a crash the name holds the old content or the new, whole.
+    if (!writeAll(staging.fd, data) || ::fsync(staging.fd) != 0)
+        return fail(errno);
+    if (staging.name.isEmpty() && !name(staging, target))
+        return fail(errno);
+    if (::close(std::exchange(staging.fd, -1)) != 0)
+        return fail(errno);
+    if (::rename(staging.name.constData(), target.constData()) != 0)
+        return fail(errno);
+    staging.name.clear();
     return true;
 }
 

@@ -6,12 +6,20 @@ class QByteArray;
 
 namespace signalry {
 
-// The client's state files: written to a temporary file beside the target and renamed, so a
-// crash mid-write never leaves half a file; a damaged file is moved aside, never deleted.
+// State files that must never be left half written: the new content goes into a file of its own
+// beside the target (unnamed while the file system allows), every write is checked, the file is
+// synced to the disk and closed, and only then renamed over the target. A full disk, a failing
+// device or a refused rename leaves the old file as it was and nothing else behind. A damaged
+// file is moved aside, never deleted. Used by the analytics client and by the application's own
+// stores.
 class AtomicFile {
 public:
-    // Creates the folder when missing. On failure returns false and sets `error` when given.
+    // Creates the folder when missing (the owner's alone, 0700, when made here), then replace().
     static bool write(const QString& path, const QByteArray& data, QString* error = nullptr);
+    // Makes `data` the whole content of `path`, a file the owner alone may read and write (0600).
+    // The folder must exist. On failure returns false and sets `error` (the system's reason,
+    // "No space left on device" say) when given.
+    static bool replace(const QString& path, const QByteArray& data, QString* error = nullptr);
     // Renames `path` to `path` + ".damaged" (replacing an earlier one); returns the new path, or
     // an empty text when the rename failed.
     static QString moveAside(const QString& path);

@@ -1,17 +1,28 @@
 #pragma once
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 
 namespace signalry {
 
-// The top-level elements of a JSON array text, each as its own text, found by scanning the
-// nesting and the strings rather than by parsing, so a text that does not parse as a whole (one
-// record garbled, the end cut off) still yields every element around the fault. Nothing when the
-// text does not start as an array.
+// The top-level elements of a JSON array text, each as a view into the text, found by scanning
+// the nesting and the strings rather than by parsing, so a text that does not parse as a whole
+// (one record garbled, the end cut off) still yields every element around the fault, and a long
+// text is never copied. Nothing when the text does not start as an array.
 namespace JsonArrayElements {
 
-QList<QByteArray> split(const QByteArray& text);
+struct Elements {
+    // The last ones, at most as many as asked for, in the text's order.
+    QList<QByteArrayView> elements;
+    // How many came before them.
+    qsizetype dropped = 0;
+    // The text is one array, closed, with no empty element and nothing after it.
+    bool whole = false;
+};
+
+// The views point into `text`, which must outlive them. Keeping only the last `keep` bounds the
+// memory a long text of tiny elements can take.
+Elements split(QByteArrayView text, qsizetype keep);
 
 } // namespace JsonArrayElements
 

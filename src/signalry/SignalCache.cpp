@@ -5,8 +5,8 @@
 #include "signalry/StorageLocations.h"
 
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QUrl>
 
 #include <algorithm>
@@ -44,31 +44,19 @@ void SignalCache::load()
             return;
     }
     log(Level::Info, QStringLiteral("Loading Signalry cache from: ") + QUrl::fromLocalFile(filePath_).toString());
-    QList<SignalPostBody> loaded;
-    QFile file(filePath_);
-    const bool readable = file.open(QIODevice::ReadOnly);
-    const qint64 size = readable ? file.size() : 0;
-    if (size > kMaximumFileBytes) {
-        file.close();
-        // No queue of ours grows that large: reading it would only cost seconds and memory.
-        const QString aside = AtomicFile::moveAside(filePath_);
-        log(Level::Error, QStringLiteral("Signalry cache is too large (%1 bytes), moved aside to %2")
-                              .arg(size)
-                              .arg(aside.isEmpty() ? QStringLiteral("nowhere") : aside));
-    } else if (readable) {
-        loaded = readFile(file.readAll());
-    }
+    FileRecords read = readFile();
 
     std::lock_guard lock(mutex_);
     loaded_ = true;
-    // Until something else arrives, the file says what memory holds.
-    const bool matchesFile = cachedSignals_.empty() && inFlight_.isEmpty();
-    cachedSignals_.insert(cachedSignals_.begin(), loaded.begin(), loaded.end());
+    // Until something else arrives, the file says what memory holds; a file moved aside says
+    // nothing, and the records that read are written anew at the next save.
+    const bool matchesFile = !read.movedAside && cachedSignals_.empty() && inFlight_.isEmpty();
+    cachedSignals_.insert(cachedSignals_.begin(), read.records.begin(), read.records.end());
     dropOverflowLocked();
     if (matchesFile)
         savedGeneration_ = generation_;
-    if (readable)
-        log(Level::Info, QStringLiteral("Loaded %1 signals").arg(loaded.size()));
+    if (read.found)
+        log(Level::Info, QStringLiteral("Loaded %1 signals").arg(read.records.size()));
 }
 
 void SignalCache::pushSignal(SignalPostBody signal)
@@ -173,37 +161,60 @@ void SignalCache::saveToDisk()
     savedGeneration_ = generation;
 }
 
-QList<SignalPostBody> SignalCache::readFile(const QByteArray& data)
+SignalCache::FileRecords SignalCache::readFile()
 {
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
-    QJsonArray values;
-    if (document.isArray()) {
-        values = document.array();
-    } else {
-        // Kept aside as it was; the records that still read on their own are not lost with it.
+    FileRecords read;
+    QFile file(filePath_);
+    if (!file.open(QIODevice::ReadOnly))
+        return read;
+    read.found = true;
+    const qint64 size = file.size();
+    if (size > kMaximumFileBytes) {
+        file.close();
+        // No queue of ours grows that large: reading it would only cost time and memory.
         const QString aside = AtomicFile::moveAside(filePath_);
-        log(Level::Error, QStringLiteral("Signalry cache is damaged (%1), moved aside to %2")
-                              .arg(parseError.error == QJsonParseError::NoError ? QStringLiteral("not an array") : parseError.errorString(),
-                                   aside.isEmpty() ? QStringLiteral("nowhere") : aside));
-        const QList<QByteArray> elements = JsonArrayElements::split(data);
-        for (const QByteArray& element : elements) {
-            const QJsonDocument one = QJsonDocument::fromJson("[" + element + "]");
-            // An element that does not parse counts as an unreadable record below.
-            values.append(one.isArray() && one.array().size() == 1 ? one.array().first() : QJsonValue());
-        }
+        read.movedAside = true;
+        log(Level::Error, QStringLiteral("Signalry cache is too large (%1 bytes), moved aside to %2")
+                              .arg(size)
+                              .arg(aside.isEmpty() ? QStringLiteral("nowhere") : aside));
+        return read;
     }
-    QList<SignalPostBody> records;
+    // Mapped rather than read: a long file costs no copy of its own beside the records.
+    QByteArray copy;
+    QByteArrayView data;
+    if (const uchar* mapped = size > 0 ? file.map(0, size) : nullptr) {
+        data = QByteArrayView(mapped, size);
+    } else {
+        copy = file.readAll();
+        data = copy;
+    }
+
+    // Each record is read on its own: one that does not read costs only itself. Records too old
+    // to be kept are never decoded.
+    const JsonArrayElements::Elements split = JsonArrayElements::split(data, kMaximumNumberOfSignals);
     int skipped = 0;
-    for (const QJsonValue& value : std::as_const(values)) {
-        if (std::optional<SignalPostBody> record = SignalPostBody::fromCacheJson(value))
-            records.append(std::move(*record));
+    for (const QByteArrayView element : split.elements) {
+        const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromRawData(element.data(), element.size()));
+        if (std::optional<SignalPostBody> record = document.isObject() ? SignalPostBody::fromCacheJson(document.object()) : std::nullopt)
+            read.records.append(std::move(*record));
         else
             ++skipped;
     }
+    if (split.dropped > 0)
+        log(Level::Error, QStringLiteral("Signalry cache is full, dropped the %1 oldest signals").arg(split.dropped));
     if (skipped > 0)
         log(Level::Error, QStringLiteral("Skipped %1 unreadable signals in the Signalry cache").arg(skipped));
-    return records;
+    if (split.whole && skipped == 0)
+        return read;
+
+    // Kept aside as it was, so what did not read is not lost with it.
+    file.close();
+    const QString aside = AtomicFile::moveAside(filePath_);
+    read.movedAside = true;
+    log(Level::Error, QStringLiteral("Signalry cache is damaged (%1), moved aside to %2")
+                          .arg(split.whole ? QStringLiteral("%1 unreadable records").arg(skipped) : QStringLiteral("not a whole JSON array"),
+                              aside.isEmpty() ? QStringLiteral("nowhere") : aside));
+    return read;
 }
 
 void SignalCache::dropOverflowLocked()

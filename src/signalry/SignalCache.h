@@ -16,7 +16,8 @@ namespace signalry {
 // flight. The file "signalrysignalcache" in the Caches folder holds the same records: it is read
 // at start (on the sender's thread, refused above kMaximumFileBytes) and kept until its records
 // are delivered, rewritten whenever the records changed (by the sender at most every 10 seconds)
-// and at termination, so a crash or kill -9 loses at most the last moments. Holds at most
+// and at termination, so a crash or kill -9 loses at most the last moments. A file with a record
+// that does not read is moved aside whole (".damaged") and its other records kept. Holds at most
 // kMaximumNumberOfSignals; beyond that the oldest are dropped and logged. Every operation may run
 // on any thread; a batch leaves the waiting records under the same lock that selects it, so two
 // overlapping sends never post one record twice. Managers of one process that use the same file
@@ -25,8 +26,9 @@ class SignalCache {
 public:
     static constexpr int kMaximumNumberOfSignalsToPopAtOnce = 100;
     static constexpr int kMaximumNumberOfSignals = 10'000;
-    // A full cache of ordinary signals takes about 27 MB.
-    static constexpr qint64 kMaximumFileBytes = 32 << 20;
+    // A full cache of ordinary signals takes about 27 MB, one of long payloads several times
+    // that; a larger file is moved aside unread. Read mapped, so its size costs no memory.
+    static constexpr qint64 kMaximumFileBytes = 512 << 20;
 
     // Records posted together, under an identity of this cache.
     struct Batch {
@@ -67,9 +69,16 @@ public:
     void saveIfChanged();
 
 private:
-    // Reads the file's records; a file that is not a JSON array is moved aside, and the records
-    // of it that read on their own are kept.
-    QList<SignalPostBody> readFile(const QByteArray& data);
+    struct FileRecords {
+        // The newest kMaximumNumberOfSignals records that read, oldest first.
+        QList<SignalPostBody> records;
+        bool found = false;
+        bool movedAside = false;
+    };
+
+    // Reads the file's records; a file that is not a whole JSON array of readable records is
+    // moved aside, and the records of it that read on their own are kept.
+    FileRecords readFile();
     void dropOverflowLocked();
     void changedLocked() { ++generation_; }
     void log(LogHandler::LogLevel level, const QString& message) const;

@@ -3,6 +3,8 @@
 #include "foundation/UserDefaults.h"
 
 #include "support/Eventually.h"
+#include "support/FileBytes.h"
+#include "support/FullFileSystem.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -58,8 +60,10 @@ TEST_F(UserDefaultsTest, EveryTypeSurvivesAReloadFromDisk)
         defaults.setDate(QStringLiteral("when"), moment.toLocalTime());
         defaults.setArray(QStringLiteral("list"), array);
         defaults.setDictionary(QStringLiteral("savedPerMonitorWallpapers"), dictionary);
+        defaults.setString(QStringLiteral("a \"quoted\\ key\" ü\n"), QStringLiteral("kept"));
     }
     const UserDefaults reloaded;
+    EXPECT_EQ(reloaded.string(QStringLiteral("a \"quoted\\ key\" ü\n")), "kept");
     EXPECT_EQ(reloaded.data(QStringLiteral("data")), QByteArray("\x00\x01text", 6));
     EXPECT_EQ(reloaded.string(QStringLiteral("text")), "dGV4dA==");
     EXPECT_TRUE(reloaded.data(QStringLiteral("text")).isEmpty()) << "text must not come back as data";
@@ -72,7 +76,7 @@ TEST_F(UserDefaultsTest, EveryTypeSurvivesAReloadFromDisk)
     EXPECT_EQ(reloaded.date(QStringLiteral("when")), moment);
     EXPECT_EQ(reloaded.array(QStringLiteral("list")), array);
     EXPECT_EQ(reloaded.dictionary(QStringLiteral("savedPerMonitorWallpapers")), dictionary);
-    EXPECT_EQ(reloaded.keys().size(), 10);
+    EXPECT_EQ(reloaded.keys().size(), 11);
 }
 
 TEST_F(UserDefaultsTest, GettersGiveTheFallbackForMissingOrOtherTypes)
@@ -295,6 +299,49 @@ TEST_F(UserDefaultsTest, AFailedWriteIsAnnouncedOnceAndLandsWhenTheDiskIsBack)
         EXPECT_EQ(reread.string(QStringLiteral("savedWallpaperKey")), "42");
         EXPECT_TRUE(reread.boolean(QStringLiteral("startOnLoginEnabled")));
         EXPECT_TRUE(log.contains(QStringLiteral("✅ [UserDefaults] Wrote ") + file() + QStringLiteral(" again")));
+    }
+}
+
+// A disk with no free block: a small file fails only as the write ends, a large one in the middle
+// of it. Either way the old file stays whole and alone in its folder, the failure is told once,
+// and the values land once there is room again.
+TEST(UserDefaultsFullDiskTest, AWriteThatFindsNoRoomKeepsTheOldFileWhole)
+{
+    struct Case {
+        const char* name;
+        qsizetype bytes;
+    };
+    const Case cases[] = {{"a small file", 16}, {"a large file", 256 * 1024}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FullFileSystem disk;
+        const Paths::Override paths(disk.path());
+        const QString folder = Paths::configuration() + QStringLiteral("/Quorvelle");
+        const QString file = folder + QStringLiteral("/standard.json");
+        UserDefaults defaults;
+        defaults.setString(QStringLiteral("payload"), QString(c.bytes, u'a'));
+        const QByteArray before = readFile(file);
+        ASSERT_TRUE(before.contains(QByteArray(c.bytes, 'a')));
+
+        disk.fill();
+        LogCapture log;
+        QSignalSpy failed(&defaults, &UserDefaults::saveFailed);
+        defaults.setString(QStringLiteral("payload"), QString(c.bytes, u'b'));
+        defaults.setBool(QStringLiteral("startOnLoginEnabled"), true);
+        EXPECT_EQ(readFile(file), before);
+        EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{QStringLiteral("standard.json")}) << "nothing half written is left behind";
+        EXPECT_TRUE(defaults.hasUnsavedChanges());
+        ASSERT_EQ(failed.size(), 1) << "one announcement per reason";
+        const QString expected = disk.isTmpfs() ? QStringLiteral("No space left on device") : QStringLiteral("File too large");
+        EXPECT_EQ(failed.first().at(1).toString(), expected);
+        EXPECT_TRUE(log.contains(QStringLiteral("❌ [UserDefaults] Could not write ") + file));
+
+        disk.free();
+        ASSERT_EVENTUALLY(!defaults.hasUnsavedChanges(), 3 * UserDefaults::kRetryMs);
+        const UserDefaults reread;
+        EXPECT_EQ(reread.string(QStringLiteral("payload")), QString(c.bytes, u'b'));
+        EXPECT_TRUE(reread.boolean(QStringLiteral("startOnLoginEnabled")));
     }
 }
 

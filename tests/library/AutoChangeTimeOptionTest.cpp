@@ -1,5 +1,8 @@
 #include "library/AutoChangeTimeOption.h"
 
+#include <QList>
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include <limits>

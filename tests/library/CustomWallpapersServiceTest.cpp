@@ -79,6 +79,8 @@ TEST_F(CustomWallpapersServiceTest, AMissingFolderIsCreatedAndAnUnknownSupportFo
     custom().addCustomWallpaper(wallpaper(5));
     EXPECT_TRUE(custom().clearCustomWallpapersCache());
     EXPECT_TRUE(QDir(custom().folderPath()).exists());
+    EXPECT_EQ(QFileInfo(custom().folderPath()).permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::ExeOther),
+        QFile::Permissions()) << "the user's own videos are nobody else's to list";
     EXPECT_TRUE(log_.contains(QStringLiteral("🗑️ [CustomWallpapersService] Cleared custom wallpapers cache: deleted 0 file(s)")));
 
     restart().addCustomWallpaper(wallpaper(6));

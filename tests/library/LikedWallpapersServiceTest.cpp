@@ -3,8 +3,12 @@
 #include "library/LikedWallpapersService.h"
 #include "library/WallpaperPlaylistService.h"
 
+#include "support/Eventually.h"
+
 #include <QSignalSpy>
 #include <QTest>
+
+#include <functional>
 
 namespace {
 
@@ -29,6 +33,46 @@ TEST_F(LikedWallpapersServiceTest, LikesGoFirstAndSurviveARestart)
     EXPECT_EQ(titles(liked().likedWallpapersInOrder()),
         (QStringList{QStringLiteral("One again"), QStringLiteral("Three"), QStringLiteral("Two")}));
     EXPECT_TRUE(log_.contains(QStringLiteral("❤️ [LikedWallpapersService] Loaded  3 liked wallpapers from UserDefaults")));
+}
+
+// A stored list is decoded on a worker: the service is there at once and says it is loading,
+// the list's arrival is announced once, and a change made meanwhile waits for the stored
+// records, so none of them is lost.
+TEST_F(LikedWallpapersServiceTest, AStoredListIsReadOnAWorkerAndNothingIsLostMeanwhile)
+{
+    constexpr int kStored = 400;
+    QJsonArray stored;
+    for (qint64 key = 1; key <= kStored; ++key)
+        stored.append(wallpaper(key).toJson());
+    struct Case {
+        const char* name;
+        std::function<void(LikedWallpapersService&)> meanwhile;
+        qsizetype count;
+        qint64 first;
+    };
+    const Case cases[] = {
+        {"nothing", [](LikedWallpapersService&) {}, kStored, 1},
+        {"a like", [](LikedWallpapersService& liked) { liked.addWallpaper(wallpaper(9999), true); }, kStored + 1, 9999},
+        {"an unlike", [](LikedWallpapersService& liked) { liked.removeWallpaper(std::optional<qint64>(1)); }, kStored - 1, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        store(LikedWallpapersService::kLikedWallpapersKey, stored);
+        log_.clear();
+        LikedWallpapersService& liked = restart();
+        EXPECT_TRUE(liked.isLoading());
+        EXPECT_FALSE(log_.contains(QStringLiteral("Loaded "))) << "decoded off the GUI thread, not in the constructor";
+        QSignalSpy loading(&liked, &LikedWallpapersService::isLoadingChanged);
+        QSignalSpy order(&liked, &LikedWallpapersService::likedOrderChanged);
+
+        c.meanwhile(liked);
+        EXPECT_EQ(liked.likedOrder().size(), c.count);
+        ASSERT_EVENTUALLY(loading.size() == 1, 10'000);
+        EXPECT_FALSE(liked.isLoading());
+        EXPECT_GE(order.size(), 1) << "the arrival is announced";
+        EXPECT_EQ(restart().likedOrder().size(), c.count) << "what was stored is stored still";
+        EXPECT_EQ(liked_->likedOrder().first(), c.first);
+    }
 }
 
 TEST_F(LikedWallpapersServiceTest, OnlyRealChangesArePublished)

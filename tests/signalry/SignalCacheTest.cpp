@@ -9,6 +9,9 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 
+#include "support/FileBytes.h"
+#include "support/FullFileSystem.h"
+
 #include <gtest/gtest.h>
 
 using namespace signalry;
@@ -139,12 +142,22 @@ TEST_F(SignalCacheTest, DamagedFileIsMovedAsideAndTheCacheStartsEmpty)
     EXPECT_EQ(logLines.count(QStringLiteral("Signalry cache is damaged")), 3);
 }
 
+// A record that does not read is kept, with the file, aside; the next save holds the others.
 TEST_F(SignalCacheTest, OneUnreadableRecordDoesNotCostTheOthers)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    writeFile("[" + record(1).toCacheJson() + ",{\"type\":5}," + record(2).toCacheJson() + "]");
-    EXPECT_EQ(openCache()->snapshot(), (QList<SignalPostBody>{record(1), record(2)}));
+    const QByteArray text = "[" + record(1).toCacheJson() + ",{\"type\":5}," + record(2).toCacheJson() + "]";
+    writeFile(text);
+    const auto cache = openCache();
+    EXPECT_EQ(cache->snapshot(), (QList<SignalPostBody>{record(1), record(2)}));
     EXPECT_TRUE(logLines.contains(QStringLiteral("Skipped 1 unreadable signals")));
+    QFile aside(path + QStringLiteral(".damaged"));
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly)) << "the record that did not read is kept aside";
+    EXPECT_EQ(aside.readAll(), text);
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Signalry cache is damaged (1 unreadable records), moved aside to ")));
+
+    cache->saveIfChanged();
+    EXPECT_EQ(openCache()->snapshot(), (QList<SignalPostBody>{record(1), record(2)})) << "written anew at once";
 }
 
 TEST_F(SignalCacheTest, AGarbledRecordCostsOnlyItself)
@@ -153,6 +166,9 @@ TEST_F(SignalCacheTest, AGarbledRecordCostsOnlyItself)
     const QByteArray one = record(1).toCacheJson();
     const QByteArray two = record(2).toCacheJson();
     const QByteArray three = record(3).toCacheJson();
+    SignalPostBody quoted = record(4);
+    quoted.payload.insert(QStringLiteral("screen"), QStringLiteral("27\" wide, [4K] {\\}"));
+    const QByteArray four = quoted.toCacheJson();
     struct Case {
         const char* name;
         QByteArray text;
@@ -163,6 +179,7 @@ TEST_F(SignalCacheTest, AGarbledRecordCostsOnlyItself)
         {"stray bytes", "[" + one + ",\x01\xff garbage," + two + "," + three + "]", {record(1), record(2), record(3)}},
         {"brace in a string", "[" + one + ",{\"type\":\"}{[\",oops}," + two + "]", {record(1), record(2)}},
         {"cut short", "[" + one + "," + two + "," + three.left(three.size() / 2), {record(1), record(2)}},
+        {"escaped quote in a string", "[" + four + ",{\"type\": tru}," + two + "]", {quoted, record(2)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -172,7 +189,49 @@ TEST_F(SignalCacheTest, AGarbledRecordCostsOnlyItself)
         ASSERT_TRUE(aside.open(QIODevice::ReadOnly)) << "the damaged file is kept aside";
         EXPECT_EQ(aside.readAll(), c.text);
     }
-    EXPECT_EQ(logLines.count(QStringLiteral("Skipped 1 unreadable signals")), 4);
+    EXPECT_EQ(logLines.count(QStringLiteral("Skipped 1 unreadable signals")), 5);
+}
+
+// Long payloads make a long file of few records: every one of them is kept to be sent.
+TEST_F(SignalCacheTest, ALongFileOfLongRecordsIsReadWhole)
+{
+    QList<SignalPostBody> records;
+    for (int i = 0; i < 1'320; ++i) {
+        records.append(record(i));
+        records.last().payload.insert(QStringLiteral("trace"), QString(40'000, QLatin1Char('a' + i % 26)));
+    }
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    writeFile(SignalPostBody::encodeCacheList(records));
+    ASSERT_GT(QFileInfo(path).size(), 50 << 20);
+    const auto cache = openCache();
+    EXPECT_EQ(cache->snapshot(), records);
+    EXPECT_TRUE(QFile::exists(path));
+}
+
+// A disk with no free block: the old file stays whole, the records stay in memory and land once
+// there is room.
+TEST_F(SignalCacheTest, ASaveThatFindsNoRoomKeepsTheOldFileWhole)
+{
+    FullFileSystem disk;
+    const QString onDisk = disk.path() + QStringLiteral("/signalrysignalcache");
+    SignalCache cache(onDisk, logLines.handler());
+    cache.load();
+    cache.pushSignal(record(1));
+    cache.saveToDisk();
+    const QByteArray before = readFile(onDisk);
+
+    disk.fill();
+    cache.pushSignal(record(2));
+    cache.saveIfChanged();
+    EXPECT_EQ(readFile(onDisk), before);
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Error saving Signalry cache")));
+    EXPECT_EQ(cache.count(), 2);
+
+    disk.free();
+    cache.saveIfChanged();
+    SignalCache reread(onDisk, logLines.handler());
+    reread.load();
+    EXPECT_EQ(reread.snapshot(), (QList<SignalPostBody>{record(1), record(2)}));
 }
 
 TEST_F(SignalCacheTest, TheFileAndTheFolderMadeForItAreTheOwnersAlone)

@@ -12,6 +12,7 @@
 #include "screens/library/CreatePlaylistSheet.h"
 #include "screens/library/PlaylistArtwork.h"
 #include "screens/library/PlaylistCardView.h"
+#include "screens/library/SavedWallpapersLoadingView.h"
 #include "state/AppStore.h"
 #include "state/ExplorePageService.h"
 #include "ui/BrowseContext.h"
@@ -101,10 +102,10 @@ LikedView::LikedView(BrowseContext* context, const PageLinks& links, QWidget* pa
     savedGrid_->setColumns(3);
     savedGrid_->setSpacing(kSavedSpacing, kSavedSpacing);
     savedGrid_->setCellFactory([this](int index) { return makeSavedCell(index); });
-    savedGrid_->setCellUpdater(
-        [this](QWidget* cell, int index) { PosterCardView::refresh(cell, liked_.likedWallpapersInOrder().at(index)); });
+    savedGrid_->setCellUpdater([this](QWidget* cell, int index) { PosterCardView::refresh(cell, savedAt(index)); });
     saved_->addWidget(savedGrid_);
     saved_->addWidget(emptyState(column));
+    saved_->addWidget(new SavedWallpapersLoadingView(column));
     stack->addWidget(saved_);
     stack->addStretch();
 
@@ -120,6 +121,10 @@ LikedView::LikedView(BrowseContext* context, const PageLinks& links, QWidget* pa
             refreshSaved();
             refreshPlaylists();
         });
+    connect(&liked_, &LikedWallpapersService::isLoadingChanged, this, [this] {
+        refreshSaved();
+        refreshPlaylists();
+    });
     connect(&custom_, &CustomWallpapersService::customWallpapersChanged, this, &LikedView::refreshPlaylists);
     connect(&appStore_, &AppStore::baseUrlChanged, this, [this] {
         refreshCreateCard();
@@ -146,6 +151,14 @@ QString LikedView::savedSubtitleText(qsizetype count)
 CreatePlaylistCardView* LikedView::createCard() const { return createCard_; }
 
 bool LikedView::isEmptyStateShown() const { return saved_->currentIndex() == 1; }
+bool LikedView::isLoadingStateShown() const { return saved_->currentIndex() == 2; }
+
+const WallpapersByKey& LikedView::likedRecords() const
+{
+    // While the list is read the playlists show without its pictures rather than wait for it.
+    static const WallpapersByKey none;
+    return liked_.isLoading() ? none : liked_.likedWallpapers();
+}
 
 void LikedView::showEvent(QShowEvent* event)
 {
@@ -166,7 +179,7 @@ QWidget* LikedView::makePlaylistCell(int index)
         return card;
     }
     const WallpaperPlaylist& playlist = shownPlaylists_.at(index - 1);
-    const auto first = PlaylistArtwork::firstWallpaper(playlist, custom_.customWallpapers(), liked_.likedWallpapers());
+    const auto first = PlaylistArtwork::firstWallpaper(playlist, custom_.customWallpapers(), likedRecords());
     auto* card = new PlaylistCardView(playlist, PlaylistArtwork::thumbnailUrl(playlist, first, appStore_.baseUrl()), first);
     connect(card, &PlaylistCardView::addWallpapersRequested, this,
         [this](const WallpaperPlaylist& chosen) { showAddWallpapers(chosen.id); });
@@ -185,7 +198,7 @@ void LikedView::refreshPlaylists()
     // Live cards follow renames, new keys and new pictures of their first wallpaper.
     for (const WallpaperPlaylist& playlist : playlists) {
         if (auto* card = qobject_cast<PlaylistCardView*>(playlistGrid_->cellForKey(playlist.id))) {
-            const auto first = PlaylistArtwork::firstWallpaper(playlist, custom_.customWallpapers(), liked_.likedWallpapers());
+            const auto first = PlaylistArtwork::firstWallpaper(playlist, custom_.customWallpapers(), likedRecords());
             card->setPlaylist(playlist, PlaylistArtwork::thumbnailUrl(playlist, first, appStore_.baseUrl()), first);
         }
     }
@@ -208,20 +221,34 @@ void LikedView::confirmClearAll()
 
 // -- saved wallpapers ----------------------------------------------------------------------------
 
+WallpaperModel LikedView::savedAt(int index) const
+{
+    // Looked up by key: a long list is never copied for one card.
+    return liked_.likedWallpapers().value(liked_.likedOrder().at(index));
+}
+
 QWidget* LikedView::makeSavedCell(int index)
 {
-    return new PosterCardView(liked_.likedWallpapersInOrder().at(index), PosterCardView::Options{}, context_);
+    return new PosterCardView(savedAt(index), PosterCardView::Options{}, context_);
 }
 
 void LikedView::refreshSaved()
 {
-    const QList<WallpaperModel> saved = liked_.likedWallpapersInOrder();
+    if (liked_.isLoading()) {
+        savedGrid_->setKeys({});
+        savedTitle_->setSubtitle(tr("Loading…"));
+        saved_->setCurrentIndex(2);
+        return;
+    }
+    const QList<qint64>& order = liked_.likedOrder();
+    const WallpapersByKey& records = liked_.likedWallpapers();
     QList<QUuid> keys;
-    for (const WallpaperModel& wallpaper : saved)
-        keys.append(wallpaper.id);
+    keys.reserve(order.size());
+    for (const qint64 key : order)
+        keys.append(records.value(key).id);
     savedGrid_->setKeys(keys);
-    savedTitle_->setSubtitle(savedSubtitleText(saved.size()));
-    saved_->setCurrentIndex(saved.isEmpty() ? 1 : 0);
+    savedTitle_->setSubtitle(savedSubtitleText(order.size()));
+    saved_->setCurrentIndex(order.isEmpty() ? 1 : 0);
 }
 
 // -- sheets --------------------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/WallpapersByKey.h"
 #include "model/WallpaperPlaylist.h"
 
 #include <QPointer>
@@ -43,6 +44,8 @@ public:
     LabelButton* clearAllButton() const { return clearAll_; }
     SectionTitleComponent* savedTitle() const { return savedTitle_; }
     bool isEmptyStateShown() const;
+    // The liked list is still being read.
+    bool isLoadingStateShown() const;
 
     // The key of the create card's cell in the playlist grid.
     static QUuid createCardKey();
@@ -63,6 +66,8 @@ private:
     void confirmClearAll();
     QWidget* makePlaylistCell(int index);
     QWidget* makeSavedCell(int index);
+    WallpaperModel savedAt(int index) const;
+    const WallpapersByKey& likedRecords() const;
 
     QPointer<BrowseContext> context_;
     QPointer<SheetHost> sheets_;

@@ -83,6 +83,28 @@ TEST_F(LikedViewTest, ASavedCardTakesTheFresherRecordOfItsWallpaper)
     EXPECT_EQ(card->wallpaper().likes, 4'200);
 }
 
+// A list still being read shows the loading state, never an empty library, then its grid.
+TEST_F(LikedViewTest, AListStillBeingReadShowsTheLoadingStateThenTheGrid)
+{
+    for (qint64 i = 0; i < 3; ++i)
+        like(kCatalogueKey + i, QStringLiteral("Saved %1").arg(i));
+    makePlaylist(QStringLiteral("Evening"), {kCatalogueKey});
+    LikedWallpapersService reading(defaults_, playlists_, counter_);
+    const Shared<LikedWallpapersService>::Override use(reading);
+    PageLinks links;
+    links.sheets = &sheets_;
+    LikedView page(&context_, links);
+
+    EXPECT_TRUE(page.isLoadingStateShown());
+    EXPECT_FALSE(page.isEmptyStateShown());
+    EXPECT_TRUE(reading.isLoading()) << "the page does not wait for the list";
+    EXPECT_EQ(page.playlistGrid()->keys().size(), 2) << "the playlists show meanwhile";
+
+    ASSERT_EVENTUALLY(!page.isLoadingStateShown(), 10'000);
+    EXPECT_EQ(page.savedGrid()->keys().size(), 3);
+    EXPECT_EQ(page.savedTitle()->subtitle(), QStringLiteral("Your collection of 3 saved wallpapers"));
+}
+
 TEST_F(LikedViewTest, ClearAllAsksFirstAndCancelKeepsEveryPlaylist)
 {
     makePlaylist(QStringLiteral("One"), {1});

@@ -1,0 +1,78 @@
+#include "support/FullFileSystem.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace {
+// Room for a few hundred KiB of test files before it is filled.
+constexpr const char* kTmpfsOptions = "size=2m,mode=0700";
+
+QString fillerPath(const QString& folder) { return folder + QStringLiteral("/filler"); }
+} // namespace
+
+FullFileSystem::FullFileSystem()
+{
+    const int own = ::open("/proc/thread-self/ns/mnt", O_RDONLY | O_CLOEXEC);
+    if (own < 0)
+        return;
+    const QByteArray target = QFile::encodeName(dir_.path());
+    // Private from the root down, so that the mount never reaches the namespace it came from.
+    if (::unshare(CLONE_NEWNS) == 0) {
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+            && ::mount("tmpfs", target.constData(), "tmpfs", MS_NOSUID | MS_NODEV, kTmpfsOptions) == 0) {
+            namespaceFd_ = own;
+            return;
+        }
+        ::setns(own, CLONE_NEWNS);
+    }
+    ::close(own);
+}
+
+FullFileSystem::~FullFileSystem()
+{
+    free();
+    if (namespaceFd_ < 0)
+        return;
+    ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+    if (::setns(namespaceFd_, CLONE_NEWNS) != 0)
+        ADD_FAILURE() << "the test thread could not return to its mount namespace";
+    ::close(namespaceFd_);
+}
+
+void FullFileSystem::fill()
+{
+    if (isTmpfs()) {
+        QFile filler(fillerPath(path()));
+        ASSERT_TRUE(filler.open(QIODevice::Append | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) == block.size()) {
+        }
+        return;
+    }
+    if (limited_)
+        return;
+    // A write past the limit fails with EFBIG and, unless ignored, ends the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit_), 0);
+    rlimit none = limit_;
+    none.rlim_cur = 0;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &none), 0);
+    limited_ = true;
+}
+
+void FullFileSystem::free()
+{
+    if (isTmpfs()) {
+        QFile::remove(fillerPath(path()));
+    } else if (limited_) {
+        ::setrlimit(RLIMIT_FSIZE, &limit_);
+        limited_ = false;
+    }
+}
