@@ -8,6 +8,7 @@
 #include "foundation/UserDefaults.h"
 #include "platform/DBusSessionEvents.h"
 #include "support/Eventually.h"
+#include "support/FileBytes.h"
 #include "support/FakeSessionEvents.h"
 
 #include <QCoreApplication>
@@ -48,6 +49,10 @@ protected:
     {
         standIn.start(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("exec -a ") + extensionName + QStringLiteral(" sleep 60")});
         ASSERT_TRUE(standIn.waitForStarted());
+        // The shell takes the extension's name only once it runs `exec`: a restart before that
+        // finds no extension to end.
+        const QString commandLine = QStringLiteral("/proc/%1/cmdline").arg(standIn.processId());
+        ASSERT_EVENTUALLY(readFile(commandLine).startsWith(QByteArray(extensionName.toUtf8()).append('\0')), kRestartWaitMs);
     }
 
     const QString extensionName = QStringLiteral("QuorvelleTestExtension%1").arg(QCoreApplication::applicationPid());
@@ -64,7 +69,7 @@ protected:
 
 TEST_F(SystemEventObserversTest, AnUnlockRestartsTheExtensionWhileTheFeatureIsOn)
 {
-    startStandIn();
+    ASSERT_NO_FATAL_FAILURE(startStandIn());
     events.unlock();
     ASSERT_EVENTUALLY(log.contains(kRestarted), kRestartWaitMs);
     ASSERT_EVENTUALLY(standIn.state() == QProcess::NotRunning, kRestartWaitMs);
@@ -83,7 +88,7 @@ TEST_F(SystemEventObserversTest, WithTheFeatureOffOnlyTheBannerIsLogged)
 {
     LockScreenService disabled(featureDefaults(false));
     Shared<LockScreenService>::Override guard(disabled);
-    startStandIn();
+    ASSERT_NO_FATAL_FAILURE(startStandIn());
     events.unlock();
     QTest::qWait(200);
     EXPECT_EQ(log.lines(), QStringList{kBanner});

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 using samplecatalogue::Fault;
@@ -72,6 +74,22 @@ TEST_F(WallpaperDownloadServiceTest, TheMasterVideoIsDownloadedWholeWithProgress
     EXPECT_EQ(active.size(), 2); // one up, one down
     EXPECT_EQ(service_.activeDownloadCount(), 0);
     EXPECT_EQ(service_.cachedFileUrl(kKey), file);
+}
+
+// A master is a file like any other the user makes: readable by others unless their umask says no.
+TEST_F(WallpaperDownloadServiceTest, AStoredMasterHasTheUsualRightsLessTheUmask)
+{
+    const mode_t before = ::umask(022);
+    for (const mode_t mask : {mode_t(022), mode_t(027), mode_t(077), mode_t(002)}) {
+        SCOPED_TRACE(mask);
+        service_.clearAll();
+        ::umask(mask);
+        waitForTask(service_.downloadWallpaper(masterUrl(), kKey, {}));
+        struct stat facts {};
+        ASSERT_EQ(::stat(QFile::encodeName(destination()).constData(), &facts), 0);
+        EXPECT_EQ(facts.st_mode & 0777, 0644 & ~mask);
+    }
+    ::umask(before);
 }
 
 TEST_F(WallpaperDownloadServiceTest, AFileOnDiskIsReturnedAtOnceWithOneReportOfOne)
