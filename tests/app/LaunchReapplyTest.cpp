@@ -343,10 +343,8 @@ TEST_F(LaunchReapplyDownloadTest, AnOwnVideoThatIsGoneIsNeverFetched)
         EXPECT_FALSE(engine.currentWallpaperKey());
         EXPECT_EQ(waitsOf(LaunchReapply::kRetryWaitMs), 0);
         EXPECT_EQ(waitsOf(LaunchReapply::kRecoveryFirstWaitMs), 0);
-        if (!c.perDisplay) {
-            ASSERT_EQ(notifications.shown.size(), 1);
-            EXPECT_EQ(notifications.shown.first().first, LaunchReapply::failureSummary());
-        }
+        ASSERT_EQ(notifications.shown.size(), 1);
+        EXPECT_EQ(notifications.shown.first().first, LaunchReapply::failureSummary());
     }
 }
 
