@@ -6,6 +6,9 @@
 #include "support/FileBytes.h"
 #include "support/SampleCatalogueFixture.h"
 #include "support/TempFolder.h"
+#include "support/TestHttpsServer.h"
+
+#include <httplib.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -125,6 +128,30 @@ TEST_F(WallpaperDownloadServiceTest, OnlyAVideoIsStored)
         waitForTask(service_.downloadWallpaper(masterUrl(), kKey, {}));
         EXPECT_GT(QFileInfo(destination()).size(), 1000);
     }
+}
+
+// A reply cut after the video's header but sent with a matching length arrives "whole": it is
+// refused, as it would play only its start for good.
+TEST_F(WallpaperDownloadServiceTest, AMasterThatDoesNotPlayToItsEndIsNotStored)
+{
+    const std::string whole = waitForTask(Http::shared().send(QNetworkRequest(masterUrl()))).body.toStdString();
+    std::string served;
+    TestHttpsServer server;
+    server.routes().Get("/master.mp4", [&served](const httplib::Request&, httplib::Response& response) {
+        response.set_content(served, "video/mp4");
+    });
+    server.start();
+    for (const double share : {0.3, 0.7}) {
+        SCOPED_TRACE(share);
+        served = whole.substr(0, std::size_t(double(whole.size()) * share));
+        const auto failure = failureOf(service_.downloadWallpaper(server.url(QStringLiteral("/master.mp4")), kKey, {}));
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->kind(), Kind::invalidResponse);
+        EXPECT_TRUE(folderEntries().isEmpty());
+    }
+    served = whole;
+    waitForTask(service_.downloadWallpaper(server.url(QStringLiteral("/master.mp4")), kKey, {}));
+    EXPECT_EQ(readFile(destination()).toStdString(), whole);
 }
 
 // A master cut after it was stored (a full disk, a crash of another program) is fetched again.
