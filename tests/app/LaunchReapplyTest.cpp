@@ -39,6 +39,15 @@ protected:
         return own;
     }
     QString displayID() const { return HomeScreenWallpaperEngine::displayPersistenceID(mainDisplay()); }
+    // A re-apply whose pauses, counted, end only when it stops or the network comes back.
+    std::unique_ptr<LaunchReapply> pausingUntilTheNetworkReturns(int& pauses)
+    {
+        const Delays::Sleep sleep = [&pauses](int, std::stop_token stop) {
+            ++pauses;
+            return sleepFor(3'600'000, std::move(stop));
+        };
+        return std::make_unique<LaunchReapply>(Delays{sleep, Delays::real().after}, network);
+    }
 
     QList<int> waits;
     int runningSignals = 0;
@@ -202,13 +211,8 @@ TEST_F(LaunchReapplyTest, AFailedFirstPlaylistApplyIsToldAndAskedAgain)
     startPlaylist({kOwnKey});
 
     int pauses = 0;
-    LaunchReapply waiting{Delays{[&pauses](int, std::stop_token stop) {
-                                     ++pauses;
-                                     return sleepFor(3'600'000, std::move(stop));
-                                 },
-                              Delays::real().after},
-        network};
-    waitForTask(waiting.run(false));
+    const std::unique_ptr<LaunchReapply> waiting = pausingUntilTheNetworkReturns(pauses);
+    waitForTask(waiting->run(false));
     // The playlist service's own first apply, once the asset host is known; the video is away.
     playback->applyCurrentWallpaper();
     ASSERT_EVENTUALLY(notifications.shown.size() == 1, 10'000);
@@ -392,18 +396,12 @@ TEST_F(LaunchReapplyDownloadTest, TheNetworkComingBackEndsThePauseAfterAFailedLa
     ASSERT_TRUE(catalogue.isRunning());
     FakeDesktopNotifications notifications;
     Shared<DesktopNotifications>::Override notificationsGuard{notifications};
-    // Only a stop ends a pause: the network's return must be what ends it.
-    bool pausing = false;
-    LaunchReapply waiting{Delays{[&pausing](int, std::stop_token stop) {
-                                     pausing = true;
-                                     return sleepFor(3'600'000, std::move(stop));
-                                 },
-                              Delays::real().after},
-        network};
+    int pauses = 0;
+    const std::unique_ptr<LaunchReapply> waiting = pausingUntilTheNetworkReturns(pauses);
     catalogue.server().setFault(kMasterPath, samplecatalogue::Fault{.status = 500, .times = 1});
     persistence.saveWallpaper(kKey, QUrl(catalogue.server().baseUrl() + kMasterPath));
-    QCoro::Task<> launch = waiting.run(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pausing; }, 15'000));
+    QCoro::Task<> launch = waiting->run(false);
+    ASSERT_EVENTUALLY(pauses == 1, 15'000);
     EXPECT_FALSE(engine.currentWallpaperKey());
     Q_EMIT network.cameBack();
     waitForTask(std::move(launch));

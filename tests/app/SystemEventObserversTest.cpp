@@ -40,6 +40,16 @@ protected:
         }
     }
 
+    // What the observers and the extension logged: a line of another part, still finishing
+    // work an earlier test began, may arrive meanwhile.
+    QStringList ownLines() const
+    {
+        QStringList own = log.lines();
+        own.removeIf([](const QString& line) {
+            return !line.contains(QStringLiteral("[AppDelegate]")) && !line.contains(QStringLiteral("[WallpaperAerialsExtensionService]"));
+        });
+        return own;
+    }
     UserDefaults& featureDefaults(bool enabled)
     {
         defaults.setBool(LockScreenService::kUserDefaultsKey, enabled);
@@ -73,13 +83,13 @@ TEST_F(SystemEventObserversTest, AnUnlockRestartsTheExtensionWhileTheFeatureIsOn
     events.unlock();
     ASSERT_EVENTUALLY(log.contains(kRestarted), kRestartWaitMs);
     ASSERT_EVENTUALLY(standIn.state() == QProcess::NotRunning, kRestartWaitMs);
-    EXPECT_EQ(log.lines().first(), kBanner);
+    EXPECT_EQ(ownLines().first(), kBanner);
 }
 
 TEST_F(SystemEventObserversTest, AWakeCountsAsAnUnlockAndALockDoesNothing)
 {
     events.lock();
-    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_TRUE(ownLines().isEmpty());
     events.wake();
     ASSERT_EVENTUALLY(log.contains(kRestarted), kRestartWaitMs);
 }
@@ -91,7 +101,7 @@ TEST_F(SystemEventObserversTest, WithTheFeatureOffOnlyTheBannerIsLogged)
     ASSERT_NO_FATAL_FAILURE(startStandIn());
     events.unlock();
     QTest::qWait(200);
-    EXPECT_EQ(log.lines(), QStringList{kBanner});
+    EXPECT_EQ(ownLines(), QStringList{kBanner});
     EXPECT_EQ(standIn.state(), QProcess::Running);
 }
 
@@ -100,7 +110,7 @@ TEST_F(SystemEventObserversTest, RemovedObserversHearNothing)
     observers.removeSystemObservers();
     events.unlock();
     events.wake();
-    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_TRUE(ownLines().isEmpty());
 }
 
 // --- the D-Bus sources ------------------------------------------------------------------------
