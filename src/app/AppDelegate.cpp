@@ -41,7 +41,7 @@ const QString kType = QStringLiteral("AppDelegate");
 QCoro::Task<> reapplySavedState(QPointer<LaunchReapply> reapply, bool isLoginLaunch)
 {
     if (reapply)
-        co_await reapply->autoApplySavedState(isLoginLaunch);
+        co_await reapply->run(isLoginLaunch);
 }
 } // namespace
 
@@ -73,6 +73,7 @@ AppDelegate* AppDelegate::current() { return currentDelegate; }
 void AppDelegate::applicationDidFinishLaunching()
 {
     CacheService::shared().removeLegacyFolders();
+    CacheService::shared().removeUnfinishedFiles();
     AerialsFolders::shared().removeUnfinishedFiles();
     // Made before any apply: the rotation and the recents hear of applies only once they exist.
     PlaylistPlaybackService::shared();

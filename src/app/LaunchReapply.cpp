@@ -1,14 +1,21 @@
 #include "app/LaunchReapply.h"
 
+#include "app/NetworkReturn.h"
 #include "engine/HomeScreenWallpaperEngine.h"
 #include "engine/LocalVideoResolver.h"
 #include "engine/WallpaperPersistenceService.h"
 #include "foundation/AppError.h"
+#include "foundation/Async.h"
 #include "foundation/Log.h"
+#include "library/CustomWallpapersService.h"
 #include "library/PlaylistPlaybackService.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/Screens.h"
 
+#include <QDir>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace {
 const QString kType = QStringLiteral("AppDelegate");
@@ -20,10 +27,45 @@ bool isShowing() { return HomeScreenWallpaperEngine::shared().currentWallpaperKe
 bool fileExists(const QUrl& url) { return url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile(); }
 } // namespace
 
-LaunchReapply::LaunchReapply(Delays delays, QObject* parent) : QObject(parent), delays_(std::move(delays)) {}
+LaunchReapply::LaunchReapply(Delays delays, QObject* parent)
+    : QObject(parent), delays_(std::move(delays)), network_(new NetworkReturn(true, this))
+{
+}
+
+LaunchReapply::LaunchReapply(Delays delays, NetworkReturn& network, QObject* parent)
+    : QObject(parent), delays_(std::move(delays)), network_(&network)
+{
+}
 
 // Suspended passes see the stop at their next step and end without touching this object.
 LaunchReapply::~LaunchReapply() { stop_.request_stop(); }
+
+QCoro::Task<> LaunchReapply::run(bool isLoginLaunch)
+{
+    const std::stop_token stop = stop_.get_token();
+    co_await autoApplySavedState(isLoginLaunch);
+    if (stop.stop_requested())
+        co_return;
+    if (!isLoginLaunch && PlaylistPlaybackService::shared().activePlaylistId()) {
+        watchFirstPlaylistApply();
+        co_return;
+    }
+    co_await recoverFromFailure();
+}
+
+void LaunchReapply::watchFirstPlaylistApply()
+{
+    PlaylistPlaybackService* playlists = &PlaylistPlaybackService::shared();
+    playlistWatch_ = connect(playlists, &PlaylistPlaybackService::isApplyingChanged, this, [this, playlists] {
+        if (playlists->isApplying())
+            return;
+        disconnect(playlistWatch_);
+        if (isShowing() || !playlists->activePlaylistId())
+            return;
+        noteFailure(playlistNotShown());
+        fireAndForget(recoverFromFailure(), kType);
+    });
+}
 
 QCoro::Task<> LaunchReapply::autoApplySavedState(bool isLoginLaunch)
 {
@@ -75,6 +117,7 @@ QCoro::Task<> LaunchReapply::applyPlaylistWithRetry()
             co_return;
     }
     logLine(QStringLiteral("❌ Failed to apply playlist wallpaper after %1 attempts").arg(kMaxAttempts));
+    noteFailure(playlistNotShown());
 }
 
 QCoro::Task<bool> LaunchReapply::applyPerMonitorWallpapers(QList<PerMonitorEntry> entries)
@@ -110,8 +153,9 @@ QCoro::Task<bool> LaunchReapply::applyPerMonitorWallpapers(QList<PerMonitorEntry
             continue;
         try {
             HomeScreenWallpaperEngine::shared().applyToScreen(screen, HomeScreenWallpaperEngine::displayID(screen), *video, entry->key);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
             // This display stays as it is; the others still get theirs.
+            noteFailure(describeError(error));
         }
     }
     HomeScreenWallpaperEngine::shared().reapplySavedPerMonitorWallpapers();
@@ -182,6 +226,7 @@ QCoro::Task<> LaunchReapply::applySavedWallpaper(qint64 key, QUrl masterUrl)
         HomeScreenWallpaperEngine::shared().start(*video, key);
     } catch (const std::exception& error) {
         logLine(QStringLiteral("Failed to auto-apply wallpaper: ") + describeError(error));
+        noteFailure(describeError(error));
         co_return;
     }
     Q_EMIT wallpaperRunning();
@@ -191,9 +236,13 @@ QCoro::Task<> LaunchReapply::applySavedWallpaper(qint64 key, QUrl masterUrl)
 QCoro::Task<> LaunchReapply::applySavedWallpaperWithRetry(qint64 key, QUrl masterUrl)
 {
     const std::stop_token stop = stop_.get_token();
+    const bool ownVideo = sourceOf(key, masterUrl).isCustom;
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
         std::optional<QUrl> video = co_await localVideo(key, masterUrl);
         if (stop.stop_requested())
+            co_return;
+        // An own video that is gone does not come back by waiting.
+        if (!video && ownVideo)
             co_return;
         if (!video) {
             const bool isDownloadAttempt = attempt % kDownloadEveryAttempts == 1;
@@ -221,8 +270,9 @@ QCoro::Task<> LaunchReapply::applySavedWallpaperWithRetry(qint64 key, QUrl maste
         bool started = true;
         try {
             HomeScreenWallpaperEngine::shared().start(*video, key);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
             started = false;
+            noteFailure(describeError(error));
         }
         if (!started) {
             if (!co_await wait(hasScreens() ? kStartRetryWaitMs : kScreenWaitMs))
@@ -236,15 +286,27 @@ QCoro::Task<> LaunchReapply::applySavedWallpaperWithRetry(qint64 key, QUrl maste
     logLine(QStringLiteral("❌ Failed to apply wallpaper after %1 seconds of retrying").arg(kMaxAttempts));
 }
 
+LocalVideoResolver::Source LaunchReapply::sourceOf(qint64 key, const QUrl& masterUrl)
+{
+    CustomWallpapersService& own = CustomWallpapersService::shared();
+    const bool inOwnFolder = masterUrl.isLocalFile() && own.knowsFolder()
+        && QFileInfo(masterUrl.toLocalFile()).absolutePath() == QDir(own.folderPath()).absolutePath();
+    return {.key = key, .address = masterUrl, .isCustom = inOwnFolder || own.customWallpapers().contains(key)};
+}
+
 QCoro::Task<std::optional<QUrl>> LaunchReapply::localVideo(qint64 key, QUrl masterUrl)
 {
-    const LocalVideoResolver::Source source{.key = key, .address = masterUrl};
+    const std::stop_token stop = stop_.get_token();
+    const LocalVideoResolver::Source source = sourceOf(key, masterUrl);
     std::optional<QUrl> video;
     try {
         video = co_await LocalVideoResolver::find(source);
     } catch (const std::exception& error) {
-        // A saved file that is not the cache's own: the catalogue may still have the key.
+        // A saved file that is not the cache's own: the catalogue may still have the key, unless
+        // it is one of the user's own videos.
         logLine(QStringLiteral("⚠️"), kType, QStringLiteral("The saved video cannot be played: ") + describeError(error));
+        if (source.isCustom && !stop.stop_requested())
+            noteFailure(describeError(error), true);
     }
     co_return video;
 }
@@ -252,7 +314,9 @@ QCoro::Task<std::optional<QUrl>> LaunchReapply::localVideo(qint64 key, QUrl mast
 QCoro::Task<std::optional<QUrl>> LaunchReapply::download(qint64 key, QUrl masterUrl)
 {
     const std::stop_token stop = stop_.get_token();
-    const LocalVideoResolver::Source source{.key = key, .address = masterUrl};
+    const LocalVideoResolver::Source source = sourceOf(key, masterUrl);
+    if (source.isCustom)
+        co_return std::nullopt;
     const WallpaperDownloadService::ProgressHandler unreported;
     QString failure;
     try {
@@ -264,9 +328,51 @@ QCoro::Task<std::optional<QUrl>> LaunchReapply::download(qint64 key, QUrl master
     if (stop.stop_requested())
         co_return std::nullopt;
     failedDownloads_.insert(key);
+    noteFailure(failure);
     logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Could not download the saved wallpaper ") + QString::number(key)
             + QStringLiteral(": ") + failure);
     co_return std::nullopt;
+}
+
+QCoro::Task<> LaunchReapply::recoverFromFailure()
+{
+    const std::stop_token stop = stop_.get_token();
+    if (!failure_ || isShowing() || stop.stop_requested())
+        co_return;
+    logLine(QStringLiteral("⚠️"), kType, QStringLiteral("The saved wallpaper is not on the desktop: ") + *failure_);
+    DesktopNotifications::shared().notify(failureSummary(), *failure_);
+    int pause = kRecoveryFirstWaitMs;
+    for (int attempt = 1; attempt <= kRecoveryAttempts; ++attempt) {
+        if (lastingFailure_)
+            co_return;
+        if (!co_await waitToRecover(pause))
+            co_return;
+        pause = std::min(pause * 2, kRecoveryLongestWaitMs);
+        // Something went on screen meanwhile (the user's choice, the rotation): nothing to mend.
+        if (isShowing())
+            co_return;
+        logLine(QStringLiteral("🔄"), kType, QStringLiteral("Trying the saved wallpaper again (%1 of %2)").arg(attempt).arg(kRecoveryAttempts));
+        failure_.reset();
+        failedDownloads_.clear();
+        PlaylistPlaybackService& playlists = PlaylistPlaybackService::shared();
+        if (playlists.activePlaylistId()) {
+            // Its outcome shows at the next check.
+            if (!playlists.isApplying())
+                playlists.applyCurrentWallpaper();
+            continue;
+        }
+        co_await autoApplySavedState(false);
+        if (stop.stop_requested() || isShowing())
+            co_return;
+    }
+    if (!lastingFailure_ && !isShowing())
+        logLine(QStringLiteral("❌"), kType, QStringLiteral("Gave up putting the saved wallpaper back after %1 tries").arg(kRecoveryAttempts));
+}
+
+void LaunchReapply::noteFailure(const QString& reason, bool lasting)
+{
+    failure_ = reason;
+    lastingFailure_ = lasting;
 }
 
 QCoro::Task<bool> LaunchReapply::wait(int ms)
@@ -274,4 +380,18 @@ QCoro::Task<bool> LaunchReapply::wait(int ms)
     const std::stop_token stop = stop_.get_token();
     co_await delays_.sleep(ms, stop);
     co_return !stop.stop_requested();
+}
+
+QCoro::Task<bool> LaunchReapply::waitToRecover(int ms)
+{
+    const std::stop_token stop = stop_.get_token();
+    std::stop_source wake;
+    const std::stop_callback stopping(stop, [wake]() mutable { wake.request_stop(); });
+    const QMetaObject::Connection back = connect(network_, &NetworkReturn::cameBack, this, [wake]() mutable { wake.request_stop(); });
+    co_await delays_.sleep(ms, wake.get_token());
+    // Once stopped this object may be gone, and its connection with it.
+    if (stop.stop_requested())
+        co_return false;
+    disconnect(back);
+    co_return true;
 }

@@ -3,6 +3,8 @@
 #include "engine/PerMonitorEntry.h"
 #include "state/Delays.h"
 
+#include "engine/LocalVideoResolver.h"
+
 #include <QCoro/QCoroTask>
 #include <QList>
 #include <QObject>
@@ -12,12 +14,18 @@
 #include <optional>
 #include <stop_token>
 
+class NetworkReturn;
+
 // Puts the previous run's wallpaper back at launch: the active playlist (only on a login launch;
 // otherwise the playlist service brings it back by itself), else the per-display wallpapers,
-// else the single saved wallpaper (also when no saved display is attached any more). An ordinary launch tries once; a login launch, when displays,
-// window manager and network may not be ready, retries up to 60 times. A saved video that is gone
-// from disk is downloaded again from the catalogue by its key. Results are only the wallpaper
-// and log lines. GUI thread; owned by the application delegate, which stops it when it goes.
+// else the single saved wallpaper (also when no saved display is attached any more). An ordinary
+// launch tries once; a login launch, when displays, window manager and network may not be ready,
+// retries up to 60 times. A saved video that is gone from disk is downloaded again from the
+// catalogue by its key; one of the user's own videos never is (the catalogue never had it).
+// When all that leaves the desktop bare because something failed, the user is told in a desktop
+// notification and, unless the video is gone for good, the launch's source is tried again after
+// a growing pause, or as soon as the network comes back. GUI thread; owned by the application
+// delegate, which stops it when it goes.
 class LaunchReapply : public QObject {
     Q_OBJECT
 public:
@@ -27,11 +35,27 @@ public:
     static constexpr int kStartRetryWaitMs = 500;
     // A login launch downloads a missing video on attempts 1, 6, 11, ...
     static constexpr int kDownloadEveryAttempts = 5;
+    // After a failed launch: pauses from 10 s, doubled each time up to 10 min, 8 tries in all.
+    static constexpr int kRecoveryFirstWaitMs = 10'000;
+    static constexpr int kRecoveryLongestWaitMs = 600'000;
+    static constexpr int kRecoveryAttempts = 8;
 
+    // Hears of the network's return from the system.
     explicit LaunchReapply(Delays delays = Delays::real(), QObject* parent = nullptr);
+    // `network` must outlive this object.
+    LaunchReapply(Delays delays, NetworkReturn& network, QObject* parent = nullptr);
     ~LaunchReapply() override;
 
+    // The whole launch's work: the saved state, then the recovery from a failure. On an
+    // ordinary launch with an active playlist, the playlist service's first apply is watched.
+    QCoro::Task<> run(bool isLoginLaunch);
     QCoro::Task<> autoApplySavedState(bool isLoginLaunch);
+    // When the launch ended with nothing showing because something failed: tells the user why,
+    // then tries the saved state again until a wallpaper shows or the tries run out.
+    QCoro::Task<> recoverFromFailure();
+
+    static QString failureSummary() { return tr("Wallpaper Not Applied"); }
+    static QString playlistNotShown() { return tr("The playlist's wallpaper could not be put on the desktop."); }
 
 Q_SIGNALS:
     // A saved wallpaper runs again: the tray shows it as running, with its thumbnail.
@@ -47,17 +71,33 @@ private:
     QCoro::Task<> applySavedWallpaper(qint64 key, QUrl masterUrl);
     QCoro::Task<> applySavedWallpaperWithRetry(qint64 key, QUrl masterUrl);
 
+    // A saved wallpaper as the resolver takes it: one of the user's own videos when its key is
+    // in the own-videos list or its address is a file of their folder.
+    static LocalVideoResolver::Source sourceOf(qint64 key, const QUrl& masterUrl);
     // The saved video when it is still on disk, else the cached master video of the key, by the
     // rule of LocalVideoResolver; a cached master that fails it is removed and counts as absent.
-    static QCoro::Task<std::optional<QUrl>> localVideo(qint64 key, QUrl masterUrl);
+    QCoro::Task<std::optional<QUrl>> localVideo(qint64 key, QUrl masterUrl);
     // Downloads the key's master video through LocalVideoResolver (from the catalogue when the
     // saved address is a local file that is gone); nothing, and a log line, when that fails.
+    // Nothing at once for an own video.
     QCoro::Task<std::optional<QUrl>> download(qint64 key, QUrl masterUrl);
     // Waits; false when the re-apply was stopped meanwhile.
     QCoro::Task<bool> wait(int ms);
+    // A pause of the recovery that the network's return ends early; false once stopped.
+    QCoro::Task<bool> waitToRecover(int ms);
+    // Why the desktop may stay bare; `lasting` when trying again cannot help.
+    void noteFailure(const QString& reason, bool lasting = false);
+    // The first apply the playlist service ends on its own: when nothing shows after it, the
+    // recovery starts.
+    void watchFirstPlaylistApply();
 
     const Delays delays_;
+    NetworkReturn* const network_;
     std::stop_source stop_;
     // Keys whose download failed in this launch; a per-display pass does not try them again.
     QSet<qint64> failedDownloads_;
+    // The latest failure of the current pass, and whether it is one a later try cannot mend.
+    std::optional<QString> failure_;
+    bool lastingFailure_ = false;
+    QMetaObject::Connection playlistWatch_;
 };

@@ -109,6 +109,18 @@ void CacheService::removeLegacyFolders()
     }
 }
 
+void CacheService::removeUnfinishedFiles() const
+{
+    for (const QString& folder : {VideoCacheService::previewFolder(), VideoCacheService::hdPreviewFolder(),
+             WallpaperDownloadService::folderPath(), conversionsFolder()}) {
+        for (const QFileInfo& entry : CacheFolder::entries(folder)) {
+            if (!entry.isFile() || !isUnfinished(entry) || !CacheFolder::removeEntry(entry))
+                continue;
+            logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Removed an unfinished file: ") + entry.absoluteFilePath());
+        }
+    }
+}
+
 double CacheService::cacheSizeMB() const
 {
     qint64 total = CacheFolder::fileBytes(WallpaperDownloadService::folderPath());

@@ -41,6 +41,9 @@ public:
     void clearRAM();
     // Application Support's old "images" and "videos" folders; run once at launch.
     void removeLegacyFolders();
+    // The unfinished files (".part") a kill left while a preview, a master video or a lock-screen
+    // movie was being written; run at launch, before any of them starts again.
+    void removeUnfinishedFiles() const;
 
     // Megabytes (2^20 bytes) of master videos, lock-screen movies, images and previews. Only
     // reads the file system and creates nothing, so it may run on any thread.

@@ -37,6 +37,17 @@ QCoro::Task<bool> CheckedVideoFile::hasVideo(QString path)
     co_return hasVideo;
 }
 
+QCoro::Task<bool> CheckedVideoFile::playsToEnd(QString path)
+{
+    bool whole = false;
+    try {
+        whole = co_await MediaTools::shared().playsToEndAsync(path);
+    } catch (const MediaError&) {
+        // Unreadable as media: nothing to play.
+    }
+    co_return whole;
+}
+
 void CheckedVideoFile::store(const QString& staged, const QString& destination)
 {
     try {

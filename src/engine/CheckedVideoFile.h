@@ -14,6 +14,9 @@ public:
     static bool isWhole(const QString& path, bool unrecordedIsWhole);
     // A file that holds a video track; probed off the GUI thread.
     static QCoro::Task<bool> hasVideo(QString path);
+    // A video that plays to its end (nothing cut after its header); reads the whole file off the
+    // GUI thread, so for short videos.
+    static QCoro::Task<bool> playsToEnd(QString path);
     // Records the size of the complete file `staged` and renames it to `destination`. Throws
     // FileError; the destination and its record are gone then.
     static void store(const QString& staged, const QString& destination);

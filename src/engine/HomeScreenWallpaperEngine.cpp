@@ -44,7 +44,7 @@ quint32 HomeScreenWallpaperEngine::displayID(const ScreenInfo& screen) { return 
 
 QString HomeScreenWallpaperEngine::displayPersistenceID(const ScreenInfo& screen)
 {
-    return screen.localizedName + QLatin1Char('_') + QString::number(screen.geometry.width()) + QLatin1Char('x')
+    return screen.persistenceName + QLatin1Char('_') + QString::number(screen.geometry.width()) + QLatin1Char('x')
         + QString::number(screen.geometry.height());
 }
 

@@ -41,7 +41,7 @@ public:
     static HomeScreenWallpaperEngine& shared();
 
     // Display identity: the id names the connected monitor; the persistence id
-    // ("<name>_<width>x<height>", logical pixels) names it in the saved records.
+    // ("<persistence name>_<width>x<height>", logical pixels) names it in the saved records.
     static quint32 displayID(const ScreenInfo& screen);
     static QString displayPersistenceID(const ScreenInfo& screen);
 

@@ -18,6 +18,11 @@
 #include <QSaveFile>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <variant>
 
 namespace {
@@ -30,6 +35,31 @@ struct WriteFailed {
 };
 using WriteOutcome = std::variant<std::monostate, EncodeFailed, WriteFailed>;
 
+// Removes a symbolic link at `path` itself, never what it points to: whatever planted it chose
+// its target. False, with the reason, when the link stays.
+bool removeLink(const QString& path, QString* reason)
+{
+    if (!QFileInfo(path).isSymLink() || ::unlink(QFile::encodeName(path).constData()) == 0)
+        return true;
+    *reason = QStringLiteral("a symbolic link in its place cannot be removed (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    return false;
+}
+
+// The pictures' folder as a folder of the user's own: a link in its place is removed, so the
+// folder's rights are never changed, nor a picture written, through it; a folder of another user
+// is refused.
+void makePictureFolder(const QString& folder)
+{
+    QString reason;
+    if (!removeLink(folder, &reason))
+        throw FileError(folder, reason);
+    struct stat facts {};
+    if (::lstat(QFile::encodeName(folder).constData(), &facts) == 0 && S_ISDIR(facts.st_mode) && facts.st_uid != ::geteuid())
+        throw FileError(folder, QStringLiteral("belongs to another user"));
+    if (!Paths::makePrivateFolder(folder, &reason))
+        throw FileError(folder, QStringLiteral("cannot be created (%1)").arg(reason));
+}
+
 WriteOutcome writeJpeg(const QImage& frame, const QString& path)
 {
     QByteArray jpeg;
@@ -39,6 +69,11 @@ WriteOutcome writeJpeg(const QImage& frame, const QString& path)
     writer.setQuality(StaticWallpaperService::kJpegQuality);
     if (!writer.write(frame) || jpeg.isEmpty())
         return EncodeFailed{};
+    // QSaveFile would write through a link at the path: the link goes first, and the folder is
+    // the user's alone, so none can be planted again meanwhile.
+    QString reason;
+    if (!removeLink(path, &reason))
+        return WriteFailed{reason};
     // QSaveFile: the desktop never picks up a half-written picture.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size() || !file.commit())
@@ -94,9 +129,7 @@ QCoro::Task<QUrl> StaticWallpaperService::extractFrameImage(QUrl videoUrl)
         throw StaticWallpaperError(Kind::imageConversionFailed);
 
     const QString folder = folderPath();
-    QString reason;
-    if (!Paths::makePrivateFolder(folder, &reason))
-        throw FileError(folder, QStringLiteral("cannot be created (%1)").arg(reason));
+    makePictureFolder(folder);
     const QString imagePath = folder + QLatin1Char('/') + imageFileName(videoPath);
 
     QFuture<WriteOutcome> writing = QtConcurrent::run([frame, imagePath] { return writeJpeg(frame, imagePath); });

@@ -93,51 +93,53 @@ QCoro::Task<QUrl> VideoCacheService::cachePreviewVideo(QUrl url, std::optional<q
         co_return *cached;
     }
 
-    Flight& flight = flights_[path];
-    if (!flight.gate)
-        flight.gate = new SingleFlight(this);
-    ++flight.waiting;
+    std::shared_ptr<Flight> flight = flights_.value(path);
+    if (!flight) {
+        flight = std::make_shared<Flight>(this);
+        flights_.insert(path, flight);
+    }
     if (progress)
-        flight.listeners.append(std::move(progress));
+        flight->listeners.append(std::move(progress));
     const QPointer<VideoCacheService> self(this);
-    const SingleFlight::Job job = [self, url, path]() -> QCoro::Task<> {
+    const SingleFlight::Job job = [self, url, path, flight]() -> QCoro::Task<> {
         if (self)
-            co_await self->fetchInto(url, path);
+            co_await self->fetchInto(url, path, flight);
     };
-    co_await flight.gate->run(job);
+    co_await flight->gate->run(job);
     if (!self)
         throw VideoCacheError::fileSystemError(MessageError(QStringLiteral("The preview cache has closed")));
-
-    // The last caller to hear the outcome lets go of the flight; a later call starts afresh.
-    Flight& done = self->flights_[path];
-    const std::exception_ptr failure = done.failure;
-    if (--done.waiting == 0) {
-        done.gate->deleteLater();
-        self->flights_.remove(path);
-    }
-    if (failure)
-        std::rethrow_exception(failure);
+    if (flight->failure)
+        std::rethrow_exception(flight->failure);
     co_return QUrl::fromLocalFile(path);
 }
 
-QCoro::Task<> VideoCacheService::fetchInto(QUrl url, QString path)
+VideoCacheService::Flight::Flight(QObject* owner) : gate(new SingleFlight(owner)) {}
+
+// The last waiter lets go of the run; its gate may still be unwinding its signal.
+VideoCacheService::Flight::~Flight()
+{
+    if (gate)
+        gate->deleteLater();
+}
+
+QCoro::Task<> VideoCacheService::fetchInto(QUrl url, QString path, std::shared_ptr<Flight> flight)
 {
     const QString name = QFileInfo(path).fileName();
     logLine(QStringLiteral("📥"), kType, QStringLiteral("Downloading preview video: ") + url.fileName());
     logLine(QStringLiteral("📁"), kType, QStringLiteral("Destination: ") + path);
-    flights_[path].failure = nullptr;
-    const QPointer<VideoCacheService> self(this);
-    const ProgressHandler report = [self, path](double fraction) {
-        if (!self)
+    const std::weak_ptr<Flight> listening = flight;
+    const ProgressHandler report = [listening](double fraction) {
+        const std::shared_ptr<Flight> run = listening.lock();
+        if (!run)
             return;
         // A copy: a listener may start another preview meanwhile.
-        const QList<ProgressHandler> listeners = self->flights_.value(path).listeners;
+        const QList<ProgressHandler> listeners = run->listeners;
         for (const ProgressHandler& listener : listeners)
             listener(fraction);
     };
     // Checked before it takes the preview's name, so every stored preview is a video.
     const QString staged = path + QStringLiteral(".part");
-    std::exception_ptr failure;
+    const QPointer<VideoCacheService> self(this);
     try {
         // The folders may have gone since start-up (a user emptying ~/.cache).
         QString reason;
@@ -145,8 +147,8 @@ QCoro::Task<> VideoCacheService::fetchInto(QUrl url, QString path)
             throw VideoCacheError::fileSystemError(MessageError(reason));
         CheckedVideoFile::discard(path);
         co_await fetch(url, staged, report);
-        const bool video = co_await CheckedVideoFile::hasVideo(staged);
-        if (!video)
+        const bool playable = co_await CheckedVideoFile::playsToEnd(staged);
+        if (!playable)
             throw VideoCacheError::invalidResponse();
         try {
             CheckedVideoFile::store(staged, path);
@@ -158,10 +160,11 @@ QCoro::Task<> VideoCacheService::fetchInto(QUrl url, QString path)
         QFile::remove(staged);
         logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Failed to cache preview video ") + name + QStringLiteral(": ")
                 + describeError(error));
-        failure = std::current_exception();
+        flight->failure = std::current_exception();
     }
-    if (self)
-        self->flights_[path].failure = failure;
+    // The run has ended: whoever asks from now on starts the next one.
+    if (self && self->flights_.value(path) == flight)
+        self->flights_.remove(path);
 }
 
 void VideoCacheService::clearCache()

@@ -4,10 +4,12 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QUrl>
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class SingleFlight;
@@ -15,10 +17,11 @@ class SingleFlight;
 // Keeps the short preview videos that the browse screens, the poster cards and the full-screen
 // view play: each remote preview maps to one file in "videos/preview" or, for high-definition
 // previews, "videos/previewhd" of the application's Caches folder, fetched once and then played
-// from disk. A preview is stored only once it holds a video, with its size recorded beside it;
-// a file without a record, or whose size no longer matches it (cut short, kept by an earlier
-// version), is fetched again. One transfer per file: callers that ask while it runs wait for it
-// and share its outcome. Lives on the GUI thread; one shared instance.
+// from disk. A preview is stored only once it is a video that plays to its end (a reply cut after
+// its header is refused), with its size recorded beside it; a file without a record, or whose
+// size no longer matches it (cut short, kept by an earlier version), is fetched again. One
+// transfer per file: callers that ask while it runs wait for it and share its outcome. Lives on
+// the GUI thread; one shared instance.
 class VideoCacheService : public QObject {
     Q_OBJECT
 
@@ -60,18 +63,25 @@ Q_SIGNALS:
     void cacheCleared();
 
 private:
-    // The transfer of one file and the callers waiting for it.
+    // One transfer of one file and the callers waiting for it. Each run has its own: a caller
+    // that arrives once a run has ended starts the next, and never touches the outcome the
+    // waiters of the earlier run are about to read.
     struct Flight {
-        SingleFlight* gate = nullptr;
-        int waiting = 0;
+        explicit Flight(QObject* owner);
+        ~Flight();
+        Flight(const Flight&) = delete;
+        Flight& operator=(const Flight&) = delete;
+
+        QPointer<SingleFlight> gate;
         QList<ProgressHandler> listeners;
         std::exception_ptr failure;
     };
 
     QString destination(const QUrl& url, std::optional<qint64> key) const;
     static std::optional<QUrl> wholeFile(const QString& path);
-    // The one transfer of `path`; records its failure in the flight instead of throwing.
-    QCoro::Task<> fetchInto(QUrl url, QString path);
+    // The one transfer of `path`; records its failure in `flight` instead of throwing, and lets a
+    // later caller start afresh.
+    QCoro::Task<> fetchInto(QUrl url, QString path, std::shared_ptr<Flight> flight);
 
-    QHash<QString, Flight> flights_;
+    QHash<QString, std::shared_ptr<Flight>> flights_;
 };

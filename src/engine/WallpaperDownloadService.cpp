@@ -96,8 +96,13 @@ QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qi
     }
     if (!response.isSuccess())
         throw DownloadError::invalidResponse();
+    // A reply cut after the video's header, sent with a length that matches, holds a video track
+    // and would play only its start, for good: it must play to its end.
     const bool playable = co_await isPlayable(staged);
     if (!playable)
+        throw DownloadError::invalidResponse();
+    const bool whole = co_await CheckedVideoFile::playsToEnd(staged);
+    if (!whole)
         throw DownloadError::invalidResponse();
     try {
         CheckedVideoFile::store(staged, destination);

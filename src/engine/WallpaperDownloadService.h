@@ -9,9 +9,9 @@
 
 // Keeps the master video of every wallpaper that was applied, one file "<key>.mp4" per catalogue
 // key in "Wallpapers" of the application's Caches folder, and downloads a missing one with
-// progress reports. A download is stored only when it holds a video track, with its size
-// recorded beside it ("<key>.mp4.size"); a cached file whose size no longer matches (cut by a
-// full disk or a crash) counts as absent and is fetched again. A cached file is never checked
+// progress reports. A download is stored only when it is a video that plays to its end, with
+// its size recorded beside it ("<key>.mp4.size"); a cached file whose size no longer matches
+// (cut by a full disk or a crash) counts as absent and is fetched again. A cached file is never checked
 // against the asset host again. Lives on the GUI thread; one shared instance. Writes no log
 // lines: its callers report failures.
 class WallpaperDownloadService : public QObject {

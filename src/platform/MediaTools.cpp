@@ -23,6 +23,7 @@ extern "C" {
 #include <QUnhandledException>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -30,6 +31,8 @@ namespace {
 // Far beyond any video, and small enough to convert to stream ticks without overflow.
 constexpr double kLatestSeekSeconds = 1e7;
 constexpr double kInstantSlackSeconds = 1e-6;
+// How far the last video packet may end before the stated length (edit lists, rounding).
+constexpr double kEndSlackSeconds = 0.5;
 
 // The first frame decoded after a seek, and the frame that answers the request.
 struct DecodedRun {
@@ -202,6 +205,32 @@ MediaTools& MediaTools::shared() { return Shared<MediaTools>::instance(); }
 
 MediaInfo MediaTools::probe(const QString& path) const { return MediaInput(path).info(); }
 
+bool MediaTools::playsToEnd(const QString& path) const
+{
+    const MediaInput input(path);
+    const AVStream* stream = input.videoStream();
+    if (!stream || stream->time_base.num <= 0 || stream->time_base.den <= 0)
+        return false;
+    const double tick = av_q2d(stream->time_base);
+    const int64_t start = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+    const double stated = stream->duration != AV_NOPTS_VALUE && stream->duration > 0 ? double(stream->duration) * tick
+        : input.context()->duration > 0                                           ? double(input.context()->duration) / AV_TIME_BASE
+                                                                                  : 0;
+    double reached = 0;
+    PacketPtr packet = allocatePacket();
+    int status = 0;
+    while ((status = av_read_frame(input.context(), packet.get())) >= 0) {
+        // A packet whose bytes ran past the end of the file comes back marked, not failed.
+        const bool cut = (packet->flags & AV_PKT_FLAG_CORRUPT) != 0;
+        if (packet->stream_index == stream->index && packet->pts != AV_NOPTS_VALUE)
+            reached = std::max(reached, double(packet->pts - start + std::max<int64_t>(packet->duration, 0)) * tick);
+        av_packet_unref(packet.get());
+        if (cut)
+            return false;
+    }
+    return status == AVERROR_EOF && reached >= stated - kEndSlackSeconds;
+}
+
 QImage MediaTools::frameAt(const QString& path, double seconds, QSize bounds) const
 {
     const MediaInput input(path);
@@ -247,6 +276,11 @@ void MediaTools::convertImageFileToPng(const QString& inputPath, const QString& 
 QCoro::Task<MediaInfo> MediaTools::probeAsync(QString path) const
 {
     return awaitWork(QtConcurrent::run([this, path] { return probe(path); }));
+}
+
+QCoro::Task<bool> MediaTools::playsToEndAsync(QString path) const
+{
+    return awaitWork(QtConcurrent::run([this, path] { return playsToEnd(path); }));
 }
 
 QCoro::Task<QImage> MediaTools::frameAtAsync(QString path, double seconds, QSize bounds) const

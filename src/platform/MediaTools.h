@@ -30,6 +30,12 @@ public:
     // Throws fileNotFound, unreadable.
     virtual MediaInfo probe(const QString& path) const;
 
+    // True when the file plays to its end: every packet reads whole, and the video track's
+    // packets reach the length the container states (a file cut after its header keeps stating
+    // the full length). Reads the whole file without decoding, so for short videos.
+    // Throws fileNotFound, unreadable.
+    virtual bool playsToEnd(const QString& path) const;
+
     // The upright picture shown at `seconds` (the first frame at or after it; the last frame when
     // the video ends earlier), at its display size with non-square pixels widened, fitted within
     // `bounds` when given. Format RGB32, or ARGB32 for video with an alpha channel.
@@ -54,6 +60,7 @@ public:
     // The operations above run off the GUI thread; the coroutine resumes on the calling thread
     // and rethrows their MediaError. This object must outlive the tasks.
     QCoro::Task<MediaInfo> probeAsync(QString path) const;
+    QCoro::Task<bool> playsToEndAsync(QString path) const;
     QCoro::Task<QImage> frameAtAsync(QString path, double seconds, QSize bounds = {}) const;
     QCoro::Task<> exportMovieAsync(QString inputPath, QString outputPath, ProgressHandler progress = {},
         std::stop_token stop = {}) const;

@@ -66,8 +66,10 @@ std::optional<ScreenInfo> QtScreens::mainScreen() const
 ScreenInfo QtScreens::infoFor(const QScreen* screen)
 {
     ScreenInfo info;
+    const QString product = QString(screen->manufacturer() + QLatin1Char(' ') + screen->model()).trimmed();
     // Empty for virtual and headless screens; named by their place later.
-    info.localizedName = QString(screen->manufacturer() + QLatin1Char(' ') + screen->model()).trimmed();
+    info.localizedName = product;
+    info.persistenceName = !product.isEmpty() ? product : !screen->name().isEmpty() ? screen->name() : QStringLiteral("Display");
     info.geometry = screen->geometry();
     info.visibleGeometry = screen->availableGeometry();
     info.devicePixelRatio = screen->devicePixelRatio();
@@ -81,11 +83,13 @@ QList<ScreenInfo> QtScreens::withDistinctNames(QList<ScreenInfo> screens)
         if (screens[i].localizedName.isEmpty())
             screens[i].localizedName = QStringLiteral("Display %1").arg(i + 1);
     }
-    QHash<QString, int> seen;
-    for (ScreenInfo& info : screens) {
-        const int count = ++seen[info.localizedName];
-        if (count > 1)
-            info.localizedName += QStringLiteral(" (%1)").arg(count);
+    for (QString ScreenInfo::*name : {&ScreenInfo::localizedName, &ScreenInfo::persistenceName}) {
+        QHash<QString, int> seen;
+        for (ScreenInfo& info : screens) {
+            const int count = ++seen[info.*name];
+            if (count > 1)
+                info.*name += QStringLiteral(" (%1)").arg(count);
+        }
     }
     return screens;
 }

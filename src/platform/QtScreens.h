@@ -17,9 +17,10 @@ public:
 
     static ScreenInfo infoFor(const QScreen* screen);
     // Identical monitors share a model name; later ones get " (2)", " (3)" so that names,
-    // and everything keyed by them, stay apart. A screen that tells no model (virtual and
-    // headless ones, which only carry a connector name such as "screen") is "Display" and its
-    // place in the list, counted from 1.
+    // and everything keyed by them, stay apart (shown and persistence names alike). A screen
+    // that tells no model (virtual and headless ones, which only carry a connector name such as
+    // "HDMI-1") is shown as "Display" and its place in the list, counted from 1, while its
+    // records stay under its connector's name, so they do not move with the screens' order.
     static QList<ScreenInfo> withDistinctNames(QList<ScreenInfo> screens);
 
 private:

@@ -1,12 +1,19 @@
 #include "WallpaperShellFixture.h"
 
 #include "app/LaunchReapply.h"
+#include "app/NetworkReturn.h"
+#include "engine/WallpaperApplyService.h"
 #include "engine/WallpaperDownloadService.h"
 #include "backend/APIService.h"
 #include "foundation/Async.h"
+#include "library/CustomWallpapersService.h"
 #include "platform/Http.h"
 #include "state/AppStore.h"
 #include "state/HomePageService.h"
+#include "state/NotificationManager.h"
+#include "support/Eventually.h"
+#include "support/FakeDesktopNotifications.h"
+#include "support/FakeDesktopPicture.h"
 #include "support/SampleCatalogueFixture.h"
 #include "support/TaskWait.h"
 
@@ -32,14 +39,26 @@ protected:
         return own;
     }
     QString displayID() const { return HomeScreenWallpaperEngine::displayPersistenceID(mainDisplay()); }
+    // A re-apply whose pauses, counted, end only when it stops or the network comes back.
+    std::unique_ptr<LaunchReapply> pausingUntilTheNetworkReturns(int& pauses)
+    {
+        const Delays::Sleep sleep = [&pauses](int, std::stop_token stop) {
+            ++pauses;
+            return sleepFor(3'600'000, std::move(stop));
+        };
+        return std::make_unique<LaunchReapply>(Delays{sleep, Delays::real().after}, network);
+    }
 
     QList<int> waits;
     int runningSignals = 0;
+    // Changes only when a test says so: a pause after a failed launch otherwise ends by its time.
+    NetworkReturn network{false};
     LaunchReapply reapply{Delays{[this](int ms, std::stop_token stop) {
                                      waits.append(ms);
                                      return sleepFor(0, std::move(stop));
                                  },
-        Delays::real().after}};
+                              Delays::real().after},
+        network};
 };
 
 TEST_F(LaunchReapplyTest, AnOrdinaryLaunchLeavesAnActivePlaylistToItsService)
@@ -168,6 +187,46 @@ TEST_F(LaunchReapplyTest, PlaylistSuccessNamesTheAttempt)
     EXPECT_EQ(runningSignals, 1);
 }
 
+// On an ordinary launch the playlist service applies the playlist by itself; when that apply
+// leaves the desktop bare, the user is told and the apply is asked again once it can work.
+TEST_F(LaunchReapplyTest, AFailedFirstPlaylistApplyIsToldAndAskedAgain)
+{
+    constexpr qint64 kOwnKey = 424242;
+    CustomWallpapersService own{defaults, Paths::appSupport()};
+    Shared<CustomWallpapersService>::Override ownGuard{own};
+    FakeDesktopNotifications notifications;
+    Shared<DesktopNotifications>::Override notificationsGuard{notifications};
+    FakeDesktopPicture desktop;
+    Shared<DesktopPicture>::Override desktopGuard{desktop};
+    NotificationManager toast;
+    WallpaperApplyService applies{toast, Delays::real()};
+    Shared<WallpaperApplyService>::Override appliesGuard{applies};
+    const QString file = own.folderPath() + QStringLiteral("/424242.mp4");
+    WallpaperModel record;
+    record.id = QUuid::createUuid();
+    record.key = kOwnKey;
+    record.category = QStringLiteral("Custom");
+    record.masterUrl = QUrl::fromLocalFile(file);
+    own.addCustomWallpaper(record);
+    startPlaylist({kOwnKey});
+
+    int pauses = 0;
+    const std::unique_ptr<LaunchReapply> waiting = pausingUntilTheNetworkReturns(pauses);
+    waitForTask(waiting->run(false));
+    // The playlist service's own first apply, once the asset host is known; the video is away.
+    playback->applyCurrentWallpaper();
+    ASSERT_EVENTUALLY(notifications.shown.size() == 1, 10'000);
+    EXPECT_EQ(notifications.shown.first(), std::make_pair(LaunchReapply::failureSummary(), LaunchReapply::playlistNotShown()));
+    EXPECT_FALSE(engine.currentWallpaperKey());
+
+    QDir().mkpath(own.folderPath());
+    ASSERT_TRUE(QFile::copy(clip().toLocalFile(), file));
+    ASSERT_EVENTUALLY(pauses == 1, 10'000);
+    Q_EMIT network.cameBack();
+    ASSERT_EVENTUALLY(engine.currentWallpaperKey() == kOwnKey, 10'000);
+    EXPECT_EQ(notifications.shown.size(), 1);
+}
+
 // The catalogue behind a saved wallpaper whose video went missing.
 class LaunchReapplyDownloadTest : public LaunchReapplyTest {
 protected:
@@ -196,6 +255,16 @@ TEST_F(LaunchReapplyDownloadTest, AVideoGoneFromTheCacheIsFetchedAgain)
     EXPECT_TRUE(QFileInfo::exists(cleared.toLocalFile()));
     EXPECT_EQ(catalogue.server().requestCount(QStringLiteral("/wallpaper/1718000000137/master.mp4")), 1);
     EXPECT_EQ(lines().last(), QStringLiteral("Auto-applied wallpaper to home screen"));
+}
+
+TEST_F(LaunchReapplyDownloadTest, ALoginLaunchDownloadsAMissingVideoOnItsFirstAttempt)
+{
+    ASSERT_TRUE(catalogue.isRunning());
+    persistence.saveWallpaper(kKey, QUrl(catalogue.server().baseUrl() + QStringLiteral("/wallpaper/1718000000137/master.mp4")));
+    run(true);
+    EXPECT_EQ(engine.currentWallpaperKey(), kKey);
+    EXPECT_EQ(waitsOf(LaunchReapply::kRetryWaitMs), 0);
+    EXPECT_EQ(lines().last(), QStringLiteral("✅ Successfully applied wallpaper after 1 second(s)"));
 }
 
 TEST_F(LaunchReapplyDownloadTest, ALoginLaunchRetriesAFailingDownloadEveryFifthAttempt)
@@ -230,6 +299,114 @@ TEST_F(LaunchReapplyDownloadTest, AReplyThatIsNoVideoIsReportedAndNotStored)
     EXPECT_FALSE(QFileInfo::exists(master));
     EXPECT_TRUE(log.contains(QStringLiteral("⚠️ [AppDelegate] Could not download the saved wallpaper 1718000000137: Invalid response from server")));
     EXPECT_FALSE(log.contains(QStringLiteral("Applied per-monitor wallpapers")));
+}
+
+// The user's own video that was deleted since: the catalogue never had it, so it is not asked for
+// it; the user hears why the desktop stays bare, and no retry follows, as none can bring it back.
+TEST_F(LaunchReapplyDownloadTest, AnOwnVideoThatIsGoneIsNeverFetched)
+{
+    ASSERT_TRUE(catalogue.isRunning());
+    constexpr qint64 kOwnKey = 424242;
+    CustomWallpapersService own{defaults, Paths::appSupport()};
+    Shared<CustomWallpapersService>::Override ownGuard{own};
+    FakeDesktopNotifications notifications;
+    Shared<DesktopNotifications>::Override notificationsGuard{notifications};
+    const QUrl inFolder = QUrl::fromLocalFile(own.folderPath() + QStringLiteral("/424242.mp4"));
+    WallpaperModel listed;
+    listed.id = QUuid::createUuid();
+    listed.key = kOwnKey;
+    listed.category = QStringLiteral("Custom");
+    struct Case {
+        const char* name;
+        bool isLoginLaunch;
+        bool perDisplay;
+        // Known by its key in the own list (its address elsewhere), else by its folder.
+        bool byKey;
+    };
+    for (const Case& c : {Case{"ordinary launch", false, false, false}, Case{"login launch", true, false, false},
+             Case{"per display", false, true, false}, Case{"listed by key", true, false, true}}) {
+        SCOPED_TRACE(c.name);
+        persistence.clearAllPerMonitorWallpapers();
+        persistence.clearSavedWallpaper();
+        own.clearAllCustomWallpapers();
+        notifications.shown.clear();
+        waits.clear();
+        const QUrl address = c.byKey ? QUrl::fromLocalFile(Paths::appSupport() + QStringLiteral("/moved/424242.mp4")) : inFolder;
+        if (c.byKey) {
+            listed.masterUrl = address;
+            own.addCustomWallpaper(listed);
+        }
+        if (c.perDisplay)
+            persistence.savePerMonitorWallpaper(displayID(), kOwnKey, address);
+        else
+            persistence.saveWallpaper(kOwnKey, address);
+        log.clear();
+        waitForTask(reapply.run(c.isLoginLaunch));
+        EXPECT_EQ(catalogue.server().requestCount(QStringLiteral("/wallpaper/424242/master.mp4")), 0);
+        EXPECT_FALSE(log.contains(QStringLiteral("Could not download the saved wallpaper")));
+        EXPECT_FALSE(engine.currentWallpaperKey());
+        EXPECT_EQ(waitsOf(LaunchReapply::kRetryWaitMs), 0);
+        EXPECT_EQ(waitsOf(LaunchReapply::kRecoveryFirstWaitMs), 0);
+        ASSERT_EQ(notifications.shown.size(), 1);
+        EXPECT_EQ(notifications.shown.first().first, LaunchReapply::failureSummary());
+    }
+}
+
+// A launch whose download fails (a stalled master, a full disk) tells the user why, then tries
+// again after growing pauses until the wallpaper shows.
+TEST_F(LaunchReapplyDownloadTest, AFailedLaunchIsToldAndTriedAgainAfterAGrowingPause)
+{
+    ASSERT_TRUE(catalogue.isRunning());
+    FakeDesktopNotifications notifications;
+    Shared<DesktopNotifications>::Override notificationsGuard{notifications};
+    struct Case {
+        const char* name;
+        bool isLoginLaunch;
+        int failures;
+        QList<int> pauses;
+    };
+    for (const Case& c : {Case{"one failure", false, 1, {10'000}}, Case{"three failures", false, 3, {10'000, 20'000, 40'000}},
+             Case{"a login launch", true, 12, {10'000}}, Case{"failing for good", false, -1,
+                 {10'000, 20'000, 40'000, 80'000, 160'000, 320'000, 600'000, 600'000}}}) {
+        SCOPED_TRACE(c.name);
+        TempFolder fresh;
+        engine.stopAll();
+        persistence.clearAllPerMonitorWallpapers();
+        notifications.shown.clear();
+        catalogue.server().clearRequests();
+        catalogue.server().setFault(kMasterPath, samplecatalogue::Fault{.status = 500, .times = c.failures});
+        persistence.saveWallpaper(kKey, QUrl(catalogue.server().baseUrl() + kMasterPath));
+        waits.clear();
+        log.clear();
+        waitForTask(reapply.run(c.isLoginLaunch));
+        QList<int> pauses = waits;
+        pauses.removeAll(LaunchReapply::kRetryWaitMs);
+        EXPECT_EQ(pauses, c.pauses);
+        EXPECT_EQ(engine.currentWallpaperKey().has_value(), c.failures != -1);
+        ASSERT_EQ(notifications.shown.size(), 1);
+        EXPECT_EQ(notifications.shown.first().first, LaunchReapply::failureSummary());
+        EXPECT_FALSE(notifications.shown.first().second.isEmpty());
+        catalogue.server().clearFaults();
+    }
+}
+
+// The pause after a failed launch ends as soon as the network comes back.
+TEST_F(LaunchReapplyDownloadTest, TheNetworkComingBackEndsThePauseAfterAFailedLaunch)
+{
+    ASSERT_TRUE(catalogue.isRunning());
+    FakeDesktopNotifications notifications;
+    Shared<DesktopNotifications>::Override notificationsGuard{notifications};
+    int pauses = 0;
+    const std::unique_ptr<LaunchReapply> waiting = pausingUntilTheNetworkReturns(pauses);
+    catalogue.server().setFault(kMasterPath, samplecatalogue::Fault{.status = 500, .times = 1});
+    persistence.saveWallpaper(kKey, QUrl(catalogue.server().baseUrl() + kMasterPath));
+    QCoro::Task<> launch = waiting->run(false);
+    ASSERT_EVENTUALLY(pauses == 1, 15'000);
+    EXPECT_FALSE(engine.currentWallpaperKey());
+    Q_EMIT network.cameBack();
+    waitForTask(std::move(launch));
+    EXPECT_EQ(engine.currentWallpaperKey(), kKey);
+    EXPECT_EQ(catalogue.server().requestCount(kMasterPath), 2);
 }
 
 struct DamagedMasterCase {

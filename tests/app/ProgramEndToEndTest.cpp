@@ -2,6 +2,8 @@
 #include "support/XvfbServer.h"
 
 #include "engine/AerialsFolders.h"
+#include "engine/CacheService.h"
+#include "engine/VideoCacheService.h"
 #include "engine/LockScreenService.h"
 #include "engine/WallpaperPersistenceService.h"
 #include "foundation/Paths.h"
@@ -119,13 +121,19 @@ TEST_F(ProgramEndToEndTest, AnUnlockOnTheSessionBusRestartsTheLockScreenExtensio
         defaults->setBool(QStringLiteral("hasLaunchedBefore"), true);
         defaults->setBool(LockScreenService::kUserDefaultsKey, true);
     }
-    // A movie install cut by a crash of the previous run: the launch sweeps it away.
-    const QString unfinished = AerialsFolders().installedMoviePath() + QStringLiteral(".part");
-    QDir().mkpath(QFileInfo(unfinished).path());
-    ASSERT_TRUE(QFile(unfinished).open(QIODevice::WriteOnly));
+    // A movie install, a conversion and a preview cut by a kill of the previous run: the launch
+    // sweeps them away.
+    const QStringList unfinished{AerialsFolders().installedMoviePath() + QStringLiteral(".part"),
+        CacheService::conversionsFolder() + QStringLiteral("/1718000000137.mov.part"),
+        VideoCacheService::previewFolder() + QStringLiteral("/1718000000137.mp4.part")};
+    for (const QString& file : unfinished) {
+        QDir().mkpath(QFileInfo(file).path());
+        ASSERT_TRUE(QFile(file).open(QIODevice::WriteOnly));
+    }
     ProgramRun program(environment());
     waitForLaunch(program);
-    EXPECT_FALSE(QFileInfo::exists(unfinished));
+    for (const QString& file : unfinished)
+        EXPECT_FALSE(QFileInfo::exists(file)) << qPrintable(file);
     ASSERT_TRUE(program.waitForLine(QStringLiteral("WallpaperAerialsExtension restarted successfully on app launch")))
         << program.output().toStdString();
 

@@ -109,6 +109,27 @@ TEST_F(CacheServiceTest, ClearingEmptiesEveryCacheButKeepsOwnVideosAndTheRespons
     }));
 }
 
+// What a kill left half-written is swept at launch and counted nowhere after; finished files
+// and an own-video import (its own service sweeps those) stay.
+TEST_F(CacheServiceTest, TheLaunchSweepRemovesUnfinishedFilesOnly)
+{
+    populate();
+    const QStringList unfinished{QStringLiteral("videos/preview/7.mp4.part"), QStringLiteral("videos/previewhd/8.mp4.part"),
+        QStringLiteral("Wallpapers/1234.mp4.3.part"), QStringLiteral("conversions/1234.mov.part")};
+    for (const QString& file : unfinished)
+        writeFile(caches(file), 1 << 20);
+    LogCapture log;
+    service_.removeUnfinishedFiles();
+
+    for (const QString& file : unfinished)
+        EXPECT_FALSE(QFileInfo::exists(caches(file))) << qPrintable(file);
+    EXPECT_FALSE(QFileInfo::exists(caches(QStringLiteral("conversions/w.mov.part"))));
+    EXPECT_TRUE(QFileInfo::exists(support(QStringLiteral("custom/1234567890.mp4.part"))));
+    EXPECT_EQ(log.lines().size(), unfinished.size() + 1);
+    EXPECT_TRUE(log.contains(QStringLiteral("🗑️ [CacheService] Removed an unfinished file: ") + caches(QStringLiteral("conversions/1234.mov.part"))));
+    EXPECT_EQ(service_.cacheSizeMB(), 4.0 - 0.125);
+}
+
 TEST_F(CacheServiceTest, ClearingWithoutConversionsWritesNoCountLine)
 {
     LogCapture log;

@@ -165,6 +165,29 @@ TEST_F(HomeScreenWallpaperEngineTest, ADisplayThatLeavesAndReturnsGetsItsWallpap
     EXPECT_EQ(entry(2)->videoURL, clip());
 }
 
+// Monitors without a model are shown as "Display 1", "Display 2" by their place; their records
+// follow the connector, so swapping them does not swap their wallpapers.
+TEST_F(HomeScreenWallpaperEngineTest, RecordsFollowTheConnectorNotTheShownName)
+{
+    const auto nameless = [](const QString& shown, const QString& connector, const QRect& frame, quint32 id) {
+        ScreenInfo screen = display(shown, frame, id);
+        screen.persistenceName = connector;
+        return screen;
+    };
+    screens.setScreens({nameless(QStringLiteral("Display 1"), QStringLiteral("HDMI-1"), QRect(0, 0, 320, 180), 1),
+        nameless(QStringLiteral("Display 2"), QStringLiteral("DP-2"), QRect(320, 0, 320, 180), 2)});
+    engine.applyToScreen(screens.screens().at(0), 1, clip(), 5);
+    engine.applyToScreen(screens.screens().at(1), 2, clip(), 6);
+    EXPECT_EQ(persistence.loadPerMonitorWallpaper(QStringLiteral("HDMI-1_320x180"))->key, 5);
+    EXPECT_EQ(persistence.loadPerMonitorWallpaper(QStringLiteral("DP-2_320x180"))->key, 6);
+
+    const ScreenInfo swappedDp = nameless(QStringLiteral("Display 1"), QStringLiteral("DP-2"), QRect(0, 0, 320, 180), 2);
+    const ScreenInfo swappedHdmi = nameless(QStringLiteral("Display 2"), QStringLiteral("HDMI-1"), QRect(320, 0, 320, 180), 1);
+    screens.setScreens({swappedDp, swappedHdmi});
+    EXPECT_EQ(savedKeyOf(swappedDp), 6);
+    EXPECT_EQ(savedKeyOf(swappedHdmi), 5);
+}
+
 TEST_F(HomeScreenWallpaperEngineTest, AReturningDisplayWhoseVideoIsGoneStaysEmpty)
 {
     const QUrl other = copyOfClip(QStringLiteral("gone.mp4"));

@@ -144,6 +144,13 @@ INSTANTIATE_TEST_SUITE_P(Sources, LocalVideoResolverCaseTest,
         Case{"OwnVideo", [](auto& f) { return f.own(true); },
             [](auto& f) { return f.ownPath(); }, {"checking"}, 0},
         Case{"OwnVideoGone", [](auto& f) { return f.own(false); }, [](auto&) { return QString(); }, {}, 0},
+        // A master cached under the same key is another video: the user's own file is the only source.
+        Case{"OwnVideoGoneWhileItsKeyHasACachedMaster",
+            [](auto& f) {
+                f.cachedRequest(kOwnKey);
+                return f.own(false);
+            },
+            [](auto&) { return QString(); }, {}, 0},
         // The user's file is theirs to mend: it stays.
         Case{"OwnFileThatIsNoVideo", [](auto& f) { return f.own(true, f.notAVideoPath()); }, [](auto&) { return QString(); },
             {"checking"}, 0}),

@@ -9,6 +9,7 @@
 #include "platform/Screens.h"
 #include "support/FakeDesktopPicture.h"
 #include "support/FakeScreens.h"
+#include "support/FileBytes.h"
 #include "support/TempFolder.h"
 
 #include <QCoro/QCoroTask>
@@ -156,6 +157,52 @@ TEST_F(StaticWallpaperServiceTest, ThePictureIsNamedAfterTheVideoAndReplacedWhol
     // Only the picture itself: no temporary file is left beside it.
     EXPECT_EQ(QDir(StaticWallpaperService::folderPath()).entryList(QDir::Files | QDir::Hidden),
         QStringList{QStringLiteral("1234_static.jpg")});
+}
+
+// A symbolic link planted at the picture's path or in place of its folder points wherever its
+// maker chose: it is replaced, and nothing is written or given other rights through it.
+TEST_F(StaticWallpaperServiceTest, APlantedLinkIsReplacedNeverFollowed)
+{
+    const QUrl video = masterVideo(u"clip.mp4", QStringLiteral("1234.mp4"));
+    const QString folder = StaticWallpaperService::folderPath();
+    const QString picture = folder + QStringLiteral("/1234_static.jpg");
+    const QString victim = Paths::temporary() + QStringLiteral("/victim");
+    struct Case {
+        const char* name;
+        // Plants the link; the victim folder holds "file".
+        std::function<void()> plant;
+    };
+    const Case cases[] = {
+        {"at the picture", [&] {
+             QDir().mkpath(folder);
+             ASSERT_EQ(::symlink(QFile::encodeName(victim + QStringLiteral("/file")).constData(), QFile::encodeName(picture).constData()), 0);
+         }},
+        {"in place of the folder", [&] {
+             ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), QFile::encodeName(folder).constData()), 0);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(folder).removeRecursively();
+        QFile::remove(folder);
+        QDir(victim).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(victim));
+        ASSERT_TRUE(QFile::setPermissions(victim, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+            | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+        QFile file(victim + QStringLiteral("/file"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("theirs");
+        file.close();
+        c.plant();
+
+        EXPECT_EQ(waitForTask(service_.extractFrameImage(video)).toLocalFile(), picture);
+        EXPECT_FALSE(QFileInfo(folder).isSymLink());
+        EXPECT_FALSE(QFileInfo(picture).isSymLink());
+        EXPECT_EQ(QImage(picture).size(), QSize(640, 360));
+        EXPECT_EQ(readFile(victim + QStringLiteral("/file")), QByteArray("theirs"));
+        EXPECT_EQ(QDir(victim).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{QStringLiteral("file")});
+        EXPECT_TRUE(QFileInfo(victim).permissions() & QFile::ReadOther) << "the link's target kept its rights";
+    }
 }
 
 TEST_F(StaticWallpaperServiceTest, AVideoShorterThanTwoSecondsGivesItsLastFrame)

@@ -7,6 +7,9 @@
 #include "platform/HttpError.h"
 #include "support/SampleCatalogueFixture.h"
 #include "support/TempFolder.h"
+#include "support/TestHttpsServer.h"
+
+#include <httplib.h>
 
 #include <QDir>
 #include <QFile>
@@ -166,6 +169,48 @@ TEST_F(VideoCacheServiceTest, OnlyAWholeVideoIsKeptAndACutOneIsFetchedAgain)
     EXPECT_TRUE(entriesOf(VideoCacheService::previewFolder()).isEmpty());
 }
 
+// A reply cut after the video's header and sent with a length that matches what was sent arrives
+// "whole", yet would play only its first part, for good: it is refused.
+TEST_F(VideoCacheServiceTest, APreviewIsKeptOnlyWhenItPlaysToItsEnd)
+{
+    const QString file = VideoCacheService::previewFolder() + QStringLiteral("/1718000000137.mp4");
+    waitForTask(service_.cachePreviewVideo(asset(QStringLiteral("preview.mp4")), kKey));
+    QFile whole(file);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    whole.close();
+
+    std::string served;
+    TestHttpsServer server;
+    server.routes().Get("/preview.mp4", [&served](const httplib::Request&, httplib::Response& response) {
+        response.set_content(served, "video/mp4");
+    });
+    server.start();
+    struct Case {
+        const char* name;
+        double share;
+        bool kept;
+    };
+    for (const Case& c : {Case{"cut to 30 %", 0.3, false}, Case{"cut to 60 %", 0.6, false}, Case{"whole", 1.0, true}}) {
+        SCOPED_TRACE(c.name);
+        service_.clearCache();
+        served = bytes.left(qsizetype(double(bytes.size()) * c.share)).toStdString();
+        const QUrl preview = server.url(QStringLiteral("/preview.mp4"));
+        if (c.kept) {
+            EXPECT_EQ(waitForTask(service_.cachePreviewVideo(preview, kKey)), QUrl::fromLocalFile(file));
+            EXPECT_EQ(service_.cachedPreviewVideoUrl(preview, kKey), QUrl::fromLocalFile(file));
+            continue;
+        }
+        try {
+            waitForTask(service_.cachePreviewVideo(preview, kKey));
+            ADD_FAILURE() << "a cut preview was stored";
+        } catch (const VideoCacheError& error) {
+            EXPECT_EQ(error.kind(), VideoCacheError::Kind::invalidResponse);
+        }
+        EXPECT_TRUE(entriesOf(VideoCacheService::previewFolder()).isEmpty());
+    }
+}
+
 // Hovering again before the first frame asks for the same preview while it downloads: every
 // caller is served by the one transfer.
 TEST_F(VideoCacheServiceTest, CallersOfAPreviewInFlightShareOneTransfer)
@@ -203,6 +248,38 @@ TEST_F(VideoCacheServiceTest, CallersOfAPreviewInFlightShareOneTransfer)
             EXPECT_EQ(progress.last(), 1.0);
         }
     }
+}
+
+// A caller that hears of a failed transfer may ask again at once, in the same turn of the event
+// loop, before the other waiters of that transfer have read its outcome: they still hear of the
+// failure, and the new request is a transfer of its own.
+TEST_F(VideoCacheServiceTest, EachTransferKeepsItsOwnOutcomeForItsOwnWaiters)
+{
+    const QString served = QStringLiteral("/wallpaper/1718000000137/preview.mp4");
+    const QUrl preview = asset(QStringLiteral("preview.mp4"));
+    catalogue_.server().setFault(served, Fault{.status = 500, .delayMs = 200, .times = 1});
+    int failed = 0;
+    int succeeded = 0;
+    bool retried = false;
+    std::optional<QUrl> retry;
+    const auto retryNow = [&]() -> QCoro::Task<> { retry = co_await service_.cachePreviewVideo(preview, kKey); };
+    const auto ask = [&]() -> QCoro::Task<> {
+        try {
+            co_await service_.cachePreviewVideo(preview, kKey);
+            ++succeeded;
+        } catch (const VideoCacheError&) {
+            ++failed;
+            if (!std::exchange(retried, true))
+                fireAndForget(retryNow());
+        }
+    };
+    for (int waiter = 0; waiter < 3; ++waiter)
+        fireAndForget(ask());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failed + succeeded == 3 && retry; }, 15'000));
+    EXPECT_EQ(failed, 3);
+    EXPECT_EQ(succeeded, 0);
+    EXPECT_EQ(retry, QUrl::fromLocalFile(VideoCacheService::previewFolder() + QStringLiteral("/1718000000137.mp4")));
+    EXPECT_EQ(catalogue_.server().requestCount(served), 2);
 }
 
 TEST_F(VideoCacheServiceTest, ClearingEmptiesBothFoldersAndSizesCountTheirFiles)

@@ -250,6 +250,20 @@ TEST_F(WallpaperApplyServiceTest, TheLatestDesktopRequestWinsAndAnOlderApplyNeve
     EXPECT_EQ(toast_.title(), QStringLiteral("Misty Pine Valley"));
 }
 
+// A lock-screen-only request changes nothing on the desktop, so the desktop apply that runs
+// meanwhile still reaches it.
+TEST_F(WallpaperApplyServiceTest, ALockScreenOnlyRequestLeavesTheDesktopApplyInProgressAlone)
+{
+    setLockScreenFeature(true);
+    QCoro::Task<> desktop = service_.applyWallpaper({.key = kCatalogueKey, .videoURL = masterUrl(kCatalogueKey), .wallpaper = record(kCatalogueKey)});
+    WallpaperApplyRequest lockScreen = cachedRequest(kOtherCatalogueKey);
+    lockScreen.lockScreenOnly = true;
+    waitForTask(service_.applyWallpaper(lockScreen));
+
+    EXPECT_NO_THROW(waitForTask(std::move(desktop)));
+    EXPECT_EQ(shownKey(), kCatalogueKey);
+}
+
 TEST_F(WallpaperApplyServiceTest, ACancelledRequestEndsBeforeTheDesktop)
 {
     std::stop_source stop;

@@ -6,6 +6,9 @@
 #include "support/FileBytes.h"
 #include "support/SampleCatalogueFixture.h"
 #include "support/TempFolder.h"
+#include "support/TestHttpsServer.h"
+
+#include <httplib.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +19,8 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -74,6 +79,22 @@ TEST_F(WallpaperDownloadServiceTest, TheMasterVideoIsDownloadedWholeWithProgress
     EXPECT_EQ(service_.cachedFileUrl(kKey), file);
 }
 
+// A master is a file like any other the user makes: readable by others unless their umask says no.
+TEST_F(WallpaperDownloadServiceTest, AStoredMasterHasTheUsualRightsLessTheUmask)
+{
+    const mode_t before = ::umask(022);
+    for (const mode_t mask : {mode_t(022), mode_t(027), mode_t(077), mode_t(002)}) {
+        SCOPED_TRACE(mask);
+        service_.clearAll();
+        ::umask(mask);
+        waitForTask(service_.downloadWallpaper(masterUrl(), kKey, {}));
+        struct stat facts {};
+        ASSERT_EQ(::stat(QFile::encodeName(destination()).constData(), &facts), 0);
+        EXPECT_EQ(facts.st_mode & 0777, 0644 & ~mask);
+    }
+    ::umask(before);
+}
+
 TEST_F(WallpaperDownloadServiceTest, AFileOnDiskIsReturnedAtOnceWithOneReportOfOne)
 {
     QDir().mkpath(service_.wallpapersDirectory());
@@ -107,6 +128,30 @@ TEST_F(WallpaperDownloadServiceTest, OnlyAVideoIsStored)
         waitForTask(service_.downloadWallpaper(masterUrl(), kKey, {}));
         EXPECT_GT(QFileInfo(destination()).size(), 1000);
     }
+}
+
+// A reply cut after the video's header but sent with a matching length arrives "whole": it is
+// refused, as it would play only its start for good.
+TEST_F(WallpaperDownloadServiceTest, AMasterThatDoesNotPlayToItsEndIsNotStored)
+{
+    const std::string whole = waitForTask(Http::shared().send(QNetworkRequest(masterUrl()))).body.toStdString();
+    std::string served;
+    TestHttpsServer server;
+    server.routes().Get("/master.mp4", [&served](const httplib::Request&, httplib::Response& response) {
+        response.set_content(served, "video/mp4");
+    });
+    server.start();
+    for (const double share : {0.3, 0.7}) {
+        SCOPED_TRACE(share);
+        served = whole.substr(0, std::size_t(double(whole.size()) * share));
+        const auto failure = failureOf(service_.downloadWallpaper(server.url(QStringLiteral("/master.mp4")), kKey, {}));
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->kind(), Kind::invalidResponse);
+        EXPECT_TRUE(folderEntries().isEmpty());
+    }
+    served = whole;
+    waitForTask(service_.downloadWallpaper(server.url(QStringLiteral("/master.mp4")), kKey, {}));
+    EXPECT_EQ(readFile(destination()).toStdString(), whole);
 }
 
 // A master cut after it was stored (a full disk, a crash of another program) is fetched again.

@@ -67,25 +67,45 @@ TEST(QtScreensTest, IdenticalMonitorsGetDistinctNames)
                          QStringLiteral("Acme X27 (3)")}));
 }
 
-TEST(QtScreensTest, ScreensWithoutAModelAreNamedByTheirPlace)
+// A screen without a model is shown by its place, while its records stay under its connector's
+// name (as earlier versions kept them): two such monitors swapped, or one unplugged before
+// another, keep their own wallpapers.
+TEST(QtScreensTest, ScreensWithoutAModelAreShownByTheirPlaceAndKeptByTheirConnector)
 {
     ScreenInfo acme;
     acme.localizedName = QStringLiteral("Acme X27");
-    const ScreenInfo nameless;
+    acme.persistenceName = acme.localizedName;
+    const auto nameless = [](const QString& connector) {
+        ScreenInfo info;
+        info.persistenceName = connector;
+        return info;
+    };
     const struct {
         const char* name;
         QList<ScreenInfo> screens;
-        QStringList names;
+        QStringList shown;
+        QStringList kept;
     } cases[] = {
-        {"one virtual screen", {nameless}, {QStringLiteral("Display 1")}},
-        {"second of two", {acme, nameless}, {QStringLiteral("Acme X27"), QStringLiteral("Display 2")}},
-        {"two nameless", {nameless, nameless}, {QStringLiteral("Display 1"), QStringLiteral("Display 2")}},
+        {"one virtual screen", {nameless(QStringLiteral("screen"))}, {QStringLiteral("Display 1")}, {QStringLiteral("screen")}},
+        {"second of two", {acme, nameless(QStringLiteral("HDMI-1"))}, {QStringLiteral("Acme X27"), QStringLiteral("Display 2")},
+            {QStringLiteral("Acme X27"), QStringLiteral("HDMI-1")}},
+        {"two nameless", {nameless(QStringLiteral("HDMI-1")), nameless(QStringLiteral("DP-2"))},
+            {QStringLiteral("Display 1"), QStringLiteral("Display 2")}, {QStringLiteral("HDMI-1"), QStringLiteral("DP-2")}},
+        {"the same two swapped", {nameless(QStringLiteral("DP-2")), nameless(QStringLiteral("HDMI-1"))},
+            {QStringLiteral("Display 1"), QStringLiteral("Display 2")}, {QStringLiteral("DP-2"), QStringLiteral("HDMI-1")}},
+        {"the first unplugged", {nameless(QStringLiteral("DP-2"))}, {QStringLiteral("Display 1")}, {QStringLiteral("DP-2")}},
+        {"identical models", {acme, acme}, {QStringLiteral("Acme X27"), QStringLiteral("Acme X27 (2)")},
+            {QStringLiteral("Acme X27"), QStringLiteral("Acme X27 (2)")}},
     };
     for (const auto& c : cases) {
-        QStringList names;
-        for (const ScreenInfo& info : QtScreens::withDistinctNames(c.screens))
-            names << info.localizedName;
-        EXPECT_EQ(names, c.names) << c.name;
+        QStringList shown;
+        QStringList kept;
+        for (const ScreenInfo& info : QtScreens::withDistinctNames(c.screens)) {
+            shown << info.localizedName;
+            kept << info.persistenceName;
+        }
+        EXPECT_EQ(shown, c.shown) << c.name;
+        EXPECT_EQ(kept, c.kept) << c.name;
     }
 }
 

@@ -13,6 +13,7 @@ ScreenInfo FakeScreens::display(const QString& name, const QRect& geometry, qrea
 {
     ScreenInfo info;
     info.localizedName = name;
+    info.persistenceName = name;
     info.geometry = geometry;
     info.visibleGeometry = geometry;
     info.devicePixelRatio = devicePixelRatio;
