@@ -1,8 +1,12 @@
 #include "library/AutoChangeTimeOption.h"
 
+#include <QList>
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <utility>
 
 TEST(AutoChangeTimeOptionTest, EverySecondsValueGivesTheNearestOptionTiesToTheShorter)
 {
