@@ -123,7 +123,9 @@ TEST_F(PartnerSiteViewTest, TheProbeReadsOnlyTheHeadOfAVideo)
     constexpr size_t kServed = size_t(96) << 20;
     std::atomic<size_t> sent = 0;
     TestHttpsServer server;
-    server.routes().Get("/video.mp4", [&](const httplib::Request&, httplib::Response& res) {
+    server.routes().Get("/video.mp4", [&](const httplib::Request& req, httplib::Response& res) {
+        // The server hands a const request, but it is its own: clearing the ranges ignores them.
+        const_cast<httplib::Request&>(req).ranges.clear();
         res.set_content_provider(kServed, "video/mp4", [&](size_t offset, size_t length, httplib::DataSink& sink) {
             std::string block = offset < head.size() ? head.substr(offset, length) : std::string(std::min<size_t>(length, 64 << 10), '\0');
             if (!sink.write(block.data(), block.size()))
