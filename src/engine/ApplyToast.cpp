@@ -47,6 +47,8 @@ struct ApplyToast::State {
     QString title;
     std::optional<QUrl> thumbnailUrl;
     QImage thumbnail;
+    // The toast this apply showed last; once another one shows, the apply writes no more.
+    quint64 shown = 0;
     Stage stage = Stage::notice;
     bool showsThumbnail = false;
     bool loadStarted = false;
@@ -65,7 +67,8 @@ ApplyToast::ApplyToast(NotificationManager& toast, Owner owner, quint64 ticket, 
 
 bool ApplyToast::accepts(Stage stage) const
 {
-    return state_->toast && *state_->owner == state_->ticket && stage >= state_->stage;
+    return state_->toast && *state_->owner == state_->ticket && state_->toast->isShowing(state_->shown)
+        && stage >= state_->stage;
 }
 
 void ApplyToast::show(Stage stage, const QString& message, double progress, bool withThumbnail)
@@ -87,7 +90,7 @@ void ApplyToast::show(Stage stage, const QString& message, double progress, bool
     toast.setThumbnailImage(withThumbnail ? state.thumbnail : QImage());
     toast.setProgress(progress);
     toast.setShowProgress(true);
-    toast.show();
+    state.shown = toast.show();
 }
 
 void ApplyToast::update(Stage stage, const QString& message, double progress)
@@ -128,7 +131,8 @@ QCoro::Task<> ApplyToast::loadThumbnail(std::shared_ptr<State> state)
 {
     const QImage image = co_await readImage(*state->thumbnailUrl);
     state->thumbnail = image;
-    const bool showing = state->toast && *state->owner == state->ticket && state->showsThumbnail && !state->hidden;
+    const bool showing = state->toast && *state->owner == state->ticket && state->toast->isShowing(state->shown)
+        && state->showsThumbnail && !state->hidden;
     if (showing && !image.isNull())
         state->toast->setThumbnailImage(image);
 }

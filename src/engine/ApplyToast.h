@@ -13,7 +13,8 @@ class NotificationManager;
 
 // What one apply shows in the one in-app toast. Applies may overlap (a rotation step during a
 // manual apply), so the toast belongs to the newest apply that has shown it, and the writes of
-// older applies are dropped. Within an apply, a write for a stage that has been left is dropped
+// older applies are dropped; so are the apply's writes once another toast (an import, an upload)
+// has been shown over it. Within an apply, a write for a stage that has been left is dropped
 // too, so a late download report never follows "Applying...". The thumbnail is read off the GUI
 // thread and put in when it arrives, while the toast still shows this apply.
 // A handle: copies share one state, so a progress callback may outlive the apply. GUI thread.

@@ -24,7 +24,7 @@ public:
     T valueOr(T fallback) const { return isSuccess() ? value() : std::move(fallback); }
 
 private:
-    template <size_t I, typename V>
+    template <std::size_t I, typename V>
     Result(std::in_place_index_t<I> index, V&& v) : state_(index, std::forward<V>(v)) {}
 
     std::variant<T, E> state_;

@@ -63,22 +63,27 @@ std::optional<int> CommunityUploadService::submit(const QString& title, const Ca
     if (!file || trimmedTitle.isEmpty())
         return std::nullopt;
     const int submission = ++lastSubmission_;
-    services_.toast.show(QString(), tr("Preparing upload..."), QImage(), 0, true);
-    Q_EMIT submissionProgress(submission, tr("Preparing upload..."), 0);
-    fireAndForget(run(submission, *file, trimmedTitle, category), QStringLiteral("CommunityUploadService"));
+    const NotificationManager::Ticket toast = services_.toast.show(QString(), tr("Preparing upload..."), QImage(), 0, true);
+    // On the next turn, so the caller knows the submission's number before its first step.
+    launch([self = QPointer<CommunityUploadService>(this), submission, toast, file = *file, trimmedTitle, category]() -> QCoro::Task<> {
+        if (self)
+            return self->run(submission, toast, file, trimmedTitle, category);
+        return []() -> QCoro::Task<> { co_return; }();
+    }, QStringLiteral("CommunityUploadService"));
     return submission;
 }
 
-void CommunityUploadService::step(int submission, const QString& message, double progress)
+void CommunityUploadService::step(int submission, NotificationManager::Ticket toast, const QString& message, double progress)
 {
-    services_.toast.updateMessage(message);
-    services_.toast.updateProgress(progress);
+    services_.toast.updateMessage(toast, message);
+    services_.toast.updateProgress(toast, progress);
     Q_EMIT submissionProgress(submission, message, progress);
 }
 
-QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QString title, CategoryItem category)
+QCoro::Task<> CommunityUploadService::run(int submission, NotificationManager::Ticket toast, QString filePath, QString title, CategoryItem category)
 {
     QPointer<CommunityUploadService> self(this);
+    Q_EMIT submissionProgress(submission, tr("Preparing upload..."), 0);
     // Progress that arrives once the transfer is over is dropped, and the bar never goes back.
     struct Transfer {
         bool finished = false;
@@ -89,7 +94,7 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
     try {
         const QString device = services_.deviceUUID();
         log(QStringLiteral("📱"), QStringLiteral("Device UUID: ") + device);
-        step(submission, tr("Requesting upload URL..."), 0.1);
+        step(submission, toast, tr("Requesting upload URL..."), 0.1);
         log(QStringLiteral("📄"), QStringLiteral("Form submitted, requesting signed upload URL..."));
         const SignedUploadURLService::SignedUpload target = co_await services_.signedURLs.forceRefresh();
         log(QStringLiteral("✅"), QStringLiteral("Signed upload URL ready - wallpaper_key: ") + target.wallpaperKey);
@@ -98,14 +103,14 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
         if (!key)
             throw MessageError(QStringLiteral("Invalid wallpaper key format"));
 
-        step(submission, tr("Uploading metadata..."), 0.3);
+        step(submission, toast, tr("Uploading metadata..."), 0.3);
         log(QStringLiteral("📤"), QStringLiteral("Calling upload-wallpaper endpoint..."));
         co_await services_.api.uploadWallpaper(device, title, category.id, target.wallpaperKey);
         log(QStringLiteral("✅"), QStringLiteral("Wallpaper metadata uploaded successfully"));
 
-        step(submission, tr("Uploading file..."), kTransferStart);
+        step(submission, toast, tr("Uploading file..."), kTransferStart);
         log(QStringLiteral("📤"), QStringLiteral("Uploading file to signed URL..."));
-        const HttpProgress progress = [transfer, self, submission](qint64 done, qint64 total) {
+        const HttpProgress progress = [transfer, self, submission, toast](qint64 done, qint64 total) {
             if (transfer->finished || total <= 0)
                 return;
             const double shown = kTransferStart + kTransferSpan * std::clamp(double(done) / double(total), 0.0, 1.0);
@@ -114,7 +119,7 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
                 return;
             transfer->shown = shown;
             if (self)
-                self->step(submission, tr("Uploading file..."), shown);
+                self->step(submission, toast, tr("Uploading file..."), shown);
         };
         try {
             co_await WallpaperFileUpload::send(target.uploadUrl, target.wallpaperKey, filePath, progress, {}, services_.http);
@@ -126,7 +131,7 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
         transfer->finished = true;
         log(QStringLiteral("✅"), QStringLiteral("File uploaded successfully"));
 
-        step(submission, tr("Processing wallpaper..."), kTransferStart + kTransferSpan);
+        step(submission, toast, tr("Processing wallpaper..."), kTransferStart + kTransferSpan);
         OwnVideoImport keeper(services_.ownWallpapers, services_.media);
         co_await keeper.keepUploadedCopy(filePath, *key, title, category.categoryName);
     } catch (const std::exception& error) {
@@ -136,13 +141,13 @@ QCoro::Task<> CommunityUploadService::run(int submission, QString filePath, QStr
         co_return;
     if (!failure.isEmpty()) {
         log(QStringLiteral("❌"), QStringLiteral("Failed to submit form: ") + failure);
-        step(submission, tr("Upload failed"), 0.0);
-        services_.toast.hide(3.0);
+        step(submission, toast, tr("Upload failed"), 0.0);
+        services_.toast.hide(toast, 3.0);
         Q_EMIT submissionFinished(submission, false, failure);
         co_return;
     }
-    step(submission, tr("Upload successful!"), 1.0);
-    services_.toast.hide(2.0);
+    step(submission, toast, tr("Upload successful!"), 1.0);
+    services_.toast.hide(toast, 2.0);
     if (services_.pending.pendingFilePath() == filePath)
         services_.pending.setPendingFilePath(std::nullopt);
     Q_EMIT submissionFinished(submission, true, QString());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backend/CategoryItem.h"
+#include "state/NotificationManager.h"
 
 #include <QCoro/QCoroTask>
 #include <QObject>
@@ -13,7 +14,6 @@ class APIService;
 class CustomWallpapersService;
 class Http;
 class MediaTools;
-class NotificationManager;
 class PendingUploadService;
 class SignedUploadURLService;
 
@@ -58,8 +58,9 @@ Q_SIGNALS:
     void submissionFinished(int submission, bool succeeded, const QString& failure);
 
 private:
-    QCoro::Task<> run(int submission, QString filePath, QString title, CategoryItem category);
-    void step(int submission, const QString& message, double progress);
+    // `toast` names the toast the submission opened; its writes end once another one shows.
+    QCoro::Task<> run(int submission, NotificationManager::Ticket toast, QString filePath, QString title, CategoryItem category);
+    void step(int submission, NotificationManager::Ticket toast, const QString& message, double progress);
 
     Services services_;
     int lastSubmission_ = 0;

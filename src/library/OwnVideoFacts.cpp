@@ -27,12 +27,19 @@ bool OwnVideoFacts::hasAcceptedName(const QString& path)
     return kAcceptedSuffixes.contains(QFileInfo(path).suffix().toLower());
 }
 
-QString OwnVideoFacts::fileDialogFilter()
+QString OwnVideoFacts::fileDialogFilterName() { return QStringLiteral("MPEG-4 movie"); }
+
+QStringList OwnVideoFacts::fileDialogPatterns()
 {
     QStringList patterns;
     for (const QString& suffix : kAcceptedSuffixes)
         patterns << QStringLiteral("*.") + suffix << QStringLiteral("*.") + suffix.toUpper();
-    return QStringLiteral("MPEG-4 movie (%1)").arg(patterns.join(QLatin1Char(' ')));
+    return patterns;
+}
+
+QString OwnVideoFacts::fileDialogFilter()
+{
+    return fileDialogFilterName() + QStringLiteral(" (") + fileDialogPatterns().join(QLatin1Char(' ')) + QLatin1Char(')');
 }
 
 std::optional<QString> OwnVideoFacts::refusal() const

@@ -5,6 +5,7 @@
 #include <QCoro/QCoroTask>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -28,6 +29,9 @@ struct OwnVideoFacts {
     static bool hasAcceptedName(const QString& path);
     // The file picker's filter for those names.
     static QString fileDialogFilter();
+    // What both file choosers (ours and the desktop's) offer: the filter's name and its globs.
+    static QString fileDialogFilterName();
+    static QStringList fileDialogPatterns();
     // Why these facts are no video either path takes (not MPEG-4 by content, no video track);
     // nothing when they are.
     std::optional<QString> refusal() const;

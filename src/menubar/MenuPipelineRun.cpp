@@ -13,7 +13,7 @@
 #include <typeinfo>
 
 MenuPipelineRun::MenuPipelineRun(QPointer<MenuBarManager> manager, QPointer<NotificationManager> toast, quint64 ticket)
-    : manager_(std::move(manager)), toast_(std::move(toast)), ticket_(ticket)
+    : manager_(std::move(manager)), toast_(std::move(toast)), ticket_(ticket), shownToast_(std::make_shared<quint64>(0))
 {
 }
 
@@ -37,11 +37,16 @@ void MenuPipelineRun::logOvertaken(qint64 key) const
         QStringLiteral("Wallpaper ") + QString::number(key) + QStringLiteral(" not applied - a newer choice replaced it"));
 }
 
-NotificationManager* MenuPipelineRun::liveToast() const { return isOvertaken() ? nullptr : toast_.data(); }
+NotificationManager* MenuPipelineRun::liveToast() const
+{
+    if (isOvertaken() || !toast_ || *shownToast_ == 0 || !toast_->isShowing(*shownToast_))
+        return nullptr;
+    return toast_.data();
+}
 
 void MenuPipelineRun::openToast(const QString& message, double progress) const
 {
-    NotificationManager* toast = liveToast();
+    NotificationManager* toast = isOvertaken() ? nullptr : toast_.data();
     if (!toast)
         return;
     toast->setTitle(QString());
@@ -50,25 +55,25 @@ void MenuPipelineRun::openToast(const QString& message, double progress) const
     toast->setProgress(progress);
     toast->setShowProgress(true);
     // show() presents on a later turn by itself; called now, later hides belong to this toast.
-    toast->show();
+    *shownToast_ = toast->show();
 }
 
 void MenuPipelineRun::updateMessage(const QString& message) const
 {
     if (NotificationManager* toast = liveToast())
-        toast->updateMessage(message);
+        toast->updateMessage(*shownToast_, message);
 }
 
 void MenuPipelineRun::updateProgress(double progress) const
 {
     if (NotificationManager* toast = liveToast())
-        toast->updateProgress(progress);
+        toast->updateProgress(*shownToast_, progress);
 }
 
 void MenuPipelineRun::hideToast(double seconds) const
 {
     if (NotificationManager* toast = liveToast())
-        toast->hide(seconds);
+        toast->hide(*shownToast_, seconds);
 }
 
 QString MenuPipelineRun::errorDetails(const std::exception& error)

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <exception>
+#include <memory>
 
 class MenuBarManager;
 class NotificationManager;
@@ -11,7 +12,8 @@ class NotificationManager;
 // One run of a tray-menu pipeline (re-apply, apply of a recent wallpaper): its place among the
 // runs and the in-app toast it reports in. Runs may overlap; the newest one started owns the
 // desktop and the toast, and an older run that is overtaken changes neither any more, so a slow
-// download for an earlier choice never replaces a later one. A value copied into the run's task.
+// download for an earlier choice never replaces a later one; nor does the run write into a toast
+// that someone else showed after its own. A value copied into the run's task.
 // GUI thread.
 class MenuPipelineRun {
 public:
@@ -43,4 +45,6 @@ private:
     QPointer<MenuBarManager> manager_;
     QPointer<NotificationManager> toast_;
     quint64 ticket_;
+    // The toast this run opened last (shared by the copies of the run); 0 before it opened one.
+    std::shared_ptr<quint64> shownToast_;
 };

@@ -19,13 +19,17 @@ std::optional<QString> MediaFactsText::resolution(const QString& written)
 
 std::optional<QString> MediaFactsText::megabytes(const QString& written)
 {
+    // Commas between groups of three digits separate thousands ("1,536 MB"); a comma otherwise
+    // is a decimal comma ("18,6 MB").
     static const QRegularExpression kSize(
-        QStringLiteral("^\\s*(\\d+(?:[.,]\\d+)?)\\s*(B|KB|MB|GB|KiB|MiB|GiB)?\\s*$"), QRegularExpression::CaseInsensitiveOption);
+        QStringLiteral("^\\s*(?:(\\d{1,3}(?:,\\d{3})+(?:\\.\\d+)?)|(\\d+(?:[.,]\\d+)?))\\s*(B|KB|MB|GB|KiB|MiB|GiB)?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = kSize.match(written);
     if (!match.hasMatch())
         return std::nullopt;
-    const double value = match.captured(1).replace(u',', u'.').toDouble();
-    const QString unit = match.captured(2).toUpper();
+    const double value = match.hasCaptured(1) ? match.captured(1).remove(u',').toDouble()
+                                              : match.captured(2).replace(u',', u'.').toDouble();
+    const QString unit = match.captured(3).toUpper();
     double factor = 1; // a bare number is taken as megabytes, as the catalogue sends it
     if (unit == QLatin1String("B"))
         factor = 1.0 / (1024 * 1024);

@@ -15,7 +15,7 @@ public:
     // A resolution written by someone else ("3840x2160", "3840 X 2160", "3840×2160") in our
     // form; nothing when it holds no width and height.
     static std::optional<QString> resolution(const QString& written);
-    // A size written by someone else ("18.4 MB", "18MB", "1.2 GB", "900 KB") in our form;
-    // nothing when it is not a size.
+    // A size written by someone else ("18.4 MB", "18MB", "1.2 GB", "900 KB", "1,536 MB") in our
+    // form; nothing when it is not a size.
     static std::optional<QString> megabytes(const QString& written);
 };

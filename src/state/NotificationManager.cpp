@@ -35,9 +35,11 @@ NotificationManager::NotificationManager(Delays delays, QObject* parent)
 
 NotificationManager& NotificationManager::shared() { return Shared<NotificationManager>::instance(); }
 
-void NotificationManager::show()
+NotificationManager::Ticket NotificationManager::show()
 {
-    const quint64 generation = ++generation_;
+    const Ticket generation = ++generation_;
+    // A toast shown anew carries nothing of the one before, the earlier owner's Stop least of all.
+    setCancelAction(generation, {});
     QPointer<NotificationManager> self(this);
     // Two hops, so the views take in the new content before the panel appears.
     postToMain([self, generation] {
@@ -46,30 +48,35 @@ void NotificationManager::show()
                 self->setPresented(true);
         });
     });
+    return generation;
 }
 
-void NotificationManager::show(QString title, QString message, QImage thumbnail, double progress, bool showProgress)
+NotificationManager::Ticket NotificationManager::show(QString title, QString message, QImage thumbnail, double progress, bool showProgress)
 {
     setTitle(std::move(title));
     setMessage(std::move(message));
     setThumbnailImage(std::move(thumbnail));
     setProgress(progress);
     setShowProgress(showProgress);
-    show();
+    return show();
 }
 
-void NotificationManager::updateProgress(double progress)
+void NotificationManager::updateProgress(double progress) { updateProgress(generation_, progress); }
+
+void NotificationManager::updateProgress(Ticket owner, double progress)
 {
-    postToMain([self = QPointer<NotificationManager>(this), progress] {
-        if (self)
+    postToMain([self = QPointer<NotificationManager>(this), owner, progress] {
+        if (self && self->isShowing(owner))
             self->setProgress(progress);
     });
 }
 
-void NotificationManager::updateMessage(QString message)
+void NotificationManager::updateMessage(QString message) { updateMessage(generation_, std::move(message)); }
+
+void NotificationManager::updateMessage(Ticket owner, QString message)
 {
-    postToMain([self = QPointer<NotificationManager>(this), message = std::move(message)] {
-        if (self)
+    postToMain([self = QPointer<NotificationManager>(this), owner, message = std::move(message)] {
+        if (self && self->isShowing(owner))
             self->setMessage(message);
     });
 }
@@ -82,12 +89,14 @@ void NotificationManager::hide()
     });
 }
 
-void NotificationManager::hide(double seconds)
+void NotificationManager::hide(double seconds) { hide(generation_, seconds); }
+
+void NotificationManager::hide(Ticket owner, double seconds)
 {
-    delays_.after(delayMs(seconds), this, [this, generation = generation_] { hideShown(generation); });
+    delays_.after(delayMs(seconds), this, [this, owner] { hideShown(owner); });
 }
 
-void NotificationManager::hideShown(quint64 generation)
+void NotificationManager::hideShown(Ticket generation)
 {
     if (generation != generation_)
         return;
@@ -106,7 +115,7 @@ void NotificationManager::resetContent()
     setMessage(QString());
     setThumbnailImage(QImage());
     setShowProgress(true);
-    setCancelAction({});
+    setCancelAction(generation_, {});
 }
 
 void NotificationManager::setPresented(bool presented)
@@ -145,8 +154,10 @@ void NotificationManager::setShowProgress(bool show)
         Q_EMIT showProgressChanged();
 }
 
-void NotificationManager::setCancelAction(std::function<void()> action)
+void NotificationManager::setCancelAction(Ticket owner, std::function<void()> action)
 {
+    if (!isShowing(owner))
+        return;
     const bool was = isCancellable();
     cancelAction_ = std::move(action);
     if (was != isCancellable())

@@ -324,4 +324,52 @@ TEST_F(WallpaperApplyServiceTest, ChosenDisplaysGetTheVideoWhileEveryDisplayGets
     EXPECT_EQ(desktop_.calls().at(1).screenName, QStringLiteral("Display B"));
 }
 
+// A toast shown while an apply runs (a personal-use import's, with its Stop) is left alone by
+// every later step of the apply, from the main window or by the rotation, its hide included.
+TEST_F(WallpaperApplyServiceTest, AToastShownDuringAnApplyIsLeftAlone)
+{
+    WallpaperApplyRequest own = customRequest(77);
+    custom_.addCustomWallpaper(*own.wallpaper);
+    const WallpaperPlaylist playlist = playlists_.createPlaylist(QStringLiteral("Mine"), 300);
+    playlists_.setWallpaperKeys({77}, playlist.id);
+    const struct {
+        const char* by;
+        std::function<void()> apply;
+    } cases[] = {
+        {"main window", [&] { waitForTask(service_.applyWallpaper(cachedRequest())); }},
+        {"rotation", [&] {
+             rotation_.startPlaylist(*playlists_.playlist(playlist.id));
+             ASSERT_TRUE(waitUntil([&] { return !rotation_.isApplying() && shownKey() == 77; }));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.by);
+        bool stopped = false;
+        QStringList messages;
+        QObject guard;
+        // The import starts the moment the apply's toast is on screen.
+        QObject::connect(&toast_, &NotificationManager::isPresentedChanged, &guard, [&] {
+            if (!toast_.isPresented() || toast_.isCancellable() || !messages.isEmpty())
+                return;
+            const NotificationManager::Ticket import = toast_.show(QStringLiteral("Adding Video"), QStringLiteral("Copying…"), QImage(), 0.25, true);
+            toast_.setCancelAction(import, [&stopped] { stopped = true; });
+            messages.append(toast_.message());
+            QObject::connect(&toast_, &NotificationManager::messageChanged, &guard, [&] { messages.append(toast_.message()); });
+        });
+        c.apply();
+        ASSERT_FALSE(messages.isEmpty()) << "the apply showed its toast";
+        ASSERT_TRUE(waitUntil([&] { return toast_.isPresented(); }));
+        delays_.runScheduled();
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(messages, QStringList{QStringLiteral("Copying…")});
+        EXPECT_TRUE(toast_.isPresented()) << "the apply's hide is not the import's";
+        EXPECT_EQ(toast_.progress(), 0.25);
+        toast_.cancel();
+        EXPECT_TRUE(stopped);
+        toast_.hide();
+        ASSERT_TRUE(waitUntil([&] { return !toast_.isPresented(); }));
+        delays_.runScheduled();
+    }
+}
+
 } // namespace

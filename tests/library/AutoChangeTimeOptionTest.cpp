@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <utility>
 
 TEST(AutoChangeTimeOptionTest, EverySecondsValueGivesTheNearestOptionTiesToTheShorter)
 {

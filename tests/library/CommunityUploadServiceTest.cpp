@@ -5,6 +5,7 @@
 #include "library/SignedUploadURLService.h"
 #include "state/NotificationManager.h"
 #include "support/Eventually.h"
+#include "support/ImmediateDelays.h"
 
 #include <QSignalSpy>
 
@@ -88,6 +89,35 @@ TEST_F(CommunityUploadServiceTest, RefusedOrCutTransfersFailAndKeepNothing)
     EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty());
     EXPECT_TRUE(QDir(store_.folderPath()).entryList(QDir::Files).isEmpty());
     EXPECT_TRUE(pending_.pendingFilePath());
+}
+
+// A toast shown while the upload runs (a personal-use import's, with its Stop) is left alone by
+// every later step of the upload, its end and its hide included.
+TEST_F(CommunityUploadServiceTest, AToastShownDuringTheUploadIsLeftAlone)
+{
+    NotificationManager toast(immediateDelays());
+    CommunityUploadService uploads{{signedURLs_, pending_, *api_, Http::shared(), toast, store_, media_, [this] { return device_; }}};
+    bool stopped = false;
+    QStringList messages;
+    QObject::connect(&uploads, &CommunityUploadService::submissionProgress, &toast, [&](int, const QString& step) {
+        if (step != QStringLiteral("Requesting upload URL..."))
+            return;
+        const NotificationManager::Ticket import = toast.show(QStringLiteral("Adding Video"), QStringLiteral("Copying…"), QImage(), 0.25, true);
+        toast.setCancelAction(import, [&stopped] { stopped = true; });
+        QObject::connect(&toast, &NotificationManager::messageChanged, &toast, [&] { messages.append(toast.message()); });
+    });
+    QSignalSpy finished(&uploads, &CommunityUploadService::submissionFinished);
+    ASSERT_TRUE(uploads.submit(QStringLiteral("Night Drive"), kCategory));
+    ASSERT_TRUE(finished.wait(30'000));
+    ASSERT_TRUE(finished.first().at(1).toBool());
+    for (int turn = 0; turn < 3; ++turn)
+        QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+    EXPECT_TRUE(toast.isPresented());
+    EXPECT_EQ(toast.message(), QStringLiteral("Copying…"));
+    EXPECT_EQ(toast.progress(), 0.25);
+    toast.cancel();
+    EXPECT_TRUE(stopped) << "the Stop is still the import's";
 }
 
 TEST_F(CommunityUploadServiceTest, NothingStartsWithoutAFileOrATitle)

@@ -19,7 +19,7 @@ protected:
     // A device of its own per test: the catalogue outlives the test.
     const QString device_ = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
 
-    enum class Clip { Uhd, UhdTooBigAndLong, Portrait, SmallLong, AudioOnly };
+    enum class Clip { Uhd, UhdTooBigAndLong, Portrait, SmallLong, AudioOnly, UhdMatroska };
 
     // The clip's path; the test fails when it cannot be drawn.
     static QString clip(Clip which)
@@ -50,6 +50,10 @@ protected:
         };
         switch (which) {
         case Clip::Uhd: return draw(QStringLiteral("uhd.mp4"), video(QStringLiteral("3840x2160"), 1));
+        case Clip::UhdMatroska:
+            // A 4K picture in a Matroska file under an MP4 name.
+            return draw(QStringLiteral("uhd-matroska.mp4"),
+                video(QStringLiteral("3840x2160"), 1) + QStringList{QStringLiteral("-f"), QStringLiteral("matroska")});
         case Clip::Portrait: return draw(QStringLiteral("portrait.mp4"), video(QStringLiteral("2160x3840"), 1));
         case Clip::SmallLong: return draw(QStringLiteral("small-long.mp4"), video(QStringLiteral("320x180"), 75));
         case Clip::AudioOnly:

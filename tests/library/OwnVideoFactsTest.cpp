@@ -69,6 +69,7 @@ TEST(OwnVideoFactsTest, ValidationNamesEveryBrokenLimit)
         {facts(QSize(3840, 2160), 45 << 20, 30.5), {}},
         {facts(QSize(5120, 2880), 1, 1), {}},
         {facts(QSize(2160, 3840), 1, 1), {resolution.arg(QStringLiteral("2160×3840"))}},
+        {facts(QSize(3840, 1600), 1, 1), {resolution.arg(QStringLiteral("3840×1600"))}},
         {facts(QSize(1920, 1080), qint64(300) << 20, 90),
             {resolution.arg(QStringLiteral("1920×1080")), QStringLiteral("File size must be less than 200 MB (current: 300.0 MB)"),
                 QStringLiteral("Duration must be less than 60 seconds (current: 1:30s)")}},
@@ -113,6 +114,7 @@ TEST_F(UploadIntakeTest, EveryBadFileGetsItsReason)
         {missing, {QStringLiteral("Failed to process wallpaper: "), QStringLiteral("does not exist")}},
         {empty, {QStringLiteral("Failed to process wallpaper: ")}},
         {clip(Clip::AudioOnly), {QStringLiteral("(current: unknown)")}},
+        {clip(Clip::UhdMatroska), {QStringLiteral("Failed to process wallpaper: The file is not an MP4 video.")}},
         {clip(Clip::SmallLong), {QStringLiteral("(current: 320×180)"), QStringLiteral("(current: 1:15s)")}},
         {clip(Clip::UhdTooBigAndLong), {QStringLiteral("File size must be less than 200 MB (current: 250.0 MB)\n\nDuration must be "
                                                       "less than 60 seconds (current: 1:01s)")}},

@@ -55,7 +55,8 @@ TEST_F(OwnVideoImportTest, OnlyMpeg4VideosAreTakenByTheirContent)
             bytes[i] = char((i * 7919 + 13) % 251);
         file.write(bytes);
     }
-    for (const QString& refused : {empty, noise, QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4"), clip(Clip::AudioOnly)}) {
+    for (const QString& refused : {empty, noise, QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4"), clip(Clip::AudioOnly),
+             clip(Clip::UhdMatroska)}) {
         SCOPED_TRACE(refused.toStdString());
         EXPECT_ANY_THROW(waitForTask(import_.importForPersonalUse(refused)));
         EXPECT_TRUE(filesInFolder().isEmpty());

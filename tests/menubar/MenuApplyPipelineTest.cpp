@@ -200,4 +200,33 @@ TEST_F(MenuApplyPipelineTest, ChoosingAPlaylistStartsItsRotationUnlessItIsEmpty)
     EXPECT_TRUE(playlistItem(QStringLiteral("Evenings (2) - 5 mins"))->isChecked());
 }
 
+// A toast shown while a tray apply runs (a personal-use import's, with its Stop) is left alone
+// by every later step of the run, its hide included.
+TEST_F(MenuApplyPipelineTest, AToastShownDuringATrayApplyIsLeftAlone)
+{
+    bool stopped = false;
+    QStringList messages;
+    QObject guard;
+    QObject::connect(&toast_, &NotificationManager::isPresentedChanged, &guard, [&] {
+        if (!toast_.isPresented() || !messages.isEmpty())
+            return;
+        const NotificationManager::Ticket import = toast_.show(QStringLiteral("Adding Video"), QStringLiteral("Copying…"), QImage(), 0.25, true);
+        toast_.setCancelAction(import, [&stopped] { stopped = true; });
+        messages.append(toast_.message());
+        QObject::connect(&toast_, &NotificationManager::messageChanged, &guard, [&] { messages.append(toast_.message()); });
+    });
+    cachedRequest(kCatalogueKey);
+    choose(record(kCatalogueKey));
+    waitForRuns();
+    EXPECT_EQ(shownKey(), kCatalogueKey) << "the run itself went on";
+    ASSERT_FALSE(messages.isEmpty()) << "the run showed its toast";
+    delays_.runScheduled();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(messages, QStringList{QStringLiteral("Copying…")});
+    EXPECT_TRUE(toast_.isPresented()) << "the run's hide is not the import's";
+    EXPECT_EQ(toast_.progress(), 0.25);
+    toast_.cancel();
+    EXPECT_TRUE(stopped);
+}
+
 } // namespace

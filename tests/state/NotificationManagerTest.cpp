@@ -3,11 +3,13 @@
 #include "state/NotificationManager.h"
 #include "support/Eventually.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 
 namespace {
@@ -154,3 +156,43 @@ TEST_F(NotificationManagerTest, ToastHiddenBeforeItAppearedStaysHidden)
     EXPECT_EQ(presented.count(), 0);
 }
 } // namespace
+
+// A toast shown anew carries only its own content: the earlier owner's Stop goes, and whatever
+// that owner still writes with its ticket (progress, message, hide, a cancel action) lands nowhere.
+TEST_F(NotificationManagerTest, AnEarlierOwnersLateWritesChangeNothing)
+{
+    using Ticket = NotificationManager::Ticket;
+    const struct {
+        const char* write;
+        std::function<void(NotificationManager&, Ticket)> apply;
+    } cases[] = {
+        {"progress", [](NotificationManager& toast, Ticket owner) { toast.updateProgress(owner, 1.0); }},
+        {"message", [](NotificationManager& toast, Ticket owner) { toast.updateMessage(owner, QStringLiteral("Video added")); }},
+        {"hide", [](NotificationManager& toast, Ticket owner) { toast.hide(owner, 0); }},
+        {"cancel action", [](NotificationManager& toast, Ticket owner) { toast.setCancelAction(owner, [] {}); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.write);
+        bool stopped = false;
+        const NotificationManager::Ticket earlier = toast_.show(QStringLiteral("Adding Video"), QString(), QImage(), 0.1, true);
+        toast_.setCancelAction(earlier, [&stopped] { stopped = true; });
+        ASSERT_TRUE(toast_.isCancellable());
+        ASSERT_TRUE(present(QStringLiteral("Aurora")));
+        EXPECT_FALSE(toast_.isCancellable()) << "the new toast offers no Stop of the earlier one";
+
+        c.apply(toast_, earlier);
+        QCoreApplication::sendPostedEvents();
+        delays_.advance(0);
+        delays_.advance(NotificationManager::kResetDelayMs);
+        EXPECT_TRUE(toast_.isPresented());
+        EXPECT_EQ(toast_.title(), QStringLiteral("Aurora"));
+        EXPECT_EQ(toast_.message(), QStringLiteral("Downloading..."));
+        EXPECT_EQ(toast_.progress(), 0.5);
+        EXPECT_FALSE(toast_.isCancellable());
+        toast_.cancel();
+        EXPECT_FALSE(stopped);
+        toast_.hide(0);
+        delays_.advance(0);
+        delays_.advance(NotificationManager::kResetDelayMs);
+    }
+}

@@ -157,8 +157,9 @@ TEST(NotificationToast, AnOfferedStopShowsAButtonThatRunsItOnce)
     NotificationToastOverlay overlay(manager, &host);
     host.show();
     int stops = 0;
-    manager.show(QStringLiteral("Adding Video"), QStringLiteral("Copying clip.mp4…"), QImage(), 0.3, true);
-    manager.setCancelAction([&] { ++stops; });
+    const NotificationManager::Ticket import =
+        manager.show(QStringLiteral("Adding Video"), QStringLiteral("Copying clip.mp4…"), QImage(), 0.3, true);
+    manager.setCancelAction(import, [&] { ++stops; });
     auto* toast = host.findChild<NotificationToast*>();
     ASSERT_NE(toast, nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return toast->isPresented() && toast->presentation() >= 0.99; }, 5000));

@@ -21,7 +21,7 @@ public:
     const E& error() const& { return std::get<1>(state_); }
 
 private:
-    template <size_t I, typename V>
+    template <std::size_t I, typename V>
     Result(std::in_place_index_t<I> index, V&& v) : state_(index, std::forward<V>(v)) {}
 
     std::variant<T, E> state_;

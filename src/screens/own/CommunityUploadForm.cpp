@@ -38,6 +38,11 @@ CommunityUploadForm::CommunityUploadForm(const WallpaperModel& wallpaper, AppSto
                 bar_->setProgress(message, progress);
         });
     connect(&uploads_, &CommunityUploadService::submissionFinished, this, &CommunityUploadForm::finished);
+    connect(bar_, &CustomWallpaperFormFootBar::heightChanged, this, [this] {
+        updateGeometry();
+        adjustSize();
+        Q_EMIT sizeHintChanged();
+    });
 }
 
 bool CommunityUploadForm::isUploadCandidate(const WallpaperModel& wallpaper)
@@ -79,9 +84,4 @@ void CommunityUploadForm::setFlags(bool submitting, bool successful)
     submitting_ = submitting;
     bar_->setSubmitting(submitting);
     bar_->setSubmissionSuccessful(successful);
-    // The card is shorter while it submits and after it succeeded.
-    bar_->adjustSize();
-    updateGeometry();
-    adjustSize();
-    Q_EMIT sizeHintChanged();
 }

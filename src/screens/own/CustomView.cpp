@@ -13,6 +13,7 @@
 #include "library/OwnVideoImport.h"
 #include "library/PendingUploadService.h"
 #include "library/UploadDeviceIdentifier.h"
+#include "platform/DesktopPortalFileChooser.h"
 #include "platform/Http.h"
 #include "platform/MediaTools.h"
 #include "screens/browse/CategoryNavigationItem.h"
@@ -36,6 +37,7 @@
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -67,18 +69,45 @@ QUuid cardKey(const WallpaperModel& wallpaper, const std::optional<QString>& sta
                                               .arg(status.value_or(QString()), wallpaper.id.toString()));
 }
 
-void defaultFilePicker(QWidget* parent, const QString& message, std::function<void(QString)> onPick)
+// Qt's own chooser, dark like the rest of the application.
+void darkFileDialog(QWidget* parent, const QString& message, std::function<void(QString)> onPick)
 {
     auto* dialog = new QFileDialog(parent->window(), message);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setNameFilter(OwnVideoFacts::fileDialogFilter());
     dialog->setLabelText(QFileDialog::Accept, QCoreApplication::translate("CustomView", "Open"));
+    DarkAppearance::apply(dialog);
+    for (QComboBox* list : dialog->findChildren<QComboBox*>())
+        DarkAppearance::applyToPopup(list);
+    for (QAbstractScrollArea* area : dialog->findChildren<QAbstractScrollArea*>())
+        DarkAppearance::applyToScrollBars(area);
     QObject::connect(dialog, &QFileDialog::fileSelected, parent, [onPick](const QString& file) {
         if (!file.isEmpty())
             postToMain([onPick, file] { onPick(file); });
     });
     dialog->open();
+}
+
+// The desktop's own chooser where a portal runs (it follows the user's theme), otherwise ours.
+void defaultFilePicker(QWidget* parent, const QString& message, std::function<void(QString)> onPick)
+{
+    DesktopPortalFileChooser& portal = DesktopPortalFileChooser::shared();
+    if (!portal.isAvailable()) {
+        darkFileDialog(parent, message, std::move(onPick));
+        return;
+    }
+    const DesktopPortalFileChooser::Filter filter{OwnVideoFacts::fileDialogFilterName(), OwnVideoFacts::fileDialogPatterns()};
+    portal.openFile(parent->window()->winId(), message, filter,
+        [owner = QPointer<QWidget>(parent), message, onPick](DesktopPortalFileChooser::Outcome outcome, const QString& file) {
+            if (!owner)
+                return;
+            if (outcome == DesktopPortalFileChooser::Outcome::Picked)
+                onPick(file);
+            else if (outcome == DesktopPortalFileChooser::Outcome::Failed)
+                darkFileDialog(owner, message, onPick);
+        });
 }
 } // namespace
 
@@ -350,24 +379,28 @@ QCoro::Task<> CustomView::importVideo(QPointer<CustomView> self, QString path, C
     // does, and the toast's cancel button stops it.
     NotificationManager& toast = NotificationManager::shared();
     const std::shared_ptr<ImportProgress> progress = ImportProgress::make();
-    toast.show(QStringLiteral("Adding Video"), QStringLiteral("Copying %1…").arg(QFileInfo(path).fileName()), QImage(), 0, true);
-    toast.setCancelAction([progress] { progress->cancel(); });
-    QObject::connect(progress.get(), &ImportProgress::fractionChanged, &toast, &NotificationManager::updateProgress);
+    // Another toast (an apply, an upload) may take the panel over while the copy runs: from then
+    // on every write below is that toast's no more, and goes nowhere.
+    const NotificationManager::Ticket ticket = toast.show(QStringLiteral("Adding Video"),
+        QStringLiteral("Copying %1…").arg(QFileInfo(path).fileName()), QImage(), 0, true);
+    toast.setCancelAction(ticket, [progress] { progress->cancel(); });
+    QObject::connect(progress.get(), &ImportProgress::fractionChanged, &toast,
+        [&toast, ticket](double fraction) { toast.updateProgress(ticket, fraction); });
     QString failure;
     try {
         OwnVideoImport import(*store, *media);
         co_await import.importForPersonalUse(path, progress);
-        toast.setCancelAction({});
-        toast.updateProgress(1);
-        toast.updateMessage(QStringLiteral("Video added"));
-        toast.hide(kToastSeconds);
+        toast.setCancelAction(ticket, {});
+        toast.updateProgress(ticket, 1);
+        toast.updateMessage(ticket, QStringLiteral("Video added"));
+        toast.hide(ticket, kToastSeconds);
     } catch (const CancelledError&) {
-        toast.updateMessage(QStringLiteral("Stopped: the video was not added"));
-        toast.hide(kToastSeconds);
+        toast.updateMessage(ticket, QStringLiteral("Stopped: the video was not added"));
+        toast.hide(ticket, kToastSeconds);
     } catch (const std::exception& error) {
         failure = describeError(error);
-        toast.setCancelAction({});
-        toast.hide();
+        toast.setCancelAction(ticket, {});
+        toast.hide(ticket, 0);
     }
     if (self && !failure.isEmpty())
         self->showAlert(tr("Could Not Add Video"), failure);

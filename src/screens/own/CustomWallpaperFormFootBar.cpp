@@ -286,15 +286,14 @@ void CustomWallpaperFormFootBar::createProgress()
     column->addLayout(row);
     progressBar_ = new ProgressBarView(progress_);
     progressBar_->setFixedHeight(6);
-    // The figure says what the bar shows, not where it is heading.
-    connect(progressBar_, &ProgressBarView::animatedProgressChanged, this,
-        [this](double drawn) { progressPercent_->setText(QStringLiteral("%1%").arg(qRound(drawn * 100))); });
     column->addWidget(progressBar_);
 }
 
 QString CustomWallpaperFormFootBar::titleAfterEdit(const QString& previous, const QString& typed)
 {
-    if (Text::graphemeCount(typed) > kMaxTitleLength)
+    // A title already too long (from the file name) must still shorten key by key.
+    const qsizetype length = Text::graphemeCount(typed);
+    if (length > kMaxTitleLength && length > Text::graphemeCount(previous))
         return previous;
     QStringList pieces = typed.split(QLatin1Char(' '));
     for (QString& piece : pieces) {
@@ -357,6 +356,8 @@ void CustomWallpaperFormFootBar::setSubmitting(bool submitting)
 void CustomWallpaperFormFootBar::setProgress(const QString& message, double progress)
 {
     progressMessage_->setText(message);
+    // The figure is the upload's own, the one its toast shows; the bar only eases towards it.
+    progressPercent_->setText(QStringLiteral("%1%").arg(qRound(std::clamp(progress, 0.0, 1.0) * 100)));
     progressBar_->setProgress(progress);
 }
 
@@ -480,14 +481,30 @@ void CustomWallpaperFormFootBar::refresh()
     category.symbol = dropdownOpen_ ? QStringLiteral("chevron.up") : QStringLiteral("chevron.down");
     categoryButton_->setLook(category);
     categoryButton_->setText(selectedCategory_ ? selectedCategory_->categoryName : tr("Select category"));
-    // The card is as tall as what it shows now, wrapped text included; the host lays it out by that.
-    if (layout()) {
-        fields_->layout()->invalidate();
-        form_->layout()->invalidate();
-        layout()->invalidate();
-        setFixedHeight(cardHeight());
-    }
+    fitHeight();
     update();
+}
+
+void CustomWallpaperFormFootBar::fitHeight()
+{
+    // The card is as tall as what it shows now, wrapped text included; the host lays it out by that.
+    if (!layout())
+        return;
+    fields_->layout()->invalidate();
+    form_->layout()->invalidate();
+    layout()->invalidate();
+    const int height = cardHeight();
+    if (height == minimumHeight() && height == maximumHeight())
+        return;
+    setFixedHeight(height);
+    Q_EMIT heightChanged();
+}
+
+void CustomWallpaperFormFootBar::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Rows hidden before the card was first shown still counted while it was measured then.
+    fitHeight();
 }
 
 QRect CustomWallpaperFormFootBar::titleFieldFrame() const

@@ -67,7 +67,8 @@ public:
     LabelButton* backButton() const { return back_; }
 
     // The title an edit leaves: refused (the previous title) when the typed text passes 50
-    // characters, otherwise every word between spaces capitalised (runs of spaces kept).
+    // characters and is longer than the previous title, otherwise every word between spaces
+    // capitalised (runs of spaces kept).
     static QString titleAfterEdit(const QString& previous, const QString& typed);
     static bool canSubmit(const QString& title, bool hasCategory, bool agreed, bool submitting);
     // Shown from 40 trimmed characters: "42/50".
@@ -81,16 +82,20 @@ Q_SIGNALS:
     void backClicked();
     void cancelClicked();
     void submitClicked();
+    // The card's height changed with what it shows: its host places it anew.
+    void heightChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createForm();
     void createProgress();
     void refresh();
+    void fitHeight();
     void placeDropdown();
     void paintChips();
     void rebuildDropdown();

@@ -1,5 +1,6 @@
 #include "library/OwnFixture.h"
 
+#include "engine/ApplyToast.h"
 #include "engine/WallpaperImageCache.h"
 #include "library/OwnVideoFacts.h"
 #include "library/PendingUploadService.h"
@@ -11,7 +12,9 @@
 #include "state/ExplorePageService.h"
 #include "state/ExploreWallpapersService.h"
 #include "state/HomePageService.h"
+#include "state/NotificationManager.h"
 #include "support/Eventually.h"
+#include "support/ImmediateDelays.h"
 #include "ui/AlertSheet.h"
 #include "ui/BrowseContext.h"
 #include "ui/LabelButton.h"
@@ -154,6 +157,71 @@ TEST_F(CustomViewTest, APersonalFileThatIsNoVideoIsRefusedWithTheAlert)
     settle();
     ASSERT_EVENTUALLY(context_.selectedWallpaper().has_value(), 10'000);
     EXPECT_FALSE(alert());
+}
+
+// The shared toast while a personal-use import copies and an apply (from the main window or the
+// rotation: both report through ApplyToast) shows too. Delays are immediate, so a hide is due at
+// once; what the event loop holds is run before each look.
+class ImportToastTest : public CustomViewTest {
+protected:
+    ImportToastTest()
+    {
+        // A video padded past one copied block, so the copy reports on its way.
+        QFile file(source_);
+        EXPECT_TRUE(file.open(QIODevice::Append));
+        file.write(QByteArray(20 << 20, '\0'));
+        QObject::connect(&toast_, &NotificationManager::messageChanged, &toast_, [this] { events_.append(toast_.message()); });
+        QObject::connect(&toast_, &NotificationManager::isPresentedChanged, &toast_,
+            [this] { events_.append(toast_.isPresented() ? QStringLiteral("shown") : QStringLiteral("hidden")); });
+    }
+    void importFinished()
+    {
+        settle();
+        for (int turn = 0; turn < 3; ++turn)
+            QCoreApplication::sendPostedEvents();
+    }
+
+    const QString source_ = copyOf(Clip::Uhd, QStringLiteral("long take.mp4"));
+    NotificationManager toast_{immediateDelays()};
+    Shared<NotificationManager>::Override toastOverride_{toast_};
+    ApplyToast apply_{toast_, std::make_shared<quint64>(0), 1, QStringLiteral("Aurora"), std::nullopt};
+    // What the toast did: its messages, "shown" and "hidden".
+    QStringList events_;
+};
+
+TEST_F(ImportToastTest, AToastShownDuringAnImportIsLeftAlone)
+{
+    view_.addPersonalUseWallpaper(source_);
+    EXPECT_TRUE(toast_.isCancellable());
+    apply_.show(ApplyToast::Stage::downloading, QStringLiteral("Downloading wallpaper..."), 0.2, false);
+    EXPECT_FALSE(toast_.isCancellable()) << "no Stop of the import on the apply's toast";
+    events_.clear();
+    importFinished();
+    ASSERT_EQ(store_.orderedCustomWallpapers().size(), 1) << "the import itself went on";
+    EXPECT_EQ(events_, QStringList{QStringLiteral("shown")}) << "nothing of the import's end, its hide neither";
+    EXPECT_EQ(toast_.title(), QStringLiteral("Aurora"));
+    EXPECT_EQ(toast_.message(), QStringLiteral("Downloading wallpaper..."));
+    EXPECT_EQ(toast_.progress(), 0.2);
+}
+
+TEST_F(ImportToastTest, AnImportShownOverAnApplyKeepsItsOwnContentAndStop)
+{
+    apply_.show(ApplyToast::Stage::downloading, QStringLiteral("Downloading wallpaper..."), 0.2, false);
+    view_.addPersonalUseWallpaper(source_);
+    events_.clear();
+    // The apply goes on and ends as it would; none of it reaches the import's toast.
+    apply_.update(ApplyToast::Stage::applied, QStringLiteral("Wallpaper applied"), 1.0);
+    apply_.hide(2.0);
+    EXPECT_EQ(toast_.message(), QStringLiteral("Copying long take.mp4…"));
+    EXPECT_EQ(toast_.progress(), 0.0);
+    ASSERT_TRUE(toast_.isCancellable());
+    toast_.cancel();
+    importFinished();
+    EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty()) << "Stop stopped the import";
+    const qsizetype stopped = events_.indexOf(QStringLiteral("Stopped: the video was not added"));
+    ASSERT_GE(stopped, 0) << events_.join(u'|').toStdString();
+    EXPECT_FALSE(events_.contains(QStringLiteral("Wallpaper applied")));
+    EXPECT_FALSE(events_.mid(0, stopped).contains(QStringLiteral("hidden"))) << "the apply's hide is not the import's";
 }
 
 TEST(CustomViewLayoutTest, BlocksAreSpacedByTheScreensUsableHeight)

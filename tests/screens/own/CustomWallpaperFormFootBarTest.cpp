@@ -4,7 +4,6 @@
 #include "library/OwnVideoFacts.h"
 #include "library/PendingUploadService.h"
 #include "library/SignedUploadURLService.h"
-#include "screens/browse/ProgressBarView.h"
 #include "screens/own/CommunityUploadForm.h"
 #include "screens/own/CustomWallpaperFormFootBar.h"
 #include "screens/detail/FullScreenView.h"
@@ -36,6 +35,10 @@ TEST(CustomWallpaperFormFootBarTest, TitleEditsAndWhenSubmitIsOffered)
         {"", "mcDONALD", "Mcdonald"},
         {"Kept", "12345678901234567890123456789012345678901234567890x", "Kept"},
         {"", "12345678901234567890123456789012345678901234567890", "12345678901234567890123456789012345678901234567890"},
+        // Over 50 already (from the file name): shortening and same-length edits are taken.
+        {"1234567890123456789012345678901234567890123456789012", "123456789012345678901234567890123456789012345678901", "123456789012345678901234567890123456789012345678901"},
+        {"1234567890123456789012345678901234567890123456789012", "12345678901234567890123456789012345678901234567890x2", "12345678901234567890123456789012345678901234567890x2"},
+        {"123456789012345678901234567890123456789012345678901", "1234567890123456789012345678901234567890123456789012", "123456789012345678901234567890123456789012345678901"},
     };
     for (const auto& [previous, typed, result] : edits)
         EXPECT_EQ(Bar::titleAfterEdit(QString::fromUtf8(previous), QString::fromUtf8(typed)), QString::fromUtf8(result)) << typed;
@@ -134,6 +137,8 @@ TEST_F(CommunityUploadFormTest, SubmitsThroughTheServiceAndBackLeavesItRunning)
     bar.setTitle(QStringLiteral("A Very Long Title For A Night Drive Through The City Lights"));
     EXPECT_EQ(bar.counterText(), QStringLiteral("59/50"));
     EXPECT_FALSE(bar.submitButton()->isEnabled());
+    QTest::keyClick(bar.titleField(), Qt::Key_Backspace);
+    EXPECT_EQ(bar.counterText(), QStringLiteral("58/50")) << "shortened key by key";
     QTest::qWait(50); // the layout follows the counter
     saveScreenshot(stage_, QStringLiteral("upload-form-title-too-long"));
     bar.setTitle(QStringLiteral("Night Drive"));
@@ -164,13 +169,15 @@ TEST_F(CommunityUploadFormTest, TheFormShowsTheUploadAndAFailureKeepsWhatWasType
     bar.chooseCategory(category);
     bar.setTitle(QStringLiteral("Night Drive"));
     server().setFault(QStringLiteral("/functions/v1/upload-wallpaper"), Fault{.status = 500, .delayMs = 1'500, .times = 1});
+    // Card and toast show one figure, the upload's, at every step.
+    QStringList mismatches;
+    QObject::connect(&uploads_, &CommunityUploadService::submissionProgress, &stage_, [&](int, const QString&, double progress) {
+        if (const QString figure = QStringLiteral("%1%").arg(qRound(progress * 100)); bar.progressPercent() != figure)
+            mismatches.append(bar.progressPercent() + QStringLiteral(" for ") + figure);
+    });
     bar.submitButton()->clicked();
     ASSERT_EVENTUALLY(bar.progressMessage() == QStringLiteral("Uploading metadata..."), 10'000);
-    // The figure is the bar's, on its way and at its mark.
-    const auto* drawn = bar.findChild<ProgressBarView*>();
-    ASSERT_NE(drawn, nullptr);
-    EXPECT_EQ(bar.progressPercent(), QStringLiteral("%1%").arg(qRound(drawn->animatedProgress() * 100)));
-    ASSERT_EVENTUALLY(drawn->animatedProgress() == 0.3, 5'000);
+    ASSERT_EVENTUALLY(toast_.progress() == 0.3, 5'000);
     EXPECT_EQ(bar.progressPercent(), QStringLiteral("30%"));
     EXPECT_TRUE(bar.titleField()->isVisible());
     EXPECT_FALSE(bar.submitButton()->isVisible());
@@ -192,6 +199,55 @@ TEST_F(CommunityUploadFormTest, TheFormShowsTheUploadAndAFailureKeepsWhatWasType
     bar.submitButton()->clicked();
     EXPECT_TRUE(bar.failure().isEmpty()) << "a new try clears the old failure";
     ASSERT_EVENTUALLY(bar.display() == Bar::Display::Success, 30'000);
+    EXPECT_TRUE(mismatches.isEmpty()) << mismatches.join(u'|').toStdString();
+}
+
+// The form follows its own submission only: another one ending (here one that fails) leaves it
+// submitting, without a failure, until its own ends.
+TEST_F(CommunityUploadFormTest, AnotherSubmissionsEndLeavesTheFormAlone)
+{
+    Bar& bar = *showForm()->footBar();
+    bar.chooseCategory(appStore_.categories().value(1));
+    server().setFault(QStringLiteral("/functions/v1/upload-wallpaper"), Fault{.status = 500, .delayMs = 300, .times = 1});
+    server().setFault(QStringLiteral("/uploads/"), Fault{.delayMs = 3'000, .times = 1});
+    QSignalSpy finished(&uploads_, &CommunityUploadService::submissionFinished);
+    const int registrations = requests(QStringLiteral("upload-wallpaper"));
+    const std::optional<int> other = uploads_.submit(QStringLiteral("Other Upload"), appStore_.categories().value(0));
+    ASSERT_TRUE(other);
+    // The other one meets the refusal; the form's own comes after it.
+    ASSERT_EVENTUALLY(requests(QStringLiteral("upload-wallpaper")) == registrations + 1, 10'000);
+    bar.submitButton()->clicked();
+    ASSERT_TRUE(finished.wait(10'000));
+    ASSERT_EQ(finished.first().at(0).toInt(), *other);
+    ASSERT_FALSE(finished.first().at(1).toBool());
+    EXPECT_EQ(bar.display(), Bar::Display::Submitting);
+    EXPECT_TRUE(bar.failure().isEmpty());
+    ASSERT_EVENTUALLY(bar.display() == Bar::Display::Success, 30'000);
+}
+
+// Over the picked video the card is whole from its first paint: as tall as its content needs,
+// and its host no shorter.
+TEST_F(CommunityUploadFormTest, TheCardIsWholeWhenItFirstShows)
+{
+    Shared<AppStore>::Override store(appStore_);
+    Shared<PendingUploadService>::Override pending(pending_);
+    Shared<CommunityUploadService>::Override uploads(uploads_);
+    BrowseContext context;
+    FullScreenView page(candidate(), &context, {.isCustom = true});
+    page.setPalette(Theme::palette());
+    page.resize(1100, 700);
+    page.show();
+    page.appeared();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+    CommunityUploadForm* form = page.uploadForm();
+    ASSERT_NE(form, nullptr);
+    const Bar& bar = *form->footBar();
+    const int needed = bar.layout()->totalHeightForWidth(bar.width());
+    EXPECT_EQ(bar.height(), needed) << "the card holds all it shows";
+    EXPECT_EQ(form->height(), needed) << "and is not cut by its host";
+    const QRect card(form->mapTo(&page, QPoint(0, 0)), form->size());
+    EXPECT_EQ(card.bottom() + 1, page.height() - 40);
+    saveScreenshot(page, QStringLiteral("upload-form-first-show"));
 }
 
 // In the full-screen page over the picked video, as the user meets it: once the upload is done
