@@ -85,6 +85,22 @@ void HttpTransfer::abortLater(HttpError::Kind reason)
     }, Qt::QueuedConnection);
 }
 
+void HttpTransfer::limitBody(qint64 maxBytes)
+{
+    maxBodyBytes_ = maxBytes;
+    reply_->setReadBufferSize(maxBytes + 1);
+    connect(reply_, &QNetworkReply::metaDataChanged, this, &HttpTransfer::checkBodySize);
+    connect(reply_, &QNetworkReply::readyRead, this, &HttpTransfer::checkBodySize);
+}
+
+void HttpTransfer::checkBodySize()
+{
+    bool announced = false;
+    const qint64 length = reply_->rawHeader("Content-Length").trimmed().toLongLong(&announced);
+    if ((announced && length > maxBodyBytes_) || reply_->bytesAvailable() > maxBodyBytes_)
+        abortLater(HttpError::Kind::TooLarge);
+}
+
 QCoro::Task<> HttpTransfer::finished()
 {
     if (!reply_->isFinished())
@@ -154,6 +170,12 @@ void HttpTransfer::throwFailure(int status) const
     const QNetworkReply::NetworkError error = reply_->error();
     if (abortReason_ == Kind::TimedOut || error == QNetworkReply::TimeoutError)
         throw HttpError(Kind::TimedOut, error, QStringLiteral("The request timed out."));
+    if (abortReason_ == Kind::TooLarge) {
+        constexpr qint64 kMiB = 1 << 20;
+        const QString allowed = maxBodyBytes_ % kMiB == 0 ? QStringLiteral("%1 MiB").arg(maxBodyBytes_ / kMiB)
+                                                          : QStringLiteral("%1 bytes").arg(maxBodyBytes_);
+        throw HttpError(Kind::TooLarge, error, QStringLiteral("The reply is longer than the %1 allowed.").arg(allowed));
+    }
     if (abortReason_ == Kind::Cancelled || error == QNetworkReply::OperationCanceledError)
         throw HttpError(Kind::Cancelled, error, QStringLiteral("The request was cancelled."));
     if (!tlsErrors_.isEmpty() || error == QNetworkReply::SslHandshakeFailedError) {
