@@ -66,8 +66,8 @@ QCoro::Task<HttpResponse> Http::download(QNetworkRequest request, QString destin
     std::stop_token stop, int timeoutMs, qint64 byteLimit)
 {
     throwIfStopped(stop);
-    co_await trustReady();
-    HttpFileTransfer::Order order{prepared(std::move(request)), "GET", destinationPath, trust().pem, stop, timeoutMs, byteLimit};
+    HttpFileTransfer::Order order{withRedirectLimit(std::move(request)), "GET", destinationPath,
+        Config::current().caCertificateFile, stop, timeoutMs, byteLimit};
     co_return co_await onWorker(&HttpFileTransfer::download, std::move(order), std::move(progress));
 }
 
@@ -75,10 +75,10 @@ QCoro::Task<HttpResponse> Http::upload(QNetworkRequest request, QByteArray verb,
     HttpProgress progress, std::stop_token stop, int timeoutMs)
 {
     throwIfStopped(stop);
-    co_await trustReady();
     if (request.header(QNetworkRequest::ContentTypeHeader).isNull())
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/octet-stream"));
-    HttpFileTransfer::Order order{prepared(std::move(request)), verb, filePath, trust().pem, stop, timeoutMs};
+    HttpFileTransfer::Order order{withRedirectLimit(std::move(request)), verb, filePath, Config::current().caCertificateFile,
+        stop, timeoutMs};
     co_return co_await onWorker(&HttpFileTransfer::upload, std::move(order), std::move(progress));
 }
 
@@ -128,6 +128,11 @@ QNetworkRequest Http::prepared(QNetworkRequest request)
     // negotiated with a new host; every transfer here is one request per file, so HTTP/1.1
     // loses nothing.
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    return withRedirectLimit(std::move(request));
+}
+
+QNetworkRequest Http::withRedirectLimit(QNetworkRequest request)
+{
     // Qt's own limit (50) lets a redirect loop cost a few dozen requests per attempt.
     request.setMaximumRedirectsAllowed(std::min(request.maximumRedirectsAllowed(), kMaxRedirects));
     return request;
@@ -150,25 +155,21 @@ const Http::Trust& Http::trust()
         built = buildTrust(caFile);
     trust_ = std::move(built);
     // Connections already open were verified against the previous trust. (libcurl keeps its
-    // connections apart by the trust they were made under.)
+    // connections apart by the CA file they were made under.)
     manager_->clearConnectionCache();
     return *trust_;
 }
 
 Http::Trust Http::buildTrust(const QString& caFile)
 {
-    Trust trust{caFile, QSslConfiguration::defaultConfiguration(), {}};
-    QList<QSslCertificate> authorities = QSslConfiguration::systemCaCertificates();
-    if (!caFile.isEmpty()) {
-        const QList<QSslCertificate> extra = QSslCertificate::fromPath(caFile);
-        if (extra.isEmpty())
-            logLine(QStringLiteral("⚠️"), QStringLiteral("Http"), QStringLiteral("No certificate could be read from the CA file ") + caFile);
-        authorities += extra;
-        // Setting the list replaces the system's, so the system's come first.
-        trust.tls.setCaCertificates(authorities);
-    }
-    for (const QSslCertificate& authority : std::as_const(authorities))
-        trust.pem += authority.toPem();
+    Trust trust{caFile, QSslConfiguration::defaultConfiguration()};
+    if (caFile.isEmpty())
+        return trust;
+    const QList<QSslCertificate> extra = QSslCertificate::fromPath(caFile);
+    if (extra.isEmpty())
+        logLine(QStringLiteral("⚠️"), QStringLiteral("Http"), QStringLiteral("No certificate could be read from the CA file ") + caFile);
+    // Setting the list replaces the system's, so the system's come first.
+    trust.tls.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
     return trust;
 }
 

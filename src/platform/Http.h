@@ -76,17 +76,17 @@ private:
     using Direction = std::unique_ptr<HttpFileTransfer> (*)(HttpFileTransfer::Order, std::shared_ptr<HttpFileTransfer::Progress>,
         HttpFileTransfer::Promise);
 
-    // TLS settings that trust the system's certificates plus those of one CA file, for Qt and
-    // for libcurl.
+    // Qt's TLS settings that trust the system's certificates plus those of one CA file.
+    // (HttpFileTransfer gives libcurl the same trust from the same file.)
     struct Trust {
         QString caFile;
         QSslConfiguration tls;
-        QByteArray pem; // every certificate authority of `tls`
     };
     static Trust buildTrust(const QString& caFile);
 
     QCoro::Task<> trustReady();
     QNetworkRequest prepared(QNetworkRequest request);
+    static QNetworkRequest withRedirectLimit(QNetworkRequest request);
     const Trust& trust();
     // Runs a file transfer on the worker and waits for its outcome, relaying its progress.
     QCoro::Task<HttpResponse> onWorker(Direction direction, HttpFileTransfer::Order order, HttpProgress progress);

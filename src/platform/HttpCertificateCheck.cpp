@@ -64,6 +64,8 @@ int HttpCertificateCheck::prepareContext(void*, void* sslContext, void* self)
     auto* context = static_cast<SSL_CTX*>(sslContext);
     auto* check = static_cast<HttpCertificateCheck*>(self);
     check->faults_->clear();
+    if (!X509_STORE_set_default_paths(SSL_CTX_get_cert_store(context)))
+        return CURLE_SSL_CACERT_BADFILE;
     if (!SSL_CTX_set_ex_data(context, faultsIndex(), new Faults(check->faults_)))
         return CURLE_OUT_OF_MEMORY;
     SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context), &noteFault);

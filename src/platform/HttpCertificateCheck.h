@@ -4,9 +4,10 @@
 
 #include <memory>
 
-// Names what was wrong with a server's certificate in a libcurl transfer, in the words Qt's own
-// TLS uses, so a refused certificate reads the same on every transfer. Verification itself
-// stays libcurl's and OpenSSL's: this only listens. Lives on Http's worker thread.
+// Gives a libcurl transfer's TLS context the system's certificate authorities (OpenSSL's default
+// locations, which Qt trusts too), and names what was wrong with a refused certificate in the
+// words Qt's own TLS uses, so it reads the same on every transfer. The verdict stays libcurl's
+// and OpenSSL's: this only listens. Lives on Http's worker thread.
 class HttpCertificateCheck {
 public:
     HttpCertificateCheck();

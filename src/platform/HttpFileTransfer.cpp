@@ -5,6 +5,7 @@
 #include "platform/HttpDownloadFile.h"
 
 #include <QFile>
+#include <QSslCertificate>
 #include <QSslError>
 
 #include <curl/curl.h>
@@ -112,6 +113,9 @@ bool HttpFileTransfer::begin(CURLM* multi)
     }
     handle_ = curl_easy_init();
     certificates_ = std::make_unique<HttpCertificateCheck>();
+    // As Qt does, a CA file without a certificate adds nothing rather than failing every transfer.
+    if (!order_.caFile.isEmpty() && QSslCertificate::fromPath(order_.caFile).isEmpty())
+        order_.caFile.clear();
     configure();
     lastActivity_ = Clock::now();
     // The stop may be requested on any thread; the loop that ends the transfer runs on the worker.
@@ -136,14 +140,15 @@ void HttpFileTransfer::configure()
     curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
     curl_easy_setopt(handle, CURLOPT_USERAGENT, "Mozilla/5.0");
 
-    // The program's trust: the system's authorities plus the configured CA file, and nothing
-    // from libcurl's own defaults. Peer and host are always verified.
+    // The program's trust: the configured CA file here (libcurl keeps connections made under
+    // different files apart), the system's authorities added by HttpCertificateCheck to each
+    // TLS context, and nothing of libcurl's own defaults. Peer and host are always verified.
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(handle, CURLOPT_CAINFO, nullptr);
+    const QByteArray caFile = QFile::encodeName(order_.caFile);
+    curl_easy_setopt(handle, CURLOPT_CAINFO, caFile.isEmpty() ? nullptr : caFile.constData());
     curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
-    curl_blob trusted{order_.trustedPem.data(), size_t(order_.trustedPem.size()), CURL_BLOB_COPY};
-    curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, &trusted);
+    curl_easy_setopt(handle, CURLOPT_CA_CACHE_TIMEOUT, 0L);
     curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, &HttpCertificateCheck::prepareContext);
     curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, certificates_.get());
 

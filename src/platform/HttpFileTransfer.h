@@ -41,7 +41,7 @@ public:
         QNetworkRequest request;
         QByteArray verb = "GET";
         QString path;            // the file written (a download) or sent (an upload)
-        QByteArray trustedPem;   // every certificate authority trusted, in PEM
+        QString caFile;          // trusted beside the system's authorities; empty for none
         std::stop_token stop;
         int timeoutMs = 0;       // the longest silence allowed; 0 or less waits forever
         qint64 byteLimit = -1;   // downloads: bytes of a 2xx body kept at most (-1: all)
