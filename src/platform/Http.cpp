@@ -3,6 +3,7 @@
 #include "foundation/Config.h"
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
+#include "platform/HttpRedirect.h"
 #include "platform/HttpTransfer.h"
 
 #include <QNetworkAccessManager>
@@ -55,11 +56,26 @@ QCoro::Task<HttpResponse> Http::send(QNetworkRequest request, QByteArray verb, Q
 {
     throwIfStopped(stop);
     co_await trustReady();
-    HttpTransfer transfer(start(*manager_, prepared(std::move(request)), verb, body), verb, std::move(stop), timeoutMs);
-    if (maxBodyBytes >= 0)
-        transfer.limitBody(maxBodyBytes);
-    co_await transfer.finished();
-    co_return transfer.resultWithBody();
+    // Redirects are followed here rather than by Qt, whose count lets a loop make more
+    // requests than the limit says.
+    const QNetworkRequest original = withRedirectLimit(std::move(request));
+    QNetworkRequest hop = prepared(original);
+    hop.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    for (int redirects = 0;; ++redirects) {
+        HttpTransfer transfer(start(*manager_, hop, verb, body), verb, stop, timeoutMs);
+        if (maxBodyBytes >= 0)
+            transfer.limitBody(maxBodyBytes);
+        co_await transfer.finished();
+        HttpResponse response = transfer.resultWithBody();
+        const auto next = HttpRedirect::target(original, response.url, response.status, response.header("Location"));
+        if (!next || redirects >= original.maximumRedirectsAllowed())
+            co_return response;
+        hop.setUrl(*next);
+        if (const QByteArray method = HttpRedirect::method(response.status, verb); method != verb) {
+            verb = method;
+            body.clear();
+        }
+    }
 }
 
 QCoro::Task<HttpResponse> Http::download(QNetworkRequest request, QString destinationPath, HttpProgress progress,

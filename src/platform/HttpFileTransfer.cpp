@@ -3,6 +3,7 @@
 #include "platform/FileError.h"
 #include "platform/HttpCertificateCheck.h"
 #include "platform/HttpDownloadFile.h"
+#include "platform/HttpRedirect.h"
 
 #include <QFile>
 #include <QSslCertificate>
@@ -28,30 +29,6 @@ constexpr long kReceiveBufferBytes = 512 << 10;
 constexpr long kSendBufferBytes = 1 << 20;
 
 bool isSuccess(int status) { return status >= 200 && status <= 299; }
-
-bool isFollowedRedirect(int status)
-{
-    return status == 301 || status == 302 || status == 303 || status == 305 || status == 307 || status == 308;
-}
-
-// Whether a request may go on from `from` to `to` under the request's redirect policy.
-bool redirectAllowed(const QNetworkRequest& request, const QUrl& from, const QUrl& to)
-{
-    const QString scheme = to.scheme().toLower();
-    if (scheme != u"https" && scheme != u"http")
-        return false;
-    const auto policy = request.attribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy)
-                            .value<QNetworkRequest::RedirectPolicy>();
-    switch (policy) {
-    case QNetworkRequest::NoLessSafeRedirectPolicy:
-        return !(from.scheme().toLower() == u"https" && scheme == u"http");
-    case QNetworkRequest::SameOriginRedirectPolicy:
-        return from.scheme().toLower() == scheme && from.host().toLower() == to.host().toLower()
-            && from.port(-1) == to.port(-1);
-    default: // manual, or one the user would have to confirm
-        return false;
-    }
-}
 
 QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
 } // namespace
@@ -293,19 +270,18 @@ bool HttpFileTransfer::ended(int result)
 
 bool HttpFileTransfer::followRedirect()
 {
-    if (!isFollowedRedirect(status_) || redirects_ >= order_.request.maximumRedirectsAllowed())
+    if (redirects_ >= order_.request.maximumRedirectsAllowed())
         return false;
     const char* location = nullptr;
     if (curl_easy_getinfo(handle_, CURLINFO_REDIRECT_URL, &location) != CURLE_OK || !location)
         return false;
-    const QUrl next = QUrl::fromEncoded(location, QUrl::StrictMode);
-    if (!next.isValid() || !redirectAllowed(order_.request, url_, next))
+    const auto next = HttpRedirect::target(order_.request, url_, status_, location);
+    if (!next)
         return false;
     ++redirects_;
-    url_ = next;
+    url_ = *next;
     curl_easy_setopt(handle_, CURLOPT_URL, url_.toEncoded().constData());
-    // Only 307 and 308 keep the method and body; any other redirect goes on as a GET.
-    if (direction_ == Direction::Up && status_ != 307 && status_ != 308) {
+    if (direction_ == Direction::Up && HttpRedirect::method(status_, order_.verb) != order_.verb) {
         curl_easy_setopt(handle_, CURLOPT_UPLOAD, 0L);
         curl_easy_setopt(handle_, CURLOPT_CUSTOMREQUEST, nullptr);
         curl_easy_setopt(handle_, CURLOPT_HTTPGET, 1L);

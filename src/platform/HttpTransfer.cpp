@@ -118,6 +118,14 @@ void HttpTransfer::restartIdleTimer()
         idleTimer_->start(timeoutMs_);
 }
 
+void HttpTransfer::throwTooLarge() const
+{
+    constexpr qint64 kMiB = 1 << 20;
+    const QString allowed = maxBodyBytes_ % kMiB == 0 ? QStringLiteral("%1 MiB").arg(maxBodyBytes_ / kMiB)
+                                                      : QStringLiteral("%1 bytes").arg(maxBodyBytes_);
+    throw HttpError(HttpError::Kind::TooLarge, reply_->error(), QStringLiteral("The reply is longer than the %1 allowed.").arg(allowed));
+}
+
 HttpResponse HttpTransfer::result(QByteArray body, qint64 receivedBytes) const
 {
     const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -125,6 +133,9 @@ HttpResponse HttpTransfer::result(QByteArray body, qint64 receivedBytes) const
     // unless the transfer itself broke off.
     if (abortReason_ || status <= 0 || !comesFromStatus(reply_->error(), status))
         throwFailure(status);
+    // The last piece may arrive with the end of the reply, before a check of its size ran.
+    if (maxBodyBytes_ >= 0 && receivedBytes > maxBodyBytes_)
+        throwTooLarge();
     checkComplete(status, receivedBytes);
 
     HttpResponse response = answerSoFar();
@@ -170,12 +181,8 @@ void HttpTransfer::throwFailure(int status) const
     const QNetworkReply::NetworkError error = reply_->error();
     if (abortReason_ == Kind::TimedOut || error == QNetworkReply::TimeoutError)
         throw HttpError(Kind::TimedOut, error, QStringLiteral("The request timed out."));
-    if (abortReason_ == Kind::TooLarge) {
-        constexpr qint64 kMiB = 1 << 20;
-        const QString allowed = maxBodyBytes_ % kMiB == 0 ? QStringLiteral("%1 MiB").arg(maxBodyBytes_ / kMiB)
-                                                          : QStringLiteral("%1 bytes").arg(maxBodyBytes_);
-        throw HttpError(Kind::TooLarge, error, QStringLiteral("The reply is longer than the %1 allowed.").arg(allowed));
-    }
+    if (abortReason_ == Kind::TooLarge)
+        throwTooLarge();
     if (abortReason_ == Kind::Cancelled || error == QNetworkReply::OperationCanceledError)
         throw HttpError(Kind::Cancelled, error, QStringLiteral("The request was cancelled."));
     if (!tlsErrors_.isEmpty() || error == QNetworkReply::SslHandshakeFailedError) {

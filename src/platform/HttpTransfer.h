@@ -53,6 +53,7 @@ private:
     void checkBodySize();
     void checkComplete(int status, qint64 receivedBytes) const;
     [[noreturn]] void throwFailure(int status) const;
+    [[noreturn]] void throwTooLarge() const;
 
     QNetworkReply* reply_;
     QByteArray verb_;
