@@ -5,6 +5,8 @@
 #include <QSslError>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 // Qt's error for a 4xx status it has no name for, and also for a body it could not decompress.
 bool isUndecodableBody(QNetworkReply::NetworkError error, int status)
@@ -88,17 +90,29 @@ void HttpTransfer::abortLater(HttpError::Kind reason)
 void HttpTransfer::limitBody(qint64 maxBytes)
 {
     maxBodyBytes_ = maxBytes;
-    reply_->setReadBufferSize(maxBytes + 1);
-    connect(reply_, &QNetworkReply::metaDataChanged, this, &HttpTransfer::checkBodySize);
-    connect(reply_, &QNetworkReply::readyRead, this, &HttpTransfer::checkBodySize);
+    // The body is taken as it arrives: Qt unpacks a compressed one only as it is read, and
+    // stalls rather than fails once its buffer is full.
+    connect(reply_, &QNetworkReply::metaDataChanged, this, [this] {
+        bool announced = false;
+        const qint64 length = reply_->rawHeader("Content-Length").trimmed().toLongLong(&announced);
+        if (announced && length > maxBodyBytes_)
+            dropBody();
+    });
+    connect(reply_, &QNetworkReply::readyRead, this, [this] {
+        QByteArray piece = takeAvailable();
+        if (bodyTooLarge_)
+            return;
+        received_ += piece;
+        if (received_.size() > maxBodyBytes_)
+            dropBody();
+    });
 }
 
-void HttpTransfer::checkBodySize()
+void HttpTransfer::dropBody()
 {
-    bool announced = false;
-    const qint64 length = reply_->rawHeader("Content-Length").trimmed().toLongLong(&announced);
-    if ((announced && length > maxBodyBytes_) || reply_->bytesAvailable() > maxBodyBytes_)
-        abortLater(HttpError::Kind::TooLarge);
+    bodyTooLarge_ = true;
+    received_ = QByteArray();
+    abortLater(HttpError::Kind::TooLarge);
 }
 
 QCoro::Task<> HttpTransfer::finished()
@@ -128,12 +142,15 @@ void HttpTransfer::throwTooLarge() const
 
 HttpResponse HttpTransfer::result(QByteArray body, qint64 receivedBytes) const
 {
+    // Whatever else went wrong after, the body was dropped.
+    if (bodyTooLarge_)
+        throwTooLarge();
     const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     // The status comes first: a reply that carries one is an answer, whatever Qt made of it,
     // unless the transfer itself broke off.
     if (abortReason_ || status <= 0 || !comesFromStatus(reply_->error(), status))
         throwFailure(status);
-    // The last piece may arrive with the end of the reply, before a check of its size ran.
+    // The last piece may arrive with the end of the reply, after the last check of its size.
     if (maxBodyBytes_ >= 0 && receivedBytes > maxBodyBytes_)
         throwTooLarge();
     checkComplete(status, receivedBytes);
@@ -154,7 +171,7 @@ HttpResponse HttpTransfer::answerSoFar() const
 
 HttpResponse HttpTransfer::resultWithBody()
 {
-    QByteArray body = takeAvailable();
+    QByteArray body = std::exchange(received_, QByteArray()) + takeAvailable();
     const qint64 size = body.size();
     return result(std::move(body), size);
 }
