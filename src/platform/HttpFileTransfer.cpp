@@ -129,10 +129,13 @@ void HttpFileTransfer::configure()
     curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, &HttpCertificateCheck::prepareContext);
     curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, certificates_.get());
 
+    // Only the request's own headers, as Qt sends them: none of libcurl's "Accept: */*", and no
+    // wait for "100 Continue" before a body.
+    if (!order_.request.hasRawHeader("Accept"))
+        headerList_ = curl_slist_append(headerList_, "Accept:");
+    headerList_ = curl_slist_append(headerList_, "Expect:");
     for (const QByteArray& name : order_.request.rawHeaderList())
         headerList_ = curl_slist_append(headerList_, QByteArray(name + ": " + order_.request.rawHeader(name)).constData());
-    // Qt never waits for "100 Continue" before a body; neither do we.
-    headerList_ = curl_slist_append(headerList_, "Expect:");
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headerList_);
 
     curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &HttpFileTransfer::onHeader);
