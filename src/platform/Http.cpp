@@ -98,13 +98,13 @@ QCoro::Task<HttpResponse> Http::upload(QNetworkRequest request, QByteArray verb,
     co_return co_await onWorker(&HttpFileTransfer::upload, std::move(order), std::move(progress));
 }
 
-QCoro::Task<HttpResponse> Http::onWorker(Direction direction, HttpFileTransfer::Order order, HttpProgress progress)
+QCoro::Task<HttpResponse> Http::onWorker(MakeTransfer make, HttpFileTransfer::Order order, HttpProgress progress)
 {
     auto counts = std::make_shared<HttpFileTransfer::Progress>();
     auto promise = std::make_shared<QPromise<HttpResponse>>();
     QFuture<HttpResponse> outcome = promise->future();
     promise->start();
-    worker_.start(direction(std::move(order), counts, promise));
+    worker_.start(make(std::move(order), counts, promise));
 
     // The counts reach the caller's closure on this thread a few times a second, and once more
     // at the end, rather than with every piece of the body.

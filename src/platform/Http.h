@@ -73,7 +73,7 @@ public:
         const QByteArray& body);
 
 private:
-    using Direction = std::unique_ptr<HttpFileTransfer> (*)(HttpFileTransfer::Order, std::shared_ptr<HttpFileTransfer::Progress>,
+    using MakeTransfer = std::unique_ptr<HttpFileTransfer> (*)(HttpFileTransfer::Order, std::shared_ptr<HttpFileTransfer::Progress>,
         HttpFileTransfer::Promise);
 
     // Qt's TLS settings that trust the system's certificates plus those of one CA file.
@@ -89,7 +89,7 @@ private:
     static QNetworkRequest withRedirectLimit(QNetworkRequest request);
     const Trust& trust();
     // Runs a file transfer on the worker and waits for its outcome, relaying its progress.
-    QCoro::Task<HttpResponse> onWorker(Direction direction, HttpFileTransfer::Order order, HttpProgress progress);
+    QCoro::Task<HttpResponse> onWorker(MakeTransfer make, HttpFileTransfer::Order order, HttpProgress progress);
 
     std::unique_ptr<QNetworkAccessManager> manager_;
     // Downloads into files and uploads from them stream there.

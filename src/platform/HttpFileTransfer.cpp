@@ -192,6 +192,10 @@ size_t HttpFileTransfer::header(QByteArrayView raw)
 
 void HttpFileTransfer::headersComplete()
 {
+    // A reply that may have no body but came with one anyway would leave it in the connection
+    // for the next request to read as its reply: the connection is not used again.
+    if (status_ == 204 || status_ == 304)
+        curl_easy_setopt(handle_, CURLOPT_FORBID_REUSE, 1L);
     bodyToFile_ = direction_ == Direction::Down && isSuccess(status_);
     if (!bodyToFile_)
         return;

@@ -120,6 +120,11 @@ protected:
             res.set_header("Content-Encoding", req.matches[1].str());
             res.set_content("this was never compressed", "application/octet-stream");
         });
+        // A status that has no body, sent with one anyway.
+        routes.Get("/no-content-with-body", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 204;
+            res.set_content("a body where none may be", "application/octet-stream");
+        });
         routes.Get("/redirect", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/hello"); });
         routes.Get("/file", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content(file_.constData(), static_cast<size_t>(file_.size()), "application/octet-stream");
@@ -748,6 +753,15 @@ TEST_F(HttpTest, FileTransfersTrustTheSystemsAuthorities)
         qputenv("SSL_CERT_FILE", previous);
     EXPECT_EQ(downloaded.status, 200);
     EXPECT_EQ(sent.status, 201);
+}
+
+// Its stray bytes stay out of the next transfer that would reuse the connection.
+TEST_F(HttpTest, ABodyWhereNoneMayBeSpoilsNoLaterDownload)
+{
+    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
+    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/no-content-with-body")), destination())).status, 204);
+    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/file")), destination())).status, 200);
+    EXPECT_EQ(readFile(destination()), file_);
 }
 
 } // namespace
