@@ -7,6 +7,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <chrono>
 #include <mutex>
 #include <vector>
@@ -16,6 +17,10 @@ namespace {
 constexpr int kIdlePollMs = 60'000;
 
 using Running = std::vector<std::unique_ptr<HttpFileTransfer>>;
+
+// The workers with a running thread, for the exit handler.
+std::mutex registryMutex;
+std::vector<HttpWorker*> registry;
 
 Running::iterator find(Running& running, CURL* handle)
 {
@@ -44,14 +49,12 @@ void HttpWorker::preferPlainEventLoops()
 HttpWorker::~HttpWorker()
 {
     {
-        std::lock_guard lock(mutex_);
-        if (!multi_)
-            return;
-        quitting_ = true;
-        curl_multi_wakeup(multi_);
+        std::lock_guard lock(registryMutex);
+        std::erase(registry, this);
     }
-    thread_.join();
-    curl_multi_cleanup(multi_);
+    stop();
+    if (multi_)
+        curl_multi_cleanup(multi_);
 }
 
 void HttpWorker::start(std::unique_ptr<HttpFileTransfer> transfer)
@@ -59,12 +62,38 @@ void HttpWorker::start(std::unique_ptr<HttpFileTransfer> transfer)
     std::lock_guard lock(mutex_);
     if (!multi_) {
         static std::once_flag initialised;
-        std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+        std::call_once(initialised, [] {
+            curl_global_init(CURL_GLOBAL_DEFAULT);
+            // Registered after OpenSSL's own exit handler, so it runs first.
+            std::atexit(&HttpWorker::stopEveryWorker);
+        });
         multi_ = curl_multi_init();
         thread_ = std::thread([this] { run(); });
+        std::lock_guard registered(registryMutex);
+        registry.push_back(this);
     }
     queued_.push_back(std::move(transfer));
     curl_multi_wakeup(multi_);
+}
+
+void HttpWorker::stop()
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (!thread_.joinable())
+            return;
+        quitting_ = true;
+        curl_multi_wakeup(multi_);
+    }
+    thread_.join();
+}
+
+void HttpWorker::stopEveryWorker()
+{
+    std::lock_guard lock(registryMutex);
+    for (HttpWorker* worker : registry)
+        worker->stop();
+    registry.clear();
 }
 
 void HttpWorker::run()

@@ -12,7 +12,8 @@ typedef void CURLM; // as libcurl declares it
 // TLS session and file on this thread and moves the body in large blocks, so a large file costs
 // no hand-off between threads per piece and no wake-up of the GUI thread. Transfers run side by
 // side and share kept-alive connections. Started with the first transfer; ended when this
-// object goes, with any transfer still running told it was cancelled.
+// object goes, or as the process exits (before OpenSSL's own clean-up, which a handshake still
+// running would race), with any transfer still running told it was cancelled.
 class HttpWorker {
 public:
     // Threads started from now on wait for events with poll() rather than GLib: Qt's network
@@ -31,6 +32,9 @@ public:
 
 private:
     void run();
+    // Ends the thread and waits for it; nothing when it is not running.
+    void stop();
+    static void stopEveryWorker();
 
     std::mutex mutex_;
     std::deque<std::unique_ptr<HttpFileTransfer>> queued_;
