@@ -4,10 +4,13 @@
 //   engine-media-bench still VIDEO             the still picture at 2 s (decode, JPEG, write)
 //   engine-media-bench download URL RUNS       master downloads in fresh sessions; trust comes
 //                                              from QUORVELLE_CA_CERT
-//   engine-media-bench upload URL FILE RUNS    PUTs of FILE as video/mp4 (any status counts: the
-//                                              whole body is sent either way)
+//   engine-media-bench upload URL FILE RUNS    FILE sent as the community upload sends it (any
+//                                              status counts: the whole body is sent either way)
+// Transfers report the median rate and the median CPU time of the whole process during a call.
 //   engine-media-bench image-cache IMAGE       memory and disk hits of the image cache
 
+#include "backend/UploadError.h"
+#include "backend/WallpaperFileUpload.h"
 #include "engine/StaticWallpaperService.h"
 #include "engine/WallpaperDownloadService.h"
 #include "engine/WallpaperImageCache.h"
@@ -22,7 +25,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
-#include <QNetworkRequest>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -32,12 +34,23 @@
 #include <exception>
 #include <vector>
 
+#include <sys/resource.h>
+
 namespace {
 
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+// CPU seconds the process (every thread) has used so far.
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& time) { return double(time.tv_sec) + double(time.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 int still(const QString& video)
@@ -55,34 +68,46 @@ int download(const QUrl& url, int runs)
 {
     WallpaperDownloadService service;
     std::vector<double> rates;
+    std::vector<double> cpu;
     qint64 bytes = 0;
     for (int run = 0; run < runs; ++run) {
         service.clearAll();
         QElapsedTimer timer;
         timer.start();
+        const double cpuBefore = processCpuSeconds();
         const QUrl file = waitForTask(service.downloadWallpaper(url, 1, {}));
+        cpu.push_back(processCpuSeconds() - cpuBefore);
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
         bytes = QFileInfo(file.toLocalFile()).size();
         rates.push_back(double(bytes) / seconds);
     }
-    std::printf("download %lld bytes, median %.1f MB/s over %d runs\n", bytes, median(rates) / 1e6, runs);
+    std::printf("download %lld bytes, median %.1f MB/s over %d runs, cpu %.4f s\n", bytes, median(rates) / 1e6, runs,
+        median(cpu));
     return 0;
 }
 
 int upload(const QUrl& url, const QString& file, int runs)
 {
     std::vector<double> rates;
+    std::vector<double> cpu;
     const qint64 bytes = QFileInfo(file).size();
-    int status = 0;
+    const QString key = QFileInfo(url.path()).completeBaseName();
+    QString outcome;
     for (int run = 0; run < runs; ++run) {
-        QNetworkRequest request(url);
-        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("video/mp4"));
         QElapsedTimer timer;
         timer.start();
-        status = waitForTask(Http::shared().upload(request, "PUT", file)).status;
+        const double cpuBefore = processCpuSeconds();
+        try {
+            waitForTask(WallpaperFileUpload::send(url.toString(QUrl::FullyEncoded), key, file, {}, {}, Http::shared()));
+            outcome = QStringLiteral("stored");
+        } catch (const UploadError& error) {
+            outcome = error.localizedDescription(); // an answer after the whole body, as wanted
+        }
+        cpu.push_back(processCpuSeconds() - cpuBefore);
         rates.push_back(double(bytes) / (double(timer.nsecsElapsed()) / 1e9));
     }
-    std::printf("upload %lld bytes, status %d, median %.1f MB/s over %d runs\n", bytes, status, median(rates) / 1e6, runs);
+    std::printf("upload %lld bytes, median %.1f MB/s over %d runs, cpu %.4f s (%s)\n", bytes, median(rates) / 1e6, runs,
+        median(cpu), qPrintable(outcome));
     return 0;
 }
 

@@ -160,7 +160,7 @@ QCoro::Task<QByteArray> APIService::transfer(Call call)
     HttpResponse response;
     try {
         response = co_await http_.send(request, call.method, call.body.value_or(QByteArray()), stopTransfer.get_token(),
-            settings_.requestTimeoutMs);
+            settings_.requestTimeoutMs, settings_.maxReplyBytes);
     } catch (const HttpError&) {
         if (call.stop.stop_requested())
             throw RequestCancelledError();

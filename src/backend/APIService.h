@@ -43,6 +43,9 @@ public:
         QString cacheFilePath;          // empty: the response cache lives in memory only
         int requestTimeoutMs = 30'000;  // the longest silence within one transfer
         int resourceTimeoutMs = 60'000; // the longest one transfer may take
+        // The most a reply may hold: the largest real one is a few MB, and a reply without end
+        // must not take the memory with it.
+        qint64 maxReplyBytes = 64 << 20;
 
         // The deployment's backend address and key, and Caches/Quorvelle/api_cache.json.
         static Settings deployment();
@@ -62,7 +65,8 @@ public:
     std::optional<QUrl> endpointURL(const QString& endpoint, const QList<QueryItem>& query = {}) const;
 
     // Sends one request and returns the body of a 2xx reply (possibly empty). Throws APIError:
-    // httpError for another status, networkError for a transfer failure or time-out,
+    // httpError for another status, networkError for a transfer failure, a time-out or a reply
+    // longer than Settings::maxReplyBytes,
     // invalidResponse for a reply without a status; RequestCancelledError once `stop` is
     // requested. Cacheable GETs are answered from the response cache while fresh.
     QCoro::Task<QByteArray> request(QUrl url, QByteArray method, Headers headers = {},

@@ -3,6 +3,7 @@
 #include "foundation/Config.h"
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
+#include "platform/HttpRedirect.h"
 #include "platform/HttpTransfer.h"
 
 #include <QNetworkAccessManager>
@@ -11,6 +12,8 @@
 #include <QSslCertificate>
 #include <QCoro/QCoroFuture>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
 
 namespace {
 // How often a file transfer's progress reaches its caller.
@@ -44,55 +47,64 @@ Http& Http::shared() { return Shared<Http>::instance(); }
 
 void Http::prepareTrust()
 {
-    if (!preparedTrust_.isValid() && !caFile_)
+    if (!preparedTrust_.isValid() && !trust_)
         preparedTrust_ = QtConcurrent::run(&Http::buildTrust, Config::current().caCertificateFile);
 }
 
 QCoro::Task<HttpResponse> Http::send(QNetworkRequest request, QByteArray verb, QByteArray body,
-    std::stop_token stop, int timeoutMs)
+    std::stop_token stop, int timeoutMs, qint64 maxBodyBytes)
 {
     throwIfStopped(stop);
     co_await trustReady();
-    HttpTransfer transfer(start(*manager_, prepared(std::move(request)), verb, body), verb, std::move(stop), timeoutMs);
-    co_await transfer.finished();
-    co_return transfer.resultWithBody();
+    // Redirects are followed here rather than by Qt, whose count lets a loop make more
+    // requests than the limit says.
+    const QNetworkRequest original = withRedirectLimit(std::move(request));
+    QNetworkRequest hop = prepared(original);
+    hop.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    for (int redirects = 0;; ++redirects) {
+        HttpTransfer transfer(start(*manager_, hop, verb, body), verb, stop, timeoutMs);
+        if (maxBodyBytes >= 0)
+            transfer.limitBody(maxBodyBytes);
+        co_await transfer.finished();
+        HttpResponse response = transfer.resultWithBody();
+        const auto next = HttpRedirect::target(original, response.url, response.status, response.header("Location"));
+        if (!next || redirects >= original.maximumRedirectsAllowed())
+            co_return response;
+        hop.setUrl(*next);
+        if (const QByteArray method = HttpRedirect::method(response.status, verb); method != verb) {
+            verb = method;
+            body.clear();
+        }
+    }
 }
 
 QCoro::Task<HttpResponse> Http::download(QNetworkRequest request, QString destinationPath, HttpProgress progress,
     std::stop_token stop, int timeoutMs, qint64 byteLimit)
 {
     throwIfStopped(stop);
-    co_await trustReady();
-    WorkerStart start = [request = prepared(std::move(request)), destinationPath, stop, timeoutMs, byteLimit](
-                            QNetworkAccessManager& manager, std::shared_ptr<HttpFileTransfer::Progress> counts,
-                            HttpFileTransfer::Promise promise) {
-        HttpFileTransfer::download(manager, request, destinationPath, stop, timeoutMs, byteLimit, std::move(counts),
-            std::move(promise));
-    };
-    co_return co_await onWorker(std::move(start), std::move(progress));
+    HttpFileTransfer::Order order{withRedirectLimit(std::move(request)), "GET", destinationPath,
+        Config::current().caCertificateFile, stop, timeoutMs, byteLimit};
+    co_return co_await onWorker(&HttpFileTransfer::download, std::move(order), std::move(progress));
 }
 
 QCoro::Task<HttpResponse> Http::upload(QNetworkRequest request, QByteArray verb, QString filePath,
     HttpProgress progress, std::stop_token stop, int timeoutMs)
 {
     throwIfStopped(stop);
-    co_await trustReady();
     if (request.header(QNetworkRequest::ContentTypeHeader).isNull())
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/octet-stream"));
-    WorkerStart start = [request = prepared(std::move(request)), verb, filePath, stop, timeoutMs](QNetworkAccessManager& manager,
-                            std::shared_ptr<HttpFileTransfer::Progress> counts, HttpFileTransfer::Promise promise) {
-        HttpFileTransfer::upload(manager, request, verb, filePath, stop, timeoutMs, std::move(counts), std::move(promise));
-    };
-    co_return co_await onWorker(std::move(start), std::move(progress));
+    HttpFileTransfer::Order order{withRedirectLimit(std::move(request)), verb, filePath, Config::current().caCertificateFile,
+        stop, timeoutMs};
+    co_return co_await onWorker(&HttpFileTransfer::upload, std::move(order), std::move(progress));
 }
 
-QCoro::Task<HttpResponse> Http::onWorker(WorkerStart start, HttpProgress progress)
+QCoro::Task<HttpResponse> Http::onWorker(MakeTransfer make, HttpFileTransfer::Order order, HttpProgress progress)
 {
     auto counts = std::make_shared<HttpFileTransfer::Progress>();
     auto promise = std::make_shared<QPromise<HttpResponse>>();
     QFuture<HttpResponse> outcome = promise->future();
     promise->start();
-    worker_.post([start = std::move(start), counts, promise](QNetworkAccessManager& manager) { start(manager, counts, promise); });
+    worker_.start(make(std::move(order), counts, promise));
 
     // The counts reach the caller's closure on this thread a few times a second, and once more
     // at the end, rather than with every piece of the body.
@@ -127,35 +139,41 @@ QCoro::Task<> Http::trustReady()
 
 QNetworkRequest Http::prepared(QNetworkRequest request)
 {
-    request.setSslConfiguration(tlsConfiguration());
+    request.setSslConfiguration(trust().tls);
     // Qt 6.4 stalls the requests queued behind one aborted while HTTP/2 is still being
     // negotiated with a new host; every transfer here is one request per file, so HTTP/1.1
     // loses nothing.
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    return withRedirectLimit(std::move(request));
+}
+
+QNetworkRequest Http::withRedirectLimit(QNetworkRequest request)
+{
+    // Qt's own limit (50) lets a redirect loop cost a few dozen requests per attempt.
+    request.setMaximumRedirectsAllowed(std::min(request.maximumRedirectsAllowed(), kMaxRedirects));
     return request;
 }
 
-QSslConfiguration Http::tlsConfiguration()
+const Http::Trust& Http::trust()
 {
     // Read per request, so a changed configuration (a test's override) takes effect at once.
     const QString caFile = Config::current().caCertificateFile;
-    if (caFile_ == caFile)
-        return tls_;
+    if (trust_ && trust_->caFile == caFile)
+        return *trust_;
 
     // Requests wait for prepareTrust() in trustReady(), so its result is there.
-    std::optional<Trust> trust;
+    std::optional<Trust> built;
     if (preparedTrust_.isValid()) {
-        trust = preparedTrust_.result();
+        built = preparedTrust_.result();
         preparedTrust_ = {};
     }
-    if (!trust || trust->caFile != caFile)
-        trust = buildTrust(caFile);
-    caFile_ = caFile;
-    tls_ = trust->tls;
-    // Connections already open were verified against the previous trust.
+    if (!built || built->caFile != caFile)
+        built = buildTrust(caFile);
+    trust_ = std::move(built);
+    // Connections already open were verified against the previous trust. (libcurl keeps its
+    // connections apart by the CA file they were made under.)
     manager_->clearConnectionCache();
-    worker_.clearConnectionCache();
-    return tls_;
+    return *trust_;
 }
 
 Http::Trust Http::buildTrust(const QString& caFile)
@@ -184,15 +202,5 @@ QNetworkReply* Http::start(QNetworkAccessManager& manager, const QNetworkRequest
         return manager.put(request, body);
     if (verb == "DELETE" && body.isEmpty())
         return manager.deleteResource(request);
-    return manager.sendCustomRequest(request, verb, body);
-}
-
-QNetworkReply* Http::start(QNetworkAccessManager& manager, const QNetworkRequest& request, const QByteArray& verb,
-    QIODevice* body)
-{
-    if (verb == "POST")
-        return manager.post(request, body);
-    if (verb == "PUT")
-        return manager.put(request, body);
     return manager.sendCustomRequest(request, verb, body);
 }

@@ -16,21 +16,24 @@
 #include <optional>
 #include <stop_token>
 
-class QIODevice;
 class QNetworkAccessManager;
 class QNetworkReply;
 
 // Bytes done and bytes expected (-1 when the server did not say), reported on the GUI thread.
 using HttpProgress = std::function<void(qint64 done, qint64 total)>;
 
-// Every transfer of the application: one QNetworkAccessManager on the GUI thread, used from
-// coroutines, and one on a worker thread for the transfers of files (HttpWorker). A reply that carries an HTTP status is returned as an HttpResponse, whatever the
-// status; a transfer that fails without one throws HttpError. Local file failures of download
-// and upload throw FileError. TLS trusts the system's certificates plus the extra CA file of
-// the deployment configuration, and never ignores a certificate error.
+// Every transfer of the application. Calls with small bodies (the catalogue, images, feeds) go
+// through one QNetworkAccessManager on the GUI thread, used from coroutines; downloads into files
+// and uploads from them run through libcurl on a worker thread of their own (HttpWorker). A
+// reply that carries an HTTP status is returned as an HttpResponse, whatever the status; a
+// transfer that fails without one throws HttpError, in the same words on both paths. Local file
+// failures of download and upload throw FileError. TLS trusts the system's certificates plus the
+// extra CA file of the deployment configuration, and never ignores a certificate error. A
+// redirect is followed at most kMaxRedirects times; the reply after that is returned as it is.
 class Http {
 public:
     static constexpr int kDefaultTimeoutMs = 60'000;
+    static constexpr int kMaxRedirects = 16;
 
     Http();
     ~Http();
@@ -45,9 +48,11 @@ public:
     void prepareTrust();
 
     // `timeoutMs` is the longest silence allowed during the transfer (no bytes either way);
-    // a stop request aborts the transfer and throws HttpError::Kind::Cancelled.
+    // a stop request aborts the transfer and throws HttpError::Kind::Cancelled. With
+    // `maxBodyBytes` (0 or more), a reply that announces or brings a longer body is cut off
+    // there, its bytes freed, and throws HttpError::Kind::TooLarge.
     QCoro::Task<HttpResponse> send(QNetworkRequest request, QByteArray verb = "GET", QByteArray body = {},
-        std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs);
+        std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs, qint64 maxBodyBytes = -1);
 
     // Streams a GET into `destinationPath`. The file appears, whole, only for a complete 2xx
     // reply; any other status returns the response (its small error body in `body`) and writes
@@ -58,39 +63,39 @@ public:
     QCoro::Task<HttpResponse> download(QNetworkRequest request, QString destinationPath, HttpProgress progress = {},
         std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs, qint64 byteLimit = -1);
 
-    // Sends the file at `filePath` as the body, read from disk as the transfer goes.
+    // Sends the file at `filePath` as the body, read from disk as the transfer goes. The reply's
+    // body is kept up to 1 MiB, as is the error page of a download.
     QCoro::Task<HttpResponse> upload(QNetworkRequest request, QByteArray verb, QString filePath,
         HttpProgress progress = {}, std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs);
 
     // The call on `manager` that sends `verb` with `body`.
     static QNetworkReply* start(QNetworkAccessManager& manager, const QNetworkRequest& request, const QByteArray& verb,
         const QByteArray& body);
-    static QNetworkReply* start(QNetworkAccessManager& manager, const QNetworkRequest& request, const QByteArray& verb,
-        QIODevice* body);
 
 private:
-    using WorkerStart = std::function<void(QNetworkAccessManager&, std::shared_ptr<HttpFileTransfer::Progress>,
-        HttpFileTransfer::Promise)>;
+    using MakeTransfer = std::unique_ptr<HttpFileTransfer> (*)(HttpFileTransfer::Order, std::shared_ptr<HttpFileTransfer::Progress>,
+        HttpFileTransfer::Promise);
 
-    QCoro::Task<> trustReady();
-    QNetworkRequest prepared(QNetworkRequest request);
-    QSslConfiguration tlsConfiguration();
-    // Runs a file transfer on the worker and waits for its outcome, relaying its progress.
-    QCoro::Task<HttpResponse> onWorker(WorkerStart start, HttpProgress progress);
-
-    // TLS settings that trust the system's certificates plus those of one CA file.
+    // Qt's TLS settings that trust the system's certificates plus those of one CA file.
+    // (HttpFileTransfer gives libcurl the same trust from the same file.)
     struct Trust {
         QString caFile;
         QSslConfiguration tls;
     };
     static Trust buildTrust(const QString& caFile);
 
+    QCoro::Task<> trustReady();
+    QNetworkRequest prepared(QNetworkRequest request);
+    static QNetworkRequest withRedirectLimit(QNetworkRequest request);
+    const Trust& trust();
+    // Runs a file transfer on the worker and waits for its outcome, relaying its progress.
+    QCoro::Task<HttpResponse> onWorker(MakeTransfer make, HttpFileTransfer::Order order, HttpProgress progress);
+
     std::unique_ptr<QNetworkAccessManager> manager_;
-    // Downloads into files and uploads from them stream there, with a manager of their own.
+    // Downloads into files and uploads from them stream there.
     HttpWorker worker_;
     // The trust built for the CA file last seen in the configuration.
-    std::optional<QString> caFile_;
-    QSslConfiguration tls_;
+    std::optional<Trust> trust_;
     // The trust prepareTrust() builds, until the first request takes it.
     QFuture<Trust> preparedTrust_;
 };

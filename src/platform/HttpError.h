@@ -5,10 +5,11 @@
 #include <QNetworkReply>
 
 // A transfer that ended without a usable HTTP reply: the connection failed or was cut, the
-// time-out passed, the caller stopped it, or the TLS handshake was refused.
+// time-out passed, the caller stopped it, the TLS handshake was refused, or the reply's body
+// was longer than the caller allowed.
 class HttpError : public AppError {
 public:
-    enum class Kind { Transport, TimedOut, Cancelled, Tls };
+    enum class Kind { Transport, TimedOut, Cancelled, Tls, TooLarge };
 
     HttpError(Kind kind, QNetworkReply::NetworkError code, QString message)
         : kind_(kind), code_(code), message_(std::move(message))

@@ -5,6 +5,8 @@
 #include <QSslError>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 // Qt's error for a 4xx status it has no name for, and also for a body it could not decompress.
 bool isUndecodableBody(QNetworkReply::NetworkError error, int status)
@@ -85,6 +87,34 @@ void HttpTransfer::abortLater(HttpError::Kind reason)
     }, Qt::QueuedConnection);
 }
 
+void HttpTransfer::limitBody(qint64 maxBytes)
+{
+    maxBodyBytes_ = maxBytes;
+    // The body is taken as it arrives: Qt unpacks a compressed one only as it is read, and
+    // stalls rather than fails once its buffer is full.
+    connect(reply_, &QNetworkReply::metaDataChanged, this, [this] {
+        bool announced = false;
+        const qint64 length = reply_->rawHeader("Content-Length").trimmed().toLongLong(&announced);
+        if (announced && length > maxBodyBytes_)
+            dropBody();
+    });
+    connect(reply_, &QNetworkReply::readyRead, this, [this] {
+        QByteArray piece = takeAvailable();
+        if (bodyTooLarge_)
+            return;
+        received_ += piece;
+        if (received_.size() > maxBodyBytes_)
+            dropBody();
+    });
+}
+
+void HttpTransfer::dropBody()
+{
+    bodyTooLarge_ = true;
+    received_ = QByteArray();
+    abortLater(HttpError::Kind::TooLarge);
+}
+
 QCoro::Task<> HttpTransfer::finished()
 {
     if (!reply_->isFinished())
@@ -102,13 +132,27 @@ void HttpTransfer::restartIdleTimer()
         idleTimer_->start(timeoutMs_);
 }
 
+void HttpTransfer::throwTooLarge() const
+{
+    constexpr qint64 kMiB = 1 << 20;
+    const QString allowed = maxBodyBytes_ % kMiB == 0 ? QStringLiteral("%1 MiB").arg(maxBodyBytes_ / kMiB)
+                                                      : QStringLiteral("%1 bytes").arg(maxBodyBytes_);
+    throw HttpError(HttpError::Kind::TooLarge, reply_->error(), QStringLiteral("The reply is longer than the %1 allowed.").arg(allowed));
+}
+
 HttpResponse HttpTransfer::result(QByteArray body, qint64 receivedBytes) const
 {
+    // Whatever else went wrong after, the body was dropped.
+    if (bodyTooLarge_)
+        throwTooLarge();
     const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     // The status comes first: a reply that carries one is an answer, whatever Qt made of it,
     // unless the transfer itself broke off.
     if (abortReason_ || status <= 0 || !comesFromStatus(reply_->error(), status))
         throwFailure(status);
+    // The last piece may arrive with the end of the reply, after the last check of its size.
+    if (maxBodyBytes_ >= 0 && receivedBytes > maxBodyBytes_)
+        throwTooLarge();
     checkComplete(status, receivedBytes);
 
     HttpResponse response = answerSoFar();
@@ -127,7 +171,7 @@ HttpResponse HttpTransfer::answerSoFar() const
 
 HttpResponse HttpTransfer::resultWithBody()
 {
-    QByteArray body = takeAvailable();
+    QByteArray body = std::exchange(received_, QByteArray()) + takeAvailable();
     const qint64 size = body.size();
     return result(std::move(body), size);
 }
@@ -154,6 +198,8 @@ void HttpTransfer::throwFailure(int status) const
     const QNetworkReply::NetworkError error = reply_->error();
     if (abortReason_ == Kind::TimedOut || error == QNetworkReply::TimeoutError)
         throw HttpError(Kind::TimedOut, error, QStringLiteral("The request timed out."));
+    if (abortReason_ == Kind::TooLarge)
+        throwTooLarge();
     if (abortReason_ == Kind::Cancelled || error == QNetworkReply::OperationCanceledError)
         throw HttpError(Kind::Cancelled, error, QStringLiteral("The request was cancelled."));
     if (!tlsErrors_.isEmpty() || error == QNetworkReply::SslHandshakeFailedError) {

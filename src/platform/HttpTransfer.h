@@ -26,6 +26,10 @@ public:
 
     QNetworkReply* reply() const { return reply_; }
 
+    // Ends the transfer with HttpError::Kind::TooLarge once the reply announces or holds more
+    // than `maxBytes` of body, freeing what it held.
+    void limitBody(qint64 maxBytes);
+
     // Ends the transfer on a later turn of the event loop, never inside one of the reply's
     // signals, so a waiting coroutine never resumes in the middle of our own handlers.
     void abortLater(HttpError::Kind reason);
@@ -46,12 +50,19 @@ public:
 
 private:
     void restartIdleTimer();
+    // Frees the body read so far and ends the transfer as too large.
+    void dropBody();
     void checkComplete(int status, qint64 receivedBytes) const;
     [[noreturn]] void throwFailure(int status) const;
+    [[noreturn]] void throwTooLarge() const;
 
     QNetworkReply* reply_;
     QByteArray verb_;
     int timeoutMs_;
+    qint64 maxBodyBytes_ = -1;
+    // With a limit, the body read so far.
+    QByteArray received_;
+    bool bodyTooLarge_ = false;
     QTimer* idleTimer_;
     std::optional<HttpError::Kind> abortReason_;
     QStringList tlsErrors_;

@@ -1,23 +1,25 @@
 #pragma once
 
-#include <QThread>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
 
-#include <functional>
+class HttpFileTransfer;
+typedef void CURLM; // as libcurl declares it
 
-class QNetworkAccessManager;
-
-// The thread Http streams files on, with a network access manager of its own: a transfer's
-// bytes arrive, are written or read, and are counted there, so a large file costs the GUI
-// thread no wake-up per piece. Started with the first job; ended, its manager with it, when
-// this object goes.
+// The thread Http streams files on: one libcurl multi handle that keeps each transfer's socket,
+// TLS session and file on this thread and moves the body in large blocks, so a large file costs
+// no hand-off between threads per piece and no wake-up of the GUI thread. Transfers run side by
+// side and share kept-alive connections. Started with the first transfer; ended when this
+// object goes, or as the process exits (before OpenSSL's own clean-up, which a handshake still
+// running would race), with any transfer still running told it was cancelled.
 class HttpWorker {
 public:
-    using Job = std::function<void(QNetworkAccessManager&)>;
-
-    // Threads started from now on wait for events with poll() rather than GLib, as does the
-    // worker: Qt's network thread posts it one event per 4 KiB of a TLS body, and GLib wakes a
-    // thread once per posted event where poll() wakes it once per batch. The GUI thread keeps
-    // GLib. Call first at the program's start, before any thread starts (it sets the environment).
+    // Threads started from now on wait for events with poll() rather than GLib: Qt's network
+    // thread (catalogue calls) posts one event per 4 KiB of a TLS body, and GLib wakes a thread
+    // once per posted event where poll() wakes it once per batch. The GUI thread keeps GLib.
+    // Call first at the program's start, before any thread starts (it sets the environment).
     static void preferPlainEventLoops();
 
     HttpWorker() = default;
@@ -25,13 +27,18 @@ public:
     HttpWorker(const HttpWorker&) = delete;
     HttpWorker& operator=(const HttpWorker&) = delete;
 
-    // Runs `job` on the worker thread, after the jobs posted before it.
-    void post(Job job);
-    // Posted too: connections opened under a trust that has changed are not used again.
-    void clearConnectionCache();
+    // Runs `transfer` on the worker thread, started after the transfers given before it.
+    void start(std::unique_ptr<HttpFileTransfer> transfer);
 
 private:
-    QThread thread_;
-    // Lives on thread_ and parents the manager, made there with the first job.
-    QObject* context_ = nullptr;
+    void run();
+    // Ends the thread and waits for it; nothing when it is not running.
+    void stop();
+    static void stopEveryWorker();
+
+    std::mutex mutex_;
+    std::deque<std::unique_ptr<HttpFileTransfer>> queued_;
+    bool quitting_ = false;
+    CURLM* multi_ = nullptr;
+    std::thread thread_;
 };

@@ -14,14 +14,19 @@
 #include <QFile>
 #include <QNetworkRequest>
 #include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <future>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -61,6 +66,37 @@ std::optional<HttpError> failureOf(Task task)
     return std::nullopt;
 }
 
+// The three ways a transfer goes: a call with its body in memory, a download into a file, an
+// upload from one.
+enum class Way { Send, Download, Upload };
+
+const char* nameOf(Way way)
+{
+    switch (way) {
+    case Way::Send: return "send";
+    case Way::Download: return "download";
+    case Way::Upload: return "upload";
+    }
+    return "";
+}
+
+// An address on the loopback where nothing listens.
+QUrl closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QUrl(QStringLiteral("https://127.0.0.1:%1/file").arg(port));
+}
+
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
 // A loopback TLS server with every kind of reply the tests need, and a fresh Http that trusts
 // the server's certificate through the deployment configuration.
 class HttpTest : public ::testing::Test {
@@ -83,6 +119,11 @@ protected:
         routes.Get(R"(/garbled/(\w+))", [](const httplib::Request& req, httplib::Response& res) {
             res.set_header("Content-Encoding", req.matches[1].str());
             res.set_content("this was never compressed", "application/octet-stream");
+        });
+        // A status that has no body, sent with one anyway.
+        routes.Get("/no-content-with-body", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 204;
+            res.set_content("a body where none may be", "application/octet-stream");
         });
         routes.Get("/redirect", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/hello"); });
         routes.Get("/file", [this](const httplib::Request&, httplib::Response& res) {
@@ -121,7 +162,94 @@ protected:
             res.status = 201;
             res.set_content("stored", "application/octet-stream");
         });
+        // Takes the first kStallAfter bytes of an upload, then reads no more.
+        routes.Put("/stalled-upload", [this](const httplib::Request&, httplib::Response& res, const httplib::ContentReader& reader) {
+            size_t taken = 0;
+            reader([&](const char*, size_t length) {
+                taken += length;
+                if (taken < kStallAfter)
+                    return true;
+                requestArrived();
+                server_.waitForShutdown(30'000);
+                return false;
+            });
+            res.status = 500;
+        });
+        routes.Get("/loop", [this](const httplib::Request&, httplib::Response& res) {
+            ++loopRequests_;
+            res.set_redirect("/loop");
+        });
+        routes.Get(R"(/moved/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_redirect("/file", std::stoi(req.matches[1]));
+        });
+        routes.Put(R"(/moved/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_redirect("/upload", std::stoi(req.matches[1]));
+        });
+        // The same file on another origin (another host name for the same server), and over plain HTTP.
+        routes.Get("/elsewhere", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect(server_.url(QStringLiteral("/file")).toString().replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost")).toStdString());
+        });
+        routes.Get("/insecure", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect(server_.url(QStringLiteral("/file")).toString().replace(QStringLiteral("https:"), QStringLiteral("http:")).toStdString());
+        });
+        // A reply without a length that goes on until the client leaves (or 1 GiB).
+        routes.Get("/endless", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_chunked_content_provider("application/json", [this](size_t offset, httplib::DataSink& sink) {
+                const std::string block(64 << 10, ' ');
+                endlessSent_ = offset;
+                return offset < (size_t(1) << 30) && sink.write(block.data(), block.size());
+            });
+        });
+        // Announces 1 GiB, sends a little, then waits.
+        routes.Get("/announced", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(size_t(1) << 30, "application/json", [this](size_t offset, size_t, httplib::DataSink& sink) {
+                if (offset > 0) {
+                    server_.waitForShutdown(30'000);
+                    return false;
+                }
+                return sink.write("{}", 2);
+            });
+        });
+        routes.Get(R"(/sized/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_content(std::string(std::stoul(req.matches[1]), 'z'), "application/json");
+        });
         server_.start();
+    }
+
+    // Runs one transfer of `way` to `path` (a download into destination(), an upload of a
+    // file of kFileSize bytes) and returns its response; the HttpError or FileError it throws
+    // comes through.
+    HttpResponse transfer(Way way, QNetworkRequest request, int timeoutMs = Http::kDefaultTimeoutMs, std::stop_token stop = {})
+    {
+        switch (way) {
+        case Way::Send:
+            return waitForTask(http_.send(std::move(request), "GET", {}, std::move(stop), timeoutMs));
+        case Way::Download:
+            QDir().mkpath(temp_.file(QStringLiteral("downloads")));
+            return waitForTask(http_.download(std::move(request), destination(), {}, std::move(stop), timeoutMs));
+        case Way::Upload:
+            writeFile(uploadSource(), file_);
+            return waitForTask(http_.upload(std::move(request), "PUT", uploadSource(), {}, std::move(stop), timeoutMs));
+        }
+        return {};
+    }
+    // transfer(), which must throw an HttpError.
+    std::optional<HttpError> transferFailure(Way way, QNetworkRequest request, int timeoutMs = Http::kDefaultTimeoutMs,
+        std::stop_token stop = {})
+    {
+        try {
+            transfer(way, std::move(request), timeoutMs, std::move(stop));
+        } catch (const HttpError& error) {
+            return error;
+        }
+        ADD_FAILURE() << "the transfer did not fail";
+        return std::nullopt;
+    }
+    QString uploadSource() const { return temp_.file(QStringLiteral("upload.bin")); }
+    QByteArray uploaded()
+    {
+        std::lock_guard lock(uploadMutex_);
+        return uploaded_;
     }
 
     QNetworkRequest request(const QString& path) const { return QNetworkRequest(server_.url(path)); }
@@ -157,6 +285,8 @@ protected:
     const QByteArray file_;
     std::mutex uploadMutex_;
     QByteArray uploaded_;
+    std::atomic<int> loopRequests_ = 0;
+    std::atomic<size_t> endlessSent_ = 0;
     std::promise<void> arrived_;
     std::atomic<bool> arrivedOnce_ = false;
     TestHttpsServer server_;
@@ -247,16 +377,21 @@ TEST_F(HttpTest, ABodyThatCannotBeDecompressedIsAnError)
 
 TEST_F(HttpTest, TrustComesFromTheConfiguredCaFileOnly)
 {
-    EXPECT_EQ(get(QStringLiteral("/hello")).status, 200);
+    const QString paths[] = {QStringLiteral("/hello"), QStringLiteral("/file"), QStringLiteral("/upload")};
+    for (const Way way : {Way::Send, Way::Download, Way::Upload}) {
+        SCOPED_TRACE(nameOf(way));
+        const QNetworkRequest trusted = request(paths[int(way)]);
+        EXPECT_TRUE(transfer(way, trusted).isSuccess());
 
-    // Without the extra CA the same server is untrusted, even though a connection verified
-    // under the old trust may still be open.
-    Config untrusting = configTrusting(QString());
-    Shared<Config>::Override guard(untrusting);
-    const auto error = failureOf(http_.send(request(QStringLiteral("/hello"))));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind(), HttpError::Kind::Tls);
-    EXPECT_FALSE(error->localizedDescription().isEmpty());
+        // Without the extra CA the same server is untrusted, even though a connection verified
+        // under the old trust may still be open.
+        Config untrusting = configTrusting(QString());
+        Shared<Config>::Override guard(untrusting);
+        const auto error = transferFailure(way, trusted);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->kind(), HttpError::Kind::Tls);
+        EXPECT_FALSE(error->localizedDescription().isEmpty());
+    }
 }
 
 TEST_F(HttpTest, TrustPreparedAtStartServesOnlyTheConfigurationItWasMadeFor)
@@ -407,6 +542,226 @@ TEST_F(HttpTest, UploadSendsTheFileAsItIsOnDisk)
 
     EXPECT_THROW(waitForTask(http_.upload(request(QStringLiteral("/upload")), "PUT", temp_.file(QStringLiteral("absent")))),
         FileError);
+}
+
+// Files go through another client than calls with small bodies; a failure reads the same
+// either way, in the words the program always used.
+TEST_F(HttpTest, FileTransferFailuresReadAsBefore)
+{
+    struct Case {
+        const char* name;
+        Way way;
+        QUrl url;
+        bool trusted;
+        int timeoutMs;
+        HttpError::Kind kind;
+        QString message;
+    };
+    const QString closed = QStringLiteral("The connection closed before the whole reply arrived: Connection closed");
+    const QString refusedCertificate =
+        QStringLiteral("The secure connection could not be established: The certificate is self-signed, and untrusted");
+    const Case cases[] = {
+        {"body cut short", Way::Download, server_.url(QStringLiteral("/cut")), true, Http::kDefaultTimeoutMs,
+            HttpError::Kind::Transport, closed},
+        {"silent server", Way::Download, server_.url(QStringLiteral("/silent")), true, 300, HttpError::Kind::TimedOut,
+            QStringLiteral("The request timed out.")},
+        {"server that stops reading", Way::Upload, server_.url(QStringLiteral("/stalled-upload")), true, 300,
+            HttpError::Kind::TimedOut, QStringLiteral("The request timed out.")},
+        {"certificate refused", Way::Download, server_.url(QStringLiteral("/file")), false, Http::kDefaultTimeoutMs,
+            HttpError::Kind::Tls, refusedCertificate},
+        {"certificate refused", Way::Upload, server_.url(QStringLiteral("/upload")), false, Http::kDefaultTimeoutMs,
+            HttpError::Kind::Tls, refusedCertificate},
+        {"connection refused", Way::Download, closedPort(), true, Http::kDefaultTimeoutMs, HttpError::Kind::Transport,
+            QStringLiteral("Connection refused")},
+        {"connection refused", Way::Upload, closedPort(), true, Http::kDefaultTimeoutMs, HttpError::Kind::Transport,
+            QStringLiteral("Connection refused")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " (" + nameOf(c.way) + ")");
+        Config untrusting = configTrusting(QString());
+        std::optional<Shared<Config>::Override> guard;
+        if (!c.trusted)
+            guard.emplace(untrusting);
+        const auto error = transferFailure(c.way, QNetworkRequest(c.url), c.timeoutMs);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->kind(), c.kind);
+        EXPECT_EQ(error->localizedDescription(), c.message);
+        EXPECT_TRUE(downloadFolder().isEmpty());
+    }
+    EXPECT_TRUE(uploaded().isEmpty()) << "nothing reached a server whose certificate was refused";
+}
+
+TEST_F(HttpTest, AnUploadStoppedMidWayIsCancelledAfterReportingProgress)
+{
+    const QByteArray content = randomBytes(32 << 20); // more than the sockets hold on their way
+    const QString path = temp_.file(QStringLiteral("large.bin"));
+    writeFile(path, content);
+    // Stopped on the first report of progress, while the server has stopped reading.
+    std::stop_source source;
+    QList<std::pair<qint64, qint64>> reports;
+    const auto error = failureOf(http_.upload(request(QStringLiteral("/stalled-upload")), "PUT", path,
+        [&](qint64 sent, qint64 total) {
+            reports.append({sent, total});
+            if (sent >= qint64(kStallAfter))
+                source.request_stop();
+        },
+        source.get_token()));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), HttpError::Kind::Cancelled);
+    EXPECT_EQ(error->localizedDescription(), QStringLiteral("The request was cancelled."));
+    ASSERT_FALSE(reports.isEmpty());
+    EXPECT_GE(reports.last().first, qint64(kStallAfter));
+    EXPECT_LT(reports.last().first, content.size());
+    EXPECT_EQ(reports.last().second, content.size());
+}
+
+TEST_F(HttpTest, ADownloadHasNoNameInItsFolderUntilItIsWhole)
+{
+    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
+    std::stop_source source;
+    auto download = http_.download(request(QStringLiteral("/stall")), destination(), {}, source.get_token());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return arrivedOnce_.load(); }, 30'000));
+    EXPECT_TRUE(downloadFolder().isEmpty()) << "several blocks were written, to a file without a name";
+    source.request_stop();
+    EXPECT_TRUE(failureOf(std::move(download)));
+    EXPECT_TRUE(downloadFolder().isEmpty());
+}
+
+TEST_F(HttpTest, ADownloadedFileHasTheUsualModeLessTheUmask)
+{
+    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
+    const mode_t original = currentUmask();
+    for (const auto& [mask, mode] : {std::pair<mode_t, mode_t>{022, 0644}, {027, 0640}, {077, 0600}}) {
+        SCOPED_TRACE(mask);
+        ::umask(mask);
+        QFile::remove(destination());
+        const HttpResponse response = waitForTask(http_.download(request(QStringLiteral("/file")), destination()));
+        ::umask(original);
+        EXPECT_EQ(response.status, 200);
+        struct stat facts {};
+        ASSERT_EQ(::stat(QFile::encodeName(destination()).constData(), &facts), 0);
+        EXPECT_EQ(facts.st_mode & 0777, mode);
+    }
+}
+
+// File transfers run side by side on one thread: one whose server has gone quiet holds up no other.
+TEST_F(HttpTest, AStalledFileTransferHoldsUpNoOther)
+{
+    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
+    std::stop_source source;
+    auto stalled = http_.download(request(QStringLiteral("/stall")), temp_.file(QStringLiteral("downloads/stalled.mp4")), {},
+        source.get_token());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return arrivedOnce_.load(); }, 30'000));
+    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/file")), destination())).status, 200);
+    EXPECT_EQ(readFile(destination()), file_);
+    source.request_stop();
+    EXPECT_TRUE(failureOf(std::move(stalled)));
+}
+
+TEST_F(HttpTest, AFileTransferStillRunningAtTheEndIsCancelled)
+{
+    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
+    std::optional<QCoro::Task<HttpResponse>> running;
+    {
+        Http http;
+        running.emplace(http.download(request(QStringLiteral("/stall")), destination()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return arrivedOnce_.load(); }, 30'000));
+    }
+    const auto error = failureOf(std::move(*running));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), HttpError::Kind::Cancelled);
+    EXPECT_TRUE(downloadFolder().isEmpty());
+}
+
+TEST_F(HttpTest, RedirectsAreFollowedAsTheRequestAllowsAndNoMoreThanSixteenTimes)
+{
+    struct Case {
+        const char* name;
+        Way way;
+        QString path;
+        std::optional<QNetworkRequest::RedirectPolicy> policy;
+        int status;
+    };
+    const Case cases[] = {
+        {"followed", Way::Download, QStringLiteral("/moved/302"), std::nullopt, 200},
+        {"kept as it was", Way::Download, QStringLiteral("/moved/302"), QNetworkRequest::ManualRedirectPolicy, 302},
+        {"to another origin", Way::Download, QStringLiteral("/elsewhere"), QNetworkRequest::SameOriginRedirectPolicy, 302},
+        {"from HTTPS to HTTP", Way::Download, QStringLiteral("/insecure"), std::nullopt, 302},
+        {"with its body", Way::Upload, QStringLiteral("/moved/307"), std::nullopt, 201},
+        {"a loop", Way::Download, QStringLiteral("/loop"), std::nullopt, 302},
+        {"a loop", Way::Send, QStringLiteral("/loop"), std::nullopt, 302},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " (" + nameOf(c.way) + ")");
+        QFile::remove(destination());
+        loopRequests_ = 0;
+        QNetworkRequest redirected = request(c.path);
+        if (c.policy)
+            redirected.setAttribute(QNetworkRequest::RedirectPolicyAttribute, *c.policy);
+        EXPECT_EQ(transfer(c.way, redirected).status, c.status);
+        if (c.way == Way::Download) {
+            EXPECT_EQ(QFile::exists(destination()), c.status == 200);
+        }
+        if (c.way == Way::Upload) {
+            EXPECT_EQ(uploaded(), file_);
+        }
+        if (c.path == u"/loop") {
+            EXPECT_EQ(loopRequests_, 1 + Http::kMaxRedirects);
+        }
+    }
+}
+
+TEST_F(HttpTest, AReplyLongerThanTheCallAllowsIsCutOff)
+{
+    constexpr qint64 kLimit = 1 << 20;
+    struct Case {
+        const char* name;
+        QString path;
+        bool fits;
+    };
+    for (const Case& c : {Case{"endless", QStringLiteral("/endless"), false},
+             Case{"announced longer", QStringLiteral("/announced"), false},
+             Case{"just fits", QStringLiteral("/sized/%1").arg(kLimit), true},
+             Case{"one byte more", QStringLiteral("/sized/%1").arg(kLimit + 1), false}}) {
+        SCOPED_TRACE(c.name);
+        auto call = http_.send(request(c.path), "GET", {}, {}, Http::kDefaultTimeoutMs, kLimit);
+        if (c.fits) {
+            EXPECT_EQ(waitForTask(std::move(call)).body.size(), kLimit);
+            continue;
+        }
+        const auto error = failureOf(std::move(call));
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->kind(), HttpError::Kind::TooLarge);
+        EXPECT_EQ(error->localizedDescription(), QStringLiteral("The reply is longer than the 1 MiB allowed."));
+    }
+    EXPECT_LT(endlessSent_, size_t(64) << 20) << "the endless reply was dropped soon after the limit";
+}
+
+// The system's authorities (OpenSSL's default locations, here pointed at the test's own) are
+// trusted by file transfers as by Qt, with no CA file configured.
+TEST_F(HttpTest, FileTransfersTrustTheSystemsAuthorities)
+{
+    Config systemOnly = configTrusting(QString());
+    Shared<Config>::Override guard(systemOnly);
+    const QByteArray previous = qgetenv("SSL_CERT_FILE");
+    qputenv("SSL_CERT_FILE", QFile::encodeName(TestHttpsServer::certificateFile()));
+    const HttpResponse downloaded = transfer(Way::Download, request(QStringLiteral("/file")));
+    const HttpResponse sent = transfer(Way::Upload, request(QStringLiteral("/upload")));
+    if (previous.isNull())
+        qunsetenv("SSL_CERT_FILE");
+    else
+        qputenv("SSL_CERT_FILE", previous);
+    EXPECT_EQ(downloaded.status, 200);
+    EXPECT_EQ(sent.status, 201);
+}
+
+// Its stray bytes stay out of the next transfer that would reuse the connection.
+TEST_F(HttpTest, ABodyWhereNoneMayBeSpoilsNoLaterDownload)
+{
+    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
+    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/no-content-with-body")), destination())).status, 204);
+    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/file")), destination())).status, 200);
+    EXPECT_EQ(readFile(destination()), file_);
 }
 
 } // namespace
