@@ -31,11 +31,14 @@ protected:
         runningSignals = int(running.count());
     }
     int waitsOf(int ms) const { return int(waits.count(ms)); }
-    // What the re-apply itself logged, without the persistence service's own lines.
+    // What the re-apply itself logged, without the lines of the services it reads (the saved
+    // state, and the own videos it never fetches).
     QStringList lines() const
     {
         QStringList own = log.lines();
-        own.removeIf([](const QString& line) { return line.contains(QStringLiteral("[WallpaperPersistenceService]")); });
+        own.removeIf([](const QString& line) {
+            return line.contains(QStringLiteral("[WallpaperPersistenceService]")) || line.contains(QStringLiteral("[CustomWallpapersService]"));
+        });
         return own;
     }
     QString displayID() const { return HomeScreenWallpaperEngine::displayPersistenceID(mainDisplay()); }
