@@ -1,5 +1,6 @@
 #include "ui/LabelButton.h"
 
+#include "ui/ElidedText.h"
 #include "ui/GlassBackground.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -11,7 +12,7 @@
 
 
 LabelButton::LabelButton(const QString& text, const Look& look, QWidget* parent)
-    : PressableWidget(AnimatedValue::Curve::easeInOut(150), parent), text_(text), look_(look)
+    : PressableWidget(AnimatedValue::Curve::easeInOut(150), parent), text_(ElidedText::bounded(text)), look_(look)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
@@ -30,8 +31,10 @@ LabelButton::Look LabelButton::Look::outlined(qreal textOpacity, qreal fillOpaci
     return look;
 }
 
-void LabelButton::setText(const QString& text)
+void LabelButton::setText(const QString& given)
 {
+    // A category name from the catalogue, for one, is shown here.
+    const QString text = ElidedText::bounded(given);
     if (text == text_)
         return;
     text_ = text;

@@ -1,5 +1,6 @@
 #include "ui/ElidedText.h"
 #include "ui/FilterChip.h"
+#include "ui/LabelButton.h"
 #include "ui/NameGradient.h"
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
@@ -83,6 +84,11 @@ TEST(ElidedText, ControlCharactersNeverReachTheScreen)
         EXPECT_EQ(ElidedText::bounded(c.text), c.shown);
         EXPECT_EQ(ElidedText::toWidth(c.text, QFontMetricsF(font), 2'000), c.shown);
         EXPECT_EQ(ElidedText::wrapped(c.text, font, 2'000, 1), c.shown.trimmed());
+        // A button's label (the upload form's category list, its chosen category).
+        LabelButton button(c.text, LabelButton::Look());
+        EXPECT_EQ(button.text(), c.shown);
+        button.setText(QStringLiteral("Abs") + c.text);
+        EXPECT_EQ(button.text(), QStringLiteral("Abs") + c.shown);
     }
     // Cut at the bound, the part kept is cleaned as well.
     const QString bounded = ElidedText::bounded(QStringLiteral("\a").repeated(ElidedText::kMaxCharacters * 2));

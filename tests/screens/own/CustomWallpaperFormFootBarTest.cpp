@@ -110,6 +110,24 @@ protected:
         return form;
     }
 
+    // The full-screen page over the picked video, as the user meets it, with the services it reads.
+    struct PageOverVideo {
+        explicit PageOverVideo(CommunityUploadFormTest& test)
+            : store(test.appStore_), pending(test.pending_), uploads(test.uploads_),
+              page(test.candidate(), &context, {.isCustom = true})
+        {
+            page.setPalette(Theme::palette());
+            page.resize(1100, 700);
+            page.show();
+            page.appeared();
+        }
+        Shared<AppStore>::Override store;
+        Shared<PendingUploadService>::Override pending;
+        Shared<CommunityUploadService>::Override uploads;
+        BrowseContext context;
+        FullScreenView page;
+    };
+
     WallpaperModel candidate()
     {
         return waitForTask(OwnVideoFacts::read(*pending_.pendingFilePath(), media_))
@@ -229,15 +247,8 @@ TEST_F(CommunityUploadFormTest, AnotherSubmissionsEndLeavesTheFormAlone)
 // and its host no shorter.
 TEST_F(CommunityUploadFormTest, TheCardIsWholeWhenItFirstShows)
 {
-    Shared<AppStore>::Override store(appStore_);
-    Shared<PendingUploadService>::Override pending(pending_);
-    Shared<CommunityUploadService>::Override uploads(uploads_);
-    BrowseContext context;
-    FullScreenView page(candidate(), &context, {.isCustom = true});
-    page.setPalette(Theme::palette());
-    page.resize(1100, 700);
-    page.show();
-    page.appeared();
+    PageOverVideo shown(*this);
+    FullScreenView& page = shown.page;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
     CommunityUploadForm* form = page.uploadForm();
     ASSERT_NE(form, nullptr);
@@ -254,15 +265,8 @@ TEST_F(CommunityUploadFormTest, TheCardIsWholeWhenItFirstShows)
 // the card stays at the bottom with the back row and the thank-you, and back leaves the page.
 TEST_F(CommunityUploadFormTest, AFinishedUploadKeepsTheCardWithTheBackRowAndTheThanks)
 {
-    Shared<AppStore>::Override store(appStore_);
-    Shared<PendingUploadService>::Override pending(pending_);
-    Shared<CommunityUploadService>::Override uploads(uploads_);
-    BrowseContext context;
-    FullScreenView page(candidate(), &context, {.isCustom = true});
-    page.setPalette(Theme::palette());
-    page.resize(1100, 700);
-    page.show();
-    page.appeared();
+    PageOverVideo shown(*this);
+    FullScreenView& page = shown.page;
     CommunityUploadForm* form = page.uploadForm();
     ASSERT_NE(form, nullptr);
     Bar& bar = *form->footBar();
