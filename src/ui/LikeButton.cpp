@@ -82,7 +82,12 @@ void LikeButton::setWallpaper(const WallpaperModel& wallpaper)
     update();
 }
 
-bool LikeButton::isLiked() const { return wallpaper_.key && liked_.likedWallpapers().contains(*wallpaper_.key); }
+// While a long stored list is still being read the heart shows empty rather than hold up the
+// window; it fills when the list arrives (likedWallpapersChanged).
+bool LikeButton::isLiked() const
+{
+    return wallpaper_.key && !liked_.isLoading() && liked_.likedWallpapers().contains(*wallpaper_.key);
+}
 
 void LikeButton::followService() { likedness_.animateTo(isLiked() ? 1 : 0, kLikedCurve); }
 
@@ -153,7 +158,7 @@ void LikeButton::tap()
 {
     if (!wallpaper_.key) {
         emit toggled(false);
-    } else if (isLiked()) {
+    } else if (liked_.likedWallpapers().contains(*wallpaper_.key)) { // the whole list, read now if need be
         liked_.removeWallpaper(wallpaper_.key);
         emit toggled(false);
     } else {

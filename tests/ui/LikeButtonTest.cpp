@@ -35,6 +35,28 @@ TEST_F(LikeButtonTest, LikingCountsOnceAndEveryHeartOfTheWallpaperFollows)
     EXPECT_EQ(counted(), QStringList{QStringLiteral("likes:11")});
 }
 
+// A heart drawn while the stored list is still being read (tens of thousands of likes take
+// seconds) does not hold up the window: it shows empty and fills when the list arrives; a tap
+// meanwhile acts on the whole list.
+TEST_F(LikeButtonTest, AHeartMadeWhileTheListIsReadDoesNotWaitForIt)
+{
+    liked().addWallpaper(wallpaper(21), true);
+    liked().addWallpaper(wallpaper(22), true);
+    {
+        restart();
+        const auto waiting = button(21);
+        EXPECT_TRUE(liked().isLoading()) << "making the heart waited for the list";
+        EXPECT_FALSE(showsRed(*waiting));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return showsRed(*waiting); }, 5000)) << "it fills once the list arrives";
+    }
+    restart();
+    const auto tapped = button(22);
+    ASSERT_TRUE(liked().isLoading());
+    click(*tapped);
+    EXPECT_FALSE(liked().likedWallpapers().contains(22)) << "a stored like is taken back, not liked again";
+    EXPECT_TRUE(liked().likedWallpapers().contains(21));
+}
+
 TEST_F(LikeButtonTest, UnlikingLeavesTheCounterAndEmptiesPlaylists)
 {
     liked().addWallpaper(wallpaper(12), true);
