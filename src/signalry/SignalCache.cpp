@@ -116,6 +116,12 @@ int SignalCache::count() const
     return static_cast<int>(cachedSignals_.size());
 }
 
+int SignalCache::inFlightCount() const
+{
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(inFlight_.size());
+}
+
 QList<SignalPostBody> SignalCache::snapshot() const
 {
     std::lock_guard lock(mutex_);

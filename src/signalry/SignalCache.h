@@ -59,6 +59,8 @@ public:
     void requeue(quint64 batchId);
     // Waiting records, not counting those in flight.
     int count() const;
+    // Batches sent whose answer has not been heard yet.
+    int inFlightCount() const;
     // A copy of every waiting record, oldest first.
     QList<SignalPostBody> snapshot() const;
 

@@ -92,8 +92,11 @@ TEST_F(CatalogueIngestTest, QueuedSignalsAreSavedWhileTheProgramRuns)
 
     catalogue_.server().clearFaults();
     Signalry::terminate();
-    initialize(std::nullopt);
+    SignalManager& next = initialize(std::nullopt);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ingested() == 3; }, 15'000));
+    // The program heard the answer too (a quit that cannot wait for it keeps the batch, to be
+    // sent again: delivered at least once).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return next.signalCache().inFlightCount() == 0 && next.signalCache().count() == 0; }, 15'000));
     Signalry::terminate();
     EXPECT_TRUE(onDisk().isEmpty());
     EXPECT_EQ(ingested(), 3);
