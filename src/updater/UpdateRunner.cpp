@@ -69,42 +69,45 @@ QCoro::Task<> UpdateRunner::runOnce(Approval approval)
 QCoro::Task<UpdateRunner::Outcome> UpdateRunner::downloadAndInstall(UpdateInfo info)
 {
     log(QStringLiteral("✅"), QStringLiteral("Update found on launch, starting download..."));
-    notifications_.show(QStringLiteral("App Update"), QStringLiteral("Downloading..."), appIcon(), 0, true);
+    // The toast is the update's only while no other is shown over it (an apply, an import).
+    const NotificationManager::Ticket toast =
+        notifications_.show(QStringLiteral("App Update"), QStringLiteral("Downloading..."), appIcon(), 0, true);
     QPointer<NotificationManager> notifications(&notifications_);
     try {
-        UpdateCheckService::DownloadProgress downloading = [notifications](std::optional<double> fraction) {
-            if (!notifications)
+        UpdateCheckService::DownloadProgress downloading = [notifications, toast](std::optional<double> fraction) {
+            if (!notifications || !notifications->isShowing(toast))
                 return;
             // An unknown total has no bar to fill.
             notifications->setShowProgress(fraction.has_value());
             if (fraction)
-                notifications->updateProgress(kDownloadShare * *fraction);
+                notifications->updateProgress(toast, kDownloadShare * *fraction);
         };
         const QString file = co_await service_.downloadUpdate(info, std::move(downloading));
-        notifications_.updateMessage(QStringLiteral("Installing..."));
-        notifications_.setShowProgress(true);
-        notifications_.updateProgress(kDownloadShare);
+        notifications_.updateMessage(toast, QStringLiteral("Installing..."));
+        if (notifications_.isShowing(toast))
+            notifications_.setShowProgress(true);
+        notifications_.updateProgress(toast, kDownloadShare);
         // Reports already arrive on later turns, in order: a second hop could land after the
         // final "Update installed" and move the bar back.
-        UpdateCheckService::InstallProgress installing = [notifications](double fraction) {
-            if (notifications)
+        UpdateCheckService::InstallProgress installing = [notifications, toast](double fraction) {
+            if (notifications && notifications->isShowing(toast))
                 notifications->setProgress(kDownloadShare + (1 - kDownloadShare) * fraction);
         };
         co_await service_.installUpdate(file, std::move(installing));
     } catch (const std::exception& error) {
-        reportFailure(error);
+        reportFailure(error, toast);
         co_return Outcome::failed;
     }
-    notifications_.updateMessage(QStringLiteral("Update installed"));
-    notifications_.updateProgress(1.0);
+    notifications_.updateMessage(toast, QStringLiteral("Update installed"));
+    notifications_.updateProgress(toast, 1.0);
     log(QStringLiteral("✅"), QStringLiteral("Update installed successfully"));
     co_return Outcome::installed;
 }
 
-void UpdateRunner::reportFailure(const std::exception& error)
+void UpdateRunner::reportFailure(const std::exception& error, NotificationManager::Ticket toast)
 {
     log(QStringLiteral("❌"), QStringLiteral("Launch update failed: ") + describeError(error));
-    notifications_.updateMessage(QStringLiteral("Update failed"));
-    notifications_.updateProgress(0);
-    notifications_.hide(kHideAfterFailureSeconds);
+    notifications_.updateMessage(toast, QStringLiteral("Update failed"));
+    notifications_.updateProgress(toast, 0);
+    notifications_.hide(toast, kHideAfterFailureSeconds);
 }

@@ -39,7 +39,7 @@ public:
 private:
     QCoro::Task<> runOnce(Approval approval);
     QCoro::Task<Outcome> downloadAndInstall(UpdateInfo info);
-    void reportFailure(const std::exception& error);
+    void reportFailure(const std::exception& error, NotificationManager::Ticket toast);
 
     UpdateCheckService& service_;
     NotificationManager& notifications_;

@@ -86,6 +86,28 @@ TEST_F(UpdateRunnerTest, AFailedDownloadShowsTheFailureAndKeepsTheApp)
     EXPECT_EQ(terminations_, 0);
 }
 
+// A toast shown over the update's (an apply started meanwhile) is left alone by the update's
+// late progress, failure and hide.
+TEST_F(UpdateRunnerTest, AToastShownDuringTheUpdateIsLeftAlone)
+{
+    serveFeed(QStringLiteral("1.3"), QStringLiteral("Missing.zip"));
+    bool applyShown = false;
+    QObject::connect(&notifications_, &NotificationManager::titleChanged, &notifications_, [&] {
+        if (notifications_.title() == u"App Update" && !std::exchange(applyShown, true))
+            QMetaObject::invokeMethod(&notifications_, [&] {
+                notifications_.show(QStringLiteral("Autumn Creek"), QStringLiteral("Applying..."), {}, 0.3, true);
+            }, Qt::QueuedConnection);
+    });
+    EXPECT_EQ(runAtLaunch(), Outcome::failed);
+    toastDelays_.runScheduled();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(applyShown);
+    EXPECT_EQ(notifications_.title(), u"Autumn Creek");
+    EXPECT_EQ(notifications_.message(), u"Applying...");
+    EXPECT_EQ(notifications_.progress(), 0.3);
+    EXPECT_TRUE(notifications_.isPresented());
+}
+
 TEST_F(UpdateRunnerTest, AnArchiveWithAForeignBundleFailsTheUpdate)
 {
     servePackage(QStringLiteral("zip"), QStringLiteral("Other.zip"), QStringLiteral("other"), QStringLiteral("Other.app"));
