@@ -1,5 +1,6 @@
 #pragma once
 
+#include "state/NotificationManager.h"
 #include "state/SingleFlight.h"
 
 #include <QCoro/QCoroTask>
@@ -7,7 +8,6 @@
 
 #include <functional>
 
-class NotificationManager;
 class UpdateCheckService;
 struct UpdateInfo;
 
