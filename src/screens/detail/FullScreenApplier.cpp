@@ -134,11 +134,12 @@ void FullScreenApplier::failed(const Run& run, const QString& description)
 {
     setState(false, 0, description);
     const QString message = tr(run.kind == Kind::display ? kDisplayFailure : kLockScreenFailure);
+    // A toast of its own: the apply's may have been overtaken by another (an import, an upload),
+    // whose content a failure must not write over.
     NotificationManager& toast = NotificationManager::shared();
-    toast.updateMessage(message);
-    toast.updateProgress(0.0);
+    const NotificationManager::Ticket shown = toast.show(wallpaper_.title, message, {}, 0.0, true);
     logLine(message + QStringLiteral(": ") + description);
-    toast.hide(kFailureToastSeconds);
+    toast.hide(shown, kFailureToastSeconds);
 }
 
 void FullScreenApplier::sendAnalytics(const Run& run) const

@@ -124,6 +124,24 @@ TEST_F(FullScreenApplierTest, AFailedApplyReachesTheErrorAndTheToastAndTheFormer
     EXPECT_TRUE(signals_.isEmpty());
 }
 
+// A toast shown over the apply's (an import) is neither written over by the failure nor able to
+// write over the failure's own toast afterwards.
+TEST_F(FullScreenApplierTest, AFailureShowsInAToastOfItsOwn)
+{
+    catalogue_.server().setFault(masterPath(kCatalogueKey), Fault{.status = 500});
+    FullScreenApplier applier(catalogueRecord(), {});
+    applier.applyToTarget(0, Target::desktop);
+    const NotificationManager::Ticket import = toast_.show(QStringLiteral("Night Drive"), QStringLiteral("Copying..."), {}, 0.4, true);
+    finish(applier);
+    ASSERT_EVENTUALLY(toast_.message() == QStringLiteral("Failed to apply wallpaper"), 5000);
+    EXPECT_EQ(toast_.title(), catalogueRecord().title);
+    toast_.updateMessage(import, QStringLiteral("Video added"));
+    toast_.updateProgress(import, 1.0);
+    QTest::qWait(50);
+    EXPECT_EQ(toast_.message(), QStringLiteral("Failed to apply wallpaper"));
+    EXPECT_EQ(toast_.progress(), 0);
+}
+
 TEST_F(FullScreenApplierTest, ALockScreenOnlyApplySavesTheWallpaperAndSignalsItsOrigin)
 {
     setLockScreenFeature(true);
