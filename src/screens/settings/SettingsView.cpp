@@ -417,12 +417,16 @@ QCoro::Task<> SettingsView::readCacheSize(QPointer<SettingsView> self, bool afte
     const int read = ++self->cacheReads_;
     // Walked on a worker thread: a large cache never stalls the page.
     const double size = co_await self->services_.cache.cacheSizeMBAsync();
-    if (!self || read != self->cacheReads_)
+    if (!self)
+        co_return;
+    // What the clear left is told even when a later read (the window becoming active) overtook
+    // this one; the row shows the newest read only.
+    if (afterClear)
+        self->showNotice(size > 0 ? tr("Some cached files could not be removed.") : QString());
+    if (read != self->cacheReads_)
         co_return;
     self->cacheSizeMB_ = size;
     self->cacheLabel_->setText(cacheLabelText(size));
-    if (afterClear)
-        self->showNotice(size > 0 ? tr("Some cached files could not be removed.") : QString());
     Q_EMIT self->cacheSizeRead(size);
 }
 
