@@ -47,6 +47,10 @@ public:
     // instead of building it on the GUI thread. Called once at start.
     void prepareTrust();
 
+    // The authorities every connection trusts: the system's, plus the configured CA file's.
+    // GUI thread (the video player hands them to its own TLS layer).
+    QList<QSslCertificate> trustedAuthorities() { return trust().tls.caCertificates(); }
+
     // `timeoutMs` is the longest silence allowed during the transfer (no bytes either way);
     // a stop request aborts the transfer and throws HttpError::Kind::Cancelled. With
     // `maxBodyBytes` (0 or more), a reply that announces or brings a longer body is cut off

@@ -3,16 +3,16 @@
 #include "foundation/Config.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
+#include "platform/Http.h"
 #include "platform/MpvLibrary.h"
 #include "platform/VideoFrameBuffer.h"
 #include "platform/VideoRenderThread.h"
+#include "signalry/AtomicFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QPointer>
-#include <QSaveFile>
 #include <QSslCertificate>
-#include <QSslConfiguration>
 #include <QThreadPool>
 
 #include <malloc.h>
@@ -48,31 +48,29 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
 };
 
 // The player reads previews from the asset host when no copy is cached: it trusts what the
-// program's own connections trust, the system's authorities and the configured extra one. Its
-// TLS layer takes a single file of authorities, so with an extra one both go into one file,
-// written again whenever it is not what it should be (removed, or a new extra authority).
+// program's own connections trust (Http's). Its TLS layer takes a single file of authorities, so
+// with an extra one configured they go into one file, written again whenever it is not what it
+// should be (removed, or a new extra authority). GUI thread.
 QByteArray authoritiesFile()
 {
-    static std::mutex mutex;
     static QString readFrom;
     static QByteArray pem;
     const QString extra = Config::current().caCertificateFile;
     if (extra.isEmpty())
         return {};
-    const std::lock_guard lock(mutex);
     if (extra != readFrom) {
         pem.clear();
-        for (const QSslCertificate& certificate : QSslConfiguration::systemCaCertificates() + QSslCertificate::fromPath(extra))
+        for (const QSslCertificate& certificate : Http::shared().trustedAuthorities())
             pem += certificate.toPem();
         readFrom = extra;
     }
     const QString path = Paths::appSupport() + QStringLiteral("/trusted-authorities.pem");
     if (QFile written(path); written.open(QIODevice::ReadOnly) && written.readAll() == pem)
         return QFile::encodeName(path);
-    QSaveFile file(path);
-    if (!Paths::makeFolder(Paths::appSupport()) || !file.open(QIODevice::WriteOnly) || file.write(pem) != pem.size() || !file.commit()) {
+    QString error;
+    if (!signalry::AtomicFile::write(path, pem, &error)) {
         // Without the file the system's authorities alone are trusted: stricter, never looser.
-        logLine(QStringLiteral("⚠️"), kLogType, QStringLiteral("Could not write the trusted authorities for videos to ") + path);
+        logLine(QStringLiteral("⚠️"), kLogType, QStringLiteral("Could not write the trusted authorities for videos to ") + path + QStringLiteral(": ") + error);
         return {};
     }
     return QFile::encodeName(path);
