@@ -37,6 +37,8 @@ void FullScreenHero::setVideoReady(bool ready)
     updateLoadingIndicator();
 }
 
+void FullScreenHero::setCoveredBottom(int height) { loading_->setContentsMargins(0, 0, 0, std::max(height, 0)); }
+
 void FullScreenHero::updateLoadingIndicator()
 {
     loading_->setVisible(loadingWanted_ && !videoReady_);

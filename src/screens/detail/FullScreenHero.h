@@ -31,6 +31,10 @@ public:
     void setPull(double pull);
     double pull() const { return pull_; }
 
+    // The height at the bottom that bars cover (the foot bar, the upload card): the loading
+    // wheel and its words are centred in what is left above them.
+    void setCoveredBottom(int height);
+
     // The fade at the bottom edge: 18% of the height less 100, at least 50.
     static int fadeHeight(int height);
 

@@ -113,13 +113,16 @@ void FullScreenView::layoutContent()
     related_->setGeometry(0, window.height(), window.width(), relatedHeight);
     if (report_)
         report_->move(window.width() - kReportPadding - report_->width(), kReportPadding);
+    int covered = 0;
     for (QWidget* bar : {static_cast<QWidget*>(footBar_), static_cast<QWidget*>(uploadForm_)}) {
         if (!bar)
             continue;
         const int width = std::min(bar->sizeHint().width(), window.width() - 2 * kFootBarSideMargin);
         const int height = bar->sizeHint().height();
         bar->setGeometry((window.width() - width) / 2, window.height() - kFootBarBottom - height, width, height);
+        covered = std::max(covered, window.height() - bar->y());
     }
+    hero_->setCoveredBottom(covered);
     checkRelatedOnScreen();
 }
 

@@ -16,6 +16,7 @@
 #include "ui/DetailItem.h"
 #include "ui/LabelButton.h"
 #include "ui/Screenshot.h"
+#include "ui/LoadingIndicator.h"
 #include "ui/Theme.h"
 
 #include <QLineEdit>
@@ -258,6 +259,11 @@ TEST_F(CommunityUploadFormTest, TheCardIsWholeWhenItFirstShows)
     EXPECT_EQ(form->height(), needed) << "and is not cut by its host";
     const QRect card(form->mapTo(&page, QPoint(0, 0)), form->size());
     EXPECT_EQ(card.bottom() + 1, page.height() - 40);
+    // The words under the loading wheel stand above the card, not behind it.
+    const auto* loading = page.findChild<LoadingIndicator*>();
+    ASSERT_NE(loading, nullptr);
+    for (const QWidget* part : loading->findChildren<QWidget*>())
+        EXPECT_LE(part->mapTo(&page, QPoint(0, part->height())).y(), card.top()) << part->metaObject()->className();
     saveScreenshot(page, QStringLiteral("upload-form-first-show"));
 }
 
