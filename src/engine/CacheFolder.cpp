@@ -38,10 +38,12 @@ bool removeEntry(const QFileInfo& entry, QString* reason)
     return false;
 }
 
-void removeEntries(const QString& folder)
+int removeEntries(const QString& folder)
 {
+    int stayed = 0;
     for (const QFileInfo& entry : entries(folder))
-        removeEntry(entry);
+        stayed += removeEntry(entry) ? 0 : 1;
+    return stayed;
 }
 
 bool hasExtension(const QFileInfo& entry, QStringView extension)

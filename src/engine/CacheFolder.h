@@ -24,8 +24,8 @@ qint64 fileBytes(const QString& folder, const EntryFilter& accept = {});
 bool removeEntry(const QFileInfo& entry, QString* reason = nullptr);
 
 // Removes every entry directly inside `folder`, skipping any that cannot be removed; the folder
-// itself stays.
-void removeEntries(const QString& folder);
+// itself stays. Returns how many entries stayed.
+int removeEntries(const QString& folder);
 
 // True for an entry whose extension (after the last dot) is `extension`, in any case.
 bool hasExtension(const QFileInfo& entry, QStringView extension);

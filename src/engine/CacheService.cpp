@@ -45,25 +45,25 @@ void CacheService::registerFeedCache(const QObject* owner, std::function<void()>
     feedCaches_.append({owner, std::move(drop)});
 }
 
-QCoro::Task<> CacheService::clearAllCaches()
+QCoro::Task<int> CacheService::clearAllCaches()
 {
     const QPointer<CacheService> self(this);
-    QCoro::Task<> images = images_.clearAll();
-    co_await images;
+    QCoro::Task<int> images = images_.clearAll();
+    const int imagesStayed = co_await images;
     if (!self)
-        co_return;
-    previews_.clearCache();
-    masters_.clearAll();
-    clearConversions();
+        co_return imagesStayed;
+    const int stayed = imagesStayed + previews_.clearCache() + masters_.clearAll() + clearConversions();
     logLine(QStringLiteral("✅"), kType, QStringLiteral("All caches cleared (custom wallpapers preserved)"));
+    co_return stayed;
 }
 
-void CacheService::clearConversions()
+int CacheService::clearConversions()
 {
     const QString folder = conversionsFolder();
     if (!QFileInfo::exists(folder))
-        return;
+        return 0;
     int removed = 0;
+    int stayed = 0;
     for (const QFileInfo& entry : CacheFolder::entries(folder)) {
         if (!isMovie(entry))
             continue;
@@ -72,6 +72,7 @@ void CacheService::clearConversions()
             ++removed;
             logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Deleted .mov file: ") + entry.fileName());
         } else {
+            ++stayed;
             logLine(QStringLiteral("⚠️"), kType,
                 QStringLiteral("Failed to delete .mov file ") + entry.fileName() + QStringLiteral(": ") + reason);
         }
@@ -80,6 +81,7 @@ void CacheService::clearConversions()
         logLine(QStringLiteral("✅"), kType,
             QStringLiteral("Cleared ") + QString::number(removed) + QStringLiteral(" .mov file(s) from Caches"));
     }
+    return stayed;
 }
 
 void CacheService::clearRAM()

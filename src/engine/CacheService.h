@@ -35,8 +35,9 @@ public:
     void registerFeedCache(const QObject* owner, std::function<void()> drop);
 
     // Images (memory and disk), previews, master videos, then the lock-screen movies (unfinished
-    // ones included); the image files are removed on a worker.
-    QCoro::Task<> clearAllCaches();
+    // ones included); the image files are removed on a worker. Ends with how many entries could
+    // not be removed (files written meanwhile, a preview fetched again, are not among them).
+    QCoro::Task<int> clearAllCaches();
     // Decoded images and loaded catalogue pages; nothing on disk.
     void clearRAM();
     // Application Support's old "images" and "videos" folders; run once at launch.
@@ -57,7 +58,8 @@ private:
         std::function<void()> drop;
     };
 
-    void clearConversions();
+    // Returns how many movies could not be removed.
+    int clearConversions();
 
     WallpaperImageCache& images_;
     VideoCacheService& previews_;

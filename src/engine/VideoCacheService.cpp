@@ -167,12 +167,12 @@ QCoro::Task<> VideoCacheService::fetchInto(QUrl url, QString path, std::shared_p
         self->flights_.remove(path);
 }
 
-void VideoCacheService::clearCache()
+int VideoCacheService::clearCache()
 {
-    CacheFolder::removeEntries(previewFolder());
-    CacheFolder::removeEntries(hdPreviewFolder());
+    const int stayed = CacheFolder::removeEntries(previewFolder()) + CacheFolder::removeEntries(hdPreviewFolder());
     logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Cleared preview video cache"));
     Q_EMIT cacheCleared();
+    return stayed;
 }
 
 qint64 VideoCacheService::cacheSizeInBytes() const

@@ -54,8 +54,8 @@ public:
     QCoro::Task<QUrl> cachePreviewVideo(QUrl url, std::optional<qint64> key, ProgressHandler progress = {});
 
     // Empties both preview folders; the folders stay. Views playing a stored preview hear of it
-    // through cacheCleared().
-    void clearCache();
+    // through cacheCleared(). Returns how many entries could not be removed.
+    int clearCache();
     // Bytes of the files directly inside both preview folders; reads only, safe from any thread.
     qint64 cacheSizeInBytes() const;
 

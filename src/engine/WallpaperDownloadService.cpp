@@ -112,7 +112,7 @@ QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qi
     co_return QUrl::fromLocalFile(destination);
 }
 
-void WallpaperDownloadService::clearAll() { CacheFolder::removeEntries(wallpapersDirectory()); }
+int WallpaperDownloadService::clearAll() { return CacheFolder::removeEntries(wallpapersDirectory()); }
 
 void WallpaperDownloadService::setActiveDownloads(int count)
 {

@@ -50,8 +50,9 @@ public:
     // A reply without a video (a portal's page, an empty body) is an invalid response.
     QCoro::Task<QUrl> downloadWallpaper(QUrl masterUrl, qint64 key, ProgressHandler progress);
 
-    // Removes every entry of the cache folder (subfolders too); the folder stays.
-    void clearAll();
+    // Removes every entry of the cache folder (subfolders too); the folder stays. Returns how
+    // many entries could not be removed.
+    int clearAll();
 
     // Downloads in flight: each is counted from its start until its outcome is delivered.
     int activeDownloadCount() const { return activeDownloads_; }

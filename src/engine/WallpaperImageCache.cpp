@@ -144,20 +144,22 @@ void WallpaperImageCache::keep(const QImage& image, const QUrl& url)
     memory_.insert(url, new QImage(image), image.sizeInBytes());
 }
 
-QCoro::Task<> WallpaperImageCache::clearAll()
+QCoro::Task<int> WallpaperImageCache::clearAll()
 {
     memory_.clear();
     // Writes that began before this point are dropped from here on; removing many files takes
     // long enough to stall the window, so it runs on a worker.
     ++generation_;
-    clearing_ = QtConcurrent::run([this, folders = QStringList{thumbnailsFolder(), postersFolder()}] {
+    auto stayed = std::make_shared<int>(0);
+    clearing_ = QtConcurrent::run([this, stayed, folders = QStringList{thumbnailsFolder(), postersFolder()}] {
         const std::lock_guard lock(diskMutex_);
         for (const QString& folder : folders)
-            CacheFolder::removeEntries(folder);
+            *stayed += CacheFolder::removeEntries(folder);
     });
     QFuture<void> removal = clearing_;
     co_await removal;
     logLine(QStringLiteral("🗑️"), kType, QStringLiteral("Cleared all image caches (memory and disk)"));
+    co_return *stayed;
 }
 
 void WallpaperImageCache::clearMemory()

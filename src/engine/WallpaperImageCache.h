@@ -54,7 +54,8 @@ public:
 
     // Empties memory at once and both folders on a worker (the folders stay); ends when the files
     // are gone. Images stored meanwhile are kept: their files are written after the removal.
-    QCoro::Task<> clearAll();
+    // Ends with how many files could not be removed.
+    QCoro::Task<int> clearAll();
     // Frees the decoded images; the files stay.
     void clearMemory();
     // Bytes of the files directly inside both folders; reads only, safe from any thread.

@@ -345,7 +345,7 @@ void MenuBarManager::openApp()
 QCoro::Task<> MenuBarManager::clearCache()
 {
     const QPointer<MenuBarManager> self(this);
-    QCoro::Task<> clearing = CacheService::shared().clearAllCaches();
+    QCoro::Task<int> clearing = CacheService::shared().clearAllCaches();
     co_await clearing;
     RecentsWallpapersService::shared().clearRecents();
     if (self)

@@ -119,7 +119,7 @@ TEST_F(WallpaperImageCacheTest, ClearingRemovesFilesOnAWorkerWhileTheCacheStaysU
     ASSERT_TRUE(QFileInfo::exists(posterFile));
 
     HeldWorkerPool workers;
-    QCoro::Task<> clearing = cache_.clearAll();
+    QCoro::Task<int> clearing = cache_.clearAll();
     EXPECT_TRUE(QFileInfo::exists(posterFile)) << "removed on the GUI thread";
     EXPECT_TRUE(cache_.memoryImage(kPoster).isNull());
     cache_.store(filled(Qt::blue), kThumbnail);

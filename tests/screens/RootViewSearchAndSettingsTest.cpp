@@ -145,6 +145,8 @@ TEST_F(RootViewSearchAndSettingsTest, TheSettingsTabTogglesStartAtLoginAndClears
     click(page->trashButton());
     ASSERT_EVENTUALLY(page->cacheLabel()->text() == QStringLiteral("Cache - 0 MB"), kWaitMs);
     EXPECT_FALSE(QFile::exists(master));
+    // Previews the hero fetches again meanwhile are not files the clear left behind.
+    EXPECT_TRUE(page->notice()->isHidden());
     QTest::qWait(300); // the switch's knob slides
     saveScreenshot(*root_, QStringLiteral("root-settings"));
 }

@@ -298,7 +298,7 @@ void SettingsView::changeEvent(QEvent* event)
 void SettingsView::rereadCacheSize()
 {
     if (isVisible())
-        fireAndForget(readCacheSize(this, false), QStringLiteral("SettingsView"));
+        fireAndForget(readCacheSize(this), QStringLiteral("SettingsView"));
 }
 
 void SettingsView::resizeEvent(QResizeEvent* event)
@@ -404,26 +404,23 @@ void SettingsView::clearCache() { fireAndForget(clearThenReadCacheSize(this), QS
 
 QCoro::Task<> SettingsView::clearThenReadCacheSize(QPointer<SettingsView> self)
 {
-    QCoro::Task<> clearing = self->services_.cache.clearAllCaches();
-    co_await clearing;
+    QCoro::Task<int> clearing = self->services_.cache.clearAllCaches();
+    const int stayed = co_await clearing;
     if (!self)
         co_return;
-    QCoro::Task<> reading = readCacheSize(self, true);
+    // What the clear itself could not remove, not what the size says: a preview a page fetches
+    // again meanwhile is no file left behind.
+    self->showNotice(stayed > 0 ? tr("Some cached files could not be removed.") : QString());
+    QCoro::Task<> reading = readCacheSize(self);
     co_await reading;
 }
 
-QCoro::Task<> SettingsView::readCacheSize(QPointer<SettingsView> self, bool afterClear)
+QCoro::Task<> SettingsView::readCacheSize(QPointer<SettingsView> self)
 {
     const int read = ++self->cacheReads_;
     // Walked on a worker thread: a large cache never stalls the page.
     const double size = co_await self->services_.cache.cacheSizeMBAsync();
-    if (!self)
-        co_return;
-    // What the clear left is told even when a later read (the window becoming active) overtook
-    // this one; the row shows the newest read only.
-    if (afterClear)
-        self->showNotice(size > 0 ? tr("Some cached files could not be removed.") : QString());
-    if (read != self->cacheReads_)
+    if (!self || read != self->cacheReads_)
         co_return;
     self->cacheSizeMB_ = size;
     self->cacheLabel_->setText(cacheLabelText(size));

@@ -109,7 +109,7 @@ private:
     static QCoro::Task<> clearThenReadCacheSize(QPointer<SettingsView> self);
     // Reads the size unless the page is off screen; a read overtaken by a later one is dropped.
     void rereadCacheSize();
-    static QCoro::Task<> readCacheSize(QPointer<SettingsView> self, bool afterClear);
+    static QCoro::Task<> readCacheSize(QPointer<SettingsView> self);
     static QCoro::Task<> runUpdateCheck(QPointer<SettingsView> self);
     void showAlert(const QString& title, const QString& message, bool offersSettings);
     void showNotice(const QString& text);

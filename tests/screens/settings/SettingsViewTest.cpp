@@ -215,6 +215,18 @@ TEST_F(SettingsViewTest, TheCacheRowReadsTheSizeAndClearsIt)
     ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 2 MB"), kWaitMs);
 }
 
+// A view playing a stored preview fetches it again as soon as the clear empties its folder: that
+// file is counted, but it is no file the clear left behind.
+TEST_F(SettingsViewTest, APreviewFetchedAgainDuringTheClearIsNotToldAsLeftBehind)
+{
+    ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 0 MB"), kWaitMs);
+    const QString fetchedAgain = QDir(VideoCacheService::hdPreviewFolder()).filePath(QStringLiteral("9.mp4"));
+    QObject::connect(&previews_, &VideoCacheService::cacheCleared, &page(), [&] { writeFile(fetchedAgain, 2 * 1'048'576); });
+    click(page().trashButton());
+    ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 2 MB"), kWaitMs);
+    EXPECT_TRUE(page().notice()->isHidden());
+}
+
 // A tray apply downloads a master while the page is up: the row does not stay at the old size.
 TEST_F(SettingsViewTest, TheCacheRowFollowsAMasterDownloadedWhileThePageIsUp)
 {
