@@ -95,6 +95,12 @@ bool AtomicFile::replace(const QString& path, const QByteArray& data, QString* e
             *error = systemError(code);
         return false;
     };
+    // A file that is there but cannot be read holds what nobody has read: it is never written
+    // over (its owner moves it aside, or leaves it and says so).
+    if (const int existing = ::open(target.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); existing >= 0)
+        ::close(existing);
+    else if (errno != ENOENT)
+        return fail(errno);
     Staging staging;
     // Unnamed until it is whole: a kill in the middle leaves nothing in the folder.
     staging.fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);

@@ -143,16 +143,22 @@ void DefaultsSuite::waitForPendingWrites()
 
 void DefaultsSuite::load()
 {
-    QFile file(filePath_);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
-    file.close();
-    if (!document.isObject()) {
+    // Kept as it is under another name, so the values it holds are not lost to the next write.
+    const auto moveAside = [this](const QString& why) {
         const QString aside = AtomicFile::moveAside(filePath_);
         logWith(logHandler_, Level::Error,
-                QStringLiteral("Analytics defaults file is damaged, moved aside to ") + (aside.isEmpty() ? filePath_ : aside));
+                QStringLiteral("Analytics defaults file %1, moved aside to %2").arg(why, aside.isEmpty() ? filePath_ : aside));
+    };
+    QFile file(filePath_);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (file.exists())
+            moveAside(QStringLiteral("cannot be read (%1)").arg(file.errorString()));
+        return;
+    }
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    file.close();
+    if (!document.isObject()) {
+        moveAside(QStringLiteral("is damaged"));
         return;
     }
     const QJsonObject object = document.object();

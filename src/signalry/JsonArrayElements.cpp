@@ -1,10 +1,14 @@
 #include "signalry/JsonArrayElements.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace signalry::JsonArrayElements {
 
 namespace {
+// The JSON reader refuses an element nested deeper: past it only the depth is counted.
+constexpr qsizetype kDeepestTracked = 1024;
+
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 QByteArrayView trimmed(QByteArrayView text)
@@ -15,6 +19,8 @@ QByteArrayView trimmed(QByteArrayView text)
         text.chop(1);
     return text;
 }
+
+char opener(char closer) { return closer == '}' ? '{' : '['; }
 } // namespace
 
 Elements split(QByteArrayView text, qsizetype keep)
@@ -28,9 +34,16 @@ Elements split(QByteArrayView text, qsizetype keep)
     ++i;
 
     qsizetype start = i;
-    int depth = 0;
+    // The brackets open in the current element, innermost last, and how many more are open
+    // beyond those tracked.
+    QByteArray open;
+    qsizetype untracked = 0;
     bool inString = false;
+    // Where the last comma inside an object of the current element was, while only spaces
+    // followed it.
+    qsizetype memberComma = -1;
     bool emptyElement = false;
+    bool broken = false;
     // "[]" holds no element; any other empty one comes of a stray comma.
     const auto close = [&](qsizetype end, bool byComma) {
         const QByteArrayView element = trimmed(text.sliced(start, end - start));
@@ -45,6 +58,8 @@ Elements split(QByteArrayView text, qsizetype keep)
         } else if (byComma || !result.elements.isEmpty())
             emptyElement = true;
         start = end + 1;
+        open.clear();
+        untracked = 0;
     };
     const auto trim = [&] {
         const qsizetype excess = std::max<qsizetype>(0, result.elements.size() - keep);
@@ -60,27 +75,51 @@ Elements split(QByteArrayView text, qsizetype keep)
                 inString = false;
             continue;
         }
+        if (isSpace(c))
+            continue;
+        const qsizetype comma = std::exchange(memberComma, -1);
         switch (c) {
         case '"':
             inString = true;
             break;
         case '{':
         case '[':
-            ++depth;
+            // A member of an object starts with its name: an element that lost its closing
+            // brace ends at that comma, and the next one starts here, so it costs only itself.
+            if (comma >= 0) {
+                close(comma, true);
+                broken = true;
+            }
+            if (open.size() < kDeepestTracked)
+                open.append(c);
+            else
+                ++untracked;
             break;
         case '}':
-        case ']':
-            if (depth == 0) { // the array's own end
+        case ']': {
+            if (untracked > 0) {
+                --untracked;
+                break;
+            }
+            if (open.isEmpty() && c == ']') { // the array's own end
                 close(i, false);
                 trim();
-                result.whole = c == ']' && !emptyElement && trimmed(text.sliced(i + 1)).isEmpty();
+                result.whole = !emptyElement && !broken && trimmed(text.sliced(i + 1)).isEmpty();
                 return result;
             }
-            --depth;
+            // A closer of an outer bracket also closes those the element lost; one that closes
+            // nothing open is stray. Either way the element does not read.
+            const qsizetype match = open.lastIndexOf(opener(c));
+            broken = broken || match < 0 || match != open.size() - 1;
+            if (match >= 0)
+                open.truncate(match);
             break;
+        }
         case ',':
-            if (depth == 0)
+            if (open.isEmpty() && untracked == 0)
                 close(i, true);
+            else if (untracked == 0 && open.back() == '{')
+                memberComma = i;
             break;
         default:
             break;

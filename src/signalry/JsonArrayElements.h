@@ -8,7 +8,9 @@ namespace signalry {
 // The top-level elements of a JSON array text, each as a view into the text, found by scanning
 // the nesting and the strings rather than by parsing, so a text that does not parse as a whole
 // (one record garbled, the end cut off) still yields every element around the fault, and a long
-// text is never copied. Nothing when the text does not start as an array.
+// text is never copied. An element that lost a closing bracket ends where an object of it is
+// followed by what can only start the next element (an object or array after a member's comma),
+// so it costs only itself. Nothing when the text does not start as an array.
 namespace JsonArrayElements {
 
 struct Elements {
@@ -16,7 +18,8 @@ struct Elements {
     QList<QByteArrayView> elements;
     // How many came before them.
     qsizetype dropped = 0;
-    // The text is one array, closed, with no empty element and nothing after it.
+    // The text is one array, closed, with no empty element, no element whose brackets do not
+    // match and nothing after it.
     bool whole = false;
 };
 

@@ -171,18 +171,21 @@ SignalCache::FileRecords SignalCache::readFile()
 {
     FileRecords read;
     QFile file(filePath_);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        // Its records were never read, so they are kept aside, never written over.
+        if (file.exists()) {
+            read.movedAside = true;
+            moveFileAside(QStringLiteral("cannot be read (%1)").arg(file.errorString()));
+        }
         return read;
+    }
     read.found = true;
     const qint64 size = file.size();
     if (size > kMaximumFileBytes) {
         file.close();
         // No queue of ours grows that large: reading it would only cost time and memory.
-        const QString aside = AtomicFile::moveAside(filePath_);
         read.movedAside = true;
-        log(Level::Error, QStringLiteral("Signalry cache is too large (%1 bytes), moved aside to %2")
-                              .arg(size)
-                              .arg(aside.isEmpty() ? QStringLiteral("nowhere") : aside));
+        moveFileAside(QStringLiteral("is too large (%1 bytes)").arg(size));
         return read;
     }
     // Mapped rather than read: a long file costs no copy of its own beside the records.
@@ -215,12 +218,16 @@ SignalCache::FileRecords SignalCache::readFile()
 
     // Kept aside as it was, so what did not read is not lost with it.
     file.close();
-    const QString aside = AtomicFile::moveAside(filePath_);
     read.movedAside = true;
-    log(Level::Error, QStringLiteral("Signalry cache is damaged (%1), moved aside to %2")
-                          .arg(split.whole ? QStringLiteral("%1 unreadable records").arg(skipped) : QStringLiteral("not a whole JSON array"),
-                              aside.isEmpty() ? QStringLiteral("nowhere") : aside));
+    moveFileAside(QStringLiteral("is damaged (%1)")
+                      .arg(split.whole ? QStringLiteral("%1 unreadable records").arg(skipped) : QStringLiteral("not a whole JSON array")));
     return read;
+}
+
+void SignalCache::moveFileAside(const QString& why)
+{
+    const QString aside = AtomicFile::moveAside(filePath_);
+    log(Level::Error, QStringLiteral("Signalry cache %1, moved aside to %2").arg(why, aside.isEmpty() ? QStringLiteral("nowhere") : aside));
 }
 
 void SignalCache::dropOverflowLocked()

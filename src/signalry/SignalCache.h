@@ -17,7 +17,8 @@ namespace signalry {
 // at start (on the sender's thread, refused above kMaximumFileBytes) and kept until its records
 // are delivered, rewritten whenever the records changed (by the sender at most every 10 seconds)
 // and at termination, so a crash or kill -9 loses at most the last moments. A file with a record
-// that does not read is moved aside whole (".damaged") and its other records kept. Holds at most
+// that does not read is moved aside whole (".damaged") and its other records kept; one that
+// cannot be read at all is moved aside too. Holds at most
 // kMaximumNumberOfSignals; beyond that the oldest are dropped and logged. Every operation may run
 // on any thread; a batch leaves the waiting records under the same lock that selects it, so two
 // overlapping sends never post one record twice. Managers of one process that use the same file
@@ -81,6 +82,9 @@ private:
     // Reads the file's records; a file that is not a whole JSON array of readable records is
     // moved aside, and the records of it that read on their own are kept.
     FileRecords readFile();
+    // Renames the file to keep it as it is (what it holds is not lost); a file it cannot rename
+    // stays, and the writer never replaces it while it cannot be read.
+    void moveFileAside(const QString& why);
     void dropOverflowLocked();
     void changedLocked() { ++generation_; }
     void log(LogHandler::LogLevel level, const QString& message) const;

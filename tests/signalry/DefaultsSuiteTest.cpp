@@ -1,15 +1,22 @@
+#include "FailingFileCall.h"
 #include "LogLines.h"
 #include "ManualClock.h"
+#include "UnreadableFile.h"
 
 #include "signalry/DefaultsSuite.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "support/FileBytes.h"
+
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 
 using namespace signalry;
@@ -63,6 +70,46 @@ TEST_F(DefaultsSuiteTest, DamagedFileIsMovedAsideAndReplacedOnTheNextChange)
     suite->setString(QStringLiteral("firstSessionDate"), QStringLiteral("2025-03-02"));
     suite.reset();
     EXPECT_EQ(open()->string(QStringLiteral("firstSessionDate")), QStringLiteral("2025-03-02"));
+}
+
+// Values of a file that cannot be read were never read: it is kept aside, not written over.
+TEST_F(DefaultsSuiteTest, AFileThatCannotBeReadIsMovedAside)
+{
+    QDir().mkpath(folder.filePath(QStringLiteral("config")));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{\"firstSessionDate\":\"2025-03-02\"}");
+    file.close();
+
+    std::unique_ptr<DefaultsSuite> suite;
+    {
+        const UnreadableFile unreadable(path);
+        suite = open();
+    }
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Analytics defaults file cannot be read (Permission denied), moved aside to ") + path
+                                  + QStringLiteral(".damaged")));
+    suite->setString(QStringLiteral("distinctDaysUsed"), QStringLiteral("x"));
+    suite.reset();
+    const QString aside = path + QStringLiteral(".damaged");
+    ASSERT_TRUE(QFile::setPermissions(aside, QFile::ReadOwner | QFile::WriteOwner));
+    EXPECT_EQ(readFile(aside), "{\"firstSessionDate\":\"2025-03-02\"}");
+    EXPECT_EQ(open()->string(QStringLiteral("distinctDaysUsed")), QStringLiteral("x"));
+}
+
+// The background writer hears a failing close: the old file stays, and the reason is logged.
+TEST_F(DefaultsSuiteTest, AWriteWhoseCloseFailsKeepsTheOldFile)
+{
+    auto suite = open();
+    suite->setString(QStringLiteral("firstSessionDate"), QStringLiteral("2025-03-02"));
+    suite->waitForPendingWrites();
+    const QByteArray before = readFile(path);
+    {
+        const FailingFileCall failing(FailingFileCall::Call::Close, QFileInfo(path).absolutePath(), EIO);
+        suite->setString(QStringLiteral("firstSessionDate"), QStringLiteral("2025-03-03"));
+        suite->waitForPendingWrites();
+    }
+    EXPECT_EQ(readFile(path), before);
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Error saving analytics defaults: ") + QString::fromLocal8Bit(std::strerror(EIO))));
 }
 
 // What reaches the disk after a first write: the file is removed, one change is made, and the

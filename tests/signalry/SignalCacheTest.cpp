@@ -1,4 +1,6 @@
+#include "FailingFileCall.h"
 #include "LogLines.h"
+#include "UnreadableFile.h"
 
 #include "signalry/SignalCache.h"
 
@@ -13,6 +15,8 @@
 #include "support/FullFileSystem.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 using namespace signalry;
 
@@ -180,6 +184,12 @@ TEST_F(SignalCacheTest, AGarbledRecordCostsOnlyItself)
         {"brace in a string", "[" + one + ",{\"type\":\"}{[\",oops}," + two + "]", {record(1), record(2)}},
         {"cut short", "[" + one + "," + two + "," + three.left(three.size() / 2), {record(1), record(2)}},
         {"escaped quote in a string", "[" + four + ",{\"type\": tru}," + two + "]", {quoted, record(2)}},
+        {"lost its brace", "[" + one + ",{\"type\":\"lost its brace\"," + two + "," + three + "]", {record(1), record(2), record(3)}},
+        {"lost its brace before a line break", "[" + one + ",{\"type\":\"x\",\n  " + two + "," + three + "]", {record(1), record(2), record(3)}},
+        {"lost a brace inside", "[" + one + "," + QByteArray(two).remove(two.indexOf('}'), 1) + "," + three + "]", {record(1), record(3)}},
+        {"lost its brace at the end", "[" + one + "," + two + ",{\"type\":\"x\"]", {record(1), record(2)}},
+        {"a stray closing brace", "[" + one + ",{\"type\":5}}," + two + "," + three + "]", {record(1), record(2), record(3)}},
+        {"a bracket closed by a brace", "[" + one + ",{\"type\":[\"x\"}," + two + "]", {record(1), record(2)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -189,7 +199,7 @@ TEST_F(SignalCacheTest, AGarbledRecordCostsOnlyItself)
         ASSERT_TRUE(aside.open(QIODevice::ReadOnly)) << "the damaged file is kept aside";
         EXPECT_EQ(aside.readAll(), c.text);
     }
-    EXPECT_EQ(logLines.count(QStringLiteral("Skipped 1 unreadable signals")), 5);
+    EXPECT_EQ(logLines.count(QStringLiteral("Skipped 1 unreadable signals")), static_cast<qsizetype>(std::size(cases)));
 }
 
 // Long payloads make a long file of few records: every one of them is kept to be sent.
@@ -232,6 +242,56 @@ TEST_F(SignalCacheTest, ASaveThatFindsNoRoomKeepsTheOldFileWhole)
     SignalCache reread(onDisk, logLines.handler());
     reread.load();
     EXPECT_EQ(reread.snapshot(), (QList<SignalPostBody>{record(1), record(2)}));
+}
+
+// A device that fails the sync: the old file stays whole and the records land once it works.
+TEST_F(SignalCacheTest, ASaveWhoseSyncFailsKeepsTheOldFileWhole)
+{
+    auto cache = openCache();
+    cache->pushSignal(record(1));
+    cache->saveToDisk();
+    const QByteArray before = readFile(path);
+    cache->pushSignal(record(2));
+    {
+        const FailingFileCall failing(FailingFileCall::Call::Fsync, QFileInfo(path).absolutePath(), EIO);
+        cache->saveIfChanged();
+    }
+    EXPECT_EQ(readFile(path), before);
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Error saving Signalry cache")));
+    cache->saveIfChanged();
+    EXPECT_EQ(openCache()->snapshot(), (QList<SignalPostBody>{record(1), record(2)}));
+}
+
+// Records of a file that cannot be read were never read: the file is moved aside, or, where it
+// cannot be, left as it is; it is never written over.
+TEST_F(SignalCacheTest, AFileThatCannotBeReadIsNeverWrittenOver)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QByteArray text = SignalPostBody::encodeCacheList(QList<SignalPostBody>{record(1), record(2)});
+    const QString aside = path + QStringLiteral(".damaged");
+    const auto openUnreadable = [&] {
+        writeFile(text);
+        const UnreadableFile unreadable(path);
+        auto cache = openCache();
+        EXPECT_EQ(cache->count(), 0);
+        cache->pushSignal(record(3));
+        cache->saveIfChanged();
+    };
+
+    openUnreadable();
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Signalry cache cannot be read (Permission denied), moved aside to ") + aside));
+    ASSERT_TRUE(QFile::setPermissions(aside, QFile::ReadOwner | QFile::WriteOwner));
+    EXPECT_EQ(readFile(aside), text);
+    EXPECT_EQ(openCache()->snapshot(), QList<SignalPostBody>{record(3)}) << "new records are saved beside it";
+
+    // A folder with something in it holds the name it would be moved to.
+    ASSERT_TRUE(QFile::remove(aside));
+    ASSERT_TRUE(QDir().mkpath(aside + QStringLiteral("/taken")));
+    openUnreadable();
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Signalry cache cannot be read (Permission denied), moved aside to nowhere")));
+    EXPECT_TRUE(logLines.contains(QStringLiteral("Error saving Signalry cache")));
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    EXPECT_EQ(readFile(path), text);
 }
 
 TEST_F(SignalCacheTest, TheFileAndTheFolderMadeForItAreTheOwnersAlone)
