@@ -129,8 +129,11 @@ bool AtomicFile::replace(const QString& path, const QByteArray& data, QString* e
 
 QString AtomicFile::moveAside(const QString& path)
 {
-    const QString aside = path + QStringLiteral(".damaged");
-    QFile::remove(aside);
+    // An earlier one is kept too: what it holds is no less the user's.
+    const QString stem = path + QStringLiteral(".damaged");
+    QString aside = stem;
+    for (int attempt = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++attempt)
+        aside = stem + QLatin1Char('-') + QString::number(attempt);
     return QFile::rename(path, aside) ? aside : QString();
 }
 

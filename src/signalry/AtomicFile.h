@@ -20,8 +20,8 @@ public:
     // The folder must exist. On failure (`path` there but unreadable among them) returns false
     // and sets `error` (the system's reason, "No space left on device" say) when given.
     static bool replace(const QString& path, const QByteArray& data, QString* error = nullptr);
-    // Renames `path` to `path` + ".damaged" (replacing an earlier one); returns the new path, or
-    // an empty text when the rename failed.
+    // Renames `path` to `path` + ".damaged" (or, when an earlier one is there, ".damaged-2",
+    // ".damaged-3", ...); returns the new path, or an empty text when the rename failed.
     static QString moveAside(const QString& path);
 };
 

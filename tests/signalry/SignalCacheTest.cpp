@@ -131,19 +131,22 @@ TEST_F(SignalCacheTest, EmptyCacheWritesAnEmptyArray)
     EXPECT_TRUE(logLines.contains(QStringLiteral("Loaded 0 signals")));
 }
 
+// Each damaged file is kept beside the earlier ones.
 TEST_F(SignalCacheTest, DamagedFileIsMovedAsideAndTheCacheStartsEmpty)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    for (const QByteArray& damaged : {QByteArray("[{\"type\": tru"), QByteArray("{\"not\": \"an array\"}"), QByteArray("\x00\xff", 2)}) {
-        writeFile(damaged);
+    const QByteArray damaged[] = {QByteArray("[{\"type\": tru"), QByteArray("{\"not\": \"an array\"}"), QByteArray("\x00\xff", 2)};
+    const QString asides[] = {path + QStringLiteral(".damaged"), path + QStringLiteral(".damaged-2"), path + QStringLiteral(".damaged-3")};
+    for (const QByteArray& text : damaged) {
+        writeFile(text);
         const auto cache = openCache();
         EXPECT_EQ(cache->count(), 0);
         EXPECT_FALSE(QFile::exists(path));
-        QFile aside(path + QStringLiteral(".damaged"));
-        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
-        EXPECT_EQ(aside.readAll(), damaged);
     }
-    EXPECT_EQ(logLines.count(QStringLiteral("Signalry cache is damaged")), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(readFile(asides[i]), damaged[i]);
+        EXPECT_TRUE(logLines.contains(QStringLiteral("Signalry cache is damaged (not a whole JSON array), moved aside to ") + asides[i]));
+    }
 }
 
 // A record that does not read is kept, with the file, aside; the next save holds the others.
@@ -195,9 +198,9 @@ TEST_F(SignalCacheTest, AGarbledRecordCostsOnlyItself)
         SCOPED_TRACE(c.name);
         writeFile(c.text);
         EXPECT_EQ(openCache()->snapshot(), c.kept);
-        QFile aside(path + QStringLiteral(".damaged"));
-        ASSERT_TRUE(aside.open(QIODevice::ReadOnly)) << "the damaged file is kept aside";
-        EXPECT_EQ(aside.readAll(), c.text);
+        const QString aside = path + QStringLiteral(".damaged");
+        EXPECT_EQ(readFile(aside), c.text) << "the damaged file is kept aside";
+        QFile::remove(aside);
     }
     EXPECT_EQ(logLines.count(QStringLiteral("Skipped 1 unreadable signals")), static_cast<qsizetype>(std::size(cases)));
 }
@@ -266,32 +269,34 @@ TEST_F(SignalCacheTest, ASaveWhoseSyncFailsKeepsTheOldFileWhole)
 // cannot be, left as it is; it is never written over.
 TEST_F(SignalCacheTest, AFileThatCannotBeReadIsNeverWrittenOver)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QString caches = QFileInfo(path).absolutePath();
+    QDir().mkpath(caches);
     const QByteArray text = SignalPostBody::encodeCacheList(QList<SignalPostBody>{record(1), record(2)});
     const QString aside = path + QStringLiteral(".damaged");
-    const auto openUnreadable = [&] {
+    for (const bool folderWritable : {true, false}) {
+        SCOPED_TRACE(folderWritable ? "moved aside" : "left where it is");
         writeFile(text);
-        const UnreadableFile unreadable(path);
-        auto cache = openCache();
-        EXPECT_EQ(cache->count(), 0);
-        cache->pushSignal(record(3));
-        cache->saveIfChanged();
-    };
-
-    openUnreadable();
-    EXPECT_TRUE(logLines.contains(QStringLiteral("Signalry cache cannot be read (Permission denied), moved aside to ") + aside));
-    ASSERT_TRUE(QFile::setPermissions(aside, QFile::ReadOwner | QFile::WriteOwner));
-    EXPECT_EQ(readFile(aside), text);
-    EXPECT_EQ(openCache()->snapshot(), QList<SignalPostBody>{record(3)}) << "new records are saved beside it";
-
-    // A folder with something in it holds the name it would be moved to.
-    ASSERT_TRUE(QFile::remove(aside));
-    ASSERT_TRUE(QDir().mkpath(aside + QStringLiteral("/taken")));
-    openUnreadable();
-    EXPECT_TRUE(logLines.contains(QStringLiteral("Signalry cache cannot be read (Permission denied), moved aside to nowhere")));
-    EXPECT_TRUE(logLines.contains(QStringLiteral("Error saving Signalry cache")));
-    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
-    EXPECT_EQ(readFile(path), text);
+        if (!folderWritable) {
+            ASSERT_TRUE(QFile::setPermissions(caches, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        {
+            const UnreadableFile unreadable(path);
+            auto cache = openCache();
+            EXPECT_EQ(cache->count(), 0);
+            cache->pushSignal(record(3));
+            cache->saveIfChanged();
+        }
+        ASSERT_TRUE(QFile::setPermissions(caches, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QString kept = folderWritable ? aside : path;
+        EXPECT_TRUE(logLines.contains(QStringLiteral("Signalry cache cannot be read (Permission denied), moved aside to ")
+                                      + (folderWritable ? aside : QStringLiteral("nowhere"))));
+        ASSERT_TRUE(QFile::setPermissions(kept, QFile::ReadOwner | QFile::WriteOwner));
+        EXPECT_EQ(readFile(kept), text);
+        if (folderWritable) {
+            EXPECT_EQ(openCache()->snapshot(), QList<SignalPostBody>{record(3)}) << "new records are saved beside it";
+        }
+    }
+    EXPECT_EQ(logLines.count(QStringLiteral("Error saving Signalry cache")), 1) << "only where it was left";
 }
 
 TEST_F(SignalCacheTest, TheFileAndTheFolderMadeForItAreTheOwnersAlone)
