@@ -15,7 +15,8 @@ namespace signalry {
 // (<configuration folder>/<suite name>.json). Reads come from memory, already typed, since some
 // are read for every signal; every real change (a value set to what it already is is none) is
 // written to the file on a serial background writer, atomically, changes that come while a write
-// waits joining it. Any thread may use it. Data values are written as Base64 text.
+// waits joining it. Any thread may use it. Data values are written as Base64 text. A file that
+// is damaged or cannot be read is moved aside (".damaged") at the start, never written over.
 class DefaultsSuite {
 public:
     // How soon a change reaches the file. A value that changes all the time (a running duration)

@@ -55,45 +55,45 @@ TEST_F(DefaultsSuiteTest, ValuesKeepTheirTypesAcrossLaunches)
     EXPECT_FALSE(reopened->stringList(QStringLiteral("deletedSessionsCount")));
 }
 
-TEST_F(DefaultsSuiteTest, DamagedFileIsMovedAsideAndReplacedOnTheNextChange)
+// Values of a file that does not read are kept aside, never written over; the next change
+// starts a new file.
+TEST_F(DefaultsSuiteTest, AFileThatDoesNotReadIsMovedAsideAndReplacedOnTheNextChange)
 {
     QDir().mkpath(folder.filePath(QStringLiteral("config")));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("{\"firstSessionDate\": \"2025");
-    file.close();
-
-    auto suite = open();
-    EXPECT_FALSE(suite->string(QStringLiteral("firstSessionDate")));
-    EXPECT_TRUE(QFile::exists(path + QStringLiteral(".damaged")));
-    EXPECT_TRUE(logLines.contains(QStringLiteral("Analytics defaults file is damaged")));
-    suite->setString(QStringLiteral("firstSessionDate"), QStringLiteral("2025-03-02"));
-    suite.reset();
-    EXPECT_EQ(open()->string(QStringLiteral("firstSessionDate")), QStringLiteral("2025-03-02"));
-}
-
-// Values of a file that cannot be read were never read: it is kept aside, not written over.
-TEST_F(DefaultsSuiteTest, AFileThatCannotBeReadIsMovedAside)
-{
-    QDir().mkpath(folder.filePath(QStringLiteral("config")));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("{\"firstSessionDate\":\"2025-03-02\"}");
-    file.close();
-
-    std::unique_ptr<DefaultsSuite> suite;
-    {
-        const UnreadableFile unreadable(path);
-        suite = open();
-    }
-    EXPECT_TRUE(logLines.contains(QStringLiteral("Analytics defaults file cannot be read (Permission denied), moved aside to ") + path
-                                  + QStringLiteral(".damaged")));
-    suite->setString(QStringLiteral("distinctDaysUsed"), QStringLiteral("x"));
-    suite.reset();
     const QString aside = path + QStringLiteral(".damaged");
-    ASSERT_TRUE(QFile::setPermissions(aside, QFile::ReadOwner | QFile::WriteOwner));
-    EXPECT_EQ(readFile(aside), "{\"firstSessionDate\":\"2025-03-02\"}");
-    EXPECT_EQ(open()->string(QStringLiteral("distinctDaysUsed")), QStringLiteral("x"));
+    struct Case {
+        const char* name;
+        QByteArray content;
+        bool unreadable;
+        QString logged;
+    };
+    const Case cases[] = {
+        {"damaged", "{\"firstSessionDate\": \"2025", false, QStringLiteral("Analytics defaults file is damaged, moved aside to ")},
+        {"unreadable", "{\"firstSessionDate\":\"2025-03-01\"}", true,
+         QStringLiteral("Analytics defaults file cannot be read (Permission denied), moved aside to ")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.content);
+        file.close();
+        std::unique_ptr<DefaultsSuite> suite;
+        {
+            std::optional<UnreadableFile> unreadable;
+            if (c.unreadable)
+                unreadable.emplace(path);
+            suite = open();
+        }
+        EXPECT_FALSE(suite->string(QStringLiteral("firstSessionDate")));
+        EXPECT_TRUE(logLines.contains(c.logged + aside));
+        suite->setString(QStringLiteral("firstSessionDate"), QStringLiteral("2025-03-02"));
+        suite.reset();
+        EXPECT_EQ(open()->string(QStringLiteral("firstSessionDate")), QStringLiteral("2025-03-02"));
+        ASSERT_TRUE(QFile::setPermissions(aside, QFile::ReadOwner | QFile::WriteOwner));
+        EXPECT_EQ(readFile(aside), c.content);
+        ASSERT_TRUE(QFile::remove(aside));
+    }
 }
 
 // The background writer hears a failing close: the old file stays, and the reason is logged.
