@@ -19,6 +19,7 @@
 #include "ui/OverscrollStretch.h"
 
 #include <QAbstractScrollArea>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShowEvent>
@@ -335,11 +336,28 @@ void HomeView::checkReadyState()
     // The loader goes even when the page went meanwhile: the service outlives it.
     runAfter(kReadyMomentMs, &home, [self, &home] {
         if (self) {
+            self->completeFeed();
             self->showReadyMessage_ = false;
             self->loading_->setShowReadyMessage(false);
         }
         home.setShowingLoader(false);
     });
+}
+
+void HomeView::completeFeed()
+{
+    // On a busy machine the ready moment can end in the same turn as the rebuild it waited for,
+    // before the layouts (posted events) gave the rows their size and so their cards: build and
+    // lay out now, so the screen never goes over an empty feed.
+    if (rebuild_.isActive()) {
+        rebuild_.stop();
+        rebuild();
+    }
+    // A widget added to a shown layout shows on a queued call: show the rows now.
+    for (const auto& row : std::as_const(rows_))
+        if (row)
+            row->show();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
 }
 
 QList<WallpaperModel> HomeView::models(const QList<WallpaperResponseItem>& items) const

@@ -77,6 +77,7 @@ protected:
 private:
     QWidget* createFeed();
     void followLoader();
+    void completeFeed();
     void attachStretch();
     void followWindowSize();
     void startLoad();
