@@ -108,7 +108,7 @@ void HttpWorker::run()
             arrived.swap(queued_);
         }
         for (auto& transfer : arrived) {
-            if (transfer->begin(multi_)) {
+            if (transfer->begin(multi_, trust_)) {
                 curl_multi_add_handle(multi_, transfer->handle());
                 running.push_back(std::move(transfer));
             }

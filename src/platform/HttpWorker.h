@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/HttpTrustStore.h"
+
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -40,5 +42,7 @@ private:
     std::deque<std::unique_ptr<HttpFileTransfer>> queued_;
     bool quitting_ = false;
     CURLM* multi_ = nullptr;
+    // Worker thread only: the trust every transfer's TLS shares.
+    HttpTrustStore trust_;
     std::thread thread_;
 };
