@@ -6,6 +6,7 @@
 #   close-after-server.py CERT KEY SIZE COUNTS
 import http.server
 import os
+import socket
 import ssl
 import sys
 import threading
@@ -20,6 +21,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def setup(self):
         super().setup()
+        # The body follows the headers at once, not after the client's delayed acknowledgement.
+        self.request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         self.served = 0
 
     def do_GET(self):

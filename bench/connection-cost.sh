@@ -103,12 +103,12 @@ stats() { # <file> <column>: "median [low-high]"
 }
 # Per run: CPU ms a new connection costs, from the closing and the keeping run of the same side.
 per_connection() { # <side>
-  paste -d' ' "$work/$1-5" "$work/$1-0" | awk '{ made = $3 - $7; printf "%.2f\n", made > 0 ? ($2 - $6) * 1000 / made : 0 }' \
+  paste -d' ' "$work/$1-5" "$work/$1-0" | awk '{ made = $3 - $7; printf "%.2f\n", (made > 0 ? ($2 - $6) * 1000 / made : 0) }' \
     >"$work/$1-connection"
   stats "$work/$1-connection" 1
 }
 side_ratio() { # <side> <reference> <column>: median [range] of the per-run ratios, closing server
-  paste -d' ' "$work/$1-5" "$work/$2-5" | awk -v c="$3" '{ printf "%.2f\n", $(c + 4) > 0 ? $c / $(c + 4) : 0 }' >"$work/ratio"
+  paste -d' ' "$work/$1-5" "$work/$2-5" | awk -v c="$3" '{ printf "%.2f\n", ($(c + 4) > 0 ? $c / $(c + 4) : 0) }' >"$work/ratio"
   stats "$work/ratio" 1
 }
 {
