@@ -95,29 +95,23 @@ for run in $(seq "$runs"); do
   done
 done
 
-stats() { # <file> <column>: "median [low-high]"
-  local values
-  mapfile -t values < <(awk -v c="$2" '{ print $c }' "$1")
-  printf '%s [%s-%s]' "$(median "${values[@]}")" "$(printf '%s\n' "${values[@]}" | sort -g | head -n1)" \
-    "$(printf '%s\n' "${values[@]}" | sort -g | tail -n1)"
-}
 # Per run: CPU ms a new connection costs, from the closing and the keeping run of the same side.
 per_connection() { # <side>
   paste -d' ' "$work/$1-5" "$work/$1-0" | awk '{ made = $3 - $7; printf "%.2f\n", (made > 0 ? ($2 - $6) * 1000 / made : 0) }' \
     >"$work/$1-connection"
-  stats "$work/$1-connection" 1
+  column_stats "$work/$1-connection" 1
 }
 side_ratio() { # <side> <reference> <column>: median [range] of the per-run ratios, closing server
   paste -d' ' "$work/$1-5" "$work/$2-5" | awk -v c="$3" '{ printf "%.2f\n", ($(c + 4) > 0 ? $c / $(c + 4) : 0) }' >"$work/ratio"
-  stats "$work/ratio" 1
+  column_stats "$work/ratio" 1
 }
 {
   echo "$count downloads of $size bytes over loopback TLS, the server closing each connection after 5 requests;" \
-    "$runs alternating runs ($(nproc) cores), 1-minute load average $(stats "$work/curl-5" 4)"
+    "$runs alternating runs ($(nproc) cores), 1-minute load average $(column_stats "$work/curl-5" 4)"
   for side in "${sides[@]}"; do
     what=call
     [ "$side" = curl ] && what=process
-    line="  $(printf '%-8s' "$side") $what $(stats "$work/$side-5" 1) ms   cpu $(stats "$work/$side-5" 2) s   connections $(stats "$work/$side-5" 3)"
+    line="  $(printf '%-8s' "$side") $what $(column_stats "$work/$side-5" 1) ms   cpu $(column_stats "$work/$side-5" 2) s   connections $(column_stats "$work/$side-5" 3)"
     line+="   new connection $(per_connection "$side") ms cpu (<= 6)"
     [ "$side" != curl ] && line+="   time/curl $(side_ratio "$side" curl 1)   cpu/curl $(side_ratio "$side" curl 2)"
     [ "$side" = ours ] && [ -n "$baseline" ] && line+="   time/baseline $(side_ratio ours baseline 1) (<= 1)   cpu/baseline $(side_ratio ours baseline 2)"

@@ -36,26 +36,29 @@ using Kind = DownloadError::Kind;
 constexpr qint64 kKey = 1718000000137;
 const QString kMasterPath = QStringLiteral("/wallpaper/1718000000137/master.mp4");
 
+QStringList folderEntries()
+{
+    return QDir(WallpaperDownloadService::folderPath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// The DownloadError a download throws (the test fails when it throws none).
+std::optional<DownloadError> failureOf(QCoro::Task<QUrl> task)
+{
+    try {
+        waitForTask(std::move(task));
+    } catch (const DownloadError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "the download did not fail";
+    return std::nullopt;
+}
+
 // The real service against the sample catalogue's asset host, in a fresh Caches folder.
 class WallpaperDownloadServiceTest : public ::testing::Test {
 protected:
     QUrl masterUrl() { return QUrl(catalogue_.server().baseUrl() + kMasterPath); }
     QString destination() const { return Paths::appCaches() + QStringLiteral("/Wallpapers/1718000000137.mp4"); }
-    QStringList folderEntries() const
-    {
-        return QDir(WallpaperDownloadService::folderPath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    }
 
-    std::optional<DownloadError> failureOf(QCoro::Task<QUrl> task)
-    {
-        try {
-            waitForTask(std::move(task));
-        } catch (const DownloadError& error) {
-            return error;
-        }
-        ADD_FAILURE() << "the download did not fail";
-        return std::nullopt;
-    }
 
     TempFolder temp_;
     SampleCatalogueFixture catalogue_;
@@ -269,20 +272,6 @@ protected:
         QUrl plain = server_.url(QStringLiteral("/master.mp4"));
         plain.setScheme(QStringLiteral("http"));
         return plain;
-    }
-    std::optional<DownloadError> failureOf(QCoro::Task<QUrl> task)
-    {
-        try {
-            waitForTask(std::move(task));
-        } catch (const DownloadError& error) {
-            return error;
-        }
-        ADD_FAILURE() << "the download did not fail";
-        return std::nullopt;
-    }
-    QStringList folderEntries() const
-    {
-        return QDir(WallpaperDownloadService::folderPath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
     TempFolder temp_;
