@@ -6,6 +6,8 @@
 //                                              from QUORVELLE_CA_CERT
 //   engine-media-bench upload URL FILE RUNS    FILE sent as the community upload sends it (any
 //                                              status counts: the whole body is sent either way)
+//   engine-media-bench downloads URL COUNT     COUNT small files one after another through Http,
+//                                              as the program fetches previews and masters
 // Transfers report the median rate and the median CPU time of the whole process during a call.
 //   engine-media-bench image-cache IMAGE       memory and disk hits of the image cache
 
@@ -111,6 +113,29 @@ int upload(const QUrl& url, const QString& file, int runs)
     return 0;
 }
 
+// The files land in one place, replaced each time. One download first builds what a process
+// builds once (the thread, the trust), so the figure is what the next COUNT cost.
+int downloads(const QUrl& url, int count)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("file"));
+    Http& http = Http::shared();
+    const auto fetch = [&] {
+        const HttpResponse response = waitForTask(http.download(QNetworkRequest(url), path));
+        if (!response.isSuccess())
+            throw MessageError(QStringLiteral("status %1 from %2").arg(response.status).arg(url.toString()));
+    };
+    fetch();
+    QElapsedTimer timer;
+    timer.start();
+    const double cpuBefore = processCpuSeconds();
+    for (int i = 0; i < count; ++i)
+        fetch();
+    std::printf("downloads %d of %lld bytes, %.1f ms, cpu %.4f s\n", count, QFileInfo(path).size(),
+        double(timer.nsecsElapsed()) / 1e6, processCpuSeconds() - cpuBefore);
+    return 0;
+}
+
 int imageCache(const QString& imagePath)
 {
     const QImage poster(imagePath);
@@ -163,6 +188,8 @@ int main(int argc, char** argv)
             return still(args[2]);
         if (args.size() == 4 && args[1] == u"download")
             return download(QUrl(args[2]), args[3].toInt());
+        if (args.size() == 4 && args[1] == u"downloads")
+            return downloads(QUrl(args[2]), args[3].toInt());
         if (args.size() == 5 && args[1] == u"upload")
             return upload(QUrl(args[2]), args[3], args[4].toInt());
         if (args.size() == 3 && args[1] == u"image-cache")
@@ -171,6 +198,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", qPrintable(describeError(error)));
         return 1;
     }
-    std::fprintf(stderr, "usage: engine-media-bench still VIDEO | download URL RUNS | upload URL FILE RUNS | image-cache IMAGE\n");
+    std::fprintf(stderr, "usage: engine-media-bench still VIDEO | download URL RUNS | downloads URL COUNT | upload URL FILE RUNS | image-cache IMAGE\n");
     return 2;
 }

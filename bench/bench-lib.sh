@@ -63,6 +63,14 @@ steady_cpu() {
 
 median() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }
 
+# "median [low-high]" of one column of a file of runs, one run a line.
+column_stats() { # <file> <column>: "median [low-high]"
+  local values
+  mapfile -t values < <(awk -v c="$2" '{ print $c }' "$1")
+  printf '%s [%s-%s]' "$(median "${values[@]}")" "$(printf '%s\n' "${values[@]}" | sort -g | head -n1)" \
+    "$(printf '%s\n' "${values[@]}" | sort -g | tail -n1)"
+}
+
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
 # "User time" plus "System time", and "Maximum resident set size", of one /usr/bin/time -v report.

@@ -83,12 +83,6 @@ for run in $(seq "$runs"); do
   done
 done
 
-column_stats() { # <file> <column>: "median [low-high]"
-  local values
-  mapfile -t values < <(awk -v c="$2" '{ print $c }' "$1")
-  printf '%s [%s-%s]' "$(median "${values[@]}")" "$(printf '%s\n' "${values[@]}" | sort -g | head -n1)" \
-    "$(printf '%s\n' "${values[@]}" | sort -g | tail -n1)"
-}
 ratios() { # <file> <reference file> <column>: median [range] of the per-run ratios
   local values
   mapfile -t values < <(paste -d' ' "$1" <(cut -d' ' -f1-2 "$2") | awk -v c="$3" '{ n = NF - 2; printf "%.2f\n", ($(c + n) > 0 ? $c / $(c + n) : 0) }')

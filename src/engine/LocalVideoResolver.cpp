@@ -70,6 +70,6 @@ QCoro::Task<QUrl> LocalVideoResolver::fetch(Source source, WallpaperDownloadServ
     const std::optional<QUrl> address = co_await SavedWallpaperSource::downloadAddress(source.key, source.address);
     if (!address)
         throw EngineError::missingVideo(source.address);
-    const QUrl file = co_await WallpaperDownloadService::shared().downloadWallpaper(*address, source.key, progress);
+    const QUrl file = co_await WallpaperDownloadService::shared().downloadWallpaper(*address, source.key, progress, source.statedSize);
     co_return file;
 }

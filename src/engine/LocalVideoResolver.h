@@ -23,6 +23,8 @@ public:
         QUrl address;
         // One of the user's own videos: its file is the only source.
         bool isCustom = false;
+        // The master's size as its record states it, if it does: a download past it fails.
+        std::optional<QString> statedSize = std::nullopt;
     };
     // What the caller shows on the way; any may be empty.
     struct Report {

@@ -26,7 +26,7 @@ QCoro::Task<> fetch(QUrl url, QString path, VideoCacheService::ProgressHandler p
 {
     HttpResponse response;
     try {
-        response = co_await VideoDownload::run(url, path, std::move(progress));
+        response = co_await VideoDownload::run(url, path, std::move(progress), VideoDownload::kUnstatedPreviewBytes);
     } catch (const FileError& error) {
         throw VideoCacheError::fileSystemError(error);
     }

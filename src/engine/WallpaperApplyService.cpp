@@ -155,7 +155,8 @@ QCoro::Task<> WallpaperApplyService::runApply(WallpaperApplyRequest request, qui
 
 QCoro::Task<QUrl> WallpaperApplyService::videoFile(WallpaperApplyRequest request, ApplyToast toast)
 {
-    const LocalVideoResolver::Source source{.key = request.key, .address = request.videoURL, .isCustom = request.isCustom};
+    const LocalVideoResolver::Source source{.key = request.key, .address = request.videoURL, .isCustom = request.isCustom,
+        .statedSize = request.wallpaper ? request.wallpaper->fileSize : std::nullopt};
     const LocalVideoResolver::Report report{
         .checking = [toast]() mutable { toast.show(Stage::applying, applyingMessage(), kFoundProgress, true); },
         .downloading = [toast]() mutable { toast.show(Stage::downloading, downloadingMessage(), 0, true); },

@@ -56,7 +56,8 @@ bool WallpaperDownloadService::isCachedMaster(const QString& path)
 
 bool WallpaperDownloadService::discard(const QString& path) { return CheckedVideoFile::discard(path); }
 
-QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qint64 key, ProgressHandler progress)
+QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qint64 key, ProgressHandler progress,
+    std::optional<QString> statedSize)
 {
     // The folder's own trouble (a file in its place, a read-only disk) is the reason to show,
     // not the staging file that could then not be opened.
@@ -88,7 +89,8 @@ QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qi
     const auto removeStaged = qScopeGuard([staged] { QFile::remove(staged); });
     HttpResponse response;
     try {
-        response = co_await VideoDownload::run(masterUrl, staged, std::move(progress));
+        response = co_await VideoDownload::run(masterUrl, staged, std::move(progress),
+            VideoDownload::limitFor(statedSize, VideoDownload::kUnstatedMasterBytes));
     } catch (const HttpError& error) {
         throw DownloadError::networkError(error);
     } catch (const FileError& error) {

@@ -47,8 +47,11 @@ public:
     // The local file URL of `key`'s master video. A file already on disk is returned at once
     // after one progress report of 1.0; otherwise `masterUrl` is fetched in a transfer of its
     // own, reporting fractions on the GUI thread. Throws DownloadError; nothing is written then.
-    // A reply without a video (a portal's page, an empty body) is an invalid response.
-    QCoro::Task<QUrl> downloadWallpaper(QUrl masterUrl, qint64 key, ProgressHandler progress);
+    // A reply without a video (a portal's page, an empty body) is an invalid response; one
+    // longer than the size the record states (`statedSize`, its display text), or than any
+    // master when it states none, is a network error.
+    QCoro::Task<QUrl> downloadWallpaper(QUrl masterUrl, qint64 key, ProgressHandler progress,
+        std::optional<QString> statedSize = std::nullopt);
 
     // Removes every entry of the cache folder (subfolders too); the folder stays. Returns how
     // many entries could not be removed.

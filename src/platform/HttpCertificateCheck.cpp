@@ -57,15 +57,21 @@ int noteFault(int ok, X509_STORE_CTX* store)
 }
 } // namespace
 
-HttpCertificateCheck::HttpCertificateCheck() : faults_(std::make_shared<QStringList>()) {}
+HttpCertificateCheck::HttpCertificateCheck(HttpTrustStore::Store trust)
+    : trust_(std::move(trust)), faults_(std::make_shared<QStringList>())
+{
+}
 
 int HttpCertificateCheck::prepareContext(void*, void* sslContext, void* self)
 {
     auto* context = static_cast<SSL_CTX*>(sslContext);
     auto* check = static_cast<HttpCertificateCheck*>(self);
     check->faults_->clear();
-    if (!X509_STORE_set_default_paths(SSL_CTX_get_cert_store(context)))
+    // The context holds a reference of its own: it may outlive the transfer in libcurl's
+    // connection cache.
+    if (!check->trust_)
         return CURLE_SSL_CACERT_BADFILE;
+    SSL_CTX_set1_cert_store(context, check->trust_.get());
     if (!SSL_CTX_set_ex_data(context, faultsIndex(), new Faults(check->faults_)))
         return CURLE_OUT_OF_MEMORY;
     SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context), &noteFault);

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 namespace {
-constexpr mode_t kFileMode = 0644; // less the umask, as any file the user makes
+constexpr mode_t kFileMode = 0666; // less the umask, as any file the user makes
 }
 
 HttpDownloadFile::HttpDownloadFile(QString destination) : destination_(std::move(destination)) {}

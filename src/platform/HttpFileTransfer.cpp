@@ -6,7 +6,6 @@
 #include "platform/HttpRedirect.h"
 
 #include <QFile>
-#include <QSslCertificate>
 #include <QSslError>
 
 #include <curl/curl.h>
@@ -67,7 +66,7 @@ HttpFileTransfer::~HttpFileTransfer()
         ::close(source_);
 }
 
-bool HttpFileTransfer::begin(CURLM* multi)
+bool HttpFileTransfer::begin(CURLM* multi, HttpTrustStore& trust)
 {
     const QString& path = order_.path;
     if (direction_ == Direction::Down) {
@@ -89,9 +88,10 @@ bool HttpFileTransfer::begin(CURLM* multi)
         sourceSize_ = facts.st_size;
     }
     handle_ = curl_easy_init();
-    certificates_ = std::make_unique<HttpCertificateCheck>();
+    const HttpTrustStore::Trust trusted = trust.trustFor(order_.caFile);
+    certificates_ = std::make_unique<HttpCertificateCheck>(trusted.store);
     // As Qt does, a CA file without a certificate adds nothing rather than failing every transfer.
-    if (!order_.caFile.isEmpty() && QSslCertificate::fromPath(order_.caFile).isEmpty())
+    if (!trusted.caFileUsed)
         order_.caFile.clear();
     configure();
     lastActivity_ = Clock::now();
@@ -117,15 +117,16 @@ void HttpFileTransfer::configure()
     curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
     curl_easy_setopt(handle, CURLOPT_USERAGENT, "Mozilla/5.0");
 
-    // The program's trust: the configured CA file here (libcurl keeps connections made under
-    // different files apart), the system's authorities added by HttpCertificateCheck to each
-    // TLS context, and nothing of libcurl's own defaults. Peer and host are always verified.
+    // The program's trust is the store HttpCertificateCheck gives each TLS context, built once
+    // (HttpTrustStore), and nothing of libcurl's own defaults. The CA file is named here only so
+    // that libcurl keeps connections made under different files apart; libcurl reads it once
+    // into a store of its own (its CA cache), which the shared one then replaces. Peer and
+    // host are always verified.
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
     const QByteArray caFile = QFile::encodeName(order_.caFile);
     curl_easy_setopt(handle, CURLOPT_CAINFO, caFile.isEmpty() ? nullptr : caFile.constData());
     curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
-    curl_easy_setopt(handle, CURLOPT_CA_CACHE_TIMEOUT, 0L);
     curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, &HttpCertificateCheck::prepareContext);
     curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, certificates_.get());
 

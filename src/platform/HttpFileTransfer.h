@@ -16,6 +16,7 @@
 
 class HttpCertificateCheck;
 class HttpDownloadFile;
+class HttpTrustStore;
 struct curl_slist;
 typedef void CURL;  // as libcurl declares them
 typedef void CURLM;
@@ -56,9 +57,10 @@ public:
     HttpFileTransfer(const HttpFileTransfer&) = delete;
     HttpFileTransfer& operator=(const HttpFileTransfer&) = delete;
 
-    // The rest runs on the worker thread. Opens the file and readies the handle; false when
-    // the transfer already told its outcome (the file could not be opened).
-    bool begin(CURLM* multi);
+    // The rest runs on the worker thread. Opens the file and readies the handle, trusting what
+    // `trust` holds for the order's CA file; false when the transfer already told its outcome
+    // (the file could not be opened).
+    bool begin(CURLM* multi, HttpTrustStore& trust);
     CURL* handle() const { return handle_; }
     // libcurl finished with `result`: tells the outcome and returns false, or returns true when
     // the handle was readied for the address the server redirected to.

@@ -1,6 +1,5 @@
 #include "platform/HttpTransfer.h"
 
-#include <QCoro/QCoroNetworkReply>
 #include <QNetworkReply>
 #include <QSslError>
 #include <QTimer>
@@ -51,6 +50,8 @@ HttpTransfer::HttpTransfer(QNetworkReply* reply, QByteArray verb, std::stop_toke
     idleTimer_->setSingleShot(true);
     connect(idleTimer_, &QTimer::timeout, this, [this] { abortLater(HttpError::Kind::TimedOut); });
     // Qt throttles the progress signals, so arriving data counts as activity too.
+    connect(reply_, &QNetworkReply::finished, this, &HttpTransfer::wake);
+    connect(reply_, &QObject::destroyed, this, &HttpTransfer::wake);
     connect(reply_, &QNetworkReply::metaDataChanged, this, &HttpTransfer::restartIdleTimer);
     connect(reply_, &QNetworkReply::readyRead, this, &HttpTransfer::restartIdleTimer);
     connect(reply_, &QNetworkReply::downloadProgress, this, &HttpTransfer::restartIdleTimer);
@@ -68,6 +69,8 @@ HttpTransfer::~HttpTransfer()
 {
     // Waits for a stop callback running on another thread, so nothing posts after this.
     stopCallback_.reset();
+    if (!reply_)
+        return;
     reply_->disconnect(this);
     if (!reply_->isFinished())
         reply_->abort();
@@ -79,6 +82,8 @@ void HttpTransfer::abortLater(HttpError::Kind reason)
     // Queued on the reply, which outlives this object until its deferred deletion: once the
     // reply has finished, the call touches nothing else.
     QNetworkReply* reply = reply_;
+    if (!reply)
+        return;
     QMetaObject::invokeMethod(reply, [this, reply, reason] {
         if (reply->isFinished())
             return;
@@ -117,13 +122,26 @@ void HttpTransfer::dropBody()
 
 QCoro::Task<> HttpTransfer::finished()
 {
-    if (!reply_->isFinished())
-        co_await qCoro(reply_).waitForFinished();
+    // Resumed from the reply's own signal, not on a later turn of the event loop: a reply
+    // deleted with its manager as the process ends gets no later turn.
+    struct End {
+        HttpTransfer* transfer;
+        bool await_ready() const noexcept { return !transfer->reply_ || transfer->reply_->isFinished(); }
+        void await_suspend(std::coroutine_handle<> waiting) noexcept { transfer->waiting_ = waiting; }
+        void await_resume() const noexcept {}
+    };
+    co_await End{this};
+}
+
+void HttpTransfer::wake()
+{
+    if (const std::coroutine_handle<> waiting = std::exchange(waiting_, {}))
+        waiting.resume();
 }
 
 QByteArray HttpTransfer::takeAvailable()
 {
-    return reply_->isOpen() ? reply_->readAll() : QByteArray();
+    return reply_ && reply_->isOpen() ? reply_->readAll() : QByteArray();
 }
 
 void HttpTransfer::restartIdleTimer()
@@ -137,7 +155,8 @@ void HttpTransfer::throwTooLarge() const
     constexpr qint64 kMiB = 1 << 20;
     const QString allowed = maxBodyBytes_ % kMiB == 0 ? QStringLiteral("%1 MiB").arg(maxBodyBytes_ / kMiB)
                                                       : QStringLiteral("%1 bytes").arg(maxBodyBytes_);
-    throw HttpError(HttpError::Kind::TooLarge, reply_->error(), QStringLiteral("The reply is longer than the %1 allowed.").arg(allowed));
+    const QNetworkReply::NetworkError error = reply_ ? reply_->error() : QNetworkReply::OperationCanceledError;
+    throw HttpError(HttpError::Kind::TooLarge, error, QStringLiteral("The reply is longer than the %1 allowed.").arg(allowed));
 }
 
 HttpResponse HttpTransfer::result(QByteArray body, qint64 receivedBytes) const
@@ -145,6 +164,8 @@ HttpResponse HttpTransfer::result(QByteArray body, qint64 receivedBytes) const
     // Whatever else went wrong after, the body was dropped.
     if (bodyTooLarge_)
         throwTooLarge();
+    if (!reply_)
+        throw HttpError(HttpError::Kind::Cancelled, QNetworkReply::OperationCanceledError, QStringLiteral("The request was cancelled."));
     const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     // The status comes first: a reply that carries one is an answer, whatever Qt made of it,
     // unless the transfer itself broke off.

@@ -5,8 +5,10 @@
 
 #include <QCoro/QCoroTask>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
+#include <coroutine>
 #include <functional>
 #include <optional>
 #include <stop_token>
@@ -17,6 +19,8 @@ class QTimer;
 // Watches one reply for Http on the GUI thread: the inactivity time-out, the caller's stop
 // request and TLS failures, then reads the finished reply as a response or a failure.
 // Owns the reply; the reply is deleted later, since it may still be emitting when we are done.
+// A reply its manager deletes unfinished (the Http going away) ends the wait at once as
+// cancelled, so the waiting coroutine, and the request and TLS trust it holds, never outlive it.
 class HttpTransfer : public QObject {
     Q_OBJECT
 public:
@@ -24,7 +28,7 @@ public:
     HttpTransfer(QNetworkReply* reply, QByteArray verb, std::stop_token stop, int timeoutMs);
     ~HttpTransfer() override;
 
-    QNetworkReply* reply() const { return reply_; }
+    QNetworkReply* reply() const { return reply_.data(); }
 
     // Ends the transfer with HttpError::Kind::TooLarge once the reply announces or holds more
     // than `maxBytes` of body, freeing what it held.
@@ -34,6 +38,7 @@ public:
     // signals, so a waiting coroutine never resumes in the middle of our own handlers.
     void abortLater(HttpError::Kind reason);
 
+    // Returns once the reply finished, or was deleted unfinished.
     QCoro::Task<> finished();
 
     // What the reply holds unread; nothing once the transfer was aborted.
@@ -49,6 +54,8 @@ public:
     HttpResponse answerSoFar() const;
 
 private:
+    // The reply finished or is gone: the coroutine waiting in finished() goes on, at once.
+    void wake();
     void restartIdleTimer();
     // Frees the body read so far and ends the transfer as too large.
     void dropBody();
@@ -56,7 +63,8 @@ private:
     [[noreturn]] void throwFailure(int status) const;
     [[noreturn]] void throwTooLarge() const;
 
-    QNetworkReply* reply_;
+    QPointer<QNetworkReply> reply_;
+    std::coroutine_handle<> waiting_;
     QByteArray verb_;
     int timeoutMs_;
     qint64 maxBodyBytes_ = -1;

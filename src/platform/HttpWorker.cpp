@@ -27,6 +27,14 @@ Running::iterator find(Running& running, CURL* handle)
     return std::find_if(running.begin(), running.end(), [handle](const auto& transfer) { return transfer->handle() == handle; });
 }
 
+std::vector<CURL*> handles(const Running& running)
+{
+    std::vector<CURL*> handles;
+    for (const auto& transfer : running)
+        handles.push_back(transfer->handle());
+    return handles;
+}
+
 int pollTimeout(const Running& running, HttpFileTransfer::Clock::time_point now)
 {
     int timeout = kIdlePollMs;
@@ -107,8 +115,11 @@ void HttpWorker::run()
                 break;
             arrived.swap(queued_);
         }
+        if (!arrived.empty())
+            idle_.sweep(handles(running));
         for (auto& transfer : arrived) {
-            if (transfer->begin(multi_)) {
+            if (transfer->begin(multi_, trust_)) {
+                idle_.watch(transfer->handle());
                 curl_multi_add_handle(multi_, transfer->handle());
                 running.push_back(std::move(transfer));
             }
@@ -123,12 +134,15 @@ void HttpWorker::run()
             // The message is gone once its handle leaves the multi handle.
             CURL* handle = message->easy_handle;
             const CURLcode result = message->data.result;
+            idle_.ended(handle);
             curl_multi_remove_handle(multi_, handle);
             const auto transfer = find(running, handle);
-            if ((*transfer)->ended(result))
+            if ((*transfer)->ended(result)) {
+                idle_.sweep(handles(running));
                 curl_multi_add_handle(multi_, handle); // on to where it was redirected
-            else
+            } else {
                 running.erase(transfer);
+            }
         }
 
         const auto now = HttpFileTransfer::Clock::now();

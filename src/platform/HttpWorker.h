@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/HttpIdleConnections.h"
+#include "platform/HttpTrustStore.h"
+
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -40,5 +43,9 @@ private:
     std::deque<std::unique_ptr<HttpFileTransfer>> queued_;
     bool quitting_ = false;
     CURLM* multi_ = nullptr;
+    // Worker thread only: the trust every transfer's TLS shares, and the connections kept
+    // between transfers.
+    HttpTrustStore trust_;
+    HttpIdleConnections idle_;
     std::thread thread_;
 };

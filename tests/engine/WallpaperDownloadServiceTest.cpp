@@ -1,5 +1,8 @@
 #include "engine/DownloadError.h"
+#include "foundation/Config.h"
+#include "foundation/Shared.h"
 #include "support/TaskWait.h"
+#include "engine/VideoDownload.h"
 #include "engine/WallpaperDownloadService.h"
 #include "foundation/Paths.h"
 #include "platform/Http.h"
@@ -20,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <sys/stat.h>
 
 namespace {
@@ -31,26 +36,29 @@ using Kind = DownloadError::Kind;
 constexpr qint64 kKey = 1718000000137;
 const QString kMasterPath = QStringLiteral("/wallpaper/1718000000137/master.mp4");
 
+QStringList folderEntries()
+{
+    return QDir(WallpaperDownloadService::folderPath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// The DownloadError a download throws (the test fails when it throws none).
+std::optional<DownloadError> failureOf(QCoro::Task<QUrl> task)
+{
+    try {
+        waitForTask(std::move(task));
+    } catch (const DownloadError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "the download did not fail";
+    return std::nullopt;
+}
+
 // The real service against the sample catalogue's asset host, in a fresh Caches folder.
 class WallpaperDownloadServiceTest : public ::testing::Test {
 protected:
     QUrl masterUrl() { return QUrl(catalogue_.server().baseUrl() + kMasterPath); }
     QString destination() const { return Paths::appCaches() + QStringLiteral("/Wallpapers/1718000000137.mp4"); }
-    QStringList folderEntries() const
-    {
-        return QDir(WallpaperDownloadService::folderPath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    }
 
-    std::optional<DownloadError> failureOf(QCoro::Task<QUrl> task)
-    {
-        try {
-            waitForTask(std::move(task));
-        } catch (const DownloadError& error) {
-            return error;
-        }
-        ADD_FAILURE() << "the download did not fail";
-        return std::nullopt;
-    }
 
     TempFolder temp_;
     SampleCatalogueFixture catalogue_;
@@ -90,7 +98,7 @@ TEST_F(WallpaperDownloadServiceTest, AStoredMasterHasTheUsualRightsLessTheUmask)
         waitForTask(service_.downloadWallpaper(masterUrl(), kKey, {}));
         struct stat facts {};
         ASSERT_EQ(::stat(QFile::encodeName(destination()).constData(), &facts), 0);
-        EXPECT_EQ(facts.st_mode & 0777, 0644 & ~mask);
+        EXPECT_EQ(facts.st_mode & 0777, 0666 & ~mask);
     }
     ::umask(before);
 }
@@ -234,6 +242,84 @@ TEST_F(WallpaperDownloadServiceTest, ClearingEmptiesTheFolderAndLooksUpsCreateNo
     service_.clearAll();
     EXPECT_TRUE(folderEntries().isEmpty());
     EXPECT_TRUE(QFileInfo(WallpaperDownloadService::folderPath()).isDir());
+}
+
+} // namespace
+
+namespace {
+
+// The service against a loopback server that misbehaves in ways the sample catalogue does not.
+class WallpaperDownloadServiceReplyTest : public ::testing::Test {
+protected:
+    WallpaperDownloadServiceReplyTest()
+    {
+        config_.caCertificateFile = TestHttpsServer::certificateFile();
+        // A body without a length that goes on until the client leaves (or 1 GiB).
+        server_.routes().Get("/endless/master.mp4", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_chunked_content_provider("video/mp4", [this](size_t offset, httplib::DataSink& sink) {
+                const std::string block(64 << 10, 'v');
+                sent_ = offset;
+                return offset < (size_t(1) << 30) && sink.write(block.data(), block.size());
+            });
+        });
+        server_.routes().Get("/insecure/master.mp4", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect(plainAddress().toString().toStdString());
+        });
+        server_.start();
+    }
+    QUrl plainAddress() const
+    {
+        QUrl plain = server_.url(QStringLiteral("/master.mp4"));
+        plain.setScheme(QStringLiteral("http"));
+        return plain;
+    }
+
+    TempFolder temp_;
+    Config config_;
+    Shared<Config>::Override configGuard_{config_};
+    std::atomic<size_t> sent_ = 0;
+    TestHttpsServer server_;
+    WallpaperDownloadService service_;
+};
+
+// A master that runs on past what its record states ends there instead of filling the disk.
+TEST_F(WallpaperDownloadServiceReplyTest, AMasterLongerThanItsRecordStatesIsANetworkErrorAndStoresNothing)
+{
+    const auto failure = failureOf(service_.downloadWallpaper(server_.url(QStringLiteral("/endless/master.mp4")), kKey, {},
+        QStringLiteral("2MB")));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->kind(), Kind::networkError);
+    EXPECT_EQ(failure->localizedDescription(), QStringLiteral("Network error: The video is longer than the 4 MB it can be."));
+    EXPECT_TRUE(folderEntries().isEmpty());
+    EXPECT_LT(sent_, size_t(64) << 20) << "the reply was dropped soon after the bound";
+}
+
+TEST_F(WallpaperDownloadServiceReplyTest, AMasterSentOnToPlainHttpSaysSo)
+{
+    const auto failure = failureOf(service_.downloadWallpaper(server_.url(QStringLiteral("/insecure/master.mp4")), kKey, {}));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->kind(), Kind::networkError);
+    EXPECT_EQ(failure->localizedDescription(),
+        QStringLiteral("Network error: The server sent the download on to an address without encryption: ") + plainAddress().toString());
+    EXPECT_TRUE(folderEntries().isEmpty());
+}
+
+// The bound a record's size text gives: a quarter more than the most the rounded text stands for.
+TEST(VideoDownloadTest, TheBoundFollowsTheStatedSize)
+{
+    constexpr qint64 kMiB = 1 << 20;
+    constexpr qint64 kUnstated = 7;
+    struct Case {
+        std::optional<QString> stated;
+        qint64 bound;
+    };
+    for (const Case& c : {Case{QStringLiteral("50MB"), 51 * kMiB * 5 / 4}, Case{QStringLiteral("0MB"), kMiB * 5 / 4},
+             Case{QStringLiteral(" 12 MB "), 13 * kMiB * 5 / 4}, Case{std::nullopt, kUnstated}, Case{QStringLiteral(""), kUnstated},
+             Case{QStringLiteral("1.5GB"), kUnstated}, Case{QStringLiteral("-3MB"), kUnstated},
+             Case{QStringLiteral("99999999MB"), kUnstated}}) {
+        SCOPED_TRACE(c.stated.value_or(QStringLiteral("(none)")).toStdString());
+        EXPECT_EQ(VideoDownload::limitFor(c.stated, kUnstated), c.bound);
+    }
 }
 
 } // namespace

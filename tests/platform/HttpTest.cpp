@@ -631,7 +631,7 @@ TEST_F(HttpTest, ADownloadedFileHasTheUsualModeLessTheUmask)
 {
     ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
     const mode_t original = currentUmask();
-    for (const auto& [mask, mode] : {std::pair<mode_t, mode_t>{022, 0644}, {027, 0640}, {077, 0600}}) {
+    for (const auto& [mask, mode] : {std::pair<mode_t, mode_t>{022, 0644}, {002, 0664}, {000, 0666}, {027, 0640}, {077, 0600}}) {
         SCOPED_TRACE(mask);
         ::umask(mask);
         QFile::remove(destination());

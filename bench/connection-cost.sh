@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# What a new TLS connection of a file download costs: COUNT downloads of 100 KB one after another
+# from a loopback server that closes each connection after 5 requests, by the program's own
+# download path (engine-media-bench downloads: Http::download, as previews and masters go) against
+# curl's command line fetching the same COUNT addresses in one process, alternating in one run.
+# Each side runs once more against a server that keeps its connection, so the CPU a new
+# connection costs is (CPU closing - CPU keeping) / (connections closing - connections keeping),
+# with the connections counted by the server. Both sides trust the system's authorities plus the
+# server's certificate (curl gets the two in one bundle). Medians of N with [ranges], and the load
+# average beside each run. Goals: ours no slower than the build before (QUORVELLE_BASELINE_MEDIA_BENCH,
+# an earlier engine-media-bench measured as a third side) and a new connection at most 6 ms of CPU.
+# Needs curl, python3 and GNU time.
+#
+#   bench/connection-cost.sh [runs] [count]     (defaults 5 and 200)
+set -euo pipefail
+name=connection-cost
+. "$(dirname "$0")/bench-lib.sh"
+runs=${1:-5}
+count=${2:-200}
+size=102400
+require_tools curl python3 /usr/bin/time
+
+build_targets engine-media-bench
+bench="$build/bench/engine-media-bench"
+baseline="${QUORVELLE_BASELINE_MEDIA_BENCH:-}"
+cert="$top/tests/data/sample-catalogue-cert.pem"
+work=$(mktemp -d -p "$build")
+server_pid=
+cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+python3 "$top/bench/close-after-server.py" "$cert" "$top/tests/data/sample-catalogue-key.pem" "$size" "$work/connections" \
+  >"$work/server.log" 2>&1 &
+server_pid=$!
+base=
+for _ in $(seq 100); do
+  base=$(sed -n 's/^listening on //p' "$work/server.log")
+  [ -n "$base" ] && break
+  sleep 0.1
+done
+[ -n "$base" ] || { echo "$name: the server did not start" >&2; cat "$work/server.log" >&2; exit 1; }
+: >"$work/connections"
+# What curl trusts: the system's authorities and the server's, read from one file as ours reads both.
+cat /etc/ssl/certs/ca-certificates.crt "$cert" >"$work/bundle.pem" 2>/dev/null || cp "$cert" "$work/bundle.pem"
+
+one_minute_load() { cut -d' ' -f1 /proc/loadavg; }
+connections() { wc -l <"$work/connections"; }
+
+# measure <label> <keep> <command ...>: one run; appends "wall-ms cpu-s connections load" to <label>.
+# For ours the wall time and CPU are those of the COUNT downloads (the program's own figure); for
+# curl, its whole process.
+measure() {
+  local label=$1 before load start end
+  shift
+  before=$(connections)
+  load=$(one_minute_load)
+  start=$(date +%s%N)
+  /usr/bin/time -f '%U %S' -o "$work/time" "$@" >"$work/out" 2>&1 || { echo "$name: $* failed:" >&2; cat "$work/out" >&2; exit 1; }
+  end=$(date +%s%N)
+  local made=$(($(connections) - before))
+  if grep -q '^downloads ' "$work/out"; then
+    # "downloads COUNT of BYTES bytes, MS ms, cpu S s"
+    awk -v made="$made" -v load="$load" '/^downloads / { print $6, $9, made, load }' "$work/out" >>"$work/$label"
+  else
+    awk -v ms="$(((end - start) / 1000000))" -v made="$made" -v load="$load" '{ print ms, $1 + $2, made, load }' \
+      "$work/time" >>"$work/$label"
+  fi
+}
+curl_config() { # <requests per connection>
+  for _ in $(seq "$count"); do
+    echo "url = \"$base/$1/file\""
+    echo "output = \"$work/curl-file\""
+  done >"$work/curl-$1.cfg"
+}
+curl_config 5
+curl_config 0
+
+sides=(ours curl)
+[ -n "$baseline" ] && sides=(baseline ours curl)
+for run in $(seq "$runs"); do
+  echo "== run $run of $runs (load $(one_minute_load))"
+  for side in "${sides[@]}"; do
+    for keep in 5 0; do
+      case $side in
+        curl) measure "curl-$keep" curl -sS --cacert "$work/bundle.pem" -K "$work/curl-$keep.cfg" ;;
+        *)
+          binary=$bench
+          [ "$side" = baseline ] && binary=$baseline
+          measure "$side-$keep" env QUORVELLE_CA_CERT="$cert" "$binary" downloads "$base/$keep/file" "$count" ;;
+      esac
+    done
+  done
+done
+
+# Per run: CPU ms a new connection costs, from the closing and the keeping run of the same side.
+per_connection() { # <side>
+  paste -d' ' "$work/$1-5" "$work/$1-0" | awk '{ made = $3 - $7; printf "%.2f\n", (made > 0 ? ($2 - $6) * 1000 / made : 0) }' \
+    >"$work/$1-connection"
+  column_stats "$work/$1-connection" 1
+}
+side_ratio() { # <side> <reference> <column>: median [range] of the per-run ratios, closing server
+  paste -d' ' "$work/$1-5" "$work/$2-5" | awk -v c="$3" '{ printf "%.2f\n", ($(c + 4) > 0 ? $c / $(c + 4) : 0) }' >"$work/ratio"
+  column_stats "$work/ratio" 1
+}
+{
+  echo "$count downloads of $size bytes over loopback TLS, the server closing each connection after 5 requests;" \
+    "$runs alternating runs ($(nproc) cores), 1-minute load average $(column_stats "$work/curl-5" 4)"
+  for side in "${sides[@]}"; do
+    what=call
+    [ "$side" = curl ] && what=process
+    line="  $(printf '%-8s' "$side") $what $(column_stats "$work/$side-5" 1) ms   cpu $(column_stats "$work/$side-5" 2) s   connections $(column_stats "$work/$side-5" 3)"
+    line+="   new connection $(per_connection "$side") ms cpu (<= 6)"
+    [ "$side" != curl ] && line+="   time/curl $(side_ratio "$side" curl 1)   cpu/curl $(side_ratio "$side" curl 2)"
+    [ "$side" = ours ] && [ -n "$baseline" ] && line+="   time/baseline $(side_ratio ours baseline 1) (<= 1)   cpu/baseline $(side_ratio ours baseline 2)"
+    echo "$line"
+  done
+} | tee "$results/$name.txt"

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <set>
+#include <vector>
+
+typedef void CURL; // as libcurl declares it
+
+// The connections libcurl keeps open between file transfers, watched for bytes that come while
+// no request is out: the rest of a reply longer than the length it announced, which the next
+// request on the connection would read as its own reply. Such a connection is shut before a
+// transfer starts, so libcurl finds it closed and opens a fresh one. Lives on Http's worker
+// thread, owned by HttpWorker.
+class HttpIdleConnections {
+public:
+    // Readies `handle` so that this hears when libcurl closes one of its sockets.
+    void watch(CURL* handle);
+    // `handle`'s transfer ended: the connection libcurl keeps from it, if any, waits for the next.
+    void ended(CURL* handle);
+    // Shuts each waiting connection on which bytes arrived, but those `busy` transfers use.
+    void sweep(const std::vector<CURL*>& busy);
+
+private:
+    static int onClose(void* self, int socket);
+
+    std::set<int> idle_;
+};
