@@ -24,6 +24,18 @@
 
 namespace {
 
+// The road of an apply from the main window, with the desktop's outside pieces, each installed
+// as the shared one.
+struct ApplyRoad {
+    FakeDesktopNotifications notifications;
+    Shared<DesktopNotifications>::Override notificationsGuard{notifications};
+    FakeDesktopPicture desktop;
+    Shared<DesktopPicture>::Override desktopGuard{desktop};
+    NotificationManager toast;
+    WallpaperApplyService applies{toast, Delays::real()};
+    Shared<WallpaperApplyService>::Override appliesGuard{applies};
+};
+
 // Every wait of the re-apply is recorded and over at once, so 60 attempts take no time.
 class LaunchReapplyTest : public WallpaperShellFixture {
 protected:
@@ -204,13 +216,7 @@ TEST_F(LaunchReapplyTest, AFailedFirstPlaylistApplyIsToldAndAskedAgain)
     constexpr qint64 kOwnKey = 424242;
     CustomWallpapersService own{defaults, Paths::appSupport()};
     Shared<CustomWallpapersService>::Override ownGuard{own};
-    FakeDesktopNotifications notifications;
-    Shared<DesktopNotifications>::Override notificationsGuard{notifications};
-    FakeDesktopPicture desktop;
-    Shared<DesktopPicture>::Override desktopGuard{desktop};
-    NotificationManager toast;
-    WallpaperApplyService applies{toast, Delays::real()};
-    Shared<WallpaperApplyService>::Override appliesGuard{applies};
+    ApplyRoad road;
     const QString file = own.folderPath() + QStringLiteral("/424242.mp4");
     WallpaperModel record;
     record.id = QUuid::createUuid();
@@ -225,8 +231,8 @@ TEST_F(LaunchReapplyTest, AFailedFirstPlaylistApplyIsToldAndAskedAgain)
     waitForTask(waiting->run(false));
     // The playlist service's own first apply, once the asset host is known; the video is away.
     playback->applyCurrentWallpaper();
-    ASSERT_EVENTUALLY(notifications.shown.size() == 1, 10'000);
-    EXPECT_EQ(notifications.shown.first(), std::make_pair(LaunchReapply::failureSummary(), LaunchReapply::playlistNotShown()));
+    ASSERT_EVENTUALLY(road.notifications.shown.size() == 1, 10'000);
+    EXPECT_EQ(road.notifications.shown.first(), std::make_pair(LaunchReapply::failureSummary(), LaunchReapply::playlistNotShown()));
     EXPECT_FALSE(engine.currentWallpaperKey());
 
     QDir().mkpath(own.folderPath());
@@ -234,7 +240,7 @@ TEST_F(LaunchReapplyTest, AFailedFirstPlaylistApplyIsToldAndAskedAgain)
     ASSERT_EVENTUALLY(pauses == 1, 10'000);
     Q_EMIT network.cameBack();
     ASSERT_EVENTUALLY(engine.currentWallpaperKey() == kOwnKey, 10'000);
-    EXPECT_EQ(notifications.shown.size(), 1);
+    EXPECT_EQ(road.notifications.shown.size(), 1);
 }
 
 // The catalogue behind a saved wallpaper whose video went missing.
@@ -476,17 +482,12 @@ protected:
     void applyChosen()
     {
         WallpaperApplyRequest request{.key = kChosen, .videoURL = clip(), .isCustom = true, .screenIndices = QSet<int>{0}};
-        waitForTask(applies.applyWallpaper(std::move(request)));
+        waitForTask(road.applies.applyWallpaper(std::move(request)));
     }
     QString restartedLines() const { return lines().filter(QStringLiteral("Trying the saved wallpaper again")).join(u'\n'); }
 
-    FakeDesktopNotifications notifications;
-    Shared<DesktopNotifications>::Override notificationsGuard{notifications};
-    FakeDesktopPicture desktop;
-    Shared<DesktopPicture>::Override desktopGuard{desktop};
-    NotificationManager toast;
-    WallpaperApplyService applies{toast, Delays::real()};
-    Shared<WallpaperApplyService>::Override appliesGuard{applies};
+    ApplyRoad road;
+    FakeDesktopNotifications& notifications = road.notifications;
 };
 
 // Whatever the path was waiting for (a download, a pause between attempts), once another wallpaper
