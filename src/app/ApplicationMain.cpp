@@ -62,10 +62,15 @@ int ApplicationMain::run(int argc, char* argv[])
     Http::shared().prepareTrust();
     wallpaperApp.launch();
     const int code = QApplication::exec();
+    // Each step of the exit that ends restarts the deadline of a signal: a slow exit that keeps
+    // going ends by itself, with its saves.
+    UnixSignalWatcher::extendDeadline();
     // Delivering the last signals runs the event loop again, which can still store posters; they
     // are written on workers with the image plugins, which go with the application.
     signalry::Signalry::terminate();
+    UnixSignalWatcher::extendDeadline();
     WallpaperImageCache::shared().waitForDiskWrites();
+    UnixSignalWatcher::extendDeadline();
     logLine(QStringLiteral("👋"), QStringLiteral("Quorvelle"), QStringLiteral("Quit"));
     return code;
 }

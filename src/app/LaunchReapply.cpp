@@ -44,7 +44,7 @@ QCoro::Task<> LaunchReapply::run(bool isLoginLaunch)
 {
     const std::stop_token stop = stop_.get_token();
     co_await autoApplySavedState(isLoginLaunch);
-    if (stop.stop_requested())
+    if (stop.stop_requested() || gaveWay_)
         co_return;
     if (!isLoginLaunch && PlaylistPlaybackService::shared().activePlaylistId()) {
         watchFirstPlaylistApply();
@@ -68,6 +68,12 @@ void LaunchReapply::watchFirstPlaylistApply()
 }
 
 QCoro::Task<> LaunchReapply::autoApplySavedState(bool isLoginLaunch)
+{
+    watchChoices();
+    co_await applySavedState(isLoginLaunch);
+}
+
+QCoro::Task<> LaunchReapply::applySavedState(bool isLoginLaunch)
 {
     if (PlaylistPlaybackService::shared().activePlaylistId()) {
         // An ordinary launch leaves the playlist to its service, which applies it once the asset
@@ -99,7 +105,7 @@ QCoro::Task<> LaunchReapply::applyPlaylistWithRetry()
 {
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
         if (!hasScreens()) {
-            if (!co_await wait(kScreenWaitMs))
+            if (!co_await sleep(kScreenWaitMs))
                 co_return;
             continue;
         }
@@ -113,7 +119,7 @@ QCoro::Task<> LaunchReapply::applyPlaylistWithRetry()
         PlaylistPlaybackService& playlists = PlaylistPlaybackService::shared();
         if (!playlists.isApplying())
             playlists.applyCurrentWallpaper();
-        if (!co_await wait(kRetryWaitMs))
+        if (!co_await sleep(kRetryWaitMs))
             co_return;
     }
     logLine(QStringLiteral("❌ Failed to apply playlist wallpaper after %1 attempts").arg(kMaxAttempts));
@@ -138,11 +144,11 @@ QCoro::Task<bool> LaunchReapply::applyPerMonitorWallpapers(QList<PerMonitorEntry
         if (!saved)
             continue;
         std::optional<QUrl> video = co_await localVideo(entry->key, *saved);
-        if (stop.stop_requested())
+        if (!goesOn(stop))
             co_return false;
         if (!video && !failedDownloads_.contains(entry->key)) {
             video = co_await download(entry->key, *saved);
-            if (stop.stop_requested())
+            if (!goesOn(stop))
                 co_return false;
         }
         if (!video)
@@ -153,6 +159,7 @@ QCoro::Task<bool> LaunchReapply::applyPerMonitorWallpapers(QList<PerMonitorEntry
             continue;
         try {
             HomeScreenWallpaperEngine::shared().applyToScreen(screen, HomeScreenWallpaperEngine::displayID(screen), *video, entry->key);
+            ownApplyMade();
         } catch (const std::exception& error) {
             // This display stays as it is; the others still get theirs.
             noteFailure(describeError(error));
@@ -163,7 +170,7 @@ QCoro::Task<bool> LaunchReapply::applyPerMonitorWallpapers(QList<PerMonitorEntry
     // empty desktop, the last wallpaper goes on every display.
     if (!isShowing() && !anyDisplayKnown) {
         co_await applyOnEveryDisplay(entries);
-        co_return isShowing();
+        co_return !stop.stop_requested() && isShowing();
     }
     if (!isShowing())
         co_return false;
@@ -197,7 +204,7 @@ QCoro::Task<> LaunchReapply::applyPerMonitorWallpapersWithRetry(QList<PerMonitor
             continue;
         }
         co_await applyPerMonitorWallpapers(entries);
-        if (stop.stop_requested())
+        if (stop.stop_requested() || gaveWay_)
             co_return;
         if (isShowing()) {
             logLine(QStringLiteral("✅ Per-monitor wallpapers applied after %1 attempt(s)").arg(attempt));
@@ -213,17 +220,18 @@ QCoro::Task<> LaunchReapply::applySavedWallpaper(qint64 key, QUrl masterUrl)
 {
     const std::stop_token stop = stop_.get_token();
     std::optional<QUrl> video = co_await localVideo(key, masterUrl);
-    if (stop.stop_requested())
+    if (!goesOn(stop))
         co_return;
     if (!video) {
         video = co_await download(key, masterUrl);
-        if (stop.stop_requested() || !video)
+        if (!goesOn(stop) || !video)
             co_return;
     }
     if (!fileExists(*video))
         co_return;
     try {
         HomeScreenWallpaperEngine::shared().start(*video, key);
+        ownApplyMade();
     } catch (const std::exception& error) {
         logLine(QStringLiteral("Failed to auto-apply wallpaper: ") + describeError(error));
         noteFailure(describeError(error));
@@ -239,7 +247,7 @@ QCoro::Task<> LaunchReapply::applySavedWallpaperWithRetry(qint64 key, QUrl maste
     const bool ownVideo = sourceOf(key, masterUrl).isCustom;
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
         std::optional<QUrl> video = co_await localVideo(key, masterUrl);
-        if (stop.stop_requested())
+        if (!goesOn(stop))
             co_return;
         // An own video that is gone does not come back by waiting.
         if (!video && ownVideo)
@@ -248,7 +256,7 @@ QCoro::Task<> LaunchReapply::applySavedWallpaperWithRetry(qint64 key, QUrl maste
             const bool isDownloadAttempt = attempt % kDownloadEveryAttempts == 1;
             if (isDownloadAttempt) {
                 video = co_await download(key, masterUrl);
-                if (stop.stop_requested())
+                if (!goesOn(stop))
                     co_return;
             }
             if (!video) {
@@ -270,6 +278,7 @@ QCoro::Task<> LaunchReapply::applySavedWallpaperWithRetry(qint64 key, QUrl maste
         bool started = true;
         try {
             HomeScreenWallpaperEngine::shared().start(*video, key);
+            ownApplyMade();
         } catch (const std::exception& error) {
             started = false;
             noteFailure(describeError(error));
@@ -337,32 +346,37 @@ QCoro::Task<std::optional<QUrl>> LaunchReapply::download(qint64 key, QUrl master
 QCoro::Task<> LaunchReapply::recoverFromFailure()
 {
     const std::stop_token stop = stop_.get_token();
-    if (!failure_ || isShowing() || stop.stop_requested())
+    if (!failure_ || isShowing() || !goesOn(stop))
         co_return;
     logLine(QStringLiteral("⚠️"), kType, QStringLiteral("The saved wallpaper is not on the desktop: ") + *failure_);
     DesktopNotifications::shared().notify(failureSummary(), *failure_);
     int pause = kRecoveryFirstWaitMs;
-    for (int attempt = 1; attempt <= kRecoveryAttempts; ++attempt) {
+    int attempt = 0;
+    while (attempt < kRecoveryAttempts) {
         if (lastingFailure_)
             co_return;
         if (!co_await waitToRecover(pause))
             co_return;
-        pause = std::min(pause * 2, kRecoveryLongestWaitMs);
-        // Something went on screen meanwhile (the user's choice, the rotation): nothing to mend.
-        if (isShowing())
+        // Something went on screen meanwhile (the display change, the rotation): nothing to mend.
+        if (isShowing() || !goesOn(stop))
             co_return;
+        PlaylistPlaybackService& playlists = PlaylistPlaybackService::shared();
+        // The playlist's apply still under way (a stalled download) is not asked again: no try
+        // is made, so none is counted, and the next check comes after the same pause.
+        if (playlists.activePlaylistId() && playlists.isApplying())
+            continue;
+        ++attempt;
+        pause = std::min(pause * 2, kRecoveryLongestWaitMs);
         logLine(QStringLiteral("🔄"), kType, QStringLiteral("Trying the saved wallpaper again (%1 of %2)").arg(attempt).arg(kRecoveryAttempts));
         failure_.reset();
         failedDownloads_.clear();
-        PlaylistPlaybackService& playlists = PlaylistPlaybackService::shared();
         if (playlists.activePlaylistId()) {
             // Its outcome shows at the next check.
-            if (!playlists.isApplying())
-                playlists.applyCurrentWallpaper();
+            playlists.applyCurrentWallpaper();
             continue;
         }
-        co_await autoApplySavedState(false);
-        if (stop.stop_requested() || isShowing())
+        co_await applySavedState(false);
+        if (stop.stop_requested() || gaveWay_ || isShowing())
             co_return;
     }
     if (!lastingFailure_ && !isShowing())
@@ -375,11 +389,40 @@ void LaunchReapply::noteFailure(const QString& reason, bool lasting)
     lastingFailure_ = lasting;
 }
 
-QCoro::Task<bool> LaunchReapply::wait(int ms)
+void LaunchReapply::watchChoices()
+{
+    seenGeneration_ = HomeScreenWallpaperEngine::shared().applyGeneration();
+    gaveWay_ = false;
+}
+
+void LaunchReapply::ownApplyMade() { seenGeneration_ = HomeScreenWallpaperEngine::shared().applyGeneration(); }
+
+bool LaunchReapply::goesOn(const std::stop_token& stop)
+{
+    // Once stopped this object may be gone: nothing of it is touched.
+    if (stop.stop_requested())
+        return false;
+    if (gaveWay_)
+        return false;
+    if (HomeScreenWallpaperEngine::shared().applyGeneration() == seenGeneration_)
+        return true;
+    gaveWay_ = true;
+    logLine(QStringLiteral("⏹️"), kType, QStringLiteral("Stopped putting the saved wallpaper back: the desktop was changed since it began"));
+    return false;
+}
+
+QCoro::Task<bool> LaunchReapply::sleep(int ms)
 {
     const std::stop_token stop = stop_.get_token();
     co_await delays_.sleep(ms, stop);
     co_return !stop.stop_requested();
+}
+
+QCoro::Task<bool> LaunchReapply::wait(int ms)
+{
+    const std::stop_token stop = stop_.get_token();
+    co_await delays_.sleep(ms, stop);
+    co_return goesOn(stop);
 }
 
 QCoro::Task<bool> LaunchReapply::waitToRecover(int ms)

@@ -24,8 +24,10 @@ class NetworkReturn;
 // catalogue by its key; one of the user's own videos never is (the catalogue never had it).
 // When all that leaves the desktop bare because something failed, the user is told in a desktop
 // notification and, unless the video is gone for good, the launch's source is tried again after
-// a growing pause, or as soon as the network comes back. GUI thread; owned by the application
-// delegate, which stops it when it goes.
+// a growing pause, or as soon as the network comes back. Once a wallpaper was applied or removed
+// by anyone else after this work began (the user's choice, the rotation), the work ends at its next
+// step: the newer choice stays on screen and in the saved records. GUI thread; owned by the
+// application delegate, which stops it when it goes.
 class LaunchReapply : public QObject {
     Q_OBJECT
 public:
@@ -62,6 +64,8 @@ Q_SIGNALS:
     void wallpaperRunning();
 
 private:
+    // The saved state's paths, taken by the launch and by every try of the recovery.
+    QCoro::Task<> applySavedState(bool isLoginLaunch);
     QCoro::Task<> applyPlaylistWithRetry();
     // One pass over the current displays; true when a wallpaper shows afterwards.
     QCoro::Task<bool> applyPerMonitorWallpapers(QList<PerMonitorEntry> entries);
@@ -81,7 +85,17 @@ private:
     // saved address is a local file that is gone); nothing, and a log line, when that fails.
     // Nothing at once for an own video.
     QCoro::Task<std::optional<QUrl>> download(qint64 key, QUrl masterUrl);
-    // Waits; false when the re-apply was stopped meanwhile.
+    // From now on, a change of the desktop made by anyone else ends this work.
+    void watchChoices();
+    // After this work applied a wallpaper itself, so its own change is not taken for another's.
+    void ownApplyMade();
+    // After a suspension: true when the re-apply may go on; false once it was stopped, or once
+    // the desktop was changed by someone else since it began (said once in the log).
+    bool goesOn(const std::stop_token& stop);
+    // Waits; false when the re-apply was stopped meanwhile. The playlist's own applies change
+    // the desktop, so its path takes this one.
+    QCoro::Task<bool> sleep(int ms);
+    // Waits; false when the re-apply may not go on (see goesOn).
     QCoro::Task<bool> wait(int ms);
     // A pause of the recovery that the network's return ends early; false once stopped.
     QCoro::Task<bool> waitToRecover(int ms);
@@ -99,5 +113,8 @@ private:
     // The latest failure of the current pass, and whether it is one a later try cannot mend.
     std::optional<QString> failure_;
     bool lastingFailure_ = false;
+    // The engine's count of changes this work knows of; the work gave way once it moved on.
+    quint64 seenGeneration_ = 0;
+    bool gaveWay_ = false;
     QMetaObject::Connection playlistWatch_;
 };

@@ -57,12 +57,13 @@ void HomeScreenWallpaperEngine::start(const QUrl& videoURL, std::optional<qint64
     if (!isPlayableFile(videoURL))
         throw EngineError::missingVideo(videoURL);
 
+    ++applyGeneration_;
     if (!screenIndices)
-        stopAll();
+        clearEntries();
     for (int i = 0; i < screens.size(); ++i) {
         if (screenIndices && !screenIndices->contains(i))
             continue;
-        applyToScreen(screens[i], displayID(screens[i]), videoURL, wallpaperKey);
+        showOnScreen(screens[i], displayID(screens[i]), videoURL, wallpaperKey);
     }
     refreshCurrentKey();
     installSpaceChangeObserver();
@@ -85,6 +86,13 @@ QUrl HomeScreenWallpaperEngine::bundledWallpaperUrl()
 
 void HomeScreenWallpaperEngine::applyToScreen(const ScreenInfo& screen, quint32 id, const QUrl& videoURL,
                                               std::optional<qint64> wallpaperKey)
+{
+    showOnScreen(screen, id, videoURL, wallpaperKey);
+    ++applyGeneration_;
+}
+
+void HomeScreenWallpaperEngine::showOnScreen(const ScreenInfo& screen, quint32 id, const QUrl& videoURL,
+                                             std::optional<qint64> wallpaperKey)
 {
     if (!isPlayableFile(videoURL))
         throw EngineError::missingVideo(videoURL);
@@ -134,6 +142,7 @@ bool HomeScreenWallpaperEngine::removeEntry(quint32 id)
 
 void HomeScreenWallpaperEngine::removeWallpaper(quint32 id)
 {
+    ++applyGeneration_;
     if (removeEntry(id))
         Q_EMIT entriesChanged();
     refreshCurrentKey();
@@ -146,6 +155,12 @@ void HomeScreenWallpaperEngine::removeWallpaper(quint32 id)
 }
 
 void HomeScreenWallpaperEngine::stopAll()
+{
+    ++applyGeneration_;
+    clearEntries();
+}
+
+void HomeScreenWallpaperEngine::clearEntries()
 {
     removeSpaceChangeObserver();
     if (!entries_.empty()) {
@@ -264,7 +279,7 @@ void HomeScreenWallpaperEngine::handleScreenConfigurationChange()
         if (!url || !isPlayableFile(*url))
             continue;
         try {
-            applyToScreen(screen, id, *url, record->key);
+            showOnScreen(screen, id, *url, record->key);
         } catch (const EngineError&) {
             // The next display still gets its wallpaper.
         }
@@ -273,7 +288,7 @@ void HomeScreenWallpaperEngine::handleScreenConfigurationChange()
     if (entries_.empty() && playing) {
         for (const ScreenInfo& screen : screens_.screens()) {
             try {
-                applyToScreen(screen, displayID(screen), playing->first, playing->second);
+                showOnScreen(screen, displayID(screen), playing->first, playing->second);
             } catch (const EngineError&) {
                 // The file went meanwhile: nothing can carry on.
             }
@@ -311,12 +326,12 @@ void HomeScreenWallpaperEngine::reapplySavedPerMonitorWallpapers()
         try {
             const auto saved = persistence_.loadPerMonitorWallpaper(displayPersistenceID(screen));
             if (saved && isPlayableFile(saved->masterUrl)) {
-                applyToScreen(screen, id, saved->masterUrl, saved->key);
+                showOnScreen(screen, id, saved->masterUrl, saved->key);
             } else {
                 // Without its own wallpaper the display mirrors one already showing. The address is
                 // copied: the apply may replace that very entry when two displays share an id.
                 const ScreenEntry& first = entries_.begin()->second;
-                applyToScreen(screen, id, QUrl(first.videoURL), first.wallpaperKey);
+                showOnScreen(screen, id, QUrl(first.videoURL), first.wallpaperKey);
             }
         } catch (const EngineError&) {
             // The next display still gets its wallpaper.

@@ -49,6 +49,11 @@ public:
     // The key of the first entry; absent with no entries (or when it plays the shipped video).
     std::optional<qint64> currentWallpaperKey() const { return currentWallpaperKey_; }
     bool isPaused() const { return isPaused_; }
+    // Counts what callers did to the desktop: every start, applyToScreen, removeWallpaper and
+    // stopAll (the re-applies of a display change are the engine's own and do not count). Work
+    // that waited (a launch's download) compares it with the count it began with, so a wallpaper
+    // chosen meanwhile is never replaced by the older one.
+    quint64 applyGeneration() const { return applyGeneration_; }
 
     // Plays the video on every display (replacing what they show), or only on the displays at
     // the given positions of the screen list, leaving the others as they are. Throws unknown
@@ -90,6 +95,9 @@ Q_SIGNALS:
     void playbackFailed(quint32 displayID, const QString& message);
 
 private:
+    // applyToScreen and stopAll without counting a caller's change.
+    void showOnScreen(const ScreenInfo& screen, quint32 displayID, const QUrl& videoURL, std::optional<qint64> wallpaperKey);
+    void clearEntries();
     std::unique_ptr<DesktopVideoWindow> makeDesktopWindow(const ScreenInfo& screen, quint32 displayID, const QUrl& videoURL);
     void handlePlaybackFailure(const DesktopVideoWindow* window, quint32 displayID, const QString& message);
     bool removeEntry(quint32 displayID);
@@ -108,5 +116,6 @@ private:
     std::map<quint32, ScreenEntry> entries_;
     std::optional<qint64> currentWallpaperKey_;
     bool isPaused_ = false;
+    quint64 applyGeneration_ = 0;
     QMetaObject::Connection spaceChangeObserver_;
 };

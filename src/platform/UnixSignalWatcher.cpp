@@ -1,6 +1,8 @@
 #include "platform/UnixSignalWatcher.h"
 
+#include <QElapsedTimer>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <sys/socket.h>
@@ -22,19 +24,34 @@ void handleSignal(int number)
     }
 }
 
-// The GUI thread did not take the signal in time: end the way the sender asked for.
+// The GUI thread did not take the signal in time, or the exit stopped moving: end the way the
+// sender asked for.
 void handleDeadline(int)
 {
     const int number = pendingSignal != 0 ? int(pendingSignal) : SIGTERM;
     ::signal(number, SIG_DFL);
     ::raise(number);
 }
+
+// Since the GUI thread read the first signal; invalid before.
+QElapsedTimer exitClock;
 } // namespace
 
+void UnixSignalWatcher::extendDeadline()
+{
+    if (pendingSignal == 0)
+        return;
+    if (exitClock.isValid() && exitClock.elapsed() >= qint64(graceSeconds) * kLongestExitGraces * 1000)
+        return;
+    ::alarm(graceSeconds);
+}
+
 UnixSignalWatcher::UnixSignalWatcher(std::initializer_list<int> signalNumbers, QObject* parent, unsigned grace)
-    : QObject(parent)
+    : QObject(parent), heartbeat_(new QTimer(this))
 {
     graceSeconds = grace;
+    heartbeat_->setInterval(std::chrono::milliseconds(grace * 1000 / 4));
+    connect(heartbeat_, &QTimer::timeout, this, &UnixSignalWatcher::extendDeadline);
     ::signal(SIGALRM, handleDeadline);
     if (signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
@@ -58,6 +75,11 @@ void UnixSignalWatcher::readSignal()
         return;
     // The GUI thread is answering: the ordinary way out runs the termination steps. The deadline
     // stays armed, since a step of that way out can hang too (a worker stuck on a dead network
-    // folder), and the sender asked for the process to end.
+    // folder), and the sender asked for the process to end; while the event loop turns, the exit
+    // is going on.
+    if (!exitClock.isValid())
+        exitClock.start();
+    extendDeadline();
+    heartbeat_->start();
     Q_EMIT received(static_cast<unsigned char>(byte));
 }

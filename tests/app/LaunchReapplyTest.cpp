@@ -1,3 +1,4 @@
+#include "HeldMasterServer.h"
 #include "WallpaperShellFixture.h"
 
 #include "app/LaunchReapply.h"
@@ -5,8 +6,10 @@
 #include "engine/WallpaperApplyService.h"
 #include "engine/WallpaperDownloadService.h"
 #include "backend/APIService.h"
+#include "backend/WallpaperCounterService.h"
 #include "foundation/Async.h"
 #include "library/CustomWallpapersService.h"
+#include "library/LikedWallpapersService.h"
 #include "platform/Http.h"
 #include "state/AppStore.h"
 #include "state/HomePageService.h"
@@ -20,6 +23,18 @@
 #include <QSignalSpy>
 
 namespace {
+
+// The road of an apply from the main window, with the desktop's outside pieces, each installed
+// as the shared one.
+struct ApplyRoad {
+    FakeDesktopNotifications notifications;
+    Shared<DesktopNotifications>::Override notificationsGuard{notifications};
+    FakeDesktopPicture desktop;
+    Shared<DesktopPicture>::Override desktopGuard{desktop};
+    NotificationManager toast;
+    WallpaperApplyService applies{toast, Delays::real()};
+    Shared<WallpaperApplyService>::Override appliesGuard{applies};
+};
 
 // Every wait of the re-apply is recorded and over at once, so 60 attempts take no time.
 class LaunchReapplyTest : public WallpaperShellFixture {
@@ -54,10 +69,14 @@ protected:
 
     QList<int> waits;
     int runningSignals = 0;
+    // Runs during the next pause between two login-launch attempts.
+    std::function<void()> duringRetryPause;
     // Changes only when a test says so: a pause after a failed launch otherwise ends by its time.
     NetworkReturn network{false};
     LaunchReapply reapply{Delays{[this](int ms, std::stop_token stop) {
                                      waits.append(ms);
+                                     if (ms == LaunchReapply::kRetryWaitMs && duringRetryPause)
+                                         std::exchange(duringRetryPause, {})();
                                      return sleepFor(0, std::move(stop));
                                  },
                               Delays::real().after},
@@ -197,13 +216,7 @@ TEST_F(LaunchReapplyTest, AFailedFirstPlaylistApplyIsToldAndAskedAgain)
     constexpr qint64 kOwnKey = 424242;
     CustomWallpapersService own{defaults, Paths::appSupport()};
     Shared<CustomWallpapersService>::Override ownGuard{own};
-    FakeDesktopNotifications notifications;
-    Shared<DesktopNotifications>::Override notificationsGuard{notifications};
-    FakeDesktopPicture desktop;
-    Shared<DesktopPicture>::Override desktopGuard{desktop};
-    NotificationManager toast;
-    WallpaperApplyService applies{toast, Delays::real()};
-    Shared<WallpaperApplyService>::Override appliesGuard{applies};
+    ApplyRoad road;
     const QString file = own.folderPath() + QStringLiteral("/424242.mp4");
     WallpaperModel record;
     record.id = QUuid::createUuid();
@@ -218,8 +231,8 @@ TEST_F(LaunchReapplyTest, AFailedFirstPlaylistApplyIsToldAndAskedAgain)
     waitForTask(waiting->run(false));
     // The playlist service's own first apply, once the asset host is known; the video is away.
     playback->applyCurrentWallpaper();
-    ASSERT_EVENTUALLY(notifications.shown.size() == 1, 10'000);
-    EXPECT_EQ(notifications.shown.first(), std::make_pair(LaunchReapply::failureSummary(), LaunchReapply::playlistNotShown()));
+    ASSERT_EVENTUALLY(road.notifications.shown.size() == 1, 10'000);
+    EXPECT_EQ(road.notifications.shown.first(), std::make_pair(LaunchReapply::failureSummary(), LaunchReapply::playlistNotShown()));
     EXPECT_FALSE(engine.currentWallpaperKey());
 
     QDir().mkpath(own.folderPath());
@@ -227,7 +240,7 @@ TEST_F(LaunchReapplyTest, AFailedFirstPlaylistApplyIsToldAndAskedAgain)
     ASSERT_EVENTUALLY(pauses == 1, 10'000);
     Q_EMIT network.cameBack();
     ASSERT_EVENTUALLY(engine.currentWallpaperKey() == kOwnKey, 10'000);
-    EXPECT_EQ(notifications.shown.size(), 1);
+    EXPECT_EQ(road.notifications.shown.size(), 1);
 }
 
 // The catalogue behind a saved wallpaper whose video went missing.
@@ -452,5 +465,162 @@ INSTANTIATE_TEST_SUITE_P(Damage, DamagedMasterTest,
                     page.write("<html><body>Sign in to the network</body></html>");
             }}),
     [](const auto& param) { return std::string(param.param.name); });
+
+const QString kGaveWay = QStringLiteral("⏹️ [AppDelegate] Stopped putting the saved wallpaper back: the desktop was changed since it began");
+
+// A saved wallpaper whose master comes slowly, while the user (or the rotation) applies another.
+class LaunchReapplyChoiceTest : public LaunchReapplyDownloadTest {
+protected:
+    static constexpr qint64 kChosen = 1718000000211;
+
+    static QByteArray clipBytes()
+    {
+        QFile file(clip().toLocalFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // The user applies another video to Display 1 from the main window, to its end.
+    void applyChosen()
+    {
+        WallpaperApplyRequest request{.key = kChosen, .videoURL = clip(), .isCustom = true, .screenIndices = QSet<int>{0}};
+        waitForTask(road.applies.applyWallpaper(std::move(request)));
+    }
+    QString restartedLines() const { return lines().filter(QStringLiteral("Trying the saved wallpaper again")).join(u'\n'); }
+
+    ApplyRoad road;
+    FakeDesktopNotifications& notifications = road.notifications;
+};
+
+// Whatever the path was waiting for (a download, a pause between attempts), once another wallpaper
+// was applied the launch leaves it on screen and in the saved records, and says why it stopped.
+TEST_F(LaunchReapplyChoiceTest, AWallpaperAppliedMeanwhileStaysChosen)
+{
+    ASSERT_TRUE(catalogue.isRunning());
+    enum class During { download, pause };
+    struct Case {
+        const char* name;
+        bool perDisplay;
+        bool isLoginLaunch;
+        // Master requests answered with a failure before one is held.
+        int failures;
+        During during;
+    };
+    const Case cases[] = {
+        {"per-display record", true, false, 0, During::download},
+        {"per-display record, login launch", true, true, 0, During::download},
+        {"per-display record, login launch, between attempts", true, true, 1, During::pause},
+        {"single saved wallpaper, first try", false, false, 0, During::download},
+        {"single saved wallpaper, login launch's first attempt", false, true, 0, During::download},
+        {"single saved wallpaper, login launch's sixth attempt", false, true, 1, During::download},
+        {"single saved wallpaper, login launch, between attempts", false, true, 1, During::pause},
+        {"the recovery after a failed launch", false, false, 1, During::download},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder fresh;
+        engine.stopAll();
+        persistence.clearAllPerMonitorWallpapers();
+        persistence.clearSavedWallpaper();
+        HeldMasterServer held(clipBytes(), c.failures);
+        if (c.perDisplay)
+            persistence.savePerMonitorWallpaper(displayID(), kKey, held.masterUrl(kKey));
+        else
+            persistence.saveWallpaper(kKey, held.masterUrl(kKey));
+        if (c.during == During::pause) {
+            held.release();
+            // What the tray's apply does once its video is there.
+            duringRetryPause = [this] { engine.start(clip(), kChosen); };
+        }
+        log.clear();
+        QSignalSpy running(&reapply, &LaunchReapply::wallpaperRunning);
+
+        QCoro::Task<> launch = reapply.run(c.isLoginLaunch);
+        if (c.during == During::download) {
+            ASSERT_EVENTUALLY(held.held() == 1, 30'000);
+            applyChosen();
+            held.release();
+        }
+        waitForTask(std::move(launch));
+
+        EXPECT_EQ(engine.currentWallpaperKey(), kChosen);
+        EXPECT_FALSE(engine.isShowing(kKey));
+        ASSERT_TRUE(persistence.loadSavedWallpaper());
+        EXPECT_EQ(persistence.loadSavedWallpaper()->key, kChosen);
+        EXPECT_EQ(persistence.loadPerMonitorWallpaper(displayID())->key, kChosen);
+        EXPECT_EQ(running.count(), 0);
+        EXPECT_EQ(log.lines().count(kGaveWay), 1) << lines().join(u'\n').toStdString();
+        // Nothing more is fetched for it.
+        EXPECT_EQ(held.requests(), c.failures + (c.during == During::download ? 1 : 0));
+        EXPECT_FALSE(duringRetryPause);
+        duringRetryPause = {};
+    }
+}
+
+// After a failed launch the recovery waits; a display that comes back meanwhile with its own saved
+// wallpaper puts something on screen without anyone applying: the recovery leaves it as it is.
+TEST_F(LaunchReapplyChoiceTest, TheRecoveryLeavesWhatADisplayChangeShows)
+{
+    ASSERT_TRUE(catalogue.isRunning());
+    const ScreenInfo docked = FakeScreens::display(QStringLiteral("Dock B"), QRect(320, 0, 320, 180));
+    persistence.savePerMonitorWallpaper(HomeScreenWallpaperEngine::displayPersistenceID(docked), kChosen, cacheMasterVideo(kChosen));
+    catalogue.server().setFault(kMasterPath, samplecatalogue::Fault{.status = 500, .times = 1});
+    persistence.saveWallpaper(kKey, QUrl(catalogue.server().baseUrl() + kMasterPath));
+    int pauses = 0;
+    const std::unique_ptr<LaunchReapply> waiting = pausingUntilTheNetworkReturns(pauses);
+    QCoro::Task<> launch = waiting->run(false);
+    ASSERT_EVENTUALLY(pauses == 1, 30'000);
+    ASSERT_FALSE(engine.currentWallpaperKey());
+
+    screens.setScreens({mainDisplay(), docked});
+    engine.handleScreenConfigurationChange();
+    engine.reapplySavedPerMonitorWallpapers();
+    ASSERT_EQ(engine.currentWallpaperKey(), kChosen);
+    const quint64 changes = engine.applyGeneration();
+    Q_EMIT network.cameBack();
+    waitForTask(std::move(launch));
+    EXPECT_EQ(engine.applyGeneration(), changes);
+    EXPECT_FALSE(engine.isShowing(kKey));
+    EXPECT_EQ(catalogue.server().requestCount(kMasterPath), 1);
+    EXPECT_TRUE(restartedLines().isEmpty()) << restartedLines().toStdString();
+}
+
+// While the playlist's own apply hangs on a slow master, the recovery asks nothing and counts no
+// try; once the apply ends with the wallpaper on screen, it is done.
+TEST_F(LaunchReapplyChoiceTest, TheRecoveryCountsNoTryWhileThePlaylistsApplyIsStalled)
+{
+    ASSERT_TRUE(catalogue.isRunning());
+    HeldMasterServer held(clipBytes(), 1);
+    LikedWallpapersService liked{defaults, playlists, WallpaperCounterService::shared()};
+    Shared<LikedWallpapersService>::Override likedGuard{liked};
+    ASSERT_EVENTUALLY(!liked.isLoading(), 10'000);
+    WallpaperModel record;
+    record.id = QUuid::createUuid();
+    record.key = kChosen;
+    record.title = QStringLiteral("Slow");
+    record.masterUrl = held.masterUrl(kChosen);
+    liked.addWallpaper(record, true);
+
+    int pauses = 0;
+    const std::unique_ptr<LaunchReapply> waiting = pausingUntilTheNetworkReturns(pauses);
+    startPlaylist({kChosen}); // its first apply fails
+    waitForTask(waiting->run(false));
+    ASSERT_EVENTUALLY(pauses == 1, 30'000);
+    ASSERT_EQ(notifications.shown.size(), 1);
+
+    playback->applyCurrentWallpaper();
+    ASSERT_EVENTUALLY(held.held() == 1, 30'000);
+    for (int returns = 1; returns <= 2; ++returns) {
+        Q_EMIT network.cameBack();
+        ASSERT_EVENTUALLY(pauses == 1 + returns, 30'000);
+    }
+    EXPECT_TRUE(playback->isApplying());
+    EXPECT_TRUE(restartedLines().isEmpty()) << restartedLines().toStdString();
+
+    held.release();
+    ASSERT_EVENTUALLY(engine.currentWallpaperKey() == kChosen, 30'000);
+    ASSERT_EVENTUALLY(!playback->isApplying(), 30'000);
+    Q_EMIT network.cameBack();
+    EXPECT_EQ(held.requests(), 2);
+    EXPECT_TRUE(restartedLines().isEmpty()) << restartedLines().toStdString();
+}
 
 } // namespace

@@ -73,12 +73,9 @@ void ProgramRun::kill()
 
 int ProgramRun::waitForExit()
 {
-    if (!process_.waitForFinished(kWaitMs)) {
-        process_.kill();
-        process_.waitForFinished();
-        readLines();
-        return -1;
-    }
+    // No limit of its own: a slow exit under load is still the exit this waits for, and a program
+    // that never ends is ended with the test case, by its time limit.
+    process_.waitForFinished(-1);
     readLines();
     return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
 }

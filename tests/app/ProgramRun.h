@@ -29,9 +29,11 @@ public:
     const QStringList& lines() const { return lines_; }
     QString output() const { return lines_.join(u'\n'); }
 
-    // Sends SIGTERM and waits for the end; the exit code, or -1 when it crashed or hung.
+    // Sends SIGTERM and waits for the end, however long the exit takes (the program's own
+    // deadline ends one that is stuck); the exit code, or -1 when it crashed or ended by a signal.
     int terminate();
-    // Waits for the program to end by itself; the exit code, or -1 as above.
+    // Waits for the program to end by itself, however long that takes within the test case's
+    // time limit; the exit code, or -1 as above.
     int waitForExit();
     // Ends the program at once with SIGKILL, as a crash would, and waits for the end.
     void kill();

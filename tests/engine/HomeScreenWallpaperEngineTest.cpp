@@ -287,4 +287,44 @@ TEST_F(HomeScreenWallpaperEngineTest, AFileThatIsNoVideoLeavesTheDesktopPictureA
     EXPECT_TRUE(window(1)->isVisible());
 }
 
+// Work that waited (the launch's download) learns from the count whether anyone changed the
+// desktop since it began: every caller's change counts, a refused one and the engine's own
+// re-applies after a display change do not.
+TEST_F(HomeScreenWallpaperEngineTest, EveryChangeACallerMakesIsCounted)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        bool counts;
+    };
+    const QList<Case> cases{
+        {"start on every display", [this] { engine.start(clip(), 5); }, true},
+        {"start on one display", [this] { engine.start(clip(), 6, QSet<int>{1}); }, true},
+        {"one display's wallpaper", [this] { engine.applyToScreen(displayA(), 1, clip(), 7); }, true},
+        {"one display removed", [this] { engine.removeWallpaper(2); }, true},
+        {"everything stopped", [this] { engine.stopAll(); }, true},
+        {"a refused start", [this] { EXPECT_FALSE(failureOf([&] { engine.start(missing(), 8); }).isEmpty()); }, false},
+        {"a display that comes back",
+            [this] {
+                engine.start(clip(), 9, QSet<int>{0});
+                const quint64 before = engine.applyGeneration();
+                screens.setScreens({displayA()});
+                engine.handleScreenConfigurationChange();
+                screens.setScreens({displayA(), displayB()});
+                engine.handleScreenConfigurationChange();
+                engine.reapplySavedPerMonitorWallpapers();
+                EXPECT_EQ(engine.applyGeneration(), before);
+                EXPECT_TRUE(entry(2));
+            },
+            true},
+        {"pause and resume", [this] { engine.pause(); engine.resume(); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const quint64 before = engine.applyGeneration();
+        c.act();
+        EXPECT_EQ(engine.applyGeneration() != before, c.counts);
+    }
+}
+
 } // namespace

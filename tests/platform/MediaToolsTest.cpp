@@ -50,6 +50,8 @@ protected:
         makeClip(QStringLiteral("theora.ogv"), withSound + QStringLiteral("-c:v libtheora -q:v 8 -c:a libvorbis"));
         makeClip(QStringLiteral("vp9.webm"), withSound + QStringLiteral("-c:v libvpx-vp9 -deadline realtime -c:a libopus"));
         makeClip(QStringLiteral("audio.m4a"), QStringLiteral("-f lavfi -i sine=duration=1.5 -c:a aac"));
+        // Its index before the packets, as the catalogue serves its videos.
+        makeClip(QStringLiteral("index-first.mp4"), QStringLiteral("-i {clip} -c copy -movflags +faststart"));
     }
 
     static void TearDownTestSuite()
@@ -309,6 +311,34 @@ TEST_F(MediaToolsTest, DamagedInputsFailCleanly)
         }
     }
     EXPECT_EQ(failureOf([&] { tools_.probe(folder_.file(QStringLiteral("nothing.mp4"))); }), Kind::fileNotFound);
+}
+
+// A file cut short keeps its index, so every frame is listed: only reading the packets tells a
+// whole video from one that would stop early, or show a broken last frame.
+TEST_F(MediaToolsTest, PlaysToEndOnlyWhenEveryPacketIsThere)
+{
+    QFile original(clip(QStringLiteral("index-first.mp4")));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray whole = original.readAll();
+    const struct {
+        const char* name;
+        qsizetype size;
+        bool playsToEnd;
+    } cases[] = {
+        {"whole", whole.size(), true},
+        {"cut in its last packet", whole.size() - 8, false},
+        {"cut in the middle", whole.size() / 2, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = folder_.file(QStringLiteral("cut.mp4"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(whole.left(c.size));
+        file.close();
+        EXPECT_NEAR(tools_.probe(path).durationSeconds, 3.0, 0.05);
+        EXPECT_EQ(tools_.playsToEnd(path), c.playsToEnd);
+    }
 }
 
 TEST_F(MediaToolsTest, ConvertsAWebpImageToPng)

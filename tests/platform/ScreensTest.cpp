@@ -34,6 +34,29 @@ TEST(QtScreensTest, DescribesTheScreensOfTheApplication)
                                    primary->model(), primary->serialNumber()));
 }
 
+// The screens the window system reports without a model (the test's virtual one among them) are
+// shown by their place, while their records are kept under their connector's name, which does not
+// change when another monitor is plugged in before them.
+TEST(QtScreensTest, AScreenWithoutAModelIsKeptByItsConnectorNotItsPlace)
+{
+    const QList<QScreen*> reported = QGuiApplication::screens();
+    const QList<ScreenInfo> described = QtScreens().screens();
+    ASSERT_EQ(described.size(), reported.size());
+    int nameless = 0;
+    for (qsizetype place = 0; place < reported.size(); ++place) {
+        const QScreen* screen = reported[place];
+        if (!QString(screen->manufacturer() + screen->model()).trimmed().isEmpty())
+            continue;
+        ++nameless;
+        SCOPED_TRACE(screen->name().toStdString());
+        EXPECT_EQ(described[place].localizedName, QStringLiteral("Display %1").arg(place + 1));
+        const QString connector = screen->name().isEmpty() ? QStringLiteral("Display") : screen->name();
+        EXPECT_TRUE(described[place].persistenceName.startsWith(connector)) << described[place].persistenceName.toStdString();
+        EXPECT_NE(described[place].persistenceName, described[place].localizedName);
+    }
+    ASSERT_GT(nameless, 0) << "every screen of this platform tells its model";
+}
+
 TEST(QtScreensTest, ABurstOfChangesIsAnnouncedOnce)
 {
     QtScreens screens;

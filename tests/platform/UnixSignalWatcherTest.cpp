@@ -45,6 +45,10 @@ struct ExitCase {
     int stallBeforeReadingMs; // a load that never returns to the event loop
     int stallAfterReadingMs;  // the exit's own steps, e.g. a worker stuck on a dead network folder
     bool endsBySignal;
+    // The steps after reading, each that long, each ended by extendDeadline(); or with the event
+    // loop turning throughout when `turning`.
+    int stepMs = 0;
+    bool turning = false;
 };
 
 class UnixSignalWatcherExitTest : public ::testing::TestWithParam<ExitCase> {};
@@ -62,7 +66,12 @@ TEST_P(UnixSignalWatcherExitTest, TheDeadlineCoversTheWholeExit)
         clock.start();
         while (!received && clock.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        spinFor(exit.stallAfterReadingMs, false);
+        if (exit.stepMs == 0)
+            spinFor(exit.stallAfterReadingMs, exit.turning);
+        for (int done = 0; exit.stepMs > 0 && done < exit.stallAfterReadingMs; done += exit.stepMs) {
+            spinFor(exit.stepMs, exit.turning);
+            UnixSignalWatcher::extendDeadline();
+        }
         ::_exit(received ? kAnsweredExit : 1);
     });
     if (exit.endsBySignal) {
@@ -77,7 +86,12 @@ TEST_P(UnixSignalWatcherExitTest, TheDeadlineCoversTheWholeExit)
 INSTANTIATE_TEST_SUITE_P(Exits, UnixSignalWatcherExitTest,
     ::testing::Values(ExitCase{"StalledBeforeReading", 15'000, 0, true},
         ExitCase{"StuckAfterReading", 0, 15'000, true},
-        ExitCase{"QuickAfterReading", 0, 200, false}),
+        ExitCase{"QuickAfterReading", 0, 200, false},
+        // Saves on a loaded machine: three seconds in all, but never a second without progress.
+        ExitCase{"SlowStepsAfterReading", 0, 3'000, false, 200},
+        ExitCase{"EventLoopTurningAfterReading", 0, 3'000, false, 0, true},
+        // Progress does not last for ever: twelve graces after the reading, the exit ends.
+        ExitCase{"TurningForEver", 0, 20'000, true, 0, true}),
     [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
