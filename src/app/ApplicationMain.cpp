@@ -62,6 +62,8 @@ int ApplicationMain::run(int argc, char* argv[])
     Http::shared().prepareTrust();
     wallpaperApp.launch();
     const int code = QApplication::exec();
+    // Qt's network thread ends with the calls still in flight, before the application goes.
+    Http::shared().shutDown();
     // Delivering the last signals runs the event loop again, which can still store posters; they
     // are written on workers with the image plugins, which go with the application.
     signalry::Signalry::terminate();
