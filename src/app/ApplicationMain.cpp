@@ -65,6 +65,9 @@ int ApplicationMain::run(int argc, char* argv[])
     // Each step of the exit that ends restarts the deadline of a signal: a slow exit that keeps
     // going ends by itself, with its saves.
     UnixSignalWatcher::extendDeadline();
+    // Qt's network thread ends with the calls still in flight, before the application goes.
+    Http::shared().shutDown();
+    UnixSignalWatcher::extendDeadline();
     // Delivering the last signals runs the event loop again, which can still store posters; they
     // are written on workers with the image plugins, which go with the application.
     signalry::Signalry::terminate();

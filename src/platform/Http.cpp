@@ -6,8 +6,10 @@
 #include "platform/HttpRedirect.h"
 #include "platform/HttpTransfer.h"
 
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QPointer>
 #include <QTimer>
 #include <QSslCertificate>
 #include <QCoro/QCoroFuture>
@@ -19,11 +21,27 @@ namespace {
 // How often a file transfer's progress reaches its caller.
 constexpr int kProgressIntervalMs = 100;
 
+[[noreturn]] void throwCancelled()
+{
+    throw HttpError(HttpError::Kind::Cancelled, QNetworkReply::OperationCanceledError, QStringLiteral("The request was cancelled."));
+}
+
+// Counts a call that holds a reply, for as long as it does.
+class Holding {
+public:
+    explicit Holding(int& count) : count_(++count) {}
+    ~Holding() { --count_; }
+    Holding(const Holding&) = delete;
+    Holding& operator=(const Holding&) = delete;
+
+private:
+    int& count_;
+};
+
 void throwIfStopped(const std::stop_token& stop)
 {
     if (stop.stop_requested())
-        throw HttpError(HttpError::Kind::Cancelled, QNetworkReply::OperationCanceledError,
-            QStringLiteral("The request was cancelled."));
+        throwCancelled();
 }
 
 // Progress goes to the caller's closure from inside a Qt signal, where nothing may throw.
@@ -41,7 +59,7 @@ void report(const HttpProgress& progress, qint64 done, qint64 total)
 
 Http::Http() : manager_(std::make_unique<QNetworkAccessManager>()) {}
 
-Http::~Http() = default;
+Http::~Http() { shutDown(); }
 
 Http& Http::shared() { return Shared<Http>::instance(); }
 
@@ -62,20 +80,41 @@ QCoro::Task<HttpResponse> Http::send(QNetworkRequest request, QByteArray verb, Q
     QNetworkRequest hop = prepared(original);
     hop.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     for (int redirects = 0;; ++redirects) {
+        if (!manager_)
+            throwCancelled(); // shut down meanwhile
+        const Holding holding(holdingReplies_);
         HttpTransfer transfer(start(*manager_, hop, verb, body), verb, stop, timeoutMs);
-        if (maxBodyBytes >= 0)
-            transfer.limitBody(maxBodyBytes);
+        transfer.limitBody(maxBodyBytes);
         co_await transfer.finished();
         HttpResponse response = transfer.resultWithBody();
         const auto next = HttpRedirect::target(original, response.url, response.status, response.header("Location"));
         if (!next || redirects >= original.maximumRedirectsAllowed())
             co_return response;
-        hop.setUrl(*next);
+        hop = HttpRedirect::nextHop(std::move(hop), response.url, *next);
         if (const QByteArray method = HttpRedirect::method(response.status, verb); method != verb) {
             verb = method;
             body.clear();
         }
     }
+}
+
+void Http::shutDown()
+{
+    if (!manager_)
+        return;
+    // Taken first: a caller that an abort below resumes finds no manager to start another call on.
+    const std::unique_ptr<QNetworkAccessManager> manager = std::move(manager_);
+    QList<QPointer<QNetworkReply>> replies;
+    for (QNetworkReply* reply : manager->findChildren<QNetworkReply*>(Qt::FindDirectChildrenOnly))
+        replies.append(reply);
+    for (const QPointer<QNetworkReply>& reply : replies) {
+        if (reply && !reply->isFinished())
+            reply->abort();
+    }
+    // Each call resumes from its abort on a later turn of the event loop, and lets go of its
+    // reply then; the manager takes the replies, and its thread, with it after that.
+    while (holdingReplies_ > 0)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 QCoro::Task<HttpResponse> Http::download(QNetworkRequest request, QString destinationPath, HttpProgress progress,
@@ -172,7 +211,8 @@ const Http::Trust& Http::trust()
     trust_ = std::move(built);
     // Connections already open were verified against the previous trust. (libcurl keeps its
     // connections apart by the CA file they were made under.)
-    manager_->clearConnectionCache();
+    if (manager_)
+        manager_->clearConnectionCache();
     return *trust_;
 }
 

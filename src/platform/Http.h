@@ -34,6 +34,9 @@ class Http {
 public:
     static constexpr int kDefaultTimeoutMs = 60'000;
     static constexpr int kMaxRedirects = 16;
+    // The most a reply's body may hold unless the call asks for another bound: room for any
+    // picture or feed the application fetches, while a reply without end takes no more.
+    static constexpr qint64 kDefaultMaxBodyBytes = 32 << 20;
 
     Http();
     ~Http();
@@ -52,11 +55,12 @@ public:
     QList<QSslCertificate> trustedAuthorities() { return trust().tls.caCertificates(); }
 
     // `timeoutMs` is the longest silence allowed during the transfer (no bytes either way);
-    // a stop request aborts the transfer and throws HttpError::Kind::Cancelled. With
-    // `maxBodyBytes` (0 or more), a reply that announces or brings a longer body is cut off
-    // there, its bytes freed, and throws HttpError::Kind::TooLarge.
+    // a stop request aborts the transfer and throws HttpError::Kind::Cancelled. A reply that
+    // announces or brings a body longer than `maxBodyBytes` is cut off there, its bytes freed,
+    // and throws HttpError::Kind::TooLarge. "Authorization" and "Cookie" go with a redirect
+    // only while it stays on the origin (scheme, host and port) of the hop before.
     QCoro::Task<HttpResponse> send(QNetworkRequest request, QByteArray verb = "GET", QByteArray body = {},
-        std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs, qint64 maxBodyBytes = -1);
+        std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs, qint64 maxBodyBytes = kDefaultMaxBodyBytes);
 
     // Streams a GET into `destinationPath`. The file appears, whole, only for a complete 2xx
     // reply; any other status returns the response (its small error body in `body`) and writes
@@ -71,6 +75,11 @@ public:
     // body is kept up to 1 MiB, as is the error page of a download.
     QCoro::Task<HttpResponse> upload(QNetworkRequest request, QByteArray verb, QString filePath,
         HttpProgress progress = {}, std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs);
+
+    // Ends every call in flight (each throws HttpError::Kind::Cancelled) and Qt's network
+    // thread with them, before the application object goes: a thread that outlives it races
+    // the process's own clean-up. A call made after this fails as cancelled. GUI thread.
+    void shutDown();
 
     // The call on `manager` that sends `verb` with `body`.
     static QNetworkReply* start(QNetworkAccessManager& manager, const QNetworkRequest& request, const QByteArray& verb,
@@ -95,7 +104,10 @@ private:
     // Runs a file transfer on the worker and waits for its outcome, relaying its progress.
     QCoro::Task<HttpResponse> onWorker(MakeTransfer make, HttpFileTransfer::Order order, HttpProgress progress);
 
+    // Gone after shutDown().
     std::unique_ptr<QNetworkAccessManager> manager_;
+    // The calls that hold one of its replies.
+    int holdingReplies_ = 0;
     // Downloads into files and uploads from them stream there.
     HttpWorker worker_;
     // The trust built for the CA file last seen in the configuration.

@@ -1,6 +1,11 @@
 #include "platform/HttpRedirect.h"
 
 namespace {
+int defaultPort(const QUrl& url)
+{
+    return url.scheme() == u"https" ? 443 : url.scheme() == u"http" ? 80 : -1;
+}
+
 bool isFollowed(int status)
 {
     return status == 301 || status == 302 || status == 303 || status == 305 || status == 307 || status == 308;
@@ -12,7 +17,7 @@ bool allows(QNetworkRequest::RedirectPolicy policy, const QUrl& from, const QUrl
     case QNetworkRequest::NoLessSafeRedirectPolicy:
         return !(from.scheme() == u"https" && to.scheme() == u"http");
     case QNetworkRequest::SameOriginRedirectPolicy:
-        return from.scheme() == to.scheme() && from.host() == to.host() && from.port(-1) == to.port(-1);
+        return HttpRedirect::sameOrigin(from, to);
     default: // manual, or one the user would have to confirm
         return false;
     }
@@ -38,4 +43,20 @@ QByteArray HttpRedirect::method(int status, const QByteArray& verb)
     if (status == 307 || status == 308 || verb == "HEAD")
         return verb;
     return "GET";
+}
+
+QNetworkRequest HttpRedirect::nextHop(QNetworkRequest request, const QUrl& from, const QUrl& to)
+{
+    request.setUrl(to);
+    if (!sameOrigin(from, to)) {
+        // A null value removes the header.
+        request.setRawHeader("Authorization", QByteArray());
+        request.setRawHeader("Cookie", QByteArray());
+    }
+    return request;
+}
+
+bool HttpRedirect::sameOrigin(const QUrl& a, const QUrl& b)
+{
+    return a.scheme() == b.scheme() && a.host() == b.host() && a.port(defaultPort(a)) == b.port(defaultPort(b));
 }

@@ -16,4 +16,9 @@ public:
     // The method the request goes on with: 307 and 308 keep it (and the body), HEAD stays HEAD,
     // any other redirect goes on as a GET without a body.
     static QByteArray method(int status, const QByteArray& verb);
+    // `request`, that went to `from`, on its way to `to`: the credentials it carries
+    // ("Authorization", "Cookie") stay behind once it leaves their origin, and do not come back.
+    static QNetworkRequest nextHop(QNetworkRequest request, const QUrl& from, const QUrl& to);
+    // Same scheme, host and port (the scheme's own port where none is written).
+    static bool sameOrigin(const QUrl& a, const QUrl& b);
 };

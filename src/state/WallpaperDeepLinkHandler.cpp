@@ -10,6 +10,7 @@
 #include "state/DeepLink.h"
 #include "state/DeepLinkWallpaperService.h"
 #include "state/GravelnookDeepLinkService.h"
+#include "state/SingleFlight.h"
 
 
 namespace {
@@ -92,28 +93,60 @@ QCoro::Task<bool> WallpaperDeepLinkHandler::waitForState(QPointer<WallpaperDeepL
 
 QCoro::Task<> WallpaperDeepLinkHandler::openWallpaper(QPointer<WallpaperDeepLinkHandler> handler, qint64 key)
 {
+    if (!handler)
+        co_return;
+    std::shared_ptr<Fetch> shared = handler->fetches_.value(key);
+    if (!shared) {
+        shared = std::make_shared<Fetch>(handler);
+        handler->fetches_.insert(key, shared);
+    }
+    const SingleFlight::Job job = [handler, key, shared] { return fetch(handler, key, shared); };
+    co_await shared->gate->run(job);
+
     const QString keyText = QString::number(key);
-    // A link that launched the application arrives before the first load has finished.
-    if (!co_await waitForState(handler)) {
+    if (!shared->ready) {
         if (handler)
             logWarning(QStringLiteral("AppStore not initialized, cannot open wallpaper ") + keyText);
         co_return;
     }
-
-    QList<WallpaperResponseItem> items;
-    try {
-        items = co_await handler->api_.getWallpapersById(QList<qint64>(1, key));
-    } catch (const std::exception& error) {
-        logFailure(QStringLiteral("Failed to fetch wallpaper ") + keyText + QStringLiteral(": ") + describeError(error));
+    if (!shared->failure.isNull()) {
+        logFailure(QStringLiteral("Failed to fetch wallpaper ") + keyText + QStringLiteral(": ") + shared->failure);
         co_return;
     }
     if (!handler)
         co_return;
-    if (items.isEmpty()) {
+    if (!shared->item) {
         logWarning(QStringLiteral("Wallpaper not found for key: ") + keyText);
         co_return;
     }
-    handler->deliver(items.first(), key);
+    handler->deliver(*shared->item, key);
+}
+
+QCoro::Task<> WallpaperDeepLinkHandler::fetch(QPointer<WallpaperDeepLinkHandler> handler, qint64 key, std::shared_ptr<Fetch> into)
+{
+    // A link that launched the application arrives before the first load has finished.
+    into->ready = co_await waitForState(handler);
+    if (into->ready) {
+        try {
+            const QList<WallpaperResponseItem> items = co_await handler->api_.getWallpapersById(QList<qint64>(1, key));
+            if (!items.isEmpty())
+                into->item = items.first(); // any further items are ignored
+        } catch (const std::exception& error) {
+            into->failure = describeError(error);
+        }
+    }
+    // A link that comes after this fetch has ended asks again.
+    if (handler && handler->fetches_.value(key) == into)
+        handler->fetches_.remove(key);
+}
+
+WallpaperDeepLinkHandler::Fetch::Fetch(QObject* owner) : gate(new SingleFlight(owner)) {}
+
+// The last link lets go of the fetch; its gate may still be unwinding its signal.
+WallpaperDeepLinkHandler::Fetch::~Fetch()
+{
+    if (gate)
+        gate->deleteLater();
 }
 
 void WallpaperDeepLinkHandler::deliver(const WallpaperResponseItem& item, qint64 requestedKey)

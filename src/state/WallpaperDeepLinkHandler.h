@@ -2,21 +2,29 @@
 
 #include "state/Delays.h"
 
+#include "backend/WallpaperResponseItem.h"
+
 #include <QCoro/QCoroTask>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+#include <optional>
+
 class APIService;
-struct WallpaperResponseItem;
 class AppStore;
 class DeepLinkWallpaperService;
 class GravelnookDeepLinkService;
+class SingleFlight;
 
 // Opens the links of the URL scheme: a catalogue wallpaper is fetched by its key (once the
 // application state is ready, waiting up to about 5 s for it) and dropped into its inbox; a
-// partner-site id goes to its inbox unchanged. Either then asks for the main window. Every
-// failure is only a log line. GUI thread; one shared instance kept until exit.
+// partner-site id goes to its inbox unchanged. Either then asks for the main window. Links of a
+// key whose fetch is under way wait for that one instead of fetching again, so a flood of one
+// link costs one request. Every failure is only a log line. GUI thread; one shared instance
+// kept until exit.
 class WallpaperDeepLinkHandler : public QObject {
     Q_OBJECT
 
@@ -41,10 +49,24 @@ Q_SIGNALS:
     void mainWindowRequested();
 
 private:
+    // One fetch of a key, shared by every link of that key that arrives while it runs.
+    struct Fetch {
+        explicit Fetch(QObject* owner);
+        ~Fetch();
+        Fetch(const Fetch&) = delete;
+        Fetch& operator=(const Fetch&) = delete;
+
+        QPointer<SingleFlight> gate;
+        bool ready = false; // the application state was ready
+        QString failure;    // the request's failure, when it failed
+        std::optional<WallpaperResponseItem> item;
+    };
+
     // Polls for the application state's first load, at most kReadyPollAttempts times; true once
     // it is ready. A link that launched the application arrives before that load has finished.
     static QCoro::Task<bool> waitForState(QPointer<WallpaperDeepLinkHandler> handler);
     static QCoro::Task<> openWallpaper(QPointer<WallpaperDeepLinkHandler> handler, qint64 key);
+    static QCoro::Task<> fetch(QPointer<WallpaperDeepLinkHandler> handler, qint64 key, std::shared_ptr<Fetch> into);
     // Drops the wallpaper into its inbox and asks for the main window.
     void deliver(const WallpaperResponseItem& item, qint64 requestedKey);
     void openGravelnook(const QString& id);
@@ -54,4 +76,6 @@ private:
     DeepLinkWallpaperService& wallpapers_;
     GravelnookDeepLinkService& gravelnook_;
     const Delays delays_;
+    // The fetches under way, by key.
+    QHash<qint64, std::shared_ptr<Fetch>> fetches_;
 };

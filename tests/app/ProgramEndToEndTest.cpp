@@ -166,6 +166,24 @@ TEST_F(ProgramEndToEndTest, ASecondLaunchHandsItsLinkToTheRunningCopy)
     EXPECT_EQ(running.terminate(), 0);
 }
 
+// A flood of one link costs the catalogue one request, and the run still quits cleanly after it.
+TEST_F(ProgramEndToEndTest, ManyLinksOfOneWallpaperShareOneRequestAndTheRunQuitsCleanly)
+{
+    ProgramRun running(environment());
+    waitForLaunch(running);
+    const QString byId = QStringLiteral("/functions/v1/get-wallpapers-by-id");
+    const int before = catalogue.server().requestCount(byId);
+
+    constexpr int kLinks = 40;
+    const QString opened = QStringLiteral("✅ [WallpaperDeepLinkHandler] Opened wallpaper 1718000000137 from link");
+    ProgramRun second(environment(), QStringList(kLinks, QStringLiteral("quorvelle://wallpaper/1718000000137")));
+    EXPECT_EQ(second.waitForExit(), 0);
+    ASSERT_TRUE(running.waitForLine(opened)) << running.output().toStdString();
+    EXPECT_EQ(running.terminate(), 0);
+    EXPECT_EQ(running.output().count(opened), kLinks);
+    EXPECT_EQ(catalogue.server().requestCount(byId) - before, 1);
+}
+
 // The analytics queue of a killed run is on disk within a tick of the sender, and the next run
 // delivers it, each signal once.
 TEST_F(ProgramEndToEndTest, AKilledRunsQueuedSignalsAreDeliveredOnceByTheNextRun)

@@ -50,6 +50,16 @@ protected:
             ++requests_;
             res.set_redirect("/functions/v1/loop");
         });
+        // The key the last hop of a redirect brought along.
+        routes.Get("/functions/v1/key", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_content(req.get_header_value("Authorization"), "application/octet-stream");
+        });
+        routes.Get("/functions/v1/stay", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/functions/v1/key"); });
+        routes.Get("/functions/v1/leave", [this](const httplib::Request&, httplib::Response& res) {
+            QUrl elsewhere = server_.url(QStringLiteral("/functions/v1/key"));
+            elsewhere.setHost(QStringLiteral("localhost"));
+            res.set_redirect(elsewhere.toString().toStdString());
+        });
         server_.start();
     }
 
@@ -93,6 +103,19 @@ protected:
     Http http_;
     APIService api_{settings(), clock_, http_};
 };
+
+// The backend's key is for the backend: a redirect elsewhere goes on without it.
+TEST_F(APIReplyLimitsTest, TheBearerKeyFollowsARedirectOnlyWithinTheBackendsOrigin)
+{
+    APIService::Settings keyed = settings();
+    keyed.bearerKey = QStringLiteral("backend-key");
+    APIService api(keyed, clock_, http_);
+    for (const auto& [endpoint, seen] : {std::pair<QString, QByteArray>{QStringLiteral("stay"), "Bearer backend-key"},
+             {QStringLiteral("leave"), ""}}) {
+        SCOPED_TRACE(endpoint.toStdString());
+        EXPECT_EQ(waitForTask(api.request(server_.url(QStringLiteral("/functions/v1/") + endpoint), "GET")), seen);
+    }
+}
 
 TEST_F(APIReplyLimitsTest, AReplyBeyondSixtyFourMebibytesFailsClearly)
 {

@@ -225,4 +225,19 @@ TEST_F(EntriesJSONServiceTest, FallsBackToTheBackupWhenTheStockManifestCannotBeH
     }
 }
 
+// The bound on the reply ends it, long before the deadline would.
+TEST_F(EntriesJSONServiceTest, AStockManifestWithoutEndIsCutOffAndTheBackupServes)
+{
+    service_.setStockManifestTimeout(120'000);
+    folders_.seedIfNew();
+    service_.backupAndInstallEntries();
+    catalogue_.server().setFault(stockPath(), Fault{.endless = true});
+    LogCapture log;
+    waitForTask(service_.restoreDefaultEntries());
+    EXPECT_EQ(manifest(), backup());
+    EXPECT_TRUE(log.contains(QStringLiteral("⚠️ [EntriesJSONService] Stock entries.json unavailable (Failed to copy entries.json: "
+                                            "Failed to fetch entries.json: The reply is longer than the 32 MiB allowed.), restored ")))
+        << log.lines().join(u'\n').toStdString();
+}
+
 } // namespace

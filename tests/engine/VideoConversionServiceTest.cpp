@@ -5,6 +5,7 @@
 #include "support/TaskWait.h"
 #include "foundation/Log.h"
 #include "platform/Http.h"
+#include "platform/HttpError.h"
 #include "platform/MediaTools.h"
 
 #include <QImage>
@@ -110,6 +111,18 @@ TEST_F(VideoConversionServiceTest, InstallsThePictureAsPngAndKeepsTheOldOneWhenT
         EXPECT_EQ(failure->localizedDescription(), QStringLiteral("Video conversion failed: Failed to load WebP image"));
         EXPECT_EQ(installedThumbnail(), installed);
     }
+}
+
+TEST_F(VideoConversionServiceTest, AThumbnailWithoutEndFailsClearlyAndKeepsTheInstalledOne)
+{
+    waitForTask(service_.copyThumbnailToAerials(thumbnailUrl(kKey)));
+    const QByteArray installed = installedThumbnail();
+    catalogue_.server().setFault(QStringLiteral("/wallpaper/%1/thumbnail.webp").arg(kOtherKey), Fault{.endless = true});
+    const auto failure = failureOf<HttpError>(service_.copyThumbnailToAerials(thumbnailUrl(kOtherKey)));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->localizedDescription(), QStringLiteral("The reply is longer than the 32 MiB allowed."));
+    EXPECT_EQ(installedThumbnail(), installed);
+    EXPECT_TRUE(catalogue_.endlessRepliesCutOff());
 }
 
 TEST_F(VideoConversionServiceTest, InstallingAMovieThatWasNeverConvertedFails)

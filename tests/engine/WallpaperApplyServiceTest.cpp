@@ -152,6 +152,16 @@ TEST_F(WallpaperApplyServiceTest, TheToastShowsTheRecordsThumbnailOnceItHasArriv
     EXPECT_EQ(toast_.thumbnailImage().size(), QImage::fromData(waitForTask(Http::shared().send(QNetworkRequest(*record(kCatalogueKey).imageUrl))).body).size());
 }
 
+TEST_F(WallpaperApplyServiceTest, AThumbnailWithoutEndIsDroppedAndTheApplyGoesOnWithoutIt)
+{
+    catalogue_.server().setFault(assetUrl(kCatalogueKey, QStringLiteral("thumbnail.webp")).mid(catalogue_.server().baseUrl().size()),
+        Fault{.endless = true});
+    waitForTask(service_.applyWallpaper(cachedRequest()));
+    EXPECT_TRUE(catalogue_.endlessRepliesCutOff());
+    EXPECT_EQ(toastEvents_.messages().last(), QStringLiteral("message:Wallpaper applied"));
+    EXPECT_TRUE(toast_.thumbnailImage().isNull());
+}
+
 TEST_F(WallpaperApplyServiceTest, AFailedOrCutDownloadChangesNothingAndReachesTheCaller)
 {
     for (const Fault& fault : {Fault{.status = 500}, Fault{.cutShort = true}}) {

@@ -7,6 +7,7 @@
 #include "foundation/Shared.h"
 #include "support/Eventually.h"
 #include "support/TempFolder.h"
+#include "platform/Http.h"
 #include "support/TestHttpsServer.h"
 
 #include <QBuffer>
@@ -81,6 +82,14 @@ protected:
             server_.waitForShutdown(30'000);
             res.set_content(blue_.constData(), size_t(blue_.size()), "image/png");
         });
+        // No length and no end, until the client leaves (or 1 GiB went out).
+        routes.Get("/endless/poster.png", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_chunked_content_provider("image/png", [this](size_t offset, httplib::DataSink& sink) {
+                const std::string block(64 << 10, 'p');
+                endlessSent_ += block.size();
+                return offset < (size_t(1) << 30) && sink.write(block.data(), block.size());
+            });
+        });
         server_.start();
     }
 
@@ -98,6 +107,7 @@ protected:
     const QByteArray blue_ = pngOf(Qt::blue);
     std::atomic<int> requests_ = 0;
     std::atomic<int> pageRequests_ = 0;
+    std::atomic<size_t> endlessSent_ = 0;
     TestHttpsServer server_;
 };
 
@@ -141,6 +151,19 @@ TEST_F(WallpaperImageLoaderTest, AnUnreachableServerGetsTenAttemptsAndTwoLogLine
     ASSERT_EQ(log.lines().size(), 2);
     EXPECT_TRUE(log.lines()[0].startsWith(QStringLiteral("⏳ Image load failed (attempt 1/10): poster.webp - ")));
     EXPECT_EQ(log.lines()[1], QStringLiteral("❌ Image load failed after 10 attempts: poster.webp"));
+}
+
+// Each attempt at a picture without end stops at the bound on a reply.
+TEST_F(WallpaperImageLoaderTest, AReplyWithoutEndIsAFailedAttempt)
+{
+    WallpaperImageLoader loader(cache_, WallpaperImageLoader::RetryPolicy{2, 1, 5});
+    LogCapture log;
+    waitForTask(loader.load(url("/endless/poster.png"), {}));
+    EXPECT_TRUE(loader.image().isNull());
+    EXPECT_EQ(log.lines(),
+        (QStringList{QStringLiteral("⏳ Image load failed (attempt 1/2): poster.png - The reply is longer than the 32 MiB allowed."),
+            QStringLiteral("❌ Image load failed after 2 attempts: poster.png")}));
+    EXPECT_LT(endlessSent_, size_t(2 * 3 * Http::kDefaultMaxBodyBytes)) << "each attempt ended soon after the bound";
 }
 
 TEST_F(WallpaperImageLoaderTest, RepliesWithoutAnImageUseUpTheAttempts)

@@ -82,6 +82,18 @@ TEST_F(MenuBarManagerTest, RecentsAreListedNewestFirstWithTheirPictures)
     EXPECT_TRUE(waitUntil([named] { return !named->icon().isNull(); }));
 }
 
+TEST_F(MenuBarManagerTest, ARecentsPictureWithoutEndIsDroppedAndTheItemStays)
+{
+    catalogue_.server().setFault(assetUrl(kCatalogueKey, QStringLiteral("thumbnail.webp")).mid(catalogue_.server().baseUrl().size()),
+        samplecatalogue::Fault{.endless = true});
+    recents_.addWallpaper(record(kCatalogueKey));
+    settle();
+    EXPECT_TRUE(catalogue_.endlessRepliesCutOff());
+    QAction* item = recentItem(QStringLiteral("Misty Pine Valley"));
+    ASSERT_TRUE(item);
+    EXPECT_TRUE(item->icon().isNull());
+}
+
 TEST_F(MenuBarManagerTest, PlaylistsShowSizeIntervalAndWhichOneRotates)
 {
     const WallpaperPlaylist calm = playlists_.createPlaylist(QStringLiteral("Calm"), 1800);

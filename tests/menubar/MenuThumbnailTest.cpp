@@ -84,6 +84,17 @@ TEST_F(MenuThumbnailTest, AReplyThatIsNoPictureClearsThePreviousWallpapersPictur
     EXPECT_FALSE(QFileInfo::exists(*MenuThumbnailLoader::posterCachePath(kOtherCatalogueKey)));
 }
 
+TEST_F(MenuThumbnailTest, APosterWithoutEndIsDroppedAndNothingIsShownOrKept)
+{
+    waitForTask(store_.initializeIfNeeded());
+    catalogue_.server().setFault(posterPath(kCatalogueKey), Fault{.endless = true});
+    showOnDesktop(cachedRequest(kCatalogueKey));
+    waitForLoad();
+    EXPECT_TRUE(catalogue_.endlessRepliesCutOff());
+    EXPECT_FALSE(rowVisible());
+    EXPECT_FALSE(QFileInfo::exists(*MenuThumbnailLoader::posterCachePath(kCatalogueKey)));
+}
+
 TEST_F(MenuThumbnailTest, ASlowPosterOfAnEarlierWallpaperNeverReplacesTheCurrentOne)
 {
     catalogue_.server().setFault(posterPath(kCatalogueKey), Fault{.delayMs = 1000});

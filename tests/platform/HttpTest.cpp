@@ -3,6 +3,7 @@
 #include "platform/FileError.h"
 #include "platform/Http.h"
 #include "platform/HttpError.h"
+#include "platform/HttpRedirect.h"
 #include "support/FileBytes.h"
 #include "support/TaskWait.h"
 #include "support/TempFolder.h"
@@ -192,9 +193,10 @@ protected:
         routes.Get("/insecure", [this](const httplib::Request&, httplib::Response& res) {
             res.set_redirect(server_.url(QStringLiteral("/file")).toString().replace(QStringLiteral("https:"), QStringLiteral("http:")).toStdString());
         });
-        // A reply without a length that goes on until the client leaves (or 1 GiB).
+        // A reply without a length that goes on until the client leaves (or 1 GiB), of a type
+        // the server never compresses.
         routes.Get("/endless", [this](const httplib::Request&, httplib::Response& res) {
-            res.set_chunked_content_provider("application/json", [this](size_t offset, httplib::DataSink& sink) {
+            res.set_chunked_content_provider("application/octet-stream", [this](size_t offset, httplib::DataSink& sink) {
                 const std::string block(64 << 10, ' ');
                 endlessSent_ = offset;
                 return offset < (size_t(1) << 30) && sink.write(block.data(), block.size());
@@ -209,6 +211,11 @@ protected:
                 }
                 return sink.write("{}", 2);
             });
+        });
+        // Sends the call on to the address in its "next" item; "/headers" tells the credentials it got.
+        routes.Get("/via", [](const httplib::Request& req, httplib::Response& res) { res.set_redirect(req.get_param_value("next")); });
+        routes.Get("/headers", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_content(req.get_header_value("Authorization") + "|" + req.get_header_value("Cookie"), "application/octet-stream");
         });
         routes.Get(R"(/sized/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
             res.set_content(std::string(std::stoul(req.matches[1]), 'z'), "application/json");
@@ -735,6 +742,102 @@ TEST_F(HttpTest, AReplyLongerThanTheCallAllowsIsCutOff)
         EXPECT_EQ(error->localizedDescription(), QStringLiteral("The reply is longer than the 1 MiB allowed."));
     }
     EXPECT_LT(endlessSent_, size_t(64) << 20) << "the endless reply was dropped soon after the limit";
+}
+
+// Pictures, feeds and files fetched without a bound of their own get the default one.
+TEST_F(HttpTest, AReplyWithoutEndStopsAtTheDefaultBoundUnlessTheCallAllowsMore)
+{
+    const auto error = failureOf(http_.send(request(QStringLiteral("/endless"))));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), HttpError::Kind::TooLarge);
+    EXPECT_EQ(error->localizedDescription(), QStringLiteral("The reply is longer than the 32 MiB allowed."));
+    EXPECT_LT(endlessSent_, size_t(96) << 20) << "the endless reply was dropped soon after the bound";
+
+    QNetworkRequest large = request(QStringLiteral("/sized/%1").arg(Http::kDefaultMaxBodyBytes + 1));
+    large.setRawHeader("Accept-Encoding", "identity"); // as sent, not unpacked from a few bytes
+    EXPECT_EQ(failureOf(http_.send(large))->kind(), HttpError::Kind::TooLarge);
+    const HttpResponse allowed = waitForTask(http_.send(large, "GET", {}, {}, Http::kDefaultTimeoutMs, Http::kDefaultMaxBodyBytes + 1));
+    EXPECT_EQ(allowed.body.size(), Http::kDefaultMaxBodyBytes + 1);
+}
+
+// A redirect carries the call's credentials along while it stays with the origin they were
+// meant for; once a hop leaves it they are gone, even when a later hop comes back.
+TEST_F(HttpTest, CredentialsFollowRedirectsOnlyWithinTheirOrigin)
+{
+    const QUrl here = server_.url(QStringLiteral("/headers"));
+    QUrl elsewhere = here;
+    elsewhere.setHost(QStringLiteral("localhost"));
+    const auto via = [](const QUrl& server, const QUrl& next) {
+        QUrl hop = server.resolved(QUrl(QStringLiteral("/via")));
+        hop.setQuery(QStringLiteral("next=") + QString::fromLatin1(QUrl::toPercentEncoding(next.toString(QUrl::FullyEncoded))),
+            QUrl::StrictMode);
+        return hop;
+    };
+    struct Case {
+        const char* name;
+        QUrl start;
+        QByteArray seen;
+    };
+    const QByteArray credentials = "Bearer secret|session=1";
+    for (const Case& c : {Case{"no redirect", here, credentials}, Case{"same origin, two hops", via(here, via(here, here)), credentials},
+             Case{"to another host", via(here, elsewhere), "|"}, Case{"away and back", via(here, via(elsewhere, here)), "|"}}) {
+        SCOPED_TRACE(c.name);
+        QNetworkRequest call(c.start);
+        call.setRawHeader("Authorization", "Bearer secret");
+        call.setRawHeader("Cookie", "session=1");
+        const HttpResponse response = waitForTask(http_.send(call));
+        EXPECT_EQ(response.status, 200);
+        EXPECT_EQ(response.body, c.seen);
+    }
+}
+
+TEST(HttpRedirectTest, AnOriginIsSchemeHostAndPort)
+{
+    struct Case {
+        const char* a;
+        const char* b;
+        bool same;
+    };
+    for (const Case& c : {Case{"https://example.org/a", "https://example.org:443/b?c", true},
+             Case{"http://example.org/", "http://EXAMPLE.org:80/", true}, Case{"https://example.org/", "http://example.org/", false},
+             Case{"https://example.org/", "https://example.org:8443/", false}, Case{"https://example.org/", "https://api.example.org/", false}}) {
+        SCOPED_TRACE(std::string(c.a) + " " + c.b);
+        EXPECT_EQ(HttpRedirect::sameOrigin(QUrl(QString::fromLatin1(c.a)), QUrl(QString::fromLatin1(c.b))), c.same);
+    }
+}
+
+// Counts the threads Qt's network managers run their connections on.
+int networkThreads()
+{
+    int count = 0;
+    for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name(QStringLiteral("/proc/self/task/") + task + QStringLiteral("/comm"));
+        if (name.open(QIODevice::ReadOnly) && name.readAll().startsWith("QNetworkAccess"))
+            ++count;
+    }
+    return count;
+}
+
+// At exit the calls still in flight end, and Qt's network thread with them, before the process
+// tears down what that thread uses.
+TEST_F(HttpTest, ShuttingDownEndsTheCallsInFlightAndTheNetworkThread)
+{
+    const int before = networkThreads();
+    Http http;
+    auto running = http.send(request(QStringLiteral("/silent")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return arrivedOnce_.load(); }, 30'000));
+    EXPECT_EQ(networkThreads(), before + 1);
+
+    http.shutDown();
+    EXPECT_TRUE(running.isReady()) << "the call ended with the shut-down";
+    const auto error = failureOf(std::move(running));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), HttpError::Kind::Cancelled);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return networkThreads() == before; }, 30'000));
+
+    const auto later = failureOf(http.send(request(QStringLiteral("/hello"))));
+    ASSERT_TRUE(later);
+    EXPECT_EQ(later->kind(), HttpError::Kind::Cancelled);
 }
 
 // The system's authorities (OpenSSL's default locations, here pointed at the test's own) are

@@ -96,6 +96,30 @@ TEST_F(WallpaperDeepLinkHandlerTest, UnknownKeyOrFailedRequestOnlyLogs)
     EXPECT_FALSE(wallpapers_.pendingWallpaper());
 }
 
+// A flood of links to one wallpaper costs one request; every link still opens, or fails, with it.
+TEST_F(WallpaperDeepLinkHandlerTest, LinksOfAKeyWhoseFetchIsUnderWayShareIt)
+{
+    initialize();
+    LogCapture log;
+    constexpr int kLinks = 500;
+    for (int i = 0; i < kLinks; ++i)
+        handler_.handle(link(kMonochromeKey));
+    handler_.handle(link(5)); // another key has a fetch of its own
+    ASSERT_EVENTUALLY(windowRequests_.count() == kLinks, kRequestWaitMs);
+    ASSERT_EVENTUALLY(log.contains(QStringLiteral("⚠️ [WallpaperDeepLinkHandler] Wallpaper not found for key: 5")), kRequestWaitMs);
+    EXPECT_EQ(session_.requests(kById), 2);
+    ASSERT_EVENTUALLY(wallpapers_.pendingWallpaper(), kRequestWaitMs);
+    EXPECT_EQ(wallpapers_.pendingWallpaper()->key, kMonochromeKey);
+
+    session_.server().setFault(CatalogueSession::path(kById), Fault{500, 0, false, false, 1});
+    for (int i = 0; i < 3; ++i)
+        handler_.handle(link(-7));
+    ASSERT_EVENTUALLY(log.lines().count(QStringLiteral(
+                          "❌ [WallpaperDeepLinkHandler] Failed to fetch wallpaper -7: HTTP error with status code: 500")) == 3,
+        kRequestWaitMs);
+    EXPECT_EQ(session_.requests(kById), 3);
+}
+
 TEST_F(WallpaperDeepLinkHandlerTest, LinkBeforeTheFirstLoadOpensOnceTheStateIsReady)
 {
     delays_.holdSleeps(true);

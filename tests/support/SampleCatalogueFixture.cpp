@@ -1,5 +1,9 @@
 #include "SampleCatalogueFixture.h"
 
+#include "platform/Http.h"
+
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 SampleCatalogueFixture::SampleCatalogueFixture() : SampleCatalogueFixture(testOptions()) {}
@@ -37,4 +41,14 @@ samplecatalogue::SampleCatalogue::Options SampleCatalogueFixture::testOptions()
     options.privateKeyFile = QStringLiteral(QUORVELLE_TEST_DATA_DIR "/sample-catalogue-key.pem");
     options.mediaFolder = sharedMediaFolder();
     return options;
+}
+
+testing::AssertionResult SampleCatalogueFixture::endlessRepliesCutOff()
+{
+    if (!QTest::qWaitFor([&] { return server_.endlessRepliesEnded() > 0; }, 60'000))
+        return testing::AssertionFailure() << "no endless reply ended";
+    const size_t longest = server_.longestEndlessReply();
+    if (longest >= size_t(3 * Http::kDefaultMaxBodyBytes))
+        return testing::AssertionFailure() << "an endless reply sent " << longest << " bytes";
+    return testing::AssertionSuccess();
 }

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <gtest/gtest.h>
+
 #include <memory>
 
 // A sample catalogue running in-process on a free port with the test certificate, and the
@@ -23,6 +25,11 @@ public:
     samplecatalogue::SampleCatalogue& server() { return server_; }
     const Config& config() const { return config_; }
     QString certificateFile() const { return server_.options().certificateFile; }
+
+    // Turns the event loop until a reply of an `endless` fault has ended, then tells whether
+    // every one that ended was left by the client soon after the default bound on a reply
+    // (less than three times it went out), not at the server's own end of 1 GiB.
+    testing::AssertionResult endlessRepliesCutOff();
 
     // QUORVELLE_SAMPLE_MEDIA_DIR when set, else a folder in the build tree.
     static QString sharedMediaFolder();

@@ -88,6 +88,13 @@ TEST_F(UpdateCheckServiceTest, ReportsAFailedFetch)
     EXPECT_TRUE(log_.lines().last().startsWith(QStringLiteral("❌ [UpdateCheckService] Update check failed: ")));
 }
 
+TEST_F(UpdateCheckServiceTest, AFeedWithoutEndIsAFailedFetch)
+{
+    catalogue_.server().setFault(QStringLiteral("/appcast.xml"), samplecatalogue::Fault{.endless = true});
+    EXPECT_FALSE(check());
+    EXPECT_EQ(log_.lines().last(), QStringLiteral("❌ [UpdateCheckService] Update check failed: The reply is longer than the 32 MiB allowed."));
+}
+
 TEST_F(UpdateCheckServiceTest, ABundleWithoutVersionsCountsAsVersionZero)
 {
     environment().runningBundle.shortVersion.reset();

@@ -42,6 +42,7 @@ void ControlEndpoints::install(Router& router, FaultInjector& faults, RequestLog
         fault.cutShort = body.value(QLatin1String("cut_short")).toBool();
         fault.invalidJson = body.value(QLatin1String("invalid_json")).toBool();
         fault.emptyBody = body.value(QLatin1String("empty_body")).toBool();
+        fault.endless = body.value(QLatin1String("endless")).toBool();
         fault.times = body.value(QLatin1String("times")).toInt(-1);
         faults.setFault(path, fault);
         return CatalogueReply::json(kDone);

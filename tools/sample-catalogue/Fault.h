@@ -18,6 +18,9 @@ struct Fault {
     // `rewriteWith`, to serve one value a backend should not send.
     QString rewritePattern = {};
     QString rewriteWith = {};
+    // Answer 200 with a body that has no length and no end: it goes on until the client
+    // leaves, the server stops, or 1 GiB went out.
+    bool endless = false;
 
     bool operator==(const Fault&) const = default;
 };

@@ -1,5 +1,7 @@
 #include "FaultInjector.h"
 
+#include <algorithm>
+
 #include <chrono>
 
 namespace samplecatalogue {
@@ -17,6 +19,25 @@ void FaultInjector::clearFaults()
 {
     std::lock_guard lock(mutex_);
     faults_.clear();
+}
+
+void FaultInjector::endlessReplyEnded(size_t sent)
+{
+    std::lock_guard lock(mutex_);
+    ++endlessEnded_;
+    longestEndless_ = std::max(longestEndless_, sent);
+}
+
+int FaultInjector::endlessRepliesEnded() const
+{
+    std::lock_guard lock(mutex_);
+    return endlessEnded_;
+}
+
+size_t FaultInjector::longestEndlessReply() const
+{
+    std::lock_guard lock(mutex_);
+    return longestEndless_;
 }
 
 std::optional<Fault> FaultInjector::take(const QString& path)

@@ -28,11 +28,19 @@ public:
     void interruptSleeps();
     void allowSleeps();
 
+    // How many replies without end have ended (the client left) and the most one of them
+    // sent, so a test sees how soon a client gives up on one.
+    void endlessReplyEnded(size_t sent);
+    int endlessRepliesEnded() const;
+    size_t longestEndlessReply() const;
+
 private:
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable wake_;
     QMap<QString, Fault> faults_;
     bool interrupted_ = false;
+    int endlessEnded_ = 0;
+    size_t longestEndless_ = 0;
 };
 
 } // namespace samplecatalogue

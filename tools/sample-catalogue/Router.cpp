@@ -118,6 +118,20 @@ void send(const CatalogueReply& reply, bool cutShort, const std::atomic<bool>& s
     }
 }
 
+void sendEndless(const std::atomic<bool>& stopping, FaultInjector& faults, httplib::Response& res)
+{
+    constexpr size_t kEndlessLimit = size_t(1) << 30;
+    // A type the server never compresses, so every block goes out as it is.
+    res.set_chunked_content_provider("application/octet-stream", [&stopping, &faults](size_t offset, httplib::DataSink& sink) {
+        const std::string block(kChunkSize, ' ');
+        if (offset >= kEndlessLimit || stopping || !sink.write(block.data(), block.size())) {
+            faults.endlessReplyEnded(offset);
+            return false;
+        }
+        return true;
+    });
+}
+
 bool acceptsJson(const QByteArray& accept)
 {
     return accept.contains("application/json");
@@ -158,6 +172,8 @@ void Router::add(HttpMethod method, const QString& pattern, Kind kind, Handler h
             log_.record(request);
             fault = faults_.take(request.path);
         }
+        if (fault && fault->endless)
+            return sendEndless(stopping_, faults_, res);
         const CatalogueReply reply = answer(request, kind, handler, fault);
         // The server hands handlers a const request, but the object is its own, mutable one;
         // send() must correct its ranges before the server applies them.

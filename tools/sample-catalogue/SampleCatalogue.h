@@ -70,6 +70,9 @@ public:
     // Faults for requests whose path equals or starts with path; see Fault.
     void setFault(const QString& path, const Fault& fault) { faults_.setFault(path, fault); }
     void clearFaults() { faults_.clearFaults(); }
+    // How many replies of `endless` faults have ended, and the most one of them sent.
+    int endlessRepliesEnded() const { return faults_.endlessRepliesEnded(); }
+    size_t longestEndlessReply() const { return faults_.longestEndlessReply(); }
 
     // The reply shape of a backend path whose real backend may answer in several (see the
     // endpoint groups); an empty shape goes back to the usual one. The request header
