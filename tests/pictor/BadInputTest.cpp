@@ -5,6 +5,7 @@
 #include "pictor/processing/DownsamplingImageProcessor.h"
 #include "pictor/processing/ImageDecoder.h"
 
+#include <QImageReader>
 #include <QRandomGenerator>
 #include <QtEndian>
 
@@ -203,3 +204,48 @@ TEST(BadInputTest, TheDecodingCapCountsPixelsWhateverTheirDepth)
 }
 
 } // namespace
+
+namespace {
+
+// A GIF whose only frame is one pixel, composed by Qt on the whole logical screen.
+QByteArray gifOfScreen(QSize screen) { return testimages::gif(screen, {GifFrame{QSize(1, 1), 1, 2}}); }
+
+} // namespace
+
+TEST(BadInputTest, AGifIsCappedAndScaledByItsLogicalScreenNotItsFrame)
+{
+    struct Case {
+        const char* name;
+        QSize screen;
+        int maxSide;
+        QSize decoded; // empty: refused as above the cap
+    };
+    const QList<Case> cases = {
+        {"a small frame on a screen above the cap", QSize(16384, 8192), 256, QSize()},
+        {"a small frame on a screen within the cap, downsampled", QSize(4096, 2048), 256, QSize(256, 128)},
+        {"a screen of no size takes the frame's", QSize(0, 0), 0, QSize(1, 1)},
+    };
+    for (const Case& c : cases) {
+        const Result<QImage, QString> result = ImageDecoder::decode(gifOfScreen(c.screen), c.maxSide);
+        if (c.decoded.isEmpty()) {
+            ASSERT_TRUE(result.isFailure()) << c.name;
+            EXPECT_TRUE(result.error().contains(QLatin1String("above the decoding cap"))) << c.name << ": " << result.error().toStdString();
+            continue;
+        }
+        ASSERT_TRUE(result.isSuccess()) << c.name << ": " << result.error().toStdString();
+        EXPECT_EQ(result.value().size(), c.decoded) << c.name;
+    }
+}
+
+TEST(BadInputTest, QtsAllocationLimitIsSetOnceAtStartAndNoDecodeChangesIt)
+{
+    // Set when the library was loaded, before any decode: the cap's pixels at 64 bits each.
+    const int atStart = QImageReader::allocationLimit();
+    EXPECT_EQ(atStart, int(ImageDecoder::maxPixels * 8 / (1024 * 1024)));
+    // Another part of the process chose its own: decodes of every kind leave it so.
+    QImageReader::setAllocationLimit(atStart / 2);
+    for (const QByteArray& data : {picturePng(), pictureJpeg(), pictureGif()})
+        EXPECT_TRUE(ImageDecoder::decode(data).isSuccess());
+    EXPECT_EQ(QImageReader::allocationLimit(), atStart / 2);
+    QImageReader::setAllocationLimit(atStart);
+}

@@ -667,6 +667,8 @@ void SessionDelegate::concludeRedirection(const std::shared_ptr<SessionDataTask>
 {
     Transfer* state = transfer(task->identifier());
     state->finishedPending = true;
+    // Its body is what was read, however long the server said it was.
+    state->redirection->expectedContentLength = state->redirectionBody.size();
     judge(task, *state->redirection);
 }
 
