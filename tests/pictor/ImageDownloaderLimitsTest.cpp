@@ -271,21 +271,27 @@ TEST_F(DownloaderLimitsTest, ABurstFromOneHostWaitsForConnectionsOnNoClock)
         EXPECT_TRUE(result.isSuccess()) << result.error().what();
 }
 
-TEST_F(DownloaderLimitsTest, AnAnswerLaterThanTheTimeOutFailsAndOneWithinLoads)
+TEST_F(DownloaderLimitsTest, AnImageTakingLongerThanTheTimeOutFailsAndOneWithinLoads)
 {
-    // Answers after the given milliseconds.
-    server.routes().Get(R"(/after/(\d+).png)", [this](const httplib::Request& request, httplib::Response& response) {
-        server.waitForShutdown(std::stoi(request.matches[1]));
-        response.set_content(ImageServer::png().toStdString(), "image/png");
+    // The image in twenty pieces spread over the given milliseconds: data keeps coming, so only
+    // the bound on the whole transfer can end it.
+    server.routes().Get(R"(/spread/(\d+).png)", [this](const httplib::Request& request, httplib::Response& response) {
+        const int pause = std::stoi(request.matches[1]) / 20;
+        const std::string body = ImageServer::png().toStdString();
+        const size_t piece = (body.size() + 19) / 20;
+        response.set_content_provider(body.size(), "image/png", [this, pause, body, piece](size_t offset, size_t, httplib::DataSink& sink) {
+            server.waitForShutdown(pause);
+            return sink.write(body.data() + offset, std::min(piece, body.size() - offset));
+        });
     });
     downloader->setDownloadTimeout(1.0);
-    downloader->downloadImage(server.url("/after/2000.png"), options(), outcomes.completion());
-    downloader->downloadImage(server.url("/after/100.png"), options(), outcomes.completion());
+    downloader->downloadImage(server.url("/spread/2000.png"), options(), outcomes.completion());
+    downloader->downloadImage(server.url("/spread/100.png"), options(), outcomes.completion());
     ASSERT_TRUE(outcomes.waitFor(2));
     const bool lateFirst = outcomes.results[0].isFailure();
     const auto& late = outcomes.results[lateFirst ? 0 : 1];
     const auto& early = outcomes.results[lateFirst ? 1 : 0];
-    ASSERT_TRUE(late.isFailure()) << "an answer after twice the time-out was waited for";
+    ASSERT_TRUE(late.isFailure()) << "an image taking twice the time-out was waited for";
     EXPECT_TRUE(QString::fromUtf8(late.error().what()).contains(QStringLiteral("timed out"))) << late.error().what();
     EXPECT_TRUE(early.isSuccess()) << early.error().what();
 }
