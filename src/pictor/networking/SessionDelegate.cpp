@@ -140,25 +140,29 @@ void addCookies(QNetworkRequest& request, QNetworkCookieJar& jar)
 }
 
 // Stops a reply and frees it, with the place it holds among the host's connections. Qt's HTTP
-// stack stalls every other request to the host when a reply is aborted in the first moments after
-// it was handed over, before the stack has taken it up: such a reply is aborted once it is
-// kFreshReplyMs old.
-constexpr qint64 kFreshReplyMs = 50;
+// stack stalls every other request to the host when a reply is aborted before the stack has taken
+// it up (a busy machine may take a while): such a reply is aborted once it is, that is once it is
+// sent, its connection is encrypted or its answer begins, and at the latest kTakeUpGraceMs after
+// it was handed over.
+constexpr int kTakeUpGraceMs = 1000;
+const char* const kTakenUp = "pictorTakenUp";
 
 void stopReply(QNetworkReply* reply, SessionManager::Ticket place)
 {
     if (!reply)
         return;
     QObject::disconnect(reply, nullptr, reply, nullptr);
-    const qint64 age = (nowNs() - reply->property("pictorHandedNs").toLongLong()) / 1000000;
-    auto stop = [reply, place = std::move(place)]() mutable {
+    // Every copy holds the place: it is given back when the reply is deleted.
+    auto stop = [reply, place = std::move(place)] {
         reply->abort();
         reply->deleteLater();
-        place.reset();
     };
-    if (age >= kFreshReplyMs)
+    if (reply->property(kTakenUp).toBool() || reply->isFinished())
         return stop();
-    QTimer::singleShot(int(kFreshReplyMs - age), reply, std::move(stop));
+    QObject::connect(reply, &QNetworkReply::requestSent, reply, stop);
+    QObject::connect(reply, &QNetworkReply::encrypted, reply, stop);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, stop);
+    QTimer::singleShot(kTakeUpGraceMs, reply, stop);
 }
 
 } // namespace
@@ -391,7 +395,6 @@ void SessionDelegate::dispatch(const std::shared_ptr<SessionDataTask>& task, con
     times.fetchStartNs = now;
     state->raw.requests.append(times);
     QNetworkReply* reply = state->manager->network()->get(request);
-    reply->setProperty("pictorHandedNs", now);
     state->reply = reply;
     // The manager may outlive this object by a turn of the event loop: every step holds it weakly.
     std::weak_ptr<SessionDelegate> weak = weak_from_this();
@@ -405,8 +408,10 @@ void SessionDelegate::dispatch(const std::shared_ptr<SessionDataTask>& task, con
         };
     };
     // Stamps what the stack reports of this request in its entry of the transfer's timeline.
-    auto stamp = [weak, id](std::optional<qint64> NetworkMetrics::RequestTimes::*field) {
-        return [weak, id, field] {
+    auto stamp = [weak, id, reply](std::optional<qint64> NetworkMetrics::RequestTimes::*field) {
+        return [weak, id, field, reply] {
+            if (field != &NetworkMetrics::RequestTimes::connectStartNs)
+                reply->setProperty(kTakenUp, true);
             std::shared_ptr<SessionDelegate> self = weak.lock();
             Transfer* stamped = self ? self->transfer(id) : nullptr;
             if (stamped && !stamped->raw.requests.isEmpty() && !(stamped->raw.requests.last().*field))
@@ -433,6 +438,7 @@ void SessionDelegate::dispatch(const std::shared_ptr<SessionDataTask>& task, con
             counted = std::max(counted, sent);
         }
     });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply] { reply->setProperty(kTakenUp, true); });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, with(&SessionDelegate::handleResponse));
     QObject::connect(reply, &QNetworkReply::readyRead, reply, with(&SessionDelegate::drain));
     QObject::connect(reply, &QNetworkReply::finished, reply, with(&SessionDelegate::handleFinished));
