@@ -183,13 +183,8 @@ SessionDelegate::~SessionDelegate()
     for (const auto& [identifier, state] : transfers_)
         open.append(state.reply);
     QMetaObject::invokeMethod(SessionManagers::home(), [open] {
-        for (const QPointer<QNetworkReply>& reply : open) {
-            if (!reply)
-                continue;
-            QObject::disconnect(reply, nullptr, reply, nullptr);
-            reply->abort();
-            reply->deleteLater();
-        }
+        for (const QPointer<QNetworkReply>& reply : open)
+            stopReply(reply, nullptr);
     });
 }
 
