@@ -629,7 +629,9 @@ void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& tas
         }
         return follow(task, next);
     }
-    // Its body is read while the handler decides: it is the final answer if none follows.
+    // Its body is read while the handler decides: it is the final answer if none follows. Qt
+    // takes no more from the connection than the bound while it waits to be read.
+    reply->setReadBufferSize(ImageDownloadRedirectHandler::kFinalBodyLimit);
     state->readingRedirection = true;
     readRedirection(task);
     std::weak_ptr<SessionDelegate> weak = weak_from_this();
