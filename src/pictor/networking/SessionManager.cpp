@@ -50,13 +50,6 @@ SessionManager::Ticket SessionManager::whenFree(const QUrl& url, std::function<v
     return entry;
 }
 
-int SessionManager::outTo(const QUrl& url) const
-{
-    std::lock_guard lock(mutex_);
-    const auto found = hosts_.find(hostKey(url));
-    return found == hosts_.end() ? 0 : found->second.out;
-}
-
 void SessionManager::giveBack(const QString& key)
 {
     std::shared_ptr<Entry> next;

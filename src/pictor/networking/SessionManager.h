@@ -34,8 +34,6 @@ public:
     // The ticket holds the place, or the wait, until it is dropped; dropping it before `go` ran
     // withdraws the wait.
     Ticket whenFree(const QUrl& url, std::function<void()> go);
-    // Requests out to the URL's host now (tests).
-    int outTo(const QUrl& url) const;
 
 private:
     struct Entry;
@@ -44,7 +42,7 @@ private:
 
     QObject* home_;
     QNetworkAccessManager* network_;
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     struct Host {
         int out = 0;
         std::deque<std::weak_ptr<Entry>> waiting;
