@@ -5,6 +5,7 @@
 #include "pictor/processing/DownsamplingImageProcessor.h"
 #include "pictor/processing/ImageDecoder.h"
 
+#include <QImageReader>
 #include <QRandomGenerator>
 #include <QtEndian>
 
@@ -174,7 +175,7 @@ TEST(BadInputTest, TheSameFilesWholeDecode)
     EXPECT_EQ(first.value().imageFrameCount(), 10000);
 }
 
-TEST(BadInputTest, TheDecodingCapCountsPixelsWhateverTheirDepth)
+TEST(BadInputTest, TheDecodingCapCountsThePixelsReallyDecodedWhateverTheirDepth)
 {
     QImage mono(8192, 8192, QImage::Format_Mono);
     mono.fill(0);
@@ -182,15 +183,22 @@ TEST(BadInputTest, TheDecodingCapCountsPixelsWhateverTheirDepth)
         const char* name;
         QByteArray data;
         QSize decoded; // empty: refused as above the cap
+        int maxSide = 0;
     };
+    // A GIF whose only frame is one pixel, composed by Qt on the whole logical screen.
+    const auto gifOfScreen = [](QSize screen) { return testimages::gif(screen, {GifFrame{QSize(1, 1), 1, 2}}); };
     const QList<Case> cases = {
         {"exactly at the cap", testimages::encoded(mono, "png"), QSize(8192, 8192)},
         {"one row above the cap", pngDeclaring(8192, 8193), QSize()},
         // Above half the cap, 64-bit pixels weigh more than the cap's 32-bit ones.
         {"16-bit channels above half the cap", deepPng(5800, 5800), QSize(5800, 5800)},
+        // A GIF's cap and scale count its logical screen, not its frame.
+        {"GIF of a small frame on a screen above the cap", gifOfScreen(QSize(16384, 8192)), QSize(), 256},
+        {"GIF of a small frame on a screen within the cap, downsampled", gifOfScreen(QSize(4096, 2048)), QSize(256, 128), 256},
+        {"GIF of a screen of no size, which takes the frame's", gifOfScreen(QSize(0, 0)), QSize(1, 1)},
     };
     for (const Case& c : cases) {
-        const Result<QImage, QString> result = ImageDecoder::decode(c.data);
+        const Result<QImage, QString> result = ImageDecoder::decode(c.data, c.maxSide);
         if (c.decoded.isEmpty()) {
             ASSERT_TRUE(result.isFailure()) << c.name;
             EXPECT_TRUE(result.error().contains(QLatin1String("above the decoding cap"))) << c.name << ": " << result.error().toStdString();
@@ -203,3 +211,16 @@ TEST(BadInputTest, TheDecodingCapCountsPixelsWhateverTheirDepth)
 }
 
 } // namespace
+
+TEST(BadInputTest, QtsAllocationLimitIsSetOnceAtStartAndNoDecodeChangesIt)
+{
+    // Set when the library was loaded, before any decode: the cap's pixels at 64 bits each.
+    const int atStart = QImageReader::allocationLimit();
+    EXPECT_EQ(atStart, int(ImageDecoder::maxPixels * 8 / (1024 * 1024)));
+    // Another part of the process chose its own: decodes of every kind leave it so.
+    QImageReader::setAllocationLimit(atStart / 2);
+    for (const QByteArray& data : {picturePng(), pictureJpeg(), pictureGif()})
+        EXPECT_TRUE(ImageDecoder::decode(data).isSuccess());
+    EXPECT_EQ(QImageReader::allocationLimit(), atStart / 2);
+    QImageReader::setAllocationLimit(atStart);
+}

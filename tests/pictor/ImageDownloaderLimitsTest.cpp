@@ -216,4 +216,137 @@ INSTANTIATE_TEST_SUITE_P(Ways, DownloaderDowngradeTest,
                          ::testing::Values(DowngradeCase{"ServerRedirection", false}, DowngradeCase{"RedirectHandler", true}),
                          [](const auto& param) { return std::string(param.param.name); });
 
+// Silent requests of one downloader against a host: once they have failed, another downloader of
+// the same trust, so of the same connections, still loads from that host.
+struct SilentCase {
+    const char* name;
+    bool builtByRedirectHandler; // else the first request itself hangs
+};
+
+class DownloaderSilentServerTest : public DownloaderLimitsTest, public ::testing::WithParamInterface<SilentCase> {};
+
+TEST_P(DownloaderSilentServerTest, AFailedRequestGivesItsConnectionBack)
+{
+    server.routes().Get(R"(/hang/(\d+))", [this](const httplib::Request&, httplib::Response&) { server.waitForShutdown(60000); });
+    downloader->setDownloadTimeout(0.5);
+    for (int i = 0; i < 6; ++i) {
+        const QUrl hanging = server.url(QStringLiteral("/hang/%1").arg(i));
+        if (GetParam().builtByRedirectHandler) {
+            auto handler = std::make_shared<AnyRedirectHandler>(
+                [hanging](auto, const URLResponse&, const QNetworkRequest&, AnyRedirectHandler::Answer answer) { answer(QNetworkRequest(hanging)); });
+            downloader->downloadImage(server.url(QStringLiteral("/moved?%1").arg(i)), options({PictorOptionsInfoItem::redirectHandler(handler)}),
+                                      outcomes.completion());
+        } else {
+            downloader->downloadImage(hanging, options(), outcomes.completion());
+        }
+    }
+    ASSERT_TRUE(outcomes.waitFor(6));
+    for (const auto& result : outcomes.results)
+        EXPECT_TRUE(QString::fromUtf8(result.error().what()).contains(QStringLiteral("timed out"))) << result.error().what();
+    auto other = ImageServer::downloader();
+    other->setDownloadTimeout(3.0);
+    other->downloadImage(server.url("/image.png"), options(), outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(7));
+    EXPECT_TRUE(outcomes.results[6].isSuccess()) << outcomes.results[6].error().what();
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, DownloaderSilentServerTest,
+                         ::testing::Values(SilentCase{"FirstRequest", false}, SilentCase{"BuiltByARedirectHandler", true}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(DownloaderLimitsTest, ABurstFromOneHostWaitsForConnectionsOnNoClock)
+{
+    // Four times as many images as Qt opens connections to a host, each answered in a third of
+    // the time-out: the last go out long after they were asked for, and all load.
+    server.routes().Get(R"(/third/(\d+).png)", [this](const httplib::Request&, httplib::Response& response) {
+        server.waitForShutdown(500);
+        response.set_content(ImageServer::png().toStdString(), "image/png");
+    });
+    downloader->setDownloadTimeout(1.5);
+    constexpr int kImages = 24;
+    for (int i = 0; i < kImages; ++i)
+        downloader->downloadImage(server.url(QStringLiteral("/third/%1.png").arg(i)), options(), outcomes.completion());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return outcomes.results.size() == kImages; }, 30000));
+    for (const auto& result : outcomes.results)
+        EXPECT_TRUE(result.isSuccess()) << result.error().what();
+}
+
+TEST_F(DownloaderLimitsTest, AnImageTakingLongerThanTheTimeOutFailsAndOneWithinLoads)
+{
+    // The image in twenty pieces spread over the given milliseconds: data keeps coming, so only
+    // the bound on the whole transfer can end it.
+    server.routes().Get(R"(/spread/(\d+).png)", [this](const httplib::Request& request, httplib::Response& response) {
+        const int pause = std::stoi(request.matches[1]) / 20;
+        const std::string body = ImageServer::png().toStdString();
+        const size_t piece = (body.size() + 19) / 20;
+        response.set_content_provider(body.size(), "image/png", [this, pause, body, piece](size_t offset, size_t, httplib::DataSink& sink) {
+            server.waitForShutdown(pause);
+            return sink.write(body.data() + offset, std::min(piece, body.size() - offset));
+        });
+    });
+    downloader->setDownloadTimeout(1.0);
+    downloader->downloadImage(server.url("/spread/2000.png"), options(), outcomes.completion());
+    downloader->downloadImage(server.url("/spread/100.png"), options(), outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(2));
+    const bool lateFirst = outcomes.results[0].isFailure();
+    const auto& late = outcomes.results[lateFirst ? 0 : 1];
+    const auto& early = outcomes.results[lateFirst ? 1 : 0];
+    ASSERT_TRUE(late.isFailure()) << "an image taking twice the time-out was waited for";
+    EXPECT_TRUE(QString::fromUtf8(late.error().what()).contains(QStringLiteral("timed out"))) << late.error().what();
+    EXPECT_TRUE(early.isSuccess()) << early.error().what();
+}
+
+TEST_F(DownloaderLimitsTest, QtsOwnIdleTimeOutIsReportedAsATimeOut)
+{
+    server.routes().Get("/hang", [this](const httplib::Request&, httplib::Response&) { server.waitForShutdown(60000); });
+    const QUrl hanging = server.url("/hang");
+    // A redirect handler asks for a shorter idle time-out than the downloader's, which Qt keeps.
+    auto handler = std::make_shared<AnyRedirectHandler>([hanging](auto, const URLResponse&, const QNetworkRequest&, AnyRedirectHandler::Answer answer) {
+        QNetworkRequest quick(hanging);
+        quick.setTransferTimeout(300);
+        answer(quick);
+    });
+    downloader->setDownloadTimeout(60.0);
+    downloader->downloadImage(server.url("/moved"), options({PictorOptionsInfoItem::redirectHandler(handler)}), outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    const QString why = QString::fromUtf8(outcomes.results[0].error().what());
+    EXPECT_TRUE(why.contains(QStringLiteral("timed out: nothing arrived for 300 ms"))) << why.toStdString();
+}
+
+struct RedirectPage {
+    const char* name;
+    qint64 bodyBytes;
+};
+
+class DownloaderRedirectPageTest : public DownloaderLimitsTest, public ::testing::WithParamInterface<RedirectPage> {};
+
+TEST_P(DownloaderRedirectPageTest, ARedirectionNotFollowedHandsOnItsPageUpToTheBound)
+{
+    auto sent = std::make_shared<std::atomic<qint64>>(0);
+    const qint64 bytes = GetParam().bodyBytes;
+    server.routes().Get("/moved-page", [sent, bytes](const httplib::Request&, httplib::Response& response) {
+        response.status = 302;
+        response.set_header("Location", "/image.png");
+        if (bytes <= 1024)
+            response.set_content(std::string(size_t(bytes), 'p'), "text/html");
+        else
+            serveFiveGigabytes(response, sent);
+    });
+    auto handler = std::make_shared<AnyRedirectHandler>(
+        [](auto, const URLResponse&, const QNetworkRequest&, AnyRedirectHandler::Answer answer) { answer(std::nullopt); });
+    PictorParsedOptionsInfo given = options({PictorOptionsInfoItem::redirectHandler(handler)});
+    std::optional<ImageDownloader::LivePhotoResult> result;
+    downloader->downloadLivePhotoResource(server.url("/moved-page"), given, [&](ImageDownloader::LivePhotoResult r) { result = std::move(r); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 10000));
+    ASSERT_TRUE(result->isSuccess()) << result->error().what();
+    const qint64 expected = std::min(bytes, ImageDownloadRedirectHandler::kFinalBodyLimit);
+    EXPECT_EQ(result->value().originalData.size(), expected);
+    EXPECT_LT(sent->load(), qint64(32) << 20);
+    EXPECT_EQ(server.hits("/image.png"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bodies, DownloaderRedirectPageTest,
+                         ::testing::Values(RedirectPage{"Short", 300}, RedirectPage{"FiveGigabytes", qint64(5) << 30}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
 } // namespace

@@ -23,6 +23,8 @@ public:
     ImageServer()
     {
         auto& routes = server_.routes();
+        // Enough workers for every connection Qt opens, with handlers that hang among them.
+        routes.new_task_queue = [] { return new httplib::ThreadPool(32); };
         routes.set_logger([this](const httplib::Request& request, const httplib::Response&) {
             std::lock_guard lock(mutex_);
             ++hits_[request.path];

@@ -193,15 +193,15 @@ TEST(NetworkMetrics, SpeedNeedsBytesAndADuration)
     };
     for (const Case& c : {Case{2097152, 2'000'000'000, 1.0}, Case{0, 2'000'000'000, std::nullopt}, Case{100, std::nullopt, std::nullopt},
                           Case{100, 0, std::nullopt}}) {
-        NetworkMetrics::Sample sample;
-        sample.responseBodyBytesReceived = c.bytes;
-        sample.responseEndNs = c.endNs;
-        sample.statusCode = 200;
-        EXPECT_EQ(NetworkMetrics::build(sample)->downloadSpeedMBps(), c.mbps);
+        NetworkMetrics::RequestTimes request;
+        request.responseBodyBytesReceived = c.bytes;
+        request.responseEndNs = c.endNs;
+        request.statusCode = 200;
+        EXPECT_EQ(NetworkMetrics::build({0, 0, {request}, 0})->downloadSpeedMBps(), c.mbps);
     }
-    NetworkMetrics::Sample notFound;
+    NetworkMetrics::RequestTimes notFound;
     notFound.statusCode = 404;
-    EXPECT_FALSE(NetworkMetrics::build(notFound));
+    EXPECT_FALSE(NetworkMetrics::build({0, 0, {notFound}, 0}));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "WidgetFixture.h"
+#include "support/Eventually.h"
 
 #include "pictor/retrieval/DelayRetryStrategy.h"
 #include "pictor/retrieval/RawImageDataProvider.h"
@@ -185,6 +186,12 @@ TEST_F(WidgetImageLoadingTest, TabsCellsAndTheTrayIconTakeOnlyTheirLatestLoad)
     EXPECT_FALSE(model.index(0, 0).data(Qt::DecorationRole).isValid());
 }
 
+// A model that tells how many persistent indexes it keeps.
+class CountingModel : public QStandardItemModel {
+public:
+    using QStandardItemModel::persistentIndexList;
+};
+
 class ModelCellLoadingTest : public WidgetImageLoadingTest {
 protected:
     void SetUp() override
@@ -204,8 +211,21 @@ protected:
     QPersistentModelIndex cell(int row, int column = 0) const { return QPersistentModelIndex(model.index(row, column)); }
     static QSize shown(const QPersistentModelIndex& cell) { return cell.data(Qt::DecorationRole).value<QPixmap>().size(); }
 
-    QStandardItemModel model;
+    CountingModel model;
 };
+
+TEST_F(ModelCellLoadingTest, AnEndedLoadLeavesNoPersistentIndexOfItsCell)
+{
+    // Loads ending every way: downloaded, from the cache, failed, cancelled.
+    Completions done;
+    pt::setImage(QPersistentModelIndex(model.index(0, 0)), network(png()), std::nullopt, std::nullopt, {}, done.record());
+    pt::setImage(QPersistentModelIndex(model.index(1, 0)), quick(), std::nullopt, std::nullopt, {}, done.record());
+    pt::setImage(QPersistentModelIndex(model.index(2, 0)), network(missing()), std::nullopt, std::nullopt, {}, done.record());
+    pt::setImage(QPersistentModelIndex(model.index(3, 0)), network(silent()), std::nullopt, std::nullopt, {}, done.record());
+    pt::cancelDownloadTask(QPersistentModelIndex(model.index(3, 0)));
+    ASSERT_TRUE(waitFor([&] { return done.results.size() == 4; }));
+    ASSERT_EVENTUALLY(model.persistentIndexList().isEmpty(), 5000) << model.persistentIndexList().size();
+}
 
 TEST_F(ModelCellLoadingTest, ALoadStaysWithItsCellWhileRowsMove)
 {

@@ -1,13 +1,10 @@
 #include "pictor/networking/AuthenticationChallengeResponsible.h"
 
-#include "pictor/networking/ImageDownloader.h"
-
 namespace pictor {
 
-AuthChallengeDisposition AuthenticationChallengeResponsible::didReceiveChallenge(ImageDownloader& downloader,
-                                                                                 const AuthenticationChallenge& challenge)
+AuthChallengeDisposition AuthenticationChallengeResponsible::didReceiveChallenge(ImageDownloader&, const AuthenticationChallenge& challenge)
 {
-    const std::optional<QSet<QString>> trusted = downloader.trustedHosts();
+    const std::optional<QSet<QString>>& trusted = challenge.trust.trustedHosts;
     if (trusted && trusted->contains(challenge.host))
         return AuthChallengeDisposition::useCredential;
     return AuthChallengeDisposition::performDefaultHandling;

@@ -11,7 +11,8 @@ class ImageDownloader;
 class AuthenticationChallengeResponsible {
 public:
     virtual ~AuthenticationChallengeResponsible() = default;
-    // Default: trust the presented certificate of a host listed in the downloader's trustedHosts.
+    // Default: trust the presented certificate of a host listed in the trusted hosts the
+    // transfer started with (challenge.trust), whatever the downloader trusts now.
     virtual AuthChallengeDisposition didReceiveChallenge(ImageDownloader& downloader, const AuthenticationChallenge& challenge);
 };
 

@@ -118,11 +118,11 @@ void ImageDownloader::setDownloadTimeout(double seconds)
     downloadTimeout_ = seconds;
 }
 
-std::optional<QSet<QString>> ImageDownloader::trustedHosts() const { return sessionDelegate_->trustedHosts(); }
+std::optional<QSet<QString>> ImageDownloader::trustedHosts() const { return sessionDelegate_->trust().trustedHosts; }
 
 void ImageDownloader::setTrustedHosts(std::optional<QSet<QString>> hosts) { sessionDelegate_->setTrustedHosts(std::move(hosts)); }
 
-QSslConfiguration ImageDownloader::sessionConfiguration() const { return sessionDelegate_->sslConfiguration(); }
+QSslConfiguration ImageDownloader::sessionConfiguration() const { return sessionDelegate_->trust().ssl; }
 
 void ImageDownloader::setSessionConfiguration(const QSslConfiguration& configuration)
 {
@@ -155,14 +155,17 @@ void ImageDownloader::setDelegate(std::weak_ptr<ImageDownloaderDelegate> delegat
 
 std::shared_ptr<AuthenticationChallengeResponsible> ImageDownloader::authenticationChallengeResponder() const
 {
-    std::lock_guard lock(mutex_);
-    return responder_.lock();
+    return sessionDelegate_->trust().responder.lock();
 }
 
 void ImageDownloader::setAuthenticationChallengeResponder(std::weak_ptr<AuthenticationChallengeResponsible> responder)
 {
-    std::lock_guard lock(mutex_);
-    responder_ = std::move(responder);
+    // Each responder of its own gets a key of its own, and with it connections of its own; the
+    // downloader itself is no responder of its own.
+    static std::atomic<quint64> nextKey = 1;
+    const std::shared_ptr<AuthenticationChallengeResponsible> given = responder.lock();
+    const bool own = given && given.get() != static_cast<AuthenticationChallengeResponsible*>(this);
+    sessionDelegate_->setResponder(own ? std::move(responder) : std::weak_ptr<AuthenticationChallengeResponsible>(), own ? nextKey++ : 0);
 }
 
 ImageDownloaderDelegate& ImageDownloader::effectiveDelegate(std::shared_ptr<ImageDownloaderDelegate>& holder)
@@ -175,8 +178,10 @@ void ImageDownloader::setupSessionHandler()
 {
     using Self = ImageDownloader;
     const std::shared_ptr<Self> self = shared_from_this();
+    // The responder the transfer started with answers, or, when it had none (or it is gone), the
+    // downloader's own default, by the trusted hosts the transfer started with.
     sessionDelegate_->onReceiveSessionChallenge.delegate<Self>(self, [](Self& downloader, AuthenticationChallenge challenge) {
-        const std::shared_ptr<AuthenticationChallengeResponsible> responder = downloader.authenticationChallengeResponder();
+        const std::shared_ptr<AuthenticationChallengeResponsible> responder = challenge.trust.responder.lock();
         return (responder ? *responder : static_cast<AuthenticationChallengeResponsible&>(downloader)).didReceiveChallenge(downloader, challenge);
     });
     sessionDelegate_->onValidStatusCode.delegate<Self>(self, [](Self& downloader, qint64 code) {
@@ -260,8 +265,10 @@ void ImageDownloader::createDownloadContext(const QUrl& url, const PictorParsedO
     auto check = [done, options, constrained, timeout](std::optional<QNetworkRequest> ready) {
         if (!ready)
             return done(ContextResult::failure(PictorError::emptyRequest()));
-        // A modifier's fresh request knows nothing of the downloader's time-out; it holds all the same.
-        ready->setTransferTimeout(timeout);
+        // A modifier's fresh request knows nothing of the downloader's time-out; it holds all the
+        // same (a shorter one of its own stays).
+        if (ready->transferTimeout() <= 0 || ready->transferTimeout() > timeout)
+            ready->setTransferTimeout(timeout);
         if (ready->url().isEmpty() || !ready->url().isValid())
             return done(ContextResult::failure(PictorError::invalidURL(ready->url().toString())));
         if (constrained && constrained())

@@ -25,6 +25,15 @@ class SessionDelegate;
 // data, certificates) go to the delegate and challenge responder, or to the downloader's own
 // defaults. Transfers run on the thread that created it (the GUI thread); every method may be
 // called from any thread. Destroying it completes every waiting caller with taskCancelled.
+//
+// What downloaders share: downloaders of equal trust (the same session configuration, the same
+// trusted hosts, and no challenge responder of their own) share one Qt network manager, so its
+// pool of open connections and Qt's limit of six connections a host; a connection opened for one
+// may carry the next request of another. A downloader with a responder of its own has a manager
+// of its own. A manager goes, with its connections, once no downloader holds its trust and no
+// transfer started under it runs. Every downloader of the process shares the bound on the bytes
+// that transfers hold (TransferBudget). Nothing else is shared: cookies the servers set are kept
+// per downloader, and transfers, their time-outs and their callers are each downloader's own.
 class ImageDownloader : public ImageDownloaderDelegate,
                         public AuthenticationChallengeResponsible,
                         public std::enable_shared_from_this<ImageDownloader> {
@@ -41,12 +50,16 @@ public:
     ~ImageDownloader() override;
 
     const QString& name() const { return name_; }
-    // Seconds a transfer may take in all, redirections included, before it fails; 15 at first.
-    // Later requests only.
+    // Seconds a transfer may take in all, redirections included, before it fails and its request
+    // is stopped; 15 at first. Counted from when its first request goes out: a request waiting for
+    // one of the host's connections waits on no clock. Every request of the transfer carries it
+    // as Qt's idle time-out too (a shorter one a request modifier or redirect handler set stays).
+    // Later transfers only.
     double downloadTimeout() const;
     void setDownloadTimeout(double seconds);
-    // Hosts whose certificate is trusted as presented. Downloaders of different trust (these hosts
-    // and the session configuration) never share a connection.
+    // Hosts whose certificate is trusted as presented. Downloaders of different trust (these hosts,
+    // the session configuration, a responder of their own) never share a connection. A transfer
+    // keeps the trust it started with for every request it sends and every certificate it meets.
     std::optional<QSet<QString>> trustedHosts() const;
     void setTrustedHosts(std::optional<QSet<QString>> hosts);
     // The TLS settings of later transfers (the system's CA list at first).
@@ -64,6 +77,8 @@ public:
     std::shared_ptr<ImageDownloaderDelegate> delegate() const;
     void setDelegate(std::weak_ptr<ImageDownloaderDelegate> delegate);
     std::shared_ptr<AuthenticationChallengeResponsible> authenticationChallengeResponder() const;
+    // The responder a transfer started with answers its certificate challenges. A responder of its
+    // own gives the downloader connections of its own, so what it accepts serves nobody else.
     void setAuthenticationChallengeResponder(std::weak_ptr<AuthenticationChallengeResponsible> responder);
 
     // The completion runs once, on the options' callback queue. The returned handle is linked once
@@ -112,7 +127,6 @@ private:
     bool requestsUsePipelining_ = false;
     ConstrainedNetworkCheck constrainedNetwork_;
     std::weak_ptr<ImageDownloaderDelegate> delegate_;
-    std::weak_ptr<AuthenticationChallengeResponsible> responder_;
 };
 
 } // namespace pictor

@@ -2,23 +2,39 @@
 
 namespace pictor {
 
-std::optional<NetworkMetrics> NetworkMetrics::build(const Sample& sample)
+namespace {
+
+std::optional<double> span(std::optional<qint64> startNs, std::optional<qint64> endNs)
 {
-    if (!sample.statusCode || *sample.statusCode < 200 || *sample.statusCode > 299)
+    if (!startNs || !endNs || *endNs < *startNs)
         return std::nullopt;
-    // Qt's network stack tells when a request went out and when its answer's head and last byte
-    // came, but not when the name lookup, the connection or the TLS handshake began or ended:
-    // those durations stay absent.
+    return double(*endNs - *startNs) / 1e9;
+}
+
+} // namespace
+
+std::optional<NetworkMetrics> NetworkMetrics::build(const Raw& raw)
+{
+    const RequestTimes* chosen = nullptr;
+    for (const RequestTimes& request : raw.requests) {
+        if (request.statusCode && *request.statusCode >= 200 && *request.statusCode <= 299) {
+            chosen = &request;
+            break;
+        }
+    }
+    if (!chosen)
+        return std::nullopt;
     NetworkMetrics metrics;
-    if (sample.responseEndNs)
-        metrics.retrieveImageDuration = double(*sample.responseEndNs - sample.requestStartNs) / 1e9;
-    if (sample.responseStartNs)
-        metrics.firstByteDuration = double(*sample.responseStartNs - sample.requestStartNs) / 1e9;
-    metrics.totalRequestDuration = double(sample.taskEndNs - sample.taskStartNs) / 1e9;
-    metrics.requestBodyBytesSent = sample.requestBodyBytesSent;
-    metrics.responseBodyBytesReceived = sample.responseBodyBytesReceived;
-    metrics.httpStatusCode = sample.statusCode;
-    metrics.redirectCount = sample.redirectCount;
+    metrics.rawMetrics = raw;
+    const qint64 requestStart = chosen->requestSentNs.value_or(chosen->fetchStartNs);
+    metrics.retrieveImageDuration = span(requestStart, chosen->responseEndNs);
+    metrics.firstByteDuration = span(requestStart, chosen->responseStartNs);
+    metrics.totalRequestDuration = double(raw.taskEndNs - raw.taskStartNs) / 1e9;
+    metrics.connectDuration = span(chosen->connectStartNs, chosen->secureConnectionEndNs);
+    metrics.requestBodyBytesSent = chosen->requestBodyBytesSent;
+    metrics.responseBodyBytesReceived = chosen->responseBodyBytesReceived;
+    metrics.httpStatusCode = chosen->statusCode;
+    metrics.redirectCount = raw.redirectCount;
     return metrics;
 }
 

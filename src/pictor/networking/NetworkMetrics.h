@@ -1,41 +1,64 @@
 #pragma once
 
+#include <QList>
+#include <QUrl>
 #include <QtGlobal>
 
 #include <optional>
 
 namespace pictor {
 
-// The timing and size summary of one transfer. Built only for a transfer that ended with a 2xx
-// answer; durations come from a monotonic clock, in seconds. Name lookup, connect and TLS set-up
-// are not reported by the transfer stack, so they stay absent.
+// The timing and size summary of one transfer, built from the timestamps Qt's network stack
+// reported for it (kept as rawMetrics), on a monotonic clock; durations in seconds. Built only for
+// a transfer that ended with a 2xx answer. Qt 6.4 reports when a new connection starts
+// (socketStartedConnecting), when its TLS set-up is done (encrypted) and when the request went out
+// (requestSent), and nothing of a connection it reuses. So the connect span is filled for a new
+// TLS connection, TCP and TLS together; the name lookup (neither end reported) and the TLS
+// set-up alone (its start is not reported) stay absent.
 struct NetworkMetrics {
-    // Gathered while the transfer runs; build() turns them into the summary.
-    struct Sample {
-        // The first request was sent; the whole transfer, redirections included, runs from here.
-        qint64 taskStartNs = 0;
-        // The request that got the final answer was sent (after the last redirection).
-        qint64 requestStartNs = 0;
-        // The final answer's first byte arrived.
+    // One request of the transfer (the first, then one per redirection followed).
+    struct RequestTimes {
+        QUrl url;
+        // Handed to the stack, with a connection free for it.
+        qint64 fetchStartNs = 0;
+        // A new connection began to connect for it; absent on a reused connection.
+        std::optional<qint64> connectStartNs;
+        // That connection's TLS set-up was done; absent on a reused or plain connection.
+        std::optional<qint64> secureConnectionEndNs;
+        // The request was written to the connection.
+        std::optional<qint64> requestSentNs;
+        // The answer's head arrived.
         std::optional<qint64> responseStartNs;
         std::optional<qint64> responseEndNs;
-        qint64 taskEndNs = 0;
+        std::optional<int> statusCode;
         qint64 requestBodyBytesSent = 0;
         qint64 responseBodyBytesReceived = 0;
-        std::optional<int> statusCode;
+    };
+    // What the stack reported for the whole transfer.
+    struct Raw {
+        // The first request went out; the transfer ended.
+        qint64 taskStartNs = 0;
+        qint64 taskEndNs = 0;
+        QList<RequestTimes> requests;
         int redirectCount = 0;
     };
-    // Nothing unless the final status is 200 to 299.
-    static std::optional<NetworkMetrics> build(const Sample& sample);
+    // Nothing unless one request was answered with 200 to 299 (the first such is taken).
+    static std::optional<NetworkMetrics> build(const Raw& raw);
 
-    // From the final request to the last byte of its answer.
+    Raw rawMetrics;
+    // From the request being sent (when it was handed to the stack, if Qt did not tell) to the
+    // last byte of its answer.
     std::optional<double> retrieveImageDuration;
-    // From the final request to the first byte of its answer.
+    // From the request being sent to the head of its answer.
     std::optional<double> firstByteDuration;
     // From the first request to the end, redirections included.
     double totalRequestDuration = 0;
+    // Always absent: Qt reports neither end of the name lookup.
     std::optional<double> domainLookupDuration;
+    // From a new connection's start to its TLS set-up being done; absent on a reused connection
+    // and on plain HTTP, whose connect end Qt does not report.
     std::optional<double> connectDuration;
+    // Always absent: Qt reports the end of the TLS set-up, not its start.
     std::optional<double> secureConnectionDuration;
     qint64 requestBodyBytesSent = 0;
     qint64 responseBodyBytesReceived = 0;

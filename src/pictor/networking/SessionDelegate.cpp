@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
+#include <QNetworkCookie>
+#include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QTimer>
 
@@ -107,11 +109,67 @@ QCoro::Task<> askRedirect(std::shared_ptr<const ImageDownloadRedirectHandler> ha
     apply(std::move(answer));
 }
 
+// A request carries the transfer's time-out as Qt's idle time-out: a shorter one of its own stays.
+void boundTimeout(QNetworkRequest& request, int milliseconds)
+{
+    if (milliseconds > 0 && (request.transferTimeout() <= 0 || request.transferTimeout() > milliseconds))
+        request.setTransferTimeout(milliseconds);
+}
+
+// The jar's cookies for the request's URL join those the request names itself, replacing any of
+// the same name; Qt's own cookie handling is off, its jar being the manager's, shared by trust.
+void addCookies(QNetworkRequest& request, QNetworkCookieJar& jar)
+{
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    const QList<QNetworkCookie> stored = jar.cookiesForUrl(request.url());
+    if (stored.isEmpty())
+        return;
+    QSet<QByteArray> named;
+    for (const QNetworkCookie& cookie : stored)
+        named.insert(cookie.name());
+    QList<QByteArray> pairs;
+    for (const QByteArray& given : request.rawHeader("Cookie").split(';')) {
+        const QByteArray pair = given.trimmed();
+        if (!pair.isEmpty() && !named.contains(pair.left(pair.indexOf('='))))
+            pairs.append(pair);
+    }
+    for (const QNetworkCookie& cookie : stored)
+        pairs.append(cookie.toRawForm(QNetworkCookie::NameAndValueOnly));
+    request.setRawHeader("Cookie", pairs.join("; "));
+}
+
+// Stops a reply and frees it, with the place it holds among the host's connections. Qt's HTTP
+// stack stalls every other request to the host when a reply is aborted before the stack has taken
+// it up (a busy machine may take a while): such a reply is aborted once it is, that is once it is
+// sent, its connection is encrypted or its answer begins, and at the latest kTakeUpGraceMs after
+// it was handed over.
+constexpr int kTakeUpGraceMs = 1000;
+const char* const kTakenUp = "pictorTakenUp";
+
+void stopReply(QNetworkReply* reply, SessionManager::Ticket place)
+{
+    if (!reply)
+        return;
+    QObject::disconnect(reply, nullptr, reply, nullptr);
+    // Every copy holds the place: it is given back when the reply is deleted.
+    auto stop = [reply, place = std::move(place)] {
+        reply->abort();
+        reply->deleteLater();
+    };
+    if (reply->property(kTakenUp).toBool() || reply->isFinished())
+        return stop();
+    QObject::connect(reply, &QNetworkReply::requestSent, reply, stop);
+    QObject::connect(reply, &QNetworkReply::encrypted, reply, stop);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, stop);
+    QTimer::singleShot(kTakeUpGraceMs, reply, stop);
+}
+
 } // namespace
 
 std::shared_ptr<SessionDelegate> SessionDelegate::create() { return std::shared_ptr<SessionDelegate>(new SessionDelegate()); }
 
-SessionDelegate::SessionDelegate() = default;
+SessionDelegate::SessionDelegate() : cookies_(std::make_unique<QNetworkCookieJar>()) {}
 
 SessionDelegate::~SessionDelegate()
 {
@@ -125,12 +183,8 @@ SessionDelegate::~SessionDelegate()
     for (const auto& [identifier, state] : transfers_)
         open.append(state.reply);
     QMetaObject::invokeMethod(SessionManagers::home(), [open] {
-        for (const QPointer<QNetworkReply>& reply : open) {
-            if (!reply)
-                continue;
-            reply->abort();
-            reply->deleteLater();
-        }
+        for (const QPointer<QNetworkReply>& reply : open)
+            stopReply(reply, nullptr);
     });
 }
 
@@ -152,12 +206,13 @@ std::shared_ptr<DownloadTask> SessionDelegate::addOrJoin(const QNetworkRequest& 
     auto task = std::make_shared<SessionDataTask>(
         request,
         [weak](SessionDataTask& started) {
+            // The trust of the moment the transfer starts, whenever its first request goes out.
             if (std::shared_ptr<SessionDelegate> self = weak.lock())
-                self->post([weak, task = started.weak_from_this()] {
+                self->post([weak, task = started.weak_from_this(), trust = self->trust()] {
                     std::shared_ptr<SessionDelegate> strong = weak.lock();
                     std::shared_ptr<SessionDataTask> target = task.lock();
                     if (strong && target)
-                        strong->resume(target);
+                        strong->resume(target, trust);
                 });
         },
         [weak](SessionDataTask& stopped) {
@@ -223,28 +278,44 @@ QList<SessionDelegate::Abandoned> SessionDelegate::invalidate()
     return waiting;
 }
 
-QSslConfiguration SessionDelegate::sslConfiguration() const
+TrustConfiguration SessionDelegate::trust() const
 {
     std::lock_guard lock(mutex_);
-    return trust_.ssl;
+    return trust_;
 }
 
+// A new trust lets go of the old one's manager: once no transfer runs on it either, it goes with
+// its open connections.
 void SessionDelegate::setSslConfiguration(const QSslConfiguration& configuration)
 {
     std::lock_guard lock(mutex_);
     trust_.ssl = configuration;
-}
-
-std::optional<QSet<QString>> SessionDelegate::trustedHosts() const
-{
-    std::lock_guard lock(mutex_);
-    return trust_.trustedHosts;
+    manager_.reset();
 }
 
 void SessionDelegate::setTrustedHosts(std::optional<QSet<QString>> hosts)
 {
     std::lock_guard lock(mutex_);
     trust_.trustedHosts = std::move(hosts);
+    manager_.reset();
+}
+
+void SessionDelegate::setResponder(std::weak_ptr<AuthenticationChallengeResponsible> responder, quint64 key)
+{
+    std::lock_guard lock(mutex_);
+    trust_.responder = std::move(responder);
+    trust_.responderKey = key;
+    manager_.reset();
+}
+
+std::shared_ptr<SessionManager> SessionDelegate::managerFor(const TrustConfiguration& trust)
+{
+    std::lock_guard lock(mutex_);
+    if (!(trust == trust_))
+        return SessionManagers::managerFor(trust);
+    if (!manager_)
+        manager_ = SessionManagers::managerFor(trust);
+    return manager_;
 }
 
 SessionDelegate::Transfer* SessionDelegate::transfer(quint64 identifier)
@@ -253,7 +324,7 @@ SessionDelegate::Transfer* SessionDelegate::transfer(quint64 identifier)
     return found == transfers_.end() ? nullptr : &found->second;
 }
 
-void SessionDelegate::resume(const std::shared_ptr<SessionDataTask>& task)
+void SessionDelegate::resume(const std::shared_ptr<SessionDataTask>& task, const TrustConfiguration& trust)
 {
     if (this->task(task->originalURL()) != task)
         return; // every caller left before it started
@@ -263,20 +334,9 @@ void SessionDelegate::resume(const std::shared_ptr<SessionDataTask>& task)
         return;
     }
     Transfer& state = transfers_[task->identifier()];
-    state.sample.taskStartNs = nowNs();
-    {
-        std::lock_guard lock(mutex_);
-        state.trust = trust_;
-    }
-    // The whole transfer, every redirection and a body that only trickles included, is bounded.
-    if (const int timeout = task->request().transferTimeout(); timeout > 0) {
-        QTimer::singleShot(timeout, SessionManagers::home(), [weak = weak_from_this(), weakTask = std::weak_ptr(task), timeout] {
-            std::shared_ptr<SessionDelegate> self = weak.lock();
-            std::shared_ptr<SessionDataTask> target = weakTask.lock();
-            if (self && target)
-                self->timeOut(target, timeout);
-        });
-    }
+    state.trust = trust;
+    state.manager = managerFor(trust);
+    state.timeoutMs = task->request().transferTimeout();
     send(task, task->request());
 }
 
@@ -288,12 +348,49 @@ void SessionDelegate::send(const std::shared_ptr<SessionDataTask>& task, QNetwor
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     Transfer& state = transfers_[task->identifier()];
     request.setSslConfiguration(state.trust.ssl);
-    QNetworkReply* reply = SessionManagers::managerFor(state.trust)->get(request);
-    state.reply = reply;
+    boundTimeout(request, state.timeoutMs);
     state.responseChecked = false;
-    // Each request is timed on its own; the whole transfer keeps its start.
-    state.sample.requestStartNs = nowNs();
-    state.sample.responseStartNs.reset();
+    std::weak_ptr<SessionDelegate> weak = weak_from_this();
+    std::weak_ptr<SessionDataTask> weakTask = task;
+    // Before the new place is taken, so that a place given back at once is the old one.
+    state.place.reset();
+    state.place = state.manager->whenFree(request.url(), [weak, weakTask, request] {
+        std::shared_ptr<SessionDelegate> self = weak.lock();
+        std::shared_ptr<SessionDataTask> target = weakTask.lock();
+        if (self && target)
+            self->dispatch(target, request);
+    });
+}
+
+void SessionDelegate::dispatch(const std::shared_ptr<SessionDataTask>& task, const QNetworkRequest& given)
+{
+    Transfer* state = transfer(task->identifier());
+    if (!state || state->reply)
+        return;
+    QNetworkRequest request = given;
+    // Cookies set by an earlier answer, a redirection's among them, go with this request.
+    addCookies(request, *cookies_);
+    const quint64 id = task->identifier();
+    const qint64 now = nowNs();
+    // The transfer's clock starts when its first request goes out, before Qt's idle clock.
+    if (state->raw.requests.isEmpty()) {
+        state->raw.taskStartNs = now;
+        if (state->timeoutMs > 0) {
+            QTimer::singleShot(state->timeoutMs, Qt::PreciseTimer, SessionManagers::home(),
+                               [weak = weak_from_this(), weakTask = std::weak_ptr(task), timeout = state->timeoutMs] {
+                                   std::shared_ptr<SessionDelegate> self = weak.lock();
+                                   std::shared_ptr<SessionDataTask> target = weakTask.lock();
+                                   if (self && target)
+                                       self->timeOut(target, timeout);
+                               });
+        }
+    }
+    NetworkMetrics::RequestTimes times;
+    times.url = request.url();
+    times.fetchStartNs = now;
+    state->raw.requests.append(times);
+    QNetworkReply* reply = state->manager->network()->get(request);
+    state->reply = reply;
     // The manager may outlive this object by a turn of the event loop: every step holds it weakly.
     std::weak_ptr<SessionDelegate> weak = weak_from_this();
     std::weak_ptr<SessionDataTask> weakTask = task;
@@ -305,17 +402,38 @@ void SessionDelegate::send(const std::shared_ptr<SessionDataTask>& task, QNetwor
                 ((*self).*step)(target);
         };
     };
-    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [weak, reply](const QList<QSslError>& errors) {
+    // Stamps what the stack reports of this request in its entry of the transfer's timeline.
+    auto stamp = [weak, id, reply](std::optional<qint64> NetworkMetrics::RequestTimes::*field) {
+        return [weak, id, field, reply] {
+            if (field != &NetworkMetrics::RequestTimes::connectStartNs)
+                reply->setProperty(kTakenUp, true);
+            std::shared_ptr<SessionDelegate> self = weak.lock();
+            Transfer* stamped = self ? self->transfer(id) : nullptr;
+            if (stamped && !stamped->raw.requests.isEmpty() && !(stamped->raw.requests.last().*field))
+                stamped->raw.requests.last().*field = nowNs();
+        };
+    };
+    QObject::connect(reply, &QNetworkReply::socketStartedConnecting, reply, stamp(&NetworkMetrics::RequestTimes::connectStartNs));
+    QObject::connect(reply, &QNetworkReply::encrypted, reply, stamp(&NetworkMetrics::RequestTimes::secureConnectionEndNs));
+    QObject::connect(reply, &QNetworkReply::requestSent, reply, stamp(&NetworkMetrics::RequestTimes::requestSentNs));
+    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [weak, reply, id](const QList<QSslError>& errors) {
         std::shared_ptr<SessionDelegate> self = weak.lock();
-        const AuthenticationChallenge challenge{reply->url().host(), errors};
-        if (self && self->onReceiveSessionChallenge.call(challenge) == AuthChallengeDisposition::useCredential)
+        const Transfer* challenged = self ? self->transfer(id) : nullptr;
+        if (!challenged)
+            return;
+        // Judged by the trust the transfer started with, on whose manager the connection is pooled.
+        const AuthenticationChallenge challenge{reply->url().host(), errors, challenged->trust};
+        if (self->onReceiveSessionChallenge.call(challenge) == AuthChallengeDisposition::useCredential)
             reply->ignoreSslErrors(errors);
     });
-    QObject::connect(reply, &QNetworkReply::uploadProgress, reply, [weak, id = task->identifier()](qint64 sent, qint64) {
+    QObject::connect(reply, &QNetworkReply::uploadProgress, reply, [weak, id](qint64 sent, qint64) {
         std::shared_ptr<SessionDelegate> self = weak.lock();
-        if (Transfer* sending = self ? self->transfer(id) : nullptr)
-            sending->sample.requestBodyBytesSent = std::max(sending->sample.requestBodyBytesSent, sent);
+        if (Transfer* sending = self ? self->transfer(id) : nullptr; sending && !sending->raw.requests.isEmpty()) {
+            qint64& counted = sending->raw.requests.last().requestBodyBytesSent;
+            counted = std::max(counted, sent);
+        }
     });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply] { reply->setProperty(kTakenUp, true); });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, with(&SessionDelegate::handleResponse));
     QObject::connect(reply, &QNetworkReply::readyRead, reply, with(&SessionDelegate::drain));
     QObject::connect(reply, &QNetworkReply::finished, reply, with(&SessionDelegate::handleFinished));
@@ -323,38 +441,30 @@ void SessionDelegate::send(const std::shared_ptr<SessionDataTask>& task, QNetwor
 
 void SessionDelegate::abort(quint64 identifier)
 {
-    Transfer* state = transfer(identifier);
-    if (!state)
+    const auto found = transfers_.find(identifier);
+    if (found == transfers_.end())
         return;
-    state->ended = true;
-    QNetworkReply* reply = state->reply;
-    // Between two requests (a redirection being decided) there is nothing left to stop.
-    if (!reply)
-        return (void)transfers_.erase(identifier);
-    // A reply that already ended is kept only while its response is being decided: it will
-    // report nothing more, so nothing else would ever free it.
-    if (reply->isFinished())
-        return forget(identifier);
-    // Qt's HTTP connection stalls every other request to the host when a reply is aborted before
-    // its response has begun: such a reply is aborted once its response arrives (or it ends on
-    // its own). Its callers were told already; nothing of it reaches them.
-    if (state->responseChecked)
-        return reply->abort();
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply] { reply->abort(); }, Qt::QueuedConnection);
-    // The transfer's record goes when the reply ends, even once its task is gone.
-    QObject::connect(reply, &QNetworkReply::finished, reply, [weak = weak_from_this(), identifier, reply] {
-        if (std::shared_ptr<SessionDelegate> self = weak.lock())
-            self->transfers_.erase(identifier);
-        reply->deleteLater();
-    });
+    // Stopped whether or not its answer has begun: its callers were told already, and nothing of
+    // it reaches them. The record goes with it, giving its manager back.
+    stopReply(found->second.reply, std::move(found->second.place));
+    transfers_.erase(found);
 }
 
 void SessionDelegate::handleResponse(const std::shared_ptr<SessionDataTask>& task)
 {
     Transfer* state = transfer(task->identifier());
-    if (!state || state->ended || state->responseChecked || !state->reply)
+    if (!state || state->responseChecked || state->readingRedirection || !state->reply)
         return;
     QNetworkReply& reply = *state->reply;
+    NetworkMetrics::RequestTimes& times = state->raw.requests.last();
+    if (!times.responseStartNs)
+        times.responseStartNs = nowNs();
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid())
+        times.statusCode = status.toInt();
+    const QList<QNetworkCookie> set = reply.header(QNetworkRequest::SetCookieHeader).value<QList<QNetworkCookie>>();
+    if (!set.isEmpty())
+        cookies_->setCookiesFromUrl(set, reply.url());
     if (const QUrl target = redirectTarget(reply); !target.isEmpty())
         return handleRedirect(task, target);
     judge(task, responseOf(reply));
@@ -401,13 +511,11 @@ void SessionDelegate::applyDisposition(std::weak_ptr<SessionDataTask> weakTask, 
 {
     std::shared_ptr<SessionDataTask> task = weakTask.lock();
     Transfer* state = task ? transfer(task->identifier()) : nullptr;
-    if (!state || state->ended)
+    if (!state)
         return;
     state->awaitingDisposition = false;
     if (!disposition) {
         // Nobody to ask: the transfer is stopped and ends as cancelled.
-        if (state->reply)
-            return state->reply->abort();
         finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(QStringLiteral("the response was not answered"))));
         return abort(task->identifier());
     }
@@ -417,32 +525,43 @@ void SessionDelegate::applyDisposition(std::weak_ptr<SessionDataTask> weakTask, 
         return abort(task->identifier());
     }
     drain(task);
-    if (state->finishedPending)
+    if (transfer(task->identifier()) && state->finishedPending)
         handleFinished(task);
 }
 
 void SessionDelegate::drain(const std::shared_ptr<SessionDataTask>& task)
 {
     Transfer* state = transfer(task->identifier());
-    if (!state || state->ended || !state->responseChecked || state->awaitingDisposition || !state->reply)
+    if (!state)
         return;
-    const QByteArray chunk = state->reply->readAll();
-    if (chunk.isEmpty())
+    if (state->readingRedirection)
+        return readRedirection(task);
+    if (!state->responseChecked || state->awaitingDisposition)
         return;
-    if (!state->sample.responseStartNs)
-        state->sample.responseStartNs = nowNs();
-    state->sample.responseBodyBytesReceived += chunk.size();
-    if (state->sample.responseBodyBytesReceived > kMaximumDataLength) {
+    // A redirection not followed hands on the body read while it was decided, once.
+    const QByteArray chunk = state->reply ? state->reply->readAll() : std::exchange(state->redirectionBody, {});
+    if (!chunk.isEmpty())
+        accept(task, chunk);
+}
+
+bool SessionDelegate::accept(const std::shared_ptr<SessionDataTask>& task, const QByteArray& chunk)
+{
+    Transfer* state = transfer(task->identifier());
+    NetworkMetrics::RequestTimes& times = state->raw.requests.last();
+    times.responseBodyBytesReceived += chunk.size();
+    if (times.responseBodyBytesReceived > kMaximumDataLength) {
         finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
                              QStringLiteral("the response is larger than the %1 bytes accepted").arg(kMaximumDataLength))));
-        return abort(task->identifier());
+        abort(task->identifier());
+        return false;
     }
     if (!state->buffered.take(chunk.size())) {
         const TransferBudget& budget = TransferBudget::shared();
         finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
                              QStringLiteral("the downloads in progress already hold %1 bytes: %2 more would pass the %3 bytes allowed for all of them")
                                  .arg(budget.held()).arg(chunk.size()).arg(budget.limit()))));
-        return abort(task->identifier());
+        abort(task->identifier());
+        return false;
     }
     task->appendData(chunk);
     for (const SessionDataTask::TaskCallback& callback : task->callbacks()) {
@@ -451,6 +570,31 @@ void SessionDelegate::drain(const std::shared_ptr<SessionDataTask>& task)
         for (const std::shared_ptr<DataReceivingSideEffect>& effect : *callback.options.onDataReceived)
             effect->dataReceived(task, chunk);
     }
+    return true;
+}
+
+void SessionDelegate::readRedirection(const std::shared_ptr<SessionDataTask>& task)
+{
+    Transfer* state = transfer(task->identifier());
+    if (!state->reply)
+        return;
+    const qint64 room = ImageDownloadRedirectHandler::kFinalBodyLimit - state->redirectionBody.size();
+    state->redirectionBody += state->reply->read(room);
+    // The body is a page, not the image: what passes the bound is never read.
+    if (state->redirectionBody.size() >= ImageDownloadRedirectHandler::kFinalBodyLimit || state->reply->isFinished()) {
+        state->raw.requests.last().responseEndNs = nowNs();
+        dropReply(*state);
+        if (state->redirectionFinal)
+            concludeRedirection(task);
+    }
+}
+
+void SessionDelegate::dropReply(Transfer& state)
+{
+    state.readingRedirection = false;
+    stopReply(state.reply, std::move(state.place));
+    state.reply = nullptr;
+    state.place.reset();
 }
 
 void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& task, const QUrl& target)
@@ -458,6 +602,8 @@ void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& tas
     Transfer* state = transfer(task->identifier());
     QNetworkReply* reply = state->reply;
     state->redirection = responseOf(*reply);
+    state->redirectionBody.clear();
+    state->redirectionFinal = false;
     // What the last request carried, headers a redirect handler added among them, goes on; the
     // credentials only while the transfer stays with the server they were meant for.
     QNetworkRequest next = reply->request();
@@ -466,24 +612,28 @@ void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& tas
         next.setRawHeader("Authorization", QByteArray());
         next.setRawHeader("Cookie", QByteArray());
     }
-    // The headers decided the next hop: the body, however large it says it is, is never read.
-    QObject::disconnect(reply, nullptr, reply, nullptr);
-    reply->abort();
-    reply->deleteLater();
-    state->reply = nullptr;
-    const int hop = ++state->sample.redirectCount;
-    if (hop > kMaximumRedirects) {
-        finishTask(task, SessionDataTask::TaskResult::failure(
-                             PictorError::urlSessionError(QStringLiteral("more than %1 redirections").arg(kMaximumRedirects))));
-        return forget(task->identifier());
-    }
+    const int hop = ++state->raw.redirectCount;
     // The latest caller that brought a redirect handler decides.
     std::shared_ptr<const ImageDownloadRedirectHandler> handler;
     const QList<SessionDataTask::TaskCallback> callbacks = task->callbacks();
     for (auto callback = callbacks.crbegin(); callback != callbacks.crend() && !handler; ++callback)
         handler = callback->options.redirectHandler;
-    if (!handler)
+    if (hop > kMaximumRedirects || !handler) {
+        // The headers decided the next hop: the body, however large it says it is, is never read.
+        state->raw.requests.last().responseEndNs = nowNs();
+        dropReply(*state);
+        if (hop > kMaximumRedirects) {
+            finishTask(task, SessionDataTask::TaskResult::failure(
+                                 PictorError::urlSessionError(QStringLiteral("more than %1 redirections").arg(kMaximumRedirects))));
+            return abort(task->identifier());
+        }
         return follow(task, next);
+    }
+    // Its body is read while the handler decides: it is the final answer if none follows. Qt
+    // takes no more from the connection than the bound while it waits to be read.
+    reply->setReadBufferSize(ImageDownloadRedirectHandler::kFinalBodyLimit);
+    state->readingRedirection = true;
+    readRedirection(task);
     std::weak_ptr<SessionDelegate> weak = weak_from_this();
     std::weak_ptr<SessionDataTask> weakTask = task;
     auto apply = [weak, weakTask, hop](std::optional<QNetworkRequest> answer) {
@@ -502,12 +652,26 @@ void SessionDelegate::applyRedirect(std::weak_ptr<SessionDataTask> weakTask, int
     std::shared_ptr<SessionDataTask> task = weakTask.lock();
     Transfer* state = task ? transfer(task->identifier()) : nullptr;
     // The transfer may have been stopped, or have timed out, while the handler decided.
-    if (!state || state->ended || state->sample.redirectCount != hop)
+    if (!state || state->raw.redirectCount != hop)
         return;
-    if (answer)
+    if (answer) {
+        if (state->reply)
+            state->raw.requests.last().responseEndNs = nowNs();
+        dropReply(*state);
         return follow(task, std::move(*answer));
-    // Not followed: the redirecting answer is the final one, judged like any other.
+    }
+    // Not followed: the redirecting answer is the final one, once its body is read.
+    state->redirectionFinal = true;
+    if (!state->readingRedirection)
+        concludeRedirection(task);
+}
+
+void SessionDelegate::concludeRedirection(const std::shared_ptr<SessionDataTask>& task)
+{
+    Transfer* state = transfer(task->identifier());
     state->finishedPending = true;
+    // Its body is what was read, however long the server said it was.
+    state->redirection->expectedContentLength = state->redirectionBody.size();
     judge(task, *state->redirection);
 }
 
@@ -518,12 +682,12 @@ void SessionDelegate::follow(const std::shared_ptr<SessionDataTask>& task, QNetw
     if (!isHttp(next.url())) {
         finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
                              QStringLiteral("a redirection to \"%1\", which is not an HTTP URL").arg(next.url().toDisplayString()))));
-        return forget(task->identifier());
+        return abort(task->identifier());
     }
     if (isHttps(state->redirection->url) && !isHttps(next.url())) {
         finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
                              QStringLiteral("a redirection from HTTPS to \"%1\", which is not encrypted").arg(next.url().toDisplayString()))));
-        return forget(task->identifier());
+        return abort(task->identifier());
     }
     // Images are only ever fetched with GET, so the method a 303 asks for is the one already used.
     send(task, std::move(next));
@@ -534,25 +698,31 @@ void SessionDelegate::handleFinished(const std::shared_ptr<SessionDataTask>& tas
     Transfer* state = transfer(task->identifier());
     if (!state)
         return;
+    if (state->readingRedirection)
+        return readRedirection(task);
     if (state->awaitingDisposition) {
         state->finishedPending = true;
         return;
     }
     // A redirection whose headers came with its end, unannounced.
-    if (!state->ended && !state->responseChecked && state->reply && !isTransportError(*state->reply)) {
-        if (const QUrl target = redirectTarget(*state->reply); !target.isEmpty())
-            return handleRedirect(task, target);
+    if (!state->responseChecked && state->reply && !isTransportError(*state->reply)) {
+        handleResponse(task);
+        state = transfer(task->identifier());
+        if (!state || state->readingRedirection || !state->responseChecked || state->awaitingDisposition) {
+            if (state && state->awaitingDisposition)
+                state->finishedPending = true;
+            return;
+        }
     }
     conclude(task);
 }
 
 void SessionDelegate::timeOut(const std::shared_ptr<SessionDataTask>& task, int milliseconds)
 {
-    const Transfer* state = transfer(task->identifier());
-    if (!state || state->ended)
+    if (!transfer(task->identifier()))
         return;
     finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
-                         QStringLiteral("the transfer took longer than the %1 ms allowed").arg(milliseconds))));
+                         QStringLiteral("the transfer timed out: it took longer than the %1 ms allowed").arg(milliseconds))));
     abort(task->identifier());
 }
 
@@ -560,31 +730,30 @@ void SessionDelegate::conclude(const std::shared_ptr<SessionDataTask>& task)
 {
     Transfer* state = transfer(task->identifier());
     QPointer<QNetworkReply> reply = state->reply;
-    if (!state->responseChecked && !state->ended && reply && !isTransportError(*reply)) {
-        handleResponse(task);
-        if (state->awaitingDisposition) {
-            state->finishedPending = true;
-            return;
-        }
-    }
-    if (!state->ended && reply)
+    if (reply)
         drain(task);
-    const bool ended = state->ended;
-    NetworkMetrics::Sample sample = state->sample;
+    state = transfer(task->identifier());
+    if (!state)
+        return; // it failed on its last bytes
+    NetworkMetrics::Raw raw = state->raw;
     // Without a reply, the answer is a redirection that was not followed.
     const std::optional<URLResponse> kept = state->redirection;
     transfers_.erase(task->identifier());
     if (reply)
         reply->deleteLater();
-    if (ended || (!reply && !kept))
+    if (!reply && !kept)
         return;
 
     const URLResponse response = reply ? responseOf(*reply) : *kept;
-    sample.taskEndNs = sample.responseEndNs.emplace(nowNs());
-    sample.statusCode = response.statusCode;
-    task->setMetrics(NetworkMetrics::build(sample));
+    raw.taskEndNs = nowNs();
+    if (reply)
+        raw.requests.last().responseEndNs = raw.taskEndNs;
+    task->setMetrics(NetworkMetrics::build(raw));
     QString failure;
-    if (reply && isTransportError(*reply))
+    // Qt ends a request it timed out itself (nothing arrived for its idle time-out) as cancelled.
+    if (reply && reply->error() == QNetworkReply::OperationCanceledError)
+        failure = QStringLiteral("the transfer timed out: nothing arrived for %1 ms").arg(reply->request().transferTimeout());
+    else if (reply && isTransportError(*reply))
         failure = reply->errorString();
     else if (response.statusCode && *response.statusCode < 200)
         failure = QStringLiteral("the server gave no final response");
@@ -620,18 +789,6 @@ void SessionDelegate::handleCallbackCancelled(const std::shared_ptr<SessionDataT
     }
     if (last)
         task->abortTransfer();
-}
-
-void SessionDelegate::forget(quint64 identifier)
-{
-    const auto found = transfers_.find(identifier);
-    if (found == transfers_.end())
-        return;
-    if (QNetworkReply* reply = found->second.reply) {
-        reply->abort();
-        reply->deleteLater();
-    }
-    transfers_.erase(found);
 }
 
 void SessionDelegate::finishTask(const std::shared_ptr<SessionDataTask>& task, SessionDataTask::TaskResult result)

@@ -6,6 +6,7 @@
 #include "pictor/networking/ImageDownloaderDelegate.h"
 #include "pictor/networking/NetworkMetrics.h"
 #include "pictor/networking/SessionDataTask.h"
+#include "pictor/networking/SessionManager.h"
 #include "pictor/networking/TransferBudget.h"
 #include "pictor/networking/TrustConfiguration.h"
 
@@ -18,18 +19,21 @@
 #include <memory>
 #include <mutex>
 
-class QNetworkAccessManager;
+class QNetworkCookieJar;
 class QNetworkReply;
 
 namespace pictor {
 
-// Runs the transfers of one downloader on a QNetworkAccessManager and files them by URL, so that a
-// caller asking for a URL already being fetched joins it. Turns the transfer's events (response,
-// data, redirection, certificate trouble, end) into calls on the task and on hooks the downloader
-// binds; it decides nothing about images. It follows each redirection itself, with a request of
-// its own, up to kMaximumRedirects. Each transfer runs on the network manager of the trust it
-// started with, is bounded as a whole by its request's transfer time-out, and runs on the GUI
-// thread, wherever this was made; the filing methods may be called from any thread.
+// Runs the transfers of one downloader on the network manager of the trust each started with and
+// files them by URL, so that a caller asking for a URL already being fetched joins it. Turns the
+// transfer's events (response, data, redirection, certificate trouble, end) into calls on the task
+// and on hooks the downloader binds; it decides nothing about images. It follows each redirection
+// itself, with a request of its own, up to kMaximumRedirects. Each transfer is bounded as a whole
+// by its first request's transfer time-out, counted from when that request goes out (not while it
+// waits for one of the host's connections); every request it sends carries that time-out as Qt's
+// idle time-out too. A failed transfer's request is stopped at once. Cookies the servers set are
+// kept in a jar of this delegate's own. Transfers run on the GUI thread, wherever this was made;
+// the filing and setting methods may be called from any thread.
 class SessionDelegate : public std::enable_shared_from_this<SessionDelegate> {
 public:
     // Larger bodies would only exhaust memory: they fail before they are buffered.
@@ -57,11 +61,12 @@ public:
     // Unfiles every transfer and hands back their waiting callers, stopping the transfers.
     QList<Abandoned> invalidate();
 
-    // The trust of later transfers.
-    QSslConfiguration sslConfiguration() const;
+    // The trust of transfers started later; a running one keeps the trust it started with, for
+    // every request it sends and every certificate challenge it meets.
+    TrustConfiguration trust() const;
     void setSslConfiguration(const QSslConfiguration& configuration);
-    std::optional<QSet<QString>> trustedHosts() const;
     void setTrustedHosts(std::optional<QSet<QString>> hosts);
+    void setResponder(std::weak_ptr<AuthenticationChallengeResponsible> responder, quint64 key);
 
     Delegate<bool(qint64)> onValidStatusCode;
     Delegate<ResponseDisposition(URLResponse)> onResponseReceived;
@@ -71,33 +76,51 @@ public:
 
 private:
     struct Transfer {
-        // Taken when the transfer starts, for every request it sends.
+        // Taken when the transfer starts, for every request it sends, with its manager.
         TrustConfiguration trust;
-        // None while a redirection is decided: its reply is stopped once its headers are read.
+        std::shared_ptr<SessionManager> manager;
+        // The transfer's time-out, from its first request; 0: none.
+        int timeoutMs = 0;
+        // The current request's place among the host's connections (or its wait for one).
+        SessionManager::Ticket place;
+        // None while waiting for a place, and once a redirection's answer is no longer read.
         QPointer<QNetworkReply> reply;
         // The redirection last met: the answer taken as final when it is not followed.
         std::optional<URLResponse> redirection;
-        NetworkMetrics::Sample sample;
+        // Its body, read while a redirect handler decides, up to the handler's bound.
+        QByteArray redirectionBody;
+        bool readingRedirection = false;
+        // The handler answered nothing: the redirection ends the transfer once its body is read.
+        bool redirectionFinal = false;
+        NetworkMetrics::Raw raw;
         // The body's bytes counted against the process-wide budget until the transfer goes.
         TransferBudget::Share buffered;
         bool responseChecked = false;
         bool awaitingDisposition = false;
         bool finishedPending = false;
-        bool ended = false;
     };
 
     SessionDelegate();
-    void resume(const std::shared_ptr<SessionDataTask>& task);
-    // Sends one request of the transfer; each redirection followed sends another.
+    void resume(const std::shared_ptr<SessionDataTask>& task, const TrustConfiguration& trust);
+    std::shared_ptr<SessionManager> managerFor(const TrustConfiguration& trust);
+    // Sends one request of the transfer once its host has a free connection; each redirection
+    // followed sends another.
     void send(const std::shared_ptr<SessionDataTask>& task, QNetworkRequest request);
+    void dispatch(const std::shared_ptr<SessionDataTask>& task, const QNetworkRequest& request);
     void abort(quint64 identifier);
     void handleResponse(const std::shared_ptr<SessionDataTask>& task);
     // Validates the final answer and asks whether to go on with it.
     void judge(const std::shared_ptr<SessionDataTask>& task, const URLResponse& response);
     void applyDisposition(std::weak_ptr<SessionDataTask> weakTask, std::optional<ResponseDisposition> disposition);
     void drain(const std::shared_ptr<SessionDataTask>& task);
+    // Takes one chunk of the final answer's body; false when the transfer failed on it.
+    bool accept(const std::shared_ptr<SessionDataTask>& task, const QByteArray& chunk);
+    void readRedirection(const std::shared_ptr<SessionDataTask>& task);
     void handleRedirect(const std::shared_ptr<SessionDataTask>& task, const QUrl& target);
     void applyRedirect(std::weak_ptr<SessionDataTask> weakTask, int hop, std::optional<QNetworkRequest> answer);
+    // Stops reading the current reply (a redirection's), giving its connection back.
+    void dropReply(Transfer& state);
+    void concludeRedirection(const std::shared_ptr<SessionDataTask>& task);
     void follow(const std::shared_ptr<SessionDataTask>& task, QNetworkRequest next);
     void handleFinished(const std::shared_ptr<SessionDataTask>& task);
     void timeOut(const std::shared_ptr<SessionDataTask>& task, int milliseconds);
@@ -105,15 +128,17 @@ private:
     void conclude(const std::shared_ptr<SessionDataTask>& task);
     void handleCallbackCancelled(const std::shared_ptr<SessionDataTask>& task, qint64 token, SessionDataTask::TaskCallback callback);
     void finishTask(const std::shared_ptr<SessionDataTask>& task, SessionDataTask::TaskResult result);
-    // Drops the transfer's record and stops and frees its reply, when no signal of it will.
-    void forget(quint64 identifier);
     Transfer* transfer(quint64 identifier);
     void post(std::function<void()> job);
 
     mutable std::mutex mutex_;
     QHash<QUrl, std::shared_ptr<SessionDataTask>> tasks_;
     TrustConfiguration trust_;
+    // The manager of trust_, held while this delegate keeps that trust, so that its open
+    // connections serve the next transfer; made on the first transfer.
+    std::shared_ptr<SessionManager> manager_;
     // Touched only on the thread of the network managers (SessionManagers::home()).
+    std::unique_ptr<QNetworkCookieJar> cookies_;
     std::map<quint64, Transfer> transfers_;
 };
 

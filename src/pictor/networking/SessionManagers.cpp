@@ -1,9 +1,11 @@
 #include "pictor/networking/SessionManagers.h"
 
+#include "pictor/networking/SessionManager.h"
+
 #include <QCoreApplication>
-#include <QNetworkAccessManager>
 #include <QThread>
 
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -20,16 +22,21 @@ QObject* SessionManagers::home()
     return made;
 }
 
-QNetworkAccessManager* SessionManagers::managerFor(const TrustConfiguration& trust)
+std::shared_ptr<SessionManager> SessionManagers::managerFor(const TrustConfiguration& trust)
 {
     Q_ASSERT(QThread::currentThread() == home()->thread());
-    // A process knows a handful of configurations: a list searched in order is enough.
-    static std::vector<std::pair<TrustConfiguration, QNetworkAccessManager*>> managers;
+    static std::mutex mutex;
+    // A process holds a handful of trusts at once: a list searched in order is enough.
+    static std::vector<std::pair<TrustConfiguration, std::weak_ptr<SessionManager>>> managers;
+    std::lock_guard lock(mutex);
+    std::erase_if(managers, [](const auto& entry) { return entry.second.expired(); });
     for (const auto& [configuration, manager] : managers) {
-        if (configuration == trust)
-            return manager;
+        if (configuration == trust) {
+            if (std::shared_ptr<SessionManager> held = manager.lock())
+                return held;
+        }
     }
-    auto* made = new QNetworkAccessManager(home());
+    auto made = std::make_shared<SessionManager>(home());
     managers.emplace_back(trust, made);
     return made;
 }

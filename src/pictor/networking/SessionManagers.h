@@ -2,23 +2,26 @@
 
 #include "pictor/networking/TrustConfiguration.h"
 
-class QNetworkAccessManager;
+#include <memory>
+
 class QObject;
 
 namespace pictor {
 
+class SessionManager;
+
 // The network managers every downloader's transfers run on: one per trust configuration, so that
 // Qt's pool of open connections, which is the manager's, never lets a connection accepted under
-// one trust serve a downloader with another. All live on one thread for the life of the process:
-// Qt's network thread winds up a manager's connections only after it is deleted, and a connection
-// still busy then is left behind, unreachable, at exit; a manager that stays keeps them in reach.
+// one trust serve a downloader with another. A manager lives while a downloader of its trust or a
+// transfer started under it holds it, and is let go (with its idle connections) after the last.
+// All run on one thread.
 class SessionManagers {
 public:
     // The object whose thread runs every transfer: the GUI thread, whose loop always runs, even
     // when first asked from a pool thread or a thread that never runs an event loop.
     static QObject* home();
-    // Made on first use. Call on home()'s thread.
-    static QNetworkAccessManager* managerFor(const TrustConfiguration& trust);
+    // The trust's manager, made when none is held. Call on home()'s thread.
+    static std::shared_ptr<SessionManager> managerFor(const TrustConfiguration& trust);
 };
 
 } // namespace pictor

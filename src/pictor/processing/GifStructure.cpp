@@ -75,6 +75,13 @@ GifStructure GifStructure::read(const QByteArray& data)
         } else if (introducer == 0x2C) {
             if (!cursor.has(10))
                 return cut();
+            // Qt composes frames on the logical screen; a side of 0 takes the first frame's extent.
+            if (gif.delays.isEmpty()) {
+                if (gif.canvas.width() <= 0)
+                    gif.canvas.setWidth(cursor.word(1) + cursor.word(5));
+                if (gif.canvas.height() <= 0)
+                    gif.canvas.setHeight(cursor.word(3) + cursor.word(7));
+            }
             const qsizetype localTable = colorTableSize(cursor.byte(9));
             cursor.skip(10);
             // The local colour table, then the LZW minimum code size.

@@ -13,6 +13,7 @@ namespace pictor {
 // (from its graphic control extension) and whether the data runs to its trailer. Lets the
 // animated decoding check sizes and completeness before it allocates any frame.
 struct GifStructure {
+    // What every frame is composed on, whatever the frames' own sizes: the logical screen.
     QSize canvas;
     // One entry per frame: its delay in seconds, absent without a graphic control extension.
     QList<std::optional<double>> delays;

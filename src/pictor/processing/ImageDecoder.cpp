@@ -25,8 +25,15 @@ QString ImageDecoder::capFailure(QSize declared)
 
 namespace {
 
-// Readers give 16-bit channels 64-bit pixels: the cap's pixels are let in at that width.
+// Qt's allocation limit is process-wide: set once, when the library is loaded, never per decode.
+// Readers give 16-bit channels 64-bit pixels, so the cap's pixels are let in at that width; every
+// 8-bit decode is held to 4 bytes x the cap by the cap itself, checked against what the reader
+// really allocates (for GIF the logical screen, not the frame).
 constexpr int64_t kWidestPixelBytes = 8;
+const bool allocationLimitSet = [] {
+    QImageReader::setAllocationLimit(int(ImageDecoder::maxPixels * kWidestPixelBytes / (1024 * 1024)));
+    return true;
+}();
 
 // Where the first scan header of the image itself starts, past every marker segment; -1 when the
 // data ends first. Bytes between segments that start no marker are skipped up to the next FF, as
@@ -121,14 +128,14 @@ Result<QImage, QString> ImageDecoder::read(const QByteArray& data, ScaledSize sc
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
-    reader.setAllocationLimit(int(maxPixels * kWidestPixelBytes / (1024 * 1024)));
     if (!reader.canRead())
         return R::failure(QStringLiteral("data of %1 bytes is not an image Qt can read").arg(data.size()));
     // Ours when the signature tells it, else what Qt took the data for: a failed read forgets it.
     const QString format = pt::imageFormat(data) != ImageFormat::unknown || reader.format().isEmpty()
                                ? pt::formatName(pt::imageFormat(data))
                                : QString::fromLatin1(reader.format().toUpper());
-    const QSize declared = reader.size();
+    // A GIF reader tells the first frame's size, but composes it on the whole logical screen.
+    const QSize declared = pt::imageFormat(data) == ImageFormat::GIF ? GifStructure::read(data).canvas : reader.size();
     if (const QString capped = capFailure(declared); !capped.isEmpty())
         return R::failure(capped);
     if (fullSize)

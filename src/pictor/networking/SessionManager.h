@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+
+class QNetworkAccessManager;
+class QObject;
+
+namespace pictor {
+
+// The network manager of one trust, with its pool of open connections, and the gate before it:
+// at most kConnectionsPerHost requests are out to one host at once, as many as Qt opens, so Qt
+// never queues a request of ours. A request therefore goes out when it is handed to Qt, and its
+// clocks (the transfer's time-out, Qt's own idle time-out) start then, not while it waits behind
+// others. Made and used on SessionManagers::home()'s thread; a place may be given back from any.
+class SessionManager : public std::enable_shared_from_this<SessionManager> {
+public:
+    static constexpr int kConnectionsPerHost = 6;
+    using Ticket = std::shared_ptr<void>;
+
+    explicit SessionManager(QObject* home);
+    ~SessionManager();
+    SessionManager(const SessionManager&) = delete;
+    SessionManager& operator=(const SessionManager&) = delete;
+
+    QNetworkAccessManager* network() const { return network_; }
+    // Runs `go` on the home thread once the URL's host has a free place: at once when it has one.
+    // The ticket holds the place, or the wait, until it is dropped; dropping it before `go` ran
+    // withdraws the wait.
+    Ticket whenFree(const QUrl& url, std::function<void()> go);
+
+private:
+    struct Entry;
+    static QString hostKey(const QUrl& url);
+    void giveBack(const QString& host);
+
+    QObject* home_;
+    QNetworkAccessManager* network_;
+    std::mutex mutex_;
+    struct Host {
+        int out = 0;
+        std::deque<std::weak_ptr<Entry>> waiting;
+    };
+    std::map<QString, Host> hosts_;
+};
+
+} // namespace pictor
