@@ -4,6 +4,8 @@
 #include "engine/WallpaperImageCache.h"
 #include "foundation/Config.h"
 #include "foundation/Log.h"
+#include "foundation/UserDefaults.h"
+#include "library/LikedWallpapersService.h"
 #include "platform/Http.h"
 #include "platform/HttpWorker.h"
 #include "platform/UnixSignalWatcher.h"
@@ -62,6 +64,9 @@ int ApplicationMain::run(int argc, char* argv[])
     Http::shared().prepareTrust();
     wallpaperApp.launch();
     const int code = QApplication::exec();
+    // Settings and likes are written behind; what is still to be written lands before the end.
+    LikedWallpapersService::shared().flush();
+    UserDefaults::standard().flush();
     // Delivering the last signals runs the event loop again, which can still store posters; they
     // are written on workers with the image plugins, which go with the application.
     signalry::Signalry::terminate();
