@@ -39,6 +39,7 @@
 #include <clocale>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -131,20 +132,21 @@ void quitSoon()
 // a tap made meanwhile counts with all it does on the GUI thread.
 void longestStall(int ms, std::function<void(double)> done)
 {
-    auto* beat = new QTimer(qApp);
-    auto* clock = new QElapsedTimer;
-    auto* longest = new double(0);
-    clock->start();
-    QObject::connect(beat, &QTimer::timeout, qApp, [=] {
-        *longest = std::max(*longest, clock->nsecsElapsed() / 1e6);
-        clock->restart();
+    struct Watch {
+        QTimer beat;
+        QElapsedTimer clock;
+        double longest = 0;
+    };
+    auto watch = std::make_shared<Watch>();
+    watch->clock.start();
+    QObject::connect(&watch->beat, &QTimer::timeout, qApp, [watch = watch.get()] {
+        watch->longest = std::max(watch->longest, watch->clock.nsecsElapsed() / 1e6);
+        watch->clock.restart();
     });
-    beat->start(1);
-    QTimer::singleShot(ms, qApp, [=] {
-        beat->deleteLater();
-        done(*longest);
-        delete clock;
-        delete longest;
+    watch->beat.start(1);
+    QTimer::singleShot(ms, qApp, [watch, done] {
+        watch->beat.stop();
+        done(watch->longest);
     });
 }
 

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <array>
@@ -57,6 +58,34 @@ double decodeDouble(const JsonReader& entry)
     if (text == kNegativeInfinity)
         return -std::numeric_limits<double>::infinity();
     value.fail(QStringLiteral("expected a number, found \"") + text + QLatin1Char('"'));
+}
+
+// Whole Base64 text, decoded in parts of whole groups on every core: tens of megabytes of it
+// stand between the start and the window.
+std::optional<QByteArray> decodeBase64(QByteArrayView base64)
+{
+    if (base64.size() % 4 != 0)
+        return std::nullopt;
+    constexpr qsizetype kPart = qsizetype(4) << 20;
+    QList<QByteArrayView> parts;
+    for (qsizetype at = 0; at < base64.size(); at += kPart)
+        parts.append(base64.sliced(at, std::min(kPart, base64.size() - at)));
+    const auto decodePart = [](QByteArrayView part) -> std::optional<QByteArray> {
+        auto result = QByteArray::fromBase64Encoding(QByteArray::fromRawData(part.data(), part.size()),
+            QByteArray::AbortOnBase64DecodingErrors);
+        return result ? std::optional(*std::move(result)) : std::nullopt;
+    };
+    const QList<std::optional<QByteArray>> decoded = parts.size() == 1
+        ? QList<std::optional<QByteArray>>{decodePart(parts.first())}
+        : QtConcurrent::blockingMapped<QList<std::optional<QByteArray>>>(parts, decodePart);
+    QByteArray whole;
+    whole.reserve(base64.size() / 4 * 3);
+    for (const std::optional<QByteArray>& part : decoded) {
+        if (!part)
+            return std::nullopt;
+        whole += *part;
+    }
+    return whole;
 }
 
 void warn(const QString& message) { logLine(QStringLiteral("⚠️"), QStringLiteral("UserDefaults"), message); }
@@ -216,9 +245,8 @@ bool UserDefaults::readLongDataApart(const QByteArray& bytes)
         const std::optional<QByteArrayView> base64 = strings.taken(entry.value(kValueKey).toString());
         if (!base64)
             continue;
-        const QByteArray text = QByteArray::fromRawData(base64->data(), base64->size());
-        auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
-        if (!decoded || base64->size() % 4 != 0)
+        std::optional<QByteArray> decoded = decodeBase64(*base64);
+        if (!decoded)
             return false;
         data.insert(it.key(), *std::move(decoded));
     }

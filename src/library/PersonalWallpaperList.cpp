@@ -4,6 +4,10 @@
 #include <QSet>
 #include <QtConcurrent/QtConcurrentRun>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 // The records of a list repeat a few texts (a category, a size, a length): one copy of each is
 // kept, shared by the records, where a long list would hold tens of thousands.
@@ -53,6 +57,11 @@ std::optional<QFuture<PersonalWallpaperList::Decoded>> PersonalWallpaperList::de
     return QtConcurrent::run([data = std::move(*data)] {
         Decoded decoded = StoredList::decode<WallpaperModel>(data);
         shareRepeatedTexts(decoded);
+#ifdef __GLIBC__
+        // The parsed document of a long list, freed now, lies in small blocks among the records
+        // on every decoding thread's heap: handed back, it no longer counts as the program's.
+        malloc_trim(0);
+#endif
         return decoded;
     });
 }
