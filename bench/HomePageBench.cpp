@@ -6,6 +6,8 @@
 //   home-page-bench library             the same, then the library tab selected: ms from the
 //                                       selection to the page painted with its saved grid (or its
 //                                       empty state), then the resident memory and its peak
+//   home-page-bench taps                the same, then, once the liked list is read, a like and
+//                                       an unlike: the longest stall of the event loop around each
 //   home-page-bench play SECONDS        the home page with its hero playing; "ready" once it plays
 //   home-page-bench minimised SECONDS   the same, then the window minimised; "ready" after that
 //   home-page-bench nowindow SECONDS    the application state loaded and no window; "ready" then
@@ -15,6 +17,7 @@
 #include "app/ApplicationMain.h"
 #include "app/MainWindow.h"
 #include "foundation/Async.h"
+#include "library/LikedWallpapersService.h"
 #include "platform/Http.h"
 #include "screens/browse/HeroSlideView.h"
 #include "screens/browse/HomeHeroCarousel.h"
@@ -30,9 +33,13 @@
 #include <QFile>
 #include <QPointer>
 #include <QTimer>
+#include <QUuid>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -121,6 +128,54 @@ void quitSoon()
     QTimer::singleShot(1500, qApp, &QApplication::quit);
 }
 
+// The longest gap between the turns of the event loop from now until `ms` later, given to `done`;
+// a tap made meanwhile counts with all it does on the GUI thread.
+void longestStall(int ms, std::function<void(double)> done)
+{
+    struct Watch {
+        QTimer beat;
+        QElapsedTimer clock;
+        double longest = 0;
+    };
+    auto watch = std::make_shared<Watch>();
+    watch->clock.start();
+    QObject::connect(&watch->beat, &QTimer::timeout, qApp, [watch = watch.get()] {
+        watch->longest = std::max(watch->longest, watch->clock.nsecsElapsed() / 1e6);
+        watch->clock.restart();
+    });
+    watch->beat.start(1);
+    QTimer::singleShot(ms, qApp, [watch, done] {
+        watch->beat.stop();
+        done(watch->longest);
+    });
+}
+
+// A like of a wallpaper not yet liked, then its unlike, each as a tap makes it.
+void tapLikeAndUnlike()
+{
+    WallpaperModel wallpaper;
+    wallpaper.id = QUuid::createUuid();
+    wallpaper.key = 4'000'000'000'000;
+    wallpaper.title = QStringLiteral("Tapped");
+    wallpaper.category = QStringLiteral("Nature");
+    wallpaper.createdAt = QStringLiteral("2025-06-08T10:00:00Z");
+    wallpaper.imageUrl = QUrl(QStringLiteral("https://assets.invalid/wallpaper/4000000000000/thumbnail.webp"));
+    LikedWallpapersService& liked = LikedWallpapersService::shared();
+    QTimer::singleShot(100, qApp, [&liked, wallpaper] { liked.addWallpaper(wallpaper, true); });
+    longestStall(1500, [&liked, wallpaper](double like) {
+        std::printf("like_stall_ms = %.0f\n", like);
+        QTimer::singleShot(100, qApp, [&liked, wallpaper] { liked.removeWallpaper(wallpaper); });
+        longestStall(1500, [](double unlike) {
+            std::printf("unlike_stall_ms = %.0f\n", unlike);
+            std::printf("end_rss_peak_kib = %lld\n", memoryKib("VmHWM"));
+            std::fflush(stdout);
+            quitSoon();
+        });
+    });
+}
+
+bool tapAfterLibrary = false;
+
 void openLibrary()
 {
     auto* root = programWindow()->findChild<AppRootView*>();
@@ -133,7 +188,10 @@ void openLibrary()
         delete clock;
         std::printf("rss_kib = %lld\nrss_peak_kib = %lld\n", memoryKib("VmRSS"), memoryKib("VmHWM"));
         std::fflush(stdout);
-        quitSoon();
+        if (tapAfterLibrary)
+            whenTrue([] { return !LikedWallpapersService::shared().isLoading(); }, tapLikeAndUnlike);
+        else
+            quitSoon();
     });
 }
 
@@ -145,11 +203,19 @@ void watchStartup()
     if (!measureStartup)
         return;
     whenTrue([] {
+        const MainWindow* window = programWindow();
+        return window && window->isVisible();
+    }, [] {
+        std::printf("window_shown_ms = %.0f\n", secondsSinceStart() * 1000);
+        std::fflush(stdout);
+    });
+    whenTrue([] {
         MainWindow* window = programWindow();
         return window && paintedWithPosters(*window);
     }, [] {
         programWindow()->repaint();
         std::printf("home_painted_ms = %.0f\n", secondsSinceStart() * 1000);
+        std::printf("home_rss_kib = %lld\nhome_rss_peak_kib = %lld\n", memoryKib("VmRSS"), memoryKib("VmHWM"));
         std::fflush(stdout);
         if (openLibraryAfterHome)
             openLibrary();
@@ -170,9 +236,10 @@ void ready()
 int main(int argc, char** argv)
 {
     const QString mode = argc > 1 ? QString::fromLatin1(argv[1]) : QStringLiteral("startup");
-    if (mode == QLatin1String("startup") || mode == QLatin1String("library")) {
+    if (mode == QLatin1String("startup") || mode == QLatin1String("library") || mode == QLatin1String("taps")) {
         measureStartup = true;
-        openLibraryAfterHome = mode == QLatin1String("library");
+        openLibraryAfterHome = mode != QLatin1String("startup");
+        tapAfterLibrary = mode == QLatin1String("taps");
         // Without the bench's own arguments, which the program would take for links.
         return ApplicationMain::run(1, argv);
     }

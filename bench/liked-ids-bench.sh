@@ -4,9 +4,11 @@
 #     random ids (target: at most 2x their time).
 #   - The real program started by a user with that many liked wallpapers against one with 2 liked,
 #     alternating in the same runs on a private 1280×800 Xvfb display against the sample
-#     catalogue: ms from the start to "Application launched" and to the home page painted with
-#     posters, ms from selecting the library tab to its saved grid painted, and the resident
-#     memory then with its peak. Medians with [ranges], and the load average of the machine.
+#     catalogue: ms from the start to "Application launched", to the window shown and to the home
+#     page painted with posters, the resident memory then, ms from selecting the library tab to
+#     its saved grid painted, and the resident memory then with its peak; then, once the list is
+#     read, a like and an unlike: the longest stall of the event loop around each, and the peak at
+#     the end. Medians with [ranges], and the load average of the machine beside each run.
 # Needs Xvfb and python3.
 #
 #   bench/liked-ids-bench.sh [ids] [runs]     (default 78036 and 3)
@@ -55,24 +57,34 @@ done
 liked_settings "$work/settings-many.json" "$count"
 liked_settings "$work/settings-two.json" 2
 
-# One start of the program with a side's folders: prints "launched home library rss peak"
-# (ms, ms, ms, KiB, KiB). The settings are laid anew: the program rewrites them as it runs.
+# One start of the program with a side's folders: prints "launched window home homerss library
+# rss peak like unlike endpeak" (ms, ms, ms, KiB, ms, KiB, KiB, ms, ms, KiB). The settings are
+# laid anew: the program rewrites them as it runs.
+figures=(launched window home homerss library rss peak like unlike endpeak)
 launch() {
-  local side=$1 start line launched= home= library= rss= peak=
+  local side=$1 start line
+  local -A got=()
   cp "$work/settings-$side.json" "$work/$side/config/Quorvelle/standard.json"
   start=$(date +%s%N)
   while IFS= read -r line; do
     case $line in
-      "Application launched"*) [ -n "$launched" ] || launched=$((($(date +%s%N) - start) / 1000000)) ;;
-      home_painted_ms*) home=${line##* } ;;
-      library_open_ms*) library=${line##* } ;;
-      rss_kib*) rss=${line##* } ;;
-      rss_peak_kib*) peak=${line##* } ;;
+      "Application launched"*) [ -n "${got[launched]:-}" ] || got[launched]=$((($(date +%s%N) - start) / 1000000)) ;;
+      window_shown_ms*) got[window]=${line##* } ;;
+      home_painted_ms*) got[home]=${line##* } ;;
+      home_rss_kib*) got[homerss]=${line##* } ;;
+      library_open_ms*) got[library]=${line##* } ;;
+      rss_kib*) got[rss]=${line##* } ;;
+      rss_peak_kib*) got[peak]=${line##* } ;;
+      like_stall_ms*) got[like]=${line##* } ;;
+      unlike_stall_ms*) got[unlike]=${line##* } ;;
+      end_rss_peak_kib*) got[endpeak]=${line##* } ;;
     esac
   done < <(HOME=$work/$side/home XDG_CONFIG_HOME=$work/$side/config XDG_DATA_HOME=$work/$side/data \
-    XDG_CACHE_HOME=$work/$side/cache XDG_RUNTIME_DIR=$work/$side/runtime timeout 300 "$bench" library 2>>"$work/$side.err")
-  [ -n "$peak" ] || { echo "$name: the $side side did not reach the library" >&2; tail -n 20 "$work/$side.err" >&2; exit 1; }
-  echo "$launched $home $library $rss $peak"
+    XDG_CACHE_HOME=$work/$side/cache XDG_RUNTIME_DIR=$work/$side/runtime timeout 300 "$bench" taps 2>>"$work/$side.err")
+  [ -n "${got[endpeak]:-}" ] || { echo "$name: the $side side did not finish its taps" >&2; tail -n 20 "$work/$side.err" >&2; exit 1; }
+  local figure out=()
+  for figure in "${figures[@]}"; do out+=("${got[$figure]:--1}"); done
+  echo "${out[*]}"
 }
 mib() { awk -v k="$1" 'BEGIN { printf "%.0f", k / 1024 }'; }
 range() { printf '%s\n' "$@" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "[%s-%s]", lo, hi }'; }
@@ -80,38 +92,44 @@ range() { printf '%s\n' "$@" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } EN
 echo "== warm-up starts (fill the response and image caches)"
 launch many >/dev/null
 launch two >/dev/null
-declare -A launched home library rss peak
-load=$(cut -d' ' -f1-3 /proc/loadavg)
+declare -A values=()
+loads=()
 for run in $(seq "$runs"); do
   for side in many two; do
-    result=$(launch "$side")
-    read -r l h b r p <<<"$result"
-    echo "run $run $side: launched $l ms, home $h ms, library $b ms, rss $(mib "$r") MiB, peak $(mib "$p") MiB"
-    launched[$side]="${launched[$side]:-} $l"
-    home[$side]="${home[$side]:-} $h"
-    library[$side]="${library[$side]:-} $b"
-    rss[$side]="${rss[$side]:-} $(mib "$r")"
-    peak[$side]="${peak[$side]:-} $(mib "$p")"
+    load=$(cut -d' ' -f1 /proc/loadavg)
+    out=$(launch "$side")
+    read -ra result <<<"$out"
+    loads+=("$load")
+    for i in "${!figures[@]}"; do
+      value=${result[$i]}
+      case ${figures[$i]} in homerss | rss | peak | endpeak) value=$(mib "$value") ;; esac
+      values[${figures[$i]},$side]="${values[${figures[$i]},$side]:-} $value"
+    done
+    echo "run $run $side (load $load): launched ${result[0]} ms, window ${result[1]} ms, home ${result[2]} ms," \
+      "home rss $(mib "${result[3]}") MiB, library ${result[4]} ms, rss $(mib "${result[5]}") MiB, peak $(mib "${result[6]}") MiB," \
+      "like stall ${result[7]} ms, unlike stall ${result[8]} ms, end peak $(mib "${result[9]}") MiB"
   done
 done
-load="$load .. $(cut -d' ' -f1-3 /proc/loadavg)"
 {
   echo
-  echo "$count liked against 2 liked, $runs alternating starts, load average $load ($(nproc) cores)"
+  echo "$count liked against 2 liked, $runs alternating starts, load average at each start ${loads[*]} ($(nproc) cores)"
   printf '%-22s %-26s %-26s\n' "" "$count liked" "2 liked"
-  for figure in launched home library rss peak; do
-    declare -n values=$figure
-    read -ra mine <<<"${values[many]}"
-    read -ra theirs <<<"${values[two]}"
+  for figure in "${figures[@]}"; do
+    read -ra mine <<<"${values[$figure,many]}"
+    read -ra theirs <<<"${values[$figure,two]}"
     case $figure in
       launched) label="Application launched" unit=ms ;;
+      window) label="window shown" unit=ms ;;
       home) label="home painted" unit=ms ;;
+      homerss) label="resident on home" unit=MiB ;;
       library) label="first library open" unit=ms ;;
       rss) label="resident then" unit=MiB ;;
       peak) label="resident peak" unit=MiB ;;
+      like) label="like: longest stall" unit=ms ;;
+      unlike) label="unlike: longest stall" unit=ms ;;
+      endpeak) label="peak at the end" unit=MiB ;;
     esac
     printf '%-22s %-26s %-26s\n' "$label" "$(median "${mine[@]}") $unit $(range "${mine[@]}")" \
       "$(median "${theirs[@]}") $unit $(range "${theirs[@]}")"
-    unset -n values
   done
 } | tee -a "$results/liked-ids.txt"

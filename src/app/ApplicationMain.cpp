@@ -4,6 +4,8 @@
 #include "engine/WallpaperImageCache.h"
 #include "foundation/Config.h"
 #include "foundation/Log.h"
+#include "foundation/UserDefaults.h"
+#include "library/LikedWallpapersService.h"
 #include "platform/Http.h"
 #include "platform/HttpWorker.h"
 #include "platform/UnixSignalWatcher.h"
@@ -64,6 +66,10 @@ int ApplicationMain::run(int argc, char* argv[])
     const int code = QApplication::exec();
     // Each step of the exit that ends restarts the deadline of a signal: a slow exit that keeps
     // going ends by itself, with its saves.
+    UnixSignalWatcher::extendDeadline();
+    // Settings and likes are written behind; what is still to be written lands first.
+    LikedWallpapersService::shared().flush();
+    UserDefaults::standard().flush();
     UnixSignalWatcher::extendDeadline();
     // Qt's network thread ends with the calls still in flight, before the application goes.
     Http::shared().shutDown();

@@ -1,6 +1,7 @@
 #include "foundation/UserDefaults.h"
 
 #include "foundation/DamagedFile.h"
+#include "foundation/JsonLongStrings.h"
 #include "foundation/JsonReader.h"
 #include "foundation/JsonSalvage.h"
 #include "foundation/JsonWriter.h"
@@ -12,11 +13,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 const QString kTypeKey = QStringLiteral("type");
@@ -57,6 +60,34 @@ double decodeDouble(const JsonReader& entry)
     value.fail(QStringLiteral("expected a number, found \"") + text + QLatin1Char('"'));
 }
 
+// Whole Base64 text, decoded in parts of whole groups on every core: tens of megabytes of it
+// stand between the start and the window.
+std::optional<QByteArray> decodeBase64(QByteArrayView base64)
+{
+    if (base64.size() % 4 != 0)
+        return std::nullopt;
+    constexpr qsizetype kPart = qsizetype(4) << 20;
+    QList<QByteArrayView> parts;
+    for (qsizetype at = 0; at < base64.size(); at += kPart)
+        parts.append(base64.sliced(at, std::min(kPart, base64.size() - at)));
+    const auto decodePart = [](QByteArrayView part) -> std::optional<QByteArray> {
+        auto result = QByteArray::fromBase64Encoding(QByteArray::fromRawData(part.data(), part.size()),
+            QByteArray::AbortOnBase64DecodingErrors);
+        return result ? std::optional(*std::move(result)) : std::nullopt;
+    };
+    const QList<std::optional<QByteArray>> decoded = parts.size() == 1
+        ? QList<std::optional<QByteArray>>{decodePart(parts.first())}
+        : QtConcurrent::blockingMapped<QList<std::optional<QByteArray>>>(parts, decodePart);
+    QByteArray whole;
+    whole.reserve(base64.size() / 4 * 3);
+    for (const std::optional<QByteArray>& part : decoded) {
+        if (!part)
+            return std::nullopt;
+        whole += *part;
+    }
+    return whole;
+}
+
 void warn(const QString& message) { logLine(QStringLiteral("⚠️"), QStringLiteral("UserDefaults"), message); }
 } // namespace
 
@@ -68,6 +99,12 @@ UserDefaults::UserDefaults(const QString& domain, Storage storage, QObject* pare
     , filePath_(Paths::configuration() + QStringLiteral("/Quorvelle/") + domain + QStringLiteral(".json"))
     , storage_(storage)
     , persists_(storage == Storage::OnDisk)
+    , writer_(QStringLiteral("UserDefaults writer"), [this] {
+        // The values are shared with the worker, not copied: a later change detaches them.
+        return [this, path = filePath_, values = values_, unreadable = unreadable_]() -> WriteBehind::Finish {
+            return [this, failure = write(path, values, unreadable)] { written(failure); };
+        };
+    })
 {
     if (persists_)
         load();
@@ -172,6 +209,8 @@ void UserDefaults::load()
         return;
     }
     file.close();
+    if (readLongDataApart(bytes))
+        return;
 
     QJsonObject entries;
     try {
@@ -182,6 +221,45 @@ void UserDefaults::load()
     }
     for (auto it = entries.constBegin(); it != entries.constEnd(); ++it)
         readEntry(it.key(), it.value());
+}
+
+bool UserDefaults::readLongDataApart(const QByteArray& bytes)
+{
+    // A long list held as data (tens of megabytes of Base64) would cost its parse as JSON text,
+    // two copies of it as UTF-16 text and the time for them, on the GUI thread before any window:
+    // the rest of the file is parsed without it and the Base64 decoded where it lies.
+    const JsonLongStrings strings(bytes, kLongDataBytes);
+    if (strings.count() == 0)
+        return false;
+    QJsonObject entries;
+    try {
+        entries = JsonReader::parse(strings.rest()).as<QJsonObject>();
+    } catch (const JsonError&) {
+        return false;
+    }
+    QHash<QString, QByteArray> data;
+    for (auto it = entries.constBegin(); it != entries.constEnd(); ++it) {
+        const QJsonObject entry = it.value().toObject();
+        if (entry.value(kTypeKey) != kTypeTags.front())
+            continue;
+        const std::optional<QByteArrayView> base64 = strings.taken(entry.value(kValueKey).toString());
+        if (!base64)
+            continue;
+        std::optional<QByteArray> decoded = decodeBase64(*base64);
+        if (!decoded)
+            return false;
+        data.insert(it.key(), *std::move(decoded));
+    }
+    // A long string anywhere else (bad Base64, a long text or array value) is read the usual way.
+    if (data.size() != strings.count())
+        return false;
+    for (auto it = entries.constBegin(); it != entries.constEnd(); ++it) {
+        if (const auto found = data.constFind(it.key()); found != data.cend())
+            values_.insert(it.key(), found.value());
+        else
+            readEntry(it.key(), it.value());
+    }
+    return true;
 }
 
 void UserDefaults::readEntry(const QString& key, const QJsonValue& json)
@@ -230,31 +308,56 @@ void UserDefaults::moveAside(const QString& reason, qsizetype salvaged)
     }
 }
 
+UserDefaults::~UserDefaults() { flush(); }
+
 void UserDefaults::save()
 {
     if (!persists_)
         return;
-    const QByteArray bytes = fileBytes();
+    if (writer_.isBusy() || writesBehind())
+        writer_.request();
+    else
+        written(write(filePath_, values_, unreadable_));
+}
 
+void UserDefaults::flush() { writer_.flush(); }
+
+bool UserDefaults::writesBehind() const
+{
+    qsizetype size = 0;
+    for (const Value& value : values_)
+        if (const QByteArray* data = std::get_if<QByteArray>(&value))
+            size += data->size();
+    return size > kWriteBehindBytes;
+}
+
+QString UserDefaults::write(const QString& filePath, const QHash<QString, Value>& values, const QJsonObject& unreadable)
+{
     QString reason;
     // A crash, a full disk or a failing device in the middle of a write must never leave a
     // truncated store: the old file is replaced only by a whole, synced new one.
-    if (Paths::makePrivateFolder(QFileInfo(filePath_).path(), &reason) && signalry::AtomicFile::replace(filePath_, bytes, &reason)) {
-        if (!writeFailure_.isEmpty()) {
-            writeFailure_.clear();
-            retry_->stop();
-            logLine(QStringLiteral("✅"), QStringLiteral("UserDefaults"), QStringLiteral("Wrote %1 again").arg(filePath_));
-        }
-        return;
-    }
-    saveFailedFor(reason);
+    if (Paths::makePrivateFolder(QFileInfo(filePath).path(), &reason)
+        && signalry::AtomicFile::replace(filePath, fileBytes(values, unreadable), &reason))
+        return {};
+    return reason;
 }
 
-QByteArray UserDefaults::fileBytes() const
+void UserDefaults::written(const QString& failure)
+{
+    if (!failure.isEmpty()) {
+        saveFailedFor(failure);
+    } else if (!writeFailure_.isEmpty()) {
+        writeFailure_.clear();
+        retry_->stop();
+        logLine(QStringLiteral("✅"), QStringLiteral("UserDefaults"), QStringLiteral("Wrote %1 again").arg(filePath_));
+    }
+}
+
+QByteArray UserDefaults::fileBytes(const QHash<QString, Value>& values, const QJsonObject& unreadable)
 {
     // Written entry by entry rather than through one document: a long list held as data (tens
     // of megabytes) is Base64-encoded straight into the file's bytes, never held as text too.
-    QStringList keys = values_.keys() + unreadable_.keys();
+    QStringList keys = values.keys() + unreadable.keys();
     keys.sort();
     QByteArray bytes("{");
     for (const QString& key : std::as_const(keys)) {
@@ -262,9 +365,9 @@ QByteArray UserDefaults::fileBytes() const
             bytes += ',';
         bytes += JsonWriter::toBytes(key, true);
         bytes += ':';
-        const auto found = values_.constFind(key);
-        if (found == values_.cend()) {
-            bytes += JsonWriter::toBytes(unreadable_.value(key), true);
+        const auto found = values.constFind(key);
+        if (found == values.cend()) {
+            bytes += JsonWriter::toBytes(unreadable.value(key), true);
         } else if (const QByteArray* data = std::get_if<QByteArray>(&found.value())) {
             bytes += "{\"type\":\"data\",\"value\":\"";
             bytes += data->toBase64();

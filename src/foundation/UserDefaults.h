@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/WriteBehind.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QJsonArray>
@@ -16,9 +18,12 @@
 // so data and text, integers and doubles come back as they went in. A file that no longer parses
 // is moved aside ("<domain>.json.damaged-<time>") and every entry that still reads is kept. A
 // store built in memory (for tests) never reads or writes a file. The folder and the file are
-// the user's alone (0700, 0600). A write that fails (a read-only disk, a file where the folder
-// goes) keeps the values in memory, is announced once per reason, and is tried again every
-// kRetryMs until it lands. Lives on the GUI thread.
+// the user's alone (0700, 0600). A store that holds a large value (a long liked list: tens of
+// megabytes) is written behind, on a worker of its own, so a change never waits for the disk;
+// changes made while a write runs are folded into one more write after it, and flush() (at quit,
+// and on destruction) waits for what is still to be written. A write that fails (a read-only
+// disk, a file where the folder goes) keeps the values in memory, is announced once per reason,
+// and is tried again every kRetryMs until it lands. Lives on the GUI thread.
 class UserDefaults : public QObject {
     Q_OBJECT
 
@@ -27,10 +32,16 @@ public:
 
     static inline const QString kStandardDomain = QStringLiteral("standard");
     static constexpr int kRetryMs = 3000;
+    // Values larger than this, together, make the store write behind.
+    static constexpr qsizetype kWriteBehindBytes = 1 << 20;
+    // Stored Base64 this long is decoded apart from the rest of the file.
+    static constexpr qsizetype kLongDataBytes = 64 << 10;
 
     // The standard domain, on disk.
     explicit UserDefaults(QObject* parent = nullptr);
     explicit UserDefaults(const QString& domain, Storage storage = Storage::OnDisk, QObject* parent = nullptr);
+    // Writes what is still to be written.
+    ~UserDefaults() override;
 
     static UserDefaults& standard();
 
@@ -74,6 +85,10 @@ public:
 
     // The last write failed and is being tried again.
     bool hasUnsavedChanges() const { return !writeFailure_.isEmpty(); }
+    // A write runs behind, or is waiting for the one that runs.
+    bool isWriting() const { return writer_.isBusy(); }
+    // Waits for the write under way and writes any change made since, before returning.
+    void flush();
 
 signals:
     // A key's value or type changed, or the key was removed; storing an equal value is no change.
@@ -89,11 +104,18 @@ private:
     T get(const QString& key, T fallback) const;
     void store(const QString& key, Value value);
     void load();
+    // Reads a file that holds long data values with those decoded apart; false (nothing read)
+    // when it holds none or the file is to be read whole.
+    bool readLongDataApart(const QByteArray& bytes);
     void readEntry(const QString& key, const QJsonValue& entry);
     void salvage(const QByteArray& bytes, const QString& reason);
     void moveAside(const QString& reason, qsizetype salvaged);
     void save();
-    QByteArray fileBytes() const;
+    bool writesBehind() const;
+    // Writes the values to the file; the reason it failed, or nothing.
+    static QString write(const QString& filePath, const QHash<QString, Value>& values, const QJsonObject& unreadable);
+    static QByteArray fileBytes(const QHash<QString, Value>& values, const QJsonObject& unreadable);
+    void written(const QString& failure);
     void saveFailedFor(const QString& reason);
 
     QString domain_;
@@ -110,4 +132,5 @@ private:
     // Why the last write failed; empty once a write landed.
     QString writeFailure_;
     QTimer* retry_ = nullptr;
+    WriteBehind writer_;
 };

@@ -22,12 +22,14 @@ LikedWallpapersService::LikedWallpapersService(QObject* parent)
 LikedWallpapersService::LikedWallpapersService(UserDefaults& defaults, WallpaperPlaylistService& playlists,
     WallpaperCounterService& counter, QObject* parent)
     : QObject(parent)
+    , defaults_(defaults)
     , playlists_(playlists)
     , counter_(counter)
     , list_(std::make_unique<PersonalWallpaperList>(defaults, kLikedWallpapersKey,
           StoredList::Lines{kType, QStringLiteral("❤️"), QStringLiteral("liked wallpapers"),
               QStringLiteral("Loaded  %1 liked wallpapers from UserDefaults"),
               QStringLiteral("Saved %1 liked wallpapers to UserDefaults")}))
+    , writer_(QStringLiteral("Liked wallpapers writer"), [this] { return list_->saveBehind(); })
 {
     std::optional<QFuture<PersonalWallpaperList::Decoded>> decoding = list_->decodeOnWorker();
     if (!decoding) {
@@ -41,11 +43,12 @@ LikedWallpapersService::LikedWallpapersService(UserDefaults& defaults, Wallpaper
             emit likedOrderChanged();
             emit likedWallpapersChanged();
         }
+        makeWaitingChanges();
     });
     loading_.setFuture(*decoding);
 }
 
-LikedWallpapersService::~LikedWallpapersService() = default;
+LikedWallpapersService::~LikedWallpapersService() { flush(); }
 
 const WallpapersByKey& LikedWallpapersService::likedWallpapers() const
 {
@@ -74,6 +77,30 @@ void LikedWallpapersService::finishLoading() const
     list_->takeIn(loading_.future().takeResult());
 }
 
+bool LikedWallpapersService::waitForList(std::function<void()> change)
+{
+    // Once one change waits, the later ones wait behind it, so they are made in the user's order.
+    if (loaded_ && waiting_.isEmpty())
+        return false;
+    waiting_.append(std::move(change));
+    return true;
+}
+
+void LikedWallpapersService::makeWaitingChanges()
+{
+    finishLoading();
+    for (const std::function<void()>& change : std::exchange(waiting_, {}))
+        change();
+}
+
+void LikedWallpapersService::flush()
+{
+    if (!waiting_.isEmpty())
+        makeWaitingChanges();
+    writer_.flush();
+    defaults_.flush();
+}
+
 LikedWallpapersService& LikedWallpapersService::shared() { return Shared<LikedWallpapersService>::instance(); }
 
 void LikedWallpapersService::addWallpaper(const WallpaperModel& wallpaper, bool skipCounter)
@@ -82,7 +109,8 @@ void LikedWallpapersService::addWallpaper(const WallpaperModel& wallpaper, bool 
         log(QStringLiteral("⚠️"), QStringLiteral("Cannot add wallpaper - key is nil"));
         return;
     }
-    finishLoading();
+    if (waitForList([this, wallpaper, skipCounter] { addWallpaper(wallpaper, skipCounter); }))
+        return;
     const qint64 key = *wallpaper.key;
     // Both changes are made before either is announced, so observers never see a key without
     // its record.
@@ -92,7 +120,7 @@ void LikedWallpapersService::addWallpaper(const WallpaperModel& wallpaper, bool 
         emit likedOrderChanged();
     if (recordsChanged)
         emit likedWallpapersChanged();
-    list_->save();
+    writer_.request();
     log(QStringLiteral("❤️"), QStringLiteral("Added wallpaper %1 (%2) to liked list").arg(key).arg(wallpaper.title));
     if (!skipCounter) {
         // Reported later, on its own: the like stands whatever the backend answers.
@@ -106,14 +134,15 @@ void LikedWallpapersService::removeWallpaper(std::optional<qint64> key)
         log(QStringLiteral("⚠️"), QStringLiteral("Cannot remove wallpaper - key is nil"));
         return;
     }
-    finishLoading();
+    if (waitForList([this, key] { removeWallpaper(key); }))
+        return;
     const bool orderChanged = list_->removeFromOrder(*key);
     const bool recordsChanged = list_->removeRecord(*key);
     if (orderChanged)
         emit likedOrderChanged();
     if (recordsChanged)
         emit likedWallpapersChanged();
-    list_->save();
+    writer_.request();
     playlists_.removeWallpaperFromAllPlaylists(*key);
     log(QStringLiteral("💔"), QStringLiteral("Removed wallpaper %1 from liked list").arg(*key));
 }

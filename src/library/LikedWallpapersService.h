@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,9 +20,11 @@ class WallpaperPlaylistService;
 // here. Stored whole under "likedWallpapersModels" on every change. Liking reports the like to
 // the backend's counter later, unless the caller suppresses it; unliking also takes the key out
 // of every playlist. The stored list, which may hold tens of thousands of records, is decoded on
-// a worker from construction on: while it is, isLoading() holds, and any other call waits for
-// it (so nothing ever sees or saves a list without its stored records). Its arrival is announced
-// on the event loop. Publishes real changes only. One shared instance on the GUI thread.
+// a worker from construction on: while it is, isLoading() holds, a like or unlike is kept and
+// done once the list arrives, and a read waits for it (so nothing ever sees or saves a list
+// without its stored records). Its arrival is announced on the event loop. A change is published
+// at once and written behind (see WriteBehind); flush() writes what is still to be written.
+// Publishes real changes only. One shared instance on the GUI thread.
 class LikedWallpapersService : public QObject {
     Q_OBJECT
     Q_PROPERTY(WallpapersByKey likedWallpapers READ likedWallpapers NOTIFY likedWallpapersChanged)
@@ -36,6 +39,7 @@ public:
     // Starts decoding the stored list.
     LikedWallpapersService(UserDefaults& defaults, WallpaperPlaylistService& playlists, WallpaperCounterService& counter,
         QObject* parent = nullptr);
+    // Flushes.
     ~LikedWallpapersService() override;
 
     static LikedWallpapersService& shared();
@@ -54,6 +58,10 @@ public:
     void removeWallpaper(std::optional<qint64> key);
     void removeWallpaper(const WallpaperModel& wallpaper);
 
+    // Does the changes kept while the list was read and writes every change to the disk, before
+    // returning: the quit waits for it.
+    void flush();
+
 signals:
     void likedWallpapersChanged();
     void likedOrderChanged();
@@ -62,12 +70,20 @@ signals:
 private:
     // Takes the decoded list in, waiting for the worker when it is not done yet.
     void finishLoading() const;
+    // Keeps a change for when the list has arrived; false when it can be made now.
+    bool waitForList(std::function<void()> change);
+    void makeWaitingChanges();
     void log(const QString& emoji, const QString& message) const;
 
+    UserDefaults& defaults_;
     WallpaperPlaylistService& playlists_;
     WallpaperCounterService& counter_;
     std::unique_ptr<PersonalWallpaperList> list_;
     QFutureWatcher<PersonalWallpaperList::Decoded> loading_;
     // Taken in, perhaps early by a caller that could not wait; announced once the worker is done.
     mutable bool loaded_ = false;
+    // Likes and unlikes made before the list arrived, in order.
+    QList<std::function<void()>> waiting_;
+    // After the list, which its writes read.
+    WriteBehind writer_;
 };

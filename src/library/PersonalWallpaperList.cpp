@@ -1,20 +1,43 @@
 #include "library/PersonalWallpaperList.h"
 
 #include <QJsonObject>
+#include <QSet>
 #include <QtConcurrent/QtConcurrentRun>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace {
+// The records of a list repeat a few texts (a category, a size, a length): one copy of each is
+// kept, shared by the records, where a long list would hold tens of thousands.
+void shareRepeatedTexts(PersonalWallpaperList::Decoded& decoded)
+{
+    if (!decoded.records)
+        return;
+    QSet<QString> texts;
+    const auto share = [&texts](QString& text) { text = *texts.insert(text); };
+    for (WallpaperModel& record : *decoded.records) {
+        share(record.category);
+        for (std::optional<QString>* text : {&record.resolution, &record.fileSize, &record.duration})
+            if (*text)
+                share(**text);
+    }
+}
+} // namespace
 
 PersonalWallpaperList::PersonalWallpaperList(UserDefaults& defaults, QString key, StoredList::Lines lines)
     : stored_(defaults, std::move(key), std::move(lines))
 {
 }
 
-QList<WallpaperModel> PersonalWallpaperList::inOrder() const
+QList<WallpaperModel> PersonalWallpaperList::inOrder(const WallpapersByKey& records, const QList<qint64>& order)
 {
     QList<WallpaperModel> wallpapers;
-    wallpapers.reserve(order_.size());
-    for (const qint64 key : order_) {
-        const auto found = records_.constFind(key);
-        if (found != records_.cend())
+    wallpapers.reserve(order.size());
+    for (const qint64 key : order) {
+        const auto found = records.constFind(key);
+        if (found != records.cend())
             wallpapers.append(found.value());
     }
     return wallpapers;
@@ -31,7 +54,16 @@ std::optional<QFuture<PersonalWallpaperList::Decoded>> PersonalWallpaperList::de
     std::optional<QByteArray> data = stored_.storedData();
     if (!data)
         return std::nullopt;
-    return QtConcurrent::run([data = std::move(*data)] { return StoredList::decode<WallpaperModel>(data); });
+    return QtConcurrent::run([data = std::move(*data)] {
+        Decoded decoded = StoredList::decode<WallpaperModel>(data);
+        shareRepeatedTexts(decoded);
+#ifdef __GLIBC__
+        // The parsed document of a long list, freed now, lies in small blocks among the records
+        // on every decoding thread's heap: handed back, it no longer counts as the program's.
+        malloc_trim(0);
+#endif
+        return decoded;
+    });
 }
 
 void PersonalWallpaperList::takeIn(Decoded decoded)
@@ -67,6 +99,14 @@ void PersonalWallpaperList::cutLoaded(qsizetype count)
 }
 
 void PersonalWallpaperList::save() { stored_.save(inOrder()); }
+
+WriteBehind::Work PersonalWallpaperList::saveBehind()
+{
+    return [this, records = records_, order = order_]() -> WriteBehind::Finish {
+        const QList<WallpaperModel> wallpapers = inOrder(records, order);
+        return [this, array = StoredList::encode(wallpapers), count = wallpapers.size()] { stored_.write(array, count); };
+    };
+}
 
 bool PersonalWallpaperList::removeFromOrder(qint64 key) { return order_.removeAll(key) > 0; }
 

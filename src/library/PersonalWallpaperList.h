@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/WriteBehind.h"
 #include "library/StoredList.h"
 #include "library/WallpapersByKey.h"
 
@@ -17,7 +18,7 @@ public:
     const WallpapersByKey& records() const { return records_; }
     const QList<qint64>& order() const { return order_; }
     // The records newest first.
-    QList<WallpaperModel> inOrder() const;
+    QList<WallpaperModel> inOrder() const { return inOrder(records_, order_); }
 
     using Decoded = StoredList::Decoded<WallpaperModel>;
 
@@ -32,6 +33,9 @@ public:
     // keys and stores it so, after keeping the stored value in the backup.
     void cutLoaded(qsizetype count);
     void save();
+    // The same save, in steps for a WriteBehind: the list as it is now (shared with it until
+    // either changes) is encoded on the worker and stored back on the GUI thread.
+    WriteBehind::Work saveBehind();
 
     // Each step reports whether it changed anything.
     bool removeFromOrder(qint64 key);
@@ -47,6 +51,8 @@ public:
     bool clearOrder();
 
 private:
+    static QList<WallpaperModel> inOrder(const WallpapersByKey& records, const QList<qint64>& order);
+
     StoredList stored_;
     WallpapersByKey records_;
     QList<qint64> order_;

@@ -3,6 +3,8 @@
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 
+#include <QThread>
+
 #include <algorithm>
 
 namespace {
@@ -55,6 +57,18 @@ StoredList::StoredList(UserDefaults& defaults, QString key, Lines lines)
 {
 }
 
+QThreadPool& StoredList::decodingPool()
+{
+    // Kept for the life of the process, like the global pool.
+    static QThreadPool* const pool = [] {
+        auto* threads = new QThreadPool;
+        threads->setObjectName(QStringLiteral("Stored list decoding"));
+        threads->setMaxThreadCount(std::max(2, QThread::idealThreadCount() / 2));
+        return threads;
+    }();
+    return *pool;
+}
+
 QList<std::pair<qsizetype, qsizetype>> StoredList::chunks(qsizetype count)
 {
     // Enough records per task that handing them out costs little beside decoding them.
@@ -96,12 +110,12 @@ void StoredList::leaveOut(const QString& message)
 
 void StoredList::logLoaded(qsizetype count) const { log(lines_.emoji, lines_.loaded.arg(count)); }
 
-void StoredList::write(const QJsonArray& records)
+void StoredList::write(const QByteArray& array, qsizetype count)
 {
     if (backupPending_)
         keepBackup();
-    defaults_.setData(key_, JsonWriter::toBytes(records));
-    log(QStringLiteral("💾"), lines_.saved.arg(records.size()));
+    defaults_.setData(key_, array);
+    log(QStringLiteral("💾"), lines_.saved.arg(count));
 }
 
 void StoredList::keepBackup()

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QList>
 #include <QString>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <optional>
@@ -54,7 +55,7 @@ public:
     std::optional<QByteArray> storedData();
 
     // Decodes a stored value. Touches nothing of the list, so it may run on any thread. A long
-    // list is decoded on every core: records decode on their own, and the JSON is only read.
+    // list is decoded on several cores: records decode on their own, and the JSON is only read.
     template <JsonDecodable T>
     static Decoded<T> decode(const QByteArray& data)
     {
@@ -82,7 +83,7 @@ public:
         const QList<std::pair<qsizetype, qsizetype>> ranges = chunks(array->size());
         const QList<JsonRecords<T>> parts = ranges.size() == 1
             ? QList<JsonRecords<T>>{decodeRange(ranges.first())}
-            : QtConcurrent::blockingMapped<QList<JsonRecords<T>>>(ranges, decodeRange);
+            : QtConcurrent::blockingMapped<QList<JsonRecords<T>>>(&decodingPool(), ranges, decodeRange);
         decoded.records.emplace();
         decoded.records->reserve(array->size());
         for (const JsonRecords<T>& part : parts) {
@@ -129,13 +130,32 @@ public:
     template <JsonEncodable T>
     void save(const QList<T>& records)
     {
-        write(JsonWriter::encode(records).toArray());
+        write(encode(records), records.size());
     }
 
+    // The stored form of the records: the compact JSON array, built record by record so that a
+    // long list is never held as one JSON document too. Any thread.
+    template <typename Records>
+    static QByteArray encode(const Records& records)
+    {
+        QByteArray array("[");
+        for (const auto& record : records) {
+            if (array.size() > 1)
+                array += ',';
+            array += JsonWriter::toBytes(record.toJson());
+        }
+        array += ']';
+        return array;
+    }
+    // Stores an encoded array of `count` records.
+    void write(const QByteArray& array, qsizetype count);
+
 private:
+    // Half the cores, apart from the global pool: while a long list decodes, the images and files
+    // that the window waits for are still read and decoded there.
+    static QThreadPool& decodingPool();
     // [begin, end) ranges of a few hundred records each that together cover `count`.
     static QList<std::pair<qsizetype, qsizetype>> chunks(qsizetype count);
-    void write(const QJsonArray& records);
     void keepBackup();
     void log(const QString& emoji, const QString& message) const;
 

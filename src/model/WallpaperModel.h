@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/WebAddress.h"
+
 #include <QHashFunctions>
 #include <QString>
 #include <QUrl>
@@ -20,11 +22,11 @@ struct WallpaperModel {
     std::optional<qint64> key;
     QString title;
     QString category;
-    std::optional<QUrl> imageUrl;
-    std::optional<QUrl> posterUrl;
-    std::optional<QUrl> videoUrl;
-    std::optional<QUrl> previewhdUrl;
-    std::optional<QUrl> masterUrl;
+    std::optional<WebAddress> imageUrl;
+    std::optional<WebAddress> posterUrl;
+    std::optional<WebAddress> videoUrl;
+    std::optional<WebAddress> previewhdUrl;
+    std::optional<WebAddress> masterUrl;
     qint64 likes = 0;
     qint64 downloads = 0;
     QString createdAt;                 // as the backend sent it, never parsed

@@ -156,9 +156,14 @@ void LikeButton::paintHeart(QPainter& painter) const
 
 void LikeButton::tap()
 {
+    if (wallpaper_.key && liked_.isLoading()) {
+        // Answered against the whole list once it is read; the window does not wait for it.
+        connect(&liked_, &LikedWallpapersService::isLoadingChanged, this, &LikeButton::tap, Qt::SingleShotConnection);
+        return;
+    }
     if (!wallpaper_.key) {
         emit toggled(false);
-    } else if (liked_.likedWallpapers().contains(*wallpaper_.key)) { // the whole list, read now if need be
+    } else if (liked_.likedWallpapers().contains(*wallpaper_.key)) {
         liked_.removeWallpaper(wallpaper_.key);
         emit toggled(false);
     } else {

@@ -144,7 +144,7 @@ std::optional<QUrl> PosterCardRules::cardPreviewUrl(const WallpaperModel& wallpa
     if (isLocalVideo(wallpaper))
         return wallpaper.imageUrl;
     if (usePreviewHd)
-        return wallpaper.previewhdUrl ? wallpaper.previewhdUrl : previewHdUrl(wallpaper, host);
+        return wallpaper.previewhdUrl ? std::optional<QUrl>(wallpaper.previewhdUrl) : previewHdUrl(wallpaper, host);
     return wallpaper.videoUrl;
 }
 

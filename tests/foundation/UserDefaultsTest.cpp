@@ -10,12 +10,17 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
 #include <functional>
 #include <limits>
+
+#include <unistd.h>
 
 namespace {
 
@@ -299,6 +304,110 @@ TEST_F(UserDefaultsTest, AFailedWriteIsAnnouncedOnceAndLandsWhenTheDiskIsBack)
         EXPECT_EQ(reread.string(QStringLiteral("savedWallpaperKey")), "42");
         EXPECT_TRUE(reread.boolean(QStringLiteral("startOnLoginEnabled")));
         EXPECT_TRUE(log.contains(QStringLiteral("✅ [UserDefaults] Wrote ") + file() + QStringLiteral(" again")));
+    }
+}
+
+// A store that holds a long list writes behind: a change returns before its write, the changes
+// made meanwhile land in one more write, and a flush (the quit) or the store's end waits for
+// what is still to be written.
+TEST_F(UserDefaultsTest, ALargeStoreWritesBehindAndLosesNoChange)
+{
+    const QString list = QStringLiteral("likedWallpapersModels");
+    const QString count = QStringLiteral("count");
+    const QByteArray liked(UserDefaults::kWriteBehindBytes + 1, 'x');
+    {
+        UserDefaults defaults;
+        defaults.setData(list, liked);
+        EXPECT_TRUE(defaults.isWriting()) << "the change waited for the disk";
+        for (int n = 1; n <= 5; ++n)
+            defaults.setInteger(count, n);
+        ASSERT_EVENTUALLY(!defaults.isWriting(), 30'000);
+        const UserDefaults written;
+        EXPECT_EQ(written.data(list), liked);
+        EXPECT_EQ(written.integer(count), 5) << "the changes made during the write came in the next";
+
+        defaults.setInteger(count, 6);
+        defaults.setInteger(count, 7);
+        defaults.flush();
+        EXPECT_FALSE(defaults.isWriting());
+        EXPECT_EQ(UserDefaults().integer(count), 7) << "a flush returns with everything written";
+        defaults.setInteger(count, 8);
+    }
+    EXPECT_EQ(UserDefaults().integer(count), 8) << "the store's end waits for its write";
+}
+
+// SIGKILL while a long list is being written, at several moments of the write: the next start
+// finds the file as it was before the write or after it, whole, and nothing beside it.
+TEST_F(UserDefaultsTest, AKillDuringAWriteLeavesTheOldOrTheNewFileWhole)
+{
+    const QString list = QStringLiteral("likedWallpapersModels");
+    // Decoded at once at the start (the forked child has no worker threads of the parent's).
+    const QByteArray before(2 << 20, 'a');
+    const QByteArray after(2 << 20, 'b');
+    UserDefaults(UserDefaults::kStandardDomain).setData(list, before);
+    for (const int delayMs : {0, 5, 20, 60}) {
+        SCOPED_TRACE(delayMs);
+        EXPECT_EXIT(
+            {
+                UserDefaults defaults;
+                // An earlier kill may have come after its write: this one writes the other value.
+                defaults.setData(list, defaults.data(list) == after ? before : after);
+                if (!defaults.isWriting())
+                    std::_Exit(3);
+                QThread::msleep(delayMs);
+                ::kill(::getpid(), SIGKILL);
+            },
+            ::testing::KilledBySignal(SIGKILL), "");
+        const UserDefaults reread;
+        const QByteArray stored = reread.data(list);
+        EXPECT_TRUE(stored == before || stored == after) << stored.size() << " bytes";
+        EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("standard.json")});
+    }
+}
+
+// A long data value is read apart from the rest of the file; what it holds, and every other
+// entry, comes back as the whole file would give it, and a long value that is not good data is
+// read and kept the usual way.
+TEST_F(UserDefaultsTest, ALongDataValueReadsAsTheWholeFileWould)
+{
+    const QByteArray longData(UserDefaults::kLongDataBytes, '\x07');
+    const QByteArray longBase64 = longData.toBase64();
+    struct Case {
+        const char* name;
+        QByteArray file;
+        std::function<void(const UserDefaults&)> check;
+    };
+    const Case cases[] = {
+        {"data among small values",
+            "{\"flag\":{\"type\":\"bool\",\"value\":true},\"list\":{\"type\":\"data\",\"value\":\"" + longBase64
+                + "\"},\"name\":{\"type\":\"string\",\"value\":\"a \\\"quoted\\\" name\"}}",
+            [&](const UserDefaults& defaults) {
+                EXPECT_EQ(defaults.data(QStringLiteral("list")), longData);
+                EXPECT_TRUE(defaults.boolean(QStringLiteral("flag")));
+                EXPECT_EQ(defaults.string(QStringLiteral("name")), "a \"quoted\" name");
+            }},
+        {"two long values, one of them text",
+            "{\"list\":{\"type\":\"data\",\"value\":\"" + longBase64 + "\"},\"text\":{\"type\":\"string\",\"value\":\"" + longBase64 + "\"}}",
+            [&](const UserDefaults& defaults) {
+                EXPECT_EQ(defaults.data(QStringLiteral("list")), longData);
+                EXPECT_EQ(defaults.string(QStringLiteral("text")), QString::fromLatin1(longBase64));
+            }},
+        {"long data that is not Base64",
+            "{\"list\":{\"type\":\"data\",\"value\":\"" + longBase64 + "!\"},\"n\":{\"type\":\"integer\",\"value\":3}}",
+            [&](const UserDefaults& defaults) {
+                EXPECT_TRUE(defaults.isUnreadable(QStringLiteral("list")));
+                EXPECT_EQ(defaults.integer(QStringLiteral("n")), 3);
+            }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(c.file);
+        UserDefaults defaults;
+        c.check(defaults);
+        defaults.setInteger(QStringLiteral("later"), 1);
+        defaults.flush();
+        const UserDefaults reread;
+        c.check(reread);
     }
 }
 

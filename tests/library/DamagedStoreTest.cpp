@@ -185,6 +185,7 @@ TEST_F(DamagedStoreTest, KeylessAndRepeatedRecordsAreLeftOutAndTheFirstOfAKeyWin
     EXPECT_TRUE(log_.contains(QStringLiteral("❤️ [LikedWallpapersService] Loaded  2 liked wallpapers from UserDefaults")));
 
     liked.addWallpaper(wallpaper(3), true);
+    liked.flush();
     EXPECT_EQ(JsonReader::parse(defaults().data(backupKey(LikedWallpapersService::kLikedWallpapersKey))).size(), 4);
     EXPECT_EQ(storedArray(LikedWallpapersService::kLikedWallpapersKey).size(), 3);
 }

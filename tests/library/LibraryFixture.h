@@ -19,8 +19,13 @@
 class LibraryFixture : public ::testing::Test {
 protected:
     UserDefaults& defaults() { return *defaults_; }
-    // A new store on the same file; the test then builds a new service on it.
-    void reopenDefaults() { defaults_ = std::make_unique<UserDefaults>(); }
+    // A new store on the same file, once the old one has written all it holds; the test then
+    // builds a new service on it.
+    void reopenDefaults()
+    {
+        defaults_.reset();
+        defaults_ = std::make_unique<UserDefaults>();
+    }
 
     static WallpaperModel wallpaper(std::optional<qint64> key, const QString& title = QStringLiteral("Lagoon"))
     {

@@ -24,20 +24,23 @@ TEST_F(LikedWallpapersServiceTest, LikesGoFirstAndSurviveARestart)
     liked().addWallpaper(wallpaper(2, QStringLiteral("Two")), true);
     liked().addWallpaper(wallpaper(3, QStringLiteral("Three")), true);
     liked().addWallpaper(wallpaper(1, QStringLiteral("One again")), true);
-    EXPECT_EQ(log_.lines().mid(0, 2),
-        (QStringList{QStringLiteral("💾 [LikedWallpapersService] Saved 1 liked wallpapers to UserDefaults"),
-            QStringLiteral("❤️ [LikedWallpapersService] Added wallpaper 1 (One) to liked list")}));
+    EXPECT_EQ(log_.lines().first(), QStringLiteral("❤️ [LikedWallpapersService] Added wallpaper 1 (One) to liked list"))
+        << "the list is written behind the like";
 
     restart();
     EXPECT_EQ(liked().likedOrder(), (QList<qint64>{1, 3, 2}));
     EXPECT_EQ(titles(liked().likedWallpapersInOrder()),
         (QStringList{QStringLiteral("One again"), QStringLiteral("Three"), QStringLiteral("Two")}));
     EXPECT_TRUE(log_.contains(QStringLiteral("❤️ [LikedWallpapersService] Loaded  3 liked wallpapers from UserDefaults")));
+    EXPECT_EQ(log_.lines().filter(QStringLiteral("💾")),
+        (QStringList{QStringLiteral("💾 [LikedWallpapersService] Saved 1 liked wallpapers to UserDefaults"),
+            QStringLiteral("💾 [LikedWallpapersService] Saved 3 liked wallpapers to UserDefaults")}))
+        << "the likes made during the first write went into one more";
 }
 
 // A stored list is decoded on a worker: the service is there at once and says it is loading,
-// the list's arrival is announced once, and a change made meanwhile waits for the stored
-// records, so none of them is lost.
+// the list's arrival is announced once, and a like or unlike tapped meanwhile returns at once
+// and is made on the stored records when they arrive, so none of them is lost.
 TEST_F(LikedWallpapersServiceTest, AStoredListIsReadOnAWorkerAndNothingIsLostMeanwhile)
 {
     constexpr int kStored = 400;
@@ -66,9 +69,10 @@ TEST_F(LikedWallpapersServiceTest, AStoredListIsReadOnAWorkerAndNothingIsLostMea
         QSignalSpy order(&liked, &LikedWallpapersService::likedOrderChanged);
 
         c.meanwhile(liked);
-        EXPECT_EQ(liked.likedOrder().size(), c.count);
+        EXPECT_TRUE(liked.isLoading()) << "the tap waited for the list";
         ASSERT_EVENTUALLY(loading.size() == 1, 10'000);
         EXPECT_FALSE(liked.isLoading());
+        EXPECT_EQ(liked.likedOrder().size(), c.count);
         EXPECT_GE(order.size(), 1) << "the arrival is announced";
         EXPECT_EQ(restart().likedOrder().size(), c.count) << "what was stored is stored still";
         EXPECT_EQ(liked_->likedOrder().first(), c.first);
@@ -111,26 +115,54 @@ TEST_F(LikedWallpapersServiceTest, UnlikingTakesTheKeyOutOfEveryPlaylist)
     playlists_->setWallpaperKeys({4}, other);
     liked().addWallpaper(wallpaper(4), true);
     liked().addWallpaper(wallpaper(5), true);
+    liked().flush();
     log_.clear();
 
+    const QString saved = QStringLiteral("💾 [LikedWallpapersService] Saved 1 liked wallpapers to UserDefaults");
     liked().removeWallpaper(wallpaper(4));
     EXPECT_EQ(log_.lines(),
-        (QStringList{QStringLiteral("💾 [LikedWallpapersService] Saved 1 liked wallpapers to UserDefaults"),
-            QStringLiteral("💾 [WallpaperPlaylistService] Saved 2 playlists"),
+        (QStringList{QStringLiteral("💾 [WallpaperPlaylistService] Saved 2 playlists"),
             QStringLiteral("📋 [WallpaperPlaylistService] Removed wallpaper 4 from all playlists"),
             QStringLiteral("💔 [LikedWallpapersService] Removed wallpaper 4 from liked list")}));
+    ASSERT_EVENTUALLY(log_.contains(saved), 10'000);
 
     log_.clear();
     liked().removeWallpaper(std::optional<qint64>(77));
-    EXPECT_EQ(log_.lines(),
-        (QStringList{QStringLiteral("💾 [LikedWallpapersService] Saved 1 liked wallpapers to UserDefaults"),
-            QStringLiteral("💔 [LikedWallpapersService] Removed wallpaper 77 from liked list")}))
-        << "unliking what is not liked still saves; a key in no playlist changes no playlist";
+    EXPECT_EQ(log_.lines(), QStringList{QStringLiteral("💔 [LikedWallpapersService] Removed wallpaper 77 from liked list")})
+        << "a key in no playlist changes no playlist";
+    ASSERT_EVENTUALLY(log_.contains(saved), 10'000) << "unliking what is not liked still saves";
 
     restart();
     EXPECT_EQ(liked().likedOrder(), QList<qint64>{5});
     EXPECT_EQ(playlists_->playlist(id)->wallpaperKeys, QList<qint64>{5});
     EXPECT_TRUE(playlists_->playlist(other)->wallpaperKeys.isEmpty());
+}
+
+// Likes made while a long list is written are in the next write, and a quit with writes still
+// to do (the flush it waits for) ends with all of them in the file the next launch reads.
+TEST_F(LikedWallpapersServiceTest, ALikeDuringAWriteAndAQuitWithAWritePendingLoseNothing)
+{
+    // Long enough that the settings file, too, is written behind.
+    constexpr int kStored = 6000;
+    QJsonArray stored;
+    for (qint64 key = 1; key <= kStored; ++key)
+        stored.append(wallpaper(key).toJson());
+    store(LikedWallpapersService::kLikedWallpapersKey, stored);
+    LikedWallpapersService& liked = restart();
+    ASSERT_EVENTUALLY(!liked.isLoading(), 30'000);
+
+    liked.addWallpaper(wallpaper(9001), true);
+    liked.removeWallpaper(std::optional<qint64>(1));
+    liked.addWallpaper(wallpaper(9002), true);
+    liked.flush();
+    EXPECT_FALSE(defaults().isWriting());
+
+    const UserDefaults nextLaunch;
+    const QJsonArray written = JsonReader::parse(nextLaunch.data(LikedWallpapersService::kLikedWallpapersKey)).as<QJsonArray>();
+    ASSERT_EQ(written.size(), kStored + 1);
+    EXPECT_EQ(written.at(0)[QStringLiteral("key")].toInteger(), 9002);
+    EXPECT_EQ(written.at(1)[QStringLiteral("key")].toInteger(), 9001);
+    EXPECT_EQ(written.at(2)[QStringLiteral("key")].toInteger(), 2) << "the unliked first record is gone";
 }
 
 TEST_F(LikedWallpapersServiceTest, ALikeIsCountedLaterUnlessSuppressed)
