@@ -4,6 +4,7 @@
 #include "engine/WallpaperImageCache.h"
 #include "library/OwnVideoFacts.h"
 #include "library/PendingUploadService.h"
+#include "platform/DesktopPortalFileChooser.h"
 #include "screens/own/CustomBackgroundImageLoader.h"
 #include "screens/own/CustomView.h"
 #include "screens/own/DragDropArea.h"
@@ -14,6 +15,7 @@
 #include "state/HomePageService.h"
 #include "state/NotificationManager.h"
 #include "support/Eventually.h"
+#include "support/HeldWorkerPool.h"
 #include "support/ImmediateDelays.h"
 #include "ui/AlertSheet.h"
 #include "ui/BrowseContext.h"
@@ -23,6 +25,9 @@
 #include "ui/Screenshot.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QFileDialog>
+#include <QStandardPaths>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -143,6 +148,7 @@ TEST_F(CustomViewTest, APersonalFileThatIsNoVideoIsRefusedWithTheAlert)
     settle();
     ASSERT_EVENTUALLY(alert() != nullptr, 10'000);
     EXPECT_EQ(alert()->title(), QStringLiteral("Could Not Add Video"));
+    EXPECT_EQ(alert()->message(), QStringLiteral("This file is not a video Quorvelle can play.")) << "the path and FFmpeg's words are the log's";
     EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty());
     EXPECT_TRUE(alert()->press(QStringLiteral("OK")));
     ASSERT_EVENTUALLY(!alert(), 2000);
@@ -157,6 +163,24 @@ TEST_F(CustomViewTest, APersonalFileThatIsNoVideoIsRefusedWithTheAlert)
     settle();
     ASSERT_EVENTUALLY(context_.selectedWallpaper().has_value(), 10'000);
     EXPECT_FALSE(alert());
+}
+
+// Without a desktop portal the dark chooser opens: in the user's videos folder (home when there
+// is none), not in the folder the program was started from, with its columns shown whole.
+TEST_F(CustomViewTest, TheDarkFileChooserOpensInTheVideosFolder)
+{
+    DesktopPortalFileChooser noPortal(QDBusConnection(QStringLiteral("no bus")));
+    Shared<DesktopPortalFileChooser>::Override portalOverride(noPortal);
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    const QString expected = QFileInfo(videos).isDir() ? videos : QDir::homePath();
+    ASSERT_NE(QDir(expected), QDir::current()) << "the test must start elsewhere to tell the two apart";
+    view_.openPersonalUsePanel();
+    auto* dialog = view_.window()->findChild<QFileDialog*>();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(QDir(dialog->directory()), QDir(expected));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+    saveScreenshot(*dialog, QStringLiteral("own-wallpapers-file-chooser"));
+    dialog->reject();
 }
 
 // The shared toast while a personal-use import copies and an apply (from the main window or the
@@ -189,7 +213,9 @@ protected:
     QStringList events_;
 };
 
-TEST_F(ImportToastTest, AToastShownDuringAnImportIsLeftAlone)
+// An apply's toast shown while an import copies takes the panel and the import's end waits:
+// once the apply's toast hides, the import's comes back and tells it.
+TEST_F(ImportToastTest, AnImportShownOverTellsItsEndOnceTheNewerToastHides)
 {
     view_.addPersonalUseWallpaper(source_);
     EXPECT_TRUE(toast_.isCancellable());
@@ -198,10 +224,37 @@ TEST_F(ImportToastTest, AToastShownDuringAnImportIsLeftAlone)
     events_.clear();
     importFinished();
     ASSERT_EQ(store_.orderedCustomWallpapers().size(), 1) << "the import itself went on";
-    EXPECT_EQ(events_, QStringList{QStringLiteral("shown")}) << "nothing of the import's end, its hide neither";
+    EXPECT_EQ(events_, QStringList{QStringLiteral("shown")}) << "nothing of the import's end while the apply's toast shows";
     EXPECT_EQ(toast_.title(), QStringLiteral("Aurora"));
-    EXPECT_EQ(toast_.message(), QStringLiteral("Downloading wallpaper..."));
     EXPECT_EQ(toast_.progress(), 0.2);
+
+    apply_.update(ApplyToast::Stage::applied, QStringLiteral("Wallpaper applied"), 1.0);
+    apply_.hide(2.0);
+    ASSERT_EVENTUALLY(events_.count(QStringLiteral("hidden")) == 2, 10'000) << events_.join(u'|').toStdString();
+    EXPECT_EQ(events_.mid(0, 6), (QStringList{QStringLiteral("shown"), QStringLiteral("Wallpaper applied"), QStringLiteral("hidden"),
+        QStringLiteral("Video added"), QStringLiteral("shown"), QStringLiteral("hidden")}))
+        << events_.join(u'|').toStdString();
+}
+
+// Shown over while it copies, the import's toast comes back with its bar and its Stop once the
+// newer toast hides; the Stop says at once that the copy is stopping, and stops it.
+TEST_F(ImportToastTest, AnImportShownOverComesBackWithItsStop)
+{
+    auto workers = std::make_unique<HeldWorkerPool>(); // the copy waits until the test lets it go
+    view_.addPersonalUseWallpaper(source_);
+    apply_.show(ApplyToast::Stage::downloading, QStringLiteral("Downloading wallpaper..."), 0.2, false);
+    apply_.hide(2.0);
+    ASSERT_EVENTUALLY(toast_.isPresented() && toast_.message() == QStringLiteral("Copying long take.mp4…"), 10'000)
+        << events_.join(u'|').toStdString();
+    EXPECT_EQ(toast_.title(), QStringLiteral("Adding Video"));
+    EXPECT_EQ(toast_.progress(), 0.0);
+    ASSERT_TRUE(toast_.isCancellable());
+    toast_.cancel();
+    ASSERT_EVENTUALLY(toast_.message() == QStringLiteral("Stopping…"), 1'000);
+    workers.reset();
+    importFinished();
+    EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty()) << "Stop stopped the import";
+    EXPECT_TRUE(events_.contains(QStringLiteral("Stopped: the video was not added"))) << events_.join(u'|').toStdString();
 }
 
 TEST_F(ImportToastTest, AnImportShownOverAnApplyKeepsItsOwnContentAndStop)
