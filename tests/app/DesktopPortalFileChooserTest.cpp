@@ -149,10 +149,11 @@ TEST(DesktopPortalFileChooserActivationTest, APortalTheBusCanStartIsAvailable)
     entry.close();
     const PrivateSessionBus withEntry(services.path());
     ASSERT_TRUE(withEntry.isRunning());
-    EXPECT_TRUE(Chooser(withEntry.connect(QStringLiteral("application"))).isAvailable());
-    const PrivateSessionBus without;
+    EXPECT_TRUE(Chooser(withEntry.connect(QStringLiteral("application-with"))).isAvailable());
+    QTemporaryDir noServices;
+    const PrivateSessionBus without(noServices.path());
     ASSERT_TRUE(without.isRunning());
-    EXPECT_FALSE(Chooser(without.connect(QStringLiteral("application"))).isAvailable());
+    EXPECT_FALSE(Chooser(without.connect(QStringLiteral("application-without"))).isAvailable());
 }
 
 } // namespace
