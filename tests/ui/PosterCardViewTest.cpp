@@ -360,6 +360,12 @@ TEST_F(PosterCardViewTest, ACardRepaintsItselfWhenItsNewBadgeEnds)
     PosterCardView* shown = card(model);
     ASSERT_TRUE(shown->isNew());
     ASSERT_TRUE(QTest::qWaitFor([&] { return shown->hasPoster(); }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+    // Whatever was asked to paint before the badge's end is painted now.
+    for (int turn = 0; turn < 3; ++turn) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
     int paints = 0;
     PaintCounter counter(*shown, paints);
     clock_.advance(2);
