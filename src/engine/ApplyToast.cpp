@@ -53,11 +53,15 @@ struct ApplyToast::State {
     bool showsThumbnail = false;
     bool loadStarted = false;
     bool hidden = false;
+    std::function<void(Stage)> onStage;
+    std::optional<Stage> reached;
 };
 
-ApplyToast::ApplyToast(NotificationManager& toast, Owner owner, quint64 ticket, QString title, std::optional<QUrl> thumbnailUrl)
+ApplyToast::ApplyToast(NotificationManager& toast, Owner owner, quint64 ticket, QString title, std::optional<QUrl> thumbnailUrl,
+    std::function<void(Stage)> onStage)
     : state_(std::make_shared<State>())
 {
+    state_->onStage = std::move(onStage);
     state_->toast = &toast;
     state_->owner = std::move(owner);
     state_->ticket = ticket;
@@ -71,8 +75,18 @@ bool ApplyToast::accepts(Stage stage) const
         && stage >= state_->stage;
 }
 
+void ApplyToast::reach(Stage stage)
+{
+    State& state = *state_;
+    if (!state.onStage || (state.reached && *state.reached >= stage))
+        return;
+    state.reached = stage;
+    state.onStage(stage);
+}
+
 void ApplyToast::show(Stage stage, const QString& message, double progress, bool withThumbnail)
 {
+    reach(stage);
     State& state = *state_;
     // A newer apply's toast is never taken back.
     if (!state.toast || *state.owner > state.ticket)
@@ -95,6 +109,7 @@ void ApplyToast::show(Stage stage, const QString& message, double progress, bool
 
 void ApplyToast::update(Stage stage, const QString& message, double progress)
 {
+    reach(stage);
     if (!accepts(stage))
         return;
     state_->stage = stage;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -25,7 +26,9 @@ public:
     // The newest apply (by its ticket) that has shown a toast; one per apply service.
     using Owner = std::shared_ptr<quint64>;
 
-    ApplyToast(NotificationManager& toast, Owner owner, quint64 ticket, QString title, std::optional<QUrl> thumbnailUrl);
+    // `onStage`, when given, hears each stage the apply reaches, whoever holds the toast by then.
+    ApplyToast(NotificationManager& toast, Owner owner, quint64 ticket, QString title, std::optional<QUrl> thumbnailUrl,
+        std::function<void(Stage)> onStage = {});
 
     // Sets every field at once and presents the toast. The first step with a thumbnail starts
     // reading it; until it arrives, and when it cannot be read, the toast has none.
@@ -41,6 +44,8 @@ private:
 
     // True when this apply still owns the toast and `stage` has not been left.
     bool accepts(Stage stage) const;
+    // Tells onStage of a stage not told before and not left.
+    void reach(Stage stage);
     void startThumbnailLoad();
     // Reads the image and puts it in, if the toast still shows this apply by then.
     static QCoro::Task<> loadThumbnail(std::shared_ptr<State> state);

@@ -52,6 +52,10 @@ public:
     // The same, walked on a worker thread.
     QCoro::Task<double> cacheSizeMBAsync() const;
 
+Q_SIGNALS:
+    // At the end of every clearAllCaches(), whoever asked for it: sizes shown are out of date.
+    void cachesCleared();
+
 private:
     struct FeedCache {
         QPointer<const QObject> owner;

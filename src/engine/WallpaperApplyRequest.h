@@ -1,10 +1,12 @@
 #pragma once
 
+#include "engine/ApplyToast.h"
 #include "model/WallpaperModel.h"
 
 #include <QSet>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 #include <stop_token>
 
@@ -30,4 +32,7 @@ struct WallpaperApplyRequest {
     bool skipLockScreenPipeline = false;
     // Asks the apply to end before it starts the desktop video (the rotation stopped meanwhile).
     std::stop_token cancel{};
+    // Hears each stage the apply reaches (downloading, applied, the lock screen...), also once
+    // another toast has taken the panel from the apply's.
+    std::function<void(ApplyToast::Stage)> onStage{};
 };

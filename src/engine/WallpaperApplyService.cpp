@@ -99,7 +99,7 @@ QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest reques
         latestDesktopTicket_ = ticket;
     const std::optional<WallpaperModel>& record = request.wallpaper;
     ApplyToast toast(notificationManager_, toastOwner_, ticket, record ? record->title : kDefaultTitle,
-        record ? record->imageUrl : std::nullopt);
+        record ? record->imageUrl : std::nullopt, request.onStage);
 
     if (request.lockScreenOnly && !lockScreenEnabled()) {
         toast.show(Stage::notice, lockScreenOffNotice(), 0, false);

@@ -64,6 +64,8 @@ std::optional<int> CommunityUploadService::submit(const QString& title, const Ca
         return std::nullopt;
     const int submission = ++lastSubmission_;
     const NotificationManager::Ticket toast = services_.toast.show(QString(), tr("Preparing upload..."), QImage(), 0, true);
+    // An upload runs for minutes: shown over by another toast, its own comes back.
+    services_.toast.takeTurns(toast);
     // On the next turn, so the caller knows the submission's number before its first step.
     launch([self = QPointer<CommunityUploadService>(this), submission, toast, file = *file, trimmedTitle, category]() -> QCoro::Task<> {
         if (self)

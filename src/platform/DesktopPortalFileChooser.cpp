@@ -58,7 +58,10 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, PortalFilter& fil
 
 namespace {
 constexpr uint kGlob = 0;
+// The Request's response codes: anything else (2, the request "ended in some other way") is
+// no choice of the user's.
 constexpr uint kAnswered = 0;
+constexpr uint kCancelled = 1;
 
 PortalFilter portalFilter(const DesktopPortalFileChooser::Filter& filter)
 {
@@ -86,7 +89,11 @@ DesktopPortalFileChooser& DesktopPortalFileChooser::shared() { return Shared<Des
 
 bool DesktopPortalFileChooser::isAvailable() const
 {
-    return bus_.isConnected() && bus_.interface() && bus_.interface()->isServiceRegistered(kService).value();
+    if (!bus_.isConnected() || !bus_.interface())
+        return false;
+    // A portal the bus starts on the first call is there as much as one already running.
+    return bus_.interface()->isServiceRegistered(kService).value()
+        || bus_.interface()->activatableServiceNames().value().contains(kService);
 }
 
 void DesktopPortalFileChooser::openFile(quintptr parentWindow, const QString& title, const Filter& filter, Done done)
@@ -135,7 +142,7 @@ void DesktopPortalFileChooser::handleResponse(uint response, const QVariantMap& 
 {
     const QString handle = message.path();
     if (response != kAnswered) {
-        finish(handle, Outcome::Cancelled);
+        finish(handle, response == kCancelled ? Outcome::Cancelled : Outcome::Failed);
         return;
     }
     const QStringList uris = results.value(QStringLiteral("uris")).toStringList();

@@ -11,8 +11,9 @@
 class QDBusMessage;
 
 // The desktop's own file chooser, reached through the desktop portal's FileChooser interface on
-// the session bus: it follows the user's theme. Present only where a portal runs; a caller
-// without one (or whose call fails) shows a dialog of its own. GUI thread; one shared instance.
+// the session bus: it follows the user's theme. Present only where a portal runs or can be
+// started; a caller without one (or whose call fails, or that the portal ends other than by the
+// user's cancel) shows a dialog of its own. GUI thread; one shared instance.
 class DesktopPortalFileChooser : public QObject {
     Q_OBJECT
 
@@ -37,7 +38,7 @@ public:
 
     static DesktopPortalFileChooser& shared();
 
-    // A portal runs on the bus now.
+    // A portal runs on the bus now, or the bus starts one when asked.
     bool isAvailable() const;
     // Asks for one existing file, offering only `filter`. `parentWindow` is the X11 id of the
     // window the chooser belongs to (0 for none).

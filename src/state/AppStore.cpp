@@ -11,8 +11,19 @@
 #include "state/PlatformStats.h"
 #include "state/SingleFlight.h"
 
+#include <algorithm>
+
 namespace {
 const QString kType = QStringLiteral("AppStore");
+
+// Screens leave control characters out of catalogue texts (fonts draw them as boxes): a name
+// made of nothing else, or of spaces, would show blank on every card, chip, list and title.
+bool showsNothing(const QString& name)
+{
+    return std::all_of(name.cbegin(), name.cend(), [](QChar unit) {
+        return unit.isSpace() || unit.category() == QChar::Other_Control || unit.category() == QChar::Other_Format;
+    });
+}
 } // namespace
 
 AppStore::AppStore(QObject* parent)
@@ -202,6 +213,10 @@ QCoro::Task<> AppStore::fetchCategories()
         setCategoriesError(failure);
         logLine(QStringLiteral("Failed to load categories: ") + description);
     } else {
+        for (CategoryItem& category : loaded) {
+            if (showsNothing(category.categoryName))
+                category.categoryName = untitledCategoryName();
+        }
         if (!loaded.isEmpty()) {
             categories_ = std::move(loaded);
             Q_EMIT categoriesChanged();

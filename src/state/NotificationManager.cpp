@@ -6,6 +6,7 @@
 
 #include <QPointer>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -37,18 +38,14 @@ NotificationManager& NotificationManager::shared() { return Shared<NotificationM
 
 NotificationManager::Ticket NotificationManager::show()
 {
-    const Ticket generation = ++generation_;
+    // The toast shown so far waits when it takes turns; one whose end has been on the panel has
+    // told it and goes.
+    std::erase_if(turns_, [this](const Turn& turn) { return turn.ticket == current_ && turn.endTold; });
+    current_ = ++generation_;
     // A toast shown anew carries nothing of the one before, the earlier owner's Stop least of all.
-    setCancelAction(generation, {});
-    QPointer<NotificationManager> self(this);
-    // Two hops, so the views take in the new content before the panel appears.
-    postToMain([self, generation] {
-        postToMain([self, generation] {
-            if (self && self->generation_ == generation && self->hiddenGeneration_ < generation)
-                self->setPresented(true);
-        });
-    });
-    return generation;
+    setCancelAction(current_, {});
+    present();
+    return current_;
 }
 
 NotificationManager::Ticket NotificationManager::show(QString title, QString message, QImage thumbnail, double progress, bool showProgress)
@@ -61,50 +58,133 @@ NotificationManager::Ticket NotificationManager::show(QString title, QString mes
     return show();
 }
 
-void NotificationManager::updateProgress(double progress) { updateProgress(generation_, progress); }
+void NotificationManager::present(std::function<void()> presented)
+{
+    const quint64 appearance = ++appearance_;
+    QPointer<NotificationManager> self(this);
+    // Two hops, so the views take in the new content before the panel appears.
+    postToMain([self, appearance, presented = std::move(presented)] {
+        postToMain([self, appearance, presented] {
+            if (!self || self->appearance_ != appearance || self->hiddenAppearance_ >= appearance)
+                return;
+            self->setPresented(true);
+            if (presented)
+                presented();
+        });
+    });
+}
+
+void NotificationManager::takeTurns(Ticket owner)
+{
+    if (!isShowing(owner) || turnOf(owner))
+        return;
+    turns_.push_back(Turn{owner, title_, message_, thumbnailImage_, progress_, showProgress_, cancelAction_, std::nullopt});
+}
+
+NotificationManager::Turn* NotificationManager::turnOf(Ticket owner)
+{
+    const auto found = std::find_if(turns_.begin(), turns_.end(), [owner](const Turn& turn) { return turn.ticket == owner; });
+    return found == turns_.end() ? nullptr : &*found;
+}
+
+void NotificationManager::setProgress(Ticket owner, double progress)
+{
+    if (Turn* turn = turnOf(owner))
+        turn->progress = clampedProgress(progress);
+    if (isShowing(owner))
+        setProgress(progress);
+}
+
+void NotificationManager::setShowProgress(Ticket owner, bool show)
+{
+    if (Turn* turn = turnOf(owner))
+        turn->showProgress = show;
+    if (isShowing(owner))
+        setShowProgress(show);
+}
+
+void NotificationManager::setMessage(Ticket owner, QString message)
+{
+    if (Turn* turn = turnOf(owner))
+        turn->message = message;
+    if (isShowing(owner))
+        setMessage(std::move(message));
+}
+
+void NotificationManager::updateProgress(double progress) { updateProgress(current_, progress); }
 
 void NotificationManager::updateProgress(Ticket owner, double progress)
 {
     postToMain([self = QPointer<NotificationManager>(this), owner, progress] {
-        if (self && self->isShowing(owner))
-            self->setProgress(progress);
+        if (self)
+            self->setProgress(owner, progress);
     });
 }
 
-void NotificationManager::updateMessage(QString message) { updateMessage(generation_, std::move(message)); }
+void NotificationManager::updateMessage(QString message) { updateMessage(current_, std::move(message)); }
 
 void NotificationManager::updateMessage(Ticket owner, QString message)
 {
     postToMain([self = QPointer<NotificationManager>(this), owner, message = std::move(message)] {
-        if (self && self->isShowing(owner))
-            self->setMessage(message);
+        if (self)
+            self->setMessage(owner, message);
     });
 }
 
 void NotificationManager::hide()
 {
-    postToMain([self = QPointer<NotificationManager>(this), generation = generation_] {
+    postToMain([self = QPointer<NotificationManager>(this), owner = current_] {
         if (self)
-            self->hideShown(generation);
+            self->hideShown(owner);
     });
 }
 
-void NotificationManager::hide(double seconds) { hide(generation_, seconds); }
+void NotificationManager::hide(double seconds) { hide(current_, seconds); }
 
 void NotificationManager::hide(Ticket owner, double seconds)
 {
+    if (Turn* turn = turnOf(owner)) {
+        turn->endsAfter = seconds;
+        // A waiting toast tells its end once it is back on the panel, and hides after that.
+        if (!isShowing(owner))
+            return;
+        turn->endTold = true;
+    }
     delays_.after(delayMs(seconds), this, [this, owner] { hideShown(owner); });
 }
 
-void NotificationManager::hideShown(Ticket generation)
+void NotificationManager::hideShown(Ticket owner)
 {
-    if (generation != generation_)
+    if (owner != current_)
         return;
-    hiddenGeneration_ = generation;
+    std::erase_if(turns_, [owner](const Turn& turn) { return turn.ticket == owner; });
+    hiddenAppearance_ = appearance_;
     setPresented(false);
-    delays_.after(kResetDelayMs, this, [this, generation] {
-        if (generation == generation_)
-            resetContent();
+    delays_.after(kResetDelayMs, this, [this, appearance = appearance_] {
+        if (appearance == appearance_)
+            afterHidden();
+    });
+}
+
+void NotificationManager::afterHidden()
+{
+    if (turns_.empty()) {
+        resetContent();
+        return;
+    }
+    const Turn back = turns_.back();
+    current_ = back.ticket;
+    setTitle(back.title);
+    setMessage(back.message);
+    setThumbnailImage(back.thumbnail);
+    setProgress(back.progress);
+    setShowProgress(back.showProgress);
+    setCancelAction(current_, back.cancelAction);
+    // An end reached while waiting is on the panel for as long as its owner asked, from when the
+    // panel shows it.
+    present([this, ticket = back.ticket, ends = back.endsAfter] {
+        if (ends)
+            hide(ticket, *ends);
     });
 }
 
@@ -115,7 +195,7 @@ void NotificationManager::resetContent()
     setMessage(QString());
     setThumbnailImage(QImage());
     setShowProgress(true);
-    setCancelAction(generation_, {});
+    setCancelAction(current_, {});
 }
 
 void NotificationManager::setPresented(bool presented)
@@ -156,6 +236,8 @@ void NotificationManager::setShowProgress(bool show)
 
 void NotificationManager::setCancelAction(Ticket owner, std::function<void()> action)
 {
+    if (Turn* turn = turnOf(owner))
+        turn->cancelAction = action;
     if (!isShowing(owner))
         return;
     const bool was = isCancellable();
@@ -167,6 +249,8 @@ void NotificationManager::setCancelAction(Ticket owner, std::function<void()> ac
 void NotificationManager::cancel()
 {
     if (std::function<void()> action = std::exchange(cancelAction_, nullptr)) {
+        if (Turn* turn = turnOf(current_))
+            turn->cancelAction = nullptr;
         Q_EMIT cancellableChanged();
         action();
     }

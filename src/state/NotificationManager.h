@@ -7,14 +7,17 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
+#include <vector>
 
 // The one in-app toast through which long operations report: title, status message, optional
 // thumbnail and optional progress bar, and whether it is on screen. Draws nothing; the toast
 // views observe it. A new toast overwrites the current one and carries only its own content: the
 // ticket that show() returns names the toast, and an update, hide or cancel action given with
-// an earlier ticket does nothing once a newer toast is shown. Updates and hides always take
-// effect on a later turn of the event loop, in the order they were made. GUI thread; one shared
-// instance kept until exit.
+// an earlier ticket does nothing once a newer toast is shown, unless that toast takes turns (a
+// long operation's: it waits and comes back once the newer one hides). Updates and hides always
+// take effect on a later turn of the event loop, in the order they were made. GUI thread; one
+// shared instance kept until exit.
 class NotificationManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isPresented READ isPresented WRITE setPresented NOTIFY isPresentedChanged)
@@ -60,6 +63,15 @@ public:
     // Runs the offered action, once; nothing when none is offered.
     void cancel();
 
+    // Marks the toast `owner` (shown just before) as a long operation's (an import, an upload,
+    // the update). Shown over before its owner hides it, it waits: its owner's writes (progress,
+    // message, Stop, its end) go into it, and once the panel is free again it comes back as they
+    // left it, its end included. The newest waiting toast comes back first.
+    void takeTurns(Ticket owner);
+    // At once, for the toast `owner`: on the panel while it shows, into its turn while it waits.
+    void setProgress(Ticket owner, double progress);
+    void setShowProgress(Ticket owner, bool show);
+
     // Presents the toast with the content as it is now (set through the setters just before):
     // the panel appears two event-loop turns later, so views see the content first. Drops an
     // earlier toast's cancel action. Returns the new toast's ticket.
@@ -67,7 +79,7 @@ public:
     // Sets the content at once, then presents it as show() does.
     Ticket show(QString title, QString message, QImage thumbnail, double progress, bool showProgress);
     // Whether `ticket` names the toast shown now.
-    bool isShowing(Ticket ticket) const { return ticket == generation_; }
+    bool isShowing(Ticket ticket) const { return ticket == current_; }
     // Each takes effect on a later turn of the event loop. Without an owner they go to the toast
     // shown at the time of the call.
     void updateProgress(double progress);
@@ -90,7 +102,30 @@ Q_SIGNALS:
     void cancellableChanged();
 
 private:
-    void hideShown(Ticket generation);
+    // A toast that takes turns: its content as its owner last wrote it, kept while it shows so
+    // that it can wait when shown over.
+    struct Turn {
+        Ticket ticket = 0;
+        QString title;
+        QString message;
+        QImage thumbnail;
+        double progress = 0;
+        bool showProgress = true;
+        std::function<void()> cancelAction;
+        // Its owner has asked it to hide: after this many seconds once it shows (again).
+        std::optional<double> endsAfter;
+        // That hide runs: the end has been on the panel.
+        bool endTold = false;
+    };
+
+    Turn* turnOf(Ticket owner);
+    void setMessage(Ticket owner, QString message);
+    // Puts the panel up for the content now set, two event-loop turns later, then runs
+    // `presented`; neither happens once something else has been shown or hidden meanwhile.
+    void present(std::function<void()> presented = {});
+    void hideShown(Ticket owner);
+    // Once the panel has faded out: the newest waiting toast comes back, or the content clears.
+    void afterHidden();
     void resetContent();
 
     const Delays delays_;
@@ -102,10 +137,17 @@ private:
     bool showProgress_ = true;
     std::function<void()> cancelAction_;
 
-    // Counts show() calls: delayed work carries the count of its time and stands down once a
-    // newer toast has been shown.
+    // Counts show() calls; each call's count is its toast's ticket.
     Ticket generation_ = 0;
-    // The newest generation a hide has taken effect for; its presentation, if still pending,
+    // The toast whose content the panel holds.
+    Ticket current_ = 0;
+    // Counts the panel's appearances (a show, a toast coming back): delayed work carries the
+    // count of its time and stands down once the panel has shown something else.
+    quint64 appearance_ = 0;
+    // The newest appearance a hide has taken effect for; its presentation, if still pending,
     // must not bring the panel back.
-    Ticket hiddenGeneration_ = 0;
+    quint64 hiddenAppearance_ = 0;
+    // Toasts that take turns and have not ended, oldest first: the one shown, if it takes turns,
+    // and those waiting.
+    std::vector<Turn> turns_;
 };

@@ -4,6 +4,7 @@
 #include <QAbstractScrollArea>
 #include <QComboBox>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWidget>
 
 QPalette DarkAppearance::palette()
@@ -39,6 +40,9 @@ void DarkAppearance::apply(QWidget* window)
 {
     window->setPalette(palette());
     window->setAutoFillBackground(true);
+    // Tooltips are windows of their own that take Qt's tooltip palette, not the window's: the
+    // platform's pale yellow would show over the dark window.
+    QToolTip::setPalette(palette());
 }
 
 QColor DarkAppearance::popupColor() { return {0x2a, 0x2f, 0x32}; }

@@ -110,14 +110,17 @@ void LabelButton::paintButton(QPainter& painter, qreal hover) const
 
     const QFontMetrics metrics(look_.font);
     const int symbol = symbolSide();
-    const int room = width() - 2 * look_.horizontalPadding;
-    const int textWidth = std::min(metrics.horizontalAdvance(text_), std::max(room, 0));
-    const int contentWidth = textWidth + (symbol > 0 ? look_.symbolSpacing + symbol : 0);
+    const int symbolRoom = symbol > 0 ? look_.symbolSpacing + symbol : 0;
+    const int room = std::max(width() - 2 * look_.horizontalPadding - symbolRoom, 0);
+    // A text wider than the button (a long category name in a list) ends in "…", as everywhere.
+    const QString shown = metrics.horizontalAdvance(text_) > room ? metrics.elidedText(text_, Qt::ElideRight, room) : text_;
+    const int textWidth = std::min(metrics.horizontalAdvance(shown), room);
+    const int contentWidth = textWidth + symbolRoom;
     const qreal left = look_.centred ? (width() - contentWidth) / 2.0 : look_.horizontalPadding;
     const qreal textLeft = symbol > 0 && look_.symbolLeading ? left + symbol + look_.symbolSpacing : left;
     painter.setFont(look_.font);
     painter.setPen(look_.textColor);
-    painter.drawText(QRectF(textLeft, 0, textWidth + 1, height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text_);
+    painter.drawText(QRectF(textLeft, 0, textWidth + 1, height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
     if (symbol > 0) {
         const qreal symbolLeft = look_.symbolLeading ? left
             : look_.symbolAtEdge                     ? width() - look_.horizontalPadding - symbol

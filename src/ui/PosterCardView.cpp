@@ -26,7 +26,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -93,7 +95,7 @@ PosterCardView::PosterCardView(const WallpaperModel& wallpaper, const Options& o
 PosterCardView::PosterCardView(const WallpaperModel& wallpaper, const Options& options, BrowseContext* context,
     const Services& services, QWidget* parent)
     : PressableWidget(kHoverCurve, parent), wallpaper_(wallpaper), options_(options), context_(context),
-      services_(services), newSpan_(newSpanOf(wallpaper)),
+      services_(services), newSpan_(newSpanOf(wallpaper)), badgeEnd_(new QTimer(this)),
       video_(new LoopingVideo(this, services.players)),
       heart_(new LikeButton(wallpaper, LikeButton::Look::posterCard(), services.liked, this)),
       heartOpacity_(new QGraphicsOpacityEffect(heart_)),
@@ -110,6 +112,9 @@ PosterCardView::PosterCardView(const WallpaperModel& wallpaper, const Options& o
     heart_->setGraphicsEffect(heartOpacity_);
     heart_->hide();
     rememberLikedState();
+    badgeEnd_->setSingleShot(true);
+    connect(badgeEnd_, &QTimer::timeout, this, &PosterCardView::watchBadgeEnd);
+    watchBadgeEnd();
 
     if (!PosterCardRules::isLocalVideo(wallpaper_)) {
         poster_ = new CachedAsyncImage(this, services_.images, {});
@@ -129,6 +134,16 @@ PosterCardView::PosterCardView(const WallpaperModel& wallpaper, const Options& o
     connect(video_, &LoopingVideo::readyChanged, this, &PosterCardView::followVideoReady);
     // The count follows the heart wherever the wallpaper is liked or unliked.
     connect(&services_.liked, &LikedWallpapersService::likedWallpapersChanged, this, qOverload<>(&QWidget::update));
+    // A card made while the stored list was read learns the record's liked state when the list
+    // arrives, or from its own first tap, which reverses that state.
+    connect(&services_.liked, &LikedWallpapersService::isLoadingChanged, this, [this] {
+        if (!likedAtCounts_)
+            rememberLikedState();
+    });
+    connect(heart_, &LikeButton::toggled, this, [this](bool liked) {
+        if (!likedAtCounts_)
+            likedAtCounts_ = !liked;
+    });
     if (context_)
         connect(context_, &BrowseContext::cardsShouldPauseChanged, this, &PosterCardView::followPause);
     if (services_.appStore)
@@ -143,8 +158,10 @@ void PosterCardView::setWallpaper(const WallpaperModel& wallpaper)
         || wallpaper.downloads != wallpaper_.downloads;
     const bool createdChanged = wallpaper.createdAt != wallpaper_.createdAt;
     wallpaper_ = wallpaper;
-    if (createdChanged)
+    if (createdChanged) {
         newSpan_ = newSpanOf(wallpaper_);
+        watchBadgeEnd();
+    }
     if (countsChanged)
         rememberLikedState();
     heart_->setWallpaper(wallpaper_);
@@ -160,18 +177,33 @@ void PosterCardView::refresh(QWidget* cell, const WallpaperModel& wallpaper)
         card->setWallpaper(wallpaper);
 }
 
-void PosterCardView::rememberLikedState() { likedAtCounts_ = heart_->isLiked(); }
+void PosterCardView::rememberLikedState()
+{
+    likedAtCounts_ = services_.liked.isLoading() ? std::nullopt : std::optional(heart_->isLiked());
+}
 
 int PosterCardView::optimisticLikeDelta() const
 {
-    if (!wallpaper_.key)
+    if (!wallpaper_.key || !likedAtCounts_)
         return 0;
-    return int(heart_->isLiked()) - int(likedAtCounts_);
+    return int(heart_->isLiked()) - int(*likedAtCounts_);
 }
 
 std::optional<QString> PosterCardView::likeCountText() const
 {
     return PosterCardRules::likeCountText(wallpaper_.likes, optimisticLikeDelta(), wallpaper_.downloads);
+}
+
+void PosterCardView::watchBadgeEnd()
+{
+    update();
+    if (!isNew()) {
+        badgeEnd_->stop();
+        return;
+    }
+    // Checked again at the end: the clock may run behind the timer.
+    const qint64 left = services_.clock.now().msecsTo(newSpan_->before);
+    badgeEnd_->start(int(std::clamp<qint64>(left + 1, 1, std::numeric_limits<int>::max())));
 }
 
 bool PosterCardView::isNew() const { return newSpan_ && newSpan_->contains(services_.clock.now()); }

@@ -8,6 +8,7 @@
 #include "ui/PressableWidget.h"
 
 #include <QPointer>
+#include <QTimer>
 
 #include <optional>
 
@@ -114,6 +115,8 @@ private:
     void followHost();
     void followVideoReady(bool ready);
     void rememberLikedState();
+    // Sets the badge's end to repaint the card then, also when nothing else paints it.
+    void watchBadgeEnd();
     void updateShimmer();
     void placeHeart();
     void paintCard(QPainter& painter) const;
@@ -127,6 +130,7 @@ private:
     Services services_;
     // When the NEW badge shows, read once per record; the clock decides on each paint.
     std::optional<PosterCardRules::NewSpan> newSpan_;
+    QTimer* badgeEnd_;
 
     CachedAsyncImage* poster_ = nullptr;
     // An own video's first frame, standing in for the poster it does not have.
@@ -140,8 +144,9 @@ private:
 
     bool playing_ = false;
     bool cachedSource_ = false;
-    // Whether the wallpaper was liked when its counts last changed.
-    bool likedAtCounts_ = false;
+    // Whether the wallpaper was liked when its counts last changed; not known while the stored
+    // list was still being read then (the heart shows empty meanwhile, which says nothing).
+    std::optional<bool> likedAtCounts_;
     // The card without a preview on it; a new record paints it afresh.
     PaintCache cache_;
     int recordGeneration_ = 0;

@@ -69,29 +69,29 @@ QCoro::Task<> UpdateRunner::runOnce(Approval approval)
 QCoro::Task<UpdateRunner::Outcome> UpdateRunner::downloadAndInstall(UpdateInfo info)
 {
     log(QStringLiteral("✅"), QStringLiteral("Update found on launch, starting download..."));
-    // The toast is the update's only while no other is shown over it (an apply, an import).
+    // Shown over by another toast (an apply, an import), the update's waits and comes back.
     const NotificationManager::Ticket toast =
         notifications_.show(QStringLiteral("App Update"), QStringLiteral("Downloading..."), appIcon(), 0, true);
+    notifications_.takeTurns(toast);
     QPointer<NotificationManager> notifications(&notifications_);
     try {
         UpdateCheckService::DownloadProgress downloading = [notifications, toast](std::optional<double> fraction) {
-            if (!notifications || !notifications->isShowing(toast))
+            if (!notifications)
                 return;
             // An unknown total has no bar to fill.
-            notifications->setShowProgress(fraction.has_value());
+            notifications->setShowProgress(toast, fraction.has_value());
             if (fraction)
                 notifications->updateProgress(toast, kDownloadShare * *fraction);
         };
         const QString file = co_await service_.downloadUpdate(info, std::move(downloading));
         notifications_.updateMessage(toast, QStringLiteral("Installing..."));
-        if (notifications_.isShowing(toast))
-            notifications_.setShowProgress(true);
+        notifications_.setShowProgress(toast, true);
         notifications_.updateProgress(toast, kDownloadShare);
         // Reports already arrive on later turns, in order: a second hop could land after the
         // final "Update installed" and move the bar back.
         UpdateCheckService::InstallProgress installing = [notifications, toast](double fraction) {
-            if (notifications && notifications->isShowing(toast))
-                notifications->setProgress(kDownloadShare + (1 - kDownloadShare) * fraction);
+            if (notifications)
+                notifications->setProgress(toast, kDownloadShare + (1 - kDownloadShare) * fraction);
         };
         co_await service_.installUpdate(file, std::move(installing));
     } catch (const std::exception& error) {

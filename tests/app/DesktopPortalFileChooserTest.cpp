@@ -7,6 +7,8 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -77,8 +79,8 @@ protected:
     FakeFileChooserPortal portal_;
 };
 
-// The desktop's chooser is asked with the MP4/M4V filter, and its answer, a pick or a cancel,
-// reaches the caller.
+// The desktop's chooser is asked with the MP4/M4V filter, and its answer reaches the caller: a
+// pick, the user's cancel, or anything else as a failure (the caller then shows its own dialog).
 TEST_F(DesktopPortalFileChooserTest, AsksTheDesktopsChooserAndHearsItsAnswer)
 {
     Chooser chooser(bus_.connect(QStringLiteral("application")));
@@ -96,6 +98,8 @@ TEST_F(DesktopPortalFileChooserTest, AsksTheDesktopsChooserAndHearsItsAnswer)
         {"picked", 0, {{QStringLiteral("uris"), QStringList{QStringLiteral("file:///home/me/Night%20Drive.mp4")}}},
             Chooser::Outcome::Picked, QStringLiteral("/home/me/Night Drive.mp4")},
         {"cancelled", 1, {}, Chooser::Outcome::Cancelled, QString()},
+        {"ended some other way", 2, {}, Chooser::Outcome::Failed, QString()},
+        {"an unknown code", 7, {}, Chooser::Outcome::Failed, QString()},
         {"not a local file", 0, {{QStringLiteral("uris"), QStringList{QStringLiteral("https://example.org/a.mp4")}}},
             Chooser::Outcome::Failed, QString()},
     };
@@ -132,6 +136,24 @@ TEST_F(DesktopPortalFileChooserTest, ARefusedCallIsAFailure)
         [&heard](Chooser::Outcome outcome, const QString&) { heard = outcome; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return heard.has_value(); }, 10'000));
     EXPECT_EQ(*heard, Chooser::Outcome::Failed);
+}
+
+// A portal that the bus starts on its first call (D-Bus activation) is there before it runs.
+TEST(DesktopPortalFileChooserActivationTest, APortalTheBusCanStartIsAvailable)
+{
+    QTemporaryDir services;
+    ASSERT_TRUE(services.isValid());
+    QFile entry(services.filePath(QStringLiteral("org.freedesktop.portal.Desktop.service")));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[D-BUS Service]\nName=org.freedesktop.portal.Desktop\nExec=/bin/false\n");
+    entry.close();
+    const PrivateSessionBus withEntry(services.path());
+    ASSERT_TRUE(withEntry.isRunning());
+    EXPECT_TRUE(Chooser(withEntry.connect(QStringLiteral("application-with"))).isAvailable());
+    QTemporaryDir noServices;
+    const PrivateSessionBus without(noServices.path());
+    ASSERT_TRUE(without.isRunning());
+    EXPECT_FALSE(Chooser(without.connect(QStringLiteral("application-without"))).isAvailable());
 }
 
 } // namespace

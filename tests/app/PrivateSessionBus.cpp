@@ -1,10 +1,28 @@
 #include "PrivateSessionBus.h"
 
 #include <QDBusMessage>
+#include <QFile>
 
-PrivateSessionBus::PrivateSessionBus()
+PrivateSessionBus::PrivateSessionBus(const QString& serviceFolder)
 {
-    daemon_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+    QStringList arguments{QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")};
+    if (!serviceFolder.isEmpty()) {
+        // The standard session configuration, with only the given folder for activation.
+        const QString configPath = serviceFolder + QStringLiteral("/session.conf");
+        QFile config(configPath);
+        if (!config.open(QIODevice::WriteOnly))
+            return;
+        config.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN\" "
+                                    "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                                    "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
+                                    "<servicedir>%1</servicedir><policy context=\"default\"><allow send_destination=\"*\" "
+                                    "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
+                         .arg(serviceFolder.toHtmlEscaped())
+                         .toUtf8());
+        config.close();
+        arguments = {QStringLiteral("--config-file=") + configPath, QStringLiteral("--nofork"), QStringLiteral("--print-address")};
+    }
+    daemon_.start(QStringLiteral("dbus-daemon"), arguments);
     if (!daemon_.waitForStarted(5'000))
         return;
     while (!daemon_.canReadLine() && daemon_.waitForReadyRead(5'000)) {

@@ -7,7 +7,8 @@
 // A D-Bus daemon of the test's own, with a session bus configuration, running while alive.
 class PrivateSessionBus {
 public:
-    PrivateSessionBus();
+    // `serviceFolder`, when given, holds the services the bus starts on demand.
+    explicit PrivateSessionBus(const QString& serviceFolder = {});
     ~PrivateSessionBus();
     PrivateSessionBus(const PrivateSessionBus&) = delete;
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;

@@ -92,8 +92,9 @@ TEST_F(CommunityUploadServiceTest, RefusedOrCutTransfersFailAndKeepNothing)
 }
 
 // A toast shown while the upload runs (a personal-use import's, with its Stop) is left alone by
-// every later step of the upload, its end and its hide included.
-TEST_F(CommunityUploadServiceTest, AToastShownDuringTheUploadIsLeftAlone)
+// every later step of the upload, its end and its hide included; once that toast hides, the
+// upload's comes back and tells its end.
+TEST_F(CommunityUploadServiceTest, AToastShownDuringTheUploadTakesItsTurnFirst)
 {
     NotificationManager toast(immediateDelays());
     CommunityUploadService uploads{{signedURLs_, pending_, *api_, Http::shared(), toast, store_, media_, [this] { return device_; }}};
@@ -118,6 +119,14 @@ TEST_F(CommunityUploadServiceTest, AToastShownDuringTheUploadIsLeftAlone)
     EXPECT_EQ(toast.progress(), 0.25);
     toast.cancel();
     EXPECT_TRUE(stopped) << "the Stop is still the import's";
+
+    QStringList shown;
+    QObject::connect(&toast, &NotificationManager::isPresentedChanged, &toast, [&] {
+        shown.append(toast.isPresented() ? toast.message() + QStringLiteral(" shown") : QStringLiteral("hidden"));
+    });
+    toast.hide(0);
+    ASSERT_EVENTUALLY(shown.size() == 3, 10'000) << shown.join(u'|').toStdString();
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("hidden"), QStringLiteral("Upload successful! shown"), QStringLiteral("hidden")}));
 }
 
 TEST_F(CommunityUploadServiceTest, NothingStartsWithoutAFileOrATitle)

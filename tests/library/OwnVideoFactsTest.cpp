@@ -103,6 +103,8 @@ TEST_F(UploadIntakeTest, AcceptableVideoBecomesTheCandidate)
 
 TEST_F(UploadIntakeTest, EveryBadFileGetsItsReason)
 {
+    // In the user's words: FFmpeg's reason and the file's path are for the log.
+    const QString kNoVideo = QStringLiteral("This file is not a video Quorvelle can play.");
     const QString missing = temp_.file(QStringLiteral("gone.mp4"));
     const QString empty = temp_.file(QStringLiteral("empty.mp4"));
     QFile(empty).open(QIODevice::WriteOnly);
@@ -110,9 +112,9 @@ TEST_F(UploadIntakeTest, EveryBadFileGetsItsReason)
         QString path;
         QStringList fragments;
     } cases[] = {
-        {QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4"), {QStringLiteral("Failed to process wallpaper: ")}},
+        {QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4"), {kNoVideo}},
         {missing, {QStringLiteral("Failed to process wallpaper: "), QStringLiteral("does not exist")}},
-        {empty, {QStringLiteral("Failed to process wallpaper: ")}},
+        {empty, {kNoVideo}},
         {clip(Clip::AudioOnly), {QStringLiteral("(current: unknown)")}},
         {clip(Clip::UhdMatroska), {QStringLiteral("Failed to process wallpaper: The file is not an MP4 video.")}},
         {clip(Clip::SmallLong), {QStringLiteral("(current: 320×180)"), QStringLiteral("(current: 1:15s)")}},
@@ -124,8 +126,11 @@ TEST_F(UploadIntakeTest, EveryBadFileGetsItsReason)
         ASSERT_TRUE(outcome.isFailure()) << row.path.toStdString();
         for (const QString& fragment : row.fragments)
             EXPECT_TRUE(outcome.error().contains(fragment)) << outcome.error().toStdString();
+        if (row.fragments == QStringList{kNoVideo}) {
+            EXPECT_EQ(outcome.error(), kNoVideo);
+        }
     }
-    EXPECT_TRUE(log_.contains(QStringLiteral("❌ [CustomView] Failed to create temporary wallpaper: ")));
+    EXPECT_TRUE(log_.contains(QStringLiteral("❌ [CustomView] Failed to create temporary wallpaper: The file is not a readable video")));
 }
 
 } // namespace

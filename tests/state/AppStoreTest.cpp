@@ -257,6 +257,19 @@ TEST_F(AppStoreTest, CategoriesLoadOnceAndNameTheirIds)
     EXPECT_FALSE(store().isLoadingCategories());
 }
 
+// A name with nothing to show once control characters are left out would be blank on every
+// card, chip, list and title: it is shown as the fallback word instead.
+TEST_F(AppStoreTest, ACategoryNamedWithNothingToShowGetsTheFallbackName)
+{
+    // C0 and C1 controls, spaces, a tab and a zero-width space.
+    server().setFault(CatalogueSession::path(QStringLiteral("get-categories")),
+        Fault{.times = 1, .rewritePattern = QStringLiteral("\"Nature\""),
+            .rewriteWith = QStringLiteral("\"\\u0001 \\t\\u200b\\u009b\\u0007\"")});
+    runToEnd(store().loadCategoriesIfNeeded());
+    EXPECT_EQ(store().categoryName(1), AppStore::untitledCategoryName());
+    EXPECT_EQ(store().categoryName(99), QStringLiteral("Monochrome"));
+}
+
 TEST_F(AppStoreTest, FailedCategoriesLoadIsLoggedAndTriedAgain)
 {
     EXPECT_EQ(store().categoryName(1), std::nullopt);

@@ -196,3 +196,113 @@ TEST_F(NotificationManagerTest, AnEarlierOwnersLateWritesChangeNothing)
         delays_.advance(NotificationManager::kResetDelayMs);
     }
 }
+
+namespace {
+using Ticket = NotificationManager::Ticket;
+
+class NotificationManagerTurnsTest : public NotificationManagerTest {
+protected:
+    // A copy under way: its toast takes turns and offers a Stop.
+    Ticket startImport()
+    {
+        const Ticket import = toast_.show(QStringLiteral("Adding Video"), QStringLiteral("Copying clip.mp4…"), QImage(), 0.1, true);
+        toast_.takeTurns(import);
+        toast_.setCancelAction(import, [this] { stopped_ = true; });
+        return import;
+    }
+    // Hides the toast shown now and lets the panel fade out.
+    void hideShown()
+    {
+        toast_.hide(0);
+        delays_.advance(0);
+        EXPECT_FALSE(toast_.isPresented());
+        delays_.advance(NotificationManager::kResetDelayMs);
+    }
+
+    bool stopped_ = false;
+};
+
+// Shown over by an apply, the copy's toast waits; what the copy reports meanwhile is kept, and
+// once the apply's toast hides it comes back with that progress and its Stop, which still works.
+TEST_F(NotificationManagerTurnsTest, ALongOperationsToastComesBackWithItsProgressAndStop)
+{
+    const Ticket import = startImport();
+    ASSERT_TRUE(present(QStringLiteral("Aurora")));
+    EXPECT_FALSE(toast_.isCancellable());
+    toast_.updateProgress(import, 0.6);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(toast_.progress(), 0.5) << "the apply's bar is the apply's";
+
+    hideShown();
+    EXPECT_TRUE(toast_.isShowing(import));
+    EXPECT_EQ(toast_.title(), QStringLiteral("Adding Video"));
+    EXPECT_EQ(toast_.message(), QStringLiteral("Copying clip.mp4…"));
+    EXPECT_TRUE(toast_.thumbnailImage().isNull());
+    EXPECT_EQ(toast_.progress(), 0.6);
+    ASSERT_EVENTUALLY(toast_.isPresented(), kWaitMs);
+    ASSERT_TRUE(toast_.isCancellable());
+    toast_.cancel();
+    EXPECT_TRUE(stopped_);
+
+    toast_.updateMessage(import, QStringLiteral("Stopped: the video was not added"));
+    toast_.hide(import, 1.5);
+    ASSERT_EVENTUALLY(toast_.message() == QStringLiteral("Stopped: the video was not added"), kWaitMs);
+    delays_.advance(1'499);
+    EXPECT_TRUE(toast_.isPresented());
+    delays_.advance(1);
+    EXPECT_FALSE(toast_.isPresented());
+    delays_.advance(NotificationManager::kResetDelayMs);
+    expectCleared();
+}
+
+// A copy that ends while another toast shows is told once that toast hides: its last words and
+// bar, for as long as its owner asked, and then the panel clears. A toast whose owner had already
+// ended it when it was shown over has told its end and does not come back.
+TEST_F(NotificationManagerTurnsTest, AnEndReachedWhileWaitingIsToldAfterwards)
+{
+    const Ticket import = startImport();
+    ASSERT_TRUE(present(QStringLiteral("Aurora")));
+    toast_.setCancelAction(import, {});
+    toast_.updateProgress(import, 1);
+    toast_.updateMessage(import, QStringLiteral("Video added"));
+    toast_.hide(import, 1.5);
+    QCoreApplication::sendPostedEvents();
+    delays_.advance(5'000);
+    EXPECT_TRUE(toast_.isPresented());
+    EXPECT_EQ(toast_.title(), QStringLiteral("Aurora"));
+
+    hideShown();
+    EXPECT_EQ(toast_.message(), QStringLiteral("Video added"));
+    EXPECT_EQ(toast_.progress(), 1.0);
+    ASSERT_EVENTUALLY(toast_.isPresented(), kWaitMs);
+    EXPECT_FALSE(toast_.isCancellable());
+    delays_.advance(1'500);
+    EXPECT_FALSE(toast_.isPresented());
+    delays_.advance(NotificationManager::kResetDelayMs);
+    expectCleared();
+
+    const Ticket told = startImport();
+    toast_.hide(told, 1.5);
+    ASSERT_TRUE(present(QStringLiteral("Aurora")));
+    hideShown();
+    expectCleared();
+    EXPECT_FALSE(toast_.isCancellable());
+}
+
+// Two long operations shown over in turn come back newest first, each with its own content.
+TEST_F(NotificationManagerTurnsTest, WaitingToastsComeBackNewestFirst)
+{
+    const Ticket import = startImport();
+    const Ticket upload = toast_.show(QString(), QStringLiteral("Uploading file..."), QImage(), 0.5, true);
+    toast_.takeTurns(upload);
+    ASSERT_TRUE(present(QStringLiteral("Aurora")));
+    hideShown();
+    EXPECT_TRUE(toast_.isShowing(upload));
+    EXPECT_EQ(toast_.message(), QStringLiteral("Uploading file..."));
+    EXPECT_FALSE(toast_.isCancellable());
+    hideShown();
+    EXPECT_TRUE(toast_.isShowing(import));
+    EXPECT_EQ(toast_.message(), QStringLiteral("Copying clip.mp4…"));
+    EXPECT_TRUE(toast_.isCancellable());
+}
+} // namespace

@@ -14,10 +14,12 @@ public:
     }
     bool openWallpaperSettings() override
     {
-        ++wallpaperSettingsOpened;
-        return true;
+        wallpaperSettingsOpened += hasWallpaperSettings;
+        return hasWallpaperSettings;
     }
 
     QList<QUrl> opened;
     int wallpaperSettingsOpened = 0;
+    // False: the desktop has none of the settings tools.
+    bool hasWallpaperSettings = true;
 };

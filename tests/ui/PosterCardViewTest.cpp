@@ -46,6 +46,24 @@ PosterCardView::Options options(Change change)
     return made;
 }
 
+// Counts the paints a widget gets while alive.
+class PaintCounter : public QObject {
+public:
+    PaintCounter(QWidget& widget, int& paints) : widget_(widget), paints_(paints) { widget_.installEventFilter(this); }
+    ~PaintCounter() override { widget_.removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        paints_ += event->type() == QEvent::Paint;
+        return false;
+    }
+
+private:
+    QWidget& widget_;
+    int& paints_;
+};
+
 class PosterCardViewTest : public LikedListFixture {
 protected:
     PosterCardViewTest() : images_(QDir(Paths::appCaches()).filePath(QStringLiteral("images"))) {}
@@ -214,6 +232,41 @@ TEST_F(PosterCardViewTest, TheCountFollowsTheLikedStateWhereverItChanges)
     ASSERT_TRUE(waitLikeCounted());
 }
 
+// A card made while a long stored list is read shows the heart empty until the list arrives; the
+// stored like then is the record's own, not a tap of the card's, so it is not counted twice. The
+// card's first tap meanwhile takes the stored like back.
+TEST_F(PosterCardViewTest, ACardMadeWhileTheListIsReadCountsTheStoredLikeOnce)
+{
+    WallpaperModel wallpaper = record(42);
+    wallpaper.likes = 57;
+    const struct {
+        const char* name;
+        bool tapWhileReading;
+    } cases[] = {{"list arrives first", false}, {"tapped while the list is read", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        liked().addWallpaper(wallpaper, true);
+        restart();
+        PosterCardView* shown = card(wallpaper);
+        ASSERT_TRUE(liked().isLoading());
+        if (c.tapWhileReading) {
+            click(*shown->likeButton());
+            EXPECT_EQ(shown->likeCountText(), QStringLiteral("56"));
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !liked().isLoading(); }, kWaitMs));
+        QCoreApplication::processEvents();
+        if (!c.tapWhileReading) {
+            EXPECT_TRUE(shown->likeButton()->isLiked());
+            EXPECT_EQ(shown->likeCountText(), QStringLiteral("57"));
+            click(*shown->likeButton());
+        }
+        EXPECT_EQ(shown->optimisticLikeDelta(), -1);
+        EXPECT_EQ(shown->likeCountText(), QStringLiteral("56"));
+        EXPECT_FALSE(liked().likedWallpapers().contains(42));
+        delete shown;
+    }
+}
+
 TEST_F(PosterCardViewTest, AutoplayFollowsAppearanceAndThePauseOfItsContainer)
 {
     PosterCardView* shown = card(record(50), options([](auto& o) { o.autoplayPreviewWhenVisible = true; }));
@@ -295,6 +348,29 @@ TEST_F(PosterCardViewTest, TheNewBadgeEndsOnTimeOnACardThatStaysUp)
     clock_.advance(120);
     EXPECT_FALSE(shown->isNew());
     EXPECT_NE(shown->grab().toImage(), withBadge) << "the badge is still painted";
+}
+
+// A card nothing else repaints (no hover, no video, its poster in) repaints itself when its
+// badge ends, so the badge does not stay on screen past its end.
+TEST_F(PosterCardViewTest, ACardRepaintsItselfWhenItsNewBadgeEnds)
+{
+    WallpaperModel model = record(72);
+    const QDateTime created = clock_.now().toLocalTime().addDays(-16).addSecs(1);
+    model.createdAt = created.toUTC().toString(Qt::ISODate);
+    PosterCardView* shown = card(model);
+    ASSERT_TRUE(shown->isNew());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown->hasPoster(); }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+    // Whatever was asked to paint before the badge's end is painted now.
+    for (int turn = 0; turn < 3; ++turn) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+    int paints = 0;
+    PaintCounter counter(*shown, paints);
+    clock_.advance(2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return paints > 0; }, 10'000)) << "nothing painted the card after its badge ended";
+    EXPECT_FALSE(shown->isNew());
 }
 
 TEST_F(PosterCardViewTest, ACardOffTheScreenHoldsNoFullDecodedPoster)

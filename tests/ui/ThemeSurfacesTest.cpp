@@ -10,7 +10,11 @@
 #include "ui/NotificationToast.h"
 #include "ui/NotificationToastOverlay.h"
 
+#include "Screenshot.h"
+
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QToolTip>
 #include <QComboBox>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -147,6 +151,29 @@ TEST(DarkSurfaces, DropDownListsAndScrollBarsWearTheDarkTheme)
         EXPECT_TRUE(bar->styleSheet().contains(QStringLiteral("add-line"))) << "no arrow buttons";
         EXPECT_TRUE(bar->styleSheet().contains(QStringLiteral("handle")));
     }
+}
+
+// A tooltip (a playlist card's name) is a window of its own: it wears the dark palette too, not
+// the platform's pale yellow.
+TEST(DarkSurfaces, TooltipsWearTheDarkTheme)
+{
+    QWidget window;
+    window.resize(400, 300);
+    DarkAppearance::apply(&window);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QToolTip::showText(window.mapToGlobal(QPoint(60, 60)), QStringLiteral("Evening Drive"), &window);
+    QWidget* tip = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->inherits("QTipLabel") && top->isVisible())
+                tip = top;
+        return tip != nullptr;
+    }, 5'000));
+    const QImage drawn = saveScreenshot(*tip, QStringLiteral("tooltip-dark"));
+    EXPECT_LT(drawn.pixelColor(2, drawn.height() / 2).lightness(), 100);
+    EXPECT_LT(tip->palette().color(QPalette::ToolTipBase).lightness(), 100);
+    QToolTip::hideText();
 }
 
 TEST(NotificationToast, AnOfferedStopShowsAButtonThatRunsItOnce)

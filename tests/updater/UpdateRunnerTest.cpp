@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -87,8 +88,9 @@ TEST_F(UpdateRunnerTest, AFailedDownloadShowsTheFailureAndKeepsTheApp)
 }
 
 // A toast shown over the update's (an apply started meanwhile) is left alone by the update's
-// late progress, failure and hide.
-TEST_F(UpdateRunnerTest, AToastShownDuringTheUpdateIsLeftAlone)
+// late progress, failure and hide; once it hides, the update's toast comes back and tells the
+// failure for as long as it would have.
+TEST_F(UpdateRunnerTest, AToastShownDuringTheUpdateTakesItsTurnFirst)
 {
     serveFeed(QStringLiteral("1.3"), QStringLiteral("Missing.zip"));
     bool applyShown = false;
@@ -106,6 +108,18 @@ TEST_F(UpdateRunnerTest, AToastShownDuringTheUpdateIsLeftAlone)
     EXPECT_EQ(notifications_.message(), u"Applying...");
     EXPECT_EQ(notifications_.progress(), 0.3);
     EXPECT_TRUE(notifications_.isPresented());
+
+    notifications_.hide(0);
+    toastDelays_.runScheduled(); // the apply's toast hides
+    EXPECT_FALSE(notifications_.isPresented());
+    toastDelays_.runScheduled(); // and has faded out
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notifications_.isPresented(); }, 5'000));
+    EXPECT_EQ(notifications_.title(), u"App Update");
+    EXPECT_EQ(notifications_.message(), u"Update failed");
+    EXPECT_EQ(notifications_.progress(), 0.0);
+    EXPECT_EQ(toastDelays_.scheduled().constLast(), 3000);
+    toastDelays_.runScheduled();
+    EXPECT_FALSE(notifications_.isPresented());
 }
 
 TEST_F(UpdateRunnerTest, AnArchiveWithAForeignBundleFailsTheUpdate)

@@ -145,7 +145,7 @@ QString LikedView::savedSubtitleText(qsizetype count)
 {
     if (count == 0)
         return tr("You haven't saved any wallpapers yet. Start exploring and save your favorites!");
-    return count == 1 ? tr("Your collection of 1 saved wallpaper") : tr("Your collection of %1 saved wallpapers").arg(count);
+    return count == 1 ? tr("Your collection of 1 saved wallpaper") : tr("Your collection of %L1 saved wallpapers").arg(count);
 }
 
 CreatePlaylistCardView* LikedView::createCard() const { return createCard_; }

@@ -49,7 +49,8 @@ public:
 
     // The key of the create card's cell in the playlist grid.
     static QUuid createCardKey();
-    // "Your collection of 3 saved wallpapers", or the invitation when there are none.
+    // "Your collection of 3 saved wallpapers" (the count in the user's locale: "78,000"), or the
+    // invitation when there are none.
     static QString savedSubtitleText(qsizetype count);
 
     // Opens the add-wallpapers sheet for the stored playlist with this id.

@@ -1,6 +1,7 @@
 #include "screens/detail/FootBarApplyControl.h"
 
 #include "engine/LockScreenService.h"
+#include "engine/WallpaperApplyService.h"
 #include "library/LikedWallpapersService.h"
 #include "platform/Screens.h"
 #include "screens/detail/FloatingNote.h"
@@ -43,11 +44,11 @@ FootBarApplyControl::FootBarApplyControl(const WallpaperModel& wallpaper, Action
     followState();
 }
 
-void FootBarApplyControl::setDownloading(bool downloading)
+void FootBarApplyControl::setApplying(std::optional<ApplyToast::Stage> stage)
 {
-    if (downloading == downloading_)
+    if (stage == applying_)
         return;
-    downloading_ = downloading;
+    applying_ = stage;
     followState();
 }
 
@@ -63,12 +64,17 @@ bool FootBarApplyControl::isLockScreenWallpaper() const { return actions_.lockSc
 
 bool FootBarApplyControl::isGated() const { return !applied_ && isLockScreenWallpaper() && !lockScreen_.isEnabled(); }
 
-QString FootBarApplyControl::label() const { return labelFor(downloading_, applied_); }
+QString FootBarApplyControl::label() const { return labelFor(applying_, applied_); }
 
-QString FootBarApplyControl::labelFor(bool downloading, bool applied) const
+QString FootBarApplyControl::labelFor(std::optional<ApplyToast::Stage> applying, bool applied) const
 {
-    if (downloading)
-        return tr("Downloading...");
+    // The apply's own words, to its very end: the lock-screen install follows the desktop's.
+    if (applying == ApplyToast::Stage::downloading)
+        return WallpaperApplyService::downloadingMessage();
+    if (applying == ApplyToast::Stage::lockScreen)
+        return WallpaperApplyService::settingLockScreenMessage();
+    if (applying)
+        return WallpaperApplyService::applyingMessage();
     if (applied)
         return tr("Remove Wallpaper");
     if (isLockScreenWallpaper())
@@ -78,7 +84,7 @@ QString FootBarApplyControl::labelFor(bool downloading, bool applied) const
 
 qreal FootBarApplyControl::fillOpacity() const
 {
-    if (downloading_)
+    if (applying_)
         return 0.5;
     if (isGated())
         return 0.45;
@@ -87,7 +93,7 @@ qreal FootBarApplyControl::fillOpacity() const
 
 qreal FootBarApplyControl::buttonOpacity() const
 {
-    if (downloading_)
+    if (applying_)
         return 0.9;
     if (isPressed())
         return 0.65;
@@ -107,9 +113,11 @@ QSize FootBarApplyControl::sizeHint() const
 {
     const QFontMetrics metrics(labelFont());
     int widest = 0;
-    for (const bool downloading : {false, true})
+    const std::optional<ApplyToast::Stage> stages[] = {
+        std::nullopt, ApplyToast::Stage::applying, ApplyToast::Stage::downloading, ApplyToast::Stage::lockScreen};
+    for (const std::optional<ApplyToast::Stage> applying : stages)
         for (const bool applied : {false, true})
-            widest = std::max(widest, metrics.horizontalAdvance(labelFor(downloading, applied)));
+            widest = std::max(widest, metrics.horizontalAdvance(labelFor(applying, applied)));
     return {widest + 2 * kPaddingX, metrics.height() + 2 * kPaddingY};
 }
 
@@ -118,8 +126,8 @@ bool FootBarApplyControl::hitTest(const QPointF& point) const { return GlassBack
 void FootBarApplyControl::followState()
 {
     // Disabling clears a hover that was under way (PressableWidget); the hint is for the gate only.
-    setEnabled(!downloading_ && !isGated());
-    if (!isGated() || downloading_)
+    setEnabled(!applying_ && !isGated());
+    if (!isGated() || applying_)
         showHint(false);
     setFixedSize(sizeHint());
     update();
@@ -176,7 +184,7 @@ void FootBarApplyControl::enterEvent(QEnterEvent* event)
 {
     PressableWidget::enterEvent(event);
     // A disabled button still hears the pointer come in; only the gate says something then.
-    if (isGated() && !downloading_)
+    if (isGated() && !applying_)
         showHint(true);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ApplyToast.h"
 #include "model/WallpaperModel.h"
 #include "screens/detail/WallpaperFullscreenApplyTarget.h"
 #include "ui/PressableWidget.h"
@@ -17,9 +18,9 @@ class Screens;
 
 // The foot bar's main button, a white capsule: "Set Wallpaper" opens the display picker,
 // "Set lockscreen" applies a lock-screen wallpaper at once, "Remove Wallpaper" removes the shown
-// one, and "Downloading..." (disabled) stands while an apply runs. A lock-screen wallpaper is
-// disabled while the lock-screen feature is off, and hovering it then explains where to turn it
-// on. Choosing from the picker also saves the wallpaper to the liked list (no like counted).
+// one, and while an apply runs (disabled) the apply's stage: "Downloading...", "Applying...",
+// "Setting Lock Screen". A lock-screen wallpaper is disabled while the lock-screen feature is
+// off, and hovering it then explains where to turn it on. Choosing from the picker also saves the wallpaper to the liked list (no like counted).
 // The control applies nothing itself: its owner does, on its signals. GUI thread.
 class FootBarApplyControl : public PressableWidget {
     Q_OBJECT
@@ -34,7 +35,8 @@ public:
     FootBarApplyControl(const WallpaperModel& wallpaper, Actions actions, LockScreenService& lockScreen, Screens& screens,
         LikedWallpapersService& liked, QWidget* parent = nullptr);
 
-    void setDownloading(bool downloading);
+    // The stage of the apply under way, or none.
+    void setApplying(std::optional<ApplyToast::Stage> stage);
     void setWallpaperApplied(bool applied);
 
     QString label() const;
@@ -63,7 +65,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    QString labelFor(bool downloading, bool applied) const;
+    QString labelFor(std::optional<ApplyToast::Stage> applying, bool applied) const;
     void tap();
     void openPicker();
     void chose();
@@ -76,7 +78,7 @@ private:
     LockScreenService& lockScreen_;
     Screens& screens_;
     LikedWallpapersService& liked_;
-    bool downloading_ = false;
+    std::optional<ApplyToast::Stage> applying_;
     bool applied_ = false;
     PopoverHost* pickerHost_;
     FloatingNote* hint_;

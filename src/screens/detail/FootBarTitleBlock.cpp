@@ -23,6 +23,9 @@ int iconSide() { return Symbols::sizeForFont(Theme::pixelSize(Theme::TextStyle::
 FootBarTitleBlock::FootBarTitleBlock(const QString& title, QList<DetailItem> details, QWidget* parent)
     : QWidget(parent), title_(ElidedText::bounded(title)), details_(std::move(details))
 {
+    // Resolution, size and length come from the catalogue too: cleaned like every label.
+    for (DetailItem& item : details_)
+        item.text = ElidedText::bounded(item.text);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
@@ -65,7 +68,7 @@ void FootBarTitleBlock::paintEvent(QPaintEvent*)
         Symbols::paint(painter, QRectF(x, top + (metrics.height() - side) / 2.0, side, side), item.icon, color);
         x += side + kIconSpacing;
         const int textWidth = metrics.horizontalAdvance(item.text);
-        painter.drawText(QRect(x, top, textWidth + 1, metrics.height()), Qt::AlignLeft | Qt::AlignVCenter, item.text);
+        painter.drawText(QRect(x, top, textWidth + 1, metrics.height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, item.text);
         x += textWidth + kItemSpacing;
     }
 }

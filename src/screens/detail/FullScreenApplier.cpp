@@ -109,8 +109,15 @@ void FullScreenApplier::applyToLockScreenOnly()
 
 void FullScreenApplier::start(WallpaperApplyRequest request, Run run)
 {
+    applyStage_ = ApplyToast::Stage::applying;
     setState(true, 0, std::nullopt);
     const QPointer<FullScreenApplier> self(this);
+    request.onStage = [self](ApplyToast::Stage stage) {
+        if (!self || !self->isApplying_ || stage == self->applyStage_)
+            return;
+        self->applyStage_ = stage;
+        Q_EMIT self->stateChanged();
+    };
     auto done = [self, run](std::optional<QString> failure) {
         if (!self)
             return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ApplyToast.h"
 #include "model/WallpaperModel.h"
 #include "screens/detail/WallpaperFullscreenApplyTarget.h"
 
@@ -40,6 +41,8 @@ public:
     bool isLockScreenOnly() const { return options_.lockScreenExclusiveApply || wallpaper_.forLockscreen; }
 
     bool isApplyingWallpaper() const { return isApplying_; }
+    // How far the apply under way has got, as its toast says (even once another toast shows).
+    ApplyToast::Stage applyStage() const { return applyStage_; }
     double downloadProgress() const { return downloadProgress_; }
     const std::optional<QString>& applyError() const { return applyError_; }
     bool isWallpaperApplied() const { return isApplied_; }
@@ -76,6 +79,7 @@ private:
     const WallpaperModel wallpaper_;
     const Options options_;
     bool isApplying_ = false;
+    ApplyToast::Stage applyStage_ = ApplyToast::Stage::applying;
     double downloadProgress_ = 0;
     std::optional<QString> applyError_;
     bool isApplied_ = false;

@@ -42,7 +42,7 @@ public:
     // The website's page of the wallpaper; a partner-site wallpaper's link says where it came from.
     static QString shareLink(const WallpaperModel& wallpaper);
 
-    void setDownloading(bool downloading) { applyControl_->setDownloading(downloading); }
+    void setApplying(std::optional<ApplyToast::Stage> stage) { applyControl_->setApplying(stage); }
     void setWallpaperApplied(bool applied) { applyControl_->setWallpaperApplied(applied); }
 
     FootBarIconButton* backButton() const { return back_; }

@@ -163,7 +163,7 @@ void FullScreenView::followApplier()
 {
     if (!footBar_)
         return;
-    footBar_->setDownloading(applier_->isApplyingWallpaper());
+    footBar_->setApplying(applier_->isApplyingWallpaper() ? std::optional(applier_->applyStage()) : std::nullopt);
     footBar_->setWallpaperApplied(applier_->isWallpaperApplied());
     layoutContent();
 }

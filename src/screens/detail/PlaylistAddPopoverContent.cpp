@@ -34,17 +34,19 @@ PlaylistAddPopoverContent::PlaylistAddPopoverContent(const WallpaperModel& wallp
         QLabel* empty = label(tr("No playlist found"), Theme::systemFont(13), this);
         empty->setAlignment(Qt::AlignCenter);
         empty->setContentsMargins(12, 16, 12, 16);
-        layout->addWidget(empty);
-    } else {
-        auto* list = new QVBoxLayout;
-        list->setSpacing(6);
-        for (const WallpaperPlaylist& playlist : playlists) {
-            auto* row = new PlaylistRowButton(playlist, wallpaper.key, this);
-            connect(row, &PlaylistRowButton::clicked, this, [this, playlist] { Q_EMIT playlistSelected(playlist); });
-            rows_.append(row);
-            list->addWidget(row);
-        }
-        layout->addLayout(list);
+        // It takes the room the popover's least height leaves, the text centred in it, rather
+        // than leaving that room blank beneath it.
+        layout->addWidget(empty, 1);
+        return;
     }
+    auto* list = new QVBoxLayout;
+    list->setSpacing(6);
+    for (const WallpaperPlaylist& playlist : playlists) {
+        auto* row = new PlaylistRowButton(playlist, wallpaper.key, this);
+        connect(row, &PlaylistRowButton::clicked, this, [this, playlist] { Q_EMIT playlistSelected(playlist); });
+        rows_.append(row);
+        list->addWidget(row);
+    }
+    layout->addLayout(list);
     layout->addStretch();
 }

@@ -46,6 +46,8 @@ CreatePlaylistSheet::CreatePlaylistSheet(QWidget* parent)
     auto* form = new QVBoxLayout;
     form->setContentsMargins(20, 16, 20, 16);
     form->setSpacing(8);
+    // The sheet's height is fixed: the form stands in the middle of it, not on a blank foot.
+    form->addStretch();
     form->addWidget(sectionHeader(tr("Name"), this));
     form->addWidget(name_);
     form->addSpacing(12);

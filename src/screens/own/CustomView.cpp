@@ -39,15 +39,19 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShowEvent>
+#include <QStandardPaths>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -69,13 +73,29 @@ QUuid cardKey(const WallpaperModel& wallpaper, const std::optional<QString>& sta
                                               .arg(status.value_or(QString()), wallpaper.id.toString()));
 }
 
+// Where a chooser opens: the user's videos folder (XDG), else home; never the folder the process
+// happened to start in.
+QString videosFolder()
+{
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    return !videos.isEmpty() && QFileInfo(videos).isDir() ? videos : QDir::homePath();
+}
+
 // Qt's own chooser, dark like the rest of the application.
 void darkFileDialog(QWidget* parent, const QString& message, std::function<void(QString)> onPick)
 {
-    auto* dialog = new QFileDialog(parent->window(), message);
+    auto* dialog = new QFileDialog(parent->window(), message, videosFolder());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setViewMode(QFileDialog::Detail);
+    // The name takes what the size, type and date leave: each of those is shown whole.
+    for (QTreeView* details : dialog->findChildren<QTreeView*>()) {
+        QHeaderView* header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
     dialog->setNameFilter(OwnVideoFacts::fileDialogFilter());
     dialog->setLabelText(QFileDialog::Accept, QCoreApplication::translate("CustomView", "Open"));
     DarkAppearance::apply(dialog);
@@ -379,11 +399,16 @@ QCoro::Task<> CustomView::importVideo(QPointer<CustomView> self, QString path, C
     // does, and the toast's cancel button stops it.
     NotificationManager& toast = NotificationManager::shared();
     const std::shared_ptr<ImportProgress> progress = ImportProgress::make();
-    // Another toast (an apply, an upload) may take the panel over while the copy runs: from then
-    // on every write below is that toast's no more, and goes nowhere.
+    // Another toast (an apply, an upload) may take the panel over while the copy runs: this one
+    // then waits, keeps what is written below, and comes back with its Stop once that one hides.
     const NotificationManager::Ticket ticket = toast.show(QStringLiteral("Adding Video"),
         QStringLiteral("Copying %1…").arg(QFileInfo(path).fileName()), QImage(), 0, true);
-    toast.setCancelAction(ticket, [progress] { progress->cancel(); });
+    toast.takeTurns(ticket);
+    toast.setCancelAction(ticket, [progress, &toast, ticket] {
+        progress->cancel();
+        // Said at once: the copy and its clean-up take a moment more.
+        toast.updateMessage(ticket, QStringLiteral("Stopping…"));
+    });
     QObject::connect(progress.get(), &ImportProgress::fractionChanged, &toast,
         [&toast, ticket](double fraction) { toast.updateProgress(ticket, fraction); });
     QString failure;
@@ -398,7 +423,8 @@ QCoro::Task<> CustomView::importVideo(QPointer<CustomView> self, QString path, C
         toast.updateMessage(ticket, QStringLiteral("Stopped: the video was not added"));
         toast.hide(ticket, kToastSeconds);
     } catch (const std::exception& error) {
-        failure = describeError(error);
+        // The details went to the log with the import's failure line.
+        failure = UploadIntake::failureText(error);
         toast.setCancelAction(ticket, {});
         toast.hide(ticket, 0);
     }

@@ -3,6 +3,7 @@
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
 #include "library/OwnVideoFacts.h"
+#include "platform/MediaError.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -32,9 +33,25 @@ QStringList UploadIntake::validate(const OwnVideoFacts& facts)
     return messages;
 }
 
+QString UploadIntake::failureText(const std::exception& error)
+{
+    if (const auto* media = dynamic_cast<const MediaError*>(&error)) {
+        switch (media->kind()) {
+        case MediaErrorKind::unreadable:
+        case MediaErrorKind::noVideoTrack:
+        case MediaErrorKind::decodeFailed:
+            return QCoreApplication::translate("UploadIntake", "This file is not a video Quorvelle can play.");
+        default:
+            break;
+        }
+    }
+    return QCoreApplication::translate("UploadIntake", "Failed to process wallpaper: ") + describeError(error);
+}
+
 QCoro::Task<Result<WallpaperModel, QString>> UploadIntake::examine(QString path, const MediaTools& media)
 {
     QString problem;
+    QString told;
     try {
         const OwnVideoFacts facts = co_await OwnVideoFacts::read(path, media);
         if (!facts.isMpeg4)
@@ -48,7 +65,8 @@ QCoro::Task<Result<WallpaperModel, QString>> UploadIntake::examine(QString path,
             facts.record(QUrl::fromLocalFile(path), std::nullopt, title, QStringLiteral("Custom")));
     } catch (const std::exception& error) {
         problem = describeError(error);
+        told = failureText(error);
     }
     logLine(QStringLiteral("❌"), QStringLiteral("CustomView"), QStringLiteral("Failed to create temporary wallpaper: ") + problem);
-    co_return Result<WallpaperModel, QString>::failure(QCoreApplication::translate("UploadIntake", "Failed to process wallpaper: ") + problem);
+    co_return Result<WallpaperModel, QString>::failure(told);
 }

@@ -6,6 +6,8 @@
 #include <QCoro/QCoroTask>
 #include <QStringList>
 
+#include <exception>
+
 class MediaTools;
 struct OwnVideoFacts;
 
@@ -19,7 +21,11 @@ public:
     static QStringList validate(const OwnVideoFacts& facts);
 
     // The candidate, or the text the "Validation Error" alert shows: the broken limits with a
-    // blank line between them, or "Failed to process wallpaper: " and why the file could not be
-    // read. Never throws.
+    // blank line between them, or why the file could not be taken (failureText()). Never throws.
     static QCoro::Task<Result<WallpaperModel, QString>> examine(QString path, const MediaTools& media);
+
+    // What the user is told of a file that could not be taken: one that FFmpeg cannot read as a
+    // video is "This file is not a video Quorvelle can play." (its path and FFmpeg's reason are
+    // for the log only); any other failure says itself after "Failed to process wallpaper: ".
+    static QString failureText(const std::exception& error);
 };

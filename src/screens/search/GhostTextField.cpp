@@ -1,7 +1,9 @@
 #include "screens/search/GhostTextField.h"
 
+#include "ui/ElidedText.h"
 #include "ui/Theme.h"
 
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPainter>
 
@@ -58,6 +60,8 @@ void GhostTextField::paintEvent(QPaintEvent* event)
     painter.setClipRect(area);
     painter.setFont(font());
     painter.setPen(Theme::withOpacity(Qt::white, kGhostOpacity));
-    painter.drawText(QRect(typedEnd, area.top(), area.right() - typedEnd, area.height()), Qt::AlignLeft | Qt::AlignVCenter,
-        ghost_);
+    // A completion is catalogue text: cleaned and cut like every label's.
+    const int room = area.right() - typedEnd;
+    painter.drawText(QRect(typedEnd, area.top(), room, area.height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+        ElidedText::toWidth(ghost_, QFontMetricsF(font()), room));
 }

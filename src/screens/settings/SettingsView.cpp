@@ -240,6 +240,8 @@ QWidget* SettingsView::createPreferences()
     connect(lockScreen_, &ToggleSwitch::toggled, this, &SettingsView::flipLockScreen);
     connect(trash_, &SymbolButton::clicked, this, &SettingsView::clearCache);
     connect(&services_.masters, &WallpaperDownloadService::activeDownloadCountChanged, this, &SettingsView::rereadCacheSize);
+    // Whoever asked for it (this row, the tray's "Clear Cache").
+    connect(&services_.cache, &CacheService::cachesCleared, this, &SettingsView::rereadCacheSize);
     return section;
 }
 
@@ -389,9 +391,22 @@ void SettingsView::showAlert(const QString& title, const QString& message, bool 
         alert_->press(tr("OK"));
     QList<AlertSheet::Button> buttons;
     if (offersSettings)
-        buttons.append({tr("Open Background Settings"), AlertSheet::Role::Cancel, [this] { services_.urls.openWallpaperSettings(); }});
+        buttons.append({tr("Open Background Settings"), AlertSheet::Role::Cancel, [this] { openBackgroundSettings(); }});
     buttons.append({tr("OK"), AlertSheet::Role::Default, {}});
     alert_ = AlertSheet::present(this, title, message, buttons);
+}
+
+void SettingsView::openBackgroundSettings()
+{
+    if (services_.urls.openWallpaperSettings())
+        return;
+    // Said once the alert that offered the button has gone.
+    postToMain([self = QPointer<SettingsView>(this)] {
+        if (self)
+            self->showAlert(tr("Open Background Settings"),
+                tr("No background settings could be opened on this desktop. Choose the picture in the desktop's own settings."),
+                false);
+    });
 }
 
 void SettingsView::showNotice(const QString& text)
@@ -400,19 +415,17 @@ void SettingsView::showNotice(const QString& text)
     notice_->setVisible(!text.isEmpty());
 }
 
-void SettingsView::clearCache() { fireAndForget(clearThenReadCacheSize(this), QStringLiteral("SettingsView")); }
+void SettingsView::clearCache() { fireAndForget(clearAndTell(this), QStringLiteral("SettingsView")); }
 
-QCoro::Task<> SettingsView::clearThenReadCacheSize(QPointer<SettingsView> self)
+QCoro::Task<> SettingsView::clearAndTell(QPointer<SettingsView> self)
 {
     QCoro::Task<int> clearing = self->services_.cache.clearAllCaches();
     const int stayed = co_await clearing;
     if (!self)
         co_return;
     // What the clear itself could not remove, not what the size says: a preview a page fetches
-    // again meanwhile is no file left behind.
+    // again meanwhile is no file left behind. The size is read again at every clear's end.
     self->showNotice(stayed > 0 ? tr("Some cached files could not be removed.") : QString());
-    QCoro::Task<> reading = readCacheSize(self);
-    co_await reading;
 }
 
 QCoro::Task<> SettingsView::readCacheSize(QPointer<SettingsView> self)

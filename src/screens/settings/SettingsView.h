@@ -106,12 +106,14 @@ private:
     void flipStartOnLogin(bool on);
     void flipLockScreen(bool on);
     static QCoro::Task<> confirmLockScreen(QPointer<SettingsView> self, bool on);
-    static QCoro::Task<> clearThenReadCacheSize(QPointer<SettingsView> self);
+    static QCoro::Task<> clearAndTell(QPointer<SettingsView> self);
     // Reads the size unless the page is off screen; a read overtaken by a later one is dropped.
     void rereadCacheSize();
     static QCoro::Task<> readCacheSize(QPointer<SettingsView> self);
     static QCoro::Task<> runUpdateCheck(QPointer<SettingsView> self);
     void showAlert(const QString& title, const QString& message, bool offersSettings);
+    // The desktop's background settings, or an alert that says none could be opened.
+    void openBackgroundSettings();
     void showNotice(const QString& text);
     std::optional<QString> discordUrl() const;
 

@@ -151,6 +151,20 @@ TEST_F(CategoryDetailViewTest, EscapeLeavesThePageUnlessASheetIsUpOverIt)
     delete sheets;
 }
 
+// The page can be the newest to answer Escape while a sheet is up (it appeared under a sheet
+// already open): Escape is the sheet's then, never a reason to leave the page beneath it.
+TEST_F(CategoryDetailViewTest, APageThatAppearedUnderASheetStaysOnEscape)
+{
+    host_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host_));
+    auto* sheets = new SheetHost(&host_);
+    sheets->present(new QWidget);
+    open(gaming());
+    QTest::keyClick(&host_, Qt::Key_Escape);
+    EXPECT_EQ(host_.depth(), 2) << "the page left from under the sheet";
+    delete sheets;
+}
+
 TEST_F(CategoryDetailViewTest, AnOpenWallpaperPausesTheCardsAndComingBackRunsNothingAgain)
 {
     CategoryDetailView* page = open(gaming());

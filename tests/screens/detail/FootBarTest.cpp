@@ -4,6 +4,7 @@
 #include "screens/detail/FloatingNote.h"
 #include "screens/detail/FootBarApplyControl.h"
 #include "screens/detail/FootBarIconButton.h"
+#include "screens/detail/FootBarTitleBlock.h"
 #include "screens/detail/FullScreenFootBar.h"
 #include "screens/detail/FullscreenApplyTargetChip.h"
 #include "screens/detail/MonitorCardView.h"
@@ -150,24 +151,28 @@ TEST_F(FootBarTest, TheApplyControlShowsWhatItWillDo)
     struct Case {
         const char* name;
         WallpaperModel record;
-        bool downloading;
+        std::optional<ApplyToast::Stage> applying;
         bool applied;
         bool lockFeature;
         QString label;
         bool enabled;
         qreal fill;
     };
+    using Stage = ApplyToast::Stage;
     std::map<bool, int> widths;
-    for (const Case& c : {Case{"ready", catalogueRecord(), false, false, false, "Set Wallpaper", true, 1.0},
-             Case{"downloading", catalogueRecord(), true, false, false, "Downloading...", false, 0.5},
-             Case{"applied", catalogueRecord(), false, true, false, "Remove Wallpaper", true, 1.0},
-             Case{"lock screen, feature off", lockScreen, false, false, false, "Set lockscreen", false, 0.45},
-             Case{"lock screen, feature on", lockScreen, false, false, true, "Set lockscreen", true, 1.0},
-             Case{"lock screen applied, feature off", lockScreen, false, true, false, "Remove Wallpaper", true, 1.0}}) {
+    for (const Case& c : {Case{"ready", catalogueRecord(), std::nullopt, false, false, "Set Wallpaper", true, 1.0},
+             Case{"found on disk", catalogueRecord(), Stage::applying, false, false, "Applying...", false, 0.5},
+             Case{"downloading", catalogueRecord(), Stage::downloading, false, false, "Downloading...", false, 0.5},
+             Case{"on the desktops", catalogueRecord(), Stage::applied, false, false, "Applying...", false, 0.5},
+             Case{"installing on the lock screen", catalogueRecord(), Stage::lockScreen, false, true, "Setting Lock Screen", false, 0.5},
+             Case{"applied", catalogueRecord(), std::nullopt, true, false, "Remove Wallpaper", true, 1.0},
+             Case{"lock screen, feature off", lockScreen, std::nullopt, false, false, "Set lockscreen", false, 0.45},
+             Case{"lock screen, feature on", lockScreen, std::nullopt, false, true, "Set lockscreen", true, 1.0},
+             Case{"lock screen applied, feature off", lockScreen, std::nullopt, true, false, "Remove Wallpaper", true, 1.0}}) {
         SCOPED_TRACE(c.name);
         setLockScreenFeature(c.lockFeature);
         FootBarApplyControl control(c.record, {.applyToAll = !c.record.forLockscreen});
-        control.setDownloading(c.downloading);
+        control.setApplying(c.applying);
         control.setWallpaperApplied(c.applied);
         EXPECT_EQ(control.label(), c.label);
         EXPECT_EQ(control.isEnabled(), c.enabled);
@@ -184,10 +189,10 @@ TEST_F(FootBarTest, DisablingTheHoveredButtonClearsItsHoverAndCursor)
     FootBarApplyControl* control = bar(catalogueRecord())->applyControl();
     hoverOver(*control, true);
     EXPECT_LT(control->fillOpacity(), 1.0);
-    control->setDownloading(true); // the pointer stays where it is
+    control->setApplying(ApplyToast::Stage::downloading); // the pointer stays where it is
     EXPECT_FALSE(control->isHovered());
     EXPECT_EQ(control->cursor().shape(), Qt::ArrowCursor);
-    control->setDownloading(false); // still under the pointer
+    control->setApplying(std::nullopt); // still under the pointer
     EXPECT_EQ(control->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_TRUE(control->isHovered());
 }
@@ -270,6 +275,17 @@ TEST_F(FootBarTest, ThePickerIsAsWideAsItsCardsWithinItsBounds)
     const MonitorPickerPopoverContent::CardLayout cards;
     for (const auto& [count, width] : {std::pair{0, 250}, std::pair{1, 264}, std::pair{2, 498}, std::pair{3, 720}})
         EXPECT_EQ(MonitorPickerPopoverContent::maximumWidthFor(count, cards), width) << count;
+}
+
+// The detail items (resolution, size, length) are catalogue text: drawn cleaned like every label.
+TEST(FootBarTitleBlockTest, DetailItemsAreDrawnCleanedLikeEveryLabel)
+{
+    const auto drawn = [](const QString& resolution) {
+        FootBarTitleBlock block(QStringLiteral("Aurora"), {{QStringLiteral("ratio.frame"), resolution}, {QStringLiteral("doc"), QStringLiteral("45MB")}});
+        block.resize(block.sizeHint());
+        return block.grab().toImage();
+    };
+    EXPECT_EQ(drawn(QStringLiteral("3840\n×\u00012160")), drawn(QStringLiteral("3840 ×2160")));
 }
 
 } // namespace

@@ -67,6 +67,27 @@ TEST_F(FullScreenApplierTest, ADisplayApplyReachesTheChosenDisplaysAndReportsIts
     }
 }
 
+// An apply to the desktops and the lock screen says "Wallpaper applied" before the lock-screen
+// install: the applier's stage (the foot bar's words) follows the apply to that end, not only
+// its download.
+TEST_F(FullScreenApplierTest, TheApplyStageFollowsTheApplyToItsEnd)
+{
+    setLockScreenFeature(true);
+    cachedRequest();
+    FullScreenApplier applier(catalogueRecord(), {});
+    QList<ApplyToast::Stage> stages;
+    QObject::connect(&applier, &FullScreenApplier::stateChanged, &applier, [&] {
+        if (applier.isApplyingWallpaper() && (stages.isEmpty() || stages.constLast() != applier.applyStage()))
+            stages.append(applier.applyStage());
+    });
+    applier.applyToTarget(std::nullopt, Target::both);
+    finish(applier);
+    EXPECT_TRUE(trace_.steps().contains(QStringLiteral("movie installed")));
+    ASSERT_FALSE(stages.isEmpty());
+    EXPECT_EQ(stages.constLast(), ApplyToast::Stage::lockScreen);
+    EXPECT_TRUE(stages.contains(ApplyToast::Stage::applied));
+}
+
 TEST_F(FullScreenApplierTest, ARecordItCannotApplyIsRefusedWithoutATask)
 {
     WallpaperModel keyless = catalogueRecord();

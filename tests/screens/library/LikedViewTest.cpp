@@ -18,9 +18,16 @@ TEST_F(LikedViewTest, SavedSubtitleCountsWithItsPlural)
         {1, "Your collection of 1 saved wallpaper"},
         {2, "Your collection of 2 saved wallpapers"},
         {200, "Your collection of 200 saved wallpapers"},
+        {78000, "Your collection of 78,000 saved wallpapers"},
     };
+    // The count is written as the user's locale writes numbers.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     for (const auto& [count, text] : cases)
         EXPECT_EQ(LikedView::savedSubtitleText(count), text);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(LikedView::savedSubtitleText(78000), QStringLiteral("Your collection of 78.000 saved wallpapers"));
+    QLocale::setDefault(before);
 }
 
 TEST_F(LikedViewTest, AnEmptyLibraryShowsTheCreateCardAloneAndTheEmptyState)

@@ -4,6 +4,7 @@
 #include "engine/WallpaperImageCache.h"
 #include "library/OwnVideoFacts.h"
 #include "library/PendingUploadService.h"
+#include "platform/DesktopPortalFileChooser.h"
 #include "screens/own/CustomBackgroundImageLoader.h"
 #include "screens/own/CustomView.h"
 #include "screens/own/DragDropArea.h"
@@ -23,6 +24,9 @@
 #include "ui/Screenshot.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QFileDialog>
+#include <QStandardPaths>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -143,6 +147,7 @@ TEST_F(CustomViewTest, APersonalFileThatIsNoVideoIsRefusedWithTheAlert)
     settle();
     ASSERT_EVENTUALLY(alert() != nullptr, 10'000);
     EXPECT_EQ(alert()->title(), QStringLiteral("Could Not Add Video"));
+    EXPECT_EQ(alert()->message(), QStringLiteral("This file is not a video Quorvelle can play.")) << "the path and FFmpeg's words are the log's";
     EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty());
     EXPECT_TRUE(alert()->press(QStringLiteral("OK")));
     ASSERT_EVENTUALLY(!alert(), 2000);
@@ -157,6 +162,24 @@ TEST_F(CustomViewTest, APersonalFileThatIsNoVideoIsRefusedWithTheAlert)
     settle();
     ASSERT_EVENTUALLY(context_.selectedWallpaper().has_value(), 10'000);
     EXPECT_FALSE(alert());
+}
+
+// Without a desktop portal the dark chooser opens: in the user's videos folder (home when there
+// is none), not in the folder the program was started from, with its columns shown whole.
+TEST_F(CustomViewTest, TheDarkFileChooserOpensInTheVideosFolder)
+{
+    DesktopPortalFileChooser noPortal(QDBusConnection(QStringLiteral("no bus")));
+    Shared<DesktopPortalFileChooser>::Override portalOverride(noPortal);
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    const QString expected = QFileInfo(videos).isDir() ? videos : QDir::homePath();
+    ASSERT_NE(QDir(expected), QDir::current()) << "the test must start elsewhere to tell the two apart";
+    view_.openPersonalUsePanel();
+    auto* dialog = view_.window()->findChild<QFileDialog*>();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(QDir(dialog->directory()), QDir(expected));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+    saveScreenshot(*dialog, QStringLiteral("own-wallpapers-file-chooser"));
+    dialog->reject();
 }
 
 // The shared toast while a personal-use import copies and an apply (from the main window or the
@@ -189,7 +212,9 @@ protected:
     QStringList events_;
 };
 
-TEST_F(ImportToastTest, AToastShownDuringAnImportIsLeftAlone)
+// An apply's toast shown while an import copies takes the panel and the import's end waits:
+// once the apply's toast hides, the import's comes back and tells it.
+TEST_F(ImportToastTest, AnImportShownOverTellsItsEndOnceTheNewerToastHides)
 {
     view_.addPersonalUseWallpaper(source_);
     EXPECT_TRUE(toast_.isCancellable());
@@ -198,10 +223,16 @@ TEST_F(ImportToastTest, AToastShownDuringAnImportIsLeftAlone)
     events_.clear();
     importFinished();
     ASSERT_EQ(store_.orderedCustomWallpapers().size(), 1) << "the import itself went on";
-    EXPECT_EQ(events_, QStringList{QStringLiteral("shown")}) << "nothing of the import's end, its hide neither";
+    EXPECT_EQ(events_, QStringList{QStringLiteral("shown")}) << "nothing of the import's end while the apply's toast shows";
     EXPECT_EQ(toast_.title(), QStringLiteral("Aurora"));
-    EXPECT_EQ(toast_.message(), QStringLiteral("Downloading wallpaper..."));
     EXPECT_EQ(toast_.progress(), 0.2);
+
+    apply_.update(ApplyToast::Stage::applied, QStringLiteral("Wallpaper applied"), 1.0);
+    apply_.hide(2.0);
+    ASSERT_EVENTUALLY(events_.count(QStringLiteral("hidden")) == 2, 10'000) << events_.join(u'|').toStdString();
+    EXPECT_EQ(events_.mid(0, 6), (QStringList{QStringLiteral("shown"), QStringLiteral("Wallpaper applied"), QStringLiteral("hidden"),
+        QStringLiteral("Video added"), QStringLiteral("shown"), QStringLiteral("hidden")}))
+        << events_.join(u'|').toStdString();
 }
 
 TEST_F(ImportToastTest, AnImportShownOverAnApplyKeepsItsOwnContentAndStop)
@@ -220,6 +251,10 @@ TEST_F(ImportToastTest, AnImportShownOverAnApplyKeepsItsOwnContentAndStop)
     EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty()) << "Stop stopped the import";
     const qsizetype stopped = events_.indexOf(QStringLiteral("Stopped: the video was not added"));
     ASSERT_GE(stopped, 0) << events_.join(u'|').toStdString();
+    // The Stop is answered at once, before the copy and its clean-up have ended.
+    const qsizetype stopping = events_.indexOf(QStringLiteral("Stopping…"));
+    EXPECT_GE(stopping, 0) << events_.join(u'|').toStdString();
+    EXPECT_LT(stopping, stopped);
     EXPECT_FALSE(events_.contains(QStringLiteral("Wallpaper applied")));
     EXPECT_FALSE(events_.mid(0, stopped).contains(QStringLiteral("hidden"))) << "the apply's hide is not the import's";
 }

@@ -340,4 +340,19 @@ TEST(SearchGhostSuffix, CompletesTheTextOrItsLastWord)
             << entry.typed << " / " << entry.suggestion;
 }
 
+// A completion is catalogue text: a line break or control character in it is drawn as every
+// label draws it (a space, nothing), not as a second line or a box.
+TEST(GhostTextFieldTest, TheCompletionIsDrawnCleanedLikeEveryLabel)
+{
+    const auto drawn = [](const QString& ghost) {
+        GhostTextField field;
+        field.resize(320, 36);
+        field.setText(QStringLiteral("oce"));
+        field.setGhostSuffix(ghost);
+        return field.grab().toImage();
+    };
+    EXPECT_EQ(drawn(QStringLiteral("an\nWaves\u0001\u0007")), drawn(QStringLiteral("an Waves")));
+    EXPECT_NE(drawn(QStringLiteral("an Waves")), drawn(QString())) << "the completion is drawn at all";
+}
+
 } // namespace

@@ -32,7 +32,6 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QThreadPool>
 
 #include <cmath>
 
@@ -194,6 +193,30 @@ TEST_F(SettingsViewTest, TheLockScreenAlertsAppearOnlyOnceTheFlipHeld)
     EXPECT_FALSE(page().alert());
     EXPECT_EQ(changes.size(), 2);
     EXPECT_FALSE(lockScreen_.isEnabled());
+}
+
+// A desktop without any of the settings tools: the button says so in an alert of its own
+// rather than doing nothing.
+TEST_F(SettingsViewTest, OpenBackgroundSettingsSaysWhenNothingCouldBeOpened)
+{
+    folders_.seedIfNew();
+    urls_.hasWallpaperSettings = false;
+    click(page().lockScreenSwitch());
+    ASSERT_EVENTUALLY(alertSays(QStringLiteral("Lock Screen Wallpaper On")), kWaitMs);
+    ASSERT_TRUE(page().alert()->press(QStringLiteral("Open Background Settings")));
+    ASSERT_EVENTUALLY(alertSays(QStringLiteral("Open Background Settings")), kWaitMs);
+    EXPECT_TRUE(page().alert()->message().startsWith(QStringLiteral("No background settings could be opened on this desktop.")));
+    ASSERT_TRUE(page().alert()->press(QStringLiteral("OK")));
+    ASSERT_EVENTUALLY(!page().alert(), kWaitMs);
+}
+
+// The tray's "Clear Cache" clears while the page is up: the row reads the size again at its end.
+TEST_F(SettingsViewTest, TheCacheRowFollowsAClearAskedElsewhere)
+{
+    writeFile(QDir(WallpaperDownloadService::folderPath()).filePath(QStringLiteral("5.mp4")), 3 * 1'048'576 + 10);
+    ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 3 MB"), kWaitMs);
+    EXPECT_EQ(waitForTask(cache_.clearAllCaches()), 0);
+    ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 0 MB"), kWaitMs);
 }
 
 TEST_F(SettingsViewTest, TheCacheRowReadsTheSizeAndClearsIt)
