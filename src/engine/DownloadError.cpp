@@ -1,10 +1,13 @@
 #include "engine/DownloadError.h"
 
+#include "platform/FileError.h"
+
 #include <QCoreApplication>
 
 DownloadError DownloadError::fileSystemError(const std::exception& underlying)
 {
-    return DownloadError(Kind::fileSystemError, describeError(underlying));
+    const auto* file = dynamic_cast<const FileError*>(&underlying);
+    return DownloadError(Kind::fileSystemError, describeError(underlying), file && file->isOutOfSpace());
 }
 
 DownloadError DownloadError::networkError(const std::exception& underlying)

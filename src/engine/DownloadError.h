@@ -20,11 +20,17 @@ public:
     Kind kind() const { return kind_; }
     // The user-facing text of the underlying failure; empty for invalidResponse.
     QString underlyingDescription() const { return underlying_; }
+    // A file system error for want of room on the disk.
+    bool isOutOfSpace() const { return outOfSpace_; }
     QString localizedDescription() const override;
 
 private:
-    DownloadError(Kind kind, QString underlying) : kind_(kind), underlying_(std::move(underlying)) {}
+    DownloadError(Kind kind, QString underlying, bool outOfSpace = false)
+        : kind_(kind), underlying_(std::move(underlying)), outOfSpace_(outOfSpace)
+    {
+    }
 
     Kind kind_;
     QString underlying_;
+    bool outOfSpace_ = false;
 };

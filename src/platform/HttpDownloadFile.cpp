@@ -31,6 +31,7 @@ QString HttpDownloadFile::stagingName() const
 
 bool HttpDownloadFile::fail()
 {
+    outOfSpace_ = errno == ENOSPC || errno == EDQUOT;
     error_ = QString::fromLocal8Bit(std::strerror(errno));
     return false;
 }

@@ -21,6 +21,8 @@ public:
     // Closes the file and gives it the destination's name.
     bool commit();
     QString errorString() const { return error_; }
+    // The last failure found no room on the file system.
+    bool isOutOfSpace() const { return outOfSpace_; }
 
 private:
     bool fail();
@@ -32,4 +34,5 @@ private:
     // Empty while the file has no name.
     QString named_;
     QString error_;
+    bool outOfSpace_ = false;
 };

@@ -73,7 +73,8 @@ bool HttpFileTransfer::begin(CURLM* multi, HttpTrustStore& trust)
         file_ = std::make_unique<HttpDownloadFile>(path);
         if (!file_->open()) {
             const QString problem = QStringLiteral("cannot be written (%1)").arg(file_->errorString());
-            settle([&]() -> HttpResponse { throw FileError(path, problem); });
+            const bool outOfSpace = file_->isOutOfSpace();
+            settle([&]() -> HttpResponse { throw FileError(path, problem, outOfSpace); });
             return false;
         }
         block_.reserve(kBlockBytes);
@@ -339,15 +340,15 @@ void HttpFileTransfer::abandon(HttpError::Kind reason)
 HttpResponse HttpFileTransfer::outcome(int result)
 {
     if (!fileFault_.isEmpty())
-        throw FileError(order_.path, fileFault_);
+        throw FileError(order_.path, fileFault_, file_ && file_->isOutOfSpace());
     // Ended on purpose once the limit was there: the reply as it stood, with the bytes asked for.
     if (result != CURLE_OK && !limitReached_)
         throw failure(result);
     if (bodyToFile_ && !flush())
-        throw FileError(order_.path, fileFault_);
+        throw FileError(order_.path, fileFault_, file_->isOutOfSpace());
     HttpResponse response{status_, headers_, body_, url_};
     if (bodyToFile_ && !file_->commit())
-        throw FileError(order_.path, QStringLiteral("cannot be saved (%1)").arg(file_->errorString()));
+        throw FileError(order_.path, QStringLiteral("cannot be saved (%1)").arg(file_->errorString()), file_->isOutOfSpace());
     return response;
 }
 

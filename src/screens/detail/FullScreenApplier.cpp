@@ -1,5 +1,6 @@
 #include "screens/detail/FullScreenApplier.h"
 
+#include "engine/DownloadError.h"
 #include "engine/HomeScreenWallpaperEngine.h"
 #include "engine/WallpaperApplyRequest.h"
 #include "engine/WallpaperApplyService.h"
@@ -20,21 +21,24 @@
 namespace {
 const char* const kDisplayFailure = QT_TRANSLATE_NOOP("FullScreenApplier", "Failed to apply wallpaper");
 const char* const kLockScreenFailure = QT_TRANSLATE_NOOP("FullScreenApplier", "Failed to apply lock screen wallpaper");
+// Told after either, when the video found no room: the one cause the user can mend.
+const char* const kNoRoom = QT_TRANSLATE_NOOP("FullScreenApplier", "the disk is full");
 constexpr double kFailureToastSeconds = 3.0;
 
 QString flag(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
 
 // The task body: the apply runs to its end in the service; the applier hears the outcome only
 // while it still exists.
-QCoro::Task<> runApply(WallpaperApplyRequest request, std::function<void(std::optional<QString> failure)> done)
+QCoro::Task<> runApply(WallpaperApplyRequest request, std::function<void(std::optional<FullScreenApplier::Failure>)> done)
 {
-    std::optional<QString> failure;
+    std::optional<FullScreenApplier::Failure> failure;
     try {
         co_await WallpaperApplyService::shared().applyWallpaper(std::move(request));
     } catch (const std::exception& error) {
-        failure = describeError(error);
+        const auto* download = dynamic_cast<const DownloadError*>(&error);
+        failure = FullScreenApplier::Failure{describeError(error), download && download->isOutOfSpace()};
     } catch (...) {
-        failure = QCoreApplication::translate("FullScreenApplier", "Unknown error");
+        failure = FullScreenApplier::Failure{QCoreApplication::translate("FullScreenApplier", "Unknown error")};
     }
     done(failure);
 }
@@ -118,7 +122,7 @@ void FullScreenApplier::start(WallpaperApplyRequest request, Run run)
         self->applyStage_ = stage;
         Q_EMIT self->stateChanged();
     };
-    auto done = [self, run](std::optional<QString> failure) {
+    auto done = [self, run](std::optional<Failure> failure) {
         if (!self)
             return;
         if (failure)
@@ -137,15 +141,17 @@ void FullScreenApplier::succeeded(const Run& run)
     sendAnalytics(run);
 }
 
-void FullScreenApplier::failed(const Run& run, const QString& description)
+void FullScreenApplier::failed(const Run& run, const Failure& failure)
 {
+    const QString& description = failure.description;
     setState(false, 0, description);
-    const QString message = tr(run.kind == Kind::display ? kDisplayFailure : kLockScreenFailure);
+    const QString summary = tr(run.kind == Kind::display ? kDisplayFailure : kLockScreenFailure);
+    const QString message = failure.outOfSpace ? summary + QStringLiteral(": ") + tr(kNoRoom) : summary;
     // A toast of its own: the apply's may have been overtaken by another (an import, an upload),
     // whose content a failure must not write over.
     NotificationManager& toast = NotificationManager::shared();
     const NotificationManager::Ticket shown = toast.show(wallpaper_.title, message, {}, 0.0, true);
-    logLine(message + QStringLiteral(": ") + description);
+    logLine(summary + QStringLiteral(": ") + description);
     toast.hide(shown, kFailureToastSeconds);
 }
 

@@ -26,6 +26,12 @@ class FullScreenApplier : public QObject {
 public:
     static constexpr const char* kIncompleteError = QT_TR_NOOP("Wallpaper information is incomplete");
 
+    // How an apply failed: its description, and whether it was for want of room on the disk.
+    struct Failure {
+        QString description;
+        bool outOfSpace = false;
+    };
+
     struct Options {
         bool isCustom = false;                 // one of the user's own videos
         bool lockScreenExclusiveApply = false; // opened from the lock-screen exclusives
@@ -72,7 +78,7 @@ private:
 
     void start(WallpaperApplyRequest request, Run run);
     void succeeded(const Run& run);
-    void failed(const Run& run, const QString& description);
+    void failed(const Run& run, const Failure& failure);
     void sendAnalytics(const Run& run) const;
     void setState(bool applying, double progress, std::optional<QString> error);
 

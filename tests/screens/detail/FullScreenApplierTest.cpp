@@ -1,6 +1,9 @@
 #include "DetailFixture.h"
 
+#include "foundation/Paths.h"
+#include "platform/Http.h"
 #include "screens/detail/FullScreenApplier.h"
+#include "support/FullFileSystem.h"
 
 #include <sample-catalogue/Fault.h>
 
@@ -143,6 +146,27 @@ TEST_F(FullScreenApplierTest, AFailedApplyReachesTheErrorAndTheToastAndTheFormer
         catalogue_.server().clearFaults();
     }
     EXPECT_TRUE(signals_.isEmpty());
+}
+
+// A master that finds no room on the disk says so, the one cause the user can mend; without the
+// superuser's tmpfs the stand-in is a file-size limit, which is no full disk and is not told as one.
+TEST_F(FullScreenApplierTest, AFullDiskIsNamedInTheFailure)
+{
+    FullFileSystem disk;
+    const Paths::Override folders(disk.path());
+    // The transfer thread is started here, so it writes into the file system this thread sees.
+    Http http;
+    const Shared<Http>::Override httpOverride(http);
+    disk.fill();
+    FullScreenApplier applier(catalogueRecord(), {});
+    applier.applyToTarget(0, Target::desktop);
+    finish(applier);
+    disk.free();
+    const QString expected = disk.isTmpfs() ? QStringLiteral("Failed to apply wallpaper: the disk is full")
+                                            : QStringLiteral("Failed to apply wallpaper");
+    ASSERT_EVENTUALLY(toast_.message() == expected, 5000) << toast_.message().toStdString();
+    ASSERT_TRUE(applier.applyError());
+    EXPECT_TRUE(log_.contains(QStringLiteral("Failed to apply wallpaper: ") + *applier.applyError()));
 }
 
 // A toast shown over the apply's (an import) is neither written over by the failure nor able to
