@@ -4,6 +4,8 @@
 #include <QDeadlineTimer>
 #include <QFileInfo>
 
+#include <algorithm>
+
 QString ProgramRun::programPath()
 {
     const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/quorvelle");
@@ -37,6 +39,11 @@ void ProgramRun::readLines()
 
 bool ProgramRun::hasLine(const QString& fragment) const { return indexOf(fragment) >= 0; }
 
+int ProgramRun::countOf(const QString& fragment) const
+{
+    return int(std::count_if(lines_.begin(), lines_.end(), [&](const QString& line) { return line.contains(fragment); }));
+}
+
 int ProgramRun::indexOf(const QString& fragment) const
 {
     for (qsizetype index = 0; index < lines_.size(); ++index)
@@ -45,11 +52,11 @@ int ProgramRun::indexOf(const QString& fragment) const
     return -1;
 }
 
-bool ProgramRun::waitForLine(const QString& fragment, int timeoutMs)
+bool ProgramRun::waitForLines(const QString& fragment, int count, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     readLines();
-    while (!hasLine(fragment)) {
+    while (countOf(fragment) < count) {
         if (!isRunning() || deadline.hasExpired())
             return false;
         process_.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1)));

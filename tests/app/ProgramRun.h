@@ -21,10 +21,12 @@ public:
     ProgramRun& operator=(const ProgramRun&) = delete;
 
     bool isRunning() const { return process_.state() != QProcess::NotRunning; }
-    // Waits (blocking) for a line that contains `fragment`; false when the program ended first
-    // or the time ran out.
-    bool waitForLine(const QString& fragment, int timeoutMs = kWaitMs);
+    // Waits (blocking) for a line that contains `fragment` (for `count` of them); false when the
+    // program ended first or the time ran out.
+    bool waitForLine(const QString& fragment, int timeoutMs = kWaitMs) { return waitForLines(fragment, 1, timeoutMs); }
+    bool waitForLines(const QString& fragment, int count, int timeoutMs = kWaitMs);
     bool hasLine(const QString& fragment) const;
+    int countOf(const QString& fragment) const;
     int indexOf(const QString& fragment) const;
     const QStringList& lines() const { return lines_; }
     QString output() const { return lines_.join(u'\n'); }

@@ -48,6 +48,9 @@ protected:
         // A returning user after the first load: the start-up loader is gone, no welcome sheet.
         UserDefaults::standard().setBool(ShellDefaults::onboardingSheetCompleted, true);
         HomePageService::shared().setShowingLoader(false);
+    }
+    void showRoot()
+    {
         root_ = std::make_unique<AppRootView>();
         root_->resize(1200, 800);
         root_->show();
@@ -78,6 +81,7 @@ protected:
 
 TEST_F(RootViewSearchAndSettingsTest, TheSearchButtonOpensTheOverlayAndTypingShowsResults)
 {
+    showRoot();
     auto* host = qobject_cast<SearchOverlayHost*>(root_->searchOverlay());
     ASSERT_NE(host, nullptr);
     NavIconButton* button = root_->findChild<NavIconButton*>();
@@ -116,8 +120,16 @@ TEST_F(RootViewSearchAndSettingsTest, TheSearchButtonOpensTheOverlayAndTypingSho
 TEST_F(RootViewSearchAndSettingsTest, TheSettingsTabTogglesStartAtLoginAndClearsTheCache)
 {
     // The cache holds the master below and nothing else: the home hero's previews are refused
-    // before it asks for them, so no fetch of its own lands between the size read and the check.
-    server().setFault(QStringLiteral("/wallpaper/"), failing(404));
+    // before it asks for them (it does as it is made, when the feed is already there), so no
+    // fetch of its own lands between the size read and the check.
+    HomePageService& home = HomePageService::shared();
+    waitForTask(home.loadHomePage());
+    ASSERT_FALSE(home.heroCarousel().isEmpty());
+    for (const WallpaperResponseItem& slide : home.heroCarousel()) {
+        for (const char* file : {"preview.mp4", "previewhd.mp4"})
+            server().setFault(QStringLiteral("/wallpaper/%1/%2").arg(slide.key).arg(QLatin1String(file)), failing(404));
+    }
+    showRoot();
     const QString master = QDir(WallpaperDownloadService::folderPath()).filePath(QStringLiteral("9.mp4"));
     QDir().mkpath(QFileInfo(master).path());
     QFile file(master);

@@ -234,7 +234,7 @@ TEST_F(PosterCardViewTest, TheCountFollowsTheLikedStateWhereverItChanges)
 
 // A card made while a long stored list is read shows the heart empty until the list arrives; the
 // stored like then is the record's own, not a tap of the card's, so it is not counted twice. The
-// card's first tap meanwhile takes the stored like back.
+// card's tap meanwhile takes the stored like back once the list is there.
 TEST_F(PosterCardViewTest, ACardMadeWhileTheListIsReadCountsTheStoredLikeOnce)
 {
     WallpaperModel wallpaper = record(42);
@@ -249,10 +249,9 @@ TEST_F(PosterCardViewTest, ACardMadeWhileTheListIsReadCountsTheStoredLikeOnce)
         restart();
         PosterCardView* shown = card(wallpaper);
         ASSERT_TRUE(liked().isLoading());
-        if (c.tapWhileReading) {
+        // A tap meanwhile is answered once the list is there, against what it holds.
+        if (c.tapWhileReading)
             click(*shown->likeButton());
-            EXPECT_EQ(shown->likeCountText(), QStringLiteral("56"));
-        }
         ASSERT_TRUE(QTest::qWaitFor([&] { return !liked().isLoading(); }, kWaitMs));
         QCoreApplication::processEvents();
         if (!c.tapWhileReading) {

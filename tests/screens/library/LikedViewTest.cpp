@@ -96,6 +96,7 @@ TEST_F(LikedViewTest, AListStillBeingReadShowsTheLoadingStateThenTheGrid)
     for (qint64 i = 0; i < 3; ++i)
         like(kCatalogueKey + i, QStringLiteral("Saved %1").arg(i));
     makePlaylist(QStringLiteral("Evening"), {kCatalogueKey});
+    liked_.flush();
     LikedWallpapersService reading(defaults_, playlists_, counter_);
     const Shared<LikedWallpapersService>::Override use(reading);
     PageLinks links;
