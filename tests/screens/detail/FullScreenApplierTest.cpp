@@ -7,6 +7,8 @@
 
 #include <sample-catalogue/Fault.h>
 
+#include <QThreadPool>
+
 namespace {
 
 using samplecatalogue::Fault;
@@ -167,6 +169,9 @@ TEST_F(FullScreenApplierTest, AFullDiskIsNamedInTheFailure)
     ASSERT_EVENTUALLY(toast_.message() == expected, 5000) << toast_.message().toStdString();
     ASSERT_TRUE(applier.applyError());
     EXPECT_TRUE(log_.contains(QStringLiteral("Failed to apply wallpaper: ") + *applier.applyError()));
+    // Workers the apply started inside the disk's namespace share this thread's file system view,
+    // which keeps the thread from leaving it: they end first.
+    QThreadPool::globalInstance()->waitForDone();
 }
 
 // A toast shown over the apply's (an import) is neither written over by the failure nor able to
