@@ -88,6 +88,14 @@ std::optional<QByteArray> decodeBase64(QByteArrayView base64)
     return whole;
 }
 
+// The Base64 of `data` appended in parts of whole groups, never held whole beside the file's bytes.
+void appendBase64(QByteArray& bytes, const QByteArray& data)
+{
+    constexpr qsizetype kPart = qsizetype(3) << 20;
+    for (qsizetype at = 0; at < data.size(); at += kPart)
+        bytes += QByteArray::fromRawData(data.constData() + at, std::min(kPart, data.size() - at)).toBase64();
+}
+
 void warn(const QString& message) { logLine(QStringLiteral("⚠️"), QStringLiteral("UserDefaults"), message); }
 } // namespace
 
@@ -360,6 +368,12 @@ QByteArray UserDefaults::fileBytes(const QHash<QString, Value>& values, const QJ
     QStringList keys = values.keys() + unreadable.keys();
     keys.sort();
     QByteArray bytes("{");
+    // Room for the Base64 of the data, so the file's bytes are never copied while they grow.
+    qsizetype dataBytes = 0;
+    for (const Value& value : values)
+        if (const QByteArray* data = std::get_if<QByteArray>(&value))
+            dataBytes += data->size();
+    bytes.reserve(dataBytes / 3 * 4 + 64 * 1024);
     for (const QString& key : std::as_const(keys)) {
         if (bytes.size() > 1)
             bytes += ',';
@@ -370,7 +384,7 @@ QByteArray UserDefaults::fileBytes(const QHash<QString, Value>& values, const QJ
             bytes += JsonWriter::toBytes(unreadable.value(key), true);
         } else if (const QByteArray* data = std::get_if<QByteArray>(&found.value())) {
             bytes += "{\"type\":\"data\",\"value\":\"";
-            bytes += data->toBase64();
+            appendBase64(bytes, *data);
             bytes += "\"}";
         } else {
             const QJsonValue encoded = std::visit(

@@ -4,6 +4,8 @@
 #include <QSet>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <utility>
+
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -102,8 +104,10 @@ void PersonalWallpaperList::save() { stored_.save(inOrder()); }
 
 WriteBehind::Work PersonalWallpaperList::saveBehind()
 {
-    return [this, records = records_, order = order_]() -> WriteBehind::Finish {
-        const QList<WallpaperModel> wallpapers = inOrder(records, order);
+    // The worker shares the records only while it lists them: a change made while the list is
+    // encoded and written (long, for a long list) does not copy the whole table on the GUI thread.
+    return [this, records = records_, order = order_]() mutable -> WriteBehind::Finish {
+        const QList<WallpaperModel> wallpapers = inOrder(std::exchange(records, {}), std::exchange(order, {}));
         return [this, array = StoredList::encode(wallpapers), count = wallpapers.size()] { stored_.write(array, count); };
     };
 }

@@ -33,8 +33,8 @@ public:
     // keys and stores it so, after keeping the stored value in the backup.
     void cutLoaded(qsizetype count);
     void save();
-    // The same save, in steps for a WriteBehind: the list as it is now (shared with it until
-    // either changes) is encoded on the worker and stored back on the GUI thread.
+    // The same save, in steps for a WriteBehind: the list as it is now (shared with the worker until
+    // it has listed the records in order) is encoded on the worker and stored back on the GUI thread.
     WriteBehind::Work saveBehind();
 
     // Each step reports whether it changed anything.

@@ -4,6 +4,7 @@
 #include "foundation/JsonWriter.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QList>
 #include <QString>
 #include <QThreadPool>
@@ -56,9 +57,13 @@ public:
 
     // Decodes a stored value. Touches nothing of the list, so it may run on any thread. A long
     // list is decoded on several cores: records decode on their own, and the JSON is only read.
+    // An array of objects is parsed record by record, so a long list is never held as one parsed
+    // document beside its records; any other text is parsed whole, which reports what is wrong.
     template <JsonDecodable T>
     static Decoded<T> decode(const QByteArray& data)
     {
+        if (std::optional<Decoded<T>> decoded = decodeByRecord<T>(data))
+            return *std::move(decoded);
         Decoded<T> decoded;
         std::optional<JsonReader> array;
         try {
@@ -151,6 +156,57 @@ public:
     void write(const QByteArray& array, qsizetype count);
 
 private:
+    // Each record's bytes, parsed apart; nothing when the text is not an array of objects or a
+    // record does not parse (decode() then reads it whole).
+    template <JsonDecodable T>
+    static std::optional<Decoded<T>> decodeByRecord(const QByteArray& data)
+    {
+        const std::optional<QList<std::pair<qsizetype, qsizetype>>> objects = objectRanges(data);
+        if (!objects)
+            return std::nullopt;
+        struct Part {
+            JsonRecords<T> records;
+            bool parsed = true;
+        };
+        const auto decodeRange = [&data, &objects](const std::pair<qsizetype, qsizetype>& range) {
+            Part part;
+            part.records.values.reserve(range.second - range.first);
+            for (qsizetype index = range.first; index < range.second; ++index) {
+                const auto [begin, size] = objects->at(index);
+                QJsonParseError fault;
+                const QJsonDocument object = QJsonDocument::fromJson(QByteArray::fromRawData(data.constData() + begin, size), &fault);
+                if (fault.error != QJsonParseError::NoError) {
+                    part.parsed = false;
+                    return part;
+                }
+                try {
+                    // The path an error names is the one the whole array would give ("[3].key").
+                    const JsonReader record(object.object(), QLatin1Char('[') + QString::number(index) + QLatin1Char(']'));
+                    part.records.values.append(T::fromJson(record));
+                } catch (const JsonError& error) {
+                    part.records.errors.append(error);
+                }
+            }
+            return part;
+        };
+        const QList<std::pair<qsizetype, qsizetype>> ranges = chunks(objects->size());
+        const QList<Part> parts = ranges.size() == 1
+            ? QList<Part>{decodeRange(ranges.first())}
+            : QtConcurrent::blockingMapped<QList<Part>>(&decodingPool(), ranges, decodeRange);
+        Decoded<T> decoded;
+        decoded.records.emplace();
+        decoded.records->reserve(objects->size());
+        for (const Part& part : parts) {
+            if (!part.parsed)
+                return std::nullopt;
+            decoded.records->append(part.records.values);
+            decoded.errors.append(part.records.errors);
+        }
+        return decoded;
+    }
+    // Where each element of a JSON array of objects lies in the text ([begin, size) of its
+    // bytes), found by reading its brackets and strings only; nothing for any other text.
+    static std::optional<QList<std::pair<qsizetype, qsizetype>>> objectRanges(const QByteArray& text);
     // Half the cores, apart from the global pool: while a long list decodes, the images and files
     // that the window waits for are still read and decoded there.
     static QThreadPool& decodingPool();

@@ -1,5 +1,6 @@
 #include "ui/LazyGridView.h"
 
+#include "foundation/ListStep.h"
 #include "ui/AppearanceAware.h"
 
 #include <QAbstractScrollArea>
@@ -9,6 +10,28 @@
 
 #include <algorithm>
 #include <cmath>
+
+namespace {
+// One key put in or taken out of a long list (a like, an unlike): the keys after it move by one
+// place, and the index is not built anew. False when the lists differ otherwise, or a key repeats.
+bool reindexStep(QHash<UuidKey, int>& indexOfKey, const QList<QUuid>& before, const QList<QUuid>& after)
+{
+    const std::optional<ListStep> step = ListStep::between(before, after);
+    if (!step || indexOfKey.size() != before.size())
+        return false;
+    const UuidKey changed = step->inserted ? after.at(step->index) : before.at(step->index);
+    if (step->inserted && indexOfKey.contains(changed))
+        return false;
+    if (!step->inserted)
+        indexOfKey.remove(changed);
+    for (auto it = indexOfKey.begin(); it != indexOfKey.end(); ++it)
+        if (*it >= step->index)
+            *it += step->inserted ? 1 : -1;
+    if (step->inserted)
+        indexOfKey.insert(changed, int(step->index));
+    return true;
+}
+} // namespace
 
 LazyGridView::LazyGridView(Orientation orientation, QWidget* parent) : QWidget(parent), orientation_(orientation)
 {
@@ -34,11 +57,13 @@ void LazyGridView::setCellUpdater(CellUpdater updater) { updater_ = std::move(up
 
 void LazyGridView::setKeys(const QList<QUuid>& keys)
 {
+    if (!reindexStep(indexOfKey_, keys_, keys)) {
+        indexOfKey_.clear();
+        indexOfKey_.reserve(keys.size());
+        for (int i = 0; i < keys.size(); ++i)
+            indexOfKey_.insert(keys[i], i);
+    }
     keys_ = keys;
-    indexOfKey_.clear();
-    indexOfKey_.reserve(keys_.size());
-    for (int i = 0; i < keys_.size(); ++i)
-        indexOfKey_.insert(keys_[i], i);
     if (updater_) {
         for (auto it = cells_.cbegin(); it != cells_.cend(); ++it) {
             const auto index = indexOfKey_.constFind(it.key());

@@ -411,6 +411,29 @@ TEST_F(UserDefaultsTest, ALongDataValueReadsAsTheWholeFileWould)
     }
 }
 
+// Long data goes to the file in parts of whole Base64 groups: the file holds the value's own
+// Base64 whatever its size, and it reads back as it went in.
+TEST_F(UserDefaultsTest, LongDataIsWrittenAsItsWholeBase64)
+{
+    constexpr qsizetype kPart = qsizetype(3) << 20;
+    for (const qsizetype size : {kPart - 1, kPart, kPart + 1, 2 * kPart + 2}) {
+        SCOPED_TRACE(size);
+        QByteArray data(size, Qt::Uninitialized);
+        for (qsizetype i = 0; i < size; ++i)
+            data[i] = char(i * 7 % 251);
+        {
+            UserDefaults defaults;
+            defaults.setData(QStringLiteral("list"), data);
+            defaults.flush();
+            QFile file(defaults.filePath());
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(file.readAll().contains(QByteArray("\"value\":\"" + data.toBase64() + '"')));
+        }
+        const UserDefaults reread;
+        EXPECT_EQ(reread.data(QStringLiteral("list")), data);
+    }
+}
+
 // A disk with no free block: a small file fails only as the write ends, a large one in the middle
 // of it. Either way the old file stays whole and alone in its folder, the failure is told once,
 // and the values land once there is room again.

@@ -164,6 +164,41 @@ TEST_F(LazyGridViewTest, CellsStayWithTheirKeyWhenTheListChanges)
     EXPECT_FALSE(updated.contains(grid->cellForKey(changed[0]))) << "a new cell is made with its record";
 }
 
+// A like or an unlike puts one key in or takes one out of a long list: step after step, every
+// live cell sits at its key's place and hears its key's index, as after a list built anew.
+TEST_F(LazyGridViewTest, OneKeyInOrOutKeepsEveryCellAtItsPlace)
+{
+    start();
+    QHash<QWidget*, int> updated;
+    grid->setCellUpdater([&](QWidget* cell, int index) { updated.insert(cell, index); });
+    const QUuid fresh = QUuid::createUuid();
+    const QList<std::pair<const char*, std::function<void(QList<QUuid>&)>>> steps{
+        {"one in front", [&](QList<QUuid>& list) { list.prepend(fresh); }},
+        {"the front one out", [](QList<QUuid>& list) { list.removeFirst(); }},
+        {"one out of the view", [](QList<QUuid>& list) { list.removeAt(2); }},
+        {"one in between", [](QList<QUuid>& list) { list.insert(4, QUuid::createUuid()); }},
+        {"the last one out", [](QList<QUuid>& list) { list.removeLast(); }},
+        {"one in at the end", [](QList<QUuid>& list) { list.append(QUuid::createUuid()); }},
+        {"a key again, in front", [](QList<QUuid>& list) { list.prepend(list.at(1)); }},
+        {"one of a repeated key out", [](QList<QUuid>& list) { list.removeAt(1); }},
+    };
+    for (const auto& [what, change] : steps) {
+        SCOPED_TRACE(what);
+        change(keys);
+        updated.clear();
+        grid->setKeys(keys);
+        for (int index = 0; index < keys.size(); ++index) {
+            QWidget* live = grid->cellForKey(keys[index]);
+            if (!live || keys.lastIndexOf(keys[index]) != index)
+                continue;
+            EXPECT_EQ(live->geometry(), grid->cellRect(index)) << index;
+            if (updated.contains(live)) {
+                EXPECT_EQ(updated.value(live), index) << index;
+            }
+        }
+    }
+}
+
 TEST_F(LazyGridViewTest, HidingTheGridTellsItsCellsAndKeepsThem)
 {
     start();

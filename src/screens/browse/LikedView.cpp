@@ -1,6 +1,7 @@
 #include "screens/browse/LikedView.h"
 
 #include "foundation/Async.h"
+#include "foundation/ListStep.h"
 #include "library/CreatePlaylistPopupService.h"
 #include "library/CustomWallpapersService.h"
 #include "library/LikedWallpapersService.h"
@@ -116,13 +117,16 @@ LikedView::LikedView(BrowseContext* context, const PageLinks& links, QWidget* pa
 
     connect(clearAll_, &PressableWidget::clicked, this, &LikedView::confirmClearAll);
     connect(&playlists_, &WallpaperPlaylistService::playlistsChanged, this, &LikedView::refreshPlaylists);
-    for (auto changed : {&LikedWallpapersService::likedOrderChanged, &LikedWallpapersService::likedWallpapersChanged})
-        connect(&liked_, changed, this, [this] {
-            refreshSaved();
-            refreshPlaylists();
-        });
-    connect(&liked_, &LikedWallpapersService::isLoadingChanged, this, [this] {
+    // A like or unlike changes the order and the records together and announces both: the long
+    // key list is rebuilt once, for the order; the records alone reach the few live cards.
+    const auto refreshAll = [this] {
         refreshSaved();
+        refreshPlaylists();
+    };
+    connect(&liked_, &LikedWallpapersService::likedOrderChanged, this, refreshAll);
+    connect(&liked_, &LikedWallpapersService::isLoadingChanged, this, refreshAll);
+    connect(&liked_, &LikedWallpapersService::likedWallpapersChanged, this, [this] {
+        refreshSavedCards();
         refreshPlaylists();
     });
     connect(&custom_, &CustomWallpapersService::customWallpapersChanged, this, &LikedView::refreshPlaylists);
@@ -235,6 +239,8 @@ QWidget* LikedView::makeSavedCell(int index)
 void LikedView::refreshSaved()
 {
     if (liked_.isLoading()) {
+        shownOrder_.clear();
+        savedKeys_.clear();
         savedGrid_->setKeys({});
         savedTitle_->setSubtitle(tr("Loading…"));
         saved_->setCurrentIndex(2);
@@ -242,13 +248,40 @@ void LikedView::refreshSaved()
     }
     const QList<qint64>& order = liked_.likedOrder();
     const WallpapersByKey& records = liked_.likedWallpapers();
-    QList<QUuid> keys;
-    keys.reserve(order.size());
-    for (const qint64 key : order)
-        keys.append(records.value(key).id);
-    savedGrid_->setKeys(keys);
+    const auto idOf = [&records](qint64 key) {
+        const auto found = records.constFind(key);
+        return found == records.cend() ? QUuid() : found->id;
+    };
+    // Tens of thousands of keys: a like or an unlike puts in or takes out one; otherwise each id
+    // is read in place, and no record is copied.
+    if (const std::optional<ListStep> step = ListStep::between(shownOrder_, order)) {
+        if (step->inserted)
+            savedKeys_.insert(step->index, idOf(order.at(step->index)));
+        else
+            savedKeys_.removeAt(step->index);
+    } else {
+        savedKeys_.clear();
+        savedKeys_.reserve(order.size());
+        for (const qint64 key : order)
+            savedKeys_.append(idOf(key));
+    }
+    shownOrder_ = order;
+    savedGrid_->setKeys(savedKeys_);
     savedTitle_->setSubtitle(savedSubtitleText(order.size()));
     saved_->setCurrentIndex(order.isEmpty() ? 1 : 0);
+}
+
+void LikedView::refreshSavedCards()
+{
+    if (liked_.isLoading())
+        return;
+    const WallpapersByKey& records = liked_.likedWallpapers();
+    for (PosterCardView* card : savedGrid_->findChildren<PosterCardView*>(Qt::FindDirectChildrenOnly)) {
+        const std::optional<qint64> key = card->wallpaper().key;
+        const auto found = key ? records.constFind(*key) : records.cend();
+        if (found != records.cend())
+            PosterCardView::refresh(card, *found);
+    }
 }
 
 // -- sheets --------------------------------------------------------------------------------------

@@ -62,7 +62,10 @@ protected:
 private:
     void followPopup(bool presented);
     void refreshPlaylists();
+    // The key list of the saved grid, from the liked order.
     void refreshSaved();
+    // The live saved cards take their current records.
+    void refreshSavedCards();
     void refreshCreateCard();
     void confirmClearAll();
     QWidget* makePlaylistCell(int index);
@@ -87,4 +90,7 @@ private:
     QPointer<CreatePlaylistCardView> createCard_;
     QPointer<CreatePlaylistSheet> createSheet_;
     QList<WallpaperPlaylist> shownPlaylists_;
+    // The liked order the saved grid shows, and its keys.
+    QList<qint64> shownOrder_;
+    QList<QUuid> savedKeys_;
 };

@@ -4,6 +4,8 @@
 #include "ui/PosterCardView.h"
 #include "ui/Screenshot.h"
 
+#include <functional>
+
 #include "screens/browse/SectionTitleComponent.h"
 #include "ui/LabelButton.h"
 
@@ -90,13 +92,46 @@ TEST_F(LikedViewTest, ASavedCardTakesTheFresherRecordOfItsWallpaper)
     EXPECT_EQ(card->wallpaper().likes, 4'200);
 }
 
+// A like or unlike announces a new order and new records: the saved grid, which may hold tens of
+// thousands of keys, takes its keys once (its kept cards hear their records once); a fresher
+// record alone reaches the cards without the grid taking its keys again.
+TEST_F(LikedViewTest, ATapGivesTheSavedGridItsKeysOnce)
+{
+    for (qint64 i = 0; i < 3; ++i)
+        like(kCatalogueKey + i, QStringLiteral("Saved %1").arg(i));
+    LikedView& page = showPage();
+    ASSERT_EQ(page.savedGrid()->liveCellCount(), 3);
+    int updates = 0;
+    page.savedGrid()->setCellUpdater([&updates](QWidget*, int) { ++updates; });
+
+    const auto tap = [&](const QString& what, const std::function<void()>& change, int kept) {
+        SCOPED_TRACE(what.toStdString());
+        updates = 0;
+        change();
+        EXPECT_EQ(updates, kept);
+        QList<QUuid> newestFirst;
+        for (const qint64 key : liked_.likedOrder())
+            newestFirst.append(liked_.likedWallpapers().value(key).id);
+        EXPECT_EQ(page.savedGrid()->keys(), newestFirst);
+    };
+    tap(QStringLiteral("a like"), [&] { like(kCatalogueKey + 3, QStringLiteral("Saved 3")); }, 3);
+    tap(QStringLiteral("an unlike"), [&] { liked_.removeWallpaper(std::optional<qint64>(kCatalogueKey)); }, 3);
+    tap(QStringLiteral("an older one liked again"), [&] { liked_.addWallpaper(liked_.likedWallpapers().value(kCatalogueKey + 1), true); }, 3);
+    WallpaperModel fresher = liked_.likedWallpapers().value(liked_.likedOrder().first());
+    fresher.likes = 4'200;
+    tap(QStringLiteral("a fresher record"), [&] { liked_.addWallpaper(fresher, true); }, 0);
+    auto* card = qobject_cast<PosterCardView*>(page.savedGrid()->cellForKey(fresher.id));
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->wallpaper().likes, 4'200);
+}
+
 // A list still being read shows the loading state, never an empty library, then its grid.
 TEST_F(LikedViewTest, AListStillBeingReadShowsTheLoadingStateThenTheGrid)
 {
     for (qint64 i = 0; i < 3; ++i)
         like(kCatalogueKey + i, QStringLiteral("Saved %1").arg(i));
     makePlaylist(QStringLiteral("Evening"), {kCatalogueKey});
-    liked_.flush();
+    liked_.flush(); // the likes are written behind: stored before a new service reads them
     LikedWallpapersService reading(defaults_, playlists_, counter_);
     const Shared<LikedWallpapersService>::Override use(reading);
     PageLinks links;

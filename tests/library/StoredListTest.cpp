@@ -1,0 +1,84 @@
+#include "LibraryFixture.h"
+
+#include "library/StoredList.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+// Stored records as the lists write them.
+class StoredListTest : public LibraryFixture {
+protected:
+    // With a title that may hold JSON's own signs, perhaps without one of its fields.
+    static QByteArray storedRecord(qint64 key, const QString& title, const QString& without = {})
+    {
+        QJsonObject json = wallpaper(key, title).toJson();
+        json.remove(without);
+        return QJsonDocument(json).toJson(QJsonDocument::Compact);
+    }
+};
+
+// Records are parsed one by one where they lie in the text; whatever the text, the result is the
+// one reading it whole gives: the same records, the same errors with the same paths, the same
+// failure.
+TEST_F(StoredListTest, ARecordByRecordReadGivesWhatTheWholeReadGives)
+{
+    const QByteArray first = storedRecord(1, QStringLiteral("Signs } ] { [ , : \" \\ in a title"));
+    const QByteArray second = storedRecord(2, QStringLiteral("Ünïcode 🌲"));
+    const QByteArray unnamed = storedRecord(3, QStringLiteral("Unnamed"), QStringLiteral("title"));
+    struct Case {
+        const char* what;
+        QByteArray text;
+        std::optional<QStringList> titles; // none: the value is not read as an array
+        QStringList errorPaths;
+    };
+    const QList<Case> cases{
+        {"an empty array", " [ ] ", QStringList{}, {}},
+        {"records with spaces between", "\n[ " + first + " ,\n\t" + second + " ]\r\n",
+            QStringList{QStringLiteral("Signs } ] { [ , : \" \\ in a title"), QStringLiteral("Ünïcode 🌲")}, {}},
+        {"a record without a title", '[' + first + ',' + unnamed + ',' + second + ']',
+            QStringList{QStringLiteral("Signs } ] { [ , : \" \\ in a title"), QStringLiteral("Ünïcode 🌲")},
+            {QStringLiteral("[1].title")}},
+        {"an element that is no record", '[' + first + ",42," + second + ']',
+            QStringList{QStringLiteral("Signs } ] { [ , : \" \\ in a title"), QStringLiteral("Ünïcode 🌲")},
+            {QStringLiteral("[1]")}},
+        {"a damaged record", '[' + first + ',' + second.chopped(1) + ']', std::nullopt, {}},
+        {"a cut array", '[' + first + ',' + second, std::nullopt, {}},
+        {"text after the array", '[' + first + "] x", std::nullopt, {}},
+        {"an object", first, std::nullopt, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const StoredList::Decoded<WallpaperModel> decoded = StoredList::decode<WallpaperModel>(c.text);
+        ASSERT_EQ(decoded.records.has_value(), c.titles.has_value());
+        if (!c.titles) {
+            EXPECT_FALSE(decoded.failure.isEmpty());
+            continue;
+        }
+        QStringList titles;
+        for (const WallpaperModel& model : *decoded.records)
+            titles.append(model.title);
+        EXPECT_EQ(titles, *c.titles);
+        QStringList paths;
+        for (const JsonError& error : decoded.errors)
+            paths.append(error.path());
+        EXPECT_EQ(paths, c.errorPaths);
+    }
+}
+
+// A long list is handed out in parts to several cores; every record comes back, in order.
+TEST_F(StoredListTest, ALongListKeepsItsOrder)
+{
+    QByteArray text("[");
+    for (qint64 key = 0; key < 2'345; ++key)
+        text += (key > 0 ? "," : "") + storedRecord(key, QStringLiteral("Wallpaper %1").arg(key));
+    text += ']';
+    const StoredList::Decoded<WallpaperModel> decoded = StoredList::decode<WallpaperModel>(text);
+    ASSERT_TRUE(decoded.records);
+    ASSERT_EQ(decoded.records->size(), 2'345);
+    for (qint64 key = 0; key < 2'345; ++key)
+        ASSERT_EQ(decoded.records->at(key).key, key);
+}
+
+} // namespace
