@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QThreadPool>
 
 #include <cerrno>
 #include <cstdio>
@@ -17,7 +18,8 @@
 
 namespace {
 QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
-constexpr size_t kBlockBytes = size_t(8) << 20;
+// A stop is seen between blocks; a MiB takes milliseconds even on a slow disk.
+constexpr size_t kBlockBytes = size_t(1) << 20;
 } // namespace
 
 StagedFile::StagedFile(QString destination)
@@ -47,15 +49,28 @@ void StagedFile::copyFrom(const QString& source, const CopyProgress& progress)
     QFile output(staging_);
     if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw FileError(staging_, QStringLiteral("cannot be written (%1)").arg(output.errorString()));
-    // The kernel copies without the bytes passing through this process, as cp does; where it
-    // cannot (another file system type, an old kernel), large blocks go through memory.
-    const int from = input.handle();
     const int to = output.handle();
     // Room for the whole copy is taken at once: the blocks lie together, the disk writes them
     // faster, and a full disk fails here rather than after most of the copy. File systems
     // without it simply allocate as the copy goes.
     if (::fallocate(to, FALLOC_FL_KEEP_SIZE, 0, input.size()) != 0 && errno == ENOSPC)
         throw FileError(staging_, QStringLiteral("cannot be written (%1)").arg(systemError()));
+    try {
+        copyBlocks(input, output, progress);
+    } catch (...) {
+        discardOpen(output);
+        throw;
+    }
+    output.setPermissions(input.permissions());
+}
+
+void StagedFile::copyBlocks(QFile& input, QFile& output, const CopyProgress& progress)
+{
+    // The kernel copies without the bytes passing through this process, as cp does; where it
+    // cannot (another file system type, an old kernel), the blocks go through memory.
+    const QString source = input.fileName();
+    const int from = input.handle();
+    const int to = output.handle();
     bool kernelCopy = true;
     std::vector<char> block;
     off_t done = 0;
@@ -90,7 +105,18 @@ void StagedFile::copyFrom(const QString& source, const CopyProgress& progress)
                 throw CancelledError();
         }
     }
-    output.setPermissions(input.permissions());
+}
+
+void StagedFile::discardOpen(QFile& output)
+{
+    // The blocks already handed to the disk must be written before the file's space is freed,
+    // which can take seconds on a slow disk: the name goes at once, and the last descriptor,
+    // whose closing waits for them, is closed on a pool thread, so a stop ends the copy now.
+    QFile::remove(staging_);
+    const int last = ::dup(output.handle());
+    output.close();
+    if (last >= 0)
+        QThreadPool::globalInstance()->start([last] { ::close(last); });
 }
 
 void StagedFile::commit()

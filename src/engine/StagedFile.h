@@ -6,6 +6,8 @@
 
 #include <functional>
 
+class QFile;
+
 // A file that replaces `destination` only once it is complete: it is written or copied to
 // "<destination>.part" in the same folder and renamed over the destination by commit(), which
 // the file system does atomically. Until then the destination keeps its old content whatever
@@ -27,8 +29,8 @@ public:
     using CopyProgress = std::function<bool(qint64 copied, qint64 total)>;
 
     void write(const QByteArray& bytes);
-    // Throws CancelledError when `progress` stops it; the staging file then goes with the object,
-    // so nothing half-copied is left.
+    // Throws CancelledError when `progress` stops it, at the latest a MiB later; the staging
+    // file is then gone, so nothing half-copied is left.
     void copyFrom(const QString& source, const CopyProgress& progress = {});
     // Flushes the staging file to disk; commit() does it too, this lets a worker thread do it.
     void sync() const;
@@ -44,6 +46,10 @@ public:
         const std::function<void(const StagedFile&)>& afterEach = {});
 
 private:
+    void copyBlocks(QFile& input, QFile& output, const CopyProgress& progress);
+    // Removes the staging file of a copy that failed or was stopped while `output` is open.
+    void discardOpen(QFile& output);
+
     QString destination_;
     QString staging_;
     bool committed_ = false;

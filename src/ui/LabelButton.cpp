@@ -83,6 +83,22 @@ QSize LabelButton::sizeHint() const
     return {width + 2 * look_.horizontalPadding, std::max(metrics.height(), symbol) + 2 * look_.verticalPadding};
 }
 
+int LabelButton::symbolRoomWidth() const
+{
+    const int symbol = symbolSide();
+    return symbol > 0 ? look_.symbolSpacing + symbol : 0;
+}
+
+int LabelButton::textRoom() const { return std::max(width() - 2 * look_.horizontalPadding - symbolRoomWidth(), 0); }
+
+QString LabelButton::shownText() const
+{
+    // A text wider than the button (a long category name in a list) ends in "…", as everywhere.
+    const QFontMetrics metrics(look_.font);
+    const int room = textRoom();
+    return metrics.horizontalAdvance(text_) > room ? metrics.elidedText(text_, Qt::ElideRight, room) : text_;
+}
+
 bool LabelButton::hitTest(const QPointF& point) const
 {
     return GlassBackground::shape(rect(), look_.cornerRadius).contains(point);
@@ -110,10 +126,9 @@ void LabelButton::paintButton(QPainter& painter, qreal hover) const
 
     const QFontMetrics metrics(look_.font);
     const int symbol = symbolSide();
-    const int symbolRoom = symbol > 0 ? look_.symbolSpacing + symbol : 0;
-    const int room = std::max(width() - 2 * look_.horizontalPadding - symbolRoom, 0);
-    // A text wider than the button (a long category name in a list) ends in "…", as everywhere.
-    const QString shown = metrics.horizontalAdvance(text_) > room ? metrics.elidedText(text_, Qt::ElideRight, room) : text_;
+    const int symbolRoom = symbolRoomWidth();
+    const int room = textRoom();
+    const QString shown = shownText();
     const int textWidth = std::min(metrics.horizontalAdvance(shown), room);
     const int contentWidth = textWidth + symbolRoom;
     const qreal left = look_.centred ? (width() - contentWidth) / 2.0 : look_.horizontalPadding;

@@ -44,6 +44,8 @@ public:
 
     QString text() const { return text_; }
     void setText(const QString& text);
+    // The text as drawn at the button's width: ended in "…" where it does not fit.
+    QString shownText() const;
     const Look& look() const { return look_; }
     void setLook(const Look& look);
     // The fill drawn right now.
@@ -57,6 +59,9 @@ protected:
 
 private:
     int symbolSide() const;
+    int symbolRoomWidth() const;
+    // The width left for the text between the padding and the symbol.
+    int textRoom() const;
     void paintButton(QPainter& painter, qreal hover) const;
 
     QString text_;

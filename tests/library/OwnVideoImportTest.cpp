@@ -122,6 +122,31 @@ TEST_F(OwnVideoImportTest, TheCopyReportsItsProgressAndAStopLeavesNothingBehind)
     EXPECT_EQ(store_.orderedCustomWallpapers().size(), 1) << "only the finished copy is listed";
 }
 
+TEST_F(OwnVideoImportTest, AStopDuringALargeCopyEndsTheImportBeforeTheCopyDoes)
+{
+    // Half a GiB past the video: far more than the copy gets through before the test's stop.
+    const QString source = copyOf(Clip::Uhd, QStringLiteral("very long take.mp4"));
+    {
+        QFile file(source);
+        ASSERT_TRUE(file.resize(file.size() + (qint64(512) << 20)));
+    }
+    const QStringList before = filesInFolder();
+    const std::shared_ptr<ImportProgress> progress = ImportProgress::make();
+    double stoppedAt = -1;
+    // Stopped as a click would: on the GUI thread, once the copy is under way.
+    QObject::connect(progress.get(), &ImportProgress::fractionChanged, progress.get(), [&](double fraction) {
+        if (stoppedAt < 0) {
+            stoppedAt = fraction;
+            progress->cancel();
+        }
+    });
+    EXPECT_THROW(waitForTask(import_.importForPersonalUse(source, progress)), CancelledError);
+    EXPECT_GE(stoppedAt, 0) << "the stop came during the copy";
+    EXPECT_LT(progress->fraction(), 1.0) << "the import ended before the copy's end";
+    EXPECT_EQ(filesInFolder(), before) << "no copy and no staging file";
+    EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty());
+}
+
 TEST_F(OwnVideoImportTest, DrawnKeyAvoidsListedKeysAndFiles)
 {
     QSet<qint64> seen;

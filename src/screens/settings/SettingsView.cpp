@@ -89,7 +89,8 @@ std::optional<int> screenHeight(bool visible)
 SettingsView::Services SettingsView::Services::shared()
 {
     return {AppStore::shared(), AutoStartService::shared(), LockScreenService::shared(), CacheService::shared(),
-        WallpaperDownloadService::shared(), UrlOpener::shared(), [] { return UpdateRunner::shared().run(); }};
+        WallpaperDownloadService::shared(), UrlOpener::shared(), [] { return UpdateRunner::shared().run(); },
+        [] { return CacheService::shared().cacheSizeMBAsync(); }};
 }
 
 SettingsView::SettingsView(QWidget* parent) : SettingsView(Services::shared(), parent) {}
@@ -432,7 +433,7 @@ QCoro::Task<> SettingsView::readCacheSize(QPointer<SettingsView> self)
 {
     const int read = ++self->cacheReads_;
     // Walked on a worker thread: a large cache never stalls the page.
-    const double size = co_await self->services_.cache.cacheSizeMBAsync();
+    const double size = co_await self->services_.readCacheSize();
     if (!self || read != self->cacheReads_)
         co_return;
     self->cacheSizeMB_ = size;

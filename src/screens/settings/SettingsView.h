@@ -42,6 +42,8 @@ public:
         UrlOpener& urls;
         // A check for updates the user asked for, answering its outcome.
         std::function<QCoro::Task<UpdateRunner::Outcome>()> checkForUpdates;
+        // The cache's size in MB, read off the GUI thread; reads may end in any order.
+        std::function<QCoro::Task<double>()> readCacheSize;
 
         // The shared services; updates through the shared update runner.
         static Services shared();

@@ -19,6 +19,7 @@
 
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStackedWidget>
 #include <QTest>
 #include <QThreadPool>
 
@@ -55,12 +56,13 @@ protected:
         QThreadPool::globalInstance()->waitForDone();
     }
 
-    CategoryDetailView* open(const CategoryNavigationItem& item)
+    CategoryDetailView* open(const CategoryNavigationItem& item) { return open(item, host_); }
+    CategoryDetailView* open(const CategoryNavigationItem& item, NavigationHost& host)
     {
-        CategoryDetailView::Hooks hooks{[this] { host_.pop(); },
+        CategoryDetailView::Hooks hooks{[&host] { host.pop(); },
             [this](const QString& name, const QHash<QString, QString>& parameters) { session_.send(name, parameters); }};
         auto* page = new CategoryDetailView(item, &context_, hooks);
-        host_.push(page);
+        host.push(page);
         return page;
     }
 
@@ -163,6 +165,30 @@ TEST_F(CategoryDetailViewTest, APageThatAppearedUnderASheetStaysOnEscape)
     QTest::keyClick(&host_, Qt::Key_Escape);
     EXPECT_EQ(host_.depth(), 2) << "the page left from under the sheet";
     delete sheets;
+}
+
+// A page left open in one tab while the user is on another is out of sight: Escape there is not
+// its to answer, and it answers again once its tab is back.
+TEST_F(CategoryDetailViewTest, APageUnderAnotherTabAnswersEscapeOnlyOnceItsTabIsBack)
+{
+    QStackedWidget tabs;
+    auto* home = new NavigationHost(new QWidget);
+    auto* other = new NavigationHost(new QWidget);
+    tabs.addWidget(home);
+    tabs.addWidget(other);
+    tabs.resize(1280, 800);
+    tabs.show();
+    tabs.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&tabs));
+    open(gaming(), *home);
+
+    tabs.setCurrentWidget(other);
+    QTest::keyClick(&tabs, Qt::Key_Escape);
+    EXPECT_EQ(home->depth(), 2) << "the page left while its tab was not shown";
+
+    tabs.setCurrentWidget(home);
+    QTest::keyClick(&tabs, Qt::Key_Escape);
+    EXPECT_EQ(home->depth(), 1);
 }
 
 TEST_F(CategoryDetailViewTest, AnOpenWallpaperPausesTheCardsAndComingBackRunsNothingAgain)

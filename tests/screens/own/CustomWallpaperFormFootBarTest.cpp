@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 #include <QSignalSpy>
+#include <QTest>
 
 namespace {
 
@@ -85,6 +86,36 @@ TEST(CustomWallpaperFormFootBarTest, ChipsDropdownAndDisplays)
     bar.setSubmissionSuccessful(false);
     EXPECT_EQ(bar.display(), Bar::Display::Submitting);
     EXPECT_FALSE(bar.backButton()->isHidden());
+}
+
+// The list opens as wide as the category field: a long name ends in "…" in a row and in the
+// field once chosen, as on every card and chip, rather than being cut off mid-letter.
+TEST(CustomWallpaperFormFootBarTest, ALongCategoryNameEndsInAnEllipsisInTheListAndTheField)
+{
+    const QString longName = QStringLiteral("Rainy Neon Cityscapes Seen From The Window Of A Night Train On Its Way "
+                                            "Through Mountains, Harbours And Sleeping Towns");
+    const QList<CategoryItem> categories{{QStringLiteral("Anime"), 1, {}}, {longName, 2, {}}};
+    Bar bar(WallpaperModel{}, categories);
+    bar.resize(900, 420);
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    bar.setDropdownOpen(true);
+    const auto row = [&bar](const QString& name) -> LabelButton* {
+        for (LabelButton* button : bar.findChildren<LabelButton*>()) {
+            if (button != bar.categoryButton() && button->text() == name)
+                return button;
+        }
+        return nullptr;
+    };
+    ASSERT_TRUE(row(longName) && row(QStringLiteral("Anime")));
+    ASSERT_EVENTUALLY(row(longName)->isVisible() && row(longName)->width() > 0, 15'000);
+    EXPECT_LE(row(longName)->width(), bar.categoryButton()->width()) << "the list is no wider than its field";
+    EXPECT_TRUE(row(longName)->shownText().endsWith(QChar(0x2026))) << row(longName)->shownText().toStdString();
+    EXPECT_EQ(row(QStringLiteral("Anime"))->shownText(), QStringLiteral("Anime")) << "a name that fits is whole";
+
+    bar.chooseCategory(categories[1]);
+    EXPECT_TRUE(bar.categoryButton()->shownText().endsWith(QChar(0x2026))) << bar.categoryButton()->shownText().toStdString();
+    EXPECT_LT(bar.categoryButton()->shownText().size(), longName.size());
 }
 
 class CommunityUploadFormTest : public OwnFixture {

@@ -23,11 +23,14 @@
 #include "ui/ToggleSwitch.h"
 #include "updater/UpdateCheckService.h"
 
+#include <QCoro/QCoroFuture>
+
 #include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
+#include <QPromise>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -86,7 +89,8 @@ protected:
     }
     SettingsView::Services services()
     {
-        return {*store_, autoStart_, lockScreen_, cache_, masters_, urls_, [this] { return updates_.run(); }};
+        return {*store_, autoStart_, lockScreen_, cache_, masters_, urls_, [this] { return updates_.run(); },
+            [this] { return readCacheSize_(); }};
     }
     static void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
     static void writeFile(const QString& path, qint64 bytes)
@@ -118,8 +122,17 @@ protected:
     NotificationManager notifications_{Delays::real()};
     UpdateCheckService updateCheck_{catalogue_.config().updateFeedUrl, UpdateCheckService::Environment::real()};
     UpdateRunner updates_{updateCheck_, notifications_};
+    std::function<QCoro::Task<double>()> readCacheSize_ = [this] { return cache_.cacheSizeMBAsync(); };
     std::unique_ptr<SettingsView> page_;
 };
+
+// A size read that ends when the test gives it its answer.
+QCoro::Task<double> heldRead(QFuture<double> answer, size_t* delivered)
+{
+    const double size = co_await answer;
+    ++*delivered;
+    co_return size;
+}
 
 TEST(SettingsViewRules, FollowTheScreenTheSizeAndTheIconKey)
 {
@@ -248,6 +261,41 @@ TEST_F(SettingsViewTest, APreviewFetchedAgainDuringTheClearIsNotToldAsLeftBehind
     click(page().trashButton());
     ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 2 MB"), kWaitMs);
     EXPECT_TRUE(page().notice()->isHidden());
+}
+
+// A read started before a clear ended may walk the full cache for longer than the read the
+// clear's end starts: the older one ends last and must not put the old size back.
+TEST_F(SettingsViewTest, AnOlderCacheSizeReadEndingLastIsNotShown)
+{
+    std::vector<std::unique_ptr<QPromise<double>>> reads;
+    size_t delivered = 0;
+    readCacheSize_ = [&] {
+        reads.push_back(std::make_unique<QPromise<double>>());
+        reads.back()->start();
+        return heldRead(reads.back()->future(), &delivered);
+    };
+    const auto answer = [&](size_t read, double megabytes) {
+        reads[read]->addResult(megabytes);
+        reads[read]->finish();
+    };
+    page();
+    ASSERT_EVENTUALLY(!reads.empty(), kWaitMs);
+    const size_t older = reads.size();
+    Q_EMIT cache_.cachesCleared();
+    ASSERT_EQ(reads.size(), older + 1) << "the clear's end starts a read of its own";
+
+    answer(older, 5);
+    ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 5 MB"), kWaitMs);
+    for (size_t read = 0; read < older; ++read)
+        answer(read, 9);
+    ASSERT_EVENTUALLY(delivered == older + 1, kWaitMs);
+    EXPECT_EQ(page().cacheLabel()->text(), QStringLiteral("Cache - 5 MB"));
+    EXPECT_EQ(page().cacheSizeMB(), 5);
+    // Reads the window's activation started meanwhile end before the answers go.
+    page_.reset();
+    for (size_t read = older + 1; read < reads.size(); ++read)
+        answer(read, 9);
+    ASSERT_EVENTUALLY(delivered == reads.size(), kWaitMs);
 }
 
 // A tray apply downloads a master while the page is up: the row does not stay at the old size.
