@@ -1,4 +1,5 @@
 #include "ProgramFixture.h"
+#include "support/TestPaths.h"
 #include "support/XvfbServer.h"
 
 #include "engine/AerialsFolders.h"
@@ -39,7 +40,7 @@ protected:
         const QString wallpapers = Paths::appCaches() + QStringLiteral("/Wallpapers");
         QDir().mkpath(wallpapers);
         const QString path = wallpapers + u'/' + QString::number(key) + QStringLiteral(".mp4");
-        QFile::copy(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4"), path);
+        QFile::copy(TestPaths::dataFile(QStringLiteral("loop-320x180.mp4")), path);
         return QUrl::fromLocalFile(path);
     }
 };

@@ -11,6 +11,7 @@
 #include "library/WallpaperPlaylistService.h"
 #include "support/FakeScreens.h"
 #include "support/TempFolder.h"
+#include "support/TestPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,7 +28,7 @@ protected:
     static constexpr qint64 kKey = 1718000000137;
 
     static ScreenInfo mainDisplay() { return FakeScreens::display(QStringLiteral("Display A"), QRect(0, 0, 320, 180)); }
-    static QUrl clip() { return QUrl::fromLocalFile(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4")); }
+    static QUrl clip() { return QUrl::fromLocalFile(TestPaths::dataFile(QStringLiteral("loop-320x180.mp4"))); }
 
     // The key's master video in the download cache, as an earlier apply left it.
     QUrl cacheMasterVideo(qint64 key) const

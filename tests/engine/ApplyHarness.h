@@ -1,9 +1,10 @@
 #pragma once
 
-#include "engine/ManualDelays.h"
 #include "engine/LockScreenFixture.h"
-#include "support/TaskWait.h"
+#include "engine/ManualDelays.h"
 #include "library/ManualRotationTimer.h"
+#include "support/TaskWait.h"
+#include "support/TestPaths.h"
 
 #include "backend/APIService.h"
 #include "backend/WallpaperCounterService.h"
@@ -136,8 +137,8 @@ protected:
         screen.displayId = id;
         return screen;
     }
-    static QString clipPath() { return QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4"); }
-    static QString notAVideoPath() { return QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4"); }
+    static QString clipPath() { return TestPaths::dataFile(QStringLiteral("loop-320x180.mp4")); }
+    static QString notAVideoPath() { return TestPaths::dataFile(QStringLiteral("not-a-video.mp4")); }
 
     QString assetUrl(qint64 key, const QString& file)
     {

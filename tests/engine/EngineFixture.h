@@ -7,6 +7,7 @@
 #include "platform/VideoPlayer.h"
 #include "platform/VideoSurface.h"
 #include "support/FakeScreens.h"
+#include "support/TestPaths.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -28,8 +29,8 @@ protected:
     static ScreenInfo displayA() { return display(QStringLiteral("Display A"), QRect(0, 0, 320, 180), 1); }
     static ScreenInfo displayB() { return display(QStringLiteral("Display B"), QRect(320, 0, 320, 180), 2); }
 
-    static QUrl clip() { return QUrl::fromLocalFile(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4")); }
-    static QUrl notAVideo() { return QUrl::fromLocalFile(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4")); }
+    static QUrl clip() { return QUrl::fromLocalFile(TestPaths::dataFile(QStringLiteral("loop-320x180.mp4"))); }
+    static QUrl notAVideo() { return QUrl::fromLocalFile(TestPaths::dataFile(QStringLiteral("not-a-video.mp4"))); }
     QUrl missing() const { return QUrl::fromLocalFile(folder.filePath(QStringLiteral("missing.mp4"))); }
     // A second video file, distinct from clip() by its address.
     QUrl copyOfClip(const QString& name) const

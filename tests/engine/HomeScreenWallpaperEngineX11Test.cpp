@@ -1,4 +1,5 @@
 #include "EngineTestClips.h"
+#include "support/TestPaths.h"
 
 #include "engine/HomeScreenWallpaperEngine.h"
 #include "engine/MonitorChangeService.h"
@@ -93,7 +94,7 @@ void checkWallpaperSurvivesReplacedMonitors()
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
     QtScreens screens;
     ASSERT_EQ(screens.screens().size(), 1);
-    const QUrl clip = QUrl::fromLocalFile(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4"));
+    const QUrl clip = QUrl::fromLocalFile(TestPaths::dataFile(QStringLiteral("loop-320x180.mp4")));
     UserDefaults defaults(QStringLiteral("engine-x11-test"), UserDefaults::Storage::InMemory);
     HomeScreenWallpaperEngine engine(screens, defaults);
     MonitorChangeService monitors(screens, engine);

@@ -5,6 +5,7 @@
 #include "foundation/Shared.h"
 #include "support/SampleCatalogueFixture.h"
 #include "support/TempFolder.h"
+#include "support/TestPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -80,7 +81,7 @@ protected:
     // The stock manifest that the sample catalogue serves.
     static QByteArray servedStockManifest()
     {
-        return readFile(QStringLiteral(QUORVELLE_SOURCE_DIR "/tools/sample-catalogue/stock-entries.json"));
+        return readFile(TestPaths::sourceFile(QStringLiteral("tools/sample-catalogue/stock-entries.json")));
     }
     QString stockPath() const { return QStringLiteral("/assets/in-app/entries.json"); }
 

@@ -1,6 +1,5 @@
 #include "engine/StaticWallpaperError.h"
 #include "engine/StaticWallpaperService.h"
-#include "support/TaskWait.h"
 #include "EngineTestClips.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
@@ -10,7 +9,9 @@
 #include "support/FakeDesktopPicture.h"
 #include "support/FakeScreens.h"
 #include "support/FileBytes.h"
+#include "support/TaskWait.h"
 #include "support/TempFolder.h"
+#include "support/TestPaths.h"
 
 #include <QCoro/QCoroTask>
 #include <QDir>
@@ -235,7 +236,7 @@ TEST_F(StaticWallpaperServiceTest, FilesThatGiveNoFrameFailWithTheirOwnError)
     EXPECT_EQ(notFound->kind(), Kind::videoFileNotFound);
     EXPECT_EQ(notFound->localizedDescription(), QStringLiteral("Video file not found at path: ") + missing);
 
-    for (const QString& path : {QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4"), clip(u"audio.m4a")}) {
+    for (const QString& path : {TestPaths::dataFile(QStringLiteral("not-a-video.mp4")), clip(u"audio.m4a")}) {
         SCOPED_TRACE(qPrintable(path));
         const auto failure = errorOf(service_.extractFrameImage(QUrl::fromLocalFile(path)));
         ASSERT_TRUE(failure);

@@ -1,4 +1,5 @@
 #include "library/OwnFixture.h"
+#include "support/TestPaths.h"
 
 #include "library/OwnVideoFacts.h"
 #include "screens/own/UploadIntake.h"
@@ -112,7 +113,7 @@ TEST_F(UploadIntakeTest, EveryBadFileGetsItsReason)
         QString path;
         QStringList fragments;
     } cases[] = {
-        {QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4"), {kNoVideo}},
+        {TestPaths::dataFile(QStringLiteral("not-a-video.mp4")), {kNoVideo}},
         {missing, {QStringLiteral("Failed to process wallpaper: "), QStringLiteral("does not exist")}},
         {empty, {kNoVideo}},
         {clip(Clip::AudioOnly), {QStringLiteral("(current: unknown)")}},

@@ -1,4 +1,5 @@
 #include "library/OwnFixture.h"
+#include "support/TestPaths.h"
 
 #include "foundation/AppError.h"
 #include "foundation/CancelledError.h"
@@ -55,7 +56,7 @@ TEST_F(OwnVideoImportTest, OnlyMpeg4VideosAreTakenByTheirContent)
             bytes[i] = char((i * 7919 + 13) % 251);
         file.write(bytes);
     }
-    for (const QString& refused : {empty, noise, QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4"), clip(Clip::AudioOnly),
+    for (const QString& refused : {empty, noise, TestPaths::dataFile(QStringLiteral("not-a-video.mp4")), clip(Clip::AudioOnly),
              clip(Clip::UhdMatroska)}) {
         SCOPED_TRACE(refused.toStdString());
         EXPECT_ANY_THROW(waitForTask(import_.importForPersonalUse(refused)));
@@ -199,7 +200,7 @@ TEST_F(OwnVideoImportTest, UploadedCopyReplacesItsKeyOrGoesAgain)
     EXPECT_EQ(store_.customOrder(), QList<qint64>{4821});
 
     // A copy whose facts cannot be read is not kept.
-    EXPECT_ANY_THROW(waitForTask(import_.keepUploadedCopy(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4"), 77,
+    EXPECT_ANY_THROW(waitForTask(import_.keepUploadedCopy(TestPaths::dataFile(QStringLiteral("not-a-video.mp4")), 77,
         QStringLiteral("Broken"), QStringLiteral("City"))));
     EXPECT_FALSE(QFile::exists(store_.folderPath() + QStringLiteral("/77.mp4")));
     EXPECT_TRUE(log_.contains(QStringLiteral("❌ [FullScreenView] Failed to process custom wallpaper: ")));

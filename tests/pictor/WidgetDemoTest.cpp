@@ -1,7 +1,8 @@
 // The widget targets loading from the loopback server in their loading, loaded and failed states,
 // saved as "pictor-screenshots/<name>.png" beside the test program for a reviewer to look at.
-#include "WidgetFixture.h"
 #include "support/ReviewPicture.h"
+#include "support/TestPaths.h"
+#include "WidgetFixture.h"
 
 #include "pictor/views/ActivityIndicator.h"
 #include "pictor/views/AnimatedImageView.h"
@@ -99,7 +100,7 @@ protected:
             response.set_content(testimages::gif(QSize(64, 64), frames).toStdString(), "image/gif");
         });
         server.routes().Get("/movie.mov", [](const httplib::Request&, httplib::Response& response) {
-            QFile clip(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4"));
+            QFile clip(TestPaths::dataFile(QStringLiteral("loop-320x180.mp4")));
             response.set_content(clip.open(QIODevice::ReadOnly) ? clip.readAll().toStdString() : std::string(), "video/quicktime");
         });
     }

@@ -10,6 +10,7 @@
 #include "support/TaskWait.h"
 #include "support/TempFolder.h"
 #include "support/TestHttpsServer.h"
+#include "support/TestPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -236,9 +237,9 @@ TEST_F(HttpFileTransferTest, AWriteThatFailsEndsTheDownloadAndKeepsTheFileAsItWa
 // A certificate the program trusts, made out to another host than the one asked for.
 class HttpFileTransferOtherHostTest : public HttpFileTransferTest {
 protected:
-    static QString certificate() { return QStringLiteral(QUORVELLE_TEST_DATA_DIR "/other-host-cert.pem"); }
+    static QString certificate() { return TestPaths::dataFile(QStringLiteral("other-host-cert.pem")); }
     HttpFileTransferOtherHostTest()
-        : HttpFileTransferTest(certificate(), QStringLiteral(QUORVELLE_TEST_DATA_DIR "/other-host-key.pem"))
+        : HttpFileTransferTest(certificate(), TestPaths::dataFile(QStringLiteral("other-host-key.pem")))
     {
     }
     Config trust_ = configTrusting(certificate());

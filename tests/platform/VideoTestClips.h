@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestPaths.h"
+
 #include <QColor>
 #include <QDir>
 #include <QUrl>
@@ -10,11 +12,11 @@
 namespace VideoTestClips {
 
 // 2 s, 320×180, H.264, one flat colour throughout.
-inline QUrl loop() { return QUrl::fromLocalFile(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4")); }
+inline QUrl loop() { return QUrl::fromLocalFile(TestPaths::dataFile(QStringLiteral("loop-320x180.mp4"))); }
 inline QColor loopColour() { return QColor(0x20, 0x50, 0xC0); }
 
 // Plain text under a video file name.
-inline QUrl notAVideo() { return QUrl::fromLocalFile(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/not-a-video.mp4")); }
+inline QUrl notAVideo() { return QUrl::fromLocalFile(TestPaths::dataFile(QStringLiteral("not-a-video.mp4"))); }
 
 inline QUrl missing() { return QUrl::fromLocalFile(QDir::temp().filePath(QStringLiteral("quorvelle-no-such-clip.mp4"))); }
 

@@ -1,5 +1,8 @@
 #include "IngestServer.h"
 
+#include "support/TestPaths.h"
+
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
@@ -7,8 +10,9 @@
 #include <httplib.h>
 
 IngestServer::IngestServer()
-    : server_(std::make_unique<httplib::SSLServer>(QUORVELLE_TEST_DATA_DIR "/sample-catalogue-cert.pem",
-                                                   QUORVELLE_TEST_DATA_DIR "/sample-catalogue-key.pem"))
+    : server_(std::make_unique<httplib::SSLServer>(
+          QFile::encodeName(TestPaths::dataFile(QStringLiteral("sample-catalogue-cert.pem"))).constData(),
+          QFile::encodeName(TestPaths::dataFile(QStringLiteral("sample-catalogue-key.pem"))).constData()))
 {
     server_->Post(R"(/v2/.*)", [this](const httplib::Request& request, httplib::Response& response) {
         std::lock_guard lock(mutex_);
@@ -36,7 +40,7 @@ IngestServer::~IngestServer()
 
 QUrl IngestServer::baseUrl() const { return QUrl(QStringLiteral("https://127.0.0.1:%1/").arg(port_)); }
 
-QString IngestServer::certificateFile() { return QStringLiteral(QUORVELLE_TEST_DATA_DIR "/sample-catalogue-cert.pem"); }
+QString IngestServer::certificateFile() { return TestPaths::dataFile(QStringLiteral("sample-catalogue-cert.pem")); }
 
 void IngestServer::queueStatuses(const QList<int>& statuses)
 {

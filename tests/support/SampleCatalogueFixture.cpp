@@ -1,6 +1,7 @@
 #include "SampleCatalogueFixture.h"
 
 #include "platform/Http.h"
+#include "TestPaths.h"
 
 #include <QTest>
 
@@ -31,14 +32,14 @@ SampleCatalogueFixture::~SampleCatalogueFixture()
 QString SampleCatalogueFixture::sharedMediaFolder()
 {
     const QString configured = qEnvironmentVariable("QUORVELLE_SAMPLE_MEDIA_DIR");
-    return configured.isEmpty() ? QStringLiteral(SAMPLE_CATALOGUE_BUILD_MEDIA_DIR) : configured;
+    return configured.isEmpty() ? TestPaths::sampleMediaFolder() : configured;
 }
 
 samplecatalogue::SampleCatalogue::Options SampleCatalogueFixture::testOptions()
 {
     samplecatalogue::SampleCatalogue::Options options;
-    options.certificateFile = QStringLiteral(QUORVELLE_TEST_DATA_DIR "/sample-catalogue-cert.pem");
-    options.privateKeyFile = QStringLiteral(QUORVELLE_TEST_DATA_DIR "/sample-catalogue-key.pem");
+    options.certificateFile = TestPaths::dataFile(QStringLiteral("sample-catalogue-cert.pem"));
+    options.privateKeyFile = TestPaths::dataFile(QStringLiteral("sample-catalogue-key.pem"));
     options.mediaFolder = sharedMediaFolder();
     return options;
 }

@@ -1,5 +1,7 @@
 #include "support/TestHttpsServer.h"
 
+#include "TestPaths.h"
+
 #include <httplib.h>
 
 #include <stdexcept>
@@ -48,6 +50,6 @@ bool TestHttpsServer::waitForShutdown(int ms)
     return shutdown_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
 }
 
-QString TestHttpsServer::certificateFile() { return QStringLiteral(QUORVELLE_TEST_DATA_DIR "/sample-catalogue-cert.pem"); }
+QString TestHttpsServer::certificateFile() { return TestPaths::dataFile(QStringLiteral("sample-catalogue-cert.pem")); }
 
-QString TestHttpsServer::keyFile() { return QStringLiteral(QUORVELLE_TEST_DATA_DIR "/sample-catalogue-key.pem"); }
+QString TestHttpsServer::keyFile() { return TestPaths::dataFile(QStringLiteral("sample-catalogue-key.pem")); }

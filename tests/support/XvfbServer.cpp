@@ -1,5 +1,7 @@
 #include "support/XvfbServer.h"
 
+#include "TestPaths.h"
+
 #include <QCoreApplication>
 #include <QStandardPaths>
 
@@ -57,7 +59,7 @@ QProcessEnvironment XvfbServer::environment() const
     environment.insert(QStringLiteral("DISPLAY"), display_);
     // The X platform loads libraries whose process-long allocations are known leaks.
     if (!environment.contains(QStringLiteral("LSAN_OPTIONS")))
-        environment.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=" QUORVELLE_SOURCE_DIR "/tests/lsan.supp"));
+        environment.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=") + TestPaths::sourceFile(QStringLiteral("tests/lsan.supp")));
     return environment;
 }
 

@@ -1,3 +1,5 @@
+#include "support/TestPaths.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -31,7 +33,7 @@ protected:
         env.insert(QStringLiteral("PATH"), bin_.path() + u':' + env.value(QStringLiteral("PATH")));
         setup.setProcessEnvironment(env);
         setup.setProcessChannelMode(QProcess::MergedChannels);
-        setup.start(QStringLiteral(QUORVELLE_SOURCE_DIR "/scripts/setup"), {});
+        setup.start(TestPaths::sourceFile(QStringLiteral("scripts/setup")), {});
         EXPECT_TRUE(setup.waitForFinished(120000));
         EXPECT_EQ(setup.exitCode(), 0);
         return QString::fromUtf8(setup.readAll());

@@ -6,6 +6,7 @@
 #include "support/Eventually.h"
 #include "support/FileBytes.h"
 #include "support/TestHttpsServer.h"
+#include "support/TestPaths.h"
 
 #include <QTest>
 
@@ -39,7 +40,7 @@ TEST(HeroBackdropTest, AHeroWhoseStoredVideoWasClearedPlaysAgainAndStoresItAgain
     config.caCertificateFile = TestHttpsServer::certificateFile();
     Shared<Config>::Override configGuard(config);
     TestHttpsServer server;
-    const QByteArray video = readFile(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4"));
+    const QByteArray video = readFile(TestPaths::dataFile(QStringLiteral("loop-320x180.mp4")));
     server.routes().Get("/hero/cleared.mp4", [&](const httplib::Request&, httplib::Response& res) {
         res.set_content(video.constData(), size_t(video.size()), "video/mp4");
     });

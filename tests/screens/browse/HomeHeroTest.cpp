@@ -7,6 +7,7 @@
 #include "support/Eventually.h"
 #include "support/FileBytes.h"
 #include "support/TestHttpsServer.h"
+#include "support/TestPaths.h"
 #include "ui/BrowseContext.h"
 #include "ui/LabelButton.h"
 #include "ui/VideoPlayerPool.h"
@@ -36,7 +37,7 @@ QList<WallpaperModel> slides(int count)
         model.id = QUuid::createUuid();
         model.title = QStringLiteral("Slide %1").arg(i);
         model.category = QStringLiteral("Nature");
-        model.previewhdUrl = QUrl::fromLocalFile(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4"));
+        model.previewhdUrl = QUrl::fromLocalFile(TestPaths::dataFile(QStringLiteral("loop-320x180.mp4")));
         list.append(model);
     }
     return list;
@@ -226,7 +227,7 @@ TEST_F(HomeHeroTest, ASlideWhoseStoredPreviewWasClearedPlaysAgainAndStoresItAgai
     config.caCertificateFile = TestHttpsServer::certificateFile();
     Shared<Config>::Override configGuard(config);
     TestHttpsServer server;
-    const QByteArray video = readFile(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/loop-320x180.mp4"));
+    const QByteArray video = readFile(TestPaths::dataFile(QStringLiteral("loop-320x180.mp4")));
     server.routes().Get("/wallpaper/4104/previewhd.mp4", [&](const httplib::Request&, httplib::Response& res) {
         res.set_content(video.constData(), size_t(video.size()), "video/mp4");
     });
