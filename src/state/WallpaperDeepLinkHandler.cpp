@@ -126,7 +126,8 @@ QCoro::Task<> WallpaperDeepLinkHandler::fetch(QPointer<WallpaperDeepLinkHandler>
 {
     // A link that launched the application arrives before the first load has finished.
     into->ready = co_await waitForState(handler);
-    if (into->ready) {
+    // The handler may have gone while the application state loaded.
+    if (into->ready && handler) {
         try {
             const QList<WallpaperResponseItem> items = co_await handler->api_.getWallpapersById(QList<qint64>(1, key));
             if (!items.isEmpty())
