@@ -2,6 +2,7 @@
 
 #include "foundation/JsonReader.h"
 #include "foundation/JsonWriter.h"
+#include "foundation/UserDefaults.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,10 +11,9 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
+#include <memory>
 #include <optional>
 #include <utility>
-
-class UserDefaults;
 
 // One list of the personal library in the user-defaults store: a data value holding the compact
 // JSON array of its records, rewritten whole on every change. It decodes record by record, so a
@@ -138,22 +138,42 @@ public:
         write(encode(records), records.size());
     }
 
-    // The stored form of the records: the compact JSON array, built record by record so that a
-    // long list is never held as one JSON document too. Any thread.
+    // The stored form of the records, the compact JSON array, handed to `append` in pieces of a
+    // few hundred records: a long list is never held as one JSON document, nor as one array. Any
+    // thread.
+    template <typename Records>
+    static void encode(const Records& records, const UserDefaults::DataSource::Append& append)
+    {
+        constexpr qsizetype kRecordsPerPiece = 500;
+        QByteArray piece("[");
+        qsizetype written = 0;
+        for (const auto& record : records) {
+            if (written > 0)
+                piece += ',';
+            piece += JsonWriter::toBytes(record.toJson());
+            if (++written % kRecordsPerPiece == 0) {
+                append(piece);
+                piece.clear();
+            }
+        }
+        piece += ']';
+        append(piece);
+    }
     template <typename Records>
     static QByteArray encode(const Records& records)
     {
-        QByteArray array("[");
-        for (const auto& record : records) {
-            if (array.size() > 1)
-                array += ',';
-            array += JsonWriter::toBytes(record.toJson());
-        }
-        array += ']';
+        QByteArray array;
+        encode(records, [&array](QByteArrayView piece) { array += piece; });
         return array;
     }
     // Stores an encoded array of `count` records.
     void write(const QByteArray& array, qsizetype count);
+    // Stores the `count` records that `source` keeps, and every later change it announces the same
+    // way: the store writes what the source makes and holds no copy.
+    void write(const std::shared_ptr<const UserDefaults::DataSource>& source, qsizetype count);
+    // The records `source` keeps make what is stored: the store lets go of its stored bytes
+    // (unless the load left something out that is still to be kept in the backup).
+    void keepIn(const std::shared_ptr<const UserDefaults::DataSource>& source);
 
 private:
     // Each record's bytes, parsed apart; nothing when the text is not an array of objects or a
