@@ -61,30 +61,38 @@ double decodeDouble(const JsonReader& entry)
 }
 
 // Whole Base64 text, decoded in parts of whole groups on every core: tens of megabytes of it
-// stand between the start and the window.
+// stand between the start and the window. Each part goes straight to its place in the result,
+// so the decoded bytes are never held twice.
 std::optional<QByteArray> decodeBase64(QByteArrayView base64)
 {
     if (base64.size() % 4 != 0)
         return std::nullopt;
+    if (base64.isEmpty())
+        return QByteArray();
     constexpr qsizetype kPart = qsizetype(4) << 20;
-    QList<QByteArrayView> parts;
-    for (qsizetype at = 0; at < base64.size(); at += kPart)
-        parts.append(base64.sliced(at, std::min(kPart, base64.size() - at)));
-    const auto decodePart = [](QByteArrayView part) -> std::optional<QByteArray> {
-        auto result = QByteArray::fromBase64Encoding(QByteArray::fromRawData(part.data(), part.size()),
-            QByteArray::AbortOnBase64DecodingErrors);
-        return result ? std::optional(*std::move(result)) : std::nullopt;
+    QByteArray whole(base64.size() / 4 * 3, Qt::Uninitialized);
+    struct Part {
+        QByteArrayView base64;
+        char* decoded;
     };
-    const QList<std::optional<QByteArray>> decoded = parts.size() == 1
-        ? QList<std::optional<QByteArray>>{decodePart(parts.first())}
-        : QtConcurrent::blockingMapped<QList<std::optional<QByteArray>>>(parts, decodePart);
-    QByteArray whole;
-    whole.reserve(base64.size() / 4 * 3);
-    for (const std::optional<QByteArray>& part : decoded) {
-        if (!part)
+    QList<Part> parts;
+    for (qsizetype at = 0; at < base64.size(); at += kPart)
+        parts.append({base64.sliced(at, std::min(kPart, base64.size() - at)), whole.data() + at / 4 * 3});
+    // The decoded size, or nothing for bad Base64. Only the last part may end in padding.
+    const auto decodePart = [last = parts.constLast().decoded](const Part& part) -> std::optional<qsizetype> {
+        const auto result = QByteArray::fromBase64Encoding(QByteArray::fromRawData(part.base64.data(), part.base64.size()),
+            QByteArray::AbortOnBase64DecodingErrors);
+        if (!result || (part.decoded != last && result.decoded.size() != part.base64.size() / 4 * 3))
             return std::nullopt;
-        whole += *part;
-    }
+        std::copy(result.decoded.cbegin(), result.decoded.cend(), part.decoded);
+        return result.decoded.size();
+    };
+    const QList<std::optional<qsizetype>> sizes = parts.size() == 1
+        ? QList<std::optional<qsizetype>>{decodePart(parts.first())}
+        : QtConcurrent::blockingMapped<QList<std::optional<qsizetype>>>(parts, decodePart);
+    if (std::any_of(sizes.cbegin(), sizes.cend(), [](const std::optional<qsizetype>& size) { return !size; }))
+        return std::nullopt;
+    whole.truncate((parts.size() - 1) * (kPart / 4 * 3) + *sizes.constLast());
     return whole;
 }
 
@@ -383,16 +391,18 @@ void UserDefaults::save()
 
 void UserDefaults::flush() { writer_.flush(); }
 
-bool UserDefaults::writesBehind() const
+bool UserDefaults::writesBehind() const { return dataSize(values_) > kWriteBehindBytes; }
+
+qsizetype UserDefaults::dataSize(const QHash<QString, Value>& values)
 {
     qsizetype size = 0;
-    for (const Value& value : values_) {
+    for (const Value& value : values) {
         if (const QByteArray* data = std::get_if<QByteArray>(&value))
             size += data->size();
         else if (const Source* source = std::get_if<Source>(&value))
             size += (*source)->sizeHint();
     }
-    return size > kWriteBehindBytes;
+    return size;
 }
 
 UserDefaults::Snapshots UserDefaults::snapshots() const
@@ -442,14 +452,7 @@ QByteArray UserDefaults::fileBytes(const QHash<QString, Value>& values, const Sn
     keys.sort();
     QByteArray bytes("{");
     // Room for the Base64 of the data, so the file's bytes are never copied while they grow.
-    qsizetype dataBytes = 0;
-    for (const Value& value : values) {
-        if (const QByteArray* data = std::get_if<QByteArray>(&value))
-            dataBytes += data->size();
-        else if (const Source* source = std::get_if<Source>(&value))
-            dataBytes += (*source)->sizeHint();
-    }
-    bytes.reserve(dataBytes / 3 * 4 + 64 * 1024);
+    bytes.reserve(dataSize(values) / 3 * 4 + 64 * 1024);
     for (const QString& key : std::as_const(keys)) {
         if (bytes.size() > 1)
             bytes += ',';

@@ -140,6 +140,8 @@ private:
     void moveAside(const QString& reason, qsizetype salvaged);
     void save();
     bool writesBehind() const;
+    // The bytes of the data values, roughly for those kept by their owners.
+    static qsizetype dataSize(const QHash<QString, Value>& values);
     Snapshots snapshots() const;
     static QByteArray bytesOf(const DataSource::Write& write);
     // Writes the values to the file; the reason it failed, or nothing.

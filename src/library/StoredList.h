@@ -86,15 +86,13 @@ public:
             return part;
         };
         const QList<std::pair<qsizetype, qsizetype>> ranges = chunks(array->size());
-        const QList<JsonRecords<T>> parts = ranges.size() == 1
+        QList<JsonRecords<T>> parts = ranges.size() == 1
             ? QList<JsonRecords<T>>{decodeRange(ranges.first())}
             : QtConcurrent::blockingMapped<QList<JsonRecords<T>>>(&decodingPool(), ranges, decodeRange);
         decoded.records.emplace();
         decoded.records->reserve(array->size());
-        for (const JsonRecords<T>& part : parts) {
-            decoded.records->append(part.values);
-            decoded.errors.append(part.errors);
-        }
+        for (JsonRecords<T>& part : parts)
+            gather(decoded, part);
         return decoded;
     }
 
@@ -210,19 +208,27 @@ private:
             return part;
         };
         const QList<std::pair<qsizetype, qsizetype>> ranges = chunks(objects->size());
-        const QList<Part> parts = ranges.size() == 1
+        QList<Part> parts = ranges.size() == 1
             ? QList<Part>{decodeRange(ranges.first())}
             : QtConcurrent::blockingMapped<QList<Part>>(&decodingPool(), ranges, decodeRange);
         Decoded<T> decoded;
         decoded.records.emplace();
         decoded.records->reserve(objects->size());
-        for (const Part& part : parts) {
+        for (Part& part : parts) {
             if (!part.parsed)
                 return std::nullopt;
-            decoded.records->append(part.records.values);
-            decoded.errors.append(part.records.errors);
+            gather(decoded, part.records);
         }
         return decoded;
+    }
+    // Moves a part's records to the end of the list and lets go of the part: a long list is never
+    // held twice.
+    template <typename T>
+    static void gather(Decoded<T>& decoded, JsonRecords<T>& part)
+    {
+        decoded.records->append(std::move(part.values));
+        part.values = {};
+        decoded.errors.append(part.errors);
     }
     // Where each element of a JSON array of objects lies in the text ([begin, size) of its
     // bytes), found by reading its brackets and strings only; nothing for any other text.
