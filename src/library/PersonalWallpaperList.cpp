@@ -112,7 +112,7 @@ UserDefaults::DataSource::Write PersonalWallpaperList::Entries::snapshot() const
 qsizetype PersonalWallpaperList::Entries::sizeHint() const
 {
     // A stored record takes some 700 bytes.
-    constexpr qsizetype kRecordBytes = 1024;
+    constexpr qsizetype kRecordBytes = 768;
     return order.size() * kRecordBytes;
 }
 
