@@ -466,8 +466,8 @@ QByteArray UserDefaults::fileBytes(const QHash<QString, Value>& values, const Sn
             Base64Appender base64(bytes);
             if (const QByteArray* data = std::get_if<QByteArray>(&found.value()))
                 base64.append(*data);
-            else
-                sources.value(key)([&base64](QByteArrayView piece) { base64.append(piece); });
+            else // called where it lies, not on a copy: it may let go of what it shares as it runs
+                sources.constFind(key).value()([&base64](QByteArrayView piece) { base64.append(piece); });
             base64.finish();
             bytes += "\"}";
         } else {
