@@ -61,40 +61,78 @@ double decodeDouble(const JsonReader& entry)
 }
 
 // Whole Base64 text, decoded in parts of whole groups on every core: tens of megabytes of it
-// stand between the start and the window.
+// stand between the start and the window. Each part goes straight to its place in the result,
+// so the decoded bytes are never held twice.
 std::optional<QByteArray> decodeBase64(QByteArrayView base64)
 {
     if (base64.size() % 4 != 0)
         return std::nullopt;
+    if (base64.isEmpty())
+        return QByteArray();
     constexpr qsizetype kPart = qsizetype(4) << 20;
-    QList<QByteArrayView> parts;
-    for (qsizetype at = 0; at < base64.size(); at += kPart)
-        parts.append(base64.sliced(at, std::min(kPart, base64.size() - at)));
-    const auto decodePart = [](QByteArrayView part) -> std::optional<QByteArray> {
-        auto result = QByteArray::fromBase64Encoding(QByteArray::fromRawData(part.data(), part.size()),
-            QByteArray::AbortOnBase64DecodingErrors);
-        return result ? std::optional(*std::move(result)) : std::nullopt;
+    QByteArray whole(base64.size() / 4 * 3, Qt::Uninitialized);
+    struct Part {
+        QByteArrayView base64;
+        char* decoded;
     };
-    const QList<std::optional<QByteArray>> decoded = parts.size() == 1
-        ? QList<std::optional<QByteArray>>{decodePart(parts.first())}
-        : QtConcurrent::blockingMapped<QList<std::optional<QByteArray>>>(parts, decodePart);
-    QByteArray whole;
-    whole.reserve(base64.size() / 4 * 3);
-    for (const std::optional<QByteArray>& part : decoded) {
-        if (!part)
+    QList<Part> parts;
+    for (qsizetype at = 0; at < base64.size(); at += kPart)
+        parts.append({base64.sliced(at, std::min(kPart, base64.size() - at)), whole.data() + at / 4 * 3});
+    // The decoded size, or nothing for bad Base64. Only the last part may end in padding.
+    const auto decodePart = [last = parts.constLast().decoded](const Part& part) -> std::optional<qsizetype> {
+        const auto result = QByteArray::fromBase64Encoding(QByteArray::fromRawData(part.base64.data(), part.base64.size()),
+            QByteArray::AbortOnBase64DecodingErrors);
+        if (!result || (part.decoded != last && result.decoded.size() != part.base64.size() / 4 * 3))
             return std::nullopt;
-        whole += *part;
-    }
+        std::copy(result.decoded.cbegin(), result.decoded.cend(), part.decoded);
+        return result.decoded.size();
+    };
+    const QList<std::optional<qsizetype>> sizes = parts.size() == 1
+        ? QList<std::optional<qsizetype>>{decodePart(parts.first())}
+        : QtConcurrent::blockingMapped<QList<std::optional<qsizetype>>>(parts, decodePart);
+    if (std::any_of(sizes.cbegin(), sizes.cend(), [](const std::optional<qsizetype>& size) { return !size; }))
+        return std::nullopt;
+    whole.truncate((parts.size() - 1) * (kPart / 4 * 3) + *sizes.constLast());
     return whole;
 }
 
-// The Base64 of `data` appended in parts of whole groups, never held whole beside the file's bytes.
-void appendBase64(QByteArray& bytes, const QByteArray& data)
-{
-    constexpr qsizetype kPart = qsizetype(3) << 20;
-    for (qsizetype at = 0; at < data.size(); at += kPart)
-        bytes += QByteArray::fromRawData(data.constData() + at, std::min(kPart, data.size() - at)).toBase64();
-}
+// Appends the Base64 of bytes that come piece by piece, in parts of whole groups, so that they
+// are never held whole beside the file's bytes: a piece's last one or two bytes wait for the next.
+class Base64Appender {
+public:
+    explicit Base64Appender(QByteArray& bytes) : bytes_(bytes) {}
+
+    void append(QByteArrayView piece)
+    {
+        while (carried_ > 0 && carried_ < 3 && !piece.isEmpty()) {
+            carry_[carried_++] = piece.front();
+            piece = piece.sliced(1);
+        }
+        if (carried_ < 3 && carried_ > 0)
+            return;
+        if (carried_ == 3)
+            flushCarry();
+        constexpr qsizetype kPart = qsizetype(3) << 20;
+        const qsizetype whole = piece.size() - piece.size() % 3;
+        for (qsizetype at = 0; at < whole; at += kPart)
+            bytes_ += QByteArray::fromRawData(piece.data() + at, std::min(kPart, whole - at)).toBase64();
+        for (qsizetype at = whole; at < piece.size(); ++at)
+            carry_[carried_++] = piece.at(at);
+    }
+    // Writes what is left, with its padding.
+    void finish() { flushCarry(); }
+
+private:
+    void flushCarry()
+    {
+        bytes_ += QByteArray::fromRawData(carry_.data(), carried_).toBase64();
+        carried_ = 0;
+    }
+
+    QByteArray& bytes_;
+    std::array<char, 3> carry_{};
+    int carried_ = 0;
+};
 
 void warn(const QString& message) { logLine(QStringLiteral("⚠️"), QStringLiteral("UserDefaults"), message); }
 } // namespace
@@ -109,8 +147,8 @@ UserDefaults::UserDefaults(const QString& domain, Storage storage, QObject* pare
     , persists_(storage == Storage::OnDisk)
     , writer_(QStringLiteral("UserDefaults writer"), [this] {
         // The values are shared with the worker, not copied: a later change detaches them.
-        return [this, path = filePath_, values = values_, unreadable = unreadable_]() -> WriteBehind::Finish {
-            return [this, failure = write(path, values, unreadable)] { written(failure); };
+        return [this, path = filePath_, values = values_, sources = snapshots(), unreadable = unreadable_]() -> WriteBehind::Finish {
+            return [this, failure = write(path, values, sources, unreadable)] { written(failure); };
         };
     })
 {
@@ -134,7 +172,13 @@ QString UserDefaults::string(const QString& key, const QString& fallback) const 
 qint64 UserDefaults::integer(const QString& key, qint64 fallback) const { return get(key, fallback); }
 double UserDefaults::doubleValue(const QString& key, double fallback) const { return get(key, fallback); }
 bool UserDefaults::boolean(const QString& key, bool fallback) const { return get(key, fallback); }
-QByteArray UserDefaults::data(const QString& key) const { return get(key, QByteArray()); }
+QByteArray UserDefaults::data(const QString& key) const
+{
+    if (const Source source = get(key, Source()))
+        return bytesOf(source->snapshot());
+    return get(key, QByteArray());
+}
+
 QJsonArray UserDefaults::array(const QString& key) const { return get(key, QJsonArray()); }
 QJsonObject UserDefaults::dictionary(const QString& key) const { return get(key, QJsonObject()); }
 
@@ -173,7 +217,9 @@ void UserDefaults::store(const QString& key, Value value)
 bool UserDefaults::copyEntry(const QString& from, const QString& to)
 {
     if (const auto found = values_.constFind(from); found != values_.cend()) {
-        store(to, Value(found.value()));
+        // A source changes with its owner: the copy keeps the value it has now.
+        const Source* source = std::get_if<Source>(&found.value());
+        store(to, source ? Value(bytesOf((*source)->snapshot())) : Value(found.value()));
         return true;
     }
     if (!unreadable_.contains(from))
@@ -200,6 +246,21 @@ void UserDefaults::remove(const QString& key)
     save();
     if (removed)
         emit valueChanged(key);
+}
+
+void UserDefaults::setDataSource(const QString& key, std::shared_ptr<const DataSource> source)
+{
+    values_.insert(key, std::move(source));
+    unreadable_.remove(key);
+    save();
+    emit valueChanged(key);
+}
+
+void UserDefaults::keepDataIn(const QString& key, std::shared_ptr<const DataSource> source)
+{
+    const auto found = values_.find(key);
+    if (found != values_.end() && (std::holds_alternative<QByteArray>(*found) || std::holds_alternative<Source>(*found)))
+        *found = std::move(source);
 }
 
 void UserDefaults::load()
@@ -325,27 +386,49 @@ void UserDefaults::save()
     if (writer_.isBusy() || writesBehind())
         writer_.request();
     else
-        written(write(filePath_, values_, unreadable_));
+        written(write(filePath_, values_, snapshots(), unreadable_));
 }
 
 void UserDefaults::flush() { writer_.flush(); }
 
-bool UserDefaults::writesBehind() const
+bool UserDefaults::writesBehind() const { return dataSize(values_) > kWriteBehindBytes; }
+
+qsizetype UserDefaults::dataSize(const QHash<QString, Value>& values)
 {
     qsizetype size = 0;
-    for (const Value& value : values_)
+    for (const Value& value : values) {
         if (const QByteArray* data = std::get_if<QByteArray>(&value))
             size += data->size();
-    return size > kWriteBehindBytes;
+        else if (const Source* source = std::get_if<Source>(&value))
+            size += (*source)->sizeHint();
+    }
+    return size;
 }
 
-QString UserDefaults::write(const QString& filePath, const QHash<QString, Value>& values, const QJsonObject& unreadable)
+UserDefaults::Snapshots UserDefaults::snapshots() const
+{
+    Snapshots sources;
+    for (auto it = values_.cbegin(); it != values_.cend(); ++it)
+        if (const Source* source = std::get_if<Source>(&it.value()))
+            sources.insert(it.key(), (*source)->snapshot());
+    return sources;
+}
+
+QByteArray UserDefaults::bytesOf(const DataSource::Write& write)
+{
+    QByteArray bytes;
+    write([&bytes](QByteArrayView piece) { bytes += piece; });
+    return bytes;
+}
+
+QString UserDefaults::write(const QString& filePath, const QHash<QString, Value>& values, const Snapshots& sources,
+    const QJsonObject& unreadable)
 {
     QString reason;
     // A crash, a full disk or a failing device in the middle of a write must never leave a
     // truncated store: the old file is replaced only by a whole, synced new one.
     if (Paths::makePrivateFolder(QFileInfo(filePath).path(), &reason)
-        && signalry::AtomicFile::replace(filePath, fileBytes(values, unreadable), &reason))
+        && signalry::AtomicFile::replace(filePath, fileBytes(values, sources, unreadable), &reason))
         return {};
     return reason;
 }
@@ -361,7 +444,7 @@ void UserDefaults::written(const QString& failure)
     }
 }
 
-QByteArray UserDefaults::fileBytes(const QHash<QString, Value>& values, const QJsonObject& unreadable)
+QByteArray UserDefaults::fileBytes(const QHash<QString, Value>& values, const Snapshots& sources, const QJsonObject& unreadable)
 {
     // Written entry by entry rather than through one document: a long list held as data (tens
     // of megabytes) is Base64-encoded straight into the file's bytes, never held as text too.
@@ -369,11 +452,7 @@ QByteArray UserDefaults::fileBytes(const QHash<QString, Value>& values, const QJ
     keys.sort();
     QByteArray bytes("{");
     // Room for the Base64 of the data, so the file's bytes are never copied while they grow.
-    qsizetype dataBytes = 0;
-    for (const Value& value : values)
-        if (const QByteArray* data = std::get_if<QByteArray>(&value))
-            dataBytes += data->size();
-    bytes.reserve(dataBytes / 3 * 4 + 64 * 1024);
+    bytes.reserve(dataSize(values) / 3 * 4 + 64 * 1024);
     for (const QString& key : std::as_const(keys)) {
         if (bytes.size() > 1)
             bytes += ',';
@@ -382,15 +461,23 @@ QByteArray UserDefaults::fileBytes(const QHash<QString, Value>& values, const QJ
         const auto found = values.constFind(key);
         if (found == values.cend()) {
             bytes += JsonWriter::toBytes(unreadable.value(key), true);
-        } else if (const QByteArray* data = std::get_if<QByteArray>(&found.value())) {
+        } else if (std::holds_alternative<QByteArray>(found.value()) || std::holds_alternative<Source>(found.value())) {
             bytes += "{\"type\":\"data\",\"value\":\"";
-            appendBase64(bytes, *data);
+            Base64Appender base64(bytes);
+            if (const QByteArray* data = std::get_if<QByteArray>(&found.value()))
+                base64.append(*data);
+            else // called where it lies, not on a copy: it may let go of what it shares as it runs
+                sources.constFind(key).value()([&base64](QByteArrayView piece) { base64.append(piece); });
+            base64.finish();
             bytes += "\"}";
         } else {
             const QJsonValue encoded = std::visit(
-                [](const auto& value) {
-                    if constexpr (std::is_same_v<std::decay_t<decltype(value)>, double>)
+                [](const auto& value) -> QJsonValue {
+                    using Type = std::decay_t<decltype(value)>;
+                    if constexpr (std::is_same_v<Type, double>)
                         return encodeDouble(value);
+                    else if constexpr (std::is_same_v<Type, Source> || std::is_same_v<Type, QByteArray>)
+                        return {}; // written above
                     else
                         return JsonWriter::encode(value);
                 },

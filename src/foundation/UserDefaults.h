@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <variant>
 
@@ -23,12 +25,28 @@
 // changes made while a write runs are folded into one more write after it, and flush() (at quit,
 // and on destruction) waits for what is still to be written. A write that fails (a read-only
 // disk, a file where the folder goes) keeps the values in memory, is announced once per reason,
-// and is tried again every kRetryMs until it lands. Lives on the GUI thread.
+// and is tried again every kRetryMs until it lands. A data value may be kept by its owner in a
+// form of its own (a DataSource), so that a long list is not held twice. Lives on the GUI thread.
 class UserDefaults : public QObject {
     Q_OBJECT
 
 public:
     enum class Storage { OnDisk, InMemory };
+
+    // A data value kept by its owner (a long list, decoded) that becomes bytes only when the
+    // file is written, piece by piece: the store never holds those bytes beside the owner's form.
+    class DataSource {
+    public:
+        using Append = std::function<void(QByteArrayView)>;
+        // Hands the bytes to `append` in order. Runs on any thread.
+        using Write = std::function<void(const Append&)>;
+
+        virtual ~DataSource() = default;
+        // The value as it is now, to be written later anywhere. Called on the GUI thread.
+        virtual Write snapshot() const = 0;
+        // Roughly the size of the bytes: a long value makes the store write behind.
+        virtual qsizetype sizeHint() const = 0;
+    };
 
     static inline const QString kStandardDomain = QStringLiteral("standard");
     static constexpr int kRetryMs = 3000;
@@ -82,6 +100,13 @@ public:
     void setArray(const QString& key, const QJsonArray& value);
     void setDictionary(const QString& key, const QJsonObject& value);
     void remove(const QString& key);
+    // The data under `key` is now what `source` makes, and changes with it: the owner calls this
+    // again after each change (each call is a change, written and announced).
+    void setDataSource(const QString& key, std::shared_ptr<const DataSource> source);
+    // The owner of the data stored under `key` keeps it from now on, in a form that makes the same
+    // value: the store lets go of the bytes and writes nothing now. Nothing happens when the key
+    // holds no data.
+    void keepDataIn(const QString& key, std::shared_ptr<const DataSource> source);
 
     // The last write failed and is being tried again.
     bool hasUnsavedChanges() const { return !writeFailure_.isEmpty(); }
@@ -97,8 +122,11 @@ signals:
     void saveFailed(const QString& filePath, const QString& reason);
 
 private:
-    // The alternatives' order is the order of the type tags written to the file.
-    using Value = std::variant<QByteArray, QString, qint64, double, bool, QDateTime, QJsonArray, QJsonObject>;
+    using Source = std::shared_ptr<const DataSource>;
+    // The alternatives' order is the order of the type tags written to the file; a source is data.
+    using Value = std::variant<QByteArray, QString, qint64, double, bool, QDateTime, QJsonArray, QJsonObject, Source>;
+    // The sources' values as they are when a write starts, by key.
+    using Snapshots = QHash<QString, DataSource::Write>;
 
     template <typename T>
     T get(const QString& key, T fallback) const;
@@ -112,9 +140,14 @@ private:
     void moveAside(const QString& reason, qsizetype salvaged);
     void save();
     bool writesBehind() const;
+    // The bytes of the data values, roughly for those kept by their owners.
+    static qsizetype dataSize(const QHash<QString, Value>& values);
+    Snapshots snapshots() const;
+    static QByteArray bytesOf(const DataSource::Write& write);
     // Writes the values to the file; the reason it failed, or nothing.
-    static QString write(const QString& filePath, const QHash<QString, Value>& values, const QJsonObject& unreadable);
-    static QByteArray fileBytes(const QHash<QString, Value>& values, const QJsonObject& unreadable);
+    static QString write(const QString& filePath, const QHash<QString, Value>& values, const Snapshots& sources,
+        const QJsonObject& unreadable);
+    static QByteArray fileBytes(const QHash<QString, Value>& values, const Snapshots& sources, const QJsonObject& unreadable);
     void written(const QString& failure);
     void saveFailedFor(const QString& reason);
 

@@ -29,7 +29,6 @@ LikedWallpapersService::LikedWallpapersService(UserDefaults& defaults, Wallpaper
           StoredList::Lines{kType, QStringLiteral("❤️"), QStringLiteral("liked wallpapers"),
               QStringLiteral("Loaded  %1 liked wallpapers from UserDefaults"),
               QStringLiteral("Saved %1 liked wallpapers to UserDefaults")}))
-    , writer_(QStringLiteral("Liked wallpapers writer"), [this] { return list_->saveBehind(); })
 {
     std::optional<QFuture<PersonalWallpaperList::Decoded>> decoding = list_->decodeOnWorker();
     if (!decoding) {
@@ -97,7 +96,6 @@ void LikedWallpapersService::flush()
 {
     if (!waiting_.isEmpty())
         makeWaitingChanges();
-    writer_.flush();
     defaults_.flush();
 }
 
@@ -120,7 +118,7 @@ void LikedWallpapersService::addWallpaper(const WallpaperModel& wallpaper, bool 
         emit likedOrderChanged();
     if (recordsChanged)
         emit likedWallpapersChanged();
-    writer_.request();
+    list_->save();
     log(QStringLiteral("❤️"), QStringLiteral("Added wallpaper %1 (%2) to liked list").arg(key).arg(wallpaper.title));
     if (!skipCounter) {
         // Reported later, on its own: the like stands whatever the backend answers.
@@ -142,7 +140,7 @@ void LikedWallpapersService::removeWallpaper(std::optional<qint64> key)
         emit likedOrderChanged();
     if (recordsChanged)
         emit likedWallpapersChanged();
-    writer_.request();
+    list_->save();
     playlists_.removeWallpaperFromAllPlaylists(*key);
     log(QStringLiteral("💔"), QStringLiteral("Removed wallpaper %1 from liked list").arg(*key));
 }

@@ -23,7 +23,8 @@ class WallpaperPlaylistService;
 // a worker from construction on: while it is, isLoading() holds, a like or unlike is kept and
 // done once the list arrives, and a read waits for it (so nothing ever sees or saves a list
 // without its stored records). Its arrival is announced on the event loop. A change is published
-// at once and written behind (see WriteBehind); flush() writes what is still to be written.
+// at once; the settings store writes a long list behind it, on a worker, and flush() writes what
+// is still to be written.
 // Publishes real changes only. One shared instance on the GUI thread.
 class LikedWallpapersService : public QObject {
     Q_OBJECT
@@ -84,6 +85,4 @@ private:
     mutable bool loaded_ = false;
     // Likes and unlikes made before the list arrived, in order.
     QList<std::function<void()>> waiting_;
-    // After the list, which its writes read.
-    WriteBehind writer_;
 };

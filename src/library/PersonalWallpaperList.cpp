@@ -45,10 +45,10 @@ QList<WallpaperModel> PersonalWallpaperList::inOrder(const WallpapersByKey& reco
     return wallpapers;
 }
 
-void PersonalWallpaperList::load()
+void PersonalWallpaperList::load(qsizetype keepAtMost)
 {
     if (const std::optional<QByteArray> data = stored_.storedData())
-        takeIn(StoredList::decode<WallpaperModel>(*data));
+        takeIn(StoredList::decode<WallpaperModel>(*data), keepAtMost);
 }
 
 std::optional<QFuture<PersonalWallpaperList::Decoded>> PersonalWallpaperList::decodeOnWorker()
@@ -68,57 +68,61 @@ std::optional<QFuture<PersonalWallpaperList::Decoded>> PersonalWallpaperList::de
     });
 }
 
-void PersonalWallpaperList::takeIn(Decoded decoded)
+void PersonalWallpaperList::takeIn(Decoded decoded, qsizetype keepAtMost)
 {
     std::optional<QList<WallpaperModel>> stored = stored_.take(std::move(decoded));
     if (!stored)
         return;
-    records_.reserve(stored->size());
-    order_.reserve(stored->size());
+    entries_->records.reserve(stored->size());
+    entries_->order.reserve(stored->size());
     for (WallpaperModel& wallpaper : *stored) {
         if (!wallpaper.key) {
             stored_.skip(QStringLiteral("\"%1\" has no key").arg(wallpaper.title));
             continue;
         }
         const qint64 key = *wallpaper.key;
-        if (records_.contains(key)) {
+        if (entries_->records.contains(key)) {
             stored_.skip(QStringLiteral("\"%1\" repeats the key %2").arg(wallpaper.title).arg(key));
             continue;
         }
-        records_.insert(key, std::move(wallpaper));
-        order_.append(key);
+        entries_->records.insert(key, std::move(wallpaper));
+        entries_->order.append(key);
     }
-    stored_.logLoaded(records_.size());
+    stored_.logLoaded(entries_->records.size());
+    const qsizetype loaded = entries_->order.size();
+    if (keepFirst(keepAtMost)) {
+        stored_.leaveOut(QStringLiteral("Kept the first %1 of %2 stored %3").arg(keepAtMost).arg(loaded).arg(stored_.noun()));
+        save();
+    }
+    stored_.keepIn(entries_);
 }
 
-void PersonalWallpaperList::cutLoaded(qsizetype count)
-{
-    const qsizetype stored = order_.size();
-    if (!keepFirst(count))
-        return;
-    stored_.leaveOut(QStringLiteral("Kept the first %1 of %2 stored %3").arg(count).arg(stored).arg(stored_.noun()));
-    save();
-}
+void PersonalWallpaperList::save() { stored_.write(entries_, entries_->order.size()); }
 
-void PersonalWallpaperList::save() { stored_.save(inOrder()); }
-
-WriteBehind::Work PersonalWallpaperList::saveBehind()
+UserDefaults::DataSource::Write PersonalWallpaperList::Entries::snapshot() const
 {
-    // The worker shares the records only while it lists them: a change made while the list is
-    // encoded and written (long, for a long list) does not copy the whole table on the GUI thread.
-    return [this, records = records_, order = order_]() mutable -> WriteBehind::Finish {
-        const QList<WallpaperModel> wallpapers = inOrder(std::exchange(records, {}), std::exchange(order, {}));
-        return [this, array = StoredList::encode(wallpapers), count = wallpapers.size()] { stored_.write(array, count); };
+    // The worker shares the records only while it lists them: a change made while a long list is
+    // encoded and written does not copy the whole table on the GUI thread. So a snapshot is
+    // written once.
+    return [records = records, order = order](const Append& append) mutable {
+        StoredList::encode(inOrder(std::exchange(records, {}), std::exchange(order, {})), append);
     };
 }
 
-bool PersonalWallpaperList::removeFromOrder(qint64 key) { return order_.removeAll(key) > 0; }
+qsizetype PersonalWallpaperList::Entries::sizeHint() const
+{
+    // A stored record takes some 700 bytes.
+    constexpr qsizetype kRecordBytes = 768;
+    return order.size() * kRecordBytes;
+}
 
-void PersonalWallpaperList::insertAtFront(qint64 key) { order_.prepend(key); }
+bool PersonalWallpaperList::removeFromOrder(qint64 key) { return entries_->order.removeAll(key) > 0; }
+
+void PersonalWallpaperList::insertAtFront(qint64 key) { entries_->order.prepend(key); }
 
 bool PersonalWallpaperList::moveToFront(qint64 key)
 {
-    if (!order_.isEmpty() && order_.first() == key)
+    if (!entries_->order.isEmpty() && entries_->order.first() == key)
         return false;
     removeFromOrder(key);
     insertAtFront(key);
@@ -128,37 +132,37 @@ bool PersonalWallpaperList::moveToFront(qint64 key)
 bool PersonalWallpaperList::put(const WallpaperModel& wallpaper)
 {
     const qint64 key = *wallpaper.key;
-    const auto found = records_.constFind(key);
+    const auto found = entries_->records.constFind(key);
     // Records compare equal by id alone; a fresh record of the same wallpaper may carry new
     // figures, so the stored forms are compared.
-    if (found != records_.cend() && found.value().toJson() == wallpaper.toJson())
+    if (found != entries_->records.cend() && found.value().toJson() == wallpaper.toJson())
         return false;
-    records_.insert(key, wallpaper);
+    entries_->records.insert(key, wallpaper);
     return true;
 }
 
-bool PersonalWallpaperList::removeRecord(qint64 key) { return records_.remove(key); }
+bool PersonalWallpaperList::removeRecord(qint64 key) { return entries_->records.remove(key); }
 
 bool PersonalWallpaperList::keepFirst(qsizetype count)
 {
-    if (order_.size() <= count)
+    if (entries_->order.size() <= count)
         return false;
-    for (qsizetype i = count; i < order_.size(); ++i)
-        records_.remove(order_.at(i));
-    order_.resize(count);
+    for (qsizetype i = count; i < entries_->order.size(); ++i)
+        entries_->records.remove(entries_->order.at(i));
+    entries_->order.resize(count);
     return true;
 }
 
 bool PersonalWallpaperList::clearRecords()
 {
-    const bool hadRecords = !records_.isEmpty();
-    records_.clear();
+    const bool hadRecords = !entries_->records.isEmpty();
+    entries_->records.clear();
     return hadRecords;
 }
 
 bool PersonalWallpaperList::clearOrder()
 {
-    const bool hadKeys = !order_.isEmpty();
-    order_.clear();
+    const bool hadKeys = !entries_->order.isEmpty();
+    entries_->order.clear();
     return hadKeys;
 }

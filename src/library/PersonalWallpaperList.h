@@ -1,41 +1,46 @@
 #pragma once
 
-#include "foundation/WriteBehind.h"
 #include "library/StoredList.h"
 #include "library/WallpapersByKey.h"
 
 #include <QFuture>
 #include <QList>
 
+#include <limits>
+#include <memory>
+
 // The body of a personal wallpaper list (liked, recently applied, own): each record under its
 // key, the keys newest first, stored as one array of records in that order. It keeps the lists'
 // invariants (every listed key has its record and the reverse, no key twice, no record without
-// a key); its owning service publishes the changes each step reports. GUI thread only.
+// a key); its owning service publishes the changes each step reports. Once read or saved, the
+// records are the stored value's only copy: the defaults store makes the stored array from them
+// when it writes its file (behind, for a long list). GUI thread only.
 class PersonalWallpaperList {
 public:
     PersonalWallpaperList(UserDefaults& defaults, QString key, StoredList::Lines lines);
 
-    const WallpapersByKey& records() const { return records_; }
-    const QList<qint64>& order() const { return order_; }
+    const WallpapersByKey& records() const { return entries_->records; }
+    const QList<qint64>& order() const { return entries_->order; }
     // The records newest first.
-    QList<WallpaperModel> inOrder() const { return inOrder(records_, order_); }
+    QList<WallpaperModel> inOrder() const { return inOrder(entries_->records, entries_->order); }
 
     using Decoded = StoredList::Decoded<WallpaperModel>;
 
+    static constexpr qsizetype kUnlimited = std::numeric_limits<qsizetype>::max();
+
     // Reads the stored array. A record without a key, and a later record of a key already read
-    // (the first one wins), are left out with a line.
-    void load();
+    // (the first one wins), are left out with a line. A list longer than `keepAtMost` (a foreign
+    // or damaged store) is cut to its first keys and stored so, after keeping the stored value in
+    // the backup.
+    void load(qsizetype keepAtMost = kUnlimited);
     // The same in two halves: the stored array is decoded on a worker (none when nothing
     // readable is stored, with its line), and takeIn() adds what it found to the list.
     std::optional<QFuture<Decoded>> decodeOnWorker();
-    void takeIn(Decoded decoded);
-    // Cuts a loaded list longer than `count` (a foreign or damaged store) to its first `count`
-    // keys and stores it so, after keeping the stored value in the backup.
-    void cutLoaded(qsizetype count);
+    void takeIn(Decoded decoded, qsizetype keepAtMost = kUnlimited);
+    // Stores the list as it is now; the store writes it when it writes its file.
     void save();
-    // The same save, in steps for a WriteBehind: the list as it is now (shared with the worker until
-    // it has listed the records in order) is encoded on the worker and stored back on the GUI thread.
-    WriteBehind::Work saveBehind();
+    // What the store writes the list from.
+    std::shared_ptr<const UserDefaults::DataSource> source() const { return entries_; }
 
     // Each step reports whether it changed anything.
     bool removeFromOrder(qint64 key);
@@ -51,9 +56,17 @@ public:
     bool clearOrder();
 
 private:
+    // The list's body, which the defaults store reads through when it writes.
+    struct Entries : UserDefaults::DataSource {
+        WallpapersByKey records;
+        QList<qint64> order;
+
+        Write snapshot() const override;
+        qsizetype sizeHint() const override;
+    };
+
     static QList<WallpaperModel> inOrder(const WallpapersByKey& records, const QList<qint64>& order);
 
     StoredList stored_;
-    WallpapersByKey records_;
-    QList<qint64> order_;
+    const std::shared_ptr<Entries> entries_ = std::make_shared<Entries>();
 };

@@ -22,8 +22,7 @@ RecentsWallpapersService::RecentsWallpapersService(UserDefaults& defaults, QObje
               QStringLiteral("Loaded %1 recent wallpapers from UserDefaults"),
               QStringLiteral("Saved %1 recent wallpapers to UserDefaults")}))
 {
-    list_->load();
-    list_->cutLoaded(kMaxRecents);
+    list_->load(kMaxRecents);
     connect(&WallpaperApplyService::shared(), &WallpaperApplyService::wallpaperApplied, this, &RecentsWallpapersService::addWallpaper);
 }
 

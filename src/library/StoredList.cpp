@@ -178,6 +178,20 @@ void StoredList::write(const QByteArray& array, qsizetype count)
     log(QStringLiteral("💾"), lines_.saved.arg(count));
 }
 
+void StoredList::write(const std::shared_ptr<const UserDefaults::DataSource>& source, qsizetype count)
+{
+    if (backupPending_)
+        keepBackup();
+    defaults_.setDataSource(key_, source);
+    log(QStringLiteral("💾"), lines_.saved.arg(count));
+}
+
+void StoredList::keepIn(const std::shared_ptr<const UserDefaults::DataSource>& source)
+{
+    if (!backupPending_)
+        defaults_.keepDataIn(key_, source);
+}
+
 void StoredList::keepBackup()
 {
     backupPending_ = false;

@@ -2,6 +2,7 @@
 
 #include "foundation/JsonReader.h"
 #include "foundation/JsonWriter.h"
+#include "foundation/UserDefaults.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,10 +11,9 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
+#include <memory>
 #include <optional>
 #include <utility>
-
-class UserDefaults;
 
 // One list of the personal library in the user-defaults store: a data value holding the compact
 // JSON array of its records, rewritten whole on every change. It decodes record by record, so a
@@ -86,15 +86,13 @@ public:
             return part;
         };
         const QList<std::pair<qsizetype, qsizetype>> ranges = chunks(array->size());
-        const QList<JsonRecords<T>> parts = ranges.size() == 1
+        QList<JsonRecords<T>> parts = ranges.size() == 1
             ? QList<JsonRecords<T>>{decodeRange(ranges.first())}
             : QtConcurrent::blockingMapped<QList<JsonRecords<T>>>(&decodingPool(), ranges, decodeRange);
         decoded.records.emplace();
         decoded.records->reserve(array->size());
-        for (const JsonRecords<T>& part : parts) {
-            decoded.records->append(part.values);
-            decoded.errors.append(part.errors);
-        }
+        for (JsonRecords<T>& part : parts)
+            gather(decoded, part);
         return decoded;
     }
 
@@ -138,22 +136,42 @@ public:
         write(encode(records), records.size());
     }
 
-    // The stored form of the records: the compact JSON array, built record by record so that a
-    // long list is never held as one JSON document too. Any thread.
+    // The stored form of the records, the compact JSON array, handed to `append` in pieces of a
+    // few hundred records: a long list is never held as one JSON document, nor as one array. Any
+    // thread.
+    template <typename Records>
+    static void encode(const Records& records, const UserDefaults::DataSource::Append& append)
+    {
+        constexpr qsizetype kRecordsPerPiece = 500;
+        QByteArray piece("[");
+        qsizetype written = 0;
+        for (const auto& record : records) {
+            if (written > 0)
+                piece += ',';
+            piece += JsonWriter::toBytes(record.toJson());
+            if (++written % kRecordsPerPiece == 0) {
+                append(piece);
+                piece.clear();
+            }
+        }
+        piece += ']';
+        append(piece);
+    }
     template <typename Records>
     static QByteArray encode(const Records& records)
     {
-        QByteArray array("[");
-        for (const auto& record : records) {
-            if (array.size() > 1)
-                array += ',';
-            array += JsonWriter::toBytes(record.toJson());
-        }
-        array += ']';
+        QByteArray array;
+        encode(records, [&array](QByteArrayView piece) { array += piece; });
         return array;
     }
     // Stores an encoded array of `count` records.
     void write(const QByteArray& array, qsizetype count);
+    // Stores the `count` records that `source` keeps, and every later change it announces the same
+    // way: the store writes what the source makes and holds no copy.
+    void write(const std::shared_ptr<const UserDefaults::DataSource>& source, qsizetype count);
+    // The records `source` keeps make what is stored: the store lets go of its stored bytes
+    // (unless the load left something out that is still to be kept in the backup).
+    void keepIn(const std::shared_ptr<const UserDefaults::DataSource>& source);
 
 private:
     // Each record's bytes, parsed apart; nothing when the text is not an array of objects or a
@@ -190,19 +208,27 @@ private:
             return part;
         };
         const QList<std::pair<qsizetype, qsizetype>> ranges = chunks(objects->size());
-        const QList<Part> parts = ranges.size() == 1
+        QList<Part> parts = ranges.size() == 1
             ? QList<Part>{decodeRange(ranges.first())}
             : QtConcurrent::blockingMapped<QList<Part>>(&decodingPool(), ranges, decodeRange);
         Decoded<T> decoded;
         decoded.records.emplace();
         decoded.records->reserve(objects->size());
-        for (const Part& part : parts) {
+        for (Part& part : parts) {
             if (!part.parsed)
                 return std::nullopt;
-            decoded.records->append(part.records.values);
-            decoded.errors.append(part.records.errors);
+            gather(decoded, part.records);
         }
         return decoded;
+    }
+    // Moves a part's records to the end of the list and lets go of the part: a long list is never
+    // held twice.
+    template <typename T>
+    static void gather(Decoded<T>& decoded, JsonRecords<T>& part)
+    {
+        decoded.records->append(std::move(part.values));
+        part.values = {};
+        decoded.errors.append(part.errors);
     }
     // Where each element of a JSON array of objects lies in the text ([begin, size) of its
     // bytes), found by reading its brackets and strings only; nothing for any other text.

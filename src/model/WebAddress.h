@@ -13,8 +13,10 @@
 class WebAddress {
 public:
     WebAddress() = default;
-    // Implicit both ways, so that a record's address goes wherever a QUrl goes.
-    WebAddress(const QUrl& url) : text_(url.toEncoded()) {}
+    // Implicit both ways, so that a record's address goes wherever a QUrl goes. The encoded text
+    // comes in the buffer of the UTF-16 text it was made from, with room to grow: some 250 bytes
+    // for a 55-character address, five times over in each of tens of thousands of records.
+    WebAddress(const QUrl& url) : text_(url.toEncoded()) { text_.squeeze(); }
 
     QUrl url() const { return QUrl::fromEncoded(text_); }
     operator QUrl() const { return url(); }
@@ -33,6 +35,8 @@ public:
     QString path() const { return url().path(); }
     QString fileName() const { return url().fileName(); }
 
+    // The fully encoded text.
+    const QByteArray& encoded() const { return text_; }
     // The stored form: the fully encoded text, as a QUrl is written.
     QJsonValue toJson() const { return QString::fromUtf8(text_); }
 

@@ -411,27 +411,102 @@ TEST_F(UserDefaultsTest, ALongDataValueReadsAsTheWholeFileWould)
     }
 }
 
-// Long data goes to the file in parts of whole Base64 groups: the file holds the value's own
-// Base64 whatever its size, and it reads back as it went in.
+// A data value its owner keeps: made piece by piece as a write needs it, in pieces of any size.
+class PiecesSource : public UserDefaults::DataSource {
+public:
+    QByteArray value;
+    QList<qsizetype> pieces; // sizes of the first pieces; the rest comes in one
+    qsizetype hint = 0;
+
+    Write snapshot() const override
+    {
+        return [value = value, pieces = pieces](const Append& append) {
+            qsizetype at = 0;
+            for (const qsizetype size : pieces) {
+                const qsizetype taken = std::min(size, value.size() - at);
+                append(QByteArrayView(value).sliced(at, taken));
+                at += taken;
+            }
+            append(QByteArrayView(value).sliced(at));
+        };
+    }
+    qsizetype sizeHint() const override { return hint; }
+};
+
+// Long data goes to the file in parts of whole Base64 groups, also when its owner hands it over
+// in pieces that split the groups: the file holds the value's own Base64 whatever its size, and
+// it reads back as it went in.
 TEST_F(UserDefaultsTest, LongDataIsWrittenAsItsWholeBase64)
 {
     constexpr qsizetype kPart = qsizetype(3) << 20;
     for (const qsizetype size : {kPart - 1, kPart, kPart + 1, 2 * kPart + 2}) {
-        SCOPED_TRACE(size);
         QByteArray data(size, Qt::Uninitialized);
         for (qsizetype i = 0; i < size; ++i)
             data[i] = char(i * 7 % 251);
-        {
-            UserDefaults defaults;
-            defaults.setData(QStringLiteral("list"), data);
-            defaults.flush();
-            QFile file(defaults.filePath());
-            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-            EXPECT_TRUE(file.readAll().contains(QByteArray("\"value\":\"" + data.toBase64() + '"')));
+        const auto source = std::make_shared<PiecesSource>();
+        source->value = data;
+        source->pieces = {1, 1, 0, 5, kPart - 4, 2};
+        for (const bool fromSource : {false, true}) {
+            SCOPED_TRACE(testing::Message() << size << (fromSource ? " from a source" : " as data"));
+            {
+                UserDefaults defaults;
+                if (fromSource)
+                    defaults.setDataSource(QStringLiteral("list"), source);
+                else
+                    defaults.setData(QStringLiteral("list"), data);
+                defaults.flush();
+                QFile file(defaults.filePath());
+                ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+                EXPECT_TRUE(file.readAll().contains(QByteArray("\"value\":\"" + data.toBase64() + '"')));
+            }
+            const UserDefaults reread;
+            EXPECT_EQ(reread.data(QStringLiteral("list")), data);
         }
-        const UserDefaults reread;
-        EXPECT_EQ(reread.data(QStringLiteral("list")), data);
     }
+}
+
+// A value kept by its owner reads and writes as the data it makes at that moment: each change the
+// owner announces is written, a copy keeps the value of its moment, and an owner that takes over
+// what is stored makes the store let go of the bytes without a write. A long one is written behind.
+TEST_F(UserDefaultsTest, AValueKeptByItsOwnerIsWrittenFromItAndNotHeldTwice)
+{
+    const QString list = QStringLiteral("list");
+    const auto source = std::make_shared<PiecesSource>();
+    source->value = "first";
+    source->pieces = {2};
+    UserDefaults defaults;
+    QSignalSpy changes(&defaults, &UserDefaults::valueChanged);
+    defaults.setDataSource(list, source);
+    EXPECT_EQ(UserDefaults().data(list), "first") << "a short value is written at once";
+    EXPECT_EQ(changes.count(), 1);
+
+    EXPECT_TRUE(defaults.copyEntry(list, QStringLiteral("list.backup")));
+    source->value = "second";
+    defaults.setDataSource(list, source);
+    EXPECT_EQ(defaults.data(list), "second");
+    EXPECT_EQ(UserDefaults().data(list), "second");
+    EXPECT_EQ(UserDefaults().data(QStringLiteral("list.backup")), "first") << "the copy kept its moment's value";
+
+    QByteArray stored("stored bytes");
+    defaults.setData(QStringLiteral("other"), stored);
+    const QByteArray fileBefore = readFile(file());
+    changes.clear();
+    source->value = QByteArray(stored.constData(), stored.size()); // the owner's form, apart
+    defaults.keepDataIn(QStringLiteral("other"), source);
+    EXPECT_TRUE(stored.isDetached()) << "the store still holds the bytes the owner now keeps";
+    EXPECT_EQ(readFile(file()), fileBefore);
+    EXPECT_TRUE(changes.isEmpty());
+    EXPECT_EQ(defaults.data(QStringLiteral("other")), stored);
+    defaults.keepDataIn(QStringLiteral("absent"), source);
+    EXPECT_FALSE(defaults.contains(QStringLiteral("absent")));
+
+    source->hint = UserDefaults::kWriteBehindBytes + 1;
+    source->value = "third";
+    defaults.setDataSource(list, source);
+    EXPECT_TRUE(defaults.isWriting()) << "a long value waited for the disk";
+    defaults.flush();
+    EXPECT_EQ(UserDefaults().data(list), "third");
+    EXPECT_EQ(UserDefaults().data(QStringLiteral("other")), "third") << "the owner's value, written with the file";
 }
 
 // A disk with no free block: a small file fails only as the write ends, a large one in the middle

@@ -24,18 +24,14 @@ TEST_F(LikedWallpapersServiceTest, LikesGoFirstAndSurviveARestart)
     liked().addWallpaper(wallpaper(2, QStringLiteral("Two")), true);
     liked().addWallpaper(wallpaper(3, QStringLiteral("Three")), true);
     liked().addWallpaper(wallpaper(1, QStringLiteral("One again")), true);
-    EXPECT_EQ(log_.lines().first(), QStringLiteral("❤️ [LikedWallpapersService] Added wallpaper 1 (One) to liked list"))
-        << "the list is written behind the like";
 
     restart();
     EXPECT_EQ(liked().likedOrder(), (QList<qint64>{1, 3, 2}));
     EXPECT_EQ(titles(liked().likedWallpapersInOrder()),
         (QStringList{QStringLiteral("One again"), QStringLiteral("Three"), QStringLiteral("Two")}));
     EXPECT_TRUE(log_.contains(QStringLiteral("❤️ [LikedWallpapersService] Loaded  3 liked wallpapers from UserDefaults")));
-    EXPECT_EQ(log_.lines().filter(QStringLiteral("💾")),
-        (QStringList{QStringLiteral("💾 [LikedWallpapersService] Saved 1 liked wallpapers to UserDefaults"),
-            QStringLiteral("💾 [LikedWallpapersService] Saved 3 liked wallpapers to UserDefaults")}))
-        << "the likes made during the first write went into one more";
+    const auto saved = [](int count) { return QStringLiteral("💾 [LikedWallpapersService] Saved %1 liked wallpapers to UserDefaults").arg(count); };
+    EXPECT_EQ(log_.lines().filter(QStringLiteral("💾")), (QStringList{saved(1), saved(2), saved(3), saved(3)}));
 }
 
 // A stored list is decoded on a worker: the service is there at once and says it is loading,
@@ -121,16 +117,14 @@ TEST_F(LikedWallpapersServiceTest, UnlikingTakesTheKeyOutOfEveryPlaylist)
     const QString saved = QStringLiteral("💾 [LikedWallpapersService] Saved 1 liked wallpapers to UserDefaults");
     liked().removeWallpaper(wallpaper(4));
     EXPECT_EQ(log_.lines(),
-        (QStringList{QStringLiteral("💾 [WallpaperPlaylistService] Saved 2 playlists"),
+        (QStringList{saved, QStringLiteral("💾 [WallpaperPlaylistService] Saved 2 playlists"),
             QStringLiteral("📋 [WallpaperPlaylistService] Removed wallpaper 4 from all playlists"),
             QStringLiteral("💔 [LikedWallpapersService] Removed wallpaper 4 from liked list")}));
-    ASSERT_EVENTUALLY(log_.contains(saved), 10'000);
 
     log_.clear();
     liked().removeWallpaper(std::optional<qint64>(77));
-    EXPECT_EQ(log_.lines(), QStringList{QStringLiteral("💔 [LikedWallpapersService] Removed wallpaper 77 from liked list")})
-        << "a key in no playlist changes no playlist";
-    ASSERT_EVENTUALLY(log_.contains(saved), 10'000) << "unliking what is not liked still saves";
+    EXPECT_EQ(log_.lines(), (QStringList{saved, QStringLiteral("💔 [LikedWallpapersService] Removed wallpaper 77 from liked list")}))
+        << "a key in no playlist changes no playlist; unliking what is not liked still saves";
 
     restart();
     EXPECT_EQ(liked().likedOrder(), QList<qint64>{5});

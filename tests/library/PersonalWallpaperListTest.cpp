@@ -6,29 +6,68 @@ namespace {
 
 using PersonalWallpaperListTest = LibraryFixture;
 
-// A write behind shares the records with its worker only while it lists them: a like made while
-// the list is encoded and written changes the table in place, with no copy of every record.
-TEST_F(PersonalWallpaperListTest, AWriteBehindLetsGoOfTheRecordsOnceListed)
+PersonalWallpaperList testList(UserDefaults& defaults)
 {
-    PersonalWallpaperList list(defaults(), QStringLiteral("listUnderTest"),
+    return PersonalWallpaperList(defaults, QStringLiteral("listUnderTest"),
         StoredList::Lines{QStringLiteral("Test"), QStringLiteral("📋"), QStringLiteral("test wallpapers"),
             QStringLiteral("Loaded %1"), QStringLiteral("Saved %1")});
+}
+
+// A write shares the records with its worker only while it lists them: a like made while the
+// list is encoded and written changes the table in place, with no copy of every record.
+TEST_F(PersonalWallpaperListTest, AWriteLetsGoOfTheRecordsOnceListed)
+{
+    PersonalWallpaperList list = testList(defaults());
     for (qint64 key = 1; key <= 3; ++key) {
         list.insertAtFront(key);
         list.put(wallpaper(key, QStringLiteral("Kept %1").arg(key)));
     }
-    WriteBehind::Work work = list.saveBehind();
+    const UserDefaults::DataSource::Write write = list.source()->snapshot();
     EXPECT_FALSE(list.records().isDetached()) << "the snapshot is shared, not copied, on the GUI thread";
-    const WriteBehind::Finish finish = work();
+    QByteArray written;
+    write([&written](QByteArrayView piece) {
+        written += piece;
+    });
     EXPECT_TRUE(list.records().isDetached());
     EXPECT_TRUE(list.order().isDetached());
 
     list.insertAtFront(4);
     list.put(wallpaper(4, QStringLiteral("Later")));
-    finish();
-    EXPECT_EQ(titles(StoredList::decode<WallpaperModel>(defaults().data(QStringLiteral("listUnderTest"))).records.value()),
+    EXPECT_EQ(titles(StoredList::decode<WallpaperModel>(written).records.value()),
         (QStringList{QStringLiteral("Kept 3"), QStringLiteral("Kept 2"), QStringLiteral("Kept 1")}))
         << "the write holds the list as it was when it started";
+}
+
+// Once read, the records are the stored list's only copy: the store lets go of the stored bytes
+// and makes them again from the records, changes included, whenever it is read or written. A
+// list whose load left a record out keeps the stored bytes until they are in the backup.
+TEST_F(PersonalWallpaperListTest, TheStoreLetsGoOfTheBytesOnceTheRecordsAreRead)
+{
+    const QByteArray whole = StoredList::encode(QList<WallpaperModel>{wallpaper(2, QStringLiteral("Two")), wallpaper(1, QStringLiteral("One"))});
+    const QByteArray withoutKey = StoredList::encode(QList<WallpaperModel>{wallpaper(2, QStringLiteral("Two")), wallpaper(std::nullopt)});
+    struct Case {
+        const char* name;
+        QByteArray stored;
+        bool letGo;
+    };
+    for (const Case& c : {Case{"every record read", whole, true}, Case{"a record left out", withoutKey, false}}) {
+        SCOPED_TRACE(c.name);
+        const QString key = QStringLiteral("listUnderTest");
+        QByteArray stored(c.stored.constData(), c.stored.size()); // its own bytes, shared with no one
+        defaults().setData(key, stored);
+        PersonalWallpaperList list = testList(defaults());
+        list.load();
+        EXPECT_EQ(stored.isDetached(), c.letGo);
+        EXPECT_EQ(defaults().data(key), c.stored) << "the same value, made again or kept";
+
+        list.insertAtFront(3);
+        list.put(wallpaper(3, QStringLiteral("Three")));
+        list.save();
+        EXPECT_EQ(titles(StoredList::decode<WallpaperModel>(defaults().data(key)).records.value()).first(), QStringLiteral("Three"));
+        EXPECT_EQ(defaults().data(key + QStringLiteral(".backup")).isEmpty(), c.letGo);
+        defaults().remove(key);
+        defaults().remove(key + QStringLiteral(".backup"));
+    }
 }
 
 } // namespace

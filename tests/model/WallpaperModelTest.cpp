@@ -67,6 +67,16 @@ TEST(WallpaperModelTest, StoredFormRoundTripsEveryField)
     EXPECT_TRUE(back.is_4k && back.isFromGravelnook && back.forLockscreen);
 }
 
+// A long liked list holds five addresses per record: each keeps its text and no room beside it.
+TEST(WallpaperModelTest, AReadRecordKeepsItsAddressesAsTheirTextAlone)
+{
+    const WallpaperModel back = reread(fullRecord());
+    for (const std::optional<WebAddress>& address : {back.imageUrl, back.posterUrl, back.videoUrl, back.previewhdUrl, back.masterUrl}) {
+        ASSERT_TRUE(address);
+        EXPECT_EQ(address->encoded().capacity(), address->encoded().size()) << address->encoded().constData();
+    }
+}
+
 TEST(WallpaperModelTest, WritesTheSystemKeysAndAnUpperCaseId)
 {
     const QJsonObject json = fullRecord().toJson();
