@@ -96,7 +96,10 @@ void HttpTransfer::limitBody(qint64 maxBytes)
 {
     maxBodyBytes_ = maxBytes;
     // The body is taken as it arrives: Qt unpacks a compressed one only as it is read, and
-    // stalls rather than fails once its buffer is full.
+    // stalls rather than fails once its buffer is full. The buffer is kept small, so that a GUI
+    // thread that is slow to take what came (a busy machine) holds the network thread back
+    // instead of letting an endless reply pile up far beyond the limit before it is checked.
+    reply_->setReadBufferSize(kReadBufferBytes);
     connect(reply_, &QNetworkReply::metaDataChanged, this, [this] {
         bool announced = false;
         const qint64 length = reply_->rawHeader("Content-Length").trimmed().toLongLong(&announced);

@@ -30,6 +30,9 @@ public:
 
     QNetworkReply* reply() const { return reply_.data(); }
 
+    // What the network thread reads ahead of a limited body before it waits for us.
+    static constexpr qint64 kReadBufferBytes = 1 << 20;
+
     // Ends the transfer with HttpError::Kind::TooLarge once the reply announces or holds more
     // than `maxBytes` of body, freeing what it held.
     void limitBody(qint64 maxBytes);

@@ -744,6 +744,19 @@ TEST_F(HttpTest, AReplyLongerThanTheCallAllowsIsCutOff)
     EXPECT_LT(endlessSent_, size_t(64) << 20) << "the endless reply was dropped soon after the limit";
 }
 
+// A GUI thread that is slow to take the body (a busy machine) holds the network thread back: an
+// endless reply stops near the limit however late the limit is checked, never piling up beside it.
+TEST_F(HttpTest, AnEndlessReplyStopsNearTheLimitWhileTheGuiThreadIsBusy)
+{
+    auto call = http_.send(request(QStringLiteral("/endless")), "GET", {}, {}, Http::kDefaultTimeoutMs, 1 << 20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return endlessSent_ > 0; }, 10'000));
+    QThread::msleep(1500); // the GUI thread takes nothing meanwhile
+    EXPECT_LT(endlessSent_, size_t(64) << 20) << "what came while the GUI thread was busy";
+    const auto error = failureOf(std::move(call));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), HttpError::Kind::TooLarge);
+}
+
 // Pictures, feeds and files fetched without a bound of their own get the default one.
 TEST_F(HttpTest, AReplyWithoutEndStopsAtTheDefaultBoundUnlessTheCallAllowsMore)
 {
