@@ -70,6 +70,13 @@ TEST_F(LikedViewTest, LikedWallpapersAndPlaylistsShowInStoredOrderAndFollowChang
     EXPECT_EQ(page.savedGrid()->keys().size(), 4);
     EXPECT_EQ(cardOf(newest.id)->preview(), PlaylistCardView::Preview::Placeholder);
     EXPECT_TRUE(playlists_.playlist(newest.id)->wallpaperKeys.isEmpty());
+
+    // How a long library's count reads in its place, for the reviewer.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    page.savedTitle()->setSubtitle(LikedView::savedSubtitleText(78000));
+    QLocale::setDefault(before);
+    saveScreenshot(window_, QStringLiteral("library-saved-count-78000"));
 }
 
 // Liked again from a fresher record (new counts, a corrected title): the saved card on screen

@@ -148,6 +148,7 @@ TEST_F(CustomViewTest, APersonalFileThatIsNoVideoIsRefusedWithTheAlert)
     ASSERT_EVENTUALLY(alert() != nullptr, 10'000);
     EXPECT_EQ(alert()->title(), QStringLiteral("Could Not Add Video"));
     EXPECT_EQ(alert()->message(), QStringLiteral("This file is not a video Quorvelle can play.")) << "the path and FFmpeg's words are the log's";
+    saveScreenshot(view_, QStringLiteral("own-wallpapers-not-a-video"));
     EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty());
     EXPECT_TRUE(alert()->press(QStringLiteral("OK")));
     ASSERT_EVENTUALLY(!alert(), 2000);
