@@ -70,13 +70,13 @@ void WallpaperDeepLinkHandler::handle(const QString& link)
         logWarning(QStringLiteral("Invalid wallpaper URL: ") + escaped(link));
         return;
     case DeepLink::Kind::Gravelnook:
-        postToMain([self, id = parsed.gravelnookId] {
+        postToMain([self, id = parsed.gravelnookId, link = ++links_] {
             if (self)
-                self->openGravelnook(id);
+                self->openGravelnook(id, link);
         });
         return;
     case DeepLink::Kind::Wallpaper:
-        launch([self, key = parsed.key] { return openWallpaper(self, key); }, kType);
+        launch([self, key = parsed.key, link = ++links_] { return openWallpaper(self, key, link); }, kType);
         return;
     }
 }
@@ -91,7 +91,7 @@ QCoro::Task<bool> WallpaperDeepLinkHandler::waitForState(QPointer<WallpaperDeepL
     co_return handler && handler->store_.isInitialized();
 }
 
-QCoro::Task<> WallpaperDeepLinkHandler::openWallpaper(QPointer<WallpaperDeepLinkHandler> handler, qint64 key)
+QCoro::Task<> WallpaperDeepLinkHandler::openWallpaper(QPointer<WallpaperDeepLinkHandler> handler, qint64 key, quint64 link)
 {
     if (!handler)
         co_return;
@@ -119,7 +119,7 @@ QCoro::Task<> WallpaperDeepLinkHandler::openWallpaper(QPointer<WallpaperDeepLink
         logWarning(QStringLiteral("Wallpaper not found for key: ") + keyText);
         co_return;
     }
-    handler->deliver(*shared->item, key);
+    handler->deliver(*shared->item, key, link);
 }
 
 QCoro::Task<> WallpaperDeepLinkHandler::fetch(QPointer<WallpaperDeepLinkHandler> handler, qint64 key, std::shared_ptr<Fetch> into)
@@ -150,8 +150,24 @@ WallpaperDeepLinkHandler::Fetch::~Fetch()
         gate->deleteLater();
 }
 
-void WallpaperDeepLinkHandler::deliver(const WallpaperResponseItem& item, qint64 requestedKey)
+bool WallpaperDeepLinkHandler::mayOpen(quint64 link, const QString& target)
 {
+    if (link < shownLink_ && target != shownTarget_)
+        return false;
+    if (link > shownLink_) {
+        shownLink_ = link;
+        shownTarget_ = target;
+    }
+    return true;
+}
+
+void WallpaperDeepLinkHandler::deliver(const WallpaperResponseItem& item, qint64 requestedKey, quint64 link)
+{
+    if (!mayOpen(link, QStringLiteral("wallpaper/") + QString::number(requestedKey))) {
+        logLine(QStringLiteral("⏭️"), kType,
+            QStringLiteral("Did not open wallpaper %1 from link: a newer link was opened first").arg(requestedKey));
+        return;
+    }
     const QString host = store_.baseUrl().value_or(AssetHost::fallback());
     const QString category = store_.categoryName(item.categoryId).value_or(QStringLiteral("Wallpaper"));
     wallpapers_.setPendingWallpaper(item.toWallpaperModel(host, category));
@@ -159,8 +175,10 @@ void WallpaperDeepLinkHandler::deliver(const WallpaperResponseItem& item, qint64
     logDone(QStringLiteral("Opened wallpaper ") + QString::number(requestedKey) + QStringLiteral(" from link"));
 }
 
-void WallpaperDeepLinkHandler::openGravelnook(const QString& id)
+void WallpaperDeepLinkHandler::openGravelnook(const QString& id, quint64 link)
 {
+    // Opened on the next turn, in the links' order: nothing newer can have been opened yet.
+    mayOpen(link, QStringLiteral("gravelnook/") + id);
     gravelnook_.setPendingId(id);
     Q_EMIT mainWindowRequested();
     logDone(QStringLiteral("Opened Gravelnook ") + id + QStringLiteral(" from link"));

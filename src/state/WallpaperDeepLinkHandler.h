@@ -23,7 +23,8 @@ class SingleFlight;
 // application state is ready, waiting up to about 5 s for it) and dropped into its inbox; a
 // partner-site id goes to its inbox unchanged. Either then asks for the main window. Links of a
 // key whose fetch is under way wait for that one instead of fetching again, so a flood of one
-// link costs one request. Every failure is only a log line. GUI thread; one shared instance
+// link costs one request. A link whose fetch ends after a newer link to something else was
+// opened is not opened over it. Every failure is only a log line. GUI thread; one shared instance
 // kept until exit.
 class WallpaperDeepLinkHandler : public QObject {
     Q_OBJECT
@@ -65,11 +66,14 @@ private:
     // Polls for the application state's first load, at most kReadyPollAttempts times; true once
     // it is ready. A link that launched the application arrives before that load has finished.
     static QCoro::Task<bool> waitForState(QPointer<WallpaperDeepLinkHandler> handler);
-    static QCoro::Task<> openWallpaper(QPointer<WallpaperDeepLinkHandler> handler, qint64 key);
+    static QCoro::Task<> openWallpaper(QPointer<WallpaperDeepLinkHandler> handler, qint64 key, quint64 link);
     static QCoro::Task<> fetch(QPointer<WallpaperDeepLinkHandler> handler, qint64 key, std::shared_ptr<Fetch> into);
     // Drops the wallpaper into its inbox and asks for the main window.
-    void deliver(const WallpaperResponseItem& item, qint64 requestedKey);
-    void openGravelnook(const QString& id);
+    void deliver(const WallpaperResponseItem& item, qint64 requestedKey, quint64 link);
+    void openGravelnook(const QString& id, quint64 link);
+    // Whether link number `link` to `target` may be opened now: not once a newer link to
+    // something else was; it then counts as the one shown.
+    bool mayOpen(quint64 link, const QString& target);
 
     AppStore& store_;
     APIService& api_;
@@ -78,4 +82,8 @@ private:
     const Delays delays_;
     // The fetches under way, by key.
     QHash<qint64, std::shared_ptr<Fetch>> fetches_;
+    // Links are numbered as they arrive; the newest one opened, and what it opened.
+    quint64 links_ = 0;
+    quint64 shownLink_ = 0;
+    QString shownTarget_;
 };

@@ -120,6 +120,42 @@ TEST_F(WallpaperDeepLinkHandlerTest, LinksOfAKeyWhoseFetchIsUnderWayShareIt)
     EXPECT_EQ(session_.requests(kById), 3);
 }
 
+// A link whose fetch is slow never opens over a newer link to another wallpaper or a partner
+// page that was opened meanwhile: the user's last link stays what they see.
+TEST_F(WallpaperDeepLinkHandlerTest, ASlowLinkDoesNotOpenOverANewerOne)
+{
+    constexpr qint64 kOtherKey = 1718000000137;
+    struct Case {
+        const char* name;
+        qint64 slowKey; // not fetched before, so its reply is not in the cache
+        QString newer;
+        std::function<bool()> newerShown;
+    };
+    const Case cases[] = {
+        {"another wallpaper", kMonochromeKey, link(kOtherKey),
+            [&] { return wallpapers_.pendingWallpaper() && wallpapers_.pendingWallpaper()->key == kOtherKey; }},
+        {"a partner page", 1718000000211, QStringLiteral("quorvelle://gravelnook/abc"),
+            [&] { return gravelnook_.pendingId() == QStringLiteral("abc"); }},
+    };
+    initialize();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        wallpapers_.setPendingWallpaperNow(std::nullopt);
+        LogCapture log;
+        const int requests = session_.requests(kById);
+        session_.server().setFault(CatalogueSession::path(kById), Fault{.delayMs = 1500, .times = 1});
+        handler_.handle(link(c.slowKey));
+        ASSERT_EVENTUALLY(session_.requests(kById) == requests + 1, kRequestWaitMs);
+        handler_.handle(c.newer);
+        ASSERT_EVENTUALLY(c.newerShown(), kRequestWaitMs);
+        ASSERT_EVENTUALLY(log.contains(QStringLiteral("⏭️ [WallpaperDeepLinkHandler] Did not open wallpaper %1 from link: "
+                                                      "a newer link was opened first").arg(c.slowKey)),
+            kRequestWaitMs);
+        EXPECT_TRUE(c.newerShown()) << "the slow link opened over the newer one";
+        EXPECT_FALSE(wallpapers_.pendingWallpaper() && wallpapers_.pendingWallpaper()->key == c.slowKey);
+    }
+}
+
 TEST_F(WallpaperDeepLinkHandlerTest, LinkBeforeTheFirstLoadOpensOnceTheStateIsReady)
 {
     delays_.holdSleeps(true);
