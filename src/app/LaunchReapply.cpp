@@ -421,8 +421,7 @@ QCoro::Task<bool> LaunchReapply::sleep(int ms)
 QCoro::Task<bool> LaunchReapply::wait(int ms)
 {
     const std::stop_token stop = stop_.get_token();
-    co_await delays_.sleep(ms, stop);
-    co_return goesOn(stop);
+    co_return co_await sleep(ms) && goesOn(stop);
 }
 
 QCoro::Task<bool> LaunchReapply::waitToRecover(int ms)
