@@ -99,6 +99,16 @@ protected:
                     return sink.write(extra.data(), extra.size());
                 });
         });
+        // Announces its body's length and sends more with the body's last bytes, in one record.
+        routes.Get("/overrun-at-once", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(size_t(file_.size()), "application/octet-stream",
+                [this](size_t offset, size_t, httplib::DataSink& sink) {
+                    if (offset > 0)
+                        return true;
+                    const QByteArray overrun = file_ + "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nstray";
+                    return sink.write(overrun.constData(), size_t(overrun.size()));
+                });
+        });
         // Sends a little, then waits for the server's end.
         routes.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content_provider(size_t(1) << 20, "application/octet-stream", [this](size_t, size_t, httplib::DataSink& sink) {
@@ -204,6 +214,21 @@ TEST_F(HttpFileTransferTest, AReplyLongerThanItsLengthSpoilsNoLaterDownload)
         EXPECT_EQ(download(QStringLiteral("/file")).status, 200);
         EXPECT_EQ(readFile(destination()), file_);
     }
+}
+
+// Extra bytes that came with the body's end were already read and decrypted with it: nothing
+// is left on the socket to tell of them, yet the connection is spoilt all the same.
+TEST_F(HttpFileTransferTest, BytesPastTheLengthThatCameWithTheBodySpoilNoLaterDownload)
+{
+    EXPECT_EQ(download(QStringLiteral("/overrun-at-once")).status, 200);
+    EXPECT_EQ(readFile(destination()), file_);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        QFile::remove(destination());
+        EXPECT_EQ(download(QStringLiteral("/file")).status, 200);
+        EXPECT_EQ(readFile(destination()), file_);
+    }
+    EXPECT_EQ(takeConnectionCount(), 2) << "a fresh connection after the spoilt one, kept for the rest";
 }
 
 TEST_F(HttpFileTransferTest, AWriteThatFailsEndsTheDownloadAndKeepsTheFileAsItWas)
