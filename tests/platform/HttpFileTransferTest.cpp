@@ -7,6 +7,7 @@
 #include "platform/HttpWorker.h"
 #include "support/FileBytes.h"
 #include "support/FullFileSystem.h"
+#include "support/HeldWorkerPool.h"
 #include "support/TaskWait.h"
 #include "support/TempFolder.h"
 #include "support/TestHttpsServer.h"
@@ -300,6 +301,17 @@ TEST_F(HttpFileTransferOtherHostTest, ACertificateOfAnotherHostIsRefused)
 // A call whose Http goes away while its reply is awaited ends as cancelled there and then, so
 // nothing it holds (its request, the TLS trust the request carries) outlives the Http, even
 // when no event loop turns again.
+void expectCancelled(QCoro::Task<HttpResponse> call)
+{
+    try {
+        waitForTask(std::move(call));
+        ADD_FAILURE() << "the call succeeded";
+    } catch (const HttpError& error) {
+        EXPECT_EQ(error.kind(), HttpError::Kind::Cancelled);
+        EXPECT_EQ(error.localizedDescription(), QStringLiteral("The request was cancelled."));
+    }
+}
+
 TEST_F(HttpFileTransferTest, ACallStillWaitingWhenItsHttpGoesEndsCancelled)
 {
     std::optional<QCoro::Task<HttpResponse>> call;
@@ -309,13 +321,24 @@ TEST_F(HttpFileTransferTest, ACallStillWaitingWhenItsHttpGoesEndsCancelled)
         ASSERT_TRUE(QTest::qWaitFor([&] { return arrived_.load(); }, 30'000));
     }
     ASSERT_TRUE(call->isReady()) << "the call still waits for a reply that is gone";
-    try {
-        waitForTask(std::move(*call));
-        ADD_FAILURE() << "the call succeeded";
-    } catch (const HttpError& error) {
-        EXPECT_EQ(error.kind(), HttpError::Kind::Cancelled);
-        EXPECT_EQ(error.localizedDescription(), QStringLiteral("The request was cancelled."));
+    expectCancelled(std::move(*call));
+}
+
+// A call still waiting for the trust prepareTrust() reads when its Http goes ends as cancelled
+// once the trust is read, without touching the Http.
+TEST_F(HttpFileTransferTest, ACallWaitingForItsTrustWhenItsHttpGoesEndsCancelled)
+{
+    HeldWorkerPool workers;
+    std::optional<QCoro::Task<HttpResponse>> call;
+    {
+        Http http;
+        http.prepareTrust();
+        call.emplace(http.send(QNetworkRequest(url(QStringLiteral("/file")))));
+        ASSERT_FALSE(call->isReady());
     }
+    workers.release();
+    expectCancelled(std::move(*call));
+    EXPECT_EQ(takeConnectionCount(), 0);
 }
 
 // The exit's handlers run in the reverse order of their registration: this one, registered
