@@ -15,7 +15,7 @@ parallel=${2:-40}
 key=1718000000137
 
 build_targets quorvelle sample-catalogue
-program="$build/quorvelle"
+program="$build/src/quorvelle"
 make_work
 start_catalogue "$work/catalogue.out"
 
@@ -44,7 +44,8 @@ for _ in $(seq 600); do
   grep -q "Application launched" "$work/running.out" && break
   sleep 0.1
 done
-grep -q "Application launched" "$work/running.out" || { echo "$name: the running copy did not launch" >&2; exit 1; }
+grep -q "Application launched" "$work/running.out" ||
+  { echo "$name: the running copy did not launch" >&2; tail -n 20 "$work/running.out" >&2; exit 1; }
 
 # burst <label> <arguments...>: the wall time of the burst into <label>_ms, outputs in $work/<label>/.
 burst() {
@@ -64,12 +65,13 @@ load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 opened="Opened wallpaper $key from link"
 for _ in $(seq 600); do
-  [ "$(grep -c "$opened" "$work/running.out")" -ge "$launches" ] && break
+  [ "$(grep -c "$opened" "$work/running.out" || true)" -ge "$launches" ] && break
   sleep 0.1
 done
-copies=$(grep -l "Application launched" "$work"/links/*.out 2>/dev/null | wc -l)
-handed=$(grep -l "handed this launch to the running copy" "$work"/links/*.out 2>/dev/null | wc -l)
-failed=$(grep -L '^0$' "$work"/links/*.rc | wc -l)
+# (grep finds nothing: none)
+copies=$({ grep -l "Application launched" "$work"/links/*.out || true; } | wc -l)
+handed=$({ grep -l "handed this launch to the running copy" "$work"/links/*.out || true; } | wc -l)
+failed=$({ grep -L '^0$' "$work"/links/*.rc || true; } | wc -l)
 received=$(grep -c "$opened" "$work/running.out" || true)
 kill -TERM "$running"
 wait "$running" || true
