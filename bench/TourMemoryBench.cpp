@@ -97,7 +97,7 @@ int main(int argc, char* argv[])
     const int settleMs = (argc > 2 ? QString::fromLatin1(argv[2]).toInt() : 10) * 1000;
 
     VideoWallpaperApp wallpaperApp(QApplication::arguments(), [](const QString&, const QHash<QString, QString>&) {});
-    if (!wallpaperApp.claimInstance()) {
+    if (wallpaperApp.claimInstance()) {
         std::fprintf(stderr, "tour-memory-bench: another copy runs\n");
         return 1;
     }

@@ -58,8 +58,9 @@ int ApplicationMain::run(int argc, char* argv[])
     VideoWallpaperApp wallpaperApp(QApplication::arguments(), [](const QString& name, const QHash<QString, QString>& parameters) {
         signalry::Signalry::signal(name, parameters);
     });
-    if (!wallpaperApp.claimInstance())
-        return 0;
+    // Another copy runs: this launch ends before anything of the profile is touched.
+    if (const std::optional<int> code = wallpaperApp.claimInstance())
+        return *code;
     startAnalytics();
     Http::shared().prepareTrust();
     wallpaperApp.launch();

@@ -50,15 +50,25 @@ QStringList VideoWallpaperApp::linksIn(const QStringList& arguments)
     return links;
 }
 
-bool VideoWallpaperApp::claimInstance()
+std::optional<int> VideoWallpaperApp::claimInstance()
 {
-    if (instance_->listen())
-        return true;
     // A login launch while the application already runs has nothing to ask of it.
-    if (!arguments_.contains(LoginItem::kLoginLaunchArgument))
-        instance_->handOver(linksIn(arguments_));
-    logLine(QStringLiteral("ℹ️"), kType, QStringLiteral("Already running; handed this launch to the running copy"));
-    return false;
+    const std::optional<QStringList> links =
+        arguments_.contains(LoginItem::kLoginLaunchArgument) ? std::nullopt : std::optional(linksIn(arguments_));
+    switch (instance_->claim(links)) {
+    case SingleInstance::Claim::running:
+        return std::nullopt;
+    case SingleInstance::Claim::handedOver:
+        logLine(QStringLiteral("ℹ️"), kType, QStringLiteral("Already running; handed this launch to the running copy"));
+        return 0;
+    case SingleInstance::Claim::alreadyRunning:
+        logLine(QStringLiteral("ℹ️"), kType, QStringLiteral("Already running; a launch at login has nothing to hand over"));
+        return 0;
+    case SingleInstance::Claim::notHandedOver:
+        break;
+    }
+    logLine(QStringLiteral("❌"), kType, QStringLiteral("Already running, but this launch could not be handed to the running copy"));
+    return 1;
 }
 
 void VideoWallpaperApp::launch()

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <optional>
+
 class AppDelegate;
 class MainWindow;
 class SingleInstance;
@@ -26,9 +28,9 @@ public:
     // Links the command line gives: every argument after the program that is not an option.
     static QStringList linksIn(const QStringList& arguments);
 
-    // Becomes the running copy; false when another copy runs (it got this launch's links) and
-    // this process should end.
-    bool claimInstance();
+    // Becomes the running copy (nothing), or gives the code this process ends with, as another
+    // copy runs: 0 once it has this launch's links, 1 when they could not reach it.
+    std::optional<int> claimInstance();
     // Runs the launch sequence and shows the main window (unless launched at login).
     void launch();
 

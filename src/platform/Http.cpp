@@ -73,7 +73,10 @@ QCoro::Task<HttpResponse> Http::send(QNetworkRequest request, QByteArray verb, Q
     std::stop_token stop, int timeoutMs, qint64 maxBodyBytes)
 {
     throwIfStopped(stop);
+    const std::weak_ptr<bool> alive = lifetime_;
     co_await trustReady();
+    if (alive.expired())
+        throwCancelled(); // gone while its trust was read
     // Redirects are followed here rather than by Qt, whose count lets a loop make more
     // requests than the limit says.
     const QNetworkRequest original = withRedirectLimit(std::move(request));

@@ -114,4 +114,6 @@ private:
     std::optional<Trust> trust_;
     // The trust prepareTrust() builds, until the first request takes it.
     QFuture<Trust> preparedTrust_;
+    // Expires with this object: a call that waited for the trust finds out whether it is still here.
+    std::shared_ptr<bool> lifetime_ = std::make_shared<bool>(true);
 };

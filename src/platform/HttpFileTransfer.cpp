@@ -3,6 +3,7 @@
 #include "platform/FileError.h"
 #include "platform/HttpCertificateCheck.h"
 #include "platform/HttpDownloadFile.h"
+#include "platform/HttpIdleConnections.h"
 #include "platform/HttpRedirect.h"
 
 #include <QFile>
@@ -210,6 +211,7 @@ void HttpFileTransfer::headersComplete()
 size_t HttpFileTransfer::body(const char* data, size_t size)
 {
     lastActivity_ = Clock::now();
+    forbidReuseAfterOverrun();
     if (!bodyToFile_) {
         keepBody(data, size);
         return size;
@@ -228,6 +230,19 @@ size_t HttpFileTransfer::body(const char* data, size_t size)
         return CURL_WRITEFUNC_ERROR;
     }
     return size;
+}
+
+void HttpFileTransfer::forbidReuseAfterOverrun()
+{
+    // Once the body announced is all here, whatever else the connection holds answers no
+    // request: the next one on it would read those bytes as its own reply.
+    curl_off_t length = -1;
+    curl_off_t received = 0;
+    if (curl_easy_getinfo(handle_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK || length < 0
+        || curl_easy_getinfo(handle_, CURLINFO_SIZE_DOWNLOAD_T, &received) != CURLE_OK || received < length)
+        return;
+    if (HttpIdleConnections::holdsUnreadBytes(handle_))
+        curl_easy_setopt(handle_, CURLOPT_FORBID_REUSE, 1L);
 }
 
 void HttpFileTransfer::keepBody(const char* data, size_t size)

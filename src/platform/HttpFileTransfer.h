@@ -86,6 +86,7 @@ private:
     size_t body(const char* data, size_t size);
     size_t read(char* buffer, size_t size);
     void headersComplete();
+    void forbidReuseAfterOverrun();
     void keepBody(const char* data, size_t size);
     bool flush();
     bool followRedirect();

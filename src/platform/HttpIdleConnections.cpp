@@ -1,6 +1,7 @@
 #include "platform/HttpIdleConnections.h"
 
 #include <curl/curl.h>
+#include <openssl/ssl.h>
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -50,6 +51,17 @@ void HttpIdleConnections::sweep(const std::vector<CURL*>& busy)
         }
         ++it;
     }
+}
+
+bool HttpIdleConnections::holdsUnreadBytes(CURL* handle)
+{
+    const curl_tlssessioninfo* tls = nullptr;
+    if (curl_easy_getinfo(handle, CURLINFO_TLS_SSL_PTR, &tls) == CURLE_OK && tls && tls->internals
+        && tls->backend == CURLSSLBACKEND_OPENSSL && ::SSL_pending(static_cast<SSL*>(tls->internals)) > 0)
+        return true;
+    const curl_socket_t socket = socketOf(handle);
+    pollfd waiting{socket, POLLIN, 0};
+    return socket != CURL_SOCKET_BAD && ::poll(&waiting, 1, 0) > 0;
 }
 
 int HttpIdleConnections::onClose(void* self, int socket)

@@ -18,6 +18,9 @@ public:
     void ended(CURL* handle);
     // Shuts each waiting connection on which bytes arrived, but those `busy` transfers use.
     void sweep(const std::vector<CURL*>& busy);
+    // Whether `handle`'s connection holds bytes nobody read yet: on its socket, or already
+    // decrypted by TLS with the last bytes read (those never show on the socket).
+    static bool holdsUnreadBytes(CURL* handle);
 
 private:
     static int onClose(void* self, int socket);

@@ -4,12 +4,20 @@
 #include "foundation/Paths.h"
 
 #include <QDataStream>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QThread>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,7 +26,12 @@ namespace {
 const QString kType = QStringLiteral("SingleInstance");
 // Marks a hand-over message, so a stray connection's bytes are never taken for links.
 constexpr quint32 kMagic = 0x51564c31; // "QVL1"
-constexpr int kProbeTimeoutMs = 500;
+// One try at reaching the running copy, and the pause before the next.
+constexpr int kAttemptTimeoutMs = 500;
+constexpr int kRetryPauseMs = 20;
+// Room for a burst of launches that arrive while the running copy is busy: a full queue makes
+// a launch wait and try again rather than fail.
+constexpr int kBacklog = 256;
 // A hand-over is a few links; anything larger is not one.
 constexpr qint64 kMaxMessageBytes = 1 << 20;
 
@@ -64,6 +77,15 @@ bool peerIsThisUser(const QLocalSocket& socket)
         && peer.uid == ::geteuid();
 }
 
+// The lock file beside the socket: "quorvelle.lock" for "quorvelle.socket".
+QString lockPathFor(const QString& serverName)
+{
+    const QFileInfo socket(serverName);
+    return socket.path() + u'/' + socket.completeBaseName() + QStringLiteral(".lock");
+}
+
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
 // Makes `path` when missing (0700) and tells whether it is this user's folder alone: a link,
 // another user's folder or one that others may enter is never used.
 bool claimPrivateFolder(const QString& path)
@@ -81,7 +103,17 @@ SingleInstance::SingleInstance(QString serverName, QObject* parent)
 {
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    // The socket goes before the lock: whoever takes the lock next finds the name free. Launches
+    // still sending go unheard: nothing is told of them while this object goes.
+    for (QLocalSocket* socket : received_.keys())
+        socket->disconnect(this);
+    if (server_)
+        server_->close();
+    if (lockDescriptor_ >= 0)
+        ::close(lockDescriptor_);
+}
 
 QString SingleInstance::defaultServerName()
 {
@@ -104,48 +136,102 @@ QString SingleInstance::defaultServerName()
 
 bool SingleInstance::isListening() const { return server_ && server_->isListening(); }
 
-bool SingleInstance::listen()
+SingleInstance::Claim SingleInstance::claim(const std::optional<QStringList>& links, int timeoutMs)
 {
-    if (isListening() || serverName_.isEmpty())
-        return true;
-    QLocalSocket probe;
-    probe.connectToServer(serverName_);
-    if (probe.waitForConnected(kProbeTimeoutMs)) {
-        const bool ours = peerIsThisUser(probe);
-        probe.disconnectFromServer();
-        if (ours)
-            return false;
-        logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Another user listens on ") + serverName_ + QStringLiteral("; taking the name back"));
+    if (serverName_.isEmpty() || lockDescriptor_ >= 0)
+        return Claim::running;
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        switch (tryLock()) {
+        case Lock::taken:
+            listen();
+            return Claim::running;
+        case Lock::unavailable:
+            return Claim::running;
+        case Lock::heldElsewhere:
+            break;
+        }
+        if (!links)
+            return Claim::alreadyRunning;
+        const int attemptMs = int(std::clamp<qint64>(deadline.remainingTime(), 1, kAttemptTimeoutMs));
+        switch (handOver(*links, attemptMs)) {
+        case Attempt::delivered:
+            return Claim::handedOver;
+        case Attempt::refused:
+            return Claim::notHandedOver;
+        case Attempt::unanswered:
+            break;
+        }
+        // The holder is still starting, busy, or quitting (then the lock is free next time).
+        if (deadline.hasExpired()) {
+            logLine(QStringLiteral("⚠️"), kType,
+                QStringLiteral("The running copy did not answer within %1 s; this launch's links were not handed over")
+                    .arg(timeoutMs / 1000.0));
+            return Claim::notHandedOver;
+        }
+        QThread::msleep(kRetryPauseMs);
     }
-    // Nobody of ours answers: whatever is at the name was left by a copy that did not shut down.
+}
+
+SingleInstance::Lock SingleInstance::tryLock()
+{
+    const QString path = lockPathFor(serverName_);
+    // A link planted at the name is not followed; the descriptor stays out of the programs we start.
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (descriptor < 0) {
+        logLine(QStringLiteral("⚠️"), kType,
+            QStringLiteral("Cannot open the lock ") + path + QStringLiteral(": ") + systemError(errno) + QStringLiteral("; this copy runs alone"));
+        return Lock::unavailable;
+    }
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+        lockDescriptor_ = descriptor;
+        return Lock::taken;
+    }
+    const int error = errno;
+    ::close(descriptor);
+    if (error == EWOULDBLOCK)
+        return Lock::heldElsewhere;
+    logLine(QStringLiteral("⚠️"), kType,
+        QStringLiteral("Cannot lock ") + path + QStringLiteral(": ") + systemError(error) + QStringLiteral("; this copy runs alone"));
+    return Lock::unavailable;
+}
+
+void SingleInstance::listen()
+{
+    // Only the lock's holder gets here: whatever is at the name was left by a copy that ended
+    // without removing it, or put there by someone else.
     QLocalServer::removeServer(serverName_);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
+    server_->setListenBacklogSize(kBacklog);
     if (!server_->listen(serverName_)) {
         logLine(QStringLiteral("⚠️"), kType,
-            QStringLiteral("Cannot listen on ") + serverName_ + QStringLiteral(": ") + server_->errorString());
-        return true;
+            QStringLiteral("Cannot listen on ") + serverName_ + QStringLiteral(": ") + server_->errorString()
+                + QStringLiteral("; later launches cannot hand their links over"));
+        return;
     }
     connect(server_, &QLocalServer::newConnection, this, &SingleInstance::accept);
-    return true;
 }
 
-bool SingleInstance::handOver(const QStringList& links, int timeoutMs) const
+SingleInstance::Attempt SingleInstance::handOver(const QStringList& links, int timeoutMs) const
 {
     QLocalSocket socket;
     socket.connectToServer(serverName_);
     if (!socket.waitForConnected(timeoutMs))
-        return false;
+        return Attempt::unanswered;
     // The links may be private (a partner's wallpaper): they go to this user's copy only.
     if (!peerIsThisUser(socket)) {
         logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Did not hand the launch to another user's socket at ") + serverName_);
-        return false;
+        return Attempt::refused;
     }
+    // Bytes the running copy did not take whole are no hand-over to it; sending them again is.
     socket.write(encoded(links));
-    if (!socket.waitForBytesWritten(timeoutMs))
-        return false;
+    if (!socket.waitForBytesWritten(timeoutMs) && socket.bytesToWrite() > 0)
+        return Attempt::unanswered;
     socket.disconnectFromServer();
-    return socket.state() == QLocalSocket::UnconnectedState || socket.waitForDisconnected(timeoutMs);
+    if (socket.state() != QLocalSocket::UnconnectedState)
+        socket.waitForDisconnected(timeoutMs);
+    return Attempt::delivered;
 }
 
 void SingleInstance::accept()

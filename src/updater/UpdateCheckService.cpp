@@ -1,6 +1,7 @@
 #include "updater/UpdateCheckService.h"
 
 #include "foundation/Async.h"
+#include "foundation/CancelledError.h"
 #include "foundation/Config.h"
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
@@ -90,8 +91,11 @@ QCoro::Task<> UpdateCheckService::pause()
 QCoro::Task<std::optional<UpdateInfo>> UpdateCheckService::checkForUpdates()
 {
     log(QStringLiteral("🔄"), QStringLiteral("Starting update check..."));
+    // A service that goes away meanwhile ends the check before it touches the service.
+    QPointer<UpdateCheckService> self(this);
     feedReached_ = false;
     co_await pause();
+    throwIfGone(self);
     HttpResponse response;
     try {
         QNetworkRequest request(appcastURL_);
@@ -101,6 +105,7 @@ QCoro::Task<std::optional<UpdateInfo>> UpdateCheckService::checkForUpdates()
         co_return std::nullopt;
     }
     co_await pause();
+    throwIfGone(self);
     if (!response.isSuccess()) {
         log(QStringLiteral("⚠️"), QStringLiteral("Invalid response: ") + describe(response));
         co_return std::nullopt;
@@ -108,6 +113,7 @@ QCoro::Task<std::optional<UpdateInfo>> UpdateCheckService::checkForUpdates()
     feedReached_ = true;
     const QString feed = AppcastReader::decode(response.body);
     co_await pause();
+    throwIfGone(self);
 
     const ApplicationBundle& bundle = environment_.runningBundle;
     const QString current = bundle.shortVersion.value_or(QStringLiteral("0.0.0"));

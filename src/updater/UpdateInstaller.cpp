@@ -1,5 +1,6 @@
 #include "updater/UpdateInstaller.h"
 
+#include "foundation/CancelledError.h"
 #include "foundation/Log.h"
 #include "platform/DiskImageTool.h"
 #include "platform/FileError.h"
@@ -99,6 +100,7 @@ QCoro::Task<> UpdateInstaller::copyInto(QString source, QString destination, std
 
 void UpdateInstaller::relaunch(const QString& destination)
 {
+    throwIfGone(context_);
     log(QStringLiteral("✅"), QStringLiteral("Update installed successfully"));
     relauncher_.relaunch(destination, context_);
 }

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QCoro/QCoroTask>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
 #include <optional>
 
-class QObject;
 class Relauncher;
 struct ProcessResult;
 
@@ -20,7 +21,8 @@ public:
     using Report = std::function<void(double fraction)>;
 
     // `bundleName`: the running application's bundle name, the only one installed.
-    // `context` bounds the termination the relaunch schedules.
+    // `context` owns `relauncher` and bounds the termination the relaunch schedules; an
+    // installation that ends after it went away relaunches nothing.
     UpdateInstaller(QString applicationsFolder, QString bundleName, Relauncher& relauncher, const QObject* context,
         Report report);
 
@@ -41,6 +43,6 @@ private:
     QString applicationsFolder_;
     QString bundleName_;
     Relauncher& relauncher_;
-    const QObject* context_;
+    QPointer<const QObject> context_;
     Report report_;
 };

@@ -1,6 +1,7 @@
 #include "updater/UpdateRunner.h"
 
 #include "foundation/AppError.h"
+#include "foundation/CancelledError.h"
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
 #include "state/NotificationManager.h"
@@ -37,9 +38,11 @@ UpdateRunner& UpdateRunner::shared() { return Shared<UpdateRunner>::instance(); 
 QCoro::Task<UpdateRunner::Outcome> UpdateRunner::runAtLaunch()
 {
     if (std::exchange(launchRunStarted_, true)) {
+        QPointer<UpdateRunner> self(this);
         // Joins the run under way, or ends at once when there is none.
         SingleFlight::Job nothing = []() -> QCoro::Task<> { co_return; };
         co_await flight_.run(std::move(nothing));
+        throwIfGone(self);
         co_return lastOutcome_;
     }
     log(QStringLiteral("🔍"), QStringLiteral("Checking for updates on app launch (enforced)..."));
@@ -48,21 +51,35 @@ QCoro::Task<UpdateRunner::Outcome> UpdateRunner::runAtLaunch()
 
 QCoro::Task<UpdateRunner::Outcome> UpdateRunner::run(Approval approval)
 {
+    // A runner that goes away (the application quitting) ends its run: the caller hears of it
+    // as a stop, never through this object.
+    QPointer<UpdateRunner> self(this);
     SingleFlight::Job job = [this, approval = std::move(approval)]() { return runOnce(approval); };
     co_await flight_.run(std::move(job));
+    throwIfGone(self);
     co_return lastOutcome_;
 }
 
 QCoro::Task<> UpdateRunner::runOnce(Approval approval)
 {
-    const std::optional<UpdateInfo> info = co_await service_.checkForUpdates();
-    if (!info) {
-        lastOutcome_ = service_.lastCheckReachedFeed() ? Outcome::noUpdate : Outcome::unreachable;
-    } else if (approval && !approval(*info)) {
-        lastOutcome_ = Outcome::declined;
-    } else {
-        lastOutcome_ = co_await downloadAndInstall(*info);
-        co_await service_.discardDownloads();
+    QPointer<UpdateRunner> self(this);
+    try {
+        const std::optional<UpdateInfo> info = co_await service_.checkForUpdates();
+        throwIfGone(self);
+        if (!info) {
+            lastOutcome_ = service_.lastCheckReachedFeed() ? Outcome::noUpdate : Outcome::unreachable;
+        } else if (approval && !approval(*info)) {
+            lastOutcome_ = Outcome::declined;
+        } else {
+            const Outcome outcome = co_await downloadAndInstall(*info);
+            throwIfGone(self);
+            lastOutcome_ = outcome;
+            co_await service_.discardDownloads();
+        }
+    } catch (const CancelledError&) {
+        // The flight's job never throws; run() tells its caller when the runner is gone.
+        if (self)
+            lastOutcome_ = Outcome::failed;
     }
 }
 
@@ -74,6 +91,7 @@ QCoro::Task<UpdateRunner::Outcome> UpdateRunner::downloadAndInstall(UpdateInfo i
         notifications_.show(QStringLiteral("App Update"), QStringLiteral("Downloading..."), appIcon(), 0, true);
     notifications_.takeTurns(toast);
     QPointer<NotificationManager> notifications(&notifications_);
+    QPointer<UpdateRunner> self(this);
     try {
         UpdateCheckService::DownloadProgress downloading = [notifications, toast](std::optional<double> fraction) {
             if (!notifications)
@@ -84,6 +102,7 @@ QCoro::Task<UpdateRunner::Outcome> UpdateRunner::downloadAndInstall(UpdateInfo i
                 notifications->updateProgress(toast, kDownloadShare * *fraction);
         };
         const QString file = co_await service_.downloadUpdate(info, std::move(downloading));
+        throwIfGone(self);
         notifications_.updateMessage(toast, QStringLiteral("Installing..."));
         notifications_.setShowProgress(toast, true);
         notifications_.updateProgress(toast, kDownloadShare);
@@ -94,6 +113,9 @@ QCoro::Task<UpdateRunner::Outcome> UpdateRunner::downloadAndInstall(UpdateInfo i
                 notifications->setProgress(toast, kDownloadShare + (1 - kDownloadShare) * fraction);
         };
         co_await service_.installUpdate(file, std::move(installing));
+        throwIfGone(self);
+    } catch (const CancelledError&) {
+        throw;
     } catch (const std::exception& error) {
         reportFailure(error, toast);
         co_return Outcome::failed;

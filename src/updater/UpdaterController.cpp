@@ -1,6 +1,7 @@
 #include "updater/UpdaterController.h"
 
 #include "foundation/Async.h"
+#include "foundation/CancelledError.h"
 #include "updater/UserDriverDelegate.h"
 #include "updater/UserUpdateState.h"
 
@@ -16,18 +17,23 @@ UpdaterController::UpdaterController(bool startingUpdater, UserDriverDelegate* u
 
 void UpdaterController::startUpdater()
 {
-    launch([self = QPointer<UpdaterController>(this)]() -> QCoro::Task<> {
-        if (self)
-            co_await self->check(false);
-    }, QStringLiteral("UpdaterController"));
+    launch([self = QPointer<UpdaterController>(this)] { return checkQuietly(self, false); }, QStringLiteral("UpdaterController"));
 }
 
 void UpdaterController::checkForUpdates()
 {
-    fireAndForget([](QPointer<UpdaterController> self) -> QCoro::Task<> {
-        if (self)
-            co_await self->check(true);
-    }(this), QStringLiteral("UpdaterController"));
+    fireAndForget(checkQuietly(this, true), QStringLiteral("UpdaterController"));
+}
+
+QCoro::Task<> UpdaterController::checkQuietly(QPointer<UpdaterController> self, bool userInitiated)
+{
+    if (!self)
+        co_return;
+    try {
+        co_await self->check(userInitiated);
+    } catch (const CancelledError&) {
+        // The runner went away with the application: nothing is left to tell.
+    }
 }
 
 QCoro::Task<UpdateRunner::Outcome> UpdaterController::check(bool userInitiated)

@@ -3,6 +3,7 @@
 #include "updater/UpdateRunner.h"
 
 #include <QObject>
+#include <QPointer>
 
 class UserDriverDelegate;
 
@@ -28,6 +29,8 @@ public:
     QCoro::Task<UpdateRunner::Outcome> check(bool userInitiated);
 
 private:
+    // A check started without a caller to wait for it.
+    static QCoro::Task<> checkQuietly(QPointer<UpdaterController> self, bool userInitiated);
     bool approve(const UpdateInfo& update, bool userInitiated) const;
 
     UserDriverDelegate* userDriverDelegate_;

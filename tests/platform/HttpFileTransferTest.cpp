@@ -7,6 +7,7 @@
 #include "platform/HttpWorker.h"
 #include "support/FileBytes.h"
 #include "support/FullFileSystem.h"
+#include "support/HeldWorkerPool.h"
 #include "support/TaskWait.h"
 #include "support/TempFolder.h"
 #include "support/TestHttpsServer.h"
@@ -97,6 +98,16 @@ protected:
                     sendExtra_.get_future().wait();
                     const std::string extra = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nstray";
                     return sink.write(extra.data(), extra.size());
+                });
+        });
+        // Announces its body's length and sends more with the body's last bytes, in one record.
+        routes.Get("/overrun-at-once", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(size_t(file_.size()), "application/octet-stream",
+                [this](size_t offset, size_t, httplib::DataSink& sink) {
+                    if (offset > 0)
+                        return true;
+                    const QByteArray overrun = file_ + "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nstray";
+                    return sink.write(overrun.constData(), size_t(overrun.size()));
                 });
         });
         // Sends a little, then waits for the server's end.
@@ -206,6 +217,21 @@ TEST_F(HttpFileTransferTest, AReplyLongerThanItsLengthSpoilsNoLaterDownload)
     }
 }
 
+// Extra bytes that came with the body's end were already read and decrypted with it: nothing
+// is left on the socket to tell of them, yet the connection is spoilt all the same.
+TEST_F(HttpFileTransferTest, BytesPastTheLengthThatCameWithTheBodySpoilNoLaterDownload)
+{
+    EXPECT_EQ(download(QStringLiteral("/overrun-at-once")).status, 200);
+    EXPECT_EQ(readFile(destination()), file_);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        QFile::remove(destination());
+        EXPECT_EQ(download(QStringLiteral("/file")).status, 200);
+        EXPECT_EQ(readFile(destination()), file_);
+    }
+    EXPECT_EQ(takeConnectionCount(), 2) << "a fresh connection after the spoilt one, kept for the rest";
+}
+
 TEST_F(HttpFileTransferTest, AWriteThatFailsEndsTheDownloadAndKeepsTheFileAsItWas)
 {
     FullFileSystem disk;
@@ -275,6 +301,17 @@ TEST_F(HttpFileTransferOtherHostTest, ACertificateOfAnotherHostIsRefused)
 // A call whose Http goes away while its reply is awaited ends as cancelled there and then, so
 // nothing it holds (its request, the TLS trust the request carries) outlives the Http, even
 // when no event loop turns again.
+void expectCancelled(QCoro::Task<HttpResponse> call)
+{
+    try {
+        waitForTask(std::move(call));
+        ADD_FAILURE() << "the call succeeded";
+    } catch (const HttpError& error) {
+        EXPECT_EQ(error.kind(), HttpError::Kind::Cancelled);
+        EXPECT_EQ(error.localizedDescription(), QStringLiteral("The request was cancelled."));
+    }
+}
+
 TEST_F(HttpFileTransferTest, ACallStillWaitingWhenItsHttpGoesEndsCancelled)
 {
     std::optional<QCoro::Task<HttpResponse>> call;
@@ -284,13 +321,24 @@ TEST_F(HttpFileTransferTest, ACallStillWaitingWhenItsHttpGoesEndsCancelled)
         ASSERT_TRUE(QTest::qWaitFor([&] { return arrived_.load(); }, 30'000));
     }
     ASSERT_TRUE(call->isReady()) << "the call still waits for a reply that is gone";
-    try {
-        waitForTask(std::move(*call));
-        ADD_FAILURE() << "the call succeeded";
-    } catch (const HttpError& error) {
-        EXPECT_EQ(error.kind(), HttpError::Kind::Cancelled);
-        EXPECT_EQ(error.localizedDescription(), QStringLiteral("The request was cancelled."));
+    expectCancelled(std::move(*call));
+}
+
+// A call still waiting for the trust prepareTrust() reads when its Http goes ends as cancelled
+// once the trust is read, without touching the Http.
+TEST_F(HttpFileTransferTest, ACallWaitingForItsTrustWhenItsHttpGoesEndsCancelled)
+{
+    HeldWorkerPool workers;
+    std::optional<QCoro::Task<HttpResponse>> call;
+    {
+        Http http;
+        http.prepareTrust();
+        call.emplace(http.send(QNetworkRequest(url(QStringLiteral("/file")))));
+        ASSERT_FALSE(call->isReady());
     }
+    workers.release();
+    expectCancelled(std::move(*call));
+    EXPECT_EQ(takeConnectionCount(), 0);
 }
 
 // The exit's handlers run in the reverse order of their registration: this one, registered

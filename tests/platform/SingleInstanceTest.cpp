@@ -3,11 +3,16 @@
 #include "platform/SingleInstance.h"
 #include "support/Eventually.h"
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QLocalSocket>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +20,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <cstring>
 #include <pwd.h>
 #include <sys/socket.h>
@@ -26,10 +33,38 @@
 namespace {
 // Hand-overs cross a local socket: they arrive within a few turns of the event loop.
 constexpr int kWaitMs = 2'000;
+// A busy machine's running copy takes a while to read a burst of hand-overs the kernel holds.
+constexpr int kBurstReadMs = 60'000;
+
+using Claim = SingleInstance::Claim;
+
+// The lock a running copy holds, taken by the test itself.
+class HeldLock {
+public:
+    explicit HeldLock(const QString& path)
+        : descriptor_(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    {
+        held_ = descriptor_ >= 0 && ::flock(descriptor_, LOCK_EX | LOCK_NB) == 0;
+    }
+    ~HeldLock()
+    {
+        if (descriptor_ >= 0)
+            ::close(descriptor_);
+    }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+
+    bool isHeld() const { return held_; }
+
+private:
+    int descriptor_;
+    bool held_ = false;
+};
 
 class SingleInstanceTest : public ::testing::Test {
 protected:
     QString socketPath() const { return folder_.filePath(QStringLiteral("quorvelle.socket")); }
+    QString lockPath() const { return folder_.filePath(QStringLiteral("quorvelle.lock")); }
 
     QTemporaryDir folder_;
 };
@@ -37,13 +72,14 @@ protected:
 TEST_F(SingleInstanceTest, SecondLaunchHandsItsLinksToTheRunningOne)
 {
     SingleInstance running(socketPath());
-    ASSERT_TRUE(running.listen());
+    ASSERT_EQ(running.claim(QStringList()), Claim::running);
     QSignalSpy activations(&running, &SingleInstance::activationRequested);
     QSignalSpy links(&running, &SingleInstance::linkReceived);
 
     SingleInstance second(socketPath());
-    EXPECT_FALSE(second.listen()) << "another copy answers";
-    EXPECT_TRUE(second.handOver({QStringLiteral("quorvelle://wallpaper/1"), QStringLiteral("quorvelle://gravelnook/a\nb")}));
+    EXPECT_EQ(second.claim(QStringList{QStringLiteral("quorvelle://wallpaper/1"), QStringLiteral("quorvelle://gravelnook/a\nb")}),
+        Claim::handedOver);
+    EXPECT_FALSE(second.isListening());
 
     ASSERT_EVENTUALLY(links.count() == 2, kWaitMs) << links.count() << " links";
     EXPECT_EQ(activations.count(), 1);
@@ -54,23 +90,31 @@ TEST_F(SingleInstanceTest, SecondLaunchHandsItsLinksToTheRunningOne)
 TEST_F(SingleInstanceTest, LaunchWithoutLinksStillAsksForTheWindow)
 {
     SingleInstance running(socketPath());
-    ASSERT_TRUE(running.listen());
+    ASSERT_EQ(running.claim(QStringList()), Claim::running);
     QSignalSpy activations(&running, &SingleInstance::activationRequested);
     QSignalSpy links(&running, &SingleInstance::linkReceived);
 
-    EXPECT_TRUE(SingleInstance(socketPath()).handOver({}));
+    EXPECT_EQ(SingleInstance(socketPath()).claim(QStringList()), Claim::handedOver);
     ASSERT_EVENTUALLY(activations.count() == 1, kWaitMs);
     EXPECT_EQ(links.count(), 0);
+
+    // A launch at login asks nothing of the running copy.
+    EXPECT_EQ(SingleInstance(socketPath()).claim(std::nullopt), Claim::alreadyRunning);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(activations.count(), 1);
 }
 
 TEST_F(SingleInstanceTest, ProbesAndStrayBytesAreNotHandOvers)
 {
     SingleInstance running(socketPath());
-    ASSERT_TRUE(running.listen());
+    ASSERT_EQ(running.claim(QStringList()), Claim::running);
     QSignalSpy activations(&running, &SingleInstance::activationRequested);
     LogCapture log;
 
-    EXPECT_FALSE(SingleInstance(socketPath()).listen());
+    QLocalSocket probe;
+    probe.connectToServer(socketPath());
+    ASSERT_TRUE(probe.waitForConnected(kWaitMs));
+    probe.disconnectFromServer();
     QLocalSocket stray;
     stray.connectToServer(socketPath());
     ASSERT_TRUE(stray.waitForConnected(kWaitMs));
@@ -98,7 +142,7 @@ TEST_F(SingleInstanceTest, AbsurdMessagesAreRefusedWithoutReservingTheirClaims)
         message(1, QString(3 << 20, u'a')),                                // several megabytes
     };
     SingleInstance running(socketPath());
-    ASSERT_TRUE(running.listen());
+    ASSERT_EQ(running.claim(QStringList()), Claim::running);
     QSignalSpy activations(&running, &SingleInstance::activationRequested);
     for (const QByteArray& bytes : cases) {
         LogCapture log;
@@ -120,20 +164,110 @@ TEST_F(SingleInstanceTest, SocketLeftByACrashedCopyIsTakenOver)
     leftover.close();
 
     SingleInstance running(socketPath());
-    EXPECT_TRUE(running.listen());
+    EXPECT_EQ(running.claim(QStringList()), Claim::running);
     EXPECT_TRUE(running.isListening());
 }
 
-TEST_F(SingleInstanceTest, NothingToHandOverToWhenNoCopyRuns)
+TEST_F(SingleInstanceTest, TheNextLaunchRunsOnceTheRunningCopyHasQuit)
 {
-    EXPECT_FALSE(SingleInstance(socketPath()).handOver({QStringLiteral("quorvelle://wallpaper/1")}, 200));
     {
         SingleInstance first(socketPath());
-        ASSERT_TRUE(first.listen());
+        ASSERT_EQ(first.claim(QStringList{QStringLiteral("quorvelle://wallpaper/1")}), Claim::running);
     }
     SingleInstance next(socketPath());
-    EXPECT_TRUE(next.listen()) << "the next launch runs once the first has quit";
+    EXPECT_EQ(next.claim(QStringList{QStringLiteral("quorvelle://wallpaper/2")}), Claim::running);
+    EXPECT_TRUE(next.isListening());
 }
+
+// The lock's holder that does not answer yet: a copy still starting. A launch waits a bounded
+// time, says why it gave up, and neither runs beside the holder nor takes its socket's name.
+TEST_F(SingleInstanceTest, ALaunchWhileTheHolderIsStartingNeverRunsBesideIt)
+{
+    const HeldLock held(lockPath());
+    ASSERT_TRUE(held.isHeld());
+    LogCapture log;
+    SingleInstance launch(socketPath());
+    EXPECT_EQ(launch.claim(QStringList{QStringLiteral("quorvelle://wallpaper/1")}, 300), Claim::notHandedOver);
+    EXPECT_FALSE(launch.isListening());
+    EXPECT_FALSE(QFileInfo::exists(socketPath()));
+    EXPECT_TRUE(log.contains(QStringLiteral("The running copy did not answer within 0.3 s"))) << log.lines().join(u'\n').toStdString();
+}
+
+// Launches started as processes of their own, many at once (200, 40 at a time, is a user
+// clicking links in a hurry on a loaded machine), with a copy running already or none yet.
+struct Burst {
+    const char* name;
+    int launches;
+    int atOnce;
+    bool aCopyRuns; // the test itself is the running copy
+};
+
+class SingleInstanceBurstTest : public SingleInstanceTest, public ::testing::WithParamInterface<Burst> {};
+
+TEST_P(SingleInstanceBurstTest, OneCopyRunsAndEveryOtherLaunchHandsItsLinkToIt)
+{
+    const Burst& burst = GetParam();
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/single-instance-launch");
+    ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
+    const QString record = folder_.filePath(QStringLiteral("record"));
+    ASSERT_TRUE(QDir().mkpath(record));
+    const auto link = [](int index) { return QStringLiteral("quorvelle://wallpaper/%1").arg(index); };
+
+    std::optional<SingleInstance> running;
+    QStringList received;
+    if (burst.aCopyRuns) {
+        running.emplace(socketPath());
+        ASSERT_EQ(running->claim(QStringList()), Claim::running);
+        QObject::connect(&*running, &SingleInstance::linkReceived, [&](const QString& got) { received.append(got); });
+    }
+    QList<int> codes;
+    std::vector<std::unique_ptr<QProcess>> launches;
+    // Launches still running when the test ends are ended without telling anyone.
+    const auto unheard = qScopeGuard([&] {
+        for (const auto& launch : launches)
+            launch->disconnect();
+    });
+    std::function<void()> startMore = [&] {
+        while (int(launches.size()) < burst.launches && int(launches.size()) - int(codes.size()) < burst.atOnce) {
+            auto& launch = launches.emplace_back(std::make_unique<QProcess>());
+            launch->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            QObject::connect(launch.get(), &QProcess::finished, [&](int code, QProcess::ExitStatus status) {
+                codes.append(status == QProcess::NormalExit ? code : -1);
+                startMore();
+            });
+            launch->start(program, {socketPath(), record, QString::number(burst.launches - 1), link(int(launches.size()))});
+        }
+    };
+    startMore();
+    // A second copy would wait for links that never come: the copies are counted either way.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return codes.size() == burst.launches; }, 100'000)) << codes.size() << " launches ended";
+
+    EXPECT_EQ(codes.count(0), burst.launches) << "exit codes: " << QDebug::toString(codes).toStdString();
+    const QStringList copies = QDir(record).entryList({QStringLiteral("running-*")}, QDir::Files);
+    ASSERT_EQ(copies.size(), burst.aCopyRuns ? 0 : 1) << copies.join(u' ').toStdString();
+    // Only the running copy wrote anything.
+    EXPECT_EQ(QDir(record).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), burst.aCopyRuns ? 0 : 2);
+    if (!burst.aCopyRuns) {
+        QFile file(record + QStringLiteral("/links-") + copies[0].mid(8));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        received = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+    // A launch is done once its link is with the kernel; the running copy reads it in its turn.
+    const int handedOver = burst.launches - (burst.aCopyRuns ? 0 : 1);
+    ASSERT_EVENTUALLY(received.size() == handedOver, kBurstReadMs) << received.size() << " links";
+    EXPECT_EQ(QSet<QString>(received.cbegin(), received.cend()).size(), handedOver) << "each link once";
+    if (running) {
+        EXPECT_TRUE(running->isListening());
+        QSignalSpy later(&*running, &SingleInstance::linkReceived);
+        EXPECT_EQ(SingleInstance(socketPath()).claim(QStringList{link(-1)}), Claim::handedOver) << "the running copy kept its socket";
+        ASSERT_EVENTUALLY(later.count() == 1, kWaitMs);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Launches, SingleInstanceBurstTest,
+    ::testing::Values(Burst{"TwoHundredFortyAtATimeToARunningCopy", 200, 40, true},
+        Burst{"TwoHundredFortyAtATimeWithNoCopyYet", 200, 40, false}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 // Another user of the machine: planted folders and sockets belong to nobody (needs root to make).
 constexpr uid_t kOtherUser = 65534;
@@ -280,14 +414,18 @@ TEST_F(SingleInstanceTest, AnotherUsersListenerIsNeverHandedALaunch)
     ASSERT_EQ(told, 1) << "the other user could not listen";
     ::chmod(QFile::encodeName(socketPath()).constData(), 0777);
 
-    LogCapture log;
-    EXPECT_FALSE(SingleInstance(socketPath()).handOver({QStringLiteral("quorvelle://gravelnook/private")}));
-    EXPECT_TRUE(log.contains(QStringLiteral("Did not hand the launch to another user's socket")));
-
+    {
+        // While a copy of ours holds the lock, the listener is taken for it, and told nothing.
+        const HeldLock held(lockPath());
+        ASSERT_TRUE(held.isHeld());
+        LogCapture log;
+        EXPECT_EQ(SingleInstance(socketPath()).claim(QStringList{QStringLiteral("quorvelle://gravelnook/private")}), Claim::notHandedOver);
+        EXPECT_TRUE(log.contains(QStringLiteral("Did not hand the launch to another user's socket")));
+    }
     SingleInstance mine(socketPath());
-    EXPECT_TRUE(mine.listen()) << "this user's launch runs instead of quitting";
+    EXPECT_EQ(mine.claim(QStringList()), Claim::running) << "this user's launch runs instead of quitting";
     QSignalSpy links(&mine, &SingleInstance::linkReceived);
-    EXPECT_TRUE(SingleInstance(socketPath()).handOver({QStringLiteral("quorvelle://wallpaper/1")}));
+    EXPECT_EQ(SingleInstance(socketPath()).claim(QStringList{QStringLiteral("quorvelle://wallpaper/1")}), Claim::handedOver);
     ASSERT_EVENTUALLY(links.count() == 1, kWaitMs);
 }
 
@@ -296,7 +434,7 @@ TEST_F(SingleInstanceTest, ALaunchOfAnotherUserIsRefused)
     if (::geteuid() != 0)
         GTEST_SKIP() << "a process of another user needs root";
     SingleInstance running(socketPath());
-    ASSERT_TRUE(running.listen());
+    ASSERT_EQ(running.claim(QStringList()), Claim::running);
     QSignalSpy activations(&running, &SingleInstance::activationRequested);
     // Rights loosened by hand: only the check of the peer keeps the launch out.
     ::chmod(QFile::encodeName(folder_.path()).constData(), 0777);

@@ -1,12 +1,15 @@
 #include "UpdatePackages.h"
 #include "app/AppDelegate.h"
 #include "UpdaterFixture.h"
+#include "foundation/CancelledError.h"
 #include "foundation/Log.h"
 #include "state/NotificationManager.h"
 #include "support/TaskWait.h"
 #include "updater/UpdateRunner.h"
 
 #include <QCoreApplication>
+#include <QCoro/QCoroTimer>
+#include <QTimer>
 #include <QDir>
 #include <QTest>
 
@@ -178,5 +181,46 @@ TEST_F(UpdateRunnerTest, TheLaunchCheckRunsOncePerProcess)
     EXPECT_EQ(runAtLaunch(), Outcome::failed);
     EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/appcast.xml")), 1);
 }
+
+// A pause of the check that waits while `gate` runs (closed), and ends at once once it fired.
+QCoro::Task<bool> pauseAt(QTimer* gate)
+{
+    if (gate->isActive())
+        co_await qCoro(gate).waitForTimeout();
+    co_return true;
+}
+
+// The runner, or the runner and its service, go while the check waits in a pause (the
+// application quitting mid-run): the run ends as stopped, touching neither of them again.
+struct Leaving {
+    const char* name;
+    bool serviceToo;
+};
+
+class RunnerGoneTest : public UpdateRunnerTest, public ::testing::WithParamInterface<Leaving> {};
+
+TEST_P(RunnerGoneTest, ARunWhoseOwnerWentAwayEndsWithoutTouchingIt)
+{
+    serveFeed(QStringLiteral("1.3"), QStringLiteral("Missing.zip"));
+    QTimer gate;
+    gate.setSingleShot(true);
+    gate.start(std::chrono::hours(1));
+    environment().delays.sleep = [&gate](int, std::stop_token) { return pauseAt(&gate); };
+    QCoro::Task<Outcome> run = runner().run();
+    runner_.reset();
+    if (GetParam().serviceToo)
+        discardService();
+
+    gate.start(0);
+    EXPECT_THROW(waitForTask(std::move(run)), CancelledError);
+    const int feedRequests = catalogue_.server().requestCount(QStringLiteral("/appcast.xml"));
+    EXPECT_EQ(feedRequests, GetParam().serviceToo ? 0 : 1);
+    EXPECT_EQ(catalogue_.server().requestCount(QStringLiteral("/updates/Missing.zip")), 0) << "nothing downloaded for a runner gone";
+    EXPECT_TRUE(notifications_.title().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Owners, RunnerGoneTest,
+    ::testing::Values(Leaving{"Runner", false}, Leaving{"RunnerAndService", true}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

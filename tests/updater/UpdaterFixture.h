@@ -33,6 +33,8 @@ public:
     // The environment of service(); a test may change it before the first call of service().
     UpdateCheckService::Environment& environment() { return environment_; }
     UpdateCheckService& service();
+    // The service goes, as it does when the application quits.
+    void discardService() { service_.reset(); }
 
     // Feeds: an item offering `version` from `package` (a file name under /updates/).
     void serveFeed(const QString& version, const QString& package);
