@@ -10,6 +10,7 @@
 #include "support/ReviewPicture.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,9 +28,6 @@ protected:
         if (!display.isRunning())
             GTEST_FAIL() << "needs Xvfb (scripts/setup installs it)";
         program = package.file(QStringLiteral("usr/bin/quorvelle"));
-        auto defaults = savedDefaults();
-        defaults->setBool(ShellDefaults::hasLaunchedBefore, true);
-        defaults->setBool(ShellDefaults::onboardingSheetCompleted, true);
     }
 
     // The test's environment for the program and for the desktop's tools alike.
@@ -50,12 +48,15 @@ protected:
         return runTool(tool, arguments, installedEnvironment());
     }
 
-    // The whole display, kept beside the test program for a reviewer and for the metadata.
-    QImage screen(const QString& name) const
+    // The main window as the display shows it, kept beside the test program for a reviewer and
+    // for the metadata.
+    QImage windowPicture(const QString& name) const
     {
+        const ToolRun windows = onDisplay(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--classname"), QStringLiteral("^quorvelle$")});
         const QTemporaryDir shots;
-        const QString file = shots.filePath(QStringLiteral("screen.png"));
-        onDisplay(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), file});
+        const QString file = shots.filePath(QStringLiteral("window.png"));
+        onDisplay(QStringLiteral("import"), {QStringLiteral("-window"), windows.output.section(u'\n', 0, 0).trimmed(), file});
         const QImage picture(file);
         keepReviewPicture(picture, QStringLiteral("package-screenshots"), name);
         return picture;
@@ -65,6 +66,7 @@ protected:
     QString program;
 };
 
+// A first launch: it also turns start at login on.
 TEST_F(InstalledProgramTest, StartsFromItsPrefixShowsHomeAndOpensLinksThroughItsLauncherEntry)
 {
     ProgramRun run(program, installedEnvironment());
@@ -73,24 +75,23 @@ TEST_F(InstalledProgramTest, StartsFromItsPrefixShowsHomeAndOpensLinksThroughIts
     // The bundled wallpaper was found in the package's share/quorvelle.
     EXPECT_FALSE(run.hasLine(QStringLiteral("wallpaper.mp4"))) << run.output().toStdString();
 
-    // The window names the launcher entry, and its class is the one the entry gives.
-    const ToolRun windows = onDisplay(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--class"), QStringLiteral("^Quorvelle$")});
-    ASSERT_EQ(windows.exitCode, 0) << windows.output.toStdString();
-    bool named = false;
-    for (const QString& window : windows.output.split(u'\n', Qt::SkipEmptyParts)) {
-        const ToolRun properties = onDisplay(QStringLiteral("xprop"), {QStringLiteral("-id"), window.trimmed(), QStringLiteral("_KDE_NET_WM_DESKTOP_FILE")});
-        named = named || properties.output.contains(u'"' + ApplicationId::id() + u'"');
-    }
-    EXPECT_TRUE(named) << "no window names " << ApplicationId::id().toStdString();
+    // The window's class is the one the launcher entry names, so docks group it under the entry.
     QFile entryFile(package.file(QStringLiteral("usr/share/applications/") + ApplicationId::desktopFileName()));
     ASSERT_TRUE(entryFile.open(QIODevice::ReadOnly));
-    const DesktopEntry entry(QString::fromUtf8(entryFile.readAll()));
-    EXPECT_EQ(entry.value(QStringLiteral("StartupWMClass")), QStringLiteral("Quorvelle"));
+    const std::optional<QString> windowClass = DesktopEntry(QString::fromUtf8(entryFile.readAll())).value(QStringLiteral("StartupWMClass"));
+    ASSERT_TRUE(windowClass.has_value());
+    // Its windows are found by the instance half of their class, which Qt takes from the program's name.
+    const ToolRun windows = onDisplay(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--classname"), QStringLiteral("^quorvelle$")});
+    ASSERT_EQ(windows.exitCode, 0) << windows.output.toStdString();
+    for (const QString& window : windows.output.split(u'\n', Qt::SkipEmptyParts)) {
+        const ToolRun properties = onDisplay(QStringLiteral("xprop"), {QStringLiteral("-id"), window.trimmed(), QStringLiteral("WM_CLASS")});
+        EXPECT_EQ(properties.output.trimmed(), QStringLiteral("WM_CLASS(STRING) = \"quorvelle\", \"") + *windowClass + u'"');
+    }
 
     // Installed with its entry, it writes none of its own; start at login points at it.
     EXPECT_FALSE(QFileInfo::exists(UrlSchemeRegistration::desktopFilePath()));
     QFile autostart(XdgAutostartLoginItem::defaultEntryPath());
-    ASSERT_TRUE(autostart.open(QIODevice::ReadOnly)) << "start at login is on at the first launch";
+    ASSERT_TRUE(autostart.open(QIODevice::ReadOnly)) << run.output().toStdString();
     EXPECT_EQ(DesktopEntry(QString::fromUtf8(autostart.readAll())).program(), QFileInfo(program).canonicalFilePath());
 
     // What the package's post-installation trigger does, then a link as a browser hands it on.
@@ -107,12 +108,23 @@ TEST_F(InstalledProgramTest, StartsFromItsPrefixShowsHomeAndOpensLinksThroughIts
 // The picture of Home the software-centre metadata shows (packaging/screenshots).
 TEST_F(InstalledProgramTest, PicturesHomeForTheSoftwareCentre)
 {
+    {
+        auto defaults = savedDefaults();
+        defaults->setBool(ShellDefaults::hasLaunchedBefore, true);
+        defaults->setBool(ShellDefaults::onboardingSheetCompleted, true);
+    }
     ProgramRun run(program, installedEnvironment());
     ASSERT_TRUE(run.waitForLine(QStringLiteral("✅ [CategoriesSection] Loaded"))) << run.output().toStdString();
     waitForLaunch(run);
     QTest::qWait(1500); // posters and the hero's first frame, for the picture only
-    const QImage home = screen(QStringLiteral("home"));
-    EXPECT_EQ(home.size(), QSize(1280, 800));
+    const QImage home = windowPicture(QStringLiteral("home"));
+    // The metadata gives the picture's size.
+    QFile metadata(package.file(QStringLiteral("usr/share/metainfo/") + ApplicationId::id() + QStringLiteral(".metainfo.xml")));
+    ASSERT_TRUE(metadata.open(QIODevice::ReadOnly));
+    const QRegularExpressionMatch image = QRegularExpression(QStringLiteral("<image type=\"source\" width=\"(\\d+)\" height=\"(\\d+)\">[^<]*/home.png<"))
+                                              .match(QString::fromUtf8(metadata.readAll()));
+    ASSERT_TRUE(image.hasMatch());
+    EXPECT_EQ(home.size(), QSize(image.captured(1).toInt(), image.captured(2).toInt()));
     EXPECT_EQ(run.terminate(), 0) << run.output().toStdString();
 }
 

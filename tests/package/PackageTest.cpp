@@ -110,7 +110,7 @@ TEST_F(PackageTest, TheLaunchEntryMetadataAndPackagePassTheirCheckers)
                 package.file(QStringLiteral("usr/share/metainfo/") + id + QStringLiteral(".metainfo.xml"))}, {}},
         {"installed tree", QStringLiteral("appstreamcli"),
             {QStringLiteral("validate-tree"), QStringLiteral("--no-net"), package.file(QString())}, {}},
-        {"package", QStringLiteral("lintian"), {QStringLiteral("--no-tag-display-limit"), package.deb()}, {}},
+        {"package", QStringLiteral("lintian"), {QStringLiteral("--tag-display-limit"), QStringLiteral("0"), package.deb()}, {}},
     };
     for (const CheckerCase& c : cases) {
         const ToolRun run = runTool(c.program, c.arguments);
