@@ -4,10 +4,12 @@
 #include "support/ImageCompare.h"
 #include "ui/AppLogo.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +47,11 @@ TEST_F(PackageTest, HoldsTheProgramItsDataAndItsLauncherFilesAndNothingElse)
 
     for (const QString& program : {QStringLiteral("usr/bin/quorvelle"), QStringLiteral("usr/bin/quorvelle-disk-image")})
         EXPECT_TRUE(QFileInfo(package.file(program)).isExecutable()) << program.toStdString();
+    // No maintainer script: installing and removing touch nothing but these files, never the
+    // users' settings and libraries in their homes.
+    const QTemporaryDir control;
+    ASSERT_EQ(runTool(QStringLiteral("dpkg-deb"), {QStringLiteral("--control"), package.deb(), control.path()}).exitCode, 0);
+    EXPECT_EQ(QDir(control.path()).entryList(QDir::Files, QDir::Name), QStringList({QStringLiteral("control"), QStringLiteral("md5sums")}));
     EXPECT_EQ(field(QStringLiteral("Package")), QStringLiteral("quorvelle"));
     EXPECT_EQ(field(QStringLiteral("Version")), QStringLiteral(QUORVELLE_VERSION));
 }
