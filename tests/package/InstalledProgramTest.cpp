@@ -105,8 +105,8 @@ TEST_F(InstalledProgramTest, StartsFromItsPrefixShowsHomeAndOpensLinksThroughIts
     EXPECT_EQ(run.terminate(), 0) << run.output().toStdString();
 }
 
-// The picture of Home the software-centre metadata shows (packaging/screenshots).
-TEST_F(InstalledProgramTest, PicturesHomeForTheSoftwareCentre)
+// The pictures the software-centre metadata shows (packaging/screenshots): Home, then Explore.
+TEST_F(InstalledProgramTest, PicturesHomeAndExploreForTheSoftwareCentre)
 {
     {
         auto defaults = savedDefaults();
@@ -117,15 +117,30 @@ TEST_F(InstalledProgramTest, PicturesHomeForTheSoftwareCentre)
     ASSERT_TRUE(run.waitForLine(QStringLiteral("✅ [CategoriesSection] Loaded"))) << run.output().toStdString();
     waitForLaunch(run);
     QTest::qWait(1500); // posters and the hero's first frame, for the picture only
-    const QImage home = windowPicture(QStringLiteral("home"));
-    // The metadata gives the picture's size.
+    QHash<QString, QSize> sizes{{QStringLiteral("home"), windowPicture(QStringLiteral("home")).size()}};
+
+    // The window sits at the display's corner (no window manager); the tab bar's Explore.
+    ASSERT_EQ(onDisplay(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("508"), QStringLiteral("25"),
+                                                       QStringLiteral("click"), QStringLiteral("1")})
+                  .exitCode,
+        0);
+    ASSERT_TRUE(run.waitForLine(QStringLiteral("===== loadExplorePage completed"))) << run.output().toStdString();
+    QTest::qWait(1500); // posters, for the picture only
+    sizes.insert(QStringLiteral("explore"), windowPicture(QStringLiteral("explore")).size());
+    EXPECT_EQ(run.terminate(), 0) << run.output().toStdString();
+
+    // The metadata names each picture with its size.
     QFile metadata(package.file(QStringLiteral("usr/share/metainfo/") + ApplicationId::id() + QStringLiteral(".metainfo.xml")));
     ASSERT_TRUE(metadata.open(QIODevice::ReadOnly));
-    const QRegularExpressionMatch image = QRegularExpression(QStringLiteral("<image type=\"source\" width=\"(\\d+)\" height=\"(\\d+)\">[^<]*/home.png<"))
-                                              .match(QString::fromUtf8(metadata.readAll()));
-    ASSERT_TRUE(image.hasMatch());
-    EXPECT_EQ(home.size(), QSize(image.captured(1).toInt(), image.captured(2).toInt()));
-    EXPECT_EQ(run.terminate(), 0) << run.output().toStdString();
+    const QString text = QString::fromUtf8(metadata.readAll());
+    QHash<QString, QSize> listed;
+    QRegularExpressionMatchIterator images
+        = QRegularExpression(QStringLiteral("<image type=\"source\" width=\"(\\d+)\" height=\"(\\d+)\">[^<]*/(\\w+)\\.png<")).globalMatch(text);
+    while (images.hasNext()) {
+        const QRegularExpressionMatch image = images.next();
+        listed.insert(image.captured(3), QSize(image.captured(1).toInt(), image.captured(2).toInt()));
+    }
+    EXPECT_EQ(listed, sizes);
 }
 
 } // namespace
