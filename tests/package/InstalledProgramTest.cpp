@@ -91,11 +91,17 @@ TEST_F(InstalledProgramTest, StartsFromItsPrefixShowsHomeAndOpensLinksThroughIts
     ASSERT_TRUE(autostart.open(QIODevice::ReadOnly)) << run.output().toStdString();
     EXPECT_EQ(DesktopEntry(QString::fromUtf8(autostart.readAll())).program(), QFileInfo(program).canonicalFilePath());
 
-    // What the package's post-installation trigger does, then a link as a browser hands it on.
+    // What the package's post-installation trigger does; then a link as a browser hands it on,
+    // seen with settings of their own, as by a session that never ran the program: the entry
+    // alone makes the program the handler.
     ASSERT_EQ(onDisplay(QStringLiteral("update-desktop-database"), {package.file(QStringLiteral("usr/share/applications"))}).exitCode, 0);
-    const ToolRun handler = onDisplay(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), UrlSchemeRegistration::kMimeType});
+    const QTemporaryDir freshHome;
+    QProcessEnvironment fresh = installedEnvironment();
+    fresh.insert(QStringLiteral("XDG_CONFIG_HOME"), freshHome.filePath(QStringLiteral("config")));
+    fresh.insert(QStringLiteral("XDG_DATA_HOME"), freshHome.filePath(QStringLiteral("data")));
+    const ToolRun handler = runTool(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), UrlSchemeRegistration::kMimeType}, fresh);
     EXPECT_EQ(handler.output.trimmed(), ApplicationId::desktopFileName());
-    const ToolRun open = onDisplay(QStringLiteral("xdg-open"), {QStringLiteral("quorvelle://gravelnook/501")});
+    const ToolRun open = runTool(QStringLiteral("xdg-open"), {QStringLiteral("quorvelle://gravelnook/501")}, fresh);
     EXPECT_EQ(open.exitCode, 0) << open.output.toStdString();
     ASSERT_TRUE(run.waitForLine(QStringLiteral("✅ [WallpaperDeepLinkHandler] Opened Gravelnook 501 from link"))) << run.output().toStdString();
 
