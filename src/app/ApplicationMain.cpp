@@ -50,8 +50,9 @@ int ApplicationMain::run(int argc, char* argv[])
     // libmpv refuses to start unless numbers are formatted the C way.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Quorvelle"));
-    // The windows name the installed launcher entry (its file name is the application id), so
-    // docks group them under its icon; the icon is the entry's, or the logo when not installed.
+    // Docks group the windows under the installed launcher entry: on Wayland by their app id,
+    // the desktop file name; on X11 by their class, the application name above, which the entry
+    // gives as StartupWMClass. The icon is the entry's, or the logo when not installed.
     QApplication::setDesktopFileName(ApplicationId::id());
     QApplication::setWindowIcon(QIcon::fromTheme(ApplicationId::id(), QIcon(AppLogo::defaultPicturePath())));
     QApplication::setApplicationVersion(QStringLiteral(QUORVELLE_VERSION));
