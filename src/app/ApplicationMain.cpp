@@ -2,6 +2,7 @@
 
 #include "app/VideoWallpaperApp.h"
 #include "engine/WallpaperImageCache.h"
+#include "foundation/ApplicationId.h"
 #include "foundation/Config.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
@@ -11,8 +12,10 @@
 #include "platform/UnixSignalWatcher.h"
 #include "signalry/Signalry.h"
 #include "signalry/SignalryManagerConfiguration.h"
+#include "ui/AppLogo.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <clocale>
 #include <csignal>
@@ -47,6 +50,11 @@ int ApplicationMain::run(int argc, char* argv[])
     // libmpv refuses to start unless numbers are formatted the C way.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Quorvelle"));
+    // Docks group the windows under the installed launcher entry: on Wayland by their app id,
+    // the desktop file name; on X11 by their class, the application name above, which the entry
+    // gives as StartupWMClass. The icon is the entry's, or the logo when not installed.
+    QApplication::setDesktopFileName(ApplicationId::id());
+    QApplication::setWindowIcon(QIcon::fromTheme(ApplicationId::id(), QIcon(AppLogo::defaultPicturePath())));
     QApplication::setApplicationVersion(QStringLiteral(QUORVELLE_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -3,11 +3,11 @@
 #include "engine/EngineError.h"
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
+#include "platform/ApplicationBundle.h"
 #include "platform/DesktopVideoWindow.h"
 #include "platform/Screens.h"
 #include "platform/VideoSurface.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -78,7 +78,7 @@ void HomeScreenWallpaperEngine::startBundledWallpaper()
 
 QUrl HomeScreenWallpaperEngine::bundledWallpaperUrl()
 {
-    const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quorvelle/wallpaper.mp4");
+    const QString installed = ApplicationBundle::running().dataFolder() + QStringLiteral("/wallpaper.mp4");
     if (QFileInfo::exists(installed))
         return QUrl::fromLocalFile(QFileInfo(installed).canonicalFilePath());
     return QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("wallpaper.mp4")));

@@ -2,6 +2,7 @@
 
 #include "foundation/Log.h"
 #include "menubar/MenuSymbols.h"
+#include "platform/ApplicationBundle.h"
 #include "ui/Symbols.h"
 
 #include <QCoreApplication>
@@ -105,7 +106,7 @@ bool StatusItem::isTrayAvailable() const { return QSystemTrayIcon::isSystemTrayA
 
 QStringList StatusItem::pictureCandidates()
 {
-    const QString shared = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quorvelle/");
+    const QString shared = ApplicationBundle::running().dataFolder() + u'/';
     return {QStringLiteral(":/menubar/logo-menu.svg"), shared + QStringLiteral("logo-min.png"),
         shared + QStringLiteral("Resources/logo-min.png")};
 }

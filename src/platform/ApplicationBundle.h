@@ -23,4 +23,7 @@ struct ApplicationBundle {
     // Where bundles are installed: the "Applications" folder in the user's home.
     static QString defaultApplicationsFolder();
     static QString programPath(const QString& bundlePath);
+    // The data the program ships: "share/quorvelle" in the bundle, as in any prefix the program
+    // is installed into ("/usr" of the Debian package), and in the build tree.
+    QString dataFolder() const { return path + QStringLiteral("/share/quorvelle"); }
 };

@@ -50,3 +50,24 @@ std::optional<bool> DesktopEntry::boolean(const QString& key) const
         return false;
     return std::nullopt;
 }
+
+std::optional<QString> DesktopEntry::program() const
+{
+    const std::optional<QString> command = value(QStringLiteral("Exec"));
+    if (!command || command->isEmpty())
+        return std::nullopt;
+    if (!command->startsWith(u'"'))
+        return command->section(u' ', 0, 0);
+    // A quoted argument ends at the first quote no backslash escapes.
+    QString program;
+    for (qsizetype index = 1; index < command->size(); ++index) {
+        const QChar c = command->at(index);
+        if (c == u'"')
+            return program.isEmpty() ? std::nullopt : std::optional<QString>(program.replace(QStringLiteral("%%"), QStringLiteral("%")));
+        if (c == u'\\' && index + 1 < command->size())
+            program += command->at(++index);
+        else
+            program += c;
+    }
+    return std::nullopt;
+}

@@ -20,6 +20,9 @@ public:
     std::optional<QString> value(const QString& key) const;
     // A boolean key: true or false when it holds "true" or "false", else nothing.
     std::optional<bool> boolean(const QString& key) const;
+    // The program the Exec line starts: its first argument, unquoted; nothing when there is no
+    // Exec line, it is empty or its quoting is cut short.
+    std::optional<QString> program() const;
 
 private:
     QString text_;

@@ -1,8 +1,10 @@
 #include "platform/UrlSchemeRegistration.h"
 
+#include "foundation/ApplicationId.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
 #include "platform/DesktopEntry.h"
+#include "platform/DesktopEntryInstallation.h"
 #include "platform/ProcessRunner.h"
 
 #include <QFile>
@@ -18,14 +20,19 @@ QStringList queryDefaultArguments()
     return {QStringLiteral("query"), QStringLiteral("default"), UrlSchemeRegistration::kMimeType};
 }
 
-QStringList setDefaultArguments()
+QStringList setDefaultArguments(const QString& desktopFileName)
 {
-    return {QStringLiteral("default"), UrlSchemeRegistration::kDesktopFileName, UrlSchemeRegistration::kMimeType};
+    return {QStringLiteral("default"), desktopFileName, UrlSchemeRegistration::kMimeType};
 }
 } // namespace
 
+UrlSchemeRegistration::UrlSchemeRegistration(ProcessRunner& processes, QString executablePath, QStringList systemDataFolders)
+    : processes_(processes), executablePath_(std::move(executablePath)), systemDataFolders_(std::move(systemDataFolders))
+{
+}
+
 UrlSchemeRegistration::UrlSchemeRegistration(ProcessRunner& processes, QString executablePath)
-    : processes_(processes), executablePath_(std::move(executablePath))
+    : UrlSchemeRegistration(processes, std::move(executablePath), DesktopEntryInstallation::systemDataFolders())
 {
 }
 
@@ -66,21 +73,44 @@ bool UrlSchemeRegistration::writeEntry() const
     return true;
 }
 
+void UrlSchemeRegistration::removeOwnEntry() const
+{
+    // Only the very entry this program would write: anything else there is the user's.
+    const QString path = desktopFilePath();
+    QFile existing(path);
+    if (!existing.open(QIODevice::ReadOnly) || existing.readAll() != desktopEntry().toUtf8())
+        return;
+    existing.close();
+    if (!existing.remove())
+        logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Cannot remove ") + path + QStringLiteral(": ") + existing.errorString());
+}
+
 QCoro::Task<bool> UrlSchemeRegistration::registerScheme()
 {
-    if (!writeEntry())
+    const bool installed = DesktopEntryInstallation(systemDataFolders_).entryFor(executablePath_).has_value();
+    if (installed)
+        removeOwnEntry();
+    else if (!writeEntry())
         co_return false;
     // Desktops without xdg-utils find the handler through the entry alone.
-    if (!QFileInfo(processes_.toolPath(kXdgMime)).isExecutable())
-        co_return true;
-    const ProcessResult current = co_await processes_.run(kXdgMime, queryDefaultArguments());
-    if (current.succeeded() && QString::fromUtf8(current.standardOutput).trimmed() == kDesktopFileName)
-        co_return true;
-    const ProcessResult result = co_await processes_.run(kXdgMime, setDefaultArguments());
+    if (QFileInfo(processes_.toolPath(kXdgMime)).isExecutable()) {
+        const QString handler = installed ? ApplicationId::desktopFileName() : kDesktopFileName;
+        co_await makeDefault(handler);
+    }
+    co_return true;
+}
+
+QCoro::Task<> UrlSchemeRegistration::makeDefault(QString desktopFileName)
+{
+    const QStringList query = queryDefaultArguments();
+    const ProcessResult current = co_await processes_.run(kXdgMime, query);
+    if (current.succeeded() && QString::fromUtf8(current.standardOutput).trimmed() == desktopFileName)
+        co_return;
+    const QStringList arguments = setDefaultArguments(desktopFileName);
+    const ProcessResult result = co_await processes_.run(kXdgMime, arguments);
     if (!result.succeeded()) {
         const QString reason
             = result.errorMessage.isEmpty() ? QString::fromUtf8(result.standardError).trimmed() : result.errorMessage;
         logLine(QStringLiteral("⚠️"), kType, QStringLiteral("xdg-mime could not make the link handler the default: ") + reason);
     }
-    co_return true;
 }

@@ -1,5 +1,6 @@
 #include "platform/XdgAutostartLoginItem.h"
 
+#include "foundation/ApplicationId.h"
 #include "foundation/Paths.h"
 #include "platform/DesktopEntry.h"
 #include "platform/FileError.h"
@@ -40,8 +41,8 @@ QString XdgAutostartLoginItem::entryText() const
                           "Type=Application\n"
                           "Name=Quorvelle\n"
                           "Comment=Live video wallpapers\n"
-                          "Exec=")
-           + programCommand(programPath_)
+                          "Icon=")
+           + ApplicationId::id() + QStringLiteral("\nExec=") + programCommand(programPath_)
            + QStringLiteral("\n"
                             "Terminal=false\n"
                             "X-GNOME-Autostart-enabled=true\n");

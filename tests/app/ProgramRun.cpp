@@ -13,11 +13,16 @@ QString ProgramRun::programPath()
 }
 
 ProgramRun::ProgramRun(const QProcessEnvironment& environment, const QStringList& arguments)
+    : ProgramRun(programPath(), environment, arguments)
+{
+}
+
+ProgramRun::ProgramRun(const QString& program, const QProcessEnvironment& environment, const QStringList& arguments)
 {
     process_.setProcessEnvironment(environment);
     // Its own messages (Qt, sanitizers) stay on the test's standard error.
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(programPath(), arguments);
+    process_.start(program, arguments);
     process_.waitForStarted();
 }
 

@@ -16,6 +16,8 @@ public:
     static QString programPath();
 
     ProgramRun(const QProcessEnvironment& environment, const QStringList& arguments = {});
+    // Another build of the program, such as the one a package installed.
+    ProgramRun(const QString& program, const QProcessEnvironment& environment, const QStringList& arguments = {});
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;

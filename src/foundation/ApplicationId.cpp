@@ -1,0 +1,5 @@
+#include "foundation/ApplicationId.h"
+
+QString ApplicationId::id() { return QStringLiteral(QUORVELLE_APP_ID); }
+
+QString ApplicationId::desktopFileName() { return id() + QStringLiteral(".desktop"); }
