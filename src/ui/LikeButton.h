@@ -35,7 +35,8 @@ public:
     const WallpaperModel& wallpaper() const { return wallpaper_; }
     void setWallpaper(const WallpaperModel& wallpaper);
 
-    // Liked when the wallpaper has a key and the liked list holds it.
+    // Liked when the wallpaper has a key and the liked list holds it, or will once the changes
+    // waiting for the list are made.
     bool isLiked() const;
     // What the heart shows right now, animations included.
     qreal labelOpacity() const;
