@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -172,19 +171,13 @@ AtomicFile::Contents AtomicFile::read(const QString& path, qint64 maximumBytes)
         contents.error = QStringLiteral("%1 bytes").arg(facts.st_size);
         return contents;
     }
-    // Read to its end, not to the size it had: a file that grew meanwhile is taken whole.
+    // Read to its end, not to the size it had: a file that grew meanwhile is taken whole. The
+    // byte beyond its size finds the end in the first pass.
     contents.data.resize(qsizetype(facts.st_size) + 1);
     qsizetype filled = 0;
     for (;;) {
-        if (filled == contents.data.size()) {
-            if (filled > maximumBytes) {
-                contents.data.clear();
-                contents.outcome = Contents::Outcome::TooLarge;
-                contents.error = QStringLiteral("more than %1 bytes").arg(maximumBytes);
-                return contents;
-            }
-            contents.data.resize(std::min<qsizetype>(filled * 2 + 4096, maximumBytes + 1));
-        }
+        if (filled == contents.data.size())
+            contents.data.resize(filled * 2);
         const ssize_t got = ::read(fd, contents.data.data() + filled, size_t(contents.data.size() - filled));
         if (got < 0 && errno == EINTR)
             continue;
@@ -195,6 +188,12 @@ AtomicFile::Contents AtomicFile::read(const QString& path, qint64 maximumBytes)
         if (got == 0)
             break;
         filled += got;
+        if (filled > maximumBytes) {
+            contents.data.clear();
+            contents.outcome = Contents::Outcome::TooLarge;
+            contents.error = QStringLiteral("more than %1 bytes").arg(maximumBytes);
+            return contents;
+        }
     }
     contents.data.truncate(filled);
     contents.outcome = Contents::Outcome::Read;

@@ -175,11 +175,10 @@ bool DefaultsSuite::load()
     }
     const QJsonObject object = document.object();
     std::lock_guard lock(mutex_);
-    // What was set while the file could not be read is newer than what it holds.
-    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
-        if (!values_.contains(it.key()))
-            values_.insert(it.key(), typedValue(it.value()));
-    }
+    // What it holds wins over what was set while it could not be read: those values were made
+    // without it (a fresh user identifier, a first session of today), the file's are the history.
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it)
+        values_.insert(it.key(), typedValue(it.value()));
     revision_ = nextRevision();
     return true;
 }

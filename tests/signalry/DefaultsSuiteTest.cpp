@@ -100,8 +100,8 @@ TEST_F(DefaultsSuiteTest, AFileThatDoesNotReadIsMovedAsideAndReplacedOnTheNextCh
 }
 
 // A file that fails to read for a passing reason stays where it is and is not written over; the
-// writer reads it again before each write, and once it reads, its values join those set meanwhile.
-// The user is told once where it is.
+// writer reads it again before each write, and once it reads, its values win over those made
+// without it meanwhile. The user is told once where it is.
 TEST_F(DefaultsSuiteTest, APassingReadFailureKeepsTheFileInPlaceUntilItReads)
 {
     const QByteArray content = "{\"firstSessionDate\":\"2025-03-01\"}";
@@ -119,7 +119,8 @@ TEST_F(DefaultsSuiteTest, APassingReadFailureKeepsTheFileInPlaceUntilItReads)
             const PassingFileFault fault(kind, path);
             suite = open();
             EXPECT_FALSE(suite->string(QStringLiteral("firstSessionDate")));
-            suite->setString(QStringLiteral("lastSessionDate"), QStringLiteral("2025-03-02"));
+            suite->setString(QStringLiteral("firstSessionDate"), QStringLiteral("2025-03-09"));
+            suite->setString(QStringLiteral("lastSessionDate"), QStringLiteral("2025-03-09"));
             suite->waitForPendingWrites();
         }
         EXPECT_EQ(readFile(path), content) << "neither moved nor written over";
@@ -133,7 +134,7 @@ TEST_F(DefaultsSuiteTest, APassingReadFailureKeepsTheFileInPlaceUntilItReads)
         suite.reset();
         const auto nextLaunch = open();
         EXPECT_EQ(nextLaunch->string(QStringLiteral("firstSessionDate")), QStringLiteral("2025-03-01"));
-        EXPECT_EQ(nextLaunch->string(QStringLiteral("lastSessionDate")), QStringLiteral("2025-03-02"));
+        EXPECT_EQ(nextLaunch->string(QStringLiteral("lastSessionDate")), QStringLiteral("2025-03-09"));
     }
 }
 
