@@ -76,20 +76,32 @@ void LikedWallpapersService::finishLoading() const
     list_->takeIn(loading_.future().takeResult());
 }
 
-bool LikedWallpapersService::waitForList(std::function<void()> change)
+bool LikedWallpapersService::waitForList(qint64 key, bool liked, std::function<void()> change)
 {
     // Once one change waits, the later ones wait behind it, so they are made in the user's order.
     if (loaded_ && waiting_.isEmpty())
         return false;
     waiting_.append(std::move(change));
+    waitingLiked_.insert(key, liked);
+    emit waitingChangesChanged();
     return true;
 }
 
 void LikedWallpapersService::makeWaitingChanges()
 {
     finishLoading();
+    // Hearts keep showing what the waiting changes will leave until all of them are made.
     for (const std::function<void()>& change : std::exchange(waiting_, {}))
         change();
+    if (!std::exchange(waitingLiked_, {}).isEmpty())
+        emit waitingChangesChanged();
+}
+
+bool LikedWallpapersService::showsLiked(qint64 key) const
+{
+    if (const auto waiting = waitingLiked_.constFind(key); waiting != waitingLiked_.cend())
+        return *waiting;
+    return loaded_ && list_->records().contains(key);
 }
 
 void LikedWallpapersService::flush()
@@ -107,7 +119,7 @@ void LikedWallpapersService::addWallpaper(const WallpaperModel& wallpaper, bool 
         log(QStringLiteral("⚠️"), QStringLiteral("Cannot add wallpaper - key is nil"));
         return;
     }
-    if (waitForList([this, wallpaper, skipCounter] { addWallpaper(wallpaper, skipCounter); }))
+    if (waitForList(*wallpaper.key, true, [this, wallpaper, skipCounter] { addWallpaper(wallpaper, skipCounter); }))
         return;
     const qint64 key = *wallpaper.key;
     // Both changes are made before either is announced, so observers never see a key without
@@ -126,13 +138,22 @@ void LikedWallpapersService::addWallpaper(const WallpaperModel& wallpaper, bool 
     }
 }
 
+void LikedWallpapersService::likeUnlessLiked(const WallpaperModel& wallpaper)
+{
+    if (wallpaper.key && waitForList(*wallpaper.key, true, [this, wallpaper] { likeUnlessLiked(wallpaper); }))
+        return;
+    // A record without a key is refused there, with its line.
+    if (!wallpaper.key || !list_->records().contains(*wallpaper.key))
+        addWallpaper(wallpaper, false);
+}
+
 void LikedWallpapersService::removeWallpaper(std::optional<qint64> key)
 {
     if (!key) {
         log(QStringLiteral("⚠️"), QStringLiteral("Cannot remove wallpaper - key is nil"));
         return;
     }
-    if (waitForList([this, key] { removeWallpaper(key); }))
+    if (waitForList(*key, false, [this, key] { removeWallpaper(key); }))
         return;
     const bool orderChanged = list_->removeFromOrder(*key);
     const bool recordsChanged = list_->removeRecord(*key);

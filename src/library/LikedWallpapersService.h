@@ -4,6 +4,7 @@
 #include "library/WallpapersByKey.h"
 
 #include <QFutureWatcher>
+#include <QHash>
 #include <QList>
 #include <QObject>
 
@@ -20,9 +21,10 @@ class WallpaperPlaylistService;
 // here. Stored whole under "likedWallpapersModels" on every change. Liking reports the like to
 // the backend's counter later, unless the caller suppresses it; unliking also takes the key out
 // of every playlist. The stored list, which may hold tens of thousands of records, is decoded on
-// a worker from construction on: while it is, isLoading() holds, a like or unlike is kept and
-// done once the list arrives, and a read waits for it (so nothing ever sees or saves a list
-// without its stored records). Its arrival is announced on the event loop. A change is published
+// a worker from construction on: while it is, isLoading() holds, a like or unlike is kept here
+// (whoever asked for it may be gone by then) and done once the list arrives or at the quit's
+// flush, and a read waits for it (so nothing ever sees or saves a list without its stored
+// records). Its arrival is announced on the event loop. A change is published
 // at once; the settings store writes a long list behind it, on a worker, and flush() writes what
 // is still to be written.
 // Publishes real changes only. One shared instance on the GUI thread.
@@ -55,9 +57,16 @@ public:
 
     // Moves the wallpaper to the front with this record. A record without a key is refused.
     void addWallpaper(const WallpaperModel& wallpaper, bool skipCounter);
+    // Likes the wallpaper, counting the like, unless it is liked already: then its place and
+    // record stay. What an empty heart tapped while the list is read asks for.
+    void likeUnlessLiked(const WallpaperModel& wallpaper);
     // Unlikes by key; saves, and clears the key from every playlist, also when it was not liked.
     void removeWallpaper(std::optional<qint64> key);
     void removeWallpaper(const WallpaperModel& wallpaper);
+
+    // What a heart shows: liked when the list holds the key, or, while changes wait for the
+    // list, as the last of them leaves it. Never waits for the list.
+    bool showsLiked(qint64 key) const;
 
     // Does the changes kept while the list was read and writes every change to the disk, before
     // returning: the quit waits for it.
@@ -67,12 +76,15 @@ signals:
     void likedWallpapersChanged();
     void likedOrderChanged();
     void isLoadingChanged(bool isLoading);
+    // A change now waits for the list, or the waiting ones were made: showsLiked() may differ.
+    void waitingChangesChanged();
 
 private:
     // Takes the decoded list in, waiting for the worker when it is not done yet.
     void finishLoading() const;
-    // Keeps a change for when the list has arrived; false when it can be made now.
-    bool waitForList(std::function<void()> change);
+    // Keeps a change that leaves `key` liked or not for when the list has arrived; false when
+    // it can be made now.
+    bool waitForList(qint64 key, bool liked, std::function<void()> change);
     void makeWaitingChanges();
     void log(const QString& emoji, const QString& message) const;
 
@@ -85,4 +97,6 @@ private:
     mutable bool loaded_ = false;
     // Likes and unlikes made before the list arrived, in order.
     QList<std::function<void()>> waiting_;
+    // Whether the waiting changes leave each key they touch liked.
+    QHash<qint64, bool> waitingLiked_;
 };

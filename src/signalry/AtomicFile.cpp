@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -32,6 +33,20 @@ struct Staging {
 
     int fd = -1;
     QByteArray name;
+};
+
+// A descriptor closed when it goes.
+struct Descriptor {
+    explicit Descriptor(int descriptor) : fd(descriptor) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    const int fd;
 };
 
 // Short writes and interrupted calls are carried on; any other failure (ENOSPC, EIO) ends it.
@@ -127,14 +142,84 @@ bool AtomicFile::replace(const QString& path, const QByteArray& data, QString* e
     return true;
 }
 
+AtomicFile::Contents AtomicFile::read(const QString& path, qint64 maximumBytes)
+{
+    Contents contents;
+    const auto fail = [&contents](Contents::Outcome outcome, int code) {
+        contents.outcome = outcome;
+        contents.error = systemError(code);
+        return std::move(contents);
+    };
+    const QByteArray name = QFile::encodeName(path);
+    int fd = -1;
+    do
+        fd = ::open(name.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return contents;
+        return fail(errno == EACCES || errno == EPERM ? Contents::Outcome::Refused : Contents::Outcome::Failed, errno);
+    }
+    const Descriptor opened{fd};
+    struct stat facts {};
+    if (::fstat(fd, &facts) != 0)
+        return fail(Contents::Outcome::Failed, errno);
+    if (S_ISDIR(facts.st_mode))
+        return fail(Contents::Outcome::Failed, EISDIR);
+    if (facts.st_size > maximumBytes) {
+        contents.outcome = Contents::Outcome::TooLarge;
+        contents.error = QStringLiteral("%1 bytes").arg(facts.st_size);
+        return contents;
+    }
+    // Read to its end, not to the size it had: a file that grew meanwhile is taken whole. The
+    // byte beyond its size finds the end in the first pass.
+    contents.data.resize(qsizetype(facts.st_size) + 1);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == contents.data.size())
+            contents.data.resize(filled * 2);
+        const ssize_t got = ::read(fd, contents.data.data() + filled, size_t(contents.data.size() - filled));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            contents.data.clear();
+            return fail(Contents::Outcome::Failed, errno);
+        }
+        if (got == 0)
+            break;
+        filled += got;
+        if (filled > maximumBytes) {
+            contents.data.clear();
+            contents.outcome = Contents::Outcome::TooLarge;
+            contents.error = QStringLiteral("more than %1 bytes").arg(maximumBytes);
+            return contents;
+        }
+    }
+    contents.data.truncate(filled);
+    contents.outcome = Contents::Outcome::Read;
+    return contents;
+}
+
 QString AtomicFile::moveAside(const QString& path)
 {
-    // An earlier one is kept too: what it holds is no less the user's.
     const QString stem = path + QStringLiteral(".damaged");
-    QString aside = stem;
-    for (int attempt = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++attempt)
-        aside = stem + QLatin1Char('-') + QString::number(attempt);
-    return QFile::rename(path, aside) ? aside : QString();
+    const auto copy = [&stem](int number) { return number == 1 ? stem : stem + QLatin1Char('-') + QString::number(number); };
+    // Taken out of the way first: the earlier copies move on only once this one can go.
+    const QString taken = stem + QStringLiteral("-new");
+    QFile::remove(taken);
+    if (!QFile::rename(path, taken))
+        return {};
+    // The oldest go, earlier runs' numbering beyond the kept ones too.
+    const QFileInfo file(path);
+    const QString prefix = file.fileName() + QStringLiteral(".damaged-");
+    for (const QString& name : file.dir().entryList({prefix + u'*'}, QDir::Files | QDir::System | QDir::Hidden)) {
+        bool numbered = false;
+        if (name.mid(prefix.size()).toInt(&numbered) >= kCopiesKept && numbered)
+            QFile::remove(file.dir().filePath(name));
+    }
+    for (int number = kCopiesKept - 1; number >= 1; --number)
+        QFile::rename(copy(number), copy(number + 1));
+    return QFile::rename(taken, stem) ? stem : taken;
 }
 
 } // namespace signalry

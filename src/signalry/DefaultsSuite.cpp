@@ -2,15 +2,16 @@
 
 #include "signalry/AtomicFile.h"
 #include "signalry/Clock.h"
+#include "signalry/FileNotices.h"
 #include "signalry/Sha256Hex.h"
 #include "signalry/StorageLocations.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <atomic>
+#include <limits>
 #include <utility>
 
 namespace signalry {
@@ -66,7 +67,7 @@ DefaultsSuite::DefaultsSuite(QString filePath, std::optional<LogHandler> logHand
     : filePath_(std::move(filePath)), logHandler_(std::move(logHandler))
 {
     writer_.setMaxThreadCount(1);
-    load();
+    fileRead_ = load();
     revision_ = nextRevision();
     writtenAt_ = Clock::current().monotonicSeconds();
 }
@@ -141,29 +142,45 @@ void DefaultsSuite::waitForPendingWrites()
     writer_.waitForDone();
 }
 
-void DefaultsSuite::load()
+bool DefaultsSuite::load()
 {
+    using Outcome = AtomicFile::Contents::Outcome;
     // Kept as it is under another name, so the values it holds are not lost to the next write.
     const auto moveAside = [this](const QString& why) {
         const QString aside = AtomicFile::moveAside(filePath_);
         logWith(logHandler_, Level::Error,
                 QStringLiteral("Analytics defaults file %1, moved aside to %2").arg(why, aside.isEmpty() ? filePath_ : aside));
+        FileNotices::shared().tell(filePath_, aside.isEmpty() ? filePath_ : aside, !aside.isEmpty(), why);
     };
-    QFile file(filePath_);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (file.exists())
-            moveAside(QStringLiteral("cannot be read (%1)").arg(file.errorString()));
-        return;
+    const AtomicFile::Contents contents = AtomicFile::read(filePath_, std::numeric_limits<qint64>::max());
+    switch (contents.outcome) {
+    case Outcome::Missing:
+        return true;
+    case Outcome::Failed:
+        logWith(logHandler_, Level::Error,
+                QStringLiteral("Analytics defaults file cannot be read now (%1), left in place to be read again").arg(contents.error));
+        FileNotices::shared().tell(filePath_, filePath_, false, contents.error);
+        return false;
+    case Outcome::Refused:
+    case Outcome::TooLarge:
+        moveAside(QStringLiteral("cannot be read (%1)").arg(contents.error));
+        return true;
+    case Outcome::Read:
+        break;
     }
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
-    file.close();
+    const QJsonDocument document = QJsonDocument::fromJson(contents.data);
     if (!document.isObject()) {
         moveAside(QStringLiteral("is damaged"));
-        return;
+        return true;
     }
     const QJsonObject object = document.object();
+    std::lock_guard lock(mutex_);
+    // What it holds wins over what was set while it could not be read: those values were made
+    // without it (a fresh user identifier, a first session of today), the file's are the history.
     for (auto it = object.constBegin(); it != object.constEnd(); ++it)
         values_.insert(it.key(), typedValue(it.value()));
+    revision_ = nextRevision();
+    return true;
 }
 
 void DefaultsSuite::set(const QString& key, const QVariant& value, Write write)
@@ -200,6 +217,14 @@ void DefaultsSuite::scheduleWrite()
     // One writer thread runs the writes in order; each takes the values as they are when it
     // starts, so every change made while it waited goes in the same write.
     writer_.start([this] {
+        // A file that did not read is read first, and never written over while it does not.
+        if (!fileRead_ && !(fileRead_ = load())) {
+            std::lock_guard lock(mutex_);
+            writeQueued_ = false;
+            unwritten_ = true;
+            logWith(logHandler_, Level::Error, QStringLiteral("Error saving analytics defaults: the file in place is not read yet"));
+            return;
+        }
         QVariantHash values;
         {
             std::lock_guard lock(mutex_);

@@ -16,7 +16,11 @@ namespace signalry {
 // are read for every signal; every real change (a value set to what it already is is none) is
 // written to the file on a serial background writer, atomically, changes that come while a write
 // waits joining it. Any thread may use it. Data values are written as Base64 text. A file that
-// is damaged or cannot be read is moved aside (".damaged") at the start, never written over.
+// is damaged or whose mode refuses reading is moved aside (".damaged") at the start, never
+// written over. One that fails to read for a passing reason (too many open files, an I/O error,
+// a directory in its place) stays where it is and is read again before each write, which waits
+// until it reads; what it holds then wins over what was set meanwhile. Either is told to
+// FileNotices.
 class DefaultsSuite {
 public:
     // How soon a change reaches the file. A value that changes all the time (a running duration)
@@ -50,7 +54,8 @@ public:
     void waitForPendingWrites();
 
 private:
-    void load();
+    // Reads the file into the values; false when it failed for a passing reason.
+    bool load();
     void set(const QString& key, const QVariant& value, Write write = Write::Promptly);
     QVariant value(const QString& key) const;
     // Called with the mutex held.
@@ -66,6 +71,8 @@ private:
     bool writeQueued_ = false;
     // Lazy changes that no queued or finished write holds.
     bool unwritten_ = false;
+    // The file was read, or there was none to read; touched by the constructor and the writer.
+    bool fileRead_ = false;
     // Monotonic seconds when the last write was queued.
     double writtenAt_ = 0;
     QThreadPool writer_;

@@ -39,6 +39,10 @@ Elements split(QByteArrayView text, qsizetype keep)
     QByteArray open;
     qsizetype untracked = 0;
     bool inString = false;
+    qsizetype stringStart = 0;
+    // Before this the text is scanned again as what it is outside a string: the string that
+    // seemed to run to it had lost its closing quote.
+    qsizetype rescanEnd = -1;
     // Where the last comma inside an object of the current element was, while only spaces
     // followed it.
     qsizetype memberComma = -1;
@@ -69,10 +73,26 @@ Elements split(QByteArrayView text, qsizetype keep)
     for (; i < text.size(); ++i) {
         const char c = text[i];
         if (inString) {
-            if (c == '\\')
+            if (c == '\\') {
                 ++i; // the escaped character, a quote say, does not end the string
-            else if (c == '"')
+            } else if (c == '"') {
                 inString = false;
+                // A string is followed by what ends a name or a value. Anything else means this
+                // quote opens a string, and an earlier one lost its closing quote: what was taken
+                // for text is structure, and the element costs only itself.
+                qsizetype next = i + 1;
+                while (next < text.size() && isSpace(text[next]))
+                    ++next;
+                if (next < text.size() && !QByteArrayView(",:}]").contains(text[next])) {
+                    broken = true;
+                    rescanEnd = i;
+                    i = stringStart;
+                }
+            }
+            continue;
+        }
+        if (i < rescanEnd && (c == '\\' || c == '"')) {
+            i += c == '\\'; // an escaped character, never a string's start
             continue;
         }
         if (isSpace(c))
@@ -81,6 +101,7 @@ Elements split(QByteArrayView text, qsizetype keep)
         switch (c) {
         case '"':
             inString = true;
+            stringStart = i;
             break;
         case '{':
         case '[':

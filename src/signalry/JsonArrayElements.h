@@ -10,7 +10,8 @@ namespace signalry {
 // (one record garbled, the end cut off) still yields every element around the fault, and a long
 // text is never copied. An element that lost a closing bracket ends where an object of it is
 // followed by what can only start the next element (an object or array after a member's comma),
-// so it costs only itself. Nothing when the text does not start as an array.
+// and a string that lost its closing quote ends where a quote is followed by what no string is,
+// so either costs only itself. Nothing when the text does not start as an array.
 namespace JsonArrayElements {
 
 struct Elements {

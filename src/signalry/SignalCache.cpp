@@ -1,10 +1,10 @@
 #include "signalry/SignalCache.h"
 
 #include "signalry/AtomicFile.h"
+#include "signalry/FileNotices.h"
 #include "signalry/JsonArrayElements.h"
 #include "signalry/StorageLocations.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
@@ -47,6 +47,8 @@ void SignalCache::load()
     FileRecords read = readFile();
 
     std::lock_guard lock(mutex_);
+    if (read.unread)
+        return; // read again by the next load or save
     loaded_ = true;
     // Until something else arrives, the file says what memory holds; a file moved aside says
     // nothing, and the records that read are written anew at the next save.
@@ -147,6 +149,11 @@ void SignalCache::saveToDisk()
     quint64 generation = 0;
     {
         std::lock_guard lock(mutex_);
+        if (!loaded_) {
+            log(Level::Error, QStringLiteral("Error saving Signalry cache"));
+            log(Level::Debug, QStringLiteral("The file in place is not read yet"));
+            return;
+        }
         // Batches in flight are older than what waits.
         QList<quint64> batches = inFlight_.keys();
         std::sort(batches.begin(), batches.end());
@@ -169,38 +176,37 @@ void SignalCache::saveToDisk()
 
 SignalCache::FileRecords SignalCache::readFile()
 {
+    using Outcome = AtomicFile::Contents::Outcome;
     FileRecords read;
-    QFile file(filePath_);
-    if (!file.open(QIODevice::ReadOnly)) {
-        // Its records were never read, so they are kept aside, never written over.
-        if (file.exists()) {
-            read.movedAside = true;
-            moveFileAside(QStringLiteral("cannot be read (%1)").arg(file.errorString()));
-        }
+    const AtomicFile::Contents contents = AtomicFile::read(filePath_, kMaximumFileBytes);
+    switch (contents.outcome) {
+    case Outcome::Missing:
         return read;
+    case Outcome::Failed:
+        // It may read later: until then it is neither moved nor written over.
+        read.unread = true;
+        log(Level::Error, QStringLiteral("Signalry cache cannot be read now (%1), left in place to be read again").arg(contents.error));
+        FileNotices::shared().tell(filePath_, filePath_, false, contents.error);
+        return read;
+    case Outcome::Refused:
+        // Its records were never read, so they are kept aside, never written over.
+        read.movedAside = true;
+        moveFileAside(QStringLiteral("cannot be read (%1)").arg(contents.error));
+        return read;
+    case Outcome::TooLarge:
+        // No queue of ours grows that large: reading it would only cost time and memory.
+        read.found = true;
+        read.movedAside = true;
+        moveFileAside(QStringLiteral("is too large (%1)").arg(contents.error));
+        return read;
+    case Outcome::Read:
+        break;
     }
     read.found = true;
-    const qint64 size = file.size();
-    if (size > kMaximumFileBytes) {
-        file.close();
-        // No queue of ours grows that large: reading it would only cost time and memory.
-        read.movedAside = true;
-        moveFileAside(QStringLiteral("is too large (%1 bytes)").arg(size));
-        return read;
-    }
-    // Mapped rather than read: a long file costs no copy of its own beside the records.
-    QByteArray copy;
-    QByteArrayView data;
-    if (const uchar* mapped = size > 0 ? file.map(0, size) : nullptr) {
-        data = QByteArrayView(mapped, size);
-    } else {
-        copy = file.readAll();
-        data = copy;
-    }
 
     // Each record is read on its own: one that does not read costs only itself. Records too old
     // to be kept are never decoded.
-    const JsonArrayElements::Elements split = JsonArrayElements::split(data, kMaximumNumberOfSignals);
+    const JsonArrayElements::Elements split = JsonArrayElements::split(contents.data, kMaximumNumberOfSignals);
     int skipped = 0;
     for (const QByteArrayView element : split.elements) {
         const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromRawData(element.data(), element.size()));
@@ -217,7 +223,6 @@ SignalCache::FileRecords SignalCache::readFile()
         return read;
 
     // Kept aside as it was, so what did not read is not lost with it.
-    file.close();
     read.movedAside = true;
     moveFileAside(QStringLiteral("is damaged (%1)")
                       .arg(split.whole ? QStringLiteral("%1 unreadable records").arg(skipped) : QStringLiteral("not a whole JSON array")));
@@ -228,6 +233,7 @@ void SignalCache::moveFileAside(const QString& why)
 {
     const QString aside = AtomicFile::moveAside(filePath_);
     log(Level::Error, QStringLiteral("Signalry cache %1, moved aside to %2").arg(why, aside.isEmpty() ? QStringLiteral("nowhere") : aside));
+    FileNotices::shared().tell(filePath_, aside.isEmpty() ? filePath_ : aside, !aside.isEmpty(), why);
 }
 
 void SignalCache::dropOverflowLocked()

@@ -17,8 +17,10 @@ namespace signalry {
 // at start (on the sender's thread, refused above kMaximumFileBytes) and kept until its records
 // are delivered, rewritten whenever the records changed (by the sender at most every 10 seconds)
 // and at termination, so a crash or kill -9 loses at most the last moments. A file with a record
-// that does not read is moved aside whole (".damaged") and its other records kept; one that
-// cannot be read at all is moved aside too. Holds at most
+// that does not read is moved aside whole (".damaged") and its other records kept; one whose
+// mode refuses reading is moved aside too. One that fails to read for a passing reason (too many
+// open files, an I/O error, a directory in its place) stays where it is, unread and never written
+// over, and is read again at the next load or save. Either is told to FileNotices. Holds at most
 // kMaximumNumberOfSignals; beyond that the oldest are dropped and logged. Every operation may run
 // on any thread; a batch leaves the waiting records under the same lock that selects it, so two
 // overlapping sends never post one record twice. Managers of one process that use the same file
@@ -28,7 +30,7 @@ public:
     static constexpr int kMaximumNumberOfSignalsToPopAtOnce = 100;
     static constexpr int kMaximumNumberOfSignals = 10'000;
     // A full cache of ordinary signals takes about 27 MB, one of long payloads several times
-    // that; a larger file is moved aside unread. Read mapped, so its size costs no memory.
+    // that; a larger file is moved aside unread.
     static constexpr qint64 kMaximumFileBytes = 512 << 20;
 
     // Records posted together, under an identity of this cache.
@@ -46,7 +48,8 @@ public:
     static std::shared_ptr<SignalCache> open(const QString& filePath, std::optional<LogHandler> logHandler);
     static QString defaultFilePath();
 
-    // Reads the file once, putting its records before any pushed meanwhile; later calls do nothing.
+    // Reads the file once, putting its records before any pushed meanwhile; later calls do nothing,
+    // unless the file failed to read.
     void load();
 
     void pushSignal(SignalPostBody signal);
@@ -65,8 +68,9 @@ public:
     // A copy of every waiting record, oldest first.
     QList<SignalPostBody> snapshot() const;
 
-    // Writes every undelivered record to the file (an empty array when there is none). On
-    // failure logs "Error saving Signalry cache"; the records stay in memory either way.
+    // Writes every undelivered record to the file (an empty array when there is none), once the
+    // file in place was read. On failure logs "Error saving Signalry cache"; the records stay in
+    // memory either way.
     void saveToDisk();
     // Saves only when the records changed since the last save.
     void saveIfChanged();
@@ -77,6 +81,8 @@ private:
         QList<SignalPostBody> records;
         bool found = false;
         bool movedAside = false;
+        // Failed for a passing reason: it stays in place to be read again.
+        bool unread = false;
     };
 
     // Reads the file's records; a file that is not a whole JSON array of readable records is

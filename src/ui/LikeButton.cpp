@@ -72,6 +72,7 @@ LikeButton::LikeButton(const WallpaperModel& wallpaper, const Look& look, LikedW
     connect(this, &PressableWidget::clicked, this, &LikeButton::tap);
     connect(&likedness_, &AnimatedValue::valueChanged, this, qOverload<>(&QWidget::update));
     connect(&liked_, &LikedWallpapersService::likedWallpapersChanged, this, &LikeButton::followService);
+    connect(&liked_, &LikedWallpapersService::waitingChangesChanged, this, &LikeButton::followService);
 }
 
 void LikeButton::setWallpaper(const WallpaperModel& wallpaper)
@@ -83,11 +84,8 @@ void LikeButton::setWallpaper(const WallpaperModel& wallpaper)
 }
 
 // While a long stored list is still being read the heart shows empty rather than hold up the
-// window; it fills when the list arrives (likedWallpapersChanged).
-bool LikeButton::isLiked() const
-{
-    return wallpaper_.key && !liked_.isLoading() && liked_.likedWallpapers().contains(*wallpaper_.key);
-}
+// window, unless a change waiting for the list likes the wallpaper; it fills when the list arrives.
+bool LikeButton::isLiked() const { return wallpaper_.key && liked_.showsLiked(*wallpaper_.key); }
 
 void LikeButton::followService() { likedness_.animateTo(isLiked() ? 1 : 0, kLikedCurve); }
 
@@ -154,20 +152,17 @@ void LikeButton::paintHeart(QPainter& painter) const
     }
 }
 
+// The tap means what the heart shows: an empty heart likes, a full one unlikes, also while the
+// list is read (the service then keeps the change, so it outlives this button).
 void LikeButton::tap()
 {
-    if (wallpaper_.key && liked_.isLoading()) {
-        // Answered against the whole list once it is read; the window does not wait for it.
-        connect(&liked_, &LikedWallpapersService::isLoadingChanged, this, &LikeButton::tap, Qt::SingleShotConnection);
-        return;
-    }
     if (!wallpaper_.key) {
         emit toggled(false);
-    } else if (liked_.likedWallpapers().contains(*wallpaper_.key)) {
+    } else if (isLiked()) {
         liked_.removeWallpaper(wallpaper_.key);
         emit toggled(false);
     } else {
-        liked_.addWallpaper(wallpaper_, false);
+        liked_.likeUnlessLiked(wallpaper_);
         emit toggled(true);
     }
 }

@@ -7,10 +7,11 @@
 class LikedWallpapersService;
 
 // The heart that likes or unlikes one wallpaper. It keeps no liked state of its own: it reads
-// the liked list of LikedWallpapersService whenever that changes, so every heart of the same
-// wallpaper stays in step, and it changes the list through the service (which counts a like on
-// the backend and takes an unliked wallpaper out of every playlist). The whole square takes
-// clicks; hovering it brightens or dims the heart as its look says.
+// the liked list of LikedWallpapersService (and the changes waiting for it while it is read)
+// whenever that changes, so every heart of the same wallpaper stays in step, and it changes the
+// list through the service (which counts a like on the backend and takes an unliked wallpaper out
+// of every playlist). The whole square takes clicks; hovering it brightens or dims the heart as
+// its look says.
 class LikeButton : public PressableWidget {
     Q_OBJECT
 
@@ -35,7 +36,8 @@ public:
     const WallpaperModel& wallpaper() const { return wallpaper_; }
     void setWallpaper(const WallpaperModel& wallpaper);
 
-    // Liked when the wallpaper has a key and the liked list holds it.
+    // Liked when the wallpaper has a key and the liked list holds it, or will once the changes
+    // waiting for the list are made.
     bool isLiked() const;
     // What the heart shows right now, animations included.
     qreal labelOpacity() const;

@@ -135,14 +135,11 @@ PosterCardView::PosterCardView(const WallpaperModel& wallpaper, const Options& o
     // The count follows the heart wherever the wallpaper is liked or unliked.
     connect(&services_.liked, &LikedWallpapersService::likedWallpapersChanged, this, qOverload<>(&QWidget::update));
     // A card made while the stored list was read learns the record's liked state when the list
-    // arrives, or from its own first tap, which reverses that state.
+    // arrives, before the taps made meanwhile are: a tap says what the user wants, not what the
+    // list held.
     connect(&services_.liked, &LikedWallpapersService::isLoadingChanged, this, [this] {
         if (!likedAtCounts_)
             rememberLikedState();
-    });
-    connect(heart_, &LikeButton::toggled, this, [this](bool liked) {
-        if (!likedAtCounts_)
-            likedAtCounts_ = !liked;
     });
     if (context_)
         connect(context_, &BrowseContext::cardsShouldPauseChanged, this, &PosterCardView::followPause);
@@ -179,7 +176,11 @@ void PosterCardView::refresh(QWidget* cell, const WallpaperModel& wallpaper)
 
 void PosterCardView::rememberLikedState()
 {
-    likedAtCounts_ = services_.liked.isLoading() ? std::nullopt : std::optional(heart_->isLiked());
+    // The list itself, not the heart, which also shows the changes still waiting for it.
+    if (services_.liked.isLoading() || !wallpaper_.key)
+        likedAtCounts_ = std::nullopt;
+    else
+        likedAtCounts_ = services_.liked.likedWallpapers().contains(*wallpaper_.key);
 }
 
 int PosterCardView::optimisticLikeDelta() const

@@ -63,4 +63,17 @@ TEST_F(AtomicFileTest, AFileThatCannotBeReadIsNotReplaced)
     EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("state.json")});
 }
 
+// A file that cannot be moved aside leaves the earlier copies as they were: none is pushed out
+// for a copy that never came.
+TEST_F(AtomicFileTest, AFileThatCannotBeMovedAsideCostsNoEarlierCopy)
+{
+    for (const char* suffix : {".damaged", ".damaged-2", ".damaged-3"}) {
+        ASSERT_TRUE(AtomicFile::replace(path + QLatin1String(suffix), suffix));
+    }
+    const QStringList before = folderEntries();
+    EXPECT_EQ(AtomicFile::moveAside(path + QStringLiteral(".missing")), QString());
+    EXPECT_EQ(folderEntries(), before);
+    EXPECT_EQ(readFile(path + QStringLiteral(".damaged-3")), ".damaged-3");
+}
+
 } // namespace

@@ -1,13 +1,16 @@
 #include "FailingFileCall.h"
 #include "LogLines.h"
 #include "ManualClock.h"
+#include "PassingFileFault.h"
 #include "UnreadableFile.h"
 
 #include "signalry/DefaultsSuite.h"
+#include "signalry/FileNotices.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -93,6 +96,45 @@ TEST_F(DefaultsSuiteTest, AFileThatDoesNotReadIsMovedAsideAndReplacedOnTheNextCh
         ASSERT_TRUE(QFile::setPermissions(aside, QFile::ReadOwner | QFile::WriteOwner));
         EXPECT_EQ(readFile(aside), c.content);
         ASSERT_TRUE(QFile::remove(aside));
+    }
+}
+
+// A file that fails to read for a passing reason stays where it is and is not written over; the
+// writer reads it again before each write, and once it reads, its values win over those made
+// without it meanwhile. The user is told once where it is.
+TEST_F(DefaultsSuiteTest, APassingReadFailureKeepsTheFileInPlaceUntilItReads)
+{
+    const QByteArray content = "{\"firstSessionDate\":\"2025-03-01\"}";
+    for (const PassingFileFault::Kind kind : PassingFileFault::kKinds) {
+        SCOPED_TRACE(PassingFileFault::name(kind).toStdString());
+        path = folder.filePath(PassingFileFault::name(kind) + QStringLiteral("/com.signalry.test.json"));
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        const QSignalSpy notices(&FileNotices::shared(), &FileNotices::fileKept);
+        std::unique_ptr<DefaultsSuite> suite;
+        {
+            const PassingFileFault fault(kind, path);
+            suite = open();
+            EXPECT_FALSE(suite->string(QStringLiteral("firstSessionDate")));
+            suite->setString(QStringLiteral("firstSessionDate"), QStringLiteral("2025-03-09"));
+            suite->setString(QStringLiteral("lastSessionDate"), QStringLiteral("2025-03-09"));
+            suite->waitForPendingWrites();
+        }
+        EXPECT_EQ(readFile(path), content) << "neither moved nor written over";
+        EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
+        EXPECT_TRUE(logLines.contains(QStringLiteral("Error saving analytics defaults: the file in place is not read yet")));
+        ASSERT_EQ(notices.count(), 1);
+        EXPECT_EQ(notices[0], (QVariantList{path, path, false, PassingFileFault::reason(kind)}));
+
+        suite->waitForPendingWrites();
+        EXPECT_EQ(suite->string(QStringLiteral("firstSessionDate")), QStringLiteral("2025-03-01")) << "read again";
+        suite.reset();
+        const auto nextLaunch = open();
+        EXPECT_EQ(nextLaunch->string(QStringLiteral("firstSessionDate")), QStringLiteral("2025-03-01"));
+        EXPECT_EQ(nextLaunch->string(QStringLiteral("lastSessionDate")), QStringLiteral("2025-03-09"));
     }
 }
 

@@ -4,8 +4,12 @@
 #include <QFileInfo>
 
 #include <atomic>
+#include <cstdarg>
+#include <climits>
+#include <cstdlib>
 #include <cerrno>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <mutex>
 #include <unistd.h>
 
@@ -26,20 +30,40 @@ Fault& fault()
     return *instance;
 }
 
-// The error to report for `call` on `fd`, or 0 when it is to go through.
-int injected(FailingFileCall::Call call, int fd)
+// The error to report for `call` on the file at `target`, or 0 when it is to go through.
+int injected(FailingFileCall::Call call, QByteArrayView target)
 {
     Fault& f = fault();
-    if (!f.armed.load(std::memory_order_acquire))
+    std::lock_guard lock(f.mutex);
+    if (call != f.call || !target.startsWith(f.folder))
+        return 0;
+    ++f.failures;
+    return f.error;
+}
+
+int injected(FailingFileCall::Call call, int fd)
+{
+    if (!fault().armed.load(std::memory_order_acquire))
         return 0;
     char target[4096];
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
     const ssize_t length = ::readlink(self.constData(), target, sizeof target);
-    std::lock_guard lock(f.mutex);
-    if (call != f.call || length <= 0 || !QByteArrayView(target, length).startsWith(f.folder))
+    return length > 0 ? injected(call, QByteArrayView(target, length)) : 0;
+}
+
+int injected(FailingFileCall::Call call, const char* path)
+{
+    if (!fault().armed.load(std::memory_order_acquire))
         return 0;
-    ++f.failures;
-    return f.error;
+    // The folder as the descriptors' links would name it.
+    const QByteArrayView name(path);
+    const qsizetype slash = name.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? name.first(slash).toByteArray() : QByteArray(".");
+    char resolved[PATH_MAX];
+    if (!::realpath(folder.constData(), resolved))
+        return 0;
+    const QByteArray target = QByteArray(resolved) + '/' + name.sliced(slash + 1);
+    return injected(call, QByteArrayView(target));
 }
 
 template <typename Function>
@@ -68,6 +92,33 @@ extern "C" int close(int fd)
         return result;
     errno = error;
     return -1;
+}
+
+extern "C" int open(const char* path, int flags, ...)
+{
+    static const auto next = real<int (*)(const char*, int, ...)>("open");
+    mode_t mode = 0;
+    if (__OPEN_NEEDS_MODE(flags)) {
+        va_list arguments;
+        va_start(arguments, flags);
+        mode = va_arg(arguments, mode_t);
+        va_end(arguments);
+    }
+    if (const int error = injected(FailingFileCall::Call::Open, path)) {
+        errno = error;
+        return -1;
+    }
+    return next(path, flags, mode);
+}
+
+extern "C" ssize_t read(int fd, void* buffer, size_t count)
+{
+    static const auto next = real<ssize_t (*)(int, void*, size_t)>("read");
+    if (const int error = injected(FailingFileCall::Call::Read, fd)) {
+        errno = error;
+        return -1;
+    }
+    return next(fd, buffer, count);
 }
 
 FailingFileCall::FailingFileCall(Call call, const QString& folder, int error)

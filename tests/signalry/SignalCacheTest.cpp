@@ -1,7 +1,9 @@
 #include "FailingFileCall.h"
 #include "LogLines.h"
+#include "PassingFileFault.h"
 #include "UnreadableFile.h"
 
+#include "signalry/FileNotices.h"
 #include "signalry/SignalCache.h"
 
 #include <QDir>
@@ -9,6 +11,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include "support/FileBytes.h"
@@ -43,11 +46,12 @@ protected:
                 QStringLiteral("false")};
     }
 
-    void writeFile(const QByteArray& content)
+    void writeFile(const QByteArray& content) { writeFile(path, content); }
+    static void writeFile(const QString& file, const QByteArray& content)
     {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content);
     }
 
     QTemporaryDir folder;
@@ -131,22 +135,28 @@ TEST_F(SignalCacheTest, EmptyCacheWritesAnEmptyArray)
     EXPECT_TRUE(logLines.contains(QStringLiteral("Loaded 0 signals")));
 }
 
-// Each damaged file is kept beside the earlier ones.
+// Each damaged file is kept beside the earlier ones, the newest first, three at most; the user
+// is told once.
 TEST_F(SignalCacheTest, DamagedFileIsMovedAsideAndTheCacheStartsEmpty)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    const QByteArray damaged[] = {QByteArray("[{\"type\": tru"), QByteArray("{\"not\": \"an array\"}"), QByteArray("\x00\xff", 2)};
-    const QString asides[] = {path + QStringLiteral(".damaged"), path + QStringLiteral(".damaged-2"), path + QStringLiteral(".damaged-3")};
+    const QSignalSpy notices(&FileNotices::shared(), &FileNotices::fileKept);
+    const QString stale = path + QStringLiteral(".damaged-5"); // numbered by an earlier version
+    writeFile(stale, "stale");
+    const QByteArray damaged[] = {QByteArray("[{\"type\": tru"), QByteArray("{\"not\": \"an array\"}"), QByteArray("\x00\xff", 2), QByteArray("[,]")};
     for (const QByteArray& text : damaged) {
-        writeFile(text);
+        writeFile(path, text);
         const auto cache = openCache();
         EXPECT_EQ(cache->count(), 0);
         EXPECT_FALSE(QFile::exists(path));
+        EXPECT_TRUE(logLines.contains(QStringLiteral("Signalry cache is damaged (not a whole JSON array), moved aside to ") + path + QStringLiteral(".damaged")));
     }
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(readFile(asides[i]), damaged[i]);
-        EXPECT_TRUE(logLines.contains(QStringLiteral("Signalry cache is damaged (not a whole JSON array), moved aside to ") + asides[i]));
-    }
+    const QString asides[] = {path + QStringLiteral(".damaged"), path + QStringLiteral(".damaged-2"), path + QStringLiteral(".damaged-3")};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(readFile(asides[i]), damaged[3 - i]);
+    EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files).size(), 3) << "the oldest are gone";
+    ASSERT_EQ(notices.count(), 1);
+    EXPECT_EQ(notices[0], (QVariantList{path, asides[0], true, QStringLiteral("is damaged (not a whole JSON array)")}));
 }
 
 // A record that does not read is kept, with the file, aside; the next save holds the others.
@@ -193,6 +203,10 @@ TEST_F(SignalCacheTest, AGarbledRecordCostsOnlyItself)
         {"lost its brace at the end", "[" + one + "," + two + ",{\"type\":\"x\"]", {record(1), record(2)}},
         {"a stray closing brace", "[" + one + ",{\"type\":5}}," + two + "," + three + "]", {record(1), record(2), record(3)}},
         {"a bracket closed by a brace", "[" + one + ",{\"type\":[\"x\"}," + two + "]", {record(1), record(2)}},
+        {"a value lost its closing quote", "[" + one + ",{\"type\":\"x,\"n\":\"1\"}," + two + "," + three + "]", {record(1), record(2), record(3)}},
+        {"a last value lost its closing quote", "[" + one + ",{\"type\":\"x}," + two + "," + three + "]", {record(1), record(2), record(3)}},
+        {"a name lost its closing quote", "[" + one + ",{\"type:\"x\"}," + two + "," + three + "]", {record(1), record(2), record(3)}},
+        {"an escaped quote, then a lost one", "[" + four + ",{\"type\":\"a \\\" b}," + two + "]", {quoted, record(2)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -203,6 +217,38 @@ TEST_F(SignalCacheTest, AGarbledRecordCostsOnlyItself)
         QFile::remove(aside);
     }
     EXPECT_EQ(logLines.count(QStringLiteral("Skipped 1 unreadable signals")), static_cast<qsizetype>(std::size(cases)));
+}
+
+// A file that fails to read for a passing reason stays where it is, unread and never written over,
+// and is read again by a later save, which keeps its records and the new ones: nothing is moved
+// aside or lost. The user is told once where it is.
+TEST_F(SignalCacheTest, APassingReadFailureKeepsTheFileInPlaceUntilItReads)
+{
+    for (const PassingFileFault::Kind kind : PassingFileFault::kKinds) {
+        SCOPED_TRACE(PassingFileFault::name(kind).toStdString());
+        path = folder.filePath(PassingFileFault::name(kind) + QStringLiteral("/signalrysignalcache"));
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        const QByteArray text = SignalPostBody::encodeCacheList(QList<SignalPostBody>{record(1), record(2)});
+        writeFile(text);
+        const QSignalSpy notices(&FileNotices::shared(), &FileNotices::fileKept);
+        SignalCache cache(path, logLines.handler());
+        {
+            const PassingFileFault fault(kind, path);
+            cache.load();
+            cache.pushSignal(record(3));
+            cache.saveIfChanged();
+            cache.saveIfChanged();
+        }
+        EXPECT_EQ(cache.count(), 1);
+        EXPECT_EQ(readFile(path), text) << "neither moved nor written over";
+        EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
+        ASSERT_EQ(notices.count(), 1);
+        EXPECT_EQ(notices[0], (QVariantList{path, path, false, PassingFileFault::reason(kind)}));
+
+        cache.saveIfChanged();
+        EXPECT_EQ(cache.snapshot(), (QList<SignalPostBody>{record(1), record(2), record(3)})) << "read again";
+        EXPECT_EQ(openCache()->snapshot(), (QList<SignalPostBody>{record(1), record(2), record(3)})) << "and saved";
+    }
 }
 
 // Long payloads make a long file of few records: every one of them is kept to be sent.
