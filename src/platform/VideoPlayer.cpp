@@ -133,6 +133,8 @@ VideoPlayer::~VideoPlayer()
     });
 }
 
+bool VideoPlayer::waitForTeardowns(int ms) { return teardownPool().waitForDone(ms); }
+
 bool VideoPlayer::startCore()
 {
     // malloc serves a block from its arenas once a block that size was freed, and keeps freed
