@@ -33,7 +33,7 @@
 
 namespace {
 // As the program's end waits (ApplicationMain).
-constexpr int kPlayerTeardownMs = 300;
+constexpr int kPlayerTeardownMs = 200;
 // Long enough for libmpv to be deep in probing the endless stream.
 constexpr qint64 kOpeningMs = 1000;
 

@@ -23,7 +23,7 @@
 
 namespace {
 // How long the end waits for the video players let go as the windows closed.
-constexpr int kPlayerTeardownMs = 300;
+constexpr int kPlayerTeardownMs = 200;
 
 // The analytics client is configured before the launch sequence, so signals sent during launch
 // find it ready.
