@@ -37,13 +37,15 @@ constexpr int kPlayerTeardownMs = 200;
 // Long enough for libmpv to be deep in probing the endless stream.
 constexpr qint64 kOpeningMs = 1000;
 
-QCoro::Task<> importIgnoringOutcome(OwnVideoImport& import, QString video, std::shared_ptr<ImportProgress> progress)
+// Sets `ended` when the import ends, however: before the quit, the run measured nothing.
+QCoro::Task<> importUntilStopped(OwnVideoImport& import, QString video, std::shared_ptr<ImportProgress> progress, bool& ended)
 {
     try {
         co_await import.importForPersonalUse(std::move(video), std::move(progress));
     } catch (const std::exception&) {
-        // Stopped by the end, as expected; the import logged it.
+        // Stopped by the end, as expected, or failed; the import logged which.
     }
+    ended = true;
 }
 } // namespace
 
@@ -68,11 +70,12 @@ int main(int argc, char** argv)
     auto player = std::make_unique<VideoPlayer>();
     const std::shared_ptr<ImportProgress> progress = ImportProgress::make();
     QElapsedTimer opening;
+    bool importEnded = false;
     if (mode != QLatin1String("idle")) {
         player->setTargetSize(QSize(320, 180), 1.0);
         player->load(QUrl(args[3]));
         opening.start();
-        fireAndForget(importIgnoringOutcome(import, args[2], progress), QStringLiteral("ExitBench"));
+        fireAndForget(importUntilStopped(import, args[2], progress, importEnded), QStringLiteral("ExitBench"));
     }
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] {
         player.reset();
@@ -80,6 +83,11 @@ int main(int argc, char** argv)
     });
     QTimer underWay;
     QObject::connect(&underWay, &QTimer::timeout, [&] {
+        if (importEnded) {
+            std::fprintf(stderr, "the import ended before the quit\n");
+            QCoreApplication::exit(1);
+            return;
+        }
         if (mode != QLatin1String("idle") && (progress->fraction() < 0.02 || opening.elapsed() < kOpeningMs))
             return;
         underWay.stop();
