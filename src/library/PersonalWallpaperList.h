@@ -37,6 +37,8 @@ public:
     // readable is stored, with its line), and takeIn() adds what it found to the list.
     std::optional<QFuture<Decoded>> decodeOnWorker();
     void takeIn(Decoded decoded, qsizetype keepAtMost = kUnlimited);
+    // The load left something out (a stored value that cannot be read, a skipped record).
+    bool isIncomplete() const { return stored_.isIncomplete(); }
     // Stores the list as it is now; the store writes it when it writes its file.
     void save();
     // What the store writes the list from.
