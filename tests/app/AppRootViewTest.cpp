@@ -29,6 +29,7 @@
 #include "screens/detail/FullScreenView.h"
 #include "ui/BackButton.h"
 #include "state/HomePageService.h"
+#include "state/NotificationManager.h"
 #include "ui/HeaderRow.h"
 #include "ui/BrowseContext.h"
 #include "ui/NavIconButton.h"
@@ -306,7 +307,7 @@ protected:
 
     CatalogueSession session_;
     Shared<APIService>::Override api_{session_.api()};
-    WallpaperDeepLinkHandler handler_{AppStore::shared(), session_.api(), links_, partnerLinks_, Delays::real()};
+    WallpaperDeepLinkHandler handler_{AppStore::shared(), session_.api(), links_, partnerLinks_, NotificationManager::shared(), Delays::real()};
 };
 
 TEST_F(PartnerLinkTest, EscapeAndTheBackButtonLeaveThePartnerWallpaperForHome)
