@@ -148,6 +148,11 @@ TEST_F(NewestChoiceTest, TheNewestChoiceWinsWhateverTheSurfaces)
         persistence_.clearAllPerMonitorWallpapers();
         persistence_.clearSavedWallpaper();
         unfinished_.clear();
+        // Records of an earlier case name an earlier server.
+        recents_.clearRecents();
+        liked_.removeWallpaper(std::optional<qint64>(kOlder));
+        liked_.removeWallpaper(std::optional<qint64>(kNewer));
+        settle();
         HeldMasterServer held(clipBytes(), 0);
         cachedRequest(kNewer);
 
