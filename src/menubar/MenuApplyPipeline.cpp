@@ -51,17 +51,12 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
     }
     RecentsWallpapersService::shared().addWallpaper(request.wallpaper);
 
-    // Shared by every display: a newer choice for one of them sets them.
-    if (!run.ownsEveryDisplay()) {
-        run.updateMessage(QCoreApplication::translate("MenuBarManager", "Wallpaper applied"));
-        run.updateProgress(1.0);
-        run.hideToast(2);
-        logApplied(request.key);
-        co_return;
-    }
+    // The still picture and the lock screen are shared by every display: a newer choice for one
+    // of them sets them.
+    const bool ownsEveryDisplay = run.ownsEveryDisplay();
     // Read once: a switch flipped halfway through takes effect at the next run.
     const bool lockScreenOn = LockScreenService::shared().isEnabled();
-    if (!lockScreenOn) {
+    if (ownsEveryDisplay && !lockScreenOn) {
         std::optional<QString> failure;
         try {
             co_await StaticWallpaperService::shared().setStaticWallpaper(file);
@@ -75,7 +70,7 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
     }
     run.updateMessage(QCoreApplication::translate("MenuBarManager", "Wallpaper applied"));
     run.updateProgress(1.0);
-    if (!lockScreenOn) {
+    if (!ownsEveryDisplay || !lockScreenOn) {
         run.hideToast(2);
         logApplied(request.key);
         co_return;

@@ -484,6 +484,13 @@ protected:
         WallpaperApplyRequest request{.key = kChosen, .videoURL = clip(), .isCustom = true, .screenIndices = QSet<int>{0}};
         waitForTask(road.applies.applyWallpaper(std::move(request)));
     }
+    // Nothing on the desktop and nothing saved.
+    void forgetEverything()
+    {
+        engine.stopAll();
+        persistence.clearAllPerMonitorWallpapers();
+        persistence.clearSavedWallpaper();
+    }
     QString restartedLines() const { return lines().filter(QStringLiteral("Trying the saved wallpaper again")).join(u'\n'); }
 
     ApplyRoad road;
@@ -517,9 +524,7 @@ TEST_F(LaunchReapplyChoiceTest, AWallpaperAppliedMeanwhileStaysChosen)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder fresh;
-        engine.stopAll();
-        persistence.clearAllPerMonitorWallpapers();
-        persistence.clearSavedWallpaper();
+        forgetEverything();
         HeldMasterServer held(clipBytes(), c.failures);
         if (c.perDisplay)
             persistence.savePerMonitorWallpaper(displayID(), kKey, held.masterUrl(kKey));
@@ -577,9 +582,7 @@ TEST_F(LaunchReapplyChoiceTest, AChoiceForOneDisplayLeavesTheOthersRestore)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder fresh;
-        engine.stopAll();
-        persistence.clearAllPerMonitorWallpapers();
-        persistence.clearSavedWallpaper();
+        forgetEverything();
         screens.setScreens({mainDisplay(), second});
         HeldMasterServer held(clipBytes(), 0);
         persistence.savePerMonitorWallpaper(displayID(), kKey, cacheMasterVideo(kKey));

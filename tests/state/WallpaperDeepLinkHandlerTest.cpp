@@ -36,6 +36,15 @@ protected:
         ASSERT_TRUE(store_.isInitialized());
     }
     static QString link(qint64 key) { return QStringLiteral("quorvelle://wallpaper/") + QString::number(key); }
+    // Hands over a link of `key` (not fetched before, so its reply is not in the cache) whose
+    // fetch is answered slowly, once that fetch has reached the backend.
+    void startSlowLink(qint64 key)
+    {
+        const int requests = session_.requests(kById);
+        session_.server().setFault(CatalogueSession::path(kById), Fault{.delayMs = 1500, .times = 1});
+        handler_.handle(link(key));
+        ASSERT_EVENTUALLY(session_.requests(kById) == requests + 1, kRequestWaitMs);
+    }
 
     TestDelays delays_;
     CatalogueSession session_;
@@ -144,10 +153,7 @@ TEST_F(WallpaperDeepLinkHandlerTest, ASlowLinkDoesNotOpenOverANewerOne)
         SCOPED_TRACE(c.name);
         wallpapers_.setPendingWallpaperNow(std::nullopt);
         LogCapture log;
-        const int requests = session_.requests(kById);
-        session_.server().setFault(CatalogueSession::path(kById), Fault{.delayMs = 1500, .times = 1});
-        handler_.handle(link(c.slowKey));
-        ASSERT_EVENTUALLY(session_.requests(kById) == requests + 1, kRequestWaitMs);
+        ASSERT_NO_FATAL_FAILURE(startSlowLink(c.slowKey));
         handler_.handle(c.newer);
         ASSERT_EVENTUALLY(c.newerShown(), kRequestWaitMs);
         ASSERT_EVENTUALLY(log.contains(QStringLiteral("⏭️ [WallpaperDeepLinkHandler] Did not open wallpaper %1 from link: "
@@ -188,10 +194,7 @@ TEST_F(WallpaperDeepLinkHandlerTest, ASlowLinkDoesNotOpenOverWhatTheUserOpenedMe
         wallpapers_.setPendingWallpaperNow(std::nullopt);
         windowRequests_.clear();
         LogCapture log;
-        const int requests = session_.requests(kById);
-        session_.server().setFault(CatalogueSession::path(kById), Fault{.delayMs = 1500, .times = 1});
-        handler_.handle(link(c.slowKey));
-        ASSERT_EVENTUALLY(session_.requests(kById) == requests + 1, kRequestWaitMs);
+        ASSERT_NO_FATAL_FAILURE(startSlowLink(c.slowKey));
         c.meanwhile(c.slowKey);
         ASSERT_EVENTUALLY(log.lines().filter(QStringLiteral("wallpaper %1 from link").arg(c.slowKey)).size() == 1, kRequestWaitMs);
         settle();
@@ -238,11 +241,8 @@ TEST_F(WallpaperDeepLinkHandlerTest, TheToastShowsThatALinkIsOpening)
             toast_.show(QStringLiteral("Misty Pine Valley"), QStringLiteral("Downloading..."), QImage(), 0.3, true);
             ASSERT_EVENTUALLY(toast_.isPresented(), kTurnsWaitMs);
         }
-        const int requests = session_.requests(kById);
-        session_.server().setFault(CatalogueSession::path(kById), Fault{.delayMs = 1500, .times = 1});
         wallpapers_.setPendingWallpaperNow(std::nullopt);
-        handler_.handle(link(otherToastUp ? 1718000000322 : 1718000000359));
-        ASSERT_EVENTUALLY(session_.requests(kById) == requests + 1, kRequestWaitMs);
+        ASSERT_NO_FATAL_FAILURE(startSlowLink(otherToastUp ? 1718000000322 : 1718000000359));
         settle();
         ASSERT_TRUE(toast_.isPresented());
         EXPECT_EQ(toast_.message(), otherToastUp ? QStringLiteral("Downloading...") : WallpaperDeepLinkHandler::openingMessage());
