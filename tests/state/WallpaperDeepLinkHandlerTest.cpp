@@ -165,27 +165,30 @@ TEST_F(WallpaperDeepLinkHandlerTest, ASlowLinkDoesNotOpenOverANewerOne)
 }
 
 // A slow link weighs what the user opened in the app while it was fetched: another wallpaper
-// stays, the same one is only brought to the front, and one opened and closed again is no reason
-// to keep the link shut.
+// stays, the same one is only brought to the front, and one opened and closed again, or opened
+// before the link came, is no reason to keep the link shut.
 TEST_F(WallpaperDeepLinkHandlerTest, ASlowLinkDoesNotOpenOverWhatTheUserOpenedMeanwhile)
 {
     constexpr qint64 kOtherKey = 1718000000137;
     struct Case {
         const char* name;
         qint64 slowKey; // not fetched before, so its reply is not in the cache
-        std::function<void(qint64 slowKey)> meanwhile;
+        std::function<void(qint64 slowKey)> userOpens;
+        bool beforeTheLink;
         bool pageOpened;
         int windowRequests;
     };
+    const auto another = [&](qint64) { wallpapers_.setShownWallpaper(kOtherKey); };
     const Case cases[] = {
-        {"another wallpaper", 1718000000174, [&](qint64) { wallpapers_.setShownWallpaper(kOtherKey); }, false, 0},
-        {"the same wallpaper", 1718000000248, [&](qint64 slowKey) { wallpapers_.setShownWallpaper(slowKey); }, false, 1},
+        {"another wallpaper", 1718000000174, another, false, false, 0},
+        {"the same wallpaper", 1718000000248, [&](qint64 slowKey) { wallpapers_.setShownWallpaper(slowKey); }, false, false, 1},
         {"another wallpaper, closed again", 1718000000285,
             [&](qint64) {
                 wallpapers_.setShownWallpaper(kOtherKey);
                 wallpapers_.setShownWallpaper(std::nullopt);
             },
-            true, 1},
+            false, true, 1},
+        {"another wallpaper, before the link", 1718000000322, another, true, true, 1},
     };
     initialize();
     for (const Case& c : cases) {
@@ -194,8 +197,11 @@ TEST_F(WallpaperDeepLinkHandlerTest, ASlowLinkDoesNotOpenOverWhatTheUserOpenedMe
         wallpapers_.setPendingWallpaperNow(std::nullopt);
         windowRequests_.clear();
         LogCapture log;
+        if (c.beforeTheLink)
+            c.userOpens(c.slowKey);
         ASSERT_NO_FATAL_FAILURE(startSlowLink(c.slowKey));
-        c.meanwhile(c.slowKey);
+        if (!c.beforeTheLink)
+            c.userOpens(c.slowKey);
         ASSERT_EVENTUALLY(log.lines().filter(QStringLiteral("wallpaper %1 from link").arg(c.slowKey)).size() == 1, kRequestWaitMs);
         settle();
         EXPECT_EQ(wallpapers_.pendingWallpaper().has_value(), c.pageOpened);
@@ -242,7 +248,7 @@ TEST_F(WallpaperDeepLinkHandlerTest, TheToastShowsThatALinkIsOpening)
             ASSERT_EVENTUALLY(toast_.isPresented(), kTurnsWaitMs);
         }
         wallpapers_.setPendingWallpaperNow(std::nullopt);
-        ASSERT_NO_FATAL_FAILURE(startSlowLink(otherToastUp ? 1718000000322 : 1718000000359));
+        ASSERT_NO_FATAL_FAILURE(startSlowLink(otherToastUp ? 1718000000211 : 1718000000359));
         settle();
         ASSERT_TRUE(toast_.isPresented());
         EXPECT_EQ(toast_.message(), otherToastUp ? QStringLiteral("Downloading...") : WallpaperDeepLinkHandler::openingMessage());
