@@ -214,9 +214,10 @@ TEST_F(WallpaperDeepLinkHandlerTest, ASlowLinkDoesNotOpenOverWhatTheUserOpenedMe
 TEST_F(WallpaperDeepLinkHandlerTest, LinksOfAWallpaperAlreadyOpenAnswerAtOnce)
 {
     initialize();
-    // The root view: takes the inbox and shows the page.
+    // The root view: takes the inbox and shows the page (while this test runs).
     int pagesOpened = 0;
-    QObject::connect(&wallpapers_, &DeepLinkWallpaperService::pendingWallpaperChanged, &wallpapers_, [&] {
+    const QObject rootView;
+    QObject::connect(&wallpapers_, &DeepLinkWallpaperService::pendingWallpaperChanged, &rootView, [&] {
         if (const std::optional<WallpaperModel> pending = wallpapers_.pendingWallpaper()) {
             ++pagesOpened;
             wallpapers_.setPendingWallpaperNow(std::nullopt);
