@@ -18,8 +18,8 @@ std::optional<QList<KeyedListDiff::Splice>> KeyedListDiff::splices(const QList<q
     if (old.isEmpty() && now.isEmpty())
         return QList<Splice>{};
     // A key moved to the front of what changed (a recent applied again), everything between
-    // unchanged: one element out and one in, however far it moved.
-    if (old.size() == now.size() && old.size() > 1 && now.first() == old.last() && !changed.contains(now.first())
+    // unchanged: one element out and one in (its record as it is now), however far it moved.
+    if (old.size() == now.size() && old.size() > 1 && now.first() == old.last()
         && std::equal(old.cbegin(), old.cend() - 1, now.cbegin() + 1, same))
         return QList<Splice>{{prefix + old.size() - 1, 1, {}}, {prefix, 0, {now.first()}}};
     if (now.size() > maxInserted)

@@ -86,7 +86,7 @@ SettingsJournal::Contents SettingsJournal::read(QString* error)
     const QByteArray name = QFile::encodeName(path_);
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno != ENOENT && error)
+        if (errno != ENOENT && errno != ENOTDIR && error)
             *error = systemReason();
         return contents;
     }

@@ -634,10 +634,7 @@ bool UserDefaults::journal(const QString& key, const std::optional<QList<DataSou
             idle_ = new QTimer(this);
             idle_->setSingleShot(true);
             idle_->setInterval(kCheckpointIdleMs);
-            connect(idle_, &QTimer::timeout, this, [this] {
-                if (lastSequence_ > fileSequence_)
-                    writer_.request();
-            });
+            connect(idle_, &QTimer::timeout, this, &UserDefaults::checkpoint);
         }
         idle_->start();
     }
@@ -647,6 +644,13 @@ bool UserDefaults::journal(const QString& key, const std::optional<QList<DataSou
 void UserDefaults::writeWhole(const QString& key)
 {
     unjournaled_.insert(key);
+    save();
+}
+
+void UserDefaults::save()
+{
+    if (!persists_)
+        return;
     if (writer_.isBusy() || writesBehind()) {
         writer_.request();
         return;
@@ -655,14 +659,10 @@ void UserDefaults::writeWhole(const QString& key)
     written(write(filePath_, values_, snapshots(), unreadable_, lastSequence_), lastSequence_);
 }
 
-void UserDefaults::save()
+void UserDefaults::checkpoint()
 {
-    if (!persists_)
-        return;
-    if (writer_.isBusy() || writesBehind())
-        writer_.request();
-    else
-        written(write(filePath_, values_, snapshots(), unreadable_, lastSequence_), lastSequence_);
+    if (lastSequence_ > fileSequence_)
+        save();
 }
 
 void UserDefaults::flush()

@@ -160,6 +160,9 @@ public:
     bool hasUnsavedChanges() const { return !writeFailure_.isEmpty(); }
     // A write runs behind, or is waiting for the one that runs.
     bool isWriting() const { return writer_.isBusy(); }
+    // Rewrites the file from the values now (behind, when the store writes behind), so that the
+    // journal can be emptied.
+    void checkpoint();
     // Waits for the write under way and writes any change made since that the journal does not
     // hold, before returning.
     void flush();
