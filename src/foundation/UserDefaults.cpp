@@ -569,10 +569,12 @@ void UserDefaults::moveAside(const QString& reason, qsizetype salvaged)
 {
     foundDamaged_ = true;
     if (const std::optional<QString> target = DamagedFile::moveAside(filePath_)) {
+        readTrouble_ = ReadTrouble{*target, reason, true};
         const QString kept = salvaged == 0 ? QStringLiteral("starting empty") : QStringLiteral("salvaged %1 entries").arg(salvaged);
         warn(QStringLiteral("Damaged file %1 (%2) moved to %3; %4").arg(filePath_, reason, *target, kept));
     } else {
         persists_ = false;
+        readTrouble_ = ReadTrouble{filePath_, reason, false};
         warn(QStringLiteral("Damaged file %1 (%2) could not be moved aside; changes are kept in memory only").arg(filePath_, reason));
     }
 }

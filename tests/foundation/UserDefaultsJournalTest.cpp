@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <atomic>
 #include <csignal>
 
 #include <fcntl.h>
@@ -317,6 +318,27 @@ TEST_F(UserDefaultsJournalTest, OnlyADamagedFileIsMovedAside)
         }
         EXPECT_TRUE(QFileInfo::exists(file()));
     }
+}
+
+} // namespace
+
+namespace {
+
+std::atomic<int> progressReports{0};
+
+// A whole write of a long list tells of its progress as it goes, from whichever thread writes
+// it, so an exit that waits for it is not cut while it moves.
+TEST_F(UserDefaultsJournalTest, AWholeWriteReportsItsProgress)
+{
+    UserDefaults::setProgressListener([] { ++progressReports; });
+    const auto source = longList(2000);
+    {
+        UserDefaults defaults;
+        defaults.setDataSource(kList, source);
+        defaults.flush();
+    }
+    UserDefaults::setProgressListener(nullptr);
+    EXPECT_GE(progressReports.load(), 2);
 }
 
 } // namespace
