@@ -180,3 +180,24 @@ compare() {
   done
   echo "$(median "${mine[@]}") $(median "${theirs[@]}")"
 }
+
+# The settings of a returning user with $2 liked wallpapers, stored as the program stores them.
+liked_settings() {
+  python3 - "$1" "$2" <<'PY'
+import base64, json, sys, uuid
+path, count = sys.argv[1], int(sys.argv[2])
+records = []
+for n in range(count):
+    key = 1718000000000 + n
+    asset = "https://assets.invalid/wallpaper/%d/" % key
+    records.append({"id": str(uuid.UUID(int=n + 1)).upper(), "key": key, "title": "Liked wallpaper %d" % n,
+                    "category": "Nature", "imageUrl": asset + "thumbnail.webp", "posterUrl": asset + "poster.webp",
+                    "videoUrl": asset + "preview.mp4", "previewhdUrl": asset + "preview_hd.mp4",
+                    "masterUrl": asset + "master.mp4", "likes": n % 977, "downloads": n % 4051,
+                    "createdAt": "2025-06-08T10:00:00Z", "resolution": "3840x2160", "fileSize": "48MB",
+                    "duration": "00:12", "is_4k": True, "is_from_gravel_nook": False, "for_lockscreen": False})
+liked = base64.b64encode(json.dumps(records, separators=(",", ":")).encode()).decode()
+json.dump({"onboardingSheetCompleted": {"type": "bool", "value": True},
+           "likedWallpapersModels": {"type": "data", "value": liked}}, open(path, "w"))
+PY
+}
