@@ -201,3 +201,23 @@ json.dump({"onboardingSheetCompleted": {"type": "bool", "value": True},
            "likedWallpapersModels": {"type": "data", "value": liked}}, open(path, "w"))
 PY
 }
+
+# The program bench ($bench) against the sample catalogue on a private display, and two users:
+# "many" with $1 liked wallpapers and "two" with 2, their settings in $work/settings-<side>.json
+# and their folders under $work/<side>.
+start_liked_sides() {
+  bench=$(find "$build" -type f -name home-page-bench -perm -u+x | head -n1)
+  make_work
+  start_catalogue "$work/catalogue.log"
+  start_xvfb 1280x800x24
+  export DISPLAY=$server QT_QPA_PLATFORM=xcb
+  export QUORVELLE_BACKEND_URL=$base/functions/v1 QUORVELLE_ANALYTICS_URL=$base \
+    QUORVELLE_UPDATE_FEED_URL=$base/appcast.xml QUORVELLE_CA_CERT=$cert
+  local side
+  for side in many two; do
+    mkdir -p "$work/$side/config/Quorvelle" "$work/$side/runtime"
+    chmod 700 "$work/$side/runtime"
+  done
+  liked_settings "$work/settings-many.json" "$1"
+  liked_settings "$work/settings-two.json" 2
+}

@@ -22,20 +22,7 @@ require_tools Xvfb python3
 build_targets liked-ids-bench home-page-bench sample-catalogue
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bench/liked-ids-bench" "$count" | tee "$results/liked-ids.txt"
 
-bench=$(find "$build" -type f -name home-page-bench -perm -u+x | head -n1)
-make_work
-start_catalogue "$work/catalogue.log"
-start_xvfb 1280x800x24
-export DISPLAY=$server QT_QPA_PLATFORM=xcb
-export QUORVELLE_BACKEND_URL=$base/functions/v1 QUORVELLE_ANALYTICS_URL=$base \
-  QUORVELLE_UPDATE_FEED_URL=$base/appcast.xml QUORVELLE_CA_CERT=$cert
-
-for side in many two; do
-  mkdir -p "$work/$side/config/Quorvelle" "$work/$side/runtime"
-  chmod 700 "$work/$side/runtime"
-done
-liked_settings "$work/settings-many.json" "$count"
-liked_settings "$work/settings-two.json" 2
+start_liked_sides "$count"
 
 # One start of the program with a side's folders: prints "launched window home homerss library
 # rss peak like unlike endpeak" (ms, ms, ms, KiB, ms, KiB, KiB, ms, ms, KiB). The settings are

@@ -4,26 +4,29 @@ namespace {
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 } // namespace
 
-std::optional<JsonArraySplicer> JsonArraySplicer::split(const QByteArray& array)
+std::optional<QList<std::pair<qsizetype, qsizetype>>> JsonArraySplicer::elementRanges(const QByteArray& text)
 {
-    JsonArraySplicer splicer(array);
-    const QByteArray& text = splicer.array_;
     qsizetype at = 0;
-    const auto skipSpace = [&] {
-        while (at < text.size() && isSpace(text.at(at)))
-            ++at;
+    const auto skipSpace = [&text](qsizetype from) {
+        while (from < text.size() && isSpace(text.at(from)))
+            ++from;
+        return from;
     };
-    skipSpace();
+    at = skipSpace(at);
     if (at == text.size() || text.at(at) != '[')
         return std::nullopt;
-    ++at;
-    skipSpace();
-    if (at < text.size() && text.at(at) == ']') {
-        ++at;
-        skipSpace();
-        return at == text.size() ? std::optional(std::move(splicer)) : std::nullopt;
-    }
+    at = skipSpace(at + 1);
+    QList<std::pair<qsizetype, qsizetype>> elements;
+    if (at < text.size() && text.at(at) == ']')
+        return skipSpace(at + 1) == text.size() ? std::optional(elements) : std::nullopt;
     qsizetype begin = at;
+    // Ends the element before `end`; false when it is empty.
+    const auto endElement = [&](qsizetype end) {
+        while (end > begin && isSpace(text.at(end - 1)))
+            --end;
+        elements.append({begin, end - begin});
+        return end > begin;
+    };
     int depth = 0;
     bool inString = false;
     for (; at < text.size(); ++at) {
@@ -37,33 +40,30 @@ std::optional<JsonArraySplicer> JsonArraySplicer::split(const QByteArray& array)
             inString = true;
         } else if (c == '{' || c == '[') {
             ++depth;
-        } else if (c == '}' || c == ']') {
-            if (depth-- > 0)
-                continue;
-            // The array's own end.
-            qsizetype end = at;
-            while (end > begin && isSpace(text.at(end - 1)))
-                --end;
-            if (end == begin)
+        } else if ((c == '}' || c == ']') && depth-- == 0) {
+            // The array's own end, and nothing after it.
+            if (c != ']' || !endElement(at) || skipSpace(at + 1) != text.size())
                 return std::nullopt;
-            splicer.elements_.append(QByteArray::fromRawData(text.constData() + begin, end - begin));
-            for (++at; at < text.size(); ++at)
-                if (!isSpace(text.at(at)))
-                    return std::nullopt;
-            return c == ']' ? std::optional(std::move(splicer)) : std::nullopt;
+            return elements;
         } else if (c == ',' && depth == 0) {
-            qsizetype end = at;
-            while (end > begin && isSpace(text.at(end - 1)))
-                --end;
-            if (end == begin)
+            if (!endElement(at))
                 return std::nullopt;
-            splicer.elements_.append(QByteArray::fromRawData(text.constData() + begin, end - begin));
-            begin = at + 1;
-            while (begin < text.size() && isSpace(text.at(begin)))
-                ++begin;
+            begin = skipSpace(at + 1);
         }
     }
     return std::nullopt;
+}
+
+std::optional<JsonArraySplicer> JsonArraySplicer::split(const QByteArray& array)
+{
+    const std::optional<QList<std::pair<qsizetype, qsizetype>>> ranges = elementRanges(array);
+    if (!ranges)
+        return std::nullopt;
+    JsonArraySplicer splicer(array);
+    splicer.elements_.reserve(ranges->size());
+    for (const auto& [begin, size] : *ranges)
+        splicer.elements_.append(QByteArray::fromRawData(splicer.array_.constData() + begin, size));
+    return splicer;
 }
 
 bool JsonArraySplicer::splice(qsizetype at, qsizetype removed, const QList<QByteArray>& inserted)

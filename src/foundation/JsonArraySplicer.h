@@ -4,6 +4,7 @@
 #include <QList>
 
 #include <optional>
+#include <utility>
 
 // The compact text of a JSON array, edited element by element: the elements are found by
 // reading brackets and strings only (never parsed), spliced as views and joined once at the
@@ -12,6 +13,9 @@ class JsonArraySplicer {
 public:
     // Nothing when the text is not a JSON array.
     static std::optional<JsonArraySplicer> split(const QByteArray& array);
+    // Where each element of a JSON array lies in its text ([begin, size) of its bytes, without
+    // the space around it), found by reading brackets and strings only; nothing for other text.
+    static std::optional<QList<std::pair<qsizetype, qsizetype>>> elementRanges(const QByteArray& text);
 
     qsizetype size() const { return elements_.size(); }
     // `removed` elements from `at` give way to `inserted`; false (nothing changed) when they

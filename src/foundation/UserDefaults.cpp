@@ -740,6 +740,9 @@ void UserDefaults::written(const QString& failure, qint64 sequence)
 void UserDefaults::compactJournal(qint64 sequence)
 {
     QString failure;
+    // Nothing was journaled while the file was written: the whole journal is in it.
+    if (sequence == lastSequence_ && journal_->truncate(0, &failure))
+        return;
     const SettingsJournal::Contents contents = journal_->read(&failure);
     QList<QByteArray> later;
     for (const QByteArray& record : contents.records)
