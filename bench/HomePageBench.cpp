@@ -49,6 +49,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -205,9 +206,19 @@ WallpaperModel tappedWallpaper(qint64 number)
 
 int streamTaps = 0;
 
+// The journal's size and the settings file's inode: a journaled change grows the one, a whole
+// write (a short list is written whole) replaces the other, each only once it is synced.
+using DiskState = std::pair<qint64, ino_t>;
+DiskState diskState(const QString& journal)
+{
+    struct stat file {};
+    ::stat(QFile::encodeName(UserDefaults::standard().filePath()).constData(), &file);
+    return {QFileInfo(journal).size(), file.st_ino};
+}
+
 // Taps the heart `streamTaps` times, 150 ms apart: likes of new wallpapers for the first half and
 // unlikes of them for the second (all likes for one tap). Each tap's time to its synced record
-// is read from the journal's size, which grows only once the record is on disk.
+// is read from the disk (diskState).
 void tapStream()
 {
     struct Stream {
@@ -230,7 +241,7 @@ void tapStream()
             return;
         }
         const int tap = stream->tap++;
-        const qint64 sizeBefore = QFileInfo(journal).size();
+        const DiskState before = diskState(journal);
         auto* clock = new QElapsedTimer;
         clock->start();
         LikedWallpapersService& liked = LikedWallpapersService::shared();
@@ -238,7 +249,7 @@ void tapStream()
             liked.addWallpaper(tappedWallpaper(tap), true);
         else
             liked.removeWallpaper(tappedWallpaper(tap - likes).key);
-        whenTrue([journal, sizeBefore] { return QFileInfo(journal).size() != sizeBefore; }, [clock, tap, tapNext] {
+        whenTrue([journal, before] { return diskState(journal) != before; }, [clock, tap, tapNext] {
             std::printf("tap_synced_ms %d = %.1f\n", tap, clock->nsecsElapsed() / 1e6);
             std::fflush(stdout);
             const qint64 wait = std::max<qint64>(0, 150 - clock->elapsed());
