@@ -8,8 +8,9 @@
 //                                       empty state), then the resident memory and its peak
 //   home-page-bench taps                the same, then, once the liked list is read, a like and
 //                                       an unlike: the longest stall of the event loop around each
-//   home-page-bench stream COUNT        the same, then COUNT taps on the heart 150 ms apart (a like,
-//                                       then, from the second half on, unlikes): for each, ms from
+//   home-page-bench stream COUNT [likes] the same, then COUNT taps on the heart 150 ms apart (likes,
+//                                       then, from the second half on, unlikes; with "likes", likes
+//                                       only): for each, ms from
 //                                       the tap to its record synced in the settings journal, and
 //                                       the bytes the process wrote to disk over the stream
 //   home-page-bench liked               the number of liked wallpapers the settings hold, and quits
@@ -205,6 +206,7 @@ WallpaperModel tappedWallpaper(qint64 number)
 }
 
 int streamTaps = 0;
+bool streamLikesOnly = false;
 
 // The journal's size and the settings file's inode: a journaled change grows the one, a whole
 // write (a short list is written whole) replaces the other, each only once it is synced.
@@ -228,7 +230,7 @@ void tapStream()
     };
     auto* stream = new Stream;
     const QString journal = UserDefaults::standard().journalPath();
-    const int likes = streamTaps == 1 ? 1 : (streamTaps + 1) / 2;
+    const int likes = streamLikesOnly || streamTaps == 1 ? streamTaps : (streamTaps + 1) / 2;
     std::printf("stream_started\n");
     std::fflush(stdout);
     auto* tapNext = new std::function<void()>;
@@ -336,6 +338,7 @@ int main(int argc, char** argv)
         openLibraryAfterHome = mode != QLatin1String("startup");
         tapAfterLibrary = mode == QLatin1String("taps");
         streamTaps = mode == QLatin1String("stream") ? std::max(1, argc > 2 ? QString::fromLatin1(argv[2]).toInt() : 40) : 0;
+        streamLikesOnly = argc > 3 && QLatin1String(argv[3]) == QLatin1String("likes");
         // Without the bench's own arguments, which the program would take for links.
         return ApplicationMain::run(1, argv);
     }

@@ -7,7 +7,7 @@
 #     record synced on disk (median and longest), and the bytes the process wrote per tap
 #     (/proc/<pid>/io), with and without `stress-ng --cpu 8` beside it.
 #   - kill -9 at a random moment in a stream of 40 likes, 20 runs: likes the log called saved
-#     ("Saved N liked wallpapers") that the next start does not find.
+#     (the last "Saved N liked wallpapers") that the next start does not find.
 #   - SIGTERM right after a like with `stress-ng --cpu 32` beside it, 10 runs: the exit status,
 #     the time to it, and the like kept.
 # Needs Xvfb, python3 and stress-ng.
@@ -38,19 +38,19 @@ fresh_settings() {
   rm -f "$work/$1/config/Quorvelle/"standard.json*
   cp "$work/settings-$1.json" "$work/$1/config/Quorvelle/standard.json"
 }
-stored_liked() { run_side "$1" "$work/count.txt" liked && awk '/^liked = / { print $3 }' "$work/count.txt"; }
-last_saved() { grep -o 'Saved [0-9]* liked' "$1" | tail -n1 | awk '{ print $2 }'; }
+stored_liked() { run_side "$1" "$work/count.txt" liked || true; awk '/^liked = / { print $3 }' "$work/count.txt"; }
+last_saved() { grep -ao 'Saved [0-9]* liked' "$1" | tail -n1 | awk '{ print $2 }'; }
 
 stream() { # <side> <label>: a stream of 100 taps
   local side=$1 label=$2 load synced
   fresh_settings "$side"
   load=$(cut -d' ' -f1 /proc/loadavg)
   run_side "$side" "$work/stream.txt" stream 100 || true
-  synced=$(awk -F' = ' '/^tap_synced_ms/ { print $2 }' "$work/stream.txt")
+  synced=$(grep -a '^tap_synced_ms' "$work/stream.txt" | awk -F' = ' '{ print $2 }')
   [ -n "$synced" ] || { say "$label $side: the stream did not run"; tail -n 20 "$work/$side.err"; return; }
   local written changes
-  written=$(awk -F' = ' '/^stream_written_bytes/ { print $2 }' "$work/stream.txt")
-  changes=$(awk -F' = ' '/^stream_changes/ { print $2 }' "$work/stream.txt")
+  written=$(grep -a '^stream_written_bytes' "$work/stream.txt" | awk -F' = ' '{ print $2 }')
+  changes=$(grep -a '^stream_changes' "$work/stream.txt" | awk -F' = ' '{ print $2 }')
   say "$label, $side liked (load $load): tap to synced median $(median $synced) ms, longest $(printf '%s\n' $synced | sort -g | tail -n1) ms;" \
     "written $(( ${written:-0} / 1024 )) KiB for ${changes:-?} taps, $(( ${written:-0} / ${changes:-1} / 1024 )) KiB per tap"
 }
@@ -72,13 +72,13 @@ lost_total=0
 for run in $(seq "$kill_runs"); do
   fresh_settings many
   load=$(cut -d' ' -f1 /proc/loadavg)
-  run_side many "$work/kill.txt" stream 40 & pid=$!
-  until grep -q '^stream_started' "$work/kill.txt" 2>/dev/null; do sleep 0.05; kill -0 "$pid" 2>/dev/null || break; done
+  run_side many "$work/kill.txt" stream 40 likes & pid=$!
+  until grep -aq '^stream_started' "$work/kill.txt" 2>/dev/null; do sleep 0.05; kill -0 "$pid" 2>/dev/null || break; done
   sleep "$(awk -v r="$RANDOM" 'BEGIN { printf "%.3f", r % 5500 / 1000 }')"
   kill -9 "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   saved=$(last_saved "$work/kill.txt"); saved=${saved:-$count}
-  stored=$(stored_liked many)
+  stored=$(stored_liked many); stored=${stored:-0}
   lost=$(( saved > stored ? saved - stored : 0 ))
   lost_total=$((lost_total + lost))
   aside=$(ls "$work/many/config/Quorvelle" | grep -c damaged || true)
@@ -93,12 +93,12 @@ for run in $(seq "$term_runs"); do
   fresh_settings many
   load=$(cut -d' ' -f1 /proc/loadavg)
   run_side many "$work/term.txt" stream 1 & pid=$!
-  until grep -q '^tap_synced_ms' "$work/term.txt" 2>/dev/null; do sleep 0.01; kill -0 "$pid" 2>/dev/null || break; done
+  until grep -aq '^tap_synced_ms' "$work/term.txt" 2>/dev/null; do sleep 0.01; kill -0 "$pid" 2>/dev/null || break; done
   start=$(date +%s%N)
   kill -TERM "$pid" 2>/dev/null || true
   status=0; wait "$pid" || status=$?
   ms=$((($(date +%s%N) - start) / 1000000))
-  stored=$(stored_liked many)
+  stored=$(stored_liked many); stored=${stored:-0}
   kept=$([ "$stored" -eq $((count + 1)) ] && echo yes || echo no)
   [ "$kept" = yes ] && [ "$status" -eq 0 ] && kept_runs=$((kept_runs + 1))
   say "run $run (load $load): exit status $status after $ms ms, like kept: $kept"

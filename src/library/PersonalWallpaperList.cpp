@@ -134,7 +134,8 @@ std::optional<QList<UserDefaults::DataSource::Splice>> PersonalWallpaperList::En
     constexpr qsizetype kMostRecords = 32;
     if (!takenOrder)
         return std::nullopt;
-    const std::optional<QList<KeyedListDiff::Splice>> splices = KeyedListDiff::splices(*takenOrder, storedKeys(), changed, kMostRecords);
+    readKeys = storedKeys();
+    const std::optional<QList<KeyedListDiff::Splice>> splices = KeyedListDiff::splices(*takenOrder, *readKeys, changed, kMostRecords);
     if (!splices)
         return std::nullopt;
     QList<Splice> result;
@@ -149,7 +150,8 @@ std::optional<QList<UserDefaults::DataSource::Splice>> PersonalWallpaperList::En
 
 void PersonalWallpaperList::Entries::taken() const
 {
-    takenOrder = storedKeys();
+    // The store takes the value right after reading its changes: the keys read then are these.
+    takenOrder = readKeys ? *std::exchange(readKeys, std::nullopt) : storedKeys();
     changed.clear();
 }
 

@@ -66,6 +66,8 @@ private:
         // unlike reaches the store as the one record it adds or drops.
         mutable std::optional<QList<qint64>> takenOrder;
         mutable QSet<qint64> changed;
+        // The keys changes() last read, which taken() takes when nothing changed since.
+        mutable std::optional<QList<qint64>> readKeys;
 
         Write snapshot() const override;
         qsizetype sizeHint() const override;
