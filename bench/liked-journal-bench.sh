@@ -13,39 +13,44 @@
 # Needs Xvfb, python3 and stress-ng.
 #
 #   bench/liked-journal-bench.sh [ids] [kill runs] [term runs]     (default 78036, 20 and 10)
+# LIKED_JOURNAL_PARTS picks the parts ("stream kill term", the default).
 set -euo pipefail
 name=liked-journal-bench
 . "$(dirname "$0")/bench-lib.sh"
 count=${1:-78036}
 kill_runs=${2:-20}
 term_runs=${3:-10}
+parts=" ${LIKED_JOURNAL_PARTS:-stream kill term} "
 require_tools Xvfb python3 stress-ng
 
 build_targets home-page-bench sample-catalogue
 start_liked_sides "$count"
 out=$results/liked-journal.txt
-: >"$out"
+[ -n "${LIKED_JOURNAL_PARTS:-}" ] || : >"$out"
 say() { echo "$*" | tee -a "$out"; }
 
-# Runs the bench program on a side's folders with its arguments; standard output to $3.
-run_side() {
+# Becomes the bench program on a side's folders with its arguments, standard output to $2: run
+# in a subshell, whose id is then the program's.
+program() {
   local side=$1 outfile=$2
   shift 2
-  HOME=$work/$side/home XDG_CONFIG_HOME=$work/$side/config XDG_DATA_HOME=$work/$side/data \
-    XDG_CACHE_HOME=$work/$side/cache XDG_RUNTIME_DIR=$work/$side/runtime timeout 300 "$bench" "$@" >"$outfile" 2>>"$work/$side.err"
+  export HOME=$work/$side/home XDG_CONFIG_HOME=$work/$side/config XDG_DATA_HOME=$work/$side/data \
+    XDG_CACHE_HOME=$work/$side/cache XDG_RUNTIME_DIR=$work/$side/runtime
+  exec "$bench" "$@" >"$outfile" 2>>"$work/$side.err"
 }
+run_side() { (program "$@") || true; }
 fresh_settings() {
   rm -f "$work/$1/config/Quorvelle/"standard.json*
   cp "$work/settings-$1.json" "$work/$1/config/Quorvelle/standard.json"
 }
-stored_liked() { run_side "$1" "$work/count.txt" liked || true; awk '/^liked = / { print $3 }' "$work/count.txt"; }
+stored_liked() { run_side "$1" "$work/count.txt" liked; awk '/^liked = / { print $3 }' "$work/count.txt"; }
 last_saved() { grep -ao 'Saved [0-9]* liked' "$1" | tail -n1 | awk '{ print $2 }'; }
 
 stream() { # <side> <label>: a stream of 100 taps
   local side=$1 label=$2 load synced
   fresh_settings "$side"
   load=$(cut -d' ' -f1 /proc/loadavg)
-  run_side "$side" "$work/stream.txt" stream 100 || true
+  run_side "$side" "$work/stream.txt" stream 100
   synced=$(grep -a '^tap_synced_ms' "$work/stream.txt" | awk -F' = ' '{ print $2 }')
   [ -n "$synced" ] || { say "$label $side: the stream did not run"; tail -n 20 "$work/$side.err"; return; }
   local written changes
@@ -57,22 +62,26 @@ stream() { # <side> <label>: a stream of 100 taps
 
 echo "== warm-up start (fill the response and image caches)"
 fresh_settings many
-run_side many /dev/null library || true
+run_side many /dev/null library
 fresh_settings two
-run_side two /dev/null library || true
+run_side two /dev/null library
 
-say "== a stream of 100 taps, 150 ms apart"
-for side in many two; do stream "$side" "idle"; done
-stress-ng --cpu 8 --quiet --timeout 600 & stress=$!
-for side in many two; do stream "$side" "beside stress-ng --cpu 8"; done
-kill "$stress"; wait "$stress" 2>/dev/null || true
+if [[ $parts == *" stream "* ]]; then
+  say "== a stream of 100 taps, 150 ms apart"
+  for side in many two; do stream "$side" "idle"; done
+  stress-ng --cpu 8 --quiet --timeout 600 & stress=$!
+  for side in many two; do stream "$side" "beside stress-ng --cpu 8"; done
+  kill "$stress"; wait "$stress" 2>/dev/null || true
+fi
 
+[[ $parts == *" kill "* ]] && {
 say "== kill -9 at a random moment in a stream of 40 likes, $kill_runs runs, $count liked"
 lost_total=0
 for run in $(seq "$kill_runs"); do
   fresh_settings many
   load=$(cut -d' ' -f1 /proc/loadavg)
-  run_side many "$work/kill.txt" stream 40 likes & pid=$!
+  rm -f "$work/kill.txt" # the last run's lines are not this one's
+  (program many "$work/kill.txt" stream 40 likes) & pid=$!
   until grep -aq '^stream_started' "$work/kill.txt" 2>/dev/null; do sleep 0.05; kill -0 "$pid" 2>/dev/null || break; done
   sleep "$(awk -v r="$RANDOM" 'BEGIN { printf "%.3f", r % 5500 / 1000 }')"
   kill -9 "$pid" 2>/dev/null || true
@@ -85,14 +94,17 @@ for run in $(seq "$kill_runs"); do
   say "run $run (load $load): last logged saved $saved, stored $stored, lost $lost, damaged copies $aside"
 done
 say "kill -9: $lost_total likes lost that were logged as saved, over $kill_runs runs"
+}
 
+[[ $parts == *" term "* ]] && {
 say "== SIGTERM right after a like, beside stress-ng --cpu 32, $term_runs runs, $count liked"
 stress-ng --cpu 32 --quiet --timeout 900 & stress=$!
 kept_runs=0
 for run in $(seq "$term_runs"); do
   fresh_settings many
   load=$(cut -d' ' -f1 /proc/loadavg)
-  run_side many "$work/term.txt" stream 1 & pid=$!
+  rm -f "$work/term.txt"
+  (program many "$work/term.txt" stream 1) & pid=$!
   until grep -aq '^tap_synced_ms' "$work/term.txt" 2>/dev/null; do sleep 0.01; kill -0 "$pid" 2>/dev/null || break; done
   start=$(date +%s%N)
   kill -TERM "$pid" 2>/dev/null || true
@@ -105,3 +117,5 @@ for run in $(seq "$term_runs"); do
 done
 kill "$stress"; wait "$stress" 2>/dev/null || true
 say "SIGTERM: $kept_runs of $term_runs runs ended with status 0 and the like kept"
+}
+true
