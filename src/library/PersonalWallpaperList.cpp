@@ -120,6 +120,9 @@ qsizetype PersonalWallpaperList::Entries::sizeHint() const
 
 QList<qint64> PersonalWallpaperList::Entries::storedKeys() const
 {
+    // Every listed key has its record and the reverse, between steps: the order itself, shared.
+    if (records.size() == order.size())
+        return order;
     QList<qint64> keys;
     keys.reserve(order.size());
     for (const qint64 key : order)
