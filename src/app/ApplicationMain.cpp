@@ -65,6 +65,8 @@ int ApplicationMain::run(int argc, char* argv[])
 
     // A logout or kill ends the process through quit(), so the termination steps still run.
     UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
+    // A settings write that moves (on a worker, or the quit's own) pushes a signal's deadline back.
+    UserDefaults::setProgressListener(&UnixSignalWatcher::extendDeadline);
     QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [](int) { QApplication::quit(); });
 
     logLine(QStringLiteral("🚀"), QStringLiteral("Quorvelle"), QStringLiteral("Started version ") + QStringLiteral(QUORVELLE_VERSION));

@@ -5,6 +5,7 @@
 
 #include <QFuture>
 #include <QList>
+#include <QSet>
 
 #include <limits>
 #include <memory>
@@ -63,8 +64,19 @@ private:
         WallpapersByKey records;
         QList<qint64> order;
 
+        // The keys as the store took them, and those whose record changed since: a like or an
+        // unlike reaches the store as the one record it adds or drops.
+        mutable std::optional<QList<qint64>> takenOrder;
+        mutable QSet<qint64> changed;
+        // The keys changes() last read, which taken() takes when nothing changed since.
+        mutable std::optional<QList<qint64>> readKeys;
+
         Write snapshot() const override;
         qsizetype sizeHint() const override;
+        std::optional<QList<Splice>> changes() const override;
+        void taken() const override;
+        // The keys of the stored records, in stored order.
+        QList<qint64> storedKeys() const;
     };
 
     static QList<WallpaperModel> inOrder(const WallpapersByKey& records, const QList<qint64>& order);
