@@ -2,6 +2,7 @@
 
 #include "foundation/UserDefaults.h"
 #include "session/DiskFailureNotice.h"
+#include "signalry/FileNotices.h"
 
 StoredFileNotice::StoredFileNotice(DiskFailureNotice& notice, QObject* parent) : QObject(parent), notice_(notice) {}
 
@@ -16,6 +17,17 @@ void StoredFileNotice::watch(const UserDefaults& defaults, const QString& what)
 {
     if (const std::optional<UserDefaults::ReadTrouble>& trouble = defaults.readTrouble())
         report(what, trouble->keptAt);
+}
+
+void StoredFileNotice::watchAnalytics()
+{
+    // The analytics files are read before there is a window: what they told then is told now.
+    // Connected first, so nothing falls between; the disk notice tells each message once.
+    auto tell = [this](const QString&, const QString& keptAt) { report(tr("usage statistics"), keptAt); };
+    signalry::FileNotices& notices = signalry::FileNotices::shared();
+    connect(&notices, &signalry::FileNotices::fileKept, this, tell);
+    for (const signalry::FileNotices::Kept& kept : notices.told())
+        tell(kept.file, kept.keptAt);
 }
 
 void StoredFileNotice::report(const QString& what, const QString& keptAt) { notice_.tell(title(), message(what, keptAt)); }

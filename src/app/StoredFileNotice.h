@@ -21,6 +21,8 @@ public:
 
     // Tells of a defaults store that could not read its file at launch, if it could not.
     void watch(const UserDefaults& defaults, const QString& what);
+    // Tells of the analytics files found unusable so far, and of those found later.
+    void watchAnalytics();
 
 public Q_SLOTS:
     // `what` names the contents ("settings"); `keptAt` is where the unread file is now.

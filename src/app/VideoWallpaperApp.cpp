@@ -96,6 +96,7 @@ void VideoWallpaperApp::launch()
     // stored files report through storedFileNotice().
     storedFileNotice_ = new StoredFileNotice(*diskNotice, this);
     storedFileNotice_->watch(UserDefaults::standard(), tr("settings"));
+    storedFileNotice_->watchAnalytics();
     delegate_->open(linksIn(arguments_));
 }
 

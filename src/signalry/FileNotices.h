@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -16,7 +17,17 @@ class FileNotices : public QObject {
     Q_OBJECT
 
 public:
+    struct Kept {
+        QString file;
+        QString keptAt;
+        bool movedAside = false;
+        QString reason;
+    };
+
     static FileNotices& shared();
+
+    // What was told so far, for a receiver that connects after the files were read.
+    QList<Kept> told() const;
 
     // Emits fileKept(), unless this file was told of already with the same outcome.
     void tell(const QString& file, const QString& keptAt, bool movedAside, const QString& reason);
@@ -31,8 +42,9 @@ signals:
 private:
     FileNotices() = default;
 
-    std::mutex mutex_;
-    QSet<QString> told_;
+    mutable std::mutex mutex_;
+    QSet<QString> outcomes_;
+    QList<Kept> told_;
 };
 
 } // namespace signalry

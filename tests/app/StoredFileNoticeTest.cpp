@@ -3,6 +3,7 @@
 #include "foundation/Paths.h"
 #include "foundation/UserDefaults.h"
 #include "session/DiskFailureNotice.h"
+#include "signalry/FileNotices.h"
 #include "state/NotificationManager.h"
 #include "support/FakeDesktopNotifications.h"
 #include "support/TempFolder.h"
@@ -56,6 +57,29 @@ TEST(StoredFileNoticeTest, UnreadSettingsAreToldWithWhereTheyWereKept)
         EXPECT_EQ(toast.message(),
             QStringLiteral("Your settings could not be read. They were kept at %1 and Quorvelle started without them.").arg(keptAt));
     }
+}
+
+// The analytics files are read before the window exists: a file they told of then is told once
+// the notice watches, one told later as it comes, and a file told again is not shown twice.
+TEST(StoredFileNoticeTest, AnalyticsFilesAreToldWhetherFoundBeforeOrAfter)
+{
+    NotificationManager toast;
+    FakeDesktopNotifications desktop;
+    DiskFailureNotice disk(toast, desktop, [] { return true; });
+    StoredFileNotice notice(disk);
+    signalry::FileNotices& notices = signalry::FileNotices::shared();
+    const QString before = QStringLiteral("/tmp/notice-test/before.json");
+    const QString after = QStringLiteral("/tmp/notice-test/after.json");
+
+    notices.tell(before, before + QStringLiteral(".damaged"), true, QStringLiteral("damaged"));
+    notice.watchAnalytics();
+    EXPECT_EQ(toast.message(), StoredFileNotice::message(QStringLiteral("usage statistics"), before + QStringLiteral(".damaged")));
+
+    notices.tell(after, after, false, QStringLiteral("Too many open files"));
+    EXPECT_EQ(toast.message(), StoredFileNotice::message(QStringLiteral("usage statistics"), after));
+    toast.setPresented(false);
+    notice.report(QStringLiteral("usage statistics"), after);
+    EXPECT_FALSE(toast.isPresented());
 }
 
 } // namespace
