@@ -80,7 +80,7 @@ std::optional<QList<JsonElementChanges::Change>> JsonElementChanges::between(con
     QList<Change> changes;
     for (const QString& id : old->ids)
         if (!current->bytes.contains(id))
-            changes.append({id, {}, {}});
+            changes.append({id, {}, {}, false});
     const bool ordered = !idField.isEmpty();
     for (qsizetype at = 0; at < current->ids.size(); ++at) {
         const QString& id = current->ids.at(at);
@@ -88,7 +88,7 @@ std::optional<QList<JsonElementChanges::Change>> JsonElementChanges::between(con
         const std::optional<QString> follows = ordered ? ::before(current->ids, at) : std::nullopt;
         const bool moved = ordered && oldAt >= 0 && ::before(old->ids, oldAt) != follows;
         if (oldAt < 0 || moved || old->bytes.value(id) != current->bytes.value(id))
-            changes.append({id, current->bytes.value(id), follows});
+            changes.append({id, current->bytes.value(id), follows, oldAt < 0 || moved});
     }
     return changes;
 }
@@ -99,6 +99,11 @@ std::optional<QByteArray> JsonElementChanges::apply(const QByteArray& base, cons
     if (!elements)
         return std::nullopt;
     for (const Change& change : changes) {
+        const bool present = elements->bytes.contains(change.id);
+        if (present && !change.element.isEmpty() && !change.placed) {
+            elements->bytes.insert(change.id, change.element);
+            continue;
+        }
         elements->ids.removeOne(change.id);
         if (change.element.isEmpty()) {
             elements->bytes.remove(change.id);

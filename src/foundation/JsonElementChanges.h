@@ -18,6 +18,8 @@ public:
         QByteArray element;
         // In an array, the element it follows; none at the front.
         std::optional<QString> after;
+        // It was added or moved; else it keeps the place it has.
+        bool placed = true;
     };
 
     // Nothing when either value is not of the shape `idField` asks for.
