@@ -168,6 +168,22 @@ struct FileRead {
 
 QString systemReason(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
 
+UserDefaults::ReadFault& readFault()
+{
+    static UserDefaults::ReadFault fault;
+    return fault;
+}
+
+// The JSON text of a value that holds JSON (data, an array, a dictionary); nothing for others.
+std::optional<QByteArray> jsonOf(const QByteArray& data) { return data; }
+std::optional<QByteArray> jsonOf(const QJsonArray& array) { return JsonWriter::toBytes(array); }
+std::optional<QByteArray> jsonOf(const QJsonObject& object) { return JsonWriter::toBytes(object); }
+template <typename Other>
+std::optional<QByteArray> jsonOf(const Other&)
+{
+    return std::nullopt;
+}
+
 // Only what the file's own state makes unreadable counts as damage: its mode. A passing
 // failure (no free descriptor, an interrupted or failing read, a lock) and a folder in its place
 // leave it where it is.
@@ -175,9 +191,10 @@ FileRead readSettingsFile(const QString& path)
 {
     FileRead read;
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    const int fault = readFault() ? readFault()(path) : 0;
+    const int fd = fault != 0 ? -1 : ::open(name.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        const int code = errno;
+        const int code = fault != 0 ? fault : errno;
         if (code == ENOENT || code == ENOTDIR) // nothing there, or a file where its folder goes
             return read;
         read.outcome = (code == EACCES || code == EPERM) ? FileRead::Outcome::Damaged : FileRead::Outcome::Kept;
@@ -252,9 +269,15 @@ UserDefaults::UserDefaults(const QString& domain, Storage storage, QObject* pare
         return;
     journal_ = std::make_unique<SettingsJournal>(journalPath());
     load();
+    if (awaitsFile_)
+        scheduleReread(kFirstRereadMs);
 }
 
 void UserDefaults::setProgressListener(void (*listener)()) { progressListener.store(listener); }
+
+void UserDefaults::setReadFault(ReadFault fault) { readFault() = std::move(fault); }
+
+void UserDefaults::mergeByElement(const QString& key, const QString& idField) { idFields_.insert(key, idField); }
 
 UserDefaults& UserDefaults::standard() { return Shared<UserDefaults>::instance(); }
 
@@ -411,9 +434,123 @@ void UserDefaults::load()
 void UserDefaults::keepInPlace(const QString& reason)
 {
     persists_ = false;
+    awaitsFile_ = true;
     readTrouble_ = ReadTrouble{filePath_, reason, false};
-    warn(QStringLiteral("Could not read %1 (%2); it stays where it is, and this session's changes are kept in memory only")
-            .arg(filePath_, reason));
+    if (reason != std::exchange(unreadReason_, reason))
+        warn(QStringLiteral("Could not read %1 (%2); it stays where it is, and this session's changes are kept in memory "
+                            "until it can be read")
+                .arg(filePath_, reason));
+}
+
+void UserDefaults::scheduleReread(int delayMs)
+{
+    if (!reread_) {
+        reread_ = new QTimer(this);
+        reread_->setSingleShot(true);
+        connect(reread_, &QTimer::timeout, this, &UserDefaults::reread);
+    }
+    reread_->start(delayMs);
+}
+
+void UserDefaults::keepUntilRead(const QString& key)
+{
+    const auto found = values_.constFind(key);
+    std::optional<Value> value;
+    if (found != values_.cend()) {
+        // A source changes with its owner: the change is the value it has now.
+        const Source* source = std::get_if<Source>(&found.value());
+        value = source ? Value(bytesOf((*source)->snapshot())) : found.value();
+    }
+    std::optional<QList<JsonElementChanges::Change>> elements;
+    if (const auto field = idFields_.constFind(key); field != idFields_.cend()) {
+        const std::optional<QByteArray> now = value ? std::visit([](const auto& typed) { return jsonOf(typed); }, *value) : QByteArray();
+        if (now && (elements = JsonElementChanges::between(keptBytes_.value(key), *now, *field)))
+            keptBytes_.insert(key, *now);
+    }
+    kept_.append({key, std::move(value), std::move(elements)});
+    // The change is a good moment to look again, once the caller is done with it.
+    if (!std::exchange(rereadSoon_, true))
+        QMetaObject::invokeMethod(this, [this] {
+            rereadSoon_ = false;
+            reread();
+        }, Qt::QueuedConnection);
+}
+
+void UserDefaults::reread()
+{
+    if (!awaitsFile_)
+        return;
+    QHash<QString, Value> session = std::exchange(values_, {});
+    awaitsFile_ = false;
+    persists_ = true;
+    readTrouble_.reset();
+    fileSequence_ = lastSequence_ = 0;
+    load();
+    if (awaitsFile_) {
+        values_ = std::move(session);
+        unreadable_ = {};
+        // Looked at again after a longer while, unless a change asked for this look.
+        if (!reread_->isActive())
+            scheduleReread(std::min(reread_->interval() * 2, kLastRereadMs));
+        return;
+    }
+    reread_->stop();
+    unreadReason_.clear();
+    const qsizetype changes = kept_.size();
+    const QSet<QString> touched = makeKeptChanges();
+    logLine(QStringLiteral("✅"), QStringLiteral("UserDefaults"),
+        QStringLiteral("Read %1 again; the %2 changes made meanwhile are made on its values").arg(filePath_).arg(changes));
+    if (!touched.isEmpty()) {
+        unjournaled_.unite(touched);
+        save();
+    }
+    QSet<QString> keys(session.keyBegin(), session.keyEnd());
+    for (auto it = values_.keyBegin(); it != values_.keyEnd(); ++it)
+        keys.insert(*it);
+    for (const QString& key : std::as_const(keys)) {
+        const auto before = session.constFind(key);
+        const auto now = values_.constFind(key);
+        if ((before == session.cend()) != (now == values_.cend()) || (now != values_.cend() && before.value() != now.value()))
+            emit valueChanged(key);
+    }
+}
+
+QSet<QString> UserDefaults::makeKeptChanges()
+{
+    QSet<QString> touched;
+    for (const KeptChange& change : std::exchange(kept_, {})) {
+        touched.insert(change.key);
+        const auto found = values_.constFind(change.key);
+        if (change.elements) {
+            // The merged value takes the type the session gave it, or else the file's.
+            const Value* like = change.value ? &*change.value : found != values_.cend() ? &found.value() : nullptr;
+            const std::optional<QByteArray> base = found == values_.cend() ? QByteArray()
+                                                                            : std::visit([](const auto& typed) { return jsonOf(typed); }, found.value());
+            const std::optional<QByteArray> merged
+                = base ? JsonElementChanges::apply(*base, *change.elements, idFields_.value(change.key)) : std::nullopt;
+            if (!like)
+                continue;
+            if (merged) {
+                unreadable_.remove(change.key);
+                if (std::holds_alternative<QJsonArray>(*like))
+                    values_.insert(change.key, QJsonDocument::fromJson(*merged).array());
+                else if (std::holds_alternative<QJsonObject>(*like))
+                    values_.insert(change.key, QJsonDocument::fromJson(*merged).object());
+                else
+                    values_.insert(change.key, *merged);
+                continue;
+            }
+            warn(QStringLiteral("The value under \"%1\" in %2 is not the list or object it was in this session; the "
+                                "session's value replaces it").arg(change.key, filePath_));
+        }
+        unreadable_.remove(change.key);
+        if (change.value)
+            values_.insert(change.key, *change.value);
+        else
+            values_.remove(change.key);
+    }
+    keptBytes_.clear();
+    return touched;
 }
 
 void UserDefaults::readJournal()
@@ -422,10 +559,7 @@ void UserDefaults::readJournal()
     const SettingsJournal::Contents contents = journal_->read(&failure);
     if (!failure.isEmpty()) {
         // What the file holds is not all that was saved: nothing is written over either.
-        persists_ = false;
-        readTrouble_ = ReadTrouble{filePath_, QStringLiteral("its journal %1 cannot be read: %2").arg(journalPath(), failure), false};
-        warn(QStringLiteral("Could not read %1 (%2); the settings stay as they are, and this session's changes are kept in memory only")
-                .arg(journalPath(), failure));
+        keepInPlace(QStringLiteral("its journal %1 cannot be read: %2").arg(journalPath(), failure));
         return;
     }
     replay(contents.records);
@@ -583,6 +717,10 @@ UserDefaults::~UserDefaults() { flush(); }
 
 void UserDefaults::save(const QString& key, const std::optional<QList<DataSource::Splice>>& splices)
 {
+    if (awaitsFile_) {
+        keepUntilRead(key);
+        return;
+    }
     if (!persists_)
         return;
     if (writesBehind() && journal(key, splices))

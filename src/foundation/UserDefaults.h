@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/JsonElementChanges.h"
 #include "foundation/SettingsJournal.h"
 #include "foundation/WriteBehind.h"
 
@@ -38,7 +39,12 @@
 // the file, then replays the journal; a torn last record is dropped with a line. The file alone
 // always reads as earlier versions wrote it, and names the last record it holds, so a record is
 // never replayed twice. A file that cannot be read for a passing reason (no free descriptor, an
-// I/O error) or that is no file is left where it is and never written over in this session; one
+// I/O error) or that is no file is left where it is and is read again now and then (kFirstRereadMs,
+// twice as long after each miss up to kLastRereadMs, and soon after each change); until it reads
+// nothing is written over it, and the changes made meanwhile are kept in order. Once it reads, its
+// values are the base and those changes are made again on top of them, as changes: a list or an
+// object named by mergeByElement() gains or loses the elements the session added or dropped, any
+// other value is replaced. The store then saves as usual and announces each value that changed. One
 // found damaged, or unreadable by its mode, is moved aside. Lives on the GUI thread.
 class UserDefaults : public QObject {
     Q_OBJECT
@@ -85,6 +91,9 @@ public:
 
     static inline const QString kStandardDomain = QStringLiteral("standard");
     static constexpr int kRetryMs = 3000;
+    // How soon an unread file is read again, at first and at most.
+    static constexpr int kFirstRereadMs = 1000;
+    static constexpr int kLastRereadMs = 60 * 1000;
     // Values larger than this, together, make the store write behind.
     static constexpr qsizetype kWriteBehindBytes = 1 << 20;
     // Stored Base64 this long is decoded apart from the rest of the file.
@@ -114,6 +123,15 @@ public:
     const std::optional<ReadTrouble>& readTrouble() const { return readTrouble_; }
     // Called from any thread while a write moves, so an exit waiting for it is not cut short.
     static void setProgressListener(void (*listener)());
+    // The file could not be read yet: changes are kept in memory until it can, and then saved.
+    bool awaitsFile() const { return awaitsFile_; }
+    // A change made to the JSON held under `key` (data, or an array or dictionary value) while
+    // the file is unread lands on the file's value element by element: an array's objects are told
+    // apart by their member `idField`, an object's members (an empty `idField`) by their names.
+    void mergeByElement(const QString& key, const QString& idField);
+    // Tests: an errno that reading the file at `path` fails with, or 0 to read it.
+    using ReadFault = std::function<int(const QString& path)>;
+    static void setReadFault(ReadFault fault);
 
     // Readable entries only: an unreadable one reads as absent through every getter.
     bool contains(const QString& key) const { return values_.contains(key); }
@@ -184,6 +202,13 @@ private:
     T get(const QString& key, T fallback) const;
     void store(const QString& key, Value value);
     void load();
+    // Reads the file again; on success makes the changes kept meanwhile on its values.
+    void reread();
+    void scheduleReread(int delayMs);
+    // Keeps the change just made under `key` for when the file reads.
+    void keepUntilRead(const QString& key);
+    // Makes the kept changes on the values just read; the keys they touched.
+    QSet<QString> makeKeptChanges();
     // Reads a file that holds long data values with those decoded apart; false (nothing read)
     // when it holds none or the file is to be read whole.
     bool readLongDataApart(const QByteArray& bytes);
@@ -248,4 +273,22 @@ private:
     QString journalFailure_;
     QTimer* idle_ = nullptr;
     WriteBehind writer_;
+
+    // A change made while the file was unread: a whole value (none when removed), or what it did
+    // to the elements of a value merged by element.
+    struct KeptChange {
+        QString key;
+        std::optional<Value> value;
+        std::optional<QList<JsonElementChanges::Change>> elements;
+    };
+    bool awaitsFile_ = false;
+    QList<KeptChange> kept_;
+    // The member naming the elements of each value merged by element, and that value's bytes
+    // as the last kept change left it.
+    QHash<QString, QString> idFields_;
+    QHash<QString, QByteArray> keptBytes_;
+    QTimer* reread_ = nullptr;
+    bool rereadSoon_ = false;
+    // The reason last told for the file staying unread.
+    QString unreadReason_;
 };

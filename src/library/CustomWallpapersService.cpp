@@ -32,6 +32,10 @@ CustomWallpapersService::CustomWallpapersService(UserDefaults& defaults, QString
               QStringLiteral("Saved %1 custom wallpapers to UserDefaults")}))
 {
     list_->load();
+    list_->reloadWhenReplaced(this, [this] {
+        emit customOrderChanged();
+        emit customWallpapersChanged();
+    });
 }
 
 CustomWallpapersService::~CustomWallpapersService() = default;

@@ -30,6 +30,12 @@ LikedWallpapersService::LikedWallpapersService(UserDefaults& defaults, Wallpaper
               QStringLiteral("Loaded  %1 liked wallpapers from UserDefaults"),
               QStringLiteral("Saved %1 liked wallpapers to UserDefaults")}))
 {
+    // Only a store that could not read its file at launch replaces the list later: nothing was
+    // there to decode then.
+    list_->reloadWhenReplaced(this, [this] {
+        emit likedOrderChanged();
+        emit likedWallpapersChanged();
+    });
     std::optional<QFuture<PersonalWallpaperList::Decoded>> decoding = list_->decodeOnWorker();
     if (!decoding) {
         loaded_ = true; // nothing stored to wait for

@@ -31,8 +31,26 @@ void shareRepeatedTexts(PersonalWallpaperList::Decoded& decoded)
 } // namespace
 
 PersonalWallpaperList::PersonalWallpaperList(UserDefaults& defaults, QString key, StoredList::Lines lines)
-    : stored_(defaults, std::move(key), std::move(lines))
+    : stored_(defaults, std::move(key), QStringLiteral("key"), std::move(lines))
 {
+}
+
+void PersonalWallpaperList::reload()
+{
+    entries_->records.clear();
+    entries_->order.clear();
+    entries_->takenOrder.reset();
+    entries_->changed.clear();
+    entries_->readKeys.reset();
+    load();
+}
+
+void PersonalWallpaperList::reloadWhenReplaced(QObject* context, std::function<void()> reloaded)
+{
+    stored_.watchReplacement(context, [this, reloaded = std::move(reloaded)] {
+        reload();
+        reloaded();
+    });
 }
 
 QList<WallpaperModel> PersonalWallpaperList::inOrder(const WallpapersByKey& records, const QList<qint64>& order)

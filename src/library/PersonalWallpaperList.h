@@ -7,6 +7,8 @@
 #include <QList>
 #include <QSet>
 
+#include <functional>
+
 #include <limits>
 #include <memory>
 
@@ -40,6 +42,11 @@ public:
     void takeIn(Decoded decoded, qsizetype keepAtMost = kUnlimited);
     // The load left something out (a stored value that cannot be read, a skipped record).
     bool isIncomplete() const { return stored_.isIncomplete(); }
+    // Reads the stored value again in place of the list (the settings file read late).
+    void reload();
+    // `reloaded` runs after the list was read again because its stored value changed other than
+    // through it, for as long as `context` lives.
+    void reloadWhenReplaced(QObject* context, std::function<void()> reloaded);
     // Stores the list as it is now; the store writes it when it writes its file.
     void save();
     // What the store writes the list from.

@@ -23,6 +23,10 @@ RecentsWallpapersService::RecentsWallpapersService(UserDefaults& defaults, QObje
               QStringLiteral("Saved %1 recent wallpapers to UserDefaults")}))
 {
     list_->load(kMaxRecents);
+    list_->reloadWhenReplaced(this, [this] {
+        emit recentsOrderChanged();
+        emit recentsWallpapersChanged();
+    });
     connect(&WallpaperApplyService::shared(), &WallpaperApplyService::wallpaperApplied, this, &RecentsWallpapersService::addWallpaper);
 }
 

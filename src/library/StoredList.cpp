@@ -53,9 +53,18 @@ QString typeName(StoredType type)
 }
 } // namespace
 
-StoredList::StoredList(UserDefaults& defaults, QString key, Lines lines)
+StoredList::StoredList(UserDefaults& defaults, QString key, QString idField, Lines lines)
     : defaults_(defaults), key_(std::move(key)), lines_(std::move(lines))
 {
+    defaults_.mergeByElement(key_, idField);
+}
+
+void StoredList::watchReplacement(QObject* context, std::function<void()> replaced)
+{
+    QObject::connect(&defaults_, &UserDefaults::valueChanged, context, [this, replaced = std::move(replaced)](const QString& key) {
+        if (key == key_ && !writing_)
+            replaced();
+    });
 }
 
 QThreadPool& StoredList::decodingPool()
@@ -126,16 +135,20 @@ void StoredList::write(const QByteArray& array, qsizetype count)
 {
     if (backupPending_)
         keepBackup();
+    writing_ = true;
     defaults_.setData(key_, array);
-    log(QStringLiteral("💾"), lines_.saved.arg(count));
+    writing_ = false;
+    logSaved(count);
 }
 
 void StoredList::write(const std::shared_ptr<const UserDefaults::DataSource>& source, qsizetype count)
 {
     if (backupPending_)
         keepBackup();
+    writing_ = true;
     defaults_.setDataSource(key_, source);
-    log(QStringLiteral("💾"), lines_.saved.arg(count));
+    writing_ = false;
+    logSaved(count);
 }
 
 void StoredList::keepIn(const std::shared_ptr<const UserDefaults::DataSource>& source)
@@ -149,6 +162,18 @@ void StoredList::keepBackup()
     backupPending_ = false;
     if (defaults_.copyEntry(key_, backupKey()))
         log(QStringLiteral("💾"), QStringLiteral("Kept the earlier stored %1 under %2").arg(lines_.noun, backupKey()));
+}
+
+void StoredList::logSaved(qsizetype count) const
+{
+    if (!defaults_.awaitsFile()) {
+        log(QStringLiteral("💾"), lines_.saved.arg(count));
+        return;
+    }
+    log(QStringLiteral("⏳"), QStringLiteral("Kept %1 %2 in memory: the settings file cannot be read yet, and the change is saved "
+                                          "once it can")
+                                .arg(count)
+                                .arg(lines_.noun));
 }
 
 void StoredList::log(const QString& emoji, const QString& message) const { logLine(emoji, lines_.type, message); }

@@ -11,6 +11,7 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -34,7 +35,13 @@ public:
         QString saved;
     };
 
-    StoredList(UserDefaults& defaults, QString key, Lines lines);
+    // The records are told apart by their member `idField`: a change made while the settings
+    // file is unread lands on the stored list record by record once it reads.
+    StoredList(UserDefaults& defaults, QString key, QString idField, Lines lines);
+
+    // `replaced` runs when the stored value changes other than through this list (the settings
+    // file read late), for as long as `context` lives.
+    void watchReplacement(QObject* context, std::function<void()> replaced);
 
     const QString& key() const { return key_; }
     const QString& noun() const { return lines_.noun; }
@@ -245,6 +252,8 @@ private:
     // [begin, end) ranges of a few hundred records each that together cover `count`.
     static QList<std::pair<qsizetype, qsizetype>> chunks(qsizetype count);
     void keepBackup();
+    // "Saved ..." once the store keeps the change on disk, else that it waits for the file.
+    void logSaved(qsizetype count) const;
     void log(const QString& emoji, const QString& message) const;
 
     UserDefaults& defaults_;
@@ -253,4 +262,6 @@ private:
     // Set when the load left something out; cleared once the stored value is in the backup.
     bool backupPending_ = false;
     bool isIncomplete_ = false;
+    // Set while this list stores its value.
+    bool writing_ = false;
 };

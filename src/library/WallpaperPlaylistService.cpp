@@ -31,11 +31,16 @@ WallpaperPlaylistService::WallpaperPlaylistService(QObject* parent)
 WallpaperPlaylistService::WallpaperPlaylistService(UserDefaults& defaults, const Clock& clock, QObject* parent)
     : QObject(parent)
     , clock_(clock)
-    , stored_(std::make_unique<StoredList>(defaults, kPlaylistsKey,
+    , stored_(std::make_unique<StoredList>(defaults, kPlaylistsKey, QStringLiteral("id"),
           StoredList::Lines{QStringLiteral("WallpaperPlaylistService"), QStringLiteral("📋"), QStringLiteral("playlists"),
               QStringLiteral("Loaded %1 playlists"), QStringLiteral("Saved %1 playlists")}))
 {
     loadPlaylists();
+    stored_->watchReplacement(this, [this] {
+        playlists_.clear();
+        loadPlaylists();
+        emit playlistsChanged();
+    });
 }
 
 WallpaperPlaylistService::~WallpaperPlaylistService() = default;

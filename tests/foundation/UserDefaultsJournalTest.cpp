@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -267,6 +268,7 @@ TEST_F(UserDefaultsJournalTest, OnlyADamagedFileIsMovedAside)
                 few.rlim_cur = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size() + 16;
                 // The sanitizer checks each type's first use with a descriptor of its own.
                 UserDefaults(UserDefaults::kStandardDomain, UserDefaults::Storage::InMemory).setInteger(QStringLiteral("warm"), 1);
+                QTimer().start(UserDefaults::kFirstRereadMs); // the store's look again later
                 if (::setrlimit(RLIMIT_NOFILE, &few) != 0)
                     return false;
                 for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
