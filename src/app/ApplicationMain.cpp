@@ -2,6 +2,7 @@
 
 #include "app/VideoWallpaperApp.h"
 #include "engine/WallpaperImageCache.h"
+#include "engine/WallpaperImageLoader.h"
 #include "foundation/ApplicationId.h"
 #include "foundation/Config.h"
 #include "foundation/Log.h"
@@ -27,6 +28,8 @@
 namespace {
 // How long the end waits for the video players let go as the windows closed.
 constexpr int kPlayerTeardownMs = 200;
+// How long the end turns the event loop for image loads to end: a worker's decode at most.
+constexpr int kLoadEndMs = 2000;
 
 // The analytics client is configured before the launch sequence, so signals sent during launch
 // find it ready.
@@ -90,11 +93,17 @@ int ApplicationMain::run(int argc, char* argv[])
     // Qt's network thread ends with the calls still in flight, before the application goes.
     Http::shared().shutDown();
     UnixSignalWatcher::extendDeadline();
-    // Delivering the last signals runs the event loop again, which can still store posters; they
-    // are written on workers with the image plugins, which go with the application.
+    // Delivering the last signals runs the event loop again, which can still store posters; the
+    // cache keeps them in memory only from here, and its workers, which use the image plugins
+    // that go with the application, end first.
     signalry::Signalry::terminate();
     UnixSignalWatcher::extendDeadline();
-    WallpaperImageCache::shared().waitForDiskWrites();
+    // The last turns of the event loop: image loads still under way end here rather than stay
+    // suspended for ever (their network calls already fail).
+    if (!WallpaperImageLoader::endLoads(kLoadEndMs))
+        logLine(QStringLiteral("⚠️"), QStringLiteral("Quorvelle"), QStringLiteral("An image load was still ending; quitting without it"));
+    UnixSignalWatcher::extendDeadline();
+    WallpaperImageCache::shared().stopDiskWrites();
     UnixSignalWatcher::extendDeadline();
     // libmpv probing a stream that never ends cannot be hurried, and its threads must not run
     // on while the libraries' own ends free what they use: with everything saved above, the

@@ -25,9 +25,10 @@ WallpaperImageCache::WallpaperImageCache(QString baseDirectory, qsizetype memory
     : baseDirectory_(std::move(baseDirectory)), memory_(memoryLimitBytes)
 {
     writers_.setMaxThreadCount(2);
-    // An encoder still running on a worker would race the application's teardown.
+    // An encoder still running on a worker would race the application's teardown, and the
+    // files still to write are not worth a slower quit.
     if (QCoreApplication* application = QCoreApplication::instance())
-        connect(application, &QCoreApplication::aboutToQuit, this, [this] { waitForDiskWrites(); });
+        connect(application, &QCoreApplication::aboutToQuit, this, [this] { stopDiskWrites(); });
     for (const QString& folder : {baseDirectory_, thumbnailsFolder(), postersFolder()})
         diskLevel_ = diskLevel_ && QDir().mkpath(folder);
     // Pictures still show without a disk level; they are fetched again after a restart.
@@ -109,10 +110,12 @@ void WallpaperImageCache::store(const QImage& image, const QUrl& url)
     if (image.isNull())
         return;
     keep(image, url);
-    if (!diskLevel_)
+    if (!diskLevel_ || writesStopped_)
         return;
     const quint64 generation = generation_.load();
     writers_.start([this, image, path = filePath(url), generation, clearing = clearing_] {
+        if (writesStopped_)
+            return;
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
@@ -124,7 +127,7 @@ void WallpaperImageCache::store(const QImage& image, const QUrl& url)
         removal.waitForFinished();
 
         const std::lock_guard lock(diskMutex_);
-        if (generation != generation_.load())
+        if (generation != generation_.load() || writesStopped_)
             return;
         // The folders may have been removed behind our back since start-up.
         QDir().mkpath(QFileInfo(path).absolutePath());
@@ -177,4 +180,11 @@ void WallpaperImageCache::waitForDiskWrites()
 {
     clearing_.waitForFinished();
     writers_.waitForDone();
+}
+
+void WallpaperImageCache::stopDiskWrites()
+{
+    writesStopped_ = true;
+    writers_.clear();
+    waitForDiskWrites();
 }

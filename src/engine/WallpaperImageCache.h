@@ -72,8 +72,12 @@ public:
     bool hasDiskLevel() const { return diskLevel_; }
 
     // Blocks until every write started so far, and the last clearing, have ended (tests,
-    // benchmarks, shutdown).
+    // benchmarks).
     void waitForDiskWrites();
+    // For the quit, which a cache must not hold up: drops the writes not yet begun, lets those
+    // under way end without leaving their file, keeps later images in memory only, and returns
+    // once no worker touches the folders. Files already written stay whole; reading goes on.
+    void stopDiskWrites();
 
 private:
     QString thumbnailsFolder() const;
@@ -86,6 +90,7 @@ private:
     // bumps the generation, and a write commits only under the lock and in its own generation.
     std::mutex diskMutex_;
     std::atomic<quint64> generation_{0};
+    std::atomic<bool> writesStopped_{false};
     // The removal of the last clearAll(): a write started after it waits for it to end, so the
     // removal never takes a file that belongs to the new generation.
     QFuture<void> clearing_;

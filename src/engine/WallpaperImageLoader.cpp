@@ -12,7 +12,23 @@
 #include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QScopeGuard>
+#include <QTimer>
+
 #include <algorithm>
+#include <map>
+#include <vector>
+
+namespace {
+// The loads running now, each by the stop of its own that endLoads() requests. GUI thread.
+std::map<quint64, std::stop_source>& runningLoads()
+{
+    static std::map<quint64, std::stop_source> loads;
+    return loads;
+}
+} // namespace
 
 WallpaperImageLoader::WallpaperImageLoader(QObject* parent)
     : WallpaperImageLoader(WallpaperImageCache::shared(), RetryPolicy{}, parent)
@@ -75,8 +91,34 @@ void WallpaperImageLoader::publish(const QImage& image, const QUrl& url)
     Q_EMIT imageChanged();
 }
 
-QCoro::Task<> WallpaperImageLoader::load(QUrl url, std::stop_token stop)
+bool WallpaperImageLoader::endLoads(int timeoutMs)
 {
+    const QDeadlineTimer deadline(timeoutMs);
+    // Wakes the loop below when nothing else does.
+    QTimer tick;
+    tick.start(10);
+    while (!runningLoads().empty() && !deadline.hasExpired()) {
+        // Copies: a stop can end a load, and take it out of the list, at once.
+        std::vector<std::stop_source> loads;
+        for (const auto& [id, stop] : runningLoads())
+            loads.push_back(stop);
+        for (std::stop_source& stop : loads)
+            stop.request_stop();
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
+    }
+    return runningLoads().empty();
+}
+
+QCoro::Task<> WallpaperImageLoader::load(QUrl url, std::stop_token loaderStop)
+{
+    // Listed for endLoads() with a stop of its own, which the loader's stop relays to.
+    static quint64 lastId = 0;
+    const quint64 id = ++lastId;
+    std::stop_source own;
+    runningLoads().emplace(id, own);
+    const auto unlist = qScopeGuard([id] { runningLoads().erase(id); });
+    const std::stop_callback relay(loaderStop, [own]() mutable { own.request_stop(); });
+    const std::stop_token stop = own.get_token();
     // The load may outlive this loader and its cache: everything it needs after a wait is held
     // here, and both are looked up again after every wait.
     const QPointer<WallpaperImageLoader> self(this);

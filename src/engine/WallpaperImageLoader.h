@@ -57,6 +57,12 @@ public:
     // when `stop` is requested; a cancelled load never publishes.
     QCoro::Task<> load(QUrl url, std::stop_token stop);
 
+    // For the quit: stops every load still running, loaders gone or not, and turns the event
+    // loop until each has ended, for at most `timeoutMs`. A load waiting for a reply, a worker or
+    // a pause resumes only there, and once the loop has stopped for good it never would. False
+    // when one was still running at the deadline.
+    static bool endLoads(int timeoutMs);
+
 Q_SIGNALS:
     void imageChanged();
 

@@ -1,9 +1,11 @@
 #include "platform/LinuxDesktopPicture.h"
 
+#include "foundation/CancelledError.h"
 #include "foundation/Log.h"
 #include "platform/DesktopPictureError.h"
 #include "platform/ProcessRunner.h"
 
+#include <QPointer>
 #include <QUrl>
 
 namespace {
@@ -88,9 +90,11 @@ void LinuxDesktopPicture::record(const QString& imagePath, const ScreenInfo& scr
 
 QCoro::Task<> LinuxDesktopPicture::setWithGsettings(QString imagePath)
 {
+    const QPointer<LinuxDesktopPicture> self(this);
     const QString uri = QUrl::fromLocalFile(imagePath).toString(QUrl::FullyEncoded);
     const QStringList light{QStringLiteral("set"), kGnomeBackground, QStringLiteral("picture-uri"), uri};
     co_await runTool(kGsettings, light);
+    throwIfGone(self);
     // Only newer GNOME releases have a picture for the dark style; older ones lack the key.
     const QStringList dark{QStringLiteral("set"), kGnomeBackground, QStringLiteral("picture-uri-dark"), uri};
     co_await runner_.run(kGsettings, dark);
@@ -98,8 +102,10 @@ QCoro::Task<> LinuxDesktopPicture::setWithGsettings(QString imagePath)
 
 QCoro::Task<> LinuxDesktopPicture::setWithXfconf(QString imagePath)
 {
+    const QPointer<LinuxDesktopPicture> self(this);
     const QStringList list{QStringLiteral("-c"), kXfceChannel, QStringLiteral("-l")};
     const QByteArray listing = co_await runTool(kXfconf, list);
+    throwIfGone(self);
     QStringList properties;
     for (const QByteArray& line : listing.split('\n')) {
         const QString property = QString::fromUtf8(line).trimmed();
@@ -113,6 +119,7 @@ QCoro::Task<> LinuxDesktopPicture::setWithXfconf(QString imagePath)
         co_return;
     }
     for (const QString& property : properties) {
+        throwIfGone(self);
         const QStringList set{QStringLiteral("-c"), kXfceChannel, QStringLiteral("-p"), property, QStringLiteral("-s"), imagePath};
         co_await runTool(kXfconf, set);
     }

@@ -3,6 +3,7 @@
 #include "platform/DesktopPicture.h"
 #include "platform/RecordedDesktopPicture.h"
 
+#include <QObject>
 #include <QStringList>
 
 class ProcessRunner;
@@ -10,7 +11,9 @@ class ProcessRunner;
 // The desktop picture through the running desktop's own tool: GNOME's `gsettings`, KDE
 // Plasma's `plasma-apply-wallpaperimage`, XFCE's `xfconf-query`. On any other desktop, or when
 // the tool is not installed, the picture is recorded per display by RecordedDesktopPicture.
-class LinuxDesktopPicture : public DesktopPicture {
+// A QObject so that a picture being set when its owner lets it go can tell (QPointer) and end
+// instead of running the next tool through freed memory; the runner must outlive it.
+class LinuxDesktopPicture : public QObject, public DesktopPicture {
 public:
     enum class Tool { gsettings, plasma, xfconf, none };
 

@@ -1,9 +1,11 @@
 #include "support/TaskWait.h"
+#include "foundation/CancelledError.h"
 #include "platform/DesktopPictureError.h"
 #include "platform/LinuxDesktopPicture.h"
 #include "platform/ProcessRunner.h"
 #include "platform/RecordedDesktopPicture.h"
 #include "support/FakeScreens.h"
+#include "support/Eventually.h"
 #include "support/TempFolder.h"
 
 #include <QCoro/QCoroTask>
@@ -12,6 +14,8 @@
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace {
 
@@ -98,6 +102,38 @@ TEST_F(LinuxDesktopPictureTest, AFailingToolIsAnErrorWithItsOwnWords)
         ADD_FAILURE() << "no error";
     } catch (const DesktopPictureError& error) {
         EXPECT_EQ(error.localizedDescription(), QStringLiteral("“gsettings” exited with status 1: No such schema"));
+    }
+}
+
+// A picture let go while its tool runs: the setting ends there, stopped, and runs nothing more.
+TEST_F(LinuxDesktopPictureTest, APictureLetGoWhileItsToolRunsEndsWithoutTheNextRun)
+{
+    struct Case {
+        QString desktop;
+        QString tool;
+        QString firstRun;
+        QString output;
+    };
+    const Case cases[] = {
+        {QStringLiteral("GNOME"), QStringLiteral("gsettings"),
+            QStringLiteral("set org.gnome.desktop.background picture-uri file:///tmp/p.jpg"), QString()},
+        {QStringLiteral("XFCE"), QStringLiteral("xfconf-query"), QStringLiteral("-c xfce4-desktop -l"),
+            QStringLiteral("/backdrop/screen0/monitorHDMI-1/workspace0/last-image")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(qPrintable(c.desktop));
+        QFile::remove(runLog());
+        const QString go = temp_.file(QStringLiteral("go"));
+        QFile::remove(go);
+        // The tool holds its answer until the test lets it go.
+        installTool(c.tool, QStringLiteral("while [ ! -e '%1' ]; do sleep 0.02; done; echo '%2'").arg(go, c.output));
+        auto picture = std::make_unique<LinuxDesktopPicture>(c.desktop, runner_, recordFile());
+        QCoro::Task<> setting = picture->setPicture(QStringLiteral("/tmp/p.jpg"), left_);
+        ASSERT_EVENTUALLY(runs().size() == 1, 10'000);
+        picture.reset();
+        ASSERT_TRUE(QFile(go).open(QIODevice::WriteOnly));
+        EXPECT_THROW(waitForTask(std::move(setting)), CancelledError);
+        EXPECT_EQ(runs(), QStringList{c.firstRun});
     }
 }
 

@@ -133,6 +133,42 @@ TEST_F(WallpaperImageCacheTest, ClearingRemovesFilesOnAWorkerWhileTheCacheStaysU
     EXPECT_EQ(WallpaperImageCache::readFile(cache_.diskPath(kThumbnail)).pixelColor(0, 0), QColor(Qt::blue));
 }
 
+// The quit stops the writes still to come: whatever it catches under way leaves its file whole
+// or no file, and images stored afterwards stay in memory.
+TEST_F(WallpaperImageCacheTest, StoppedWritesLeaveWholeFilesOrNoneAndLaterImagesInMemoryOnly)
+{
+    // Large enough that the stop finds writes queued and under way.
+    std::vector<std::pair<QUrl, QRgb>> stored;
+    for (int i = 0; i < 12; ++i) {
+        const QUrl url(QStringLiteral("https://assets.example/wallpaper/%1/poster.webp").arg(i));
+        const QRgb colour = QColor::fromHsv(i * 30, 200, 200).rgb();
+        cache_.store(filled(colour, QSize(1920, 1080)), url);
+        stored.emplace_back(url, colour);
+    }
+    cache_.stopDiskWrites();
+    cache_.store(filled(Qt::green), kThumbnail);
+    cache_.waitForDiskWrites();
+
+    QStringList expectedNames;
+    for (const auto& [url, colour] : stored) {
+        EXPECT_EQ(cache_.memoryImage(url).pixel(0, 0), colour);
+        expectedNames << WallpaperImageCache::fileName(url);
+        if (QFileInfo::exists(cache_.filePath(url))) {
+            EXPECT_EQ(WallpaperImageCache::readFile(cache_.filePath(url)).pixel(1919, 1079), colour) << "a file cut short";
+        }
+    }
+    for (const QString& name : filesIn(folder(QStringLiteral("posters"))))
+        EXPECT_TRUE(expectedNames.contains(name)) << "left behind: " << name.toStdString();
+    EXPECT_EQ(cache_.memoryImage(kThumbnail).pixelColor(0, 0), QColor(Qt::green));
+    EXPECT_TRUE(filesIn(folder(QStringLiteral("thumbnails"))).isEmpty());
+
+    // Stopping is the quit's: the next run writes again.
+    WallpaperImageCache restarted(cache_.baseDirectory());
+    restarted.store(filled(Qt::green), kThumbnail);
+    restarted.waitForDiskWrites();
+    EXPECT_EQ(WallpaperImageCache::readFile(restarted.filePath(kThumbnail)).pixelColor(0, 0), QColor(Qt::green));
+}
+
 TEST_F(WallpaperImageCacheTest, MemoryKeepsTheMostRecentlyUsedImagesWithinItsLimit)
 {
     // Room for two 60x34 images of 4 bytes a pixel, not three.

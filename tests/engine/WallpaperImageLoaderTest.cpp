@@ -263,4 +263,39 @@ TEST_F(WallpaperImageLoaderTest, ALoaderThatGoesStopsRetrying)
     EXPECT_EQ(requests_, 1);
 }
 
+// The quit's last turns of the event loop end every load, whether its loader is still there or
+// not, where it would otherwise wait for long: for a reply that does not come, or out a pause.
+TEST_F(WallpaperImageLoaderTest, EndingTheLoadsStopsThoseWaitingForAReplyOrAPause)
+{
+    struct Case {
+        const char* what;
+        const char* path;
+        bool loaderGoes;
+    };
+    const Case cases[] = {
+        {"waiting for a reply", "/silent/poster.png", false},
+        {"waiting for a reply, its loader gone", "/silent/poster.png", true},
+        {"in the pause after a failed attempt", "/missing/poster.png", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        requests_ = 0;
+        LogCapture log;
+        // Pauses of a minute, waited out for real.
+        auto loader = std::make_unique<WallpaperImageLoader>(cache_, WallpaperImageLoader::RetryPolicy{10, 60'000, 60'000});
+        loader->setUrl(url(c.path));
+        ASSERT_EVENTUALLY(requests_ == 1, 10'000);
+        if (QLatin1String(c.path).startsWith(QLatin1String("/missing"))) {
+            ASSERT_EVENTUALLY(log.contains(QStringLiteral("⏳ Image load failed (attempt 1/10)")), 10'000);
+        }
+        if (c.loaderGoes)
+            loader.reset();
+        EXPECT_TRUE(WallpaperImageLoader::endLoads(10'000));
+        EXPECT_EQ(requests_, 1);
+        if (loader) {
+            EXPECT_TRUE(loader->image().isNull());
+        }
+    }
+}
+
 } // namespace

@@ -145,3 +145,23 @@ TEST(SampleCatalogueLazyMediaTest, FirstRequestsDrawOnePlayableFileOnce)
     EXPECT_TRUE(probed.contains(QLatin1String("pix_fmt=yuv420p"))) << probed.toStdString();
     EXPECT_TRUE(probed.contains(QRegularExpression(QStringLiteral("nb_read_frames=[1-9]")))) << probed.toStdString();
 }
+
+// A key looks the same however often its media is drawn, so that a picture a test judges does not
+// change when the media folder is made anew. One key for each of the four patterns.
+TEST(SampleCatalogueRecipeTest, EveryPatternDrawsTheSameFileEachTime)
+{
+    for (const qint64 key : {qint64(1718000000136), qint64(1718000000137), qint64(1718000000138), qint64(1718000000139)}) {
+        const MediaRecipe::Source source{.key = key, .title = QStringLiteral("Same Each Time")};
+        QByteArray drawn[2];
+        for (QByteArray& bytes : drawn) {
+            QTemporaryDir folder;
+            MediaStore store(folder.path());
+            QString error;
+            QFile file(store.file(source, MediaRecipe::Asset::Thumbnail, &error));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << key << ": " << error.toStdString();
+            bytes = file.readAll();
+        }
+        EXPECT_FALSE(drawn[0].isEmpty()) << key;
+        EXPECT_EQ(drawn[0], drawn[1]) << "pattern " << key % 4 << " drew two different pictures";
+    }
+}

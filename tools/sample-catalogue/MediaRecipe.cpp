@@ -42,7 +42,15 @@ QString pattern(const MediaRecipe::Source& source, Size canvas)
     case 0: return QStringLiteral("testsrc2=") + size;
     case 1: return QStringLiteral("smptebars=") + size;
     case 2: return QStringLiteral("mandelbrot=") + size;
-    default: return QStringLiteral("gradients=%1:speed=0.05:seed=%2").arg(size).arg(quint64(source.key) % 100000);
+    // The filter picks its colours at random unless told them, and the seed only moves the line
+    // between them: a dark and a light one, which the hue shift below turns per wallpaper. Alone
+    // it is flat over most of the frame, where a check of the picture (a stretch, a crop) sees
+    // nothing change; a faint grid gives it edges everywhere, as the other patterns have.
+    default:
+        return QStringLiteral("gradients=%1:speed=0.05:seed=%2:c0=0x1d3557:c1=0xf4a261,"
+                              "drawgrid=w=iw/12:h=ih/8:t=3:c=white@0.5")
+            .arg(size)
+            .arg(quint64(source.key) % 100000);
     }
 }
 
