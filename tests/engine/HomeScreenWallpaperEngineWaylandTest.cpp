@@ -1,4 +1,5 @@
 #include "EngineTestClips.h"
+#include "support/TestPaths.h"
 
 #include "engine/HomeScreenWallpaperEngine.h"
 #include "engine/MonitorChangeService.h"
@@ -17,6 +18,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include "support/HeadlessSway.h"
@@ -94,7 +96,7 @@ ScreenInfo screenOf(const QtScreens& screens, const QString& output)
     return {};
 }
 
-[[maybe_unused]] const ScreenEntry* entryOn(const HomeScreenWallpaperEngine& engine, const QString& output)
+const ScreenEntry* entryOn(const HomeScreenWallpaperEngine& engine, const QString& output)
 {
     for (const auto& [id, entry] : engine.entries()) {
         if (entry.window->waylandBackground() && entry.window->waylandBackground()->outputName() == output)
@@ -140,6 +142,137 @@ TEST(HomeScreenWallpaperEngineWaylandTest, EachOutputPlaysItsOwnVideo)
     if (isWaylandChild())
         return checkApplyToAllThenOne();
     runOnHeadlessSway();
+}
+
+
+bool isPlaying(const HomeScreenWallpaperEngine& engine, const QString& output)
+{
+    const ScreenEntry* entry = entryOn(engine, output);
+    return entry && !entry->window->surface()->player()->isPaused();
+}
+
+// A full-screen window over one output stops the video there (and only there) and shows in
+// its place; when it goes, the video plays again.
+void checkFullScreenWindowCovers()
+{
+    QtScreens screens;
+    ASSERT_TRUE(waitForScreens(screens, 2));
+    Clips clips;
+    ASSERT_TRUE(clips.make());
+    const QList<QImage> redThenBlue{Clips::frame(clips.twoColours, 0.5), Clips::frame(clips.twoColours, 1.5)};
+    UserDefaults defaults(QStringLiteral("engine-wayland-test"), UserDefaults::Storage::InMemory);
+    HomeScreenWallpaperEngine engine(screens, defaults);
+    engine.start(QUrl::fromLocalFile(clips.twoColours), 42);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")) && isPlaying(engine, QStringLiteral("HEADLESS-2")); }, kWaitMs));
+
+    QWidget cover;
+    QPalette green;
+    green.setColor(QPalette::Window, QColor(0x20, 0xc0, 0x40));
+    cover.setPalette(green);
+    cover.setAutoFillBackground(true);
+    const auto screen = std::find_if(QGuiApplication::screens().cbegin(), QGuiApplication::screens().cend(),
+                                     [](const QScreen* candidate) { return candidate->name() == QStringLiteral("HEADLESS-1"); });
+    cover.setScreen(*screen);
+    cover.showFullScreen();
+    QImage greenPicture(kOutput, QImage::Format_RGB32);
+    greenPicture.fill(QColor(0x20, 0xc0, 0x40));
+    EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-1"), greenPicture)) << "the window does not cover the wallpaper";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs)) << "the covered video plays on";
+    EXPECT_TRUE(isPlaying(engine, QStringLiteral("HEADLESS-2"))) << "the other display stopped";
+
+    cover.close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs)) << "the video did not come back";
+    EXPECT_TRUE(outputPlays(QStringLiteral("HEADLESS-1"), redThenBlue));
+    engine.stopAll();
+}
+
+TEST(HomeScreenWallpaperEngineWaylandTest, AFullScreenWindowCoversItsOutputOnly)
+{
+    if (isWaylandChild())
+        return checkFullScreenWindowCovers();
+    runOnHeadlessSway();
+}
+
+// An output added while running gets the wallpaper; a relaunch (a new engine over the same
+// records) puts every output's own wallpaper back.
+void checkOutputsComeAndRelaunchRestores()
+{
+    QtScreens screens;
+    ASSERT_TRUE(waitForScreens(screens, 2));
+    Clips clips;
+    ASSERT_TRUE(clips.make());
+    const QList<QImage> redThenBlue{Clips::frame(clips.twoColours, 0.5), Clips::frame(clips.twoColours, 1.5)};
+    const QImage bars = Clips::frame(clips.bars, 1.0);
+    UserDefaults defaults(QStringLiteral("engine-wayland-test"), UserDefaults::Storage::InMemory);
+    {
+        HomeScreenWallpaperEngine engine(screens, defaults);
+        MonitorChangeService monitors(screens, engine);
+        monitors.startObserving();
+        engine.start(QUrl::fromLocalFile(clips.twoColours), 42);
+        const ScreenInfo second = screenOf(screens, QStringLiteral("HEADLESS-2"));
+        engine.applyToScreen(second, second.displayId, QUrl::fromLocalFile(clips.bars), 43);
+
+        ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("create_output")}));
+        ASSERT_TRUE(waitForScreens(screens, 3)) << "the new output never reached Qt";
+        EXPECT_TRUE(outputPlays(QStringLiteral("HEADLESS-3"), redThenBlue)) << "the added output got no wallpaper";
+        EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-2"), bars));
+    }
+
+    HomeScreenWallpaperEngine relaunched(screens, defaults);
+    WallpaperPersistenceService records(defaults);
+    for (const ScreenInfo& screen : screens.screens()) {
+        const auto saved = records.loadPerMonitorWallpaper(HomeScreenWallpaperEngine::displayPersistenceID(screen));
+        ASSERT_TRUE(saved) << screen.persistenceName.toStdString();
+        relaunched.applyToScreen(screen, screen.displayId, saved->masterUrl, saved->key);
+    }
+    EXPECT_TRUE(outputPlays(QStringLiteral("HEADLESS-1"), redThenBlue));
+    EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-2"), bars));
+    EXPECT_TRUE(outputPlays(QStringLiteral("HEADLESS-3"), redThenBlue));
+    relaunched.stopAll();
+}
+
+TEST(HomeScreenWallpaperEngineWaylandTest, OutputsComeAndARelaunchRestoresEach)
+{
+    if (isWaylandChild())
+        return checkOutputsComeAndRelaunchRestores();
+    runOnHeadlessSway();
+}
+
+
+// The compositor going away ends the child with one clear line and exit code 1: Qt's own
+// connection may be first to notice (and ends the process itself), or the desktop video's, which
+// quits the event loop.
+constexpr char kOurLine[] = "Lost the connection to the Wayland compositor";
+constexpr char kQtLine[] = "The Wayland connection broke";
+
+void playUntilTheCompositorQuits()
+{
+    QtScreens screens;
+    ASSERT_TRUE(waitForScreens(screens, 2));
+    UserDefaults defaults(QStringLiteral("engine-wayland-test"), UserDefaults::Storage::InMemory);
+    HomeScreenWallpaperEngine engine(screens, defaults);
+    engine.start(QUrl::fromLocalFile(TestPaths::dataFile(QStringLiteral("loop-320x180.mp4"))), 42);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs));
+    ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("exit")}));
+    // Only a guard: the loss ends the loop long before.
+    QTimer::singleShot(kWaitMs, qApp, [] { QCoreApplication::exit(2); });
+    EXPECT_EQ(QCoreApplication::exec(), 1) << "still running without a compositor";
+}
+
+TEST(HomeScreenWallpaperEngineWaylandTest, LosingTheCompositorQuitsWithOneLine)
+{
+    if (isWaylandChild())
+        return playUntilTheCompositorQuits();
+    HeadlessSway sway;
+    if (!sway.isRunning())
+        GTEST_SKIP() << sway.failure().toStdString();
+    const ChildTestRun run = rerunCurrentTestOn(sway.environment(), kWaylandChildVariable, 120'000, QStringLiteral("wayland"));
+    ASSERT_TRUE(run.finished) << run.output.toStdString();
+    const bool ours = run.passed() && run.output.count(QLatin1String(kOurLine)) == 1;
+    const bool qts = run.exitCode == 1 && run.output.count(QLatin1String(kQtLine)) == 1;
+    EXPECT_TRUE(ours || qts) << run.output.toStdString();
+    for (const QString& crash : {QStringLiteral("Sanitizer"), QStringLiteral("runtime error")})
+        EXPECT_FALSE(run.output.contains(crash)) << run.output.toStdString();
 }
 
 } // namespace

@@ -54,8 +54,14 @@ HeadlessSway::HeadlessSway()
 
 HeadlessSway::~HeadlessSway()
 {
+    stop();
+}
+
+void HeadlessSway::stop()
+{
     if (pid_ > 0)
         ::kill(pid_t(pid_), SIGTERM);
+    pid_ = 0;
 }
 
 QProcessEnvironment HeadlessSway::environment() const

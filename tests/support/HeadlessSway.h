@@ -17,6 +17,8 @@ public:
     HeadlessSway& operator=(const HeadlessSway&) = delete;
 
     bool isRunning() const { return pid_ > 0; }
+    // Ends the compositor, as a crash or a logout would.
+    void stop();
     // Why sway is not running, as the script said it: for GTEST_SKIP.
     QString failure() const { return failure_; }
     // This process's environment with WAYLAND_DISPLAY and SWAYSOCK pointing at the compositor.
