@@ -60,7 +60,7 @@ WaylandConnection::WaylandConnection(wl_display* display, QObject* parent) : QOb
     notifier_ = new QSocketNotifier(wl_display_get_fd(display_), QSocketNotifier::Read, this);
     QObject::connect(notifier_, &QSocketNotifier::activated, this, &WaylandConnection::readEvents);
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
-        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &WaylandConnection::flush);
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &WaylandConnection::beforeSleep);
 }
 
 WaylandConnection::~WaylandConnection()
@@ -106,6 +106,15 @@ void WaylandConnection::flush()
 {
     if (!broken_ && wl_display_flush(display_) < 0 && errno != EAGAIN)
         fail();
+}
+
+void WaylandConnection::beforeSleep()
+{
+    // A roundtrip reads every event that came with its answer: those wait in the queue with
+    // nothing left on the socket to wake us.
+    if (!broken_ && wl_display_dispatch_pending(display_) < 0)
+        return fail();
+    flush();
 }
 
 void WaylandConnection::readEvents()

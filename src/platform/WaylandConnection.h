@@ -60,6 +60,7 @@ Q_SIGNALS:
 private:
     explicit WaylandConnection(wl_display* display, QObject* parent);
     void readEvents();
+    void beforeSleep();
     void fail();
     static void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version);
     static void onGlobalRemove(void* data, wl_registry* registry, uint32_t name);

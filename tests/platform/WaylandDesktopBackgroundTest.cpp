@@ -9,8 +9,11 @@
 
 #include "support/HeadlessSway.h"
 #include "support/ImageCompare.h"
+#include "support/WaylandTestPointer.h"
 
 #include <gtest/gtest.h>
+
+#include <wayland-client.h>
 
 #include <memory>
 
@@ -133,6 +136,28 @@ TEST_F(WaylandDesktopBackgroundTest, AnUnknownOutputIsNotSeen)
     EXPECT_FALSE(background.hasSurface());
     EXPECT_FALSE(background.isSeen());
     EXPECT_FALSE(background.present(solidFrame(QSize(640, 360), Qt::red), QPoint()));
+}
+
+// The surface takes no input: a click on the desktop video reaches none of the connection's
+// surfaces, though the seat has a pointer that would tell of one.
+TEST_F(WaylandDesktopBackgroundTest, ClicksGoThroughToTheDesktop)
+{
+    WaylandPointerWitness witness(connection_->display());
+    WaylandTestPointer pointer(qEnvironmentVariable("WAYLAND_DISPLAY"));
+    ASSERT_TRUE(pointer.isReady()) << "the compositor makes no virtual pointers";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return witness.hasPointer(); }, kWaitMs));
+
+    WaylandDesktopBackground background(*connection_);
+    background.setOutputName(QStringLiteral("HEADLESS-1"));
+    background.setShown(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return background.isSeen(); }, kWaitMs));
+    const QColor red(0xd0, 0x20, 0x20);
+    ASSERT_TRUE(showsAfterPresenting(background, solidFrame(QSize(640, 360), red), QStringLiteral("HEADLESS-1"), red));
+
+    ASSERT_TRUE(pointer.clickAt(QPoint(320, 180), QSize(1280, 360)));
+    // Whatever the click sent this connection has arrived once the compositor answers after it.
+    ASSERT_GE(wl_display_roundtrip(connection_->display()), 0);
+    EXPECT_EQ(witness.enters(), 0);
 }
 
 TEST_F(WaylandDesktopBackgroundTest, LosingTheCompositorLogsOneLine)
