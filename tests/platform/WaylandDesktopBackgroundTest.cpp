@@ -2,13 +2,16 @@
 #include "platform/VideoFrameBuffer.h"
 #include "platform/WaylandConnection.h"
 #include "platform/WaylandDesktopBackground.h"
+#include "platform/WaylandLayerSurface.h"
 
 #include <QColor>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "support/HeadlessSway.h"
 #include "support/ImageCompare.h"
+#include "support/TestPaths.h"
 #include "support/WaylandTestPointer.h"
 
 #include <gtest/gtest.h>
@@ -158,6 +161,33 @@ TEST_F(WaylandDesktopBackgroundTest, ClicksGoThroughToTheDesktop)
     // Whatever the click sent this connection has arrived once the compositor answers after it.
     ASSERT_GE(wl_display_roundtrip(connection_->display()), 0);
     EXPECT_EQ(witness.enters(), 0);
+}
+
+// Where the compositor does not list windows, its frame callbacks tell whether the surface is
+// drawn: under a full-screen window they stop, and the surface counts as stalled until they
+// come again.
+TEST_F(WaylandDesktopBackgroundTest, FrameCallbacksStopUnderAFullScreenWindow)
+{
+    WaylandLayerSurface surface(*connection_, *connection_->output(QStringLiteral("HEADLESS-1")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return surface.isConfigured(); }, kWaitMs));
+    const auto frame = solidFrame(QSize(640, 360), QColor(0xd0, 0x20, 0x20));
+    const auto presentAndCheck = [&](bool stalled) {
+        return QTest::qWaitFor([&] {
+            surface.present(*frame);
+            return surface.isStalled() == stalled;
+        }, kWaitMs);
+    };
+    ASSERT_TRUE(presentAndCheck(false));
+
+    ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("focus"), QStringLiteral("output"), QStringLiteral("HEADLESS-1")}));
+    QProcess player;
+    player.start(QStringLiteral("mpv"), {QStringLiteral("--vo=wlshm"), QStringLiteral("--fs"), QStringLiteral("--loop=inf"),
+                                         QStringLiteral("--no-audio"), QStringLiteral("--really-quiet"),
+                                         TestPaths::dataFile(QStringLiteral("loop-320x180.mp4"))});
+    EXPECT_TRUE(presentAndCheck(true)) << "frame callbacks kept coming under a full-screen window";
+    player.kill();
+    player.waitForFinished();
+    EXPECT_TRUE(presentAndCheck(false)) << "frame callbacks did not come back";
 }
 
 TEST_F(WaylandDesktopBackgroundTest, LosingTheCompositorLogsOneLine)
