@@ -5,9 +5,11 @@
 #include "platform/WaylandLayerSurface.h"
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include "support/HeadlessSway.h"
 #include "support/ImageCompare.h"
@@ -72,6 +74,23 @@ protected:
         }, kWaitMs);
     }
 
+    // A background shown on the output, once the compositor has configured its surface.
+    std::unique_ptr<WaylandDesktopBackground> shownOn(const QString& output)
+    {
+        auto background = std::make_unique<WaylandDesktopBackground>(*connection_);
+        background->setOutputName(output);
+        background->setShown(true);
+        if (!QTest::qWaitFor([&] { return background->isSeen(); }, kWaitMs))
+            ADD_FAILURE() << "no surface on " << output.toStdString();
+        return background;
+    }
+
+    static bool showsRed(WaylandDesktopBackground& background)
+    {
+        const QColor red(0xd0, 0x20, 0x20);
+        return showsAfterPresenting(background, solidFrame(QSize(640, 360), red), QStringLiteral("HEADLESS-1"), red);
+    }
+
     HeadlessSway sway_;
     std::unique_ptr<WaylandConnection> connection_;
 };
@@ -98,12 +117,10 @@ TEST_F(WaylandDesktopBackgroundTest, FillsItsOutputAtEveryScale)
         SCOPED_TRACE(test.scale);
         ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("output"), QStringLiteral("HEADLESS-1"), QStringLiteral("scale"),
                                            QString::number(test.scale)}));
-        WaylandDesktopBackground background(*connection_);
-        background.setOutputName(QStringLiteral("HEADLESS-1"));
-        background.setShown(true);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return background.isSeen() && background.scale() == test.scale; }, kWaitMs));
+        const std::unique_ptr<WaylandDesktopBackground> background = shownOn(QStringLiteral("HEADLESS-1"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return background->scale() == test.scale; }, kWaitMs));
         const auto frame = solidFrame(QSize(640, 360) * test.scale, test.colour);
-        EXPECT_TRUE(showsAfterPresenting(background, frame, QStringLiteral("HEADLESS-1"), test.colour));
+        EXPECT_TRUE(showsAfterPresenting(*background, frame, QStringLiteral("HEADLESS-1"), test.colour));
         EXPECT_LT(meanChannelDifference(HeadlessSway::grab(QStringLiteral("HEADLESS-2")), desktop), 1.0);
     }
 }
@@ -112,21 +129,17 @@ TEST_F(WaylandDesktopBackgroundTest, FillsItsOutputAtEveryScale)
 TEST_F(WaylandDesktopBackgroundTest, HidingTakesTheSurfaceAway)
 {
     const QImage desktop = HeadlessSway::grab(QStringLiteral("HEADLESS-1"));
-    WaylandDesktopBackground background(*connection_);
-    background.setOutputName(QStringLiteral("HEADLESS-1"));
-    background.setShown(true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return background.isSeen(); }, kWaitMs));
-    const QColor red(0xd0, 0x20, 0x20);
-    ASSERT_TRUE(showsAfterPresenting(background, solidFrame(QSize(640, 360), red), QStringLiteral("HEADLESS-1"), red));
+    const std::unique_ptr<WaylandDesktopBackground> background = shownOn(QStringLiteral("HEADLESS-1"));
+    ASSERT_TRUE(showsRed(*background));
 
-    background.setShown(false);
-    EXPECT_FALSE(background.hasSurface());
-    EXPECT_FALSE(background.isSeen());
+    background->setShown(false);
+    EXPECT_FALSE(background->hasSurface());
+    EXPECT_FALSE(background->isSeen());
     EXPECT_TRUE(QTest::qWaitFor([&] { return meanChannelDifference(HeadlessSway::grab(QStringLiteral("HEADLESS-1")), desktop) < 1.0; }, kWaitMs));
 
-    background.setShown(true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return background.isSeen(); }, kWaitMs));
-    EXPECT_TRUE(showsAfterPresenting(background, solidFrame(QSize(640, 360), red), QStringLiteral("HEADLESS-1"), red));
+    background->setShown(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return background->isSeen(); }, kWaitMs));
+    EXPECT_TRUE(showsRed(*background));
 }
 
 // An output of no name the compositor knows gets no surface and counts as not seen, so the
@@ -150,12 +163,8 @@ TEST_F(WaylandDesktopBackgroundTest, ClicksGoThroughToTheDesktop)
     ASSERT_TRUE(pointer.isReady()) << "the compositor makes no virtual pointers";
     ASSERT_TRUE(QTest::qWaitFor([&] { return witness.hasPointer(); }, kWaitMs));
 
-    WaylandDesktopBackground background(*connection_);
-    background.setOutputName(QStringLiteral("HEADLESS-1"));
-    background.setShown(true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return background.isSeen(); }, kWaitMs));
-    const QColor red(0xd0, 0x20, 0x20);
-    ASSERT_TRUE(showsAfterPresenting(background, solidFrame(QSize(640, 360), red), QStringLiteral("HEADLESS-1"), red));
+    const std::unique_ptr<WaylandDesktopBackground> background = shownOn(QStringLiteral("HEADLESS-1"));
+    ASSERT_TRUE(showsRed(*background));
 
     ASSERT_TRUE(pointer.clickAt(QPoint(320, 180), QSize(1280, 360)));
     // Whatever the click sent this connection has arrived once the compositor answers after it.
@@ -190,17 +199,20 @@ TEST_F(WaylandDesktopBackgroundTest, FrameCallbacksStopUnderAFullScreenWindow)
     EXPECT_TRUE(presentAndCheck(false)) << "frame callbacks did not come back";
 }
 
-TEST_F(WaylandDesktopBackgroundTest, LosingTheCompositorLogsOneLine)
+TEST_F(WaylandDesktopBackgroundTest, LosingTheCompositorLogsOneLineAndQuits)
 {
     LogCapture log;
-    WaylandDesktopBackground background(*connection_);
-    background.setOutputName(QStringLiteral("HEADLESS-1"));
-    background.setShown(true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return background.isSeen(); }, kWaitMs));
+    const std::unique_ptr<WaylandDesktopBackground> background = shownOn(QStringLiteral("HEADLESS-1"));
     sway_.stop();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return connection_->isBroken(); }, kWaitMs));
+    // The loss quits the application's event loop; the guard only ends a wait that never would.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(2); });
+    guard.start(kWaitMs);
+    EXPECT_EQ(QCoreApplication::exec(), 1);
+    ASSERT_TRUE(connection_->isBroken());
     // Frames that still come go nowhere, quietly.
-    background.present(solidFrame(QSize(640, 360), Qt::red), QPoint());
+    background->present(solidFrame(QSize(640, 360), Qt::red), QPoint());
     connection_->flush();
     EXPECT_EQ(log.lines().filter(QStringLiteral("Lost the connection to the Wayland compositor")).size(), 1) << log.lines().join(u'\n').toStdString();
 }
