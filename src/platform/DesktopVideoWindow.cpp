@@ -43,6 +43,7 @@ DesktopVideoWindow::DesktopVideoWindow()
     background_ = new WaylandDesktopBackground(*wayland, this);
     surface_->setFramePresenter(background_);
     surface_->setCovered(true);
+    surface_->setPixelRatio(background_->scale());
     connect(background_, &WaylandDesktopBackground::seenChanged, surface_, [this](bool seen) { surface_->setCovered(!seen); });
     connect(background_, &WaylandDesktopBackground::scaleChanged, surface_, [this](int scale) { surface_->setPixelRatio(scale); });
 }

@@ -70,7 +70,7 @@ void WaylandDesktopBackground::dropSurface()
 
 void WaylandDesktopBackground::updateSeen()
 {
-    bool seen = surface_ && surface_->isConfigured();
+    bool seen = connection_ && surface_ && surface_->isConfigured();
     if (seen) {
         const WaylandToplevels* toplevels = connection_->toplevels();
         const WaylandOutput* output = connection_->output(outputName_);
