@@ -8,6 +8,12 @@
 //                                       empty state), then the resident memory and its peak
 //   home-page-bench taps                the same, then, once the liked list is read, a like and
 //                                       an unlike: the longest stall of the event loop around each
+//   home-page-bench stream COUNT [likes] the same, then COUNT taps on the heart 150 ms apart (likes,
+//                                       then, from the second half on, unlikes; with "likes", likes
+//                                       only): for each, ms from
+//                                       the tap to its record synced in the settings journal, and
+//                                       the bytes the process wrote to disk over the stream
+//   home-page-bench liked               the number of liked wallpapers the settings hold, and quits
 //   home-page-bench play SECONDS        the home page with its hero playing; "ready" once it plays
 //   home-page-bench minimised SECONDS   the same, then the window minimised; "ready" after that
 //   home-page-bench nowindow SECONDS    the application state loaded and no window; "ready" then
@@ -17,6 +23,7 @@
 #include "app/ApplicationMain.h"
 #include "app/MainWindow.h"
 #include "foundation/Async.h"
+#include "foundation/UserDefaults.h"
 #include "library/LikedWallpapersService.h"
 #include "platform/Http.h"
 #include "screens/browse/HeroSlideView.h"
@@ -31,6 +38,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPointer>
 #include <QTimer>
 #include <QUuid>
@@ -40,6 +50,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -150,16 +161,12 @@ void longestStall(int ms, std::function<void(double)> done)
     });
 }
 
+WallpaperModel tappedWallpaper(qint64 number);
+
 // A like of a wallpaper not yet liked, then its unlike, each as a tap makes it.
 void tapLikeAndUnlike()
 {
-    WallpaperModel wallpaper;
-    wallpaper.id = QUuid::createUuid();
-    wallpaper.key = 4'000'000'000'000;
-    wallpaper.title = QStringLiteral("Tapped");
-    wallpaper.category = QStringLiteral("Nature");
-    wallpaper.createdAt = QStringLiteral("2025-06-08T10:00:00Z");
-    wallpaper.imageUrl = QUrl(QStringLiteral("https://assets.invalid/wallpaper/4000000000000/thumbnail.webp"));
+    const WallpaperModel wallpaper = tappedWallpaper(0);
     LikedWallpapersService& liked = LikedWallpapersService::shared();
     QTimer::singleShot(100, qApp, [&liked, wallpaper] { liked.addWallpaper(wallpaper, true); });
     longestStall(1500, [&liked, wallpaper](double like) {
@@ -172,6 +179,87 @@ void tapLikeAndUnlike()
             quitSoon();
         });
     });
+}
+
+// The bytes this process had the disk write ("write_bytes" of /proc/self/io).
+long long writtenBytes()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : io.readAll().split('\n'))
+        if (line.startsWith("write_bytes:"))
+            return line.mid(12).trimmed().toLongLong();
+    return -1;
+}
+
+WallpaperModel tappedWallpaper(qint64 number)
+{
+    WallpaperModel wallpaper;
+    wallpaper.id = QUuid::createUuid();
+    wallpaper.key = 4'000'000'000'000 + number;
+    wallpaper.title = QStringLiteral("Tapped %1").arg(number);
+    wallpaper.category = QStringLiteral("Nature");
+    wallpaper.createdAt = QStringLiteral("2025-06-08T10:00:00Z");
+    wallpaper.imageUrl = QUrl(QStringLiteral("https://assets.invalid/wallpaper/%1/thumbnail.webp").arg(*wallpaper.key));
+    return wallpaper;
+}
+
+int streamTaps = 0;
+bool streamLikesOnly = false;
+
+// The journal's size and the settings file's inode: a journaled change grows the one, a whole
+// write (a short list is written whole) replaces the other, each only once it is synced.
+using DiskState = std::pair<qint64, ino_t>;
+DiskState diskState(const QString& journal)
+{
+    struct stat file {};
+    ::stat(QFile::encodeName(UserDefaults::standard().filePath()).constData(), &file);
+    return {QFileInfo(journal).size(), file.st_ino};
+}
+
+// Taps the heart `streamTaps` times, 150 ms apart: likes of new wallpapers for the first half and
+// unlikes of them for the second (all likes for one tap). Each tap's time to its synced record
+// is read from the disk (diskState).
+void tapStream()
+{
+    struct Stream {
+        int tap = 0;
+        long long writtenBefore = writtenBytes();
+        QTimer poll;
+    };
+    auto* stream = new Stream;
+    const QString journal = UserDefaults::standard().journalPath();
+    const int likes = streamLikesOnly || streamTaps == 1 ? streamTaps : (streamTaps + 1) / 2;
+    std::printf("stream_started\n");
+    std::fflush(stdout);
+    auto* tapNext = new std::function<void()>;
+    *tapNext = [stream, journal, likes, tapNext] {
+        if (stream->tap == streamTaps) {
+            std::printf("stream_written_bytes = %lld\n", writtenBytes() - stream->writtenBefore);
+            std::printf("stream_changes = %d\n", streamTaps);
+            std::fflush(stdout);
+            quitSoon();
+            return;
+        }
+        const int tap = stream->tap++;
+        const DiskState before = diskState(journal);
+        auto* clock = new QElapsedTimer;
+        clock->start();
+        LikedWallpapersService& liked = LikedWallpapersService::shared();
+        if (tap < likes)
+            liked.addWallpaper(tappedWallpaper(tap), true);
+        else
+            liked.removeWallpaper(tappedWallpaper(tap - likes).key);
+        whenTrue([journal, before] { return diskState(journal) != before; }, [clock, tap, tapNext] {
+            std::printf("tap_synced_ms %d = %.1f\n", tap, clock->nsecsElapsed() / 1e6);
+            std::fflush(stdout);
+            const qint64 wait = std::max<qint64>(0, 150 - clock->elapsed());
+            delete clock;
+            QTimer::singleShot(wait, qApp, *tapNext);
+        });
+    };
+    (*tapNext)();
 }
 
 bool tapAfterLibrary = false;
@@ -188,7 +276,9 @@ void openLibrary()
         delete clock;
         std::printf("rss_kib = %lld\nrss_peak_kib = %lld\n", memoryKib("VmRSS"), memoryKib("VmHWM"));
         std::fflush(stdout);
-        if (tapAfterLibrary)
+        if (streamTaps > 0)
+            whenTrue([] { return !LikedWallpapersService::shared().isLoading(); }, tapStream);
+        else if (tapAfterLibrary)
             whenTrue([] { return !LikedWallpapersService::shared().isLoading(); }, tapLikeAndUnlike);
         else
             quitSoon();
@@ -236,10 +326,19 @@ void ready()
 int main(int argc, char** argv)
 {
     const QString mode = argc > 1 ? QString::fromLatin1(argv[1]) : QStringLiteral("startup");
-    if (mode == QLatin1String("startup") || mode == QLatin1String("library") || mode == QLatin1String("taps")) {
+    if (mode == QLatin1String("liked")) {
+        QCoreApplication app(argc, argv);
+        const QByteArray stored = UserDefaults::standard().data(QStringLiteral("likedWallpapersModels"));
+        std::printf("liked = %lld\n", qlonglong(QJsonDocument::fromJson(stored).array().size()));
+        return 0;
+    }
+    if (mode == QLatin1String("startup") || mode == QLatin1String("library") || mode == QLatin1String("taps")
+        || mode == QLatin1String("stream")) {
         measureStartup = true;
         openLibraryAfterHome = mode != QLatin1String("startup");
         tapAfterLibrary = mode == QLatin1String("taps");
+        streamTaps = mode == QLatin1String("stream") ? std::max(1, argc > 2 ? QString::fromLatin1(argv[2]).toInt() : 40) : 0;
+        streamLikesOnly = argc > 3 && QLatin1String(argv[3]) == QLatin1String("likes");
         // Without the bench's own arguments, which the program would take for links.
         return ApplicationMain::run(1, argv);
     }

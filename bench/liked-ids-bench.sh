@@ -22,40 +22,7 @@ require_tools Xvfb python3
 build_targets liked-ids-bench home-page-bench sample-catalogue
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bench/liked-ids-bench" "$count" | tee "$results/liked-ids.txt"
 
-bench=$(find "$build" -type f -name home-page-bench -perm -u+x | head -n1)
-make_work
-start_catalogue "$work/catalogue.log"
-start_xvfb 1280x800x24
-export DISPLAY=$server QT_QPA_PLATFORM=xcb
-export QUORVELLE_BACKEND_URL=$base/functions/v1 QUORVELLE_ANALYTICS_URL=$base \
-  QUORVELLE_UPDATE_FEED_URL=$base/appcast.xml QUORVELLE_CA_CERT=$cert
-
-# The settings of a returning user with $2 liked wallpapers, stored as the program stores them.
-liked_settings() {
-  python3 - "$1" "$2" <<'PY'
-import base64, json, sys, uuid
-path, count = sys.argv[1], int(sys.argv[2])
-records = []
-for n in range(count):
-    key = 1718000000000 + n
-    asset = "https://assets.invalid/wallpaper/%d/" % key
-    records.append({"id": str(uuid.UUID(int=n + 1)).upper(), "key": key, "title": "Liked wallpaper %d" % n,
-                    "category": "Nature", "imageUrl": asset + "thumbnail.webp", "posterUrl": asset + "poster.webp",
-                    "videoUrl": asset + "preview.mp4", "previewhdUrl": asset + "preview_hd.mp4",
-                    "masterUrl": asset + "master.mp4", "likes": n % 977, "downloads": n % 4051,
-                    "createdAt": "2025-06-08T10:00:00Z", "resolution": "3840x2160", "fileSize": "48MB",
-                    "duration": "00:12", "is_4k": True, "is_from_gravel_nook": False, "for_lockscreen": False})
-liked = base64.b64encode(json.dumps(records, separators=(",", ":")).encode()).decode()
-json.dump({"onboardingSheetCompleted": {"type": "bool", "value": True},
-           "likedWallpapersModels": {"type": "data", "value": liked}}, open(path, "w"))
-PY
-}
-for side in many two; do
-  mkdir -p "$work/$side/config/Quorvelle" "$work/$side/runtime"
-  chmod 700 "$work/$side/runtime"
-done
-liked_settings "$work/settings-many.json" "$count"
-liked_settings "$work/settings-two.json" 2
+start_liked_sides "$count"
 
 # One start of the program with a side's folders: prints "launched window home homerss library
 # rss peak like unlike endpeak" (ms, ms, ms, KiB, ms, KiB, KiB, ms, ms, KiB). The settings are

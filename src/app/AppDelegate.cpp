@@ -78,7 +78,9 @@ void AppDelegate::applicationDidFinishLaunching()
     // Made before any apply: the rotation and the recents hear of applies only once they exist.
     PlaylistPlaybackService::shared();
     RecentsWallpapersService::shared();
-    CustomWallpapersService::shared().removeUnfinishedImports();
+    CustomWallpapersService& ownVideos = CustomWallpapersService::shared();
+    ownVideos.removeUnfinishedImports();
+    ownVideos.removeOrphanedVideos();
     isLaunchAtLogin_ = detectLoginLaunch();
     launch([reapply = QPointer<LaunchReapply>(reapply_), login = isLaunchAtLogin_] { return reapplySavedState(reapply, login); },
         kType);
@@ -186,6 +188,9 @@ void AppDelegate::registerSystemObservers() { systemObservers_->registerSystemOb
 
 void AppDelegate::applicationWillTerminate()
 {
+    // An import copying a large video would hold the end of the process until its last block
+    // (the pool's work is waited for); stopped, it ends within a block and leaves nothing.
+    CustomWallpapersService::shared().stopImports();
     systemObservers_->removeSystemObservers();
     MonitorChangeService::shared().stopObserving();
     defaults_.setBool(ShellDefaults::hasShownWindowThisSession, false);

@@ -336,6 +336,8 @@ void AppRootView::syncWallpaperDestination()
         navigation_->popThrough(leaving);
     }
     const std::optional<WallpaperModel> wallpaper = context_->selectedWallpaper();
+    // Links weigh what the user opened here against what they ask to open.
+    DeepLinkWallpaperService::shared().setShownWallpaper(wallpaper ? std::optional<qint64>(wallpaper->key) : std::nullopt);
     if (!wallpaper)
         return;
     wallpaperPage_ = makeWallpaperDestination(

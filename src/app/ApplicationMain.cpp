@@ -10,6 +10,7 @@
 #include "platform/Http.h"
 #include "platform/HttpWorker.h"
 #include "platform/UnixSignalWatcher.h"
+#include "platform/VideoPlayer.h"
 #include "signalry/Signalry.h"
 #include "signalry/SignalryManagerConfiguration.h"
 #include "ui/AppLogo.h"
@@ -20,9 +21,13 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace {
+// How long the end waits for the video players let go as the windows closed.
+constexpr int kPlayerTeardownMs = 200;
+
 // The analytics client is configured before the launch sequence, so signals sent during launch
 // find it ready.
 void startAnalytics()
@@ -60,6 +65,8 @@ int ApplicationMain::run(int argc, char* argv[])
 
     // A logout or kill ends the process through quit(), so the termination steps still run.
     UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
+    // A settings write that moves (on a worker, or the quit's own) pushes a signal's deadline back.
+    UserDefaults::setProgressListener(&UnixSignalWatcher::extendDeadline);
     QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [](int) { QApplication::quit(); });
 
     logLine(QStringLiteral("🚀"), QStringLiteral("Quorvelle"), QStringLiteral("Started version ") + QStringLiteral(QUORVELLE_VERSION));
@@ -89,6 +96,14 @@ int ApplicationMain::run(int argc, char* argv[])
     UnixSignalWatcher::extendDeadline();
     WallpaperImageCache::shared().waitForDiskWrites();
     UnixSignalWatcher::extendDeadline();
+    // libmpv probing a stream that never ends cannot be hurried, and its threads must not run
+    // on while the libraries' own ends free what they use: with everything saved above, the
+    // process ends here without them.
+    const bool playersEnded = VideoPlayer::waitForTeardowns(kPlayerTeardownMs);
+    if (!playersEnded)
+        logLine(QStringLiteral("⚠️"), QStringLiteral("Quorvelle"), QStringLiteral("A video player was still ending; quitting without it"));
     logLine(QStringLiteral("👋"), QStringLiteral("Quorvelle"), QStringLiteral("Quit"));
+    if (!playersEnded)
+        std::_Exit(code);
     return code;
 }

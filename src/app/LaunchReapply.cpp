@@ -140,6 +140,9 @@ QCoro::Task<bool> LaunchReapply::applyPerMonitorWallpapers(QList<PerMonitorEntry
         if (entry == entries.cend())
             continue;
         anyDisplayKnown = true;
+        // Chosen for since the launch began: its newer wallpaper stays, and nothing is fetched.
+        if (!HomeScreenWallpaperEngine::shared().holds(claim_, HomeScreenWallpaperEngine::displayID(screen)))
+            continue;
         const std::optional<QUrl> saved = WallpaperPersistenceService::storedUrl(entry->masterUrlString);
         if (!saved)
             continue;
@@ -158,14 +161,15 @@ QCoro::Task<bool> LaunchReapply::applyPerMonitorWallpapers(QList<PerMonitorEntry
         if (!current.contains(screen))
             continue;
         try {
-            HomeScreenWallpaperEngine::shared().applyToScreen(screen, HomeScreenWallpaperEngine::displayID(screen), *video, entry->key);
-            ownApplyMade();
+            HomeScreenWallpaperEngine::shared().landOnScreen(screen, *video, entry->key, claim_);
         } catch (const std::exception& error) {
             // This display stays as it is; the others still get theirs.
             noteFailure(describeError(error));
         }
     }
-    HomeScreenWallpaperEngine::shared().reapplySavedPerMonitorWallpapers();
+    // Displays chosen for meanwhile are not covered over, nor are the others made to mirror them.
+    if (HomeScreenWallpaperEngine::shared().holdsAll(claim_))
+        HomeScreenWallpaperEngine::shared().reapplySavedPerMonitorWallpapers();
     // Records of other displays only (all displays renamed or swapped since): rather than an
     // empty desktop, the last wallpaper goes on every display.
     if (!isShowing() && !anyDisplayKnown) {
@@ -230,8 +234,8 @@ QCoro::Task<> LaunchReapply::applySavedWallpaper(qint64 key, QUrl masterUrl)
     if (!fileExists(*video))
         co_return;
     try {
-        HomeScreenWallpaperEngine::shared().start(*video, key);
-        ownApplyMade();
+        if (HomeScreenWallpaperEngine::shared().land(*video, key, claim_) == 0 && !goesOn(stop))
+            co_return;
     } catch (const std::exception& error) {
         logLine(QStringLiteral("Failed to auto-apply wallpaper: ") + describeError(error));
         noteFailure(describeError(error));
@@ -277,8 +281,8 @@ QCoro::Task<> LaunchReapply::applySavedWallpaperWithRetry(qint64 key, QUrl maste
         }
         bool started = true;
         try {
-            HomeScreenWallpaperEngine::shared().start(*video, key);
-            ownApplyMade();
+            if (HomeScreenWallpaperEngine::shared().land(*video, key, claim_) == 0 && !goesOn(stop))
+                co_return;
         } catch (const std::exception& error) {
             started = false;
             noteFailure(describeError(error));
@@ -346,7 +350,7 @@ QCoro::Task<std::optional<QUrl>> LaunchReapply::download(qint64 key, QUrl master
 QCoro::Task<> LaunchReapply::recoverFromFailure()
 {
     const std::stop_token stop = stop_.get_token();
-    if (!failure_ || isShowing() || !goesOn(stop))
+    if (!failure_ || isShowing() || !mayRecover(stop))
         co_return;
     logLine(QStringLiteral("⚠️"), kType, QStringLiteral("The saved wallpaper is not on the desktop: ") + *failure_);
     DesktopNotifications::shared().notify(failureSummary(), *failure_);
@@ -358,7 +362,7 @@ QCoro::Task<> LaunchReapply::recoverFromFailure()
         if (!co_await waitToRecover(pause))
             co_return;
         // Something went on screen meanwhile (the display change, the rotation): nothing to mend.
-        if (isShowing() || !goesOn(stop))
+        if (isShowing() || !mayRecover(stop))
             co_return;
         PlaylistPlaybackService& playlists = PlaylistPlaybackService::shared();
         // The playlist's apply still under way (a stalled download) is not asked again: no try
@@ -391,11 +395,9 @@ void LaunchReapply::noteFailure(const QString& reason, bool lasting)
 
 void LaunchReapply::watchChoices()
 {
-    seenGeneration_ = HomeScreenWallpaperEngine::shared().applyGeneration();
+    claim_ = HomeScreenWallpaperEngine::shared().claim();
     gaveWay_ = false;
 }
-
-void LaunchReapply::ownApplyMade() { seenGeneration_ = HomeScreenWallpaperEngine::shared().applyGeneration(); }
 
 bool LaunchReapply::goesOn(const std::stop_token& stop)
 {
@@ -404,11 +406,19 @@ bool LaunchReapply::goesOn(const std::stop_token& stop)
         return false;
     if (gaveWay_)
         return false;
-    if (HomeScreenWallpaperEngine::shared().applyGeneration() == seenGeneration_)
+    if (HomeScreenWallpaperEngine::shared().holdsAny(claim_))
         return true;
     gaveWay_ = true;
     logLine(QStringLiteral("⏹️"), kType, QStringLiteral("Stopped putting the saved wallpaper back: the desktop was changed since it began"));
     return false;
+}
+
+bool LaunchReapply::mayRecover(const std::stop_token& stop)
+{
+    // The rotation's applies are how an active playlist comes back: they claim the displays for it.
+    if (PlaylistPlaybackService::shared().activePlaylistId())
+        return !stop.stop_requested() && !gaveWay_;
+    return goesOn(stop);
 }
 
 QCoro::Task<bool> LaunchReapply::sleep(int ms)

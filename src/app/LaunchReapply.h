@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/DesktopClaim.h"
 #include "engine/PerMonitorEntry.h"
 #include "state/Delays.h"
 
@@ -24,9 +25,10 @@ class NetworkReturn;
 // catalogue by its key; one of the user's own videos never is (the catalogue never had it).
 // When all that leaves the desktop bare because something failed, the user is told in a desktop
 // notification and, unless the video is gone for good, the launch's source is tried again after
-// a growing pause, or as soon as the network comes back. Once a wallpaper was applied or removed
-// by anyone else after this work began (the user's choice, the rotation), the work ends at its next
-// step: the newer choice stays on screen and in the saved records. GUI thread; owned by the
+// a growing pause, or as soon as the network comes back. The work claims every display when it
+// begins: a display that anyone else applies to or clears after that (the user's choice, the
+// rotation) keeps the newer choice on screen and in its saved record, while the other displays
+// still get theirs; once every display was chosen for, the work ends at its next step. GUI thread; owned by the
 // application delegate, which stops it when it goes.
 class LaunchReapply : public QObject {
     Q_OBJECT
@@ -85,13 +87,13 @@ private:
     // saved address is a local file that is gone); nothing, and a log line, when that fails.
     // Nothing at once for an own video.
     QCoro::Task<std::optional<QUrl>> download(qint64 key, QUrl masterUrl);
-    // From now on, a change of the desktop made by anyone else ends this work.
+    // Claims every display: from now on, a choice made by anyone else takes its displays from this work.
     void watchChoices();
-    // After this work applied a wallpaper itself, so its own change is not taken for another's.
-    void ownApplyMade();
     // After a suspension: true when the re-apply may go on; false once it was stopped, or once
-    // the desktop was changed by someone else since it began (said once in the log).
+    // every display was chosen for by someone else since it began (said once in the log).
     bool goesOn(const std::stop_token& stop);
+    // goesOn for the recovery, which an active playlist's own applies do not end.
+    bool mayRecover(const std::stop_token& stop);
     // Waits; false when the re-apply was stopped meanwhile. The playlist's own applies change
     // the desktop, so its path takes this one.
     QCoro::Task<bool> sleep(int ms);
@@ -113,8 +115,8 @@ private:
     // The latest failure of the current pass, and whether it is one a later try cannot mend.
     std::optional<QString> failure_;
     bool lastingFailure_ = false;
-    // The engine's count of changes this work knows of; the work gave way once it moved on.
-    quint64 seenGeneration_ = 0;
+    // The displays this work may still put its wallpapers on; it gave way once it held none.
+    DesktopClaim claim_;
     bool gaveWay_ = false;
     QMetaObject::Connection playlistWatch_;
 };

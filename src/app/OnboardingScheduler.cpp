@@ -20,5 +20,8 @@ void OnboardingScheduler::presentIfNeeded()
 {
     if (defaults_.boolean(ShellDefaults::onboardingSheetCompleted) || defaults_.boolean(ShellDefaults::legacyOnboardingCompleted))
         return;
+    // Settings that could not be read were someone's: no welcome over what they are told of.
+    if (defaults_.readTrouble())
+        return;
     sheet_.setPresented(true);
 }

@@ -8,7 +8,8 @@ class UserDefaults;
 
 // Decides when the onboarding sheet comes up: a check scheduled some time ahead, each new
 // schedule replacing the waiting one, that presents the sheet unless the user completed it (or
-// the first-run sheet of earlier versions). GUI thread; owned by the root view.
+// the first-run sheet of earlier versions), or settings that could not be read were someone's.
+// GUI thread; owned by the root view.
 class OnboardingScheduler : public QObject {
     Q_OBJECT
 

@@ -13,6 +13,7 @@
 #include "platform/ProcessRunner.h"
 #include "platform/SingleInstance.h"
 #include "platform/UrlSchemeRegistration.h"
+#include "app/StoredFileNotice.h"
 #include "session/DiskFailureNotice.h"
 #include "state/AppStore.h"
 #include "state/ExplorePageService.h"
@@ -91,6 +92,10 @@ void VideoWallpaperApp::launch()
         // The window's own first load; the launch sequence asked for the same one.
         ::launch([] { return AppStore::shared().initializeIfNeeded(); }, kType);
     }
+    // Settings that could not be read are told once there is a window to tell it in. Other
+    // stored files report through storedFileNotice().
+    storedFileNotice_ = new StoredFileNotice(*diskNotice, this);
+    storedFileNotice_->watch(UserDefaults::standard(), tr("settings"));
     delegate_->open(linksIn(arguments_));
 }
 

@@ -12,6 +12,7 @@
 class AppDelegate;
 class MainWindow;
 class SingleInstance;
+class StoredFileNotice;
 
 // The application itself: one running copy per user (a later launch hands its links over and
 // ends), the URL-scheme registration, the feed caches the memory clean-up empties, the
@@ -35,6 +36,9 @@ public:
     void launch();
 
     AppDelegate& delegate() { return *delegate_; }
+    // Where a store that found its file unreadable at launch tells the user (what, kept at).
+    // Made by launch().
+    StoredFileNotice* storedFileNotice() const { return storedFileNotice_; }
 
 private:
     static MainWindow* createMainWindow();
@@ -48,4 +52,5 @@ private:
     Shared<WallpaperManager>::Override wallpaperManagerOverride_{wallpaperManager_};
     SingleInstance* instance_;
     AppDelegate* delegate_;
+    StoredFileNotice* storedFileNotice_ = nullptr;
 };

@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
+
 namespace {
 // Only a local file that can be read is played: the engine never fetches anything itself.
 bool isPlayableFile(const QUrl& url)
@@ -51,23 +53,108 @@ QString HomeScreenWallpaperEngine::displayPersistenceID(const ScreenInfo& screen
 void HomeScreenWallpaperEngine::start(const QUrl& videoURL, std::optional<qint64> wallpaperKey,
                                       const std::optional<QSet<int>>& screenIndices)
 {
-    const QList<ScreenInfo> screens = screens_.screens();
-    if (screens.isEmpty())
-        throw EngineError::unknown(QStringLiteral("No connected displays were detected."));
-    if (!isPlayableFile(videoURL))
-        throw EngineError::missingVideo(videoURL);
-
-    ++applyGeneration_;
-    if (!screenIndices)
-        clearEntries();
-    for (int i = 0; i < screens.size(); ++i) {
-        if (screenIndices && !screenIndices->contains(i))
-            continue;
-        showOnScreen(screens[i], displayID(screens[i]), videoURL, wallpaperKey);
-    }
+    checkCanStart(videoURL);
+    land(videoURL, wallpaperKey, claim(screenIndices));
+    // Also when no position named an attached display.
     refreshCurrentKey();
     installSpaceChangeObserver();
     setPausedFlag(false);
+}
+
+void HomeScreenWallpaperEngine::checkCanStart(const QUrl& videoURL) const
+{
+    if (screens_.screens().isEmpty())
+        throw EngineError::unknown(QStringLiteral("No connected displays were detected."));
+    if (!isPlayableFile(videoURL))
+        throw EngineError::missingVideo(videoURL);
+}
+
+DesktopClaim HomeScreenWallpaperEngine::claim(const std::optional<QSet<int>>& screenIndices)
+{
+    DesktopClaim made{.number = ++claims_};
+    if (!screenIndices) {
+        claimedEverywhere_ = made.number;
+        return made;
+    }
+    // Positions name displays as they are now: the choice stays with those displays.
+    const QList<ScreenInfo> screens = screens_.screens();
+    made.displays.emplace();
+    for (const int index : *screenIndices) {
+        if (index < 0 || index >= screens.size())
+            continue;
+        const quint32 id = displayID(screens[index]);
+        made.displays->insert(id);
+        claimedDisplays_.insert(id, made.number);
+    }
+    return made;
+}
+
+DesktopClaim HomeScreenWallpaperEngine::claimDisplay(quint32 id)
+{
+    const DesktopClaim made{.number = ++claims_, .displays = QSet<quint32>{id}};
+    claimedDisplays_.insert(id, made.number);
+    return made;
+}
+
+quint64 HomeScreenWallpaperEngine::newestClaimOn(quint32 id) const
+{
+    return std::max(claimedDisplays_.value(id, 0), claimedEverywhere_);
+}
+
+bool HomeScreenWallpaperEngine::holds(const DesktopClaim& claim, quint32 id) const { return newestClaimOn(id) <= claim.number; }
+
+QList<ScreenInfo> HomeScreenWallpaperEngine::attachedScreensOf(const DesktopClaim& claim) const
+{
+    QList<ScreenInfo> attached = screens_.screens();
+    if (claim.displays)
+        attached.removeIf([&](const ScreenInfo& screen) { return !claim.displays->contains(displayID(screen)); });
+    return attached;
+}
+
+bool HomeScreenWallpaperEngine::holdsAny(const DesktopClaim& claim) const
+{
+    const QList<ScreenInfo> attached = attachedScreensOf(claim);
+    if (attached.isEmpty()) {
+        const QSet<quint32> named = claim.displays.value_or(QSet<quint32>());
+        return claimedEverywhere_ <= claim.number
+            && std::all_of(named.begin(), named.end(), [&](quint32 id) { return holds(claim, id); });
+    }
+    return std::any_of(attached.begin(), attached.end(), [&](const ScreenInfo& screen) { return holds(claim, displayID(screen)); });
+}
+
+bool HomeScreenWallpaperEngine::holdsAll(const DesktopClaim& claim) const
+{
+    const QList<ScreenInfo> attached = attachedScreensOf(claim);
+    return std::all_of(attached.begin(), attached.end(), [&](const ScreenInfo& screen) { return holds(claim, displayID(screen)); });
+}
+
+int HomeScreenWallpaperEngine::land(const QUrl& videoURL, std::optional<qint64> wallpaperKey, const DesktopClaim& claim)
+{
+    checkCanStart(videoURL);
+    const QList<ScreenInfo> attached = attachedScreensOf(claim);
+    QList<ScreenInfo> held = attached;
+    held.removeIf([&](const ScreenInfo& screen) { return !holds(claim, displayID(screen)); });
+    if (held.isEmpty())
+        return 0;
+    // The whole desktop is this choice's: what plays on displays no longer attached goes too.
+    if (!claim.displays && held.size() == attached.size())
+        clearEntries();
+    for (const ScreenInfo& screen : held)
+        showOnScreen(screen, displayID(screen), videoURL, wallpaperKey);
+    refreshCurrentKey();
+    installSpaceChangeObserver();
+    setPausedFlag(false);
+    return int(held.size());
+}
+
+bool HomeScreenWallpaperEngine::landOnScreen(const ScreenInfo& screen, const QUrl& videoURL, qint64 wallpaperKey,
+                                             const DesktopClaim& claim)
+{
+    const quint32 id = displayID(screen);
+    if (!holds(claim, id))
+        return false;
+    showOnScreen(screen, id, videoURL, wallpaperKey);
+    return true;
 }
 
 void HomeScreenWallpaperEngine::startBundledWallpaper()
@@ -87,8 +174,10 @@ QUrl HomeScreenWallpaperEngine::bundledWallpaperUrl()
 void HomeScreenWallpaperEngine::applyToScreen(const ScreenInfo& screen, quint32 id, const QUrl& videoURL,
                                               std::optional<qint64> wallpaperKey)
 {
+    if (!isPlayableFile(videoURL))
+        throw EngineError::missingVideo(videoURL);
+    claimDisplay(id);
     showOnScreen(screen, id, videoURL, wallpaperKey);
-    ++applyGeneration_;
 }
 
 void HomeScreenWallpaperEngine::showOnScreen(const ScreenInfo& screen, quint32 id, const QUrl& videoURL,
@@ -142,7 +231,7 @@ bool HomeScreenWallpaperEngine::removeEntry(quint32 id)
 
 void HomeScreenWallpaperEngine::removeWallpaper(quint32 id)
 {
-    ++applyGeneration_;
+    claimDisplay(id);
     if (removeEntry(id))
         Q_EMIT entriesChanged();
     refreshCurrentKey();
@@ -156,7 +245,7 @@ void HomeScreenWallpaperEngine::removeWallpaper(quint32 id)
 
 void HomeScreenWallpaperEngine::stopAll()
 {
-    ++applyGeneration_;
+    claim();
     clearEntries();
 }
 

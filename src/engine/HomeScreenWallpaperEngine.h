@@ -1,8 +1,10 @@
 #pragma once
 
+#include "engine/DesktopClaim.h"
 #include "engine/ScreenEntry.h"
 #include "engine/WallpaperPersistenceService.h"
 
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QUrl>
@@ -49,11 +51,28 @@ public:
     // The key of the first entry; absent with no entries (or when it plays the shipped video).
     std::optional<qint64> currentWallpaperKey() const { return currentWallpaperKey_; }
     bool isPaused() const { return isPaused_; }
-    // Counts what callers did to the desktop: every start, applyToScreen, removeWallpaper and
-    // stopAll (the re-applies of a display change are the engine's own and do not count). Work
-    // that waited (a launch's download) compares it with the count it began with, so a wallpaper
-    // chosen meanwhile is never replaced by the older one.
-    quint64 applyGeneration() const { return applyGeneration_; }
+    // The number of choices made so far: every claim, start, applyToScreen, removeWallpaper and
+    // stopAll (the re-applies of a display change are the engine's own and do not count).
+    quint64 applyGeneration() const { return claims_; }
+
+    // A choice begins for the displays at the given positions of the screen list (every display
+    // when absent): from now on, work of an older claim no longer lands on them.
+    DesktopClaim claim(const std::optional<QSet<int>>& screenIndices = std::nullopt);
+    // A choice for one display.
+    DesktopClaim claimDisplay(quint32 displayID);
+    // Whether no newer choice claimed the display since the claim began.
+    bool holds(const DesktopClaim& claim, quint32 displayID) const;
+    // ...one of its attached displays (with none attached, whether it is still the newest).
+    bool holdsAny(const DesktopClaim& claim) const;
+    // ...each of its attached displays.
+    bool holdsAll(const DesktopClaim& claim) const;
+
+    // Plays the video on the claim's attached displays that no newer choice has claimed,
+    // leaving every other display as it is; returns how many it played on (0: nothing changed).
+    // Throws as start() does, before anything changes.
+    int land(const QUrl& videoURL, std::optional<qint64> wallpaperKey, const DesktopClaim& claim);
+    // applyToScreen for a claim: false, and nothing changed, once a newer choice claimed the display.
+    bool landOnScreen(const ScreenInfo& screen, const QUrl& videoURL, qint64 wallpaperKey, const DesktopClaim& claim);
 
     // Plays the video on every display (replacing what they show), or only on the displays at
     // the given positions of the screen list, leaving the others as they are. Throws unknown
@@ -96,6 +115,10 @@ Q_SIGNALS:
 
 private:
     // applyToScreen and stopAll without counting a caller's change.
+    void checkCanStart(const QUrl& videoURL) const;
+    // The newest claim on the display, whether it named it or every display.
+    quint64 newestClaimOn(quint32 displayID) const;
+    QList<ScreenInfo> attachedScreensOf(const DesktopClaim& claim) const;
     void showOnScreen(const ScreenInfo& screen, quint32 displayID, const QUrl& videoURL, std::optional<qint64> wallpaperKey);
     void clearEntries();
     std::unique_ptr<DesktopVideoWindow> makeDesktopWindow(const ScreenInfo& screen, quint32 displayID, const QUrl& videoURL);
@@ -116,6 +139,9 @@ private:
     std::map<quint32, ScreenEntry> entries_;
     std::optional<qint64> currentWallpaperKey_;
     bool isPaused_ = false;
-    quint64 applyGeneration_ = 0;
+    quint64 claims_ = 0;
+    // The newest claim that named each display, and the newest one of every display.
+    QHash<quint32, quint64> claimedDisplays_;
+    quint64 claimedEverywhere_ = 0;
     QMetaObject::Connection spaceChangeObserver_;
 };

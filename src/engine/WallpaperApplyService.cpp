@@ -95,8 +95,8 @@ QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest reques
     if (!request.fromPlaylist)
         Q_EMIT manualApplyStarted();
     const quint64 ticket = ++lastTicket_;
-    if (!request.lockScreenOnly)
-        latestDesktopTicket_ = ticket;
+    // Taken at the request: a choice made after it, from any surface, is newer on its displays.
+    const DesktopClaim claim = request.lockScreenOnly ? DesktopClaim{} : HomeScreenWallpaperEngine::shared().claim(request.screenIndices);
     const std::optional<WallpaperModel>& record = request.wallpaper;
     ApplyToast toast(notificationManager_, toastOwner_, ticket, record ? record->title : kDefaultTitle,
         record ? record->imageUrl : std::nullopt, request.onStage);
@@ -111,7 +111,7 @@ QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest reques
     // that only logs (the rotation) must not leave the toast up for good.
     std::exception_ptr failure;
     try {
-        co_await runApply(request, ticket, toast);
+        co_await runApply(request, claim, toast);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -121,7 +121,7 @@ QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest reques
     }
 }
 
-QCoro::Task<> WallpaperApplyService::runApply(WallpaperApplyRequest request, quint64 ticket, ApplyToast toast)
+QCoro::Task<> WallpaperApplyService::runApply(WallpaperApplyRequest request, DesktopClaim claim, ApplyToast toast)
 {
     const QPointer<WallpaperApplyService> self(this);
     const QUrl file = co_await videoFile(request, toast);
@@ -140,10 +140,11 @@ QCoro::Task<> WallpaperApplyService::runApply(WallpaperApplyRequest request, qui
         co_return;
     }
 
-    co_await applyToDesktop(request, file, ticket, toast);
+    co_await applyToDesktop(request, file, claim, toast);
     if (!self)
         co_return;
-    if (!lockScreenEnabled() || request.skipLockScreenPipeline) {
+    // A newer choice for one of its displays also owns the lock screen now.
+    if (!lockScreenEnabled() || request.skipLockScreenPipeline || !HomeScreenWallpaperEngine::shared().holdsAll(claim)) {
         toast.hide(kHideSeconds);
         co_return;
     }
@@ -167,20 +168,23 @@ QCoro::Task<QUrl> WallpaperApplyService::videoFile(WallpaperApplyRequest request
     co_return file;
 }
 
-QCoro::Task<> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest request, QUrl file, quint64 ticket, ApplyToast toast)
+QCoro::Task<> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest request, QUrl file, DesktopClaim claim, ApplyToast toast)
 {
     const QPointer<WallpaperApplyService> self(this);
     const AsyncFifoLock::Guard turn = co_await desktopTurns_.lock();
     if (!self)
         co_return;
-    if (ticket != latestDesktopTicket_ || request.cancel.stop_requested())
+    if (request.cancel.stop_requested())
         throw WallpaperApplyError::cancelled();
-
-    HomeScreenWallpaperEngine::shared().start(file, request.key, request.screenIndices);
+    // Only the displays nobody chose for since this request; none left ends it as replaced.
+    HomeScreenWallpaperEngine& engine = HomeScreenWallpaperEngine::shared();
+    if (engine.land(file, request.key, claim) == 0)
+        throw WallpaperApplyError::cancelled();
     MenuBarHook::shared().updateThumbnail();
     recordApply(request);
 
-    if (!lockScreenEnabled()) {
+    // The still picture covers every display: a newer choice for one of them keeps its own.
+    if (!lockScreenEnabled() && engine.holdsAll(claim)) {
         std::optional<QString> failure;
         try {
             co_await StaticWallpaperService::shared().setStaticWallpaper(file);

@@ -2,6 +2,7 @@
 
 #include "engine/ApplyToast.h"
 #include "engine/AsyncFifoLock.h"
+#include "engine/DesktopClaim.h"
 #include "engine/WallpaperApplyRequest.h"
 #include "state/Delays.h"
 
@@ -19,9 +20,11 @@ class NotificationManager;
 // recents sit above this floor: they hear of an apply through the signals.
 //
 // Applies may be requested while others run. The desktop steps of one apply never interleave
-// with another's, and an apply for the desktop ends before it starts its video once a newer one
-// has been requested (the latest request wins); the lock-screen installs take turns in the order
-// they began. GUI thread; one shared instance kept until exit.
+// with another's. Each request claims its displays when it is made (HomeScreenWallpaperEngine::
+// claim), so after its download it plays only on the displays no newer choice, from any surface,
+// has claimed since; with none left it ends as replaced, and with some taken it leaves the
+// still picture and the lock screen to the newer choice. The lock-screen installs take turns in
+// the order they began. GUI thread; one shared instance kept until exit.
 class WallpaperApplyService : public QObject {
     Q_OBJECT
 
@@ -58,11 +61,11 @@ Q_SIGNALS:
 
 private:
     // Everything after the lock-screen gate.
-    QCoro::Task<> runApply(WallpaperApplyRequest request, quint64 ticket, ApplyToast toast);
+    QCoro::Task<> runApply(WallpaperApplyRequest request, DesktopClaim claim, ApplyToast toast);
     // The local video file by the one rule of LocalVideoResolver, with the toast's stages.
     static QCoro::Task<QUrl> videoFile(WallpaperApplyRequest request, ApplyToast toast);
     // The desktop video, the counter and recents, and the still picture, in one turn.
-    QCoro::Task<> applyToDesktop(WallpaperApplyRequest request, QUrl file, quint64 ticket, ApplyToast toast);
+    QCoro::Task<> applyToDesktop(WallpaperApplyRequest request, QUrl file, DesktopClaim claim, ApplyToast toast);
     QCoro::Task<> installLockScreen(WallpaperApplyRequest request, QUrl file, ApplyToast toast);
     // The counter bump in a task of its own, and the recents entry through the signal.
     void recordApply(const WallpaperApplyRequest& request);
@@ -71,7 +74,5 @@ private:
     const Delays delays_;
     const ApplyToast::Owner toastOwner_;
     quint64 lastTicket_ = 0;
-    // The newest request that starts a desktop video.
-    quint64 latestDesktopTicket_ = 0;
     AsyncFifoLock desktopTurns_;
 };

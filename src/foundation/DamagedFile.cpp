@@ -6,9 +6,29 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 const QString kMarker = QStringLiteral(".damaged-");
+
+// The copies of `path`, oldest first: by the time in their names, then by the number that
+// tells apart copies of the same second (none, then "-2", "-3", ...).
+QStringList copiesOldestFirst(const QString& path)
+{
+    const QFileInfo file(path);
+    const QString prefix = file.fileName() + kMarker;
+    QStringList names = file.dir().entryList({prefix + u'*'}, QDir::Files);
+    const auto order = [&prefix](const QString& name) {
+        const QString stamp = name.mid(prefix.size());
+        const qsizetype dash = stamp.indexOf(u'-', stamp.indexOf(u'-') + 1);
+        return std::pair(dash < 0 ? stamp : stamp.left(dash), dash < 0 ? 1 : stamp.mid(dash + 1).toInt());
+    };
+    std::sort(names.begin(), names.end(), [&order](const QString& a, const QString& b) { return order(a) < order(b); });
+    for (QString& name : names)
+        name = file.dir().filePath(name);
+    return names;
 }
+} // namespace
 
 std::optional<QString> DamagedFile::moveAside(const QString& path)
 {
@@ -18,6 +38,9 @@ std::optional<QString> DamagedFile::moveAside(const QString& path)
         target = stem + QLatin1Char('-') + QString::number(attempt);
     if (!QFile::rename(path, target))
         return std::nullopt;
+    const QStringList copies = copiesOldestFirst(path);
+    for (qsizetype index = 0; index + kKeptCopies < copies.size(); ++index)
+        QFile::remove(copies.at(index));
     return target;
 }
 

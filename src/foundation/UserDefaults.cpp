@@ -1,6 +1,7 @@
 #include "foundation/UserDefaults.h"
 
 #include "foundation/DamagedFile.h"
+#include "foundation/JsonArraySplicer.h"
 #include "foundation/JsonLongStrings.h"
 #include "foundation/JsonReader.h"
 #include "foundation/JsonSalvage.h"
@@ -13,13 +14,21 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QString kTypeKey = QStringLiteral("type");
@@ -135,6 +144,91 @@ private:
 };
 
 void warn(const QString& message) { logLine(QStringLiteral("⚠️"), QStringLiteral("UserDefaults"), message); }
+
+std::atomic<void (*)()> progressListener{nullptr};
+
+void reportProgress()
+{
+    if (void (*const listener)() = progressListener.load())
+        listener();
+}
+
+const QString kSequenceField = QStringLiteral("seq");
+const QString kKeyField = QStringLiteral("key");
+const QString kEntryField = QStringLiteral("entry");
+const QString kRemovedField = QStringLiteral("removed");
+const QString kSplicesField = QStringLiteral("splices");
+
+// How reading the settings file went.
+struct FileRead {
+    enum class Outcome { Missing, Read, Damaged, Kept } outcome = Outcome::Missing;
+    QByteArray bytes;
+    QString reason;
+};
+
+QString systemReason(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+
+// Only what the file's own state makes unreadable counts as damage: its mode. A passing
+// failure (no free descriptor, an interrupted or failing read, a lock) and a folder in its place
+// leave it where it is.
+FileRead readSettingsFile(const QString& path)
+{
+    FileRead read;
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int code = errno;
+        if (code == ENOENT || code == ENOTDIR) // nothing there, or a file where its folder goes
+            return read;
+        read.outcome = (code == EACCES || code == EPERM) ? FileRead::Outcome::Damaged : FileRead::Outcome::Kept;
+        read.reason = QStringLiteral("cannot be read: ") + systemReason(code);
+        return read;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        read.outcome = FileRead::Outcome::Kept;
+        read.reason = QStringLiteral("is not a file");
+        return read;
+    }
+    QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
+    qsizetype at = 0;
+    for (;;) {
+        if (at == bytes.size())
+            bytes.resize(bytes.size() + 64 * 1024);
+        const ssize_t got = ::read(fd, bytes.data() + at, size_t(bytes.size() - at));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int code = errno;
+            ::close(fd);
+            read.outcome = FileRead::Outcome::Kept;
+            read.reason = QStringLiteral("cannot be read: ") + systemReason(code);
+            return read;
+        }
+        if (got == 0)
+            break;
+        at += got;
+    }
+    ::close(fd);
+    bytes.truncate(at);
+    read.outcome = FileRead::Outcome::Read;
+    read.bytes = std::move(bytes);
+    return read;
+}
+
+// A rename is on disk only once its folder is synced: before that, a crash may bring back the
+// old file, and the journal that still extends it must not be emptied.
+bool syncFolder(const QString& filePath, QString* reason)
+{
+    const int fd = ::open(QFile::encodeName(QFileInfo(filePath).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    if (!synced)
+        *reason = systemReason(errno);
+    if (fd >= 0)
+        ::close(fd);
+    return synced;
+}
 } // namespace
 
 UserDefaults::UserDefaults(QObject* parent) : UserDefaults(kStandardDomain, Storage::OnDisk, parent) {}
@@ -147,14 +241,20 @@ UserDefaults::UserDefaults(const QString& domain, Storage storage, QObject* pare
     , persists_(storage == Storage::OnDisk)
     , writer_(QStringLiteral("UserDefaults writer"), [this] {
         // The values are shared with the worker, not copied: a later change detaches them.
-        return [this, path = filePath_, values = values_, sources = snapshots(), unreadable = unreadable_]() -> WriteBehind::Finish {
-            return [this, failure = write(path, values, sources, unreadable)] { written(failure); };
+        writing_.unite(std::exchange(unjournaled_, {}));
+        return [this, path = filePath_, values = values_, sources = snapshots(), unreadable = unreadable_,
+                   sequence = lastSequence_]() -> WriteBehind::Finish {
+            return [this, failure = write(path, values, sources, unreadable, sequence), sequence] { written(failure, sequence); };
         };
     })
 {
-    if (persists_)
-        load();
+    if (!persists_)
+        return;
+    journal_ = std::make_unique<SettingsJournal>(journalPath());
+    load();
 }
+
+void UserDefaults::setProgressListener(void (*listener)()) { progressListener.store(listener); }
 
 UserDefaults& UserDefaults::standard() { return Shared<UserDefaults>::instance(); }
 
@@ -210,7 +310,7 @@ void UserDefaults::store(const QString& key, Value value)
         return;
     values_.insert(key, std::move(value));
     unreadable_.remove(key);
-    save();
+    save(key);
     emit valueChanged(key);
 }
 
@@ -226,7 +326,7 @@ bool UserDefaults::copyEntry(const QString& from, const QString& to)
         return false;
     const bool hadValue = values_.remove(to);
     unreadable_.insert(to, unreadable_.value(from));
-    save();
+    save(to);
     if (hadValue)
         emit valueChanged(to);
     return true;
@@ -234,7 +334,7 @@ bool UserDefaults::copyEntry(const QString& from, const QString& to)
 
 bool UserDefaults::hasDamagedCopies() const
 {
-    return foundDamaged_ || (storage_ == Storage::OnDisk && DamagedFile::hasCopies(filePath_));
+    return foundDamaged_ || readTrouble_ || (storage_ == Storage::OnDisk && DamagedFile::hasCopies(filePath_));
 }
 
 void UserDefaults::remove(const QString& key)
@@ -243,53 +343,155 @@ void UserDefaults::remove(const QString& key)
     if (!removed && !unreadable_.contains(key))
         return;
     unreadable_.remove(key);
-    save();
+    save(key);
     if (removed)
         emit valueChanged(key);
 }
 
 void UserDefaults::setDataSource(const QString& key, std::shared_ptr<const DataSource> source)
 {
+    std::optional<QList<DataSource::Splice>> splices = source->changes();
+    source->taken();
+    // The splices start from the value this source last gave under this key.
+    const auto found = values_.constFind(key);
+    if (found == values_.cend() || !std::holds_alternative<Source>(found.value()) || std::get<Source>(found.value()) != source)
+        splices.reset();
     values_.insert(key, std::move(source));
     unreadable_.remove(key);
-    save();
+    save(key, splices);
     emit valueChanged(key);
 }
 
 void UserDefaults::keepDataIn(const QString& key, std::shared_ptr<const DataSource> source)
 {
     const auto found = values_.find(key);
-    if (found != values_.end() && (std::holds_alternative<QByteArray>(*found) || std::holds_alternative<Source>(*found)))
+    if (found != values_.end() && (std::holds_alternative<QByteArray>(*found) || std::holds_alternative<Source>(*found))) {
+        source->taken();
         *found = std::move(source);
+    }
 }
 
 void UserDefaults::load()
 {
-    QFile file(filePath_);
-    if (!file.exists())
-        return;
-    if (!file.open(QIODevice::ReadOnly)) {
-        moveAside(QStringLiteral("cannot be read: ") + file.errorString(), 0);
-        return;
+    FileRead read = readSettingsFile(filePath_);
+    qsizetype salvaged = 0;
+    switch (read.outcome) {
+    case FileRead::Outcome::Damaged: moveAside(read.reason, 0); break;
+    case FileRead::Outcome::Kept: keepInPlace(read.reason); return;
+    case FileRead::Outcome::Missing: break;
+    case FileRead::Outcome::Read: {
+        const QByteArray bytes = std::exchange(read.bytes, {});
+        if (readLongDataApart(bytes))
+            break;
+        QJsonObject entries;
+        try {
+            entries = JsonReader::parse(bytes).as<QJsonObject>();
+        } catch (const JsonError& error) {
+            salvaged = salvage(bytes, error.localizedDescription());
+            break;
+        }
+        for (auto it = entries.constBegin(); it != entries.constEnd(); ++it)
+            readEntry(it.key(), it.value());
+        break;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        moveAside(QStringLiteral("cannot be read: ") + file.errorString(), 0);
-        return;
     }
-    file.close();
-    if (readLongDataApart(bytes))
-        return;
+    if (const auto found = values_.constFind(kJournalSequenceKey); found != values_.cend()) {
+        const qint64* sequence = std::get_if<qint64>(&found.value());
+        fileSequence_ = lastSequence_ = sequence ? *sequence : 0;
+        values_.remove(kJournalSequenceKey);
+    }
+    unreadable_.remove(kJournalSequenceKey);
+    if (persists_)
+        readJournal();
+    // The new file holds at once what was saved, should the program end before its next change.
+    if (salvaged > 0)
+        save();
+}
 
-    QJsonObject entries;
-    try {
-        entries = JsonReader::parse(bytes).as<QJsonObject>();
-    } catch (const JsonError& error) {
-        salvage(bytes, error.localizedDescription());
+void UserDefaults::keepInPlace(const QString& reason)
+{
+    persists_ = false;
+    readTrouble_ = ReadTrouble{filePath_, reason, false};
+    warn(QStringLiteral("Could not read %1 (%2); it stays where it is, and this session's changes are kept in memory only")
+            .arg(filePath_, reason));
+}
+
+void UserDefaults::readJournal()
+{
+    QString failure;
+    const SettingsJournal::Contents contents = journal_->read(&failure);
+    if (!failure.isEmpty()) {
+        // What the file holds is not all that was saved: nothing is written over either.
+        persists_ = false;
+        readTrouble_ = ReadTrouble{filePath_, QStringLiteral("its journal %1 cannot be read: %2").arg(journalPath(), failure), false};
+        warn(QStringLiteral("Could not read %1 (%2); the settings stay as they are, and this session's changes are kept in memory only")
+                .arg(journalPath(), failure));
         return;
     }
-    for (auto it = entries.constBegin(); it != entries.constEnd(); ++it)
-        readEntry(it.key(), it.value());
+    replay(contents.records);
+    if (contents.torn) {
+        warn(QStringLiteral("Dropped a torn record at the end of %1 (%2 of %3 bytes whole)")
+                .arg(journalPath())
+                .arg(contents.wholeBytes)
+                .arg(journal_->size()));
+        QString reason;
+        if (!journal_->truncate(contents.wholeBytes, &reason))
+            unjournaled_.insert(kJournalSequenceKey); // journals nothing until a whole write
+    }
+}
+
+void UserDefaults::replay(const QList<QByteArray>& records)
+{
+    // A list's splices are applied to its elements and the list joined once, at the end.
+    QHash<QString, JsonArraySplicer> lists;
+    const auto joinList = [this, &lists](const QString& key) {
+        if (const auto open = lists.constFind(key); open != lists.cend()) {
+            values_.insert(key, open->join());
+            lists.erase(open);
+        }
+    };
+    for (const QByteArray& bytes : records) {
+        const QJsonObject record = QJsonDocument::fromJson(bytes).object();
+        const qint64 sequence = record.value(kSequenceField).toInteger();
+        if (sequence <= fileSequence_)
+            continue; // the file holds it
+        lastSequence_ = std::max(lastSequence_, sequence);
+        const QString key = record.value(kKeyField).toString();
+        if (record.contains(kSplicesField)) {
+            auto open = lists.find(key);
+            if (open == lists.end()) {
+                const auto found = values_.constFind(key);
+                std::optional<JsonArraySplicer> list;
+                if (found != values_.cend() && std::holds_alternative<QByteArray>(found.value()))
+                    list = JsonArraySplicer::split(std::get<QByteArray>(found.value()));
+                if (!list) {
+                    warn(QStringLiteral("Skipped journal record %1 of %2: \"%3\" holds no list").arg(sequence).arg(journalPath(), key));
+                    continue;
+                }
+                open = lists.insert(key, *std::move(list));
+            }
+            for (const QJsonValue& spliceValue : record.value(kSplicesField).toArray()) {
+                const QJsonArray splice = spliceValue.toArray();
+                QList<QByteArray> inserted;
+                for (const QJsonValue& element : splice.at(2).toArray())
+                    inserted.append(element.toString().toUtf8());
+                if (!open->splice(splice.at(0).toInteger(-1), splice.at(1).toInteger(-1), inserted)) {
+                    warn(QStringLiteral("Skipped a change in journal record %1 of %2: it does not fit \"%3\"")
+                            .arg(sequence)
+                            .arg(journalPath(), key));
+                    break;
+                }
+            }
+            continue;
+        }
+        lists.remove(key);
+        values_.remove(key);
+        unreadable_.remove(key);
+        if (record.contains(kEntryField))
+            readEntry(key, record.value(kEntryField));
+    }
+    for (const QString& key : lists.keys())
+        joinList(key);
 }
 
 bool UserDefaults::readLongDataApart(const QByteArray& bytes)
@@ -354,42 +556,125 @@ void UserDefaults::readEntry(const QString& key, const QJsonValue& json)
     }
 }
 
-void UserDefaults::salvage(const QByteArray& bytes, const QString& reason)
+qsizetype UserDefaults::salvage(const QByteArray& bytes, const QString& reason)
 {
     const QJsonObject entries = JsonSalvage::objectEntries(bytes);
     for (auto it = entries.constBegin(); it != entries.constEnd(); ++it)
         readEntry(it.key(), it.value());
     moveAside(reason, entries.size());
-    // The new file holds at once what was saved, should the program end before its next change.
-    if (!entries.isEmpty())
-        save();
+    return entries.size();
 }
 
 void UserDefaults::moveAside(const QString& reason, qsizetype salvaged)
 {
     foundDamaged_ = true;
     if (const std::optional<QString> target = DamagedFile::moveAside(filePath_)) {
+        readTrouble_ = ReadTrouble{*target, reason, true};
         const QString kept = salvaged == 0 ? QStringLiteral("starting empty") : QStringLiteral("salvaged %1 entries").arg(salvaged);
         warn(QStringLiteral("Damaged file %1 (%2) moved to %3; %4").arg(filePath_, reason, *target, kept));
     } else {
         persists_ = false;
+        readTrouble_ = ReadTrouble{filePath_, reason, false};
         warn(QStringLiteral("Damaged file %1 (%2) could not be moved aside; changes are kept in memory only").arg(filePath_, reason));
     }
 }
 
 UserDefaults::~UserDefaults() { flush(); }
 
+void UserDefaults::save(const QString& key, const std::optional<QList<DataSource::Splice>>& splices)
+{
+    if (!persists_)
+        return;
+    if (writesBehind() && journal(key, splices))
+        return;
+    writeWhole(key);
+}
+
+bool UserDefaults::journal(const QString& key, const std::optional<QList<DataSource::Splice>>& splices)
+{
+    // A record is replayed on the value before it, which must be on disk or in the journal.
+    if (!writeFailure_.isEmpty() || !unjournaled_.isEmpty() || writing_.contains(key))
+        return false;
+    QByteArray record = "{\"" + kSequenceField.toUtf8() + "\":" + QByteArray::number(lastSequence_ + 1) + ",\""
+        + kKeyField.toUtf8() + "\":" + JsonWriter::toBytes(key) + ',';
+    const auto found = values_.constFind(key);
+    if (splices) {
+        QJsonArray encoded;
+        for (const DataSource::Splice& splice : *splices) {
+            QJsonArray inserted;
+            for (const QByteArray& element : splice.inserted)
+                inserted.append(QString::fromUtf8(element));
+            encoded.append(QJsonArray{splice.at, splice.removed, inserted});
+        }
+        record += '"' + kSplicesField.toUtf8() + "\":" + JsonWriter::toBytes(encoded);
+    } else if (found != values_.cend() || unreadable_.contains(key)) {
+        if (found != values_.cend() && std::holds_alternative<Source>(found.value()))
+            return false; // only its owner knows what changed
+        if (found != values_.cend() && std::holds_alternative<QByteArray>(found.value())
+            && std::get<QByteArray>(found.value()).size() > kJournalRecordBytes)
+            return false;
+        record += '"' + kEntryField.toUtf8() + "\":";
+        appendEntry(record, found != values_.cend() ? &found.value() : nullptr, unreadable_.value(key), nullptr);
+    } else {
+        record += '"' + kRemovedField.toUtf8() + "\":true";
+    }
+    record += '}';
+    if (record.size() > kJournalRecordBytes)
+        return false;
+    QString failure;
+    if (!journal_->append(record, &failure)) {
+        if (failure != std::exchange(journalFailure_, failure))
+            warn(QStringLiteral("Could not append to %1: %2; the whole file is written instead").arg(journalPath(), failure));
+        return false;
+    }
+    journalFailure_.clear();
+    ++lastSequence_;
+    if (journal_->size() > std::max(kJournalBytes, dataSize(values_) / 8)) {
+        writer_.request();
+    } else {
+        if (!idle_) {
+            idle_ = new QTimer(this);
+            idle_->setSingleShot(true);
+            idle_->setInterval(kCheckpointIdleMs);
+            connect(idle_, &QTimer::timeout, this, &UserDefaults::checkpoint);
+        }
+        idle_->start();
+    }
+    return true;
+}
+
+void UserDefaults::writeWhole(const QString& key)
+{
+    unjournaled_.insert(key);
+    save();
+}
+
 void UserDefaults::save()
 {
     if (!persists_)
         return;
-    if (writer_.isBusy() || writesBehind())
+    if (writer_.isBusy() || writesBehind()) {
         writer_.request();
-    else
-        written(write(filePath_, values_, snapshots(), unreadable_));
+        return;
+    }
+    writing_.unite(std::exchange(unjournaled_, {}));
+    written(write(filePath_, values_, snapshots(), unreadable_, lastSequence_), lastSequence_);
 }
 
-void UserDefaults::flush() { writer_.flush(); }
+void UserDefaults::checkpoint()
+{
+    if (lastSequence_ > fileSequence_)
+        save();
+}
+
+void UserDefaults::flush()
+{
+    // What the journal holds is saved: a quit waits only for a write under way and for changes
+    // that only a whole write saves.
+    if (unjournaled_.isEmpty() && writeFailure_.isEmpty())
+        writer_.forgetPending();
+    writer_.flush();
+}
 
 bool UserDefaults::writesBehind() const { return dataSize(values_) > kWriteBehindBytes; }
 
@@ -422,29 +707,55 @@ QByteArray UserDefaults::bytesOf(const DataSource::Write& write)
 }
 
 QString UserDefaults::write(const QString& filePath, const QHash<QString, Value>& values, const Snapshots& sources,
-    const QJsonObject& unreadable)
+    const QJsonObject& unreadable, qint64 sequence)
 {
     QString reason;
     // A crash, a full disk or a failing device in the middle of a write must never leave a
     // truncated store: the old file is replaced only by a whole, synced new one.
     if (Paths::makePrivateFolder(QFileInfo(filePath).path(), &reason)
-        && signalry::AtomicFile::replace(filePath, fileBytes(values, sources, unreadable), &reason))
+        && signalry::AtomicFile::replace(filePath, fileBytes(values, sources, unreadable, sequence), &reason)
+        && (reportProgress(), sequence == 0 || syncFolder(filePath, &reason)))
         return {};
     return reason;
 }
 
-void UserDefaults::written(const QString& failure)
+void UserDefaults::written(const QString& failure, qint64 sequence)
 {
     if (!failure.isEmpty()) {
+        unjournaled_.unite(std::exchange(writing_, {}));
         saveFailedFor(failure);
-    } else if (!writeFailure_.isEmpty()) {
+        return;
+    }
+    writing_.clear();
+    fileSequence_ = sequence;
+    if (journal_ && journal_->size() > 0)
+        compactJournal(sequence);
+    if (!writeFailure_.isEmpty()) {
         writeFailure_.clear();
         retry_->stop();
         logLine(QStringLiteral("✅"), QStringLiteral("UserDefaults"), QStringLiteral("Wrote %1 again").arg(filePath_));
     }
 }
 
-QByteArray UserDefaults::fileBytes(const QHash<QString, Value>& values, const Snapshots& sources, const QJsonObject& unreadable)
+void UserDefaults::compactJournal(qint64 sequence)
+{
+    QString failure;
+    // Nothing was journaled while the file was written: the whole journal is in it.
+    if (sequence == lastSequence_ && journal_->truncate(0, &failure))
+        return;
+    const SettingsJournal::Contents contents = journal_->read(&failure);
+    QList<QByteArray> later;
+    for (const QByteArray& record : contents.records)
+        if (QJsonDocument::fromJson(record).object().value(kSequenceField).toInteger() > sequence)
+            later.append(record);
+    // Left as it is, the journal is only replayed past what the file holds.
+    if (failure.isEmpty() && (later.isEmpty() ? journal_->truncate(0, &failure) : journal_->replace(later, &failure)))
+        return;
+    warn(QStringLiteral("Could not empty %1: %2; its records the file holds are skipped at the next launch").arg(journalPath(), failure));
+}
+
+QByteArray UserDefaults::fileBytes(const QHash<QString, Value>& values, const Snapshots& sources, const QJsonObject& unreadable,
+    qint64 sequence)
 {
     // Written entry by entry rather than through one document: a long list held as data (tens
     // of megabytes) is Base64-encoded straight into the file's bytes, never held as text too.
@@ -459,34 +770,53 @@ QByteArray UserDefaults::fileBytes(const QHash<QString, Value>& values, const Sn
         bytes += JsonWriter::toBytes(key, true);
         bytes += ':';
         const auto found = values.constFind(key);
-        if (found == values.cend()) {
-            bytes += JsonWriter::toBytes(unreadable.value(key), true);
-        } else if (std::holds_alternative<QByteArray>(found.value()) || std::holds_alternative<Source>(found.value())) {
-            bytes += "{\"type\":\"data\",\"value\":\"";
-            Base64Appender base64(bytes);
-            if (const QByteArray* data = std::get_if<QByteArray>(&found.value()))
-                base64.append(*data);
-            else // called where it lies, not on a copy: it may let go of what it shares as it runs
-                sources.constFind(key).value()([&base64](QByteArrayView piece) { base64.append(piece); });
-            base64.finish();
-            bytes += "\"}";
-        } else {
-            const QJsonValue encoded = std::visit(
-                [](const auto& value) -> QJsonValue {
-                    using Type = std::decay_t<decltype(value)>;
-                    if constexpr (std::is_same_v<Type, double>)
-                        return encodeDouble(value);
-                    else if constexpr (std::is_same_v<Type, Source> || std::is_same_v<Type, QByteArray>)
-                        return {}; // written above
-                    else
-                        return JsonWriter::encode(value);
-                },
-                found.value());
-            bytes += JsonWriter::toBytes(QJsonObject{{kTypeKey, kTypeTags.at(found.value().index())}, {kValueKey, encoded}}, true);
-        }
+        const auto source = sources.constFind(key);
+        appendEntry(bytes, found != values.cend() ? &found.value() : nullptr, unreadable.value(key),
+            source != sources.cend() ? &source.value() : nullptr);
+    }
+    if (sequence > 0) {
+        // An ordinary integer entry to earlier versions, which keep it as it is.
+        if (bytes.size() > 1)
+            bytes += ',';
+        bytes += JsonWriter::toBytes(kJournalSequenceKey, true) + ':';
+        const Value last = sequence;
+        appendEntry(bytes, &last, {}, nullptr);
     }
     bytes += '}';
     return bytes;
+}
+
+void UserDefaults::appendEntry(QByteArray& bytes, const Value* value, const QJsonValue& unreadable, const DataSource::Write* source)
+{
+    if (!value) {
+        bytes += JsonWriter::toBytes(unreadable, true);
+    } else if (std::holds_alternative<QByteArray>(*value) || std::holds_alternative<Source>(*value)) {
+        bytes += "{\"type\":\"data\",\"value\":\"";
+        Base64Appender base64(bytes);
+        if (const QByteArray* data = std::get_if<QByteArray>(value)) {
+            base64.append(*data);
+        } else { // called where it lies, not on a copy: it may let go of what it shares as it runs
+            (*source)([&base64](QByteArrayView piece) {
+                base64.append(piece);
+                reportProgress();
+            });
+        }
+        base64.finish();
+        bytes += "\"}";
+    } else {
+        const QJsonValue encoded = std::visit(
+            [](const auto& typed) -> QJsonValue {
+                using Type = std::decay_t<decltype(typed)>;
+                if constexpr (std::is_same_v<Type, double>)
+                    return encodeDouble(typed);
+                else if constexpr (std::is_same_v<Type, Source> || std::is_same_v<Type, QByteArray>)
+                    return {}; // written above
+                else
+                    return JsonWriter::encode(typed);
+            },
+            *value);
+        bytes += JsonWriter::toBytes(QJsonObject{{kTypeKey, kTypeTags.at(value->index())}, {kValueKey, encoded}}, true);
+    }
 }
 
 void UserDefaults::saveFailedFor(const QString& reason)
@@ -495,7 +825,7 @@ void UserDefaults::saveFailedFor(const QString& reason)
         retry_ = new QTimer(this);
         retry_->setSingleShot(true);
         retry_->setInterval(kRetryMs);
-        connect(retry_, &QTimer::timeout, this, &UserDefaults::save);
+        connect(retry_, &QTimer::timeout, this, qOverload<>(&UserDefaults::save));
     }
     retry_->start();
     if (reason == writeFailure_)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/SettingsJournal.h"
 #include "foundation/WriteBehind.h"
 
 #include <QDateTime>
@@ -7,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 #include <functional>
@@ -26,7 +28,18 @@
 // and on destruction) waits for what is still to be written. A write that fails (a read-only
 // disk, a file where the folder goes) keeps the values in memory, is announced once per reason,
 // and is tried again every kRetryMs until it lands. A data value may be kept by its owner in a
-// form of its own (a DataSource), so that a long list is not held twice. Lives on the GUI thread.
+// form of its own (a DataSource), so that a long list is not held twice.
+//
+// A store that writes behind journals its changes instead: each change is one small record
+// appended and synced to "<domain>.json.journal" before the setter returns (a change to a long
+// list is the few elements it added or dropped, as its owner tells them), and the file is
+// rewritten from the values only now and then (the journal past a size, or no change for a
+// while), on the worker; the journal is emptied only after the new file is synced. A launch reads
+// the file, then replays the journal; a torn last record is dropped with a line. The file alone
+// always reads as earlier versions wrote it, and names the last record it holds, so a record is
+// never replayed twice. A file that cannot be read for a passing reason (no free descriptor, an
+// I/O error) or that is no file is left where it is and never written over in this session; one
+// found damaged, or unreadable by its mode, is moved aside. Lives on the GUI thread.
 class UserDefaults : public QObject {
     Q_OBJECT
 
@@ -46,6 +59,28 @@ public:
         virtual Write snapshot() const = 0;
         // Roughly the size of the bytes: a long value makes the store write behind.
         virtual qsizetype sizeHint() const = 0;
+
+        // For a value that is a JSON array: `removed` elements from `at` give way to `inserted`
+        // (each an element's compact JSON).
+        struct Splice {
+            qsizetype at = 0;
+            qsizetype removed = 0;
+            QList<QByteArray> inserted;
+        };
+        // The splices, applied in order, that make the value the store took last (taken()) into
+        // the value now; nothing when they are not known or too many (the store then writes the
+        // whole value). GUI thread.
+        virtual std::optional<QList<Splice>> changes() const { return std::nullopt; }
+        // The store took the value as it is now. GUI thread.
+        virtual void taken() const {}
+    };
+
+    // What a launch could not read: the file moved aside (where it is now), or left in place
+    // for a passing failure or because it is no file. Nothing is written over it this session.
+    struct ReadTrouble {
+        QString keptAt;
+        QString reason;
+        bool movedAside = false;
     };
 
     static inline const QString kStandardDomain = QStringLiteral("standard");
@@ -54,6 +89,14 @@ public:
     static constexpr qsizetype kWriteBehindBytes = 1 << 20;
     // Stored Base64 this long is decoded apart from the rest of the file.
     static constexpr qsizetype kLongDataBytes = 64 << 10;
+    // A journal record larger than this is a bulk change: the whole file is written instead.
+    static constexpr qsizetype kJournalRecordBytes = 64 << 10;
+    // The file is rewritten from the values once the journal is past this (or an eighth of the
+    // values, whichever is more), or when no change came for kCheckpointIdleMs.
+    static constexpr qsizetype kJournalBytes = 4 << 20;
+    static constexpr int kCheckpointIdleMs = 5 * 60 * 1000;
+    // The entry in the file naming the last journal record it holds.
+    static inline const QString kJournalSequenceKey = QStringLiteral("Quorvelle.journalSequence");
 
     // The standard domain, on disk.
     explicit UserDefaults(QObject* parent = nullptr);
@@ -66,6 +109,11 @@ public:
     const QString& domain() const { return domain_; }
     // The domain's file, also in memory (where it is never touched).
     const QString& filePath() const { return filePath_; }
+    QString journalPath() const { return filePath_ + QStringLiteral(".journal"); }
+    // Set when this launch could not read the file; the user is told.
+    const std::optional<ReadTrouble>& readTrouble() const { return readTrouble_; }
+    // Called from any thread while a write moves, so an exit waiting for it is not cut short.
+    static void setProgressListener(void (*listener)());
 
     // Readable entries only: an unreadable one reads as absent through every getter.
     bool contains(const QString& key) const { return values_.contains(key); }
@@ -112,7 +160,11 @@ public:
     bool hasUnsavedChanges() const { return !writeFailure_.isEmpty(); }
     // A write runs behind, or is waiting for the one that runs.
     bool isWriting() const { return writer_.isBusy(); }
-    // Waits for the write under way and writes any change made since, before returning.
+    // Rewrites the file from the values now (behind, when the store writes behind), so that the
+    // journal can be emptied.
+    void checkpoint();
+    // Waits for the write under way and writes any change made since that the journal does not
+    // hold, before returning.
     void flush();
 
 signals:
@@ -136,19 +188,35 @@ private:
     // when it holds none or the file is to be read whole.
     bool readLongDataApart(const QByteArray& bytes);
     void readEntry(const QString& key, const QJsonValue& entry);
-    void salvage(const QByteArray& bytes, const QString& reason);
+    // The number of entries kept.
+    qsizetype salvage(const QByteArray& bytes, const QString& reason);
     void moveAside(const QString& reason, qsizetype salvaged);
+    // Leaves the file where it is and never writes over it this session.
+    void keepInPlace(const QString& reason);
+    void readJournal();
+    void replay(const QList<QByteArray>& records);
+    // A change under `key`: journaled when the store writes behind, else written whole.
+    void save(const QString& key, const std::optional<QList<DataSource::Splice>>& splices = std::nullopt);
+    bool journal(const QString& key, const std::optional<QList<DataSource::Splice>>& splices);
+    void writeWhole(const QString& key);
     void save();
     bool writesBehind() const;
     // The bytes of the data values, roughly for those kept by their owners.
     static qsizetype dataSize(const QHash<QString, Value>& values);
     Snapshots snapshots() const;
     static QByteArray bytesOf(const DataSource::Write& write);
-    // Writes the values to the file; the reason it failed, or nothing.
+    // Writes the values to the file, with the last journal record they hold; the reason it
+    // failed, or nothing.
     static QString write(const QString& filePath, const QHash<QString, Value>& values, const Snapshots& sources,
-        const QJsonObject& unreadable);
-    static QByteArray fileBytes(const QHash<QString, Value>& values, const Snapshots& sources, const QJsonObject& unreadable);
-    void written(const QString& failure);
+        const QJsonObject& unreadable, qint64 sequence);
+    static QByteArray fileBytes(const QHash<QString, Value>& values, const Snapshots& sources, const QJsonObject& unreadable,
+        qint64 sequence);
+    // Appends the entry's JSON ({"type": ..., "value": ...}) for a value, or an unreadable one.
+    static void appendEntry(QByteArray& bytes, const Value* value, const QJsonValue& unreadable, const DataSource::Write* source);
+    // A write that holds the journal up to `sequence` ended.
+    void written(const QString& failure, qint64 sequence);
+    // Drops the records the file now holds.
+    void compactJournal(qint64 sequence);
     void saveFailedFor(const QString& reason);
 
     QString domain_;
@@ -165,5 +233,19 @@ private:
     // Why the last write failed; empty once a write landed.
     QString writeFailure_;
     QTimer* retry_ = nullptr;
+    std::optional<ReadTrouble> readTrouble_;
+    // Present while the store is on disk.
+    std::unique_ptr<SettingsJournal> journal_;
+    // The last journal record the file holds, and the last one written.
+    qint64 fileSequence_ = 0;
+    qint64 lastSequence_ = 0;
+    // Keys changed since the last whole write and not journaled: a later change to one of them
+    // is not journaled either (it would be replayed on the old value) until a write holds it.
+    QSet<QString> unjournaled_;
+    // The same, for the write under way.
+    QSet<QString> writing_;
+    // The journal's own trouble, told once.
+    QString journalFailure_;
+    QTimer* idle_ = nullptr;
     WriteBehind writer_;
 };

@@ -31,6 +31,8 @@ public:
     // A write runs, or is asked for.
     bool isBusy() const { return running_ || pending_; }
     void flush();
+    // The write asked for is not needed after all (what it would save is saved elsewhere).
+    void forgetPending() { pending_ = false; }
 
 private:
     void start();

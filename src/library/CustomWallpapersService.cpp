@@ -7,8 +7,11 @@
 #include "foundation/UserDefaults.h"
 #include "library/PersonalWallpaperList.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 
 namespace {
 const QString kType = QStringLiteral("CustomWallpapersService");
@@ -21,6 +24,7 @@ CustomWallpapersService::CustomWallpapersService(QObject* parent)
 
 CustomWallpapersService::CustomWallpapersService(UserDefaults& defaults, QString applicationSupport, QObject* parent)
     : QObject(parent)
+    , defaults_(defaults)
     , applicationSupport_(std::move(applicationSupport))
     , list_(std::make_unique<PersonalWallpaperList>(defaults, kCustomWallpapersKey,
           StoredList::Lines{kType, QStringLiteral("📁"), QStringLiteral("custom wallpapers"),
@@ -93,6 +97,44 @@ void CustomWallpapersService::removeUnfinishedImports() const
         if (!CacheFolder::hasExtension(entry, u"part") || !CacheFolder::removeEntry(entry))
             continue;
         log(QStringLiteral("🗑️"), QStringLiteral("Removed an unfinished import: ") + entry.fileName());
+    }
+}
+
+void CustomWallpapersService::removeOrphanedVideos() const
+{
+    if (!knowsFolder())
+        return;
+    // Longer than any gap between another copy's rename and its record reaching the disk.
+    constexpr qint64 kSettlingSeconds = 10 * 60;
+    static const QRegularExpression finalName(QStringLiteral("^[0-9]+\\.mp4$"));
+    const QDir folder(folderPath());
+    // A record names its key's file, and the files its addresses point at.
+    QSet<QString> named;
+    const auto name = [&named](const QString& path) { named.insert(QFileInfo(path).absoluteFilePath()); };
+    for (const WallpaperModel& wallpaper : list_->records()) {
+        name(folder.filePath(QString::number(*wallpaper.key) + QStringLiteral(".mp4")));
+        for (const std::optional<WebAddress>* address : {&wallpaper.masterUrl, &wallpaper.videoUrl,
+                 &wallpaper.previewhdUrl, &wallpaper.imageUrl, &wallpaper.posterUrl}) {
+            if (*address && (*address)->isLocalFile())
+                name((*address)->toLocalFile());
+        }
+    }
+    const QDateTime settled = QDateTime::currentDateTimeUtc().addSecs(-kSettlingSeconds);
+    QList<QFileInfo> orphans;
+    for (const QFileInfo& entry : CacheFolder::entries(folder.path())) {
+        if (entry.isFile() && finalName.match(entry.fileName()).hasMatch() && !named.contains(entry.absoluteFilePath())
+            && entry.lastModified().toUTC() < settled)
+            orphans.append(entry);
+    }
+    if (orphans.isEmpty())
+        return;
+    if (list_->isIncomplete() || defaults_.hasDamagedCopies()) {
+        log(QStringLiteral("⚠️"), QStringLiteral("Kept %1 video(s) no wallpaper names: the stored list may be missing some").arg(orphans.size()));
+        return;
+    }
+    for (const QFileInfo& entry : orphans) {
+        if (CacheFolder::removeEntry(entry))
+            log(QStringLiteral("🗑️"), QStringLiteral("Removed a video no wallpaper names: ") + entry.fileName());
     }
 }
 

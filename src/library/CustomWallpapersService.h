@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <memory>
+#include <stop_token>
 
 class PersonalWallpaperList;
 class UserDefaults;
@@ -52,6 +53,18 @@ public:
     // Removes the unfinished copies (".part") an import cut short by a kill left in the folder;
     // run at launch, before any import starts.
     void removeUnfinishedImports() const;
+    // Removes the videos under a final name ("<digits>.mp4") that no record names: an earlier
+    // version could leave them when it ended during an import. While the stored list may lack
+    // records (one could not be read, a damaged store was set aside) nothing goes, as the files
+    // of records kept in a backup are still the user's; nor does a video changed in the last
+    // minutes, which another running copy may have just named and not yet recorded. Run at launch.
+    void removeOrphanedVideos() const;
+
+    // The application is ending: copies into the folder stop at their next block, and none
+    // becomes a video from now on. Imports read it from any thread.
+    void stopImports() { importsStop_.request_stop(); }
+    bool importsStopped() const { return importsStop_.stop_requested(); }
+    std::stop_token importsStopToken() const { return importsStop_.get_token(); }
 
 signals:
     void customWallpapersChanged();
@@ -62,6 +75,8 @@ private:
     int deleteVideos(const QList<qint64>& keys);
     void log(const QString& emoji, const QString& message) const;
 
+    UserDefaults& defaults_;
     const QString applicationSupport_;
     std::unique_ptr<PersonalWallpaperList> list_;
+    std::stop_source importsStop_;
 };

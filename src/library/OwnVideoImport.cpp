@@ -12,10 +12,11 @@
 #include "platform/FileError.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <stop_token>
 
 namespace {
 constexpr qint64 kFirstKey = 1'000'000'000;
@@ -39,38 +40,59 @@ qint64 OwnVideoImport::drawKey(const std::function<bool(qint64)>& taken)
 QString OwnVideoImport::folder() const { return store_.folderPath(); }
 
 namespace {
-// The copy on a worker: into a staging name, flushed and renamed once complete.
-QCoro::Task<> copyOnWorker(QString sourcePath, QString destination, std::shared_ptr<ImportProgress> progress)
+// The copy on a worker: into the staging name, private and flushed to disk, so that what remains
+// on the GUI thread is a rename. Between blocks it stops for the user (`progress`) and for the
+// application's end (`stop`).
+QCoro::Task<> copyOnWorker(QString sourcePath, std::shared_ptr<StagedFile> staged,
+    std::shared_ptr<ImportProgress> progress, std::stop_token stop)
 {
-    return awaitWork(QtConcurrent::run([sourcePath, destination, progress] {
+    auto work = [sourcePath, staged, progress, stop] {
         if (!QFileInfo(sourcePath).isFile())
             throw FileError(sourcePath, QStringLiteral("The file does not exist or is not a file."));
-        const QString folderPath = QFileInfo(destination).path();
+        const QString folderPath = QFileInfo(staged->destination()).path();
         QString reason;
         if (!Paths::makePrivateFolder(folderPath, &reason))
             throw FileError(folderPath, QStringLiteral("The folder cannot be created: ") + reason);
-        StagedFile staged(destination);
-        StagedFile::CopyProgress onBlock;
-        if (progress)
-            onBlock = [&progress](qint64 copied, qint64 total) { return progress->report(copied, total); };
-        staged.copyFrom(sourcePath, onBlock);
+        const StagedFile::CopyProgress onBlock = [&progress, &stop](qint64 copied, qint64 total) {
+            const bool wanted = !progress || progress->report(copied, total);
+            return wanted && !stop.stop_requested();
+        };
+        staged->copyFrom(sourcePath, onBlock);
         // The user's own videos are nobody else's to read.
-        Paths::makePrivateFile(staged.stagingPath());
-        staged.commit();
-    }));
+        Paths::makePrivateFile(staged->stagingPath());
+        staged->sync();
+    };
+    return awaitWork(QtConcurrent::run(work));
 }
 } // namespace
+
+void OwnVideoImport::throwIfStopped(const ImportProgress* progress) const
+{
+    if ((progress && progress->isCancelled()) || store_.importsStopped())
+        throw CancelledError();
+}
+
+void OwnVideoImport::keep(StagedFile& staged, const WallpaperModel& record, const ImportProgress* progress)
+{
+    // The Stop the user sees is honoured up to here: once the record is written it is withdrawn
+    // in the same turn of the event loop.
+    throwIfStopped(progress);
+    staged.commit();
+    store_.addCustomWallpaper(record);
+}
 
 QCoro::Task<OwnVideoImport::Copied> OwnVideoImport::copyIn(QString sourcePath, qint64 key, std::shared_ptr<ImportProgress> progress)
 {
     if (!store_.knowsFolder())
         throw MessageError(QStringLiteral("Could not access Application Support directory"));
-    Copied copied{QDir(folder()).filePath(fileName(key)), {}, {}};
+    // Nothing new starts once the application ends.
+    throwIfStopped(nullptr);
+    Copied copied{std::make_shared<StagedFile>(QDir(folder()).filePath(fileName(key))), {}, {}};
     // Started first: the task runs up to its worker at once.
     QCoro::Task<OwnVideoFacts> reading = OwnVideoFacts::read(sourcePath, media_);
     std::exception_ptr copyFailure;
     try {
-        co_await copyOnWorker(sourcePath, copied.path, std::move(progress));
+        co_await copyOnWorker(sourcePath, copied.staged, std::move(progress), store_.importsStopToken());
     } catch (...) {
         copyFailure = std::current_exception();
     }
@@ -94,20 +116,17 @@ QCoro::Task<WallpaperModel> OwnVideoImport::importForPersonalUse(QString sourceP
         const qint64 key = drawKey([&](qint64 candidate) {
             return listed.contains(candidate) || QFileInfo::exists(videos.filePath(fileName(candidate)));
         });
-        Copied copied = co_await copyIn(sourcePath, key, std::move(progress));
+        Copied copied = co_await copyIn(sourcePath, key, progress);
+        throwIfStopped(progress.get());
         // What FFmpeg cannot open as an MPEG-4 video would only be a blank card that never plays.
-        try {
-            if (copied.factsFailure)
-                std::rethrow_exception(copied.factsFailure);
-            if (const std::optional<QString> refusal = copied.facts.refusal())
-                throw MessageError(*refusal);
-        } catch (...) {
-            QFile::remove(copied.path);
-            throw;
-        }
+        if (copied.factsFailure)
+            std::rethrow_exception(copied.factsFailure);
+        if (const std::optional<QString> refusal = copied.facts.refusal())
+            throw MessageError(*refusal);
         const QString title = OwnVideoFacts::wallpaperTitle(QFileInfo(sourcePath).fileName());
-        WallpaperModel record = copied.facts.record(QUrl::fromLocalFile(copied.path), key, title, QStringLiteral("Custom"));
-        store_.addCustomWallpaper(record);
+        const QUrl file = QUrl::fromLocalFile(copied.staged->destination());
+        WallpaperModel record = copied.facts.record(file, key, title, QStringLiteral("Custom"));
+        keep(*copied.staged, record, progress.get());
         logLine(QStringLiteral("✅"), type, QStringLiteral("Personal use wallpaper added: ") + title);
         co_return record;
     } catch (const CancelledError&) {
@@ -122,21 +141,18 @@ QCoro::Task<WallpaperModel> OwnVideoImport::importForPersonalUse(QString sourceP
 QCoro::Task<WallpaperModel> OwnVideoImport::keepUploadedCopy(QString sourcePath, qint64 key, QString title, QString category)
 {
     const QString type = QStringLiteral("FullScreenView");
-    QString copy;
     try {
         const Copied copied = co_await copyIn(sourcePath, key);
-        copy = copied.path;
         if (copied.factsFailure)
             std::rethrow_exception(copied.factsFailure);
         if (!copied.facts.durationText())
             throw MessageError(QStringLiteral("The video does not state a usable duration."));
-        WallpaperModel record = copied.facts.record(QUrl::fromLocalFile(copy), key, title, category);
-        store_.addCustomWallpaper(record);
+        const QUrl file = QUrl::fromLocalFile(copied.staged->destination());
+        WallpaperModel record = copied.facts.record(file, key, title, category);
+        keep(*copied.staged, record, nullptr);
         logLine(QStringLiteral("✅"), type, QStringLiteral("Custom wallpaper processed and saved"));
         co_return record;
     } catch (const std::exception& error) {
-        if (!copy.isEmpty())
-            QFile::remove(copy);
         logLine(QStringLiteral("❌"), type, QStringLiteral("Failed to process custom wallpaper: ") + describeError(error));
         throw;
     }

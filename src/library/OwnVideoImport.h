@@ -13,11 +13,15 @@
 class CustomWallpapersService;
 class ImportProgress;
 class MediaTools;
+class StagedFile;
 
 // Copies a user's video into the own-videos folder ("Quorvelle/custom" under Application
 // Support) as "<key>.mp4", describes the copy and puts the record at the front of the own
-// wallpapers. The copy runs on a worker into a staging name that is renamed only once complete,
-// so the folder never holds half a video and a failed copy leaves nothing behind. GUI thread.
+// wallpapers. The copy runs on a worker into a staging name and is flushed there; the rename to
+// its final name and the record are one step on the GUI thread, so the folder never holds half a
+// video, nor a video without its record, and a failed or stopped copy leaves nothing behind.
+// The store's stopImports() (the application's end) stops every copy as the user's Stop does.
+// GUI thread.
 class OwnVideoImport {
 public:
     OwnVideoImport(CustomWallpapersService& store, const MediaTools& media);
@@ -27,12 +31,13 @@ public:
     // refused and its copy removed; a length the video does not state falls back to "0:00s".
     // Logs the outcome under CustomView; throws FileError, MediaError or MessageError.
     // `progress`, when given, follows the copy and may stop it: the import then throws
-    // CancelledError and leaves nothing behind.
+    // CancelledError and leaves nothing behind. A stop asked at any time before the record is
+    // written is honoured, even once the last block is copied.
     QCoro::Task<WallpaperModel> importForPersonalUse(QString sourcePath, std::shared_ptr<ImportProgress> progress = {});
 
     // The local copy of a video just sent to the community, under the key the catalogue
     // reserved (replacing a file of that name). Throws when the copy or its facts cannot be had;
-    // the copy is then removed again. Logs under FullScreenView.
+    // the file of that name stays as it was. Logs under FullScreenView.
     QCoro::Task<WallpaperModel> keepUploadedCopy(QString sourcePath, qint64 key, QString title, QString category);
 
     // The key drawn for a personal-use video: 1 000 000 000 to 9 999 999 999, drawn again while
@@ -41,13 +46,17 @@ public:
 
 private:
     struct Copied {
-        QString path;
+        std::shared_ptr<StagedFile> staged; // complete and flushed, under its staging name
         OwnVideoFacts facts;
         std::exception_ptr factsFailure; // why the facts could not be read, if they could not
     };
     // The complete copy, with the facts read from the source while the copy runs (the same
     // bytes), so the probe adds no time of its own. A failed copy throws; failed facts do not.
     QCoro::Task<Copied> copyIn(QString sourcePath, qint64 key, std::shared_ptr<ImportProgress> progress = {});
+    // Throws CancelledError when the user or the application's end stopped the import.
+    void throwIfStopped(const ImportProgress* progress) const;
+    // Gives the copy its final name and stores its record, with no suspension between them.
+    void keep(StagedFile& staged, const WallpaperModel& record, const ImportProgress* progress);
     QString folder() const;
 
     CustomWallpapersService& store_;

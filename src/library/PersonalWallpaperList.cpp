@@ -1,5 +1,7 @@
 #include "library/PersonalWallpaperList.h"
 
+#include "foundation/KeyedListDiff.h"
+
 #include <QJsonObject>
 #include <QSet>
 #include <QtConcurrent/QtConcurrentRun>
@@ -116,6 +118,46 @@ qsizetype PersonalWallpaperList::Entries::sizeHint() const
     return order.size() * kRecordBytes;
 }
 
+QList<qint64> PersonalWallpaperList::Entries::storedKeys() const
+{
+    // Every listed key has its record and the reverse, between steps: the order itself, shared.
+    if (records.size() == order.size())
+        return order;
+    QList<qint64> keys;
+    keys.reserve(order.size());
+    for (const qint64 key : order)
+        if (records.contains(key))
+            keys.append(key);
+    return keys;
+}
+
+std::optional<QList<UserDefaults::DataSource::Splice>> PersonalWallpaperList::Entries::changes() const
+{
+    // More than this many records at once is a bulk change, written whole.
+    constexpr qsizetype kMostRecords = 32;
+    if (!takenOrder)
+        return std::nullopt;
+    readKeys = storedKeys();
+    const std::optional<QList<KeyedListDiff::Splice>> splices = KeyedListDiff::splices(*takenOrder, *readKeys, changed, kMostRecords);
+    if (!splices)
+        return std::nullopt;
+    QList<Splice> result;
+    for (const KeyedListDiff::Splice& splice : *splices) {
+        QList<QByteArray> inserted;
+        for (const qint64 key : splice.inserted)
+            inserted.append(StoredList::encodeRecord(records.value(key)));
+        result.append({splice.at, splice.removed, inserted});
+    }
+    return result;
+}
+
+void PersonalWallpaperList::Entries::taken() const
+{
+    // The store takes the value right after reading its changes: the keys read then are these.
+    takenOrder = readKeys ? *std::exchange(readKeys, std::nullopt) : storedKeys();
+    changed.clear();
+}
+
 bool PersonalWallpaperList::removeFromOrder(qint64 key) { return entries_->order.removeAll(key) > 0; }
 
 void PersonalWallpaperList::insertAtFront(qint64 key) { entries_->order.prepend(key); }
@@ -138,6 +180,7 @@ bool PersonalWallpaperList::put(const WallpaperModel& wallpaper)
     if (found != entries_->records.cend() && found.value().toJson() == wallpaper.toJson())
         return false;
     entries_->records.insert(key, wallpaper);
+    entries_->changed.insert(key);
     return true;
 }
 

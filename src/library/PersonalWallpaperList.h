@@ -5,6 +5,7 @@
 
 #include <QFuture>
 #include <QList>
+#include <QSet>
 
 #include <limits>
 #include <memory>
@@ -37,6 +38,8 @@ public:
     // readable is stored, with its line), and takeIn() adds what it found to the list.
     std::optional<QFuture<Decoded>> decodeOnWorker();
     void takeIn(Decoded decoded, qsizetype keepAtMost = kUnlimited);
+    // The load left something out (a stored value that cannot be read, a skipped record).
+    bool isIncomplete() const { return stored_.isIncomplete(); }
     // Stores the list as it is now; the store writes it when it writes its file.
     void save();
     // What the store writes the list from.
@@ -61,8 +64,19 @@ private:
         WallpapersByKey records;
         QList<qint64> order;
 
+        // The keys as the store took them, and those whose record changed since: a like or an
+        // unlike reaches the store as the one record it adds or drops.
+        mutable std::optional<QList<qint64>> takenOrder;
+        mutable QSet<qint64> changed;
+        // The keys changes() last read, which taken() takes when nothing changed since.
+        mutable std::optional<QList<qint64>> readKeys;
+
         Write snapshot() const override;
         qsizetype sizeHint() const override;
+        std::optional<QList<Splice>> changes() const override;
+        void taken() const override;
+        // The keys of the stored records, in stored order.
+        QList<qint64> storedKeys() const;
     };
 
     static QList<WallpaperModel> inOrder(const WallpapersByKey& records, const QList<qint64>& order);

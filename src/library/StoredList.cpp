@@ -1,5 +1,6 @@
 #include "library/StoredList.h"
 
+#include "foundation/JsonArraySplicer.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 
@@ -81,62 +82,13 @@ QList<std::pair<qsizetype, qsizetype>> StoredList::chunks(qsizetype count)
 
 std::optional<QList<std::pair<qsizetype, qsizetype>>> StoredList::objectRanges(const QByteArray& text)
 {
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-    qsizetype at = 0;
-    const auto skipSpace = [&] {
-        while (at < text.size() && isSpace(text.at(at)))
-            ++at;
-    };
-    skipSpace();
-    if (at == text.size() || text.at(at) != '[')
+    std::optional<QList<std::pair<qsizetype, qsizetype>>> elements = JsonArraySplicer::elementRanges(text);
+    if (!elements)
         return std::nullopt;
-    ++at;
-    skipSpace();
-    QList<std::pair<qsizetype, qsizetype>> objects;
-    if (at < text.size() && text.at(at) == ']') {
-        ++at;
-        skipSpace();
-        return at == text.size() ? std::optional(objects) : std::nullopt;
-    }
-    while (at < text.size()) {
-        if (text.at(at) != '{')
+    for (const auto& [begin, size] : *elements)
+        if (text.at(begin) != '{' || text.at(begin + size - 1) != '}')
             return std::nullopt;
-        const qsizetype begin = at;
-        int depth = 0;
-        bool inString = false;
-        for (; at < text.size(); ++at) {
-            const char c = text.at(at);
-            if (inString) {
-                if (c == '\\')
-                    ++at; // the escaped character never ends the string
-                else if (c == '"')
-                    inString = false;
-            } else if (c == '"') {
-                inString = true;
-            } else if (c == '{' || c == '[') {
-                ++depth;
-            } else if ((c == '}' || c == ']') && --depth == 0) {
-                break;
-            }
-        }
-        if (at >= text.size() || text.at(at) != '}')
-            return std::nullopt;
-        ++at;
-        objects.append({begin, at - begin});
-        skipSpace();
-        if (at == text.size())
-            return std::nullopt;
-        if (text.at(at) == ']') {
-            ++at;
-            skipSpace();
-            return at == text.size() ? std::optional(objects) : std::nullopt;
-        }
-        if (text.at(at) != ',')
-            return std::nullopt;
-        ++at;
-        skipSpace();
-    }
-    return std::nullopt;
+    return elements;
 }
 
 std::optional<QByteArray> StoredList::storedData()

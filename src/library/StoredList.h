@@ -148,7 +148,7 @@ public:
         for (const auto& record : records) {
             if (written > 0)
                 piece += ',';
-            piece += JsonWriter::toBytes(record.toJson());
+            piece += encodeRecord(record);
             if (++written % kRecordsPerPiece == 0) {
                 append(piece);
                 piece.clear();
@@ -156,6 +156,12 @@ public:
         }
         piece += ']';
         append(piece);
+    }
+    // One record as it stands in the stored array.
+    template <typename Record>
+    static QByteArray encodeRecord(const Record& record)
+    {
+        return JsonWriter::toBytes(record.toJson());
     }
     template <typename Records>
     static QByteArray encode(const Records& records)

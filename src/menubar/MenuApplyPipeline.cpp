@@ -31,11 +31,12 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
     try {
         // Checked before anything on screen is touched: a broken file never replaces the wallpaper.
         file = co_await localVideoFile(request, run);
-        if (run.isOvertaken()) {
+        if (run.isOvertakenEverywhere()) {
             run.logOvertaken(request.key);
             co_return;
         }
-        HomeScreenWallpaperEngine::shared().start(file, request.key);
+        // Displays chosen for since the click keep their newer choice.
+        HomeScreenWallpaperEngine::shared().land(file, request.key, run.claim());
     } catch (const std::exception& error) {
         logLine(QStringLiteral("❌ Failed to apply wallpaper from menu: ") + describeError(error));
         run.updateMessage(QCoreApplication::translate("MenuBarManager", "Failed to apply wallpaper"));
@@ -50,9 +51,12 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
     }
     RecentsWallpapersService::shared().addWallpaper(request.wallpaper);
 
+    // The still picture and the lock screen are shared by every display: a newer choice for one
+    // of them sets them.
+    const bool ownsEveryDisplay = run.ownsEveryDisplay();
     // Read once: a switch flipped halfway through takes effect at the next run.
     const bool lockScreenOn = LockScreenService::shared().isEnabled();
-    if (!lockScreenOn) {
+    if (ownsEveryDisplay && !lockScreenOn) {
         std::optional<QString> failure;
         try {
             co_await StaticWallpaperService::shared().setStaticWallpaper(file);
@@ -66,7 +70,7 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
     }
     run.updateMessage(QCoreApplication::translate("MenuBarManager", "Wallpaper applied"));
     run.updateProgress(1.0);
-    if (!lockScreenOn) {
+    if (!ownsEveryDisplay || !lockScreenOn) {
         run.hideToast(2);
         logApplied(request.key);
         co_return;
@@ -102,7 +106,7 @@ QCoro::Task<> MenuApplyPipeline::installLockScreen(Request request, QUrl file, M
         co_await manager->delays().sleep(kLockScreenPauseMs, neverStopped);
     }
     // A newer choice owns the lock screen now: installing this one after it would undo it.
-    if (run.isOvertaken()) {
+    if (run.isOvertaken() || !run.ownsEveryDisplay()) {
         run.logOvertaken(key);
         co_return;
     }

@@ -1,5 +1,6 @@
 #include "menubar/MenuPipelineRun.h"
 
+#include "engine/HomeScreenWallpaperEngine.h"
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
 #include "menubar/MenuBarManager.h"
@@ -12,12 +13,18 @@
 #include <memory>
 #include <typeinfo>
 
-MenuPipelineRun::MenuPipelineRun(QPointer<MenuBarManager> manager, QPointer<NotificationManager> toast, quint64 ticket)
-    : manager_(std::move(manager)), toast_(std::move(toast)), ticket_(ticket), shownToast_(std::make_shared<quint64>(0))
+MenuPipelineRun::MenuPipelineRun(QPointer<MenuBarManager> manager, QPointer<NotificationManager> toast, quint64 ticket,
+                                 DesktopClaim claim)
+    : manager_(std::move(manager)), toast_(std::move(toast)), ticket_(ticket), claim_(std::move(claim)),
+      shownToast_(std::make_shared<quint64>(0))
 {
 }
 
 bool MenuPipelineRun::isOvertaken() const { return !manager_ || !manager_->isLatestRun(ticket_); }
+
+bool MenuPipelineRun::isOvertakenEverywhere() const { return !manager_ || !HomeScreenWallpaperEngine::shared().holdsAny(claim_); }
+
+bool MenuPipelineRun::ownsEveryDisplay() const { return manager_ && HomeScreenWallpaperEngine::shared().holdsAll(claim_); }
 
 void MenuPipelineRun::reportFailure(const QString& summary, const std::exception& error) const
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/DesktopClaim.h"
+
 #include <QPointer>
 #include <QString>
 
@@ -10,19 +12,26 @@ class MenuBarManager;
 class NotificationManager;
 
 // One run of a tray-menu pipeline (re-apply, apply of a recent wallpaper): its place among the
-// runs and the in-app toast it reports in. Runs may overlap; the newest one started owns the
-// desktop and the toast, and an older run that is overtaken changes neither any more, so a slow
-// download for an earlier choice never replaces a later one; nor does the run write into a toast
-// that someone else showed after its own. A value copied into the run's task.
+// runs, its claim on every display and the in-app toast it reports in. Runs may overlap; the
+// newest run started owns the toast, and the newest choice of each display (from the tray or any
+// other surface) owns that display, so a slow download for an earlier choice never replaces a
+// later one; nor does the run write into a toast that someone else showed after its own. A value
+// copied into the run's task.
 // GUI thread.
 class MenuPipelineRun {
 public:
-    MenuPipelineRun(QPointer<MenuBarManager> manager, QPointer<NotificationManager> toast, quint64 ticket);
+    MenuPipelineRun(QPointer<MenuBarManager> manager, QPointer<NotificationManager> toast, quint64 ticket, DesktopClaim claim);
 
     MenuBarManager* manager() const { return manager_; }
     quint64 ticket() const { return ticket_; }
+    const DesktopClaim& claim() const { return claim_; }
     // A newer run began, or the manager is gone.
     bool isOvertaken() const;
+    // Every display was chosen for since the run began (from any surface), or the manager is gone.
+    bool isOvertakenEverywhere() const;
+    // No display was chosen for since the run began: the still picture and the lock screen,
+    // shared by every display, are still the run's to set.
+    bool ownsEveryDisplay() const;
     // Logs that the run ends early because a newer one began.
     void logOvertaken(qint64 key) const;
 
@@ -45,6 +54,7 @@ private:
     QPointer<MenuBarManager> manager_;
     QPointer<NotificationManager> toast_;
     quint64 ticket_;
+    DesktopClaim claim_;
     // The toast this run opened last (shared by the copies of the run); 0 before it opened one.
     std::shared_ptr<quint64> shownToast_;
 };

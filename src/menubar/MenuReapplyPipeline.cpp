@@ -59,20 +59,21 @@ QCoro::Task<> MenuReapplyPipeline::run(Request request, MenuPipelineRun run)
         fail(error, run);
         co_return;
     }
-    if (run.isOvertaken()) {
+    if (run.isOvertakenEverywhere()) {
         run.logOvertaken(request.key);
         co_return;
     }
 
     HomeScreenWallpaperEngine& engine = HomeScreenWallpaperEngine::shared();
+    // Landing replaces what plays on every display the run still owns; displays chosen for since
+    // the click keep their newer choice.
     log(QStringLiteral("🛑"), QStringLiteral("Step 2: Stopping wallpaper engine"));
-    engine.stopAll();
     log(QStringLiteral("✅"), QStringLiteral("Wallpaper engine stopped"));
     log(QStringLiteral("🔄"), QStringLiteral("Step 5: Restarting wallpaper engine for home screen"));
     run.updateMessage(QCoreApplication::translate("MenuBarManager", "Applying Home Screen"));
     run.updateProgress(0.6);
     try {
-        engine.start(file, request.key);
+        engine.land(file, request.key, run.claim());
     } catch (const std::exception& error) {
         fail(error, run);
         co_return;
@@ -86,7 +87,9 @@ QCoro::Task<> MenuReapplyPipeline::run(Request request, MenuPipelineRun run)
     log(QStringLiteral("✅"), QStringLiteral("Menu bar state updated"));
     run.updateProgress(0.7);
 
-    co_await renewStillOrLockScreen(file, run);
+    // Shared by every display: a newer choice for one of them sets them.
+    if (run.ownsEveryDisplay())
+        co_await renewStillOrLockScreen(file, run);
 
     run.updateMessage(QCoreApplication::translate("MenuBarManager", "Wallpaper reapplied"));
     run.hideToast(2);

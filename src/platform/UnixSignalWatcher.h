@@ -24,8 +24,9 @@ public:
         unsigned graceSeconds = kDefaultGraceSeconds);
     ~UnixSignalWatcher() override;
 
-    // A step of the exit ended: once a signal came, its deadline starts again from now (within
-    // the longest exit). Nothing before a signal. GUI thread.
+    // A step of the exit ended, or a write of it moved on: once a signal came, its deadline
+    // starts again from now (within the longest exit). Nothing before a signal. Any thread, so
+    // that a write the GUI thread waits for keeps the exit alive while it moves.
     static void extendDeadline();
 
 Q_SIGNALS:

@@ -82,7 +82,9 @@ QByteArray authoritiesFile()
 // is cancelled). Both run here instead of on the GUI thread, on at most two threads: the players
 // of a page that closes are let go together, and a thread for each would outnumber the players
 // left. The threads end a second after the last teardown instead of idling for Qt's 30 s. The
-// application waits for the teardowns as it ends, before the libraries' own statics go.
+// program's end waits a moment for them (waitForTeardowns) and otherwise ends without them;
+// whatever is still running when Qt's application goes is waited for, before the libraries' own
+// statics go.
 constexpr int kTeardownThreads = 2;
 constexpr int kTeardownIdleMs = 1000;
 
@@ -132,6 +134,8 @@ VideoPlayer::~VideoPlayer()
 #endif
     });
 }
+
+bool VideoPlayer::waitForTeardowns(int ms) { return teardownPool().waitForDone(ms); }
 
 bool VideoPlayer::startCore()
 {

@@ -56,6 +56,11 @@ public:
     // playing, none while paused beyond a redraw after a resize.
     quint64 frameCount() const { return frameCount_; }
 
+    // Waits up to `ms` for the players let go so far to finish their teardown (libmpv's end runs
+    // behind, off the GUI thread); false while one is still under way, as one can be for
+    // seconds while libmpv probes a stream that never ends. GUI thread.
+    static bool waitForTeardowns(int ms);
+
 Q_SIGNALS:
     void frameReady();
     // The first frame of the current video is available; once per load().

@@ -10,6 +10,8 @@ DeepLinkWallpaperService& DeepLinkWallpaperService::shared() { return Shared<Dee
 
 void DeepLinkWallpaperService::setPendingWallpaper(std::optional<WallpaperModel> wallpaper)
 {
+    if (wallpaper)
+        linkOpening_ = wallpaper->key;
     postToMain([self = QPointer<DeepLinkWallpaperService>(this), wallpaper = std::move(wallpaper)] {
         if (self)
             self->setPendingWallpaperNow(wallpaper);
@@ -21,4 +23,15 @@ void DeepLinkWallpaperService::setPendingWallpaperNow(std::optional<WallpaperMod
     // Records are equal by their id, and each link builds a new one.
     if (assignChanged(pendingWallpaper_, std::move(wallpaper)))
         Q_EMIT pendingWallpaperChanged();
+}
+
+void DeepLinkWallpaperService::setShownWallpaper(std::optional<qint64> key)
+{
+    shownKey_ = key;
+    if (!key)
+        return;
+    if (key == linkOpening_)
+        linkOpening_.reset();
+    else
+        ++userOpenings_;
 }

@@ -8,8 +8,9 @@
 #include <optional>
 
 // The inbox of catalogue wallpapers that links asked to open: holds the one the root view has
-// not taken yet. The root view takes it and sets it back to nothing. GUI thread; one shared
-// instance kept until exit.
+// not taken yet. The root view takes it and sets it back to nothing, and tells which wallpaper
+// page it shows, so links can tell what the user opened in the app from what a link opened.
+// GUI thread; one shared instance kept until exit.
 class DeepLinkWallpaperService : public QObject {
     Q_OBJECT
     Q_PROPERTY(std::optional<WallpaperModel> pendingWallpaper READ pendingWallpaper WRITE setPendingWallpaperNow
@@ -26,9 +27,21 @@ public:
     // Assigns at once: the root view taking (clearing) the value.
     void setPendingWallpaperNow(std::optional<WallpaperModel> wallpaper);
 
+    // The root view's wallpaper page: the key it shows, or nothing once it closed.
+    void setShownWallpaper(std::optional<qint64> key);
+    std::optional<qint64> shownKey() const { return shownKey_; }
+    // Shown, or on its way from a link to the window.
+    bool isShowingOrOpening(qint64 key) const { return shownKey_ == key || linkOpening_ == key; }
+    // How often the user opened a wallpaper page in the app by other means than a link.
+    quint64 userOpenings() const { return userOpenings_; }
+
 Q_SIGNALS:
     void pendingWallpaperChanged();
 
 private:
     std::optional<WallpaperModel> pendingWallpaper_;
+    std::optional<qint64> shownKey_;
+    // The key a link put in the inbox, until its page shows.
+    std::optional<qint64> linkOpening_;
+    quint64 userOpenings_ = 0;
 };

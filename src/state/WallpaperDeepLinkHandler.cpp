@@ -10,6 +10,7 @@
 #include "state/DeepLink.h"
 #include "state/DeepLinkWallpaperService.h"
 #include "state/GravelnookDeepLinkService.h"
+#include "state/NotificationManager.h"
 #include "state/SingleFlight.h"
 
 
@@ -39,17 +40,19 @@ QString escaped(const QString& link)
 
 WallpaperDeepLinkHandler::WallpaperDeepLinkHandler(QObject* parent)
     : WallpaperDeepLinkHandler(AppStore::shared(), APIService::shared(), DeepLinkWallpaperService::shared(),
-          GravelnookDeepLinkService::shared(), Delays::real(), parent)
+          GravelnookDeepLinkService::shared(), NotificationManager::shared(), Delays::real(), parent)
 {
 }
 
 WallpaperDeepLinkHandler::WallpaperDeepLinkHandler(AppStore& store, APIService& api,
-    DeepLinkWallpaperService& wallpapers, GravelnookDeepLinkService& gravelnook, Delays delays, QObject* parent)
+    DeepLinkWallpaperService& wallpapers, GravelnookDeepLinkService& gravelnook, NotificationManager& toast, Delays delays,
+    QObject* parent)
     : QObject(parent)
     , store_(store)
     , api_(api)
     , wallpapers_(wallpapers)
     , gravelnook_(gravelnook)
+    , toast_(toast)
     , delays_(std::move(delays))
 {
 }
@@ -76,6 +79,13 @@ void WallpaperDeepLinkHandler::handle(const QString& link)
         });
         return;
     case DeepLink::Kind::Wallpaper:
+        if (wallpapers_.isShowingOrOpening(parsed.key)) {
+            postToMain([self, key = parsed.key, link = ++links_] {
+                if (self)
+                    self->answerOpen(key, link);
+            });
+            return;
+        }
         launch([self, key = parsed.key, link = ++links_] { return openWallpaper(self, key, link); }, kType);
         return;
     }
@@ -95,6 +105,15 @@ QCoro::Task<> WallpaperDeepLinkHandler::openWallpaper(QPointer<WallpaperDeepLink
 {
     if (!handler)
         co_return;
+    handler->beginOpening();
+    co_await fetchAndDeliver(handler, key, link);
+    if (handler)
+        handler->endOpening();
+}
+
+QCoro::Task<> WallpaperDeepLinkHandler::fetchAndDeliver(QPointer<WallpaperDeepLinkHandler> handler, qint64 key, quint64 link)
+{
+    const quint64 userOpenings = handler->wallpapers_.userOpenings();
     std::shared_ptr<Fetch> shared = handler->fetches_.value(key);
     if (!shared) {
         shared = std::make_shared<Fetch>(handler);
@@ -119,7 +138,7 @@ QCoro::Task<> WallpaperDeepLinkHandler::openWallpaper(QPointer<WallpaperDeepLink
         logWarning(QStringLiteral("Wallpaper not found for key: ") + keyText);
         co_return;
     }
-    handler->deliver(*shared->item, key, link);
+    handler->deliver(*shared->item, key, link, userOpenings);
 }
 
 QCoro::Task<> WallpaperDeepLinkHandler::fetch(QPointer<WallpaperDeepLinkHandler> handler, qint64 key, std::shared_ptr<Fetch> into)
@@ -161,18 +180,32 @@ bool WallpaperDeepLinkHandler::mayOpen(quint64 link, const QString& target)
     return true;
 }
 
-void WallpaperDeepLinkHandler::deliver(const WallpaperResponseItem& item, qint64 requestedKey, quint64 link)
+void WallpaperDeepLinkHandler::deliver(const WallpaperResponseItem& item, qint64 requestedKey, quint64 link, quint64 userOpenings)
 {
+    const std::optional<qint64> shown = wallpapers_.shownKey();
+    if (wallpapers_.userOpenings() != userOpenings && shown && *shown != requestedKey) {
+        logLine(QStringLiteral("⏭️"), kType,
+            QStringLiteral("Did not open wallpaper %1 from link: another wallpaper was opened meanwhile").arg(requestedKey));
+        return;
+    }
     if (!mayOpen(link, QStringLiteral("wallpaper/") + QString::number(requestedKey))) {
         logLine(QStringLiteral("⏭️"), kType,
             QStringLiteral("Did not open wallpaper %1 from link: a newer link was opened first").arg(requestedKey));
         return;
     }
-    const QString host = store_.baseUrl().value_or(AssetHost::fallback());
-    const QString category = store_.categoryName(item.categoryId).value_or(QStringLiteral("Wallpaper"));
-    wallpapers_.setPendingWallpaper(item.toWallpaperModel(host, category));
+    // The links that shared one fetch open the page once.
+    if (!wallpapers_.isShowingOrOpening(requestedKey)) {
+        const QString host = store_.baseUrl().value_or(AssetHost::fallback());
+        const QString category = store_.categoryName(item.categoryId).value_or(QStringLiteral("Wallpaper"));
+        wallpapers_.setPendingWallpaper(item.toWallpaperModel(host, category));
+    }
+    announceOpened(requestedKey);
+}
+
+void WallpaperDeepLinkHandler::announceOpened(qint64 key)
+{
     Q_EMIT mainWindowRequested();
-    logDone(QStringLiteral("Opened wallpaper ") + QString::number(requestedKey) + QStringLiteral(" from link"));
+    logDone(QStringLiteral("Opened wallpaper ") + QString::number(key) + QStringLiteral(" from link"));
 }
 
 void WallpaperDeepLinkHandler::openGravelnook(const QString& id, quint64 link)
@@ -182,4 +215,26 @@ void WallpaperDeepLinkHandler::openGravelnook(const QString& id, quint64 link)
     gravelnook_.setPendingId(id);
     Q_EMIT mainWindowRequested();
     logDone(QStringLiteral("Opened Gravelnook ") + id + QStringLiteral(" from link"));
+}
+
+void WallpaperDeepLinkHandler::answerOpen(qint64 key, quint64 link)
+{
+    mayOpen(link, QStringLiteral("wallpaper/") + QString::number(key));
+    announceOpened(key);
+}
+
+void WallpaperDeepLinkHandler::beginOpening()
+{
+    // Another toast (an apply's progress) keeps the panel: the link is only a moment.
+    if (openingLinks_++ > 0 || toast_.isPresented())
+        return;
+    openingToast_ = toast_.show(QString(), openingMessage(), QImage(), 0, false);
+}
+
+void WallpaperDeepLinkHandler::endOpening()
+{
+    if (--openingLinks_ > 0 || openingToast_ == 0)
+        return;
+    // Does nothing once another toast was shown over it.
+    toast_.hide(std::exchange(openingToast_, 0), 0);
 }

@@ -7,6 +7,7 @@
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
+#include "library/CustomWallpapersService.h"
 #include "platform/XdgAutostartLoginItem.h"
 #include "session/AutoStartService.h"
 #include "session/LoginItemService.h"
@@ -58,6 +59,8 @@ protected:
     HomeScreenWallpaperEngine engine{screens, defaults};
     MonitorChangeService displays{screens, engine};
     Shared<MonitorChangeService>::Override displaysGuard{displays};
+    CustomWallpapersService ownVideos{defaults, folder.path()};
+    Shared<CustomWallpapersService>::Override ownVideosGuard{ownVideos};
     FakeSessionEvents events;
     std::unique_ptr<AppDelegate> made;
     LogCapture log;
@@ -219,7 +222,7 @@ TEST_F(AppDelegateTest, AnEntryAddedElsewhereTurnsTheSwitchOn)
     EXPECT_EQ(log.lines(), (QStringList{"App already registered as login item", "Auto-start changed: true", "Auto-start set to: true"}));
 }
 
-TEST_F(AppDelegateTest, TerminationClearsTheSessionFlagsAndStopsObserving)
+TEST_F(AppDelegateTest, TerminationClearsTheSessionFlagsStopsObservingAndStopsImports)
 {
     AppDelegate& app = delegate();
     defaults.setBool(ShellDefaults::hasShownWindowThisSession, true);
@@ -230,6 +233,7 @@ TEST_F(AppDelegateTest, TerminationClearsTheSessionFlagsAndStopsObserving)
     EXPECT_FALSE(defaults.boolean(ShellDefaults::hasShownWindowThisSession));
     EXPECT_FALSE(defaults.boolean(ShellDefaults::hiddenDueToLoginLaunch));
     EXPECT_FALSE(displays.isObserving());
+    EXPECT_TRUE(ownVideos.importsStopped()) << "a copy under way would hold the end of the process";
     log.clear();
     events.unlock();
     EXPECT_TRUE(log.lines().isEmpty());

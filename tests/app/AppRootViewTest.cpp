@@ -29,6 +29,8 @@
 #include "screens/detail/FullScreenView.h"
 #include "ui/BackButton.h"
 #include "state/HomePageService.h"
+#include "state/NotificationManager.h"
+#include "ui/NotificationToast.h"
 #include "ui/HeaderRow.h"
 #include "ui/BrowseContext.h"
 #include "ui/NavIconButton.h"
@@ -306,7 +308,7 @@ protected:
 
     CatalogueSession session_;
     Shared<APIService>::Override api_{session_.api()};
-    WallpaperDeepLinkHandler handler_{AppStore::shared(), session_.api(), links_, partnerLinks_, Delays::real()};
+    WallpaperDeepLinkHandler handler_{AppStore::shared(), session_.api(), links_, partnerLinks_, NotificationManager::shared(), Delays::real()};
 };
 
 TEST_F(PartnerLinkTest, EscapeAndTheBackButtonLeaveThePartnerWallpaperForHome)
@@ -327,6 +329,31 @@ TEST_F(PartnerLinkTest, EscapeAndTheBackButtonLeaveThePartnerWallpaperForHome)
         leave(*page);
         EXPECT_TRUE(QTest::qWaitFor([&] { return homeShows(); }, 3000)) << name;
     }
+}
+
+// A wallpaper link handled as the URL scheme hands it over, against the sample catalogue.
+class WallpaperLinkTest : public AppRootViewTest {
+protected:
+    void SetUp() override { ASSERT_TRUE(session_.isRunning()); }
+
+    CatalogueSession session_;
+    Shared<APIService>::Override api_{session_.api()};
+    WallpaperDeepLinkHandler handler_{AppStore::shared(), session_.api(), links_, partnerLinks_, NotificationManager::shared(), Delays::real()};
+};
+
+// While a wallpaper link is fetched, the window says so in its toast.
+TEST_F(WallpaperLinkTest, ShowsThatItIsOpening)
+{
+    root.resize(1000, 640);
+    NotificationManager& toast = NotificationManager::shared();
+    handler_.handle(QStringLiteral("quorvelle://wallpaper/1718000000137"));
+    ASSERT_EVENTUALLY(toast.isPresented() && toast.message() == WallpaperDeepLinkHandler::openingMessage(), 5000);
+    const NotificationToast* card = root.findChild<NotificationToast*>();
+    ASSERT_NE(card, nullptr);
+    ASSERT_EVENTUALLY(card->presentation() == 1.0, 5000) << "the card's fade-in";
+    saveScreenshot(root, QStringLiteral("link-opening"));
+    // The application state never loads here: the link gives up after its polls, and says so.
+    ASSERT_EVENTUALLY(!toast.isPresented(), 30'000);
 }
 
 TEST(Onboarding, OfferedOnceAfterTheLastTriggerUnlessCompletedBefore)

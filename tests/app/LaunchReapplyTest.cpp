@@ -1,4 +1,4 @@
-#include "HeldMasterServer.h"
+#include "support/HeldMasterServer.h"
 #include "WallpaperShellFixture.h"
 
 #include "app/LaunchReapply.h"
@@ -484,6 +484,13 @@ protected:
         WallpaperApplyRequest request{.key = kChosen, .videoURL = clip(), .isCustom = true, .screenIndices = QSet<int>{0}};
         waitForTask(road.applies.applyWallpaper(std::move(request)));
     }
+    // Nothing on the desktop and nothing saved.
+    void forgetEverything()
+    {
+        engine.stopAll();
+        persistence.clearAllPerMonitorWallpapers();
+        persistence.clearSavedWallpaper();
+    }
     QString restartedLines() const { return lines().filter(QStringLiteral("Trying the saved wallpaper again")).join(u'\n'); }
 
     ApplyRoad road;
@@ -517,9 +524,7 @@ TEST_F(LaunchReapplyChoiceTest, AWallpaperAppliedMeanwhileStaysChosen)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder fresh;
-        engine.stopAll();
-        persistence.clearAllPerMonitorWallpapers();
-        persistence.clearSavedWallpaper();
+        forgetEverything();
         HeldMasterServer held(clipBytes(), c.failures);
         if (c.perDisplay)
             persistence.savePerMonitorWallpaper(displayID(), kKey, held.masterUrl(kKey));
@@ -552,6 +557,53 @@ TEST_F(LaunchReapplyChoiceTest, AWallpaperAppliedMeanwhileStaysChosen)
         EXPECT_EQ(held.requests(), c.failures + (c.during == During::download ? 1 : 0));
         EXPECT_FALSE(duringRetryPause);
         duringRetryPause = {};
+    }
+}
+
+// Two displays with a record each; while the launch downloads the second display's master, the
+// user applies to one display: that display keeps the choice, the other still gets its record.
+TEST_F(LaunchReapplyChoiceTest, AChoiceForOneDisplayLeavesTheOthersRestore)
+{
+    ASSERT_TRUE(catalogue.isRunning());
+    constexpr qint64 kSlow = 1718000000307;
+    const ScreenInfo second = FakeScreens::display(QStringLiteral("Display B"), QRect(320, 0, 320, 180));
+    const QString secondID = HomeScreenWallpaperEngine::displayPersistenceID(second);
+    struct Case {
+        const char* name;
+        int chosenPosition;
+        // What each display shows afterwards and keeps in its record.
+        qint64 first;
+        qint64 second;
+    };
+    const Case cases[] = {
+        {"the display already restored", 0, kChosen, kSlow},
+        {"the display whose master is on its way", 1, kKey, kChosen},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder fresh;
+        forgetEverything();
+        screens.setScreens({mainDisplay(), second});
+        HeldMasterServer held(clipBytes(), 0);
+        persistence.savePerMonitorWallpaper(displayID(), kKey, cacheMasterVideo(kKey));
+        persistence.savePerMonitorWallpaper(secondID, kSlow, held.masterUrl(kSlow));
+        log.clear();
+
+        QCoro::Task<> launch = reapply.run(false);
+        ASSERT_EVENTUALLY(held.held() == 1, 30'000);
+        WallpaperApplyRequest request{.key = kChosen, .videoURL = clip(), .isCustom = true, .screenIndices = QSet<int>{c.chosenPosition}};
+        waitForTask(road.applies.applyWallpaper(std::move(request)));
+        held.release();
+        waitForTask(std::move(launch));
+
+        const quint32 firstDisplay = HomeScreenWallpaperEngine::displayID(mainDisplay());
+        const quint32 secondDisplay = HomeScreenWallpaperEngine::displayID(second);
+        ASSERT_EQ(engine.entries().size(), 2u);
+        EXPECT_EQ(engine.entries().at(firstDisplay).wallpaperKey, c.first);
+        EXPECT_EQ(engine.entries().at(secondDisplay).wallpaperKey, c.second);
+        EXPECT_EQ(persistence.loadPerMonitorWallpaper(displayID())->key, c.first);
+        EXPECT_EQ(persistence.loadPerMonitorWallpaper(secondID)->key, c.second);
+        EXPECT_EQ(log.lines().count(kGaveWay), 0) << lines().join(u'\n').toStdString();
     }
 }
 

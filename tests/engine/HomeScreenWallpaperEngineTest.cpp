@@ -327,4 +327,71 @@ TEST_F(HomeScreenWallpaperEngineTest, EveryChangeACallerMakesIsCounted)
     }
 }
 
+// An older claim lands only on the displays no newer choice claimed since it began, whichever
+// caller made that choice; with none left nothing changes at all.
+TEST_F(HomeScreenWallpaperEngineTest, AnOlderClaimLandsOnlyWhereNothingNewerWasChosen)
+{
+    struct Case {
+        const char* name;
+        std::optional<QSet<int>> older; // positions; absent is every display
+        std::function<void()> newer;
+        std::optional<qint64> onA;
+        std::optional<qint64> onB;
+        int landed;
+    };
+    const QList<Case> cases{
+        {"nothing newer", std::nullopt, [] {}, 5, 5, 2},
+        {"a newer choice for display A", std::nullopt, [this] { engine.start(clip(), 7, QSet<int>{0}); }, 7, 5, 1},
+        {"display A's wallpaper applied", std::nullopt, [this] { engine.applyToScreen(displayA(), 1, clip(), 7); }, 7, 5, 1},
+        {"display B cleared", std::nullopt, [this] { engine.removeWallpaper(2); }, 5, std::nullopt, 1},
+        {"a newer claim of every display", std::nullopt, [this] { engine.claim(); }, std::nullopt, std::nullopt, 0},
+        {"everything stopped", std::nullopt, [this] { engine.stopAll(); }, std::nullopt, std::nullopt, 0},
+        {"display B alone, display A chosen since", QSet<int>{1}, [this] { engine.start(clip(), 7, QSet<int>{0}); }, 7, 5, 1},
+        {"display A alone, chosen again since", QSet<int>{0}, [this] { engine.claimDisplay(1); }, std::nullopt, std::nullopt, 0},
+        {"a display change in between", std::nullopt,
+            [this] {
+                screens.setScreens({displayA()});
+                engine.handleScreenConfigurationChange();
+                screens.setScreens({displayA(), displayB()});
+                engine.handleScreenConfigurationChange();
+            },
+            5, 5, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        engine.stopAll();
+        persistence.clearAllPerMonitorWallpapers();
+        const DesktopClaim older = engine.claim(c.older);
+        c.newer();
+        EXPECT_EQ(engine.holdsAll(older), c.landed == (c.older ? c.older->size() : 2));
+        EXPECT_EQ(engine.holdsAny(older), c.landed > 0);
+        EXPECT_EQ(engine.land(clip(), 5, older), c.landed);
+        const ScreenEntry* a = entry(1);
+        const ScreenEntry* b = entry(2);
+        EXPECT_EQ(a ? a->wallpaperKey : std::nullopt, c.onA);
+        EXPECT_EQ(b ? b->wallpaperKey : std::nullopt, c.onB);
+        EXPECT_EQ(savedKeyOf(displayA()), c.onA);
+        EXPECT_EQ(savedKeyOf(displayB()), c.onB);
+    }
+}
+
+// A claim of every display covers a display attached after it began, unless that display was
+// chosen for since.
+TEST_F(HomeScreenWallpaperEngineTest, AClaimOfEveryDisplayCoversOneAttachedLater)
+{
+    screens.setScreens({displayA()});
+    const DesktopClaim older = engine.claim();
+    screens.setScreens({displayA(), displayB()});
+    EXPECT_EQ(engine.land(clip(), 5, older), 2);
+
+    const DesktopClaim again = engine.claim();
+    screens.setScreens({displayA()});
+    engine.removeWallpaper(1);
+    EXPECT_FALSE(engine.holdsAny(again));
+    screens.setScreens({displayA(), displayB()});
+    EXPECT_EQ(engine.land(clip(), 6, again), 1);
+    EXPECT_FALSE(entry(1));
+    EXPECT_EQ(entry(2)->wallpaperKey, 6);
+}
+
 } // namespace

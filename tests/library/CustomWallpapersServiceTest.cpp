@@ -3,9 +3,12 @@
 #include "foundation/Paths.h"
 #include "library/CustomWallpapersService.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+
+#include <functional>
 
 namespace {
 
@@ -20,12 +23,20 @@ protected:
     }
     CustomWallpapersService& custom() { return *custom_; }
 
-    void writeVideo(const QString& name)
+    void writeVideo(const QString& name, const QDateTime& written = QDateTime::currentDateTime())
     {
         QDir().mkpath(custom().folderPath());
         QFile file(custom().folderPath() + QLatin1Char('/') + name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("video");
+        file.flush();
+        ASSERT_TRUE(file.setFileTime(written, QFileDevice::FileModificationTime));
+    }
+    QStringList videos() const
+    {
+        QStringList names = QDir(custom_->folderPath()).entryList(QDir::Files);
+        names.sort();
+        return names;
     }
 
     std::unique_ptr<CustomWallpapersService> custom_ =
@@ -102,6 +113,70 @@ TEST_F(CustomWallpapersServiceTest, UnfinishedImportsAreSweptAndVideosKept)
     EXPECT_EQ(QDir(custom().folderPath()).entryList(QDir::Files), QStringList{QStringLiteral("1111111111.mp4")});
     EXPECT_TRUE(log_.contains(QStringLiteral("🗑️ [CustomWallpapersService] Removed an unfinished import: 2222222222.mp4.part")));
     EXPECT_EQ(log_.lines().size(), 2);
+}
+
+// Videos an earlier version left under a final name with no record go at launch; nothing that a
+// record names, that is not a finished import, or that another running copy may be recording.
+TEST_F(CustomWallpapersServiceTest, VideosNoRecordNamesGoAndEveryOtherFileStays)
+{
+    const QDateTime lastWeek = QDateTime::currentDateTime().addDays(-7);
+    custom().addCustomWallpaper(wallpaper(1111111111));
+    // An uploaded copy's record may name its file by address only.
+    WallpaperModel uploaded = wallpaper(77);
+    uploaded.masterUrl = QUrl::fromLocalFile(custom().folderPath() + QStringLiteral("/5555555555.mp4"));
+    custom().addCustomWallpaper(uploaded);
+    const struct {
+        const char* name;
+        QDateTime written;
+        bool stays;
+    } files[] = {
+        {"1111111111.mp4", lastWeek, true},    // its record's key
+        {"5555555555.mp4", lastWeek, true},    // its record's address
+        {"2222222222.mp4", lastWeek, false},   // no record
+        {"3333333333.mp4", QDateTime::currentDateTime(), true}, // just renamed, maybe not yet recorded
+        {"4444444444.mp4.part", lastWeek, true}, // an import under way elsewhere
+        {"holiday.mp4", lastWeek, true},       // not a name an import gives
+        {"6666666666.MP4", lastWeek, true},
+    };
+    QStringList staying;
+    for (const auto& file : files) {
+        writeVideo(QString::fromUtf8(file.name), file.written);
+        if (file.stays)
+            staying.append(QString::fromUtf8(file.name));
+    }
+    staying.sort();
+    log_.clear();
+    custom().removeOrphanedVideos();
+    EXPECT_EQ(videos(), staying);
+    EXPECT_EQ(log_.lines(), QStringList{QStringLiteral("🗑️ [CustomWallpapersService] Removed a video no wallpaper names: 2222222222.mp4")});
+}
+
+TEST_F(CustomWallpapersServiceTest, NoVideoGoesWhileTheListMayLackRecords)
+{
+    const QDateTime lastWeek = QDateTime::currentDateTime().addDays(-7);
+    const struct {
+        const char* name;
+        std::function<void()> damage;
+    } cases[] = {
+        {"a record that cannot be read", [this] { store(CustomWallpapersService::kCustomWallpapersKey, {wallpaper(1).toJson(), QJsonValue(7)}); }},
+        {"a damaged store set aside", [] {
+             QFile file(Paths::configuration() + QStringLiteral("/Quorvelle/standard.json"));
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             file.write("{ not json");
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        restart().clearAllCustomWallpapers();
+        defaults().flush();
+        c.damage();
+        restart();
+        writeVideo(QStringLiteral("2222222222.mp4"), lastWeek);
+        log_.clear();
+        custom().removeOrphanedVideos();
+        EXPECT_EQ(videos(), QStringList{QStringLiteral("2222222222.mp4")}) << "its record may be in the backup";
+        EXPECT_TRUE(log_.contains(QStringLiteral("⚠️ [CustomWallpapersService] Kept 1 video(s) no wallpaper names: the stored list may be missing some")));
+    }
 }
 
 } // namespace

@@ -9,8 +9,11 @@
 #include "platform/FileError.h"
 
 #include <QDirIterator>
+#include <QTest>
+#include <QThreadPool>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -145,6 +148,72 @@ TEST_F(OwnVideoImportTest, AStopDuringALargeCopyEndsTheImportBeforeTheCopyDoes)
     EXPECT_GE(stoppedAt, 0) << "the stop came during the copy";
     EXPECT_LT(progress->fraction(), 1.0) << "the import ended before the copy's end";
     EXPECT_EQ(filesInFolder(), before) << "no copy and no staging file";
+    EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty());
+}
+
+// The application's end waits for the pool's work but resumes no coroutine: a copy that finishes
+// then must not be left under its final name without a record.
+TEST_F(OwnVideoImportTest, ACopyTakesItsFinalNameOnlyWithItsRecord)
+{
+    const QString source = copyOf(Clip::Uhd, QStringLiteral("clip.mp4"));
+    const struct {
+        const char* name;
+        std::function<QCoro::Task<WallpaperModel>()> start;
+    } imports[] = {
+        {"personal use", [&] { return import_.importForPersonalUse(source); }},
+        {"uploaded copy", [&] { return import_.keepUploadedCopy(source, 4821, QStringLiteral("Night Drive"), QStringLiteral("City")); }},
+    };
+    for (const auto& started : imports) {
+        SCOPED_TRACE(started.name);
+        const qsizetype listed = store_.customOrder().size();
+        QCoro::Task<WallpaperModel> import = started.start();
+        QThreadPool::globalInstance()->waitForDone();
+        for (const QString& name : filesInFolder()) {
+            const bool recorded = store_.customWallpapers().contains(QFileInfo(name).baseName().toLongLong());
+            EXPECT_TRUE(recorded || name.endsWith(QStringLiteral(".part"))) << name.toStdString() << " has no record";
+        }
+        EXPECT_EQ(store_.customOrder().size(), listed);
+
+        const WallpaperModel added = waitForTask(std::move(import));
+        EXPECT_EQ(store_.customOrder().value(0), added.key);
+        EXPECT_TRUE(QFile::exists(added.masterUrl->toLocalFile()));
+    }
+}
+
+TEST_F(OwnVideoImportTest, TheApplicationsEndStopsACopyUnderWayAndAnyLaterOne)
+{
+    const QString source = copyOf(Clip::Uhd, QStringLiteral("very long take.mp4"));
+    {
+        QFile file(source);
+        ASSERT_TRUE(file.resize(file.size() + (qint64(512) << 20)));
+    }
+    const std::shared_ptr<ImportProgress> progress = ImportProgress::make();
+    QCoro::Task<WallpaperModel> import = import_.importForPersonalUse(source, progress);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return progress->fraction() > 0; }, 30'000));
+    // As the application ends: the stop, then the wait for the pool, with no turn of the loop.
+    store_.stopImports();
+    QThreadPool::globalInstance()->waitForDone();
+    EXPECT_LT(progress->fraction(), 1.0) << "the copy ran on to its end";
+    EXPECT_TRUE(filesInFolder().isEmpty()) << filesInFolder().join(u' ').toStdString();
+
+    EXPECT_THROW(waitForTask(std::move(import)), CancelledError);
+    EXPECT_THROW(waitForTask(import_.keepUploadedCopy(source, 4821, QStringLiteral("Late"), QStringLiteral("City"))), CancelledError);
+    EXPECT_TRUE(filesInFolder().isEmpty());
+    EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty());
+}
+
+TEST_F(OwnVideoImportTest, AStopAfterTheLastBlockIsStillHonoured)
+{
+    // One block: the first report is the last, and the click lands after it.
+    const QString source = copyOf(Clip::Uhd, QStringLiteral("short take.mp4"));
+    const std::shared_ptr<ImportProgress> progress = ImportProgress::make();
+    QObject::connect(progress.get(), &ImportProgress::fractionChanged, progress.get(), [&](double fraction) {
+        if (fraction >= 1.0)
+            progress->cancel();
+    });
+    EXPECT_THROW(waitForTask(import_.importForPersonalUse(source, progress)), CancelledError);
+    EXPECT_DOUBLE_EQ(progress->fraction(), 1.0);
+    EXPECT_TRUE(filesInFolder().isEmpty()) << filesInFolder().join(u' ').toStdString();
     EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty());
 }
 

@@ -2,6 +2,12 @@
 
 #include "library/PersonalWallpaperList.h"
 
+#include "support/FileBytes.h"
+
+#include <QFileInfo>
+
+#include <functional>
+
 namespace {
 
 using PersonalWallpaperListTest = LibraryFixture;
@@ -68,6 +74,63 @@ TEST_F(PersonalWallpaperListTest, TheStoreLetsGoOfTheBytesOnceTheRecordsAreRead)
         defaults().remove(key);
         defaults().remove(key + QStringLiteral(".backup"));
     }
+}
+
+} // namespace
+
+namespace {
+
+// Each step of a long list reaches the disk as a record of the few wallpapers it touched, and a
+// restart reads the list as the steps left it: a like in front, an unlike, a recent moved to the
+// front from far down, a record refreshed in place; a bulk change is written whole.
+TEST_F(PersonalWallpaperListTest, ALongListsStepsAreJournaledAndReadBackInOrder)
+{
+    constexpr qint64 kCount = 2000;
+    {
+        PersonalWallpaperList list = testList(defaults());
+        for (qint64 key = 1; key <= kCount; ++key) {
+            list.insertAtFront(key);
+            list.put(wallpaper(key, QStringLiteral("Kept %1").arg(key)));
+        }
+        list.save();
+    }
+    reopenDefaults();
+    const QString journal = defaults().journalPath();
+    PersonalWallpaperList list = testList(defaults());
+    list.load();
+    const QByteArray file = readFile(defaults().filePath());
+    struct Step {
+        const char* name;
+        std::function<void()> change;
+        bool small;
+    };
+    const Step steps[] = {
+        {"a like", [&] { list.insertAtFront(5001); list.put(wallpaper(5001, QStringLiteral("Liked"))); }, true},
+        {"an unlike", [&] { list.removeFromOrder(1500); list.removeRecord(1500); }, true},
+        {"moved to the front", [&] { list.moveToFront(3); }, true},
+        {"refreshed in place", [&] { list.put(wallpaper(700, QStringLiteral("Renamed"))); }, true},
+        {"cut to its first half", [&] { list.keepFirst(kCount / 2); }, false},
+        {"a like after the cut", [&] { list.insertAtFront(5002); list.put(wallpaper(5002, QStringLiteral("Later"))); }, true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        const qint64 before = QFileInfo(journal).size();
+        step.change();
+        list.save();
+        if (step.small) {
+            EXPECT_FALSE(defaults().isWriting()) << "the whole file is written again";
+            EXPECT_LT(QFileInfo(journal).size() - before, 4096);
+        } else {
+            defaults().flush();
+        }
+        const QList<WallpaperModel> expected = list.inOrder();
+        UserDefaults again;
+        PersonalWallpaperList readAgain = testList(again);
+        readAgain.load();
+        EXPECT_EQ(titles(readAgain.inOrder()), titles(expected));
+        EXPECT_EQ(readAgain.order(), list.order());
+    }
+    EXPECT_NE(readFile(defaults().filePath()), file) << "the bulk change was written whole";
 }
 
 } // namespace

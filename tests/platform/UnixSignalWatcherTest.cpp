@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,6 +51,8 @@ struct ExitCase {
     // loop turning throughout when `turning`.
     int stepMs = 0;
     bool turning = false;
+    // The steps run on a worker that the GUI thread waits for.
+    bool onWorker = false;
 };
 
 class UnixSignalWatcherExitTest : public ::testing::TestWithParam<ExitCase> {};
@@ -68,10 +72,16 @@ TEST_P(UnixSignalWatcherExitTest, TheDeadlineCoversTheWholeExit)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         if (exit.stepMs == 0)
             spinFor(exit.stallAfterReadingMs, exit.turning);
-        for (int done = 0; exit.stepMs > 0 && done < exit.stallAfterReadingMs; done += exit.stepMs) {
-            spinFor(exit.stepMs, exit.turning);
-            UnixSignalWatcher::extendDeadline();
-        }
+        const auto steps = [&exit] {
+            for (int done = 0; exit.stepMs > 0 && done < exit.stallAfterReadingMs; done += exit.stepMs) {
+                spinFor(exit.stepMs, exit.turning);
+                UnixSignalWatcher::extendDeadline();
+            }
+        };
+        if (exit.onWorker)
+            std::thread(steps).join(); // the GUI thread waits, as for a write behind
+        else
+            steps();
         ::_exit(received ? kAnsweredExit : 1);
     });
     if (exit.endsBySignal) {
@@ -89,6 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Exits, UnixSignalWatcherExitTest,
         ExitCase{"QuickAfterReading", 0, 200, false},
         // Saves on a loaded machine: three seconds in all, but never a second without progress.
         ExitCase{"SlowStepsAfterReading", 0, 3'000, false, 200},
+        ExitCase{"SlowStepsOnAWorker", 0, 3'000, false, 200, false, true},
         ExitCase{"EventLoopTurningAfterReading", 0, 3'000, false, 0, true},
         // Progress does not last for ever: twelve graces after the reading, the exit ends.
         ExitCase{"TurningForEver", 0, 20'000, true, 0, true}),

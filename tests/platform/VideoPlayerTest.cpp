@@ -21,6 +21,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <clocale>
 #include <cstring>
 #include <memory>
@@ -325,6 +326,38 @@ TEST(VideoPlayerLifetimeTest, PlayersLetGoTogetherLeaveNoThreadsBehind)
     // A page closing lets its players go at once; their teardowns leave no idle threads waiting.
     players.clear();
     ASSERT_EVENTUALLY(processThreads() <= before, 20'000) << processThreads() << " threads, " << before << " before";
+}
+
+TEST(VideoPlayerLifetimeTest, TheEndLearnsOfATeardownStillProbingAnEndlessStream)
+{
+    // A preview whose body never ends: libmpv probes what comes, and its end waits for the probe.
+    QTemporaryDir folder;
+    Paths::Override paths(folder.path());
+    Config config;
+    config.caCertificateFile = TestHttpsServer::certificateFile();
+    Shared<Config>::Override configGuard(config);
+    std::atomic<qint64> sent = 0;
+    std::atomic<bool> ending = false;
+    TestHttpsServer server;
+    server.routes().Get("/endless.mp4", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider("video/mp4", [&](size_t, httplib::DataSink& sink) {
+            const std::string block(64 * 1024, ' ');
+            if (ending || !sink.write(block.data(), block.size()))
+                return false;
+            sent += qint64(block.size());
+            return true;
+        });
+    });
+    server.start();
+
+    auto player = std::make_unique<VideoPlayer>();
+    player->setTargetSize(QSize(64, 36), 1.0);
+    player->load(server.url(QStringLiteral("/endless.mp4")));
+    ASSERT_EVENTUALLY(sent > (qint64(2) << 20), kWaitMs);
+    player.reset();
+    EXPECT_FALSE(VideoPlayer::waitForTeardowns(0)) << "the end would take the teardown for done";
+    ending = true;
+    ASSERT_EVENTUALLY(VideoPlayer::waitForTeardowns(0), 60'000);
 }
 
 TEST(VideoPlayerLifetimeTest, DestroyingFromItsOwnErrorIsClean)

@@ -7,6 +7,7 @@
 #include "state/DeepLinkWallpaperService.h"
 #include "state/GravelnookDeepLinkService.h"
 #include "state/HomePageService.h"
+#include "state/NotificationManager.h"
 #include "state/WallpaperDeepLinkHandler.h"
 #include "support/Eventually.h"
 #include "RunToEnd.h"
@@ -35,6 +36,15 @@ protected:
         ASSERT_TRUE(store_.isInitialized());
     }
     static QString link(qint64 key) { return QStringLiteral("quorvelle://wallpaper/") + QString::number(key); }
+    // Hands over a link of `key` (not fetched before, so its reply is not in the cache) whose
+    // fetch is answered slowly, once that fetch has reached the backend.
+    void startSlowLink(qint64 key)
+    {
+        const int requests = session_.requests(kById);
+        session_.server().setFault(CatalogueSession::path(kById), Fault{.delayMs = 1500, .times = 1});
+        handler_.handle(link(key));
+        ASSERT_EVENTUALLY(session_.requests(kById) == requests + 1, kRequestWaitMs);
+    }
 
     TestDelays delays_;
     CatalogueSession session_;
@@ -42,7 +52,8 @@ protected:
     AppStore store_{session_.api(), home_, delays_.delays()};
     DeepLinkWallpaperService wallpapers_;
     GravelnookDeepLinkService gravelnook_;
-    WallpaperDeepLinkHandler handler_{store_, session_.api(), wallpapers_, gravelnook_, delays_.delays()};
+    NotificationManager toast_{delays_.delays()};
+    WallpaperDeepLinkHandler handler_{store_, session_.api(), wallpapers_, gravelnook_, toast_, delays_.delays()};
     QSignalSpy windowRequests_{&handler_, &WallpaperDeepLinkHandler::mainWindowRequested};
 };
 
@@ -142,10 +153,7 @@ TEST_F(WallpaperDeepLinkHandlerTest, ASlowLinkDoesNotOpenOverANewerOne)
         SCOPED_TRACE(c.name);
         wallpapers_.setPendingWallpaperNow(std::nullopt);
         LogCapture log;
-        const int requests = session_.requests(kById);
-        session_.server().setFault(CatalogueSession::path(kById), Fault{.delayMs = 1500, .times = 1});
-        handler_.handle(link(c.slowKey));
-        ASSERT_EVENTUALLY(session_.requests(kById) == requests + 1, kRequestWaitMs);
+        ASSERT_NO_FATAL_FAILURE(startSlowLink(c.slowKey));
         handler_.handle(c.newer);
         ASSERT_EVENTUALLY(c.newerShown(), kRequestWaitMs);
         ASSERT_EVENTUALLY(log.contains(QStringLiteral("⏭️ [WallpaperDeepLinkHandler] Did not open wallpaper %1 from link: "
@@ -153,6 +161,102 @@ TEST_F(WallpaperDeepLinkHandlerTest, ASlowLinkDoesNotOpenOverANewerOne)
             kRequestWaitMs);
         EXPECT_TRUE(c.newerShown()) << "the slow link opened over the newer one";
         EXPECT_FALSE(wallpapers_.pendingWallpaper() && wallpapers_.pendingWallpaper()->key == c.slowKey);
+    }
+}
+
+// A slow link weighs what the user opened in the app while it was fetched: another wallpaper
+// stays, the same one is only brought to the front, and one opened and closed again, or opened
+// before the link came, is no reason to keep the link shut.
+TEST_F(WallpaperDeepLinkHandlerTest, ASlowLinkDoesNotOpenOverWhatTheUserOpenedMeanwhile)
+{
+    constexpr qint64 kOtherKey = 1718000000137;
+    struct Case {
+        const char* name;
+        qint64 slowKey; // not fetched before, so its reply is not in the cache
+        std::function<void(qint64 slowKey)> userOpens;
+        bool beforeTheLink;
+        bool pageOpened;
+        int windowRequests;
+    };
+    const auto another = [&](qint64) { wallpapers_.setShownWallpaper(kOtherKey); };
+    const Case cases[] = {
+        {"another wallpaper", 1718000000174, another, false, false, 0},
+        {"the same wallpaper", 1718000000248, [&](qint64 slowKey) { wallpapers_.setShownWallpaper(slowKey); }, false, false, 1},
+        {"another wallpaper, closed again", 1718000000285,
+            [&](qint64) {
+                wallpapers_.setShownWallpaper(kOtherKey);
+                wallpapers_.setShownWallpaper(std::nullopt);
+            },
+            false, true, 1},
+        {"another wallpaper, before the link", 1718000000322, another, true, true, 1},
+    };
+    initialize();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        wallpapers_.setShownWallpaper(std::nullopt);
+        wallpapers_.setPendingWallpaperNow(std::nullopt);
+        windowRequests_.clear();
+        LogCapture log;
+        if (c.beforeTheLink)
+            c.userOpens(c.slowKey);
+        ASSERT_NO_FATAL_FAILURE(startSlowLink(c.slowKey));
+        if (!c.beforeTheLink)
+            c.userOpens(c.slowKey);
+        ASSERT_EVENTUALLY(log.lines().filter(QStringLiteral("wallpaper %1 from link").arg(c.slowKey)).size() == 1, kRequestWaitMs);
+        settle();
+        EXPECT_EQ(wallpapers_.pendingWallpaper().has_value(), c.pageOpened);
+        EXPECT_EQ(windowRequests_.count(), c.windowRequests);
+    }
+}
+
+// Links that arrive while their wallpaper is fetched, or once it is open, put one page up; a
+// link after a flood of them is answered at once, without asking the backend again.
+TEST_F(WallpaperDeepLinkHandlerTest, LinksOfAWallpaperAlreadyOpenAnswerAtOnce)
+{
+    initialize();
+    // The root view: takes the inbox and shows the page (while this test runs).
+    int pagesOpened = 0;
+    const QObject rootView;
+    QObject::connect(&wallpapers_, &DeepLinkWallpaperService::pendingWallpaperChanged, &rootView, [&] {
+        if (const std::optional<WallpaperModel> pending = wallpapers_.pendingWallpaper()) {
+            ++pagesOpened;
+            wallpapers_.setPendingWallpaperNow(std::nullopt);
+            wallpapers_.setShownWallpaper(pending->key);
+        }
+    });
+    constexpr int kLinks = 5'000;
+    for (int i = 0; i < kLinks; ++i)
+        handler_.handle(link(kMonochromeKey));
+    ASSERT_EVENTUALLY(windowRequests_.count() == kLinks, kRequestWaitMs);
+    EXPECT_EQ(session_.requests(kById), 1);
+    EXPECT_EQ(pagesOpened, 1);
+
+    handler_.handle(link(kMonochromeKey));
+    ASSERT_EVENTUALLY(windowRequests_.count() == kLinks + 1, kTurnsWaitMs);
+    EXPECT_EQ(session_.requests(kById), 1);
+    EXPECT_EQ(pagesOpened, 1);
+}
+
+// While a link's fetch runs the toast says so, and goes once the link is answered; a toast
+// already up (an apply's progress) is left alone.
+TEST_F(WallpaperDeepLinkHandlerTest, TheToastShowsThatALinkIsOpening)
+{
+    initialize();
+    for (const bool otherToastUp : {false, true}) {
+        SCOPED_TRACE(otherToastUp ? "another toast up" : "no toast up");
+        if (otherToastUp) {
+            toast_.show(QStringLiteral("Misty Pine Valley"), QStringLiteral("Downloading..."), QImage(), 0.3, true);
+            ASSERT_EVENTUALLY(toast_.isPresented(), kTurnsWaitMs);
+        }
+        wallpapers_.setPendingWallpaperNow(std::nullopt);
+        ASSERT_NO_FATAL_FAILURE(startSlowLink(otherToastUp ? 1718000000211 : 1718000000359));
+        settle();
+        ASSERT_TRUE(toast_.isPresented());
+        EXPECT_EQ(toast_.message(), otherToastUp ? QStringLiteral("Downloading...") : WallpaperDeepLinkHandler::openingMessage());
+        ASSERT_EVENTUALLY(wallpapers_.pendingWallpaper(), kRequestWaitMs);
+        delays_.advance(0);
+        settle();
+        EXPECT_EQ(toast_.isPresented(), otherToastUp);
     }
 }
 

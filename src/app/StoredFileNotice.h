@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class DiskFailureNotice;
+class UserDefaults;
+
+// Tells the user, once per file and in words, that a stored file of theirs could not be read at
+// launch and where it is now: "Your <what> could not be read. They were kept at <path> and
+// Quorvelle started without them." Any store of the application reports through report(); a
+// defaults store through watch(). Shown as the disk notices are (the window's toast, else the
+// desktop). GUI thread.
+class StoredFileNotice : public QObject {
+    Q_OBJECT
+public:
+    explicit StoredFileNotice(DiskFailureNotice& notice, QObject* parent = nullptr);
+
+    static QString title();
+    static QString message(const QString& what, const QString& keptAt);
+
+    // Tells of a defaults store that could not read its file at launch, if it could not.
+    void watch(const UserDefaults& defaults, const QString& what);
+
+public Q_SLOTS:
+    // `what` names the contents ("settings"); `keptAt` is where the unread file is now.
+    void report(const QString& what, const QString& keptAt);
+
+private:
+    DiskFailureNotice& notice_;
+};
