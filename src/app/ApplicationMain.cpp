@@ -9,6 +9,7 @@
 #include "platform/Http.h"
 #include "platform/HttpWorker.h"
 #include "platform/UnixSignalWatcher.h"
+#include "platform/UrlSchemeRegistration.h"
 #include "signalry/Signalry.h"
 #include "signalry/SignalryManagerConfiguration.h"
 
@@ -48,6 +49,9 @@ int ApplicationMain::run(int argc, char* argv[])
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Quorvelle"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVELLE_VERSION));
+    // The window's application id on Wayland (and its WM class on X11): the desktop entry's
+    // name, so the desktop finds the program's name and icon.
+    QGuiApplication::setDesktopFileName(UrlSchemeRegistration::applicationId());
     QApplication::setQuitOnLastWindowClosed(false);
 
     // A logout or kill ends the process through quit(), so the termination steps still run.

@@ -140,15 +140,17 @@ QCoro::Task<> WallpaperApplyService::runApply(WallpaperApplyRequest request, qui
         co_return;
     }
 
-    co_await applyToDesktop(request, file, ticket, toast);
+    const bool noticeShown = co_await applyToDesktop(request, file, ticket, toast);
     if (!self)
         co_return;
     if (!lockScreenEnabled() || request.skipLockScreenPipeline) {
-        toast.hide(kHideSeconds);
+        toast.hide(noticeShown ? kNoticeSeconds : kHideSeconds);
         co_return;
     }
-    // A cut-short pause does not stop the install: the desktop half is already done.
-    co_await delays_.sleep(kLockScreenPauseMs, {});
+    // A cut-short pause does not stop the install: the desktop half is already done. A notice
+    // stays long enough to be read before the lock screen's steps replace it.
+    const int pauseMs = noticeShown ? int(kNoticeSeconds * 1000) : kLockScreenPauseMs;
+    co_await delays_.sleep(pauseMs, {});
     if (self)
         co_await installLockScreen(request, file, toast);
 }
@@ -167,34 +169,47 @@ QCoro::Task<QUrl> WallpaperApplyService::videoFile(WallpaperApplyRequest request
     co_return file;
 }
 
-QCoro::Task<> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest request, QUrl file, quint64 ticket, ApplyToast toast)
+QCoro::Task<bool> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest request, QUrl file, quint64 ticket, ApplyToast toast)
 {
     const QPointer<WallpaperApplyService> self(this);
     const AsyncFifoLock::Guard turn = co_await desktopTurns_.lock();
     if (!self)
-        co_return;
+        co_return false;
     if (ticket != latestDesktopTicket_ || request.cancel.stop_requested())
         throw WallpaperApplyError::cancelled();
 
-    HomeScreenWallpaperEngine::shared().start(file, request.key, request.screenIndices);
+    HomeScreenWallpaperEngine& engine = HomeScreenWallpaperEngine::shared();
+    engine.start(file, request.key, request.screenIndices);
     MenuBarHook::shared().updateThumbnail();
     recordApply(request);
 
-    if (!lockScreenEnabled()) {
-        std::optional<QString> failure;
+    // Without a live wallpaper the still picture is all the desktop shows, lock screen or not.
+    const bool stillOnly = !engine.drawsLiveWallpaper();
+    if (!lockScreenEnabled() || stillOnly) {
+        std::exception_ptr failure;
+        QString reason;
         try {
             co_await StaticWallpaperService::shared().setStaticWallpaper(file);
         } catch (const std::exception& error) {
-            failure = describeError(error);
+            failure = std::current_exception();
+            reason = describeError(error);
         }
         if (!self)
-            co_return;
+            co_return false;
+        if (failure && stillOnly)
+            std::rethrow_exception(failure);
         if (failure)
-            logLine(QStringLiteral("Failed to set static wallpaper: ") + *failure);
+            logLine(QStringLiteral("Failed to set static wallpaper: ") + reason);
         else
             MenuBarHook::shared().updateThumbnail();
     }
+    if (stillOnly && engine.takeStillPictureNotice()) {
+        logLine(QStringLiteral("ℹ️"), kType, stillPictureNotice());
+        toast.update(Stage::applied, stillPictureNotice(), 1.0);
+        co_return true;
+    }
     toast.update(Stage::applied, appliedMessage(), 1.0);
+    co_return false;
 }
 
 QCoro::Task<> WallpaperApplyService::installLockScreen(WallpaperApplyRequest request, QUrl file, ApplyToast toast)

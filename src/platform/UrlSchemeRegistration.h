@@ -12,6 +12,8 @@ class UrlSchemeRegistration {
 public:
     static inline const QString kScheme = QStringLiteral("quorvelle");
     static inline const QString kDesktopFileName = QStringLiteral("quorvelle.desktop");
+    // The desktop entry's name without ".desktop": the program's application id.
+    static QString applicationId() { return kDesktopFileName.chopped(int(qstrlen(".desktop"))); }
     static inline const QString kMimeType = QStringLiteral("x-scheme-handler/quorvelle");
 
     // `executablePath`: the program the desktop starts with the link as its argument.
