@@ -35,7 +35,7 @@ void WaylandDesktopBackground::setShown(bool shown)
 
 bool WaylandDesktopBackground::present(const std::shared_ptr<const VideoFrameBuffer>& frame, QPoint)
 {
-    return frame && surface_ && surface_->present(*frame);
+    return frame && surface_ && surface_->present(frame);
 }
 
 void WaylandDesktopBackground::sync()

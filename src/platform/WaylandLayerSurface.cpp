@@ -2,6 +2,7 @@
 
 #include "platform/VideoFrameBuffer.h"
 #include "platform/WaylandConnection.h"
+#include "platform/WaylandFrameBuffers.h"
 #include "platform/WaylandOutput.h"
 
 #include "layer-shell-client-protocol.h"
@@ -11,12 +12,12 @@
 
 #include <wayland-client.h>
 
-#include <algorithm>
-#include <cstring>
 #include <limits>
+#include <utility>
 
 WaylandLayerSurface::WaylandLayerSurface(WaylandConnection& connection, const WaylandOutput& output, QObject* parent)
-    : QObject(parent), connection_(&connection), scale_(output.scale()), stallTimer_(new QTimer(this))
+    : QObject(parent), connection_(&connection), buffers_(std::make_unique<WaylandFrameBuffers>(connection.shm())), scale_(output.scale()),
+      stallTimer_(new QTimer(this))
 {
     stallTimer_->setSingleShot(true);
     stallTimer_->setInterval(kStallMs);
@@ -47,9 +48,11 @@ WaylandLayerSurface::WaylandLayerSurface(WaylandConnection& connection, const Wa
 
 WaylandLayerSurface::~WaylandLayerSurface()
 {
-    // Without the connection the proxies went with it.
-    if (!connection_)
+    // Without the connection the proxies went with it, the buffers' too.
+    if (!connection_) {
+        buffers_->abandon();
         return;
+    }
     if (frameCallback_)
         wl_callback_destroy(frameCallback_);
     buffers_.reset();
@@ -60,28 +63,11 @@ WaylandLayerSurface::~WaylandLayerSurface()
     connection_->flush();
 }
 
-bool WaylandLayerSurface::present(const VideoFrameBuffer& frame)
+bool WaylandLayerSurface::present(const std::shared_ptr<const VideoFrameBuffer>& frame)
 {
-    if (!connection_ || !isConfigured())
+    if (!connection_ || !isConfigured() || !buffers_->bufferFor(frame))
         return false;
-    if (!buffers_ || buffers_->size() != frame.size()) {
-        queued_ = nullptr;
-        buffers_ = WaylandShmBuffers::create(connection_->shm(), frame.size());
-        if (!buffers_)
-            return false;
-    }
-    WaylandShmBuffers::Buffer* buffer = buffers_->take();
-    if (!buffer)
-        return true;
-    // The one conversion: the player's rows are padded for its renderer, the buffer's are not.
-    const qsizetype rowBytes = buffers_->stride();
-    for (int y = 0; y < frame.size().height(); ++y)
-        std::memcpy(buffer->pixels + y * rowBytes, frame.pixels() + y * frame.stride(), size_t(rowBytes));
-    // A frame written while another waited replaces it; that one is free again.
-    if (queued_)
-        queued_->queued = false;
-    queued_ = buffer;
-    buffer->queued = true;
+    queued_ = frame;
     if (!frameCallback_)
         attachQueued();
     return true;
@@ -89,10 +75,8 @@ bool WaylandLayerSurface::present(const VideoFrameBuffer& frame)
 
 void WaylandLayerSurface::attachQueued()
 {
-    WaylandShmBuffers::Buffer* buffer = std::exchange(queued_, nullptr);
-    buffer->queued = false;
-    buffer->busy = true;
-    wl_surface_attach(surface_, buffer->handle, 0, 0);
+    const std::shared_ptr<const VideoFrameBuffer> frame = std::exchange(queued_, nullptr);
+    wl_surface_attach(surface_, buffers_->bufferFor(frame), 0, 0);
     if (viewport_)
         wp_viewport_set_destination(viewport_, size_.width(), size_.height());
     constexpr int32_t kWhole = std::numeric_limits<int32_t>::max();

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/WaylandShmBuffers.h"
-
 #include <QObject>
 #include <QPointer>
 #include <QSize>
@@ -10,6 +8,7 @@
 
 class QTimer;
 class VideoFrameBuffer;
+class WaylandFrameBuffers;
 class WaylandConnection;
 class WaylandOutput;
 struct wl_callback;
@@ -19,9 +18,9 @@ struct zwlr_layer_surface_v1;
 
 // One output's desktop video surface: on the background layer of that output, anchored to all
 // four edges, ignoring other surfaces' exclusive zones, never taking the keyboard, with an empty
-// input region so that every click goes to the desktop. Each frame is converted once into a free
-// shared-memory buffer and attached when the compositor's last frame callback has come: an
-// output the compositor does not draw gets no new frame. Frame callbacks that stop coming mean
+// input region so that every click goes to the desktop. Each frame is shown from the memory the
+// player drew it in (WaylandFrameBuffers), attached when the compositor's last frame callback
+// has come: an output the compositor does not draw gets no new frame. Frame callbacks that stop coming mean
 // the compositor does not draw the surface (a full-screen window over it): the surface is then
 // reported stalled until one comes again.
 class WaylandLayerSurface : public QObject {
@@ -39,10 +38,10 @@ public:
     QSize pixelSize() const { return size_ * scale_; }
     bool isStalled() const { return stalled_; }
 
-    // Copies the frame into a buffer and shows it at the next frame callback (at once when none
-    // is awaited). False before the first configure or when no memory can be had; a frame that
-    // finds every buffer in use is dropped, which is not a failure.
-    bool present(const VideoFrameBuffer& frame);
+    // Shows the frame at the next frame callback (at once when none is awaited); a newer frame
+    // presented meanwhile replaces it. False before the first configure or when the frame's
+    // memory cannot be shared with the compositor.
+    bool present(const std::shared_ptr<const VideoFrameBuffer>& frame);
 
 Q_SIGNALS:
     void configured();
@@ -62,9 +61,9 @@ private:
     zwlr_layer_surface_v1* layerSurface_ = nullptr;
     wp_viewport* viewport_ = nullptr;
     wl_callback* frameCallback_ = nullptr;
-    std::unique_ptr<WaylandShmBuffers> buffers_;
-    // A written buffer waiting for the frame callback.
-    WaylandShmBuffers::Buffer* queued_ = nullptr;
+    std::unique_ptr<WaylandFrameBuffers> buffers_;
+    // A frame waiting for the frame callback.
+    std::shared_ptr<const VideoFrameBuffer> queued_;
     int scale_ = 1;
     QSize size_;
     bool stalled_ = false;
