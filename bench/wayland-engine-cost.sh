@@ -19,16 +19,7 @@ runs=${2:-3}
 
 require_tools sway swaymsg mpv Xvfb ffmpeg setpriv /usr/bin/time
 
-hd="$results/loop-1920x1080-30.mp4"
-uhd="$results/loop-3840x2160-30.mp4"
-make_master "$hd"
-make_master "$uhd" "" 3840x2160
-
-bench="${QUORVELLE_ENGINE_BENCH:-}"
-if [ -z "$bench" ]; then
-  build_targets wallpaper-engine-bench
-  bench="$build/bench/wallpaper-engine-bench"
-fi
+engine_bench_inputs
 
 runtime=$(mktemp -d)
 chown 65534:65534 "$runtime"
@@ -94,6 +85,7 @@ against_mpv() {
 }
 
 : >"$results/$name.rows"
+: >"$results/$name.x11"
 against_mpv hd 1920x1080 "$hd"
 against_mpv uhd 3840x2160 "$uhd"
 

@@ -38,8 +38,10 @@ DesktopVideoWindow::DesktopVideoWindow()
     WaylandConnection* wayland = WaylandConnection::shared();
     if (!wayland)
         return;
-    // Shown as far as the widgets know (so the player runs), but never mapped by Qt.
+    // Shown as far as the widgets know (so the player runs), but never mapped by Qt; never
+    // painted either, so Qt keeps no display-sized buffer for it.
     setAttribute(Qt::WA_DontShowOnScreen);
+    setUpdatesEnabled(false);
     background_ = new WaylandDesktopBackground(*wayland, this);
     surface_->setFramePresenter(background_);
     surface_->setCovered(true);

@@ -1,17 +1,9 @@
 #include "app/AppRootView.h"
-#include "app/ShellDefaults.h"
-#include "foundation/Async.h"
-#include "foundation/Shared.h"
-#include "foundation/UserDefaults.h"
-#include "platform/DesktopPicture.h"
 #include "screens/detail/FullScreenView.h"
-#include "state/AppStore.h"
-#include "support/FakeDesktopPicture.h"
 #include "support/HeadlessSway.h"
 #include "support/ImageCompare.h"
+#include "support/ReturningUserShell.h"
 #include "support/ReviewPicture.h"
-#include "support/SampleCatalogueFixture.h"
-#include "support/TempFolder.h"
 #include "support/XvfbServer.h"
 #include "ui/LoadingIndicator.h"
 #include "ui/PosterCardView.h"
@@ -81,13 +73,7 @@ void pictureThePages()
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("wayland"));
     ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("output"), kOutput, QStringLiteral("resolution"), QStringLiteral("1280x800")}));
     ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("output"), QStringLiteral("HEADLESS-2"), QStringLiteral("disable")}));
-    TempFolder temp;
-    SampleCatalogueFixture catalogue;
-    FakeDesktopPicture desktop;
-    Shared<DesktopPicture>::Override desktopOverride(desktop);
-    UserDefaults::standard().setBool(ShellDefaults::hasLaunchedBefore, true);
-    UserDefaults::standard().setBool(ShellDefaults::onboardingSheetCompleted, true);
-    fireAndForget(AppStore::shared().initializeIfNeeded());
+    const ReturningUserShell shell;
 
     AppRootView root;
     root.show();

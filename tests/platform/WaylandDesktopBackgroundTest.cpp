@@ -182,7 +182,7 @@ TEST_F(WaylandDesktopBackgroundTest, FrameCallbacksStopUnderAFullScreenWindow)
     const auto frame = solidFrame(QSize(640, 360), QColor(0xd0, 0x20, 0x20));
     const auto presentAndCheck = [&](bool stalled) {
         return QTest::qWaitFor([&] {
-            surface.present(*frame);
+            surface.present(frame);
             return surface.isStalled() == stalled;
         }, kWaitMs);
     };
