@@ -38,6 +38,20 @@ make_master() {
   fi
 }
 
+# The engine benches' inputs: the 30 fps loops at 1920×1080 ($hd) and 3840×2160 ($uhd), and
+# the engine bench program ($bench: QUORVELLE_ENGINE_BENCH, else built here).
+engine_bench_inputs() {
+  hd="$results/loop-1920x1080-30.mp4"
+  uhd="$results/loop-3840x2160-30.mp4"
+  make_master "$hd"
+  make_master "$uhd" "" 3840x2160
+  bench="${QUORVELLE_ENGINE_BENCH:-}"
+  if [ -z "$bench" ]; then
+    build_targets wallpaper-engine-bench
+    bench="$build/bench/wallpaper-engine-bench"
+  fi
+}
+
 # Wall time in milliseconds of one run of the command; its output goes to ${work:-/tmp}/last.out.
 wall_ms() {
   local start end

@@ -29,16 +29,7 @@ cases=${3:-hd uhd two alone}
 
 require_tools Xvfb xrandr mpv ffmpeg /usr/bin/time
 
-hd="$results/loop-1920x1080-30.mp4"
-uhd="$results/loop-3840x2160-30.mp4"
-make_master "$hd"
-make_master "$uhd" "" 3840x2160
-
-bench="${QUORVELLE_ENGINE_BENCH:-}"
-if [ -z "$bench" ]; then
-  build_targets wallpaper-engine-bench
-  bench="$build/bench/wallpaper-engine-bench"
-fi
+engine_bench_inputs
 baseline="${QUORVELLE_BASELINE_ENGINE_BENCH:-}"
 
 trap stop_xvfb EXIT

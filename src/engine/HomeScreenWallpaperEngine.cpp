@@ -5,6 +5,7 @@
 #include "foundation/UserDefaults.h"
 #include "platform/ApplicationBundle.h"
 #include "platform/DesktopVideoWindow.h"
+#include "platform/LiveWallpaperSupport.h"
 #include "platform/Screens.h"
 #include "platform/VideoSurface.h"
 
@@ -200,9 +201,23 @@ void HomeScreenWallpaperEngine::showOnScreen(const ScreenInfo& screen, quint32 i
     setPausedFlag(false);
 }
 
+bool HomeScreenWallpaperEngine::drawsLiveWallpaper() const { return LiveWallpaperSupport::shared().isAvailable(); }
+
+bool HomeScreenWallpaperEngine::takeStillPictureNotice()
+{
+    if (drawsLiveWallpaper() || stillPictureNoticeTaken_)
+        return false;
+    stillPictureNoticeTaken_ = true;
+    return true;
+}
+
 std::unique_ptr<DesktopVideoWindow> HomeScreenWallpaperEngine::makeDesktopWindow(const ScreenInfo& screen, quint32 id,
                                                                                  const QUrl& videoURL)
 {
+    // Where nothing can go below the windows, a window would only stand in front of them
+    // pretending to be the wallpaper: the entry keeps the choice, the still picture shows it.
+    if (!drawsLiveWallpaper())
+        return nullptr;
     std::unique_ptr<DesktopVideoWindow> window = makeWindow_();
     window->setScreenGeometry(screen.geometry);
     connect(window->surface(), &VideoSurface::error, this,
@@ -265,15 +280,19 @@ void HomeScreenWallpaperEngine::clearEntries()
 
 void HomeScreenWallpaperEngine::pause()
 {
-    for (const auto& [id, entry] : entries_)
-        entry.window->surface()->setPaused(true);
+    for (const auto& [id, entry] : entries_) {
+        if (entry.window)
+            entry.window->surface()->setPaused(true);
+    }
     setPausedFlag(true);
 }
 
 void HomeScreenWallpaperEngine::resume()
 {
-    for (const auto& [id, entry] : entries_)
-        entry.window->surface()->setPaused(false);
+    for (const auto& [id, entry] : entries_) {
+        if (entry.window)
+            entry.window->surface()->setPaused(false);
+    }
     setPausedFlag(false);
 }
 
@@ -332,7 +351,7 @@ void HomeScreenWallpaperEngine::handleActiveSpaceChange()
 {
     updateWindowFrames();
     for (const auto& [id, entry] : entries_) {
-        if (!entry.playbackFailed)
+        if (entry.window && !entry.playbackFailed)
             entry.window->show();
     }
 }
@@ -343,7 +362,7 @@ void HomeScreenWallpaperEngine::updateWindowFrames()
     for (const ScreenInfo& screen : screens_.screens())
         frames.insert(displayID(screen), screen.geometry);
     for (const auto& [id, entry] : entries_) {
-        if (const auto found = frames.constFind(id); found != frames.cend())
+        if (const auto found = frames.constFind(id); entry.window && found != frames.cend())
             entry.window->setScreenGeometry(*found);
     }
 }

@@ -92,6 +92,13 @@ public:
     void pause();
     void resume();
     bool isShowing(qint64 wallpaperKey) const;
+    // False on a desktop that lets no application draw a live wallpaper (a Wayland compositor
+    // without the layer shell): entries are still made and recorded, but without a window, and
+    // the still picture is all the desktop shows.
+    bool drawsLiveWallpaper() const;
+    // True the first time it is asked on such a desktop, so the user is told once per run that
+    // the still picture was set instead.
+    bool takeStillPictureNotice();
 
     // After displays changed: moves windows onto their displays, brings saved wallpapers back to
     // displays without one, drops entries of displays that are gone; when none of the displays
@@ -144,4 +151,5 @@ private:
     QHash<quint32, quint64> claimedDisplays_;
     quint64 claimedEverywhere_ = 0;
     QMetaObject::Connection spaceChangeObserver_;
+    bool stillPictureNoticeTaken_ = false;
 };

@@ -17,6 +17,7 @@ struct ScreenEntry {
     ~ScreenEntry();
 
     quint32 displayID;
+    // None where the desktop lets no application draw a live wallpaper.
     std::unique_ptr<DesktopVideoWindow> window;
     // Absent only for the video that ships with the application, which is never recorded.
     std::optional<qint64> wallpaperKey;

@@ -140,16 +140,18 @@ QCoro::Task<> WallpaperApplyService::runApply(WallpaperApplyRequest request, Des
         co_return;
     }
 
-    co_await applyToDesktop(request, file, claim, toast);
+    const bool noticeShown = co_await applyToDesktop(request, file, claim, toast);
     if (!self)
         co_return;
     // A newer choice for one of its displays also owns the lock screen now.
     if (!lockScreenEnabled() || request.skipLockScreenPipeline || !HomeScreenWallpaperEngine::shared().holdsAll(claim)) {
-        toast.hide(kHideSeconds);
+        toast.hide(noticeShown ? kNoticeSeconds : kHideSeconds);
         co_return;
     }
-    // A cut-short pause does not stop the install: the desktop half is already done.
-    co_await delays_.sleep(kLockScreenPauseMs, {});
+    // A cut-short pause does not stop the install: the desktop half is already done. A notice
+    // stays long enough to be read before the lock screen's steps replace it.
+    const int pauseMs = noticeShown ? int(kNoticeSeconds * 1000) : kLockScreenPauseMs;
+    co_await delays_.sleep(pauseMs, {});
     if (self)
         co_await installLockScreen(request, file, toast);
 }
@@ -168,12 +170,12 @@ QCoro::Task<QUrl> WallpaperApplyService::videoFile(WallpaperApplyRequest request
     co_return file;
 }
 
-QCoro::Task<> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest request, QUrl file, DesktopClaim claim, ApplyToast toast)
+QCoro::Task<bool> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest request, QUrl file, DesktopClaim claim, ApplyToast toast)
 {
     const QPointer<WallpaperApplyService> self(this);
     const AsyncFifoLock::Guard turn = co_await desktopTurns_.lock();
     if (!self)
-        co_return;
+        co_return false;
     if (request.cancel.stop_requested())
         throw WallpaperApplyError::cancelled();
     // Only the displays nobody chose for since this request; none left ends it as replaced.
@@ -183,22 +185,35 @@ QCoro::Task<> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest reques
     MenuBarHook::shared().updateThumbnail();
     recordApply(request);
 
+    // Without a live wallpaper the still picture is all the desktop shows, lock screen or not.
+    const bool stillOnly = !engine.drawsLiveWallpaper();
     // The still picture covers every display: a newer choice for one of them keeps its own.
-    if (!lockScreenEnabled() && engine.holdsAll(claim)) {
-        std::optional<QString> failure;
+    const bool setsStill = (!lockScreenEnabled() || stillOnly) && engine.holdsAll(claim);
+    if (setsStill) {
+        std::exception_ptr failure;
+        QString reason;
         try {
             co_await StaticWallpaperService::shared().setStaticWallpaper(file);
         } catch (const std::exception& error) {
-            failure = describeError(error);
+            failure = std::current_exception();
+            reason = describeError(error);
         }
         if (!self)
-            co_return;
+            co_return false;
+        if (failure && stillOnly)
+            std::rethrow_exception(failure);
         if (failure)
-            logLine(QStringLiteral("Failed to set static wallpaper: ") + *failure);
+            logLine(QStringLiteral("Failed to set static wallpaper: ") + reason);
         else
             MenuBarHook::shared().updateThumbnail();
     }
+    if (stillOnly && setsStill && engine.takeStillPictureNotice()) {
+        logLine(QStringLiteral("ℹ️"), kType, stillPictureNotice());
+        toast.update(Stage::applied, stillPictureNotice(), 1.0);
+        co_return true;
+    }
     toast.update(Stage::applied, appliedMessage(), 1.0);
+    co_return false;
 }
 
 QCoro::Task<> WallpaperApplyService::installLockScreen(WallpaperApplyRequest request, QUrl file, ApplyToast toast)

@@ -34,6 +34,11 @@ public:
     static QString downloadingMessage() { return tr("Downloading..."); }
     static QString appliedMessage() { return tr("Wallpaper applied"); }
     static QString settingLockScreenMessage() { return tr("Setting Lock Screen"); }
+    // Said once per run where the desktop lets no application draw a live wallpaper.
+    static QString stillPictureNotice()
+    {
+        return tr("This desktop lets no application draw a live wallpaper, so the still picture was set instead.");
+    }
     // The display title without a record.
     static inline const QString kDefaultTitle = QStringLiteral("Wallpaper");
 
@@ -49,7 +54,8 @@ public:
 
     // Throws WallpaperApplyError (lock screen off, cancelled, or replaced by a newer apply), DownloadError
     // or EngineError (also for a file that is no playable video); every later failure (still
-    // picture, lock-screen install, counter) is logged and absorbed.
+    // picture, lock-screen install, counter) is logged and absorbed, except the still picture's
+    // on a desktop without a live wallpaper, where it is all the apply puts on screen.
     QCoro::Task<> applyWallpaper(WallpaperApplyRequest request);
 
 Q_SIGNALS:
@@ -64,8 +70,9 @@ private:
     QCoro::Task<> runApply(WallpaperApplyRequest request, DesktopClaim claim, ApplyToast toast);
     // The local video file by the one rule of LocalVideoResolver, with the toast's stages.
     static QCoro::Task<QUrl> videoFile(WallpaperApplyRequest request, ApplyToast toast);
-    // The desktop video, the counter and recents, and the still picture, in one turn.
-    QCoro::Task<> applyToDesktop(WallpaperApplyRequest request, QUrl file, DesktopClaim claim, ApplyToast toast);
+    // The desktop video, the counter and recents, and the still picture, in one turn; true when
+    // the toast tells that only the still picture could be set.
+    QCoro::Task<bool> applyToDesktop(WallpaperApplyRequest request, QUrl file, DesktopClaim claim, ApplyToast toast);
     QCoro::Task<> installLockScreen(WallpaperApplyRequest request, QUrl file, ApplyToast toast);
     // The counter bump in a task of its own, and the recents entry through the signal.
     void recordApply(const WallpaperApplyRequest& request);

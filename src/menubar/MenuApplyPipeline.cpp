@@ -18,6 +18,7 @@ const QString kType = QStringLiteral("MenuBarManager");
 const char* const kApplying = QT_TRANSLATE_NOOP("MenuBarManager", "Applying wallpaper");
 const char* const kDownloading = QT_TRANSLATE_NOOP("MenuBarManager", "Downloading wallpaper");
 constexpr int kLockScreenPauseMs = 500;
+constexpr double kNoticeSeconds = 4;
 } // namespace
 
 void MenuApplyPipeline::logApplied(qint64 key)
@@ -56,7 +57,9 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
     const bool ownsEveryDisplay = run.ownsEveryDisplay();
     // Read once: a switch flipped halfway through takes effect at the next run.
     const bool lockScreenOn = LockScreenService::shared().isEnabled();
-    if (ownsEveryDisplay && !lockScreenOn) {
+    // Without a live wallpaper the still picture is all the desktop shows, lock screen or not.
+    const bool stillOnly = !HomeScreenWallpaperEngine::shared().drawsLiveWallpaper();
+    if (ownsEveryDisplay && (!lockScreenOn || stillOnly)) {
         std::optional<QString> failure;
         try {
             co_await StaticWallpaperService::shared().setStaticWallpaper(file);
@@ -69,11 +72,17 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
             manager->updateThumbnail();
     }
     run.updateMessage(QCoreApplication::translate("MenuBarManager", "Wallpaper applied"));
+    const bool told = run.tellStillPictureOnly();
     run.updateProgress(1.0);
     if (!ownsEveryDisplay || !lockScreenOn) {
-        run.hideToast(2);
+        run.hideToast(told ? kNoticeSeconds : 2);
         logApplied(request.key);
         co_return;
+    }
+    if (told && run.manager()) {
+        // Read before the lock screen's steps replace it.
+        const std::stop_token neverStopped;
+        co_await run.manager()->delays().sleep(int(kNoticeSeconds * 1000), neverStopped);
     }
     co_await installLockScreen(request, file, run);
 }

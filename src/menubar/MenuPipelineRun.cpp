@@ -1,6 +1,7 @@
 #include "menubar/MenuPipelineRun.h"
 
 #include "engine/HomeScreenWallpaperEngine.h"
+#include "engine/WallpaperApplyService.h"
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
 #include "menubar/MenuBarManager.h"
@@ -36,6 +37,15 @@ void MenuPipelineRun::reportFailure(const QString& summary, const std::exception
     if (windows.hasShownMainWindow && windows.hasShownMainWindow())
         return;
     DesktopNotifications::shared().notify(summary, describeError(error));
+}
+
+bool MenuPipelineRun::tellStillPictureOnly() const
+{
+    if (isOvertaken() || !ownsEveryDisplay() || !HomeScreenWallpaperEngine::shared().takeStillPictureNotice())
+        return false;
+    logLine(QStringLiteral("ℹ️"), QStringLiteral("MenuBarManager"), WallpaperApplyService::stillPictureNotice());
+    updateMessage(WallpaperApplyService::stillPictureNotice());
+    return true;
 }
 
 void MenuPipelineRun::logOvertaken(qint64 key) const

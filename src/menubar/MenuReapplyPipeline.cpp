@@ -92,7 +92,7 @@ QCoro::Task<> MenuReapplyPipeline::run(Request request, MenuPipelineRun run)
         co_await renewStillOrLockScreen(file, run);
 
     run.updateMessage(QCoreApplication::translate("MenuBarManager", "Wallpaper reapplied"));
-    run.hideToast(2);
+    run.hideToast(run.tellStillPictureOnly() ? 4 : 2);
     log(QStringLiteral("✅"), QStringLiteral("Wallpaper ") + QString::number(request.key) + QStringLiteral(" reapplied successfully"));
 }
 
@@ -125,21 +125,32 @@ QCoro::Task<> MenuReapplyPipeline::renewStillOrLockScreen(QUrl file, MenuPipelin
 {
     // Read once: a switch flipped halfway through takes effect at the next run.
     const bool lockScreenOn = LockScreenService::shared().isEnabled();
-    if (lockScreenOn) {
+    // Without a live wallpaper the still picture is all the desktop shows, lock screen or not.
+    const bool stillOnly = !HomeScreenWallpaperEngine::shared().drawsLiveWallpaper();
+    if (lockScreenOn && !stillOnly) {
         log(QStringLiteral("ℹ️"), QStringLiteral("Lock screen is enabled, skipping static wallpaper"));
-        log(QStringLiteral("🔄"), QStringLiteral("Step 7: Restarting lock screen extension"));
-        run.updateMessage(QCoreApplication::translate("MenuBarManager", "Applying Lock Screen"));
-        run.updateProgress(0.9);
-        try {
-            co_await WallpaperAerialsExtensionService::shared().restartExtension();
-            log(QStringLiteral("✅"), QStringLiteral("Lock screen extension restarted successfully"));
-        } catch (const std::exception& error) {
-            log(QStringLiteral("⚠️"), QStringLiteral("Failed to restart lock screen extension: ") + describeError(error));
-        }
+    } else {
+        co_await renewStill(file, run);
+    }
+    if (!lockScreenOn) {
+        log(QStringLiteral("ℹ️"), QStringLiteral("Lock screen is disabled, skipping extension restart"));
         run.updateProgress(1.0);
         co_return;
     }
+    log(QStringLiteral("🔄"), QStringLiteral("Step 7: Restarting lock screen extension"));
+    run.updateMessage(QCoreApplication::translate("MenuBarManager", "Applying Lock Screen"));
+    run.updateProgress(0.9);
+    try {
+        co_await WallpaperAerialsExtensionService::shared().restartExtension();
+        log(QStringLiteral("✅"), QStringLiteral("Lock screen extension restarted successfully"));
+    } catch (const std::exception& error) {
+        log(QStringLiteral("⚠️"), QStringLiteral("Failed to restart lock screen extension: ") + describeError(error));
+    }
+    run.updateProgress(1.0);
+}
 
+QCoro::Task<> MenuReapplyPipeline::renewStill(QUrl file, MenuPipelineRun run)
+{
     log(QStringLiteral("🔄"), QStringLiteral("Step 6: Setting static wallpaper (lock screen disabled)"));
     std::optional<QString> failure;
     try {
@@ -149,14 +160,12 @@ QCoro::Task<> MenuReapplyPipeline::renewStillOrLockScreen(QUrl file, MenuPipelin
     }
     if (failure) {
         log(QStringLiteral("⚠️"), QStringLiteral("Failed to set static wallpaper: ") + *failure);
-    } else {
-        log(QStringLiteral("✅"), QStringLiteral("Static wallpaper set successfully"));
-        if (MenuBarManager* manager = run.manager(); manager && !run.isOvertaken())
-            manager->updateThumbnail();
-        run.updateProgress(0.8);
+        co_return;
     }
-    log(QStringLiteral("ℹ️"), QStringLiteral("Lock screen is disabled, skipping extension restart"));
-    run.updateProgress(1.0);
+    log(QStringLiteral("✅"), QStringLiteral("Static wallpaper set successfully"));
+    if (MenuBarManager* manager = run.manager(); manager && !run.isOvertaken())
+        manager->updateThumbnail();
+    run.updateProgress(0.8);
 }
 
 void MenuReapplyPipeline::fail(const std::exception& error, const MenuPipelineRun& run)

@@ -30,5 +30,6 @@ public:
 private:
     static QCoro::Task<QUrl> localVideoFile(Request request, bool isCustom, MenuPipelineRun run);
     static QCoro::Task<> renewStillOrLockScreen(QUrl file, MenuPipelineRun run);
+    static QCoro::Task<> renewStill(QUrl file, MenuPipelineRun run);
     static void fail(const std::exception& error, const MenuPipelineRun& run);
 };

@@ -5,6 +5,15 @@
 #include <QScreen>
 #include <QTimer>
 
+namespace {
+// What compositors send as the maker or model of an output they know nothing about.
+bool isPlaceholder(const QString& part)
+{
+    return part.isEmpty() || part.compare(QLatin1String("Unknown"), Qt::CaseInsensitive) == 0
+        || part.compare(QLatin1String("headless"), Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
 QtScreens::QtScreens(QObject* parent) : Screens(parent), coalesce_(new QTimer(this))
 {
     // A zero interval fires once the current burst of window-system events has been handled.
@@ -66,7 +75,7 @@ std::optional<ScreenInfo> QtScreens::mainScreen() const
 ScreenInfo QtScreens::infoFor(const QScreen* screen)
 {
     ScreenInfo info;
-    const QString product = QString(screen->manufacturer() + QLatin1Char(' ') + screen->model()).trimmed();
+    const QString product = productName(screen->manufacturer(), screen->model(), QGuiApplication::platformName());
     // Empty for virtual and headless screens; named by their place later.
     info.localizedName = product;
     info.persistenceName = !product.isEmpty() ? product : !screen->name().isEmpty() ? screen->name() : QStringLiteral("Display");
@@ -75,6 +84,13 @@ ScreenInfo QtScreens::infoFor(const QScreen* screen)
     info.devicePixelRatio = screen->devicePixelRatio();
     info.displayId = ScreenInfo::stableDisplayId(screen->name(), screen->manufacturer(), screen->model(), screen->serialNumber());
     return info;
+}
+
+QString QtScreens::productName(const QString& manufacturer, const QString& model, QStringView platform)
+{
+    if (platform == QLatin1String("wayland") && isPlaceholder(manufacturer) && isPlaceholder(model))
+        return {};
+    return QString(manufacturer + QLatin1Char(' ') + model).trimmed();
 }
 
 QList<ScreenInfo> QtScreens::withDistinctNames(QList<ScreenInfo> screens)

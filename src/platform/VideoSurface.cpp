@@ -1,6 +1,7 @@
 #include "platform/VideoSurface.h"
 
 #include "foundation/CoverCrop.h"
+#include "platform/FramePresenter.h"
 #include "platform/VideoFrameBuffer.h"
 #include "platform/VideoPlayer.h"
 #include "platform/X11FramePresenter.h"
@@ -32,6 +33,30 @@ void VideoSurface::setPresentsDirectly(bool direct)
         presenterWindow_ = 0;
         presenterFailed_ = false;
     }
+}
+
+void VideoSurface::setFramePresenter(FramePresenter* presenter)
+{
+    givenPresenter_ = presenter;
+}
+
+void VideoSurface::setCovered(bool covered)
+{
+    if (covered_ == covered)
+        return;
+    covered_ = covered;
+    updatePlayback();
+}
+
+void VideoSurface::setPixelRatio(qreal ratio)
+{
+    pixelRatio_ = ratio;
+    updateTargetSize();
+}
+
+qreal VideoSurface::pixelRatio() const
+{
+    return pixelRatio_ > 0 ? pixelRatio_ : devicePixelRatioF();
 }
 
 void VideoSurface::load(const QUrl& url)
@@ -108,7 +133,7 @@ bool VideoSurface::eventFilter(QObject* watched, QEvent* event)
 
 bool VideoSurface::isSeen() const
 {
-    return isVisible() && !hiddenBySystem_ && !window()->isMinimized() && !(visibility_ && visibility_->isFullyObscured());
+    return isVisible() && !hiddenBySystem_ && !covered_ && !window()->isMinimized() && !(visibility_ && visibility_->isFullyObscured());
 }
 
 void VideoSurface::updatePlayback()
@@ -152,18 +177,23 @@ void VideoSurface::watchNativeWindow()
 
 void VideoSurface::updateTargetSize()
 {
-    player_->setTargetSize(size(), devicePixelRatioF());
+    player_->setTargetSize(size(), pixelRatio());
 }
 
 void VideoSurface::showFrame()
 {
-    if (!presentsDirectly_ || !presentFrame())
+    if (presentsDirectly_ && presentFrame())
+        return;
+    // A given presenter's surface is the only place the frame could show.
+    if (!givenPresenter_)
         update();
 }
 
 bool VideoSurface::presentFrame()
 {
     const std::shared_ptr<const VideoFrameBuffer> frame = player_->currentBuffer();
+    if (givenPresenter_)
+        return frame && player_->isReady() && givenPresenter_->present(frame, QPoint());
     const qreal ratio = devicePixelRatioF();
     QWindow* handle = window()->windowHandle();
     // A frame of another size (just after a resize) needs the crop that painting does.

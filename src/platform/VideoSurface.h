@@ -5,16 +5,16 @@
 
 #include <memory>
 
+class FramePresenter;
 class QUrl;
 class QWindow;
 class VideoPlayer;
-class X11FramePresenter;
 class X11WindowVisibility;
 
 // Shows a silent looping video, scaled to fill and cropped, black until its first frame.
 // It only paints the player's last frame; drawing happens on the player's render thread.
 // Decoding stops whenever the surface cannot be seen (hidden, its window minimized, or reported
-// fully covered by the X server) and resumes where it was when it can again, unless its owner
+// fully covered by the X server or the compositor) and resumes where it was when it can again, unless its owner
 // paused it.
 class VideoSurface : public QWidget {
     Q_OBJECT
@@ -38,6 +38,13 @@ public:
     // Only for a surface that nothing in its window overlaps; Qt still paints it when the
     // window is exposed or resized, and on other platforms.
     void setPresentsDirectly(bool direct);
+    // For a surface whose pixels no Qt window shows (a Wayland background surface takes them):
+    // frames go to this presenter, which the caller owns, instead of the window's.
+    void setFramePresenter(FramePresenter* presenter);
+    // What the window system says of where the frames go: covered, the video stops.
+    void setCovered(bool covered);
+    // Device pixels per unit when the window is not Qt's to know (0: the widget's own).
+    void setPixelRatio(qreal ratio);
 
 Q_SIGNALS:
     void ready();
@@ -60,6 +67,7 @@ private:
     void updateTargetSize();
     void showFrame();
     bool presentFrame();
+    qreal pixelRatio() const;
 
     VideoPlayer* player_;
     bool paused_ = false;
@@ -69,7 +77,10 @@ private:
     QPointer<QWindow> nativeWindow_;
     QPointer<X11WindowVisibility> visibility_;
     bool presentsDirectly_ = false;
-    std::unique_ptr<X11FramePresenter> presenter_;
+    std::unique_ptr<FramePresenter> presenter_;
+    FramePresenter* givenPresenter_ = nullptr;
+    bool covered_ = false;
+    qreal pixelRatio_ = 0;
     // The native window the presenter was made for (0: none tried yet, or it failed).
     WId presenterWindow_ = 0;
     bool presenterFailed_ = false;

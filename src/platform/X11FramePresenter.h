@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FramePresenter.h"
+
 #include <QPoint>
 
 #include <memory>
@@ -16,18 +18,18 @@ struct xcb_connection_t;
 // The server reads a frame some time after present() returns; the render thread draws into that
 // memory again only a frame later, when it comes back to it through the player's buffers.
 // GUI thread only.
-class X11FramePresenter {
+class X11FramePresenter : public FramePresenter {
 public:
     // Null unless the platform is xcb, the window is a 24- or 32-bit one on a server of the same
     // byte order that takes memory file descriptors.
     static std::unique_ptr<X11FramePresenter> create(QWindow* window);
-    ~X11FramePresenter();
+    ~X11FramePresenter() override;
     X11FramePresenter(const X11FramePresenter&) = delete;
     X11FramePresenter& operator=(const X11FramePresenter&) = delete;
 
     // Copies the whole of `frame` to `at` (device pixels) in the window. False when the frame's
     // memory could not be shared with the server.
-    bool present(const std::shared_ptr<const VideoFrameBuffer>& frame, QPoint at);
+    bool present(const std::shared_ptr<const VideoFrameBuffer>& frame, QPoint at) override;
 
 private:
     struct Segment {

@@ -1,6 +1,8 @@
 #include "EngineFixture.h"
 
 #include "engine/EngineError.h"
+#include "foundation/Shared.h"
+#include "support/FakeLiveWallpaperSupport.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -392,6 +394,41 @@ TEST_F(HomeScreenWallpaperEngineTest, AClaimOfEveryDisplayCoversOneAttachedLater
     EXPECT_EQ(engine.land(clip(), 6, again), 1);
     EXPECT_FALSE(entry(1));
     EXPECT_EQ(entry(2)->wallpaperKey, 6);
+}
+
+// Where no application may draw below the windows, every road that shows a wallpaper keeps
+// the choice and its records but makes no window, and whatever follows leaves that alone.
+TEST_F(HomeScreenWallpaperEngineTest, WithoutALiveWallpaperTheChoiceIsKeptWithoutAWindow)
+{
+    FakeLiveWallpaperSupport noLayerShell(false);
+    Shared<LiveWallpaperSupport>::Override support(noLayerShell);
+    EXPECT_FALSE(engine.drawsLiveWallpaper());
+
+    engine.start(clip(), 42);
+    engine.applyToScreen(displayB(), 2, copyOfClip(QStringLiteral("b.mp4")), 43);
+    engine.pause();
+    engine.resume();
+    screens.setScreens({displayA(), display(QStringLiteral("Display C"), QRect(640, 0, 320, 180), 3)});
+    screens.announceChange();
+    engine.handleScreenConfigurationChange();
+    engine.reapplySavedPerMonitorWallpapers();
+
+    EXPECT_EQ(windowsMade, 0);
+    EXPECT_EQ(entryIds(), (std::vector<quint32>{1, 3}));
+    for (quint32 id : entryIds())
+        EXPECT_EQ(window(id), nullptr) << id;
+    EXPECT_EQ(engine.currentWallpaperKey(), 42);
+    EXPECT_TRUE(engine.isShowing(42));
+    EXPECT_EQ(savedKeyOf(displayA()), 42);
+    EXPECT_EQ(savedKeyOf(displayB()), 43);
+
+    // Told once per run, and never where a live wallpaper plays.
+    EXPECT_TRUE(engine.takeStillPictureNotice());
+    EXPECT_FALSE(engine.takeStillPictureNotice());
+    HomeScreenWallpaperEngine live(screens, defaults);
+    FakeLiveWallpaperSupport layerShell(true);
+    Shared<LiveWallpaperSupport>::Override liveSupport(layerShell);
+    EXPECT_FALSE(live.takeStillPictureNotice());
 }
 
 } // namespace

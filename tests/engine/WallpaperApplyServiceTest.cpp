@@ -3,6 +3,7 @@
 #include "engine/DownloadError.h"
 #include "engine/EngineError.h"
 #include "engine/WallpaperApplyError.h"
+#include "support/FakeLiveWallpaperSupport.h"
 
 #include <QFileInfo>
 
@@ -383,3 +384,60 @@ TEST_F(WallpaperApplyServiceTest, AToastShownDuringAnApplyIsLeftAlone)
 }
 
 } // namespace
+
+// A desktop that lets no application draw a live wallpaper: the still picture is set whether the
+// lock screen is on or not, and only the first apply of the run says so, in its toast and the log.
+struct StillOnlyRow {
+    const char* name;
+    bool lockScreenFeature;
+    QStringList steps;
+    QStringList firstMessages;
+    QList<int> sleeps;
+};
+
+class StillPictureOnlyHarness : public ApplyHarness {
+protected:
+    QStringList noticeLines() const { return log_.lines().filter(WallpaperApplyService::stillPictureNotice()); }
+
+    FakeLiveWallpaperSupport noLayerShell_{false};
+    Shared<LiveWallpaperSupport>::Override supportOverride_{noLayerShell_};
+};
+
+class StillPictureOnlyTest : public StillPictureOnlyHarness, public ::testing::WithParamInterface<StillOnlyRow> {};
+
+TEST_P(StillPictureOnlyTest, TheStillPictureIsSetAndTheFirstApplySaysSo)
+{
+    const StillOnlyRow& row = GetParam();
+    setLockScreenFeature(row.lockScreenFeature);
+    const QString notice = u"message:" + WallpaperApplyService::stillPictureNotice();
+
+    waitForTask(service_.applyWallpaper(cachedRequest()));
+    EXPECT_EQ(trace_.steps(), row.steps);
+    EXPECT_EQ(toastEvents_.messages(), row.firstMessages + QStringList{notice} + (row.lockScreenFeature ? QStringList{"message:Setting Lock Screen"} : QStringList{}));
+    EXPECT_EQ(delays_.sleeps(), row.sleeps);
+    EXPECT_EQ(shownKey(), kCatalogueKey);
+    for (const auto& [id, entry] : engine_.entries())
+        EXPECT_EQ(entry.window, nullptr) << "no window stands in for the wallpaper on display " << id;
+    ASSERT_EQ(noticeLines().size(), 1);
+    EXPECT_TRUE(noticeLines().first().startsWith(QStringLiteral("ℹ️ [WallpaperApplyService] ")));
+
+    toastEvents_.clear();
+    waitForTask(service_.applyWallpaper(cachedRequest(kOtherCatalogueKey)));
+    EXPECT_TRUE(toastEvents_.messages().contains(QStringLiteral("message:Wallpaper applied")));
+    EXPECT_FALSE(toastEvents_.messages().contains(notice));
+    EXPECT_EQ(noticeLines().size(), 1);
+    EXPECT_EQ(desktop_.calls().size(), 4); // each apply's still picture on both displays
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StillPictureOnlyTest,
+    ::testing::Values(StillOnlyRow{"FeatureOff", false, kDesktop + kStill, {"message:Applying..."}, {}},
+        StillOnlyRow{"FeatureOn", true, kDesktop + kStill + kLockScreen, {"message:Applying..."}, {4000}}),
+    [](const ::testing::TestParamInfo<StillOnlyRow>& row) { return std::string(row.param.name); });
+
+TEST_F(StillPictureOnlyHarness, AStillPictureFailureIsTheApplysFailure)
+{
+    desktop_.refuse(QStringLiteral("Display A"));
+    EXPECT_TRUE(failureOf(cachedRequest()));
+    EXPECT_TRUE(noticeLines().isEmpty());
+    EXPECT_NE(toast_.message(), WallpaperApplyService::stillPictureNotice());
+}

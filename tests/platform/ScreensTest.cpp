@@ -57,6 +57,33 @@ TEST(QtScreensTest, AScreenWithoutAModelIsKeptByItsConnectorNotItsPlace)
     ASSERT_GT(nameless, 0) << "every screen of this platform tells its model";
 }
 
+// A Wayland output without identity must be kept by its connector, as X11 keeps it, not under
+// the maker and model placeholders every such output shares; a real monitor keeps its product.
+TEST(QtScreensTest, PlaceholderProductsOfACompositorNameNothing)
+{
+    struct Row {
+        const char* manufacturer;
+        const char* model;
+        const char* platform;
+        const char* product;
+    };
+    const Row rows[] = {
+        {"Dell Inc.", "DELL U2720Q", "wayland", "Dell Inc. DELL U2720Q"},
+        {"Dell Inc.", "DELL U2720Q", "xcb", "Dell Inc. DELL U2720Q"},
+        {"headless", "headless", "wayland", ""},
+        {"Unknown", "Unknown", "wayland", ""},
+        {"", "", "wayland", ""},
+        {"Unknown", "0x1234", "wayland", "Unknown 0x1234"},
+        // X11 reports what the EDID says, whatever it says.
+        {"Unknown", "Unknown", "xcb", "Unknown Unknown"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.manufacturer) + "/" + row.model + " on " + row.platform);
+        EXPECT_EQ(QtScreens::productName(QString::fromUtf8(row.manufacturer), QString::fromUtf8(row.model), QString::fromUtf8(row.platform)),
+                  QString::fromUtf8(row.product));
+    }
+}
+
 TEST(QtScreensTest, ABurstOfChangesIsAnnouncedOnce)
 {
     QtScreens screens;

@@ -77,9 +77,9 @@ bool setMonitors(const QProcessEnvironment& environment, const QStringList& moni
     return true;
 }
 
-ChildTestRun rerunCurrentTestOn(QProcessEnvironment environment, const char* childVariable, int timeoutMs)
+ChildTestRun rerunCurrentTestOn(QProcessEnvironment environment, const char* childVariable, int timeoutMs, const QString& platform)
 {
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     environment.insert(QLatin1String(childVariable), QStringLiteral("1"));
     QProcess child;
     child.setProcessEnvironment(environment);

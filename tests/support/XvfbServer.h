@@ -47,6 +47,7 @@ struct ChildTestRun {
 // xrandr --setmonitor takes them); a failure is reported as a test failure.
 bool setMonitors(const QProcessEnvironment& environment, const QStringList& monitors);
 
-// Runs the current test again in a child process of this binary under the xcb platform, with
-// `childVariable` set so the test knows it is the X11 half.
-ChildTestRun rerunCurrentTestOn(QProcessEnvironment environment, const char* childVariable, int timeoutMs);
+// Runs the current test again in a child process of this binary under the given Qt platform, with
+// `childVariable` set so the test knows it is the X11 (or Wayland) half.
+ChildTestRun rerunCurrentTestOn(QProcessEnvironment environment, const char* childVariable, int timeoutMs,
+                                const QString& platform = QStringLiteral("xcb"));

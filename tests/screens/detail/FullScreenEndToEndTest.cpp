@@ -1,6 +1,4 @@
 #include "app/AppRootView.h"
-#include "app/ShellDefaults.h"
-#include "foundation/UserDefaults.h"
 #include "engine/HomeScreenWallpaperEngine.h"
 #include "engine/ScreenEntry.h"
 #include "platform/DesktopVideoWindow.h"
@@ -11,13 +9,9 @@
 #include "screens/detail/FullscreenApplyTargetChip.h"
 #include "screens/detail/MonitorCardView.h"
 #include "screens/detail/MonitorPickerPopoverContent.h"
-#include "support/FakeDesktopPicture.h"
+#include "support/ReturningUserShell.h"
 #include "support/ImageCompare.h"
-#include "support/SampleCatalogueFixture.h"
-#include "support/TempFolder.h"
 #include "support/XvfbServer.h"
-#include "foundation/Async.h"
-#include "state/AppStore.h"
 #include "ui/BrowseContext.h"
 #include "ui/PosterCardView.h"
 #include "ui/Screenshot.h"
@@ -68,15 +62,7 @@ void applyOnTwoMonitors()
 {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
     ASSERT_EQ(QGuiApplication::screens().size(), 2) << "the X server shows one monitor";
-    TempFolder temp;
-    SampleCatalogueFixture catalogue;
-    FakeDesktopPicture desktop;
-    Shared<DesktopPicture>::Override desktopOverride(desktop);
-
-    // A returning user: no onboarding sheet over the window.
-    UserDefaults::standard().setBool(ShellDefaults::hasLaunchedBefore, true);
-    UserDefaults::standard().setBool(ShellDefaults::onboardingSheetCompleted, true);
-    fireAndForget(AppStore::shared().initializeIfNeeded());
+    const ReturningUserShell shell;
     AppRootView root;
     root.setGeometry(0, 0, 1280, 800);
     root.show();

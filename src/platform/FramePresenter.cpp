@@ -1,0 +1,3 @@
+#include "platform/FramePresenter.h"
+
+FramePresenter::~FramePresenter() = default;

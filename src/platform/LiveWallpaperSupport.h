@@ -1,0 +1,15 @@
+#pragma once
+
+// Whether the session lets an application draw a live wallpaper below the windows. An X11
+// desktop does (a desktop-type window); a Wayland compositor does only when it offers the layer
+// shell, and GNOME's does not: there the still picture is all the desktop can show. The Linux
+// implementation is SessionLiveWallpaperSupport; tests install FakeLiveWallpaperSupport with
+// Shared<LiveWallpaperSupport>::Override. GUI thread.
+class LiveWallpaperSupport {
+public:
+    virtual ~LiveWallpaperSupport() = default;
+
+    static LiveWallpaperSupport& shared();
+
+    virtual bool isAvailable() const = 0;
+};

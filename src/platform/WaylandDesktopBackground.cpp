@@ -1,0 +1,83 @@
+#include "platform/WaylandDesktopBackground.h"
+
+#include "platform/VideoFrameBuffer.h"
+#include "platform/WaylandConnection.h"
+#include "platform/WaylandLayerSurface.h"
+#include "platform/WaylandOutput.h"
+#include "platform/WaylandToplevels.h"
+
+WaylandDesktopBackground::WaylandDesktopBackground(WaylandConnection& connection, QObject* parent)
+    : QObject(parent), connection_(&connection)
+{
+    connect(&connection, &WaylandConnection::outputsChanged, this, &WaylandDesktopBackground::sync);
+    if (WaylandToplevels* toplevels = connection.toplevels())
+        connect(toplevels, &WaylandToplevels::coverageChanged, this, &WaylandDesktopBackground::updateSeen);
+}
+
+WaylandDesktopBackground::~WaylandDesktopBackground() = default;
+
+void WaylandDesktopBackground::setOutputName(const QString& name)
+{
+    if (outputName_ == name)
+        return;
+    outputName_ = name;
+    dropSurface();
+    sync();
+}
+
+void WaylandDesktopBackground::setShown(bool shown)
+{
+    if (shown_ == shown)
+        return;
+    shown_ = shown;
+    sync();
+}
+
+bool WaylandDesktopBackground::present(const std::shared_ptr<const VideoFrameBuffer>& frame, QPoint)
+{
+    return frame && surface_ && surface_->present(frame);
+}
+
+void WaylandDesktopBackground::sync()
+{
+    const WaylandOutput* output = connection_ && shown_ ? connection_->output(outputName_) : nullptr;
+    if (!output || !connection_->canShowBackgrounds()) {
+        dropSurface();
+        return;
+    }
+    if (output->scale() != scale_) {
+        scale_ = output->scale();
+        Q_EMIT scaleChanged(scale_);
+    }
+    if (surface_)
+        return;
+    surface_ = std::make_unique<WaylandLayerSurface>(*connection_, *output);
+    connect(surface_.get(), &WaylandLayerSurface::configured, this, &WaylandDesktopBackground::updateSeen);
+    connect(surface_.get(), &WaylandLayerSurface::stalledChanged, this, &WaylandDesktopBackground::updateSeen);
+    // Made again only when the output is (back) there: a closed surface waits for the next change.
+    connect(surface_.get(), &WaylandLayerSurface::closed, this, [this, closed = surface_.get()] {
+        if (surface_.get() == closed)
+            dropSurface();
+    }, Qt::QueuedConnection);
+    updateSeen();
+}
+
+void WaylandDesktopBackground::dropSurface()
+{
+    surface_.reset();
+    updateSeen();
+}
+
+void WaylandDesktopBackground::updateSeen()
+{
+    bool seen = connection_ && surface_ && surface_->isConfigured();
+    if (seen) {
+        const WaylandToplevels* toplevels = connection_->toplevels();
+        const WaylandOutput* output = connection_->output(outputName_);
+        seen = toplevels ? !(output && toplevels->covers(output->handle())) : !surface_->isStalled();
+    }
+    if (seen == seen_)
+        return;
+    seen_ = seen;
+    Q_EMIT seenChanged(seen_);
+}

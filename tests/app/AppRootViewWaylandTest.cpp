@@ -1,0 +1,136 @@
+#include "app/AppRootView.h"
+#include "screens/detail/FullScreenView.h"
+#include "support/HeadlessSway.h"
+#include "support/ImageCompare.h"
+#include "support/ReturningUserShell.h"
+#include "support/ReviewPicture.h"
+#include "support/XvfbServer.h"
+#include "ui/LoadingIndicator.h"
+#include "ui/PosterCardView.h"
+
+#include <QGuiApplication>
+#include <QSet>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kWaitMs = 60'000;
+constexpr char kChildVariable[] = "QUORVELLE_ROOT_WAYLAND_CHILD";
+const QString kOutput = QStringLiteral("HEADLESS-1");
+
+// The logo's violet in the header row's top-left corner, the window filling the output.
+int logoPixels(const QImage& screen)
+{
+    int violet = 0;
+    for (int y = 10; y < 42; ++y)
+        for (int x = 52; x < 84; ++x) {
+            const QColor pixel = screen.pixelColor(x, y);
+            violet += pixel.blue() > 150 && pixel.red() > 70 && pixel.green() < 130 ? 1 : 0;
+        }
+    return violet;
+}
+
+// The white of the loading wheel and its line in the middle of the window.
+int wheelPixels(const QImage& screen)
+{
+    int white = 0;
+    for (int y = 300; y < 395; ++y)
+        for (int x = 590; x < 690; ++x) {
+            const QColor pixel = screen.pixelColor(x, y);
+            white += pixel.red() > 220 && pixel.green() > 220 && pixel.blue() > 220 ? 1 : 0;
+        }
+    return white;
+}
+
+// How many distinct colours a coarse sampling of the picture holds: a page that drew nothing
+// (or only its background) has a handful.
+int sampledColours(const QImage& screen)
+{
+    QSet<QRgb> colours;
+    for (int y = 0; y < screen.height(); y += 8)
+        for (int x = 0; x < screen.width(); x += 8)
+            colours.insert(screen.pixel(x, y) & 0xf0f0f0);
+    return int(colours.size());
+}
+
+// What the compositor shows, kept beside the test program for a reviewer.
+QImage picture(const QString& name)
+{
+    const QImage shown = HeadlessSway::grab(kOutput);
+    keepReviewPicture(shown, QStringLiteral("ui-screenshots"), name);
+    return shown;
+}
+
+// The Wayland half: the real root view as the only window of a 1280x800 output of headless
+// sway, which gives it the whole output; Home, Settings and a wallpaper opened full screen from
+// Home are pictured as the compositor draws them.
+void pictureThePages()
+{
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("wayland"));
+    ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("output"), kOutput, QStringLiteral("resolution"), QStringLiteral("1280x800")}));
+    ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("output"), QStringLiteral("HEADLESS-2"), QStringLiteral("disable")}));
+    const ReturningUserShell shell;
+
+    AppRootView root;
+    root.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&root));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return root.size() == QSize(1280, 800); }, kWaitMs)) << "the compositor gave " << root.width() << 'x' << root.height();
+    // The page is pictured once every card on screen has its poster and the header row has
+    // come down into place.
+    PosterCardView* card = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        card = nullptr;
+        bool postersShown = true;
+        for (PosterCardView* candidate : root.tabPage(AppTab::Home)->findChildren<PosterCardView*>()) {
+            if (!candidate->isVisible() || candidate->visibleRegion().isEmpty())
+                continue;
+            postersShown = postersShown && candidate->hasPoster();
+            if (candidate->wallpaper().key)
+                card = candidate;
+        }
+        return card && postersShown;
+    }, kWaitMs)) << "the home page's cards never got their posters";
+    ASSERT_TRUE(QTest::qWaitFor([] { return logoPixels(HeadlessSway::grab(kOutput)) > 50; }, kWaitMs)) << "no header row over the home page";
+    const QImage home = picture(QStringLiteral("wayland-home"));
+    EXPECT_GT(sampledColours(home), 200) << "the home page is bare";
+
+    root.setSelectedTab(AppTab::Settings);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return meanChannelDifference(HeadlessSway::grab(kOutput), home) > 5.0; }, kWaitMs))
+        << "the settings page never reached the screen";
+    const QImage settings = picture(QStringLiteral("wayland-settings"));
+    EXPECT_GT(logoPixels(settings), 50) << "no header row over the settings page";
+
+    root.setSelectedTab(AppTab::Home);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return card->isVisible(); }, kWaitMs));
+    QTest::mouseClick(card, Qt::LeftButton, {}, card->rect().center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return qobject_cast<FullScreenView*>(root.wallpaperDestination()); }, kWaitMs));
+    // The full-screen page covers the header row, and its video replaces the loading wheel.
+    const auto loading = [&] {
+        const QList<LoadingIndicator*> wheels = root.wallpaperDestination()->findChildren<LoadingIndicator*>();
+        return std::any_of(wheels.cbegin(), wheels.cend(), [](const LoadingIndicator* wheel) { return wheel->isVisible(); });
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !loading(); }, kWaitMs)) << "the preview never got its video";
+    // What the compositor shows trails the widgets by a frame or more.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const QImage shown = HeadlessSway::grab(kOutput);
+        return logoPixels(shown) == 0 && wheelPixels(shown) < 10;
+    }, kWaitMs)) << "the compositor never showed the preview without its loading wheel";
+    picture(QStringLiteral("wayland-full-screen"));
+}
+
+TEST(AppRootViewWaylandTest, HomeSettingsAndAFullScreenPreviewAsTheCompositorShowsThem)
+{
+    if (qEnvironmentVariableIsSet(kChildVariable))
+        return pictureThePages();
+    HeadlessSway sway;
+    if (!sway.isRunning())
+        GTEST_SKIP() << sway.failure().toStdString();
+    const ChildTestRun run = rerunCurrentTestOn(sway.environment(), kChildVariable, 150'000, QStringLiteral("wayland"));
+    EXPECT_TRUE(run.passed()) << run.output.toStdString();
+}
+
+} // namespace

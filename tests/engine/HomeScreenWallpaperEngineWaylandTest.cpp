@@ -1,0 +1,289 @@
+#include "EngineTestClips.h"
+#include "support/TestPaths.h"
+
+#include "engine/HomeScreenWallpaperEngine.h"
+#include "engine/MonitorChangeService.h"
+#include "engine/WallpaperPersistenceService.h"
+#include "foundation/UserDefaults.h"
+#include "platform/DesktopVideoWindow.h"
+#include "platform/MediaTools.h"
+#include "platform/QtScreens.h"
+#include "platform/VideoPlayer.h"
+#include "platform/VideoSurface.h"
+#include "platform/WaylandConnection.h"
+#include "platform/WaylandDesktopBackground.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include "support/HeadlessSway.h"
+#include "support/ImageCompare.h"
+#include "support/XvfbServer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kWaitMs = 20'000;
+constexpr char kWaylandChildVariable[] = "QUORVELLE_ENGINE_WAYLAND_CHILD";
+constexpr QSize kOutput(640, 360);
+// Far below a picture of another colour or pattern, above scaling and YUV rounding.
+constexpr double kSamePicture = 12.0;
+
+// Runs the current test's Wayland half in a child process on a fresh headless sway.
+void runOnHeadlessSway()
+{
+    HeadlessSway sway;
+    if (!sway.isRunning())
+        GTEST_SKIP() << sway.failure().toStdString();
+    const ChildTestRun run = rerunCurrentTestOn(sway.environment(), kWaylandChildVariable, 120'000, QStringLiteral("wayland"));
+    EXPECT_TRUE(run.passed()) << run.output.toStdString();
+}
+
+bool isWaylandChild() { return qEnvironmentVariableIsSet(kWaylandChildVariable); }
+
+// Clips drawn for one test, with the frames a display should show of them.
+struct Clips {
+    QTemporaryDir folder;
+    QString twoColours = folder.filePath(QStringLiteral("two-colours.mp4"));
+    QString bars = folder.filePath(QStringLiteral("bars.mp4"));
+    // What a display shows of them once make() has drawn them.
+    QList<QImage> redThenBlue;
+    QImage barsFrame;
+
+    // One second of red, then one of blue: a display showing it changes colour as it loops.
+    bool make()
+    {
+        const QString colour = QStringLiteral("color=c=%1:s=640x360:r=30:d=1");
+        const bool drawn = EngineTestClips::ffmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), colour.arg(QStringLiteral("0xd02020")),
+                                        QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), colour.arg(QStringLiteral("0x2040d0")),
+                                        QStringLiteral("-filter_complex"), QStringLiteral("[0][1]concat=n=2:v=1"), QStringLiteral("-c:v"),
+                                        QStringLiteral("libx264"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), twoColours})
+            && EngineTestClips::ffmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                        QStringLiteral("smptehdbars=size=640x360:rate=30:duration=2"), QStringLiteral("-c:v"),
+                                        QStringLiteral("libx264"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), bars});
+        if (drawn) {
+            redThenBlue = {frame(twoColours, 0.5), frame(twoColours, 1.5)};
+            barsFrame = frame(bars, 1.0);
+        }
+        return drawn;
+    }
+
+    static QImage frame(const QString& clip, double seconds)
+    {
+        return MediaTools::shared().frameAt(clip, seconds).scaled(kOutput, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+};
+
+// Whether the output comes to show the picture within the wait (grim, as often as it can).
+bool outputShows(const QString& output, const QImage& expected, int timeoutMs = kWaitMs)
+{
+    return QTest::qWaitFor([&] { return meanChannelDifference(HeadlessSway::grab(output), expected) < kSamePicture; }, timeoutMs);
+}
+
+// Whether the output shows each of the pictures in turn, as a video looping through them does.
+bool outputPlays(const QString& output, const QList<QImage>& frames)
+{
+    return std::all_of(frames.cbegin(), frames.cend(), [&output](const QImage& frame) { return outputShows(output, frame); });
+}
+
+ScreenInfo screenOf(const QtScreens& screens, const QString& output)
+{
+    const QScreen* screen = *std::find_if(QGuiApplication::screens().cbegin(), QGuiApplication::screens().cend(),
+                                          [&output](const QScreen* candidate) { return candidate->name() == output; });
+    for (const ScreenInfo& info : screens.screens()) {
+        if (info.geometry == screen->geometry())
+            return info;
+    }
+    ADD_FAILURE() << "no screen for " << output.toStdString();
+    return {};
+}
+
+const ScreenEntry* entryOn(const HomeScreenWallpaperEngine& engine, const QString& output)
+{
+    for (const auto& [id, entry] : engine.entries()) {
+        if (entry.window->waylandBackground() && entry.window->waylandBackground()->outputName() == output)
+            return &entry;
+    }
+    return nullptr;
+}
+
+bool waitForScreens(const QtScreens& screens, int count)
+{
+    return QTest::qWaitFor([&] { return screens.screens().size() == count; }, kWaitMs);
+}
+
+void checkApplyToAllThenOne()
+{
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("wayland"));
+    WaylandConnection* connection = WaylandConnection::shared();
+    ASSERT_TRUE(connection && connection->canShowBackgrounds());
+    QtScreens screens;
+    ASSERT_TRUE(waitForScreens(screens, 2));
+    Clips clips;
+    ASSERT_TRUE(clips.make());
+    ASSERT_GT(meanChannelDifference(clips.redThenBlue[0], clips.redThenBlue[1]), 40.0);
+
+    UserDefaults defaults(QStringLiteral("engine-wayland-test"), UserDefaults::Storage::InMemory);
+    HomeScreenWallpaperEngine engine(screens, defaults);
+    engine.start(QUrl::fromLocalFile(clips.twoColours), 42);
+    ASSERT_EQ(engine.entries().size(), 2u);
+    for (const QString& output : {QStringLiteral("HEADLESS-1"), QStringLiteral("HEADLESS-2")})
+        EXPECT_TRUE(outputPlays(output, clips.redThenBlue)) << output.toStdString() << " does not play the video";
+
+    engine.applyToScreen(screenOf(screens, QStringLiteral("HEADLESS-2")), screenOf(screens, QStringLiteral("HEADLESS-2")).displayId,
+                         QUrl::fromLocalFile(clips.bars), 43);
+    EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-2"), clips.barsFrame)) << "the display applied to does not show its video";
+    EXPECT_TRUE(outputPlays(QStringLiteral("HEADLESS-1"), clips.redThenBlue)) << "the other display lost its video";
+    engine.stopAll();
+}
+
+TEST(HomeScreenWallpaperEngineWaylandTest, EachOutputPlaysItsOwnVideo)
+{
+    if (isWaylandChild())
+        return checkApplyToAllThenOne();
+    runOnHeadlessSway();
+}
+
+
+bool isPlaying(const HomeScreenWallpaperEngine& engine, const QString& output)
+{
+    const ScreenEntry* entry = entryOn(engine, output);
+    return entry && !entry->window->surface()->player()->isPaused();
+}
+
+// A full-screen window over one output stops the video there (and only there) and shows in
+// its place; when it goes, the video plays again.
+void checkFullScreenWindowCovers()
+{
+    QtScreens screens;
+    ASSERT_TRUE(waitForScreens(screens, 2));
+    Clips clips;
+    ASSERT_TRUE(clips.make());
+    UserDefaults defaults(QStringLiteral("engine-wayland-test"), UserDefaults::Storage::InMemory);
+    HomeScreenWallpaperEngine engine(screens, defaults);
+    engine.start(QUrl::fromLocalFile(clips.twoColours), 42);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")) && isPlaying(engine, QStringLiteral("HEADLESS-2")); }, kWaitMs));
+
+    QWidget cover;
+    QPalette green;
+    green.setColor(QPalette::Window, QColor(0x20, 0xc0, 0x40));
+    cover.setPalette(green);
+    cover.setAutoFillBackground(true);
+    const auto screen = std::find_if(QGuiApplication::screens().cbegin(), QGuiApplication::screens().cend(),
+                                     [](const QScreen* candidate) { return candidate->name() == QStringLiteral("HEADLESS-1"); });
+    cover.setScreen(*screen);
+    cover.showFullScreen();
+    QImage greenPicture(kOutput, QImage::Format_RGB32);
+    greenPicture.fill(QColor(0x20, 0xc0, 0x40));
+    EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-1"), greenPicture)) << "the window does not cover the wallpaper";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs)) << "the covered video plays on";
+    EXPECT_TRUE(isPlaying(engine, QStringLiteral("HEADLESS-2"))) << "the other display stopped";
+
+    cover.close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs)) << "the video did not come back";
+    EXPECT_TRUE(outputPlays(QStringLiteral("HEADLESS-1"), clips.redThenBlue));
+    engine.stopAll();
+}
+
+TEST(HomeScreenWallpaperEngineWaylandTest, AFullScreenWindowCoversItsOutputOnly)
+{
+    if (isWaylandChild())
+        return checkFullScreenWindowCovers();
+    runOnHeadlessSway();
+}
+
+// An output added while running gets the wallpaper; a relaunch (a new engine over the same
+// records) puts every output's own wallpaper back.
+void checkOutputsComeAndRelaunchRestores()
+{
+    QtScreens screens;
+    ASSERT_TRUE(waitForScreens(screens, 2));
+    Clips clips;
+    ASSERT_TRUE(clips.make());
+    UserDefaults defaults(QStringLiteral("engine-wayland-test"), UserDefaults::Storage::InMemory);
+    {
+        HomeScreenWallpaperEngine engine(screens, defaults);
+        MonitorChangeService monitors(screens, engine);
+        monitors.startObserving();
+        engine.start(QUrl::fromLocalFile(clips.twoColours), 42);
+        const ScreenInfo second = screenOf(screens, QStringLiteral("HEADLESS-2"));
+        engine.applyToScreen(second, second.displayId, QUrl::fromLocalFile(clips.bars), 43);
+
+        ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("create_output")}));
+        ASSERT_TRUE(waitForScreens(screens, 3)) << "the new output never reached Qt";
+        EXPECT_TRUE(outputPlays(QStringLiteral("HEADLESS-3"), clips.redThenBlue)) << "the added output got no wallpaper";
+        EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-2"), clips.barsFrame));
+    }
+
+    // Kept by connector, as X11 keeps a display that names no product: not by the compositor's
+    // placeholder maker and model with a suffix that follows the outputs' order.
+    for (const QString& output : {QStringLiteral("HEADLESS-1"), QStringLiteral("HEADLESS-2"), QStringLiteral("HEADLESS-3")})
+        EXPECT_EQ(screenOf(screens, output).persistenceName, output);
+
+    HomeScreenWallpaperEngine relaunched(screens, defaults);
+    WallpaperPersistenceService records(defaults);
+    for (const ScreenInfo& screen : screens.screens()) {
+        const auto saved = records.loadPerMonitorWallpaper(HomeScreenWallpaperEngine::displayPersistenceID(screen));
+        ASSERT_TRUE(saved) << screen.persistenceName.toStdString();
+        relaunched.applyToScreen(screen, screen.displayId, saved->masterUrl, saved->key);
+    }
+    EXPECT_TRUE(outputPlays(QStringLiteral("HEADLESS-1"), clips.redThenBlue));
+    EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-2"), clips.barsFrame));
+    EXPECT_TRUE(outputPlays(QStringLiteral("HEADLESS-3"), clips.redThenBlue));
+    relaunched.stopAll();
+}
+
+TEST(HomeScreenWallpaperEngineWaylandTest, OutputsComeAndARelaunchRestoresEach)
+{
+    if (isWaylandChild())
+        return checkOutputsComeAndRelaunchRestores();
+    runOnHeadlessSway();
+}
+
+
+// The compositor going away ends the child with one clear line and exit code 1: Qt's own
+// connection may be first to notice (and ends the process itself), or the desktop video's, which
+// quits the event loop.
+constexpr char kOurLine[] = "Lost the connection to the Wayland compositor";
+constexpr char kQtLine[] = "The Wayland connection broke";
+
+void playUntilTheCompositorQuits()
+{
+    QtScreens screens;
+    ASSERT_TRUE(waitForScreens(screens, 2));
+    UserDefaults defaults(QStringLiteral("engine-wayland-test"), UserDefaults::Storage::InMemory);
+    HomeScreenWallpaperEngine engine(screens, defaults);
+    engine.start(QUrl::fromLocalFile(TestPaths::dataFile(QStringLiteral("loop-320x180.mp4"))), 42);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs));
+    ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("exit")}));
+    // Only a guard: the loss ends the loop long before.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(2); });
+    guard.start(kWaitMs);
+    EXPECT_EQ(QCoreApplication::exec(), 1) << "still running without a compositor";
+}
+
+TEST(HomeScreenWallpaperEngineWaylandTest, LosingTheCompositorQuitsWithOneLine)
+{
+    if (isWaylandChild())
+        return playUntilTheCompositorQuits();
+    HeadlessSway sway;
+    if (!sway.isRunning())
+        GTEST_SKIP() << sway.failure().toStdString();
+    const ChildTestRun run = rerunCurrentTestOn(sway.environment(), kWaylandChildVariable, 120'000, QStringLiteral("wayland"));
+    ASSERT_TRUE(run.finished) << run.output.toStdString();
+    const bool ours = run.passed() && run.output.count(QLatin1String(kOurLine)) == 1;
+    const bool qts = run.exitCode == 1 && run.output.count(QLatin1String(kQtLine)) == 1;
+    EXPECT_TRUE(ours || qts) << run.output.toStdString();
+    for (const QString& crash : {QStringLiteral("Sanitizer"), QStringLiteral("runtime error")})
+        EXPECT_FALSE(run.output.contains(crash)) << run.output.toStdString();
+}
+
+} // namespace

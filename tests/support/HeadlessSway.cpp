@@ -1,0 +1,91 @@
+#include "support/HeadlessSway.h"
+
+#include "TestPaths.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <optional>
+
+namespace {
+constexpr int kStartMs = 30'000;
+
+// Runs a tool to its end; its standard output, or nothing (and a test failure) when it fails.
+std::optional<QByteArray> runTool(const QString& program, const QStringList& arguments)
+{
+    QProcess tool;
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(kStartMs) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
+        ADD_FAILURE() << program.toStdString() << ' ' << arguments.join(u' ').toStdString() << ": "
+                      << tool.readAllStandardError().toStdString();
+        return std::nullopt;
+    }
+    return tool.readAllStandardOutput();
+}
+} // namespace
+
+HeadlessSway::HeadlessSway()
+{
+    QProcess script;
+    script.start(TestPaths::sourceFile(QStringLiteral("tests/support/headless-sway")), {QStringLiteral("start")});
+    if (!script.waitForFinished(kStartMs)) {
+        script.kill();
+        script.waitForFinished();
+        failure_ = QStringLiteral("headless-sway did not answer");
+        return;
+    }
+    failure_ = QString::fromUtf8(script.readAllStandardError()).trimmed();
+    for (const QByteArray& line : script.readAllStandardOutput().split('\n')) {
+        const QString text = QString::fromUtf8(line);
+        const QString value = text.section(QLatin1Char('='), 1);
+        if (text.startsWith(QLatin1String("WAYLAND_DISPLAY=")))
+            waylandDisplay_ = value;
+        else if (text.startsWith(QLatin1String("SWAYSOCK=")))
+            swaySocket_ = value;
+        else if (text.startsWith(QLatin1String("SWAY_PID=")))
+            pid_ = value.toLongLong();
+    }
+    if (script.exitCode() != 0 || waylandDisplay_.isEmpty() || swaySocket_.isEmpty())
+        pid_ = 0;
+}
+
+HeadlessSway::~HeadlessSway()
+{
+    stop();
+}
+
+void HeadlessSway::stop()
+{
+    if (pid_ > 0)
+        ::kill(pid_t(pid_), SIGTERM);
+    pid_ = 0;
+}
+
+QProcessEnvironment HeadlessSway::environment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), waylandDisplay_);
+    environment.insert(QStringLiteral("SWAYSOCK"), swaySocket_);
+    // Qt's Wayland platform leaves known leaks behind, allocated in libraries built without frame
+    // pointers: only the slow unwinder reaches the frames that the suppressions name.
+    if (!environment.contains(QStringLiteral("LSAN_OPTIONS")))
+        environment.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=") + TestPaths::sourceFile(QStringLiteral("tests/lsan.supp")));
+    const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), (asan.isEmpty() ? asan : asan + QLatin1Char(':')) + QStringLiteral("fast_unwind_on_malloc=0"));
+    return environment;
+}
+
+bool HeadlessSway::swaymsg(const QStringList& arguments)
+{
+    return runTool(QStringLiteral("swaymsg"), arguments).has_value();
+}
+
+QImage HeadlessSway::grab(const QString& output)
+{
+    const std::optional<QByteArray> png = runTool(QStringLiteral("grim"), {QStringLiteral("-t"), QStringLiteral("png"),
+                                                                           QStringLiteral("-o"), output, QStringLiteral("-")});
+    return png ? QImage::fromData(*png, "PNG").convertToFormat(QImage::Format_RGB32) : QImage();
+}
