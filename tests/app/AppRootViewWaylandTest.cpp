@@ -34,18 +34,6 @@ int logoPixels(const QImage& screen)
     return violet;
 }
 
-// The white of the loading wheel and its line in the middle of the window.
-int wheelPixels(const QImage& screen)
-{
-    int white = 0;
-    for (int y = 300; y < 395; ++y)
-        for (int x = 590; x < 690; ++x) {
-            const QColor pixel = screen.pixelColor(x, y);
-            white += pixel.red() > 220 && pixel.green() > 220 && pixel.blue() > 220 ? 1 : 0;
-        }
-    return white;
-}
-
 // How many distinct colours a coarse sampling of the picture holds: a page that drew nothing
 // (or only its background) has a handful.
 int sampledColours(const QImage& screen)
@@ -123,11 +111,11 @@ void pictureThePages()
         return std::any_of(wheels.cbegin(), wheels.cend(), [](const LoadingIndicator* wheel) { return wheel->isVisible(); });
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return !loading(); }, kWaitMs)) << "the preview never got its video";
-    // What the compositor shows trails the widgets by a frame or more.
+    // What the compositor shows trails the widgets by a frame or more; the video goes on moving,
+    // so the two are alike, not equal. The wallpaper's own colours decide nothing here.
     ASSERT_TRUE(QTest::qWaitFor([&] {
-        const QImage shown = HeadlessSway::grab(kOutput);
-        return logoPixels(shown) == 0 && wheelPixels(shown) < 10;
-    }, kWaitMs)) << "the compositor never showed the preview without its loading wheel";
+        return meanChannelDifference(HeadlessSway::grab(kOutput), root.grab().toImage()) < 12.0;
+    }, kWaitMs)) << "the compositor never showed the preview";
     picture(QStringLiteral("wayland-full-screen"));
 }
 
