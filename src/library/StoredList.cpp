@@ -134,8 +134,10 @@ void StoredList::write(const std::shared_ptr<const UserDefaults::DataSource>& so
 {
     if (backupPending_)
         keepBackup();
-    defaults_.setDataSource(key_, source);
-    log(QStringLiteral("💾"), lines_.saved.arg(count));
+    // Logged as saved once it is on disk; the list may be gone by then.
+    defaults_.setDataSource(key_, source, [type = lines_.type, line = lines_.saved.arg(count)] {
+        logLine(QStringLiteral("💾"), type, line);
+    });
 }
 
 void StoredList::keepIn(const std::shared_ptr<const UserDefaults::DataSource>& source)

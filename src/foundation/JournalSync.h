@@ -1,0 +1,43 @@
+#pragma once
+
+#include "foundation/SerialQueue.h"
+
+#include <QFuture>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+// Syncs the records appended to a settings journal on a worker of its own, so that a change
+// never waits for the disk on the GUI thread, and tells the owner on the GUI thread, in the order
+// asked, once each is synced or why it is not. finish() waits for every sync asked for. Lives on
+// the GUI thread.
+class JournalSync : public QObject {
+public:
+    // The system's reason, or empty once the records are on disk.
+    using Done = std::function<void(const QString& failure)>;
+
+    explicit JournalSync(QString path, QObject* parent = nullptr);
+    // Finishes.
+    ~JournalSync() override;
+
+    // Syncs what was appended so far; `done` runs on a later turn of the event loop, or in finish().
+    void request(Done done);
+    bool isBusy() const { return !pending_.isEmpty(); }
+    // Waits for every sync asked for and runs their steps, before returning.
+    void finish();
+
+private:
+    struct Pending {
+        QFuture<QString> failure;
+        Done done;
+    };
+    // Runs the steps of the syncs done, up to the first still running.
+    void takeFinished();
+
+    const QString path_;
+    QList<Pending> pending_;
+    // Last, so that it is gone (its worker done) before the rest.
+    SerialQueue worker_;
+};
