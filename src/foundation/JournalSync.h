@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // Syncs the records appended to a settings journal on a worker of its own, so that a change
 // never waits for the disk on the GUI thread, and tells the owner on the GUI thread, in the order
@@ -30,14 +31,20 @@ public:
 
 private:
     struct Pending {
-        QFuture<QString> failure;
+        quint64 number = 0;
+        QFuture<QString> work;
         Done done;
+        // Known once the sync ended.
+        std::optional<QString> failure;
     };
-    // Runs the steps of the syncs done, up to the first still running.
-    void takeFinished();
+    // The sync `number` ended: its step runs once every earlier one has.
+    void answer(quint64 number, const QString& failure);
+    // Runs the steps of the syncs that ended, up to the first still running.
+    void takeAnswered();
 
     const QString path_;
     QList<Pending> pending_;
+    quint64 number_ = 0;
     // Last, so that it is gone (its worker done) before the rest.
     SerialQueue worker_;
 };
