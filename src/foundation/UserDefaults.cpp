@@ -253,7 +253,6 @@ UserDefaults::UserDefaults(const QString& domain, Storage storage, QObject* pare
     if (!persists_)
         return;
     journal_ = std::make_unique<SettingsJournal>(journalPath());
-    sync_ = std::make_unique<JournalSync>(journalPath());
     load();
 }
 
@@ -636,8 +635,11 @@ bool UserDefaults::journal(const QString& key, const std::optional<QList<DataSou
     }
     journalFailure_.clear();
     ++lastSequence_;
-    if (saved)
+    if (saved) {
+        if (!sync_)
+            sync_ = std::make_unique<JournalSync>(journalPath());
         sync_->request([this, key, saved = std::move(saved)](const QString& syncFailure) { synced(key, syncFailure, saved); });
+    }
     if (journal_->size() > std::max(kJournalBytes, dataSize(values_) / 8)) {
         writer_.request();
     } else {

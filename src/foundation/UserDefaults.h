@@ -249,6 +249,7 @@ private:
     std::optional<ReadTrouble> readTrouble_;
     // Present while the store is on disk.
     std::unique_ptr<SettingsJournal> journal_;
+    // Made by the first record synced behind.
     std::unique_ptr<JournalSync> sync_;
     // Changes counted as made, and the steps waiting for a whole write that holds theirs.
     qint64 changes_ = 0;
