@@ -515,6 +515,7 @@ void UserDefaults::reread()
         if ((before == session.cend()) != (now == values_.cend()) || (now != values_.cend() && before.value() != now.value()))
             emit valueChanged(key);
     }
+    emit fileRead();
 }
 
 QSet<QString> UserDefaults::makeKeptChanges()

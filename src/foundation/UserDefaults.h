@@ -200,6 +200,10 @@ signals:
     void valueChanged(const QString& key);
     // The file could not be written, for a reason not announced since the last good write.
     void saveFailed(const QString& filePath, const QString& reason);
+    // The file that could not be read at launch was read at last: its values are in (with this
+    // session's changes on top), and valueChanged told each key that changed. Whoever read a value
+    // only at its start reads it again.
+    void fileRead();
 
 private:
     using Source = std::shared_ptr<const DataSource>;
