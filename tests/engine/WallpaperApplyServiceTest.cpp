@@ -336,7 +336,8 @@ TEST_F(WallpaperApplyServiceTest, ChosenDisplaysGetTheVideoWhileEveryDisplayGets
 }
 
 // A toast shown while an apply runs (a personal-use import's, with its Stop) is left alone by
-// every later step of the apply, from the main window or by the rotation, its hide included.
+// every later step of the apply, from the main window or by the rotation, its hide included; once
+// it hides, the apply's toast comes back with its end.
 TEST_F(WallpaperApplyServiceTest, AToastShownDuringAnApplyIsLeftAlone)
 {
     WallpaperApplyRequest own = customRequest(77);
@@ -378,6 +379,14 @@ TEST_F(WallpaperApplyServiceTest, AToastShownDuringAnApplyIsLeftAlone)
         toast_.cancel();
         EXPECT_TRUE(stopped);
         toast_.hide();
+        ASSERT_TRUE(waitUntil([&] { return !toast_.isPresented(); }));
+        delays_.runScheduled();
+        // Then the apply's toast takes its turn back, to tell how the apply ended.
+        ASSERT_TRUE(waitUntil([&] { return toast_.isPresented(); }));
+        EXPECT_EQ(toast_.message(), WallpaperApplyService::appliedMessage());
+        EXPECT_EQ(toast_.progress(), 1.0);
+        EXPECT_FALSE(toast_.isCancellable());
+        delays_.runScheduled();
         ASSERT_TRUE(waitUntil([&] { return !toast_.isPresented(); }));
         delays_.runScheduled();
     }
