@@ -1,6 +1,8 @@
 #include "engine/ApplyToast.h"
 
+#include "foundation/AppError.h"
 #include "foundation/Async.h"
+#include "foundation/Log.h"
 #include "platform/Http.h"
 #include "platform/HttpResponse.h"
 #include "state/NotificationManager.h"
@@ -15,28 +17,36 @@ namespace {
 // A thumbnail that takes longer than this is not worth waiting for.
 constexpr int kThumbnailTimeoutMs = 15'000;
 
-// The image at `url` (a local file or a remote address), or a null image when it cannot be read.
-// Reading and decoding run on a worker.
+// The image at `url` (a local file or a remote address), or a null image when it cannot be read,
+// and then why is logged. Reading and decoding run on a worker.
 QCoro::Task<QImage> readImage(QUrl url)
 {
+    QImage image;
+    QString failure = QStringLiteral("not a picture");
     try {
         if (url.isLocalFile()) {
             QFuture<QImage> reading = QtConcurrent::run([path = url.toLocalFile()] { return QImage(path); });
-            co_return co_await reading;
+            image = co_await reading;
+        } else {
+            const QNetworkRequest request(url);
+            const QByteArray verb("GET");
+            const QByteArray body;
+            const std::stop_token never;
+            const HttpResponse response = co_await Http::shared().send(request, verb, body, never, kThumbnailTimeoutMs);
+            if (response.isSuccess()) {
+                QFuture<QImage> decoding = QtConcurrent::run([body = response.body] { return QImage::fromData(body); });
+                image = co_await decoding;
+            } else {
+                failure = QStringLiteral("status ") + QString::number(response.status);
+            }
         }
-        const QNetworkRequest request(url);
-        const QByteArray verb("GET");
-        const QByteArray body;
-        const std::stop_token never;
-        const HttpResponse response = co_await Http::shared().send(request, verb, body, never, kThumbnailTimeoutMs);
-        if (!response.isSuccess())
-            co_return QImage();
-        QFuture<QImage> decoding = QtConcurrent::run([body = response.body] { return QImage::fromData(body); });
-        co_return co_await decoding;
-    } catch (const std::exception&) {
-        // No thumbnail: the toast goes on without one.
+    } catch (const std::exception& error) {
+        failure = describeError(error);
     }
-    co_return QImage();
+    // No thumbnail: the toast goes on without one.
+    if (image.isNull())
+        logLine(QStringLiteral("⚠️"), QStringLiteral("ApplyToast"), QStringLiteral("Toast thumbnail not read from ") + url.toString() + QStringLiteral(": ") + failure);
+    co_return image;
 }
 } // namespace
 

@@ -153,14 +153,30 @@ TEST_F(WallpaperApplyServiceTest, TheToastShowsTheRecordsThumbnailOnceItHasArriv
     EXPECT_EQ(toast_.thumbnailImage().size(), QImage::fromData(waitForTask(Http::shared().send(QNetworkRequest(*record(kCatalogueKey).imageUrl))).body).size());
 }
 
-TEST_F(WallpaperApplyServiceTest, AThumbnailWithoutEndIsDroppedAndTheApplyGoesOnWithoutIt)
+// A thumbnail that does not come is dropped, the apply goes on without it, and the log says why.
+TEST_F(WallpaperApplyServiceTest, AThumbnailThatFailsIsDroppedLoggedAndTheApplyGoesOnWithoutIt)
 {
-    catalogue_.server().setFault(assetUrl(kCatalogueKey, QStringLiteral("thumbnail.webp")).mid(catalogue_.server().baseUrl().size()),
-        Fault{.endless = true});
-    waitForTask(service_.applyWallpaper(cachedRequest()));
+    const QString thumbnail = assetUrl(kCatalogueKey, QStringLiteral("thumbnail.webp"));
+    const struct {
+        const char* name;
+        Fault fault;
+        QString why;
+    } cases[] = {
+        {"endless", Fault{.endless = true}, QStringLiteral("The reply is longer than")},
+        {"refused", Fault{.status = 404}, QStringLiteral("status 404")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        log_.clear();
+        catalogue_.server().setFault(thumbnail.mid(catalogue_.server().baseUrl().size()), c.fault);
+        waitForTask(service_.applyWallpaper(cachedRequest()));
+        const QString line = QStringLiteral("⚠️ [ApplyToast] Toast thumbnail not read from ") + thumbnail + QStringLiteral(": ") + c.why;
+        EXPECT_TRUE(waitUntil([&] { return log_.contains(line); })) << log_.lines().join(u'\n').toStdString();
+        EXPECT_EQ(toastEvents_.messages().last(), QStringLiteral("message:Wallpaper applied"));
+        EXPECT_TRUE(toast_.thumbnailImage().isNull());
+        delays_.runScheduled();
+    }
     EXPECT_TRUE(catalogue_.endlessRepliesCutOff());
-    EXPECT_EQ(toastEvents_.messages().last(), QStringLiteral("message:Wallpaper applied"));
-    EXPECT_TRUE(toast_.thumbnailImage().isNull());
 }
 
 TEST_F(WallpaperApplyServiceTest, AFailedOrCutDownloadChangesNothingAndReachesTheCaller)
