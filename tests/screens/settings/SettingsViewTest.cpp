@@ -19,6 +19,8 @@
 #include "support/FakeLoginItem.h"
 #include "support/FakeUrlOpener.h"
 #include "ui/AlertSheet.h"
+#include "ui/Screenshot.h"
+#include "ui/Theme.h"
 #include "ui/SymbolButton.h"
 #include "ui/ToggleSwitch.h"
 #include "updater/UpdateCheckService.h"
@@ -227,6 +229,8 @@ TEST_F(SettingsViewTest, OpenBackgroundSettingsSaysWhenNothingCouldBeOpened)
 // and what that clear could remove replaces an older clear's notice.
 TEST_F(SettingsViewTest, TheCacheRowFollowsAClearAskedElsewhere)
 {
+    // Pictured in the window's dark palette, as the program shows it.
+    page().setPalette(Theme::palette());
     const QString stuck = QDir(WallpaperDownloadService::folderPath()).filePath(QStringLiteral("5.mp4"));
     writeFile(stuck, 3 * 1'048'576 + 10);
     ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 3 MB"), kWaitMs);
@@ -235,10 +239,12 @@ TEST_F(SettingsViewTest, TheCacheRowFollowsAClearAskedElsewhere)
         click(page().trashButton());
         ASSERT_EVENTUALLY(!page().notice()->isHidden(), kWaitMs);
         EXPECT_EQ(page().notice()->text(), QStringLiteral("Some cached files could not be removed."));
+        saveScreenshot(page(), QStringLiteral("settings-cache-files-left"));
     }
     EXPECT_EQ(waitForTask(cache_.clearAllCaches()), 0);
     ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 0 MB"), kWaitMs);
     EXPECT_TRUE(page().notice()->isHidden()) << page().notice()->text().toStdString();
+    saveScreenshot(page(), QStringLiteral("settings-cache-after-a-later-clear"));
 }
 
 TEST_F(SettingsViewTest, TheCacheRowReadsTheSizeAndClearsIt)
