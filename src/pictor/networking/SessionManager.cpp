@@ -32,6 +32,28 @@ QString SessionManager::hostKey(const QUrl& url)
 
 SessionManager::Ticket SessionManager::whenFree(const QUrl& url, std::function<void()> go)
 {
+    return wait(url, std::move(go), false);
+}
+
+SessionManager::Ticket SessionManager::passOn(Ticket held, const QUrl& url, std::function<void()> go)
+{
+    if (const auto entry = std::static_pointer_cast<Entry>(held)) {
+        bool kept = false;
+        {
+            std::lock_guard lock(mutex_);
+            kept = entry->out && entry->host == hostKey(url);
+        }
+        if (kept) {
+            go();
+            return held;
+        }
+    }
+    held.reset();
+    return wait(url, std::move(go), true);
+}
+
+SessionManager::Ticket SessionManager::wait(const QUrl& url, std::function<void()> go, bool ahead)
+{
     auto entry = std::make_shared<Entry>();
     entry->owner = weak_from_this();
     entry->host = hostKey(url);
@@ -40,7 +62,10 @@ SessionManager::Ticket SessionManager::whenFree(const QUrl& url, std::function<v
         Host& host = hosts_[entry->host];
         if (host.out >= kConnectionsPerHost) {
             entry->go = std::move(go);
-            host.waiting.push_back(entry);
+            if (ahead)
+                host.waiting.push_front(entry);
+            else
+                host.waiting.push_back(entry);
             return entry;
         }
         ++host.out;

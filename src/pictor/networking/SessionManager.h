@@ -34,10 +34,16 @@ public:
     // The ticket holds the place, or the wait, until it is dropped; dropping it before `go` ran
     // withdraws the wait.
     Ticket whenFree(const QUrl& url, std::function<void()> go);
+    // The next request of a transfer that holds `held` (a place of this manager): it keeps that
+    // place when it goes to the same host, and runs `go` at once. Otherwise the place is given back
+    // and the request waits for one of its host ahead of every request that starts a transfer, so
+    // that a transfer under way is never stalled behind transfers not yet begun.
+    Ticket passOn(Ticket held, const QUrl& url, std::function<void()> go);
 
 private:
     struct Entry;
     static QString hostKey(const QUrl& url);
+    Ticket wait(const QUrl& url, std::function<void()> go, bool ahead);
     void giveBack(const QString& host);
 
     QObject* home_;
