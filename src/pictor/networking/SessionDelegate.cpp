@@ -763,10 +763,18 @@ void SessionDelegate::handleFinished(const std::shared_ptr<SessionDataTask>& tas
     conclude(task);
 }
 
+void SessionDelegate::noteUnanswered(const Transfer& state)
+{
+    if (state.reply && !state.reply->property(kTakenUp).toBool())
+        state.manager->dropConnectionsWhenIdle();
+}
+
 void SessionDelegate::timeOut(const std::shared_ptr<SessionDataTask>& task, int milliseconds)
 {
-    if (!transfer(task->identifier()))
+    const Transfer* state = transfer(task->identifier());
+    if (!state)
         return;
+    noteUnanswered(*state);
     finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
                          QStringLiteral("the transfer timed out: it took longer than the %1 ms allowed").arg(milliseconds))));
     abort(task->identifier());
@@ -781,6 +789,8 @@ void SessionDelegate::conclude(const std::shared_ptr<SessionDataTask>& task)
     state = transfer(task->identifier());
     if (!state)
         return; // it failed on its last bytes
+    if (reply && reply->error() == QNetworkReply::OperationCanceledError)
+        noteUnanswered(*state);
     NetworkMetrics::Raw raw = state->raw;
     // Without a reply, the answer is a redirection that was not followed.
     const std::optional<URLResponse> kept = state->redirection;

@@ -141,6 +141,8 @@ private:
     void follow(const std::shared_ptr<SessionDataTask>& task, QNetworkRequest next);
     void handleFinished(const std::shared_ptr<SessionDataTask>& task);
     void timeOut(const std::shared_ptr<SessionDataTask>& task, int milliseconds);
+    // A request that timed out before Qt sent it met a host that never answered.
+    static void noteUnanswered(const Transfer& state);
     // Ends the transfer with its current reply, or else the redirection not followed, as the final answer.
     void conclude(const std::shared_ptr<SessionDataTask>& task);
     void handleCallbackCancelled(const std::shared_ptr<SessionDataTask>& task, qint64 token, SessionDataTask::TaskCallback callback);

@@ -75,9 +75,33 @@ SessionManager::Ticket SessionManager::wait(const QUrl& url, std::function<void(
     return entry;
 }
 
+void SessionManager::dropConnectionsWhenIdle()
+{
+    {
+        std::lock_guard lock(mutex_);
+        dropConnections_ = true;
+    }
+    QMetaObject::invokeMethod(home_, [weak = weak_from_this()] {
+        if (const std::shared_ptr<SessionManager> manager = weak.lock())
+            manager->dropIfIdle();
+    }, Qt::QueuedConnection);
+}
+
+void SessionManager::dropIfIdle()
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (!dropConnections_ || !hosts_.empty())
+            return;
+        dropConnections_ = false;
+    }
+    network_->clearConnectionCache();
+}
+
 void SessionManager::giveBack(const QString& key)
 {
     std::shared_ptr<Entry> next;
+    bool idle = false;
     {
         std::lock_guard lock(mutex_);
         Host& host = hosts_[key];
@@ -92,8 +116,14 @@ void SessionManager::giveBack(const QString& key)
             next->out = true;
         } else if (host.out == 0) {
             hosts_.erase(key);
+            idle = hosts_.empty() && dropConnections_;
         }
     }
+    if (idle)
+        QMetaObject::invokeMethod(home_, [weak = weak_from_this()] {
+            if (const std::shared_ptr<SessionManager> manager = weak.lock())
+                manager->dropIfIdle();
+        }, Qt::QueuedConnection);
     if (!next)
         return;
     // Later, on the home thread: the place may be given back in the middle of another transfer's step.
