@@ -1,18 +1,13 @@
 #include "DownloadOutcomes.h"
 #include "ImageServer.h"
+#include "LoopbackPorts.h"
 #include "support/Eventually.h"
 
 #include "pictor/networking/SessionManager.h"
 #include "pictor/networking/SessionManagers.h"
 
-#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -147,54 +142,9 @@ INSTANTIATE_TEST_SUITE_P(Cookies, SessionDelegateCookieTest,
                                            CookieHop{"KeptThroughTheRedirection", "/login", "/away", "sid=secret"}),
                          [](const auto& param) { return std::string(param.param.name); });
 
-// A TCP port that takes no connection: its one place in the accept queue is taken, so the
-// kernel drops every later SYN and a client stays in SYN_SENT.
-class NeverAccepting {
-public:
-    NeverAccepting()
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 0);
-        socklen_t length = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        filler_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        ::connect(filler_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    }
-    ~NeverAccepting()
-    {
-        ::close(filler_);
-        ::close(listener_);
-    }
-    QUrl url(int i) const { return QUrl(QStringLiteral("https://127.0.0.1:%1/%2.png").arg(port_).arg(i)); }
-    // Sockets of this process still connecting to the port, from /proc/net/tcp.
-    int connecting() const
-    {
-        QFile table(QStringLiteral("/proc/net/tcp"));
-        if (!table.open(QIODevice::ReadOnly))
-            return -1;
-        int count = 0;
-        const QByteArray remote = QByteArray(":") + QByteArray::number(port_, 16).toUpper().rightJustified(4, '0');
-        for (const QByteArray& line : table.readAll().split('\n')) {
-            const QList<QByteArray> fields = line.simplified().split(' ');
-            count += fields.size() > 3 && fields[2].endsWith(remote) && fields[3] == "02";
-        }
-        return count;
-    }
-
-private:
-    int listener_ = -1;
-    int filler_ = -1;
-    int port_ = 0;
-};
-
 TEST_F(SessionDelegateTest, NoSocketOutlivesTheFailedLoadsOfAHostThatNeverAccepts)
 {
-    NeverAccepting host;
+    loopback::NeverAccepting host;
     downloader->setDownloadTimeout(0.5);
     constexpr int kLoads = 8;
     for (int i = 0; i < kLoads; ++i)
