@@ -81,6 +81,11 @@ void SessionManager::dropConnectionsWhenIdle()
         std::lock_guard lock(mutex_);
         dropConnections_ = true;
     }
+    postDropIfIdle();
+}
+
+void SessionManager::postDropIfIdle()
+{
     QMetaObject::invokeMethod(home_, [weak = weak_from_this()] {
         if (const std::shared_ptr<SessionManager> manager = weak.lock())
             manager->dropIfIdle();
@@ -120,10 +125,7 @@ void SessionManager::giveBack(const QString& key)
         }
     }
     if (idle)
-        QMetaObject::invokeMethod(home_, [weak = weak_from_this()] {
-            if (const std::shared_ptr<SessionManager> manager = weak.lock())
-                manager->dropIfIdle();
-        }, Qt::QueuedConnection);
+        postDropIfIdle();
     if (!next)
         return;
     // Later, on the home thread: the place may be given back in the middle of another transfer's step.

@@ -52,6 +52,7 @@ private:
     // On the home thread, a turn after the last place was given back: the replies that held them
     // are deleted by then.
     void dropIfIdle();
+    void postDropIfIdle();
 
     QObject* home_;
     QNetworkAccessManager* network_;
