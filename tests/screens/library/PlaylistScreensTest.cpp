@@ -6,6 +6,7 @@
 #include "screens/library/CreatePlaylistWallpaperPickerSheet.h"
 #include "screens/library/PlaylistCardPopoverView.h"
 #include "support/Eventually.h"
+#include "ui/FormControls.h"
 #include "ui/LoopingVideo.h"
 #include "ui/Pointer.h"
 #include "ui/PopoverHost.h"
@@ -114,6 +115,28 @@ TEST_F(PlaylistScreensTest, CancelOrEscapeCreateNothingAndTheNextSheetStartsEmpt
     }
     EXPECT_TRUE(playlists_.playlists().isEmpty());
     EXPECT_TRUE(signals_.isEmpty());
+}
+
+// Buttons that wear style sheets get no spacing from the style: the header lays its own gap.
+TEST_F(PlaylistScreensTest, TheCreateSheetsCancelAndCreateStandApart)
+{
+    showPage();
+    popup_.show();
+    ASSERT_EVENTUALLY(topSheet<CreatePlaylistSheet>(), 5000);
+    auto* create = topSheet<CreatePlaylistSheet>();
+    QTest::keyClicks(create->nameField(), QStringLiteral("Dunes"));
+    QCoreApplication::processEvents();
+    QPushButton* cancel = nullptr;
+    for (QPushButton* button : create->findChildren<QPushButton*>())
+        if (button->text() == QStringLiteral("Cancel"))
+            cancel = button;
+    ASSERT_TRUE(cancel);
+    const QRect left = cancel->geometry();
+    const QRect right = create->createButton()->geometry();
+    EXPECT_FALSE(left.intersects(right));
+    EXPECT_EQ(right.left() - left.right() - 1, FormControls::kButtonSpacing);
+    EXPECT_EQ(left.center().y(), right.center().y());
+    saveScreenshot(window_, QStringLiteral("library-create-playlist-buttons"));
 }
 
 TEST_F(PlaylistScreensTest, TheCardControlRotatesThePlaylistOnTheDesktopAndStopsIt)
