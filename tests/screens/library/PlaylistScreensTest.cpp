@@ -6,6 +6,8 @@
 #include "screens/library/CreatePlaylistWallpaperPickerSheet.h"
 #include "screens/library/PlaylistCardPopoverView.h"
 #include "support/Eventually.h"
+#include "support/ReviewPicture.h"
+#include "support/XvfbServer.h"
 #include "ui/FormControls.h"
 #include "ui/LoopingVideo.h"
 #include "ui/Pointer.h"
@@ -15,13 +17,18 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
 
 namespace {
 
 constexpr qint64 kOwnKey = 1718000000301;
 constexpr qint64 kLikedKey = 1718000000137;
 constexpr qint64 kOtherLikedKey = 1718000000211; // the two keys the sample catalogue serves
+constexpr char kX11ChildVariable[] = "QUORVELLE_PLAYLIST_TIP_X11_CHILD";
 
 using PlaylistScreensTest = LibraryScreensFixture;
 
@@ -172,6 +179,75 @@ TEST_F(PlaylistScreensTest, TheCardControlRotatesThePlaylistOnTheDesktopAndStops
     EXPECT_EQ(rotation_.activePlaylistId(), std::nullopt);
     ASSERT_TRUE(waitUntil([&] { return !shownKey().has_value(); }));
     EXPECT_EQ(playlists_.playlists().size(), 2);
+}
+
+// The card's tip names the playlist beside the card, never over its play control, and takes no
+// click: a press on the control while the tip shows starts the playlist.
+TEST_F(PlaylistScreensTest, TheCardsTipStandsClearOfItsControlAndTakesNoClick)
+{
+    own(kOwnKey);
+    const WallpaperPlaylist beaches = makePlaylist(QStringLiteral("Beaches"), {kOwnKey});
+    showPage();
+    PlaylistCardView* card = cardOf(beaches.id);
+    ASSERT_TRUE(card);
+    hoverOver(*card, true);
+    const QRect control = card->controlRect().toAlignedRect();
+    QPointer<QWidget> tip = restPointer(*card, control.center());
+    ASSERT_TRUE(tip);
+    ASSERT_TRUE(qobject_cast<QLabel*>(tip.data()));
+    EXPECT_EQ(qobject_cast<QLabel*>(tip.data())->text(), QStringLiteral("Beaches"));
+    EXPECT_FALSE(tip->frameGeometry().intersects(QRect(card->mapToGlobal(control.topLeft()), control.size())));
+    EXPECT_TRUE(tip->windowFlags().testFlag(Qt::WindowTransparentForInput));
+
+    click(card, control.center());
+    ASSERT_TRUE(waitUntil([&] { return shownKey() == kOwnKey; }));
+    settle(rotation_);
+    EXPECT_TRUE(!tip || !tip->isVisible());
+}
+
+// The same with the real pointer on an X server, as a user meets it: rested on the card just
+// above its control until the tip shows, then moved onto the control and clicked. Qt's own tip
+// stood just below the pointer, over the control, and took that click.
+TEST_F(PlaylistScreensTest, OnAnXServerTheRealPointerClicksThroughTheTipToTheControl)
+{
+    if (!qEnvironmentVariableIsSet(kX11ChildVariable)) {
+        if (!XvfbServer::isInstalled() || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            GTEST_FAIL() << "needs Xvfb and xdotool (scripts/setup installs both)";
+        const XvfbServer server;
+        const ChildTestRun run = rerunCurrentTestOn(server.environment(), kX11ChildVariable, 120'000);
+        EXPECT_TRUE(run.passed()) << run.output.toStdString();
+        return;
+    }
+    const auto pointer = [](const QPoint& at, bool click) {
+        QStringList arguments{QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())};
+        if (click)
+            arguments << QStringLiteral("click") << QStringLiteral("1");
+        return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+    };
+    own(kOwnKey);
+    const WallpaperPlaylist beaches = makePlaylist(QStringLiteral("Beaches"), {kOwnKey});
+    showPage();
+    // Tips show in the active window only.
+    window_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
+    PlaylistCardView* card = cardOf(beaches.id);
+    ASSERT_TRUE(card);
+    const QPoint control = card->mapToGlobal(card->controlRect().center().toPoint());
+    ASSERT_TRUE(pointer(control - QPoint(12, 20), false));
+    QWidget* tip = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->windowType() == Qt::ToolTip && window->isVisible())
+                tip = window;
+        return tip != nullptr;
+    }, 10'000));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tip));
+    QCoreApplication::processEvents();
+    keepReviewPicture(QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 1280, 900).toImage(),
+        QStringLiteral("ui-screenshots"), QStringLiteral("library-playlist-card-tip-x11"));
+    ASSERT_TRUE(pointer(control, true));
+    ASSERT_TRUE(waitUntil([&] { return shownKey() == kOwnKey; }));
+    settle(rotation_);
 }
 
 TEST_F(PlaylistScreensTest, ThePopoverRenamesTrimmedKeepsABlankNameAndStoresOnlyAPickedInterval)
