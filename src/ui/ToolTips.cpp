@@ -41,6 +41,7 @@ bool ToolTips::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
     case QEvent::KeyPress:
+    case QEvent::WindowDeactivate:
         hide();
         break;
     default:
