@@ -216,7 +216,9 @@ QString AutoCompleteReader::capitalized(const QString& text)
         QStringLiteral("on"), QStringLiteral("onto"), QStringLiteral("or"), QStringLiteral("the"), QStringLiteral("to"),
         QStringLiteral("via"), QStringLiteral("with")};
     const QLocale locale = QLocale::system();
-    const QString lower = locale.toLower(Text::trimmed(text));
+    // Cleaned first, as it will be shown: a control character left in would end a word, and the
+    // letter after it would be capitalised inside the word it vanishes from ("DelEte").
+    const QString lower = locale.toLower(Text::trimmed(Text::oneLine(text)));
     QList<QStringView> words;
     QTextBoundaryFinder finder(QTextBoundaryFinder::Word, lower);
     qsizetype start = 0;

@@ -22,6 +22,15 @@ qsizetype endOfGraphemes(const QString& text, qsizetype count)
     return finder.position() < text.size() ? finder.position() : -1;
 }
 
+bool isLineBreakOrTab(QChar unit)
+{
+    return unit == u'\n' || unit == u'\r' || unit == u'\t' || unit == u'\v' || unit == u'\f' || unit == QChar(0x85)
+        || unit == QChar::LineSeparator || unit == QChar::ParagraphSeparator;
+}
+
+// C0 controls, DEL and C1 controls.
+bool isControl(QChar unit) { return unit.unicode() < 0x20 || (unit.unicode() >= 0x7f && unit.unicode() <= 0x9f); }
+
 bool isHorizontalSpace(QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; }
 
 // The C locale, made once: formatting switches this thread to it for the one call, so numbers
@@ -63,6 +72,19 @@ QString trimmedSpaces(const QString& text)
     while (end > start && isHorizontalSpace(text.at(end - 1)))
         --end;
     return text.mid(start, end - start);
+}
+
+QString oneLine(const QString& text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar unit : text) {
+        if (isLineBreakOrTab(unit))
+            shown.append(u' ');
+        else if (!isControl(unit))
+            shown.append(unit);
+    }
+    return shown;
 }
 
 QString format(const char* pattern, ...)

@@ -20,6 +20,10 @@ QString trimmed(const QString& text);
 // breaks stay.
 QString trimmedSpaces(const QString& text);
 
+// Catalogue text as one line, the way every label shows it: line breaks and tabs become spaces,
+// and the other control characters (C0, DEL, C1), which fonts draw as boxes, are left out.
+QString oneLine(const QString& text);
+
 // printf-style formatting with the C library's conversions and rounding ("%.1f" of 2.25 gives
 // "2.2", the nearest value to the binary number), always with '.' as the decimal point
 // whatever the user's locale.

@@ -7,23 +7,13 @@
 #include "foundation/Shared.h"
 #include "state/AssetHost.h"
 #include "state/AssignChanged.h"
+#include "state/CategoryNames.h"
 #include "state/HomePageService.h"
 #include "state/PlatformStats.h"
 #include "state/SingleFlight.h"
 
-#include <algorithm>
-
 namespace {
 const QString kType = QStringLiteral("AppStore");
-
-// Screens leave control characters out of catalogue texts (fonts draw them as boxes): a name
-// made of nothing else, or of spaces, would show blank on every card, chip, list and title.
-bool showsNothing(const QString& name)
-{
-    return std::all_of(name.cbegin(), name.cend(), [](QChar unit) {
-        return unit.isSpace() || unit.category() == QChar::Other_Control || unit.category() == QChar::Other_Format;
-    });
-}
 } // namespace
 
 AppStore::AppStore(QObject* parent)
@@ -213,12 +203,8 @@ QCoro::Task<> AppStore::fetchCategories()
         setCategoriesError(failure);
         logLine(QStringLiteral("Failed to load categories: ") + description);
     } else {
-        for (CategoryItem& category : loaded) {
-            if (showsNothing(category.categoryName))
-                category.categoryName = untitledCategoryName();
-        }
         if (!loaded.isEmpty()) {
-            categories_ = std::move(loaded);
+            categories_ = CategoryNames::toldApart(std::move(loaded));
             Q_EMIT categoriesChanged();
         }
         logLine(QStringLiteral("Categories loaded: ") + QString::number(categories_.size()) + QStringLiteral(" items"));

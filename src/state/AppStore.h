@@ -53,10 +53,9 @@ public:
     // Ends the retry series, clears the failure state and starts one load on the next turn of the
     // event loop; a failure there sets connectionFailed without starting a new series.
     void retryConnection();
-    // Loads the categories unless they are there; an empty reply counts as not loaded. A name
-    // with nothing to show (control characters, spaces) becomes untitledCategoryName().
+    // Loads the categories unless they are there; an empty reply counts as not loaded. Their
+    // names are the ones the screens show (CategoryNames).
     QCoro::Task<> loadCategoriesIfNeeded();
-    static QString untitledCategoryName() { return tr("Untitled"); }
     // The name of the first category with this id, nothing when none has it.
     std::optional<QString> categoryName(qint64 categoryId) const;
 

@@ -1,5 +1,7 @@
 #include "ui/DarkAppearance.h"
 
+#include "ui/ToolTips.h"
+
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QComboBox>
@@ -43,6 +45,7 @@ void DarkAppearance::apply(QWidget* window)
     // Tooltips are windows of their own that take Qt's tooltip palette, not the window's: the
     // platform's pale yellow would show over the dark window.
     QToolTip::setPalette(palette());
+    ToolTips::install();
 }
 
 QColor DarkAppearance::popupColor() { return {0x2a, 0x2f, 0x32}; }

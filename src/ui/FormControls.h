@@ -20,6 +20,9 @@ public:
         Prominent,         // filled with the accent colour: the confirming action
         Destructive,       // filled red: deletes something
     };
+    // The gap between the buttons of one row (a sheet's header, a popover's foot): the style's
+    // own spacing is none once the buttons wear style sheets.
+    static constexpr int kButtonSpacing = 12;
 
     // A caption above a control: the caption style, white at opacity 0.8.
     static QLabel* caption(const QString& text, QWidget* parent = nullptr);

@@ -27,14 +27,23 @@ QPainterPath GlassBackground::shape(const QRectF& rect, qreal cornerRadius)
     return path;
 }
 
-void GlassBackground::paint(QPainter& painter, const QRectF& rect, qreal cornerRadius)
+void GlassBackground::setSolid(bool solid)
+{
+    solid_ = solid;
+    update();
+}
+
+void GlassBackground::paint(QPainter& painter, const QRectF& rect, qreal cornerRadius, bool solid)
 {
     if (rect.isEmpty())
         return;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const QPainterPath outline = shape(rect, cornerRadius);
-    painter.fillPath(outline, kMaterial);
+    QColor fill = kMaterial;
+    if (solid)
+        fill.setAlpha(255);
+    painter.fillPath(outline, fill);
     // The rim lies centred on the edge, half of it outside the fill.
     QLinearGradient rim(rect.topLeft(), rect.bottomRight());
     rim.setColorAt(0, Theme::withOpacity(Qt::white, 0.25));
@@ -49,5 +58,5 @@ void GlassBackground::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     // Inset by half the rim so all of it stays inside the widget.
-    paint(painter, QRectF(rect()).adjusted(kRimWidth / 2, kRimWidth / 2, -kRimWidth / 2, -kRimWidth / 2), cornerRadius_);
+    paint(painter, QRectF(rect()).adjusted(kRimWidth / 2, kRimWidth / 2, -kRimWidth / 2, -kRimWidth / 2), cornerRadius_, solid_);
 }

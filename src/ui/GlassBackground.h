@@ -13,16 +13,19 @@ public:
     explicit GlassBackground(qreal cornerRadius, QWidget* parent = nullptr);
 
     qreal cornerRadius() const { return cornerRadius_; }
+    // Solid: nothing beneath shows through (a panel over busy content); translucent unless set.
+    void setSolid(bool solid);
 
     // The rounded outline of `rect`; corners never exceed half the shorter side, so a large
     // radius gives a pill.
     static QPainterPath shape(const QRectF& rect, qreal cornerRadius);
     // Fills and rims `rect`. Leaves the painter as it found it.
-    static void paint(QPainter& painter, const QRectF& rect, qreal cornerRadius);
+    static void paint(QPainter& painter, const QRectF& rect, qreal cornerRadius, bool solid = false);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     qreal cornerRadius_;
+    bool solid_ = false;
 };

@@ -111,6 +111,8 @@ TEST(AutoCompleteReaderTest, CapitalisesEveryWord)
         {QStringLiteral("the grain and the shadow"), QStringLiteral("The Grain and the Shadow")}, // first word always
         {QStringLiteral("worth fighting for"), QStringLiteral("Worth Fighting For")},             // last word always
         {QStringLiteral("on"), QStringLiteral("On")},
+        {QStringLiteral("del\u007fete"), QStringLiteral("Delete")},                // cleaned before it is cased
+        {QStringLiteral("rain\u0001 on\nglass"), QStringLiteral("Rain on Glass")},
         {QString(), QString()},
     };
     for (const auto& [text, expected] : cases)

@@ -6,6 +6,9 @@
 #include "engine/WallpaperImageCache.h"
 #include "foundation/UserDefaults.h"
 #include "screens/CatalogueScreenFixture.h"
+#include "screens/browse/ExploreHero.h"
+#include "screens/browse/ExploreHeroDiscordButton.h"
+#include "screens/browse/ExploreView.h"
 #include "screens/search/DebouncedSearch.h"
 #include "screens/search/GhostTextField.h"
 #include "screens/search/SearchOverlayHost.h"
@@ -19,7 +22,10 @@
 #include "state/HomePageService.h"
 #include "support/Eventually.h"
 #include "support/FakeLoginItem.h"
+#include "ui/AppTab.h"
 #include "ui/BrowseContext.h"
+#include "ui/GlassBackground.h"
+#include "ui/ScreenMessageView.h"
 #include "ui/LazyGridView.h"
 #include "ui/NavIconButton.h"
 #include "ui/PosterCardView.h"
@@ -115,6 +121,47 @@ TEST_F(RootViewSearchAndSettingsTest, TheSearchButtonOpensTheOverlayAndTypingSho
     saveScreenshot(*root_, QStringLiteral("root-search-results"));
     QTest::keyClick(view.searchBox()->field(), Qt::Key_Escape);
     ASSERT_EVENTUALLY(!root_->isSearchPresented() && !button->isActive(), kWaitMs);
+}
+
+// Over Explore, a search that finds nothing says so in the search's own area, on a panel of
+// its own under the search bar: its magnifier was drawn over the page beneath, on the dimmed
+// "Join Discord" button.
+TEST_F(RootViewSearchAndSettingsTest, ASearchThatFindsNothingSaysSoInItsOwnAreaOverExplore)
+{
+    showRoot();
+    root_->setSelectedTab(AppTab::Explore);
+    auto* explore = root_->tabPage(AppTab::Explore)->findChild<ExploreView*>();
+    ASSERT_TRUE(explore);
+    ASSERT_EVENTUALLY(explore->hero()->discordButton()->isVisible(), kWaitMs);
+    root_->setSearchPresented(true);
+    auto* host = qobject_cast<SearchOverlayHost*>(root_->searchOverlay());
+    ASSERT_EVENTUALLY(host->view() && host->isVisible(), kWaitMs);
+    SearchOverlayView& view = *host->view();
+    view.searchBox()->setText(QStringLiteral("nothing like this"));
+    ASSERT_EVENTUALLY(view.search().outcome() == DebouncedSearch::Outcome::NoResults, kWaitMs);
+    ASSERT_EVENTUALLY(!host->graphicsEffect(), kWaitMs); // faded in
+    const QImage shot = saveScreenshot(*root_, QStringLiteral("root-search-no-results-over-explore"));
+
+    // The message, magnifier and all, lies on a panel of the search's own material under the
+    // box and as wide; the button beneath is covered by that panel, not drawn over.
+    const auto inRoot = [&](const QWidget* widget) { return QRect(widget->mapTo(root_.get(), QPoint(0, 0)), widget->size()); };
+    auto* panel = qobject_cast<GlassBackground*>(view.message()->parentWidget());
+    ASSERT_TRUE(panel);
+    const QRect area = inRoot(panel);
+    const QRect box = inRoot(view.searchBox());
+    EXPECT_TRUE(area.contains(inRoot(view.message())));
+    EXPECT_GT(area.top(), box.bottom());
+    EXPECT_LE(area.top() - box.bottom(), SearchOverlayView::kSearchToGridSpacing);
+    EXPECT_EQ(area.left(), box.left());
+    EXPECT_EQ(area.width(), box.width());
+    const QRect discord = inRoot(explore->hero()->discordButton());
+    EXPECT_TRUE(area.contains(discord.center()));
+    // Solid: beside the message, the panel over the button reads as the panel does at its corner.
+    const QColor overButton = shot.pixelColor(discord.left() + 8, discord.center().y());
+    const QColor corner = shot.pixelColor(area.left() + 24, area.top() + 24);
+    EXPECT_LE(std::abs(overButton.red() - corner.red()) + std::abs(overButton.green() - corner.green())
+            + std::abs(overButton.blue() - corner.blue()), 6)
+        << overButton.name().toStdString() << " against " << corner.name().toStdString();
 }
 
 TEST_F(RootViewSearchAndSettingsTest, TheSettingsTabTogglesStartAtLoginAndClearsTheCache)

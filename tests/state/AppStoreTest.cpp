@@ -7,6 +7,7 @@
 #include "backend/ResponseCache.h"
 #include "foundation/Log.h"
 #include "state/AppStore.h"
+#include "state/CategoryNames.h"
 #include "state/HomePageService.h"
 #include "support/Eventually.h"
 #include "RunToEnd.h"
@@ -266,7 +267,7 @@ TEST_F(AppStoreTest, ACategoryNamedWithNothingToShowGetsTheFallbackName)
         Fault{.times = 1, .rewritePattern = QStringLiteral("\"Nature\""),
             .rewriteWith = QStringLiteral("\"\\u0001 \\t\\u200b\\u009b\\u0007\"")});
     runToEnd(store().loadCategoriesIfNeeded());
-    EXPECT_EQ(store().categoryName(1), AppStore::untitledCategoryName());
+    EXPECT_EQ(store().categoryName(1), CategoryNames::untitled());
     EXPECT_EQ(store().categoryName(99), QStringLiteral("Monochrome"));
 }
 

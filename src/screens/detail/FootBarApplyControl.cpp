@@ -35,7 +35,7 @@ FootBarApplyControl::FootBarApplyControl(const WallpaperModel& wallpaper, Action
     : PressableWidget(AnimatedValue::Curve::easeInOut(150), parent), wallpaper_(wallpaper), actions_(actions),
       lockScreen_(lockScreen), screens_(screens), liked_(liked), pickerHost_(new PopoverHost(this)),
       hint_(new FloatingNote(tr("Enable lockscreen from app settings."), Theme::systemFont(13), QMargins(12, 12, 12, 12),
-          kHintMaxWidth, this, Qt::ToolTip | Qt::FramelessWindowHint))
+          kHintMaxWidth, this, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput))
 {
     setObjectName(QStringLiteral("setWallpaperButton"));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

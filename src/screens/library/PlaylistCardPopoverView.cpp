@@ -55,7 +55,7 @@ PlaylistCardPopoverView::PlaylistCardPopoverView(const WallpaperPlaylist& playli
     interval_->setCurrentIndex(indexOf(selected_));
     section(this, column, tr("Auto change"), interval_);
     auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(12);
+    buttons->setSpacing(FormControls::kButtonSpacing);
     buttons->addWidget(add_);
     buttons->addStretch();
     buttons->addWidget(delete_);

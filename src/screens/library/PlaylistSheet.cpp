@@ -1,5 +1,6 @@
 #include "screens/library/PlaylistSheet.h"
 
+#include "ui/FormControls.h"
 #include "ui/SheetHost.h"
 #include "ui/Theme.h"
 
@@ -27,6 +28,7 @@ PlaylistSheet::PlaylistSheet(QSize size, QWidget* parent)
     title_->setFont(Theme::font(Theme::TextStyle::Headline));
     title_->setTextFormat(Qt::PlainText);
     header_->setContentsMargins(16, 12, 16, 12);
+    header_->setSpacing(FormControls::kButtonSpacing);
     header_->addWidget(title_, 1);
     column->addLayout(header_);
     auto* divider = new QFrame(this);

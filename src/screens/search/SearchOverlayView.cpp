@@ -8,6 +8,7 @@
 #include "screens/search/SearchOverlayService.h"
 #include "ui/BrowseContext.h"
 #include "ui/EscapeKeyFilter.h"
+#include "ui/GlassBackground.h"
 #include "ui/LazyGridView.h"
 #include "ui/PosterCardView.h"
 
@@ -23,6 +24,8 @@ constexpr int kColumnSpacing = 24;
 constexpr int kRowSpacing = 20;
 // A long query is quoted by its start: the rest would only push the message off the screen.
 constexpr qsizetype kQuotedQueryLength = 40;
+constexpr qreal kMessageCornerRadius = 20;
+constexpr int kMessagePadding = 28;
 } // namespace
 
 SearchOverlayView::SearchOverlayView(SearchOverlayService& service, BrowseContext* context, APIService& api, AppStore& store,
@@ -39,6 +42,7 @@ SearchOverlayView::SearchOverlayView(SearchOverlayService& service, BrowseContex
     scroll_->viewport()->setAutoFillBackground(false);
     scroll_->setWidget(createResults());
     content_->setAutoFillBackground(false);
+    messagePanel_ = createMessagePanel();
 
     // The kept query shows, but only an edit starts a search.
     box_->setInitialText(service.searchQuery());
@@ -83,14 +87,27 @@ QWidget* SearchOverlayView::createResults()
         return card;
     });
     column->addWidget(grid_);
-    message_ = new ScreenMessageView(content_);
-    message_->setContentsMargins(0, 40, 0, 0);
-    message_->hide();
-    // Trying again is searching the same query again.
-    connect(message_, &ScreenMessageView::actionClicked, search_, &DebouncedSearch::queryChanged);
-    column->addWidget(message_);
     column->addStretch(1);
     return content_;
+}
+
+QWidget* SearchOverlayView::createMessagePanel()
+{
+    // On the search's own material, solid, so the message is never drawn over the dimmed page
+    // beneath (a button there would read as part of it).
+    auto* panel = new GlassBackground(kMessageCornerRadius, this);
+    panel->setSolid(true);
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(0, kMessagePadding, 0, kMessagePadding);
+    message_ = new ScreenMessageView(panel);
+    column->addWidget(message_);
+    // Trying again is searching the same query again.
+    connect(message_, &ScreenMessageView::actionClicked, search_, &DebouncedSearch::queryChanged);
+    // A press on the search's own area is not a press outside it.
+    panel->setAttribute(Qt::WA_NoMousePropagation);
+    panel->installEventFilter(this);
+    panel->hide();
+    return panel;
 }
 
 void SearchOverlayView::showResults()
@@ -115,10 +132,12 @@ void SearchOverlayView::showOutcome()
         break;
     case DebouncedSearch::Outcome::Idle:
     case DebouncedSearch::Outcome::Found:
-        message_->hide();
+        messagePanel_->hide();
         return;
     }
-    message_->show();
+    messagePanel_->show();
+    messagePanel_->raise();
+    layoutChrome();
 }
 
 void SearchOverlayView::dismiss() { service_.hide(); }
@@ -161,6 +180,8 @@ void SearchOverlayView::layoutChrome()
     const int width = std::min(SearchOverlaySearchBox::kMaxWidth, std::max(0, this->width() - 2 * kChromeSideMargin));
     const int height = box_->hasHeightForWidth() ? box_->heightForWidth(width) : box_->sizeHint().height();
     box_->setGeometry((this->width() - width) / 2, kSearchBarTopPadding, width, height);
+    const int panelHeight = messagePanel_->layout()->totalHeightForWidth(width);
+    messagePanel_->setGeometry(box_->x(), box_->geometry().bottom() + 1 + kMessageGap, width, panelHeight);
     updateChromeInset(kSearchBarTopPadding + height);
     applyInset();
 }
@@ -199,7 +220,7 @@ void SearchOverlayView::mousePressEvent(QMouseEvent* event)
 
 bool SearchOverlayView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == box_ && event->type() == QEvent::LayoutRequest)
+    if ((watched == box_ || watched == messagePanel_) && event->type() == QEvent::LayoutRequest)
         layoutChrome();
     // Presses that no card took: the space above the results, the backdrop, the gaps of the grid.
     if ((watched == content_ || watched == grid_) && event->type() == QEvent::MouseButtonPress

@@ -17,8 +17,8 @@ class SearchOverlayService;
 class ScreenMessageView;
 
 // The search overlay: the window dimmed, the search box held at the top, and the results in a
-// three-column grid of poster cards that scrolls underneath it, or a word when a search found
-// nothing or failed (with a retry). Edits of the query run the
+// three-column grid of poster cards that scrolls underneath it, or, on a panel under the box, a
+// word when a search found nothing or failed (with a retry). Edits of the query run the
 // debounced search; a card opens its wallpaper full screen and leaves the overlay open. Escape,
 // or a click anywhere but on the box or a card, hides the overlay. Made afresh each time the
 // overlay opens; the query lives in the service. GUI thread.
@@ -33,6 +33,8 @@ public:
     static constexpr int kMinimumResultsHeight = 320;
     static constexpr int kGridSideMargin = 50;
     static constexpr int kGridBottomMargin = 40;
+    // The message stands under the box as the chips stand under the bar.
+    static constexpr int kMessageGap = 10;
 
     SearchOverlayView(SearchOverlayService& service, BrowseContext* context, APIService& api, AppStore& store,
         QWidget* parent = nullptr);
@@ -54,7 +56,8 @@ public:
     SearchOverlaySearchBox* searchBox() const { return box_; }
     DebouncedSearch& search() const { return *search_; }
     LazyGridView* grid() const { return grid_; }
-    // Says that the search found nothing or failed; hidden otherwise.
+    // Says that the search found nothing or failed, on a panel of the search's own under the box
+    // and as wide; hidden otherwise.
     ScreenMessageView* message() const { return message_; }
     QScrollArea* scrollArea() const { return scroll_; }
 
@@ -68,6 +71,7 @@ protected:
 
 private:
     QWidget* createResults();
+    QWidget* createMessagePanel();
     void layoutChrome();
     void applyInset();
     void showResults();
@@ -80,6 +84,7 @@ private:
     QWidget* content_ = nullptr;
     QSpacerItem* topSpacer_ = nullptr;
     LazyGridView* grid_ = nullptr;
+    QWidget* messagePanel_ = nullptr;
     ScreenMessageView* message_ = nullptr;
     SearchOverlaySearchBox* box_;
     int topInset_ = kInitialTopInset;

@@ -224,4 +224,38 @@ TEST_F(ExploreViewTest, AFailedFirstLoadKeepsChipsAndHeroAndLoadsOnTheNextShowin
     ASSERT_EVENTUALLY(showsRows(*page), kWaitMs);
 }
 
+// Two categories whose names read alike once cleaned (control characters left out) each keep a
+// chip, and each chip opens its own category.
+TEST(ExploreChipsTest, CategoriesWhoseNamesReadAlikeKeepAChipEach)
+{
+    BrowseSession session([](QJsonObject& seed) {
+        QJsonArray categories = seed.value(QLatin1String("categories")).toArray();
+        const QHash<qint64, QString> renamed{{3, "\u0001\u0002"}, {4, " \u0007"}, {6, "Ocean\n"}};
+        for (QJsonValueRef value : categories) {
+            QJsonObject category = value.toObject();
+            if (const qint64 id = category.value(QLatin1String("id")).toInteger(); renamed.contains(id))
+                category.insert(QStringLiteral("category_name"), renamed.value(id));
+            value = category;
+        }
+        seed.insert(QStringLiteral("categories"), categories);
+    });
+    ASSERT_TRUE(session.catalogue.isRunning());
+    session.start();
+    ExploreFilterChips chips(session.store);
+    QList<CategoryNavigationItem> opened;
+    QObject::connect(&chips, &ExploreFilterChips::categoryRequested, [&](const CategoryNavigationItem& item) { opened.append(item); });
+    EXPECT_EQ(chips.categoryRow()->items(),
+        (QStringList{"Nature", "City", "Untitled", "Untitled 2", "Ocean", "Ocean 2", "Gaming", "Monochrome", FilterChipsRow::kMonochromeTitle}));
+    for (const QString& title : {QStringLiteral("Untitled"), QStringLiteral("Untitled 2"), QStringLiteral("Ocean 2")}) {
+        FilterChip* chip = chips.categoryRow()->chip(title);
+        ASSERT_TRUE(chip) << title.toStdString();
+        QTest::mouseClick(chip, Qt::LeftButton);
+    }
+    ASSERT_EQ(opened.size(), 3);
+    EXPECT_EQ(opened[0].categoryId, 3);
+    EXPECT_EQ(opened[1].categoryId, 4);
+    EXPECT_EQ(opened[2].categoryId, 6);
+    EXPECT_EQ(opened[1].title(), QStringLiteral("Untitled 2"));
+}
+
 } // namespace

@@ -120,6 +120,17 @@ TEST_F(SearchOverlayTest, ALateCompletionOfAnOlderQueryChangesNothing)
     EXPECT_EQ(box().chipSuggestions(), chips);
 }
 
+// A control character in a completion is left out before the completion is cased, as it is
+// left out where it is drawn: it never splits the word it vanishes from.
+TEST_F(SearchOverlayTest, AControlCharacterInACompletionNeverCapitalisesInsideAWord)
+{
+    server().setFault(path(QStringLiteral("auto-complete")),
+        Fault{.rewritePattern = QStringLiteral("glass"), .rewriteWith = QStringLiteral("gl\\u007fass")});
+    type(QStringLiteral("rain"));
+    ASSERT_EVENTUALLY(box().chipSuggestions().size() == 3, kWaitMs);
+    EXPECT_EQ(box().ghostSuffix(), QStringLiteral(" on Glass"));
+}
+
 TEST_F(SearchOverlayTest, AnEditDuringARequestNeverEmptiesTheGridNorEndsTheLoading)
 {
     type(QStringLiteral("rain"));
