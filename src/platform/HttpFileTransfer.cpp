@@ -1,6 +1,7 @@
 #include "platform/HttpFileTransfer.h"
 
 #include "platform/FileError.h"
+#include "platform/HttpBodyTap.h"
 #include "platform/HttpCertificateCheck.h"
 #include "platform/HttpDownloadFile.h"
 #include "platform/HttpIdleConnections.h"
@@ -206,6 +207,20 @@ void HttpFileTransfer::headersComplete()
     curl_easy_getinfo(handle_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     total_ = length;
     count(0, total_);
+    if (order_.tap)
+        order_.tap->bodyStarted(file_->descriptor(), expectedFileSize());
+}
+
+qint64 HttpFileTransfer::expectedFileSize() const
+{
+    // An encoded body is unpacked into the file: its announced length is not the file's.
+    for (const auto& [name, value] : headers_) {
+        if (name.compare("Content-Encoding", Qt::CaseInsensitive) == 0 && value.compare("identity", Qt::CaseInsensitive) != 0)
+            return -1;
+    }
+    if (total_ < 0)
+        return -1;
+    return order_.byteLimit >= 0 ? std::min(total_, order_.byteLimit) : total_;
 }
 
 size_t HttpFileTransfer::body(const char* data, size_t size)
@@ -255,6 +270,13 @@ bool HttpFileTransfer::flush()
     if (!block_.isEmpty() && !file_->write(block_.constData(), block_.size())) {
         fileFault_ = QStringLiteral("cannot be written (%1)").arg(file_->errorString());
         return false;
+    }
+    if (order_.tap && !block_.isEmpty()) {
+        // The tap shares the block's bytes; the next block gets a buffer of its own.
+        order_.tap->bodyWritten(block_);
+        block_ = QByteArray();
+        block_.reserve(kBlockBytes);
+        return true;
     }
     block_.clear();
     return true;
@@ -442,6 +464,8 @@ void HttpFileTransfer::settle(const std::function<HttpResponse()>& outcome)
     } catch (...) {
         failure = std::current_exception();
     }
+    if (order_.tap)
+        order_.tap->transferEnded(response && bodyToFile_);
     // A caller that resumes finds no temporary file left behind.
     file_.reset();
     if (response)

@@ -14,6 +14,7 @@
 #include <optional>
 #include <stop_token>
 
+class HttpBodyTap;
 class HttpCertificateCheck;
 class HttpDownloadFile;
 class HttpTrustStore;
@@ -46,6 +47,7 @@ public:
         std::stop_token stop;
         int timeoutMs = 0;       // the longest silence allowed; 0 or less waits forever
         qint64 byteLimit = -1;   // downloads: bytes of a 2xx body kept at most (-1: all)
+        std::shared_ptr<HttpBodyTap> tap; // downloads: sees the body as it is written
     };
 
     // A GET streamed into `order.path`, as Http::download describes.
@@ -88,6 +90,8 @@ private:
     void headersComplete();
     void forbidReuseAfterOverrun();
     void keepBody(const char* data, size_t size);
+    // The size the file will have once the announced body is all here, -1 when unknown.
+    qint64 expectedFileSize() const;
     bool flush();
     bool followRedirect();
     void startOver();

@@ -375,7 +375,7 @@ void checkEndedBeforeOpenSslCleanUp()
     auto promise = std::make_shared<QPromise<HttpResponse>>();
     runningAtExit = new QFuture<HttpResponse>(promise->future());
     promise->start();
-    HttpFileTransfer::Order order{QNetworkRequest(url), "GET", path, TestHttpsServer::certificateFile(), {}, 0, -1};
+    HttpFileTransfer::Order order{QNetworkRequest(url), "GET", path, TestHttpsServer::certificateFile(), {}, 0, -1, {}};
     worker->start(HttpFileTransfer::download(order, std::make_shared<HttpFileTransfer::Progress>(), promise));
     while (!answering)
         QTest::qWait(10);
