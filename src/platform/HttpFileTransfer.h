@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -93,6 +94,8 @@ private:
     // The size the file will have once the announced body is all here, -1 when unknown.
     qint64 expectedFileSize() const;
     bool flush();
+    // An empty buffer for the next block once `block_` went to the tap.
+    QByteArray nextBlock();
     bool followRedirect();
     void startOver();
     void count(qint64 done, qint64 total);
@@ -128,6 +131,7 @@ private:
     bool bodyToFile_ = false;
     QByteArray body_;        // a body that goes to no file, kept up to a limit
     QByteArray block_;       // file bytes gathered for one write
+    std::deque<QByteArray> handed_; // blocks the tap may still hold, oldest first
     qint64 total_ = -1;
     qint64 done_ = 0;        // bytes of the file written or sent so far
     bool limitReached_ = false;
