@@ -92,7 +92,9 @@ sides=(ours curl-bundle curl-ca)
 [ -n "$baseline" ] && sides=(baseline ours curl-bundle curl-ca)
 for run in $(seq "$runs"); do
   echo "== run $run of $runs (load $(one_minute_load))"
-  for side in "${sides[@]}"; do
+  # Each run starts with another side: none always runs right after the same one.
+  first=$(((run - 1) % ${#sides[@]}))
+  for side in "${sides[@]:first}" "${sides[@]:0:first}"; do
     for keep in 5 0; do
       case $side in
         curl-bundle) measure "$side" "$keep" curl -sS --cacert "$work/bundle.pem" -K "$work/curl-$keep.cfg" ;;

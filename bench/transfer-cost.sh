@@ -71,7 +71,9 @@ sides=(ours curl)
 [ -n "$baseline" ] && sides=(baseline ours curl)
 for run in $(seq "$runs"); do
   echo "== run $run of $runs (load $(one_minute_load))"
-  for side in "${sides[@]}"; do
+  # Each run starts with another side: none always runs right after the same one.
+  first=$(((run - 1) % ${#sides[@]}))
+  for side in "${sides[@]:first}" "${sides[@]:0:first}"; do
     case $side in
       curl)
         measure curl-down curl -sf --cacert "$cert" -o "$work/down.mp4" "$url"
