@@ -8,6 +8,10 @@
 //   shared CERT KEY                100 callers of one URL at once; prints the server's transfers
 //   progressive CERT KEY INTERVAL  a 2 MB progressive JPEG arriving at 1 MB/s: intermediate images,
 //                                  their closest spacing, and the decoding CPU against one full decode
+//   scroll CERT KEY RUNS           a list showing 12 rows, each an image the server answers in 40 ms:
+//                                  ms until every visible image is loaded, unscrolled, and after 5
+//                                  jumps of 30 rows a frame apart (each jump withdraws the loads of
+//                                  the rows it leaves); prints both medians of RUNS runs
 // pictor-net-bench.sh runs them next to curl --parallel --parallel-max 6 on the same server.
 #include "pictor/processing/DefaultImageProcessor.h"
 #include "pictor/networking/ImageDownloader.h"
@@ -28,10 +32,12 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <iostream>
 #include <thread>
+#include <utility>
 
 using namespace pictor;
 
@@ -228,6 +234,59 @@ int progressive(const char* cert, const char* key, double interval)
     return 0;
 }
 
+// Ms from asking for the last rows shown until all are loaded, after `jumps` jumps of 30 rows,
+// one frame apart, each withdrawing the loads of the rows it leaves. A trust of the run's own
+// gives it connections of its own: every run starts without any.
+qint64 scrollRun(const Server& server, const QString& ca, int jumps, int run)
+{
+    constexpr int kVisible = 12, kJump = 30, kFrameMs = 16;
+    auto downloader = trustingDownloader(ca);
+    downloader->setTrustedHosts(QSet<QString>{QStringLiteral("scroll.run.%1").arg(run)});
+    QList<std::shared_ptr<DownloadTask>> shown;
+    int loaded = 0;
+    QElapsedTimer clock;
+    const auto show = [&](int firstRow, bool last) {
+        for (const std::shared_ptr<DownloadTask>& task : std::exchange(shown, {}))
+            task->cancel();
+        if (last)
+            clock.start();
+        for (int row = firstRow; row < firstRow + kVisible; ++row) {
+            const QUrl url(QStringLiteral("https://127.0.0.1:%1/row/%2.jpg?%3").arg(server.port).arg(row).arg(run));
+            shown.append(downloader->downloadImage(url, PictorParsedOptionsInfo(), [&, last](const ImageDownloader::ImageResult& result) {
+                if (last && result.isSuccess() && ++loaded == kVisible)
+                    QCoreApplication::quit();
+            }));
+        }
+    };
+    for (int jump = 0; jump <= jumps; ++jump)
+        QTimer::singleShot(jump * kFrameMs, [&show, jump, jumps] { show(jump * kJump, jump == jumps); });
+    QCoreApplication::exec();
+    return clock.elapsed();
+}
+
+int scroll(const char* cert, const char* key, int runs)
+{
+    const QByteArray image = photo(QSize(320, 240), false, 3);
+    Server server(cert, key);
+    server.server.Get(R"(/row/(\d+)\.jpg)", [&](const httplib::Request&, httplib::Response& response) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        response.set_content(image.constData(), size_t(image.size()), "image/jpeg");
+    });
+    server.start();
+    const QString ca = QString::fromLocal8Bit(cert);
+    QList<qint64> still, scrolled;
+    for (int run = 0; run < runs; ++run) {
+        still.append(scrollRun(server, ca, 0, 2 * run));
+        scrolled.append(scrollRun(server, ca, 5, 2 * run + 1));
+    }
+    const auto median = [](QList<qint64> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    std::printf("%lld %lld\n", median(still), median(scrolled));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -245,6 +304,8 @@ int main(int argc, char** argv)
         return shared(argv[2], argv[3]);
     if (mode == QLatin1String("progressive") && argc == 5)
         return progressive(argv[2], argv[3], args[4].toDouble());
-    std::fprintf(stderr, "usage: pictor-net-bench serve|fetch|fetch-raw|shared|progressive ...\n");
+    if (mode == QLatin1String("scroll") && argc == 5)
+        return scroll(argv[2], argv[3], std::max(1, args[4].toInt()));
+    std::fprintf(stderr, "usage: pictor-net-bench serve|fetch|fetch-raw|shared|progressive|scroll ...\n");
     return 2;
 }

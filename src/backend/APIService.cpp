@@ -20,6 +20,7 @@
 #include "foundation/Text.h"
 #include "platform/Http.h"
 #include "platform/HttpError.h"
+#include "platform/HttpRedirect.h"
 
 #include <QNetworkRequest>
 #include <QPointer>
@@ -177,6 +178,11 @@ QCoro::Task<QByteArray> APIService::transfer(Call call)
         throw RequestCancelledError();
     if (response.status <= 0)
         throw APIError::invalidResponse();
+    if (const std::optional<QUrl> next = HttpRedirect::insecureTarget(response.url.isEmpty() ? call.url : response.url,
+            response.status, response.header("Location"))) {
+        throw APIError::networkError(std::make_exception_ptr(HttpError(HttpError::Kind::Transport, QNetworkReply::InsecureRedirectError,
+            QStringLiteral("The server sent the request on to an address without encryption: ") + next->toString())));
+    }
     if (!response.isSuccess())
         throw APIError::httpError(response.status);
     co_return response.body;

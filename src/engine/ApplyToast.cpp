@@ -1,6 +1,8 @@
 #include "engine/ApplyToast.h"
 
+#include "foundation/AppError.h"
 #include "foundation/Async.h"
+#include "foundation/Log.h"
 #include "platform/Http.h"
 #include "platform/HttpResponse.h"
 #include "state/NotificationManager.h"
@@ -15,28 +17,36 @@ namespace {
 // A thumbnail that takes longer than this is not worth waiting for.
 constexpr int kThumbnailTimeoutMs = 15'000;
 
-// The image at `url` (a local file or a remote address), or a null image when it cannot be read.
-// Reading and decoding run on a worker.
+// The image at `url` (a local file or a remote address), or a null image when it cannot be read,
+// and then why is logged. Reading and decoding run on a worker.
 QCoro::Task<QImage> readImage(QUrl url)
 {
+    QImage image;
+    QString failure = QStringLiteral("not a picture");
     try {
         if (url.isLocalFile()) {
             QFuture<QImage> reading = QtConcurrent::run([path = url.toLocalFile()] { return QImage(path); });
-            co_return co_await reading;
+            image = co_await reading;
+        } else {
+            const QNetworkRequest request(url);
+            const QByteArray verb("GET");
+            const QByteArray body;
+            const std::stop_token never;
+            const HttpResponse response = co_await Http::shared().send(request, verb, body, never, kThumbnailTimeoutMs);
+            if (response.isSuccess()) {
+                QFuture<QImage> decoding = QtConcurrent::run([body = response.body] { return QImage::fromData(body); });
+                image = co_await decoding;
+            } else {
+                failure = QStringLiteral("status ") + QString::number(response.status);
+            }
         }
-        const QNetworkRequest request(url);
-        const QByteArray verb("GET");
-        const QByteArray body;
-        const std::stop_token never;
-        const HttpResponse response = co_await Http::shared().send(request, verb, body, never, kThumbnailTimeoutMs);
-        if (!response.isSuccess())
-            co_return QImage();
-        QFuture<QImage> decoding = QtConcurrent::run([body = response.body] { return QImage::fromData(body); });
-        co_return co_await decoding;
-    } catch (const std::exception&) {
-        // No thumbnail: the toast goes on without one.
+    } catch (const std::exception& error) {
+        failure = describeError(error);
     }
-    co_return QImage();
+    // No thumbnail: the toast goes on without one.
+    if (image.isNull())
+        logLine(QStringLiteral("⚠️"), QStringLiteral("ApplyToast"), QStringLiteral("Toast thumbnail not read from ") + url.toString() + QStringLiteral(": ") + failure);
+    co_return image;
 }
 } // namespace
 
@@ -47,7 +57,7 @@ struct ApplyToast::State {
     QString title;
     std::optional<QUrl> thumbnailUrl;
     QImage thumbnail;
-    // The toast this apply showed last; once another one shows, the apply writes no more.
+    // The toast this apply showed last; once a newer apply shows one, the apply writes no more.
     quint64 shown = 0;
     Stage stage = Stage::notice;
     bool showsThumbnail = false;
@@ -69,11 +79,13 @@ ApplyToast::ApplyToast(NotificationManager& toast, Owner owner, quint64 ticket, 
     state_->thumbnailUrl = std::move(thumbnailUrl);
 }
 
-bool ApplyToast::accepts(Stage stage) const
+bool ApplyToast::owns(const State& state)
 {
-    return state_->toast && *state_->owner == state_->ticket && state_->toast->isShowing(state_->shown)
-        && stage >= state_->stage;
+    return state.toast && state.owner->apply == state.ticket
+        && (state.toast->isShowing(state.shown) || state.toast->isWaiting(state.shown));
 }
+
+bool ApplyToast::accepts(Stage stage) const { return owns(*state_) && stage >= state_->stage; }
 
 void ApplyToast::reach(Stage stage)
 {
@@ -89,22 +101,38 @@ void ApplyToast::show(Stage stage, const QString& message, double progress, bool
     reach(stage);
     State& state = *state_;
     // A newer apply's toast is never taken back.
-    if (!state.toast || *state.owner > state.ticket)
+    if (!state.toast || state.owner->apply > state.ticket)
         return;
-    *state.owner = state.ticket;
+    NotificationManager& toast = *state.toast;
+    // Shown over, the stage goes into the toast's turn rather than over the other toast.
+    const bool waits = state.owner->apply == state.ticket && !state.hidden && toast.isWaiting(state.shown);
+    // An older apply's toast, or this one's earlier, is replaced: it is not to come back.
+    if (!waits)
+        toast.leaveTurns(state.owner->toast);
+    state.owner->apply = state.ticket;
     state.stage = stage;
     state.hidden = false;
     state.showsThumbnail = withThumbnail;
     if (withThumbnail)
         startThumbnailLoad();
 
-    NotificationManager& toast = *state.toast;
+    const QImage thumbnail = withThumbnail ? state.thumbnail : QImage();
+    if (waits) {
+        toast.setMessage(state.shown, message);
+        toast.setThumbnailImage(state.shown, thumbnail);
+        toast.setProgress(state.shown, progress);
+        toast.setShowProgress(state.shown, true);
+        return;
+    }
     toast.setTitle(state.title);
     toast.setMessage(message);
-    toast.setThumbnailImage(withThumbnail ? state.thumbnail : QImage());
+    toast.setThumbnailImage(thumbnail);
     toast.setProgress(progress);
     toast.setShowProgress(true);
     state.shown = toast.show();
+    state.owner->toast = state.shown;
+    // A long download or install may be shown over: its end still gets on screen.
+    toast.takeTurns(state.shown);
 }
 
 void ApplyToast::update(Stage stage, const QString& message, double progress)
@@ -113,8 +141,8 @@ void ApplyToast::update(Stage stage, const QString& message, double progress)
     if (!accepts(stage))
         return;
     state_->stage = stage;
-    state_->toast->setMessage(message);
-    state_->toast->setProgress(progress);
+    state_->toast->setMessage(state_->shown, message);
+    state_->toast->setProgress(state_->shown, progress);
 }
 
 void ApplyToast::updateProgress(Stage stage, double progress)
@@ -122,16 +150,23 @@ void ApplyToast::updateProgress(Stage stage, double progress)
     if (!accepts(stage))
         return;
     state_->stage = stage;
-    state_->toast->setProgress(progress);
+    state_->toast->setProgress(state_->shown, progress);
 }
 
 void ApplyToast::hide(double seconds)
 {
-    // Hiding goes by the toast's newest show, so only the owner may hide.
+    // Hiding goes by the apply's own toast, so only the owner may hide.
     if (!accepts(state_->stage))
         return;
     state_->hidden = true;
-    state_->toast->hide(seconds);
+    state_->toast->hide(state_->shown, seconds);
+}
+
+void ApplyToast::fail(double seconds)
+{
+    if (accepts(state_->stage))
+        state_->toast->leaveTurns(state_->shown);
+    hide(seconds);
 }
 
 void ApplyToast::startThumbnailLoad()
@@ -146,8 +181,6 @@ QCoro::Task<> ApplyToast::loadThumbnail(std::shared_ptr<State> state)
 {
     const QImage image = co_await readImage(*state->thumbnailUrl);
     state->thumbnail = image;
-    const bool showing = state->toast && *state->owner == state->ticket && state->toast->isShowing(state->shown)
-        && state->showsThumbnail && !state->hidden;
-    if (showing && !image.isNull())
-        state->toast->setThumbnailImage(image);
+    if (owns(*state) && state->showsThumbnail && !state->hidden && !image.isNull())
+        state->toast->setThumbnailImage(state->shown, image);
 }

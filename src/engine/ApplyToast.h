@@ -14,17 +14,23 @@ class NotificationManager;
 
 // What one apply shows in the one in-app toast. Applies may overlap (a rotation step during a
 // manual apply), so the toast belongs to the newest apply that has shown it, and the writes of
-// older applies are dropped; so are the apply's writes once another toast (an import, an upload)
-// has been shown over it. Within an apply, a write for a stage that has been left is dropped
-// too, so a late download report never follows "Applying...". The thumbnail is read off the GUI
-// thread and put in when it arrives, while the toast still shows this apply.
+// older applies are dropped. Shown over by another toast (an import, an upload), the apply's
+// toast waits: its later stages go into it, and it comes back once that toast hides, its end
+// included. Within an apply, a write for a stage that has been left is dropped too, so a late
+// download report never follows "Applying...". The thumbnail is read off the GUI thread and put
+// in when it arrives, while the toast still belongs to this apply.
 // A handle: copies share one state, so a progress callback may outlive the apply. GUI thread.
 class ApplyToast {
 public:
     // The stages of one apply, in the order they can follow each other.
     enum class Stage { notice, applying, downloading, downloaded, applied, lockScreen };
-    // The newest apply (by its ticket) that has shown a toast; one per apply service.
-    using Owner = std::shared_ptr<quint64>;
+    // The newest apply (by its ticket) that has shown a toast, and that toast; one per apply
+    // service.
+    struct Holder {
+        quint64 apply = 0;
+        quint64 toast = 0;
+    };
+    using Owner = std::shared_ptr<Holder>;
 
     // `onStage`, when given, hears each stage the apply reaches, whoever holds the toast by then.
     ApplyToast(NotificationManager& toast, Owner owner, quint64 ticket, QString title, std::optional<QUrl> thumbnailUrl,
@@ -36,13 +42,18 @@ public:
     // Moves on to `stage` (or stays in it) with a new message and progress.
     void update(Stage stage, const QString& message, double progress);
     void updateProgress(Stage stage, double progress);
-    // Hides the toast after `seconds`, unless a newer toast is shown by then.
+    // Hides the toast after `seconds` once it shows (at once, or when it is back).
     void hide(double seconds);
+    // The apply failed and its caller tells why: on the panel the toast hides after `seconds`;
+    // waiting, it never comes back.
+    void fail(double seconds);
 
 private:
     struct State;
 
-    // True when this apply still owns the toast and `stage` has not been left.
+    // True when the apply of `state` still owns the toast, shown or waiting.
+    static bool owns(const State& state);
+    // True when this apply owns the toast and `stage` has not been left.
     bool accepts(Stage stage) const;
     // Tells onStage of a stage not told before and not left.
     void reach(Stage stage);

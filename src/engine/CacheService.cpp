@@ -54,7 +54,7 @@ QCoro::Task<int> CacheService::clearAllCaches()
         co_return imagesStayed;
     const int stayed = imagesStayed + previews_.clearCache() + masters_.clearAll() + clearConversions();
     logLine(QStringLiteral("✅"), kType, QStringLiteral("All caches cleared (custom wallpapers preserved)"));
-    Q_EMIT cachesCleared();
+    Q_EMIT cachesCleared(stayed);
     co_return stayed;
 }
 

@@ -53,8 +53,9 @@ public:
     QCoro::Task<double> cacheSizeMBAsync() const;
 
 Q_SIGNALS:
-    // At the end of every clearAllCaches(), whoever asked for it: sizes shown are out of date.
-    void cachesCleared();
+    // At the end of every clearAllCaches(), whoever asked for it: sizes shown are out of date,
+    // and `stayed` entries could not be removed.
+    void cachesCleared(int stayed);
 
 private:
     struct FeedCache {

@@ -23,6 +23,12 @@ LockScreenService::LockScreenService(QObject* parent) : LockScreenService(UserDe
 LockScreenService::LockScreenService(UserDefaults& defaults, QObject* parent)
     : QObject(parent), defaults_(defaults), isEnabled_(defaults.boolean(kUserDefaultsKey, false))
 {
+    // A settings file read only after launch holds the stored choice.
+    connect(&defaults_, &UserDefaults::fileRead, this, [this] {
+        const bool stored = defaults_.boolean(kUserDefaultsKey, false);
+        if (!isProcessing_ && stored != isEnabled_)
+            publish(stored);
+    });
 }
 
 LockScreenService& LockScreenService::shared() { return Shared<LockScreenService>::instance(); }

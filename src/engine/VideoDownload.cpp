@@ -2,6 +2,7 @@
 
 #include "platform/Http.h"
 #include "platform/HttpError.h"
+#include "platform/HttpRedirect.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,19 @@
 
 namespace {
 constexpr qint64 kMiB = qint64(1) << 20;
+
+// The bound as it is, in MB of 2^20 bytes to two places ("1.25 MB", "4 MB"), or in bytes below one.
+QString sizeText(qint64 bytes)
+{
+    if (bytes < kMiB)
+        return QStringLiteral("%1 bytes").arg(bytes);
+    QString megabytes = QString::number(double(bytes) / double(kMiB), 'f', 2);
+    while (megabytes.endsWith(u'0'))
+        megabytes.chop(1);
+    if (megabytes.endsWith(u'.'))
+        megabytes.chop(1);
+    return megabytes + QStringLiteral(" MB");
+}
 } // namespace
 
 qint64 VideoDownload::limitFor(const std::optional<QString>& statedSize, qint64 unstated)
@@ -33,15 +47,14 @@ QCoro::Task<HttpResponse> VideoDownload::run(QUrl url, QString destinationPath, 
     HttpResponse response = co_await Http::shared().download(request, destinationPath, report, {}, Http::kDefaultTimeoutMs, maxBytes + 1,
         std::move(tap));
     // Not followed, as the request's policy wants: said as what it is, not as a reply without a video.
-    if (const QUrl next = url.resolved(QUrl::fromEncoded(response.header("Location").trimmed()));
-        response.status >= 300 && response.status <= 399 && url.scheme() == u"https" && next.scheme() == u"http") {
+    if (const std::optional<QUrl> next = HttpRedirect::insecureTarget(url, response.status, response.header("Location"))) {
         throw HttpError(HttpError::Kind::Transport, QNetworkReply::InsecureRedirectError,
-            QStringLiteral("The server sent the download on to an address without encryption: ") + next.toString());
+            QStringLiteral("The server sent the download on to an address without encryption: ") + next->toString());
     }
     if (response.isSuccess() && QFileInfo(destinationPath).size() > maxBytes) {
         QFile::remove(destinationPath);
         throw HttpError(HttpError::Kind::TooLarge, QNetworkReply::NoError,
-            QStringLiteral("The video is longer than the %1 MB it can be.").arg((maxBytes + kMiB - 1) / kMiB));
+            QStringLiteral("The video is larger than the %1 it can be.").arg(sizeText(maxBytes)));
     }
     co_return response;
 }

@@ -79,7 +79,7 @@ WallpaperApplyService::WallpaperApplyService(QObject* parent)
 
 WallpaperApplyService::WallpaperApplyService(NotificationManager& notificationManager, Delays delays, QObject* parent)
     : QObject(parent), notificationManager_(notificationManager), delays_(std::move(delays)),
-      toastOwner_(std::make_shared<quint64>(0))
+      toastOwner_(std::make_shared<ApplyToast::Holder>())
 {
 }
 
@@ -108,7 +108,8 @@ QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest reques
     }
 
     // The caller reports a failure in a toast of its own, which supersedes this hide; a caller
-    // that only logs (the rotation) must not leave the toast up for good.
+    // that only logs (the rotation) must not leave the toast up for good. Either way the stage it
+    // stopped at is no end to bring back.
     std::exception_ptr failure;
     try {
         co_await runApply(request, claim, toast);
@@ -116,7 +117,7 @@ QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest reques
         failure = std::current_exception();
     }
     if (failure) {
-        toast.hide(kFailureHideSeconds);
+        toast.fail(kFailureHideSeconds);
         std::rethrow_exception(failure);
     }
 }

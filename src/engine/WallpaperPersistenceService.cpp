@@ -66,8 +66,8 @@ void WallpaperPersistenceService::saveWallpaper(qint64 key, const QUrl& masterUr
     defaults_.setInteger(kWallpaperKeyKey, key);
     defaults_.setString(kWallpaperScreenKey, rawValue(WallpaperScreenType::homeScreen));
     defaults_.setString(kWallpaperMasterUrlKey, masterUrl.toString(QUrl::FullyEncoded));
-    log(QStringLiteral("💾"), QStringLiteral("Saved wallpaper: key=") + QString::number(key) + QStringLiteral(", screen=")
-            + rawValue(WallpaperScreenType::homeScreen));
+    logSaved(QStringLiteral("wallpaper"),
+        QStringLiteral("key=") + QString::number(key) + QStringLiteral(", screen=") + rawValue(WallpaperScreenType::homeScreen));
 }
 
 std::optional<WallpaperPersistenceService::SavedWallpaper> WallpaperPersistenceService::loadSavedWallpaper() const
@@ -156,8 +156,7 @@ void WallpaperPersistenceService::savePerMonitorWallpaper(const QString& display
     document->insert(displayPersistenceID,
                      PerMonitorEntry{displayPersistenceID, key, masterUrl.toString(QUrl::FullyEncoded)}.toJson());
     defaults_.setData(kPerMonitorKey, JsonWriter::toBytes(*document));
-    log(QStringLiteral("💾"),
-        QStringLiteral("Saved per-monitor: display=") + displayPersistenceID + QStringLiteral(", key=") + QString::number(key));
+    logSaved(QStringLiteral("per-monitor"), QStringLiteral("display=") + displayPersistenceID + QStringLiteral(", key=") + QString::number(key));
 }
 
 void WallpaperPersistenceService::removePerMonitorWallpaper(const QString& displayPersistenceID)
@@ -182,4 +181,14 @@ void WallpaperPersistenceService::clearAllPerMonitorWallpapers()
 void WallpaperPersistenceService::log(const QString& emoji, const QString& message) const
 {
     logLine(emoji, kType, message);
+}
+
+void WallpaperPersistenceService::logSaved(const QString& what, const QString& details) const
+{
+    if (!defaults_.awaitsFile()) {
+        log(QStringLiteral("💾"), QStringLiteral("Saved %1: %2").arg(what, details));
+        return;
+    }
+    log(QStringLiteral("⏳"), QStringLiteral("Kept %1 in memory (%2): the settings file cannot be read yet, and the change is saved once it can")
+                                .arg(what, details));
 }

@@ -65,6 +65,9 @@ private:
     // The stored document; nothing (and a log line) when it cannot be read as a JSON object.
     std::optional<QJsonObject> perMonitorDocument() const;
     void log(const QString& emoji, const QString& message) const;
+    // "Saved <what>: <details>", or while the settings file cannot be read yet, that it is kept in
+    // memory until it can.
+    void logSaved(const QString& what, const QString& details) const;
 
     UserDefaults& defaults_;
 };

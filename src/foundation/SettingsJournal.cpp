@@ -169,12 +169,12 @@ bool SettingsJournal::openForAppend(QString* error)
     return true;
 }
 
-bool SettingsJournal::append(const QByteArray& record, QString* error)
+bool SettingsJournal::append(const QByteArray& record, QString* error, Sync when)
 {
     if (!openForAppend(error))
         return false;
     const QByteArray framed = frame(record);
-    if (writeAll(fd_, framed.constData(), framed.size()) && ::fdatasync(fd_) == 0) {
+    if (writeAll(fd_, framed.constData(), framed.size()) && (when == Sync::Later || ::fdatasync(fd_) == 0)) {
         size_ += framed.size();
         return true;
     }
@@ -184,6 +184,19 @@ bool SettingsJournal::append(const QByteArray& record, QString* error)
     if (::ftruncate(fd_, size_) != 0)
         close();
     return false;
+}
+
+bool SettingsJournal::sync(const QString& path, QString* error)
+{
+    // Its own descriptor: the owner's may be closed meanwhile. A sync covers the file's data
+    // whichever descriptor wrote it.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const bool done = fd >= 0 && ::fdatasync(fd) == 0;
+    if (!done && error)
+        *error = systemReason();
+    if (fd >= 0)
+        ::close(fd);
+    return done;
 }
 
 bool SettingsJournal::replace(const QList<QByteArray>& records, QString* error)

@@ -32,8 +32,12 @@ public:
     Contents read(QString* error);
     // Cuts a torn tail off, so the next record follows the last whole one.
     bool truncate(qint64 size, QString* error);
-    // Appends one record and syncs it; on failure nothing of it stays in the file.
-    bool append(const QByteArray& record, QString* error);
+    enum class Sync { Now, Later };
+    // Appends one record and, unless asked to leave it for sync(), syncs it; on failure nothing
+    // of it stays in the file.
+    bool append(const QByteArray& record, QString* error, Sync when = Sync::Now);
+    // Syncs what was appended to the journal at `path` so far. Any thread.
+    static bool sync(const QString& path, QString* error);
     // Makes `records` the whole journal, atomically (empty: an empty file).
     bool replace(const QList<QByteArray>& records, QString* error);
 

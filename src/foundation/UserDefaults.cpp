@@ -260,8 +260,10 @@ UserDefaults::UserDefaults(const QString& domain, Storage storage, QObject* pare
         // The values are shared with the worker, not copied: a later change detaches them.
         writing_.unite(std::exchange(unjournaled_, {}));
         return [this, path = filePath_, values = values_, sources = snapshots(), unreadable = unreadable_,
-                   sequence = lastSequence_]() -> WriteBehind::Finish {
-            return [this, failure = write(path, values, sources, unreadable, sequence), sequence] { written(failure, sequence); };
+                   sequence = lastSequence_, change = changes_]() -> WriteBehind::Finish {
+            return [this, failure = write(path, values, sources, unreadable, sequence), sequence, change] {
+                written(failure, sequence, change);
+            };
         };
     })
 {
@@ -371,7 +373,7 @@ void UserDefaults::remove(const QString& key)
         emit valueChanged(key);
 }
 
-void UserDefaults::setDataSource(const QString& key, std::shared_ptr<const DataSource> source)
+void UserDefaults::setDataSource(const QString& key, std::shared_ptr<const DataSource> source, Saved saved)
 {
     std::optional<QList<DataSource::Splice>> splices = source->changes();
     source->taken();
@@ -381,7 +383,7 @@ void UserDefaults::setDataSource(const QString& key, std::shared_ptr<const DataS
         splices.reset();
     values_.insert(key, std::move(source));
     unreadable_.remove(key);
-    save(key, splices);
+    save(key, splices, std::move(saved));
     emit valueChanged(key);
 }
 
@@ -513,6 +515,7 @@ void UserDefaults::reread()
         if ((before == session.cend()) != (now == values_.cend()) || (now != values_.cend() && before.value() != now.value()))
             emit valueChanged(key);
     }
+    emit fileRead();
 }
 
 QSet<QString> UserDefaults::makeKeptChanges()
@@ -715,20 +718,25 @@ void UserDefaults::moveAside(const QString& reason, qsizetype salvaged)
 
 UserDefaults::~UserDefaults() { flush(); }
 
-void UserDefaults::save(const QString& key, const std::optional<QList<DataSource::Splice>>& splices)
+void UserDefaults::save(const QString& key, const std::optional<QList<DataSource::Splice>>& splices, Saved saved)
 {
+    // Its owner says it is kept in memory: it is saved once the file reads.
     if (awaitsFile_) {
         keepUntilRead(key);
         return;
     }
-    if (!persists_)
+    if (!persists_) {
+        if (saved)
+            saved();
         return;
-    if (writesBehind() && journal(key, splices))
+    }
+    ++changes_;
+    if (writesBehind() && journal(key, splices, saved))
         return;
-    writeWhole(key);
+    writeWhole(key, std::move(saved));
 }
 
-bool UserDefaults::journal(const QString& key, const std::optional<QList<DataSource::Splice>>& splices)
+bool UserDefaults::journal(const QString& key, const std::optional<QList<DataSource::Splice>>& splices, Saved& saved)
 {
     // A record is replayed on the value before it, which must be on disk or in the journal.
     if (!writeFailure_.isEmpty() || !unjournaled_.isEmpty() || writing_.contains(key))
@@ -760,13 +768,18 @@ bool UserDefaults::journal(const QString& key, const std::optional<QList<DataSou
     if (record.size() > kJournalRecordBytes)
         return false;
     QString failure;
-    if (!journal_->append(record, &failure)) {
+    if (!journal_->append(record, &failure, saved ? SettingsJournal::Sync::Later : SettingsJournal::Sync::Now)) {
         if (failure != std::exchange(journalFailure_, failure))
             warn(QStringLiteral("Could not append to %1: %2; the whole file is written instead").arg(journalPath(), failure));
         return false;
     }
     journalFailure_.clear();
     ++lastSequence_;
+    if (saved) {
+        if (!sync_)
+            sync_ = std::make_unique<JournalSync>(journalPath());
+        sync_->request([this, key, saved = std::move(saved)](const QString& syncFailure) { synced(key, syncFailure, saved); });
+    }
     if (journal_->size() > std::max(kJournalBytes, dataSize(values_) / 8)) {
         writer_.request();
     } else {
@@ -781,9 +794,24 @@ bool UserDefaults::journal(const QString& key, const std::optional<QList<DataSou
     return true;
 }
 
-void UserDefaults::writeWhole(const QString& key)
+void UserDefaults::synced(const QString& key, const QString& failure, Saved saved)
+{
+    if (failure.isEmpty()) {
+        saved();
+        return;
+    }
+    // The record may not be on disk: the file is written with the change in it, and the journal
+    // holds no later change to the key until it is.
+    warn(QStringLiteral("Could not sync %1: %2; the whole file is written instead").arg(journalPath(), failure));
+    writeWhole(key, std::move(saved));
+}
+
+void UserDefaults::writeWhole(const QString& key, Saved saved)
 {
     unjournaled_.insert(key);
+    // Any write prepared from now on holds the change.
+    if (saved)
+        afterWrite_.append({changes_, std::move(saved)});
     save();
 }
 
@@ -796,7 +824,7 @@ void UserDefaults::save()
         return;
     }
     writing_.unite(std::exchange(unjournaled_, {}));
-    written(write(filePath_, values_, snapshots(), unreadable_, lastSequence_), lastSequence_);
+    written(write(filePath_, values_, snapshots(), unreadable_, lastSequence_), lastSequence_, changes_);
 }
 
 void UserDefaults::checkpoint()
@@ -807,6 +835,9 @@ void UserDefaults::checkpoint()
 
 void UserDefaults::flush()
 {
+    // A record that fails to sync is written whole: known before the writes are waited for.
+    if (sync_)
+        sync_->finish();
     // What the journal holds is saved: a quit waits only for a write under way and for changes
     // that only a whole write saves.
     if (unjournaled_.isEmpty() && writeFailure_.isEmpty())
@@ -857,13 +888,17 @@ QString UserDefaults::write(const QString& filePath, const QHash<QString, Value>
     return reason;
 }
 
-void UserDefaults::written(const QString& failure, qint64 sequence)
+void UserDefaults::written(const QString& failure, qint64 sequence, qint64 change)
 {
     if (!failure.isEmpty()) {
         unjournaled_.unite(std::exchange(writing_, {}));
         saveFailedFor(failure);
         return;
     }
+    // In the order of their changes.
+    QList<Saved> landed;
+    while (!afterWrite_.isEmpty() && afterWrite_.first().first <= change)
+        landed.append(afterWrite_.takeFirst().second);
     writing_.clear();
     fileSequence_ = sequence;
     if (journal_ && journal_->size() > 0)
@@ -873,6 +908,8 @@ void UserDefaults::written(const QString& failure, qint64 sequence)
         retry_->stop();
         logLine(QStringLiteral("✅"), QStringLiteral("UserDefaults"), QStringLiteral("Wrote %1 again").arg(filePath_));
     }
+    for (const Saved& saved : landed)
+        saved();
 }
 
 void UserDefaults::compactJournal(qint64 sequence)

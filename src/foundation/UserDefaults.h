@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/JournalSync.h"
 #include "foundation/JsonElementChanges.h"
 #include "foundation/SettingsJournal.h"
 #include "foundation/WriteBehind.h"
@@ -33,7 +34,8 @@
 //
 // A store that writes behind journals its changes instead: each change is one small record
 // appended and synced to "<domain>.json.journal" before the setter returns (a change to a long
-// list is the few elements it added or dropped, as its owner tells them), and the file is
+// list is the few elements it added or dropped, as its owner tells them; its record is synced
+// behind, on a worker, and the owner told once it is on disk), and the file is
 // rewritten from the values only now and then (the journal past a size, or no change for a
 // while), on the worker; the journal is emptied only after the new file is synced. A launch reads
 // the file, then replays the journal; a torn last record is dropped with a line. The file alone
@@ -166,9 +168,15 @@ public:
     void setArray(const QString& key, const QJsonArray& value);
     void setDictionary(const QString& key, const QJsonObject& value);
     void remove(const QString& key);
+    // Runs on the GUI thread once a change is on disk.
+    using Saved = std::function<void()>;
     // The data under `key` is now what `source` makes, and changes with it: the owner calls this
-    // again after each change (each call is a change, written and announced).
-    void setDataSource(const QString& key, std::shared_ptr<const DataSource> source);
+    // again after each change (each call is a change, written and announced). `saved` runs once
+    // the change is on disk: a journaled change's record is synced on a worker, so the setter
+    // never waits for the disk; a change written whole is on disk once its write lands (at once,
+    // unless the store writes behind). A store in memory, or one that keeps this session's changes
+    // in memory, runs it at once.
+    void setDataSource(const QString& key, std::shared_ptr<const DataSource> source, Saved saved = {});
     // The owner of the data stored under `key` keeps it from now on, in a form that makes the same
     // value: the store lets go of the bytes and writes nothing now. Nothing happens when the key
     // holds no data.
@@ -178,6 +186,8 @@ public:
     bool hasUnsavedChanges() const { return !writeFailure_.isEmpty(); }
     // A write runs behind, or is waiting for the one that runs.
     bool isWriting() const { return writer_.isBusy(); }
+    // A journal record appended by setDataSource() is not synced yet.
+    bool isSyncing() const { return sync_ && sync_->isBusy(); }
     // Rewrites the file from the values now (behind, when the store writes behind), so that the
     // journal can be emptied.
     void checkpoint();
@@ -190,6 +200,10 @@ signals:
     void valueChanged(const QString& key);
     // The file could not be written, for a reason not announced since the last good write.
     void saveFailed(const QString& filePath, const QString& reason);
+    // The file that could not be read at launch was read at last: its values are in (with this
+    // session's changes on top), and valueChanged told each key that changed. Whoever read a value
+    // only at its start reads it again.
+    void fileRead();
 
 private:
     using Source = std::shared_ptr<const DataSource>;
@@ -220,10 +234,13 @@ private:
     void keepInPlace(const QString& reason);
     void readJournal();
     void replay(const QList<QByteArray>& records);
-    // A change under `key`: journaled when the store writes behind, else written whole.
-    void save(const QString& key, const std::optional<QList<DataSource::Splice>>& splices = std::nullopt);
-    bool journal(const QString& key, const std::optional<QList<DataSource::Splice>>& splices);
-    void writeWhole(const QString& key);
+    // A change under `key`: journaled when the store writes behind, else written whole. With
+    // `saved`, a journal record is synced behind, and `saved` runs once the change is on disk.
+    void save(const QString& key, const std::optional<QList<DataSource::Splice>>& splices = std::nullopt, Saved saved = {});
+    bool journal(const QString& key, const std::optional<QList<DataSource::Splice>>& splices, Saved& saved);
+    // A record synced behind landed, or failed: then the change is written whole.
+    void synced(const QString& key, const QString& failure, Saved saved);
+    void writeWhole(const QString& key, Saved saved = {});
     void save();
     bool writesBehind() const;
     // The bytes of the data values, roughly for those kept by their owners.
@@ -238,8 +255,8 @@ private:
         qint64 sequence);
     // Appends the entry's JSON ({"type": ..., "value": ...}) for a value, or an unreadable one.
     static void appendEntry(QByteArray& bytes, const Value* value, const QJsonValue& unreadable, const DataSource::Write* source);
-    // A write that holds the journal up to `sequence` ended.
-    void written(const QString& failure, qint64 sequence);
+    // A write that holds the journal up to `sequence`, and the changes up to `change`, ended.
+    void written(const QString& failure, qint64 sequence, qint64 change);
     // Drops the records the file now holds.
     void compactJournal(qint64 sequence);
     void saveFailedFor(const QString& reason);
@@ -261,6 +278,11 @@ private:
     std::optional<ReadTrouble> readTrouble_;
     // Present while the store is on disk.
     std::unique_ptr<SettingsJournal> journal_;
+    // Made by the first record synced behind.
+    std::unique_ptr<JournalSync> sync_;
+    // Changes counted as made, and the steps waiting for a whole write that holds theirs.
+    qint64 changes_ = 0;
+    QList<std::pair<qint64, Saved>> afterWrite_;
     // The last journal record the file holds, and the last one written.
     qint64 fileSequence_ = 0;
     qint64 lastSequence_ = 0;

@@ -66,6 +66,7 @@ PlaylistPlaybackService::PlaylistPlaybackService(UserDefaults& defaults, std::un
         &PlaylistPlaybackService::deactivatePlaylist);
     restoreState();
     observeStores();
+    connect(&defaults_, &UserDefaults::fileRead, this, &PlaylistPlaybackService::restoreLateState);
 }
 
 PlaylistPlaybackService::~PlaylistPlaybackService() { applyStop_.request_stop(); }
@@ -320,6 +321,16 @@ void PlaylistPlaybackService::restoreState()
     refreshCurrentPlaylist();
     startRotationTimer();
     applyCurrentWallpaper();
+}
+
+void PlaylistPlaybackService::restoreLateState()
+{
+    // Choices made meanwhile are in the file's values now, so the stored ones are the user's.
+    const bool shuffle = defaults_.boolean(kShuffleEnabledKey, false);
+    if (std::exchange(isShuffleEnabled_, shuffle) != shuffle)
+        Q_EMIT isShuffleEnabledChanged();
+    if (!activePlaylistId_)
+        restoreState();
 }
 
 void PlaylistPlaybackService::observeStores()

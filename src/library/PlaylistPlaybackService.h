@@ -83,6 +83,8 @@ Q_SIGNALS:
 
 private:
     void restoreState();
+    // The settings file was read only after launch: its active playlist and shuffle are restored.
+    void restoreLateState();
     void observeStores();
     void handleBaseUrlChange();
     void handlePlaylistsChange();

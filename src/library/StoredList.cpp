@@ -146,9 +146,16 @@ void StoredList::write(const std::shared_ptr<const UserDefaults::DataSource>& so
     if (backupPending_)
         keepBackup();
     writing_ = true;
-    defaults_.setDataSource(key_, source);
+    if (defaults_.awaitsFile()) {
+        defaults_.setDataSource(key_, source);
+        logSaved(count);
+    } else {
+        // Logged as saved once it is on disk; the list may be gone by then.
+        defaults_.setDataSource(key_, source, [type = lines_.type, line = lines_.saved.arg(count)] {
+            logLine(QStringLiteral("💾"), type, line);
+        });
+    }
     writing_ = false;
-    logSaved(count);
 }
 
 void StoredList::keepIn(const std::shared_ptr<const UserDefaults::DataSource>& source)

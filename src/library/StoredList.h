@@ -180,7 +180,8 @@ public:
     // Stores an encoded array of `count` records.
     void write(const QByteArray& array, qsizetype count);
     // Stores the `count` records that `source` keeps, and every later change it announces the same
-    // way: the store writes what the source makes and holds no copy.
+    // way: the store writes what the source makes and holds no copy. The saved line follows once
+    // the change is on disk.
     void write(const std::shared_ptr<const UserDefaults::DataSource>& source, qsizetype count);
     // The records `source` keeps make what is stored: the store lets go of its stored bytes
     // (unless the load left something out that is still to be kept in the backup).

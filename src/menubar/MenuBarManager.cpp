@@ -53,11 +53,16 @@ QCoro::Task<> loadRecentPicture(QPointer<QAction> item, QUrl url)
 {
     const QNetworkRequest request(url);
     QImage picture;
+    QString failure = QStringLiteral("not a picture");
     try {
-        picture = QImage::fromData((co_await Http::shared().send(request)).body);
-    } catch (const std::exception&) {
-        co_return;
+        const HttpResponse response = co_await Http::shared().send(request);
+        picture = QImage::fromData(response.body);
+        failure += QStringLiteral(" (status %1)").arg(response.status);
+    } catch (const std::exception& error) {
+        failure = describeError(error);
     }
+    if (picture.isNull())
+        logLine(QStringLiteral("⚠️"), QStringLiteral("MenuBarManager"), QStringLiteral("Recent wallpaper picture not read from ") + url.toString() + QStringLiteral(": ") + failure);
     if (!item || picture.isNull())
         co_return;
     item->setIcon(QPixmap::fromImage(picture.scaled(kRecentPictureSize * 2, kRecentPictureSize * 2,

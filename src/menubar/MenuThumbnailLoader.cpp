@@ -1,6 +1,8 @@
 #include "menubar/MenuThumbnailLoader.h"
 
+#include "foundation/AppError.h"
 #include "foundation/Async.h"
+#include "foundation/Log.h"
 #include "foundation/Paths.h"
 #include "menubar/ThumbnailMenuItemView.h"
 #include "platform/Http.h"
@@ -60,11 +62,15 @@ QCoro::Task<> MenuThumbnailLoader::videoFrame(QPointer<MenuThumbnailLoader> self
         co_return;
     }
     QImage frame;
+    QString failure = QStringLiteral("no frame");
     try {
         frame = co_await MediaTools::shared().frameAtAsync(path, kFrameSeconds, kFrameBounds);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         // Unreadable video or no frame: the row goes, as below.
+        failure = describeError(error);
     }
+    if (frame.isNull())
+        logFailure(path, failure);
     if (!self)
         co_return;
     if (frame.isNull())
@@ -89,21 +95,29 @@ QCoro::Task<> MenuThumbnailLoader::poster(QPointer<MenuThumbnailLoader> self, qu
     HttpResponse response;
     try {
         response = co_await Http::shared().send(request);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        logFailure(posterUrlText, describeError(error));
         if (self)
             self->hide(generation);
         co_return;
     }
-    if (!self)
-        co_return;
     // The status is not looked at: whatever decodes as a picture is the poster.
     const QImage image = QImage::fromData(response.body);
+    if (image.isNull())
+        logFailure(posterUrlText, QStringLiteral("not a picture (status %1)").arg(response.status));
+    if (!self)
+        co_return;
     if (image.isNull()) {
         self->hide(generation);
         co_return;
     }
     self->show(generation, image);
     writePosterCache(key, response.body);
+}
+
+void MenuThumbnailLoader::logFailure(const QString& source, const QString& why)
+{
+    logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Menu thumbnail not read from ") + source + QStringLiteral(": ") + why);
 }
 
 QImage MenuThumbnailLoader::cachedPoster(qint64 key)

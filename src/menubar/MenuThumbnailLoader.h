@@ -50,6 +50,8 @@ private:
     static QCoro::Task<> videoFrame(QPointer<MenuThumbnailLoader> self, quint64 generation, QUrl videoUrl);
     static QCoro::Task<> poster(QPointer<MenuThumbnailLoader> self, quint64 generation, qint64 key, QString posterUrlText);
     static QImage cachedPoster(qint64 key);
+    // One line for a picture that did not come, so a blank row is never unexplained.
+    static void logFailure(const QString& source, const QString& why);
     static void writePosterCache(qint64 key, const QByteArray& bytes);
 
     quint64 nextGeneration() { return ++generation_; }

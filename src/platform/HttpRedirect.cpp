@@ -38,6 +38,14 @@ std::optional<QUrl> HttpRedirect::target(const QNetworkRequest& request, const Q
     return to;
 }
 
+std::optional<QUrl> HttpRedirect::insecureTarget(const QUrl& from, int status, const QByteArray& location)
+{
+    if (!isFollowed(status) || location.isEmpty() || from.scheme() != u"https")
+        return std::nullopt;
+    const QUrl to = from.resolved(QUrl::fromEncoded(location.trimmed()));
+    return to.scheme() == u"http" ? std::optional(to) : std::nullopt;
+}
+
 QByteArray HttpRedirect::method(int status, const QByteArray& verb)
 {
     if (status == 307 || status == 308 || verb == "HEAD")

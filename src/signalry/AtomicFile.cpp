@@ -200,6 +200,13 @@ AtomicFile::Contents AtomicFile::read(const QString& path, qint64 maximumBytes)
     return contents;
 }
 
+QString AtomicFile::whereMovedAside(const QString& path, const QString& aside)
+{
+    if (aside.isEmpty())
+        return QStringLiteral("not moved aside (the rename failed), left at ") + path;
+    return QStringLiteral("moved aside to ") + aside;
+}
+
 QString AtomicFile::moveAside(const QString& path)
 {
     const QString stem = path + QStringLiteral(".damaged");

@@ -47,6 +47,9 @@ public:
     // ".damaged-3"; older ones are removed, so kCopiesKept are kept at most. Returns the new path,
     // or an empty text when the file could not be renamed (the copies are then as they were).
     static QString moveAside(const QString& path);
+    // What became of `path` in words, given what moveAside() returned: "moved aside to <aside>",
+    // or, when it could not be renamed, "not moved aside (the rename failed), left at <path>".
+    static QString whereMovedAside(const QString& path, const QString& aside);
 };
 
 } // namespace signalry

@@ -149,7 +149,7 @@ bool DefaultsSuite::load()
     const auto moveAside = [this](const QString& why) {
         const QString aside = AtomicFile::moveAside(filePath_);
         logWith(logHandler_, Level::Error,
-                QStringLiteral("Analytics defaults file %1, moved aside to %2").arg(why, aside.isEmpty() ? filePath_ : aside));
+                QStringLiteral("Analytics defaults file %1, %2").arg(why, AtomicFile::whereMovedAside(filePath_, aside)));
         FileNotices::shared().tell(filePath_, aside.isEmpty() ? filePath_ : aside, !aside.isEmpty(), why);
     };
     const AtomicFile::Contents contents = AtomicFile::read(filePath_, std::numeric_limits<qint64>::max());

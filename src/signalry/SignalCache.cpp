@@ -232,7 +232,7 @@ SignalCache::FileRecords SignalCache::readFile()
 void SignalCache::moveFileAside(const QString& why)
 {
     const QString aside = AtomicFile::moveAside(filePath_);
-    log(Level::Error, QStringLiteral("Signalry cache %1, moved aside to %2").arg(why, aside.isEmpty() ? QStringLiteral("nowhere") : aside));
+    log(Level::Error, QStringLiteral("Signalry cache %1, %2").arg(why, AtomicFile::whereMovedAside(filePath_, aside)));
     FileNotices::shared().tell(filePath_, aside.isEmpty() ? filePath_ : aside, !aside.isEmpty(), why);
 }
 

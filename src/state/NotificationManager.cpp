@@ -58,19 +58,21 @@ NotificationManager::Ticket NotificationManager::show(QString title, QString mes
     return show();
 }
 
+void NotificationManager::twoTurnsLater(std::function<void()> fn)
+{
+    postToMain([fn = std::move(fn)] { postToMain(fn); });
+}
+
 void NotificationManager::present(std::function<void()> presented)
 {
     const quint64 appearance = ++appearance_;
-    QPointer<NotificationManager> self(this);
     // Two hops, so the views take in the new content before the panel appears.
-    postToMain([self, appearance, presented = std::move(presented)] {
-        postToMain([self, appearance, presented] {
-            if (!self || self->appearance_ != appearance || self->hiddenAppearance_ >= appearance)
-                return;
-            self->setPresented(true);
-            if (presented)
-                presented();
-        });
+    twoTurnsLater([self = QPointer<NotificationManager>(this), appearance, presented = std::move(presented)] {
+        if (!self || self->appearance_ != appearance || self->hiddenAppearance_ >= appearance)
+            return;
+        self->setPresented(true);
+        if (presented)
+            presented();
     });
 }
 
@@ -83,8 +85,28 @@ void NotificationManager::takeTurns(Ticket owner)
 
 NotificationManager::Turn* NotificationManager::turnOf(Ticket owner)
 {
+    return const_cast<Turn*>(std::as_const(*this).turnOf(owner));
+}
+
+const NotificationManager::Turn* NotificationManager::turnOf(Ticket owner) const
+{
     const auto found = std::find_if(turns_.begin(), turns_.end(), [owner](const Turn& turn) { return turn.ticket == owner; });
     return found == turns_.end() ? nullptr : &*found;
+}
+
+void NotificationManager::leaveTurns(Ticket owner)
+{
+    std::erase_if(turns_, [owner](const Turn& turn) { return turn.ticket == owner; });
+}
+
+bool NotificationManager::isWaiting(Ticket ticket) const { return !isShowing(ticket) && turnOf(ticket); }
+
+void NotificationManager::setThumbnailImage(Ticket owner, QImage image)
+{
+    if (Turn* turn = turnOf(owner))
+        turn->thumbnail = image;
+    if (isShowing(owner))
+        setThumbnailImage(std::move(image));
 }
 
 void NotificationManager::setProgress(Ticket owner, double progress)
@@ -148,7 +170,13 @@ void NotificationManager::hide(Ticket owner, double seconds)
         // A waiting toast tells its end once it is back on the panel, and hides after that.
         if (!isShowing(owner))
             return;
-        turn->endTold = true;
+        // Told once the words written just before this hide are on the panel, which they reach
+        // on later turns: a toast shown over it before then leaves its end waiting, not dropped.
+        twoTurnsLater([self = QPointer<NotificationManager>(this), owner] {
+            Turn* told = self && self->isShowing(owner) ? self->turnOf(owner) : nullptr;
+            if (told)
+                told->endTold = true;
+        });
     }
     delays_.after(delayMs(seconds), this, [this, owner] { hideShown(owner); });
 }
@@ -157,7 +185,7 @@ void NotificationManager::hideShown(Ticket owner)
 {
     if (owner != current_)
         return;
-    std::erase_if(turns_, [owner](const Turn& turn) { return turn.ticket == owner; });
+    leaveTurns(owner);
     hiddenAppearance_ = appearance_;
     setPresented(false);
     delays_.after(kResetDelayMs, this, [this, appearance = appearance_] {

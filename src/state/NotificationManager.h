@@ -68,7 +68,14 @@ public:
     // message, Stop, its end) go into it, and once the panel is free again it comes back as they
     // left it, its end included. The newest waiting toast comes back first.
     void takeTurns(Ticket owner);
+    // The toast `owner` stops taking turns: one waiting never comes back, one shown goes for good
+    // once shown over. For an owner whose end is told elsewhere (an alert, a toast of its own).
+    void leaveTurns(Ticket owner);
+    // Whether `ticket` names a toast shown over that waits for its turn.
+    bool isWaiting(Ticket ticket) const;
     // At once, for the toast `owner`: on the panel while it shows, into its turn while it waits.
+    void setMessage(Ticket owner, QString message);
+    void setThumbnailImage(Ticket owner, QImage image);
     void setProgress(Ticket owner, double progress);
     void setShowProgress(Ticket owner, bool show);
 
@@ -119,7 +126,10 @@ private:
     };
 
     Turn* turnOf(Ticket owner);
-    void setMessage(Ticket owner, QString message);
+    const Turn* turnOf(Ticket owner) const;
+    // Runs `fn` two event-loop turns later, after what was posted before it and after a
+    // presentation asked for before it.
+    void twoTurnsLater(std::function<void()> fn);
     // Puts the panel up for the content now set, two event-loop turns later, then runs
     // `presented`; neither happens once something else has been shown or hidden meanwhile.
     void present(std::function<void()> presented = {});

@@ -11,28 +11,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-// One key put in or taken out of a long list (a like, an unlike): the keys after it move by one
-// place, and the index is not built anew. False when the lists differ otherwise, or a key repeats.
-bool reindexStep(QHash<UuidKey, int>& indexOfKey, const QList<QUuid>& before, const QList<QUuid>& after)
-{
-    const std::optional<ListStep> step = ListStep::between(before, after);
-    if (!step || indexOfKey.size() != before.size())
-        return false;
-    const UuidKey changed = step->inserted ? after.at(step->index) : before.at(step->index);
-    if (step->inserted && indexOfKey.contains(changed))
-        return false;
-    if (!step->inserted)
-        indexOfKey.remove(changed);
-    for (auto it = indexOfKey.begin(); it != indexOfKey.end(); ++it)
-        if (*it >= step->index)
-            *it += step->inserted ? 1 : -1;
-    if (step->inserted)
-        indexOfKey.insert(changed, int(step->index));
-    return true;
-}
-} // namespace
-
 LazyGridView::LazyGridView(Orientation orientation, QWidget* parent) : QWidget(parent), orientation_(orientation)
 {
     QSizePolicy policy = orientation_ == Orientation::Vertical
@@ -57,22 +35,43 @@ void LazyGridView::setCellUpdater(CellUpdater updater) { updater_ = std::move(up
 
 void LazyGridView::setKeys(const QList<QUuid>& keys)
 {
-    if (!reindexStep(indexOfKey_, keys_, keys)) {
-        indexOfKey_.clear();
-        indexOfKey_.reserve(keys.size());
-        for (int i = 0; i < keys.size(); ++i)
-            indexOfKey_.insert(keys[i], i);
-    }
+    placeCells(keys);
     keys_ = keys;
     if (updater_) {
-        for (auto it = cells_.cbegin(); it != cells_.cend(); ++it) {
-            const auto index = indexOfKey_.constFind(it.key());
-            if (it->widget && index != indexOfKey_.constEnd())
-                updater_(it->widget, *index);
-        }
+        for (auto it = cells_.cbegin(); it != cells_.cend(); ++it)
+            if (it->widget && it->index >= 0)
+                updater_(it->widget, it->index);
     }
     updateGeometry();
     updateCells();
+}
+
+void LazyGridView::placeCells(const QList<QUuid>& keys)
+{
+    // One key put in or taken out of a long list (a like, an unlike): the cells after it move by
+    // one place, and the long list is not read again. A repeated key's cell stands at its last place.
+    if (const std::optional<ListStep> step = ListStep::between(keys_, keys)) {
+        const int at = int(step->index);
+        const UuidKey changed = step->inserted ? keys.at(at) : keys_.at(at);
+        for (Cell& cell : cells_) {
+            if (step->inserted && cell.index >= at)
+                ++cell.index;
+            else if (!step->inserted && cell.index == at)
+                cell.index = -1;
+            else if (!step->inserted && cell.index > at)
+                --cell.index;
+        }
+        if (const auto cell = cells_.find(changed); step->inserted && cell != cells_.end())
+            cell->index = std::max(cell->index, at);
+        return;
+    }
+    for (Cell& cell : cells_)
+        cell.index = -1;
+    if (cells_.isEmpty())
+        return;
+    for (int index = 0; index < keys.size(); ++index)
+        if (const auto cell = cells_.find(keys.at(index)); cell != cells_.end())
+            cell->index = index;
 }
 
 void LazyGridView::setColumns(int columns)
@@ -307,7 +306,7 @@ void LazyGridView::updateCells()
     // those near view.
     const QList<UuidKey> live = cells_.keys();
     for (const UuidKey& key : live) {
-        const int index = indexOfKey_.value(key, -1);
+        const int index = cells_.value(key).index;
         if (index < 0 || (isVisible() && (index < first || index > last)))
             removeCell(key.id);
     }
@@ -321,8 +320,9 @@ void LazyGridView::updateCells()
             if (!widget)
                 continue;
             widget->setParent(this);
-            it = cells_.insert(key, Cell{widget, false});
+            it = cells_.insert(key, Cell{widget, false, index});
         }
+        it->index = index;
         const QRect place = cellRect(index);
         if (it->widget->geometry() != place)
             it->widget->setGeometry(place);
@@ -332,8 +332,7 @@ void LazyGridView::updateCells()
             appearing.append(index);
     }
     for (auto it = cells_.begin(); it != cells_.end(); ++it) {
-        const int index = indexOfKey_.value(it.key(), -1);
-        if (it->inView && !cellRect(index).intersects(seen))
+        if (it->inView && !cellRect(it->index).intersects(seen))
             setInView(it.value(), false);
     }
     updating_ = false;

@@ -78,6 +78,8 @@ private:
     struct Cell {
         QPointer<QWidget> widget;
         bool inView = false;
+        // Its key's place in the keys; -1 once the key went.
+        int index = -1;
     };
 
     int lineCount() const;
@@ -86,6 +88,8 @@ private:
     QRect visibleRect() const;
     void watchScrollAreas();
     void updateCells();
+    // Gives each live cell its key's place in `keys`, which are to replace the current ones.
+    void placeCells(const QList<QUuid>& keys);
     void setInView(Cell& cell, bool inView);
     void removeCell(const QUuid& key);
 
@@ -93,7 +97,6 @@ private:
     CellFactory factory_;
     CellUpdater updater_;
     QList<QUuid> keys_;
-    QHash<UuidKey, int> indexOfKey_;
     QHash<UuidKey, Cell> cells_;
     int columns_ = 3;
     double aspect_ = 9.0 / 16.0;

@@ -2,6 +2,7 @@
 
 #include "foundation/AppError.h"
 #include "foundation/Async.h"
+#include "foundation/Log.h"
 #include "foundation/Shared.h"
 #include "platform/MediaTools.h"
 #include "ui/LoopingVideo.h"
@@ -39,8 +40,10 @@ void VideoStill::readFile()
         QImage frame;
         try {
             frame = co_await media.frameAtAsync(url.toLocalFile(), 0, kBounds);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
             // Unreadable: the host keeps its placeholder.
+            logLine(QStringLiteral("⚠️"), QStringLiteral("VideoStill"),
+                QStringLiteral("Still not read from ") + url.toLocalFile() + QStringLiteral(": ") + describeError(error));
             co_return;
         }
         if (self && self->url_ == url)

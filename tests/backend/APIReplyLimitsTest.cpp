@@ -60,7 +60,17 @@ protected:
             elsewhere.setHost(QStringLiteral("localhost"));
             res.set_redirect(elsewhere.toString().toStdString());
         });
+        routes.Get("/functions/v1/insecure", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect(plainAddress().toString().toStdString());
+        });
         server_.start();
+    }
+
+    QUrl plainAddress() const
+    {
+        QUrl plain = server_.url(QStringLiteral("/functions/v1/key"));
+        plain.setScheme(QStringLiteral("http"));
+        return plain;
     }
 
     APIService::Settings settings() const
@@ -148,3 +158,17 @@ TEST_F(APIReplyLimitsTest, ARedirectLoopStopsAfterSixteenHops)
 }
 
 } // namespace
+
+namespace {
+// A call the catalogue sends on to plain HTTP is not followed, and says so rather than giving the
+// redirect's status as if it were an answer.
+TEST_F(APIReplyLimitsTest, ARedirectToPlainHttpIsSaidAsWhatItIs)
+{
+    const std::optional<APIError> error = failureOf(QStringLiteral("insecure"));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), APIError::Kind::NetworkError);
+    EXPECT_EQ(error->localizedDescription(),
+        QStringLiteral("Network error: The server sent the request on to an address without encryption: ") + plainAddress().toString());
+}
+} // namespace
+

@@ -1,5 +1,9 @@
+#include "ManualDelays.h"
+
 #include "engine/ApplyToast.h"
 #include "state/NotificationManager.h"
+
+#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
@@ -60,12 +64,96 @@ TEST(ApplyToastTest, OnlyTheNewestApplyInItsCurrentStageWrites)
     for (const WriteCase& c : cases) {
         SCOPED_TRACE(c.name);
         NotificationManager toast;
-        const ApplyToast::Owner owner = std::make_shared<quint64>(0);
+        const ApplyToast::Owner owner = std::make_shared<ApplyToast::Holder>();
         ApplyToast older(toast, owner, 1, QStringLiteral("Aurora"), std::nullopt);
         ApplyToast newer(toast, owner, 2, QStringLiteral("Dunes"), std::nullopt);
         c.writes({older, newer});
         EXPECT_EQ(toast.message(), c.message);
         EXPECT_EQ(toast.progress(), c.progress);
+    }
+}
+
+// An import's toast shown over an apply's, the apply writing on: `older` showed first and an
+// import's toast covers it; `newer`, when used, is an apply started after that.
+struct Covered {
+    ApplyToast& older;
+    ApplyToast& newer;
+    NotificationManager& toast;
+};
+
+struct CoveredCase {
+    const char* name;
+    std::function<void(Covered)> writes;
+    // What the panel held each time it hid, once the import's toast has gone: "message@progress".
+    QStringList hidden;
+};
+
+// Shown over, an apply's toast waits like an import's: its later stages and its end go into it,
+// and it comes back to tell them once the covering toast hides. A failed apply (its caller tells
+// the failure) and one replaced by a newer apply do not come back.
+TEST(ApplyToastTest, ACoveredApplyComesBackToTellItsEnd)
+{
+    const CoveredCase cases[] = {
+        {"endsWhileCovered",
+            [](Covered c) {
+                c.older.update(Stage::applied, QStringLiteral("Wallpaper applied"), 1.0);
+                c.older.hide(2.0);
+            },
+            {QStringLiteral("Copying clip.mp4…@0.25"), QStringLiteral("Wallpaper applied@1")}},
+        {"nextStageWhileCovered",
+            [](Covered c) {
+                c.older.show(Stage::lockScreen, QStringLiteral("Setting Lock Screen"), 0, true);
+                EXPECT_EQ(c.toast.message(), QStringLiteral("Copying clip.mp4…")) << "the import keeps the panel";
+                c.older.updateProgress(Stage::lockScreen, 0.5);
+                c.older.hide(2.0);
+            },
+            {QStringLiteral("Copying clip.mp4…@0.25"), QStringLiteral("Setting Lock Screen@0.5")}},
+        {"failsWhileCovered", [](Covered c) { c.older.fail(3.0); }, {QStringLiteral("Copying clip.mp4…@0.25")}},
+        {"replacedByANewerApply",
+            [](Covered c) {
+                c.newer.show(Stage::applying, QStringLiteral("Applying..."), 0.5, false);
+                c.newer.update(Stage::applied, QStringLiteral("Wallpaper applied"), 1.0);
+                c.newer.hide(2.0);
+                c.older.update(Stage::applied, QStringLiteral("Wallpaper applied"), 1.0);
+                c.older.hide(2.0);
+            },
+            {QStringLiteral("Wallpaper applied@1"), QStringLiteral("Copying clip.mp4…@0.25")}},
+    };
+    for (const CoveredCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ManualDelays delays;
+        NotificationManager toast(delays.delays());
+        const auto turnsOfTheLoop = [&delays](bool runDelays) {
+            for (int round = 0; round < 8; ++round) {
+                QCoreApplication::sendPostedEvents();
+                if (runDelays)
+                    delays.runScheduled();
+            }
+        };
+        QStringList hidden;
+        QObject guard;
+        QObject::connect(&toast, &NotificationManager::isPresentedChanged, &guard, [&] {
+            if (!toast.isPresented())
+                hidden.append(toast.message() + u'@' + QString::number(toast.progress()));
+        });
+        const ApplyToast::Owner owner = std::make_shared<ApplyToast::Holder>();
+        ApplyToast older(toast, owner, 1, QStringLiteral("Aurora"), std::nullopt);
+        ApplyToast newer(toast, owner, 2, QStringLiteral("Dunes"), std::nullopt);
+        older.show(Stage::downloading, QStringLiteral("Downloading..."), 0.1, false);
+        turnsOfTheLoop(false);
+        const NotificationManager::Ticket import = toast.show(QStringLiteral("Adding Video"), QStringLiteral("Copying clip.mp4…"), QImage(), 0.25, true);
+        toast.takeTurns(import);
+        turnsOfTheLoop(false);
+        ASSERT_TRUE(toast.isPresented());
+
+        c.writes({older, newer, toast});
+        turnsOfTheLoop(false);
+        // The import ends at once, or as soon as it is back.
+        toast.hide(import, 0);
+        turnsOfTheLoop(true);
+        EXPECT_EQ(hidden, c.hidden);
+        EXPECT_FALSE(toast.isPresented());
+        EXPECT_EQ(toast.message(), QString()) << "nothing is left waiting";
     }
 }
 

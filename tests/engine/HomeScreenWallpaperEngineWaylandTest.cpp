@@ -35,17 +35,20 @@ constexpr QSize kOutput(640, 360);
 // Far below a picture of another colour or pattern, above scaling and YUV rounding.
 constexpr double kSamePicture = 12.0;
 
-// Runs the current test's Wayland half in a child process on a fresh headless sway.
-void runOnHeadlessSway()
+bool isWaylandChild() { return qEnvironmentVariableIsSet(kWaylandChildVariable); }
+
+// Runs the current test's Wayland half, `check`, in a child process on a fresh headless sway:
+// this process is that child when the variable is set.
+void runOnHeadlessSway(void (*check)())
 {
+    if (isWaylandChild())
+        return check();
     HeadlessSway sway;
     if (!sway.isRunning())
         GTEST_SKIP() << sway.failure().toStdString();
     const ChildTestRun run = rerunCurrentTestOn(sway.environment(), kWaylandChildVariable, 120'000, QStringLiteral("wayland"));
     EXPECT_TRUE(run.passed()) << run.output.toStdString();
 }
-
-bool isWaylandChild() { return qEnvironmentVariableIsSet(kWaylandChildVariable); }
 
 // Clips drawn for one test, with the frames a display should show of them.
 struct Clips {
@@ -145,9 +148,7 @@ void checkApplyToAllThenOne()
 
 TEST(HomeScreenWallpaperEngineWaylandTest, EachOutputPlaysItsOwnVideo)
 {
-    if (isWaylandChild())
-        return checkApplyToAllThenOne();
-    runOnHeadlessSway();
+    runOnHeadlessSway(checkApplyToAllThenOne);
 }
 
 
@@ -193,9 +194,7 @@ void checkFullScreenWindowCovers()
 
 TEST(HomeScreenWallpaperEngineWaylandTest, AFullScreenWindowCoversItsOutputOnly)
 {
-    if (isWaylandChild())
-        return checkFullScreenWindowCovers();
-    runOnHeadlessSway();
+    runOnHeadlessSway(checkFullScreenWindowCovers);
 }
 
 // An output added while running gets the wallpaper; a relaunch (a new engine over the same
@@ -241,9 +240,7 @@ void checkOutputsComeAndRelaunchRestores()
 
 TEST(HomeScreenWallpaperEngineWaylandTest, OutputsComeAndARelaunchRestoresEach)
 {
-    if (isWaylandChild())
-        return checkOutputsComeAndRelaunchRestores();
-    runOnHeadlessSway();
+    runOnHeadlessSway(checkOutputsComeAndRelaunchRestores);
 }
 
 

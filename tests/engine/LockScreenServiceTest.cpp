@@ -5,6 +5,9 @@
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 
+#include "support/Eventually.h"
+#include "support/SettingsReadFault.h"
+
 #include <QSignalSpy>
 #include <QTest>
 
@@ -147,6 +150,23 @@ TEST_F(LockScreenServiceTest, AFailedRestartDoesNotFailTheSwitch)
     switchOn(service_);
     EXPECT_TRUE(defaults_.boolean(LockScreenService::kUserDefaultsKey));
     EXPECT_TRUE(log.contains(QStringLiteral("⚠️ [LockScreenService] Extension restart failed: Failed to restart extension: ")));
+}
+
+// A settings file that could not be read at launch holds the switch the user left on.
+TEST_F(LockScreenServiceTest, TakesTheStoredSwitchFromASettingsFileReadLate)
+{
+    UserDefaults().setBool(LockScreenService::kUserDefaultsKey, true);
+    SettingsReadFault fault(EMFILE);
+    UserDefaults late;
+    LockScreenService service(late);
+    QSignalSpy changes(&service, &LockScreenService::isEnabledChanged);
+    EXPECT_FALSE(service.isEnabled());
+
+    fault.pass();
+    ASSERT_EVENTUALLY(!late.awaitsFile(), 4 * UserDefaults::kFirstRereadMs);
+    EXPECT_TRUE(service.isEnabled());
+    EXPECT_EQ(announced(changes), QList<bool>{true});
+    EXPECT_FALSE(service.isProcessing());
 }
 
 } // namespace

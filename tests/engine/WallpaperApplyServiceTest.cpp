@@ -153,14 +153,30 @@ TEST_F(WallpaperApplyServiceTest, TheToastShowsTheRecordsThumbnailOnceItHasArriv
     EXPECT_EQ(toast_.thumbnailImage().size(), QImage::fromData(waitForTask(Http::shared().send(QNetworkRequest(*record(kCatalogueKey).imageUrl))).body).size());
 }
 
-TEST_F(WallpaperApplyServiceTest, AThumbnailWithoutEndIsDroppedAndTheApplyGoesOnWithoutIt)
+// A thumbnail that does not come is dropped, the apply goes on without it, and the log says why.
+TEST_F(WallpaperApplyServiceTest, AThumbnailThatFailsIsDroppedLoggedAndTheApplyGoesOnWithoutIt)
 {
-    catalogue_.server().setFault(assetUrl(kCatalogueKey, QStringLiteral("thumbnail.webp")).mid(catalogue_.server().baseUrl().size()),
-        Fault{.endless = true});
-    waitForTask(service_.applyWallpaper(cachedRequest()));
+    const QString thumbnail = assetUrl(kCatalogueKey, QStringLiteral("thumbnail.webp"));
+    const struct {
+        const char* name;
+        Fault fault;
+        QString why;
+    } cases[] = {
+        {"endless", Fault{.endless = true}, QStringLiteral("The reply is longer than")},
+        {"refused", Fault{.status = 404}, QStringLiteral("status 404")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        log_.clear();
+        catalogue_.server().setFault(thumbnail.mid(catalogue_.server().baseUrl().size()), c.fault);
+        waitForTask(service_.applyWallpaper(cachedRequest()));
+        const QString line = QStringLiteral("⚠️ [ApplyToast] Toast thumbnail not read from ") + thumbnail + QStringLiteral(": ") + c.why;
+        EXPECT_TRUE(waitUntil([&] { return log_.contains(line); })) << log_.lines().join(u'\n').toStdString();
+        EXPECT_EQ(toastEvents_.messages().last(), QStringLiteral("message:Wallpaper applied"));
+        EXPECT_TRUE(toast_.thumbnailImage().isNull());
+        delays_.runScheduled();
+    }
     EXPECT_TRUE(catalogue_.endlessRepliesCutOff());
-    EXPECT_EQ(toastEvents_.messages().last(), QStringLiteral("message:Wallpaper applied"));
-    EXPECT_TRUE(toast_.thumbnailImage().isNull());
 }
 
 TEST_F(WallpaperApplyServiceTest, AFailedOrCutDownloadChangesNothingAndReachesTheCaller)
@@ -336,7 +352,8 @@ TEST_F(WallpaperApplyServiceTest, ChosenDisplaysGetTheVideoWhileEveryDisplayGets
 }
 
 // A toast shown while an apply runs (a personal-use import's, with its Stop) is left alone by
-// every later step of the apply, from the main window or by the rotation, its hide included.
+// every later step of the apply, from the main window or by the rotation, its hide included; once
+// it hides, the apply's toast comes back with its end.
 TEST_F(WallpaperApplyServiceTest, AToastShownDuringAnApplyIsLeftAlone)
 {
     WallpaperApplyRequest own = customRequest(77);
@@ -378,6 +395,14 @@ TEST_F(WallpaperApplyServiceTest, AToastShownDuringAnApplyIsLeftAlone)
         toast_.cancel();
         EXPECT_TRUE(stopped);
         toast_.hide();
+        ASSERT_TRUE(waitUntil([&] { return !toast_.isPresented(); }));
+        delays_.runScheduled();
+        // Then the apply's toast takes its turn back, to tell how the apply ended.
+        ASSERT_TRUE(waitUntil([&] { return toast_.isPresented(); }));
+        EXPECT_EQ(toast_.message(), WallpaperApplyService::appliedMessage());
+        EXPECT_EQ(toast_.progress(), 1.0);
+        EXPECT_FALSE(toast_.isCancellable());
+        delays_.runScheduled();
         ASSERT_TRUE(waitUntil([&] { return !toast_.isPresented(); }));
         delays_.runScheduled();
     }

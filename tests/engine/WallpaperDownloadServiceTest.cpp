@@ -306,16 +306,23 @@ protected:
     WallpaperDownloadService service_;
 };
 
-// A master that runs on past what its record states ends there instead of filling the disk.
-TEST_F(WallpaperDownloadServiceReplyTest, AMasterLongerThanItsRecordStatesIsANetworkErrorAndStoresNothing)
+// A master that runs on past what its record states ends there instead of filling the disk, and
+// the error names the bound as it is.
+TEST_F(WallpaperDownloadServiceReplyTest, AMasterLargerThanItsRecordStatesIsANetworkErrorAndStoresNothing)
 {
-    const auto failure = failureOf(service_.downloadWallpaper(server_.url(QStringLiteral("/endless/master.mp4")), kKey, {},
-        QStringLiteral("2MB")));
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->kind(), Kind::networkError);
-    EXPECT_EQ(failure->localizedDescription(), QStringLiteral("Network error: The video is longer than the 4 MB it can be."));
-    EXPECT_TRUE(folderEntries().isEmpty());
-    EXPECT_LT(sent_, size_t(64) << 20) << "the reply was dropped soon after the bound";
+    const std::pair<const char*, const char*> cases[] = {{"0MB", "1.25 MB"}, {"2MB", "3.75 MB"}, {"3 MB", "5 MB"}};
+    for (const auto& [stated, bound] : cases) {
+        SCOPED_TRACE(stated);
+        sent_ = 0;
+        const auto failure = failureOf(service_.downloadWallpaper(server_.url(QStringLiteral("/endless/master.mp4")), kKey, {},
+            QString::fromLatin1(stated)));
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->kind(), Kind::networkError);
+        EXPECT_EQ(failure->localizedDescription(),
+            QStringLiteral("Network error: The video is larger than the %1 it can be.").arg(QLatin1String(bound)));
+        EXPECT_TRUE(folderEntries().isEmpty());
+        EXPECT_LT(sent_, size_t(64) << 20) << "the reply was dropped soon after the bound";
+    }
 }
 
 TEST_F(WallpaperDownloadServiceReplyTest, AMasterSentOnToPlainHttpSaysSo)

@@ -3,9 +3,16 @@
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 
+#include "support/Eventually.h"
+#include "support/SettingsReadFault.h"
+#include "support/TempFolder.h"
+
 #include <QJsonDocument>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <functional>
 
 namespace {
 
@@ -174,6 +181,46 @@ TEST_F(WallpaperPersistenceServiceTest, NeverOverwritesADocumentItCannotRead)
     service.clearAllPerMonitorWallpapers();
     service.savePerMonitorWallpaper(QStringLiteral("A_1"), 1, kVideo);
     EXPECT_EQ(service.loadPerMonitorWallpapers().size(), 1);
+}
+
+// While the settings file cannot be read, a record is kept in memory and the log says so, never
+// "Saved"; once the file reads, the record is in it.
+TEST_F(WallpaperPersistenceServiceTest, ARecordMadeWhileTheFileIsUnreadIsNotCalledSaved)
+{
+    struct Case {
+        const char* name;
+        std::function<void(Service&)> save;
+        QString kept;
+        QString key;
+    };
+    const Case cases[] = {
+        {"single", [](Service& late) { late.saveWallpaper(42, kVideo); },
+            QStringLiteral("⏳ [WallpaperPersistenceService] Kept wallpaper in memory (key=42, screen=homeScreen)"),
+            Service::kWallpaperKeyKey},
+        {"per display", [](Service& late) { late.savePerMonitorWallpaper(QStringLiteral("DP-1"), 42, kVideo); },
+            QStringLiteral("⏳ [WallpaperPersistenceService] Kept per-monitor in memory (display=DP-1, key=42)"),
+            Service::kPerMonitorKey},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder temp;
+        UserDefaults().setInteger(QStringLiteral("untouched"), 5);
+        {
+            SettingsReadFault fault(EIO);
+            UserDefaults late;
+            Service lateService(late);
+            log.clear();
+            c.save(lateService);
+            ASSERT_EQ(log.lines().size(), 1);
+            EXPECT_TRUE(log.lines().at(0).startsWith(c.kept)) << log.lines().at(0).toStdString();
+
+            fault.pass();
+            ASSERT_EVENTUALLY(!late.awaitsFile(), 4 * UserDefaults::kFirstRereadMs);
+        }
+        UserDefaults reopened;
+        EXPECT_TRUE(reopened.contains(c.key));
+        EXPECT_EQ(reopened.integer(QStringLiteral("untouched")), 5);
+    }
 }
 
 } // namespace

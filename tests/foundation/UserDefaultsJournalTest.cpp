@@ -3,6 +3,7 @@
 #include "foundation/SettingsJournal.h"
 #include "foundation/UserDefaults.h"
 
+#include "support/Eventually.h"
 #include "support/FileBytes.h"
 #include "support/TempFolder.h"
 
@@ -323,6 +324,59 @@ TEST_F(UserDefaultsJournalTest, OnlyADamagedFileIsMovedAside)
 }
 
 } // namespace
+
+// The owner of a list hears that a change is saved only once it is on disk, whichever way it
+// goes there: a journal record synced on a worker (the setter never waits for the disk; a quit
+// waits for the sync), a bulk change written whole behind, or a short store's file written
+// before the setter returns. A store in memory has no disk to wait for.
+TEST_F(UserDefaultsJournalTest, AChangeIsToldSavedOnlyOnceItIsOnDisk)
+{
+    enum class Told { BeforeReturning, ByTheEventLoop, ByTheFlush };
+    struct Case {
+        const char* name;
+        int stored;
+        bool bulk;
+        UserDefaults::Storage storage;
+        Told told;
+    };
+    const Case cases[] = {
+        {"a like in a long list", 2000, false, UserDefaults::Storage::OnDisk, Told::ByTheEventLoop},
+        {"a like in a long list, then the quit", 2000, false, UserDefaults::Storage::OnDisk, Told::ByTheFlush},
+        {"a bulk change of a long list", 2000, true, UserDefaults::Storage::OnDisk, Told::ByTheEventLoop},
+        {"a bulk change of a long list, then the quit", 2000, true, UserDefaults::Storage::OnDisk, Told::ByTheFlush},
+        {"a like in a short list", 3, false, UserDefaults::Storage::OnDisk, Told::BeforeReturning},
+        {"a like in a store in memory", 2000, false, UserDefaults::Storage::InMemory, Told::BeforeReturning},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        storeLongList(c.stored);
+        UserDefaults defaults(UserDefaults::kStandardDomain, c.storage);
+        const auto owned = c.storage == UserDefaults::Storage::OnDisk ? reopen(defaults) : longList(c.stored);
+        if (c.storage == UserDefaults::Storage::InMemory)
+            defaults.setDataSource(kList, owned);
+        owned->insertFront(element(50'000));
+        if (c.bulk)
+            owned->pending.reset(); // the owner cannot tell what changed
+        int told = 0;
+        bool onDisk = false;
+        defaults.setDataSource(kList, owned, [&] {
+            ++told;
+            onDisk = c.storage == UserDefaults::Storage::InMemory || UserDefaults().data(kList) == owned->bytes();
+        });
+        if (c.told == Told::BeforeReturning) {
+            EXPECT_EQ(told, 1);
+        } else if (c.told == Told::ByTheFlush) {
+            defaults.flush();
+            EXPECT_EQ(told, 1);
+        } else {
+            ASSERT_EVENTUALLY(told == 1, 5000);
+        }
+        EXPECT_TRUE(onDisk) << "told saved before the change was on disk";
+        EXPECT_FALSE(defaults.isSyncing());
+        defaults.flush();
+        EXPECT_EQ(told, 1) << "told twice";
+    }
+}
 
 namespace {
 

@@ -2,7 +2,12 @@
 #include "foundation/JsonReader.h"
 #include "foundation/JsonWriter.h"
 
+#include "support/Eventually.h"
+#include "support/SettingsReadFault.h"
+
 #include <QRegularExpression>
+
+#include <cerrno>
 
 namespace {
 
@@ -371,6 +376,36 @@ TEST_F(PlaylistPlaybackServiceTest, AStoredIdStaysWhileThePlaylistsCannotBeRead)
         EXPECT_FALSE(relaunched.activePlaylistId());
         EXPECT_EQ(storedId(), id);
     }
+}
+
+// The settings file could not be read at launch: once it reads, the active playlist resumes
+// with its shuffle.
+TEST_F(PlaylistPlaybackServiceTest, TheActivePlaylistOfASettingsFileReadLateResumes)
+{
+    addOwn({121, 122});
+    QUuid id;
+    {
+        UserDefaults stored;
+        WallpaperPlaylistService storedPlaylists(stored, clock_);
+        id = storedPlaylists.createPlaylist(QStringLiteral("Beaches"), 300).id;
+        storedPlaylists.setWallpaperKeys({121, 122}, id);
+        stored.setString(PlaylistPlaybackService::kActivePlaylistIdKey, id.toString(QUuid::WithoutBraces).toUpper());
+        stored.setBool(PlaylistPlaybackService::kShuffleEnabledKey, true);
+    }
+    SettingsReadFault fault(EMFILE);
+    UserDefaults late;
+    WallpaperPlaylistService latePlaylists(late, clock_);
+    Shared<WallpaperPlaylistService>::Override playlistsOverride(latePlaylists);
+    PlaylistPlaybackService relaunched(late, std::make_unique<ManualRotationTimer>());
+    Shared<PlaylistPlaybackService>::Override relaunchedOverride(relaunched);
+    EXPECT_FALSE(relaunched.activePlaylistId());
+    EXPECT_FALSE(relaunched.isShuffleEnabled());
+
+    fault.pass();
+    ASSERT_EVENTUALLY(relaunched.activePlaylistId() == id, 4 * UserDefaults::kFirstRereadMs);
+    EXPECT_TRUE(relaunched.isShuffleEnabled());
+    settle(relaunched);
+    EXPECT_TRUE(shownKey() == 121 || shownKey() == 122) << shownKey().value_or(-1);
 }
 
 } // namespace

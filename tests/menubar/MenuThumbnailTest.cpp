@@ -71,6 +71,7 @@ TEST_F(MenuThumbnailTest, AFetchedPosterIsKeptAsItCameForNextTime)
 
 TEST_F(MenuThumbnailTest, AReplyThatIsNoPictureClearsThePreviousWallpapersPicture)
 {
+    waitForTask(store_.initializeIfNeeded());
     cachePoster(kCatalogueKey, Qt::red);
     showOnDesktop(cachedRequest(kCatalogueKey));
     waitForLoad();
@@ -82,6 +83,8 @@ TEST_F(MenuThumbnailTest, AReplyThatIsNoPictureClearsThePreviousWallpapersPictur
     EXPECT_TRUE(shown().isNull());
     EXPECT_FALSE(rowVisible());
     EXPECT_FALSE(QFileInfo::exists(*MenuThumbnailLoader::posterCachePath(kOtherCatalogueKey)));
+    EXPECT_TRUE(log_.contains(QStringLiteral("⚠️ [MenuBarManager] Menu thumbnail not read from ")
+        + assetUrl(kOtherCatalogueKey, QStringLiteral("poster.webp")) + QStringLiteral(": not a picture (status 404)")));
 }
 
 TEST_F(MenuThumbnailTest, APosterWithoutEndIsDroppedAndNothingIsShownOrKept)
@@ -93,6 +96,8 @@ TEST_F(MenuThumbnailTest, APosterWithoutEndIsDroppedAndNothingIsShownOrKept)
     EXPECT_TRUE(catalogue_.endlessRepliesCutOff());
     EXPECT_FALSE(rowVisible());
     EXPECT_FALSE(QFileInfo::exists(*MenuThumbnailLoader::posterCachePath(kCatalogueKey)));
+    EXPECT_TRUE(log_.contains(QStringLiteral("⚠️ [MenuBarManager] Menu thumbnail not read from ")
+        + assetUrl(kCatalogueKey, QStringLiteral("poster.webp")) + QStringLiteral(": The reply is longer than")));
 }
 
 TEST_F(MenuThumbnailTest, ASlowPosterOfAnEarlierWallpaperNeverReplacesTheCurrentOne)

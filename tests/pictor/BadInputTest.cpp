@@ -16,17 +16,6 @@ using testimages::GifFrame;
 
 namespace {
 
-quint32 crc32(const QByteArray& bytes)
-{
-    quint32 crc = 0xFFFFFFFF;
-    for (const char byte : bytes) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320 & (0u - (crc & 1)));
-    }
-    return ~crc;
-}
-
 QByteArray picturePng() { return testimages::encoded(testimages::quadrants(QSize(64, 48)), "png"); }
 QByteArray pictureJpeg() { return testimages::encoded(testimages::quadrants(QSize(64, 48)), "jpeg"); }
 QByteArray pictureWebp() { return testimages::encoded(testimages::quadrants(QSize(64, 48)), "webp"); }
@@ -35,16 +24,6 @@ QByteArray pictureGif() { return testimages::gif(QSize(8, 8), {{QSize(8, 8), 1, 
 QByteArray halved(const QByteArray& bytes) { return bytes.left(bytes.size() / 2); }
 // Cut inside the last scan, well past any block before it.
 QByteArray cutEnd(const QByteArray& bytes) { return bytes.left(bytes.size() - 60); }
-
-// A PNG whose header declares the size, its checksum made right so that only the size is wrong.
-QByteArray pngDeclaring(quint32 width, quint32 height)
-{
-    QByteArray png = picturePng();
-    qToBigEndian(width, png.data() + 16);
-    qToBigEndian(height, png.data() + 20);
-    qToBigEndian(crc32(png.mid(12, 17)), png.data() + 29);
-    return png;
-}
 
 QByteArray jpegDeclaring(quint16 width, quint16 height)
 {
@@ -62,7 +41,7 @@ QByteArray pngChunk(const QByteArray& type, const QByteArray& data)
     qToBigEndian(quint32(data.size()), chunk.data());
     chunk += type + data;
     QByteArray crc(4, Qt::Uninitialized);
-    qToBigEndian(crc32(type + data), crc.data());
+    qToBigEndian(testimages::crc32(type + data), crc.data());
     return chunk + crc;
 }
 
@@ -106,7 +85,7 @@ QList<BadCase> badCases()
         {"random bytes", random, "not an image"},
         {"truncated PNG", halved(png), "ends before its IEND"},
         {"corrupt PNG", withBytes(png, png.indexOf("IDAT") + 8, QByteArray(8, char(0x5A))), "PNG data could not be decoded"},
-        {"PNG of 30000 x 30000", pngDeclaring(30000, 30000), "above the decoding cap"},
+        {"PNG of 30000 x 30000", testimages::pngDeclaring(30000, 30000), "above the decoding cap"},
         {"truncated JPEG", halved(jpeg), "JPEG data ends before"},
         {"truncated JPEG with an EXIF thumbnail",
          cutEnd(testimages::jpegWithExif(testimages::quadrants(QSize(64, 48)), 1, testimages::encoded(testimages::quadrants(QSize(16, 12)), "jpeg"))),
@@ -189,7 +168,7 @@ TEST(BadInputTest, TheDecodingCapCountsThePixelsReallyDecodedWhateverTheirDepth)
     const auto gifOfScreen = [](QSize screen) { return testimages::gif(screen, {GifFrame{QSize(1, 1), 1, 2}}); };
     const QList<Case> cases = {
         {"exactly at the cap", testimages::encoded(mono, "png"), QSize(8192, 8192)},
-        {"one row above the cap", pngDeclaring(8192, 8193), QSize()},
+        {"one row above the cap", testimages::pngDeclaring(8192, 8193), QSize()},
         // Above half the cap, 64-bit pixels weigh more than the cap's 32-bit ones.
         {"16-bit channels above half the cap", deepPng(5800, 5800), QSize(5800, 5800)},
         // A GIF's cap and scale count its logical screen, not its frame.
@@ -211,6 +190,33 @@ TEST(BadInputTest, TheDecodingCapCountsThePixelsReallyDecodedWhateverTheirDepth)
 }
 
 } // namespace
+
+TEST(BadInputTest, ADecodeRefusedByALowerAllocationLimitNamesIt)
+{
+    // Another part of the process lowered Qt's limit to 1 MiB.
+    const int atStart = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(1);
+    struct Restore {
+        int limit;
+        ~Restore() { QImageReader::setAllocationLimit(limit); }
+    } restore{atStart};
+    struct Case {
+        const char* name;
+        QByteArray data;
+        bool refused;
+    };
+    for (const Case& c : {Case{"16-bit channels, 1.2 MiB", deepPng(400, 400), true},
+                          Case{"8-bit channels, 1.4 MiB", testimages::encoded(testimages::quadrants(QSize(600, 600)), "png"), true},
+                          Case{"8-bit channels, 0.25 MiB", testimages::encoded(testimages::quadrants(QSize(256, 256)), "png"), false}}) {
+        const Result<QImage, QString> result = ImageDecoder::decode(c.data);
+        if (!c.refused) {
+            EXPECT_TRUE(result.isSuccess()) << c.name << ": " << result.error().toStdString();
+            continue;
+        }
+        ASSERT_TRUE(result.isFailure()) << c.name;
+        EXPECT_TRUE(result.error().contains(QLatin1String("image allocation limit of 1 MiB"))) << c.name << ": " << result.error().toStdString();
+    }
+}
 
 TEST(BadInputTest, QtsAllocationLimitIsSetOnceAtStartAndNoDecodeChangesIt)
 {

@@ -131,19 +131,24 @@ TEST_F(ImageDataProviderTest, BadThumbnailRequestsFailWithTheirReason)
 {
     const QString text = write(QStringLiteral("notes.png"), "not an image at all");
     const QString image = write(QStringLiteral("image.png"), testimages::encoded(testimages::quadrants(QSize(8, 8)), "png"));
+    // 81 megapixels declared: refused before a pixel is read, as the still decoder refuses it.
+    const QString huge = write(QStringLiteral("huge.png"), testimages::pngDeclaring(9000, 9000));
     struct Case {
         QUrl url;
         double size;
         Reason reason;
+        QString says = {};
     };
     for (const Case& c : {Case{QUrl(QStringLiteral("https://host/a.png")), 100, Reason::emptySource},
                           Case{QUrl(), 100, Reason::emptySource},
                           Case{QUrl::fromLocalFile(folder.filePath(QStringLiteral("missing.png"))), 100, Reason::invalidImageSource},
                           Case{QUrl::fromLocalFile(text), 100, Reason::invalidImageSource},
-                          Case{QUrl::fromLocalFile(image), 0, Reason::invalidThumbnail}}) {
+                          Case{QUrl::fromLocalFile(image), 0, Reason::invalidThumbnail},
+                          Case{QUrl::fromLocalFile(huge), 100, Reason::invalidImageSource, QStringLiteral("above the decoding cap")}}) {
         const auto result = loadData(ThumbnailImageDataProvider(c.url, c.size));
         ASSERT_TRUE(result.isFailure()) << c.url.toString().toStdString();
-        EXPECT_EQ(result.error().reason(), c.reason) << c.url.toString().toStdString();
+        EXPECT_EQ(result.error().reason(), c.reason) << c.url.toString().toStdString() << ": " << result.error().what();
+        EXPECT_TRUE(QString::fromUtf8(result.error().what()).contains(c.says)) << result.error().what();
     }
     // Asked for the thumbnail the file carries, of files that carry none or a damaged one.
     const QImage picture = testimages::quadrants(QSize(40, 20));

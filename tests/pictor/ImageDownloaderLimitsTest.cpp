@@ -316,18 +316,25 @@ TEST_F(DownloaderLimitsTest, QtsOwnIdleTimeOutIsReportedAsATimeOut)
 struct RedirectPage {
     const char* name;
     qint64 bodyBytes;
+    // Fewer than announced: the server closes the connection after them.
+    std::optional<qint64> sentBytes = std::nullopt;
 };
 
 class DownloaderRedirectPageTest : public DownloaderLimitsTest, public ::testing::WithParamInterface<RedirectPage> {};
 
-TEST_P(DownloaderRedirectPageTest, ARedirectionNotFollowedHandsOnItsPageUpToTheBound)
+TEST_P(DownloaderRedirectPageTest, ARedirectionNotFollowedHandsOnItsWholePageUpToTheBound)
 {
     auto sent = std::make_shared<std::atomic<qint64>>(0);
     const qint64 bytes = GetParam().bodyBytes;
-    server.routes().Get("/moved-page", [sent, bytes](const httplib::Request&, httplib::Response& response) {
+    const std::optional<qint64> cut = GetParam().sentBytes;
+    server.routes().Get("/moved-page", [sent, bytes, cut](const httplib::Request&, httplib::Response& response) {
         response.status = 302;
         response.set_header("Location", "/image.png");
-        if (bytes <= 1024)
+        if (cut)
+            response.set_content_provider(size_t(bytes), "text/html", [head = std::string(size_t(*cut), 'p')](size_t offset, size_t, httplib::DataSink& sink) {
+                return offset == 0 && sink.write(head.data(), head.size());
+            });
+        else if (bytes <= 1024)
             response.set_content(std::string(size_t(bytes), 'p'), "text/html");
         else
             serveFiveGigabytes(response, sent);
@@ -338,6 +345,11 @@ TEST_P(DownloaderRedirectPageTest, ARedirectionNotFollowedHandsOnItsPageUpToTheB
     std::optional<ImageDownloader::LivePhotoResult> result;
     downloader->downloadLivePhotoResource(server.url("/moved-page"), given, [&](ImageDownloader::LivePhotoResult r) { result = std::move(r); });
     ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 10000));
+    if (cut) {
+        ASSERT_TRUE(result->isFailure()) << "a page cut short was handed on";
+        EXPECT_EQ(result->error().reason(), Reason::URLSessionError) << result->error().what();
+        return;
+    }
     ASSERT_TRUE(result->isSuccess()) << result->error().what();
     const qint64 expected = std::min(bytes, ImageDownloadRedirectHandler::kFinalBodyLimit);
     EXPECT_EQ(result->value().originalData.size(), expected);
@@ -346,7 +358,8 @@ TEST_P(DownloaderRedirectPageTest, ARedirectionNotFollowedHandsOnItsPageUpToTheB
 }
 
 INSTANTIATE_TEST_SUITE_P(Bodies, DownloaderRedirectPageTest,
-                         ::testing::Values(RedirectPage{"Short", 300}, RedirectPage{"FiveGigabytes", qint64(5) << 30}),
+                         ::testing::Values(RedirectPage{"Short", 300}, RedirectPage{"FiveGigabytes", qint64(5) << 30},
+                                           RedirectPage{"CutShort", 1000, 100}),
                          [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace

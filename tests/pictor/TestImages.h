@@ -8,6 +8,7 @@
 #include <QList>
 #include <QPainter>
 #include <QSize>
+#include <QtEndian>
 
 #include <optional>
 
@@ -36,6 +37,28 @@ inline QByteArray encoded(const QImage& image, const char* format, int quality =
     writer.setQuality(quality);
     writer.write(image);
     return bytes;
+}
+
+// The CRC of PNG chunks.
+inline quint32 crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xFFFFFFFF;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// A PNG whose header declares the size, its checksum made right so that only the size is wrong.
+inline QByteArray pngDeclaring(quint32 width, quint32 height)
+{
+    QByteArray png = encoded(quadrants(QSize(64, 48)), "png");
+    qToBigEndian(width, png.data() + 16);
+    qToBigEndian(height, png.data() + 20);
+    qToBigEndian(crc32(png.mid(12, 17)), png.data() + 29);
+    return png;
 }
 
 struct GifFrame {

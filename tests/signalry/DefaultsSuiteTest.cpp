@@ -99,6 +99,29 @@ TEST_F(DefaultsSuiteTest, AFileThatDoesNotReadIsMovedAsideAndReplacedOnTheNextCh
     }
 }
 
+// A file that cannot be moved aside (its folder takes no rename) says it stayed where it was,
+// not that it was moved there, and is not written over.
+TEST_F(DefaultsSuiteTest, AFileThatCouldNotBeMovedAsideSaysItStayed)
+{
+    const QString config = QFileInfo(path).absolutePath();
+    QDir().mkpath(config);
+    const QByteArray content = "{\"firstSessionDate\":\"2025-03-01\"}";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    ASSERT_TRUE(QFile::setPermissions(config, QFile::ReadOwner | QFile::ExeOwner));
+    {
+        const UnreadableFile unreadable(path);
+        open()->waitForPendingWrites();
+    }
+    ASSERT_TRUE(QFile::setPermissions(config, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    EXPECT_TRUE(logLines.contains(
+        QStringLiteral("Analytics defaults file cannot be read (Permission denied), not moved aside (the rename failed), left at ") + path));
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    EXPECT_EQ(readFile(path), content);
+}
+
 // A file that fails to read for a passing reason stays where it is and is not written over; the
 // writer reads it again before each write, and once it reads, its values win over those made
 // without it meanwhile. The user is told once where it is.

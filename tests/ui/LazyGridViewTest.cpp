@@ -180,6 +180,7 @@ TEST_F(LazyGridViewTest, OneKeyInOrOutKeepsEveryCellAtItsPlace)
         {"the last one out", [](QList<QUuid>& list) { list.removeLast(); }},
         {"one in at the end", [](QList<QUuid>& list) { list.append(QUuid::createUuid()); }},
         {"a key again, in front", [](QList<QUuid>& list) { list.prepend(list.at(1)); }},
+        {"a key again, after its place", [](QList<QUuid>& list) { list.insert(5, list.at(0)); }},
         {"one of a repeated key out", [](QList<QUuid>& list) { list.removeAt(1); }},
     };
     for (const auto& [what, change] : steps) {

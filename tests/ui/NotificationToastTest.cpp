@@ -1,3 +1,6 @@
+#include "Screenshot.h"
+
+#include "engine/ApplyToast.h"
 #include "state/NotificationManager.h"
 #include "ui/NotificationToast.h"
 #include "ui/NotificationToastOverlay.h"
@@ -139,4 +142,30 @@ TEST_F(NotificationToastOverlayTest, NarrowHostKeepsTheMinimumWidth)
     }
 }
 
+} // namespace
+
+namespace {
+// An apply's toast shown over by an import's comes back once the import's toast has gone, and
+// shows how the apply ended at rest in its corner.
+TEST_F(NotificationToastOverlayTest, AnApplysToastShownOverComesBackWithItsEnd)
+{
+    ApplyToast apply(manager, std::make_shared<ApplyToast::Holder>(), 1, QStringLiteral("Misty Pine Valley"), std::nullopt);
+    apply.show(ApplyToast::Stage::downloading, QStringLiteral("Downloading..."), 0.3, true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return atRest(); }, 5000));
+    const NotificationManager::Ticket import =
+        manager.show(QStringLiteral("Adding Video"), QStringLiteral("Copying clip.mp4…"), QImage(), 0.4, true);
+    manager.takeTurns(import);
+    apply.update(ApplyToast::Stage::applied, QStringLiteral("Wallpaper applied"), 1.0);
+    apply.hide(30);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return atRest(); }, 5000));
+    EXPECT_EQ(manager.message(), QStringLiteral("Copying clip.mp4…"));
+
+    manager.hide(import, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !toast().isPresented(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return toast().isPresented() && atRest(); }, 5000));
+    EXPECT_EQ(manager.title(), QStringLiteral("Misty Pine Valley"));
+    EXPECT_EQ(manager.message(), QStringLiteral("Wallpaper applied"));
+    EXPECT_DOUBLE_EQ(toast().parts(toast().width()).fill.width(), toast().parts(toast().width()).track.width());
+    saveScreenshot(host, QStringLiteral("apply-toast-back-after-covered"));
+}
 } // namespace

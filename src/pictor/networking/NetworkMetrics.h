@@ -15,6 +15,15 @@ namespace pictor {
 // (requestSent), and nothing of a connection it reuses. So the connect span is filled for a new
 // TLS connection, TCP and TLS together; the name lookup (neither end reported) and the TLS
 // set-up alone (its start is not reported) stay absent.
+//
+// What a stamp measures: Qt's network thread tells the reply of each event through the event
+// queue of the thread that runs the transfers (the GUI thread), and each stamp is taken, by a
+// direct connection, when that thread handles the report. So a stamp lags its event by as long
+// as that thread was busy, and a span between two reports (the connect span above all) may
+// shrink to nothing when both waited together, or grow when only the second did. The hand-over
+// (fetchStartNs) and the transfer's start and end are taken by the transfer itself, on that
+// thread, without a report: a span from one of them to a later report never comes out shorter
+// than the time it spans.
 struct NetworkMetrics {
     // One request of the transfer (the first, then one per redirection followed).
     struct RequestTimes {

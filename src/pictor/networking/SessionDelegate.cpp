@@ -152,7 +152,8 @@ void stopReply(QNetworkReply* reply, SessionManager::Ticket place)
     if (!reply)
         return;
     QObject::disconnect(reply, nullptr, reply, nullptr);
-    // Every copy holds the place: it is given back when the reply is deleted.
+    // Every copy holds the place, and every copy is held by the reply's connections: the place
+    // is given back when the reply is deleted, at once after it is stopped.
     auto stop = [reply, place = std::move(place)] {
         reply->abort();
         reply->deleteLater();
@@ -162,12 +163,30 @@ void stopReply(QNetworkReply* reply, SessionManager::Ticket place)
     QObject::connect(reply, &QNetworkReply::requestSent, reply, stop);
     QObject::connect(reply, &QNetworkReply::encrypted, reply, stop);
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, stop);
-    QTimer::singleShot(kTakeUpGraceMs, reply, stop);
+    // A timer of the reply's own, not Qt's single-shot one, which would keep its copy of the
+    // place until it fires even when the reply was stopped long before.
+    auto* grace = new QTimer(reply);
+    grace->setSingleShot(true);
+    QObject::connect(grace, &QTimer::timeout, reply, stop);
+    grace->start(kTakeUpGraceMs);
+}
+
+// Why a reply failed, or nothing when it did not.
+QString failureOf(const QNetworkReply& reply)
+{
+    // Qt ends a request it timed out itself (nothing arrived for its idle time-out) as cancelled.
+    if (reply.error() == QNetworkReply::OperationCanceledError)
+        return QStringLiteral("the transfer timed out: nothing arrived for %1 ms").arg(reply.request().transferTimeout());
+    if (isTransportError(reply))
+        return reply.errorString();
+    return {};
 }
 
 } // namespace
 
 std::shared_ptr<SessionDelegate> SessionDelegate::create() { return std::shared_ptr<SessionDelegate>(new SessionDelegate()); }
+
+void SessionDelegate::LaterDelete::operator()(QObject* object) const { object->deleteLater(); }
 
 SessionDelegate::SessionDelegate() : cookies_(std::make_unique<QNetworkCookieJar>()) {}
 
@@ -350,11 +369,14 @@ void SessionDelegate::send(const std::shared_ptr<SessionDataTask>& task, QNetwor
     request.setSslConfiguration(state.trust.ssl);
     boundTimeout(request, state.timeoutMs);
     state.responseChecked = false;
+    // A redirection's next hop may wait for a place: that is no time of the transfer's.
+    if (state.clock && state.clock->isActive()) {
+        state.clockLeftMs = state.clock->remainingTime();
+        state.clock->stop();
+    }
     std::weak_ptr<SessionDelegate> weak = weak_from_this();
     std::weak_ptr<SessionDataTask> weakTask = task;
-    // Before the new place is taken, so that a place given back at once is the old one.
-    state.place.reset();
-    state.place = state.manager->whenFree(request.url(), [weak, weakTask, request] {
+    state.place = state.manager->passOn(std::move(state.place), request.url(), [weak, weakTask, request] {
         std::shared_ptr<SessionDelegate> self = weak.lock();
         std::shared_ptr<SessionDataTask> target = weakTask.lock();
         if (self && target)
@@ -367,24 +389,16 @@ void SessionDelegate::dispatch(const std::shared_ptr<SessionDataTask>& task, con
     Transfer* state = transfer(task->identifier());
     if (!state || state->reply)
         return;
+    state->given = given;
     QNetworkRequest request = given;
     // Cookies set by an earlier answer, a redirection's among them, go with this request.
     addCookies(request, *cookies_);
     const quint64 id = task->identifier();
     const qint64 now = nowNs();
-    // The transfer's clock starts when its first request goes out, before Qt's idle clock.
-    if (state->raw.requests.isEmpty()) {
+    if (state->raw.requests.isEmpty())
         state->raw.taskStartNs = now;
-        if (state->timeoutMs > 0) {
-            QTimer::singleShot(state->timeoutMs, Qt::PreciseTimer, SessionManagers::home(),
-                               [weak = weak_from_this(), weakTask = std::weak_ptr(task), timeout = state->timeoutMs] {
-                                   std::shared_ptr<SessionDelegate> self = weak.lock();
-                                   std::shared_ptr<SessionDataTask> target = weakTask.lock();
-                                   if (self && target)
-                                       self->timeOut(target, timeout);
-                               });
-        }
-    }
+    // Before Qt's idle clock, which starts with the request.
+    startClock(task, *state);
     NetworkMetrics::RequestTimes times;
     times.url = request.url();
     times.fetchStartNs = now;
@@ -437,6 +451,28 @@ void SessionDelegate::dispatch(const std::shared_ptr<SessionDataTask>& task, con
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, with(&SessionDelegate::handleResponse));
     QObject::connect(reply, &QNetworkReply::readyRead, reply, with(&SessionDelegate::drain));
     QObject::connect(reply, &QNetworkReply::finished, reply, with(&SessionDelegate::handleFinished));
+}
+
+// The transfer's clock starts when its first request goes out and goes on with each later one.
+void SessionDelegate::startClock(const std::shared_ptr<SessionDataTask>& task, Transfer& state)
+{
+    if (state.timeoutMs <= 0)
+        return;
+    if (!state.clock) {
+        state.clock.reset(new QTimer);
+        state.clock->setSingleShot(true);
+        state.clock->setTimerType(Qt::PreciseTimer);
+        state.clockLeftMs = state.timeoutMs;
+        QObject::connect(state.clock.get(), &QTimer::timeout,
+                         [weak = weak_from_this(), weakTask = std::weak_ptr(task), timeout = state.timeoutMs] {
+                             std::shared_ptr<SessionDelegate> self = weak.lock();
+                             std::shared_ptr<SessionDataTask> target = weakTask.lock();
+                             if (self && target)
+                                 self->timeOut(target, timeout);
+                         });
+    }
+    if (!state.clock->isActive())
+        state.clock->start(std::max(0, state.clockLeftMs));
 }
 
 void SessionDelegate::abort(quint64 identifier)
@@ -581,7 +617,11 @@ void SessionDelegate::readRedirection(const std::shared_ptr<SessionDataTask>& ta
     const qint64 room = ImageDownloadRedirectHandler::kFinalBodyLimit - state->redirectionBody.size();
     state->redirectionBody += state->reply->read(room);
     // The body is a page, not the image: what passes the bound is never read.
-    if (state->redirectionBody.size() >= ImageDownloadRedirectHandler::kFinalBodyLimit || state->reply->isFinished()) {
+    const bool bounded = state->redirectionBody.size() >= ImageDownloadRedirectHandler::kFinalBodyLimit;
+    if (bounded || state->reply->isFinished()) {
+        // A page the server cut short, or that failed otherwise, is not handed on.
+        if (!bounded)
+            state->redirectionFailure = failureOf(*state->reply);
         state->raw.requests.last().responseEndNs = nowNs();
         dropReply(*state);
         if (state->redirectionFinal)
@@ -592,9 +632,8 @@ void SessionDelegate::readRedirection(const std::shared_ptr<SessionDataTask>& ta
 void SessionDelegate::dropReply(Transfer& state)
 {
     state.readingRedirection = false;
-    stopReply(state.reply, std::move(state.place));
+    stopReply(state.reply, nullptr);
     state.reply = nullptr;
-    state.place.reset();
 }
 
 void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& task, const QUrl& target)
@@ -603,10 +642,13 @@ void SessionDelegate::handleRedirect(const std::shared_ptr<SessionDataTask>& tas
     QNetworkReply* reply = state->reply;
     state->redirection = responseOf(*reply);
     state->redirectionBody.clear();
+    state->redirectionFailure.clear();
     state->redirectionFinal = false;
     // What the last request carried, headers a redirect handler added among them, goes on; the
-    // credentials only while the transfer stays with the server they were meant for.
-    QNetworkRequest next = reply->request();
+    // credentials only while the transfer stays with the server they were meant for. The jar's
+    // cookies are not among them: those of the next URL join it when it goes, as the
+    // redirection left the jar.
+    QNetworkRequest next = state->given;
     next.setUrl(target);
     if (!sameOrigin(reply->url(), target)) {
         next.setRawHeader("Authorization", QByteArray());
@@ -669,6 +711,10 @@ void SessionDelegate::applyRedirect(std::weak_ptr<SessionDataTask> weakTask, int
 void SessionDelegate::concludeRedirection(const std::shared_ptr<SessionDataTask>& task)
 {
     Transfer* state = transfer(task->identifier());
+    if (!state->redirectionFailure.isEmpty()) {
+        finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(state->redirectionFailure)));
+        return abort(task->identifier());
+    }
     state->finishedPending = true;
     // Its body is what was read, however long the server said it was.
     state->redirection->expectedContentLength = state->redirectionBody.size();
@@ -717,10 +763,18 @@ void SessionDelegate::handleFinished(const std::shared_ptr<SessionDataTask>& tas
     conclude(task);
 }
 
+void SessionDelegate::noteUnanswered(const Transfer& state)
+{
+    if (state.reply && !state.reply->property(kTakenUp).toBool())
+        state.manager->dropConnectionsWhenIdle();
+}
+
 void SessionDelegate::timeOut(const std::shared_ptr<SessionDataTask>& task, int milliseconds)
 {
-    if (!transfer(task->identifier()))
+    const Transfer* state = transfer(task->identifier());
+    if (!state)
         return;
+    noteUnanswered(*state);
     finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
                          QStringLiteral("the transfer timed out: it took longer than the %1 ms allowed").arg(milliseconds))));
     abort(task->identifier());
@@ -735,6 +789,8 @@ void SessionDelegate::conclude(const std::shared_ptr<SessionDataTask>& task)
     state = transfer(task->identifier());
     if (!state)
         return; // it failed on its last bytes
+    if (reply && reply->error() == QNetworkReply::OperationCanceledError)
+        noteUnanswered(*state);
     NetworkMetrics::Raw raw = state->raw;
     // Without a reply, the answer is a redirection that was not followed.
     const std::optional<URLResponse> kept = state->redirection;
@@ -749,13 +805,8 @@ void SessionDelegate::conclude(const std::shared_ptr<SessionDataTask>& task)
     if (reply)
         raw.requests.last().responseEndNs = raw.taskEndNs;
     task->setMetrics(NetworkMetrics::build(raw));
-    QString failure;
-    // Qt ends a request it timed out itself (nothing arrived for its idle time-out) as cancelled.
-    if (reply && reply->error() == QNetworkReply::OperationCanceledError)
-        failure = QStringLiteral("the transfer timed out: nothing arrived for %1 ms").arg(reply->request().transferTimeout());
-    else if (reply && isTransportError(*reply))
-        failure = reply->errorString();
-    else if (response.statusCode && *response.statusCode < 200)
+    QString failure = reply ? failureOf(*reply) : QString();
+    if (failure.isEmpty() && response.statusCode && *response.statusCode < 200)
         failure = QStringLiteral("the server gave no final response");
     const bool failed = !failure.isEmpty();
     if (failed)

@@ -21,6 +21,7 @@
 
 class QNetworkCookieJar;
 class QNetworkReply;
+class QTimer;
 
 namespace pictor {
 
@@ -75,21 +76,35 @@ public:
     Delegate<AuthChallengeDisposition(AuthenticationChallenge)> onReceiveSessionChallenge;
 
 private:
+    // Timers of a transfer go on the thread that runs it, wherever the transfer is let go.
+    struct LaterDelete {
+        void operator()(QObject* object) const;
+    };
     struct Transfer {
         // Taken when the transfer starts, for every request it sends, with its manager.
         TrustConfiguration trust;
         std::shared_ptr<SessionManager> manager;
         // The transfer's time-out, from its first request; 0: none.
         int timeoutMs = 0;
-        // The current request's place among the host's connections (or its wait for one).
+        // Runs out the time-out while a request of the transfer is out: it stands while a
+        // redirection's next hop waits for a place among its host's connections.
+        std::unique_ptr<QTimer, LaterDelete> clock;
+        int clockLeftMs = 0;
+        // The place among the host's connections (or the wait for one) of the current request;
+        // a redirection's next hop to the same host keeps it.
         SessionManager::Ticket place;
         // None while waiting for a place, and once a redirection's answer is no longer read.
         QPointer<QNetworkReply> reply;
+        // The current request as given, without the jar's cookies: a redirection's next hop is
+        // made from it, and gets the jar's cookies of its own URL when it goes.
+        QNetworkRequest given;
         // The redirection last met: the answer taken as final when it is not followed.
         std::optional<URLResponse> redirection;
         // Its body, read while a redirect handler decides, up to the handler's bound.
         QByteArray redirectionBody;
         bool readingRedirection = false;
+        // Why the redirection's body could not be read whole; such a page is no answer.
+        QString redirectionFailure;
         // The handler answered nothing: the redirection ends the transfer once its body is read.
         bool redirectionFinal = false;
         NetworkMetrics::Raw raw;
@@ -118,12 +133,16 @@ private:
     void readRedirection(const std::shared_ptr<SessionDataTask>& task);
     void handleRedirect(const std::shared_ptr<SessionDataTask>& task, const QUrl& target);
     void applyRedirect(std::weak_ptr<SessionDataTask> weakTask, int hop, std::optional<QNetworkRequest> answer);
-    // Stops reading the current reply (a redirection's), giving its connection back.
+    // Stops reading the current reply (a redirection's), giving its connection back; the
+    // transfer keeps its place for its next request.
     void dropReply(Transfer& state);
+    void startClock(const std::shared_ptr<SessionDataTask>& task, Transfer& state);
     void concludeRedirection(const std::shared_ptr<SessionDataTask>& task);
     void follow(const std::shared_ptr<SessionDataTask>& task, QNetworkRequest next);
     void handleFinished(const std::shared_ptr<SessionDataTask>& task);
     void timeOut(const std::shared_ptr<SessionDataTask>& task, int milliseconds);
+    // A request that timed out before Qt sent it met a host that never answered.
+    static void noteUnanswered(const Transfer& state);
     // Ends the transfer with its current reply, or else the redirection not followed, as the final answer.
     void conclude(const std::shared_ptr<SessionDataTask>& task);
     void handleCallbackCancelled(const std::shared_ptr<SessionDataTask>& task, qint64 token, SessionDataTask::TaskCallback callback);

@@ -32,6 +32,28 @@ QString SessionManager::hostKey(const QUrl& url)
 
 SessionManager::Ticket SessionManager::whenFree(const QUrl& url, std::function<void()> go)
 {
+    return wait(url, std::move(go), false);
+}
+
+SessionManager::Ticket SessionManager::passOn(Ticket held, const QUrl& url, std::function<void()> go)
+{
+    if (const auto entry = std::static_pointer_cast<Entry>(held)) {
+        bool kept = false;
+        {
+            std::lock_guard lock(mutex_);
+            kept = entry->out && entry->host == hostKey(url);
+        }
+        if (kept) {
+            go();
+            return held;
+        }
+    }
+    held.reset();
+    return wait(url, std::move(go), true);
+}
+
+SessionManager::Ticket SessionManager::wait(const QUrl& url, std::function<void()> go, bool ahead)
+{
     auto entry = std::make_shared<Entry>();
     entry->owner = weak_from_this();
     entry->host = hostKey(url);
@@ -40,7 +62,10 @@ SessionManager::Ticket SessionManager::whenFree(const QUrl& url, std::function<v
         Host& host = hosts_[entry->host];
         if (host.out >= kConnectionsPerHost) {
             entry->go = std::move(go);
-            host.waiting.push_back(entry);
+            if (ahead)
+                host.waiting.push_front(entry);
+            else
+                host.waiting.push_back(entry);
             return entry;
         }
         ++host.out;
@@ -50,9 +75,38 @@ SessionManager::Ticket SessionManager::whenFree(const QUrl& url, std::function<v
     return entry;
 }
 
+void SessionManager::dropConnectionsWhenIdle()
+{
+    {
+        std::lock_guard lock(mutex_);
+        dropConnections_ = true;
+    }
+    postDropIfIdle();
+}
+
+void SessionManager::postDropIfIdle()
+{
+    QMetaObject::invokeMethod(home_, [weak = weak_from_this()] {
+        if (const std::shared_ptr<SessionManager> manager = weak.lock())
+            manager->dropIfIdle();
+    }, Qt::QueuedConnection);
+}
+
+void SessionManager::dropIfIdle()
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (!dropConnections_ || !hosts_.empty())
+            return;
+        dropConnections_ = false;
+    }
+    network_->clearConnectionCache();
+}
+
 void SessionManager::giveBack(const QString& key)
 {
     std::shared_ptr<Entry> next;
+    bool idle = false;
     {
         std::lock_guard lock(mutex_);
         Host& host = hosts_[key];
@@ -67,8 +121,11 @@ void SessionManager::giveBack(const QString& key)
             next->out = true;
         } else if (host.out == 0) {
             hosts_.erase(key);
+            idle = hosts_.empty() && dropConnections_;
         }
     }
+    if (idle)
+        postDropIfIdle();
     if (!next)
         return;
     // Later, on the home thread: the place may be given back in the middle of another transfer's step.

@@ -34,11 +34,25 @@ public:
     // The ticket holds the place, or the wait, until it is dropped; dropping it before `go` ran
     // withdraws the wait.
     Ticket whenFree(const QUrl& url, std::function<void()> go);
+    // The next request of a transfer that holds `held` (a place of this manager): it keeps that
+    // place when it goes to the same host, and runs `go` at once. Otherwise the place is given back
+    // and the request waits for one of its host ahead of every request that starts a transfer, so
+    // that a transfer under way is never stalled behind transfers not yet begun.
+    Ticket passOn(Ticket held, const QUrl& url, std::function<void()> go);
+    // Closes every connection of the manager as soon as no request of it is out. Asked after a
+    // request to a host that never answered: Qt keeps trying to connect to it, whatever became
+    // of the request, for as long as the manager lives.
+    void dropConnectionsWhenIdle();
 
 private:
     struct Entry;
     static QString hostKey(const QUrl& url);
+    Ticket wait(const QUrl& url, std::function<void()> go, bool ahead);
     void giveBack(const QString& host);
+    // On the home thread, a turn after the last place was given back: the replies that held them
+    // are deleted by then.
+    void dropIfIdle();
+    void postDropIfIdle();
 
     QObject* home_;
     QNetworkAccessManager* network_;
@@ -48,6 +62,7 @@ private:
         std::deque<std::weak_ptr<Entry>> waiting;
     };
     std::map<QString, Host> hosts_;
+    bool dropConnections_ = false;
 };
 
 } // namespace pictor

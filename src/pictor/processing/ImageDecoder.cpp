@@ -25,7 +25,8 @@ QString ImageDecoder::capFailure(QSize declared)
 
 namespace {
 
-// Qt's allocation limit is process-wide: set once, when the library is loaded, never per decode.
+// Qt's allocation limit is process-wide: set once, when the library is loaded, never per decode
+// (see ImageDecoder.h).
 // Readers give 16-bit channels 64-bit pixels, so the cap's pixels are let in at that width; every
 // 8-bit decode is held to 4 bytes x the cap by the cap itself, checked against what the reader
 // really allocates (for GIF the logical screen, not the frame).
@@ -92,6 +93,25 @@ QString ImageDecoder::truncation(const QByteArray& data)
     }
 }
 
+QString ImageDecoder::allocationFailure(const QImageReader& reader, QSize size)
+{
+    const int limitMiB = QImageReader::allocationLimit();
+    if (limitMiB <= 0 || size.isEmpty())
+        return {};
+    // What Qt counts: whole rows of the reader's pixel format, 32 bits when it cannot tell.
+    const QImage::Format format = reader.imageFormat();
+    const int bits = format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(format).bitsPerPixel();
+    const int64_t rowBytes = (saturatingMultiply(size.width(), bits) + 31) / 32 * 4;
+    const int64_t needBytes = saturatingMultiply(rowBytes, size.height());
+    if (needBytes <= int64_t(limitMiB) * 1024 * 1024)
+        return {};
+    const int64_t needMiB = (needBytes + 1024 * 1024 - 1) / (1024 * 1024);
+    return QStringLiteral("the image may need %1 MiB, above Qt's process-wide image allocation limit of %2 MiB "
+                          "(QImageReader::setAllocationLimit or QT_IMAGEIO_MAXALLOC)")
+        .arg(needMiB)
+        .arg(limitMiB);
+}
+
 Result<QImage, QString> ImageDecoder::decode(const QByteArray& data, int maxPixelSide)
 {
     const ScaledSize fit = [](QSize declared, int maxSide) {
@@ -144,9 +164,11 @@ Result<QImage, QString> ImageDecoder::read(const QByteArray& data, ScaledSize sc
         reader.setScaledSize(size);
     if (quality >= 0)
         reader.setQuality(quality);
+    // Qt tells only that it could not read the data when its allocation limit refused it.
+    const QString limit = allocationFailure(reader, declared);
     QImage image = reader.read();
     if (image.isNull()) {
-        const QString why = reader.errorString();
+        const QString why = limit.isEmpty() ? reader.errorString() : limit;
         const QString failure = QStringLiteral("%1 data could not be decoded").arg(format);
         return R::failure(why.isEmpty() ? failure : failure + QStringLiteral(": ") + why);
     }

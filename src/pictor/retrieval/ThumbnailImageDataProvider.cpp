@@ -1,6 +1,9 @@
 #include "pictor/retrieval/ThumbnailImageDataProvider.h"
 
 #include "pictor/processing/ExifThumbnailReader.h"
+#include "pictor/processing/GifStructure.h"
+#include "pictor/processing/ImageDecoder.h"
+#include "pictor/processing/ImageFormat.h"
 #include "pictor/views/TextForms.h"
 
 #include <QBuffer>
@@ -30,6 +33,13 @@ void ThumbnailImageDataProvider::data(Handler handler) const
 }
 
 namespace {
+
+// Why the picture must not be decoded, as the still decoder would refuse it, before any pixel
+// is allocated: a GIF is composed on its whole logical screen.
+QString capFailure(const QByteArray& data, QImageReader& reader)
+{
+    return ImageDecoder::capFailure(pt::imageFormat(data) == ImageFormat::GIF ? GifStructure::read(data).canvas : reader.size());
+}
 
 // Reads the picture at most maxPixelSize on its longer side, never enlarged.
 QImage readScaled(QImageReader& reader, double maxPixelSize)
@@ -75,6 +85,8 @@ ImageDataProvider::DataResult ThumbnailImageDataProvider::thumbnailData() const
         return DataResult::failure({Reason::invalidThumbnail, QStringLiteral("maximum size %1").arg(TextForms::number(maxPixelSize_))});
     QImage thumbnail;
     if (alwaysCreateThumbnail_) {
+        if (const QString capped = capFailure(source, reader); !capped.isEmpty())
+            return DataResult::failure({Reason::invalidImageSource, capped});
         thumbnail = readScaled(reader, maxPixelSize_);
     } else if (std::optional<QByteArray> embedded = ExifThumbnailReader::read(source)) {
         // Only the thumbnail the file carries; it is turned as the picture itself is.
@@ -82,6 +94,8 @@ ImageDataProvider::DataResult ThumbnailImageDataProvider::thumbnailData() const
         embeddedBuffer.open(QIODevice::ReadOnly);
         QImageReader embeddedReader(&embeddedBuffer);
         embeddedReader.setAutoTransform(false);
+        if (const QString capped = capFailure(*embedded, embeddedReader); !capped.isEmpty())
+            return DataResult::failure({Reason::invalidThumbnail, capped});
         thumbnail = oriented(readScaled(embeddedReader, maxPixelSize_), reader.transformation());
     }
     if (thumbnail.isNull())

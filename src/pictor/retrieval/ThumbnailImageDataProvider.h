@@ -8,7 +8,8 @@ namespace pictor {
 // enlarged), turned upright by its EXIF orientation and encoded in the file's own format (PNG
 // when that format cannot be written). Made from the whole picture with alwaysCreateThumbnail,
 // else only from the thumbnail a JPEG file carries in its EXIF block (a file without one has no
-// thumbnail). Made on the shared thread pool.
+// thumbnail). A picture above the still decoder's cap (ImageDecoder::maxPixels) is refused before
+// any of it is decoded. Made on the shared thread pool.
 class ThumbnailImageDataProvider : public ImageDataProvider {
 public:
     ThumbnailImageDataProvider(QUrl url, double maxPixelSize, bool alwaysCreateThumbnail = true,

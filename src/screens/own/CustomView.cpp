@@ -426,6 +426,8 @@ QCoro::Task<> CustomView::importVideo(QPointer<CustomView> self, QString path, C
         // The details went to the log with the import's failure line.
         failure = UploadIntake::failureText(error);
         toast.setCancelAction(ticket, {});
+        // The alert tells the end: a toast shown over meanwhile must not bring "Copying…" back.
+        toast.leaveTurns(ticket);
         toast.hide(ticket, 0);
     }
     if (self && !failure.isEmpty())

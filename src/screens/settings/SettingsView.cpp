@@ -242,7 +242,7 @@ QWidget* SettingsView::createPreferences()
     connect(trash_, &SymbolButton::clicked, this, &SettingsView::clearCache);
     connect(&services_.masters, &WallpaperDownloadService::activeDownloadCountChanged, this, &SettingsView::rereadCacheSize);
     // Whoever asked for it (this row, the tray's "Clear Cache").
-    connect(&services_.cache, &CacheService::cachesCleared, this, &SettingsView::rereadCacheSize);
+    connect(&services_.cache, &CacheService::cachesCleared, this, &SettingsView::tellCacheCleared);
     return section;
 }
 
@@ -416,17 +416,22 @@ void SettingsView::showNotice(const QString& text)
     notice_->setVisible(!text.isEmpty());
 }
 
-void SettingsView::clearCache() { fireAndForget(clearAndTell(this), QStringLiteral("SettingsView")); }
-
-QCoro::Task<> SettingsView::clearAndTell(QPointer<SettingsView> self)
+void SettingsView::clearCache()
 {
-    QCoro::Task<int> clearing = self->services_.cache.clearAllCaches();
-    const int stayed = co_await clearing;
-    if (!self)
-        co_return;
+    // Its end is told through cachesCleared, like a clear asked elsewhere.
+    auto clearing = [](CacheService* cache) -> QCoro::Task<> {
+        QCoro::Task<int> cleared = cache->clearAllCaches();
+        co_await cleared;
+    };
+    fireAndForget(clearing(&services_.cache), QStringLiteral("SettingsView"));
+}
+
+void SettingsView::tellCacheCleared(int stayed)
+{
     // What the clear itself could not remove, not what the size says: a preview a page fetches
     // again meanwhile is no file left behind. The size is read again at every clear's end.
-    self->showNotice(stayed > 0 ? tr("Some cached files could not be removed.") : QString());
+    showNotice(stayed > 0 ? tr("Some cached files could not be removed.") : QString());
+    rereadCacheSize();
 }
 
 QCoro::Task<> SettingsView::readCacheSize(QPointer<SettingsView> self)

@@ -108,7 +108,8 @@ private:
     void flipStartOnLogin(bool on);
     void flipLockScreen(bool on);
     static QCoro::Task<> confirmLockScreen(QPointer<SettingsView> self, bool on);
-    static QCoro::Task<> clearAndTell(QPointer<SettingsView> self);
+    // At the end of every clear, this row's or the tray's: the newest says what could not go.
+    void tellCacheCleared(int stayed);
     // Reads the size unless the page is off screen; a read overtaken by a later one is dropped.
     void rereadCacheSize();
     static QCoro::Task<> readCacheSize(QPointer<SettingsView> self);

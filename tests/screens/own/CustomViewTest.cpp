@@ -208,7 +208,7 @@ protected:
     const QString source_ = copyOf(Clip::Uhd, QStringLiteral("long take.mp4"));
     NotificationManager toast_{immediateDelays()};
     Shared<NotificationManager>::Override toastOverride_{toast_};
-    ApplyToast apply_{toast_, std::make_shared<quint64>(0), 1, QStringLiteral("Aurora"), std::nullopt};
+    ApplyToast apply_{toast_, std::make_shared<ApplyToast::Holder>(), 1, QStringLiteral("Aurora"), std::nullopt};
     // What the toast did: its messages, "shown" and "hidden".
     QStringList events_;
 };
@@ -256,8 +256,36 @@ TEST_F(ImportToastTest, AnImportShownOverAnApplyKeepsItsOwnContentAndStop)
     const qsizetype stopping = events_.indexOf(QStringLiteral("Stopping…"));
     EXPECT_GE(stopping, 0) << events_.join(u'|').toStdString();
     EXPECT_LT(stopping, stopped);
-    EXPECT_FALSE(events_.contains(QStringLiteral("Wallpaper applied")));
     EXPECT_FALSE(events_.mid(0, stopped).contains(QStringLiteral("hidden"))) << "the apply's hide is not the import's";
+    // The apply's end waits for the import's toast to hide, then comes back.
+    ASSERT_EVENTUALLY(events_.count(QStringLiteral("hidden")) == 2, 10'000) << events_.join(u'|').toStdString();
+    const qsizetype applied = events_.indexOf(QStringLiteral("Wallpaper applied"));
+    EXPECT_GT(applied, events_.indexOf(QStringLiteral("hidden"))) << events_.join(u'|').toStdString();
+}
+
+// An import that fails while shown over tells its failure in the alert: once the covering toast
+// hides, nothing of the import ("Copying …") comes back.
+TEST_F(ImportToastTest, AnImportThatFailedWhileShownOverDoesNotComeBack)
+{
+    const QString empty = temp_.file(QStringLiteral("empty.mp4"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    view_.addPersonalUseWallpaper(empty);
+    apply_.show(ApplyToast::Stage::downloading, QStringLiteral("Downloading wallpaper..."), 0.2, false);
+    events_.clear();
+    ASSERT_EVENTUALLY(alert() != nullptr, 10'000);
+    EXPECT_EQ(alert()->title(), QStringLiteral("Could Not Add Video"));
+    importFinished();
+    apply_.update(ApplyToast::Stage::applied, QStringLiteral("Wallpaper applied"), 1.0);
+    apply_.hide(2.0);
+    // The panel clears (an empty message) or the import's toast comes back.
+    const auto settled = [this] {
+        const qsizetype hidden = events_.indexOf(QStringLiteral("hidden"));
+        return (hidden >= 0 && events_.mid(hidden).contains(QString())) || events_.contains(QStringLiteral("Copying empty.mp4…"));
+    };
+    ASSERT_EVENTUALLY(settled(), 10'000) << events_.join(u'|').toStdString();
+    importFinished();
+    EXPECT_FALSE(events_.contains(QStringLiteral("Copying empty.mp4…"))) << events_.join(u'|').toStdString();
+    EXPECT_FALSE(toast_.isPresented());
 }
 
 TEST(CustomViewLayoutTest, BlocksAreSpacedByTheScreensUsableHeight)

@@ -19,6 +19,8 @@
 #include "support/FakeLoginItem.h"
 #include "support/FakeUrlOpener.h"
 #include "ui/AlertSheet.h"
+#include "ui/Screenshot.h"
+#include "ui/Theme.h"
 #include "ui/SymbolButton.h"
 #include "ui/ToggleSwitch.h"
 #include "updater/UpdateCheckService.h"
@@ -223,13 +225,26 @@ TEST_F(SettingsViewTest, OpenBackgroundSettingsSaysWhenNothingCouldBeOpened)
     ASSERT_EVENTUALLY(!page().alert(), kWaitMs);
 }
 
-// The tray's "Clear Cache" clears while the page is up: the row reads the size again at its end.
+// The tray's "Clear Cache" clears while the page is up: the row reads the size again at its end,
+// and what that clear could remove replaces an older clear's notice.
 TEST_F(SettingsViewTest, TheCacheRowFollowsAClearAskedElsewhere)
 {
-    writeFile(QDir(WallpaperDownloadService::folderPath()).filePath(QStringLiteral("5.mp4")), 3 * 1'048'576 + 10);
+    // Pictured in the window's dark palette, as the program shows it.
+    page().setPalette(Theme::palette());
+    const QString stuck = QDir(WallpaperDownloadService::folderPath()).filePath(QStringLiteral("5.mp4"));
+    writeFile(stuck, 3 * 1'048'576 + 10);
     ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 3 MB"), kWaitMs);
+    {
+        const Undeletable guard(stuck);
+        click(page().trashButton());
+        ASSERT_EVENTUALLY(!page().notice()->isHidden(), kWaitMs);
+        EXPECT_EQ(page().notice()->text(), QStringLiteral("Some cached files could not be removed."));
+        saveScreenshot(page(), QStringLiteral("settings-cache-files-left"));
+    }
     EXPECT_EQ(waitForTask(cache_.clearAllCaches()), 0);
     ASSERT_EVENTUALLY(page().cacheLabel()->text() == QStringLiteral("Cache - 0 MB"), kWaitMs);
+    EXPECT_TRUE(page().notice()->isHidden()) << page().notice()->text().toStdString();
+    saveScreenshot(page(), QStringLiteral("settings-cache-after-a-later-clear"));
 }
 
 TEST_F(SettingsViewTest, TheCacheRowReadsTheSizeAndClearsIt)
@@ -281,7 +296,7 @@ TEST_F(SettingsViewTest, AnOlderCacheSizeReadEndingLastIsNotShown)
     page();
     ASSERT_EVENTUALLY(!reads.empty(), kWaitMs);
     const size_t older = reads.size();
-    Q_EMIT cache_.cachesCleared();
+    Q_EMIT cache_.cachesCleared(0);
     ASSERT_EQ(reads.size(), older + 1) << "the clear's end starts a read of its own";
 
     answer(older, 5);
