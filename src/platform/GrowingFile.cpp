@@ -38,7 +38,9 @@ void GrowingFile::bodyWritten(const QByteArray& block)
         windowBytes_ -= window_.front().size();
         window_.pop_front();
     }
-    changed_.notify_all();
+    // A waiting reader wakes once a good run of bytes is here, not for every block.
+    if (written_ >= wakeAt_)
+        changed_.notify_all();
 }
 
 void GrowingFile::transferEnded(bool complete)
@@ -88,7 +90,10 @@ qint64 GrowingFile::size()
 qint64 GrowingFile::read(qint64 position, char* buffer, qint64 size)
 {
     std::unique_lock lock(mutex_);
+    if (written_ <= position && phase_ != Phase::Complete && phase_ != Phase::Failed)
+        wakeAt_ = position + kReadAheadBytes;
     changed_.wait(lock, [&] { return cancelled_ || phase_ == Phase::Complete || phase_ == Phase::Failed || written_ > position; });
+    wakeAt_ = 0;
     if (cancelled_ || (phase_ == Phase::Failed && written_ <= position))
         return -1;
     if (position >= written_)

@@ -16,6 +16,8 @@
 class GrowingFile : public HttpBodyTap {
 public:
     static constexpr qint64 kWindowBytes = qint64(32) << 20;
+    // How much a reader that caught up with the transfer waits for before it goes on.
+    static constexpr qint64 kReadAheadBytes = qint64(1) << 20;
 
     // `windowBytes`: how far the reader may lag before it reads from the file.
     explicit GrowingFile(qint64 windowBytes = kWindowBytes) : windowLimit_(windowBytes) {}
@@ -61,4 +63,6 @@ private:
     qint64 windowBytes_ = 0;
     // The announced size was given to the reader.
     bool announcedGiven_ = false;
+    // A block that brings the file to this size wakes the reader waiting for bytes.
+    qint64 wakeAt_ = 0;
 };
