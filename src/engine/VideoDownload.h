@@ -7,7 +7,10 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
+
+class HttpBodyTap;
 
 // One download of a cached video, in a transfer of its own: the body streams to a temporary
 // file beside the destination and replaces it only when a complete 2xx reply arrived, so no
@@ -34,5 +37,7 @@ public:
     // (HttpError::Kind::TooLarge) when the body runs past `maxBytes`; FileError when the file
     // cannot be written. Nothing is left at
     // `destinationPath` after a failure.
-    static QCoro::Task<HttpResponse> run(QUrl url, QString destinationPath, ProgressHandler progress, qint64 maxBytes);
+    // `tap` sees the body as it is written (Http::download).
+    static QCoro::Task<HttpResponse> run(QUrl url, QString destinationPath, ProgressHandler progress, qint64 maxBytes,
+        std::shared_ptr<HttpBodyTap> tap = {});
 };

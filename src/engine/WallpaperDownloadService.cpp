@@ -8,6 +8,7 @@
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
 #include "platform/FileError.h"
+#include "platform/GrowingVideoCheck.h"
 #include "platform/HttpError.h"
 
 #include <QDir>
@@ -87,10 +88,13 @@ QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qi
     static quint64 downloads = 0;
     const QString staged = destination + QStringLiteral(".%1.part").arg(++downloads);
     const auto removeStaged = qScopeGuard([staged] { QFile::remove(staged); });
+    // Checked as its bytes arrive; made after the staging file's guard, so it stops reading
+    // before the file goes.
+    GrowingVideoCheck check(staged);
     HttpResponse response;
     try {
         response = co_await VideoDownload::run(masterUrl, staged, std::move(progress),
-            VideoDownload::limitFor(statedSize, VideoDownload::kUnstatedMasterBytes));
+            VideoDownload::limitFor(statedSize, VideoDownload::kUnstatedMasterBytes), check.tap());
     } catch (const HttpError& error) {
         throw DownloadError::networkError(error);
     } catch (const FileError& error) {
@@ -100,10 +104,7 @@ QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qi
         throw DownloadError::invalidResponse();
     // A reply cut after the video's header, sent with a length that matches, holds a video track
     // and would play only its start, for good: it must play to its end.
-    const bool playable = co_await isPlayable(staged);
-    if (!playable)
-        throw DownloadError::invalidResponse();
-    const bool whole = co_await CheckedVideoFile::playsToEnd(staged);
+    const bool whole = co_await playsToEnd(check, staged);
     if (!whole)
         throw DownloadError::invalidResponse();
     try {
@@ -112,6 +113,18 @@ QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qi
         throw DownloadError::fileSystemError(error);
     }
     co_return QUrl::fromLocalFile(destination);
+}
+
+QCoro::Task<bool> WallpaperDownloadService::playsToEnd(GrowingVideoCheck& check, QString staged)
+{
+    const std::optional<bool> streamed = co_await check.verdict();
+    if (streamed)
+        co_return *streamed;
+    // What was read is not known to be the stored file: the file itself is read.
+    const bool playable = co_await isPlayable(staged);
+    if (!playable)
+        co_return false;
+    co_return co_await CheckedVideoFile::playsToEnd(staged);
 }
 
 int WallpaperDownloadService::clearAll() { return CacheFolder::removeEntries(wallpapersDirectory()); }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 
+class GrowingVideoCheck;
+
 // Keeps the master video of every wallpaper that was applied, one file "<key>.mp4" per catalogue
 // key in "Wallpapers" of the application's Caches folder, and downloads a missing one with
 // progress reports. A download is stored only when it is a video that plays to its end, with
@@ -64,6 +66,9 @@ Q_SIGNALS:
     void activeDownloadCountChanged();
 
 private:
+    // A video that plays to its end: the verdict `check` found while the body of `staged`
+    // arrived, or when it has none, the stored file read again.
+    static QCoro::Task<bool> playsToEnd(GrowingVideoCheck& check, QString staged);
     void setActiveDownloads(int count);
 
     int activeDownloads_ = 0;

@@ -121,11 +121,11 @@ void Http::shutDown()
 }
 
 QCoro::Task<HttpResponse> Http::download(QNetworkRequest request, QString destinationPath, HttpProgress progress,
-    std::stop_token stop, int timeoutMs, qint64 byteLimit)
+    std::stop_token stop, int timeoutMs, qint64 byteLimit, std::shared_ptr<HttpBodyTap> tap)
 {
     throwIfStopped(stop);
     HttpFileTransfer::Order order{withRedirectLimit(std::move(request)), "GET", destinationPath,
-        Config::current().caCertificateFile, stop, timeoutMs, byteLimit};
+        Config::current().caCertificateFile, stop, timeoutMs, byteLimit, std::move(tap)};
     co_return co_await onWorker(&HttpFileTransfer::download, std::move(order), std::move(progress));
 }
 
@@ -136,7 +136,7 @@ QCoro::Task<HttpResponse> Http::upload(QNetworkRequest request, QByteArray verb,
     if (request.header(QNetworkRequest::ContentTypeHeader).isNull())
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/octet-stream"));
     HttpFileTransfer::Order order{withRedirectLimit(std::move(request)), verb, filePath, Config::current().caCertificateFile,
-        stop, timeoutMs};
+        stop, timeoutMs, -1, {}};
     co_return co_await onWorker(&HttpFileTransfer::upload, std::move(order), std::move(progress));
 }
 

@@ -39,7 +39,7 @@ bool HttpDownloadFile::fail()
 bool HttpDownloadFile::open()
 {
     const QByteArray folder = QFile::encodeName(QFileInfo(destination_).absolutePath());
-    fd_ = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kFileMode);
+    fd_ = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, kFileMode);
     if (fd_ >= 0)
         return true;
     // Only a file system without unnamed files takes the named way; a missing or read-only
@@ -47,7 +47,7 @@ bool HttpDownloadFile::open()
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
         return fail();
     named_ = stagingName();
-    fd_ = ::open(QFile::encodeName(named_).constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, kFileMode);
+    fd_ = ::open(QFile::encodeName(named_).constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, kFileMode);
     if (fd_ < 0) {
         named_.clear();
         return fail();

@@ -17,6 +17,8 @@ public:
     HttpDownloadFile& operator=(const HttpDownloadFile&) = delete;
 
     bool open();
+    // The open file, readable as well as writable; -1 before open() and after commit().
+    int descriptor() const { return fd_; }
     bool write(const char* data, qint64 size);
     // Closes the file and gives it the destination's name.
     bool commit();

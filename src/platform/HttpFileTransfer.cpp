@@ -1,6 +1,7 @@
 #include "platform/HttpFileTransfer.h"
 
 #include "platform/FileError.h"
+#include "platform/HttpBodyTap.h"
 #include "platform/HttpCertificateCheck.h"
 #include "platform/HttpDownloadFile.h"
 #include "platform/HttpIdleConnections.h"
@@ -12,6 +13,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -24,6 +26,8 @@ namespace {
 constexpr qsizetype kMaxKeptBodyBytes = 1 << 20;
 // libcurl hands a body over a TLS record (16 KiB) at a time; the file gets blocks of this size.
 constexpr qsizetype kBlockBytes = 256 << 10;
+// Blocks handed to a tap that are watched for reuse.
+constexpr std::size_t kHandedBlocks = 8;
 // What libcurl reads from the socket and from an upload's file in one go.
 constexpr long kReceiveBufferBytes = 512 << 10;
 constexpr long kSendBufferBytes = 1 << 20;
@@ -206,6 +210,20 @@ void HttpFileTransfer::headersComplete()
     curl_easy_getinfo(handle_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     total_ = length;
     count(0, total_);
+    if (order_.tap)
+        order_.tap->bodyStarted(file_->descriptor(), expectedFileSize());
+}
+
+qint64 HttpFileTransfer::expectedFileSize() const
+{
+    // An encoded body is unpacked into the file: its announced length is not the file's.
+    for (const auto& [name, value] : headers_) {
+        if (name.compare("Content-Encoding", Qt::CaseInsensitive) == 0 && value.compare("identity", Qt::CaseInsensitive) != 0)
+            return -1;
+    }
+    if (total_ < 0)
+        return -1;
+    return order_.byteLimit >= 0 ? std::min(total_, order_.byteLimit) : total_;
 }
 
 size_t HttpFileTransfer::body(const char* data, size_t size)
@@ -219,6 +237,10 @@ size_t HttpFileTransfer::body(const char* data, size_t size)
     size_t taken = size;
     if (order_.byteLimit >= 0)
         taken = size_t(std::min(qint64(size), order_.byteLimit - done_));
+    // A piece that would not fit sends the block to the file first: the block's buffer never
+    // grows (a copy of all it holds) after the first pieces.
+    if (!block_.isEmpty() && block_.size() + qsizetype(taken) > block_.capacity() && !flush())
+        return CURL_WRITEFUNC_ERROR;
     block_.append(data, qsizetype(taken));
     done_ += qint64(taken);
     if (block_.size() >= kBlockBytes && !flush())
@@ -252,12 +274,40 @@ void HttpFileTransfer::keepBody(const char* data, size_t size)
 
 bool HttpFileTransfer::flush()
 {
-    if (!block_.isEmpty() && !file_->write(block_.constData(), block_.size())) {
+    if (block_.isEmpty())
+        return true;
+    if (!file_->write(block_.constData(), block_.size())) {
         fileFault_ = QStringLiteral("cannot be written (%1)").arg(file_->errorString());
         return false;
     }
-    block_.clear();
+    if (!order_.tap) {
+        block_.resize(0); // keeps its buffer, where clear() would free it
+        return true;
+    }
+    order_.tap->bodyWritten(block_);
+    block_ = nextBlock();
     return true;
+}
+
+QByteArray HttpFileTransfer::nextBlock()
+{
+    // The tap holds each block until its reader has passed it, which is mostly soon: the oldest
+    // block handed over is taken again once the tap let go of it, so a long body costs neither
+    // an allocation nor fresh pages per block.
+    handed_.push_back(std::move(block_));
+    QByteArray next;
+    if (handed_.front().isDetached()) {
+        // The reader's last use of the bytes comes before our writes to them.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        next = std::move(handed_.front());
+        handed_.pop_front();
+        next.resize(0);
+    } else if (handed_.size() > kHandedBlocks) {
+        handed_.pop_front(); // the tap frees it once it is done
+    }
+    if (next.capacity() < kBlockBytes)
+        next.reserve(kBlockBytes);
+    return next;
 }
 
 size_t HttpFileTransfer::read(char* buffer, size_t size)
@@ -442,6 +492,8 @@ void HttpFileTransfer::settle(const std::function<HttpResponse()>& outcome)
     } catch (...) {
         failure = std::current_exception();
     }
+    if (order_.tap)
+        order_.tap->transferEnded(response && bodyToFile_);
     // A caller that resumes finds no temporary file left behind.
     file_.reset();
     if (response)

@@ -9,11 +9,13 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
 
+class HttpBodyTap;
 class HttpCertificateCheck;
 class HttpDownloadFile;
 class HttpTrustStore;
@@ -46,6 +48,7 @@ public:
         std::stop_token stop;
         int timeoutMs = 0;       // the longest silence allowed; 0 or less waits forever
         qint64 byteLimit = -1;   // downloads: bytes of a 2xx body kept at most (-1: all)
+        std::shared_ptr<HttpBodyTap> tap; // downloads: sees the body as it is written
     };
 
     // A GET streamed into `order.path`, as Http::download describes.
@@ -88,7 +91,11 @@ private:
     void headersComplete();
     void forbidReuseAfterOverrun();
     void keepBody(const char* data, size_t size);
+    // The size the file will have once the announced body is all here, -1 when unknown.
+    qint64 expectedFileSize() const;
     bool flush();
+    // An empty buffer for the next block once `block_` went to the tap.
+    QByteArray nextBlock();
     bool followRedirect();
     void startOver();
     void count(qint64 done, qint64 total);
@@ -124,6 +131,7 @@ private:
     bool bodyToFile_ = false;
     QByteArray body_;        // a body that goes to no file, kept up to a limit
     QByteArray block_;       // file bytes gathered for one write
+    std::deque<QByteArray> handed_; // blocks the tap may still hold, oldest first
     qint64 total_ = -1;
     qint64 done_ = 0;        // bytes of the file written or sent so far
     bool limitReached_ = false;

@@ -68,29 +68,41 @@ MediaInput::MediaInput(const QString& path, std::stop_token stop) : path_(path),
     const QFileInfo file(path);
     if (!file.exists())
         throw MediaError(MediaError::Kind::fileNotFound, path);
+    // The explicit protocol keeps a colon in a file name from being read as a protocol name.
+    open("file:" + QFile::encodeName(file.absoluteFilePath()), nullptr);
+}
 
+MediaInput::MediaInput(AVIOContext* io, const QString& label, std::stop_token stop) : path_(label), stop_(std::move(stop))
+{
+    open(QByteArray(), io);
+}
+
+void MediaInput::open(const QByteArray& url, AVIOContext* io)
+{
     AVFormatContext* context = avformat_alloc_context();
     if (!context)
         throw std::bad_alloc();
     context->interrupt_callback = {&interruptRequested, &stop_};
+    if (io) {
+        context->pb = io;
+        context->flags |= AVFMT_FLAG_CUSTOM_IO;
+    }
     // A playlist or reference file must not make the demuxer open network addresses or
     // other protocols: only plain local files are read.
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
-    // The explicit protocol keeps a colon in a file name from being read as a protocol name.
-    const QByteArray url = "file:" + QFile::encodeName(file.absoluteFilePath());
     int status = avformat_open_input(&context, url.constData(), nullptr, &options);
     av_dict_free(&options);
     if (status < 0) { // avformat_open_input has freed the context
         throwIfStopped();
-        throw MediaError::fromFfmpeg(MediaError::Kind::unreadable, path, status);
+        throw MediaError::fromFfmpeg(MediaError::Kind::unreadable, path_, status);
     }
     context_.reset(context);
 
     status = avformat_find_stream_info(context, nullptr);
     if (status < 0) {
         throwIfStopped();
-        throw MediaError::fromFfmpeg(MediaError::Kind::unreadable, path, status);
+        throw MediaError::fromFfmpeg(MediaError::Kind::unreadable, path_, status);
     }
     videoIndex_ = mainVideoIndex(context);
     audioIndex_ = av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, videoIndex_, nullptr, 0);

@@ -7,6 +7,7 @@
 
 #include <stop_token>
 
+struct AVIOContext;
 struct AVStream;
 
 // One local media file opened for reading: the demuxer with its stream information read, and
@@ -16,6 +17,9 @@ class MediaInput {
 public:
     // Throws MediaError: fileNotFound, unreadable, cancelled.
     explicit MediaInput(const QString& path, std::stop_token stop = {});
+    // The media that `io` reads (which must outlive this object), named `label` in errors.
+    // Throws MediaError: unreadable, cancelled.
+    MediaInput(AVIOContext* io, const QString& label, std::stop_token stop = {});
     // Not movable either: the demuxer's interrupt callback points at stop_.
     MediaInput(const MediaInput&) = delete;
     MediaInput& operator=(const MediaInput&) = delete;
@@ -33,6 +37,9 @@ public:
     void throwIfStopped() const;
 
 private:
+    // Opens `url` (through `io` when given) and reads the stream information.
+    void open(const QByteArray& url, AVIOContext* io);
+
     QString path_;
     std::stop_token stop_;
     InputContextPtr context_;

@@ -205,9 +205,10 @@ MediaTools& MediaTools::shared() { return Shared<MediaTools>::instance(); }
 
 MediaInfo MediaTools::probe(const QString& path) const { return MediaInput(path).info(); }
 
-bool MediaTools::playsToEnd(const QString& path) const
+bool MediaTools::playsToEnd(const QString& path) const { return playsToEnd(MediaInput(path)); }
+
+bool MediaTools::playsToEnd(const MediaInput& input)
 {
-    const MediaInput input(path);
     const AVStream* stream = input.videoStream();
     if (!stream || stream->time_base.num <= 0 || stream->time_base.den <= 0)
         return false;

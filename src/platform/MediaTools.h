@@ -10,6 +10,8 @@
 #include <functional>
 #include <stop_token>
 
+class MediaInput;
+
 // Reads and converts media files with FFmpeg and Qt's image readers: probing a video, taking one
 // frame, re-packaging a video as a QuickTime movie, turning an image into a PNG.
 // The operations are synchronous, reentrant and keep no state, so any thread may call them at
@@ -35,6 +37,8 @@ public:
     // the full length). Reads the whole file without decoding, so for short videos.
     // Throws fileNotFound, unreadable.
     virtual bool playsToEnd(const QString& path) const;
+    // The same test of an opened input, read from where it stands; any thread.
+    static bool playsToEnd(const MediaInput& input);
 
     // The upright picture shown at `seconds` (the first frame at or after it; the last frame when
     // the video ends earlier), at its display size with non-square pixels widened, fitted within

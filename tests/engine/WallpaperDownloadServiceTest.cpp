@@ -139,28 +139,51 @@ TEST_F(WallpaperDownloadServiceTest, OnlyAVideoIsStored)
 }
 
 // A reply cut after the video's header but sent with a matching length arrives "whole": it is
-// refused, as it would play only its start for good.
+// refused, as it would play only its start for good. So it is when the reply states no length
+// (sent in chunks) or another one than the file's (sent compressed): the check that reads the
+// bytes as they arrive learns the file's size only at the end.
 TEST_F(WallpaperDownloadServiceTest, AMasterThatDoesNotPlayToItsEndIsNotStored)
 {
+    enum class Sending { WithLength, InChunks, Compressed };
     const std::string whole = waitForTask(Http::shared().send(QNetworkRequest(masterUrl()))).body.toStdString();
     std::string served;
+    Sending sending = Sending::WithLength;
     TestHttpsServer server;
-    server.routes().Get("/master.mp4", [&served](const httplib::Request&, httplib::Response& response) {
-        response.set_content(served, "video/mp4");
+    server.routes().Get("/master.mp4", [&served, &sending](const httplib::Request&, httplib::Response& response) {
+        switch (sending) {
+        case Sending::WithLength:
+            response.set_content(served, "video/mp4");
+            break;
+        case Sending::InChunks:
+            response.set_chunked_content_provider("video/mp4", [&served](size_t, httplib::DataSink& sink) {
+                sink.write(served.data(), served.size());
+                sink.done();
+                return true;
+            });
+            break;
+        case Sending::Compressed: // a zlib stream without qCompress's length in front
+            response.set_header("Content-Encoding", "deflate");
+            response.set_content(qCompress(QByteArray::fromStdString(served)).mid(4).toStdString(), "video/mp4");
+            break;
+        }
     });
     server.start();
-    // The master's index comes first, so a cut in its last packet leaves every frame listed.
-    for (const std::size_t kept : {whole.size() * 3 / 10, whole.size() * 7 / 10, whole.size() - 8}) {
-        SCOPED_TRACE(kept);
-        served = whole.substr(0, kept);
-        const auto failure = failureOf(service_.downloadWallpaper(server.url(QStringLiteral("/master.mp4")), kKey, {}));
-        ASSERT_TRUE(failure);
-        EXPECT_EQ(failure->kind(), Kind::invalidResponse);
-        EXPECT_TRUE(folderEntries().isEmpty());
+    for (const Sending how : {Sending::WithLength, Sending::InChunks, Sending::Compressed}) {
+        sending = how;
+        // The master's index comes first, so a cut in its last packet leaves every frame listed.
+        for (const std::size_t kept : {whole.size() * 3 / 10, whole.size() * 7 / 10, whole.size() - 8}) {
+            SCOPED_TRACE(testing::Message() << "sending " << int(how) << ", kept " << kept);
+            served = whole.substr(0, kept);
+            const auto failure = failureOf(service_.downloadWallpaper(server.url(QStringLiteral("/master.mp4")), kKey, {}));
+            ASSERT_TRUE(failure);
+            EXPECT_EQ(failure->kind(), Kind::invalidResponse);
+            EXPECT_TRUE(folderEntries().isEmpty());
+        }
+        served = whole;
+        waitForTask(service_.downloadWallpaper(server.url(QStringLiteral("/master.mp4")), kKey, {}));
+        EXPECT_EQ(readFile(destination()).toStdString(), whole);
+        service_.clearAll();
     }
-    served = whole;
-    waitForTask(service_.downloadWallpaper(server.url(QStringLiteral("/master.mp4")), kKey, {}));
-    EXPECT_EQ(readFile(destination()).toStdString(), whole);
 }
 
 // A master cut after it was stored (a full disk, a crash of another program) is fetched again.

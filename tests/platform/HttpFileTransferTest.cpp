@@ -2,6 +2,7 @@
 #include "foundation/Shared.h"
 #include "platform/FileError.h"
 #include "platform/Http.h"
+#include "platform/HttpBodyTap.h"
 #include "platform/HttpError.h"
 #include "platform/HttpFileTransfer.h"
 #include "platform/HttpWorker.h"
@@ -24,6 +25,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <future>
 #include <mutex>
 #include <set>
@@ -36,6 +38,7 @@
 namespace {
 
 constexpr qsizetype kFileSize = 512 * 1024 + 3;
+constexpr qsizetype kLongFileSize = 5 * 1024 * 1024 + 7;
 
 Config configTrusting(const QString& caFile)
 {
@@ -110,6 +113,10 @@ protected:
                     return sink.write(overrun.constData(), size_t(overrun.size()));
                 });
         });
+        // Long enough for many blocks, in chunks of the TLS record's size.
+        routes.Get("/long", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content(longFile_.constData(), size_t(longFile_.size()), "application/octet-stream");
+        });
         // Sends a little, then waits for the server's end.
         routes.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content_provider(size_t(1) << 20, "application/octet-stream", [this](size_t, size_t, httplib::DataSink& sink) {
@@ -150,6 +157,7 @@ protected:
     Config config_ = configTrusting(TestHttpsServer::certificateFile());
     Shared<Config>::Override configGuard_{config_};
     const QByteArray file_ = patterned(kFileSize);
+    const QByteArray longFile_ = patterned(kLongFileSize);
     std::promise<void> sendExtra_;
     std::atomic<int> overrunPort_ = 0;
     std::atomic<bool> arrived_ = false;
@@ -298,6 +306,78 @@ TEST_F(HttpFileTransferOtherHostTest, ACertificateOfAnotherHostIsRefused)
     EXPECT_TRUE(folderEntries().isEmpty());
 }
 
+// What a download's tap is handed, kept as a reader would: a copy of every block, and every
+// `holdEvery`-th block itself for good (a reader still behind it), with where it began.
+class RecordingTap : public HttpBodyTap {
+public:
+    explicit RecordingTap(int holdEvery) : holdEvery_(holdEvery) {}
+
+    void bodyStarted(int descriptor, qint64 length) override
+    {
+        ++starts;
+        readable = (::fcntl(descriptor, F_GETFL) & O_ACCMODE) == O_RDWR;
+        announced = length;
+    }
+    void bodyWritten(const QByteArray& block) override
+    {
+        if (holdEvery_ > 0 && ++blocks_ % holdEvery_ == 0)
+            held.append({copied.size(), block});
+        copied.append(block.constData(), block.size()); // a deep copy
+    }
+    void transferEnded(bool complete) override { ends.append(complete); }
+
+    int starts = 0;
+    bool readable = false;
+    qint64 announced = -2;
+    QByteArray copied;
+    QList<std::pair<qsizetype, QByteArray>> held;
+    QList<bool> ends;
+
+private:
+    const int holdEvery_;
+    int blocks_ = 0;
+};
+
+// A tap sees the body exactly as the file holds it, whether it lets go of each block at once or
+// keeps some for good: a block is written to again only once the tap let go of it. A reply that
+// is no body for the file tells the tap only that the transfer ended.
+TEST_F(HttpFileTransferTest, ATapSeesTheBodyAsTheFileHoldsIt)
+{
+    const struct {
+        const char* name;
+        const char* path;
+        int holdEvery;
+        const QByteArray* body; // nullptr: a failure status
+    } cases[] = {
+        {"released at once", "/long", 0, &longFile_},
+        {"every block held", "/long", 1, &longFile_},
+        {"every third block held", "/long", 3, &longFile_},
+        {"a short body", "/file", 1, &file_},
+        {"a failure status", "/missing", 1, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(destination());
+        auto tap = std::make_shared<RecordingTap>(c.holdEvery);
+        const HttpResponse response = waitForTask(http_.download(QNetworkRequest(url(QString::fromLatin1(c.path))), destination(),
+            {}, {}, Http::kDefaultTimeoutMs, -1, tap));
+        EXPECT_EQ(tap->ends, QList<bool>{c.body != nullptr});
+        if (!c.body) {
+            EXPECT_EQ(response.status, 404);
+            EXPECT_EQ(tap->starts, 0);
+            EXPECT_TRUE(tap->copied.isEmpty());
+            continue;
+        }
+        EXPECT_EQ(tap->starts, 1);
+        EXPECT_TRUE(tap->readable);
+        EXPECT_EQ(tap->announced, c.body->size());
+        EXPECT_EQ(tap->copied, *c.body);
+        EXPECT_EQ(readFile(destination()), *c.body);
+        for (const auto& [offset, block] : tap->held)
+            EXPECT_EQ(block, c.body->mid(offset, block.size())) << "the block at " << offset << " was written over";
+    }
+}
+
 // A call whose Http goes away while its reply is awaited ends as cancelled there and then, so
 // nothing it holds (its request, the TLS trust the request carries) outlives the Http, even
 // when no event loop turns again.
@@ -375,7 +455,7 @@ void checkEndedBeforeOpenSslCleanUp()
     auto promise = std::make_shared<QPromise<HttpResponse>>();
     runningAtExit = new QFuture<HttpResponse>(promise->future());
     promise->start();
-    HttpFileTransfer::Order order{QNetworkRequest(url), "GET", path, TestHttpsServer::certificateFile(), {}, 0, -1};
+    HttpFileTransfer::Order order{QNetworkRequest(url), "GET", path, TestHttpsServer::certificateFile(), {}, 0, -1, {}};
     worker->start(HttpFileTransfer::download(order, std::make_shared<HttpFileTransfer::Progress>(), promise));
     while (!answering)
         QTest::qWait(10);
