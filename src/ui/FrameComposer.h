@@ -19,8 +19,4 @@ public:
     static bool drawOver(QPainter& painter, const QRectF& target, const QImage& picture, const QImage& overlay);
     // `picture` at `target` under `veil` (drawn with its alpha).
     static bool drawVeiled(QPainter& painter, const QRectF& target, const QImage& picture, const QColor& veil);
-
-    // One pixel of either: `cover` (premultiplied) laid over the opaque `pixel`, rounded as the
-    // raster painter's own blend rounds, so both roads paint the same picture.
-    static unsigned int over(unsigned int pixel, unsigned int cover);
 };
