@@ -136,11 +136,16 @@ QSize LoopingVideo::frameSize() const
     return host_ ? host_->size() : QSize();
 }
 
+QImage LoopingVideo::frame() const
+{
+    return ready_ && player_ ? player_->currentFrame() : QImage();
+}
+
 bool LoopingVideo::paint(QPainter& painter, const QRectF& target) const
 {
-    if (!ready_ || !player_ || target.isEmpty())
+    if (target.isEmpty())
         return false;
-    const QImage frame = player_->currentFrame();
+    const QImage frame = this->frame();
     if (frame.isNull())
         return false;
     // The player draws at the host's size already; only right after a resize does a frame of the

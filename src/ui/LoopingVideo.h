@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QSize>
@@ -46,6 +47,10 @@ public:
 
     // True from the first frame of the current address on.
     bool isReady() const { return ready_; }
+
+    // The current frame, at the size the owner asked for (but for a moment after a resize); null
+    // before the first frame. A shallow image over the player's pixels: paint it, do not keep it.
+    QImage frame() const;
 
     // Fills `target` with the current frame, scaled to fill and cropped; false, painting
     // nothing, before the first frame.

@@ -5,6 +5,7 @@
 #include "ui/BrowseContext.h"
 #include "ui/CachedAsyncImage.h"
 #include "ui/ElidedText.h"
+#include "ui/FrameComposer.h"
 #include "ui/LabelButton.h"
 #include "ui/LikeButton.h"
 #include "ui/LoopingVideo.h"
@@ -73,10 +74,17 @@ void HeroSlideView::setWallpaper(const WallpaperModel& wallpaper)
 {
     wallpaper_ = wallpaper;
     text_.invalidate();
+    coverStale_ = true;
     poster_->setUrl(wallpaper_.posterUrl.value_or(QUrl()));
     likeButton_->setWallpaper(wallpaper_);
     resizeEvent(nullptr);
     update();
+}
+
+void HeroSlideView::setShade(const QImage* shade)
+{
+    shade_ = shade;
+    coverStale_ = true;
 }
 
 bool HeroSlideView::hasPoster() const { return poster_->hasImage(); }
@@ -147,6 +155,10 @@ void HeroSlideView::freeze()
         return;
     QPainter painter(&still_);
     paintSlide(painter, QPointF());
+    painter.end();
+    // The still holds it now; the slide makes it anew when it plays again.
+    cover_ = QImage();
+    coverStale_ = true;
 }
 
 void HeroSlideView::updatePlayback()
@@ -238,6 +250,7 @@ void HeroSlideView::resizeEvent(QResizeEvent*)
     if (video_)
         video_->setFrameSize(size());
     layout_ = textLayout();
+    coverStale_ = true;
     if (frozen_)
         freeze();
     const TextLayout& layout = layout_;
@@ -262,20 +275,32 @@ void HeroSlideView::setPull(double pull)
 void HeroSlideView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    // The shade stays with the carousel while a slide at rest moves under it (a pull, a
-    // resize); a frozen slide carries the shade of its resting place along.
-    if (frozen_)
-        painter.drawImage(QPointF(), still_);
-    else
-        paintSlide(painter, QPointF(-x(), 0));
     // A slide that is not the current one fades towards the page.
-    if (dim_.value() < 1)
-        painter.fillRect(rect(), Theme::withOpacity(Theme::appBackgroundColor(), 1 - dim_.value()));
+    const bool dimmed = dim_.value() < 1;
+    const QColor veil = Theme::withOpacity(Theme::appBackgroundColor(), 1 - dim_.value());
+    // The shade stays with the carousel while a slide at rest moves under it (a pull, a
+    // resize); a frozen slide carries the shade of its resting place along, and goes to the
+    // screen with its veil in one pass.
+    if (frozen_) {
+        if (dimmed && FrameComposer::drawVeiled(painter, rect(), still_, veil))
+            return;
+        painter.drawImage(QPointF(), still_);
+    } else {
+        paintSlide(painter, QPointF(-x(), 0));
+    }
+    if (dimmed)
+        painter.fillRect(rect(), veil);
 }
 
 void HeroSlideView::paintSlide(QPainter& painter, const QPointF& shadeAt)
 {
     const QRectF area = rect();
+    const QImage& over = cover(shadeAt);
+    // At rest a frame and what covers it go to the screen in one pass.
+    if (pull_ == 0 && video_ && FrameComposer::drawOver(painter, area, video_->frame(), over)) {
+        ++framesPainted_;
+        return;
+    }
     // The poster until the current player has a frame; stretched, either still covers the slide.
     painter.setTransform(OverscrollStretch::stretchTransform(area, pull_));
     if (video_ && video_->paint(painter, area))
@@ -283,11 +308,33 @@ void HeroSlideView::paintSlide(QPainter& painter, const QPointF& shadeAt)
     else if (!poster_->paint(painter, area))
         painter.fillRect(area, Theme::appBackgroundColor());
     painter.resetTransform();
-    if (shade_ && !shade_->isNull())
-        painter.drawImage(shadeAt, *shade_);
-    // The text is kept between repaints. Glyphs may reach a little past their boxes.
-    const QRectF text = layout_.featured.united(layout_.title).united(layout_.facts).adjusted(-4, -4, 4, 4);
-    text_.paint(painter, *this, {}, [this](QPainter& cached) { paintText(cached); }, text);
+    painter.drawImage(QPointF(), over);
+}
+
+const QImage& HeroSlideView::cover(const QPointF& shadeAt)
+{
+    const qreal ratio = devicePixelRatioF();
+    const qint64 shadeKey = shade_ ? shade_->cacheKey() : 0;
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (!coverStale_ && cover_.size() == pixels && cover_.devicePixelRatio() == ratio && coverShadeAt_ == shadeAt
+        && coverShadeKey_ == shadeKey)
+        return cover_;
+    if (cover_.size() != pixels || !cover_.isDetached())
+        cover_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    cover_.setDevicePixelRatio(ratio);
+    cover_.fill(Qt::transparent);
+    if (!cover_.isNull()) {
+        QPainter painter(&cover_);
+        if (shade_ && !shade_->isNull())
+            painter.drawImage(shadeAt, *shade_);
+        // The text is kept between covers. Glyphs may reach a little past their boxes.
+        const QRectF text = layout_.featured.united(layout_.title).united(layout_.facts).adjusted(-4, -4, 4, 4);
+        text_.paint(painter, *this, {}, [this](QPainter& cached) { paintText(cached); }, text);
+    }
+    coverShadeAt_ = shadeAt;
+    coverShadeKey_ = shadeKey;
+    coverStale_ = false;
+    return cover_;
 }
 
 void HeroSlideView::paintText(QPainter& painter) const

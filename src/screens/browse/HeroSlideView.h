@@ -45,7 +45,7 @@ public:
     void setFrozen(bool frozen);
     bool isFrozen() const { return frozen_; }
     // The carousel's shade, painted over the picture where this slide lies in the carousel.
-    void setShade(const QImage* shade) { shade_ = shade; }
+    void setShade(const QImage* shade);
     // The page's pull-down past its top: the picture grows from its top edge, the text stays.
     void setPull(double pull);
     double pull() const { return pull_; }
@@ -83,6 +83,9 @@ private:
     void paintText(QPainter& painter) const;
     // Picture, shade and text, with the shade laid as when the slide is at rest.
     void paintSlide(QPainter& painter, const QPointF& shadeAt);
+    // The shade with the text over it, as one premultiplied picture of the slide's size: what
+    // covers every frame, kept until the slide's size, text, shade or place under it changes.
+    const QImage& cover(const QPointF& shadeAt);
     void freeze();
     void makeVideo();
     void updatePlayback();
@@ -104,6 +107,11 @@ private:
     // Laid out with the size and the wallpaper, not for every frame.
     TextLayout layout_;
     PaintCache text_;
+    QImage cover_;
+    // What cover_ was made of.
+    QPointF coverShadeAt_;
+    qint64 coverShadeKey_ = 0;
+    bool coverStale_ = true;
     // What a frozen slide paints.
     QImage still_;
     std::optional<QUrl> localCopy_;
