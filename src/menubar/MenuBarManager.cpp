@@ -456,7 +456,7 @@ void MenuBarManager::startReapply(qint64 key, const QUrl& masterUrl)
 void MenuBarManager::startRun(std::function<QCoro::Task<>(MenuPipelineRun)> body)
 {
     // The ticket is taken at the click, so the order of the clicks decides which run is newest.
-    const MenuPipelineRun run(this, &NotificationManager::shared(), ++lastTicket_, HomeScreenWallpaperEngine::shared().claim());
+    const MenuPipelineRun run(this, &NotificationManager::shared(), ++lastTicket_, HomeScreenWallpaperEngine::shared().claim(), runsToast_);
     ++activeRuns_;
     launch([self = QPointer<MenuBarManager>(this), run, body = std::move(body)] {
         return trackRun(self, body(run), [self] { self->finishRun(); });

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class MenuPipelineRun;
@@ -122,5 +123,7 @@ private:
     TrayWindowControl windows_;
     bool isWallpaperRunning_ = false;
     quint64 lastTicket_ = 0;
+    // The in-app toast the runs opened last.
+    std::shared_ptr<quint64> runsToast_ = std::make_shared<quint64>(0);
     int activeRuns_ = 0;
 };

@@ -15,9 +15,9 @@
 #include <typeinfo>
 
 MenuPipelineRun::MenuPipelineRun(QPointer<MenuBarManager> manager, QPointer<NotificationManager> toast, quint64 ticket,
-                                 DesktopClaim claim)
+                                 DesktopClaim claim, std::shared_ptr<quint64> shownToast)
     : manager_(std::move(manager)), toast_(std::move(toast)), ticket_(ticket), claim_(std::move(claim)),
-      shownToast_(std::make_shared<quint64>(0))
+      shownToast_(std::move(shownToast))
 {
 }
 
@@ -50,13 +50,17 @@ bool MenuPipelineRun::tellStillPictureOnly() const
 
 void MenuPipelineRun::logOvertaken(qint64 key) const
 {
+    // Replaced by a choice made elsewhere, the run tells no end: its toast, shown over by that
+    // choice's, stays away. A newer run's toast is that run's.
+    if (!isOvertaken() && toast_ && *shownToast_ != 0)
+        toast_->leaveTurns(*shownToast_);
     logLine(QStringLiteral("ℹ️"), QStringLiteral("MenuBarManager"),
         QStringLiteral("Wallpaper ") + QString::number(key) + QStringLiteral(" not applied - a newer choice replaced it"));
 }
 
 NotificationManager* MenuPipelineRun::liveToast() const
 {
-    if (isOvertaken() || !toast_ || *shownToast_ == 0 || !toast_->isShowing(*shownToast_))
+    if (isOvertaken() || !toast_ || *shownToast_ == 0 || !(toast_->isShowing(*shownToast_) || toast_->isWaiting(*shownToast_)))
         return nullptr;
     return toast_.data();
 }
@@ -66,6 +70,9 @@ void MenuPipelineRun::openToast(const QString& message, double progress) const
     NotificationManager* toast = isOvertaken() ? nullptr : toast_.data();
     if (!toast)
         return;
+    // An earlier run's toast, shown over meanwhile, is not to come back: this run's replaces it.
+    if (*shownToast_ != 0)
+        toast->leaveTurns(*shownToast_);
     toast->setTitle(QString());
     toast->setMessage(message);
     toast->setThumbnailImage(QImage());
@@ -73,6 +80,8 @@ void MenuPipelineRun::openToast(const QString& message, double progress) const
     toast->setShowProgress(true);
     // show() presents on a later turn by itself; called now, later hides belong to this toast.
     *shownToast_ = toast->show();
+    // A long download may be shown over: its end still gets on screen.
+    toast->takeTurns(*shownToast_);
 }
 
 void MenuPipelineRun::updateMessage(const QString& message) const

@@ -15,12 +15,15 @@ class NotificationManager;
 // runs, its claim on every display and the in-app toast it reports in. Runs may overlap; the
 // newest run started owns the toast, and the newest choice of each display (from the tray or any
 // other surface) owns that display, so a slow download for an earlier choice never replaces a
-// later one; nor does the run write into a toast that someone else showed after its own. A value
-// copied into the run's task.
+// later one; nor does the run write into a toast that someone else showed after its own. Shown
+// over by another toast (an import, an upload), the run's toast waits and comes back with its
+// end, unless a newer choice replaced the run by then. A value copied into the run's task.
 // GUI thread.
 class MenuPipelineRun {
 public:
-    MenuPipelineRun(QPointer<MenuBarManager> manager, QPointer<NotificationManager> toast, quint64 ticket, DesktopClaim claim);
+    // `shownToast`: the toast the manager's runs opened last, shared by all of them.
+    MenuPipelineRun(QPointer<MenuBarManager> manager, QPointer<NotificationManager> toast, quint64 ticket, DesktopClaim claim,
+                    std::shared_ptr<quint64> shownToast);
 
     MenuBarManager* manager() const { return manager_; }
     quint64 ticket() const { return ticket_; }
@@ -32,7 +35,7 @@ public:
     // No display was chosen for since the run began: the still picture and the lock screen,
     // shared by every display, are still the run's to set.
     bool ownsEveryDisplay() const;
-    // Logs that the run ends early because a newer one began.
+    // Logs that the run ends early because a newer choice replaced it; its toast does not come back.
     void logOvertaken(qint64 key) const;
 
     // A fresh toast: no title, no picture, a progress bar at `progress`.
@@ -59,6 +62,6 @@ private:
     QPointer<NotificationManager> toast_;
     quint64 ticket_;
     DesktopClaim claim_;
-    // The toast this run opened last (shared by the copies of the run); 0 before it opened one.
+    // The toast the runs opened last; 0 before one opened one. Only the newest run writes in it.
     std::shared_ptr<quint64> shownToast_;
 };

@@ -2,6 +2,8 @@
 
 #include "platform/DesktopVideoWindow.h"
 
+#include "support/Eventually.h"
+
 namespace {
 
 using samplecatalogue::Fault;
@@ -140,6 +142,49 @@ TEST_F(MenuApplyPipelineTest, TheLaterOfTwoQuickChoicesWins)
     EXPECT_EQ(shownKey(), kCatalogueKey);
     EXPECT_EQ(recents_.recentsOrder().first(), kCatalogueKey);
     EXPECT_TRUE(log_.contains(QStringLiteral("Wallpaper ") + QString::number(kOtherCatalogueKey) + QStringLiteral(" not applied - a newer choice replaced it")));
+}
+
+// Shown over by another toast (an import) while its download runs, the tray's apply comes back
+// to tell its end once that toast hides; one that a choice made elsewhere replaced never does.
+TEST_F(MenuApplyPipelineTest, AToastShownOverComesBackWithItsEndUnlessAChoiceElsewhereReplacedIt)
+{
+    const struct {
+        const char* name;
+        bool choiceElsewhere;
+        QStringList hidden;
+    } cases[] = {
+        {"ends while shown over", false, {QStringLiteral("Copying clip.mp4…"), QStringLiteral("Wallpaper applied")}},
+        {"replaced by a choice elsewhere", true, {QStringLiteral("Copying clip.mp4…")}},
+    };
+    catalogue_.server().setFault(masterPath(kOtherCatalogueKey), Fault{.delayMs = 800});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Downloaded again each time, so the run is under way when the other choice is made.
+        QFile::remove(WallpaperDownloadService::folderPath() + u'/' + WallpaperDownloadService::fileName(kOtherCatalogueKey));
+        QStringList hidden;
+        QObject guard;
+        QObject::connect(&toast_, &NotificationManager::isPresentedChanged, &guard, [&] {
+            if (!toast_.isPresented())
+                hidden.append(toast_.message());
+        });
+        choose(record(kOtherCatalogueKey, QStringLiteral("Harbour at Dusk")));
+        ASSERT_EVENTUALLY(toast_.isPresented(), kWaitMs);
+        const NotificationManager::Ticket import = toast_.show(QStringLiteral("Adding Video"), QStringLiteral("Copying clip.mp4…"), QImage(), 0.25, true);
+        toast_.takeTurns(import);
+        if (c.choiceElsewhere)
+            engine_.start(QUrl::fromLocalFile(clipPath()), 99);
+        waitForRuns();
+        EXPECT_EQ(toast_.message(), QStringLiteral("Copying clip.mp4…")) << "the import keeps the panel";
+
+        toast_.hide(import, 0);
+        for (int round = 0; round < 8; ++round) {
+            settle();
+            delays_.runScheduled();
+        }
+        EXPECT_EQ(hidden, c.hidden);
+        EXPECT_FALSE(toast_.isPresented());
+        engine_.stopAll();
+    }
 }
 
 TEST_F(MenuApplyPipelineTest, WithTheLockScreenOnTheVideoIsInstalledThere)
