@@ -61,10 +61,13 @@ QCoro::Task<> loadRecentPicture(QPointer<QAction> item, QUrl url)
     } catch (const std::exception& error) {
         failure = describeError(error);
     }
-    if (picture.isNull())
-        logLine(QStringLiteral("⚠️"), QStringLiteral("MenuBarManager"), QStringLiteral("Recent wallpaper picture not read from ") + url.toString() + QStringLiteral(": ") + failure);
-    if (!item || picture.isNull())
+    // A menu rebuilt or gone meanwhile wants no picture, and its failure is no news.
+    if (!item)
         co_return;
+    if (picture.isNull()) {
+        logLine(QStringLiteral("⚠️"), QStringLiteral("MenuBarManager"), QStringLiteral("Recent wallpaper picture not read from ") + url.toString() + QStringLiteral(": ") + failure);
+        co_return;
+    }
     item->setIcon(QPixmap::fromImage(picture.scaled(kRecentPictureSize * 2, kRecentPictureSize * 2,
         Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation)));
 }

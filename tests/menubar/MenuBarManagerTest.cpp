@@ -94,6 +94,23 @@ TEST_F(MenuBarManagerTest, ARecentsPictureWithoutEndIsDroppedAndTheItemStays)
     EXPECT_TRUE(item->icon().isNull());
 }
 
+// A recents picture that does not come says why while its item is in the menu. (One whose
+// menu is gone says nothing: a load outliving its test once wrote into the next test's log.)
+TEST_F(MenuBarManagerTest, ARecentsPictureThatFailsSaysWhy)
+{
+    const QString picture = assetUrl(kCatalogueKey, QStringLiteral("thumbnail.webp"));
+    catalogue_.server().setFault(picture.mid(catalogue_.server().baseUrl().size()), samplecatalogue::Fault{.status = 404});
+    recents_.addWallpaper(record(kCatalogueKey));
+    settle();
+    EXPECT_TRUE(waitUntil([&] {
+        return log_.contains(QStringLiteral("⚠️ [MenuBarManager] Recent wallpaper picture not read from ") + picture
+                             + QStringLiteral(": not a picture (status 404)"));
+    })) << log_.lines().join(u'\n').toStdString();
+    QAction* item = recentItem(QStringLiteral("Misty Pine Valley"));
+    ASSERT_TRUE(item);
+    EXPECT_TRUE(item->icon().isNull());
+}
+
 TEST_F(MenuBarManagerTest, PlaylistsShowSizeIntervalAndWhichOneRotates)
 {
     const WallpaperPlaylist calm = playlists_.createPlaylist(QStringLiteral("Calm"), 1800);
