@@ -72,6 +72,9 @@ bool HttpDownloadFile::write(const char* data, qint64 size)
 
 bool HttpDownloadFile::commit()
 {
+    // A disk that filled up or failed behind the writes says so here, before the old file goes.
+    if (::fdatasync(fd_) != 0)
+        return fail();
     if (named_.isEmpty()) {
         // linkat cannot replace a file: the unnamed file gets a name of its own first.
         const QString name = stagingName();
