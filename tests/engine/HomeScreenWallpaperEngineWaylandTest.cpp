@@ -121,18 +121,25 @@ bool waitForScreens(const QtScreens& screens, int count)
     return QTest::qWaitFor([&] { return screens.screens().size() == count; }, kWaitMs);
 }
 
+// What an engine case stands on: the two outputs, the clips drawn, the records in memory.
+struct Stage {
+    QtScreens screens;
+    Clips clips;
+    UserDefaults defaults{QStringLiteral("engine-wayland-test"), UserDefaults::Storage::InMemory};
+
+    bool ready() { return waitForScreens(screens, 2) && clips.make(); }
+};
+
 void checkApplyToAllThenOne()
 {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("wayland"));
     WaylandConnection* connection = WaylandConnection::shared();
     ASSERT_TRUE(connection && connection->canShowBackgrounds());
-    QtScreens screens;
-    ASSERT_TRUE(waitForScreens(screens, 2));
-    Clips clips;
-    ASSERT_TRUE(clips.make());
+    Stage stage;
+    ASSERT_TRUE(stage.ready());
+    auto& [screens, clips, defaults] = stage;
     ASSERT_GT(meanChannelDifference(clips.redThenBlue[0], clips.redThenBlue[1]), 40.0);
 
-    UserDefaults defaults(QStringLiteral("engine-wayland-test"), UserDefaults::Storage::InMemory);
     HomeScreenWallpaperEngine engine(screens, defaults);
     engine.start(QUrl::fromLocalFile(clips.twoColours), 42);
     ASSERT_EQ(engine.entries().size(), 2u);
@@ -162,11 +169,9 @@ bool isPlaying(const HomeScreenWallpaperEngine& engine, const QString& output)
 // its place; when it goes, the video plays again.
 void checkFullScreenWindowCovers()
 {
-    QtScreens screens;
-    ASSERT_TRUE(waitForScreens(screens, 2));
-    Clips clips;
-    ASSERT_TRUE(clips.make());
-    UserDefaults defaults(QStringLiteral("engine-wayland-test"), UserDefaults::Storage::InMemory);
+    Stage stage;
+    ASSERT_TRUE(stage.ready());
+    auto& [screens, clips, defaults] = stage;
     HomeScreenWallpaperEngine engine(screens, defaults);
     engine.start(QUrl::fromLocalFile(clips.twoColours), 42);
     ASSERT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")) && isPlaying(engine, QStringLiteral("HEADLESS-2")); }, kWaitMs));
@@ -201,11 +206,9 @@ TEST(HomeScreenWallpaperEngineWaylandTest, AFullScreenWindowCoversItsOutputOnly)
 // records) puts every output's own wallpaper back.
 void checkOutputsComeAndRelaunchRestores()
 {
-    QtScreens screens;
-    ASSERT_TRUE(waitForScreens(screens, 2));
-    Clips clips;
-    ASSERT_TRUE(clips.make());
-    UserDefaults defaults(QStringLiteral("engine-wayland-test"), UserDefaults::Storage::InMemory);
+    Stage stage;
+    ASSERT_TRUE(stage.ready());
+    auto& [screens, clips, defaults] = stage;
     {
         HomeScreenWallpaperEngine engine(screens, defaults);
         MonitorChangeService monitors(screens, engine);
