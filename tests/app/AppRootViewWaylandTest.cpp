@@ -1,3 +1,5 @@
+#include "LogoPixels.h"
+
 #include "app/AppRootView.h"
 #include "screens/detail/FullScreenView.h"
 #include "support/HeadlessSway.h"
@@ -21,18 +23,6 @@ namespace {
 constexpr int kWaitMs = 60'000;
 constexpr char kChildVariable[] = "QUORVELLE_ROOT_WAYLAND_CHILD";
 const QString kOutput = QStringLiteral("HEADLESS-1");
-
-// The logo's violet in the header row's top-left corner, the window filling the output.
-int logoPixels(const QImage& screen)
-{
-    int violet = 0;
-    for (int y = 10; y < 42; ++y)
-        for (int x = 52; x < 84; ++x) {
-            const QColor pixel = screen.pixelColor(x, y);
-            violet += pixel.blue() > 150 && pixel.red() > 70 && pixel.green() < 130 ? 1 : 0;
-        }
-    return violet;
-}
 
 // How many distinct colours a coarse sampling of the picture holds: a page that drew nothing
 // (or only its background) has a handful.

@@ -1,3 +1,4 @@
+#include "LogoPixels.h"
 #include "ProgramFixture.h"
 
 #include "app/ShellDefaults.h"
@@ -31,17 +32,6 @@ protected:
         xdotool.setProcessEnvironment(display.environment());
         xdotool.start(QStringLiteral("xdotool"), arguments);
         EXPECT_TRUE(xdotool.waitForFinished(10'000) && xdotool.exitCode() == 0) << arguments.join(u' ').toStdString();
-    }
-    // The logo's violet in the header row's top-left corner.
-    static int logoPixels(const QImage& screen)
-    {
-        int violet = 0;
-        for (int y = 10; y < 42; ++y)
-            for (int x = 52; x < 84; ++x) {
-                const QColor pixel = screen.pixelColor(x, y);
-                violet += pixel.blue() > 150 && pixel.red() > 70 && pixel.green() < 130 ? 1 : 0;
-            }
-        return violet;
     }
 };
 
