@@ -43,6 +43,9 @@ LaunchReapply::~LaunchReapply() { stop_.request_stop(); }
 QCoro::Task<> LaunchReapply::run(bool isLoginLaunch)
 {
     const std::stop_token stop = stop_.get_token();
+    // Queued: the playlist service restores an active playlist from the same read first.
+    connect(&WallpaperPersistenceService::shared(), &WallpaperPersistenceService::readLate, this,
+        [this, isLoginLaunch] { fireAndForget(applyLateState(isLoginLaunch), kType); }, Qt::QueuedConnection);
     co_await autoApplySavedState(isLoginLaunch);
     if (stop.stop_requested() || gaveWay_)
         co_return;
@@ -65,6 +68,18 @@ void LaunchReapply::watchFirstPlaylistApply()
         noteFailure(playlistNotShown());
         fireAndForget(recoverFromFailure(), kType);
     });
+}
+
+QCoro::Task<> LaunchReapply::applyLateState(bool isLoginLaunch)
+{
+    const std::stop_token stop = stop_.get_token();
+    if (!goesOn(stop) || isShowing())
+        co_return;
+    logLine(QStringLiteral("🔄"), kType, QStringLiteral("The settings file was read after the launch; putting its saved wallpaper back"));
+    co_await applySavedState(isLoginLaunch);
+    if (stop.stop_requested() || gaveWay_)
+        co_return;
+    co_await recoverFromFailure();
 }
 
 QCoro::Task<> LaunchReapply::autoApplySavedState(bool isLoginLaunch)

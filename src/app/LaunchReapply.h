@@ -52,6 +52,8 @@ public:
 
     // The whole launch's work: the saved state, then the recovery from a failure. On an
     // ordinary launch with an active playlist, the playlist service's first apply is watched.
+    // A settings file that cannot be read at launch holds no saved state yet: once it is read,
+    // its state is put back, unless a display was chosen for meanwhile.
     QCoro::Task<> run(bool isLoginLaunch);
     QCoro::Task<> autoApplySavedState(bool isLoginLaunch);
     // When the launch ended with nothing showing because something failed: tells the user why,
@@ -106,6 +108,8 @@ private:
     // The first apply the playlist service ends on its own: when nothing shows after it, the
     // recovery starts.
     void watchFirstPlaylistApply();
+    // The saved state once the settings file was read after the launch's own pass.
+    QCoro::Task<> applyLateState(bool isLoginLaunch);
 
     const Delays delays_;
     NetworkReturn* const network_;

@@ -45,6 +45,7 @@ WallpaperPersistenceService::WallpaperPersistenceService(QObject* parent)
 WallpaperPersistenceService::WallpaperPersistenceService(UserDefaults& defaults, QObject* parent)
     : QObject(parent), defaults_(defaults)
 {
+    connect(&defaults_, &UserDefaults::fileRead, this, &WallpaperPersistenceService::readLate);
 }
 
 WallpaperPersistenceService& WallpaperPersistenceService::shared()

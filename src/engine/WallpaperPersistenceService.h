@@ -61,6 +61,11 @@ public:
     // Forgets every display's record, an unreadable document included.
     void clearAllPerMonitorWallpapers();
 
+Q_SIGNALS:
+    // The settings file, unreadable at launch, was read at last: the saved wallpapers read now
+    // are the stored ones (with this session's changes on top).
+    void readLate();
+
 private:
     // The stored document; nothing (and a log line) when it cannot be read as a JSON object.
     std::optional<QJsonObject> perMonitorDocument() const;

@@ -18,6 +18,7 @@
 #include "support/FakeDesktopNotifications.h"
 #include "support/FakeDesktopPicture.h"
 #include "support/SampleCatalogueFixture.h"
+#include "support/SettingsReadFault.h"
 #include "support/TaskWait.h"
 
 #include <QSignalSpy>
@@ -101,6 +102,47 @@ TEST_F(LaunchReapplyTest, PutsThePerDisplayWallpapersBack)
     EXPECT_EQ(engine.currentWallpaperKey(), kKey);
     EXPECT_EQ(runningSignals, 1);
     EXPECT_EQ(lines(), (QStringList{"🎬 AUTO-APPLYING PER-MONITOR WALLPAPERS (priority #1)", "✅ Applied per-monitor wallpapers"}));
+}
+
+// The settings file could not be read at launch: once it reads, its saved wallpaper comes back,
+// unless a wallpaper was started meanwhile.
+TEST_F(LaunchReapplyTest, TheSavedWallpaperOfASettingsFileReadLateComesBack)
+{
+    struct Case {
+        const char* name;
+        bool chosenMeanwhile;
+        qint64 shown;
+    };
+    const Case cases[] = {
+        {"nothing chosen meanwhile", false, kKey},
+        {"a wallpaper started meanwhile", true, 7},
+    };
+    const QUrl video = cacheMasterVideo(kKey);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        engine.stopAll();
+        {
+            UserDefaults stored;
+            WallpaperPersistenceService(stored).saveWallpaper(kKey, video);
+        }
+        SettingsReadFault fault(EMFILE);
+        UserDefaults late;
+        WallpaperPersistenceService latePersistence(late);
+        Shared<WallpaperPersistenceService>::Override persistenceOverride(latePersistence);
+        LaunchReapply relaunched{Delays::real(), network};
+        QCoro::waitFor(relaunched.run(false));
+        EXPECT_FALSE(engine.currentWallpaperKey());
+        if (c.chosenMeanwhile)
+            engine.start(clip(), 7);
+
+        log.clear();
+
+        fault.pass();
+        const QString outcome = c.chosenMeanwhile ? QStringLiteral("Stopped putting the saved wallpaper back")
+                                                  : QStringLiteral("Auto-applied wallpaper to home screen");
+        ASSERT_EVENTUALLY(!log.lines().filter(outcome).isEmpty(), 4 * UserDefaults::kFirstRereadMs + 30'000);
+        EXPECT_EQ(engine.currentWallpaperKey(), c.shown);
+    }
 }
 
 TEST_F(LaunchReapplyTest, ALoginLaunchCountsItsAttempts)
