@@ -7,9 +7,9 @@
 #include "foundation/JsonReader.h"
 #include "foundation/JsonSalvage.h"
 #include "foundation/Log.h"
+#include "signalry/AtomicFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QSaveFile>
@@ -179,11 +179,18 @@ void ResponseCache::load()
 {
     if (filePath_.isEmpty())
         return;
-    QFile file(filePath_);
-    if (!file.open(QIODevice::ReadOnly))
-        return; // not written yet
-    const QByteArray bytes = file.readAll();
-    file.close();
+    using Outcome = signalry::AtomicFile::Contents::Outcome;
+    const signalry::AtomicFile::Contents contents = signalry::AtomicFile::read(filePath_, kMaximumFileBytes);
+    if (contents.outcome == Outcome::TooLarge) {
+        logLine(QStringLiteral("⚠️"), QStringLiteral("APIService"),
+            QStringLiteral("Response cache %1 is too large (%2)").arg(filePath_, contents.error));
+        keepAside(0);
+        return;
+    }
+    // Not written yet, or not readable now: the cache starts empty.
+    if (contents.outcome != Outcome::Read)
+        return;
+    const QByteArray& bytes = contents.data;
     QJsonObject content;
     bool damaged = false;
     try {

@@ -20,11 +20,13 @@ class QUrl;
 // rewritten whole, atomically, after changes: on a worker of the shared thread pool, one write
 // at a time, so changes that come while a write is queued or running make one write after it.
 // A file that cannot be read whole is moved aside ("api_cache.json.damaged-<time>") and the
-// entries that still decode are kept. Lookups share a reader lock, changes take it exclusively.
+// entries that still decode are kept; one that fails to read for a passing reason is left alone. Lookups share a reader lock, changes take it exclusively.
 // Owned by APIService; used from the GUI thread.
 class ResponseCache {
 public:
     static constexpr qint64 kLifetimeMs = 3'600'000;
+    // An hour of replies takes a few MB; a larger file is moved aside unread.
+    static constexpr qint64 kMaximumFileBytes = 256 << 20;
 
     // `filePath` empty: the cache lives in memory only. Loads the file, if any.
     ResponseCache(QString filePath, const Clock& clock);

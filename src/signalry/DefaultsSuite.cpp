@@ -11,7 +11,6 @@
 #include <QJsonObject>
 
 #include <atomic>
-#include <limits>
 #include <utility>
 
 namespace signalry {
@@ -152,7 +151,7 @@ bool DefaultsSuite::load()
                 QStringLiteral("Analytics defaults file %1, %2").arg(why, AtomicFile::whereMovedAside(filePath_, aside)));
         FileNotices::shared().tell(filePath_, aside.isEmpty() ? filePath_ : aside, !aside.isEmpty(), why);
     };
-    const AtomicFile::Contents contents = AtomicFile::read(filePath_, std::numeric_limits<qint64>::max());
+    const AtomicFile::Contents contents = AtomicFile::read(filePath_, kMaximumFileBytes);
     switch (contents.outcome) {
     case Outcome::Missing:
         return true;
@@ -162,8 +161,10 @@ bool DefaultsSuite::load()
         FileNotices::shared().tell(filePath_, filePath_, false, contents.error);
         return false;
     case Outcome::Refused:
-    case Outcome::TooLarge:
         moveAside(QStringLiteral("cannot be read (%1)").arg(contents.error));
+        return true;
+    case Outcome::TooLarge:
+        moveAside(QStringLiteral("is too large (%1)").arg(contents.error));
         return true;
     case Outcome::Read:
         break;

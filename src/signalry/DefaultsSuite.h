@@ -16,8 +16,8 @@ namespace signalry {
 // are read for every signal; every real change (a value set to what it already is is none) is
 // written to the file on a serial background writer, atomically, changes that come while a write
 // waits joining it. Any thread may use it. Data values are written as Base64 text. A file that
-// is damaged or whose mode refuses reading is moved aside (".damaged") at the start, never
-// written over. One that fails to read for a passing reason (too many open files, an I/O error,
+// is damaged, larger than kMaximumFileBytes or whose mode refuses reading is moved aside
+// (".damaged") at the start, never written over. One that fails to read for a passing reason (too many open files, an I/O error,
 // a directory in its place) stays where it is and is read again before each write, which waits
 // until it reads; what it holds then wins over what was set meanwhile. Either is told to
 // FileNotices.
@@ -28,6 +28,8 @@ public:
     // kLazyWriteSeconds, or when the suite is flushed or destroyed; a crash loses at most that.
     enum class Write { Promptly, Lazily };
     static constexpr double kLazyWriteSeconds = 300;
+    // The file holds a few kilobytes; a larger one is no suite of ours and is moved aside unread.
+    static constexpr qint64 kMaximumFileBytes = 16 << 20;
 
     DefaultsSuite(QString filePath, std::optional<LogHandler> logHandler);
     ~DefaultsSuite();

@@ -182,6 +182,24 @@ TEST_F(ResponseCacheTest, ADamagedFileIsKeptAsideOnceWithTheEntriesThatStillDeco
     }
 }
 
+// Far beyond what an hour of replies takes: moved aside without being read into memory.
+TEST_F(ResponseCacheTest, AFileTooLargeForACacheIsKeptAsideUnread)
+{
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{}");
+    ASSERT_TRUE(file.resize(ResponseCache::kMaximumFileBytes + 1)); // sparse: no disk space taken
+    file.close();
+    LogCapture log;
+    EXPECT_EQ(open()->size(), 0);
+    EXPECT_TRUE(log.contains(QStringLiteral("⚠️ [APIService] Response cache %1 is too large (%2 bytes)")
+                                 .arg(path())
+                                 .arg(ResponseCache::kMaximumFileBytes + 1)));
+    const QStringList aside = QDir(QFileInfo(path()).path()).entryList({QStringLiteral("api_cache.json.damaged-*")});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(QFileInfo(QFileInfo(path()).path() + u'/' + aside.first()).size(), ResponseCache::kMaximumFileBytes + 1);
+}
+
 // Every worker of the shared pool is held, so a write the store made itself would show.
 TEST_F(ResponseCacheTest, StoresLeaveTheWriteToAWorkerAndASeriesEndsInOneWholeFile)
 {

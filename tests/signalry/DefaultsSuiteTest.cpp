@@ -74,6 +74,9 @@ TEST_F(DefaultsSuiteTest, AFileThatDoesNotReadIsMovedAsideAndReplacedOnTheNextCh
         {"damaged", "{\"firstSessionDate\": \"2025", false, QStringLiteral("Analytics defaults file is damaged, moved aside to ")},
         {"unreadable", "{\"firstSessionDate\":\"2025-03-01\"}", true,
          QStringLiteral("Analytics defaults file cannot be read (Permission denied), moved aside to ")},
+        // Whole and well formed, but no suite grows that large: it is not read into memory.
+        {"too large", QByteArray("{\"firstSessionDate\":\"2025-03-01\"}").leftJustified(DefaultsSuite::kMaximumFileBytes + 1, ' '),
+         false, QStringLiteral("Analytics defaults file is too large (%1 bytes), moved aside to ").arg(DefaultsSuite::kMaximumFileBytes + 1)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
