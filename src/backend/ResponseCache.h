@@ -20,7 +20,8 @@ class QUrl;
 // rewritten whole, atomically, after changes: on a worker of the shared thread pool, one write
 // at a time, so changes that come while a write is queued or running make one write after it.
 // A file that cannot be read whole is moved aside ("api_cache.json.damaged-<time>") and the
-// entries that still decode are kept; one that fails to read for a passing reason is left alone. Lookups share a reader lock, changes take it exclusively.
+// entries that still decode are kept; one that fails to read for a passing reason is left alone.
+// Lookups share a reader lock, changes take it exclusively.
 // Owned by APIService; used from the GUI thread.
 class ResponseCache {
 public:

@@ -17,10 +17,10 @@ namespace signalry {
 // written to the file on a serial background writer, atomically, changes that come while a write
 // waits joining it. Any thread may use it. Data values are written as Base64 text. A file that
 // is damaged, larger than kMaximumFileBytes or whose mode refuses reading is moved aside
-// (".damaged") at the start, never written over. One that fails to read for a passing reason (too many open files, an I/O error,
-// a directory in its place) stays where it is and is read again before each write, which waits
-// until it reads; what it holds then wins over what was set meanwhile. Either is told to
-// FileNotices.
+// (".damaged") at the start, never written over. One that fails to read for a passing reason
+// (too many open files, an I/O error, a directory in its place) stays where it is and is read
+// again before each write, which waits until it reads; what it holds then wins over what was set
+// meanwhile. Either is told to FileNotices.
 class DefaultsSuite {
 public:
     // How soon a change reaches the file. A value that changes all the time (a running duration)
