@@ -212,6 +212,25 @@ TEST_F(MenuApplyPipelineTest, WithTheLockScreenOnTheVideoIsInstalledThere)
         "✅ Wallpaper " + key + " applied from menu"});
 }
 
+TEST_F(MenuApplyPipelineTest, AChoiceMadeWhileTheMovieIsConvertedKeepsTheLockScreen)
+{
+    setLockScreenFeature(true);
+    cachedRequest(kCatalogueKey);
+    static constexpr qint64 kChosenElsewhere = 99;
+    conversion_.setStepHook([this](const QString& step) {
+        if (step == QLatin1String("movie converted"))
+            engine_.start(QUrl::fromLocalFile(clipPath()), kChosenElsewhere);
+    });
+
+    choose(record(kCatalogueKey));
+    waitForRuns();
+
+    EXPECT_EQ(shownKey(), kChosenElsewhere);
+    EXPECT_FALSE(QFileInfo::exists(folders_.installedMoviePath()));
+    EXPECT_TRUE(conversion_.hasConvertedVideo(kCatalogueKey)) << "kept for the next apply of the key";
+    EXPECT_TRUE(log_.contains(QStringLiteral("Wallpaper ") + QString::number(kCatalogueKey) + QStringLiteral(" not applied - a newer choice replaced it")));
+}
+
 TEST_F(MenuApplyPipelineTest, AFailedLockScreenInstallLeavesTheDesktopApplied)
 {
     setLockScreenFeature(true);
