@@ -132,6 +132,12 @@ QCoro::Task<> MenuApplyPipeline::installLockScreen(Request request, QUrl file, M
             co_await conversion.convertToMOV(file, key);
             run.updateProgress(0.25);
             logLine(QStringLiteral("✅ Converted master.mp4 to ") + keyText + QStringLiteral(".mov (stored in Caches, ready for lock screen)"));
+            // A choice made while the movie was written owns the lock screen; its movie stays
+            // in Caches for the next apply of this key.
+            if (run.isOvertaken() || !run.ownsEveryDisplay()) {
+                run.logOvertaken(key);
+                co_return;
+            }
         }
         // An own wallpaper's image is its video: there is no picture to install.
         const bool withThumbnail = request.wallpaper.imageUrl && !request.isCustom;

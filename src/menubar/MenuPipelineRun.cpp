@@ -51,9 +51,12 @@ bool MenuPipelineRun::tellStillPictureOnly() const
 void MenuPipelineRun::logOvertaken(qint64 key) const
 {
     // Replaced by a choice made elsewhere, the run tells no end: its toast, shown over by that
-    // choice's, stays away. A newer run's toast is that run's.
-    if (!isOvertaken() && toast_ && *shownToast_ != 0)
+    // choice's, stays away, and one still on the panel (a removal shows no toast) goes now. A
+    // newer run's toast is that run's.
+    if (!isOvertaken() && toast_ && *shownToast_ != 0) {
         toast_->leaveTurns(*shownToast_);
+        hideToast(0);
+    }
     logLine(QStringLiteral("ℹ️"), QStringLiteral("MenuBarManager"),
         QStringLiteral("Wallpaper ") + QString::number(key) + QStringLiteral(" not applied - a newer choice replaced it"));
 }

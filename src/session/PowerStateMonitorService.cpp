@@ -83,7 +83,8 @@ void PowerStateMonitorService::evaluateAutoPause()
         if (!hasWallpaper || engine_.isPaused() || userChoseDuringCondition_)
             return;
         engine_.pause();
-        if (playlists_.activePlaylistId() && !playlists_.isPaused())
+        pausedRotation_ = playlists_.activePlaylistId() && !playlists_.isPaused();
+        if (pausedRotation_)
             playlists_.togglePause();
         setAutoPaused(true);
         return;
@@ -94,9 +95,11 @@ void PowerStateMonitorService::evaluateAutoPause()
     if (hasWallpaper) {
         if (engine_.isPaused())
             engine_.resume();
-        if (playlists_.activePlaylistId() && playlists_.isPaused())
+        // A rotation the user had paused before stays paused.
+        if (pausedRotation_ && playlists_.activePlaylistId() && playlists_.isPaused())
             playlists_.togglePause();
     }
+    pausedRotation_ = false;
     setAutoPaused(false);
 }
 
@@ -106,6 +109,7 @@ void PowerStateMonitorService::playbackChangedElsewhere()
         return;
     // Whatever the user chose now stands until the condition ends.
     userChoseDuringCondition_ = true;
+    pausedRotation_ = false;
     setAutoPaused(false);
 }
 

@@ -82,4 +82,6 @@ private:
     bool changingPlayback_ = false;
     // The user took over playback during the current low-power condition.
     bool userChoseDuringCondition_ = false;
+    // The playlist rotation was paused by this service's own pause, not before it.
+    bool pausedRotation_ = false;
 };

@@ -214,7 +214,8 @@ void WallpaperDeepLinkHandler::openGravelnook(const QString& id, quint64 link)
     mayOpen(link, QStringLiteral("gravelnook/") + id);
     gravelnook_.setPendingId(id);
     Q_EMIT mainWindowRequested();
-    logDone(QStringLiteral("Opened Gravelnook ") + id + QStringLiteral(" from link"));
+    // The id is decoded from the link: printed escaped like the link itself.
+    logDone(QStringLiteral("Opened Gravelnook ") + escaped(id) + QStringLiteral(" from link"));
 }
 
 void WallpaperDeepLinkHandler::answerOpen(qint64 key, quint64 link)

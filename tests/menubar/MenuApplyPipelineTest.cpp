@@ -21,6 +21,14 @@ protected:
         ASSERT_TRUE(item);
         item->trigger();
     }
+    // Runs the toast's queued changes and its timed hides, a few rounds deep.
+    void settleToast()
+    {
+        for (int round = 0; round < 8; ++round) {
+            settle();
+            delays_.runScheduled();
+        }
+    }
     QStringList progressAfter(const QString& message) const
     {
         const QStringList& events = toastEvents_.events();
@@ -177,14 +185,25 @@ TEST_F(MenuApplyPipelineTest, AToastShownOverComesBackWithItsEndUnlessAChoiceEls
         EXPECT_EQ(toast_.message(), QStringLiteral("Copying clip.mp4…")) << "the import keeps the panel";
 
         toast_.hide(import, 0);
-        for (int round = 0; round < 8; ++round) {
-            settle();
-            delays_.runScheduled();
-        }
+        settleToast();
         EXPECT_EQ(hidden, c.hidden);
         EXPECT_FALSE(toast_.isPresented());
         engine_.stopAll();
     }
+}
+
+// Removing the wallpaper shows no toast of its own: the download's toast must not stay up.
+TEST_F(MenuApplyPipelineTest, AWallpaperRemovedDuringTheDownloadTakesTheToastDown)
+{
+    catalogue_.server().setFault(masterPath(kOtherCatalogueKey), Fault{.delayMs = 800});
+    choose(record(kOtherCatalogueKey, QStringLiteral("Harbour at Dusk")));
+    ASSERT_EVENTUALLY(toast_.isPresented(), kWaitMs);
+    engine_.stopAll();
+    waitForRuns();
+    settleToast();
+
+    EXPECT_FALSE(shownKey());
+    EXPECT_FALSE(toast_.isPresented()) << toast_.message().toStdString();
 }
 
 TEST_F(MenuApplyPipelineTest, WithTheLockScreenOnTheVideoIsInstalledThere)
@@ -210,6 +229,27 @@ TEST_F(MenuApplyPipelineTest, WithTheLockScreenOnTheVideoIsInstalledThere)
         "✅ Copied thumbnail to Apple wallpaper thumbnails directory", "✅ Copied MOV file to Apple wallpaper videos directory",
         "✅ Restarted WallpaperAerialsExtension", "✅ Deleted MOV file from Caches after successful lock screen application",
         "✅ Wallpaper " + key + " applied from menu"});
+}
+
+TEST_F(MenuApplyPipelineTest, AChoiceMadeWhileTheMovieIsConvertedKeepsTheLockScreen)
+{
+    setLockScreenFeature(true);
+    cachedRequest(kCatalogueKey);
+    static constexpr qint64 kChosenElsewhere = 99;
+    conversion_.setStepHook([this](const QString& step) {
+        if (step == QLatin1String("movie converted"))
+            engine_.start(QUrl::fromLocalFile(clipPath()), kChosenElsewhere);
+    });
+
+    choose(record(kCatalogueKey));
+    waitForRuns();
+
+    EXPECT_EQ(shownKey(), kChosenElsewhere);
+    EXPECT_FALSE(QFileInfo::exists(folders_.installedMoviePath()));
+    EXPECT_TRUE(conversion_.hasConvertedVideo(kCatalogueKey)) << "kept for the next apply of the key";
+    settleToast();
+    EXPECT_FALSE(toast_.isPresented()) << "the run's toast went with it";
+    EXPECT_TRUE(log_.contains(QStringLiteral("Wallpaper ") + QString::number(kCatalogueKey) + QStringLiteral(" not applied - a newer choice replaced it")));
 }
 
 TEST_F(MenuApplyPipelineTest, AFailedLockScreenInstallLeavesTheDesktopApplied)

@@ -102,6 +102,24 @@ TEST_F(PowerStateMonitorServiceTest, APauseMadeByHandBeforehandIsLeftAlone)
     EXPECT_TRUE(engine.isPaused());
 }
 
+// The tray's pause stops both; a re-apply then plays the video again with the rotation still
+// paused. The end of a low battery resumes the video it paused, not that rotation.
+TEST_F(PowerStateMonitorServiceTest, ARotationPausedByHandStaysPausedWhenTheConditionEnds)
+{
+    startWallpaper();
+    startPlaylist({1, 2});
+    playback->togglePause();
+    monitor.start();
+
+    power.setBattery(10, true);
+    ASSERT_TRUE(monitor.isAutoPaused());
+    EXPECT_TRUE(engine.isPaused());
+
+    power.setBattery(60, false);
+    EXPECT_FALSE(engine.isPaused());
+    EXPECT_TRUE(playback->isPaused());
+}
+
 TEST_F(PowerStateMonitorServiceTest, PlayingByHandDuringTheConditionIsNotUndone)
 {
     startWallpaper();

@@ -289,13 +289,27 @@ TEST_F(WallpaperDeepLinkHandlerTest, LinkIsRefusedWhenTheStateNeverBecomesReady)
 
 TEST_F(WallpaperDeepLinkHandlerTest, PartnerLinkPassesItsIdOn)
 {
-    LogCapture log;
-    handler_.handle(QStringLiteral("quorvelle://gravelnook/a%2Bb%26c"));
-    EXPECT_FALSE(gravelnook_.pendingId());
-    ASSERT_EVENTUALLY(gravelnook_.pendingId(), kTurnsWaitMs);
-    EXPECT_EQ(gravelnook_.pendingId(), QStringLiteral("a+b&c"));
-    EXPECT_EQ(windowRequests_.count(), 1);
-    EXPECT_TRUE(log.lines().contains(QStringLiteral("✅ [WallpaperDeepLinkHandler] Opened Gravelnook a+b&c from link")));
+    const struct {
+        const char* link;
+        const char* id;
+        const char* logged;
+    } cases[] = {
+        {"quorvelle://gravelnook/a%2Bb%26c", "a+b&c", "a+b&c"},
+        // The decoded id never writes a line of its own into the log.
+        {"quorvelle://gravelnook/x%0A%E2%9C%85%20[Fake]%20line", "x\n✅ [Fake] line", "x%0A%E2%9C%85%20[Fake]%20line"},
+    };
+    int opened = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        LogCapture log;
+        gravelnook_.setPendingIdNow(std::nullopt);
+        handler_.handle(QString::fromUtf8(c.link));
+        EXPECT_FALSE(gravelnook_.pendingId());
+        ASSERT_EVENTUALLY(gravelnook_.pendingId(), kTurnsWaitMs);
+        EXPECT_EQ(gravelnook_.pendingId(), QString::fromUtf8(c.id));
+        EXPECT_EQ(windowRequests_.count(), ++opened);
+        EXPECT_EQ(log.lines(), QStringList{u"✅ [WallpaperDeepLinkHandler] Opened Gravelnook " + QString::fromUtf8(c.logged) + u" from link"});
+    }
 }
 
 TEST_F(WallpaperDeepLinkHandlerTest, MalformedLinksAreLoggedEscaped)
