@@ -5,6 +5,7 @@
 #include "pictor/retrieval/Base64ImageDataProvider.h"
 #include "pictor/processing/ImageFormat.h"
 #include "pictor/retrieval/LocalFileImageDataProvider.h"
+#include "pictor/retrieval/LocalImageFile.h"
 #include "pictor/retrieval/PHPickerResultImageDataProvider.h"
 #include "pictor/retrieval/RawImageDataProvider.h"
 #include "pictor/retrieval/Resource.h"
@@ -14,6 +15,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+
+#include <sys/stat.h>
 
 using namespace pictor;
 using Reason = ImageDataProviderError::Reason;
@@ -211,4 +214,38 @@ TEST_F(ImageDataProviderTest, PickerItemsDeliverTheirFileInAnOfferedType)
     EXPECT_EQ(loadData(PHPickerResultImageDataProvider(item, QStringLiteral("public.png"))).error().reason(), Reason::pickerProviderError);
     const PickerResult empty{std::nullopt, QUrl::fromLocalFile(write(QStringLiteral("empty.jpg"), "")), {QStringLiteral("public.jpeg")}};
     EXPECT_EQ(loadData(PHPickerResultImageDataProvider(empty, QStringLiteral("public.jpeg"))).error().reason(), Reason::invalidImage);
+}
+
+// A pipe would block the reading worker for good and a file above the bound fill the memory:
+// each provider that reads a named file refuses both unread.
+TEST_F(ImageDataProviderTest, NamedFilesAreReadOnlyWhenRegularAndBounded)
+{
+    const QString pipe = folder.filePath(QStringLiteral("pipe.png"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString oversized = folder.filePath(QStringLiteral("oversized.png"));
+    {
+        QFile file(oversized);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(LocalImageFile::kMaximumBytes + 1)); // sparse: takes no disk
+    }
+    struct Case {
+        QString path;
+        QString detail;
+    };
+    for (const Case& c : {Case{pipe, QStringLiteral("is not a file")},
+                          Case{oversized, QStringLiteral("more than the %1 read").arg(LocalImageFile::kMaximumBytes)}}) {
+        const QUrl url = QUrl::fromLocalFile(c.path);
+        const PickerResult item{QStringLiteral("asset"), url, {QStringLiteral("public.png")}};
+        struct Outcome {
+            ImageDataProvider::DataResult result;
+            Reason reason;
+        };
+        for (const Outcome& o : {Outcome{loadData(LocalFileImageDataProvider(url)), Reason::fileReadFailed},
+                                 Outcome{loadData(PHPickerResultImageDataProvider(item, QStringLiteral("public.png"))), Reason::pickerProviderError},
+                                 Outcome{loadData(ThumbnailImageDataProvider(url, 100)), Reason::invalidImageSource}}) {
+            ASSERT_TRUE(o.result.isFailure()) << c.path.toStdString();
+            EXPECT_EQ(o.result.error().reason(), o.reason) << c.path.toStdString();
+            EXPECT_TRUE(o.result.error().detail().contains(c.detail)) << o.result.error().detail().toStdString();
+        }
+    }
 }

@@ -1,8 +1,7 @@
 #include "pictor/retrieval/LocalFileImageDataProvider.h"
 
+#include "pictor/retrieval/LocalImageFile.h"
 #include "pictor/retrieval/Resource.h"
-
-#include <QFile>
 
 namespace pictor {
 
@@ -14,15 +13,13 @@ LocalFileImageDataProvider::LocalFileImageDataProvider(QUrl fileURL, const std::
 void LocalFileImageDataProvider::data(Handler handler) const
 {
     loadingQueue_.execute([url = fileURL_, handler = std::move(handler)] {
-        QFile file(url.toLocalFile());
-        if (!url.isLocalFile() || !file.open(QIODevice::ReadOnly))
+        if (!url.isLocalFile())
             return handler(DataResult::failure({ImageDataProviderError::Reason::fileReadFailed,
-                                                QStringLiteral("%1: %2").arg(url.toString(), file.errorString())}));
-        QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return handler(DataResult::failure({ImageDataProviderError::Reason::fileReadFailed,
-                                                QStringLiteral("%1: %2").arg(url.toString(), file.errorString())}));
-        handler(DataResult::success(std::move(bytes)));
+                                                QStringLiteral("%1: not a local file").arg(url.toString())}));
+        Result<QByteArray, QString> bytes = LocalImageFile::read(url.toLocalFile());
+        if (bytes.isFailure())
+            return handler(DataResult::failure({ImageDataProviderError::Reason::fileReadFailed, bytes.error()}));
+        handler(DataResult::success(std::move(bytes).value()));
     });
 }
 

@@ -1,6 +1,7 @@
 #include "pictor/retrieval/PHPickerResultImageDataProvider.h"
 
-#include <QFile>
+#include "pictor/retrieval/LocalImageFile.h"
+
 #include <QThreadPool>
 #include <QUuid>
 
@@ -18,13 +19,14 @@ void PHPickerResultImageDataProvider::data(Handler handler) const
         using Reason = ImageDataProviderError::Reason;
         if (!item.typeIdentifiers.contains(type))
             return handler(DataResult::failure({Reason::pickerProviderError, QStringLiteral("the item cannot be read as %1").arg(type)}));
-        QFile file(item.fileURL.toLocalFile());
-        if (!item.fileURL.isLocalFile() || !file.open(QIODevice::ReadOnly))
-            return handler(DataResult::failure({Reason::pickerProviderError, QStringLiteral("%1: %2").arg(item.fileURL.toString(), file.errorString())}));
-        QByteArray bytes = file.readAll();
-        if (bytes.isEmpty())
+        if (!item.fileURL.isLocalFile())
+            return handler(DataResult::failure({Reason::pickerProviderError, QStringLiteral("%1: not a local file").arg(item.fileURL.toString())}));
+        Result<QByteArray, QString> bytes = LocalImageFile::read(item.fileURL.toLocalFile());
+        if (bytes.isFailure())
+            return handler(DataResult::failure({Reason::pickerProviderError, bytes.error()}));
+        if (bytes.value().isEmpty())
             return handler(DataResult::failure({Reason::invalidImage}));
-        handler(DataResult::success(std::move(bytes)));
+        handler(DataResult::success(std::move(bytes).value()));
     });
 }
 

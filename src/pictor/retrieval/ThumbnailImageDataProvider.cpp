@@ -4,10 +4,10 @@
 #include "pictor/processing/GifStructure.h"
 #include "pictor/processing/ImageDecoder.h"
 #include "pictor/processing/ImageFormat.h"
+#include "pictor/retrieval/LocalImageFile.h"
 #include "pictor/views/TextForms.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QThreadPool>
@@ -70,10 +70,10 @@ ImageDataProvider::DataResult ThumbnailImageDataProvider::thumbnailData() const
     using Reason = ImageDataProviderError::Reason;
     if (!url_.isValid() || !url_.isLocalFile())
         return DataResult::failure({Reason::emptySource, url_.toString()});
-    QFile file(url_.toLocalFile());
-    if (!file.open(QIODevice::ReadOnly))
-        return DataResult::failure({Reason::invalidImageSource, file.errorString()});
-    QByteArray source = file.readAll();
+    Result<QByteArray, QString> read = LocalImageFile::read(url_.toLocalFile());
+    if (read.isFailure())
+        return DataResult::failure({Reason::invalidImageSource, read.error()});
+    QByteArray source = std::move(read).value();
     QBuffer sourceBuffer(&source);
     sourceBuffer.open(QIODevice::ReadOnly);
     QImageReader reader(&sourceBuffer);

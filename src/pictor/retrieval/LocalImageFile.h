@@ -1,0 +1,22 @@
+#pragma once
+
+#include "pictor/core/Result.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace pictor {
+
+// The bytes of a picture file someone named: only a regular file, and no larger than a download
+// may be. A pipe or a device would block its reader for good or fill the memory; it is refused
+// before it is opened.
+namespace LocalImageFile {
+
+constexpr qint64 kMaximumBytes = qint64(512) << 20;
+
+// The file's bytes, or why they were not read.
+Result<QByteArray, QString> read(const QString& path);
+
+} // namespace LocalImageFile
+
+} // namespace pictor
