@@ -14,15 +14,22 @@ bool isOpaque32(QImage::Format format)
     return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied;
 }
 
-// The image the painter writes into and where `target` lies there, in its pixels; null when the
-// painter is not a plain raster one (scaled, rotated, clipped by its user, another mode), when
-// the picture would have to be scaled, or when the image is shared and writing would detach it.
+// Where a picture goes: the image written into, where the picture lies there, and the part of
+// it that may be written, all in the image's pixels.
 struct Destination {
     QImage* image = nullptr;
     QRect rect;
     QRegion clip;
 };
 
+bool isWritable(const QImage& image)
+{
+    return isOpaque32(image.format()) && image.isDetached();
+}
+
+// Null when the painter is not a plain raster one (scaled, rotated, clipped by its user, another
+// mode), when the picture would have to be scaled, or when the image is shared and writing would
+// detach it.
 Destination destinationFor(QPainter& painter, const QRectF& target, const QImage& picture)
 {
     QPaintEngine* engine = painter.paintEngine();
@@ -32,7 +39,7 @@ Destination destinationFor(QPainter& painter, const QRectF& target, const QImage
     if (!device || device->devType() != QInternal::Image)
         return {};
     auto* image = static_cast<QImage*>(device);
-    if (!isOpaque32(image->format()) || !image->isDetached() || painter.hasClipping() || painter.opacity() != 1.0
+    if (!isWritable(*image) || painter.hasClipping() || painter.opacity() != 1.0
         || painter.compositionMode() != QPainter::CompositionMode_SourceOver)
         return {};
     const QTransform transform = painter.deviceTransform();
@@ -49,9 +56,8 @@ Destination destinationFor(QPainter& painter, const QRectF& target, const QImage
 // Runs `row(out, in, x, y, count)` over every piece of the clip: out and in are the pixels of
 // row y of the destination and of the picture, from the picture's column x on.
 template <class Row>
-bool compose(QPainter& painter, const QRectF& target, const QImage& picture, Row row)
+bool compose(const Destination& to, const QImage& picture, Row row)
 {
-    const Destination to = destinationFor(painter, target, picture);
     if (!to.image)
         return false;
     for (const QRect& piece : to.clip) {
@@ -121,19 +127,39 @@ void overRow(uint* out, const uint* in, const uint* cover, int count)
 }
 } // namespace
 
+namespace {
+bool isOverlayOf(const QImage& overlay, const QImage& picture)
+{
+    return overlay.size() == picture.size() && overlay.format() == QImage::Format_ARGB32_Premultiplied;
+}
+
+auto overlayRows(const QImage& overlay)
+{
+    return [&overlay](uint* out, const uint* in, int x, int y, int count) {
+        overRow<false>(out, in, reinterpret_cast<const uint*>(overlay.constScanLine(y)) + x, count);
+    };
+}
+} // namespace
+
 bool FrameComposer::drawOver(QPainter& painter, const QRectF& target, const QImage& picture, const QImage& overlay)
 {
-    if (overlay.size() != picture.size() || overlay.format() != QImage::Format_ARGB32_Premultiplied)
+    if (!isOverlayOf(overlay, picture))
         return false;
-    return compose(painter, target, picture, [&overlay](uint* out, const uint* in, int x, int y, int count) {
-        overRow<false>(out, in, reinterpret_cast<const uint*>(overlay.constScanLine(y)) + x, count);
-    });
+    return compose(destinationFor(painter, target, picture), picture, overlayRows(overlay));
 }
 
 bool FrameComposer::drawVeiled(QPainter& painter, const QRectF& target, const QImage& picture, const QColor& veil)
 {
     const uint cover = qPremultiply(veil.rgba());
-    return compose(painter, target, picture, [cover](uint* out, const uint* in, int, int, int count) {
+    return compose(destinationFor(painter, target, picture), picture, [cover](uint* out, const uint* in, int, int, int count) {
         overRow<true>(out, in, &cover, count);
     });
+}
+
+bool FrameComposer::drawOver(QImage& target, const QRegion& region, const QPoint& at, const QImage& picture, const QImage& overlay)
+{
+    if (!isOverlayOf(overlay, picture) || !isOpaque32(picture.format()) || !isWritable(target))
+        return false;
+    const QRect rect(at, picture.size());
+    return compose({&target, rect, region & rect & target.rect()}, picture, overlayRows(overlay));
 }

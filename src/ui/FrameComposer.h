@@ -4,7 +4,9 @@
 
 class QImage;
 class QPainter;
+class QPoint;
 class QRectF;
+class QRegion;
 
 // Lays an opaque picture (a video frame, a frozen slide) and what covers it (a premultiplied
 // overlay of the same size, or an even veil of one colour) into a raster painter's image in one
@@ -19,4 +21,7 @@ public:
     static bool drawOver(QPainter& painter, const QRectF& target, const QImage& picture, const QImage& overlay);
     // `picture` at `target` under `veil` (drawn with its alpha).
     static bool drawVeiled(QPainter& painter, const QRectF& target, const QImage& picture, const QColor& veil);
+    // The same as drawOver straight into `target` (opaque, 32-bit, not shared), with no painter:
+    // `picture` laid with its top left at `at`, only within `region`; both in `target`'s pixels.
+    static bool drawOver(QImage& target, const QRegion& region, const QPoint& at, const QImage& picture, const QImage& overlay);
 };

@@ -73,7 +73,7 @@ void LoopingVideo::makePlayer()
     connect(player_, &VideoPlayer::ready, this, [this] { setReady(true); });
     connect(player_, &VideoPlayer::error, this, &LoopingVideo::failed);
     connect(player_, &VideoPlayer::frameReady, this, [this] {
-        if (host_ && ready_)
+        if (host_ && ready_ && !(present_ && present_()))
             host_->update();
     });
     applyTargetSize();

@@ -6,6 +6,8 @@
 #include <QSize>
 #include <QUrl>
 
+#include <functional>
+
 class QPainter;
 class QRectF;
 class QWidget;
@@ -40,6 +42,10 @@ public:
     // Whether the owner draws the video now (yes unless told). One that plays on out of sight,
     // such as a layer faded out, neither draws its frames nor repaints the host for them.
     void setShown(bool shown);
+
+    // Called for each new frame in place of a repaint of the host: an owner that can put the
+    // frame on the screen itself does so and says true; false repaints the host as usual.
+    void setPresenter(std::function<bool()> present) { present_ = std::move(present); }
 
     // Frames are drawn at the host's size unless the owner paints them into a part of it: then
     // at that part's size, so a frame needs no scaling on its way to the screen.
@@ -83,4 +89,5 @@ private:
     VideoPlayer* player_ = nullptr;
     QPointer<QWidget> watchedWindow_;
     QSize frameSize_;
+    std::function<bool()> present_;
 };

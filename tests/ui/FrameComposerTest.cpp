@@ -145,3 +145,41 @@ TEST(FrameComposer, KeepsToThePartBeingRepainted)
         for (int x = 0; x < kPicture.width(); ++x)
             ASSERT_EQ(part.pixel(x, y), repainted.contains(x, y) ? full.pixel(x, y) : qRgb(0, 0, 0)) << x << "," << y;
 }
+
+// Straight into an image, the pass writes what the painter's road writes, within the region
+// asked and nowhere else; an image it may not write into is left alone.
+TEST(FrameComposer, WritesAnImageWithinTheRegionAsked)
+{
+    const QImage frame = picture();
+    const QImage cover = overlay();
+    const struct {
+        const char* name;
+        QPoint at;
+        QRegion region;
+    } cases[] = {
+        {"the whole picture", QPoint(0, 0), QRegion(0, 0, 64, 32)},
+        {"two pieces", QPoint(9, 5), QRegion(9, 5, 10, 4) + QRegion(30, 12, 20, 8)},
+        {"partly off the image", QPoint(30, 20), QRegion(0, 0, 64, 32)},
+        {"a region beside the picture", QPoint(0, 0), QRegion(50, 0, 10, 10)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QImage composed = canvas(QImage::Format_RGB32);
+        ASSERT_TRUE(FrameComposer::drawOver(composed, c.region, c.at, frame, cover));
+        QImage expected = canvas(QImage::Format_RGB32);
+        {
+            QPainter painter(&expected);
+            painter.setClipRegion(c.region);
+            painter.drawImage(c.at, frame);
+            painter.drawImage(c.at, cover);
+        }
+        EXPECT_EQ(composed, expected);
+    }
+
+    QImage shared = canvas(QImage::Format_RGB32);
+    const QImage copy = shared;
+    EXPECT_FALSE(FrameComposer::drawOver(shared, QRegion(shared.rect()), QPoint(), frame, cover));
+    QImage narrow = canvas(QImage::Format_RGB16);
+    EXPECT_FALSE(FrameComposer::drawOver(narrow, QRegion(narrow.rect()), QPoint(), frame, cover));
+    EXPECT_EQ(narrow, canvas(QImage::Format_RGB16));
+}

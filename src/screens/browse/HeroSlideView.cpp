@@ -12,6 +12,7 @@
 #include "ui/OverscrollStretch.h"
 #include "ui/Theme.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace {
@@ -51,7 +52,7 @@ HeroSlideView::HeroSlideView(const WallpaperModel& wallpaper, BrowseContext* con
     VideoPlayerPool& players, QWidget* parent)
     : QWidget(parent), wallpaper_(wallpaper), context_(context), videoCache_(videoCache), players_(players),
       poster_(new CachedAsyncImage(this)), viewButton_(new LabelButton(tr("View Wallpaper"), viewButtonLook(), this)),
-      likeButton_(new LikeButton(wallpaper, LikeButton::Look::heroOverlay(), this)), dim_(kDimmed)
+      likeButton_(new LikeButton(wallpaper, LikeButton::Look::heroOverlay(), this)), dim_(kDimmed), presenter_(this)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     poster_->setUrl(wallpaper_.posterUrl.value_or(QUrl()));
@@ -116,6 +117,7 @@ void HeroSlideView::makeVideo()
     video_ = new LoopingVideo(this, players_);
     video_->setFrameSize(size());
     video_->setUrl(localCopy_.value_or(*wallpaper_.previewhdUrl));
+    video_->setPresenter([this] { return presentFrame(); });
     connect(video_, &LoopingVideo::readyChanged, this, [this] {
         updatePlayback();
         update();
@@ -272,8 +274,21 @@ void HeroSlideView::setPull(double pull)
     update();
 }
 
-void HeroSlideView::paintEvent(QPaintEvent*)
+bool HeroSlideView::presentFrame()
 {
+    // A slide that moves, stretches or fades is repainted whole.
+    if (frozen_ || pull_ != 0 || dim_.value() < 1 || !video_)
+        return false;
+    if (!presenter_.present(video_->frame(), cover(QPointF(-x(), 0))))
+        return false;
+    ++framesPainted_;
+    return true;
+}
+
+void HeroSlideView::paintEvent(QPaintEvent* event)
+{
+    // Whatever was painted over this part may have changed with it.
+    presenter_.invalidate(event->region());
     QPainter painter(this);
     // A slide that is not the current one fades towards the page.
     const bool dimmed = dim_.value() < 1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/WallpaperModel.h"
+#include "screens/browse/SlideFramePresenter.h"
 #include "ui/AnimatedValue.h"
 #include "ui/PaintCache.h"
 
@@ -58,8 +59,11 @@ public:
     QUrl videoUrl() const;
     LabelButton* viewButton() const { return viewButton_; }
     LikeButton* likeButton() const { return likeButton_; }
-    // Video frames copied into the slide's painting so far, for tests that check what a repaint costs.
+    // Video frames copied into the slide's painting or put on the screen so far, for tests that
+    // check what a repaint costs.
     int framesPainted() const { return framesPainted_; }
+    // Frames that went to the screen without a repaint through Qt.
+    int framesPresented() const { return presenter_.framesPresented(); }
     // The slide's text, kept between repaints.
     const PaintCache& text() const { return text_; }
 
@@ -87,6 +91,8 @@ private:
     // covers every frame, kept until the slide's size, text, shade or place under it changes.
     const QImage& cover(const QPointF& shadeAt);
     void freeze();
+    // A new frame of a slide at rest goes straight to the screen; false when it must be repainted.
+    bool presentFrame();
     void makeVideo();
     void updatePlayback();
     void cacheLocalCopy();
@@ -114,6 +120,7 @@ private:
     bool coverStale_ = true;
     // What a frozen slide paints.
     QImage still_;
+    SlideFramePresenter presenter_;
     std::optional<QUrl> localCopy_;
     bool shouldLoad_ = false;
     bool current_ = false;

@@ -318,6 +318,44 @@ TEST_F(HomeHeroTest, VideoFramesRepaintThePictureAndKeepTheTextAndShade)
     EXPECT_EQ(slide->text().renderCount(), rendered + 1) << "a new title is painted, never the old one kept";
 }
 
+// At rest a playing slide's frames go to the screen by themselves: what lies over the carousel
+// (the thumbnail row, the cards) is painted for none of them. A page pulled past its top
+// repaints its slides, frames and all.
+TEST_F(HomeHeroTest, FramesAtRestDoNotRepaintWhatLiesOverTheCarousel)
+{
+    class Counted : public QWidget {
+    public:
+        using QWidget::QWidget;
+        void paintEvent(QPaintEvent*) override
+        {
+            ++paints;
+            QPainter(this).fillRect(rect(), QColor(255, 255, 255, 60));
+        }
+        int paints = 0;
+    };
+    QWidget window;
+    window.resize(640, 400);
+    HomeHeroCarousel hero(&context_, VideoCacheService::shared(), players_, 60'000, &window);
+    hero.setWallpapers(slides(1));
+    hero.resize(window.size());
+    auto* above = new Counted(&window);
+    above->setGeometry(0, 300, 640, 80);
+    window.show();
+    HeroSlideView* slide = hero.slide(0);
+    ASSERT_EVENTUALLY(slide->isPlaying() && slide->framesPresented() > 0, kFrameMs);
+    const int paints = above->paints;
+    const int presented = slide->framesPresented();
+    ASSERT_EVENTUALLY(slide->framesPresented() >= presented + 3, kFrameMs);
+    EXPECT_EQ(above->paints, paints);
+
+    hero.setPull(40);
+    const int pulledAt = slide->framesPresented();
+    const int painted = slide->framesPainted();
+    ASSERT_EVENTUALLY(slide->framesPainted() >= painted + 3, kFrameMs);
+    EXPECT_EQ(slide->framesPresented(), pulledAt);
+    EXPECT_GT(above->paints, paints);
+}
+
 // A slide that moves across the carousel and fades is repainted with what it kept: its text
 // is laid out and rasterised once, however many frames the move takes.
 TEST_F(HomeHeroTest, ASlideMoveOrFadeDoesNotPaintTheTextAgain)
