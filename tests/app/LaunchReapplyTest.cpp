@@ -20,6 +20,7 @@
 #include "support/SampleCatalogueFixture.h"
 #include "support/TaskWait.h"
 
+#include <QNetworkInformation>
 #include <QSignalSpy>
 
 namespace {
@@ -101,6 +102,18 @@ TEST_F(LaunchReapplyTest, PutsThePerDisplayWallpapersBack)
     EXPECT_EQ(engine.currentWallpaperKey(), kKey);
     EXPECT_EQ(runningSignals, 1);
     EXPECT_EQ(lines(), (QStringList{"🎬 AUTO-APPLYING PER-MONITOR WALLPAPERS (priority #1)", "✅ Applied per-monitor wallpapers"}));
+}
+
+TEST_F(LaunchReapplyTest, AWallpaperShownAtOnceLeavesTheNetworkUnwatched)
+{
+    // The system's reachability backend and the libraries it loads are only for a recovery.
+    if (QNetworkInformation::instance())
+        GTEST_SKIP() << "an earlier test loaded the reachability backend";
+    persistence.savePerMonitorWallpaper(displayID(), kKey, cacheMasterVideo(kKey));
+    LaunchReapply watching{Delays{[](int, std::stop_token stop) { return sleepFor(0, std::move(stop)); }, Delays::real().after}};
+    QCoro::waitFor(watching.autoApplySavedState(true));
+    EXPECT_EQ(engine.currentWallpaperKey(), kKey);
+    EXPECT_FALSE(QNetworkInformation::instance());
 }
 
 TEST_F(LaunchReapplyTest, ALoginLaunchCountsItsAttempts)
