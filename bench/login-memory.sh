@@ -2,7 +2,8 @@
 # Resident memory of the application launched at login (the main window stays hidden) with a
 # saved 1920×1080 wallpaper on a 1920×1080 Xvfb display, against mpv playing the same file
 # full screen on the same display; and the application at login without a wallpaper. Runs
-# alternate in one go, each read after the same settling time; medians with [ranges].
+# alternate in one go, each read after the same settling time; medians with [ranges]. Where the
+# memory of each side's last run is, by kind of mapping, follows the table.
 # Target: the application with its wallpaper at most 1.1x mpv. Needs Xvfb, mpv, curl, python3.
 #
 #   bench/login-memory.sh [settle seconds] [runs]     (default 20 and 3)
@@ -59,6 +60,7 @@ sample() {
   running=$pid
   sleep "$settle"
   kill -0 "$pid" || { echo "$name: $side ended early" >&2; tail -n 20 "$work/app.log" >&2; exit 1; }
+  if [ "$run" = "$runs" ]; then cp "/proc/$pid/smaps" "$work/smaps-$label"; fi
   rss=$(awk '/^VmRSS/ { print $2 }' "/proc/$pid/status")
   threads=$(awk '/^Threads/ { print $2 }' "/proc/$pid/status")
   kill -INT "$pid" 2>/dev/null || true
@@ -70,12 +72,13 @@ mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 range() { printf '%s\n' "$@" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "[%s-%s]", lo, hi }'; }
 
 echo "== warm-up launch (fetches the wallpaper)"
-sample app "$app" with >/dev/null
+run=0 label=warm-up sample app "$app" with >/dev/null
 sides=(app app-bare mpv)
 [ -n "$baseline" ] && sides=(baseline baseline-bare app app-bare mpv)
 declare -A rss threads
 for run in $(seq "$runs"); do
   for side in "${sides[@]}"; do
+    label=$side
     case $side in
       app) read -r r t < <(sample app "$app" with) ;;
       app-bare) read -r r t < <(sample app "$app" bare) ;;
@@ -99,4 +102,8 @@ done
     case $side in app | baseline) line="$line   against mpv $(median "${ratios[@]}") $(range "${ratios[@]}")   (target <= 1.1)" ;; esac
     echo "$line"
   done
+  echo
+  maps=()
+  for side in "${sides[@]}"; do maps+=("$side=$work/smaps-$side"); done
+  python3 "$top/bench/smaps-summary.py" "${maps[@]}"
 } | tee "$results/$name.txt"

@@ -28,7 +28,7 @@ bool fileExists(const QUrl& url) { return url.isLocalFile() && QFileInfo(url.toL
 } // namespace
 
 LaunchReapply::LaunchReapply(Delays delays, QObject* parent)
-    : QObject(parent), delays_(std::move(delays)), network_(new NetworkReturn(true, this))
+    : QObject(parent), delays_(std::move(delays))
 {
 }
 
@@ -449,12 +449,19 @@ QCoro::Task<bool> LaunchReapply::wait(int ms)
     co_return co_await sleep(ms) && goesOn(stop);
 }
 
+NetworkReturn& LaunchReapply::networkReturn()
+{
+    if (!network_)
+        network_ = new NetworkReturn(true, this);
+    return *network_;
+}
+
 QCoro::Task<bool> LaunchReapply::waitToRecover(int ms)
 {
     const std::stop_token stop = stop_.get_token();
     std::stop_source wake;
     const std::stop_callback stopping(stop, [wake]() mutable { wake.request_stop(); });
-    const QMetaObject::Connection back = connect(network_, &NetworkReturn::cameBack, this, [wake]() mutable { wake.request_stop(); });
+    const QMetaObject::Connection back = connect(&networkReturn(), &NetworkReturn::cameBack, this, [wake]() mutable { wake.request_stop(); });
     co_await delays_.sleep(ms, wake.get_token());
     // Once stopped this object may be gone, and its connection with it.
     if (stop.stop_requested())

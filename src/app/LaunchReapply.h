@@ -111,8 +111,12 @@ private:
     // The saved state once the settings file was read after the launch's own pass.
     QCoro::Task<> applyLateState(bool isLoginLaunch);
 
+    // The watch of the network, made when a recovery first waits: a launch whose wallpaper
+    // shows at once never loads the system's reachability backend.
+    NetworkReturn& networkReturn();
+
     const Delays delays_;
-    NetworkReturn* const network_;
+    NetworkReturn* network_ = nullptr;
     std::stop_source stop_;
     // Keys whose download failed in this launch; a per-display pass does not try them again.
     QSet<qint64> failedDownloads_;

@@ -32,6 +32,7 @@ void VideoSurface::setPresentsDirectly(bool direct)
         presenter_.reset();
         presenterWindow_ = 0;
         presenterFailed_ = false;
+        setWindowPainted(true);
     }
 }
 
@@ -102,6 +103,8 @@ void VideoSurface::showEvent(QShowEvent*)
     hiddenBySystem_ = false;
     watchWindow();
     watchNativeWindow();
+    if (presentsDirectly_ && !givenPresenter_)
+        makePresenter();
     updateTargetSize();
     updatePlayback();
 }
@@ -123,10 +126,9 @@ bool VideoSurface::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == watchedWindow_ && event->type() == QEvent::WindowStateChange)
         updatePlayback();
-    // Qt answers an exposure by showing its backing store again when nothing is due for
-    // painting, and frames presented directly never went there: marked, the surface is painted
-    // with the current frame first.
-    if (presentsDirectly_ && event->type() == QEvent::Expose && watched == window()->windowHandle())
+    // The server fills an exposed window with black, or Qt with its backing store: the current
+    // frame goes there again, painted through Qt only when it cannot go directly.
+    if (presentsDirectly_ && event->type() == QEvent::Expose && watched == window()->windowHandle() && !presentFrame())
         update();
     return QWidget::eventFilter(watched, event);
 }
@@ -199,16 +201,38 @@ bool VideoSurface::presentFrame()
     // A frame of another size (just after a resize) needs the crop that painting does.
     if (!frame || !player_->isReady() || !handle || !handle->isExposed() || frame->size() != (QSizeF(size()) * ratio).toSize())
         return false;
-    if (presenterWindow_ != handle->winId()) {
-        presenterWindow_ = handle->winId();
-        presenter_ = X11FramePresenter::create(handle);
-        presenterFailed_ = !presenter_;
-    }
-    if (presenterFailed_)
+    if (!makePresenter())
         return false;
     if (presenter_->present(frame, (QPointF(mapTo(window(), QPoint())) * ratio).toPoint()))
         return true;
     presenter_.reset();
     presenterFailed_ = true;
+    setWindowPainted(true);
     return false;
+}
+
+bool VideoSurface::makePresenter()
+{
+    // Qt may give the window a new native window; each gets a presenter of its own.
+    QWindow* handle = window()->windowHandle();
+    if (!handle || !handle->handle())
+        return false;
+    if (presenterWindow_ != handle->winId()) {
+        presenterWindow_ = handle->winId();
+        presenter_ = X11FramePresenter::create(handle);
+        presenterFailed_ = !presenter_;
+    }
+    setWindowPainted(presenterFailed_);
+    return !presenterFailed_;
+}
+
+void VideoSurface::setWindowPainted(bool painted)
+{
+    // Painting nothing, Qt never sizes the window's backing store (a display-sized image for a
+    // desktop window). Only what was turned off here is turned on again: the window's owner may
+    // have its own reasons.
+    if (windowUnpainted_ != painted)
+        return;
+    windowUnpainted_ = !painted;
+    window()->setUpdatesEnabled(painted);
 }

@@ -35,8 +35,10 @@ public:
 
     // Frames go from the player's memory to the window through the X server (X11FramePresenter)
     // instead of being painted into Qt's backing store first, which saves a copy of every frame.
-    // Only for a surface that nothing in its window overlaps; Qt still paints it when the
-    // window is exposed or resized, and on other platforms.
+    // Only for a surface that fills its window and that nothing in it overlaps: while frames go
+    // this way, Qt paints nothing of the window, so it keeps no backing store of the window's
+    // size; the server fills what no frame covers yet with black. Qt paints it where the server
+    // cannot take frames this way, and on other platforms.
     void setPresentsDirectly(bool direct);
     // For a surface whose pixels no Qt window shows (a Wayland background surface takes them):
     // frames go to this presenter, which the caller owns, instead of the window's.
@@ -67,6 +69,8 @@ private:
     void updateTargetSize();
     void showFrame();
     bool presentFrame();
+    bool makePresenter();
+    void setWindowPainted(bool painted);
     qreal pixelRatio() const;
 
     VideoPlayer* player_;
@@ -84,4 +88,6 @@ private:
     // The native window the presenter was made for (0: none tried yet, or it failed).
     WId presenterWindow_ = 0;
     bool presenterFailed_ = false;
+    // Whether this surface turned its window's painting off.
+    bool windowUnpainted_ = false;
 };

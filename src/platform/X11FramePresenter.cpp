@@ -64,6 +64,13 @@ X11FramePresenter::X11FramePresenter(xcb_connection_t* connection, quint32 windo
     // No exposure events for the parts of the window a put leaves uncovered: Qt repaints those.
     const uint32_t noExposures = 0;
     xcb_create_gc(connection_, graphics_, window_, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+    // Until a frame comes, and where an exposure or a larger size uncovers what no frame has
+    // covered yet, the server shows black: Qt need not paint the window for that. Opaque black
+    // on a window with alpha.
+    const uint32_t black = depth_ == 32 ? 0xFF000000 : 0;
+    xcb_change_window_attributes(connection_, window_, XCB_CW_BACK_PIXEL, &black);
+    xcb_clear_area(connection_, 0, window_, 0, 0, 0, 0);
+    xcb_flush(connection_);
 }
 
 X11FramePresenter::~X11FramePresenter()

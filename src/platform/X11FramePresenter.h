@@ -14,7 +14,8 @@ struct xcb_connection_t;
 // Puts video frames on one X11 window straight from their own memory, which the X server reads
 // through shared memory (MIT-SHM 1.2, memory file descriptors): a frame is never copied into
 // the window's backing store first, which is what painting it through Qt costs. Each frame's
-// memory is attached to the server once and detached when the frame is gone.
+// memory is attached to the server once and detached when the frame is gone. The window's
+// background becomes black, so the server itself shows black where no frame is yet.
 // The server reads a frame some time after present() returns; the render thread draws into that
 // memory again only a frame later, when it comes back to it through the player's buffers.
 // GUI thread only.

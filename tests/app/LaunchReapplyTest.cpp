@@ -21,6 +21,7 @@
 #include "support/SettingsReadFault.h"
 #include "support/TaskWait.h"
 
+#include <QNetworkInformation>
 #include <QSignalSpy>
 
 namespace {
@@ -143,6 +144,18 @@ TEST_F(LaunchReapplyTest, TheSavedWallpaperOfASettingsFileReadLateComesBack)
         ASSERT_EVENTUALLY(!log.lines().filter(outcome).isEmpty(), 4 * UserDefaults::kFirstRereadMs + 30'000);
         EXPECT_EQ(engine.currentWallpaperKey(), c.shown);
     }
+}
+
+TEST_F(LaunchReapplyTest, AWallpaperShownAtOnceLeavesTheNetworkUnwatched)
+{
+    // The system's reachability backend and the libraries it loads are only for a recovery.
+    if (QNetworkInformation::instance())
+        GTEST_SKIP() << "an earlier test loaded the reachability backend";
+    persistence.savePerMonitorWallpaper(displayID(), kKey, cacheMasterVideo(kKey));
+    LaunchReapply watching{Delays{[](int, std::stop_token stop) { return sleepFor(0, std::move(stop)); }, Delays::real().after}};
+    QCoro::waitFor(watching.autoApplySavedState(true));
+    EXPECT_EQ(engine.currentWallpaperKey(), kKey);
+    EXPECT_FALSE(QNetworkInformation::instance());
 }
 
 TEST_F(LaunchReapplyTest, ALoginLaunchCountsItsAttempts)
