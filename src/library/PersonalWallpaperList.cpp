@@ -1,6 +1,7 @@
 #include "library/PersonalWallpaperList.h"
 
 #include "foundation/KeyedListDiff.h"
+#include "model/WallpaperModelReader.h"
 
 #include <QJsonObject>
 #include <QSet>
@@ -68,7 +69,7 @@ QList<WallpaperModel> PersonalWallpaperList::inOrder(const WallpapersByKey& reco
 void PersonalWallpaperList::load(qsizetype keepAtMost)
 {
     if (const std::optional<QByteArray> data = stored_.storedData())
-        takeIn(StoredList::decode<WallpaperModel>(*data), keepAtMost);
+        takeIn(StoredList::decode<WallpaperModel, WallpaperModelReader>(*data), keepAtMost);
 }
 
 std::optional<QFuture<PersonalWallpaperList::Decoded>> PersonalWallpaperList::decodeOnWorker()
@@ -77,7 +78,7 @@ std::optional<QFuture<PersonalWallpaperList::Decoded>> PersonalWallpaperList::de
     if (!data)
         return std::nullopt;
     return QtConcurrent::run([data = std::move(*data)] {
-        Decoded decoded = StoredList::decode<WallpaperModel>(data);
+        Decoded decoded = StoredList::decode<WallpaperModel, WallpaperModelReader>(data);
         shareRepeatedTexts(decoded);
 #ifdef __GLIBC__
         // The parsed document of a long list, freed now, lies in small blocks among the records

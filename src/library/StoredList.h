@@ -4,6 +4,7 @@
 #include "foundation/JsonWriter.h"
 #include "foundation/UserDefaults.h"
 
+#include <QByteArrayView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QList>
@@ -62,14 +63,22 @@ public:
     // or it cannot be read as data.
     std::optional<QByteArray> storedData();
 
+    // Reads no record from its text: every record is parsed.
+    template <typename T>
+    struct NoTextReader {
+        std::optional<T> read(QByteArrayView) { return std::nullopt; }
+    };
+
     // Decodes a stored value. Touches nothing of the list, so it may run on any thread. A long
     // list is decoded on several cores: records decode on their own, and the JSON is only read.
     // An array of objects is parsed record by record, so a long list is never held as one parsed
     // document beside its records; any other text is parsed whole, which reports what is wrong.
-    template <JsonDecodable T>
+    // Each record's text goes first to a `TextReader` (one per task: `std::optional<T>
+    // read(QByteArrayView)`), and is parsed only when that gives nothing.
+    template <JsonDecodable T, typename TextReader = NoTextReader<T>>
     static Decoded<T> decode(const QByteArray& data)
     {
-        if (std::optional<Decoded<T>> decoded = decodeByRecord<T>(data))
+        if (std::optional<Decoded<T>> decoded = decodeByRecord<T, TextReader>(data))
             return *std::move(decoded);
         Decoded<T> decoded;
         std::optional<JsonReader> array;
@@ -190,7 +199,7 @@ public:
 private:
     // Each record's bytes, parsed apart; nothing when the text is not an array of objects or a
     // record does not parse (decode() then reads it whole).
-    template <JsonDecodable T>
+    template <JsonDecodable T, typename TextReader>
     static std::optional<Decoded<T>> decodeByRecord(const QByteArray& data)
     {
         const std::optional<QList<std::pair<qsizetype, qsizetype>>> objects = objectRanges(data);
@@ -203,8 +212,13 @@ private:
         const auto decodeRange = [&data, &objects](const std::pair<qsizetype, qsizetype>& range) {
             Part part;
             part.records.values.reserve(range.second - range.first);
+            TextReader reader;
             for (qsizetype index = range.first; index < range.second; ++index) {
                 const auto [begin, size] = objects->at(index);
+                if (std::optional<T> record = reader.read(QByteArrayView(data.constData() + begin, size))) {
+                    part.records.values.append(*std::move(record));
+                    continue;
+                }
                 QJsonParseError fault;
                 const QJsonDocument object = QJsonDocument::fromJson(QByteArray::fromRawData(data.constData() + begin, size), &fault);
                 if (fault.error != QJsonParseError::NoError) {

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <utility>
+
 // An address of a wallpaper record (its thumbnail, poster, previews, master) kept as its fully
 // encoded text and parsed into a QUrl where it is used: a parsed address costs some 400 bytes,
 // its text a fifth of that, and a liked list holds five per record for tens of thousands of
@@ -17,6 +19,14 @@ public:
     // comes in the buffer of the UTF-16 text it was made from, with room to grow: some 250 bytes
     // for a 55-character address, five times over in each of tens of thousands of records.
     WebAddress(const QUrl& url) : text_(url.toEncoded()) { text_.squeeze(); }
+
+    // An address already in its fully encoded form, as a QUrl would write it.
+    static WebAddress fromEncoded(QByteArray encoded)
+    {
+        WebAddress address;
+        address.text_ = std::move(encoded);
+        return address;
+    }
 
     QUrl url() const { return QUrl::fromEncoded(text_); }
     operator QUrl() const { return url(); }
