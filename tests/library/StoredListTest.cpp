@@ -1,6 +1,7 @@
 #include "LibraryFixture.h"
 
 #include "library/StoredList.h"
+#include "model/WallpaperModelReader.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,11 +20,15 @@ protected:
     }
 };
 
-// Records are parsed one by one where they lie in the text; whatever the text, the result is the
-// one reading it whole gives: the same records, the same errors with the same paths, the same
-// failure.
+// Records are parsed one by one where they lie in the text, or read straight from it; whatever
+// the text, the result is the one reading it whole gives: the same records, the same errors with
+// the same paths, the same failure.
 TEST_F(StoredListTest, ARecordByRecordReadGivesWhatTheWholeReadGives)
 {
+    const auto withNumber = [](QByteArray record, const QByteArray& field, const QByteArray& number) {
+        const qsizetype at = record.indexOf(QByteArray('"' + field + "\":")) + field.size() + 3;
+        return record.replace(at, record.indexOf(',', at) - at, number);
+    };
     const QByteArray first = storedRecord(1, QStringLiteral("Signs } ] { [ , : \" \\ in a title"));
     const QByteArray second = storedRecord(2, QStringLiteral("Ünïcode 🌲"));
     const QByteArray unnamed = storedRecord(3, QStringLiteral("Unnamed"), QStringLiteral("title"));
@@ -43,6 +48,16 @@ TEST_F(StoredListTest, ARecordByRecordReadGivesWhatTheWholeReadGives)
         {"an element that is no record", '[' + first + ",42," + second + ']',
             QStringList{QStringLiteral("Signs } ] { [ , : \" \\ in a title"), QStringLiteral("Ünïcode 🌲")},
             {QStringLiteral("[1]")}},
+        {"records the reader leaves to the parser",
+            '[' + QByteArray(first).replace("\"category\":", "\"resolution\":null,\"category\":") + ','
+                + withNumber(second, "likes", "1e2") + ',' + withNumber(unnamed, "downloads", "2.5") + ']',
+            QStringList{QStringLiteral("Signs } ] { [ , : \" \\ in a title"), QStringLiteral("Ünïcode 🌲")},
+            {QStringLiteral("[2].title")}},
+        {"a fraction where an integer belongs", '[' + first + ',' + withNumber(second, "likes", "1.5") + ']',
+            QStringList{QStringLiteral("Signs } ] { [ , : \" \\ in a title")}, {QStringLiteral("[1].likes")}},
+        {"an id that is no UUID", '[' + QByteArray(second).replace("\"id\":\"", "\"id\":\"x") + ',' + first + ']',
+            QStringList{QStringLiteral("Signs } ] { [ , : \" \\ in a title")}, {QStringLiteral("[0].id")}},
+        {"a title that is not UTF-8", '[' + first + ',' + QByteArray(second).replace("Ünïcode", "\xdc") + ']', std::nullopt, {}},
         {"a damaged record", '[' + first + ',' + second.chopped(1) + ']', std::nullopt, {}},
         {"a cut array", '[' + first + ',' + second, std::nullopt, {}},
         {"text after the array", '[' + first + "] x", std::nullopt, {}},
@@ -50,20 +65,31 @@ TEST_F(StoredListTest, ARecordByRecordReadGivesWhatTheWholeReadGives)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const StoredList::Decoded<WallpaperModel> decoded = StoredList::decode<WallpaperModel>(c.text);
-        ASSERT_EQ(decoded.records.has_value(), c.titles.has_value());
-        if (!c.titles) {
-            EXPECT_FALSE(decoded.failure.isEmpty());
-            continue;
+        const StoredList::Decoded<WallpaperModel> parsed = StoredList::decode<WallpaperModel>(c.text);
+        const StoredList::Decoded<WallpaperModel> read = StoredList::decode<WallpaperModel, WallpaperModelReader>(c.text);
+        for (const StoredList::Decoded<WallpaperModel>* decoded : {&parsed, &read}) {
+            ASSERT_EQ(decoded->records.has_value(), c.titles.has_value());
+            EXPECT_EQ(decoded->failure, parsed.failure);
+            if (!c.titles) {
+                EXPECT_FALSE(decoded->failure.isEmpty());
+                continue;
+            }
+            QStringList titles;
+            for (const WallpaperModel& model : *decoded->records)
+                titles.append(model.title);
+            EXPECT_EQ(titles, *c.titles);
+            QStringList paths;
+            QStringList errors;
+            for (const JsonError& error : decoded->errors) {
+                paths.append(error.path());
+                errors.append(error.localizedDescription());
+            }
+            EXPECT_EQ(paths, c.errorPaths);
+            QStringList parsedErrors;
+            for (const JsonError& error : parsed.errors)
+                parsedErrors.append(error.localizedDescription());
+            EXPECT_EQ(errors, parsedErrors);
         }
-        QStringList titles;
-        for (const WallpaperModel& model : *decoded.records)
-            titles.append(model.title);
-        EXPECT_EQ(titles, *c.titles);
-        QStringList paths;
-        for (const JsonError& error : decoded.errors)
-            paths.append(error.path());
-        EXPECT_EQ(paths, c.errorPaths);
     }
 }
 
