@@ -93,18 +93,53 @@ TEST_F(StoredListTest, ARecordByRecordReadGivesWhatTheWholeReadGives)
     }
 }
 
-// A long list is handed out in parts to several cores; every record comes back, in order.
+// A long list is handed out in parts to several cores; every record comes back, in order, and a
+// record that fails costs itself alone, or, when it does not even parse, fails the list as a
+// whole read would.
 TEST_F(StoredListTest, ALongListKeepsItsOrder)
 {
-    QByteArray text("[");
-    for (qint64 key = 0; key < 2'345; ++key)
-        text += (key > 0 ? "," : "") + storedRecord(key, QStringLiteral("Wallpaper %1").arg(key));
-    text += ']';
-    const StoredList::Decoded<WallpaperModel> decoded = StoredList::decode<WallpaperModel>(text);
-    ASSERT_TRUE(decoded.records);
-    ASSERT_EQ(decoded.records->size(), 2'345);
-    for (qint64 key = 0; key < 2'345; ++key)
-        ASSERT_EQ(decoded.records->at(key).key, key);
+    constexpr qint64 kCount = 2'345;
+    constexpr qint64 kFaulty = 1'700;
+    const auto list = [](const QByteArray& faulty) -> QByteArray {
+        QByteArray text("[");
+        for (qint64 key = 0; key < kCount; ++key)
+            text += (key > 0 ? "," : "") + (key == kFaulty ? faulty : storedRecord(key, QStringLiteral("Wallpaper %1").arg(key)));
+        return text + ']';
+    };
+    struct Case {
+        const char* what;
+        QByteArray text;
+        bool read;
+        QStringList errorPaths;
+    };
+    const QList<Case> cases{
+        {"every record whole", list(storedRecord(kFaulty, QStringLiteral("Wallpaper 1700"))), true, {}},
+        {"a record without a title", list(storedRecord(kFaulty, {}, QStringLiteral("title"))), true, {QStringLiteral("[1700].title")}},
+        {"a record that does not parse", list(storedRecord(kFaulty, QStringLiteral("Wallpaper 1700")).replace("\"likes\":", "\"likes\":0")),
+            false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const StoredList::Decoded<WallpaperModel> parsed = StoredList::decode<WallpaperModel>(c.text);
+        const StoredList::Decoded<WallpaperModel> read = StoredList::decode<WallpaperModel, WallpaperModelReader>(c.text);
+        for (const StoredList::Decoded<WallpaperModel>* decoded : {&parsed, &read}) {
+            ASSERT_EQ(decoded->records.has_value(), c.read);
+            if (!c.read)
+                continue;
+            QList<qint64> keys;
+            for (const WallpaperModel& record : *decoded->records)
+                keys.append(*record.key);
+            QList<qint64> expected;
+            for (qint64 key = 0; key < kCount; ++key)
+                if (c.errorPaths.isEmpty() || key != kFaulty)
+                    expected.append(key);
+            EXPECT_EQ(keys, expected);
+            QStringList paths;
+            for (const JsonError& error : decoded->errors)
+                paths.append(error.path());
+            EXPECT_EQ(paths, c.errorPaths);
+        }
+    }
 }
 
 } // namespace
