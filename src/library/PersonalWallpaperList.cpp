@@ -133,7 +133,7 @@ PersonalWallpaperList::Decoded PersonalWallpaperList::decode(const QByteArray& d
                     continue;
                 }
                 texts.share(wallpaper);
-                decoded.records.insert(key, std::move(wallpaper));
+                decoded.records.emplace(key, std::move(wallpaper));
                 decoded.order.append(key);
             }
         }
