@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QVarLengthArray>
 
 #include <array>
 #include <cstring>
@@ -181,12 +182,9 @@ bool isPlainAddress(QByteArrayView raw)
     return true;
 }
 
-std::optional<WebAddress> address(QByteArrayView raw)
+// An address that is not plain, read through a QUrl as the full decoder reads it.
+std::optional<WebAddress> parsedAddress(QByteArrayView raw)
 {
-    if (raw.isEmpty())
-        return std::nullopt;
-    if (isPlainAddress(raw))
-        return WebAddress::fromEncoded(raw.toByteArray());
     const std::optional<QString> written = text(raw);
     if (!written)
         return std::nullopt;
@@ -238,6 +236,8 @@ std::optional<WallpaperModel> WallpaperModelReader::read(QByteArrayView record)
         return std::nullopt;
     WallpaperModel wallpaper;
     std::array<bool, FieldCount> seen{};
+    // The plain addresses, kept in one buffer.
+    QVarLengthArray<std::pair<QByteArrayView, std::optional<WebAddress>*>, 5> plain;
     bool first = true;
     while (!tokens.take('}')) {
         if (!std::exchange(first, false) && !tokens.take(','))
@@ -262,10 +262,17 @@ std::optional<WallpaperModel> WallpaperModelReader::read(QByteArrayView record)
             if (read)
                 into = *value;
         };
-        const auto readAddress = [&tokens, &read](std::optional<WebAddress>& into) {
+        const auto readAddress = [&tokens, &read, &plain](std::optional<WebAddress>& into) {
             const std::optional<QByteArrayView> raw = tokens.string();
-            into = raw ? address(*raw) : std::nullopt;
-            read = into.has_value();
+            read = raw && !raw->isEmpty();
+            if (read && isPlainAddress(*raw)) {
+                // Made once every address of the record is known.
+                plain.append({*raw, &into});
+                into.emplace();
+            } else if (read) {
+                into = parsedAddress(*raw);
+                read = into.has_value();
+            }
         };
         const auto readInteger = [&tokens, &read](auto& into) {
             const std::optional<qint64> value = tokens.integer();
@@ -314,5 +321,14 @@ std::optional<WallpaperModel> WallpaperModelReader::read(QByteArrayView record)
     for (const Field required : {Id, Title, Category, Likes, Downloads, CreatedAt})
         if (!seen[required])
             return std::nullopt;
+    if (!plain.isEmpty()) {
+        QVarLengthArray<QByteArrayView, 5> encoded;
+        QVarLengthArray<WebAddress, 5> addresses(plain.size());
+        for (const auto& [raw, into] : plain)
+            encoded.append(raw);
+        WebAddress::fromEncodedTogether(encoded, addresses);
+        for (qsizetype index = 0; index < plain.size(); ++index)
+            *plain[index].second = std::move(addresses[index]);
+    }
     return wallpaper;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QJsonValue>
 #include <QString>
 #include <QUrl>
 
+#include <span>
 #include <utility>
 
 // An address of a wallpaper record (its thumbnail, poster, previews, master) kept as its fully
@@ -27,6 +29,11 @@ public:
         address.text_ = std::move(encoded);
         return address;
     }
+
+    // Addresses already in their fully encoded form, made as parts of one buffer that they share
+    // (each ended there by a '\0', as a QByteArray's text is): the addresses of a record cost one
+    // allocation rather than one each. `addresses` has the size of `encoded`.
+    static void fromEncodedTogether(std::span<const QByteArrayView> encoded, std::span<WebAddress> addresses);
 
     QUrl url() const { return QUrl::fromEncoded(text_); }
     operator QUrl() const { return url(); }

@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -95,12 +96,25 @@ TEST_P(WallpaperModelReaderTest, AgreesWithTheFullDecoder)
     ASSERT_TRUE(full);
     EXPECT_EQ(read->id, full->id);
     EXPECT_EQ(JsonWriter::toBytes(read->toJson()), JsonWriter::toBytes(full->toJson()));
+    // A long list holds five addresses per record: they hold their texts and nothing beside
+    // them, most in one buffer they share.
+    QSet<const void*> buffers;
+    qsizetype allocated = 0;
+    qsizetype texts = 0;
     for (const std::optional<WebAddress>* address :
         {&read->imageUrl, &read->posterUrl, &read->videoUrl, &read->previewhdUrl, &read->masterUrl}) {
-        if (*address) {
-            EXPECT_EQ((*address)->encoded().capacity(), (*address)->encoded().size()) << (*address)->encoded().constData();
+        if (!*address)
+            continue;
+        QByteArray encoded = (*address)->encoded();
+        texts += encoded.size() + 1;
+        const void* buffer = encoded.data_ptr().d_ptr();
+        if (!buffers.contains(buffer)) {
+            buffers.insert(buffer);
+            allocated += encoded.capacity() + 1;
         }
+        EXPECT_EQ(encoded.constData()[encoded.size()], '\0');
     }
+    EXPECT_EQ(allocated, texts);
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, WallpaperModelReaderTest,
@@ -178,6 +192,27 @@ TEST(WallpaperModelReaderTest, RecordsShareTheirRepeatedDisplayTexts)
         ASSERT_TRUE(read);
         EXPECT_EQ(read->category, QStringLiteral("Category %1").arg(n));
     }
+}
+
+// A record's plain addresses are parts of one buffer; each still behaves as a text of its own:
+// a change made to one is made on a copy, and one outlives the others.
+TEST(WallpaperModelReaderTest, AddressesShareOneBufferAndStayApart)
+{
+    std::optional<WallpaperModel> read = WallpaperModelReader().read(record());
+    ASSERT_TRUE(read);
+    QByteArray image = read->imageUrl->encoded();
+    QByteArray master = read->masterUrl->encoded();
+    EXPECT_EQ(image.data_ptr().d_ptr(), master.data_ptr().d_ptr());
+
+    image.append("?changed");
+    EXPECT_EQ(read->imageUrl->encoded(), "https://assets.example/wallpaper/42/thumbnail.webp");
+    EXPECT_EQ(read->posterUrl->encoded(), "https://assets.example/wallpaper/42/poster.webp");
+    EXPECT_EQ(image, "https://assets.example/wallpaper/42/thumbnail.webp?changed");
+
+    const WebAddress kept = *read->videoUrl;
+    read.reset();
+    master = {};
+    EXPECT_EQ(kept.url(), QUrl(QStringLiteral("https://assets.example/wallpaper/42/preview.mp4")));
 }
 
 } // namespace
