@@ -150,7 +150,9 @@ void PersonalWallpaperList::takeIn(Decoded decoded, qsizetype keepAtMost)
         return;
     for (const QString& reason : std::as_const(decoded.skipped))
         stored_.skip(reason);
-    // The list is empty when it takes a load in: the table is taken whole.
+    // A load is taken in by an empty list (at construction, or after reload() emptied it): the
+    // table is taken whole.
+    Q_ASSERT(entries_->records.isEmpty() && entries_->order.isEmpty());
     entries_->records = std::move(decoded.records);
     entries_->order = std::move(decoded.order);
     stored_.logLoaded(entries_->records.size());

@@ -7,7 +7,6 @@
 #include <QUrl>
 
 #include <span>
-#include <utility>
 
 // An address of a wallpaper record (its thumbnail, poster, previews, master) kept as its fully
 // encoded text and parsed into a QUrl where it is used: a parsed address costs some 400 bytes,
@@ -22,15 +21,7 @@ public:
     // for a 55-character address, five times over in each of tens of thousands of records.
     WebAddress(const QUrl& url) : text_(url.toEncoded()) { text_.squeeze(); }
 
-    // An address already in its fully encoded form, as a QUrl would write it.
-    static WebAddress fromEncoded(QByteArray encoded)
-    {
-        WebAddress address;
-        address.text_ = std::move(encoded);
-        return address;
-    }
-
-    // Addresses already in their fully encoded form, made as parts of one buffer that they share
+    // Addresses already in their fully encoded form (as a QUrl would write them), made as parts of one buffer that they share
     // (each ended there by a '\0', as a QByteArray's text is): the addresses of a record cost one
     // allocation rather than one each. `addresses` has the size of `encoded`.
     static void fromEncodedTogether(std::span<const QByteArrayView> encoded, std::span<WebAddress> addresses);
