@@ -1,6 +1,7 @@
 #include "library/PersonalWallpaperList.h"
 
 #include "foundation/KeyedListDiff.h"
+#include "model/WallpaperModelReader.h"
 
 #include <QJsonObject>
 #include <QSet>
@@ -14,20 +15,36 @@
 
 namespace {
 // The records of a list repeat a few texts (a category, a size, a length): one copy of each is
-// kept, shared by the records, where a long list would hold tens of thousands.
-void shareRepeatedTexts(PersonalWallpaperList::Decoded& decoded)
-{
-    if (!decoded.records)
-        return;
-    QSet<QString> texts;
-    const auto share = [&texts](QString& text) { text = *texts.insert(text); };
-    for (WallpaperModel& record : *decoded.records) {
+// kept, shared by the records, where a long list would hold tens of thousands. The reader shares
+// them within each part it reads, so a text is looked up by its value only when its copy is new.
+class RepeatedTexts {
+public:
+    void share(WallpaperModel& record)
+    {
         share(record.category);
         for (std::optional<QString>* text : {&record.resolution, &record.fileSize, &record.duration})
             if (*text)
                 share(**text);
     }
-}
+
+private:
+    void share(QString& text)
+    {
+        const auto copy = shared_.constFind(text.constData());
+        if (copy != shared_.cend()) {
+            text = *copy;
+            return;
+        }
+        // The copy is kept until the sharing ends, so that its address names it alone.
+        copies_.append(text);
+        text = *texts_.insert(text);
+        shared_.insert(copies_.constLast().constData(), text);
+    }
+
+    QSet<QString> texts_;
+    QHash<const QChar*, QString> shared_;
+    QList<QString> copies_;
+};
 } // namespace
 
 PersonalWallpaperList::PersonalWallpaperList(UserDefaults& defaults, QString key, StoredList::Lines lines)
@@ -68,7 +85,7 @@ QList<WallpaperModel> PersonalWallpaperList::inOrder(const WallpapersByKey& reco
 void PersonalWallpaperList::load(qsizetype keepAtMost)
 {
     if (const std::optional<QByteArray> data = stored_.storedData())
-        takeIn(StoredList::decode<WallpaperModel>(*data), keepAtMost);
+        takeIn(decode(*data), keepAtMost);
 }
 
 std::optional<QFuture<PersonalWallpaperList::Decoded>> PersonalWallpaperList::decodeOnWorker()
@@ -77,37 +94,67 @@ std::optional<QFuture<PersonalWallpaperList::Decoded>> PersonalWallpaperList::de
     if (!data)
         return std::nullopt;
     return QtConcurrent::run([data = std::move(*data)] {
-        Decoded decoded = StoredList::decode<WallpaperModel>(data);
-        shareRepeatedTexts(decoded);
+        Decoded decoded = decode(data);
 #ifdef __GLIBC__
-        // The parsed document of a long list, freed now, lies in small blocks among the records
-        // on every decoding thread's heap: handed back, it no longer counts as the program's.
+        // What decoding a long list held for a while (its parts, the text read into each record)
+        // lies freed among the records on every decoding thread's heap: handed back, it no longer
+        // counts as the program's.
         malloc_trim(0);
 #endif
         return decoded;
     });
 }
 
+PersonalWallpaperList::Decoded PersonalWallpaperList::decode(const QByteArray& data)
+{
+    // Takes the records in as their parts are decoded, each under its key.
+    struct Keying {
+        Decoded& decoded;
+        RepeatedTexts texts;
+
+        void start(qsizetype count)
+        {
+            decoded.records = {};
+            decoded.order = {};
+            decoded.skipped = {};
+            decoded.records.reserve(count);
+            decoded.order.reserve(count);
+        }
+        void add(QList<WallpaperModel>&& part)
+        {
+            for (WallpaperModel& wallpaper : part) {
+                if (!wallpaper.key) {
+                    decoded.skipped.append(QStringLiteral("\"%1\" has no key").arg(wallpaper.title));
+                    continue;
+                }
+                const qint64 key = *wallpaper.key;
+                if (decoded.records.contains(key)) {
+                    decoded.skipped.append(QStringLiteral("\"%1\" repeats the key %2").arg(wallpaper.title).arg(key));
+                    continue;
+                }
+                texts.share(wallpaper);
+                decoded.records.emplace(key, std::move(wallpaper));
+                decoded.order.append(key);
+            }
+        }
+    };
+    Decoded decoded;
+    Keying keying{decoded, {}};
+    decoded.stored = StoredList::decodeInParts<WallpaperModel, WallpaperModelReader>(data, keying);
+    return decoded;
+}
+
 void PersonalWallpaperList::takeIn(Decoded decoded, qsizetype keepAtMost)
 {
-    std::optional<QList<WallpaperModel>> stored = stored_.take(std::move(decoded));
-    if (!stored)
+    if (!stored_.take(std::move(decoded.stored)))
         return;
-    entries_->records.reserve(stored->size());
-    entries_->order.reserve(stored->size());
-    for (WallpaperModel& wallpaper : *stored) {
-        if (!wallpaper.key) {
-            stored_.skip(QStringLiteral("\"%1\" has no key").arg(wallpaper.title));
-            continue;
-        }
-        const qint64 key = *wallpaper.key;
-        if (entries_->records.contains(key)) {
-            stored_.skip(QStringLiteral("\"%1\" repeats the key %2").arg(wallpaper.title).arg(key));
-            continue;
-        }
-        entries_->records.insert(key, std::move(wallpaper));
-        entries_->order.append(key);
-    }
+    for (const QString& reason : std::as_const(decoded.skipped))
+        stored_.skip(reason);
+    // A load is taken in by an empty list (at construction, or after reload() emptied it): the
+    // table is taken whole.
+    Q_ASSERT(entries_->records.isEmpty() && entries_->order.isEmpty());
+    entries_->records = std::move(decoded.records);
+    entries_->order = std::move(decoded.order);
     stored_.logLoaded(entries_->records.size());
     const qsizetype loaded = entries_->order.size();
     if (keepFirst(keepAtMost)) {

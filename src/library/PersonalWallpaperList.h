@@ -6,6 +6,7 @@
 #include <QFuture>
 #include <QList>
 #include <QSet>
+#include <QStringList>
 
 #include <functional>
 
@@ -27,7 +28,16 @@ public:
     // The records newest first.
     QList<WallpaperModel> inOrder() const { return inOrder(entries_->records, entries_->order); }
 
-    using Decoded = StoredList::Decoded<WallpaperModel>;
+    // The stored array decoded and keyed, ready to be taken in: built on a worker, so that
+    // taking a long list in costs the GUI thread nothing, and its records are never held twice.
+    struct Decoded {
+        // What decoding found; its records are those below.
+        StoredList::Decoded<WallpaperModel> stored;
+        WallpapersByKey records;
+        QList<qint64> order;
+        // The records that decoded but are left out (no key, a repeated key), with why.
+        QStringList skipped;
+    };
 
     static constexpr qsizetype kUnlimited = std::numeric_limits<qsizetype>::max();
 
@@ -37,7 +47,7 @@ public:
     // the backup.
     void load(qsizetype keepAtMost = kUnlimited);
     // The same in two halves: the stored array is decoded on a worker (none when nothing
-    // readable is stored, with its line), and takeIn() adds what it found to the list.
+    // readable is stored, with its line), and takeIn() makes what it found the list.
     std::optional<QFuture<Decoded>> decodeOnWorker();
     void takeIn(Decoded decoded, qsizetype keepAtMost = kUnlimited);
     // The load left something out (a stored value that cannot be read, a skipped record).
@@ -87,6 +97,8 @@ private:
     };
 
     static QList<WallpaperModel> inOrder(const WallpapersByKey& records, const QList<qint64>& order);
+    // Decodes the stored array and puts each record under its key, in stored order. Any thread.
+    static Decoded decode(const QByteArray& data);
 
     StoredList stored_;
     const std::shared_ptr<Entries> entries_ = std::make_shared<Entries>();

@@ -4,6 +4,7 @@
 #include "foundation/JsonWriter.h"
 #include "foundation/UserDefaults.h"
 
+#include <QByteArrayView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QList>
@@ -62,14 +63,47 @@ public:
     // or it cannot be read as data.
     std::optional<QByteArray> storedData();
 
+    // Reads no record from its text: every record is parsed.
+    template <typename T>
+    struct NoTextReader {
+        std::optional<T> read(QByteArrayView) { return std::nullopt; }
+    };
+
     // Decodes a stored value. Touches nothing of the list, so it may run on any thread. A long
     // list is decoded on several cores: records decode on their own, and the JSON is only read.
     // An array of objects is parsed record by record, so a long list is never held as one parsed
     // document beside its records; any other text is parsed whole, which reports what is wrong.
-    template <JsonDecodable T>
+    // Each record's text goes first to a `TextReader` (one per task: `std::optional<T>
+    // read(QByteArrayView)`), and is parsed only when that gives nothing.
+    template <JsonDecodable T, typename TextReader = NoTextReader<T>>
     static Decoded<T> decode(const QByteArray& data)
     {
-        if (std::optional<Decoded<T>> decoded = decodeByRecord<T>(data))
+        struct IntoList {
+            QList<T>& records;
+            void start(qsizetype count)
+            {
+                records = {};
+                records.reserve(count);
+            }
+            void add(QList<T>&& part) { records.append(std::move(part)); }
+        };
+        QList<T> records;
+        IntoList into{records};
+        Decoded<T> decoded = decodeInParts<T, TextReader>(data, into);
+        if (decoded.records)
+            decoded.records = std::move(records);
+        return decoded;
+    }
+
+    // The same, handing the records to `gather` a part of a few hundred at a time, in stored
+    // order, as the parts are done: a long list is never held whole beside what is made of it.
+    // `gather.start(count)` comes first, and again, dropping what was handed over, when the
+    // text has to be read whole after all; then `gather.add(QList<T>&&)` for each part. The
+    // result holds no records, only an empty list when the value is an array.
+    template <JsonDecodable T, typename TextReader = NoTextReader<T>, typename Gather>
+    static Decoded<T> decodeInParts(const QByteArray& data, Gather& gather)
+    {
+        if (std::optional<Decoded<T>> decoded = decodeByRecord<T, TextReader>(data, gather))
             return *std::move(decoded);
         Decoded<T> decoded;
         std::optional<JsonReader> array;
@@ -81,26 +115,20 @@ public:
             return decoded;
         }
         const auto decodeRange = [&array](const std::pair<qsizetype, qsizetype>& range) {
-            JsonRecords<T> part;
-            part.values.reserve(range.second - range.first);
+            Part<T> part;
+            part.records.values.reserve(range.second - range.first);
             for (qsizetype index = range.first; index < range.second; ++index) {
                 try {
-                    part.values.append(T::fromJson(array->at(index)));
+                    part.records.values.append(T::fromJson(array->at(index)));
                 } catch (const JsonError& error) {
-                    part.errors.append(error);
+                    part.records.errors.append(error);
                 }
             }
             return part;
         };
-        const QList<std::pair<qsizetype, qsizetype>> ranges = chunks(array->size());
-        QList<JsonRecords<T>> parts = ranges.size() == 1
-            ? QList<JsonRecords<T>>{decodeRange(ranges.first())}
-            : QtConcurrent::blockingMapped<QList<JsonRecords<T>>>(&decodingPool(), ranges, decodeRange);
-        decoded.records.emplace();
-        decoded.records->reserve(array->size());
-        for (JsonRecords<T>& part : parts)
-            gather(decoded, part);
-        return decoded;
+        gather.start(array->size());
+        // Only a record's own text fails to parse.
+        return *gatherParts<T>(chunks(array->size()), decodeRange, gather);
     }
 
     // The records that decoded, in stored order; nothing when the value was not a JSON array.
@@ -188,23 +216,62 @@ public:
     void keepIn(const std::shared_ptr<const UserDefaults::DataSource>& source);
 
 private:
+    // The records of a few hundred elements, or that one of them does not parse. The records
+    // are taken out of a part as it is gathered, which only sees it as const.
+    template <typename T>
+    struct Part {
+        mutable JsonRecords<T> records;
+        bool parsed = true;
+    };
+    // Decodes the ranges on the decoding pool, and hands each part's records to `gather` in
+    // order as soon as the parts before it are done. Nothing when a part did not parse, and
+    // then the records handed over are to be dropped.
+    template <typename T, typename DecodeRange, typename Gather>
+    static std::optional<Decoded<T>> gatherParts(const QList<std::pair<qsizetype, qsizetype>>& ranges,
+        const DecodeRange& decodeRange, Gather& gather)
+    {
+        struct Gathered {
+            QList<JsonError> errors;
+            bool parsed = true;
+        };
+        const auto add = [&gather](Gathered& gathered, const Part<T>& part) {
+            gathered.parsed = gathered.parsed && part.parsed;
+            if (!gathered.parsed)
+                return;
+            gather.add(std::exchange(part.records.values, {}));
+            gathered.errors.append(part.records.errors);
+        };
+        Gathered gathered;
+        if (ranges.size() == 1)
+            add(gathered, decodeRange(ranges.first()));
+        else
+            gathered = QtConcurrent::blockingMappedReduced<Gathered>(&decodingPool(), ranges, decodeRange, add,
+                QtConcurrent::OrderedReduce | QtConcurrent::SequentialReduce);
+        if (!gathered.parsed)
+            return std::nullopt;
+        Decoded<T> decoded;
+        decoded.records.emplace();
+        decoded.errors = std::move(gathered.errors);
+        return decoded;
+    }
     // Each record's bytes, parsed apart; nothing when the text is not an array of objects or a
     // record does not parse (decode() then reads it whole).
-    template <JsonDecodable T>
-    static std::optional<Decoded<T>> decodeByRecord(const QByteArray& data)
+    template <JsonDecodable T, typename TextReader, typename Gather>
+    static std::optional<Decoded<T>> decodeByRecord(const QByteArray& data, Gather& gather)
     {
         const std::optional<QList<std::pair<qsizetype, qsizetype>>> objects = objectRanges(data);
         if (!objects)
             return std::nullopt;
-        struct Part {
-            JsonRecords<T> records;
-            bool parsed = true;
-        };
         const auto decodeRange = [&data, &objects](const std::pair<qsizetype, qsizetype>& range) {
-            Part part;
+            Part<T> part;
             part.records.values.reserve(range.second - range.first);
+            TextReader reader;
             for (qsizetype index = range.first; index < range.second; ++index) {
                 const auto [begin, size] = objects->at(index);
+                if (std::optional<T> record = reader.read(QByteArrayView(data.constData() + begin, size))) {
+                    part.records.values.append(*std::move(record));
+                    continue;
+                }
                 QJsonParseError fault;
                 const QJsonDocument object = QJsonDocument::fromJson(QByteArray::fromRawData(data.constData() + begin, size), &fault);
                 if (fault.error != QJsonParseError::NoError) {
@@ -221,28 +288,8 @@ private:
             }
             return part;
         };
-        const QList<std::pair<qsizetype, qsizetype>> ranges = chunks(objects->size());
-        QList<Part> parts = ranges.size() == 1
-            ? QList<Part>{decodeRange(ranges.first())}
-            : QtConcurrent::blockingMapped<QList<Part>>(&decodingPool(), ranges, decodeRange);
-        Decoded<T> decoded;
-        decoded.records.emplace();
-        decoded.records->reserve(objects->size());
-        for (Part& part : parts) {
-            if (!part.parsed)
-                return std::nullopt;
-            gather(decoded, part.records);
-        }
-        return decoded;
-    }
-    // Moves a part's records to the end of the list and lets go of the part: a long list is never
-    // held twice.
-    template <typename T>
-    static void gather(Decoded<T>& decoded, JsonRecords<T>& part)
-    {
-        decoded.records->append(std::move(part.values));
-        part.values = {};
-        decoded.errors.append(part.errors);
+        gather.start(objects->size());
+        return gatherParts<T>(chunks(objects->size()), decodeRange, gather);
     }
     // Where each element of a JSON array of objects lies in the text ([begin, size) of its
     // bytes), found by reading its brackets and strings only; nothing for any other text.

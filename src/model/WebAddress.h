@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QJsonValue>
 #include <QString>
 #include <QUrl>
+
+#include <span>
 
 // An address of a wallpaper record (its thumbnail, poster, previews, master) kept as its fully
 // encoded text and parsed into a QUrl where it is used: a parsed address costs some 400 bytes,
@@ -17,6 +20,11 @@ public:
     // comes in the buffer of the UTF-16 text it was made from, with room to grow: some 250 bytes
     // for a 55-character address, five times over in each of tens of thousands of records.
     WebAddress(const QUrl& url) : text_(url.toEncoded()) { text_.squeeze(); }
+
+    // Addresses already in their fully encoded form (as a QUrl would write them), made as parts of one buffer that they share
+    // (each ended there by a '\0', as a QByteArray's text is): the addresses of a record cost one
+    // allocation rather than one each. `addresses` has the size of `encoded`.
+    static void fromEncodedTogether(std::span<const QByteArrayView> encoded, std::span<WebAddress> addresses);
 
     QUrl url() const { return QUrl::fromEncoded(text_); }
     operator QUrl() const { return url(); }
