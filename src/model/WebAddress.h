@@ -21,9 +21,10 @@ public:
     // for a 55-character address, five times over in each of tens of thousands of records.
     WebAddress(const QUrl& url) : text_(url.toEncoded()) { text_.squeeze(); }
 
-    // Addresses already in their fully encoded form (as a QUrl would write them), made as parts of one buffer that they share
-    // (each ended there by a '\0', as a QByteArray's text is): the addresses of a record cost one
-    // allocation rather than one each. `addresses` has the size of `encoded`.
+    // Addresses already in their fully encoded form (as a QUrl would write them), made as parts of
+    // one buffer that they share (each ended there by a '\0', as a QByteArray's text is): the
+    // addresses of a record cost one allocation rather than one each. `addresses` has the size of
+    // `encoded`.
     static void fromEncodedTogether(std::span<const QByteArrayView> encoded, std::span<WebAddress> addresses);
 
     QUrl url() const { return QUrl::fromEncoded(text_); }
