@@ -8,6 +8,7 @@
 #include "foundation/Async.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
+#include "library/LikedWallpapersService.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/LoginItem.h"
 #include "platform/ProcessRunner.h"
@@ -100,7 +101,13 @@ void VideoWallpaperApp::launch()
     delegate_->open(linksIn(arguments_));
 }
 
-MainWindow* VideoWallpaperApp::createMainWindow() { return new MainWindow(); }
+MainWindow* VideoWallpaperApp::createMainWindow()
+{
+    // The liked list is read on workers while the window is made: the cards' hearts need it, and
+    // a long list read only at the first card would still hold its stored text when Home paints.
+    LikedWallpapersService::shared();
+    return new MainWindow();
+}
 
 void VideoWallpaperApp::registerFeedCaches()
 {
