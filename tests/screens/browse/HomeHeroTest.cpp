@@ -343,10 +343,13 @@ TEST_F(HomeHeroTest, FramesAtRestDoNotRepaintWhatLiesOverTheCarousel)
     window.show();
     HeroSlideView* slide = hero.slide(0);
     ASSERT_EVENTUALLY(slide->isPlaying() && slide->framesPresented() > 0, kFrameMs);
+    // The slide's own settling after its first frame (late under load: its button row, its
+    // cover) may repaint that part once or twice; its frames never do.
+    constexpr int kFrames = 8;
     const int paints = above->paints;
     const int presented = slide->framesPresented();
-    ASSERT_EVENTUALLY(slide->framesPresented() >= presented + 3, kFrameMs);
-    EXPECT_EQ(above->paints, paints);
+    ASSERT_EVENTUALLY(slide->framesPresented() >= presented + kFrames, kFrameMs * 3);
+    EXPECT_LT(above->paints - paints, 3) << "painted along with the frames";
 
     hero.setPull(40);
     const int pulledAt = slide->framesPresented();
