@@ -67,14 +67,16 @@ QCoro::Task<> LockScreenService::switchTo(QPointer<LockScreenService> self, bool
         if (enabled) {
             // File copies and JSON edits: on a worker, so a slow disk never stalls the window.
             EntriesJSONService* entries = &EntriesJSONService::shared();
-            const std::exception_ptr installFailure = co_await QtConcurrent::run([entries]() -> std::exception_ptr {
+            auto install = [entries]() -> std::exception_ptr {
                 try {
                     entries->backupAndInstallEntries();
                     return nullptr;
                 } catch (...) {
                     return std::current_exception();
                 }
-            });
+            };
+            QFuture<std::exception_ptr> installed = QtConcurrent::run(install);
+            const std::exception_ptr installFailure = co_await installed;
             if (installFailure)
                 std::rethrow_exception(installFailure);
         } else
