@@ -27,11 +27,13 @@
 #include "model/WallpaperPlaylist.h"
 #include "platform/ActivationPolicy.h"
 #include "platform/Http.h"
+#include "platform/MediaTools.h"
 #include "session/AutoStartService.h"
 #include "session/NotificationCenter.h"
 #include "session/SystemMonitorService.h"
 #include "state/AppStore.h"
 #include "state/NotificationManager.h"
+#include "ui/PosterCardRules.h"
 #include "updater/UpdateCommand.h"
 #include "updater/UpdaterController.h"
 
@@ -48,27 +50,44 @@ constexpr int kRecentPictureSize = 16;
 
 void log(const QString& emoji, const QString& message) { logLine(emoji, kType, message); }
 
-// A recent wallpaper's picture as its menu item's icon; any failure leaves the item without one.
-QCoro::Task<> loadRecentPicture(QPointer<QAction> item, QUrl url)
+// A recent wallpaper's picture, or why there is none.
+struct RecentPicture {
+    QImage image;
+    QString failure;
+};
+
+// A frame of one of the user's own videos (whose picture address is the video itself, tens of
+// megabytes that are no picture), else the picture at its address.
+QCoro::Task<RecentPicture> recentPicture(QUrl url, bool localVideo)
 {
+    if (localVideo) {
+        const QString path = url.toLocalFile();
+        const QSize bounds(kRecentPictureSize * 4, kRecentPictureSize * 4);
+        QImage frame = co_await MediaTools::shared().frameAtAsync(path, MenuThumbnailLoader::kFrameSeconds, bounds);
+        co_return RecentPicture{std::move(frame), QStringLiteral("no frame")};
+    }
     const QNetworkRequest request(url);
-    QImage picture;
-    QString failure = QStringLiteral("not a picture");
+    const HttpResponse response = co_await Http::shared().send(request);
+    co_return RecentPicture{QImage::fromData(response.body), QStringLiteral("not a picture (status %1)").arg(response.status)};
+}
+
+// A recent wallpaper's picture as its menu item's icon; any failure leaves the item without one.
+QCoro::Task<> loadRecentPicture(QPointer<QAction> item, QUrl url, bool localVideo)
+{
+    RecentPicture picture;
     try {
-        const HttpResponse response = co_await Http::shared().send(request);
-        picture = QImage::fromData(response.body);
-        failure += QStringLiteral(" (status %1)").arg(response.status);
+        picture = co_await recentPicture(url, localVideo);
     } catch (const std::exception& error) {
-        failure = describeError(error);
+        picture.failure = describeError(error);
     }
     // A menu rebuilt or gone meanwhile wants no picture, and its failure is no news.
     if (!item)
         co_return;
-    if (picture.isNull()) {
-        logLine(QStringLiteral("⚠️"), QStringLiteral("MenuBarManager"), QStringLiteral("Recent wallpaper picture not read from ") + url.toString() + QStringLiteral(": ") + failure);
+    if (picture.image.isNull()) {
+        logLine(QStringLiteral("⚠️"), QStringLiteral("MenuBarManager"), QStringLiteral("Recent wallpaper picture not read from ") + url.toString() + QStringLiteral(": ") + picture.failure);
         co_return;
     }
-    item->setIcon(QPixmap::fromImage(picture.scaled(kRecentPictureSize * 2, kRecentPictureSize * 2,
+    item->setIcon(QPixmap::fromImage(picture.image.scaled(kRecentPictureSize * 2, kRecentPictureSize * 2,
         Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation)));
 }
 
@@ -302,7 +321,7 @@ void MenuBarManager::updateRecentsMenu()
         item->setData(QVariant::fromValue(wallpaper));
         connect(item, &QAction::triggered, this, [this, item] { selectRecentWallpaper(item); });
         if (const std::optional<QUrl> picture = wallpaper.imageUrl ? wallpaper.imageUrl : wallpaper.posterUrl)
-            fireAndForget(loadRecentPicture(item, *picture), kType);
+            fireAndForget(loadRecentPicture(item, *picture, PosterCardRules::isLocalVideo(wallpaper)), kType);
     }
 }
 

@@ -111,6 +111,36 @@ TEST_F(MenuBarManagerTest, ARecentsPictureThatFailsSaysWhy)
     EXPECT_TRUE(item->icon().isNull());
 }
 
+// An own video's picture address is the video: its item shows a frame of it, and a file that
+// is no video says so, rather than reading the whole file as a picture.
+TEST_F(MenuBarManagerTest, ARecentOwnVideoShowsAFrameOfItself)
+{
+    struct Case {
+        QString file;
+        bool framed;
+    };
+    for (const Case& c : {Case{clipPath(), true}, Case{notAVideoPath(), false}}) {
+        SCOPED_TRACE(c.file.toStdString());
+        recents_.clearRecents();
+        log_.clear();
+        WallpaperModel own = record(kCatalogueKey, QStringLiteral("Own Clip"));
+        own.category = QStringLiteral("Custom");
+        own.imageUrl = own.posterUrl = own.masterUrl = QUrl::fromLocalFile(c.file);
+        recents_.addWallpaper(own);
+        settle();
+        QAction* item = recentItem(QStringLiteral("Own Clip"));
+        ASSERT_TRUE(item);
+        const QString failure = QStringLiteral("⚠️ [MenuBarManager] Recent wallpaper picture not read from ") + own.imageUrl->toString();
+        if (c.framed) {
+            EXPECT_TRUE(waitUntil([item] { return !item->icon().isNull(); }));
+        } else {
+            EXPECT_TRUE(waitUntil([&] { return log_.contains(failure); })) << log_.lines().join(u'\n').toStdString();
+            EXPECT_TRUE(item->icon().isNull());
+        }
+        EXPECT_EQ(log_.contains(failure + QStringLiteral(": not a picture")), false);
+    }
+}
+
 TEST_F(MenuBarManagerTest, PlaylistsShowSizeIntervalAndWhichOneRotates)
 {
     const WallpaperPlaylist calm = playlists_.createPlaylist(QStringLiteral("Calm"), 1800);
