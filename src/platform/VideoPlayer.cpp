@@ -27,7 +27,10 @@ const QString kLogType = QStringLiteral("VideoPlayer");
 // mpv's own, no scripts (the built-in controller, console, statistics and auto-profile scripts
 // each cost a Lua state and a thread, 5-6 MiB a player), no child processes, no input bindings,
 // filled and cropped, frames handed over as soon as they are due rather than held until their
-// display time, and the built-in "sw-fast" profile's cheaper software scaling.
+// display time, the built-in "sw-fast" profile's cheaper software scaling, and four decoding
+// threads: each thread holds a frame of its own, and the default (one per core, and one more)
+// holds some 40 MiB more for a 1080p loop on eight cores, for no gain: four still decode a 4K
+// 60 fps loop three times faster than it plays, with less CPU time.
 constexpr std::pair<const char*, const char*> kOptions[] = {
     {"vo", "libmpv"},
     {"audio", "no"},
@@ -45,6 +48,7 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
     {"panscan", "1.0"},
     {"video-timing-offset", "0"},
     {"profile", "sw-fast"},
+    {"vd-lavc-threads", "4"},
 };
 
 // The player reads previews from the asset host when no copy is cached: it trusts what the
