@@ -133,6 +133,9 @@ TEST_F(MenuBarManagerTest, ARecentOwnVideoShowsAFrameOfItself)
         const QString failure = QStringLiteral("⚠️ [MenuBarManager] Recent wallpaper picture not read from ") + own.imageUrl->toString();
         if (c.framed) {
             EXPECT_TRUE(waitUntil([item] { return !item->icon().isNull(); }));
+            QMenu* recents = menu().recentsSubmenu();
+            recents->adjustSize();
+            keepReviewPicture(recents->grab().toImage(), QStringLiteral("menubar-screenshots"), QStringLiteral("recent-own-video"));
         } else {
             EXPECT_TRUE(waitUntil([&] { return log_.contains(failure); })) << log_.lines().join(u'\n').toStdString();
             EXPECT_TRUE(item->icon().isNull());
