@@ -140,7 +140,7 @@ TEST_F(MenuBarManagerTest, ARecentOwnVideoShowsAFrameOfItself)
             EXPECT_TRUE(waitUntil([&] { return log_.contains(failure); })) << log_.lines().join(u'\n').toStdString();
             EXPECT_TRUE(item->icon().isNull());
         }
-        EXPECT_EQ(log_.contains(failure + QStringLiteral(": not a picture")), false);
+        EXPECT_FALSE(log_.contains(failure + QStringLiteral(": not a picture")));
     }
 }
 
