@@ -17,7 +17,6 @@ struct Functions {
     decltype(&mpv_set_wakeup_callback) setWakeupCallback = nullptr;
     decltype(&mpv_set_option_string) setOptionString = nullptr;
     decltype(&mpv_request_log_messages) requestLogMessages = nullptr;
-    decltype(&mpv_observe_property) observeProperty = nullptr;
     decltype(&mpv_command_async) commandAsync = nullptr;
     decltype(&mpv_set_property_async) setPropertyAsync = nullptr;
     decltype(&mpv_wait_event) waitEvent = nullptr;
@@ -51,7 +50,6 @@ std::optional<Functions> open()
         && resolve(library, "mpv_set_wakeup_callback", f.setWakeupCallback)
         && resolve(library, "mpv_set_option_string", f.setOptionString)
         && resolve(library, "mpv_request_log_messages", f.requestLogMessages)
-        && resolve(library, "mpv_observe_property", f.observeProperty)
         && resolve(library, "mpv_command_async", f.commandAsync)
         && resolve(library, "mpv_set_property_async", f.setPropertyAsync)
         && resolve(library, "mpv_wait_event", f.waitEvent) && resolve(library, "mpv_error_string", f.errorString)
@@ -105,10 +103,6 @@ void MpvLibrary::terminateDestroy(mpv_handle* mpv) { f().terminateDestroy(mpv); 
 void MpvLibrary::setWakeupCallback(mpv_handle* mpv, void (*callback)(void*), void* data) { f().setWakeupCallback(mpv, callback, data); }
 int MpvLibrary::setOptionString(mpv_handle* mpv, const char* name, const char* value) { return f().setOptionString(mpv, name, value); }
 int MpvLibrary::requestLogMessages(mpv_handle* mpv, const char* minLevel) { return f().requestLogMessages(mpv, minLevel); }
-int MpvLibrary::observeProperty(mpv_handle* mpv, uint64_t userData, const char* name, mpv_format format)
-{
-    return f().observeProperty(mpv, userData, name, format);
-}
 int MpvLibrary::commandAsync(mpv_handle* mpv, uint64_t userData, const char** args) { return f().commandAsync(mpv, userData, args); }
 int MpvLibrary::setPropertyAsync(mpv_handle* mpv, uint64_t userData, const char* name, mpv_format format, void* data)
 {

@@ -25,7 +25,6 @@ public:
     static void setWakeupCallback(mpv_handle* mpv, void (*callback)(void*), void* data);
     static int setOptionString(mpv_handle* mpv, const char* name, const char* value);
     static int requestLogMessages(mpv_handle* mpv, const char* minLevel);
-    static int observeProperty(mpv_handle* mpv, uint64_t userData, const char* name, mpv_format format);
     static int commandAsync(mpv_handle* mpv, uint64_t userData, const char** args);
     static int setPropertyAsync(mpv_handle* mpv, uint64_t userData, const char* name, mpv_format format, void* data);
     static mpv_event* waitEvent(mpv_handle* mpv, double timeout);

@@ -31,6 +31,9 @@ const QString kLogType = QStringLiteral("VideoPlayer");
 // threads: each thread holds a frame of its own, and the default (one per core, and one more)
 // holds some 40 MiB more for a 1080p loop on eight cores, for no gain: four still decode a 4K
 // 60 fps loop three times faster than it plays, with less CPU time.
+// Frames are converted by swscale, never zimg: with that profile's fast bilinear path a player
+// costs about two thirds of its CPU with zimg, scaled (1080p to 1440p and to 4K, a 720p preview
+// to a window) or not, zimg's planar output needing a second pass to pack it.
 constexpr std::pair<const char*, const char*> kOptions[] = {
     {"vo", "libmpv"},
     {"audio", "no"},
@@ -49,6 +52,7 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
     {"video-timing-offset", "0"},
     {"profile", "sw-fast"},
     {"vd-lavc-threads", "4"},
+    {"sws-allow-zimg", "no"},
 };
 
 // The player reads previews from the asset host when no copy is cached: it trusts what the
@@ -171,8 +175,6 @@ bool VideoPlayer::startCore()
         return false;
     }
     MpvLibrary::requestLogMessages(mpv_, "warn");
-    MpvLibrary::observeProperty(mpv_, 0, "dwidth", MPV_FORMAT_INT64);
-    MpvLibrary::observeProperty(mpv_, 0, "dheight", MPV_FORMAT_INT64);
 
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
@@ -241,20 +243,6 @@ void VideoPlayer::setTargetSize(QSize size, qreal devicePixelRatio)
     if (!renderThread_)
         return;
     renderThread_->setTargetSize(targetPixels_);
-    chooseConverter();
-}
-
-void VideoPlayer::chooseConverter()
-{
-    // Measured on 1080p frames: zimg is the faster scaler (about half of swscale's time from
-    // 1080p to 1440p or 4K), but a frame shown at its own size converts in half the time
-    // through swscale, and a desktop video made for its display is the common case.
-    const bool unscaled = !videoSize_.isEmpty() && videoSize_ == targetPixels_;
-    if (unscaled == convertsUnscaled_)
-        return;
-    convertsUnscaled_ = unscaled;
-    int allowZimg = unscaled ? 0 : 1;
-    MpvLibrary::setPropertyAsync(mpv_, 0, "sws-allow-zimg", MPV_FORMAT_FLAG, &allowZimg);
 }
 
 void VideoPlayer::onWakeup(void* self)
@@ -302,17 +290,6 @@ void VideoPlayer::handleEvent(const mpv_event& event)
                     entryId_ = value.u.int64;
             }
         }
-        break;
-    }
-    case MPV_EVENT_PROPERTY_CHANGE: {
-        // The video's display size ("dwidth", "dheight"), unknown between videos.
-        const auto* property = static_cast<const mpv_event_property*>(event.data);
-        const int value = property->format == MPV_FORMAT_INT64 ? int(*static_cast<const int64_t*>(property->data)) : 0;
-        if (qstrcmp(property->name, "dwidth") == 0)
-            videoSize_.setWidth(value);
-        else if (qstrcmp(property->name, "dheight") == 0)
-            videoSize_.setHeight(value);
-        chooseConverter();
         break;
     }
     case MPV_EVENT_START_FILE:

@@ -74,7 +74,6 @@ private:
     void drainEvents();
     void handleEvent(const mpv_event& event);
     void takeFrame();
-    void chooseConverter();
     void fail(const QString& reason);
     QString failureText(const QString& reason) const;
 
@@ -87,8 +86,6 @@ private:
     bool paused_ = false;
     QSize targetPixels_;
     qreal devicePixelRatio_ = 1.0;
-    QSize videoSize_;
-    bool convertsUnscaled_ = false;
 
     // Matches mpv's events to the latest load(): replies carry its number, file events the
     // playlist entry that mpv created for it.
