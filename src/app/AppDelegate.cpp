@@ -80,7 +80,7 @@ void AppDelegate::applicationDidFinishLaunching()
     RecentsWallpapersService::shared();
     CustomWallpapersService& ownVideos = CustomWallpapersService::shared();
     ownVideos.removeUnfinishedImports();
-    ownVideos.removeOrphanedVideos();
+    ownVideos.adoptUnlistedVideos();
     isLaunchAtLogin_ = detectLoginLaunch();
     launch([reapply = QPointer<LaunchReapply>(reapply_), login = isLaunchAtLogin_] { return reapplySavedState(reapply, login); },
         kType);

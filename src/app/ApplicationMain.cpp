@@ -68,8 +68,6 @@ int ApplicationMain::run(int argc, char* argv[])
 
     // A logout or kill ends the process through quit(), so the termination steps still run.
     UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
-    // A settings write that moves (on a worker, or the quit's own) pushes a signal's deadline back.
-    UserDefaults::setProgressListener(&UnixSignalWatcher::extendDeadline);
     QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [](int) { QApplication::quit(); });
 
     logLine(QStringLiteral("🚀"), QStringLiteral("Quorvelle"), QStringLiteral("Started version ") + QStringLiteral(QUORVELLE_VERSION));
@@ -86,7 +84,7 @@ int ApplicationMain::run(int argc, char* argv[])
     // Each step of the exit that ends restarts the deadline of a signal: a slow exit that keeps
     // going ends by itself, with its saves.
     UnixSignalWatcher::extendDeadline();
-    // Settings and likes are written behind; what is still to be written lands first.
+    // Likes asked for while the list was read, and changes the disk refused, land first.
     LikedWallpapersService::shared().flush();
     UserDefaults::standard().flush();
     UnixSignalWatcher::extendDeadline();

@@ -13,10 +13,25 @@ QString StoredFileNotice::message(const QString& what, const QString& keptAt)
     return tr("Your %1 could not be read. They were kept at %2 and Quorvelle started without them.").arg(what, keptAt);
 }
 
+QString StoredFileNotice::damagedMessage(const QString& what, const QString& keptAt)
+{
+    return tr("Your %1 were found damaged. Everything that could still be read was kept, and the damaged file is kept at "
+              "%2.")
+        .arg(what, keptAt);
+}
+
+QString StoredFileNotice::unopenedMessage(const QString& what, const QString& reason)
+{
+    return tr("Your %1 cannot be opened right now (%2). What you change is kept and added to them as soon as they open.")
+        .arg(what, reason);
+}
+
 void StoredFileNotice::watch(const UserDefaults& defaults, const QString& what)
 {
-    if (const std::optional<UserDefaults::ReadTrouble>& trouble = defaults.readTrouble())
-        report(what, trouble->keptAt);
+    const std::optional<UserDefaults::ReadTrouble>& trouble = defaults.readTrouble();
+    if (!trouble)
+        return;
+    notice_.tell(title(), trouble->movedAside ? damagedMessage(what, trouble->keptAt) : unopenedMessage(what, trouble->reason));
 }
 
 void StoredFileNotice::watchAnalytics()

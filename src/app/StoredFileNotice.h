@@ -18,8 +18,11 @@ public:
 
     static QString title();
     static QString message(const QString& what, const QString& keptAt);
+    // A damaged database copied aside, what still read kept; one that cannot be opened now.
+    static QString damagedMessage(const QString& what, const QString& keptAt);
+    static QString unopenedMessage(const QString& what, const QString& reason);
 
-    // Tells of a defaults store that could not read its file at launch, if it could not.
+    // Tells of a defaults store that found its database damaged at launch, or could not open it.
     void watch(const UserDefaults& defaults, const QString& what);
     // Tells of the analytics files found unusable so far, and of those found later.
     void watchAnalytics();

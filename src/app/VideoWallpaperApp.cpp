@@ -96,7 +96,7 @@ void VideoWallpaperApp::launch()
     // Settings that could not be read are told once there is a window to tell it in. Other
     // stored files report through storedFileNotice().
     storedFileNotice_ = new StoredFileNotice(*diskNotice, this);
-    storedFileNotice_->watch(UserDefaults::standard(), tr("settings"));
+    storedFileNotice_->watch(UserDefaults::standard(), tr("settings and library"));
     storedFileNotice_->watchAnalytics();
     delegate_->open(linksIn(arguments_));
 }

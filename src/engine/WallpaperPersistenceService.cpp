@@ -63,11 +63,11 @@ std::optional<QUrl> WallpaperPersistenceService::storedUrl(const QString& text)
 
 void WallpaperPersistenceService::saveWallpaper(qint64 key, const QUrl& masterUrl)
 {
-    // The store writes its file on every change, so each value is on disk once set.
+    // Each value is committed once set.
     defaults_.setInteger(kWallpaperKeyKey, key);
     defaults_.setString(kWallpaperScreenKey, rawValue(WallpaperScreenType::homeScreen));
     defaults_.setString(kWallpaperMasterUrlKey, masterUrl.toString(QUrl::FullyEncoded));
-    logSaved(QStringLiteral("wallpaper"),
+    logSaved(!defaults_.hasUnsavedChanges(), QStringLiteral("wallpaper"),
         QStringLiteral("key=") + QString::number(key) + QStringLiteral(", screen=") + rawValue(WallpaperScreenType::homeScreen));
 }
 
@@ -99,34 +99,36 @@ void WallpaperPersistenceService::clearSavedWallpaper()
     log(QStringLiteral("🗑️"), QStringLiteral("Cleared saved wallpaper"));
 }
 
-std::optional<QJsonObject> WallpaperPersistenceService::perMonitorDocument() const
+QList<StoredRow> WallpaperPersistenceService::perMonitorRows() const
 {
-    if (!defaults_.contains(kPerMonitorKey))
-        return QJsonObject();
+    QList<StoredRow> rows = defaults_.rows(kPerMonitorKey);
+    if (!rows.isEmpty() || !defaults_.contains(kPerMonitorKey))
+        return rows;
+    // Earlier versions kept every display's record in one document: each becomes its row.
+    QJsonObject document;
     try {
-        const JsonReader document = JsonReader::parse(defaults_.data(kPerMonitorKey));
-        if (!document.value().isObject())
-            document.fail(QStringLiteral("expected an object"));
-        return document.value().toObject();
+        const JsonReader stored = JsonReader::parse(defaults_.data(kPerMonitorKey));
+        if (!stored.value().isObject())
+            stored.fail(QStringLiteral("expected an object"));
+        document = stored.value().toObject();
     } catch (const AppError& error) {
-        log(QStringLiteral("⚠️"), QStringLiteral("Unreadable per-monitor wallpapers: ") + error.localizedDescription());
-        return std::nullopt;
+        log(QStringLiteral("⚠️"), QStringLiteral("Unreadable earlier per-monitor wallpapers, kept as they are: ") + error.localizedDescription());
+        return rows;
     }
+    for (auto it = document.constBegin(); it != document.constEnd(); ++it)
+        rows.append({it.key(), 0, JsonWriter::toBytes(it.value())});
+    defaults_.replaceEntryWithRows(kPerMonitorKey, kPerMonitorKey, rows);
+    return rows;
 }
 
 QMap<QString, PerMonitorEntry> WallpaperPersistenceService::loadPerMonitorWallpapers() const
 {
     QMap<QString, PerMonitorEntry> entries;
-    const auto document = perMonitorDocument();
-    if (!document)
-        return entries;
-    const JsonReader reader(*document);
-    for (const QString& id : reader.keys()) {
+    for (const StoredRow& row : perMonitorRows()) {
         try {
-            entries.insert(id, PerMonitorEntry::fromJson(reader.field(id)));
+            entries.insert(row.key, PerMonitorEntry::fromJson(JsonReader(JsonReader::parse(row.record).value(), row.key)));
         } catch (const AppError& error) {
-            log(QStringLiteral("⚠️"),
-                QStringLiteral("Skipped unreadable per-monitor entry: ") + error.localizedDescription());
+            log(QStringLiteral("⚠️"), QStringLiteral("Skipped unreadable per-monitor entry: ") + error.localizedDescription());
         }
     }
     return entries;
@@ -147,34 +149,28 @@ WallpaperPersistenceService::loadPerMonitorWallpaper(const QString& displayPersi
 
 void WallpaperPersistenceService::savePerMonitorWallpaper(const QString& displayPersistenceID, qint64 key, const QUrl& masterUrl)
 {
-    // Edited as raw JSON, so other displays' records, readable or not, go back as they were.
-    auto document = perMonitorDocument();
-    if (!document) {
-        log(QStringLiteral("⚠️"),
-            QStringLiteral("Kept the unreadable per-monitor wallpapers; not saved: display=") + displayPersistenceID);
-        return;
-    }
-    document->insert(displayPersistenceID,
-                     PerMonitorEntry{displayPersistenceID, key, masterUrl.toString(QUrl::FullyEncoded)}.toJson());
-    defaults_.setData(kPerMonitorKey, JsonWriter::toBytes(*document));
-    logSaved(QStringLiteral("per-monitor"), QStringLiteral("display=") + displayPersistenceID + QStringLiteral(", key=") + QString::number(key));
+    // One row per display: the others' records, readable or not, stay as they are.
+    perMonitorRows();
+    const QByteArray record
+        = JsonWriter::toBytes(PerMonitorEntry{displayPersistenceID, key, masterUrl.toString(QUrl::FullyEncoded)}.toJson());
+    const bool committed = defaults_.changeRows(kPerMonitorKey, {{{displayPersistenceID, 0, record}}, {}});
+    logSaved(committed, QStringLiteral("per-monitor"),
+        QStringLiteral("display=") + displayPersistenceID + QStringLiteral(", key=") + QString::number(key));
 }
 
 void WallpaperPersistenceService::removePerMonitorWallpaper(const QString& displayPersistenceID)
 {
-    auto document = perMonitorDocument();
-    if (!document) {
-        log(QStringLiteral("⚠️"),
-            QStringLiteral("Kept the unreadable per-monitor wallpapers; not cleared: display=") + displayPersistenceID);
-        return;
-    }
-    document->remove(displayPersistenceID);
-    defaults_.setData(kPerMonitorKey, JsonWriter::toBytes(*document));
+    perMonitorRows();
+    defaults_.changeRows(kPerMonitorKey, {{}, {displayPersistenceID}});
     log(QStringLiteral("🗑️"), QStringLiteral("Cleared per-monitor: display=") + displayPersistenceID);
 }
 
 void WallpaperPersistenceService::clearAllPerMonitorWallpapers()
 {
+    SettingsChange::ListChange change;
+    for (const StoredRow& row : perMonitorRows())
+        change.removed.append(row.key);
+    defaults_.changeRows(kPerMonitorKey, change);
     defaults_.remove(kPerMonitorKey);
     log(QStringLiteral("🗑️"), QStringLiteral("Cleared all per-monitor wallpapers"));
 }
@@ -184,12 +180,14 @@ void WallpaperPersistenceService::log(const QString& emoji, const QString& messa
     logLine(emoji, kType, message);
 }
 
-void WallpaperPersistenceService::logSaved(const QString& what, const QString& details) const
+void WallpaperPersistenceService::logSaved(bool committed, const QString& what, const QString& details) const
 {
-    if (!defaults_.awaitsFile()) {
+    if (committed && !defaults_.awaitsFile())
         log(QStringLiteral("💾"), QStringLiteral("Saved %1: %2").arg(what, details));
-        return;
-    }
-    log(QStringLiteral("⏳"), QStringLiteral("Kept %1 in memory (%2): the settings file cannot be read yet, and the change is saved once it can")
-                                .arg(what, details));
+    else if (committed)
+        log(QStringLiteral("⏳"), QStringLiteral("Kept %1 in the recovery database (%2): the settings cannot be opened yet, and the "
+                                              "change is saved into them once they can")
+                                    .arg(what, details));
+    else
+        log(QStringLiteral("⏳"), QStringLiteral("Kept %1 in memory (%2): it is saved as soon as the disk takes it").arg(what, details));
 }

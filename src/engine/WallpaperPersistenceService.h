@@ -2,6 +2,7 @@
 
 #include "engine/PerMonitorEntry.h"
 #include "engine/WallpaperScreenType.h"
+#include "foundation/SettingsChange.h"
 
 #include <QMap>
 #include <QObject>
@@ -13,11 +14,10 @@ class QJsonObject;
 class UserDefaults;
 
 // Remembers the applied wallpaper so that launch, the menu-bar item and display changes can put
-// it back: one single record (key, screen type, video address) and one record per display, keyed
-// by the display's persistence identifier, kept together as one JSON document. Every operation
-// reads the store afresh and never fails; nothing else reads these keys. A per-display record
-// that cannot be read is skipped and logged but kept in the document, and a document that cannot
-// be read at all is never replaced, so no display's record is lost to another's damage.
+// it back: one single record (key, screen type, video address) and one record per display, each
+// a row keyed by the display's persistence identifier. Every operation reads the store afresh and
+// never fails; nothing else reads these keys. A per-display record that cannot be read is skipped
+// and logged but kept, so no display's record is lost to another's change or damage.
 // One shared instance on the GUI thread.
 class WallpaperPersistenceService : public QObject {
     Q_OBJECT
@@ -67,12 +67,12 @@ Q_SIGNALS:
     void readLate();
 
 private:
-    // The stored document; nothing (and a log line) when it cannot be read as a JSON object.
-    std::optional<QJsonObject> perMonitorDocument() const;
+    // The displays' rows, made first from the one document earlier versions kept (which then goes).
+    QList<StoredRow> perMonitorRows() const;
     void log(const QString& emoji, const QString& message) const;
-    // "Saved <what>: <details>", or while the settings file cannot be read yet, that it is kept in
-    // memory until it can.
-    void logSaved(const QString& what, const QString& details) const;
+    // "Saved <what>: <details>" once committed, else where it is kept until it can be.
+    void logSaved(bool committed, const QString& what, const QString& details) const;
 
+    // Rows are made from an earlier version's document at their first read.
     UserDefaults& defaults_;
 };

@@ -5,6 +5,7 @@
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
+#include "library/OwnVideoFacts.h"
 #include "library/PersonalWallpaperList.h"
 
 #include <QDateTime>
@@ -97,20 +98,24 @@ void CustomWallpapersService::removeUnfinishedImports() const
 {
     if (!knowsFolder())
         return;
+    static const QRegularExpression importName(QStringLiteral("^[0-9]+\\.mp4(\\.previous)?\\.part$"));
     for (const QFileInfo& entry : CacheFolder::entries(folderPath())) {
-        if (!CacheFolder::hasExtension(entry, u"part") || !CacheFolder::removeEntry(entry))
+        if (!entry.isFile() || !importName.match(entry.fileName()).hasMatch() || !CacheFolder::removeEntry(entry))
             continue;
         log(QStringLiteral("🗑️"), QStringLiteral("Removed an unfinished import: ") + entry.fileName());
     }
 }
 
-void CustomWallpapersService::removeOrphanedVideos() const
+void CustomWallpapersService::adoptUnlistedVideos()
 {
     if (!knowsFolder())
         return;
-    // Longer than any gap between another copy's rename and its record reaching the disk.
-    constexpr qint64 kSettlingSeconds = 10 * 60;
-    static const QRegularExpression finalName(QStringLiteral("^[0-9]+\\.mp4$"));
+    // The list shown meanwhile lacks the stored records: what they name is known once they open.
+    if (defaults_.awaitsFile()) {
+        connect(&defaults_, &UserDefaults::fileRead, this, &CustomWallpapersService::adoptUnlistedVideos, Qt::SingleShotConnection);
+        return;
+    }
+    static const QRegularExpression finalName(QStringLiteral("^([0-9]+)\\.mp4$"));
     const QDir folder(folderPath());
     // A record names its key's file, and the files its addresses point at.
     QSet<QString> named;
@@ -123,22 +128,18 @@ void CustomWallpapersService::removeOrphanedVideos() const
                 name((*address)->toLocalFile());
         }
     }
-    const QDateTime settled = QDateTime::currentDateTimeUtc().addSecs(-kSettlingSeconds);
-    QList<QFileInfo> orphans;
     for (const QFileInfo& entry : CacheFolder::entries(folder.path())) {
-        if (entry.isFile() && finalName.match(entry.fileName()).hasMatch() && !named.contains(entry.absoluteFilePath())
-            && entry.lastModified().toUTC() < settled)
-            orphans.append(entry);
-    }
-    if (orphans.isEmpty())
-        return;
-    if (list_->isIncomplete() || defaults_.hasDamagedCopies()) {
-        log(QStringLiteral("⚠️"), QStringLiteral("Kept %1 video(s) no wallpaper names: the stored list may be missing some").arg(orphans.size()));
-        return;
-    }
-    for (const QFileInfo& entry : orphans) {
-        if (CacheFolder::removeEntry(entry))
-            log(QStringLiteral("🗑️"), QStringLiteral("Removed a video no wallpaper names: ") + entry.fileName());
+        const QRegularExpressionMatch match = finalName.match(entry.fileName());
+        bool number = false;
+        const qint64 key = match.captured(1).toLongLong(&number);
+        if (!entry.isFile() || !match.hasMatch() || !number || named.contains(entry.absoluteFilePath())
+            || list_->records().contains(key))
+            continue;
+        OwnVideoFacts facts;
+        facts.bytes = entry.size();
+        addCustomWallpaper(facts.record(QUrl::fromLocalFile(entry.absoluteFilePath()), key,
+            OwnVideoFacts::wallpaperTitle(entry.fileName()), QStringLiteral("Custom")));
+        log(QStringLiteral("📁"), QStringLiteral("Listed again a video no wallpaper named: ") + entry.fileName());
     }
 }
 

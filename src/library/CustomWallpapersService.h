@@ -50,15 +50,14 @@ public:
     // Deletes the video of every listed key (other files stay), then clears the list. False,
     // with nothing changed, when the folder is unknown.
     bool clearCustomWallpapersCache();
-    // Removes the unfinished copies (".part") an import cut short by a kill left in the folder;
-    // run at launch, before any import starts.
+    // Removes the unfinished copies an import of this program cut short by a kill left in the
+    // folder ("<digits>.mp4.part", "<digits>.mp4.previous.part"), and nothing else; run at
+    // launch, before any import starts.
     void removeUnfinishedImports() const;
-    // Removes the videos under a final name ("<digits>.mp4") that no record names: an earlier
-    // version could leave them when it ended during an import. While the stored list may lack
-    // records (one could not be read, a damaged store was set aside) nothing goes, as the files
-    // of records kept in a backup are still the user's; nor does a video changed in the last
-    // minutes, which another running copy may have just named and not yet recorded. Run at launch.
-    void removeOrphanedVideos() const;
+    // Lists again each video under a final name ("<digits>.mp4") that no record names (its record
+    // was lost with a settings file, or never reached the disk): a video of the user's is never
+    // deleted for lacking a record. Named from its file, at the front. Run at launch.
+    void adoptUnlistedVideos();
 
     // The application is ending: copies into the folder stop at their next block, and none
     // becomes a video from now on. Imports read it from any thread.

@@ -36,11 +36,6 @@ LikedWallpapersService::LikedWallpapersService(UserDefaults& defaults, Wallpaper
         emit likedOrderChanged();
         emit likedWallpapersChanged();
     });
-    std::optional<QFuture<PersonalWallpaperList::Decoded>> decoding = list_->decodeOnWorker();
-    if (!decoding) {
-        loaded_ = true; // nothing stored to wait for
-        return;
-    }
     connect(&loading_, &QFutureWatcherBase::finished, this, [this] {
         finishLoading();
         emit isLoadingChanged(false);
@@ -50,7 +45,7 @@ LikedWallpapersService::LikedWallpapersService(UserDefaults& defaults, Wallpaper
         }
         makeWaitingChanges();
     });
-    loading_.setFuture(*decoding);
+    loading_.setFuture(list_->decodeOnWorker());
 }
 
 LikedWallpapersService::~LikedWallpapersService() { flush(); }

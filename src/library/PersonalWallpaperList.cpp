@@ -1,6 +1,6 @@
 #include "library/PersonalWallpaperList.h"
 
-#include "foundation/KeyedListDiff.h"
+#include "foundation/RowPlan.h"
 #include "model/WallpaperModelReader.h"
 
 #include <QJsonObject>
@@ -54,11 +54,11 @@ PersonalWallpaperList::PersonalWallpaperList(UserDefaults& defaults, QString key
 
 void PersonalWallpaperList::reload()
 {
-    entries_->records.clear();
-    entries_->order.clear();
-    entries_->takenOrder.reset();
-    entries_->changed.clear();
-    entries_->readKeys.reset();
+    records_.clear();
+    order_.clear();
+    storedOrder_.clear();
+    storedPositions_.clear();
+    changed_.clear();
     load();
 }
 
@@ -84,17 +84,18 @@ QList<WallpaperModel> PersonalWallpaperList::inOrder(const WallpapersByKey& reco
 
 void PersonalWallpaperList::load(qsizetype keepAtMost)
 {
-    if (const std::optional<QByteArray> data = stored_.storedData())
-        takeIn(decode(*data), keepAtMost);
+    if (std::optional<UserDefaults::StoredArray> array = stored_.stored())
+        takeIn(decode(*std::move(array)), keepAtMost);
 }
 
-std::optional<QFuture<PersonalWallpaperList::Decoded>> PersonalWallpaperList::decodeOnWorker()
+QFuture<PersonalWallpaperList::Decoded> PersonalWallpaperList::decodeOnWorker()
 {
-    std::optional<QByteArray> data = stored_.storedData();
-    if (!data)
-        return std::nullopt;
-    return QtConcurrent::run([data = std::move(*data)] {
-        Decoded decoded = decode(data);
+    std::function<std::optional<UserDefaults::StoredArray>()> read = stored_.storedReader();
+    return QtConcurrent::run([read = std::move(read)] {
+        std::optional<UserDefaults::StoredArray> array = read();
+        Decoded decoded = array ? decode(*std::move(array)) : Decoded();
+        if (!array)
+            decoded.stored.failure = QStringLiteral("the stored rows cannot be read");
 #ifdef __GLIBC__
         // What decoding a long list held for a while (its parts, the text read into each record)
         // lies freed among the records on every decoding thread's heap: handed back, it no longer
@@ -105,7 +106,7 @@ std::optional<QFuture<PersonalWallpaperList::Decoded>> PersonalWallpaperList::de
     });
 }
 
-PersonalWallpaperList::Decoded PersonalWallpaperList::decode(const QByteArray& data)
+PersonalWallpaperList::Decoded PersonalWallpaperList::decode(UserDefaults::StoredArray array)
 {
     // Takes the records in as their parts are decoded, each under its key.
     struct Keying {
@@ -140,7 +141,29 @@ PersonalWallpaperList::Decoded PersonalWallpaperList::decode(const QByteArray& d
     };
     Decoded decoded;
     Keying keying{decoded, {}};
-    decoded.stored = StoredList::decodeInParts<WallpaperModel, WallpaperModelReader>(data, keying);
+    decoded.stored = StoredList::decodeInParts<WallpaperModel, WallpaperModelReader>(std::exchange(array.text, {}), keying);
+    // A record is stored under its own key; one whose row says otherwise is left where it is.
+    QHash<qint64, qint64> positions;
+    positions.reserve(array.keys.size());
+    for (qsizetype i = 0; i < array.keys.size(); ++i) {
+        bool number = false;
+        const qint64 key = array.keys.at(i).toLongLong(&number);
+        if (number)
+            positions.insert(key, array.positions.at(i));
+    }
+    QList<qint64> kept;
+    kept.reserve(decoded.order.size());
+    for (const qint64 key : std::as_const(decoded.order)) {
+        const auto found = positions.constFind(key);
+        if (found == positions.cend()) {
+            decoded.records.remove(key);
+            decoded.skipped.append(QStringLiteral("the record of %1 lies in another row").arg(key));
+            continue;
+        }
+        kept.append(key);
+        decoded.positions.append(found.value());
+    }
+    decoded.order = std::move(kept);
     return decoded;
 }
 
@@ -152,84 +175,52 @@ void PersonalWallpaperList::takeIn(Decoded decoded, qsizetype keepAtMost)
         stored_.skip(reason);
     // A load is taken in by an empty list (at construction, or after reload() emptied it): the
     // table is taken whole.
-    Q_ASSERT(entries_->records.isEmpty() && entries_->order.isEmpty());
-    entries_->records = std::move(decoded.records);
-    entries_->order = std::move(decoded.order);
-    stored_.logLoaded(entries_->records.size());
-    const qsizetype loaded = entries_->order.size();
+    Q_ASSERT(records_.isEmpty() && order_.isEmpty());
+    records_ = std::move(decoded.records);
+    order_ = std::move(decoded.order);
+    storedOrder_ = order_;
+    storedPositions_ = std::move(decoded.positions);
+    changed_.clear();
+    stored_.logLoaded(records_.size());
+    const qsizetype loaded = order_.size();
     if (keepFirst(keepAtMost)) {
         stored_.leaveOut(QStringLiteral("Kept the first %1 of %2 stored %3").arg(keepAtMost).arg(loaded).arg(stored_.noun()));
         save();
     }
-    stored_.keepIn(entries_);
 }
 
-void PersonalWallpaperList::save() { stored_.write(entries_, entries_->order.size()); }
-
-UserDefaults::DataSource::Write PersonalWallpaperList::Entries::snapshot() const
+void PersonalWallpaperList::save()
 {
-    // The worker shares the records only while it lists them: a change made while a long list is
-    // encoded and written does not copy the whole table on the GUI thread. So a snapshot is
-    // written once.
-    return [records = records, order = order](const Append& append) mutable {
-        StoredList::encode(inOrder(std::exchange(records, {}), std::exchange(order, {})), append);
-    };
-}
-
-qsizetype PersonalWallpaperList::Entries::sizeHint() const
-{
-    // A stored record takes some 700 bytes.
-    constexpr qsizetype kRecordBytes = 768;
-    return order.size() * kRecordBytes;
-}
-
-QList<qint64> PersonalWallpaperList::Entries::storedKeys() const
-{
-    // Every listed key has its record and the reverse, between steps: the order itself, shared.
-    if (records.size() == order.size())
-        return order;
+    // Every listed key has its record and the reverse, between steps.
     QList<qint64> keys;
-    keys.reserve(order.size());
-    for (const qint64 key : order)
-        if (records.contains(key))
-            keys.append(key);
-    return keys;
-}
-
-std::optional<QList<UserDefaults::DataSource::Splice>> PersonalWallpaperList::Entries::changes() const
-{
-    // More than this many records at once is a bulk change, written whole.
-    constexpr qsizetype kMostRecords = 32;
-    if (!takenOrder)
-        return std::nullopt;
-    readKeys = storedKeys();
-    const std::optional<QList<KeyedListDiff::Splice>> splices = KeyedListDiff::splices(*takenOrder, *readKeys, changed, kMostRecords);
-    if (!splices)
-        return std::nullopt;
-    QList<Splice> result;
-    for (const KeyedListDiff::Splice& splice : *splices) {
-        QList<QByteArray> inserted;
-        for (const qint64 key : splice.inserted)
-            inserted.append(StoredList::encodeRecord(records.value(key)));
-        result.append({splice.at, splice.removed, inserted});
+    if (records_.size() == order_.size()) {
+        keys = order_;
+    } else {
+        for (const qint64 key : std::as_const(order_))
+            if (records_.contains(key))
+                keys.append(key);
     }
-    return result;
+    const RowPlan<qint64> plan = RowPlan<qint64>::between(storedOrder_, storedPositions_, keys, changed_);
+    SettingsChange::ListChange change;
+    for (const qint64 key : plan.removed)
+        change.removed.append(QString::number(key));
+    for (const qsizetype index : plan.put) {
+        const qint64 key = keys.at(index);
+        change.put.append({QString::number(key), plan.positions.at(index), StoredList::encodeRecord(records_.value(key))});
+    }
+    storedOrder_ = std::move(keys);
+    storedPositions_ = plan.positions;
+    changed_.clear();
+    stored_.commit(change, storedOrder_.size());
 }
 
-void PersonalWallpaperList::Entries::taken() const
-{
-    // The store takes the value right after reading its changes: the keys read then are these.
-    takenOrder = readKeys ? *std::exchange(readKeys, std::nullopt) : storedKeys();
-    changed.clear();
-}
+bool PersonalWallpaperList::removeFromOrder(qint64 key) { return order_.removeAll(key) > 0; }
 
-bool PersonalWallpaperList::removeFromOrder(qint64 key) { return entries_->order.removeAll(key) > 0; }
-
-void PersonalWallpaperList::insertAtFront(qint64 key) { entries_->order.prepend(key); }
+void PersonalWallpaperList::insertAtFront(qint64 key) { order_.prepend(key); }
 
 bool PersonalWallpaperList::moveToFront(qint64 key)
 {
-    if (!entries_->order.isEmpty() && entries_->order.first() == key)
+    if (!order_.isEmpty() && order_.first() == key)
         return false;
     removeFromOrder(key);
     insertAtFront(key);
@@ -239,38 +230,38 @@ bool PersonalWallpaperList::moveToFront(qint64 key)
 bool PersonalWallpaperList::put(const WallpaperModel& wallpaper)
 {
     const qint64 key = *wallpaper.key;
-    const auto found = entries_->records.constFind(key);
+    const auto found = records_.constFind(key);
     // Records compare equal by id alone; a fresh record of the same wallpaper may carry new
     // figures, so the stored forms are compared.
-    if (found != entries_->records.cend() && found.value().toJson() == wallpaper.toJson())
+    if (found != records_.cend() && found.value().toJson() == wallpaper.toJson())
         return false;
-    entries_->records.insert(key, wallpaper);
-    entries_->changed.insert(key);
+    records_.insert(key, wallpaper);
+    changed_.insert(key);
     return true;
 }
 
-bool PersonalWallpaperList::removeRecord(qint64 key) { return entries_->records.remove(key); }
+bool PersonalWallpaperList::removeRecord(qint64 key) { return records_.remove(key); }
 
 bool PersonalWallpaperList::keepFirst(qsizetype count)
 {
-    if (entries_->order.size() <= count)
+    if (order_.size() <= count)
         return false;
-    for (qsizetype i = count; i < entries_->order.size(); ++i)
-        entries_->records.remove(entries_->order.at(i));
-    entries_->order.resize(count);
+    for (qsizetype i = count; i < order_.size(); ++i)
+        records_.remove(order_.at(i));
+    order_.resize(count);
     return true;
 }
 
 bool PersonalWallpaperList::clearRecords()
 {
-    const bool hadRecords = !entries_->records.isEmpty();
-    entries_->records.clear();
+    const bool hadRecords = !records_.isEmpty();
+    records_.clear();
     return hadRecords;
 }
 
 bool PersonalWallpaperList::clearOrder()
 {
-    const bool hadKeys = !entries_->order.isEmpty();
-    entries_->order.clear();
+    const bool hadKeys = !order_.isEmpty();
+    order_.clear();
     return hadKeys;
 }

@@ -14,19 +14,18 @@
 #include <memory>
 
 // The body of a personal wallpaper list (liked, recently applied, own): each record under its
-// key, the keys newest first, stored as one array of records in that order. It keeps the lists'
+// key, the keys newest first, stored as one row per record in that order. It keeps the lists'
 // invariants (every listed key has its record and the reverse, no key twice, no record without
-// a key); its owning service publishes the changes each step reports. Once read or saved, the
-// records are the stored value's only copy: the defaults store makes the stored array from them
-// when it writes its file (behind, for a long list). GUI thread only.
+// a key); its owning service publishes the changes each step reports. A save writes only the
+// rows its steps touched: a like is one row put, an unlike one removed. GUI thread only.
 class PersonalWallpaperList {
 public:
     PersonalWallpaperList(UserDefaults& defaults, QString key, StoredList::Lines lines);
 
-    const WallpapersByKey& records() const { return entries_->records; }
-    const QList<qint64>& order() const { return entries_->order; }
+    const WallpapersByKey& records() const { return records_; }
+    const QList<qint64>& order() const { return order_; }
     // The records newest first.
-    QList<WallpaperModel> inOrder() const { return inOrder(entries_->records, entries_->order); }
+    QList<WallpaperModel> inOrder() const { return inOrder(records_, order_); }
 
     // The stored array decoded and keyed, ready to be taken in: built on a worker, so that
     // taking a long list in costs the GUI thread nothing, and its records are never held twice.
@@ -35,20 +34,21 @@ public:
         StoredList::Decoded<WallpaperModel> stored;
         WallpapersByKey records;
         QList<qint64> order;
+        // The position of each key of `order`.
+        QList<qint64> positions;
         // The records that decoded but are left out (no key, a repeated key), with why.
         QStringList skipped;
     };
 
     static constexpr qsizetype kUnlimited = std::numeric_limits<qsizetype>::max();
 
-    // Reads the stored array. A record without a key, and a later record of a key already read
-    // (the first one wins), are left out with a line. A list longer than `keepAtMost` (a foreign
-    // or damaged store) is cut to its first keys and stored so, after keeping the stored value in
-    // the backup.
+    // Reads the stored rows. A record without a key, and a later record of a key already read
+    // (the first one wins), are left out with a line (their rows stay). A list longer than
+    // `keepAtMost` (a foreign or damaged store) is cut to its first keys and stored so.
     void load(qsizetype keepAtMost = kUnlimited);
-    // The same in two halves: the stored array is decoded on a worker (none when nothing
-    // readable is stored, with its line), and takeIn() makes what it found the list.
-    std::optional<QFuture<Decoded>> decodeOnWorker();
+    // The same in two halves: the stored rows are read and decoded on a worker (none when none
+    // are stored, with its line), and takeIn() makes what it found the list.
+    QFuture<Decoded> decodeOnWorker();
     void takeIn(Decoded decoded, qsizetype keepAtMost = kUnlimited);
     // The load left something out (a stored value that cannot be read, a skipped record).
     bool isIncomplete() const { return stored_.isIncomplete(); }
@@ -57,10 +57,8 @@ public:
     // `reloaded` runs after the list was read again because its stored value changed other than
     // through it, for as long as `context` lives.
     void reloadWhenReplaced(QObject* context, std::function<void()> reloaded);
-    // Stores the list as it is now; the store writes it when it writes its file.
+    // Stores the list as it is now: the rows of what changed since the last save or read.
     void save();
-    // What the store writes the list from.
-    std::shared_ptr<const UserDefaults::DataSource> source() const { return entries_; }
 
     // Each step reports whether it changed anything.
     bool removeFromOrder(qint64 key);
@@ -76,30 +74,15 @@ public:
     bool clearOrder();
 
 private:
-    // The list's body, which the defaults store reads through when it writes.
-    struct Entries : UserDefaults::DataSource {
-        WallpapersByKey records;
-        QList<qint64> order;
-
-        // The keys as the store took them, and those whose record changed since: a like or an
-        // unlike reaches the store as the one record it adds or drops.
-        mutable std::optional<QList<qint64>> takenOrder;
-        mutable QSet<qint64> changed;
-        // The keys changes() last read, which taken() takes when nothing changed since.
-        mutable std::optional<QList<qint64>> readKeys;
-
-        Write snapshot() const override;
-        qsizetype sizeHint() const override;
-        std::optional<QList<Splice>> changes() const override;
-        void taken() const override;
-        // The keys of the stored records, in stored order.
-        QList<qint64> storedKeys() const;
-    };
-
     static QList<WallpaperModel> inOrder(const WallpapersByKey& records, const QList<qint64>& order);
-    // Decodes the stored array and puts each record under its key, in stored order. Any thread.
-    static Decoded decode(const QByteArray& data);
+    // Decodes the stored rows and puts each record under its key, in stored order. Any thread.
+    static Decoded decode(UserDefaults::StoredArray array);
 
     StoredList stored_;
-    const std::shared_ptr<Entries> entries_ = std::make_shared<Entries>();
+    WallpapersByKey records_;
+    QList<qint64> order_;
+    // The keys as stored, at their positions, and those whose record changed since.
+    QList<qint64> storedOrder_;
+    QList<qint64> storedPositions_;
+    QSet<qint64> changed_;
 };

@@ -2,61 +2,17 @@
 
 #include "foundation/JsonArraySplicer.h"
 #include "foundation/Log.h"
+#include "foundation/RowPlan.h"
 #include "foundation/UserDefaults.h"
 
+#include <QJsonDocument>
 #include <QThread>
 
 #include <algorithm>
 
-namespace {
-// The type of a stored value. UserDefaults keeps it to itself, but each typed getter answers its
-// fallback for a value of another type, so a getter that gives the same answer for two
-// fallbacks has found it.
-enum class StoredType { Data, Text, Array, Dictionary, Date, Integer, Double, Boolean, Empty };
-
-StoredType storedType(const UserDefaults& defaults, const QString& key)
-{
-    if (!defaults.data(key).isEmpty())
-        return StoredType::Data;
-    if (defaults.string(key, QStringLiteral("a")) == defaults.string(key, QStringLiteral("b")))
-        return StoredType::Text;
-    if (!defaults.array(key).isEmpty())
-        return StoredType::Array;
-    if (!defaults.dictionary(key).isEmpty())
-        return StoredType::Dictionary;
-    if (defaults.date(key))
-        return StoredType::Date;
-    if (defaults.integer(key, 0) == defaults.integer(key, 1))
-        return StoredType::Integer;
-    if (defaults.doubleValue(key, 0) == defaults.doubleValue(key, 1))
-        return StoredType::Double;
-    if (defaults.boolean(key, false) == defaults.boolean(key, true))
-        return StoredType::Boolean;
-    // Empty data, an empty array or an empty dictionary: none of them holds a record.
-    return StoredType::Empty;
-}
-
-QString typeName(StoredType type)
-{
-    switch (type) {
-    case StoredType::Text: return QStringLiteral("text");
-    case StoredType::Array: return QStringLiteral("an array value");
-    case StoredType::Dictionary: return QStringLiteral("a dictionary");
-    case StoredType::Date: return QStringLiteral("a date");
-    case StoredType::Integer: return QStringLiteral("an integer");
-    case StoredType::Double: return QStringLiteral("a number");
-    case StoredType::Boolean: return QStringLiteral("a boolean");
-    case StoredType::Data:
-    case StoredType::Empty: break;
-    }
-    return QStringLiteral("data");
-}
-} // namespace
-
 StoredList::StoredList(UserDefaults& defaults, QString key, QString idField, Lines lines)
-    : defaults_(defaults), key_(std::move(key)), lines_(std::move(lines))
+    : defaults_(defaults), key_(std::move(key)), idField_(std::move(idField)), lines_(std::move(lines))
 {
-    defaults_.mergeByElement(key_, idField);
 }
 
 void StoredList::watchReplacement(QObject* context, std::function<void()> replaced)
@@ -100,21 +56,69 @@ std::optional<QList<std::pair<qsizetype, qsizetype>>> StoredList::objectRanges(c
     return elements;
 }
 
-std::optional<QByteArray> StoredList::storedData()
+QString StoredList::keyOf(const QJsonObject& record) const
+{
+    const QJsonValue id = record.value(idField_);
+    return id.isString() ? id.toString() : QString::number(id.toInteger());
+}
+
+std::optional<QList<StoredRow>> StoredList::earlierRows()
 {
     if (defaults_.isUnreadable(key_)) {
-        leaveOut(QStringLiteral("Failed to load %1: the stored entry cannot be read").arg(lines_.noun));
+        leaveOut(QStringLiteral("Failed to load the earlier stored %1: the stored entry cannot be read; it is kept as it is").arg(lines_.noun));
         return std::nullopt;
     }
-    if (!defaults_.contains(key_)) {
+    if (!defaults_.contains(key_))
+        return std::nullopt;
+    const QByteArray data = defaults_.data(key_);
+    const std::optional<QList<std::pair<qsizetype, qsizetype>>> elements = JsonArraySplicer::elementRanges(data);
+    if (!elements) {
+        leaveOut(QStringLiteral("Failed to load the earlier stored %1: it is no list of records; it is kept as it is").arg(lines_.noun));
+        return std::nullopt;
+    }
+    QList<StoredRow> rows;
+    QSet<QString> keys;
+    rows.reserve(elements->size());
+    for (qsizetype i = 0; i < elements->size(); ++i) {
+        const QByteArray record = data.sliced(elements->at(i).first, elements->at(i).second);
+        const QJsonDocument document = QJsonDocument::fromJson(record);
+        QString key = document.isObject() ? keyOf(document.object()) : QString();
+        // A record that does not read is kept in a row of its own, never dropped.
+        if (!document.isObject() || !document.object().contains(idField_) || keys.contains(key))
+            key = QStringLiteral("unread-%1").arg(i);
+        keys.insert(key);
+        rows.append({key, i * kRowGap, record});
+    }
+    return rows;
+}
+
+std::optional<UserDefaults::StoredArray> StoredList::stored()
+{
+    UserDefaults::StoredArray array = defaults_.storedArray(key_);
+    if (!array.keys.isEmpty())
+        return array;
+    if (std::optional<QList<StoredRow>> rows = earlierRows()) {
+        writing_ = true;
+        const bool moved = defaults_.replaceEntryWithRows(key_, key_, *rows);
+        writing_ = false;
+        log(QStringLiteral("💾"), QStringLiteral("Moved %1 stored %2 into rows%3")
+                                     .arg(rows->size())
+                                     .arg(lines_.noun, moved ? QString() : QStringLiteral(" (kept until it can be saved)")));
+        return defaults_.storedArray(key_);
+    }
+    if (!isIncomplete_)
         log(lines_.emoji, QStringLiteral("No %1 found, starting fresh").arg(lines_.noun));
-        return std::nullopt;
+    return std::nullopt;
+}
+
+std::function<std::optional<UserDefaults::StoredArray>()> StoredList::storedReader()
+{
+    if (defaults_.contains(key_) && defaults_.storedArray(key_).keys.isEmpty()) {
+        // An earlier version's value: moved into rows first.
+        std::optional<UserDefaults::StoredArray> array = stored();
+        return [array] { return array; };
     }
-    if (const StoredType type = storedType(defaults_, key_); type != StoredType::Data && type != StoredType::Empty) {
-        leaveOut(QStringLiteral("Failed to load %1: the stored value is %2, not data").arg(lines_.noun, typeName(type)));
-        return std::nullopt;
-    }
-    return defaults_.data(key_);
+    return defaults_.storedArrayReader(key_);
 }
 
 void StoredList::skip(const QString& reason)
@@ -124,63 +128,46 @@ void StoredList::skip(const QString& reason)
 
 void StoredList::leaveOut(const QString& message)
 {
-    backupPending_ = true;
     isIncomplete_ = true;
     log(QStringLiteral("⚠️"), message);
 }
 
 void StoredList::logLoaded(qsizetype count) const { log(lines_.emoji, lines_.loaded.arg(count)); }
 
-void StoredList::write(const QByteArray& array, qsizetype count)
+void StoredList::saveKeyed(const QStringList& keys, QHash<QString, QByteArray> records)
 {
-    if (backupPending_)
-        keepBackup();
+    QSet<QString> changed;
+    for (auto it = records.cbegin(); it != records.cend(); ++it)
+        if (savedRecords_.value(it.key()) != it.value())
+            changed.insert(it.key());
+    const RowPlan<QString> plan = RowPlan<QString>::between(savedKeys_, savedPositions_, keys, changed);
+    SettingsChange::ListChange change;
+    change.removed = plan.removed;
+    for (const qsizetype index : plan.put)
+        change.put.append({keys.at(index), plan.positions.at(index), records.value(keys.at(index))});
+    savedKeys_ = keys;
+    savedPositions_ = plan.positions;
+    savedRecords_ = std::move(records);
+    commit(change, keys.size());
+}
+
+bool StoredList::commit(const SettingsChange::ListChange& change, qsizetype count)
+{
+    if (change.put.isEmpty() && change.removed.isEmpty())
+        return true;
     writing_ = true;
-    defaults_.setData(key_, array);
+    const bool committed = defaults_.changeRows(key_, change);
     writing_ = false;
-    logSaved(count);
-}
-
-void StoredList::write(const std::shared_ptr<const UserDefaults::DataSource>& source, qsizetype count)
-{
-    if (backupPending_)
-        keepBackup();
-    writing_ = true;
-    if (defaults_.awaitsFile()) {
-        defaults_.setDataSource(key_, source);
-        logSaved(count);
-    } else {
-        // Logged as saved once it is on disk; the list may be gone by then.
-        defaults_.setDataSource(key_, source, [type = lines_.type, line = lines_.saved.arg(count)] {
-            logLine(QStringLiteral("💾"), type, line);
-        });
-    }
-    writing_ = false;
-}
-
-void StoredList::keepIn(const std::shared_ptr<const UserDefaults::DataSource>& source)
-{
-    if (!backupPending_)
-        defaults_.keepDataIn(key_, source);
-}
-
-void StoredList::keepBackup()
-{
-    backupPending_ = false;
-    if (defaults_.copyEntry(key_, backupKey()))
-        log(QStringLiteral("💾"), QStringLiteral("Kept the earlier stored %1 under %2").arg(lines_.noun, backupKey()));
-}
-
-void StoredList::logSaved(qsizetype count) const
-{
-    if (!defaults_.awaitsFile()) {
+    if (committed && !defaults_.awaitsFile())
         log(QStringLiteral("💾"), lines_.saved.arg(count));
-        return;
-    }
-    log(QStringLiteral("⏳"), QStringLiteral("Kept %1 %2 in memory: the settings file cannot be read yet, and the change is saved "
-                                          "once it can")
-                                .arg(count)
-                                .arg(lines_.noun));
+    else if (committed)
+        log(QStringLiteral("⏳"), QStringLiteral("Kept %1 %2 in the recovery database: the settings cannot be opened yet, and the "
+                                              "change is saved into them once they can")
+                                    .arg(count)
+                                    .arg(lines_.noun));
+    else
+        log(QStringLiteral("⏳"), QStringLiteral("Kept %1 %2 in memory: the change is saved as soon as the disk takes it").arg(count).arg(lines_.noun));
+    return committed;
 }
 
 void StoredList::log(const QString& emoji, const QString& message) const { logLine(emoji, lines_.type, message); }

@@ -2,6 +2,7 @@
 
 #include "foundation/JsonReader.h"
 #include "foundation/JsonWriter.h"
+#include "foundation/SettingsChange.h"
 #include "foundation/UserDefaults.h"
 
 #include <QByteArrayView>
@@ -17,12 +18,12 @@
 #include <optional>
 #include <utility>
 
-// One list of the personal library in the user-defaults store: a data value holding the compact
-// JSON array of its records, rewritten whole on every change. It decodes record by record, so a
-// damaged record costs only itself; whatever the load could not keep (a value that is no array,
-// an entry the defaults store cannot read, a skipped record) is copied as it is to "<key>.backup"
-// before the first write that would drop it, so a user's list is never lost to one bad record.
-// Logs with its owner's type. GUI thread only.
+// One list of the personal library in the user-defaults store: its records as rows, each under
+// its key (the record's member `idField`) at a position, so a change writes only the rows it
+// touches. It decodes record by record, so a damaged record costs only itself, and a row that
+// is left out is never removed by a later change (only rows this list read or wrote are). A list
+// earlier versions kept as one data value under the key is moved into rows at its first read,
+// record by record, in one transaction. Logs with its owner's type. GUI thread only.
 class StoredList {
 public:
     // The owner's lines: "<emoji> [<type>] No <noun> found, starting fresh",
@@ -36,17 +37,15 @@ public:
         QString saved;
     };
 
-    // The records are told apart by their member `idField`: a change made while the settings
-    // file is unread lands on the stored list record by record once it reads.
+    // The records are told apart by their member `idField`, which keys their rows.
     StoredList(UserDefaults& defaults, QString key, QString idField, Lines lines);
 
-    // `replaced` runs when the stored value changes other than through this list (the settings
-    // file read late), for as long as `context` lives.
+    // `replaced` runs when the stored rows change other than through this list (the database
+    // opened late), for as long as `context` lives.
     void watchReplacement(QObject* context, std::function<void()> replaced);
 
     const QString& key() const { return key_; }
     const QString& noun() const { return lines_.noun; }
-    QString backupKey() const { return key_ + QStringLiteral(".backup"); }
 
     // What decoding the stored value found, ready to be taken in (take()).
     template <JsonDecodable T>
@@ -59,9 +58,11 @@ public:
         QList<JsonError> errors;
     };
 
-    // The stored value, to be decoded anywhere; nothing (with its line) when no value is stored
-    // or it cannot be read as data.
-    std::optional<QByteArray> storedData();
+    // The stored rows as one JSON array (an earlier version's value moved into rows first);
+    // nothing, with its line, when the list has none.
+    std::optional<UserDefaults::StoredArray> stored();
+    // The same, to be read on a worker (the move into rows is made now).
+    std::function<std::optional<UserDefaults::StoredArray>()> storedReader();
 
     // Reads no record from its text: every record is parsed.
     template <typename T>
@@ -145,75 +146,52 @@ public:
         return std::move(decoded.records);
     }
 
-    // The records that decode, in stored order; nothing when no value is stored or the value is
-    // not a JSON array (each with its line). Every record left out is logged.
+    // The records that decode, in stored order; nothing when none are stored (with its line).
+    // Every record left out is logged. The rows read are those save() compares with.
     template <JsonDecodable T>
     std::optional<QList<T>> load()
     {
-        const std::optional<QByteArray> data = storedData();
-        return data ? take(decode<T>(*data)) : std::nullopt;
+        std::optional<UserDefaults::StoredArray> array = stored();
+        if (!array)
+            return std::nullopt;
+        std::optional<QList<T>> records = take(decode<T>(array->text));
+        if (records)
+            remember(*records, *array);
+        return records;
     }
 
-    // The owner leaves out a record that decoded (no key, a repeated key): logged, and kept in
-    // the backup.
+    // The owner leaves out a record that decoded (no key): logged; its row stays as it is.
     void skip(const QString& reason);
-    // The owner leaves out something else (a part of a record, the part of a list beyond its
-    // length): the line after "⚠️ [<type>] ", and the stored value is kept in the backup.
+    // The owner leaves out something else: the line after "⚠️ [<type>] ".
     void leaveOut(const QString& message);
-    // The load left something out (a stored value that cannot be read, a skipped record): what
-    // is missing is in the backup, or will be before the first write.
+    // The load left something out (a row that cannot be read, a skipped record).
     bool isIncomplete() const { return isIncomplete_; }
     void logLoaded(qsizetype count) const;
 
+    // Stores the records as they are now: the rows of keys that went are removed, and those of
+    // keys that came, moved or whose record changed are put, against the rows read or saved last.
     template <JsonEncodable T>
     void save(const QList<T>& records)
     {
-        write(encode(records), records.size());
+        QStringList keys;
+        QHash<QString, QByteArray> encoded;
+        keys.reserve(records.size());
+        for (const T& record : records) {
+            const QString key = keyOf(record.toJson());
+            keys.append(key);
+            encoded.insert(key, encodeRecord(record));
+        }
+        saveKeyed(keys, std::move(encoded));
     }
 
-    // The stored form of the records, the compact JSON array, handed to `append` in pieces of a
-    // few hundred records: a long list is never held as one JSON document, nor as one array. Any
-    // thread.
-    template <typename Records>
-    static void encode(const Records& records, const UserDefaults::DataSource::Append& append)
-    {
-        constexpr qsizetype kRecordsPerPiece = 500;
-        QByteArray piece("[");
-        qsizetype written = 0;
-        for (const auto& record : records) {
-            if (written > 0)
-                piece += ',';
-            piece += encodeRecord(record);
-            if (++written % kRecordsPerPiece == 0) {
-                append(piece);
-                piece.clear();
-            }
-        }
-        piece += ']';
-        append(piece);
-    }
-    // One record as it stands in the stored array.
+    // One record as it stands in its row.
     template <typename Record>
     static QByteArray encodeRecord(const Record& record)
     {
         return JsonWriter::toBytes(record.toJson());
     }
-    template <typename Records>
-    static QByteArray encode(const Records& records)
-    {
-        QByteArray array;
-        encode(records, [&array](QByteArrayView piece) { array += piece; });
-        return array;
-    }
-    // Stores an encoded array of `count` records.
-    void write(const QByteArray& array, qsizetype count);
-    // Stores the `count` records that `source` keeps, and every later change it announces the same
-    // way: the store writes what the source makes and holds no copy. The saved line follows once
-    // the change is on disk.
-    void write(const std::shared_ptr<const UserDefaults::DataSource>& source, qsizetype count);
-    // The records `source` keeps make what is stored: the store lets go of its stored bytes
-    // (unless the load left something out that is still to be kept in the backup).
-    void keepIn(const std::shared_ptr<const UserDefaults::DataSource>& source);
+    // Commits a change of `count` records' rows; logs it saved once committed.
+    bool commit(const SettingsChange::ListChange& change, qsizetype count);
 
 private:
     // The records of a few hundred elements, or that one of them does not parse. The records
@@ -299,17 +277,39 @@ private:
     static QThreadPool& decodingPool();
     // [begin, end) ranges of a few hundred records each that together cover `count`.
     static QList<std::pair<qsizetype, qsizetype>> chunks(qsizetype count);
-    void keepBackup();
-    // "Saved ..." once the store keeps the change on disk, else that it waits for the file.
-    void logSaved(qsizetype count) const;
+    // The rows of a value earlier versions stored under the key; nothing when there is none.
+    std::optional<QList<StoredRow>> earlierRows();
+    QString keyOf(const QJsonObject& record) const;
+    template <typename T>
+    void remember(const QList<T>& records, const UserDefaults::StoredArray& array)
+    {
+        QHash<QString, qint64> positions;
+        for (qsizetype i = 0; i < array.keys.size(); ++i)
+            positions.insert(array.keys.at(i), array.positions.at(i));
+        savedKeys_.clear();
+        savedPositions_.clear();
+        savedRecords_.clear();
+        for (const T& record : records) {
+            const QString key = keyOf(record.toJson());
+            if (!positions.contains(key) || savedRecords_.contains(key))
+                continue;
+            savedKeys_.append(key);
+            savedPositions_.append(positions.value(key));
+            savedRecords_.insert(key, encodeRecord(record));
+        }
+    }
+    void saveKeyed(const QStringList& keys, QHash<QString, QByteArray> records);
     void log(const QString& emoji, const QString& message) const;
 
     UserDefaults& defaults_;
     const QString key_;
+    const QString idField_;
     const Lines lines_;
-    // Set when the load left something out; cleared once the stored value is in the backup.
-    bool backupPending_ = false;
     bool isIncomplete_ = false;
-    // Set while this list stores its value.
+    // Set while this list stores its rows.
     bool writing_ = false;
+    // What save() compares with: the keys read or saved last, their positions and records.
+    QStringList savedKeys_;
+    QList<qint64> savedPositions_;
+    QHash<QString, QByteArray> savedRecords_;
 };

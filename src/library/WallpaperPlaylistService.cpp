@@ -14,6 +14,9 @@ struct StoredPlaylist {
     WallpaperPlaylist playlist;
     QList<JsonError> skippedKeys;
 
+    // The stored form of what was read, which the list compares its next save with.
+    QJsonObject toJson() const { return playlist.toJson(); }
+
     static StoredPlaylist fromJson(const JsonReader& json)
     {
         StoredPlaylist stored;

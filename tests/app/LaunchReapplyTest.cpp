@@ -141,7 +141,7 @@ TEST_F(LaunchReapplyTest, TheSavedWallpaperOfASettingsFileReadLateComesBack)
         fault.pass();
         const QString outcome = c.chosenMeanwhile ? QStringLiteral("Stopped putting the saved wallpaper back")
                                                   : QStringLiteral("Auto-applied wallpaper to home screen");
-        ASSERT_EVENTUALLY(!log.lines().filter(outcome).isEmpty(), 4 * UserDefaults::kFirstRereadMs + 30'000);
+        ASSERT_EVENTUALLY(!log.lines().filter(outcome).isEmpty(), 4 * UserDefaults::kFirstRetryMs + 30'000);
         EXPECT_EQ(engine.currentWallpaperKey(), c.shown);
     }
 }

@@ -163,7 +163,7 @@ TEST_F(LockScreenServiceTest, TakesTheStoredSwitchFromASettingsFileReadLate)
     EXPECT_FALSE(service.isEnabled());
 
     fault.pass();
-    ASSERT_EVENTUALLY(!late.awaitsFile(), 4 * UserDefaults::kFirstRereadMs);
+    ASSERT_EVENTUALLY(!late.awaitsFile(), 4 * UserDefaults::kFirstRetryMs);
     EXPECT_TRUE(service.isEnabled());
     EXPECT_EQ(announced(changes), QList<bool>{true});
     EXPECT_FALSE(service.isProcessing());

@@ -215,7 +215,7 @@ TEST_F(WallpaperPersistenceServiceTest, ARecordMadeWhileTheFileIsUnreadIsNotCall
             EXPECT_TRUE(log.lines().at(0).startsWith(c.kept)) << log.lines().at(0).toStdString();
 
             fault.pass();
-            ASSERT_EVENTUALLY(!late.awaitsFile(), 4 * UserDefaults::kFirstRereadMs);
+            ASSERT_EVENTUALLY(!late.awaitsFile(), 4 * UserDefaults::kFirstRetryMs);
         }
         UserDefaults reopened;
         EXPECT_TRUE(reopened.contains(c.key));

@@ -402,7 +402,7 @@ TEST_F(PlaylistPlaybackServiceTest, TheActivePlaylistOfASettingsFileReadLateResu
     EXPECT_FALSE(relaunched.isShuffleEnabled());
 
     fault.pass();
-    ASSERT_EVENTUALLY(relaunched.activePlaylistId() == id, 4 * UserDefaults::kFirstRereadMs);
+    ASSERT_EVENTUALLY(relaunched.activePlaylistId() == id, 4 * UserDefaults::kFirstRetryMs);
     EXPECT_TRUE(relaunched.isShuffleEnabled());
     settle(relaunched);
     EXPECT_TRUE(shownKey() == 121 || shownKey() == 122) << shownKey().value_or(-1);

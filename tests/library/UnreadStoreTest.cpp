@@ -90,7 +90,7 @@ TEST_F(UnreadStoreTest, AListChangedWhileTheFileIsUnreadHoldsBothOnceItReads)
         EXPECT_TRUE(log_.lines().filter(QStringLiteral("Saved")).isEmpty()) << log_.lines().join(u'\n').toStdString();
 
         fault = 0;
-        ASSERT_EVENTUALLY(!defaults().awaitsFile(), 4 * UserDefaults::kFirstRereadMs);
+        ASSERT_EVENTUALLY(!defaults().awaitsFile(), 4 * UserDefaults::kFirstRetryMs);
         EXPECT_EQ(shown(), (QStringList{QStringLiteral("2"), QStringLiteral("1")}));
         liked_.reset();
         recents_.reset();
@@ -112,7 +112,7 @@ TEST_F(UnreadStoreTest, APlaylistMadeWhileTheFileIsUnreadJoinsTheStoredOnes)
     playlists.createPlaylist(QStringLiteral("New"), 600);
     EXPECT_FALSE(log_.lines().filter(QStringLiteral("Kept 1 playlists in memory")).isEmpty());
     fault = 0;
-    ASSERT_EVENTUALLY(playlists.playlists().size() == 2, 4 * UserDefaults::kFirstRereadMs);
+    ASSERT_EVENTUALLY(playlists.playlists().size() == 2, 4 * UserDefaults::kFirstRetryMs);
     EXPECT_EQ(playlists.playlists().at(0).name, QStringLiteral("New"));
     EXPECT_EQ(playlists.playlists().at(1).name, QStringLiteral("Stored"));
     reopenDefaults();

@@ -2,14 +2,14 @@
 
 #include "foundation/UserDefaults.h"
 
-// Makes every read of a settings file fail with `error` (0: reads go through) while alive.
+// Makes every opening of a settings database fail with `error` (0: it opens) while alive.
 class SettingsReadFault {
 public:
     explicit SettingsReadFault(int error) : error_(error)
     {
-        UserDefaults::setReadFault([this](const QString&) { return error_; });
+        UserDefaults::setOpenFault([this](const QString&) { return error_; });
     }
-    ~SettingsReadFault() { UserDefaults::setReadFault({}); }
+    ~SettingsReadFault() { UserDefaults::setOpenFault({}); }
     SettingsReadFault(const SettingsReadFault&) = delete;
     SettingsReadFault& operator=(const SettingsReadFault&) = delete;
 

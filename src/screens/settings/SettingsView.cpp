@@ -5,10 +5,12 @@
 #include "engine/WallpaperDownloadService.h"
 #include "foundation/Async.h"
 #include "foundation/Text.h"
+#include "foundation/UserDefaults.h"
 #include "platform/ApplicationBundle.h"
 #include "platform/UrlOpener.h"
 #include "screens/settings/CommunityButton.h"
 #include "screens/settings/LinkText.h"
+#include "screens/settings/StoredStateNotice.h"
 #include "session/AutoStartService.h"
 #include "state/AppStore.h"
 #include "ui/AlertSheet.h"
@@ -90,7 +92,7 @@ SettingsView::Services SettingsView::Services::shared()
 {
     return {AppStore::shared(), AutoStartService::shared(), LockScreenService::shared(), CacheService::shared(),
         WallpaperDownloadService::shared(), UrlOpener::shared(), [] { return UpdateRunner::shared().run(); },
-        [] { return CacheService::shared().cacheSizeMBAsync(); }};
+        [] { return CacheService::shared().cacheSizeMBAsync(); }, UserDefaults::standard()};
 }
 
 SettingsView::SettingsView(QWidget* parent) : SettingsView(Services::shared(), parent) {}
@@ -154,6 +156,7 @@ QWidget* SettingsView::createColumn()
     sections->setContentsMargins(0, 0, 0, 0);
     sections->setSpacing(kSectionSpacing);
     sections->addWidget(createHeader());
+    sections->addWidget(new StoredStateNotice(services_.defaults));
     sections->addWidget(createCommunity());
     sections->addWidget(createPreferences());
     return column;

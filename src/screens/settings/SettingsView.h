@@ -20,6 +20,7 @@ class QLabel;
 class SymbolButton;
 class ToggleSwitch;
 class UrlOpener;
+class UserDefaults;
 class WallpaperDownloadService;
 
 // The settings tab: the logo, name and version with an update check; the community chat
@@ -44,6 +45,8 @@ public:
         std::function<QCoro::Task<UpdateRunner::Outcome>()> checkForUpdates;
         // The cache's size in MB, read off the GUI thread; reads may end in any order.
         std::function<QCoro::Task<double>()> readCacheSize;
+        // Whose word on damaged or unopened settings the page shows.
+        UserDefaults& defaults;
 
         // The shared services; updates through the shared update runner.
         static Services shared();

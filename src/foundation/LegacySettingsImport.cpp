@@ -1,0 +1,3 @@
+#include "foundation/LegacySettingsImport.h"
+std::optional<LegacySettings> LegacySettingsImport::read(const QString&) { return std::nullopt; }
+bool LegacySettingsImport::keepImported(const QString&, QString*) { return true; }

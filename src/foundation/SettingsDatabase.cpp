@@ -1,0 +1,363 @@
+#include "foundation/SettingsDatabase.h"
+
+#include "foundation/Log.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const char* const kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS entries(key TEXT NOT NULL UNIQUE, entry BLOB NOT NULL);
+CREATE TABLE IF NOT EXISTS rows(list TEXT NOT NULL, key TEXT NOT NULL, position INTEGER NOT NULL, record BLOB NOT NULL,
+  UNIQUE(list, key));
+CREATE INDEX IF NOT EXISTS rows_in_order ON rows(list, position);
+CREATE TABLE IF NOT EXISTS removed(list TEXT NOT NULL, key TEXT NOT NULL, UNIQUE(list, key));
+CREATE TABLE IF NOT EXISTS lineage(name TEXT NOT NULL UNIQUE, token TEXT NOT NULL);
+)sql";
+
+// The list name under which the removal of an entry is kept.
+const QString kEntries;
+
+// The log is copied into the file once it holds this many pages (some 8 MB).
+constexpr int kCheckpointFrames = 2000;
+
+// Creates the file when missing, its owner's alone, and makes sure what stands at the path is
+// a regular file and no link. The reason when not.
+QString prepareFile(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        const int code = errno;
+        if (code == ELOOP)
+            return QStringLiteral("a symbolic link stands in its place");
+        if (code == EISDIR)
+            return QStringLiteral("a folder stands in its place");
+        return QString::fromLocal8Bit(std::strerror(code));
+    }
+    struct stat info {};
+    QString reason;
+    if (::fstat(fd, &info) != 0)
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+    else if (!S_ISREG(info.st_mode))
+        reason = QStringLiteral("it is no regular file");
+    else if ((info.st_mode & 0777) != 0600 && info.st_uid == ::geteuid())
+        ::fchmod(fd, 0600);
+    ::close(fd);
+    return reason;
+}
+
+// The lineage token under `name`; empty when there is none (a new file) or it cannot be read.
+QString token(SqliteConnection& connection, const char* sql, bool* readable)
+{
+    SqliteFailure failure;
+    const std::optional<QString> value = connection.single(sql, &failure);
+    // A file without the table (a new one, all in its log) has no token.
+    *readable = value || failure.message.contains(QStringLiteral("no such table"));
+    return value.value_or(QString());
+}
+} // namespace
+
+SettingsDatabase::SettingsDatabase(std::unique_ptr<SqliteConnection> connection, QString path, Role role)
+    : connection_(std::move(connection)), path_(std::move(path)), role_(role)
+{
+}
+
+SettingsDatabase::~SettingsDatabase()
+{
+    if (connection_)
+        checkpoint();
+}
+
+SettingsDatabase::Opening SettingsDatabase::open(const QString& path, Role role)
+{
+    Opening opening;
+    if (const QString reason = prepareFile(path); !reason.isEmpty()) {
+        opening.failure = {SQLITE_CANTOPEN, reason};
+        return opening;
+    }
+    if (!logBelongs(path)) {
+        const std::optional<QString> aside = setLogAside(path);
+        if (!aside) {
+            opening.failure = {SQLITE_CANTOPEN, QStringLiteral("its write-ahead log belongs to another state of it and cannot be moved aside")};
+            return opening;
+        }
+        opening.logSetAside = *aside;
+    }
+    std::unique_ptr<SqliteConnection> connection = SqliteConnection::open(path, SqliteConnection::Mode::ReadWrite, &opening.failure);
+    if (!connection)
+        return opening;
+    std::unique_ptr<SettingsDatabase> database(new SettingsDatabase(std::move(connection), path, role));
+    if (database->prepare(&opening.failure))
+        opening.database = std::move(database);
+    else
+        database->connection_.reset(); // nothing is written into a file that did not prepare
+    return opening;
+}
+
+std::unique_ptr<SettingsDatabase> SettingsDatabase::inMemory(Role role)
+{
+    SqliteFailure failure;
+    std::unique_ptr<SqliteConnection> connection = SqliteConnection::open(QStringLiteral(":memory:"), SqliteConnection::Mode::ReadWrite, &failure);
+    if (!connection)
+        qFatal("SQLite cannot make a database in memory: %s", qPrintable(failure.message));
+    std::unique_ptr<SettingsDatabase> database(new SettingsDatabase(std::move(connection), QString(), role));
+    if (!database->prepare(&failure))
+        qFatal("SQLite cannot make a database in memory: %s", qPrintable(failure.message));
+    return database;
+}
+
+bool SettingsDatabase::prepare(SqliteFailure* failure)
+{
+    if (!path_.isEmpty()) {
+        const std::optional<QString> mode = connection_->single("PRAGMA journal_mode=WAL", failure);
+        if (!mode)
+            return false;
+        if (mode->compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+            *failure = {SQLITE_CANTOPEN, QStringLiteral("it cannot keep a write-ahead log (journal mode %1)").arg(*mode)};
+            return false;
+        }
+        // Checkpoints are the store's own, so that each log starts by naming the file it follows.
+        if (!connection_->execute("PRAGMA synchronous=FULL; PRAGMA wal_autocheckpoint=0", failure))
+            return false;
+        const std::optional<QString> check = connection_->single("PRAGMA quick_check", failure);
+        if (!check)
+            return false;
+        if (*check != QLatin1String("ok")) {
+            *failure = {SQLITE_CORRUPT, QStringLiteral("the database check found: ") + *check};
+            return false;
+        }
+    }
+    if (!connection_->execute(kSchema, failure))
+        return false;
+    checkpoint();
+    return true;
+}
+
+bool SettingsDatabase::logBelongs(const QString& path)
+{
+    const QFileInfo log(path + QLatin1String(kLogSuffix));
+    if (!log.exists() || log.size() == 0)
+        return true;
+    SqliteFailure failure;
+    std::unique_ptr<SqliteConnection> fileAlone = SqliteConnection::open(path, SqliteConnection::Mode::FileAlone, &failure);
+    std::unique_ptr<SqliteConnection> withLog = SqliteConnection::open(path, SqliteConnection::Mode::ReadOnly, &failure);
+    if (!fileAlone || !withLog)
+        return true; // the open that follows tells what is wrong
+    bool fileReadable = false;
+    bool logReadable = false;
+    bool logFileReadable = false;
+    const char* const fileSql = "SELECT token FROM lineage WHERE name = 'file'";
+    const QString fileToken = token(*fileAlone, fileSql, &fileReadable);
+    const QString followed = token(*withLog, "SELECT token FROM lineage WHERE name = 'log'", &logReadable);
+    const QString checkpointing = token(*withLog, fileSql, &logFileReadable);
+    if (!fileReadable)
+        return true; // a damaged file: the check at open finds it, and the log is kept with it
+    // Either the log started on this file, or a checkpoint that names the file anew was under way.
+    return logReadable && logFileReadable && (fileToken == followed || fileToken == checkpointing);
+}
+
+std::optional<QString> SettingsDatabase::setLogAside(const QString& path)
+{
+    const QString log = path + QLatin1String(kLogSuffix);
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = log + QStringLiteral(".set-aside-") + stamp;
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = log + QStringLiteral(".set-aside-%1-%2").arg(stamp).arg(n);
+    if (::rename(QFile::encodeName(log).constData(), QFile::encodeName(target).constData()) != 0)
+        return std::nullopt;
+    // The shared-memory index describes the log that went: SQLite makes it anew.
+    QFile::remove(path + QStringLiteral("-shm"));
+    logLine(QStringLiteral("⚠️"), QStringLiteral("SettingsDatabase"),
+        QStringLiteral("The write-ahead log beside %1 was not written on top of it (a restored copy?); it is kept at %2 and "
+                       "the database opens as the file stands")
+            .arg(path, target));
+    return target;
+}
+
+QString SettingsDatabase::newToken() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }
+
+void SettingsDatabase::checkpoint()
+{
+    if (path_.isEmpty())
+        return;
+    commitsSinceCheckpoint_ = 0;
+    const QString token = newToken();
+    const auto name = [this, &token](const char* what) {
+        SqliteStatement* set = connection_->statement("INSERT INTO lineage(name, token) VALUES(?, ?) "
+                                                      "ON CONFLICT(name) DO UPDATE SET token = excluded.token");
+        return set && set->bind(1, QString::fromLatin1(what)).bind(2, token).run();
+    };
+    if (!name("file"))
+        return;
+    SqliteStatement* copy = connection_->statement("PRAGMA wal_checkpoint(TRUNCATE)");
+    if (!copy || !copy->next())
+        return;
+    const bool whole = copy->number(0) == 0;
+    copy->reset();
+    // Only a log started on a file that holds everything before it names that file.
+    if (whole)
+        name("log");
+}
+
+std::optional<QList<std::pair<QString, QByteArray>>> SettingsDatabase::entries(SqliteFailure* failure)
+{
+    SqliteStatement* query = connection_->statement("SELECT key, entry FROM entries ORDER BY key", failure);
+    if (!query)
+        return std::nullopt;
+    QList<std::pair<QString, QByteArray>> entries;
+    while (query->next())
+        entries.append({query->text(0), query->blob(1)});
+    if (query->code() != SQLITE_DONE) {
+        *failure = connection_->failureOf(*query);
+        return std::nullopt;
+    }
+    return entries;
+}
+
+std::optional<QByteArray> SettingsDatabase::entry(const QString& key, SqliteFailure* failure)
+{
+    SqliteStatement* query = connection_->statement("SELECT entry FROM entries WHERE key = ?", failure);
+    if (!query)
+        return std::nullopt;
+    if (!query->bind(1, key).next()) {
+        *failure = connection_->failureOf(*query);
+        return std::nullopt;
+    }
+    QByteArray entry = query->blob(0);
+    query->reset();
+    return entry;
+}
+
+std::optional<QList<StoredRow>> SettingsDatabase::rows(const QString& list, SqliteFailure* failure)
+{
+    return rowsOf(*connection_, list, failure);
+}
+
+std::optional<QList<StoredRow>> SettingsDatabase::rowsOf(SqliteConnection& connection, const QString& list, SqliteFailure* failure)
+{
+    SqliteStatement* query = connection.statement("SELECT key, position, record FROM rows WHERE list = ? ORDER BY position, key", failure);
+    if (!query)
+        return std::nullopt;
+    query->bind(1, list);
+    QList<StoredRow> rows;
+    while (query->next())
+        rows.append({query->text(0), query->number(1), query->blob(2)});
+    if (query->code() != SQLITE_DONE) {
+        *failure = connection.failureOf(*query);
+        return std::nullopt;
+    }
+    return rows;
+}
+
+std::optional<QList<StoredRow>> SettingsDatabase::readRows(const QString& path, const QString& list, SqliteFailure* failure)
+{
+    std::unique_ptr<SqliteConnection> reader = SqliteConnection::open(path, SqliteConnection::Mode::ReadOnly, failure);
+    if (!reader)
+        return std::nullopt;
+    return rowsOf(*reader, list, failure);
+}
+
+QStringList SettingsDatabase::lists()
+{
+    QStringList lists;
+    SqliteStatement* query = connection_->statement("SELECT DISTINCT list FROM rows UNION SELECT DISTINCT list FROM removed WHERE list != ''");
+    while (query && query->next())
+        lists.append(query->text(0));
+    return lists;
+}
+
+bool SettingsDatabase::apply(const SettingsChange& change, SqliteFailure* failure)
+{
+    const bool keepsRemovals = role_ == Role::Recovery;
+    const auto removal = [this, keepsRemovals](const QString& list, const QString& key, bool removed) {
+        if (!keepsRemovals)
+            return true;
+        SqliteStatement* statement = removed
+            ? connection_->statement("INSERT OR IGNORE INTO removed(list, key) VALUES(?, ?)")
+            : connection_->statement("DELETE FROM removed WHERE list = ? AND key = ?");
+        return statement && statement->bind(1, list).bind(2, key).run();
+    };
+    const bool committed = connection_->transaction(failure, [&] {
+        for (auto it = change.entries.cbegin(); it != change.entries.cend(); ++it) {
+            SqliteStatement* statement = it.value()
+                ? connection_->statement("INSERT INTO entries(key, entry) VALUES(?, ?) "
+                                         "ON CONFLICT(key) DO UPDATE SET entry = excluded.entry")
+                : connection_->statement("DELETE FROM entries WHERE key = ?");
+            if (!statement)
+                return false;
+            statement->bind(1, it.key());
+            if (it.value())
+                statement->bind(2, *it.value());
+            if (!statement->run() || !removal(kEntries, it.key(), !it.value()))
+                return false;
+        }
+        for (auto it = change.lists.cbegin(); it != change.lists.cend(); ++it) {
+            SqliteStatement* remove = connection_->statement("DELETE FROM rows WHERE list = ? AND key = ?");
+            SqliteStatement* put = connection_->statement("INSERT INTO rows(list, key, position, record) VALUES(?, ?, ?, ?) "
+                                                          "ON CONFLICT(list, key) DO UPDATE SET position = excluded.position, "
+                                                          "record = excluded.record");
+            if (!remove || !put)
+                return false;
+            for (const QString& key : it->removed)
+                if (!remove->bind(1, it.key()).bind(2, key).run() || !removal(it.key(), key, true))
+                    return false;
+            for (const StoredRow& row : it->put)
+                if (!put->bind(1, it.key()).bind(2, row.key).bind(3, row.position).bind(4, row.record).run()
+                    || !removal(it.key(), row.key, false))
+                    return false;
+        }
+        return true;
+    });
+    if (committed && ++commitsSinceCheckpoint_ >= kCheckpointFrames)
+        checkpoint();
+    return committed;
+}
+
+std::optional<SettingsChange> SettingsDatabase::asChange(SettingsDatabase& target, SqliteFailure* failure)
+{
+    SettingsChange change;
+    const std::optional<QList<std::pair<QString, QByteArray>>> entries = this->entries(failure);
+    if (!entries)
+        return std::nullopt;
+    for (const auto& [key, entry] : *entries)
+        change.entries.insert(key, entry);
+    SqliteStatement* removed = connection_->statement("SELECT list, key FROM removed", failure);
+    if (!removed)
+        return std::nullopt;
+    while (removed->next()) {
+        if (removed->text(0).isEmpty())
+            change.entries.insert(removed->text(1), std::nullopt);
+        else
+            change.lists[removed->text(0)].removed.append(removed->text(1));
+    }
+    for (const QString& list : lists()) {
+        const std::optional<QList<StoredRow>> rows = this->rows(list, failure);
+        if (!rows)
+            return std::nullopt;
+        SqliteStatement* first = target.connection_->statement("SELECT min(position) FROM rows WHERE list = ?", failure);
+        if (!first)
+            return std::nullopt;
+        qint64 front = 0;
+        if (first->bind(1, list).next())
+            front = first->number(0);
+        first->reset();
+        SettingsChange::ListChange& rowsChange = change.lists[list];
+        for (qsizetype i = 0; i < rows->size(); ++i) {
+            StoredRow row = rows->at(i);
+            row.position = front - (rows->size() - i) * kRowGap;
+            rowsChange.put.append(row);
+        }
+    }
+    return change;
+}

@@ -1,0 +1,107 @@
+#include "foundation/SettingsOpener.h"
+
+#include "foundation/DamagedFile.h"
+#include "foundation/LegacySettingsImport.h"
+#include "foundation/Log.h"
+#include "foundation/SettingsSalvage.h"
+#include "foundation/StoredEntry.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+void warn(const QString& message) { logLine(QStringLiteral("⚠️"), QStringLiteral("UserDefaults"), message); }
+
+void removeCompanions(const QString& path)
+{
+    QFile::remove(path + QLatin1String(SettingsDatabase::kLogSuffix));
+    QFile::remove(path + QStringLiteral("-shm"));
+}
+
+// Copies the damaged database aside and puts what still reads of it in its place; the copy's
+// name, or nothing (and why) when the file has to stay as it is.
+std::optional<QString> replaceDamaged(const QString& path, const QString& damage, QString* failure)
+{
+    const std::optional<QString> copy = DamagedFile::copyAside(path, {QLatin1String(SettingsDatabase::kLogSuffix)}, failure);
+    if (!copy)
+        return std::nullopt;
+    std::optional<SettingsSalvage::Salvaged> salvaged = SettingsSalvage::read(*copy);
+    SettingsChange change = salvaged ? salvaged->change : SettingsChange();
+    change.entries.insert(SettingsOpener::kDamagedCopyKey, StoredEntry::encode(*copy));
+    const QString fresh = path + QStringLiteral(".salvaging");
+    QFile::remove(fresh); // a salvage of ours cut short
+    removeCompanions(fresh);
+    {
+        SettingsDatabase::Opening opening = SettingsDatabase::open(fresh, SettingsDatabase::Role::Main);
+        SqliteFailure commit;
+        if (!opening.database || !opening.database->apply(change, &commit)) {
+            *failure = opening.database ? commit.message : opening.failure.message;
+            return std::nullopt;
+        }
+    }
+    if (std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()) != 0) {
+        *failure = QStringLiteral("the salvaged database could not take its place");
+        return std::nullopt;
+    }
+    removeCompanions(path); // copied aside with the file
+    warn(QStringLiteral("Damaged database %1 (%2) copied to %3; %4 entries and %5 rows still read and were kept")
+             .arg(path, damage, *copy)
+             .arg(salvaged ? salvaged->entries : 0)
+             .arg(salvaged ? salvaged->rows : 0));
+    return copy;
+}
+} // namespace
+
+SettingsOpener::Opened SettingsOpener::open(const QString& path, const QString& legacyPath)
+{
+    Opened opened;
+    SettingsDatabase::Opening opening = SettingsDatabase::open(path, SettingsDatabase::Role::Main);
+    if (opening.failure.isDamage()) {
+        QString failure;
+        const std::optional<QString> copy = replaceDamaged(path, opening.failure.message, &failure);
+        if (!copy) {
+            opened.failure = QStringLiteral("it is damaged (%1) and could not be copied aside: %2").arg(opening.failure.message, failure);
+            return opened;
+        }
+        opened.damagedCopy = *copy;
+        opened.damage = opening.failure.message;
+        opening = SettingsDatabase::open(path, SettingsDatabase::Role::Main);
+    }
+    if (!opening.logSetAside.isEmpty())
+        opened.troubles.append(QStringLiteral("a write-ahead log that did not belong to the settings was kept at %1").arg(opening.logSetAside));
+    if (!opening.database) {
+        opened.failure = opening.failure.message;
+        return opened;
+    }
+    const bool legacyThere = QFileInfo::exists(legacyPath) || QFileInfo::exists(legacyPath + QStringLiteral(".journal"));
+    SqliteFailure failure;
+    if (legacyThere && !opening.database->entry(kImportedKey, &failure)) {
+        if (failure.code != 0) {
+            opened.failure = failure.message;
+            return opened;
+        }
+        const std::optional<LegacySettings> legacy = LegacySettingsImport::read(legacyPath);
+        if (legacy && legacy->passingFailure) {
+            opened.failure = QStringLiteral("the earlier settings file %1 cannot be read yet: %2").arg(legacyPath, *legacy->passingFailure);
+            return opened;
+        }
+        SettingsChange change;
+        if (legacy)
+            for (const auto& [key, entry] : legacy->entries)
+                change.entries.insert(key, entry);
+        change.entries.insert(kImportedKey, StoredEntry::encode(legacyPath));
+        if (!opening.database->apply(change, &failure)) {
+            opened.failure = QStringLiteral("the earlier settings could not be imported: ") + failure.message;
+            return opened;
+        }
+        if (legacy)
+            opened.troubles.append(legacy->troubles);
+        QString kept;
+        if (!LegacySettingsImport::keepImported(legacyPath, &kept))
+            warn(QStringLiteral("Imported %1, which could not be renamed: %2").arg(legacyPath, kept));
+    }
+    opened.database = std::move(opening.database);
+    return opened;
+}

@@ -1,0 +1,83 @@
+#include "foundation/StoredEntry.h"
+
+#include "foundation/JsonReader.h"
+#include "foundation/JsonWriter.h"
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace {
+const QString kTypeKey = QStringLiteral("type");
+const QString kValueKey = QStringLiteral("value");
+
+// Index-aligned with the alternatives of StoredEntry::Value.
+const std::array<QString, 8> kTypeTags = {
+    QStringLiteral("data"), QStringLiteral("string"), QStringLiteral("integer"), QStringLiteral("double"),
+    QStringLiteral("bool"), QStringLiteral("date"), QStringLiteral("array"), QStringLiteral("dictionary"),
+};
+
+const QString kNaN = QStringLiteral("nan");
+const QString kInfinity = QStringLiteral("inf");
+const QString kNegativeInfinity = QStringLiteral("-inf");
+
+QJsonValue encodeDouble(double value)
+{
+    if (std::isnan(value))
+        return kNaN;
+    if (std::isinf(value))
+        return value > 0 ? kInfinity : kNegativeInfinity;
+    return value;
+}
+
+double decodeDouble(const JsonReader& entry)
+{
+    const JsonReader value = entry.field(kValueKey);
+    if (!value.value().isString())
+        return value.number();
+    const QString text = value.string();
+    if (text == kNaN)
+        return std::numeric_limits<double>::quiet_NaN();
+    if (text == kInfinity)
+        return std::numeric_limits<double>::infinity();
+    if (text == kNegativeInfinity)
+        return -std::numeric_limits<double>::infinity();
+    value.fail(QStringLiteral("expected a number, found \"") + text + QLatin1Char('"'));
+}
+} // namespace
+
+QByteArray StoredEntry::encode(const Value& value)
+{
+    const QJsonValue encoded = std::visit(
+        [](const auto& typed) -> QJsonValue {
+            using Type = std::decay_t<decltype(typed)>;
+            if constexpr (std::is_same_v<Type, double>)
+                return encodeDouble(typed);
+            else
+                return JsonWriter::encode(typed);
+        },
+        value);
+    return JsonWriter::toBytes(QJsonObject{{kTypeKey, kTypeTags.at(value.index())}, {kValueKey, encoded}}, true);
+}
+
+std::optional<StoredEntry::Value> StoredEntry::decode(const QByteArray& bytes, const QString& key, QString* error)
+{
+    try {
+        const JsonReader entry(JsonReader::parse(bytes).value(), key);
+        const QString tag = entry.requiredString(kTypeKey);
+        switch (std::find(kTypeTags.cbegin(), kTypeTags.cend(), tag) - kTypeTags.cbegin()) {
+        case 0: return entry.requiredData(kValueKey);
+        case 1: return entry.requiredString(kValueKey);
+        case 2: return entry.requiredInt64(kValueKey);
+        case 3: return decodeDouble(entry);
+        case 4: return entry.requiredBool(kValueKey);
+        case 5: return entry.requiredDate(kValueKey);
+        case 6: return entry.required<QJsonArray>(kValueKey);
+        case 7: return entry.required<QJsonObject>(kValueKey);
+        default: entry.field(kTypeKey).fail(QStringLiteral("unknown type \"") + tag + QLatin1Char('"'));
+        }
+    } catch (const JsonError& error_) {
+        *error = error_.localizedDescription();
+    }
+    return std::nullopt;
+}
