@@ -1,6 +1,7 @@
 #include "foundation/SettingsDatabase.h"
 
 #include "foundation/Log.h"
+#include "foundation/WriteAheadLog.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -93,6 +94,10 @@ SettingsDatabase::Opening SettingsDatabase::open(const QString& path, Role role)
             return opening;
         }
         opening.logSetAside = *aside;
+    }
+    if (WriteAheadLog::losesCommits(path + QLatin1String(kLogSuffix))) {
+        opening.failure = {SQLITE_CORRUPT, QStringLiteral("its write-ahead log is damaged before changes that were saved")};
+        return opening;
     }
     std::unique_ptr<SqliteConnection> connection = SqliteConnection::open(path, SqliteConnection::Mode::ReadWrite, &opening.failure);
     if (!connection)

@@ -17,7 +17,8 @@ bool readByRowid(SqliteConnection& connection, const char* sql, const std::funct
     SqliteStatement* query = connection.statement(sql);
     if (!query)
         return false;
-    qint64 from = std::numeric_limits<qint64>::min();
+    // Rows are numbered from 1 up.
+    qint64 from = 1;
     qint64 skip = 1;
     bool readAny = false;
     for (int skips = 0; skips < kMostSkips; ++skips) {
@@ -65,6 +66,8 @@ std::optional<SettingsSalvage::Salvaged> SettingsSalvage::read(const QString& pa
         std::unique_ptr<SqliteConnection> connection = SqliteConnection::open(path, mode, &failure);
         if (!connection)
             continue;
+        // A file shorter than its header says is read as far as it goes, instead of refused whole.
+        connection->execute("PRAGMA writable_schema=ON");
         std::optional<Salvaged> salvaged = readWith(*connection);
         if (salvaged && (!best || salvaged->entries + salvaged->rows > best->entries + best->rows))
             best = std::move(salvaged);

@@ -29,8 +29,9 @@ std::unique_ptr<SqliteConnection> SqliteConnection::open(const QString& path, Mo
         return nullptr;
     }
     sqlite3_extended_result_codes(db, 1);
-    // Another connection of this program (a reader on a worker) may hold the file a moment.
-    sqlite3_busy_timeout(db, 5000);
+    // Another connection (a reader on a worker) may hold the file a moment; a lock held longer is
+    // a passing failure of its own, not a reason to freeze.
+    sqlite3_busy_timeout(db, 1000);
     return std::unique_ptr<SqliteConnection>(new SqliteConnection(db));
 }
 

@@ -108,7 +108,32 @@ void UserDefaults::openMain()
     if (!opened.damagedCopy.isEmpty())
         readTrouble_ = ReadTrouble{opened.damagedCopy, opened.damage, true};
     database_ = std::move(opened.database);
+    mergeLeftRecovery();
     takeEntries(*database_);
+}
+
+void UserDefaults::mergeLeftRecovery()
+{
+    if (!QFileInfo::exists(recoveryPath()))
+        return;
+    SettingsDatabase::Opening recovery = SettingsDatabase::open(recoveryPath(), SettingsDatabase::Role::Recovery);
+    SqliteFailure failure;
+    std::optional<SettingsChange> merged = recovery.database ? recovery.database->asChange(*database_, &failure) : std::nullopt;
+    if (!merged || !database_->apply(*merged, &failure)) {
+        // Kept for the next launch, which tries again.
+        log(QStringLiteral("⚠️"), QStringLiteral("Could not merge the changes kept in %1 yet: %2")
+                                     .arg(recoveryPath(), recovery.database ? failure.message : recovery.failure.message));
+        return;
+    }
+    recovery.database.reset();
+    removeRecoveryFiles(recoveryPath());
+    log(QStringLiteral("✅"), QStringLiteral("Merged the changes an earlier session kept in %1").arg(recoveryPath()));
+}
+
+void UserDefaults::removeRecoveryFiles(const QString& path)
+{
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+        QFile::remove(path + suffix);
 }
 
 void UserDefaults::openWorking(const QString& reason)
@@ -172,10 +197,8 @@ void UserDefaults::retryMain()
     database_ = std::move(opened.database);
     pending_ = {};
     // Merged: the recovery database has nothing the main one lacks.
-    if (!recovery.isEmpty()) {
-        for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
-            QFile::remove(recovery + suffix);
-    }
+    if (!recovery.isEmpty())
+        removeRecoveryFiles(recovery);
     awaitsFile_ = false;
     readTrouble_.reset();
     if (!opened.damagedCopy.isEmpty())
@@ -277,7 +300,9 @@ void UserDefaults::store(const QString& key, Value value)
 void UserDefaults::remove(const QString& key)
 {
     const bool removed = values_.remove(key);
-    if (!removed && !unreadable_.remove(key))
+    // Until the main database opens, the session does not see what it holds: the removal is
+    // kept for the merge either way.
+    if (!removed && !unreadable_.remove(key) && !awaitsFile_)
         return;
     SettingsChange change;
     change.entries.insert(key, std::nullopt);

@@ -158,6 +158,9 @@ private:
     void tryPending();
     void openMain();
     void openWorking(const QString& reason);
+    // Merges what an earlier session kept in the recovery database, once the main one opened.
+    void mergeLeftRecovery();
+    static void removeRecoveryFiles(const QString& path);
     void scheduleRetry();
     void retryMain();
     // Takes the database's entries in as the values; the keys that changed.
