@@ -92,7 +92,7 @@ protected:
     SettingsView::Services services()
     {
         return {*store_, autoStart_, lockScreen_, cache_, masters_, urls_, [this] { return updates_.run(); },
-            [this] { return readCacheSize_(); }};
+            [this] { return readCacheSize_(); }, defaults_};
     }
     static void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
     static void writeFile(const QString& path, qint64 bytes)
