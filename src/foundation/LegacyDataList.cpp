@@ -1,5 +1,7 @@
 #include "foundation/LegacyDataList.h"
 
+#include "foundation/LegacyJsonText.h"
+
 #include <algorithm>
 
 namespace {
@@ -14,40 +16,19 @@ std::optional<QList<QByteArrayView>> elementsOf(QByteArrayView text)
     text = text.trimmed();
     if (text.size() < 2 || text.front() != '[' || text.back() != ']')
         return std::nullopt;
-    const QByteArrayView inside = text.sliced(1, text.size() - 2);
     QList<QByteArrayView> elements;
-    if (inside.trimmed().isEmpty())
+    if (text.sliced(1, text.size() - 2).trimmed().isEmpty())
         return elements;
-    int depth = 0;
-    bool inString = false;
-    qsizetype begin = 0;
-    const auto endElement = [&](qsizetype end) {
-        const QByteArrayView element = inside.sliced(begin, end - begin).trimmed();
-        elements.append(element);
-        begin = end + 1;
-        return !element.isEmpty();
-    };
-    for (qsizetype at = 0; at < inside.size(); ++at) {
-        const char c = inside.at(at);
-        if (inString) {
-            if (c == '\\')
-                ++at;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '{' || c == '[') {
-            ++depth;
-        } else if (c == '}' || c == ']') {
-            if (--depth < 0)
-                return std::nullopt;
-        } else if (c == ',' && depth == 0 && !endElement(at)) {
+    for (qsizetype at = 1;;) {
+        const qsizetype end = LegacyJsonText::valueEnd(text, at);
+        const QByteArrayView element = text.sliced(at, std::min(end, text.size()) - at).trimmed();
+        if (end == text.size() || element.isEmpty() || text.at(end) == '}')
             return std::nullopt;
-        }
+        elements.append(element);
+        if (text.at(end) == ']')
+            return end == text.size() - 1 ? std::optional(elements) : std::nullopt;
+        at = end + 1;
     }
-    if (inString || depth != 0 || !endElement(inside.size()))
-        return std::nullopt;
-    return elements;
 }
 
 void appendBase64(QByteArray& out, QByteArrayView bytes)

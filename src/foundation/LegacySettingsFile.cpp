@@ -3,6 +3,7 @@
 #include "foundation/JsonError.h"
 #include "foundation/JsonReader.h"
 #include "foundation/JsonWriter.h"
+#include "foundation/LegacyJsonText.h"
 
 #include <QJsonObject>
 
@@ -17,23 +18,6 @@ constexpr qsizetype kLongString = 64 << 10;
 const QByteArray kStandIn = QByteArrayLiteral("\\u0001");
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-// The quote that ends the string whose characters start at `from`, or -1.
-qsizetype closingQuote(const QByteArray& text, qsizetype from)
-{
-    for (qsizetype at = from; at < text.size(); ++at) {
-        const void* quote = std::memchr(text.constData() + at, '"', size_t(text.size() - at));
-        if (!quote)
-            return -1;
-        at = static_cast<const char*>(quote) - text.constData();
-        qsizetype backslashes = 0;
-        while (at - backslashes > from && text.at(at - backslashes - 1) == '\\')
-            ++backslashes;
-        if (backslashes % 2 == 0)
-            return at;
-    }
-    return -1;
-}
 
 // The text with each long string value replaced by a stand-in, and those strings where they lie.
 struct Text {
@@ -50,7 +34,7 @@ Text takeLongStrings(const QByteArray& bytes)
         if (!quote)
             break;
         const qsizetype begin = static_cast<const char*>(quote) - bytes.constData() + 1;
-        const qsizetype end = closingQuote(bytes, begin);
+        const qsizetype end = LegacyJsonText::closingQuote(bytes, begin);
         if (end < 0)
             break; // cut short: the parser tells
         qsizetype next = end + 1;
@@ -84,6 +68,7 @@ QByteArray entryJson(const QJsonValue& entry, const QList<QByteArrayView>& longS
         return json;
     QByteArray whole;
     qsizetype copied = 0;
+    qsizetype inserted = 0;
     for (; found >= 0; found = json.indexOf(quotedStandIn, found + 1)) {
         const qsizetype digits = found + quotedStandIn.size();
         const qsizetype end = json.indexOf('"', digits);
@@ -91,7 +76,9 @@ QByteArray entryJson(const QJsonValue& entry, const QList<QByteArrayView>& longS
         const qsizetype index = json.mid(digits, end - digits).toLongLong(&ok);
         if (end < 0 || !ok || index < 0 || index >= longStrings.size())
             continue;
-        whole.reserve(whole.size() + (found + 1 - copied) + longStrings.at(index).size());
+        // Room for the whole entry, so that a long string is never copied again as it grows.
+        inserted += longStrings.at(index).size();
+        whole.reserve(json.size() + inserted);
         whole.append(json.constData() + copied, found + 1 - copied);
         whole.append(longStrings.at(index));
         copied = end;
@@ -100,33 +87,11 @@ QByteArray entryJson(const QJsonValue& entry, const QList<QByteArrayView>& longS
     return whole;
 }
 
-// The end of the member that starts at `from`: the first ',' or '}' outside its strings and
-// brackets, or the end of the text.
-qsizetype memberEnd(const QByteArray& text, qsizetype from)
-{
-    int depth = 0;
-    for (qsizetype at = from; at < text.size(); ++at) {
-        const char c = text.at(at);
-        if (c == '"') {
-            at = closingQuote(text, at + 1);
-            if (at < 0)
-                return text.size();
-        } else if (c == '{' || c == '[') {
-            ++depth;
-        } else if ((c == '}' || c == ']' || c == ',') && depth == 0) {
-            return at;
-        } else if (c == '}' || c == ']') {
-            --depth;
-        }
-    }
-    return text.size();
-}
-
 // The name a damaged member starts with, when it still reads.
 std::optional<QString> memberName(const QByteArray& member)
 {
     const QByteArray trimmed = member.trimmed();
-    const qsizetype end = trimmed.startsWith('"') ? closingQuote(trimmed, 1) : -1;
+    const qsizetype end = trimmed.startsWith('"') ? LegacyJsonText::closingQuote(trimmed, 1) : -1;
     if (end < 0)
         return std::nullopt;
     try {
@@ -144,7 +109,7 @@ QJsonObject salvage(const QByteArray& text, LegacySettingsFile::Damage& damage)
     if (!trimmed.startsWith('{'))
         return members;
     for (qsizetype at = 1; at < trimmed.size();) {
-        const qsizetype end = memberEnd(trimmed, at);
+        const qsizetype end = LegacyJsonText::valueEnd(trimmed, at);
         const QByteArray member = trimmed.mid(at, end - at);
         try {
             const QJsonObject read = JsonReader::parse('{' + member + '}').as<QJsonObject>();

@@ -139,6 +139,8 @@ std::optional<LegacySettings> LegacySettingsImport::read(const QString& jsonPath
         }
     }
     if (file.outcome == Outcome::Missing) {
+        if (journalFile.outcome == Outcome::Read && journalFile.bytes.isEmpty())
+            return settings;
         // Replayed on nothing, it would bring back settings the user no longer had.
         settings.troubles.append(QStringLiteral("%1 was found without its settings file %2, so its changes were not applied; it "
                                                 "was kept as %3.")

@@ -3,6 +3,7 @@
 #include "foundation/LegacySettingsImport.h"
 
 #include "support/FileBytes.h"
+#include "support/NoFreeDescriptors.h"
 #include "support/TempFolder.h"
 #include "support/TestPaths.h"
 
@@ -13,12 +14,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <functional>
 #include <optional>
 
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -315,8 +313,7 @@ TEST_F(LegacySettingsImportTest, KeepsWhatADamagedFileStillHolds)
 // A file that cannot be read now is not taken for no file: the caller is told to try again.
 TEST_F(LegacySettingsImportTest, TellsAPassingFailureApartFromNothingThere)
 {
-    rlimit limit{};
-    QList<int> taken;
+    std::optional<NoFreeDescriptors> noneFree;
     struct Case {
         const char* name;
         std::function<bool()> arrange;
@@ -324,22 +321,7 @@ TEST_F(LegacySettingsImportTest, TellsAPassingFailureApartFromNothingThere)
         const char* reason;
     };
     const Case cases[] = {
-        {"no free file descriptor",
-            [&] {
-                ::getrlimit(RLIMIT_NOFILE, &limit);
-                rlimit few = limit;
-                few.rlim_cur = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size() + 16;
-                if (::setrlimit(RLIMIT_NOFILE, &few) != 0)
-                    return false;
-                for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
-                    taken.append(fd);
-                return errno == EMFILE;
-            },
-            [&] {
-                for (const int fd : std::exchange(taken, {}))
-                    ::close(fd);
-                ::setrlimit(RLIMIT_NOFILE, &limit);
-            },
+        {"no free file descriptor", [&] { return noneFree.emplace().holds(); }, [&] { noneFree.reset(); },
             "standard.json cannot be read: "},
         {"no right to read it", [&] { return QFile::setPermissions(json(), {}) && ::geteuid() != 0; },
             [&] { QFile::setPermissions(json(), QFile::ReadOwner | QFile::WriteOwner); }, "standard.json cannot be read: "},
@@ -364,6 +346,11 @@ TEST_F(LegacySettingsImportTest, TellsAPassingFailureApartFromNothingThere)
     }
     fresh();
     EXPECT_FALSE(LegacySettingsImport::read(json()).has_value());
+    // An empty journal alone holds nothing to tell.
+    ASSERT_TRUE(writeFile(journal(), {}));
+    const std::optional<LegacySettings> emptyJournal = LegacySettingsImport::read(json());
+    ASSERT_TRUE(emptyJournal.has_value());
+    EXPECT_TRUE(emptyJournal->entries.isEmpty() && emptyJournal->troubles.isEmpty() && !emptyJournal->passingFailure);
 }
 
 TEST_F(LegacySettingsImportTest, KeepsTheImportedFilesUnderNamesNotTaken)
