@@ -121,10 +121,14 @@ QJsonObject salvage(const QByteArray& text, LegacySettingsFile::Damage& damage)
             else if (!member.trimmed().isEmpty())
                 ++damage.lostUnnamed;
         }
-        if (end < trimmed.size() && trimmed.at(end) != ',')
-            break; // the object's end, or a stray bracket past which nothing is in step
+        if (end < trimmed.size() && trimmed.at(end) != ',') {
+            // The object's end, or a stray bracket past which nothing is in step.
+            damage.endsEarly = trimmed.at(end) != '}' || end != trimmed.size() - 1;
+            return members;
+        }
         at = end + 1;
     }
+    damage.endsEarly = true;
     return members;
 }
 } // namespace

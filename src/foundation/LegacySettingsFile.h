@@ -18,6 +18,8 @@ struct LegacySettingsFile {
         QStringList lostKeys;
         // Entries whose very name no longer reads.
         qsizetype lostUnnamed = 0;
+        // The text breaks off (or gets out of step) before the object's end: what came after is lost.
+        bool endsEarly = false;
     };
 
     QMap<QString, QByteArray> entries;

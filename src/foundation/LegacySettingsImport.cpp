@@ -46,9 +46,13 @@ QString damageTrouble(const QString& jsonPath, const LegacySettingsFile& file)
         lost.append(QStringLiteral("the settings %1").arg(quotedList(lostKeys)));
     if (file.damage->lostUnnamed > 0)
         lost.append(QStringLiteral("%1 settings whose names no longer read").arg(file.damage->lostUnnamed));
-    const QString what = file.entries.isEmpty() ? QStringLiteral("nothing in it could be read")
-        : lost.isEmpty()                        ? QStringLiteral("settings after the damage may be missing")
-                                                : lost.join(QStringLiteral(" and ")) + QStringLiteral(" could not be read");
+    QString what = lost.join(QStringLiteral(" and ")) + QStringLiteral(" could not be read");
+    if (file.entries.isEmpty())
+        what = QStringLiteral("nothing in it could be read");
+    else if (lost.isEmpty())
+        what = QStringLiteral("the settings after the damage are missing");
+    else if (file.damage->endsEarly)
+        what += QStringLiteral(", and the settings after them are missing");
     return QStringLiteral("Your settings file %1 is damaged (%2): %3. The file was kept as %4.")
         .arg(nameOf(jsonPath), file.damage->fault, what, LegacySettingsImport::importedName(jsonPath));
 }

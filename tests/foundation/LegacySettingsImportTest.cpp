@@ -276,12 +276,12 @@ TEST_F(LegacySettingsImportTest, KeepsWhatADamagedFileStillHolds)
     const Case cases[] = {
         {"a garbled entry", QByteArray(whole).replace(volume, "\"volume\":{\"type\":\"double\",\"value\":0.2#5}"), true,
             [&] { return without(withFirstRecords(6), {QStringLiteral("volume")}); },
-            {QStringLiteral("Your settings file standard.json is damaged"), QStringLiteral("the settings \"volume\" could not be read"),
+            {QStringLiteral("Your settings file standard.json is damaged"), QStringLiteral("the settings \"volume\" could not be read."),
                 QStringLiteral("standard.json.imported")}},
         {"cut short: the journal's place in it is lost", whole.left(whole.indexOf("\"ownVideos\"") + 30), true,
             [&] { return without(entriesOf(whole), {QStringLiteral("ownVideos"), QStringLiteral("playlistInterval"),
                 QStringLiteral("recentSearches"), QStringLiteral("volume")}); },
-            {QStringLiteral("the settings \"ownVideos\" could not be read"),
+            {QStringLiteral("the settings \"ownVideos\" could not be read, and the settings after them are missing"),
                 QStringLiteral("6 changes in standard.json.journal could not be applied (the damaged settings file no longer says "
                                "which of them it holds)")}},
         {"empty", QByteArray(), false, [] { return Entries(); }, {QStringLiteral("nothing in it could be read")}},
