@@ -1,6 +1,6 @@
 #include "library/StoredList.h"
 
-#include "foundation/JsonArraySplicer.h"
+#include "foundation/JsonElementRanges.h"
 #include "foundation/Log.h"
 #include "foundation/RowPlan.h"
 #include "foundation/UserDefaults.h"
@@ -47,7 +47,7 @@ QList<std::pair<qsizetype, qsizetype>> StoredList::chunks(qsizetype count)
 
 std::optional<QList<std::pair<qsizetype, qsizetype>>> StoredList::objectRanges(const QByteArray& text)
 {
-    std::optional<QList<std::pair<qsizetype, qsizetype>>> elements = JsonArraySplicer::elementRanges(text);
+    std::optional<QList<std::pair<qsizetype, qsizetype>>> elements = JsonElementRanges::of(text);
     if (!elements)
         return std::nullopt;
     for (const auto& [begin, size] : *elements)
@@ -71,7 +71,7 @@ std::optional<QList<StoredRow>> StoredList::earlierRows()
     if (!defaults_.contains(key_))
         return std::nullopt;
     const QByteArray data = defaults_.data(key_);
-    const std::optional<QList<std::pair<qsizetype, qsizetype>>> elements = JsonArraySplicer::elementRanges(data);
+    const std::optional<QList<std::pair<qsizetype, qsizetype>>> elements = JsonElementRanges::of(data);
     if (!elements) {
         leaveOut(QStringLiteral("Failed to load the earlier stored %1: it is no list of records; it is kept as it is").arg(lines_.noun));
         return std::nullopt;

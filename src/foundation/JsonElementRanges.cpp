@@ -1,10 +1,10 @@
-#include "foundation/JsonArraySplicer.h"
+#include "foundation/JsonElementRanges.h"
 
 namespace {
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 } // namespace
 
-std::optional<QList<std::pair<qsizetype, qsizetype>>> JsonArraySplicer::elementRanges(const QByteArray& text)
+std::optional<QList<std::pair<qsizetype, qsizetype>>> JsonElementRanges::of(const QByteArray& text)
 {
     qsizetype at = 0;
     const auto skipSpace = [&text](qsizetype from) {
@@ -52,44 +52,4 @@ std::optional<QList<std::pair<qsizetype, qsizetype>>> JsonArraySplicer::elementR
         }
     }
     return std::nullopt;
-}
-
-std::optional<JsonArraySplicer> JsonArraySplicer::split(const QByteArray& array)
-{
-    const std::optional<QList<std::pair<qsizetype, qsizetype>>> ranges = elementRanges(array);
-    if (!ranges)
-        return std::nullopt;
-    JsonArraySplicer splicer(array);
-    splicer.elements_.reserve(ranges->size());
-    for (const auto& [begin, size] : *ranges)
-        splicer.elements_.append(QByteArray::fromRawData(splicer.array_.constData() + begin, size));
-    return splicer;
-}
-
-bool JsonArraySplicer::splice(qsizetype at, qsizetype removed, const QList<QByteArray>& inserted)
-{
-    if (at < 0 || removed < 0 || at > elements_.size() || removed > elements_.size() - at)
-        return false;
-    elements_.remove(at, removed);
-    elements_.insert(at, inserted.size(), QByteArray());
-    for (qsizetype index = 0; index < inserted.size(); ++index)
-        elements_[at + index] = inserted.at(index);
-    return true;
-}
-
-QByteArray JsonArraySplicer::join() const
-{
-    qsizetype size = 2;
-    for (const QByteArray& element : elements_)
-        size += element.size() + 1;
-    QByteArray joined;
-    joined.reserve(size);
-    joined += '[';
-    for (qsizetype index = 0; index < elements_.size(); ++index) {
-        if (index > 0)
-            joined += ',';
-        joined += elements_.at(index);
-    }
-    joined += ']';
-    return joined;
 }
