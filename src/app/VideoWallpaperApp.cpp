@@ -36,7 +36,7 @@ QCoro::Task<> registerUrlScheme(QString program)
 } // namespace
 
 VideoWallpaperApp::VideoWallpaperApp(QStringList arguments, WallpaperManager::SignalSender analytics, QObject* parent)
-    : QObject(parent), arguments_(std::move(arguments)), analytics_(analytics), wallpaperManager_(std::move(analytics)), instance_(new SingleInstance(SingleInstance::defaultServerName(), this)),
+    : QObject(parent), arguments_(std::move(arguments)), analytics_(analytics), wallpaperManager_(std::move(analytics)), instance_(new SingleInstance(SingleInstance::defaultProfileFolder(), SingleInstance::defaultChannelFolders(), this)),
       delegate_(new AppDelegate(arguments_, [] { return createMainWindow(); }, this))
 {
 }
@@ -67,9 +67,12 @@ std::optional<int> VideoWallpaperApp::claimInstance()
         logLine(QStringLiteral("ℹ️"), kType, QStringLiteral("Already running; a launch at login has nothing to hand over"));
         return 0;
     case SingleInstance::Claim::notHandedOver:
+        logLine(QStringLiteral("❌"), kType, QStringLiteral("Already running, but this launch could not be handed to the running copy"));
+        return 1;
+    case SingleInstance::Claim::lockUnavailable:
         break;
     }
-    logLine(QStringLiteral("❌"), kType, QStringLiteral("Already running, but this launch could not be handed to the running copy"));
+    logLine(QStringLiteral("❌"), kType, QStringLiteral("Cannot tell whether another copy runs with this profile; not starting a second one"));
     return 1;
 }
 

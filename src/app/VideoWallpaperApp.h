@@ -29,8 +29,9 @@ public:
     // Links the command line gives: every argument after the program that is not an option.
     static QStringList linksIn(const QStringList& arguments);
 
-    // Becomes the running copy (nothing), or gives the code this process ends with, as another
-    // copy runs: 0 once it has this launch's links, 1 when they could not reach it.
+    // Becomes the running copy (nothing), or gives the code this process ends with: 0 once the
+    // running copy has this launch's links, 1 when they could not reach it or when the profile's
+    // lock cannot be opened (this launch then cannot tell whether another copy runs).
     std::optional<int> claimInstance();
     // Runs the launch sequence and shows the main window (unless launched at login).
     void launch();

@@ -3,29 +3,27 @@
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
 
+#include <QCryptographicHash>
 #include <QDataStream>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
+#include <QPointer>
 #include <QThread>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 const QString kType = QStringLiteral("SingleInstance");
-// Marks a hand-over message, so a stray connection's bytes are never taken for links.
-constexpr quint32 kMagic = 0x51564c31; // "QVL1"
+// Opens a hand-over message, so a stray connection's bytes are never taken for links.
+constexpr quint32 kMagic = 0x51564c32; // "QVL2"
+// What the running copy answers once it has passed a launch's links on.
+constexpr char kAnswer = 'k';
 // One try at reaching the running copy, and the pause before the next.
 constexpr int kAttemptTimeoutMs = 500;
 constexpr int kRetryPauseMs = 20;
@@ -34,26 +32,37 @@ constexpr int kRetryPauseMs = 20;
 constexpr int kBacklog = 256;
 // A hand-over is a few links; anything larger is not one.
 constexpr qint64 kMaxMessageBytes = 1 << 20;
+// The magic and the length before the links.
+constexpr qint64 kHeaderBytes = 8;
 
+// The magic, the links' length, then the links.
 QByteArray encoded(const QStringList& links)
 {
+    QByteArray payload;
+    QDataStream list(&payload, QIODevice::WriteOnly);
+    list.setVersion(QDataStream::Qt_6_4);
+    list << links;
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setVersion(QDataStream::Qt_6_4);
-    out << kMagic << links;
+    out << kMagic << payload;
     return bytes;
 }
 
-std::optional<QStringList> decoded(const QByteArray& bytes)
+// What the bytes a launch has sent so far hold.
+struct Message {
+    enum { incomplete, invalid, whole } state = incomplete;
+    QStringList links;
+};
+
+std::optional<QStringList> decodedLinks(const QByteArray& payload)
 {
-    QDataStream in(bytes);
+    QDataStream in(payload);
     in.setVersion(QDataStream::Qt_6_4);
-    quint32 magic = 0;
     quint32 count = 0;
-    in >> magic >> count;
+    in >> count;
     // The stream's own list reading reserves room for the count it reads before a single link
     // arrives; every link takes at least its 4-byte length, so a count beyond that is a lie.
-    if (in.status() != QDataStream::Ok || magic != kMagic || qint64(count) > (bytes.size() - in.device()->pos()) / 4)
+    if (in.status() != QDataStream::Ok || qint64(count) > (payload.size() - in.device()->pos()) / 4)
         return std::nullopt;
     QStringList links;
     links.reserve(count);
@@ -67,6 +76,24 @@ std::optional<QStringList> decoded(const QByteArray& bytes)
     return links;
 }
 
+Message parsed(const QByteArray& bytes)
+{
+    if (bytes.size() < kHeaderBytes)
+        return {};
+    QDataStream in(bytes);
+    quint32 magic = 0;
+    quint32 length = 0;
+    in >> magic >> length;
+    if (magic != kMagic || length > kMaxMessageBytes || bytes.size() > kHeaderBytes + length)
+        return {Message::invalid, {}};
+    if (bytes.size() < kHeaderBytes + length)
+        return {};
+    std::optional<QStringList> links = decodedLinks(bytes.mid(kHeaderBytes));
+    if (!links)
+        return {Message::invalid, {}};
+    return {Message::whole, *std::move(links)};
+}
+
 // Whether the process at the other end of a connected socket runs as this user.
 bool peerIsThisUser(const QLocalSocket& socket)
 {
@@ -77,161 +104,167 @@ bool peerIsThisUser(const QLocalSocket& socket)
         && peer.uid == ::geteuid();
 }
 
-// The lock file beside the socket: "quorvelle.lock" for "quorvelle.socket".
-QString lockPathFor(const QString& serverName)
-{
-    const QFileInfo socket(serverName);
-    return socket.path() + u'/' + socket.completeBaseName() + QStringLiteral(".lock");
-}
-
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
 // Makes `path` when missing (0700) and tells whether it is this user's folder alone: a link,
 // another user's folder or one that others may enter is never used.
 bool claimPrivateFolder(const QString& path)
 {
+    if (!Paths::makeFolder(QFileInfo(path).path()))
+        return false;
     const QByteArray name = QFile::encodeName(path);
     ::mkdir(name.constData(), 0700);
     struct stat info = {};
     return ::lstat(name.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
         && (info.st_mode & 077) == 0;
 }
+
+// The socket's name, the profile's own: copies of two profiles may share a runtime folder.
+QString socketName(const QString& profileFolder)
+{
+    const QByteArray profile = QFile::encodeName(QFileInfo(profileFolder).canonicalFilePath());
+    return QStringLiteral("quorvelle-")
+        + QString::fromLatin1(QCryptographicHash::hash(profile, QCryptographicHash::Sha256).toHex().left(16))
+        + QStringLiteral(".socket");
+}
+
+QString seconds(int milliseconds) { return QString::number(milliseconds / 1000.0); }
 } // namespace
 
-SingleInstance::SingleInstance(QString serverName, QObject* parent)
-    : QObject(parent), serverName_(std::move(serverName))
+SingleInstance::SingleInstance(QString profileFolder, QStringList channelFolders, QObject* parent)
+    : QObject(parent), profileFolder_(std::move(profileFolder)), channelFolders_(std::move(channelFolders)), lock_(profileFolder_)
 {
 }
 
 SingleInstance::~SingleInstance()
 {
-    // The socket goes before the lock: whoever takes the lock next finds the name free. Launches
-    // still sending go unheard: nothing is told of them while this object goes.
+    // Launches still sending go unheard and unanswered: they try again and find the lock free.
     for (QLocalSocket* socket : received_.keys())
         socket->disconnect(this);
     if (server_)
         server_->close();
-    if (lockDescriptor_ >= 0)
-        ::close(lockDescriptor_);
 }
 
-QString SingleInstance::defaultServerName()
+QString SingleInstance::defaultProfileFolder() { return Paths::configuration() + QStringLiteral("/Quorvelle"); }
+
+QStringList SingleInstance::defaultChannelFolders()
 {
     // A bare name would land in the shared temporary folder, where another user can listen
     // first and take this user's launches; so the socket sits in a folder only this user can
-    // enter. Without a runtime folder (su shells, minimal sessions) the temporary folder gets one
-    // of its own, and when someone else holds that name, the user's cache folder does.
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (!runtime.isEmpty() && claimPrivateFolder(runtime))
-        return runtime + QStringLiteral("/quorvelle.socket");
-    const QString temporary = QDir::tempPath() + QStringLiteral("/quorvelle-") + QString::number(::geteuid());
-    if (claimPrivateFolder(temporary))
-        return temporary + QStringLiteral("/quorvelle.socket");
-    const QString cache = Paths::appCaches() + QStringLiteral("/run");
-    if (Paths::makeFolder(Paths::appCaches()) && claimPrivateFolder(cache))
-        return cache + QStringLiteral("/quorvelle.socket");
-    logLine(QStringLiteral("⚠️"), kType, QStringLiteral("No private folder for the launch socket; this copy runs alone"));
-    return {};
+    // enter. Without a runtime folder (su shells, ssh) the temporary folder gets one of its own.
+    return {Paths::runtime(), Paths::temporary() + QStringLiteral("/quorvelle-") + QString::number(::geteuid()),
+        Paths::appCaches() + QStringLiteral("/run")};
 }
 
 bool SingleInstance::isListening() const { return server_ && server_->isListening(); }
 
+QString SingleInstance::serverName() const { return isListening() ? server_->fullServerName() : QString(); }
+
 SingleInstance::Claim SingleInstance::claim(const std::optional<QStringList>& links, int timeoutMs)
 {
-    if (serverName_.isEmpty() || lockDescriptor_ >= 0)
+    if (lock_.isTaken())
         return Claim::running;
-    QDeadlineTimer deadline(timeoutMs);
+    const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        switch (tryLock()) {
-        case Lock::taken:
+        switch (lock_.tryTake()) {
+        case ProfileLock::State::taken:
             listen();
             return Claim::running;
-        case Lock::unavailable:
-            return Claim::running;
-        case Lock::heldElsewhere:
+        case ProfileLock::State::unavailable:
+            logLine(QStringLiteral("❌"), kType,
+                QStringLiteral("Cannot take this profile's lock: ") + lock_.reason()
+                    + QStringLiteral("; this launch ends rather than run beside a copy that may hold it"));
+            return Claim::lockUnavailable;
+        case ProfileLock::State::heldElsewhere:
             break;
         }
         if (!links)
             return Claim::alreadyRunning;
-        const int attemptMs = int(std::clamp<qint64>(deadline.remainingTime(), 1, kAttemptTimeoutMs));
-        switch (handOver(*links, attemptMs)) {
-        case Attempt::delivered:
-            return Claim::handedOver;
-        case Attempt::refused:
-            return Claim::notHandedOver;
-        case Attempt::unanswered:
-            break;
+        // Nothing recorded yet: the holder is still starting.
+        if (const std::optional<QString> channel = lock_.recordedChannel()) {
+            if (channel->isEmpty()) {
+                logLine(QStringLiteral("⚠️"), kType,
+                    QStringLiteral("The running copy takes no hand-overs (its log says why); this launch's links were not handed over"));
+                return Claim::notHandedOver;
+            }
+            switch (handOver(*channel, *links, deadline)) {
+            case Attempt::delivered:
+                return Claim::handedOver;
+            case Attempt::refused:
+                return Claim::notHandedOver;
+            case Attempt::unanswered:
+                break;
+            }
         }
         // The holder is still starting, busy, or quitting (then the lock is free next time).
         if (deadline.hasExpired()) {
             logLine(QStringLiteral("⚠️"), kType,
-                QStringLiteral("The running copy did not answer within %1 s; this launch's links were not handed over")
-                    .arg(timeoutMs / 1000.0));
+                QStringLiteral("The running copy did not answer within %1 s; this launch ends without knowing that it has its links")
+                    .arg(seconds(timeoutMs)));
             return Claim::notHandedOver;
         }
         QThread::msleep(kRetryPauseMs);
     }
 }
 
-SingleInstance::Lock SingleInstance::tryLock()
-{
-    const QString path = lockPathFor(serverName_);
-    // A link planted at the name is not followed; the descriptor stays out of the programs we start.
-    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (descriptor < 0) {
-        logLine(QStringLiteral("⚠️"), kType,
-            QStringLiteral("Cannot open the lock ") + path + QStringLiteral(": ") + systemError(errno) + QStringLiteral("; this copy runs alone"));
-        return Lock::unavailable;
-    }
-    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
-        lockDescriptor_ = descriptor;
-        return Lock::taken;
-    }
-    const int error = errno;
-    ::close(descriptor);
-    if (error == EWOULDBLOCK)
-        return Lock::heldElsewhere;
-    logLine(QStringLiteral("⚠️"), kType,
-        QStringLiteral("Cannot lock ") + path + QStringLiteral(": ") + systemError(error) + QStringLiteral("; this copy runs alone"));
-    return Lock::unavailable;
-}
-
 void SingleInstance::listen()
 {
-    // Only the lock's holder gets here: whatever is at the name was left by a copy that ended
-    // without removing it, or put there by someone else.
-    QLocalServer::removeServer(serverName_);
-    server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    server_->setListenBacklogSize(kBacklog);
-    if (!server_->listen(serverName_)) {
+    const QString name = socketName(profileFolder_);
+    QStringList failures;
+    for (const QString& folder : channelFolders_ + QStringList{profileFolder_}) {
+        if (!claimPrivateFolder(folder)) {
+            failures.append(folder + QStringLiteral(" is not a folder of this user's alone"));
+            continue;
+        }
+        const QString serverName = folder + u'/' + name;
+        // Only the lock's holder gets here, and the name is this profile's: whatever is at it was
+        // left by a copy that ended without removing it, or put there by someone else.
+        QLocalServer::removeServer(serverName);
+        auto* server = new QLocalServer(this);
+        server->setSocketOptions(QLocalServer::UserAccessOption);
+        server->setListenBacklogSize(kBacklog);
+        if (server->listen(serverName)) {
+            server_ = server;
+            break;
+        }
+        failures.append(serverName + QStringLiteral(": ") + server->errorString());
+        delete server;
+    }
+    if (!server_) {
+        lock_.recordChannel({});
         logLine(QStringLiteral("⚠️"), kType,
-            QStringLiteral("Cannot listen on ") + serverName_ + QStringLiteral(": ") + server_->errorString()
-                + QStringLiteral("; later launches cannot hand their links over"));
+            QStringLiteral("Cannot listen for later launches (") + failures.join(QStringLiteral("; "))
+                + QStringLiteral("); they cannot hand their links over"));
         return;
     }
     connect(server_, &QLocalServer::newConnection, this, &SingleInstance::accept);
+    if (!lock_.recordChannel(server_->fullServerName()))
+        logLine(QStringLiteral("⚠️"), kType,
+            QStringLiteral("Cannot write into ") + lock_.path() + QStringLiteral(" where this copy listens; later launches cannot hand their links over"));
 }
 
-SingleInstance::Attempt SingleInstance::handOver(const QStringList& links, int timeoutMs) const
+SingleInstance::Attempt SingleInstance::handOver(const QString& serverName, const QStringList& links, const QDeadlineTimer& deadline) const
 {
+    const QByteArray message = encoded(links);
+    if (message.size() > kHeaderBytes + kMaxMessageBytes) {
+        logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Too many links to hand over at once; none were handed over"));
+        return Attempt::refused;
+    }
     QLocalSocket socket;
-    socket.connectToServer(serverName_);
-    if (!socket.waitForConnected(timeoutMs))
+    socket.connectToServer(serverName);
+    if (!socket.waitForConnected(int(std::clamp<qint64>(deadline.remainingTime(), 1, kAttemptTimeoutMs))))
         return Attempt::unanswered;
     // The links may be private (a partner's wallpaper): they go to this user's copy only.
     if (!peerIsThisUser(socket)) {
-        logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Did not hand the launch to another user's socket at ") + serverName_);
+        logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Did not hand the launch to another user's socket at ") + serverName);
         return Attempt::refused;
     }
-    // Bytes the running copy did not take whole are no hand-over to it; sending them again is.
-    socket.write(encoded(links));
-    if (!socket.waitForBytesWritten(timeoutMs) && socket.bytesToWrite() > 0)
-        return Attempt::unanswered;
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState)
-        socket.waitForDisconnected(timeoutMs);
-    return Attempt::delivered;
+    // Bytes the running copy has not answered are no hand-over; a copy that closes without an
+    // answer is quitting, and the next try finds the lock free or the next copy.
+    socket.write(message);
+    while (socket.bytesToWrite() > 0 && socket.state() == QLocalSocket::ConnectedState && !deadline.hasExpired())
+        socket.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 1)));
+    while (socket.bytesAvailable() == 0 && socket.state() == QLocalSocket::ConnectedState && !deadline.hasExpired())
+        socket.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1)));
+    return socket.read(1) == QByteArray(1, kAnswer) ? Attempt::delivered : Attempt::unanswered;
 }
 
 void SingleInstance::accept()
@@ -244,40 +277,56 @@ void SingleInstance::accept()
             continue;
         }
         received_.insert(socket, {});
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            QByteArray& bytes = received_[socket];
-            bytes += socket->readAll();
-            if (bytes.size() > kMaxMessageBytes) {
-                logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Ignored a message that is not a hand-over"));
-                received_.remove(socket);
-                socket->abort();
-                socket->deleteLater();
-            }
-        });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { receive(socket); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] { finish(socket); });
-        // A client that wrote and left before we looked has already disconnected.
+        // A launch that wrote and left before we looked has already disconnected.
         if (socket->state() != QLocalSocket::ConnectedState)
             QMetaObject::invokeMethod(this, [this, socket] { finish(socket); }, Qt::QueuedConnection);
+        else if (socket->bytesAvailable() > 0)
+            QMetaObject::invokeMethod(this, [this, socket] { receive(socket); }, Qt::QueuedConnection);
+    }
+}
+
+void SingleInstance::receive(QLocalSocket* socket)
+{
+    const auto entry = received_.find(socket);
+    if (entry == received_.end())
+        return;
+    *entry += socket->read(kHeaderBytes + kMaxMessageBytes + 1 - entry->size());
+    Message message = parsed(*entry);
+    if (message.state == Message::incomplete)
+        return;
+    received_.erase(entry);
+    if (message.state == Message::invalid) {
+        logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Ignored a message that is not a hand-over"));
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    const QPointer<QLocalSocket> answered(socket);
+    Q_EMIT activationRequested();
+    for (const QString& link : std::as_const(message.links))
+        Q_EMIT linkReceived(link);
+    // The launch counts its links handed over only now. The answer goes out at once, not at a
+    // later turn of the event loop: a link may have asked this copy to quit.
+    if (answered) {
+        socket->write(&kAnswer, 1);
+        socket->flush();
+        socket->disconnectFromServer();
     }
 }
 
 void SingleInstance::finish(QLocalSocket* socket)
 {
+    // Bytes that came with the close may complete a message.
+    receive(socket);
+    socket->deleteLater();
     const auto entry = received_.find(socket);
     if (entry == received_.end())
         return;
-    const QByteArray bytes = *entry + socket->read(kMaxMessageBytes + 1 - entry->size());
+    const bool probe = entry->isEmpty();
     received_.erase(entry);
-    socket->deleteLater();
     // An empty connection is another launch probing whether we run.
-    if (bytes.isEmpty())
-        return;
-    const std::optional<QStringList> links = bytes.size() > kMaxMessageBytes ? std::nullopt : decoded(bytes);
-    if (!links) {
+    if (!probe)
         logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Ignored a message that is not a hand-over"));
-        return;
-    }
-    Q_EMIT activationRequested();
-    for (const QString& link : *links)
-        Q_EMIT linkReceived(link);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ProfileLock.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
@@ -8,45 +10,55 @@
 
 #include <optional>
 
+class QDeadlineTimer;
 class QLocalServer;
 class QLocalSocket;
 
-// Keeps one running copy of the application per user. Which launch is the running copy is
-// decided by a lock the kernel keeps on a file beside the socket, held for the process's whole
-// life and let go when it ends, however it ends; only its holder listens on the socket, so a
-// live copy's socket is never taken away. Every other launch hands the links it was given to the
-// holder and exits, or says why it could not. The running copy then asks for its main window and
-// passes each link on. GUI thread.
+// Keeps one running copy of the application per profile. Which launch is the running copy is
+// decided by the profile's lock (ProfileLock), held for the process's whole life; only its holder
+// listens, on a socket in a folder of this user's alone, and it writes that socket's name into the
+// lock, so launches whose sessions differ (another runtime folder, none) still meet it. Every other
+// launch hands the links it was given to the holder and counts them handed over only once the
+// holder answers; a launch that cannot open the lock never runs beside a copy that may hold it. The
+// running copy asks for its main window and passes each link on. GUI thread.
 class SingleInstance : public QObject {
     Q_OBJECT
 
 public:
-    // How long a launch keeps trying to reach the running copy: one that is still starting has
-    // the lock but does not listen yet, and one on a loaded machine answers late.
+    // How long a launch waits for the running copy's answer: one that is still starting has the
+    // lock but does not listen yet, and one on a loaded machine answers late.
     static constexpr int kHandOverTimeoutMs = 10'000;
 
     // What became of a launch.
     enum class Claim {
-        running,        // this process holds the lock and is the running copy
-        handedOver,     // another copy runs and has this launch's links
-        alreadyRunning, // another copy runs; nothing was to be handed over
-        notHandedOver,  // another copy runs, but the links could not reach it (the log says why)
+        running,         // this process holds the lock and is the running copy
+        handedOver,      // another copy runs and answered that it has this launch's links
+        alreadyRunning,  // another copy runs; nothing was to be handed over
+        notHandedOver,   // another copy runs, but did not answer for the links (the log says why)
+        lockUnavailable, // the profile's lock cannot be opened or taken (the log says why)
     };
 
-    // `serverName`: an absolute socket path in a folder only this user enters (tests use a
-    // temporary folder); the lock file sits beside it. Empty: this copy runs alone.
-    explicit SingleInstance(QString serverName = defaultServerName(), QObject* parent = nullptr);
+    // `profileFolder`: the profile's own folder (its settings), which holds the lock.
+    // `channelFolders`: where the running copy may listen, in order of preference; a folder is
+    // used only when it is this user's alone, and the profile's folder is the last resort.
+    explicit SingleInstance(QString profileFolder = defaultProfileFolder(),
+        QStringList channelFolders = defaultChannelFolders(), QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // The socket in a folder only this user can enter (the runtime folder, or one made for it);
-    // empty when there is none, and this copy then runs alone.
-    static QString defaultServerName();
+    // The folder of the profile's settings.
+    static QString defaultProfileFolder();
+    // The runtime folder, a folder of this user's own in the temporary folder, then one in the
+    // user's caches; made when first listened in.
+    static QStringList defaultChannelFolders();
 
     // Takes the lock and listens, or hands `links` to the copy that holds it (nothing to hand
-    // over: only finds out that another copy runs). Blocks for at most `timeoutMs`: it runs
-    // once, before the event loop. A copy that quits meanwhile leaves the lock to this one.
+    // over: only finds out that another copy runs) and waits for its answer. Blocks for at most
+    // `timeoutMs`: it runs once, before the event loop. A copy that quits meanwhile leaves the
+    // lock to this one.
     Claim claim(const std::optional<QStringList>& links, int timeoutMs = kHandOverTimeoutMs);
     bool isListening() const;
+    // Where this copy listens; empty while it does not.
+    QString serverName() const;
 
 Q_SIGNALS:
     // Another launch asked for the application: show the main window and bring it forward.
@@ -55,19 +67,19 @@ Q_SIGNALS:
     void linkReceived(const QString& link);
 
 private:
-    enum class Lock { taken, heldElsewhere, unavailable };
     enum class Attempt { delivered, refused, unanswered };
 
-    Lock tryLock();
     void listen();
-    Attempt handOver(const QStringList& links, int timeoutMs) const;
+    Attempt handOver(const QString& serverName, const QStringList& links, const QDeadlineTimer& deadline) const;
     void accept();
+    void receive(QLocalSocket* socket);
     void finish(QLocalSocket* socket);
 
-    const QString serverName_;
-    // The lock file's descriptor while this process holds the lock.
-    int lockDescriptor_ = -1;
+    const QString profileFolder_;
+    const QStringList channelFolders_;
+    // Released after the socket is gone: whoever takes it next finds the name free.
+    ProfileLock lock_;
     QLocalServer* server_ = nullptr;
-    // The bytes each connected launch has sent so far; read when it disconnects.
+    // The bytes each connected launch has sent so far, until its message is whole.
     QHash<QLocalSocket*, QByteArray> received_;
 };

@@ -26,6 +26,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -151,20 +153,50 @@ TEST_F(ProgramEndToEndTest, AnUnlockOnTheSessionBusRestartsTheLockScreenExtensio
     EXPECT_EQ(program.terminate(), 0);
 }
 
+// Whatever runtime folder its session gives (a terminal, su or ssh gives none), a launch of the
+// same profile finds the running copy.
 TEST_F(ProgramEndToEndTest, ASecondLaunchHandsItsLinkToTheRunningCopy)
 {
     ProgramRun running(environment());
     waitForLaunch(running);
 
-    ProgramRun second(environment(), {QStringLiteral("quorvelle://wallpaper/1718000000137")});
-    EXPECT_EQ(second.waitForExit(), 0);
-    EXPECT_TRUE(second.hasLine(QStringLiteral("Already running"))) << second.output().toStdString();
-    EXPECT_FALSE(second.hasLine(QStringLiteral("Application launched")));
-
-    ASSERT_TRUE(running.waitForLine(QStringLiteral("✅ [WallpaperDeepLinkHandler] Opened wallpaper 1718000000137 from link")))
-        << running.output().toStdString();
+    const QString otherRuntime = folder.file(QStringLiteral("other-runtime"));
+    QDir().mkpath(otherRuntime);
+    QFile::setPermissions(otherRuntime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const std::pair<const char*, std::optional<QString>> sessions[] = {
+        {"the same session", folder.file(QStringLiteral("runtime"))},
+        {"another runtime folder", otherRuntime},
+        {"no runtime folder", std::nullopt},
+    };
+    const QString opened = QStringLiteral("✅ [WallpaperDeepLinkHandler] Opened wallpaper 1718000000137 from link");
+    int launches = 0;
+    for (const auto& [name, runtime] : sessions) {
+        SCOPED_TRACE(name);
+        QProcessEnvironment session = environment();
+        if (runtime)
+            session.insert(QStringLiteral("XDG_RUNTIME_DIR"), *runtime);
+        else
+            session.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        ProgramRun second(session, {QStringLiteral("quorvelle://wallpaper/1718000000137")});
+        EXPECT_EQ(second.waitForExit(), 0);
+        EXPECT_TRUE(second.hasLine(QStringLiteral("Already running"))) << second.output().toStdString();
+        EXPECT_FALSE(second.hasLine(QStringLiteral("Application launched")));
+        ASSERT_TRUE(running.waitForLines(opened, ++launches)) << running.output().toStdString();
+    }
     EXPECT_TRUE(running.hasLine(QStringLiteral("🔄 Dock icon clicked - hasVisibleWindows: true")));
     EXPECT_EQ(running.terminate(), 0);
+}
+
+// A profile whose lock cannot be opened: the launch cannot tell whether a copy runs, so it
+// never starts a second one, and says why.
+TEST_F(ProgramEndToEndTest, ALaunchWhoseProfileLockCannotBeOpenedEndsWithItsReason)
+{
+    ASSERT_TRUE(QDir().mkpath(Paths::configuration() + QStringLiteral("/Quorvelle/quorvelle.lock")));
+    ProgramRun launch(environment(), {QStringLiteral("quorvelle://wallpaper/1718000000137")});
+    EXPECT_EQ(launch.waitForExit(), 1);
+    EXPECT_TRUE(launch.hasLine(QStringLiteral("quorvelle.lock is a folder"))) << launch.output().toStdString();
+    EXPECT_TRUE(launch.hasLine(QStringLiteral("Cannot tell whether another copy runs with this profile"))) << launch.output().toStdString();
+    EXPECT_FALSE(launch.hasLine(QStringLiteral("Application launched")));
 }
 
 // A flood of one link costs the catalogue one request, and the run still quits cleanly after it.

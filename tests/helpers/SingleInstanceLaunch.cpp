@@ -1,11 +1,15 @@
-// One launch of a program that keeps one copy per profile, for the launch-burst tests:
+// One launch of a program that keeps one copy per profile, for the tests that start launches as
+// processes of their own:
 //
-//   single-instance-launch SOCKET RECORD-FOLDER LINKS-TO-WAIT-FOR [LINK]
+//   single-instance-launch RECORD-FOLDER [--wait-ms=N] [--hang] [LINK...]
 //
-// Hands LINK (none: only asks for the window) to the running copy and exits 0, or exits 1 when
-// it could not. When it becomes the running copy itself, it writes "running-<pid>" into the
-// record folder, then one line per link it receives into "links-<pid>", and exits 0 once it
-// has received LINKS-TO-WAIT-FOR links (2 when they never came).
+// The profile and the folders the running copy may listen in come from the environment, as in
+// the program ($XDG_CONFIG_HOME, $XDG_RUNTIME_DIR, $TMPDIR, $XDG_CACHE_HOME). Hands its LINKs
+// (none: only asks for the window) to the running copy, waiting at most N ms for its answer, and
+// exits 0, or exits 1 when it could not (its output says why). When it becomes the running copy
+// itself, it writes "running-<pid>" into the record folder, then one line per link it receives
+// into "links-<pid>", and exits 0 once it receives the link "quit". With --hang the running copy
+// never answers anyone.
 #include "platform/SingleInstance.h"
 
 #include <QCoreApplication>
@@ -14,41 +18,54 @@
 
 #include <unistd.h>
 
+namespace {
+const QString kQuit = QStringLiteral("quit");
+// A copy that is never told to quit ends rather than being left behind.
+constexpr int kLifetimeS = 120;
+} // namespace
+
 int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() < 4)
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.isEmpty())
         return 64;
-    const QString record = arguments[2] + u'/';
-    const int expected = arguments[3].toInt();
-    const QStringList links = arguments.mid(4);
+    const QString record = arguments.takeFirst() + u'/';
+    int waitMs = SingleInstance::kHandOverTimeoutMs;
+    if (!arguments.isEmpty() && arguments.first().startsWith(QStringLiteral("--wait-ms=")))
+        waitMs = arguments.takeFirst().mid(10).toInt();
+    const bool hang = !arguments.isEmpty() && arguments.first() == QStringLiteral("--hang");
+    if (hang)
+        arguments.removeFirst();
 
-    SingleInstance instance(arguments[1]);
-    switch (instance.claim(links)) {
+    SingleInstance instance;
+    switch (instance.claim(arguments, waitMs)) {
     case SingleInstance::Claim::running:
         break;
     case SingleInstance::Claim::handedOver:
     case SingleInstance::Claim::alreadyRunning:
         return 0;
     case SingleInstance::Claim::notHandedOver:
+    case SingleInstance::Claim::lockUnavailable:
         return 1;
     }
     const QString pid = QString::number(::getpid());
-    if (!QFile(record + QStringLiteral("running-") + pid).open(QIODevice::WriteOnly))
-        return 2;
     QFile received(record + QStringLiteral("links-") + pid);
     if (!received.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return 2;
-    int count = 0;
+    // Written last: a test that sees it may count on the copy listening.
+    if (!QFile(record + QStringLiteral("running-") + pid).open(QIODevice::WriteOnly))
+        return 2;
+    if (hang) {
+        ::sleep(kLifetimeS);
+        return 2;
+    }
     QObject::connect(&instance, &SingleInstance::linkReceived, [&](const QString& link) {
-        received.write(link.toUtf8() + '\n');
-        if (++count >= expected)
+        if (link == kQuit)
             QCoreApplication::quit();
+        else
+            received.write(link.toUtf8() + '\n');
     });
-    if (count >= expected)
-        return 0;
-    // A burst that never comes ends the copy rather than leaving it behind.
-    QTimer::singleShot(120'000, [] { QCoreApplication::exit(2); });
+    QTimer::singleShot(kLifetimeS * 1000, [] { QCoreApplication::exit(2); });
     return QCoreApplication::exec();
 }

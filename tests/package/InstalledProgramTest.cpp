@@ -91,9 +91,10 @@ TEST_F(InstalledProgramTest, StartsFromItsPrefixShowsHomeAndOpensLinksThroughIts
     ASSERT_TRUE(autostart.open(QIODevice::ReadOnly)) << run.output().toStdString();
     EXPECT_EQ(DesktopEntry(QString::fromUtf8(autostart.readAll())).program(), QFileInfo(program).canonicalFilePath());
 
-    // What the package's post-installation trigger does; then a link as a browser hands it on,
-    // seen with settings of their own, as by a session that never ran the program: the entry
-    // alone makes the program the handler.
+    // What the package's post-installation trigger does. Seen with settings of their own, as by
+    // a session that never ran the program, the entry alone makes the program the handler. A
+    // link is then handed on as a browser of the running copy's session does: a launch with
+    // other settings is another profile, whose copy would run beside this one.
     ASSERT_EQ(onDisplay(QStringLiteral("update-desktop-database"), {package.file(QStringLiteral("usr/share/applications"))}).exitCode, 0);
     const QTemporaryDir freshHome;
     QProcessEnvironment fresh = installedEnvironment();
@@ -101,7 +102,7 @@ TEST_F(InstalledProgramTest, StartsFromItsPrefixShowsHomeAndOpensLinksThroughIts
     fresh.insert(QStringLiteral("XDG_DATA_HOME"), freshHome.filePath(QStringLiteral("data")));
     const ToolRun handler = runTool(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), UrlSchemeRegistration::kMimeType}, fresh);
     EXPECT_EQ(handler.output.trimmed(), ApplicationId::desktopFileName());
-    const ToolRun open = runTool(QStringLiteral("xdg-open"), {QStringLiteral("quorvelle://gravelnook/501")}, fresh);
+    const ToolRun open = onDisplay(QStringLiteral("xdg-open"), {QStringLiteral("quorvelle://gravelnook/501")});
     EXPECT_EQ(open.exitCode, 0) << open.output.toStdString();
     ASSERT_TRUE(run.waitForLine(QStringLiteral("✅ [WallpaperDeepLinkHandler] Opened Gravelnook 501 from link"))) << run.output().toStdString();
 

@@ -1,5 +1,5 @@
 #include "foundation/Log.h"
-#include "foundation/Paths.h"
+#include "platform/ProfileLock.h"
 #include "platform/SingleInstance.h"
 #include "support/Eventually.h"
 
@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QScopeGuard>
@@ -16,14 +15,14 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtConcurrent>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <cstring>
-#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -32,19 +31,50 @@
 
 namespace {
 // Hand-overs cross a local socket: they arrive within a few turns of the event loop.
-constexpr int kWaitMs = 2'000;
-// A busy machine's running copy takes a while to read a burst of hand-overs the kernel holds.
-constexpr int kBurstReadMs = 60'000;
+constexpr int kWaitMs = 5'000;
+// A launch started as a process of its own, on a loaded machine, from start to exit.
+constexpr int kProcessMs = 60'000;
+constexpr quint32 kMagic = 0x51564c32;
 
 using Claim = SingleInstance::Claim;
 
-// The lock a running copy holds, taken by the test itself.
+// Another user of the machine: planted folders and sockets belong to nobody (needs root to make).
+constexpr uid_t kOtherUser = 65534;
+
+mode_t modeOf(const QString& path)
+{
+    struct stat info = {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// A hand-over as a launch sends it: the magic, then the links' stream as one byte array.
+QByteArray message(quint32 magic, const QByteArray& links)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << magic << links;
+    return bytes;
+}
+
+// A list's stream that claims `count` links and holds `link` alone.
+QByteArray linksClaiming(quint32 count, const QString& link)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_4);
+    out << count << link;
+    return bytes;
+}
+
+// A profile's lock held by the test itself, as a copy holds it, with what that copy recorded.
 class HeldLock {
 public:
-    explicit HeldLock(const QString& path)
-        : descriptor_(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    HeldLock(const QString& profile, const QByteArray& record)
     {
-        held_ = descriptor_ >= 0 && ::flock(descriptor_, LOCK_EX | LOCK_NB) == 0;
+        QDir().mkpath(profile);
+        descriptor_ = ::open(QFile::encodeName(ProfileLock(profile).path()).constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        held_ = descriptor_ >= 0 && ::flock(descriptor_, LOCK_EX | LOCK_NB) == 0
+            && ::write(descriptor_, record.constData(), size_t(record.size())) == record.size();
     }
     ~HeldLock()
     {
@@ -57,140 +87,391 @@ public:
     bool isHeld() const { return held_; }
 
 private:
-    int descriptor_;
+    int descriptor_ = -1;
     bool held_ = false;
 };
 
 class SingleInstanceTest : public ::testing::Test {
 protected:
-    QString socketPath() const { return folder_.filePath(QStringLiteral("quorvelle.socket")); }
-    QString lockPath() const { return folder_.filePath(QStringLiteral("quorvelle.lock")); }
+    // The profile as the program finds it under the configuration folder of launchEnvironment().
+    QString profile() const { return folder_.filePath(QStringLiteral("config/Quorvelle")); }
+    QString runtime(const QString& name = QStringLiteral("runtime")) const { return folder_.filePath(name); }
+
+    // A launch on a thread of its own: the running copy answers on this one, which turns its
+    // event loop meanwhile.
+    Claim launched(const std::optional<QStringList>& links, int timeoutMs = SingleInstance::kHandOverTimeoutMs,
+        const QString& profileFolder = {})
+    {
+        const QString profile = profileFolder.isEmpty() ? this->profile() : profileFolder;
+        QFuture<Claim> claim = QtConcurrent::run([profile, links, timeoutMs] { return SingleInstance(profile, {}).claim(links, timeoutMs); });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return claim.isFinished(); }, timeoutMs + kWaitMs));
+        return claim.result();
+    }
+
+    // The session of a launch started as a process: its runtime folder (none when empty), and
+    // every other folder in this test's folder.
+    QProcessEnvironment launchEnvironment(const QString& runtimeFolder) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder_.filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), folder_.filePath(QStringLiteral("cache")));
+        environment.insert(QStringLiteral("TMPDIR"), folder_.filePath(QStringLiteral("tmp")));
+        QDir().mkpath(folder_.filePath(QStringLiteral("tmp")));
+        if (runtimeFolder.isEmpty())
+            environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        else
+            environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder);
+        return environment;
+    }
+
+    // Starts single-instance-launch (see the helper for its arguments).
+    std::unique_ptr<QProcess> startLaunch(const QString& runtimeFolder, const QStringList& arguments) const
+    {
+        auto launch = std::make_unique<QProcess>();
+        launch->setProcessEnvironment(launchEnvironment(runtimeFolder));
+        launch->setProcessChannelMode(QProcess::MergedChannels);
+        launch->start(QCoreApplication::applicationDirPath() + QStringLiteral("/single-instance-launch"), QStringList{record()} + arguments);
+        return launch;
+    }
+
+    // Where the launches started as processes record what they did.
+    QString record() const
+    {
+        QDir().mkpath(folder_.filePath(QStringLiteral("record")));
+        return folder_.filePath(QStringLiteral("record"));
+    }
+    QStringList runningCopies() const { return QDir(record()).entryList({QStringLiteral("running-*")}, QDir::Files); }
+    // The links a copy started as a process received, once it has quit.
+    QStringList linksOf(const QString& copy) const
+    {
+        QFile file(record() + QStringLiteral("/links-") + copy.mid(8));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts) : QStringList();
+    }
 
     QTemporaryDir folder_;
 };
 
-TEST_F(SingleInstanceTest, SecondLaunchHandsItsLinksToTheRunningOne)
+// Waits, turning the event loop, until a launch started as a process ends; its exit code, or -1.
+int exitCodeOf(QProcess& launch)
 {
-    SingleInstance running(socketPath());
-    ASSERT_EQ(running.claim(QStringList()), Claim::running);
-    QSignalSpy activations(&running, &SingleInstance::activationRequested);
-    QSignalSpy links(&running, &SingleInstance::linkReceived);
-
-    SingleInstance second(socketPath());
-    EXPECT_EQ(second.claim(QStringList{QStringLiteral("quorvelle://wallpaper/1"), QStringLiteral("quorvelle://gravelnook/a\nb")}),
-        Claim::handedOver);
-    EXPECT_FALSE(second.isListening());
-
-    ASSERT_EVENTUALLY(links.count() == 2, kWaitMs) << links.count() << " links";
-    EXPECT_EQ(activations.count(), 1);
-    EXPECT_EQ(links.at(0).at(0).toString(), QStringLiteral("quorvelle://wallpaper/1"));
-    EXPECT_EQ(links.at(1).at(0).toString(), QStringLiteral("quorvelle://gravelnook/a\nb")) << "links arrive whole";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return launch.state() == QProcess::NotRunning; }, kProcessMs));
+    return launch.exitStatus() == QProcess::NormalExit && launch.state() == QProcess::NotRunning ? launch.exitCode() : -1;
 }
 
-TEST_F(SingleInstanceTest, LaunchWithoutLinksStillAsksForTheWindow)
+TEST_F(SingleInstanceTest, ALaunchCountsItsLinksHandedOverOnlyOnceTheRunningCopyHasThem)
 {
-    SingleInstance running(socketPath());
+    SingleInstance running(profile(), {runtime()});
     ASSERT_EQ(running.claim(QStringList()), Claim::running);
     QSignalSpy activations(&running, &SingleInstance::activationRequested);
     QSignalSpy links(&running, &SingleInstance::linkReceived);
 
-    EXPECT_EQ(SingleInstance(socketPath()).claim(QStringList()), Claim::handedOver);
-    ASSERT_EVENTUALLY(activations.count() == 1, kWaitMs);
-    EXPECT_EQ(links.count(), 0);
+    const QStringList cases[] = {
+        {QStringLiteral("quorvelle://wallpaper/1"), QStringLiteral("quorvelle://gravelnook/a\nb")},
+        {}, // a launch without links still asks for the window
+    };
+    for (const QStringList& given : cases) {
+        activations.clear();
+        links.clear();
+        // The answer comes after the links were passed on: nothing is left to wait for.
+        EXPECT_EQ(launched(given), Claim::handedOver);
+        EXPECT_EQ(activations.count(), 1);
+        ASSERT_EQ(links.count(), given.size());
+        for (int i = 0; i < given.size(); ++i)
+            EXPECT_EQ(links.at(i).at(0).toString(), given[i]) << "links arrive whole and in order";
+    }
 
     // A launch at login asks nothing of the running copy.
-    EXPECT_EQ(SingleInstance(socketPath()).claim(std::nullopt), Claim::alreadyRunning);
+    activations.clear();
+    EXPECT_EQ(launched(std::nullopt), Claim::alreadyRunning);
     QCoreApplication::processEvents();
-    EXPECT_EQ(activations.count(), 1);
-}
-
-TEST_F(SingleInstanceTest, ProbesAndStrayBytesAreNotHandOvers)
-{
-    SingleInstance running(socketPath());
-    ASSERT_EQ(running.claim(QStringList()), Claim::running);
-    QSignalSpy activations(&running, &SingleInstance::activationRequested);
-    LogCapture log;
-
-    QLocalSocket probe;
-    probe.connectToServer(socketPath());
-    ASSERT_TRUE(probe.waitForConnected(kWaitMs));
-    probe.disconnectFromServer();
-    QLocalSocket stray;
-    stray.connectToServer(socketPath());
-    ASSERT_TRUE(stray.waitForConnected(kWaitMs));
-    stray.write("hello");
-    stray.waitForBytesWritten(kWaitMs);
-    stray.disconnectFromServer();
-
-    ASSERT_EVENTUALLY(log.contains(QStringLiteral("Ignored a message that is not a hand-over")), kWaitMs);
     EXPECT_EQ(activations.count(), 0);
 }
 
-// Messages that claim more than they hold, or are far too long to be a hand-over.
-TEST_F(SingleInstanceTest, AbsurdMessagesAreRefusedWithoutReservingTheirClaims)
+struct Stray {
+    const char* name;
+    QByteArray bytes;
+};
+
+// Connections that carry no whole hand-over: each is dropped unanswered and asks for nothing;
+// all but the probe are told in the log.
+TEST_F(SingleInstanceTest, ProbesStrayBytesAndAbsurdMessagesAreNotHandOvers)
 {
-    const auto message = [](quint32 count, const QString& link) {
-        QByteArray bytes;
-        QDataStream out(&bytes, QIODevice::WriteOnly);
-        out.setVersion(QDataStream::Qt_6_4);
-        out << quint32(0x51564c31) << count << link;
-        return bytes;
+    const QString link = QStringLiteral("quorvelle://wallpaper/1");
+    QByteArray earlierVersion;
+    QDataStream(&earlierVersion, QIODevice::WriteOnly) << quint32(0x51564c31) << QStringList{link};
+    const QByteArray whole = message(kMagic, linksClaiming(1, link));
+    const Stray cases[] = {
+        {"a probe", {}},
+        {"stray bytes", "hello"},
+        {"an earlier version's message", earlierVersion},
+        {"two billion links claimed", message(kMagic, linksClaiming(0x7fff'ffff, link))},
+        {"more links counted than sent", message(kMagic, linksClaiming(3, link))},
+        {"a message cut short", whole.left(whole.size() - 2)},
+        {"several megabytes", message(kMagic, linksClaiming(1, QString(3 << 20, u'a')))},
     };
-    const QByteArray cases[] = {
-        message(0x7fff'ffff, QStringLiteral("quorvelle://wallpaper/1")), // two billion links claimed
-        message(3, QStringLiteral("quorvelle://wallpaper/1")),           // more counted than sent
-        message(1, QString(3 << 20, u'a')),                                // several megabytes
-    };
-    SingleInstance running(socketPath());
+    SingleInstance running(profile(), {runtime()});
     ASSERT_EQ(running.claim(QStringList()), Claim::running);
     QSignalSpy activations(&running, &SingleInstance::activationRequested);
-    for (const QByteArray& bytes : cases) {
-        LogCapture log;
+    LogCapture log;
+    const auto ignored = [&] { return log.lines().filter(QStringLiteral("Ignored a message that is not a hand-over")).size(); };
+    int expected = 0;
+    for (const Stray& stray : cases) {
+        SCOPED_TRACE(stray.name);
         QLocalSocket sender;
-        sender.connectToServer(socketPath());
+        sender.connectToServer(running.serverName());
         ASSERT_TRUE(sender.waitForConnected(kWaitMs));
-        sender.write(bytes);
+        sender.write(stray.bytes);
         ASSERT_TRUE(QTest::qWaitFor([&] { return sender.bytesToWrite() == 0 || sender.state() != QLocalSocket::ConnectedState; }, kWaitMs));
         sender.disconnectFromServer();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return log.contains(QStringLiteral("Ignored a message that is not a hand-over")); }, kWaitMs));
+        expected += stray.bytes.isEmpty() ? 0 : 1;
+        ASSERT_EVENTUALLY(ignored() == expected, kWaitMs) << log.lines().join(u'\n').toStdString();
         EXPECT_EQ(activations.count(), 0);
+    }
+    // A whole message still gets through afterwards.
+    EXPECT_EQ(launched(QStringList{link}), Claim::handedOver);
+    EXPECT_EQ(activations.count(), 1);
+    EXPECT_EQ(ignored(), expected);
+}
+
+// The lock sits in the profile's folder, both this user's alone; what a copy of an earlier
+// run left (looser rights, its socket's name) is taken over.
+TEST_F(SingleInstanceTest, TheLockAndItsFolderAreThisUsersAloneAndAStaleRecordIsReplaced)
+{
+    for (const bool leftByAnEarlierCopy : {false, true}) {
+        SCOPED_TRACE(leftByAnEarlierCopy ? "left by an earlier copy" : "first launch");
+        const QString lock = ProfileLock(profile()).path();
+        if (leftByAnEarlierCopy) {
+            ::chmod(QFile::encodeName(profile()).constData(), 0755);
+            QFile file(lock);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(QFile::encodeName(runtime(QStringLiteral("gone/quorvelle.socket"))) + '\n');
+            file.close();
+            ::chmod(QFile::encodeName(lock).constData(), 0644);
+        }
+        SingleInstance running(profile(), {runtime()});
+        ASSERT_EQ(running.claim(QStringList()), Claim::running);
+        EXPECT_EQ(modeOf(profile()), 0700u);
+        EXPECT_EQ(modeOf(lock), 0600u);
+        ASSERT_TRUE(running.isListening());
+        EXPECT_EQ(QFileInfo(running.serverName()).path(), runtime());
+        EXPECT_EQ(ProfileLock(profile()).recordedChannel(), running.serverName());
+        EXPECT_EQ(launched(QStringList()), Claim::handedOver);
     }
 }
 
-TEST_F(SingleInstanceTest, SocketLeftByACrashedCopyIsTakenOver)
+struct Unopenable {
+    const char* name;
+    std::function<bool(const QString& lock)> plant;
+    const char* reason;
+};
+
+// A lock that cannot be opened leaves a launch unable to tell whether another copy runs: it
+// never runs, however often it is launched, and says why.
+TEST_F(SingleInstanceTest, ALockThatCannotBeOpenedNeverLetsALaunchRun)
 {
-    QFile leftover(socketPath());
+    const bool root = ::geteuid() == 0;
+    const Unopenable cases[] = {
+        {"a folder at its name", [](const QString& lock) { return QDir().mkpath(lock); }, "is a folder"},
+        {"a link at its name",
+            [this](const QString& lock) {
+                QFile target(folder_.filePath(QStringLiteral("elsewhere")));
+                return target.open(QIODevice::WriteOnly) && QFile::link(target.fileName(), lock);
+            },
+            "is a symbolic link"},
+        {"a pipe at its name", [](const QString& lock) { return ::mkfifo(QFile::encodeName(lock).constData(), 0600) == 0; },
+            "is not a plain file"},
+        // Root opens any file: another owner's is planted for it, a file without rights otherwise.
+        {"another owner's file",
+            [root](const QString& lock) {
+                QFile file(lock);
+                if (!file.open(QIODevice::WriteOnly))
+                    return false;
+                file.close();
+                const QByteArray name = QFile::encodeName(lock);
+                return root ? ::chown(name.constData(), kOtherUser, kOtherUser) == 0 : ::chmod(name.constData(), 0) == 0;
+            },
+            root ? "belongs to another user" : "cannot be opened (Permission denied)"},
+    };
+    for (const Unopenable& unopenable : cases) {
+        SCOPED_TRACE(unopenable.name);
+        const QString profile = folder_.filePath(QString::fromLatin1(unopenable.name));
+        ASSERT_TRUE(QDir().mkpath(profile));
+        const QString lock = ProfileLock(profile).path();
+        ASSERT_TRUE(unopenable.plant(lock));
+        for (int launch = 0; launch < 10; ++launch) {
+            LogCapture log;
+            SingleInstance instance(profile, {runtime()});
+            ASSERT_EQ(instance.claim(QStringList{QStringLiteral("quorvelle://wallpaper/1")}), Claim::lockUnavailable);
+            EXPECT_FALSE(instance.isListening());
+            EXPECT_TRUE(log.contains(QStringLiteral("Cannot take this profile's lock: ") + lock + u' ' + QString::fromLatin1(unopenable.reason)))
+                << log.lines().join(u'\n').toStdString();
+        }
+    }
+}
+
+TEST_F(SingleInstanceTest, AProfileFolderOfAnotherUserIsNeverUsed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting another user's folder needs root";
+    ASSERT_TRUE(QDir().mkpath(profile()));
+    ASSERT_EQ(::chown(QFile::encodeName(profile()).constData(), kOtherUser, kOtherUser), 0);
+    LogCapture log;
+    SingleInstance instance(profile(), {runtime()});
+    EXPECT_EQ(instance.claim(QStringList()), Claim::lockUnavailable);
+    EXPECT_TRUE(log.contains(profile() + QStringLiteral(" belongs to another user"))) << log.lines().join(u'\n').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(ProfileLock(profile()).path()));
+}
+
+struct Holder {
+    const char* name;
+    QByteArray record; // what the holder wrote into the lock
+    const char* said;
+};
+
+// The lock's holder that does not answer: still starting, listening nowhere, or gone from its
+// socket. A launch waits a bounded time at most, says why it gave up, and never runs beside it.
+TEST_F(SingleInstanceTest, ALaunchThatIsNotAnsweredNeverRunsBesideTheHolder)
+{
+    const Holder cases[] = {
+        {"still starting", {}, "The running copy did not answer within 0.3 s"},
+        {"recording half its line", "/run", "The running copy did not answer within 0.3 s"},
+        {"at a socket nobody listens at", QFile::encodeName(runtime(QStringLiteral("nobody.socket"))) + '\n',
+            "The running copy did not answer within 0.3 s"},
+        {"listening nowhere", "\n", "The running copy takes no hand-overs"},
+    };
+    for (const Holder& holder : cases) {
+        SCOPED_TRACE(holder.name);
+        const HeldLock held(profile(), holder.record);
+        ASSERT_TRUE(held.isHeld());
+        LogCapture log;
+        SingleInstance launch(profile(), {runtime()});
+        EXPECT_EQ(launch.claim(QStringList{QStringLiteral("quorvelle://wallpaper/1")}, 300), Claim::notHandedOver);
+        EXPECT_FALSE(launch.isListening());
+        EXPECT_TRUE(log.contains(QString::fromLatin1(holder.said))) << log.lines().join(u'\n').toStdString();
+    }
+}
+
+struct RefusingFolder {
+    const char* name;
+    QString folder;
+    // Makes the runtime folder refuse a socket; false when it could not.
+    std::function<bool(const QString& folder)> plant;
+};
+
+// Where the first folder refuses the socket (a read-only runtime folder, a name too long for a
+// socket), the running copy listens in the next one, and launches still find it.
+TEST_F(SingleInstanceTest, TheRunningCopyListensInTheNextFolderWhenOneRefusesIt)
+{
+    const RefusingFolder cases[] = {
+        {"a file at the folder's name", runtime(QStringLiteral("file")),
+            [](const QString& folder) { return QFile(folder).open(QIODevice::WriteOnly); }},
+        {"a folder others may enter", runtime(QStringLiteral("loose")),
+            [](const QString& folder) { return QDir().mkpath(folder) && ::chmod(QFile::encodeName(folder).constData(), 0755) == 0; }},
+        {"a path too long for a socket", runtime(QString(110, u'r')), [](const QString&) { return true; }},
+    };
+    for (const RefusingFolder& refusing : cases) {
+        SCOPED_TRACE(refusing.name);
+        ASSERT_TRUE(refusing.plant(refusing.folder));
+        SingleInstance running(profile(), {refusing.folder, runtime()});
+        ASSERT_EQ(running.claim(QStringList()), Claim::running);
+        ASSERT_TRUE(running.isListening());
+        EXPECT_EQ(QFileInfo(running.serverName()).path(), runtime());
+        QSignalSpy links(&running, &SingleInstance::linkReceived);
+        EXPECT_EQ(launched(QStringList{QStringLiteral("quorvelle://wallpaper/1")}), Claim::handedOver);
+        EXPECT_EQ(links.count(), 1);
+    }
+    // With no folder left, the profile's own folder holds the socket.
+    SingleInstance running(profile(), {});
+    ASSERT_EQ(running.claim(QStringList()), Claim::running);
+    EXPECT_EQ(QFileInfo(running.serverName()).path(), profile());
+}
+
+// Copies of two profiles may run side by side with one runtime folder; each gets its own links.
+TEST_F(SingleInstanceTest, TwoProfilesSharingARuntimeFolderKeepACopyEach)
+{
+    const QString other = folder_.filePath(QStringLiteral("other/Quorvelle"));
+    SingleInstance first(profile(), {runtime()});
+    SingleInstance second(other, {runtime()});
+    ASSERT_EQ(first.claim(QStringList()), Claim::running);
+    ASSERT_EQ(second.claim(QStringList()), Claim::running);
+    EXPECT_TRUE(first.isListening());
+    EXPECT_TRUE(second.isListening());
+    QSignalSpy toFirst(&first, &SingleInstance::linkReceived);
+    QSignalSpy toSecond(&second, &SingleInstance::linkReceived);
+    EXPECT_EQ(launched(QStringList{QStringLiteral("quorvelle://wallpaper/1")}), Claim::handedOver);
+    EXPECT_EQ(launched(QStringList{QStringLiteral("quorvelle://wallpaper/2")}, SingleInstance::kHandOverTimeoutMs, other), Claim::handedOver);
+    ASSERT_EQ(toFirst.count(), 1);
+    ASSERT_EQ(toSecond.count(), 1);
+    EXPECT_EQ(toFirst.at(0).at(0).toString(), QStringLiteral("quorvelle://wallpaper/1"));
+    EXPECT_EQ(toSecond.at(0).at(0).toString(), QStringLiteral("quorvelle://wallpaper/2"));
+}
+
+TEST_F(SingleInstanceTest, TheNextLaunchRunsOnceTheRunningCopyHasQuitAndTakesOverItsSocketsName)
+{
+    QString socket;
+    {
+        SingleInstance first(profile(), {runtime()});
+        ASSERT_EQ(first.claim(QStringList{QStringLiteral("quorvelle://wallpaper/1")}), Claim::running);
+        socket = first.serverName();
+    }
+    // A copy that crashed left a file at its socket's name.
+    QFile leftover(socket);
     ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
     leftover.close();
 
-    SingleInstance running(socketPath());
-    EXPECT_EQ(running.claim(QStringList()), Claim::running);
-    EXPECT_TRUE(running.isListening());
-}
-
-TEST_F(SingleInstanceTest, TheNextLaunchRunsOnceTheRunningCopyHasQuit)
-{
-    {
-        SingleInstance first(socketPath());
-        ASSERT_EQ(first.claim(QStringList{QStringLiteral("quorvelle://wallpaper/1")}), Claim::running);
-    }
-    SingleInstance next(socketPath());
+    SingleInstance next(profile(), {runtime()});
     EXPECT_EQ(next.claim(QStringList{QStringLiteral("quorvelle://wallpaper/2")}), Claim::running);
-    EXPECT_TRUE(next.isListening());
+    EXPECT_EQ(next.serverName(), socket);
+    EXPECT_EQ(launched(QStringList()), Claim::handedOver);
 }
 
-// The lock's holder that does not answer yet: a copy still starting. A launch waits a bounded
-// time, says why it gave up, and neither runs beside the holder nor takes its socket's name.
-TEST_F(SingleInstanceTest, ALaunchWhileTheHolderIsStartingNeverRunsBesideIt)
+struct Sessions {
+    const char* name;
+    const char* holderRuntime; // empty: none
+    const char* launchRuntime;
+};
+
+// A launch finds the running copy through the profile, whatever runtime folder each session
+// gave (a terminal, su or ssh has none).
+TEST_F(SingleInstanceTest, LaunchesOfOneProfileMeetWhateverTheirRuntimeFolders)
 {
-    const HeldLock held(lockPath());
-    ASSERT_TRUE(held.isHeld());
-    LogCapture log;
-    SingleInstance launch(socketPath());
-    EXPECT_EQ(launch.claim(QStringList{QStringLiteral("quorvelle://wallpaper/1")}, 300), Claim::notHandedOver);
-    EXPECT_FALSE(launch.isListening());
-    EXPECT_FALSE(QFileInfo::exists(socketPath()));
-    EXPECT_TRUE(log.contains(QStringLiteral("The running copy did not answer within 0.3 s"))) << log.lines().join(u'\n').toStdString();
+    const Sessions cases[] = {
+        {"different runtime folders", "runtime-a", "runtime-b"},
+        {"a launch without one", "runtime-a", ""},
+        {"a running copy without one", "", "runtime-a"},
+    };
+    for (const Sessions& sessions : cases) {
+        SCOPED_TRACE(sessions.name);
+        const auto folderFor = [&](const char* name) { return *name ? runtime(QString::fromLatin1(name)) : QString(); };
+        QDir(record()).removeRecursively();
+        const auto holder = startLaunch(folderFor(sessions.holderRuntime), {});
+        ASSERT_EVENTUALLY(runningCopies().size() == 1, kProcessMs);
+        const QString link = QStringLiteral("quorvelle://wallpaper/%1").arg(QString::fromLatin1(sessions.name));
+        const auto launch = startLaunch(folderFor(sessions.launchRuntime), {link});
+        EXPECT_EQ(exitCodeOf(*launch), 0) << launch->readAll().toStdString();
+
+        EXPECT_EQ(launched(QStringList{QStringLiteral("quit")}), Claim::handedOver);
+        EXPECT_EQ(exitCodeOf(*holder), 0) << holder->readAll().toStdString();
+        ASSERT_EQ(runningCopies().size(), 1) << "one copy ran";
+        EXPECT_EQ(linksOf(runningCopies().at(0)), QStringList{link});
+    }
+}
+
+// A copy that holds the lock and listens but never answers (hung): a launch waits for its
+// answer a bounded time, says so and ends with 1 instead of claiming the links reached it.
+TEST_F(SingleInstanceTest, ALaunchBesideAHungCopySaysSoAndEnds)
+{
+    const auto hung = startLaunch(runtime(), {QStringLiteral("--hang")});
+    const auto ended = qScopeGuard([&] {
+        hung->kill();
+        hung->waitForFinished();
+    });
+    ASSERT_EVENTUALLY(runningCopies().size() == 1, kProcessMs);
+    const auto launch = startLaunch(runtime(), {QStringLiteral("--wait-ms=1000"), QStringLiteral("quorvelle://wallpaper/1")});
+    EXPECT_EQ(exitCodeOf(*launch), 1);
+    const QString output = QString::fromUtf8(launch->readAll());
+    EXPECT_TRUE(output.contains(QStringLiteral("The running copy did not answer within 1 s"))) << output.toStdString();
+    EXPECT_EQ(runningCopies().size(), 1);
 }
 
 // Launches started as processes of their own, many at once (200, 40 at a time, is a user
@@ -204,23 +485,23 @@ struct Burst {
 
 class SingleInstanceBurstTest : public SingleInstanceTest, public ::testing::WithParamInterface<Burst> {};
 
-TEST_P(SingleInstanceBurstTest, OneCopyRunsAndEveryOtherLaunchHandsItsLinkToIt)
+TEST_P(SingleInstanceBurstTest, OneCopyRunsAndEveryOtherLaunchIsAnsweredOrSaysWhyNot)
 {
     const Burst& burst = GetParam();
-    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/single-instance-launch");
-    ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
-    const QString record = folder_.filePath(QStringLiteral("record"));
-    ASSERT_TRUE(QDir().mkpath(record));
     const auto link = [](int index) { return QStringLiteral("quorvelle://wallpaper/%1").arg(index); };
 
     std::optional<SingleInstance> running;
     QStringList received;
     if (burst.aCopyRuns) {
-        running.emplace(socketPath());
+        running.emplace(profile(), QStringList{runtime()});
         ASSERT_EQ(running->claim(QStringList()), Claim::running);
         QObject::connect(&*running, &SingleInstance::linkReceived, [&](const QString& got) { received.append(got); });
     }
-    QList<int> codes;
+    struct Ended {
+        int code;
+        QString output;
+    };
+    QList<Ended> ended;
     std::vector<std::unique_ptr<QProcess>> launches;
     // Launches still running when the test ends are ended without telling anyone.
     const auto unheard = qScopeGuard([&] {
@@ -228,39 +509,52 @@ TEST_P(SingleInstanceBurstTest, OneCopyRunsAndEveryOtherLaunchHandsItsLinkToIt)
             launch->disconnect();
     });
     std::function<void()> startMore = [&] {
-        while (int(launches.size()) < burst.launches && int(launches.size()) - int(codes.size()) < burst.atOnce) {
-            auto& launch = launches.emplace_back(std::make_unique<QProcess>());
-            launch->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            QObject::connect(launch.get(), &QProcess::finished, [&](int code, QProcess::ExitStatus status) {
-                codes.append(status == QProcess::NormalExit ? code : -1);
+        while (int(launches.size()) < burst.launches && int(launches.size()) - int(ended.size()) < burst.atOnce) {
+            const int index = int(launches.size());
+            // Half the sessions have a runtime folder of their own, some none at all.
+            const QString runtimeFolder = index % 3 == 0 ? QString() : runtime(QStringLiteral("runtime-%1").arg(index % 2));
+            QProcess* launch = launches.emplace_back(startLaunch(runtimeFolder, {link(index)})).get();
+            QObject::connect(launch, &QProcess::finished, [&, launch](int code, QProcess::ExitStatus status) {
+                ended.append({status == QProcess::NormalExit ? code : -1, QString::fromUtf8(launch->readAll())});
                 startMore();
             });
-            launch->start(program, {socketPath(), record, QString::number(burst.launches - 1), link(int(launches.size()))});
         }
     };
     startMore();
-    // A second copy would wait for links that never come: the copies are counted either way.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return codes.size() == burst.launches; }, 100'000)) << codes.size() << " launches ended";
+    // A copy that runs waits to be told to quit; every other launch ends.
+    QStringList copies;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        copies = runningCopies();
+        return ended.size() + copies.size() >= burst.launches;
+    }, 200'000)) << ended.size() << " launches ended";
 
-    EXPECT_EQ(codes.count(0), burst.launches) << "exit codes: " << QDebug::toString(codes).toStdString();
-    const QStringList copies = QDir(record).entryList({QStringLiteral("running-*")}, QDir::Files);
     ASSERT_EQ(copies.size(), burst.aCopyRuns ? 0 : 1) << copies.join(u' ').toStdString();
-    // Only the running copy wrote anything.
-    EXPECT_EQ(QDir(record).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), burst.aCopyRuns ? 0 : 2);
-    if (!burst.aCopyRuns) {
-        QFile file(record + QStringLiteral("/links-") + copies[0].mid(8));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        received = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    int handedOver = 0;
+    for (const Ended& launch : std::as_const(ended)) {
+        if (launch.code == 0) {
+            ++handedOver;
+            continue;
+        }
+        EXPECT_EQ(launch.code, 1) << launch.output.toStdString();
+        EXPECT_TRUE(launch.output.contains(QStringLiteral("did not answer within"))) << launch.output.toStdString();
     }
-    // A launch is done once its link is with the kernel; the running copy reads it in its turn.
-    const int handedOver = burst.launches - (burst.aCopyRuns ? 0 : 1);
-    ASSERT_EVENTUALLY(received.size() == handedOver, kBurstReadMs) << received.size() << " links";
+    if (!burst.aCopyRuns) {
+        // The copy that ran is one of the launches: it has not ended, and it has its links.
+        EXPECT_EQ(launched(QStringList{QStringLiteral("quit")}), Claim::handedOver);
+        const auto copy = std::find_if(launches.begin(), launches.end(), [&](const auto& launch) {
+            return QStringLiteral("running-%1").arg(launch->processId()) == copies[0];
+        });
+        ASSERT_NE(copy, launches.end());
+        EXPECT_EQ(exitCodeOf(**copy), 0);
+        received = linksOf(copies[0]);
+    }
+    // Every answered launch's link arrived, once.
+    EXPECT_EQ(received.size(), handedOver);
     EXPECT_EQ(QSet<QString>(received.cbegin(), received.cend()).size(), handedOver) << "each link once";
     if (running) {
-        EXPECT_TRUE(running->isListening());
         QSignalSpy later(&*running, &SingleInstance::linkReceived);
-        EXPECT_EQ(SingleInstance(socketPath()).claim(QStringList{link(-1)}), Claim::handedOver) << "the running copy kept its socket";
-        ASSERT_EVENTUALLY(later.count() == 1, kWaitMs);
+        EXPECT_EQ(launched(QStringList{link(-1)}), Claim::handedOver) << "the running copy kept its socket";
+        EXPECT_EQ(later.count(), 1);
     }
 }
 
@@ -269,14 +563,39 @@ INSTANTIATE_TEST_SUITE_P(Launches, SingleInstanceBurstTest,
         Burst{"TwoHundredFortyAtATimeWithNoCopyYet", 200, 40, false}),
     [](const auto& row) { return std::string(row.param.name); });
 
-// Another user of the machine: planted folders and sockets belong to nobody (needs root to make).
-constexpr uid_t kOtherUser = 65534;
+struct PlantedFolder {
+    const char* name;
+    bool needsRoot;
+    // Puts something at the folder's name that must not hold the socket.
+    std::function<bool(const QString& folder, const QString& elsewhere)> plant;
+};
 
-bool isThisUsersPrivateFolder(const QString& path)
+// A folder the socket would go in, planted by someone else or loosened: the socket goes to the
+// next folder, which only this user enters.
+TEST_F(SingleInstanceTest, TheSocketSitsInAFolderOnlyThisUserEnters)
 {
-    struct stat info = {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)
-        && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
+    const PlantedFolder cases[] = {
+        {"a link to a private folder", false, [](const QString& folder, const QString& elsewhere) { return QFile::link(elsewhere, folder); }},
+        {"another user's folder", true,
+            [](const QString& folder, const QString&) {
+                return QDir().mkpath(folder) && ::chown(QFile::encodeName(folder).constData(), kOtherUser, kOtherUser) == 0;
+            }},
+    };
+    const QString elsewhere = runtime(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    ::chmod(QFile::encodeName(elsewhere).constData(), 0700);
+    int row = 0;
+    for (const PlantedFolder& planted : cases) {
+        SCOPED_TRACE(planted.name);
+        if (planted.needsRoot && ::geteuid() != 0)
+            continue;
+        const QString folder = runtime(QStringLiteral("planted-%1").arg(++row));
+        ASSERT_TRUE(planted.plant(folder, elsewhere));
+        SingleInstance running(profile(), {folder, runtime()});
+        ASSERT_EQ(running.claim(QStringList()), Claim::running);
+        EXPECT_EQ(QFileInfo(running.serverName()).path(), runtime());
+        EXPECT_EQ(modeOf(runtime()), 0700u);
+    }
 }
 
 // A forked process of another user, ended and reaped when the test ends, however it ends.
@@ -325,85 +644,31 @@ sockaddr_un socketAddress(const QByteArray& path)
     return address;
 }
 
-struct PlantedRuntime {
-    const char* name;
-    bool foreignRuntimeFolder; // another user made "runtime-<user>" in the temporary folder first
-    // What stands at "quorvelle-<uid>" in the temporary folder: nothing, a link, another user's folder.
-    enum { Nothing, Link, ForeignFolder } ownFolder;
-};
-
-class SingleInstanceDefaultNameTest : public ::testing::TestWithParam<PlantedRuntime> {};
-
-TEST_P(SingleInstanceDefaultNameTest, TheSocketSitsInAFolderOnlyThisUserEnters)
-{
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "planting another user's folders needs root";
-    const PlantedRuntime& planted = GetParam();
-    QTemporaryDir shared;
-    ::chmod(QFile::encodeName(shared.path()).constData(), 01777);
-    const QByteArray previousTmp = qgetenv("TMPDIR");
-    const QByteArray previousRuntime = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("TMPDIR", QFile::encodeName(shared.path()));
-    qunsetenv("XDG_RUNTIME_DIR");
-    Paths::Override paths(shared.filePath(QStringLiteral("home")));
-
-    const QString runtime = shared.filePath(QStringLiteral("runtime-") + QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name));
-    if (planted.foreignRuntimeFolder) {
-        ASSERT_TRUE(QDir().mkdir(runtime));
-        ASSERT_EQ(::chown(QFile::encodeName(runtime).constData(), kOtherUser, kOtherUser), 0);
-    }
-    const QString own = shared.filePath(QStringLiteral("quorvelle-") + QString::number(::geteuid()));
-    const QString elsewhere = shared.filePath(QStringLiteral("elsewhere"));
-    ASSERT_TRUE(QDir().mkdir(elsewhere));
-    ::chmod(QFile::encodeName(elsewhere).constData(), 0700);
-    if (planted.ownFolder == PlantedRuntime::Link) {
-        ASSERT_TRUE(QFile::link(elsewhere, own));
-    }
-    if (planted.ownFolder == PlantedRuntime::ForeignFolder) {
-        ASSERT_TRUE(QDir().mkdir(own));
-        ASSERT_EQ(::chown(QFile::encodeName(own).constData(), kOtherUser, kOtherUser), 0);
-    }
-
-    const QString name = SingleInstance::defaultServerName();
-    qputenv("TMPDIR", previousTmp);
-    if (!previousRuntime.isEmpty())
-        qputenv("XDG_RUNTIME_DIR", previousRuntime);
-
-    ASSERT_FALSE(name.isEmpty());
-    EXPECT_NE(name, QStringLiteral("quorvelle")) << "a bare name lands in the shared temporary folder";
-    EXPECT_TRUE(isThisUsersPrivateFolder(QFileInfo(name).path())) << name.toStdString();
-    if (planted.ownFolder != PlantedRuntime::Nothing) {
-        EXPECT_NE(QFileInfo(name).path(), own) << "the planted folder is not used";
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Planted, SingleInstanceDefaultNameTest,
-    ::testing::Values(PlantedRuntime{"NothingPlanted", false, PlantedRuntime::Nothing},
-        PlantedRuntime{"AnotherUsersRuntimeFolder", true, PlantedRuntime::Nothing},
-        PlantedRuntime{"AndALinkAtTheFallback", true, PlantedRuntime::Link},
-        PlantedRuntime{"AndAnotherUsersFallback", true, PlantedRuntime::ForeignFolder}),
-    [](const auto& row) { return std::string(row.param.name); });
-
-// A listener of another user at the socket's name: a folder whose rights were loosened.
+// The lock names a socket where another user listens (a record planted in a loosened folder):
+// the launch's links never go there.
 TEST_F(SingleInstanceTest, AnotherUsersListenerIsNeverHandedALaunch)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "a process of another user needs root";
-    ::chmod(QFile::encodeName(folder_.path()).constData(), 0777);
-    const sockaddr_un address = socketAddress(QFile::encodeName(socketPath()));
+    const QString shared = runtime(QStringLiteral("shared"));
+    ASSERT_TRUE(QDir().mkpath(shared));
+    ::chmod(QFile::encodeName(folder_.path()).constData(), 0755);
+    ::chmod(QFile::encodeName(shared).constData(), 0777);
+    const QString socketPath = shared + QStringLiteral("/quorvelle.socket");
+    const sockaddr_un address = socketAddress(QFile::encodeName(socketPath));
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const OtherUserProcess listener([&] {
         const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
         if (::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(server, 8) != 0)
             ::_exit(3);
-        ::fchmod(server, 0777);
         [[maybe_unused]] const ssize_t told = ::write(ready[1], "r", 1);
         for (;;) {
             const int client = ::accept(server, nullptr, nullptr);
+            // Answers as the running copy would, to be taken for it.
             char buffer[4096];
-            while (::read(client, buffer, sizeof buffer) > 0) {
-            }
+            [[maybe_unused]] const ssize_t read = ::read(client, buffer, sizeof buffer);
+            [[maybe_unused]] const ssize_t answered = ::write(client, "k", 1);
             ::close(client);
         }
     });
@@ -412,52 +677,41 @@ TEST_F(SingleInstanceTest, AnotherUsersListenerIsNeverHandedALaunch)
     const ssize_t told = ::read(ready[0], &byte, 1);
     ::close(ready[0]);
     ASSERT_EQ(told, 1) << "the other user could not listen";
-    ::chmod(QFile::encodeName(socketPath()).constData(), 0777);
+    ::chmod(QFile::encodeName(socketPath).constData(), 0777);
 
-    {
-        // While a copy of ours holds the lock, the listener is taken for it, and told nothing.
-        const HeldLock held(lockPath());
-        ASSERT_TRUE(held.isHeld());
-        LogCapture log;
-        EXPECT_EQ(SingleInstance(socketPath()).claim(QStringList{QStringLiteral("quorvelle://gravelnook/private")}), Claim::notHandedOver);
-        EXPECT_TRUE(log.contains(QStringLiteral("Did not hand the launch to another user's socket")));
-    }
-    SingleInstance mine(socketPath());
-    EXPECT_EQ(mine.claim(QStringList()), Claim::running) << "this user's launch runs instead of quitting";
-    QSignalSpy links(&mine, &SingleInstance::linkReceived);
-    EXPECT_EQ(SingleInstance(socketPath()).claim(QStringList{QStringLiteral("quorvelle://wallpaper/1")}), Claim::handedOver);
-    ASSERT_EVENTUALLY(links.count() == 1, kWaitMs);
+    const HeldLock held(profile(), QFile::encodeName(socketPath) + '\n');
+    ASSERT_TRUE(held.isHeld());
+    LogCapture log;
+    EXPECT_EQ(SingleInstance(profile(), {runtime()}).claim(QStringList{QStringLiteral("quorvelle://gravelnook/private")}), Claim::notHandedOver);
+    EXPECT_TRUE(log.contains(QStringLiteral("Did not hand the launch to another user's socket")));
 }
 
 TEST_F(SingleInstanceTest, ALaunchOfAnotherUserIsRefused)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "a process of another user needs root";
-    SingleInstance running(socketPath());
+    SingleInstance running(profile(), {runtime()});
     ASSERT_EQ(running.claim(QStringList()), Claim::running);
     QSignalSpy activations(&running, &SingleInstance::activationRequested);
     // Rights loosened by hand: only the check of the peer keeps the launch out.
     ::chmod(QFile::encodeName(folder_.path()).constData(), 0777);
-    ::chmod(QFile::encodeName(socketPath()).constData(), 0777);
-    QByteArray message;
-    QDataStream out(&message, QIODevice::WriteOnly);
-    out.setVersion(QDataStream::Qt_6_4);
-    out << quint32(0x51564c31) << QStringList{QStringLiteral("quorvelle://wallpaper/1")};
-    const sockaddr_un address = socketAddress(QFile::encodeName(socketPath()));
+    ::chmod(QFile::encodeName(runtime()).constData(), 0777);
+    ::chmod(QFile::encodeName(running.serverName()).constData(), 0777);
+    const QByteArray bytes = message(kMagic, linksClaiming(1, QStringLiteral("quorvelle://wallpaper/1")));
+    const sockaddr_un address = socketAddress(QFile::encodeName(running.serverName()));
 
     LogCapture log;
     OtherUserProcess sender([&] {
         const int client = ::socket(AF_UNIX, SOCK_STREAM, 0);
         if (::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
             ::_exit(3);
-        [[maybe_unused]] const ssize_t sent = ::write(client, message.constData(), size_t(message.size()));
+        [[maybe_unused]] const ssize_t sent = ::write(client, bytes.constData(), size_t(bytes.size()));
         ::close(client);
     });
     const int status = sender.wait();
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other user could not connect: " << status;
 
     ASSERT_EVENTUALLY(log.contains(QStringLiteral("Refused a launch of another user")), kWaitMs);
-    QTest::qWait(100);
     EXPECT_EQ(activations.count(), 0);
 }
 } // namespace
