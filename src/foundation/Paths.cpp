@@ -67,6 +67,8 @@ QString Paths::appCaches() { return caches() + QStringLiteral("/Quorvelle"); }
 
 QString Paths::appSupport() { return applicationSupport() + QStringLiteral("/Quorvelle"); }
 
+QString Paths::appConfiguration() { return configuration() + QStringLiteral("/Quorvelle"); }
+
 bool Paths::ensureFolder(const QString& path)
 {
     if (QDir(path).exists() || QDir().mkpath(path))

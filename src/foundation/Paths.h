@@ -16,9 +16,11 @@ public:
     static QString runtime();
     static QString home();
 
-    // "Quorvelle" under Caches and under Application Support: the application's own folders.
+    // "Quorvelle" under Caches, Application Support and the configuration root: the
+    // application's own folders (the last is the profile's: its settings and its lock).
     static QString appCaches();
     static QString appSupport();
+    static QString appConfiguration();
 
     // Creates the folder when missing; false (and a log line) when it cannot.
     static bool ensureFolder(const QString& path);

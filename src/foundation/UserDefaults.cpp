@@ -52,7 +52,7 @@ UserDefaults::UserDefaults(QObject* parent) : UserDefaults(kStandardDomain, Stor
 UserDefaults::UserDefaults(const QString& domain, Storage storage, QObject* parent)
     : QObject(parent)
     , domain_(domain)
-    , filePath_(Paths::configuration() + QStringLiteral("/Quorvelle/") + domain + QStringLiteral(".sqlite3"))
+    , filePath_(Paths::appConfiguration() + u'/' + domain + QStringLiteral(".sqlite3"))
     , storage_(storage)
 {
     if (storage_ == Storage::InMemory) {
@@ -75,12 +75,12 @@ void UserDefaults::setOpenFault(OpenFault fault) { openFault() = std::move(fault
 
 QString UserDefaults::recoveryPath() const
 {
-    return Paths::configuration() + QStringLiteral("/Quorvelle/") + domain_ + QStringLiteral(".recovery.sqlite3");
+    return Paths::appConfiguration() + u'/' + domain_ + QStringLiteral(".recovery.sqlite3");
 }
 
 QString UserDefaults::legacyPath() const
 {
-    return Paths::configuration() + QStringLiteral("/Quorvelle/") + domain_ + QStringLiteral(".json");
+    return Paths::appConfiguration() + u'/' + domain_ + QStringLiteral(".json");
 }
 
 void UserDefaults::log(const QString& emoji, const QString& message) const { logLine(emoji, kType, message); }

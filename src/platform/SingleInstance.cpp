@@ -143,7 +143,7 @@ SingleInstance::~SingleInstance()
         server_->close();
 }
 
-QString SingleInstance::defaultProfileFolder() { return Paths::configuration() + QStringLiteral("/Quorvelle"); }
+QString SingleInstance::defaultProfileFolder() { return Paths::appConfiguration(); }
 
 QStringList SingleInstance::defaultChannelFolders()
 {
