@@ -55,15 +55,23 @@ QImage imageIn(const QVariant& hint)
     return QImage(reinterpret_cast<const uchar*>(bytes.constData()), width, height, stride, QImage::Format_RGBA8888).copy();
 }
 
-TEST(DBusDesktopNotificationsTest, ANotificationReachesTheSessionsService)
-{
-    PrivateSessionBus bus;
-    ASSERT_TRUE(bus.isRunning());
-    RecordingNotificationService service;
-    QDBusConnection serviceSide = bus.connect(QStringLiteral("notification-service"));
-    ASSERT_TRUE(serviceSide.registerObject(DBusDesktopNotifications::kPath, &service, QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(serviceSide.registerService(DBusDesktopNotifications::kService));
+// A private session bus with the recording service on it.
+class DBusDesktopNotificationsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(bus.isRunning());
+        QDBusConnection serviceSide = bus.connect(QStringLiteral("notification-service"));
+        ASSERT_TRUE(serviceSide.registerObject(DBusDesktopNotifications::kPath, &service, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(serviceSide.registerService(DBusDesktopNotifications::kService));
+    }
 
+    PrivateSessionBus bus;
+    RecordingNotificationService service;
+};
+
+TEST_F(DBusDesktopNotificationsTest, ANotificationReachesTheSessionsService)
+{
     DBusDesktopNotifications notifications(bus.connect(QStringLiteral("application")));
     notifications.notify(QStringLiteral("Failed to reapply wallpaper"), QStringLiteral("The video is gone."));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !service.summaries.isEmpty(); }, 10'000));
@@ -74,15 +82,8 @@ TEST(DBusDesktopNotificationsTest, ANotificationReachesTheSessionsService)
 
 // Each notification names the launcher entry and carries the icon: by its name in the icon
 // theme when the theme holds it, else as a picture.
-TEST(DBusDesktopNotificationsTest, ANotificationCarriesTheApplicationsEntryAndIcon)
+TEST_F(DBusDesktopNotificationsTest, ANotificationCarriesTheApplicationsEntryAndIcon)
 {
-    PrivateSessionBus bus;
-    ASSERT_TRUE(bus.isRunning());
-    RecordingNotificationService service;
-    QDBusConnection serviceSide = bus.connect(QStringLiteral("notification-service"));
-    ASSERT_TRUE(serviceSide.registerObject(DBusDesktopNotifications::kPath, &service, QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(serviceSide.registerService(DBusDesktopNotifications::kService));
-
     QPixmap picture(64, 64);
     picture.fill(QColor(0x5b, 0x7c, 0xfa));
     struct Case {

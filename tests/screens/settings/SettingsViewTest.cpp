@@ -386,6 +386,8 @@ TEST_F(SettingsViewTest, WithoutAnUpdateCheckThePageSaysUpdatesComeFromThePackag
     SettingsView::Services services = this->services();
     services.checkForUpdates = {};
     page(services);
+    // Pictured in the window's dark palette, as the program shows it.
+    page().setPalette(Theme::palette());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     EXPECT_FALSE(page().updateLink()->isVisible());
     ASSERT_TRUE(page().updateStatus()->isVisible());
