@@ -4,6 +4,7 @@
 #include "support/HeadlessSway.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <algorithm>
@@ -24,7 +25,10 @@ QStringList sharedObjectsOf(qint64 pid)
         if (path < 0)
             continue;
         const QString file = QString::fromUtf8(line.mid(path + 1).trimmed());
-        if ((file.endsWith(QStringLiteral(".so")) || file.contains(QStringLiteral(".so."))) && !files.contains(file))
+        // "libfoo.so", "libfoo.so.6.4.2"; not the loader's own "/etc/ld.so.cache", mapped while
+        // it looks a library up.
+        static const QRegularExpression sharedObject(QStringLiteral("\\.so(\\.\\d+)*$"));
+        if (sharedObject.match(file).hasMatch() && !files.contains(file))
             files.append(file);
     }
     return files;
