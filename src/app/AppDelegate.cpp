@@ -25,9 +25,11 @@
 #include "session/SystemMonitorService.h"
 #include "state/AppStore.h"
 #include "state/WallpaperDeepLinkHandler.h"
+#if QUORVELLE_SELF_UPDATE
 #include "updater/UpdateRunner.h"
 #include "updater/UpdaterController.h"
 #include "updater/UpdaterFolders.h"
+#endif
 
 #include <QGuiApplication>
 #include <QWindow>
@@ -70,6 +72,15 @@ AppDelegate::~AppDelegate()
 
 AppDelegate* AppDelegate::current() { return currentDelegate; }
 
+UpdaterController* AppDelegate::updaterController() const
+{
+#if QUORVELLE_SELF_UPDATE
+    return updaterController_.get();
+#else
+    return nullptr;
+#endif
+}
+
 void AppDelegate::applicationDidFinishLaunching()
 {
     CacheService::shared().removeLegacyFolders();
@@ -85,7 +96,9 @@ void AppDelegate::applicationDidFinishLaunching()
     launch([reapply = QPointer<LaunchReapply>(reapply_), login = isLaunchAtLogin_] { return reapplySavedState(reapply, login); },
         kType);
     clearUpdaterCaches();
+#if QUORVELLE_SELF_UPDATE
     updaterController_ = std::make_unique<UpdaterController>(false, &customUserDriver_);
+#endif
     // The tray's first use makes its item and menu.
     MenuBarManager& tray = MenuBarManager::shared();
     tray.attach(updaterController(), presence_->trayWindowControl());
@@ -129,7 +142,11 @@ void AppDelegate::applicationDidFinishLaunching()
 
 QCoro::Task<> AppDelegate::checkForUpdatesOnLaunch()
 {
+#if QUORVELLE_SELF_UPDATE
     co_await UpdateRunner::shared().runAtLaunch();
+#else
+    co_return;
+#endif
 }
 
 bool AppDelegate::detectLoginLaunch()
@@ -161,9 +178,11 @@ void AppDelegate::handleFirstLaunch()
 void AppDelegate::syncLoginItemState()
 {
     // A damaged entry tells nothing of the user's choice: the choice stays and mends the entry.
-    if (LoginItemService::shared().repairDamagedItem())
+    LoginItemService& loginItems = LoginItemService::shared();
+    if (loginItems.repairDamagedItem())
         return;
-    const bool registered = LoginItemService::shared().isLoginItemOn();
+    loginItems.followThisCopy();
+    const bool registered = loginItems.isLoginItemOn();
     if (registered == defaults_.boolean(LoginItemService::startOnLoginKey))
         return;
     defaults_.setBool(LoginItemService::startOnLoginKey, registered);
@@ -174,8 +193,10 @@ void AppDelegate::syncLoginItemState()
 
 void AppDelegate::clearUpdaterCaches()
 {
+#if QUORVELLE_SELF_UPDATE
     // A failed removal is retried at the next launch; nothing depends on it.
     UpdaterFolders::clearCaches();
+#endif
 }
 
 void AppDelegate::open(const QStringList& links)

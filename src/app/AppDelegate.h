@@ -1,7 +1,9 @@
 #pragma once
 
 #include "app/MainWindowPresence.h"
+#if QUORVELLE_SELF_UPDATE
 #include "updater/CustomUserDriver.h"
+#endif
 
 #include <QObject>
 #include <QStringList>
@@ -40,7 +42,8 @@ public:
     bool isLaunchAtLogin() const { return isLaunchAtLogin_; }
     MainWindowPresence& presence() { return *presence_; }
     // The update framework's controller, made (not started) by the launch sequence; for the tray.
-    UpdaterController* updaterController() const { return updaterController_.get(); }
+    // None in a build without the self-updater, which the system's package manager updates.
+    UpdaterController* updaterController() const;
 
     void applicationDidFinishLaunching();
     void applicationWillTerminate();
@@ -50,6 +53,7 @@ public:
     bool detectLoginLaunch();
     void handleFirstLaunch();
     void syncLoginItemState();
+    // Both do nothing in a build without the self-updater.
     void clearUpdaterCaches();
     // The enforced check of every launch: one run of the shared update runner, which a check
     // asked for meanwhile (the tray) joins.
@@ -65,8 +69,10 @@ private:
 
     const QStringList arguments_;
     UserDefaults& defaults_;
+#if QUORVELLE_SELF_UPDATE
     CustomUserDriver customUserDriver_;
     std::unique_ptr<UpdaterController> updaterController_;
+#endif
     MainWindowPresence* presence_;
     SystemEventObservers* systemObservers_;
     LaunchReapply* reapply_;

@@ -3,13 +3,11 @@
 #include "engine/EngineError.h"
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
-#include "platform/ApplicationBundle.h"
 #include "platform/DesktopVideoWindow.h"
 #include "platform/LiveWallpaperSupport.h"
 #include "platform/Screens.h"
 #include "platform/VideoSurface.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 
@@ -156,20 +154,6 @@ bool HomeScreenWallpaperEngine::landOnScreen(const ScreenInfo& screen, const QUr
         return false;
     showOnScreen(screen, id, videoURL, wallpaperKey);
     return true;
-}
-
-void HomeScreenWallpaperEngine::startBundledWallpaper()
-{
-    // start() checks the displays and the file before it stops what plays.
-    start(bundledWallpaperUrl());
-}
-
-QUrl HomeScreenWallpaperEngine::bundledWallpaperUrl()
-{
-    const QString installed = ApplicationBundle::running().dataFolder() + QStringLiteral("/wallpaper.mp4");
-    if (QFileInfo::exists(installed))
-        return QUrl::fromLocalFile(QFileInfo(installed).canonicalFilePath());
-    return QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("wallpaper.mp4")));
 }
 
 void HomeScreenWallpaperEngine::applyToScreen(const ScreenInfo& screen, quint32 id, const QUrl& videoURL,

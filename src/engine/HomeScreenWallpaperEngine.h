@@ -80,9 +80,6 @@ public:
     // Without a key the video plays but nothing is recorded.
     void start(const QUrl& videoURL, std::optional<qint64> wallpaperKey = std::nullopt,
                const std::optional<QSet<int>>& screenIndices = std::nullopt);
-    // Replaces everything with the video that ships with the application; throws as start() does,
-    // with what plays left as it was.
-    void startBundledWallpaper();
     // Replaces one display's entry with a new one playing the video, and records it. Throws
     // missingVideo (the old entry stays) without a playable file.
     void applyToScreen(const ScreenInfo& screen, quint32 displayID, const QUrl& videoURL, std::optional<qint64> wallpaperKey);
@@ -107,10 +104,6 @@ public:
     // Gives every display without an entry its saved wallpaper, or else the first entry's.
     // Does nothing while no display shows a wallpaper. Never fails.
     void reapplySavedPerMonitorWallpapers();
-
-    // The shipped video: "share/quorvelle/wallpaper.mp4" beside the executable's folder, else
-    // "wallpaper.mp4" in the working folder.
-    static QUrl bundledWallpaperUrl();
 
 Q_SIGNALS:
     void currentWallpaperKeyChanged();

@@ -34,7 +34,9 @@
 #include "state/AppStore.h"
 #include "state/NotificationManager.h"
 #include "ui/PosterCardRules.h"
+#if QUORVELLE_SELF_UPDATE
 #include "updater/UpdateCommand.h"
+#endif
 #include "updater/UpdaterController.h"
 
 #include <QCoreApplication>
@@ -527,5 +529,7 @@ void MenuBarManager::performPlaylistControl(int index)
 
 void MenuBarManager::checkForUpdatesWithCacheClear()
 {
+#if QUORVELLE_SELF_UPDATE
     fireAndForget(::checkForUpdatesWithCacheClear(updaterController_), kType);
+#endif
 }

@@ -1,7 +1,9 @@
 #include "menubar/StatusItem.h"
 
+#include "foundation/ApplicationId.h"
 #include "foundation/Log.h"
 #include "menubar/MenuSymbols.h"
+#include "menubar/NamedIconEngine.h"
 #include "platform/ApplicationBundle.h"
 #include "ui/Symbols.h"
 
@@ -20,18 +22,14 @@ namespace {
 const QColor kLightPicture(0xE8, 0xE8, 0xE8);
 const QColor kDarkPicture(0x1E, 0x1E, 0x1E);
 
-QImage loadPicture(const QString& path, const QColor& color, qreal ratio)
+// Drawn at its size, not scaled from another: a small panel's picture stays sharp.
+QImage loadPicture(const QString& path, const QColor& color, int size)
 {
     if (path.endsWith(QLatin1String(".svg")))
-        return Symbols::tinted(path, color, StatusItem::kPictureSize, ratio);
+        return Symbols::tinted(path, color, size, 1.0);
     QImageReader reader(path);
-    QImage picture = reader.read();
-    if (picture.isNull())
-        return {};
-    const int pixels = qRound(StatusItem::kPictureSize * ratio);
-    picture = picture.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    picture.setDevicePixelRatio(ratio);
-    return picture;
+    reader.setScaledSize(QSize(size, size));
+    return reader.read();
 }
 } // namespace
 
@@ -111,24 +109,28 @@ QStringList StatusItem::pictureCandidates()
         shared + QStringLiteral("Resources/logo-min.png")};
 }
 
+QString StatusItem::themeIconName() { return QIcon::hasThemeIcon(ApplicationId::id()) ? ApplicationId::id() : QString(); }
+
 QIcon StatusItem::picture(const QColor& color)
 {
-    QIcon icon;
+    QIcon pictures;
     for (const QString& candidate : pictureCandidates()) {
         if (!QFileInfo::exists(candidate))
             continue;
-        for (const qreal ratio : {1.0, 2.0}) {
-            const QImage image = loadPicture(candidate, color, ratio);
+        for (const int size : kPictureSizes) {
+            const QImage image = loadPicture(candidate, color, size);
             if (!image.isNull())
-                icon.addPixmap(QPixmap::fromImage(image));
+                pictures.addPixmap(QPixmap::fromImage(image));
         }
-        if (!icon.isNull())
-            return icon;
+        if (!pictures.isNull())
+            break;
     }
-    logLine(QStringLiteral("Warning: logo-min.png not found, using fallback icon"));
-    for (const qreal ratio : {1.0, 2.0})
-        icon.addPixmap(QPixmap::fromImage(MenuSymbols::image(QStringLiteral("play.circle.fill"), color, kPictureSize, ratio)));
-    return icon;
+    if (pictures.isNull()) {
+        logLine(QStringLiteral("Warning: logo-min.png not found, using fallback icon"));
+        for (const int size : kPictureSizes)
+            pictures.addPixmap(QPixmap::fromImage(MenuSymbols::image(QStringLiteral("play.circle.fill"), color, size, 1.0)));
+    }
+    return QIcon(new NamedIconEngine(themeIconName(), pictures));
 }
 
 void StatusItem::openPopupMenu()

@@ -11,7 +11,9 @@ public:
     // RequiresApproval: registered but waiting for the user's consent (no Linux desktop has it).
     // Damaged: the program's own entry is there but cannot be read as one (garbage, cut short,
     // no command, a folder); it says nothing of the user's wish, which is kept elsewhere.
-    enum class Status { NotRegistered, Enabled, RequiresApproval, NotFound, Damaged };
+    // OtherCopy: the program's own entry, on, but starting a copy at another path (one the user
+    // ran before, since moved or replaced by an installed package); registering points it here.
+    enum class Status { NotRegistered, Enabled, RequiresApproval, NotFound, Damaged, OtherCopy };
 
     // The argument the session passes when it starts the program at login.
     static inline const QString kLoginLaunchArgument = QStringLiteral("--login-launch");

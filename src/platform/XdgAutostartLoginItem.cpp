@@ -65,10 +65,16 @@ LoginItem::Status XdgAutostartLoginItem::status() const
     const QString ours = programCommand(programPath_);
     if (!command || command->trimmed().isEmpty() || (*command != ours && ours.startsWith(*command)))
         return Status::Damaged;
-    // An entry left by a copy of the program that has since moved would start nothing useful.
-    if (*command != ours)
-        return Status::NotRegistered;
-    return Status::Enabled;
+    if (*command == ours)
+        return Status::Enabled;
+    // Only this program writes its login-launch argument into an entry of this name; a hand
+    // may have left the path unquoted.
+    const std::optional<QString> program = entry.program();
+    const QString argument = u' ' + LoginItem::kLoginLaunchArgument;
+    const QString start = command->chopped(std::min(command->size(), argument.size()));
+    if (program && command->endsWith(argument) && (start == DesktopEntry::quotedArgument(*program) || start == *program))
+        return Status::OtherCopy;
+    return Status::NotRegistered;
 }
 
 void XdgAutostartLoginItem::removeFolderInPlace() const

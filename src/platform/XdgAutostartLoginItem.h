@@ -6,7 +6,9 @@
 // folder, which every freedesktop session reads at login. The entry starts this program with
 // the login-launch argument. The status is read back from the file: an entry the user turned
 // off (Hidden, or the GNOME switch set to false) or one that starts another program counts as
-// not registered, so registering again rewrites it. An entry that cannot be read (not a file,
+// not registered, so registering again rewrites it; one that starts a copy of this program at
+// another path (its command is that path and the login-launch argument) is another copy's.
+// An entry that cannot be read (not a file,
 // unreadable, without a command, cut short inside it) is damaged; registering replaces it, and
 // unregistering removes it (an empty folder in its place too).
 class XdgAutostartLoginItem : public LoginItem {

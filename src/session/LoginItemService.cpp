@@ -22,7 +22,8 @@ LoginItemService& LoginItemService::shared() { return Shared<LoginItemService>::
 bool LoginItemService::isLoginItemOn() const
 {
     const LoginItem::Status status = loginItem_.status();
-    return status == LoginItem::Status::Enabled || status == LoginItem::Status::RequiresApproval;
+    return status == LoginItem::Status::Enabled || status == LoginItem::Status::RequiresApproval
+        || status == LoginItem::Status::OtherCopy;
 }
 
 void LoginItemService::setEnabled(bool enabled)
@@ -49,6 +50,15 @@ bool LoginItemService::repairDamagedItem()
     else
         unregisterItem();
     return true;
+}
+
+void LoginItemService::followThisCopy()
+{
+    if (loginItem_.status() != LoginItem::Status::OtherCopy)
+        return;
+    logLine(QStringLiteral("ℹ️"), QStringLiteral("LoginItemService"),
+        QStringLiteral("The login item started another copy of the program; pointing it at this one"));
+    registerItem();
 }
 
 void LoginItemService::registerItem()

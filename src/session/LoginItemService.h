@@ -24,7 +24,8 @@ public:
     static LoginItemService& shared();
 
     // Whether the system will start the application at login. An item still waiting for the
-    // user's approval counts: it is pending, and treating it as off would unregister it.
+    // user's approval counts: it is pending, and treating it as off would unregister it. So does
+    // one that starts another copy: the session starts that one.
     bool isLoginItemOn() const;
 
     void setEnabled(bool enabled);
@@ -33,6 +34,9 @@ public:
     // when the wish is off), with a log line; true when it was damaged. The wish is not touched
     // and nothing is announced: a broken file is no choice of the user's.
     bool repairDamagedItem();
+    // An entry that starts another copy of the program (an earlier one the user ran from
+    // elsewhere) is written again for this copy, with a log line; the wish is not touched.
+    void followThisCopy();
 
 private:
     void registerItem();

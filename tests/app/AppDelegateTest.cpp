@@ -8,6 +8,7 @@
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
 #include "library/CustomWallpapersService.h"
+#include "platform/DesktopEntry.h"
 #include "platform/XdgAutostartLoginItem.h"
 #include "session/AutoStartService.h"
 #include "session/LoginItemService.h"
@@ -209,6 +210,48 @@ TEST_F(AppDelegateTest, ADamagedAutostartEntryKeepsTheChoiceAndIsWrittenAgain)
     defaults.setBool(LoginItemService::startOnLoginKey, true);
     delegate().syncLoginItemState();
     EXPECT_FALSE(defaults.boolean(LoginItemService::startOnLoginKey));
+}
+
+// An entry an earlier copy wrote (run from a download, then installed as a package) starts this
+// copy from now on; the user's own word in the entry still wins.
+TEST_F(AppDelegateTest, AnAutostartEntryOfAnotherCopyIsPointedAtThisOne)
+{
+    const QString earlierPath = QStringLiteral("/home/ann/Applications/Quorvelle.app/bin/quorvelle");
+    XdgAutostartLoginItem earlier(earlierPath, XdgAutostartLoginItem::defaultEntryPath());
+    XdgAutostartLoginItem entry(QStringLiteral("/usr/bin/quorvelle"), XdgAutostartLoginItem::defaultEntryPath());
+    LoginItemService realItems{entry, defaults, center};
+    Shared<LoginItemService>::Override realGuard{realItems};
+    makeSwitch();
+    struct Case {
+        const char* name;
+        bool wish;
+        QByteArray added;
+        bool startsThisCopy;
+    };
+    const Case cases[] = {
+        {"on", true, {}, true},
+        {"on, wish unknown here", false, {}, true},
+        {"turned off by hand", true, "Hidden=true\n", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        earlier.registerItem();
+        if (!c.added.isEmpty()) {
+            QFile file(entry.entryPath());
+            ASSERT_TRUE(file.open(QIODevice::Append));
+            file.write(c.added);
+        }
+        defaults.setBool(LoginItemService::startOnLoginKey, c.wish);
+        log.clear();
+        delegate().syncLoginItemState();
+        QFile written(entry.entryPath());
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        const std::optional<QString> program = DesktopEntry(QString::fromUtf8(written.readAll())).program();
+        EXPECT_EQ(program, c.startsThisCopy ? QStringLiteral("/usr/bin/quorvelle") : earlierPath);
+        EXPECT_EQ(entry.status(), c.startsThisCopy ? Status::Enabled : Status::NotRegistered);
+        EXPECT_EQ(defaults.boolean(LoginItemService::startOnLoginKey), c.startsThisCopy);
+        EXPECT_EQ(log.contains(QStringLiteral("pointing it at this one")), c.startsThisCopy);
+    }
 }
 
 TEST_F(AppDelegateTest, AnEntryAddedElsewhereTurnsTheSwitchOn)

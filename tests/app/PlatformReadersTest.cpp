@@ -124,7 +124,7 @@ TEST_F(XdgAutostartLoginItemTest, RegistersAnEntryThatStartsTheProgramAtLogin)
     EXPECT_THROW(item.unregisterItem(), FileError);
 }
 
-TEST_F(XdgAutostartLoginItemTest, AnEntryTurnedOffOrForAnotherProgramIsNotRegistered)
+TEST_F(XdgAutostartLoginItemTest, AnEntryTurnedOffOrForAnotherProgramIsNotRegisteredAndAnotherCopysIsKnown)
 {
     item.registerItem();
     const QByteArray registered = readFile(item.entryPath());
@@ -134,11 +134,24 @@ TEST_F(XdgAutostartLoginItemTest, AnEntryTurnedOffOrForAnotherProgramIsNotRegist
         writeFile(item.entryPath(), text);
         EXPECT_EQ(item.status(), LoginItem::Status::NotRegistered) << text.constData();
     }
+    // The command alone tells another copy's entry from another program's.
     XdgAutostartLoginItem moved(QStringLiteral("/usr/bin/quorvelle"), item.entryPath());
-    writeFile(item.entryPath(), registered);
-    EXPECT_EQ(moved.status(), LoginItem::Status::NotRegistered);
+    const std::pair<QByteArray, LoginItem::Status> commands[] = {
+        {"\"/opt/Quorvelle app/bin/quorvelle\" --login-launch", LoginItem::Status::OtherCopy},
+        {"/home/ann/Applications/Quorvelle.app/bin/quorvelle --login-launch", LoginItem::Status::OtherCopy},
+        {"\"/opt/100%% Quorvelle/quorvelle\" --login-launch", LoginItem::Status::OtherCopy},
+        {"/usr/bin/other-player --fullscreen", LoginItem::Status::NotRegistered},
+        {"/opt/quorvelle/bin/quorvelle", LoginItem::Status::NotRegistered},
+        {"/opt/quorvelle/bin/quorvelle --login-launch --verbose", LoginItem::Status::NotRegistered},
+    };
+    const QByteArray ownCommand = "\"/opt/Quorvelle app/bin/quorvelle\" --login-launch";
+    for (const auto& [command, status] : commands) {
+        writeFile(item.entryPath(), QByteArray(registered).replace(ownCommand, command));
+        EXPECT_EQ(moved.status(), status) << command.constData();
+    }
     moved.registerItem();
     EXPECT_EQ(moved.status(), LoginItem::Status::Enabled);
+    EXPECT_EQ(item.status(), LoginItem::Status::OtherCopy);
 }
 
 TEST_F(XdgAutostartLoginItemTest, AnUnwritableFolderIsAnError)

@@ -40,12 +40,7 @@ protected:
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.file(QStringLiteral("runtime")));
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
         env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=") + folder.file(QStringLiteral("no-system-bus")));
-        const Config& config = catalogue.config();
-        env.insert(QStringLiteral("QUORVELLE_BACKEND_URL"), config.backendBaseUrl.toString());
-        env.insert(QStringLiteral("QUORVELLE_BACKEND_KEY"), config.backendKey);
-        env.insert(QStringLiteral("QUORVELLE_ANALYTICS_URL"), config.analyticsUrl.toString());
-        env.insert(QStringLiteral("QUORVELLE_UPDATE_FEED_URL"), config.updateFeedUrl.toString());
-        env.insert(QStringLiteral("QUORVELLE_CA_CERT"), config.caCertificateFile);
+        pointAt(env, catalogue);
         if (display.isRunning()) {
             env.insert(QStringLiteral("DISPLAY"), display.display());
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -53,6 +48,17 @@ protected:
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         }
         return env;
+    }
+
+    // Points the program's outside services at `server`.
+    static void pointAt(QProcessEnvironment& env, const SampleCatalogueFixture& server)
+    {
+        const Config& config = server.config();
+        env.insert(QStringLiteral("QUORVELLE_BACKEND_URL"), config.backendBaseUrl.toString());
+        env.insert(QStringLiteral("QUORVELLE_BACKEND_KEY"), config.backendKey);
+        env.insert(QStringLiteral("QUORVELLE_ANALYTICS_URL"), config.analyticsUrl.toString());
+        env.insert(QStringLiteral("QUORVELLE_UPDATE_FEED_URL"), config.updateFeedUrl.toString());
+        env.insert(QStringLiteral("QUORVELLE_CA_CERT"), config.caCertificateFile);
     }
 
     // Waits for the launch's own tasks to end, so the program quits with none suspended halfway.

@@ -23,6 +23,7 @@ public:
     ProgramRun& operator=(const ProgramRun&) = delete;
 
     bool isRunning() const { return process_.state() != QProcess::NotRunning; }
+    qint64 processId() const { return process_.processId(); }
     // Waits (blocking) for a line that contains `fragment` (for `count` of them); false when the
     // program ended first or the time ran out.
     bool waitForLine(const QString& fragment, int timeoutMs = kWaitMs) { return waitForLines(fragment, 1, timeoutMs); }

@@ -1,76 +1,29 @@
-#include "ProgramFixture.h"
-#include "UnpackedPackage.h"
+#include "InstalledProgramFixture.h"
+#include "MetainfoScreenshots.h"
 
 #include "app/ShellDefaults.h"
 #include "foundation/ApplicationId.h"
 #include "platform/DesktopEntry.h"
 #include "platform/UrlSchemeRegistration.h"
 #include "platform/XdgAutostartLoginItem.h"
-#include "support/ReviewPicture.h"
+
+#include "support/TestPaths.h"
+
+#include <sample-catalogue/MediaStore.h>
 
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QTemporaryDir>
+#include <QtConcurrent>
 #include <QTest>
 
 namespace {
 
-// The program of the unpacked package, started from there on its own display against the sample
-// catalogue, with the package's data folder as the only system one, as a desktop would see it
-// installed.
-class InstalledProgramTest : public ProgramFixture {
-protected:
-    void SetUp() override
-    {
-        ProgramFixture::SetUp();
-        ASSERT_TRUE(package.failure().isEmpty()) << package.failure().toStdString();
-        if (!display.isRunning())
-            GTEST_FAIL() << "needs Xvfb (scripts/setup installs it)";
-        program = package.file(QStringLiteral("usr/bin/quorvelle"));
-    }
-
-    // The test's environment for the program and for the desktop's tools alike.
-    QProcessEnvironment installedEnvironment() const
-    {
-        QProcessEnvironment env = environment();
-        env.insert(QStringLiteral("PATH"), package.file(QStringLiteral("usr/bin")) + u':' + env.value(QStringLiteral("PATH")));
-        env.insert(QStringLiteral("XDG_DATA_DIRS"), package.file(QStringLiteral("usr/share")));
-        // No known desktop: xdg-open takes its generic road through the desktop entries.
-        env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("X-Generic"));
-        for (const char* name : {"DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "BROWSER"})
-            env.remove(QString::fromLatin1(name));
-        return env;
-    }
-
-    ToolRun onDisplay(const QString& tool, const QStringList& arguments) const
-    {
-        return runTool(tool, arguments, installedEnvironment());
-    }
-
-    // The main window as the display shows it, kept beside the test program for a reviewer and
-    // for the metadata.
-    QImage windowPicture(const QString& name) const
-    {
-        const ToolRun windows = onDisplay(QStringLiteral("xdotool"),
-            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--classname"), QStringLiteral("^quorvelle$")});
-        const QTemporaryDir shots;
-        const QString file = shots.filePath(QStringLiteral("window.png"));
-        onDisplay(QStringLiteral("import"), {QStringLiteral("-window"), windows.output.section(u'\n', 0, 0).trimmed(), file});
-        const QImage picture(file);
-        keepReviewPicture(picture, QStringLiteral("package-screenshots"), name);
-        return picture;
-    }
-
-    UnpackedPackage package;
-    QString program;
-};
+using InstalledProgramTest = InstalledProgramFixture;
 
 // A first launch: it also turns start at login on.
 TEST_F(InstalledProgramTest, StartsFromItsPrefixShowsHomeAndOpensLinksThroughItsLauncherEntry)
 {
     ProgramRun run(program, installedEnvironment());
-    ASSERT_TRUE(run.waitForLine(QStringLiteral("✅ [CategoriesSection] Loaded"))) << run.output().toStdString();
-    waitForLaunch(run);
+    waitForHome(run);
 
     // The window's class is the one the launcher entry names, so docks group it under the entry.
     QFile entryFile(package.file(QStringLiteral("usr/share/applications/") + ApplicationId::desktopFileName()));
@@ -107,19 +60,37 @@ TEST_F(InstalledProgramTest, StartsFromItsPrefixShowsHomeAndOpensLinksThroughIts
     ASSERT_TRUE(run.waitForLine(QStringLiteral("✅ [WallpaperDeepLinkHandler] Opened Gravelnook 501 from link"))) << run.output().toStdString();
 
     EXPECT_EQ(run.terminate(), 0) << run.output().toStdString();
+    // Updates come through apt: the program never asked the update feed.
+    EXPECT_EQ(catalogue.server().requestCount(catalogue.config().updateFeedUrl.path()), 0);
+    EXPECT_FALSE(run.hasLine(QStringLiteral("[UpdateCheckService]"))) << run.output().toStdString();
 }
 
-// The pictures the software-centre metadata shows (packaging/screenshots): Home, then Explore.
+// The pictures the software-centre metadata shows (packaging/screenshots): Home, then Explore,
+// with wallpapers as people see them (a catalogue of colour fields, no captioned test patterns).
 TEST_F(InstalledProgramTest, PicturesHomeAndExploreForTheSoftwareCentre)
 {
+    samplecatalogue::SampleCatalogue::Options options = SampleCatalogueFixture::testOptions();
+    options.look = samplecatalogue::MediaRecipe::Look::Scenery;
+    SampleCatalogueFixture scenery(options);
+    ASSERT_TRUE(scenery.isRunning());
+    // The cards' pictures are drawn before the program asks for them, so they are there when
+    // the pictures are taken.
+    const QList<samplecatalogue::MediaRecipe::Source> sources = scenery.server().catalogue().mediaSources();
+    QtConcurrent::blockingMap(sources, [&](const samplecatalogue::MediaRecipe::Source& source) {
+        for (const auto asset : {samplecatalogue::MediaRecipe::Asset::Poster, samplecatalogue::MediaRecipe::Asset::Thumbnail}) {
+            QString error;
+            EXPECT_FALSE(scenery.server().media().file(source, asset, &error).isEmpty()) << error.toStdString();
+        }
+    });
     {
         auto defaults = savedDefaults();
         defaults->setBool(ShellDefaults::hasLaunchedBefore, true);
         defaults->setBool(ShellDefaults::onboardingSheetCompleted, true);
     }
-    ProgramRun run(program, installedEnvironment());
-    ASSERT_TRUE(run.waitForLine(QStringLiteral("✅ [CategoriesSection] Loaded"))) << run.output().toStdString();
-    waitForLaunch(run);
+    QProcessEnvironment environment = installedEnvironment();
+    pointAt(environment, scenery);
+    ProgramRun run(program, environment);
+    waitForHome(run);
     QTest::qWait(1500); // posters and the hero's first frame, for the picture only
     QHash<QString, QSize> sizes{{QStringLiteral("home"), windowPicture(QStringLiteral("home")).size()}};
 
@@ -133,16 +104,14 @@ TEST_F(InstalledProgramTest, PicturesHomeAndExploreForTheSoftwareCentre)
     sizes.insert(QStringLiteral("explore"), windowPicture(QStringLiteral("explore")).size());
     EXPECT_EQ(run.terminate(), 0) << run.output().toStdString();
 
-    // The metadata names each picture with its size.
+    // The metadata names each picture the repository keeps, at the window's size.
     QFile metadata(package.file(QStringLiteral("usr/share/metainfo/") + ApplicationId::id() + QStringLiteral(".metainfo.xml")));
     ASSERT_TRUE(metadata.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(metadata.readAll());
     QHash<QString, QSize> listed;
-    QRegularExpressionMatchIterator images
-        = QRegularExpression(QStringLiteral("<image type=\"source\" width=\"(\\d+)\" height=\"(\\d+)\">[^<]*/(\\w+)\\.png<")).globalMatch(text);
-    while (images.hasNext()) {
-        const QRegularExpressionMatch image = images.next();
-        listed.insert(image.captured(3), QSize(image.captured(1).toInt(), image.captured(2).toInt()));
+    for (const MetainfoScreenshot& shot : screenshotsIn(QString::fromUtf8(metadata.readAll()))) {
+        listed.insert(shot.name(), shot.size);
+        EXPECT_EQ(QImage(TestPaths::sourceFile(QStringLiteral("packaging/screenshots/") + shot.name() + QStringLiteral(".png"))).size(), shot.size)
+            << "the repository's " << shot.name().toStdString() << ".png";
     }
     EXPECT_EQ(listed, sizes);
 }

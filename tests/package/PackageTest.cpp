@@ -1,13 +1,16 @@
+#include "MetainfoScreenshots.h"
 #include "UnpackedPackage.h"
 
 #include "foundation/ApplicationId.h"
 #include "support/ImageCompare.h"
+#include "support/TestPaths.h"
 #include "ui/AppLogo.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 
@@ -27,13 +30,14 @@ protected:
     UnpackedPackage package;
 };
 
-TEST_F(PackageTest, HoldsTheProgramItsDataAndItsLauncherFilesAndNothingElse)
+// apt updates what it installed: neither the self-updater's disk-image tool nor anything else of
+// the updater's is there.
+TEST_F(PackageTest, HoldsTheProgramItsLauncherFilesAndManualAndNothingElse)
 {
     const QString id = ApplicationId::id();
     QStringList expected{
         QStringLiteral("usr/bin/quorvelle"),
-        QStringLiteral("usr/bin/quorvelle-disk-image"),
-        QStringLiteral("usr/share/quorvelle/wallpaper.mp4"),
+        QStringLiteral("usr/share/man/man1/quorvelle.1.gz"),
         QStringLiteral("usr/share/applications/") + id + QStringLiteral(".desktop"),
         QStringLiteral("usr/share/metainfo/") + id + QStringLiteral(".metainfo.xml"),
         QStringLiteral("usr/share/icons/hicolor/scalable/apps/") + id + QStringLiteral(".svg"),
@@ -45,8 +49,7 @@ TEST_F(PackageTest, HoldsTheProgramItsDataAndItsLauncherFilesAndNothingElse)
     expected.sort();
     EXPECT_EQ(package.files(), expected);
 
-    for (const QString& program : {QStringLiteral("usr/bin/quorvelle"), QStringLiteral("usr/bin/quorvelle-disk-image")})
-        EXPECT_TRUE(QFileInfo(package.file(program)).isExecutable()) << program.toStdString();
+    EXPECT_TRUE(QFileInfo(package.file(QStringLiteral("usr/bin/quorvelle"))).isExecutable());
     // No maintainer script: installing and removing touch nothing but these files, never the
     // users' settings and libraries in their homes.
     const QTemporaryDir control;
@@ -74,14 +77,53 @@ TEST_F(PackageTest, TheIconsAreTheWindowsLogoAtEachSize)
     }
 }
 
-// dpkg-shlibdeps names the libraries the program links; libmpv, opened at run time, is named by hand.
+// dpkg-shlibdeps names the libraries the program links; what it opens at run time is named by
+// hand (PackageDependenciesTest checks those against a run).
 TEST_F(PackageTest, DependsOnTheLibrariesTheProgramLinksAndOpens)
 {
     const QString depends = field(QStringLiteral("Depends"));
     for (const char* library : {"libqt6widgets6", "libqt6svg6", "libavformat", "libcurl4", "libxcb-shm0", "libmpv2",
-             "qt6-image-formats-plugins"})
+             "qt6-image-formats-plugins", "qt6-qpa-plugins", "qt6-wayland"})
         EXPECT_TRUE(depends.contains(QLatin1String(library))) << library << " in " << depends.toStdString();
     EXPECT_FALSE(depends.contains(QStringLiteral("libasan"))) << "a sanitizer build was packaged";
+}
+
+// The manual page reads without a warning of the formatter's and tells every option the
+// program takes, and that updates come from the package manager.
+TEST_F(PackageTest, TheManualPageReadsCleanAndTellsTheOptions)
+{
+    QProcessEnvironment plain = QProcessEnvironment::systemEnvironment();
+    plain.insert(QStringLiteral("MANWIDTH"), QStringLiteral("80"));
+    plain.insert(QStringLiteral("MAN_KEEP_FORMATTING"), QString());
+    const ToolRun manual = runTool(QStringLiteral("man"), {QStringLiteral("--warnings"), QStringLiteral("-P"), QStringLiteral("cat"), QStringLiteral("-l"),
+                                                             package.file(QStringLiteral("usr/share/man/man1/quorvelle.1.gz"))}, plain);
+    ASSERT_EQ(manual.exitCode, 0) << manual.output.toStdString();
+    EXPECT_FALSE(manual.output.contains(QStringLiteral("warning"))) << manual.output.toStdString();
+    for (const char* text : {"quorvelle - live video wallpapers", "--login-launch", "--version", "quorvelle://", "package manager",
+             QUORVELLE_VERSION})
+        EXPECT_TRUE(manual.output.contains(QString::fromUtf8(text))) << text << " in:\n" << manual.output.toStdString();
+    const ToolRun version = runTool(package.file(QStringLiteral("usr/bin/quorvelle")), {QStringLiteral("--version")});
+    EXPECT_EQ(version.output.trimmed(), QStringLiteral("Quorvelle " QUORVELLE_VERSION));
+}
+
+// The metadata's screenshots are the repository's own files, addressed where the repository
+// serves them, so a software centre finds them.
+TEST_F(PackageTest, TheMetadatasScreenshotsAreTheRepositorysFiles)
+{
+    QFile metadata(package.file(QStringLiteral("usr/share/metainfo/") + ApplicationId::id() + QStringLiteral(".metainfo.xml")));
+    ASSERT_TRUE(metadata.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(metadata.readAll());
+    const QRegularExpressionMatch repository = QRegularExpression(QStringLiteral("<url type=\"vcs-browser\">(https://[^<]+)</url>")).match(text);
+    ASSERT_TRUE(repository.hasMatch()) << text.toStdString();
+    const QList<MetainfoScreenshot> shots = screenshotsIn(text);
+    ASSERT_EQ(shots.size(), 2);
+    for (const MetainfoScreenshot& shot : shots) {
+        SCOPED_TRACE(shot.address.toStdString());
+        EXPECT_TRUE(shot.address.startsWith(repository.captured(1) + u'/'));
+        const QString file = QStringLiteral("packaging/screenshots/") + shot.name() + QStringLiteral(".png");
+        EXPECT_TRUE(shot.address.endsWith(u'/' + file));
+        EXPECT_EQ(QImage(TestPaths::sourceFile(file)).size(), shot.size);
+    }
 }
 
 struct CheckerCase {

@@ -4,6 +4,7 @@
 #include <sample-catalogue/MediaStore.h>
 
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -146,22 +147,42 @@ TEST(SampleCatalogueLazyMediaTest, FirstRequestsDrawOnePlayableFileOnce)
     EXPECT_TRUE(probed.contains(QRegularExpression(QStringLiteral("nb_read_frames=[1-9]")))) << probed.toStdString();
 }
 
+// The largest step in lightness between two neighbouring pixels of a row: a caption's letters or
+// a test pattern's bars have sharp edges, colour fields have none.
+int sharpestEdge(const QImage& picture)
+{
+    int sharpest = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 1; x < picture.width(); ++x)
+            sharpest = std::max(sharpest, std::abs(qGray(picture.pixel(x, y)) - qGray(picture.pixel(x - 1, y))));
+    return sharpest;
+}
+
 // A key looks the same however often its media is drawn, so that a picture a test judges does not
-// change when the media folder is made anew. One key for each of the four patterns.
+// change when the media folder is made anew. One key for each of the four patterns, in each look;
+// the look for people has neither caption nor test pattern.
 TEST(SampleCatalogueRecipeTest, EveryPatternDrawsTheSameFileEachTime)
 {
-    for (const qint64 key : {qint64(1718000000136), qint64(1718000000137), qint64(1718000000138), qint64(1718000000139)}) {
-        const MediaRecipe::Source source{.key = key, .title = QStringLiteral("Same Each Time")};
-        QByteArray drawn[2];
-        for (QByteArray& bytes : drawn) {
-            QTemporaryDir folder;
-            MediaStore store(folder.path());
-            QString error;
-            QFile file(store.file(source, MediaRecipe::Asset::Thumbnail, &error));
-            ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << key << ": " << error.toStdString();
-            bytes = file.readAll();
+    for (const MediaRecipe::Look look : {MediaRecipe::Look::TestPattern, MediaRecipe::Look::Scenery}) {
+        for (const qint64 key : {qint64(1718000000136), qint64(1718000000137), qint64(1718000000138), qint64(1718000000139)}) {
+            SCOPED_TRACE(look == MediaRecipe::Look::Scenery ? "scenery" : "test pattern");
+            const MediaRecipe::Source source{.key = key, .title = QStringLiteral("Same Each Time")};
+            QByteArray drawn[2];
+            for (QByteArray& bytes : drawn) {
+                QTemporaryDir folder;
+                MediaStore store(folder.path(), QStringLiteral("ffmpeg"), look);
+                QString error;
+                QFile file(store.file(source, MediaRecipe::Asset::Thumbnail, &error));
+                ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << key << ": " << error.toStdString();
+                bytes = file.readAll();
+            }
+            EXPECT_FALSE(drawn[0].isEmpty()) << key;
+            EXPECT_EQ(drawn[0], drawn[1]) << "pattern " << key % 4 << " drew two different pictures";
+            const int edge = sharpestEdge(QImage::fromData(drawn[0], "WEBP"));
+            if (look == MediaRecipe::Look::Scenery)
+                EXPECT_LT(edge, 24) << key;
+            else
+                EXPECT_GT(edge, 64) << key << ": the caption";
         }
-        EXPECT_FALSE(drawn[0].isEmpty()) << key;
-        EXPECT_EQ(drawn[0], drawn[1]) << "pattern " << key % 4 << " drew two different pictures";
     }
 }

@@ -65,9 +65,32 @@ QString caption(const QString& text)
     return plain.trimmed();
 }
 
-QString filters(const MediaRecipe::Source& source, Size out)
+// Colour fields that drift slowly, in one of a few palettes, darker towards the edges.
+QString scenery(const MediaRecipe::Source& source, Size canvas, Size out)
+{
+    static const char* const palettes[][3] = {
+        {"0x0f2027", "0x2c5364", "0x4ca1af"}, {"0x2b1055", "0xd53369", "0xf8b500"}, {"0x134e5e", "0x71b280", "0xe2d96e"},
+        {"0x1a2a6c", "0xb21f1f", "0xfdbb2d"}, {"0x355c7d", "0x6c5b7b", "0xc06c84"}, {"0x0b132b", "0x3a506b", "0x5bc0be"},
+    };
+    const auto& colours = palettes[quint64(source.key) % std::size(palettes)];
+    QStringList chain{QStringLiteral("gradients=size=%1x%2:rate=%3:speed=0.01:seed=%4:nb_colors=3:c0=%5:c1=%6:c2=%7")
+                          .arg(canvas.width)
+                          .arg(canvas.height)
+                          .arg(kFrameRate)
+                          .arg(quint64(source.key) % 100000)
+                          .arg(QLatin1String(colours[0]), QLatin1String(colours[1]), QLatin1String(colours[2])),
+        QStringLiteral("vignette=PI/5")};
+    if (source.monochrome)
+        chain << QStringLiteral("hue=s=0");
+    chain << QStringLiteral("scale=%1:%2:flags=bicubic").arg(out.width).arg(out.height) << QStringLiteral("format=yuv420p");
+    return chain.join(u',');
+}
+
+QString filters(const MediaRecipe::Source& source, Size out, MediaRecipe::Look look)
 {
     const Size canvas{even(540.0 * source.width / source.height), 540};
+    if (look == MediaRecipe::Look::Scenery)
+        return scenery(source, canvas, out);
     QStringList chain{pattern(source, canvas)};
     chain << (source.monochrome ? QStringLiteral("hue=s=0")
                                 : QStringLiteral("hue=h=%1").arg(quint64(source.key) % 360));
@@ -127,18 +150,18 @@ QByteArray MediaRecipe::contentType(Asset asset)
     return fileName(asset).endsWith(QLatin1String(".webp")) ? QByteArray("image/webp") : QByteArray("video/mp4");
 }
 
-QStringList MediaRecipe::arguments(const Source& source, Asset asset, const QString& output)
+QStringList MediaRecipe::arguments(const Source& source, Asset asset, const QString& output, Look look)
 {
     QStringList arguments{QStringLiteral("-nostdin"), QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
                           QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-                          QStringLiteral("-i"), filters(source, outputSize(source, asset))};
+                          QStringLiteral("-i"), filters(source, outputSize(source, asset), look)};
     arguments << encoding(source, asset) << output;
     return arguments;
 }
 
-QString MediaRecipe::fingerprint(const Source& source, Asset asset)
+QString MediaRecipe::fingerprint(const Source& source, Asset asset, Look look)
 {
-    const QByteArray recipe = arguments(source, asset, QString()).join(u'\n').toUtf8();
+    const QByteArray recipe = arguments(source, asset, QString(), look).join(u'\n').toUtf8();
     return QString::fromLatin1(QCryptographicHash::hash(recipe, QCryptographicHash::Sha1).toHex().left(10));
 }
 

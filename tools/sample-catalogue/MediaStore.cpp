@@ -17,7 +17,10 @@ namespace {
 constexpr int kDrawTimeoutMs = 120'000;
 }
 
-MediaStore::MediaStore(QString folder, QString ffmpeg) : folder_(std::move(folder)), ffmpeg_(std::move(ffmpeg)) {}
+MediaStore::MediaStore(QString folder, QString ffmpeg, MediaRecipe::Look look)
+    : folder_(std::move(folder)), ffmpeg_(std::move(ffmpeg)), look_(look)
+{
+}
 
 QString MediaStore::pathFor(const MediaRecipe::Source& source, MediaRecipe::Asset asset) const
 {
@@ -25,7 +28,7 @@ QString MediaStore::pathFor(const MediaRecipe::Source& source, MediaRecipe::Asse
     return QStringLiteral("%1/%2/%3-%4.%5")
         .arg(folder_)
         .arg(source.key)
-        .arg(name.completeBaseName(), MediaRecipe::fingerprint(source, asset), name.suffix());
+        .arg(name.completeBaseName(), MediaRecipe::fingerprint(source, asset, look_), name.suffix());
 }
 
 QString MediaStore::file(const MediaRecipe::Source& source, MediaRecipe::Asset asset, QString* error)
@@ -73,7 +76,7 @@ QString MediaStore::draw(const MediaRecipe::Source& source, MediaRecipe::Asset a
         return QStringLiteral("cannot create %1").arg(folder);
     const QString partial = path + QStringLiteral(".part-") + QUuid::createUuid().toString(QUuid::Id128);
     QString failure;
-    if (!ProcessRunner::run(ffmpeg_, MediaRecipe::arguments(source, asset, partial), partial + QStringLiteral(".log"),
+    if (!ProcessRunner::run(ffmpeg_, MediaRecipe::arguments(source, asset, partial, look_), partial + QStringLiteral(".log"),
                             kDrawTimeoutMs, &failure)) {
         QFile::remove(partial);
         return QStringLiteral("%1 of %2: %3").arg(MediaRecipe::fileName(asset)).arg(source.key).arg(failure);

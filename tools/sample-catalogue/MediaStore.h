@@ -18,7 +18,7 @@ namespace samplecatalogue {
 // ahead of time. Thread-safe: concurrent requests for one missing file wait for a single run.
 class MediaStore {
 public:
-    explicit MediaStore(QString folder, QString ffmpeg = QStringLiteral("ffmpeg"));
+    explicit MediaStore(QString folder, QString ffmpeg = QStringLiteral("ffmpeg"), MediaRecipe::Look look = MediaRecipe::Look::TestPattern);
 
     QString folder() const { return folder_; }
 
@@ -40,6 +40,7 @@ private:
 
     const QString folder_;
     const QString ffmpeg_;
+    const MediaRecipe::Look look_;
     std::mutex mutex_;
     QHash<QString, std::shared_future<QString>> drawing_; // path → error text of the run, empty on success
     std::atomic<int> generated_{0};

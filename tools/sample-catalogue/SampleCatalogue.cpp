@@ -60,7 +60,7 @@ void answerErrorsInJson(httplib::Server& server)
 SampleCatalogue::SampleCatalogue() : SampleCatalogue(Options()) {}
 
 SampleCatalogue::SampleCatalogue(Options options)
-    : options_(std::move(options)), media_(std::make_unique<MediaStore>(options_.mediaFolder, options_.ffmpeg))
+    : options_(std::move(options)), media_(std::make_unique<MediaStore>(options_.mediaFolder, options_.ffmpeg, options_.look))
 {
     data_.countWith(usage_);
 }

@@ -8,6 +8,7 @@
 #include "RequestLog.h"
 #include "UploadStore.h"
 #include "IngestStore.h"
+#include "MediaRecipe.h"
 #include "UsageCounters.h"
 
 #include <QString>
@@ -40,6 +41,8 @@ public:
         QString bearerKey = QStringLiteral("sample-anon-key");
         QString ffmpeg = QStringLiteral("ffmpeg");
         QString updatesFolder; // the update feed and packages; see UpdateFeedEndpoints
+        // Test patterns with captions, or uncaptioned pictures for screenshots meant for people.
+        MediaRecipe::Look look = MediaRecipe::Look::TestPattern;
     };
 
     SampleCatalogue();

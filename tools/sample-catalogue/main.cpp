@@ -64,7 +64,9 @@ int main(int argc, char** argv)
                                          QStringLiteral("Draw every missing media file before listening."));
     const QCommandLineOption jobs(QStringLiteral("jobs"), QStringLiteral("Parallel ffmpeg runs for --generate-all."),
                                   QStringLiteral("N"), QString::number(QThread::idealThreadCount()));
-    parser.addOptions({port, cert, key, seed, media, bearer, ffmpeg, generateAll, jobs});
+    const QCommandLineOption scenery(QStringLiteral("scenery"),
+                                     QStringLiteral("Draw uncaptioned colour fields instead of captioned test patterns."));
+    parser.addOptions({port, cert, key, seed, media, bearer, ffmpeg, generateAll, jobs, scenery});
     parser.process(app);
 
     bool portOk = false;
@@ -81,6 +83,8 @@ int main(int argc, char** argv)
     options.mediaFolder = parser.value(media);
     options.bearerKey = parser.value(bearer);
     options.ffmpeg = parser.value(ffmpeg);
+    if (parser.isSet(scenery))
+        options.look = samplecatalogue::MediaRecipe::Look::Scenery;
     SampleCatalogue catalogue(options);
 
     if (parser.isSet(generateAll)) {

@@ -90,8 +90,13 @@ std::optional<int> screenHeight(bool visible)
 
 SettingsView::Services SettingsView::Services::shared()
 {
+#if QUORVELLE_SELF_UPDATE
+    std::function<QCoro::Task<UpdateRunner::Outcome>()> checkForUpdates = [] { return UpdateRunner::shared().run(); };
+#else
+    std::function<QCoro::Task<UpdateRunner::Outcome>()> checkForUpdates;
+#endif
     return {AppStore::shared(), AutoStartService::shared(), LockScreenService::shared(), CacheService::shared(),
-        WallpaperDownloadService::shared(), UrlOpener::shared(), [] { return UpdateRunner::shared().run(); },
+        WallpaperDownloadService::shared(), UrlOpener::shared(), checkForUpdates,
         [] { return CacheService::shared().cacheSizeMBAsync(); }, UserDefaults::standard()};
 }
 
@@ -193,6 +198,11 @@ QWidget* SettingsView::createHeader()
     update->addWidget(updateStatus_, 0, Qt::AlignHCenter);
     lines->addLayout(update);
     connect(updateLink_, &LinkText::clicked, this, &SettingsView::checkForUpdates);
+    if (!services_.checkForUpdates) {
+        updateLink_->hide();
+        updateStatus_->setText(packageManagerUpdatesText());
+        updateStatus_->show();
+    }
     return header;
 }
 
@@ -449,7 +459,13 @@ QCoro::Task<> SettingsView::readCacheSize(QPointer<SettingsView> self)
     Q_EMIT self->cacheSizeRead(size);
 }
 
-void SettingsView::checkForUpdates() { fireAndForget(runUpdateCheck(this), QStringLiteral("SettingsView")); }
+QString SettingsView::packageManagerUpdatesText() { return tr("Updates come from your package manager"); }
+
+void SettingsView::checkForUpdates()
+{
+    if (services_.checkForUpdates)
+        fireAndForget(runUpdateCheck(this), QStringLiteral("SettingsView"));
+}
 
 QCoro::Task<> SettingsView::runUpdateCheck(QPointer<SettingsView> self)
 {

@@ -23,7 +23,8 @@ class UrlOpener;
 class UserDefaults;
 class WallpaperDownloadService;
 
-// The settings tab: the logo, name and version with an update check; the community chat
+// The settings tab: the logo, name and version with an update check (or, where the system's
+// package manager updates the program, a line that says so); the community chat
 // button; start at login, the lock-screen wallpaper switch with its guidance alerts, and the
 // cache size with its clear button; the terms links in the bottom-right corner. The switches
 // show the services' values and follow them; a flip only asks the service. The lock-screen
@@ -41,7 +42,8 @@ public:
         // Master downloads fill the cache while the page is up (a tray apply, a rotation).
         WallpaperDownloadService& masters;
         UrlOpener& urls;
-        // A check for updates the user asked for, answering its outcome.
+        // A check for updates the user asked for, answering its outcome; none where the
+        // system's package manager updates the program (the page says so instead).
         std::function<QCoro::Task<UpdateRunner::Outcome>()> checkForUpdates;
         // The cache's size in MB, read off the GUI thread; reads may end in any order.
         std::function<QCoro::Task<double>()> readCacheSize;
@@ -69,10 +71,12 @@ public:
     // "Version " and the short version, or "Unknown" without one.
     static QString versionText(const std::optional<QString>& shortVersion);
     static QString lockScreenInstructions();
+    static QString packageManagerUpdatesText();
 
     double cacheSizeMB() const { return cacheSizeMB_; }
     // Clears every cache and reads the size again.
     void clearCache();
+    // Nothing without a check to run.
     void checkForUpdates();
 
     ToggleSwitch* startOnLoginSwitch() const { return startOnLogin_; }

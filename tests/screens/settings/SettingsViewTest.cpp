@@ -80,10 +80,10 @@ protected:
         QThreadPool::globalInstance()->waitForDone();
     }
 
-    SettingsView& page()
+    SettingsView& page(const std::optional<SettingsView::Services>& given = std::nullopt)
     {
         if (!page_) {
-            page_ = std::make_unique<SettingsView>(services());
+            page_ = std::make_unique<SettingsView>(given.value_or(services()));
             page_->resize(1000, 900);
             page_->show();
         }
@@ -377,6 +377,27 @@ TEST_F(SettingsViewTest, AnUpdateFeedOutOfReachIsNotTakenForNoUpdate)
     ASSERT_EVENTUALLY(page().updateLink()->isEnabled(), kWaitMs);
     EXPECT_EQ(page().updateStatus()->text(), QStringLiteral("Could not reach the update server"));
     EXPECT_EQ(switchAt(), before);
+}
+
+// Where the system's package manager updates the program there is no check to run: the page
+// says where updates come from, in the check's place.
+TEST_F(SettingsViewTest, WithoutAnUpdateCheckThePageSaysUpdatesComeFromThePackageManager)
+{
+    SettingsView::Services services = this->services();
+    services.checkForUpdates = {};
+    page(services);
+    // Pictured in the window's dark palette, as the program shows it.
+    page().setPalette(Theme::palette());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_FALSE(page().updateLink()->isVisible());
+    ASSERT_TRUE(page().updateStatus()->isVisible());
+    EXPECT_EQ(page().updateStatus()->text(), SettingsView::packageManagerUpdatesText());
+    EXPECT_GE(page().updateStatus()->width(), QFontMetrics(page().updateStatus()->font()).horizontalAdvance(page().updateStatus()->text()))
+        << "the line is cut";
+    page().checkForUpdates();
+    EXPECT_EQ(page().updateStatus()->text(), SettingsView::packageManagerUpdatesText());
+    EXPECT_EQ(server().requestCount(catalogue_.config().updateFeedUrl.path()), 0);
+    saveScreenshot(page(), QStringLiteral("settings-updates-from-the-package-manager"));
 }
 
 } // namespace
