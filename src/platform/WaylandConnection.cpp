@@ -1,10 +1,9 @@
 #include "platform/WaylandConnection.h"
 
 #include "foundation/Log.h"
+#include "platform/SwayBackgroundOrder.h"
 #include "platform/WaylandOutput.h"
-#include "platform/WaylandToplevels.h"
 
-#include "foreign-toplevel-client-protocol.h"
 #include "layer-shell-client-protocol.h"
 #include "viewporter-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
@@ -52,7 +51,8 @@ std::unique_ptr<WaylandConnection> WaylandConnection::connect(const QString& dis
     return connection;
 }
 
-WaylandConnection::WaylandConnection(wl_display* display, QObject* parent) : QObject(parent), display_(display)
+WaylandConnection::WaylandConnection(wl_display* display, QObject* parent)
+    : QObject(parent), display_(display), backgroundOrder_(new SwayBackgroundOrder(SwayIpc::ofSession(), this))
 {
     static const wl_registry_listener listener = {onGlobal, onGlobalRemove};
     registry_ = wl_display_get_registry(display_);
@@ -66,7 +66,6 @@ WaylandConnection::WaylandConnection(wl_display* display, QObject* parent) : QOb
 WaylandConnection::~WaylandConnection()
 {
     outputs_.clear();
-    toplevels_.reset();
     if (viewporter_)
         wp_viewporter_destroy(viewporter_);
     if (layerShell_) {
@@ -161,9 +160,6 @@ void WaylandConnection::onGlobal(void* data, wl_registry* registry, uint32_t nam
         self->xdgOutputs_ = bind<zxdg_output_manager_v1>(registry, name, &zxdg_output_manager_v1_interface, version, 3);
         for (const auto& output : self->outputs_)
             output->askNameOf(self->xdgOutputs_);
-    } else if (is(zwlr_foreign_toplevel_manager_v1_interface) && !self->toplevels_) {
-        auto* manager = bind<zwlr_foreign_toplevel_manager_v1>(registry, name, &zwlr_foreign_toplevel_manager_v1_interface, version, 3);
-        self->toplevels_ = std::make_unique<WaylandToplevels>(manager);
     } else if (is(wl_output_interface)) {
         auto* output = bind<wl_output>(registry, name, &wl_output_interface, version, 4);
         self->outputs_.push_back(std::make_unique<WaylandOutput>(output, name, self->xdgOutputs_, [self] { Q_EMIT self->outputsChanged(); }));
@@ -177,8 +173,6 @@ void WaylandConnection::onGlobalRemove(void* data, wl_registry*, uint32_t name)
                                    [name](const auto& output) { return output->globalName() == name; });
     if (gone == self->outputs_.end())
         return;
-    if (self->toplevels_)
-        self->toplevels_->forgetOutput((*gone)->handle());
     self->outputs_.erase(gone);
     Q_EMIT self->outputsChanged();
 }

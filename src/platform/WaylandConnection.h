@@ -8,7 +8,7 @@
 
 class QSocketNotifier;
 class WaylandOutput;
-class WaylandToplevels;
+class SwayBackgroundOrder;
 struct wl_compositor;
 struct wl_display;
 struct wl_registry;
@@ -40,8 +40,8 @@ public:
     zwlr_layer_shell_v1* layerShell() const { return layerShell_; }
     // Null when the compositor cannot scale buffers to a surface's size.
     wp_viewporter* viewporter() const { return viewporter_; }
-    // Null when the compositor does not list other clients' windows.
-    WaylandToplevels* toplevels() const { return toplevels_.get(); }
+    // The order of the background layer where sway is the compositor.
+    SwayBackgroundOrder& backgroundOrder() const { return *backgroundOrder_; }
     // Whether desktop video can be shown: a compositor with shared memory and the layer shell.
     bool canShowBackgrounds() const { return compositor_ && shm_ && layerShell_; }
 
@@ -72,7 +72,7 @@ private:
     zwlr_layer_shell_v1* layerShell_ = nullptr;
     wp_viewporter* viewporter_ = nullptr;
     zxdg_output_manager_v1* xdgOutputs_ = nullptr;
-    std::unique_ptr<WaylandToplevels> toplevels_;
+    SwayBackgroundOrder* backgroundOrder_;
     std::vector<std::unique_ptr<WaylandOutput>> outputs_;
     QSocketNotifier* notifier_ = nullptr;
     bool broken_ = false;

@@ -22,7 +22,9 @@
 #include <QWidget>
 
 #include "support/HeadlessSway.h"
+#include "support/FakeLiveWallpaperSupport.h"
 #include "support/ImageCompare.h"
+#include "support/ReviewPicture.h"
 #include "support/XvfbServer.h"
 
 #include <gtest/gtest.h>
@@ -116,6 +118,22 @@ const ScreenEntry* entryOn(const HomeScreenWallpaperEngine& engine, const QStrin
     return nullptr;
 }
 
+// What the compositor shows on the output, kept beside the test program for a reviewer.
+QImage picture(const QString& output, const QString& name)
+{
+    const QImage shown = HeadlessSway::grab(output);
+    keepReviewPicture(shown, QStringLiteral("wayland-screenshots"), name);
+    return shown;
+}
+
+// Whether sway's stock bar (#323232) runs along the top of the picture, over the wallpaper.
+bool showsTheBar(const QImage& shown)
+{
+    QImage band(QSize(200, 6), QImage::Format_RGB32);
+    band.fill(QColor(0x32, 0x32, 0x32));
+    return meanChannelDifference(shown.copy(QRect(200, 8, 200, 6)), band, QSize(50, 3)) < 6.0;
+}
+
 bool waitForScreens(const QtScreens& screens, int count)
 {
     return QTest::qWaitFor([&] { return screens.screens().size() == count; }, kWaitMs);
@@ -143,8 +161,11 @@ void checkApplyToAllThenOne()
     HomeScreenWallpaperEngine engine(screens, defaults);
     engine.start(QUrl::fromLocalFile(clips.twoColours), 42);
     ASSERT_EQ(engine.entries().size(), 2u);
+    // Over the stock background that swaybg drew before, under the stock bar.
     for (const QString& output : {QStringLiteral("HEADLESS-1"), QStringLiteral("HEADLESS-2")})
         EXPECT_TRUE(outputPlays(output, clips.redThenBlue)) << output.toStdString() << " does not play the video";
+    EXPECT_TRUE(showsTheBar(picture(QStringLiteral("HEADLESS-1"), QStringLiteral("wayland-stock-sway-video"))));
+    EXPECT_FALSE(engine.takeCoveredNotice()) << "the video shows, yet the engine would say it is covered";
 
     engine.applyToScreen(screenOf(screens, QStringLiteral("HEADLESS-2")), screenOf(screens, QStringLiteral("HEADLESS-2")).displayId,
                          QUrl::fromLocalFile(clips.bars), 43);
@@ -200,6 +221,87 @@ void checkFullScreenWindowCovers()
 TEST(HomeScreenWallpaperEngineWaylandTest, AFullScreenWindowCoversItsOutputOnly)
 {
     runOnHeadlessSway(checkFullScreenWindowCovers);
+}
+
+// A full-screen window left on a workspace out of sight covers nothing: the output's visible
+// workspace shows the wallpaper, which plays on.
+void checkHiddenFullScreenWindowCoversNothing()
+{
+    Stage stage;
+    ASSERT_TRUE(stage.ready());
+    auto& [screens, clips, defaults] = stage;
+    HomeScreenWallpaperEngine engine(screens, defaults);
+    engine.start(QUrl::fromLocalFile(clips.twoColours), 42);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs));
+
+    ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("focus"), QStringLiteral("output"), QStringLiteral("HEADLESS-1")}));
+    QWidget game;
+    QPalette green;
+    green.setColor(QPalette::Window, QColor(0x20, 0xc0, 0x40));
+    game.setPalette(green);
+    game.setAutoFillBackground(true);
+    game.showFullScreen();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs)) << "the window never covered the wallpaper";
+
+    ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("workspace"), QStringLiteral("number"), QStringLiteral("5")}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs)) << "a window out of sight keeps the video stopped";
+    EXPECT_TRUE(outputPlays(QStringLiteral("HEADLESS-1"), clips.redThenBlue));
+    picture(QStringLiteral("HEADLESS-1"), QStringLiteral("wayland-full-screen-window-out-of-sight"));
+    EXPECT_TRUE(game.isVisible());
+    engine.stopAll();
+}
+
+TEST(HomeScreenWallpaperEngineWaylandTest, AFullScreenWindowOnAHiddenWorkspaceCoversNothing)
+{
+    runOnHeadlessSway(checkHiddenFullScreenWindowCoversNothing);
+}
+
+// A wallpaper program the user started apart from sway's own background, before this program,
+// is drawn over the video by sway 1.7, and cannot be restarted below it: the engine says so once,
+// naming what to change. The outputs show that program's picture.
+void checkAnotherBackgroundCovers()
+{
+    Stage stage;
+    ASSERT_TRUE(stage.ready());
+    auto& [screens, clips, defaults] = stage;
+    HomeScreenWallpaperEngine engine(screens, defaults);
+    engine.start(QUrl::fromLocalFile(clips.twoColours), 42);
+    QImage green(kOutput, QImage::Format_RGB32);
+    green.fill(QColor(0x20, 0xc0, 0x40));
+    EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-1"), green));
+    picture(QStringLiteral("HEADLESS-1"), QStringLiteral("wayland-another-background-covers"));
+    const std::optional<QString> notice = engine.takeCoveredNotice();
+    ASSERT_TRUE(notice);
+    EXPECT_TRUE(notice->contains(QStringLiteral("exec swaybg"))) << notice->toStdString();
+    EXPECT_FALSE(engine.takeCoveredNotice()) << "said twice";
+    engine.stopAll();
+}
+
+TEST(HomeScreenWallpaperEngineWaylandTest, AnotherBackgroundStartedFirstIsToldOnce)
+{
+    if (isWaylandChild())
+        return checkAnotherBackgroundCovers();
+    HeadlessSway sway;
+    if (!sway.isRunning())
+        GTEST_SKIP() << sway.failure().toStdString();
+    const QProcessEnvironment environment = sway.environment();
+    for (const char* name : {"WAYLAND_DISPLAY", "SWAYSOCK"})
+        qputenv(name, environment.value(QLatin1String(name)).toUtf8());
+    const bool started = HeadlessSway::swaymsg({QStringLiteral("exec"), QStringLiteral("swaybg -c '#20c040'")});
+    QImage green(kOutput, QImage::Format_RGB32);
+    green.fill(QColor(0x20, 0xc0, 0x40));
+    // sway 1.7 draws the newest background lowest: once sway's own is started again after the
+    // other one's picture came, that picture is on top, as it is for a user who started it at login.
+    const bool drawn = started && QTest::qWaitFor([&] {
+        return HeadlessSway::swaymsg({QStringLiteral("output"), QStringLiteral("*"), QStringLiteral("bg"),
+                                     QStringLiteral("/usr/share/backgrounds/sway/Sway_Wallpaper_Blue_1920x1080.png"), QStringLiteral("fill")})
+            && outputShows(QStringLiteral("HEADLESS-1"), green, 1000);
+    }, kWaitMs);
+    qunsetenv("WAYLAND_DISPLAY");
+    qunsetenv("SWAYSOCK");
+    ASSERT_TRUE(drawn) << "the other swaybg drew nothing";
+    const ChildTestRun run = rerunCurrentTestOn(environment, kWaylandChildVariable, 120'000, QStringLiteral("wayland"));
+    EXPECT_TRUE(run.passed()) << run.output.toStdString();
 }
 
 // An output added while running gets the wallpaper; a relaunch (a new engine over the same
