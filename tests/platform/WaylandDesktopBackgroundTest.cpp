@@ -141,6 +141,25 @@ TEST_F(WaylandDesktopBackgroundTest, HidingTakesTheSurfaceAway)
     EXPECT_TRUE(showsRed(*background));
 }
 
+// A frame on screen is the compositor's until it releases it: the renderer must not draw into it.
+// Shown over by the next frame, it is released.
+TEST_F(WaylandDesktopBackgroundTest, AFrameIsHeldUntilTheCompositorReleasesIt)
+{
+    const std::unique_ptr<WaylandDesktopBackground> background = shownOn(QStringLiteral("HEADLESS-1"));
+    const QColor red(0xd0, 0x20, 0x20);
+    const QColor blue(0x20, 0x40, 0xd0);
+    const auto first = solidFrame(QSize(640, 360), red);
+    const auto second = solidFrame(QSize(640, 360), blue);
+    EXPECT_FALSE(first->isHeld());
+    ASSERT_TRUE(showsAfterPresenting(*background, first, QStringLiteral("HEADLESS-1"), red));
+    EXPECT_TRUE(first->isHeld()) << "the frame on screen counts as free";
+    ASSERT_TRUE(showsAfterPresenting(*background, second, QStringLiteral("HEADLESS-1"), blue));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !first->isHeld(); }, kWaitMs)) << "the frame shown over was never released";
+    EXPECT_TRUE(second->isHeld());
+    background->setShown(false);
+    EXPECT_FALSE(second->isHeld()) << "a frame of a surface that went stays held for ever";
+}
+
 // An output of no name the compositor knows gets no surface and counts as not seen, so the
 // video there stops instead of playing for nobody.
 TEST_F(WaylandDesktopBackgroundTest, AnUnknownOutputIsNotSeen)
