@@ -12,6 +12,7 @@
 #include "platform/HttpWorker.h"
 #include "platform/UnixSignalWatcher.h"
 #include "platform/VideoPlayer.h"
+#include "platform/WaylandConnection.h"
 #include "signalry/Signalry.h"
 #include "signalry/SignalryManagerConfiguration.h"
 #include "ui/AppLogo.h"
@@ -79,6 +80,15 @@ int ApplicationMain::run(int argc, char* argv[])
     // Another copy runs: this launch ends before anything of the profile is touched.
     if (const std::optional<int> code = wallpaperApp.claimInstance())
         return *code;
+    // Losing the Wayland compositor may end the process before the event loop returns (Qt's own
+    // connection ends it at once): settings and likes are written when the loss is told.
+    if (WaylandConnection* wayland = WaylandConnection::shared()) {
+        QObject::connect(wayland, &WaylandConnection::lost, [] {
+            LikedWallpapersService::shared().flush();
+            UserDefaults::standard().flush();
+        });
+    }
+
     startAnalytics();
     Http::shared().prepareTrust();
     wallpaperApp.launch();

@@ -12,30 +12,73 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QSemaphore>
 #include <QSocketNotifier>
+#include <QThread>
 
 #include <wayland-client.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
+// How long a loss that Qt's reading thread noticed waits for the GUI thread to tell it.
+constexpr int kTellLossMs = 5000;
+
 template <typename Proxy>
 Proxy* bind(wl_registry* registry, uint32_t name, const wl_interface* interface, uint32_t offered, uint32_t wanted)
 {
     return static_cast<Proxy*>(wl_registry_bind(registry, name, interface, std::min(offered, wanted)));
 }
+
+QPointer<WaylandConnection> sharedConnection;
+QtMessageHandler qtHandler = nullptr;
+
+// What Qt's Wayland platform says when its connection breaks, right before it ends the process.
+bool isQtConnectionLoss(const QString& message)
+{
+    return message.startsWith(QLatin1String("The Wayland connection broke"))
+        || message.startsWith(QLatin1String("The Wayland connection experienced a fatal error"));
+}
 } // namespace
 
 WaylandConnection* WaylandConnection::shared()
 {
-    static QPointer<WaylandConnection> connection;
     static bool tried = false;
     if (!tried && qGuiApp && QGuiApplication::platformName() == QLatin1String("wayland")) {
         tried = true;
-        connection = connect(QString(), qGuiApp).release();
+        sharedConnection = connect(QString(), qGuiApp).release();
+        if (sharedConnection)
+            qtHandler = qInstallMessageHandler(&WaylandConnection::watchQtMessages);
     }
-    return connection;
+    return sharedConnection;
+}
+
+void WaylandConnection::watchQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (!isQtConnectionLoss(message) || !qApp) {
+        if (qtHandler)
+            qtHandler(type, context, message);
+        return;
+    }
+    // Qt ends the process when this returns: the loss is told first, on the GUI thread, where
+    // lost()'s listener saves. A GUI thread that does not come to it within the wait (stuck in a
+    // call to the dead compositor) loses nothing written before.
+    if (QThread::currentThread() == qApp->thread()) {
+        if (sharedConnection)
+            sharedConnection->fail();
+    } else {
+        QSemaphore told;
+        QMetaObject::invokeMethod(qApp, [&told] {
+            if (sharedConnection)
+                sharedConnection->fail();
+            told.release();
+        }, Qt::QueuedConnection);
+        told.tryAcquire(1, kTellLossMs);
+    }
+    std::_Exit(1);
 }
 
 std::unique_ptr<WaylandConnection> WaylandConnection::connect(const QString& displayName, QObject* parent)
@@ -137,9 +180,12 @@ void WaylandConnection::fail()
         return;
     broken_ = true;
     notifier_->setEnabled(false);
+    // Qt's connection may be the one that noticed: ours is broken all the same, or about to be.
     const int error = wl_display_get_error(display_);
     logLine(QStringLiteral("❌"), QStringLiteral("Wayland"),
-            QStringLiteral("Lost the connection to the Wayland compositor (%1); quitting").arg(QString::fromLocal8Bit(std::strerror(error))));
+            QStringLiteral("Lost the connection to the Wayland compositor (%1); quitting")
+                .arg(QString::fromLocal8Bit(std::strerror(error != 0 ? error : EPIPE))));
+    Q_EMIT lost();
     QCoreApplication::exit(1);
 }
 

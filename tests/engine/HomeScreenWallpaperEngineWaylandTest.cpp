@@ -14,6 +14,7 @@
 #include "platform/WaylandDesktopBackground.h"
 
 #include <QGuiApplication>
+#include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -349,9 +350,9 @@ TEST(HomeScreenWallpaperEngineWaylandTest, OutputsComeAndARelaunchRestoresEach)
 }
 
 
-// The compositor going away ends the child with one clear line and exit code 1: Qt's own
-// connection may be first to notice (and ends the process itself), or the desktop video's, which
-// quits the event loop.
+// The compositor going away ends the child with one clear line and exit code 1: the desktop
+// video's connection may be first to notice, and quits the event loop, or Qt's own, whose
+// warning is taken as the same loss before Qt ends the process. Its warning is never printed.
 constexpr char kOurLine[] = "Lost the connection to the Wayland compositor";
 constexpr char kQtLine[] = "The Wayland connection broke";
 
@@ -363,7 +364,8 @@ void playUntilTheCompositorQuits()
     HomeScreenWallpaperEngine engine(screens, defaults);
     engine.start(QUrl::fromLocalFile(TestPaths::dataFile(QStringLiteral("loop-320x180.mp4"))), 42);
     ASSERT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs));
-    ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("exit")}));
+    // sway may end before it answers.
+    QProcess::execute(QStringLiteral("swaymsg"), {QStringLiteral("exit")});
     // Only a guard: the loss ends the loop long before.
     QTimer guard;
     guard.setSingleShot(true);
@@ -381,9 +383,9 @@ TEST(HomeScreenWallpaperEngineWaylandTest, LosingTheCompositorQuitsWithOneLine)
         GTEST_SKIP() << sway.failure().toStdString();
     const ChildTestRun run = rerunCurrentTestOn(sway.environment(), kWaylandChildVariable, 120'000, QStringLiteral("wayland"));
     ASSERT_TRUE(run.finished) << run.output.toStdString();
-    const bool ours = run.passed() && run.output.count(QLatin1String(kOurLine)) == 1;
-    const bool qts = run.exitCode == 1 && run.output.count(QLatin1String(kQtLine)) == 1;
-    EXPECT_TRUE(ours || qts) << run.output.toStdString();
+    EXPECT_TRUE(run.passed() || run.exitCode == 1) << run.output.toStdString();
+    EXPECT_EQ(run.output.count(QLatin1String(kOurLine)), 1) << run.output.toStdString();
+    EXPECT_EQ(run.output.count(QLatin1String(kQtLine)), 0) << run.output.toStdString();
     for (const QString& crash : {QStringLiteral("Sanitizer"), QStringLiteral("runtime error")})
         EXPECT_FALSE(run.output.contains(crash)) << run.output.toStdString();
 }

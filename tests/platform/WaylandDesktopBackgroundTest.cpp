@@ -221,6 +221,7 @@ TEST_F(WaylandDesktopBackgroundTest, LosingTheCompositorLogsOneLineAndQuits)
 {
     LogCapture log;
     const std::unique_ptr<WaylandDesktopBackground> background = shownOn(QStringLiteral("HEADLESS-1"));
+    QSignalSpy lost(connection_.get(), &WaylandConnection::lost);
     sway_.stop();
     // The loss quits the application's event loop; the guard only ends a wait that never would.
     QTimer guard;
@@ -233,6 +234,7 @@ TEST_F(WaylandDesktopBackgroundTest, LosingTheCompositorLogsOneLineAndQuits)
     background->present(solidFrame(QSize(640, 360), Qt::red), QPoint());
     connection_->flush();
     EXPECT_EQ(log.lines().filter(QStringLiteral("Lost the connection to the Wayland compositor")).size(), 1) << log.lines().join(u'\n').toStdString();
+    EXPECT_EQ(lost.count(), 1) << "the loss was not told, or told twice";
 }
 
 } // namespace
