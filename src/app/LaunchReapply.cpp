@@ -201,7 +201,8 @@ QCoro::Task<bool> LaunchReapply::applyPerMonitorWallpapers(QList<PerMonitorEntry
         co_return false;
     Q_EMIT wallpaperRunning();
     if (landed) {
-        co_await reportShown(*landed, QStringLiteral("✅ Applied per-monitor wallpapers"));
+        const QString applied = QStringLiteral("✅ Applied per-monitor wallpapers");
+        co_await reportShown(*landed, applied);
         if (stop.stop_requested())
             co_return false;
     }
@@ -268,7 +269,8 @@ QCoro::Task<> LaunchReapply::applySavedWallpaper(qint64 key, QUrl masterUrl)
         co_return;
     }
     Q_EMIT wallpaperRunning();
-    co_await reportShown(*video, QStringLiteral("Auto-applied wallpaper to home screen"));
+    const QString applied = QStringLiteral("Auto-applied wallpaper to home screen");
+    co_await reportShown(*video, applied);
 }
 
 QCoro::Task<> LaunchReapply::applySavedWallpaperWithRetry(qint64 key, QUrl masterUrl)
@@ -319,7 +321,8 @@ QCoro::Task<> LaunchReapply::applySavedWallpaperWithRetry(qint64 key, QUrl maste
             continue;
         }
         Q_EMIT wallpaperRunning();
-        co_await reportShown(*video, QStringLiteral("✅ Successfully applied wallpaper after %1 second(s)").arg(attempt));
+        const QString applied = QStringLiteral("✅ Successfully applied wallpaper after %1 second(s)").arg(attempt);
+        co_await reportShown(*video, applied);
         co_return;
     }
     logLine(QStringLiteral("❌ Failed to apply wallpaper after %1 seconds of retrying").arg(kMaxAttempts));
