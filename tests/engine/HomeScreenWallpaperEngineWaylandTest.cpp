@@ -119,6 +119,24 @@ const ScreenEntry* entryOn(const HomeScreenWallpaperEngine& engine, const QStrin
     return nullptr;
 }
 
+const QColor kGreen(0x20, 0xc0, 0x40);
+
+QImage solidPicture(QColor colour)
+{
+    QImage picture(kOutput, QImage::Format_RGB32);
+    picture.fill(colour);
+    return picture;
+}
+
+// A window that paints itself green, as a game or a film fills the screen with its own picture.
+void paintGreen(QWidget& window)
+{
+    QPalette green;
+    green.setColor(QPalette::Window, kGreen);
+    window.setPalette(green);
+    window.setAutoFillBackground(true);
+}
+
 // What the compositor shows on the output, kept beside the test program for a reviewer.
 QImage picture(const QString& output, const QString& name)
 {
@@ -199,17 +217,12 @@ void checkFullScreenWindowCovers()
     ASSERT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")) && isPlaying(engine, QStringLiteral("HEADLESS-2")); }, kWaitMs));
 
     QWidget cover;
-    QPalette green;
-    green.setColor(QPalette::Window, QColor(0x20, 0xc0, 0x40));
-    cover.setPalette(green);
-    cover.setAutoFillBackground(true);
+    paintGreen(cover);
     const auto screen = std::find_if(QGuiApplication::screens().cbegin(), QGuiApplication::screens().cend(),
                                      [](const QScreen* candidate) { return candidate->name() == QStringLiteral("HEADLESS-1"); });
     cover.setScreen(*screen);
     cover.showFullScreen();
-    QImage greenPicture(kOutput, QImage::Format_RGB32);
-    greenPicture.fill(QColor(0x20, 0xc0, 0x40));
-    EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-1"), greenPicture)) << "the window does not cover the wallpaper";
+    EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-1"), solidPicture(kGreen))) << "the window does not cover the wallpaper";
     EXPECT_TRUE(QTest::qWaitFor([&] { return !isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs)) << "the covered video plays on";
     EXPECT_TRUE(isPlaying(engine, QStringLiteral("HEADLESS-2"))) << "the other display stopped";
 
@@ -237,10 +250,7 @@ void checkHiddenFullScreenWindowCoversNothing()
 
     ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("focus"), QStringLiteral("output"), QStringLiteral("HEADLESS-1")}));
     QWidget game;
-    QPalette green;
-    green.setColor(QPalette::Window, QColor(0x20, 0xc0, 0x40));
-    game.setPalette(green);
-    game.setAutoFillBackground(true);
+    paintGreen(game);
     game.showFullScreen();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs)) << "the window never covered the wallpaper";
 
@@ -267,9 +277,7 @@ void checkAnotherBackgroundCovers()
     auto& [screens, clips, defaults] = stage;
     HomeScreenWallpaperEngine engine(screens, defaults);
     engine.start(QUrl::fromLocalFile(clips.twoColours), 42);
-    QImage green(kOutput, QImage::Format_RGB32);
-    green.fill(QColor(0x20, 0xc0, 0x40));
-    EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-1"), green));
+    EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-1"), solidPicture(kGreen)));
     picture(QStringLiteral("HEADLESS-1"), QStringLiteral("wayland-another-background-covers"));
     const std::optional<QString> notice = engine.takeCoveredNotice();
     ASSERT_TRUE(notice);
@@ -289,14 +297,12 @@ TEST(HomeScreenWallpaperEngineWaylandTest, AnotherBackgroundStartedFirstIsToldOn
     for (const char* name : {"WAYLAND_DISPLAY", "SWAYSOCK"})
         qputenv(name, environment.value(QLatin1String(name)).toUtf8());
     const bool started = HeadlessSway::swaymsg({QStringLiteral("exec"), QStringLiteral("swaybg -c '#20c040'")});
-    QImage green(kOutput, QImage::Format_RGB32);
-    green.fill(QColor(0x20, 0xc0, 0x40));
     // sway 1.7 draws the newest background lowest: once sway's own is started again after the
     // other one's picture came, that picture is on top, as it is for a user who started it at login.
     const bool drawn = started && QTest::qWaitFor([&] {
         return HeadlessSway::swaymsg({QStringLiteral("output"), QStringLiteral("*"), QStringLiteral("bg"),
                                      QStringLiteral("/usr/share/backgrounds/sway/Sway_Wallpaper_Blue_1920x1080.png"), QStringLiteral("fill")})
-            && outputShows(QStringLiteral("HEADLESS-1"), green, 1000);
+            && outputShows(QStringLiteral("HEADLESS-1"), solidPicture(kGreen), 1000);
     }, kWaitMs);
     qunsetenv("WAYLAND_DISPLAY");
     qunsetenv("SWAYSOCK");
