@@ -12,6 +12,7 @@
 #include "platform/HttpWorker.h"
 #include "platform/UnixSignalWatcher.h"
 #include "platform/VideoPlayer.h"
+#include "platform/WaylandConnection.h"
 #include "signalry/Signalry.h"
 #include "signalry/SignalryManagerConfiguration.h"
 #include "ui/AppLogo.h"
@@ -77,9 +78,19 @@ int ApplicationMain::run(int argc, char* argv[])
     // Another copy runs: this launch ends before anything of the profile is touched.
     if (const std::optional<int> code = wallpaperApp.claimInstance())
         return *code;
+
     startAnalytics();
     Http::shared().prepareTrust();
     wallpaperApp.launch();
+    // Losing the Wayland compositor may end the process before the event loop returns (Qt's own
+    // connection ends it at once): settings and likes are written when the loss is told, after
+    // the end's own steps (connected first, by the launch).
+    if (WaylandConnection* wayland = WaylandConnection::shared()) {
+        QObject::connect(wayland, &WaylandConnection::lost, [] {
+            LikedWallpapersService::shared().flush();
+            UserDefaults::standard().flush();
+        });
+    }
     const int code = QApplication::exec();
     // Each step of the exit that ends restarts the deadline of a signal: a slow exit that keeps
     // going ends by itself, with its saves.

@@ -3,6 +3,8 @@
 #include "app/NetworkReturn.h"
 #include "engine/HomeScreenWallpaperEngine.h"
 #include "engine/LocalVideoResolver.h"
+#include "engine/StaticWallpaperService.h"
+#include "engine/WallpaperApplyService.h"
 #include "engine/WallpaperPersistenceService.h"
 #include "foundation/AppError.h"
 #include "foundation/Async.h"
@@ -148,6 +150,9 @@ QCoro::Task<bool> LaunchReapply::applyPerMonitorWallpapers(QList<PerMonitorEntry
     if (screens.isEmpty())
         co_return false;
     bool anyDisplayKnown = false;
+    // The first video put on a display: its still picture stands for them all where no live
+    // wallpaper is drawn.
+    std::optional<QUrl> landed;
     for (const ScreenInfo& screen : screens) {
         const QString persistenceID = HomeScreenWallpaperEngine::displayPersistenceID(screen);
         const auto entry = std::find_if(entries.cbegin(), entries.cend(),
@@ -176,7 +181,8 @@ QCoro::Task<bool> LaunchReapply::applyPerMonitorWallpapers(QList<PerMonitorEntry
         if (!current.contains(screen))
             continue;
         try {
-            HomeScreenWallpaperEngine::shared().landOnScreen(screen, *video, entry->key, claim_);
+            if (HomeScreenWallpaperEngine::shared().landOnScreen(screen, *video, entry->key, claim_) && !landed)
+                landed = *video;
         } catch (const std::exception& error) {
             // This display stays as it is; the others still get theirs.
             noteFailure(describeError(error));
@@ -194,7 +200,12 @@ QCoro::Task<bool> LaunchReapply::applyPerMonitorWallpapers(QList<PerMonitorEntry
     if (!isShowing())
         co_return false;
     Q_EMIT wallpaperRunning();
-    logLine(QStringLiteral("✅ Applied per-monitor wallpapers"));
+    if (landed) {
+        const QString applied = QStringLiteral("✅ Applied per-monitor wallpapers");
+        co_await reportShown(*landed, applied);
+        if (stop.stop_requested())
+            co_return false;
+    }
     co_return true;
 }
 
@@ -226,7 +237,8 @@ QCoro::Task<> LaunchReapply::applyPerMonitorWallpapersWithRetry(QList<PerMonitor
         if (stop.stop_requested() || gaveWay_)
             co_return;
         if (isShowing()) {
-            logLine(QStringLiteral("✅ Per-monitor wallpapers applied after %1 attempt(s)").arg(attempt));
+            if (HomeScreenWallpaperEngine::shared().drawsLiveWallpaper())
+                logLine(QStringLiteral("✅ Per-monitor wallpapers applied after %1 attempt(s)").arg(attempt));
             co_return;
         }
         if (!co_await wait(kRetryWaitMs))
@@ -257,7 +269,8 @@ QCoro::Task<> LaunchReapply::applySavedWallpaper(qint64 key, QUrl masterUrl)
         co_return;
     }
     Q_EMIT wallpaperRunning();
-    logLine(QStringLiteral("Auto-applied wallpaper to home screen"));
+    const QString applied = QStringLiteral("Auto-applied wallpaper to home screen");
+    co_await reportShown(*video, applied);
 }
 
 QCoro::Task<> LaunchReapply::applySavedWallpaperWithRetry(qint64 key, QUrl masterUrl)
@@ -308,7 +321,8 @@ QCoro::Task<> LaunchReapply::applySavedWallpaperWithRetry(qint64 key, QUrl maste
             continue;
         }
         Q_EMIT wallpaperRunning();
-        logLine(QStringLiteral("✅ Successfully applied wallpaper after %1 second(s)").arg(attempt));
+        const QString applied = QStringLiteral("✅ Successfully applied wallpaper after %1 second(s)").arg(attempt);
+        co_await reportShown(*video, applied);
         co_return;
     }
     logLine(QStringLiteral("❌ Failed to apply wallpaper after %1 seconds of retrying").arg(kMaxAttempts));
@@ -400,6 +414,37 @@ QCoro::Task<> LaunchReapply::recoverFromFailure()
     }
     if (!lastingFailure_ && !isShowing())
         logLine(QStringLiteral("❌"), kType, QStringLiteral("Gave up putting the saved wallpaper back after %1 tries").arg(kRecoveryAttempts));
+}
+
+QCoro::Task<> LaunchReapply::reportShown(QUrl video, QString appliedLine)
+{
+    const std::stop_token stop = stop_.get_token();
+    HomeScreenWallpaperEngine& engine = HomeScreenWallpaperEngine::shared();
+    const auto tell = [](const QString& notice) {
+        logLine(QStringLiteral("ℹ️"), kType, notice);
+        DesktopNotifications::shared().notify(videoNotSeenSummary(), notice);
+    };
+    if (engine.drawsLiveWallpaper()) {
+        logLine(appliedLine);
+        if (const std::optional<QString> covered = engine.takeCoveredNotice())
+            tell(*covered);
+        co_return;
+    }
+    std::optional<QString> failure;
+    try {
+        co_await StaticWallpaperService::shared().setStaticWallpaper(video);
+    } catch (const std::exception& error) {
+        failure = describeError(error);
+    }
+    if (stop.stop_requested())
+        co_return;
+    if (failure) {
+        logLine(QStringLiteral("⚠️"), kType, QStringLiteral("This desktop draws no live wallpaper, and the still picture could not be set: ") + *failure);
+        co_return;
+    }
+    logLine(QStringLiteral("🖼️"), kType, QStringLiteral("This desktop draws no live wallpaper: set the saved wallpaper's still picture"));
+    if (engine.takeStillPictureNotice())
+        tell(WallpaperApplyService::stillPictureNotice());
 }
 
 void LaunchReapply::noteFailure(const QString& reason, bool lasting)

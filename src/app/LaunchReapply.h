@@ -62,6 +62,8 @@ public:
 
     static QString failureSummary() { return tr("Wallpaper Not Applied"); }
     static QString playlistNotShown() { return tr("The playlist's wallpaper could not be put on the desktop."); }
+    // The desktop notification's summary when the saved wallpaper is back but its video is not seen.
+    static QString videoNotSeenSummary() { return tr("Live Wallpaper Not Shown"); }
 
 Q_SIGNALS:
     // A saved wallpaper runs again: the tray shows it as running, with its thumbnail.
@@ -103,6 +105,11 @@ private:
     QCoro::Task<bool> wait(int ms);
     // A pause of the recovery that the network's return ends early; false once stopped.
     QCoro::Task<bool> waitToRecover(int ms);
+    // The saved wallpaper went on the desktop, as `appliedLine` says where the desktop draws
+    // live wallpapers; where it draws none, the still picture of `video` is set instead and the
+    // log says so. What keeps the video from view is told once per run, as an apply tells it
+    // (here in a desktop notification, as no window may be open).
+    QCoro::Task<> reportShown(QUrl video, QString appliedLine);
     // Why the desktop may stay bare; `lasting` when trying again cannot help.
     void noteFailure(const QString& reason, bool lasting = false);
     // The first apply the playlist service ends on its own: when nothing shows after it, the

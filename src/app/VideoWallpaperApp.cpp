@@ -14,6 +14,7 @@
 #include "platform/ProcessRunner.h"
 #include "platform/SingleInstance.h"
 #include "platform/UrlSchemeRegistration.h"
+#include "platform/WaylandConnection.h"
 #include "app/StoredFileNotice.h"
 #include "session/DiskFailureNotice.h"
 #include "state/AppStore.h"
@@ -80,6 +81,10 @@ void VideoWallpaperApp::launch()
 {
     connectInstance();
     connect(qApp, &QCoreApplication::aboutToQuit, delegate_, &AppDelegate::applicationWillTerminate);
+    // A lost compositor may end the process before the event loop returns: the end's own steps
+    // run when the loss is told, before the settings are written.
+    if (WaylandConnection* wayland = WaylandConnection::shared())
+        connect(wayland, &WaylandConnection::lost, delegate_, &AppDelegate::applicationWillTerminate);
     registerFeedCaches();
     fireAndForget(registerUrlScheme(QCoreApplication::applicationFilePath()), kType);
 

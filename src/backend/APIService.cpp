@@ -123,9 +123,11 @@ QCoro::Task<T> APIService::send(Call call, std::function<T(const QByteArray&)> d
         }
         logService(QStringLiteral("💾"), QStringLiteral("Cache MISS: ") + described);
     }
+    const QPointer<APIService> self(this);
     const QByteArray reply = co_await transfer(call);
     T value = decode(reply); // a reply that does not decode is never cached
-    if (cacheable && (!worthKeeping || worthKeeping(value))) {
+    // A client let go while its call was under way (a test's, or one made for a page) keeps nothing.
+    if (self && cacheable && (!worthKeeping || worthKeeping(value))) {
         cache_->store(reply, key);
         logService(QStringLiteral("💾"), QStringLiteral("Cached response: ") + described);
     }

@@ -195,6 +195,15 @@ bool HomeScreenWallpaperEngine::takeStillPictureNotice()
     return true;
 }
 
+std::optional<QString> HomeScreenWallpaperEngine::takeCoveredNotice()
+{
+    if (coveredNoticeTaken_ || entries_.empty() || !drawsLiveWallpaper())
+        return std::nullopt;
+    std::optional<QString> obstacle = LiveWallpaperSupport::shared().obstacle();
+    coveredNoticeTaken_ = obstacle.has_value();
+    return obstacle;
+}
+
 std::unique_ptr<DesktopVideoWindow> HomeScreenWallpaperEngine::makeDesktopWindow(const ScreenInfo& screen, quint32 id,
                                                                                  const QUrl& videoURL)
 {

@@ -96,6 +96,10 @@ public:
     // True the first time it is asked on such a desktop, so the user is told once per run that
     // the still picture was set instead.
     bool takeStillPictureNotice();
+    // What keeps the live wallpaper from being seen on this desktop (another program's picture
+    // drawn over it) and what to change, the first time it is asked while that holds: the user is
+    // told once per run.
+    std::optional<QString> takeCoveredNotice();
 
     // After displays changed: moves windows onto their displays, brings saved wallpapers back to
     // displays without one, drops entries of displays that are gone; when none of the displays
@@ -145,4 +149,5 @@ private:
     quint64 claimedEverywhere_ = 0;
     QMetaObject::Connection spaceChangeObserver_;
     bool stillPictureNoticeTaken_ = false;
+    bool coveredNoticeTaken_ = false;
 };

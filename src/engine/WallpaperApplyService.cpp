@@ -213,6 +213,11 @@ QCoro::Task<bool> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest re
         toast.update(Stage::applied, stillPictureNotice(), 1.0);
         co_return true;
     }
+    if (const std::optional<QString> covered = engine.takeCoveredNotice()) {
+        logLine(QStringLiteral("⚠️"), kType, *covered);
+        toast.update(Stage::applied, *covered, 1.0);
+        co_return true;
+    }
     toast.update(Stage::applied, appliedMessage(), 1.0);
     co_return false;
 }

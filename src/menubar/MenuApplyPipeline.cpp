@@ -72,7 +72,7 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
             manager->updateThumbnail();
     }
     run.updateMessage(QCoreApplication::translate("MenuBarManager", "Wallpaper applied"));
-    const bool told = run.tellStillPictureOnly();
+    const bool told = run.tellLimits();
     run.updateProgress(1.0);
     if (!ownsEveryDisplay || !lockScreenOn) {
         run.hideToast(told ? kNoticeSeconds : 2);

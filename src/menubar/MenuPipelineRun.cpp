@@ -39,12 +39,21 @@ void MenuPipelineRun::reportFailure(const QString& summary, const std::exception
     DesktopNotifications::shared().notify(summary, describeError(error));
 }
 
-bool MenuPipelineRun::tellStillPictureOnly() const
+bool MenuPipelineRun::tellLimits() const
 {
-    if (isOvertaken() || !ownsEveryDisplay() || !HomeScreenWallpaperEngine::shared().takeStillPictureNotice())
+    if (isOvertaken())
         return false;
-    logLine(QStringLiteral("ℹ️"), QStringLiteral("MenuBarManager"), WallpaperApplyService::stillPictureNotice());
-    updateMessage(WallpaperApplyService::stillPictureNotice());
+    HomeScreenWallpaperEngine& engine = HomeScreenWallpaperEngine::shared();
+    if (ownsEveryDisplay() && engine.takeStillPictureNotice()) {
+        logLine(QStringLiteral("ℹ️"), QStringLiteral("MenuBarManager"), WallpaperApplyService::stillPictureNotice());
+        updateMessage(WallpaperApplyService::stillPictureNotice());
+        return true;
+    }
+    const std::optional<QString> covered = engine.takeCoveredNotice();
+    if (!covered)
+        return false;
+    logLine(QStringLiteral("⚠️"), QStringLiteral("MenuBarManager"), *covered);
+    updateMessage(*covered);
     return true;
 }
 

@@ -48,9 +48,10 @@ public:
     // window shows the toast.
     void reportFailure(const QString& summary, const std::exception& error) const;
 
-    // Where the desktop lets no application draw a live wallpaper, says so once per run of the
-    // program, in the toast and the log; false when it says nothing.
-    bool tellStillPictureOnly() const;
+    // Where the desktop lets no application draw a live wallpaper, or another program's picture
+    // covers it, says so once per run of the program, in the toast and the log; false when it
+    // says nothing.
+    bool tellLimits() const;
 
     // The error's type and text, for the detail lines of the log.
     static QString errorDetails(const std::exception& error);

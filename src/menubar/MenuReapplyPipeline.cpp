@@ -92,7 +92,7 @@ QCoro::Task<> MenuReapplyPipeline::run(Request request, MenuPipelineRun run)
         co_await renewStillOrLockScreen(file, run);
 
     run.updateMessage(QCoreApplication::translate("MenuBarManager", "Wallpaper reapplied"));
-    run.hideToast(run.tellStillPictureOnly() ? 4 : 2);
+    run.hideToast(run.tellLimits() ? 4 : 2);
     log(QStringLiteral("✅"), QStringLiteral("Wallpaper ") + QString::number(request.key) + QStringLiteral(" reapplied successfully"));
 }
 

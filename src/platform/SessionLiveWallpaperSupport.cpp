@@ -1,6 +1,7 @@
 #include "platform/SessionLiveWallpaperSupport.h"
 
 #include "foundation/Log.h"
+#include "platform/SwayBackgroundOrder.h"
 #include "platform/WaylandConnection.h"
 
 #include <QGuiApplication>
@@ -19,4 +20,11 @@ bool SessionLiveWallpaperSupport::isAvailable() const
         available_ = connection && connection->canShowBackgrounds();
     }
     return *available_;
+}
+
+std::optional<QString> SessionLiveWallpaperSupport::obstacle() const
+{
+    if (!isAvailable() || QGuiApplication::platformName() != QLatin1String("wayland"))
+        return std::nullopt;
+    return WaylandConnection::shared()->backgroundOrder().obstacle();
 }

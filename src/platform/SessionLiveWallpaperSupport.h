@@ -10,6 +10,7 @@
 class SessionLiveWallpaperSupport : public LiveWallpaperSupport {
 public:
     bool isAvailable() const override;
+    std::optional<QString> obstacle() const override;
 
 private:
     mutable std::optional<bool> available_;

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QSize>
 
+#include <atomic>
 #include <memory>
 
 // The pixels of one rendered video frame as QImage::Format_RGB32 (0xffRRGGBB words), drawn
@@ -32,6 +33,12 @@ public:
     // A shallow image over these pixels: no copy, so it shows whatever is drawn into them next.
     QImage image(qreal devicePixelRatio) const;
 
+    // Whether the window system still reads these pixels (a Wayland compositor that has not
+    // released the buffer over them): nothing is drawn into them meanwhile. Set and cleared on the
+    // GUI thread, read by the render thread; the pixels are not changed by it, hence const.
+    bool isHeld() const { return held_.load(std::memory_order_acquire); }
+    void setHeld(bool held) const { held_.store(held, std::memory_order_release); }
+
 private:
     VideoFrameBuffer(QSize size, qsizetype stride, int fd, uchar* pixels);
 
@@ -39,4 +46,5 @@ private:
     qsizetype stride_;
     int fd_;
     uchar* pixels_;
+    mutable std::atomic<bool> held_ = false;
 };

@@ -77,6 +77,7 @@ bool VideoRenderThread::takeFrame(std::shared_ptr<VideoFrameBuffer>& displayed, 
 void VideoRenderThread::run()
 {
     std::shared_ptr<VideoFrameBuffer> drawing;
+    std::shared_ptr<VideoFrameBuffer> skipped;
     bool hasPicture = false;
     // A decoded picture not yet published: one that arrived while there was no size to draw at
     // is still new when a size comes.
@@ -96,8 +97,18 @@ void VideoRenderThread::run()
         unshownPicture = unshownPicture || decoded;
         if (!decoded && !(redraw && hasPicture))
             continue;
-        if (!drawing && !takeBackBuffer(drawing))
-            return;
+        const QSize target = size.isEmpty() ? kDiscardSize : size;
+        if (!drawing || drawing->size() != target) {
+            std::shared_ptr<VideoFrameBuffer> returned = std::move(drawing);
+            if (!returned && !takeBackBuffer(returned))
+                return;
+            drawing = frames_.take(std::move(returned), target);
+        }
+        if (!drawing) {
+            // Every frame there may be is still on screen: this picture is taken and dropped.
+            render(skipped, kDiscardSize);
+            continue;
+        }
         if (size.isEmpty()) {
             render(drawing, kDiscardSize);
             continue;

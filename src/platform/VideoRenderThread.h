@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/VideoFrameBufferPool.h"
+
 #include <QSize>
 #include <QThread>
 
@@ -19,7 +21,9 @@ class VideoFrameBuffer;
 // one while the GUI thread shows the other, puts it into a shared "published" slot, and the GUI
 // thread swaps it there for the one it showed before, which the thread draws the next frame
 // into. A frame is a large block (33 MB at 4K), so a third one that would let the thread draw
-// before the GUI thread has taken the last frame is not worth it: taking one is a swap.
+// before the GUI thread has taken the last frame is not worth it: taking one is a swap. Only
+// where the window system still reads the frame given back (a Wayland compositor that has not
+// released it) is a third drawn into instead, or the picture skipped (VideoFrameBufferPool).
 class VideoRenderThread : public QThread {
     Q_OBJECT
 public:
@@ -63,4 +67,6 @@ private:
     bool publishedIsNew_ = false;
     bool publishedDecoded_ = false;
     std::atomic<bool> signalPending_ = false;
+    // The render thread's own.
+    VideoFrameBufferPool frames_;
 };

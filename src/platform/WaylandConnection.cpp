@@ -1,10 +1,9 @@
 #include "platform/WaylandConnection.h"
 
 #include "foundation/Log.h"
+#include "platform/SwayBackgroundOrder.h"
 #include "platform/WaylandOutput.h"
-#include "platform/WaylandToplevels.h"
 
-#include "foreign-toplevel-client-protocol.h"
 #include "layer-shell-client-protocol.h"
 #include "viewporter-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
@@ -13,30 +12,73 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QSemaphore>
 #include <QSocketNotifier>
+#include <QThread>
 
 #include <wayland-client.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
+// How long a loss that Qt's reading thread noticed waits for the GUI thread to tell it.
+constexpr int kTellLossMs = 5000;
+
 template <typename Proxy>
 Proxy* bind(wl_registry* registry, uint32_t name, const wl_interface* interface, uint32_t offered, uint32_t wanted)
 {
     return static_cast<Proxy*>(wl_registry_bind(registry, name, interface, std::min(offered, wanted)));
 }
+
+QPointer<WaylandConnection> sharedConnection;
+QtMessageHandler qtHandler = nullptr;
+
+// What Qt's Wayland platform says when its connection breaks, right before it ends the process.
+bool isQtConnectionLoss(const QString& message)
+{
+    return message.startsWith(QLatin1String("The Wayland connection broke"))
+        || message.startsWith(QLatin1String("The Wayland connection experienced a fatal error"));
+}
 } // namespace
 
 WaylandConnection* WaylandConnection::shared()
 {
-    static QPointer<WaylandConnection> connection;
     static bool tried = false;
     if (!tried && qGuiApp && QGuiApplication::platformName() == QLatin1String("wayland")) {
         tried = true;
-        connection = connect(QString(), qGuiApp).release();
+        sharedConnection = connect(QString(), qGuiApp).release();
+        if (sharedConnection)
+            qtHandler = qInstallMessageHandler(&WaylandConnection::watchQtMessages);
     }
-    return connection;
+    return sharedConnection;
+}
+
+void WaylandConnection::watchQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (!isQtConnectionLoss(message) || !qApp) {
+        if (qtHandler)
+            qtHandler(type, context, message);
+        return;
+    }
+    // Qt ends the process when this returns: the loss is told first, on the GUI thread, where
+    // lost()'s listener saves. A GUI thread that does not come to it within the wait (stuck in a
+    // call to the dead compositor) loses nothing written before.
+    if (QThread::currentThread() == qApp->thread()) {
+        if (sharedConnection)
+            sharedConnection->fail();
+    } else {
+        QSemaphore told;
+        QMetaObject::invokeMethod(qApp, [&told] {
+            if (sharedConnection)
+                sharedConnection->fail();
+            told.release();
+        }, Qt::QueuedConnection);
+        told.tryAcquire(1, kTellLossMs);
+    }
+    std::_Exit(1);
 }
 
 std::unique_ptr<WaylandConnection> WaylandConnection::connect(const QString& displayName, QObject* parent)
@@ -52,7 +94,8 @@ std::unique_ptr<WaylandConnection> WaylandConnection::connect(const QString& dis
     return connection;
 }
 
-WaylandConnection::WaylandConnection(wl_display* display, QObject* parent) : QObject(parent), display_(display)
+WaylandConnection::WaylandConnection(wl_display* display, QObject* parent)
+    : QObject(parent), display_(display), backgroundOrder_(new SwayBackgroundOrder(SwayIpc::ofSession(), this))
 {
     static const wl_registry_listener listener = {onGlobal, onGlobalRemove};
     registry_ = wl_display_get_registry(display_);
@@ -66,7 +109,6 @@ WaylandConnection::WaylandConnection(wl_display* display, QObject* parent) : QOb
 WaylandConnection::~WaylandConnection()
 {
     outputs_.clear();
-    toplevels_.reset();
     if (viewporter_)
         wp_viewporter_destroy(viewporter_);
     if (layerShell_) {
@@ -138,9 +180,12 @@ void WaylandConnection::fail()
         return;
     broken_ = true;
     notifier_->setEnabled(false);
+    // Qt's connection may be the one that noticed: ours is broken all the same, or about to be.
     const int error = wl_display_get_error(display_);
     logLine(QStringLiteral("❌"), QStringLiteral("Wayland"),
-            QStringLiteral("Lost the connection to the Wayland compositor (%1); quitting").arg(QString::fromLocal8Bit(std::strerror(error))));
+            QStringLiteral("Lost the connection to the Wayland compositor (%1); quitting")
+                .arg(QString::fromLocal8Bit(std::strerror(error != 0 ? error : EPIPE))));
+    Q_EMIT lost();
     QCoreApplication::exit(1);
 }
 
@@ -161,9 +206,6 @@ void WaylandConnection::onGlobal(void* data, wl_registry* registry, uint32_t nam
         self->xdgOutputs_ = bind<zxdg_output_manager_v1>(registry, name, &zxdg_output_manager_v1_interface, version, 3);
         for (const auto& output : self->outputs_)
             output->askNameOf(self->xdgOutputs_);
-    } else if (is(zwlr_foreign_toplevel_manager_v1_interface) && !self->toplevels_) {
-        auto* manager = bind<zwlr_foreign_toplevel_manager_v1>(registry, name, &zwlr_foreign_toplevel_manager_v1_interface, version, 3);
-        self->toplevels_ = std::make_unique<WaylandToplevels>(manager);
     } else if (is(wl_output_interface)) {
         auto* output = bind<wl_output>(registry, name, &wl_output_interface, version, 4);
         self->outputs_.push_back(std::make_unique<WaylandOutput>(output, name, self->xdgOutputs_, [self] { Q_EMIT self->outputsChanged(); }));
@@ -177,8 +219,6 @@ void WaylandConnection::onGlobalRemove(void* data, wl_registry*, uint32_t name)
                                    [name](const auto& output) { return output->globalName() == name; });
     if (gone == self->outputs_.end())
         return;
-    if (self->toplevels_)
-        self->toplevels_->forgetOutput((*gone)->handle());
     self->outputs_.erase(gone);
     Q_EMIT self->outputsChanged();
 }

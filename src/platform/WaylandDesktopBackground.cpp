@@ -1,17 +1,15 @@
 #include "platform/WaylandDesktopBackground.h"
 
+#include "platform/SwayBackgroundOrder.h"
 #include "platform/VideoFrameBuffer.h"
 #include "platform/WaylandConnection.h"
 #include "platform/WaylandLayerSurface.h"
 #include "platform/WaylandOutput.h"
-#include "platform/WaylandToplevels.h"
 
 WaylandDesktopBackground::WaylandDesktopBackground(WaylandConnection& connection, QObject* parent)
     : QObject(parent), connection_(&connection)
 {
     connect(&connection, &WaylandConnection::outputsChanged, this, &WaylandDesktopBackground::sync);
-    if (WaylandToplevels* toplevels = connection.toplevels())
-        connect(toplevels, &WaylandToplevels::coverageChanged, this, &WaylandDesktopBackground::updateSeen);
 }
 
 WaylandDesktopBackground::~WaylandDesktopBackground() = default;
@@ -52,7 +50,11 @@ void WaylandDesktopBackground::sync()
     if (surface_)
         return;
     surface_ = std::make_unique<WaylandLayerSurface>(*connection_, *output);
-    connect(surface_.get(), &WaylandLayerSurface::configured, this, &WaylandDesktopBackground::updateSeen);
+    connect(surface_.get(), &WaylandLayerSurface::configured, this, [this] {
+        if (connection_)
+            connection_->backgroundOrder().surfaceShown();
+        updateSeen();
+    });
     connect(surface_.get(), &WaylandLayerSurface::stalledChanged, this, &WaylandDesktopBackground::updateSeen);
     // Made again only when the output is (back) there: a closed surface waits for the next change.
     connect(surface_.get(), &WaylandLayerSurface::closed, this, [this, closed = surface_.get()] {
@@ -70,12 +72,11 @@ void WaylandDesktopBackground::dropSurface()
 
 void WaylandDesktopBackground::updateSeen()
 {
-    bool seen = connection_ && surface_ && surface_->isConfigured();
-    if (seen) {
-        const WaylandToplevels* toplevels = connection_->toplevels();
-        const WaylandOutput* output = connection_->output(outputName_);
-        seen = toplevels ? !(output && toplevels->covers(output->handle())) : !surface_->isStalled();
-    }
+    // The compositor's frame callbacks say whether it draws the surface: sway sends none to the
+    // background of an output whose visible workspace has a full-screen window, and goes on
+    // sending them while that window is on a workspace out of sight. A list of full-screen
+    // windows cannot tell the two apart.
+    const bool seen = connection_ && surface_ && surface_->isConfigured() && !surface_->isStalled();
     if (seen == seen_)
         return;
     seen_ = seen;

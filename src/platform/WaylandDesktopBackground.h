@@ -14,9 +14,8 @@ class WaylandLayerSurface;
 // One display's desktop video on a Wayland compositor: keeps a background-layer surface on the
 // output of the display's connector name while shown, makes it when the output appears (or
 // comes back after the compositor closed the surface) and drops it, with its buffers, when the
-// output goes. Tells when the video there can be seen: a surface is configured, and no
-// full-screen window covers the output (as the compositor's window list says) or, where the
-// compositor keeps that list to itself, its frame callbacks still come.
+// output goes. Tells when the video there can be seen: a surface is configured and the
+// compositor's frame callbacks still come.
 class WaylandDesktopBackground : public QObject, public FramePresenter {
     Q_OBJECT
 public:

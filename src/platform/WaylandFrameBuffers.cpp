@@ -10,8 +10,23 @@
 WaylandFrameBuffers::~WaylandFrameBuffers()
 {
     // A buffer the compositor still reads keeps the memory alive on its side until it lets go.
-    for (const Entry& entry : entries_)
+    for (const Entry& entry : entries_) {
+        letGo(entry);
         wl_buffer_destroy(entry.buffer);
+    }
+}
+
+void WaylandFrameBuffers::abandon()
+{
+    for (const Entry& entry : entries_)
+        letGo(entry);
+    entries_.clear();
+}
+
+void WaylandFrameBuffers::letGo(const Entry& entry)
+{
+    if (const std::shared_ptr<const VideoFrameBuffer> frame = entry.frame.lock())
+        frame->setHeld(false);
 }
 
 wl_buffer* WaylandFrameBuffers::bufferFor(const std::shared_ptr<const VideoFrameBuffer>& frame)
@@ -34,6 +49,24 @@ wl_buffer* WaylandFrameBuffers::bufferFor(const std::shared_ptr<const VideoFrame
                                                   WL_SHM_FORMAT_XRGB8888);
     // The buffer keeps what it needs of the pool.
     wl_shm_pool_destroy(pool);
+    static const wl_buffer_listener listener = {onRelease};
+    wl_buffer_add_listener(buffer, &listener, this);
     entries_.push_back({frame, frame.get(), buffer});
     return buffer;
+}
+
+wl_buffer* WaylandFrameBuffers::attach(const std::shared_ptr<const VideoFrameBuffer>& frame)
+{
+    wl_buffer* buffer = bufferFor(frame);
+    if (buffer)
+        frame->setHeld(true);
+    return buffer;
+}
+
+void WaylandFrameBuffers::onRelease(void* data, wl_buffer* buffer)
+{
+    const auto* self = static_cast<WaylandFrameBuffers*>(data);
+    const auto entry = std::find_if(self->entries_.cbegin(), self->entries_.cend(), [buffer](const Entry& known) { return known.buffer == buffer; });
+    if (entry != self->entries_.cend())
+        letGo(*entry);
 }

@@ -76,7 +76,7 @@ bool WaylandLayerSurface::present(const std::shared_ptr<const VideoFrameBuffer>&
 void WaylandLayerSurface::attachQueued()
 {
     const std::shared_ptr<const VideoFrameBuffer> frame = std::exchange(queued_, nullptr);
-    wl_surface_attach(surface_, buffers_->bufferFor(frame), 0, 0);
+    wl_surface_attach(surface_, buffers_->attach(frame), 0, 0);
     if (viewport_)
         wp_viewport_set_destination(viewport_, size_.width(), size_.height());
     constexpr int32_t kWhole = std::numeric_limits<int32_t>::max();

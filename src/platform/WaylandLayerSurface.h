@@ -19,7 +19,8 @@ struct zwlr_layer_surface_v1;
 // One output's desktop video surface: on the background layer of that output, anchored to all
 // four edges, ignoring other surfaces' exclusive zones, never taking the keyboard, with an empty
 // input region so that every click goes to the desktop. Each frame is shown from the memory the
-// player drew it in (WaylandFrameBuffers), attached when the compositor's last frame callback
+// player drew it in (WaylandFrameBuffers, which holds it until the compositor releases it),
+// attached when the compositor's last frame callback
 // has come: an output the compositor does not draw gets no new frame. Frame callbacks that stop coming mean
 // the compositor does not draw the surface (a full-screen window over it): the surface is then
 // reported stalled until one comes again.

@@ -51,6 +51,8 @@ void pictureThePages()
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("wayland"));
     ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("output"), kOutput, QStringLiteral("resolution"), QStringLiteral("1280x800")}));
     ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("output"), QStringLiteral("HEADLESS-2"), QStringLiteral("disable")}));
+    // The stock bar would take the top of the output: the pages are pictured at the window's size.
+    ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("bar"), QStringLiteral("mode"), QStringLiteral("invisible")}));
     const ReturningUserShell shell;
 
     AppRootView root;

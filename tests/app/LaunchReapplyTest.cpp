@@ -3,6 +3,7 @@
 
 #include "app/LaunchReapply.h"
 #include "app/NetworkReturn.h"
+#include "engine/StaticWallpaperService.h"
 #include "engine/WallpaperApplyService.h"
 #include "engine/WallpaperDownloadService.h"
 #include "backend/APIService.h"
@@ -17,6 +18,7 @@
 #include "support/Eventually.h"
 #include "support/FakeDesktopNotifications.h"
 #include "support/FakeDesktopPicture.h"
+#include "support/FakeLiveWallpaperSupport.h"
 #include "support/SampleCatalogueFixture.h"
 #include "support/SettingsReadFault.h"
 #include "support/TaskWait.h"
@@ -253,6 +255,70 @@ TEST_F(LaunchReapplyTest, ASingleSavedWallpaperStartsOnEveryDisplay)
     run(true);
     EXPECT_EQ(lines().last(), QStringLiteral("✅ Successfully applied wallpaper after 1 second(s)"));
 }
+
+// Where the desktop draws no live wallpaper (no layer shell) the launch puts the saved
+// wallpaper's still picture on instead, says so rather than "applied", and tells the user once per
+// run, as an apply does; where another program's picture covers the video, that is told once.
+struct LimitRow {
+    const char* name;
+    bool drawsLive;
+    std::optional<QString> obstacle;
+    bool loginLaunch;
+    bool perDisplay;
+    QStringList lines;
+    QString notice;
+    bool setsStill;
+};
+
+class LaunchReapplyLimitTest : public LaunchReapplyTest, public ::testing::WithParamInterface<LimitRow> {
+protected:
+    ApplyRoad road;
+    UserDefaults loginWindow{QStringLiteral("launch-limit-login-window"), UserDefaults::Storage::InMemory};
+    StaticWallpaperService still{loginWindow};
+    Shared<StaticWallpaperService>::Override stillGuard{still};
+};
+
+TEST_P(LaunchReapplyLimitTest, TheLaunchTellsWhatTheDesktopShowsOnce)
+{
+    const LimitRow& row = GetParam();
+    FakeLiveWallpaperSupport support(row.drawsLive, row.obstacle);
+    Shared<LiveWallpaperSupport>::Override supportGuard(support);
+    const QUrl video = cacheMasterVideo(kKey);
+    for (int launch = 1; launch <= 2; ++launch) {
+        SCOPED_TRACE(launch);
+        engine.stopAll();
+        persistence.clearAllPerMonitorWallpapers();
+        if (row.perDisplay)
+            persistence.savePerMonitorWallpaper(displayID(), kKey, video);
+        else
+            persistence.saveWallpaper(kKey, video);
+        const qsizetype stillPictures = road.desktop.calls().size();
+        log.clear();
+        run(row.loginLaunch);
+        EXPECT_EQ(engine.currentWallpaperKey(), kKey);
+        QStringList told = lines();
+        told.removeFirst(); // the auto-applying line
+        const QStringList expected = launch == 1 && !row.notice.isEmpty() ? row.lines + QStringList{u"ℹ️ [AppDelegate] " + row.notice} : row.lines;
+        EXPECT_EQ(told, expected);
+        EXPECT_EQ(road.notifications.shown.size(), row.notice.isEmpty() ? 0 : 1);
+        EXPECT_EQ(road.desktop.calls().size() > stillPictures, row.setsStill);
+    }
+    if (!row.notice.isEmpty()) {
+        EXPECT_EQ(road.notifications.shown.first(), std::make_pair(LaunchReapply::videoNotSeenSummary(), row.notice));
+    }
+}
+
+const QString kStillLine = QStringLiteral("🖼️ [AppDelegate] This desktop draws no live wallpaper: set the saved wallpaper's still picture");
+const QString kCovered = QStringLiteral("Another picture covers the video: remove it.");
+
+INSTANTIATE_TEST_SUITE_P(Rows, LaunchReapplyLimitTest,
+    ::testing::Values(LimitRow{"StillOnly", false, std::nullopt, false, false, {kStillLine}, WallpaperApplyService::stillPictureNotice(), true},
+        LimitRow{"StillOnlyAtLogin", false, std::nullopt, true, false, {kStillLine}, WallpaperApplyService::stillPictureNotice(), true},
+        LimitRow{"StillOnlyPerDisplay", false, std::nullopt, true, true, {kStillLine}, WallpaperApplyService::stillPictureNotice(), true},
+        LimitRow{"Covered", true, kCovered, false, false, {"Auto-applied wallpaper to home screen"}, kCovered, false},
+        LimitRow{"CoveredPerDisplay", true, kCovered, false, true, {"✅ Applied per-monitor wallpapers"}, kCovered, false},
+        LimitRow{"Shown", true, std::nullopt, true, false, {"✅ Successfully applied wallpaper after 1 second(s)"}, QString(), false}),
+    [](const ::testing::TestParamInfo<LimitRow>& row) { return std::string(row.param.name); });
 
 TEST_F(LaunchReapplyTest, PlaylistSuccessNamesTheAttempt)
 {

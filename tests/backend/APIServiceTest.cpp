@@ -178,6 +178,18 @@ TEST_F(APIServiceTest, StoppedRequestEndsAsCancelledNotAsANetworkError)
     EXPECT_EQ(cancelled->localizedDescription(), QStringLiteral("The request was cancelled."));
 }
 
+// A client let go while its call is under way: the reply still reaches the caller, and nothing
+// is stored through the client that went.
+TEST_F(APIServiceTest, AReplyAfterTheClientWentReachesTheCallerAndIsNotStored)
+{
+    setFault(QStringLiteral("get-categories"), Fault{0, 300, false, false, -1});
+    std::unique_ptr<APIService> gone = client(settings());
+    QCoro::Task<QByteArray> call = gone->request(url(QStringLiteral("get-categories")), "GET");
+    gone.reset();
+    EXPECT_FALSE(waitForTask(std::move(call)).isEmpty());
+    EXPECT_EQ(requests(QStringLiteral("get-categories")), 1);
+}
+
 TEST_F(APIServiceTest, CacheFileCarriesRepliesAcrossRestarts)
 {
     waitForTask(api_->getHomePage());

@@ -14,6 +14,7 @@
 #include "platform/WaylandDesktopBackground.h"
 
 #include <QGuiApplication>
+#include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -22,7 +23,9 @@
 #include <QWidget>
 
 #include "support/HeadlessSway.h"
+#include "support/FakeLiveWallpaperSupport.h"
 #include "support/ImageCompare.h"
+#include "support/ReviewPicture.h"
 #include "support/XvfbServer.h"
 
 #include <gtest/gtest.h>
@@ -116,6 +119,40 @@ const ScreenEntry* entryOn(const HomeScreenWallpaperEngine& engine, const QStrin
     return nullptr;
 }
 
+const QColor kGreen(0x20, 0xc0, 0x40);
+
+QImage solidPicture(QColor colour)
+{
+    QImage picture(kOutput, QImage::Format_RGB32);
+    picture.fill(colour);
+    return picture;
+}
+
+// A window that paints itself green, as a game or a film fills the screen with its own picture.
+void paintGreen(QWidget& window)
+{
+    QPalette green;
+    green.setColor(QPalette::Window, kGreen);
+    window.setPalette(green);
+    window.setAutoFillBackground(true);
+}
+
+// What the compositor shows on the output, kept beside the test program for a reviewer.
+QImage picture(const QString& output, const QString& name)
+{
+    const QImage shown = HeadlessSway::grab(output);
+    keepReviewPicture(shown, QStringLiteral("wayland-screenshots"), name);
+    return shown;
+}
+
+// Whether sway's stock bar (#323232) runs along the top of the picture, over the wallpaper.
+bool showsTheBar(const QImage& shown)
+{
+    QImage band(QSize(200, 6), QImage::Format_RGB32);
+    band.fill(QColor(0x32, 0x32, 0x32));
+    return meanChannelDifference(shown.copy(QRect(200, 8, 200, 6)), band, QSize(50, 3)) < 6.0;
+}
+
 bool waitForScreens(const QtScreens& screens, int count)
 {
     return QTest::qWaitFor([&] { return screens.screens().size() == count; }, kWaitMs);
@@ -143,8 +180,11 @@ void checkApplyToAllThenOne()
     HomeScreenWallpaperEngine engine(screens, defaults);
     engine.start(QUrl::fromLocalFile(clips.twoColours), 42);
     ASSERT_EQ(engine.entries().size(), 2u);
+    // Over the stock background that swaybg drew before, under the stock bar.
     for (const QString& output : {QStringLiteral("HEADLESS-1"), QStringLiteral("HEADLESS-2")})
         EXPECT_TRUE(outputPlays(output, clips.redThenBlue)) << output.toStdString() << " does not play the video";
+    EXPECT_TRUE(showsTheBar(picture(QStringLiteral("HEADLESS-1"), QStringLiteral("wayland-stock-sway-video"))));
+    EXPECT_FALSE(engine.takeCoveredNotice()) << "the video shows, yet the engine would say it is covered";
 
     engine.applyToScreen(screenOf(screens, QStringLiteral("HEADLESS-2")), screenOf(screens, QStringLiteral("HEADLESS-2")).displayId,
                          QUrl::fromLocalFile(clips.bars), 43);
@@ -177,17 +217,12 @@ void checkFullScreenWindowCovers()
     ASSERT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")) && isPlaying(engine, QStringLiteral("HEADLESS-2")); }, kWaitMs));
 
     QWidget cover;
-    QPalette green;
-    green.setColor(QPalette::Window, QColor(0x20, 0xc0, 0x40));
-    cover.setPalette(green);
-    cover.setAutoFillBackground(true);
+    paintGreen(cover);
     const auto screen = std::find_if(QGuiApplication::screens().cbegin(), QGuiApplication::screens().cend(),
                                      [](const QScreen* candidate) { return candidate->name() == QStringLiteral("HEADLESS-1"); });
     cover.setScreen(*screen);
     cover.showFullScreen();
-    QImage greenPicture(kOutput, QImage::Format_RGB32);
-    greenPicture.fill(QColor(0x20, 0xc0, 0x40));
-    EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-1"), greenPicture)) << "the window does not cover the wallpaper";
+    EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-1"), solidPicture(kGreen))) << "the window does not cover the wallpaper";
     EXPECT_TRUE(QTest::qWaitFor([&] { return !isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs)) << "the covered video plays on";
     EXPECT_TRUE(isPlaying(engine, QStringLiteral("HEADLESS-2"))) << "the other display stopped";
 
@@ -200,6 +235,80 @@ void checkFullScreenWindowCovers()
 TEST(HomeScreenWallpaperEngineWaylandTest, AFullScreenWindowCoversItsOutputOnly)
 {
     runOnHeadlessSway(checkFullScreenWindowCovers);
+}
+
+// A full-screen window left on a workspace out of sight covers nothing: the output's visible
+// workspace shows the wallpaper, which plays on.
+void checkHiddenFullScreenWindowCoversNothing()
+{
+    Stage stage;
+    ASSERT_TRUE(stage.ready());
+    auto& [screens, clips, defaults] = stage;
+    HomeScreenWallpaperEngine engine(screens, defaults);
+    engine.start(QUrl::fromLocalFile(clips.twoColours), 42);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs));
+
+    ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("focus"), QStringLiteral("output"), QStringLiteral("HEADLESS-1")}));
+    QWidget game;
+    paintGreen(game);
+    game.showFullScreen();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs)) << "the window never covered the wallpaper";
+
+    ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("workspace"), QStringLiteral("number"), QStringLiteral("5")}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs)) << "a window out of sight keeps the video stopped";
+    EXPECT_TRUE(outputPlays(QStringLiteral("HEADLESS-1"), clips.redThenBlue));
+    picture(QStringLiteral("HEADLESS-1"), QStringLiteral("wayland-full-screen-window-out-of-sight"));
+    EXPECT_TRUE(game.isVisible());
+    engine.stopAll();
+}
+
+TEST(HomeScreenWallpaperEngineWaylandTest, AFullScreenWindowOnAHiddenWorkspaceCoversNothing)
+{
+    runOnHeadlessSway(checkHiddenFullScreenWindowCoversNothing);
+}
+
+// A wallpaper program the user started apart from sway's own background, before this program,
+// is drawn over the video by sway 1.7, and cannot be restarted below it: the engine says so once,
+// naming what to change. The outputs show that program's picture.
+void checkAnotherBackgroundCovers()
+{
+    Stage stage;
+    ASSERT_TRUE(stage.ready());
+    auto& [screens, clips, defaults] = stage;
+    HomeScreenWallpaperEngine engine(screens, defaults);
+    engine.start(QUrl::fromLocalFile(clips.twoColours), 42);
+    EXPECT_TRUE(outputShows(QStringLiteral("HEADLESS-1"), solidPicture(kGreen)));
+    picture(QStringLiteral("HEADLESS-1"), QStringLiteral("wayland-another-background-covers"));
+    const std::optional<QString> notice = engine.takeCoveredNotice();
+    ASSERT_TRUE(notice);
+    EXPECT_TRUE(notice->contains(QStringLiteral("exec swaybg"))) << notice->toStdString();
+    EXPECT_FALSE(engine.takeCoveredNotice()) << "said twice";
+    engine.stopAll();
+}
+
+TEST(HomeScreenWallpaperEngineWaylandTest, AnotherBackgroundStartedFirstIsToldOnce)
+{
+    if (isWaylandChild())
+        return checkAnotherBackgroundCovers();
+    HeadlessSway sway;
+    if (!sway.isRunning())
+        GTEST_SKIP() << sway.failure().toStdString();
+    const QProcessEnvironment environment = sway.environment();
+    for (const char* name : {"WAYLAND_DISPLAY", "SWAYSOCK"})
+        qputenv(name, environment.value(QLatin1String(name)).toUtf8());
+    const bool started = HeadlessSway::swaymsg({QStringLiteral("exec"), QStringLiteral("swaybg -c '#20c040'")});
+    // sway 1.7 draws the newest background lowest: once sway's own is started again after the
+    // other one's picture came, that picture is on top, as it is for a user who started it at login.
+    const bool drawn = started && QTest::qWaitFor([&] {
+        return HeadlessSway::swaymsg({QStringLiteral("output"), QStringLiteral("*"), QStringLiteral("bg"),
+                                     QStringLiteral("/usr/share/backgrounds/sway/Sway_Wallpaper_Blue_1920x1080.png"), QStringLiteral("fill")})
+            && outputShows(QStringLiteral("HEADLESS-1"), solidPicture(kGreen), 1000);
+    }, kWaitMs);
+    qunsetenv("WAYLAND_DISPLAY");
+    qunsetenv("SWAYSOCK");
+    ASSERT_TRUE(drawn) << "the other swaybg drew nothing";
+    const ChildTestRun run = rerunCurrentTestOn(environment, kWaylandChildVariable, 120'000, QStringLiteral("wayland"));
+    EXPECT_TRUE(run.passed()) << run.output.toStdString();
 }
 
 // An output added while running gets the wallpaper; a relaunch (a new engine over the same
@@ -247,9 +356,9 @@ TEST(HomeScreenWallpaperEngineWaylandTest, OutputsComeAndARelaunchRestoresEach)
 }
 
 
-// The compositor going away ends the child with one clear line and exit code 1: Qt's own
-// connection may be first to notice (and ends the process itself), or the desktop video's, which
-// quits the event loop.
+// The compositor going away ends the child with one clear line and exit code 1: the desktop
+// video's connection may be first to notice, and quits the event loop, or Qt's own, whose
+// warning is taken as the same loss before Qt ends the process. Its warning is never printed.
 constexpr char kOurLine[] = "Lost the connection to the Wayland compositor";
 constexpr char kQtLine[] = "The Wayland connection broke";
 
@@ -261,7 +370,8 @@ void playUntilTheCompositorQuits()
     HomeScreenWallpaperEngine engine(screens, defaults);
     engine.start(QUrl::fromLocalFile(TestPaths::dataFile(QStringLiteral("loop-320x180.mp4"))), 42);
     ASSERT_TRUE(QTest::qWaitFor([&] { return isPlaying(engine, QStringLiteral("HEADLESS-1")); }, kWaitMs));
-    ASSERT_TRUE(HeadlessSway::swaymsg({QStringLiteral("exit")}));
+    // sway may end before it answers.
+    QProcess::execute(QStringLiteral("swaymsg"), {QStringLiteral("exit")});
     // Only a guard: the loss ends the loop long before.
     QTimer guard;
     guard.setSingleShot(true);
@@ -279,9 +389,9 @@ TEST(HomeScreenWallpaperEngineWaylandTest, LosingTheCompositorQuitsWithOneLine)
         GTEST_SKIP() << sway.failure().toStdString();
     const ChildTestRun run = rerunCurrentTestOn(sway.environment(), kWaylandChildVariable, 120'000, QStringLiteral("wayland"));
     ASSERT_TRUE(run.finished) << run.output.toStdString();
-    const bool ours = run.passed() && run.output.count(QLatin1String(kOurLine)) == 1;
-    const bool qts = run.exitCode == 1 && run.output.count(QLatin1String(kQtLine)) == 1;
-    EXPECT_TRUE(ours || qts) << run.output.toStdString();
+    EXPECT_TRUE(run.passed() || run.exitCode == 1) << run.output.toStdString();
+    EXPECT_EQ(run.output.count(QLatin1String(kOurLine)), 1) << run.output.toStdString();
+    EXPECT_EQ(run.output.count(QLatin1String(kQtLine)), 0) << run.output.toStdString();
     for (const QString& crash : {QStringLiteral("Sanitizer"), QStringLiteral("runtime error")})
         EXPECT_FALSE(run.output.contains(crash)) << run.output.toStdString();
 }

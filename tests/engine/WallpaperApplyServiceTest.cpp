@@ -459,6 +459,28 @@ INSTANTIATE_TEST_SUITE_P(Rows, StillPictureOnlyTest,
         StillOnlyRow{"FeatureOn", true, kDesktop + kStill + kLockScreen, {"message:Applying..."}, {4000}}),
     [](const ::testing::TestParamInfo<StillOnlyRow>& row) { return std::string(row.param.name); });
 
+// Another program's picture drawn over the live wallpaper: the first apply that meets it says what
+// covers the video and what to change, in its toast and the log; later applies say nothing more.
+class CoveredWallpaperHarness : public ApplyHarness {
+protected:
+    const QString obstacle_ = QStringLiteral("Another picture covers the video: remove it.");
+    FakeLiveWallpaperSupport covered_{true, obstacle_};
+    Shared<LiveWallpaperSupport>::Override supportOverride_{covered_};
+};
+
+TEST_F(CoveredWallpaperHarness, TheFirstApplySaysWhatCoversTheVideo)
+{
+    waitForTask(service_.applyWallpaper(cachedRequest()));
+    EXPECT_TRUE(toastEvents_.messages().contains(u"message:" + obstacle_)) << toastEvents_.messages().join(u'\n').toStdString();
+    ASSERT_EQ(log_.lines().filter(obstacle_).size(), 1);
+    EXPECT_TRUE(log_.lines().filter(obstacle_).first().startsWith(QStringLiteral("⚠️ [WallpaperApplyService] ")));
+
+    toastEvents_.clear();
+    waitForTask(service_.applyWallpaper(cachedRequest(kOtherCatalogueKey)));
+    EXPECT_TRUE(toastEvents_.messages().contains(QStringLiteral("message:Wallpaper applied")));
+    EXPECT_EQ(log_.lines().filter(obstacle_).size(), 1);
+}
+
 TEST_F(StillPictureOnlyHarness, AStillPictureFailureIsTheApplysFailure)
 {
     desktop_.refuse(QStringLiteral("Display A"));

@@ -1,22 +1,30 @@
 #include "support/HeadlessSway.h"
 
+#include "ImageCompare.h"
 #include "TestPaths.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <optional>
 
 namespace {
 constexpr int kStartMs = 30'000;
+const QStringList kOutputs{QStringLiteral("HEADLESS-1"), QStringLiteral("HEADLESS-2")};
+// Far above a black picture with a bar over it.
+constexpr double kDrawn = 40.0;
 
 // Runs a tool to its end; its standard output, or nothing (and a test failure) when it fails.
-std::optional<QByteArray> runTool(const QString& program, const QStringList& arguments)
+std::optional<QByteArray> runTool(const QString& program, const QStringList& arguments,
+                                  const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess tool;
+    tool.setProcessEnvironment(environment);
     tool.start(program, arguments);
     if (!tool.waitForFinished(kStartMs) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
         ADD_FAILURE() << program.toStdString() << ' ' << arguments.join(u' ').toStdString() << ": "
@@ -50,6 +58,10 @@ HeadlessSway::HeadlessSway()
     }
     if (script.exitCode() != 0 || waylandDisplay_.isEmpty() || swaySocket_.isEmpty())
         pid_ = 0;
+    if (pid_ > 0 && !waitForTheStockBackground()) {
+        failure_ = QStringLiteral("swaybg drew no background");
+        stop();
+    }
 }
 
 HeadlessSway::~HeadlessSway()
@@ -85,7 +97,27 @@ bool HeadlessSway::swaymsg(const QStringList& arguments)
 
 QImage HeadlessSway::grab(const QString& output)
 {
+    return grabWith(QProcessEnvironment::systemEnvironment(), output);
+}
+
+QImage HeadlessSway::grabWith(const QProcessEnvironment& environment, const QString& output)
+{
     const std::optional<QByteArray> png = runTool(QStringLiteral("grim"), {QStringLiteral("-t"), QStringLiteral("png"),
-                                                                           QStringLiteral("-o"), output, QStringLiteral("-")});
+                                                                           QStringLiteral("-o"), output, QStringLiteral("-")},
+                                                  environment);
     return png ? QImage::fromData(*png, "PNG").convertToFormat(QImage::Format_RGB32) : QImage();
+}
+
+bool HeadlessSway::waitForTheStockBackground() const
+{
+    // Until swaybg has drawn, an output is black: a picture of "the desktop" taken then is not
+    // what the desktop shows.
+    QImage black(QSize(640, 360), QImage::Format_RGB32);
+    black.fill(Qt::black);
+    const QProcessEnvironment environment = this->environment();
+    return QTest::qWaitFor([&] {
+        return std::all_of(kOutputs.cbegin(), kOutputs.cend(), [&](const QString& output) {
+            return meanChannelDifference(grabWith(environment, output), black) > kDrawn;
+        });
+    }, kStartMs);
 }

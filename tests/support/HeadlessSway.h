@@ -5,8 +5,9 @@
 #include <QString>
 #include <QStringList>
 
-// A headless sway for one test (tests/support/headless-sway): two 640x360 outputs, HEADLESS-1 and
-// HEADLESS-2 to its right. Tests run under the offscreen platform, so the Wayland half of a test
+// A headless sway for one test (tests/support/headless-sway), on the stock configuration: two
+// 640x360 outputs, HEADLESS-1 and HEADLESS-2 to its right, each with sway's stock background
+// (drawn by swaybg before the constructor returns) and its bar at the top. Tests run under the offscreen platform, so the Wayland half of a test
 // runs again in a child process of the same test binary there:
 // rerunCurrentTestOn(sway.environment(), kChildVariable, timeout, "wayland").
 class HeadlessSway {
@@ -31,6 +32,9 @@ public:
     static QImage grab(const QString& output);
 
 private:
+    static QImage grabWith(const QProcessEnvironment& environment, const QString& output);
+    bool waitForTheStockBackground() const;
+
     qint64 pid_ = 0;
     QString waylandDisplay_;
     QString swaySocket_;
