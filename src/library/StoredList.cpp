@@ -113,10 +113,11 @@ std::optional<UserDefaults::StoredArray> StoredList::stored()
 
 std::function<std::optional<UserDefaults::StoredArray>()> StoredList::storedReader()
 {
-    if (defaults_.contains(key_) && defaults_.storedArray(key_).keys.isEmpty()) {
-        // An earlier version's value: moved into rows first.
-        std::optional<UserDefaults::StoredArray> array = stored();
-        return [array] { return array; };
+    if ((defaults_.contains(key_) || defaults_.isUnreadable(key_)) && defaults_.storedArray(key_).keys.isEmpty()) {
+        // An earlier version's value: moved into rows first, or left as it is (and said) when
+        // it is no list, which leaves the list empty, not unread.
+        const UserDefaults::StoredArray array = stored().value_or(UserDefaults::StoredArray());
+        return [array] { return std::optional(array); };
     }
     return defaults_.storedArrayReader(key_);
 }
