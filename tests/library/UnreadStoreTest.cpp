@@ -26,7 +26,7 @@ namespace {
 // The settings database cannot be opened at launch for a reason that passes: each list of the
 // library keeps its changes in the recovery database and says so, never "Saved", and once the
 // database opens the list holds the stored records with the session's change on top, on screen
-// and on disk.
+// and on disk, whether they were stored as rows or as an earlier version's value.
 class UnreadStoreTest : public LibraryFixture {
 protected:
     // Waits for the retry that opens the database, once the fault has passed.
@@ -90,9 +90,18 @@ TEST_F(UnreadStoreTest, AListChangedWhileTheDatabaseIsUnopenedHoldsBothOnceItOpe
                 return [this] { return keysOf(custom_->customOrder()); };
             }},
     };
+    // The stored list as rows, or as the value earlier versions kept (just imported, say).
+    const std::pair<const char*, std::function<void(const QString&)>> stores[] = {
+        {"rows", [this](const QString& key) { store(key, {wallpaper(1).toJson()}); }},
+        {"an earlier version's value", [this](const QString& key) {
+             store(key, {});
+             storeEarlier(key, {wallpaper(1).toJson()});
+         }},
+    };
+    for (const auto& [form, storeList] : stores)
     for (const List& list : lists) {
-        SCOPED_TRACE(list.key.toStdString());
-        store(list.key, {wallpaper(1).toJson()});
+        SCOPED_TRACE(form + (" of " + list.key.toStdString()));
+        storeList(list.key);
         std::optional<SettingsReadFault> fault(EIO);
         reopenDefaults();
         ASSERT_TRUE(defaults().awaitsFile());
@@ -111,6 +120,7 @@ TEST_F(UnreadStoreTest, AListChangedWhileTheDatabaseIsUnopenedHoldsBothOnceItOpe
         playlists_.reset();
         reopenDefaults();
         EXPECT_EQ(storedArray(list.key).size(), 2);
+        EXPECT_FALSE(defaults().contains(list.key)) << "the earlier value is rows now";
     }
 }
 
