@@ -8,10 +8,10 @@
 #include "library/RecentsWallpapersService.h"
 #include "library/WallpaperPlaylistService.h"
 #include "foundation/Paths.h"
-#include "foundation/SettingsDatabase.h"
 #include "platform/Http.h"
 
 #include "support/Eventually.h"
+#include "support/StoredEntries.h"
 
 #include <QDir>
 #include <QFile>
@@ -60,15 +60,9 @@ protected:
     void storeUnreadableEntry(const QString& key)
     {
         defaults_.reset();
-        {
-            SettingsDatabase::Opening opening = SettingsDatabase::open(
-                Paths::configuration() + QStringLiteral("/Quorvelle/standard.sqlite3"), SettingsDatabase::Role::Main);
-            ASSERT_TRUE(opening.database);
-            SettingsChange change;
-            change.entries.insert(key, QByteArray(R"({"type":"data","value":"W3si*mtleSI6MX1d"})"));
-            SqliteFailure failure;
-            ASSERT_TRUE(opening.database->apply(change, &failure)) << failure.message.toStdString();
-        }
+        const QString failure = putStoredEntries(
+            Paths::configuration() + QStringLiteral("/Quorvelle/standard.sqlite3"), {{key, R"({"type":"data","value":"W3si*mtleSI6MX1d"})"}});
+        ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
         reopenDefaults();
         ASSERT_TRUE(defaults().isUnreadable(key));
     }
