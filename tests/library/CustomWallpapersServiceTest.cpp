@@ -165,8 +165,7 @@ TEST_F(CustomWallpapersServiceTest, VideosNoRecordNamesAreListedAgainAndNoFileGo
 }
 
 // Whatever lost a video's record (the settings gone, a backup from before the import restored,
-// the list emptied, a row that no longer reads), the video is listed again at the next launch,
-// never deleted.
+// the list emptied), the video is listed again at the next launch, never deleted.
 TEST_F(CustomWallpapersServiceTest, AVideoWhoseRecordWasLostIsListedAgainAtLaunch)
 {
     const QString database = Paths::configuration() + QStringLiteral("/Quorvelle/standard.sqlite3");
@@ -192,13 +191,6 @@ TEST_F(CustomWallpapersServiceTest, AVideoWhoseRecordWasLostIsListedAgainAtLaunc
                 UserDefaults defaults;
                 CustomWallpapersService(defaults, Paths::applicationSupport()).clearAllCustomWallpapers();
             }},
-        {"its row unreadable", [] {},
-            [] {
-                UserDefaults defaults;
-                SettingsChange::ListChange damaged;
-                damaged.put = {{QStringLiteral("2222222222"), 0, QByteArray("{\"key\": 2222222222, \"title\": \"Imported\"}")}};
-                ASSERT_TRUE(defaults.changeRows(CustomWallpapersService::kCustomWallpapersKey, damaged));
-            }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -218,6 +210,31 @@ TEST_F(CustomWallpapersServiceTest, AVideoWhoseRecordWasLostIsListedAgainAtLaunc
         EXPECT_EQ(custom().customOrder(), QList<qint64>{2222222222});
         EXPECT_EQ(videos(), QStringList{QStringLiteral("2222222222.mp4")});
         EXPECT_EQ(restart().customOrder(), QList<qint64>{2222222222}) << "stored";
+    }
+}
+
+// A stored record that cannot be read is still its video's: the video is not listed over it, and
+// neither are the other videos when that record keeps the whole list from being read.
+TEST_F(CustomWallpapersServiceTest, AStoredRecordThatCannotBeReadIsNeverReplaced)
+{
+    const QByteArray kept = JsonWriter::toBytes(wallpaper(1111111111, QStringLiteral("Kept")).toJson());
+    const QByteArray missingFields = R"({"key": 2222222222, "title": "Imported"})";
+    const QByteArray cutShort = JsonWriter::toBytes(wallpaper(2222222222, QStringLiteral("Imported")).toJson()).left(20);
+    for (const QByteArray& unreadable : {missingFields, cutShort}) {
+        SCOPED_TRACE(unreadable.toStdString());
+        restart().clearAllCustomWallpapers();
+        SettingsChange::ListChange rows;
+        rows.put = {{QStringLiteral("1111111111"), 0, kept}, {QStringLiteral("2222222222"), kRowGap, unreadable}};
+        ASSERT_TRUE(defaults().changeRows(CustomWallpapersService::kCustomWallpapersKey, rows));
+        writeVideo(QStringLiteral("1111111111.mp4"));
+        writeVideo(QStringLiteral("2222222222.mp4"));
+        const QList<StoredRow> stored = defaults().rows(CustomWallpapersService::kCustomWallpapersKey);
+
+        restart().adoptUnlistedVideos();
+        EXPECT_EQ(defaults().rows(CustomWallpapersService::kCustomWallpapersKey), stored);
+        EXPECT_EQ(videos(), (QStringList{QStringLiteral("1111111111.mp4"), QStringLiteral("2222222222.mp4")}));
+        EXPECT_TRUE(log_.contains(QStringLiteral(
+            "⚠️ [CustomWallpapersService] Kept a video whose stored record cannot be read, and its record: 2222222222.mp4")));
     }
 }
 

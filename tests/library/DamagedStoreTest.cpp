@@ -194,6 +194,20 @@ TEST_F(DamagedStoreTest, KeylessAndRepeatedRecordsAreLeftOutAndTheFirstOfAKeyWin
     EXPECT_EQ(records(LikedWallpapersService::kLikedWallpapersKey).mid(1), stored.mid(0, 3));
 }
 
+// A row whose record is cut short (what a salvage of a damaged database may take in) costs only
+// itself: the other rows are read. Fails while the store hands a list over as one text, which
+// that row leaves unreadable as a whole.
+TEST_F(DamagedStoreTest, DISABLED_ARowCutShortCostsOnlyItself)
+{
+    SettingsChange::ListChange rows;
+    rows.put = {{QStringLiteral("1"), 0, JsonWriter::toBytes(wallpaper(1).toJson())},
+        {QStringLiteral("2"), kRowGap, JsonWriter::toBytes(wallpaper(2).toJson()).left(20)},
+        {QStringLiteral("3"), 2 * kRowGap, JsonWriter::toBytes(wallpaper(3).toJson())}};
+    ASSERT_TRUE(defaults().changeRows(RecentsWallpapersService::kRecentsWallpapersKey, rows));
+    RecentsWallpapersService recents(defaults());
+    EXPECT_EQ(recents.recentsOrder(), (QList<qint64>{1, 3}));
+}
+
 // Long lists decode in parallel parts; the parts must come back in stored order.
 TEST_F(DamagedStoreTest, ALongListKeepsItsOrderAndLosesOnlyItsDamagedRecords)
 {
