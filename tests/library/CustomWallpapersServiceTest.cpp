@@ -3,7 +3,6 @@
 #include "foundation/Paths.h"
 #include "library/CustomWallpapersService.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -23,14 +22,12 @@ protected:
     }
     CustomWallpapersService& custom() { return *custom_; }
 
-    void writeVideo(const QString& name, const QDateTime& written = QDateTime::currentDateTime())
+    void writeVideo(const QString& name)
     {
         QDir().mkpath(custom().folderPath());
         QFile file(custom().folderPath() + QLatin1Char('/') + name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("video");
-        file.flush();
-        ASSERT_TRUE(file.setFileTime(written, QFileDevice::FileModificationTime));
     }
     QStringList videos() const
     {

@@ -401,9 +401,9 @@ TEST_F(PlaylistPlaybackServiceTest, AStoredIdStaysWhileThePlaylistsCannotBeRead)
     }
 }
 
-// The settings file could not be read at launch: once it reads, the active playlist resumes
-// with its shuffle.
-TEST_F(PlaylistPlaybackServiceTest, TheActivePlaylistOfASettingsFileReadLateResumes)
+// The settings database could not be opened at launch: once it opens, the active playlist
+// resumes with its shuffle.
+TEST_F(PlaylistPlaybackServiceTest, TheActivePlaylistOfASettingsDatabaseOpenedLateResumes)
 {
     addOwn({121, 122});
     QUuid id;
@@ -425,7 +425,7 @@ TEST_F(PlaylistPlaybackServiceTest, TheActivePlaylistOfASettingsFileReadLateResu
     EXPECT_FALSE(relaunched.isShuffleEnabled());
 
     fault.pass();
-    ASSERT_EVENTUALLY(relaunched.activePlaylistId() == id, 4 * UserDefaults::kFirstRetryMs);
+    ASSERT_EVENTUALLY(relaunched.activePlaylistId() == id, 30 * UserDefaults::kFirstRetryMs);
     EXPECT_TRUE(relaunched.isShuffleEnabled());
     settle(relaunched);
     EXPECT_TRUE(shownKey() == 121 || shownKey() == 122) << shownKey().value_or(-1);
