@@ -7,6 +7,8 @@
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
 
+#include <QSet>
+
 #include <cmath>
 #include <limits>
 
@@ -102,9 +104,10 @@ void WallpaperPersistenceService::clearSavedWallpaper()
 QList<StoredRow> WallpaperPersistenceService::perMonitorRows() const
 {
     QList<StoredRow> rows = defaults_.rows(kPerMonitorKey);
-    if (!rows.isEmpty() || !defaults_.contains(kPerMonitorKey))
+    if (!defaults_.contains(kPerMonitorKey))
         return rows;
-    // Earlier versions kept every display's record in one document: each becomes its row.
+    // Earlier versions kept every display's record in one document: each becomes its row, unless
+    // its display has a row already (chosen while the database could not be opened).
     QJsonObject document;
     try {
         const JsonReader stored = JsonReader::parse(defaults_.data(kPerMonitorKey));
@@ -115,10 +118,15 @@ QList<StoredRow> WallpaperPersistenceService::perMonitorRows() const
         log(QStringLiteral("⚠️"), QStringLiteral("Unreadable earlier per-monitor wallpapers, kept as they are: ") + error.localizedDescription());
         return rows;
     }
+    QSet<QString> displays;
+    for (const StoredRow& row : std::as_const(rows))
+        displays.insert(row.key);
+    QList<StoredRow> earlier;
     for (auto it = document.constBegin(); it != document.constEnd(); ++it)
-        rows.append({it.key(), 0, JsonWriter::toBytes(it.value())});
-    defaults_.replaceEntryWithRows(kPerMonitorKey, kPerMonitorKey, rows);
-    return rows;
+        if (!displays.contains(it.key()))
+            earlier.append({it.key(), 0, JsonWriter::toBytes(it.value())});
+    defaults_.replaceEntryWithRows(kPerMonitorKey, kPerMonitorKey, earlier);
+    return rows + earlier;
 }
 
 QMap<QString, PerMonitorEntry> WallpaperPersistenceService::loadPerMonitorWallpapers() const

@@ -67,7 +67,8 @@ Q_SIGNALS:
     void readLate();
 
 private:
-    // The displays' rows, made first from the one document earlier versions kept (which then goes).
+    // The displays' rows, with those of the one document earlier versions kept made first (the
+    // document then goes); a display's row wins over its record in the document.
     QList<StoredRow> perMonitorRows() const;
     void log(const QString& emoji, const QString& message) const;
     // "Saved <what>: <details>" once committed, else where it is kept until it can be.

@@ -128,6 +128,10 @@ void CustomWallpapersService::adoptUnlistedVideos()
                 name((*address)->toLocalFile());
         }
     }
+    // A stored row that could not be read is still its video's record: it is never replaced.
+    QSet<QString> storedKeys;
+    for (const StoredRow& row : defaults_.rows(kCustomWallpapersKey))
+        storedKeys.insert(row.key);
     for (const QFileInfo& entry : CacheFolder::entries(folder.path())) {
         const QRegularExpressionMatch match = finalName.match(entry.fileName());
         bool number = false;
@@ -135,6 +139,10 @@ void CustomWallpapersService::adoptUnlistedVideos()
         if (!entry.isFile() || !match.hasMatch() || !number || named.contains(entry.absoluteFilePath())
             || list_->records().contains(key))
             continue;
+        if (storedKeys.contains(QString::number(key))) {
+            log(QStringLiteral("⚠️"), QStringLiteral("Kept a video whose stored record cannot be read, and its record: ") + entry.fileName());
+            continue;
+        }
         OwnVideoFacts facts;
         facts.bytes = entry.size();
         addCustomWallpaper(facts.record(QUrl::fromLocalFile(entry.absoluteFilePath()), key,

@@ -56,7 +56,8 @@ public:
     void removeUnfinishedImports() const;
     // Lists again each video under a final name ("<digits>.mp4") that no record names (its record
     // was lost with a settings file, or never reached the disk): a video of the user's is never
-    // deleted for lacking a record. Named from its file, at the front. Run at launch.
+    // deleted for lacking a record. Named from its file, at the front; a stored record that could
+    // not be read is kept in place of that. Run at launch.
     void adoptUnlistedVideos();
 
     // The application is ending: copies into the folder stop at their next block, and none

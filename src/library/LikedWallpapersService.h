@@ -18,15 +18,15 @@ class WallpaperPlaylistService;
 
 // The liked wallpapers, newest first: the record store of the personal library. Playlists hold
 // only keys, and the rotation, the menu thumbnail and the playlist sheets look the records up
-// here. Stored whole under "likedWallpapersModels" on every change. Liking reports the like to
-// the backend's counter later, unless the caller suppresses it; unliking also takes the key out
-// of every playlist. The stored list, which may hold tens of thousands of records, is decoded on
-// a worker from construction on: while it is, isLoading() holds, a like or unlike is kept here
-// (whoever asked for it may be gone by then) and done once the list arrives or at the quit's
-// flush, and a read waits for it (so nothing ever sees or saves a list without its stored
-// records). Its arrival is announced on the event loop. A change is published
-// at once; the settings store writes a long list behind it, on a worker, and flush() writes what
-// is still to be written.
+// here. Stored as the rows of "likedWallpapersModels": a like puts one row, an unlike removes
+// one. Liking reports the like to the backend's counter later, unless the caller suppresses it;
+// unliking also takes the key out of every playlist. The stored list, which may hold tens of
+// thousands of records, is decoded on a worker from construction on: while it is, isLoading()
+// holds, a like or unlike is kept here (whoever asked for it may be gone by then) and done once
+// the list arrives or at the quit's flush, and a read waits for it (so nothing ever sees or saves
+// a list without its stored records). Its arrival is announced on the event loop. A change is
+// published and committed at once; flush() makes the waiting changes and commits what the disk
+// refused so far.
 // Publishes real changes only. One shared instance on the GUI thread.
 class LikedWallpapersService : public QObject {
     Q_OBJECT

@@ -306,8 +306,7 @@ void PlaylistPlaybackService::restoreState()
     const std::optional<WallpaperPlaylist> stored = playlists.playlist(*id);
     if (!stored || stored->wallpaperKeys.isEmpty()) {
         setActivePlaylistId(std::nullopt);
-        // A playlist that could not be read is still in the playlists' backup; the id stays
-        // with it.
+        // A playlist that could not be read is still stored as it was; the id stays with it.
         if (!stored && playlists.isIncomplete()) {
             logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Active playlist not among the readable playlists; keeping its id"));
             return;

@@ -12,9 +12,9 @@ class UserDefaults;
 
 // The last ten applied wallpapers, newest first, for the tray menu's recents: the tray menu and
 // the full-screen view record what they apply, and every apply of the shared apply service
-// (heard through its signal, from the moment this list is made) joins too. Stored whole under
-// "recentsWallpapersModels" on every change. A stored list longer than ten (a foreign or damaged
-// store) is cut to its first ten on load, the whole value kept under the backup key first.
+// (heard through its signal, from the moment this list is made) joins too. Stored as the rows of
+// "recentsWallpapersModels", each change writing the rows it touches. A stored list longer than
+// ten (a foreign or damaged store) is cut to its first ten on load.
 // Publishes real changes only. One shared instance on the GUI thread.
 class RecentsWallpapersService : public QObject {
     Q_OBJECT

@@ -92,20 +92,37 @@ std::optional<QList<StoredRow>> StoredList::earlierRows()
     return rows;
 }
 
+void StoredList::moveEarlierIntoRows()
+{
+    if (!defaults_.contains(key_) && !defaults_.isUnreadable(key_))
+        return;
+    std::optional<QList<StoredRow>> rows = earlierRows();
+    if (!rows)
+        return;
+    // Rows there already were made while the value could not be read (the database opened
+    // late): they stay in front, and win over the earlier records of their keys.
+    const QList<StoredRow> present = defaults_.rows(key_);
+    QSet<QString> presentKeys;
+    for (const StoredRow& row : present)
+        presentKeys.insert(row.key);
+    const qint64 after = present.isEmpty() ? 0 : present.constLast().position + kRowGap;
+    rows->removeIf([&presentKeys](const StoredRow& row) { return presentKeys.contains(row.key); });
+    for (StoredRow& row : *rows)
+        row.position += after;
+    writing_ = true;
+    const bool moved = defaults_.replaceEntryWithRows(key_, key_, *rows);
+    writing_ = false;
+    log(QStringLiteral("💾"), QStringLiteral("Moved %1 stored %2 into rows%3")
+                                 .arg(rows->size())
+                                 .arg(lines_.noun, moved ? QString() : QStringLiteral(" (kept until it can be saved)")));
+}
+
 std::optional<UserDefaults::StoredArray> StoredList::stored()
 {
+    moveEarlierIntoRows();
     UserDefaults::StoredArray array = defaults_.storedArray(key_);
     if (!array.keys.isEmpty())
         return array;
-    if (std::optional<QList<StoredRow>> rows = earlierRows()) {
-        writing_ = true;
-        const bool moved = defaults_.replaceEntryWithRows(key_, key_, *rows);
-        writing_ = false;
-        log(QStringLiteral("💾"), QStringLiteral("Moved %1 stored %2 into rows%3")
-                                     .arg(rows->size())
-                                     .arg(lines_.noun, moved ? QString() : QStringLiteral(" (kept until it can be saved)")));
-        return defaults_.storedArray(key_);
-    }
     if (!isIncomplete_)
         log(lines_.emoji, QStringLiteral("No %1 found, starting fresh").arg(lines_.noun));
     return std::nullopt;
@@ -113,11 +130,7 @@ std::optional<UserDefaults::StoredArray> StoredList::stored()
 
 std::function<std::optional<UserDefaults::StoredArray>()> StoredList::storedReader()
 {
-    if (defaults_.contains(key_) && defaults_.storedArray(key_).keys.isEmpty()) {
-        // An earlier version's value: moved into rows first.
-        std::optional<UserDefaults::StoredArray> array = stored();
-        return [array] { return array; };
-    }
+    moveEarlierIntoRows();
     return defaults_.storedArrayReader(key_);
 }
 

@@ -23,7 +23,7 @@
 // touches. It decodes record by record, so a damaged record costs only itself, and a row that
 // is left out is never removed by a later change (only rows this list read or wrote are). A list
 // earlier versions kept as one data value under the key is moved into rows at its first read,
-// record by record, in one transaction. Logs with its owner's type. GUI thread only.
+// record by record, in one transaction, behind the rows already there. Logs with its owner's type. GUI thread only.
 class StoredList {
 public:
     // The owner's lines: "<emoji> [<type>] No <noun> found, starting fresh",
@@ -279,6 +279,8 @@ private:
     static QList<std::pair<qsizetype, qsizetype>> chunks(qsizetype count);
     // The rows of a value earlier versions stored under the key; nothing when there is none.
     std::optional<QList<StoredRow>> earlierRows();
+    // Moves a value earlier versions stored under the key into rows, after those there already.
+    void moveEarlierIntoRows();
     QString keyOf(const QJsonObject& record) const;
     template <typename T>
     void remember(const QList<T>& records, const UserDefaults::StoredArray& array)

@@ -36,8 +36,8 @@ public:
     const QList<WallpaperPlaylist>& playlists() const { return playlists_; }
     // The first playlist with the id, as the rotation looks it up.
     std::optional<WallpaperPlaylist> playlist(const QUuid& id) const;
-    // Something stored could not be read (the whole list or a part of it): it is kept under
-    // "wallpaperPlaylists.backup", and a playlist missing here may still be in it.
+    // Something stored could not be read (the whole list or a part of it): it stays stored as it
+    // is, and a playlist missing here may still be in it.
     bool isIncomplete() const;
 
     // A new empty playlist at the front, with a fresh id and the current date.

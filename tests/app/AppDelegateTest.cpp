@@ -16,6 +16,7 @@
 #include "support/FakeLoginItem.h"
 #include "support/FakeScreens.h"
 #include "support/FakeSessionEvents.h"
+#include "support/StoredEntries.h"
 #include "support/TempFolder.h"
 #include "updater/UpdaterFolders.h"
 
@@ -114,25 +115,33 @@ TEST_F(AppDelegateTest, TheFirstLaunchSwitchesStartAtLoginOnOnce)
 // switched start at login off, and the rule must not switch it back on.
 TEST_F(AppDelegateTest, DamagedSettingsAreNoFirstLaunch)
 {
-    const QByteArray offAndLaunched = R"({"startOnLoginEnabled": {"type": "bool", "value": false},
-        "hasLaunchedBefore": {"type": "bool", "value": true}})";
+    const QString settings = Paths::configuration() + QStringLiteral("/Quorvelle");
+    const QString database = settings + QStringLiteral("/standard.sqlite3");
     struct Case {
         const char* what;
-        QByteArray file;
+        std::function<void()> make;
     };
     const Case cases[] = {
-        {"cut short before the flag", offAndLaunched.left(offAndLaunched.indexOf("\"hasLaunchedBefore\"") + 12)},
-        {"the flag unreadable", QByteArray(offAndLaunched).replace("\"value\": true", "\"value\": \"yes\"")},
+        {"a damaged database",
+            [&] {
+                QFile file(database);
+                ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+                file.write(QByteArray(8192, 'x'));
+            }},
+        {"the flag unreadable",
+            [&] {
+                const QString failure = putStoredEntries(database,
+                    {{QStringLiteral("startOnLoginEnabled"), R"({"type":"bool","value":false})"},
+                        {QStringLiteral("hasLaunchedBefore"), R"({"type":"bool","value":"yes"})"}});
+                ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+            }},
+        {"a database that cannot be opened now", [&] { ASSERT_TRUE(QDir().mkpath(database)); }},
     };
-    const QString settings = Paths::configuration() + QStringLiteral("/Quorvelle");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QDir(settings).removeRecursively();
         QDir().mkpath(settings);
-        QFile file(settings + QStringLiteral("/standard.json"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(c.file);
-        file.close();
+        c.make();
         UserDefaults onDisk;
         makeSwitch();
         AppDelegate({}, [] { return new MainWindow(); }, onDisk, events, std::make_unique<LaunchReapply>()).handleFirstLaunch();

@@ -107,9 +107,9 @@ TEST_F(LaunchReapplyTest, PutsThePerDisplayWallpapersBack)
     EXPECT_EQ(lines(), (QStringList{"🎬 AUTO-APPLYING PER-MONITOR WALLPAPERS (priority #1)", "✅ Applied per-monitor wallpapers"}));
 }
 
-// The settings file could not be read at launch: once it reads, its saved wallpaper comes back,
-// unless a wallpaper was started meanwhile.
-TEST_F(LaunchReapplyTest, TheSavedWallpaperOfASettingsFileReadLateComesBack)
+// The settings database could not be opened at launch: once it opens, its saved wallpaper comes
+// back, unless a wallpaper was started meanwhile.
+TEST_F(LaunchReapplyTest, TheSavedWallpaperOfASettingsDatabaseOpenedLateComesBack)
 {
     struct Case {
         const char* name;

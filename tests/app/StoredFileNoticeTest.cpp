@@ -10,36 +10,45 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
-// Settings that could not be read at launch are told in words, with where the file is now: a
-// damaged one where it was moved, anything else where it stays. A readable file says nothing.
-TEST(StoredFileNoticeTest, UnreadSettingsAreToldWithWhereTheyWereKept)
+// Settings that could not be opened at launch are told in words: a damaged database with where
+// its copy is kept, one that cannot be opened now with why. A readable one says nothing.
+TEST(StoredFileNoticeTest, UnopenedSettingsAreToldWithWhereOrWhy)
 {
     struct Case {
         const char* name;
-        QByteArray content; // none: a folder in the file's place
+        // Puts it in the database's place, or the folder's.
+        std::function<void(const QString& file)> make;
         bool told;
-        bool keptInPlace;
+        bool damaged;
+        QString reason;
+    };
+    const auto writeFile = [](const QString& path, const QByteArray& content) {
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content);
     };
     const Case cases[] = {
-        {"a readable file", R"({"a":{"type":"bool","value":true}})", false, true},
-        {"a damaged file", "{\"a\":", true, false},
-        {"a folder in its place", {}, true, true},
+        {"a readable database", [](const QString&) { UserDefaults().setBool(QStringLiteral("a"), true); },
+            false, false, {}},
+        {"a damaged database", [&](const QString& file) { writeFile(file, QByteArray(8192, 'x')); }, true, true, {}},
+        {"a folder in its place", [](const QString& file) { QDir().mkpath(file); }, true, false, {}},
+        {"a file where its folder goes", [&](const QString& file) { writeFile(QFileInfo(file).path(), "x"); }, true, false,
+            QStringLiteral("is a file, not a folder")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder temp;
-        const QString file = Paths::configuration() + QStringLiteral("/Quorvelle/standard.json");
-        QDir().mkpath(c.content.isNull() ? file : Paths::configuration() + QStringLiteral("/Quorvelle"));
-        if (!c.content.isNull()) {
-            QFile out(file);
-            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-            out.write(c.content);
-        }
+        const QString file = Paths::configuration() + QStringLiteral("/Quorvelle/standard.sqlite3");
+        QDir().mkpath(Paths::configuration() + (c.reason.isEmpty() ? QStringLiteral("/Quorvelle") : QString()));
+        c.make(file);
         const UserDefaults defaults;
         NotificationManager toast;
         FakeDesktopNotifications desktop;
@@ -51,11 +60,16 @@ TEST(StoredFileNoticeTest, UnreadSettingsAreToldWithWhereTheyWereKept)
             continue;
         }
         ASSERT_TRUE(defaults.readTrouble());
-        const QString keptAt = defaults.readTrouble()->keptAt;
-        EXPECT_EQ(keptAt == file, c.keptInPlace) << keptAt.toStdString();
+        const UserDefaults::ReadTrouble& trouble = *defaults.readTrouble();
         EXPECT_EQ(toast.title(), StoredFileNotice::title());
-        EXPECT_EQ(toast.message(),
-            QStringLiteral("Your settings could not be read. They were kept at %1 and Quorvelle started without them.").arg(keptAt));
+        if (c.damaged) {
+            EXPECT_NE(trouble.keptAt, file);
+            EXPECT_TRUE(QFile::exists(trouble.keptAt)) << trouble.keptAt.toStdString();
+            EXPECT_EQ(toast.message(), StoredFileNotice::damagedMessage(QStringLiteral("settings"), trouble.keptAt));
+        } else {
+            EXPECT_TRUE(trouble.reason.contains(c.reason)) << trouble.reason.toStdString();
+            EXPECT_EQ(toast.message(), StoredFileNotice::unopenedMessage(QStringLiteral("settings"), trouble.reason));
+        }
     }
 }
 

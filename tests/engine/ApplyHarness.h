@@ -41,6 +41,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -127,6 +128,10 @@ protected:
         });
         extension_.start();
         setLockScreenFeature(false);
+        // The liked list is read on a worker even when nothing is stored: a like made before it
+        // arrives would wait for it.
+        QSignalSpy likedLoaded(&liked_, &LikedWallpapersService::isLoadingChanged);
+        EXPECT_TRUE(liked_.isLoading() ? likedLoaded.wait(10'000) : true);
     }
 
     ~ApplyHarness() override { drainCounterRequests(); }

@@ -8,6 +8,7 @@
 #include "support/TempFolder.h"
 
 #include <QJsonDocument>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,23 @@ const QUrl kOtherVideo = QUrl::fromLocalFile(QStringLiteral("/videos/other.mp4")
 
 class WallpaperPersistenceServiceTest : public ::testing::Test {
 protected:
-    QJsonObject storedDocument() const { return QJsonDocument::fromJson(defaults.data(Service::kPerMonitorKey)).object(); }
+    // The displays' rows, each record under its display.
+    QJsonObject storedRecords()
+    {
+        QJsonObject records;
+        for (const StoredRow& row : defaults.rows(Service::kPerMonitorKey))
+            records.insert(row.key, QJsonDocument::fromJson(row.record).object());
+        return records;
+    }
+    // The records as rows, each under its display.
+    void storeRows(const QList<std::pair<QString, QByteArray>>& records)
+    {
+        SettingsChange::ListChange rows;
+        for (const auto& [display, record] : records)
+            rows.put.append({display, 0, record});
+        ASSERT_TRUE(defaults.changeRows(Service::kPerMonitorKey, rows));
+    }
+    // The one document earlier versions kept.
     void storeDocument(const QByteArray& json) { defaults.setData(Service::kPerMonitorKey, json); }
 
     UserDefaults defaults{QStringLiteral("persistence-test"), UserDefaults::Storage::InMemory};
@@ -101,14 +118,14 @@ TEST_F(WallpaperPersistenceServiceTest, ClearingTheSingleRecordKeepsTheDisplays)
 {
     service.saveWallpaper(42, kVideo);
     service.savePerMonitorWallpaper(QStringLiteral("Display A_1920x1080"), 42, kVideo);
-    const QByteArray document = defaults.data(Service::kPerMonitorKey);
+    const QList<StoredRow> displays = defaults.rows(Service::kPerMonitorKey);
 
     service.clearSavedWallpaper();
     EXPECT_TRUE(log.contains(QStringLiteral("🗑️ [WallpaperPersistenceService] Cleared saved wallpaper")));
     EXPECT_FALSE(defaults.contains(Service::kWallpaperKeyKey));
     EXPECT_FALSE(defaults.contains(Service::kWallpaperScreenKey));
     EXPECT_FALSE(defaults.contains(Service::kWallpaperMasterUrlKey));
-    EXPECT_EQ(defaults.data(Service::kPerMonitorKey), document);
+    EXPECT_EQ(defaults.rows(Service::kPerMonitorKey), displays);
 }
 
 // The per-display records
@@ -132,74 +149,147 @@ TEST_F(WallpaperPersistenceServiceTest, KeepsOneRecordPerDisplayUntilRemoved)
     EXPECT_EQ(one->masterUrl, kVideo);
     EXPECT_FALSE(service.loadPerMonitorWallpaper(QStringLiteral("C_800x600")));
 
-    // The stored form: compact JSON, one object of records named after their displays.
-    EXPECT_EQ(storedDocument().value(QStringLiteral("B_1280x720")).toObject(),
+    // The stored form: one row of compact JSON per display, under the display.
+    EXPECT_EQ(storedRecords().value(QStringLiteral("B_1280x720")).toObject(),
               (QJsonObject{{QStringLiteral("displayPersistenceID"), QStringLiteral("B_1280x720")}, {QStringLiteral("key"), 2},
                            {QStringLiteral("masterUrlString"), QStringLiteral("file:///videos/a%20b.mp4")}}));
-    EXPECT_FALSE(defaults.data(Service::kPerMonitorKey).contains('\n'));
+    for (const StoredRow& row : defaults.rows(Service::kPerMonitorKey))
+        EXPECT_FALSE(row.record.contains('\n'));
 
     service.removePerMonitorWallpaper(QStringLiteral("A_1920x1080"));
     service.removePerMonitorWallpaper(QStringLiteral("Z_1x1"));
     EXPECT_TRUE(log.contains(QStringLiteral("🗑️ [WallpaperPersistenceService] Cleared per-monitor: display=Z_1x1")));
     EXPECT_EQ(service.loadPerMonitorWallpapers().keys(), QStringList{QStringLiteral("B_1280x720")});
     service.clearAllPerMonitorWallpapers();
-    EXPECT_FALSE(defaults.contains(Service::kPerMonitorKey));
+    EXPECT_TRUE(defaults.rows(Service::kPerMonitorKey).isEmpty());
 }
 
+// Stored as rows, or in the one document earlier versions kept (made rows at its first read).
 TEST_F(WallpaperPersistenceServiceTest, ABadRecordCostsNoOtherDisplayItsRecord)
 {
-    storeDocument(R"({"A_1":{"displayPersistenceID":"A_1","key":1,"masterUrlString":"file:///a.mp4"},)"
-                  R"("B_1":{"displayPersistenceID":"B_1","key":2},)"
-                  R"("C_1":{"displayPersistenceID":"C_1","key":3,"masterUrlString":"not a url"}})");
+    const QByteArray a = R"({"displayPersistenceID":"A_1","key":1,"masterUrlString":"file:///a.mp4"})";
+    const QByteArray b = R"({"displayPersistenceID":"B_1","key":2})";
+    const QByteArray c = R"({"displayPersistenceID":"C_1","key":3,"masterUrlString":"not a url"})";
+    const struct {
+        const char* name;
+        std::function<void()> store;
+    } stores[] = {
+        {"rows", [&] { storeRows({{QStringLiteral("A_1"), a}, {QStringLiteral("B_1"), b}, {QStringLiteral("C_1"), c}}); }},
+        {"an earlier version's document", [&] { storeDocument("{\"A_1\":" + a + ",\"B_1\":" + b + ",\"C_1\":" + c + "}"); }},
+    };
+    for (const auto& stored : stores) {
+        SCOPED_TRACE(stored.name);
+        service.clearAllPerMonitorWallpapers();
+        stored.store();
+        log.clear();
+        const auto records = service.loadPerMonitorWallpapers();
+        EXPECT_EQ(records.keys(), (QStringList{QStringLiteral("A_1"), QStringLiteral("C_1")}));
+        EXPECT_TRUE(log.contains(QStringLiteral("Skipped unreadable per-monitor entry: ")));
+        // A record whose address is not a URL is listed but gives no wallpaper.
+        EXPECT_FALSE(service.loadPerMonitorWallpaper(QStringLiteral("C_1")));
 
-    const auto records = service.loadPerMonitorWallpapers();
-    EXPECT_EQ(records.keys(), (QStringList{QStringLiteral("A_1"), QStringLiteral("C_1")}));
-    EXPECT_TRUE(log.contains(QStringLiteral("Skipped unreadable per-monitor entry: ")));
-    // A record whose address is not a URL is listed but gives no wallpaper.
-    EXPECT_FALSE(service.loadPerMonitorWallpaper(QStringLiteral("C_1")));
-
-    // Saving another display rewrites the document with every record it held, the bad one too.
-    service.savePerMonitorWallpaper(QStringLiteral("D_1"), 4, kVideo);
-    const QJsonObject stored = storedDocument();
-    EXPECT_EQ(stored.keys(), QString("A_1 B_1 C_1 D_1").split(QLatin1Char(' ')));
-    EXPECT_FALSE(stored.value(QStringLiteral("B_1")).toObject().contains(QStringLiteral("masterUrlString")));
+        // Saving another display puts its row; every other row stays as it was, the bad one too.
+        service.savePerMonitorWallpaper(QStringLiteral("D_1"), 4, kVideo);
+        EXPECT_FALSE(defaults.contains(Service::kPerMonitorKey)) << "the document is now rows";
+        QStringList displays;
+        for (const StoredRow& row : defaults.rows(Service::kPerMonitorKey)) {
+            displays.append(row.key);
+            if (row.key == QStringLiteral("B_1")) {
+                EXPECT_EQ(row.record, b);
+            }
+        }
+        displays.sort();
+        EXPECT_EQ(displays, QString("A_1 B_1 C_1 D_1").split(QLatin1Char(' ')));
+    }
 }
 
-TEST_F(WallpaperPersistenceServiceTest, NeverOverwritesADocumentItCannotRead)
+// An earlier version's document that does not read is never replaced nor made rows: it stays as
+// it is under its key, and the displays' rows go beside it.
+TEST_F(WallpaperPersistenceServiceTest, NeverOverwritesAnEarlierDocumentItCannotRead)
 {
     for (const QByteArray& damaged : {QByteArray(R"({"A_1":)"), QByteArray(R"([{"key":1}])"), QByteArray()}) {
+        SCOPED_TRACE(damaged.toStdString());
+        service.clearAllPerMonitorWallpapers();
         storeDocument(damaged);
         log.clear();
         EXPECT_TRUE(service.loadPerMonitorWallpapers().isEmpty());
+        EXPECT_TRUE(log.contains(QStringLiteral("⚠️ [WallpaperPersistenceService] Unreadable earlier per-monitor wallpapers, kept as they are")));
         service.savePerMonitorWallpaper(QStringLiteral("A_1"), 1, kVideo);
+        service.savePerMonitorWallpaper(QStringLiteral("B_1"), 2, kVideo);
         service.removePerMonitorWallpaper(QStringLiteral("A_1"));
         EXPECT_EQ(defaults.data(Service::kPerMonitorKey), damaged);
-        EXPECT_FALSE(log.contains(QStringLiteral("Saved per-monitor")));
-        EXPECT_TRUE(log.contains(QStringLiteral("⚠️ [WallpaperPersistenceService] Kept the unreadable per-monitor")));
+        EXPECT_EQ(service.loadPerMonitorWallpapers().keys(), QStringList{QStringLiteral("B_1")});
     }
     // Only an explicit clear lets it go.
     service.clearAllPerMonitorWallpapers();
-    service.savePerMonitorWallpaper(QStringLiteral("A_1"), 1, kVideo);
-    EXPECT_EQ(service.loadPerMonitorWallpapers().size(), 1);
+    EXPECT_FALSE(defaults.contains(Service::kPerMonitorKey));
 }
 
-// While the settings file cannot be read, a record is kept in memory and the log says so, never
-// "Saved"; once the file reads, the record is in it.
-TEST_F(WallpaperPersistenceServiceTest, ARecordMadeWhileTheFileIsUnreadIsNotCalledSaved)
+// A display chosen while the database cannot be opened is merged into the stored displays by
+// its key once it opens: every other display keeps its record, stored as rows or in an earlier
+// version's document.
+TEST_F(WallpaperPersistenceServiceTest, ADatabaseOpenedLateKeepsTheOtherDisplaysRecords)
+{
+    const struct {
+        const char* name;
+        std::function<void(UserDefaults&)> store;
+    } stores[] = {
+        {"rows", [](UserDefaults& stored) {
+             Service(stored).savePerMonitorWallpaper(QStringLiteral("A_1"), 1, kVideo);
+             Service(stored).savePerMonitorWallpaper(QStringLiteral("B_1"), 2, kVideo);
+         }},
+        {"an earlier version's document", [](UserDefaults& stored) {
+             stored.setData(Service::kPerMonitorKey,
+                 R"({"A_1":{"displayPersistenceID":"A_1","key":1,"masterUrlString":"file:///a.mp4"},)"
+                 R"("B_1":{"displayPersistenceID":"B_1","key":2,"masterUrlString":"file:///b.mp4"}})");
+         }},
+    };
+    for (const auto& stored : stores) {
+        SCOPED_TRACE(stored.name);
+        TempFolder temp;
+        {
+            UserDefaults before;
+            stored.store(before);
+        }
+        {
+            SettingsReadFault fault(EMFILE);
+            UserDefaults late;
+            Service lateService(late);
+            lateService.savePerMonitorWallpaper(QStringLiteral("B_1"), 3, kOtherVideo);
+            EXPECT_EQ(lateService.loadPerMonitorWallpapers().keys(), QStringList{QStringLiteral("B_1")});
+            QSignalSpy read(&late, &UserDefaults::fileRead);
+            fault.pass();
+            ASSERT_EVENTUALLY(read.size() == 1, 30 * UserDefaults::kFirstRetryMs);
+            const auto merged = lateService.loadPerMonitorWallpapers();
+            EXPECT_EQ(merged.keys(), (QStringList{QStringLiteral("A_1"), QStringLiteral("B_1")}));
+            EXPECT_EQ(merged.value(QStringLiteral("A_1")).key, 1) << "display A keeps its wallpaper";
+            EXPECT_EQ(merged.value(QStringLiteral("B_1")).key, 3) << "the session's choice wins";
+        }
+        UserDefaults next;
+        const auto relaunched = Service(next).loadPerMonitorWallpapers();
+        EXPECT_EQ(relaunched.value(QStringLiteral("A_1")).key, 1);
+        EXPECT_EQ(relaunched.value(QStringLiteral("B_1")).key, 3);
+    }
+}
+
+// While the database cannot be opened, a record is kept in the recovery database and the log says
+// so, never "Saved"; once the database opens, the record is in it.
+TEST_F(WallpaperPersistenceServiceTest, ARecordMadeWhileTheDatabaseIsUnopenedIsNotCalledSaved)
 {
     struct Case {
         const char* name;
         std::function<void(Service&)> save;
         QString kept;
+        // The single record's key, or none for the display's row.
         QString key;
     };
     const Case cases[] = {
         {"single", [](Service& late) { late.saveWallpaper(42, kVideo); },
-            QStringLiteral("⏳ [WallpaperPersistenceService] Kept wallpaper in memory (key=42, screen=homeScreen)"),
+            QStringLiteral("⏳ [WallpaperPersistenceService] Kept wallpaper in the recovery database (key=42, screen=homeScreen)"),
             Service::kWallpaperKeyKey},
         {"per display", [](Service& late) { late.savePerMonitorWallpaper(QStringLiteral("DP-1"), 42, kVideo); },
-            QStringLiteral("⏳ [WallpaperPersistenceService] Kept per-monitor in memory (display=DP-1, key=42)"),
-            Service::kPerMonitorKey},
+            QStringLiteral("⏳ [WallpaperPersistenceService] Kept per-monitor in the recovery database (display=DP-1, key=42)"),
+            QString()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -214,11 +304,16 @@ TEST_F(WallpaperPersistenceServiceTest, ARecordMadeWhileTheFileIsUnreadIsNotCall
             ASSERT_EQ(log.lines().size(), 1);
             EXPECT_TRUE(log.lines().at(0).startsWith(c.kept)) << log.lines().at(0).toStdString();
 
+            QSignalSpy read(&late, &UserDefaults::fileRead);
             fault.pass();
-            ASSERT_EVENTUALLY(!late.awaitsFile(), 4 * UserDefaults::kFirstRetryMs);
+            ASSERT_EVENTUALLY(read.size() == 1, 30 * UserDefaults::kFirstRetryMs);
         }
         UserDefaults reopened;
-        EXPECT_TRUE(reopened.contains(c.key));
+        if (c.key.isEmpty()) {
+            EXPECT_TRUE(Service(reopened).loadPerMonitorWallpaper(QStringLiteral("DP-1")));
+        } else {
+            EXPECT_TRUE(reopened.contains(c.key));
+        }
         EXPECT_EQ(reopened.integer(QStringLiteral("untouched")), 5);
     }
 }

@@ -3,7 +3,6 @@
 #include "foundation/Paths.h"
 #include "library/CustomWallpapersService.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -23,14 +22,12 @@ protected:
     }
     CustomWallpapersService& custom() { return *custom_; }
 
-    void writeVideo(const QString& name, const QDateTime& written = QDateTime::currentDateTime())
+    void writeVideo(const QString& name)
     {
         QDir().mkpath(custom().folderPath());
         QFile file(custom().folderPath() + QLatin1Char('/') + name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("video");
-        file.flush();
-        ASSERT_TRUE(file.setFileTime(written, QFileDevice::FileModificationTime));
     }
     QStringList videos() const
     {
@@ -82,7 +79,7 @@ TEST_F(CustomWallpapersServiceTest, ClearingTheCacheDeletesOnlyTheListedVideos)
             QStringLiteral("🗑️ [CustomWallpapersService] Cleared custom wallpapers cache: deleted 1 file(s)")}));
     EXPECT_EQ(QDir(custom().folderPath()).entryList(QDir::Files), QStringList{QStringLiteral("unrelated.mp4")});
     EXPECT_TRUE(restart().orderedCustomWallpapers().isEmpty());
-    EXPECT_TRUE(log_.contains(QStringLiteral("📁 [CustomWallpapersService] Loaded 0 custom wallpapers from UserDefaults")));
+    EXPECT_TRUE(log_.contains(QStringLiteral("📁 [CustomWallpapersService] No custom wallpapers found, starting fresh")));
 }
 
 TEST_F(CustomWallpapersServiceTest, AMissingFolderIsCreatedAndAnUnknownSupportFolderChangesNothing)
@@ -102,80 +99,139 @@ TEST_F(CustomWallpapersServiceTest, AMissingFolderIsCreatedAndAnUnknownSupportFo
     EXPECT_EQ(custom().customOrder(), QList<qint64>{6});
 }
 
-TEST_F(CustomWallpapersServiceTest, UnfinishedImportsAreSweptAndVideosKept)
+// Only the unfinished copies an import of this program leaves go; every other file stays,
+// whatever it is named.
+TEST_F(CustomWallpapersServiceTest, OnlyThisProgramsUnfinishedImportsAreRemoved)
 {
-    writeVideo(QStringLiteral("1111111111.mp4"));
-    writeVideo(QStringLiteral("2222222222.mp4.part"));
-    writeVideo(QStringLiteral("3333333333.MP4.PART"));
-    log_.clear();
-
-    custom().removeUnfinishedImports();
-    EXPECT_EQ(QDir(custom().folderPath()).entryList(QDir::Files), QStringList{QStringLiteral("1111111111.mp4")});
-    EXPECT_TRUE(log_.contains(QStringLiteral("🗑️ [CustomWallpapersService] Removed an unfinished import: 2222222222.mp4.part")));
-    EXPECT_EQ(log_.lines().size(), 2);
-}
-
-// Videos an earlier version left under a final name with no record go at launch; nothing that a
-// record names, that is not a finished import, or that another running copy may be recording.
-TEST_F(CustomWallpapersServiceTest, VideosNoRecordNamesGoAndEveryOtherFileStays)
-{
-    const QDateTime lastWeek = QDateTime::currentDateTime().addDays(-7);
-    custom().addCustomWallpaper(wallpaper(1111111111));
-    // An uploaded copy's record may name its file by address only.
-    WallpaperModel uploaded = wallpaper(77);
-    uploaded.masterUrl = QUrl::fromLocalFile(custom().folderPath() + QStringLiteral("/5555555555.mp4"));
-    custom().addCustomWallpaper(uploaded);
     const struct {
         const char* name;
-        QDateTime written;
         bool stays;
     } files[] = {
-        {"1111111111.mp4", lastWeek, true},    // its record's key
-        {"5555555555.mp4", lastWeek, true},    // its record's address
-        {"2222222222.mp4", lastWeek, false},   // no record
-        {"3333333333.mp4", QDateTime::currentDateTime(), true}, // just renamed, maybe not yet recorded
-        {"4444444444.mp4.part", lastWeek, true}, // an import under way elsewhere
-        {"holiday.mp4", lastWeek, true},       // not a name an import gives
-        {"6666666666.MP4", lastWeek, true},
+        {"2222222222.mp4.part", false},
+        {"2222222222.mp4.previous.part", false},
+        {"1111111111.mp4", true},
+        {"3333333333.MP4.PART", true},
+        {"film.mp4.part", true},
+        {"notes.part", true},
+        {"4444444444.part", true},
+        {"4444444444.mp4.part.mp4", true},
     };
     QStringList staying;
     for (const auto& file : files) {
-        writeVideo(QString::fromUtf8(file.name), file.written);
+        writeVideo(QString::fromUtf8(file.name));
         if (file.stays)
             staying.append(QString::fromUtf8(file.name));
     }
     staying.sort();
     log_.clear();
-    custom().removeOrphanedVideos();
+
+    custom().removeUnfinishedImports();
     EXPECT_EQ(videos(), staying);
-    EXPECT_EQ(log_.lines(), QStringList{QStringLiteral("🗑️ [CustomWallpapersService] Removed a video no wallpaper names: 2222222222.mp4")});
+    EXPECT_EQ(log_.lines(),
+        (QStringList{QStringLiteral("🗑️ [CustomWallpapersService] Removed an unfinished import: 2222222222.mp4.part"),
+            QStringLiteral("🗑️ [CustomWallpapersService] Removed an unfinished import: 2222222222.mp4.previous.part")}));
 }
 
-TEST_F(CustomWallpapersServiceTest, NoVideoGoesWhileTheListMayLackRecords)
+// A video under an import's final name that no record names is listed again, named from its
+// file, newest first; no file goes, and nothing a record names is listed twice.
+TEST_F(CustomWallpapersServiceTest, VideosNoRecordNamesAreListedAgainAndNoFileGoes)
 {
-    const QDateTime lastWeek = QDateTime::currentDateTime().addDays(-7);
+    custom().addCustomWallpaper(wallpaper(1111111111, QStringLiteral("Listed")));
+    // An uploaded copy's record may name its file by address only.
+    WallpaperModel uploaded = wallpaper(77, QStringLiteral("Uploaded"));
+    uploaded.masterUrl = QUrl::fromLocalFile(custom().folderPath() + QStringLiteral("/5555555555.mp4"));
+    custom().addCustomWallpaper(uploaded);
+    const QStringList files{QStringLiteral("1111111111.mp4"), QStringLiteral("5555555555.mp4"), QStringLiteral("2222222222.mp4"),
+        QStringLiteral("4444444444.mp4.part"), QStringLiteral("holiday.mp4"), QStringLiteral("6666666666.MP4")};
+    for (const QString& file : files)
+        writeVideo(file);
+    log_.clear();
+
+    custom().adoptUnlistedVideos();
+    EXPECT_EQ(custom().customOrder(), (QList<qint64>{2222222222, 77, 1111111111}));
+    const WallpaperModel adopted = custom().customWallpapers().value(2222222222);
+    EXPECT_EQ(adopted.title, QStringLiteral("2222222222"));
+    EXPECT_EQ(adopted.masterUrl, QUrl::fromLocalFile(custom().folderPath() + QStringLiteral("/2222222222.mp4")));
+    EXPECT_TRUE(log_.contains(QStringLiteral("📁 [CustomWallpapersService] Listed again a video no wallpaper named: 2222222222.mp4")));
+    QStringList all = files;
+    all.sort();
+    EXPECT_EQ(videos(), all);
+
+    restart().adoptUnlistedVideos();
+    EXPECT_EQ(custom().customOrder(), (QList<qint64>{2222222222, 77, 1111111111})) << "stored, and not listed twice";
+}
+
+// Whatever lost a video's record (the settings gone, a backup from before the import restored,
+// the list emptied), the video is listed again at the next launch, never deleted.
+TEST_F(CustomWallpapersServiceTest, AVideoWhoseRecordWasLostIsListedAgainAtLaunch)
+{
+    const QString database = Paths::configuration() + QStringLiteral("/Quorvelle/standard.sqlite3");
+    const QString backup = temp_.path() + QStringLiteral("/backup.sqlite3");
+    const auto removeDatabase = [&database] {
+        for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+            QFile::remove(database + suffix);
+    };
+    // Each runs with no store open: before the import, and after the quit that follows it.
     const struct {
         const char* name;
-        std::function<void()> damage;
+        std::function<void()> before;
+        std::function<void()> after;
     } cases[] = {
-        {"a record that cannot be read", [this] { store(CustomWallpapersService::kCustomWallpapersKey, {wallpaper(1).toJson(), QJsonValue(7)}); }},
-        {"a damaged store set aside", [] {
-             QFile file(Paths::configuration() + QStringLiteral("/Quorvelle/standard.json"));
-             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-             file.write("{ not json");
-         }},
+        {"the settings missing", [] {}, removeDatabase},
+        {"a backup from before the import restored", [&] { ASSERT_TRUE(QFile::copy(database, backup)); },
+            [&] {
+                removeDatabase();
+                ASSERT_TRUE(QFile::copy(backup, database));
+            }},
+        {"the list emptied", [] {},
+            [] {
+                UserDefaults defaults;
+                CustomWallpapersService(defaults, Paths::applicationSupport()).clearAllCustomWallpapers();
+            }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        QDir(custom().folderPath()).removeRecursively();
         restart().clearAllCustomWallpapers();
-        defaults().flush();
-        c.damage();
+        custom_.reset();
+        defaults_.reset();
+        QFile::remove(backup);
+        c.before();
         restart();
-        writeVideo(QStringLiteral("2222222222.mp4"), lastWeek);
-        log_.clear();
-        custom().removeOrphanedVideos();
-        EXPECT_EQ(videos(), QStringList{QStringLiteral("2222222222.mp4")}) << "its record may be in the backup";
-        EXPECT_TRUE(log_.contains(QStringLiteral("⚠️ [CustomWallpapersService] Kept 1 video(s) no wallpaper names: the stored list may be missing some")));
+        writeVideo(QStringLiteral("2222222222.mp4"));
+        custom().addCustomWallpaper(wallpaper(2222222222, QStringLiteral("Imported")));
+        custom_.reset();
+        defaults_.reset();
+        c.after();
+        restart().adoptUnlistedVideos();
+        EXPECT_EQ(custom().customOrder(), QList<qint64>{2222222222});
+        EXPECT_EQ(videos(), QStringList{QStringLiteral("2222222222.mp4")});
+        EXPECT_EQ(restart().customOrder(), QList<qint64>{2222222222}) << "stored";
+    }
+}
+
+// A stored record that cannot be read is still its video's: the video is not listed over it, and
+// neither are the other videos when that record keeps the whole list from being read.
+TEST_F(CustomWallpapersServiceTest, AStoredRecordThatCannotBeReadIsNeverReplaced)
+{
+    const QByteArray kept = JsonWriter::toBytes(wallpaper(1111111111, QStringLiteral("Kept")).toJson());
+    const QByteArray missingFields = R"({"key": 2222222222, "title": "Imported"})";
+    const QByteArray cutShort = JsonWriter::toBytes(wallpaper(2222222222, QStringLiteral("Imported")).toJson()).left(20);
+    for (const QByteArray& unreadable : {missingFields, cutShort}) {
+        SCOPED_TRACE(unreadable.toStdString());
+        restart().clearAllCustomWallpapers();
+        SettingsChange::ListChange rows;
+        rows.put = {{QStringLiteral("1111111111"), 0, kept}, {QStringLiteral("2222222222"), kRowGap, unreadable}};
+        ASSERT_TRUE(defaults().changeRows(CustomWallpapersService::kCustomWallpapersKey, rows));
+        writeVideo(QStringLiteral("1111111111.mp4"));
+        writeVideo(QStringLiteral("2222222222.mp4"));
+        const QList<StoredRow> stored = defaults().rows(CustomWallpapersService::kCustomWallpapersKey);
+
+        restart().adoptUnlistedVideos();
+        EXPECT_EQ(defaults().rows(CustomWallpapersService::kCustomWallpapersKey), stored);
+        EXPECT_EQ(videos(), (QStringList{QStringLiteral("1111111111.mp4"), QStringLiteral("2222222222.mp4")}));
+        EXPECT_TRUE(log_.contains(QStringLiteral(
+            "⚠️ [CustomWallpapersService] Kept a video whose stored record cannot be read, and its record: 2222222222.mp4")));
     }
 }
 

@@ -7,7 +7,11 @@
 #include "library/LikedWallpapersService.h"
 #include "library/RecentsWallpapersService.h"
 #include "library/WallpaperPlaylistService.h"
+#include "foundation/Paths.h"
 #include "platform/Http.h"
+
+#include "support/Eventually.h"
+#include "support/StoredEntries.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,12 +23,14 @@
 namespace {
 
 // A stored list that is damaged as a whole or in part: what can be read is loaded, and what
-// cannot is kept under "<key>.backup" before the first write drops it.
+// cannot stays stored as it is (an earlier version's value under its key, a row that does not
+// read), whatever the list changes later.
 class DamagedStoreTest : public LibraryFixture {
 protected:
     struct Store {
         QString key;
-        QString failedLine;
+        QString type;
+        QString noun;
         // Builds the service on the defaults and makes one change that saves.
         std::function<void(UserDefaults&)> openAndChange;
     };
@@ -32,49 +38,40 @@ protected:
     QList<Store> stores()
     {
         return {
-            {WallpaperPlaylistService::kPlaylistsKey,
-                QStringLiteral("⚠️ [WallpaperPlaylistService] Failed to load playlists: "),
+            {WallpaperPlaylistService::kPlaylistsKey, QStringLiteral("WallpaperPlaylistService"), QStringLiteral("playlists"),
                 [this](UserDefaults& defaults) {
                     WallpaperPlaylistService(defaults, clock_).createPlaylist(QStringLiteral("New"), 300);
                 }},
-            {LikedWallpapersService::kLikedWallpapersKey,
-                QStringLiteral("⚠️ [LikedWallpapersService] Failed to load liked wallpapers: "),
+            {LikedWallpapersService::kLikedWallpapersKey, QStringLiteral("LikedWallpapersService"), QStringLiteral("liked wallpapers"),
                 [this](UserDefaults& defaults) {
                     WallpaperPlaylistService playlists(defaults, clock_);
                     LikedWallpapersService(defaults, playlists, counter_).addWallpaper(wallpaper(1), true);
                 }},
-            {RecentsWallpapersService::kRecentsWallpapersKey,
-                QStringLiteral("⚠️ [RecentsWallpapersService] Failed to load recent wallpapers: "),
+            {RecentsWallpapersService::kRecentsWallpapersKey, QStringLiteral("RecentsWallpapersService"), QStringLiteral("recent wallpapers"),
                 [](UserDefaults& defaults) { RecentsWallpapersService(defaults).addWallpaper(wallpaper(1)); }},
-            {CustomWallpapersService::kCustomWallpapersKey,
-                QStringLiteral("⚠️ [CustomWallpapersService] Failed to load custom wallpapers: "),
+            {CustomWallpapersService::kCustomWallpapersKey, QStringLiteral("CustomWallpapersService"), QStringLiteral("custom wallpapers"),
                 [this](UserDefaults& defaults) {
                     CustomWallpapersService(defaults, temp_.path()).addCustomWallpaper(wallpaper(1));
                 }},
         };
     }
 
-    QString backupKey(const QString& key) { return key + QStringLiteral(".backup"); }
-    QString defaultsPath() const { return Paths::configuration() + QStringLiteral("/Quorvelle/standard.json"); }
-    void writeDefaultsFile(const QJsonObject& entries) const
+    // Puts an entry under `key` whose stored form this version cannot read.
+    void storeUnreadableEntry(const QString& key)
     {
-        QDir().mkpath(QFileInfo(defaultsPath()).path());
-        QFile file(defaultsPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QJsonDocument(entries).toJson());
+        defaults_.reset();
+        const QString failure = putStoredEntries(
+            Paths::configuration() + QStringLiteral("/Quorvelle/standard.sqlite3"), {{key, R"({"type":"data","value":"W3si*mtleSI6MX1d"})"}});
+        ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+        reopenDefaults();
+        ASSERT_TRUE(defaults().isUnreadable(key));
     }
-    QJsonObject defaultsFile() const
+    QList<QByteArray> records(const QString& list)
     {
-        QFile file(defaultsPath());
-        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
-    }
-    QString lineStartingWith(const QString& prefix) const
-    {
-        for (const QString& line : log_.lines()) {
-            if (line.startsWith(prefix))
-                return line;
-        }
-        return {};
+        QList<QByteArray> records;
+        for (const StoredRow& row : defaults().rows(list))
+            records.append(row.record);
+        return records;
     }
 
     ManualClock clock_;
@@ -84,100 +81,107 @@ protected:
     WallpaperCounterService counter_{api_};
 };
 
-TEST_F(DamagedStoreTest, AnUnreadableValueIsKeptBeforeTheFirstWriteReplacesIt)
+// An earlier version's value that is no list of records (damaged, of another type, or an entry
+// this version cannot read) is never moved into rows nor replaced: it stays as it is under its
+// key, and the list's changes go into rows beside it.
+TEST_F(DamagedStoreTest, AnEarlierValueThatIsNoListStaysAsItIs)
 {
-    for (const Store& store : stores()) {
-        SCOPED_TRACE(store.key.toStdString());
-        defaults().setData(store.key, QByteArray("[{\"id\": "));
-        log_.clear();
-        store.openAndChange(defaults());
+    const struct {
+        const char* name;
+        std::function<void(const QString& key)> damage;
+        std::function<bool(UserDefaults&, const QString& key)> kept;
+        QString reason;
+    } damages[] = {
+        {"damaged data", [this](const QString& key) { defaults().setData(key, QByteArray("[{\"id\": ")); },
+            [](UserDefaults& defaults, const QString& key) { return defaults.data(key) == QByteArray("[{\"id\": "); },
+            QStringLiteral("it is no list of records; it is kept as it is")},
+        {"text", [this](const QString& key) { defaults().setString(key, QStringLiteral("[]")); },
+            [](UserDefaults& defaults, const QString& key) { return defaults.string(key) == QStringLiteral("[]"); },
+            QStringLiteral("it is no list of records; it is kept as it is")},
+        {"an unreadable entry", [this](const QString& key) { storeUnreadableEntry(key); },
+            [](UserDefaults& defaults, const QString& key) { return defaults.isUnreadable(key); },
+            QStringLiteral("the stored entry cannot be read; it is kept as it is")},
+    };
+    for (const auto& damage : damages) {
+        for (const Store& store : stores()) {
+            SCOPED_TRACE(damage.name + (" of " + store.key.toStdString()));
+            damage.damage(store.key);
+            log_.clear();
+            store.openAndChange(defaults());
 
-        EXPECT_FALSE(lineStartingWith(store.failedLine).isEmpty());
-        EXPECT_EQ(defaults().data(backupKey(store.key)), QByteArray("[{\"id\": "));
-        EXPECT_EQ(storedArray(store.key).size(), 1);
+            EXPECT_TRUE(log_.contains(QStringLiteral("⚠️ [%1] Failed to load the earlier stored %2: %3").arg(store.type, store.noun, damage.reason)))
+                << log_.lines().join(u'\n').toStdString();
+            EXPECT_EQ(storedArray(store.key).size(), 1);
+            reopenDefaults();
+            EXPECT_TRUE(damage.kept(defaults(), store.key));
+            defaults().remove(store.key);
+            this->store(store.key, {});
+        }
     }
 }
 
-TEST_F(DamagedStoreTest, AValueOfAnotherTypeIsKeptWithItsType)
-{
-    for (const Store& store : stores()) {
-        SCOPED_TRACE(store.key.toStdString());
-        defaults().setString(store.key, QStringLiteral("[]"));
-        log_.clear();
-        store.openAndChange(defaults());
-
-        EXPECT_EQ(lineStartingWith(store.failedLine), store.failedLine + QStringLiteral("the stored value is text, not data"));
-        EXPECT_EQ(defaults().string(backupKey(store.key)), QStringLiteral("[]"));
-        EXPECT_EQ(storedArray(store.key).size(), 1);
-    }
-}
-
-TEST_F(DamagedStoreTest, AnEntryTheDefaultsCannotReadIsKeptAsItWasBeforeTheFirstWrite)
-{
-    const QJsonObject entry{{QStringLiteral("type"), QStringLiteral("data")}, {QStringLiteral("value"), QStringLiteral("W3si*mtleSI6MX1d")}};
-    for (const Store& store : stores()) {
-        SCOPED_TRACE(store.key.toStdString());
-        defaults_.reset();
-        writeDefaultsFile(QJsonObject{{store.key, entry}});
-        reopenDefaults();
-        log_.clear();
-        store.openAndChange(defaults());
-
-        EXPECT_EQ(lineStartingWith(store.failedLine), store.failedLine + QStringLiteral("the stored entry cannot be read"));
-        EXPECT_EQ(defaultsFile().value(backupKey(store.key)), entry);
-        EXPECT_EQ(storedArray(store.key).size(), 1);
-    }
-}
-
+// A playlist that does not read costs only itself: its row stays as stored when the others change.
 TEST_F(DamagedStoreTest, OneDamagedPlaylistCostsOnlyItself)
 {
     WallpaperPlaylist good{QUuid::createUuid(), QStringLiteral("Good"), 300, {1, 2}, clock_.now()};
-    QJsonObject damaged = good.toJson();
+    QJsonObject damaged = WallpaperPlaylist{QUuid::createUuid(), QStringLiteral("Damaged"), 300, {3}, clock_.now()}.toJson();
     damaged.insert(QStringLiteral("createdAt"), QStringLiteral("yesterday"));
-    store(WallpaperPlaylistService::kPlaylistsKey, {good.toJson(), damaged, QJsonValue(7)});
-    const QByteArray original = defaults().data(WallpaperPlaylistService::kPlaylistsKey);
+    store(WallpaperPlaylistService::kPlaylistsKey, {good.toJson(), damaged, QJsonValue(7)}, QStringLiteral("id"));
+    const QList<QByteArray> stored = records(WallpaperPlaylistService::kPlaylistsKey);
 
     WallpaperPlaylistService playlists(defaults(), clock_);
     ASSERT_EQ(playlists.playlists().size(), 1);
     EXPECT_EQ(playlists.playlists().first().wallpaperKeys, (QList<qint64>{1, 2}));
     EXPECT_TRUE(log_.contains(QStringLiteral("⚠️ [WallpaperPlaylistService] Skipped a stored record of the playlists: [1].createdAt")));
     EXPECT_TRUE(log_.contains(QStringLiteral("📋 [WallpaperPlaylistService] Loaded 1 playlists")));
-    EXPECT_FALSE(defaults().contains(backupKey(WallpaperPlaylistService::kPlaylistsKey))) << "nothing is written by a load";
+    EXPECT_EQ(records(WallpaperPlaylistService::kPlaylistsKey), stored) << "nothing is written by a load";
 
     playlists.createPlaylist(QStringLiteral("New"), 300);
-    EXPECT_EQ(defaults().data(backupKey(WallpaperPlaylistService::kPlaylistsKey)), original);
-    EXPECT_EQ(storedArray(WallpaperPlaylistService::kPlaylistsKey).size(), 2);
+    playlists.addWallpapers({4}, good.id);
+    playlists.deletePlaylist(good.id);
+    EXPECT_EQ(records(WallpaperPlaylistService::kPlaylistsKey).mid(1), stored.mid(1)) << "the rows that do not read stay";
+    reopenDefaults();
+    WallpaperPlaylistService again(defaults(), clock_);
+    ASSERT_EQ(again.playlists().size(), 1);
+    EXPECT_EQ(again.playlists().first().name, QStringLiteral("New"));
 }
 
+// A wallpaper key that does not read costs only itself: the playlist's row stays as stored until
+// that very playlist changes.
 TEST_F(DamagedStoreTest, OneDamagedWallpaperKeyCostsOnlyItself)
 {
     WallpaperPlaylist playlist{QUuid::createUuid(), QStringLiteral("Evenings"), 300, {}, clock_.now()};
+    const WallpaperPlaylist other{QUuid::createUuid(), QStringLiteral("Mornings"), 300, {8}, clock_.now()};
     QJsonObject stored = playlist.toJson();
     stored.insert(QStringLiteral("wallpaperKeys"), QJsonArray{1, QStringLiteral("2"), 3, 4.5, QJsonValue(), 6});
-    store(WallpaperPlaylistService::kPlaylistsKey, {stored});
-    const QByteArray original = defaults().data(WallpaperPlaylistService::kPlaylistsKey);
+    store(WallpaperPlaylistService::kPlaylistsKey, {stored, other.toJson()}, QStringLiteral("id"));
+    const QByteArray original = records(WallpaperPlaylistService::kPlaylistsKey).first();
 
     WallpaperPlaylistService playlists(defaults(), clock_);
-    ASSERT_EQ(playlists.playlists().size(), 1);
+    ASSERT_EQ(playlists.playlists().size(), 2);
     EXPECT_EQ(playlists.playlists().first().wallpaperKeys, (QList<qint64>{1, 3, 6}));
     EXPECT_TRUE(playlists.isIncomplete());
     EXPECT_TRUE(log_.contains(QStringLiteral(
         "⚠️ [WallpaperPlaylistService] Skipped a stored wallpaper key of the playlist \"Evenings\": [0].wallpaperKeys[1]")));
 
+    playlists.addWallpapers({9}, other.id);
+    EXPECT_EQ(records(WallpaperPlaylistService::kPlaylistsKey).first(), original);
     playlists.addWallpapers({7}, playlist.id);
-    EXPECT_EQ(defaults().data(backupKey(WallpaperPlaylistService::kPlaylistsKey)), original);
     EXPECT_EQ(storedArray(WallpaperPlaylistService::kPlaylistsKey).at(0)[QStringLiteral("wallpaperKeys")].toArray(),
         (QJsonArray{1, 3, 6, 7}));
 }
 
+// Keyless and repeated records are left out of the list, and their rows stay as stored.
 TEST_F(DamagedStoreTest, KeylessAndRepeatedRecordsAreLeftOutAndTheFirstOfAKeyWins)
 {
     store(LikedWallpapersService::kLikedWallpapersKey,
         {wallpaper(1, QStringLiteral("first")).toJson(), wallpaper(std::nullopt, QStringLiteral("keyless")).toJson(),
             wallpaper(1, QStringLiteral("second")).toJson(), wallpaper(2, QStringLiteral("two")).toJson()});
+    const QList<QByteArray> stored = records(LikedWallpapersService::kLikedWallpapersKey);
 
     WallpaperPlaylistService playlists(defaults(), clock_);
     LikedWallpapersService liked(defaults(), playlists, counter_);
+    ASSERT_EVENTUALLY(!liked.isLoading(), 10'000);
     EXPECT_EQ(liked.likedOrder(), (QList<qint64>{1, 2}));
     EXPECT_EQ(liked.likedWallpapers().value(1).title, QStringLiteral("first"));
     EXPECT_TRUE(log_.contains(QStringLiteral("Skipped a stored record of the liked wallpapers: \"keyless\" has no key")));
@@ -185,9 +189,23 @@ TEST_F(DamagedStoreTest, KeylessAndRepeatedRecordsAreLeftOutAndTheFirstOfAKeyWin
     EXPECT_TRUE(log_.contains(QStringLiteral("❤️ [LikedWallpapersService] Loaded  2 liked wallpapers from UserDefaults")));
 
     liked.addWallpaper(wallpaper(3), true);
+    liked.removeWallpaper(std::optional<qint64>(2));
     liked.flush();
-    EXPECT_EQ(JsonReader::parse(defaults().data(backupKey(LikedWallpapersService::kLikedWallpapersKey))).size(), 4);
-    EXPECT_EQ(storedArray(LikedWallpapersService::kLikedWallpapersKey).size(), 3);
+    EXPECT_EQ(records(LikedWallpapersService::kLikedWallpapersKey).mid(1), stored.mid(0, 3));
+}
+
+// A row whose record is cut short (what a salvage of a damaged database may take in) costs only
+// itself: the other rows are read. Fails while the store hands a list over as one text, which
+// that row leaves unreadable as a whole.
+TEST_F(DamagedStoreTest, DISABLED_ARowCutShortCostsOnlyItself)
+{
+    SettingsChange::ListChange rows;
+    rows.put = {{QStringLiteral("1"), 0, JsonWriter::toBytes(wallpaper(1).toJson())},
+        {QStringLiteral("2"), kRowGap, JsonWriter::toBytes(wallpaper(2).toJson()).left(20)},
+        {QStringLiteral("3"), 2 * kRowGap, JsonWriter::toBytes(wallpaper(3).toJson())}};
+    ASSERT_TRUE(defaults().changeRows(RecentsWallpapersService::kRecentsWallpapersKey, rows));
+    RecentsWallpapersService recents(defaults());
+    EXPECT_EQ(recents.recentsOrder(), (QList<qint64>{1, 3}));
 }
 
 // Long lists decode in parallel parts; the parts must come back in stored order.
@@ -203,6 +221,7 @@ TEST_F(DamagedStoreTest, ALongListKeepsItsOrderAndLosesOnlyItsDamagedRecords)
 
     WallpaperPlaylistService playlists(defaults(), clock_);
     LikedWallpapersService liked(defaults(), playlists, counter_);
+    ASSERT_EVENTUALLY(!liked.isLoading(), 30'000);
     QList<qint64> expected;
     for (qint64 key = kCount; key >= 1; --key) {
         if (key != kCount - 700)

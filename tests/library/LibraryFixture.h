@@ -9,6 +9,7 @@
 #include "support/TempFolder.h"
 
 #include <QJsonArray>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -46,9 +47,29 @@ protected:
         return settings;
     }
 
-    // The stored array under `key`, as JSON values.
-    QJsonArray storedArray(const QString& key) { return JsonReader::parse(defaults().data(key)).as<QJsonArray>(); }
-    void store(const QString& key, const QJsonArray& array) { defaults().setData(key, JsonWriter::toBytes(array)); }
+    // The stored rows of the list `key` in order, as JSON values.
+    QJsonArray storedArray(const QString& key) { return JsonReader::parse(defaults().storedArray(key).text).as<QJsonArray>(); }
+    // Stores the records as the rows of the list `key` in place of its rows, each under its member
+    // `idField`; one without it, or repeating an earlier one's, under a row key of its own.
+    void store(const QString& key, const QJsonArray& array, const QString& idField = QStringLiteral("key"))
+    {
+        SettingsChange::ListChange rows;
+        QSet<QString> keys;
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            const QJsonValue id = array.at(i).toObject().value(idField);
+            QString rowKey = id.isString() ? id.toString() : QString::number(id.toInteger());
+            if (id.isUndefined() || keys.contains(rowKey))
+                rowKey = QStringLiteral("row-%1").arg(i);
+            keys.insert(rowKey);
+            rows.put.append({rowKey, i * kRowGap, JsonWriter::toBytes(array.at(i))});
+        }
+        for (const StoredRow& row : defaults().rows(key))
+            if (!keys.contains(row.key))
+                rows.removed.append(row.key);
+        ASSERT_TRUE(defaults().changeRows(key, rows));
+    }
+    // Stores the records as earlier versions did: one data value under the key.
+    void storeEarlier(const QString& key, const QJsonArray& array) { defaults().setData(key, JsonWriter::toBytes(array)); }
 
     static QStringList titles(const QList<WallpaperModel>& wallpapers)
     {

@@ -12,6 +12,8 @@
 #include "platform/Http.h"
 #include "support/TestHttpsServer.h"
 
+#include <QSignalSpy>
+
 #include <httplib.h>
 
 #include <mutex>
@@ -32,6 +34,10 @@ protected:
         api_ = std::make_unique<APIService>(backendAt(server_.url(QStringLiteral("/functions/v1")).toString()), clock_, http_);
         counter_ = std::make_unique<WallpaperCounterService>(*api_);
         restart();
+        // The list is read on a worker even when nothing is stored: a like made before it
+        // arrives would wait for it.
+        QSignalSpy loaded(liked_.get(), &LikedWallpapersService::isLoadingChanged);
+        EXPECT_TRUE(loaded.wait(10'000));
     }
 
     LikedWallpapersService& restart()

@@ -16,8 +16,8 @@ class LikedWallpapersServiceTest : public LikedListFixture {};
 
 TEST_F(LikedWallpapersServiceTest, LikesGoFirstAndSurviveARestart)
 {
-    EXPECT_TRUE(log_.contains(QStringLiteral("❤️ [LikedWallpapersService] No liked wallpapers found, starting fresh")));
-    EXPECT_FALSE(defaults().contains(LikedWallpapersService::kLikedWallpapersKey)) << "nothing is written before a change";
+    EXPECT_TRUE(log_.contains(QStringLiteral("❤️ [LikedWallpapersService] Loaded  0 liked wallpapers from UserDefaults")));
+    EXPECT_TRUE(defaults().rows(LikedWallpapersService::kLikedWallpapersKey).isEmpty()) << "nothing is written before a change";
     log_.clear();
 
     liked().addWallpaper(wallpaper(1, QStringLiteral("One")), true);
@@ -123,8 +123,8 @@ TEST_F(LikedWallpapersServiceTest, UnlikingTakesTheKeyOutOfEveryPlaylist)
 
     log_.clear();
     liked().removeWallpaper(std::optional<qint64>(77));
-    EXPECT_EQ(log_.lines(), (QStringList{saved, QStringLiteral("💔 [LikedWallpapersService] Removed wallpaper 77 from liked list")}))
-        << "a key in no playlist changes no playlist; unliking what is not liked still saves";
+    EXPECT_EQ(log_.lines(), QStringList{QStringLiteral("💔 [LikedWallpapersService] Removed wallpaper 77 from liked list")})
+        << "a key in no playlist changes no playlist; unliking what is not liked changes no row";
 
     restart();
     EXPECT_EQ(liked().likedOrder(), QList<qint64>{5});
@@ -132,31 +132,54 @@ TEST_F(LikedWallpapersServiceTest, UnlikingTakesTheKeyOutOfEveryPlaylist)
     EXPECT_TRUE(playlists_->playlist(other)->wallpaperKeys.isEmpty());
 }
 
-// Likes made while a long list is written are in the next write, and a quit with writes still
-// to do (the flush it waits for) ends with all of them in the file the next launch reads.
-TEST_F(LikedWallpapersServiceTest, ALikeDuringAWriteAndAQuitWithAWritePendingLoseNothing)
+// A hundred likes are a hundred rows, each put on its own, and a restart reads them all back,
+// newest first.
+TEST_F(LikedWallpapersServiceTest, AHundredLikesAreEachOneRowAndAllReadBackInOrder)
 {
-    // Long enough that the settings file, too, is written behind.
-    constexpr int kStored = 6000;
-    QJsonArray stored;
-    for (qint64 key = 1; key <= kStored; ++key)
-        stored.append(wallpaper(key).toJson());
-    store(LikedWallpapersService::kLikedWallpapersKey, stored);
-    LikedWallpapersService& liked = restart();
-    ASSERT_EVENTUALLY(!liked.isLoading(), 30'000);
+    constexpr qint64 kLikes = 100;
+    ASSERT_EVENTUALLY(!liked().isLoading(), 10'000);
+    for (qint64 key = 1; key <= kLikes; ++key) {
+        liked().addWallpaper(wallpaper(key, QStringLiteral("Liked %1").arg(key)), true);
+        const QList<StoredRow> rows = defaults().rows(LikedWallpapersService::kLikedWallpapersKey);
+        ASSERT_EQ(rows.size(), key);
+        ASSERT_EQ(rows.first().key, QString::number(key)) << "the like is the first row";
+    }
+    QList<qint64> expected;
+    for (qint64 key = kLikes; key >= 1; --key)
+        expected.append(key);
+    LikedWallpapersService& again = restart();
+    ASSERT_EVENTUALLY(!again.isLoading(), 10'000);
+    EXPECT_EQ(again.likedOrder(), expected);
+    EXPECT_EQ(again.likedWallpapersInOrder().constLast().title, QStringLiteral("Liked 1"));
+}
 
-    liked.addWallpaper(wallpaper(9001), true);
-    liked.removeWallpaper(std::optional<qint64>(1));
-    liked.addWallpaper(wallpaper(9002), true);
-    liked.flush();
-    EXPECT_FALSE(defaults().isWriting());
+// The rows can change under a running list: another copy of the program, or a backup restored.
+// An unlike then removes the row of that key and nothing else, and a like puts its own row: no
+// row is taken or brought back by its place in the list.
+TEST_F(LikedWallpapersServiceTest, AnUnlikeRemovesItsKeyFromRowsWrittenElsewhere)
+{
+    store(LikedWallpapersService::kLikedWallpapersKey,
+        {wallpaper(1).toJson(), wallpaper(2).toJson(), wallpaper(3).toJson(), wallpaper(4).toJson()});
+    LikedWallpapersService& running = restart();
+    ASSERT_EVENTUALLY(!running.isLoading(), 10'000);
+    {
+        // Unliked 1 and 3, liked 9 between: the rows are now 9, 2, 4.
+        UserDefaults elsewhere;
+        SettingsChange::ListChange change;
+        change.removed = {QStringLiteral("1"), QStringLiteral("3")};
+        change.put = {{QStringLiteral("9"), kRowGap / 2, JsonWriter::toBytes(wallpaper(9).toJson())}};
+        ASSERT_TRUE(elsewhere.changeRows(LikedWallpapersService::kLikedWallpapersKey, change));
+    }
+    running.removeWallpaper(std::optional<qint64>(2));
+    running.addWallpaper(wallpaper(5), true);
 
-    const UserDefaults nextLaunch;
-    const QJsonArray written = JsonReader::parse(nextLaunch.data(LikedWallpapersService::kLikedWallpapersKey)).as<QJsonArray>();
-    ASSERT_EQ(written.size(), kStored + 1);
-    EXPECT_EQ(written.at(0)[QStringLiteral("key")].toInteger(), 9002);
-    EXPECT_EQ(written.at(1)[QStringLiteral("key")].toInteger(), 9001);
-    EXPECT_EQ(written.at(2)[QStringLiteral("key")].toInteger(), 2) << "the unliked first record is gone";
+    QStringList stored;
+    for (const StoredRow& row : defaults().rows(LikedWallpapersService::kLikedWallpapersKey))
+        stored.append(row.key);
+    EXPECT_EQ(stored, (QStringList{QStringLiteral("5"), QStringLiteral("9"), QStringLiteral("4")}));
+    LikedWallpapersService& next = restart();
+    ASSERT_EVENTUALLY(!next.isLoading(), 10'000);
+    EXPECT_EQ(next.likedOrder(), (QList<qint64>{5, 9, 4}));
 }
 
 TEST_F(LikedWallpapersServiceTest, ALikeIsCountedLaterUnlessSuppressed)

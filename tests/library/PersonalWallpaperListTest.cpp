@@ -2,88 +2,46 @@
 
 #include "library/PersonalWallpaperList.h"
 
-#include "support/FileBytes.h"
-
-#include <QFileInfo>
-
 #include <functional>
 
 namespace {
 
 using PersonalWallpaperListTest = LibraryFixture;
 
+const QString kList = QStringLiteral("listUnderTest");
+
 PersonalWallpaperList testList(UserDefaults& defaults)
 {
-    return PersonalWallpaperList(defaults, QStringLiteral("listUnderTest"),
+    return PersonalWallpaperList(defaults, kList,
         StoredList::Lines{QStringLiteral("Test"), QStringLiteral("📋"), QStringLiteral("test wallpapers"),
             QStringLiteral("Loaded %1"), QStringLiteral("Saved %1")});
 }
 
-// A write shares the records with its worker only while it lists them: a like made while the
-// list is encoded and written changes the table in place, with no copy of every record.
-TEST_F(PersonalWallpaperListTest, AWriteLetsGoOfTheRecordsOnceListed)
-{
-    PersonalWallpaperList list = testList(defaults());
-    for (qint64 key = 1; key <= 3; ++key) {
-        list.insertAtFront(key);
-        list.put(wallpaper(key, QStringLiteral("Kept %1").arg(key)));
+// The rows a change made: the keys put (new, moved or with another record) and those removed.
+struct RowsChanged {
+    QStringList put;
+    QStringList removed;
+
+    static RowsChanged between(const QList<StoredRow>& before, const QList<StoredRow>& after)
+    {
+        QHash<QString, StoredRow> earlier;
+        for (const StoredRow& row : before)
+            earlier.insert(row.key, row);
+        RowsChanged changed;
+        for (const StoredRow& row : after) {
+            if (!earlier.contains(row.key) || !(earlier.take(row.key) == row))
+                changed.put.append(row.key);
+        }
+        changed.removed = earlier.keys();
+        changed.removed.sort();
+        return changed;
     }
-    const UserDefaults::DataSource::Write write = list.source()->snapshot();
-    EXPECT_FALSE(list.records().isDetached()) << "the snapshot is shared, not copied, on the GUI thread";
-    QByteArray written;
-    write([&written](QByteArrayView piece) {
-        written += piece;
-    });
-    EXPECT_TRUE(list.records().isDetached());
-    EXPECT_TRUE(list.order().isDetached());
+};
 
-    list.insertAtFront(4);
-    list.put(wallpaper(4, QStringLiteral("Later")));
-    EXPECT_EQ(titles(StoredList::decode<WallpaperModel>(written).records.value()),
-        (QStringList{QStringLiteral("Kept 3"), QStringLiteral("Kept 2"), QStringLiteral("Kept 1")}))
-        << "the write holds the list as it was when it started";
-}
-
-// Once read, the records are the stored list's only copy: the store lets go of the stored bytes
-// and makes them again from the records, changes included, whenever it is read or written. A
-// list whose load left a record out keeps the stored bytes until they are in the backup.
-TEST_F(PersonalWallpaperListTest, TheStoreLetsGoOfTheBytesOnceTheRecordsAreRead)
-{
-    const QByteArray whole = StoredList::encode(QList<WallpaperModel>{wallpaper(2, QStringLiteral("Two")), wallpaper(1, QStringLiteral("One"))});
-    const QByteArray withoutKey = StoredList::encode(QList<WallpaperModel>{wallpaper(2, QStringLiteral("Two")), wallpaper(std::nullopt)});
-    struct Case {
-        const char* name;
-        QByteArray stored;
-        bool letGo;
-    };
-    for (const Case& c : {Case{"every record read", whole, true}, Case{"a record left out", withoutKey, false}}) {
-        SCOPED_TRACE(c.name);
-        const QString key = QStringLiteral("listUnderTest");
-        QByteArray stored(c.stored.constData(), c.stored.size()); // its own bytes, shared with no one
-        defaults().setData(key, stored);
-        PersonalWallpaperList list = testList(defaults());
-        list.load();
-        EXPECT_EQ(stored.isDetached(), c.letGo);
-        EXPECT_EQ(defaults().data(key), c.stored) << "the same value, made again or kept";
-
-        list.insertAtFront(3);
-        list.put(wallpaper(3, QStringLiteral("Three")));
-        list.save();
-        EXPECT_EQ(titles(StoredList::decode<WallpaperModel>(defaults().data(key)).records.value()).first(), QStringLiteral("Three"));
-        EXPECT_EQ(defaults().data(key + QStringLiteral(".backup")).isEmpty(), c.letGo);
-        defaults().remove(key);
-        defaults().remove(key + QStringLiteral(".backup"));
-    }
-}
-
-} // namespace
-
-namespace {
-
-// Each step of a long list reaches the disk as a record of the few wallpapers it touched, and a
-// restart reads the list as the steps left it: a like in front, an unlike, a recent moved to the
-// front from far down, a record refreshed in place; a bulk change is written whole.
-TEST_F(PersonalWallpaperListTest, ALongListsStepsAreJournaledAndReadBackInOrder)
+// Each step of a long list touches only the rows of the wallpapers it changed, and a restart
+// reads the list as the steps left it: a like in front, an unlike, a recent moved to the front
+// from far down, a record refreshed in place; a cut removes the rows it cut and no other.
+TEST_F(PersonalWallpaperListTest, ALongListsStepsTouchOnlyTheirRowsAndReadBackInOrder)
 {
     constexpr qint64 kCount = 2000;
     {
@@ -95,34 +53,42 @@ TEST_F(PersonalWallpaperListTest, ALongListsStepsAreJournaledAndReadBackInOrder)
         list.save();
     }
     reopenDefaults();
-    const QString journal = defaults().journalPath();
     PersonalWallpaperList list = testList(defaults());
     list.load();
-    const QByteArray file = readFile(defaults().filePath());
+    ASSERT_EQ(list.order().size(), kCount);
+    // The keys beyond the first `count`, as the rows a cut to them removes.
+    const auto beyond = [&list](qsizetype count) {
+        QStringList keys;
+        for (const qint64 key : list.order().mid(count))
+            keys.append(QString::number(key));
+        keys.sort();
+        return keys;
+    };
     struct Step {
         const char* name;
         std::function<void()> change;
-        bool small;
+        QStringList put;
+        std::function<QStringList()> removed;
     };
+    const auto none = [] { return QStringList(); };
     const Step steps[] = {
-        {"a like", [&] { list.insertAtFront(5001); list.put(wallpaper(5001, QStringLiteral("Liked"))); }, true},
-        {"an unlike", [&] { list.removeFromOrder(1500); list.removeRecord(1500); }, true},
-        {"moved to the front", [&] { list.moveToFront(3); }, true},
-        {"refreshed in place", [&] { list.put(wallpaper(700, QStringLiteral("Renamed"))); }, true},
-        {"cut to its first half", [&] { list.keepFirst(kCount / 2); }, false},
-        {"a like after the cut", [&] { list.insertAtFront(5002); list.put(wallpaper(5002, QStringLiteral("Later"))); }, true},
+        {"a like", [&] { list.insertAtFront(5001); list.put(wallpaper(5001, QStringLiteral("Liked"))); }, {QStringLiteral("5001")}, none},
+        {"an unlike", [&] { list.removeFromOrder(1500); list.removeRecord(1500); }, {}, [] { return QStringList{QStringLiteral("1500")}; }},
+        {"moved to the front", [&] { list.moveToFront(3); }, {QStringLiteral("3")}, none},
+        {"refreshed in place", [&] { list.put(wallpaper(700, QStringLiteral("Renamed"))); }, {QStringLiteral("700")}, none},
+        {"cut to its first half", [&] { list.keepFirst(kCount / 2); }, {}, [&] { return beyond(kCount / 2); }},
+        {"a like after the cut", [&] { list.insertAtFront(5002); list.put(wallpaper(5002, QStringLiteral("Later"))); }, {QStringLiteral("5002")}, none},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.name);
-        const qint64 before = QFileInfo(journal).size();
+        const QList<StoredRow> before = defaults().rows(kList);
+        const QStringList removed = step.removed();
         step.change();
         list.save();
-        if (step.small) {
-            EXPECT_FALSE(defaults().isWriting()) << "the whole file is written again";
-            EXPECT_LT(QFileInfo(journal).size() - before, 4096);
-        } else {
-            defaults().flush();
-        }
+        const RowsChanged changed = RowsChanged::between(before, defaults().rows(kList));
+        EXPECT_EQ(changed.put, step.put);
+        EXPECT_EQ(changed.removed, removed);
+
         const QList<WallpaperModel> expected = list.inOrder();
         UserDefaults again;
         PersonalWallpaperList readAgain = testList(again);
@@ -130,7 +96,37 @@ TEST_F(PersonalWallpaperListTest, ALongListsStepsAreJournaledAndReadBackInOrder)
         EXPECT_EQ(titles(readAgain.inOrder()), titles(expected));
         EXPECT_EQ(readAgain.order(), list.order());
     }
-    EXPECT_NE(readFile(defaults().filePath()), file) << "the bulk change was written whole";
+}
+
+// A list an earlier version kept as one value becomes rows at its first read, in one step: each
+// record under its key, in order; a record that does not read keeps a row of its own, so nothing
+// of it is lost; the earlier value goes, and the next change touches only its own row.
+TEST_F(PersonalWallpaperListTest, AnEarlierVersionsValueBecomesRowsAtItsFirstRead)
+{
+    storeEarlier(kList, {wallpaper(3, QStringLiteral("Three")).toJson(), QJsonValue(7), wallpaper(1, QStringLiteral("One")).toJson()});
+    {
+        PersonalWallpaperList list = testList(defaults());
+        list.load();
+        EXPECT_EQ(list.order(), (QList<qint64>{3, 1}));
+        EXPECT_TRUE(list.isIncomplete());
+    }
+    EXPECT_FALSE(defaults().contains(kList)) << "the earlier value is now the rows";
+    const QList<StoredRow> moved = defaults().rows(kList);
+    ASSERT_EQ(moved.size(), 3);
+    EXPECT_EQ(moved.at(0).key, QStringLiteral("3"));
+    EXPECT_EQ(moved.at(1).record, QByteArray("7")) << "kept as it was";
+    EXPECT_EQ(moved.at(2).key, QStringLiteral("1"));
+
+    reopenDefaults();
+    PersonalWallpaperList list = testList(defaults());
+    list.load();
+    EXPECT_EQ(titles(list.inOrder()), (QStringList{QStringLiteral("Three"), QStringLiteral("One")}));
+    list.insertAtFront(5);
+    list.put(wallpaper(5, QStringLiteral("Five")));
+    list.save();
+    const RowsChanged changed = RowsChanged::between(moved, defaults().rows(kList));
+    EXPECT_EQ(changed.put, QStringList{QStringLiteral("5")});
+    EXPECT_TRUE(changed.removed.isEmpty()) << "the row that does not read stays";
 }
 
 } // namespace

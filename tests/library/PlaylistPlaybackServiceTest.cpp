@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include <cerrno>
+#include <functional>
 
 namespace {
 
@@ -354,21 +355,43 @@ TEST_F(PlaylistPlaybackServiceTest, AStoredIdThatIsGoneIsDroppedAndOneThatIsNoId
     EXPECT_EQ(defaults_.string(PlaylistPlaybackService::kActivePlaylistIdKey), QStringLiteral("not an id"));
 }
 
-// The playlists survive in their backup when they cannot be read; so does the active one's id.
+// A playlist that cannot be read stays stored as it is; so does the active one's id while its
+// playlist is not among those read: the list that is no list of records, or the active
+// playlist's own row damaged.
 TEST_F(PlaylistPlaybackServiceTest, AStoredIdStaysWhileThePlaylistsCannotBeRead)
 {
     const WallpaperPlaylist active = makePlaylist({11, 12}, 300, QStringLiteral("Active"));
     makePlaylist({13}, 300, QStringLiteral("Other"));
     const QString id = active.id.toString(QUuid::WithoutBraces).toUpper();
-    const QJsonArray good = JsonReader::parse(defaults_.data(WallpaperPlaylistService::kPlaylistsKey)).as<QJsonArray>();
-    QJsonArray activeDamaged = good;
-    QJsonObject damagedRecord = activeDamaged.at(1).toObject();
-    damagedRecord.insert(QStringLiteral("createdAt"), QStringLiteral("yesterday"));
-    activeDamaged[1] = damagedRecord;
-    const QByteArray values[] = {"[{\"id\": ", JsonWriter::toBytes(activeDamaged)};
-    for (const QByteArray& value : values) {
-        SCOPED_TRACE(value.toStdString());
-        defaults_.setData(WallpaperPlaylistService::kPlaylistsKey, value);
+    const QList<StoredRow> good = defaults_.rows(WallpaperPlaylistService::kPlaylistsKey);
+    SettingsChange::ListChange allGone;
+    SettingsChange::ListChange activeDamaged;
+    for (const StoredRow& row : good) {
+        allGone.removed.append(row.key);
+        QJsonObject record = JsonReader::parse(row.record).as<QJsonObject>();
+        if (record.value(QStringLiteral("name")) != QStringLiteral("Active"))
+            continue;
+        record.insert(QStringLiteral("createdAt"), QStringLiteral("yesterday"));
+        activeDamaged.put.append({row.key, row.position, JsonWriter::toBytes(record)});
+    }
+    ASSERT_EQ(activeDamaged.put.size(), 1);
+    const struct {
+        const char* name;
+        std::function<void()> damage;
+    } cases[] = {
+        {"no list of records", [&] {
+             defaults_.changeRows(WallpaperPlaylistService::kPlaylistsKey, allGone);
+             defaults_.setData(WallpaperPlaylistService::kPlaylistsKey, "[{\"id\": ");
+         }},
+        {"the active playlist's row damaged", [&] {
+             defaults_.remove(WallpaperPlaylistService::kPlaylistsKey);
+             defaults_.changeRows(WallpaperPlaylistService::kPlaylistsKey, {good, {}});
+             defaults_.changeRows(WallpaperPlaylistService::kPlaylistsKey, activeDamaged);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.damage();
         defaults_.setString(PlaylistPlaybackService::kActivePlaylistIdKey, id);
         WallpaperPlaylistService reloaded(defaults_, clock_);
         Shared<WallpaperPlaylistService>::Override reloadedOverride(reloaded);
@@ -378,9 +401,9 @@ TEST_F(PlaylistPlaybackServiceTest, AStoredIdStaysWhileThePlaylistsCannotBeRead)
     }
 }
 
-// The settings file could not be read at launch: once it reads, the active playlist resumes
-// with its shuffle.
-TEST_F(PlaylistPlaybackServiceTest, TheActivePlaylistOfASettingsFileReadLateResumes)
+// The settings database could not be opened at launch: once it opens, the active playlist
+// resumes with its shuffle.
+TEST_F(PlaylistPlaybackServiceTest, TheActivePlaylistOfASettingsDatabaseOpenedLateResumes)
 {
     addOwn({121, 122});
     QUuid id;
@@ -402,7 +425,7 @@ TEST_F(PlaylistPlaybackServiceTest, TheActivePlaylistOfASettingsFileReadLateResu
     EXPECT_FALSE(relaunched.isShuffleEnabled());
 
     fault.pass();
-    ASSERT_EVENTUALLY(relaunched.activePlaylistId() == id, 4 * UserDefaults::kFirstRetryMs);
+    ASSERT_EVENTUALLY(relaunched.activePlaylistId() == id, 30 * UserDefaults::kFirstRetryMs);
     EXPECT_TRUE(relaunched.isShuffleEnabled());
     settle(relaunched);
     EXPECT_TRUE(shownKey() == 121 || shownKey() == 122) << shownKey().value_or(-1);

@@ -34,24 +34,24 @@ TEST_F(RecentsWallpapersServiceTest, TheNewestTenAreKeptAcrossARestart)
     EXPECT_TRUE(log_.contains(QStringLiteral("🕒 [RecentsWallpapersService] Loaded 10 recent wallpapers from UserDefaults")));
 }
 
-// A foreign or damaged store can hold any number of recents; the program keeps its ten.
-TEST_F(RecentsWallpapersServiceTest, ALongerStoredListIsCutOnLoadAfterABackup)
+// A foreign or damaged store can hold any number of recents; the program keeps its ten, and
+// stores that by removing the rows of the others.
+TEST_F(RecentsWallpapersServiceTest, ALongerStoredListIsCutOnLoad)
 {
     constexpr qint64 kStored = 2'000;
     QJsonArray stored;
     for (qint64 key = 1; key <= kStored; ++key)
         stored.append(wallpaper(key).toJson());
     store(RecentsWallpapersService::kRecentsWallpapersKey, stored);
-    const QByteArray original = defaults().data(RecentsWallpapersService::kRecentsWallpapersKey);
+    const QList<StoredRow> rows = defaults().rows(RecentsWallpapersService::kRecentsWallpapersKey);
 
     EXPECT_EQ(restart().recentsOrder(), (QList<qint64>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     EXPECT_EQ(recents().recentsWallpapers().size(), 10);
-    EXPECT_EQ(defaults().data(RecentsWallpapersService::kRecentsWallpapersKey + QStringLiteral(".backup")), original);
-    EXPECT_EQ(storedArray(RecentsWallpapersService::kRecentsWallpapersKey).size(), 10);
+    EXPECT_EQ(defaults().rows(RecentsWallpapersService::kRecentsWallpapersKey), rows.mid(0, 10)) << "the first ten as they were";
     EXPECT_TRUE(log_.contains(QStringLiteral("⚠️ [RecentsWallpapersService] Kept the first 10 of 2000 stored recent wallpapers")));
 }
 
-TEST_F(RecentsWallpapersServiceTest, ClearingStoresAnEmptyArray)
+TEST_F(RecentsWallpapersServiceTest, ClearingLeavesNoRow)
 {
     recents().addWallpaper(wallpaper(1));
     recents().addWallpaper(wallpaper(std::nullopt));
@@ -60,8 +60,9 @@ TEST_F(RecentsWallpapersServiceTest, ClearingStoresAnEmptyArray)
     EXPECT_TRUE(log_.contains(QStringLiteral("🗑️ [RecentsWallpapersService] Cleared all recent wallpapers")));
 
     log_.clear();
+    EXPECT_TRUE(defaults().rows(RecentsWallpapersService::kRecentsWallpapersKey).isEmpty());
     EXPECT_TRUE(restart().recentsOrder().isEmpty());
-    EXPECT_EQ(log_.lines(), QStringList{QStringLiteral("🕒 [RecentsWallpapersService] Loaded 0 recent wallpapers from UserDefaults")});
+    EXPECT_EQ(log_.lines(), QStringList{QStringLiteral("🕒 [RecentsWallpapersService] No recent wallpapers found, starting fresh")});
 }
 
 } // namespace

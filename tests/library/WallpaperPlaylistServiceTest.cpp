@@ -72,7 +72,7 @@ TEST_F(WallpaperPlaylistServiceTest, EditsOfOnePlaylistAreStoredAtOnce)
 TEST_F(WallpaperPlaylistServiceTest, AnUnknownIdChangesAndLogsNothing)
 {
     service().createPlaylist(QStringLiteral("Calm"), 300);
-    const QByteArray before = defaults().data(WallpaperPlaylistService::kPlaylistsKey);
+    const QList<StoredRow> before = defaults().rows(WallpaperPlaylistService::kPlaylistsKey);
     QSignalSpy changed(&service(), &WallpaperPlaylistService::playlistsChanged);
     log_.clear();
 
@@ -85,7 +85,7 @@ TEST_F(WallpaperPlaylistServiceTest, AnUnknownIdChangesAndLogsNothing)
 
     EXPECT_TRUE(log_.lines().isEmpty());
     EXPECT_EQ(changed.size(), 0);
-    EXPECT_EQ(defaults().data(WallpaperPlaylistService::kPlaylistsKey), before);
+    EXPECT_EQ(defaults().rows(WallpaperPlaylistService::kPlaylistsKey), before);
 }
 
 // The rotation listens to these to end the rotation of a playlist that no longer exists.
@@ -108,9 +108,9 @@ TEST_F(WallpaperPlaylistServiceTest, DeletionsAreStoredAndSignalledToTheRotation
     service().deleteAllPlaylists();
     EXPECT_EQ(allDeletedAfterRestart.size(), 2);
     EXPECT_TRUE(log_.contains(QStringLiteral("📋 [WallpaperPlaylistService] Deleted all playlists")));
-    EXPECT_EQ(defaults().data(WallpaperPlaylistService::kPlaylistsKey), QByteArray("[]"));
+    EXPECT_TRUE(defaults().rows(WallpaperPlaylistService::kPlaylistsKey).isEmpty());
     EXPECT_TRUE(restart().playlists().isEmpty());
-    EXPECT_TRUE(log_.contains(QStringLiteral("📋 [WallpaperPlaylistService] Loaded 0 playlists")));
+    EXPECT_TRUE(log_.contains(QStringLiteral("📋 [WallpaperPlaylistService] No playlists found, starting fresh")));
 }
 
 } // namespace

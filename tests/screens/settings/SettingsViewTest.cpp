@@ -7,11 +7,13 @@
 #include "engine/WallpaperAerialsExtensionService.h"
 #include "engine/WallpaperDownloadService.h"
 #include "engine/WallpaperImageCache.h"
+#include "foundation/Paths.h"
 #include "foundation/UserDefaults.h"
 #include "screens/CatalogueScreenFixture.h"
 #include "screens/settings/CommunityButton.h"
 #include "screens/settings/LinkText.h"
 #include "screens/settings/SettingsView.h"
+#include "screens/settings/StoredStateNotice.h"
 #include "session/LoginItemService.h"
 #include "session/NotificationCenter.h"
 #include "state/NotificationManager.h"
@@ -89,11 +91,13 @@ protected:
         }
         return *page_;
     }
-    SettingsView::Services services()
+    // The page's services, telling what `stored` says of itself.
+    SettingsView::Services services(UserDefaults& stored)
     {
         return {*store_, autoStart_, lockScreen_, cache_, masters_, urls_, [this] { return updates_.run(); },
-            [this] { return readCacheSize_(); }, defaults_};
+            [this] { return readCacheSize_(); }, stored};
     }
+    SettingsView::Services services() { return services(defaults_); }
     static void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
     static void writeFile(const QString& path, qint64 bytes)
     {
@@ -157,6 +161,52 @@ TEST(SettingsViewRules, FollowTheScreenTheSizeAndTheIconKey)
     // The guidance names only what a Linux desktop has.
     for (const char* foreign : {"System Settings", "spaces", "extension"})
         EXPECT_FALSE(SettingsView::lockScreenInstructions().contains(QString::fromUtf8(foreign), Qt::CaseInsensitive)) << foreign;
+}
+
+// Settings found damaged are told on the page in words that stay, naming the copy kept, at every
+// launch until the user dismisses them; settings that cannot be opened are told while that lasts.
+TEST_F(SettingsViewTest, TheStoredStateIsToldUntilDismissedOrOver)
+{
+    const QString database = Paths::configuration() + QStringLiteral("/Quorvelle/standard.sqlite3");
+    QDir().mkpath(QFileInfo(database).path());
+    {
+        QFile damaged(database);
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray(8192, 'x'));
+    }
+    std::unique_ptr<UserDefaults> stored;
+    const auto launch = [&] {
+        page_.reset();
+        stored = std::make_unique<UserDefaults>();
+        page_ = std::make_unique<SettingsView>(services(*stored));
+        // The window's background, as the main window gives it.
+        page_->setPalette(Theme::palette());
+        page_->setAutoFillBackground(true);
+        page_->resize(1000, 1100);
+        page_->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(page_.get()));
+    };
+    const auto shown = [this]() -> QString {
+        auto* notice = page_->findChild<StoredStateNotice*>();
+        auto* text = notice ? notice->findChild<QLabel*>() : nullptr;
+        return notice && notice->isVisible() && text ? text->text() : QString();
+    };
+    launch();
+    ASSERT_TRUE(stored->readTrouble());
+    const QString copy = stored->readTrouble()->keptAt;
+    EXPECT_TRUE(shown().contains(copy)) << shown().toStdString();
+    launch();
+    EXPECT_TRUE(shown().contains(copy)) << "at the next launch: " << shown().toStdString();
+    saveScreenshot(page(), QStringLiteral("settings-damaged-settings-kept"));
+
+    auto* dismiss = page().findChild<StoredStateNotice*>()->findChild<LinkText*>();
+    ASSERT_TRUE(dismiss && dismiss->isVisible());
+    click(dismiss);
+    EXPECT_TRUE(shown().isEmpty());
+    launch();
+    EXPECT_TRUE(shown().isEmpty()) << "dismissed for good";
+    EXPECT_TRUE(QFile::exists(copy)) << "the copy is never removed";
+    page_.reset();
 }
 
 TEST_F(SettingsViewTest, StartOnLoginFollowsTheLoginItemAndSaysWhenItRefused)
