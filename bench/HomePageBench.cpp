@@ -37,6 +37,7 @@
 #include "screens/browse/LikedView.h"
 #include "state/AppStore.h"
 #include "state/HomePageService.h"
+#include "support/SampleLikedWallpaper.h"
 #include "ui/LazyGridView.h"
 #include "ui/PosterCardView.h"
 
@@ -266,24 +267,7 @@ void seed(qint64 count)
     liked.load();
     for (qint64 n = count - 1; n >= 0; --n) {
         const qint64 key = 1'718'000'000'000 + n;
-        const QString asset = QStringLiteral("https://assets.invalid/wallpaper/%1/").arg(key);
-        WallpaperModel wallpaper;
-        wallpaper.id = QUuid(QStringLiteral("00000000-0000-0000-0000-%1").arg(n + 1, 12, 16, QLatin1Char('0')));
-        wallpaper.key = key;
-        wallpaper.title = QStringLiteral("Liked wallpaper %1").arg(n);
-        wallpaper.category = QStringLiteral("Nature");
-        wallpaper.imageUrl = QUrl(asset + QStringLiteral("thumbnail.webp"));
-        wallpaper.posterUrl = QUrl(asset + QStringLiteral("poster.webp"));
-        wallpaper.videoUrl = QUrl(asset + QStringLiteral("preview.mp4"));
-        wallpaper.previewhdUrl = QUrl(asset + QStringLiteral("preview_hd.mp4"));
-        wallpaper.masterUrl = QUrl(asset + QStringLiteral("master.mp4"));
-        wallpaper.likes = n % 977;
-        wallpaper.downloads = n % 4051;
-        wallpaper.createdAt = QStringLiteral("2025-06-08T10:00:00Z");
-        wallpaper.resolution = QStringLiteral("3840x2160");
-        wallpaper.fileSize = QStringLiteral("48MB");
-        wallpaper.duration = QStringLiteral("00:12");
-        wallpaper.is_4k = true;
+        const WallpaperModel wallpaper = sampleLikedWallpaper(key, n);
         liked.insertAtFront(key);
         liked.put(wallpaper);
     }
@@ -359,6 +343,8 @@ void watchStartup()
         programWindow()->repaint();
         std::printf("home_painted_ms = %.0f\n", secondsSinceStart() * 1000);
         std::printf("home_rss_kib = %lld\nhome_rss_peak_kib = %lld\n", memoryKib("VmRSS"), memoryKib("VmHWM"));
+        // Whether the liked list was still being read then: what the reading holds counts then.
+        std::printf("home_liked_loading = %d\n", int(LikedWallpapersService::shared().isLoading()));
         std::fflush(stdout);
         if (openLibraryAfterHome)
             openLibrary();

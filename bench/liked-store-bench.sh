@@ -106,7 +106,10 @@ if [[ $parts == *" launch "* ]]; then
       run_side "$side" "$work/launch.txt" startup
       painted[$side]=$(awk -F' = ' '/^home_painted_ms/ { print $2 }' "$work/launch.txt")
       resident[$side]=$(awk -F' = ' '/^home_rss_kib/ { printf "%.0f", $2 / 1024 }' "$work/launch.txt")
-      say "run $run $side (load $load): home painted ${painted[$side]:-?} ms, resident on home ${resident[$side]:-?} MiB"
+      peak=$(awk -F' = ' '/^home_rss_peak_kib/ { printf "%.0f", $2 / 1024 }' "$work/launch.txt")
+      reading=$(awk -F' = ' '/^home_liked_loading/ { print ($2 == 1 ? "still being read" : "read") }' "$work/launch.txt")
+      say "run $run $side (load $load): home painted ${painted[$side]:-?} ms, resident on home ${resident[$side]:-?} MiB" \
+        "(peak ${peak:-?} MiB), the liked list ${reading:-?} then"
     done
     over_ms+=($(( ${painted[many]:-0} - ${painted[two]:-0} )))
     over_mib+=($(( ${resident[many]:-0} - ${resident[two]:-0} )))

@@ -16,10 +16,10 @@
 #include "foundation/UserDefaults.h"
 #include "library/LikedWallpapersService.h"
 #include "support/PowerCutVfs.h"
+#include "support/SampleLikedWallpaper.h"
 
 #include <QCoreApplication>
 #include <QTimer>
-#include <QUuid>
 
 #include <algorithm>
 #include <cstdio>
@@ -33,26 +33,6 @@ void print(const QString& line)
 {
     std::printf("%s\n", qPrintable(line));
     std::fflush(stdout);
-}
-
-WallpaperModel streamWallpaper(qint64 number)
-{
-    const qint64 key = kFirstStreamKey + number;
-    const QString asset = QStringLiteral("https://assets.invalid/wallpaper/%1/").arg(key);
-    WallpaperModel wallpaper;
-    wallpaper.id = QUuid::createUuid();
-    wallpaper.key = key;
-    wallpaper.title = QStringLiteral("Streamed %1").arg(number);
-    wallpaper.category = QStringLiteral("Nature");
-    wallpaper.imageUrl = QUrl(asset + QStringLiteral("thumbnail.webp"));
-    wallpaper.posterUrl = QUrl(asset + QStringLiteral("poster.webp"));
-    wallpaper.videoUrl = QUrl(asset + QStringLiteral("preview.mp4"));
-    wallpaper.masterUrl = QUrl(asset + QStringLiteral("master.mp4"));
-    wallpaper.createdAt = QStringLiteral("2025-06-08T10:00:00Z");
-    wallpaper.resolution = QStringLiteral("3840x2160");
-    wallpaper.fileSize = QStringLiteral("48MB");
-    wallpaper.duration = QStringLiteral("00:12");
-    return wallpaper;
 }
 
 // Likes `count` wallpapers once the liked list is read, one per turn of the event loop, then quits.
@@ -79,7 +59,8 @@ private:
             return;
         }
         capture_.clear();
-        const WallpaperModel wallpaper = streamWallpaper(number_++);
+        const WallpaperModel wallpaper = sampleLikedWallpaper(kFirstStreamKey + number_, number_);
+        ++number_;
         LikedWallpapersService::shared().addWallpaper(wallpaper, true);
         const QStringList lines = capture_.lines();
         if (std::any_of(lines.cbegin(), lines.cend(),
