@@ -31,8 +31,11 @@ struct Found {
 
 class StoreDurabilityTest : public ::testing::Test {
 protected:
-    // The helper with the settings in this test's folder, started and seen running.
-    std::unique_ptr<QProcess> start(const QStringList& arguments) const
+    enum class Input { Closed, Open };
+
+    // The helper with the settings in this test's folder, started and seen running. It stays
+    // after its stream until its input is closed.
+    std::unique_ptr<QProcess> start(const QStringList& arguments, Input input = Input::Closed) const
     {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -42,6 +45,8 @@ protected:
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process->start(QCoreApplication::applicationDirPath() + QStringLiteral("/like-stream"), arguments);
         EXPECT_TRUE(process->waitForStarted(kWaitMs)) << qPrintable(process->errorString());
+        if (input == Input::Closed)
+            process->closeWriteChannel();
         return process;
     }
 
@@ -137,7 +142,8 @@ TEST_F(StoreDurabilityTest, KillNineLosesNoLikeLoggedSaved)
     for (const int likes : killAfter) {
         SCOPED_TRACE(testing::Message() << "killed after " << likes << " likes saved");
         removeSettings();
-        const std::unique_ptr<QProcess> stream = start({QStringLiteral("likes"), QString::number(kLikes)});
+        // Still there after its last like, so that the kill always finds it running.
+        const std::unique_ptr<QProcess> stream = start({QStringLiteral("likes"), QString::number(kLikes)}, Input::Open);
         QStringList saved = savedUntil(*stream, likes);
         ASSERT_EQ(saved.size(), likes);
         ::kill(pid_t(stream->processId()), SIGKILL);

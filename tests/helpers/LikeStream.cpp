@@ -4,7 +4,8 @@
 //   like-stream likes COUNT [CUT-AFTER-WRITE]
 //       likes COUNT new wallpapers one after another through the liked service, once its list is
 //       read, printing "saved <key>" (flushed) for each the log called saved; then "writes <n>",
-//       the writes SQLite made, and "done". With CUT-AFTER-WRITE the database goes through the
+//       the writes SQLite made, and "done", and ends once its standard input is closed (so that
+//       a kill at any moment finds it running). With CUT-AFTER-WRITE the database goes through the
 //       power-cut file system, which ends the process as a power cut would right after that
 //       write (0: never, only counting).
 //   like-stream check
@@ -19,10 +20,13 @@
 #include "support/SampleLikedWallpaper.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+
+#include <unistd.h>
 
 namespace {
 
@@ -35,7 +39,8 @@ void print(const QString& line)
     std::fflush(stdout);
 }
 
-// Likes `count` wallpapers once the liked list is read, one per turn of the event loop, then quits.
+// Likes `count` wallpapers once the liked list is read, one per turn of the event loop, then quits
+// once the standard input is closed.
 class Stream {
 public:
     explicit Stream(int count) : count_(count)
@@ -55,7 +60,7 @@ private:
         if (number_ == count_) {
             print(QStringLiteral("writes %1").arg(PowerCutVfs::writes()));
             print(QStringLiteral("done"));
-            QCoreApplication::quit();
+            quitAtEndOfInput();
             return;
         }
         capture_.clear();
@@ -67,6 +72,18 @@ private:
                 [](const QString& line) { return line.contains(QLatin1String("[LikedWallpapersService] Saved ")); }))
             print(QStringLiteral("saved %1").arg(*wallpaper.key));
         QTimer::singleShot(0, qApp, [this] { likeNext(); });
+    }
+
+    void quitAtEndOfInput()
+    {
+        auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, qApp);
+        QObject::connect(input, &QSocketNotifier::activated, qApp, [input] {
+            char bytes[256];
+            if (::read(STDIN_FILENO, bytes, sizeof bytes) > 0)
+                return;
+            input->setEnabled(false);
+            QCoreApplication::quit();
+        });
     }
 
     const int count_;
