@@ -10,10 +10,12 @@
 //                                       an unlike: the longest stall of the event loop around each
 //   home-page-bench stream COUNT [likes] the same, then COUNT taps on the heart 150 ms apart (likes,
 //                                       then, from the second half on, unlikes; with "likes", likes
-//                                       only): for each, ms from
-//                                       the tap to its record synced in the settings journal, and
-//                                       the bytes the process wrote to disk over the stream
+//                                       only): for each, ms from the tap to its change committed
+//                                       (on disk) and logged saved, and the bytes the process
+//                                       wrote to disk over the stream
 //   home-page-bench liked               the number of liked wallpapers the settings hold, and quits
+//   home-page-bench seed COUNT          stores a returning user (onboarding done) with COUNT liked
+//                                       wallpapers, as the program stores them, and quits
 //   home-page-bench play SECONDS        the home page with its hero playing; "ready" once it plays
 //   home-page-bench minimised SECONDS   the same, then the window minimised; "ready" after that
 //   home-page-bench nowindow SECONDS    the application state loaded and no window; "ready" then
@@ -22,9 +24,12 @@
 #include "app/AppRootView.h"
 #include "app/ApplicationMain.h"
 #include "app/MainWindow.h"
+#include "app/ShellDefaults.h"
 #include "foundation/Async.h"
+#include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 #include "library/LikedWallpapersService.h"
+#include "library/PersonalWallpaperList.h"
 #include "platform/Http.h"
 #include "screens/browse/HeroSlideView.h"
 #include "screens/browse/HomeHeroCarousel.h"
@@ -32,15 +37,13 @@
 #include "screens/browse/LikedView.h"
 #include "state/AppStore.h"
 #include "state/HomePageService.h"
+#include "support/SampleLikedWallpaper.h"
 #include "ui/LazyGridView.h"
 #include "ui/PosterCardView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QPointer>
 #include <QTimer>
 #include <QUuid>
@@ -50,7 +53,6 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -208,34 +210,23 @@ WallpaperModel tappedWallpaper(qint64 number)
 int streamTaps = 0;
 bool streamLikesOnly = false;
 
-// The journal's size and the settings file's inode: a journaled change grows the one (its sync
-// follows on a worker: isSyncing()), a whole write (a short list is written whole) replaces the
-// other once it is synced.
-using DiskState = std::pair<qint64, ino_t>;
-DiskState diskState(const QString& journal)
-{
-    struct stat file {};
-    ::stat(QFile::encodeName(UserDefaults::standard().filePath()).constData(), &file);
-    return {QFileInfo(journal).size(), file.st_ino};
-}
-
 // Taps the heart `streamTaps` times, 150 ms apart: likes of new wallpapers for the first half and
-// unlikes of them for the second (all likes for one tap). Each tap's time to its synced record
-// is read from the disk (diskState).
+// unlikes of them for the second (all likes for one tap). A change is committed before the call
+// that makes it returns: each tap's time is that call's, counted only when its change was logged
+// saved.
 void tapStream()
 {
     struct Stream {
         int tap = 0;
         long long writtenBefore = writtenBytes();
-        QTimer poll;
+        LogCapture lines;
     };
     auto* stream = new Stream;
-    const QString journal = UserDefaults::standard().journalPath();
     const int likes = streamLikesOnly || streamTaps == 1 ? streamTaps : (streamTaps + 1) / 2;
     std::printf("stream_started\n");
     std::fflush(stdout);
     auto* tapNext = new std::function<void()>;
-    *tapNext = [stream, journal, likes, tapNext] {
+    *tapNext = [stream, likes, tapNext] {
         if (stream->tap == streamTaps) {
             std::printf("stream_written_bytes = %lld\n", writtenBytes() - stream->writtenBefore);
             std::printf("stream_changes = %d\n", streamTaps);
@@ -244,27 +235,71 @@ void tapStream()
             return;
         }
         const int tap = stream->tap++;
-        const DiskState before = diskState(journal);
-        auto* clock = new QElapsedTimer;
-        clock->start();
+        stream->lines.clear();
+        QElapsedTimer clock;
+        clock.start();
         LikedWallpapersService& liked = LikedWallpapersService::shared();
         if (tap < likes)
             liked.addWallpaper(tappedWallpaper(tap), true);
         else
             liked.removeWallpaper(tappedWallpaper(tap - likes).key);
-        whenTrue([journal, before] { return diskState(journal) != before && !UserDefaults::standard().isSyncing(); },
-            [clock, tap, tapNext] {
-                std::printf("tap_synced_ms %d = %.1f\n", tap, clock->nsecsElapsed() / 1e6);
-                std::fflush(stdout);
-                const qint64 wait = std::max<qint64>(0, 150 - clock->elapsed());
-                delete clock;
-                QTimer::singleShot(wait, qApp, *tapNext);
-            });
+        const double ms = clock.nsecsElapsed() / 1e6;
+        if (stream->lines.contains(QStringLiteral("[LikedWallpapersService] Saved ")))
+            std::printf("tap_committed_ms %d = %.1f\n", tap, ms);
+        else
+            std::printf("tap_not_saved %d\n", tap);
+        std::fflush(stdout);
+        QTimer::singleShot(std::max<qint64>(0, 150 - clock.elapsed()), qApp, *tapNext);
     };
     (*tapNext)();
 }
 
+// A returning user with `count` liked wallpapers, newest first, stored through the liked list's
+// own store in one commit. The store is closed at the end, which copies its log into the file,
+// as a launch would before a user taps anything.
+void seed(qint64 count)
+{
+    UserDefaults defaults(UserDefaults::kStandardDomain);
+    defaults.setBool(ShellDefaults::onboardingSheetCompleted, true);
+    PersonalWallpaperList liked(defaults, LikedWallpapersService::kLikedWallpapersKey,
+        StoredList::Lines{QStringLiteral("home-page-bench"), QStringLiteral("❤️"), QStringLiteral("liked wallpapers"),
+            QStringLiteral("Loaded %1 liked wallpapers"), QStringLiteral("Seeded %1 liked wallpapers")});
+    liked.load();
+    for (qint64 n = count - 1; n >= 0; --n) {
+        const qint64 key = 1'718'000'000'000 + n;
+        const WallpaperModel wallpaper = sampleLikedWallpaper(key, n);
+        liked.insertAtFront(key);
+        liked.put(wallpaper);
+    }
+    liked.save();
+}
+
 bool tapAfterLibrary = false;
+
+// Runs `then` once the process has had the disk write nothing for half a second (at most 20 s
+// on), so that what the window still stores of its launch (posters) is not counted to the taps.
+void whenWritesSettle(std::function<void()> then)
+{
+    struct Settle {
+        QTimer poll;
+        QElapsedTimer since;
+        long long written = writtenBytes();
+        int quietTurns = 0;
+    };
+    auto* settle = new Settle;
+    settle->since.start();
+    QObject::connect(&settle->poll, &QTimer::timeout, qApp, [settle, then] {
+        const long long written = writtenBytes();
+        settle->quietTurns = written == settle->written ? settle->quietTurns + 1 : 0;
+        settle->written = written;
+        if (settle->quietTurns < 5 && settle->since.elapsed() < 20'000)
+            return;
+        settle->poll.stop();
+        QTimer::singleShot(0, qApp, [settle] { delete settle; });
+        then();
+    });
+    settle->poll.start(100);
+}
 
 void openLibrary()
 {
@@ -279,7 +314,7 @@ void openLibrary()
         std::printf("rss_kib = %lld\nrss_peak_kib = %lld\n", memoryKib("VmRSS"), memoryKib("VmHWM"));
         std::fflush(stdout);
         if (streamTaps > 0)
-            whenTrue([] { return !LikedWallpapersService::shared().isLoading(); }, tapStream);
+            whenTrue([] { return !LikedWallpapersService::shared().isLoading(); }, [] { whenWritesSettle(tapStream); });
         else if (tapAfterLibrary)
             whenTrue([] { return !LikedWallpapersService::shared().isLoading(); }, tapLikeAndUnlike);
         else
@@ -308,6 +343,8 @@ void watchStartup()
         programWindow()->repaint();
         std::printf("home_painted_ms = %.0f\n", secondsSinceStart() * 1000);
         std::printf("home_rss_kib = %lld\nhome_rss_peak_kib = %lld\n", memoryKib("VmRSS"), memoryKib("VmHWM"));
+        // Whether the liked list was still being read then: what the reading holds counts then.
+        std::printf("home_liked_loading = %d\n", int(LikedWallpapersService::shared().isLoading()));
         std::fflush(stdout);
         if (openLibraryAfterHome)
             openLibrary();
@@ -330,8 +367,12 @@ int main(int argc, char** argv)
     const QString mode = argc > 1 ? QString::fromLatin1(argv[1]) : QStringLiteral("startup");
     if (mode == QLatin1String("liked")) {
         QCoreApplication app(argc, argv);
-        const QByteArray stored = UserDefaults::standard().data(QStringLiteral("likedWallpapersModels"));
-        std::printf("liked = %lld\n", qlonglong(QJsonDocument::fromJson(stored).array().size()));
+        std::printf("liked = %lld\n", qlonglong(UserDefaults::standard().rows(LikedWallpapersService::kLikedWallpapersKey).size()));
+        return 0;
+    }
+    if (mode == QLatin1String("seed") && argc > 2) {
+        QCoreApplication app(argc, argv);
+        seed(QString::fromLatin1(argv[2]).toLongLong());
         return 0;
     }
     if (mode == QLatin1String("startup") || mode == QLatin1String("library") || mode == QLatin1String("taps")

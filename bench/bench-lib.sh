@@ -195,30 +195,10 @@ compare() {
   echo "$(median "${mine[@]}") $(median "${theirs[@]}")"
 }
 
-# The settings of a returning user with $2 liked wallpapers, stored as the program stores them.
-liked_settings() {
-  python3 - "$1" "$2" <<'PY'
-import base64, json, sys, uuid
-path, count = sys.argv[1], int(sys.argv[2])
-records = []
-for n in range(count):
-    key = 1718000000000 + n
-    asset = "https://assets.invalid/wallpaper/%d/" % key
-    records.append({"id": str(uuid.UUID(int=n + 1)).upper(), "key": key, "title": "Liked wallpaper %d" % n,
-                    "category": "Nature", "imageUrl": asset + "thumbnail.webp", "posterUrl": asset + "poster.webp",
-                    "videoUrl": asset + "preview.mp4", "previewhdUrl": asset + "preview_hd.mp4",
-                    "masterUrl": asset + "master.mp4", "likes": n % 977, "downloads": n % 4051,
-                    "createdAt": "2025-06-08T10:00:00Z", "resolution": "3840x2160", "fileSize": "48MB",
-                    "duration": "00:12", "is_4k": True, "is_from_gravel_nook": False, "for_lockscreen": False})
-liked = base64.b64encode(json.dumps(records, separators=(",", ":")).encode()).decode()
-json.dump({"onboardingSheetCompleted": {"type": "bool", "value": True},
-           "likedWallpapersModels": {"type": "data", "value": liked}}, open(path, "w"))
-PY
-}
-
 # The program bench ($bench) against the sample catalogue on a private display, and two users:
-# "many" with $1 liked wallpapers and "two" with 2, their settings in $work/settings-<side>.json
-# and their folders under $work/<side>.
+# "many" with $1 liked wallpapers and "two" with 2, their folders under $work/<side>. Each side's
+# settings are stored once by the program's own store (home-page-bench seed) in
+# $work/seed-<side>, and laid anew by lay_liked_settings.
 start_liked_sides() {
   bench=$(find "$build" -type f -name home-page-bench -perm -u+x | head -n1)
   make_work
@@ -227,11 +207,20 @@ start_liked_sides() {
   export DISPLAY=$server QT_QPA_PLATFORM=xcb
   export QUORVELLE_BACKEND_URL=$base/functions/v1 QUORVELLE_ANALYTICS_URL=$base \
     QUORVELLE_UPDATE_FEED_URL=$base/appcast.xml QUORVELLE_CA_CERT=$cert
-  local side
+  local side liked
   for side in many two; do
-    mkdir -p "$work/$side/config/Quorvelle" "$work/$side/runtime"
-    chmod 700 "$work/$side/runtime"
+    mkdir -p "$work/$side/config" "$work/$side/runtime" "$work/seed-$side/runtime"
+    chmod 700 "$work/$side/runtime" "$work/seed-$side/runtime"
+    liked=$([ "$side" = many ] && echo "$1" || echo 2)
+    HOME=$work/seed-$side XDG_CONFIG_HOME=$work/seed-$side XDG_DATA_HOME=$work/seed-$side/data \
+      XDG_CACHE_HOME=$work/seed-$side/cache XDG_RUNTIME_DIR=$work/seed-$side/runtime \
+      QT_QPA_PLATFORM=offscreen "$bench" seed "$liked" >"$work/seed-$side.log" 2>&1 \
+      || { echo "$name: seeding the $side side failed" >&2; tail -n 20 "$work/seed-$side.log" >&2; exit 1; }
   done
-  liked_settings "$work/settings-many.json" "$1"
-  liked_settings "$work/settings-two.json" 2
+}
+
+# Lays a side's seeded settings anew (the program changes them as it runs).
+lay_liked_settings() {
+  rm -rf "$work/$1/config/Quorvelle"
+  cp -a "$work/seed-$1/Quorvelle" "$work/$1/config/"
 }

@@ -27,12 +27,12 @@ start_liked_sides "$count"
 
 # One start of the program with a side's folders: prints "launched window home homerss library
 # rss peak like unlike endpeak" (ms, ms, ms, KiB, ms, KiB, KiB, ms, ms, KiB). The settings are
-# laid anew: the program rewrites them as it runs.
+# laid anew: the program changes them as it runs.
 figures=(launched window home homerss library rss peak like unlike endpeak)
 launch() {
   local side=$1 start line
   local -A got=()
-  cp "$work/settings-$side.json" "$work/$side/config/Quorvelle/standard.json"
+  lay_liked_settings "$side"
   start=$(date +%s%N)
   while IFS= read -r line; do
     case $line in

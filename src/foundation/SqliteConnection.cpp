@@ -6,11 +6,17 @@
 
 #include <optional>
 
+namespace {
+const char* vfsForTests = nullptr;
+}
+
 bool SqliteFailure::isDamage() const
 {
     const int primary = code & 0xff;
     return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
+
+void SqliteConnection::setVfsForTests(const char* name) { vfsForTests = name; }
 
 std::unique_ptr<SqliteConnection> SqliteConnection::open(const QString& path, Mode mode, SqliteFailure* failure)
 {
@@ -21,7 +27,7 @@ std::unique_ptr<SqliteConnection> SqliteConnection::open(const QString& path, Mo
     if (mode == Mode::FileAlone)
         uri.setQuery(QStringLiteral("immutable=1"));
     sqlite3* db = nullptr;
-    const int code = sqlite3_open_v2(uri.toString(QUrl::FullyEncoded).toUtf8().constData(), &db, flags, nullptr);
+    const int code = sqlite3_open_v2(uri.toString(QUrl::FullyEncoded).toUtf8().constData(), &db, flags, vfsForTests);
     if (code != SQLITE_OK) {
         if (failure)
             *failure = {code, QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(code))};

@@ -30,6 +30,9 @@ public:
     // Nothing, and why, when the file cannot be opened. FileAlone reads the main file as it stands,
     // without its write-ahead log.
     static std::unique_ptr<SqliteConnection> open(const QString& path, Mode mode, SqliteFailure* failure);
+    // Tests: every later open goes through the SQLite file system registered under `name`
+    // (nothing: the default one).
+    static void setVfsForTests(const char* name);
     ~SqliteConnection();
     SqliteConnection(const SqliteConnection&) = delete;
     SqliteConnection& operator=(const SqliteConnection&) = delete;

@@ -93,6 +93,10 @@ QFuture<PersonalWallpaperList::Decoded> PersonalWallpaperList::decodeOnWorker()
     std::function<std::optional<UserDefaults::StoredArray>()> read = stored_.storedReader();
     return QtConcurrent::run([read = std::move(read)] {
         std::optional<UserDefaults::StoredArray> array = read();
+#ifdef __GLIBC__
+        // The rows read lie freed on this thread's heap, where the decoding threads take nothing.
+        malloc_trim(0);
+#endif
         Decoded decoded = array ? decode(*std::move(array)) : Decoded();
         if (!array)
             decoded.stored.failure = QStringLiteral("the stored rows cannot be read");
