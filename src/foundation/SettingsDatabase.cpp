@@ -30,8 +30,8 @@ CREATE TABLE IF NOT EXISTS lineage(name TEXT NOT NULL UNIQUE, token TEXT NOT NUL
 // The list name under which the removal of an entry is kept.
 const QString kEntries;
 
-// The log is copied into the file once it holds this many pages (some 8 MB).
-constexpr int kCheckpointFrames = 2000;
+// The log is copied into the file once it is this long.
+constexpr qint64 kCheckpointLogBytes = 8 << 20;
 
 // Creates the file when missing, its owner's alone, and makes sure what stands at the path is
 // a regular file and no link. The reason when not.
@@ -196,7 +196,6 @@ void SettingsDatabase::checkpoint()
 {
     if (path_.isEmpty())
         return;
-    commitsSinceCheckpoint_ = 0;
     const QString token = newToken();
     const auto name = [this, &token](const char* what) {
         SqliteStatement* set = connection_->statement("INSERT INTO lineage(name, token) VALUES(?, ?) "
@@ -324,7 +323,7 @@ bool SettingsDatabase::apply(const SettingsChange& change, SqliteFailure* failur
         }
         return true;
     });
-    if (committed && ++commitsSinceCheckpoint_ >= kCheckpointFrames)
+    if (committed && !path_.isEmpty() && QFileInfo(path_ + QLatin1String(kLogSuffix)).size() > kCheckpointLogBytes)
         checkpoint();
     return committed;
 }

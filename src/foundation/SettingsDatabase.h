@@ -71,5 +71,4 @@ private:
     std::unique_ptr<SqliteConnection> connection_;
     QString path_;
     Role role_;
-    int commitsSinceCheckpoint_ = 0;
 };

@@ -28,6 +28,7 @@ UserDefaults::StoredArray arrayOf(QList<StoredRow> rows)
     UserDefaults::StoredArray array;
     array.keys.reserve(rows.size());
     array.positions.reserve(rows.size());
+    array.ranges.reserve(rows.size());
     qsizetype bytes = 2;
     for (const StoredRow& row : std::as_const(rows))
         bytes += row.record.size() + 1;
@@ -38,6 +39,7 @@ UserDefaults::StoredArray arrayOf(QList<StoredRow> rows)
         if (array.text.size() > 1)
             array.text += ',';
         // Each record is let go once copied, so the list is never held twice whole.
+        array.ranges.append({array.text.size(), row.record.size()});
         array.text += std::exchange(row.record, {});
         array.keys.append(row.key);
         array.positions.append(row.position);
@@ -419,6 +421,8 @@ void UserDefaults::flush()
     if (awaitsFile_)
         retryMain();
     tryPending();
+    // The quit leaves the log copied into the file: the next launch has nothing to copy.
+    database_->checkpoint();
     const bool onlyInMemory = awaitsFile_ && database_->path().isEmpty();
     if (pending_.isEmpty() && !onlyInMemory)
         return;
@@ -441,6 +445,10 @@ void UserDefaults::flush()
 
 QString UserDefaults::notice() const
 {
+    if (awaitsFile_ && database_->path().isEmpty())
+        return tr("Your settings and library cannot be opened right now (%1), nor can a recovery copy be written beside "
+                  "them. What you change lasts only until Quorvelle quits, unless they open before.")
+            .arg(unopenedReason_);
     if (awaitsFile_)
         return tr("Your settings and library cannot be opened right now (%1). What you change is kept and added to them as "
                   "soon as they open.")

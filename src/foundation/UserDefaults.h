@@ -54,6 +54,9 @@ public:
         QByteArray text = "[]";
         QStringList keys;
         QList<qint64> positions;
+        // Where each row's record lies in the text ([begin, size)): one that does not read costs
+        // only itself.
+        QList<std::pair<qsizetype, qsizetype>> ranges;
     };
 
     static inline const QString kStandardDomain = QStringLiteral("standard");

@@ -145,7 +145,8 @@ PersonalWallpaperList::Decoded PersonalWallpaperList::decode(UserDefaults::Store
     };
     Decoded decoded;
     Keying keying{decoded, {}};
-    decoded.stored = StoredList::decodeInParts<WallpaperModel, WallpaperModelReader>(std::exchange(array.text, {}), keying);
+    decoded.stored
+        = StoredList::decodeInParts<WallpaperModel, WallpaperModelReader>(std::exchange(array.text, {}), keying, std::exchange(array.ranges, {}));
     // A record is stored under its own key; one whose row says otherwise is left where it is.
     QHash<qint64, qint64> positions;
     positions.reserve(array.keys.size());

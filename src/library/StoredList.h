@@ -26,6 +26,9 @@
 // record by record, in one transaction, behind the rows already there. Logs with its owner's type. GUI thread only.
 class StoredList {
 public:
+    // [begin, size) of each record in a list's text.
+    using Ranges = QList<std::pair<qsizetype, qsizetype>>;
+
     // The owner's lines: "<emoji> [<type>] No <noun> found, starting fresh",
     // "⚠️ [<type>] Failed to load <noun>: <error>", "<emoji> [<type>] " + loaded (%1 = count)
     // and "💾 [<type>] " + saved (%1 = count).
@@ -77,7 +80,7 @@ public:
     // Each record's text goes first to a `TextReader` (one per task: `std::optional<T>
     // read(QByteArrayView)`), and is parsed only when that gives nothing.
     template <JsonDecodable T, typename TextReader = NoTextReader<T>>
-    static Decoded<T> decode(const QByteArray& data)
+    static Decoded<T> decode(const QByteArray& data, const std::optional<Ranges>& rows = std::nullopt)
     {
         struct IntoList {
             QList<T>& records;
@@ -90,7 +93,7 @@ public:
         };
         QList<T> records;
         IntoList into{records};
-        Decoded<T> decoded = decodeInParts<T, TextReader>(data, into);
+        Decoded<T> decoded = decodeInParts<T, TextReader>(data, into, rows);
         if (decoded.records)
             decoded.records = std::move(records);
         return decoded;
@@ -100,11 +103,12 @@ public:
     // order, as the parts are done: a long list is never held whole beside what is made of it.
     // `gather.start(count)` comes first, and again, dropping what was handed over, when the
     // text has to be read whole after all; then `gather.add(QList<T>&&)` for each part. The
-    // result holds no records, only an empty list when the value is an array.
+    // result holds no records, only an empty list when the value is an array. With the ranges of
+    // its rows' records (`rows`), a record that does not parse costs only itself.
     template <JsonDecodable T, typename TextReader = NoTextReader<T>, typename Gather>
-    static Decoded<T> decodeInParts(const QByteArray& data, Gather& gather)
+    static Decoded<T> decodeInParts(const QByteArray& data, Gather& gather, const std::optional<Ranges>& rows = std::nullopt)
     {
-        if (std::optional<Decoded<T>> decoded = decodeByRecord<T, TextReader>(data, gather))
+        if (std::optional<Decoded<T>> decoded = decodeByRecord<T, TextReader>(data, gather, rows))
             return *std::move(decoded);
         Decoded<T> decoded;
         std::optional<JsonReader> array;
@@ -154,7 +158,7 @@ public:
         std::optional<UserDefaults::StoredArray> array = stored();
         if (!array)
             return std::nullopt;
-        std::optional<QList<T>> records = take(decode<T>(array->text));
+        std::optional<QList<T>> records = take(decode<T>(array->text, array->ranges));
         if (records)
             remember(*records, *array);
         return records;
@@ -233,14 +237,16 @@ private:
         return decoded;
     }
     // Each record's bytes, parsed apart; nothing when the text is not an array of objects or a
-    // record does not parse (decode() then reads it whole).
+    // record does not parse (decode() then reads it whole), unless the records' ranges are
+    // known (`rows`): then a record that does not parse is one left out.
     template <JsonDecodable T, typename TextReader, typename Gather>
-    static std::optional<Decoded<T>> decodeByRecord(const QByteArray& data, Gather& gather)
+    static std::optional<Decoded<T>> decodeByRecord(const QByteArray& data, Gather& gather, const std::optional<Ranges>& rows)
     {
-        const std::optional<QList<std::pair<qsizetype, qsizetype>>> objects = objectRanges(data);
+        const std::optional<Ranges> objects = rows ? rows : objectRanges(data);
         if (!objects)
             return std::nullopt;
-        const auto decodeRange = [&data, &objects](const std::pair<qsizetype, qsizetype>& range) {
+        const bool known = rows.has_value();
+        const auto decodeRange = [&data, &objects, known](const std::pair<qsizetype, qsizetype>& range) {
             Part<T> part;
             part.records.values.reserve(range.second - range.first);
             TextReader reader;
@@ -252,6 +258,11 @@ private:
                 }
                 QJsonParseError fault;
                 const QJsonDocument object = QJsonDocument::fromJson(QByteArray::fromRawData(data.constData() + begin, size), &fault);
+                if (fault.error != QJsonParseError::NoError && known) {
+                    part.records.errors.append(JsonError(QLatin1Char('[') + QString::number(index) + QLatin1Char(']'),
+                        QStringLiteral("the stored record does not read: ") + fault.errorString()));
+                    continue;
+                }
                 if (fault.error != QJsonParseError::NoError) {
                     part.parsed = false;
                     return part;

@@ -216,7 +216,7 @@ TEST_F(OwnVideoWhileUnopenedTest, AQuitFirstAndTheNextLaunchCannotOpenItEither)
 
 // Fails while a launch that opens the database leaves the recovery database an earlier session
 // kept unmerged: the video is then only adopted back, under its file's name.
-TEST_F(OwnVideoWhileUnopenedTest, DISABLED_AQuitFirstAndTheNextLaunchOpensIt)
+TEST_F(OwnVideoWhileUnopenedTest, AQuitFirstAndTheNextLaunchOpensIt)
 {
     importWhileUnopened([this](Fault& fault) {
         quit();
