@@ -436,7 +436,8 @@ QCoro::Task<> LaunchReapply::reportShown(QUrl video, QString appliedLine)
     } catch (const std::exception& error) {
         failure = describeError(error);
     }
-    if (stop.stop_requested())
+    // A choice the user made meanwhile is theirs to report.
+    if (stop.stop_requested() || gaveWay_)
         co_return;
     if (failure) {
         logLine(QStringLiteral("⚠️"), kType, QStringLiteral("This desktop draws no live wallpaper, and the still picture could not be set: ") + *failure);

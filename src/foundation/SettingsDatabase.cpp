@@ -192,10 +192,10 @@ std::optional<QString> SettingsDatabase::setLogAside(const QString& path)
 
 QString SettingsDatabase::newToken() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }
 
-void SettingsDatabase::checkpoint()
+bool SettingsDatabase::checkpoint()
 {
-    if (path_.isEmpty())
-        return;
+    if (path_.isEmpty() || !changed_)
+        return true;
     const QString token = newToken();
     const auto name = [this, &token](const char* what) {
         SqliteStatement* set = connection_->statement("INSERT INTO lineage(name, token) VALUES(?, ?) "
@@ -203,15 +203,17 @@ void SettingsDatabase::checkpoint()
         return set && set->bind(1, QString::fromLatin1(what)).bind(2, token).run();
     };
     if (!name("file"))
-        return;
+        return false;
     SqliteStatement* copy = connection_->statement("PRAGMA wal_checkpoint(TRUNCATE)");
     if (!copy || !copy->next())
-        return;
+        return false;
     const bool whole = copy->number(0) == 0;
     copy->reset();
     // Only a log started on a file that holds everything before it names that file.
-    if (whole)
-        name("log");
+    if (!whole || !name("log"))
+        return false;
+    changed_ = false;
+    return true;
 }
 
 std::optional<QList<std::pair<QString, QByteArray>>> SettingsDatabase::entries(SqliteFailure* failure)
@@ -323,6 +325,7 @@ bool SettingsDatabase::apply(const SettingsChange& change, SqliteFailure* failur
         }
         return true;
     });
+    changed_ = changed_ || committed;
     if (committed && !path_.isEmpty() && QFileInfo(path_ + QLatin1String(kLogSuffix)).size() > kCheckpointLogBytes)
         checkpoint();
     return committed;

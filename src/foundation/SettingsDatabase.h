@@ -50,8 +50,9 @@ public:
     // Everything this database holds and removed, as one change to make on another: its rows
     // go before the other's, in their order.
     std::optional<SettingsChange> asChange(SettingsDatabase& target, SqliteFailure* failure);
-    // Copies the log into the file and starts a new log (at open and quit, and when the log grows).
-    void checkpoint();
+    // Copies the log into the file and starts a new log (at open and quit, and when the log grows);
+    // nothing when no change came since the last one. True once the file holds everything.
+    bool checkpoint();
 
     // Reads a file's rows on a thread of its own: a connection of its own, read only.
     static std::optional<QList<StoredRow>> readRows(const QString& path, const QString& list, SqliteFailure* failure);
@@ -71,4 +72,6 @@ private:
     std::unique_ptr<SqliteConnection> connection_;
     QString path_;
     Role role_;
+    // A change was committed since the last checkpoint.
+    bool changed_ = true;
 };

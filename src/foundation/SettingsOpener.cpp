@@ -40,6 +40,11 @@ std::optional<QString> replaceDamaged(const QString& path, const QString& damage
             *failure = opening.database ? commit.message : opening.failure.message;
             return std::nullopt;
         }
+        // The new file takes the damaged one's place only once it holds everything itself.
+        if (!opening.database->checkpoint()) {
+            *failure = QStringLiteral("the salvaged database could not be written whole");
+            return std::nullopt;
+        }
     }
     if (std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()) != 0) {
         *failure = QStringLiteral("the salvaged database could not take its place");
