@@ -59,9 +59,8 @@ TEST_P(MenuBarInATray, KeepsItsIconAndStandsOutOnThePanel)
     environment.insert(QString::fromLatin1(kPanelVariable), QString::fromLatin1(GetParam().name));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     QProcess child;
-    child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=MenuBarInATrayChild.*")});
+    startTestChild(child, environment, QStringLiteral("MenuBarInATrayChild.*"));
     ASSERT_TRUE(child.waitForFinished(120'000));
     const QString output = QString::fromUtf8(child.readAll());
     trayer.kill();

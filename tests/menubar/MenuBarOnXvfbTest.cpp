@@ -32,9 +32,8 @@ TEST(MenuBarOnXvfb, TheMenuOpensAndAppliesOnARealXServer)
     environment.insert(QString::fromLatin1(kChildVariable), QStringLiteral("1"));
     environment.insert(QString::fromLatin1(kPictureVariable), picturePath);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=MenuBarOnXvfbChild.*")});
+    startTestChild(child, environment, QStringLiteral("MenuBarOnXvfbChild.*"));
     ASSERT_TRUE(child.waitForFinished(100'000));
     const QString output = QString::fromUtf8(child.readAll());
 

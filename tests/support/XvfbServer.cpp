@@ -77,16 +77,23 @@ bool setMonitors(const QProcessEnvironment& environment, const QStringList& moni
     return true;
 }
 
+void startTestChild(QProcess& child, QProcessEnvironment environment, const QString& filter)
+{
+    for (const char* name : {"GTEST_TOTAL_SHARDS", "GTEST_SHARD_INDEX", "GTEST_SHARD_STATUS_FILE"})
+        environment.remove(QLatin1String(name));
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + filter});
+}
+
 ChildTestRun rerunCurrentTestOn(QProcessEnvironment environment, const char* childVariable, int timeoutMs, const QString& platform)
 {
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     environment.insert(QLatin1String(childVariable), QStringLiteral("1"));
     QProcess child;
-    child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=%1.%2").arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name()))});
+    startTestChild(child, environment,
+                   QStringLiteral("%1.%2").arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name())));
     ChildTestRun run;
     run.finished = child.waitForFinished(timeoutMs);
     if (!run.finished) {

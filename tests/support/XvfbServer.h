@@ -47,6 +47,10 @@ struct ChildTestRun {
 // xrandr --setmonitor takes them); a failure is reported as a test failure.
 bool setMonitors(const QProcessEnvironment& environment, const QStringList& monitors);
 
+// Starts this test program again with `filter` as its --gtest_filter. The shard a run of it was
+// given is left out: the child runs what the filter names, whichever shard its parent ran.
+void startTestChild(QProcess& child, QProcessEnvironment environment, const QString& filter);
+
 // Runs the current test again in a child process of this binary under the given Qt platform, with
 // `childVariable` set so the test knows it is the X11 (or Wayland) half.
 ChildTestRun rerunCurrentTestOn(QProcessEnvironment environment, const char* childVariable, int timeoutMs,
