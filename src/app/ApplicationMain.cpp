@@ -121,6 +121,7 @@ int ApplicationMain::run(int argc, char* argv[])
     if (!playersEnded)
         logLine(QStringLiteral("⚠️"), QStringLiteral("Quorvelle"), QStringLiteral("A video player was still ending; quitting without it"));
     logLine(QStringLiteral("👋"), QStringLiteral("Quorvelle"), QStringLiteral("Quit"));
+    UnixSignalWatcher::allowTheRestOfTheExit();
     if (!playersEnded)
         std::_Exit(code);
     return code;

@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -44,6 +45,14 @@ void UnixSignalWatcher::extendDeadline()
     if (exitClock.isValid() && exitClock.elapsed() >= qint64(graceSeconds) * kLongestExitGraces * 1000)
         return;
     ::alarm(graceSeconds);
+}
+
+void UnixSignalWatcher::allowTheRestOfTheExit()
+{
+    if (pendingSignal == 0 || !exitClock.isValid())
+        return;
+    const qint64 leftMs = qint64(graceSeconds) * kLongestExitGraces * 1000 - exitClock.elapsed();
+    ::alarm(unsigned(std::max<qint64>(leftMs / 1000, 1)));
 }
 
 UnixSignalWatcher::UnixSignalWatcher(std::initializer_list<int> signalNumbers, QObject* parent, unsigned grace)

@@ -28,6 +28,10 @@ public:
     // starts again from now (within the longest exit). Nothing before a signal. Any thread, so
     // that a write the GUI thread waits for keeps the exit alive while it moves.
     static void extendDeadline();
+    // The exit's steps are done, everything saved: what is left (the libraries' own ends, a
+    // sanitizer's check) may take the rest of the longest exit, as slow as a busy machine makes
+    // it, but still no longer.
+    static void allowTheRestOfTheExit();
 
 Q_SIGNALS:
     void received(int signalNumber);

@@ -59,7 +59,7 @@ TEST_F(ProgramEndToEndTest, ARestartPutsThePerDisplayWallpapersBack)
     waitForLaunch(first);
     EXPECT_LT(first.indexOf(QStringLiteral("Application launched (login launch: false)")),
         first.indexOf(QStringLiteral("Application launched with menu bar")));
-    EXPECT_EQ(first.terminate(), 0);
+    EXPECT_EQ(first.terminate(), 0) << first.output().toStdString();
     EXPECT_TRUE(first.hasLine(kQuit));
     EXPECT_TRUE(first.hasLine(QStringLiteral("✅ [MonitorChangeService] Monitor change detection stopped")));
     {
@@ -72,7 +72,7 @@ TEST_F(ProgramEndToEndTest, ARestartPutsThePerDisplayWallpapersBack)
     ASSERT_TRUE(second.waitForLine(QStringLiteral("✅ Applied per-monitor wallpapers"))) << second.output().toStdString();
     waitForLaunch(second);
     EXPECT_TRUE(second.hasLine(QStringLiteral("🎬 AUTO-APPLYING PER-MONITOR WALLPAPERS (priority #1)")));
-    EXPECT_EQ(second.terminate(), 0);
+    EXPECT_EQ(second.terminate(), 0) << second.output().toStdString();
 }
 
 TEST_F(ProgramEndToEndTest, StartAtLoginWritesTheEntryThatALoginLaunchIsKnownBy)
@@ -80,7 +80,7 @@ TEST_F(ProgramEndToEndTest, StartAtLoginWritesTheEntryThatALoginLaunchIsKnownBy)
     ProgramRun first(environment());
     waitForLaunch(first);
     EXPECT_TRUE(first.hasLine(QStringLiteral("Auto-start set to: true")));
-    EXPECT_EQ(first.terminate(), 0);
+    EXPECT_EQ(first.terminate(), 0) << first.output().toStdString();
 
     QFile entry(XdgAutostartLoginItem::defaultEntryPath());
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
@@ -92,7 +92,7 @@ TEST_F(ProgramEndToEndTest, StartAtLoginWritesTheEntryThatALoginLaunchIsKnownBy)
     waitForLaunch(atLogin);
     EXPECT_TRUE(atLogin.hasLine(QStringLiteral("Application launched (login launch: true)")));
     EXPECT_TRUE(atLogin.hasLine(QStringLiteral("Login launch detected - hiding windows and starting wallpaper in background")));
-    EXPECT_EQ(atLogin.terminate(), 0);
+    EXPECT_EQ(atLogin.terminate(), 0) << atLogin.output().toStdString();
     EXPECT_TRUE(savedDefaults()->boolean(QStringLiteral("startOnLoginEnabled")));
 }
 
@@ -114,7 +114,7 @@ TEST_F(ProgramEndToEndTest, ALoginLaunchMakesItsWindowWhenASecondLaunchAsksForIt
     EXPECT_EQ(second.waitForExit(), 0);
     ASSERT_TRUE(atLogin.waitForLine(QStringLiteral("🔄 Dock icon clicked - hasVisibleWindows: false"))) << atLogin.output().toStdString();
     ASSERT_TRUE(atLogin.waitForLine(QStringLiteral("Categories loaded: "))) << atLogin.output().toStdString();
-    EXPECT_EQ(atLogin.terminate(), 0);
+    EXPECT_EQ(atLogin.terminate(), 0) << atLogin.output().toStdString();
 }
 
 TEST_F(ProgramEndToEndTest, AnUnlockOnTheSessionBusRestartsTheLockScreenExtension)
@@ -150,7 +150,7 @@ TEST_F(ProgramEndToEndTest, AnUnlockOnTheSessionBusRestartsTheLockScreenExtensio
         << program.output().toStdString();
     EXPECT_TRUE(program.hasLine(QStringLiteral("🔓 [AppDelegate] ========== SYSTEM UNLOCK EVENT ==========")));
     EXPECT_TRUE(extension.waitForFinished(10'000));
-    EXPECT_EQ(program.terminate(), 0);
+    EXPECT_EQ(program.terminate(), 0) << program.output().toStdString();
 }
 
 // Whatever runtime folder its session gives (a terminal, su or ssh gives none), a launch of the
@@ -184,7 +184,7 @@ TEST_F(ProgramEndToEndTest, ASecondLaunchHandsItsLinkToTheRunningCopy)
         ASSERT_TRUE(running.waitForLines(opened, ++launches)) << running.output().toStdString();
     }
     EXPECT_TRUE(running.hasLine(QStringLiteral("🔄 Dock icon clicked - hasVisibleWindows: true")));
-    EXPECT_EQ(running.terminate(), 0);
+    EXPECT_EQ(running.terminate(), 0) << running.output().toStdString();
 }
 
 // A profile whose lock cannot be opened: the launch cannot tell whether a copy runs, so it
@@ -214,7 +214,7 @@ TEST_F(ProgramEndToEndTest, ManyLinksOfOneWallpaperShareOneRequestAndTheRunQuits
     // The quit comes after the flood: a GUI thread busy with links for longer than the signal's
     // grace is one the deadline rightly ends.
     ASSERT_TRUE(running.waitForLines(opened, kLinks)) << running.output().toStdString();
-    EXPECT_EQ(running.terminate(), 0);
+    EXPECT_EQ(running.terminate(), 0) << running.output().toStdString();
     EXPECT_EQ(running.countOf(opened), kLinks);
     EXPECT_EQ(catalogue.server().requestCount(byId) - before, 1);
 }
@@ -248,7 +248,7 @@ TEST_F(ProgramEndToEndTest, AKilledRunsQueuedSignalsAreDeliveredOnceByTheNextRun
     ProgramRun next(environment());
     waitForLaunch(next);
     ASSERT_TRUE(QTest::qWaitFor([&] { return delivered() >= lost.size(); }, 30'000)) << next.output().toStdString();
-    EXPECT_EQ(next.terminate(), 0);
+    EXPECT_EQ(next.terminate(), 0) << next.output().toStdString();
     EXPECT_EQ(delivered(), lost.size());
 }
 

@@ -53,6 +53,8 @@ struct ExitCase {
     bool turning = false;
     // The steps run on a worker that the GUI thread waits for.
     bool onWorker = false;
+    // The saves are done before the stall after reading: only the libraries' ends are left.
+    bool savesDone = false;
 };
 
 class UnixSignalWatcherExitTest : public ::testing::TestWithParam<ExitCase> {};
@@ -70,6 +72,8 @@ TEST_P(UnixSignalWatcherExitTest, TheDeadlineCoversTheWholeExit)
         clock.start();
         while (!received && clock.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (exit.savesDone)
+            UnixSignalWatcher::allowTheRestOfTheExit();
         if (exit.stepMs == 0)
             spinFor(exit.stallAfterReadingMs, exit.turning);
         const auto steps = [&exit] {
@@ -102,7 +106,10 @@ INSTANTIATE_TEST_SUITE_P(Exits, UnixSignalWatcherExitTest,
         ExitCase{"SlowStepsOnAWorker", 0, 3'000, false, 200, false, true},
         ExitCase{"EventLoopTurningAfterReading", 0, 3'000, false, 0, true},
         // Progress does not last for ever: twelve graces after the reading, the exit ends.
-        ExitCase{"TurningForEver", 0, 20'000, true, 0, true}),
+        ExitCase{"TurningForEver", 0, 20'000, true, 0, true},
+        // A teardown slowed down by a busy machine after the saves is not cut, one stuck is.
+        ExitCase{"SlowTeardownAfterTheSaves", 0, 4'000, false, 0, false, false, true},
+        ExitCase{"StuckTeardownAfterTheSaves", 0, 15'000, true, 0, false, false, true}),
     [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
