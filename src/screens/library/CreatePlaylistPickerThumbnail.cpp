@@ -5,6 +5,7 @@
 #include "ui/GlassBackground.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
+#include "ui/TitleBand.h"
 #include "ui/VideoStill.h"
 
 #include <QMouseEvent>
@@ -38,6 +39,7 @@ void CreatePlaylistPickerThumbnail::setSelected(bool selected)
 
 QUrl CreatePlaylistPickerThumbnail::videoUrl() const { return still_->url(); }
 QUrl CreatePlaylistPickerThumbnail::imageUrl() const { return image_->url(); }
+bool CreatePlaylistPickerThumbnail::showsName() const { return !still_->url().isEmpty(); }
 bool CreatePlaylistPickerThumbnail::hasPicture() const { return still_->hasImage() || image_->hasImage(); }
 
 void CreatePlaylistPickerThumbnail::mousePressEvent(QMouseEvent* event)
@@ -67,6 +69,10 @@ void CreatePlaylistPickerThumbnail::paintEvent(QPaintEvent*)
     painter.setClipPath(shape);
     if (!still_->paint(painter, frame) && !image_->paint(painter, frame))
         painter.fillPath(shape, Theme::withOpacity(Theme::systemGray(), 0.3));
+    // A frame of an own video does not say which video it is: its name does, never dimmed.
+    painter.setOpacity(1);
+    if (showsName())
+        TitleBand::paint(painter, frame, wallpaper_.title, QString(), 1, TitleBand::kThumbnail);
     painter.restore();
 
     // The tick is never dimmed.
