@@ -2,6 +2,7 @@
 
 #include "screens/library/PlaylistArtwork.h"
 #include "ui/CachedAsyncImage.h"
+#include "ui/ElidedText.h"
 #include "ui/GlassBackground.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -22,7 +23,8 @@ CreatePlaylistPickerThumbnail::CreatePlaylistPickerThumbnail(const WallpaperMode
     : QWidget(parent), wallpaper_(wallpaper), selected_(selected), still_(new VideoStill(this)), image_(new CachedAsyncImage(this))
 {
     setCursor(Qt::PointingHandCursor);
-    setToolTip(wallpaper_.title);
+    // Catalogue text, shown as every label shows it.
+    setToolTip(ElidedText::bounded(wallpaper_.title));
     if (const auto video = PlaylistArtwork::ownVideoUrl(wallpaper_))
         still_->setUrl(*video);
     else

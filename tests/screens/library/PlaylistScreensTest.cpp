@@ -105,7 +105,7 @@ TEST_F(PlaylistScreensTest, AnOwnVideosThumbnailCarriesItsName)
 {
     const WallpaperModel mine = own(kOwnKey);
     WallpaperModel renamed = mine;
-    renamed.title = QStringLiteral("Quite Another Name");
+    renamed.title = QStringLiteral("Quite Another \x1b[1mName\x1b[0m");
     for (const bool ticked : {true, false}) {
         SCOPED_TRACE(ticked);
         CreatePlaylistPickerThumbnail one(mine, ticked, std::nullopt, &window_);
@@ -120,6 +120,7 @@ TEST_F(PlaylistScreensTest, AnOwnVideosThumbnailCarriesItsName)
         const int foot = first.height() - 30;
         EXPECT_EQ(first.copy(0, 0, first.width(), foot), second.copy(0, 0, second.width(), foot)) << "the same frame";
         EXPECT_NE(first.copy(0, foot, first.width(), 30), second.copy(0, foot, second.width(), 30)) << "each its own name";
+        EXPECT_EQ(other.toolTip(), QStringLiteral("Quite Another Name")) << "no escape sequence shows";
     }
 }
 
