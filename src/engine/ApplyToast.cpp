@@ -5,6 +5,7 @@
 #include "foundation/Log.h"
 #include "platform/Http.h"
 #include "platform/HttpResponse.h"
+#include "platform/MediaTools.h"
 #include "state/NotificationManager.h"
 
 #include <QCoro/QCoroFuture>
@@ -16,6 +17,8 @@
 namespace {
 // A thumbnail that takes longer than this is not worth waiting for.
 constexpr int kThumbnailTimeoutMs = 15'000;
+// A video frame is read no larger than the toast could show it.
+constexpr QSize kThumbnailBounds{320, 180};
 
 // The image at `url` (a local file or a remote address), or a null image when it cannot be read,
 // and then why is logged. Reading and decoding run on a worker.
@@ -25,8 +28,14 @@ QCoro::Task<QImage> readImage(QUrl url)
     QString failure = QStringLiteral("not a picture");
     try {
         if (url.isLocalFile()) {
-            QFuture<QImage> reading = QtConcurrent::run([path = url.toLocalFile()] { return QImage(path); });
+            const QString path = url.toLocalFile();
+            QFuture<QImage> reading = QtConcurrent::run([path] { return QImage(path); });
             image = co_await reading;
+            // An own video is its own picture: its first frame stands for it, as on its card.
+            if (image.isNull()) {
+                QCoro::Task<QImage> framing = MediaTools::shared().frameAtAsync(path, 0, kThumbnailBounds);
+                image = co_await std::move(framing);
+            }
         } else {
             const QNetworkRequest request(url);
             const QByteArray verb("GET");

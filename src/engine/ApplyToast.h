@@ -17,8 +17,9 @@ class NotificationManager;
 // older applies are dropped. Shown over by another toast (an import, an upload), the apply's
 // toast waits: its later stages go into it, and it comes back once that toast hides, its end
 // included. Within an apply, a write for a stage that has been left is dropped too, so a late
-// download report never follows "Applying...". The thumbnail is read off the GUI thread and put
-// in when it arrives, while the toast still belongs to this apply.
+// download report never follows "Applying...". The thumbnail (a picture, or the first frame of
+// an own video) is read off the GUI thread and put in when it arrives, while the toast still
+// belongs to this apply.
 // A handle: copies share one state, so a progress callback may outlive the apply. GUI thread.
 class ApplyToast {
 public:

@@ -28,11 +28,14 @@ QString sizeText(qint64 bytes)
 
 qint64 VideoDownload::limitFor(const std::optional<QString>& statedSize, qint64 unstated)
 {
-    static const QRegularExpression megabytes(QStringLiteral("^\\s*(\\d{1,7})\\s*MB\\s*$"));
-    const QRegularExpressionMatch match = megabytes.match(statedSize.value_or(QString()));
-    if (!match.hasMatch())
+    static const QRegularExpression statedMegabytes(QStringLiteral("^\\s*(\\d{1,7})\\s*MB\\s*$"));
+    const QRegularExpressionMatch match = statedMegabytes.match(statedSize.value_or(QString()));
+    // "0MB" is what a record says of a size it does not know (and of one under half a MiB): it
+    // bounds nothing.
+    const qint64 megabytes = match.hasMatch() ? match.captured(1).toLongLong() : 0;
+    if (megabytes == 0)
         return unstated;
-    return (match.captured(1).toLongLong() + 1) * kMiB * 5 / 4;
+    return (megabytes + 1) * kMiB * 5 / 4;
 }
 
 QCoro::Task<HttpResponse> VideoDownload::run(QUrl url, QString destinationPath, ProgressHandler progress, qint64 maxBytes,

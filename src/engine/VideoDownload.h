@@ -29,7 +29,7 @@ public:
 
     // The most bytes a video whose record gives `statedSize` (its display text, "<n>MB", rounded
     // to whole MiB) may have: a quarter more than the largest size that text stands for, or
-    // `unstated` when there is no such text.
+    // `unstated` when there is no such text or it says "0MB", which stands for an unknown size.
     static qint64 limitFor(const std::optional<QString>& statedSize, qint64 unstated);
 
     // The response whatever its status (a non-2xx status writes nothing). Throws HttpError when

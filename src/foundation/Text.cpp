@@ -31,6 +31,73 @@ bool isLineBreakOrTab(QChar unit)
 // C0 controls, DEL and C1 controls.
 bool isControl(QChar unit) { return unit.unicode() < 0x20 || (unit.unicode() >= 0x7f && unit.unicode() <= 0x9f); }
 
+constexpr char16_t kEscape = 0x1b;
+constexpr char16_t kBell = 0x07;
+constexpr char16_t kCancel = 0x18;
+constexpr char16_t kSubstitute = 0x1a;
+constexpr char16_t kStringTerminator = 0x9c;
+
+bool inRange(char16_t unit, char16_t first, char16_t last) { return unit >= first && unit <= last; }
+
+// The end of a control sequence's parameters, intermediates and final character, from `at`
+// (just past its introducer). A character that belongs to none of them ends it and is kept.
+qsizetype endOfControlSequence(const QString& text, qsizetype at)
+{
+    while (at < text.size() && inRange(text.at(at).unicode(), 0x30, 0x3f))
+        ++at;
+    while (at < text.size() && inRange(text.at(at).unicode(), 0x20, 0x2f))
+        ++at;
+    if (at < text.size() && inRange(text.at(at).unicode(), 0x40, 0x7e))
+        ++at;
+    return at;
+}
+
+// The end of a command string (operating system command, device control and the like) from
+// `at`: past its terminator (ST, either form, or BEL), at an escape that starts anything else,
+// past a cancel, or the text's end, as a terminal reads it.
+qsizetype endOfCommandString(const QString& text, qsizetype at)
+{
+    for (; at < text.size(); ++at) {
+        const char16_t unit = text.at(at).unicode();
+        if (unit == kBell || unit == kStringTerminator || unit == kCancel || unit == kSubstitute)
+            return at + 1;
+        if (unit == kEscape)
+            return at + 1 < text.size() && text.at(at + 1) == u'\\' ? at + 2 : at;
+    }
+    return at;
+}
+
+// The end of the escape or control sequence that starts at `at` with ESC or a C1 introducer,
+// so that none of it shows; `at + 1` for a lone control character.
+qsizetype endOfSequence(const QString& text, qsizetype at)
+{
+    char16_t introducer = text.at(at).unicode();
+    qsizetype next = at + 1;
+    // ESC and a character of 0x40 to 0x5F is the two-character form of a C1 introducer.
+    if (introducer == kEscape && next < text.size() && inRange(text.at(next).unicode(), 0x40, 0x5f)) {
+        introducer = text.at(next).unicode() + 0x40;
+        ++next;
+    } else if (introducer == kEscape) {
+        // Any other escape: intermediates, then one final character.
+        while (next < text.size() && inRange(text.at(next).unicode(), 0x20, 0x2f))
+            ++next;
+        return next < text.size() && inRange(text.at(next).unicode(), 0x30, 0x7e) ? next + 1 : next;
+    }
+    switch (introducer) {
+    case 0x9b: // control sequence introducer
+        return endOfControlSequence(text, next);
+    case 0x90: // device control string
+    case 0x98: // start of string
+    case 0x9d: // operating system command
+    case 0x9e: // privacy message
+    case 0x9f: // application program command
+        return endOfCommandString(text, next);
+    default: return next;
+    }
+}
+
+bool startsSequence(QChar unit) { return unit.unicode() == kEscape || inRange(unit.unicode(), 0x80, 0x9f); }
+
 bool isHorizontalSpace(QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; }
 
 // The C locale, made once: formatting switches this thread to it for the one call, so numbers
@@ -78,11 +145,18 @@ QString oneLine(const QString& text)
 {
     QString shown;
     shown.reserve(text.size());
-    for (const QChar unit : text) {
-        if (isLineBreakOrTab(unit))
+    for (qsizetype at = 0; at < text.size();) {
+        const QChar unit = text.at(at);
+        if (isLineBreakOrTab(unit)) {
             shown.append(u' ');
-        else if (!isControl(unit))
-            shown.append(unit);
+            ++at;
+        } else if (startsSequence(unit)) {
+            at = endOfSequence(text, at);
+        } else {
+            if (!isControl(unit))
+                shown.append(unit);
+            ++at;
+        }
     }
     return shown;
 }

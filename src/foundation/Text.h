@@ -21,7 +21,10 @@ QString trimmed(const QString& text);
 QString trimmedSpaces(const QString& text);
 
 // Catalogue text as one line, the way every label shows it: line breaks and tabs become spaces,
-// and the other control characters (C0, DEL, C1), which fonts draw as boxes, are left out.
+// and the other control characters (C0, DEL, C1), which fonts draw as boxes, are left out. An
+// escape or control sequence goes whole, as a terminal would take it: a control sequence
+// ("\x1b[0m") with its parameters and final character, a command string (OSC, DCS, SOS, PM, APC)
+// up to its terminator, or the text's end when it has none.
 QString oneLine(const QString& text);
 
 // printf-style formatting with the C library's conversions and rounding ("%.1f" of 2.25 gives

@@ -81,30 +81,24 @@ void OwnVideoImport::keep(StagedFile& staged, const WallpaperModel& record, cons
     store_.addCustomWallpaper(record);
 }
 
-QCoro::Task<OwnVideoImport::Copied> OwnVideoImport::copyIn(QString sourcePath, qint64 key, std::shared_ptr<ImportProgress> progress)
+QCoro::Task<OwnVideoFacts> OwnVideoImport::examine(QString sourcePath) const
 {
     if (!store_.knowsFolder())
         throw MessageError(QStringLiteral("Could not access Application Support directory"));
     // Nothing new starts once the application ends.
     throwIfStopped(nullptr);
-    Copied copied{std::make_shared<StagedFile>(QDir(folder()).filePath(fileName(key))), {}, {}};
-    // Started first: the task runs up to its worker at once.
     QCoro::Task<OwnVideoFacts> reading = OwnVideoFacts::read(sourcePath, media_);
-    std::exception_ptr copyFailure;
-    try {
-        co_await copyOnWorker(sourcePath, copied.staged, std::move(progress), store_.importsStopToken());
-    } catch (...) {
-        copyFailure = std::current_exception();
-    }
-    // Awaited even after a failed copy, so no worker outlives the media tools it uses.
-    try {
-        copied.facts = co_await std::move(reading);
-    } catch (...) {
-        copied.factsFailure = std::current_exception();
-    }
-    if (copyFailure)
-        std::rethrow_exception(copyFailure);
-    co_return copied;
+    co_return co_await std::move(reading);
+}
+
+QCoro::Task<std::shared_ptr<StagedFile>> OwnVideoImport::copyIn(QString sourcePath, qint64 key, std::shared_ptr<ImportProgress> progress)
+{
+    // The application may have ended while the source was read; the user's stop is seen by the
+    // worker at its first block.
+    throwIfStopped(nullptr);
+    auto staged = std::make_shared<StagedFile>(QDir(folder()).filePath(fileName(key)));
+    co_await copyOnWorker(sourcePath, staged, std::move(progress), store_.importsStopToken());
+    co_return staged;
 }
 
 QCoro::Task<WallpaperModel> OwnVideoImport::importForPersonalUse(QString sourcePath, std::shared_ptr<ImportProgress> progress)
@@ -116,17 +110,17 @@ QCoro::Task<WallpaperModel> OwnVideoImport::importForPersonalUse(QString sourceP
         const qint64 key = drawKey([&](qint64 candidate) {
             return listed.contains(candidate) || QFileInfo::exists(videos.filePath(fileName(candidate)));
         });
-        Copied copied = co_await copyIn(sourcePath, key, progress);
-        throwIfStopped(progress.get());
-        // What FFmpeg cannot open as an MPEG-4 video would only be a blank card that never plays.
-        if (copied.factsFailure)
-            std::rethrow_exception(copied.factsFailure);
-        if (const std::optional<QString> refusal = copied.facts.refusal())
+        // Checked where it lies, before a byte is copied: what FFmpeg cannot open as an MPEG-4
+        // video would only be a blank card that never plays, and a large one costs the copy.
+        const OwnVideoFacts facts = co_await examine(sourcePath);
+        if (const std::optional<QString> refusal = facts.refusal())
             throw MessageError(*refusal);
+        const std::shared_ptr<StagedFile> staged = co_await copyIn(sourcePath, key, progress);
+        throwIfStopped(progress.get());
         const QString title = OwnVideoFacts::wallpaperTitle(QFileInfo(sourcePath).fileName());
-        const QUrl file = QUrl::fromLocalFile(copied.staged->destination());
-        WallpaperModel record = copied.facts.record(file, key, title, QStringLiteral("Custom"));
-        keep(*copied.staged, record, progress.get());
+        const QUrl file = QUrl::fromLocalFile(staged->destination());
+        WallpaperModel record = facts.record(file, key, title, QStringLiteral("Custom"));
+        keep(*staged, record, progress.get());
         logLine(QStringLiteral("✅"), type, QStringLiteral("Personal use wallpaper added: ") + title);
         co_return record;
     } catch (const CancelledError&) {
@@ -142,14 +136,13 @@ QCoro::Task<WallpaperModel> OwnVideoImport::keepUploadedCopy(QString sourcePath,
 {
     const QString type = QStringLiteral("FullScreenView");
     try {
-        const Copied copied = co_await copyIn(sourcePath, key);
-        if (copied.factsFailure)
-            std::rethrow_exception(copied.factsFailure);
-        if (!copied.facts.durationText())
+        const OwnVideoFacts facts = co_await examine(sourcePath);
+        if (!facts.durationText())
             throw MessageError(QStringLiteral("The video does not state a usable duration."));
-        const QUrl file = QUrl::fromLocalFile(copied.staged->destination());
-        WallpaperModel record = copied.facts.record(file, key, title, category);
-        keep(*copied.staged, record, nullptr);
+        const std::shared_ptr<StagedFile> staged = co_await copyIn(sourcePath, key);
+        const QUrl file = QUrl::fromLocalFile(staged->destination());
+        WallpaperModel record = facts.record(file, key, title, category);
+        keep(*staged, record, nullptr);
         logLine(QStringLiteral("✅"), type, QStringLiteral("Custom wallpaper processed and saved"));
         co_return record;
     } catch (const std::exception& error) {

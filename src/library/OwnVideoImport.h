@@ -6,7 +6,6 @@
 #include <QCoro/QCoroTask>
 #include <QString>
 
-#include <exception>
 #include <functional>
 #include <memory>
 
@@ -16,10 +15,11 @@ class MediaTools;
 class StagedFile;
 
 // Copies a user's video into the own-videos folder ("Quorvelle/custom" under Application
-// Support) as "<key>.mp4", describes the copy and puts the record at the front of the own
-// wallpapers. The copy runs on a worker into a staging name and is flushed there; the rename to
-// its final name and the record are one step on the GUI thread, so the folder never holds half a
-// video, nor a video without its record, and a failed or stopped copy leaves nothing behind.
+// Support) as "<key>.mp4", described by what the source says of itself (probed where it lies,
+// before the copy), and puts the record at the front of the own wallpapers. The copy runs on a
+// worker into a staging name and is flushed there; the rename to its final name and the record
+// are one step on the GUI thread, so the folder never holds half a video, nor a video without
+// its record, and a failed or stopped copy leaves nothing behind.
 // The store's stopImports() (the application's end) stops every copy as the user's Stop does.
 // GUI thread.
 class OwnVideoImport {
@@ -28,7 +28,7 @@ public:
 
     // A video for this machine only, under a freshly drawn ten-digit key that names neither a
     // listed wallpaper nor a file in the folder. A file FFmpeg cannot open as an MPEG-4 video is
-    // refused and its copy removed; a length the video does not state falls back to "0:00s".
+    // refused before anything is copied; a length the video does not state falls back to "0:00s".
     // Logs the outcome under CustomView; throws FileError, MediaError or MessageError.
     // `progress`, when given, follows the copy and may stop it: the import then throws
     // CancelledError and leaves nothing behind. A stop asked at any time before the record is
@@ -45,14 +45,11 @@ public:
     static qint64 drawKey(const std::function<bool(qint64)>& taken);
 
 private:
-    struct Copied {
-        std::shared_ptr<StagedFile> staged; // complete and flushed, under its staging name
-        OwnVideoFacts facts;
-        std::exception_ptr factsFailure; // why the facts could not be read, if they could not
-    };
-    // The complete copy, with the facts read from the source while the copy runs (the same
-    // bytes), so the probe adds no time of its own. A failed copy throws; failed facts do not.
-    QCoro::Task<Copied> copyIn(QString sourcePath, qint64 key, std::shared_ptr<ImportProgress> progress = {});
+    // The source's facts, read where it lies before anything is copied. Throws MessageError
+    // without a folder, CancelledError once the application ends, else what reading throws.
+    QCoro::Task<OwnVideoFacts> examine(QString sourcePath) const;
+    // The complete copy, flushed, under its staging name. Throws when the copy fails or stops.
+    QCoro::Task<std::shared_ptr<StagedFile>> copyIn(QString sourcePath, qint64 key, std::shared_ptr<ImportProgress> progress = {});
     // Throws CancelledError when the user or the application's end stopped the import.
     void throwIfStopped(const ImportProgress* progress) const;
     // Gives the copy its final name and stores its record, with no suspension between them.

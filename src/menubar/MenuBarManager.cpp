@@ -9,6 +9,7 @@
 #include "foundation/Async.h"
 #include "foundation/Log.h"
 #include "foundation/Shared.h"
+#include "foundation/Text.h"
 #include "library/AutoChangeTimeOption.h"
 #include "library/CustomWallpapersService.h"
 #include "library/LikedWallpapersService.h"
@@ -33,6 +34,7 @@
 #include "session/SystemMonitorService.h"
 #include "state/AppStore.h"
 #include "state/NotificationManager.h"
+#include "ui/ElidedText.h"
 #include "ui/PosterCardRules.h"
 #if QUORVELLE_SELF_UPDATE
 #include "updater/UpdateCommand.h"
@@ -281,8 +283,9 @@ void MenuBarManager::updatePlaylistControls()
 
 QString MenuBarManager::recentTitle(const WallpaperModel& wallpaper)
 {
-    if (!wallpaper.title.isEmpty())
-        return wallpaper.title;
+    // Catalogue text, shown as every label shows it: no control character or escape sequence.
+    if (const QString shown = Text::trimmed(ElidedText::bounded(wallpaper.title)); !shown.isEmpty())
+        return shown;
     return tr("Wallpaper %1").arg(wallpaper.key ? QString::number(*wallpaper.key) : QString());
 }
 

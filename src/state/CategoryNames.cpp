@@ -7,12 +7,12 @@
 #include <algorithm>
 
 namespace {
-// Blank once control characters are left out (zero-width marks and spaces show nothing either).
+// Blank once control characters and escape sequences are left out (zero-width marks and spaces
+// show nothing either).
 bool showsNothing(const QString& name)
 {
-    return std::all_of(name.cbegin(), name.cend(), [](QChar unit) {
-        return unit.isSpace() || unit.category() == QChar::Other_Control || unit.category() == QChar::Other_Format;
-    });
+    const QString shown = Text::oneLine(name);
+    return std::all_of(shown.cbegin(), shown.cend(), [](QChar unit) { return unit.isSpace() || unit.category() == QChar::Other_Format; });
 }
 
 QString shownName(const QString& name) { return showsNothing(name) ? CategoryNames::untitled() : Text::trimmed(Text::oneLine(name)); }

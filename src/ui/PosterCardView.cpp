@@ -10,13 +10,13 @@
 #include "state/AppStore.h"
 #include "ui/BrowseContext.h"
 #include "ui/CachedAsyncImage.h"
-#include "ui/ElidedText.h"
 #include "ui/GlassBackground.h"
 #include "ui/LikeButton.h"
 #include "ui/LoopingVideo.h"
 #include "ui/PlaceholderPosterCard.h"
 #include "ui/PosterCardRules.h"
 #include "ui/TapHandler.h"
+#include "ui/TitleBand.h"
 #include "ui/Theme.h"
 #include "ui/VideoPlayerPool.h"
 #include "ui/VideoStill.h"
@@ -37,7 +37,6 @@ constexpr qreal kPadding = 2;
 constexpr qreal kHoverScale = 1.02;
 constexpr qreal kHeartPadding = 6;
 constexpr qreal kHeartSlide = -60;
-constexpr qreal kTitleSlide = 60;
 const auto kHoverCurve = AnimatedValue::Curve::easeOut(200);
 const auto kVideoFadeCurve = AnimatedValue::Curve::easeInOut(250);
 // The partner's badge wears the system yellow, the colour of a pending upload.
@@ -518,32 +517,7 @@ void PosterCardView::paintHeartCount(QPainter& painter, const QRectF& card) cons
 
 void PosterCardView::paintTitleBand(QPainter& painter, const QRectF& card) const
 {
-    const qreal hover = hoverAmount();
-    if (hover <= 0)
-        return;
-    painter.save();
-    painter.setOpacity(hover);
-    const qreal bandHeight = 50 * hover;
-    const QRectF band(card.left(), card.bottom() - bandHeight, card.width(), bandHeight);
-    QLinearGradient shade(band.topLeft(), band.bottomLeft());
-    shade.setColorAt(0, Qt::transparent);
-    shade.setColorAt(0.5, Theme::withOpacity(Qt::black, 0.2));
-    shade.setColorAt(1, Theme::withOpacity(Qt::black, 0.6));
-    painter.fillRect(band, shade);
-
-    const QFont captionFont = Theme::font(Theme::TextStyle::Caption);
-    const QFont titleFont = Theme::systemFont(14, QFont::DemiBold);
-    const QFontMetricsF caption(captionFont);
-    const QFontMetricsF title(titleFont);
-    const qreal textWidth = std::max<qreal>(0, card.width() - 36);
-    const qreal bottom = card.bottom() - 18 + kTitleSlide * (1 - hover);
-    const QRectF titleBox(card.left() + 18, bottom - title.height(), textWidth, title.height());
-    const QRectF categoryBox(card.left() + 18, titleBox.top() - 2 - caption.height(), textWidth, caption.height());
-    painter.setFont(captionFont);
-    painter.setPen(Theme::withOpacity(Qt::white, 0.8));
-    painter.drawText(categoryBox, Qt::AlignLeft | Qt::AlignVCenter, ElidedText::toWidth(wallpaper_.category, caption, textWidth));
-    painter.setFont(titleFont);
-    painter.setPen(Qt::white);
-    painter.drawText(titleBox, Qt::AlignLeft | Qt::AlignVCenter, ElidedText::toWidth(wallpaper_.title, title, textWidth));
-    painter.restore();
+    // An own video's card has only a frame of it for a picture: its name stays on.
+    const qreal shown = PosterCardRules::isLocalVideo(wallpaper_) ? 1.0 : hoverAmount();
+    TitleBand::paint(painter, card, wallpaper_.title, wallpaper_.category, shown, TitleBand::kCard);
 }

@@ -3,6 +3,7 @@
 #include "engine/DownloadError.h"
 #include "engine/EngineError.h"
 #include "engine/WallpaperApplyError.h"
+#include "platform/MediaTools.h"
 #include "support/FakeLiveWallpaperSupport.h"
 
 #include <QFileInfo>
@@ -146,11 +147,31 @@ TEST_F(WallpaperApplyServiceTest, AnUncachedMasterIsDownloadedWithProgressThenAp
     EXPECT_EQ(catalogue_.server().requestCount(masterPath(kCatalogueKey)), 1);
 }
 
-TEST_F(WallpaperApplyServiceTest, TheToastShowsTheRecordsThumbnailOnceItHasArrived)
+// A catalogue wallpaper shows its thumbnail; an own video, whose picture is the video itself,
+// its first frame, no larger than the toast needs.
+TEST_F(WallpaperApplyServiceTest, TheToastShowsTheRecordsPictureOnceItHasArrived)
 {
-    waitForTask(service_.applyWallpaper(cachedRequest()));
-    EXPECT_TRUE(waitUntil([&] { return !toast_.thumbnailImage().isNull(); }));
-    EXPECT_EQ(toast_.thumbnailImage().size(), QImage::fromData(waitForTask(Http::shared().send(QNetworkRequest(*record(kCatalogueKey).imageUrl))).body).size());
+    const QSize catalogueThumbnail =
+        QImage::fromData(waitForTask(Http::shared().send(QNetworkRequest(*record(kCatalogueKey).imageUrl))).body).size();
+    const QSize firstFrame = MediaTools::shared().frameAt(clipPath(), 0, QSize(320, 180)).size();
+    ASSERT_FALSE(firstFrame.isEmpty());
+    const struct {
+        const char* name;
+        WallpaperApplyRequest request;
+        QSize picture;
+    } cases[] = {
+        {"catalogue wallpaper", cachedRequest(), catalogueThumbnail},
+        {"own video", customRequest(424242), firstFrame},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        toast_.setThumbnailImage(QImage());
+        waitForTask(service_.applyWallpaper(c.request));
+        EXPECT_TRUE(waitUntil([&] { return !toast_.thumbnailImage().isNull(); }));
+        EXPECT_EQ(toast_.thumbnailImage().size(), c.picture);
+        EXPECT_EQ(toast_.title(), c.request.wallpaper->title);
+    }
+    EXPECT_FALSE(log_.contains(QStringLiteral("Toast thumbnail not read")));
 }
 
 // A thumbnail that does not come is dropped, the apply goes on without it, and the log says why.

@@ -1,4 +1,5 @@
 #include "engine/DownloadError.h"
+#include "engine/EngineTestClips.h"
 #include "foundation/Config.h"
 #include "foundation/Shared.h"
 #include "support/TaskWait.h"
@@ -310,7 +311,7 @@ protected:
 // the error names the bound as it is.
 TEST_F(WallpaperDownloadServiceReplyTest, AMasterLargerThanItsRecordStatesIsANetworkErrorAndStoresNothing)
 {
-    const std::pair<const char*, const char*> cases[] = {{"0MB", "1.25 MB"}, {"2MB", "3.75 MB"}, {"3 MB", "5 MB"}};
+    const std::pair<const char*, const char*> cases[] = {{"1MB", "2.5 MB"}, {"2MB", "3.75 MB"}, {"3 MB", "5 MB"}};
     for (const auto& [stated, bound] : cases) {
         SCOPED_TRACE(stated);
         sent_ = 0;
@@ -322,6 +323,28 @@ TEST_F(WallpaperDownloadServiceReplyTest, AMasterLargerThanItsRecordStatesIsANet
             QStringLiteral("Network error: The video is larger than the %1 it can be.").arg(QLatin1String(bound)));
         EXPECT_TRUE(folderEntries().isEmpty());
         EXPECT_LT(sent_, size_t(64) << 20) << "the reply was dropped soon after the bound";
+    }
+}
+
+// "0MB" is a size the record does not know: a master of any size within the bound of all masters
+// is stored whole, as it is when the record states no size at all.
+TEST_F(WallpaperDownloadServiceReplyTest, AnUnknownStatedSizeBoundsOnlyAsAnyMasterIs)
+{
+    const QString clip = temp_.path() + QStringLiteral("/lossless.mp4");
+    ASSERT_TRUE(EngineTestClips::makeClip(clip, QStringLiteral("1280x720"), 1, {QStringLiteral("-qp"), QStringLiteral("0")}));
+    const QByteArray whole = readFile(clip);
+    ASSERT_GT(whole.size(), qint64(5) << 18) << "the clip must run past the 1.25 MiB a stated 0 MB once allowed";
+    TestHttpsServer server;
+    server.routes().Get("/master.mp4", [&whole](const httplib::Request&, httplib::Response& response) {
+        response.set_content(whole.toStdString(), "video/mp4");
+    });
+    server.start();
+    for (const std::optional<QString>& stated : {std::optional<QString>(QStringLiteral("0MB")), std::optional<QString>(QStringLiteral(" 00 MB")),
+             std::optional<QString>(), std::optional<QString>(QStringLiteral("2MB"))}) {
+        SCOPED_TRACE(stated.value_or(QStringLiteral("(none)")).toStdString());
+        service_.clearAll();
+        const QUrl file = waitForTask(service_.downloadWallpaper(server.url(QStringLiteral("/master.mp4")), kKey, {}, stated));
+        EXPECT_EQ(readFile(file.toLocalFile()), whole);
     }
 }
 
@@ -344,7 +367,8 @@ TEST(VideoDownloadTest, TheBoundFollowsTheStatedSize)
         std::optional<QString> stated;
         qint64 bound;
     };
-    for (const Case& c : {Case{QStringLiteral("50MB"), 51 * kMiB * 5 / 4}, Case{QStringLiteral("0MB"), kMiB * 5 / 4},
+    for (const Case& c : {Case{QStringLiteral("50MB"), 51 * kMiB * 5 / 4}, Case{QStringLiteral("1MB"), 2 * kMiB * 5 / 4},
+             Case{QStringLiteral("0MB"), kUnstated}, Case{QStringLiteral("000MB"), kUnstated},
              Case{QStringLiteral(" 12 MB "), 13 * kMiB * 5 / 4}, Case{std::nullopt, kUnstated}, Case{QStringLiteral(""), kUnstated},
              Case{QStringLiteral("1.5GB"), kUnstated}, Case{QStringLiteral("-3MB"), kUnstated},
              Case{QStringLiteral("99999999MB"), kUnstated}}) {

@@ -57,6 +57,49 @@ TEST(TextTest, TrimsWhiteSpaceAndLineBreaksOrOnlySpaces)
     EXPECT_EQ(Text::trimmedSpaces(u8(" \t\u3000 ")), "");
 }
 
+// What a terminal would take as one escape or control sequence goes whole, never leaving a tail
+// such as "[0m" on screen; the text around it stays.
+TEST(TextTest, OneLineRemovesEscapeAndControlSequencesWhole)
+{
+    const QString esc(QChar(0x1b));
+    const auto c1 = [](char16_t unit) { return QString(QChar(unit)); };
+    const struct {
+        const char* name;
+        QString text;
+        QString shown;
+    } cases[] = {
+        {"reset after the title", QStringLiteral("Neon City") + esc + QStringLiteral("[0m"), QStringLiteral("Neon City")},
+        {"colour around a word", esc + QStringLiteral("[1;31mRed") + esc + QStringLiteral("[m Dunes"), QStringLiteral("Red Dunes")},
+        {"private parameters and intermediates", QStringLiteral("A") + esc + QStringLiteral("[?25l") + esc + QStringLiteral("[1 qB"),
+            QStringLiteral("AB")},
+        {"C1 control sequence introducer", QStringLiteral("Sea") + c1(0x9b) + QStringLiteral("4mside"), QStringLiteral("Seaside")},
+        {"window title ended by BEL", esc + QStringLiteral("]0;owned\aForest"), QStringLiteral("Forest")},
+        {"hyperlink ended by ST", esc + QStringLiteral("]8;;https://x.example/") + esc + QStringLiteral("\\Link") + esc
+                + QStringLiteral("]8;;") + esc + QStringLiteral("\\"),
+            QStringLiteral("Link")},
+        {"C1 command strings and their terminator", c1(0x9d) + QStringLiteral("2;t") + c1(0x9c) + QStringLiteral("Ice") + c1(0x90)
+                + QStringLiteral("q#1") + c1(0x9c) + QStringLiteral(" Cave"),
+            QStringLiteral("Ice Cave")},
+        {"device control and application strings", esc + QStringLiteral("Pdata") + esc + QStringLiteral("\\Moon")
+                + esc + QStringLiteral("_app") + esc + QStringLiteral("\\"),
+            QStringLiteral("Moon")},
+        {"a string cut by the next escape", esc + QStringLiteral("]title") + esc + QStringLiteral("[0mRain"), QStringLiteral("Rain")},
+        {"a string cancelled", esc + QStringLiteral("]junk\x18Snow"), QStringLiteral("Snow")},
+        {"an unterminated string runs to the end", QStringLiteral("Dusk") + esc + QStringLiteral("]0;never ended"),
+            QStringLiteral("Dusk")},
+        {"a cut control sequence", QStringLiteral("Dawn") + esc + QStringLiteral("[38;5"), QStringLiteral("Dawn")},
+        {"two-character escapes", esc + QStringLiteral("(BSky") + esc + QStringLiteral("7 Line") + esc + QStringLiteral("c"),
+            QStringLiteral("Sky Line")},
+        {"a lone escape before a letter beyond ASCII", esc + QStringLiteral("Été"), QStringLiteral("Été")},
+        {"C0, DEL and C1 controls", QStringLiteral("Ri\ave") + QChar(0x7f) + c1(0x80) + QStringLiteral("r") + c1(0x9c),
+            QStringLiteral("River")},
+        {"line breaks and tabs become spaces", QStringLiteral("Rain\ton\r\nGlass") + c1(0x85), QStringLiteral("Rain on  Glass ")},
+        {"brackets without an escape stay", QStringLiteral("Loop [0m] ]8;;"), QStringLiteral("Loop [0m] ]8;;")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Text::oneLine(c.text), c.shown) << c.name;
+}
+
 TEST(TextTest, FormatsNumbersWithTheCLibraryRounding)
 {
     EXPECT_EQ(Text::format("%.1f", 2.25), "2.2");

@@ -7,6 +7,7 @@
 #include "library/OwnVideoFacts.h"
 #include "library/OwnVideoImport.h"
 #include "platform/FileError.h"
+#include "platform/MediaError.h"
 
 #include <QDirIterator>
 #include <QTest>
@@ -77,6 +78,54 @@ TEST_F(OwnVideoImportTest, OnlyMpeg4VideosAreTakenByTheirContent)
         | QFile::WriteOther | QFile::ExeOther;
     EXPECT_EQ(copy.permissions() & others, QFile::Permissions());
     EXPECT_EQ(QFileInfo(store_.folderPath()).permissions() & others, QFile::Permissions());
+}
+
+// A large file that is no video is refused from what it says where it lies: not a byte is
+// copied (the copy would report its progress), so the user hears at once rather than after
+// gigabytes. Sparse files, so the test costs no disk.
+TEST_F(OwnVideoImportTest, ALargeFileThatIsNoVideoIsRefusedBeforeAnythingIsCopied)
+{
+    constexpr qint64 kThreeGiB = qint64(3) << 30;
+    const struct {
+        const char* name;
+        QByteArray head;
+    } cases[] = {
+        {"nothing at all", {}},
+        {"an MPEG-4 head with nothing after it", QByteArray("\0\0\0\x18" "ftypisom\0\0\x02\0isomiso2", 24)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString source = temp_.file(QStringLiteral("big take.mp4"));
+        {
+            QFile file(source);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(c.head);
+            ASSERT_TRUE(file.resize(kThreeGiB));
+        }
+        const std::shared_ptr<ImportProgress> progress = ImportProgress::make();
+        QList<double> heard;
+        QObject::connect(progress.get(), &ImportProgress::fractionChanged, progress.get(),
+            [&](double fraction) { heard.append(fraction); });
+        try {
+            waitForTask(import_.importForPersonalUse(source, progress));
+            ADD_FAILURE() << "a file without a video was taken";
+        } catch (const MediaError& error) {
+            // Told to the user as a file that is not a video it can play.
+            EXPECT_EQ(error.kind(), MediaErrorKind::unreadable) << error.localizedDescription().toStdString();
+        }
+        EXPECT_TRUE(heard.isEmpty()) << "the copy began";
+        EXPECT_TRUE(filesInFolder().isEmpty());
+        EXPECT_TRUE(store_.orderedCustomWallpapers().isEmpty());
+        EXPECT_ANY_THROW(waitForTask(import_.keepUploadedCopy(source, 4821, QStringLiteral("Big"), QStringLiteral("City"))));
+        EXPECT_TRUE(filesInFolder().isEmpty());
+        QFile::remove(source);
+    }
+    // A real video still comes in whole, with its copy's progress.
+    const std::shared_ptr<ImportProgress> progress = ImportProgress::make();
+    const WallpaperModel kept = waitForTask(import_.importForPersonalUse(copyOf(Clip::SmallLong, QStringLiteral("small.mp4")), progress));
+    EXPECT_DOUBLE_EQ(progress->fraction(), 1.0);
+    EXPECT_EQ(QFileInfo(kept.masterUrl->toLocalFile()).size(), QFileInfo(clip(Clip::SmallLong)).size());
+    EXPECT_EQ(kept.resolution, QStringLiteral("320×180"));
 }
 
 TEST(OwnVideoNamesTest, BothPathsOfferAndTakeTheSameNames)

@@ -73,9 +73,13 @@ TEST_F(MenuBarManagerTest, RecentsAreListedNewestFirstWithTheirPictures)
 {
     recents_.addWallpaper(record(kCatalogueKey));
     recents_.addWallpaper(record(kOtherCatalogueKey, QString()));
+    // Nothing of a title's escape sequences shows, and one that is nothing else reads as none.
+    recents_.addWallpaper(record(kCatalogueKey + 7, QStringLiteral("\x1b[1mDusk\x1b[0m")));
+    recents_.addWallpaper(record(kCatalogueKey + 8, QStringLiteral("\x1b]0;x\a\x1b[0m")));
     settle();
 
-    EXPECT_EQ(texts(menu().recentsSubmenu()), (QStringList{"Wallpaper " + QString::number(kOtherCatalogueKey), "Misty Pine Valley"}));
+    EXPECT_EQ(texts(menu().recentsSubmenu()), (QStringList{"Wallpaper " + QString::number(kCatalogueKey + 8), "Dusk",
+                                                  "Wallpaper " + QString::number(kOtherCatalogueKey), "Misty Pine Valley"}));
     QAction* named = recentItem(QStringLiteral("Misty Pine Valley"));
     ASSERT_TRUE(named);
     EXPECT_EQ(named->data().value<WallpaperModel>().key, kCatalogueKey);

@@ -73,8 +73,8 @@ TEST(ElidedText, ControlCharactersNeverReachTheScreen)
         QString shown;
     } cases[] = {
         {"a NUL name", QString(QChar(0)) + QStringLiteral("Nature"), QStringLiteral("Nature")},
-        {"BEL and ESC in a chip", QStringLiteral("Ci\atyscape\x1b[1m"), QStringLiteral("Cityscape[1m")},
-        {"DEL and C1 controls", QStringLiteral("Sea") + QChar(0x7f) + QChar(0x80) + QChar(0x9b) + QStringLiteral("side"),
+        {"BEL and an escape sequence in a chip", QStringLiteral("Ci\atyscape\x1b[1m"), QStringLiteral("Cityscape")},
+        {"DEL and C1 controls", QStringLiteral("Sea") + QChar(0x7f) + QChar(0x80) + QChar(0x9b) + QStringLiteral("4mside"),
             QStringLiteral("Seaside")},
         {"line breaks and tabs", QStringLiteral("Rain\ton\r\nGlass") + QChar(0x85), QStringLiteral("Rain on  Glass ")},
         {"letters beyond C1 stay", QStringLiteral("Café ÿ"), QStringLiteral("Café ÿ")},

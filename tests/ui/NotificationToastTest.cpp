@@ -1,6 +1,7 @@
 #include "Screenshot.h"
 
 #include "engine/ApplyToast.h"
+#include "platform/VideoTestClips.h"
 #include "state/NotificationManager.h"
 #include "ui/NotificationToast.h"
 #include "ui/NotificationToastOverlay.h"
@@ -167,5 +168,18 @@ TEST_F(NotificationToastOverlayTest, AnApplysToastShownOverComesBackWithItsEnd)
     EXPECT_EQ(manager.message(), QStringLiteral("Wallpaper applied"));
     EXPECT_DOUBLE_EQ(toast().parts(toast().width()).fill.width(), toast().parts(toast().width()).track.width());
     saveScreenshot(host, QStringLiteral("apply-toast-back-after-covered"));
+}
+} // namespace
+
+namespace {
+// An own video has no picture but itself: the apply's toast shows its first frame.
+TEST_F(NotificationToastOverlayTest, AnOwnVideosApplyShowsItsFrame)
+{
+    ApplyToast apply(manager, std::make_shared<ApplyToast::Holder>(), 1, QStringLiteral("Harbour Lights"),
+        VideoTestClips::loop());
+    apply.show(ApplyToast::Stage::applying, QStringLiteral("Applying..."), 0.5, true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !manager.thumbnailImage().isNull() && atRest(); }, 10'000));
+    EXPECT_FALSE(toast().parts(toast().width()).thumbnail.isEmpty()) << "the card shows the picture";
+    saveScreenshot(host, QStringLiteral("apply-toast-own-video"));
 }
 } // namespace

@@ -315,6 +315,38 @@ TEST_F(PosterCardViewTest, AnOwnVideoShowsItsFirstFrameWithoutAPlayerAndPlaysOnH
     ASSERT_TRUE(waitShown(*cards[0]));
 }
 
+// A card whose picture is only a frame of the user's own video says whose video it is without a
+// hover: its name is painted over the frame's foot. A catalogue card keeps its poster clear.
+TEST_F(PosterCardViewTest, AnOwnVideosCardShowsItsNameWithoutAHover)
+{
+    WallpaperModel own = wallpaper(std::nullopt, QStringLiteral("Beach"));
+    own.category = QStringLiteral("Custom");
+    own.imageUrl = loop();
+    const struct {
+        const char* name;
+        WallpaperModel wallpaper;
+        bool named;
+    } cases[] = {{"own video", own, true}, {"catalogue wallpaper", record(71), false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WallpaperModel renamed = c.wallpaper;
+        renamed.title = QStringLiteral("Quite Another Name");
+        PosterCardView* first = card(c.wallpaper);
+        PosterCardView* second = card(renamed);
+        if (c.named) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return first->isStillShown() && second->isStillShown(); }, kWaitMs));
+        }
+        const QImage one = first->grab().toImage();
+        const QImage other = second->grab().toImage();
+        ASSERT_EQ(one.size(), other.size());
+        const int foot = one.height() - 40;
+        EXPECT_EQ(one.copy(0, 0, one.width(), foot), other.copy(0, 0, other.width(), foot)) << "the picture is the same";
+        EXPECT_EQ(one.copy(0, foot, one.width(), 40) != other.copy(0, foot, other.width(), 40), c.named);
+        delete first;
+        delete second;
+    }
+}
+
 // The badge is read once per record, not per paint: a refreshed record with another date must
 // still move it.
 TEST_F(PosterCardViewTest, TheNewBadgeFollowsTheRecordsDate)

@@ -2,9 +2,11 @@
 
 #include "screens/library/PlaylistArtwork.h"
 #include "ui/CachedAsyncImage.h"
+#include "ui/ElidedText.h"
 #include "ui/GlassBackground.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
+#include "ui/TitleBand.h"
 #include "ui/VideoStill.h"
 
 #include <QMouseEvent>
@@ -21,7 +23,8 @@ CreatePlaylistPickerThumbnail::CreatePlaylistPickerThumbnail(const WallpaperMode
     : QWidget(parent), wallpaper_(wallpaper), selected_(selected), still_(new VideoStill(this)), image_(new CachedAsyncImage(this))
 {
     setCursor(Qt::PointingHandCursor);
-    setToolTip(wallpaper_.title);
+    // Catalogue text, shown as every label shows it.
+    setToolTip(ElidedText::bounded(wallpaper_.title));
     if (const auto video = PlaylistArtwork::ownVideoUrl(wallpaper_))
         still_->setUrl(*video);
     else
@@ -38,6 +41,7 @@ void CreatePlaylistPickerThumbnail::setSelected(bool selected)
 
 QUrl CreatePlaylistPickerThumbnail::videoUrl() const { return still_->url(); }
 QUrl CreatePlaylistPickerThumbnail::imageUrl() const { return image_->url(); }
+bool CreatePlaylistPickerThumbnail::showsName() const { return !still_->url().isEmpty(); }
 bool CreatePlaylistPickerThumbnail::hasPicture() const { return still_->hasImage() || image_->hasImage(); }
 
 void CreatePlaylistPickerThumbnail::mousePressEvent(QMouseEvent* event)
@@ -67,6 +71,10 @@ void CreatePlaylistPickerThumbnail::paintEvent(QPaintEvent*)
     painter.setClipPath(shape);
     if (!still_->paint(painter, frame) && !image_->paint(painter, frame))
         painter.fillPath(shape, Theme::withOpacity(Theme::systemGray(), 0.3));
+    // A frame of an own video does not say which video it is: its name does, never dimmed.
+    painter.setOpacity(1);
+    if (showsName())
+        TitleBand::paint(painter, frame, wallpaper_.title, QString(), 1, TitleBand::kThumbnail);
     painter.restore();
 
     // The tick is never dimmed.

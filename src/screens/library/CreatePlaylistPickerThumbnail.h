@@ -10,8 +10,9 @@ class CachedAsyncImage;
 class VideoStill;
 
 // A wallpaper the playlist sheets offer: its picture at 1.6 : 1 with corners of radius 10 (an own
-// video held at its first frame, else the poster, else a grey placeholder), full strength when
-// ticked and half when not, with the tick mark at the top-right corner. A click toggles it.
+// video held at its first frame with its name over the frame's foot, else the poster, else a grey
+// placeholder), full strength when ticked and half when not, with the tick mark at the top-right
+// corner. A click toggles it.
 // Painted by this one widget. GUI thread.
 class CreatePlaylistPickerThumbnail : public QWidget {
     Q_OBJECT
@@ -30,6 +31,8 @@ public:
     QUrl videoUrl() const;
     QUrl imageUrl() const;
     bool hasPicture() const;
+    // An own video's name is painted over its frame.
+    bool showsName() const;
 
 Q_SIGNALS:
     void tapped();

@@ -81,6 +81,9 @@ TEST_F(PlaylistScreensTest, ACreatedPlaylistHoldsTheTickedOwnAndLikedWallpapersA
     EXPECT_EQ(picker->countLabel()->text(), QStringLiteral("2 selected"));
     ASSERT_TRUE(picker->thumbnailOf(kOwnKey)->videoUrl().isLocalFile());
     ASSERT_EVENTUALLY(picker->thumbnailOf(kOwnKey)->hasPicture(), 10'000);
+    // The own video's frame carries its name; the liked wallpapers' posters stay clear.
+    EXPECT_TRUE(picker->thumbnailOf(kOwnKey)->showsName());
+    EXPECT_FALSE(picker->thumbnailOf(kOtherLikedKey)->showsName());
     saveScreenshot(window_, QStringLiteral("library-wallpaper-picker-sheet"));
     click(picker->confirmButton());
 
@@ -94,6 +97,31 @@ TEST_F(PlaylistScreensTest, ACreatedPlaylistHoldsTheTickedOwnAndLikedWallpapersA
     ASSERT_EVENTUALLY(cardOf(stored.id), 5000);
     // Its first wallpaper is an own video: the card shows its first frame.
     EXPECT_EQ(cardOf(stored.id)->preview(), PlaylistCardView::Preview::Video);
+}
+
+// A frame of an own video does not say which video it is: its name is painted over the frame's
+// foot, at full strength whether ticked or not.
+TEST_F(PlaylistScreensTest, AnOwnVideosThumbnailCarriesItsName)
+{
+    const WallpaperModel mine = own(kOwnKey);
+    WallpaperModel renamed = mine;
+    renamed.title = QStringLiteral("Quite Another \x1b[1mName\x1b[0m");
+    for (const bool ticked : {true, false}) {
+        SCOPED_TRACE(ticked);
+        CreatePlaylistPickerThumbnail one(mine, ticked, std::nullopt, &window_);
+        CreatePlaylistPickerThumbnail other(renamed, ticked, std::nullopt, &window_);
+        for (CreatePlaylistPickerThumbnail* thumbnail : {&one, &other}) {
+            thumbnail->resize(192, 120);
+            thumbnail->show();
+        }
+        ASSERT_EVENTUALLY(one.hasPicture() && other.hasPicture(), 10'000);
+        const QImage first = one.grab().toImage();
+        const QImage second = other.grab().toImage();
+        const int foot = first.height() - 30;
+        EXPECT_EQ(first.copy(0, 0, first.width(), foot), second.copy(0, 0, second.width(), foot)) << "the same frame";
+        EXPECT_NE(first.copy(0, foot, first.width(), 30), second.copy(0, foot, second.width(), 30)) << "each its own name";
+        EXPECT_EQ(other.toolTip(), QStringLiteral("Quite Another Name")) << "no escape sequence shows";
+    }
 }
 
 TEST_F(PlaylistScreensTest, CancelOrEscapeCreateNothingAndTheNextSheetStartsEmpty)
