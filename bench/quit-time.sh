@@ -55,6 +55,9 @@ series stress
 kill "$stress"; wait "$stress" 2>/dev/null || true; stress=
 
 # The quit while an import copies and a preview opens an endless stream, through exit-bench.
+endless="$base/wallpaper/1/previewhd.mp4"
+curl -sf --cacert "$cert" -X POST "$base/__control/fault" \
+  -d '{"path": "/wallpaper/1/previewhd.mp4", "endless": true}' >/dev/null
 video="$work/long take.mp4"
 ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=2" -c:v libx264 -preset ultrafast \
   -pix_fmt yuv420p -movflags +faststart "$video"
@@ -62,10 +65,12 @@ truncate -s 3G "$video"
 for run in $(seq "$runs"); do
   mkdir -p "$work/import-$run"
   load=$(cut -d' ' -f1 /proc/loadavg)
-  "$build/bench/exit-bench" quit "$video" "$base/wallpaper/1/previewhd.mp4" "$work/import-$run" >"$work/import.out" 2>&1 || true
+  "$build/bench/exit-bench" quit "$video" "$endless" "$work/import-$run" >"$work/import.out" 2>&1 || true
   end=$(now_ms)
   start=$(sed -n 's/^quit at //p' "$work/import.out")
-  echo "import quiet $((end - start)) $load 1 $(find "$work/import-$run" -type f | wc -l)" | tee -a "$work/runs"
+  [ -n "$start" ] || { echo "$name: exit-bench did not quit: $(tail -n 2 "$work/import.out")" >&2; continue; }
+  echo "import quiet $((end - start)) $load $(grep -c '^copied' "$work/import.out") $(find "$work/import-$run" -type f | wc -l)" \
+    | tee -a "$work/runs"
 done
 
 {
