@@ -21,6 +21,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -32,7 +33,7 @@
 #include <memory>
 
 namespace {
-// As the program's end waits (ApplicationMain).
+// As the program's end waits, from the quit on (ApplicationMain).
 constexpr int kPlayerTeardownMs = 200;
 // Long enough for libmpv to be deep in probing the endless stream.
 constexpr qint64 kOpeningMs = 1000;
@@ -77,7 +78,9 @@ int main(int argc, char** argv)
         opening.start();
         fireAndForget(importUntilStopped(import, args[2], progress, importEnded), QStringLiteral("ExitBench"));
     }
+    QDeadlineTimer playersDeadline(0);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] {
+        playersDeadline.setRemainingTime(kPlayerTeardownMs);
         player.reset();
         store.stopImports();
     });
@@ -102,7 +105,7 @@ int main(int argc, char** argv)
     underWay.start(20);
     const int code = QCoreApplication::exec();
 
-    const bool playersEnded = VideoPlayer::waitForTeardowns(kPlayerTeardownMs);
+    const bool playersEnded = VideoPlayer::waitForTeardowns(int(playersDeadline.remainingTime()));
     std::printf("copied %.1f%%, player teardown %s, left: %s\n", progress->fraction() * 100,
         playersEnded ? "done" : "still running", qPrintable(QDir(store.folderPath()).entryList(QDir::Files).join(u' ')));
     std::fflush(stdout);

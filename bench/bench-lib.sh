@@ -75,6 +75,9 @@ steady_cpu() {
   awk "BEGIN { printf \"%.2f\", ($after - $before) / $tick }"
 }
 
+# Milliseconds since the epoch.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
 median() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }
 
 # "median [low-high]" of one column of a file of runs, one run a line.
@@ -223,4 +226,42 @@ start_liked_sides() {
 lay_liked_settings() {
   rm -rf "$work/$1/config/Quorvelle"
   cp -a "$work/seed-$1/Quorvelle" "$work/$1/config/"
+}
+
+# Makes every preview of the stock seed's home hero a stream that never ends (the catalogue at
+# $base).
+endless_hero_previews() {
+  local key file
+  for key in $(python3 -c 'import json, sys; print(*json.load(open(sys.argv[1]))["home_page"]["hero_carousel"]["keys"])' \
+      "$top/tools/sample-catalogue/seed.json"); do
+    for file in preview.mp4 previewhd.mp4; do
+      curl -sf --cacert "$cert" -X POST "$base/__control/fault" \
+        -d "{\"path\": \"/wallpaper/$key/$file\", \"endless\": true}" >/dev/null
+    done
+  done
+}
+
+# Starts the program $1 on its home page (on $server, against the catalogue at $base) with a
+# fresh profile of a returning user in the folder $2, sends SIGTERM once its hero's previews are
+# opening, and sets `quit_ms` (from the signal to the end of the process, not the shell's wait
+# for it), `quit_load` (the load average then) and `quit_code`. Its log is $2/out.
+sigterm_on_home() {
+  local program=$1 home=$2 pid start
+  rm -rf "$home"
+  mkdir -p "$home/runtime" "$home/config/Quorvelle"
+  chmod 700 "$home/runtime"
+  echo '{"onboardingSheetCompleted": {"type": "bool", "value": true}}' >"$home/config/Quorvelle/standard.json"
+  DISPLAY=$server QT_QPA_PLATFORM=xcb HOME="$home" XDG_CACHE_HOME="$home/cache" XDG_DATA_HOME="$home/data" \
+    XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime" QUORVELLE_BACKEND_URL="$base/functions/v1" \
+    QUORVELLE_ANALYTICS_URL="$base" QUORVELLE_UPDATE_FEED_URL="$base/appcast.xml" QUORVELLE_CA_CERT="$cert" \
+    "$program" >"$home/out" 2>"$home/err" &
+  pid=$!
+  for _ in $(seq 600); do grep -q 'Update check complete' "$home/out" && break; sleep 0.1; done
+  sleep 3 # the hero's previews are opening
+  quit_load=$(cut -d' ' -f1 /proc/loadavg)
+  start=$(now_ms)
+  kill -TERM "$pid"
+  while [ -e "/proc/$pid" ] && [ "$(cut -d' ' -f3 "/proc/$pid/stat" 2>/dev/null)" != Z ]; do :; done
+  quit_ms=$(($(now_ms) - start))
+  wait "$pid" && quit_code=0 || quit_code=$?
 }

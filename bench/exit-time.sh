@@ -31,7 +31,6 @@ ffmpeg -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=2" -c:v
   -pix_fmt yuv420p -movflags +faststart "$video"
 truncate -s "${gb}G" "$video"
 
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
 : >"$work/runs"
 for run in $(seq "$runs"); do
   for mode in idle quit signal; do
@@ -58,34 +57,12 @@ for run in $(seq "$runs"); do
   done
 done
 
-# The program on its home page, whose hero opens a preview that never ends.
+# The program on its home page, whose hero opens previews that never end.
 start_xvfb 1920x1080x24
-seed="$top/tools/sample-catalogue/seed.json"
-for key in $(python3 -c 'import json, sys; print(*json.load(open(sys.argv[1]))["home_page"]["hero_carousel"]["keys"])' "$seed"); do
-  for file in preview.mp4 previewhd.mp4; do
-    curl -sf --cacert "$cert" -X POST "$base/__control/fault" \
-      -d "{\"path\": \"/wallpaper/$key/$file\", \"endless\": true}" >/dev/null
-  done
-done
+endless_hero_previews
 for run in $(seq "$runs"); do
-  home="$work/program-$run"
-  mkdir -p "$home/runtime"
-  chmod 700 "$home/runtime"
-  DISPLAY=$server QT_QPA_PLATFORM=xcb XDG_CACHE_HOME="$home/cache" XDG_DATA_HOME="$home/data" \
-    XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime" QUORVELLE_BACKEND_URL="$base/functions/v1" \
-    QUORVELLE_ANALYTICS_URL="$base" QUORVELLE_UPDATE_FEED_URL="$base/appcast.xml" \
-    "$build/src/quorvelle" >"$home/out" 2>&1 &
-  pid=$!
-  for _ in $(seq 600); do grep -q 'Update check complete' "$home/out" && break; sleep 0.1; done
-  sleep 3 # the hero's preview is opening
-  load=$(cut -d' ' -f1 /proc/loadavg)
-  start=$(now_ms)
-  kill -TERM "$pid"
-  # Its end, not the shell's wait for it.
-  while [ -e "/proc/$pid" ] && [ "$(cut -d' ' -f3 "/proc/$pid/stat" 2>/dev/null)" != Z ]; do :; done
-  end=$(now_ms)
-  wait "$pid" && code=0 || code=$?
-  echo "program $((end - start)) $load $(grep -c 'still ending' "$home/out" || true) $code" >>"$work/runs"
+  sigterm_on_home "$build/src/quorvelle" "$work/program-$run"
+  echo "program $quit_ms $quit_load $(grep -c 'still ending' "$work/program-$run/out" || true) $quit_code" >>"$work/runs"
 done
 
 {

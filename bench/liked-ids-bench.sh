@@ -12,6 +12,11 @@
 #     the resident memory on home of each run's long list over its 2-liked start.
 # Needs Xvfb and python3.
 #
+# Each measured start follows a session of the program that ended by its quit, as a user's start
+# does (the settings are then as the program left them, and their check at open is skipped);
+# LIKED_IDS_PREVIOUS=none measures starts on settings laid anew instead (the check runs, as after
+# a crash).
+#
 #   bench/liked-ids-bench.sh [ids] [runs]     (default 78036 and 3)
 set -euo pipefail
 name=liked-ids-bench
@@ -33,6 +38,11 @@ launch() {
   local side=$1 start line
   local -A got=()
   lay_liked_settings "$side"
+  if [ "${LIKED_IDS_PREVIOUS:-quit}" = quit ]; then
+    HOME=$work/$side/home XDG_CONFIG_HOME=$work/$side/config XDG_DATA_HOME=$work/$side/data \
+      XDG_CACHE_HOME=$work/$side/cache XDG_RUNTIME_DIR=$work/$side/runtime timeout 300 "$bench" startup \
+      >/dev/null 2>>"$work/$side.err" || true
+  fi
   start=$(date +%s%N)
   while IFS= read -r line; do
     case $line in

@@ -18,6 +18,7 @@
 #include "ui/AppLogo.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QIcon>
 
 #include <clocale>
@@ -27,7 +28,8 @@
 #include <memory>
 
 namespace {
-// How long the end waits for the video players let go as the windows closed.
+// How long the end waits, from the quit on, for the video players let go as the windows closed:
+// their teardown runs while the quit's other steps do.
 constexpr int kPlayerTeardownMs = 200;
 // How long the end turns the event loop for image loads to end: a worker's decode at most.
 constexpr int kLoadEndMs = 2000;
@@ -70,6 +72,13 @@ int ApplicationMain::run(int argc, char* argv[])
     // A logout or kill ends the process through quit(), so the termination steps still run.
     UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
     QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [](int) { QApplication::quit(); });
+    // The quit's first step, before those connected later: transfers stop writing, and their
+    // files are let go on the transfer thread while the rest of the quit runs.
+    QDeadlineTimer playersDeadline(0);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&playersDeadline] {
+        playersDeadline.setRemainingTime(kPlayerTeardownMs);
+        Http::shared().cancelTransfers();
+    });
 
     logLine(QStringLiteral("🚀"), QStringLiteral("Quorvelle"), QStringLiteral("Started version ") + QStringLiteral(QUORVELLE_VERSION));
     VideoWallpaperApp wallpaperApp(QApplication::arguments(), [](const QString& name, const QHash<QString, QString>& parameters) {
@@ -117,7 +126,7 @@ int ApplicationMain::run(int argc, char* argv[])
     // libmpv probing a stream that never ends cannot be hurried, and its threads must not run
     // on while the libraries' own ends free what they use: with everything saved above, the
     // process ends here without them.
-    const bool playersEnded = VideoPlayer::waitForTeardowns(kPlayerTeardownMs);
+    const bool playersEnded = VideoPlayer::waitForTeardowns(int(playersDeadline.remainingTime()));
     if (!playersEnded)
         logLine(QStringLiteral("⚠️"), QStringLiteral("Quorvelle"), QStringLiteral("A video player was still ending; quitting without it"));
     logLine(QStringLiteral("👋"), QStringLiteral("Quorvelle"), QStringLiteral("Quit"));

@@ -25,10 +25,11 @@ WallpaperImageCache::WallpaperImageCache(QString baseDirectory, qsizetype memory
     : baseDirectory_(std::move(baseDirectory)), memory_(memoryLimitBytes)
 {
     writers_.setMaxThreadCount(2);
-    // An encoder still running on a worker would race the application's teardown, and the
-    // files still to write are not worth a slower quit.
+    // The files still to write are not worth a slower quit. An encoder still running ends on
+    // its worker while the quit goes on; the quit's end waits for it (stopDiskWrites), as it
+    // would race the application's teardown.
     if (QCoreApplication* application = QCoreApplication::instance())
-        connect(application, &QCoreApplication::aboutToQuit, this, [this] { stopDiskWrites(); });
+        connect(application, &QCoreApplication::aboutToQuit, this, [this] { endDiskWrites(); });
     for (const QString& folder : {baseDirectory_, thumbnailsFolder(), postersFolder()})
         diskLevel_ = diskLevel_ && QDir().mkpath(folder);
     // Pictures still show without a disk level; they are fetched again after a restart.
@@ -182,9 +183,14 @@ void WallpaperImageCache::waitForDiskWrites()
     writers_.waitForDone();
 }
 
-void WallpaperImageCache::stopDiskWrites()
+void WallpaperImageCache::endDiskWrites()
 {
     writesStopped_ = true;
     writers_.clear();
+}
+
+void WallpaperImageCache::stopDiskWrites()
+{
+    endDiskWrites();
     waitForDiskWrites();
 }

@@ -75,8 +75,10 @@ public:
     // benchmarks).
     void waitForDiskWrites();
     // For the quit, which a cache must not hold up: drops the writes not yet begun, lets those
-    // under way end without leaving their file, keeps later images in memory only, and returns
-    // once no worker touches the folders. Files already written stay whole; reading goes on.
+    // under way end without leaving their file, and keeps later images in memory only. Files
+    // already written stay whole; reading goes on.
+    void endDiskWrites();
+    // The same, returning once no worker touches the folders.
     void stopDiskWrites();
 
 private:

@@ -1,5 +1,6 @@
 #include "foundation/SettingsDatabase.h"
 
+#include "foundation/CheckedStateRecord.h"
 #include "foundation/Log.h"
 #include "foundation/WriteAheadLog.h"
 
@@ -76,8 +77,15 @@ SettingsDatabase::SettingsDatabase(std::unique_ptr<SqliteConnection> connection,
 
 SettingsDatabase::~SettingsDatabase()
 {
-    if (connection_)
-        checkpoint();
+    if (!connection_)
+        return;
+    checkpoint();
+    // The last connection's close may copy the log into the file and remove it: a state
+    // recorded at the quit is recorded again as the close left it.
+    const bool recorded = recorded_;
+    connection_.reset();
+    if (recorded)
+        CheckedStateRecord::write(path_);
 }
 
 SettingsDatabase::Opening SettingsDatabase::open(const QString& path, Role role)
@@ -135,12 +143,15 @@ bool SettingsDatabase::prepare(SqliteFailure* failure)
         // Checkpoints are the store's own, so that each log starts by naming the file it follows.
         if (!connection_->execute("PRAGMA synchronous=FULL; PRAGMA wal_autocheckpoint=0", failure))
             return false;
-        const std::optional<QString> check = connection_->single("PRAGMA quick_check", failure);
-        if (!check)
-            return false;
-        if (*check != QLatin1String("ok")) {
-            *failure = {SQLITE_CORRUPT, QStringLiteral("the database check found: ") + *check};
-            return false;
+        // A file left as its last session found it sound needs no check, which reads it whole.
+        if (!CheckedStateRecord::matches(path_)) {
+            const std::optional<QString> check = connection_->single("PRAGMA quick_check", failure);
+            if (!check)
+                return false;
+            if (*check != QLatin1String("ok")) {
+                *failure = {SQLITE_CORRUPT, QStringLiteral("the database check found: ") + *check};
+                return false;
+            }
         }
     }
     if (!connection_->execute(kSchema, failure))
@@ -213,7 +224,15 @@ bool SettingsDatabase::checkpoint()
     if (!whole || !name("log"))
         return false;
     changed_ = false;
+    recorded_ = false;
     return true;
+}
+
+void SettingsDatabase::recordChecked()
+{
+    if (path_.isEmpty() || recorded_ || changed_)
+        return;
+    recorded_ = CheckedStateRecord::write(path_);
 }
 
 std::optional<QList<std::pair<QString, QByteArray>>> SettingsDatabase::entries(SqliteFailure* failure)
@@ -326,6 +345,7 @@ bool SettingsDatabase::apply(const SettingsChange& change, SqliteFailure* failur
         return true;
     });
     changed_ = changed_ || committed;
+    recorded_ = recorded_ && !committed;
     if (committed && !path_.isEmpty() && QFileInfo(path_ + QLatin1String(kLogSuffix)).size() > kCheckpointLogBytes)
         checkpoint();
     return committed;

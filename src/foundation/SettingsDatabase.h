@@ -53,6 +53,10 @@ public:
     // Copies the log into the file and starts a new log (at open and quit, and when the log grows);
     // nothing when no change came since the last one. True once the file holds everything.
     bool checkpoint();
+    // Once a checkpoint left everything in the file (at the quit): records its state, so that
+    // the next open skips the check while nobody changes the file (CheckedStateRecord). Only a
+    // file found sound at open and changed since by its own commits alone gets here.
+    void recordChecked();
 
     // Reads a file's rows on a thread of its own: a connection of its own, read only.
     static std::optional<QList<StoredRow>> readRows(const QString& path, const QString& list, SqliteFailure* failure);
@@ -74,4 +78,6 @@ private:
     Role role_;
     // A change was committed since the last checkpoint.
     bool changed_ = true;
+    // The state was recorded since the last change.
+    bool recorded_ = false;
 };

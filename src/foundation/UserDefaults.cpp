@@ -421,8 +421,10 @@ void UserDefaults::flush()
     if (awaitsFile_)
         retryMain();
     tryPending();
-    // The quit leaves the log copied into the file: the next launch has nothing to copy.
-    database_->checkpoint();
+    // The quit leaves the log copied into the file: the next launch has nothing to copy, nor a
+    // file to check while it stays as this session left it.
+    if (database_->checkpoint())
+        database_->recordChecked();
     const bool onlyInMemory = awaitsFile_ && database_->path().isEmpty();
     if (pending_.isEmpty() && !onlyInMemory)
         return;

@@ -120,6 +120,8 @@ void Http::shutDown()
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
+void Http::cancelTransfers() { worker_.cancelAll(); }
+
 QCoro::Task<HttpResponse> Http::download(QNetworkRequest request, QString destinationPath, HttpProgress progress,
     std::stop_token stop, int timeoutMs, qint64 byteLimit, std::shared_ptr<HttpBodyTap> tap)
 {

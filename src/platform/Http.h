@@ -78,6 +78,12 @@ public:
     QCoro::Task<HttpResponse> upload(QNetworkRequest request, QByteArray verb, QString filePath,
         HttpProgress progress = {}, std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs);
 
+    // Ends every download and upload in flight (each throws HttpError::Kind::Cancelled), and
+    // any started later, without waiting: the quit's first step, so that no transfer writes on
+    // while the rest of the quit runs, and their files are let go on the transfer thread
+    // meanwhile rather than by the end of the process. Any thread.
+    void cancelTransfers();
+
     // Ends every call in flight (each throws HttpError::Kind::Cancelled) and Qt's network
     // thread with them, before the application object goes: a thread that outlives it races
     // the process's own clean-up. A call made after this fails as cancelled. GUI thread.

@@ -68,6 +68,10 @@ HttpWorker::~HttpWorker()
 void HttpWorker::start(std::unique_ptr<HttpFileTransfer> transfer)
 {
     std::lock_guard lock(mutex_);
+    if (quitting_) {
+        transfer->abandon(HttpError::Kind::Cancelled);
+        return;
+    }
     if (!multi_) {
         static std::once_flag initialised;
         std::call_once(initialised, [] {
@@ -84,16 +88,19 @@ void HttpWorker::start(std::unique_ptr<HttpFileTransfer> transfer)
     curl_multi_wakeup(multi_);
 }
 
+void HttpWorker::cancelAll()
+{
+    std::lock_guard lock(mutex_);
+    quitting_ = true;
+    if (multi_)
+        curl_multi_wakeup(multi_);
+}
+
 void HttpWorker::stop()
 {
-    {
-        std::lock_guard lock(mutex_);
-        if (!thread_.joinable())
-            return;
-        quitting_ = true;
-        curl_multi_wakeup(multi_);
-    }
-    thread_.join();
+    cancelAll();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void HttpWorker::stopEveryWorker()

@@ -30,8 +30,12 @@ public:
     HttpWorker(const HttpWorker&) = delete;
     HttpWorker& operator=(const HttpWorker&) = delete;
 
-    // Runs `transfer` on the worker thread, started after the transfers given before it.
+    // Runs `transfer` on the worker thread, started after the transfers given before it; once
+    // cancelAll() was called, it is told at once that it was cancelled.
     void start(std::unique_ptr<HttpFileTransfer> transfer);
+    // Tells every transfer it was cancelled and ends the thread, without waiting for it: the
+    // files of unfinished downloads are let go there while the caller goes on.
+    void cancelAll();
 
 private:
     void run();

@@ -680,6 +680,26 @@ TEST_F(HttpTest, AFileTransferStillRunningAtTheEndIsCancelled)
     EXPECT_TRUE(downloadFolder().isEmpty());
 }
 
+// The quit cancels the transfers at once, without waiting for their thread: the one under way
+// and one asked for afterwards fail as cancelled, leaving no file, while Qt's calls still work.
+TEST_F(HttpTest, CancellingTheTransfersEndsThoseRunningAndThoseAskedForLater)
+{
+    ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
+    Http http;
+    auto running = http.download(request(QStringLiteral("/stall")), destination());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return arrivedOnce_.load(); }, 30'000));
+
+    http.cancelTransfers();
+    auto later = http.download(request(QStringLiteral("/file")), temp_.file(QStringLiteral("downloads/later.mp4")));
+    for (auto* task : {&running, &later}) {
+        const auto error = failureOf(std::move(*task));
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->kind(), HttpError::Kind::Cancelled);
+    }
+    EXPECT_TRUE(downloadFolder().isEmpty());
+    EXPECT_EQ(waitForTask(http.send(request(QStringLiteral("/hello")))).status, 200);
+}
+
 TEST_F(HttpTest, RedirectsAreFollowedAsTheRequestAllowsAndNoMoreThanSixteenTimes)
 {
     struct Case {
