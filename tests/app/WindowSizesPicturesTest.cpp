@@ -75,18 +75,22 @@ QImage shown(const AppRootView& root)
 // for a reviewer.
 void picture(AppRootView& root, const QString& state, QSize size, const QList<QRect>& changed = {})
 {
+    // The display counts device pixels.
+    const int ratio = qRound(root.devicePixelRatioF());
     QImage display;
     ASSERT_TRUE(QTest::qWaitFor([&] {
         display = shown(root);
         const QImage drawn = root.grab().toImage();
-        if (display.size() != size || meanChannelDifference(display, drawn) >= 12.0)
+        if (display.size() != size * ratio || meanChannelDifference(display, drawn) >= 12.0)
             return false;
         return std::all_of(changed.begin(), changed.end(), [&](const QRect& part) {
-            return meanChannelDifference(display.copy(part), drawn.copy(part), part.size()) < 8.0;
+            const QRect pixels(part.topLeft() * ratio, part.size() * ratio);
+            return meanChannelDifference(display.copy(pixels), drawn.copy(pixels), pixels.size()) < 8.0;
         });
     }, kWaitMs)) << "the display never showed " << state.toStdString();
+    const QString scale = ratio > 1 ? QStringLiteral("%1x-").arg(ratio) : QString();
     keepReviewPicture(display, QStringLiteral("ui-screenshots"),
-        (onWayland() ? QStringLiteral("wayland-") : QStringLiteral("x11-")) + state + u'-' + sizeName(size));
+        (onWayland() ? QStringLiteral("wayland-") : QStringLiteral("x11-")) + scale + state + u'-' + sizeName(size));
     EXPECT_GT(sampledColours(display), 40) << state.toStdString() << " looks blank";
 }
 
@@ -188,7 +192,9 @@ void fullScreenToasts(AppRootView& root, QSize size)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !root.wallpaperDestination() && !overlay->toast()->isVisible(); }, kWaitMs));
 }
 
-// The window's half: the real root view at each size, on the display the platform gives.
+// The window's half: the real root view at each size, on the display the platform gives. At
+// twice the scale, the window a 1080p screen gives (695 × 434), where the hero's row and the
+// search's scroll bar covered what the user reaches.
 void pictureEverySize()
 {
     // The stock bar would take the top of the output: the window gets the whole size.
@@ -199,18 +205,22 @@ void pictureEverySize()
     AppRootView root;
     root.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&root));
-    for (const QSize size : {QSize(640, 400), QSize(922, 576), QSize(1920, 1080)}) {
+    const bool doubled = root.devicePixelRatioF() == 2;
+    const QList<QSize> sizes = doubled ? QList<QSize>{QSize(695, 434)} : QList<QSize>{{640, 400}, {922, 576}, {1920, 1080}};
+    for (const QSize size : sizes) {
         SCOPED_TRACE(sizeName(size).toStdString());
         ASSERT_TRUE(giveSize(root, size)) << "the window is " << root.width() << 'x' << root.height();
         homeHero(root, size);
         searchWithoutResults(root, size);
-        fullScreenToasts(root, size);
+        if (!doubled)
+            fullScreenToasts(root, size);
     }
 }
 
 // Home's hero, the search with nothing found and the full-screen page under its apply toasts,
-// at the smallest, the default and a full-HD window, as the X server and as sway show them:
-// no toast or row covers a control, and every picture is kept for a reviewer.
+// at the smallest, the default and a full-HD window, as the X server and as sway show them, and
+// the first two on X at twice the scale: no toast or row covers a control, and every picture is
+// kept for a reviewer.
 TEST(WindowSizesPicturesTest, TheScreensAtEachWindowSizeOnX11AndWayland)
 {
     if (qEnvironmentVariableIsSet(kChildVariable))
@@ -219,6 +229,10 @@ TEST(WindowSizesPicturesTest, TheScreensAtEachWindowSizeOnX11AndWayland)
     ASSERT_TRUE(display.isRunning()) << "needs Xvfb (scripts/setup installs it)";
     const ChildTestRun x11 = rerunCurrentTestOn(display.environment(), kChildVariable, 300'000);
     EXPECT_TRUE(x11.passed()) << x11.output.toStdString();
+    QProcessEnvironment doubled = display.environment();
+    doubled.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    const ChildTestRun x11Doubled = rerunCurrentTestOn(doubled, kChildVariable, 300'000);
+    EXPECT_TRUE(x11Doubled.passed()) << x11Doubled.output.toStdString();
     HeadlessSway sway;
     if (!sway.isRunning())
         GTEST_SKIP() << sway.failure().toStdString();
