@@ -37,6 +37,14 @@ bool ToolTips::eventFilter(QObject* watched, QEvent* event)
         if (watched == about_)
             hide();
         break;
+    case QEvent::Move: {
+        // A scroll or a layout took the widget away from its tip: nothing tells the pointer,
+        // which no longer rests on it, and the tip would stand beside whatever came instead.
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (about_ && widget && (widget == about_ || widget->isAncestorOf(about_)))
+            hide();
+        break;
+    }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:

@@ -11,7 +11,8 @@ class QWidget;
 // below the pointer, which is often over the very control the pointer rests on, and its tip
 // window swallows the click meant for that control. Here a tip stands beside the whole widget it
 // describes (below it, above when there is no room below), and takes no input. It goes when the
-// pointer leaves the widget, on any press, wheel or key, or after 10 s. Installed once on the
+// pointer leaves the widget, when the widget moves (a scroll, a layout, its window moved), on
+// any press, wheel or key, or after 10 s. Installed once on the
 // application; GUI thread.
 class ToolTips : public QObject {
     Q_OBJECT

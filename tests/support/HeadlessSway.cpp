@@ -91,6 +91,12 @@ QProcessEnvironment HeadlessSway::environment() const
     return environment;
 }
 
+bool HeadlessSway::giveWindowsTheFirstOutput()
+{
+    return swaymsg({QStringLiteral("output"), QStringLiteral("HEADLESS-2"), QStringLiteral("disable")})
+        && swaymsg({QStringLiteral("bar"), QStringLiteral("mode"), QStringLiteral("invisible")});
+}
+
 bool HeadlessSway::swaymsg(const QStringList& arguments)
 {
     return runTool(QStringLiteral("swaymsg"), arguments).has_value();

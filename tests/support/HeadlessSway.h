@@ -28,6 +28,9 @@ public:
     // Inside the child (or any process whose environment has SWAYSOCK and WAYLAND_DISPLAY):
     // runs swaymsg with the arguments; false, with a test failure, when it fails.
     static bool swaymsg(const QStringList& arguments);
+    // Inside the child: HEADLESS-2 off and the stock bar invisible, so the one window sway tiles
+    // gets HEADLESS-1 whole; false, with a test failure, when sway refuses.
+    static bool giveWindowsTheFirstOutput();
     // What the compositor shows on one output, taken with grim; null (and a test failure) on error.
     static QImage grab(const QString& output);
 

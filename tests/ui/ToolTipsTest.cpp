@@ -4,7 +4,11 @@
 
 #include <QLabel>
 #include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -88,6 +92,52 @@ TEST(ToolTipsTest, ATipGoesWithThePointerAndNoTipShowsForNoText)
     QApplication::sendEvent(described, &leave);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !tip || !tip->isVisible(); }, 5000));
     EXPECT_EQ(restPointer(*silent, QPoint(5, 5)), nullptr);
+}
+
+// A tip goes the moment its widget moves away under the resting pointer (its page scrolled by
+// other means than the wheel, a layout placing it elsewhere): it would stand beside whatever took
+// its place until it expired. A move of anything else leaves it.
+TEST(ToolTipsTest, ATipGoesWhenItsWidgetMovesAway)
+{
+    QWidget window;
+    DarkAppearance::apply(&window);
+    window.resize(300, 200);
+    auto* area = new QScrollArea(&window);
+    area->setGeometry(0, 0, 300, 150);
+    auto* page = new QWidget;
+    page->resize(280, 600);
+    auto* described = new QWidget(page);
+    described->setGeometry(20, 20, 100, 40);
+    described->setToolTip(QStringLiteral("Cars"));
+    area->setWidget(page);
+    auto* beside = new QWidget(&window);
+    beside->setGeometry(0, 160, 100, 30);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    const struct {
+        const char* name;
+        std::function<void()> move;
+        bool tipGoes;
+    } cases[] = {
+        {"another widget moves", [&] { beside->move(10, 160); }, false},
+        {"its page scrolls", [&] { area->verticalScrollBar()->setValue(100); }, true},
+        {"its page scrolls back", [&] { area->verticalScrollBar()->setValue(0); }, true},
+        {"a layout moves it", [&] { described->move(20, 60); }, true},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(restPointer(*described, QPoint(5, 5)));
+        // Its own tip, a child of the widget it describes (another test's may still be fading).
+        QPointer<QLabel> tip;
+        for (QLabel* label : described->findChildren<QLabel*>())
+            if (label->isVisible())
+                tip = label;
+        ASSERT_TRUE(tip);
+        row.move();
+        // At once, not at the tip's expiry.
+        EXPECT_EQ(tip && tip->isVisible(), !row.tipGoes);
+    }
 }
 
 } // namespace

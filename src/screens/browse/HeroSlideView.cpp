@@ -78,7 +78,17 @@ void HeroSlideView::setWallpaper(const WallpaperModel& wallpaper)
     coverStale_ = true;
     poster_->setUrl(wallpaper_.posterUrl.value_or(QUrl()));
     likeButton_->setWallpaper(wallpaper_);
-    resizeEvent(nullptr);
+    relayout();
+    update();
+}
+
+void HeroSlideView::setCoveredBottom(int covered)
+{
+    if (covered == coveredBottom_)
+        return;
+    coveredBottom_ = covered;
+    text_.invalidate();
+    relayout();
     update();
 }
 
@@ -236,7 +246,9 @@ HeroSlideView::TextLayout HeroSlideView::textLayout() const
     const int buttonsHeight = std::max(viewButton_->sizeHint().height(), likeButton_->sizeHint().height());
     const int total = featured.height() + kSpacing + titleHeight + kSpacing + fact.height() + kSpacing + kButtonTop + buttonsHeight;
     TextLayout layout;
-    qreal y = (height() - total) / 2.0;
+    // At mid-height, unless that reaches the covered foot; never above the slide's top.
+    const qreal lowest = height() - coveredBottom_ - kCoverClearance - total;
+    qreal y = std::max(0.0, std::min((height() - total) / 2.0, lowest));
     layout.featured = QRectF(kLeading, y, width, featured.height());
     y += featured.height() + kSpacing;
     layout.title = QRectF(kLeading, y, width, titleHeight);
@@ -251,6 +263,11 @@ void HeroSlideView::resizeEvent(QResizeEvent*)
 {
     if (video_)
         video_->setFrameSize(size());
+    relayout();
+}
+
+void HeroSlideView::relayout()
+{
     layout_ = textLayout();
     coverStale_ = true;
     if (frozen_)

@@ -20,7 +20,8 @@ class VideoPlayerPool;
 
 // One slide of the home hero: the wallpaper's poster, its silent preview over it once a player
 // has a first frame, the carousel's shade, and the text block (FEATURED, title, facts) with the
-// "View Wallpaper" and like buttons, 50 in from the left at mid-height. A slide that is not the
+// "View Wallpaper" and like buttons, 50 in from the left at mid-height, or higher where the page
+// covers the slide's foot so far that mid-height would put them under the cover. A slide that is not the
 // current one is dimmed to 0.6. A player exists only while the carousel wants the slide loaded;
 // the poster stays until that player's first frame, so a slide that comes back never shows a
 // blank. The preview is copied into the preview cache for later showings. GUI thread; owned by
@@ -50,6 +51,10 @@ public:
     // The page's pull-down past its top: the picture grows from its top edge, the text stays.
     void setPull(double pull);
     double pull() const { return pull_; }
+    // How much of the slide's foot lies under what the page lays over it (the thumbnail row): the
+    // text block and its buttons end kCoverClearance above it at the lowest.
+    void setCoveredBottom(int covered);
+    static constexpr int kCoverClearance = 16;
 
     bool hasPoster() const;
     bool hasPlayer() const;
@@ -79,6 +84,8 @@ private:
         QPoint buttons;
     };
     TextLayout textLayout() const;
+    // Lays out the text and the buttons for the slide's size and wallpaper.
+    void relayout();
     QStringList facts() const;
     // The title in at most two lines of the text column, elided after that.
     QString titleLines() const;
@@ -128,4 +135,5 @@ private:
     bool frozen_ = false;
     int framesPainted_ = 0;
     double pull_ = 0;
+    int coveredBottom_ = 0;
 };

@@ -47,6 +47,7 @@ void HomeHeroCarousel::setWallpapers(const QList<WallpaperModel>& wallpapers)
     for (const WallpaperModel& wallpaper : wallpapers) {
         auto* slide = new HeroSlideView(wallpaper, context_, videoCache_, players_, this);
         slide->setShade(&shade_);
+        slide->setCoveredBottom(coveredBottom_);
         slide->show();
         slides_.append(slide);
     }
@@ -68,6 +69,13 @@ void HomeHeroCarousel::setPull(double pull)
 {
     for (HeroSlideView* slide : slides_)
         slide->setPull(pull);
+}
+
+void HomeHeroCarousel::setCoveredBottom(int covered)
+{
+    coveredBottom_ = covered;
+    for (HeroSlideView* slide : slides_)
+        slide->setCoveredBottom(covered);
 }
 
 qreal HomeHeroCarousel::position() const { return width() > 0 ? offset_.value() / width() : 0; }

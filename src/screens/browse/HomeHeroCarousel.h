@@ -50,6 +50,9 @@ public:
     bool isTurning() const;
     // The page's pull-down past its top: every slide's picture grows from its top edge.
     void setPull(double pull);
+    // How much of the carousel's foot the page covers (with the thumbnail row): every slide keeps
+    // its text and buttons above it.
+    void setCoveredBottom(int covered);
 
 Q_SIGNALS:
     void currentIndexChanged(int index);
@@ -75,6 +78,7 @@ private:
     VideoPlayerPool& players_;
     QList<HeroSlideView*> slides_;
     int current_ = 0;
+    int coveredBottom_ = 0;
     QTimer timer_;
     AnimatedValue offset_;
     QImage shade_;

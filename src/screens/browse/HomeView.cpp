@@ -16,6 +16,7 @@
 #include "ui/BrowseContext.h"
 #include "ui/FooterView.h"
 #include "ui/MainWrapper.h"
+#include "ui/NotificationToastOverlay.h"
 #include "ui/OverscrollStretch.h"
 
 #include <QAbstractScrollArea>
@@ -99,6 +100,8 @@ QWidget* HomeView::createFeed()
     thumbnails_ = new HeroThumbnailRow;
     connect(hero_, &HomeHeroCarousel::currentIndexChanged, thumbnails_, &HeroThumbnailRow::setSelectedIndex);
     connect(thumbnails_, &HeroThumbnailRow::picked, hero_, &HomeHeroCarousel::setCurrentIndex);
+    thumbnails_->installEventFilter(this);
+    NotificationToastOverlay::keepClearOf(thumbnails_);
 
     rowsColumn_ = new QVBoxLayout;
     rowsColumn_->setContentsMargins(0, 0, 0, 0);
@@ -222,6 +225,28 @@ void HomeView::resizeEvent(QResizeEvent* event)
     loading_->setGeometry(0, 0, width(), loading_->height());
 }
 
+bool HomeView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == thumbnails_) {
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Show:
+        case QEvent::Hide:
+            followThumbnailRow();
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void HomeView::followThumbnailRow()
+{
+    // Both lie in the feed, the hero at its top.
+    hero_->setCoveredBottom(thumbnails_->isVisibleTo(feed_) ? std::max(0, hero_->height() - thumbnails_->y()) : 0);
+}
+
 void HomeView::followWindowSize()
 {
     const QSize window = context_ ? context_->windowSizeOrFallback() : BrowseContext::fallbackWindowSize({});
@@ -230,6 +255,7 @@ void HomeView::followWindowSize()
     heroSpace_->changeSize(0, int(kHeroOverlap * height), QSizePolicy::Minimum, QSizePolicy::Fixed);
     feed_->layout()->invalidate();
     hero_->setGeometry(0, 0, std::max(feed_->width(), window.width()), height);
+    followThumbnailRow();
 }
 
 void HomeView::startLoad()

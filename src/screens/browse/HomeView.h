@@ -73,6 +73,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* createFeed();
@@ -80,6 +81,8 @@ private:
     void completeFeed();
     void attachStretch();
     void followWindowSize();
+    // The hero keeps its text and buttons above the thumbnail row laid over its foot.
+    void followThumbnailRow();
     void startLoad();
     static QCoro::Task<> loadInitialData(QPointer<HomeView> self);
     static QCoro::Task<> loadPopularSection(QPointer<HomeView> self);

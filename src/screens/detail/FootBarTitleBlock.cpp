@@ -38,6 +38,18 @@ int FootBarTitleBlock::detailsWidth() const
     return width + std::max(0, int(details_.size()) - 1) * kItemSpacing;
 }
 
+int FootBarTitleBlock::shownDetails() const
+{
+    const QFontMetrics metrics(detailFont());
+    int right = -kItemSpacing;
+    for (int i = 0; i < int(details_.size()); ++i) {
+        right += kItemSpacing + iconSide() + kIconSpacing + metrics.horizontalAdvance(details_[i].text);
+        if (right > width())
+            return i;
+    }
+    return int(details_.size());
+}
+
 QSize FootBarTitleBlock::sizeHint() const
 {
     const int titleWidth = QFontMetrics(titleFont()).horizontalAdvance(title_);
@@ -63,7 +75,7 @@ void FootBarTitleBlock::paintEvent(QPaintEvent*)
     painter.setPen(color);
     const int top = titleMetrics.height() + kLineSpacing;
     int x = 0;
-    for (const DetailItem& item : details_) {
+    for (const DetailItem& item : details_.first(shownDetails())) {
         const int side = iconSide();
         Symbols::paint(painter, QRectF(x, top + (metrics.height() - side) / 2.0, side, side), item.icon, color);
         x += side + kIconSpacing;

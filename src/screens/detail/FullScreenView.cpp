@@ -11,6 +11,7 @@
 #include "ui/EscapeKeyFilter.h"
 #include "ui/LoopingVideo.h"
 #include "ui/NavigationHost.h"
+#include "ui/NotificationToastOverlay.h"
 #include "ui/OverscrollStretch.h"
 #include "ui/SheetHost.h"
 #include "ui/Theme.h"
@@ -76,6 +77,7 @@ void FullScreenView::buildOverlay()
     if (!applier_->options().isCustom && record.key) {
         report_ = new FootBarIconButton(QStringLiteral("flag"), FootBarIconButton::Look::report(), hero_);
         connect(report_, &FootBarIconButton::clicked, this, [this] { Q_EMIT reportRequested(wallpaper()); });
+        NotificationToastOverlay::keepClearOf(report_);
     }
     // An own video handed over for the community gets the upload form in place of the foot bar.
     if (CommunityUploadForm::isUploadCandidate(record)) {
@@ -83,6 +85,7 @@ void FullScreenView::buildOverlay()
         connect(uploadForm_, &CommunityUploadForm::closeRequested, this, &FullScreenView::dismiss);
         // Its bottom stays where it was as it grows or shrinks.
         connect(uploadForm_, &CommunityUploadForm::sizeHintChanged, this, &FullScreenView::layoutContent);
+        NotificationToastOverlay::keepClearOf(uploadForm_);
         return;
     }
     if (applier_->options().isCustom && !record.key)
@@ -95,6 +98,8 @@ void FullScreenView::buildOverlay()
     connect(footBar_, &FullScreenFootBar::applyToAllRequested, applier_,
         [this](WallpaperFullscreenApplyTarget target) { applier_->applyToTarget(std::nullopt, target); });
     connect(footBar_, &FullScreenFootBar::lockScreenOnlyRequested, applier_, &FullScreenApplier::applyToLockScreenOnly);
+    // The toasts of its own applies must not cover the button that applies or removes.
+    NotificationToastOverlay::keepClearOf(footBar_);
     followApplier();
 }
 

@@ -25,7 +25,8 @@ class RelatedWallpapersSection;
 // (its back returns here). The page closes on Escape (unless a popup, a sheet or a dialog has
 // it, or its window is not the active one) and by the foot bar's back button: it clears the
 // selection of the context that opened it, whose owner pops it. The toasts of its applies show
-// in the window's toast overlay. GUI thread.
+// in the window's toast overlay, which keeps them off the foot bar and the report button. GUI
+// thread.
 class FullScreenView : public QWidget, public AppearanceAware {
     Q_OBJECT
 

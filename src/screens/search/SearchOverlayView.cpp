@@ -7,6 +7,7 @@
 #include "screens/search/SearchOverlaySearchBox.h"
 #include "screens/search/SearchOverlayService.h"
 #include "ui/BrowseContext.h"
+#include "ui/DarkAppearance.h"
 #include "ui/EscapeKeyFilter.h"
 #include "ui/GlassBackground.h"
 #include "ui/LazyGridView.h"
@@ -39,6 +40,8 @@ SearchOverlayView::SearchOverlayView(SearchOverlayService& service, BrowseContex
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(true);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The style's own bar, arrows and all, would run down the dimmed window.
+    DarkAppearance::applyToScrollBars(scroll_);
     scroll_->viewport()->setAutoFillBackground(false);
     scroll_->setWidget(createResults());
     content_->setAutoFillBackground(false);
@@ -116,6 +119,7 @@ void SearchOverlayView::showResults()
     for (const WallpaperModel& wallpaper : search_->results())
         keys.append(wallpaper.id);
     grid_->setKeys(keys);
+    applyInset();
 }
 
 void SearchOverlayView::showOutcome()
@@ -142,6 +146,12 @@ void SearchOverlayView::showOutcome()
 
 void SearchOverlayView::dismiss() { service_.hide(); }
 
+void SearchOverlayView::cancel()
+{
+    service_.setSearchQuery(QString());
+    dismiss();
+}
+
 void SearchOverlayView::closeOverlay()
 {
     search_->reset();
@@ -164,7 +174,11 @@ void SearchOverlayView::updateChromeInset(int chromeHeight)
     applyInset();
 }
 
-int SearchOverlayView::availableResultsHeight() const { return std::max(height() - topInset_, kMinimumResultsHeight); }
+int SearchOverlayView::availableResultsHeight() const
+{
+    const int left = height() - topInset_;
+    return search_->results().isEmpty() ? std::max(left, 0) : std::max(left, kMinimumResultsHeight);
+}
 
 void SearchOverlayView::applyInset()
 {
@@ -202,7 +216,7 @@ void SearchOverlayView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     layoutChrome();
-    EscapeKeyFilter::shared().add(this, [this] { dismiss(); });
+    EscapeKeyFilter::shared().add(this, [this] { cancel(); });
     box_->setFocusToken(++focusToken_);
 }
 

@@ -19,9 +19,11 @@ class ScreenMessageView;
 // The search overlay: the window dimmed, the search box held at the top, and the results in a
 // three-column grid of poster cards that scrolls underneath it, or, on a panel under the box, a
 // word when a search found nothing or failed (with a retry). Edits of the query run the
-// debounced search; a card opens its wallpaper full screen and leaves the overlay open. Escape,
-// or a click anywhere but on the box or a card, hides the overlay. Made afresh each time the
-// overlay opens; the query lives in the service. GUI thread.
+// debounced search; a card opens its wallpaper full screen and leaves the overlay open. A click
+// anywhere but on the box or a card hides the overlay and keeps the query for the next opening;
+// Escape hides it and drops the query. The results scroll on the window's own thin bar, and with
+// none there is nothing to scroll. Made afresh each time the overlay opens; the query lives in
+// the service. GUI thread.
 class SearchOverlayView : public QWidget {
     Q_OBJECT
 
@@ -42,6 +44,8 @@ public:
 
     // Asks the service to hide the overlay.
     void dismiss();
+    // Escape: the query is left behind with the overlay.
+    void cancel();
     // The overlay is being hidden: ends the search and empties the results.
     void closeOverlay();
     void selectResult(const WallpaperModel& wallpaper);
@@ -50,7 +54,8 @@ public:
     int scrollContentTopInset() const { return topInset_; }
     // Reports the height of the search chrome (the 72 above the box included); 0 changes nothing.
     void updateChromeInset(int chromeHeight);
-    // The height the results area takes at least: what is left below the inset, 320 or more.
+    // The height the results area takes at least: what is left below the inset, 320 or more
+    // while there are results; without any, only what is left, so nothing scrolls.
     int availableResultsHeight() const;
 
     SearchOverlaySearchBox* searchBox() const { return box_; }

@@ -6,12 +6,15 @@
 #include "screens/browse/HomeHeroCarousel.h"
 #include "support/Eventually.h"
 #include "support/FileBytes.h"
+#include "support/ImageCompare.h"
 #include "support/TestHttpsServer.h"
 #include "support/TestPaths.h"
 #include "ui/BrowseContext.h"
 #include "ui/LabelButton.h"
+#include "ui/Pointer.h"
 #include "ui/VideoPlayerPool.h"
 
+#include <QBackingStore>
 #include <QCursor>
 #include <QLinearGradient>
 #include <QPainter>
@@ -357,6 +360,38 @@ TEST_F(HomeHeroTest, FramesAtRestDoNotRepaintWhatLiesOverTheCarousel)
     ASSERT_EVENTUALLY(slide->framesPainted() >= painted + 3, kFrameMs);
     EXPECT_EQ(slide->framesPresented(), pulledAt);
     EXPECT_GT(above->paints, paints);
+}
+
+// A playing slide's frames go to the screen under what lies over it as Qt last painted that: the
+// hover look of its "View Wallpaper" button shows over the next frames, and goes with them once
+// the pointer leaves. The test loop is one flat colour, so each frame looks as the last and what
+// the screen shows can be held against a repaint of the window.
+TEST_F(HomeHeroTest, AHoverOverAPlayingSlideShowsOverItsNextFrames)
+{
+    QWidget window;
+    window.resize(640, 400);
+    HomeHeroCarousel hero(&context_, VideoCacheService::shared(), players_, 60'000, &window);
+    hero.setWallpapers(slides(1));
+    hero.resize(window.size());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    HeroSlideView* slide = hero.slide(0);
+    ASSERT_EVENTUALLY(slide->isPlaying() && slide->framesPresented() > 0, kFrameMs);
+    ASSERT_EQ(window.devicePixelRatio(), 1.0);
+    LabelButton* button = slide->viewButton();
+    const QRect area(button->mapTo(&window, QPoint()), button->size());
+    for (const bool hovered : {true, false, true}) {
+        SCOPED_TRACE(hovered ? "hovered" : "left");
+        hoverOver(*button, hovered);
+        const int from = slide->framesPresented();
+        ASSERT_EVENTUALLY(slide->framesPresented() >= from + 3, kFrameMs);
+        const QImage shown = static_cast<QImage*>(window.backingStore()->paintDevice())->copy(area).convertToFormat(QImage::Format_RGB32);
+        const QImage painted = window.grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shown.size(), painted.size());
+        // Blending the cover and the button together first rounds a step or two apart at most;
+        // a look left from before differs by a fifth of the button's white.
+        EXPECT_LE(largestDifference(shown, painted), 3);
+    }
 }
 
 // A slide that moves across the carousel and fades is repainted with what it kept: its text

@@ -12,6 +12,7 @@
 #include "ui/HeroPull.h"
 #include "ui/LabelButton.h"
 #include "ui/LazyGridView.h"
+#include "ui/LikeButton.h"
 
 #include <QJsonArray>
 #include <QScrollBar>
@@ -52,6 +53,47 @@ TEST_F(HomeViewTest, TheStartupScreenGivesWayToTheWholeFeed)
     window_->hide();
     window_->show();
     EXPECT_FALSE(home_.isShowingLoader());
+}
+
+// At every window size from 640 × 400 up (695 × 434 is a 1080p screen at twice the scale), the
+// thumbnail row laid over the hero's foot leaves every slide's "View Wallpaper" and like buttons
+// clear, under a title of two lines too, and the buttons lie whole in the window; where there is
+// room they stay at mid-height.
+TEST_F(HomeViewTest, TheThumbnailRowCoversNoHeroButtonAtAnyWindowSize)
+{
+    HomeView& page = show(640, 400);
+    ASSERT_EVENTUALLY(feedShows(), kLoadMs);
+    HomeHeroCarousel* hero = page.hero();
+    ASSERT_GT(hero->count(), 1);
+    WallpaperModel longTitle = hero->slide(1)->wallpaper();
+    longTitle.title = QStringLiteral("A Featured Wallpaper Whose Title Runs Long Enough For Two Lines");
+    hero->slide(1)->setWallpaper(longTitle);
+    HeroThumbnailRow* row = page.thumbnails();
+
+    const QSize sizes[] = {{640, 400}, {695, 434}, {800, 500}, {922, 576}, {1280, 800}, {1920, 1080}};
+    for (const QSize& size : sizes) {
+        SCOPED_TRACE(std::to_string(size.width()) + "x" + std::to_string(size.height()));
+        context_.setWindowSize(size);
+        window_->resize(size);
+        ASSERT_EVENTUALLY((QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest),
+                              hero->height() == size.height() && row->width() == window_->viewport()->width()),
+            kLoadMs);
+        // Both lie in the feed, the hero at its top, the slides at its top edge.
+        const QRect rowAt = row->geometry();
+        ASSERT_LT(rowAt.bottom(), size.height()) << "the row shows in the first screen";
+        for (int i = 0; i < hero->count(); ++i) {
+            HeroSlideView* slide = hero->slide(i);
+            for (QWidget* button : {static_cast<QWidget*>(slide->viewButton()), static_cast<QWidget*>(slide->likeButton())}) {
+                const QRect at = button->geometry().translated(0, slide->y());
+                EXPECT_LT(at.bottom(), rowAt.top()) << i << ' ' << button->metaObject()->className();
+                EXPECT_TRUE(QRect(QPoint(), size).contains(at)) << i << ' ' << button->metaObject()->className();
+            }
+        }
+        if (size.height() >= 800) {
+            const QRect view = hero->slide(0)->viewButton()->geometry();
+            EXPECT_GT(view.top(), size.height() / 2) << "the buttons stay below mid-height in a tall window";
+        }
+    }
 }
 
 // Pulled down at the page's top, the current slide's picture grows from its top edge. The two

@@ -1,4 +1,5 @@
 #include "screens/browse/SlideFramePresenter.h"
+#include "support/ImageCompare.h"
 
 #include <QBackingStore>
 #include <QPaintEvent>
@@ -8,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 namespace {
 
@@ -67,18 +67,6 @@ public:
     QColor color{255, 255, 255, 90};
     int paints = 0;
 };
-
-int largestDifference(const QImage& a, const QImage& b)
-{
-    int largest = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            largest = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
-        }
-    return largest;
-}
 
 // A window with a slide under its own child, a sibling across its corner and, in a strip
 // stacked above it, a piece that the strip cuts short.

@@ -288,4 +288,21 @@ TEST(FootBarTitleBlockTest, DetailItemsAreDrawnCleanedLikeEveryLabel)
     EXPECT_EQ(drawn(QStringLiteral("3840\n×\u00012160")), drawn(QStringLiteral("3840 ×2160")));
 }
 
+// In a bar squeezed by a narrow window the details that do not fit whole are left out, never
+// cut under the controls beside the block; the title is elided instead.
+TEST(FootBarTitleBlockTest, ANarrowBlockShowsTheDetailsThatFitWhole)
+{
+    FootBarTitleBlock block(QStringLiteral("Autumn Creek"), {{QStringLiteral("aspectratio"), QStringLiteral("3840×2160")},
+        {QStringLiteral("doc"), QStringLiteral("13MB")}, {QStringLiteral("clock"), QStringLiteral("0:04s")}});
+    const int whole = block.minimumSizeHint().width();
+    const struct {
+        int width;
+        int shown;
+    } cases[] = {{whole, 3}, {whole - 1, 2}, {whole / 2, 1}, {0, 0}};
+    for (const auto& row : cases) {
+        block.resize(row.width, block.sizeHint().height());
+        EXPECT_EQ(block.shownDetails(), row.shown) << row.width;
+    }
+}
+
 } // namespace

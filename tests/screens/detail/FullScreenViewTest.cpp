@@ -11,9 +11,11 @@
 #include "screens/detail/PreviewSourceChain.h"
 #include "screens/detail/RelatedWallpapersSection.h"
 #include "support/Eventually.h"
+#include "support/FakeLiveWallpaperSupport.h"
 #include "ui/CachedAsyncImage.h"
 #include "ui/HeroPull.h"
 #include "ui/LazyGridView.h"
+#include "ui/LikeButton.h"
 #include "ui/LoopingVideo.h"
 #include "ui/PosterCardView.h"
 #include "ui/SheetHost.h"
@@ -228,6 +230,78 @@ TEST_F(FullScreenViewTest, AFailedApplyIsShownAndTheViewStaysUsable)
     EXPECT_EQ(control->label(), QStringLiteral("Set Wallpaper"));
     EXPECT_TRUE(control->isEnabled());
     EXPECT_TRUE(engine_.entries().empty());
+}
+
+// At every window size from 640 × 400 up, the toast of an apply, short or long, rests clear of
+// the page's controls (the foot bar, applied or not, and the report button), which stay whole in
+// the window; where the corner leaves room it stays in the corner. Without the page it goes back
+// to the corner.
+TEST_F(FullScreenViewTest, NoToastCoversTheFootBarOrTheReportButtonAtAnyWindowSize)
+{
+    // Where no live wallpaper can be drawn, the apply ends on its longest toast.
+    FakeLiveWallpaperSupport noLiveWallpaper(false);
+    Shared<LiveWallpaperSupport>::Override liveOverride(noLiveWallpaper);
+    cachedRequest();
+    window_.resize(922, 576);
+    host_->resize(window_.size());
+    FullScreenView* view = open(catalogueRecord());
+    ASSERT_TRUE(view);
+    FootBarApplyControl* control = view->footBar()->applyControl();
+    click(control);
+    ASSERT_TRUE(control->picker());
+    click(control->picker()->allButton());
+    ASSERT_TRUE(waitUntil([&] { return control->label() == QStringLiteral("Remove Wallpaper"); }));
+    ASSERT_EVENTUALLY(toast_.message() == WallpaperApplyService::stillPictureNotice() && toast_.isPresented(), kWaitMs);
+
+    auto* overlay = window_.findChild<NotificationToastOverlay*>();
+    ASSERT_TRUE(overlay);
+    NotificationToast* card = overlay->toast();
+    const auto atRest = [&] { return card->isVisible() && card->geometry() == overlay->restingGeometry() && card->opacity() == 1; };
+    QImage thumbnail(80, 80, QImage::Format_RGB32);
+    thumbnail.fill(QColor(40, 90, 160));
+    FullScreenFootBar* bar = view->footBar();
+    const QList<QWidget*> controls{bar, static_cast<QWidget*>(bar->backButton()), static_cast<QWidget*>(bar->shareButton()),
+        static_cast<QWidget*>(bar->playlistButton()), static_cast<QWidget*>(bar->likeButton()), control,
+        static_cast<QWidget*>(view->reportButton())};
+    const QSize sizes[] = {{640, 400}, {695, 434}, {800, 500}, {922, 576}, {1280, 800}, {1920, 1080}};
+    const struct {
+        const char* name;
+        bool showAgain; // the real apply's toast is up already
+        QString message;
+        bool progress;
+    } toasts[] = {
+        {"no live wallpaper", false, WallpaperApplyService::stillPictureNotice(), false},
+        {"downloading", true, QStringLiteral("Downloading..."), true},
+    };
+    for (const auto& shown : toasts) {
+        if (shown.showAgain)
+            toast_.show(QString(), shown.message, thumbnail, 0.4, shown.progress);
+        for (const QSize& size : sizes) {
+            SCOPED_TRACE(std::string(shown.name) + " at " + std::to_string(size.width()) + "x" + std::to_string(size.height()));
+            window_.resize(size);
+            host_->resize(size);
+            ASSERT_EVENTUALLY(toast_.message() == shown.message && atRest(), kWaitMs);
+            const QRect toastAt = card->geometry();
+            EXPECT_TRUE(window_.rect().contains(toastAt));
+            for (QWidget* widget : controls) {
+                ASSERT_TRUE(widget);
+                const QRect at(widget->mapTo(&window_, QPoint()), widget->size());
+                EXPECT_TRUE(window_.rect().contains(at)) << widget->metaObject()->className();
+                EXPECT_FALSE(at.intersects(toastAt)) << widget->metaObject()->className();
+            }
+            const bool cornerFree = !QRect(QPoint(window_.width() - NotificationToastOverlay::kTrailing - toastAt.width(), 0),
+                QPoint(window_.width(), window_.height()))
+                                         .intersects(QRect(bar->mapTo(&window_, QPoint()), bar->size()));
+            if (cornerFree) {
+                EXPECT_EQ(toastAt.bottom() + 1, window_.height() - NotificationToastOverlay::kBottom) << "kept in its corner";
+            }
+        }
+    }
+
+    // Closed, the page's controls no longer hold the toast up.
+    root_.setSelectedWallpaper(std::nullopt);
+    ASSERT_EVENTUALLY(host_->depth() == 1 && atRest() && card->geometry().bottom() + 1 == window_.height() - NotificationToastOverlay::kBottom,
+        kWaitMs);
 }
 
 } // namespace

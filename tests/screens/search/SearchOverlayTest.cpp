@@ -17,6 +17,9 @@
 
 #include <QApplication>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 namespace {
@@ -293,9 +296,15 @@ TEST_F(SearchOverlayTest, ACardOpensItsWallpaperAndOnlyClicksOutsideTheCardsClos
     QTest::qWait(DebouncedSearch::kDebounceMs + 100);
     EXPECT_EQ(requests(QStringLiteral("search-wallpapers")), 1);
 
-    // Escape closes as well.
+    // Escape closes as well, and leaves the query behind: the next opening starts empty.
     QTest::keyClick(box().field(), Qt::Key_Escape);
-    ASSERT_EVENTUALLY(!service_.isPresented(), kWaitMs);
+    ASSERT_EVENTUALLY(!service_.isPresented() && !host_.isVisible(), kWaitMs);
+    EXPECT_TRUE(service_.searchQuery().isEmpty());
+    service_.toggle();
+    ASSERT_EVENTUALLY(host_.view() != nullptr && host_.isVisible(), kWaitMs);
+    EXPECT_TRUE(box().text().isEmpty());
+    EXPECT_TRUE(search().results().isEmpty());
+    EXPECT_EQ(requests(QStringLiteral("search-wallpapers")), 1);
 }
 
 TEST_F(SearchOverlayTest, TheResultsStartBelowTheChromeAndKeepTheirMinimumHeight)
@@ -307,7 +316,58 @@ TEST_F(SearchOverlayTest, TheResultsStartBelowTheChromeAndKeepTheirMinimumHeight
     EXPECT_EQ(view().scrollContentTopInset(), 160);
     window_.resize(1200, 300);
     ASSERT_EVENTUALLY(view().height() == 300, kWaitMs);
+    // With no results there is nothing to scroll; results take 320 at least, and scroll.
+    EXPECT_EQ(view().availableResultsHeight(), std::max(0, 300 - view().scrollContentTopInset()));
+    type(QStringLiteral("rain"));
+    ASSERT_TRUE(waitSettled());
+    ASSERT_FALSE(search().results().isEmpty());
     EXPECT_EQ(view().availableResultsHeight(), SearchOverlayView::kMinimumResultsHeight);
+}
+
+// At every window size from 640 × 400 up (695 × 434 is a 1080p screen at twice the scale), no
+// scroll bar shows over the dimmed window while there are no results, and nothing scrolls; with
+// results that need it, the bar is the window's own thin one, without the style's arrows.
+TEST_F(SearchOverlayTest, NoStockScrollBarRunsDownTheOverlayAtAnySize)
+{
+    const QSize sizes[] = {{640, 400}, {695, 434}, {922, 576}, {1920, 1080}};
+    QScrollBar* bar = view().scrollArea()->verticalScrollBar();
+    const auto settledAt = [&](const QSize& size) {
+        window_.resize(size);
+        return QTest::qWaitFor([&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            return view().size() == size;
+        }, kWaitMs);
+    };
+    type(QStringLiteral("rain"));
+    ASSERT_TRUE(waitSettled());
+    ASSERT_EQ(search().results().size(), 4);
+    for (const QSize& size : sizes) {
+        SCOPED_TRACE(std::to_string(size.width()) + "x" + std::to_string(size.height()) + " with results");
+        ASSERT_TRUE(settledAt(size));
+        if (size.height() <= 434) {
+            EXPECT_TRUE(bar->isVisible()) << "the results reach below the window";
+        }
+        QStyleOptionSlider option;
+        option.initFrom(bar);
+        option.orientation = Qt::Vertical;
+        option.minimum = bar->minimum();
+        option.maximum = bar->maximum();
+        option.pageStep = bar->pageStep();
+        option.subControls = QStyle::SC_All;
+        for (const QStyle::SubControl arrow : {QStyle::SC_ScrollBarAddLine, QStyle::SC_ScrollBarSubLine})
+            EXPECT_TRUE(bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, arrow, bar).isEmpty()) << "an arrow button";
+        EXPECT_LE(bar->width(), 10);
+    }
+
+    box().setText(QStringLiteral("nothing like this"));
+    ASSERT_TRUE(waitSettled());
+    ASSERT_TRUE(search().results().isEmpty());
+    for (const QSize& size : sizes) {
+        SCOPED_TRACE(std::to_string(size.width()) + "x" + std::to_string(size.height()) + " without results");
+        ASSERT_TRUE(settledAt(size));
+        EXPECT_FALSE(bar->isVisible());
+        EXPECT_EQ(bar->maximum(), 0) << "an empty overlay scrolls";
+    }
 }
 
 TEST(SearchOverlayService, TogglesTakeEffectLaterInCallOrder)
