@@ -51,7 +51,6 @@ done
 # What curl trusts: the system's authorities and the server's, read from one file as ours reads both.
 cat /etc/ssl/certs/ca-certificates.crt "$cert" >"$work/bundle.pem" 2>/dev/null || cp "$cert" "$work/bundle.pem"
 
-one_minute_load() { cut -d' ' -f1 /proc/loadavg; }
 # cpu_of <file> <command ...>: runs the command and writes "wall-ms cpu-s" of it to <file>, the
 # CPU to the microsecond (GNU time rounds to 10 ms, as much as curl spends on a whole run) and
 # the wall time without the start of the interpreter that measures.

@@ -44,7 +44,6 @@ size=$(curl -sf --cacert "$cert" -o "$work/curl.mp4" -w '%{size_download}' "$url
 export DISPLAY=$server QT_QPA_PLATFORM=xcb
 export QUORVELLE_BACKEND_URL=$base/functions/v1 QUORVELLE_ANALYTICS_URL=$base \
   QUORVELLE_UPDATE_FEED_URL=$base/appcast.xml QUORVELLE_CA_CERT=$cert
-one_minute_load() { cut -d' ' -f1 /proc/loadavg; }
 
 # A user who starts the program at login with the wallpaper saved and nothing of it cached.
 profile() {
@@ -80,39 +79,26 @@ measure_curl() {
   start=$(date +%s%N)
   /usr/bin/time -v -o "$work/time" curl -sf --cacert "$cert" -o "$work/curl.mp4" "$url"
   end=$(date +%s%N)
-  awk -v b="$size" -v ns="$((end - start))" -v load="$load" -F': ' '
-    /User time|System time/ { cpu += $2 } /Voluntary context switches/ { sw = $2 }
-    END { printf "%.1f %.4f %d %s\n", b / (ns / 1e9) / 1e6, cpu / (b / 1e6), sw, load }' "$work/time" >>"$work/curl"
+  transfer_figures "$size" "$((end - start))" "$load" "$work/time" >>"$work/curl"
+}
+measure_side() {
+  case $1 in
+    curl) measure_curl ;;
+    ours) measure_program ours "$app" ;;
+    baseline) measure_program baseline "$baseline" ;;
+  esac
 }
 
 sides=(ours curl)
 [ -n "$baseline" ] && sides=(baseline ours curl)
-for run in $(seq "$runs"); do
-  echo "== run $run of $runs (load $(one_minute_load))"
-  # Each run starts with another side: none always runs right after the same one.
-  first=$(((run - 1) % ${#sides[@]}))
-  for side in "${sides[@]:first}" "${sides[@]:0:first}"; do
-    case $side in
-      curl) measure_curl ;;
-      ours) measure_program ours "$app" ;;
-      baseline) measure_program baseline "$baseline" ;;
-    esac
-  done
-done
-
-ratios() { # <file> <column>: median [range] of the per-run ratios against curl
-  local values
-  mapfile -t values < <(paste -d' ' "$1" "$work/curl" | awk -v c="$2" '{ printf "%.2f\n", ($(c + 4) > 0 ? $c / $(c + 4) : 0) }')
-  printf '%s [%s-%s]' "$(median "${values[@]}")" "$(printf '%s\n' "${values[@]}" | sort -g | head -n1)" \
-    "$(printf '%s\n' "${values[@]}" | sort -g | tail -n1)"
-}
+alternate_sides measure_side
 {
   echo "$size bytes at login over loopback TLS to $(df -T "$work" | awk 'NR == 2 { print $2 }'), $runs alternating runs" \
     "($(nproc) cores), 1-minute load average $(column_stats "$work/curl" 4)"
   for side in "${sides[@]}"; do
     line="  $(printf '%-9s' "$side") $(column_stats "$work/$side" 1) MB/s   cpu $(column_stats "$work/$side" 2) s/MB"
     line+="   voluntary switches $(column_stats "$work/$side" 3)"
-    [ "$side" != curl ] && line+="   throughput/curl $(ratios "$work/$side" 1) (>= 0.9)   cpu/curl $(ratios "$work/$side" 2) (<= 1.1)"
+    [ "$side" != curl ] && line+="   throughput/curl $(ratio_stats "$work/$side" "$work/curl" 1) (>= 0.9)   cpu/curl $(ratio_stats "$work/$side" "$work/curl" 2) (<= 1.1)"
     echo "$line"
   done
 } | tee "$results/$name.txt"
