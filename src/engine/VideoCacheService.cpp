@@ -153,7 +153,7 @@ QCoro::Task<> VideoCacheService::fetchInto(QUrl url, QString path, std::shared_p
         if (!playable)
             throw VideoCacheError::invalidResponse();
         try {
-            CheckedVideoFile::store(staged, path);
+            CheckedVideoFile::store(staged, path, DownloadDurability::Cache);
         } catch (const FileError& error) {
             throw VideoCacheError::fileSystemError(error);
         }

@@ -110,7 +110,7 @@ QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qi
     if (!whole)
         throw DownloadError::invalidResponse();
     try {
-        CheckedVideoFile::store(staged, destination);
+        CheckedVideoFile::store(staged, destination, DownloadDurability::Synced);
     } catch (const FileError& error) {
         throw DownloadError::fileSystemError(error);
     }

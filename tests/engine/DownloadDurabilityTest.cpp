@@ -1,3 +1,4 @@
+#include "engine/CheckedVideoFile.h"
 #include "engine/VideoCacheService.h"
 #include "engine/WallpaperDownloadService.h"
 #include "support/SampleCatalogueFixture.h"
@@ -17,7 +18,8 @@ namespace {
 constexpr qint64 kKey = 1718000000137;
 
 // Each of the engine's downloads against the sample catalogue: the file the user keeps reaches
-// the disk before it is taken, a cache's copy does not wait for the disk.
+// the disk before it is taken, with the record of its size; a cache's copy and its record do not
+// wait for the disk.
 TEST(DownloadDurabilityTest, OnlyTheMasterIsSyncedBeforeItIsTaken)
 {
     struct Case {
@@ -50,6 +52,7 @@ TEST(DownloadDurabilityTest, OnlyTheMasterIsSyncedBeforeItIsTaken)
         const QString file = c.download(catalogue.server().baseUrl()).toLocalFile();
         ASSERT_GT(QFileInfo(file).size(), 0);
         EXPECT_EQ(synced.contains(file), c.synced);
+        EXPECT_EQ(synced.contains(CheckedVideoFile::recordPath(file)), c.synced) << "the record of its size";
     }
 }
 

@@ -17,19 +17,31 @@ std::mutex mutex;
 // Noted only while a SyncedFiles lives: the process's other syncs (its databases) pass.
 bool noting = false;
 std::set<FileId> synced;
+
+
+void note(int fd)
+{
+    struct stat facts {};
+    if (::fstat(fd, &facts) != 0)
+        return;
+    const std::lock_guard lock(mutex);
+    if (noting)
+        synced.insert({facts.st_dev, facts.st_ino});
+}
 } // namespace
 
 // Defined in the executable, so the program's calls (and those of the libraries it loads)
 // come here instead of to the C library's.
 extern "C" int fdatasync(int fd)
 {
-    struct stat facts {};
-    if (::fstat(fd, &facts) == 0) {
-        const std::lock_guard lock(mutex);
-        if (noting)
-            synced.insert({facts.st_dev, facts.st_ino});
-    }
+    note(fd);
     return int(::syscall(SYS_fdatasync, fd));
+}
+
+extern "C" int fsync(int fd)
+{
+    note(fd);
+    return int(::syscall(SYS_fsync, fd));
 }
 
 SyncedFiles::SyncedFiles()
