@@ -7,7 +7,7 @@
 //   engine-media-bench upload URL FILE RUNS    FILE sent as the community upload sends it (any
 //                                              status counts: the whole body is sent either way)
 //   engine-media-bench downloads URL COUNT     COUNT small files one after another through Http,
-//                                              as the program fetches previews and masters
+//                                              as the program fetches previews (a cache's copies)
 // Transfers report the median rate and the median CPU time of the whole process during a call.
 //   engine-media-bench image-cache IMAGE       memory and disk hits of the image cache
 
@@ -121,7 +121,7 @@ int downloads(const QUrl& url, int count)
     const QString path = folder.filePath(QStringLiteral("file"));
     Http& http = Http::shared();
     const auto fetch = [&] {
-        const HttpResponse response = waitForTask(http.download(QNetworkRequest(url), path));
+        const HttpResponse response = waitForTask(http.download(QNetworkRequest(url), path, DownloadDurability::Cache));
         if (!response.isSuccess())
             throw MessageError(QStringLiteral("status %1 from %2").arg(response.status).arg(url.toString()));
     };

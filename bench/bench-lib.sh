@@ -90,6 +90,36 @@ column_stats() { # <file> <column>: "median [low-high]"
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
+# "median [low-high]" of the per-run ratios of one column of a file of runs to the same column
+# of a reference file of as many runs (one run a line each).
+ratio_stats() { # <file> <reference file> <column>
+  local values
+  mapfile -t values < <(paste -d' ' "$1" <(cut -d' ' -f1-2 "$2") | awk -v c="$3" '{ n = NF - 2; printf "%.2f\n", ($(c + n) > 0 ? $c / $(c + n) : 0) }')
+  printf '%s [%s-%s]' "$(median "${values[@]}")" "$(printf '%s\n' "${values[@]}" | sort -g | head -n1)" \
+    "$(printf '%s\n' "${values[@]}" | sort -g | tail -n1)"
+}
+
+one_minute_load() { cut -d' ' -f1 /proc/loadavg; }
+
+# Runs `$1 SIDE` for every side in `sides`, `runs` times over, the load average beside each run.
+# Each run starts with another side: none always runs right after the same one.
+alternate_sides() { # <function>
+  local run first side
+  for run in $(seq "$runs"); do
+    echo "== run $run of $runs (load $(one_minute_load))"
+    first=$(((run - 1) % ${#sides[@]}))
+    for side in "${sides[@]:first}" "${sides[@]:0:first}"; do "$1" "$side"; done
+  done
+}
+
+# "MB/s cpu-s/MB voluntary-switches load" of a transfer of <bytes> that took <ns>, from the
+# GNU time -v report <time file>.
+transfer_figures() { # <bytes> <ns> <load> <time file>
+  awk -v b="$1" -v ns="$2" -v load="$3" -F': ' '
+    /User time|System time/ { cpu += $2 } /Voluntary context switches/ { sw = $2 }
+    END { printf "%.1f %.4f %d %s\n", b / (ns / 1e9) / 1e6, cpu / (b / 1e6), sw, load }' "$4"
+}
+
 # "User time" plus "System time", and "Maximum resident set size", of one /usr/bin/time -v report.
 cpu_seconds() { awk -F': ' '/User time|System time/ { sum += $2 } END { printf "%.2f", sum }' "$1"; }
 peak_rss_kb() { awk -F': ' '/Maximum resident set size/ { print $2 }' "$1"; }

@@ -48,12 +48,12 @@ QCoro::Task<bool> CheckedVideoFile::playsToEnd(QString path)
     co_return whole;
 }
 
-void CheckedVideoFile::store(const QString& staged, const QString& destination)
+void CheckedVideoFile::store(const QString& staged, const QString& destination, DownloadDurability durability)
 {
     try {
         StagedFile record(recordPath(destination));
         record.write(QByteArray::number(QFileInfo(staged).size()));
-        record.commit();
+        record.commit(durability);
         if (std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(destination).constData()) != 0)
             throw FileError(destination, QStringLiteral("cannot be replaced (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
     } catch (const FileError&) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DownloadDurability.h"
+
 #include <QCoro/QCoroTask>
 #include <QString>
 
@@ -17,9 +19,10 @@ public:
     // A video that plays to its end (nothing cut after its header); reads the whole file off the
     // GUI thread, so for short videos.
     static QCoro::Task<bool> playsToEnd(QString path);
-    // Records the size of the complete file `staged` and renames it to `destination`. Throws
-    // FileError; the destination and its record are gone then.
-    static void store(const QString& staged, const QString& destination);
+    // Records the size of the complete file `staged` and renames it to `destination`, the record
+    // synced as the file was (`durability`). Throws FileError; the destination and its record
+    // are gone then.
+    static void store(const QString& staged, const QString& destination, DownloadDurability durability);
     // Removes the file and its record; false when the file stays.
     static bool discard(const QString& path);
 };

@@ -119,9 +119,10 @@ void StagedFile::discardOpen(QFile& output)
         QThreadPool::globalInstance()->start([last] { ::close(last); });
 }
 
-void StagedFile::commit()
+void StagedFile::commit(DownloadDurability durability)
 {
-    sync();
+    if (durability == DownloadDurability::Synced)
+        sync();
     // rename(2) replaces the destination in one step; QFile::rename would remove it first.
     if (std::rename(QFile::encodeName(staging_).constData(), QFile::encodeName(destination_).constData()) != 0)
         throw FileError(destination_, QStringLiteral("cannot be replaced (%1)").arg(systemError()));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DownloadDurability.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -34,9 +36,9 @@ public:
     void copyFrom(const QString& source, const CopyProgress& progress = {});
     // Flushes the staging file to disk; commit() does it too, this lets a worker thread do it.
     void sync() const;
-    // Flushes the staging file to disk and renames it over the destination; the staging file
-    // must be complete.
-    void commit();
+    // Flushes the staging file to disk, unless it is a cache's (`durability`), and renames it over
+    // the destination; the staging file must be complete.
+    void commit(DownloadDurability durability = DownloadDurability::Synced);
 
     // Commits `files` (null entries skipped) in order as one change: when a commit fails, or
     // `afterEach` throws after one, the files already committed get their earlier content back

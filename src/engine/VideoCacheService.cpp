@@ -26,7 +26,9 @@ QCoro::Task<> fetch(QUrl url, QString path, VideoCacheService::ProgressHandler p
 {
     HttpResponse response;
     try {
-        response = co_await VideoDownload::run(url, path, std::move(progress), VideoDownload::kUnstatedPreviewBytes);
+        // A preview lost to a power cut is fetched again.
+        response = co_await VideoDownload::run(url, path, DownloadDurability::Cache, std::move(progress),
+            VideoDownload::kUnstatedPreviewBytes);
     } catch (const FileError& error) {
         throw VideoCacheError::fileSystemError(error);
     }
@@ -151,7 +153,7 @@ QCoro::Task<> VideoCacheService::fetchInto(QUrl url, QString path, std::shared_p
         if (!playable)
             throw VideoCacheError::invalidResponse();
         try {
-            CheckedVideoFile::store(staged, path);
+            CheckedVideoFile::store(staged, path, DownloadDurability::Cache);
         } catch (const FileError& error) {
             throw VideoCacheError::fileSystemError(error);
         }

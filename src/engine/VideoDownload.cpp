@@ -38,17 +38,21 @@ qint64 VideoDownload::limitFor(const std::optional<QString>& statedSize, qint64 
     return (megabytes + 1) * kMiB * 5 / 4;
 }
 
-QCoro::Task<HttpResponse> VideoDownload::run(QUrl url, QString destinationPath, ProgressHandler progress, qint64 maxBytes,
-    std::shared_ptr<HttpBodyTap> tap)
+QCoro::Task<HttpResponse> VideoDownload::run(QUrl url, QString destinationPath, DownloadDurability durability,
+    ProgressHandler progress, qint64 maxBytes, std::shared_ptr<HttpBodyTap> tap)
 {
-    const HttpProgress report = [progress = std::move(progress)](qint64 done, qint64 total) {
-        if (progress && total > 0)
-            progress(static_cast<double>(done) / static_cast<double>(total));
-    };
+    // None without a caller to tell: Http then wakes the GUI thread for nothing while bytes arrive.
+    HttpProgress report;
+    if (progress) {
+        report = [progress = std::move(progress)](qint64 done, qint64 total) {
+            if (total > 0)
+                progress(static_cast<double>(done) / static_cast<double>(total));
+        };
+    }
     const QNetworkRequest request(url);
     // One byte past the bound is enough to know the reply runs past it.
-    HttpResponse response = co_await Http::shared().download(request, destinationPath, report, {}, Http::kDefaultTimeoutMs, maxBytes + 1,
-        std::move(tap));
+    HttpResponse response = co_await Http::shared().download(request, destinationPath, durability, report, {},
+        Http::kDefaultTimeoutMs, maxBytes + 1, std::move(tap));
     // Not followed, as the request's policy wants: said as what it is, not as a reply without a video.
     if (const std::optional<QUrl> next = HttpRedirect::insecureTarget(url, response.status, response.header("Location"))) {
         throw HttpError(HttpError::Kind::Transport, QNetworkReply::InsecureRedirectError,

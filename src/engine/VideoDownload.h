@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DownloadDurability.h"
 #include "platform/HttpResponse.h"
 
 #include <QCoro/QCoroTask>
@@ -37,7 +38,8 @@ public:
     // (HttpError::Kind::TooLarge) when the body runs past `maxBytes`; FileError when the file
     // cannot be written. Nothing is left at
     // `destinationPath` after a failure.
-    // `tap` sees the body as it is written (Http::download).
-    static QCoro::Task<HttpResponse> run(QUrl url, QString destinationPath, ProgressHandler progress, qint64 maxBytes,
-        std::shared_ptr<HttpBodyTap> tap = {});
+    // `durability` and `tap` go to Http::download: whether the file is synced before it takes
+    // its name, and what sees the body as it is written.
+    static QCoro::Task<HttpResponse> run(QUrl url, QString destinationPath, DownloadDurability durability,
+        ProgressHandler progress, qint64 maxBytes, std::shared_ptr<HttpBodyTap> tap = {});
 };

@@ -93,7 +93,9 @@ QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qi
     GrowingVideoCheck check(staged);
     HttpResponse response;
     try {
-        response = co_await VideoDownload::run(masterUrl, staged, std::move(progress),
+        // The master the user waits for, and the wallpaper of every later launch: on the disk
+        // before it counts as downloaded.
+        response = co_await VideoDownload::run(masterUrl, staged, DownloadDurability::Synced, std::move(progress),
             VideoDownload::limitFor(statedSize, VideoDownload::kUnstatedMasterBytes), check.tap());
     } catch (const HttpError& error) {
         throw DownloadError::networkError(error);
@@ -108,7 +110,7 @@ QCoro::Task<QUrl> WallpaperDownloadService::downloadWallpaper(QUrl masterUrl, qi
     if (!whole)
         throw DownloadError::invalidResponse();
     try {
-        CheckedVideoFile::store(staged, destination);
+        CheckedVideoFile::store(staged, destination, DownloadDurability::Synced);
     } catch (const FileError& error) {
         throw DownloadError::fileSystemError(error);
     }

@@ -26,7 +26,7 @@ void GrowingFile::bodyStarted(int descriptor, qint64 length)
 
 void GrowingFile::bodyWritten(const QByteArray& block)
 {
-    const std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (cancelled_ || phase_ != Phase::Arriving)
         return;
     window_.push_back(block);
@@ -38,9 +38,13 @@ void GrowingFile::bodyWritten(const QByteArray& block)
         windowBytes_ -= window_.front().size();
         window_.pop_front();
     }
-    // A waiting reader wakes once a good run of bytes is here, not for every block.
-    if (written_ >= wakeAt_)
+    // A waiting reader wakes once a good run of bytes is here, not for every block, and finds
+    // the lock free when it does.
+    if (wakeAt_ > 0 && written_ >= wakeAt_) {
+        wakeAt_ = 0;
+        lock.unlock();
         changed_.notify_all();
+    }
 }
 
 void GrowingFile::transferEnded(bool complete)

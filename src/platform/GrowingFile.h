@@ -16,8 +16,9 @@
 class GrowingFile : public HttpBodyTap {
 public:
     static constexpr qint64 kWindowBytes = qint64(32) << 20;
-    // How much a reader that caught up with the transfer waits for before it goes on.
-    static constexpr qint64 kReadAheadBytes = qint64(1) << 20;
+    // How much a reader that caught up with the transfer waits for before it goes on: each
+    // wait is a sleep and a wake-up of its thread, so a few dozen per large file, not hundreds.
+    static constexpr qint64 kReadAheadBytes = qint64(8) << 20;
 
     // `windowBytes`: how far the reader may lag before it reads from the file.
     explicit GrowingFile(qint64 windowBytes = kWindowBytes) : windowLimit_(windowBytes) {}

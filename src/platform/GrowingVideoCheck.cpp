@@ -19,8 +19,9 @@ extern "C" {
 
 namespace {
 
-// As the file protocol reads: packets larger than this bypass the buffer.
-constexpr int kBufferBytes = 32 << 10;
+// A download's block (packets larger than this bypass the buffer): each read takes the growing
+// file's lock, so one per block rather than eight.
+constexpr int kBufferBytes = 256 << 10;
 
 // The demuxer's view of the growing file: a position in it.
 struct Reader {

@@ -122,12 +122,12 @@ void Http::shutDown()
 
 void Http::cancelTransfers() { worker_.cancelAll(); }
 
-QCoro::Task<HttpResponse> Http::download(QNetworkRequest request, QString destinationPath, HttpProgress progress,
-    std::stop_token stop, int timeoutMs, qint64 byteLimit, std::shared_ptr<HttpBodyTap> tap)
+QCoro::Task<HttpResponse> Http::download(QNetworkRequest request, QString destinationPath, DownloadDurability durability,
+    HttpProgress progress, std::stop_token stop, int timeoutMs, qint64 byteLimit, std::shared_ptr<HttpBodyTap> tap)
 {
     throwIfStopped(stop);
     HttpFileTransfer::Order order{withRedirectLimit(std::move(request)), "GET", destinationPath,
-        Config::current().caCertificateFile, stop, timeoutMs, byteLimit, std::move(tap)};
+        Config::current().caCertificateFile, stop, timeoutMs, byteLimit, std::move(tap), durability};
     co_return co_await onWorker(&HttpFileTransfer::download, std::move(order), std::move(progress));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DownloadDurability.h"
 #include "platform/HttpFileTransfer.h"
 #include "platform/HttpResponse.h"
 #include "platform/HttpWorker.h"
@@ -68,9 +69,11 @@ public:
     // at the destination stays as it was until a successful transfer replaces it. With
     // `byteLimit` (0 or more), a 2xx reply stops once that many bytes arrived and the file holds
     // just those: a server that ignores a Range header never costs more than was asked for.
-    // `tap`, when given, sees the body on the transfer's worker thread as it is written.
-    QCoro::Task<HttpResponse> download(QNetworkRequest request, QString destinationPath, HttpProgress progress = {},
-        std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs, qint64 byteLimit = -1,
+    // `durability` says whether the file reaches the disk before it takes its name (a file the
+    // user keeps) or not (a cache's copy). `tap`, when given, sees the body on the transfer's
+    // worker thread as it is written.
+    QCoro::Task<HttpResponse> download(QNetworkRequest request, QString destinationPath, DownloadDurability durability,
+        HttpProgress progress = {}, std::stop_token stop = {}, int timeoutMs = kDefaultTimeoutMs, qint64 byteLimit = -1,
         std::shared_ptr<HttpBodyTap> tap = {});
 
     // Sends the file at `filePath` as the body, read from disk as the transfer goes. The reply's

@@ -12,9 +12,15 @@
 
 namespace {
 constexpr mode_t kFileMode = 0666; // less the umask, as any file the user makes
+// A synced file's bytes go to the disk in runs of this size while the transfer goes on.
+constexpr qint64 kWritebackBytes = qint64(8) << 20;
 }
 
-HttpDownloadFile::HttpDownloadFile(QString destination) : destination_(std::move(destination)) {}
+HttpDownloadFile::HttpDownloadFile(QString destination, DownloadDurability durability)
+    : destination_(std::move(destination))
+    , durability_(durability)
+{
+}
 
 HttpDownloadFile::~HttpDownloadFile()
 {
@@ -66,6 +72,12 @@ bool HttpDownloadFile::write(const char* data, qint64 size)
         }
         data += written;
         size -= written;
+        written_ += written;
+    }
+    if (durability_ == DownloadDurability::Synced && written_ - sentToDisk_ >= kWritebackBytes) {
+        // Only starts the writes; a failure among them is told by commit()'s sync.
+        ::sync_file_range(fd_, sentToDisk_, written_ - sentToDisk_, SYNC_FILE_RANGE_WRITE);
+        sentToDisk_ = written_;
     }
     return true;
 }
@@ -73,7 +85,7 @@ bool HttpDownloadFile::write(const char* data, qint64 size)
 bool HttpDownloadFile::commit()
 {
     // A disk that filled up or failed behind the writes says so here, before the old file goes.
-    if (::fdatasync(fd_) != 0)
+    if (durability_ == DownloadDurability::Synced && ::fdatasync(fd_) != 0)
         return fail();
     if (named_.isEmpty()) {
         // linkat cannot replace a file: the unnamed file gets a name of its own first.

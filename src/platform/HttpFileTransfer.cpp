@@ -26,8 +26,10 @@ namespace {
 constexpr qsizetype kMaxKeptBodyBytes = 1 << 20;
 // libcurl hands a body over a TLS record (16 KiB) at a time; the file gets blocks of this size.
 constexpr qsizetype kBlockBytes = 256 << 10;
-// Blocks handed to a tap that are watched for reuse.
-constexpr std::size_t kHandedBlocks = 8;
+// Blocks handed to a tap that are watched for reuse: 16 MB, room for a reader that waits for a
+// run of 8 MB before it reads (GrowingFile), so that its blocks come back rather than new ones
+// being allocated, and faulted in page by page, for every block.
+constexpr std::size_t kHandedBlocks = 64;
 // What libcurl reads from the socket and from an upload's file in one go.
 constexpr long kReceiveBufferBytes = 512 << 10;
 constexpr long kSendBufferBytes = 1 << 20;
@@ -75,7 +77,7 @@ bool HttpFileTransfer::begin(CURLM* multi, HttpTrustStore& trust)
 {
     const QString& path = order_.path;
     if (direction_ == Direction::Down) {
-        file_ = std::make_unique<HttpDownloadFile>(path);
+        file_ = std::make_unique<HttpDownloadFile>(path, order_.durability);
         if (!file_->open()) {
             const QString problem = QStringLiteral("cannot be written (%1)").arg(file_->errorString());
             const bool outOfSpace = file_->isOutOfSpace();

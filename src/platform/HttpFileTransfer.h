@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DownloadDurability.h"
 #include "platform/HttpError.h"
 #include "platform/HttpResponse.h"
 
@@ -49,6 +50,7 @@ public:
         int timeoutMs = 0;       // the longest silence allowed; 0 or less waits forever
         qint64 byteLimit = -1;   // downloads: bytes of a 2xx body kept at most (-1: all)
         std::shared_ptr<HttpBodyTap> tap; // downloads: sees the body as it is written
+        DownloadDurability durability = DownloadDurability::Cache; // downloads
     };
 
     // A GET streamed into `order.path`, as Http::download describes.

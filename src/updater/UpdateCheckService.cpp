@@ -211,7 +211,9 @@ QCoro::Task<QString> UpdateCheckService::downloadUpdate(UpdateInfo updateInfo, D
         if (progress)
             progress(total > 0 ? std::optional(std::clamp(double(done) / double(total), 0.0, 1.0)) : std::nullopt);
     };
-    const HttpResponse response = co_await Http::shared().download(request, transferred, std::move(fraction));
+    // Installed from at once, and fetched again by the next check if it is lost.
+    const HttpResponse response =
+        co_await Http::shared().download(request, transferred, DownloadDurability::Cache, std::move(fraction));
     if (!response.isSuccess())
         throw UpdateError(QStringLiteral("Invalid response"));
 

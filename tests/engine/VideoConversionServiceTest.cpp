@@ -139,7 +139,7 @@ TEST_F(VideoConversionServiceTest, InstallsTheCataloguesWallpaperAndRestartsTheE
 {
     const QString master = temp_.file(QStringLiteral("master.mp4"));
     const QUrl masterUrl(catalogue_.server().baseUrl() + QStringLiteral("/wallpaper/%1/master.mp4").arg(kKey));
-    ASSERT_TRUE(waitForTask(Http::shared().download(QNetworkRequest(masterUrl), master)).isSuccess());
+    ASSERT_TRUE(waitForTask(Http::shared().download(QNetworkRequest(masterUrl), master, DownloadDurability::Cache)).isSuccess());
     QProcess& running = extension_.start();
     QList<double> progress;
     LogCapture log;

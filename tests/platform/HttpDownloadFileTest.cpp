@@ -1,5 +1,6 @@
 #include "platform/HttpDownloadFile.h"
 #include "support/FileBytes.h"
+#include "support/SyncedFiles.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -35,7 +36,7 @@ TEST(HttpDownloadFileTest, TheDestinationChangesOnlyOnCommit)
             old.write(*c.before);
         }
         {
-            HttpDownloadFile file(destination);
+            HttpDownloadFile file(destination, DownloadDurability::Cache);
             ASSERT_TRUE(file.open());
             ASSERT_TRUE(file.write("new ", 4));
             ASSERT_TRUE(file.write("video", 5));
@@ -54,10 +55,30 @@ TEST(HttpDownloadFileTest, TheDestinationChangesOnlyOnCommit)
     }
 }
 
+TEST(HttpDownloadFileTest, OnlyADurableFileIsSyncedAndBothArriveWhole)
+{
+    struct Case {
+        DownloadDurability durability;
+        bool synced;
+    };
+    for (const Case c : {Case{DownloadDurability::Synced, true}, Case{DownloadDurability::Cache, false}}) {
+        SCOPED_TRACE(c.synced ? "synced" : "cache");
+        TempFolder temp;
+        const QString destination = temp.file(QStringLiteral("video.mp4"));
+        const SyncedFiles synced;
+        HttpDownloadFile file(destination, c.durability);
+        ASSERT_TRUE(file.open());
+        ASSERT_TRUE(file.write("whole video", 11));
+        ASSERT_TRUE(file.commit()) << file.errorString().toStdString();
+        EXPECT_EQ(readFile(destination), QByteArray("whole video"));
+        EXPECT_EQ(synced.contains(destination), c.synced);
+    }
+}
+
 TEST(HttpDownloadFileTest, AFolderThatCannotTakeTheFileFailsToOpen)
 {
     TempFolder temp;
-    HttpDownloadFile file(temp.file(QStringLiteral("missing/video.mp4")));
+    HttpDownloadFile file(temp.file(QStringLiteral("missing/video.mp4")), DownloadDurability::Synced);
     EXPECT_FALSE(file.open());
     EXPECT_FALSE(file.errorString().isEmpty());
 }

@@ -37,6 +37,9 @@
 
 namespace {
 
+// Syncing has tests of its own (HttpDownloadFileTest); these downloads are a cache's copies.
+constexpr DownloadDurability kCache = DownloadDurability::Cache;
+
 constexpr qsizetype kFileSize = 512 * 1024 + 3;
 constexpr qsizetype kLongFileSize = 5 * 1024 * 1024 + 7;
 
@@ -149,7 +152,7 @@ protected:
 
     HttpResponse download(const QNetworkRequest& request, const QString& path)
     {
-        return waitForTask(http_.download(request, path));
+        return waitForTask(http_.download(request, path, kCache));
     }
     HttpResponse download(const QString& path) { return download(QNetworkRequest(url(path)), destination()); }
 
@@ -186,12 +189,12 @@ TEST_F(HttpFileTransferTest, EveryNewConnectionTrustsWhatWasReadAtTheFirst)
             qputenv("SSL_CERT_FILE", QFile::encodeName(copy));
         {
             Http http;
-            EXPECT_EQ(waitForTask(http.download(closing(url(QStringLiteral("/file"))), destination())).status, 200);
+            EXPECT_EQ(waitForTask(http.download(closing(url(QStringLiteral("/file"))), destination(), kCache)).status, 200);
             ASSERT_TRUE(QFile::remove(copy));
             for (int i = 0; i < 3; ++i) {
                 SCOPED_TRACE(i);
                 QFile::remove(destination());
-                EXPECT_EQ(waitForTask(http.download(closing(url(QStringLiteral("/file"))), destination())).status, 200);
+                EXPECT_EQ(waitForTask(http.download(closing(url(QStringLiteral("/file"))), destination(), kCache)).status, 200);
                 EXPECT_EQ(readFile(destination()), file_);
             }
         }
@@ -254,7 +257,7 @@ TEST_F(HttpFileTransferTest, AWriteThatFailsEndsTheDownloadAndKeepsTheFileAsItWa
     // ends before the folder does.
     Http http;
     try {
-        waitForTask(http.download(QNetworkRequest(url(QStringLiteral("/file"))), path));
+        waitForTask(http.download(QNetworkRequest(url(QStringLiteral("/file"))), path, kCache));
         ADD_FAILURE() << "a download that could not be written succeeded";
     } catch (const FileError& error) {
         EXPECT_EQ(error.path(), path);
@@ -359,8 +362,8 @@ TEST_F(HttpFileTransferTest, ATapSeesTheBodyAsTheFileHoldsIt)
         SCOPED_TRACE(c.name);
         QFile::remove(destination());
         auto tap = std::make_shared<RecordingTap>(c.holdEvery);
-        const HttpResponse response = waitForTask(http_.download(QNetworkRequest(url(QString::fromLatin1(c.path))), destination(),
-            {}, {}, Http::kDefaultTimeoutMs, -1, tap));
+        const HttpResponse response = waitForTask(http_.download(QNetworkRequest(url(QString::fromLatin1(c.path))),
+            destination(), kCache, {}, {}, Http::kDefaultTimeoutMs, -1, tap));
         EXPECT_EQ(tap->ends, QList<bool>{c.body != nullptr});
         if (!c.body) {
             EXPECT_EQ(response.status, 404);

@@ -31,6 +31,9 @@
 
 namespace {
 
+// Syncing has tests of its own (HttpDownloadFileTest); these downloads are a cache's copies.
+constexpr DownloadDurability kCache = DownloadDurability::Cache;
+
 QByteArray randomBytes(qsizetype size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -233,7 +236,7 @@ protected:
             return waitForTask(http_.send(std::move(request), "GET", {}, std::move(stop), timeoutMs));
         case Way::Download:
             QDir().mkpath(temp_.file(QStringLiteral("downloads")));
-            return waitForTask(http_.download(std::move(request), destination(), {}, std::move(stop), timeoutMs));
+            return waitForTask(http_.download(std::move(request), destination(), kCache, {}, std::move(stop), timeoutMs));
         case Way::Upload:
             writeFile(uploadSource(), file_);
             return waitForTask(http_.upload(std::move(request), "PUT", uploadSource(), {}, std::move(stop), timeoutMs));
@@ -377,7 +380,7 @@ TEST_F(HttpTest, ABodyThatCannotBeDecompressedIsAnError)
         const auto error = failureOf(http_.send(garbled));
         ASSERT_TRUE(error);
         EXPECT_EQ(error->kind(), HttpError::Kind::Transport);
-        EXPECT_TRUE(failureOf(http_.download(garbled, destination())));
+        EXPECT_TRUE(failureOf(http_.download(garbled, destination(), kCache)));
         EXPECT_TRUE(downloadFolder().isEmpty());
     }
 }
@@ -433,7 +436,7 @@ TEST_F(HttpTest, DownloadWritesTheWholeFileAndReportsProgress)
 {
     ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
     QList<std::pair<qint64, qint64>> reports;
-    const HttpResponse response = waitForTask(http_.download(request(QStringLiteral("/file")), destination(),
+    const HttpResponse response = waitForTask(http_.download(request(QStringLiteral("/file")), destination(), kCache,
         [&](qint64 done, qint64 total) { reports.append({done, total}); }));
 
     EXPECT_EQ(response.status, 200);
@@ -454,7 +457,7 @@ TEST_F(HttpTest, ADownloadWithALimitKeepsOnlyTheBytesAskedFor)
         SCOPED_TRACE(limit);
         QFile::remove(destination());
         const HttpResponse response = waitForTask(
-            http_.download(request(QStringLiteral("/file")), destination(), {}, {}, Http::kDefaultTimeoutMs, limit));
+            http_.download(request(QStringLiteral("/file")), destination(), kCache, {}, {}, Http::kDefaultTimeoutMs, limit));
         EXPECT_EQ(response.status, 200);
         EXPECT_EQ(readFile(destination()), file_.left(limit));
         EXPECT_EQ(downloadFolder(), QStringList{QStringLiteral("video.mp4")}) << "no temporary file is left";
@@ -468,7 +471,8 @@ TEST_F(HttpTest, AFailureStatusKeepsItsBodyWhateverTheLimit)
     for (const qint64 limit : {qint64(-1), qint64(0), qint64(4)}) {
         SCOPED_TRACE(limit);
         const HttpResponse response = waitForTask(
-            http_.download(request(QStringLiteral("/status/404")), destination(), {}, {}, Http::kDefaultTimeoutMs, limit));
+            http_.download(request(QStringLiteral("/status/404")), destination(), kCache, {}, {}, Http::kDefaultTimeoutMs,
+                limit));
         EXPECT_EQ(response.status, 404);
         EXPECT_EQ(response.body, "status page");
         EXPECT_TRUE(downloadFolder().isEmpty());
@@ -480,7 +484,7 @@ TEST_F(HttpTest, AFailureStatusKeepsItsBodyWhateverTheLimit)
 TEST_F(HttpTest, ADownloadIsWrittenWhileTheGuiThreadIsBusy)
 {
     ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
-    auto download = http_.download(request(QStringLiteral("/file")), destination());
+    auto download = http_.download(request(QStringLiteral("/file")), destination(), kCache);
     QDeadlineTimer deadline(30'000);
     while (!QFile::exists(destination()) && !deadline.hasExpired())
         QThread::msleep(5);
@@ -493,18 +497,19 @@ TEST_F(HttpTest, AFailedDownloadLeavesTheDestinationAsItWas)
     ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
     writeFile(destination(), "previous video");
 
-    const HttpResponse missing = waitForTask(http_.download(request(QStringLiteral("/status/404")), destination()));
+    const HttpResponse missing = waitForTask(http_.download(request(QStringLiteral("/status/404")), destination(), kCache));
     EXPECT_EQ(missing.status, 404);
     EXPECT_EQ(missing.body, "status page");
 
-    const auto cut = failureOf(http_.download(request(QStringLiteral("/cut")), destination()));
+    const auto cut = failureOf(http_.download(request(QStringLiteral("/cut")), destination(), kCache));
     ASSERT_TRUE(cut);
     EXPECT_EQ(cut->kind(), HttpError::Kind::Transport);
 
     // Stopped once the server has sent several blocks of the body.
     std::stop_source source;
     std::thread stopper = stopWhenArrived(source);
-    const auto stopped = failureOf(http_.download(request(QStringLiteral("/stall")), destination(), {}, source.get_token()));
+    const auto stopped =
+        failureOf(http_.download(request(QStringLiteral("/stall")), destination(), kCache, {}, source.get_token()));
     stopper.join();
     ASSERT_TRUE(stopped);
     EXPECT_EQ(stopped->kind(), HttpError::Kind::Cancelled);
@@ -516,14 +521,14 @@ TEST_F(HttpTest, AFailedDownloadLeavesTheDestinationAsItWas)
 TEST_F(HttpTest, AFailedDownloadWritesNoFile)
 {
     ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
-    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/status/500")), destination())).status, 500);
-    EXPECT_TRUE(failureOf(http_.download(request(QStringLiteral("/cut")), destination())));
+    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/status/500")), destination(), kCache)).status, 500);
+    EXPECT_TRUE(failureOf(http_.download(request(QStringLiteral("/cut")), destination(), kCache)));
     EXPECT_TRUE(downloadFolder().isEmpty());
 }
 
 TEST_F(HttpTest, ADownloadIntoAMissingFolderIsAFileError)
 {
-    EXPECT_THROW(waitForTask(http_.download(request(QStringLiteral("/file")), destination())), FileError);
+    EXPECT_THROW(waitForTask(http_.download(request(QStringLiteral("/file")), destination(), kCache)), FileError);
 }
 
 TEST_F(HttpTest, UploadSendsTheFileAsItIsOnDisk)
@@ -626,7 +631,7 @@ TEST_F(HttpTest, ADownloadHasNoNameInItsFolderUntilItIsWhole)
 {
     ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
     std::stop_source source;
-    auto download = http_.download(request(QStringLiteral("/stall")), destination(), {}, source.get_token());
+    auto download = http_.download(request(QStringLiteral("/stall")), destination(), kCache, {}, source.get_token());
     ASSERT_TRUE(QTest::qWaitFor([&] { return arrivedOnce_.load(); }, 30'000));
     EXPECT_TRUE(downloadFolder().isEmpty()) << "several blocks were written, to a file without a name";
     source.request_stop();
@@ -642,7 +647,7 @@ TEST_F(HttpTest, ADownloadedFileHasTheUsualModeLessTheUmask)
         SCOPED_TRACE(mask);
         ::umask(mask);
         QFile::remove(destination());
-        const HttpResponse response = waitForTask(http_.download(request(QStringLiteral("/file")), destination()));
+        const HttpResponse response = waitForTask(http_.download(request(QStringLiteral("/file")), destination(), kCache));
         ::umask(original);
         EXPECT_EQ(response.status, 200);
         struct stat facts {};
@@ -656,10 +661,10 @@ TEST_F(HttpTest, AStalledFileTransferHoldsUpNoOther)
 {
     ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
     std::stop_source source;
-    auto stalled = http_.download(request(QStringLiteral("/stall")), temp_.file(QStringLiteral("downloads/stalled.mp4")), {},
-        source.get_token());
+    auto stalled = http_.download(request(QStringLiteral("/stall")), temp_.file(QStringLiteral("downloads/stalled.mp4")),
+        kCache, {}, source.get_token());
     ASSERT_TRUE(QTest::qWaitFor([&] { return arrivedOnce_.load(); }, 30'000));
-    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/file")), destination())).status, 200);
+    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/file")), destination(), kCache)).status, 200);
     EXPECT_EQ(readFile(destination()), file_);
     source.request_stop();
     EXPECT_TRUE(failureOf(std::move(stalled)));
@@ -671,7 +676,7 @@ TEST_F(HttpTest, AFileTransferStillRunningAtTheEndIsCancelled)
     std::optional<QCoro::Task<HttpResponse>> running;
     {
         Http http;
-        running.emplace(http.download(request(QStringLiteral("/stall")), destination()));
+        running.emplace(http.download(request(QStringLiteral("/stall")), destination(), kCache));
         ASSERT_TRUE(QTest::qWaitFor([&] { return arrivedOnce_.load(); }, 30'000));
     }
     const auto error = failureOf(std::move(*running));
@@ -895,8 +900,8 @@ TEST_F(HttpTest, FileTransfersTrustTheSystemsAuthorities)
 TEST_F(HttpTest, ABodyWhereNoneMayBeSpoilsNoLaterDownload)
 {
     ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
-    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/no-content-with-body")), destination())).status, 204);
-    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/file")), destination())).status, 200);
+    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/no-content-with-body")), destination(), kCache)).status, 204);
+    EXPECT_EQ(waitForTask(http_.download(request(QStringLiteral("/file")), destination(), kCache)).status, 200);
     EXPECT_EQ(readFile(destination()), file_);
 }
 

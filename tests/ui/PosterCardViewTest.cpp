@@ -160,7 +160,7 @@ TEST_F(PosterCardViewTest, ACachedPreviewPlaysFromDisk)
     const QString cached = QDir(VideoCacheService::previewFolder()).filePath(QStringLiteral("7.mp4"));
     // Stored as the cache stores it: with its size recorded.
     ASSERT_TRUE(QFile::copy(loop().toLocalFile(), cached + QStringLiteral(".part")));
-    CheckedVideoFile::store(cached + QStringLiteral(".part"), cached);
+    CheckedVideoFile::store(cached + QStringLiteral(".part"), cached, DownloadDurability::Cache);
     PosterCardView* shown = card(wallpaper);
     hoverOver(*shown, true);
     EXPECT_EQ(shown->previewSource(), QUrl::fromLocalFile(cached));

@@ -1,6 +1,7 @@
 #include "UpdaterFixture.h"
 #include "foundation/Log.h"
 #include "platform/HttpError.h"
+#include "support/SyncedFiles.h"
 #include "support/TaskWait.h"
 #include "support/TestHttpsServer.h"
 #include "updater/UpdateError.h"
@@ -50,9 +51,11 @@ protected:
 
 TEST_F(UpdateDownloadTest, SavesTheFileUnderTheUpdateNameWithProgress)
 {
+    const SyncedFiles synced;
     const QString file = download(address(QStringLiteral("Quorvelle.zip")));
     EXPECT_EQ(file, UpdateCheckService::downloadDirectory() + QStringLiteral("/QuorvelleUpdate.zip"));
     EXPECT_EQ(contentOf(file), QByteArray(300'000, 'z'));
+    EXPECT_FALSE(synced.contains(file)) << "a lost package is fetched again: no wait for the disk";
     EXPECT_EQ(downloaded(), QStringList{QStringLiteral("QuorvelleUpdate.zip")});
     ASSERT_FALSE(fractions_.isEmpty());
     EXPECT_EQ(fractions_.last(), 1.0);

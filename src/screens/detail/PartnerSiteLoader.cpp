@@ -43,7 +43,8 @@ QCoro::Task<PartnerSiteLoader::Facts> PartnerSiteLoader::probeVideoMetadata(QUrl
         QNetworkRequest request(video);
         request.setRawHeader("Range", "bytes=0-" + QByteArray::number(kProbeBytes - 1));
         // A server that ignores the range answers with the whole video: only the head is read.
-        const HttpResponse response = co_await http_.download(request, head, {}, {}, Http::kDefaultTimeoutMs, kProbeBytes);
+        const HttpResponse response = co_await http_.download(request, head, DownloadDurability::Cache, {}, {},
+            Http::kDefaultTimeoutMs, kProbeBytes);
         if (!response.isSuccess())
             co_return Facts{};
         const OwnVideoFacts facts = co_await OwnVideoFacts::read(head, media_);

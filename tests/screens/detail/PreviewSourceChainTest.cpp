@@ -39,7 +39,7 @@ protected:
         const QString path = VideoCacheService::hdPreviewFolder() + u'/' + QString::number(kCatalogueKey) + QStringLiteral(".mp4");
         // Stored as the cache stores it: with its size recorded.
         QFile::copy(from, path + QStringLiteral(".part"));
-        CheckedVideoFile::store(path + QStringLiteral(".part"), path);
+        CheckedVideoFile::store(path + QStringLiteral(".part"), path, DownloadDurability::Cache);
         return QUrl::fromLocalFile(path);
     }
     QUrl masterFile() { return QUrl::fromLocalFile(WallpaperDownloadService::folderPath() + u'/' + WallpaperDownloadService::fileName(kCatalogueKey)); }
