@@ -16,7 +16,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 using namespace pictor;
 using Reason = ImageDataProviderError::Reason;
@@ -248,4 +253,51 @@ TEST_F(ImageDataProviderTest, NamedFilesAreReadOnlyWhenRegularAndBounded)
             EXPECT_TRUE(o.result.error().detail().contains(c.detail)) << o.result.error().detail().toStdString();
         }
     }
+}
+
+// A path that a swapper keeps pointing at a regular file and at a pipe: every read returns, with
+// the file's bytes or the refusal, however the swaps fall between its steps.
+TEST_F(ImageDataProviderTest, ANamedFileSwappedForAPipeNeverBlocksTheReader)
+{
+    const QByteArray name = QFile::encodeName(folder.filePath(QStringLiteral("swapped.png")));
+    const QByteArray pipe = QFile::encodeName(folder.filePath(QStringLiteral("pipe")));
+    const QByteArray regular = QFile::encodeName(write(QStringLiteral("regular"), "picture bytes"));
+    const QByteArray staging = QFile::encodeName(folder.filePath(QStringLiteral("staging")));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    ASSERT_EQ(::link(regular.constData(), name.constData()), 0);
+    std::atomic<bool> swapping = true;
+    std::thread swapper([&] {
+        for (bool toPipe = true; swapping; toPipe = !toPipe) {
+            ::unlink(staging.constData());
+            ::link((toPipe ? pipe : regular).constData(), staging.constData());
+            ::rename(staging.constData(), name.constData());
+        }
+    });
+    constexpr int kReads = 2000;
+    std::atomic<int> delivered = 0, refused = 0, other = 0;
+    QString firstOther;
+    std::thread reader([&] {
+        for (int i = 0; i < kReads; ++i) {
+            const Result<QByteArray, QString> bytes = LocalImageFile::read(QFile::decodeName(name));
+            if (bytes.isSuccess() && bytes.value() == "picture bytes")
+                ++delivered;
+            else if (bytes.isFailure() && bytes.error().contains(QStringLiteral("is not a file")))
+                ++refused;
+            else if (++other == 1)
+                firstOther = bytes.isFailure() ? bytes.error() : QString::fromUtf8(bytes.value());
+        }
+    });
+    const bool returned = QTest::qWaitFor([&] { return delivered + refused + other == kReads; }, 30000);
+    swapping = false;
+    swapper.join();
+    // A reader caught waiting on the pipe is let go by a writer, so that the test can end.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        if (const int writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC); writer >= 0)
+            ::close(writer);
+        return delivered + refused + other == kReads;
+    }, 30000));
+    reader.join();
+    EXPECT_TRUE(returned) << "a read waited on the pipe";
+    EXPECT_EQ(other, 0) << firstOther.toStdString();
+    EXPECT_GT(delivered, 0);
 }
