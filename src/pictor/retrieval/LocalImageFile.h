@@ -15,6 +15,9 @@ namespace LocalImageFile {
 
 constexpr qint64 kMaximumBytes = qint64(512) << 20;
 
+// The named file opened for reading, when what was opened is a regular file: its descriptor,
+// which the caller closes, or why it was not opened or was refused.
+Result<int, QString> open(const QString& path);
 // The file's bytes, or why they were not read.
 Result<QByteArray, QString> read(const QString& path);
 
