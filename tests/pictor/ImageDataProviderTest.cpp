@@ -306,5 +306,4 @@ TEST_F(ImageDataProviderTest, ANamedFileSwappedForAPipeNeverBlocksTheReader)
     reader.join();
     EXPECT_TRUE(returned) << "a read waited on the pipe";
     EXPECT_EQ(other, 0) << firstOther.toStdString();
-    EXPECT_GT(delivered, 0);
 }
