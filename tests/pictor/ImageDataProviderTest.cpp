@@ -16,7 +16,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 using namespace pictor;
 using Reason = ImageDataProviderError::Reason;
@@ -38,6 +43,13 @@ protected:
         EXPECT_TRUE(ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x32:duration=3:rate=10,hue=h=t*120", "-c:v", "libx264", "-pix_fmt", "yuv420p", plain}));
         EXPECT_TRUE(ffmpeg({"-i", plain, "-c", "copy", "-metadata:s:v:0", "rotate=90", rotated}));
         return rotated;
+    }
+
+    QString pipe(const QString& name)
+    {
+        const QString path = folder.filePath(name);
+        EXPECT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        return path;
     }
 
     QTemporaryDir folder;
@@ -192,7 +204,9 @@ TEST_F(ImageDataProviderTest, VideoFramesThatCannotBeMadeFailWithTheirReason)
     };
     for (const Case& c : {Case{write(QStringLiteral("sound.wav"), wav), Reason::generatorError},
                           Case{write(QStringLiteral("fake.mp4"), QByteArray("\0\0\0\x18" "ftypmp42 not a movie", 24)), Reason::generatorError},
-                          Case{folder.filePath(QStringLiteral("missing.mp4")), Reason::generatorError}}) {
+                          Case{folder.filePath(QStringLiteral("missing.mp4")), Reason::generatorError},
+                          // Would hold the worker for good if it were opened as a file.
+                          Case{pipe(QStringLiteral("pipe.mp4")), Reason::generatorError}}) {
         const auto result = loadData(AVAssetImageDataProvider(QUrl::fromLocalFile(c.path), 1));
         ASSERT_TRUE(result.isFailure()) << c.path.toStdString();
         EXPECT_EQ(result.error().reason(), c.reason);
@@ -220,8 +234,7 @@ TEST_F(ImageDataProviderTest, PickerItemsDeliverTheirFileInAnOfferedType)
 // each provider that reads a named file refuses both unread.
 TEST_F(ImageDataProviderTest, NamedFilesAreReadOnlyWhenRegularAndBounded)
 {
-    const QString pipe = folder.filePath(QStringLiteral("pipe.png"));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString fifo = pipe(QStringLiteral("pipe.png"));
     const QString oversized = folder.filePath(QStringLiteral("oversized.png"));
     {
         QFile file(oversized);
@@ -232,7 +245,7 @@ TEST_F(ImageDataProviderTest, NamedFilesAreReadOnlyWhenRegularAndBounded)
         QString path;
         QString detail;
     };
-    for (const Case& c : {Case{pipe, QStringLiteral("is not a file")},
+    for (const Case& c : {Case{fifo, QStringLiteral("is not a file")},
                           Case{oversized, QStringLiteral("more than the %1 read").arg(LocalImageFile::kMaximumBytes)}}) {
         const QUrl url = QUrl::fromLocalFile(c.path);
         const PickerResult item{QStringLiteral("asset"), url, {QStringLiteral("public.png")}};
@@ -248,4 +261,49 @@ TEST_F(ImageDataProviderTest, NamedFilesAreReadOnlyWhenRegularAndBounded)
             EXPECT_TRUE(o.result.error().detail().contains(c.detail)) << o.result.error().detail().toStdString();
         }
     }
+}
+
+// A path that a swapper keeps pointing at a regular file and at a pipe: every read returns, with
+// the file's bytes or the refusal, however the swaps fall between its steps.
+TEST_F(ImageDataProviderTest, ANamedFileSwappedForAPipeNeverBlocksTheReader)
+{
+    const QByteArray name = QFile::encodeName(folder.filePath(QStringLiteral("swapped.png")));
+    const QByteArray fifo = QFile::encodeName(pipe(QStringLiteral("pipe")));
+    const QByteArray regular = QFile::encodeName(write(QStringLiteral("regular"), "picture bytes"));
+    const QByteArray staging = QFile::encodeName(folder.filePath(QStringLiteral("staging")));
+    ASSERT_EQ(::link(regular.constData(), name.constData()), 0);
+    std::atomic<bool> swapping = true;
+    std::thread swapper([&] {
+        for (bool toPipe = true; swapping; toPipe = !toPipe) {
+            ::unlink(staging.constData());
+            ::link((toPipe ? fifo : regular).constData(), staging.constData());
+            ::rename(staging.constData(), name.constData());
+        }
+    });
+    constexpr int kReads = 2000;
+    std::atomic<int> delivered = 0, refused = 0, other = 0;
+    QString firstOther;
+    std::thread reader([&] {
+        for (int i = 0; i < kReads; ++i) {
+            const Result<QByteArray, QString> bytes = LocalImageFile::read(QFile::decodeName(name));
+            if (bytes.isSuccess() && bytes.value() == "picture bytes")
+                ++delivered;
+            else if (bytes.isFailure() && bytes.error().contains(QStringLiteral("is not a file")))
+                ++refused;
+            else if (++other == 1)
+                firstOther = bytes.isFailure() ? bytes.error() : QString::fromUtf8(bytes.value());
+        }
+    });
+    const bool returned = QTest::qWaitFor([&] { return delivered + refused + other == kReads; }, 30000);
+    swapping = false;
+    swapper.join();
+    // A reader caught waiting on the pipe is let go by a writer, so that the test can end.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        if (const int writer = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC); writer >= 0)
+            ::close(writer);
+        return delivered + refused + other == kReads;
+    }, 30000));
+    reader.join();
+    EXPECT_TRUE(returned) << "a read waited on the pipe";
+    EXPECT_EQ(other, 0) << firstOther.toStdString();
 }

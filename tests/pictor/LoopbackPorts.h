@@ -42,6 +42,21 @@ inline int listenOnFreePort(int backlog, quint16* port)
     return listener;
 }
 
+// Sockets of this machine connecting to the port on 127.0.0.1 (SYN_SENT), from /proc/net/tcp.
+inline int connectingTo(quint16 port)
+{
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray remote = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    int count = 0;
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        count += fields.size() > 3 && fields[2].endsWith(remote) && fields[3] == "02";
+    }
+    return count;
+}
+
 // A port that takes no connection: its one place in the accept queue is taken, so the kernel
 // drops every later SYN and a client stays in SYN_SENT.
 class NeverAccepting {
@@ -60,20 +75,8 @@ public:
     NeverAccepting& operator=(const NeverAccepting&) = delete;
 
     QUrl url(int i) const { return QUrl(QStringLiteral("https://127.0.0.1:%1/%2.png").arg(port_).arg(i)); }
-    // Sockets of this machine still connecting to the port, from /proc/net/tcp.
-    int connecting() const
-    {
-        QFile table(QStringLiteral("/proc/net/tcp"));
-        if (!table.open(QIODevice::ReadOnly))
-            return -1;
-        const QByteArray remote = ':' + QByteArray::number(port_, 16).toUpper().rightJustified(4, '0');
-        int count = 0;
-        for (const QByteArray& line : table.readAll().split('\n')) {
-            const QList<QByteArray> fields = line.simplified().split(' ');
-            count += fields.size() > 3 && fields[2].endsWith(remote) && fields[3] == "02";
-        }
-        return count;
-    }
+    // Sockets of this machine still connecting to the port.
+    int connecting() const { return connectingTo(port_); }
 
 private:
     quint16 port_ = 0;
@@ -82,13 +85,24 @@ private:
 };
 
 // Forwards each connection to a port on 127.0.0.1, passing nothing for the first holdMs: a new
-// connection's set-up through it takes that long.
+// connection's set-up through it takes that long. A closed one takes no connection at all, like
+// NeverAccepting, until it is opened.
 class SlowOpeningProxy {
 public:
-    SlowOpeningProxy(quint16 target, int holdMs) : target_(target), holdMs_(holdMs), listener_(listenOnFreePort(16, &port_))
+    enum class Door { open, closed };
+
+    SlowOpeningProxy(quint16 target, int holdMs, Door door = Door::open)
+        : target_(target), holdMs_(holdMs), listener_(listenOnFreePort(door == Door::open ? 16 : 0, &port_))
     {
-        if (::pipe2(stop_, O_CLOEXEC) != 0)
+        if (::pipe2(stop_, O_CLOEXEC) != 0 || ::pipe2(opened_, O_CLOEXEC) != 0)
             stop_[0] = stop_[1] = -1;
+        if (door == Door::closed) {
+            filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            const sockaddr_in self = address(port_);
+            ::connect(filler_, reinterpret_cast<const sockaddr*>(&self), sizeof self);
+        } else {
+            open();
+        }
         accepting_ = std::thread([this] { accept(); });
     }
     ~SlowOpeningProxy()
@@ -98,13 +112,17 @@ public:
         std::lock_guard lock(mutex_);
         for (std::thread& each : forwarding_)
             each.join();
-        ::close(stop_[0]);
-        ::close(listener_);
+        for (const int fd : {stop_[0], opened_[0], opened_[1], filler_, listener_})
+            ::close(fd);
     }
     SlowOpeningProxy(const SlowOpeningProxy&) = delete;
     SlowOpeningProxy& operator=(const SlowOpeningProxy&) = delete;
 
     QUrl url(const QString& path) const { return QUrl(QStringLiteral("https://127.0.0.1:%1%2").arg(port_).arg(path)); }
+    // Sockets of this machine still connecting to the proxy.
+    int connecting() const { return connectingTo(port_); }
+    // Takes connections from now on, the waiting ones first.
+    void open() { [[maybe_unused]] const ssize_t written = ::write(opened_[1], "o", 1); }
 
 private:
     // Until the socket (if any) is readable or the time has passed; false once the proxy stops.
@@ -116,6 +134,8 @@ private:
     }
     void accept()
     {
+        if (!waitFor(opened_[0], -1))
+            return;
         while (waitFor(listener_, -1)) {
             const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
             if (client < 0)
@@ -149,6 +169,8 @@ private:
     quint16 port_ = 0;
     int listener_;
     int stop_[2] = {-1, -1};
+    int opened_[2] = {-1, -1};
+    int filler_ = -1;
     std::thread accepting_;
     std::mutex mutex_;
     std::vector<std::thread> forwarding_;

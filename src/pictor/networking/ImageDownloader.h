@@ -52,9 +52,11 @@ public:
     const QString& name() const { return name_; }
     // Seconds a transfer may take in all, redirections included, before it fails and its request
     // is stopped; 15 at first. Counted from when its first request goes out: a request waiting for
-    // one of the host's connections waits on no clock. Every request of the transfer carries it
-    // as Qt's idle time-out too (a shorter one a request modifier or redirect handler set stays).
-    // Later transfers only.
+    // one of the host's connections waits on no clock while the host keeps giving connections
+    // back, and fails once it has given none back for this time (whatever the time-outs of the
+    // requests holding them, other downloaders' among them). Every request of the transfer carries
+    // it as Qt's idle time-out too (a shorter one a request modifier or redirect handler set
+    // stays). Later transfers only; 0: none.
     double downloadTimeout() const;
     void setDownloadTimeout(double seconds);
     // Hosts whose certificate is trusted as presented. Downloaders of different trust (these hosts,

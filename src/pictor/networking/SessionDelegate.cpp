@@ -143,11 +143,12 @@ void addCookies(QNetworkRequest& request, QNetworkCookieJar& jar)
 // stack stalls every other request to the host when a reply is aborted before the stack has taken
 // it up (a busy machine may take a while): such a reply is aborted once it is, that is once it is
 // sent, its connection is encrypted or its answer begins, and at the latest kTakeUpGraceMs after
-// it was handed over.
+// it was handed over. One still not taken up then is waiting for a connection the host does not
+// make, which Qt would go on trying to make for the host's next requests: its network is renewed.
 constexpr int kTakeUpGraceMs = 1000;
 const char* const kTakenUp = "pictorTakenUp";
 
-void stopReply(QNetworkReply* reply, SessionManager::Ticket place)
+void stopReply(QNetworkReply* reply, SessionManager::Ticket place, std::weak_ptr<SessionManager> manager)
 {
     if (!reply)
         return;
@@ -167,7 +168,12 @@ void stopReply(QNetworkReply* reply, SessionManager::Ticket place)
     // place until it fires even when the reply was stopped long before.
     auto* grace = new QTimer(reply);
     grace->setSingleShot(true);
-    QObject::connect(grace, &QTimer::timeout, reply, stop);
+    // Renewed before the place is given back, so that the host's next request goes on the new network.
+    QObject::connect(grace, &QTimer::timeout, reply, [reply, stop, manager = std::move(manager)] {
+        if (const std::shared_ptr<SessionManager> held = manager.lock())
+            held->renewNetwork(reply->manager());
+        stop();
+    });
     grace->start(kTakeUpGraceMs);
 }
 
@@ -198,12 +204,12 @@ SessionDelegate::~SessionDelegate()
         return;
     // Every transfer still open ends with its downloader. Its steps hold this object weakly, so
     // its end reaches nobody; the replies must be stopped and freed on the manager's thread.
-    QList<QPointer<QNetworkReply>> open;
+    QList<std::pair<QPointer<QNetworkReply>, std::weak_ptr<SessionManager>>> open;
     for (const auto& [identifier, state] : transfers_)
-        open.append(state.reply);
+        open.append({state.reply, state.manager});
     QMetaObject::invokeMethod(SessionManagers::home(), [open] {
-        for (const QPointer<QNetworkReply>& reply : open)
-            stopReply(reply, nullptr);
+        for (const auto& [reply, manager] : open)
+            stopReply(reply, nullptr, manager);
     });
 }
 
@@ -376,12 +382,23 @@ void SessionDelegate::send(const std::shared_ptr<SessionDataTask>& task, QNetwor
     }
     std::weak_ptr<SessionDelegate> weak = weak_from_this();
     std::weak_ptr<SessionDataTask> weakTask = task;
-    state.place = state.manager->passOn(std::move(state.place), request.url(), [weak, weakTask, request] {
-        std::shared_ptr<SessionDelegate> self = weak.lock();
-        std::shared_ptr<SessionDataTask> target = weakTask.lock();
-        if (self && target)
-            self->dispatch(target, request);
-    });
+    auto step = [weak, weakTask](auto act) {
+        return [weak, weakTask, act] {
+            std::shared_ptr<SessionDelegate> self = weak.lock();
+            std::shared_ptr<SessionDataTask> target = weakTask.lock();
+            if (self && target)
+                act(*self, target);
+        };
+    };
+    // However long the host takes to give a place back, while other downloaders' requests hold
+    // its connections on a time-out of their own, or none: this transfer's own bounds its wait.
+    const int patience = state.timeoutMs;
+    SessionManager::Patience waiting{patience, step([patience](SessionDelegate& self, const std::shared_ptr<SessionDataTask>& target) {
+        self.timeOut(target, QStringLiteral("none of its host's connections came free for %1 ms").arg(patience));
+    })};
+    state.place = state.manager->passOn(std::move(state.place), request.url(), step([request](SessionDelegate& self, const std::shared_ptr<SessionDataTask>& target) {
+        self.dispatch(target, request);
+    }), std::move(waiting));
 }
 
 void SessionDelegate::dispatch(const std::shared_ptr<SessionDataTask>& task, const QNetworkRequest& given)
@@ -403,7 +420,7 @@ void SessionDelegate::dispatch(const std::shared_ptr<SessionDataTask>& task, con
     times.url = request.url();
     times.fetchStartNs = now;
     state->raw.requests.append(times);
-    QNetworkReply* reply = state->manager->network()->get(request);
+    QNetworkReply* reply = state->manager->get(request);
     state->reply = reply;
     // The manager may outlive this object by a turn of the event loop: every step holds it weakly.
     std::weak_ptr<SessionDelegate> weak = weak_from_this();
@@ -468,7 +485,7 @@ void SessionDelegate::startClock(const std::shared_ptr<SessionDataTask>& task, T
                              std::shared_ptr<SessionDelegate> self = weak.lock();
                              std::shared_ptr<SessionDataTask> target = weakTask.lock();
                              if (self && target)
-                                 self->timeOut(target, timeout);
+                                 self->timeOut(target, QStringLiteral("it took longer than the %1 ms allowed").arg(timeout));
                          });
     }
     if (!state.clock->isActive())
@@ -482,7 +499,7 @@ void SessionDelegate::abort(quint64 identifier)
         return;
     // Stopped whether or not its answer has begun: its callers were told already, and nothing of
     // it reaches them. The record goes with it, giving its manager back.
-    stopReply(found->second.reply, std::move(found->second.place));
+    stopReply(found->second.reply, std::move(found->second.place), found->second.manager);
     transfers_.erase(found);
 }
 
@@ -632,7 +649,7 @@ void SessionDelegate::readRedirection(const std::shared_ptr<SessionDataTask>& ta
 void SessionDelegate::dropReply(Transfer& state)
 {
     state.readingRedirection = false;
-    stopReply(state.reply, nullptr);
+    stopReply(state.reply, nullptr, state.manager);
     state.reply = nullptr;
 }
 
@@ -766,17 +783,16 @@ void SessionDelegate::handleFinished(const std::shared_ptr<SessionDataTask>& tas
 void SessionDelegate::noteUnanswered(const Transfer& state)
 {
     if (state.reply && !state.reply->property(kTakenUp).toBool())
-        state.manager->dropConnectionsWhenIdle();
+        state.manager->renewNetwork(state.reply->manager());
 }
 
-void SessionDelegate::timeOut(const std::shared_ptr<SessionDataTask>& task, int milliseconds)
+void SessionDelegate::timeOut(const std::shared_ptr<SessionDataTask>& task, const QString& why)
 {
     const Transfer* state = transfer(task->identifier());
     if (!state)
         return;
     noteUnanswered(*state);
-    finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(
-                         QStringLiteral("the transfer timed out: it took longer than the %1 ms allowed").arg(milliseconds))));
+    finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(QStringLiteral("the transfer timed out: ") + why)));
     abort(task->identifier());
 }
 

@@ -31,8 +31,9 @@ namespace pictor {
 // and on hooks the downloader binds; it decides nothing about images. It follows each redirection
 // itself, with a request of its own, up to kMaximumRedirects. Each transfer is bounded as a whole
 // by its first request's transfer time-out, counted from when that request goes out (not while it
-// waits for one of the host's connections); every request it sends carries that time-out as Qt's
-// idle time-out too. A failed transfer's request is stopped at once. Cookies the servers set are
+// waits for one of the host's connections, as long as the host keeps giving connections back; a
+// wait in which it gives none back for that time fails too); every request it sends carries that
+// time-out as Qt's idle time-out too. A failed transfer's request is stopped at once. Cookies the servers set are
 // kept in a jar of this delegate's own. Transfers run on the GUI thread, wherever this was made;
 // the filing and setting methods may be called from any thread.
 class SessionDelegate : public std::enable_shared_from_this<SessionDelegate> {
@@ -140,7 +141,8 @@ private:
     void concludeRedirection(const std::shared_ptr<SessionDataTask>& task);
     void follow(const std::shared_ptr<SessionDataTask>& task, QNetworkRequest next);
     void handleFinished(const std::shared_ptr<SessionDataTask>& task);
-    void timeOut(const std::shared_ptr<SessionDataTask>& task, int milliseconds);
+    // Fails the transfer as timed out, saying why.
+    void timeOut(const std::shared_ptr<SessionDataTask>& task, const QString& why);
     // A request that timed out before Qt sent it met a host that never answered.
     static void noteUnanswered(const Transfer& state);
     // Ends the transfer with its current reply, or else the redirection not followed, as the final answer.

@@ -1,28 +1,50 @@
 #include "pictor/networking/SessionManager.h"
 
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTimer>
+
+#include <chrono>
+#include <vector>
 
 namespace pictor {
+
+namespace {
+
+qint64 nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
 
 struct SessionManager::Entry {
     std::weak_ptr<SessionManager> owner;
     QString host;
+    quint64 turn = 0;
     std::function<void()> go;
+    Patience patience;
+    // When it began waiting.
+    qint64 sinceNs = 0;
     bool out = false;
 
     ~Entry()
     {
-        if (!out)
-            return;
         if (const std::shared_ptr<SessionManager> manager = owner.lock())
-            manager->giveBack(host);
+            manager->leave(host, turn, out);
     }
 };
 
-SessionManager::SessionManager(QObject* home) : home_(home), network_(new QNetworkAccessManager(home)) {}
+SessionManager::SessionManager(QObject* home) : home_(home) {}
 
 // deleteLater: the last ticket or lease may go on any thread.
-SessionManager::~SessionManager() { network_->deleteLater(); }
+SessionManager::~SessionManager()
+{
+    if (network_)
+        network_->deleteLater();
+    if (patience_)
+        patience_->deleteLater();
+}
 
 QString SessionManager::hostKey(const QUrl& url)
 {
@@ -30,102 +52,120 @@ QString SessionManager::hostKey(const QUrl& url)
            + QString::number(url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80));
 }
 
-SessionManager::Ticket SessionManager::whenFree(const QUrl& url, std::function<void()> go)
+QNetworkAccessManager* SessionManager::network()
 {
-    return wait(url, std::move(go), false);
+    if (!network_)
+        network_ = new QNetworkAccessManager(home_);
+    return network_;
 }
 
-SessionManager::Ticket SessionManager::passOn(Ticket held, const QUrl& url, std::function<void()> go)
+QNetworkReply* SessionManager::get(const QNetworkRequest& request) { return network()->get(request); }
+
+void SessionManager::renewNetwork(const QNetworkAccessManager* stale)
 {
-    if (const auto entry = std::static_pointer_cast<Entry>(held)) {
-        bool kept = false;
-        {
-            std::lock_guard lock(mutex_);
-            kept = entry->out && entry->host == hostKey(url);
-        }
-        if (kept) {
-            go();
-            return held;
-        }
+    QNetworkAccessManager* const old = network_;
+    if (!old || old != stale)
+        return;
+    network_ = nullptr;
+    const QList<QNetworkReply*> replies = old->findChildren<QNetworkReply*>(QString(), Qt::FindDirectChildrenOnly);
+    if (replies.isEmpty())
+        return old->deleteLater();
+    auto left = std::make_shared<qsizetype>(replies.size());
+    for (QNetworkReply* reply : replies) {
+        QObject::connect(reply, &QObject::destroyed, old, [old, left] {
+            if (--*left == 0)
+                old->deleteLater();
+        });
     }
-    held.reset();
-    return wait(url, std::move(go), true);
 }
 
-SessionManager::Ticket SessionManager::wait(const QUrl& url, std::function<void()> go, bool ahead)
+SessionManager::Ticket SessionManager::whenFree(const QUrl& url, std::function<void()> go, Patience patience)
+{
+    return wait(url, std::move(go), std::move(patience), nextTurn_++);
+}
+
+SessionManager::Ticket SessionManager::passOn(Ticket held, const QUrl& url, std::function<void()> go, Patience patience)
+{
+    std::shared_ptr<Entry> entry = std::static_pointer_cast<Entry>(held);
+    if (!entry)
+        return whenFree(url, std::move(go), std::move(patience));
+    bool kept = false;
+    {
+        std::lock_guard lock(mutex_);
+        kept = entry->out && entry->host == hostKey(url);
+    }
+    if (kept) {
+        go();
+        return held;
+    }
+    const quint64 turn = entry->turn;
+    entry.reset();
+    held.reset();
+    return wait(url, std::move(go), std::move(patience), turn);
+}
+
+SessionManager::Ticket SessionManager::wait(const QUrl& url, std::function<void()> go, Patience patience, quint64 turn)
 {
     auto entry = std::make_shared<Entry>();
     entry->owner = weak_from_this();
     entry->host = hostKey(url);
+    entry->turn = turn;
+    const int patienceMs = patience.ms;
     {
         std::lock_guard lock(mutex_);
         Host& host = hosts_[entry->host];
         if (host.out >= kConnectionsPerHost) {
             entry->go = std::move(go);
-            if (ahead)
-                host.waiting.push_front(entry);
-            else
-                host.waiting.push_back(entry);
-            return entry;
+            entry->patience = std::move(patience);
+            entry->sinceNs = nowNs();
+            host.waiting.emplace(turn, entry);
+            go = nullptr;
+        } else {
+            ++host.out;
+            entry->out = true;
         }
-        ++host.out;
-        entry->out = true;
     }
-    go();
+    if (go)
+        go();
+    else if (patienceMs > 0)
+        armPatience(patienceMs);
     return entry;
 }
 
-void SessionManager::dropConnectionsWhenIdle()
+std::shared_ptr<SessionManager::Entry> SessionManager::takeNext(Host& host)
 {
-    {
-        std::lock_guard lock(mutex_);
-        dropConnections_ = true;
-    }
-    postDropIfIdle();
-}
-
-void SessionManager::postDropIfIdle()
-{
-    QMetaObject::invokeMethod(home_, [weak = weak_from_this()] {
-        if (const std::shared_ptr<SessionManager> manager = weak.lock())
-            manager->dropIfIdle();
-    }, Qt::QueuedConnection);
-}
-
-void SessionManager::dropIfIdle()
-{
-    {
-        std::lock_guard lock(mutex_);
-        if (!dropConnections_ || !hosts_.empty())
-            return;
-        dropConnections_ = false;
-    }
-    network_->clearConnectionCache();
-}
-
-void SessionManager::giveBack(const QString& key)
-{
-    std::shared_ptr<Entry> next;
-    bool idle = false;
-    {
-        std::lock_guard lock(mutex_);
-        Host& host = hosts_[key];
-        --host.out;
-        // The place passes to the first request still waiting; withdrawn ones are skipped.
-        while (!next && !host.waiting.empty()) {
-            next = host.waiting.front().lock();
-            host.waiting.pop_front();
-        }
+    // Waits being withdrawn on other threads are skipped.
+    while (!host.waiting.empty()) {
+        std::shared_ptr<Entry> next = host.waiting.begin()->second.lock();
+        host.waiting.erase(host.waiting.begin());
         if (next) {
             ++host.out;
             next->out = true;
-        } else if (host.out == 0) {
-            hosts_.erase(key);
-            idle = hosts_.empty() && dropConnections_;
+            return next;
         }
     }
-    if (idle)
-        postDropIfIdle();
+    return nullptr;
+}
+
+void SessionManager::leave(const QString& key, quint64 turn, bool out)
+{
+    std::shared_ptr<Entry> next;
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = hosts_.find(key);
+        if (found == hosts_.end())
+            return;
+        Host& host = found->second;
+        if (out) {
+            --host.out;
+            host.progressNs = nowNs();
+            next = takeNext(host);
+        } else if (const auto waiting = host.waiting.find(turn); waiting != host.waiting.end() && waiting->second.expired()) {
+            host.waiting.erase(waiting);
+        }
+        if (host.out == 0 && host.waiting.empty())
+            hosts_.erase(found);
+    }
     if (!next)
         return;
     // Later, on the home thread: the place may be given back in the middle of another transfer's step.
@@ -133,6 +173,52 @@ void SessionManager::giveBack(const QString& key)
         if (const std::shared_ptr<Entry> entry = weak.lock())
             entry->go();
     }, Qt::QueuedConnection);
+}
+
+void SessionManager::armPatience(int ms)
+{
+    if (!patience_) {
+        patience_ = new QTimer(home_);
+        patience_->setSingleShot(true);
+        patience_->setTimerType(Qt::PreciseTimer);
+        QObject::connect(patience_, &QTimer::timeout, patience_, [weak = weak_from_this()] {
+            if (const std::shared_ptr<SessionManager> manager = weak.lock())
+                manager->checkPatience();
+        });
+    }
+    if (!patience_->isActive() || patience_->remainingTime() > ms)
+        patience_->start(ms);
+}
+
+void SessionManager::checkPatience()
+{
+    std::vector<std::shared_ptr<Entry>> exhausted;
+    std::optional<qint64> nextNs;
+    const qint64 now = nowNs();
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& [key, host] : hosts_) {
+            for (auto waiting = host.waiting.begin(); waiting != host.waiting.end();) {
+                const std::shared_ptr<Entry> entry = waiting->second.lock();
+                if (!entry || entry->patience.ms <= 0) {
+                    ++waiting;
+                    continue;
+                }
+                const qint64 due = std::max(entry->sinceNs, host.progressNs) + qint64(entry->patience.ms) * 1000000;
+                if (due <= now) {
+                    exhausted.push_back(entry);
+                    waiting = host.waiting.erase(waiting);
+                } else {
+                    nextNs = std::min(nextNs.value_or(due), due);
+                    ++waiting;
+                }
+            }
+        }
+    }
+    for (const std::shared_ptr<Entry>& entry : exhausted)
+        entry->patience.exhausted();
+    if (nextNs)
+        armPatience(int((*nextNs - now + 999999) / 1000000));
 }
 
 } // namespace pictor

@@ -1,16 +1,20 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 
-#include <deque>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 
 class QNetworkAccessManager;
+class QNetworkReply;
+class QNetworkRequest;
 class QObject;
+class QTimer;
 
 namespace pictor {
 
@@ -18,51 +22,69 @@ namespace pictor {
 // at most kConnectionsPerHost requests are out to one host at once, as many as Qt opens, so Qt
 // never queues a request of ours. A request therefore goes out when it is handed to Qt, and its
 // clocks (the transfer's time-out, Qt's own idle time-out) start then, not while it waits behind
-// others. Made and used on SessionManagers::home()'s thread; a place may be given back from any.
+// others. A host's waiting requests go in the order their transfers first asked. Made and used on
+// SessionManagers::home()'s thread; a place may be given back from any.
 class SessionManager : public std::enable_shared_from_this<SessionManager> {
 public:
     static constexpr int kConnectionsPerHost = 6;
     using Ticket = std::shared_ptr<void>;
+    // How long a request waits for a place while its host gives none back (0: as long as it
+    // takes), and what it is told when that time has passed; it then never goes. A host that
+    // keeps giving places back keeps its requests waiting, however long the queue.
+    struct Patience {
+        int ms; // {} gives 0 (a member initialiser would keep {} from being a default argument here)
+        std::function<void()> exhausted;
+    };
 
     explicit SessionManager(QObject* home);
     ~SessionManager();
     SessionManager(const SessionManager&) = delete;
     SessionManager& operator=(const SessionManager&) = delete;
 
-    QNetworkAccessManager* network() const { return network_; }
+    // Sends the request on the manager's present network.
+    QNetworkReply* get(const QNetworkRequest& request);
+    QNetworkAccessManager* network();
     // Runs `go` on the home thread once the URL's host has a free place: at once when it has one.
-    // The ticket holds the place, or the wait, until it is dropped; dropping it before `go` ran
-    // withdraws the wait.
-    Ticket whenFree(const QUrl& url, std::function<void()> go);
-    // The next request of a transfer that holds `held` (a place of this manager): it keeps that
-    // place when it goes to the same host, and runs `go` at once. Otherwise the place is given back
-    // and the request waits for one of its host ahead of every request that starts a transfer, so
-    // that a transfer under way is never stalled behind transfers not yet begun.
-    Ticket passOn(Ticket held, const QUrl& url, std::function<void()> go);
-    // Closes every connection of the manager as soon as no request of it is out. Asked after a
-    // request to a host that never answered: Qt keeps trying to connect to it, whatever became
-    // of the request, for as long as the manager lives.
-    void dropConnectionsWhenIdle();
+    // The first request of a transfer: it takes the next turn. The ticket holds the place, or the
+    // wait, until it is dropped; dropping it before `go` ran withdraws the wait.
+    Ticket whenFree(const QUrl& url, std::function<void()> go, Patience patience = {});
+    // The next request of a transfer that holds `held` (none: its first): it keeps that place when
+    // it goes to the same host, and runs `go` at once. Otherwise the place is given back and the
+    // request waits in its transfer's turn, after the requests of transfers that asked earlier and
+    // ahead of those that asked later.
+    Ticket passOn(Ticket held, const QUrl& url, std::function<void()> go, Patience patience = {});
+    // When `stale` is still the present network, later requests go on a new one, and `stale` goes,
+    // with every connection it holds or is still opening, once none of its replies is left. Asked
+    // when a request to a host that never answered is let go: Qt keeps trying to connect for a
+    // request withdrawn before its connection was made, and would have the host's next requests
+    // on that network wait for that attempt.
+    void renewNetwork(const QNetworkAccessManager* stale);
 
 private:
     struct Entry;
-    static QString hostKey(const QUrl& url);
-    Ticket wait(const QUrl& url, std::function<void()> go, bool ahead);
-    void giveBack(const QString& host);
-    // On the home thread, a turn after the last place was given back: the replies that held them
-    // are deleted by then.
-    void dropIfIdle();
-    void postDropIfIdle();
-
-    QObject* home_;
-    QNetworkAccessManager* network_;
-    std::mutex mutex_;
     struct Host {
         int out = 0;
-        std::deque<std::weak_ptr<Entry>> waiting;
+        // By turn: the request of the transfer that asked first goes first.
+        std::map<quint64, std::weak_ptr<Entry>> waiting;
+        // When the host last gave a place back.
+        qint64 progressNs = 0;
     };
+    static QString hostKey(const QUrl& url);
+    Ticket wait(const QUrl& url, std::function<void()> go, Patience patience, quint64 turn);
+    // An entry's end: its wait is withdrawn, or its place passes to the host's next request.
+    void leave(const QString& key, quint64 turn, bool out);
+    static std::shared_ptr<Entry> takeNext(Host& host);
+    void armPatience(int ms);
+    // Fails the waiting requests whose host gave no place back for their patience.
+    void checkPatience();
+
+    QObject* home_;
+    // Deleted with home_'s children at the application's end, so held weakly.
+    QPointer<QNetworkAccessManager> network_;
+    QPointer<QTimer> patience_;
+    std::mutex mutex_;
     std::map<QString, Host> hosts_;
-    bool dropConnections_ = false;
+    std::atomic<quint64> nextTurn_ = 0;
 };
 
 } // namespace pictor

@@ -17,6 +17,9 @@ QObject* SessionManagers::home()
         auto* object = new QObject();
         if (QCoreApplication* application = QCoreApplication::instance(); application && QThread::currentThread() != application->thread())
             object->moveToThread(application->thread());
+        // The networks go before the application: each takes its own thread with it, so no
+        // thread of theirs is left running at the process's end.
+        qAddPostRoutine([] { qDeleteAll(home()->children()); });
         return object;
     }();
     return made;

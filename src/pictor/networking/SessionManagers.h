@@ -14,7 +14,8 @@ class SessionManager;
 // Qt's pool of open connections, which is the manager's, never lets a connection accepted under
 // one trust serve a downloader with another. A manager lives while a downloader of its trust or a
 // transfer started under it holds it, and is let go (with its idle connections) after the last.
-// All run on one thread.
+// All run on one thread; their networks are deleted, their threads with them, when the
+// application object goes.
 class SessionManagers {
 public:
     // The object whose thread runs every transfer: the GUI thread, whose loop always runs, even

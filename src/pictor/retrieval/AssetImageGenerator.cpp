@@ -1,5 +1,7 @@
 #include "pictor/retrieval/AssetImageGenerator.h"
 
+#include "pictor/retrieval/LocalImageFile.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -7,11 +9,12 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <QFile>
 #include <QThreadPool>
 #include <QTransform>
 
 #include <cmath>
+
+#include <unistd.h>
 
 namespace pictor {
 
@@ -28,6 +31,9 @@ struct PacketFreer {
 };
 struct FrameFreer {
     void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct DescriptorCloser {
+    void operator()(const int* descriptor) const { ::close(*descriptor); }
 };
 struct ScalerFreer {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
@@ -102,7 +108,17 @@ AssetImageGenerator::Generated AssetImageGenerator::copyImage(double seconds, st
     const auto failed = [&](QString error) {
         return Generated{stop.stop_requested() ? Outcome::cancelled : Outcome::failed, QImage(), std::move(error)};
     };
-    const QByteArray address = assetURL_.isLocalFile() ? "file:" + QFile::encodeName(assetURL_.toLocalFile()) : assetURL_.toEncoded();
+    // A named movie is opened here, as a picture file is, so that a pipe never holds the worker:
+    // FFmpeg then opens the very file this one is, through its descriptor.
+    int descriptor = -1;
+    if (assetURL_.isLocalFile()) {
+        const Result<int, QString> named = LocalImageFile::open(assetURL_.toLocalFile());
+        if (named.isFailure())
+            return failed(QStringLiteral("cannot open %1: %2").arg(assetURL_.toString(), named.error()));
+        descriptor = named.value();
+    }
+    const std::unique_ptr<int, DescriptorCloser> kept(descriptor < 0 ? nullptr : &descriptor);
+    const QByteArray address = kept ? "file:/proc/self/fd/" + QByteArray::number(descriptor) : assetURL_.toEncoded();
     AVFormatContext* opened = avformat_alloc_context();
     if (!opened)
         return failed(QStringLiteral("out of memory"));
