@@ -2,6 +2,7 @@
 
 #include "engine/CacheFolder.h"
 #include "engine/StableHash.h"
+#include "foundation/CacheFile.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
 #include "foundation/Shared.h"
@@ -14,7 +15,6 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace {
@@ -132,11 +132,8 @@ void WallpaperImageCache::store(const QImage& image, const QUrl& url)
             return;
         // The folders may have been removed behind our back since start-up.
         QDir().mkpath(QFileInfo(path).absolutePath());
-        // QSaveFile: a reader never meets a half-written file, and a failed write leaves none.
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit()) {
-            logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Failed to save image to disk: ") + file.errorString());
-        }
+        if (QString error; !CacheFile::write(path, png, &error))
+            logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Failed to save image to disk: ") + error);
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include "foundation/AppError.h"
 #include "foundation/Async.h"
+#include "foundation/CacheFile.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
 #include "menubar/ThumbnailMenuItemView.h"
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 const QString kType = QStringLiteral("MenuBarManager");
@@ -140,9 +140,7 @@ void MenuThumbnailLoader::writePosterCache(qint64 key, const QByteArray& bytes)
     // Failures are ignored: the next refresh simply fetches the poster again. The file is
     // written whole or not at all, so a half-written poster is never read back.
     QDir().mkpath(QFileInfo(*path).path());
-    QSaveFile file(*path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
-        file.commit();
+    CacheFile::write(*path, bytes);
 }
 
 void MenuThumbnailLoader::show(quint64 generation, QImage image)

@@ -691,11 +691,11 @@ TEST_F(HttpTest, CancellingTheTransfersEndsThoseRunningAndThoseAskedForLater)
 {
     ASSERT_TRUE(QDir().mkpath(temp_.file(QStringLiteral("downloads"))));
     Http http;
-    auto running = http.download(request(QStringLiteral("/stall")), destination());
+    auto running = http.download(request(QStringLiteral("/stall")), destination(), kCache);
     ASSERT_TRUE(QTest::qWaitFor([&] { return arrivedOnce_.load(); }, 30'000));
 
     http.cancelTransfers();
-    auto later = http.download(request(QStringLiteral("/file")), temp_.file(QStringLiteral("downloads/later.mp4")));
+    auto later = http.download(request(QStringLiteral("/file")), temp_.file(QStringLiteral("downloads/later.mp4")), kCache);
     for (auto* task : {&running, &later}) {
         const auto error = failureOf(std::move(*task));
         ASSERT_TRUE(error);
