@@ -34,6 +34,8 @@ public:
     static QString downloadingMessage() { return tr("Downloading..."); }
     static QString appliedMessage() { return tr("Wallpaper applied"); }
     static QString settingLockScreenMessage() { return tr("Setting Lock Screen"); }
+    // The lock-screen part of an apply failed; the desktop keeps the new wallpaper.
+    static QString lockScreenFailedMessage(const QString& reason) { return tr("Lock screen not set: %1").arg(reason); }
     // Said once per run where the desktop lets no application draw a live wallpaper.
     static QString stillPictureNotice()
     {
@@ -76,6 +78,9 @@ private:
     QCoro::Task<> installLockScreen(WallpaperApplyRequest request, QUrl file, ApplyToast toast);
     // The counter bump in a task of its own, and the recents entry through the signal.
     void recordApply(const WallpaperApplyRequest& request);
+    // Once a newer choice from any surface took every display of the apply whose toast it is,
+    // that toast is withdrawn: it would speak for a replaced apply.
+    void withdrawReplacedToast();
 
     NotificationManager& notificationManager_;
     const Delays delays_;
