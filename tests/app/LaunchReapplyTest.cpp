@@ -613,6 +613,16 @@ protected:
         persistence.clearSavedWallpaper();
     }
     QString restartedLines() const { return lines().filter(QStringLiteral("Trying the saved wallpaper again")).join(u'\n'); }
+    // The chosen wallpaper joins the liked list, its master video at `master`.
+    static void likeChosen(LikedWallpapersService& liked, const QUrl& master)
+    {
+        WallpaperModel record;
+        record.id = QUuid::createUuid();
+        record.key = kChosen;
+        record.title = QStringLiteral("Slow");
+        record.masterUrl = master;
+        liked.addWallpaper(record, true);
+    }
 
     ApplyRoad road;
     FakeDesktopNotifications& notifications = road.notifications;
@@ -779,12 +789,7 @@ TEST_F(LaunchReapplyChoiceTest, APlaylistsFirstApplyUnderWayIsNoFailureOfTheLaun
         forgetEverything();
         playback->deactivatePlaylist();
         HeldMasterServer held(clipBytes(), 0);
-        WallpaperModel record;
-        record.id = QUuid::createUuid();
-        record.key = kChosen;
-        record.title = QStringLiteral("Slow");
-        record.masterUrl = held.masterUrl(kChosen);
-        liked.addWallpaper(record, true);
+        likeChosen(liked, held.masterUrl(kChosen));
         startPlaylist({kChosen});
         ASSERT_EVENTUALLY(held.held() == 1, 30'000);
         log.clear();
@@ -818,12 +823,7 @@ TEST_F(LaunchReapplyChoiceTest, TheRecoveryCountsNoTryWhileThePlaylistsApplyIsSt
     LikedWallpapersService liked{defaults, playlists, WallpaperCounterService::shared()};
     Shared<LikedWallpapersService>::Override likedGuard{liked};
     ASSERT_EVENTUALLY(!liked.isLoading(), 10'000);
-    WallpaperModel record;
-    record.id = QUuid::createUuid();
-    record.key = kChosen;
-    record.title = QStringLiteral("Slow");
-    record.masterUrl = held.masterUrl(kChosen);
-    liked.addWallpaper(record, true);
+    likeChosen(liked, held.masterUrl(kChosen));
 
     int pauses = 0;
     const std::unique_ptr<LaunchReapply> waiting = pausingUntilTheNetworkReturns(pauses);

@@ -15,6 +15,17 @@ namespace {
 
 using Stage = ApplyToast::Stage;
 
+// Runs what the event loop holds, a few rounds deep, and with `runDelays` the delayed calls as
+// if their time had come.
+void runTurns(ManualDelays& delays, bool runDelays)
+{
+    for (int round = 0; round < 8; ++round) {
+        QCoreApplication::sendPostedEvents();
+        if (runDelays)
+            delays.runScheduled();
+    }
+}
+
 // Two applies sharing one toast: `older` showed first, `newer` was started after it.
 struct Applies {
     ApplyToast& older;
@@ -125,13 +136,7 @@ TEST(ApplyToastTest, ACoveredApplyComesBackToTellItsEnd)
         SCOPED_TRACE(c.name);
         ManualDelays delays;
         NotificationManager toast(delays.delays());
-        const auto turnsOfTheLoop = [&delays](bool runDelays) {
-            for (int round = 0; round < 8; ++round) {
-                QCoreApplication::sendPostedEvents();
-                if (runDelays)
-                    delays.runScheduled();
-            }
-        };
+        const auto turnsOfTheLoop = [&delays](bool runDelays) { runTurns(delays, runDelays); };
         QStringList hidden;
         QObject guard;
         QObject::connect(&toast, &NotificationManager::isPresentedChanged, &guard, [&] {
@@ -188,13 +193,7 @@ TEST(ApplyToastTest, AThumbnailReadWhileCoveredComesBackWithTheToast)
         SCOPED_TRACE(c.name);
         ManualDelays delays;
         NotificationManager toast(delays.delays());
-        const auto turnsOfTheLoop = [&delays](bool runDelays) {
-            for (int round = 0; round < 8; ++round) {
-                QCoreApplication::sendPostedEvents();
-                if (runDelays)
-                    delays.runScheduled();
-            }
-        };
+        const auto turnsOfTheLoop = [&delays](bool runDelays) { runTurns(delays, runDelays); };
         // The picture is read on a worker and reaches the toast on a later turn.
         const auto thumbnailArrives = [&] {
             QThreadPool::globalInstance()->waitForDone();

@@ -200,6 +200,20 @@ TEST_F(NotificationManagerTest, AnEarlierOwnersLateWritesChangeNothing)
 namespace {
 using Ticket = NotificationManager::Ticket;
 
+// A toast on a clock of its own, noting what the panel held each time it hid.
+struct RecordedToast {
+    RecordedToast()
+    {
+        QObject::connect(&toast, &NotificationManager::isPresentedChanged, &toast, [this] {
+            if (!toast.isPresented())
+                hidden.append(toast.message());
+        });
+    }
+    TestDelays delays;
+    NotificationManager toast{delays.delays()};
+    QStringList hidden;
+};
+
 class NotificationManagerTurnsTest : public NotificationManagerTest {
 protected:
     // A copy under way: its toast takes turns and offers a Stop.
@@ -366,15 +380,8 @@ TEST_F(NotificationManagerTurnsTest, AnEndShownOverInItsHidingTurnGetsItsWholeTi
     constexpr int kEndMs = 2'000;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TestDelays delays;
-        NotificationManager toast{delays.delays()};
-        // What the panel held each time it hid.
-        QStringList hidden;
-        QObject guard;
-        QObject::connect(&toast, &NotificationManager::isPresentedChanged, &guard, [&] {
-            if (!toast.isPresented())
-                hidden.append(toast.message());
-        });
+        RecordedToast recorded;
+        auto& [delays, toast, hidden] = recorded;
         const Ticket import = toast.show(QStringLiteral("Adding Video"), QStringLiteral("Copying clip.mp4…"), QImage(), 0.1, true);
         toast.takeTurns(import);
         ASSERT_EVENTUALLY(toast.isPresented(), kWaitMs);
@@ -429,15 +436,8 @@ TEST_F(NotificationManagerTurnsTest, AWithdrawnToastSaysNothingMore)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TestDelays delays;
-        NotificationManager toast{delays.delays()};
-        // What the panel held each time it hid.
-        QStringList hidden;
-        QObject guard;
-        QObject::connect(&toast, &NotificationManager::isPresentedChanged, &guard, [&] {
-            if (!toast.isPresented())
-                hidden.append(toast.message());
-        });
+        RecordedToast recorded;
+        auto& [delays, toast, hidden] = recorded;
         const Ticket tray = toast.show(QString(), QStringLiteral("Downloading wallpaper"), QImage(), 0.2, true);
         toast.takeTurns(tray);
         ASSERT_EVENTUALLY(toast.isPresented(), kWaitMs);
