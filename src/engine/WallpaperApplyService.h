@@ -23,8 +23,9 @@ class NotificationManager;
 // with another's. Each request claims its displays when it is made (HomeScreenWallpaperEngine::
 // claim), so after its download it plays only on the displays no newer choice, from any surface,
 // has claimed since; with none left it ends as replaced, and with some taken it leaves the
-// still picture and the lock screen to the newer choice. The lock-screen installs take turns in
-// the order they began. GUI thread; one shared instance kept until exit.
+// still picture and the lock screen to the newer choice; once a newer choice took every display
+// of an apply, that apply's toast is withdrawn and says nothing more. The lock-screen installs
+// take turns in the order they began. GUI thread; one shared instance kept until exit.
 class WallpaperApplyService : public QObject {
     Q_OBJECT
 
