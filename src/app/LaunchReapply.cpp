@@ -86,7 +86,11 @@ QCoro::Task<> LaunchReapply::applyLateState(bool isLoginLaunch)
 
 QCoro::Task<> LaunchReapply::autoApplySavedState(bool isLoginLaunch)
 {
-    watchChoices();
+    // An active playlist comes back through its own applies, the first of which may already
+    // run: a claim taken now would replace it, and the launch would report its wallpaper as
+    // failed just before the playlist's next apply shows it.
+    if (!PlaylistPlaybackService::shared().activePlaylistId())
+        watchChoices();
     co_await applySavedState(isLoginLaunch);
 }
 

@@ -25,11 +25,12 @@ class NetworkReturn;
 // catalogue by its key; one of the user's own videos never is (the catalogue never had it).
 // When all that leaves the desktop bare because something failed, the user is told in a desktop
 // notification and, unless the video is gone for good, the launch's source is tried again after
-// a growing pause, or as soon as the network comes back. The work claims every display when it
-// begins: a display that anyone else applies to or clears after that (the user's choice, the
-// rotation) keeps the newer choice on screen and in its saved record, while the other displays
-// still get theirs; once every display was chosen for, the work ends at its next step. GUI thread; owned by the
-// application delegate, which stops it when it goes.
+// a growing pause, or as soon as the network comes back. Unless a playlist is active (its own
+// applies put it back), the work claims every display when it begins: a display that anyone else
+// applies to or clears after that (the user's choice, the rotation) keeps the newer choice on
+// screen and in its saved record, while the other displays still get theirs; once every display
+// was chosen for, the work ends at its next step. GUI thread; owned by the application delegate,
+// which stops it when it goes.
 class LaunchReapply : public QObject {
     Q_OBJECT
 public:

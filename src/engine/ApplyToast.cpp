@@ -1,5 +1,6 @@
 #include "engine/ApplyToast.h"
 
+#include "engine/HomeScreenWallpaperEngine.h"
 #include "foundation/AppError.h"
 #include "foundation/Async.h"
 #include "foundation/Log.h"
@@ -63,6 +64,7 @@ struct ApplyToast::State {
     QPointer<NotificationManager> toast;
     Owner owner;
     quint64 ticket = 0;
+    std::optional<DesktopClaim> claim;
     QString title;
     std::optional<QUrl> thumbnailUrl;
     QImage thumbnail;
@@ -77,9 +79,10 @@ struct ApplyToast::State {
 };
 
 ApplyToast::ApplyToast(NotificationManager& toast, Owner owner, quint64 ticket, QString title, std::optional<QUrl> thumbnailUrl,
-    std::function<void(Stage)> onStage)
+    std::function<void(Stage)> onStage, std::optional<DesktopClaim> claim)
     : state_(std::make_shared<State>())
 {
+    state_->claim = std::move(claim);
     state_->onStage = std::move(onStage);
     state_->toast = &toast;
     state_->owner = std::move(owner);
@@ -90,8 +93,13 @@ ApplyToast::ApplyToast(NotificationManager& toast, Owner owner, quint64 ticket, 
 
 bool ApplyToast::owns(const State& state)
 {
-    return state.toast && state.owner->apply == state.ticket
+    return state.toast && state.owner->apply == state.ticket && !isReplaced(state)
         && (state.toast->isShowing(state.shown) || state.toast->isWaiting(state.shown));
+}
+
+bool ApplyToast::isReplaced(const State& state)
+{
+    return state.claim && !HomeScreenWallpaperEngine::shared().holdsAny(*state.claim);
 }
 
 bool ApplyToast::accepts(Stage stage) const { return owns(*state_) && stage >= state_->stage; }
@@ -109,8 +117,9 @@ void ApplyToast::show(Stage stage, const QString& message, double progress, bool
 {
     reach(stage);
     State& state = *state_;
-    // A newer apply's toast is never taken back.
-    if (!state.toast || state.owner->apply > state.ticket)
+    // A newer apply's toast is never taken back, nor is the panel by an apply that a newer
+    // choice from anywhere replaced.
+    if (!state.toast || state.owner->apply > state.ticket || isReplaced(state))
         return;
     NotificationManager& toast = *state.toast;
     // Shown over, the stage goes into the toast's turn rather than over the other toast.
@@ -119,6 +128,7 @@ void ApplyToast::show(Stage stage, const QString& message, double progress, bool
     if (!waits)
         toast.leaveTurns(state.owner->toast);
     state.owner->apply = state.ticket;
+    state.owner->claim = state.claim;
     state.stage = stage;
     state.hidden = false;
     state.showsThumbnail = withThumbnail;
@@ -190,6 +200,8 @@ QCoro::Task<> ApplyToast::loadThumbnail(std::shared_ptr<State> state)
 {
     const QImage image = co_await readImage(*state->thumbnailUrl);
     state->thumbnail = image;
-    if (owns(*state) && state->showsThumbnail && !state->hidden && !image.isNull())
+    // An end waiting for its turn comes back with the picture; one already told is left alone.
+    const bool welcome = !state->hidden || (state->toast && state->toast->isWaiting(state->shown));
+    if (owns(*state) && state->showsThumbnail && welcome && !image.isNull())
         state->toast->setThumbnailImage(state->shown, image);
 }

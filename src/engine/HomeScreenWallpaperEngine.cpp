@@ -73,6 +73,7 @@ DesktopClaim HomeScreenWallpaperEngine::claim(const std::optional<QSet<int>>& sc
     DesktopClaim made{.number = ++claims_};
     if (!screenIndices) {
         claimedEverywhere_ = made.number;
+        Q_EMIT claimed();
         return made;
     }
     // Positions name displays as they are now: the choice stays with those displays.
@@ -85,6 +86,7 @@ DesktopClaim HomeScreenWallpaperEngine::claim(const std::optional<QSet<int>>& sc
         made.displays->insert(id);
         claimedDisplays_.insert(id, made.number);
     }
+    Q_EMIT claimed();
     return made;
 }
 
@@ -92,6 +94,7 @@ DesktopClaim HomeScreenWallpaperEngine::claimDisplay(quint32 id)
 {
     const DesktopClaim made{.number = ++claims_, .displays = QSet<quint32>{id}};
     claimedDisplays_.insert(id, made.number);
+    Q_EMIT claimed();
     return made;
 }
 

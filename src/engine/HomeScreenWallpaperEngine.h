@@ -116,6 +116,8 @@ Q_SIGNALS:
     void entriesChanged();
     // A display's player could not play its video; its window was taken off the screen.
     void playbackFailed(quint32 displayID, const QString& message);
+    // A choice began (a claim): work of an older claim may have lost every display to it.
+    void claimed();
 
 private:
     // applyToScreen and stopAll without counting a caller's change.

@@ -96,10 +96,13 @@ QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest reques
         Q_EMIT manualApplyStarted();
     const quint64 ticket = ++lastTicket_;
     // Taken at the request: a choice made after it, from any surface, is newer on its displays.
-    const DesktopClaim claim = request.lockScreenOnly ? DesktopClaim{} : HomeScreenWallpaperEngine::shared().claim(request.screenIndices);
+    HomeScreenWallpaperEngine& engine = HomeScreenWallpaperEngine::shared();
+    connect(&engine, &HomeScreenWallpaperEngine::claimed, this, &WallpaperApplyService::withdrawReplacedToast, Qt::UniqueConnection);
+    const DesktopClaim claim = request.lockScreenOnly ? DesktopClaim{} : engine.claim(request.screenIndices);
     const std::optional<WallpaperModel>& record = request.wallpaper;
     ApplyToast toast(notificationManager_, toastOwner_, ticket, record ? record->title : kDefaultTitle,
-        record ? record->imageUrl : std::nullopt, request.onStage);
+        record ? record->imageUrl : std::nullopt, request.onStage,
+        request.lockScreenOnly ? std::nullopt : std::optional<DesktopClaim>(claim));
 
     if (request.lockScreenOnly && !lockScreenEnabled()) {
         toast.show(Stage::notice, lockScreenOffNotice(), 0, false);
@@ -236,8 +239,8 @@ QCoro::Task<> WallpaperApplyService::installLockScreen(WallpaperApplyRequest req
         failure = describeError(error);
     }
     if (failure) {
-        toast.updateProgress(Stage::lockScreen, 0);
-        toast.hide(kHideSeconds);
+        toast.update(Stage::lockScreen, lockScreenFailedMessage(*failure), 0);
+        toast.hide(kFailureHideSeconds);
         logLine(QStringLiteral("⚠️ Failed to process lock screen wallpaper: ") + *failure);
         co_return;
     }
@@ -252,4 +255,13 @@ void WallpaperApplyService::recordApply(const WallpaperApplyRequest& request)
     }
     if (const std::optional<WallpaperModel> record = recentsRecord(request))
         Q_EMIT wallpaperApplied(*record);
+}
+
+void WallpaperApplyService::withdrawReplacedToast()
+{
+    const std::optional<DesktopClaim>& claim = toastOwner_->claim;
+    if (!claim || HomeScreenWallpaperEngine::shared().holdsAny(*claim))
+        return;
+    toastOwner_->claim.reset();
+    notificationManager_.withdraw(toastOwner_->toast);
 }

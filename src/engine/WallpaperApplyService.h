@@ -23,8 +23,9 @@ class NotificationManager;
 // with another's. Each request claims its displays when it is made (HomeScreenWallpaperEngine::
 // claim), so after its download it plays only on the displays no newer choice, from any surface,
 // has claimed since; with none left it ends as replaced, and with some taken it leaves the
-// still picture and the lock screen to the newer choice. The lock-screen installs take turns in
-// the order they began. GUI thread; one shared instance kept until exit.
+// still picture and the lock screen to the newer choice; once a newer choice took every display
+// of an apply, that apply's toast is withdrawn and says nothing more. The lock-screen installs
+// take turns in the order they began. GUI thread; one shared instance kept until exit.
 class WallpaperApplyService : public QObject {
     Q_OBJECT
 
@@ -34,6 +35,8 @@ public:
     static QString downloadingMessage() { return tr("Downloading..."); }
     static QString appliedMessage() { return tr("Wallpaper applied"); }
     static QString settingLockScreenMessage() { return tr("Setting Lock Screen"); }
+    // The lock-screen part of an apply failed; the desktop keeps the new wallpaper.
+    static QString lockScreenFailedMessage(const QString& reason) { return tr("Lock screen not set: %1").arg(reason); }
     // Said once per run where the desktop lets no application draw a live wallpaper.
     static QString stillPictureNotice()
     {
@@ -76,6 +79,9 @@ private:
     QCoro::Task<> installLockScreen(WallpaperApplyRequest request, QUrl file, ApplyToast toast);
     // The counter bump in a task of its own, and the recents entry through the signal.
     void recordApply(const WallpaperApplyRequest& request);
+    // Once a newer choice from any surface took every display of the apply whose toast it is,
+    // that toast is withdrawn: it would speak for a replaced apply.
+    void withdrawReplacedToast();
 
     NotificationManager& notificationManager_;
     const Delays delays_;

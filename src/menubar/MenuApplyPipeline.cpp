@@ -6,6 +6,7 @@
 #include "engine/StaticWallpaperService.h"
 #include "engine/VideoConversionService.h"
 #include "engine/WallpaperAerialsExtensionService.h"
+#include "engine/WallpaperApplyService.h"
 #include "foundation/AppError.h"
 #include "foundation/Log.h"
 #include "library/RecentsWallpapersService.h"
@@ -19,6 +20,7 @@ const char* const kApplying = QT_TRANSLATE_NOOP("MenuBarManager", "Applying wall
 const char* const kDownloading = QT_TRANSLATE_NOOP("MenuBarManager", "Downloading wallpaper");
 constexpr int kLockScreenPauseMs = 500;
 constexpr double kNoticeSeconds = 4;
+constexpr double kFailureSeconds = 3;
 } // namespace
 
 void MenuApplyPipeline::logApplied(qint64 key)
@@ -42,7 +44,7 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
         logLine(QStringLiteral("❌ Failed to apply wallpaper from menu: ") + describeError(error));
         run.updateMessage(QCoreApplication::translate("MenuBarManager", "Failed to apply wallpaper"));
         run.updateProgress(0);
-        run.hideToast(3);
+        run.hideToast(kFailureSeconds);
         run.reportFailure(QCoreApplication::translate("MenuBarManager", "Failed to apply wallpaper"), error);
         co_return;
     }
@@ -153,8 +155,9 @@ QCoro::Task<> MenuApplyPipeline::installLockScreen(Request request, QUrl file, M
         failure = describeError(error);
     }
     if (failure) {
+        run.updateMessage(WallpaperApplyService::lockScreenFailedMessage(*failure));
         run.updateProgress(0);
-        run.hideToast(2);
+        run.hideToast(kFailureSeconds);
         logLine(QStringLiteral("⚠️ Failed to process lock screen wallpaper: ") + *failure);
         logApplied(key);
         co_return;

@@ -483,11 +483,23 @@ void MenuBarManager::startReapply(qint64 key, const QUrl& masterUrl)
 void MenuBarManager::startRun(std::function<QCoro::Task<>(MenuPipelineRun)> body)
 {
     // The ticket is taken at the click, so the order of the clicks decides which run is newest.
-    const MenuPipelineRun run(this, &NotificationManager::shared(), ++lastTicket_, HomeScreenWallpaperEngine::shared().claim(), runsToast_);
+    HomeScreenWallpaperEngine& engine = HomeScreenWallpaperEngine::shared();
+    connect(&engine, &HomeScreenWallpaperEngine::claimed, this, &MenuBarManager::withdrawReplacedToast, Qt::UniqueConnection);
+    const MenuPipelineRun run(this, &NotificationManager::shared(), ++lastTicket_, engine.claim(), runsToast_);
+    lastRunClaim_ = run.claim();
     ++activeRuns_;
     launch([self = QPointer<MenuBarManager>(this), run, body = std::move(body)] {
         return trackRun(self, body(run), [self] { self->finishRun(); });
     }, kType);
+}
+
+void MenuBarManager::withdrawReplacedToast()
+{
+    if (!lastRunClaim_ || HomeScreenWallpaperEngine::shared().holdsAny(*lastRunClaim_))
+        return;
+    lastRunClaim_.reset();
+    if (*runsToast_ != 0)
+        NotificationManager::shared().withdraw(*runsToast_);
 }
 
 void MenuBarManager::finishRun()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/DesktopClaim.h"
 #include "menubar/TrayWindowControl.h"
 #include "state/Delays.h"
 
@@ -114,6 +115,9 @@ private:
     std::optional<QUrl> thumbnailVideo(qint64 key) const;
     void startRun(std::function<QCoro::Task<>(MenuPipelineRun)> body);
     void finishRun();
+    // Once a newer choice from any surface took every display of the newest run, its toast is
+    // withdrawn: shown over, it would come back to speak for a replaced run.
+    void withdrawReplacedToast();
 
     Options options_;
     StatusMenu* menu_;
@@ -125,5 +129,7 @@ private:
     quint64 lastTicket_ = 0;
     // The in-app toast the runs opened last.
     std::shared_ptr<quint64> runsToast_ = std::make_shared<quint64>(0);
+    // The newest run's claim on the desktop, until a newer choice took every display of it.
+    std::optional<DesktopClaim> lastRunClaim_;
     int activeRuns_ = 0;
 };

@@ -27,11 +27,13 @@ bool MenuPipelineRun::isOvertakenEverywhere() const { return !manager_ || !HomeS
 
 bool MenuPipelineRun::ownsEveryDisplay() const { return manager_ && HomeScreenWallpaperEngine::shared().holdsAll(claim_); }
 
+bool MenuPipelineRun::isReplaced() const { return isOvertaken() || isOvertakenEverywhere(); }
+
 void MenuPipelineRun::reportFailure(const QString& summary, const std::exception& error) const
 {
     // The in-app toast shows only inside the main window: without one on screen, the desktop
-    // tells the user.
-    if (isOvertaken())
+    // tells the user. A run that a newer choice replaced tells nothing over it.
+    if (isReplaced())
         return;
     const TrayWindowControl& windows = manager_->windowControl();
     if (windows.hasShownMainWindow && windows.hasShownMainWindow())
@@ -72,14 +74,14 @@ void MenuPipelineRun::logOvertaken(qint64 key) const
 
 NotificationManager* MenuPipelineRun::liveToast() const
 {
-    if (isOvertaken() || !toast_ || *shownToast_ == 0 || !(toast_->isShowing(*shownToast_) || toast_->isWaiting(*shownToast_)))
+    if (isReplaced() || !toast_ || *shownToast_ == 0 || !(toast_->isShowing(*shownToast_) || toast_->isWaiting(*shownToast_)))
         return nullptr;
     return toast_.data();
 }
 
 void MenuPipelineRun::openToast(const QString& message, double progress) const
 {
-    NotificationManager* toast = isOvertaken() ? nullptr : toast_.data();
+    NotificationManager* toast = isReplaced() ? nullptr : toast_.data();
     if (!toast)
         return;
     // An earlier run's toast, shown over meanwhile, is not to come back: this run's replaces it.

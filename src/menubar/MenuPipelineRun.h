@@ -17,7 +17,8 @@ class NotificationManager;
 // other surface) owns that display, so a slow download for an earlier choice never replaces a
 // later one; nor does the run write into a toast that someone else showed after its own. Shown
 // over by another toast (an import, an upload), the run's toast waits and comes back with its
-// end, unless a newer choice replaced the run by then. A value copied into the run's task.
+// end, unless a newer choice replaced the run by then; once replaced on every display, the run's
+// toast and failures say nothing more. A value copied into the run's task.
 // GUI thread.
 class MenuPipelineRun {
 public:
@@ -57,6 +58,9 @@ public:
     static QString errorDetails(const std::exception& error);
 
 private:
+    // A newer run began, or a newer choice from any surface took every display: the run's toast
+    // says nothing more.
+    bool isReplaced() const;
     NotificationManager* liveToast() const;
 
     QPointer<MenuBarManager> manager_;

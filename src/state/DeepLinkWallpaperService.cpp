@@ -32,6 +32,8 @@ void DeepLinkWallpaperService::setShownWallpaper(std::optional<qint64> key)
         return;
     if (key == linkOpening_)
         linkOpening_.reset();
-    else
+    else {
         ++userOpenings_;
+        Q_EMIT userOpened();
+    }
 }

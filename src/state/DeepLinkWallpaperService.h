@@ -37,6 +37,8 @@ public:
 
 Q_SIGNALS:
     void pendingWallpaperChanged();
+    // The user opened a wallpaper page in the app by other means than a link.
+    void userOpened();
 
 private:
     std::optional<WallpaperModel> pendingWallpaper_;

@@ -178,7 +178,23 @@ void NotificationManager::hide(Ticket owner, double seconds)
                 told->endTold = true;
         });
     }
-    delays_.after(delayMs(seconds), this, [this, owner] { hideShown(owner); });
+    // A toast shown over before this timer runs out comes back with a hide of its own; this one
+    // would cut that showing short, or end it before it appears.
+    delays_.after(delayMs(seconds), this, [this, owner, appearance = appearance_] {
+        if (appearance == appearance_)
+            hideShown(owner);
+    });
+}
+
+void NotificationManager::withdraw(Ticket owner)
+{
+    leaveTurns(owner);
+    // Two turns: a replacing choice that shows its own toast meanwhile takes the panel without
+    // it fading out first.
+    twoTurnsLater([self = QPointer<NotificationManager>(this), owner] {
+        if (self && self->hiddenAppearance_ < self->appearance_)
+            self->hideShown(owner);
+    });
 }
 
 void NotificationManager::hideShown(Ticket owner)

@@ -73,6 +73,9 @@ public:
     void leaveTurns(Ticket owner);
     // Whether `ticket` names a toast shown over that waits for its turn.
     bool isWaiting(Ticket ticket) const;
+    // The work of the toast `owner` was replaced by a newer choice: waiting, it never comes back;
+    // on the panel, it goes two event-loop turns later, unless a newer toast is shown by then.
+    void withdraw(Ticket owner);
     // At once, for the toast `owner`: on the panel while it shows, into its turn while it waits.
     void setMessage(Ticket owner, QString message);
     void setThumbnailImage(Ticket owner, QImage image);
@@ -95,7 +98,8 @@ public:
     void updateMessage(Ticket owner, QString message);
     // Hides the panel on a later turn and clears the content half a second after that.
     void hide();
-    // Hides after `seconds` (not a number or negative: as soon as possible).
+    // Hides after `seconds` (not a number or negative: as soon as possible). A toast that takes
+    // turns and is shown over meanwhile hides only once it is back, `seconds` after it shows again.
     void hide(double seconds);
     void hide(Ticket owner, double seconds);
 

@@ -55,6 +55,8 @@ WallpaperDeepLinkHandler::WallpaperDeepLinkHandler(AppStore& store, APIService& 
     , toast_(toast)
     , delays_(std::move(delays))
 {
+    // What the user opened in the app is newer than every link under way.
+    connect(&wallpapers_, &DeepLinkWallpaperService::userOpened, this, [this] { supersedeOpenings(links_); });
 }
 
 WallpaperDeepLinkHandler& WallpaperDeepLinkHandler::shared() { return Shared<WallpaperDeepLinkHandler>::instance(); }
@@ -105,10 +107,10 @@ QCoro::Task<> WallpaperDeepLinkHandler::openWallpaper(QPointer<WallpaperDeepLink
 {
     if (!handler)
         co_return;
-    handler->beginOpening();
+    handler->beginOpening(link);
     co_await fetchAndDeliver(handler, key, link);
     if (handler)
-        handler->endOpening();
+        handler->endOpening(link);
 }
 
 QCoro::Task<> WallpaperDeepLinkHandler::fetchAndDeliver(QPointer<WallpaperDeepLinkHandler> handler, qint64 key, quint64 link)
@@ -199,11 +201,12 @@ void WallpaperDeepLinkHandler::deliver(const WallpaperResponseItem& item, qint64
         const QString category = store_.categoryName(item.categoryId).value_or(QStringLiteral("Wallpaper"));
         wallpapers_.setPendingWallpaper(item.toWallpaperModel(host, category));
     }
-    announceOpened(requestedKey);
+    announceOpened(requestedKey, link);
 }
 
-void WallpaperDeepLinkHandler::announceOpened(qint64 key)
+void WallpaperDeepLinkHandler::announceOpened(qint64 key, quint64 link)
 {
+    supersedeOpenings(link);
     Q_EMIT mainWindowRequested();
     logDone(QStringLiteral("Opened wallpaper ") + QString::number(key) + QStringLiteral(" from link"));
 }
@@ -212,6 +215,7 @@ void WallpaperDeepLinkHandler::openGravelnook(const QString& id, quint64 link)
 {
     // Opened on the next turn, in the links' order: nothing newer can have been opened yet.
     mayOpen(link, QStringLiteral("gravelnook/") + id);
+    supersedeOpenings(link);
     gravelnook_.setPendingId(id);
     Q_EMIT mainWindowRequested();
     // The id is decoded from the link: printed escaped like the link itself.
@@ -221,21 +225,35 @@ void WallpaperDeepLinkHandler::openGravelnook(const QString& id, quint64 link)
 void WallpaperDeepLinkHandler::answerOpen(qint64 key, quint64 link)
 {
     mayOpen(link, QStringLiteral("wallpaper/") + QString::number(key));
-    announceOpened(key);
+    announceOpened(key, link);
 }
 
-void WallpaperDeepLinkHandler::beginOpening()
+void WallpaperDeepLinkHandler::beginOpening(quint64 link)
 {
+    fetchingLinks_.insert(link);
     // Another toast (an apply's progress) keeps the panel: the link is only a moment.
-    if (openingLinks_++ > 0 || toast_.isPresented())
+    if (openingToast_ != 0 || toast_.isPresented())
         return;
     openingToast_ = toast_.show(QString(), openingMessage(), QImage(), 0, false);
 }
 
-void WallpaperDeepLinkHandler::endOpening()
+void WallpaperDeepLinkHandler::endOpening(quint64 link)
 {
-    if (--openingLinks_ > 0 || openingToast_ == 0)
-        return;
+    fetchingLinks_.erase(link);
+    if (fetchingLinks_.empty())
+        hideOpeningToast();
+}
+
+void WallpaperDeepLinkHandler::supersedeOpenings(quint64 opened)
+{
+    // Older links no longer open a page of their own: only a newer link's fetch is still opening.
+    if (fetchingLinks_.empty() || *fetchingLinks_.rbegin() <= opened)
+        hideOpeningToast();
+}
+
+void WallpaperDeepLinkHandler::hideOpeningToast()
+{
     // Does nothing once another toast was shown over it.
-    toast_.hide(std::exchange(openingToast_, 0), 0);
+    if (openingToast_ != 0)
+        toast_.hide(std::exchange(openingToast_, 0), 0);
 }

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 
 class APIService;
 class AppStore;
@@ -26,9 +27,10 @@ class SingleFlight;
 // key whose fetch is under way wait for that one instead of fetching again, and a link of the
 // wallpaper already open (or on its way to the window) only asks for the window, so a flood of
 // one link costs one request and one page. While a fetch runs, the in-app toast says a link is
-// opening (unless another toast is up). A link whose fetch ends after a newer link to something
-// else was opened, or after the user opened another wallpaper in the app, is not opened over it.
-// Every failure is only a log line. GUI thread; one shared instance kept until exit.
+// opening (unless another toast is up), until something newer opened. A link whose fetch ends
+// after a newer link to something else was opened, or after the user opened another wallpaper
+// in the app, is not opened over it. Every failure is only a log line. GUI thread; one shared
+// instance kept until exit.
 class WallpaperDeepLinkHandler : public QObject {
     Q_OBJECT
 
@@ -79,10 +81,14 @@ private:
     void deliver(const WallpaperResponseItem& item, qint64 requestedKey, quint64 link, quint64 userOpenings);
     // A link of the wallpaper already open: only the window is asked for.
     void answerOpen(qint64 key, quint64 link);
-    void announceOpened(qint64 key);
-    // The toast that a link is opening: up with the first fetching link, down after the last.
-    void beginOpening();
-    void endOpening();
+    void announceOpened(qint64 key, quint64 link);
+    // The toast that a link is opening: up with the first fetching link, down after the last,
+    // or as soon as something newer than every link still fetching was opened (a link, or a
+    // wallpaper the user opened in the app).
+    void beginOpening(quint64 link);
+    void endOpening(quint64 link);
+    void supersedeOpenings(quint64 opened);
+    void hideOpeningToast();
     void openGravelnook(const QString& id, quint64 link);
     // Whether link number `link` to `target` may be opened now: not once a newer link to
     // something else was; it then counts as the one shown.
@@ -100,6 +106,7 @@ private:
     quint64 links_ = 0;
     quint64 shownLink_ = 0;
     QString shownTarget_;
-    int openingLinks_ = 0;
+    // The links whose fetch runs.
+    std::set<quint64> fetchingLinks_;
     quint64 openingToast_ = 0;
 };

@@ -616,6 +616,16 @@ protected:
         persistence.clearSavedWallpaper();
     }
     QString restartedLines() const { return lines().filter(QStringLiteral("Trying the saved wallpaper again")).join(u'\n'); }
+    // The chosen wallpaper joins the liked list, its master video at `master`.
+    static void likeChosen(LikedWallpapersService& liked, const QUrl& master)
+    {
+        WallpaperModel record;
+        record.id = QUuid::createUuid();
+        record.key = kChosen;
+        record.title = QStringLiteral("Slow");
+        record.masterUrl = master;
+        liked.addWallpaper(record, true);
+    }
 
     ApplyRoad road;
     FakeDesktopNotifications& notifications = road.notifications;
@@ -759,6 +769,54 @@ TEST_F(LaunchReapplyChoiceTest, TheRecoveryLeavesWhatADisplayChangeShows)
     EXPECT_TRUE(restartedLines().isEmpty()) << restartedLines().toStdString();
 }
 
+// The playlist service starts its first apply before the launch's work begins; that work leaves
+// it to land, so the launch reports no failure (no log line, no desktop notification) and the
+// wallpaper is downloaded once.
+TEST_F(LaunchReapplyChoiceTest, APlaylistsFirstApplyUnderWayIsNoFailureOfTheLaunch)
+{
+    ASSERT_TRUE(catalogue.isRunning());
+    const struct {
+        const char* name;
+        bool isLoginLaunch;
+        QString success;
+    } cases[] = {
+        {"ordinary launch", false, QString()},
+        {"login launch", true, QStringLiteral("✅ Playlist wallpaper applied after 2 attempt(s)")},
+    };
+    LikedWallpapersService liked{defaults, playlists, WallpaperCounterService::shared()};
+    Shared<LikedWallpapersService>::Override likedGuard{liked};
+    ASSERT_EVENTUALLY(!liked.isLoading(), 10'000);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder fresh;
+        forgetEverything();
+        playback->deactivatePlaylist();
+        HeldMasterServer held(clipBytes(), 0);
+        likeChosen(liked, held.masterUrl(kChosen));
+        startPlaylist({kChosen});
+        ASSERT_EVENTUALLY(held.held() == 1, 30'000);
+        log.clear();
+
+        // The launch's pauses last until the playlist's apply has ended.
+        std::stop_source applyEnded;
+        const Delays::Sleep sleep = [&applyEnded](int, std::stop_token) { return sleepFor(3'600'000, applyEnded.get_token()); };
+        LaunchReapply waiting{Delays{sleep, Delays::real().after}, network};
+        QCoro::Task<> launch = waiting.run(c.isLoginLaunch);
+        held.release();
+        ASSERT_EVENTUALLY(engine.currentWallpaperKey() == kChosen && !playback->isApplying(), 30'000);
+        applyEnded.request_stop();
+        waitForTask(std::move(launch));
+        EXPECT_TRUE(notifications.shown.isEmpty()) << notifications.shown.value(0).second.toStdString();
+        const QStringList said = lines();
+        EXPECT_TRUE(said.filter(QStringLiteral("not on the desktop")).isEmpty()) << said.join(u'\n').toStdString();
+        EXPECT_TRUE(said.filter(QStringLiteral("Failed to apply")).isEmpty()) << said.join(u'\n').toStdString();
+        if (!c.success.isEmpty()) {
+            EXPECT_TRUE(said.contains(c.success)) << said.join(u'\n').toStdString();
+        }
+        EXPECT_EQ(held.requests(), 1);
+    }
+}
+
 // While the playlist's own apply hangs on a slow master, the recovery asks nothing and counts no
 // try; once the apply ends with the wallpaper on screen, it is done.
 TEST_F(LaunchReapplyChoiceTest, TheRecoveryCountsNoTryWhileThePlaylistsApplyIsStalled)
@@ -768,12 +826,7 @@ TEST_F(LaunchReapplyChoiceTest, TheRecoveryCountsNoTryWhileThePlaylistsApplyIsSt
     LikedWallpapersService liked{defaults, playlists, WallpaperCounterService::shared()};
     Shared<LikedWallpapersService>::Override likedGuard{liked};
     ASSERT_EVENTUALLY(!liked.isLoading(), 10'000);
-    WallpaperModel record;
-    record.id = QUuid::createUuid();
-    record.key = kChosen;
-    record.title = QStringLiteral("Slow");
-    record.masterUrl = held.masterUrl(kChosen);
-    liked.addWallpaper(record, true);
+    likeChosen(liked, held.masterUrl(kChosen));
 
     int pauses = 0;
     const std::unique_ptr<LaunchReapply> waiting = pausingUntilTheNetworkReturns(pauses);

@@ -4,6 +4,8 @@
 #include "state/NotificationManager.h"
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,17 @@
 namespace {
 
 using Stage = ApplyToast::Stage;
+
+// Runs what the event loop holds, a few rounds deep, and with `runDelays` the delayed calls as
+// if their time had come.
+void runTurns(ManualDelays& delays, bool runDelays)
+{
+    for (int round = 0; round < 8; ++round) {
+        QCoreApplication::sendPostedEvents();
+        if (runDelays)
+            delays.runScheduled();
+    }
+}
 
 // Two applies sharing one toast: `older` showed first, `newer` was started after it.
 struct Applies {
@@ -123,13 +136,7 @@ TEST(ApplyToastTest, ACoveredApplyComesBackToTellItsEnd)
         SCOPED_TRACE(c.name);
         ManualDelays delays;
         NotificationManager toast(delays.delays());
-        const auto turnsOfTheLoop = [&delays](bool runDelays) {
-            for (int round = 0; round < 8; ++round) {
-                QCoreApplication::sendPostedEvents();
-                if (runDelays)
-                    delays.runScheduled();
-            }
-        };
+        const auto turnsOfTheLoop = [&delays](bool runDelays) { runTurns(delays, runDelays); };
         QStringList hidden;
         QObject guard;
         QObject::connect(&toast, &NotificationManager::isPresentedChanged, &guard, [&] {
@@ -154,6 +161,72 @@ TEST(ApplyToastTest, ACoveredApplyComesBackToTellItsEnd)
         EXPECT_EQ(hidden, c.hidden);
         EXPECT_FALSE(toast.isPresented());
         EXPECT_EQ(toast.message(), QString()) << "nothing is left waiting";
+    }
+}
+
+// The apply's thumbnail is read while an import's toast covers the apply's: it goes into the
+// apply's turn and is on the panel when the apply's toast comes back, its end included. Once that
+// end has been on the panel and gone, a late picture is put nowhere.
+TEST(ApplyToastTest, AThumbnailReadWhileCoveredComesBackWithTheToast)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString picture = folder.filePath(QStringLiteral("thumbnail.png"));
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(picture));
+
+    enum class When { duringTheApply, afterItsEnd, afterItsEndWasTold };
+    const struct {
+        const char* name;
+        When when;
+        bool covered;
+        // What the panel showed each time it appeared: "message" and "+picture" when it had one.
+        QStringList shown;
+    } cases[] = {
+        {"duringTheApply", When::duringTheApply, true,
+            {QStringLiteral("Copying clip.mp4…"), QStringLiteral("Wallpaper applied+picture")}},
+        {"afterItsEnd", When::afterItsEnd, true, {QStringLiteral("Copying clip.mp4…"), QStringLiteral("Wallpaper applied+picture")}},
+        {"afterItsEndWasTold", When::afterItsEndWasTold, false, {QStringLiteral("Wallpaper applied")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ManualDelays delays;
+        NotificationManager toast(delays.delays());
+        const auto turnsOfTheLoop = [&delays](bool runDelays) { runTurns(delays, runDelays); };
+        // The picture is read on a worker and reaches the toast on a later turn.
+        const auto thumbnailArrives = [&] {
+            QThreadPool::globalInstance()->waitForDone();
+            turnsOfTheLoop(false);
+        };
+        QStringList shown;
+        QObject guard;
+        QObject::connect(&toast, &NotificationManager::isPresentedChanged, &guard, [&] {
+            if (toast.isPresented())
+                shown.append(toast.message() + (toast.thumbnailImage().isNull() ? QString() : QStringLiteral("+picture")));
+        });
+        ApplyToast apply(toast, std::make_shared<ApplyToast::Holder>(), 1, QStringLiteral("Aurora"), QUrl::fromLocalFile(picture));
+        apply.show(Stage::downloading, QStringLiteral("Downloading..."), 0.1, true);
+        NotificationManager::Ticket import = 0;
+        if (c.covered) {
+            import = toast.show(QStringLiteral("Adding Video"), QStringLiteral("Copying clip.mp4…"), QImage(), 0.25, true);
+            toast.takeTurns(import);
+        }
+        if (c.when == When::duringTheApply)
+            thumbnailArrives();
+        apply.update(Stage::applied, QStringLiteral("Wallpaper applied"), 1.0);
+        apply.hide(2.0);
+        turnsOfTheLoop(false);
+        if (c.when == When::afterItsEndWasTold)
+            turnsOfTheLoop(true);
+        if (c.when != When::duringTheApply)
+            thumbnailArrives();
+        if (c.covered)
+            toast.hide(import, 0);
+        turnsOfTheLoop(true);
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_FALSE(toast.isPresented());
+        EXPECT_TRUE(toast.thumbnailImage().isNull()) << "a picture was left on the cleared panel";
     }
 }
 

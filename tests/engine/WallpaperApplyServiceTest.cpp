@@ -246,7 +246,9 @@ TEST_F(WallpaperApplyServiceTest, ALockScreenFailureIsLoggedAndAMovieAlreadyConv
     waitForTask(service_.applyWallpaper(cachedRequest()));
 
     EXPECT_EQ(progressOf(toastEvents_.events()).last(), QStringLiteral("progress:0"));
-    EXPECT_EQ(delays_.scheduled(), QList<int>{2000});
+    // The toast says why, for as long as any failure.
+    EXPECT_EQ(toastEvents_.messages().last(), QStringLiteral("message:Lock screen not set: stopped at thumbnail staged"));
+    EXPECT_EQ(delays_.scheduled(), QList<int>{3000});
     ASSERT_EQ(pipelineLines().size(), 1);
     EXPECT_TRUE(pipelineLines().first().startsWith(QStringLiteral("⚠️ Failed to process lock screen wallpaper: ")));
     EXPECT_EQ(shownKey(), kCatalogueKey); // the desktop half stands

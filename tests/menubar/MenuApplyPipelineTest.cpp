@@ -1,8 +1,11 @@
 #include "menubar/MenuBarFixture.h"
 
+#include "engine/WallpaperApplyError.h"
 #include "platform/DesktopVideoWindow.h"
 
 #include "support/Eventually.h"
+#include "support/HeldMasterServer.h"
+#include "support/TaskWait.h"
 
 namespace {
 
@@ -192,6 +195,78 @@ TEST_F(MenuApplyPipelineTest, AToastShownOverComesBackWithItsEndUnlessAChoiceEls
     }
 }
 
+// A choice from the other surface (the main window for the tray, the tray for the main window)
+// that takes every display replaces a download under way: once the newer choice's toast hides,
+// the replaced download's toast never comes back, neither while it downloads nor when it ends.
+// A choice for one display only leaves the run the other: its toast comes back with its end.
+TEST_F(MenuApplyPipelineTest, AToastReplacedByAChoiceFromTheOtherSurfaceNeverComesBack)
+{
+    enum class First { tray, mainWindow };
+    const struct {
+        const char* name;
+        First first;
+        // The newer choice leaves the download one display: it still lands and tells its end.
+        bool oneDisplayOnly;
+        QStringList hidden;
+    } cases[] = {
+        {"tray download replaced by the main window", First::tray, false, {QStringLiteral("Wallpaper applied")}},
+        {"main-window download replaced by the tray", First::mainWindow, false, {QStringLiteral("Wallpaper applied")}},
+        {"tray download, one display chosen in the main window", First::tray, true,
+            {QStringLiteral("Wallpaper applied"), QStringLiteral("Wallpaper applied")}},
+    };
+    QFile clip(clipPath());
+    ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
+    const QByteArray video = clip.readAll();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        engine_.stopAll();
+        QFile::remove(WallpaperDownloadService::folderPath() + u'/' + WallpaperDownloadService::fileName(kOtherCatalogueKey));
+        HeldMasterServer held(video, 0);
+        WallpaperModel slow = record(kOtherCatalogueKey, QStringLiteral("Harbour at Dusk"));
+        slow.masterUrl = held.masterUrl(kOtherCatalogueKey);
+        WallpaperApplyRequest chosen = cachedRequest(kCatalogueKey);
+        if (c.oneDisplayOnly)
+            chosen.screenIndices = QSet<int>{0};
+        // What the panel held each time it hid.
+        QStringList hidden;
+        QObject guard;
+        QObject::connect(&toast_, &NotificationManager::isPresentedChanged, &guard, [&] {
+            if (!toast_.isPresented())
+                hidden.append(toast_.message());
+        });
+
+        std::optional<QCoro::Task<>> mainWindowDownload;
+        if (c.first == First::tray) {
+            choose(slow);
+        } else {
+            mainWindowDownload.emplace(service_.applyWallpaper(
+                WallpaperApplyRequest{.key = kOtherCatalogueKey, .videoURL = *slow.masterUrl, .wallpaper = slow}));
+        }
+        ASSERT_TRUE(waitUntil([&] { return held.held() == 1 && toast_.isPresented(); }));
+        if (c.first == First::tray) {
+            waitForTask(service_.applyWallpaper(chosen));
+        } else {
+            choose(record(kCatalogueKey));
+            waitForRuns();
+        }
+        // The newer choice's toast has its time and goes while the download is still held.
+        settleToast();
+        EXPECT_EQ(toast_.isPresented(), c.oneDisplayOnly) << toast_.message().toStdString();
+
+        held.release();
+        waitForRuns();
+        if (mainWindowDownload) {
+            EXPECT_THROW(waitForTask(std::move(*mainWindowDownload)), WallpaperApplyError);
+        }
+        settleToast();
+        EXPECT_FALSE(toast_.isPresented());
+        EXPECT_EQ(hidden, c.hidden);
+        EXPECT_TRUE(engine_.isShowing(kCatalogueKey));
+        EXPECT_EQ(engine_.isShowing(kOtherCatalogueKey), c.oneDisplayOnly);
+    }
+    engine_.stopAll();
+}
+
 // Removing the wallpaper shows no toast of its own: the download's toast must not stay up.
 TEST_F(MenuApplyPipelineTest, AWallpaperRemovedDuringTheDownloadTakesTheToastDown)
 {
@@ -263,7 +338,9 @@ TEST_F(MenuApplyPipelineTest, AFailedLockScreenInstallLeavesTheDesktopApplied)
 
     EXPECT_EQ(shownKey(), kCatalogueKey);
     EXPECT_EQ(toast_.progress(), 0);
-    EXPECT_EQ(toastEvents_.messages().last(), QStringLiteral("message:Applying Lock Screen"));
+    // The toast says why, for as long as any failure.
+    EXPECT_EQ(toastEvents_.messages().last(), QStringLiteral("message:Lock screen not set: stopped at movie converted"));
+    EXPECT_EQ(delays_.scheduled().last(), 3000);
     expectLinesInOrder({"⚠️ Failed to process lock screen wallpaper: stopped at movie converted",
         "✅ Wallpaper " + QString::number(kCatalogueKey) + " applied from menu"});
 }

@@ -200,6 +200,20 @@ TEST_F(NotificationManagerTest, AnEarlierOwnersLateWritesChangeNothing)
 namespace {
 using Ticket = NotificationManager::Ticket;
 
+// A toast on a clock of its own, noting what the panel held each time it hid.
+struct RecordedToast {
+    RecordedToast()
+    {
+        QObject::connect(&toast, &NotificationManager::isPresentedChanged, &toast, [this] {
+            if (!toast.isPresented())
+                hidden.append(toast.message());
+        });
+    }
+    TestDelays delays;
+    NotificationManager toast{delays.delays()};
+    QStringList hidden;
+};
+
 class NotificationManagerTurnsTest : public NotificationManagerTest {
 protected:
     // A copy under way: its toast takes turns and offers a Stop.
@@ -345,6 +359,106 @@ TEST_F(NotificationManagerTurnsTest, AnEndComesBackUnlessItWasOnThePanel)
         EXPECT_FALSE(toast_.isPresented());
         delays_.advance(NotificationManager::kResetDelayMs);
         expectCleared();
+    }
+}
+
+// An end shown over in the same turn as its hide comes back for the whole time its owner asked,
+// from when it is on the panel again: the hide asked before it was shown over has no say then,
+// whether it falls due while the end is back or just before it reappears.
+TEST_F(NotificationManagerTurnsTest, AnEndShownOverInItsHidingTurnGetsItsWholeTime)
+{
+    const struct {
+        const char* name;
+        // When the covering toast hides; its panel clears half a second later.
+        int coverHidesAtMs;
+        // Runs the event loop between that clearing and the earlier hide's time.
+        bool turnsBeforeTheEarlierHide;
+    } cases[] = {
+        {"earlierHideFallsWhileItIsBack", 400, true},
+        {"earlierHideFallsBeforeItReappears", 1'400, false},
+    };
+    constexpr int kEndMs = 2'000;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordedToast recorded;
+        auto& [delays, toast, hidden] = recorded;
+        const Ticket import = toast.show(QStringLiteral("Adding Video"), QStringLiteral("Copying clip.mp4…"), QImage(), 0.1, true);
+        toast.takeTurns(import);
+        ASSERT_EVENTUALLY(toast.isPresented(), kWaitMs);
+        toast.setMessage(import, QStringLiteral("Video added"));
+        toast.hide(import, kEndMs / 1000.0);
+        const Ticket cover = toast.show(QStringLiteral("Aurora"), QStringLiteral("Wallpaper applied"), QImage(), 1, true);
+        turnTheLoop();
+        int now = 0;
+        const auto advanceTo = [&](int ms) {
+            delays.advance(ms - now);
+            now = ms;
+        };
+        toast.hide(cover, c.coverHidesAtMs / 1000.0);
+        advanceTo(c.coverHidesAtMs);
+        ASSERT_FALSE(toast.isPresented());
+        advanceTo(c.coverHidesAtMs + NotificationManager::kResetDelayMs);
+        ASSERT_TRUE(toast.isShowing(import));
+        int backAt = 0;
+        if (c.turnsBeforeTheEarlierHide) {
+            turnTheLoop();
+            ASSERT_TRUE(toast.isPresented());
+            backAt = now;
+        }
+        advanceTo(kEndMs);
+        ASSERT_EVENTUALLY(toast.isPresented(), kWaitMs) << "never shown again";
+        if (!c.turnsBeforeTheEarlierHide)
+            backAt = now;
+        EXPECT_EQ(toast.message(), QStringLiteral("Video added"));
+        advanceTo(backAt + kEndMs - 1);
+        EXPECT_TRUE(toast.isPresented()) << "cut short";
+        advanceTo(backAt + kEndMs);
+        EXPECT_FALSE(toast.isPresented());
+        advanceTo(now + NotificationManager::kResetDelayMs);
+        EXPECT_EQ(hidden, (QStringList{QStringLiteral("Wallpaper applied"), QStringLiteral("Video added")}));
+        EXPECT_EQ(toast.message(), QString());
+    }
+}
+
+// A toast whose work a newer choice replaced never comes back once shown over, and one still on
+// the panel goes, unless the newer choice shows its own within two turns of the event loop.
+TEST_F(NotificationManagerTurnsTest, AWithdrawnToastSaysNothingMore)
+{
+    const struct {
+        const char* name;
+        bool coveredFirst;
+        bool newerToast;
+        QStringList hidden;
+    } cases[] = {
+        {"shownOverThenWithdrawn", true, false, {QStringLiteral("Wallpaper applied")}},
+        {"withdrawnThenShownOver", false, true, {QStringLiteral("Wallpaper applied")}},
+        {"withdrawnWithNothingNewer", false, false, {QStringLiteral("Downloading wallpaper")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordedToast recorded;
+        auto& [delays, toast, hidden] = recorded;
+        const Ticket tray = toast.show(QString(), QStringLiteral("Downloading wallpaper"), QImage(), 0.2, true);
+        toast.takeTurns(tray);
+        ASSERT_EVENTUALLY(toast.isPresented(), kWaitMs);
+        const auto showNewer = [&] {
+            const Ticket newer = toast.show(QStringLiteral("Aurora"), QStringLiteral("Wallpaper applied"), QImage(), 1, true);
+            toast.hide(newer, 2.0);
+        };
+        if (c.coveredFirst)
+            showNewer();
+        toast.withdraw(tray);
+        if (c.newerToast)
+            showNewer();
+        turnTheLoop();
+        EXPECT_EQ(toast.isPresented(), c.coveredFirst || c.newerToast);
+        delays.advance(2'000);
+        delays.advance(NotificationManager::kResetDelayMs);
+        turnTheLoop();
+        delays.advance(5'000);
+        EXPECT_FALSE(toast.isPresented()) << "the replaced toast came back";
+        EXPECT_FALSE(toast.isWaiting(tray));
+        EXPECT_EQ(hidden, c.hidden);
     }
 }
 

@@ -260,6 +260,60 @@ TEST_F(WallpaperDeepLinkHandlerTest, TheToastShowsThatALinkIsOpening)
     }
 }
 
+// "Opening wallpaper..." goes as soon as something newer than the slow link opened (a link to
+// another wallpaper or a partner page, or a wallpaper the user opened in the app), not when the
+// slow link's fetch ends, and it does not come back then.
+TEST_F(WallpaperDeepLinkHandlerTest, TheOpeningToastGoesOnceSomethingNewerOpened)
+{
+    constexpr qint64 kOtherKey = 1718000000137;
+    struct Case {
+        const char* name;
+        qint64 slowKey; // not fetched before, so its reply is not in the cache
+        std::function<void()> openNewer;
+        std::function<bool()> newerShown;
+    };
+    const Case cases[] = {
+        {"a link to another wallpaper", 1718000000174, [&] { handler_.handle(link(kOtherKey)); },
+            [&] { return wallpapers_.pendingWallpaper() && wallpapers_.pendingWallpaper()->key == kOtherKey; }},
+        {"a partner page", 1718000000248, [&] { handler_.handle(QStringLiteral("quorvelle://gravelnook/abc")); },
+            [&] { return gravelnook_.pendingId() == QStringLiteral("abc"); }},
+        // Not the key a link put in the inbox above, which the app would count as the link's page.
+        {"a wallpaper the user opened", 1718000000285, [&] { wallpapers_.setShownWallpaper(1718000000322); }, [] { return true; }},
+    };
+    initialize();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        wallpapers_.setShownWallpaper(std::nullopt);
+        wallpapers_.setPendingWallpaperNow(std::nullopt);
+        gravelnook_.setPendingIdNow(std::nullopt);
+        LogCapture log;
+        int openingShown = 0;
+        QObject guard;
+        QObject::connect(&toast_, &NotificationManager::isPresentedChanged, &guard, [&] {
+            if (toast_.isPresented() && toast_.message() == WallpaperDeepLinkHandler::openingMessage())
+                ++openingShown;
+        });
+        const int requests = session_.requests(kById);
+        session_.server().setFault(CatalogueSession::path(kById), Fault{.delayMs = 5'000, .times = 1});
+        handler_.handle(link(c.slowKey));
+        ASSERT_EVENTUALLY(session_.requests(kById) == requests + 1 && toast_.isPresented(), kRequestWaitMs);
+        EXPECT_EQ(toast_.message(), WallpaperDeepLinkHandler::openingMessage());
+
+        c.openNewer();
+        ASSERT_EVENTUALLY(c.newerShown(), kRequestWaitMs);
+        settle();
+        delays_.advance(0);
+        settle();
+        EXPECT_FALSE(toast_.isPresented()) << "still opening the slow link";
+
+        ASSERT_EVENTUALLY(!log.lines().filter(QStringLiteral("wallpaper %1 from link").arg(c.slowKey)).isEmpty(), 30'000);
+        delays_.advance(0);
+        settle();
+        EXPECT_FALSE(toast_.isPresented());
+        EXPECT_EQ(openingShown, 1);
+    }
+}
+
 TEST_F(WallpaperDeepLinkHandlerTest, LinkBeforeTheFirstLoadOpensOnceTheStateIsReady)
 {
     delays_.holdSleeps(true);

@@ -1,6 +1,7 @@
 #include "Screenshot.h"
 
 #include "engine/ApplyToast.h"
+#include "engine/WallpaperApplyService.h"
 #include "platform/VideoTestClips.h"
 #include "state/NotificationManager.h"
 #include "ui/NotificationToast.h"
@@ -168,6 +169,34 @@ TEST_F(NotificationToastOverlayTest, AnApplysToastShownOverComesBackWithItsEnd)
     EXPECT_EQ(manager.message(), QStringLiteral("Wallpaper applied"));
     EXPECT_DOUBLE_EQ(toast().parts(toast().width()).fill.width(), toast().parts(toast().width()).track.width());
     saveScreenshot(host, QStringLiteral("apply-toast-back-after-covered"));
+}
+
+// A failure toast says why in full: the reason wraps inside the card, however long (a path is
+// one long word), and the card stays whole inside the window.
+TEST_F(NotificationToastOverlayTest, AFailureToastShowsItsWholeReason)
+{
+    const struct {
+        const char* name;
+        QString message;
+    } cases[] = {
+        {"lock-screen-install-failed", WallpaperApplyService::lockScreenFailedMessage(QStringLiteral("stopped at movie converted"))},
+        {"lock-screen-apply-failed", QStringLiteral("Failed to apply lock screen wallpaper: Invalid response from server")},
+        {"apply-failed-missing-file", QStringLiteral("Failed to apply wallpaper: The video at "
+                                                     "/home/user/.local/share/Quorvelle/custom/1718000000137.mp4 could not be found. "
+                                                     "Reinstall or choose another wallpaper.")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const NotificationManager::Ticket shown = manager.show(QStringLiteral("Misty Pine Valley"), c.message, QImage(), 0, true);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return toast().isPresented() && manager.message() == c.message && atRest(); }, 5000));
+        const NotificationToast::Parts parts = toast().parts(toast().width());
+        EXPECT_TRUE(QRect(QPoint(), toast().size()).contains(parts.message.toAlignedRect())) << "the reason runs out of the card";
+        EXPECT_GE(toast().height(), parts.height);
+        EXPECT_TRUE(host.rect().contains(toast().geometry()));
+        saveScreenshot(host, QStringLiteral("failure-toast-") + QString::fromLatin1(c.name));
+        manager.hide(shown, 0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !toast().isVisible(); }, 5000));
+    }
 }
 } // namespace
 

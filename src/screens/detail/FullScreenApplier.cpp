@@ -3,6 +3,7 @@
 #include "engine/DownloadError.h"
 #include "engine/HomeScreenWallpaperEngine.h"
 #include "engine/WallpaperApplyRequest.h"
+#include "engine/WallpaperApplyError.h"
 #include "engine/WallpaperApplyService.h"
 #include "engine/WallpaperManager.h"
 #include "engine/WallpaperPersistenceService.h"
@@ -34,6 +35,9 @@ QCoro::Task<> runApply(WallpaperApplyRequest request, std::function<void(std::op
     std::optional<FullScreenApplier::Failure> failure;
     try {
         co_await WallpaperApplyService::shared().applyWallpaper(std::move(request));
+    } catch (const WallpaperApplyError& error) {
+        const bool replaced = error.kind() == WallpaperApplyError::Kind::cancelled;
+        failure = FullScreenApplier::Failure{describeError(error), false, replaced};
     } catch (const std::exception& error) {
         const auto* download = dynamic_cast<const DownloadError*>(&error);
         failure = FullScreenApplier::Failure{describeError(error), download && download->isOutOfSpace()};
@@ -144,9 +148,15 @@ void FullScreenApplier::succeeded(const Run& run)
 void FullScreenApplier::failed(const Run& run, const Failure& failure)
 {
     const QString& description = failure.description;
+    // The newer choice tells its own outcome; a word from this apply would speak over it.
+    if (failure.replaced) {
+        setState(false, 0, std::nullopt);
+        logLine(QStringLiteral("Wallpaper ") + QString::number(*wallpaper_.key) + QStringLiteral(" not applied - a newer choice replaced it"));
+        return;
+    }
     setState(false, 0, description);
     const QString summary = tr(run.kind == Kind::display ? kDisplayFailure : kLockScreenFailure);
-    const QString message = failure.outOfSpace ? summary + QStringLiteral(": ") + tr(kNoRoom) : summary;
+    const QString message = summary + QStringLiteral(": ") + (failure.outOfSpace ? tr(kNoRoom) : description);
     // A toast of its own: the apply's may have been overtaken by another (an import, an upload),
     // whose content a failure must not write over.
     NotificationManager& toast = NotificationManager::shared();

@@ -26,10 +26,12 @@ class FullScreenApplier : public QObject {
 public:
     static constexpr const char* kIncompleteError = QT_TR_NOOP("Wallpaper information is incomplete");
 
-    // How an apply failed: its description, and whether it was for want of room on the disk.
+    // How an apply failed: its description, whether it was for want of room on the disk, and
+    // whether a newer choice replaced it (no failure the user is told of).
     struct Failure {
         QString description;
         bool outOfSpace = false;
+        bool replaced = false;
     };
 
     struct Options {

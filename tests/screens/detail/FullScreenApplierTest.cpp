@@ -3,7 +3,9 @@
 #include "foundation/Paths.h"
 #include "platform/Http.h"
 #include "screens/detail/FullScreenApplier.h"
+#include "engine/WallpaperApplyError.h"
 #include "support/FullFileSystem.h"
+#include "support/HeldMasterServer.h"
 
 #include <sample-catalogue/Fault.h>
 
@@ -141,7 +143,9 @@ TEST_F(FullScreenApplierTest, AFailedApplyReachesTheErrorAndTheToastAndTheFormer
         }
         EXPECT_EQ(applier.downloadProgress(), 0);
         EXPECT_FALSE(applier.isWallpaperApplied());
-        ASSERT_EVENTUALLY(toast_.message() == QStringLiteral("Failed to apply wallpaper"), 5000);
+        // The toast says why, as the log does.
+        ASSERT_EVENTUALLY(toast_.message() == QStringLiteral("Failed to apply wallpaper: ") + *applier.applyError(), 5000)
+            << toast_.message().toStdString();
         EXPECT_EQ(toast_.progress(), 0);
         EXPECT_TRUE(log_.contains(QStringLiteral("Failed to apply wallpaper: ") + *applier.applyError()));
         EXPECT_EQ(displaysShowing(kOtherCatalogueKey), (std::set<quint32>{1, 2}));
@@ -164,10 +168,9 @@ TEST_F(FullScreenApplierTest, AFullDiskIsNamedInTheFailure)
     applier.applyToTarget(0, Target::desktop);
     finish(applier);
     disk.free();
-    const QString expected = disk.isTmpfs() ? QStringLiteral("Failed to apply wallpaper: the disk is full")
-                                            : QStringLiteral("Failed to apply wallpaper");
-    ASSERT_EVENTUALLY(toast_.message() == expected, 5000) << toast_.message().toStdString();
     ASSERT_TRUE(applier.applyError());
+    const QString expected = QStringLiteral("Failed to apply wallpaper: ") + (disk.isTmpfs() ? QStringLiteral("the disk is full") : *applier.applyError());
+    ASSERT_EVENTUALLY(toast_.message() == expected, 5000) << toast_.message().toStdString();
     EXPECT_TRUE(log_.contains(QStringLiteral("Failed to apply wallpaper: ") + *applier.applyError()));
     // Workers the apply started inside the disk's namespace share this thread's file system view,
     // which keeps the thread from leaving it: they end first.
@@ -183,13 +186,94 @@ TEST_F(FullScreenApplierTest, AFailureShowsInAToastOfItsOwn)
     applier.applyToTarget(0, Target::desktop);
     const NotificationManager::Ticket import = toast_.show(QStringLiteral("Night Drive"), QStringLiteral("Copying..."), {}, 0.4, true);
     finish(applier);
-    ASSERT_EVENTUALLY(toast_.message() == QStringLiteral("Failed to apply wallpaper"), 5000);
+    ASSERT_TRUE(applier.applyError());
+    const QString failure = QStringLiteral("Failed to apply wallpaper: ") + *applier.applyError();
+    ASSERT_EVENTUALLY(toast_.message() == failure, 5000);
     EXPECT_EQ(toast_.title(), catalogueRecord().title);
     toast_.updateMessage(import, QStringLiteral("Video added"));
     toast_.updateProgress(import, 1.0);
     QTest::qWait(50);
-    EXPECT_EQ(toast_.message(), QStringLiteral("Failed to apply wallpaper"));
+    EXPECT_EQ(toast_.message(), failure);
     EXPECT_EQ(toast_.progress(), 0);
+}
+
+// A lock-screen apply that fails tells why in its toast, for three seconds, whether the whole
+// apply failed or only its lock-screen part (the desktop keeps the new wallpaper then).
+TEST_F(FullScreenApplierTest, AFailedLockScreenApplySaysWhy)
+{
+    setLockScreenFeature(true);
+    struct Case {
+        const char* name;
+        std::optional<Fault> fault;
+        const char* failingStep;
+        bool lockScreenOnly;
+        // Followed by the apply's error, when it has one.
+        const char* toast;
+        bool applied;
+    };
+    const Case cases[] = {
+        {"lock screen only, the download fails", Fault{.status = 500}, "", true, "Failed to apply lock screen wallpaper: ", false},
+        {"lock screen only, the install fails", std::nullopt, "movie converted", true, "Lock screen not set: stopped at movie converted", false},
+        {"desktop and lock screen, the install fails", std::nullopt, "movie converted", false,
+            "Lock screen not set: stopped at movie converted", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        engine_.stopAll();
+        if (c.fault)
+            catalogue_.server().setFault(masterPath(kCatalogueKey), *c.fault);
+        else
+            cachedRequest(kCatalogueKey);
+        failAtStep_ = QString::fromLatin1(c.failingStep);
+        // A movie converted by an earlier case would skip the failing step.
+        QFile::remove(VideoConversionService::convertedMoviePath(kCatalogueKey));
+        FullScreenApplier applier(catalogueRecord(), {});
+        if (c.lockScreenOnly)
+            applier.applyToLockScreenOnly();
+        else
+            applier.applyToTarget(0, Target::both);
+        finish(applier);
+        const QString expected = QString::fromLatin1(c.toast) + applier.applyError().value_or(QString());
+        EXPECT_EQ(applier.applyError().has_value(), !c.failingStep[0]);
+        ASSERT_EVENTUALLY(toast_.message() == expected, 5000) << toast_.message().toStdString();
+        EXPECT_EQ(toast_.progress(), 0);
+        ASSERT_TRUE(waitUntil([&] { return delays_.scheduled().contains(3000); }));
+        EXPECT_EQ(delays_.scheduled().last(), 3000);
+        EXPECT_EQ(engine_.isShowing(kCatalogueKey), c.applied);
+        catalogue_.server().clearFaults();
+        QFile::remove(WallpaperDownloadService::folderPath() + u'/' + WallpaperDownloadService::fileName(kCatalogueKey));
+    }
+}
+
+// An apply that a newer choice (the tray's, a playlist's) replaced during its download is no
+// failure: it ends without an error and without a toast, and the newer wallpaper stays.
+TEST_F(FullScreenApplierTest, AnApplyReplacedByANewerChoiceEndsQuietly)
+{
+    QFile clip(clipPath());
+    ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
+    HeldMasterServer held(clip.readAll(), 0);
+    WallpaperModel slow = catalogueRecord();
+    slow.masterUrl = held.masterUrl(kCatalogueKey);
+    FullScreenApplier applier(slow, {});
+    applier.applyToTarget(std::nullopt, Target::desktop);
+    ASSERT_TRUE(waitUntil([&] { return held.held() == 1 && toast_.isPresented(); }));
+    QStringList messages;
+    QObject guard;
+    QObject::connect(&toast_, &NotificationManager::messageChanged, &guard, [&] { messages.append(toast_.message()); });
+    engine_.start(QUrl::fromLocalFile(clipPath()), kOtherCatalogueKey);
+
+    held.release();
+    finish(applier);
+    for (int round = 0; round < 8; ++round) {
+        QCoreApplication::processEvents();
+        delays_.runScheduled();
+    }
+    EXPECT_FALSE(applier.applyError());
+    EXPECT_FALSE(messages.contains(QStringLiteral("Failed to apply wallpaper: ") + WallpaperApplyError::cancelled().localizedDescription()))
+        << messages.join(u'|').toStdString();
+    EXPECT_FALSE(toast_.isPresented()) << toast_.message().toStdString();
+    EXPECT_EQ(displaysShowing(kOtherCatalogueKey), (std::set<quint32>{1, 2}));
+    EXPECT_TRUE(log_.contains(QStringLiteral("Wallpaper %1 not applied - a newer choice replaced it").arg(kCatalogueKey)));
 }
 
 TEST_F(FullScreenApplierTest, ALockScreenOnlyApplySavesTheWallpaperAndSignalsItsOrigin)

@@ -224,7 +224,7 @@ TEST_F(FullScreenViewTest, AFailedApplyIsShownAndTheViewStaysUsable)
     click(control);
     click(control->picker()->cards()[0]);
     ASSERT_TRUE(waitUntil([&] { return view->applier()->applyError().has_value(); }));
-    ASSERT_EVENTUALLY(toast_.message() == QStringLiteral("Failed to apply wallpaper"), 5000);
+    ASSERT_EVENTUALLY(toast_.message() == QStringLiteral("Failed to apply wallpaper: ") + *view->applier()->applyError(), 5000);
     QTest::qWait(300);
     saveScreenshot(window_, QStringLiteral("detail-apply-failed"));
     EXPECT_EQ(control->label(), QStringLiteral("Set Wallpaper"));
