@@ -13,9 +13,11 @@ void log(const QString& emoji, const QString& message)
 }
 } // namespace
 
-WallpaperCounterService::WallpaperCounterService(QObject* parent) : WallpaperCounterService(APIService::shared(), parent) {}
+WallpaperCounterService::WallpaperCounterService(QObject* parent) : QObject(parent), api_(nullptr) {}
 
-WallpaperCounterService::WallpaperCounterService(APIService& api, QObject* parent) : QObject(parent), apiService_(api) {}
+WallpaperCounterService::WallpaperCounterService(APIService& api, QObject* parent) : QObject(parent), api_(&api) {}
+
+APIService& WallpaperCounterService::api() const { return api_ ? *api_ : APIService::shared(); }
 
 WallpaperCounterService& WallpaperCounterService::shared() { return Shared<WallpaperCounterService>::instance(); }
 
@@ -29,14 +31,15 @@ QCoro::Task<> WallpaperCounterService::incrementCounter(qint64 key, bool isDownl
     if (PartnerSiteKey::isPartnerKey(key))
         co_return;
     const QString kind = isDownload ? QStringLiteral("downloads") : QStringLiteral("likes");
-    const auto url = apiService_.endpointURL(QStringLiteral("increment-wallpaper"),
+    APIService& api = this->api();
+    const auto url = api.endpointURL(QStringLiteral("increment-wallpaper"),
         {{QStringLiteral("key"), QString::number(key)}, {QStringLiteral("type"), kind}});
     if (!url) {
         log(QStringLiteral("❌"), QStringLiteral("Invalid URL for increment-wallpaper"));
         co_return;
     }
     try {
-        co_await apiService_.request(*url, "GET");
+        co_await api.request(*url, "GET");
     } catch (const std::exception& error) {
         log(QStringLiteral("❌"), QStringLiteral("Failed to increment counter: ") + describeError(error));
         co_return;

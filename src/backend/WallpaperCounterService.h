@@ -11,6 +11,8 @@ class APIService;
 class WallpaperCounterService : public QObject {
     Q_OBJECT
 public:
+    // Over the shared backend client of the moment each bump starts: made while another stands
+    // in for it, this never keeps that one past its end.
     explicit WallpaperCounterService(QObject* parent = nullptr);
     explicit WallpaperCounterService(APIService& api, QObject* parent = nullptr);
 
@@ -23,6 +25,7 @@ public:
 
 private:
     QCoro::Task<> incrementCounter(qint64 key, bool isDownload);
+    APIService& api() const;
 
-    APIService& apiService_;
+    APIService* const api_; // null: the shared one
 };

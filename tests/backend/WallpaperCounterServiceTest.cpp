@@ -2,6 +2,7 @@
 
 #include "backend/WallpaperCounterService.h"
 #include "foundation/Log.h"
+#include "foundation/Shared.h"
 
 namespace {
 
@@ -63,4 +64,22 @@ TEST_F(WallpaperCounterServiceTest, AddressThatCannotBeBuiltSendsNothing)
     LogCapture log;
     QCoro::waitFor(brokenCounters.incrementLikes(kKey));
     EXPECT_EQ(log.lines(), QStringList{QStringLiteral("❌ [WallpaperCounterService] Invalid URL for increment-wallpaper")});
+}
+
+// A counter over the shared client, made while a test's client stood in for it, bumps through
+// the one shared when the bump starts: the stand-in is gone by then.
+TEST_F(WallpaperCounterServiceTest, ACounterOverTheSharedClientUsesTheOneOfTheMoment)
+{
+    std::unique_ptr<WallpaperCounterService> counters;
+    {
+        APIService::Settings gone = settings();
+        gone.baseURL = QStringLiteral("https://127.0.0.1:1/functions/v1");
+        const auto standIn = client(gone);
+        Shared<APIService>::Override override(*standIn);
+        counters = std::make_unique<WallpaperCounterService>();
+    }
+    Shared<APIService>::Override shared(*api_);
+    const int before = server().usage().count(kKey, QStringLiteral("downloads"));
+    QCoro::waitFor(counters->incrementDownloads(kKey));
+    EXPECT_EQ(server().usage().count(kKey, QStringLiteral("downloads")), before + 1);
 }
