@@ -1,4 +1,6 @@
 #include "engine/WallpaperImageCache.h"
+#include "platform/Http.h"
+#include "signalry/Signalry.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -21,5 +23,9 @@ int main(int argc, char** argv)
     // The image cache encodes its files on worker threads with Qt's image writers, which need the
     // application: writes that a test's poster fetches left running end before it goes.
     WallpaperImageCache::shared().waitForDiskWrites();
+    // The process-wide network clients end their threads before the process does, as the
+    // program's do at its quit: a thread still running at the end is reported with what it holds.
+    Http::shared().shutDown();
+    signalry::Signalry::terminate();
     return result;
 }
