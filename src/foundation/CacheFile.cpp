@@ -24,6 +24,8 @@ bool write(const QString& path, const QByteArray& bytes, QString* error)
     if (partial.write(bytes) != bytes.size() || !partial.flush())
         return fail(partial.errorString());
     partial.close();
+    if (partial.error() != QFileDevice::NoError)
+        return fail(partial.errorString());
     // rename(2) replaces what had the name in one step; QFile::rename would not replace it.
     if (std::rename(QFile::encodeName(partial.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
