@@ -25,6 +25,8 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <optional>
 
 namespace {
 
@@ -33,6 +35,40 @@ constexpr double kLatestSeekSeconds = 1e7;
 constexpr double kInstantSlackSeconds = 1e-6;
 // How far the last video packet may end before the stated length (edit lists, rounding).
 constexpr double kEndSlackSeconds = 0.5;
+
+// A movie file's index lists every sample with where its bytes lie, whether the file holds them
+// or not. When the video samples listed reach `stated`, the file plays to its end exactly when
+// every listed sample lies within it: nothing needs reading. Empty when the index cannot tell
+// (another container, a fragmented movie whose samples are listed as its fragments are read):
+// the packets are read then.
+std::optional<bool> playsToEndByIndex(AVFormatContext* context, AVStream* video, double stated)
+{
+    if (!context->iformat || std::strncmp(context->iformat->name, "mov,", 4) != 0)
+        return std::nullopt;
+    const int videoSamples = avformat_index_get_entries_count(video);
+    if (videoSamples < 2 || stated <= 0)
+        return std::nullopt;
+    const AVIndexEntry* first = avformat_index_get_entry(video, 0);
+    const AVIndexEntry* last = avformat_index_get_entry(video, videoSamples - 1);
+    // The last sample lasts as long as the others on average.
+    const double step = double(last->timestamp - first->timestamp) / (videoSamples - 1);
+    const int64_t start = video->start_time == AV_NOPTS_VALUE ? 0 : video->start_time;
+    if ((double(last->timestamp - start) + step) * av_q2d(video->time_base) < stated - kEndSlackSeconds)
+        return std::nullopt;
+    const int64_t fileBytes = avio_size(context->pb);
+    if (fileBytes < 0)
+        return std::nullopt;
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        AVStream* stream = context->streams[i];
+        const int samples = avformat_index_get_entries_count(stream);
+        for (int n = 0; n < samples; ++n) {
+            const AVIndexEntry* sample = avformat_index_get_entry(stream, n);
+            if (sample->pos < 0 || sample->pos + sample->size > fileBytes)
+                return false;
+        }
+    }
+    return true;
+}
 
 // The first frame decoded after a seek, and the frame that answers the request.
 struct DecodedRun {
@@ -217,6 +253,8 @@ bool MediaTools::playsToEnd(const MediaInput& input)
     const double stated = stream->duration != AV_NOPTS_VALUE && stream->duration > 0 ? double(stream->duration) * tick
         : input.context()->duration > 0                                           ? double(input.context()->duration) / AV_TIME_BASE
                                                                                   : 0;
+    if (const std::optional<bool> verdict = playsToEndByIndex(input.context(), input.videoStream(), stated))
+        return *verdict;
     double reached = 0;
     PacketPtr packet = allocatePacket();
     int status = 0;

@@ -34,7 +34,8 @@ public:
 
     // True when the file plays to its end: every packet reads whole, and the video track's
     // packets reach the length the container states (a file cut after its header keeps stating
-    // the full length). Reads the whole file without decoding, so for short videos.
+    // the full length). A movie file's index answers for its packets; any other file is read
+    // whole, without decoding.
     // Throws fileNotFound, unreadable.
     virtual bool playsToEnd(const QString& path) const;
     // The same test of an opened input, read from where it stands; any thread.

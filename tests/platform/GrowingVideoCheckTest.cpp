@@ -77,6 +77,7 @@ TEST_F(GrowingVideoCheckTest, TheVerdictWhileLandingIsTheStoredFilesVerdict)
     const QByteArray indexLast = bytesOf(QStringLiteral("clip.mp4"));
     const QByteArray indexFirst = bytesOf(QStringLiteral("index-first.mp4"));
     const QByteArray matroska = bytesOf(QStringLiteral("clip.mkv"));
+    const QByteArray fragmented = bytesOf(QStringLiteral("fragmented.mp4"));
     QByteArray scrambled = indexFirst;
     for (qsizetype i = scrambled.size() / 3; i < scrambled.size() / 3 + 2048; ++i)
         scrambled[i] = char(0xA5 ^ i);
@@ -98,6 +99,8 @@ TEST_F(GrowingVideoCheckTest, TheVerdictWhileLandingIsTheStoredFilesVerdict)
         {"index last, whole", indexLast, true},
         {"index last, cut before its index", indexLast.left(indexLast.size() * 9 / 10), false},
         {"index last, the end of its index overwritten", damagedIndex, storedFilePlaysToEnd(damagedIndex)},
+        {"fragmented, whole", fragmented, true},
+        {"fragmented, cut halfway", fragmented.left(fragmented.size() / 2), false},
         {"matroska, whole", matroska, true},
         {"matroska, cut halfway", matroska.left(matroska.size() / 2), false},
         {"sound only", bytesOf(QStringLiteral("audio.m4a")), false},

@@ -46,6 +46,8 @@ protected:
         makeClip(QStringLiteral("audio.m4a"), QStringLiteral("-f lavfi -i sine=duration=1.5 -c:a aac"));
         // Its index before the packets, as the catalogue serves its videos.
         makeClip(QStringLiteral("index-first.mp4"), QStringLiteral("-i {clip} -c copy -movflags +faststart"));
+        // Fragments of a second, each with its own index, after an index of none.
+        makeClip(QStringLiteral("fragmented.mp4"), QStringLiteral("-i {clip} -c copy -movflags frag_keyframe+empty_moov"));
     }
 
     static void TearDownTestSuite()

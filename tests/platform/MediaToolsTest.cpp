@@ -218,32 +218,40 @@ TEST_F(MediaToolsTest, DamagedInputsFailCleanly)
     EXPECT_EQ(failureOf([&] { tools_.probe(folder_.file(QStringLiteral("nothing.mp4"))); }), Kind::fileNotFound);
 }
 
-// A file cut short keeps its index, so every frame is listed: only reading the packets tells a
-// whole video from one that would stop early, or show a broken last frame.
+// A file cut short keeps its index, so every frame is listed: where the index tells where each
+// frame lies, a frame past the end of the file gives it away; where it does not (a fragmented
+// movie lists its frames as it reads them, other containers list only some), only reading the
+// packets tells a whole video from one that would stop early, or show a broken last frame.
 TEST_F(MediaToolsTest, PlaysToEndOnlyWhenEveryPacketIsThere)
 {
-    QFile original(clip(QStringLiteral("index-first.mp4")));
-    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
-    const QByteArray whole = original.readAll();
     const struct {
         const char* name;
-        qsizetype size;
+        const char* clip;
+        qsizetype cutBytes; // taken off the end; -1: half the file
         bool playsToEnd;
     } cases[] = {
-        {"whole", whole.size(), true},
-        {"cut in its last packet", whole.size() - 8, false},
-        {"cut in the middle", whole.size() / 2, false},
+        {"index first, whole", "index-first.mp4", 0, true},
+        {"index first, cut in its last packet", "index-first.mp4", 8, false},
+        {"index first, cut in the middle", "index-first.mp4", -1, false},
+        {"fragmented, whole", "fragmented.mp4", 0, true},
+        {"fragmented, cut in the middle", "fragmented.mp4", -1, false},
+        {"matroska, whole", "clip.mkv", 0, true},
+        {"matroska, cut in the middle", "clip.mkv", -1, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const QString path = folder_.file(QStringLiteral("cut.mp4"));
+        QFile original(clip(QString::fromLatin1(c.clip)));
+        ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+        const QByteArray whole = original.readAll();
+        const QString path = folder_.file(QStringLiteral("cut-") + QString::fromLatin1(c.clip));
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(whole.left(c.size));
+        file.write(whole.left(c.cutBytes < 0 ? whole.size() / 2 : whole.size() - c.cutBytes));
         file.close();
-        EXPECT_NEAR(tools_.probe(path).durationSeconds, 3.0, 0.05);
         EXPECT_EQ(tools_.playsToEnd(path), c.playsToEnd);
     }
+    // A cut movie still states its full length.
+    EXPECT_NEAR(tools_.probe(folder_.file(QStringLiteral("cut-index-first.mp4"))).durationSeconds, 3.0, 0.05);
 }
 
 TEST_F(MediaToolsTest, ConvertsAWebpImageToPng)
