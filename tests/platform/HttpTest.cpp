@@ -8,6 +8,7 @@
 #include "support/TaskWait.h"
 #include "support/TempFolder.h"
 #include "support/TestHttpsServer.h"
+#include "support/TestPaths.h"
 
 #include <QCoro/QCoroTask>
 #include <QDeadlineTimer>
@@ -878,22 +879,68 @@ TEST_F(HttpTest, ShuttingDownEndsTheCallsInFlightAndTheNetworkThread)
     EXPECT_EQ(later->kind(), HttpError::Kind::Cancelled);
 }
 
+// OpenSSL's bundle of the system's authorities pointed at another file while it lives.
+class SystemBundle {
+public:
+    explicit SystemBundle(const QString& file) : previous_(qgetenv("SSL_CERT_FILE"))
+    {
+        qputenv("SSL_CERT_FILE", QFile::encodeName(file));
+    }
+    ~SystemBundle()
+    {
+        if (previous_.isNull())
+            qunsetenv("SSL_CERT_FILE");
+        else
+            qputenv("SSL_CERT_FILE", previous_);
+    }
+    SystemBundle(const SystemBundle&) = delete;
+    SystemBundle& operator=(const SystemBundle&) = delete;
+
+private:
+    QByteArray previous_;
+};
+
 // The system's authorities (OpenSSL's default locations, here pointed at the test's own) are
 // trusted by file transfers as by Qt, with no CA file configured.
 TEST_F(HttpTest, FileTransfersTrustTheSystemsAuthorities)
 {
     Config systemOnly = configTrusting(QString());
     Shared<Config>::Override guard(systemOnly);
-    const QByteArray previous = qgetenv("SSL_CERT_FILE");
-    qputenv("SSL_CERT_FILE", QFile::encodeName(TestHttpsServer::certificateFile()));
-    const HttpResponse downloaded = transfer(Way::Download, request(QStringLiteral("/file")));
-    const HttpResponse sent = transfer(Way::Upload, request(QStringLiteral("/upload")));
-    if (previous.isNull())
-        qunsetenv("SSL_CERT_FILE");
-    else
-        qputenv("SSL_CERT_FILE", previous);
+    HttpResponse downloaded;
+    HttpResponse sent;
+    {
+        SystemBundle bundle(TestHttpsServer::certificateFile());
+        downloaded = transfer(Way::Download, request(QStringLiteral("/file")));
+        sent = transfer(Way::Upload, request(QStringLiteral("/upload")));
+    }
     EXPECT_EQ(downloaded.status, 200);
     EXPECT_EQ(sent.status, 201);
+}
+
+// A CA file adds its authorities to the system's, which every way of asking still trusts.
+TEST_F(HttpTest, ACaFileAddsToTheSystemsAuthorities)
+{
+    const QString server = TestHttpsServer::certificateFile();
+    const QString other = TestPaths::dataFile(QStringLiteral("other-host-cert.pem"));
+    const struct {
+        const char* name;
+        QString bundle;
+        QString caFile;
+    } cases[] = {
+        {"the server's authority in the system's bundle", server, other},
+        {"the server's authority in the CA file", other, server},
+    };
+    const QString paths[] = {QStringLiteral("/hello"), QStringLiteral("/file"), QStringLiteral("/upload")};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SystemBundle bundle(c.bundle);
+        Config config = configTrusting(c.caFile);
+        Shared<Config>::Override guard(config);
+        for (const Way way : {Way::Send, Way::Download, Way::Upload}) {
+            SCOPED_TRACE(nameOf(way));
+            EXPECT_TRUE(transfer(way, request(paths[int(way)])).isSuccess());
+        }
+    }
 }
 
 // Its stray bytes stay out of the next transfer that would reuse the connection.
