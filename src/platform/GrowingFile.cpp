@@ -29,8 +29,12 @@ void GrowingFile::bodyWritten(const QByteArray& block)
     std::unique_lock lock(mutex_);
     if (cancelled_ || phase_ != Phase::Arriving)
         return;
-    window_.push_back(block);
     written_ += block.size();
+    if (readingDone_) {
+        windowStart_ = written_; // nothing is kept: a late read goes to the file
+        return;
+    }
+    window_.push_back(block);
     windowBytes_ += block.size();
     // A reader that lags finds the oldest blocks in the file instead.
     while (windowBytes_ > windowLimit_) {
@@ -62,6 +66,15 @@ void GrowingFile::cancel()
     windowStart_ = written_;
     windowBytes_ = 0;
     changed_.notify_all();
+}
+
+void GrowingFile::readingDone()
+{
+    const std::lock_guard lock(mutex_);
+    readingDone_ = true;
+    window_.clear();
+    windowStart_ = written_;
+    windowBytes_ = 0;
 }
 
 bool GrowingFile::readAsStored() const

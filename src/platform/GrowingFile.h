@@ -40,6 +40,9 @@ public:
     qint64 size();
     // Ends every wait of the reader, now and later, with -1. Any thread.
     void cancel();
+    // The reader read all it needs: the blocks still arriving are let go at once, so the
+    // worker takes their buffers again. What readAsStored() answers stays as it was.
+    void readingDone();
     // True once the transfer ended complete and every size the reader was given is the file's:
     // what it read is what the file holds.
     bool readAsStored() const;
@@ -55,6 +58,7 @@ private:
     std::condition_variable changed_;
     Phase phase_ = Phase::Waiting;
     bool cancelled_ = false;
+    bool readingDone_ = false;
     int descriptor_ = -1;
     qint64 announced_ = -1;
     qint64 written_ = 0;

@@ -85,6 +85,7 @@ GrowingVideoCheck::GrowingVideoCheck(QString label) : file_(std::make_shared<Gro
         } catch (...) {
             promise.setException(std::current_exception());
         }
+        file->readingDone();
         promise.finish();
     });
 }

@@ -68,18 +68,31 @@ TEST_F(GrowingFileTest, ReadsGiveTheBytesWrittenWhereverTheyAreKept)
         qint64 window;
         qint64 position;
         qint64 readBytes;
+        qint64 readingDoneAt = -1; // bytes landed when the reader said it was done
     } cases[] = {
         {"all in memory, from the start", 1 << 20, 0, 700},
         {"all in memory, from the middle", 1 << 20, 4321, 4096},
         {"lagging past the window", 3000, 0, 512},
         {"lagging, starting inside the window", 3000, 8500, 777},
         {"no window at all", 0, 1234, 10000},
+        {"read again after the reader was done", 1 << 20, 4321, 4096, 5000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         restart();
         GrowingFile growing(c.window);
         growing.bodyStarted(file_.handle(), 10000);
+        if (c.readingDoneAt >= 0) {
+            land(growing, c.readingDoneAt);
+            growing.readingDone();
+            // Blocks landing from then on are let go at once, for the worker to take again.
+            land(growing, c.readingDoneAt + 1000);
+            const QByteArray next = blockAt(file_.size(), 1000);
+            file_.write(next);
+            file_.flush();
+            growing.bodyWritten(next);
+            EXPECT_TRUE(next.isDetached());
+        }
         land(growing, 10000);
         growing.transferEnded(true);
         EXPECT_EQ(readAll(growing, c.position, c.readBytes), blockAt(c.position, qsizetype(10000 - c.position)));
