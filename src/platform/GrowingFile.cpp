@@ -62,9 +62,7 @@ void GrowingFile::cancel()
 {
     const std::lock_guard lock(mutex_);
     cancelled_ = true;
-    window_.clear();
-    windowStart_ = written_;
-    windowBytes_ = 0;
+    forgetWindow();
     changed_.notify_all();
 }
 
@@ -72,6 +70,11 @@ void GrowingFile::readingDone()
 {
     const std::lock_guard lock(mutex_);
     readingDone_ = true;
+    forgetWindow();
+}
+
+void GrowingFile::forgetWindow()
+{
     window_.clear();
     windowStart_ = written_;
     windowBytes_ = 0;

@@ -52,6 +52,8 @@ private:
 
     // Forgets the blocks that end at or before `position`, held under the lock.
     void dropBlocksBefore(qint64 position);
+    // Forgets every block: reads of what arrived so far go to the file. Held under the lock.
+    void forgetWindow();
 
     const qint64 windowLimit_;
     mutable std::mutex mutex_;
