@@ -25,9 +25,12 @@ public:
         auto& routes = server_.routes();
         // Enough workers for every connection Qt opens, with handlers that hang among them.
         routes.new_task_queue = [] { return new httplib::ThreadPool(32); };
-        routes.set_logger([this](const httplib::Request& request, const httplib::Response&) {
+        // Counted as each request arrives: a logger runs once the answer is sent, which may be
+        // after the client read it.
+        routes.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
             std::lock_guard lock(mutex_);
             ++hits_[request.path];
+            return httplib::Server::HandlerResponse::Unhandled;
         });
         routes.Get("/image.png", [](const httplib::Request&, httplib::Response& response) {
             response.set_content(png().toStdString(), "image/png");
