@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -17,33 +16,24 @@ constexpr const char* kTmpfsOptions = "size=2m,mode=0700";
 QString fillerPath(const QString& folder) { return folder + QStringLiteral("/filler"); }
 } // namespace
 
+void FullFileSystem::keepMountsPrivate()
+{
+    // Without private propagation a mount would reach the namespace this one came from: none is
+    // made then.
+    privateMounts_ = ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
 FullFileSystem::FullFileSystem()
 {
-    const int own = ::open("/proc/thread-self/ns/mnt", O_RDONLY | O_CLOEXEC);
-    if (own < 0)
-        return;
-    const QByteArray target = QFile::encodeName(dir_.path());
-    // Private from the root down, so that the mount never reaches the namespace it came from.
-    if (::unshare(CLONE_NEWNS) == 0) {
-        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
-            && ::mount("tmpfs", target.constData(), "tmpfs", MS_NOSUID | MS_NODEV, kTmpfsOptions) == 0) {
-            namespaceFd_ = own;
-            return;
-        }
-        ::setns(own, CLONE_NEWNS);
-    }
-    ::close(own);
+    if (privateMounts_)
+        mounted_ = ::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", MS_NOSUID | MS_NODEV, kTmpfsOptions) == 0;
 }
 
 FullFileSystem::~FullFileSystem()
 {
     free();
-    if (namespaceFd_ < 0)
-        return;
-    ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
-    if (::setns(namespaceFd_, CLONE_NEWNS) != 0)
-        ADD_FAILURE() << "the test thread could not return to its mount namespace";
-    ::close(namespaceFd_);
+    if (mounted_)
+        ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
 }
 
 void FullFileSystem::fill()

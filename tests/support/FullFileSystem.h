@@ -6,11 +6,10 @@
 #include <sys/resource.h>
 
 // A folder whose file system can be filled to its last block. Where the process may mount (the
-// superuser, as CI runs), it is a small tmpfs mounted in a mount namespace of the calling thread
-// alone, so nothing outside the test ever sees it; the thread is back in its own namespace when
-// this ends. Elsewhere a limit on the size of the files the process writes (RLIMIT_FSIZE, its
-// signal ignored) stands in, so that writes fail as they would on a full disk. The tmpfs is seen
-// by the calling thread alone: write into it from the test's (GUI) thread.
+// superuser, as CI runs), it is a small tmpfs, mounted in the test process's own mount namespace
+// (keepMountsPrivate), so every thread of the test sees it and nothing outside the test does.
+// Elsewhere a limit on the size of the files the process writes (RLIMIT_FSIZE, its signal
+// ignored) stands in, so that writes fail as they would on a full disk.
 class FullFileSystem {
 public:
     FullFileSystem();
@@ -18,9 +17,14 @@ public:
     FullFileSystem(const FullFileSystem&) = delete;
     FullFileSystem& operator=(const FullFileSystem&) = delete;
 
+    // Gives the test process a mount namespace of its own, private from the root down. Called
+    // first in main(), before any thread: the threads made later share it, so a thread a test
+    // starts sees the test's tmpfs, and none is ever kept from its namespace.
+    static void keepMountsPrivate();
+
     QString path() const { return dir_.path(); }
     // True on a real tmpfs, false with the file-size limit standing in.
-    bool isTmpfs() const { return namespaceFd_ >= 0; }
+    bool isTmpfs() const { return mounted_; }
 
     // From now on no write finds room.
     void fill();
@@ -28,9 +32,9 @@ public:
     void free();
 
 private:
+    static inline bool privateMounts_ = false;
     QTemporaryDir dir_;
-    // This thread's own mount namespace while it is in the test's.
-    int namespaceFd_ = -1;
+    bool mounted_ = false;
     rlimit limit_{};
     bool limited_ = false;
 };

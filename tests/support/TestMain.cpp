@@ -1,6 +1,7 @@
 #include "engine/WallpaperImageCache.h"
 #include "platform/Http.h"
 #include "signalry/Signalry.h"
+#include "support/FullFileSystem.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -13,6 +14,7 @@
 // work as in the application.
 int main(int argc, char** argv)
 {
+    FullFileSystem::keepMountsPrivate();
     ::testing::InitGoogleTest(&argc, argv);
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
