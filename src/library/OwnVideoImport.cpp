@@ -116,7 +116,6 @@ QCoro::Task<WallpaperModel> OwnVideoImport::importForPersonalUse(QString sourceP
         if (const std::optional<QString> refusal = facts.refusal())
             throw MessageError(*refusal);
         const std::shared_ptr<StagedFile> staged = co_await copyIn(sourcePath, key, progress);
-        throwIfStopped(progress.get());
         const QString title = OwnVideoFacts::wallpaperTitle(QFileInfo(sourcePath).fileName());
         const QUrl file = QUrl::fromLocalFile(staged->destination());
         WallpaperModel record = facts.record(file, key, title, QStringLiteral("Custom"));

@@ -10,6 +10,7 @@
 #include "support/FullFileSystem.h"
 #include "support/HeldWorkerPool.h"
 #include "support/TaskWait.h"
+#include "support/SystemBundle.h"
 #include "support/TempFolder.h"
 #include "support/TestHttpsServer.h"
 #include "support/TestPaths.h"
@@ -28,6 +29,7 @@
 #include <fcntl.h>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -184,9 +186,9 @@ TEST_F(HttpFileTransferTest, EveryNewConnectionTrustsWhatWasReadAtTheFirst)
         ASSERT_TRUE(QFile::copy(TestHttpsServer::certificateFile(), copy));
         Config trust = configTrusting(c.systemAuthority ? QString() : copy);
         Shared<Config>::Override guard(trust);
-        const QByteArray previous = qgetenv("SSL_CERT_FILE");
+        std::optional<SystemBundle> bundle;
         if (c.systemAuthority)
-            qputenv("SSL_CERT_FILE", QFile::encodeName(copy));
+            bundle.emplace(copy);
         {
             Http http;
             EXPECT_EQ(waitForTask(http.download(closing(url(QStringLiteral("/file"))), destination(), kCache)).status, 200);
@@ -198,10 +200,7 @@ TEST_F(HttpFileTransferTest, EveryNewConnectionTrustsWhatWasReadAtTheFirst)
                 EXPECT_EQ(readFile(destination()), file_);
             }
         }
-        if (previous.isNull())
-            qunsetenv("SSL_CERT_FILE");
-        else
-            qputenv("SSL_CERT_FILE", previous);
+        bundle.reset();
         EXPECT_EQ(takeConnectionCount(), 4) << "each download had a connection of its own";
     }
 }

@@ -8,6 +8,7 @@
 #include "support/TaskWait.h"
 #include "support/TempFolder.h"
 #include "support/TestHttpsServer.h"
+#include "support/SystemBundle.h"
 #include "support/TestPaths.h"
 
 #include <QCoro/QCoroTask>
@@ -878,27 +879,6 @@ TEST_F(HttpTest, ShuttingDownEndsTheCallsInFlightAndTheNetworkThread)
     ASSERT_TRUE(later);
     EXPECT_EQ(later->kind(), HttpError::Kind::Cancelled);
 }
-
-// OpenSSL's bundle of the system's authorities pointed at another file while it lives.
-class SystemBundle {
-public:
-    explicit SystemBundle(const QString& file) : previous_(qgetenv("SSL_CERT_FILE"))
-    {
-        qputenv("SSL_CERT_FILE", QFile::encodeName(file));
-    }
-    ~SystemBundle()
-    {
-        if (previous_.isNull())
-            qunsetenv("SSL_CERT_FILE");
-        else
-            qputenv("SSL_CERT_FILE", previous_);
-    }
-    SystemBundle(const SystemBundle&) = delete;
-    SystemBundle& operator=(const SystemBundle&) = delete;
-
-private:
-    QByteArray previous_;
-};
 
 // The system's authorities (OpenSSL's default locations, here pointed at the test's own) are
 // trusted by file transfers as by Qt, with no CA file configured.
