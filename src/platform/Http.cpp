@@ -11,12 +11,9 @@
 #include <QNetworkReply>
 #include <QPointer>
 #include <QTimer>
-#include <QFile>
-#include <QSslCertificate>
+#include <QSslError>
 #include <QCoro/QCoroFuture>
 #include <QtConcurrent/QtConcurrentRun>
-
-#include <openssl/x509.h>
 
 #include <algorithm>
 
@@ -68,8 +65,9 @@ Http& Http::shared() { return Shared<Http>::instance(); }
 
 void Http::prepareTrust()
 {
-    if (!preparedTrust_.isValid() && !trust_)
-        preparedTrust_ = QtConcurrent::run(&Http::buildTrust, Config::current().caCertificateFile);
+    const QString caFile = Config::current().caCertificateFile;
+    if (!preparedTrust_.isValid() && !caFile.isEmpty())
+        preparedTrust_ = QtConcurrent::run([store = trustStore_, caFile] { store->trustFor(caFile); });
 }
 
 QCoro::Task<HttpResponse> Http::send(QNetworkRequest request, QByteArray verb, QByteArray body,
@@ -90,6 +88,8 @@ QCoro::Task<HttpResponse> Http::send(QNetworkRequest request, QByteArray verb, Q
             throwCancelled(); // shut down meanwhile
         const Holding holding(holdingReplies_);
         HttpTransfer transfer(start(*manager_, hop, verb, body), verb, stop, timeoutMs);
+        if (!caFileOfConnections_.isEmpty())
+            transfer.setCertificateCheck(caFileCheck(caFileOfConnections_));
         transfer.limitBody(maxBodyBytes);
         co_await transfer.finished();
         HttpResponse response = transfer.resultWithBody();
@@ -179,14 +179,20 @@ QCoro::Task<> Http::trustReady()
 {
     // The GUI thread goes on while prepareTrust() is still reading.
     if (preparedTrust_.isValid() && !preparedTrust_.isFinished()) {
-        QFuture<Trust> pending = preparedTrust_;
+        QFuture<void> pending = preparedTrust_;
         co_await pending;
     }
 }
 
 QNetworkRequest Http::prepared(QNetworkRequest request)
 {
-    request.setSslConfiguration(trust().tls);
+    // Read per request, so a changed configuration (a test's override) takes effect at once.
+    // Connections already open were verified under the previous file. (libcurl keeps its
+    // connections apart by the CA file they were made under.)
+    if (const QString caFile = Config::current().caCertificateFile; caFile != caFileOfConnections_) {
+        caFileOfConnections_ = caFile;
+        manager_->clearConnectionCache();
+    }
     // Qt 6.4 stalls the requests queued behind one aborted while HTTP/2 is still being
     // negotiated with a new host; every transfer here is one request per file, so HTTP/1.1
     // loses nothing.
@@ -201,56 +207,35 @@ QNetworkRequest Http::withRedirectLimit(QNetworkRequest request)
     return request;
 }
 
-const Http::Trust& Http::trust()
-{
-    // Read per request, so a changed configuration (a test's override) takes effect at once.
-    const QString caFile = Config::current().caCertificateFile;
-    if (trust_ && trust_->caFile == caFile)
-        return *trust_;
-
-    // Requests wait for prepareTrust() in trustReady(), so its result is there.
-    std::optional<Trust> built;
-    if (preparedTrust_.isValid()) {
-        built = preparedTrust_.result();
-        preparedTrust_ = {};
-    }
-    if (!built || built->caFile != caFile)
-        built = buildTrust(caFile);
-    trust_ = std::move(built);
-    // Connections already open were verified against the previous trust. (libcurl keeps its
-    // connections apart by the CA file they were made under.)
-    if (manager_)
-        manager_->clearConnectionCache();
-    return *trust_;
-}
-
 namespace {
-// The system's authorities, each once: OpenSSL's bundle file, as file transfers read it
-// (HttpTrustStore). Qt's own list reads every file of the certificate folders, where most
-// systems keep each authority twice (in the bundle and in a file of its own), at two to three
-// times the CPU; it stands in only where the bundle gives nothing.
-QList<QSslCertificate> systemAuthorities()
+// What Qt says of a certificate whose authority it did not find: all the CA file's trust may
+// answer. Any other fault (a date, a name, a broken signature) stands.
+bool onlyAnUnknownAuthority(const QList<QSslError>& errors)
 {
-    QString bundle = qEnvironmentVariable(X509_get_default_cert_file_env());
-    if (bundle.isEmpty())
-        bundle = QFile::decodeName(X509_get_default_cert_file());
-    const QList<QSslCertificate> listed = QSslCertificate::fromPath(bundle);
-    return listed.isEmpty() ? QSslConfiguration::systemCaCertificates() : listed;
+    return std::ranges::all_of(errors, [](const QSslError& error) {
+        switch (error.error()) {
+        case QSslError::UnableToGetIssuerCertificate:
+        case QSslError::UnableToGetLocalIssuerCertificate:
+        case QSslError::UnableToVerifyFirstCertificate:
+        case QSslError::SelfSignedCertificate:
+        case QSslError::SelfSignedCertificateInChain:
+        case QSslError::CertificateUntrusted: return true;
+        default: return false;
+        }
+    });
 }
 } // namespace
 
-Http::Trust Http::buildTrust(const QString& caFile)
+HttpTransfer::CertificateCheck Http::caFileCheck(const QString& caFile) const
 {
-    Trust trust{caFile, QSslConfiguration::defaultConfiguration()};
-    if (caFile.isEmpty())
-        return trust;
-    const QList<QSslCertificate> extra = QSslCertificate::fromPath(caFile);
-    if (extra.isEmpty())
-        logLine(QStringLiteral("⚠️"), QStringLiteral("Http"), QStringLiteral("No certificate could be read from the CA file ") + caFile);
-    // A list of authorities replaces the system's, which Qt otherwise looks up as a handshake
-    // needs them, so the system's come first.
-    trust.tls.setCaCertificates(systemAuthorities() + extra);
-    return trust;
+    // Qt looks the system's authorities up as a handshake needs them, and a list of our own would
+    // replace that lookup, costing a read of every authority per launch. So a certificate Qt
+    // cannot place is put to the store of the system's and the CA file's authorities, which
+    // checks it in full (chain, dates, purpose and the host's name).
+    return [store = trustStore_, caFile](const QNetworkReply& reply, const QList<QSslError>& errors) {
+        return onlyAnUnknownAuthority(errors)
+            && HttpTrustStore::verifies(store->trustFor(caFile), reply.sslConfiguration().peerCertificateChain(), reply.url().host());
+    };
 }
 
 QNetworkReply* Http::start(QNetworkAccessManager& manager, const QNetworkRequest& request, const QByteArray& verb,

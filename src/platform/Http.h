@@ -3,18 +3,17 @@
 #include "platform/DownloadDurability.h"
 #include "platform/HttpFileTransfer.h"
 #include "platform/HttpResponse.h"
+#include "platform/HttpTransfer.h"
 #include "platform/HttpWorker.h"
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
 #include <QFuture>
 #include <QNetworkRequest>
-#include <QSslConfiguration>
 #include <QString>
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <stop_token>
 
 class QNetworkAccessManager;
@@ -46,14 +45,10 @@ public:
 
     static Http& shared();
 
-    // Reads the system's certificates and combines them with the configured CA file on a worker
-    // thread (about 0.1 s of CPU), so that the first request of a launch finds its trust ready
-    // instead of building it on the GUI thread. Called once at start.
+    // Reads the system's authorities and the configured CA file's on a worker thread (some 20 ms
+    // of CPU), so that the first request of a launch that needs them finds them ready instead of
+    // reading them on the GUI thread. Nothing without a CA file. Called once at start.
     void prepareTrust();
-
-    // The authorities every connection trusts: the system's, plus the configured CA file's.
-    // GUI thread (the video player hands them to its own TLS layer).
-    QList<QSslCertificate> trustedAuthorities() { return trust().tls.caCertificates(); }
 
     // `timeoutMs` is the longest silence allowed during the transfer (no bytes either way);
     // a stop request aborts the transfer and throws HttpError::Kind::Cancelled. A reply that
@@ -100,18 +95,11 @@ private:
     using MakeTransfer = std::unique_ptr<HttpFileTransfer> (*)(HttpFileTransfer::Order, std::shared_ptr<HttpFileTransfer::Progress>,
         HttpFileTransfer::Promise);
 
-    // Qt's TLS settings that trust the system's certificates plus those of one CA file.
-    // (HttpFileTransfer gives libcurl the same trust from the same file.)
-    struct Trust {
-        QString caFile;
-        QSslConfiguration tls;
-    };
-    static Trust buildTrust(const QString& caFile);
-
+    // Lets a connection trust the authorities of `caFile` beside the system's.
+    HttpTransfer::CertificateCheck caFileCheck(const QString& caFile) const;
     QCoro::Task<> trustReady();
     QNetworkRequest prepared(QNetworkRequest request);
     static QNetworkRequest withRedirectLimit(QNetworkRequest request);
-    const Trust& trust();
     // Runs a file transfer on the worker and waits for its outcome, relaying its progress.
     QCoro::Task<HttpResponse> onWorker(MakeTransfer make, HttpFileTransfer::Order order, HttpProgress progress);
 
@@ -119,12 +107,14 @@ private:
     std::unique_ptr<QNetworkAccessManager> manager_;
     // The calls that hold one of its replies.
     int holdingReplies_ = 0;
+    // The authorities beside Qt's own lookup of the system's, shared with the worker.
+    std::shared_ptr<HttpTrustStore> trustStore_ = std::make_shared<HttpTrustStore>();
     // Downloads into files and uploads from them stream there.
-    HttpWorker worker_;
-    // The trust built for the CA file last seen in the configuration.
-    std::optional<Trust> trust_;
-    // The trust prepareTrust() builds, until the first request takes it.
-    QFuture<Trust> preparedTrust_;
+    HttpWorker worker_{trustStore_};
+    // The CA file the open connections were verified under.
+    QString caFileOfConnections_;
+    // The store prepareTrust() fills, until it is done.
+    QFuture<void> preparedTrust_;
     // Expires with this object: a call that waited for the trust finds out whether it is still here.
     std::shared_ptr<bool> lifetime_ = std::make_shared<bool>(true);
 };

@@ -57,6 +57,10 @@ HttpTransfer::HttpTransfer(QNetworkReply* reply, QByteArray verb, std::stop_toke
     connect(reply_, &QNetworkReply::downloadProgress, this, &HttpTransfer::restartIdleTimer);
     connect(reply_, &QNetworkReply::uploadProgress, this, &HttpTransfer::restartIdleTimer);
     connect(reply_, &QNetworkReply::sslErrors, this, [this](const QList<QSslError>& errors) {
+        if (certificateCheck_ && certificateCheck_(*reply_, errors)) {
+            reply_->ignoreSslErrors(errors);
+            return;
+        }
         for (const QSslError& error : errors)
             tlsErrors_ << error.errorString();
     });

@@ -14,6 +14,7 @@
 #include <stop_token>
 
 class QNetworkReply;
+class QSslError;
 class QTimer;
 
 // Watches one reply for Http on the GUI thread: the inactivity time-out, the caller's stop
@@ -29,6 +30,11 @@ public:
     ~HttpTransfer() override;
 
     QNetworkReply* reply() const { return reply_.data(); }
+
+    // Asked about a certificate Qt refused, with Qt's complaints: true sets them aside (the
+    // reply's connection trusts the certificate), false lets them end the transfer.
+    using CertificateCheck = std::function<bool(const QNetworkReply& reply, const QList<QSslError>& errors)>;
+    void setCertificateCheck(CertificateCheck check) { certificateCheck_ = std::move(check); }
 
     // What the network thread reads ahead of a limited body before it waits for us.
     static constexpr qint64 kReadBufferBytes = 1 << 20;
@@ -67,6 +73,7 @@ private:
     [[noreturn]] void throwTooLarge() const;
 
     QPointer<QNetworkReply> reply_;
+    CertificateCheck certificateCheck_;
     std::coroutine_handle<> waiting_;
     QByteArray verb_;
     int timeoutMs_;

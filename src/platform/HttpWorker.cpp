@@ -125,7 +125,7 @@ void HttpWorker::run()
         if (!arrived.empty())
             idle_.sweep(handles(running));
         for (auto& transfer : arrived) {
-            if (transfer->begin(multi_, trust_)) {
+            if (transfer->begin(multi_, *trust_)) {
                 idle_.watch(transfer->handle());
                 curl_multi_add_handle(multi_, transfer->handle());
                 running.push_back(std::move(transfer));

@@ -25,7 +25,8 @@ public:
     // Call first at the program's start, before any thread starts (it sets the environment).
     static void preferPlainEventLoops();
 
-    HttpWorker() = default;
+    // `trust` is shared with Http's own connections.
+    explicit HttpWorker(std::shared_ptr<HttpTrustStore> trust) : trust_(std::move(trust)) {}
     ~HttpWorker();
     HttpWorker(const HttpWorker&) = delete;
     HttpWorker& operator=(const HttpWorker&) = delete;
@@ -47,9 +48,9 @@ private:
     std::deque<std::unique_ptr<HttpFileTransfer>> queued_;
     bool quitting_ = false;
     CURLM* multi_ = nullptr;
-    // Worker thread only: the trust every transfer's TLS shares, and the connections kept
-    // between transfers.
-    HttpTrustStore trust_;
+    // The trust every transfer's TLS shares; worker thread only: the connections kept between
+    // transfers.
+    std::shared_ptr<HttpTrustStore> trust_;
     HttpIdleConnections idle_;
     std::thread thread_;
 };

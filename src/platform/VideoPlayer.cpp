@@ -3,7 +3,7 @@
 #include "foundation/Config.h"
 #include "foundation/Log.h"
 #include "foundation/Paths.h"
-#include "platform/Http.h"
+#include "platform/HttpTrustStore.h"
 #include "platform/MpvLibrary.h"
 #include "platform/VideoFrameBuffer.h"
 #include "platform/VideoRenderThread.h"
@@ -12,7 +12,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QPointer>
-#include <QSslCertificate>
 #include <QThreadPool>
 
 #include <malloc.h>
@@ -56,9 +55,10 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
 };
 
 // The player reads previews from the asset host when no copy is cached: it trusts what the
-// program's own connections trust (Http's). Its TLS layer takes a single file of authorities, so
-// with an extra one configured they go into one file, written again whenever it is not what it
-// should be (removed, or a new extra authority). GUI thread.
+// program's own connections trust (HttpTrustStore's: the system's bundle and the CA file). Its
+// TLS layer takes a single file of authorities, so with an extra one configured both files go
+// into one, written again whenever it is not what it should be (removed, or a new extra
+// authority). GUI thread.
 QByteArray authoritiesFile()
 {
     static QString readFrom;
@@ -68,8 +68,10 @@ QByteArray authoritiesFile()
         return {};
     if (extra != readFrom) {
         pem.clear();
-        for (const QSslCertificate& certificate : Http::shared().trustedAuthorities())
-            pem += certificate.toPem();
+        for (const QString& path : {HttpTrustStore::systemBundle(), extra}) {
+            if (QFile file(path); file.open(QIODevice::ReadOnly))
+                pem += file.readAll() + '\n';
+        }
         readFrom = extra;
     }
     const QString path = Paths::appSupport() + QStringLiteral("/trusted-authorities.pem");
