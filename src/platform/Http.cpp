@@ -191,7 +191,8 @@ QNetworkRequest Http::prepared(QNetworkRequest request)
     // connections apart by the CA file they were made under.)
     if (const QString caFile = Config::current().caCertificateFile; caFile != caFileOfConnections_) {
         caFileOfConnections_ = caFile;
-        manager_->clearConnectionCache();
+        if (manager_)
+            manager_->clearConnectionCache();
     }
     // Qt 6.4 stalls the requests queued behind one aborted while HTTP/2 is still being
     // negotiated with a new host; every transfer here is one request per file, so HTTP/1.1

@@ -28,8 +28,9 @@ using HttpProgress = std::function<void(qint64 done, qint64 total)>;
 // reply that carries an HTTP status is returned as an HttpResponse, whatever the status; a
 // transfer that fails without one throws HttpError, in the same words on both paths. Local file
 // failures of download and upload throw FileError. TLS trusts the system's certificates plus the
-// extra CA file of the deployment configuration, and never ignores a certificate error. A
-// redirect is followed at most kMaxRedirects times; the reply after that is returned as it is.
+// extra CA file of the deployment configuration, and lets a certificate pass only when one of
+// them vouches for it, it is made out to the host asked for and it is valid now. A redirect is
+// followed at most kMaxRedirects times; the reply after that is returned as it is.
 class Http {
 public:
     static constexpr int kDefaultTimeoutMs = 60'000;
