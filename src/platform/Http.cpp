@@ -234,8 +234,10 @@ HttpTransfer::CertificateCheck Http::caFileCheck(const QString& caFile) const
     // cannot place is put to the store of the system's and the CA file's authorities, which
     // checks it in full (chain, dates, purpose and the host's name).
     return [store = trustStore_, caFile](const QNetworkReply& reply, const QList<QSslError>& errors) {
+        // A certificate names a host in its ASCII form.
+        const QString host = reply.url().host(QUrl::EncodeUnicode);
         return onlyAnUnknownAuthority(errors)
-            && HttpTrustStore::verifies(store->trustFor(caFile), reply.sslConfiguration().peerCertificateChain(), reply.url().host());
+            && HttpTrustStore::verifies(store->trustFor(caFile), reply.sslConfiguration().peerCertificateChain(), host);
     };
 }
 
