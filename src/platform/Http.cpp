@@ -209,8 +209,9 @@ QNetworkRequest Http::withRedirectLimit(QNetworkRequest request)
 }
 
 namespace {
-// What Qt says of a certificate whose authority it did not find: all the CA file's trust may
-// answer. Any other fault (a date, a name, a broken signature) stands.
+// Whether Qt's complaints about a certificate all say that its authority is unknown to Qt, the
+// one thing the CA file's authorities can answer. Any other fault (a date, a name, a broken
+// signature) stands.
 bool onlyAnUnknownAuthority(const QList<QSslError>& errors)
 {
     return std::ranges::all_of(errors, [](const QSslError& error) {

@@ -1,5 +1,7 @@
 #include "platform/HttpTrustStore.h"
 
+#include "foundation/Log.h"
+
 #include <QFile>
 #include <QHostAddress>
 #include <QSslCertificate>
@@ -51,6 +53,8 @@ HttpTrustStore::Trust HttpTrustStore::trustFor(const QString& caFile)
     // trusted even when it is an intermediate one.
     X509_STORE_set_flags(store, X509_V_FLAG_TRUSTED_FIRST | X509_V_FLAG_PARTIAL_CHAIN);
     const bool caFileUsed = !caFile.isEmpty() && addCertificates(store, caFile) > 0;
+    if (!caFile.isEmpty() && !caFileUsed)
+        logLine(QStringLiteral("⚠️"), QStringLiteral("Http"), QStringLiteral("No certificate could be read from the CA file ") + caFile);
     caFile_ = caFile;
     trust_ = {Store(store, &X509_STORE_free), caFileUsed};
     return trust_;
