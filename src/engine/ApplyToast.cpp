@@ -200,8 +200,9 @@ QCoro::Task<> ApplyToast::loadThumbnail(std::shared_ptr<State> state)
 {
     const QImage image = co_await readImage(*state->thumbnailUrl);
     state->thumbnail = image;
-    // An end waiting for its turn comes back with the picture; one already told is left alone.
-    const bool welcome = !state->hidden || (state->toast && state->toast->isWaiting(state->shown));
+    // The picture joins the toast while it is on the panel, its end included, or waits for its
+    // turn and comes back with it; once the toast's end has gone from the panel it is put nowhere.
+    const bool welcome = !state->hidden || (state->toast && (state->toast->isPresented() || state->toast->isWaiting(state->shown)));
     if (owns(*state) && state->showsThumbnail && welcome && !image.isNull())
         state->toast->setThumbnailImage(state->shown, image);
 }

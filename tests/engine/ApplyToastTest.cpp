@@ -4,6 +4,7 @@
 #include "state/NotificationManager.h"
 
 #include <QCoreApplication>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QThreadPool>
 
@@ -228,6 +229,44 @@ TEST(ApplyToastTest, AThumbnailReadWhileCoveredComesBackWithTheToast)
         EXPECT_FALSE(toast.isPresented());
         EXPECT_TRUE(toast.thumbnailImage().isNull()) << "a picture was left on the cleared panel";
     }
+}
+
+// An apply that ends before its picture is read (an own video's first frame takes longer than
+// applying it) still shows the picture for the rest of its end, and leaves none behind.
+TEST(ApplyToastTest, APictureReadWhileTheEndIsOnThePanelJoinsIt)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString picture = folder.filePath(QStringLiteral("thumbnail.png"));
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(picture));
+    ManualDelays delays;
+    NotificationManager toast(delays.delays());
+    // The read waits behind a task that holds the only worker until the end is on the panel.
+    QThreadPool& workers = *QThreadPool::globalInstance();
+    const int threads = workers.maxThreadCount();
+    workers.setMaxThreadCount(1);
+    QSemaphore release;
+    workers.start([&release] { release.acquire(); });
+    ApplyToast apply(toast, std::make_shared<ApplyToast::Holder>(), 1, QStringLiteral("Aurora"), QUrl::fromLocalFile(picture));
+    apply.show(Stage::applying, QStringLiteral("Applying..."), 0.5, true);
+    runTurns(delays, false);
+    apply.update(Stage::applied, QStringLiteral("Wallpaper applied"), 1.0);
+    apply.hide(2.0);
+    runTurns(delays, false);
+    EXPECT_TRUE(toast.isPresented());
+    EXPECT_TRUE(toast.thumbnailImage().isNull());
+    release.release();
+    workers.waitForDone();
+    workers.setMaxThreadCount(threads);
+    runTurns(delays, false);
+    EXPECT_TRUE(toast.isPresented());
+    EXPECT_EQ(toast.message(), QStringLiteral("Wallpaper applied"));
+    EXPECT_EQ(toast.thumbnailImage().size(), red.size());
+    runTurns(delays, true);
+    EXPECT_FALSE(toast.isPresented());
+    EXPECT_TRUE(toast.thumbnailImage().isNull()) << "a picture was left on the cleared panel";
 }
 
 } // namespace
