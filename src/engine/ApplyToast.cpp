@@ -202,7 +202,8 @@ QCoro::Task<> ApplyToast::loadThumbnail(std::shared_ptr<State> state)
     state->thumbnail = image;
     // The picture joins the toast while it is on the panel, its end included, or waits for its
     // turn and comes back with it; once the toast's end has gone from the panel it is put nowhere.
-    const bool welcome = !state->hidden || (state->toast && (state->toast->isPresented() || state->toast->isWaiting(state->shown)));
+    const bool welcome =
+        !state->hidden || (state->toast && (state->toast->isPresented() || state->toast->isWaiting(state->shown)));
     if (owns(*state) && state->showsThumbnail && welcome && !image.isNull())
         state->toast->setThumbnailImage(state->shown, image);
 }

@@ -165,17 +165,29 @@ TEST(ApplyToastTest, ACoveredApplyComesBackToTellItsEnd)
     }
 }
 
+// An apply's thumbnail: a small red picture in a folder of its own, gone with this object.
+class Thumbnail {
+public:
+    static constexpr QSize kSize{8, 8};
+    Thumbnail()
+    {
+        QImage red(kSize, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        EXPECT_TRUE(folder_.isValid() && red.save(path()));
+    }
+    QString path() const { return folder_.filePath(QStringLiteral("thumbnail.png")); }
+
+private:
+    QTemporaryDir folder_;
+};
+
 // The apply's thumbnail is read while an import's toast covers the apply's: it goes into the
 // apply's turn and is on the panel when the apply's toast comes back, its end included. Once that
 // end has been on the panel and gone, a late picture is put nowhere.
 TEST(ApplyToastTest, AThumbnailReadWhileCoveredComesBackWithTheToast)
 {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString picture = folder.filePath(QStringLiteral("thumbnail.png"));
-    QImage red(8, 8, QImage::Format_RGB32);
-    red.fill(Qt::red);
-    ASSERT_TRUE(red.save(picture));
+    const Thumbnail thumbnail;
+    const QString picture = thumbnail.path();
 
     enum class When { duringTheApply, afterItsEnd, afterItsEndWasTold };
     const struct {
@@ -235,12 +247,8 @@ TEST(ApplyToastTest, AThumbnailReadWhileCoveredComesBackWithTheToast)
 // applying it) still shows the picture for the rest of its end, and leaves none behind.
 TEST(ApplyToastTest, APictureReadWhileTheEndIsOnThePanelJoinsIt)
 {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString picture = folder.filePath(QStringLiteral("thumbnail.png"));
-    QImage red(8, 8, QImage::Format_RGB32);
-    red.fill(Qt::red);
-    ASSERT_TRUE(red.save(picture));
+    const Thumbnail thumbnail;
+    const QString picture = thumbnail.path();
     ManualDelays delays;
     NotificationManager toast(delays.delays());
     // The read waits behind a task that holds the only worker until the end is on the panel.
@@ -263,7 +271,7 @@ TEST(ApplyToastTest, APictureReadWhileTheEndIsOnThePanelJoinsIt)
     runTurns(delays, false);
     EXPECT_TRUE(toast.isPresented());
     EXPECT_EQ(toast.message(), QStringLiteral("Wallpaper applied"));
-    EXPECT_EQ(toast.thumbnailImage().size(), red.size());
+    EXPECT_EQ(toast.thumbnailImage().size(), Thumbnail::kSize);
     runTurns(delays, true);
     EXPECT_FALSE(toast.isPresented());
     EXPECT_TRUE(toast.thumbnailImage().isNull()) << "a picture was left on the cleared panel";
