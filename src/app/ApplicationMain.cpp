@@ -41,8 +41,9 @@ void startAnalytics()
     const Config& config = Config::current();
     auto analytics = std::make_shared<signalry::SignalryManagerConfiguration>(config.analyticsAppId, std::nullopt,
         config.analyticsUrl.isEmpty() ? std::nullopt : std::optional<QUrl>(config.analyticsUrl));
-    if (!config.caCertificateFile.isEmpty() && !analytics->addCaCertificatesFromFile(config.caCertificateFile))
-        logLine(QStringLiteral("⚠️"), QStringLiteral("Quorvelle"), QStringLiteral("No certificate in ") + config.caCertificateFile);
+    // The CA file's authorities count beside the system's, as for every other connection.
+    if (!config.caCertificateFile.isEmpty())
+        analytics->setCertificateCheck(Http::shared().caFileCheck(config.caCertificateFile));
     signalry::Signalry::initialize(std::move(analytics));
 }
 } // namespace

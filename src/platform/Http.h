@@ -92,12 +92,14 @@ public:
     static QNetworkReply* start(QNetworkAccessManager& manager, const QNetworkRequest& request, const QByteArray& verb,
         const QByteArray& body);
 
+    // Lets a connection trust the authorities of `caFile` beside the system's. The check holds
+    // what it needs, so it may outlive this object. Any thread.
+    HttpTransfer::CertificateCheck caFileCheck(const QString& caFile) const;
+
 private:
     using MakeTransfer = std::unique_ptr<HttpFileTransfer> (*)(HttpFileTransfer::Order, std::shared_ptr<HttpFileTransfer::Progress>,
         HttpFileTransfer::Promise);
 
-    // Lets a connection trust the authorities of `caFile` beside the system's.
-    HttpTransfer::CertificateCheck caFileCheck(const QString& caFile) const;
     QCoro::Task<> trustReady();
     QNetworkRequest prepared(QNetworkRequest request);
     static QNetworkRequest withRedirectLimit(QNetworkRequest request);

@@ -5,8 +5,6 @@
 #include "signalry/SignalEnricher.h"
 #include "signalry/SignalryManager.h"
 
-#include <QSslCertificate>
-
 namespace signalry {
 
 SignalryManagerConfiguration::SignalryManagerConfiguration(QString appID, std::optional<QString> salt,
@@ -66,17 +64,11 @@ void SignalryManagerConfiguration::setSslConfiguration(const QSslConfiguration& 
     write(sslConfiguration_, configuration);
 }
 
-bool SignalryManagerConfiguration::addCaCertificatesFromFile(const QString& path)
+SignalryManagerConfiguration::CertificateCheck SignalryManagerConfiguration::certificateCheck() const
 {
-    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(path, QSsl::Pem);
-    if (certificates.isEmpty()) {
-        log(LogHandler::LogLevel::Error, QStringLiteral("No CA certificate could be read from ") + path);
-        return false;
-    }
-    std::lock_guard lock(mutex_);
-    sslConfiguration_.addCaCertificates(certificates);
-    return true;
+    return read(certificateCheck_);
 }
+void SignalryManagerConfiguration::setCertificateCheck(CertificateCheck check) { write(certificateCheck_, std::move(check)); }
 
 bool SignalryManagerConfiguration::sendSignalsInDebugConfiguration() const { return read(sendSignalsInDebugConfiguration_); }
 void SignalryManagerConfiguration::setSendSignalsInDebugConfiguration(bool send)

@@ -252,4 +252,19 @@ TEST_F(ProgramEndToEndTest, AKilledRunsQueuedSignalsAreDeliveredOnceByTheNextRun
     EXPECT_EQ(delivered(), lost.size());
 }
 
+// A CA file adds its authorities to the system's for the analytics too: with the catalogue's
+// authority among the system's (OpenSSL's bundle pointed at it) and the CA file holding another,
+// the launch reaches the catalogue and its signals reach the ingest store.
+TEST_F(ProgramEndToEndTest, SignalsStillTrustTheSystemsAuthoritiesBesideACaFile)
+{
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("SSL_CERT_FILE"), catalogue.certificateFile());
+    env.insert(QStringLiteral("QUORVELLE_CA_CERT"), TestPaths::dataFile(QStringLiteral("other-host-cert.pem")));
+    ProgramRun program(env);
+    waitForLaunch(program);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !catalogue.server().ingest().signalList().isEmpty(); }, 30'000))
+        << program.output().toStdString();
+    EXPECT_EQ(program.terminate(), 0) << program.output().toStdString();
+}
+
 } // namespace

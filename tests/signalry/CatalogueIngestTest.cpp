@@ -24,7 +24,7 @@ protected:
     SignalManager& initialize(std::optional<QString> namespaceName)
     {
         configuration_ = makeConfiguration(QUrl(catalogue_.server().baseUrl()), std::move(namespaceName));
-        configuration_->addCaCertificatesFromFile(catalogue_.certificateFile());
+        trustOnly(*configuration_, catalogue_.certificateFile());
         Signalry::initialize(configuration_);
         return dynamic_cast<SignalManager&>(SignalryManager::shared()->signalManager());
     }
@@ -140,7 +140,7 @@ TEST_F(CatalogueIngestTest, TheStoredQueueIsReadOffTheGuiThread)
     }
     auto readOn = std::make_shared<QString>();
     auto configuration = makeConfiguration(QUrl(catalogue_.server().baseUrl()));
-    configuration->addCaCertificatesFromFile(catalogue_.certificateFile());
+    trustOnly(*configuration, catalogue_.certificateFile());
     configuration->setLogHandler(LogHandler(LogHandler::LogLevel::Info, [readOn](LogHandler::LogLevel, const QString& line) {
         if (line.startsWith(QStringLiteral("Loading Signalry cache")))
             *readOn = QThread::currentThread()->objectName();

@@ -12,10 +12,12 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QNetworkReply>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTimer>
 
+#include <atomic>
 #include <stdexcept>
 
 using namespace signalry;
@@ -45,7 +47,7 @@ protected:
     SignalManager& initialize(const QUrl& baseUrl, std::optional<QString> namespaceName = std::nullopt)
     {
         configuration = makeConfiguration(baseUrl, std::move(namespaceName));
-        configuration->addCaCertificatesFromFile(IngestServer::certificateFile());
+        trustOnly(*configuration, IngestServer::certificateFile());
         Signalry::initialize(configuration);
         return dynamic_cast<SignalManager&>(SignalryManager::shared()->signalManager());
     }
@@ -190,13 +192,58 @@ TEST_F(SignalSenderTest, OtherFailuresComeBackToTheCacheAndGoOutLater)
     EXPECT_TRUE(waitForCache(manager, 0));
 }
 
+// A certificate Qt cannot trace to one of the system's authorities goes to the configuration's
+// check, with Qt's complaints: its yes lets the batch go, and its no, or no check at all, keeps
+// the batch for later and logs why.
+TEST_F(SignalSenderTest, ACertificateQtRefusesPassesOnlyByTheCheck)
+{
+    enum class Check { None, Refuses, Vouches };
+    const struct {
+        const char* name;
+        Check check;
+    } cases[] = {{"no check", Check::None}, {"a check that refuses", Check::Refuses}, {"a check that vouches", Check::Vouches}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        IngestServer ingest;
+        // The default TLS settings: the test's authority is not among the system's.
+        configuration = makeConfiguration(ingest.baseUrl());
+        auto complaints = std::make_shared<std::atomic<int>>(0);
+        if (c.check != Check::None) {
+            configuration->setCertificateCheck([complaints, vouch = c.check == Check::Vouches](const QNetworkReply&,
+                                                   const QList<QSslError>& errors) {
+                *complaints += int(errors.size());
+                return vouch;
+            });
+        }
+        Signalry::initialize(configuration);
+        auto& manager = dynamic_cast<SignalManager&>(SignalryManager::shared()->signalManager());
+        const QString refused = QStringLiteral("SSL handshake failed");
+        const qsizetype refusedBefore = logLines.count(refused);
+        sendSignals(1);
+        ASSERT_TRUE(waitForCache(manager, 1));
+        manager.sendNextBatch();
+        if (c.check == Check::Vouches) {
+            ASSERT_TRUE(ingest.waitForRequests(1));
+            EXPECT_TRUE(waitForCache(manager, 0));
+        } else {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return logLines.count(refused) > refusedBefore; }, 15'000))
+                << logLines.lines().join(u'\n').toStdString();
+            EXPECT_TRUE(waitForCache(manager, 1)) << "the batch is kept";
+            EXPECT_EQ(ingest.requests().size(), 0);
+        }
+        EXPECT_EQ(*complaints > 0, c.check != Check::None) << "the check hears Qt's complaints";
+        Signalry::terminate();
+        QFile::remove(cacheFile()); // the kept signal is the next case's no longer
+    }
+}
+
 TEST_F(SignalSenderTest, ScheduledSendsBackOffAfterFailures)
 {
     ManualClock clock;
     const Clock::Override useClock(clock);
     server.queueStatuses({500});
     configuration = makeConfiguration(server.baseUrl());
-    configuration->addCaCertificatesFromFile(IngestServer::certificateFile());
+    trustOnly(*configuration, IngestServer::certificateFile());
     auto cache = std::make_shared<SignalCache>(cacheFile(), std::nullopt);
     SignalSender sender(configuration, cache);
     sender.start();
@@ -219,7 +266,7 @@ TEST_F(SignalSenderTest, ScheduledSendsBackOffAfterFailures)
 TEST_F(SignalSenderTest, StartSendsTheCacheAtOnceThenEveryTenSeconds)
 {
     configuration = makeConfiguration(server.baseUrl());
-    configuration->addCaCertificatesFromFile(IngestServer::certificateFile());
+    trustOnly(*configuration, IngestServer::certificateFile());
     auto cache = std::make_shared<SignalCache>(cacheFile(), std::nullopt);
     cache->pushSignal({QDateTime::currentDateTimeUtc(), kAppID, QStringLiteral("u"), QStringLiteral("S"),
         QStringLiteral("Saved"), std::nullopt, {}, QStringLiteral("false")});

@@ -9,6 +9,7 @@
 #include "signalry/StorageLocations.h"
 
 #include <QCoreApplication>
+#include <QSslCertificate>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,6 +38,14 @@ protected:
         configuration->setSendNewSessionBeganSignal(false);
         configuration->setSessionStatsEnabled(false);
         return configuration;
+    }
+
+    // Trusts the test server's authority, and no other.
+    static void trustOnly(signalry::SignalryManagerConfiguration& configuration, const QString& authorityFile)
+    {
+        QSslConfiguration tls = configuration.sslConfiguration();
+        tls.setCaCertificates(QSslCertificate::fromPath(authorityFile));
+        configuration.setSslConfiguration(tls);
     }
 
     // Installs a manager whose signal manager only records; returns the recorder.
