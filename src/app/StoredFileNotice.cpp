@@ -28,6 +28,13 @@ QString StoredFileNotice::unopenedMessage(const QString& what, const QString& re
 
 void StoredFileNotice::watch(const UserDefaults& defaults, const QString& what)
 {
+    // Damage the check of the whole file finds after the launch is told as damage found at it.
+    connect(&defaults, &UserDefaults::damageFound, this, [this, &defaults, what] { tellTrouble(defaults, what); });
+    tellTrouble(defaults, what);
+}
+
+void StoredFileNotice::tellTrouble(const UserDefaults& defaults, const QString& what)
+{
     const std::optional<UserDefaults::ReadTrouble>& trouble = defaults.readTrouble();
     if (!trouble)
         return;

@@ -32,5 +32,6 @@ public Q_SLOTS:
     void report(const QString& what, const QString& keptAt);
 
 private:
+    void tellTrouble(const UserDefaults& defaults, const QString& what);
     DiskFailureNotice& notice_;
 };

@@ -37,8 +37,7 @@ QCoro::Task<> registerUrlScheme(QString program)
 } // namespace
 
 VideoWallpaperApp::VideoWallpaperApp(QStringList arguments, WallpaperManager::SignalSender analytics, QObject* parent)
-    : QObject(parent), arguments_(std::move(arguments)), analytics_(analytics), wallpaperManager_(std::move(analytics)), instance_(new SingleInstance(SingleInstance::defaultProfileFolder(), SingleInstance::defaultChannelFolders(), this)),
-      delegate_(new AppDelegate(arguments_, [] { return createMainWindow(); }, this))
+    : QObject(parent), arguments_(std::move(arguments)), analytics_(analytics), wallpaperManager_(std::move(analytics)), instance_(new SingleInstance(SingleInstance::defaultProfileFolder(), SingleInstance::defaultChannelFolders(), this))
 {
 }
 
@@ -70,6 +69,8 @@ std::optional<int> VideoWallpaperApp::claimInstance()
     case SingleInstance::Claim::notHandedOver:
         logLine(QStringLiteral("❌"), kType, QStringLiteral("Already running, but this launch could not be handed to the running copy"));
         return 1;
+    case SingleInstance::Claim::earlierVersionRuns:
+        return 1;
     case SingleInstance::Claim::lockUnavailable:
         break;
     }
@@ -79,6 +80,8 @@ std::optional<int> VideoWallpaperApp::claimInstance()
 
 void VideoWallpaperApp::launch()
 {
+    // The delegate opens the settings: only the copy that holds the profile's lock gets here.
+    delegate_ = new AppDelegate(arguments_, [] { return createMainWindow(); }, this);
     connectInstance();
     connect(qApp, &QCoreApplication::aboutToQuit, delegate_, &AppDelegate::applicationWillTerminate);
     // A lost compositor may end the process before the event loop returns: the end's own steps

@@ -36,6 +36,7 @@ public:
     // Runs the launch sequence and shows the main window (unless launched at login).
     void launch();
 
+    // Made by launch(), once this copy holds the profile's lock.
     AppDelegate& delegate() { return *delegate_; }
     // Where a store that found its file unreadable at launch tells the user (what, kept at).
     // Made by launch().
@@ -52,6 +53,6 @@ private:
     WallpaperManager wallpaperManager_;
     Shared<WallpaperManager>::Override wallpaperManagerOverride_{wallpaperManager_};
     SingleInstance* instance_;
-    AppDelegate* delegate_;
+    AppDelegate* delegate_ = nullptr;
     StoredFileNotice* storedFileNotice_ = nullptr;
 };

@@ -42,6 +42,11 @@ LegacyFileRead::Result LegacyFileRead::read(const QString& path, Links links)
         ::close(fd);
         return failed(QStringLiteral("it is not a file"));
     }
+    // Planted in a folder others could write to: not the user's settings.
+    if (info.st_uid != ::geteuid()) {
+        ::close(fd);
+        return {Outcome::Foreign, {}, {}};
+    }
     // The size said when opened; a file that grows meanwhile is read to its end all the same.
     QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
     qsizetype at = 0;

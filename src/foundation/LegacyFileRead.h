@@ -4,7 +4,8 @@
 #include <QString>
 
 // Reads an old settings file whole, read-only: a pipe or device in its place is never waited on,
-// and a symbolic link may be refused rather than followed. Any thread.
+// a symbolic link may be refused rather than followed, and another user's file is refused. Any
+// thread.
 namespace LegacyFileRead {
 
 struct Result {
@@ -12,6 +13,7 @@ struct Result {
         Missing, // nothing there (or a file where its folder goes)
         Read,
         Link, // a symbolic link, refused
+        Foreign, // another user's file, refused
         Failed, // could not be read now: `reason` says why
     };
     Outcome outcome = Outcome::Missing;

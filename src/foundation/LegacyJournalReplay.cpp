@@ -7,9 +7,13 @@
 
 #include <QHash>
 
+#include <limits>
 #include <optional>
 
 namespace {
+// A journal numbered up to the largest number has nothing that can follow it.
+constexpr qint64 kLastSequence = std::numeric_limits<qint64>::max();
+
 struct Record {
     qint64 sequence = 0;
     QString key;
@@ -66,9 +70,9 @@ LegacyJournalReplay LegacyJournalReplay::run(QMap<QString, QByteArray>& entries,
         const std::optional<Record> record = readRecord(records.at(index));
         if (!record) {
             replay.stoppedBecause = QStringLiteral("change %1 of the journal cannot be read").arg(index + 1);
-        } else if (previous && record->sequence != *previous + 1) {
+        } else if (previous && (*previous == kLastSequence || record->sequence != *previous + 1)) {
             replay.stoppedBecause = QStringLiteral("change number %1 does not follow number %2").arg(record->sequence).arg(*previous);
-        } else if (!previous && record->sequence > fileSequence + 1) {
+        } else if (!previous && fileSequence != kLastSequence && record->sequence > fileSequence + 1) {
             replay.stoppedBecause = QStringLiteral("they do not follow on from the settings file, which holds the changes up to "
                                                    "number %1 while the journal goes on from number %2; the settings file may have "
                                                    "been restored from an older copy")

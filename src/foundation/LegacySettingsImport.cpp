@@ -124,14 +124,24 @@ bool syncFolder(const QString& path, QString* failure)
         ::close(fd);
     return synced;
 }
+// Why a file that is there was not read: a link, or another user's file.
+std::optional<QString> refusal(LegacyFileRead::Result::Outcome outcome)
+{
+    using Outcome = LegacyFileRead::Result::Outcome;
+    if (outcome == Outcome::Link)
+        return QStringLiteral("is a symbolic link");
+    if (outcome == Outcome::Foreign)
+        return QStringLiteral("belongs to another user");
+    return std::nullopt;
+}
 } // namespace
 
 std::optional<LegacySettings> LegacySettingsImport::read(const QString& jsonPath)
 {
     using Outcome = LegacyFileRead::Result::Outcome;
     const QString journalPath = journalPathOf(jsonPath);
-    LegacyFileRead::Result file = LegacyFileRead::read(jsonPath, LegacyFileRead::Links::Follow);
-    // Its records are never followed through a link, nor written.
+    // Neither is followed through a link nor read when another user's; the journal is never written.
+    LegacyFileRead::Result file = LegacyFileRead::read(jsonPath, LegacyFileRead::Links::Refuse);
     LegacyFileRead::Result journalFile = LegacyFileRead::read(journalPath, LegacyFileRead::Links::Refuse);
     if (file.outcome == Outcome::Missing && journalFile.outcome == Outcome::Missing)
         return std::nullopt;
@@ -141,6 +151,13 @@ std::optional<LegacySettings> LegacySettingsImport::read(const QString& jsonPath
             settings.passingFailure = QStringLiteral("%1 cannot be read: %2").arg(path, read->reason);
             return settings;
         }
+    }
+    if (const std::optional<QString> why = refusal(file.outcome)) {
+        settings.troubles.append(QStringLiteral("%1 %2, so it was not imported; it was kept as %3.")
+                                     .arg(nameOf(jsonPath), *why, importedName(jsonPath)));
+        if (journalFile.outcome != Outcome::Missing)
+            settings.troubles.append(QStringLiteral("%1 was not applied either; it was kept as %2.").arg(nameOf(journalPath), importedName(journalPath)));
+        return settings;
     }
     if (file.outcome == Outcome::Missing) {
         if (journalFile.outcome == Outcome::Read && journalFile.bytes.isEmpty())
@@ -154,9 +171,9 @@ std::optional<LegacySettings> LegacySettingsImport::read(const QString& jsonPath
     LegacySettingsFile parsed = LegacySettingsFile::parse(std::exchange(file.bytes, {}));
     if (parsed.damage)
         settings.troubles.append(damageTrouble(jsonPath, parsed));
-    if (journalFile.outcome == Outcome::Link) {
-        settings.troubles.append(QStringLiteral("%1 is a symbolic link, so its changes were not applied; the link was kept as %2.")
-                                     .arg(nameOf(journalPath), importedName(journalPath)));
+    if (const std::optional<QString> why = refusal(journalFile.outcome)) {
+        settings.troubles.append(QStringLiteral("%1 %2, so its changes were not applied; it was kept as %3.")
+                                     .arg(nameOf(journalPath), *why, importedName(journalPath)));
     } else if (journalFile.outcome == Outcome::Read) {
         const LegacyJournal journal = LegacyJournal::parse(std::exchange(journalFile.bytes, {}));
         if (const std::optional<QString> trouble = applyJournal(journalPath, journal, parsed))

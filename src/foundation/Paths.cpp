@@ -112,9 +112,15 @@ bool Paths::makePrivateFolder(const QString& path, QString* reason)
         return false;
     const QByteArray encoded = QFile::encodeName(path);
     struct stat info {};
-    if (::stat(encoded.constData(), &info) != 0) {
+    if (::lstat(encoded.constData(), &info) != 0) {
         if (reason)
             *reason = QStringLiteral("%1 cannot be read (%2)").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    // A link could lead anywhere, and its target would be made private in its owner's stead.
+    if (S_ISLNK(info.st_mode) || !S_ISDIR(info.st_mode)) {
+        if (reason)
+            *reason = (S_ISLNK(info.st_mode) ? QStringLiteral("%1 is a symbolic link") : QStringLiteral("%1 is no folder")).arg(path);
         return false;
     }
     // Another user's folder is never ours to use, whatever its rights say.

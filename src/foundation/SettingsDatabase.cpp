@@ -1,6 +1,5 @@
 #include "foundation/SettingsDatabase.h"
 
-#include "foundation/CheckedStateRecord.h"
 #include "foundation/Log.h"
 #include "foundation/WriteAheadLog.h"
 
@@ -31,8 +30,25 @@ CREATE TABLE IF NOT EXISTS lineage(name TEXT NOT NULL UNIQUE, token TEXT NOT NUL
 // The list name under which the removal of an entry is kept.
 const QString kEntries;
 
-// The log is copied into the file once it is this long.
-constexpr qint64 kCheckpointLogBytes = 8 << 20;
+// The log is copied into the file once it is this long, and SQLite cuts a log it starts anew
+// back to this length: a log never holds much more than this.
+constexpr qint64 kCheckpointLogBytes = 4 << 20;
+
+// Why the file at `path` is not the user's to open: a link, no regular file, another user's
+// (planted in a folder others could write to). Empty when it is, or when there is none.
+QString refusal(const QString& path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    if (S_ISLNK(info.st_mode))
+        return QStringLiteral("%1 is a symbolic link").arg(path);
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("%1 is no regular file").arg(path);
+    if (info.st_uid != ::geteuid())
+        return QStringLiteral("%1 belongs to another user").arg(path);
+    return {};
+}
 
 // Creates the file when missing, its owner's alone, and makes sure what stands at the path is
 // a regular file and no link. The reason when not.
@@ -53,7 +69,9 @@ QString prepareFile(const QString& path)
         reason = QString::fromLocal8Bit(std::strerror(errno));
     else if (!S_ISREG(info.st_mode))
         reason = QStringLiteral("it is no regular file");
-    else if ((info.st_mode & 0777) != 0600 && info.st_uid == ::geteuid())
+    else if (info.st_uid != ::geteuid())
+        reason = QStringLiteral("%1 belongs to another user").arg(path);  // planted since it was looked at
+    else if ((info.st_mode & 0777) != 0600)
         ::fchmod(fd, 0600);
     ::close(fd);
     return reason;
@@ -77,20 +95,24 @@ SettingsDatabase::SettingsDatabase(std::unique_ptr<SqliteConnection> connection,
 
 SettingsDatabase::~SettingsDatabase()
 {
-    if (!connection_)
-        return;
-    checkpoint();
-    // The last connection's close may copy the log into the file and remove it: a state
-    // recorded at the quit is recorded again as the close left it.
-    const bool recorded = recorded_;
-    connection_.reset();
-    if (recorded)
-        CheckedStateRecord::write(path_);
+    // The close removes the emptied log: no log follows the file, so none is named.
+    if (!checked_)
+        abandon();
+    else if (connection_ && !path_.isEmpty() && changed_)
+        copyLog();
 }
 
-SettingsDatabase::Opening SettingsDatabase::open(const QString& path, Role role)
+SettingsDatabase::Opening SettingsDatabase::open(const QString& path, Role role, Check check)
 {
     Opening opening;
+    // The log and its index are opened by SQLite itself: they are checked with the file, before.
+    for (const char* suffix : {"", kLogSuffix, "-shm"}) {
+        if (const QString refused = refusal(path + QLatin1String(suffix)); !refused.isEmpty()) {
+            opening.failure = {SQLITE_CANTOPEN, refused};
+            opening.refused = true;
+            return opening;
+        }
+    }
     if (const QString reason = prepareFile(path); !reason.isEmpty()) {
         opening.failure = {SQLITE_CANTOPEN, reason};
         return opening;
@@ -111,11 +133,38 @@ SettingsDatabase::Opening SettingsDatabase::open(const QString& path, Role role)
     if (!connection)
         return opening;
     std::unique_ptr<SettingsDatabase> database(new SettingsDatabase(std::move(connection), path, role));
+    database->checked_ = check == Check::AtOpen;
     if (database->prepare(&opening.failure))
         opening.database = std::move(database);
     else
-        database->connection_.reset(); // nothing is written into a file that did not prepare
+        database->abandon(); // nothing is written into a file that did not prepare
     return opening;
+}
+
+void SettingsDatabase::abandon()
+{
+    if (!connection_)
+        return;
+    // The close leaves the log beside the file, so a copy taken next holds both as they are.
+    sqlite3_db_config(connection_->handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    connection_.reset();
+}
+
+SqliteFailure SettingsDatabase::checkFile(const QString& path)
+{
+    SqliteFailure failure;
+    std::unique_ptr<SqliteConnection> reader = SqliteConnection::open(path, SqliteConnection::Mode::ReadOnly, &failure);
+    if (reader && checkWith(*reader, &failure))
+        return {};
+    return failure;
+}
+
+void SettingsDatabase::markChecked() { checked_ = true; }
+
+bool SettingsDatabase::checkNow(SqliteFailure* failure)
+{
+    checked_ = checked_ || path_.isEmpty() || checkWith(*connection_, failure);
+    return checked_;
 }
 
 std::unique_ptr<SettingsDatabase> SettingsDatabase::inMemory(Role role)
@@ -132,6 +181,8 @@ std::unique_ptr<SettingsDatabase> SettingsDatabase::inMemory(Role role)
 
 bool SettingsDatabase::prepare(SqliteFailure* failure)
 {
+    // No log, or an empty one: the file holds everything, so the log that starts now follows it.
+    const bool logEmpty = QFileInfo(path_ + QLatin1String(kLogSuffix)).size() == 0;
     if (!path_.isEmpty()) {
         const std::optional<QString> mode = connection_->single("PRAGMA journal_mode=WAL", failure);
         if (!mode)
@@ -143,20 +194,16 @@ bool SettingsDatabase::prepare(SqliteFailure* failure)
         // Checkpoints are the store's own, so that each log starts by naming the file it follows.
         if (!connection_->execute("PRAGMA synchronous=FULL; PRAGMA wal_autocheckpoint=0", failure))
             return false;
-        // A file left as its last session found it sound needs no check, which reads it whole.
-        if (!CheckedStateRecord::matches(path_)) {
-            const std::optional<QString> check = connection_->single("PRAGMA quick_check", failure);
-            if (!check)
-                return false;
-            if (*check != QLatin1String("ok")) {
-                *failure = {SQLITE_CORRUPT, QStringLiteral("the database check found: ") + *check};
-                return false;
-            }
-        }
+        const QByteArray limit = "PRAGMA journal_size_limit=" + QByteArray::number(kCheckpointLogBytes);
+        if (!connection_->execute(limit.constData(), failure) || (checked_ && !checkWith(*connection_, failure)))
+            return false;
     }
     if (!connection_->execute(kSchema, failure))
         return false;
-    checkpoint();
+    if (checked_)
+        checkpoint();
+    else if (logEmpty && !path_.isEmpty())
+        nameLog(); // the file itself waits, as found, for its check
     return true;
 }
 
@@ -203,36 +250,64 @@ std::optional<QString> SettingsDatabase::setLogAside(const QString& path)
 
 QString SettingsDatabase::newToken() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }
 
+bool SettingsDatabase::checkWith(SqliteConnection& connection, SqliteFailure* failure)
+{
+    // The full check, not the quick one: it also holds each index against its table, and an
+    // index page that lost rows reads as sound to the quick check while a list read through it
+    // comes short. It costs little more, on a worker.
+    const std::optional<QString> found = connection.single("PRAGMA integrity_check", failure);
+    if (!found)
+        return false;
+    if (*found != QLatin1String("ok")) {
+        *failure = {SQLITE_CORRUPT, QStringLiteral("the database check found: ") + *found};
+        return false;
+    }
+    return true;
+}
+
 bool SettingsDatabase::checkpoint()
 {
     if (path_.isEmpty() || !changed_)
         return true;
-    const QString token = newToken();
-    const auto name = [this, &token](const char* what) {
-        SqliteStatement* set = connection_->statement("INSERT INTO lineage(name, token) VALUES(?, ?) "
-                                                      "ON CONFLICT(name) DO UPDATE SET token = excluded.token");
-        return set && set->bind(1, QString::fromLatin1(what)).bind(2, token).run();
-    };
-    if (!name("file"))
+    // Until the file is found sound it stays as it was found, its log beside it.
+    if (!checked_)
         return false;
+    if (!copyLog())
+        return false;
+    nameLog();
+    return true;
+}
+
+bool SettingsDatabase::copyLog()
+{
+    // The copy comes first and writes nothing into the log: a log that filled the disk is
+    // emptied by it, and only then is the new log named.
     SqliteStatement* copy = connection_->statement("PRAGMA wal_checkpoint(TRUNCATE)");
     if (!copy || !copy->next())
         return false;
     const bool whole = copy->number(0) == 0;
     copy->reset();
-    // Only a log started on a file that holds everything before it names that file.
-    if (!whole || !name("log"))
-        return false;
-    changed_ = false;
-    recorded_ = false;
-    return true;
+    changed_ = changed_ && !whole;
+    return whole;
 }
 
-void SettingsDatabase::recordChecked()
+void SettingsDatabase::nameLog()
 {
-    if (path_.isEmpty() || recorded_ || changed_)
+    // The log's first transaction names the state of the file it follows (the token the file
+    // holds now), and gives the file the token of its next state, which it takes when this log
+    // is copied into it. A log that could not be named (a full disk) follows whatever file
+    // it finds: it is only told apart from another state's log when it was named.
+    const std::optional<QString> fileToken = connection_->single("SELECT token FROM lineage WHERE name = 'file'");
+    if (!fileToken)
         return;
-    recorded_ = CheckedStateRecord::write(path_);
+    const QString next = newToken();
+    SqliteStatement* set = connection_->statement("INSERT INTO lineage(name, token) VALUES(?, ?) "
+                                                  "ON CONFLICT(name) DO UPDATE SET token = excluded.token");
+    if (!set)
+        return;
+    connection_->transaction(nullptr, [&] {
+        return set->bind(1, QStringLiteral("log")).bind(2, *fileToken).run() && set->bind(1, QStringLiteral("file")).bind(2, next).run();
+    });
 }
 
 std::optional<QList<std::pair<QString, QByteArray>>> SettingsDatabase::entries(SqliteFailure* failure)
@@ -313,7 +388,7 @@ bool SettingsDatabase::apply(const SettingsChange& change, SqliteFailure* failur
             : connection_->statement("DELETE FROM removed WHERE list = ? AND key = ?");
         return statement && statement->bind(1, list).bind(2, key).run();
     };
-    const bool committed = connection_->transaction(failure, [&] {
+    const auto write = [&] {
         for (auto it = change.entries.cbegin(); it != change.entries.cend(); ++it) {
             SqliteStatement* statement = it.value()
                 ? connection_->statement("INSERT INTO entries(key, entry) VALUES(?, ?) "
@@ -343,9 +418,15 @@ bool SettingsDatabase::apply(const SettingsChange& change, SqliteFailure* failur
                     return false;
         }
         return true;
-    });
+    };
+    bool committed = connection_->transaction(failure, write);
+    // A full disk: the log that filled it goes into the file and is emptied, which frees its
+    // room, and the change is tried once more.
+    if (!committed && failure && (failure->code & 0xff) == SQLITE_FULL && !path_.isEmpty() && checkpoint()) {
+        *failure = {};
+        committed = connection_->transaction(failure, write);
+    }
     changed_ = changed_ || committed;
-    recorded_ = recorded_ && !committed;
     if (committed && !path_.isEmpty() && QFileInfo(path_ + QLatin1String(kLogSuffix)).size() > kCheckpointLogBytes)
         checkpoint();
     return committed;

@@ -13,7 +13,7 @@
 // The database that holds the application's stored state: entries (a value's stored JSON under
 // its key) and lists of rows (a record under its key, at a position). Write-ahead logging with
 // a sync at every commit (synchronous=FULL), so a change is on disk once its commit returns, also
-// across a power cut. The main file is checked when opened; a write-ahead log left beside it
+// across a power cut. The main file is checked whole every time it opens; a write-ahead log left beside it
 // that was not written on top of that very file (a backup restored beside a newer or older log)
 // is never applied: each log begins by naming the file state it follows. A database that is not
 // the main one (recovery, memory) also keeps what the session removed, so that merging it into
@@ -26,11 +26,28 @@ public:
         SqliteFailure failure;
         // A write-ahead log that did not belong to the file was set aside here.
         QString logSetAside;
+        // The file, its log or their index is a link, no regular file or another user's: never
+        // opened (failure says which and why).
+        bool refused = false;
     };
     enum class Role { Main, Recovery };
+    // When the file is checked whole: as it opens, or later by checkFile() on a worker (it is
+    // then left as found, never checkpointed, until markChecked()).
+    enum class Check { AtOpen, Later };
 
-    // Opens the file at `path`, created (0600) when missing, never through a symbolic link.
-    static Opening open(const QString& path, Role role);
+    // Opens the file at `path`, created (0600) when missing, never through a symbolic link, and
+    // only when it, its log and their index are the user's own regular files.
+    static Opening open(const QString& path, Role role, Check check = Check::AtOpen);
+    // Checks the file whole on a connection of its own, read only (any thread): no failure
+    // (code 0) when it is sound, one that isDamage() when it is not.
+    static SqliteFailure checkFile(const QString& path);
+    // The file was found sound since it opened: checkpoints may change it from now on.
+    void markChecked();
+    // Checks the file whole on this connection, unless it was; true once it is found sound.
+    bool checkNow(SqliteFailure* failure);
+    bool isChecked() const { return checked_; }
+    // Closes the connection without copying the log into the file: both stay as they are.
+    void abandon();
     // A database in memory only (a store for tests, or the session's changes while no file opens).
     static std::unique_ptr<SettingsDatabase> inMemory(Role role);
     ~SettingsDatabase();
@@ -50,13 +67,10 @@ public:
     // Everything this database holds and removed, as one change to make on another: its rows
     // go before the other's, in their order.
     std::optional<SettingsChange> asChange(SettingsDatabase& target, SqliteFailure* failure);
-    // Copies the log into the file and starts a new log (at open and quit, and when the log grows);
-    // nothing when no change came since the last one. True once the file holds everything.
+    // Copies the log into the file and starts a new log (at open and quit, when the log grows,
+    // and when the disk is full); nothing when no change came since the last one. Writes nothing
+    // before the copy, so it needs no free room to start. True once the file holds everything.
     bool checkpoint();
-    // Once a checkpoint left everything in the file (at the quit): records its state, so that
-    // the next open skips the check while nobody changes the file (CheckedStateRecord). Only a
-    // file found sound at open and changed since by its own commits alone gets here.
-    void recordChecked();
 
     // Reads a file's rows on a thread of its own: a connection of its own, read only.
     static std::optional<QList<StoredRow>> readRows(const QString& path, const QString& list, SqliteFailure* failure);
@@ -66,6 +80,13 @@ public:
 private:
     SettingsDatabase(std::unique_ptr<SqliteConnection> connection, QString path, Role role);
     bool prepare(SqliteFailure* failure);
+    // Checks the file whole (SQLite's integrity check); a failure that isDamage() when it is not
+    // sound.
+    static bool checkWith(SqliteConnection& connection, SqliteFailure* failure);
+    // Copies the whole log into the file and empties it; true when all of it went.
+    bool copyLog();
+    // Names the state of the file a new log follows, in its first transaction.
+    void nameLog();
     static std::optional<QList<StoredRow>> rowsOf(SqliteConnection& connection, const QString& list, SqliteFailure* failure);
     // Whether the log beside the file follows the file's state; true when there is none.
     static bool logBelongs(const QString& path);
@@ -78,6 +99,5 @@ private:
     Role role_;
     // A change was committed since the last checkpoint.
     bool changed_ = true;
-    // The state was recorded since the last change.
-    bool recorded_ = false;
+    bool checked_ = true;
 };

@@ -59,23 +59,42 @@ std::optional<QString> replaceDamaged(const QString& path, const QString& damage
 }
 } // namespace
 
+SettingsOpener::Opened SettingsOpener::replace(const QString& path, const QString& damage)
+{
+    Opened opened;
+    QString failure;
+    const std::optional<QString> copy = replaceDamaged(path, damage, &failure);
+    if (!copy) {
+        opened.failure = QStringLiteral("it is damaged (%1) and could not be copied aside: %2").arg(damage, failure);
+        return opened;
+    }
+    opened.damagedCopy = *copy;
+    opened.damage = damage;
+    // What the salvage wrote was read from rows that read: sound as it opens.
+    SettingsDatabase::Opening opening = SettingsDatabase::open(path, SettingsDatabase::Role::Main);
+    opened.database = std::move(opening.database);
+    opened.failure = opening.failure.message;
+    return opened;
+}
+
 SettingsOpener::Opened SettingsOpener::open(const QString& path, const QString& legacyPath)
 {
     Opened opened;
-    SettingsDatabase::Opening opening = SettingsDatabase::open(path, SettingsDatabase::Role::Main);
+    // The whole file is checked on a worker once it is open (UserDefaults): a launch does not wait.
+    SettingsDatabase::Opening opening = SettingsDatabase::open(path, SettingsDatabase::Role::Main, SettingsDatabase::Check::Later);
     if (opening.failure.isDamage()) {
-        QString failure;
-        const std::optional<QString> copy = replaceDamaged(path, opening.failure.message, &failure);
-        if (!copy) {
-            opened.failure = QStringLiteral("it is damaged (%1) and could not be copied aside: %2").arg(opening.failure.message, failure);
-            return opened;
-        }
-        opened.damagedCopy = *copy;
-        opened.damage = opening.failure.message;
-        opening = SettingsDatabase::open(path, SettingsDatabase::Role::Main);
+        Opened replaced = replace(path, opening.failure.message);
+        if (!replaced.database)
+            return replaced;
+        opened.damagedCopy = replaced.damagedCopy;
+        opened.damage = replaced.damage;
+        opening.database = std::move(replaced.database);
+        opening.failure = {};
     }
     if (!opening.logSetAside.isEmpty())
-        opened.troubles.append(QStringLiteral("a write-ahead log that did not belong to the settings was kept at %1").arg(opening.logSetAside));
+        opened.troubles.append(QStringLiteral("The changes in a write-ahead log that was not written on top of your settings (a "
+                                              "restored copy of them?) were left out; the log is kept at %1.")
+                                   .arg(opening.logSetAside));
     if (!opening.database) {
         opened.failure = opening.failure.message;
         return opened;

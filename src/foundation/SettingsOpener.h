@@ -28,7 +28,15 @@ struct Opened {
 inline const QString kImportedKey = QStringLiteral("Quorvelle.importedSettingsFile");
 // Names the damaged copy the user was told of, until they dismiss the notice.
 inline const QString kDamagedCopyKey = QStringLiteral("Quorvelle.damagedCopy");
+// What an opening left out or set aside (records of the earlier settings, a log), in words the
+// user is shown until they dismiss them.
+inline const QString kTroublesKey = QStringLiteral("Quorvelle.openingTroubles");
 
+// The main database, not checked whole yet (SettingsDatabase::checkFile() on a worker, then
+// markChecked()).
 Opened open(const QString& path, const QString& legacyPath);
+// Copies the damaged database at `path` aside, as it stands with its log, and opens what still
+// reads of it in its place (its connection closed first by abandon()).
+Opened replace(const QString& path, const QString& damage);
 
 } // namespace SettingsOpener

@@ -6,9 +6,12 @@
 #include "foundation/SettingsDatabase.h"
 #include "foundation/SettingsOpener.h"
 #include "foundation/Shared.h"
+#include "foundation/SqliteConnection.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
+#include <QtConcurrent>
 #include <QSignalBlocker>
 
 #include <cstring>
@@ -105,31 +108,126 @@ void UserDefaults::openMain()
         openWorking(opened.failure);
         return;
     }
-    for (const QString& trouble : std::as_const(opened.troubles))
-        log(QStringLiteral("⚠️"), QStringLiteral("Importing the earlier settings: ") + trouble);
     if (!opened.damagedCopy.isEmpty())
         readTrouble_ = ReadTrouble{opened.damagedCopy, opened.damage, true};
     database_ = std::move(opened.database);
-    mergeLeftRecovery();
+    unmergedRecovery_ = QFileInfo::exists(recoveryPath());
+    SqliteFailure failure;
+    if (!mergeLeftRecovery(&failure))
+        noteCommitFailure(failure.message);
+    keepTroubles(opened.troubles);
     takeEntries(*database_);
+    checkWhole();
 }
 
-void UserDefaults::mergeLeftRecovery()
+bool UserDefaults::isCheckedWhole() const { return database_ && database_->isChecked(); }
+
+void UserDefaults::checkWhole()
 {
-    if (!QFileInfo::exists(recoveryPath()))
+    if (!database_ || database_->path().isEmpty() || database_->isChecked())
         return;
-    SettingsDatabase::Opening recovery = SettingsDatabase::open(recoveryPath(), SettingsDatabase::Role::Recovery);
+    auto* watcher = new QFutureWatcher<SqliteFailure>(this);
+    const int run = ++checkRun_;
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, run] {
+        watcher->deleteLater();
+        // Another database took this one's place meanwhile, or the quit checked it already.
+        if (run != checkRun_ || awaitsFile_ || database_->isChecked())
+            return;
+        checked(watcher->result());
+    });
+    auto work = [path = database_->path()] { return SettingsDatabase::checkFile(path); };
+    QFuture<SqliteFailure> check = QtConcurrent::run(work);
+    watcher->setFuture(check);
+}
+
+void UserDefaults::checked(const SqliteFailure& failure)
+{
+    if (failure.code == 0) {
+        database_->markChecked();
+        return;
+    }
+    if (!failure.isDamage()) {
+        // The check could not run now (no free descriptor, say): it runs again in a while.
+        log(QStringLiteral("⚠️"), QStringLiteral("Could not check %1 yet: %2").arg(filePath_, failure.message));
+        QTimer::singleShot(kLastRetryMs, this, &UserDefaults::checkWhole);
+        return;
+    }
+    replaceDamaged(failure.message);
+}
+
+void UserDefaults::replaceDamaged(const QString& damage)
+{
+    ++checkRun_;
+    const QStringList lists = database_->lists();
+    database_->abandon();
+    SettingsOpener::Opened opened = SettingsOpener::replace(filePath_, damage);
+    if (!opened.database) {
+        // Left as it is: this session's changes are kept in the recovery database meanwhile.
+        database_.reset();
+        openWorking(opened.failure);
+        emit noticeChanged();
+        return;
+    }
+    database_ = std::move(opened.database);
+    readTrouble_ = ReadTrouble{opened.damagedCopy, opened.damage, true};
+    tryPending();
+    const QSet<QString> changed = takeEntries(*database_);
+    const QStringList now = database_->lists();
+    QSet<QString> touched(lists.cbegin(), lists.cend());
+    touched.unite(QSet<QString>(now.cbegin(), now.cend())).unite(changed);
+    for (const QString& key : std::as_const(touched))
+        emit valueChanged(key);
+    emit noticeChanged();
+    emit damageFound();
+}
+
+void UserDefaults::keepTroubles(const QStringList& troubles)
+{
+    if (troubles.isEmpty())
+        return;
+    for (const QString& trouble : troubles)
+        log(QStringLiteral("⚠️"), QStringLiteral("Opening the settings: ") + trouble);
+    // Kept with the settings, so the user reads them in Settings until they dismiss them.
     SqliteFailure failure;
-    std::optional<SettingsChange> merged = recovery.database ? recovery.database->asChange(*database_, &failure) : std::nullopt;
-    if (!merged || !database_->apply(*merged, &failure)) {
-        // Kept for the next launch, which tries again.
-        log(QStringLiteral("⚠️"), QStringLiteral("Could not merge the changes kept in %1 yet: %2")
-                                     .arg(recoveryPath(), recovery.database ? failure.message : recovery.failure.message));
-        return;
+    const std::optional<QByteArray> stored = database_->entry(SettingsOpener::kTroublesKey, &failure);
+    QString error;
+    const std::optional<Value> earlier = stored ? StoredEntry::decode(*stored, SettingsOpener::kTroublesKey, &error) : std::nullopt;
+    QJsonArray all = earlier && std::holds_alternative<QJsonArray>(*earlier) ? std::get<QJsonArray>(*earlier) : QJsonArray();
+    for (const QString& trouble : troubles)
+        all.append(trouble);
+    SettingsChange change;
+    change.entries.insert(SettingsOpener::kTroublesKey, StoredEntry::encode(all));
+    commit(std::move(change));
+}
+
+bool UserDefaults::mergeLeftRecovery(SqliteFailure* failure)
+{
+    if (!unmergedRecovery_)
+        return true;
+    SettingsDatabase::Opening recovery = SettingsDatabase::open(recoveryPath(), SettingsDatabase::Role::Recovery);
+    if (!recovery.database && (recovery.refused || recovery.failure.isDamage())) {
+        // Not the user's, or no longer readable: nothing of it can be merged, now or later.
+        unmergedRecovery_ = false;
+        const std::optional<QString> kept = recovery.refused ? std::nullopt : DamagedFile::moveAside(recoveryPath());
+        keepTroubles({QStringLiteral("The changes an earlier session kept in %1 were left out: %2%3.")
+                          .arg(recoveryPath(), recovery.failure.message,
+                              kept ? QStringLiteral("; the file is kept at ") + *kept : QString())});
+        return true;
+    }
+    std::optional<SettingsChange> merged = recovery.database ? recovery.database->asChange(*database_, failure) : std::nullopt;
+    if (!recovery.database)
+        *failure = recovery.failure;
+    if (!merged || !database_->apply(*merged, failure)) {
+        // Until it is merged nothing else is committed here: what this session changes is newer
+        // and goes in after it, never under it.
+        log(QStringLiteral("⚠️"), QStringLiteral("Could not merge the changes kept in %1 yet: %2").arg(recoveryPath(), failure->message));
+        return false;
     }
     recovery.database.reset();
     removeRecoveryFiles(recoveryPath());
+    unmergedRecovery_ = false;
     log(QStringLiteral("✅"), QStringLiteral("Merged the changes an earlier session kept in %1").arg(recoveryPath()));
+    return true;
 }
 
 void UserDefaults::removeRecoveryFiles(const QString& path)
@@ -198,6 +296,7 @@ void UserDefaults::retryMain()
     const QStringList lists = database_->lists() + opened.database->lists();
     database_ = std::move(opened.database);
     pending_ = {};
+    commitFailure_.clear();
     // Merged: the recovery database has nothing the main one lacks.
     if (!recovery.isEmpty())
         removeRecoveryFiles(recovery);
@@ -205,6 +304,7 @@ void UserDefaults::retryMain()
     readTrouble_.reset();
     if (!opened.damagedCopy.isEmpty())
         readTrouble_ = ReadTrouble{opened.damagedCopy, opened.damage, true};
+    keepTroubles(opened.troubles);
     log(QStringLiteral("✅"), QStringLiteral("Opened %1; this session's changes are merged into it").arg(filePath_));
     const QSet<QString> changed = takeEntries(*database_);
     for (const QString& key : changed)
@@ -214,6 +314,7 @@ void UserDefaults::retryMain()
             emit valueChanged(list);
     emit noticeChanged();
     emit fileRead();
+    checkWhole();
 }
 
 QSet<QString> UserDefaults::takeEntries(SettingsDatabase& database)
@@ -377,21 +478,30 @@ bool UserDefaults::replaceEntryWithRows(const QString& key, const QString& list,
 
 bool UserDefaults::commit(SettingsChange change)
 {
-    if (!pending_.isEmpty()) {
-        pending_.append(change);
-        tryPending();
-        return pending_.isEmpty();
-    }
-    SqliteFailure failure;
-    if (database_->apply(change, &failure))
+    pending_.append(change);
+    return tryPending();
+}
+
+bool UserDefaults::tryPending()
+{
+    if (pending_.isEmpty() && !unmergedRecovery_)
         return true;
-    pending_ = std::move(change);
-    if (failure.message != commitFailure_) {
-        commitFailure_ = failure.message;
-        log(QStringLiteral("❌"), QStringLiteral("Could not save to %1: %2; the change is kept and saved as soon as it can be")
-                                     .arg(database_->path().isEmpty() ? filePath_ : database_->path(), failure.message));
-        emit saveFailed(filePath_, failure.message);
+    SqliteFailure failure;
+    if (!mergeLeftRecovery(&failure) || !database_->apply(pending_, &failure)) {
+        noteCommitFailure(failure.message);
+        return false;
     }
+    pending_ = {};
+    if (!commitFailure_.isEmpty()) {
+        commitFailure_.clear();
+        log(QStringLiteral("✅"), QStringLiteral("Saved the changes kept since the last failure to %1").arg(filePath_));
+        emit noticeChanged();
+    }
+    return true;
+}
+
+void UserDefaults::noteCommitFailure(const QString& reason)
+{
     if (!pendingRetry_) {
         pendingRetry_ = new QTimer(this);
         pendingRetry_->setSingleShot(true);
@@ -399,32 +509,28 @@ bool UserDefaults::commit(SettingsChange change)
         connect(pendingRetry_, &QTimer::timeout, this, &UserDefaults::tryPending);
     }
     pendingRetry_->start();
-    return false;
-}
-
-void UserDefaults::tryPending()
-{
-    if (pending_.isEmpty())
+    if (reason == commitFailure_)
         return;
-    SqliteFailure failure;
-    if (!database_->apply(pending_, &failure)) {
-        pendingRetry_->start();
-        return;
-    }
-    pending_ = {};
-    commitFailure_.clear();
-    log(QStringLiteral("✅"), QStringLiteral("Saved the changes kept since the last failure to %1").arg(filePath_));
+    commitFailure_ = reason;
+    log(QStringLiteral("❌"), QStringLiteral("Could not save to %1: %2; the change is kept and saved as soon as it can be")
+                                 .arg(database_->path().isEmpty() ? filePath_ : database_->path(), reason));
+    emit saveFailed(filePath_, reason);
+    emit noticeChanged();
 }
 
 void UserDefaults::flush()
 {
     if (awaitsFile_)
         retryMain();
+    // The file is checked before the log goes into it (the worker's check may not have ended).
+    if (!database_->path().isEmpty() && !database_->isChecked()) {
+        SqliteFailure failure;
+        if (!database_->checkNow(&failure))
+            checked(failure);
+    }
     tryPending();
-    // The quit leaves the log copied into the file: the next launch has nothing to copy, nor a
-    // file to check while it stays as this session left it.
-    if (database_->checkpoint())
-        database_->recordChecked();
+    // The quit leaves the log copied into the file: the next launch has nothing to copy.
+    database_->checkpoint();
     const bool onlyInMemory = awaitsFile_ && database_->path().isEmpty();
     if (pending_.isEmpty() && !onlyInMemory)
         return;
@@ -441,12 +547,17 @@ void UserDefaults::flush()
         pending_ = {};
         return;
     }
-    log(QStringLiteral("❌"), QStringLiteral("Could not keep this session's unsaved changes anywhere: %1")
-                                 .arg(recovery.database ? failure.message : recovery.failure.message));
+    const QString reason = recovery.database ? failure.message : recovery.failure.message;
+    log(QStringLiteral("❌"), QStringLiteral("Could not keep this session's unsaved changes anywhere: %1").arg(reason));
+    emit unsavedLost(reason);
 }
 
 QString UserDefaults::notice() const
 {
+    if (!commitFailure_.isEmpty())
+        return tr("Your latest changes could not be saved (%1). Quorvelle keeps them and saves them as soon as the disk "
+                  "can be written again; until then they are not on disk, and if Quorvelle quits first they are lost.")
+            .arg(commitFailure_);
     if (awaitsFile_ && database_->path().isEmpty())
         return tr("Your settings and library cannot be opened right now (%1), nor can a recovery copy be written beside "
                   "them. What you change lasts only until Quorvelle quits, unless they open before.")
@@ -455,18 +566,25 @@ QString UserDefaults::notice() const
         return tr("Your settings and library cannot be opened right now (%1). What you change is kept and added to them as "
                   "soon as they open.")
             .arg(unopenedReason_);
+    QStringList lines;
     const QString copy = string(SettingsOpener::kDamagedCopyKey);
     if (!copy.isEmpty())
-        return tr("Your settings and library were found damaged. Everything that could still be read was kept, and the "
-                  "damaged file is kept at %1.")
-            .arg(copy);
-    return {};
+        lines.append(tr("Your settings and library were found damaged. Everything that could still be read was kept, and the "
+                        "damaged file is kept at %1.")
+                         .arg(copy));
+    for (const QJsonValue& trouble : array(SettingsOpener::kTroublesKey))
+        lines.append(trouble.toString());
+    return lines.join(u'\n');
 }
 
-bool UserDefaults::canDismissNotice() const { return !awaitsFile_ && contains(SettingsOpener::kDamagedCopyKey); }
+bool UserDefaults::canDismissNotice() const
+{
+    return !awaitsFile_ && commitFailure_.isEmpty() && (contains(SettingsOpener::kDamagedCopyKey) || contains(SettingsOpener::kTroublesKey));
+}
 
 void UserDefaults::dismissNotice()
 {
     remove(SettingsOpener::kDamagedCopyKey);
+    remove(SettingsOpener::kTroublesKey);
     emit noticeChanged();
 }

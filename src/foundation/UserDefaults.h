@@ -15,6 +15,7 @@
 #include <optional>
 
 class SettingsDatabase;
+struct SqliteFailure;
 
 // The application's user-defaults store: typed values under text keys, and lists of records kept
 // as rows, in one SQLite database per domain, "<domain>.sqlite3" in the configuration folder's
@@ -32,7 +33,8 @@ class SettingsDatabase;
 // into a recovery database beside it ("<domain>.recovery.sqlite3", or memory when even that does
 // not open), and once the main one opens they are merged into it by key: the session's values and
 // rows win, what the session removed goes, everything else stays. A change that cannot be
-// committed (a full disk) is kept and tried again until it lands; a quit never drops one.
+// committed (a full disk) is kept and tried again until it lands, and the user is told at once;
+// a quit keeps it in the recovery database, or says that it could not.
 // A store in memory (tests) never touches a file. Lives on the GUI thread.
 class UserDefaults : public QObject {
     Q_OBJECT
@@ -82,6 +84,9 @@ public:
     const std::optional<ReadTrouble>& readTrouble() const { return readTrouble_; }
     // The main database is not open yet: changes go to the recovery database until it is.
     bool awaitsFile() const { return awaitsFile_; }
+    // The open database was checked whole and found sound (its check runs on a worker after the
+    // launch, or at the latest at the quit).
+    bool isCheckedWhole() const;
     // Tests: an errno that opening the database at `path` fails with, or 0 to open it.
     using OpenFault = std::function<int(const QString& path)>;
     static void setOpenFault(OpenFault fault);
@@ -132,6 +137,8 @@ public:
 
     // Changes not committed yet, being tried again.
     bool hasUnsavedChanges() const { return !pending_.isEmpty(); }
+    // Why the changes not committed yet could not be; empty while every change is committed.
+    const QString& unsavedReason() const { return commitFailure_; }
     // Tries what is not committed once more, into the recovery database if the main one refuses.
     void flush();
 
@@ -147,10 +154,16 @@ signals:
     void valueChanged(const QString& key);
     // A change could not be committed, for a reason not announced since the last commit.
     void saveFailed(const QString& filePath, const QString& reason);
+    // At the quit, changes that could not be committed could not be kept for the next launch
+    // either: they are lost.
+    void unsavedLost(const QString& reason);
     // The database that could not be opened at launch opened at last: its values are in (with
     // this session's changes merged), and valueChanged told each key and list that changed.
     void fileRead();
     void noticeChanged();
+    // The check of the whole file, after the launch, found it damaged: it was copied aside and
+    // replaced by what still reads (readTrouble() says where), and valueChanged told what changed.
+    void damageFound();
 
 private:
     template <typename T>
@@ -158,11 +171,22 @@ private:
     void store(const QString& key, Value value);
     // Commits `change`, after whatever waits; false when it waits too.
     bool commit(SettingsChange change);
-    void tryPending();
+    // Commits what waits; false (the failure noted) when it still waits.
+    bool tryPending();
+    // Keeps what could not be committed trying, and tells a reason not told since the last commit.
+    void noteCommitFailure(const QString& reason);
     void openMain();
     void openWorking(const QString& reason);
-    // Merges what an earlier session kept in the recovery database, once the main one opened.
-    void mergeLeftRecovery();
+    // Logs what the opening left out or set aside, and keeps it for the notice.
+    void keepTroubles(const QStringList& troubles);
+    // Checks the main database whole on a worker; the launch goes on meanwhile.
+    void checkWhole();
+    void checked(const SqliteFailure& failure);
+    // Copies the damaged main database aside and goes on with what still reads of it.
+    void replaceDamaged(const QString& damage);
+    // Merges what an earlier session kept in the recovery database into the main one; false
+    // (and why) while it cannot be.
+    bool mergeLeftRecovery(SqliteFailure* failure);
     static void removeRecoveryFiles(const QString& path);
     void scheduleRetry();
     void retryMain();
@@ -182,6 +206,11 @@ private:
     std::optional<ReadTrouble> readTrouble_;
     // Changes made and not yet committed, in order.
     SettingsChange pending_;
+    // The recovery database an earlier session left waits to be merged: nothing is committed
+    // to the main one before it, or an older change would land over a newer one.
+    bool unmergedRecovery_ = false;
+    // Counts the checks started: a check's answer counts only while no other database came since.
+    int checkRun_ = 0;
     QString commitFailure_;
     QTimer* pendingRetry_ = nullptr;
     QTimer* mainRetry_ = nullptr;

@@ -7,9 +7,11 @@
 // first frame that does not check, silently: the transactions after a damaged frame are lost.
 namespace WriteAheadLog {
 
-// A frame that does not check lies before a later transaction that does, committed whole: with a
-// sync at every commit, that earlier transaction was on disk, so the log itself is damaged (a
-// torn last transaction, after a crash or a power cut, is not damage). False for no log.
+// SQLite would stop replaying the log before its end at a frame that was written whole: a header
+// it cannot read (a flipped bit, a zeroed sector) while frames follow, a frame of the log whose
+// salts or bytes changed, or a foreign frame with frames of the log after it. With a sync at every
+// commit what such a frame held was saved, so the log itself is damaged. A transaction a crash cut
+// short (its last frames never written) is not damage. False for no log.
 bool losesCommits(const QString& logPath);
 
 } // namespace WriteAheadLog

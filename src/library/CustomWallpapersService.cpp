@@ -136,7 +136,10 @@ void CustomWallpapersService::adoptUnlistedVideos()
         const QRegularExpressionMatch match = finalName.match(entry.fileName());
         bool number = false;
         const qint64 key = match.captured(1).toLongLong(&number);
-        if (!entry.isFile() || !match.hasMatch() || !number || named.contains(entry.absoluteFilePath())
+        // Only the name the program gives a key's video ("77.mp4", never "0077.mp4"): the list
+        // and its clearing find the video by that name.
+        if (!entry.isFile() || !match.hasMatch() || !number || match.captured(1) != QString::number(key)
+            || named.contains(entry.absoluteFilePath())
             || list_->records().contains(key))
             continue;
         if (storedKeys.contains(QString::number(key))) {

@@ -59,10 +59,13 @@ public:
             ++at_;
         const qsizetype digits = at_;
         qint64 value = 0;
-        for (; at_ < text_.size() && isDigit(text_[at_]); ++at_)
-            value = value * 10 + (text_[at_] - '0');
-        const qsizetype count = at_ - digits;
         constexpr qsizetype kMostDigits = 15;
+        // Digits past the most a value may have are counted, not added: a hostile run of them
+        // would overflow.
+        for (; at_ < text_.size() && isDigit(text_[at_]); ++at_)
+            if (at_ - digits < kMostDigits)
+                value = value * 10 + (text_[at_] - '0');
+        const qsizetype count = at_ - digits;
         if (count == 0 || count > kMostDigits || (count > 1 && text_[digits] == '0'))
             return std::nullopt;
         if (at_ < text_.size() && (text_[at_] == '.' || text_[at_] == 'e' || text_[at_] == 'E'))

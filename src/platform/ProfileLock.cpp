@@ -41,6 +41,13 @@ ProfileLock::~ProfileLock()
 
 QString ProfileLock::path() const { return folder_ + QStringLiteral("/quorvelle.lock"); }
 
+void ProfileLock::release()
+{
+    if (descriptor_ >= 0)
+        ::close(descriptor_);
+    descriptor_ = -1;
+}
+
 ProfileLock::State ProfileLock::tryTake()
 {
     if (descriptor_ >= 0)

@@ -29,6 +29,8 @@ public:
     // Takes the lock when it is free, without waiting; a lock whose holder died is free. Taking
     // it clears what an earlier holder recorded.
     State tryTake();
+    // Lets the lock go (this process no longer runs as the profile's copy).
+    void release();
     // Why the last tryTake() found the lock unavailable.
     QString reason() const { return reason_; }
 

@@ -14,6 +14,10 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -166,6 +170,13 @@ SingleInstance::Claim SingleInstance::claim(const std::optional<QStringList>& li
     for (;;) {
         switch (lock_.tryTake()) {
         case ProfileLock::State::taken:
+            if (earlierVersionRuns()) {
+                lock_.release();
+                logLine(QStringLiteral("❌"), kType,
+                    QStringLiteral("An earlier version of Quorvelle is still running with this profile; this launch ends rather than "
+                                   "change its settings under it"));
+                return Claim::earlierVersionRuns;
+            }
             listen();
             return Claim::running;
         case ProfileLock::State::unavailable:
@@ -203,6 +214,22 @@ SingleInstance::Claim SingleInstance::claim(const std::optional<QStringList>& li
         }
         QThread::msleep(kRetryPauseMs);
     }
+}
+
+bool SingleInstance::earlierVersionRuns() const
+{
+    for (const QString& folder : channelFolders_) {
+        const QByteArray path = QFile::encodeName(folder + QStringLiteral("/quorvelle.lock"));
+        const int descriptor = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (descriptor < 0)
+            continue;
+        // Its holder keeps it locked for its whole life; a lock nobody holds is a leftover.
+        const bool held = ::flock(descriptor, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        ::close(descriptor);
+        if (held)
+            return true;
+    }
+    return false;
 }
 
 void SingleInstance::listen()

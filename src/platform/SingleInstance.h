@@ -36,6 +36,7 @@ public:
         alreadyRunning,  // another copy runs; nothing was to be handed over
         notHandedOver,   // another copy runs, but did not answer for the links (the log says why)
         lockUnavailable, // the profile's lock cannot be opened or taken (the log says why)
+        earlierVersionRuns, // a copy of an earlier version, which locked its runtime folder instead, runs
     };
 
     // `profileFolder`: the profile's own folder (its settings), which holds the lock.
@@ -69,6 +70,9 @@ Q_SIGNALS:
 private:
     enum class Attempt { delivered, refused, unanswered };
 
+    // A copy of an earlier version holds the lock it kept beside its socket, in one of the
+    // channel folders ("quorvelle.lock"): it uses the same settings.
+    bool earlierVersionRuns() const;
     void listen();
     Attempt handOver(const QString& serverName, const QStringList& links, const QDeadlineTimer& deadline) const;
     void accept();

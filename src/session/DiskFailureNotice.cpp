@@ -12,10 +12,15 @@ DiskFailureNotice::DiskFailureNotice(NotificationManager& toast, DesktopNotifica
 
 void DiskFailureNotice::watch(UserDefaults& defaults)
 {
-    connect(&defaults, &UserDefaults::saveFailed, this, [this](const QString&, const QString& reason) {
+    const auto told = [this](const QString& reason) {
         tell(tr("Settings Not Saved"),
             tr("%1. Your changes are kept and saved as soon as the disk can be written again.").arg(reason));
-    });
+    };
+    connect(&defaults, &UserDefaults::saveFailed, this, [told](const QString&, const QString& reason) { told(reason); });
+    // A change refused before anyone watched (during the launch) is told now: the store
+    // announces a reason only once.
+    if (!defaults.unsavedReason().isEmpty())
+        told(defaults.unsavedReason());
 }
 
 void DiskFailureNotice::tell(const QString& title, const QString& reason)

@@ -11,12 +11,15 @@
 #include "foundation/UserDefaults.h"
 #include "platform/DesktopEntry.h"
 #include "platform/XdgAutostartLoginItem.h"
+#include "support/FileBytes.h"
 #include "support/SampleCatalogueFixture.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -28,6 +31,10 @@
 #include <memory>
 #include <optional>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -185,6 +192,67 @@ TEST_F(ProgramEndToEndTest, ASecondLaunchHandsItsLinkToTheRunningCopy)
     }
     EXPECT_TRUE(running.hasLine(QStringLiteral("🔄 Dock icon clicked - hasVisibleWindows: true")));
     EXPECT_EQ(running.terminate(), 0) << running.output().toStdString();
+}
+
+// Every file of a folder below `root`, by its path there, with its bytes; the log and index of
+// a database the running copy holds open by their names only (that copy may write them).
+QMap<QString, QByteArray> filesBelow(const QString& root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const bool heldOpen = path.endsWith(QStringLiteral("-wal")) || path.endsWith(QStringLiteral("-shm"));
+        files.insert(path.mid(root.size()), heldOpen ? QByteArray() : readFile(path));
+    }
+    return files;
+}
+
+// Puts `bytes` at `path` under a new name first: a copy that holds the old file open keeps it.
+void plant(const QString& path, const QByteArray& bytes)
+{
+    QFile staged(path + QStringLiteral(".planting"));
+    ASSERT_TRUE(staged.open(QIODevice::WriteOnly));
+    ASSERT_EQ(staged.write(bytes), bytes.size());
+    staged.close();
+    ASSERT_EQ(::rename(QFile::encodeName(staged.fileName()).constData(), QFile::encodeName(path).constData()), 0);
+}
+
+// A launch that ends because a copy runs reads and writes nothing of the profile: the recovery
+// database the running copy keeps, and a damaged database in the settings' place, stay as they
+// are, names and bytes. The same for a copy of the earlier version that holds its own lock.
+TEST_F(ProgramEndToEndTest, ALaunchThatEndsLeavesEveryFileOfTheProfileAsItWas)
+{
+    const QString settings = Paths::configuration() + QStringLiteral("/Quorvelle");
+    for (const bool earlierVersion : {false, true}) {
+        SCOPED_TRACE(earlierVersion ? "an earlier version runs" : "this version runs");
+        std::unique_ptr<ProgramRun> running;
+        int earlierLock = -1;
+        if (earlierVersion) {
+            const QString runtime = environment().value(QStringLiteral("XDG_RUNTIME_DIR"));
+            ASSERT_TRUE(QDir().mkpath(runtime));
+            earlierLock = ::open(QFile::encodeName(runtime + QStringLiteral("/quorvelle.lock")).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            ASSERT_EQ(::flock(earlierLock, LOCK_EX | LOCK_NB), 0);
+        } else {
+            running = std::make_unique<ProgramRun>(environment());
+            waitForLaunch(*running);
+        }
+        QDir().mkpath(settings);
+        plant(settings + QStringLiteral("/standard.recovery.sqlite3"), QByteArray("changes kept by the running copy"));
+        plant(settings + QStringLiteral("/standard.sqlite3"), QByteArray("not a database; ").repeated(300));
+        const QMap<QString, QByteArray> before = filesBelow(settings);
+
+        ProgramRun second(environment());
+        EXPECT_EQ(second.waitForExit(), earlierVersion ? 1 : 0) << second.output().toStdString();
+        EXPECT_FALSE(second.hasLine(QStringLiteral("Application launched")));
+        EXPECT_EQ(filesBelow(settings), before);
+        if (running) {
+            EXPECT_EQ(running->terminate(), 0) << running->output().toStdString();
+        }
+        if (earlierLock >= 0)
+            ::close(earlierLock);
+        QDir(settings).removeRecursively();
+    }
 }
 
 // A profile whose lock cannot be opened: the launch cannot tell whether a copy runs, so it

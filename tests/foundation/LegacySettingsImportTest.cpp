@@ -1,5 +1,6 @@
 #include "foundation/JsonWriter.h"
 #include "foundation/LegacyJournal.h"
+#include "foundation/LegacyJournalReplay.h"
 #include "foundation/LegacySettingsImport.h"
 
 #include "support/FileBytes.h"
@@ -13,6 +14,8 @@
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 #include <functional>
 #include <optional>
@@ -236,23 +239,79 @@ TEST_F(LegacySettingsImportTest, AppliesOnlyTheRecordsThatFollowTheFile)
     }
 }
 
-TEST_F(LegacySettingsImportTest, ASymlinkedJournalIsNeitherFollowedNorWritten)
+// Numbers at the end of the range a file or a journal may carry are compared, never overflowed:
+// nothing can follow the largest number.
+TEST(LegacyJournalReplayTest, NumbersAtTheEndOfTheRangeStopTheReplay)
 {
-    copyCase(QStringLiteral("journal"));
-    const QString target = file(QStringLiteral("elsewhere.journal"));
-    ASSERT_TRUE(QFile::rename(journal(), target));
-    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(journal()).constData()), 0);
-    const QByteArray targetBytes = readFile(target);
+    constexpr qint64 kLast = std::numeric_limits<qint64>::max();
+    const auto record = [](qint64 sequence) {
+        return "{\"seq\":" + QByteArray::number(sequence) + R"(,"key":"appearance","entry":{"type":"string","value":"x"}})";
+    };
+    struct Case {
+        const char* name;
+        qint64 fileSequence;
+        QList<QByteArray> records;
+        qsizetype applied;
+        const char* stoppedBecause;
+    };
+    const Case cases[] = {
+        {"the file at the largest number", kLast, {record(kLast)}, 0, ""},
+        {"a journal up to the largest number, then one more", kLast - 1, {record(kLast), record(kLast)}, 1,
+            "change number 9223372036854775807 does not follow number 9223372036854775807"},
+        {"the smallest number after the file's", 0, {record(std::numeric_limits<qint64>::min())}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QMap<QString, QByteArray> entries;
+        const LegacyJournalReplay replay = LegacyJournalReplay::run(entries, c.fileSequence, c.records);
+        EXPECT_EQ(replay.applied, c.applied);
+        EXPECT_EQ(replay.stoppedBecause, QString::fromLatin1(c.stoppedBecause));
+    }
+}
 
-    const LegacySettings settings = readUnchanged();
-    EXPECT_EQ(settings.entries, entriesOf(readFile(json())));
-    ASSERT_EQ(settings.troubles.size(), 1);
-    EXPECT_TRUE(settings.troubles.first().startsWith(QStringLiteral("standard.json.journal is a symbolic link")));
+// A link in a file's place, or another user's file (planted in a folder others could write to),
+// is neither followed, read nor written: nothing of it is imported, and the trouble names it.
+TEST_F(LegacySettingsImportTest, LinksAndOtherUsersFilesAreNeitherReadNorWritten)
+{
+    struct Case {
+        const char* name;
+        bool journalOnly;
+        bool link;
+        const char* trouble;
+    };
+    const Case cases[] = {
+        {"the journal a link", true, true, "standard.json.journal is a symbolic link, so its changes were not applied"},
+        {"the settings file a link", false, true, "standard.json is a symbolic link, so it was not imported"},
+        {"the journal another user's", true, false, "standard.json.journal belongs to another user, so its changes were not applied"},
+        {"the settings file another user's", false, false, "standard.json belongs to another user, so it was not imported"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.link && ::geteuid() != 0)
+            continue; // only root can give a file to another user
+        fresh();
+        copyCase(QStringLiteral("journal"));
+        const QString refused = c.journalOnly ? journal() : json();
+        const QString target = file(QStringLiteral("elsewhere"));
+        if (c.link) {
+            ASSERT_TRUE(QFile::rename(refused, target));
+            ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(refused).constData()), 0);
+        } else {
+            ASSERT_TRUE(QFile::copy(refused, target));
+            ASSERT_EQ(::chown(QFile::encodeName(refused).constData(), 65534, 65534), 0);
+        }
+        const QByteArray targetBytes = readFile(target);
 
-    QString failure;
-    ASSERT_TRUE(LegacySettingsImport::keepImported(json(), &failure)) << qPrintable(failure);
-    EXPECT_TRUE(QFileInfo(journal() + QStringLiteral(".imported")).isSymLink());
-    EXPECT_EQ(readFile(target), targetBytes);
+        const LegacySettings settings = readUnchanged();
+        EXPECT_EQ(settings.entries, c.journalOnly ? entriesOf(readFile(json())) : Entries());
+        ASSERT_FALSE(settings.troubles.isEmpty());
+        EXPECT_TRUE(settings.troubles.first().startsWith(QString::fromLatin1(c.trouble))) << qPrintable(settings.troubles.first());
+
+        QString failure;
+        ASSERT_TRUE(LegacySettingsImport::keepImported(json(), &failure)) << qPrintable(failure);
+        EXPECT_EQ(QFileInfo(refused + QStringLiteral(".imported")).isSymLink(), c.link);
+        EXPECT_EQ(readFile(target), targetBytes);
+    }
 }
 
 // A file that no longer parses as a whole gives every entry that still reads; entries this

@@ -55,4 +55,19 @@ TEST(PathsTest, AFolderOfAnotherUserIsRefusedForThatReason)
     EXPECT_EQ(reason, folder + QStringLiteral(" belongs to another user"));
 }
 
+// A link in the folder's place is not followed: its target, whoever's, keeps its rights.
+TEST(PathsTest, ALinkInAPrivateFoldersPlaceIsRefused)
+{
+    TempFolder temp;
+    const QString target = temp.file(QStringLiteral("target"));
+    ASSERT_EQ(::mkdir(QFile::encodeName(target).constData(), 0777), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0777), 0);
+    const QString link = temp.file(QStringLiteral("settings"));
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()), 0);
+    QString reason;
+    EXPECT_FALSE(Paths::makePrivateFolder(link, &reason));
+    EXPECT_EQ(reason, link + QStringLiteral(" is a symbolic link"));
+    EXPECT_EQ(modeOf(target), 0777u);
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 #include "foundation/Paths.h"
 #include "foundation/UserDefaults.h"
 
+#include "support/Eventually.h"
 #include "support/FileBytes.h"
 #include "support/TempFolder.h"
 
@@ -68,17 +69,17 @@ TEST_F(SettingsDamageTest, ADamagedDatabaseIsCopiedAsideAndWhatReadsIsKept)
     struct Case {
         const char* name;
         std::function<void(Files&)> damage;
-        // Whether the setting and some liked rows still read.
-        bool keepsSome;
+        // How many of the 300 liked rows still read at least: all but those of the damaged page.
+        qsizetype keepsRows;
     };
     const auto flipPageHeader = [](QByteArray& bytes, qsizetype page) {
         for (qsizetype at = page * 4096; at < page * 4096 + 12 && at < bytes.size(); ++at)
             bytes[at] = char(bytes.at(at) ^ 0x5a);
     };
     const Case cases[] = {
-        {"no database at all", [](Files& files) { files.database = QByteArray("not a database; ").repeated(500); }, false},
-        {"cut short", [](Files& files) { files.database.truncate(files.database.size() / 2); }, true},
-        {"bit flips in a page of rows", [&](Files& files) { flipPageHeader(files.database, files.database.size() / 4096 / 2); }, true},
+        {"no database at all", [](Files& files) { files.database = QByteArray("not a database; ").repeated(500); }, 0},
+        {"cut short", [](Files& files) { files.database.truncate(files.database.size() / 2); }, 1},
+        {"bit flips in a page of rows", [&](Files& files) { flipPageHeader(files.database, files.database.size() / 4096 / 2); }, 300 - 16},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -91,6 +92,8 @@ TEST_F(SettingsDamageTest, ADamagedDatabaseIsCopiedAsideAndWhatReadsIsKept)
         LogCapture lines;
         {
             UserDefaults defaults;
+            // A file that opens is checked whole on a worker while the launch goes on.
+            ASSERT_EVENTUALLY(defaults.readTrouble() || defaults.isCheckedWhole(), 30'000);
             ASSERT_TRUE(defaults.readTrouble());
             EXPECT_TRUE(defaults.readTrouble()->movedAside);
             ASSERT_EQ(copies().size(), 1);
@@ -101,9 +104,7 @@ TEST_F(SettingsDamageTest, ADamagedDatabaseIsCopiedAsideAndWhatReadsIsKept)
             EXPECT_TRUE(defaults.canDismissNotice());
             EXPECT_TRUE(defaults.hasDamagedCopies());
             EXPECT_FALSE(defaults.awaitsFile()) << "a new database took its place";
-            if (c.keepsSome) {
-                EXPECT_FALSE(defaults.storedArray(QStringLiteral("likedWallpapersModels")).keys.isEmpty());
-            }
+            EXPECT_GE(defaults.storedArray(QStringLiteral("likedWallpapersModels")).keys.size(), c.keepsRows);
             defaults.setString(QStringLiteral("afterwards"), QStringLiteral("kept"));
         }
         UserDefaults next;
@@ -131,18 +132,31 @@ TEST_F(SettingsDamageTest, CopiesAreNeverRotatedAwayNorKeptTwice)
     }
 }
 
-// A frame of the log that does not check, before transactions committed after it, loses changes
-// that were saved: the log is damage, kept with the file; a torn last transaction (a crash while
-// writing it) is not.
-TEST_F(SettingsDamageTest, ADamagedLogIsKeptAsideButATornLastTransactionIsNot)
+// A frame of the log that no longer checks lost what was saved in it and after it: the log is
+// damage, kept with the file, wherever the frame lies; a last transaction a crash cut short (its
+// last frames never written) is not.
+TEST_F(SettingsDamageTest, ADamagedLogIsKeptAsideButACutLastTransactionIsNot)
 {
     struct Case {
         const char* name;
-        // The frame whose page gets a flipped byte, from the log's end when negative.
-        qsizetype frame;
+        std::function<void(QByteArray& log, qsizetype frames)> change;
         bool damage;
     };
-    const Case cases[] = {{"a flip in an early transaction", 6, true}, {"a flip in the last transaction", -1, false}};
+    constexpr qsizetype kFrame = 24 + 4096;
+    const auto flipPage = [](qsizetype frame) {
+        return [frame](QByteArray& log, qsizetype frames) {
+            const qsizetype at = 32 + (frame >= 0 ? frame : frames + frame) * kFrame + 24 + 1000;
+            log[at] = char(log.at(at) ^ 1);
+        };
+    };
+    const Case cases[] = {
+        {"a flip in an early transaction", flipPage(6), true},
+        {"a flip in the last transaction", flipPage(-1), true},
+        {"a flip in the log's header", [](QByteArray& log, qsizetype) { log[17] = char(log.at(17) ^ 4); }, true},
+        {"a flip in a frame's salt", [](QByteArray& log, qsizetype) { log[32 + 3 * kFrame + 9] = char(log.at(32 + 3 * kFrame + 9) ^ 1); }, true},
+        {"a zeroed frame", [](QByteArray& log, qsizetype) { log.replace(32 + 2 * kFrame, kFrame, QByteArray(kFrame, '\0')); }, true},
+        {"the last frame never written", [](QByteArray& log, qsizetype) { log.chop(kFrame); }, false},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QDir(folder()).removeRecursively();
@@ -153,19 +167,73 @@ TEST_F(SettingsDamageTest, ADamagedLogIsKeptAsideButATornLastTransactionIsNot)
                 defaults.setInteger(QStringLiteral("step%1").arg(n), n);
             files = takeFiles();
         }
-        constexpr qsizetype kFrame = 24 + 4096;
         const qsizetype frames = (files.log.size() - 32) / kFrame;
         ASSERT_GE(frames, 12);
-        const qsizetype frame = c.frame >= 0 ? c.frame : frames + c.frame;
-        files.log[32 + frame * kFrame + 24 + 1000] = char(files.log.at(32 + frame * kFrame + 24 + 1000) ^ 1);
+        c.change(files.log, frames);
         putFiles(files);
         UserDefaults defaults;
         EXPECT_EQ(defaults.readTrouble().has_value(), c.damage);
         EXPECT_EQ(copies().size(), c.damage ? 1 : 0);
         if (c.damage) {
             EXPECT_EQ(readFile(folder() + u'/' + copies().first() + QStringLiteral("-wal")), files.log) << "kept with its log";
+            EXPECT_FALSE(defaults.notice().isEmpty());
         }
-        EXPECT_EQ(defaults.integer(QStringLiteral("step1")), 1) << "the transactions before the damage read";
+    }
+}
+
+// A crash image (the database and its log as a kill leaves them), a bit flipped at offset after
+// offset of its log and a byte in each page of its database: every change that was saved still
+// reads, or the files are kept as they were found and the user is told.
+TEST_F(SettingsDamageTest, NoSavedChangeIsLostWithoutAKeptCopyAndANotice)
+{
+    fillSettings();
+    Files image;
+    {
+        UserDefaults defaults;
+        for (int n = 1; n <= 8; ++n)
+            defaults.setInteger(QStringLiteral("step%1").arg(n), n);
+        image = takeFiles();
+    }
+    ASSERT_FALSE(image.log.isEmpty());
+    const auto savedAllReads = [](UserDefaults& defaults) {
+        for (int n = 1; n <= 8; ++n)
+            if (defaults.integer(QStringLiteral("step%1").arg(n)) != n)
+                return false;
+        return defaults.boolean(QStringLiteral("hasLaunchedBefore")) && defaults.storedArray(QStringLiteral("likedWallpapersModels")).keys.size() == 300;
+    };
+    struct Damage {
+        QString what;
+        Files files;
+    };
+    QList<Damage> damages;
+    // Every byte of the header and of each frame's header, and a stride through the pages.
+    constexpr qsizetype kFrame = 24 + 4096;
+    for (qsizetype at = 0; at < image.log.size(); at += (at < 32 || (at - 32) % kFrame < 24) ? 1 : 397) {
+        Files files = image;
+        files.log[at] = char(files.log.at(at) ^ (1 << (at % 8)));
+        damages.append({QStringLiteral("log byte %1").arg(at), files});
+    }
+    for (qsizetype page = 0; page * 4096 < image.database.size(); ++page) {
+        Files files = image;
+        const qsizetype at = page * 4096 + (page == 0 ? 100 : 2048);
+        files.database[at] = char(files.database.at(at) ^ 0x5a);
+        damages.append({QStringLiteral("database page %1").arg(page), files});
+    }
+    for (const Damage& damage : std::as_const(damages)) {
+        SCOPED_TRACE(damage.what.toStdString());
+        QDir(folder()).removeRecursively();
+        QDir().mkpath(folder());
+        putFiles(damage.files);
+        UserDefaults defaults;
+        ASSERT_EVENTUALLY(defaults.readTrouble() || defaults.isCheckedWhole(), 30'000);
+        if (savedAllReads(defaults))
+            continue;
+        ASSERT_TRUE(defaults.readTrouble()) << "lost without a word";
+        EXPECT_FALSE(defaults.notice().isEmpty());
+        ASSERT_EQ(copies().size(), 1);
+        const QString copy = folder() + u'/' + copies().first();
+        EXPECT_EQ(readFile(copy), damage.files.database) << "kept as found";
+        EXPECT_EQ(readFile(copy + QStringLiteral("-wal")), damage.files.log) << "kept as found";
     }
 }
 
@@ -211,6 +279,9 @@ TEST_F(SettingsDamageTest, ARestoredBackupIsNeverMixedWithAnotherLog)
         if (c.setAside) {
             EXPECT_EQ(readFile(folder() + u'/' + aside.first()), c.files.log);
             EXPECT_TRUE(lines.contains(QStringLiteral("was not written on top of it")));
+            EXPECT_TRUE(defaults.notice().contains(QStringLiteral("left out")) && defaults.notice().contains(aside.first()))
+                << "told in Settings: " << defaults.notice().toStdString();
+            defaults.dismissNotice();
         }
     }
 }

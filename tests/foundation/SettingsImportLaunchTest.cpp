@@ -61,7 +61,10 @@ TEST_F(SettingsImportLaunchTest, TheFirstLaunchImportsTheEarlierSettingsOnce)
             UserDefaults defaults;
             EXPECT_FALSE(defaults.readTrouble());
             EXPECT_FALSE(defaults.awaitsFile());
-            EXPECT_EQ(log.contains(QStringLiteral("Importing the earlier settings")), c.tellsTrouble);
+            EXPECT_EQ(log.contains(QStringLiteral("Opening the settings: ")), c.tellsTrouble);
+            // The user reads what was left out in Settings, naming the file, until they dismiss it.
+            EXPECT_EQ(defaults.notice().contains(QStringLiteral("standard.json.journal")), c.tellsTrouble) << defaults.notice().toStdString();
+            EXPECT_EQ(defaults.canDismissNotice(), c.tellsTrouble);
             for (const QString& kept : c.kept)
                 EXPECT_TRUE(files().contains(kept)) << kept.toStdString();
             EXPECT_FALSE(files().contains(QStringLiteral("standard.json")));
@@ -84,6 +87,9 @@ TEST_F(SettingsImportLaunchTest, TheFirstLaunchImportsTheEarlierSettingsOnce)
         placeFixture(QString::fromLatin1(c.fixture), false);
         UserDefaults next;
         EXPECT_EQ(next.string(QStringLiteral("afterwards")), QStringLiteral("kept"));
+        EXPECT_EQ(next.notice().isEmpty(), !c.tellsTrouble) << "told until dismissed";
+        next.dismissNotice();
+        EXPECT_TRUE(next.notice().isEmpty());
     }
 }
 

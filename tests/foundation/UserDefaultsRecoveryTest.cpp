@@ -4,12 +4,14 @@
 
 #include "support/Eventually.h"
 #include "support/FileBytes.h"
+#include "support/FullFileSystem.h"
 #include "support/RawDatabase.h"
 #include "support/SettingsReadFault.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -155,6 +157,57 @@ TEST_F(UserDefaultsRecoveryTest, AQuitNeverDropsTheChangesMadeMeanwhile)
         }
         UserDefaults nextLaunch;
         expectMerged(nextLaunch);
+    }
+}
+
+// Changes an earlier session kept in the recovery database that a launch could not merge (a full
+// disk) are merged before anything this session changes: a later setting or like is never undone
+// by an earlier one, whether room comes back in the session or only at the next launch.
+TEST_F(UserDefaultsRecoveryTest, AChangeKeptEarlierNeverUndoesALaterOne)
+{
+    for (const bool roomInTheSession : {true, false}) {
+        SCOPED_TRACE(roomInTheSession ? "room made in the session" : "room made after the quit");
+        FullFileSystem disk(8);
+        if (!disk.isTmpfs())
+            GTEST_SKIP() << "needs a tmpfs of its own (the superuser)";
+        const Paths::Override paths(disk.path());
+        storeEarlierSession();
+        {
+            const SettingsReadFault fault(EIO);
+            UserDefaults unopened;
+            ASSERT_TRUE(unopened.awaitsFile());
+            unopened.setString(QStringLiteral("appearance"), QStringLiteral("older"));
+            SettingsChange::ListChange many{{}, {QStringLiteral("2")}};
+            for (int key = 100; key < 400; ++key)
+                many.put.append({QString::number(key), key * kRowGap, QByteArray(1000, 'k')});
+            unopened.changeRows(kLiked, many);
+        }
+        ASSERT_TRUE(QFileInfo::exists(folder() + QStringLiteral("/standard.recovery.sqlite3")));
+        // Room to open the database, not to merge 300 KB into it.
+        disk.fill(96 * 1024);
+        {
+            UserDefaults session;
+            EXPECT_FALSE(session.awaitsFile());
+            session.setString(QStringLiteral("appearance"), QStringLiteral("newer"));
+            session.changeRows(kLiked, {{{QStringLiteral("2"), 0, "{\"key\":2}"}}, {}});
+            EXPECT_TRUE(session.hasUnsavedChanges());
+            EXPECT_FALSE(session.notice().isEmpty()) << "told at once";
+            if (roomInTheSession) {
+                disk.free();
+                ASSERT_EVENTUALLY(!session.hasUnsavedChanges(), 10 * UserDefaults::kFirstRetryMs);
+            }
+        }
+        disk.free();
+        UserDefaults next;
+        if (roomInTheSession) {
+            EXPECT_EQ(next.string(QStringLiteral("appearance")), QStringLiteral("newer"));
+            EXPECT_TRUE(next.storedArray(kLiked).keys.contains(QStringLiteral("2")));
+        } else {
+            // The session's own changes could not be kept anywhere (and it said so); what was
+            // kept earlier is merged now, over nothing newer.
+            EXPECT_EQ(next.string(QStringLiteral("appearance")), QStringLiteral("older"));
+        }
+        EXPECT_FALSE(QFileInfo::exists(folder() + QStringLiteral("/standard.recovery.sqlite3")));
     }
 }
 

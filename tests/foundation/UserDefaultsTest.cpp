@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QSignalSpy>
 #include <QThread>
 
@@ -116,8 +117,9 @@ TEST_F(UserDefaultsTest, InMemoryStoreWritesNothing)
 // earlier version made readable to others is closed.
 TEST_F(UserDefaultsTest, TheDatabaseIsItsOwnersAlone)
 {
+    const mode_t umask = ::umask(0);
     for (const bool earlierFolder : {false, true}) {
-        SCOPED_TRACE(earlierFolder ? "an earlier version's open folder" : "a new folder");
+        SCOPED_TRACE(earlierFolder ? "an earlier version's open folder, under umask 000" : "a new folder, under umask 000");
         QDir(folder()).removeRecursively();
         if (earlierFolder) {
             QDir().mkpath(folder());
@@ -131,6 +133,80 @@ TEST_F(UserDefaultsTest, TheDatabaseIsItsOwnersAlone)
             EXPECT_EQ(QFileInfo(folder() + u'/' + name).permissions() & kEveryone, QFile::ReadOwner | QFile::WriteOwner)
                 << name.toStdString();
         EXPECT_TRUE(folderEntries().contains(QStringLiteral("standard.sqlite3")));
+        EXPECT_TRUE(folderEntries().contains(QStringLiteral("standard.sqlite3-wal")));
+    }
+    ::umask(umask);
+}
+
+// A file another local user planted in a settings folder an earlier version left open (or a
+// link in a file's place) is never opened, imported, merged or written: it stays as it was, and
+// the user is told which file and why.
+TEST_F(UserDefaultsTest, FilesThatAreNotTheUsersAreNeverUsed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting another user's files needs the superuser";
+    constexpr uid_t kOtherUser = 65534;
+    // A sound database of another user's, holding a value of theirs.
+    const auto plantedDatabase = [](const QString& path) {
+        TempFolder elsewhere;
+        const Paths::Override paths(elsewhere.path());
+        {
+            UserDefaults theirs;
+            theirs.setString(QStringLiteral("appearance"), QStringLiteral("planted"));
+        }
+        QFile::copy(Paths::configuration() + QStringLiteral("/Quorvelle/standard.sqlite3"), path);
+    };
+    struct Case {
+        const char* name;
+        const char* file;
+        bool link;
+        // The main database does not open while the planted file is there.
+        bool mainRefused;
+    };
+    const Case cases[] = {
+        {"another user's database", "standard.sqlite3", false, true},
+        {"another user's log", "standard.sqlite3-wal", false, true},
+        {"another user's log index", "standard.sqlite3-shm", false, true},
+        {"a link in the database's place", "standard.sqlite3", true, true},
+        {"another user's recovery database", "standard.recovery.sqlite3", false, false},
+        {"another user's earlier settings file", "standard.json", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(folder()).removeRecursively();
+        QDir().mkpath(folder());
+        QFile::setPermissions(folder(), kEveryone);
+        const QString planted = folder() + u'/' + QString::fromLatin1(c.file);
+        const QString target = temp_.file(QStringLiteral("target.sqlite3"));
+        QFile::remove(target);
+        if (QByteArray(c.file) == "standard.json") {
+            ASSERT_TRUE(writeBytes(planted, R"({"appearance":{"type":"string","value":"planted"}})"));
+        } else if (c.link) {
+            plantedDatabase(target);
+            ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(planted).constData()), 0);
+        } else if (QByteArray(c.file).endsWith("sqlite3")) {
+            plantedDatabase(planted);
+        } else {
+            ASSERT_TRUE(writeBytes(planted, QByteArray(4096, 'p')));
+        }
+        if (!c.link) {
+            ASSERT_EQ(::chown(QFile::encodeName(planted).constData(), kOtherUser, kOtherUser), 0);
+        }
+        const QByteArray before = readFile(c.link ? target : planted);
+
+        {
+            UserDefaults defaults;
+            EXPECT_NE(defaults.string(QStringLiteral("appearance")), QStringLiteral("planted"));
+            EXPECT_EQ(defaults.awaitsFile(), c.mainRefused);
+            EXPECT_TRUE(defaults.notice().contains(QString::fromLatin1(c.file))) << defaults.notice().toStdString();
+            EXPECT_TRUE(defaults.notice().contains(QStringLiteral(c.link ? "is a symbolic link" : "belongs to another user")))
+                << defaults.notice().toStdString();
+            defaults.setString(QStringLiteral("afterwards"), QStringLiteral("mine"));
+        }
+        // The earlier settings file is kept renamed, as an imported one is.
+        const QString kept = QByteArray(c.file) == "standard.json" ? planted + QStringLiteral(".imported") : planted;
+        EXPECT_EQ(readFile(c.link ? target : kept), before) << "never written";
+        EXPECT_EQ(QFileInfo(planted).isSymLink(), c.link);
     }
 }
 
@@ -233,6 +309,48 @@ TEST(UserDefaultsFullDiskTest, ARefusedChangeIsKeptToldOnceAndLandsLater)
         EXPECT_EQ(reread.string(QStringLiteral("payload")), QString(c.bytes, u'b'));
         EXPECT_TRUE(reread.boolean(QStringLiteral("startOnLoginEnabled")));
         EXPECT_TRUE(reread.storedArray(QStringLiteral("likedWallpapersModels")).keys.isEmpty()) << "the removal came last";
+    }
+}
+
+// A disk that fills while the user likes wallpaper after wallpaper: every like the store called
+// saved is there after the quit, once room is made, and the next launch saves again; a like
+// that could not be saved was told at once, in the signal and in the notice, never in silence.
+TEST_F(UserDefaultsTest, AFullDiskLosesNoSavedChangeAndTellsTheOthers)
+{
+    constexpr int kLikes = 1500;
+    for (const int megabytes : {3, 8}) {
+        SCOPED_TRACE(::testing::Message() << megabytes << " MiB");
+        FullFileSystem disk(megabytes);
+        if (!disk.isTmpfs())
+            GTEST_SKIP() << "needs a tmpfs of its own (the superuser)";
+        const Paths::Override paths(disk.path());
+        QSet<QString> saved;
+        int refused = 0;
+        {
+            UserDefaults defaults;
+            QSignalSpy failed(&defaults, &UserDefaults::saveFailed);
+            for (int like = 1; like <= kLikes; ++like) {
+                const QString key = QString::number(1718000000000 + like);
+                if (defaults.changeRows(QStringLiteral("likedWallpapersModels"), {{{key, like * kRowGap, QByteArray(700, 'r')}}, {}})) {
+                    if (!defaults.hasUnsavedChanges())
+                        saved.insert(key);
+                } else {
+                    ++refused;
+                    EXPECT_FALSE(failed.isEmpty()) << "told at once, at like " << like;
+                    EXPECT_FALSE(defaults.notice().isEmpty());
+                }
+            }
+        }
+        ASSERT_TRUE(disk.grow(64));
+        UserDefaults next;
+        for (int like = 1; like <= 10; ++like) {
+            const QString key = QString::number(1718100000000 + like);
+            EXPECT_TRUE(next.changeRows(QStringLiteral("likedWallpapersModels"), {{{key, like * kRowGap, QByteArray(700, 'n')}}, {}}));
+            saved.insert(key);
+        }
+        const QStringList stored = next.storedArray(QStringLiteral("likedWallpapersModels")).keys;
+        const QSet<QString> kept(stored.cbegin(), stored.cend());
+        EXPECT_TRUE(saved.subtract(kept).isEmpty()) << saved.size() << " saved likes lost; " << refused << " refused";
     }
 }
 

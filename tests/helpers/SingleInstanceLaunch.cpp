@@ -47,6 +47,7 @@ int main(int argc, char* argv[])
         return 0;
     case SingleInstance::Claim::notHandedOver:
     case SingleInstance::Claim::lockUnavailable:
+    case SingleInstance::Claim::earlierVersionRuns:
         return 1;
     }
     const QString pid = QString::number(::getpid());

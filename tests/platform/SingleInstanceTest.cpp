@@ -322,6 +322,35 @@ TEST_F(SingleInstanceTest, AProfileFolderOfAnotherUserIsNeverUsed)
     EXPECT_FALSE(QFileInfo::exists(ProfileLock(profile()).path()));
 }
 
+// A copy of the earlier version locked "quorvelle.lock" beside its socket in its runtime folder
+// and uses the same settings: while it holds that lock no launch runs beside it, and the launch
+// leaves the profile's lock free; a lock left behind by a copy that ended stops nobody.
+TEST_F(SingleInstanceTest, ACopyOfTheEarlierVersionStillRunningCountsAsRunning)
+{
+    const QString earlierLock = runtime() + QStringLiteral("/quorvelle.lock");
+    ASSERT_TRUE(QDir().mkpath(runtime()));
+    for (const bool held : {true, false}) {
+        SCOPED_TRACE(held ? "held" : "left behind");
+        const int descriptor = ::open(QFile::encodeName(earlierLock).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(descriptor, 0);
+        if (held) {
+            ASSERT_EQ(::flock(descriptor, LOCK_EX | LOCK_NB), 0);
+        }
+        LogCapture log;
+        {
+            SingleInstance instance(profile(), {runtime()});
+            EXPECT_EQ(instance.claim(QStringList()), held ? Claim::earlierVersionRuns : Claim::running);
+            EXPECT_EQ(instance.isListening(), !held);
+        }
+        EXPECT_EQ(log.contains(QStringLiteral("An earlier version of Quorvelle is still running")), held);
+        if (held) {
+            SingleInstance afterwards(profile(), {});
+            EXPECT_EQ(afterwards.claim(QStringList()), Claim::running) << "the profile's lock was let go";
+        }
+        ::close(descriptor);
+    }
+}
+
 struct Holder {
     const char* name;
     QByteArray record; // what the holder wrote into the lock

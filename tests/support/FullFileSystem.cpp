@@ -4,14 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <sched.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
-// Room for a few hundred KiB of test files before it is filled.
-constexpr const char* kTmpfsOptions = "size=2m,mode=0700";
+QByteArray tmpfsOptions(int megabytes) { return "size=" + QByteArray::number(megabytes) + "m,mode=0700"; }
 
 QString fillerPath(const QString& folder) { return folder + QStringLiteral("/filler"); }
 } // namespace
@@ -23,10 +23,20 @@ void FullFileSystem::keepMountsPrivate()
     privateMounts_ = ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
-FullFileSystem::FullFileSystem()
+FullFileSystem::FullFileSystem(int megabytes)
 {
     if (privateMounts_)
-        mounted_ = ::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", MS_NOSUID | MS_NODEV, kTmpfsOptions) == 0;
+        mounted_ = ::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                       tmpfsOptions(megabytes).constData())
+            == 0;
+}
+
+bool FullFileSystem::grow(int megabytes)
+{
+    return mounted_
+        && ::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", MS_REMOUNT | MS_NOSUID | MS_NODEV,
+               tmpfsOptions(megabytes).constData())
+        == 0;
 }
 
 FullFileSystem::~FullFileSystem()
@@ -36,7 +46,7 @@ FullFileSystem::~FullFileSystem()
         ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
 }
 
-void FullFileSystem::fill()
+void FullFileSystem::fill(qint64 leftBytes)
 {
     if (isTmpfs()) {
         QFile filler(fillerPath(path()));
@@ -44,6 +54,7 @@ void FullFileSystem::fill()
         const QByteArray block(4096, 'f');
         while (filler.write(block) == block.size()) {
         }
+        ASSERT_TRUE(filler.resize(std::max<qint64>(0, filler.size() - leftBytes)));
         return;
     }
     if (limited_)

@@ -12,7 +12,8 @@
 // ignored) stands in, so that writes fail as they would on a full disk.
 class FullFileSystem {
 public:
-    FullFileSystem();
+    // `megabytes`: the tmpfs's size, when one can be mounted.
+    explicit FullFileSystem(int megabytes = 2);
     ~FullFileSystem();
     FullFileSystem(const FullFileSystem&) = delete;
     FullFileSystem& operator=(const FullFileSystem&) = delete;
@@ -26,10 +27,12 @@ public:
     // True on a real tmpfs, false with the file-size limit standing in.
     bool isTmpfs() const { return mounted_; }
 
-    // From now on no write finds room.
-    void fill();
+    // From now on no write finds room, or only `leftBytes` (on a tmpfs).
+    void fill(qint64 leftBytes = 0);
     // Room again.
     void free();
+    // More room: the tmpfs grows to `megabytes`, its files as they are (a tmpfs only).
+    bool grow(int megabytes);
 
 private:
     static inline bool privateMounts_ = false;
