@@ -77,13 +77,13 @@ QString prepareFile(const QString& path)
     return reason;
 }
 
-// The lineage token under `name`; empty when there is none (a new file) or it cannot be read.
-QString token(SqliteConnection& connection, const char* sql, bool* readable)
+// The lineage token under `name`; empty when there is none or it cannot be read. A file alone
+// may lack the table (a new one, all in its log): `tableMayLack` reads that as no token.
+QString token(SqliteConnection& connection, const char* sql, bool tableMayLack, bool* readable)
 {
     SqliteFailure failure;
     const std::optional<QString> value = connection.single(sql, &failure);
-    // A file without the table (a new one, all in its log) has no token.
-    *readable = value || failure.message.contains(QStringLiteral("no such table"));
+    *readable = value || (tableMayLack && failure.message.contains(QStringLiteral("no such table")));
     return value.value_or(QString());
 }
 } // namespace
@@ -183,6 +183,9 @@ bool SettingsDatabase::prepare(SqliteFailure* failure)
 {
     // No log, or an empty one: the file holds everything, so the log that starts now follows it.
     const bool logEmpty = QFileInfo(path_ + QLatin1String(kLogSuffix)).size() == 0;
+    // A new file holds nothing to check: it is made whole at once.
+    if (logEmpty && QFileInfo(path_).size() == 0)
+        checked_ = true;
     if (!path_.isEmpty()) {
         const std::optional<QString> mode = connection_->single("PRAGMA journal_mode=WAL", failure);
         if (!mode)
@@ -202,8 +205,8 @@ bool SettingsDatabase::prepare(SqliteFailure* failure)
         return false;
     if (checked_)
         checkpoint();
-    else if (logEmpty && !path_.isEmpty())
-        nameLog(); // the file itself waits, as found, for its check
+    else if (logEmpty && !path_.isEmpty() && copyLog())
+        nameLog(); // an empty log copies nothing: the file waits, as found, for its check
     return true;
 }
 
@@ -213,17 +216,25 @@ bool SettingsDatabase::logBelongs(const QString& path)
     if (!log.exists() || log.size() == 0)
         return true;
     SqliteFailure failure;
-    std::unique_ptr<SqliteConnection> fileAlone = SqliteConnection::open(path, SqliteConnection::Mode::FileAlone, &failure);
-    std::unique_ptr<SqliteConnection> withLog = SqliteConnection::open(path, SqliteConnection::Mode::ReadOnly, &failure);
-    if (!fileAlone || !withLog)
-        return true; // the open that follows tells what is wrong
+    const char* const fileSql = "SELECT token FROM lineage WHERE name = 'file'";
     bool fileReadable = false;
+    QString fileToken;
+    {
+        // Closed before the log is read, which it must not see.
+        std::unique_ptr<SqliteConnection> fileAlone = SqliteConnection::open(path, SqliteConnection::Mode::FileAlone, &failure);
+        if (!fileAlone)
+            return true; // the open that follows tells what is wrong
+        fileToken = token(*fileAlone, fileSql, true, &fileReadable);
+    }
+    std::unique_ptr<SqliteConnection> withLog = SqliteConnection::open(path, SqliteConnection::Mode::ReadOnly, &failure);
+    if (!withLog)
+        return true;
     bool logReadable = false;
     bool logFileReadable = false;
-    const char* const fileSql = "SELECT token FROM lineage WHERE name = 'file'";
-    const QString fileToken = token(*fileAlone, fileSql, &fileReadable);
-    const QString followed = token(*withLog, "SELECT token FROM lineage WHERE name = 'log'", &logReadable);
-    const QString checkpointing = token(*withLog, fileSql, &logFileReadable);
+    // Read with its log the file has the table: a log that made it carries it, and one written
+    // on a file that had it finds it there. A log read on a file it was not written on need not.
+    const QString followed = token(*withLog, "SELECT token FROM lineage WHERE name = 'log'", false, &logReadable);
+    const QString checkpointing = token(*withLog, fileSql, false, &logFileReadable);
     if (!fileReadable)
         return true; // a damaged file: the check at open finds it, and the log is kept with it
     // Either the log started on this file, or a checkpoint that names the file anew was under way.
@@ -272,10 +283,27 @@ bool SettingsDatabase::checkpoint()
     // Until the file is found sound it stays as it was found, its log beside it.
     if (!checked_)
         return false;
+    // The file is given its next state's token first, so that the log that starts after the
+    // copy names it. Where that write finds no room (a full disk), the copy goes first: it
+    // empties the log, and the new log names the file as it then stands.
+    const QString token = newToken();
+    if (!setToken("file", token)) {
+        if (!copyLog())
+            return false;
+        nameLog();
+        return true;
+    }
     if (!copyLog())
         return false;
-    nameLog();
+    setToken("log", token);
     return true;
+}
+
+bool SettingsDatabase::setToken(const char* name, const QString& token)
+{
+    SqliteStatement* set = connection_->statement("INSERT INTO lineage(name, token) VALUES(?, ?) "
+                                                  "ON CONFLICT(name) DO UPDATE SET token = excluded.token");
+    return set && set->bind(1, QString::fromLatin1(name)).bind(2, token).run();
 }
 
 bool SettingsDatabase::copyLog()

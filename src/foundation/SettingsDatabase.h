@@ -87,6 +87,7 @@ private:
     bool copyLog();
     // Names the state of the file a new log follows, in its first transaction.
     void nameLog();
+    bool setToken(const char* name, const QString& token);
     static std::optional<QList<StoredRow>> rowsOf(SqliteConnection& connection, const QString& list, SqliteFailure* failure);
     // Whether the log beside the file follows the file's state; true when there is none.
     static bool logBelongs(const QString& path);

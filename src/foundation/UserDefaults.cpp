@@ -127,6 +127,7 @@ void UserDefaults::checkWhole()
     if (!database_ || database_->path().isEmpty() || database_->isChecked())
         return;
     auto* watcher = new QFutureWatcher<SqliteFailure>(this);
+    checking_ = watcher;
     const int run = ++checkRun_;
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, run] {
         watcher->deleteLater();
@@ -522,7 +523,10 @@ void UserDefaults::flush()
 {
     if (awaitsFile_)
         retryMain();
-    // The file is checked before the log goes into it (the worker's check may not have ended).
+    // The file is checked before the log goes into it. A worker's check still reading it ends
+    // first: nothing of this store reads its files once it is gone.
+    if (checking_)
+        checking_->waitForFinished();
     if (!database_->path().isEmpty() && !database_->isChecked()) {
         SqliteFailure failure;
         if (!database_->checkNow(&failure))

@@ -7,7 +7,9 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QFutureWatcherBase>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -211,6 +213,7 @@ private:
     bool unmergedRecovery_ = false;
     // Counts the checks started: a check's answer counts only while no other database came since.
     int checkRun_ = 0;
+    QPointer<QFutureWatcherBase> checking_;
     QString commitFailure_;
     QTimer* pendingRetry_ = nullptr;
     QTimer* mainRetry_ = nullptr;

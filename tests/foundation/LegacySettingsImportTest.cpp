@@ -244,7 +244,7 @@ TEST_F(LegacySettingsImportTest, AppliesOnlyTheRecordsThatFollowTheFile)
 TEST(LegacyJournalReplayTest, NumbersAtTheEndOfTheRangeStopTheReplay)
 {
     constexpr qint64 kLast = std::numeric_limits<qint64>::max();
-    const auto record = [](qint64 sequence) {
+    const auto record = [](qint64 sequence) -> QByteArray {
         return "{\"seq\":" + QByteArray::number(sequence) + R"(,"key":"appearance","entry":{"type":"string","value":"x"}})";
     };
     struct Case {
