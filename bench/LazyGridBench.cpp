@@ -120,7 +120,8 @@ Run scroll(bool lazy, int steps, WallpaperImageCache& cache)
     grid->setKeys(keys);
     area.setWidget(grid);
     area.show();
-    QTest::qWaitForWindowExposed(&area);
+    if (!QTest::qWaitForWindowExposed(&area))
+        std::fprintf(stderr, "lazy-grid-bench: the window was not shown\n");
     QTest::qWait(200);
 
     Run run;

@@ -1,6 +1,8 @@
 // Cost of the analytics client: one signal on the GUI thread with the default payload (and the
 // payload alone), and posting a full cache of 10,000 signals to a loopback TLS ingest service.
-// Run: signalry-bench (QT_QPA_PLATFORM=offscreen is set when unset).
+// The ingest service's authority is trusted as the program trusts a CA file's, through the
+// connections' certificate check. Run: signalry-bench (QT_QPA_PLATFORM=offscreen is set when unset).
+#include "platform/Http.h"
 #include "signalry/DefaultSignalPayload.h"
 #include "signalry/SignalManager.h"
 #include "signalry/Signalry.h"
@@ -71,7 +73,7 @@ Environment* environment = nullptr;
 std::shared_ptr<SignalryManagerConfiguration> makeConfiguration()
 {
     auto configuration = std::make_shared<SignalryManagerConfiguration>(kAppID, QStringLiteral("salt"), environment->ingest.baseUrl());
-    configuration->addCaCertificatesFromFile(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/sample-catalogue-cert.pem"));
+    configuration->setCertificateCheck(Http::shared().caFileCheck(QStringLiteral(QUORVELLE_TEST_DATA_DIR "/sample-catalogue-cert.pem")));
     configuration->setLogHandler(std::nullopt);
     configuration->setSendNewSessionBeganSignal(false);
     configuration->setSessionStatsEnabled(false);

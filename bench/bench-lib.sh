@@ -259,11 +259,12 @@ lay_liked_settings() {
 }
 
 # Makes every preview of the stock seed's home hero a stream that never ends (the catalogue at
-# $base).
+# $base); `hero_keys` are its wallpapers, the first slide's first.
 endless_hero_previews() {
   local key file
-  for key in $(python3 -c 'import json, sys; print(*json.load(open(sys.argv[1]))["home_page"]["hero_carousel"]["keys"])' \
-      "$top/tools/sample-catalogue/seed.json"); do
+  mapfile -t hero_keys < <(python3 -c 'import json, sys; print(*json.load(open(sys.argv[1]))["home_page"]["hero_carousel"]["keys"], sep="\n")' \
+    "$top/tools/sample-catalogue/seed.json")
+  for key in "${hero_keys[@]}"; do
     for file in preview.mp4 previewhd.mp4; do
       curl -sf --cacert "$cert" -X POST "$base/__control/fault" \
         -d "{\"path\": \"/wallpaper/$key/$file\", \"endless\": true}" >/dev/null
@@ -271,27 +272,46 @@ endless_hero_previews() {
   done
 }
 
-# Starts the program $1 on its home page (on $server, against the catalogue at $base) with a
-# fresh profile of a returning user in the folder $2, sends SIGTERM once its hero's previews are
-# opening, and sets `quit_ms` (from the signal to the end of the process, not the shell's wait
-# for it), `quit_load` (the load average then) and `quit_code`. Its log is $2/out.
+# How often the catalogue was asked for the first hero slide's preview.
+first_hero_preview_requests() {
+  curl -sf --cacert "$cert" "$base/__control/requests?path=/wallpaper/${hero_keys[0]}/previewhd.mp4" |
+    python3 -c 'import json, sys; print(json.load(sys.stdin)["count"])'
+}
+
+# Starts the program $1 on its home page (on $server, against the catalogue at $base, after
+# endless_hero_previews) with a fresh profile of a returning user in the folder $2, sends SIGTERM
+# a second after the first hero slide asked for its preview, and sets `quit_ms` (from the signal
+# to the end of the process), `quit_load` (the load average then) and `quit_code`. Its log is
+# $2/out. The signal waits for the preview rather than for a fixed time: on a loaded machine the
+# start takes longer, and a quit sent into it would count what is left of the start.
 sigterm_on_home() {
-  local program=$1 home=$2 pid start
+  local program=$1 home=$2 pid asked
   rm -rf "$home"
   mkdir -p "$home/runtime" "$home/config/Quorvelle"
   chmod 700 "$home/runtime"
   echo '{"onboardingSheetCompleted": {"type": "bool", "value": true}}' >"$home/config/Quorvelle/standard.json"
+  asked=$(first_hero_preview_requests)
   DISPLAY=$server QT_QPA_PLATFORM=xcb HOME="$home" XDG_CACHE_HOME="$home/cache" XDG_DATA_HOME="$home/data" \
     XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime" QUORVELLE_BACKEND_URL="$base/functions/v1" \
     QUORVELLE_ANALYTICS_URL="$base" QUORVELLE_UPDATE_FEED_URL="$base/appcast.xml" QUORVELLE_CA_CERT="$cert" \
     "$program" >"$home/out" 2>"$home/err" &
   pid=$!
-  for _ in $(seq 600); do grep -q 'Update check complete' "$home/out" && break; sleep 0.1; done
-  sleep 3 # the hero's previews are opening
+  for _ in $(seq 600); do
+    grep -q 'Update check complete' "$home/out" && [ "$(first_hero_preview_requests)" -gt "$asked" ] && break
+    sleep 0.1
+  done
+  sleep 1 # libmpv is deep in opening the stream
   quit_load=$(cut -d' ' -f1 /proc/loadavg)
-  start=$(now_ms)
-  kill -TERM "$pid"
-  while [ -e "/proc/$pid" ] && [ "$(cut -d' ' -f3 "/proc/$pid/stat" 2>/dev/null)" != Z ]; do :; done
-  quit_ms=$(($(now_ms) - start))
+  # The kernel tells the end (the process's pidfd turns readable): a loop polling /proc would be
+  # one more process taking a core from the quit it times.
+  quit_ms=$(python3 - "$pid" <<'PY'
+import os, select, signal, sys, time
+process = os.pidfd_open(int(sys.argv[1]))
+start = time.monotonic()
+signal.pidfd_send_signal(process, signal.SIGTERM)
+select.select([process], [], [])
+print(round((time.monotonic() - start) * 1000))
+PY
+)
   wait "$pid" && quit_code=0 || quit_code=$?
 }
