@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param) { return std::string(param.param.name); });
 
 // The downloader's time-out as set, and a request modifier's own, against an image answered
-// after 400 ms.
+// after 400 ms (at once when the server stops).
 struct TimeOutSetting {
     const char* name;
     double seconds;
@@ -126,9 +126,13 @@ class DownloaderTimeOutSettingTest : public DownloaderLimitsTest, public ::testi
 
 TEST_P(DownloaderTimeOutSettingTest, BoundsALoadAsSet)
 {
+    server.routes().Get("/late.png", [this](const httplib::Request&, httplib::Response& response) {
+        if (!server.waitForShutdown(400))
+            response.set_content(ImageServer::png().toStdString(), "image/png");
+    });
     downloader->setDownloadTimeout(GetParam().seconds);
     const int modifiersMs = GetParam().modifiersMs;
-    downloader->downloadImage(server.url("/slow.png"), withModifier(std::make_shared<AnyModifier>([modifiersMs](const QNetworkRequest& given) {
+    downloader->downloadImage(server.url("/late.png"), withModifier(std::make_shared<AnyModifier>([modifiersMs](const QNetworkRequest& given) {
                                   QNetworkRequest request = given;
                                   if (modifiersMs > 0)
                                       request.setTransferTimeout(modifiersMs);
