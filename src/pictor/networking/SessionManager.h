@@ -21,11 +21,12 @@ namespace pictor {
 
 // The network managers of one trust, one for each host with its pool of open connections to that
 // host, and the gate before them: at most kConnectionsPerHost requests are out to one host at
-// once, as many as Qt opens, so Qt never queues a request of ours. A host's network is its own so
-// that one host's connection attempts can be let go without closing any other host's connections
-// (each network has a thread of Qt's, which a process's handful of image hosts affords). A request therefore goes out when it is handed to Qt, and its
-// clocks (the transfer's time-out, Qt's own idle time-out) start then, not while it waits behind
-// others. A host's waiting requests go in the order their transfers first asked. Made and used on
+// once, as many as Qt opens, so Qt never queues a request of ours. A request therefore goes out
+// when it is handed to Qt, and its clocks (the transfer's time-out, Qt's own idle time-out) start
+// then, not while it waits behind others. A host's waiting requests go in the order their
+// transfers first asked. A host's network is its own so that the connection attempts of a host
+// that never accepts can be let go without closing another host's connections (each network runs
+// a thread of Qt's, which the handful of hosts images come from affords). Made and used on
 // SessionManagers::home()'s thread; a place may be given back from any.
 class SessionManager : public std::enable_shared_from_this<SessionManager> {
 public:
