@@ -12,6 +12,12 @@
 //                                  ms until every visible image is loaded, unscrolled, and after 5
 //                                  jumps of 30 rows a frame apart (each jump withdraws the loads of
 //                                  the rows it leaves); prints both medians of RUNS runs
+//   beside CERT KEY RUNS           240 images of one host, 6 callers, while another downloader of
+//                                  the same trust keeps failing beside them every 20 ms: loads of
+//                                  1 ms on the same host, on another host, or loads of a host that
+//                                  never accepts withdrawn as they are scrolled past; prints, for
+//                                  nothing beside and each of those, the median wall ms and the
+//                                  most connections the images' host saw in RUNS runs
 // pictor-net-bench.sh runs them next to curl --parallel --parallel-max 6 on the same server.
 #include "pictor/processing/DefaultImageProcessor.h"
 #include "pictor/networking/ImageDownloader.h"
@@ -30,12 +36,18 @@
 
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <iostream>
+#include <mutex>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -95,10 +107,24 @@ struct Server {
     int port = 0;
     std::atomic<int> transfers = 0;
 
+    std::mutex mutex;
+    // The connections that carried a request, told apart by their client ports.
+    std::set<int> ports;
+
     Server(const char* cert, const char* key) : server(cert, key) {}
+    int connections()
+    {
+        std::lock_guard lock(mutex);
+        return int(ports.size());
+    }
     void start()
     {
         server.set_logger([this](const auto&, const auto&) { ++transfers; });
+        server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
+            std::lock_guard lock(mutex);
+            ports.insert(request.remote_port);
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
         port = server.bind_to_any_port("127.0.0.1");
         thread = std::thread([this] { server.listen_after_bind(); });
         while (!server.is_running())
@@ -287,6 +313,109 @@ int scroll(const char* cert, const char* key, int runs)
     return 0;
 }
 
+// What fails beside the images, every 20 ms.
+enum class Beside { nothing, sameHost, otherHost, deadHost };
+
+// A port on 127.0.0.1 that takes no connection: its one place in the accept queue is taken.
+struct DeadHost {
+    int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int port = 0;
+
+    DeadHost()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener, reinterpret_cast<sockaddr*>(&address), length);
+        ::listen(listener, 0);
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        ::connect(filler, reinterpret_cast<sockaddr*>(&address), length);
+    }
+    ~DeadHost()
+    {
+        ::close(filler);
+        ::close(listener);
+    }
+};
+
+// Ms until the 240 images are loaded, 6 callers at a time, and the connections the host saw.
+std::pair<qint64, int> besideRun(const char* cert, const char* key, const QByteArray& image, Beside beside, int run)
+{
+    constexpr int kLoads = 240;
+    Server host(cert, key), other(cert, key);
+    for (Server* server : {&host, &other}) {
+        // One connection could carry every image; one left idle ends soon, so the server stops soon.
+        server->server.set_keep_alive_max_count(1000);
+        server->server.set_keep_alive_timeout(1);
+        server->server.Get(R"(/img/(\d+)\.jpg)", [&image](const httplib::Request&, httplib::Response& response) {
+            response.set_content(image.constData(), size_t(image.size()), "image/jpeg");
+        });
+        server->start();
+    }
+    const DeadHost dead;
+    const QString ca = QString::fromLocal8Bit(cert);
+    // A trust of the run's own: every run starts without connections.
+    const QSet<QString> trust{QStringLiteral("beside.run.%1.%2").arg(int(beside)).arg(run)};
+    auto downloader = trustingDownloader(ca);
+    downloader->setTrustedHosts(trust);
+    auto failing = trustingDownloader(ca);
+    failing->setTrustedHosts(trust);
+    failing->setDownloadTimeout(beside == Beside::deadHost ? 15 : 0.001);
+    PictorParsedOptionsInfo options;
+    options.processor = std::make_shared<LivePhotoImageProcessor>();
+    int next = 0, done = 0, tick = 0;
+    std::shared_ptr<DownloadTask> scrolled;
+    QTimer failer;
+    QObject::connect(&failer, &QTimer::timeout, [&] {
+        if (scrolled)
+            scrolled->cancel();
+        const int port = beside == Beside::sameHost ? host.port : beside == Beside::otherHost ? other.port : dead.port;
+        scrolled = failing->downloadImage(QUrl(QStringLiteral("https://127.0.0.1:%1/img/%2.jpg?beside").arg(port).arg(tick++)), options,
+                                          [](const ImageDownloader::ImageResult&) {});
+    });
+    if (beside != Beside::nothing)
+        failer.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    std::function<void()> startNext = [&] {
+        const QUrl url(QStringLiteral("https://127.0.0.1:%1/img/%2.jpg").arg(host.port).arg(next++));
+        downloader->downloadImage(url, options, [&](const ImageDownloader::ImageResult&) {
+            if (next < kLoads)
+                startNext();
+            else if (++done == kParallel)
+                QCoreApplication::quit();
+        });
+    };
+    for (int i = 0; i < kParallel; ++i)
+        startNext();
+    QCoreApplication::exec();
+    const qint64 elapsed = clock.elapsed();
+    failer.stop();
+    if (scrolled)
+        scrolled->cancel();
+    return {elapsed, host.connections()};
+}
+
+int besideBench(const char* cert, const char* key, int runs)
+{
+    const QByteArray image = photo(QSize(720, 540), false, 4);
+    for (const Beside beside : {Beside::nothing, Beside::sameHost, Beside::otherHost, Beside::deadHost}) {
+        QList<qint64> times;
+        int connections = 0;
+        for (int run = 0; run < runs; ++run) {
+            const auto [ms, seen] = besideRun(cert, key, image, beside, run);
+            times.append(ms);
+            connections = std::max(connections, seen);
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("%lld %d\n", times[times.size() / 2], connections);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -306,6 +435,8 @@ int main(int argc, char** argv)
         return progressive(argv[2], argv[3], args[4].toDouble());
     if (mode == QLatin1String("scroll") && argc == 5)
         return scroll(argv[2], argv[3], std::max(1, args[4].toInt()));
-    std::fprintf(stderr, "usage: pictor-net-bench serve|fetch|fetch-raw|shared|progressive|scroll ...\n");
+    if (mode == QLatin1String("beside") && argc == 5)
+        return besideBench(argv[2], argv[3], std::max(1, args[4].toInt()));
+    std::fprintf(stderr, "usage: pictor-net-bench serve|fetch|fetch-raw|shared|progressive|scroll|beside ...\n");
     return 2;
 }

@@ -7,6 +7,9 @@
 #   100 callers of one URL at once: how many transfers the server saw (must be 1);
 #   a 2 MB progressive JPEG arriving at 1 MB/s with a 0.25 s throttle: intermediate images, their
 #     closest spacing, and the CPU they cost against one full decode of the image.
+#   240 images of one host, 6 callers, while loads of another downloader of the same trust fail
+#     beside them every 20 ms (1 ms time-outs on the same host or another, a host that never
+#     accepts, scrolled past): median wall time and the most connections the images' host saw.
 # Writes bench/results/pictor-net.txt. Needs curl.
 #
 #   bench/pictor-net-bench.sh [runs]     (default 5)
@@ -40,6 +43,7 @@ done
 all_ms=$(median "${all[@]}") ours_ms=$(median "${ours[@]}") raw_ms=$(median "${raw[@]}") curl_ms=$(median "${theirs[@]}")
 read -r done transfers < <("$bench" shared "$cert" "$key")
 read -r jpeg updates closest cpu decode ratio < <("$bench" progressive "$cert" "$key" 0.25)
+mapfile -t beside < <("$bench" beside "$cert" "$key" "$runs")
 
 throughput() { awk -v ms="$1" -v size="$size" 'BEGIN { printf "%.1f", 200 * size / 1048576 / (ms / 1000) }'; }
 share() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (a > 0 ? b / a : 0) }'; }
@@ -56,4 +60,13 @@ share() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (a > 0 ? b / a : 0) }'
   echo
   echo "progressive JPEG of $jpeg bytes at 1 MB/s, throttle 0.25 s: $updates intermediate images,"
   echo "closest two ${closest} ms apart; decoding CPU ${cpu} s = ${ratio} x one full decode (${decode} s)"
+  echo
+  echo "240 images of one host, 6 callers, with a load failing beside them every 20 ms, median of $runs runs"
+  printf '%-40s %8s %12s\n' "beside" "wall ms" "connections"
+  labels=("nothing" "1 ms time-outs, same host" "1 ms time-outs, another host" "a host that never accepts, scrolled past")
+  for i in 0 1 2 3; do
+    read -r ms connections <<<"${beside[$i]}"
+    printf '%-40s %8d %12d\n' "${labels[$i]}" "$ms" "$connections"
+  done
+  echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 } | tee "$results/pictor-net.txt"

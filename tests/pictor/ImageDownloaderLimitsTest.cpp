@@ -113,6 +113,49 @@ INSTANTIATE_TEST_SUITE_P(
                       SlowRequest{"Trickle", "/drip", [](const QUrl&) { return options(); }}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// The downloader's time-out as set, and a request modifier's own, against an image answered
+// after 400 ms (at once when the server stops).
+struct TimeOutSetting {
+    const char* name;
+    double seconds;
+    int modifiersMs; // 0: the modifier sets none
+    bool loads;
+};
+
+class DownloaderTimeOutSettingTest : public DownloaderLimitsTest, public ::testing::WithParamInterface<TimeOutSetting> {};
+
+TEST_P(DownloaderTimeOutSettingTest, BoundsALoadAsSet)
+{
+    server.routes().Get("/late.png", [this](const httplib::Request&, httplib::Response& response) {
+        if (!server.waitForShutdown(400))
+            response.set_content(ImageServer::png().toStdString(), "image/png");
+    });
+    downloader->setDownloadTimeout(GetParam().seconds);
+    const int modifiersMs = GetParam().modifiersMs;
+    downloader->downloadImage(server.url("/late.png"), withModifier(std::make_shared<AnyModifier>([modifiersMs](const QNetworkRequest& given) {
+                                  QNetworkRequest request = given;
+                                  if (modifiersMs > 0)
+                                      request.setTransferTimeout(modifiersMs);
+                                  return std::optional(request);
+                              })),
+                              outcomes.completion());
+    ASSERT_TRUE(outcomes.waitFor(1));
+    const auto& result = outcomes.results[0];
+    ASSERT_EQ(result.isSuccess(), GetParam().loads) << (result.isFailure() ? result.error().what() : "loaded");
+    if (result.isFailure()) {
+        EXPECT_TRUE(QString::fromUtf8(result.error().what()).contains(QStringLiteral("timed out"))) << result.error().what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, DownloaderTimeOutSettingTest,
+                         ::testing::Values(TimeOutSetting{"UnderAMillisecondIsTheShortest", 0.0004, 0, false},
+                                           TimeOutSetting{"NoneWaits", 0, 0, true},
+                                           TimeOutSetting{"NegativeIsNone", -1, 0, true},
+                                           TimeOutSetting{"LongerThanTheAnswer", 5, 0, true},
+                                           TimeOutSetting{"ModifiersOwnWithoutTheDownloaders", 0, 100, false},
+                                           TimeOutSetting{"ModifiersShorterOne", 5, 100, false}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
 struct CredentialsCase {
     const char* name;
     bool otherOrigin;

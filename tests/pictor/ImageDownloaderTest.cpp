@@ -470,7 +470,7 @@ TEST_P(DownloaderLeavingDuringRedirectTest, NothingIsSentAfterTheHandlerAnswersA
     Outcomes outcomes;
     downloader->downloadImage(url, options({PictorOptionsInfoItem::redirectHandler(handler)}), outcomes.completion());
     ASSERT_EVENTUALLY(held.has_value(), 5000);
-    const QPointer<QNetworkAccessManager> manager = SessionManagers::managerFor(trust)->network();
+    const QPointer<QNetworkAccessManager> manager = SessionManagers::managerFor(trust)->network(url);
     GetParam().leave(downloader, url);
     ASSERT_TRUE(outcomes.waitFor(1));
     EXPECT_TRUE(outcomes.results[0].isFailure() && outcomes.results[0].error().isTaskCancelled());

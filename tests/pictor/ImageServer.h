@@ -14,6 +14,7 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 // A loopback TLS image server that can delay, cut, fail and redirect, counting the requests of
@@ -30,6 +31,7 @@ public:
         routes.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
             std::lock_guard lock(mutex_);
             ++hits_[request.path];
+            connections_.insert(request.remote_port);
             return httplib::Server::HandlerResponse::Unhandled;
         });
         routes.Get("/image.png", [](const httplib::Request&, httplib::Response& response) {
@@ -115,6 +117,12 @@ public:
             sum += path.starts_with(prefix) ? count : 0;
         return sum;
     }
+    // The connections that carried a request, told apart by their client ports.
+    int connections()
+    {
+        std::lock_guard lock(mutex_);
+        return int(connections_.size());
+    }
     httplib::Server& routes() { return server_.routes(); }
     // For a handler that must hang: true once the server shuts down, false after `ms`.
     bool waitForShutdown(int ms) { return server_.waitForShutdown(ms); }
@@ -139,6 +147,7 @@ public:
 private:
     std::mutex mutex_;
     std::map<std::string, int> hits_;
+    std::set<int> connections_;
     // Last, so it stops before what its handlers use goes away.
     TestHttpsServer server_;
 };

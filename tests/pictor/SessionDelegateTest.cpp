@@ -29,7 +29,7 @@ TEST_F(SessionDelegateTest, AWithdrawnLoadGivesItsPlaceBackWithItsReply)
     const TrustConfiguration trust{ImageServer::trusting(), QSet<QString>{QStringLiteral("withdrawn.loads")}, 0, {}};
     downloader->setTrustedHosts(trust.trustedHosts);
     const std::shared_ptr<SessionManager> manager = SessionManagers::managerFor(trust);
-    const auto replies = [&] { return manager->network()->findChildren<QNetworkReply*>().size(); };
+    const auto replies = [&] { return manager->network(server.url("/"))->findChildren<QNetworkReply*>().size(); };
     // Withdrawn as soon as they are handed to Qt, before any is sent.
     for (int i = 0; i < SessionManager::kConnectionsPerHost; ++i)
         downloader->downloadImage(server.url(QStringLiteral("/slow.png?%1").arg(i)), options(), outcomes.completion());

@@ -11,11 +11,21 @@
 #include <QFutureInterface>
 #include <QNetworkInformation>
 
+#include <climits>
+#include <cmath>
 #include <stdexcept>
 
 namespace pictor {
 
 namespace {
+
+// Qt counts whole milliseconds and takes 0 for none: a positive time-out is at least the shortest.
+int milliseconds(double seconds)
+{
+    if (!(seconds > 0))
+        return 0;
+    return int(std::min(std::max(std::round(seconds * 1000), 1.0), double(INT_MAX)));
+}
 
 PictorParsedOptionsInfo withProgress(const std::optional<QList<PictorOptionsInfoItem>>& items, ImageDownloader::ProgressBlock progress)
 {
@@ -250,7 +260,7 @@ void ImageDownloader::createDownloadContext(const QUrl& url, const PictorParsedO
     // Images are never answered from a local HTTP cache.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    const int timeout = int(downloadTimeout() * 1000);
+    const int timeout = milliseconds(downloadTimeout());
     request.setTransferTimeout(timeout);
     request.setAttribute(QNetworkRequest::HttpPipeliningAllowedAttribute, requestsUsePipelining());
     // Qt knows three priorities; the option's 0 to 1 maps onto them (0.5, the default, is normal).
@@ -266,8 +276,8 @@ void ImageDownloader::createDownloadContext(const QUrl& url, const PictorParsedO
         if (!ready)
             return done(ContextResult::failure(PictorError::emptyRequest()));
         // A modifier's fresh request knows nothing of the downloader's time-out; it holds all the
-        // same (a shorter one of its own stays).
-        if (ready->transferTimeout() <= 0 || ready->transferTimeout() > timeout)
+        // same (a shorter one of its own stays, and so does its own when the downloader has none).
+        if (timeout > 0 && (ready->transferTimeout() <= 0 || ready->transferTimeout() > timeout))
             ready->setTransferTimeout(timeout);
         if (ready->url().isEmpty() || !ready->url().isValid())
             return done(ContextResult::failure(PictorError::invalidURL(ready->url().toString())));

@@ -56,7 +56,8 @@ public:
     // back, and fails once it has given none back for this time (whatever the time-outs of the
     // requests holding them, other downloaders' among them). Every request of the transfer carries
     // it as Qt's idle time-out too (a shorter one a request modifier or redirect handler set
-    // stays). Later transfers only; 0: none.
+    // stays). Later transfers only; 0 or less: none; a positive one under a millisecond counts as
+    // a millisecond, the shortest Qt counts.
     double downloadTimeout() const;
     void setDownloadTimeout(double seconds);
     // Hosts whose certificate is trusted as presented. Downloaders of different trust (these hosts,

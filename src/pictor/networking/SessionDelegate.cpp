@@ -143,9 +143,9 @@ void addCookies(QNetworkRequest& request, QNetworkCookieJar& jar)
 // stack stalls every other request to the host when a reply is aborted before the stack has taken
 // it up (a busy machine may take a while): such a reply is aborted once it is, that is once it is
 // sent, its connection is encrypted or its answer begins, and at the latest kTakeUpGraceMs after
-// it was handed over. One still not taken up then is waiting for a connection the host does not
-// make, which Qt would go on trying to make for the host's next requests: its network is renewed.
-constexpr int kTakeUpGraceMs = 1000;
+// it was handed over. One still not taken up then may be waiting for a connection the host does
+// not make, which Qt would go on trying to make for the host's next requests: the manager renews
+// the host's network unless the host has taken up another request meanwhile.
 const char* const kTakenUp = "pictorTakenUp";
 
 void stopReply(QNetworkReply* reply, SessionManager::Ticket place, std::weak_ptr<SessionManager> manager)
@@ -171,10 +171,10 @@ void stopReply(QNetworkReply* reply, SessionManager::Ticket place, std::weak_ptr
     // Renewed before the place is given back, so that the host's next request goes on the new network.
     QObject::connect(grace, &QTimer::timeout, reply, [reply, stop, manager = std::move(manager)] {
         if (const std::shared_ptr<SessionManager> held = manager.lock())
-            held->renewNetwork(reply->manager());
+            held->letGoUnanswered(reply, 0);
         stop();
     });
-    grace->start(kTakeUpGraceMs);
+    grace->start(SessionManager::kTakeUpGraceMs);
 }
 
 // Why a reply failed, or nothing when it did not.
@@ -420,11 +420,16 @@ void SessionDelegate::dispatch(const std::shared_ptr<SessionDataTask>& task, con
     times.url = request.url();
     times.fetchStartNs = now;
     state->raw.requests.append(times);
-    QNetworkReply* reply = state->manager->get(request);
-    state->reply = reply;
     // The manager may outlive this object by a turn of the event loop: every step holds it weakly.
     std::weak_ptr<SessionDelegate> weak = weak_from_this();
     std::weak_ptr<SessionDataTask> weakTask = task;
+    QNetworkReply* reply = state->manager->get(request, [weak, weakTask](QNetworkReply* replaced) {
+        std::shared_ptr<SessionDelegate> self = weak.lock();
+        std::shared_ptr<SessionDataTask> target = weakTask.lock();
+        if (self && target)
+            self->resendOffReplacedNetwork(target, replaced);
+    });
+    state->reply = reply;
     auto with = [weak, weakTask](void (SessionDelegate::*step)(const std::shared_ptr<SessionDataTask>&)) {
         return [weak, weakTask, step] {
             std::shared_ptr<SessionDelegate> self = weak.lock();
@@ -468,6 +473,24 @@ void SessionDelegate::dispatch(const std::shared_ptr<SessionDataTask>& task, con
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, with(&SessionDelegate::handleResponse));
     QObject::connect(reply, &QNetworkReply::readyRead, reply, with(&SessionDelegate::drain));
     QObject::connect(reply, &QNetworkReply::finished, reply, with(&SessionDelegate::handleFinished));
+}
+
+// A request still waiting for its connection on a network being replaced waits for an attempt
+// the host has not accepted, and would keep that network, with the attempts withdrawn on it, for
+// as long as it waits. It goes again on the host's new network, keeping its place and its clock.
+void SessionDelegate::resendOffReplacedNetwork(const std::shared_ptr<SessionDataTask>& task, QNetworkReply* replaced)
+{
+    Transfer* state = transfer(task->identifier());
+    if (!state || state->reply != replaced || replaced->property(kTakenUp).toBool() || replaced->isFinished())
+        return;
+    stopReply(replaced, nullptr, {});
+    state->reply = nullptr;
+    // Its entry in the timeline is the new request's: nothing of the first reached the host.
+    const qint64 started = state->raw.taskStartNs;
+    state->raw.requests.removeLast();
+    const QNetworkRequest given = state->given;
+    dispatch(task, given);
+    state->raw.taskStartNs = started;
 }
 
 // The transfer's clock starts when its first request goes out and goes on with each later one.
@@ -783,7 +806,7 @@ void SessionDelegate::handleFinished(const std::shared_ptr<SessionDataTask>& tas
 void SessionDelegate::noteUnanswered(const Transfer& state)
 {
     if (state.reply && !state.reply->property(kTakenUp).toBool())
-        state.manager->renewNetwork(state.reply->manager());
+        state.manager->letGoUnanswered(state.reply, SessionManager::kTakeUpGraceMs);
 }
 
 void SessionDelegate::timeOut(const std::shared_ptr<SessionDataTask>& task, const QString& why)
@@ -791,7 +814,7 @@ void SessionDelegate::timeOut(const std::shared_ptr<SessionDataTask>& task, cons
     const Transfer* state = transfer(task->identifier());
     if (!state)
         return;
-    noteUnanswered(*state);
+    // Its request, if Qt has not taken it up, is let go as every stopped one is.
     finishTask(task, SessionDataTask::TaskResult::failure(PictorError::urlSessionError(QStringLiteral("the transfer timed out: ") + why)));
     abort(task->identifier());
 }

@@ -123,6 +123,7 @@ private:
     // followed sends another.
     void send(const std::shared_ptr<SessionDataTask>& task, QNetworkRequest request);
     void dispatch(const std::shared_ptr<SessionDataTask>& task, const QNetworkRequest& request);
+    void resendOffReplacedNetwork(const std::shared_ptr<SessionDataTask>& task, QNetworkReply* replaced);
     void abort(quint64 identifier);
     void handleResponse(const std::shared_ptr<SessionDataTask>& task);
     // Validates the final answer and asks whether to go on with it.
@@ -143,7 +144,7 @@ private:
     void handleFinished(const std::shared_ptr<SessionDataTask>& task);
     // Fails the transfer as timed out, saying why.
     void timeOut(const std::shared_ptr<SessionDataTask>& task, const QString& why);
-    // A request that timed out before Qt sent it met a host that never answered.
+    // A request Qt timed out itself before it was taken up may have met a host that never answers.
     static void noteUnanswered(const Transfer& state);
     // Ends the transfer with its current reply, or else the redirection not followed, as the final answer.
     void conclude(const std::shared_ptr<SessionDataTask>& task);

@@ -4,6 +4,7 @@
 #include <QNetworkReply>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -40,8 +41,10 @@ SessionManager::SessionManager(QObject* home) : home_(home) {}
 // deleteLater: the last ticket or lease may go on any thread.
 SessionManager::~SessionManager()
 {
-    if (network_)
-        network_->deleteLater();
+    for (const auto& [key, network] : networks_) {
+        if (network.manager)
+            network.manager->deleteLater();
+    }
     if (patience_)
         patience_->deleteLater();
 }
@@ -52,21 +55,70 @@ QString SessionManager::hostKey(const QUrl& url)
            + QString::number(url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80));
 }
 
-QNetworkAccessManager* SessionManager::network()
+SessionManager::Network& SessionManager::present(const QUrl& url)
 {
-    if (!network_)
-        network_ = new QNetworkAccessManager(home_);
-    return network_;
+    Network& network = networks_[hostKey(url)];
+    if (!network.manager)
+        network.manager = new QNetworkAccessManager(home_);
+    return network;
 }
 
-QNetworkReply* SessionManager::get(const QNetworkRequest& request) { return network()->get(request); }
+QNetworkAccessManager* SessionManager::network(const QUrl& url) { return present(url).manager; }
 
-void SessionManager::renewNetwork(const QNetworkAccessManager* stale)
+QNetworkReply* SessionManager::get(const QNetworkRequest& request, std::function<void(QNetworkReply*)> replaced)
 {
-    QNetworkAccessManager* const old = network_;
-    if (!old || old != stale)
+    const QString key = hostKey(request.url());
+    Network& network = present(request.url());
+    QNetworkReply* reply = network.manager->get(request);
+    std::erase_if(network.replies, [](const Network::Open& open) { return open.reply.isNull(); });
+    network.replies.push_back({reply, nowNs(), std::move(replaced)});
+    // In the network's context: stopping a reply drops the connections made in its own.
+    const auto taken = [weak = weak_from_this(), key, manager = network.manager.data()] {
+        if (const std::shared_ptr<SessionManager> self = weak.lock())
+            self->noteTakenUp(key, manager);
+    };
+    QObject::connect(reply, &QNetworkReply::requestSent, network.manager.data(), taken);
+    QObject::connect(reply, &QNetworkReply::encrypted, network.manager.data(), taken);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, network.manager.data(), taken);
+    return reply;
+}
+
+void SessionManager::noteTakenUp(const QString& key, const QNetworkAccessManager* manager)
+{
+    if (const auto found = networks_.find(key); found != networks_.end() && found->second.manager == manager)
+        found->second.takenUpNs = nowNs();
+}
+
+void SessionManager::letGoUnanswered(QNetworkReply* reply, int afterMs)
+{
+    for (const auto& [key, network] : networks_) {
+        const auto open = std::find_if(network.replies.begin(), network.replies.end(),
+                                       [reply](const Network::Open& each) { return each.reply == reply; });
+        if (open == network.replies.end())
+            continue;
+        auto check = [weak = weak_from_this(), key, stale = network.manager.data(), since = open->handedOverNs] {
+            if (const std::shared_ptr<SessionManager> self = weak.lock())
+                self->renewUnlessTakenUp(key, stale, since);
+        };
+        if (afterMs <= 0)
+            return check();
+        return QTimer::singleShot(afterMs, network.manager.data(), check);
+    }
+}
+
+void SessionManager::renewUnlessTakenUp(const QString& key, const QNetworkAccessManager* stale, qint64 sinceNs)
+{
+    const auto found = networks_.find(key);
+    if (found == networks_.end() || found->second.manager != stale || found->second.takenUpNs >= sinceNs)
         return;
-    network_ = nullptr;
+    QNetworkAccessManager* const old = found->second.manager;
+    const std::vector<Network::Open> replaced = std::move(found->second.replies);
+    networks_.erase(found);
+    // Told later: the renewal may be asked in the middle of a transfer's step.
+    for (const Network::Open& open : replaced) {
+        if (open.reply && !open.reply->isFinished())
+            QMetaObject::invokeMethod(open.reply, [reply = open.reply.data(), tell = open.replaced] { tell(reply); }, Qt::QueuedConnection);
+    }
     const QList<QNetworkReply*> replies = old->findChildren<QNetworkReply*>(QString(), Qt::FindDirectChildrenOnly);
     if (replies.isEmpty())
         return old->deleteLater();

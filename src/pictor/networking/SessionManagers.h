@@ -10,9 +10,9 @@ namespace pictor {
 
 class SessionManager;
 
-// The network managers every downloader's transfers run on: one per trust configuration, so that
-// Qt's pool of open connections, which is the manager's, never lets a connection accepted under
-// one trust serve a downloader with another. A manager lives while a downloader of its trust or a
+// The network managers every downloader's transfers run on: one per trust configuration (each
+// with a network per host), so that Qt's pool of open connections, which is the network's, never
+// lets a connection accepted under one trust serve a downloader with another. A manager lives while a downloader of its trust or a
 // transfer started under it holds it, and is let go (with its idle connections) after the last.
 // All run on one thread; their networks are deleted, their threads with them, when the
 // application object goes.
