@@ -2,6 +2,7 @@
 #include "foundation/RenamedDomain.h"
 #include "foundation/UserDefaults.h"
 
+#include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
