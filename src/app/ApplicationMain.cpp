@@ -15,6 +15,7 @@
 #include "platform/UnixSignalWatcher.h"
 #include "platform/VideoPlayer.h"
 #include "platform/WaylandConnection.h"
+#include "platform/X11ConnectionLoss.h"
 #include "signalry/Signalry.h"
 #include "signalry/SignalryManagerConfiguration.h"
 #include "ui/AppLogo.h"
@@ -28,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace {
 // The exit status of a command line the program does not understand, as command-line tools give.
@@ -49,6 +51,12 @@ void startAnalytics()
     if (!config.caCertificateFile.isEmpty())
         analytics->setCertificateCheck(Http::shared().caFileCheck(config.caCertificateFile));
     signalry::Signalry::initialize(std::move(analytics));
+}
+// Likes asked for while the list was read, and settings changes the disk refused, written now.
+void saveLastChanges()
+{
+    LikedWallpapersService::shared().flush();
+    UserDefaults::standard().flush();
 }
 } // namespace
 
@@ -116,10 +124,21 @@ int ApplicationMain::run(int argc, char* argv[])
     // Losing the Wayland compositor may end the process before the event loop returns (Qt's own
     // connection ends it at once): settings and likes are written when the loss is told, after
     // the end's own steps (connected first, by the launch).
-    if (WaylandConnection* wayland = WaylandConnection::shared()) {
-        QObject::connect(wayland, &WaylandConnection::lost, [] {
-            LikedWallpapersService::shared().flush();
-            UserDefaults::standard().flush();
+    if (WaylandConnection* wayland = WaylandConnection::shared())
+        QObject::connect(wayland, &WaylandConnection::lost, &saveLastChanges);
+    // Losing the X server ends the process inside Qt, before the event loop returns and without
+    // aboutToQuit: the quit's steps that need no display run when the loss is told. Those that
+    // turn the event loop (the last signals, image loads) cannot: Qt would end the process in them.
+    std::optional<X11ConnectionLoss> x11Loss;
+    if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+        x11Loss.emplace();
+        QObject::connect(&*x11Loss, &X11ConnectionLoss::lost, [] {
+            QMetaObject::invokeMethod(qApp, "aboutToQuit", Qt::DirectConnection);
+            saveLastChanges();
+            logLine(QStringLiteral("👋"), QStringLiteral("Quorvelle"), QStringLiteral("Quit"));
+            // Qt's exit(1) would run the static objects' ends under an application and windows
+            // that still live; with everything saved the process ends here, as Qt would have it.
+            std::_Exit(1);
         });
     }
     const int code = QApplication::exec();
@@ -127,8 +146,7 @@ int ApplicationMain::run(int argc, char* argv[])
     // going ends by itself, with its saves.
     UnixSignalWatcher::extendDeadline();
     // Likes asked for while the list was read, and changes the disk refused, land first.
-    LikedWallpapersService::shared().flush();
-    UserDefaults::standard().flush();
+    saveLastChanges();
     UnixSignalWatcher::extendDeadline();
     // Qt's network thread ends with the calls still in flight, before the application goes.
     Http::shared().shutDown();

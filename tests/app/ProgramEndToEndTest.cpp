@@ -237,6 +237,21 @@ TEST_F(ProgramEndToEndTest, AHangUpOrAnInterruptEndsThroughTheQuitsSteps)
     }
 }
 
+// The X server going away under the program (an X11 logout) ends it through the quit's steps
+// that need no display: the quit's own setting is written and it says Quit, as at a SIGTERM.
+TEST_F(ProgramEndToEndTest, TheXServerGoneEndsThroughTheQuitsSteps)
+{
+    if (!display.isRunning())
+        GTEST_FAIL() << "needs Xvfb (scripts/setup installs it)";
+    ProgramRun program(environment());
+    waitForLaunch(program);
+    display.kill();
+    EXPECT_EQ(program.waitForExit(), 1) << program.output().toStdString();
+    EXPECT_TRUE(program.hasLine(QStringLiteral("❌ [X11] Lost the connection to the X server; quitting"))) << program.output().toStdString();
+    EXPECT_TRUE(program.hasLine(kQuit)) << program.output().toStdString();
+    EXPECT_FALSE(savedDefaults()->boolean(ShellDefaults::hasShownWindowThisSession));
+}
+
 // Asking for the usage or the version starts nothing and needs no display; an option the
 // program does not know is refused the same way, with its name, rather than taken for a launch.
 TEST_F(ProgramEndToEndTest, TheUsageAndAnUnknownOptionStartNothing)
