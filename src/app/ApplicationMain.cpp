@@ -1,5 +1,7 @@
 #include "app/ApplicationMain.h"
 
+#include "app/CommandLine.h"
+#include "app/LaunchRefusal.h"
 #include "app/VideoWallpaperApp.h"
 #include "engine/WallpaperImageCache.h"
 #include "engine/WallpaperImageLoader.h"
@@ -13,6 +15,7 @@
 #include "platform/UnixSignalWatcher.h"
 #include "platform/VideoPlayer.h"
 #include "platform/WaylandConnection.h"
+#include "platform/X11ConnectionLoss.h"
 #include "signalry/Signalry.h"
 #include "signalry/SignalryManagerConfiguration.h"
 #include "ui/AppLogo.h"
@@ -26,8 +29,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace {
+// The exit status of a command line the program does not understand, as command-line tools give.
+constexpr int kUsageError = 2;
 // How long the end waits, from the quit on, for the video players let go as the windows closed:
 // their teardown runs while the quit's other steps do.
 constexpr int kPlayerTeardownMs = 200;
@@ -46,22 +52,39 @@ void startAnalytics()
         analytics->setCertificateCheck(Http::shared().caFileCheck(config.caCertificateFile));
     signalry::Signalry::initialize(std::move(analytics));
 }
+// Likes asked for while the list was read, and settings changes the disk refused, written now.
+void saveLastChanges()
+{
+    LikedWallpapersService::shared().flush();
+    UserDefaults::standard().flush();
+}
 } // namespace
 
 int ApplicationMain::run(int argc, char* argv[])
 {
-    for (int i = 1; i < argc; ++i) {
-        if (qstrcmp(argv[i], "--version") == 0) {
-            std::printf("Quorvelle %s\n", QUORVELLE_VERSION);
-            return 0;
-        }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine::Reading asked = CommandLine::read(arguments);
+    switch (asked.action) {
+    case CommandLine::Action::printUsage:
+        std::fputs(CommandLine::usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::printVersion:
+        std::printf("Quorvelle %s\n", QUORVELLE_VERSION);
+        return 0;
+    case CommandLine::Action::refuse:
+        std::fprintf(stderr, "quorvelle: %s\nTry 'quorvelle --help' for the options.\n", asked.error.toLocal8Bit().constData());
+        return kUsageError;
+    case CommandLine::Action::run:
+        break;
     }
 
     HttpWorker::preferPlainEventLoops();
     QApplication app(argc, argv);
     // libmpv refuses to start unless numbers are formatted the C way.
     std::setlocale(LC_NUMERIC, "C");
-    QApplication::setApplicationName(QStringLiteral("Quorvelle"));
+    QApplication::setApplicationName(ApplicationId::displayName());
     // Docks group the windows under the installed launcher entry: on Wayland by their app id,
     // the desktop file name; on X11 by their class, the application name above, which the entry
     // gives as StartupWMClass. The icon is the entry's, or the logo when not installed.
@@ -70,8 +93,9 @@ int ApplicationMain::run(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(QUORVELLE_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // A logout or kill ends the process through quit(), so the termination steps still run.
-    UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
+    // A logout, a closed terminal (SIGHUP) or a kill ends the process through quit(), so the
+    // termination steps still run.
+    UnixSignalWatcher signalWatcher({SIGINT, SIGTERM, SIGHUP});
     QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [](int) { QApplication::quit(); });
     // The quit's first step, before those connected later: transfers stop writing, and their
     // files are let go on the transfer thread while the rest of the quit runs.
@@ -82,23 +106,39 @@ int ApplicationMain::run(int argc, char* argv[])
     });
 
     logLine(QStringLiteral("🚀"), QStringLiteral("Quorvelle"), QStringLiteral("Started version ") + QStringLiteral(QUORVELLE_VERSION));
-    VideoWallpaperApp wallpaperApp(QApplication::arguments(), [](const QString& name, const QHash<QString, QString>& parameters) {
-        signalry::Signalry::signal(name, parameters);
-    });
-    // Another copy runs: this launch ends before anything of the profile is touched.
-    if (const std::optional<int> code = wallpaperApp.claimInstance())
+    auto wallpaperApp = std::make_unique<VideoWallpaperApp>(QApplication::arguments(),
+        [](const QString& name, const QHash<QString, QString>& parameters) { signalry::Signalry::signal(name, parameters); });
+    // Another copy runs: this launch ends before anything of the profile is touched. One that
+    // cannot run says why to whoever started it, with the application's objects already gone.
+    if (const std::optional<int> code = wallpaperApp->claimInstance()) {
+        const std::optional<LaunchRefusal> refusal = wallpaperApp->refusal();
+        wallpaperApp.reset();
+        if (refusal)
+            refusal->tell();
         return *code;
+    }
 
     startAnalytics();
     Http::shared().prepareTrust();
-    wallpaperApp.launch();
+    wallpaperApp->launch();
     // Losing the Wayland compositor may end the process before the event loop returns (Qt's own
     // connection ends it at once): settings and likes are written when the loss is told, after
     // the end's own steps (connected first, by the launch).
-    if (WaylandConnection* wayland = WaylandConnection::shared()) {
-        QObject::connect(wayland, &WaylandConnection::lost, [] {
-            LikedWallpapersService::shared().flush();
-            UserDefaults::standard().flush();
+    if (WaylandConnection* wayland = WaylandConnection::shared())
+        QObject::connect(wayland, &WaylandConnection::lost, &saveLastChanges);
+    // Losing the X server ends the process inside Qt, before the event loop returns and without
+    // aboutToQuit: the quit's steps that need no display run when the loss is told. Those that
+    // turn the event loop (the last signals, image loads) cannot: Qt would end the process in them.
+    std::optional<X11ConnectionLoss> x11Loss;
+    if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+        x11Loss.emplace();
+        QObject::connect(&*x11Loss, &X11ConnectionLoss::lost, [] {
+            QMetaObject::invokeMethod(qApp, "aboutToQuit", Qt::DirectConnection);
+            saveLastChanges();
+            logLine(QStringLiteral("👋"), QStringLiteral("Quorvelle"), QStringLiteral("Quit"));
+            // Qt's exit(1) would run the static objects' ends under an application and windows
+            // that still live; with everything saved the process ends here, as Qt would have it.
+            std::_Exit(1);
         });
     }
     const int code = QApplication::exec();
@@ -106,8 +146,7 @@ int ApplicationMain::run(int argc, char* argv[])
     // going ends by itself, with its saves.
     UnixSignalWatcher::extendDeadline();
     // Likes asked for while the list was read, and changes the disk refused, land first.
-    LikedWallpapersService::shared().flush();
-    UserDefaults::standard().flush();
+    saveLastChanges();
     UnixSignalWatcher::extendDeadline();
     // Qt's network thread ends with the calls still in flight, before the application goes.
     Http::shared().shutDown();

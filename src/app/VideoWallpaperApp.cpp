@@ -68,6 +68,7 @@ std::optional<int> VideoWallpaperApp::claimInstance()
         return 0;
     case SingleInstance::Claim::notHandedOver:
         logLine(QStringLiteral("❌"), kType, QStringLiteral("Already running, but this launch could not be handed to the running copy"));
+        refusal_ = LaunchRefusal::unanswered();
         return 1;
     case SingleInstance::Claim::earlierVersionRuns:
         return 1;
@@ -75,6 +76,7 @@ std::optional<int> VideoWallpaperApp::claimInstance()
         break;
     }
     logLine(QStringLiteral("❌"), kType, QStringLiteral("Cannot tell whether another copy runs with this profile; not starting a second one"));
+    refusal_ = LaunchRefusal::lockUnavailable(instance_->lockFailure(), SingleInstance::defaultProfileFolder());
     return 1;
 }
 

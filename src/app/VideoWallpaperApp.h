@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/LaunchRefusal.h"
 #include "engine/WallpaperManager.h"
 #include "foundation/Shared.h"
 #include "state/AnalyticsSignals.h"
@@ -33,6 +34,8 @@ public:
     // running copy has this launch's links, 1 when they could not reach it or when the profile's
     // lock cannot be opened (this launch then cannot tell whether another copy runs).
     std::optional<int> claimInstance();
+    // Why claimInstance() gave 1, for the user who started this launch.
+    const std::optional<LaunchRefusal>& refusal() const { return refusal_; }
     // Runs the launch sequence and shows the main window (unless launched at login).
     void launch();
 
@@ -55,4 +58,5 @@ private:
     SingleInstance* instance_;
     AppDelegate* delegate_ = nullptr;
     StoredFileNotice* storedFileNotice_ = nullptr;
+    std::optional<LaunchRefusal> refusal_;
 };

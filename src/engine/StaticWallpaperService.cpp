@@ -2,6 +2,7 @@
 
 #include "engine/StaticWallpaperError.h"
 #include "foundation/Paths.h"
+#include "foundation/RenamedDomain.h"
 #include "foundation/Shared.h"
 #include "foundation/UserDefaults.h"
 #include "platform/DesktopPicture.h"
@@ -85,6 +86,7 @@ WriteOutcome writeJpeg(const QImage& frame, const QString& path)
 StaticWallpaperService::StaticWallpaperService(QObject* parent)
     : QObject(parent), ownDefaults_(std::make_unique<UserDefaults>(kLoginWindowDomain)), loginWindow_(*ownDefaults_)
 {
+    RenamedDomain::bringOver(loginWindow_, kFormerLoginWindowDomain);
 }
 
 StaticWallpaperService::StaticWallpaperService(UserDefaults& loginWindowDefaults, QObject* parent)

@@ -21,13 +21,17 @@ class StaticWallpaperService : public QObject {
     Q_OBJECT
 
 public:
-    static inline const QString kLoginWindowDomain = QStringLiteral("com.apple.loginwindow");
+    // The defaults domain of the login-window picture's stand-in ("login-window-picture.sqlite3").
+    static inline const QString kLoginWindowDomain = QStringLiteral("login-window-picture");
+    // The name earlier versions gave that domain, the first platform's own; what it holds is
+    // brought over once.
+    static inline const QString kFormerLoginWindowDomain = QStringLiteral("com.apple.loginwindow");
     static inline const QString kLoginWindowPictureKey = QStringLiteral("DesktopPicture");
     static constexpr double kFrameSeconds = 2.0;
     static constexpr QSize kLargestPicture{3840, 2160};
     static constexpr int kJpegQuality = 90;
 
-    // The login-window domain on disk.
+    // The login-window domain on disk, with what its former name held brought over.
     explicit StaticWallpaperService(QObject* parent = nullptr);
     explicit StaticWallpaperService(UserDefaults& loginWindowDefaults, QObject* parent = nullptr);
     ~StaticWallpaperService() override;

@@ -10,4 +10,7 @@ public:
     static QString id();
     // The id with ".desktop": the launcher entry's file name.
     static QString desktopFileName();
+    // The name users read wherever the program names itself (the launcher entry's Name, the
+    // settings page, the tray), whatever the executable is called.
+    static QString displayName();
 };

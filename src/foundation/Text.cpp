@@ -161,6 +161,12 @@ QString oneLine(const QString& text)
     return shown;
 }
 
+bool showsNothing(const QString& text)
+{
+    const QString shown = oneLine(text);
+    return std::all_of(shown.cbegin(), shown.cend(), [](QChar unit) { return unit.isSpace() || unit.category() == QChar::Other_Format; });
+}
+
 QString format(const char* pattern, ...)
 {
     va_list arguments;

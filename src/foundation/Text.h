@@ -27,6 +27,10 @@ QString trimmedSpaces(const QString& text);
 // up to its terminator, or the text's end when it has none.
 QString oneLine(const QString& text);
 
+// The text shows nothing once it is one line (oneLine): what is left is white space and
+// zero-width marks at most.
+bool showsNothing(const QString& text);
+
 // printf-style formatting with the C library's conversions and rounding ("%.1f" of 2.25 gives
 // "2.2", the nearest value to the binary number), always with '.' as the decimal point
 // whatever the user's locale.

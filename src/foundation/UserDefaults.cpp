@@ -57,7 +57,7 @@ UserDefaults::UserDefaults(QObject* parent) : UserDefaults(kStandardDomain, Stor
 UserDefaults::UserDefaults(const QString& domain, Storage storage, QObject* parent)
     : QObject(parent)
     , domain_(domain)
-    , filePath_(Paths::appConfiguration() + u'/' + domain + QStringLiteral(".sqlite3"))
+    , filePath_(databasePathOf(domain))
     , storage_(storage)
 {
     if (storage_ == Storage::InMemory) {
@@ -83,10 +83,12 @@ QString UserDefaults::recoveryPath() const
     return Paths::appConfiguration() + u'/' + domain_ + QStringLiteral(".recovery.sqlite3");
 }
 
-QString UserDefaults::legacyPath() const
+QString UserDefaults::databasePathOf(const QString& domain)
 {
-    return Paths::appConfiguration() + u'/' + domain_ + QStringLiteral(".json");
+    return Paths::appConfiguration() + u'/' + domain + QStringLiteral(".sqlite3");
 }
+
+QString UserDefaults::legacyPathOf(const QString& domain) { return Paths::appConfiguration() + u'/' + domain + QStringLiteral(".json"); }
 
 void UserDefaults::log(const QString& emoji, const QString& message) const { logLine(emoji, kType, message); }
 
@@ -357,6 +359,12 @@ T UserDefaults::get(const QString& key, T fallback) const
         return fallback;
     const T* value = std::get_if<T>(&found.value());
     return value ? *value : fallback;
+}
+
+std::optional<UserDefaults::Value> UserDefaults::value(const QString& key) const
+{
+    const auto found = values_.constFind(key);
+    return found == values_.cend() ? std::nullopt : std::optional(found.value());
 }
 
 QString UserDefaults::string(const QString& key, const QString& fallback) const { return get(key, fallback); }

@@ -81,7 +81,10 @@ public:
     const QString& filePath() const { return filePath_; }
     QString recoveryPath() const;
     // The file earlier versions kept the domain in.
-    QString legacyPath() const;
+    QString legacyPath() const { return legacyPathOf(domain_); }
+    // The same for any domain, on disk.
+    static QString databasePathOf(const QString& domain);
+    static QString legacyPathOf(const QString& domain);
     // Set when this launch could not read the database; the user is told.
     const std::optional<ReadTrouble>& readTrouble() const { return readTrouble_; }
     // The main database is not open yet: changes go to the recovery database until it is.
@@ -112,6 +115,8 @@ public:
     std::optional<QDateTime> date(const QString& key) const;
     QJsonArray array(const QString& key) const;
     QJsonObject dictionary(const QString& key) const;
+    // The value under `key` whatever its type; nothing when absent.
+    std::optional<Value> value(const QString& key) const;
 
     void setString(const QString& key, const QString& value);
     void setInteger(const QString& key, qint64 value);
@@ -122,6 +127,7 @@ public:
     void setDate(const QString& key, const QDateTime& value);
     void setArray(const QString& key, const QJsonArray& value);
     void setDictionary(const QString& key, const QJsonObject& value);
+    void setValue(const QString& key, Value value) { store(key, std::move(value)); }
     void remove(const QString& key);
 
     // The rows of `list` in order, with those waiting for their commit.

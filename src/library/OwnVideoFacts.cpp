@@ -5,6 +5,7 @@
 #include "platform/FileError.h"
 #include "platform/MediaTools.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -114,7 +115,10 @@ QString OwnVideoFacts::wallpaperTitle(const QString& fileName)
         if (!kStopWords.contains(piece.toLower()))
             words.append(piece.left(1).toUpper() + piece.mid(1).toLower());
     }
-    return words.isEmpty() ? base : words.join(QLatin1Char(' '));
+    const QString title = words.isEmpty() ? base : words.join(QLatin1Char(' '));
+    // Cards show titles on one line without control characters: a name made only of them (or of
+    // spaces) would leave the card without a name.
+    return Text::showsNothing(title) ? QCoreApplication::translate("OwnVideoFacts", "Untitled Video") : title;
 }
 
 QString OwnVideoFacts::minutesText(qint64 seconds) { return Text::format("%lld:%02llds", seconds / 60, seconds % 60); }

@@ -53,7 +53,8 @@ struct OwnVideoFacts {
 
     // The title a file name gives: dashes become spaces, the stop words ("wallpaper", "4k", ...)
     // go, each word is capitalised; the bare name (without its last extension) when no word is
-    // left.
+    // left; "Untitled Video" when what is left shows nothing on a card (control characters,
+    // spaces).
     static QString wallpaperTitle(const QString& fileName);
     // "%d:%02ds" of whole seconds.
     static QString minutesText(qint64 seconds);

@@ -7,7 +7,6 @@
 #include "platform/ApplicationBundle.h"
 #include "ui/Symbols.h"
 
-#include <QCoreApplication>
 #include <QCursor>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -37,7 +36,7 @@ StatusItem::StatusItem(QMenu* popupMenu, QMenu* contextMenu, QObject* parent)
     : QObject(parent), popupMenu_(popupMenu), trayIcon_(new QSystemTrayIcon(picture(kLightPicture), this)),
       pictureColor_(kLightPicture)
 {
-    trayIcon_->setToolTip(QCoreApplication::applicationName());
+    trayIcon_->setToolTip(ApplicationId::displayName());
     trayIcon_->setContextMenu(contextMenu);
     connect(trayIcon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)

@@ -1,5 +1,6 @@
 #include "menubar/StatusMenu.h"
 
+#include "foundation/ApplicationId.h"
 #include "menubar/MenuSpacerView.h"
 #include "menubar/MenuSymbols.h"
 #include "menubar/PlaylistControlsRowView.h"
@@ -22,7 +23,7 @@ StatusMenu::StatusMenu(QObject* parent) : QObject(parent), popupMenu_(new QMenu(
     createPictureRows();
     versionItem_ = createItem(versionTitle(), QStringLiteral("info.circle"), false);
     createPlaylistControlsRow();
-    openItem_ = createItem(tr("Open quorvelle"), QStringLiteral("app.badge"), true);
+    openItem_ = createItem(tr("Open %1").arg(ApplicationId::displayName()), QStringLiteral("app.badge"), true);
     recentsSubmenu_ = createSubmenu(tr("Recents"), QStringLiteral("clock"));
     playlistsSubmenu_ = createSubmenu(tr("Playlists"), QStringLiteral("list.bullet"));
     cpuUsageItem_ = createItem(tr("CPU: --"), QStringLiteral("cpu"), false);

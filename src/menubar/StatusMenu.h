@@ -10,7 +10,7 @@ class PlaylistControlsRowView;
 class ThumbnailMenuItemView;
 
 // The items of the tray menu, made once and never replaced, in their fixed order: the current
-// wallpaper's picture, the version, the playback row, "Open quorvelle", the Recents and
+// wallpaper's picture, the version, the playback row, "Open Quorvelle", the Recents and
 // Playlists submenus, the CPU, RAM and cache readouts, "Clear Cache", "Clear RAM", "Start on
 // login" and "Quit". Two menus show them: the popup menu with the drawn rows, and the tray's
 // context menu with the plain items only (trays that export menus over D-Bus cannot show

@@ -58,6 +58,8 @@ public:
     // lock to this one.
     Claim claim(const std::optional<QStringList>& links, int timeoutMs = kHandOverTimeoutMs);
     bool isListening() const;
+    // Why the last claim found the profile's lock unavailable.
+    QString lockFailure() const { return lock_.reason(); }
     // Where this copy listens; empty while it does not.
     QString serverName() const;
 

@@ -4,18 +4,8 @@
 
 #include <QSet>
 
-#include <algorithm>
-
 namespace {
-// Blank once control characters and escape sequences are left out (zero-width marks and spaces
-// show nothing either).
-bool showsNothing(const QString& name)
-{
-    const QString shown = Text::oneLine(name);
-    return std::all_of(shown.cbegin(), shown.cend(), [](QChar unit) { return unit.isSpace() || unit.category() == QChar::Other_Format; });
-}
-
-QString shownName(const QString& name) { return showsNothing(name) ? CategoryNames::untitled() : Text::trimmed(Text::oneLine(name)); }
+QString shownName(const QString& name) { return Text::showsNothing(name) ? CategoryNames::untitled() : Text::trimmed(Text::oneLine(name)); }
 } // namespace
 
 QList<CategoryItem> CategoryNames::toldApart(QList<CategoryItem> categories)
@@ -33,7 +23,7 @@ QList<CategoryItem> CategoryNames::toldApart(QList<CategoryItem> categories)
             while (readAs.contains(name + u' ' + QString::number(number)) || given.contains(name + u' ' + QString::number(number)))
                 ++number;
             name += u' ' + QString::number(number);
-        } else if (!showsNothing(categories.at(i).categoryName)) {
+        } else if (!Text::showsNothing(categories.at(i).categoryName)) {
             // The first of its reading keeps its own name as the catalogue sent it.
             given.insert(name);
             continue;

@@ -3,37 +3,15 @@
 
 #include "app/ShellDefaults.h"
 #include "support/Eventually.h"
-#include "support/ReviewPicture.h"
 
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
 // The real program on its display: the home page fills, and a card clicked with the real pointer
 // opens its wallpaper full screen.
-class HomeEndToEndTest : public ProgramFixture {
-protected:
-    // What the display shows, saved beside the test program for a reviewer.
-    QImage screen(const QString& name) const
-    {
-        const QTemporaryDir shots;
-        const QString file = shots.filePath(QStringLiteral("screen.png"));
-        QProcess::execute(QStringLiteral("import"), {QStringLiteral("-display"), display.display(), QStringLiteral("-window"),
-                                                         QStringLiteral("root"), file});
-        const QImage picture(file);
-        keepReviewPicture(picture, QStringLiteral("ui-screenshots"), name);
-        return picture;
-    }
-    void pointer(const QStringList& arguments) const
-    {
-        QProcess xdotool;
-        xdotool.setProcessEnvironment(display.environment());
-        xdotool.start(QStringLiteral("xdotool"), arguments);
-        EXPECT_TRUE(xdotool.waitForFinished(10'000) && xdotool.exitCode() == 0) << arguments.join(u' ').toStdString();
-    }
-};
+using HomeEndToEndTest = ProgramFixture;
 
 TEST_F(HomeEndToEndTest, TheHomePageFillsAndAClickedCardOpensFullScreen)
 {

@@ -2,6 +2,7 @@
 #include "support/TestPaths.h"
 #include "support/XvfbServer.h"
 
+#include "app/ShellDefaults.h"
 #include "engine/AerialsFolders.h"
 #include "engine/CacheService.h"
 #include "engine/VideoCacheService.h"
@@ -24,6 +25,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -256,15 +258,106 @@ TEST_F(ProgramEndToEndTest, ALaunchThatEndsLeavesEveryFileOfTheProfileAsItWas)
 }
 
 // A profile whose lock cannot be opened: the launch cannot tell whether a copy runs, so it
-// never starts a second one, and says why.
+// never starts a second one. Nobody reads the log of a launcher: on a display the reason and
+// what to do show in a window, and the launch ends once the user closes it; without a display it
+// ends at once, the log saying why.
 TEST_F(ProgramEndToEndTest, ALaunchWhoseProfileLockCannotBeOpenedEndsWithItsReason)
 {
+    if (!display.isRunning() || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        GTEST_FAIL() << "needs Xvfb and xdotool (scripts/setup installs both)";
     ASSERT_TRUE(QDir().mkpath(Paths::configuration() + QStringLiteral("/Quorvelle/quorvelle.lock")));
-    ProgramRun launch(environment(), {QStringLiteral("quorvelle://wallpaper/1718000000137")});
-    EXPECT_EQ(launch.waitForExit(), 1);
-    EXPECT_TRUE(launch.hasLine(QStringLiteral("quorvelle.lock is a folder"))) << launch.output().toStdString();
-    EXPECT_TRUE(launch.hasLine(QStringLiteral("Cannot tell whether another copy runs with this profile"))) << launch.output().toStdString();
+    const QString link = QStringLiteral("quorvelle://wallpaper/1718000000137");
+    const QString told = QStringLiteral("ℹ️ [Quorvelle] Told the user why this launch ends");
+    {
+        QProcessEnvironment offscreen = environment();
+        offscreen.remove(QStringLiteral("DISPLAY"));
+        offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        ProgramRun launch(offscreen, {link});
+        EXPECT_EQ(launch.waitForExit(), 1);
+        EXPECT_TRUE(launch.hasLine(QStringLiteral("quorvelle.lock is a folder"))) << launch.output().toStdString();
+        EXPECT_TRUE(launch.hasLine(QStringLiteral("Cannot tell whether another copy runs with this profile"))) << launch.output().toStdString();
+        EXPECT_FALSE(launch.hasLine(told));
+        EXPECT_FALSE(launch.hasLine(QStringLiteral("Application launched")));
+    }
+    ProgramRun launch(environment(), {link});
+    ASSERT_TRUE(launch.waitForLine(told)) << launch.output().toStdString();
     EXPECT_FALSE(launch.hasLine(QStringLiteral("Application launched")));
+    // The user reads it and presses Return on its OK.
+    pointer({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"), QStringLiteral("Quorvelle Did Not Start"),
+        QStringLiteral("windowfocus"), QStringLiteral("--sync")});
+    screen(QStringLiteral("e2e-launch-refused"));
+    pointer({QStringLiteral("key"), QStringLiteral("Return")});
+    EXPECT_EQ(launch.waitForExit(), 1) << launch.output().toStdString();
+}
+
+// A closed terminal or a logout's hang-up, and an interrupt, end the program as SIGTERM does:
+// the quit's own steps run, its settings are written and it says so.
+TEST_F(ProgramEndToEndTest, AHangUpOrAnInterruptEndsThroughTheQuitsSteps)
+{
+    for (const int signalNumber : {SIGHUP, SIGINT}) {
+        SCOPED_TRACE(signalNumber);
+        ProgramRun program(environment());
+        waitForLaunch(program);
+        EXPECT_EQ(program.terminate(signalNumber), 0) << program.output().toStdString();
+        EXPECT_TRUE(program.hasLine(kQuit)) << program.output().toStdString();
+        // The quit's own setting, written by its first step.
+        EXPECT_FALSE(savedDefaults()->boolean(ShellDefaults::hasShownWindowThisSession));
+    }
+}
+
+// The X server going away under the program (an X11 logout) ends it through the quit's steps
+// that need no display: the quit's own setting is written and it says Quit, as at a SIGTERM.
+TEST_F(ProgramEndToEndTest, TheXServerGoneEndsThroughTheQuitsSteps)
+{
+    if (!display.isRunning())
+        GTEST_FAIL() << "needs Xvfb (scripts/setup installs it)";
+    ProgramRun program(environment());
+    waitForLaunch(program);
+    display.kill();
+    EXPECT_EQ(program.waitForExit(), 1) << program.output().toStdString();
+    EXPECT_TRUE(program.hasLine(QStringLiteral("❌ [X11] Lost the connection to the X server; quitting"))) << program.output().toStdString();
+    EXPECT_TRUE(program.hasLine(kQuit)) << program.output().toStdString();
+    EXPECT_FALSE(savedDefaults()->boolean(ShellDefaults::hasShownWindowThisSession));
+}
+
+// Asking for the usage or the version starts nothing and needs no display; an option the
+// program does not know is refused the same way, with its name, rather than taken for a launch.
+TEST_F(ProgramEndToEndTest, TheUsageAndAnUnknownOptionStartNothing)
+{
+    QProcessEnvironment noDisplay = environment();
+    noDisplay.remove(QStringLiteral("DISPLAY"));
+    noDisplay.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    noDisplay.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    struct Case {
+        QStringList arguments;
+        int code;
+        const char* output;
+        const char* error;
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "Usage:\n  quorvelle [link...]\n", ""},
+        {{"quorvelle://wallpaper/1718000000137", "--help"}, 0, "\n  --login-launch\n", ""},
+        {{"--version"}, 0, "Quorvelle ", ""},
+        {{"--bogus", "quorvelle://wallpaper/1718000000137"}, 2, "", "quorvelle: unknown option '--bogus'\nTry 'quorvelle --help'"},
+        {{"-x"}, 2, "", "quorvelle: unknown option '-x'"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.arguments.join(u' ').toStdString());
+        QProcess program;
+        program.setProcessEnvironment(noDisplay);
+        program.start(ProgramRun::programPath(), test.arguments);
+        ASSERT_TRUE(program.waitForFinished(ProgramRun::kWaitMs));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), test.code);
+        const QString output = QString::fromUtf8(program.readAllStandardOutput());
+        const QString error = QString::fromUtf8(program.readAllStandardError());
+        EXPECT_TRUE(output.contains(QString::fromUtf8(test.output))) << output.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(test.error))) << error.toStdString();
+        EXPECT_FALSE(output.contains(QStringLiteral("Started version"))) << output.toStdString();
+    }
+    // Nothing of the profile was made, nor the entry a first run writes.
+    EXPECT_FALSE(QFileInfo::exists(Paths::configuration() + QStringLiteral("/Quorvelle")));
+    EXPECT_FALSE(QFileInfo::exists(XdgAutostartLoginItem::defaultEntryPath()));
 }
 
 // A flood of one link costs the catalogue one request, and the run still quits cleanly after it.

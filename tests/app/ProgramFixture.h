@@ -7,10 +7,14 @@
 #include "foundation/Paths.h"
 #include "foundation/UserDefaults.h"
 #include "support/SampleCatalogueFixture.h"
+#include "support/ReviewPicture.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
@@ -66,6 +70,27 @@ protected:
     {
         ASSERT_TRUE(program.waitForLine(QStringLiteral("Application launched with menu bar"))) << program.output().toStdString();
         ASSERT_TRUE(program.waitForLine(QStringLiteral("[UpdateCheckService] Update check complete"))) << program.output().toStdString();
+    }
+
+    // What the display shows, saved beside the test program for a reviewer.
+    QImage screen(const QString& name) const
+    {
+        const QTemporaryDir shots;
+        const QString file = shots.filePath(QStringLiteral("screen.png"));
+        QProcess::execute(QStringLiteral("import"), {QStringLiteral("-display"), display.display(), QStringLiteral("-window"),
+                                                         QStringLiteral("root"), file});
+        const QImage picture(file);
+        keepReviewPicture(picture, QStringLiteral("ui-screenshots"), name);
+        return picture;
+    }
+
+    // Runs xdotool on the display, as a user's pointer and keys.
+    void pointer(const QStringList& arguments) const
+    {
+        QProcess xdotool;
+        xdotool.setProcessEnvironment(display.environment());
+        xdotool.start(QStringLiteral("xdotool"), arguments);
+        EXPECT_TRUE(xdotool.waitForFinished(10'000) && xdotool.exitCode() == 0) << arguments.join(u' ').toStdString();
     }
 
     // The program's standard defaults as it left them (read afresh from its file).

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include <signal.h>
+
 QString ProgramRun::programPath()
 {
     const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/quorvelle");
@@ -70,9 +72,10 @@ bool ProgramRun::waitForLines(const QString& fragment, int count, int timeoutMs)
     return true;
 }
 
-int ProgramRun::terminate()
+int ProgramRun::terminate(int signalNumber)
 {
-    process_.terminate();
+    if (isRunning())
+        ::kill(pid_t(process_.processId()), signalNumber);
     return waitForExit();
 }
 

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <csignal>
+
 // The real quorvelle program run as a child process with an environment the test gives,
 // its standard output collected line by line. Ended (SIGTERM, then SIGKILL) when still running
 // at the end of the test.
@@ -34,9 +36,10 @@ public:
     const QStringList& lines() const { return lines_; }
     QString output() const { return lines_.join(u'\n'); }
 
-    // Sends SIGTERM and waits for the end, however long the exit takes (the program's own
-    // deadline ends one that is stuck); the exit code, or -1 when it crashed or ended by a signal.
-    int terminate();
+    // Sends SIGTERM (or another signal) and waits for the end, however long the exit takes (the
+    // program's own deadline ends one that is stuck); the exit code, or -1 when it crashed or
+    // ended by a signal.
+    int terminate(int signalNumber = SIGTERM);
     // Waits for the program to end by itself, however long that takes within the test case's
     // time limit; the exit code, or -1 as above.
     int waitForExit();

@@ -256,6 +256,18 @@ TEST_F(StaticWallpaperServiceTest, EveryScreenAndTheLoginWindowGetThePicture)
     EXPECT_EQ(loginWindow_.string(StaticWallpaperService::kLoginWindowPictureKey), image);
 }
 
+// The stand-in's store is named for what it holds here; the picture an earlier version recorded
+// under the first platform's domain name is still the login window's.
+TEST_F(StaticWallpaperServiceTest, TheLoginWindowPictureOfAnEarlierVersionIsKept)
+{
+    const QString picture = QStringLiteral("/home/user/.cache/Quorvelle/StaticWallpaper/1234_static.jpg");
+    UserDefaults(StaticWallpaperService::kFormerLoginWindowDomain).setString(StaticWallpaperService::kLoginWindowPictureKey, picture);
+    StaticWallpaperService onDisk;
+    EXPECT_EQ(onDisk.loginWindowDefaults().string(StaticWallpaperService::kLoginWindowPictureKey), picture);
+    EXPECT_EQ(QFileInfo(onDisk.loginWindowDefaults().filePath()).fileName(), QStringLiteral("login-window-picture.sqlite3"));
+    EXPECT_TRUE(QFile::exists(UserDefaults::databasePathOf(StaticWallpaperService::kFormerLoginWindowDomain) + QStringLiteral(".imported")));
+}
+
 TEST_F(StaticWallpaperServiceTest, ADisplaysRefusalIsReportedAndNothingMoreIsSet)
 {
     desktop_.refuse(QStringLiteral("Left"));

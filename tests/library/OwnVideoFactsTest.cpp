@@ -22,6 +22,12 @@ TEST(OwnVideoFactsTest, TitlesFromFileNames)
         {"4k-wallpaper.mp4", "4k-wallpaper"},
         {"hd.mp4", "hd"},
         {"$(rm -rf ~) \"quoted\"\nline.mp4", "$(rm Rf ~) \"quoted\"\nline"},
+        // Names that would show nothing on a card.
+        {"\x1b[31m\x07\r\n.mp4", "Untitled Video"},
+        {"\x01\x02\x7f.mp4", "Untitled Video"},
+        {" .mp4", "Untitled Video"},
+        {"\u200b.mp4", "Untitled Video"},
+        {"\x1b[1mbold\x1b[0m.mp4", "\x1b[1mbold\x1b[0m"},
     };
     for (const auto& [file, title] : cases)
         EXPECT_EQ(OwnVideoFacts::wallpaperTitle(QString::fromUtf8(file)), QString::fromUtf8(title)) << file;

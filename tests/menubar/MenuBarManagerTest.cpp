@@ -20,10 +20,10 @@ TEST_F(MenuBarManagerTest, BothMenusListTheirItemsInTheFixedOrder)
 {
     // The widget rows (picture, spacer, playback row) have no text.
     EXPECT_EQ(texts(menu().popupMenu()),
-        (QStringList{"", "", "Version Unknown", kLastLine, "", kLastLine, "Open quorvelle", kLastLine, "Recents", "Playlists", kLastLine,
+        (QStringList{"", "", "Version Unknown", kLastLine, "", kLastLine, "Open Quorvelle", kLastLine, "Recents", "Playlists", kLastLine,
             "CPU: 0.0%", "RAM: 0 MB", "Cache: 0.0 MB", kLastLine, kLastLine, "Clear Cache", "Clear RAM", "Start on login", kLastLine, "Quit"}));
     EXPECT_EQ(texts(menu().contextMenu()),
-        (QStringList{"Version Unknown", kLastLine, "Open quorvelle", kLastLine, "Recents", "Playlists", kLastLine, "CPU: 0.0%",
+        (QStringList{"Version Unknown", kLastLine, "Open Quorvelle", kLastLine, "Recents", "Playlists", kLastLine, "CPU: 0.0%",
             "RAM: 0 MB", "Cache: 0.0 MB", kLastLine, "Clear Cache", "Clear RAM", "Start on login", kLastLine, "Quit"}));
 
     for (const QAction* information : {menu().versionItem(), menu().cpuUsageItem(), menu().ramUsageItem(), menu().cacheUsageItem()})
@@ -31,6 +31,8 @@ TEST_F(MenuBarManagerTest, BothMenusListTheirItemsInTheFixedOrder)
     EXPECT_FALSE(menu().thumbnailItem()->isVisible());
     EXPECT_FALSE(menu().clearCacheItem()->icon().isNull());
     EXPECT_EQ(menu().quitItem()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // The tray names the program as its launcher does, whatever the test program is called.
+    EXPECT_EQ(manager_->statusItem().trayIcon()->toolTip(), QStringLiteral("Quorvelle"));
 }
 
 TEST_F(MenuBarManagerTest, WithoutATrayTheMenuStillWorksAndTheLackIsLogged)

@@ -34,6 +34,12 @@ XvfbServer::~XvfbServer()
     server_.waitForFinished();
 }
 
+void XvfbServer::kill()
+{
+    server_.kill();
+    server_.waitForFinished();
+}
+
 bool XvfbServer::isInstalled() { return !xvfbPath().isEmpty(); }
 
 bool XvfbServer::canSplitMonitors() { return isInstalled() && !QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty(); }

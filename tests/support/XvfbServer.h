@@ -27,6 +27,8 @@ public:
     static std::unique_ptr<XvfbServer> twoMonitors();
     bool isRunning() const { return !display_.isEmpty(); }
     QString display() const { return display_; }
+    // Ends the server at once, as a crash or an X11 logout takes it away from its clients.
+    void kill();
     // This process's environment with DISPLAY pointing at the server.
     QProcessEnvironment environment() const;
 

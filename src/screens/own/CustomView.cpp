@@ -7,6 +7,7 @@
 #include "foundation/CancelledError.h"
 #include "foundation/CoverCrop.h"
 #include "foundation/Log.h"
+#include "foundation/Text.h"
 #include "library/CustomWallpapersService.h"
 #include "library/ImportProgress.h"
 #include "library/OwnVideoFacts.h"
@@ -72,6 +73,10 @@ QUuid cardKey(const WallpaperModel& wallpaper, const std::optional<QString>& sta
     return QUuid::createUuidV5(kNamespace, QStringLiteral("%1-%2-%3").arg(wallpaper.key.value_or(0))
                                               .arg(status.value_or(QString()), wallpaper.id.toString()));
 }
+
+// A file name as a toast or an alert shows it: a name may hold line breaks, bells and escape
+// sequences, which must neither break the line nor reach the screen raw.
+QString shownFileName(const QString& path) { return Text::oneLine(QFileInfo(path).fileName()); }
 
 // Where a chooser opens: the user's videos folder (XDG), else home; never the folder the process
 // happened to start in.
@@ -402,7 +407,7 @@ QCoro::Task<> CustomView::importVideo(QPointer<CustomView> self, QString path, C
     // Another toast (an apply, an upload) may take the panel over while the copy runs: this one
     // then waits, keeps what is written below, and comes back with its Stop once that one hides.
     const NotificationManager::Ticket ticket = toast.show(QStringLiteral("Adding Video"),
-        QStringLiteral("Copying %1…").arg(QFileInfo(path).fileName()), QImage(), 0, true);
+        QStringLiteral("Copying %1…").arg(shownFileName(path)), QImage(), 0, true);
     toast.takeTurns(ticket);
     toast.setCancelAction(ticket, [progress, &toast, ticket] {
         progress->cancel();
@@ -439,7 +444,7 @@ void CustomView::handleDroppedFiles(const QStringList& paths)
     QStringList ignored;
     for (const QString& path : paths) {
         if (!OwnVideoFacts::hasAcceptedName(path))
-            ignored.append(QFileInfo(path).fileName());
+            ignored.append(shownFileName(path));
         else
             runWork(examineDrop(this, path, &services_.media));
     }

@@ -3,6 +3,7 @@
 #include "engine/CacheService.h"
 #include "engine/LockScreenService.h"
 #include "engine/WallpaperDownloadService.h"
+#include "foundation/ApplicationId.h"
 #include "foundation/Async.h"
 #include "foundation/Text.h"
 #include "foundation/UserDefaults.h"
@@ -179,7 +180,7 @@ QWidget* SettingsView::createHeader()
         picture->setPixmap(logo);
         lines->addWidget(picture, 0, Qt::AlignHCenter);
     }
-    lines->addWidget(new TextLabel(QStringLiteral("quorvelle"), Theme::systemFont(32, QFont::Bold), Qt::white), 0, Qt::AlignHCenter);
+    lines->addWidget(new TextLabel(ApplicationId::displayName(), Theme::systemFont(32, QFont::Bold), Qt::white), 0, Qt::AlignHCenter);
     lines->addWidget(new TextLabel(versionText(ApplicationBundle::running().shortVersion), Theme::systemFont(16, QFont::Light), kGrey), 0,
         Qt::AlignHCenter);
 

@@ -288,6 +288,34 @@ TEST_F(ImportToastTest, AnImportThatFailedWhileShownOverDoesNotComeBack)
     EXPECT_FALSE(toast_.isPresented());
 }
 
+// A file may be named with line breaks, bells and escape sequences: the toast and the drop's
+// alert show the name on one line, without them.
+TEST_F(ImportToastTest, FileNamesShowOnOneLineWithoutControlCharacters)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"two\nlines.mp4", "two lines.mp4"},
+        {"bell\x07\x07.mp4", "bell.mp4"},
+        {"\x1b[31mred\x1b[0m.mp4", "red.mp4"},
+        {"\x1b]0;title\x07tab\there.mp4", "tab here.mp4"},
+    };
+    for (const auto& [name, shown] : cases) {
+        SCOPED_TRACE(name);
+        events_.clear();
+        view_.addPersonalUseWallpaper(copyOf(Clip::Uhd, QString::fromUtf8(name)));
+        const QString copying = QStringLiteral("Copying %1…").arg(QString::fromUtf8(shown));
+        ASSERT_EVENTUALLY(events_.contains(copying), 10'000) << events_.join(u'|').toStdString();
+        toast_.cancel();
+        importFinished();
+        ASSERT_EVENTUALLY(!toast_.isPresented(), 10'000);
+
+        view_.handleDroppedFiles({temp_.file(QString::fromUtf8(name) + QStringLiteral(".txt"))});
+        ASSERT_TRUE(alert());
+        EXPECT_EQ(alert()->message(), QStringLiteral("Only MP4 videos can be shared (not: %1.txt)").arg(QString::fromUtf8(shown)));
+        EXPECT_TRUE(alert()->press(QStringLiteral("OK")));
+        ASSERT_EVENTUALLY(!alert(), 2000);
+    }
+}
+
 TEST(CustomViewLayoutTest, BlocksAreSpacedByTheScreensUsableHeight)
 {
     EXPECT_DOUBLE_EQ(CustomView::sectionSpacing(900), 900 * 0.8 * 0.065);

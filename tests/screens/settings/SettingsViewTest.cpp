@@ -262,6 +262,16 @@ TEST_F(SettingsViewTest, TheLockScreenAlertsAppearOnlyOnceTheFlipHeld)
 
 // A desktop without any of the settings tools: the button says so in an alert of its own
 // rather than doing nothing.
+// The header names the program as its launcher entry does.
+TEST_F(SettingsViewTest, TheHeaderNamesTheProgramAsItsLauncherDoes)
+{
+    QStringList texts;
+    for (const QLabel* label : page().findChildren<QLabel*>())
+        texts.append(label->text());
+    EXPECT_TRUE(texts.contains(QStringLiteral("Quorvelle"))) << texts.join(u'|').toStdString();
+    EXPECT_FALSE(texts.contains(QStringLiteral("quorvelle")));
+}
+
 TEST_F(SettingsViewTest, OpenBackgroundSettingsSaysWhenNothingCouldBeOpened)
 {
     folders_.seedIfNew();
