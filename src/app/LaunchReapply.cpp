@@ -13,6 +13,7 @@
 #include "library/PlaylistPlaybackService.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/Screens.h"
+#include "state/NotificationManager.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,6 +22,8 @@
 
 namespace {
 const QString kType = QStringLiteral("AppDelegate");
+// The least time a notice stays in the toast; a long one stays until it can be read.
+constexpr double kNoticeSeconds = 4.0;
 
 bool hasScreens() { return !Screens::shared().screens().isEmpty(); }
 
@@ -424,13 +427,18 @@ QCoro::Task<> LaunchReapply::reportShown(QUrl video, QString appliedLine)
 {
     const std::stop_token stop = stop_.get_token();
     HomeScreenWallpaperEngine& engine = HomeScreenWallpaperEngine::shared();
+    // In the toast, as an apply tells it, for a main window open now or soon; and on the desktop,
+    // where a notification service shows it with no window open.
     const auto tell = [](const QString& notice) {
         logLine(QStringLiteral("ℹ️"), kType, notice);
+        NotificationManager& toast = NotificationManager::shared();
+        const NotificationManager::Ticket shown = toast.show(videoNotSeenSummary(), notice, QImage(), 1.0, false);
+        toast.hide(shown, kNoticeSeconds);
         DesktopNotifications::shared().notify(videoNotSeenSummary(), notice);
     };
     if (engine.drawsLiveWallpaper()) {
         logLine(appliedLine);
-        if (const std::optional<QString> covered = engine.takeCoveredNotice())
+        if (const std::optional<QString> covered = engine.coveredNotice())
             tell(*covered);
         co_return;
     }

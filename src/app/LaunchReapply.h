@@ -108,8 +108,8 @@ private:
     QCoro::Task<bool> waitToRecover(int ms);
     // The saved wallpaper went on the desktop, as `appliedLine` says where the desktop draws
     // live wallpapers; where it draws none, the still picture of `video` is set instead and the
-    // log says so. What keeps the video from view is told once per run, as an apply tells it
-    // (here in a desktop notification, as no window may be open).
+    // log says so. What keeps the video from view is told as every apply tells it, in the
+    // toast, and in a desktop notification, as no window may be open.
     QCoro::Task<> reportShown(QUrl video, QString appliedLine);
     // Why the desktop may stay bare; `lasting` when trying again cannot help.
     void noteFailure(const QString& reason, bool lasting = false);

@@ -198,13 +198,11 @@ bool HomeScreenWallpaperEngine::takeStillPictureNotice()
     return true;
 }
 
-std::optional<QString> HomeScreenWallpaperEngine::takeCoveredNotice()
+std::optional<QString> HomeScreenWallpaperEngine::coveredNotice() const
 {
-    if (coveredNoticeTaken_ || entries_.empty() || !drawsLiveWallpaper())
+    if (entries_.empty() || !drawsLiveWallpaper())
         return std::nullopt;
-    std::optional<QString> obstacle = LiveWallpaperSupport::shared().obstacle();
-    coveredNoticeTaken_ = obstacle.has_value();
-    return obstacle;
+    return LiveWallpaperSupport::shared().obstacle();
 }
 
 std::unique_ptr<DesktopVideoWindow> HomeScreenWallpaperEngine::makeDesktopWindow(const ScreenInfo& screen, quint32 id,

@@ -97,9 +97,9 @@ public:
     // the still picture was set instead.
     bool takeStillPictureNotice();
     // What keeps the live wallpaper from being seen on this desktop (another program's picture
-    // drawn over it) and what to change, the first time it is asked while that holds: the user is
-    // told once per run.
-    std::optional<QString> takeCoveredNotice();
+    // drawn over it) and what to change; nothing while it shows, or while nothing plays. Asked
+    // by every apply: a video the user cannot see is never reported applied.
+    std::optional<QString> coveredNotice() const;
 
     // After displays changed: moves windows onto their displays, brings saved wallpapers back to
     // displays without one, drops entries of displays that are gone; when none of the displays
@@ -151,5 +151,4 @@ private:
     quint64 claimedEverywhere_ = 0;
     QMetaObject::Connection spaceChangeObserver_;
     bool stillPictureNoticeTaken_ = false;
-    bool coveredNoticeTaken_ = false;
 };

@@ -17,6 +17,7 @@
 
 #include <QPointer>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -144,17 +145,17 @@ QCoro::Task<> WallpaperApplyService::runApply(WallpaperApplyRequest request, Des
         co_return;
     }
 
-    const bool noticeShown = co_await applyToDesktop(request, file, claim, toast);
+    const std::optional<QString> notice = co_await applyToDesktop(request, file, claim, toast);
     if (!self)
         co_return;
     // A newer choice for one of its displays also owns the lock screen now.
     if (!lockScreenEnabled() || request.skipLockScreenPipeline || !HomeScreenWallpaperEngine::shared().holdsAll(claim)) {
-        toast.hide(noticeShown ? kNoticeSeconds : kHideSeconds);
+        toast.hide(notice ? kNoticeSeconds : kHideSeconds);
         co_return;
     }
     // A cut-short pause does not stop the install: the desktop half is already done. A notice
     // stays long enough to be read before the lock screen's steps replace it.
-    const int pauseMs = noticeShown ? int(kNoticeSeconds * 1000) : kLockScreenPauseMs;
+    const int pauseMs = notice ? int(std::max(kNoticeSeconds, NotificationManager::readingSeconds(*notice)) * 1000) : kLockScreenPauseMs;
     co_await delays_.sleep(pauseMs, {});
     if (self)
         co_await installLockScreen(request, file, toast);
@@ -174,12 +175,12 @@ QCoro::Task<QUrl> WallpaperApplyService::videoFile(WallpaperApplyRequest request
     co_return file;
 }
 
-QCoro::Task<bool> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest request, QUrl file, DesktopClaim claim, ApplyToast toast)
+QCoro::Task<std::optional<QString>> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest request, QUrl file, DesktopClaim claim, ApplyToast toast)
 {
     const QPointer<WallpaperApplyService> self(this);
     const AsyncFifoLock::Guard turn = co_await desktopTurns_.lock();
     if (!self)
-        co_return false;
+        co_return std::nullopt;
     if (request.cancel.stop_requested())
         throw WallpaperApplyError::cancelled();
     // Only the displays nobody chose for since this request; none left ends it as replaced.
@@ -203,7 +204,7 @@ QCoro::Task<bool> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest re
             reason = describeError(error);
         }
         if (!self)
-            co_return false;
+            co_return std::nullopt;
         if (failure && stillOnly)
             std::rethrow_exception(failure);
         if (failure)
@@ -214,15 +215,15 @@ QCoro::Task<bool> WallpaperApplyService::applyToDesktop(WallpaperApplyRequest re
     if (stillOnly && setsStill && engine.takeStillPictureNotice()) {
         logLine(QStringLiteral("ℹ️"), kType, stillPictureNotice());
         toast.update(Stage::applied, stillPictureNotice(), 1.0);
-        co_return true;
+        co_return stillPictureNotice();
     }
-    if (const std::optional<QString> covered = engine.takeCoveredNotice()) {
+    if (const std::optional<QString> covered = engine.coveredNotice()) {
         logLine(QStringLiteral("⚠️"), kType, *covered);
         toast.update(Stage::applied, *covered, 1.0);
-        co_return true;
+        co_return covered;
     }
     toast.update(Stage::applied, appliedMessage(), 1.0);
-    co_return false;
+    co_return std::nullopt;
 }
 
 QCoro::Task<> WallpaperApplyService::installLockScreen(WallpaperApplyRequest request, QUrl file, ApplyToast toast)

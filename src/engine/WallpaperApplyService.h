@@ -73,9 +73,10 @@ private:
     QCoro::Task<> runApply(WallpaperApplyRequest request, DesktopClaim claim, ApplyToast toast);
     // The local video file by the one rule of LocalVideoResolver, with the toast's stages.
     static QCoro::Task<QUrl> videoFile(WallpaperApplyRequest request, ApplyToast toast);
-    // The desktop video, the counter and recents, and the still picture, in one turn; true when
-    // the toast tells that only the still picture could be set.
-    QCoro::Task<bool> applyToDesktop(WallpaperApplyRequest request, QUrl file, DesktopClaim claim, ApplyToast toast);
+    // The desktop video, the counter and recents, and the still picture, in one turn; the notice
+    // the toast ends with when it tells that only the still picture could be set, or that the
+    // video cannot be seen.
+    QCoro::Task<std::optional<QString>> applyToDesktop(WallpaperApplyRequest request, QUrl file, DesktopClaim claim, ApplyToast toast);
     QCoro::Task<> installLockScreen(WallpaperApplyRequest request, QUrl file, ApplyToast toast);
     // The counter bump in a task of its own, and the recents entry through the signal.
     void recordApply(const WallpaperApplyRequest& request);

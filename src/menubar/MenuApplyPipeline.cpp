@@ -11,8 +11,11 @@
 #include "foundation/Log.h"
 #include "library/RecentsWallpapersService.h"
 #include "menubar/MenuBarManager.h"
+#include "state/NotificationManager.h"
 
 #include <QCoreApplication>
+
+#include <algorithm>
 
 namespace {
 const QString kType = QStringLiteral("MenuBarManager");
@@ -74,7 +77,7 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
             manager->updateThumbnail();
     }
     run.updateMessage(QCoreApplication::translate("MenuBarManager", "Wallpaper applied"));
-    const bool told = run.tellLimits();
+    const std::optional<QString> told = run.tellLimits();
     run.updateProgress(1.0);
     if (!ownsEveryDisplay || !lockScreenOn) {
         run.hideToast(told ? kNoticeSeconds : 2);
@@ -84,7 +87,7 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
     if (told && run.manager()) {
         // Read before the lock screen's steps replace it.
         const std::stop_token neverStopped;
-        co_await run.manager()->delays().sleep(int(kNoticeSeconds * 1000), neverStopped);
+        co_await run.manager()->delays().sleep(int(std::max(kNoticeSeconds, NotificationManager::readingSeconds(*told)) * 1000), neverStopped);
     }
     co_await installLockScreen(request, file, run);
 }

@@ -41,22 +41,22 @@ void MenuPipelineRun::reportFailure(const QString& summary, const std::exception
     DesktopNotifications::shared().notify(summary, describeError(error));
 }
 
-bool MenuPipelineRun::tellLimits() const
+std::optional<QString> MenuPipelineRun::tellLimits() const
 {
     if (isOvertaken())
-        return false;
+        return std::nullopt;
     HomeScreenWallpaperEngine& engine = HomeScreenWallpaperEngine::shared();
     if (ownsEveryDisplay() && engine.takeStillPictureNotice()) {
         logLine(QStringLiteral("ℹ️"), QStringLiteral("MenuBarManager"), WallpaperApplyService::stillPictureNotice());
         updateMessage(WallpaperApplyService::stillPictureNotice());
-        return true;
+        return WallpaperApplyService::stillPictureNotice();
     }
-    const std::optional<QString> covered = engine.takeCoveredNotice();
+    const std::optional<QString> covered = engine.coveredNotice();
     if (!covered)
-        return false;
+        return std::nullopt;
     logLine(QStringLiteral("⚠️"), QStringLiteral("MenuBarManager"), *covered);
     updateMessage(*covered);
-    return true;
+    return covered;
 }
 
 void MenuPipelineRun::logOvertaken(qint64 key) const

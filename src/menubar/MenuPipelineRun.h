@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 
 class MenuBarManager;
 class NotificationManager;
@@ -49,10 +50,10 @@ public:
     // window shows the toast.
     void reportFailure(const QString& summary, const std::exception& error) const;
 
-    // Where the desktop lets no application draw a live wallpaper, or another program's picture
-    // covers it, says so once per run of the program, in the toast and the log; false when it
-    // says nothing.
-    bool tellLimits() const;
+    // Where the desktop lets no application draw a live wallpaper (once per run of the program),
+    // or another program's picture covers it (at every apply), says so in the toast and the log:
+    // what it said, or nothing.
+    std::optional<QString> tellLimits() const;
 
     // The error's type and text, for the detail lines of the log.
     static QString errorDetails(const std::exception& error);

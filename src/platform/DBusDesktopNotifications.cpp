@@ -3,6 +3,8 @@
 #include "foundation/ApplicationId.h"
 
 #include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
 #include <QDBusMessage>
 #include <QGuiApplication>
 #include <QImage>
@@ -30,9 +32,20 @@ DBusDesktopNotifications::DBusDesktopNotifications() : DBusDesktopNotifications(
 
 DBusDesktopNotifications::DBusDesktopNotifications(QDBusConnection bus, QIcon icon) : bus_(std::move(bus)), icon_(std::move(icon)) {}
 
+bool DBusDesktopNotifications::hasService() const
+{
+    const QDBusConnectionInterface* names = bus_.isConnected() ? bus_.interface() : nullptr;
+    if (!names)
+        return false;
+    if (names->isServiceRegistered(kService).value())
+        return true;
+    const QDBusReply<QStringList> startable = names->activatableServiceNames();
+    return startable.isValid() && startable.value().contains(kService);
+}
+
 void DBusDesktopNotifications::notify(const QString& summary, const QString& body)
 {
-    if (!bus_.isConnected())
+    if (!hasService())
         return;
     const QIcon icon = icon_.isNull() ? QGuiApplication::windowIcon() : icon_;
     QVariantMap hints{{QStringLiteral("desktop-entry"), ApplicationId::id()}};

@@ -9,8 +9,9 @@
 // on the session bus). Each names the application's launcher entry ("desktop-entry"), so the
 // desktop files it under the application, and carries its icon: the icon theme's name when the
 // theme holds it, else the picture itself ("image-data"). The call is sent without waiting for
-// its reply, so a missing or slow service never holds anything up; without a bus it stays
-// silent. GUI thread.
+// its reply, so a slow service never holds anything up; it is sent only where a service runs, or
+// the bus can start one (a compositor such as sway comes without any): elsewhere, and without a
+// bus, it stays silent. GUI thread.
 class DBusDesktopNotifications : public DesktopNotifications {
 public:
     static inline const QString kService = QStringLiteral("org.freedesktop.Notifications");
@@ -24,6 +25,8 @@ public:
     explicit DBusDesktopNotifications(QDBusConnection bus, QIcon icon = {});
 
     void notify(const QString& summary, const QString& body) override;
+    // Whether a notification service owns the name on the bus, or the bus can start one.
+    bool hasService() const;
 
 private:
     QDBusConnection bus_;

@@ -1,5 +1,7 @@
 #include "platform/SwayIpc.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -7,6 +9,8 @@
 #include <QtEndian>
 
 #include <cstring>
+
+#include <sys/socket.h>
 
 namespace {
 constexpr int kAnswerMs = 1000;
@@ -29,13 +33,40 @@ bool readExactly(QLocalSocket& socket, char* into, qsizetype count)
     }
     return true;
 }
+
+// sway makes its socket $XDG_RUNTIME_DIR/sway-ipc.UID.PID.sock (in /tmp without that folder),
+// with its own runtime folder, user and process: those of the compositor's end of the connection.
+QString compositorSocket(int waylandFd)
+{
+    ucred peer{};
+    socklen_t size = sizeof(peer);
+    if (waylandFd < 0 || ::getsockopt(waylandFd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.pid <= 0)
+        return {};
+    QStringList folders;
+    QFile environment(QStringLiteral("/proc/%1/environ").arg(peer.pid));
+    if (environment.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& entry : environment.readAll().split('\0')) {
+            if (entry.startsWith("XDG_RUNTIME_DIR="))
+                folders << QString::fromLocal8Bit(entry.mid(int(sizeof("XDG_RUNTIME_DIR=")) - 1));
+        }
+    }
+    folders << QStringLiteral("/tmp");
+    const QString name = QStringLiteral("sway-ipc.%1.%2.sock").arg(peer.uid).arg(peer.pid);
+    for (const QString& folder : folders) {
+        const QFileInfo socket(folder + QLatin1Char('/') + name);
+        if (socket.exists() && !socket.isFile() && !socket.isDir())
+            return socket.filePath();
+    }
+    return {};
+}
 } // namespace
 
 SwayIpc::SwayIpc(QString socketPath) : socketPath_(std::move(socketPath)) {}
 
-SwayIpc SwayIpc::ofSession()
+SwayIpc SwayIpc::ofSession(int waylandFd)
 {
-    return SwayIpc(qEnvironmentVariable("SWAYSOCK"));
+    const QString named = qEnvironmentVariable("SWAYSOCK");
+    return SwayIpc(named.isEmpty() ? compositorSocket(waylandFd) : named);
 }
 
 std::optional<QByteArray> SwayIpc::request(Type type, const QByteArray& payload) const

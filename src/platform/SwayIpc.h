@@ -13,7 +13,9 @@ class SwayIpc {
 public:
     // The session's socket, from SWAYSOCK; an empty path when sway is not the compositor.
     explicit SwayIpc(QString socketPath);
-    static SwayIpc ofSession();
+    // SWAYSOCK, or, when the program was started without it (from a login script, a launcher
+    // that clears it), the socket of the sway at the other end of the Wayland connection `fd`.
+    static SwayIpc ofSession(int waylandFd = -1);
 
     bool isAvailable() const { return !socketPath_.isEmpty(); }
     QString socketPath() const { return socketPath_; }

@@ -95,7 +95,7 @@ std::unique_ptr<WaylandConnection> WaylandConnection::connect(const QString& dis
 }
 
 WaylandConnection::WaylandConnection(wl_display* display, QObject* parent)
-    : QObject(parent), display_(display), backgroundOrder_(new SwayBackgroundOrder(SwayIpc::ofSession(), this))
+    : QObject(parent), display_(display), backgroundOrder_(new SwayBackgroundOrder(SwayIpc::ofSession(wl_display_get_fd(display)), this))
 {
     static const wl_registry_listener listener = {onGlobal, onGlobalRemove};
     registry_ = wl_display_get_registry(display_);

@@ -10,6 +10,7 @@ WaylandDesktopBackground::WaylandDesktopBackground(WaylandConnection& connection
     : QObject(parent), connection_(&connection)
 {
     connect(&connection, &WaylandConnection::outputsChanged, this, &WaylandDesktopBackground::sync);
+    connect(&connection.backgroundOrder(), &SwayBackgroundOrder::coveredChanged, this, &WaylandDesktopBackground::updateSeen);
 }
 
 WaylandDesktopBackground::~WaylandDesktopBackground() = default;
@@ -49,6 +50,7 @@ void WaylandDesktopBackground::sync()
     }
     if (surface_)
         return;
+    connection_->backgroundOrder().surfaceMade();
     surface_ = std::make_unique<WaylandLayerSurface>(*connection_, *output);
     connect(surface_.get(), &WaylandLayerSurface::configured, this, [this] {
         if (connection_)
@@ -75,8 +77,10 @@ void WaylandDesktopBackground::updateSeen()
     // The compositor's frame callbacks say whether it draws the surface: sway sends none to the
     // background of an output whose visible workspace has a full-screen window, and goes on
     // sending them while that window is on a workspace out of sight. A list of full-screen
-    // windows cannot tell the two apart.
-    const bool seen = connection_ && surface_ && surface_->isConfigured() && !surface_->isStalled();
+    // windows cannot tell the two apart. Another program's picture that sway draws over ours
+    // leaves the callbacks coming: that one is looked for apart.
+    const bool seen = connection_ && surface_ && surface_->isConfigured() && !surface_->isStalled()
+        && !connection_->backgroundOrder().isCovered();
     if (seen == seen_)
         return;
     seen_ = seen;

@@ -14,8 +14,8 @@ class WaylandLayerSurface;
 // One display's desktop video on a Wayland compositor: keeps a background-layer surface on the
 // output of the display's connector name while shown, makes it when the output appears (or
 // comes back after the compositor closed the surface) and drops it, with its buffers, when the
-// output goes. Tells when the video there can be seen: a surface is configured and the
-// compositor's frame callbacks still come.
+// output goes. Tells when the video there can be seen: a surface is configured, the
+// compositor's frame callbacks still come, and no other program's picture is drawn over it.
 class WaylandDesktopBackground : public QObject, public FramePresenter {
     Q_OBJECT
 public:

@@ -180,10 +180,27 @@ void NotificationManager::hide(Ticket owner, double seconds)
     }
     // A toast shown over before this timer runs out comes back with a hide of its own; this one
     // would cut that showing short, or end it before it appears.
-    delays_.after(delayMs(seconds), this, [this, owner, appearance = appearance_] {
-        if (appearance == appearance_)
-            hideShown(owner);
+    delays_.after(delayMs(seconds), this, [this, owner, seconds, appearance = appearance_] {
+        if (appearance != appearance_)
+            return;
+        // A toast that is to stay a while stays until its words can be read, whatever the
+        // caller guessed: they may have been written after the hide was asked for.
+        const double unread = seconds > 0 ? readingSeconds(message_) - seconds : 0;
+        if (unread <= 0)
+            return hideShown(owner);
+        delays_.after(delayMs(unread), this, [this, owner, appearance] {
+            if (appearance == appearance_)
+                hideShown(owner);
+        });
     });
+}
+
+double NotificationManager::readingSeconds(const QString& message)
+{
+    // 240 words a minute, an adult's pace reading to understand.
+    constexpr double kSecondsPerWord = 0.25;
+    const QString words = message.simplified();
+    return kSecondsPerWord * double(words.isEmpty() ? 0 : words.count(QLatin1Char(' ')) + 1);
 }
 
 void NotificationManager::withdraw(Ticket owner)

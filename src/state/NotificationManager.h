@@ -98,10 +98,13 @@ public:
     void updateMessage(Ticket owner, QString message);
     // Hides the panel on a later turn and clears the content half a second after that.
     void hide();
-    // Hides after `seconds` (not a number or negative: as soon as possible). A toast that takes
-    // turns and is shown over meanwhile hides only once it is back, `seconds` after it shows again.
+    // Hides after `seconds` (not a number, zero or negative: as soon as possible), or once its
+    // message, as it is by then, can be read (readingSeconds) when that takes longer. A toast that
+    // takes turns and is shown over meanwhile hides only once it is back, `seconds` after it shows again.
     void hide(double seconds);
     void hide(Ticket owner, double seconds);
+    // How long a reader needs for the message.
+    static double readingSeconds(const QString& message);
 
 Q_SIGNALS:
     void isPresentedChanged();

@@ -80,6 +80,21 @@ TEST_F(DBusDesktopNotificationsTest, ANotificationReachesTheSessionsService)
     EXPECT_EQ(service.application, QCoreApplication::applicationName());
 }
 
+// A session without a notification service (a compositor such as sway comes without any) gets
+// no call: there is someone to show a notification only while a service owns the name.
+TEST_F(DBusDesktopNotificationsTest, ThereIsAServiceOnlyWhileOneOwnsTheName)
+{
+    DBusDesktopNotifications notifications(bus.connect(QStringLiteral("application")));
+    EXPECT_TRUE(notifications.hasService());
+    QDBusConnection serviceSide = bus.connect(QStringLiteral("notification-service"));
+    ASSERT_TRUE(serviceSide.unregisterService(DBusDesktopNotifications::kService));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !notifications.hasService(); }, 10'000)) << "a service counted that owns nothing";
+    ASSERT_TRUE(serviceSide.registerService(DBusDesktopNotifications::kService));
+    EXPECT_TRUE(notifications.hasService());
+    notifications.notify(QStringLiteral("Live Wallpaper Not Shown"), QStringLiteral("swaybg covers it."));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !service.summaries.isEmpty(); }, 10'000));
+}
+
 // Each notification names the launcher entry and carries the icon: by its name in the icon
 // theme when the theme holds it, else as a picture.
 TEST_F(DBusDesktopNotificationsTest, ANotificationCarriesTheApplicationsEntryAndIcon)

@@ -36,6 +36,7 @@ struct ApplyRoad {
     FakeDesktopPicture desktop;
     Shared<DesktopPicture>::Override desktopGuard{desktop};
     NotificationManager toast;
+    Shared<NotificationManager>::Override toastGuard{toast};
     WallpaperApplyService applies{toast, Delays::real()};
     Shared<WallpaperApplyService>::Override appliesGuard{applies};
 };
@@ -261,7 +262,8 @@ TEST_F(LaunchReapplyTest, ASingleSavedWallpaperStartsOnEveryDisplay)
 
 // Where the desktop draws no live wallpaper (no layer shell) the launch puts the saved
 // wallpaper's still picture on instead, says so rather than "applied", and tells the user once per
-// run, as an apply does; where another program's picture covers the video, that is told once.
+// run, as an apply does; where another program's picture covers the video, that is told at every
+// launch, as at every apply. Told in the toast and on the desktop.
 struct LimitRow {
     const char* name;
     bool drawsLive;
@@ -271,6 +273,7 @@ struct LimitRow {
     QStringList lines;
     QString notice;
     bool setsStill;
+    bool toldEachTime = false;
 };
 
 class LaunchReapplyLimitTest : public LaunchReapplyTest, public ::testing::WithParamInterface<LimitRow> {
@@ -281,7 +284,7 @@ protected:
     Shared<StaticWallpaperService>::Override stillGuard{still};
 };
 
-TEST_P(LaunchReapplyLimitTest, TheLaunchTellsWhatTheDesktopShowsOnce)
+TEST_P(LaunchReapplyLimitTest, TheLaunchTellsWhatTheDesktopShows)
 {
     const LimitRow& row = GetParam();
     FakeLiveWallpaperSupport support(row.drawsLive, row.obstacle);
@@ -301,9 +304,14 @@ TEST_P(LaunchReapplyLimitTest, TheLaunchTellsWhatTheDesktopShowsOnce)
         EXPECT_EQ(engine.currentWallpaperKey(), kKey);
         QStringList told = lines();
         told.removeFirst(); // the auto-applying line
-        const QStringList expected = launch == 1 && !row.notice.isEmpty() ? row.lines + QStringList{u"ℹ️ [AppDelegate] " + row.notice} : row.lines;
+        const bool tells = !row.notice.isEmpty() && (launch == 1 || row.toldEachTime);
+        const QStringList expected = tells ? row.lines + QStringList{u"ℹ️ [AppDelegate] " + row.notice} : row.lines;
         EXPECT_EQ(told, expected);
-        EXPECT_EQ(road.notifications.shown.size(), row.notice.isEmpty() ? 0 : 1);
+        EXPECT_EQ(road.notifications.shown.size(), row.notice.isEmpty() ? 0 : row.toldEachTime ? launch : 1);
+        if (tells) {
+            EXPECT_EQ(road.toast.message(), row.notice);
+            EXPECT_EQ(road.toast.title(), LaunchReapply::videoNotSeenSummary());
+        }
         EXPECT_EQ(road.desktop.calls().size() > stillPictures, row.setsStill);
     }
     if (!row.notice.isEmpty()) {
@@ -318,8 +326,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, LaunchReapplyLimitTest,
     ::testing::Values(LimitRow{"StillOnly", false, std::nullopt, false, false, {kStillLine}, WallpaperApplyService::stillPictureNotice(), true},
         LimitRow{"StillOnlyAtLogin", false, std::nullopt, true, false, {kStillLine}, WallpaperApplyService::stillPictureNotice(), true},
         LimitRow{"StillOnlyPerDisplay", false, std::nullopt, true, true, {kStillLine}, WallpaperApplyService::stillPictureNotice(), true},
-        LimitRow{"Covered", true, kCovered, false, false, {"Auto-applied wallpaper to home screen"}, kCovered, false},
-        LimitRow{"CoveredPerDisplay", true, kCovered, false, true, {"✅ Applied per-monitor wallpapers"}, kCovered, false},
+        LimitRow{"Covered", true, kCovered, false, false, {"Auto-applied wallpaper to home screen"}, kCovered, false, true},
+        LimitRow{"CoveredPerDisplay", true, kCovered, false, true, {"✅ Applied per-monitor wallpapers"}, kCovered, false, true},
         LimitRow{"Shown", true, std::nullopt, true, false, {"✅ Successfully applied wallpaper after 1 second(s)"}, QString(), false}),
     [](const ::testing::TestParamInfo<LimitRow>& row) { return std::string(row.param.name); });
 

@@ -47,6 +47,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cmath>
 #include <functional>
 #include <optional>
 
@@ -109,6 +110,17 @@ protected:
     static constexpr qint64 kCatalogueKey = 1718000000137;
     static constexpr qint64 kOtherCatalogueKey = 1718000000211;
     static constexpr int kWaitMs = 60'000;
+    // What a desktop says covers the video, as long as sway's own words for it (48 words).
+    static inline const QString kCoveringNotice = QStringLiteral(
+        "A wallpaper program started before Quorvelle (swaybg) covers the live wallpaper: sway draws the background it got "
+        "first on top. Set the picture with sway's own \"output * bg\" line instead of an \"exec swaybg\" line in the sway "
+        "configuration, then log in again.");
+
+    // How much longer than `askedSeconds` a toast hidden after them stays for its words to be read.
+    static int unreadMs(const QString& message, double askedSeconds)
+    {
+        return int(std::lround((NotificationManager::readingSeconds(message) - askedSeconds) * 1000));
+    }
 
     ApplyHarness()
     {

@@ -4,6 +4,7 @@
 #include "platform/DesktopVideoWindow.h"
 
 #include "support/Eventually.h"
+#include "support/FakeLiveWallpaperSupport.h"
 #include "support/HeldMasterServer.h"
 #include "support/TaskWait.h"
 
@@ -90,6 +91,25 @@ INSTANTIATE_TEST_SUITE_P(Sources, MenuApplyStartTest,
         // The bar of a download is the next test's.
         Start{"Download", "Downloading wallpaper", nullptr, 1}),
     [](const ::testing::TestParamInfo<Start>& row) { return std::string(row.param.name); });
+
+// Another program's picture drawn over the video: every apply from the tray says so in its toast
+// and the log, never "applied", and the toast stays until its words can be read.
+TEST_F(MenuApplyPipelineTest, EveryApplyUnderACoveringPictureSaysSo)
+{
+    FakeLiveWallpaperSupport covered(true, kCoveringNotice);
+    Shared<LiveWallpaperSupport>::Override coveredGuard(covered);
+    for (const qint64 key : {kCatalogueKey, kOtherCatalogueKey}) {
+        SCOPED_TRACE(key);
+        cachedRequest(key);
+        choose(record(key));
+        waitForRuns();
+        EXPECT_EQ(shownKey(), key);
+        EXPECT_EQ(toastEvents_.messages().last(), u"message:" + kCoveringNotice);
+        settleToast();
+        EXPECT_TRUE(delays_.scheduled().contains(unreadMs(kCoveringNotice, 4.0))) << "the toast went before its words could be read";
+    }
+    EXPECT_EQ(log_.lines().filter(kCoveringNotice).size(), 2);
+}
 
 TEST_F(MenuApplyPipelineTest, ADownloadFillsTheBarToNinetyPercentBeforeApplying)
 {

@@ -107,6 +107,48 @@ TEST_F(NotificationManagerTest, HideAfterHidesAtItsDeadlineAndClearsHalfASecondL
     EXPECT_EQ(delays_.scheduled(), (QList<int>{2'000, NotificationManager::kResetDelayMs}));
 }
 
+// A toast stays at least as long as its words take to read, counted on the message it shows
+// when the asked time runs out (written, perhaps, after the hide): a long notice never goes after
+// the few seconds meant for "Wallpaper applied". Zero still means at once.
+struct ReadingRow {
+    const char* name;
+    int words;
+    double askedSeconds;
+    int shownMs;
+};
+
+class NotificationReadingTest : public NotificationManagerTest, public ::testing::WithParamInterface<ReadingRow> {};
+
+TEST_P(NotificationReadingTest, ALongMessageStaysUntilItCanBeRead)
+{
+    const ReadingRow& row = GetParam();
+    QStringList words;
+    for (int i = 0; i < row.words; ++i)
+        words << QStringLiteral("word");
+    const NotificationManager::Ticket shown = toast_.show(QStringLiteral("Aurora"), QStringLiteral("Applying..."), QImage(), 1.0, false);
+    ASSERT_EVENTUALLY(toast_.isPresented(), kWaitMs);
+    toast_.hide(shown, row.askedSeconds);
+    toast_.updateMessage(shown, words.join(u' '));
+    ASSERT_EVENTUALLY(toast_.message() == words.join(u' '), kWaitMs);
+    delays_.advance(row.shownMs - 1);
+    EXPECT_TRUE(toast_.isPresented()) << "gone before its words could be read";
+    delays_.advance(1);
+    EXPECT_FALSE(toast_.isPresented());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, NotificationReadingTest,
+    ::testing::Values(ReadingRow{"ShortMessageKeepsItsTime", 2, 2.0, 2'000},
+        ReadingRow{"LongNoticeGrowsWithItsWords", 48, 3.5, 12'000},
+        ReadingRow{"TwelveWords", 12, 2.0, 3'000}),
+    [](const ::testing::TestParamInfo<ReadingRow>& row) { return std::string(row.param.name); });
+
+TEST(NotificationReadingTimeTest, GrowsWithTheWordsNotTheirLength)
+{
+    EXPECT_DOUBLE_EQ(NotificationManager::readingSeconds(QString()), 0.0);
+    EXPECT_DOUBLE_EQ(NotificationManager::readingSeconds(QStringLiteral("  Wallpaper \n applied ")), 0.5);
+    EXPECT_LT(NotificationManager::readingSeconds(QStringLiteral("a b c")), NotificationManager::readingSeconds(QStringLiteral("a b c d")));
+}
+
 TEST_F(NotificationManagerTest, HideIsPostedAndHidingAHiddenToastStillClears)
 {
     ASSERT_TRUE(present(QStringLiteral("Aurora")));
@@ -374,7 +416,8 @@ TEST_F(NotificationManagerTurnsTest, AnEndShownOverInItsHidingTurnGetsItsWholeTi
         // Runs the event loop between that clearing and the earlier hide's time.
         bool turnsBeforeTheEarlierHide;
     } cases[] = {
-        {"earlierHideFallsWhileItIsBack", 400, true},
+        // Longer than "Wallpaper applied" takes to read.
+        {"earlierHideFallsWhileItIsBack", 600, true},
         {"earlierHideFallsBeforeItReappears", 1'400, false},
     };
     constexpr int kEndMs = 2'000;

@@ -16,7 +16,7 @@
 namespace {
 constexpr int kStartMs = 30'000;
 const QStringList kOutputs{QStringLiteral("HEADLESS-1"), QStringLiteral("HEADLESS-2")};
-// Far above a black picture with a bar over it.
+// Far above a black or grey picture with a bar over it.
 constexpr double kDrawn = 40.0;
 
 // Runs a tool to its end; its standard output, or nothing (and a test failure) when it fails.
@@ -35,9 +35,15 @@ std::optional<QByteArray> runTool(const QString& program, const QStringList& arg
 }
 } // namespace
 
-HeadlessSway::HeadlessSway()
+HeadlessSway::HeadlessSway() : HeadlessSway(Configuration{}) {}
+
+HeadlessSway::HeadlessSway(const Configuration& configuration)
 {
     QProcess script;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QUORVELLE_SWAY_CONFIG"), configuration.lines.join(u'\n'));
+    environment.insert(QStringLiteral("QUORVELLE_SWAY_STOCK_BACKGROUND"), configuration.stockBackground ? QStringLiteral("1") : QStringLiteral("0"));
+    script.setProcessEnvironment(environment);
     script.start(TestPaths::sourceFile(QStringLiteral("tests/support/headless-sway")), {QStringLiteral("start")});
     if (!script.waitForFinished(kStartMs)) {
         script.kill();
@@ -117,14 +123,17 @@ QImage HeadlessSway::grabWith(const QProcessEnvironment& environment, const QStr
 
 bool HeadlessSway::waitForTheStockBackground() const
 {
-    // Until swaybg has drawn, an output is black: a picture of "the desktop" taken then is not
-    // what the desktop shows.
+    // Until swaybg has drawn, an output is black, or sway's own grey under its bar: a picture of
+    // "the desktop" taken then is not what the desktop shows.
     QImage black(QSize(640, 360), QImage::Format_RGB32);
     black.fill(Qt::black);
+    QImage grey(black.size(), QImage::Format_RGB32);
+    grey.fill(QColor(0x40, 0x40, 0x40));
     const QProcessEnvironment environment = this->environment();
     return QTest::qWaitFor([&] {
         return std::all_of(kOutputs.cbegin(), kOutputs.cend(), [&](const QString& output) {
-            return meanChannelDifference(grabWith(environment, output), black) > kDrawn;
+            const QImage shown = grabWith(environment, output);
+            return meanChannelDifference(shown, black) > kDrawn && meanChannelDifference(shown, grey) > kDrawn;
         });
     }, kStartMs);
 }

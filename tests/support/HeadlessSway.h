@@ -6,13 +6,22 @@
 #include <QStringList>
 
 // A headless sway for one test (tests/support/headless-sway), on the stock configuration: two
-// 640x360 outputs, HEADLESS-1 and HEADLESS-2 to its right, each with sway's stock background
-// (drawn by swaybg before the constructor returns) and its bar at the top. Tests run under the offscreen platform, so the Wayland half of a test
+// 640x360 outputs, HEADLESS-1 and HEADLESS-2 to its right, each with sway's stock background, or
+// the user's own (drawn by swaybg before the constructor returns), and its bar at the top. Tests run under the offscreen platform, so the Wayland half of a test
 // runs again in a child process of the same test binary there:
 // rerunCurrentTestOn(sway.environment(), kChildVariable, timeout, "wayland").
 class HeadlessSway {
 public:
+    // What the user added to the stock configuration.
+    struct Configuration {
+        // Lines of their own, read after the stock configuration.
+        QStringList lines;
+        // Whether the stock `output * bg` line stays.
+        bool stockBackground = true;
+    };
+
     HeadlessSway();
+    explicit HeadlessSway(const Configuration& configuration);
     ~HeadlessSway();
     HeadlessSway(const HeadlessSway&) = delete;
     HeadlessSway& operator=(const HeadlessSway&) = delete;
