@@ -27,7 +27,7 @@ class NotificationManager;
 class ApplyToast {
 public:
     // The stages of one apply, in the order they can follow each other.
-    enum class Stage { notice, applying, downloading, downloaded, applied, lockScreen };
+    enum class Stage { notice, applying, downloading, downloaded, applied, lockScreen, lockScreenSet };
     // The newest apply (by its ticket) that has shown a toast, that toast, and the apply's claim
     // on the desktop (none for the lock screen alone); one per apply service.
     struct Holder {

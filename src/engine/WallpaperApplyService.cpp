@@ -115,15 +115,31 @@ QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest reques
     // that only logs (the rotation) must not leave the toast up for good. Either way the stage it
     // stopped at is no end to bring back.
     std::exception_ptr failure;
+    // Why the apply failed, when not by the pipeline's own ending.
+    std::optional<QString> reason;
     try {
         co_await runApply(request, claim, toast);
+    } catch (const WallpaperApplyError&) {
+        failure = std::current_exception();
+    } catch (const std::exception& error) {
+        failure = std::current_exception();
+        reason = describeError(error);
     } catch (...) {
         failure = std::current_exception();
+        reason = QStringLiteral("unknown error");
     }
-    if (failure) {
-        toast.fail(kFailureHideSeconds);
-        std::rethrow_exception(failure);
+    if (!failure)
+        co_return;
+    toast.fail(kFailureHideSeconds);
+    // A newer choice, from any surface, took every display meanwhile (the test the tray's runs
+    // use): a download that failed after it is no failure of the wallpaper on screen, and the
+    // caller hears of the replacement it is.
+    if (reason && !request.lockScreenOnly && !engine.holdsAny(claim)) {
+        logLine(QStringLiteral("ℹ️"), kType,
+            QStringLiteral("Wallpaper ") + QString::number(request.key) + QStringLiteral(" was replaced before it failed: ") + *reason);
+        throw WallpaperApplyError::cancelled();
     }
+    std::rethrow_exception(failure);
 }
 
 QCoro::Task<> WallpaperApplyService::runApply(WallpaperApplyRequest request, DesktopClaim claim, ApplyToast toast)
@@ -245,6 +261,7 @@ QCoro::Task<> WallpaperApplyService::installLockScreen(WallpaperApplyRequest req
         logLine(QStringLiteral("⚠️ Failed to process lock screen wallpaper: ") + *failure);
         co_return;
     }
+    toast.update(Stage::lockScreenSet, lockScreenSetMessage(), 1.0);
     toast.hide(kHideSeconds);
 }
 

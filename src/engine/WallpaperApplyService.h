@@ -35,6 +35,8 @@ public:
     static QString downloadingMessage() { return tr("Downloading..."); }
     static QString appliedMessage() { return tr("Wallpaper applied"); }
     static QString settingLockScreenMessage() { return tr("Setting Lock Screen"); }
+    // The lock-screen step's own end, after the desktop's.
+    static QString lockScreenSetMessage() { return tr("Lock Screen set"); }
     // The lock-screen part of an apply failed; the desktop keeps the new wallpaper.
     static QString lockScreenFailedMessage(const QString& reason) { return tr("Lock screen not set: %1").arg(reason); }
     // Said once per run where the desktop lets no application draw a live wallpaper.

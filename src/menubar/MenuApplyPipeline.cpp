@@ -176,6 +176,7 @@ QCoro::Task<> MenuApplyPipeline::installLockScreen(Request request, QUrl file, M
     logLine(QStringLiteral("✅ Restarted WallpaperAerialsExtension"));
     run.updateProgress(0.95);
     conversion.removeConvertedVideo(key);
+    run.updateMessage(WallpaperApplyService::lockScreenSetMessage());
     run.updateProgress(1.0);
     logLine(QStringLiteral("✅ Deleted MOV file from Caches after successful lock screen application"));
     run.hideToast(2);

@@ -47,9 +47,13 @@ StatusItem::StatusItem(QMenu* popupMenu, QMenu* contextMenu, QObject* parent)
             QStringLiteral("No system tray available - the menu opens from the main window only"));
     trayIcon_->show();
     // Most panels are dark; the picture turns dark once the tray shows a light one. Only an X11
-    // tray embeds the item where its panel can be seen.
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+    // tray embeds the item where its panel can be seen; elsewhere the desktop's preferred scheme
+    // stands for the panel's colour.
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        auto* scheme = new DesktopColorScheme(this);
+        connect(scheme, &DesktopColorScheme::preferenceChanged, this, [this, scheme] { followColorScheme(*scheme); });
         return;
+    }
     auto* panelCheck = new QTimer(this);
     panelCheck->setInterval(kPanelCheckMs);
     connect(panelCheck, &QTimer::timeout, this, &StatusItem::followPanel);
@@ -85,12 +89,26 @@ std::optional<QColor> StatusItem::panelColor() const
     return QColor::fromRgbF(float(red / count), float(green / count), float(blue / count));
 }
 
+QColor StatusItem::pictureColorFor(DesktopColorScheme::Preference preference)
+{
+    return preference == DesktopColorScheme::Preference::light ? kDarkPicture : kLightPicture;
+}
+
 void StatusItem::followPanel()
 {
-    const std::optional<QColor> panel = panelColor();
-    if (!panel)
-        return;
-    const QColor color = pictureColorOn(*panel);
+    if (const std::optional<QColor> panel = panelColor())
+        showPictureIn(pictureColorOn(*panel));
+}
+
+void StatusItem::followColorScheme(const DesktopColorScheme& scheme)
+{
+    // A preference withdrawn leaves the picture as it is.
+    if (const std::optional<DesktopColorScheme::Preference> preference = scheme.preference())
+        showPictureIn(pictureColorFor(*preference));
+}
+
+void StatusItem::showPictureIn(const QColor& color)
+{
     if (color == pictureColor_)
         return;
     pictureColor_ = color;

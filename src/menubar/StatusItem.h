@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DesktopColorScheme.h"
+
 #include <QColor>
 #include <QIcon>
 #include <QObject>
@@ -16,7 +18,8 @@ class QSystemTrayIcon;
 // starts later, and the application goes on from its main window. The icon offers the
 // application's icon by its name in the icon theme, when the installed theme holds it, and
 // pictures drawn at the sizes trays use that follow the panel: light on a dark panel, dark on a
-// light one. GUI thread; owned by the menu-bar manager.
+// light one. Where the panel cannot be seen (Wayland), they follow the desktop's colour-scheme
+// preference, when it gives one. GUI thread; owned by the menu-bar manager.
 class StatusItem : public QObject {
     Q_OBJECT
 
@@ -37,6 +40,9 @@ public:
     static QString themeIconName();
     // The picture's colour on a panel of this colour.
     static QColor pictureColorOn(const QColor& panel);
+    // The picture's colour for the desktop's colour-scheme preference: dark for a light scheme,
+    // light for a dark one and where the desktop prefers neither (most panels are dark).
+    static QColor pictureColorFor(DesktopColorScheme::Preference preference);
     // The logo files, first existing one wins.
     static QStringList pictureCandidates();
 
@@ -51,6 +57,8 @@ private:
     // The colour the tray shows around the item; none while the tray does not say where it is.
     std::optional<QColor> panelColor() const;
     void followPanel();
+    void followColorScheme(const DesktopColorScheme& scheme);
+    void showPictureIn(const QColor& color);
 
     QPointer<QMenu> popupMenu_;
     QSystemTrayIcon* trayIcon_;

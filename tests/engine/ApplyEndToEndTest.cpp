@@ -61,7 +61,7 @@ TEST_F(ApplyEndToEndTest, ACatalogueWallpaperReachesTheDesktopTheStillPictureAnd
     ASSERT_FALSE(thumbnail.isNull());
     EXPECT_EQ(thumbnail.size(), QImage::fromData(servedThumbnail).size());
     EXPECT_FALSE(QFileInfo::exists(VideoConversionService::convertedMoviePath(kOtherCatalogueKey)));
-    EXPECT_EQ(toast_.message(), QStringLiteral("Setting Lock Screen"));
+    EXPECT_EQ(toast_.message(), QStringLiteral("Lock Screen set"));
     EXPECT_EQ(toast_.progress(), 1.0);
 
     // Both applies were counted and recorded.

@@ -86,14 +86,14 @@ INSTANTIATE_TEST_SUITE_P(Rows, ApplyCombinationTest,
     ::testing::Values(
         Combination{"FeatureOff", false, false, false, false, kDesktop + kStill, kApplied, kAppliedProgress, true},
         Combination{"FeatureOffSkip", false, false, true, false, kDesktop + kStill, kApplied, kAppliedProgress, true},
-        Combination{"FeatureOn", false, false, false, true, kDesktop + kLockScreen, kApplied + QStringList{"message:Setting Lock Screen"},
+        Combination{"FeatureOn", false, false, false, true, kDesktop + kLockScreen, kApplied + QStringList{"message:Setting Lock Screen", "message:Lock Screen set"},
             kAppliedProgress + kLockProgress, true},
         Combination{"FeatureOnSkip", false, false, true, true, kDesktop, kApplied, kAppliedProgress, true},
         Combination{"LockScreenOnly", false, true, false, true, QStringList{"recents"} + kLockScreen,
-            {"message:Applying...", "message:Setting Lock Screen"}, QStringList{"progress:0.5"} + kLockProgress, true},
+            {"message:Applying...", "message:Setting Lock Screen", "message:Lock Screen set"}, QStringList{"progress:0.5"} + kLockProgress, true},
         Combination{"OwnFeatureOff", true, false, false, false, kDesktop + kStill, kApplied, kAppliedProgress, false},
         Combination{"OwnFeatureOn", true, false, false, true, kDesktop + kOwnLockScreen,
-            kApplied + QStringList{"message:Setting Lock Screen"}, kAppliedProgress + kOwnLockProgress, false}),
+            kApplied + QStringList{"message:Setting Lock Screen", "message:Lock Screen set"}, kAppliedProgress + kOwnLockProgress, false}),
     [](const ::testing::TestParamInfo<Combination>& row) { return std::string(row.param.name); });
 
 using WallpaperApplyServiceTest = ApplyHarness;
@@ -461,7 +461,7 @@ TEST_P(StillPictureOnlyTest, TheStillPictureIsSetAndTheFirstApplySaysSo)
 
     waitForTask(service_.applyWallpaper(cachedRequest()));
     EXPECT_EQ(trace_.steps(), row.steps);
-    EXPECT_EQ(toastEvents_.messages(), row.firstMessages + QStringList{notice} + (row.lockScreenFeature ? QStringList{"message:Setting Lock Screen"} : QStringList{}));
+    EXPECT_EQ(toastEvents_.messages(), row.firstMessages + QStringList{notice} + (row.lockScreenFeature ? QStringList{"message:Setting Lock Screen", "message:Lock Screen set"} : QStringList{}));
     EXPECT_EQ(delays_.sleeps(), row.sleeps);
     EXPECT_EQ(shownKey(), kCatalogueKey);
     for (const auto& [id, entry] : engine_.entries())

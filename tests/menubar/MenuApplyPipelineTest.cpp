@@ -312,7 +312,9 @@ TEST_F(MenuApplyPipelineTest, WithTheLockScreenOnTheVideoIsInstalledThere)
 
     EXPECT_EQ(shownKey(), kCatalogueKey);
     EXPECT_EQ(menuSleeps_, QList<int>{500});
-    EXPECT_EQ(toastEvents_.messages(), (QStringList{"message:Applying wallpaper", "message:Wallpaper applied", "message:Applying Lock Screen"}));
+    // The lock-screen step ends with its own word, as the desktop's did.
+    EXPECT_EQ(toastEvents_.messages(),
+        (QStringList{"message:Applying wallpaper", "message:Wallpaper applied", "message:Applying Lock Screen", "message:Lock Screen set"}));
     EXPECT_EQ(progressAfter(QStringLiteral("Applying Lock Screen")),
         (QStringList{"progress:0", "progress:0.1", "progress:0.25", "progress:0.35", "progress:0.5", "progress:0.6", "progress:0.75",
             "progress:0.85", "progress:0.9", "progress:0.95", "progress:1"}));

@@ -51,6 +51,23 @@ TEST(StatusItemTest, ThePicturesFollowThePanelAtEveryTraySize)
     }
 }
 
+// Where the panel cannot be seen, the desktop's scheme stands for it: a light scheme's panel is
+// light, a dark one's dark, and without a preference the panel is taken as most are, dark.
+TEST(StatusItemTest, ThePicturesFollowTheDesktopsColourScheme)
+{
+    using Preference = DesktopColorScheme::Preference;
+    const struct {
+        Preference preference;
+        QColor panel;
+    } cases[] = {{Preference::light, QColor(0xf0, 0xf0, 0xf0)}, {Preference::dark, QColor(0x20, 0x20, 0x20)},
+        {Preference::none, QColor(0x30, 0x38, 0x4a)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.preference));
+        const QImage picture = StatusItem::picture(StatusItem::pictureColorFor(c.preference)).pixmap(QSize(22, 22)).toImage();
+        EXPECT_GT(contrastOn(picture, c.panel), 0.5);
+    }
+}
+
 // The icon's name is the application's only where the icon theme holds that icon, as the
 // installed package's does.
 TEST(StatusItemTest, TheIconIsNamedOnlyWhenTheThemeHoldsIt)

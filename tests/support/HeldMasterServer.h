@@ -27,6 +27,10 @@ public:
             }
             ++held_;
             released_.wait(lock, [this] { return open_; });
+            if (releasedStatus_ != 200) {
+                response.status = releasedStatus_;
+                return;
+            }
             response.set_content(video_, "video/mp4");
         });
         server_.start();
@@ -48,12 +52,14 @@ public:
         std::lock_guard lock(mutex_);
         return held_;
     }
-    // Answers what is held, and from now on every request at once.
-    void release()
+    // Answers what is held, and from now on every request at once: with the video, or with
+    // `status` and no body (a download that fails late).
+    void release(int status = 200)
     {
         {
             std::lock_guard lock(mutex_);
             open_ = true;
+            releasedStatus_ = status;
         }
         released_.notify_all();
     }
@@ -66,6 +72,7 @@ private:
     int requests_ = 0;
     int held_ = 0;
     bool open_ = false;
+    int releasedStatus_ = 200;
     // Last: stopped, and its handler threads joined, before the fields above go.
     TestHttpsServer server_;
 };

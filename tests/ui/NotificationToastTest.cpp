@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -141,6 +142,72 @@ TEST_F(NotificationToastOverlayTest, NarrowHostKeepsTheMinimumWidth)
         host.resize(row.hostWidth, 300);
         EXPECT_EQ(overlay->restingGeometry().width(), row.cardWidth) << row.hostWidth;
         EXPECT_EQ(overlay->restingGeometry().right() + 1, row.hostWidth - 28);
+    }
+}
+
+// The card keeps 12 pixels above a control kept clear that lies in its corner, follows the control
+// when it moves, by itself or with what holds it, goes back to the corner once the control leaves
+// it, and stays whole in the host where the control leaves it no room above.
+TEST(NotificationToastPlacement, TheCardRestsClearAboveAKeptControlAndFollowsIt)
+{
+    NotificationManager manager;
+    QWidget host;
+    host.resize(600, 400);
+    auto* overlay = new NotificationToastOverlay(manager, &host);
+    auto* holder = new QWidget(&host);
+    holder->setGeometry(host.rect());
+    auto* control = new QWidget(holder);
+    control->setGeometry(400, 330, 180, 40);
+    NotificationToastOverlay::keepClearOf(control);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    manager.show(QString(), QStringLiteral("Downloading..."), thumbnail(), 0.4, true);
+    NotificationToast* card = overlay->toast();
+    // 220 wide, 28 from the right; the height is the card's own.
+    const auto cardWithBottom = [&](int bottomEdge) {
+        const int height = card->heightForWidth(220);
+        return QRect(600 - 28 - 220, bottomEdge - height, 220, height);
+    };
+
+    enum class Move { stay, controlUp, holderUp, away, tall };
+    const struct {
+        const char* name;
+        Move move;
+        // Where the card's bottom edge rests; none: its top at the host's.
+        std::optional<int> bottomEdge;
+    } cases[] = {
+        {"over the corner", Move::stay, 330 - 12},
+        {"the control moves up", Move::controlUp, 250 - 12},
+        {"its holder moves up", Move::holderUp, 250 - 60 - 12},
+        {"the control leaves the corner", Move::away, 400 - 40},
+        {"no room above the control", Move::tall, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        switch (c.move) {
+        case Move::stay:
+            break;
+        case Move::controlUp:
+            control->move(400, 250);
+            break;
+        case Move::holderUp:
+            holder->move(0, -60);
+            break;
+        case Move::away:
+            holder->move(0, 0);
+            control->move(20, 20);
+            break;
+        case Move::tall:
+            control->setGeometry(400, 30, 180, 360);
+            break;
+        }
+        QRect expected = cardWithBottom(c.bottomEdge.value_or(0));
+        if (!c.bottomEdge)
+            expected.moveTop(0);
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return card->isVisible() && card->slideOffset() == 0 && card->opacity() == 1 && card->geometry() == expected;
+        }, 5000)) << "the card rests at " << card->x() << ',' << card->y() << ' ' << card->width() << 'x' << card->height();
+        EXPECT_TRUE(host.rect().contains(card->geometry()));
     }
 }
 

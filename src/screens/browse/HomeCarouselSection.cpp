@@ -3,6 +3,7 @@
 #include "screens/browse/SectionTitleComponent.h"
 #include "ui/BrowseContext.h"
 #include "ui/LazyGridView.h"
+#include "ui/NotificationToastOverlay.h"
 #include "ui/PosterCardView.h"
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
@@ -36,6 +37,9 @@ HomeCarouselSection::HomeCarouselSection(const QString& title, const QString& su
     pair->setSpacing(8);
     pair->addWidget(left_);
     pair->addWidget(right_);
+    // The chevrons sit at the row's right end, where a toast rests when the row is low in the
+    // window: the user must still reach them.
+    NotificationToastOverlay::keepClearOf(chevrons);
     heading_ = new SectionTitleComponent(title, subtitle, clickableTitle, chevrons, SectionTitleComponent::Size::Section, this);
     connect(heading_, &SectionTitleComponent::titleClicked, this, &HomeCarouselSection::titleClicked);
     connect(left_, &SymbolButton::clicked, this, &HomeCarouselSection::pageLeft);

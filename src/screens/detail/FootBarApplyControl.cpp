@@ -68,13 +68,24 @@ QString FootBarApplyControl::label() const { return labelFor(applying_, applied_
 
 QString FootBarApplyControl::labelFor(std::optional<ApplyToast::Stage> applying, bool applied) const
 {
-    // The apply's own words, to its very end: the lock-screen install follows the desktop's.
-    if (applying == ApplyToast::Stage::downloading)
-        return WallpaperApplyService::downloadingMessage();
-    if (applying == ApplyToast::Stage::lockScreen)
-        return WallpaperApplyService::settingLockScreenMessage();
-    if (applying)
-        return WallpaperApplyService::applyingMessage();
+    // The apply's own words, the toast's, to its very end: the desktop's end, then the
+    // lock-screen install and its end.
+    if (applying) {
+        switch (*applying) {
+        case ApplyToast::Stage::downloading:
+            return WallpaperApplyService::downloadingMessage();
+        case ApplyToast::Stage::applied:
+            return WallpaperApplyService::appliedMessage();
+        case ApplyToast::Stage::lockScreen:
+            return WallpaperApplyService::settingLockScreenMessage();
+        case ApplyToast::Stage::lockScreenSet:
+            return WallpaperApplyService::lockScreenSetMessage();
+        case ApplyToast::Stage::notice:
+        case ApplyToast::Stage::applying:
+        case ApplyToast::Stage::downloaded:
+            return WallpaperApplyService::applyingMessage();
+        }
+    }
     if (applied)
         return tr("Remove Wallpaper");
     if (isLockScreenWallpaper())
@@ -113,8 +124,8 @@ QSize FootBarApplyControl::sizeHint() const
 {
     const QFontMetrics metrics(labelFont());
     int widest = 0;
-    const std::optional<ApplyToast::Stage> stages[] = {
-        std::nullopt, ApplyToast::Stage::applying, ApplyToast::Stage::downloading, ApplyToast::Stage::lockScreen};
+    const std::optional<ApplyToast::Stage> stages[] = {std::nullopt, ApplyToast::Stage::applying, ApplyToast::Stage::downloading,
+        ApplyToast::Stage::applied, ApplyToast::Stage::lockScreen, ApplyToast::Stage::lockScreenSet};
     for (const std::optional<ApplyToast::Stage> applying : stages)
         for (const bool applied : {false, true})
             widest = std::max(widest, metrics.horizontalAdvance(labelFor(applying, applied)));

@@ -7,8 +7,11 @@
 #include "screens/browse/ProgressBarView.h"
 #include "screens/browse/SectionTitleComponent.h"
 #include "state/AppStore.h"
+#include "state/NotificationManager.h"
 #include "ui/BrowseContext.h"
 #include "ui/LazyGridView.h"
+#include "ui/NotificationToast.h"
+#include "ui/NotificationToastOverlay.h"
 #include "ui/PosterCardView.h"
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
@@ -115,6 +118,31 @@ TEST_F(CarouselTest, TheRowFollowsItsWidthAndCardsCarryTheirRanks)
     auto* first = qobject_cast<PosterCardView*>(section->row()->cellForKey(section->wallpapers().first().id));
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->wallpaper().key, section->wallpapers().first().key);
+}
+
+// A row low in a 922 x 576 window puts its chevrons where a toast rests: the card rests above
+// them instead, so the user still pages the row.
+TEST_F(CarouselTest, AToastRestsClearOfTheChevrons)
+{
+    NotificationManager toasts;
+    // Made before the row shows, as the window's overlay is before its pages.
+    auto* overlay = new NotificationToastOverlay(toasts, &window_);
+    HomeCarouselSection* section = carousel(6);
+    window_.resize(922, 576);
+    section->resize(922, section->heightForWidth(922));
+    const int chevronTop = section->rightChevron()->mapTo(section, QPoint()).y();
+    section->move(0, window_.height() - NotificationToastOverlay::kBottom - 30 - chevronTop);
+    toasts.show(QString(), QStringLiteral("Downloading..."), QImage(), 0.4, true);
+    NotificationToast* card = overlay->toast();
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return card->isVisible() && card->geometry() == overlay->restingGeometry() && card->opacity() == 1;
+    }, 5000));
+    for (QWidget* chevron : {static_cast<QWidget*>(section->leftChevron()), static_cast<QWidget*>(section->rightChevron())}) {
+        const QRect at(chevron->mapTo(&window_, QPoint()), chevron->size());
+        EXPECT_TRUE(window_.rect().contains(at));
+        EXPECT_FALSE(at.intersects(card->geometry())) << "chevron " << at.x() << ',' << at.y() << ", card " << card->x() << ','
+                                                      << card->y() << ' ' << card->width() << 'x' << card->height();
+    }
 }
 
 TEST(SectionTitle, OnlyAClickableTitleTakesClicksAndAnEmptySubtitleTakesNoRoom)

@@ -2,6 +2,7 @@
 
 #include "foundation/Paths.h"
 #include "platform/Http.h"
+#include "screens/detail/FootBarApplyControl.h"
 #include "screens/detail/FullScreenApplier.h"
 #include "engine/WallpaperApplyError.h"
 #include "support/FullFileSystem.h"
@@ -75,24 +76,38 @@ TEST_F(FullScreenApplierTest, ADisplayApplyReachesTheChosenDisplaysAndReportsIts
 }
 
 // An apply to the desktops and the lock screen says "Wallpaper applied" before the lock-screen
-// install: the applier's stage (the foot bar's words) follows the apply to that end, not only
-// its download.
+// install, and the install ends with its own word: the applier's stage follows the apply to that
+// end, and the foot bar's button, fed as the page feeds it, says what the toast says at each step.
 TEST_F(FullScreenApplierTest, TheApplyStageFollowsTheApplyToItsEnd)
 {
     setLockScreenFeature(true);
     cachedRequest();
     FullScreenApplier applier(catalogueRecord(), {});
+    FootBarApplyControl button(catalogueRecord(), {.applyToAll = true});
     QList<ApplyToast::Stage> stages;
     QObject::connect(&applier, &FullScreenApplier::stateChanged, &applier, [&] {
+        button.setApplying(applier.isApplyingWallpaper() ? std::optional(applier.applyStage()) : std::nullopt);
         if (applier.isApplyingWallpaper() && (stages.isEmpty() || stages.constLast() != applier.applyStage()))
             stages.append(applier.applyStage());
+    });
+    QStringList toastSaid;
+    QStringList buttonSaid;
+    QObject::connect(&toast_, &NotificationManager::messageChanged, &applier, [&] {
+        if (!applier.isApplyingWallpaper() || toast_.message().isEmpty())
+            return;
+        toastSaid.append(toast_.message());
+        buttonSaid.append(button.label());
     });
     applier.applyToTarget(std::nullopt, Target::both);
     finish(applier);
     EXPECT_TRUE(trace_.steps().contains(QStringLiteral("movie installed")));
     ASSERT_FALSE(stages.isEmpty());
-    EXPECT_EQ(stages.constLast(), ApplyToast::Stage::lockScreen);
+    EXPECT_EQ(stages.constLast(), ApplyToast::Stage::lockScreenSet);
     EXPECT_TRUE(stages.contains(ApplyToast::Stage::applied));
+    EXPECT_TRUE(stages.contains(ApplyToast::Stage::lockScreen));
+    EXPECT_EQ(buttonSaid, toastSaid);
+    EXPECT_TRUE(toastSaid.contains(WallpaperApplyService::appliedMessage())) << toastSaid.join(u'|').toStdString();
+    EXPECT_EQ(toastSaid.value(toastSaid.size() - 1), WallpaperApplyService::lockScreenSetMessage()) << toastSaid.join(u'|').toStdString();
 }
 
 TEST_F(FullScreenApplierTest, ARecordItCannotApplyIsRefusedWithoutATask)
@@ -245,35 +260,64 @@ TEST_F(FullScreenApplierTest, AFailedLockScreenApplySaysWhy)
     }
 }
 
-// An apply that a newer choice (the tray's, a playlist's) replaced during its download is no
-// failure: it ends without an error and without a toast, and the newer wallpaper stays.
+// An apply that a newer choice (the tray's, a playlist's, another page's) replaced during its
+// download is no failure, whether its download then lands or fails: it ends without an error and
+// without a toast, and the newer wallpaper stays. A newer choice for one display leaves the apply
+// the other, so its failure is told there.
 TEST_F(FullScreenApplierTest, AnApplyReplacedByANewerChoiceEndsQuietly)
 {
     QFile clip(clipPath());
     ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
-    HeldMasterServer held(clip.readAll(), 0);
-    WallpaperModel slow = catalogueRecord();
-    slow.masterUrl = held.masterUrl(kCatalogueKey);
-    FullScreenApplier applier(slow, {});
-    applier.applyToTarget(std::nullopt, Target::desktop);
-    ASSERT_TRUE(waitUntil([&] { return held.held() == 1 && toast_.isPresented(); }));
-    QStringList messages;
-    QObject guard;
-    QObject::connect(&toast_, &NotificationManager::messageChanged, &guard, [&] { messages.append(toast_.message()); });
-    engine_.start(QUrl::fromLocalFile(clipPath()), kOtherCatalogueKey);
+    const QByteArray video = clip.readAll();
+    enum class Newer { tray, page, oneDisplay };
+    struct Case {
+        const char* name;
+        Newer newer;
+        int downloadStatus;
+        bool told;
+        std::set<quint32> newerShows;
+    };
+    for (const Case& c : {Case{"tray, the download lands", Newer::tray, 200, false, {1, 2}},
+             Case{"tray, the download fails", Newer::tray, 500, false, {1, 2}},
+             Case{"another page, the download fails", Newer::page, 500, false, {1, 2}},
+             Case{"one display, the download fails", Newer::oneDisplay, 500, true, {2}}}) {
+        SCOPED_TRACE(c.name);
+        engine_.stopAll();
+        log_.clear();
+        HeldMasterServer held(video, 0);
+        WallpaperModel slow = catalogueRecord();
+        slow.masterUrl = held.masterUrl(kCatalogueKey);
+        FullScreenApplier applier(slow, {});
+        applier.applyToTarget(std::nullopt, Target::desktop);
+        ASSERT_TRUE(waitUntil([&] { return held.held() == 1 && toast_.isPresented(); }));
+        QStringList messages;
+        QObject guard;
+        QObject::connect(&toast_, &NotificationManager::messageChanged, &guard, [&] { messages.append(toast_.message()); });
+        if (c.newer == Newer::tray) {
+            engine_.start(QUrl::fromLocalFile(clipPath()), kOtherCatalogueKey);
+        } else {
+            WallpaperApplyRequest newer = cachedRequest(kOtherCatalogueKey);
+            if (c.newer == Newer::oneDisplay)
+                newer.screenIndices = QSet<int>{1};
+            waitForTask(service_.applyWallpaper(newer));
+        }
 
-    held.release();
-    finish(applier);
-    for (int round = 0; round < 8; ++round) {
-        QCoreApplication::processEvents();
-        delays_.runScheduled();
+        held.release(c.downloadStatus);
+        finish(applier);
+        for (int round = 0; round < 8; ++round) {
+            QCoreApplication::processEvents();
+            delays_.runScheduled();
+        }
+        EXPECT_EQ(displaysShowing(kOtherCatalogueKey), c.newerShows);
+        const bool failureTold = std::any_of(messages.begin(), messages.end(),
+            [](const QString& message) { return message.startsWith(QStringLiteral("Failed to apply wallpaper")); });
+        EXPECT_EQ(failureTold, c.told) << messages.join(u'|').toStdString();
+        EXPECT_EQ(applier.applyError().has_value(), c.told);
+        if (c.told)
+            continue;
+        EXPECT_FALSE(toast_.isPresented()) << toast_.message().toStdString();
+        EXPECT_TRUE(log_.contains(QStringLiteral("Wallpaper %1 not applied - a newer choice replaced it").arg(kCatalogueKey)));
     }
-    EXPECT_FALSE(applier.applyError());
-    EXPECT_FALSE(messages.contains(QStringLiteral("Failed to apply wallpaper: ") + WallpaperApplyError::cancelled().localizedDescription()))
-        << messages.join(u'|').toStdString();
-    EXPECT_FALSE(toast_.isPresented()) << toast_.message().toStdString();
-    EXPECT_EQ(displaysShowing(kOtherCatalogueKey), (std::set<quint32>{1, 2}));
-    EXPECT_TRUE(log_.contains(QStringLiteral("Wallpaper %1 not applied - a newer choice replaced it").arg(kCatalogueKey)));
 }
 
 TEST_F(FullScreenApplierTest, ALockScreenOnlyApplySavesTheWallpaperAndSignalsItsOrigin)
