@@ -29,6 +29,13 @@ LaunchRefusal LaunchRefusal::unanswered()
             .arg(name)};
 }
 
+LaunchRefusal LaunchRefusal::earlierVersionRuns()
+{
+    const QString name = ApplicationId::displayName();
+    return {tr("An earlier version of %1 is still running with your settings, so this one did not start.").arg(name),
+        tr("Quit the running %1 (from its tray menu, or in the system monitor) and start %1 again.").arg(name)};
+}
+
 LaunchRefusal LaunchRefusal::lockUnavailable(const QString& reason, const QString& profileFolder)
 {
     const QString name = ApplicationId::displayName();

@@ -14,6 +14,8 @@ class LaunchRefusal {
 public:
     // Another copy runs but took no hand-over.
     static LaunchRefusal unanswered();
+    // A copy of an earlier version, which locked another file, runs with the same settings.
+    static LaunchRefusal earlierVersionRuns();
     // The profile's lock cannot be opened: `reason` names the file and the system's error,
     // `profileFolder` is the folder the user can mend.
     static LaunchRefusal lockUnavailable(const QString& reason, const QString& profileFolder);

@@ -71,6 +71,7 @@ std::optional<int> VideoWallpaperApp::claimInstance()
         refusal_ = LaunchRefusal::unanswered();
         return 1;
     case SingleInstance::Claim::earlierVersionRuns:
+        refusal_ = LaunchRefusal::earlierVersionRuns();
         return 1;
     case SingleInstance::Claim::lockUnavailable:
         break;
