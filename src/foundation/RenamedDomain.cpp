@@ -1,6 +1,5 @@
 #include "foundation/RenamedDomain.h"
 
-#include "foundation/CheckedStateRecord.h"
 #include "foundation/LegacySettingsImport.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
@@ -40,8 +39,8 @@ bool RenamedDomain::bringOver(UserDefaults& target, const QString& oldDomain)
         logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Brought %1 over into %2, but %3").arg(oldFile, target.domain(), failure));
         return true;
     }
-    // The record of the old file's last check names a file that is no longer there.
-    QFile::remove(CheckedStateRecord::recordPath(oldFile));
+    // The record an earlier version kept of the old file's last check names a file no longer there.
+    QFile::remove(oldFile + QStringLiteral("-checked"));
     logLine(QStringLiteral("✅"), kType,
         QStringLiteral("Brought %1 over into %2; the old file is kept as %3")
             .arg(QFileInfo(oldFile).fileName(), QFileInfo(target.filePath()).fileName(), keptAs));
