@@ -177,8 +177,9 @@ TEST(NotificationToastPlacement, TheCardRestsClearAboveAKeptControlAndFollowsIt)
         std::optional<int> bottomEdge;
     } cases[] = {
         {"over the corner", Move::stay, 330 - 12},
-        {"the control moves up", Move::controlUp, 250 - 12},
-        {"its holder moves up", Move::holderUp, 250 - 60 - 12},
+        // Still under the card's corner: the card rests above it, wherever it went.
+        {"the control moves up", Move::controlUp, 310 - 12},
+        {"its holder moves up", Move::holderUp, 310 - 20 - 12},
         {"the control leaves the corner", Move::away, 400 - 40},
         {"no room above the control", Move::tall, std::nullopt},
     };
@@ -188,10 +189,10 @@ TEST(NotificationToastPlacement, TheCardRestsClearAboveAKeptControlAndFollowsIt)
         case Move::stay:
             break;
         case Move::controlUp:
-            control->move(400, 250);
+            control->move(400, 310);
             break;
         case Move::holderUp:
-            holder->move(0, -60);
+            holder->move(0, -20);
             break;
         case Move::away:
             holder->move(0, 0);
