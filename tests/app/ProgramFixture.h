@@ -53,6 +53,14 @@ protected:
         }
         return env;
     }
+    // The environment of a launch that has no display to show anything on.
+    QProcessEnvironment offscreenEnvironment() const
+    {
+        QProcessEnvironment env = environment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        return env;
+    }
 
     // Points the program's outside services at `server`.
     static void pointAt(QProcessEnvironment& env, const SampleCatalogueFixture& server)

@@ -284,6 +284,8 @@ TEST_F(FullScreenApplierTest, AnApplyReplacedByANewerChoiceEndsQuietly)
         SCOPED_TRACE(c.name);
         engine_.stopAll();
         log_.clear();
+        // A download an earlier case landed would spare this one its download.
+        QFile::remove(WallpaperDownloadService::folderPath() + u'/' + WallpaperDownloadService::fileName(kCatalogueKey));
         HeldMasterServer held(video, 0);
         WallpaperModel slow = catalogueRecord();
         slow.masterUrl = held.masterUrl(kCatalogueKey);
