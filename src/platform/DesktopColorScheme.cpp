@@ -1,6 +1,9 @@
 #include "platform/DesktopColorScheme.h"
 
+#include "foundation/Log.h"
+
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -20,8 +23,13 @@ DesktopColorScheme::DesktopColorScheme(QDBusConnection bus, QObject* parent) : Q
 {
     if (!bus.isConnected())
         return;
-    bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
-        SLOT(settingChanged(QString, QString, QDBusVariant)));
+    // The bus finds the slot by its types' names: QDBusVariant's is known only once registered,
+    // and nothing else may have registered it yet.
+    qRegisterMetaType<QDBusVariant>();
+    if (!bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
+            SLOT(settingChanged(QString, QString, QDBusVariant))))
+        logLine(QStringLiteral("⚠️"), QStringLiteral("DesktopColorScheme"),
+            QStringLiteral("Cannot follow the desktop's colour scheme: ") + bus.lastError().message());
     QDBusMessage read = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Read"));
     read << kGroup << kKey;
     auto* call = new QDBusPendingCallWatcher(bus.asyncCall(read), this);

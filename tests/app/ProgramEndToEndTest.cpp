@@ -204,6 +204,10 @@ QMap<QString, QByteArray> filesBelow(const QString& root)
     QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
+        // The profile's lock holds nothing of the user's: any launch takes it to learn whether it
+        // may run.
+        if (path.endsWith(QStringLiteral("/quorvelle.lock")))
+            continue;
         const bool heldOpen = path.endsWith(QStringLiteral("-wal")) || path.endsWith(QStringLiteral("-shm"));
         files.insert(path.mid(root.size()), heldOpen ? QByteArray() : readFile(path));
     }
