@@ -32,7 +32,10 @@ const QString kType = QStringLiteral("VideoWallpaperApp");
 QCoro::Task<> registerUrlScheme(QString program)
 {
     UrlSchemeRegistration registration(ProcessRunner::shared(), std::move(program));
-    co_await registration.registerScheme();
+    const bool registered = co_await registration.registerScheme();
+    // The last of the launch's own steps to end (the desktop's tools may take seconds).
+    logLine(QStringLiteral("🔗"), kType,
+        registered ? QStringLiteral("Links handled by this copy") : QStringLiteral("Links are not handled by this copy"));
 }
 } // namespace
 

@@ -16,6 +16,8 @@
 #include <QApplication>
 #include <QTest>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -65,8 +67,9 @@ protected:
         log.clear();
         return window;
     }
-    // The time the presence's delayed steps need, and a little more.
-    static void settle() { QTest::qWait(MainWindowPresence::kUpdateAfterCloseMs + 100); }
+    // The presence's steps run a moment after what starts them: each case waits for the step's
+    // outcome, however long a loaded machine takes to get there.
+    static bool settled(const std::function<bool()>& outcome) { return QTest::qWaitFor(outcome, 10'000); }
 
     FakeScreens screens{{display()}};
     Shared<Screens>::Override screensGuard{screens};
@@ -95,8 +98,7 @@ TEST_F(MainWindowPresenceTest, ThePolicyFollowsTheShownMainWindows)
     QWidget tool(nullptr, Qt::Tool);
     tool.show();
     window->close();
-    settle();
-    EXPECT_EQ(policy.policy(), Policy::Accessory);
+    ASSERT_TRUE(settled([&] { return policy.policy() == Policy::Accessory; }));
     EXPECT_EQ(presence.currentActivationPolicy(), Policy::Accessory);
     EXPECT_EQ(log.lines(), QStringList{"❌ All windows closed - hiding dock dot (setting to .accessory)"});
 
@@ -120,13 +122,11 @@ TEST_F(MainWindowPresenceTest, ShowingWithNoWindowLeftBuildsACentredOne)
     first->show();
     presence.attachWindowDelegate();
     first->close();
-    settle();
-    ASSERT_EQ(policy.policy(), Policy::Accessory);
+    ASSERT_TRUE(settled([&] { return policy.policy() == Policy::Accessory; }));
 
     log.clear();
     presence.showMainWindow();
-    settle();
-    ASSERT_EQ(windowsMade, 1);
+    ASSERT_TRUE(settled([&] { return windowsMade == 1 && presence.manualWindow() && presence.manualWindow()->isVisible(); }));
     QWidget* made = presence.manualWindow();
     ASSERT_TRUE(made);
     EXPECT_NE(made, first);
@@ -141,7 +141,6 @@ TEST_F(MainWindowPresenceTest, ShowingWithNoWindowLeftBuildsACentredOne)
     EXPECT_TRUE(log.contains(QStringLiteral("✅ Main windows exist - showing dock dot (setting to .regular)")));
 
     made->close();
-    settle();
     EXPECT_FALSE(presence.manualWindow());
 }
 
@@ -149,9 +148,8 @@ TEST_F(MainWindowPresenceTest, AHiddenWindowIsBroughtBackNotRebuilt)
 {
     auto* hidden = new MainWindow();
     presence.showMainWindow();
-    settle();
+    ASSERT_TRUE(settled([&] { return hidden->isVisible(); }));
     EXPECT_EQ(windowsMade, 0);
-    EXPECT_TRUE(hidden->isVisible());
 
     EXPECT_TRUE(presence.applicationShouldHandleReopen(true));
     EXPECT_TRUE(log.contains(QStringLiteral("🔄 Dock icon clicked - hasVisibleWindows: true")));
@@ -182,8 +180,7 @@ TEST_F(MainWindowPresenceTest, TheFirstShowMakesTheWindowOpenOnHome)
     };
     ASSERT_EQ(mainWindowCount(), 0);
     presence.trayWindowControl().showMainWindow();
-    settle();
-    ASSERT_EQ(windowsMade, 1);
+    ASSERT_TRUE(settled([&] { return windowsMade == 1; }));
     EXPECT_EQ(mainWindowCount(), 1);
     auto* window = qobject_cast<MainWindow*>(presence.manualWindow());
     ASSERT_TRUE(window);

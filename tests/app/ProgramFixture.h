@@ -78,6 +78,7 @@ protected:
     {
         ASSERT_TRUE(program.waitForLine(QStringLiteral("Application launched with menu bar"))) << program.output().toStdString();
         ASSERT_TRUE(program.waitForLine(QStringLiteral("[UpdateCheckService] Update check complete"))) << program.output().toStdString();
+        ASSERT_TRUE(program.waitForLine(QStringLiteral("handled by this copy"))) << program.output().toStdString();
     }
 
     // What the display shows, saved beside the test program for a reviewer.

@@ -169,7 +169,8 @@ TEST_F(ScreenScreenshots, ReportSheet)
     ReportReasonRow* hovered = sheet->row(ReportReason::Duplicate);
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(hovered, &enter);
-    QTest::qWait(200);
+    // The hover fades in: the picture waits for its end, not for a time a loaded machine outlasts.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hovered->hoverAmount() == 1.0; }, 5000));
     const QImage shot = shootSheet(sheet, QStringLiteral("report-sheet"));
 
     // The sheet whole and centred, over the dimmed window.
