@@ -43,6 +43,12 @@ QSize AppLogo::sizeHint() const
                         : QSize(text, metrics.height());
 }
 
+QSize AppLogo::compactSizeHint() const
+{
+    const QSize whole = sizeHint();
+    return hasPicture() ? QSize(kPicture, whole.height()) : whole;
+}
+
 QRectF AppLogo::wordmarkRect() const
 {
     const qreal left = hasPicture() ? kPicture + kSpacing : 0;
@@ -69,6 +75,8 @@ void AppLogo::paintLogo(QPainter& painter) const
         painter.drawImage(frame, picture_);
         painter.restore();
     }
+    if (width() < sizeHint().width() && hasPicture())
+        return;
     painter.setPen(Qt::white);
     painter.setFont(wordmarkFont());
     painter.drawText(wordmarkRect(), Qt::AlignLeft | Qt::AlignVCenter, wordmark_);

@@ -6,7 +6,8 @@
 #include <QWidget>
 
 // The application's logo, 32 by 32 with rounded corners, beside the bold white wordmark. The
-// picture is read when the logo is made; without it the wordmark stands alone.
+// picture is read when the logo is made; without it the wordmark stands alone. Given less width
+// than the wordmark needs, the picture stands alone rather than a cut name.
 class AppLogo : public QWidget {
     Q_OBJECT
 
@@ -18,6 +19,8 @@ public:
     static QString defaultPicturePath();
     bool hasPicture() const { return !picture_.isNull(); }
     QSize sizeHint() const override;
+    // The picture alone, where the wordmark finds no room (the whole logo without a picture).
+    QSize compactSizeHint() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

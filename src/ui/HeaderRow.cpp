@@ -78,7 +78,10 @@ void HeaderRow::resizeEvent(QResizeEvent*)
     };
     const int barWidth = bar_->sizeHint().width();
     centred(bar_, (width() - barWidth) / 2);
-    centred(logo_, kSidePadding);
+    // In a narrow window the name would run into the tab bar: the picture stands alone there.
+    const int logoRoom = (width() - barWidth) / 2 - kSpacing - kSidePadding;
+    const QSize logo = logo_->sizeHint().width() <= logoRoom ? logo_->sizeHint() : logo_->compactSizeHint();
+    logo_->setGeometry(kSidePadding, (height() - logo.height()) / 2, logo.width(), logo.height());
     // The trailing controls take the whole width right of the bar, as the logo's side does left.
     if (trailing_) {
         const int x = (width() + barWidth) / 2 + kSpacing;

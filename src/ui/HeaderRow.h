@@ -29,6 +29,7 @@ public:
     HeaderRow(HomePageService& homePage, QWidget* trailing, QWidget* parent);
 
     TopNavigationBar* navigationBar() const { return bar_; }
+    AppLogo* logo() const { return logo_; }
     // Whether the row is meant to be on screen; the move may still be under way.
     bool isWanted() const { return wanted_; }
     // 0 away, 1 in place.

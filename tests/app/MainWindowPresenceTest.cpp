@@ -67,6 +67,14 @@ protected:
         log.clear();
         return window;
     }
+    // What the presence said of the task-bar entry: the stores the window's pages read log their
+    // loading too, whenever their reads end.
+    QStringList dockLines() const
+    {
+        QStringList lines = log.lines();
+        lines.removeIf([](const QString& line) { return !line.contains(QStringLiteral("dock dot")); });
+        return lines;
+    }
     // The presence's steps run a moment after what starts them: each case waits for the step's
     // outcome, however long a loaded machine takes to get there.
     static bool settled(const std::function<bool()>& outcome) { return QTest::qWaitFor(outcome, 10'000); }
@@ -90,7 +98,7 @@ TEST_F(MainWindowPresenceTest, ThePolicyFollowsTheShownMainWindows)
     log.clear(); // the stores the pages read on first show say how they started
     presence.attachWindowDelegate();
     presence.updateDockVisibility();
-    EXPECT_TRUE(log.lines().isEmpty()); // regular already
+    EXPECT_TRUE(dockLines().isEmpty()); // regular already
 
     // A desktop-level window and a tool window never keep the task-bar entry.
     QWidget desktop(nullptr, Qt::Window | Qt::WindowStaysOnBottomHint | Qt::WindowDoesNotAcceptFocus);
@@ -100,10 +108,10 @@ TEST_F(MainWindowPresenceTest, ThePolicyFollowsTheShownMainWindows)
     window->close();
     ASSERT_TRUE(settled([&] { return policy.policy() == Policy::Accessory; }));
     EXPECT_EQ(presence.currentActivationPolicy(), Policy::Accessory);
-    EXPECT_EQ(log.lines(), QStringList{"❌ All windows closed - hiding dock dot (setting to .accessory)"});
+    EXPECT_EQ(dockLines(), QStringList{"❌ All windows closed - hiding dock dot (setting to .accessory)"});
 
     presence.updateDockVisibility();
-    EXPECT_EQ(log.lines().size(), 1);
+    EXPECT_EQ(dockLines().size(), 1);
 }
 
 TEST_F(MainWindowPresenceTest, AMinimisedWindowStillCounts)
@@ -113,7 +121,7 @@ TEST_F(MainWindowPresenceTest, AMinimisedWindowStillCounts)
     log.clear(); // the stores the pages read on first show say how they started
     presence.updateDockVisibility();
     EXPECT_EQ(policy.policy(), Policy::Regular);
-    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_TRUE(dockLines().isEmpty());
 }
 
 TEST_F(MainWindowPresenceTest, ShowingWithNoWindowLeftBuildsACentredOne)

@@ -4,6 +4,7 @@
 #include "platform/Http.h"
 #include "state/HomePageService.h"
 #include "ui/AppTab.h"
+#include "ui/AppLogo.h"
 #include "ui/HeaderRow.h"
 #include "ui/MainWrapper.h"
 #include "ui/TopNavigationBar.h"
@@ -16,6 +17,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -248,6 +250,30 @@ TEST_F(HeaderRowTest, AwayOnlyWhileHomeShowsItsLoader)
     EXPECT_EQ(row->width(), root.width());
     const QRect bar = row->navigationBar()->geometry();
     EXPECT_LE(std::abs(bar.center().x() - root.width() / 2), 1);
+}
+
+// The logo never runs into the tab bar: where the name finds no room beside it, the picture
+// stands alone; a wider window shows the whole name.
+TEST_F(HeaderRowTest, TheLogoKeepsClearOfTheTabBarAtEveryWidth)
+{
+    const struct {
+        int width;
+        std::optional<bool> named;
+    } cases[] = {{640, std::nullopt}, {691, std::nullopt}, {922, true}, {1920, true}};
+    row->navigationBar()->setSelectedTab(AppTab::Explore);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settledIn(); }, 5000));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        root.resize(c.width, 600);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return row->width() == c.width; }, 5000));
+        const QRect logo = row->logo()->geometry();
+        const bool named = logo.width() == row->logo()->sizeHint().width();
+        EXPECT_TRUE(named || logo.size() == row->logo()->compactSizeHint()) << logo.width();
+        EXPECT_LE(logo.right() + HeaderRow::kSpacing, row->navigationBar()->geometry().left());
+        if (c.named) {
+            EXPECT_EQ(named, *c.named);
+        }
+    }
 }
 
 } // namespace
