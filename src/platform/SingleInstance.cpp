@@ -17,6 +17,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -131,6 +132,16 @@ QString socketName(const QString& profileFolder)
 }
 
 QString seconds(int milliseconds) { return QString::number(milliseconds / 1000.0); }
+
+// True while the launch at the other end still waits for the answer. One that gave up has told
+// its user that this copy did not answer, and has closed its end.
+bool launchStillWaits(const QLocalSocket& socket)
+{
+    if (socket.state() != QLocalSocket::ConnectedState)
+        return false;
+    pollfd end{.fd = int(socket.socketDescriptor()), .events = POLLRDHUP, .revents = 0};
+    return ::poll(&end, 1, 0) <= 0 || (end.revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0;
+}
 } // namespace
 
 SingleInstance::SingleInstance(QString profileFolder, QStringList channelFolders, QObject* parent)
@@ -328,6 +339,12 @@ void SingleInstance::receive(QLocalSocket* socket)
         logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Ignored a message that is not a hand-over"));
         socket->abort();
         socket->deleteLater();
+        return;
+    }
+    // Opened now, the links would contradict what the launch told its user.
+    if (!launchStillWaits(*socket)) {
+        logLine(QStringLiteral("⚠️"), kType,
+            QStringLiteral("A launch stopped waiting before its links were read; they were not opened, as it told its user"));
         return;
     }
     const QPointer<QLocalSocket> answered(socket);

@@ -299,16 +299,17 @@ INSTANTIATE_TEST_SUITE_P(Requests, DownloaderSilentServerTest,
 
 TEST_F(DownloaderLimitsTest, ABurstFromOneHostWaitsForConnectionsOnNoClock)
 {
-    // Four times as many images as Qt opens connections to a host, each answered in a third of
-    // the time-out: the last go out long after they were asked for, and all load.
-    server.routes().Get(R"(/third/(\d+).png)", [this](const httplib::Request&, httplib::Response& response) {
+    // Eight times as many images as Qt opens connections to a host, each answered in a fifth of
+    // the time-out (room for a loaded machine's handshakes): the last go out well past the
+    // time-out after they were asked for, and all load.
+    server.routes().Get(R"(/fifth/(\d+).png)", [this](const httplib::Request&, httplib::Response& response) {
         server.waitForShutdown(500);
         response.set_content(ImageServer::png().toStdString(), "image/png");
     });
-    downloader->setDownloadTimeout(1.5);
-    constexpr int kImages = 24;
+    downloader->setDownloadTimeout(2.5);
+    constexpr int kImages = 48;
     for (int i = 0; i < kImages; ++i)
-        downloader->downloadImage(server.url(QStringLiteral("/third/%1.png").arg(i)), options(), outcomes.completion());
+        downloader->downloadImage(server.url(QStringLiteral("/fifth/%1.png").arg(i)), options(), outcomes.completion());
     ASSERT_TRUE(QTest::qWaitFor([&] { return outcomes.results.size() == kImages; }, 30000));
     for (const auto& result : outcomes.results)
         EXPECT_TRUE(result.isSuccess()) << result.error().what();

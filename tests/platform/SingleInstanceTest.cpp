@@ -187,6 +187,29 @@ TEST_F(SingleInstanceTest, ALaunchCountsItsLinksHandedOverOnlyOnceTheRunningCopy
     EXPECT_EQ(activations.count(), 0);
 }
 
+// A launch that stopped waiting has told its user that this copy did not answer: its links, read
+// only afterwards, are not opened behind that message, and the next launch is answered as ever.
+TEST_F(SingleInstanceTest, TheLinksOfALaunchThatStoppedWaitingAreNotOpened)
+{
+    SingleInstance running(profile(), {runtime()});
+    ASSERT_EQ(running.claim(QStringList()), Claim::running);
+    QSignalSpy activations(&running, &SingleInstance::activationRequested);
+    LogCapture log;
+    {
+        // Written whole and closed before the running copy's event loop read a byte.
+        QLocalSocket sender;
+        sender.connectToServer(running.serverName());
+        ASSERT_TRUE(sender.waitForConnected(kWaitMs));
+        sender.write(message(kMagic, linksClaiming(1, QStringLiteral("quorvelle://wallpaper/1"))));
+        ASSERT_TRUE(sender.waitForBytesWritten(kWaitMs));
+        sender.abort();
+    }
+    ASSERT_EVENTUALLY(log.contains(QStringLiteral("A launch stopped waiting before its links were read")), kWaitMs);
+    EXPECT_EQ(activations.count(), 0);
+    EXPECT_EQ(launched(QStringList{QStringLiteral("quorvelle://wallpaper/2")}), Claim::handedOver);
+    EXPECT_EQ(activations.count(), 1);
+}
+
 struct Stray {
     const char* name;
     QByteArray bytes;
