@@ -72,16 +72,15 @@ void HeaderRow::place()
 
 void HeaderRow::resizeEvent(QResizeEvent*)
 {
-    const auto centred = [this](QWidget* widget, int x) {
-        const QSize size = widget->sizeHint();
+    const auto centred = [this](QWidget* widget, int x, QSize size) {
         widget->setGeometry(x, (height() - size.height()) / 2, size.width(), size.height());
     };
     const int barWidth = bar_->sizeHint().width();
-    centred(bar_, (width() - barWidth) / 2);
+    centred(bar_, (width() - barWidth) / 2, bar_->sizeHint());
     // In a narrow window the name would run into the tab bar: the picture stands alone there.
-    const int logoRoom = (width() - barWidth) / 2 - kSpacing - kSidePadding;
-    const QSize logo = logo_->sizeHint().width() <= logoRoom ? logo_->sizeHint() : logo_->compactSizeHint();
-    logo_->setGeometry(kSidePadding, (height() - logo.height()) / 2, logo.width(), logo.height());
+    const QSize logo = logo_->sizeHint();
+    const bool named = logo.width() <= (width() - barWidth) / 2 - kSpacing - kSidePadding;
+    centred(logo_, kSidePadding, named ? logo : logo_->compactSizeHint());
     // The trailing controls take the whole width right of the bar, as the logo's side does left.
     if (trailing_) {
         const int x = (width() + barWidth) / 2 + kSpacing;
