@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -75,6 +76,7 @@ void SheetHost::showTop()
     QWidget* top = sheet();
     if (!top)
         return;
+    scrolled_ = 0;
     layoutSheet();
     show();
     raise();
@@ -90,8 +92,22 @@ void SheetHost::layoutSheet()
     QWidget* top = sheet();
     if (!top)
         return;
-    const QSize size = top->sizeHint().expandedTo(top->minimumSize()).boundedTo(this->size());
-    top->setGeometry(QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size));
+    const QSize wanted = top->sizeHint().expandedTo(top->minimumSize());
+    const int sheetWidth = std::min(wanted.width(), width());
+    const int sheetHeight = top->hasHeightForWidth() ? std::max(wanted.height(), top->heightForWidth(sheetWidth)) : wanted.height();
+    const int overflow = std::max(0, sheetHeight - height());
+    scrolled_ = std::clamp(scrolled_, 0, overflow);
+    const int y = overflow > 0 ? -scrolled_ : (height() - sheetHeight) / 2;
+    top->setGeometry(QRect(QPoint((width() - sheetWidth) / 2, y), QSize(sheetWidth, sheetHeight)));
+}
+
+void SheetHost::scrollBy(int pixels)
+{
+    const int before = scrolled_;
+    scrolled_ += pixels;
+    layoutSheet();
+    if (scrolled_ != before)
+        update();
 }
 
 void SheetHost::keepFocusInside(QWidget* now)
@@ -100,8 +116,18 @@ void SheetHost::keepFocusInside(QWidget* now)
     if (!top || !isVisible() || !now || now->window() != window())
         return;
     // Tab or a click must not reach the page beneath a modal sheet.
-    if (!top->isAncestorOf(now) && now != top)
+    if (!top->isAncestorOf(now) && now != top) {
         top->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (now == top)
+        return;
+    // A sheet taller than the window brings the control Tab reached into view, its top first.
+    const QRect at(now->mapTo(this, QPoint(0, 0)), now->size());
+    if (at.top() < 0)
+        scrollBy(at.top());
+    else if (at.bottom() >= height())
+        scrollBy(std::min(at.top(), at.bottom() + 1 - height()));
 }
 
 void SheetHost::paintEvent(QPaintEvent*)
@@ -115,10 +141,18 @@ bool SheetHost::event(QEvent* event)
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
         // Taken here: ignored, they would travel on to the window beneath.
         event->accept();
         return true;
+    case QEvent::Wheel: {
+        // A wheel the sheet left (nothing in it scrolls) moves a sheet taller than the window.
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        const int pixels = wheel->pixelDelta().isNull() ? wheel->angleDelta().y() / 8 * 3 : wheel->pixelDelta().y();
+        if (sheet())
+            scrollBy(-pixels);
+        event->accept();
+        return true;
+    }
     default:
         return QWidget::event(event);
     }

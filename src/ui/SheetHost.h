@@ -7,7 +7,10 @@
 // Sheets of the main window: a dimmed layer over the whole window with the sheet centred on it at
 // its own size. While a sheet is up nothing beneath it takes a click or the keyboard focus, and
 // Escape dismisses it. A sheet may present another on top; dismissing shows the one below again.
-// A sheet whose size changes is centred again. Dismissed sheets are destroyed. GUI thread only; a child of the window it covers.
+// A sheet whose size changes is centred again. A sheet taller than the window keeps its height
+// and scrolls under the wheel (and to the control that takes the focus) rather than being squeezed
+// until its text is clipped. Dismissed sheets are destroyed. GUI thread only; a child of the window
+// it covers.
 class SheetHost : public QWidget {
     Q_OBJECT
 public:
@@ -35,6 +38,9 @@ private:
     void layoutSheet();
     void keepFocusInside(QWidget* now);
     void showTop();
+    void scrollBy(int pixels);
 
     QList<QPointer<QWidget>> sheets_;
+    // How far a sheet taller than the window is scrolled up, in pixels.
+    int scrolled_ = 0;
 };

@@ -15,6 +15,12 @@
 #include "screens/search/SearchOverlayHost.h"
 #include "screens/search/SearchOverlaySearchBox.h"
 #include "screens/search/SearchOverlayView.h"
+#include "screens/settings/CommunityButton.h"
+#include "screens/settings/LinkText.h"
+#include "screens/settings/SettingsView.h"
+#include "screens/sheets/OnboardingPrimaryButton.h"
+#include "screens/sheets/OnboardingSheet.h"
+#include "state/OnboardingSheetState.h"
 #include "state/NotificationManager.h"
 #include "support/HeadlessSway.h"
 #include "support/ImageCompare.h"
@@ -29,12 +35,19 @@
 #include "ui/NotificationToast.h"
 #include "ui/NotificationToastOverlay.h"
 #include "ui/ScreenMessageView.h"
+#include "ui/SheetHost.h"
+#include "ui/SymbolButton.h"
+#include "ui/ToggleSwitch.h"
+#include "ui/TopNavigationBar.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -73,7 +86,8 @@ QImage shown(const AppRootView& root)
 // Once the display shows what the window drew (a video keeps moving, so alike, not equal), in
 // the whole and in each of `changed` at full detail, the picture is kept beside the test program
 // for a reviewer.
-void picture(AppRootView& root, const QString& state, QSize size, const QList<QRect>& changed = {})
+// A picture with fewer `colours` than that is taken for a blank screen.
+void picture(AppRootView& root, const QString& state, QSize size, const QList<QRect>& changed = {}, int colours = 40)
 {
     // The display counts device pixels.
     const int ratio = qRound(root.devicePixelRatioF());
@@ -84,6 +98,8 @@ void picture(AppRootView& root, const QString& state, QSize size, const QList<QR
         if (display.size() != size * ratio || meanChannelDifference(display, drawn) >= 12.0)
             return false;
         return std::all_of(changed.begin(), changed.end(), [&](const QRect& part) {
+            if (part.isEmpty())
+                return true;
             const QRect pixels(part.topLeft() * ratio, part.size() * ratio);
             return meanChannelDifference(display.copy(pixels), drawn.copy(pixels), pixels.size()) < 8.0;
         });
@@ -92,7 +108,7 @@ void picture(AppRootView& root, const QString& state, QSize size, const QList<QR
     EXPECT_TRUE(keepReviewPicture(display, QStringLiteral("ui-screenshots"),
         (onWayland() ? QStringLiteral("wayland-") : QStringLiteral("x11-")) + scale + state + u'-' + sizeName(size)))
         << "the picture of " << state.toStdString() << " could not be saved";
-    EXPECT_GT(sampledColours(display), 40) << state.toStdString() << " looks blank";
+    EXPECT_GT(sampledColours(display), colours) << state.toStdString() << " looks blank";
 }
 
 QRect in(const QWidget& root, const QWidget* widget) { return {widget->mapTo(&root, QPoint()), widget->size()}; }
@@ -193,9 +209,76 @@ void fullScreenToasts(AppRootView& root, QSize size)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !root.wallpaperDestination() && !overlay->toast()->isVisible(); }, kWaitMs));
 }
 
+// Settings at the top of its page and at its end: the terms links never lie over a line of the
+// column (at a narrow window they wait below it), and at the end they are in the window.
+void settingsPage(AppRootView& root, QSize size)
+{
+    root.setSelectedTab(AppTab::Settings);
+    SettingsView* page = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        page = root.tabPage(AppTab::Settings)->findChild<SettingsView*>();
+        return page && page->isVisible() && page->updateLink()->height() > 0
+            && root.tabBar()->capsuleOpacity(AppTab::Home) == 0;
+    }, kWaitMs)) << "the settings page never showed";
+    auto* area = qobject_cast<QScrollArea*>(root.tabPage(AppTab::Settings));
+    const QList<const QWidget*> lines{page->updateLink(), page->discordButton(), page->startOnLoginSwitch(),
+        page->lockScreenSwitch(), page->trashButton(), page->cacheLabel()};
+    const QList<const QWidget*> links{page->termsLink(), page->privacyLink()};
+    for (const bool atTheEnd : {false, true}) {
+        if (area)
+            area->verticalScrollBar()->setValue(atTheEnd ? area->verticalScrollBar()->maximum() : 0);
+        QCoreApplication::processEvents();
+        for (const QWidget* link : links)
+            for (const QWidget* line : lines)
+                EXPECT_FALSE(in(root, link).intersects(in(root, line))) << "a link over a " << line->metaObject()->className();
+        if (atTheEnd)
+            expectReachable(root, links, QRect());
+        QList<QRect> shown;
+        for (const QWidget* line : {page->updateLink(), page->termsLink()})
+            if (root.rect().contains(in(root, line)))
+                shown.append(in(root, line));
+        // The page's end is grey text on the dark background, without the logo's colours.
+        picture(root, atTheEnd ? QStringLiteral("settings-end") : QStringLiteral("settings"), size, shown, 16);
+    }
+    root.setSelectedTab(AppTab::Home);
+}
+
+// The welcome sheet as a first launch offers it: every line at its full height, none over
+// another, and its button reached in the window (a sheet taller than the window scrolls to it).
+void welcomeSheet(AppRootView& root, QSize size)
+{
+    OnboardingSheetState::shared().setPresented(true);
+    OnboardingSheet* sheet = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        sheet = qobject_cast<OnboardingSheet*>(root.sheetHost()->sheet());
+        return sheet && sheet->isVisible();
+    }, kWaitMs)) << "the welcome sheet never showed";
+    QList<QRect> placed;
+    for (const QLabel* line : sheet->findChildren<QLabel*>()) {
+        if (!line->isVisible() || line->text().isEmpty())
+            continue;
+        const int wanted = line->hasHeightForWidth() ? line->heightForWidth(line->width()) : line->sizeHint().height();
+        EXPECT_GE(line->height(), wanted) << "squeezed: " << line->text().toStdString();
+        for (const QRect& other : placed)
+            EXPECT_FALSE(other.intersects(in(root, line))) << "over another line: " << line->text().toStdString();
+        placed.append(in(root, line));
+    }
+    // The wheel brings the button into a window shorter than the sheet, as far as it goes.
+    for (int notch = 0; notch < 20 && !root.rect().contains(in(root, sheet->primaryButton())); ++notch) {
+        const QPointF middle = QRectF(root.rect()).center();
+        QWheelEvent down(middle, root.mapToGlobal(middle), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+            Qt::NoScrollPhase, false);
+        QApplication::sendEvent(root.sheetHost(), &down);
+    }
+    expectReachable(root, {sheet->primaryButton()}, QRect());
+    picture(root, QStringLiteral("welcome"), size, {in(root, sheet->primaryButton())});
+    OnboardingSheetState::shared().setPresented(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !root.sheetHost()->isVisible(); }, kWaitMs));
+}
+
 // The window's half: the real root view at each size, on the display the platform gives. At
-// twice the scale, the window a 1080p screen gives (695 × 434), where the hero's row and the
-// search's scroll bar covered what the user reaches.
+// twice the scale, the windows a 1080p screen gives (695 × 434 and 691 × 432), where the hero's
+// row and the search's scroll bar covered what the user reaches and the welcome sheet was squeezed.
 void pictureEverySize()
 {
     // The stock bar would take the top of the output: the window gets the whole size.
@@ -207,12 +290,14 @@ void pictureEverySize()
     root.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&root));
     const bool doubled = root.devicePixelRatioF() == 2;
-    const QList<QSize> sizes = doubled ? QList<QSize>{QSize(695, 434)} : QList<QSize>{{640, 400}, {922, 576}, {1920, 1080}};
+    const QList<QSize> sizes = doubled ? QList<QSize>{{695, 434}, {691, 432}} : QList<QSize>{{640, 400}, {922, 576}, {1920, 1080}};
     for (const QSize size : sizes) {
         SCOPED_TRACE(sizeName(size).toStdString());
         ASSERT_TRUE(giveSize(root, size)) << "the window is " << root.width() << 'x' << root.height();
         homeHero(root, size);
         searchWithoutResults(root, size);
+        settingsPage(root, size);
+        welcomeSheet(root, size);
         if (!doubled)
             fullScreenToasts(root, size);
     }
@@ -222,8 +307,8 @@ void pictureEverySize()
 // a minute on a quiet machine and several beside a loaded one, still well within a test's time.
 constexpr int kChildMs = 300'000;
 
-// Home's hero, the search with nothing found and the full-screen page under its apply toasts,
-// at the smallest, the default and a full-HD window, as the X server shows them: no toast or row
+// Home's hero, the search with nothing found, Settings, the welcome sheet and the full-screen
+// page under its apply toasts, at the smallest, the default and a full-HD window, as the X server shows them: no toast or row
 // covers a control, and every picture is kept for a reviewer.
 TEST(WindowSizesPicturesTest, OnX11)
 {
@@ -235,7 +320,8 @@ TEST(WindowSizesPicturesTest, OnX11)
     EXPECT_TRUE(run.passed()) << run.output.toStdString();
 }
 
-// The hero and the search at twice the scale, in the window a 1080p screen gives.
+// The hero, the search, Settings and the welcome sheet at twice the scale, in the windows a
+// 1080p screen gives.
 TEST(WindowSizesPicturesTest, OnX11AtTwiceTheScale)
 {
     if (qEnvironmentVariableIsSet(kChildVariable))

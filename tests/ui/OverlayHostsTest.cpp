@@ -3,6 +3,7 @@
 #include "ui/PopoverHost.h"
 #include "ui/SheetHost.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -152,6 +154,54 @@ TEST_F(OverlayHostsTest, ASheetIsModalInsideTheWindowAndEscapeDismissesTheTopOne
     // Escape with no sheet and no page does nothing.
     QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_EQ(dismissed.size(), 2);
+}
+
+// A sheet taller than the window keeps its height, from the window's top, and the wheel or the
+// focus moving to a control below the window's edge scroll it, never past its ends; the next
+// sheet starts at its top. One that fits is centred as before.
+TEST_F(OverlayHostsTest, ASheetTallerThanTheWindowScrollsRatherThanBeingSqueezed)
+{
+    auto* tall = new QWidget;
+    tall->setFixedSize(240, 650);
+    auto* lines = new QVBoxLayout(tall);
+    auto* top = new QPushButton(QStringLiteral("Top"));
+    auto* bottom = new QPushButton(QStringLiteral("Get Started"));
+    lines->addWidget(top);
+    lines->addStretch();
+    lines->addWidget(bottom);
+    sheets->present(tall);
+    ASSERT_EQ(tall->geometry(), QRect(130, 0, 240, 650));
+
+    // As the window system's wheel reaches the host: past a sheet that has nothing to scroll
+    // (Qt passes only spontaneous wheels up to the parent).
+    const auto wheel = [&](int notches) {
+        QWheelEvent turn(QPointF(250, 200), sheets->mapToGlobal(QPointF(250, 200)), QPoint(), QPoint(0, 120 * notches),
+            Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(sheets, &turn);
+    };
+    struct Step {
+        int notches;
+        int top;
+    };
+    // 45 pixels a notch; the sheet's end meets the window's at -250.
+    for (const Step step : {Step{-1, -45}, Step{-2, -135}, Step{-10, -250}, Step{3, -115}, Step{10, 0}}) {
+        wheel(step.notches);
+        EXPECT_EQ(tall->y(), step.top) << step.notches;
+        EXPECT_EQ(tall->height(), 650);
+    }
+
+    bottom->setFocus(Qt::TabFocusReason);
+    const QRect at(bottom->mapTo(&window, QPoint(0, 0)), bottom->size());
+    EXPECT_TRUE(window.rect().contains(at)) << at.top() << ".." << at.bottom();
+    top->setFocus(Qt::BacktabFocusReason);
+    EXPECT_GE(top->mapTo(&window, QPoint(0, 0)).y(), 0);
+
+    wheel(-10);
+    ASSERT_EQ(tall->y(), -250);
+    sheets->present(sheetWithButton(QStringLiteral("Create Playlist")));
+    EXPECT_EQ(sheets->sheet()->geometry(), QRect(130, 140, 240, 120));
+    sheets->dismiss();
+    EXPECT_EQ(tall->y(), 0) << "shown again from its top";
 }
 
 } // namespace

@@ -35,6 +35,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -44,6 +45,8 @@ constexpr int kLogoCorner = 35;
 constexpr int kSupportOffset = 115;
 constexpr int kCornerLinksRight = 40;
 constexpr int kCornerLinksBottom = 16;
+// The least room between the corner links and the column when they are beside it.
+constexpr int kCornerLinksClearance = 16;
 constexpr int kStatusPollMs = 100;
 
 QLabel* sectionTitle(const QString& text) { return new TextLabel(text, Theme::systemFont(18, QFont::Light), kGrey); }
@@ -113,7 +116,9 @@ SettingsView::SettingsView(const Services& services, QWidget* parent) : QWidget(
     const int padding = columnPadding(screenHeight(true));
     centred->setContentsMargins(0, padding, 0, padding);
     centred->addStretch(1);
-    centred->addWidget(createColumn());
+    column_ = createColumn();
+    column_->installEventFilter(this);
+    centred->addWidget(column_);
     centred->addStretch(1);
     rows->addLayout(centred);
     rows->addSpacerItem(new QSpacerItem(0, 20, QSizePolicy::Minimum, QSizePolicy::Expanding));
@@ -338,7 +343,9 @@ void SettingsView::followScrollArea()
 
 bool SettingsView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Resize && watched == viewport_)
+    // The column moves within an unchanged page when a line of it appears or goes.
+    const bool moved = event->type() == QEvent::Resize || (event->type() == QEvent::Move && watched == column_);
+    if (moved && (watched == viewport_ || watched == column_))
         placeOverlays();
     return QWidget::eventFilter(watched, event);
 }
@@ -357,12 +364,19 @@ void SettingsView::placeOverlays()
     // the links below its edge until the page is scrolled to the end.
     const QRect shown = shownRect().isEmpty() ? rect() : shownRect();
     cornerLinks_->adjustSize();
-    cornerLinks_->move(shown.right() + 1 - kCornerLinksRight - cornerLinks_->width(),
-        shown.bottom() + 1 - kCornerLinksBottom - cornerLinks_->height());
-    cornerLinks_->raise();
-    supportNote_->adjustSize();
     if (layout())
         layout()->activate();
+    QRect links(QPoint(shown.right() + 1 - kCornerLinksRight - cornerLinks_->width(),
+                    shown.bottom() + 1 - kCornerLinksBottom - cornerLinks_->height()),
+        cornerLinks_->size());
+    // A narrow window brings the corner beside the column: there the links would run into
+    // whatever line of it is shown, so they wait below its end instead.
+    const QRect column(column_->mapTo(this, QPoint(0, 0)), column_->size());
+    if (links.left() < column.right() + 1 + kCornerLinksClearance)
+        links.moveTop(std::max(links.top(), column.bottom() + 1 + kCornerLinksClearance));
+    cornerLinks_->move(links.topLeft());
+    cornerLinks_->raise();
+    supportNote_->adjustSize();
     const QPoint button = discord_->mapTo(this, QPoint(0, 0));
     supportNote_->move(button.x() - kSupportOffset, button.y() + (discord_->height() - supportNote_->height()) / 2);
 }

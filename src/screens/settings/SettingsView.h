@@ -26,7 +26,8 @@ class WallpaperDownloadService;
 // The settings tab: the logo, name and version with an update check (or, where the system's
 // package manager updates the program, a line that says so); the community chat
 // button; start at login, the lock-screen wallpaper switch with its guidance alerts, and the
-// cache size with its clear button; the terms links in the bottom-right corner. The switches
+// cache size with its clear button; the terms links in the bottom-right corner, or below the
+// column where a narrow window brings that corner beside it. The switches
 // show the services' values and follow them; a flip only asks the service. The lock-screen
 // alerts appear once a flip has held (its switching step finished without being undone).
 // GUI thread; the root view makes the page when the tab is shown.
@@ -135,6 +136,7 @@ private:
     SymbolButton* trash_ = nullptr;
     CommunityButton* discord_ = nullptr;
     QWidget* supportNote_ = nullptr;
+    QWidget* column_ = nullptr;
     QWidget* cornerLinks_ = nullptr;
     LinkText* terms_ = nullptr;
     LinkText* privacy_ = nullptr;

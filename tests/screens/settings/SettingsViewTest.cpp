@@ -386,27 +386,44 @@ TEST_F(SettingsViewTest, TheCacheRowFollowsAMasterDownloadedWhileThePageIsUp)
     EXPECT_DOUBLE_EQ(page().cacheSizeMB(), cache_.cacheSizeMB());
 }
 
-// In the main window's scroll view a short window shows only part of the page: the corner links
-// stay whole in the corner of what it shows, however far the page is scrolled.
-TEST_F(SettingsViewTest, TheCornerLinksStayInsideAShortWindow)
+// In the main window's scroll view a short window shows only part of the page. Where the
+// window is wide the corner links stay whole in the corner of what it shows, however far the
+// page is scrolled; where the corner comes beside the column they never lie over a line of it
+// and are reached at the page's end.
+TEST_F(SettingsViewTest, TheCornerLinksStayInsideAShortWindowAndClearOfTheColumn)
 {
-    QScrollArea window;
-    window.setWidgetResizable(true);
-    window.setFrameShape(QFrame::NoFrame);
-    auto* settings = new SettingsView(services());
-    window.setWidget(settings);
-    window.resize(1000, 480);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QScrollBar* bar = window.verticalScrollBar();
-    ASSERT_GT(bar->maximum(), 0) << "the page is taller than the window";
-    const QRect shown(window.viewport()->mapToGlobal(QPoint(0, 0)), window.viewport()->size());
-    for (const int offset : {0, bar->maximum() / 2, bar->maximum()}) {
-        bar->setValue(offset);
-        for (QWidget* link : {static_cast<QWidget*>(settings->termsLink()), static_cast<QWidget*>(settings->privacyLink())}) {
-            const QRect placed(link->mapToGlobal(QPoint(0, 0)), link->size());
-            EXPECT_TRUE(shown.contains(placed)) << "scrolled by " << offset << ": link bottom " << placed.bottom()
-                                                << ", window bottom " << shown.bottom();
+    struct Case {
+        QSize window;
+        bool inTheCorner;
+    };
+    for (const Case& c : {Case{{1000, 480}, true}, Case{{640, 400}, false}, Case{{760, 480}, false}}) {
+        SCOPED_TRACE(c.window.width());
+        QScrollArea window;
+        window.setWidgetResizable(true);
+        window.setFrameShape(QFrame::NoFrame);
+        auto* settings = new SettingsView(services());
+        window.setWidget(settings);
+        window.resize(c.window);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QScrollBar* bar = window.verticalScrollBar();
+        ASSERT_GT(bar->maximum(), 0) << "the page is taller than the window";
+        const QRect shown(window.viewport()->mapToGlobal(QPoint(0, 0)), window.viewport()->size());
+        const QList<QWidget*> column{settings->updateLink(), settings->discordButton(), settings->startOnLoginSwitch(),
+            settings->lockScreenSwitch(), settings->trashButton(), settings->cacheLabel()};
+        for (const int offset : {0, bar->maximum() / 2, bar->maximum()}) {
+            bar->setValue(offset);
+            for (QWidget* link : {static_cast<QWidget*>(settings->termsLink()), static_cast<QWidget*>(settings->privacyLink())}) {
+                const QRect placed(link->mapToGlobal(QPoint(0, 0)), link->size());
+                for (QWidget* line : column) {
+                    EXPECT_FALSE(placed.intersects(QRect(line->mapToGlobal(QPoint(0, 0)), line->size())))
+                        << "scrolled by " << offset << ": over a " << line->metaObject()->className();
+                }
+                if (c.inTheCorner || offset == bar->maximum()) {
+                    EXPECT_TRUE(shown.contains(placed)) << "scrolled by " << offset << ": link bottom " << placed.bottom()
+                                                        << ", window bottom " << shown.bottom();
+                }
+            }
         }
     }
 }
