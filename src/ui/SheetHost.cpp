@@ -103,11 +103,9 @@ void SheetHost::layoutSheet()
 
 void SheetHost::scrollBy(int pixels)
 {
-    const int before = scrolled_;
+    // Kept within the sheet's ends by the layout.
     scrolled_ += pixels;
     layoutSheet();
-    if (scrolled_ != before)
-        update();
 }
 
 void SheetHost::keepFocusInside(QWidget* now)
