@@ -308,8 +308,8 @@ void pictureEverySize()
 constexpr int kChildMs = 300'000;
 
 // Home's hero, the search with nothing found, Settings, the welcome sheet and the full-screen
-// page under its apply toasts, at the smallest, the default and a full-HD window, as the X server shows them: no toast or row
-// covers a control, and every picture is kept for a reviewer.
+// page under its apply toasts, at the smallest, the default and a full-HD window, as the X
+// server shows them: no toast or row covers a control, and every picture is kept for a reviewer.
 TEST(WindowSizesPicturesTest, OnX11)
 {
     if (qEnvironmentVariableIsSet(kChildVariable))
