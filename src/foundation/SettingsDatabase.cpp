@@ -369,31 +369,34 @@ std::optional<QByteArray> SettingsDatabase::entry(const QString& key, SqliteFail
 
 std::optional<QList<StoredRow>> SettingsDatabase::rows(const QString& list, SqliteFailure* failure)
 {
-    return rowsOf(*connection_, list, failure);
-}
-
-std::optional<QList<StoredRow>> SettingsDatabase::rowsOf(SqliteConnection& connection, const QString& list, SqliteFailure* failure)
-{
-    SqliteStatement* query = connection.statement("SELECT key, position, record FROM rows WHERE list = ? ORDER BY position, key", failure);
-    if (!query)
-        return std::nullopt;
-    query->bind(1, list);
     QList<StoredRow> rows;
-    while (query->next())
-        rows.append({query->text(0), query->number(1), query->blob(2)});
-    if (query->code() != SQLITE_DONE) {
-        *failure = connection.failureOf(*query);
+    const auto add = [&rows](const QString& key, qint64 position, QByteArrayView record) {
+        rows.append({key, position, record.toByteArray()});
+    };
+    if (!visitRows(*connection_, list, add, failure))
         return std::nullopt;
-    }
     return rows;
 }
 
-std::optional<QList<StoredRow>> SettingsDatabase::readRows(const QString& path, const QString& list, SqliteFailure* failure)
+bool SettingsDatabase::visitRows(SqliteConnection& connection, const QString& list, const RowVisitor& visit, SqliteFailure* failure)
+{
+    SqliteStatement* query = connection.statement("SELECT key, position, record FROM rows WHERE list = ? ORDER BY position, key", failure);
+    if (!query)
+        return false;
+    query->bind(1, list);
+    while (query->next())
+        visit(query->text(0), query->number(1), query->blobView(2));
+    if (query->code() != SQLITE_DONE) {
+        *failure = connection.failureOf(*query);
+        return false;
+    }
+    return true;
+}
+
+bool SettingsDatabase::readRows(const QString& path, const QString& list, const RowVisitor& visit, SqliteFailure* failure)
 {
     std::unique_ptr<SqliteConnection> reader = SqliteConnection::open(path, SqliteConnection::Mode::ReadOnly, failure);
-    if (!reader)
-        return std::nullopt;
-    return rowsOf(*reader, list, failure);
+    return reader && visitRows(*reader, list, visit, failure);
 }
 
 QStringList SettingsDatabase::lists()

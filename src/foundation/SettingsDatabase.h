@@ -3,10 +3,12 @@
 #include "foundation/SettingsChange.h"
 #include "foundation/SqliteConnection.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -72,8 +74,11 @@ public:
     // before the copy, so it needs no free room to start. True once the file holds everything.
     bool checkpoint();
 
+    // Each row of a list in order, as it is read; the record's bytes last only for the call, so
+    // a long list is copied once, into whatever `visit` makes of it.
+    using RowVisitor = std::function<void(const QString& key, qint64 position, QByteArrayView record)>;
     // Reads a file's rows on a thread of its own: a connection of its own, read only.
-    static std::optional<QList<StoredRow>> readRows(const QString& path, const QString& list, SqliteFailure* failure);
+    static bool readRows(const QString& path, const QString& list, const RowVisitor& visit, SqliteFailure* failure);
 
     static constexpr const char* kLogSuffix = "-wal";
 
@@ -88,7 +93,7 @@ private:
     // Names the state of the file a new log follows, in its first transaction.
     void nameLog();
     bool setToken(const char* name, const QString& token);
-    static std::optional<QList<StoredRow>> rowsOf(SqliteConnection& connection, const QString& list, SqliteFailure* failure);
+    static bool visitRows(SqliteConnection& connection, const QString& list, const RowVisitor& visit, SqliteFailure* failure);
     // Whether the log beside the file follows the file's state; true when there is none.
     static bool logBelongs(const QString& path);
     // The log moved aside, with its index; the new name, or nothing.

@@ -52,10 +52,12 @@ QString SqliteStatement::text(int column) const
     return QString::fromUtf8(bytes, sqlite3_column_bytes(statement_, column));
 }
 
-QByteArray SqliteStatement::blob(int column) const
+QByteArray SqliteStatement::blob(int column) const { return blobView(column).toByteArray(); }
+
+QByteArrayView SqliteStatement::blobView(int column) const
 {
     const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement_, column));
-    return QByteArray(bytes, sqlite3_column_bytes(statement_, column));
+    return QByteArrayView(bytes, sqlite3_column_bytes(statement_, column));
 }
 
 qint64 SqliteStatement::number(int column) const { return sqlite3_column_int64(statement_, column); }

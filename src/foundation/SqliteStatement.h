@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 struct sqlite3;
@@ -31,6 +32,8 @@ public:
 
     QString text(int column) const;
     QByteArray blob(int column) const;
+    // The same without a copy: valid until the next step.
+    QByteArrayView blobView(int column) const;
     qint64 number(int column) const;
 
 private:

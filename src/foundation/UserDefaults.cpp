@@ -26,30 +26,48 @@ UserDefaults::OpenFault& openFault()
 
 const QString kType = QStringLiteral("UserDefaults");
 
-UserDefaults::StoredArray arrayOf(QList<StoredRow> rows)
-{
-    UserDefaults::StoredArray array;
-    array.keys.reserve(rows.size());
-    array.positions.reserve(rows.size());
-    array.ranges.reserve(rows.size());
-    qsizetype bytes = 2;
-    for (const StoredRow& row : std::as_const(rows))
-        bytes += row.record.size() + 1;
-    array.text.clear();
-    array.text.reserve(bytes);
-    array.text += '[';
-    for (StoredRow& row : rows) {
-        if (array.text.size() > 1)
-            array.text += ',';
-        // Each record is let go once copied, so the list is never held twice whole.
-        array.ranges.append({array.text.size(), row.record.size()});
-        array.text += std::exchange(row.record, {});
-        array.keys.append(row.key);
-        array.positions.append(row.position);
+// Lays rows one by one into one JSON array as they are read, each record copied once, so that
+// a long list is never held twice whole (its rows and the array).
+class ArrayOfRows {
+public:
+    ArrayOfRows() { array_.text = "["; }
+
+    qsizetype bytes() const { return array_.text.size(); }
+    bool isEmpty() const { return array_.keys.isEmpty(); }
+
+    void add(const QString& key, qint64 position, QByteArrayView record)
+    {
+        if (array_.text.size() > 1)
+            array_.text += ',';
+        array_.ranges.append({array_.text.size(), record.size()});
+        array_.text += record;
+        array_.keys.append(key);
+        array_.positions.append(position);
     }
-    array.text += ']';
-    return array;
-}
+
+    // The array so far; the next row starts another.
+    UserDefaults::StoredArray take()
+    {
+        array_.text += ']';
+        UserDefaults::StoredArray array = std::exchange(array_, {});
+        array_.text = "[";
+        return array;
+    }
+
+    // The next array is written over a spent one's text, where it has room.
+    void writeOver(QByteArray spent)
+    {
+        Q_ASSERT(isEmpty());
+        if (spent.isDetached() && spent.capacity() > array_.text.capacity()) {
+            spent.resize(0);
+            array_.text = std::move(spent);
+            array_.text += '[';
+        }
+    }
+
+private:
+    UserDefaults::StoredArray array_;
+};
 } // namespace
 
 UserDefaults::UserDefaults(QObject* parent) : UserDefaults(kStandardDomain, Storage::OnDisk, parent) {}
@@ -449,22 +467,38 @@ QList<StoredRow> UserDefaults::rows(const QString& list)
     return *std::move(rows);
 }
 
-UserDefaults::StoredArray UserDefaults::storedArray(const QString& list) { return arrayOf(rows(list)); }
+UserDefaults::StoredArray UserDefaults::storedArray(const QString& list)
+{
+    ArrayOfRows array;
+    for (const StoredRow& row : rows(list))
+        array.add(row.key, row.position, row.record);
+    return array.take();
+}
 
-std::function<std::optional<UserDefaults::StoredArray>()> UserDefaults::storedArrayReader(const QString& list)
+std::function<bool(qsizetype, const UserDefaults::Slices&)> UserDefaults::storedArrayReader(const QString& list)
 {
     if (database_->path().isEmpty() || pending_.lists.contains(list)) {
         // Only this connection sees the rows: read now, handed over later.
-        return [array = storedArray(list)] { return std::optional(array); };
+        return [array = storedArray(list)](qsizetype, const Slices& slices) {
+            slices(StoredArray(array)); // nothing is written after it
+            return true;
+        };
     }
-    return [path = database_->path(), list]() -> std::optional<StoredArray> {
+    return [path = database_->path(), list](qsizetype sliceBytes, const Slices& slices) {
         SqliteFailure failure;
-        std::optional<QList<StoredRow>> rows = SettingsDatabase::readRows(path, list, &failure);
-        if (!rows) {
+        ArrayOfRows array;
+        const auto add = [&](const QString& key, qint64 position, QByteArrayView record) {
+            array.add(key, position, record);
+            if (array.bytes() >= sliceBytes)
+                array.writeOver(slices(array.take()));
+        };
+        if (!SettingsDatabase::readRows(path, list, add, &failure)) {
             logLine(QStringLiteral("⚠️"), kType, QStringLiteral("Could not read the list \"%1\" of %2: %3").arg(list, path, failure.message));
-            return std::nullopt;
+            return false;
         }
-        return arrayOf(*std::move(rows));
+        if (!array.isEmpty())
+            slices(array.take());
+        return true;
     };
 }
 

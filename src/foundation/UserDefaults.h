@@ -134,8 +134,13 @@ public:
     QList<StoredRow> rows(const QString& list);
     // The same as one JSON array.
     StoredArray storedArray(const QString& list);
-    // The same, for a worker: reads on a connection of its own (nothing when it cannot read).
-    std::function<std::optional<StoredArray>()> storedArrayReader(const QString& list);
+    // The same, for a worker: reads on a connection of its own and hands the rows over in order,
+    // as arrays of about `sliceBytes` of records each, so that a long list is never held whole as
+    // text beside what is made of it. `slices` gives back the text of a slice it is done with (or
+    // none), which a later slice is written over: writing a long list into fresh memory would
+    // cost a page fault every few records. False when the rows cannot be read.
+    using Slices = std::function<QByteArray(StoredArray&& slice)>;
+    std::function<bool(qsizetype sliceBytes, const Slices& slices)> storedArrayReader(const QString& list);
     // Removes and puts rows of `list` in one transaction; true once committed. Otherwise the change
     // is kept, tried again and saveFailed() told.
     bool changeRows(const QString& list, const SettingsChange::ListChange& change);

@@ -45,6 +45,91 @@ private:
     QHash<const QChar*, QString> shared_;
     QList<QString> copies_;
 };
+
+// Takes the stored rows in, a slice at a time, each record under its key in stored order, so a
+// long list is never held whole as text beside its records. Any thread, one slice at a time.
+class ListDecoding {
+public:
+    using Decoded = PersonalWallpaperList::Decoded;
+
+    // Gives back the slice's text, spent.
+    QByteArray addSlice(UserDefaults::StoredArray slice)
+    {
+        if (!decoded_.stored.failure.isEmpty())
+            return {};
+        for (qsizetype i = 0; i < slice.keys.size(); ++i) {
+            bool number = false;
+            const qint64 key = slice.keys.at(i).toLongLong(&number);
+            if (number)
+                positions_.insert(key, slice.positions.at(i));
+        }
+        StoredList::Decoded<WallpaperModel> stored = StoredList::decodeInParts<WallpaperModel, WallpaperModelReader>(
+            slice.text, *this, std::exchange(slice.ranges, {}), read_);
+        read_ += slice.keys.size();
+        if (!stored.records)
+            decoded_.stored.failure = stored.failure;
+        else
+            decoded_.stored.errors.append(stored.errors);
+        return std::move(slice.text);
+    }
+
+    Decoded finish()
+    {
+        if (!decoded_.stored.failure.isEmpty()) {
+            Decoded failed;
+            failed.stored.failure = decoded_.stored.failure;
+            return failed;
+        }
+        decoded_.stored.records.emplace();
+        // A record is stored under its own key; one whose row says otherwise is left where it is.
+        QList<qint64> kept;
+        kept.reserve(decoded_.order.size());
+        for (const qint64 key : std::as_const(decoded_.order)) {
+            const auto found = positions_.constFind(key);
+            if (found == positions_.cend()) {
+                decoded_.records.remove(key);
+                decoded_.skipped.append(QStringLiteral("the record of %1 lies in another row").arg(key));
+                continue;
+            }
+            kept.append(key);
+            decoded_.positions.append(found.value());
+        }
+        decoded_.order = std::move(kept);
+        return std::exchange(decoded_, {});
+    }
+
+    // The decoding hands the records of each slice over as their parts are done. The ranges of
+    // the rows are known, so a slice is never read again whole and start() comes once for each.
+    void start(qsizetype count)
+    {
+        decoded_.records.reserve(decoded_.records.size() + count);
+        decoded_.order.reserve(decoded_.order.size() + count);
+    }
+    void add(QList<WallpaperModel>&& part)
+    {
+        for (WallpaperModel& wallpaper : part) {
+            if (!wallpaper.key) {
+                decoded_.skipped.append(QStringLiteral("\"%1\" has no key").arg(wallpaper.title));
+                continue;
+            }
+            const qint64 key = *wallpaper.key;
+            if (decoded_.records.contains(key)) {
+                decoded_.skipped.append(QStringLiteral("\"%1\" repeats the key %2").arg(wallpaper.title).arg(key));
+                continue;
+            }
+            texts_.share(wallpaper);
+            decoded_.records.emplace(key, std::move(wallpaper));
+            decoded_.order.append(key);
+        }
+    }
+
+private:
+    Decoded decoded_;
+    RepeatedTexts texts_;
+    QHash<qint64, qint64> positions_;
+    // The rows of the slices before.
+    qsizetype read_ = 0;
+};
 } // namespace
 
 PersonalWallpaperList::PersonalWallpaperList(UserDefaults& defaults, QString key, StoredList::Lines lines)
@@ -84,22 +169,33 @@ QList<WallpaperModel> PersonalWallpaperList::inOrder(const WallpapersByKey& reco
 
 void PersonalWallpaperList::load(qsizetype keepAtMost)
 {
-    if (std::optional<UserDefaults::StoredArray> array = stored_.stored())
-        takeIn(decode(*std::move(array)), keepAtMost);
+    if (std::optional<UserDefaults::StoredArray> array = stored_.stored()) {
+        ListDecoding decoding;
+        decoding.addSlice(*std::move(array));
+        takeIn(decoding.finish(), keepAtMost);
+    }
 }
 
-QFuture<PersonalWallpaperList::Decoded> PersonalWallpaperList::decodeOnWorker()
+QFuture<PersonalWallpaperList::Decoded> PersonalWallpaperList::decodeOnWorker(qsizetype sliceBytes)
 {
-    std::function<std::optional<UserDefaults::StoredArray>()> read = stored_.storedReader();
-    return QtConcurrent::run([read = std::move(read)] {
-        std::optional<UserDefaults::StoredArray> array = read();
-#ifdef __GLIBC__
-        // The rows read lie freed on this thread's heap, where the decoding threads take nothing.
-        malloc_trim(0);
-#endif
-        Decoded decoded = array ? decode(*std::move(array)) : Decoded();
-        if (!array)
+    return QtConcurrent::run([read = stored_.storedReader(), sliceBytes] {
+        ListDecoding decoding;
+        // A slice decodes while the next one is read; one at a time, in order.
+        QFuture<void> decodingSlice;
+        // The text of the slice decoded last, once it is done.
+        QByteArray spent;
+        const bool readAll = read(sliceBytes, [&](UserDefaults::StoredArray&& slice) {
+            decodingSlice.waitForFinished();
+            QByteArray free = std::exchange(spent, {});
+            decodingSlice = QtConcurrent::run([&decoding, &spent, slice = std::move(slice)]() mutable { spent = decoding.addSlice(std::move(slice)); });
+            return free;
+        });
+        decodingSlice.waitForFinished();
+        Decoded decoded = decoding.finish();
+        if (!readAll) {
+            decoded = {};
             decoded.stored.failure = QStringLiteral("the stored rows cannot be read");
+        }
 #ifdef __GLIBC__
         // What decoding a long list held for a while (its parts, the text read into each record)
         // lies freed among the records on every decoding thread's heap: handed back, it no longer
@@ -108,68 +204,6 @@ QFuture<PersonalWallpaperList::Decoded> PersonalWallpaperList::decodeOnWorker()
 #endif
         return decoded;
     });
-}
-
-PersonalWallpaperList::Decoded PersonalWallpaperList::decode(UserDefaults::StoredArray array)
-{
-    // Takes the records in as their parts are decoded, each under its key.
-    struct Keying {
-        Decoded& decoded;
-        RepeatedTexts texts;
-
-        void start(qsizetype count)
-        {
-            decoded.records = {};
-            decoded.order = {};
-            decoded.skipped = {};
-            decoded.records.reserve(count);
-            decoded.order.reserve(count);
-        }
-        void add(QList<WallpaperModel>&& part)
-        {
-            for (WallpaperModel& wallpaper : part) {
-                if (!wallpaper.key) {
-                    decoded.skipped.append(QStringLiteral("\"%1\" has no key").arg(wallpaper.title));
-                    continue;
-                }
-                const qint64 key = *wallpaper.key;
-                if (decoded.records.contains(key)) {
-                    decoded.skipped.append(QStringLiteral("\"%1\" repeats the key %2").arg(wallpaper.title).arg(key));
-                    continue;
-                }
-                texts.share(wallpaper);
-                decoded.records.emplace(key, std::move(wallpaper));
-                decoded.order.append(key);
-            }
-        }
-    };
-    Decoded decoded;
-    Keying keying{decoded, {}};
-    decoded.stored
-        = StoredList::decodeInParts<WallpaperModel, WallpaperModelReader>(std::exchange(array.text, {}), keying, std::exchange(array.ranges, {}));
-    // A record is stored under its own key; one whose row says otherwise is left where it is.
-    QHash<qint64, qint64> positions;
-    positions.reserve(array.keys.size());
-    for (qsizetype i = 0; i < array.keys.size(); ++i) {
-        bool number = false;
-        const qint64 key = array.keys.at(i).toLongLong(&number);
-        if (number)
-            positions.insert(key, array.positions.at(i));
-    }
-    QList<qint64> kept;
-    kept.reserve(decoded.order.size());
-    for (const qint64 key : std::as_const(decoded.order)) {
-        const auto found = positions.constFind(key);
-        if (found == positions.cend()) {
-            decoded.records.remove(key);
-            decoded.skipped.append(QStringLiteral("the record of %1 lies in another row").arg(key));
-            continue;
-        }
-        kept.append(key);
-        decoded.positions.append(found.value());
-    }
-    decoded.order = std::move(kept);
-    return decoded;
 }
 
 void PersonalWallpaperList::takeIn(Decoded decoded, qsizetype keepAtMost)

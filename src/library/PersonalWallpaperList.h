@@ -47,8 +47,11 @@ public:
     // `keepAtMost` (a foreign or damaged store) is cut to its first keys and stored so.
     void load(qsizetype keepAtMost = kUnlimited);
     // The same in two halves: the stored rows are read and decoded on a worker (none when none
-    // are stored, with its line), and takeIn() makes what it found the list.
-    QFuture<Decoded> decodeOnWorker();
+    // are stored, with its line), and takeIn() makes what it found the list. The rows come in
+    // slices of about `sliceBytes`, each decoded while the next is read (4 MiB keeps the decoding
+    // threads busy).
+    static constexpr qsizetype kSliceBytes = 4 << 20;
+    QFuture<Decoded> decodeOnWorker(qsizetype sliceBytes = kSliceBytes);
     void takeIn(Decoded decoded, qsizetype keepAtMost = kUnlimited);
     // The load left something out (a stored value that cannot be read, a skipped record).
     bool isIncomplete() const { return stored_.isIncomplete(); }
@@ -75,8 +78,6 @@ public:
 
 private:
     static QList<WallpaperModel> inOrder(const WallpapersByKey& records, const QList<qint64>& order);
-    // Decodes the stored rows and puts each record under its key, in stored order. Any thread.
-    static Decoded decode(UserDefaults::StoredArray array);
 
     StoredList stored_;
     WallpapersByKey records_;

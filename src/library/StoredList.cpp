@@ -128,7 +128,7 @@ std::optional<UserDefaults::StoredArray> StoredList::stored()
     return std::nullopt;
 }
 
-std::function<std::optional<UserDefaults::StoredArray>()> StoredList::storedReader()
+std::function<bool(qsizetype, const UserDefaults::Slices&)> StoredList::storedReader()
 {
     moveEarlierIntoRows();
     return defaults_.storedArrayReader(key_);

@@ -64,8 +64,8 @@ public:
     // The stored rows as one JSON array (an earlier version's value moved into rows first);
     // nothing, with its line, when the list has none.
     std::optional<UserDefaults::StoredArray> stored();
-    // The same, to be read on a worker (the move into rows is made now).
-    std::function<std::optional<UserDefaults::StoredArray>()> storedReader();
+    // The same, to be read on a worker in slices (the move into rows is made now).
+    std::function<bool(qsizetype, const UserDefaults::Slices&)> storedReader();
 
     // Reads no record from its text: every record is parsed.
     template <typename T>
@@ -104,11 +104,13 @@ public:
     // `gather.start(count)` comes first, and again, dropping what was handed over, when the
     // text has to be read whole after all; then `gather.add(QList<T>&&)` for each part. The
     // result holds no records, only an empty list when the value is an array. With the ranges of
-    // its rows' records (`rows`), a record that does not parse costs only itself.
+    // its rows' records (`rows`), a record that does not parse costs only itself; the rows may
+    // be a slice of a list whose first record is the `firstIndex`th (which errors name).
     template <JsonDecodable T, typename TextReader = NoTextReader<T>, typename Gather>
-    static Decoded<T> decodeInParts(const QByteArray& data, Gather& gather, const std::optional<Ranges>& rows = std::nullopt)
+    static Decoded<T> decodeInParts(
+        const QByteArray& data, Gather& gather, const std::optional<Ranges>& rows = std::nullopt, qsizetype firstIndex = 0)
     {
-        if (std::optional<Decoded<T>> decoded = decodeByRecord<T, TextReader>(data, gather, rows))
+        if (std::optional<Decoded<T>> decoded = decodeByRecord<T, TextReader>(data, gather, rows, firstIndex))
             return *std::move(decoded);
         Decoded<T> decoded;
         std::optional<JsonReader> array;
@@ -240,13 +242,14 @@ private:
     // record does not parse (decode() then reads it whole), unless the records' ranges are
     // known (`rows`): then a record that does not parse is one left out.
     template <JsonDecodable T, typename TextReader, typename Gather>
-    static std::optional<Decoded<T>> decodeByRecord(const QByteArray& data, Gather& gather, const std::optional<Ranges>& rows)
+    static std::optional<Decoded<T>> decodeByRecord(
+        const QByteArray& data, Gather& gather, const std::optional<Ranges>& rows, qsizetype firstIndex)
     {
         const std::optional<Ranges> objects = rows ? rows : objectRanges(data);
         if (!objects)
             return std::nullopt;
         const bool known = rows.has_value();
-        const auto decodeRange = [&data, &objects, known](const std::pair<qsizetype, qsizetype>& range) {
+        const auto decodeRange = [&data, &objects, known, firstIndex](const std::pair<qsizetype, qsizetype>& range) {
             Part<T> part;
             part.records.values.reserve(range.second - range.first);
             TextReader reader;
@@ -259,7 +262,7 @@ private:
                 QJsonParseError fault;
                 const QJsonDocument object = QJsonDocument::fromJson(QByteArray::fromRawData(data.constData() + begin, size), &fault);
                 if (fault.error != QJsonParseError::NoError && known) {
-                    part.records.errors.append(JsonError(QLatin1Char('[') + QString::number(index) + QLatin1Char(']'),
+                    part.records.errors.append(JsonError(QLatin1Char('[') + QString::number(firstIndex + index) + QLatin1Char(']'),
                         QStringLiteral("the stored record does not read: ") + fault.errorString()));
                     continue;
                 }
@@ -269,7 +272,7 @@ private:
                 }
                 try {
                     // The path an error names is the one the whole array would give ("[3].key").
-                    const JsonReader record(object.object(), QLatin1Char('[') + QString::number(index) + QLatin1Char(']'));
+                    const JsonReader record(object.object(), QLatin1Char('[') + QString::number(firstIndex + index) + QLatin1Char(']'));
                     part.records.values.append(T::fromJson(record));
                 } catch (const JsonError& error) {
                     part.records.errors.append(error);

@@ -129,4 +129,43 @@ TEST_F(PersonalWallpaperListTest, AnEarlierVersionsValueBecomesRowsAtItsFirstRea
     EXPECT_TRUE(changed.removed.isEmpty()) << "the row that does not read stays";
 }
 
+// A list read on a worker a slice at a time, each slice written over the text of one decoded
+// before, is the list read whole: the same records in the same order, the same records left out
+// with the same reasons (a record that does not read named by its place in the whole list), from
+// a slice per row to one slice for all.
+TEST_F(PersonalWallpaperListTest, AListReadInSlicesIsTheListReadWhole)
+{
+    QJsonArray stored;
+    for (qint64 key = 1; key <= 60; ++key) {
+        // Records of different lengths, so that a slice is written over a longer spent one.
+        stored.append(wallpaper(key, QStringLiteral("Kept %1 ").arg(key) + QString(int(key % 7) * 40, QLatin1Char('~'))).toJson());
+        if (key == 20)
+            stored.append(QJsonValue(7));
+        if (key == 35)
+            stored.append(wallpaper(std::nullopt, QStringLiteral("Keyless")).toJson());
+        if (key == 50)
+            stored.append(wallpaper(12, QStringLiteral("Twelve again")).toJson());
+    }
+    store(kList, stored);
+    reopenDefaults();
+    const auto skipped = [this] { return log_.lines().filter(QStringLiteral("Skipped")); };
+    PersonalWallpaperList whole = testList(defaults());
+    whole.load();
+    const QStringList wholeSkipped = skipped();
+    ASSERT_EQ(whole.order().size(), 60);
+    ASSERT_EQ(wholeSkipped.size(), 3);
+    EXPECT_TRUE(wholeSkipped.first().contains(QStringLiteral("[20]"))) << wholeSkipped.first().toStdString();
+
+    for (const qsizetype sliceBytes : {qsizetype(1), qsizetype(900), qsizetype(5000), PersonalWallpaperList::kSliceBytes}) {
+        SCOPED_TRACE(sliceBytes);
+        log_.clear();
+        PersonalWallpaperList sliced = testList(defaults());
+        sliced.takeIn(sliced.decodeOnWorker(sliceBytes).result());
+        EXPECT_EQ(sliced.order(), whole.order());
+        EXPECT_EQ(titles(sliced.inOrder()), titles(whole.inOrder()));
+        EXPECT_EQ(skipped(), wholeSkipped);
+        EXPECT_TRUE(sliced.isIncomplete());
+    }
+}
+
 } // namespace
