@@ -399,6 +399,23 @@ bool SettingsDatabase::readRows(const QString& path, const QString& list, const 
     return reader && visitRows(*reader, list, visit, failure);
 }
 
+std::optional<QStringList> SettingsDatabase::readKeys(const QString& path, const QString& list, SqliteFailure* failure)
+{
+    std::unique_ptr<SqliteConnection> reader = SqliteConnection::open(path, SqliteConnection::Mode::ReadOnly, failure);
+    SqliteStatement* query = reader ? reader->statement("SELECT key FROM rows WHERE list = ?", failure) : nullptr;
+    if (!query)
+        return std::nullopt;
+    query->bind(1, list);
+    QStringList keys;
+    while (query->next())
+        keys.append(query->text(0));
+    if (query->code() != SQLITE_DONE) {
+        *failure = reader->failureOf(*query);
+        return std::nullopt;
+    }
+    return keys;
+}
+
 QStringList SettingsDatabase::lists()
 {
     QStringList lists;

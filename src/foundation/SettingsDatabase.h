@@ -79,6 +79,8 @@ public:
     using RowVisitor = std::function<void(const QString& key, qint64 position, QByteArrayView record)>;
     // Reads a file's rows on a thread of its own: a connection of its own, read only.
     static bool readRows(const QString& path, const QString& list, const RowVisitor& visit, SqliteFailure* failure);
+    // The keys of a list's rows, in no order, read the same way.
+    static std::optional<QStringList> readKeys(const QString& path, const QString& list, SqliteFailure* failure);
 
     static constexpr const char* kLogSuffix = "-wal";
 

@@ -502,6 +502,20 @@ std::function<bool(qsizetype, const UserDefaults::Slices&)> UserDefaults::stored
     };
 }
 
+std::function<QStringList()> UserDefaults::storedKeysReader(const QString& list)
+{
+    if (database_->path().isEmpty() || pending_.lists.contains(list)) {
+        QStringList keys;
+        for (const StoredRow& row : rows(list))
+            keys.append(row.key);
+        return [keys] { return keys; };
+    }
+    return [path = database_->path(), list] {
+        SqliteFailure failure;
+        return SettingsDatabase::readKeys(path, list, &failure).value_or(QStringList());
+    };
+}
+
 bool UserDefaults::changeRows(const QString& list, const SettingsChange::ListChange& rows)
 {
     SettingsChange change;

@@ -141,6 +141,9 @@ public:
     // cost a page fault every few records. False when the rows cannot be read.
     using Slices = std::function<QByteArray(StoredArray&& slice)>;
     std::function<bool(qsizetype sliceBytes, const Slices& slices)> storedArrayReader(const QString& list);
+    // The keys of the same rows, in no order, for a worker the same way; none when they cannot be
+    // read (the rows' reader tells why).
+    std::function<QStringList()> storedKeysReader(const QString& list);
     // Removes and puts rows of `list` in one transaction; true once committed. Otherwise the change
     // is kept, tried again and saveFailed() told.
     bool changeRows(const QString& list, const SettingsChange::ListChange& change);

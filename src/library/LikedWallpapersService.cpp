@@ -36,8 +36,15 @@ LikedWallpapersService::LikedWallpapersService(UserDefaults& defaults, Wallpaper
         emit likedOrderChanged();
         emit likedWallpapersChanged();
     });
+    connect(&keysLoading_, &QFutureWatcherBase::finished, this, [this] {
+        if (loaded_)
+            return;
+        storedKeys_ = keysLoading_.future().result();
+        emit waitingChangesChanged();
+    });
     connect(&loading_, &QFutureWatcherBase::finished, this, [this] {
         finishLoading();
+        storedKeys_ = {};
         emit isLoadingChanged(false);
         if (!list_->order().isEmpty()) {
             emit likedOrderChanged();
@@ -45,7 +52,10 @@ LikedWallpapersService::LikedWallpapersService(UserDefaults& defaults, Wallpaper
         }
         makeWaitingChanges();
     });
-    loading_.setFuture(list_->decodeOnWorker());
+    // The keys come first, so that the hearts show them from Home's first paint on.
+    const QFuture<QSet<qint64>> keys = list_->storedKeysOnWorker();
+    keysLoading_.setFuture(keys);
+    loading_.setFuture(list_->decodeOnWorker(PersonalWallpaperList::kSliceBytes, keys));
 }
 
 LikedWallpapersService::~LikedWallpapersService() { flush(); }
@@ -102,7 +112,7 @@ bool LikedWallpapersService::showsLiked(qint64 key) const
 {
     if (const auto waiting = waitingLiked_.constFind(key); waiting != waitingLiked_.cend())
         return *waiting;
-    return loaded_ && list_->records().contains(key);
+    return loaded_ ? list_->records().contains(key) : storedKeys_.contains(key);
 }
 
 void LikedWallpapersService::flush()

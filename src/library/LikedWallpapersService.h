@@ -6,6 +6,7 @@
 #include <QFutureWatcher>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QObject>
 
 #include <functional>
@@ -64,8 +65,9 @@ public:
     void removeWallpaper(std::optional<qint64> key);
     void removeWallpaper(const WallpaperModel& wallpaper);
 
-    // What a heart shows: liked when the list holds the key, or, while changes wait for the
-    // list, as the last of them leaves it. Never waits for the list.
+    // What a heart shows: liked when the list holds the key (while it is read, when its stored
+    // rows do), or, while changes wait for the list, as the last of them leaves it. Never waits
+    // for the list.
     bool showsLiked(qint64 key) const;
 
     // Does the changes kept while the list was read and writes every change to the disk, before
@@ -76,7 +78,8 @@ signals:
     void likedWallpapersChanged();
     void likedOrderChanged();
     void isLoadingChanged(bool isLoading);
-    // A change now waits for the list, or the waiting ones were made: showsLiked() may differ.
+    // A change now waits for the list, the waiting ones were made, or the stored keys arrived
+    // ahead of the list: showsLiked() may differ.
     void waitingChangesChanged();
 
 private:
@@ -92,7 +95,10 @@ private:
     WallpaperPlaylistService& playlists_;
     WallpaperCounterService& counter_;
     std::unique_ptr<PersonalWallpaperList> list_;
+    QFutureWatcher<QSet<qint64>> keysLoading_;
     QFutureWatcher<PersonalWallpaperList::Decoded> loading_;
+    // The keys of the stored rows, from their arrival to the list's: what the hearts show meanwhile.
+    QSet<qint64> storedKeys_;
     // Taken in, perhaps early by a caller that could not wait; announced once the worker is done.
     mutable bool loaded_ = false;
     // Likes and unlikes made before the list arrived, in order.

@@ -176,9 +176,23 @@ void PersonalWallpaperList::load(qsizetype keepAtMost)
     }
 }
 
-QFuture<PersonalWallpaperList::Decoded> PersonalWallpaperList::decodeOnWorker(qsizetype sliceBytes)
+QFuture<QSet<qint64>> PersonalWallpaperList::storedKeysOnWorker()
 {
-    return QtConcurrent::run([read = stored_.storedReader(), sliceBytes] {
+    return QtConcurrent::run([read = stored_.storedKeysReader()] {
+        QSet<qint64> keys;
+        for (const QString& stored : read()) {
+            bool number = false;
+            const qint64 key = stored.toLongLong(&number);
+            if (number)
+                keys.insert(key);
+        }
+        return keys;
+    });
+}
+
+QFuture<PersonalWallpaperList::Decoded> PersonalWallpaperList::decodeOnWorker(qsizetype sliceBytes, QFuture<QSet<qint64>> before)
+{
+    return QtConcurrent::run([read = stored_.storedReader(), sliceBytes, before]() mutable {
         ListDecoding decoding;
         // A slice decodes while the next one is read; one at a time, in order.
         QFuture<void> decodingSlice;
@@ -191,6 +205,7 @@ QFuture<PersonalWallpaperList::Decoded> PersonalWallpaperList::decodeOnWorker(qs
             return free;
         });
         decodingSlice.waitForFinished();
+        before.waitForFinished();
         Decoded decoded = decoding.finish();
         if (!readAll) {
             decoded = {};

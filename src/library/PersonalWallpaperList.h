@@ -50,8 +50,13 @@ public:
     // are stored, with its line), and takeIn() makes what it found the list. The rows come in
     // slices of about `sliceBytes`, each decoded while the next is read (4 MiB keeps the decoding
     // threads busy).
+    // It finishes only after `before`, whose end the GUI thread then hears of first.
     static constexpr qsizetype kSliceBytes = 4 << 20;
-    QFuture<Decoded> decodeOnWorker(qsizetype sliceBytes = kSliceBytes);
+    QFuture<Decoded> decodeOnWorker(qsizetype sliceBytes = kSliceBytes, QFuture<QSet<qint64>> before = {});
+    // The keys of the stored rows, read on a worker: far quicker than the records, they tell
+    // which keys the list holds before the records arrive. A record that then does not decode, or
+    // lies in another key's row, is not in the list after all.
+    QFuture<QSet<qint64>> storedKeysOnWorker();
     void takeIn(Decoded decoded, qsizetype keepAtMost = kUnlimited);
     // The load left something out (a stored value that cannot be read, a skipped record).
     bool isIncomplete() const { return stored_.isIncomplete(); }

@@ -134,6 +134,12 @@ std::function<bool(qsizetype, const UserDefaults::Slices&)> StoredList::storedRe
     return defaults_.storedArrayReader(key_);
 }
 
+std::function<QStringList()> StoredList::storedKeysReader()
+{
+    moveEarlierIntoRows();
+    return defaults_.storedKeysReader(key_);
+}
+
 void StoredList::skip(const QString& reason)
 {
     leaveOut(QStringLiteral("Skipped a stored record of the %1: %2").arg(lines_.noun, reason));

@@ -66,6 +66,8 @@ public:
     std::optional<UserDefaults::StoredArray> stored();
     // The same, to be read on a worker in slices (the move into rows is made now).
     std::function<bool(qsizetype, const UserDefaults::Slices&)> storedReader();
+    // The keys of those rows, in no order, to be read on a worker.
+    std::function<QStringList()> storedKeysReader();
 
     // Reads no record from its text: every record is parsed.
     template <typename T>

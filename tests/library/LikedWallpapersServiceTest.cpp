@@ -75,6 +75,35 @@ TEST_F(LikedWallpapersServiceTest, AStoredListIsReadOnAWorkerAndNothingIsLostMea
     }
 }
 
+// The hearts do not wait for a long list's records: the keys of its rows arrive first, while the
+// list is still read, and a stored key's heart shows filled from then on; one not stored stays
+// empty, and the list's arrival leaves both as they were.
+TEST_F(LikedWallpapersServiceTest, HeartsShowTheStoredKeysBeforeTheRecordsArrive)
+{
+    QJsonArray stored;
+    for (qint64 key = 1; key <= 400; ++key)
+        stored.append(wallpaper(key).toJson());
+    store(LikedWallpapersService::kLikedWallpapersKey, stored);
+    LikedWallpapersService& liked = restart();
+    EXPECT_FALSE(liked.showsLiked(1)) << "nothing is known before the keys are read";
+    struct Seen {
+        bool loading;
+        bool stored;
+        bool other;
+    };
+    QList<Seen> seen;
+    QObject::connect(&liked, &LikedWallpapersService::waitingChangesChanged, &liked,
+        [&] { seen.append({liked.isLoading(), liked.showsLiked(400), liked.showsLiked(9999)}); });
+    QSignalSpy loading(&liked, &LikedWallpapersService::isLoadingChanged);
+    ASSERT_EVENTUALLY(loading.size() == 1, 10'000);
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_TRUE(seen.first().loading) << "the keys came before the records";
+    EXPECT_TRUE(seen.first().stored);
+    EXPECT_FALSE(seen.first().other);
+    EXPECT_TRUE(liked.showsLiked(400));
+    EXPECT_FALSE(liked.showsLiked(9999));
+}
+
 TEST_F(LikedWallpapersServiceTest, OnlyRealChangesArePublished)
 {
     const WallpaperModel one = wallpaper(1);

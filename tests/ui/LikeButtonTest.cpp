@@ -36,7 +36,8 @@ TEST_F(LikeButtonTest, LikingCountsOnceAndEveryHeartOfTheWallpaperFollows)
 }
 
 // A heart drawn while the stored list is still being read (tens of thousands of likes take
-// seconds) does not hold up the window: it shows empty and fills when the list arrives.
+// seconds) does not hold up the window: it shows empty and fills once the stored keys arrive,
+// ahead of the list.
 TEST_F(LikeButtonTest, AHeartMadeWhileTheListIsReadDoesNotWaitForIt)
 {
     liked().addWallpaper(wallpaper(21), true);
@@ -44,7 +45,7 @@ TEST_F(LikeButtonTest, AHeartMadeWhileTheListIsReadDoesNotWaitForIt)
     const auto waiting = button(21);
     EXPECT_TRUE(liked().isLoading()) << "making the heart waited for the list";
     EXPECT_FALSE(showsRed(*waiting));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return showsRed(*waiting); }, 5000)) << "it fills once the list arrives";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return showsRed(*waiting); }, 5000)) << "it fills once the keys arrive";
 }
 
 // A tap while the list is read means what the heart showed: the heart follows at once, and the
