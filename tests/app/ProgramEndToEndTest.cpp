@@ -242,6 +242,10 @@ TEST_F(ProgramEndToEndTest, ALaunchThatEndsLeavesEveryFileOfTheProfileAsItWas)
         } else {
             running = std::make_unique<ProgramRun>(environment());
             waitForLaunch(*running);
+            // The running copy writes its analytics defaults beside the settings on a thread of
+            // their own after its launch: they are its files, and not to change under the check.
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !QDir(settings).entryList({QStringLiteral("com.signalry.*.json")}).isEmpty(); }, 30'000))
+                << running->output().toStdString();
         }
         QDir().mkpath(settings);
         plant(settings + QStringLiteral("/standard.recovery.sqlite3"), QByteArray("changes kept by the running copy"));
