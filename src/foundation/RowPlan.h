@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <iterator>
 
 // Which rows of a stored list a change of its keys touches, so that a like is one row put, an
 // unlike one row removed and a move one row's position changed, however long the list. The
@@ -40,7 +41,13 @@ struct RowPlan {
         for (qsizetype i = prefix; i < prefix + oldCount; ++i)
             if (!kept.contains(before.at(i)))
                 plan.removed.append(before.at(i));
-        plan.positions = beforePositions.mid(0, prefix);
+        // The positions kept are copied once into room for all: a long list's change would
+        // otherwise copy them two or three times over, into memory the system hands out afresh.
+        plan.positions.reserve(after.size());
+        const auto keep = [&plan, &beforePositions](qsizetype from, qsizetype count) {
+            std::copy_n(beforePositions.cbegin() + from, count, std::back_inserter(plan.positions));
+        };
+        keep(0, prefix);
         const bool movedToFront = oldCount == newCount && oldCount > 1 && after.at(prefix) == before.at(prefix + oldCount - 1)
             && std::equal(before.cbegin() + prefix, before.cbegin() + prefix + oldCount - 1, after.cbegin() + prefix + 1, same);
         if (movedToFront) {
@@ -48,8 +55,8 @@ struct RowPlan {
             const std::optional<qint64> previous = prefix > 0 ? std::optional(beforePositions.at(prefix - 1)) : std::nullopt;
             if (!previous || next - *previous >= 2) {
                 plan.positions.append(previous ? *previous + (next - *previous) / 2 : next - kRowGap);
-                plan.positions.append(beforePositions.mid(prefix, oldCount - 1));
-                plan.positions.append(beforePositions.mid(before.size() - suffix));
+                keep(prefix, oldCount - 1);
+                keep(before.size() - suffix, suffix);
                 plan.put = {prefix};
                 return plan;
             }
@@ -57,7 +64,7 @@ struct RowPlan {
                        prefix > 0 ? std::optional(beforePositions.at(prefix - 1)) : std::nullopt,
                        suffix > 0 ? std::optional(beforePositions.at(before.size() - suffix)) : std::nullopt)) {
             plan.positions.append(*between);
-            plan.positions.append(beforePositions.mid(before.size() - suffix));
+            keep(before.size() - suffix, suffix);
             for (qsizetype i = prefix; i < prefix + newCount; ++i)
                 plan.put.append(i);
             return plan;
