@@ -83,7 +83,8 @@ QCoro::Task<HttpResponse> Http::send(QNetworkRequest request, QByteArray verb, Q
     const QNetworkRequest original = withRedirectLimit(std::move(request));
     QNetworkRequest hop = prepared(original);
     hop.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    for (int redirects = 0;; ++redirects) {
+    bool resent = false;
+    for (int redirects = 0;;) {
         if (!manager_)
             throwCancelled(); // shut down meanwhile
         const Holding holding(holdingReplies_);
@@ -92,9 +93,20 @@ QCoro::Task<HttpResponse> Http::send(QNetworkRequest request, QByteArray verb, Q
             transfer.setCertificateCheck(caFileCheck(caFileOfConnections_));
         transfer.limitBody(maxBodyBytes);
         co_await transfer.finished();
+        // A server closes a kept-alive connection once it sat idle for a while, and a request
+        // written to it at that moment meets the close. Qt sends it again on a fresh connection
+        // in most of those races, not in all; a request that got no byte of an answer goes once
+        // more from here, so a search or a like does not fail on a connection the server let go.
+        if (!resent && transfer.closedBeforeAnswer()) {
+            resent = true;
+            logLine(QStringLiteral("🔁"), QStringLiteral("Http"),
+                QStringLiteral("%1 %2: the server closed the connection before answering; sending it once more")
+                    .arg(QString::fromLatin1(verb), hop.url().toDisplayString(QUrl::RemoveQuery)));
+            continue;
+        }
         HttpResponse response = transfer.resultWithBody();
         const auto next = HttpRedirect::target(original, response.url, response.status, response.header("Location"));
-        if (!next || redirects >= original.maximumRedirectsAllowed())
+        if (!next || redirects++ >= original.maximumRedirectsAllowed())
             co_return response;
         hop = HttpRedirect::nextHop(std::move(hop), response.url, *next);
         if (const QByteArray method = HttpRedirect::method(response.status, verb); method != verb) {

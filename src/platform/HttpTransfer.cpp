@@ -197,6 +197,12 @@ HttpResponse HttpTransfer::answerSoFar() const
     return response;
 }
 
+bool HttpTransfer::closedBeforeAnswer() const
+{
+    return reply_ && !abortReason_ && reply_->error() == QNetworkReply::RemoteHostClosedError
+        && !reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+}
+
 HttpResponse HttpTransfer::resultWithBody()
 {
     QByteArray body = std::exchange(received_, QByteArray()) + takeAvailable();

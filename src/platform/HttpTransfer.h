@@ -61,6 +61,9 @@ public:
     // The status, headers and address the reply had when this side ended it on purpose (it
     // had all it wanted), without a body.
     HttpResponse answerSoFar() const;
+    // After finished(): the server closed the connection before a byte of its answer came,
+    // as it does with a kept-alive connection it found idle while the request was on its way.
+    bool closedBeforeAnswer() const;
 
 private:
     // The reply finished or is gone: the coroutine waiting in finished() goes on, at once.
