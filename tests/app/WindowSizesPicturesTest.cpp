@@ -32,6 +32,7 @@
 #include "ui/HeaderRow.h"
 #include "ui/LabelButton.h"
 #include "ui/LikeButton.h"
+#include "ui/LoopingVideo.h"
 #include "ui/NotificationToast.h"
 #include "ui/NotificationToastOverlay.h"
 #include "ui/ScreenMessageView.h"
@@ -43,6 +44,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -83,12 +85,39 @@ QImage shown(const AppRootView& root)
     return root.screen()->grabWindow(root.winId()).toImage();
 }
 
-// Once the display shows what the window drew (a video keeps moving, so alike, not equal), in
-// the whole and in each of `changed` at full detail, the picture is kept beside the test program
-// for a reviewer.
+// The window's videos stand still while it lasts: a video moves on between the display's
+// picture and the window's own, and on a loaded machine a full-HD one moved too far each time.
+class VideosHeld {
+public:
+    explicit VideosHeld(const QWidget& root)
+    {
+        for (LoopingVideo* video : root.findChildren<LoopingVideo*>()) {
+            if (video->wantsToPlay()) {
+                video->setPlaying(false);
+                held_.append(video);
+            }
+        }
+    }
+    ~VideosHeld()
+    {
+        for (const QPointer<LoopingVideo>& video : held_)
+            if (video)
+                video->setPlaying(true);
+    }
+    VideosHeld(const VideosHeld&) = delete;
+    VideosHeld& operator=(const VideosHeld&) = delete;
+
+private:
+    QList<QPointer<LoopingVideo>> held_;
+};
+
+// Once the display shows what the window drew (alike, not equal: a fade or a loading wheel may
+// still move), in the whole and in each of `changed` at full detail, the picture is kept beside the
+// test program for a reviewer.
 // A picture with fewer `colours` than that is taken for a blank screen.
 void picture(AppRootView& root, const QString& state, QSize size, const QList<QRect>& changed = {}, int colours = 40)
 {
+    const VideosHeld still(root);
     // The display counts device pixels.
     const int ratio = qRound(root.devicePixelRatioF());
     QImage display;
