@@ -20,6 +20,8 @@ namespace {
 QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
 // A stop is seen between blocks; a MiB takes milliseconds even on a slow disk.
 constexpr size_t kBlockBytes = size_t(1) << 20;
+// What of a copy may wait in memory for the disk, behind the block being copied.
+constexpr off_t kInFlightBytes = off_t(16) << 20;
 } // namespace
 
 StagedFile::StagedFile(QString destination)
@@ -74,6 +76,7 @@ void StagedFile::copyBlocks(QFile& input, QFile& output, const CopyProgress& pro
     bool kernelCopy = true;
     std::vector<char> block;
     off_t done = 0;
+    off_t released = 0;
     for (;;) {
         ssize_t copied = -1;
         if (kernelCopy) {
@@ -101,6 +104,16 @@ void StagedFile::copyBlocks(QFile& input, QFile& output, const CopyProgress& pro
             // finds little left to write. Only a hint: sync() reports the failures.
             ::sync_file_range(to, done, copied, SYNC_FILE_RANGE_WRITE);
             done += copied;
+            // What the disk holds already leaves memory: a copy of gigabytes would otherwise
+            // push the rest of the system's files out of it, and a stopped copy would spend
+            // its stop freeing them. The copy goes no faster than the disk writes, which the
+            // flush at its end would wait for anyway.
+            if (const off_t settled = done - kInFlightBytes; settled > released) {
+                ::sync_file_range(to, released, settled - released,
+                    SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+                ::posix_fadvise(to, released, settled - released, POSIX_FADV_DONTNEED);
+                released = settled;
+            }
             if (progress && !progress(done, input.size()))
                 throw CancelledError();
         }
