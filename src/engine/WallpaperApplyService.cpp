@@ -181,9 +181,12 @@ QCoro::Task<QUrl> WallpaperApplyService::videoFile(WallpaperApplyRequest request
 {
     const LocalVideoResolver::Source source{.key = request.key, .address = request.videoURL, .isCustom = request.isCustom,
         .statedSize = request.wallpaper ? request.wallpaper->fileSize : std::nullopt};
+    // Shown before the file is looked for: an own video that is gone fails there, and its
+    // failure needs a toast to end in.
+    toast.show(Stage::applying, applyingMessage(), 0, true);
     const LocalVideoResolver::Report report{
-        .checking = [toast]() mutable { toast.show(Stage::applying, applyingMessage(), kFoundProgress, true); },
-        .downloading = [toast]() mutable { toast.show(Stage::downloading, downloadingMessage(), 0, true); },
+        .checking = [toast]() mutable { toast.update(Stage::applying, applyingMessage(), kFoundProgress); },
+        .downloading = [toast]() mutable { toast.update(Stage::downloading, downloadingMessage(), 0); },
         .progress = [toast](double fraction) mutable { toast.update(Stage::downloading, downloadingMessage(), fraction * kDownloadShare); },
         .downloaded = [toast]() mutable { toast.update(Stage::downloaded, applyingMessage(), kDownloadedProgress); },
     };

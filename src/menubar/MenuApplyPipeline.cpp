@@ -95,9 +95,15 @@ QCoro::Task<> MenuApplyPipeline::run(Request request, MenuPipelineRun run)
 QCoro::Task<QUrl> MenuApplyPipeline::localVideoFile(Request request, MenuPipelineRun run)
 {
     const LocalVideoResolver::Source source{.key = request.key, .address = request.masterUrl, .isCustom = request.isCustom};
+    // Opened before the file is looked for: an own video that is gone fails there, and the
+    // failure is told in this run's toast, not in an earlier run's.
+    run.openToast(QCoreApplication::translate("MenuBarManager", kApplying), 0);
     const LocalVideoResolver::Report report{
-        .checking = [run] { run.openToast(QCoreApplication::translate("MenuBarManager", kApplying), 0.5); },
-        .downloading = [run] { run.openToast(QCoreApplication::translate("MenuBarManager", kDownloading), 0); },
+        .checking = [run] { run.updateProgress(0.5); },
+        .downloading = [run] {
+            run.updateMessage(QCoreApplication::translate("MenuBarManager", kDownloading));
+            run.updateProgress(0);
+        },
         .progress = [run](double fraction) {
             run.updateMessage(QCoreApplication::translate("MenuBarManager", kDownloading));
             run.updateProgress(fraction * 0.9);

@@ -130,7 +130,10 @@ TEST_F(WallpaperApplyServiceTest, AnUncachedMasterIsDownloadedWithProgressThenAp
 {
     waitForTask(service_.applyWallpaper({.key = kCatalogueKey, .videoURL = masterUrl(kCatalogueKey), .wallpaper = record(kCatalogueKey)}));
 
-    EXPECT_EQ(toastEvents_.messages(), (QStringList{"message:Downloading...", "message:Applying...", "message:Wallpaper applied"}));
+    // The toast is shown before the video is looked for; it reaches the panel two turns later,
+    // by which time it says what the apply does.
+    EXPECT_EQ(toastEvents_.messages(),
+        (QStringList{"message:Applying...", "message:Downloading...", "message:Applying...", "message:Wallpaper applied"}));
     const QStringList progress = progressOf(toastEvents_.events());
     ASSERT_GE(progress.size(), 3);
     EXPECT_EQ(progress.mid(progress.size() - 2), (QStringList{"progress:0.95", "progress:1"}));
@@ -295,7 +298,7 @@ TEST_F(WallpaperApplyServiceTest, TheLatestDesktopRequestWinsAndAnOlderApplyNeve
     EXPECT_EQ(shownKey(), kOtherCatalogueKey);
     EXPECT_TRUE(downloads_.cachedFileUrl(kCatalogueKey)); // the download itself is kept
     const QStringList messages = toastEvents_.messages();
-    EXPECT_EQ(messages.mid(messages.indexOf(QStringLiteral("message:Applying..."))),
+    EXPECT_EQ(messages.mid(messages.lastIndexOf(QStringLiteral("message:Applying..."))),
         (QStringList{"message:Applying...", "message:Wallpaper applied"}));
     EXPECT_EQ(toast_.title(), QStringLiteral("Misty Pine Valley"));
 }
@@ -372,6 +375,45 @@ TEST_F(WallpaperApplyServiceTest, ChosenDisplaysGetTheVideoWhileEveryDisplayGets
     ASSERT_EQ(desktop_.calls().size(), 2);
     EXPECT_EQ(desktop_.calls().at(0).screenName, QStringLiteral("Display A"));
     EXPECT_EQ(desktop_.calls().at(1).screenName, QStringLiteral("Display B"));
+}
+
+// Every apply puts its toast on the panel, the one whose own video is gone included: that one
+// failed before its first stage and showed nothing, from the main window or the rotation.
+TEST_F(WallpaperApplyServiceTest, EveryApplyShowsItsToast)
+{
+    WallpaperApplyRequest gone = customRequest(78);
+    ASSERT_TRUE(QFile::remove(gone.videoURL.toLocalFile()));
+    const struct {
+        const char* name;
+        WallpaperApplyRequest request;
+        bool fails;
+    } cases[] = {
+        {"cached", cachedRequest(), false},
+        {"downloaded", WallpaperApplyRequest{.key = kOtherCatalogueKey, .videoURL = masterUrl(kOtherCatalogueKey),
+                           .wallpaper = record(kOtherCatalogueKey)}, false},
+        {"own video gone", gone, true},
+    };
+    for (const auto& c : cases) {
+        for (const bool fromPlaylist : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (fromPlaylist ? " (rotation)" : " (main window)"));
+            delays_.runScheduled();
+            QCoreApplication::sendPostedEvents();
+            toastEvents_.clear();
+            WallpaperApplyRequest request = c.request;
+            request.fromPlaylist = fromPlaylist;
+            bool failed = false;
+            try {
+                waitForTask(service_.applyWallpaper(request));
+            } catch (const std::exception&) {
+                failed = true;
+            }
+            EXPECT_EQ(failed, c.fails);
+            ASSERT_TRUE(waitUntil([&] { return toastEvents_.events().contains(QStringLiteral("shown")); }))
+                << toastEvents_.events().join(u", ").toStdString();
+            EXPECT_EQ(delays_.scheduled().value(delays_.scheduled().size() - 1), c.fails ? 3000 : 2000)
+                << "a toast that goes once its end is read";
+        }
+    }
 }
 
 // A toast shown while an apply runs (a personal-use import's, with its Stop) is left alone by

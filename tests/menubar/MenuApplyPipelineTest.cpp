@@ -52,7 +52,6 @@ protected:
 
 struct Start {
     const char* name;
-    const char* firstMessage;
     const char* firstProgress;
     int downloads;
 };
@@ -74,7 +73,9 @@ TEST_P(MenuApplyStartTest, AChosenRecentReachesTheDesktopAndTheStillPicture)
     EXPECT_EQ(shownKey(), key);
     EXPECT_EQ(recents_.recentsOrder().first(), key);
     EXPECT_TRUE(manager_->isWallpaperRunning());
-    EXPECT_EQ(toastEvents_.messages().first(), QStringLiteral("message:") + start.firstMessage);
+    // The run's own toast from its start, before the video is looked for.
+    EXPECT_EQ(toastEvents_.messages().first(), QStringLiteral("message:Applying wallpaper"));
+    EXPECT_EQ(toastEvents_.messages().contains(QStringLiteral("message:Downloading wallpaper")), start.downloads > 0);
     EXPECT_EQ(toastEvents_.messages().last(), QStringLiteral("message:Wallpaper applied"));
     if (start.firstProgress) {
         EXPECT_EQ(toastEvents_.events().filter(QStringLiteral("progress:")).first(), QString::fromLatin1(start.firstProgress));
@@ -87,9 +88,9 @@ TEST_P(MenuApplyStartTest, AChosenRecentReachesTheDesktopAndTheStillPicture)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, MenuApplyStartTest,
-    ::testing::Values(Start{"Own", "Applying wallpaper", "progress:0.5", 0}, Start{"Cached", "Applying wallpaper", "progress:0.5", 0},
+    ::testing::Values(Start{"Own", "progress:0.5", 0}, Start{"Cached", "progress:0.5", 0},
         // The bar of a download is the next test's.
-        Start{"Download", "Downloading wallpaper", nullptr, 1}),
+        Start{"Download", nullptr, 1}),
     [](const ::testing::TestParamInfo<Start>& row) { return std::string(row.param.name); });
 
 // Another program's picture drawn over the video: every apply from the tray says so in its toast
@@ -139,6 +140,35 @@ TEST_F(MenuApplyPipelineTest, AFailedChoiceKeepsTheWallpaperThatWasPlaying)
     EXPECT_EQ(delays_.scheduled().last(), 3000);
     EXPECT_FALSE(log_.lines().filter(QStringLiteral("❌ Failed to apply wallpaper from menu: ")).isEmpty());
     EXPECT_FALSE(trace_.steps().contains(QStringLiteral("still picture")));
+}
+
+// An own video whose file is gone fails before its first stage: the failure is told in the
+// run's own toast on the panel, also once an earlier run's toast has gone, where it was written
+// into that hidden toast and nothing showed.
+TEST_F(MenuApplyPipelineTest, AnOwnVideoThatIsGoneFailsInTheRunsOwnToast)
+{
+    for (const bool afterAnEarlierRun : {false, true}) {
+        SCOPED_TRACE(afterAnEarlierRun ? "after an earlier run's toast went" : "first run");
+        if (afterAnEarlierRun) {
+            choose(ownWallpaper(73));
+            waitForRuns();
+            settleToast();
+            ASSERT_FALSE(toast_.isPresented());
+        }
+        const WallpaperModel gone = ownWallpaper(74);
+        ASSERT_TRUE(QFile::remove(gone.masterUrl->toLocalFile()));
+        bool failureShown = false;
+        QObject guard;
+        QObject::connect(&toast_, &NotificationManager::isPresentedChanged, &guard,
+            [&] { failureShown = failureShown || (toast_.isPresented() && toast_.message() == QStringLiteral("Failed to apply wallpaper")); });
+        QObject::connect(&toast_, &NotificationManager::messageChanged, &guard,
+            [&] { failureShown = failureShown || (toast_.isPresented() && toast_.message() == QStringLiteral("Failed to apply wallpaper")); });
+        choose(gone);
+        waitForRuns();
+        ASSERT_EVENTUALLY(failureShown, 5000) << toastEvents_.events().join(u", ").toStdString();
+        EXPECT_EQ(delays_.scheduled().last(), 3000);
+        settleToast();
+    }
 }
 
 TEST_F(MenuApplyPipelineTest, ARecordWithoutVideoOnlyStopsThePlaylist)
