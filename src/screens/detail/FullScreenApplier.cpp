@@ -82,13 +82,13 @@ void FullScreenApplier::applyToTarget(std::optional<int> screenIndex, WallpaperF
 {
     if (!wallpaper_.key) {
         logLine(QStringLiteral("Cannot apply wallpaper: missing key"));
-        setState(isApplying_, downloadProgress_, tr(kIncompleteError));
+        refuseIncomplete(Kind::display);
         return;
     }
     const std::optional<QUrl> master = masterVideoUrl();
     if (!master) {
         logLine(QStringLiteral("Cannot apply wallpaper: missing masterUrl"));
-        setState(isApplying_, downloadProgress_, tr(kIncompleteError));
+        refuseIncomplete(Kind::display);
         return;
     }
     const int screenCount = int(Screens::shared().screens().size());
@@ -104,7 +104,7 @@ void FullScreenApplier::applyToLockScreenOnly()
 {
     const std::optional<QUrl> master = masterVideoUrl();
     if (!wallpaper_.key || !master) {
-        setState(isApplying_, downloadProgress_, tr(kIncompleteError));
+        refuseIncomplete(Kind::lockScreenOnly);
         return;
     }
     // Joins the saved list, without a like being counted.
@@ -126,11 +126,13 @@ void FullScreenApplier::start(WallpaperApplyRequest request, Run run)
         self->applyStage_ = stage;
         Q_EMIT self->stateChanged();
     };
-    auto done = [self, run](std::optional<Failure> failure) {
+    auto done = [self, run, title = wallpaper_.title](std::optional<Failure> failure) {
+        if (failure && !failure->replaced)
+            tellFailure(title, run.kind, *failure);
         if (!self)
             return;
         if (failure)
-            self->failed(run, *failure);
+            self->failed(*failure);
         else
             self->succeeded(run);
     };
@@ -145,7 +147,7 @@ void FullScreenApplier::succeeded(const Run& run)
     sendAnalytics(run);
 }
 
-void FullScreenApplier::failed(const Run& run, const Failure& failure)
+void FullScreenApplier::failed(const Failure& failure)
 {
     const QString& description = failure.description;
     // The newer choice tells its own outcome; a word from this apply would speak over it.
@@ -155,13 +157,24 @@ void FullScreenApplier::failed(const Run& run, const Failure& failure)
         return;
     }
     setState(false, 0, description);
-    const QString summary = tr(run.kind == Kind::display ? kDisplayFailure : kLockScreenFailure);
-    const QString message = summary + QStringLiteral(": ") + (failure.outOfSpace ? tr(kNoRoom) : description);
+}
+
+void FullScreenApplier::refuseIncomplete(Kind kind)
+{
+    const Failure failure{tr(kIncompleteError)};
+    setState(isApplying_, downloadProgress_, failure.description);
+    tellFailure(wallpaper_.title, kind, failure);
+}
+
+void FullScreenApplier::tellFailure(const QString& title, Kind kind, const Failure& failure)
+{
+    const QString summary = tr(kind == Kind::display ? kDisplayFailure : kLockScreenFailure);
+    const QString message = summary + QStringLiteral(": ") + (failure.outOfSpace ? tr(kNoRoom) : failure.description);
     // A toast of its own: the apply's may have been overtaken by another (an import, an upload),
     // whose content a failure must not write over.
     NotificationManager& toast = NotificationManager::shared();
-    const NotificationManager::Ticket shown = toast.show(wallpaper_.title, message, {}, 0.0, true);
-    logLine(summary + QStringLiteral(": ") + description);
+    const NotificationManager::Ticket shown = toast.show(title, message, {}, 0.0, true);
+    logLine(summary + QStringLiteral(": ") + failure.description);
     toast.hide(shown, kFailureToastSeconds);
 }
 

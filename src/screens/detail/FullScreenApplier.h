@@ -17,7 +17,8 @@ struct WallpaperApplyRequest;
 // shows it; and keep the view's apply state (running, progress, last error, shown now). The apply
 // itself is the apply service's, which reports progress in the toast; a failure lands in
 // applyError and in the toast, never nowhere. An apply runs to its end in the service even when
-// the view goes first; only the state updates are skipped then. GUI thread; owned by the view.
+// the view goes first; only the state updates are skipped then, its failure is still told.
+// GUI thread; owned by the view.
 class FullScreenApplier : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isApplyingWallpaper READ isApplyingWallpaper NOTIFY stateChanged)
@@ -80,7 +81,11 @@ private:
 
     void start(WallpaperApplyRequest request, Run run);
     void succeeded(const Run& run);
-    void failed(const Run& run, const Failure& failure);
+    void failed(const Failure& failure);
+    // Refuses a record it cannot apply, in the state and the toast.
+    void refuseIncomplete(Kind kind);
+    // The failure in a toast of its own and the log: the view may be gone, the user is not.
+    static void tellFailure(const QString& title, Kind kind, const Failure& failure);
     void sendAnalytics(const Run& run) const;
     void setState(bool applying, double progress, std::optional<QString> error);
 

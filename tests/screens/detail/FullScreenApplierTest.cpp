@@ -110,21 +110,43 @@ TEST_F(FullScreenApplierTest, TheApplyStageFollowsTheApplyToItsEnd)
     EXPECT_EQ(toastSaid.value(toastSaid.size() - 1), WallpaperApplyService::lockScreenSetMessage()) << toastSaid.join(u'|').toStdString();
 }
 
+// A record without a key, or without a video while no asset host is known yet, is refused at
+// once, and the refusal is told in a toast as any failure is: it went to the state and the log
+// alone, which nothing on the page showed.
 TEST_F(FullScreenApplierTest, ARecordItCannotApplyIsRefusedWithoutATask)
 {
     WallpaperModel keyless = catalogueRecord();
     keyless.key.reset();
     WallpaperModel masterless = catalogueRecord();
     masterless.masterUrl.reset(); // and no asset host is known yet
-    for (const auto& [record, line] : {std::pair{keyless, "Cannot apply wallpaper: missing key"},
-             std::pair{masterless, "Cannot apply wallpaper: missing masterUrl"}}) {
-        FullScreenApplier applier(record, {});
-        applier.applyToTarget(0, Target::desktop);
+    const QString incomplete = QString::fromUtf8(FullScreenApplier::kIncompleteError);
+    const struct {
+        const char* name;
+        const WallpaperModel& record;
+        bool lockScreenOnly;
+        const char* line; // none: no line of its own
+        QString toast;
+    } cases[] = {
+        {"keyless, displays", keyless, false, "Cannot apply wallpaper: missing key", u"Failed to apply wallpaper: " + incomplete},
+        {"masterless, displays", masterless, false, "Cannot apply wallpaper: missing masterUrl", u"Failed to apply wallpaper: " + incomplete},
+        {"keyless, lock screen", keyless, true, nullptr, u"Failed to apply lock screen wallpaper: " + incomplete},
+        {"masterless, lock screen", masterless, true, nullptr, u"Failed to apply lock screen wallpaper: " + incomplete},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        toast_.hide();
+        FullScreenApplier applier(c.record, {});
+        if (c.lockScreenOnly)
+            applier.applyToLockScreenOnly();
+        else
+            applier.applyToTarget(0, Target::desktop);
         EXPECT_FALSE(applier.isApplyingWallpaper());
-        EXPECT_EQ(applier.applyError(), QString::fromUtf8(FullScreenApplier::kIncompleteError));
-        EXPECT_TRUE(log_.contains(QString::fromLatin1(line)));
-        applier.applyToLockScreenOnly();
-        EXPECT_FALSE(applier.isApplyingWallpaper());
+        EXPECT_EQ(applier.applyError(), incomplete);
+        if (c.line) {
+            EXPECT_TRUE(log_.contains(QString::fromLatin1(c.line)));
+        }
+        EXPECT_TRUE(log_.contains(c.toast));
+        ASSERT_EVENTUALLY(toast_.isPresented() && toast_.message() == c.toast, 5000) << toast_.message().toStdString();
     }
     QCoreApplication::processEvents();
     EXPECT_TRUE(engine_.entries().empty());
@@ -386,15 +408,56 @@ TEST_F(FullScreenApplierTest, WithOneDisplayRemovingClearsEverySavedWallpaper)
     EXPECT_FALSE(applier.isApplyingWallpaper());
 }
 
+// An apply runs to its end after its page closed: it reaches the desktop, or its failure is
+// still told (it was dropped with the page, after "Downloading…" had gone), and an apply a newer
+// choice replaced says nothing over that choice.
 TEST_F(FullScreenApplierTest, AnApplyOutlivesItsViewAndReachesTheDesktop)
 {
-    cachedRequest();
-    auto applier = std::make_unique<FullScreenApplier>(catalogueRecord(), FullScreenApplier::Options{});
-    applier->applyToTarget(std::nullopt, Target::desktop);
-    applier.reset();
-    EXPECT_TRUE(waitUntil([&] { return displaysShowing(kCatalogueKey).size() == 2; }));
-    // The last step: the toast is told to go.
-    EXPECT_TRUE(waitUntil([&] { return delays_.scheduled().contains(2000); }));
+    QFile clip(clipPath());
+    ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
+    const QByteArray video = clip.readAll();
+    const struct {
+        const char* name;
+        int downloadStatus;
+        bool replaced;
+        std::set<quint32> showing; // the displays that show the page's wallpaper at the end
+        bool told;
+    } cases[] = {
+        {"lands", 200, false, {1, 2}, false},
+        {"download fails", 500, false, {}, true},
+        {"replaced, then its download fails", 500, true, {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        engine_.stopAll();
+        QFile::remove(WallpaperDownloadService::folderPath() + u'/' + WallpaperDownloadService::fileName(kCatalogueKey));
+        HeldMasterServer held(video, 0);
+        WallpaperModel slow = catalogueRecord();
+        slow.masterUrl = held.masterUrl(kCatalogueKey);
+        auto applier = std::make_unique<FullScreenApplier>(slow, FullScreenApplier::Options{});
+        applier->applyToTarget(std::nullopt, Target::desktop);
+        ASSERT_TRUE(waitUntil([&] { return held.held() == 1 && toast_.isPresented(); }));
+        applier.reset();
+        QStringList told;
+        QObject guard;
+        QObject::connect(&toast_, &NotificationManager::messageChanged, &guard, [&] { told.append(toast_.message()); });
+        if (c.replaced)
+            waitForTask(service_.applyWallpaper(cachedRequest(kOtherCatalogueKey)));
+        held.release(c.downloadStatus);
+        // The last step: the toast is told to go, 2 s after its end or 3 s after a failure.
+        ASSERT_TRUE(waitUntil([&] { return delays_.scheduled().contains(c.told ? 3000 : 2000) || log_.contains("was replaced before it failed"); }));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(displaysShowing(kCatalogueKey), c.showing);
+        const bool failureTold = !told.filter(QStringLiteral("Failed to apply wallpaper: ")).isEmpty();
+        EXPECT_EQ(failureTold, c.told) << told.join(u'|').toStdString();
+        if (c.told) {
+            EXPECT_TRUE(waitUntil([&] { return toast_.isPresented(); }));
+        }
+        for (int round = 0; round < 8; ++round) {
+            QCoreApplication::processEvents();
+            delays_.runScheduled();
+        }
+    }
     // The outcome had no view left to tell.
     EXPECT_TRUE(signals_.isEmpty());
 }
