@@ -37,6 +37,13 @@ bool AppWindows::hasShownMainWindow()
     return std::any_of(topLevel.begin(), topLevel.end(), [](const QWidget* window) { return isShownMainWindow(window); });
 }
 
+bool AppWindows::hasMainWindowOnScreen()
+{
+    const QWidgetList topLevel = QApplication::topLevelWidgets();
+    return std::any_of(topLevel.begin(), topLevel.end(),
+        [](const QWidget* window) { return isMainWindow(window) && window->isVisible() && !window->isMinimized(); });
+}
+
 void AppWindows::orderOutNormalWindows()
 {
     const QWidgetList topLevel = QApplication::topLevelWidgets();

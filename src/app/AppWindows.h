@@ -17,6 +17,8 @@ public:
     // Every main window, shown or not, in the application's order.
     static QList<QWidget*> mainWindows();
     static bool hasShownMainWindow();
+    // A main window is visible and not minimised: what it shows inside, a toast, can be seen.
+    static bool hasMainWindowOnScreen();
     // Hides every visible main window; the desktop video and the tray icon stay.
     static void orderOutNormalWindows();
 };

@@ -118,7 +118,7 @@ TrayWindowControl MainWindowPresence::trayWindowControl()
                     window->close();
                 AppWindows::orderOutNormalWindows();
             },
-        .hasShownMainWindow = &AppWindows::hasShownMainWindow,
+        .showsMainWindow = &AppWindows::hasMainWindowOnScreen,
     };
 }
 

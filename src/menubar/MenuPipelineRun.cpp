@@ -36,7 +36,7 @@ void MenuPipelineRun::reportFailure(const QString& summary, const std::exception
     if (isReplaced())
         return;
     const TrayWindowControl& windows = manager_->windowControl();
-    if (windows.hasShownMainWindow && windows.hasShownMainWindow())
+    if (windows.showsMainWindow && windows.showsMainWindow())
         return;
     DesktopNotifications::shared().notify(summary, describeError(error));
 }

@@ -10,6 +10,6 @@ struct TrayWindowControl {
     std::function<void()> showMainWindow;
     // Closes every main window and hides what stays; the desktop video and the tray icon remain.
     std::function<void()> closeAllWindows;
-    // A main window is on screen (or minimised), so the in-app toast can be seen.
-    std::function<bool()> hasShownMainWindow;
+    // A main window is on screen, not minimised, so the in-app toast can be seen.
+    std::function<bool()> showsMainWindow;
 };

@@ -266,7 +266,7 @@ TEST_F(MenuBarManagerTest, OpenBringsTheMainWindowBack)
     EXPECT_EQ(windowsMade_, 0);
 
     manager_->closeAllAppWindows();
-    EXPECT_TRUE(waitUntil([this] { return !presence_.trayWindowControl().hasShownMainWindow(); }));
+    EXPECT_TRUE(waitUntil([this] { return !presence_.trayWindowControl().showsMainWindow(); }));
     menu().openItem()->trigger();
     EXPECT_TRUE(waitUntil([this] { return windowsMade_ == 1; }));
     manager_->closeAllAppWindows();
