@@ -228,11 +228,9 @@ compare() {
   echo "$(median "${mine[@]}") $(median "${theirs[@]}")"
 }
 
-# The program bench ($bench) against the sample catalogue on a private display, and two users:
-# "many" with $1 liked wallpapers and "two" with 2, their folders under $work/<side>. Each side's
-# settings are stored once by the program's own store (home-page-bench seed) in
-# $work/seed-<side>, and laid anew by lay_liked_settings.
-start_liked_sides() {
+# The program bench ($bench, home-page-bench) against the sample catalogue on a private 1280×800
+# display, with the program's variables pointing at both.
+start_home_bench() {
   bench=$(find "$build" -type f -name home-page-bench -perm -u+x | head -n1)
   make_work
   start_catalogue "$work/catalogue.log"
@@ -240,6 +238,14 @@ start_liked_sides() {
   export DISPLAY=$server QT_QPA_PLATFORM=xcb
   export QUORVELLE_BACKEND_URL=$base/functions/v1 QUORVELLE_ANALYTICS_URL=$base \
     QUORVELLE_UPDATE_FEED_URL=$base/appcast.xml QUORVELLE_CA_CERT=$cert
+}
+
+# The program bench ($bench) against the sample catalogue on a private display, and two users:
+# "many" with $1 liked wallpapers and "two" with 2, their folders under $work/<side>. Each side's
+# settings are stored once by the program's own store (home-page-bench seed) in
+# $work/seed-<side>, and laid anew by lay_liked_settings.
+start_liked_sides() {
+  start_home_bench
   local side liked
   for side in many two; do
     mkdir -p "$work/$side/config" "$work/$side/runtime" "$work/seed-$side/runtime"

@@ -19,13 +19,7 @@ runs=${2:-5}
 require_tools Xvfb python3
 
 build_targets home-page-bench sample-catalogue
-bench=$(find "$build" -type f -name home-page-bench -perm -u+x | head -n1)
-make_work
-start_catalogue "$work/catalogue.log"
-start_xvfb 1280x800x24
-export DISPLAY=$server QT_QPA_PLATFORM=xcb
-export QUORVELLE_BACKEND_URL=$base/functions/v1 QUORVELLE_ANALYTICS_URL=$base \
-  QUORVELLE_UPDATE_FEED_URL=$base/appcast.xml QUORVELLE_CA_CERT=$cert
+start_home_bench
 for side in many two; do
   mkdir -p "$work/legacy-$side"
   python3 "$(dirname "$0")/legacy-settings.py" "$work/legacy-$side/standard.json" "$([ "$side" = many ] && echo "$count" || echo 2)"
