@@ -214,6 +214,13 @@ QMap<QString, QByteArray> filesBelow(const QString& root)
     return files;
 }
 
+// The running copy's analytics defaults, empty while it has written none.
+QByteArray analyticsDefaults(const QString& settings)
+{
+    const QStringList names = QDir(settings).entryList({QStringLiteral("com.signalry.*.json")});
+    return names.isEmpty() ? QByteArray() : readFile(settings + u'/' + names.first());
+}
+
 // Puts `bytes` at `path` under a new name first: a copy that holds the old file open keeps it.
 void plant(const QString& path, const QByteArray& bytes)
 {
@@ -243,8 +250,9 @@ TEST_F(ProgramEndToEndTest, ALaunchThatEndsLeavesEveryFileOfTheProfileAsItWas)
             running = std::make_unique<ProgramRun>(environment());
             waitForLaunch(*running);
             // The running copy writes its analytics defaults beside the settings on a thread of
-            // their own after its launch: they are its files, and not to change under the check.
-            ASSERT_TRUE(QTest::qWaitFor([&] { return !QDir(settings).entryList({QStringLiteral("com.signalry.*.json")}).isEmpty(); }, 30'000))
+            // their own after its launch, the user's identifier last, with its first signal: they
+            // are its files, and not to change under the check.
+            ASSERT_TRUE(QTest::qWaitFor([&] { return analyticsDefaults(settings).contains("defaultUserIdentifier"); }, 30'000))
                 << running->output().toStdString();
         }
         QDir().mkpath(settings);
