@@ -11,6 +11,22 @@ namespace {
 constexpr int kStartMs = 20'000;
 
 QString xvfbPath() { return QStandardPaths::findExecutable(QStringLiteral("Xvfb")); }
+
+// Every thread's stack of a child that outlived its time: a child stuck between two of its own
+// waits prints nothing, and only its stacks say where it stopped.
+QString stacksOf(qint64 pid)
+{
+    const QString gdb = QStandardPaths::findExecutable(QStringLiteral("gdb"));
+    if (gdb.isEmpty() || pid <= 0)
+        return QStringLiteral("\n(no gdb to show where the child stopped)\n");
+    QProcess debugger;
+    debugger.setProcessChannelMode(QProcess::MergedChannels);
+    debugger.start(gdb, {QStringLiteral("-batch"), QStringLiteral("-nx"), QStringLiteral("-p"), QString::number(pid),
+                         QStringLiteral("-ex"), QStringLiteral("thread apply all bt 30")});
+    if (!debugger.waitForFinished(60'000))
+        debugger.kill();
+    return QStringLiteral("\nWhere the child stopped:\n") + QString::fromUtf8(debugger.readAll());
+}
 } // namespace
 
 XvfbServer::XvfbServer(const QStringList& arguments)
@@ -102,11 +118,13 @@ ChildTestRun rerunCurrentTestOn(QProcessEnvironment environment, const char* chi
                    QStringLiteral("%1.%2").arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name())));
     ChildTestRun run;
     run.finished = child.waitForFinished(timeoutMs);
+    QString stacks;
     if (!run.finished) {
+        stacks = stacksOf(child.processId());
         child.kill();
         child.waitForFinished();
     }
     run.exitCode = child.exitCode();
-    run.output = QString::fromUtf8(child.readAll());
+    run.output = QString::fromUtf8(child.readAll()) + stacks;
     return run;
 }
