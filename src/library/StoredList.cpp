@@ -76,18 +76,31 @@ std::optional<QList<StoredRow>> StoredList::earlierRows()
         leaveOut(QStringLiteral("Failed to load the earlier stored %1: it is no list of records; it is kept as it is").arg(lines_.noun));
         return std::nullopt;
     }
+    // Each record's key, nothing where the record does not read, read on the decoding pool: an
+    // upgrade brings tens of thousands of records at once, and the window waits for their rows.
+    using Keys = QList<std::optional<QString>>;
+    const auto readKeys = [this, &data, &elements](const std::pair<qsizetype, qsizetype>& range) {
+        Keys keys;
+        keys.reserve(range.second - range.first);
+        for (qsizetype i = range.first; i < range.second; ++i) {
+            const QJsonDocument document = QJsonDocument::fromJson(data.sliced(elements->at(i).first, elements->at(i).second));
+            keys.append(document.isObject() && document.object().contains(idField_) ? std::optional(keyOf(document.object())) : std::nullopt);
+        }
+        return keys;
+    };
+    const QList<Keys> keyParts = QtConcurrent::blockingMapped<QList<Keys>>(&decodingPool(), chunks(elements->size()), readKeys);
     QList<StoredRow> rows;
     QSet<QString> keys;
     rows.reserve(elements->size());
-    for (qsizetype i = 0; i < elements->size(); ++i) {
-        const QByteArray record = data.sliced(elements->at(i).first, elements->at(i).second);
-        const QJsonDocument document = QJsonDocument::fromJson(record);
-        QString key = document.isObject() ? keyOf(document.object()) : QString();
-        // A record that does not read is kept in a row of its own, never dropped.
-        if (!document.isObject() || !document.object().contains(idField_) || keys.contains(key))
-            key = QStringLiteral("unread-%1").arg(i);
-        keys.insert(key);
-        rows.append({key, i * kRowGap, record});
+    qsizetype i = 0;
+    for (const Keys& part : keyParts) {
+        for (const std::optional<QString>& read : part) {
+            // A record that does not read is kept in a row of its own, never dropped.
+            QString key = read && !keys.contains(*read) ? *read : QStringLiteral("unread-%1").arg(i);
+            keys.insert(key);
+            rows.append({std::move(key), i * kRowGap, data.sliced(elements->at(i).first, elements->at(i).second)});
+            ++i;
+        }
     }
     return rows;
 }

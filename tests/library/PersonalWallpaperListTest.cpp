@@ -129,6 +129,37 @@ TEST_F(PersonalWallpaperListTest, AnEarlierVersionsValueBecomesRowsAtItsFirstRea
     EXPECT_TRUE(changed.removed.isEmpty()) << "the row that does not read stays";
 }
 
+// An earlier value too long to be read in one piece becomes the same rows: every record in its
+// place, a key met again in a later piece and a record that does not read each in a row of its own.
+TEST_F(PersonalWallpaperListTest, AnEarlierValueReadInPiecesBecomesTheSameRows)
+{
+    constexpr qsizetype kRecords = 1'600;
+    const qsizetype repeated = 1'050;
+    const qsizetype unreadable = 1'499;
+    QJsonArray earlier;
+    for (qsizetype i = 0; i < kRecords; ++i) {
+        if (i == repeated)
+            earlier.append(wallpaper(3, QStringLiteral("Three again")).toJson());
+        else if (i == unreadable)
+            earlier.append(QJsonValue(7));
+        else
+            earlier.append(wallpaper(1'000 + i, QStringLiteral("Kept %1").arg(i)).toJson());
+    }
+    earlier.replace(0, wallpaper(3, QStringLiteral("Three")).toJson());
+    storeEarlier(kList, earlier);
+    testList(defaults()).load();
+
+    const QList<StoredRow> moved = defaults().rows(kList);
+    ASSERT_EQ(moved.size(), kRecords);
+    for (qsizetype i = 0; i < kRecords; ++i) {
+        const QString expected = i == 0 ? QStringLiteral("3")
+                                 : i == repeated || i == unreadable ? QStringLiteral("unread-%1").arg(i)
+                                                                    : QString::number(1'000 + i);
+        ASSERT_EQ(moved.at(i).key, expected) << "row " << i;
+        ASSERT_EQ(moved.at(i).record, JsonWriter::toBytes(earlier.at(i))) << "row " << i;
+    }
+}
+
 // A list read on a worker a slice at a time, each slice written over the text of one decoded
 // before, is the list read whole: the same records in the same order, the same records left out
 // with the same reasons (a record that does not read named by its place in the whole list), from
