@@ -97,9 +97,10 @@ QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest reques
         Q_EMIT manualApplyStarted();
     const quint64 ticket = ++lastTicket_;
     // Taken at the request: a choice made after it, from any surface, is newer on its displays.
-    HomeScreenWallpaperEngine& engine = HomeScreenWallpaperEngine::shared();
-    connect(&engine, &HomeScreenWallpaperEngine::claimed, this, &WallpaperApplyService::withdrawReplacedToast, Qt::UniqueConnection);
-    const DesktopClaim claim = request.lockScreenOnly ? DesktopClaim{} : engine.claim(request.screenIndices);
+    // Held weakly: a download that ends after the quit began finds the engine gone.
+    const QPointer<HomeScreenWallpaperEngine> engine = &HomeScreenWallpaperEngine::shared();
+    connect(engine, &HomeScreenWallpaperEngine::claimed, this, &WallpaperApplyService::withdrawReplacedToast, Qt::UniqueConnection);
+    const DesktopClaim claim = request.lockScreenOnly ? DesktopClaim{} : engine->claim(request.screenIndices);
     const std::optional<WallpaperModel>& record = request.wallpaper;
     ApplyToast toast(notificationManager_, toastOwner_, ticket, record ? record->title : kDefaultTitle,
         record ? record->imageUrl : std::nullopt, request.onStage,
@@ -134,7 +135,7 @@ QCoro::Task<> WallpaperApplyService::applyWallpaper(WallpaperApplyRequest reques
     // A newer choice, from any surface, took every display meanwhile (the test the tray's runs
     // use): a download that failed after it is no failure of the wallpaper on screen, and the
     // caller hears of the replacement it is.
-    if (reason && !request.lockScreenOnly && !engine.holdsAny(claim)) {
+    if (reason && !request.lockScreenOnly && engine && !engine->holdsAny(claim)) {
         logLine(QStringLiteral("ℹ️"), kType,
             QStringLiteral("Wallpaper ") + QString::number(request.key) + QStringLiteral(" was replaced before it failed: ") + *reason);
         throw WallpaperApplyError::cancelled();

@@ -5,6 +5,7 @@
 #include "engine/WallpaperApplyError.h"
 #include "platform/MediaTools.h"
 #include "support/FakeLiveWallpaperSupport.h"
+#include "support/HeldMasterServer.h"
 
 #include <QFileInfo>
 
@@ -216,6 +217,21 @@ TEST_F(WallpaperApplyServiceTest, AFailedOrCutDownloadChangesNothingAndReachesTh
     EXPECT_TRUE(trace_.steps().isEmpty());
     EXPECT_TRUE(engine_.entries().empty());
     EXPECT_TRUE(recents_.recentsOrder().isEmpty());
+}
+
+// A download that fails after the quit took the desktop engine away ends its apply with its own
+// failure, and touches nothing that went.
+TEST_F(WallpaperApplyServiceTest, ADownloadThatFailsAfterTheEngineWentReachesTheCaller)
+{
+    HeldMasterServer held(QByteArray("never sent"), 0);
+    auto engine = std::make_unique<HomeScreenWallpaperEngine>(screens_, defaults_);
+    auto installed = std::make_unique<Shared<HomeScreenWallpaperEngine>::Override>(*engine);
+    QCoro::Task<> apply = service_.applyWallpaper({.key = kCatalogueKey, .videoURL = held.masterUrl(kCatalogueKey), .wallpaper = record(kCatalogueKey)});
+    ASSERT_TRUE(waitUntil([&] { return held.held() == 1; }));
+    installed.reset();
+    engine.reset();
+    held.release(500);
+    EXPECT_THROW(waitForTask(std::move(apply)), DownloadError);
 }
 
 TEST_F(WallpaperApplyServiceTest, WithoutDisplaysTheEnginesErrorReachesTheCallerAndNothingIsRecorded)
