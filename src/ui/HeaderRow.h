@@ -34,6 +34,8 @@ public:
     bool isWanted() const { return wanted_; }
     // 0 away, 1 in place.
     qreal presentation() const { return presentation_.value(); }
+    // The move itself, to be held at a point of its way.
+    AnimatedValue& presentationMove() { return presentation_; }
     HeaderBackdrop* backdrop() const { return backdrop_; }
 
 protected:

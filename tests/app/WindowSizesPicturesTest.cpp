@@ -160,7 +160,8 @@ void homeHero(AppRootView& root, QSize size)
     HomeHeroCarousel* hero = home->hero();
     HeroThumbnailRow* row = home->thumbnails();
     ASSERT_TRUE(QTest::qWaitFor([&] {
-        if (hero->count() == 0 || root.topBar()->presentation() != 1 || hero->height() != size.height())
+        // A slide turning to the next (every 7 s) stands beside the hero until it has turned.
+        if (hero->count() == 0 || root.topBar()->presentation() != 1 || hero->height() != size.height() || hero->isTurning())
             return false;
         for (int i = 0; i < hero->count(); ++i)
             if (!row->hasPicture(i))
