@@ -83,7 +83,8 @@ std::optional<QList<StoredRow>> StoredList::earlierRows()
         Keys keys;
         keys.reserve(range.second - range.first);
         for (qsizetype i = range.first; i < range.second; ++i) {
-            const QJsonDocument document = QJsonDocument::fromJson(data.sliced(elements->at(i).first, elements->at(i).second));
+            // Read in place: the row takes its own copy of the record afterwards.
+            const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromRawData(data.constData() + elements->at(i).first, elements->at(i).second));
             keys.append(document.isObject() && document.object().contains(idField_) ? std::optional(keyOf(document.object())) : std::nullopt);
         }
         return keys;
