@@ -8,6 +8,7 @@
 #include "foundation/Async.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
+#include "library/EarlierLists.h"
 #include "library/LikedWallpapersService.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/LoginItem.h"
@@ -87,6 +88,7 @@ std::optional<int> VideoWallpaperApp::claimInstance()
 void VideoWallpaperApp::launch()
 {
     // The delegate opens the settings: only the copy that holds the profile's lock gets here.
+    UserDefaults::setEarlierLists(EarlierLists::idFields());
     delegate_ = new AppDelegate(arguments_, [] { return createMainWindow(); }, this);
     connectInstance();
     connect(qApp, &QCoreApplication::aboutToQuit, delegate_, &AppDelegate::applicationWillTerminate);

@@ -1,6 +1,7 @@
 #include "foundation/SettingsOpener.h"
 
 #include "foundation/DamagedFile.h"
+#include "foundation/EarlierListRows.h"
 #include "foundation/LegacySettingsImport.h"
 #include "foundation/Log.h"
 #include "foundation/SettingsSalvage.h"
@@ -8,6 +9,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QThreadPool>
 
 #include <cstdio>
 
@@ -57,6 +59,39 @@ std::optional<QString> replaceDamaged(const QString& path, const QString& damage
              .arg(salvaged ? salvaged->rows : 0));
     return copy;
 }
+
+// Takes the lists earlier versions kept as one data value (`lists`: each key with the member
+// that keys its records) out of the imported entries and into rows, as the list itself would
+// move them at its first read: a long list is not written whole only to be taken apart at
+// once. A list the database has rows of already, or whose value is no list of records, stays an
+// entry for the list to deal with. The values the rows point into.
+QList<QByteArray> moveListsIntoRows(SettingsChange& change, SettingsDatabase& database, const QHash<QString, QString>& lists)
+{
+    QList<QByteArray> values;
+    if (lists.isEmpty())
+        return values;
+    const QStringList present = database.lists();
+    for (auto it = lists.cbegin(); it != lists.cend(); ++it) {
+        const std::optional<QByteArray> entry = change.entries.value(it.key());
+        if (!entry || present.contains(it.key()))
+            continue;
+        QString error;
+        const std::optional<StoredEntry::Value> value = StoredEntry::decode(*entry, it.key(), &error);
+        if (!value || !std::holds_alternative<QByteArray>(*value))
+            continue;
+        const QByteArray& data = std::get<QByteArray>(*value);
+        std::optional<QList<StoredRow>> rows = EarlierListRows::of(data, it.value(), QThreadPool::globalInstance());
+        if (!rows)
+            continue;
+        // No entry is left under the key, as after the list's own move.
+        change.entries.insert(it.key(), std::nullopt);
+        logLine(QStringLiteral("💾"), QStringLiteral("UserDefaults"),
+            QStringLiteral("Moved %1 records of the earlier %2 into rows").arg(rows->size()).arg(it.key()));
+        change.lists.insert(it.key(), {*std::move(rows), {}});
+        values.append(data);
+    }
+    return values;
+}
 } // namespace
 
 SettingsOpener::Opened SettingsOpener::replace(const QString& path, const QString& damage)
@@ -77,7 +112,7 @@ SettingsOpener::Opened SettingsOpener::replace(const QString& path, const QStrin
     return opened;
 }
 
-SettingsOpener::Opened SettingsOpener::open(const QString& path, const QString& legacyPath)
+SettingsOpener::Opened SettingsOpener::open(const QString& path, const QString& legacyPath, const QHash<QString, QString>& lists)
 {
     Opened opened;
     // The whole file is checked on a worker once it is open (UserDefaults): a launch does not wait.
@@ -106,15 +141,17 @@ SettingsOpener::Opened SettingsOpener::open(const QString& path, const QString& 
             opened.failure = failure.message;
             return opened;
         }
-        const std::optional<LegacySettings> legacy = LegacySettingsImport::read(legacyPath);
+        std::optional<LegacySettings> legacy = LegacySettingsImport::read(legacyPath);
         if (legacy && legacy->passingFailure) {
             opened.failure = QStringLiteral("the earlier settings file %1 cannot be read yet: %2").arg(legacyPath, *legacy->passingFailure);
             return opened;
         }
         SettingsChange change;
         if (legacy)
-            for (const auto& [key, entry] : legacy->entries)
-                change.entries.insert(key, entry);
+            for (auto& [key, entry] : legacy->entries)
+                change.entries.insert(key, std::move(entry));
+        // The rows point into these values until the change is committed.
+        const QList<QByteArray> listValues = moveListsIntoRows(change, *opening.database, lists);
         change.entries.insert(kImportedKey, StoredEntry::encode(legacyPath));
         if (!opening.database->apply(change, &failure)) {
             opened.failure = QStringLiteral("the earlier settings could not be imported: ") + failure.message;

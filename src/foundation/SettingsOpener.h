@@ -2,6 +2,7 @@
 
 #include "foundation/SettingsDatabase.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -33,8 +34,9 @@ inline const QString kDamagedCopyKey = QStringLiteral("Quorvelle.damagedCopy");
 inline const QString kTroublesKey = QStringLiteral("Quorvelle.openingTroubles");
 
 // The main database, not checked whole yet (SettingsDatabase::checkFile() on a worker, then
-// markChecked()).
-Opened open(const QString& path, const QString& legacyPath);
+// markChecked()). The lists under the keys of `lists` that the earlier settings file holds as
+// one data value each are imported as rows, each record under its member the key names.
+Opened open(const QString& path, const QString& legacyPath, const QHash<QString, QString>& lists = {});
 // Copies the damaged database at `path` aside, as it stands with its log, and opens what still
 // reads of it in its place (its connection closed first by abandon()).
 Opened replace(const QString& path, const QString& damage);

@@ -3,6 +3,8 @@
 #include "foundation/JsonReader.h"
 #include "foundation/JsonWriter.h"
 
+#include <QtConcurrent/QtConcurrentMap>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -55,7 +57,24 @@ constexpr QByteArrayView kDataTail = R"("})";
 
 bool isBase64Character(char c)
 {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' || c == '=';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/';
+}
+
+// Base64 text of a length a multiple of 4 in characters decodes a part at a time; the padding
+// counts only at the end of the whole.
+constexpr qsizetype kPartChars = qsizetype(4) << 20;
+
+std::optional<QByteArray> decodePart(QByteArrayView part, bool last)
+{
+    // Only Base64's own characters: an escape, a quote or a space is for the JSON reader to judge.
+    const auto padding = std::find(part.begin(), part.end(), '=');
+    if ((padding != part.end() && !last) || !std::all_of(part.begin(), padding, isBase64Character)
+        || !std::all_of(padding, part.end(), [](char c) { return c == '='; }))
+        return std::nullopt;
+    auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromRawData(part.data(), part.size()), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return std::nullopt;
+    return *std::move(decoded);
 }
 
 std::optional<QByteArray> plainData(const QByteArray& entry)
@@ -63,14 +82,25 @@ std::optional<QByteArray> plainData(const QByteArray& entry)
     if (entry.size() < kDataHead.size() + kDataTail.size() || !entry.startsWith(kDataHead) || !entry.endsWith(kDataTail))
         return std::nullopt;
     const QByteArrayView text = QByteArrayView(entry).sliced(kDataHead.size(), entry.size() - kDataHead.size() - kDataTail.size());
-    // Only Base64's own characters: an escape, a quote or a space is for the JSON reader to judge.
-    if (text.size() % 4 != 0 || !std::all_of(text.begin(), text.end(), isBase64Character))
+    if (text.size() % 4 != 0)
         return std::nullopt;
-    auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromRawData(text.data(), text.size()),
-                                                  QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded)
-        return std::nullopt;
-    return *std::move(decoded);
+    if (text.size() <= kPartChars)
+        return decodePart(text, true);
+    // A long value (a liked list of tens of megabytes, at the first start after an upgrade)
+    // decodes on several cores.
+    QList<QByteArrayView> parts;
+    for (qsizetype at = 0; at < text.size(); at += kPartChars)
+        parts.append(text.sliced(at, std::min(kPartChars, text.size() - at)));
+    const auto decode = [end = text.end()](QByteArrayView part) { return decodePart(part, part.end() == end); };
+    const QList<std::optional<QByteArray>> decoded = QtConcurrent::blockingMapped<QList<std::optional<QByteArray>>>(parts, decode);
+    QByteArray whole;
+    whole.reserve(text.size() / 4 * 3);
+    for (const std::optional<QByteArray>& part : decoded) {
+        if (!part)
+            return std::nullopt;
+        whole.append(*part);
+    }
+    return whole;
 }
 } // namespace
 

@@ -24,6 +24,12 @@ UserDefaults::OpenFault& openFault()
     return fault;
 }
 
+QHash<QString, QString>& earlierLists()
+{
+    static QHash<QString, QString> lists;
+    return lists;
+}
+
 const QString kType = QStringLiteral("UserDefaults");
 
 // Lays rows one by one into one JSON array as they are read, each record copied once, so that
@@ -96,6 +102,8 @@ UserDefaults& UserDefaults::standard() { return Shared<UserDefaults>::instance()
 
 void UserDefaults::setOpenFault(OpenFault fault) { openFault() = std::move(fault); }
 
+void UserDefaults::setEarlierLists(QHash<QString, QString> idFields) { earlierLists() = std::move(idFields); }
+
 QString UserDefaults::recoveryPath() const
 {
     return Paths::appConfiguration() + u'/' + domain_ + QStringLiteral(".recovery.sqlite3");
@@ -123,7 +131,7 @@ void UserDefaults::openMain()
             return;
         }
     }
-    SettingsOpener::Opened opened = SettingsOpener::open(filePath_, legacyPath());
+    SettingsOpener::Opened opened = SettingsOpener::open(filePath_, legacyPath(), earlierLists());
     if (!opened.database) {
         openWorking(opened.failure);
         return;
@@ -295,7 +303,7 @@ void UserDefaults::retryMain()
     else if (!Paths::makePrivateFolder(QFileInfo(filePath_).absolutePath(), &reason))
         opened.failure = reason;
     else
-        opened = SettingsOpener::open(filePath_, legacyPath());
+        opened = SettingsOpener::open(filePath_, legacyPath(), earlierLists());
     SqliteFailure failure;
     std::optional<SettingsChange> merged;
     if (opened.database) {

@@ -95,6 +95,10 @@ public:
     // Tests: an errno that opening the database at `path` fails with, or 0 to open it.
     using OpenFault = std::function<int(const QString& path)>;
     static void setOpenFault(OpenFault fault);
+    // The lists that earlier versions kept as one data value under their key, each with the
+    // member that keys its records: the import of their settings file takes them straight into
+    // rows. Set before a store opens.
+    static void setEarlierLists(QHash<QString, QString> idFields);
 
     // Readable entries only: an unreadable one reads as absent through every getter.
     bool contains(const QString& key) const { return values_.contains(key); }

@@ -133,7 +133,7 @@ private:
 } // namespace
 
 PersonalWallpaperList::PersonalWallpaperList(UserDefaults& defaults, QString key, StoredList::Lines lines)
-    : stored_(defaults, std::move(key), QStringLiteral("key"), std::move(lines))
+    : stored_(defaults, std::move(key), kIdField, std::move(lines))
 {
 }
 

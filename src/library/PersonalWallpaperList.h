@@ -20,6 +20,9 @@
 // rows its steps touched: a like is one row put, an unlike one removed. GUI thread only.
 class PersonalWallpaperList {
 public:
+    // The member that keys each stored wallpaper's row.
+    static inline const QString kIdField = QStringLiteral("key");
+
     PersonalWallpaperList(UserDefaults& defaults, QString key, StoredList::Lines lines);
 
     const WallpapersByKey& records() const { return records_; }

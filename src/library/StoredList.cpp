@@ -1,11 +1,11 @@
 #include "library/StoredList.h"
 
+#include "foundation/EarlierListRows.h"
 #include "foundation/JsonElementRanges.h"
 #include "foundation/Log.h"
 #include "foundation/RowPlan.h"
 #include "foundation/UserDefaults.h"
 
-#include <QJsonDocument>
 #include <QThread>
 
 #include <algorithm>
@@ -56,11 +56,7 @@ std::optional<QList<std::pair<qsizetype, qsizetype>>> StoredList::objectRanges(c
     return elements;
 }
 
-QString StoredList::keyOf(const QJsonObject& record) const
-{
-    const QJsonValue id = record.value(idField_);
-    return id.isString() ? id.toString() : QString::number(id.toInteger());
-}
+QString StoredList::keyOf(const QJsonObject& record) const { return EarlierListRows::keyOf(record, idField_); }
 
 std::optional<QList<StoredRow>> StoredList::earlierRows()
 {
@@ -71,38 +67,14 @@ std::optional<QList<StoredRow>> StoredList::earlierRows()
     if (!defaults_.contains(key_))
         return std::nullopt;
     const QByteArray data = defaults_.data(key_);
-    const std::optional<QList<std::pair<qsizetype, qsizetype>>> elements = JsonElementRanges::of(data);
-    if (!elements) {
+    std::optional<QList<StoredRow>> rows = EarlierListRows::of(data, idField_, &decodingPool());
+    if (!rows) {
         leaveOut(QStringLiteral("Failed to load the earlier stored %1: it is no list of records; it is kept as it is").arg(lines_.noun));
         return std::nullopt;
     }
-    // Each record's key, nothing where the record does not read, read on the decoding pool: an
-    // upgrade brings tens of thousands of records at once, and the window waits for their rows.
-    using Keys = QList<std::optional<QString>>;
-    const auto readKeys = [this, &data, &elements](const std::pair<qsizetype, qsizetype>& range) {
-        Keys keys;
-        keys.reserve(range.second - range.first);
-        for (qsizetype i = range.first; i < range.second; ++i) {
-            // Read in place: the row takes its own copy of the record afterwards.
-            const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromRawData(data.constData() + elements->at(i).first, elements->at(i).second));
-            keys.append(document.isObject() && document.object().contains(idField_) ? std::optional(keyOf(document.object())) : std::nullopt);
-        }
-        return keys;
-    };
-    const QList<Keys> keyParts = QtConcurrent::blockingMapped<QList<Keys>>(&decodingPool(), chunks(elements->size()), readKeys);
-    QList<StoredRow> rows;
-    QSet<QString> keys;
-    rows.reserve(elements->size());
-    qsizetype i = 0;
-    for (const Keys& part : keyParts) {
-        for (const std::optional<QString>& read : part) {
-            // A record that does not read is kept in a row of its own, never dropped.
-            QString key = read && !keys.contains(*read) ? *read : QStringLiteral("unread-%1").arg(i);
-            keys.insert(key);
-            rows.append({std::move(key), i * kRowGap, data.sliced(elements->at(i).first, elements->at(i).second)});
-            ++i;
-        }
-    }
+    // The rows are kept until they are committed, which may outlast the value.
+    for (StoredRow& row : *rows)
+        row.record.detach();
     return rows;
 }
 

@@ -34,7 +34,7 @@ WallpaperPlaylistService::WallpaperPlaylistService(QObject* parent)
 WallpaperPlaylistService::WallpaperPlaylistService(UserDefaults& defaults, const Clock& clock, QObject* parent)
     : QObject(parent)
     , clock_(clock)
-    , stored_(std::make_unique<StoredList>(defaults, kPlaylistsKey, QStringLiteral("id"),
+    , stored_(std::make_unique<StoredList>(defaults, kPlaylistsKey, kIdField,
           StoredList::Lines{QStringLiteral("WallpaperPlaylistService"), QStringLiteral("📋"), QStringLiteral("playlists"),
               QStringLiteral("Loaded %1 playlists"), QStringLiteral("Saved %1 playlists")}))
 {

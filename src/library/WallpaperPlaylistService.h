@@ -24,6 +24,8 @@ class WallpaperPlaylistService : public QObject {
 
 public:
     static inline const QString kPlaylistsKey = QStringLiteral("wallpaperPlaylists");
+    // The member that keys each stored playlist's row.
+    static inline const QString kIdField = QStringLiteral("id");
 
     // The standard defaults store and the system clock.
     explicit WallpaperPlaylistService(QObject* parent = nullptr);

@@ -10,6 +10,7 @@
 #include "engine/WallpaperPersistenceService.h"
 #include "foundation/Paths.h"
 #include "foundation/UserDefaults.h"
+#include "model/WallpaperModel.h"
 #include "platform/DesktopEntry.h"
 #include "platform/XdgAutostartLoginItem.h"
 #include "support/FileBytes.h"
@@ -23,10 +24,12 @@
 #include <QMap>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTest>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -82,6 +85,49 @@ TEST_F(ProgramEndToEndTest, ARestartPutsThePerDisplayWallpapersBack)
     waitForLaunch(second);
     EXPECT_TRUE(second.hasLine(QStringLiteral("🎬 AUTO-APPLYING PER-MONITOR WALLPAPERS (priority #1)")));
     EXPECT_EQ(second.terminate(), 0) << second.output().toStdString();
+}
+
+// The first start after an upgrade takes the earlier version's liked list straight into rows, in
+// its order, with the rest of its settings, and keeps the earlier file renamed.
+TEST_F(ProgramEndToEndTest, AnUpgradeTakesTheEarlierLikedListInAsRows)
+{
+    const QString likedKey = QStringLiteral("likedWallpapersModels");
+    const QList<qint64> keys = {kKey + 2, kKey, kKey + 1};
+    QJsonArray liked;
+    for (const qint64 key : keys) {
+        WallpaperModel model;
+        model.id = QUuid::createUuid();
+        model.key = key;
+        model.title = QStringLiteral("Liked %1").arg(key);
+        liked.append(model.toJson());
+    }
+    const QString legacy = UserDefaults::legacyPathOf(UserDefaults::kStandardDomain);
+    QDir().mkpath(QFileInfo(legacy).absolutePath());
+    QFile file(legacy);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(QJsonObject{
+                                 {likedKey, QJsonObject{{QStringLiteral("type"), QStringLiteral("data")},
+                                                {QStringLiteral("value"), QString::fromLatin1(QJsonDocument(liked).toJson(QJsonDocument::Compact).toBase64())}}},
+                                 {QStringLiteral("appearance"), QJsonObject{{QStringLiteral("type"), QStringLiteral("string")}, {QStringLiteral("value"), QStringLiteral("dusk")}}},
+                             })
+                   .toJson());
+    file.close();
+
+    ProgramRun run(environment());
+    ASSERT_TRUE(run.waitForLine(QStringLiteral("Moved 3 records of the earlier likedWallpapersModels into rows"))) << run.output().toStdString();
+    ASSERT_TRUE(run.waitForLine(QStringLiteral("Loaded  3 liked wallpapers"))) << run.output().toStdString();
+    waitForLaunch(run);
+    EXPECT_FALSE(run.hasLine(QStringLiteral("[LikedWallpapersService] Moved")));
+    EXPECT_EQ(run.terminate(), 0) << run.output().toStdString();
+
+    auto defaults = savedDefaults();
+    EXPECT_FALSE(defaults->contains(likedKey));
+    EXPECT_EQ(defaults->string(QStringLiteral("appearance")), QStringLiteral("dusk"));
+    QList<qint64> stored;
+    for (const StoredRow& row : defaults->rows(likedKey))
+        stored.append(row.key.toLongLong());
+    EXPECT_EQ(stored, keys);
+    EXPECT_TRUE(QFileInfo::exists(legacy + QStringLiteral(".imported")));
 }
 
 TEST_F(ProgramEndToEndTest, StartAtLoginWritesTheEntryThatALoginLaunchIsKnownBy)

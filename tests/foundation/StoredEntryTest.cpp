@@ -6,11 +6,20 @@
 
 namespace {
 
+// Bytes of every value, `size` of them.
+QByteArray varied(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char(i * 7 % 251);
+    return bytes;
+}
+
 // Data is written as the JSON writer writes any entry, so earlier files and later ones read alike.
 TEST(StoredEntryTest, DataIsWrittenAsAnyJsonEntry)
 {
     const QByteArray values[] = {QByteArray(), QByteArray("A"), QByteArray("\xff\xfe\xfd\x00\x3e\x3f", 6),
-                                 QByteArray(100'000, '\xfb')};
+                                 QByteArray(100'000, '\xfb'), varied(3 << 20), varied((6 << 20) + 1)};
     for (const QByteArray& value : values) {
         SCOPED_TRACE(value.left(8).toHex().toStdString());
         const QByteArray viaJson = JsonWriter::toBytes(
@@ -59,6 +68,31 @@ TEST(StoredEntryTest, DataInAnyFormReadsAsJsonReadsIt)
         ASSERT_TRUE(value) << error.toStdString();
         ASSERT_TRUE(std::holds_alternative<QByteArray>(*value));
         EXPECT_EQ(std::get<QByteArray>(*value), *c.expected);
+    }
+    // Text long enough to be read in parts: a part's padding or a space anywhere is the whole's.
+    const QByteArray longText = varied(9 << 20).toBase64();
+    const struct {
+        const char* name;
+        qsizetype at;
+        QByteArray put;
+        bool reads;
+    } longCases[] = {
+        {"as written", 0, {}, true},
+        {"padding ending the first part", (4 << 20) - 2, "==", false},
+        {"padding inside the last part", longText.size() - 8, "=", false},
+        {"a space in the last part", longText.size() - 3, " ", false},
+        {"a quote in the middle", 6 << 20, "\"", false},
+    };
+    for (const auto& c : longCases) {
+        SCOPED_TRACE(c.name);
+        QByteArray text = longText;
+        text.replace(c.at, c.put.size(), c.put);
+        QString error;
+        const std::optional<StoredEntry::Value> value = StoredEntry::decode(R"({"type":"data","value":")" + text + R"("})", QStringLiteral("k"), &error);
+        ASSERT_EQ(value.has_value(), c.reads) << error.toStdString();
+        if (c.reads) {
+            EXPECT_EQ(std::get<QByteArray>(*value), varied(9 << 20));
+        }
     }
 }
 

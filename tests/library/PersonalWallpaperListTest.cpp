@@ -2,6 +2,11 @@
 
 #include "library/PersonalWallpaperList.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+
 #include <functional>
 
 namespace {
@@ -158,6 +163,85 @@ TEST_F(PersonalWallpaperListTest, AnEarlierValueReadInPiecesBecomesTheSameRows)
         ASSERT_EQ(moved.at(i).key, expected) << "row " << i;
         ASSERT_EQ(moved.at(i).record, JsonWriter::toBytes(earlier.at(i))) << "row " << i;
     }
+}
+
+// An earlier settings file's list comes over as the very rows the list itself makes of it at its
+// first read, and no entry is left under its key: the first start after an upgrade does not
+// write the list whole only to take it apart. A value that is no list of records, and a list the
+// database holds rows of already, stay entries for the list to deal with as before.
+TEST_F(PersonalWallpaperListTest, AnEarlierSettingsFilesListIsImportedAsTheRowsTheListMakes)
+{
+    QJsonArray earlier;
+    // More records than one task parses, a key met again, a record that does not read, one
+    // without its key.
+    for (qint64 i = 0; i < 1'200; ++i)
+        earlier.append(wallpaper(i == 900 ? 3 : 100 + i, QStringLiteral("Kept %1").arg(i)).toJson());
+    earlier.replace(0, wallpaper(3, QStringLiteral("Three")).toJson());
+    earlier.replace(600, QJsonValue(7));
+    earlier.replace(700, wallpaper(std::nullopt, QStringLiteral("Keyless")).toJson());
+    const QJsonObject asData{{QStringLiteral("type"), QStringLiteral("data")},
+        {QStringLiteral("value"), QString::fromLatin1(JsonWriter::toBytes(earlier).toBase64())}};
+    const struct Cleanup {
+        ~Cleanup() { UserDefaults::setEarlierLists({}); }
+    } cleanup;
+    // A launch of this version on the earlier file holding `entry` under the list's key, the
+    // list imported as rows or not; with rows of the list stored before when `rowsBefore`.
+    const auto launchOn = [this](const QJsonObject& entry, bool asRows, bool rowsBefore = false) {
+        defaults_.reset();
+        const QString folder = QFileInfo(UserDefaults::databasePathOf(UserDefaults::kStandardDomain)).absolutePath();
+        QDir(folder).removeRecursively();
+        UserDefaults::setEarlierLists({});
+        if (rowsBefore) {
+            reopenDefaults();
+            store(kList, QJsonArray{wallpaper(3, QStringLiteral("Stored before")).toJson()});
+            defaults_.reset();
+        }
+        QDir().mkpath(folder);
+        QFile file(UserDefaults::legacyPathOf(UserDefaults::kStandardDomain));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(QJsonObject{{kList, entry}}).toJson());
+        file.close();
+        UserDefaults::setEarlierLists(asRows ? QHash<QString, QString>{{kList, PersonalWallpaperList::kIdField}} : QHash<QString, QString>());
+        reopenDefaults();
+    };
+
+    launchOn(asData, false);
+    ASSERT_TRUE(defaults().contains(kList));
+    PersonalWallpaperList byList = testList(defaults());
+    byList.load();
+    const QList<StoredRow> rowsByList = defaults().rows(kList);
+    ASSERT_EQ(rowsByList.size(), earlier.size());
+
+    launchOn(asData, true);
+    EXPECT_FALSE(defaults().contains(kList));
+    EXPECT_EQ(defaults().rows(kList), rowsByList);
+    PersonalWallpaperList imported = testList(defaults());
+    imported.load();
+    EXPECT_EQ(imported.order(), byList.order());
+
+    struct Kept {
+        const char* name;
+        QJsonObject entry;
+        bool rowsBefore;
+    };
+    const Kept kept[] = {
+        {"a string", {{QStringLiteral("type"), QStringLiteral("string")}, {QStringLiteral("value"), QStringLiteral("liked")}}, false},
+        {"data that is no JSON array", {{QStringLiteral("type"), QStringLiteral("data")}, {QStringLiteral("value"), QStringLiteral("e30=")}}, false},
+        {"data that does not decode", {{QStringLiteral("type"), QStringLiteral("data")}, {QStringLiteral("value"), QStringLiteral("W3si*mtleSI6MX1d")}}, false},
+        {"a list with rows stored before", asData, true},
+    };
+    for (const Kept& c : kept) {
+        SCOPED_TRACE(c.name);
+        launchOn(c.entry, true, c.rowsBefore);
+        EXPECT_TRUE(defaults().contains(kList) || defaults().isUnreadable(kList));
+        const QList<StoredRow> rows = defaults().rows(kList);
+        EXPECT_EQ(rows.size(), c.rowsBefore ? 1 : 0);
+    }
+    // The rows stored before stay in front of the earlier list's when the list moves it.
+    PersonalWallpaperList both = testList(defaults());
+    both.load();
+    ASSERT_EQ(defaults().rows(kList).size(), earlier.size());
+    EXPECT_EQ(both.records().value(3).title, QStringLiteral("Stored before"));
 }
 
 // A list read on a worker a slice at a time, each slice written over the text of one decoded
