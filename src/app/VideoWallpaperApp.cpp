@@ -88,7 +88,9 @@ std::optional<int> VideoWallpaperApp::claimInstance()
 void VideoWallpaperApp::launch()
 {
     // The delegate opens the settings: only the copy that holds the profile's lock gets here.
+    // The first start after an upgrade shows Home while the earlier settings go into the database.
     UserDefaults::setEarlierLists(EarlierLists::idFields());
+    UserDefaults::setImportInBackground(true);
     delegate_ = new AppDelegate(arguments_, [] { return createMainWindow(); }, this);
     connectInstance();
     connect(qApp, &QCoreApplication::aboutToQuit, delegate_, &AppDelegate::applicationWillTerminate);

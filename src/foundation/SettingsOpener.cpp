@@ -12,6 +12,7 @@
 #include <QThreadPool>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 void warn(const QString& message) { logLine(QStringLiteral("⚠️"), QStringLiteral("UserDefaults"), message); }
@@ -63,14 +64,11 @@ std::optional<QString> replaceDamaged(const QString& path, const QString& damage
 // Takes the lists earlier versions kept as one data value (`lists`: each key with the member
 // that keys its records) out of the imported entries and into rows, as the list itself would
 // move them at its first read: a long list is not written whole only to be taken apart at
-// once. A list the database has rows of already, or whose value is no list of records, stays an
-// entry for the list to deal with. The values the rows point into.
-QList<QByteArray> moveListsIntoRows(SettingsChange& change, SettingsDatabase& database, const QHash<QString, QString>& lists)
+// once. A list the database has rows of already (`present`), or whose value is no list of
+// records, stays an entry for the list to deal with. The values the rows point into.
+QList<QByteArray> moveListsIntoRows(SettingsChange& change, const QStringList& present, const QHash<QString, QString>& lists)
 {
     QList<QByteArray> values;
-    if (lists.isEmpty())
-        return values;
-    const QStringList present = database.lists();
     for (auto it = lists.cbegin(); it != lists.cend(); ++it) {
         const std::optional<QByteArray> entry = change.entries.value(it.key());
         if (!entry || present.contains(it.key()))
@@ -112,7 +110,7 @@ SettingsOpener::Opened SettingsOpener::replace(const QString& path, const QStrin
     return opened;
 }
 
-SettingsOpener::Opened SettingsOpener::open(const QString& path, const QString& legacyPath, const QHash<QString, QString>& lists)
+SettingsOpener::Opened SettingsOpener::prepare(const QString& path, const QString& legacyPath, const QHash<QString, QString>& lists)
 {
     Opened opened;
     // The whole file is checked on a worker once it is open (UserDefaults): a launch does not wait.
@@ -146,23 +144,44 @@ SettingsOpener::Opened SettingsOpener::open(const QString& path, const QString& 
             opened.failure = QStringLiteral("the earlier settings file %1 cannot be read yet: %2").arg(legacyPath, *legacy->passingFailure);
             return opened;
         }
-        SettingsChange change;
-        if (legacy)
+        auto import = std::make_shared<Import>();
+        import->legacyPath = legacyPath;
+        if (legacy) {
             for (auto& [key, entry] : legacy->entries)
-                change.entries.insert(key, std::move(entry));
-        // The rows point into these values until the change is committed.
-        const QList<QByteArray> listValues = moveListsIntoRows(change, *opening.database, lists);
-        change.entries.insert(kImportedKey, StoredEntry::encode(legacyPath));
-        if (!opening.database->apply(change, &failure)) {
-            opened.failure = QStringLiteral("the earlier settings could not be imported: ") + failure.message;
-            return opened;
+                import->change.entries.insert(key, std::move(entry));
+            import->troubles = legacy->troubles;
         }
-        if (legacy)
-            opened.troubles.append(legacy->troubles);
-        QString kept;
-        if (!LegacySettingsImport::keepImported(legacyPath, &kept))
-            warn(QStringLiteral("Imported %1, which could not be renamed: %2").arg(legacyPath, kept));
+        import->presentLists = opening.database->lists();
+        import->listValues = moveListsIntoRows(import->change, import->presentLists, lists);
+        import->change.entries.insert(kImportedKey, StoredEntry::encode(legacyPath));
+        opened.import = std::move(import);
     }
     opened.database = std::move(opening.database);
+    return opened;
+}
+
+QString SettingsOpener::finishImport(SettingsDatabase& database, const Import& import)
+{
+    SqliteFailure failure;
+    if (!database.apply(import.change, &failure))
+        return failure.message;
+    QString kept;
+    if (!LegacySettingsImport::keepImported(import.legacyPath, &kept))
+        warn(QStringLiteral("Imported %1, which could not be renamed: %2").arg(import.legacyPath, kept));
+    return {};
+}
+
+SettingsOpener::Opened SettingsOpener::open(const QString& path, const QString& legacyPath, const QHash<QString, QString>& lists)
+{
+    Opened opened = prepare(path, legacyPath, lists);
+    if (!opened.import)
+        return opened;
+    const std::shared_ptr<const Import> import = std::exchange(opened.import, nullptr);
+    if (const QString failure = finishImport(*opened.database, *import); !failure.isEmpty()) {
+        opened.database.reset();
+        opened.failure = QStringLiteral("the earlier settings could not be imported: ") + failure;
+        return opened;
+    }
+    opened.troubles.append(import->troubles);
     return opened;
 }

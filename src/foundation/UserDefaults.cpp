@@ -30,6 +30,40 @@ QHash<QString, QString>& earlierLists()
     return lists;
 }
 
+bool& importInBackground()
+{
+    static bool inBackground = false;
+    return inBackground;
+}
+
+std::function<void()>& importHold()
+{
+    static std::function<void()> hold;
+    return hold;
+}
+
+// Waits, on a worker, for an import that was running (`import`) to end: its rows are in the
+// database after it.
+void awaitCommitted(std::optional<QFuture<QString>> import)
+{
+    if (import)
+        import->waitForFinished();
+}
+
+// The imports' own thread: readers that wait for an import on the global pool never keep it from
+// running.
+QThreadPool& importPool()
+{
+    // Kept for the life of the process, like the global pool.
+    static QThreadPool* const pool = [] {
+        auto* threads = new QThreadPool;
+        threads->setObjectName(QStringLiteral("Settings import"));
+        threads->setMaxThreadCount(1);
+        return threads;
+    }();
+    return *pool;
+}
+
 const QString kType = QStringLiteral("UserDefaults");
 
 // Lays rows one by one into one JSON array as they are read, each record copied once, so that
@@ -74,6 +108,7 @@ public:
 private:
     UserDefaults::StoredArray array_;
 };
+
 } // namespace
 
 UserDefaults::UserDefaults(QObject* parent) : UserDefaults(kStandardDomain, Storage::OnDisk, parent) {}
@@ -104,6 +139,10 @@ void UserDefaults::setOpenFault(OpenFault fault) { openFault() = std::move(fault
 
 void UserDefaults::setEarlierLists(QHash<QString, QString> idFields) { earlierLists() = std::move(idFields); }
 
+void UserDefaults::setImportInBackground(bool inBackground) { importInBackground() = inBackground; }
+
+void UserDefaults::setImportHold(std::function<void()> hold) { importHold() = std::move(hold); }
+
 QString UserDefaults::recoveryPath() const
 {
     return Paths::appConfiguration() + u'/' + domain_ + QStringLiteral(".recovery.sqlite3");
@@ -131,7 +170,11 @@ void UserDefaults::openMain()
             return;
         }
     }
-    SettingsOpener::Opened opened = SettingsOpener::open(filePath_, legacyPath(), earlierLists());
+    unmergedRecovery_ = QFileInfo::exists(recoveryPath());
+    // What an earlier session kept in the recovery database goes in after the import, at once.
+    SettingsOpener::Opened opened = importInBackground() && !unmergedRecovery_
+        ? SettingsOpener::prepare(filePath_, legacyPath(), earlierLists())
+        : SettingsOpener::open(filePath_, legacyPath(), earlierLists());
     if (!opened.database) {
         openWorking(opened.failure);
         return;
@@ -139,12 +182,83 @@ void UserDefaults::openMain()
     if (!opened.damagedCopy.isEmpty())
         readTrouble_ = ReadTrouble{opened.damagedCopy, opened.damage, true};
     database_ = std::move(opened.database);
-    unmergedRecovery_ = QFileInfo::exists(recoveryPath());
+    if (opened.import) {
+        startImport(opened);
+        return;
+    }
     SqliteFailure failure;
     if (!mergeLeftRecovery(&failure))
         noteCommitFailure(failure.message);
     keepTroubles(opened.troubles);
     takeEntries(*database_);
+    checkWhole();
+}
+
+void UserDefaults::startImport(const SettingsOpener::Opened& opened)
+{
+    // The session reads the import's values at once: the file's over what the database holds.
+    takeEntries(*database_);
+    for (auto it = opened.import->change.entries.cbegin(); it != opened.import->change.entries.cend(); ++it) {
+        values_.remove(it.key());
+        unreadable_.remove(it.key());
+        if (it.value())
+            takeEntry(it.key(), *it.value(), values_, unreadable_);
+    }
+    importing_ = Importing{opened.import, {}, opened.troubles};
+    auto* watcher = new QFutureWatcher<QString>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        endImport();
+    });
+    auto work = [database = database_.get(), import = opened.import, hold = importHold()] {
+        if (hold)
+            hold();
+        return SettingsOpener::finishImport(*database, *import);
+    };
+    importing_->done = QtConcurrent::run(&importPool(), std::move(work));
+    watcher->setFuture(importing_->done);
+}
+
+void UserDefaults::awaitImport()
+{
+    if (!importing_)
+        return;
+    importing_->done.waitForFinished();
+    endImport();
+}
+
+void UserDefaults::endImport()
+{
+    if (!importing_)
+        return;
+    Importing ended = *std::move(importing_);
+    importing_.reset();
+    const QString failure = ended.done.result();
+    if (!failure.isEmpty()) {
+        // Nothing of it was committed: the session goes on as when the database does not open,
+        // and the import is tried again with it.
+        QStringList shown = keys() + ended.import->change.lists.keys();
+        openWorking(QStringLiteral("the earlier settings could not be imported: ") + failure);
+        // The session's own changes still read as it made them, and go into the recovery database.
+        for (auto it = pending_.entries.cbegin(); it != pending_.entries.cend(); ++it) {
+            values_.remove(it.key());
+            unreadable_.remove(it.key());
+            if (it.value())
+                takeEntry(it.key(), *it.value(), values_, unreadable_);
+        }
+        shown += keys();
+        tryPending();
+        for (const QString& key : QSet<QString>(shown.cbegin(), shown.cend()))
+            emit valueChanged(key);
+        emit noticeChanged();
+        return;
+    }
+    const bool waited = !pending_.isEmpty();
+    keepTroubles(ended.troubles + ended.import->troubles);
+    // Changes made while it ran are newer: they go in after it.
+    if (waited && tryPending())
+        log(QStringLiteral("💾"), QStringLiteral("Saved the changes made while the earlier settings were imported"));
+    emit noticeChanged();
     checkWhole();
 }
 
@@ -224,9 +338,7 @@ void UserDefaults::keepTroubles(const QStringList& troubles)
     QJsonArray all = earlier && std::holds_alternative<QJsonArray>(*earlier) ? std::get<QJsonArray>(*earlier) : QJsonArray();
     for (const QString& trouble : troubles)
         all.append(trouble);
-    SettingsChange change;
-    change.entries.insert(SettingsOpener::kTroublesKey, StoredEntry::encode(all));
-    commit(std::move(change));
+    store(SettingsOpener::kTroublesKey, all);
 }
 
 bool UserDefaults::mergeLeftRecovery(SqliteFailure* failure)
@@ -356,15 +468,8 @@ QSet<QString> UserDefaults::takeEntries(SettingsDatabase& database)
     }
     QHash<QString, Value> values;
     QHash<QString, QByteArray> unreadable;
-    for (const auto& [key, entry] : *entries) {
-        QString error;
-        if (std::optional<Value> value = StoredEntry::decode(entry, key, &error)) {
-            values.insert(key, *std::move(value));
-        } else {
-            unreadable.insert(key, entry);
-            log(QStringLiteral("⚠️"), QStringLiteral("Skipped a value in %1: %2").arg(filePath_, error));
-        }
-    }
+    for (const auto& [key, entry] : *entries)
+        takeEntry(key, entry, values, unreadable);
     QSet<QString> changed;
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         if (!values_.contains(it.key()) || !(values_.value(it.key()) == it.value()))
@@ -375,6 +480,17 @@ QSet<QString> UserDefaults::takeEntries(SettingsDatabase& database)
     values_ = std::move(values);
     unreadable_ = std::move(unreadable);
     return changed;
+}
+
+void UserDefaults::takeEntry(const QString& key, const QByteArray& entry, QHash<QString, Value>& values, QHash<QString, QByteArray>& unreadable) const
+{
+    QString error;
+    if (std::optional<Value> value = StoredEntry::decode(entry, key, &error)) {
+        values.insert(key, *std::move(value));
+    } else {
+        unreadable.insert(key, entry);
+        log(QStringLiteral("⚠️"), QStringLiteral("Skipped a value in %1: %2").arg(filePath_, error));
+    }
 }
 
 template <typename T>
@@ -455,10 +571,25 @@ bool UserDefaults::hasDamagedCopies() const
         || (storage_ == Storage::OnDisk && (DamagedFile::hasCopies(filePath_) || DamagedFile::hasCopies(legacyPath())));
 }
 
+std::optional<QList<StoredRow>> UserDefaults::importedRows(const QString& list) const
+{
+    if (!importing_ || importing_->import->presentLists.contains(list))
+        return std::nullopt;
+    return importing_->import->change.lists.value(list).put;
+}
+
 QList<StoredRow> UserDefaults::rows(const QString& list)
 {
+    std::optional<QList<StoredRow>> rows = importedRows(list);
     SqliteFailure failure;
-    std::optional<QList<StoredRow>> rows = database_->rows(list, &failure);
+    if (rows) {
+        // They point into the import's values, which go with it.
+        for (StoredRow& row : *rows)
+            row.record.detach();
+    } else {
+        awaitImport();
+        rows = database_->rows(list, &failure);
+    }
     if (!rows) {
         log(QStringLiteral("⚠️"), QStringLiteral("Could not read the list \"%1\" of %2: %3").arg(list, filePath_, failure.message));
         return {};
@@ -492,7 +623,13 @@ std::function<bool(qsizetype, const UserDefaults::Slices&)> UserDefaults::stored
             return true;
         };
     }
-    return [path = database_->path(), list](qsizetype sliceBytes, const Slices& slices) {
+    // While an import runs the database holds none of it yet: a list it brings is read once it
+    // is committed (its values let go meanwhile), and one it does not bring holds no rows.
+    if (const std::optional<QList<StoredRow>> imported = importedRows(list); imported && imported->isEmpty())
+        return [](qsizetype, const Slices&) { return true; };
+    std::optional<QFuture<QString>> import = importing_ ? std::optional(importing_->done) : std::nullopt;
+    return [path = database_->path(), list, import](qsizetype sliceBytes, const Slices& slices) {
+        awaitCommitted(import);
         SqliteFailure failure;
         ArrayOfRows array;
         const auto add = [&](const QString& key, qint64 position, QByteArrayView record) {
@@ -518,7 +655,18 @@ std::function<QStringList()> UserDefaults::storedKeysReader(const QString& list)
             keys.append(row.key);
         return [keys] { return keys; };
     }
-    return [path = database_->path(), list] {
+    // The keys of a list the import brings are its rows' at once: a liked wallpaper's heart
+    // shows filled while the import is still being committed.
+    if (const std::optional<QList<StoredRow>> imported = importedRows(list)) {
+        QStringList keys;
+        keys.reserve(imported->size());
+        for (const StoredRow& row : *imported)
+            keys.append(row.key);
+        return [keys] { return keys; };
+    }
+    std::optional<QFuture<QString>> import = importing_ ? std::optional(importing_->done) : std::nullopt;
+    return [path = database_->path(), list, import] {
+        awaitCommitted(import);
         SqliteFailure failure;
         return SettingsDatabase::readKeys(path, list, &failure).value_or(QStringList());
     };
@@ -551,6 +699,9 @@ bool UserDefaults::tryPending()
 {
     if (pending_.isEmpty() && !unmergedRecovery_)
         return true;
+    // The import's worker has the database: what waits goes in after the import (endImport()).
+    if (importing_)
+        return false;
     SqliteFailure failure;
     if (!mergeLeftRecovery(&failure) || !database_->apply(pending_, &failure)) {
         noteCommitFailure(failure.message);
@@ -585,6 +736,7 @@ void UserDefaults::noteCommitFailure(const QString& reason)
 
 void UserDefaults::flush()
 {
+    awaitImport();
     if (awaitsFile_)
         retryMain();
     // The file is checked before the log goes into it. A worker's check still reading it ends

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QFuture>
 #include <QFutureWatcherBase>
 #include <QObject>
 #include <QPointer>
@@ -18,6 +19,10 @@
 
 class SettingsDatabase;
 struct SqliteFailure;
+namespace SettingsOpener {
+struct Import;
+struct Opened;
+} // namespace SettingsOpener
 
 // The application's user-defaults store: typed values under text keys, and lists of records kept
 // as rows, in one SQLite database per domain, "<domain>.sqlite3" in the configuration folder's
@@ -99,6 +104,15 @@ public:
     // member that keys its records: the import of their settings file takes them straight into
     // rows. Set before a store opens.
     static void setEarlierLists(QHash<QString, QString> idFields);
+    // The import of an earlier settings file is committed on a worker while the launch goes on:
+    // its values read at once, the keys of its lists too, and a list's records once it is
+    // committed; changes made meanwhile wait for it and are committed right after it. Set
+    // before a store opens; otherwise a store opens with its import committed.
+    static void setImportInBackground(bool inBackground);
+    // Tests: runs on the import's worker before it commits.
+    static void setImportHold(std::function<void()> hold);
+    // The earlier settings file is being imported on a worker (setImportInBackground()).
+    bool importsEarlierSettings() const { return importing_.has_value(); }
 
     // Readable entries only: an unreadable one reads as absent through every getter.
     bool contains(const QString& key) const { return values_.contains(key); }
@@ -196,6 +210,15 @@ private:
     // Keeps what could not be committed trying, and tells a reason not told since the last commit.
     void noteCommitFailure(const QString& reason);
     void openMain();
+    // Takes the values of a ready import in and commits it on a worker.
+    void startImport(const SettingsOpener::Opened& opened);
+    // Waits for the import on its worker to end; what it could not import is then kept, and the
+    // changes made meanwhile are committed.
+    void awaitImport();
+    void endImport();
+    // The rows of `list` while an import runs, for it holds them all (none where it brings none);
+    // nothing when the database has to be read. Their records point into the import's values.
+    std::optional<QList<StoredRow>> importedRows(const QString& list) const;
     void openWorking(const QString& reason);
     // Logs what the opening left out or set aside, and keeps it for the notice.
     void keepTroubles(const QStringList& troubles);
@@ -212,6 +235,8 @@ private:
     void retryMain();
     // Takes the database's entries in as the values; the keys that changed.
     QSet<QString> takeEntries(SettingsDatabase& database);
+    // Reads one stored entry into `values` or, when this version cannot read it, `unreadable`.
+    void takeEntry(const QString& key, const QByteArray& entry, QHash<QString, Value>& values, QHash<QString, QByteArray>& unreadable) const;
     void log(const QString& emoji, const QString& message) const;
 
     QString domain_;
@@ -237,4 +262,12 @@ private:
     QTimer* mainRetry_ = nullptr;
     int retryMs_ = kFirstRetryMs;
     QString unopenedReason_;
+    // An import committed on a worker, which uses the database meanwhile; what it could not
+    // import and the opening's own troubles, kept once it is committed.
+    struct Importing {
+        std::shared_ptr<const SettingsOpener::Import> import;
+        QFuture<QString> done;
+        QStringList troubles;
+    };
+    std::optional<Importing> importing_;
 };

@@ -170,6 +170,10 @@ bool StoredList::commit(const SettingsChange::ListChange& change, qsizetype coun
                                               "change is saved into them once they can")
                                     .arg(count)
                                     .arg(lines_.noun));
+    else if (defaults_.importsEarlierSettings())
+        log(QStringLiteral("⏳"), QStringLiteral("Kept %1 %2 in memory: the change is saved right after the earlier settings are imported")
+                                    .arg(count)
+                                    .arg(lines_.noun));
     else
         log(QStringLiteral("⏳"), QStringLiteral("Kept %1 %2 in memory: the change is saved as soon as the disk takes it").arg(count).arg(lines_.noun));
     return committed;

@@ -2,6 +2,7 @@
 #include "foundation/Paths.h"
 #include "foundation/UserDefaults.h"
 
+#include "support/Eventually.h"
 #include "support/FileBytes.h"
 #include "support/RawDatabase.h"
 #include "support/TempFolder.h"
@@ -10,7 +11,11 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
+#include <QSemaphore>
+#include <QTest>
+#include <QtConcurrent>
 
 #include <gtest/gtest.h>
 
@@ -31,6 +36,55 @@ protected:
                 QFile::copy(fixture.filePath(file), folder() + u'/' + file);
     }
     QStringList files() const { return QDir(folder()).entryList(QDir::Files); }
+    // An earlier version's file of a setting and a list of three records, the list taken straight
+    // into rows and the import committed on a worker, held there until `release` counts down.
+    void placeUpgrade()
+    {
+        QDir(folder()).removeRecursively();
+        QDir().mkpath(folder());
+        const auto list = [](const QList<int>& keys) {
+            QJsonArray records;
+            for (const int key : keys)
+                records.append(QJsonObject{{QStringLiteral("key"), key}});
+            return QJsonObject{{QStringLiteral("type"), QStringLiteral("data")},
+                {QStringLiteral("value"), QString::fromLatin1(QJsonDocument(records).toJson(QJsonDocument::Compact).toBase64())}};
+        };
+        QFile file(folder() + QStringLiteral("/standard.json"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(QJsonObject{
+                                     {kList, list({7, 8, 9})},
+                                     {kOther, list({4, 5})},
+                                     {QStringLiteral("appearance"), QJsonObject{{QStringLiteral("type"), QStringLiteral("string")}, {QStringLiteral("value"), QStringLiteral("dusk")}}},
+                                 })
+                       .toJson());
+        UserDefaults::setEarlierLists({{kList, QStringLiteral("key")}, {kOther, QStringLiteral("key")}});
+        UserDefaults::setImportInBackground(true);
+        UserDefaults::setImportHold([this] { release_.acquire(); });
+    }
+    void TearDown() override
+    {
+        release_.release(100);
+        UserDefaults::setImportHold({});
+        UserDefaults::setImportInBackground(false);
+        UserDefaults::setEarlierLists({});
+    }
+    QStringList storedKeys(const QString& path, const QString& list)
+    {
+        RawDatabase raw(path, SQLITE_OPEN_READONLY);
+        QStringList keys;
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(raw.handle(), "SELECT key FROM rows WHERE list = ? ORDER BY position", -1, &statement, nullptr);
+        const QByteArray name = list.toUtf8();
+        sqlite3_bind_text(statement, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            keys.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))));
+        sqlite3_finalize(statement);
+        return keys;
+    }
+
+    static inline const QString kList = QStringLiteral("liked");
+    static inline const QString kOther = QStringLiteral("recent");
+    QSemaphore release_;
 
     TempFolder temp_;
 };
@@ -113,6 +167,84 @@ TEST_F(SettingsImportLaunchTest, AnEarlierFileThatCannotBeReadYetIsNotTakenForNo
     EXPECT_FALSE(next.awaitsFile());
     EXPECT_EQ(next.string(QStringLiteral("appearance")), QStringLiteral("dusk"));
     EXPECT_EQ(next.string(QStringLiteral("meanwhile")), QStringLiteral("kept"));
+}
+
+// An import committed on a worker is read at once: the earlier values, and the keys of the list it
+// brings; the list's records are read once it is in. What the session changes meanwhile goes in
+// after it and wins, whether the import ends while the session runs or the quit waits for it.
+TEST_F(SettingsImportLaunchTest, AnImportOnAWorkerIsReadAtOnceAndWhatChangesMeanwhileGoesInAfterIt)
+{
+    for (const bool atTheQuit : {false, true}) {
+        SCOPED_TRACE(atTheQuit ? "ended at the quit" : "ended while running");
+        placeUpgrade();
+        LogCapture log;
+        auto defaults = std::make_unique<UserDefaults>();
+        const QString path = defaults->filePath();
+        ASSERT_TRUE(defaults->importsEarlierSettings());
+        EXPECT_EQ(defaults->string(QStringLiteral("appearance")), QStringLiteral("dusk"));
+        EXPECT_FALSE(defaults->contains(kList));
+        EXPECT_EQ(defaults->storedKeysReader(kList)(), (QStringList{QStringLiteral("7"), QStringLiteral("8"), QStringLiteral("9")}));
+        EXPECT_TRUE(defaults->storedKeysReader(QStringLiteral("other"))().isEmpty());
+        QFuture<QStringList> records = QtConcurrent::run([read = defaults->storedArrayReader(kList)] {
+            QStringList keys;
+            read(1 << 20, [&keys](UserDefaults::StoredArray&& slice) {
+                keys += slice.keys;
+                return QByteArray();
+            });
+            return keys;
+        });
+        defaults->setString(QStringLiteral("appearance"), QStringLiteral("noon"));
+        EXPECT_FALSE(defaults->changeRows(kOther, {{{QStringLiteral("3"), -kRowGap, QByteArray(R"({"key":3})")}}, {QStringLiteral("5")}}));
+        EXPECT_EQ(defaults->string(QStringLiteral("appearance")), QStringLiteral("noon"));
+        // A list changed meanwhile reads with its change at once.
+        EXPECT_EQ(defaults->storedKeysReader(kOther)(), (QStringList{QStringLiteral("3"), QStringLiteral("4")}));
+        EXPECT_TRUE(files().contains(QStringLiteral("standard.json"))) << "renamed only once imported";
+
+        release_.release();
+        if (atTheQuit)
+            defaults.reset();
+        else
+            ASSERT_EVENTUALLY(!defaults->importsEarlierSettings(), 10'000);
+        EXPECT_EQ(records.result(), (QStringList{QStringLiteral("7"), QStringLiteral("8"), QStringLiteral("9")}));
+        EXPECT_TRUE(log.contains(QStringLiteral("Saved the changes made while the earlier settings were imported")));
+        EXPECT_TRUE(files().contains(QStringLiteral("standard.json.imported")));
+        EXPECT_EQ(storedKeys(path, kList), (QStringList{QStringLiteral("7"), QStringLiteral("8"), QStringLiteral("9")}));
+        EXPECT_EQ(storedKeys(path, kOther), (QStringList{QStringLiteral("3"), QStringLiteral("4")}));
+        defaults.reset();
+        EXPECT_EQ(UserDefaults().string(QStringLiteral("appearance")), QStringLiteral("noon"));
+    }
+}
+
+// An import its worker could not commit costs nothing: the session goes on with what the
+// recovery database keeps, as when the database does not open, and the import is made again
+// when it is tried next, with the session's changes over it.
+TEST_F(SettingsImportLaunchTest, AnImportItsWorkerCouldNotCommitIsMadeAgainWithTheSessionsChanges)
+{
+    placeUpgrade();
+    std::unique_ptr<RawDatabase> writer;
+    UserDefaults::setImportHold([this, &writer] {
+        // Another writer holds the database past the import's wait for it.
+        writer = std::make_unique<RawDatabase>(UserDefaults::databasePathOf(UserDefaults::kStandardDomain));
+        writer->execute(QStringLiteral("BEGIN IMMEDIATE"));
+        release_.release();
+    });
+    UserDefaults defaults;
+    defaults.setString(QStringLiteral("meanwhile"), QStringLiteral("kept"));
+    QStringList changed;
+    QObject::connect(&defaults, &UserDefaults::valueChanged, [&changed](const QString& key) { changed.append(key); });
+    ASSERT_EVENTUALLY(!defaults.importsEarlierSettings(), 20'000);
+    EXPECT_TRUE(defaults.awaitsFile());
+    EXPECT_TRUE(changed.contains(QStringLiteral("appearance")) && changed.contains(kList)) << changed.join(u',').toStdString();
+    EXPECT_EQ(defaults.string(QStringLiteral("meanwhile")), QStringLiteral("kept"));
+    EXPECT_TRUE(files().contains(QStringLiteral("standard.json")));
+
+    release_.acquire();
+    writer.reset();
+    ASSERT_EVENTUALLY(!defaults.awaitsFile(), 20'000);
+    EXPECT_EQ(defaults.string(QStringLiteral("appearance")), QStringLiteral("dusk"));
+    EXPECT_EQ(defaults.string(QStringLiteral("meanwhile")), QStringLiteral("kept"));
+    EXPECT_EQ(defaults.rows(kList).size(), 3);
+    EXPECT_TRUE(files().contains(QStringLiteral("standard.json.imported")));
 }
 
 } // namespace

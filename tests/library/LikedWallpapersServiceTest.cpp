@@ -1,10 +1,17 @@
 #include "LikedListFixture.h"
 
+#include "library/EarlierLists.h"
 #include "library/LikedWallpapersService.h"
 #include "library/WallpaperPlaylistService.h"
 
 #include "support/Eventually.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -102,6 +109,57 @@ TEST_F(LikedWallpapersServiceTest, HeartsShowTheStoredKeysBeforeTheRecordsArrive
     EXPECT_FALSE(seen.first().other);
     EXPECT_TRUE(liked.showsLiked(400));
     EXPECT_FALSE(liked.showsLiked(9999));
+}
+
+// The first start after an upgrade: while the earlier settings are committed on a worker, a liked
+// wallpaper's heart shows filled already and the list says it is loading; a like tapped meanwhile
+// waits for the list and is kept with it.
+TEST_F(LikedWallpapersServiceTest, AnUpgradesHeartsShowWhileItsImportIsCommitted)
+{
+    QJsonArray earlier;
+    for (qint64 key = 1; key <= 400; ++key)
+        earlier.append(wallpaper(key).toJson());
+    liked_.reset();
+    playlists_.reset();
+    defaults_.reset();
+    const QString legacy = UserDefaults::legacyPathOf(UserDefaults::kStandardDomain);
+    QDir(QFileInfo(legacy).absolutePath()).removeRecursively();
+    QDir().mkpath(QFileInfo(legacy).absolutePath());
+    QFile file(legacy);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(QJsonObject{{LikedWallpapersService::kLikedWallpapersKey,
+                                 QJsonObject{{QStringLiteral("type"), QStringLiteral("data")},
+                                     {QStringLiteral("value"), QString::fromLatin1(JsonWriter::toBytes(earlier).toBase64())}}}})
+                   .toJson());
+    file.close();
+    QSemaphore release;
+    UserDefaults::setEarlierLists(EarlierLists::idFields());
+    UserDefaults::setImportInBackground(true);
+    UserDefaults::setImportHold([&release] { release.acquire(); });
+    const struct Cleanup {
+        QSemaphore& release;
+        ~Cleanup()
+        {
+            release.release(10);
+            UserDefaults::setImportHold({});
+            UserDefaults::setImportInBackground(false);
+            UserDefaults::setEarlierLists({});
+        }
+    } cleanup{release};
+
+    LikedWallpapersService& liked = restart();
+    ASSERT_TRUE(defaults().importsEarlierSettings());
+    ASSERT_EVENTUALLY(liked.showsLiked(400), 10'000);
+    EXPECT_FALSE(liked.showsLiked(9999));
+    EXPECT_TRUE(liked.isLoading()) << "the records are read once the import is in";
+    liked.addWallpaper(wallpaper(9999), true);
+
+    release.release();
+    ASSERT_EVENTUALLY(!liked.isLoading(), 10'000);
+    EXPECT_EQ(liked.likedOrder().size(), 401);
+    EXPECT_EQ(liked.likedOrder().first(), 9999);
+    EXPECT_FALSE(defaults().importsEarlierSettings());
+    EXPECT_EQ(restart().likedOrder().size(), 401);
 }
 
 TEST_F(LikedWallpapersServiceTest, OnlyRealChangesArePublished)
