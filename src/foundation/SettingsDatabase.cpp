@@ -425,7 +425,7 @@ QStringList SettingsDatabase::lists()
     return lists;
 }
 
-bool SettingsDatabase::apply(const SettingsChange& change, SqliteFailure* failure)
+bool SettingsDatabase::apply(const SettingsChange& change, SqliteFailure* failure, Checkpoint checkpointAfter)
 {
     const bool keepsRemovals = role_ == Role::Recovery;
     const auto removal = [this, keepsRemovals](const QString& list, const QString& key, bool removed) {
@@ -475,7 +475,8 @@ bool SettingsDatabase::apply(const SettingsChange& change, SqliteFailure* failur
         committed = connection_->transaction(failure, write);
     }
     changed_ = changed_ || committed;
-    if (committed && !path_.isEmpty() && QFileInfo(path_ + QLatin1String(kLogSuffix)).size() > kCheckpointLogBytes)
+    if (committed && checkpointAfter == Checkpoint::Now && !path_.isEmpty()
+        && QFileInfo(path_ + QLatin1String(kLogSuffix)).size() > kCheckpointLogBytes)
         checkpoint();
     return committed;
 }

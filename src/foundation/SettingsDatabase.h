@@ -64,8 +64,10 @@ public:
     // The rows of a list in order.
     std::optional<QList<StoredRow>> rows(const QString& list, SqliteFailure* failure);
     QStringList lists();
-    // One transaction.
-    bool apply(const SettingsChange& change, SqliteFailure* failure);
+    // One transaction. A log grown past its bound is copied into the file right after it, unless
+    // the caller does that itself (`checkpointAfter`), after what must not wait for it.
+    enum class Checkpoint { Now, ByCaller };
+    bool apply(const SettingsChange& change, SqliteFailure* failure, Checkpoint checkpointAfter = Checkpoint::Now);
     // Everything this database holds and removed, as one change to make on another: its rows
     // go before the other's, in their order.
     std::optional<SettingsChange> asChange(SettingsDatabase& target, SqliteFailure* failure);

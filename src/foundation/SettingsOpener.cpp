@@ -163,7 +163,9 @@ SettingsOpener::Opened SettingsOpener::prepare(const QString& path, const QStrin
 QString SettingsOpener::finishImport(SettingsDatabase& database, const Import& import)
 {
     SqliteFailure failure;
-    if (!database.apply(import.change, &failure))
+    // The earlier file is renamed as soon as its import is committed: the copy of the log into
+    // the file is the caller's.
+    if (!database.apply(import.change, &failure, SettingsDatabase::Checkpoint::ByCaller))
         return failure.message;
     QString kept;
     if (!LegacySettingsImport::keepImported(import.legacyPath, &kept))
@@ -182,6 +184,7 @@ SettingsOpener::Opened SettingsOpener::open(const QString& path, const QString& 
         opened.failure = QStringLiteral("the earlier settings could not be imported: ") + failure;
         return opened;
     }
+    opened.database->checkpoint();
     opened.troubles.append(import->troubles);
     return opened;
 }

@@ -55,7 +55,8 @@ Opened open(const QString& path, const QString& legacyPath, const QHash<QString,
 // written, and finishImport() commits it.
 Opened prepare(const QString& path, const QString& legacyPath, const QHash<QString, QString>& lists = {});
 // Commits a ready import into `database` and renames the earlier files; why it could not be
-// committed, or nothing. Any thread, as the database's only user meanwhile.
+// committed, or nothing. The log is the caller's to copy into the file (checkpoint()). Any
+// thread, as the database's only user meanwhile.
 QString finishImport(SettingsDatabase& database, const Import& import);
 // Copies the damaged database at `path` aside, as it stands with its log, and opens what still
 // reads of it in its place (its connection closed first by abandon()).

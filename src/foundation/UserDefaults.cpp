@@ -42,12 +42,12 @@ std::function<void()>& importHold()
     return hold;
 }
 
-// Waits, on a worker, for an import that was running (`import`) to end: its rows are in the
-// database after it.
-void awaitCommitted(std::optional<QFuture<QString>> import)
+// Waits, on a worker, for an import that was running (`import`) to be committed: its rows are in
+// the database from then on.
+void awaitCommitted(const std::optional<QFuture<QString>>& import)
 {
     if (import)
-        import->waitForFinished();
+        import->resultAt(0);
 }
 
 // The imports' own thread: readers that wait for an import on the global pool never keep it from
@@ -108,7 +108,6 @@ public:
 private:
     UserDefaults::StoredArray array_;
 };
-
 } // namespace
 
 UserDefaults::UserDefaults(QObject* parent) : UserDefaults(kStandardDomain, Storage::OnDisk, parent) {}
@@ -194,26 +193,40 @@ void UserDefaults::openMain()
     checkWhole();
 }
 
-void UserDefaults::startImport(const SettingsOpener::Opened& opened)
+void UserDefaults::startImport(SettingsOpener::Opened& opened)
 {
     // The session reads the import's values at once: the file's over what the database holds.
     takeEntries(*database_);
-    for (auto it = opened.import->change.entries.cbegin(); it != opened.import->change.entries.cend(); ++it) {
+    const SettingsOpener::Import& import = *opened.import;
+    for (auto it = import.change.entries.cbegin(); it != import.change.entries.cend(); ++it) {
         values_.remove(it.key());
         unreadable_.remove(it.key());
         if (it.value())
             takeEntry(it.key(), *it.value(), values_, unreadable_);
     }
-    importing_ = Importing{opened.import, {}, opened.troubles};
+    importing_ = Importing{{}, import.presentLists, {}, opened.troubles + import.troubles};
+    for (auto it = import.change.lists.cbegin(); it != import.change.lists.cend(); ++it) {
+        QStringList& keys = importing_->keys[it.key()];
+        keys.reserve(it->put.size());
+        for (const StoredRow& row : it->put)
+            keys.append(row.key);
+    }
     auto* watcher = new QFutureWatcher<QString>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
         watcher->deleteLater();
         endImport();
     });
-    auto work = [database = database_.get(), import = opened.import, hold = importHold()] {
+    // The worker alone holds the import: its values are let go as soon as it is committed, before
+    // the log is copied into the file, while the lists are read.
+    auto work = [database = database_.get(), import = std::exchange(opened.import, nullptr), hold = importHold()](
+                    QPromise<QString>& promise) mutable {
         if (hold)
             hold();
-        return SettingsOpener::finishImport(*database, *import);
+        const QString failure = SettingsOpener::finishImport(*database, *import);
+        import.reset();
+        promise.addResult(failure);
+        if (failure.isEmpty())
+            database->checkpoint();
     };
     importing_->done = QtConcurrent::run(&importPool(), std::move(work));
     watcher->setFuture(importing_->done);
@@ -237,7 +250,7 @@ void UserDefaults::endImport()
     if (!failure.isEmpty()) {
         // Nothing of it was committed: the session goes on as when the database does not open,
         // and the import is tried again with it.
-        QStringList shown = keys() + ended.import->change.lists.keys();
+        QStringList shown = keys() + ended.keys.keys();
         openWorking(QStringLiteral("the earlier settings could not be imported: ") + failure);
         // The session's own changes still read as it made them, and go into the recovery database.
         for (auto it = pending_.entries.cbegin(); it != pending_.entries.cend(); ++it) {
@@ -254,7 +267,7 @@ void UserDefaults::endImport()
         return;
     }
     const bool waited = !pending_.isEmpty();
-    keepTroubles(ended.troubles + ended.import->troubles);
+    keepTroubles(ended.troubles);
     // Changes made while it ran are newer: they go in after it.
     if (waited && tryPending())
         log(QStringLiteral("💾"), QStringLiteral("Saved the changes made while the earlier settings were imported"));
@@ -571,21 +584,21 @@ bool UserDefaults::hasDamagedCopies() const
         || (storage_ == Storage::OnDisk && (DamagedFile::hasCopies(filePath_) || DamagedFile::hasCopies(legacyPath())));
 }
 
-std::optional<QList<StoredRow>> UserDefaults::importedRows(const QString& list) const
+std::optional<QStringList> UserDefaults::importedKeys(const QString& list) const
 {
-    if (!importing_ || importing_->import->presentLists.contains(list))
+    if (!importing_ || importing_->presentLists.contains(list))
         return std::nullopt;
-    return importing_->import->change.lists.value(list).put;
+    return importing_->keys.value(list);
 }
 
 QList<StoredRow> UserDefaults::rows(const QString& list)
 {
-    std::optional<QList<StoredRow>> rows = importedRows(list);
+    // A list an import runs without bringing anything to has no rows yet.
+    const std::optional<QStringList> imported = importedKeys(list);
+    std::optional<QList<StoredRow>> rows;
     SqliteFailure failure;
-    if (rows) {
-        // They point into the import's values, which go with it.
-        for (StoredRow& row : *rows)
-            row.record.detach();
+    if (imported && imported->isEmpty()) {
+        rows.emplace();
     } else {
         awaitImport();
         rows = database_->rows(list, &failure);
@@ -624,8 +637,8 @@ std::function<bool(qsizetype, const UserDefaults::Slices&)> UserDefaults::stored
         };
     }
     // While an import runs the database holds none of it yet: a list it brings is read once it
-    // is committed (its values let go meanwhile), and one it does not bring holds no rows.
-    if (const std::optional<QList<StoredRow>> imported = importedRows(list); imported && imported->isEmpty())
+    // is committed (its values let go by then), and one it does not bring holds no rows.
+    if (const std::optional<QStringList> imported = importedKeys(list); imported && imported->isEmpty())
         return [](qsizetype, const Slices&) { return true; };
     std::optional<QFuture<QString>> import = importing_ ? std::optional(importing_->done) : std::nullopt;
     return [path = database_->path(), list, import](qsizetype sliceBytes, const Slices& slices) {
@@ -649,18 +662,22 @@ std::function<bool(qsizetype, const UserDefaults::Slices&)> UserDefaults::stored
 
 std::function<QStringList()> UserDefaults::storedKeysReader(const QString& list)
 {
+    // The keys of a list the import brings are its rows' at once, with what waits for it: a liked
+    // wallpaper's heart shows filled while the import is still being committed.
+    if (std::optional<QStringList> imported = importedKeys(list)) {
+        if (!pending_.lists.contains(list))
+            return [keys = *std::move(imported)] { return keys; };
+        const SettingsChange::ListChange waiting = pending_.lists.value(list);
+        QSet<QString> keys(imported->cbegin(), imported->cend());
+        for (const QString& removed : waiting.removed)
+            keys.remove(removed);
+        for (const StoredRow& put : waiting.put)
+            keys.insert(put.key);
+        return [keys = keys.values()] { return keys; };
+    }
     if (database_->path().isEmpty() || pending_.lists.contains(list)) {
         QStringList keys;
         for (const StoredRow& row : rows(list))
-            keys.append(row.key);
-        return [keys] { return keys; };
-    }
-    // The keys of a list the import brings are its rows' at once: a liked wallpaper's heart
-    // shows filled while the import is still being committed.
-    if (const std::optional<QList<StoredRow>> imported = importedRows(list)) {
-        QStringList keys;
-        keys.reserve(imported->size());
-        for (const StoredRow& row : *imported)
             keys.append(row.key);
         return [keys] { return keys; };
     }

@@ -20,7 +20,6 @@
 class SettingsDatabase;
 struct SqliteFailure;
 namespace SettingsOpener {
-struct Import;
 struct Opened;
 } // namespace SettingsOpener
 
@@ -31,8 +30,9 @@ struct Opened;
 // on disk. A list's change touches only the rows it changes, each by its key.
 //
 // The first launch of this store imports the settings file earlier versions wrote
-// ("<domain>.json" and its journal) in one transaction and keeps that file, renamed, beside the
-// database. A database found damaged (by SQLite, or by its check at open) is copied aside whole
+// ("<domain>.json" and its journal) in one transaction, the lists in it straight into rows, and
+// keeps that file, renamed, beside the database; where set so, that transaction is committed on
+// a worker while the session already reads what it brings (setImportInBackground()). A database found damaged (by SQLite, or by its check at open) is copied aside whole
 // ("<file>.damaged-<time>", never removed, never kept twice), whatever still reads is taken into
 // a new one, and the user is told, by readTrouble() and by notice() until they dismiss it.
 // A database that cannot be opened for a passing reason (no free descriptor, an I/O error, a
@@ -211,14 +211,14 @@ private:
     void noteCommitFailure(const QString& reason);
     void openMain();
     // Takes the values of a ready import in and commits it on a worker.
-    void startImport(const SettingsOpener::Opened& opened);
+    void startImport(SettingsOpener::Opened& opened);
     // Waits for the import on its worker to end; what it could not import is then kept, and the
     // changes made meanwhile are committed.
     void awaitImport();
     void endImport();
-    // The rows of `list` while an import runs, for it holds them all (none where it brings none);
-    // nothing when the database has to be read. Their records point into the import's values.
-    std::optional<QList<StoredRow>> importedRows(const QString& list) const;
+    // The keys of the rows of `list` while an import runs, for it brings them all (none where it
+    // brings none); nothing when the database has to be read.
+    std::optional<QStringList> importedKeys(const QString& list) const;
     void openWorking(const QString& reason);
     // Logs what the opening left out or set aside, and keeps it for the notice.
     void keepTroubles(const QStringList& troubles);
@@ -262,10 +262,13 @@ private:
     QTimer* mainRetry_ = nullptr;
     int retryMs_ = kFirstRetryMs;
     QString unopenedReason_;
-    // An import committed on a worker, which uses the database meanwhile; what it could not
-    // import and the opening's own troubles, kept once it is committed.
+    // An import committed on a worker, which uses the database meanwhile: the keys of the rows it
+    // brings to each list, the lists the database held rows of before it, and what it could not
+    // import with the opening's own troubles, kept once it is committed. Its one result comes
+    // once it is committed (why not, or nothing); it is done once the log is in the file.
     struct Importing {
-        std::shared_ptr<const SettingsOpener::Import> import;
+        QHash<QString, QStringList> keys;
+        QStringList presentLists;
         QFuture<QString> done;
         QStringList troubles;
     };
