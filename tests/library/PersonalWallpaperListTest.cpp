@@ -1,11 +1,13 @@
 #include "LibraryFixture.h"
 
 #include "library/PersonalWallpaperList.h"
+#include "support/Eventually.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QSemaphore>
 
 #include <functional>
 
@@ -242,6 +244,57 @@ TEST_F(PersonalWallpaperListTest, AnEarlierSettingsFilesListIsImportedAsTheRowsT
     both.load();
     ASSERT_EQ(defaults().rows(kList).size(), earlier.size());
     EXPECT_EQ(both.records().value(3).title, QStringLiteral("Stored before"));
+}
+
+// A list saved while an upgrade's import is committed on a worker says that its change waits for
+// the import, never that it is saved, and is saved right after it, behind the imported rows'
+// keys it did not touch.
+TEST_F(PersonalWallpaperListTest, AListSavedWhileAnImportRunsIsSavedRightAfterIt)
+{
+    defaults_.reset();
+    const QString legacy = UserDefaults::legacyPathOf(UserDefaults::kStandardDomain);
+    QDir(QFileInfo(legacy).absolutePath()).removeRecursively();
+    QDir().mkpath(QFileInfo(legacy).absolutePath());
+    QFile file(legacy);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(QJsonObject{{kList, QJsonObject{{QStringLiteral("type"), QStringLiteral("data")},
+                                                     {QStringLiteral("value"),
+                                                         QString::fromLatin1(JsonWriter::toBytes(QJsonArray{wallpaper(1).toJson()}).toBase64())}}}})
+                   .toJson());
+    file.close();
+    QSemaphore release;
+    UserDefaults::setEarlierLists({{kList, PersonalWallpaperList::kIdField}});
+    UserDefaults::setImportInBackground(true);
+    UserDefaults::setImportHold([&release] { release.acquire(); });
+    const struct Cleanup {
+        QSemaphore& release;
+        ~Cleanup()
+        {
+            release.release(10);
+            UserDefaults::setImportHold({});
+            UserDefaults::setImportInBackground(false);
+            UserDefaults::setEarlierLists({});
+        }
+    } cleanup{release};
+    reopenDefaults();
+    ASSERT_TRUE(defaults().importsEarlierSettings());
+
+    PersonalWallpaperList list = testList(defaults());
+    list.insertAtFront(2);
+    list.put(wallpaper(2));
+    list.save();
+    EXPECT_TRUE(log_.contains(QStringLiteral("Kept 1 test wallpapers in memory: the change is saved right after the earlier settings are imported")));
+    EXPECT_FALSE(log_.contains(QStringLiteral("Saved 1")));
+
+    release.release();
+    ASSERT_EVENTUALLY(!defaults().importsEarlierSettings(), 10'000);
+    EXPECT_TRUE(log_.contains(QStringLiteral("Saved the changes made while the earlier settings were imported")));
+    reopenDefaults();
+    QStringList keys;
+    for (const StoredRow& row : defaults().rows(kList))
+        keys.append(row.key);
+    keys.sort();
+    EXPECT_EQ(keys, (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
 }
 
 // A list read on a worker a slice at a time, each slice written over the text of one decoded
