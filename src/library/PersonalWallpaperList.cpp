@@ -98,6 +98,15 @@ public:
         return std::exchange(decoded_, {});
     }
 
+    // Room for the whole list at once: a table grown slice by slice holds its old storage and its
+    // new one together each time it doubles, tens of megabytes for a long list.
+    void expect(qsizetype count)
+    {
+        decoded_.records.reserve(count);
+        decoded_.order.reserve(count);
+        positions_.reserve(count);
+    }
+
     // The decoding hands the records of each slice over as their parts are done. The ranges of
     // the rows are known, so a slice is never read again whole and start() comes once for each.
     void start(qsizetype count)
@@ -194,6 +203,10 @@ QFuture<PersonalWallpaperList::Decoded> PersonalWallpaperList::decodeOnWorker(qs
 {
     return QtConcurrent::run([read = stored_.storedReader(), sliceBytes, before]() mutable {
         ListDecoding decoding;
+        // The keys come first, and tell how long the list is.
+        before.waitForFinished();
+        if (before.resultCount() > 0)
+            decoding.expect(before.result().size());
         // A slice decodes while the next one is read; one at a time, in order.
         QFuture<void> decodingSlice;
         // The text of the slice decoded last, once it is done.
@@ -205,7 +218,6 @@ QFuture<PersonalWallpaperList::Decoded> PersonalWallpaperList::decodeOnWorker(qs
             return free;
         });
         decodingSlice.waitForFinished();
-        before.waitForFinished();
         Decoded decoded = decoding.finish();
         if (!readAll) {
             decoded = {};
