@@ -80,6 +80,7 @@ TEST(StoredEntryTest, DataInAnyFormReadsAsJsonReadsIt)
         {"as written", 0, {}, true},
         {"padding ending the first part", (4 << 20) - 2, "==", false},
         {"padding inside the last part", longText.size() - 8, "=", false},
+        {"three padding characters", longText.size() - 3, "===", false},
         {"a space in the last part", longText.size() - 3, " ", false},
         {"a quote in the middle", 6 << 20, "\"", false},
     };
@@ -93,6 +94,10 @@ TEST(StoredEntryTest, DataInAnyFormReadsAsJsonReadsIt)
         if (c.reads) {
             EXPECT_EQ(std::get<QByteArray>(*value), varied(9 << 20));
         }
+        // The JSON reader, which a space between the fields sends it to, reads it alike.
+        const std::optional<StoredEntry::Value> viaJson =
+            StoredEntry::decode(R"({"type": "data", "value": ")" + text + R"("})", QStringLiteral("k"), &error);
+        EXPECT_EQ(viaJson.has_value(), c.reads);
     }
 }
 
