@@ -1,5 +1,6 @@
 // The sample catalogue as a process of its own, for scripts/run and for tests that want a child
-// process: `sample-catalogue [--port N] [--generate-all] ...`, until SIGINT or SIGTERM.
+// process: `sample-catalogue [--port N] [--generate-all] ...`, until SIGINT or SIGTERM; with
+// `--generate-only`, draws the media and exits.
 
 #include "SampleCatalogue.h"
 
@@ -62,11 +63,13 @@ int main(int argc, char** argv)
                                     options.ffmpeg);
     const QCommandLineOption generateAll(QStringLiteral("generate-all"),
                                          QStringLiteral("Draw every missing media file before listening."));
+    const QCommandLineOption generateOnly(QStringLiteral("generate-only"),
+                                          QStringLiteral("Draw every missing media file, then exit (1 when one failed)."));
     const QCommandLineOption jobs(QStringLiteral("jobs"), QStringLiteral("Parallel ffmpeg runs for --generate-all."),
                                   QStringLiteral("N"), QString::number(QThread::idealThreadCount()));
     const QCommandLineOption scenery(QStringLiteral("scenery"),
                                      QStringLiteral("Draw uncaptioned colour fields instead of captioned test patterns."));
-    parser.addOptions({port, cert, key, seed, media, bearer, ffmpeg, generateAll, jobs, scenery});
+    parser.addOptions({port, cert, key, seed, media, bearer, ffmpeg, generateAll, generateOnly, jobs, scenery});
     parser.process(app);
 
     bool portOk = false;
@@ -87,7 +90,7 @@ int main(int argc, char** argv)
         options.look = samplecatalogue::MediaRecipe::Look::Scenery;
     SampleCatalogue catalogue(options);
 
-    if (parser.isSet(generateAll)) {
+    if (parser.isSet(generateAll) || parser.isSet(generateOnly)) {
         QElapsedTimer timer;
         timer.start();
         const bool generated = catalogue.generateAllMedia(jobCount, [](int done, int total) {
@@ -100,6 +103,8 @@ int main(int argc, char** argv)
         else
             complain(QStringLiteral("some media could not be generated, they are retried on request: ")
                      + catalogue.errorString());
+        if (parser.isSet(generateOnly))
+            return generated ? 0 : 1;
     }
 
     if (!catalogue.start(quint16(portNumber))) {
