@@ -27,14 +27,6 @@ Running::iterator find(Running& running, CURL* handle)
     return std::find_if(running.begin(), running.end(), [handle](const auto& transfer) { return transfer->handle() == handle; });
 }
 
-std::vector<CURL*> handles(const Running& running)
-{
-    std::vector<CURL*> handles;
-    for (const auto& transfer : running)
-        handles.push_back(transfer->handle());
-    return handles;
-}
-
 int pollTimeout(const Running& running, HttpFileTransfer::Clock::time_point now)
 {
     int timeout = kIdlePollMs;
@@ -123,7 +115,7 @@ void HttpWorker::run()
             arrived.swap(queued_);
         }
         if (!arrived.empty())
-            idle_.sweep(handles(running));
+            idle_.sweep();
         for (auto& transfer : arrived) {
             if (transfer->begin(multi_, *trust_)) {
                 idle_.watch(transfer->handle());
@@ -145,7 +137,7 @@ void HttpWorker::run()
             curl_multi_remove_handle(multi_, handle);
             const auto transfer = find(running, handle);
             if ((*transfer)->ended(result)) {
-                idle_.sweep(handles(running));
+                idle_.sweep();
                 curl_multi_add_handle(multi_, handle); // on to where it was redirected
             } else {
                 running.erase(transfer);

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QNetworkRequest>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -31,6 +32,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <vector>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -119,7 +121,8 @@ protected:
                 });
         });
         // Long enough for many blocks, in chunks of the TLS record's size.
-        routes.Get("/long", [this](const httplib::Request&, httplib::Response& res) {
+        routes.Get("/long", [this](const httplib::Request& req, httplib::Response& res) {
+            longPort_ = req.remote_port;
             res.set_content(longFile_.constData(), size_t(longFile_.size()), "application/octet-stream");
         });
         // Sends a little, then waits for the server's end.
@@ -165,6 +168,7 @@ protected:
     const QByteArray longFile_ = patterned(kLongFileSize);
     std::promise<void> sendExtra_;
     std::atomic<int> overrunPort_ = 0;
+    std::atomic<int> longPort_ = 0;
     std::atomic<bool> arrived_ = false;
     std::mutex mutex_;
     std::set<int> ports_;
@@ -385,6 +389,62 @@ TEST_F(HttpFileTransferTest, ATapSeesTheBodyAsTheFileHoldsIt)
         EXPECT_EQ(readFile(destination()), *c.body);
         for (const auto& [offset, block] : tap->held)
             EXPECT_EQ(block, c.body->mid(offset, block.size())) << "the block at " << offset << " was written over";
+    }
+}
+
+// Holds Http's worker at the start of a body until the test lets go.
+class HoldingTap : public HttpBodyTap {
+public:
+    ~HoldingTap() override { letGo(); }
+    void bodyStarted(int, qint64) override
+    {
+        started = true;
+        released_.wait();
+    }
+    void bodyWritten(const QByteArray&) override {}
+    void transferEnded(bool) override {}
+    void letGo() { std::call_once(once_, [this] { release_.set_value(); }); }
+
+    std::atomic<bool> started = false;
+
+private:
+    std::promise<void> release_;
+    std::shared_future<void> released_ = release_.get_future().share();
+    std::once_flag once_;
+};
+
+// Downloads that start while a kept connection carries another's reply leave the connection to
+// that reply: the look for stray bytes on kept connections, made before they start, took the
+// reply's own bytes for strays and cut it.
+TEST_F(HttpFileTransferTest, DownloadsStartedWhileAKeptConnectionCarriesAReplyLeaveItToThatReply)
+{
+    EXPECT_EQ(download(QStringLiteral("/file")).status, 200); // its connection is kept
+    auto tap = std::make_shared<HoldingTap>();
+    const auto letGo = qScopeGuard([&] { tap->letGo(); });
+    const QString longDestination = temp_.file(QStringLiteral("downloads/long.bin"));
+    QCoro::Task<HttpResponse> running = http_.download(QNetworkRequest(url(QStringLiteral("/long"))), longDestination,
+        kCache, {}, {}, Http::kDefaultTimeoutMs, -1, tap);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tap->started.load(); }, 30'000));
+    EXPECT_EQ(takeConnectionCount(), 1) << "the long reply came on the kept connection";
+    // The worker is held: the rest of the reply waits on the connection while more downloads queue.
+    const int connection = clientEnd(longPort_);
+    ASSERT_GE(connection, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        pollfd waiting{connection, POLLIN, 0};
+        return ::poll(&waiting, 1, 0) > 0;
+    }, 30'000));
+    std::vector<QCoro::Task<HttpResponse>> others;
+    for (int i = 0; i < 3; ++i)
+        others.push_back(http_.download(QNetworkRequest(url(QStringLiteral("/file"))),
+            temp_.file(QStringLiteral("downloads/other-%1.bin").arg(i)), kCache));
+    tap->letGo();
+
+    EXPECT_EQ(waitForTask(std::move(running)).status, 200);
+    EXPECT_EQ(readFile(longDestination), longFile_);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(waitForTask(std::move(others[size_t(i)])).status, 200);
+        EXPECT_EQ(readFile(temp_.file(QStringLiteral("downloads/other-%1.bin").arg(i))), file_);
     }
 }
 
