@@ -6,6 +6,7 @@
 #include "platform/HttpError.h"
 #include "platform/HttpFileTransfer.h"
 #include "platform/HttpWorker.h"
+#include "support/ClientSocket.h"
 #include "support/FileBytes.h"
 #include "support/FullFileSystem.h"
 #include "support/HeldWorkerPool.h"
@@ -33,10 +34,7 @@
 #include <optional>
 #include <set>
 #include <vector>
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -61,19 +59,6 @@ QByteArray patterned(qsizetype size)
     for (qsizetype i = 0; i < size; ++i)
         bytes[i] = char((i * 7 + i / 251) & 0xff);
     return bytes;
-}
-
-// The client's end, in this process, of the connection the server saw coming from `port`.
-int clientEnd(int port)
-{
-    for (int socket = 0; socket < 4096; ++socket) {
-        sockaddr_in local{};
-        socklen_t length = sizeof local;
-        if (::getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) == 0 && local.sin_family == AF_INET
-            && ntohs(local.sin_port) == port)
-            return socket;
-    }
-    return -1;
 }
 
 // A request that asks the server to close its connection after the reply, so that the next
@@ -217,7 +202,7 @@ TEST_F(HttpFileTransferTest, AReplyLongerThanItsLengthSpoilsNoLaterDownload)
     EXPECT_EQ(readFile(destination()), file_);
     sendExtra_.set_value();
     // Bytes that come later still could not be told from the next reply.
-    const int connection = clientEnd(overrunPort_);
+    const int connection = clientSocketAt(overrunPort_);
     ASSERT_GE(connection, 0);
     ASSERT_TRUE(QTest::qWaitFor([&] {
         pollfd waiting{connection, POLLIN, 0};
@@ -427,7 +412,7 @@ TEST_F(HttpFileTransferTest, DownloadsStartedWhileAKeptConnectionCarriesAReplyLe
     ASSERT_TRUE(QTest::qWaitFor([&] { return tap->started.load(); }, 30'000));
     EXPECT_EQ(takeConnectionCount(), 1) << "the long reply came on the kept connection";
     // The worker is held: the rest of the reply waits on the connection while more downloads queue.
-    const int connection = clientEnd(longPort_);
+    const int connection = clientSocketAt(longPort_);
     ASSERT_GE(connection, 0);
     ASSERT_TRUE(QTest::qWaitFor([&] {
         pollfd waiting{connection, POLLIN, 0};

@@ -1,4 +1,5 @@
 #include "platform/HttpIdleConnections.h"
+#include "support/ClientSocket.h"
 #include "support/TestHttpsServer.h"
 
 #include <QDeadlineTimer>
@@ -8,9 +9,7 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 
 #include <functional>
 #include <optional>
@@ -37,19 +36,6 @@ struct Transfer {
     qsizetype received = 0;
     std::optional<CURLcode> result;
 };
-
-// This process's socket bound to the local `port`.
-int socketAt(long port)
-{
-    for (int socket = 0; socket < 4096; ++socket) {
-        sockaddr_in local{};
-        socklen_t length = sizeof local;
-        if (::getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) == 0 && local.sin_family == AF_INET
-            && ntohs(local.sin_port) == port)
-            return socket;
-    }
-    return -1;
-}
 
 // The watch over libcurl's kept connections, on libcurl as Http's worker drives it, but one step
 // at a time: the test chooses when the client reads and when the sweep comes.
@@ -123,7 +109,7 @@ TEST_F(HttpIdleConnectionsTest, AConnectionTakenUpAgainIsLeftToItsTransferWhileI
     ASSERT_EQ(*first.result, CURLE_OK);
     long port = 0;
     ASSERT_EQ(curl_easy_getinfo(first.handle, CURLINFO_LOCAL_PORT, &port), CURLE_OK);
-    const int kept = socketAt(port);
+    const int kept = clientSocketAt(port);
     ASSERT_GE(kept, 0) << "the connection was kept";
 
     Transfer second;
