@@ -5,13 +5,13 @@
 #include "library/WallpaperPlaylistService.h"
 
 #include "support/Eventually.h"
+#include "support/HeldEarlierImport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -122,30 +122,9 @@ TEST_F(LikedWallpapersServiceTest, AnUpgradesHeartsShowWhileItsImportIsCommitted
     liked_.reset();
     playlists_.reset();
     defaults_.reset();
-    const QString legacy = UserDefaults::legacyPathOf(UserDefaults::kStandardDomain);
-    QDir(QFileInfo(legacy).absolutePath()).removeRecursively();
-    QDir().mkpath(QFileInfo(legacy).absolutePath());
-    QFile file(legacy);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QJsonDocument(QJsonObject{{LikedWallpapersService::kLikedWallpapersKey,
-                                 QJsonObject{{QStringLiteral("type"), QStringLiteral("data")},
-                                     {QStringLiteral("value"), QString::fromLatin1(JsonWriter::toBytes(earlier).toBase64())}}}})
-                   .toJson());
-    file.close();
-    QSemaphore release;
-    UserDefaults::setEarlierLists(EarlierLists::idFields());
-    UserDefaults::setImportInBackground(true);
-    UserDefaults::setImportHold([&release] { release.acquire(); });
-    const struct Cleanup {
-        QSemaphore& release;
-        ~Cleanup()
-        {
-            release.release(10);
-            UserDefaults::setImportHold({});
-            UserDefaults::setImportInBackground(false);
-            UserDefaults::setEarlierLists({});
-        }
-    } cleanup{release};
+    ASSERT_TRUE(placeEarlierSettings(
+        QJsonObject{{LikedWallpapersService::kLikedWallpapersKey, earlierDataEntry(JsonWriter::toBytes(earlier))}}));
+    HeldEarlierImport import(EarlierLists::idFields());
 
     LikedWallpapersService& liked = restart();
     ASSERT_TRUE(defaults().importsEarlierSettings());
@@ -154,7 +133,7 @@ TEST_F(LikedWallpapersServiceTest, AnUpgradesHeartsShowWhileItsImportIsCommitted
     EXPECT_TRUE(liked.isLoading()) << "the records are read once the import is in";
     liked.addWallpaper(wallpaper(9999), true);
 
-    release.release();
+    import.release();
     ASSERT_EVENTUALLY(!liked.isLoading(), 10'000);
     EXPECT_EQ(liked.likedOrder().size(), 401);
     EXPECT_EQ(liked.likedOrder().first(), 9999);

@@ -2,12 +2,12 @@
 
 #include "library/PersonalWallpaperList.h"
 #include "support/Eventually.h"
+#include "support/HeldEarlierImport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QSemaphore>
 
 #include <functional>
 
@@ -252,30 +252,9 @@ TEST_F(PersonalWallpaperListTest, AnEarlierSettingsFilesListIsImportedAsTheRowsT
 TEST_F(PersonalWallpaperListTest, AListSavedWhileAnImportRunsIsSavedRightAfterIt)
 {
     defaults_.reset();
-    const QString legacy = UserDefaults::legacyPathOf(UserDefaults::kStandardDomain);
-    QDir(QFileInfo(legacy).absolutePath()).removeRecursively();
-    QDir().mkpath(QFileInfo(legacy).absolutePath());
-    QFile file(legacy);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QJsonDocument(QJsonObject{{kList, QJsonObject{{QStringLiteral("type"), QStringLiteral("data")},
-                                                     {QStringLiteral("value"),
-                                                         QString::fromLatin1(JsonWriter::toBytes(QJsonArray{wallpaper(1).toJson()}).toBase64())}}}})
-                   .toJson());
-    file.close();
-    QSemaphore release;
-    UserDefaults::setEarlierLists({{kList, PersonalWallpaperList::kIdField}});
-    UserDefaults::setImportInBackground(true);
-    UserDefaults::setImportHold([&release] { release.acquire(); });
-    const struct Cleanup {
-        QSemaphore& release;
-        ~Cleanup()
-        {
-            release.release(10);
-            UserDefaults::setImportHold({});
-            UserDefaults::setImportInBackground(false);
-            UserDefaults::setEarlierLists({});
-        }
-    } cleanup{release};
+    ASSERT_TRUE(placeEarlierSettings(
+        QJsonObject{{kList, earlierDataEntry(JsonWriter::toBytes(QJsonArray{wallpaper(1).toJson()}))}}));
+    HeldEarlierImport import({{kList, PersonalWallpaperList::kIdField}});
     reopenDefaults();
     ASSERT_TRUE(defaults().importsEarlierSettings());
 
@@ -286,7 +265,7 @@ TEST_F(PersonalWallpaperListTest, AListSavedWhileAnImportRunsIsSavedRightAfterIt
     EXPECT_TRUE(log_.contains(QStringLiteral("Kept 1 test wallpapers in memory: the change is saved right after the earlier settings are imported")));
     EXPECT_FALSE(log_.contains(QStringLiteral("Saved 1")));
 
-    release.release();
+    import.release();
     ASSERT_EVENTUALLY(!defaults().importsEarlierSettings(), 10'000);
     EXPECT_TRUE(log_.contains(QStringLiteral("Saved the changes made while the earlier settings were imported")));
     reopenDefaults();
