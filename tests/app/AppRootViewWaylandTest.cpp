@@ -2,6 +2,7 @@
 
 #include "app/AppRootView.h"
 #include "screens/detail/FullScreenView.h"
+#include "support/Eventually.h"
 #include "support/HeadlessSway.h"
 #include "support/ImageCompare.h"
 #include "support/ReturningUserShell.h"
@@ -44,7 +45,7 @@ void pictureThePages()
 
     AppRootView root;
     root.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&root));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&root, kExposeMs));
     ASSERT_TRUE(QTest::qWaitFor([&] { return root.size() == QSize(1280, 800); }, kWaitMs)) << "the compositor gave " << root.width() << 'x' << root.height();
     // The page is pictured once every card on screen has its poster and the header row has
     // come down into place.

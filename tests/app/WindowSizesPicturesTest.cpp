@@ -22,6 +22,7 @@
 #include "screens/sheets/OnboardingSheet.h"
 #include "state/OnboardingSheetState.h"
 #include "state/NotificationManager.h"
+#include "support/Eventually.h"
 #include "support/HeadlessSway.h"
 #include "support/ImageCompare.h"
 #include "support/ReturningUserShell.h"
@@ -318,7 +319,7 @@ void pictureEverySize()
     const ReturningUserShell shell;
     AppRootView root;
     root.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&root));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&root, kExposeMs));
     const bool doubled = root.devicePixelRatioF() == 2;
     const QList<QSize> sizes = doubled ? QList<QSize>{{695, 434}, {691, 432}} : QList<QSize>{{640, 400}, {922, 576}, {1920, 1080}};
     for (const QSize size : sizes) {

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "support/Eventually.h"
 #include "support/ImageCompare.h"
 #include "support/XvfbServer.h"
 
@@ -56,7 +57,7 @@ void checkVideoOnBothMonitors()
         if (!surface->isReady()) {
             ASSERT_TRUE(QSignalSpy(surface, &VideoSurface::ready).wait(kWaitMs));
         }
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(entry.window.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(entry.window.get(), kExposeMs));
     }
     // A monitor left black (or showing the wrong picture) is far beyond the tolerance.
     QImage black(kMonitor, QImage::Format_RGB32);

@@ -1,4 +1,5 @@
 #include "menubar/MenuBarFixture.h"
+#include "support/Eventually.h"
 #include "support/ReviewPicture.h"
 #include "support/XvfbServer.h"
 
@@ -133,7 +134,7 @@ TEST_F(MenuBarInATrayChild, ClosingTheWindowsLeavesTheTrayIcon)
         // Closing may delete it.
         const QPointer<MainWindow> window = new MainWindow();
         window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window, kExposeMs));
         action.run();
         settle();
         EXPECT_TRUE(!window || !window->isVisible());

@@ -1,4 +1,5 @@
 #include "menubar/MenuBarFixture.h"
+#include "support/Eventually.h"
 #include "support/ReviewPicture.h"
 #include "support/XvfbServer.h"
 
@@ -70,7 +71,7 @@ TEST_F(MenuBarOnXvfbChild, OpensShowsTheStateAndAppliesARecent)
     QSignalSpy sampled(&monitor_, &SystemMonitorService::passFinished);
     QMenu* popup = menu().popupMenu();
     popup->popup(QPoint(200, 100));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup, kExposeMs));
     ASSERT_TRUE(waitUntil([&] { return !sampled.isEmpty(); }));
     menuDelays_.runScheduled();
     settle();

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "support/Eventually.h"
 #include "support/XvfbServer.h"
 
 #include <gtest/gtest.h>
@@ -84,7 +85,7 @@ void checkDesktopHintsOnX11()
     QSignalSpy ready(window.surface(), &VideoSurface::ready);
     window.surface()->load(loop());
     window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, kExposeMs));
     ASSERT_TRUE(!ready.isEmpty() || ready.wait(kWaitMs));
 
     QProcess xprop;
@@ -133,7 +134,7 @@ void checkCoveringOnX11()
     QSignalSpy ready(window.surface(), &VideoSurface::ready);
     window.surface()->load(QUrl::fromLocalFile(clip));
     window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, kExposeMs));
     // The first frame may have come while the window was being exposed.
     ASSERT_TRUE(!ready.isEmpty() || ready.wait(kWaitMs));
     VideoPlayer* player = window.surface()->player();
@@ -165,7 +166,7 @@ void checkNothingPaintedThroughQtOnX11()
     DesktopVideoWindow window;
     window.setScreenGeometry(QRect(0, 0, 640, 360));
     window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, kExposeMs));
     EXPECT_TRUE(QTest::qWaitFor([&] { return isNear(shownAtCentre(window), Qt::black); }, kWaitMs));
 
     QSignalSpy ready(window.surface(), &VideoSurface::ready);
@@ -208,14 +209,14 @@ void checkStaysBelowWithoutWindowManager()
     front.setAutoFillBackground(true);
     front.setGeometry(100, 100, 200, 100);
     front.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&front));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&front, kExposeMs));
 
     DesktopVideoWindow desktop;
     desktop.setScreenGeometry(QRect(0, 0, 640, 360));
     QSignalSpy ready(desktop.surface(), &VideoSurface::ready);
     desktop.surface()->load(loop());
     desktop.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&desktop));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&desktop, kExposeMs));
     ASSERT_TRUE(!ready.isEmpty() || ready.wait(kWaitMs));
 
     const auto shownAt = [](int x, int y) {

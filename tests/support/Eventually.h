@@ -10,3 +10,7 @@
 #define ASSERT_EVENTUALLY(condition, timeoutMs)                                                     \
     ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, (timeoutMs)))       \
         << "waited " << (timeoutMs) << " ms for: " #condition " "
+
+// How long a display server (Xvfb, sway) may take to show a window: beside a loaded machine's
+// other tests it took longer than QTest's own 5 s.
+constexpr int kExposeMs = 30'000;

@@ -10,6 +10,7 @@
 #include "screens/detail/MonitorCardView.h"
 #include "screens/detail/MonitorPickerPopoverContent.h"
 #include "support/ReturningUserShell.h"
+#include "support/Eventually.h"
 #include "support/ImageCompare.h"
 #include "support/XvfbServer.h"
 #include "ui/BrowseContext.h"
@@ -66,7 +67,7 @@ void applyOnTwoMonitors()
     AppRootView root;
     root.setGeometry(0, 0, 1280, 800);
     root.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&root));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&root, kExposeMs));
     // The home page fills from the catalogue; its first card that is on screen opens.
     PosterCardView* card = nullptr;
     ASSERT_TRUE(waitUntil([&] {

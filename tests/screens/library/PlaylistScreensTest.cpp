@@ -245,7 +245,7 @@ TEST_F(PlaylistScreensTest, OnAnXServerTheRealPointerClicksThroughTheTipToTheCon
                 tip = window;
         return tip != nullptr;
     }, 10'000));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(tip));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tip, kExposeMs));
     QCoreApplication::processEvents();
     keepReviewPicture(QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 1280, 900).toImage(),
         QStringLiteral("ui-screenshots"), QStringLiteral("library-playlist-card-tip-x11"));
