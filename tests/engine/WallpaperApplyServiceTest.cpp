@@ -430,6 +430,9 @@ TEST_F(WallpaperApplyServiceTest, EveryApplyShowsItsToast)
                 << "a toast that goes once its end is read";
         }
     }
+    // The gone video's thumbnail is looked for on a worker: its two reads are waited for, so that
+    // their lines come in this test and not in a later one's log.
+    EXPECT_TRUE(waitUntil([&] { return log_.lines().filter(QStringLiteral("Toast thumbnail not read from ") + gone.videoURL.toString()).size() == 2; }));
 }
 
 // A toast shown while an apply runs (a personal-use import's, with its Stop) is left alone by

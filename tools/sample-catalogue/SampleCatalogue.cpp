@@ -33,6 +33,11 @@ constexpr auto kStartTimeout = std::chrono::seconds(5);
 // wait short. Clients reconnect transparently.
 constexpr time_t kKeepAliveSeconds = 1;
 
+// A client takes a reply as fast as its GUI thread reads it: on a loaded machine that thread can
+// stand still for longer than the 5 s the server would otherwise wait to write, and the reply is
+// cut where the client meant to end it (a reply past its size limit).
+constexpr time_t kWriteSeconds = 20;
+
 // A client that hangs up mid-reply must not end the process: writes then fail with EPIPE instead.
 void ignoreBrokenPipes()
 {
@@ -150,6 +155,7 @@ bool SampleCatalogue::start(quint16 port)
         return false;
     }
     server->set_keep_alive_timeout(kKeepAliveSeconds);
+    server->set_write_timeout(kWriteSeconds);
     answerErrorsInJson(*server);
     server_ = std::move(server);
     port_ = quint16(bound);
