@@ -13,6 +13,10 @@ TestHttpsServer::TestHttpsServer(const QString& certificate, const QString& key)
         throw std::runtime_error("The test TLS server could not load its certificate");
     // Qt keeps connections alive; a short idle limit keeps shutdown quick.
     server_->set_keep_alive_timeout(1);
+    // The client reads as fast as its GUI thread takes a reply, which on a loaded machine can stand
+    // still past the 5 s the server would otherwise wait to write: a reply was cut before the
+    // client reached its size limit.
+    server_->set_write_timeout(20);
 }
 
 TestHttpsServer::~TestHttpsServer()
