@@ -35,6 +35,9 @@ protected:
         window_.show();
         service_.setPresented(true);
     }
+    // A search still under way is let finish: cancelled as the view goes, it would log its
+    // discarded answer into the next test's lines.
+    ~SearchOverlayTest() override { waitSettled(); }
 
     SearchOverlayView& view() { return *host_.view(); }
     SearchOverlaySearchBox& box() { return *view().searchBox(); }
